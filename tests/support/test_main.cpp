@@ -1,0 +1,68 @@
+// Every test process gets a throwaway root: a fresh directory that becomes
+// the current directory, $HOME and $TMPDIR, with every PMX_ variable cleared,
+// so that no test sees another's state or writes outside its own tree.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+#include "test_support.h"
+
+extern char** environ;
+
+namespace testsupport {
+namespace {
+std::string g_root;
+pid_t g_owner = 0;
+
+void ClearPmxEnvironment() {
+  std::vector<std::string> names;
+  for (char** e = environ; e && *e; ++e) {
+    if (std::strncmp(*e, "PMX_", 4) == 0) {
+      const char* eq = std::strchr(*e, '=');
+      names.emplace_back(*e, eq ? static_cast<size_t>(eq - *e) : std::strlen(*e));
+    }
+  }
+  for (const auto& n : names) unsetenv(n.c_str());
+}
+
+void RemoveRoot() {
+  // Children forked by a test must not remove the parent's tree.
+  if (g_root.empty() || getpid() != g_owner || std::getenv("SCANDRV_KEEP_TEST_ROOT")) return;
+  std::error_code ec;
+  std::filesystem::remove_all(g_root, ec);
+}
+
+void MakeRoot() {
+  const char* base = std::getenv("TMPDIR");
+  std::string tmpl = std::string(base && *base ? base : "/tmp") + "/scandrv-test-XXXXXX";
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back('\0');
+  if (!mkdtemp(buf.data())) {
+    std::perror("mkdtemp");
+    std::exit(2);
+  }
+  g_root = buf.data();
+  g_owner = getpid();
+  ClearPmxEnvironment();
+  setenv("HOME", g_root.c_str(), 1);
+  setenv("TMPDIR", g_root.c_str(), 1);
+  if (chdir(g_root.c_str()) != 0) {
+    std::perror("chdir");
+    std::exit(2);
+  }
+  std::atexit(RemoveRoot);
+}
+}  // namespace
+
+const std::string& Root() { return g_root; }
+}  // namespace testsupport
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  testsupport::MakeRoot();
+  return RUN_ALL_TESTS();
+}
