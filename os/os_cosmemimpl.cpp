@@ -343,7 +343,11 @@ void* COsMemImpl::ThreadSafeAlloc(const char* a_szName, uint64_t a_u64Bytes, con
     ++iCursor;
     posmeminfoOld = TrackFindFragment(szTrack, &iCursor);
   }
-  if (posmeminfoOld && posmeminfoOld->u64Size >= a_u64Bytes + 64) {
+  // A heap block holds 64 bytes beyond its request, a page block only its
+  // whole pages: either is kept while it holds the request.
+  uint64_t u64Need = a_u64Bytes + 64;
+  if (posmeminfoOld && posmeminfoOld->u32Type == OS_MEMTYPE_VIRTUAL) u64Need = a_u64Bytes;
+  if (posmeminfoOld && posmeminfoOld->u64Size >= u64Need) {
     void* pvOld = posmeminfoOld->pvAddress;
     GiveLock();
     return pvOld;
