@@ -53,8 +53,8 @@ uint64_t ParseHex(const char* a_szHex, size_t a_sizetMax) {
 }
 
 // Shared by SStrFromNum and SStrFromNum64: a_szDec and a_szHexFmt print the
-// value in radix 10 or 16. A text that would not fit is not left half
-// written: dst is emptied and the result is null.
+// value in radix 10 or 16. A number that does not fit is not written at
+// all: dst is emptied and the result is null.
 template <typename T>
 char* FromNum(const char* a_szName, T a_value, char* a_szDst, size_t a_sizetDst, int a_iRadix,
               const char* a_szDec, const char* a_szHexFmt) {
@@ -72,14 +72,18 @@ char* FromNum(const char* a_szName, T a_value, char* a_szDst, size_t a_sizetDst,
     a_szDst[n] = '\0';
     return a_szDst;
   }
+  // Formatted aside first: a number that does not fit is not left cut.
+  char szNum[32];
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-  int i = COsString::SStrPrintf(a_szDst, a_sizetDst, a_iRadix == 10 ? a_szDec : a_szHexFmt, a_value);
+  int i = std::snprintf(szNum, sizeof(szNum), a_iRadix == 10 ? a_szDec : a_szHexFmt, a_value);
 #pragma GCC diagnostic pop
-  if (i < 0) {
+  if (i < 0 || static_cast<size_t>(i) >= a_sizetDst) {
+    OsLog(OS_LOG_ASSERT, "%s failed...<%s>", a_szName, szNum);
     a_szDst[0] = '\0';
     return nullptr;
   }
+  std::memcpy(a_szDst, szNum, static_cast<size_t>(i) + 1);
   return a_szDst;
 }
 
