@@ -358,7 +358,10 @@ size_t COsString::SUtf8Len(const char* a_szSrc) {
     return 0;
   }
   if (!*a_szSrc) return 0;
-  size_t n = std::mbstowcs(nullptr, a_szSrc, 0);
+  // A state of our own keeps the count re-entrant (mbstowcs shares one).
+  std::mbstate_t state{};
+  const char* szSrc = a_szSrc;
+  size_t n = std::mbsrtowcs(nullptr, &szSrc, 0, &state);
   if (n == static_cast<size_t>(-1)) {
     OsLog(OS_LOG_ASSERT, "MultiByteToWideChar failed <%s>", a_szSrc);
     return 0;
