@@ -34,6 +34,9 @@ COsMemImpl::COsMemImpl(EOSMEMMETHOD a_eosmemmethod, long a_lTracking)
       m_lTracking(a_lTracking),
       m_apvKey(),
       m_aosmeminfo(),
+      m_aiIndex(),
+      m_abNamed(),
+      m_iFreeHint(0),
       m_u64PageSize(static_cast<uint64_t>(sysconf(_SC_PAGESIZE))),
       m_pvLock(nullptr),
       m_eossharedmode(OS_SHAREDMODE_UNDEFINED),
@@ -47,16 +50,51 @@ COsMemImpl::~COsMemImpl() {}
 
 // ---------------------------------------------------------------- table
 
+size_t COsMemImpl::IndexHash(const void* a_pvAddress) {
+  uint64_t u64 = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(a_pvAddress));
+  u64 ^= u64 >> 33;
+  u64 *= 0xff51afd7ed558ccdULL;
+  u64 ^= u64 >> 33;
+  return static_cast<size_t>(u64) & (kIndex - 1);
+}
+
+void COsMemImpl::IndexInsert(int a_iSlot) {
+  size_t h = IndexHash(m_apvKey[a_iSlot]);
+  while (m_aiIndex[h]) h = (h + 1) & (kIndex - 1);
+  m_aiIndex[h] = static_cast<int16_t>(a_iSlot + 1);
+}
+
+// Removes the slot's entry (its key still set) and shifts the entries that
+// follow it back, so that no probe run is broken.
+void COsMemImpl::IndexErase(int a_iSlot) {
+  size_t i = IndexHash(m_apvKey[a_iSlot]);
+  while (m_aiIndex[i] && m_aiIndex[i] != a_iSlot + 1) i = (i + 1) & (kIndex - 1);
+  if (!m_aiIndex[i]) return;
+  m_aiIndex[i] = 0;
+  for (size_t j = (i + 1) & (kIndex - 1); m_aiIndex[j]; j = (j + 1) & (kIndex - 1)) {
+    size_t k = IndexHash(m_apvKey[m_aiIndex[j] - 1]);
+    bool blStays = i <= j ? (i < k && k <= j) : (i < k || k <= j);
+    if (blStays) continue;
+    m_aiIndex[i] = m_aiIndex[j];
+    m_aiIndex[j] = 0;
+    i = j;
+  }
+}
+
+// The first free slot (slot 0 first).
 OsMemInfo* COsMemImpl::TrackAdd(void* a_pvAddress) {
-  for (int i = 0; i < kSlots; ++i) {
+  for (int i = m_iFreeHint; i < kSlots; ++i) {
     if (!m_apvKey[i]) {
+      m_iFreeHint = i + 1;
       m_apvKey[i] = a_pvAddress;
+      IndexInsert(i);
       OsMemInfo* posmeminfo = &m_aosmeminfo[i];
       std::memset(posmeminfo, 0, sizeof(*posmeminfo));
       posmeminfo->pvAddress = a_pvAddress;
       return posmeminfo;
     }
   }
+  m_iFreeHint = kSlots;
   OsLog(OS_LOG_ASSERT, "mem>>> No free slots...");
   return nullptr;
 }
@@ -67,32 +105,53 @@ void COsMemImpl::TrackRemove(OsMemInfo* a_posmeminfo) {
     return;
   }
   int iSlot = SlotOf(a_posmeminfo);
+  if (m_apvKey[iSlot]) IndexErase(iSlot);
   std::memset(a_posmeminfo, 0, sizeof(*a_posmeminfo));
   m_apvKey[iSlot] = nullptr;
+  m_abNamed[iSlot] = 0;
+  if (iSlot < m_iFreeHint) m_iFreeHint = iSlot;
 }
 
 OsMemInfo* COsMemImpl::TrackFind(const void* a_pvAddress) {
   if (!a_pvAddress) return nullptr;
-  for (int i = 0; i < kSlots; ++i)
-    if (m_apvKey[i] == a_pvAddress) return &m_aosmeminfo[i];
+  for (size_t h = IndexHash(a_pvAddress); m_aiIndex[h]; h = (h + 1) & (kIndex - 1))
+    if (m_apvKey[m_aiIndex[h] - 1] == a_pvAddress) return &m_aosmeminfo[m_aiIndex[h] - 1];
   return nullptr;
 }
 
 OsMemInfo* COsMemImpl::TrackFindName(const char* a_szName) {
+  if (!*a_szName) {  // an unnamed record matches the empty name
+    for (int i = 0; i < kSlots; ++i)
+      if (m_apvKey[i] && !m_abNamed[i]) return &m_aosmeminfo[i];
+    return nullptr;
+  }
   for (int i = 0; i < kSlots; ++i)
-    if (m_apvKey[i] && std::strcmp(m_aosmeminfo[i].szName, a_szName) == 0) return &m_aosmeminfo[i];
+    if (m_abNamed[i] && std::strcmp(m_aosmeminfo[i].szName, a_szName) == 0) return &m_aosmeminfo[i];
   return nullptr;
 }
 
 OsMemInfo* COsMemImpl::TrackFindFragment(const char* a_szText, int* a_piCursor) {
   for (int i = *a_piCursor < 0 ? 0 : *a_piCursor; i < kSlots; ++i) {
-    if (m_apvKey[i] && std::strstr(m_aosmeminfo[i].szName, a_szText)) {
+    if (m_abNamed[i] && std::strstr(m_aosmeminfo[i].szName, a_szText)) {
       *a_piCursor = i;
       return &m_aosmeminfo[i];
     }
   }
   *a_piCursor = kSlots;
   return nullptr;
+}
+
+void COsMemImpl::TrackSetName(OsMemInfo* a_posmeminfo, const char* a_szName) {
+  COsString::SStrCpy(a_posmeminfo->szName, sizeof(a_posmeminfo->szName), a_szName);
+  m_abNamed[SlotOf(a_posmeminfo)] = a_posmeminfo->szName[0] != '\0';
+}
+
+void COsMemImpl::TrackRekey(OsMemInfo* a_posmeminfo, void* a_pvAddress) {
+  int iSlot = SlotOf(a_posmeminfo);
+  IndexErase(iSlot);
+  m_apvKey[iSlot] = a_pvAddress;
+  a_posmeminfo->pvAddress = a_pvAddress;
+  IndexInsert(iSlot);
 }
 
 void COsMemImpl::KeepUntracked(void* a_pvMem, uint32_t a_u32Type, uint64_t a_u64Size) {
@@ -370,7 +429,7 @@ void* COsMemImpl::ThreadSafeAlloc(const char* a_szName, uint64_t a_u64Bytes, con
       std::memcpy(pvNew, pvOld, static_cast<size_t>(u64Copy));
       Free(pvOld, a_szFile, a_lLine, a_eoslogflag, false);
     }
-    COsString::SStrCpy(posmeminfoNew->szName, sizeof(posmeminfoNew->szName), szTrack);
+    TrackSetName(posmeminfoNew, szTrack);
   }
   GiveLock();
   return pvNew;
@@ -396,7 +455,7 @@ EOSSTS COsMemImpl::ThreadSafeFree(const char* a_szName, const char* a_szFile, lo
   // Sweep: blocks whose thread has ended.
   for (int i = 0; i < kSlots; ++i) {
     OsMemInfo* posmeminfo = &m_aosmeminfo[i];
-    if (!m_apvKey[i] || posmeminfo->szName[0] != ':' || posmeminfo->u32Type == OS_MEMTYPE_MEMORYMAP) continue;
+    if (!m_abNamed[i] || posmeminfo->szName[0] != ':' || posmeminfo->u32Type == OS_MEMTYPE_MEMORYMAP) continue;
     const char* szSecond = std::strchr(posmeminfo->szName + 1, ':');
     if (!szSecond) continue;
     uint64_t u64Thread = std::strtoull(szSecond + 1, nullptr, 16);

@@ -67,6 +67,13 @@ class COsMemImpl {
   OsMemInfo* TrackFind(const void* a_pvAddress);
   OsMemInfo* TrackFindName(const char* a_szName);
   OsMemInfo* TrackFindFragment(const char* a_szText, int* a_piCursor);
+  void TrackSetName(OsMemInfo* a_posmeminfo, const char* a_szName);
+  void TrackRekey(OsMemInfo* a_posmeminfo, void* a_pvAddress);
+  // Address index over the key table (open addressing, linear probing), so
+  // that finding a block does not walk all slots.
+  static size_t IndexHash(const void* a_pvAddress);
+  void IndexInsert(int a_iSlot);
+  void IndexErase(int a_iSlot);
   int SlotOf(const OsMemInfo* a_posmeminfo) const { return static_cast<int>(a_posmeminfo - m_aosmeminfo); }
 
   void TakeLock() { COsSync::SpinLock(&m_pvLock); }
@@ -99,6 +106,10 @@ class COsMemImpl {
   long m_lTracking;
   void* m_apvKey[kSlots];
   OsMemInfo m_aosmeminfo[kSlots];
+  static constexpr size_t kIndex = 4096;  // a power of two, four times the slots
+  int16_t m_aiIndex[kIndex];              // slot + 1; 0 is empty
+  uint8_t m_abNamed[kSlots];              // the slot's record has a name
+  int m_iFreeHint;                        // every slot below it is taken
   uint64_t m_u64PageSize;
   void volatile* m_pvLock;
   EOSSHAREDMODE m_eossharedmode;

@@ -266,7 +266,7 @@ void* COsMemImpl::SharedAllocLocked(EOSSHAREDALLOC a_eossharedalloc, const char*
   posmeminfo->u64Size = static_cast<uint64_t>(i64Size);
   posmeminfo->u64Offset = static_cast<uint64_t>(a_i64Offset);
   posmeminfo->u64View = static_cast<uint64_t>(i64View);
-  COsString::SStrCpy(posmeminfo->szName, sizeof(posmeminfo->szName), a_szPath);
+  TrackSetName(posmeminfo, a_szPath);
   posmeminfo->u8Flags = static_cast<uint8_t>(
       osmeminfo.u8Flags | (sharedopen.blLocked ? OS_MEMINFO_LOCKED : 0) |
       (sharedopen.blTemporary ? OS_MEMINFO_TEMPORARY : 0) |
@@ -372,8 +372,7 @@ void* COsMemImpl::SharedRemap(void* a_pvMem, int64_t a_i64Offset, int64_t a_i64V
     posmeminfo->pfile = nullptr;
     OsMemLogAt(a_szFile, a_lLine, OS_LOG_ERROR, "mem>>> Error occurred here...");
   } else {
-    m_apvKey[SlotOf(posmeminfo)] = pvNew;
-    posmeminfo->pvAddress = pvNew;
+    TrackRekey(posmeminfo, pvNew);
     posmeminfo->u64Offset = u64Offset;
     posmeminfo->u64View = u64View;
     if (OsMemIsDebug())

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -139,6 +140,54 @@ TEST_F(OsMemTest, FullTableStillHandsOutAndFreesBlocks) {
   void* pv = m_posmem->Alloc(8, __FILE__, __LINE__);
   EXPECT_TRUE(Tracked(pv));
   m_posmem->Free(pv, __FILE__, __LINE__);
+}
+
+// Random allocations and releases: every live block is found in the lowest
+// slots, every released one is gone.
+TEST_F(OsMemTest, ChurnKeepsTheTableExact) {
+  std::vector<void*> live;
+  std::vector<void*> gone;
+  unsigned seed = 12345;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+  for (int step = 0; step < 6000; ++step) {
+    bool blAlloc = live.empty() || (live.size() < 1000 && next() % 3 != 0);
+    if (blAlloc) {
+      void* pv = m_posmem->Alloc(1 + next() % 64, __FILE__, __LINE__);
+      ASSERT_NE(nullptr, pv);
+      live.push_back(pv);
+    } else {
+      size_t i = next() % live.size();
+      ASSERT_EQ(OS_STS_SUCCESS, m_posmem->Free(live[i], __FILE__, __LINE__));
+      gone.push_back(live[i]);
+      live[i] = live.back();
+      live.pop_back();
+    }
+  }
+  std::vector<bool> slots(1024, false);
+  for (void* pv : live) {
+    OsMemSettings settings;
+    ASSERT_TRUE(Tracked(pv, &settings));
+    ASSERT_EQ(pv, settings.pvAddress);
+    ASSERT_LT(settings.u64Slot, 1024u);
+    EXPECT_FALSE(slots[settings.u64Slot]);
+    slots[settings.u64Slot] = true;
+  }
+  // The table is packed from slot 0: a new block takes the lowest free slot.
+  size_t lowestFree = 0;
+  while (lowestFree < slots.size() && slots[lowestFree]) ++lowestFree;
+  void* pvNew = m_posmem->Alloc(8, __FILE__, __LINE__);
+  OsMemSettings settings;
+  ASSERT_TRUE(Tracked(pvNew, &settings));
+  EXPECT_EQ(lowestFree, settings.u64Slot);
+  live.push_back(pvNew);
+  for (void* pv : gone) {
+    bool blReused = std::find(live.begin(), live.end(), pv) != live.end();
+    if (!blReused) {
+      EXPECT_FALSE(Tracked(pv));
+    }
+  }
+  for (void* pv : live) EXPECT_EQ(OS_STS_SUCCESS, m_posmem->Free(pv, __FILE__, __LINE__));
+  for (void* pv : live) EXPECT_FALSE(Tracked(pv));
 }
 
 TEST_F(OsMemTest, PageBlocksAndTheirAccess) {
