@@ -444,11 +444,15 @@ EOSSTS COsMemImpl::ThreadSafeFree(const char* a_szName, const char* a_szFile, lo
   long eoslogflag = a_eoslogflag & ~kNotOwned;
   TakeLock();
   char szFragment[600];
-  if (a_szName && *a_szName && COsString::SStrPrintf(szFragment, sizeof(szFragment), ":%s:", a_szName) > 0) {
+  int iFragment = 0;
+  if (a_szName && *a_szName) iFragment = COsString::SStrPrintf(szFragment, sizeof(szFragment), ":%s:", a_szName);
+  if (iFragment > 0) {
     for (int iCursor = 0;; ++iCursor) {
       OsMemInfo* posmeminfo = TrackFindFragment(szFragment, &iCursor);
       if (!posmeminfo) break;
-      if (posmeminfo->u32Type != OS_MEMTYPE_MEMORYMAP)
+      // The name stands first: ":b:a:" is the block "b" of thread 0xa, not a block "a".
+      if (posmeminfo->u32Type != OS_MEMTYPE_MEMORYMAP &&
+          std::strncmp(posmeminfo->szName, szFragment, static_cast<size_t>(iFragment)) == 0)
         Free(posmeminfo->pvAddress, a_szFile, a_lLine, eoslogflag, false);
     }
   }

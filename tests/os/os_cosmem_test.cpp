@@ -333,6 +333,18 @@ TEST_F(OsMemTest, ThreadSafeBlocksGrowAndKeepTheirContents) {
   EXPECT_FALSE(Tracked(pvPages));
 }
 
+TEST_F(OsMemTest, ThreadSafeFreeMatchesTheNameNotTheThreadId) {
+  // A name spelled like this thread's id in hexadecimal.
+  char szId[32];
+  std::snprintf(szId, sizeof(szId), "%llx", static_cast<unsigned long long>(gettid()));
+  void* pvOther = m_posmem->ThreadSafeAlloc("other", 10, __FILE__, __LINE__);
+  void* pvId = m_posmem->ThreadSafeAlloc(szId, 10, __FILE__, __LINE__);
+  EXPECT_EQ(OS_STS_SUCCESS, m_posmem->ThreadSafeFree(szId, __FILE__, __LINE__));
+  EXPECT_FALSE(Tracked(pvId));
+  EXPECT_TRUE(Tracked(pvOther));
+  m_posmem->ThreadSafeFree("other", __FILE__, __LINE__);
+}
+
 TEST_F(OsMemTest, ThreadSafeRefusals) {
   struct Bad {
     const char* name;
