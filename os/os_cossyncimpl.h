@@ -131,6 +131,7 @@ class COsSyncImpl {
   EOSSTS WaitSingle(const struct timespec& a_timespecDeadline, char* a_szName, size_t a_sizetName);
   EOSSTS WaitPolling(const struct timespec& a_timespecDeadline, char* a_szName, size_t a_sizetName);
   EOSSTS TryClaimAfterSlice(char* a_szName, size_t a_sizetName, bool* a_pblDone);
+  int SignalledFlag(bool a_blHighest);
   void CopyFlagName(int a_iFlagIndex, char* a_szName, size_t a_sizetName);
   void Broadcast();
   OsSyncFlag& OwnFlag();

@@ -112,8 +112,28 @@ EOSSTS COsSyncImpl::TakeOwnFlag(char* a_szName, size_t a_sizetName, bool* a_pblD
       OsLog(OS_LOG_ASSERT, "sync>>> unrecognized aeosynctype...%d", static_cast<int>(ossyncflag.u64OsSyncType));
       return OS_STS_FAIL;
   }
+  // A creator answers for every event of its block: one signalled before
+  // the wait began is taken now rather than at the next set of the block.
+  if (m_eossyncmode == OS_SYNCMODE_CREATE) {
+    int iFlag = SignalledFlag(!WaitPolls());
+    if (iFlag >= 0 && m_possyncgroup->ossyncpublic.aossyncflag[iFlag].u64OsSyncType == OS_SYNCTYPE_EVENT) {
+      CopyFlagName(iFlag, a_szName, a_sizetName);
+      m_possyncgroup->ossyncpublic.aossyncflag[iFlag].vi64Condition = 0;
+      return OS_STS_SUCCESS;
+    }
+  }
   *a_pblDone = false;
   return OS_STS_SUCCESS;
+}
+
+// The signalled flag with the highest or the lowest index, -1 when none.
+int COsSyncImpl::SignalledFlag(bool a_blHighest) {
+  const OsSyncFlag* aossyncflag = m_possyncgroup->ossyncpublic.aossyncflag;
+  for (int i = 0; i < OS_SYNC_FLAG_COUNT; ++i) {
+    int iFlag = a_blHighest ? OS_SYNC_FLAG_COUNT - 1 - i : i;
+    if (aossyncflag[iFlag].vi64Condition) return iFlag;
+  }
+  return -1;
 }
 
 // One wait on the condition until the deadline. A creator answers for any
@@ -129,9 +149,7 @@ EOSSTS COsSyncImpl::WaitSingle(const struct timespec& a_timespecDeadline, char* 
     }
     int iFlag = -1;
     if (m_eossyncmode == OS_SYNCMODE_CREATE) {
-      for (int i = OS_SYNC_FLAG_COUNT - 1; i >= 0 && iFlag < 0; --i) {
-        if (ossyncpublic.aossyncflag[i].vi64Condition) iFlag = i;
-      }
+      iFlag = SignalledFlag(true);
     } else if (OwnFlag().vi64Condition) {
       iFlag = m_i32FlagIndex;
     }
@@ -158,9 +176,7 @@ EOSSTS COsSyncImpl::WaitPolling(const struct timespec& a_timespecDeadline, char*
     if (iResult == 0) {
       int iFlag = -1;
       if (m_eossyncmode == OS_SYNCMODE_CREATE) {
-        for (int i = 0; i < OS_SYNC_FLAG_COUNT && iFlag < 0; ++i) {
-          if (ossyncpublic.aossyncflag[i].vi64Condition) iFlag = i;
-        }
+        iFlag = SignalledFlag(false);
       } else {
         if (OwnFlag().vi64Condition) iCandidate = m_i32FlagIndex;
         iFlag = iCandidate;
