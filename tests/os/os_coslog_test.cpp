@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -515,6 +516,17 @@ TEST_F(LogTest, ASixtyFifthThreadWritesNothingWhileSixtyFourRun) {
   std::vector<ParsedLine> vecLines = ReadLog(m_strPath);
   EXPECT_EQ(CountContaining(vecLines, "holder "), kThreads);
   EXPECT_EQ(CountContaining(vecLines, "the sixty-fifth"), 0);
+  // A child forked now holds only the forking thread: the parent's slots are
+  // free for it.
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    log.Message(__FILE__, __LINE__, OS_LOG_ERROR, "from the child");
+    _exit(0);
+  }
+  int iStatus = 0;
+  ASSERT_EQ(waitpid(pid, &iStatus, 0), pid);
+  EXPECT_EQ(CountContaining(ReadLog(m_strPath), "from the child"), 1);
   blRelease = true;
   for (std::thread& thread : vecThreads) thread.join();
   // Slots of ended threads are taken over.
@@ -527,6 +539,33 @@ TEST_F(LogTest, ASixtyFifthThreadWritesNothingWhileSixtyFourRun) {
   EXPECT_EQ(CountContaining(vecLines, "short-lived "), 100);
 }
 
+TEST_F(LogTest, ReconfiguringWhileOtherThreadsLogKeepsEveryLineWhole) {
+  COsLog log("scandrv", m_strPath.c_str(), 1, nullptr);
+  long lState = 3;
+  std::atomic<bool> blStop{false};
+  std::vector<std::thread> vecThreads;
+  for (int t = 0; t < 4; ++t) {
+    vecThreads.emplace_back([&log, &blStop, t] {
+      for (int i = 0; !blStop.load(); ++i) {
+        log.Message(t % 2 ? "/src/dev_cdev.cpp" : "/src/os_cosfile.cpp", i, OS_LOG_INFO, "worker %d line %d", t, i);
+      }
+    });
+  }
+  const std::string strOther = RootPath("log/other.log");
+  for (int i = 0; i < 50; ++i) {
+    log.Setup(i % 2 ? strOther.c_str() : m_strPath.c_str(), 1, i % 3 ? "dev_" : "~dev_", i % 2 ? &lState : nullptr);
+    char szName[512];
+    log.GetFilename(szName, sizeof szName);
+    log.SetDsState(i);
+    log.SetDebugLevel(1);
+  }
+  blStop = true;
+  for (std::thread& thread : vecThreads) thread.join();
+  for (const std::string& strPath : {m_strPath, strOther}) {
+    for (const ParsedLine& line : ReadLog(strPath)) EXPECT_FALSE(line.strText.empty());
+  }
+}
+
 void* LogForEver(void* a_pvLog) {
   COsLog* plog = static_cast<COsLog*>(a_pvLog);
   for (;;) {
@@ -536,17 +575,71 @@ void* LogForEver(void* a_pvLog) {
   return nullptr;
 }
 
-TEST_F(LogTest, AThreadCancelledWhileLoggingLeavesNoLockTaken) {
+// Waits up to two seconds for a child; kills it when it hangs.
+bool ChildEndedWell(pid_t a_pid) {
+  for (int i = 0; i < 200; ++i) {
+    int iStatus = 0;
+    if (waitpid(a_pid, &iStatus, WNOHANG) == a_pid) return WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == 0;
+    usleep(10000);
+  }
+  kill(a_pid, SIGKILL);
+  waitpid(a_pid, nullptr, 0);
+  return false;
+}
+
+TEST_F(LogTest, AChildForkedWhileAnotherThreadWritesCanLog) {
   COsLog log("scandrv", m_strPath.c_str(), 1, nullptr);
-  for (int iRound = 0; iRound < 5; ++iRound) {
+  log.Message(__FILE__, __LINE__, OS_LOG_INFO, "header written before any fork");
+  // Another log shares the line lock; long lines keep it taken most of the time.
+  COsLog logBusy("busy", "/dev/null", 1, nullptr);
+  std::atomic<bool> blStop{false};
+  std::atomic<int> iWritten{0};
+  std::thread threadWriter([&logBusy, &blStop, &iWritten] {
+    const std::string strLong(256 * 1024, 'w');
+    while (!blStop.load()) {
+      logBusy.Message(__FILE__, __LINE__, OS_LOG_INFO, "%s", strLong.c_str());
+      ++iWritten;
+    }
+  });
+  while (iWritten.load() == 0) std::this_thread::yield();
+  for (int i = 0; i < 20; ++i) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      log.Message(__FILE__, __LINE__, OS_LOG_ERROR, "child %d", i);
+      _exit(0);
+    }
+    EXPECT_TRUE(ChildEndedWell(pid)) << "child " << i << " hung or failed";
+  }
+  blStop = true;
+  threadWriter.join();
+  std::vector<ParsedLine> vecLines = ReadLog(m_strPath);
+  std::multiset<std::string> setTexts;
+  for (const ParsedLine& line : vecLines) setTexts.insert(line.strText);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(setTexts.count("child " + std::to_string(i)), 1u) << i;
+  EXPECT_GT(iWritten.load(), 20);
+}
+
+size_t OpenDescriptors() {
+  size_t sizetCount = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) sizetCount += entry.exists() ? 1 : 0;
+  return sizetCount;
+}
+
+TEST_F(LogTest, AThreadCancelledWhileLoggingLeavesNoLockTakenAndNoFileOpen) {
+  COsLog log("scandrv", m_strPath.c_str(), 1, nullptr);
+  log.Message(__FILE__, __LINE__, OS_LOG_INFO, "before");
+  const size_t sizetDescriptors = OpenDescriptors();
+  for (int iRound = 0; iRound < 20; ++iRound) {
     pthread_t thread;
     ASSERT_EQ(pthread_create(&thread, nullptr, LogForEver, &log), 0);
-    usleep(20000);
+    usleep(5000);
     pthread_cancel(thread);
     pthread_join(thread, nullptr);
     log.Message(__FILE__, __LINE__, OS_LOG_INFO, "after cancel %d", iRound);
   }
-  EXPECT_EQ(CountContaining(ReadLog(m_strPath), "after cancel "), 5);
+  EXPECT_EQ(CountContaining(ReadLog(m_strPath), "after cancel "), 20);
+  EXPECT_EQ(OpenDescriptors(), sizetDescriptors);
 }
 
 // ---------------------------------------------------------------------------
