@@ -35,13 +35,19 @@ int OpenSource(const char* a_szFrom, struct stat* a_pst) {
 }
 
 // Opens the target for writing; it is emptied only once it is known not to
-// be the source itself.
-int OpenTarget(const char* a_szTo, const struct stat& a_stSource) {
-  int iFd = open(a_szTo, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+// be the source itself. Tells whether it is a regular file (which alone is
+// removed again after a failed copy: never a device).
+int OpenTarget(const char* a_szTo, const struct stat& a_stSource, bool* a_pblRegular) {
+  int iFd = open(a_szTo, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
   if (iFd < 0) return -1;
   struct stat st;
-  if (fstat(iFd, &st) != 0 || (st.st_dev == a_stSource.st_dev && st.st_ino == a_stSource.st_ino) ||
-      ftruncate(iFd, 0) != 0) {
+  if (fstat(iFd, &st) != 0 || (st.st_dev == a_stSource.st_dev && st.st_ino == a_stSource.st_ino)) {
+    close(iFd);
+    return -1;
+  }
+  *a_pblRegular = S_ISREG(st.st_mode);
+  int iFlags = fcntl(iFd, F_GETFL);
+  if ((*a_pblRegular && ftruncate(iFd, 0) != 0) || iFlags < 0 || fcntl(iFd, F_SETFL, iFlags & ~O_NONBLOCK) != 0) {
     close(iFd);
     return -1;
   }
@@ -81,7 +87,8 @@ EOSSTS COsFile::Copy(const char* a_szFilename, const char* a_szNewFilename) {
   }
   struct stat stSource;
   int iFrom = OpenSource(a_szFilename, &stSource);
-  int iTo = iFrom < 0 ? -1 : OpenTarget(a_szNewFilename, stSource);
+  bool blRegular = false;
+  int iTo = iFrom < 0 ? -1 : OpenTarget(a_szNewFilename, stSource, &blRegular);
   if (iTo < 0) {
     if (iFrom >= 0) close(iFrom);
     LogCopyFailed(a_szFilename, a_szNewFilename);
@@ -95,7 +102,7 @@ EOSSTS COsFile::Copy(const char* a_szFilename, const char* a_szNewFilename) {
   if (eosstatus != OS_STS_SUCCESS) {
     // A partial copy must not pass for the file.
     LogCopyFailed(a_szFilename, a_szNewFilename);
-    unlink(a_szNewFilename);
+    if (blRegular) unlink(a_szNewFilename);
   }
   return eosstatus;
 }

@@ -159,18 +159,31 @@ void COsFileImpl::ApplyCreationMask(const char* a_szFilename) {
 
 EOSSTS COsFileImpl::Close() {
   if (m_iFd >= 0) {
+    if (m_eosfileopen == OS_FILEOPEN_DELETEONCLOSE) {
+      m_eosfileopen = 0;
+      DeleteOwnFile();
+    }
     // Closing releases the share lock and every region lock of the file.
     close(m_iFd);
     m_iFd = -1;
-    if (m_eosfileopen == OS_FILEOPEN_DELETEONCLOSE) {
-      m_eosfileopen = 0;
-      if (unlink(m_szName) != 0) OsLogDebug(OS_LOG_INFO, "unlink failed...%d <%s>", errno, m_szName);
-    }
     std::memset(m_alockslot, 0, sizeof m_alockslot);
   }
   BufferFree(m_pszPrintf);
   m_pszPrintf = nullptr;
   return OS_STS_SUCCESS;
+}
+
+// Deletes the file opened for deletion on close: only a regular file, and
+// only while its name still leads to it (not to a device, nor to another
+// file after the working directory changed).
+void COsFileImpl::DeleteOwnFile() {
+  struct stat stOpen, stName;
+  if (fstat(m_iFd, &stOpen) != 0 || !S_ISREG(stOpen.st_mode) || stat(m_szName, &stName) != 0 ||
+      stOpen.st_dev != stName.st_dev || stOpen.st_ino != stName.st_ino) {
+    OsLogDebug(OS_LOG_INFO, "not deleting...<%s>", m_szName);
+    return;
+  }
+  if (unlink(m_szName) != 0) OsLogDebug(OS_LOG_INFO, "unlink failed...%d <%s>", errno, m_szName);
 }
 
 EOSSTS COsFileImpl::GetName(char* a_szName, size_t a_sizetName) {

@@ -67,6 +67,7 @@ class COsFileImpl {
   bool NeedOpen(const char* a_szWhat);
   EOSSTS OpenDescriptor(const char* a_szFilename, const char* a_szMode);
   void ApplyCreationMask(const char* a_szFilename);
+  void DeleteOwnFile();
   int FindSlot(uint64_t a_u64Offset, uint64_t a_u64Length) const;
   int RegionLock(short a_sType, uint64_t a_u64Offset, uint64_t a_u64Length);
 
