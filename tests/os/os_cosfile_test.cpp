@@ -227,7 +227,7 @@ TEST(COsFileIo, PointerSizeAndEndOfFile) {
 
 TEST(COsFileIo, GetNameNeedsAnOpenFileAndRoom) {
   COsFile osfile;
-  char szName[8];
+  char szName[16];
   EXPECT_EQ(osfile.GetName(szName, sizeof szName), OS_STS_FAIL);
   ASSERT_EQ(osfile.Open("name.txt", OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_READ), OS_STS_SUCCESS);
   EXPECT_EQ(osfile.GetName(nullptr, 8), OS_STS_FAIL);
