@@ -82,7 +82,7 @@ EOSSTS COsFile::Copy(const char* a_szFilename, const char* a_szNewFilename) {
   }
   char* pcBuffer = static_cast<char*>(COsFileImpl::BufferAlloc(s_sizetCopyBlock));
   if (!pcBuffer) {
-    OsLog(OS_LOG_ERROR, "OsMemAlloc failed...%zu", s_sizetCopyBlock);
+    OsLog(OS_LOG_ERROR, "OsMemAlloc failed...");
     return OS_STS_FAIL;
   }
   struct stat stSource;
@@ -129,7 +129,7 @@ EOSSTS COsFile::Move(const char* a_szFilename, const char* a_szNewFilename) {
     return OS_STS_BAD_ARGUMENT;
   }
   if (rename(a_szFilename, a_szNewFilename) != 0) {
-    OsLog(OS_LOG_ERROR, "rename failed...%d <%s> <%s>", errno, a_szFilename, a_szNewFilename);
+    OsLog(OS_LOG_ERROR, "rename failed...");
     return OS_STS_FAIL;
   }
   return OS_STS_SUCCESS;

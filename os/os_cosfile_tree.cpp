@@ -152,7 +152,7 @@ EOSSTS COsFile::Delete(const char* a_szFilename, EOSFILETYPE a_eosfiletype, bool
     return OS_STS_BAD_ARGUMENT;
   }
   if (std::strpbrk(a_szFilename, "*?")) {
-    OsLogDebug(OS_LOG_INFO, "we don't support deleting with wildcards...<%s>", a_szFilename);
+    OsLogDebug(OS_LOG_INFO, "we don't support deleting with wildcards...");
     return OS_STS_BAD_ARGUMENT;
   }
   OsLogDebug(OS_LOG_INFO, "Delete: <%s> %d %d", a_szFilename, static_cast<int>(a_eosfiletype), a_blRecursive);

@@ -46,9 +46,9 @@ COsFileImpl::COsFileImpl()
 
 COsFileImpl::~COsFileImpl() { Close(); }
 
-bool COsFileImpl::NeedOpen(const char* a_szWhat) {
+bool COsFileImpl::NeedOpen() {
   if (IsOpen()) return false;
-  OsLog(OS_LOG_ERROR, "Need to open a file first...%s", a_szWhat);
+  OsLog(OS_LOG_ERROR, "Need to open a file first...");
   return true;
 }
 
@@ -59,15 +59,15 @@ EOSSTS COsFileImpl::Open(const char* a_szFilename, EOSFILEOPEN a_eosfileopen, EO
     return OS_STS_BAD_ARGUMENT;
   }
   if (a_eosfileopen < 1 || a_eosfileopen > 5) {
-    OsLog(OS_LOG_ERROR, "a_eosfileopen is bad...%d", static_cast<int>(a_eosfileopen));
+    OsLog(OS_LOG_ERROR, "a_eosfileopen is bad...");
     return OS_STS_BAD_ARGUMENT;
   }
   if (a_eosfileaccess < 1 || a_eosfileaccess > 4) {
-    OsLog(OS_LOG_ERROR, "a_eosfileaccess is bad...%d", static_cast<int>(a_eosfileaccess));
+    OsLog(OS_LOG_ERROR, "a_eosfileaccess is bad...");
     return OS_STS_BAD_ARGUMENT;
   }
   if (a_eosfileshare < 1 || a_eosfileshare > 4) {
-    OsLog(OS_LOG_ERROR, "a_eosfileshare is bad...%d", static_cast<int>(a_eosfileshare));
+    OsLog(OS_LOG_ERROR, "a_eosfileshare is bad...");
     return OS_STS_BAD_ARGUMENT;
   }
   // Close deletes by this name: it must be kept whole.
@@ -209,7 +209,7 @@ EOSSTS COsFileImpl::Read(void* a_pBuffer, size_t a_sizetBytes, size_t* a_psizetR
     OsLog(OS_LOG_ERROR, "a_pBuffer is NULL...");
     return OS_STS_BAD_ARGUMENT;
   }
-  if (NeedOpen("Read")) return OS_STS_BAD_ARGUMENT;
+  if (NeedOpen()) return OS_STS_BAD_ARGUMENT;
   char* pcBuffer = static_cast<char*>(a_pBuffer);
   size_t sizetDone = 0;
   EOSSTS eosstatus = OS_STS_SUCCESS;
@@ -252,7 +252,7 @@ EOSSTS COsFileImpl::Write(const void* a_pBuffer, size_t a_sizetBytes, size_t* a_
     OsLog(OS_LOG_ERROR, "a_pBuffer is NULL...");
     return OS_STS_BAD_ARGUMENT;
   }
-  if (NeedOpen("Write")) return OS_STS_BAD_ARGUMENT;
+  if (NeedOpen()) return OS_STS_BAD_ARGUMENT;
   int iErrno = 0;
   size_t sizetDone = WriteAll(m_iFd, a_pBuffer, a_sizetBytes, &iErrno);
   if (a_psizetWritten) *a_psizetWritten = sizetDone;
@@ -267,11 +267,11 @@ int COsFileImpl::VPrintf(const char* a_szFormat, va_list a_valist) {
     OsLog(OS_LOG_ERROR, "a_szFormat is null...");
     return -1;
   }
-  if (NeedOpen("Printf")) return -1;
+  if (NeedOpen()) return -1;
   if (!m_pszPrintf) {
     m_pszPrintf = m_lPrintfBuffer > 0 ? static_cast<char*>(BufferAlloc(static_cast<size_t>(m_lPrintfBuffer))) : nullptr;
     if (!m_pszPrintf) {
-      OsLog(OS_LOG_ERROR, "OsMemAlloc failed...%ld", m_lPrintfBuffer);
+      OsLog(OS_LOG_ERROR, "OsMemAlloc failed...");
       return -1;
     }
   }
@@ -292,12 +292,12 @@ long COsFileImpl::SetPrintfBufferSize(long a_lBytes) {
 
 EOSSTS COsFileImpl::Flush() {
   // Every write goes straight to the file: nothing is held back here.
-  if (NeedOpen("Flush")) return OS_STS_BAD_ARGUMENT;
+  if (NeedOpen()) return OS_STS_BAD_ARGUMENT;
   return OS_STS_SUCCESS;
 }
 
 EOSSTS COsFileImpl::SetFilePointer64(EOSFILEPOINTER a_eosfilepointer, int64_t a_i64Offset) {
-  if (NeedOpen("SetFilePointer")) return OS_STS_BAD_ARGUMENT;
+  if (NeedOpen()) return OS_STS_BAD_ARGUMENT;
   int iWhence;
   switch (a_eosfilepointer) {
     case OS_FILEPOINTER_BEGIN: iWhence = SEEK_SET; break;
@@ -319,7 +319,7 @@ EOSSTS COsFileImpl::GetFilePointer64(uint64_t* a_pu64Bytes) {
     OsLog(OS_LOG_ERROR, "a_pu64Bytes is NULL...");
     return OS_STS_FAIL;
   }
-  if (NeedOpen("GetFilePointer")) return OS_STS_FAIL;
+  if (NeedOpen()) return OS_STS_FAIL;
   off_t offt = lseek(m_iFd, 0, SEEK_CUR);
   if (offt < 0) return OS_STS_FAIL;
   *a_pu64Bytes = static_cast<uint64_t>(offt);
@@ -327,7 +327,7 @@ EOSSTS COsFileImpl::GetFilePointer64(uint64_t* a_pu64Bytes) {
 }
 
 EOSSTS COsFileImpl::Size64(uint64_t* a_pu64Bytes) {
-  if (NeedOpen("Size")) return OS_STS_BAD_ARGUMENT;
+  if (NeedOpen()) return OS_STS_BAD_ARGUMENT;
   off_t offtCurrent = lseek(m_iFd, 0, SEEK_CUR);
   off_t offtEnd = offtCurrent < 0 ? -1 : lseek(m_iFd, 0, SEEK_END);
   if (offtEnd < 0 || lseek(m_iFd, offtCurrent, SEEK_SET) < 0) {
@@ -339,7 +339,7 @@ EOSSTS COsFileImpl::Size64(uint64_t* a_pu64Bytes) {
 }
 
 EOSSTS COsFileImpl::SetEndOfFile() {
-  if (NeedOpen("SetEndOfFile")) return OS_STS_BAD_ARGUMENT;
+  if (NeedOpen()) return OS_STS_BAD_ARGUMENT;
   off_t offt = lseek(m_iFd, 0, SEEK_CUR);
   if (offt < 0 || ftruncate(m_iFd, offt) != 0) {
     OsLogDebug(OS_LOG_INFO, "ftruncate failed...");

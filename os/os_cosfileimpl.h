@@ -64,7 +64,7 @@ class COsFileImpl {
     uint64_t u64Length;  // 0: free
   };
 
-  bool NeedOpen(const char* a_szWhat);
+  bool NeedOpen();
   EOSSTS OpenDescriptor(const char* a_szFilename, const char* a_szMode);
   void ApplyCreationMask(const char* a_szFilename);
   void DeleteOwnFile();

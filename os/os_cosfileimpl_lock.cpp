@@ -34,7 +34,7 @@ EOSSTS COsFileImpl::Lock(uint64_t a_u64Offset, uint64_t a_u64Length, long a_lTim
     OsLog(OS_LOG_ERROR, "a_sizetRegion must be greater than zero...");
     return OS_STS_FAIL;
   }
-  if (NeedOpen("Lock")) return OS_STS_BAD_ARGUMENT;
+  if (NeedOpen()) return OS_STS_BAD_ARGUMENT;
   if (FindSlot(a_u64Offset, a_u64Length) >= 0) return OS_STS_SUCCESS;
   int iSlot = FindSlot(0, 0);
   if (iSlot < 0) {
@@ -45,7 +45,7 @@ EOSSTS COsFileImpl::Lock(uint64_t a_u64Offset, uint64_t a_u64Length, long a_lTim
   long lTimeout = a_lTimeout < s_lLockPauseMs ? s_lLockPauseMs : a_lTimeout;
   while (RegionLock(F_WRLCK, a_u64Offset, a_u64Length) != 0) {
     if (errno != EAGAIN && errno != EACCES) {
-      OsLogDebug(OS_LOG_INFO, "We have a problem...%d", errno);
+      OsLogDebug(OS_LOG_INFO, "We have a problem...");
       return OS_STS_FAIL;
     }
     if (lTimeout < s_lLockPauseMs + 1) {
@@ -80,7 +80,7 @@ EOSSTS COsFileImpl::TestLock(uint64_t a_u64Offset, uint64_t a_u64Length) {
     OsLog(OS_LOG_ERROR, "a_sizetRegion must be greater than zero...");
     return OS_STS_FAIL;
   }
-  if (NeedOpen("TestLock")) return OS_STS_BAD_ARGUMENT;
+  if (NeedOpen()) return OS_STS_BAD_ARGUMENT;
   if (FindSlot(a_u64Offset, a_u64Length) >= 0) return OS_STS_LOCKED;
   struct flock fl {};
   fl.l_type = F_WRLCK;
@@ -88,7 +88,7 @@ EOSSTS COsFileImpl::TestLock(uint64_t a_u64Offset, uint64_t a_u64Length) {
   fl.l_start = static_cast<off_t>(a_u64Offset);
   fl.l_len = static_cast<off_t>(a_u64Length);
   if (fcntl(m_iFd, F_OFD_GETLK, &fl) != 0) {
-    OsLogDebug(OS_LOG_INFO, "We have a problem...%d", errno);
+    OsLogDebug(OS_LOG_INFO, "We have a problem...");
     return OS_STS_FAIL;
   }
   return fl.l_type == F_UNLCK ? OS_STS_SUCCESS : OS_STS_BUSY;
@@ -108,7 +108,7 @@ void COsFileImpl::TimeRecordFromTime(OsTimeRecord* a_ptimerecord, time_t a_timet
 }
 
 EOSSTS COsFileImpl::GetFileTimes(OsTimeRecord* a_ptimerecordAccessed, OsTimeRecord* a_ptimerecordModified) {
-  if (NeedOpen("GetFileTimes")) return OS_STS_BAD_ARGUMENT;
+  if (NeedOpen()) return OS_STS_BAD_ARGUMENT;
   struct stat st;
   if (fstat(m_iFd, &st) != 0) {
     OsLogDebug(OS_LOG_INFO, "fstat failed...%d <%s>", errno, m_szName);
@@ -142,7 +142,7 @@ bool TimeFromRecord(const OsTimeRecord* a_ptimerecord, struct timespec* a_ptimes
 
 EOSSTS COsFileImpl::SetFileTimes(const OsTimeRecord* a_ptimerecordAccessed,
                                  const OsTimeRecord* a_ptimerecordModified) {
-  if (NeedOpen("SetFileTimes")) return OS_STS_BAD_ARGUMENT;
+  if (NeedOpen()) return OS_STS_BAD_ARGUMENT;
   struct stat st;
   if (fstat(m_iFd, &st) != 0) {
     OsLogDebug(OS_LOG_INFO, "fstat failed...%d <%s>", errno, m_szName);
