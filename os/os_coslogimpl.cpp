@@ -377,7 +377,7 @@ int COsLogImpl::VMessage(const char* a_szFile, long a_lLine, long a_eoslogflag, 
       pslot->cLetter = LetterOf(lBase);
       DeriveSource(a_szFile, pslot->szSource, sizeof pslot->szSource);
       pslot->i64Line = a_lLine;
-      WriteLine(pslot, lBase, a_eoslogflag, a_szFormat, a_valist);
+      WriteLine(pslot, lBase, a_szFormat, a_valist);
       pslot->u8Busy.store(0, std::memory_order_release);
     }
     if (lBase == OS_LOG_ASSERT && m_blAssert.load(std::memory_order_relaxed)) AssertTail(a_szFile, a_lLine, a_szFormat);
@@ -432,8 +432,7 @@ bool COsLogImpl::PassesFilter(const char* a_szSource) {
   return !blHasInclude || blIncluded;
 }
 
-void COsLogImpl::WriteLine(OsLogSlot* a_pslot, long a_lBase, long a_eoslogflag, const char* a_szFormat,
-                           va_list a_valist) {
+void COsLogImpl::WriteLine(OsLogSlot* a_pslot, long a_lBase, const char* a_szFormat, va_list a_valist) {
   if (a_lBase != OS_LOG_ERROR && !PassesFilter(a_pslot->szSource)) return;
   if (m_lLevel.load(std::memory_order_relaxed) & kLevelFlush) {
     m_lLevel.fetch_and(~kLevelFlush);

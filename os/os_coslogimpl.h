@@ -62,7 +62,7 @@ class COsLogImpl {
   bool PassesLevel(long a_lBase) const;
   OsLogSlot* FindSlot();
   bool PassesFilter(const char* a_szSource);
-  void WriteLine(OsLogSlot* a_pslot, long a_lBase, long a_eoslogflag, const char* a_szFormat, va_list a_valist);
+  void WriteLine(OsLogSlot* a_pslot, long a_lBase, const char* a_szFormat, va_list a_valist);
   void AssertTail(const char* a_szFile, long a_lLine, const char* a_szFormat);
 
   // Under the line lock (os_coslogimpl_write.cpp).
@@ -78,7 +78,6 @@ class COsLogImpl {
   // Configuration.
   void SetFilterWords(const char* a_szFilterText);
   void BuildSetupFilter(const char* a_szFilter, char* a_szJoined, size_t a_sizetJoined);
-  void ApplyLevelSwitches(long a_lLevel, bool a_blSetup);
   void ResolveConstructorPath(const char* a_szFile, char* a_szPath, size_t a_sizetPath);
   void ResolveSetupPath(const char* a_szFile, char* a_szPath, size_t a_sizetPath);
 

@@ -52,7 +52,9 @@ BENCHMARK(BM_LogWritten)->Arg(40)->Arg(4000);
 
 void BM_LogWrittenThreads(benchmark::State& a_state) {
   static COsLog* s_plog = nullptr;
-  if (a_state.thread_index() == 0) s_plog = new COsLog("bench", (BenchDirectory() + "/threads.log").c_str(), 1, nullptr);
+  if (a_state.thread_index() == 0) {
+    s_plog = new COsLog("bench", (BenchDirectory() + "/threads.log").c_str(), 1, nullptr);
+  }
   for (auto _ : a_state) s_plog->Message(__FILE__, __LINE__, OS_LOG_INFO, "written by %d", a_state.thread_index());
   a_state.SetItemsProcessed(a_state.iterations());
   if (a_state.thread_index() == 0) {

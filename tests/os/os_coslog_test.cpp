@@ -138,12 +138,31 @@ TEST_F(LogTest, EveryLineHasThePrefixAndCrLfAndTheHeaderComesOnceBeforeTheFirstL
     EXPECT_EQ(vecLines[i].strText.rfind(aszHeader[i], 0), 0u) << vecLines[i].strText;
     EXPECT_EQ(vecLines[i].lCounter, static_cast<long>(i));
   }
-  EXPECT_TRUE(std::regex_search(vecLines[0].strText,
-                                std::regex(R"(^### \(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\.\d{3}\) Debug=1 DebugFilter=<> Version=~6\.4\.0\.0$)")))
-      << vecLines[0].strText;
+  const std::regex regexFirst(R"(^### \(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\.\d{3}\) Debug=1 DebugFilter=<> Version=~6\.4\.0\.0$)");
+  EXPECT_TRUE(std::regex_search(vecLines[0].strText, regexFirst)) << vecLines[0].strText;
   EXPECT_NE(vecLines[1].strText.find("pid:" + std::to_string(getpid()) + " "), std::string::npos);
   EXPECT_NE(vecLines[3].strText.find("test_os"), std::string::npos) << vecLines[3].strText;
   EXPECT_NE(vecLines[4].strText.find("libscandrv.so> 0x"), std::string::npos) << vecLines[4].strText;
+
+  // Python reads the bytes on its own: CR LF only at line ends, the prefix,
+  // and the system facts of the header.
+  const char* szScript = R"(
+import os, platform, re, sys
+data = open(sys.argv[1], 'rb').read()
+assert data.endswith(b'\r\n'), 'no final CR LF'
+lines = data[:-2].split(b'\r\n')
+prefix = re.compile(rb'\d{5} \d{9} .{32} [ \d-]{4}\d [ \d-]{4}\d T\d{4,} S\d+ V[EAP.] ')
+for line in lines:
+    assert b'\r' not in line and b'\n' not in line, line
+    assert prefix.match(line), line
+text = b'\n'.join(lines).decode()
+assert ' ps:%d ' % os.sysconf('SC_PAGE_SIZE') in text
+assert ' Kernel:%s>' % platform.release() in text
+print(len(lines))
+)";
+  int iStatus = -1;
+  EXPECT_EQ(testsupport::RunPython(szScript, {m_strPath}, &iStatus), "10\n");
+  EXPECT_EQ(iStatus, 0);
 
   const char acLetters[] = {'E', 'A', 'P', '.', '.'};
   const char* aszTexts[] = {"an error 1", "an assert", "a task", "information <text>", "flushed"};
