@@ -71,3 +71,15 @@ bool COsThread::IsProcessRunning(uint64_t a_u64ProcessId, bool a_blEndedCounts) 
   }
   return true;
 }
+
+bool COsThread::IsOwnThreadRunning(uint64_t a_u64ThreadId) {
+  int iSaved = errno;
+  bool blRunning = a_u64ThreadId != 0 && syscall(SYS_tgkill, getpid(), static_cast<pid_t>(a_u64ThreadId), 0) == 0;
+  errno = iSaved;
+  return blRunning;
+}
+
+int COsThread::GetProcessIntegrity() {
+  static const int s_iIntegrity = geteuid() == 0 ? 6 : 4;
+  return s_iIntegrity;
+}

@@ -16,4 +16,9 @@ class COsThread {
   // the child still gets its exit status. Any other process counts as running
   // while it exists and is not a zombie.
   static bool IsProcessRunning(uint64_t a_u64ProcessId, bool a_blEndedCounts);
+  // True when the id names a live thread of this very process (a thread id
+  // of another process, or of the parent after a fork, is not one).
+  static bool IsOwnThreadRunning(uint64_t a_u64ThreadId);
+  // 6 when the effective user is root, else 4; computed once.
+  static int GetProcessIntegrity();
 };
