@@ -12,6 +12,7 @@
 #include "os_cossync.h"
 #include "os_cossync_helpers.h"
 #include "os_costime.h"
+#include "log_capture.h"
 #include "test_support.h"
 
 namespace {
@@ -193,9 +194,11 @@ TEST_F(SyncTest, CreateOverTheFileOfADeadCreatorNeedsFresh) {
   });
   ASSERT_EQ(Reap(pid), 0);
   ASSERT_TRUE(testsupport::FileExists(Path("event_left")));
+  testsupport::LogCapture log;
   COsSync event;
   EXPECT_EQ(event.EventCreate("left", nullptr, false), OS_STS_FAIL);
   EXPECT_EQ(event.EventOpen("left"), OS_STS_FAIL);
+  EXPECT_TRUE(log.Contains("sync>>> <left> not found..."));
   EXPECT_EQ(event.EventCreate("left", nullptr, true), OS_STS_SUCCESS);
   // A second create of a live name joins it and may use it.
   COsSync twin;

@@ -12,6 +12,7 @@
 
 #include "os_cossync.h"
 #include "os_costime.h"
+#include "log_capture.h"
 #include "os_cossync_helpers.h"
 #include "test_support.h"
 
@@ -223,46 +224,60 @@ TEST_F(SyncTest, GroupFileStaysWhileMembersLive) {
 }
 
 TEST_F(SyncTest, RegistryHasSixteenSlotsAndEightFlags) {
+  testsupport::LogCapture log;
   COsSync creator;
   ASSERT_EQ(creator.EventCreate("full", nullptr, false), OS_STS_SUCCESS);
   std::vector<COsSync> openers(16);
   for (int i = 0; i < 15; ++i) ASSERT_EQ(openers[i].EventOpen("full"), OS_STS_SUCCESS) << i;
   EXPECT_EQ(openers[15].EventOpen("full"), OS_STS_FAIL);  // the seventeenth object
+  EXPECT_TRUE(log.Contains("sync>>> no room for a new object...<full>"));
 
   std::vector<COsSync> members(9);
   for (int i = 0; i < 8; ++i) {
     ASSERT_EQ(members[i].EventCreate(("m" + std::to_string(i)).c_str(), "octet", false), OS_STS_SUCCESS) << i;
   }
   EXPECT_EQ(members[8].EventCreate("m8", "octet", false), OS_STS_FAIL);  // the ninth flag
+  EXPECT_TRUE(log.Contains("sync>>> no room for a new flag...<m8>"));
   EXPECT_FALSE(testsupport::FileExists(Path("event_m8")));
 }
 
 TEST_F(SyncTest, BadInputIsRefused) {
+  testsupport::LogCapture log;
   COsSync sync;
   struct Case {
     const char* szWhat;
     std::function<EOSSTS(COsSync&)> call;
+    const char* szMessage;
   };
+  const std::string strLong(600, 'n');
   const Case cases[] = {
-      {"slash in name", [](COsSync& s) { return s.EventCreate("a/b", nullptr, false); }},
-      {"escaping name", [](COsSync& s) { return s.EventCreate("../../escape", nullptr, true); }},
-      {"slash in group", [](COsSync& s) { return s.EventCreate("a", "../g", false); }},
-      {"slash in mutex", [](COsSync& s) { return s.MutexCreate("../m", nullptr); }},
-      {"slash in open", [](COsSync& s) { return s.EventOpen("../x"); }},
-      {"group without name", [](COsSync& s) { return s.EventCreate(nullptr, "g", false); }},
-      {"mutex without name", [](COsSync& s) { return s.MutexCreate(nullptr, nullptr); }},
-      {"name too long", [](COsSync& s) { return s.EventCreate(std::string(600, 'n').c_str(), nullptr, false); }},
-      {"open without name", [](COsSync& s) { return s.EventOpen(""); }},
-      {"open of a missing name", [](COsSync& s) { return s.EventOpen("missing"); }},
-      {"mutex open of an event name", [](COsSync& s) { return s.MutexOpen("missing"); }},
-      {"wait before create", [](COsSync& s) { return s.EventWait(0); }},
-      {"set before create", [](COsSync& s) { return s.EventSet(); }},
-      {"simple open, empty name", [](COsSync& s) { return s.SimpleEventOpen("", true); }},
-      {"simple open, no name, no create", [](COsSync& s) { return s.SimpleEventOpen(nullptr, false); }},
+      {"slash in name", [](COsSync& s) { return s.EventCreate("a/b", nullptr, false); }, "sync>>> bad name...<a/b>"},
+      {"escaping name", [](COsSync& s) { return s.EventCreate("../../escape", nullptr, true); },
+       "sync>>> bad name...<../../escape>"},
+      {"slash in group", [](COsSync& s) { return s.EventCreate("a", "../g", false); }, "sync>>> bad name...<a> <../g>"},
+      {"slash in mutex", [](COsSync& s) { return s.MutexCreate("../m", nullptr); }, "sync>>> bad name...<../m>"},
+      {"slash in open", [](COsSync& s) { return s.EventOpen("../x"); }, "sync>>> bad name...<../x>"},
+      {"group without name", [](COsSync& s) { return s.EventCreate(nullptr, "g", false); },
+       "sync>>> cannot specify a group for an unnamed event..."},
+      {"mutex without name", [](COsSync& s) { return s.MutexCreate(nullptr, nullptr); },
+       "sync>>> a mutex must have a name..."},
+      {"name too long", [&](COsSync& s) { return s.EventCreate(strLong.c_str(), nullptr, false); },
+       "sync>>> bad name...<nnnn"},
+      {"open without name", [](COsSync& s) { return s.EventOpen(""); }, "sync>>> a_szName is null or empty..."},
+      {"open of a missing name", [](COsSync& s) { return s.EventOpen("missing"); }, "sync>>> fopen failed...<"},
+      {"mutex open of a missing name", [](COsSync& s) { return s.MutexOpen("missing"); }, "sync>>> Open failed..."},
+      {"wait before create", [](COsSync& s) { return s.EventWait(0); }, nullptr},  // not an event yet: silent
+      {"set before create", [](COsSync& s) { return s.EventSet(); }, "sync>>> must create/open first..."},
+      {"simple open, empty name", [](COsSync& s) { return s.SimpleEventOpen("", true); }, "bad argument..."},
+      {"simple open, no name, no create", [](COsSync& s) { return s.SimpleEventOpen(nullptr, false); },
+       "bad argument..."},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.call(sync), OS_STS_FAIL) << c.szWhat;
     EXPECT_EQ(sync.GetType(), OS_SYNCTYPE_UNDEFINED) << c.szWhat;  // left free
+    if (c.szMessage) {
+      EXPECT_TRUE(log.Contains(c.szMessage)) << c.szWhat << ": " << c.szMessage;
+    }
   }
   EXPECT_FALSE(testsupport::FileExists(testsupport::RootPath("escape")));
   EXPECT_FALSE(testsupport::FileExists(testsupport::RootPath("event_escape")));
@@ -270,26 +285,48 @@ TEST_F(SyncTest, BadInputIsRefused) {
 }
 
 TEST_F(SyncTest, MisuseOfALiveObjectIsRefused) {
+  testsupport::LogCapture log;
   COsSync event, mutex, twin;
   ASSERT_EQ(event.EventCreate("e", "g", false), OS_STS_SUCCESS);
   ASSERT_EQ(mutex.MutexCreate("m", nullptr), OS_STS_SUCCESS);
-  EXPECT_EQ(event.EventCreate("other", nullptr, false), OS_STS_FAIL);  // already in use
-  EXPECT_EQ(event.EventOpen("m"), OS_STS_FAIL);
-  EXPECT_EQ(twin.EventCreate("e", "g", false), OS_STS_FAIL);            // same name, same group
+  struct Case {
+    const char* szWhat;
+    std::function<EOSSTS()> call;
+    const char* szMessage;
+  };
   char szName[8];
-  EXPECT_EQ(event.EventWait(0, szName, 0), OS_STS_FAIL);                // buffer of size 0
-  EXPECT_EQ(event.MutexClaim(0), OS_STS_FAIL);                          // not a mutex
-  EXPECT_EQ(mutex.EventWait(0), OS_STS_FAIL);                           // not an event
-  EXPECT_EQ(mutex.EventIncludeProcessId(getpid(), 0), OS_STS_FAIL);
-  EXPECT_EQ(event.MutexIncludeProcessId(getpid(), 0), OS_STS_FAIL);
-  event.MutexRelease("e");                                              // not a mutex: nothing
+  const Case cases[] = {
+      {"double create", [&] { return event.EventCreate("other", nullptr, false); },
+       "sync>>> this object is already in use..."},
+      {"open while in use", [&] { return event.EventOpen("m"); }, "sync>>> this object is already in use..."},
+      {"same name in the group", [&] { return twin.EventCreate("e", "g", false); }, "sync>>> <e> already exists..."},
+      {"name buffer of size 0", [&] { return event.EventWait(0, szName, 0); },
+       "sync>>> a_sizetName is 0 with a non-null a_szName..."},
+      {"claim of an event", [&] { return event.MutexClaim(0); }, "sync>>> sync type isn't a mutex...1"},
+      {"watch on a mutex as event", [&] { return mutex.EventIncludeProcessId(getpid(), 0); },
+       "sync>>> sync type isn't an event...2"},
+      {"watch on an event as mutex", [&] { return event.MutexIncludeProcessId(getpid(), 0); },
+       "sync>>> sync type isn't a mutex...1"},
+      {"watch of no process", [&] { return event.EventIncludeProcessId(0x7ffffffe, 0); },
+       "sync>>> there is no process with that pid...2147483646"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.call(), OS_STS_FAIL) << c.szWhat;
+    EXPECT_TRUE(log.Contains(c.szMessage)) << c.szWhat << ": " << c.szMessage;
+  }
+  EXPECT_EQ(mutex.EventWait(0), OS_STS_FAIL);  // not an event: no message
+  event.MutexRelease("e");
+  EXPECT_TRUE(log.Contains("sync>>> bad eossynctype...1"));
   mutex.MutexRelease(nullptr);
-  event.MutexClose();                                                   // wrong type: stays open
+  EXPECT_TRUE(log.Contains("sync>>> a_szName is null..."));
+  event.MutexClose();  // wrong type: stays open
+  EXPECT_TRUE(log.Contains("sync>>> sync type isn't a mutex...1"));
   mutex.EventClose();
+  EXPECT_TRUE(log.Contains("sync>>> not an event...2"));
   EXPECT_EQ(event.GetType(), OS_SYNCTYPE_EVENT);
   EXPECT_EQ(mutex.GetType(), OS_SYNCTYPE_MUTEX);
   EXPECT_EQ(event.GetName(nullptr, 8), OS_STS_BAD_ARGUMENT);
-  EXPECT_EQ(event.EventIncludeProcessId(0, 0), OS_STS_SUCCESS);         // stop watching
+  EXPECT_EQ(event.EventIncludeProcessId(0, 0), OS_STS_SUCCESS);  // stop watching
 }
 
 TEST_F(SyncTest, InfiniteWaitEndsWithTheSet) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "log_capture.h"
 #include "os_costime.h"
 #include "test_support.h"
 
@@ -163,17 +164,21 @@ TEST(OsTime, DifferenceAcrossDaysCountsWallClockSeconds) {
 }
 
 TEST(OsTime, StringTimeNeedsNineteenBytes) {
+  testsupport::LogCapture log;
   OsTimeRecord record = Record(2026, 12, 8, 6, 49, 0, 123);
   char szTime[19];
   std::memset(szTime, 'x', sizeof szTime);
   EXPECT_EQ(COsTime::GetStringTime(&record, szTime, 18), OS_STS_FAIL);
   EXPECT_EQ(szTime[0], 'x');  // untouched
+  EXPECT_TRUE(log.Contains("a_sizetTime is too small...18"));
   ASSERT_EQ(COsTime::GetStringTime(&record, szTime, 19), OS_STS_SUCCESS);
   EXPECT_STREQ(szTime, "20261208064900123");
   EXPECT_EQ(COsTime::GetStringTime(&record, nullptr, 19), OS_STS_FAIL);
+  EXPECT_TRUE(log.Contains("a_szTime is null..."));
 }
 
 TEST(OsTime, NullRecordsAreRefused) {
+  testsupport::LogCapture log;
   OsTimeRecord record{};
   time_t timet = 0;
   char szTime[32];
@@ -186,6 +191,10 @@ TEST(OsTime, NullRecordsAreRefused) {
   EXPECT_EQ(COsTime::GetDifference(&record, nullptr), -1);
   EXPECT_EQ(COsTime::GetStringTime(nullptr, szTime, sizeof szTime), OS_STS_BAD_ARGUMENT);
   COsTime::CalculateTimeSpec(nullptr, 10);  // logged, no crash
+  for (const char* szMessage : {"a_ptimerecord is NULL...", "a_ptimerecord or a_ptimet are NULL...",
+                                "argument is null...", "a_ptimespec is NULL..."}) {
+    EXPECT_TRUE(log.Contains(szMessage)) << szMessage;
+  }
 }
 
 struct TimeSpecCase {
