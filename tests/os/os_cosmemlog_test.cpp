@@ -3,10 +3,12 @@
 // refusals, the table dump, the shared-memory lines and the bit display.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "os_coslog.h"
@@ -178,6 +180,35 @@ TEST_F(OsMemLogTest, CounterLinesFollowASequence) {
                 "mem>>> g+   AD:%p   SZ:%-9d  AC:%-6d  FC:%-6d  CC:%-6d  CB:%-9llu  PB:%-9llu  FN:%s", pvA, 164, 1, 0,
                 1, 164ULL, 164ULL, "first");
   EXPECT_EQ(expected, lines[0].text);
+}
+
+// Each counter line is written under the table lock: with several threads
+// at work every line still balances, and the last one shows an empty table.
+TEST_F(OsMemLogTest, CountersBalanceUnderThreads) {
+  NewLines();
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([this, t] {
+      for (int i = 0; i < 100; ++i) {
+        void* pv = m_posmem->Alloc(static_cast<size_t>(8 + t), __FILE__, __LINE__);
+        m_posmem->Free(pv, __FILE__, __LINE__);
+      }
+    });
+  for (auto& th : threads) th.join();
+  auto lines = NewLines();
+  ASSERT_EQ(800u, lines.size());
+  long plus = 0, minus = 0, maxFc = 0;
+  for (const auto& l : lines) {
+    Counters c;
+    ASSERT_TRUE(ParseCounters(l.text, &c)) << l.text;
+    EXPECT_EQ(c.ac - c.fc, c.cc) << l.text;
+    EXPECT_LE(c.cb, c.pb) << l.text;
+    (c.head == "+  " ? plus : minus) += 1;
+    maxFc = std::max(maxFc, c.fc);  // lines may reach the file out of order
+  }
+  EXPECT_EQ(400, plus);
+  EXPECT_EQ(400, minus);
+  EXPECT_EQ(400, maxFc);
 }
 
 TEST_F(OsMemLogTest, NothingAtLevelZero) {
