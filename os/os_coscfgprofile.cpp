@@ -296,15 +296,16 @@ int FindSlot(const char* a_szPath) {
   for (int i = 0; i < COsCfgProfile::kSlots; ++i) {
     if (s_aposcfgprofile[i] && std::strcmp(s_aposcfgprofile[i]->szPath, a_szPath) == 0) return i;
   }
-  // Another spelling of a cached file (a relative path, a link) shares its slot.
+  // Another spelling of a cached file (a relative path, a link) shares its
+  // slot, as long as the slot's own path still names that file (a deleted
+  // file's inode number may come back for another one).
   OsCfgProfileStamp stamp = ReadStamp(a_szPath);
   if (!stamp.blPresent) return -1;
   for (int i = 0; i < COsCfgProfile::kSlots; ++i) {
     const OsCfgProfile* pprofile = s_aposcfgprofile[i];
-    if (pprofile && pprofile->stamp.blPresent && pprofile->stamp.dev == stamp.dev &&
-        pprofile->stamp.ino == stamp.ino) {
-      return i;
-    }
+    if (!pprofile) continue;
+    OsCfgProfileStamp stampSlot = ReadStamp(pprofile->szPath);
+    if (stampSlot.blPresent && stampSlot.dev == stamp.dev && stampSlot.ino == stamp.ino) return i;
   }
   return -1;
 }

@@ -273,6 +273,17 @@ TEST_F(OsCfgStore, SaneTwainVersionFromTheEnvironment) {
   unsetenv("SANETWAIN_VERSION");
 }
 
+// Without a known entity there is no layout: the store stays empty but
+// answers every read.
+TEST_F(OsCfgStore, UnknownEntityLeavesTheStoreEmpty) {
+  Make(OS_CFGENTITY_NONE, false);
+  EXPECT_EQ(cfg_->Load(), OS_STS_FAIL);
+  EXPECT_EQ(Get(1, OS_CFGTAG_FORCEMAXMSG), "");
+  EXPECT_EQ(Get(1, OS_CFGTAG_HOMEDIRECTORY), "");
+  EXPECT_EQ(cfg_->Set(1, OS_CFGTAG_FORCEMAXMSG, "3"), OS_STS_SUCCESS);
+  EXPECT_EQ(Get(1, OS_CFGTAG_FORCEMAXMSG), "3");
+}
+
 TEST_F(OsCfgStore, CallersReadNumbersWithBaseDetection) {
   EXPECT_EQ(OsCfgGetLong(1, OS_CFGTAG_FORCEMAXMSG, -5), -5);  // no store yet
   Make();

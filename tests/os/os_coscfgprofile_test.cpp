@@ -365,6 +365,20 @@ TEST_F(OsCfgProfile, ConstIniRoundTripReachesTheStore) {
   EXPECT_STREQ(cfg_->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCEMAXMSG), "33");
 }
 
+// The own constant file starts as a copy of the shared one.
+TEST_F(OsCfgProfile, CopyWritesTheSourceUnderTheNewName) {
+  const std::string shared = File("shared.ini");
+  const std::string own = File("own.ini");
+  WriteFile(shared, "\xEF\xBB\xBF[s]\r\nk=1\r\n[t]\r\nj=2\r\n");
+  ASSERT_EQ(COsCfgProfile::Copy(shared.c_str(), own.c_str(), 0644), OS_STS_SUCCESS);
+  EXPECT_EQ(ReadFile(own), "[s]\nk=1\n\n[t]\nj=2\n");
+  EXPECT_EQ(Set(own, "s", "k", "own"), OS_STS_SUCCESS);
+  EXPECT_EQ(Read(shared, "s", "k"), "1");
+  EXPECT_EQ(Read(own, "s", "k"), "own");
+  EXPECT_EQ(COsCfgProfile::Copy(File("absent.ini").c_str(), File("other.ini").c_str(), 0644), OS_STS_FAIL);
+  EXPECT_FALSE(FileExists(File("other.ini")));
+}
+
 TEST_F(OsCfgProfile, RegistryReadsMachineAndUserSections) {
   char buffer[64];
   EXPECT_EQ(cfg_->GetRegistry(OS_CFGREGISTRY_MACHINE, "Key", buffer, sizeof buffer, false), OS_STS_FAIL);
