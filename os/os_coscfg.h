@@ -72,6 +72,9 @@ class COsCfg {
   EOSSTS Set(unsigned a_uSection, unsigned a_uTag, const char* a_szValue);
   // Discard location for strtol's end pointer.
   char** GetThrowAwayPointer();
+  // Changes the owner and group permission bits of a file for an
+  // EOSFILEACCESS (1 read, 2 write, 3 read and write, 4 execute).
+  static EOSSTS SetAccess(const char* a_szFile, int a_eosfileaccess);
   // The caller's sections and tags (ids from 1000) and its data array of
   // (sections + 1) * (tags + 1) text pointers.
   EOSSTS RegisterCaller(const OsCfgName* a_poscfgnameSections, const OsCfgName* a_poscfgnameTags,

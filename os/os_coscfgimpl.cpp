@@ -48,10 +48,6 @@ const char* FileNamePart(const char* a_szPath) {
   return szSlash ? szSlash + 1 : a_szPath;
 }
 
-// Hands the final log file, level and filter to the log. TODO(cfg): call
-// COsLog::Setup once the log offers it.
-void SetupLog(const char* a_szFile, long a_lLevel, const char* a_szFilter) {}
-
 }  // namespace
 
 COsCfgImpl::COsCfgImpl(const char* a_szUniqueName, EOSCFGENTITY a_eoscfgentity,
@@ -277,7 +273,7 @@ EOSSTS COsCfgImpl::Load() {
   StoreDerivedValues();
   if (g_poslog) {
     long lLevel = ReadLong(Get(OS_CFGSECTION_MAIN, OS_CFGTAG_DEBUG)) | g_poslog->GetDebugLevel();
-    SetupLog(m_szLogFilename, lLevel, Get(OS_CFGSECTION_MAIN, OS_CFGTAG_DEBUGFILTER));
+    g_poslog->Setup(m_szLogFilename, lLevel, Get(OS_CFGSECTION_MAIN, OS_CFGTAG_DEBUGFILTER), nullptr);
   }
   StoreBrand();
   StoreFileNames();
