@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "log_capture.h"
 #include "os_coscfg.h"
 #include "test_support.h"
 
@@ -41,7 +42,17 @@ class OsCfgStore : public ::testing::Test {
                   static_cast<void*>(data_.data()));
     callerText_ = text;
   }
-  void TearDown() override { cfg_.reset(); }
+  void TearDown() override {
+    cfg_.reset();
+    log_.reset();
+  }
+  // Lines logged since the capture began; a load moves the log to the
+  // store's own log file.
+  void CaptureLog() { log_ = std::make_unique<testsupport::LogCapture>(); }
+  bool Logged(const std::string& text) {
+    std::string all = log_->Text() + ReadFile(cfg_->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_PMX_LOG));
+    return all.find(text) != std::string::npos;
+  }
 
   void Make(EOSCFGENTITY entity = OS_CFGENTITY_UTILITY, bool withCaller = true, const char* program = nullptr) {
     cfg_.reset();
@@ -62,6 +73,7 @@ class OsCfgStore : public ::testing::Test {
   std::string callerText_;
   OsCfgVersion version_{"04", "10", "02", "00", "28", "07", "2015"};
   std::unique_ptr<COsCfg> cfg_;
+  std::unique_ptr<testsupport::LogCapture> log_;
 };
 
 TEST_F(OsCfgStore, IdsOutOfRangeReadEmptyAndRefuseSet) {
@@ -182,8 +194,12 @@ TEST_F(OsCfgStore, DerivedDirectoriesReplaceTheFile) {
 
 TEST_F(OsCfgStore, BadConfigurationFilesLeaveTheDefaults) {
   Make();
+  CaptureLog();
   const std::string path = cfg_->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_CONST_INI_SHARED);
   LoadIni("");
+  EXPECT_TRUE(Logged("fread failed...<" + path + ">"));
+  EXPECT_TRUE(Logged("LoadFile failed..."));
+  EXPECT_FALSE(Logged("file larger than"));
   EXPECT_EQ(Get(1, OS_CFGTAG_DEBUG), "0");
   EXPECT_EQ(Get(1, 113), "2");
 
@@ -201,6 +217,7 @@ TEST_F(OsCfgStore, BadConfigurationFilesLeaveTheDefaults) {
   EXPECT_EQ(Get(1, 113), "7");
   // One line more is cut off, and a line across the cut is not half read.
   LoadIni(text + last + "ForceMaxMsg=99\n");
+  EXPECT_TRUE(Logged("file larger than 65536 bytes, the rest is ignored...<" + path + ">"));
   EXPECT_EQ(Get(1, 113), "7");
   EXPECT_EQ(Get(1, 107), "10");
   LoadIni(text + "ForceMaxMsg=123456789012345678\n");
@@ -240,6 +257,19 @@ TEST_F(OsCfgStore, LoadDerivesLayoutFilesAndProgram) {
   EXPECT_EQ(Get(1, OS_CFGTAG_APPLICATION), "/opt/app/frontend");
 }
 
+// The load gives the log its final file, the level ORed with Debug, and
+// the filter.
+TEST_F(OsCfgStore, LoadPointsTheLogAtTheStoresLogFile) {
+  CaptureLog();
+  Make();
+  OsLog(OS_LOG_ERROR, "first marker");
+  EXPECT_NE(ReadFile(Get(1, OS_CFGTAG_PMX_LOG)).find("first marker"), std::string::npos);
+  EXPECT_EQ(g_poslog->GetDebugLevel(), 1);
+  LoadIni("[dsIdentity]\nDebug=0x40\n");
+  EXPECT_EQ(Get(1, OS_CFGTAG_DEBUG), "0x40");
+  EXPECT_EQ(g_poslog->GetDebugLevel(), 0x41);
+}
+
 TEST_F(OsCfgStore, ProgramNameSetsTheApplicationFlags) {
   const struct {
     const char* program;
@@ -277,7 +307,10 @@ TEST_F(OsCfgStore, SaneTwainVersionFromTheEnvironment) {
 // answers every read.
 TEST_F(OsCfgStore, UnknownEntityLeavesTheStoreEmpty) {
   Make(OS_CFGENTITY_NONE, false);
+  CaptureLog();
   EXPECT_EQ(cfg_->Load(), OS_STS_FAIL);
+  EXPECT_TRUE(Logged("Unsupported m_eoscfgentity...0"));
+  EXPECT_TRUE(Logged("SetDirectories failed..."));
   EXPECT_EQ(Get(1, OS_CFGTAG_FORCEMAXMSG), "");
   EXPECT_EQ(Get(1, OS_CFGTAG_HOMEDIRECTORY), "");
   EXPECT_EQ(cfg_->Set(1, OS_CFGTAG_FORCEMAXMSG, "3"), OS_STS_SUCCESS);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "os_coscfg.h"
+#include "log_capture.h"
 #include "os_coscfgprofile.h"
 #include "test_support.h"
 
@@ -27,9 +28,15 @@ class OsCfgProfile : public ::testing::Test {
  protected:
   void SetUp() override {
     MakeCfg();
+    // After the store: its load would point the log at the store's own file.
+    log_ = std::make_unique<testsupport::LogCapture>();
     std::filesystem::create_directories(RootPath("ini"));
   }
-  void TearDown() override { cfg_.reset(); }
+  void TearDown() override {
+    cfg_.reset();
+    log_.reset();
+  }
+  bool Logged(const std::string& text) { return log_->Contains(text); }
   void MakeCfg() {
     cfg_.reset();
     cfg_ = std::make_unique<COsCfg>("driver", OS_CFGENTITY_UTILITY, nullptr, nullptr, false, nullptr);
@@ -69,6 +76,7 @@ class OsCfgProfile : public ::testing::Test {
   }
 
   std::unique_ptr<COsCfg> cfg_;
+  std::unique_ptr<testsupport::LogCapture> log_;
 };
 
 TEST_F(OsCfgProfile, ReadsSectionsKeysAndLinePositions) {
@@ -90,9 +98,11 @@ TEST_F(OsCfgProfile, ReadsSectionsKeysAndLinePositions) {
   };
   for (const auto& c : cases) EXPECT_EQ(Read(file, c.section, c.key), c.want) << c.section << "/" << c.key;
   EXPECT_EQ(Read(file, "Main", "Beta", 10), "<2>");  // does not fit: refused, buffer empty
+  EXPECT_TRUE(Logged("value does not fit...<Beta> <two words > 10"));
   EXPECT_EQ(Read(file, "Main", "Beta", 11), "two words ");
   EXPECT_EQ(Read(File("missing.ini"), "Main", "Alpha"), "<1>");
   EXPECT_FALSE(FileExists(File("missing.ini")));
+  EXPECT_TRUE(Logged("fopen failed...<" + File("missing.ini") + ">"));
   char buffer[8];
   EXPECT_EQ(cfg_->ProfileGet(file.c_str(), nullptr, "Alpha", buffer, sizeof buffer), OS_STS_BAD_ARGUMENT);
   EXPECT_EQ(cfg_->ProfileGet(file.c_str(), "Main", "Alpha", nullptr, 8), OS_STS_BAD_ARGUMENT);
@@ -115,6 +125,7 @@ TEST_F(OsCfgProfile, ChangesAndTheFlushLayout) {
   EXPECT_EQ(ReadFile(file), "[a]\nk3=3\n\n[b]\n;c\nk2=22\n\n[c]\nx=\n");
   EXPECT_EQ(Flush(file), OS_STS_SUCCESS);  // clean: nothing to do
   EXPECT_EQ(Flush(File("never-cached.ini")), OS_STS_FAIL);
+  EXPECT_TRUE(Logged("s_aoscfgprofile is full...sorry...<" + File("never-cached.ini") + ">"));
 
   // A new section in a new file: two lines, each ended by LF.
   const std::string fresh = File("fresh.ini");
@@ -166,6 +177,10 @@ TEST_F(OsCfgProfile, RefusesTextsThatWouldChangeTheFileStructure) {
   EXPECT_EQ(Read(file, "s", "k"), "1");
   EXPECT_EQ(Flush(file), OS_STS_SUCCESS);
   EXPECT_EQ(ReadFile(file), "[s]\nk=1\n");
+  EXPECT_TRUE(Logged("bad key...<a=b>"));
+  EXPECT_TRUE(Logged("bad key...<>"));
+  EXPECT_TRUE(Logged("bad value...<one\ntwo>"));
+  EXPECT_TRUE(Logged("bad section...<>"));
 }
 
 TEST_F(OsCfgProfile, PythonReadsWhatWeFlush) {
@@ -254,8 +269,10 @@ TEST_F(OsCfgProfile, AnImageThatCannotBeWrittenKeepsItsSlotAndChanges) {
   }
   MakeUnwritable(files[3]);
   EXPECT_EQ(Flush(files[3]), OS_STS_FAIL);  // reported, image kept
+  EXPECT_TRUE(Logged("Could not truncate the file, it might be readonly...<" + files[3] + ">"));
   ASSERT_EQ(Set(File("new.ini"), "s", "k", "n"), OS_STS_SUCCESS);
   EXPECT_TRUE(COsCfgProfile::IsCached(files[3].c_str()));
+  EXPECT_TRUE(Logged("profile kept in the cache, it could not be written...<" + files[3] + ">"));
   EXPECT_TRUE(COsCfgProfile::IsCached(File("new.ini").c_str()));
   EXPECT_FALSE(COsCfgProfile::IsCached(files[2].c_str()));
   EXPECT_EQ(ReadFile(files[2]), "[s]\nk=v2\n");
@@ -282,6 +299,7 @@ TEST_F(OsCfgProfile, AFileChangedByAnotherProcessIsReadAgain) {
   ASSERT_EQ(Set(file, "s", "k", "4"), OS_STS_SUCCESS);
   WriteElsewhere(file, "[s]\nk=77\n");
   EXPECT_EQ(Read(file, "s", "k"), "77");
+  EXPECT_TRUE(Logged("we're reloading over a dirty profile...<" + file + ">"));
 }
 
 TEST_F(OsCfgProfile, FileNamesCompareExactly) {
@@ -335,6 +353,8 @@ TEST_F(OsCfgProfile, BadFiles) {
   EXPECT_EQ(Read(large, "s", "k"), "1");
   EXPECT_EQ(Read(large, "t", "late"), "<1>");
   EXPECT_EQ(Set(large, "s", "k", "2"), OS_STS_FAIL);
+  EXPECT_TRUE(Logged("profile larger than 131072 bytes"));
+  EXPECT_TRUE(Logged("profile too large to change...<" + large + ">"));
   cfg_.reset();
   EXPECT_EQ(ReadFile(large), text);
 }
@@ -347,6 +367,7 @@ TEST_F(OsCfgProfile, AnImageNeverGrowsPastItsSize) {
   const std::string big(300, 'v');
   EXPECT_EQ(Set(file, "s", "k", big.c_str()), OS_STS_FAIL);
   EXPECT_EQ(Set(file, "new", "k", big.c_str()), OS_STS_FAIL);
+  EXPECT_TRUE(Logged("profile image is full, change refused...<" + file + ">"));
   EXPECT_EQ(Read(file, "s", "k"), "1");
   EXPECT_EQ(Set(file, "s", "k", "small"), OS_STS_SUCCESS);
   EXPECT_EQ(Read(file, "s", "k"), "small");
@@ -396,6 +417,7 @@ TEST_F(OsCfgProfile, RegistryReadsMachineAndUserSections) {
             OS_STS_FAIL);
   EXPECT_EQ(cfg_->GetRegistry(static_cast<EOSCFGREGISTRY>(3), "Last.Dir", buffer, sizeof buffer, false),
             OS_STS_BAD_ARGUMENT);
+  EXPECT_TRUE(Logged("bad a_eoscfgregistry...3"));
   EXPECT_EQ(cfg_->GetRegistry(OS_CFGREGISTRY_USER, nullptr, buffer, sizeof buffer, false), OS_STS_BAD_ARGUMENT);
 }
 
