@@ -50,7 +50,7 @@ COsCfg::COsCfg(const char* a_szUniqueName, EOSCFGENTITY a_eoscfgentity, const ch
     OsLog(OS_LOG_ASSERT, "OsMemNew failed...");
     return;
   }
-  OsLogDebug(OS_LOG_MEM, "mem>>> addr:%p  size:%7d  new %s", static_cast<void*>(m_poscfgimpl),
+  OsLogDebug(OS_LOG_INFO, "mem>>> addr:%p  size:%7d  new %s", static_cast<void*>(m_poscfgimpl),
              static_cast<int>(sizeof(COsCfgImpl)), "COsCfgImpl");
   // The caller's tables arrive as addresses in its text.
   if (a_szCaller) {
@@ -68,7 +68,7 @@ COsCfg::COsCfg(const char* a_szUniqueName, EOSCFGENTITY a_eoscfgentity, const ch
 COsCfg::~COsCfg() {
   if (g_poscfg == this) g_poscfg = nullptr;
   if (m_poscfgimpl) {
-    OsLogDebug(OS_LOG_MEM, "mem>>> addr:%p delete-object", static_cast<void*>(m_poscfgimpl));
+    OsLogDebug(OS_LOG_INFO, "mem>>> addr:%p delete-object", static_cast<void*>(m_poscfgimpl));
     delete m_poscfgimpl;
     m_poscfgimpl = nullptr;
   }

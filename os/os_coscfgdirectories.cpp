@@ -18,25 +18,18 @@ namespace {
 
 // a_szDst = a_szBase + "/" + a_szName, separators made single "/".
 bool Join(char* a_szDst, size_t a_sizetDst, const char* a_szBase, const char* a_szName) {
-  char szJoined[COsCfgImpl::kField];
-  if (COsString::SStrPrintf(szJoined, sizeof szJoined, "%s/%s", a_szBase, a_szName) < 0) return false;
-  COsFile::PathSet(a_szDst, a_sizetDst, szJoined);
-  return *a_szDst != '\0';
+  COsFile::PathSet(a_szDst, a_sizetDst, a_szBase);
+  return COsFile::PathAppend(a_szDst, a_sizetDst, a_szName) == OS_STS_SUCCESS;
 }
 
+// The directory part and the file name of a path.
 void SplitPath(const char* a_szPath, char* a_szDirectory, char* a_szName, size_t a_sizetField) {
-  const char* szSlash = std::strrchr(a_szPath, '/');
-  if (!szSlash) {
-    a_szDirectory[0] = '\0';
-    COsString::SStrCpy(a_szName, a_sizetField, a_szPath);
-    return;
-  }
-  size_t sizetDirectory = static_cast<size_t>(szSlash - a_szPath);
-  if (sizetDirectory < a_sizetField) {
-    std::memcpy(a_szDirectory, a_szPath, sizetDirectory);
-    a_szDirectory[sizetDirectory] = '\0';
-  }
-  COsString::SStrCpy(a_szName, a_sizetField, szSlash + 1);
+  COsFile::PathSet(a_szDirectory, a_sizetField, a_szPath);
+  size_t sizetSlash = 0;
+  char* szName = nullptr;
+  COsFile::PathSplit(a_szDirectory, &sizetSlash, &szName);
+  COsString::SStrCpy(a_szName, a_sizetField, szName);
+  a_szDirectory[sizetSlash] = '\0';
 }
 
 const char* LastComponent(const char* a_szPath) {

@@ -453,12 +453,11 @@ EOSSTS COsCfgImpl::GetRegistry(EOSCFGREGISTRY a_eoscfgregistry, const char* a_sz
   }
   a_szValue[0] = '\0';
   char szFile[kField];
-  if (COsString::SStrPrintf(szFile, sizeof szFile, "%s/%s/registry.ini", m_szSystemDirectory, m_szModelDirectory) <
-      0) {
+  COsFile::PathSet(szFile, sizeof szFile, m_szSystemDirectory);
+  if (COsFile::PathAppend(szFile, sizeof szFile, m_szModelDirectory) != OS_STS_SUCCESS ||
+      COsFile::PathAppend(szFile, sizeof szFile, "registry.ini") != OS_STS_SUCCESS || !COsFile::Exists(szFile)) {
     return OS_STS_FAIL;
   }
-  COsFile::PathNormalize(szFile);
-  if (!COsFile::Exists(szFile)) return OS_STS_FAIL;
   const char* szSection = nullptr;
   switch (a_eoscfgregistry) {
     case OS_CFGREGISTRY_MACHINE: szSection = "machine"; break;

@@ -22,7 +22,8 @@ class COsCfgProfile {
                     unsigned a_uMode);
   static EOSSTS Delete(const char* a_szFile, const char* a_szSection, const char* a_szKey, unsigned a_uMode);
   static EOSSTS Flush(const char* a_szFile, unsigned a_uMode);
-  // Writes the contents of a_szFrom as a_szTo and keeps it cached.
+  // Writes the contents of a_szFrom, with its unwritten changes, as a_szTo
+  // and keeps a_szTo cached.
   static EOSSTS Copy(const char* a_szFrom, const char* a_szTo, unsigned a_uMode);
   // Service stop: writes every dirty image, then empties the cache.
   static void Shutdown(unsigned a_uMode);
