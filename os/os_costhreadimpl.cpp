@@ -245,9 +245,10 @@ EOSSTS COsThreadImpl::Stop(bool a_blIgnoreSelf, long a_lMilliseconds, bool a_blE
     COsSync::SpinUnlock(&m_pvStopWord);
     return OS_STS_SUCCESS;
   }
-  m_blStarted.store(false, std::memory_order_release);
   OsLogDebug(OS_LOG_INFO, "thr>>> stopping...<%s>", m_szName);
-  if (GetState() != OS_THREADSTATE_NOTRUNNING && GetCommand() != OS_THREADCMD_HALT && GetId() != 0) {
+  // A thread that has not recorded its id yet is asked to halt as well: it
+  // sees the halt as soon as its procedure starts.
+  if (GetState() != OS_THREADSTATE_NOTRUNNING && GetCommand() != OS_THREADCMD_HALT) {
     if (blSelf) {
       OsLog(OS_LOG_ASSERT, "thr>>> stop called from thread it's stopping (bad programmer)...<%s>", m_szName);
     } else {
@@ -266,10 +267,13 @@ EOSSTS COsThreadImpl::Stop(bool a_blIgnoreSelf, long a_lMilliseconds, bool a_blE
   OsLogDebug(OS_LOG_INFO, "thr>>> free our event...");
   CloseEvent();
   m_blHandle = false;
-  m_blStarted.store(false, std::memory_order_release);
   m_u32State.store(OS_THREADSTATE_NOTRUNNING, std::memory_order_release);
   m_u32Command.store(OS_THREADCMD_NONE, std::memory_order_release);
-  if (blSelf) t_posthreadimplSelf = nullptr;
+  if (blSelf) {
+    // The rest of this thread's life no longer touches the object.
+    m_blAlive.store(false, std::memory_order_release);
+    t_posthreadimplSelf = nullptr;
+  }
   COsSync::SpinUnlock(&m_pvStopWord);
   OsLogDebug(OS_LOG_INFO, "thr>>> done, ready to exit...");
   if (blSelf && a_blExitSelf) pthread_exit(nullptr);

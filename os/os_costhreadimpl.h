@@ -94,6 +94,7 @@ class COsThreadImpl {
   char m_szName[512] = "noname";
   std::atomic<uint64_t> m_u64AffinityMask{0};
   void volatile* m_pvStopWord = nullptr;
+  // Set by the new thread just before it runs its procedure; Start waits for it.
   std::atomic<bool> m_blStarted{false};
   // True from the thread's creation until its entry has left our code.
   std::atomic<bool> m_blAlive{false};
