@@ -2,7 +2,6 @@
 // the thread's own event.
 #include <pthread.h>
 
-#include <algorithm>
 #include <chrono>
 
 #include "os_coslog.h"
@@ -71,9 +70,12 @@ EOSSTS COsThreadImpl::WaitForEvent(long a_lMilliseconds) {
   const int64_t i64Deadline = NowMs() + (u32Milliseconds == OS_SYNC_INFINITE ? kForeverMs : u32Milliseconds);
   EOSSTS eossts = OS_STS_FAIL;
   for (;;) {
+    // No local here has its address taken: a cancellation unwinds through
+    // this frame, and sanitizer runtimes misreport stale stack poison.
     pthread_testcancel();
-    const int64_t i64Left = std::max<int64_t>(0, i64Deadline - NowMs());
-    const uint32_t u32Slice = static_cast<uint32_t>(std::min<int64_t>(i64Left, kSliceMs));
+    int64_t i64Left = i64Deadline - NowMs();
+    if (i64Left < 0) i64Left = 0;
+    const uint32_t u32Slice = static_cast<uint32_t>(i64Left < kSliceMs ? i64Left : kSliceMs);
     eossts = WaitSlice(u32Slice);
     if (eossts != OS_STS_TIMEOUT || i64Left <= static_cast<int64_t>(u32Slice)) break;
   }
