@@ -30,6 +30,10 @@ int64_t NowMs() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
+
+// One poll interval: a thread usually answers within a millisecond, so the
+// first interval's worth of polls come every millisecond.
+void PollSleep(int64_t a_i64Waited, long a_lInterval) { COsTime::Sleep(a_i64Waited < a_lInterval ? 1 : a_lInterval); }
 }  // namespace
 
 std::atomic<long> COsThreadImpl::s_lStartLimit{5000};
@@ -157,7 +161,7 @@ EOSSTS COsThreadImpl::WaitForStarted() {
       Stop(false, kOwnerStopMs, true);
       return OS_STS_FAIL;
     }
-    COsTime::Sleep(kStartPollMs);
+    PollSleep(i64Waited, kStartPollMs);
   }
   OsLogDebug(OS_LOG_PROTOCOL, "thr>>> id:%llu name:<%s>", static_cast<unsigned long long>(GetId()), m_szName);
   return OS_STS_SUCCESS;
@@ -220,7 +224,7 @@ void COsThreadImpl::RequestHalt(long a_lMilliseconds) {
     for (;;) {
       if (GetState() == OS_THREADSTATE_NOTRUNNING || !m_blAlive.load(std::memory_order_acquire)) return;
       if (NowMs() - i64Begin >= lLimit) break;
-      COsTime::Sleep(kStopPollMs);
+      PollSleep(NowMs() - i64Begin, kStopPollMs);
     }
   }
   OsLog(OS_LOG_ASSERT,
@@ -290,7 +294,7 @@ EOSSTS COsThreadImpl::ThreadWait(long a_lMilliseconds) {
   // ended all the same.
   while (GetState() != OS_THREADSTATE_NOTRUNNING && m_blAlive.load(std::memory_order_acquire)) {
     if (NowMs() - i64Begin >= lLimit) return OS_STS_TIMEOUT;
-    COsTime::Sleep(kThreadWaitPollMs);
+    PollSleep(NowMs() - i64Begin, kThreadWaitPollMs);
   }
   Stop(false, kOwnerStopMs, true);
   return OS_STS_SUCCESS;
