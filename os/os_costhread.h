@@ -57,8 +57,10 @@ class COsThread {
   // 0 started, 3 null procedure, 1 otherwise (already running, no event,
   // the system refused, or the thread did not report itself in time).
   EOSSTS Start(const char* a_szName, OsThreadProc a_osthreadproc, void* a_pvArg);
-  // Posts a halt, waits up to a_lMilliseconds for the thread to end, cancels
-  // it when it does not, and joins it. Always 0.
+  // Posts a halt, waits up to a_lMilliseconds (a negative time: up to
+  // 999,999,999 ms) for the thread to end, cancels it when it does not, and
+  // joins it. Called from the thread itself it ends that thread (or, with
+  // a_blIgnoreSelf, does nothing). Always 0.
   EOSSTS Stop(bool a_blIgnoreSelf, long a_lMilliseconds);
   // Waits for the thread to end by itself, then stops it; 5 on time-out
   // (at once for 0), a negative time waits up to 999,999,999 ms.

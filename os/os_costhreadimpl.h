@@ -20,8 +20,6 @@ class COsThreadImpl {
   COsThreadImpl(const COsThreadImpl&) = delete;
   COsThreadImpl& operator=(const COsThreadImpl&) = delete;
 
-  bool HasEvent() const { return m_possync != nullptr; }
-
   EOSSTS Start(const char* a_szName, OsThreadProc a_osthreadproc, void* a_pvArg);
   // a_blExitSelf: a stop called from the thread itself ends that thread
   // (the destructor passes false and lets it run on, detached).
