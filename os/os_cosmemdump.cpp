@@ -18,9 +18,6 @@
 extern char** environ;
 
 namespace {
-constexpr unsigned kCfgSection = 1;
-constexpr unsigned kCfgLogDirectory = 12;
-
 // The dump file's name: the time of day inserted before the extension of
 // the given name (appended when it has none), or "PmxMem" + time + ".txt".
 bool DumpFileName(const char* a_szName, char* a_szDst, size_t a_sizetDst) {
@@ -40,7 +37,7 @@ bool DumpFileName(const char* a_szName, char* a_szDst, size_t a_sizetDst) {
 bool DumpFilePath(const char* a_szName, char* a_szPath, size_t a_sizetPath) {
   char szName[512];
   if (!DumpFileName(a_szName, szName, sizeof(szName))) return false;
-  const char* szDirectory = g_poscfg ? g_poscfg->Get(kCfgSection, kCfgLogDirectory) : "";
+  const char* szDirectory = g_poscfg ? g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_LOGDIRECTORY) : "";
   int iLength = (szDirectory && *szDirectory)
                     ? COsString::SStrPrintf(a_szPath, a_sizetPath, "%s/%s", szDirectory, szName)
                     : COsString::SStrPrintf(a_szPath, a_sizetPath, "%s", szName);

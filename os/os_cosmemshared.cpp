@@ -20,9 +20,6 @@
 #include "os_cosstring.h"
 
 namespace {
-constexpr unsigned kCfgSection = 1;
-constexpr unsigned kCfgForceFileCreationMask = 97;
-constexpr unsigned kCfgForceMemoryMap = 109;
 constexpr long kPlatform = 3;        // this platform's number in the system information
 constexpr long kWindowsVersion = 0;  // always 0 here
 
@@ -51,7 +48,7 @@ bool ByteLock(int a_iFd, short a_sType) {
 }
 
 mode_t CreationMask() {
-  return static_cast<mode_t>(OsCfgGetLong(kCfgSection, kCfgForceFileCreationMask, 0777) & 07777);
+  return static_cast<mode_t>(OsCfgGetLong(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCEFILECREATIONMASK, 0777) & 07777);
 }
 
 int64_t FileSize(int a_iFd) {
@@ -100,7 +97,7 @@ void COsMemImpl::StoreSharedMode(EOSSHAREDMODE a_eossharedmode) {
 // Settled once, at the first shared block (table lock held).
 void COsMemImpl::SettleSharedMode() {
   if (m_eossharedmode != OS_SHAREDMODE_UNDEFINED) return;
-  long lForce = OsCfgGetLong(kCfgSection, kCfgForceMemoryMap, 0);
+  long lForce = OsCfgGetLong(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCEMEMORYMAP, 0);
   if (lForce)
     m_eossharedmode = static_cast<EOSSHAREDMODE>(lForce);
   else
