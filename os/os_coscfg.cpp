@@ -146,6 +146,11 @@ EOSSTS COsCfg::GetRegistry(EOSCFGREGISTRY a_eoscfgregistry, const char* a_szName
   return m_poscfgimpl->GetRegistry(a_eoscfgregistry, a_szName, a_szValue, a_sizetValue);
 }
 
+bool COsCfg::IsLoaded() {
+  OSCFG_CHECK_IMPL(false);
+  return m_poscfgimpl->IsLoaded();
+}
+
 void COsCfg::CreateSecurityAttributes() {}
 void COsCfg::DestroySecurityAttributes() {}
 void* COsCfg::GetSecurityAttributesFile() { return nullptr; }

@@ -93,6 +93,33 @@ class COsCfg {
   EOSSTS GetRegistry(EOSCFGREGISTRY a_eoscfgregistry, const char* a_szName, char* a_szValue, size_t a_sizetValue,
                      bool a_blFlag);
 
+  // The environment; usable without a store. GetEnv gives 3 for a bad
+  // argument and 2 when the value (or the default) does not fit; an unset or
+  // empty variable yields the default (empty for a null default).
+  static EOSSTS GetEnv(const char* a_szName, const char* a_szDefault, size_t a_sizetValue, char* a_szValue,
+                       bool a_blWide = false);
+  static long GetEnvLong(const char* a_szName, long a_lDefault);
+  static bool GetEnvBool(const char* a_szName, bool a_blDefault);
+  // 0 when the variable exists, 1 when not.
+  static EOSSTS ExistEnv(const char* a_szName);
+  // A null value removes the variable.
+  static EOSSTS SetEnv(const char* a_szName, const char* a_szValue);
+  static EOSSTS SetEnvUtf8ToUnicode(const char* a_szName, const char* a_szValue);
+  // The data-source manager library: PMX_ALTERNATEDSM when that file exists,
+  // else the installed one; false when there is none.
+  static bool GetTwainDsm(char* a_szPath, size_t a_sizetPath, bool a_blFlag);
+
+  // The service arguments a parent hands to its children through the
+  // environment. Get reads them into the buffer (null: the service's own
+  // buffer); Set publishes the service's buffer; Clear removes the thread's
+  // variable and, in the top-most invocation, the plain ones.
+  static EOSSTS OsCfgServicesArgumentsGet(char* a_szArguments, size_t a_sizetArguments);
+  static EOSSTS OsCfgServicesArgumentsSet();
+  static void OsCfgServicesArgumentsClear();
+
+  // True once a load has set the directories up and filled the store.
+  bool IsLoaded();
+
   // No security attributes on this platform.
   void CreateSecurityAttributes();
   void DestroySecurityAttributes();

@@ -1,14 +1,18 @@
-// The directory layout that the store holds in tags 1 to 23 and its file
-// names. This first version derives every root from PMX_SHGETFOLDERPATH or
-// $HOME; the override ini, the per-entity log placement and the pruning of
-// old log directories come with the service start-up.
+// The directory layout that the store holds in tags 1 to 23, and the names of
+// its files. The library's own place gives the home and model directories;
+// the writable root comes from the override ini beside the library (or the
+// one PMX_OVERRIDEINI names), its "writeable" directory, the parent's root
+// path, or PMX_SHGETFOLDERPATH; below the root, "var" and the company's
+// short name, then one directory per application (by entity).
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 
 #include "os_coscfgimpl.h"
+#include "os_coscfgprofile.h"
 #include "os_cosfile.h"
 #include "os_coslog.h"
 #include "os_cosstring.h"
@@ -16,20 +20,11 @@
 
 namespace {
 
-// a_szDst = a_szBase + "/" + a_szName, separators made single "/".
+// a_szDst = a_szBase + "/" + a_szName with single "/" separators; false (and
+// a log line) when it does not fit.
 bool Join(char* a_szDst, size_t a_sizetDst, const char* a_szBase, const char* a_szName) {
   COsFile::PathSet(a_szDst, a_sizetDst, a_szBase);
   return COsFile::PathAppend(a_szDst, a_sizetDst, a_szName) == OS_STS_SUCCESS;
-}
-
-// The directory part and the file name of a path.
-void SplitPath(const char* a_szPath, char* a_szDirectory, char* a_szName, size_t a_sizetField) {
-  COsFile::PathSet(a_szDirectory, a_sizetField, a_szPath);
-  size_t sizetSlash = 0;
-  char* szName = nullptr;
-  COsFile::PathSplit(a_szDirectory, &sizetSlash, &szName);
-  COsString::SStrCpy(a_szName, a_sizetField, szName);
-  a_szDirectory[sizetSlash] = '\0';
 }
 
 const char* LastComponent(const char* a_szPath) {
@@ -37,16 +32,41 @@ const char* LastComponent(const char* a_szPath) {
   return szSlash ? szSlash + 1 : a_szPath;
 }
 
+// The directory part of a path: "" without a "/", "/" for a name at the top.
+void Parent(char* a_szDst, size_t a_sizetDst, const char* a_szPath) {
+  COsFile::PathSet(a_szDst, a_sizetDst, a_szPath);
+  COsFile::PathRemoveTrailingSlash(a_szDst);
+  size_t sizetSlash = 0;
+  char* szName = nullptr;
+  COsFile::PathSplit(a_szDst, &sizetSlash, &szName);
+  if (szName == a_szDst) {
+    a_szDst[0] = '\0';
+  } else {
+    a_szDst[sizetSlash == 0 ? 1 : sizetSlash] = '\0';
+  }
+}
+
 void Lower(char* a_sz) {
   for (; *a_sz; ++a_sz) *a_sz = static_cast<char>(std::tolower(static_cast<unsigned char>(*a_sz)));
 }
 
-// The writable base below which "var" and the root directory name go.
-const char* WriteableBase() {
-  const char* szBase = std::getenv("PMX_SHGETFOLDERPATH");
-  if (szBase && *szBase && std::strlen(szBase) < 512) return szBase;
-  szBase = std::getenv("HOME");
-  return szBase && *szBase ? szBase : "/tmp";
+bool IsDirectory(const char* a_szPath) {
+  struct stat st;
+  return *a_szPath && stat(a_szPath, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsPerCaller(EOSCFGENTITY a_eoscfgentity) {
+  return a_eoscfgentity == OS_CFGENTITY_UTILITY || a_eoscfgentity == OS_CFGENTITY_APPUTILITY;
+}
+
+// "root" of section "main" of an override ini; empty when there is none.
+void OverrideRoot(const char* a_szFile, char* a_szRoot, size_t a_sizetRoot) {
+  a_szRoot[0] = '\0';
+  if (!a_szFile || !*a_szFile || !COsFile::Exists(a_szFile)) return;
+  if (COsCfgProfile::Get(a_szFile, "main", "root", a_szRoot, a_sizetRoot, 0666) != OS_STS_SUCCESS) {
+    a_szRoot[0] = '\0';
+  }
+  COsFile::PathNormalize(a_szRoot, '/');
 }
 
 }  // namespace
@@ -54,110 +74,262 @@ const char* WriteableBase() {
 EOSSTS COsCfgImpl::SetDirectories(char* a_szRootPath, size_t a_sizetRootPath, char* a_szModel, size_t a_sizetModel,
                                   char* a_szCompanyDirectory, size_t a_sizetCompanyDirectory, char* a_szCompanyPath,
                                   size_t a_sizetCompanyPath) {
-  Dl_info dlinfo = {};
-  if (dladdr(reinterpret_cast<void*>(&g_oscfglocatorfunction), &dlinfo) && dlinfo.dli_fname) {
-    COsFile::PathSet(m_szLibraryPath, sizeof m_szLibraryPath, dlinfo.dli_fname);
-  }
-  SplitPath(m_szLibraryPath, m_szHomeDirectory, m_szLibraryName, kField);
-  COsString::SStrCpy(m_szProgramFileName, sizeof m_szProgramFileName, m_szLibraryName);
-  Lower(m_szProgramFileName);
+  const bool blPartial = a_szRootPath || a_szModel || a_szCompanyDirectory || a_szCompanyPath;
+  if (FindLibrary() != OS_STS_SUCCESS) return OS_STS_FAIL;
+  char szBase[kField];
+  FindRoots(szBase, sizeof szBase);
+  char szName[kField];
+  if (FindName(szName, sizeof szName) != OS_STS_SUCCESS) return OS_STS_FAIL;
 
-  const char* szBase = WriteableBase();
-  char szVar[kField];
-  if (!Join(szVar, sizeof szVar, szBase, "var") ||
-      !Join(m_szRootWriteableDirectory, sizeof m_szRootWriteableDirectory, szVar, m_szRootDirectory)) {
-    OsLog(OS_LOG_ASSERT, "root directory does not fit...<%s>", szBase);
-    return OS_STS_FAIL;
-  }
-  COsString::SStrCpy(m_szSharedRootWriteableDirectory, kField, m_szRootWriteableDirectory);
-
-  // The per-application directory name.
-  char szName[kField] = {};
-  switch (m_eoscfgentity) {
-    case OS_CFGENTITY_APPLICATION:
-    case OS_CFGENTITY_DLL:
-    case OS_CFGENTITY_UTILITY:
-    case OS_CFGENTITY_APPUTILITY: COsString::SStrCpy(szName, sizeof szName, m_szUniqueName); break;
-    case OS_CFGENTITY_DRIVER: COsString::SStrCpy(szName, sizeof szName, LastComponent(m_szHomeDirectory)); break;
-    default:
-      OsLog(OS_LOG_ASSERT, "Unsupported m_eoscfgentity...%d", static_cast<int>(m_eoscfgentity));
-      return OS_STS_FAIL;
-  }
-  if (!*szName) {
-    OsLog(OS_LOG_ASSERT, "slash not found...<%s>", m_szHomeDirectory);
-    return OS_STS_FAIL;
-  }
-  if (a_szRootPath || a_szModel || a_szCompanyDirectory || a_szCompanyPath) {
-    if (a_szRootPath) COsString::SStrCpy(a_szRootPath, a_sizetRootPath, m_szRootWriteableDirectory);
-    if (a_szModel) COsString::SStrCpy(a_szModel, a_sizetModel, szName);
-    if (a_szCompanyDirectory) COsString::SStrCpy(a_szCompanyDirectory, a_sizetCompanyDirectory, m_szRootDirectory);
+  if (blPartial) {
+    char szCompanyDirectory[kField];
+    if (FindCompanyDirectory(szCompanyDirectory, sizeof szCompanyDirectory) != OS_STS_SUCCESS) return OS_STS_FAIL;
+    char szRoot[kField];
+    Parent(szRoot, sizeof szRoot, m_szRootWriteableDirectory);
+    if (a_szRootPath) COsString::SStrCpy(a_szRootPath, a_sizetRootPath, szRoot);
+    if (a_szModel) COsString::SStrCpy(a_szModel, a_sizetModel, m_szLibraryModel);
+    if (a_szCompanyDirectory) COsString::SStrCpy(a_szCompanyDirectory, a_sizetCompanyDirectory, szCompanyDirectory);
     if (a_szCompanyPath) COsString::SStrCpy(a_szCompanyPath, a_sizetCompanyPath, m_szRootWriteableDirectory);
     return OS_STS_SUCCESS;
   }
 
+  if (BuildLayout(szBase, szName) != OS_STS_SUCCESS) return OS_STS_FAIL;
+  BuildConfigFilenames();
+  return CreateDirectories();
+}
+
+// The library's path, its directory, its file name, and its model directory
+// (the directory that holds it, or the one above when that is "lib").
+EOSSTS COsCfgImpl::FindLibrary() {
+  Dl_info dlinfo = {};
+  if (!dladdr(reinterpret_cast<void*>(&g_oscfglocatorfunction), &dlinfo) || !dlinfo.dli_fname) {
+    OsLog(OS_LOG_ASSERT, "dladdr failed...");
+    return OS_STS_FAIL;
+  }
+  COsFile::PathSet(m_szLibraryPath, sizeof m_szLibraryPath, dlinfo.dli_fname);
+  if (!std::strchr(m_szLibraryPath, '/')) {
+    OsLog(OS_LOG_ASSERT, "slash not found...<%s>", m_szLibraryPath);
+    return OS_STS_FAIL;
+  }
+  Parent(m_szHomeDirectory, sizeof m_szHomeDirectory, m_szLibraryPath);
+  COsString::SStrCpy(m_szLibraryName, sizeof m_szLibraryName, LastComponent(m_szLibraryPath));
+  COsString::SStrCpy(m_szProgramFileName, sizeof m_szProgramFileName, m_szLibraryName);
+  Lower(m_szProgramFileName);
+
+  char szModelDirectory[kField];
+  COsString::SStrCpy(szModelDirectory, sizeof szModelDirectory, m_szHomeDirectory);
+  if (std::strcmp(LastComponent(szModelDirectory), "lib") == 0) {
+    Parent(szModelDirectory, sizeof szModelDirectory, m_szHomeDirectory);
+  }
+  COsString::SStrCpy(m_szLibraryModel, sizeof m_szLibraryModel, LastComponent(szModelDirectory));
+  return OS_STS_SUCCESS;
+}
+
+// The name of the directory above the model directory; "pemra" in any case
+// is written "pemra".
+EOSSTS COsCfgImpl::FindCompanyDirectory(char* a_szCompanyDirectory, size_t a_sizetCompanyDirectory) {
+  char szModelDirectory[kField];
+  char szCompany[kField];
+  COsString::SStrCpy(szModelDirectory, sizeof szModelDirectory, m_szHomeDirectory);
+  if (std::strcmp(LastComponent(szModelDirectory), "lib") == 0) {
+    Parent(szModelDirectory, sizeof szModelDirectory, m_szHomeDirectory);
+  }
+  Parent(szCompany, sizeof szCompany, szModelDirectory);
+  const char* szName = LastComponent(szCompany);
+  if (!*m_szLibraryModel || !*szName) {
+    OsLog(OS_LOG_ASSERT, "OsFilePathSplit failed...<%s>", m_szLibraryPath);
+    return OS_STS_FAIL;
+  }
+  COsString::SStrCpy(a_szCompanyDirectory, a_sizetCompanyDirectory, szName);
+  char szLower[kField];
+  COsString::SStrCpy(szLower, sizeof szLower, szName);
+  Lower(szLower);
+  if (std::strcmp(szLower, "pemra") == 0) COsString::SStrCpy(a_szCompanyDirectory, a_sizetCompanyDirectory, szLower);
+  return OS_STS_SUCCESS;
+}
+
+// The writable root, in this order: "root" of the library's own override ini
+// (then published in PMX_OVERRIDEINI for children), "root" of the ini that
+// PMX_OVERRIDEINI names, the own ini's "writeable" directory when it exists,
+// the root path inherited from a parent, PMX_SHGETFOLDERPATH; else empty.
+// Below the base go "var" and the company's short name; an inherited root
+// path is taken as it is.
+void COsCfgImpl::FindRoots(char* a_szBase, size_t a_sizetBase) {
+  a_szBase[0] = '\0';
+  m_blOverrideRoot = false;
+  char szOverride[kField];
+  COsString::SStrCpy(szOverride, sizeof szOverride, m_szLibraryPath);
+  char* szDot = std::strrchr(szOverride, '.');
+  if (szDot && szDot > std::strrchr(szOverride, '/')) *szDot = '\0';
+  COsString::SStrCat(szOverride, sizeof szOverride, "_override.ini");
+  if (std::strlen(szOverride) + 1 >= sizeof szOverride) szOverride[0] = '\0';
+
+  OverrideRoot(szOverride, a_szBase, a_sizetBase);
+  if (*a_szBase) {
+    COsCfg::SetEnv("PMX_OVERRIDEINI", szOverride);
+  } else {
+    char szInherited[kField];
+    if (COsCfg::GetEnv("PMX_OVERRIDEINI", nullptr, sizeof szInherited, szInherited) == OS_STS_SUCCESS) {
+      OverrideRoot(szInherited, a_szBase, a_sizetBase);
+    }
+  }
+  m_blOverrideRoot = *a_szBase != '\0';
+
+  if (!*a_szBase && *szOverride && COsFile::Exists(szOverride)) {
+    char szWriteable[kField] = "";
+    COsCfgProfile::Get(szOverride, "main", "writeable", szWriteable, sizeof szWriteable, 0666);
+    if (IsDirectory(szWriteable)) COsFile::PathSet(a_szBase, a_sizetBase, szWriteable);
+  }
+  if (!*a_szBase && *s_szWriteableRootPath) {
+    COsFile::PathSet(m_szRootWriteableDirectory, sizeof m_szRootWriteableDirectory, s_szWriteableRootPath);
+    COsString::SStrCpy(m_szSharedRootWriteableDirectory, kField, m_szRootWriteableDirectory);
+    return;
+  }
+  if (!*a_szBase &&
+      COsCfg::GetEnv("PMX_SHGETFOLDERPATH", nullptr, a_sizetBase, a_szBase) != OS_STS_SUCCESS) {
+    a_szBase[0] = '\0';
+  }
+  COsFile::PathNormalize(a_szBase, '/');
+  char szVar[kField];
+  if (!Join(szVar, sizeof szVar, a_szBase, "var") ||
+      !Join(m_szRootWriteableDirectory, sizeof m_szRootWriteableDirectory, szVar, m_szRootDirectory)) {
+    m_szRootWriteableDirectory[0] = '\0';
+  }
+  COsString::SStrCpy(m_szSharedRootWriteableDirectory, kField, m_szRootWriteableDirectory);
+}
+
+// The per-application directory name: the unique name (application, dll),
+// the library's model directory (driver), the caller's name (utilities).
+EOSSTS COsCfgImpl::FindName(char* a_szName, size_t a_sizetName) {
+  a_szName[0] = '\0';
+  switch (m_eoscfgentity) {
+    case OS_CFGENTITY_APPLICATION:
+    case OS_CFGENTITY_DLL: COsString::SStrCpy(a_szName, a_sizetName, m_szUniqueName); break;
+    case OS_CFGENTITY_DRIVER: COsString::SStrCpy(a_szName, a_sizetName, m_szLibraryModel); break;
+    case OS_CFGENTITY_UTILITY:
+    case OS_CFGENTITY_APPUTILITY:
+      COsString::SStrCpy(a_szName, a_sizetName, *s_szUniqueNameCaller ? s_szUniqueNameCaller : m_szUniqueName);
+      break;
+    default:
+      OsLog(OS_LOG_ASSERT, "Unsupported m_eoscfgentity...%d", static_cast<int>(m_eoscfgentity));
+      return OS_STS_FAIL;
+  }
+  if (!*a_szName || !*m_szRootWriteableDirectory) {
+    OsLog(OS_LOG_ASSERT, "slash not found...<%s>", m_szLibraryPath);
+    return OS_STS_FAIL;
+  }
+  return OS_STS_SUCCESS;
+}
+
+// The table of directories below the root; a path that does not fit fails
+// the set-up (a cut path would name another directory).
+EOSSTS COsCfgImpl::BuildLayout(const char* a_szBase, const char* a_szName) {
   const char* szRoot = m_szRootWriteableDirectory;
-  char szSystemBase[kField];
+  const char* szSharedRoot = m_szSharedRootWriteableDirectory;
+  const bool blPerCaller = IsPerCaller(m_eoscfgentity);
+
   char szCompanyLower[kField];
   COsString::SStrCpy(szCompanyLower, sizeof szCompanyLower, *m_szRootDirectory ? m_szRootDirectory : "pemra");
   Lower(szCompanyLower);
-  Join(szSystemBase, sizeof szSystemBase, szBase, "opt");
-  Join(m_szSystemDirectory, kField, szSystemBase, szCompanyLower);
-
-  bool blPerCaller = m_eoscfgentity == OS_CFGENTITY_UTILITY || m_eoscfgentity == OS_CFGENTITY_APPUTILITY;
+  char szOpt[kField];
   char szCommonName[kField];
   COsString::SStrCpy(szCommonName, sizeof szCommonName, blPerCaller ? m_szUniqueName : "common");
   if (char* szUnderscore = std::strchr(szCommonName, '_'); szUnderscore && blPerCaller) *szUnderscore = '\0';
-  const char* szUserName = std::strcmp(m_szUniqueName, "pmx") == 0 ? "twain" : m_szUniqueName;
+  char szMultimedia[kField];
 
-  Join(m_szRootCommonDirectory, kField, szRoot, "common");
-  Join(m_szUserRootDirectory, kField, szRoot, szName);
-  Join(m_szCommonDirectory, kField, m_szUserRootDirectory, szCommonName);
-  Join(m_szUserDirectory, kField, m_szUserRootDirectory, szUserName);
-  Join(m_szSharedDeviceDirectory, kField, m_szUserRootDirectory, "device");
-  COsString::SStrCpy(m_szSharedRootCommonDirectory, kField, m_szRootCommonDirectory);
-  COsString::SStrCpy(m_szSharedUserRootDirectory, kField, m_szUserRootDirectory);
-  COsString::SStrCpy(m_szSharedCommonDirectory, kField, m_szCommonDirectory);
-  COsString::SStrCpy(m_szSharedUserDirectory, kField, m_szUserDirectory);
-  COsString::SStrCpy(m_szModelDirectory, kField, szName);
-  COsString::SStrCpy(m_szModelDirectoryReal, kField, szName);
-  COsString::SStrCpy(m_szDriverDirectory, kField, m_szUserDirectory);
+  bool blFits = Join(szOpt, sizeof szOpt, m_blOverrideRoot ? a_szBase : "", "opt") &&
+                Join(m_szSystemDirectory, kField, szOpt, szCompanyLower) &&
+                Join(m_szRootCommonDirectory, kField, szRoot, "common") &&
+                Join(m_szSharedRootCommonDirectory, kField, szSharedRoot, "common") &&
+                Join(m_szUserRootDirectory, kField, szRoot, a_szName) &&
+                Join(m_szSharedUserRootDirectory, kField, szSharedRoot, a_szName) &&
+                Join(m_szCommonDirectory, kField, m_szUserRootDirectory, szCommonName) &&
+                Join(m_szSharedCommonDirectory, kField, m_szSharedUserRootDirectory, szCommonName) &&
+                Join(m_szSharedDeviceDirectory, kField, m_szSharedUserRootDirectory, "device") &&
+                Join(szMultimedia, sizeof szMultimedia, m_szSystemDirectory, a_szName) &&
+                Join(m_szMultimediaDirectory, kField, szMultimedia, "sounds");
+  COsString::SStrCpy(m_szModelDirectory, kField, a_szName);
+  COsString::SStrCpy(m_szModelDirectoryReal, kField, blPerCaller ? m_szLibraryModel : a_szName);
 
   if (!*m_szLogTimeStamp) {
     OsTimeRecord ostimerecord;
     COsTime::GetLocalTime(&ostimerecord);
     COsTime::GetStringTime(&ostimerecord, m_szLogTimeStamp, sizeof m_szLogTimeStamp);
   }
-  char szLogName[64];
-  COsString::SStrPrintf(szLogName, sizeof szLogName, "log.%s", m_szLogTimeStamp);
-  Join(m_szLogDirectory, kField, m_szUserDirectory, szLogName);
-  Join(m_szTmpDirectory, kField, m_szLogDirectory, "tmp");
-  Join(m_szFwDirectory, kField, m_szLogDirectory, "firmware");
-  Join(m_szNexilDirectory, kField, m_szLogDirectory, "nexil");
-  Join(m_szUiDirectory, kField, m_szLogDirectory, "ui");
-  char szMultimedia[kField];
-  Join(szMultimedia, sizeof szMultimedia, m_szSystemDirectory, szName);
-  Join(m_szMultimediaDirectory, kField, szMultimedia, "sounds");
+  if (blPerCaller && g_poslog) {
+    BuildPerCallerLogDirectories();
+  } else {
+    m_szLogDirectory[0] = '\0';
+  }
+  if (!*m_szLogDirectory) {
+    // Per application: the user directory holds one log directory per run.
+    const char* szUserName = std::strcmp(m_szUniqueName, "pmx") == 0 ? "twain" : m_szUniqueName;
+    char szLogName[64];
+    char szLogFile[kField];
+    COsString::SStrPrintf(szLogName, sizeof szLogName, "log.%s", m_szLogTimeStamp);
+    COsString::SStrPrintf(szLogFile, sizeof szLogFile, "%s.log", m_szUniqueName);
+    blFits = blFits && Join(m_szUserDirectory, kField, m_szUserRootDirectory, szUserName) &&
+             Join(m_szSharedUserDirectory, kField, m_szSharedUserRootDirectory, szUserName) &&
+             Join(m_szLogDirectory, kField, m_szUserDirectory, szLogName) &&
+             Join(m_szLogFilename, kField, m_szLogDirectory, szLogFile) &&
+             Join(m_szFwDirectory, kField, m_szLogDirectory, "firmware") &&
+             Join(m_szNexilDirectory, kField, m_szLogDirectory, "nexil") &&
+             Join(m_szUiDirectory, kField, m_szLogDirectory, "ui");
+  }
+  COsString::SStrCpy(m_szDriverDirectory, kField, m_szUserDirectory);
+  blFits = blFits && Join(m_szTmpDirectory, kField, m_szLogDirectory, "tmp") &&
+           Join(m_szGuiFilename, kField, m_szUserDirectory, "setup001.ini") &&
+           Join(m_szSimulatorFilename, kField, m_szCommonDirectory, "ramscan.txt");
 
   const char* szHome = std::getenv("HOME");
-  if (szHome && *szHome) {
-    Join(m_szDesktopDirectory, kField, szHome, "Desktop");
+  if (m_blOverrideRoot || !szHome || !*szHome) {
+    blFits = blFits && Join(m_szDesktopDirectory, kField, m_szUserRootDirectory, "userfiles");
   } else {
-    Join(m_szDesktopDirectory, kField, m_szUserRootDirectory, "userfiles");
+    blFits = blFits && Join(m_szDesktopDirectory, kField, szHome, "Desktop");
   }
   COsString::SStrCpy(m_szSharedDesktopDirectory, kField, m_szDesktopDirectory);
+  if (!blFits) {
+    OsLog(OS_LOG_ERROR, "directory path too long...<%s> <%s>", szRoot, a_szName);
+    return OS_STS_FAIL;
+  }
+  return OS_STS_SUCCESS;
+}
 
-  // Configuration files: const.ini beside the user's (or, for utilities, the
-  // common) files; the shared const.ini, or const.ini.txt, wins over the
-  // unique name's own file.
-  const char* szConfigDirectory = blPerCaller ? m_szCommonDirectory : m_szUserDirectory;
-  const char* szSharedConfigDirectory = blPerCaller ? m_szSharedCommonDirectory : m_szSharedUserDirectory;
+// Utilities log into the directory of their log file (a child beside its
+// parent's log); the user directory is that directory, the firmware, image
+// library and interface directories lie beside it.
+void COsCfgImpl::BuildPerCallerLogDirectories() {
+  char szLogFile[kField] = "";
+  g_poslog->GetFilename(szLogFile, sizeof szLogFile);
+  COsFile::PathNormalize(szLogFile, '/');
+  m_szLogDirectory[0] = '\0';
+  if (!std::strchr(szLogFile, '/')) return;
+  char szParent[kField];
+  COsString::SStrCpy(m_szLogFilename, kField, szLogFile);
+  Parent(m_szLogDirectory, kField, szLogFile);
+  Parent(szParent, sizeof szParent, m_szLogDirectory);
+  COsString::SStrCpy(m_szUserDirectory, kField, m_szLogDirectory);
+  COsString::SStrCpy(m_szSharedUserDirectory, kField, "(not valid)");
+  if (!Join(m_szFwDirectory, kField, szParent, "firmware") || !Join(m_szNexilDirectory, kField, szParent, "nexil") ||
+      !Join(m_szUiDirectory, kField, szParent, "ui")) {
+    m_szLogDirectory[0] = '\0';
+  }
+}
+
+// The constant file and the configuration file, own and shared: in the user
+// directories (the common ones for utilities); the shared constant file, or
+// that name with ".txt", wins over the unique name's own file.
+void COsCfgImpl::BuildConfigFilenames() {
+  const bool blPerCaller = IsPerCaller(m_eoscfgentity);
+  const char* szDirectory = blPerCaller ? m_szCommonDirectory : m_szUserDirectory;
+  const char* szSharedDirectory = blPerCaller ? m_szSharedCommonDirectory : m_szSharedUserDirectory;
   char szOwnIni[kField];
   COsString::SStrPrintf(szOwnIni, sizeof szOwnIni, "%s.ini", m_szUniqueName);
-  bool blPmx = !blPerCaller && std::strcmp(m_szUniqueName, "pmx") == 0;
-  Join(m_szConfigFilenameConstIni, kField, szConfigDirectory, "const.ini");
-  Join(m_szSharedConfigFilenameConstIni, kField, szSharedConfigDirectory, "const.ini");
-  Join(m_szConfigFilename, kField, szConfigDirectory, blPmx ? "const.ini" : szOwnIni);
-  Join(m_szSharedConfigFilename, kField, szSharedConfigDirectory, blPmx ? "const.ini" : szOwnIni);
+  const bool blPmx = !blPerCaller && std::strcmp(m_szUniqueName, "pmx") == 0;
+  Join(m_szConfigFilenameConstIni, kField, szDirectory, "const.ini");
+  Join(m_szSharedConfigFilenameConstIni, kField, szSharedDirectory, "const.ini");
+  Join(m_szConfigFilename, kField, szDirectory, blPmx ? "const.ini" : szOwnIni);
+  Join(m_szSharedConfigFilename, kField, szSharedDirectory, blPmx ? "const.ini" : szOwnIni);
   char szSharedTxt[kField];
   COsString::SStrPrintf(szSharedTxt, sizeof szSharedTxt, "%s.txt", m_szSharedConfigFilenameConstIni);
   if (!COsFile::Exists(m_szSharedConfigFilenameConstIni) && COsFile::Exists(szSharedTxt)) {
@@ -168,23 +340,32 @@ EOSSTS COsCfgImpl::SetDirectories(char* a_szRootPath, size_t a_sizetRootPath, ch
     COsString::SStrCpy(m_szConfigFilename, kField, m_szConfigFilenameConstIni);
     COsString::SStrCpy(m_szSharedConfigFilename, kField, m_szSharedConfigFilenameConstIni);
   }
+}
 
-  char szLogFile[kField];
-  COsString::SStrPrintf(szLogFile, sizeof szLogFile, "%s.log", m_szUniqueName);
-  Join(m_szLogFilename, kField, m_szLogDirectory, szLogFile);
-  Join(m_szGuiFilename, kField, m_szUserDirectory, "setup001.ini");
-  Join(m_szSimulatorFilename, kField, m_szCommonDirectory, "ramscan.txt");
-
-  COsFile::Create(m_szRootWriteableDirectory);
-  COsFile::Create(m_szRootCommonDirectory);
-  COsFile::Create(m_szCommonDirectory);
-  COsFile::Create(m_szUserDirectory);
+// The root must exist (or be made); the other directories are made when
+// they can be. The log directory is made once per store.
+EOSSTS COsCfgImpl::CreateDirectories() {
+  EOSSTS eossts = COsFile::Create(m_szRootWriteableDirectory);
+  if (eossts != OS_STS_SUCCESS && eossts != OS_STS_ALREADY_EXISTS) {
+    OsLog(OS_LOG_ERROR, "OsFileCreateDirectory failed...<%s> %d", m_szRootWriteableDirectory, static_cast<int>(eossts));
+    return OS_STS_FAIL;
+  }
+  char szForce[8];
+  if (m_blForceSetAccess ||
+      (COsCfg::GetEnv("PMX_FORCESETACCESS", nullptr, sizeof szForce, szForce) == OS_STS_SUCCESS &&
+       std::strcmp(szForce, "1") == 0)) {
+    COsFile::SetFileAccess(m_szRootWriteableDirectory, OS_FILEACCESS_READWRITE, false);
+  }
+  const char* aszDirectories[] = {m_szRootCommonDirectory, m_szCommonDirectory, m_szUserDirectory};
+  for (const char* szDirectory : aszDirectories) COsFile::Create(szDirectory);
+  char szUserFiles[kField];
+  if (Join(szUserFiles, sizeof szUserFiles, m_szUserRootDirectory, "userfiles") &&
+      std::strcmp(szUserFiles, m_szDesktopDirectory) == 0) {
+    COsFile::Create(m_szDesktopDirectory);
+  }
   if (!m_blLogDirectoryTried) {
     m_blLogDirectoryTried = true;
     m_eosstsLogDirectory = COsFile::Create(m_szLogDirectory);
   }
   return OS_STS_SUCCESS;
 }
-
-// Pruning of old log directories comes with the service start-up.
-void COsCfgImpl::ManageLogDirectories() {}

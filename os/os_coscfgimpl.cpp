@@ -78,7 +78,11 @@ COsCfgImpl::COsCfgImpl(const char* a_szUniqueName, EOSCFGENTITY a_eoscfgentity,
 
 // Cached ini images are written before they go: a value that was set is
 // never dropped silently.
-COsCfgImpl::~COsCfgImpl() { COsCfgProfile::Shutdown(FileMode()); }
+COsCfgImpl::~COsCfgImpl() {
+  COsCfgProfile::Shutdown(FileMode());
+  delete m_posfileLogLock;  // closes "log.lock"
+  m_posfileLogLock = nullptr;
+}
 
 // ---- values by id and by name ----------------------------------------------
 
@@ -279,6 +283,7 @@ EOSSTS COsCfgImpl::Load() {
   StoreFileNames();
   StoreProgram();
   if (s_blTopMostInvocation) ManageLogDirectories();
+  m_blLoaded = true;
   OsLogDebug(OS_LOG_INFO, "Done setting configuration defaults...");
   return OS_STS_SUCCESS;
 }

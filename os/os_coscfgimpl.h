@@ -10,6 +10,8 @@
 #include "os_coscfg.h"
 #include "os_coscfgtables.h"
 
+class COsFile;
+
 class COsCfgImpl {
  public:
   static constexpr size_t kFileData = 65536;  // most bytes read from the configuration ini
@@ -42,7 +44,10 @@ class COsCfgImpl {
   EOSSTS SetDirectories(char* a_szRootPath, size_t a_sizetRootPath, char* a_szModel, size_t a_sizetModel,
                         char* a_szCompanyDirectory, size_t a_sizetCompanyDirectory, char* a_szCompanyPath,
                         size_t a_sizetCompanyPath);
+  // Holds "log.lock" in the log directory and prunes old log directories
+  // (os_coscfglogdirectories.cpp).
   void ManageLogDirectories();
+  bool IsLoaded() const { return m_blLoaded; }
 
   // System information and brand (os_coscfgsysteminfo.cpp).
   void GatherSystemInformation();
@@ -51,6 +56,16 @@ class COsCfgImpl {
 
   // Set by the service start-up in the first service layer of a process family.
   static bool s_blTopMostInvocation;
+  // The service layer's state between start and stop (os_coscfg_arguments.cpp):
+  // the current arguments XML, the unique names of this layer and of the
+  // parent that published the arguments, and the parent's root path.
+  static constexpr size_t kArguments = 2048;
+  static char s_szOsServicesArguments[kArguments];
+  static char s_szUniqueName[64];
+  static char s_szUniqueNameCaller[64];
+  static char s_szWriteableRootPath[kField];
+  // Back to the unstarted state.
+  static void ResetStatics();
 
  private:
   const char** Slot(unsigned a_uSection, unsigned a_uTag);
@@ -62,6 +77,16 @@ class COsCfgImpl {
   void StoreProgram();
   void ParseFileData(size_t a_sizetData);
   void ParseLine(char* a_szLine, unsigned* a_puSection, unsigned* a_puCallerSection);
+
+  // Steps of SetDirectories.
+  EOSSTS FindLibrary();
+  void FindRoots(char* a_szBase, size_t a_sizetBase);
+  EOSSTS FindCompanyDirectory(char* a_szCompanyDirectory, size_t a_sizetCompanyDirectory);
+  EOSSTS FindName(char* a_szName, size_t a_sizetName);
+  EOSSTS BuildLayout(const char* a_szBase, const char* a_szName);
+  void BuildPerCallerLogDirectories();
+  void BuildConfigFilenames();
+  EOSSTS CreateDirectories();
 
   // Built-in values: [section 1..5][tag 1..271]; null reads as "".
   const char* m_apszStore[OS_CFGSECTION_LAST][OS_CFGTAG_LAST] = {};
@@ -142,4 +167,13 @@ class COsCfgImpl {
   bool m_blVersionChangedByFile = false;
   bool m_blLogDirectoryTried = false;  // the log directory is created once
   EOSSTS m_eosstsLogDirectory = OS_STS_FAIL;
+  bool m_blLoaded = false;
+  // Where the library lives: the name of its model directory (the directory
+  // that holds it, or the one above when that is "lib"); and whether an
+  // override ini named the root.
+  char m_szLibraryModel[kField] = {};
+  bool m_blOverrideRoot = false;
+  // "log.lock" of the log directory, held open while the store lives so that
+  // other processes see the directory in use.
+  COsFile* m_posfileLogLock = nullptr;
 };

@@ -1,15 +1,273 @@
-// Exported service-layer entries. The start-up sequence is not built yet:
-// each entry answers a fixed failure.
-#include "os_def.h"
+// Start and stop of the service layer. The start reads the module's settings
+// XML and the environment, decides the log file and level (for utilities:
+// beside the parent's log when a parent published its arguments), creates
+// the process-wide objects in order (string, log, memory, configuration)
+// and publishes the arguments for children; the stop deletes them in the
+// reverse order and returns to the unstarted state.
+#include <dirent.h>
+#include <strings.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-OS_EXPORT int OsServicesStart(const char* a_szCaller) { return OS_STS_FAIL; }
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 
-OS_EXPORT int OsServicesStop() { return OS_STS_FAIL; }
+#include "os_coscfg.h"
+#include "os_coscfgimpl.h"
+#include "os_cosfile.h"
+#include "os_coslog.h"
+#include "os_cosmem.h"
+#include "os_cosstring.h"
+#include "os_costhread.h"
+#include "os_osservices.h"
 
-OS_EXPORT int OsServicesSetArguments(const char* a_szLogPath, const char* a_szLogModel, const char* a_szLogLevel,
-                                     const char* a_szArguments, const char* a_szRootPath, bool a_blFromInterfaceOpen,
-                                     bool a_blForceSetAccess) {
-  return OS_STS_FAIL;
+extern char** environ;
+
+namespace {
+
+constexpr long kLevelUnlimitedCore = 0x1000;
+constexpr const char* kArgumentsPrefix = "PMX_OSSERVICESARGUMENTS";
+constexpr size_t kPath = COsCfgImpl::kField;
+
+bool Join(char* a_szDst, size_t a_sizetDst, const char* a_szBase, const char* a_szName) {
+  COsFile::PathSet(a_szDst, a_sizetDst, a_szBase);
+  return COsFile::PathAppend(a_szDst, a_sizetDst, a_szName) == OS_STS_SUCCESS;
 }
 
-OS_EXPORT int OsServicesProcessInterfaceOpen(const char* a_szTask) { return OS_STS_FAIL; }
+// What spawned children inherit: the current arguments, when there are any.
+const char* ArgumentsSource() {
+  return OsServicesIsArguments(COsCfgImpl::s_szOsServicesArguments) ? COsCfgImpl::s_szOsServicesArguments : nullptr;
+}
+
+void RaiseCoreLimit() {
+  struct rlimit rlimitCore;
+  if (getrlimit(RLIMIT_CORE, &rlimitCore) != 0) return;
+  rlimitCore.rlim_cur = rlimitCore.rlim_max;
+  setrlimit(RLIMIT_CORE, &rlimitCore);
+}
+
+// Every variable whose name begins with the arguments prefix (any case).
+void RemoveArgumentVariables() {
+  const size_t sizetPrefix = std::strlen(kArgumentsPrefix);
+  for (size_t sizetSkip = 0;;) {
+    char szName[256] = "";
+    size_t sizetSeen = 0;
+    for (char** ppsz = environ; ppsz && *ppsz; ++ppsz) {
+      if (strncasecmp(*ppsz, kArgumentsPrefix, sizetPrefix) != 0 || sizetSeen++ < sizetSkip) continue;
+      const char* szEqual = std::strchr(*ppsz, '=');
+      size_t sizetName = szEqual ? static_cast<size_t>(szEqual - *ppsz) : std::strlen(*ppsz);
+      if (sizetName < sizeof szName) {
+        std::memcpy(szName, *ppsz, sizetName);
+        szName[sizetName] = '\0';
+      }
+      break;
+    }
+    if (sizetSeen <= sizetSkip) return;
+    // A name too long to copy is passed over.
+    if (!*szName || unsetenv(szName) != 0) ++sizetSkip;
+  }
+}
+
+// A log directory that holds nothing but its own "log.lock" goes at stop.
+void RemoveIfEmpty(const char* a_szDirectory) {
+  DIR* pdir = opendir(a_szDirectory);
+  if (!pdir) return;
+  bool blEmpty = true;
+  bool blLock = false;
+  for (struct dirent* pdirent = readdir(pdir); pdirent; pdirent = readdir(pdir)) {
+    const char* szName = pdirent->d_name;
+    if (std::strcmp(szName, ".") == 0 || std::strcmp(szName, "..") == 0) continue;
+    if (std::strcmp(szName, "log.lock") == 0 && pdirent->d_type == DT_REG) {
+      blLock = true;
+    } else {
+      blEmpty = false;
+    }
+  }
+  closedir(pdir);
+  if (!blEmpty) return;
+  char szLock[kPath];
+  if (blLock && Join(szLock, sizeof szLock, a_szDirectory, "log.lock")) unlink(szLock);
+  rmdir(a_szDirectory);
+}
+
+// Utilities (entities 3 and 4) log below the log path of the arguments: the
+// parent's when it published them, else their own tree, which this start
+// publishes. Fills the log file, the level and the program path; fails when
+// the directories cannot be set up, before anything is created.
+EOSSTS PrepareUtility(const OsServicesSettings& a_osservicessettings, long* a_plLevel, char* a_szLogFile,
+                      size_t a_sizetLogFile, char* a_szApplication, size_t a_sizetApplication) {
+  if (a_osservicessettings.eoscfgentity == OS_CFGENTITY_APPUTILITY) COsCfg::OsCfgServicesArgumentsGet(nullptr, 0);
+  const char* szArguments = COsCfgImpl::s_szOsServicesArguments;
+  const bool blInherited = OsServicesIsArguments(szArguments);
+  if (!blInherited) COsCfgImpl::s_blTopMostInvocation = true;
+
+  char szRoot[kPath];
+  char szModel[kPath];
+  char szCompanyDirectory[kPath];
+  char szCompanyPath[kPath];
+  COsCfgImpl* poscfgimpl = new (std::nothrow)
+      COsCfgImpl("isis", OS_CFGENTITY_UTILITY, nullptr, a_osservicessettings.blForceSetAccess, nullptr);
+  EOSSTS eossts = poscfgimpl ? poscfgimpl->SetDirectories(szRoot, sizeof szRoot, szModel, sizeof szModel,
+                                                          szCompanyDirectory, sizeof szCompanyDirectory,
+                                                          szCompanyPath, sizeof szCompanyPath)
+                             : OS_STS_FAIL;
+  delete poscfgimpl;
+  if (eossts != OS_STS_SUCCESS) {
+    OsLog(OS_LOG_ERROR, "SetDirectories failed...");
+    return OS_STS_FAIL;
+  }
+
+  if (!blInherited) {
+    char szLogPath[kPath];
+    if (!Join(szLogPath, sizeof szLogPath, szCompanyPath, szModel) || !Join(szLogPath, sizeof szLogPath, szLogPath, "isis") ||
+        !Join(szLogPath, sizeof szLogPath, szLogPath, "log")) {
+      return OS_STS_FAIL;
+    }
+    OsServicesSetArguments(szLogPath, szModel, "0", nullptr, szCompanyPath, false,
+                           a_osservicessettings.blForceSetAccess);
+    COsCfg::OsCfgServicesArgumentsSet();
+  }
+
+  const char* szUniqueName = a_osservicessettings.szUniqueName;
+  char szLogModel[kPath];
+  char szLogPath[kPath];
+  char szValue[kPath];
+  OsServicesGetSetting(szArguments, "logmodel", szLogModel, sizeof szLogModel);
+  OsServicesGetSetting(szArguments, "logpath", szLogPath, sizeof szLogPath);
+  if (*szLogPath) {
+    char szDirectory[kPath];
+    if (!Join(szDirectory, sizeof szDirectory, szLogPath, szUniqueName)) return OS_STS_FAIL;
+    EOSSTS eosstsCreate = COsFile::Create(szDirectory);
+    if (eosstsCreate != OS_STS_SUCCESS && eosstsCreate != OS_STS_ALREADY_EXISTS) return OS_STS_FAIL;
+    const char* szSuffix = *szModel ? szModel : szLogModel;
+    char szName[kPath];
+    COsString::SStrPrintf(szName, sizeof szName, "%s%s%s.log", szUniqueName, *szSuffix ? "_" : "", szSuffix);
+    if (!Join(a_szLogFile, a_sizetLogFile, szDirectory, szName)) return OS_STS_FAIL;
+  }
+  if (*a_plLevel == 0) {
+    OsServicesGetElement(szArguments, "loglevel", szValue, sizeof szValue);
+    *a_plLevel = std::strtol(szValue, nullptr, 0);
+  }
+  OsServicesGetSetting(szArguments, "rootpath", COsCfgImpl::s_szWriteableRootPath,
+                       sizeof COsCfgImpl::s_szWriteableRootPath);
+  OsServicesGetSetting(szArguments, "callersuniquename", COsCfgImpl::s_szUniqueNameCaller,
+                       sizeof COsCfgImpl::s_szUniqueNameCaller);
+  OsServicesGetSetting(szArguments, "app", a_szApplication, a_sizetApplication);
+  if (std::strcmp(a_szApplication, "(null oscfg)") == 0) a_szApplication[0] = '\0';
+  return OS_STS_SUCCESS;
+}
+
+// Steps after the configuration is loaded: the debug switch, the dump, the
+// arguments for children, the processor mask.
+void FinishStart(EOSCFGENTITY a_eoscfgentity, long a_lLevel, bool a_blForceSetAccess) {
+  if (std::strtol(g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_DEBUG), nullptr, 0) == 0 && a_lLevel != 0) {
+    g_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_DEBUG, "1");
+  }
+  if (g_poslog && g_poslog->GetDebugLevel()) {
+    OsLog(OS_LOG_INFO, "PMX_OSSERVICESARGUMENTS before...<%s>", COsCfgImpl::s_szOsServicesArguments);
+  }
+  if (a_eoscfgentity == OS_CFGENTITY_DRIVER || a_eoscfgentity == OS_CFGENTITY_APPLICATION ||
+      a_eoscfgentity == OS_CFGENTITY_DLL) {
+    const char* szModel =
+        a_eoscfgentity == OS_CFGENTITY_DRIVER ? g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_MODELDIRECTORYREAL) : "";
+    OsServicesSetArguments(g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_LOGDIRECTORY), szModel,
+                           g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_DEBUG), nullptr,
+                           g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_ROOTPATH), false, a_blForceSetAccess);
+    if (OsServicesIsArguments(COsCfgImpl::s_szOsServicesArguments)) COsCfg::OsCfgServicesArgumentsSet();
+    OsLog(OS_LOG_INFO, "PMX_OSSERVICESARGUMENTS after...<%s>", COsCfgImpl::s_szOsServicesArguments);
+  }
+  long lAffinity = std::strtol(g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCETHREADAFFINITY), nullptr, 0);
+  if (lAffinity != 0) {
+    OsLog(OS_LOG_INFO, "ForceThreadAffinity set to %d...", static_cast<int>(lAffinity));
+    COsThread::AffinitySetMaskCurrentThread(static_cast<uint64_t>(lAffinity));
+  }
+}
+
+}  // namespace
+
+OS_EXPORT int OsServicesStart(const char* a_szCaller) {
+  if (g_poscfg) {
+    OsLog(OS_LOG_ERROR, "OsServicesStart: the service layer is already started...");
+    return OS_STS_FAIL;
+  }
+  COsCfgImpl::s_szUniqueName[0] = '\0';
+  COsCfgImpl::s_szUniqueNameCaller[0] = '\0';
+  tzset();
+  long lLevel = COsCfg::GetEnvLong("PMX_DEBUG", 0);
+  if (lLevel & kLevelUnlimitedCore) RaiseCoreLimit();
+
+  OsServicesSettings settings;
+  OsServicesReadSettings(g_szOsXml, &settings);
+  lLevel |= settings.lLevel;
+  COsString::SStrCpy(COsCfgImpl::s_szUniqueName, sizeof COsCfgImpl::s_szUniqueName, settings.szUniqueName);
+  char szLogFile[kPath];
+  char szApplication[kPath] = "";
+  COsString::SStrCpy(szLogFile, sizeof szLogFile, settings.szLogFile);
+
+  switch (settings.eoscfgentity) {
+    case OS_CFGENTITY_APPLICATION:
+    case OS_CFGENTITY_DRIVER:
+    case OS_CFGENTITY_DLL:
+      // The first service layer of its family: inherited arguments do not count.
+      COsCfgImpl::s_blTopMostInvocation = true;
+      COsCfgImpl::s_szOsServicesArguments[0] = '\0';
+      COsCfg::OsCfgServicesArgumentsClear();
+      break;
+    case OS_CFGENTITY_UTILITY:
+    case OS_CFGENTITY_APPUTILITY:
+      if (PrepareUtility(settings, &lLevel, szLogFile, sizeof szLogFile, szApplication, sizeof szApplication) !=
+          OS_STS_SUCCESS) {
+        return OS_STS_FAIL;
+      }
+      break;
+    default: break;
+  }
+
+  COsFile::CleanStatic();
+  g_posstring = OsMemNew(COsString);
+  if (!g_posstring) OsLog(OS_LOG_ASSERT, "OsMemNew failed...");
+  g_poslog = OsMemNew(COsLog, settings.szUniqueName, szLogFile, lLevel, settings.szLogFilter);
+  if (!OsMemNew(COsMem, settings.eosmemmethod, 1L)) OsLog(OS_LOG_ASSERT, "OsMemNew failed...");
+  if (!OsMemNew(COsCfg, settings.szUniqueName, settings.eoscfgentity, a_szCaller, &settings.oscfgversion,
+                settings.blForceSetAccess, *szApplication ? szApplication : nullptr)) {
+    OsLog(OS_LOG_ASSERT, "OsMemNew failed...");
+  }
+  if (!g_poscfg || !g_poscfg->IsLoaded()) {
+    OsLog(OS_LOG_ERROR, "OsServicesStart: the configuration could not be set up...");
+    return OS_STS_FAIL;
+  }
+  FinishStart(settings.eoscfgentity, lLevel, settings.blForceSetAccess);
+  COsThread::SetServicesArgumentsSource(&ArgumentsSource);
+  return OS_STS_SUCCESS;
+}
+
+// Ended children are not reaped here: a child of the host application would
+// lose its exit status; the thread service follows the children it starts.
+OS_EXPORT int OsServicesStop() {
+  char szLogDirectory[kPath] = "";
+  if (g_poscfg) COsString::SStrCpy(szLogDirectory, sizeof szLogDirectory, g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_LOGDIRECTORY));
+  COsThread::SetServicesArgumentsSource(nullptr);
+  RemoveArgumentVariables();
+
+  COsCfg* poscfg = g_poscfg;
+  g_poscfg = nullptr;
+  OsMemDelete(poscfg);
+  COsMem* posmem = g_posmem;
+  g_posmem = nullptr;
+  OsMemDelete(posmem);
+  if (g_poslog && g_poslog->GetDebugLevel()) OsLog(OS_LOG_PROTOCOL, "### OsServicesStop...");
+  COsLog* poslog = g_poslog;
+  g_poslog = nullptr;
+  delete poslog;
+  COsString* posstring = g_posstring;
+  g_posstring = nullptr;
+  delete posstring;
+
+  COsFile::Shutdown();
+  if (COsCfgImpl::s_blTopMostInvocation && *szLogDirectory) RemoveIfEmpty(szLogDirectory);
+  COsCfg::OsCfgServicesArgumentsClear();
+  COsCfgImpl::ResetStatics();
+  return OS_STS_SUCCESS;
+}

@@ -401,6 +401,10 @@ TEST_F(OsCfgProfile, CopyWritesTheSourceUnderTheNewName) {
 }
 
 TEST_F(OsCfgProfile, RegistryReadsMachineAndUserSections) {
+  // The system directory lies below an override root, here the test's own.
+  WriteFile(RootPath("override.ini"), "[main]\nroot=" + testsupport::Root() + "\n");
+  setenv("PMX_OVERRIDEINI", RootPath("override.ini").c_str(), 1);
+  MakeCfg();
   char buffer[64];
   EXPECT_EQ(cfg_->GetRegistry(OS_CFGREGISTRY_MACHINE, "Key", buffer, sizeof buffer, false), OS_STS_FAIL);
   std::string directory = std::string(cfg_->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_SYSTEMDIRECTORY)) + "/" +

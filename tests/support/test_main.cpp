@@ -1,6 +1,7 @@
 // Every test process gets a throwaway root: a fresh directory that becomes
-// the current directory, $HOME and $TMPDIR, with every PMX_ variable cleared,
-// so that no test sees another's state or writes outside its own tree.
+// the current directory, $HOME, $TMPDIR and the service layer's writable root
+// (PMX_SHGETFOLDERPATH), with every other PMX_ variable cleared, so that no
+// test sees another's state or writes outside its own tree.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -48,6 +49,9 @@ void MakeRoot() {
   g_root = buf.data();
   g_owner = getpid();
   ClearPmxEnvironment();
+  // A service layer started without an override ini writes below this
+  // root, never below the system's own /var.
+  setenv("PMX_SHGETFOLDERPATH", g_root.c_str(), 1);
   setenv("HOME", g_root.c_str(), 1);
   setenv("TMPDIR", g_root.c_str(), 1);
   if (chdir(g_root.c_str()) != 0) {

@@ -7,8 +7,9 @@
 
 namespace testsupport {
 
-// The throwaway directory this test process runs in (also $HOME, $TMPDIR and
-// the current directory). Removed when the process ends.
+// The throwaway directory this test process runs in (also $HOME, $TMPDIR,
+// PMX_SHGETFOLDERPATH and the current directory). Removed when the process
+// ends.
 const std::string& Root();
 
 // A path below the root.
