@@ -75,6 +75,9 @@ EOSSTS COsCfgImpl::SetDirectories(char* a_szRootPath, size_t a_sizetRootPath, ch
                                   char* a_szCompanyDirectory, size_t a_sizetCompanyDirectory, char* a_szCompanyPath,
                                   size_t a_sizetCompanyPath) {
   const bool blPartial = a_szRootPath || a_szModel || a_szCompanyDirectory || a_szCompanyPath;
+  // A store that is not loaded (the start-up's look at the roots) has no
+  // brand yet: the company's short name is part of the root.
+  if (blPartial && !*m_szRootDirectory) GatherBrand();
   if (FindLibrary() != OS_STS_SUCCESS) return OS_STS_FAIL;
   char szBase[kField];
   FindRoots(szBase, sizeof szBase);
@@ -106,7 +109,11 @@ EOSSTS COsCfgImpl::FindLibrary() {
     OsLog(OS_LOG_ASSERT, "dladdr failed...");
     return OS_STS_FAIL;
   }
-  COsFile::PathSet(m_szLibraryPath, sizeof m_szLibraryPath, dlinfo.dli_fname);
+  // The loader may have been given a relative name: the layout must not
+  // depend on the working directory.
+  if (COsFile::PathAbsolute(m_szLibraryPath, sizeof m_szLibraryPath, dlinfo.dli_fname) != OS_STS_SUCCESS) {
+    COsFile::PathSet(m_szLibraryPath, sizeof m_szLibraryPath, dlinfo.dli_fname);
+  }
   if (!std::strchr(m_szLibraryPath, '/')) {
     OsLog(OS_LOG_ASSERT, "slash not found...<%s>", m_szLibraryPath);
     return OS_STS_FAIL;

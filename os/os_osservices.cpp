@@ -219,6 +219,9 @@ OS_EXPORT int OsServicesStart(const char* a_szCaller) {
     case OS_CFGENTITY_APPUTILITY:
       if (PrepareUtility(settings, &lLevel, szLogFile, sizeof szLogFile, szApplication, sizeof szApplication) !=
           OS_STS_SUCCESS) {
+        // Nothing stays behind: no objects, no published arguments.
+        COsCfg::OsCfgServicesArgumentsClear();
+        COsCfgImpl::ResetStatics();
         return OS_STS_FAIL;
       }
       break;
