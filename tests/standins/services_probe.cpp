@@ -14,11 +14,15 @@
 //   env NAME              an environment variable (line ends as "\\n")
 //   setenv NAME VALUE / unsetenv NAME
 //   argvars               the argument variables of this process
+//   lockheld              whether "log.lock" of LogDirectory is locked (by
+//                         another open of it)
 //   setargs LOGPATH MODEL LEVEL ROOT    OsServicesSetArguments without a text
 //   interfaceopen TASK    OsServicesProcessInterfaceOpen
 //   spawn N PROGRAM ARG...  a child through the thread service (N arguments
 //                         after PROGRAM; "self" names this program), waited for
+#include <fcntl.h>
 #include <strings.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -85,6 +89,17 @@ std::string Escaped(const char* a_szText) {
   return text;
 }
 
+// A lock on a file is per open file: a second open of it sees the lock.
+int LockHeld() {
+  if (!g_poscfg) return -1;
+  std::string path = std::string(g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_LOGDIRECTORY)) + "/log.lock";
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  int held = flock(fd, LOCK_EX | LOCK_NB) != 0 ? 1 : 0;
+  close(fd);
+  return held;
+}
+
 bool Need(int i, int n, int argc, const char* cmd) {
   if (i + n < argc) return true;
   std::fprintf(stderr, "services_probe: %s needs %d argument(s)\n", cmd, n);
@@ -119,6 +134,8 @@ int main(int argc, char** argv) {
       i += 2;
     } else if (cmd == "unsetenv" && Need(i, 1, argc, argv[i])) {
       unsetenv(argv[++i]);
+    } else if (cmd == "lockheld") {
+      std::printf("lockheld=%d\n", LockHeld());
     } else if (cmd == "argvars") {
       PrintArgumentVariables();
     } else if (cmd == "setargs" && Need(i, 4, argc, argv[i])) {
