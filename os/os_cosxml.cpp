@@ -461,11 +461,7 @@ long COsXmlImpl::SetDispatchAtomIncrement(long a_lAtomIncrement) {
   return lPrevious;
 }
 
-bool COsXmlImpl::IsLoaded(bool a_blLog) {
-  if (m_lAtomsInUse > 0 && m_pszDocument) return true;
-  if (a_blLog) OsLog(OS_LOG_ASSERT, "Must call COsXmlImpl::Load first...");
-  return false;
-}
+void COsXmlImpl::LogNotLoaded() { OsLog(OS_LOG_ASSERT, "Must call COsXmlImpl::Load first..."); }
 
 EOSSTS COsXmlImpl::CopyOut(const char* a_pcText, int64_t a_lText, char* a_szDst, long a_lDst) {
   if (a_lText >= a_lDst) {

@@ -57,7 +57,13 @@ class COsXmlImpl {
   class CParser;
   friend class CParser;
 
-  bool IsLoaded(bool a_blLog);
+  // Inline on purpose: every cursor operation asks.
+  bool IsLoaded(bool a_blLog) {
+    if (m_lAtomsInUse > 0 && m_pszDocument) return true;
+    if (a_blLog) LogNotLoaded();
+    return false;
+  }
+  static void LogNotLoaded();
   OsXmlAtom* CurrentNode() { return m_aposxmlatomNode[m_lCurrentNode]; }
   void ClearNodeStack();
   void Forget();  // drops atoms, declarations, node stack
