@@ -395,6 +395,9 @@ OsXmlAtom* COsXmlImpl::NewDeclaration() {
 }
 
 EOSSTS COsXmlImpl::DocumentLoad(const char* a_szDocument, long a_lDocumentLength) {
+  // Even a load refused at once leaves nothing of the previous document, so
+  // that a caller that misses the status cannot walk the old one again.
+  Forget();
   if (!a_szDocument) {
     OsLog(OS_LOG_ASSERT, "a_szDocument is null...");
     return OS_STS_FAIL;
@@ -408,7 +411,6 @@ EOSSTS COsXmlImpl::DocumentLoad(const char* a_szDocument, long a_lDocumentLength
     OsLog(OS_LOG_ASSERT, "a_lDocumentLength is too small...");
     return OS_STS_FAIL;
   }
-  Forget();
 
   // The copy starts at the first character that is not a leading blank.
   long lSkip = 0;
@@ -793,11 +795,7 @@ COsXml::~COsXml() {
 
 EOSSTS COsXml::DocumentLoad(const char* a_szDocument) {
   if (NoImpl(m_posxmlimpl)) return OS_STS_FAIL;
-  if (!a_szDocument) {
-    OsLog(OS_LOG_ASSERT, "a_szDocument is null...");
-    return OS_STS_FAIL;
-  }
-  return m_posxmlimpl->DocumentLoad(a_szDocument, static_cast<long>(std::strlen(a_szDocument)));
+  return m_posxmlimpl->DocumentLoad(a_szDocument, a_szDocument ? static_cast<long>(std::strlen(a_szDocument)) : 0);
 }
 
 EOSSTS COsXml::DocumentLoad(const char* a_szDocument, long a_lDocumentLength) {
