@@ -77,7 +77,8 @@ class COsXmlTaskImpl {
   void SetReplyId(int a_nReplyId) { SetDigits(m_sizetReplyPos, a_nReplyId, "xmltask>>> a_nReplyId is negative..."); }
   void StartCommand(const char* a_pszName, int a_nDepth);
   void Leaf(const char* a_pszName, const char* a_pszValue, bool a_blFlat, bool a_blCdata);
-  void AddArgumentNumber(const char* a_pszName, const char* a_szFormat, bool a_blFlat, ...);
+  void AddArgumentNumber(const char* a_pszName, bool a_blFlat, const char* a_szFormat, ...)
+      __attribute__((format(printf, 4, 5)));
   void AddArgumentCheck(const char* a_pszName, const char* a_pszValue);
   void AddArgumentSafe(const char* a_pszName, const char* a_pszValue);
   void AddPassThrough(const char* a_pszText);
@@ -287,10 +288,12 @@ void COsXmlTaskImpl::Leaf(const char* a_pszName, const char* a_pszValue, bool a_
           ">\n"});
 }
 
-void COsXmlTaskImpl::AddArgumentNumber(const char* a_pszName, const char* a_szFormat, bool a_blFlat, ...) {
+// Numbers are formatted into a 32-character buffer first; one that does not
+// fit is refused rather than cut.
+void COsXmlTaskImpl::AddArgumentNumber(const char* a_pszName, bool a_blFlat, const char* a_szFormat, ...) {
   char szValue[32];
   va_list valist;
-  va_start(valist, a_blFlat);
+  va_start(valist, a_szFormat);
   int iWritten = std::vsnprintf(szValue, sizeof(szValue), a_szFormat, valist);
   va_end(valist);
   if (iWritten < 0 || iWritten >= static_cast<int>(sizeof(szValue))) {
@@ -476,11 +479,11 @@ void COsXmlTask::AddArgument(const char* a_pszName, const char* a_pszValue, bool
 }
 
 void COsXmlTask::AddArgument(const char* a_pszName, int a_nValue, bool a_blFlat) {
-  if (!NoImpl(m_posxmltaskimpl)) m_posxmltaskimpl->AddArgumentNumber(a_pszName, "%d", a_blFlat, a_nValue);
+  if (!NoImpl(m_posxmltaskimpl)) m_posxmltaskimpl->AddArgumentNumber(a_pszName, a_blFlat, "%d", a_nValue);
 }
 
 void COsXmlTask::AddArgumentDouble(const char* a_pszName, double a_dValue, bool a_blFlat) {
-  if (!NoImpl(m_posxmltaskimpl)) m_posxmltaskimpl->AddArgumentNumber(a_pszName, "%f", a_blFlat, a_dValue);
+  if (!NoImpl(m_posxmltaskimpl)) m_posxmltaskimpl->AddArgumentNumber(a_pszName, a_blFlat, "%f", a_dValue);
 }
 
 void COsXmlTask::AddArgumentHexPtr(const char* a_pszName, const void* a_pvValue) {
