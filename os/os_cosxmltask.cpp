@@ -155,7 +155,11 @@ void COsXmlTaskImpl::FailFormat(const char* a_szFormat, ...) {
   va_start(valist, a_szFormat);
   std::vsnprintf(szLine, sizeof(szLine), a_szFormat, valist);
   va_end(valist);
-  OsLog(OS_LOG_ASSERT, "%s", szLine);
+  try {
+    OsLog(OS_LOG_ASSERT, "%s", szLine);
+  } catch (...) {
+    // The flag is set; a failing log must not take the builder down.
+  }
 }
 
 char* COsXmlTaskImpl::Buffer() {
