@@ -9,7 +9,7 @@
 
 #include "os_cosxml.h"
 #include "os_cosxml_walk.h"
-#include "xml_log_capture.h"
+#include "log_capture.h"
 
 namespace {
 
@@ -232,7 +232,7 @@ class OsXmlBadDocument : public ::testing::TestWithParam<Bad> {};
 
 TEST_P(OsXmlBadDocument, IsRefusedWithItsMessage) {
   const Bad& bad = GetParam();
-  xmltest::LogCapture logcapture;
+  testsupport::LogCapture logcapture;
   COsXml osxml;
   // A good document first: a refused one must leave nothing of either.
   ASSERT_EQ(osxml.DocumentLoad("<good a='1'>x</good>"), OS_STS_SUCCESS);
@@ -261,7 +261,7 @@ TEST(OsXml, NestingLimit) {
 }
 
 TEST(OsXml, NodeStackLimit) {
-  xmltest::LogCapture logcapture;
+  testsupport::LogCapture logcapture;
   COsXml osxml;
   ASSERT_EQ(osxml.DocumentLoad("<a><b/></a>"), OS_STS_SUCCESS);
   for (int i = 0; i < 63; ++i) ASSERT_EQ(osxml.NodePush(), OS_STS_SUCCESS) << i;
@@ -313,7 +313,7 @@ TEST(OsXml, LengthAndTerminator) {
 }
 
 TEST(OsXml, StatesAndFree) {
-  xmltest::LogCapture logcapture;
+  testsupport::LogCapture logcapture;
   COsXml osxml;
   char sz[16];
   EXPECT_EQ(osxml.NodeRewind(), OS_STS_FAIL);
@@ -406,7 +406,7 @@ TEST(OsXml, DumpListsTheAtoms) {
 // Raw task texts
 // ---------------------------------------------------------------------------
 TEST(OsXmlRaw, TaskProperties) {
-  xmltest::LogCapture logcapture;
+  testsupport::LogCapture logcapture;
   uint64_t u64 = 0;
   EXPECT_TRUE(COsXml::GetTaskPropertyId(s_szTask + 39, &u64));  // after the declaration
   EXPECT_EQ(u64, 5u);

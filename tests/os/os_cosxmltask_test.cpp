@@ -14,7 +14,7 @@
 #include "os_cosxml_walk.h"
 #include "os_cosxmltask.h"
 #include "test_support.h"
-#include "xml_log_capture.h"
+#include "log_capture.h"
 
 namespace {
 
@@ -113,7 +113,7 @@ TEST(OsXmlTask, RefusedCallsWriteNothing) {
       {"cdata_end_in_check", [](COsXmlTask& t) { t.AddArgumentCheck("a", "]]>"); }, "holds ']]>'"},
   };
   for (const Refusal& r : s_aRefusal) {
-    xmltest::LogCapture logcapture;
+    testsupport::LogCapture logcapture;
     COsXmlTask osxmltask("", 0);
     osxmltask.StartTask(0, 0, nullptr);
     const std::string strBefore = Text(osxmltask);
@@ -129,7 +129,7 @@ TEST(OsXmlTask, RefusedCallsWriteNothing) {
 }
 
 TEST(OsXmlTask, OrderAndDepthRules) {
-  xmltest::LogCapture logcapture;
+  testsupport::LogCapture logcapture;
   COsXmlTask osxmltask("", 0);
   // Nothing may be written before a task is started.
   osxmltask.StartCommand("a", 1);
@@ -212,7 +212,7 @@ TEST(OsXmlTask, NonTaskMessages) {
 }
 
 TEST(OsXmlTask, CapacityIsNeverPassed) {
-  xmltest::LogCapture logcapture;
+  testsupport::LogCapture logcapture;
   COsXmlTask osxmltask("", 100);  // small sizes give the minimum capacity
   osxmltask.StartTask(0, 0, nullptr);
   osxmltask.StartCommand("c", 1);
