@@ -210,7 +210,7 @@ const std::vector<Bad>& BadDocuments() {
       {"cdata_at_end", "<a><![CDATA[", "XML abort...invalid CDATA section. pos=<3>"},
       {"cdata_outside", "<![CDATA[x]]><a/>", "XML abort...CDATA section outside every element. pos=<0>"},
       {"cdata_unterminated", "<a><![CDATA[xyz", "XML abort...nesting problem in document."},
-      {"depth_65", Nested(65), "XML abort...exceeded max tag depth. pos=<320>"},
+      {"depth_65", Nested(65), "XML abort...exceeded max tag depth. pos=<310>"},
       {"unclosed", "<a><b></b>", "XML abort...nesting problem in document."},
       {"mismatched", "<a><b></c></a>", "XML abort...tags out of synch (closing doesn't match opening) 4 8 14 <a><b></c></a>"},
       {"closing_longer", "<a><b></bb></a>", "XML abort...tags out of synch (closing doesn't match opening) 4 8 15 <a><b></bb></a>"},

@@ -96,6 +96,7 @@ TEST(OsXmlTask, RefusedCallsWriteNothing) {
     const char* szName;
     void (*pfnCall)(COsXmlTask&);
     const char* szMessage;
+    bool blInCommand = false;  // called inside an open command
   };
   const Refusal s_aRefusal[] = {
       {"depth_skips_a_level", [](COsXmlTask& t) { t.StartCommand("a", 2); }, "xmltask>>> depth error...2, must be 1"},
@@ -109,13 +110,16 @@ TEST(OsXmlTask, RefusedCallsWriteNothing) {
       {"non_task_inside_task", [](COsXmlTask& t) { t.StartNonTask("a", 0); }, "xmltask>>> out of order..."},
       {"finalize_non_task_of_task", [](COsXmlTask& t) { t.FinalizeNonTask("task"); }, "xmltask>>> out of order..."},
       {"double_too_long", [](COsXmlTask& t) { t.AddArgumentDouble("d", 1e300, true); }, "does not fit"},
-      {"cdata_end_in_safe", [](COsXmlTask& t) { t.AddArgumentSafe("a", "x]]><inject/>"); }, "holds ']]>'"},
-      {"cdata_end_in_check", [](COsXmlTask& t) { t.AddArgumentCheck("a", "]]>"); }, "holds ']]>'"},
+      {"cdata_end_in_safe", [](COsXmlTask& t) { t.AddArgumentSafe("a", "x]]><inject/>"); }, "holds ']]>'", true},
+      {"cdata_end_in_check", [](COsXmlTask& t) { t.AddArgumentCheck("a", "]]>"); }, "holds ']]>'", true},
+      {"depth_skips_inside", [](COsXmlTask& t) { t.StartCommand("a", 3); }, "xmltask>>> depth error...3, must be 2",
+       true},
   };
   for (const Refusal& r : s_aRefusal) {
     testsupport::LogCapture logcapture;
     COsXmlTask osxmltask("", 0);
     osxmltask.StartTask(0, 0, nullptr);
+    if (r.blInCommand) osxmltask.StartCommand("c", 1);
     const std::string strBefore = Text(osxmltask);
     r.pfnCall(osxmltask);
     EXPECT_EQ(Text(osxmltask), strBefore) << r.szName;
