@@ -3,21 +3,22 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "os_coslog.h"
+#include "os_cosmem.h"
 #include "os_cosstring.h"
 #include "os_cosxmlimpl.h"
 
 namespace {
 
-// Every block of the reader is allocated and released here, zero-filled, so
-// that the whole unit moves to the tracked memory service in one place.
-void* XmlAlloc(size_t a_sizetBytes) { return std::calloc(1, a_sizetBytes); }
+// Every block of the reader comes from the memory service (tracked while it
+// runs, plain heap before and after), zero-filled.
+void* XmlAlloc(size_t a_sizetBytes) { return OsMemAlloc(a_sizetBytes); }
 
-void XmlFree(void* a_pvBlock) { std::free(a_pvBlock); }
+void XmlFree(void* a_pvBlock) {
+  if (a_pvBlock) OsMemFree(a_pvBlock);
+}
 
 inline bool IsLeadingBlank(char a_c) { return a_c == ' ' || a_c == '\t' || a_c == '\r' || a_c == '\n'; }
 
@@ -774,24 +775,11 @@ bool NoImpl(const COsXmlImpl* a_posxmlimpl) {
 }
 }  // namespace
 
-COsXml::COsXml() : m_posxmlimpl(nullptr) {
-  try {
-    m_posxmlimpl = new COsXmlImpl(this);
-  } catch (...) {
-    OsLog(OS_LOG_ERROR, "OsMemNew threw an exception...");
-    m_posxmlimpl = nullptr;
-    return;
-  }
-  OsLogDebug(OS_LOG_INFO, "mem>>> addr:%p  size:%7d  new %s", static_cast<void*>(m_posxmlimpl),
-             static_cast<int>(sizeof(COsXmlImpl)), "COsXmlImpl");
+COsXml::COsXml() : m_posxmlimpl(OsMemNew(COsXmlImpl, this)) {
+  if (!m_posxmlimpl) OsLog(OS_LOG_ERROR, "OsMemNew failed...");
 }
 
-COsXml::~COsXml() {
-  if (!m_posxmlimpl) return;
-  OsLogDebug(OS_LOG_INFO, "mem>>> addr:%p delete-object", static_cast<void*>(m_posxmlimpl));
-  delete m_posxmlimpl;
-  m_posxmlimpl = nullptr;
-}
+COsXml::~COsXml() { OsMemDelete(m_posxmlimpl); }
 
 EOSSTS COsXml::DocumentLoad(const char* a_szDocument) {
   if (NoImpl(m_posxmlimpl)) return OS_STS_FAIL;

@@ -3,31 +3,34 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-#include <new>
 #include <string_view>
 
 #include "os_coslog.h"
+#include "os_cosmem.h"
 #include "os_cosstring.h"
 
 namespace {
 
-// Every block of the builder is allocated and released here, zero-filled, so
-// that the whole unit moves to the tracked memory service in one place.
-void* TaskAlloc(size_t a_sizetBytes) { return std::calloc(1, a_sizetBytes); }
+// Every block of the builder comes from the memory service (tracked while it
+// runs, plain heap before and after), zero-filled.
+void* TaskAlloc(size_t a_sizetBytes) { return OsMemAlloc(a_sizetBytes); }
 
-void TaskFree(void* a_pvBlock) { std::free(a_pvBlock); }
-
-// The calling thread's block of a named builder; null when there is none.
-char* TaskThreadBlock(const char* a_szName, size_t a_sizetBytes) {
-  (void)a_szName;
-  (void)a_sizetBytes;
-  return nullptr;
+void TaskFree(void* a_pvBlock) {
+  if (a_pvBlock) OsMemFree(a_pvBlock);
 }
 
-void TaskThreadRelease(const char* a_szName) { (void)a_szName; }
+// The calling thread's block of a named builder, found by name on every use.
+char* TaskThreadBlock(const char* a_szName, size_t a_sizetBytes) {
+  if (!g_posmem) return nullptr;
+  return static_cast<char*>(g_posmem->ThreadSafeAlloc(a_szName, a_sizetBytes, __FILE__, __LINE__, OS_LOG_MEM));
+}
+
+// Releases the blocks of that name of every thread.
+void TaskThreadRelease(const char* a_szName) {
+  if (g_posmem) g_posmem->ThreadSafeFree(a_szName, __FILE__, __LINE__, OS_LOG_MEM);
+}
 
 constexpr size_t s_sizetTaskLine = 91;
 constexpr size_t s_sizetIdPos = 10;
@@ -130,10 +133,12 @@ COsXmlTaskImpl::COsXmlTaskImpl(const char* a_szName, size_t a_sizetSize)
                                                                           : a_sizetSize;
   if (sizetCapacity > UINT32_MAX) sizetCapacity = UINT32_MAX;
   m_u32Capacity = static_cast<uint32_t>(sizetCapacity);
-  if (a_szName && a_szName[0]) {
+  // Per-thread blocks need the memory service; without it a named builder
+  // keeps a private buffer like any other.
+  if (a_szName && a_szName[0] && g_posmem) {
     COsString::SStrCpy(m_szName, sizeof(m_szName), a_szName);
-    if (!m_szName[0]) Fail("xmltask>>> name too long...");
-    return;
+    if (m_szName[0]) return;
+    Fail("xmltask>>> name too long...");
   }
   m_pszBuffer = static_cast<char*>(TaskAlloc(m_u32Capacity));
   if (!m_pszBuffer) Fail("OsMemAlloc failed");
@@ -431,24 +436,12 @@ bool NoImpl(const COsXmlTaskImpl* a_posxmltaskimpl) {
 }
 }  // namespace
 
-COsXmlTask::COsXmlTask(const char* a_szName, size_t a_sizetSize) : m_posxmltaskimpl(nullptr) {
-  try {
-    m_posxmltaskimpl = new COsXmlTaskImpl(a_szName, a_sizetSize);
-  } catch (...) {
-    OsLog(OS_LOG_ERROR, "OsMemNew threw an exception...");
-    m_posxmltaskimpl = nullptr;
-    return;
-  }
-  OsLogDebug(OS_LOG_INFO, "mem>>> addr:%p  size:%7d  new %s", static_cast<void*>(m_posxmltaskimpl),
-             static_cast<int>(sizeof(COsXmlTaskImpl)), "COsXmlTaskImpl");
+COsXmlTask::COsXmlTask(const char* a_szName, size_t a_sizetSize)
+    : m_posxmltaskimpl(OsMemNew(COsXmlTaskImpl, a_szName, a_sizetSize)) {
+  if (!m_posxmltaskimpl) OsLog(OS_LOG_ERROR, "OsMemNew failed...");
 }
 
-COsXmlTask::~COsXmlTask() {
-  if (!m_posxmltaskimpl) return;
-  OsLogDebug(OS_LOG_INFO, "mem>>> addr:%p delete-object", static_cast<void*>(m_posxmltaskimpl));
-  delete m_posxmltaskimpl;
-  m_posxmltaskimpl = nullptr;
-}
+COsXmlTask::~COsXmlTask() { OsMemDelete(m_posxmltaskimpl); }
 
 char* COsXmlTask::GetTaskBuffer() { return NoImpl(m_posxmltaskimpl) ? nullptr : m_posxmltaskimpl->GetTaskBuffer(); }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "os_cosmem.h"
 #include "os_cosxml.h"
 #include "os_cosxml_walk.h"
 #include "log_capture.h"
@@ -400,6 +401,22 @@ TEST(OsXml, DumpListsTheAtoms) {
                                         "szData,lData=6,1 \"v\"\n"}) {
     EXPECT_NE(strOut.find(sz), std::string::npos) << sz << "\n" << strOut;
   }
+}
+
+// While the memory service runs, the reader's blocks are tracked by it and
+// given back when the reader goes.
+TEST(OsXml, BlocksComeFromTheMemoryService) {
+  COsMem osmem(OS_MEM_METHOD_MALLOC, 0);
+  OsMemSettings osmemsettings;
+  std::vector<const void*> vecBlocks;
+  {
+    COsXml osxml;
+    ASSERT_EQ(osxml.DocumentLoad("<?a b='c'?><r><x/></r>"), OS_STS_SUCCESS);
+    COsXmlImpl* posxmlimpl = osxml.GetImpl();
+    vecBlocks = {posxmlimpl->GetDocument(), posxmlimpl->GetAtoms()};
+    for (const void* pv : vecBlocks) EXPECT_EQ(osmem.GetSettings(pv, &osmemsettings, true), OS_STS_SUCCESS);
+  }
+  for (const void* pv : vecBlocks) EXPECT_NE(osmem.GetSettings(pv, &osmemsettings, true), OS_STS_SUCCESS);
 }
 
 // ---------------------------------------------------------------------------

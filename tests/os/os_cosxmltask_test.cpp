@@ -8,8 +8,10 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "os_cosmem.h"
 #include "os_cosxml.h"
 #include "os_cosxml_walk.h"
 #include "os_cosxmltask.h"
@@ -384,6 +386,75 @@ TEST(OsXmlTask, BuiltTasksAreWellFormedAndReadBack) {
   int iStatus = -1;
   std::string strOut = testsupport::RunProgram(vecArgv, &iStatus);
   EXPECT_EQ(iStatus, 0) << strOut;
+}
+
+// ---------------------------------------------------------------------------
+// Named builders: one per-thread block of the memory service per thread.
+// ---------------------------------------------------------------------------
+std::string BuildEvent(COsXmlTask& a_osxmltask, int a_iId, const char* a_szEvent) {
+  a_osxmltask.StartTask(a_iId, 0, nullptr);
+  a_osxmltask.StartCommand("reportevent", 1);
+  a_osxmltask.AddArgument("event", a_szEvent);
+  a_osxmltask.FinalizeCommand("reportevent");
+  a_osxmltask.FinalizeTask();
+  return a_osxmltask.GetTaskBuffer();
+}
+
+TEST(OsXmlTaskNamed, EachThreadWritesItsOwnBlock) {
+  COsMem osmem(OS_MEM_METHOD_MALLOC, 0);
+  OsMemSettings osmemsettings;
+  const char* pcMain = nullptr;
+  {
+    COsXmlTask osxmltask("ReportEventReply", 100000);
+    const std::string strMain = BuildEvent(osxmltask, 1, "pagesize");
+    pcMain = osxmltask.GetTaskBuffer();
+    ASSERT_NE(pcMain, nullptr);
+    ASSERT_EQ(osmem.GetSettings(static_cast<const void*>(pcMain), &osmemsettings, true), OS_STS_SUCCESS);
+    EXPECT_NE(std::string(osmemsettings.szName).find(":ReportEventReply:"), std::string::npos);
+    EXPECT_GE(osmemsettings.u64Size, 100000u);
+
+    // Another thread builds through the same builder into a block of its own.
+    std::string strOther;
+    const char* pcOther = nullptr;
+    std::thread thread([&] {
+      strOther = BuildEvent(osxmltask, 2, "paperjam");
+      pcOther = osxmltask.GetTaskBuffer();
+    });
+    thread.join();
+    EXPECT_NE(pcOther, pcMain);
+    EXPECT_NE(strOther.find("<event>paperjam</event>"), std::string::npos);
+    uint64_t u64Bytes = 0;
+    ASSERT_TRUE(COsXml::GetTaskPropertyBytes(strOther.c_str(), &u64Bytes));
+    EXPECT_EQ(u64Bytes, strOther.size());
+    // The first thread's message is untouched.
+    EXPECT_EQ(std::string(osxmltask.GetTaskBuffer()), strMain);
+    EXPECT_EQ(osxmltask.GetTaskBuffer(), pcMain);
+    EXPECT_FALSE(osxmltask.IsError(false));
+  }
+  // The builder released its blocks.
+  EXPECT_NE(osmem.GetSettings(static_cast<const void*>(pcMain), &osmemsettings, true), OS_STS_SUCCESS);
+}
+
+TEST(OsXmlTaskNamed, WithoutMemoryServiceANamedBuilderKeepsAPrivateBuffer) {
+  ASSERT_EQ(g_posmem, nullptr);
+  COsXmlTask osxmltask("ReportEventReply", 0);
+  const std::string strEvent = BuildEvent(osxmltask, 3, "x");
+  EXPECT_EQ(strEvent.size(), osxmltask.Size());
+  EXPECT_FALSE(osxmltask.IsError(false));
+}
+
+TEST(OsXmlTaskNamed, NameOf64CharactersIsRefused) {
+  COsMem osmem(OS_MEM_METHOD_MALLOC, 0);
+  testsupport::LogCapture logcapture;
+  COsXmlTask osxmltask(std::string(64, 'n').c_str(), 0);
+  EXPECT_TRUE(osxmltask.IsError(true));
+  EXPECT_TRUE(logcapture.Contains("xmltask>>> name too long..."));
+  // It still builds, in a private buffer.
+  const std::string strEvent = BuildEvent(osxmltask, 4, "y");
+  EXPECT_EQ(strEvent.size(), osxmltask.Size());
+  OsMemSettings osmemsettings;
+  ASSERT_EQ(osmem.GetSettings(static_cast<const void*>(osxmltask.GetTaskBuffer()), &osmemsettings, true), OS_STS_SUCCESS);
+  EXPECT_EQ(std::string(osmemsettings.szName).find(':'), std::string::npos);
 }
 
 }  // namespace
