@@ -42,9 +42,13 @@ int FlagsOf(const char* a_szMode) {
 
 COsFileImpl::COsFileImpl()
     : m_szName{}, m_alockslot{}, m_lPrintfBuffer(s_lPrintfBufferDefault), m_pszPrintf(nullptr), m_iFd(-1),
-      m_eosfileopen(0) {}
+      m_eosfileopen(0), m_pvLibrary(nullptr), m_posfileeditline(nullptr) {}
 
-COsFileImpl::~COsFileImpl() { Close(); }
+COsFileImpl::~COsFileImpl() {
+  Close();
+  EditLineCleanup();
+  SharedLibraryFree();
+}
 
 bool COsFileImpl::NeedOpen() {
   if (IsOpen()) return false;

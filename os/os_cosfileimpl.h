@@ -11,6 +11,8 @@
 
 #include "os_cosfile.h"
 
+struct OsFileEditLine;
+
 class COsFileImpl {
  public:
   static constexpr size_t s_sizetName = 512;
@@ -42,6 +44,20 @@ class COsFileImpl {
 
   EOSSTS GetFileTimes(OsTimeRecord* a_ptimerecordAccessed, OsTimeRecord* a_ptimerecordModified);
   EOSSTS SetFileTimes(const OsTimeRecord* a_ptimerecordAccessed, const OsTimeRecord* a_ptimerecordModified);
+
+  // Shared libraries and the line editor (os_cosfile_library.cpp,
+  // os_cosfile_console.cpp).
+  EOSSTS SharedLibraryLoad(const char* a_szLibrary, EOSFILEOPEN a_eosfileopen, const char* a_szAlternate,
+                           unsigned long a_ulFlags);
+  void* SharedLibraryGetProc(const char* a_szProcedure, void* a_pvHandle, EOSFILEMANGLE a_eosfilemangle);
+  void SharedLibraryFree();
+  bool SharedLibraryInUse() const { return m_pvLibrary != nullptr; }
+  EOSSTS EditLineInit();
+  char* EditLineRead(const char* a_szColor, const char* a_szPrompt, char* a_szBuffer, size_t a_sizetBuffer);
+  void EditLineCleanup();
+  // Publishes the service arguments in the environment before a library
+  // loads; the service start-up installs the publisher (none until then).
+  static void SetArgumentsPublisher(void (*a_pfnPublish)());
 
   // Shared by the static operations.
   // System error of an open or a creation as a status: 257, 258, 259, 260 or 1.
@@ -77,4 +93,6 @@ class COsFileImpl {
   char* m_pszPrintf;
   int m_iFd;
   int m_eosfileopen;
+  void* m_pvLibrary;                   // from SharedLibraryLoad, or null
+  OsFileEditLine* m_posfileeditline;  // between EditLineInit and EditLineCleanup
 };
