@@ -1,7 +1,8 @@
 // Console line editing. libedit (and the terminal library) are loaded at
 // run time when present; without them lines are read plainly from standard
-// input. The prompt is printed by us, in colour when asked, and libedit is
-// given an invisible text of the same width so that it places the cursor.
+// input. libedit prints the prompt itself so that it knows the cursor
+// column: a colour is handed to it as a literal sequence that takes no
+// column (libedit shows other control characters as visible text).
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -18,6 +19,8 @@ namespace {
 // libedit's operation numbers.
 constexpr int s_iElPrompt = 0;
 constexpr int s_iElEditor = 2;
+constexpr int s_iElPromptEsc = 21;  // prompt with a start/stop mark for literal sequences
+constexpr char s_cLiteral = '\1';
 constexpr int s_iElHist = 10;
 constexpr int s_iHSetSize = 1;
 constexpr int s_iHEnter = 10;
@@ -42,7 +45,8 @@ typedef int (*PfnHistory)(void*, HistEvent*, int, ...);
 std::mutex s_mutexRead;
 char s_szColor[32];
 char s_szPrompt[64];
-bool s_blPromptPending;
+char s_szPromptText[sizeof s_szColor + sizeof s_szPrompt + 16];  // what libedit prints
+bool s_blLiteral;  // libedit takes literal sequences
 
 bool Missing(const COsFileImpl* a_posfileimpl) {
   if (a_posfileimpl) return false;
@@ -56,37 +60,28 @@ void CopyCut(char* a_szDst, size_t a_sizetDst, const char* a_szSrc) {
   if (a_szSrc) COsString::SStrNcat(a_szDst, a_sizetDst, a_szSrc, a_sizetDst - 1);
 }
 
-// Prints the prompt; its visible width.
-size_t PrintPrompt() {
+// The plain reader prints the prompt itself.
+void PrintPrompt() {
   if (s_szColor[0]) {
     std::fprintf(stdout, "%s%s\033[0m ", s_szColor, s_szPrompt);
   } else {
     std::fputs(s_szPrompt, stdout);
   }
   std::fflush(stdout);
-  return std::strlen(s_szPrompt) + (s_szColor[0] ? 1 : 0);
 }
 
-// libedit's prompt function: prints the prompt on the first call of a read
-// and answers a do-nothing terminal sequence as wide as what was printed.
-char* PromptFunction(void*) {
-  static char s_szWidth[24];
-  static size_t s_sizetWidth;
-  if (s_blPromptPending) {
-    s_blPromptPending = false;
-    s_sizetWidth = PrintPrompt();
-  }
-  if (s_sizetWidth >= 5 && s_sizetWidth <= 16) {
-    std::memset(s_szWidth, 0, sizeof s_szWidth);
-    s_szWidth[0] = '\033';
-    s_szWidth[1] = '[';
-    std::memset(s_szWidth + 2, '0', s_sizetWidth - 3);
-    s_szWidth[s_sizetWidth - 1] = 'm';
+// libedit's prompt: the colour and its reset as literal sequences, each
+// attached to the character after it.
+void ComposePrompt() {
+  if (s_szColor[0] && s_blLiteral) {
+    COsString::SStrPrintf(s_szPromptText, sizeof s_szPromptText, "%c%s%c%s%c\033[0m%c ", s_cLiteral, s_szColor,
+                          s_cLiteral, s_szPrompt, s_cLiteral, s_cLiteral);
   } else {
-    COsString::SStrCpy(s_szWidth, sizeof s_szWidth, "\033[0m");
+    COsString::SStrCpy(s_szPromptText, sizeof s_szPromptText, s_szPrompt);
   }
-  return s_szWidth;
 }
+
+char* PromptFunction(void*) { return s_szPromptText; }
 
 template <typename T>
 bool Lookup(void* a_pvLibrary, const char* a_szName, T* a_ppfn) {
@@ -141,7 +136,8 @@ EOSSTS COsFileImpl::EditLineInit() {
     EditLineCleanup();
     return OS_STS_FAIL;
   }
-  p->pfnElSet(p->pvEditLine, s_iElPrompt, &PromptFunction);
+  s_blLiteral = p->pfnElSet(p->pvEditLine, s_iElPromptEsc, &PromptFunction, s_cLiteral) == 0;
+  if (!s_blLiteral) p->pfnElSet(p->pvEditLine, s_iElPrompt, &PromptFunction);
   p->pfnElSet(p->pvEditLine, s_iElEditor, "emacs");
   p->pvHistory = p->pfnHistoryInit();
   if (!p->pvHistory) {
@@ -171,10 +167,9 @@ char* COsFileImpl::EditLineRead(const char* a_szColor, const char* a_szPrompt, c
     PrintPrompt();
     return COsString::SStrGet(a_szBuffer, a_sizetBuffer);
   }
-  s_blPromptPending = true;
+  ComposePrompt();
   int iCount = 0;
   const char* szLine = p->pfnElGets(p->pvEditLine, &iCount);
-  s_blPromptPending = false;
   if (!szLine) return nullptr;
   size_t sizetLine = std::strlen(szLine);
   while (sizetLine && (szLine[sizetLine - 1] == '\n' || szLine[sizetLine - 1] == '\r')) --sizetLine;
