@@ -16,7 +16,7 @@
 
 #include "os_cosfile.h"
 #include "os_cosfileimpl.h"
-#include "os_logcapture_testutil.h"
+#include "log_capture.h"
 #include "test_support.h"
 
 using testsupport::ReadFile;
@@ -103,30 +103,30 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<NameCase>& a_info) { return a_info.param.szWhat; });
 
 TEST(Library, AlternateLoadsWhenTheLibraryDoesNotAndRefusals) {
-  logtest::LogCapture logcapture;
+  testsupport::LogCapture logcapture;
   std::string strAlternate = CopyStandin("libmain_alt.so");
   std::string strMain = RootPath("libmain");
   COsFile osfile;
   EXPECT_EQ(osfile.SharedLibraryLoad(strMain.c_str(), OS_FILEOPEN_CREATE, "+_alt"), OS_STS_SUCCESS);
   EXPECT_EQ(Answer(&osfile), 42);
-  EXPECT_TRUE(logcapture.Has("dlopen succeeded...<" + strAlternate + ">"));
+  EXPECT_TRUE(logcapture.Contains("dlopen succeeded...<" + strAlternate + ">"));
 
   // An alternate must begin with "+"; then nothing is tried.
   COsFile osfileOther;
   EXPECT_EQ(osfileOther.SharedLibraryLoad(strMain.c_str(), OS_FILEOPEN_CREATE, "_alt"), OS_STS_FAIL);
-  EXPECT_TRUE(logcapture.Has("Alternate library must started with + sign"));
+  EXPECT_TRUE(logcapture.Contains("Alternate library must started with + sign"));
   EXPECT_FALSE(osfileOther.SharedLibraryInUse());
   EXPECT_EQ(osfileOther.SharedLibraryLoad(nullptr, OS_FILEOPEN_CREATE), OS_STS_BAD_ARGUMENT);
-  EXPECT_TRUE(logcapture.Has("a_szLibrary is NULL..."));
+  EXPECT_TRUE(logcapture.Contains("a_szLibrary is NULL..."));
   EXPECT_EQ(osfileOther.SharedLibraryLoad(strAlternate.c_str(), static_cast<EOSFILEOPEN>(7)), OS_STS_BAD_ARGUMENT);
-  EXPECT_TRUE(logcapture.Has("Unrecognized a_eosfileopen...7"));
+  EXPECT_TRUE(logcapture.Contains("Unrecognized a_eosfileopen...7"));
   // Neither the library nor its alternate.
   EXPECT_EQ(osfileOther.SharedLibraryLoad(RootPath("libnone").c_str(), OS_FILEOPEN_CREATE, "+_none"), OS_STS_FAIL);
-  EXPECT_TRUE(logcapture.Has("dlopen failed...<" + RootPath("libnone_none.so") + ">"));
+  EXPECT_TRUE(logcapture.Contains("dlopen failed...<" + RootPath("libnone_none.so") + ">"));
 }
 
 TEST(Library, AltSearchNamesTheDirectoryWhileTheAlternateLoads) {
-  logtest::LogCapture logcapture;
+  testsupport::LogCapture logcapture;
   CopyStandin("sub/libdev_alt.so");
   CopyStandin("libreldev_alt.so");
   for (const char* szBefore : {"/before/one:/before/two", static_cast<const char*>(nullptr)}) {
@@ -153,7 +153,7 @@ TEST(Library, AltSearchNamesTheDirectoryWhileTheAlternateLoads) {
   setenv("LD_LIBRARY_PATH", "/kept", 1);
   COsFile osfile;
   ASSERT_EQ(osfile.SharedLibraryLoad("libreldev", OS_FILEOPEN_CREATE, "+_alt", OS_SHAREFLAG_ALTSEARCH), OS_STS_SUCCESS);
-  EXPECT_TRUE(logcapture.Has("Can't apply OS_SHAREFLAG_ALTSEARCH to a relative pathname...<./libreldev.so>"));
+  EXPECT_TRUE(logcapture.Contains("Can't apply OS_SHAREFLAG_ALTSEARCH to a relative pathname...<./libreldev.so>"));
   EXPECT_EQ(TextOf(&osfile, "StandinLibraryPathAtLoad"), "/kept");
 }
 
@@ -176,14 +176,14 @@ TEST(Library, ArgumentsArePublishedBeforeALoadOnly) {
 }
 
 TEST(Library, OpenExistingTakesOnlyALoadedLibraryAndMapsNothing) {
-  logtest::LogCapture logcapture;
+  testsupport::LogCapture logcapture;
   std::string strPath = CopyStandin("libexisting.so");
   std::set<std::string> setBefore = FileMappings();
   COsFile osfile;
   EXPECT_EQ(osfile.SharedLibraryLoad(strPath.c_str(), OS_FILEOPEN_EXISTING), OS_STS_FAIL);
   EXPECT_EQ(FileMappings(), setBefore);
   EXPECT_FALSE(osfile.SharedLibraryInUse());
-  EXPECT_TRUE(logcapture.Has("dlopen(" + strPath + ") - existing"));
+  EXPECT_TRUE(logcapture.Contains("dlopen(" + strPath + ") - existing"));
 
   COsFile osfileLoader;
   ASSERT_EQ(osfileLoader.SharedLibraryLoad(strPath.c_str(), OS_FILEOPEN_CREATE), OS_STS_SUCCESS);
@@ -193,7 +193,7 @@ TEST(Library, OpenExistingTakesOnlyALoadedLibraryAndMapsNothing) {
 }
 
 TEST(Library, FreeAndTheDestructorUnloadTheLibrary) {
-  logtest::LogCapture logcapture;
+  testsupport::LogCapture logcapture;
   std::string strPath = CopyStandin("libfree.so");
   {
     COsFile osfile;
@@ -201,7 +201,7 @@ TEST(Library, FreeAndTheDestructorUnloadTheLibrary) {
     EXPECT_TRUE(osfile.SharedLibraryInUse());
     osfile.SharedLibraryFree();
     EXPECT_FALSE(osfile.SharedLibraryInUse());
-    EXPECT_TRUE(logcapture.Has("SharedLibrary: free "));
+    EXPECT_TRUE(logcapture.Contains("SharedLibrary: free "));
     EXPECT_FALSE(Mapped(strPath));
     osfile.SharedLibraryFree();  // nothing held: nothing happens
     ASSERT_EQ(osfile.SharedLibraryLoad(strPath.c_str(), OS_FILEOPEN_CREATE), OS_STS_SUCCESS);
@@ -252,11 +252,11 @@ TEST(Library, CompiledNamesNameTheIntendedFunctions) {
 }
 
 TEST(Library, EntryPointRefusalsAndHandles) {
-  logtest::LogCapture logcapture;
+  testsupport::LogCapture logcapture;
   COsFile osfile;
   // Handle -1 needs a loaded library.
   EXPECT_EQ(osfile.SharedLibraryGetProc("StandinAnswer", s_pvLoaded, OS_FILEMANGLE_NONE), nullptr);
-  EXPECT_TRUE(logcapture.Has("Must open a library first..."));
+  EXPECT_TRUE(logcapture.Contains("Must open a library first..."));
   // Handle 0 searches the whole process, where this library is linked.
   EXPECT_EQ(osfile.SharedLibraryGetProc("DriverEntry", nullptr, OS_FILEMANGLE_NONE), dlsym(RTLD_DEFAULT, "DriverEntry"));
 
@@ -265,15 +265,15 @@ TEST(Library, EntryPointRefusalsAndHandles) {
   ASSERT_NE(pvHandle, nullptr);
   EXPECT_NE(osfile.SharedLibraryGetProc("CStandinXml_Handler", pvHandle, OS_FILEMANGLE_XMLCALLBACK), nullptr);
   EXPECT_EQ(osfile.SharedLibraryGetProc(nullptr, pvHandle, OS_FILEMANGLE_NONE), nullptr);
-  EXPECT_TRUE(logcapture.Has("a_szProcedure is NULL..."));
+  EXPECT_TRUE(logcapture.Contains("a_szProcedure is NULL..."));
   EXPECT_EQ(osfile.SharedLibraryGetProc("NoUnderscore", pvHandle, OS_FILEMANGLE_XMLCALLBACK), nullptr);
-  EXPECT_TRUE(logcapture.Has("Badly constructed szProcedure...<NoUnderscore>"));
+  EXPECT_TRUE(logcapture.Contains("Badly constructed szProcedure...<NoUnderscore>"));
   EXPECT_EQ(osfile.SharedLibraryGetProc("ns::_Leading", pvHandle, OS_FILEMANGLE_XMLCALLBACK), nullptr);
-  EXPECT_TRUE(logcapture.Has("Badly constructed szProcedure...<ns::_Leading>"));
+  EXPECT_TRUE(logcapture.Contains("Badly constructed szProcedure...<ns::_Leading>"));
   EXPECT_EQ(osfile.SharedLibraryGetProc("CStandinXml_Missing", pvHandle, OS_FILEMANGLE_XMLCALLBACK), nullptr);
-  EXPECT_TRUE(logcapture.Has("dlsym failed...<_ZN11CStandinXml19CStandinXml_MissingEP13OsXmlCallback>"));
+  EXPECT_TRUE(logcapture.Contains("dlsym failed...<_ZN11CStandinXml19CStandinXml_MissingEP13OsXmlCallback>"));
   EXPECT_EQ(osfile.SharedLibraryGetProc("CStandinXml_Handler", pvHandle, static_cast<EOSFILEMANGLE>(9)), nullptr);
-  EXPECT_TRUE(logcapture.Has("Unrecognized 9..."));
+  EXPECT_TRUE(logcapture.Contains("Unrecognized 9..."));
   EXPECT_EQ(osfile.SharedLibraryGetProc("Missing", pvHandle, OS_FILEMANGLE_NONE), nullptr);
   std::string strLong(600, 'A');
   strLong += "_x";
@@ -286,13 +286,13 @@ TEST(Library, LibraryNames) {
   EXPECT_TRUE(COsFile::SharedLibraryExists("present"));
   EXPECT_TRUE(COsFile::SharedLibraryExists(RootPath("present").c_str()));
   EXPECT_FALSE(COsFile::SharedLibraryExists("absent"));
-  logtest::LogCapture logcapture;
+  testsupport::LogCapture logcapture;
   EXPECT_FALSE(COsFile::SharedLibraryExists(nullptr));
-  EXPECT_TRUE(logcapture.Has("a_szFilename is null..."));
+  EXPECT_TRUE(logcapture.Contains("a_szFilename is null..."));
   EXPECT_FALSE(COsFile::SharedLibraryExists(""));
-  EXPECT_TRUE(logcapture.Has("a_szFilename is empty..."));
+  EXPECT_TRUE(logcapture.Contains("a_szFilename is empty..."));
   EXPECT_FALSE(COsFile::SharedLibraryExists("present.so"));  // looks for present.so.so
-  EXPECT_TRUE(logcapture.Has("badly formed name (don't include the extension!)..."));
+  EXPECT_TRUE(logcapture.Contains("badly formed name (don't include the extension!)..."));
 
   const struct {
     const char* szIn;
@@ -308,7 +308,7 @@ TEST(Library, LibraryNames) {
     EXPECT_STREQ(szPath, c.szOut) << c.szIn;
   }
   COsFile::PathAppendDll(nullptr, 8);
-  EXPECT_TRUE(logcapture.Has("a_szPath is null..."));
+  EXPECT_TRUE(logcapture.Contains("a_szPath is null..."));
 }
 
 }  // namespace

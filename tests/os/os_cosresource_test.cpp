@@ -20,7 +20,7 @@
 #include "os_cosfile_testutil.h"
 #include "os_cosresource.h"
 #include "os_cosresource_testutil.h"
-#include "os_logcapture_testutil.h"
+#include "log_capture.h"
 #include "test_support.h"
 
 using resourcetest::Footer;
@@ -213,10 +213,10 @@ TEST_P(BadFooter, IsRefusedWithoutReadingOutsideTheFile) {
     vecArgs.insert(vecArgs.end(), c.vecPatch.begin(), c.vecPatch.end());
     Footer(vecArgs);
   }
-  logtest::LogCapture logcapture;
+  testsupport::LogCapture logcapture;
   EXPECT_EQ(Read("bad.bin", "A"), "(failed)");
   EXPECT_EQ(Read("bad.bin", "B"), "(failed)");
-  EXPECT_TRUE(logcapture.Has("footer is invalid...<A> <" + RootPath("bad.bin") + ">"));
+  EXPECT_TRUE(logcapture.Contains("footer is invalid...<A> <" + RootPath("bad.bin") + ">"));
   COsResource osresource;
   char szName[32];
   EXPECT_EQ(osresource.FindFirst("bad.bin", szName, sizeof szName), OS_STS_END_OF_LIST);
@@ -247,11 +247,11 @@ TEST(Resource, UpdateLimits) {
   std::vector<std::string> vecArgs{"write", "full.bin", "100"};
   for (int i = 0; i < 62; ++i) vecArgs.push_back("R" + std::to_string(i) + "=r");
   Footer(vecArgs);
-  logtest::LogCapture logcapture;
+  testsupport::LogCapture logcapture;
   std::string strBefore = ReadFile("full.bin");
   // A 63rd resource has no slot; replacing one still works.
   EXPECT_EQ(Update("full.bin", "EXTRA", "x"), OS_STS_FAIL);
-  EXPECT_TRUE(logcapture.Has("no free slots...<EXTRA>"));
+  EXPECT_TRUE(logcapture.Contains("no free slots...<EXTRA>"));
   EXPECT_EQ(ReadFile("full.bin"), strBefore);
   EXPECT_EQ(Names(RootPath("full.bin").c_str()).size(), 62u);
   EXPECT_EQ(Update("full.bin", "r61", "again"), OS_STS_SUCCESS);
@@ -260,7 +260,7 @@ TEST(Resource, UpdateLimits) {
   // Names: at most 31 characters, never cut.
   WriteFile("names.bin", "content");
   EXPECT_EQ(Update("names.bin", std::string(32, 'L').c_str(), "x"), OS_STS_FAIL);
-  EXPECT_TRUE(logcapture.Has("resource name too long (at most 31 characters)...<" + std::string(32, 'L') + ">"));
+  EXPECT_TRUE(logcapture.Contains("resource name too long (at most 31 characters)...<" + std::string(32, 'L') + ">"));
   EXPECT_EQ(ReadFile("names.bin"), "content");
   EXPECT_EQ(Update("names.bin", std::string(31, 'L').c_str(), "x"), OS_STS_SUCCESS);
   EXPECT_EQ(Read("names.bin", std::string(31, 'l').c_str()), "x");
@@ -268,9 +268,9 @@ TEST(Resource, UpdateLimits) {
   COsResource osresource;
   EXPECT_EQ(osresource.Update("names.bin", nullptr, OS_RESOURCETYPE_DATA, 1, "x"), OS_STS_FAIL);
   EXPECT_EQ(osresource.Update("names.bin", "S", OS_RESOURCETYPE_DATA, 5, nullptr), OS_STS_FAIL);
-  EXPECT_TRUE(logcapture.Has("size without data...<S>"));
+  EXPECT_TRUE(logcapture.Contains("size without data...<S>"));
   EXPECT_EQ(osresource.Update("names.bin", "T", static_cast<EOSRESOURCETYPE>(2), 1, "x"), OS_STS_FAIL);
-  EXPECT_TRUE(logcapture.Has("Unrecognized resource type: 2"));
+  EXPECT_TRUE(logcapture.Contains("Unrecognized resource type: 2"));
   EXPECT_EQ(osresource.Update("missing.bin", "T", OS_RESOURCETYPE_DATA, 1, "x"), OS_STS_FAIL);
   EXPECT_FALSE(testsupport::FileExists("missing.bin"));
 }
@@ -305,24 +305,24 @@ TEST(Resource, AFailedUpdateLeavesTheFileWhole) {
 
 TEST(Resource, OpenAndListRefusals) {
   Footer({"write", "r.bin", "100", "A=a", "B=b", "C=c"});
-  logtest::LogCapture logcapture;
+  testsupport::LogCapture logcapture;
   COsResource osresource;
   ASSERT_EQ(osresource.Open("r.bin", "A", OS_RESOURCETYPE_DATA), OS_STS_SUCCESS);
   EXPECT_EQ(osresource.Open("r.bin", "B", OS_RESOURCETYPE_DATA), OS_STS_FAIL);
-  EXPECT_TRUE(logcapture.Has("this osresource is already in use..."));
+  EXPECT_TRUE(logcapture.Contains("this osresource is already in use..."));
   EXPECT_EQ(Bytes(&osresource), "a");
   osresource.Close();
   EXPECT_EQ(osresource.Open("r.bin", "B", OS_RESOURCETYPE_DATA), OS_STS_SUCCESS);
   osresource.Close();
   EXPECT_EQ(osresource.Open("r.bin", "NONE", OS_RESOURCETYPE_DATA), OS_STS_FAIL);
-  EXPECT_TRUE(logcapture.Has("find failed...<NONE>"));
+  EXPECT_TRUE(logcapture.Contains("find failed...<NONE>"));
   EXPECT_EQ(osresource.Open("absent.bin", "A", OS_RESOURCETYPE_DATA), OS_STS_FAIL);
   EXPECT_EQ(osresource.Open("r.bin", nullptr, OS_RESOURCETYPE_DATA), OS_STS_FAIL);
 
   char szName[32];
   COsResource osresourceList;
   EXPECT_EQ(osresourceList.FindNext(szName, sizeof szName), OS_STS_FAIL);
-  EXPECT_TRUE(logcapture.Has("must call FindFirst first..."));
+  EXPECT_TRUE(logcapture.Contains("must call FindFirst first..."));
   EXPECT_EQ(osresourceList.FindFirst("absent.bin", szName, sizeof szName), OS_STS_FAIL);
   char szSmall[1];
   EXPECT_EQ(osresourceList.FindFirst("r.bin", szSmall, sizeof szSmall), OS_STS_NOROOM_BUFFER);
@@ -361,9 +361,9 @@ TEST(Resource, VersionOfAnAssemblyComesFromItsMetadata) {
 
   // No version in the metadata.
   FakeTools({{"monodis", "echo 'Name: asm'\n"}});
-  logtest::LogCapture logcapture;
+  testsupport::LogCapture logcapture;
   EXPECT_EQ(Read("asm.dll", "VERSION"), "(failed)");
-  EXPECT_TRUE(logcapture.Has("Version: not found...<VERSION> <" + RootPath("asm.dll") + ">"));
+  EXPECT_TRUE(logcapture.Contains("Version: not found...<VERSION> <" + RootPath("asm.dll") + ">"));
   std::filesystem::remove(RootPath("bin/monodis"));
   EXPECT_EQ(Read("asm.dll", "VERSION"), "(failed)");
 }
