@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <strings.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -13,15 +14,36 @@
 #include "os_cosfileimpl.h"
 #include "os_coslog.h"
 #include "os_cosstring.h"
+#include "os_costhread.h"
+#include "os_costhreadimpl.h"
 
 namespace {
 constexpr size_t s_sizetPath = 512;
 constexpr size_t s_sizetLibraryPath = 1024;  // a saved LD_LIBRARY_PATH
 constexpr size_t s_sizetSymbol = 512;
 
-void (*s_pfnPublishArguments)() = nullptr;
 // The environment is changed for the time of an alternate load: one at a time.
-std::mutex s_mutexEnvironment;
+std::recursive_mutex s_mutexEnvironment;
+
+// Publishes the current service arguments (from the source the service
+// start-up installs) in this process's environment, where a library's static
+// initialiser reads them while it loads.
+void PublishServiceArguments() {
+  OsThreadArgumentsSource pfnSource = COsThreadImpl::s_pfnArgumentsSource.load(std::memory_order_acquire);
+  const char* szArguments = pfnSource ? pfnSource() : nullptr;
+  if (!szArguments || !szArguments[0]) return;
+  char szThreadVariable[128];
+  if (COsString::SStrPrintf(szThreadVariable, sizeof szThreadVariable, "PMX_OSSERVICESARGUMENTS_%llx_%llx",
+                            static_cast<unsigned long long>(COsThread::GetProcessId()),
+                            static_cast<unsigned long long>(COsThread::GetThreadId())) < 0) {
+    return;
+  }
+  OsLogDebug(OS_LOG_INFO, "PMX_OSSERVICESARGUMENTS set...<%s>", szArguments);
+  std::lock_guard<std::recursive_mutex> lock(s_mutexEnvironment);
+  setenv(szThreadVariable, szArguments, 1);
+  setenv("PMX_OSSERVICESARGUMENTS", szArguments, 1);
+  setenv("PMX_OSSERVICESARGUMENTSUNICODE", szArguments, 1);
+}
 
 bool Missing(const COsFileImpl* a_posfileimpl) {
   if (a_posfileimpl) return false;
@@ -120,8 +142,6 @@ const char* SimulatorEntry(const char* a_szProcedure) {
 }
 }  // namespace
 
-void COsFileImpl::SetArgumentsPublisher(void (*a_pfnPublish)()) { s_pfnPublishArguments = a_pfnPublish; }
-
 EOSSTS COsFileImpl::SharedLibraryLoad(const char* a_szLibrary, EOSFILEOPEN a_eosfileopen, const char* a_szAlternate,
                                       unsigned long a_ulFlags) {
   OsLogDebug(OS_LOG_INFO, "SharedLibraryLoad(%s,%d,%s,0x%x)", Text(a_szLibrary), static_cast<int>(a_eosfileopen),
@@ -141,7 +161,7 @@ EOSSTS COsFileImpl::SharedLibraryLoad(const char* a_szLibrary, EOSFILEOPEN a_eos
 
   void* pvHandle = nullptr;
   if (a_eosfileopen == OS_FILEOPEN_CREATE) {
-    if (s_pfnPublishArguments) s_pfnPublishArguments();
+    PublishServiceArguments();
     OsLogDebug(OS_LOG_INFO, "dlopen(%s) - new", szPath);
     pvHandle = OpenLibrary(szPath, RTLD_LAZY);
   } else if (a_eosfileopen == OS_FILEOPEN_EXISTING) {
@@ -171,7 +191,7 @@ EOSSTS COsFileImpl::SharedLibraryLoad(const char* a_szLibrary, EOSFILEOPEN a_eos
   if (!altsearch.blActive || a_eosfileopen != OS_FILEOPEN_CREATE) {
     return SharedLibraryLoad(szAlternate, a_eosfileopen, nullptr, 0);
   }
-  std::lock_guard<std::mutex> lock(s_mutexEnvironment);
+  std::lock_guard<std::recursive_mutex> lock(s_mutexEnvironment);
   setenv("LD_LIBRARY_PATH", altsearch.szDirectory, 1);
   EOSSTS eosstatus = SharedLibraryLoad(szAlternate, a_eosfileopen, nullptr, 0);
   if (altsearch.blHadValue) {

@@ -1,24 +1,17 @@
 // Sound: a file's ".au" twin goes straight to the audio device; any other
-// file is handed to a player program, run as a child with an argument
-// vector and waited for up to a time-out.
+// file is handed to a player program, run as a child of the sound thread
+// with an argument vector and waited for up to a time-out.
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "os_cosfile.h"
 #include "os_cosfileimpl.h"
 #include "os_coslog.h"
 #include "os_cosstring.h"
-
-extern char** environ;
+#include "os_costhread.h"
 
 namespace {
 constexpr size_t s_sizetPath = 512;
@@ -70,13 +63,14 @@ const char* PlayerCommand() {
 // that holds the separator stays one argument.
 struct PlayerArguments {
   char aszPiece[1 + s_iMaxArguments][s_sizetPath];
-  char* apszArgv[2 + s_iMaxArguments];
+  char* apszArgv[2 + s_iMaxArguments];  // null after the last
   int iCount;
 };
 
 EOSSTS SplitCommand(PlayerArguments* a_pplayerarguments, const char* a_szCommand, const char* a_szFile) {
   char cSeparator = a_szCommand[0];
   a_pplayerarguments->iCount = 0;
+  for (char*& pszArg : a_pplayerarguments->apszArgv) pszArg = nullptr;
   bool blSubstituted = false;
   for (const char* szPiece = a_szCommand + 1;;) {
     const char* szEnd = std::strchr(szPiece, cSeparator);
@@ -102,60 +96,9 @@ EOSSTS SplitCommand(PlayerArguments* a_pplayerarguments, const char* a_szCommand
     if (!szEnd) break;
     szPiece = szEnd + 1;
   }
-  a_pplayerarguments->apszArgv[a_pplayerarguments->iCount] = nullptr;
   return OS_STS_SUCCESS;
 }
 
-// Waits for the child up to the time-out; false when it is still running.
-bool WaitChild(pid_t a_pid, long a_lTimeout) {
-  int iStatus = 0;
-  int iPidFd = static_cast<int>(syscall(SYS_pidfd_open, a_pid, 0));
-  if (iPidFd >= 0) {
-    struct pollfd pollfd = {iPidFd, POLLIN, 0};
-    int iReady;
-    while ((iReady = poll(&pollfd, 1, static_cast<int>(a_lTimeout))) < 0 && errno == EINTR) {
-    }
-    close(iPidFd);
-    if (iReady == 0) return false;
-    return waitpid(a_pid, &iStatus, 0) == a_pid || errno == ECHILD;
-  }
-  // Kernels without process descriptors: look every 10 ms.
-  for (long lWaited = 0;; lWaited += 10) {
-    pid_t pid = waitpid(a_pid, &iStatus, WNOHANG);
-    if (pid == a_pid || (pid < 0 && errno != EINTR)) return true;
-    if (lWaited >= a_lTimeout) return false;
-    usleep(10000);
-  }
-}
-
-// Starts the player as a child and waits for it up to the time-out; a
-// player still running then is stopped. The one place that will move to
-// the thread service's child processes.
-EOSSTS RunPlayer(char* const* a_pszArgv, long a_lTimeout) {
-  struct stat st;
-  if (stat(a_pszArgv[0], &st) != 0) {
-    OsLog(OS_LOG_ERROR, "Spawn: file not found...<%s>", a_pszArgv[0]);
-    return OS_STS_FAIL;
-  }
-  if (!S_ISREG(st.st_mode) || (st.st_mode & 0111) == 0) {
-    OsLog(OS_LOG_ERROR, "Spawn: can't execute...<%s> 0x%x", a_pszArgv[0], static_cast<unsigned>(st.st_mode));
-    return OS_STS_FAIL;
-  }
-  pid_t pid = 0;
-  int iError = posix_spawn(&pid, a_pszArgv[0], nullptr, nullptr, a_pszArgv, environ);
-  if (iError != 0) {
-    OsLog(OS_LOG_ERROR, "Spawn failed...<%s> %d", a_pszArgv[0], iError);
-    return OS_STS_FAIL;
-  }
-  if (!WaitChild(pid, a_lTimeout)) {
-    OsLogDebug(OS_LOG_INFO, "Sound: time-out, stopping pid=%ld", static_cast<long>(pid));
-    kill(pid, SIGKILL);
-    int iStatus = 0;
-    while (waitpid(pid, &iStatus, 0) < 0 && errno == EINTR) {
-    }
-  }
-  return OS_STS_SUCCESS;
-}
 }  // namespace
 
 EOSSTS COsFile::Sound(const char* a_szFile, long a_lTimeout) {
@@ -188,5 +131,28 @@ EOSSTS COsFile::Sound(const char* a_szFile, long a_lTimeout) {
     OsLog(OS_LOG_ASSERT, "no program...<%s>", szCommand);
     return OS_STS_FAIL;
   }
-  return RunPlayer(playerarguments.apszArgv, a_lTimeout > 0 ? a_lTimeout : s_lDefaultTimeout);
+  COsThread* posthread = m_posfileimpl->SoundThread();
+  if (!posthread) return OS_STS_FAIL;
+  char** apszArgv = playerarguments.apszArgv;
+  if (posthread->Spawn(0, apszArgv[0], apszArgv[0], apszArgv[1], apszArgv[2], apszArgv[3], apszArgv[4], apszArgv[5],
+                       nullptr) != OS_STS_SUCCESS) {
+    return OS_STS_FAIL;
+  }
+  if (posthread->SpawnWait(a_lTimeout > 0 ? a_lTimeout : s_lDefaultTimeout) == OS_STS_TIMEOUT) {
+    OsLogDebug(OS_LOG_INFO, "Sound: time-out, stopping the player...<%s>", apszArgv[0]);
+    posthread->SpawnStop();
+  }
+  return OS_STS_SUCCESS;
+}
+
+COsThread* COsFileImpl::SoundThread() {
+  if (m_posthreadSound) return m_posthreadSound;
+  m_posthreadSound = new (std::nothrow) COsThread();
+  if (!m_posthreadSound) {
+    OsLog(OS_LOG_ASSERT, "OsMemNew failed...");
+    return nullptr;
+  }
+  OsLogDebug(OS_LOG_INFO, "mem>>> addr:%p  size:%7d  new %s", static_cast<void*>(m_posthreadSound),
+             static_cast<int>(sizeof(COsThread)), "COsThread");
+  return m_posthreadSound;
 }

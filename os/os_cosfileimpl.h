@@ -11,6 +11,7 @@
 
 #include "os_cosfile.h"
 
+class COsThread;
 struct OsFileEditLine;
 
 class COsFileImpl {
@@ -55,9 +56,8 @@ class COsFileImpl {
   EOSSTS EditLineInit();
   char* EditLineRead(const char* a_szColor, const char* a_szPrompt, char* a_szBuffer, size_t a_sizetBuffer);
   void EditLineCleanup();
-  // Publishes the service arguments in the environment before a library
-  // loads; the service start-up installs the publisher (none until then).
-  static void SetArgumentsPublisher(void (*a_pfnPublish)());
+  // The sound thread, made on first use (os_cosfile_sound.cpp).
+  COsThread* SoundThread();
 
   // Shared by the static operations.
   // System error of an open or a creation as a status: 257, 258, 259, 260 or 1.
@@ -95,4 +95,5 @@ class COsFileImpl {
   int m_eosfileopen;
   void* m_pvLibrary;                   // from SharedLibraryLoad, or null
   OsFileEditLine* m_posfileeditline;  // between EditLineInit and EditLineCleanup
+  COsThread* m_posthreadSound;         // runs the sound player; from the first Sound on
 };

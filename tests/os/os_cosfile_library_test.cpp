@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -15,7 +16,7 @@
 #include <vector>
 
 #include "os_cosfile.h"
-#include "os_cosfileimpl.h"
+#include "os_costhread.h"
 #include "log_capture.h"
 #include "test_support.h"
 
@@ -30,6 +31,12 @@ typedef const char* (*PfnText)();
 typedef int (*PfnHandler)(void*);
 
 void* const s_pvLoaded = reinterpret_cast<void*>(-1);
+
+std::string ToHex(uint64_t a_u64) {
+  char sz[32];
+  std::snprintf(sz, sizeof sz, "%llx", static_cast<unsigned long long>(a_u64));
+  return sz;
+}
 
 // A fresh copy of the stand-in library: each copy is a library of its own
 // that no test has loaded yet.
@@ -157,22 +164,35 @@ TEST(Library, AltSearchNamesTheDirectoryWhileTheAlternateLoads) {
   EXPECT_EQ(TextOf(&osfile, "StandinLibraryPathAtLoad"), "/kept");
 }
 
-int s_iPublished = 0;
-void Publish() {
-  ++s_iPublished;
-  setenv("PMX_OSSERVICESARGUMENTS", "<arguments><rootpath>r</rootpath></arguments>", 1);
+int s_iAsked = 0;
+const char* Arguments() {
+  ++s_iAsked;
+  return "<arguments><rootpath>r</rootpath></arguments>";
 }
 
 TEST(Library, ArgumentsArePublishedBeforeALoadOnly) {
-  COsFileImpl::SetArgumentsPublisher(&Publish);
+  COsThread::SetServicesArgumentsSource(&Arguments);
   std::string strPath = CopyStandin("libpub.so");
   COsFile osfile;
   EXPECT_EQ(osfile.SharedLibraryLoad(strPath.c_str(), OS_FILEOPEN_EXISTING), OS_STS_FAIL);
-  EXPECT_EQ(s_iPublished, 0);
+  EXPECT_EQ(s_iAsked, 0);
+  EXPECT_EQ(std::getenv("PMX_OSSERVICESARGUMENTS"), nullptr);
   ASSERT_EQ(osfile.SharedLibraryLoad(strPath.c_str(), OS_FILEOPEN_CREATE), OS_STS_SUCCESS);
-  EXPECT_EQ(s_iPublished, 1);
+  EXPECT_EQ(s_iAsked, 1);
   EXPECT_EQ(TextOf(&osfile, "StandinArgumentsAtLoad"), "<arguments><rootpath>r</rootpath></arguments>");
-  COsFileImpl::SetArgumentsPublisher(nullptr);
+  for (const std::string& strName :
+       {std::string("PMX_OSSERVICESARGUMENTSUNICODE"),
+        "PMX_OSSERVICESARGUMENTS_" + ToHex(COsThread::GetProcessId()) + "_" + ToHex(COsThread::GetThreadId())}) {
+    const char* szValue = std::getenv(strName.c_str());
+    EXPECT_STREQ(szValue ? szValue : "(unset)", "<arguments><rootpath>r</rootpath></arguments>") << strName;
+  }
+  COsThread::SetServicesArgumentsSource(nullptr);
+
+  // Without a source nothing is published.
+  unsetenv("PMX_OSSERVICESARGUMENTS");
+  COsFile osfileOther;
+  ASSERT_EQ(osfileOther.SharedLibraryLoad(CopyStandin("libpub2.so").c_str(), OS_FILEOPEN_CREATE), OS_STS_SUCCESS);
+  EXPECT_EQ(TextOf(&osfileOther, "StandinArgumentsAtLoad"), "(unset)");
 }
 
 TEST(Library, OpenExistingTakesOnlyALoadedLibraryAndMapsNothing) {
