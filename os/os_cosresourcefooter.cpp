@@ -146,7 +146,7 @@ bool Apply(Entry* a_paentry, int* a_piCount, const OsResourceChange& a_change, b
 // that the path still names (an update that ran meanwhile replaced it).
 int OpenLocked(const char* a_szPath, struct stat* a_pstat) {
   for (int iTry = 0; iTry < s_iLockTries; ++iTry) {
-    int iFd = open(a_szPath, O_RDONLY | O_CLOEXEC);
+    int iFd = open(a_szPath, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (iFd < 0) return -1;
     struct stat statPath;
     if (flock(iFd, LOCK_EX) == 0 && fstat(iFd, a_pstat) == 0 && stat(a_szPath, &statPath) == 0 &&

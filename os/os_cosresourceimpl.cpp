@@ -127,7 +127,8 @@ EOSSTS COsResourceImpl::OpenAssemblyVersion(const char* a_szPath, const char* a_
 }
 
 int COsResourceImpl::OpenFooter(const char* a_szPath, const char* a_szName, EOSRESOURCEFOOTER* a_peosresourcefooter) {
-  int iFd = open(a_szPath, O_RDONLY | O_CLOEXEC);
+  // Non-blocking: a pipe given as the file must not hang the open.
+  int iFd = open(a_szPath, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (iFd < 0) return -1;
   OsLogDebug(OS_LOG_INFO, "opened...<%s> <%s>", a_szName, a_szPath);
   struct stat st;

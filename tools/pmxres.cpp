@@ -34,7 +34,7 @@ int Usage() {
 
 // Reads the footer of a file; prints why when there is none.
 bool ReadFooter(const char* a_szFile, OsResourceSlot* a_paslot, int* a_piFd) {
-  int iFd = open(a_szFile, O_RDONLY | O_CLOEXEC);
+  int iFd = open(a_szFile, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat st;
   if (iFd < 0 || fstat(iFd, &st) != 0) {
     std::cerr << "pmxres: cannot open " << a_szFile << ": " << std::strerror(errno) << "\n";

@@ -331,6 +331,12 @@ TEST(Resource, OpenAndListRefusals) {
   EXPECT_EQ(osresourceList.FindClose(), OS_STS_SUCCESS);
   EXPECT_EQ(osresourceList.FindNext(szName, sizeof szName), OS_STS_FAIL);
 
+  // A pipe is no file with resources, and asking it does not hang.
+  ASSERT_EQ(mkfifo("pipe", 0600), 0);
+  EXPECT_EQ(Read("pipe", "A"), "(failed)");
+  EXPECT_EQ(osresourceList.FindFirst("pipe", szName, sizeof szName), OS_STS_END_OF_LIST);
+  EXPECT_EQ(Update("pipe", "A", "a"), OS_STS_FAIL);
+
   // The first empty slot ends the list: what lies below it is not found.
   Footer({"patch", "r.bin", "61", "name", "-"});
   EXPECT_EQ(Read("r.bin", "C"), "(failed)");
