@@ -10,6 +10,7 @@
 #include <mutex>
 #include <new>
 
+#include "os_coscfg.h"
 #include "os_cosfile.h"
 #include "os_cosfileimpl.h"
 #include "os_coslog.h"
@@ -129,7 +130,7 @@ EOSSTS COsFileImpl::EditLineInit() {
     EditLineCleanup();
     return OS_STS_FAIL;
   }
-  const char* szApplication = CfgText(152);  // Application
+  const char* szApplication = CfgText(OS_CFGTAG_APPLICATION);
   p->pvEditLine = p->pfnElInit(szApplication[0] ? szApplication : "scandrv", stdin, stdout, stderr);
   if (!p->pvEditLine) {
     OsLog(OS_LOG_ERROR, "el_init failed...");

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "os_coscfg.h"
 #include "os_cosfile.h"
 #include "os_cosfileimpl.h"
 #include "os_coslog.h"
@@ -50,7 +51,7 @@ bool AudioTwin(char* a_szTwin, size_t a_sizetTwin, const char* a_szFile) {
 
 // The player command: ForcePlaySound, else a player that is installed.
 const char* PlayerCommand() {
-  const char* szCommand = COsFileImpl::CfgText(122);  // ForcePlaySound
+  const char* szCommand = COsFileImpl::CfgText(OS_CFGTAG_FORCEPLAYSOUND);
   if (szCommand[0]) return szCommand;
   if (COsFile::Exists("/usr/bin/esdplay")) return "$/usr/bin/esdplay$%s";
   if (COsFile::Exists("/usr/bin/aplay")) return "$/usr/bin/aplay$--quiet$%s";

@@ -82,7 +82,7 @@ COsResourceImpl::COsResourceImpl()
 COsResourceImpl::~COsResourceImpl() { Close(); }
 
 bool COsResourceImpl::OwnPath(char* a_szPath, size_t a_sizetPath) {
-  const char* szDriverPath = g_poscfg ? g_poscfg->Get(1, 21) : nullptr;  // DriverPath
+  const char* szDriverPath = g_poscfg ? g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_DRIVERPATH) : nullptr;
   if (szDriverPath && szDriverPath[0]) {
     return COsString::SStrPrintf(a_szPath, a_sizetPath, "%s", szDriverPath) >= 0;
   }

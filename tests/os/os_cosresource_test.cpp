@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "os_coscfg.h"
 #include "os_cosfile_testutil.h"
 #include "os_cosresource.h"
 #include "os_cosresource_testutil.h"
@@ -155,6 +156,19 @@ TEST(Resource, TheBuiltLibraryCarriesBrandAndVersion) {
   EXPECT_EQ(vecNames[0], "BRAND");
   EXPECT_EQ(vecNames[1], "VERSION");
   EXPECT_EQ(Names(OS_RESOURCE_LOCAL), vecNames);
+}
+
+TEST(Resource, TheOwnFileIsTheConfiguredDriverPath) {
+  Footer({"write", "drv.so", "300", "OWN=configured"});
+  OsCfgVersion osCfgVersion{"01", "00", "00", "00", "01", "01", "2024"};
+  COsCfg oscfg("driver", OS_CFGENTITY_UTILITY, nullptr, &osCfgVersion, false, nullptr);
+  const std::string strDriverPath = RootPath("drv.so");
+  ASSERT_EQ(oscfg.Set(OS_CFGSECTION_MAIN, OS_CFGTAG_DRIVERPATH, strDriverPath.c_str()), OS_STS_SUCCESS);
+  EXPECT_EQ(Read(OS_RESOURCE_LOCAL, "own"), "configured");
+  EXPECT_EQ(Names(nullptr), std::vector<std::string>{"OWN"});
+  // Without a configured path: the module that holds this code.
+  ASSERT_EQ(oscfg.Set(OS_CFGSECTION_MAIN, OS_CFGTAG_DRIVERPATH, ""), OS_STS_SUCCESS);
+  EXPECT_EQ(Names(nullptr)[0], "BRAND");
 }
 
 TEST(Resource, UpdatedLibraryKeepsItsCodeAndStillAnswers) {
