@@ -149,6 +149,8 @@ struct BadUtf8 {
   U32 prefix;
 };
 
+void PrintTo(const BadUtf8& a_c, std::ostream* a_pos) { *a_pos << a_c.szName << " " << Hex(a_c.text); }
+
 class OsLocaleBadUtf8 : public ::testing::TestWithParam<BadUtf8> {};
 
 TEST_P(OsLocaleBadUtf8, StopsAtTheBadSequence) {

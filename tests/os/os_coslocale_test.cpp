@@ -369,6 +369,12 @@ struct DetectCase {
   EOSLANGUAGE eoslanguage;
 };
 
+void PrintTo(const DetectCase& a_c, std::ostream* a_pos) {
+  auto show = [](const char* a_sz) { return a_sz ? std::string("<") + a_sz + ">" : std::string("unset"); };
+  *a_pos << "setlocale " << show(a_c.szSetlocale) << " LC_ALL " << show(a_c.szLcAll) << " LC_MESSAGES "
+         << show(a_c.szLcMessages) << " LANG " << show(a_c.szLang);
+}
+
 class OsLocaleDetect : public ::testing::TestWithParam<DetectCase> {};
 
 TEST_P(OsLocaleDetect, FindsTheSystemLanguage) {
