@@ -176,7 +176,7 @@ EOSSTS COsLocale::SetLanguage(EOSLANGUAGE a_eoslanguage) {
     return OS_STS_BAD_ARGUMENT;
   }
   if (m_blExplicit && m_eoslanguage == a_eoslanguage) {
-    OsLogDebug(OS_LOG_INFO, "SetLanguage already %d", a_eoslanguage);
+    OsLog(OS_LOG_INFO, "SetLanguage already %d", a_eoslanguage);
     return OS_STS_SUCCESS;
   }
   EOSLANGUAGE eoslanguage = a_eoslanguage;
