@@ -20,6 +20,9 @@ class COsCfg {
   // Keeps the caller's pointer, not a copy.
   EOSSTS Set(unsigned a_uSection, unsigned a_uTag, const char* a_szValue);
   char** GetThrowAwayPointer();
+  // Changes the owner and group permission bits of a file for an
+  // EOSFILEACCESS (1 read, 2 write, 3 read and write, 4 execute).
+  static EOSSTS SetAccess(const char* a_szFile, int a_eosfileaccess);
 
  private:
   COsCfgImpl* m_poscfgimpl;

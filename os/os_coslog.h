@@ -38,6 +38,10 @@ class COsLog {
   void Flush();
   long DisplayLength();
 
+  // The last-resort log file ("/tmp/pmx.log"); tests point it into their own
+  // tree. A null path restores the default.
+  static void SetFallbackPath(const char* a_szPath);
+
  private:
   COsLogImpl* m_poslogimpl;
 };
@@ -50,6 +54,7 @@ int LogSStrPrintf(char* a_szBuffer, size_t a_sizetBuffer, const char* a_szFormat
     __attribute__((format(printf, 3, 4)));
 int LogSStrCatf(char* a_szBuffer, size_t a_sizetBuffer, const char* a_szFormat, ...)
     __attribute__((format(printf, 3, 4)));
+// Appends the whole text or nothing; the new length, or -1.
 int LogSStrCat(char* a_szBuffer, size_t a_sizetBuffer, const char* a_szText);
 
 // Log through the process-wide log when it exists; silent before start-up.

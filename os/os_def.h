@@ -14,7 +14,7 @@ enum EOSSTS : int {
   OS_STS_BUSY = 4,                // lock held elsewhere, command pending
   OS_STS_TIMEOUT = 5,
   OS_STS_END_OF_LIST = 6,         // no node, no sibling, no further resource
-  OS_STS_LOCKED = 9,              // shared-memory file lock held
+  OS_STS_LOCKED = 9,              // shared-memory file lock held; a file region this object holds
   OS_STS_NOT_LOCKED = 10,         // shared-memory file lock not held
   OS_STS_BAD_ARGUMENT_SYNC = 13,  // bad argument of time and sync, watched process ended
   OS_STS_NO_ROOM = 14,
