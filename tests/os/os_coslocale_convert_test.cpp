@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "log_capture.h"
 #include "os_coslocale.h"
 #include "test_support.h"
 
@@ -155,6 +156,7 @@ class OsLocaleBadUtf8 : public ::testing::TestWithParam<BadUtf8> {};
 
 TEST_P(OsLocaleBadUtf8, StopsAtTheBadSequence) {
   const BadUtf8& c = GetParam();
+  testsupport::LogCapture log;
   auto src = Exact(c.text);
   for (size_t sizet : {static_cast<size_t>(16), c.text.size() * 4 + 2}) {
     std::unique_ptr<wchar_t[]> wide(new wchar_t[sizet]);
@@ -168,6 +170,8 @@ TEST_P(OsLocaleBadUtf8, StopsAtTheBadSequence) {
     EXPECT_EQ(COsLocale::CopyUnicode2FromUtf8(utf16.get(), sizet, src.get()), c.sizetConsumed);
     EXPECT_EQ(Units(utf16.get(), sizet), c.prefix);  // the prefixes hold no pairs
   }
+  EXPECT_TRUE(log.Contains("Illegal character..."));
+  EXPECT_FALSE(log.Contains("Buffer overflow..."));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -195,6 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BadUtf8>& info) { return std::string(info.param.szName); });
 
 TEST(OsLocaleConvert, EncoderRefusesWhatIsNotUnicode) {
+  testsupport::LogCapture log;
   struct Case {
     U32 text;
     size_t sizetConverted;
@@ -213,6 +218,8 @@ TEST(OsLocaleConvert, EncoderRefusesWhatIsNotUnicode) {
     EXPECT_EQ(COsLocale::CopyUtf8FromUnicode(sz, sizeof(sz), ExactWide(c.text).get(), -1), c.sizetConverted);
     EXPECT_EQ(std::string(sz), c.prefix);
   }
+  EXPECT_TRUE(log.Contains("Illegal character..."));
+  EXPECT_FALSE(log.Contains("Buffer overflow..."));
 }
 
 TEST(OsLocaleConvert, Utf16EncoderRefusesLoneSurrogates) {
@@ -283,6 +290,7 @@ TEST(OsLocaleConvert, DestinationSizesAtEachBoundary) {
 }
 
 TEST(OsLocaleConvert, TwoByteCharacterNeedsThreeBytes) {
+  testsupport::LogCapture log;
   const wchar_t wsz[] = {0xE9, 0};
   char sz3[3];
   EXPECT_EQ(COsLocale::CopyUtf8FromUnicode(sz3, sizeof(sz3), wsz, -1), 1u);
@@ -290,6 +298,8 @@ TEST(OsLocaleConvert, TwoByteCharacterNeedsThreeBytes) {
   char sz2[2] = {'x', 'x'};
   EXPECT_EQ(COsLocale::CopyUtf8FromUnicode(sz2, sizeof(sz2), wsz, -1), 0u);
   EXPECT_EQ(std::string(sz2, 2), std::string("\0\0", 2));
+  EXPECT_TRUE(log.Contains("Buffer overflow..."));
+  EXPECT_FALSE(log.Contains("Illegal character..."));
 }
 
 TEST(OsLocaleConvert, UnusableArguments) {
@@ -314,6 +324,7 @@ TEST(OsLocaleConvert, UnusableArguments) {
 // The platform encoding follows the C library's LC_CTYPE; C.UTF-8 exists
 // on every machine this runs on.
 TEST(OsLocaleConvert, MultibyteFollowsTheCLibrary) {
+  testsupport::LogCapture log;
   ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
   const std::string utf8 = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
   const U32 text = {'a', 0xE9, 0x20AC, 0x1F600};
@@ -324,6 +335,7 @@ TEST(OsLocaleConvert, MultibyteFollowsTheCLibrary) {
   // At most size - 1 characters, terminated.
   EXPECT_EQ(COsLocale::CopyUnicodeFromMultibyte(wsz, 3, utf8.c_str()), 3u);
   EXPECT_EQ(Units(wsz, 3), U32({'a', 0xE9}));
+  EXPECT_TRUE(log.Contains("Buffer overflow..."));  // the C library cuts silently
   // An empty source: 1 for the multibyte form, 0 for the string form.
   EXPECT_EQ(COsLocale::CopyUnicodeFromMultibyte(wsz, 8, ""), 1u);
   EXPECT_EQ(COsLocale::CopyUnicodeFromString(wsz, 8, ""), 0u);
@@ -347,6 +359,7 @@ TEST(OsLocaleConvert, MultibyteFollowsTheCLibrary) {
 }
 
 TEST(OsLocaleConvert, MultibyteInTheCLocaleIsAscii) {
+  testsupport::LogCapture log;
   ASSERT_NE(std::setlocale(LC_CTYPE, "C"), nullptr);
   wchar_t wsz[8];
   EXPECT_EQ(COsLocale::CopyUnicodeFromMultibyte(wsz, 8, "abc"), 4u);
@@ -354,6 +367,9 @@ TEST(OsLocaleConvert, MultibyteInTheCLocaleIsAscii) {
   char sz[8];
   const wchar_t wszE9[] = {'a', 0xE9, 0};
   EXPECT_EQ(COsLocale::CopyMultibyteFromUnicode(sz, sizeof(sz), wszE9), 0u);
+  EXPECT_TRUE(log.Contains("wcstombs failed <a\xC3\xA9>"));
+  EXPECT_EQ(COsLocale::CopyUnicodeFromMultibyte(wsz, 8, "a\xC3\xA9"), 0u);
+  EXPECT_TRUE(log.Contains("mbstowcs failed <a\xC3\xA9>"));
 }
 
 TEST(OsLocaleConvert, PlainCopies) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "log_capture.h"
 #include "os_coslocale.h"
 #include "test_support.h"
 
@@ -132,6 +133,7 @@ TEST_F(OsLocaleTest, StartsInEnglishWithEveryLanguageAcceptable) {
 }
 
 TEST_F(OsLocaleTest, SetLanguageRefusesIdsOutOfRange) {
+  testsupport::LogCapture log;
   ASSERT_EQ(m_locale.SetLanguage(OS_LANGUAGE_DE_DEU), OS_STS_SUCCESS);
   for (int id : {131, 132, 1000, -1}) {
     EXPECT_EQ(m_locale.SetLanguage(static_cast<EOSLANGUAGE>(id)), OS_STS_BAD_ARGUMENT) << id;
@@ -147,6 +149,12 @@ TEST_F(OsLocaleTest, SetLanguageRefusesIdsOutOfRange) {
   EXPECT_STREQ(m_locale.GetLanguageLexicon(static_cast<EOSLANGUAGE>(500)), "en_usa");
   // A refused reset leaves the states alone: still every language acceptable.
   EXPECT_EQ(m_locale.CheckLanguage(OS_LANGUAGE_FR_FRA, false), OS_LANGUAGE_FR_FRA);
+  for (const char* sz : {"SetLanguage bad arg...", "SetLanguage overflow...", "CheckLanguageAndNeutral bad arg (131)...",
+                         "RegisterLanguage bad arg (131)...", "RegisterLanguage bad arg (-1)...",
+                         "GetRegisteredLanguage bad arg (131)...", "GetRegisteredLanguage bad arg (-5)...",
+                         "GetLanguageLexicon bad arg (500)..."}) {
+    EXPECT_TRUE(log.Contains(sz)) << sz;
+  }
 }
 
 TEST_F(OsLocaleTest, AutoSelectsTheSystemLanguage) {
@@ -171,6 +179,7 @@ TEST_F(OsLocaleTest, RegisteredNeutralWithSubLanguages) {
 }
 
 TEST_F(OsLocaleTest, SetLanguageByTwainCode) {
+  testsupport::LogCapture log;
   struct Case {
     uint16_t u16Twain;
     EOSSTS eossts;
@@ -192,9 +201,14 @@ TEST_F(OsLocaleTest, SetLanguageByTwainCode) {
   g_setlocale = "italian_italy.1252";
   EXPECT_EQ(m_locale.SetLanguage(static_cast<uint16_t>(0xFFFF)), OS_STS_SUCCESS);
   EXPECT_EQ(m_locale.GetLanguageId(nullptr), OS_LANGUAGE_IT_ITA);
+  EXPECT_TRUE(log.Contains("SetLanguageFromTwain(2)"));
+  EXPECT_TRUE(log.Contains("eoslanguage = 39"));
+  EXPECT_TRUE(log.Contains("SetLanguageFromTwain could not find TWAIN language 16386"));
+  EXPECT_TRUE(log.Contains("SetLanguageFromTwain could not find TWAIN language 999"));
 }
 
 TEST_F(OsLocaleTest, SetLanguageByLexicon) {
+  testsupport::LogCapture log;
   EXPECT_EQ(m_locale.SetLanguage("DE_che"), OS_STS_SUCCESS);
   EXPECT_EQ(m_locale.GetLanguageId(nullptr), OS_LANGUAGE_DE_CHE);
   for (const char* sz : {"de", "xx_yyy", "", static_cast<const char*>(nullptr)}) {
@@ -204,6 +218,11 @@ TEST_F(OsLocaleTest, SetLanguageByLexicon) {
   EXPECT_EQ(m_locale.GetLanguageId("He_Isr"), OS_LANGUAGE_HE_ISR);
   EXPECT_EQ(m_locale.GetLanguageId("klingon"), OS_LANGUAGE_NONE);
   EXPECT_STREQ(m_locale.GetLanguageName(), "de_che");
+  EXPECT_TRUE(log.Contains("SetLanguage could not find language xx_yyy"));
+  EXPECT_TRUE(log.Contains("GetLanguageId: not found (klingon)..."));
+  // Choosing the chosen language again changes nothing and says so.
+  EXPECT_EQ(m_locale.SetLanguage(OS_LANGUAGE_DE_CHE), OS_STS_SUCCESS);
+  EXPECT_TRUE(log.Contains("SetLanguage already 69"));
 }
 
 TEST_F(OsLocaleTest, FallbackListOfASubLanguage) {
@@ -249,6 +268,7 @@ TEST_F(OsLocaleTest, CheckLanguageFollowsNeutrals) {
 }
 
 TEST_F(OsLocaleTest, CheckLanguageAndNeutral) {
+  testsupport::LogCapture log;
   ASSERT_EQ(m_locale.RegisterLanguage("de_deu", OS_LANGREGISTER_SUBLANGUAGES, true), OS_STS_SUCCESS);
   struct Case {
     EOSLANGUAGE eoslanguage;
@@ -278,9 +298,13 @@ TEST_F(OsLocaleTest, CheckLanguageAndNeutral) {
   EXPECT_STREQ(szLexicon, "de_deu");
   EXPECT_EQ(m_locale.CheckLanguageAndNeutral("xx_xxx", true, nullptr), OS_LANGUAGE_NONE);
   EXPECT_EQ(m_locale.CheckLanguageAndNeutral(static_cast<const char*>(nullptr), true, nullptr), OS_LANGUAGE_NONE);
+  EXPECT_TRUE(log.Contains("CheckLanguageAndNeutral not found (xx_xxx)..."));
+  EXPECT_TRUE(log.Contains("CheckLanguageAndNeutral: neutral is supported (65)"));
+  EXPECT_TRUE(log.Contains("CheckLanguageAndNeutral: at neutral and it is not supported"));
 }
 
 TEST_F(OsLocaleTest, LexiconFallsBackToSupportedAncestorThenEnglish) {
+  testsupport::LogCapture log;
   ASSERT_EQ(m_locale.RegisterLanguage(OS_LANGUAGE_DE_DEU, 0, true), OS_STS_SUCCESS);
   EXPECT_STREQ(m_locale.GetLanguageLexicon(OS_LANGUAGE_DE_CHE), "de_deu");
   EXPECT_STREQ(m_locale.GetLanguageLexicon(OS_LANGUAGE_DE_DEU), "de_deu");
@@ -290,9 +314,12 @@ TEST_F(OsLocaleTest, LexiconFallsBackToSupportedAncestorThenEnglish) {
   EXPECT_EQ(Registered(), (std::vector<int>{1}));
   EXPECT_STREQ(m_locale.GetLanguageLexicon(OS_LANGUAGE_DE_CHE), "en_usa");
   EXPECT_STREQ(m_locale.GetLanguageLexicon(OS_LANGUAGE_EN_USA), "en_usa");
+  EXPECT_TRUE(log.Contains("GetLanguageLexicon: language not supported 61"));
+  EXPECT_TRUE(log.Contains("RegisterLanguage: documentation name is blank"));
 }
 
 TEST_F(OsLocaleTest, RegisterByNameAndFolder) {
+  testsupport::LogCapture log;
   EXPECT_EQ(m_locale.RegisterLanguage("Chinese_Traditional", OS_LANGREGISTER_DOCUMENTATION | 2, true), OS_STS_SUCCESS);
   EXPECT_EQ(Registered(), (std::vector<int>{1, 30, 31, 32}));  // not twain_ch_twn: it has no folder
   EXPECT_EQ(m_locale.RegisterLanguage("ch_twn", OS_LANGREGISTER_DOCUMENTATION, true), OS_STS_BAD_ARGUMENT);
@@ -309,9 +336,16 @@ TEST_F(OsLocaleTest, RegisterByNameAndFolder) {
   EXPECT_EQ(Registered().size(), 22u);
   EXPECT_EQ(m_locale.CheckLanguageAndNeutral(OS_LANGUAGE_ES_MEX, false, nullptr), OS_LANGUAGE_ES_MEX);
   EXPECT_EQ(m_locale.CheckLanguageAndNeutral(OS_LANGUAGE_ES_ARG, false, nullptr), OS_LANGUAGE_NONE);
+  for (const char* sz : {"RegisterLanguage: sublang 33's documentation name is blank",
+                         "RegisterLanguage: include sublang at 31 (ch_hkg)", "RegisterLanguage not found (ch_twn)...",
+                         "RegisterLanguage not found (nope)...", "RegisterLanguage: at sublangs, so we are done",
+                         "RegisterLanguage: caller doesn't want sublangs"}) {
+    EXPECT_TRUE(log.Contains(sz)) << sz;
+  }
 }
 
 TEST_F(OsLocaleTest, RightToLeft) {
+  testsupport::LogCapture log;
   EXPECT_TRUE(m_locale.GetLanguageRtl("he_isr"));
   EXPECT_TRUE(m_locale.GetLanguageRtl("AR_YEM"));
   EXPECT_TRUE(m_locale.GetLanguageRtl("twain_ar_arb"));
@@ -321,6 +355,7 @@ TEST_F(OsLocaleTest, RightToLeft) {
   EXPECT_FALSE(m_locale.GetLanguageRtl(nullptr));
   ASSERT_EQ(m_locale.SetLanguage(OS_LANGUAGE_UR_PAK), OS_STS_SUCCESS);
   EXPECT_TRUE(m_locale.GetLanguageRtl(nullptr));
+  EXPECT_TRUE(log.Contains("GetLanguageRtl: language not found xx"));
 }
 
 TEST_F(OsLocaleTest, LangInfoFollowsTheCurrentLanguage) {
@@ -379,6 +414,7 @@ class OsLocaleDetect : public ::testing::TestWithParam<DetectCase> {};
 
 TEST_P(OsLocaleDetect, FindsTheSystemLanguage) {
   const DetectCase& c = GetParam();
+  testsupport::LogCapture log;
   g_setlocale = c.szSetlocale;
   g_environment.clear();
   if (c.szLcAll) g_environment["LC_ALL"] = c.szLcAll;
@@ -390,6 +426,8 @@ TEST_P(OsLocaleDetect, FindsTheSystemLanguage) {
   // Computed once: later changes of the system are not seen.
   g_setlocale = "hebrew";
   EXPECT_EQ(locale.GetCurrentLanguage(), c.eoslanguage);
+  EXPECT_TRUE(log.Contains(std::string("setlocale=<") + c.szSetlocale + ">"));
+  EXPECT_TRUE(log.Contains("GetCurrentLanguage: already set to " + std::to_string(c.eoslanguage)));
   COsLocale::SetLocaleNameSource(nullptr);
 }
 
