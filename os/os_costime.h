@@ -1,7 +1,8 @@
 // Time service: the broken-down time record, conversions between it and
 // seconds since the epoch, current UTC and local time, differences in
 // milliseconds, the 17-digit time text used in file names and logs, seconds
-// time stamps, sleeping and absolute deadlines for timed waits.
+// time stamps, sleeping and absolute deadlines for timed waits; and one
+// periodic callback timer per object, run on a thread named "Timer".
 #pragma once
 
 #include <cstddef>
@@ -10,8 +11,29 @@
 
 #include "os_def.h"
 
+// A timer callback; a non-zero result ends the timer.
+typedef EOSSTS (*OsTimerCallback)(void* a_pvArg);
+
+class COsTimeImpl;
+
 class COsTime {
  public:
+  COsTime();
+  ~COsTime();
+  COsTime(const COsTime&) = delete;
+  COsTime& operator=(const COsTime&) = delete;
+
+  // Calls the callback every period (plus the callback's own run time) until
+  // TimerStop or a non-zero result; 1 for a period below 1, a null callback
+  // or a timer already running on this object.
+  EOSSTS TimerStart(int64_t a_i64PeriodMs, OsTimerCallback a_oscallbackTimer, void* a_pvArg);
+  // Asks the timer to end after its current wait or callback; 0.
+  EOSSTS TimerStop();
+  // 2 while the timer thread is alive, else 1.
+  int TimerStatus();
+  OsTimerCallback TimerGetCallBack();
+  void* TimerGetArg();
+
   // Current UTC time; 3 for a null record.
   static EOSSTS GetSystemTime(OsTimeRecord* a_ptimerecord);
   // Local time of the given seconds since the epoch (milliseconds 0), or of
@@ -36,4 +58,7 @@ class COsTime {
   // -1 means 365 days. Nanoseconds always end in 0..999,999,999.
   static void CalculateTimeSpec(struct timespec* a_ptimespec, int32_t a_i32Milliseconds,
                                 const struct timespec* a_ptimespecBase = nullptr);
+
+ private:
+  COsTimeImpl* m_postimeimpl;
 };

@@ -88,7 +88,7 @@ TEST_F(SyncTest, MutexOfAKilledHolderIsTakenOver) {
   COsSync mutex;
   ASSERT_EQ(mutex.MutexCreate("victim", nullptr), OS_STS_SUCCESS);
   for (bool blGrandchild : {false, true}) {
-    Pipe held;
+    Pipe held, holderPid;  // separate pipes: the holder's byte must not mix with the pid bytes
     auto hold = [&] {
       COsSync other;
       if (other.MutexOpen("victim") != OS_STS_SUCCESS || other.MutexClaim(0) != OS_STS_SUCCESS) return 1;
@@ -102,16 +102,16 @@ TEST_F(SyncTest, MutexOfAKilledHolderIsTakenOver) {
       if (!blGrandchild) return hold();
       // The middle process never reaps its child: the holder stays a zombie.
       pid_t pidInner = Fork(hold);
-      held.Send(static_cast<char>(pidInner >> 24));
-      held.Send(static_cast<char>(pidInner >> 16));
-      held.Send(static_cast<char>(pidInner >> 8));
-      held.Send(static_cast<char>(pidInner));
+      holderPid.Send(static_cast<char>(pidInner >> 24));
+      holderPid.Send(static_cast<char>(pidInner >> 16));
+      holderPid.Send(static_cast<char>(pidInner >> 8));
+      holderPid.Send(static_cast<char>(pidInner));
       pause();
       return 0;
     });
     if (blGrandchild) {
       unsigned char ab[4];
-      for (unsigned char& b : ab) b = static_cast<unsigned char>(held.Receive());
+      for (unsigned char& b : ab) b = static_cast<unsigned char>(holderPid.Receive());
       pidHolder = static_cast<pid_t>((ab[0] << 24) | (ab[1] << 16) | (ab[2] << 8) | ab[3]);
     } else {
       pidHolder = pidChild;

@@ -1,0 +1,317 @@
+// Starting one child process and following it: the argument vector, the
+// child's own environment, a close-on-exec pipe that reports a failed exec,
+// and the checks that the recorded id is still the child we started.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "os_coslog.h"
+#include "os_cosstring.h"
+#include "os_costhreadimpl.h"
+#include "os_costime.h"
+
+extern char** environ;
+
+namespace {
+constexpr size_t kMaxArgs = 16;
+constexpr long kSpawnPollMs = 100;
+constexpr long kSpawnSeenMs = 1000;
+constexpr int kExecFailed = 127;
+constexpr const char* kArgumentsVariable = "PMX_OSSERVICESARGUMENTS";
+constexpr const char* kArgumentsVariableUnicode = "PMX_OSSERVICESARGUMENTSUNICODE";
+
+int64_t NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Start time of the process in clock ticks since boot (field 22 of
+// /proc/<pid>/stat), 0 when it cannot be read. A pid that was reused names a
+// process with another start time.
+uint64_t ProcessStartTime(uint64_t a_u64ProcessId) {
+  char szPath[64];
+  COsString::SStrPrintf(szPath, sizeof szPath, "/proc/%llu/stat", static_cast<unsigned long long>(a_u64ProcessId));
+  int iFile = open(szPath, O_RDONLY | O_CLOEXEC);
+  if (iFile < 0) return 0;
+  char szStat[1024];
+  ssize_t sRead = read(iFile, szStat, sizeof szStat - 1);
+  close(iFile);
+  if (sRead <= 0) return 0;
+  szStat[sRead] = '\0';
+  // "pid (command) S ...": the command may itself hold ")".
+  const char* psz = std::strrchr(szStat, ')');
+  if (!psz) return 0;
+  // Field 3 (the state) follows; the start time is 19 fields later.
+  for (int iField = 2; iField < 22 && psz; iField++) psz = std::strchr(psz + 1, ' ');
+  return psz ? std::strtoull(psz + 1, nullptr, 10) : 0;
+}
+
+bool DirectoryExists(const char* a_szPath) {
+  struct stat statbuf;
+  return stat(a_szPath, &statbuf) == 0 && S_ISDIR(statbuf.st_mode);
+}
+
+bool NameIs(const char* a_szEntry, const std::string& a_strName) {
+  return std::strncmp(a_szEntry, a_strName.c_str(), a_strName.size()) == 0 && a_szEntry[a_strName.size()] == '=';
+}
+
+// The child's environment: ours, with the given variables replaced.
+std::vector<std::string> ChildEnvironment(const std::vector<std::pair<std::string, std::string>>& a_vecSet) {
+  std::vector<std::string> vecEnv;
+  for (char** ppsz = environ; ppsz && *ppsz; ppsz++) {
+    bool blReplaced = false;
+    for (const auto& pair : a_vecSet) blReplaced = blReplaced || NameIs(*ppsz, pair.first);
+    if (!blReplaced) vecEnv.emplace_back(*ppsz);
+  }
+  for (const auto& pair : a_vecSet) vecEnv.push_back(pair.first + "=" + pair.second);
+  return vecEnv;
+}
+
+// Runs in the forked child: only calls that are safe after a fork of a
+// process with several threads.
+[[noreturn]] void ExecChild(bool a_blNewSession, const char* a_szExecutable, char* const* a_apszArgv,
+                            char* const* a_apszEnv, int a_iReport) {
+  if (a_blNewSession) setsid();
+  sigset_t sigset;
+  sigemptyset(&sigset);
+  sigprocmask(SIG_SETMASK, &sigset, nullptr);
+  execve(a_szExecutable, a_apszArgv, a_apszEnv);
+  int iErrno = errno;
+  ssize_t sWritten = write(a_iReport, &iErrno, sizeof iErrno);
+  (void)sWritten;
+  _exit(kExecFailed);
+}
+}  // namespace
+
+std::atomic<long> COsThreadImpl::s_lSpawnStopWait{1000};
+std::atomic<OsThreadArgumentsSource> COsThreadImpl::s_pfnArgumentsSource{nullptr};
+
+EOSSTS COsThreadImpl::Spawn(int64_t a_i64SpawnFlags, const char* a_szProgram, const char* a_szArg0,
+                            const char* const* a_aszArgs, size_t a_sizetArgs) {
+  if (!a_szProgram) {
+    OsLog(OS_LOG_ERROR, "Spawn: a_szProgram is NULL...");
+    return OS_STS_FAIL;
+  }
+  if (!a_szArg0) {
+    OsLog(OS_LOG_ERROR, "Spawn: a_szArg0 is NULL...");
+    return OS_STS_FAIL;
+  }
+  if (SpawnProcessId() != 0) {
+    OsLog(OS_LOG_ERROR, "Spawn: This object already has something spawned...");
+    return OS_STS_FAIL;
+  }
+  const bool blTerminal = (a_i64SpawnFlags & OS_SPAWNFLAGS_TERMINAL) != 0;
+  char szExecutable[512] = "";
+  if (blTerminal) {
+    GetTerminalProgram(szExecutable, sizeof szExecutable);
+  } else {
+    COsString::SStrCpy(szExecutable, sizeof szExecutable, a_szProgram);
+  }
+  struct stat statbuf;
+  if (!*szExecutable || stat(szExecutable, &statbuf) != 0) {
+    OsLog(OS_LOG_ERROR, "Spawn: file not found...<%s> <%s>", szExecutable, a_szProgram);
+    return OS_STS_FAIL;
+  }
+  if (!S_ISREG(statbuf.st_mode) || access(szExecutable, X_OK) != 0) {
+    OsLog(OS_LOG_ERROR, "Spawn: can't execute...<%s> <%s> 0x%x", szExecutable, a_szProgram,
+          static_cast<unsigned>(statbuf.st_mode));
+    return OS_STS_FAIL;
+  }
+
+  // The argument vector: the executable, then (in a terminal) "-x" and the
+  // program, then the caller's arguments.
+  char szProgram[516] = "";
+  if (blTerminal && a_szProgram[0] != '.' && a_szProgram[0] != '/') {
+    COsString::SStrPrintf(szProgram, sizeof szProgram, "./%s", a_szProgram);
+  } else {
+    COsString::SStrCpy(szProgram, sizeof szProgram, a_szProgram);
+  }
+  std::vector<const char*> vecArgs;
+  if (blTerminal) {
+    vecArgs.push_back("-x");
+    vecArgs.push_back(szProgram);
+  }
+  for (size_t sizet = 0; sizet < a_sizetArgs; sizet++) vecArgs.push_back(a_aszArgs[sizet]);
+  if (vecArgs.size() > kMaxArgs) {
+    OsLog(OS_LOG_ERROR, "Spawn: too many arguments...%u <%s>", static_cast<unsigned>(vecArgs.size()), a_szProgram);
+    return OS_STS_FAIL;
+  }
+
+  // The child's own environment: the published arguments and, with the
+  // alternative search, the library path; ours stays as it is.
+  std::vector<std::pair<std::string, std::string>> vecSet;
+  char szAltSearch[512] = "";
+  char szAltPrev[1024] = "";
+  const char* pszSlash = std::strrchr(szExecutable, '/');
+  if ((a_i64SpawnFlags & OS_SPAWNFLAGS_ALTSEARCH) && pszSlash && pszSlash != szExecutable) {
+    COsString::SStrNcpy(szAltSearch, sizeof szAltSearch, szExecutable, static_cast<size_t>(pszSlash - szExecutable));
+    const char* pszPrev = getenv("LD_LIBRARY_PATH");
+    if (pszPrev) COsString::SStrNcpy(szAltPrev, sizeof szAltPrev, pszPrev, sizeof szAltPrev - 1);
+    vecSet.emplace_back("LD_LIBRARY_PATH", szAltSearch);
+  }
+  OsThreadArgumentsSource pfnSource = s_pfnArgumentsSource.load(std::memory_order_acquire);
+  const char* pszArguments = pfnSource ? pfnSource() : nullptr;
+  if (pszArguments && *pszArguments) {
+    char szThreadVariable[128];
+    COsString::SStrPrintf(szThreadVariable, sizeof szThreadVariable, "%s_%llx_%llx", kArgumentsVariable,
+                          static_cast<unsigned long long>(COsThread::GetProcessId()),
+                          static_cast<unsigned long long>(COsThread::GetThreadId()));
+    OsLogDebug(OS_LOG_INFO, "PMX_OSSERVICESARGUMENTS set...<%s>", pszArguments);
+    vecSet.emplace_back(szThreadVariable, pszArguments);
+    vecSet.emplace_back(kArgumentsVariable, pszArguments);
+    vecSet.emplace_back(kArgumentsVariableUnicode, pszArguments);
+  }
+  std::vector<std::string> vecEnv = ChildEnvironment(vecSet);
+  std::vector<char*> vecEnvp;
+  for (std::string& str : vecEnv) vecEnvp.push_back(str.data());
+  vecEnvp.push_back(nullptr);
+  std::vector<char*> vecArgv;
+  vecArgv.push_back(szExecutable);
+  for (const char* psz : vecArgs) vecArgv.push_back(const_cast<char*>(psz));
+  vecArgv.push_back(nullptr);
+
+  OsLogDebug(OS_LOG_INFO, "Spawn: a_lSpawnFlags...0x%08x", static_cast<unsigned>(a_i64SpawnFlags));
+  OsLogDebug(OS_LOG_INFO, "Spawn: alt search......%s", szAltSearch);
+  OsLogDebug(OS_LOG_INFO, "Spawn: alt prev........%s", szAltPrev);
+  OsLogDebug(OS_LOG_INFO, "Spawn: a_szProgram.....%s", a_szProgram);
+  OsLogDebug(OS_LOG_INFO, "Spawn: a_szArg[0]......%s", a_szArg0);
+  for (size_t sizet = 1; sizet < vecArgv.size(); sizet++) {
+    OsLogDebug(OS_LOG_INFO, "Spawn: aszArgs[%u]......%s", static_cast<unsigned>(sizet),
+               vecArgv[sizet] ? vecArgv[sizet] : "--");
+  }
+
+  int aiReport[2];
+  if (pipe2(aiReport, O_CLOEXEC) != 0) {
+    OsLog(OS_LOG_ERROR, "Spawn: pipe failed...%d", errno);
+    return OS_STS_FAIL;
+  }
+  pid_t pid = fork();
+  if (pid < 0) {
+    OsLog(OS_LOG_ERROR, "Spawn: fork failed...%d", errno);
+    close(aiReport[0]);
+    close(aiReport[1]);
+    return OS_STS_FAIL;
+  }
+  if (pid == 0) {
+    ExecChild((a_i64SpawnFlags & OS_SPAWNFLAGS_NEWSESSION) != 0, szExecutable, vecArgv.data(), vecEnvp.data(),
+              aiReport[1]);
+  }
+  close(aiReport[1]);
+  // The pipe closes on a successful exec; a failed one sends its errno.
+  int iExecErrno = 0;
+  ssize_t sRead;
+  do {
+    sRead = read(aiReport[0], &iExecErrno, sizeof iExecErrno);
+  } while (sRead < 0 && errno == EINTR);
+  close(aiReport[0]);
+  if (sRead > 0) {
+    OsLog(OS_LOG_ERROR, "Spawn: exec failed...%d <%s> <%s>", iExecErrno, szExecutable, a_szProgram);
+    int iStatus = 0;
+    while (waitpid(pid, &iStatus, 0) < 0 && errno == EINTR) {
+    }
+    return OS_STS_FAIL;
+  }
+  m_u64ProcessId = static_cast<uint64_t>(pid);
+
+  bool blSeen = false;
+  const int64_t i64Begin = NowMs();
+  for (;;) {
+    blSeen = COsThread::IsProcessRunning(m_u64ProcessId, true);
+    if (blSeen || NowMs() - i64Begin >= kSpawnSeenMs) break;
+    COsTime::Sleep(kSpawnPollMs);
+  }
+  COsString::SStrPrintf(m_szProcPid, sizeof m_szProcPid, "/proc/%llu", static_cast<unsigned long long>(pid));
+  m_u64ProcStart = ProcessStartTime(m_u64ProcessId);
+  OsLogDebug(OS_LOG_INFO, "Spawn: m_szProcPid...%s", m_szProcPid);
+  if (!blSeen) {
+    OsLog(OS_LOG_ERROR, "Spawn: Timeout waiting for process to be created...<%s> <%s>", szExecutable, a_szProgram);
+    return OS_STS_FAIL;
+  }
+  OsLogDebug(OS_LOG_INFO, "Spawn: <%s> <%s>, pid=%llu", szExecutable, a_szProgram,
+             static_cast<unsigned long long>(pid));
+  return OS_STS_SUCCESS;
+}
+
+void COsThreadImpl::ForgetChild() {
+  m_u64ProcessId = 0;
+  m_u64ProcStart = 0;
+  m_szProcPid[0] = '\0';
+}
+
+bool COsThreadImpl::ReapChild(const char* a_szErrorFormat) {
+  int iStatus = 0;
+  pid_t pid = waitpid(static_cast<pid_t>(m_u64ProcessId), &iStatus, WNOHANG);
+  if (pid == 0) return false;
+  if (pid < 0) {
+    OsLog(OS_LOG_ERROR, a_szErrorFormat, static_cast<unsigned long long>(m_u64ProcessId));
+  } else {
+    OsLogDebug(OS_LOG_INFO, "process has exited...%llu", static_cast<unsigned long long>(m_u64ProcessId));
+  }
+  ForgetChild();
+  return true;
+}
+
+bool COsThreadImpl::IsOurChild() {
+  if (!DirectoryExists(m_szProcPid)) {
+    OsLogDebug(OS_LOG_INFO, "process not found...%llu", static_cast<unsigned long long>(m_u64ProcessId));
+    ForgetChild();
+    return false;
+  }
+  if (ProcessStartTime(m_u64ProcessId) != m_u64ProcStart) {
+    OsLogDebug(OS_LOG_INFO, "not our process...%llu", static_cast<unsigned long long>(m_u64ProcessId));
+    ForgetChild();
+    return false;
+  }
+  return true;
+}
+
+uint64_t COsThreadImpl::SpawnProcessId() {
+  if (m_u64ProcessId == 0) return 0;
+  if (ReapChild("waitpid failed...%llu")) return 0;
+  return IsOurChild() ? m_u64ProcessId : 0;
+}
+
+bool COsThreadImpl::IsSpawnRunning() {
+  if (m_u64ProcessId == 0) return false;
+  if (ReapChild("waitpid failed...%llu")) return false;
+  if (COsThread::IsProcessRunning(m_u64ProcessId, false)) return true;
+  if (!DirectoryExists(m_szProcPid)) {
+    OsLogDebug(OS_LOG_INFO, "process not found...%llu", static_cast<unsigned long long>(m_u64ProcessId));
+    ForgetChild();
+  }
+  return false;
+}
+
+EOSSTS COsThreadImpl::SpawnWait(long a_lMilliseconds) {
+  if (m_u64ProcessId == 0) return OS_STS_FAIL;
+  if (!IsOurChild()) return OS_STS_SUCCESS;
+  OsLogDebug(OS_LOG_INFO, "waiting for process to exit...%llu", static_cast<unsigned long long>(m_u64ProcessId));
+  if (a_lMilliseconds < 1) return OS_STS_TIMEOUT;
+  const int64_t i64Begin = NowMs();
+  for (;;) {
+    if (ReapChild("waitpid failed...%llu")) return OS_STS_SUCCESS;
+    const int64_t i64Left = a_lMilliseconds - (NowMs() - i64Begin);
+    if (i64Left <= 0) return OS_STS_TIMEOUT;
+    COsTime::Sleep(i64Left < kSpawnPollMs ? static_cast<long>(i64Left) : kSpawnPollMs);
+  }
+}
+
+void COsThreadImpl::SpawnStop() {
+  // Only a child that is still the one we started gets a signal.
+  if (SpawnProcessId() == 0 || !IsSpawnRunning()) return;
+  const pid_t pid = static_cast<pid_t>(m_u64ProcessId);
+  const long lWait = s_lSpawnStopWait.load(std::memory_order_relaxed);
+  if (kill(pid, SIGTERM) == 0 && SpawnWait(lWait) != OS_STS_TIMEOUT) return;
+  if (m_u64ProcessId == 0) return;
+  OsLog(OS_LOG_INFO, "SpawnStop: the child did not end, killing it...%llu", static_cast<unsigned long long>(pid));
+  if (kill(pid, SIGKILL) == 0) SpawnWait(lWait);
+}
