@@ -14,9 +14,7 @@ COsLocale* g_poslocale = nullptr;
 
 namespace {
 
-constexpr int s_iLast = OS_LANGUAGE_LAST;            // end marker, never a valid argument
-constexpr unsigned s_uCfgSectionIdentity = 1;        // dsIdentity
-constexpr unsigned s_uCfgTagForceLanguage = 102;     // ForceLanguage, "-1": detect
+constexpr int s_iLast = OS_LANGUAGE_LAST;  // end marker, never a valid argument
 
 // Registration state per row, process-wide; every row starts at 0.
 std::atomic<uint32_t> s_au32state[OS_LANGUAGE_LAST + 1];
@@ -219,8 +217,9 @@ EOSLANGUAGE COsLocale::GetCurrentLanguage() {
     OsLogDebug(OS_LOG_INFO, "GetCurrentLanguage: already set to %d", iCached);
     return static_cast<EOSLANGUAGE>(iCached);
   }
-  // ForceLanguage names a row to use instead of the system's language.
-  long lForce = OsCfgGetLong(s_uCfgSectionIdentity, s_uCfgTagForceLanguage, -1);
+  // ForceLanguage names a row to use instead of the system's language
+  // ("-1", the default, detects it).
+  long lForce = OsCfgGetLong(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCELANGUAGE, -1);
   EOSLANGUAGE eoslanguage;
   if (lForce > OS_LANGUAGE_AUTO && lForce < s_iLast) {
     OsLog(OS_LOG_INFO, "GetCurrentLanguage: ForceLanguage=%ld", lForce);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "log_capture.h"
+#include "os_coscfg.h"
 #include "os_coslocale.h"
 #include "test_support.h"
 
@@ -473,6 +474,35 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<DetectCase>& info) {
       return "Case" + std::to_string(info.index) + "_" + s_oslanguagelookup[info.param.eoslanguage].szLexicon;
     });
+
+// ForceLanguage (a row id; "-1" detects) overrides the system's language,
+// also for a configuration store that is present but leaves it at its default.
+TEST(OsLocaleForce, ForceLanguageOverridesTheSystem) {
+  struct Case {
+    const char* szForce;
+    EOSLANGUAGE eoslanguage;
+  } cases[] = {
+      {nullptr, OS_LANGUAGE_DE_DEU},  // the store's default
+      {"71", OS_LANGUAGE_HE_ISR},     {"0x47", OS_LANGUAGE_HE_ISR}, {"2", OS_LANGUAGE_AF_ZAF},
+      {"130", OS_LANGUAGE_VI_VNM},    {"-1", OS_LANGUAGE_DE_DEU},   {"1", OS_LANGUAGE_DE_DEU},
+      {"131", OS_LANGUAGE_DE_DEU},    {"9999", OS_LANGUAGE_DE_DEU}, {"hebrew", OS_LANGUAGE_DE_DEU},
+  };
+  g_setlocale = "german";
+  COsLocale::SetLocaleNameSource(FakeLocaleName);
+  OsCfgVersion version{"04", "10", "02", "00", "28", "07", "2015"};
+  COsCfg cfg("driver", OS_CFGENTITY_UTILITY, nullptr, &version, false, nullptr);
+  ASSERT_EQ(&cfg, g_poscfg);
+  for (const Case& c : cases) {
+    if (c.szForce) {
+      ASSERT_EQ(cfg.Set(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCELANGUAGE, c.szForce), OS_STS_SUCCESS);
+    }
+    COsLocale locale;
+    EXPECT_EQ(locale.GetCurrentLanguage(), c.eoslanguage) << (c.szForce ? c.szForce : "default");
+    EXPECT_EQ(locale.SetLanguage(OS_LANGUAGE_AUTO), OS_STS_SUCCESS);
+    EXPECT_EQ(locale.GetLanguageId(nullptr), c.eoslanguage);
+  }
+  COsLocale::SetLocaleNameSource(nullptr);
+}
 
 // Without the seam, the C library and the real environment answer.
 TEST(OsLocaleDetectReal, ReadsTheEnvironment) {
