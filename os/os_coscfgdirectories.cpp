@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "os_coscfgimpl.h"
 #include "os_coscfgprofile.h"
@@ -19,6 +20,8 @@
 #include "os_costime.h"
 
 namespace {
+
+constexpr int kLogDirectoryTries = 1000;
 
 // a_szDst = a_szBase + "/" + a_szName with single "/" separators; false (and
 // a log line) when it does not fit.
@@ -259,9 +262,10 @@ EOSSTS COsCfgImpl::BuildLayout(const char* a_szBase, const char* a_szName) {
   COsString::SStrCpy(m_szModelDirectoryReal, kField, blPerCaller ? m_szLibraryModel : a_szName);
 
   if (!*m_szLogTimeStamp) {
-    OsTimeRecord ostimerecord;
-    COsTime::GetLocalTime(&ostimerecord);
-    COsTime::GetStringTime(&ostimerecord, m_szLogTimeStamp, sizeof m_szLogTimeStamp);
+    struct timespec timespecNow;
+    clock_gettime(CLOCK_REALTIME, &timespecNow);
+    m_i64LogTimeMs = static_cast<int64_t>(timespecNow.tv_sec) * 1000 + timespecNow.tv_nsec / 1000000;
+    FormatLogTimeStamp();
   }
   if (blPerCaller && g_poslog) {
     BuildPerCallerLogDirectories();
@@ -271,21 +275,11 @@ EOSSTS COsCfgImpl::BuildLayout(const char* a_szBase, const char* a_szName) {
   if (!*m_szLogDirectory) {
     // Per application: the user directory holds one log directory per run.
     const char* szUserName = std::strcmp(m_szUniqueName, "pmx") == 0 ? "twain" : m_szUniqueName;
-    char szLogName[64];
-    char szLogFile[kField];
-    COsString::SStrPrintf(szLogName, sizeof szLogName, "log.%s", m_szLogTimeStamp);
-    COsString::SStrPrintf(szLogFile, sizeof szLogFile, "%s.log", m_szUniqueName);
     blFits = blFits && Join(m_szUserDirectory, kField, m_szUserRootDirectory, szUserName) &&
-             Join(m_szSharedUserDirectory, kField, m_szSharedUserRootDirectory, szUserName) &&
-             Join(m_szLogDirectory, kField, m_szUserDirectory, szLogName) &&
-             Join(m_szLogFilename, kField, m_szLogDirectory, szLogFile) &&
-             Join(m_szFwDirectory, kField, m_szLogDirectory, "firmware") &&
-             Join(m_szNexilDirectory, kField, m_szLogDirectory, "nexil") &&
-             Join(m_szUiDirectory, kField, m_szLogDirectory, "ui");
+             Join(m_szSharedUserDirectory, kField, m_szSharedUserRootDirectory, szUserName) && BuildRunLogDirectory();
   }
   COsString::SStrCpy(m_szDriverDirectory, kField, m_szUserDirectory);
-  blFits = blFits && Join(m_szTmpDirectory, kField, m_szLogDirectory, "tmp") &&
-           Join(m_szGuiFilename, kField, m_szUserDirectory, "setup001.ini") &&
+  blFits = blFits && Join(m_szGuiFilename, kField, m_szUserDirectory, "setup001.ini") &&
            Join(m_szSimulatorFilename, kField, m_szCommonDirectory, "ramscan.txt");
 
   const char* szHome = std::getenv("HOME");
@@ -300,6 +294,28 @@ EOSSTS COsCfgImpl::BuildLayout(const char* a_szBase, const char* a_szName) {
     return OS_STS_FAIL;
   }
   return OS_STS_SUCCESS;
+}
+
+// The start time as 17 digits of local time.
+void COsCfgImpl::FormatLogTimeStamp() {
+  OsTimeRecord ostimerecord;
+  COsTime::GetLocalTime(&ostimerecord, static_cast<time_t>(m_i64LogTimeMs / 1000));
+  ostimerecord.u16Milliseconds = static_cast<uint16_t>(m_i64LogTimeMs % 1000);
+  COsTime::GetStringTime(&ostimerecord, m_szLogTimeStamp, sizeof m_szLogTimeStamp);
+}
+
+// "log.<start time>" in the user directory, the log file and the directories
+// that lie in it.
+bool COsCfgImpl::BuildRunLogDirectory() {
+  char szLogName[64];
+  char szLogFile[kField];
+  COsString::SStrPrintf(szLogName, sizeof szLogName, "log.%s", m_szLogTimeStamp);
+  COsString::SStrPrintf(szLogFile, sizeof szLogFile, "%s.log", m_szUniqueName);
+  return Join(m_szLogDirectory, kField, m_szUserDirectory, szLogName) &&
+         Join(m_szLogFilename, kField, m_szLogDirectory, szLogFile) &&
+         Join(m_szFwDirectory, kField, m_szLogDirectory, "firmware") &&
+         Join(m_szNexilDirectory, kField, m_szLogDirectory, "nexil") &&
+         Join(m_szUiDirectory, kField, m_szLogDirectory, "ui") && Join(m_szTmpDirectory, kField, m_szLogDirectory, "tmp");
 }
 
 // Utilities log into the directory of their log file (a child beside its
@@ -318,7 +334,7 @@ void COsCfgImpl::BuildPerCallerLogDirectories() {
   COsString::SStrCpy(m_szUserDirectory, kField, m_szLogDirectory);
   COsString::SStrCpy(m_szSharedUserDirectory, kField, "(not valid)");
   if (!Join(m_szFwDirectory, kField, szParent, "firmware") || !Join(m_szNexilDirectory, kField, szParent, "nexil") ||
-      !Join(m_szUiDirectory, kField, szParent, "ui")) {
+      !Join(m_szUiDirectory, kField, szParent, "ui") || !Join(m_szTmpDirectory, kField, m_szLogDirectory, "tmp")) {
     m_szLogDirectory[0] = '\0';
   }
 }
@@ -373,6 +389,16 @@ EOSSTS COsCfgImpl::CreateDirectories() {
   if (!m_blLogDirectoryTried) {
     m_blLogDirectoryTried = true;
     m_eosstsLogDirectory = COsFile::Create(m_szLogDirectory);
+    // A run of the same millisecond has that directory (its log would be cut
+    // by ours): the next free millisecond is this run's.
+    for (int i = 0; i < kLogDirectoryTries && m_eosstsLogDirectory == OS_STS_ALREADY_EXISTS &&
+                    !IsPerCaller(m_eoscfgentity);
+         ++i) {
+      ++m_i64LogTimeMs;
+      FormatLogTimeStamp();
+      if (!BuildRunLogDirectory()) break;
+      m_eosstsLogDirectory = COsFile::Create(m_szLogDirectory);
+    }
   }
   return OS_STS_SUCCESS;
 }

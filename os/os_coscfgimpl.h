@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "os_coscfg.h"
 #include "os_coscfgtables.h"
@@ -85,6 +86,8 @@ class COsCfgImpl {
   EOSSTS FindName(char* a_szName, size_t a_sizetName);
   EOSSTS BuildLayout(const char* a_szBase, const char* a_szName);
   void BuildPerCallerLogDirectories();
+  bool BuildRunLogDirectory();
+  void FormatLogTimeStamp();
   void BuildConfigFilenames();
   EOSSTS CreateDirectories();
 
@@ -159,6 +162,7 @@ class COsCfgImpl {
   char m_szGuiFilename[kField] = {};
   char m_szSimulatorFilename[kField] = {};
   char m_szLogTimeStamp[32] = {};
+  int64_t m_i64LogTimeMs = 0;  // the start time in ms since the epoch
 
   EOSCFGENTITY m_eoscfgentity;
   char m_szUniqueName[128] = {};
