@@ -12,6 +12,7 @@
 #include "os_coscfgprofile.h"
 #include "os_coslog.h"
 #include "os_cosstring.h"
+#include "os_osservices.h"
 
 COsCfg* g_poscfg = nullptr;
 
@@ -21,13 +22,11 @@ namespace {
 
 char* s_pszThrowAway = nullptr;
 
-// The hexadecimal address between <a_szName> and </a_szName>, or 0.
+// The hexadecimal address in the element, or 0.
 uintptr_t ReadAddress(const char* a_szText, const char* a_szName) {
-  char szOpen[32];
-  COsString::SStrPrintf(szOpen, sizeof szOpen, "<%s>", a_szName);
-  const char* szStart = std::strstr(a_szText, szOpen);
-  if (!szStart) return 0;
-  return static_cast<uintptr_t>(std::strtoull(szStart + std::strlen(szOpen), nullptr, 16));
+  char szAddress[32];
+  if (OsServicesGetElement(a_szText, a_szName, szAddress, sizeof szAddress) != OS_STS_SUCCESS) return 0;
+  return static_cast<uintptr_t>(std::strtoull(szAddress, nullptr, 16));
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Start and stop of the service layer. The start reads the module's settings
 // XML and the environment, decides the log file and level (for utilities:
 // beside the parent's log when a parent published its arguments), creates
-// the process-wide objects in order (string, log, memory, configuration)
+// the process-wide objects in order (string, log, memory, configuration,
+// languages)
 // and publishes the arguments for children; the stop deletes them in the
 // reverse order and returns to the unstarted state.
 #include <dirent.h>
@@ -16,6 +17,7 @@
 
 #include "os_coscfg.h"
 #include "os_coscfgimpl.h"
+#include "os_coslocale.h"
 #include "os_cosfile.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
@@ -237,6 +239,8 @@ OS_EXPORT int OsServicesStart(const char* a_szCaller) {
                 settings.blForceSetAccess, *szApplication ? szApplication : nullptr)) {
     OsLog(OS_LOG_ASSERT, "OsMemNew failed...");
   }
+  g_poslocale = OsMemNew(COsLocale);
+  if (!g_poslocale) OsLog(OS_LOG_ASSERT, "OsMemNew failed...");
   if (!g_poscfg || !g_poscfg->IsLoaded()) {
     OsLog(OS_LOG_ERROR, "OsServicesStart: the configuration could not be set up...");
     return OS_STS_FAIL;
@@ -254,6 +258,9 @@ OS_EXPORT int OsServicesStop() {
   COsThread::SetServicesArgumentsSource(nullptr);
   RemoveArgumentVariables();
 
+  COsLocale* poslocale = g_poslocale;
+  g_poslocale = nullptr;
+  OsMemDelete(poslocale);
   COsCfg* poscfg = g_poscfg;
   g_poscfg = nullptr;
   OsMemDelete(poscfg);

@@ -9,6 +9,7 @@
 
 #include "os_coscfg.h"
 #include "os_cosstring.h"
+#include "os_cosxml.h"
 #include "os_osservices.h"
 
 namespace {
@@ -78,8 +79,6 @@ void ReadVersion(const char* a_szXml, OsCfgVersion* a_poscfgversion) {
 
 const char* g_szOsXml = kDefaultSettings;
 
-// The reader of the XML service's raw-text helpers: markers, then the text
-// between them, a CDATA wrapper dropped.
 EOSSTS OsServicesGetElement(const char* a_szXml, const char* a_szName, char* a_szValue, size_t a_sizetValue) {
   if (!a_szValue || a_sizetValue == 0) return OS_STS_BAD_ARGUMENT;
   a_szValue[0] = '\0';
@@ -90,20 +89,9 @@ EOSSTS OsServicesGetElement(const char* a_szXml, const char* a_szName, char* a_s
       COsString::SStrPrintf(szEnd, sizeof szEnd, "</%s>", a_szName) < 0) {
     return OS_STS_BAD_ARGUMENT;
   }
-  const char* szBegin = std::strstr(a_szXml, szStart);
-  if (!szBegin) return OS_STS_END_OF_LIST;
-  szBegin += std::strlen(szStart);
-  const char* szStop = std::strstr(szBegin, szEnd);
-  if (!szStop) return OS_STS_END_OF_LIST;
-  size_t sizetLength = static_cast<size_t>(szStop - szBegin);
-  if (sizetLength >= 12 && std::strncmp(szBegin, "<![CDATA[", 9) == 0 && std::strncmp(szStop - 3, "]]>", 3) == 0) {
-    szBegin += 9;
-    sizetLength -= 12;
-  }
-  if (sizetLength >= a_sizetValue) return OS_STS_NOROOM_BUFFER;
-  std::memcpy(a_szValue, szBegin, sizetLength);
-  a_szValue[sizetLength] = '\0';
-  return OS_STS_SUCCESS;
+  EOSSTS eossts = COsXml::GetContent(a_szXml, szStart, szEnd, a_szValue, a_sizetValue);
+  if (eossts != OS_STS_SUCCESS) a_szValue[0] = '\0';
+  return eossts;
 }
 
 void OsServicesGetSetting(const char* a_szXml, const char* a_szName, char* a_szValue, size_t a_sizetValue) {
