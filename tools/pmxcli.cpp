@@ -2,14 +2,23 @@
 // as a real front end does, sends it task texts and prints each reply.
 //
 //   pmxcli [--library PATH] [--entry DriverEntry|DataEntry|DbcEntry] [FILE...]
+//   pmxcli --services [--library PATH] [--entity NAME] [--unique NAME]
 //
 // Each FILE (or standard input when none is given, or "-") holds one or more
 // task texts; a task runs from "<task" to its closing "</task>". A file whose
 // text holds no task element is sent whole, as one text.
+//
+// --services starts and stops the library's service layer (by default the
+// staged copy of the build, whose override ini keeps every write below the
+// build's stage directory) and shows where its directories, its log and its
+// configuration dump went.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -19,10 +28,96 @@
 namespace {
 
 using EntryFunction = const char* (*)(const char*);
+using StartFunction = int (*)(const char*);
+using StopFunction = int (*)();
 
 int Usage() {
-  std::cerr << "usage: pmxcli [--library PATH] [--entry DriverEntry|DataEntry|DbcEntry] [FILE...]\n";
+  std::cerr << "usage: pmxcli [--library PATH] [--entry DriverEntry|DataEntry|DbcEntry] [FILE...]\n"
+               "       pmxcli --services [--library PATH] [--entity driver|application|utility|apputility|dll]"
+               " [--unique NAME]\n";
   return 2;
+}
+
+// The text of an element of the arguments XML ("" when absent).
+std::string Element(const std::string& xml, const std::string& name) {
+  size_t start = xml.find("<" + name + ">");
+  if (start == std::string::npos) return "";
+  start += name.size() + 2;
+  size_t end = xml.find("</" + name + ">", start);
+  return end == std::string::npos ? "" : xml.substr(start, end - start);
+}
+
+// The files of a tree whose names end so (or begin so, for a prefix).
+std::vector<std::string> FilesIn(const std::string& top, const std::string& suffix, const std::string& prefix) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  if (top.empty() || !std::filesystem::is_directory(top, ec)) return found;
+  for (auto it = std::filesystem::recursive_directory_iterator(top, ec); !ec && it != end(it); it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    bool match = !suffix.empty() ? name.size() >= suffix.size() &&
+                                       name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0
+                                 : name.rfind(prefix, 0) == 0;
+    if (it->is_regular_file(ec) && match) found.push_back(it->path().string());
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+std::vector<std::string> DirectoriesIn(const std::string& top) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  if (top.empty() || !std::filesystem::is_directory(top, ec)) return found;
+  for (auto it = std::filesystem::recursive_directory_iterator(top, ec); !ec && it != end(it); it.increment(ec)) {
+    if (it->is_directory(ec) && !it->is_symlink(ec)) {
+      found.push_back(std::filesystem::relative(it->path(), top, ec).string());
+    }
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+void PrintList(const char* title, const std::vector<std::string>& items) {
+  std::cout << title << (items.empty() ? " (none)" : "") << "\n";
+  for (const auto& item : items) std::cout << "  " << item << "\n";
+}
+
+// Starts and stops the service layer and reports where it wrote.
+int RunServices(const std::string& library, const std::string& entity, const std::string& unique) {
+  void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    std::cerr << "pmxcli: cannot load " << library << ": " << dlerror() << "\n";
+    return 1;
+  }
+  auto start = reinterpret_cast<StartFunction>(dlsym(handle, "OsServicesStart"));
+  auto stop = reinterpret_cast<StopFunction>(dlsym(handle, "OsServicesStop"));
+  auto settingsPointer = reinterpret_cast<const char**>(dlsym(handle, "g_szOsXml"));
+  if (!start || !stop || !settingsPointer) {
+    std::cerr << "pmxcli: " << library << " has no service layer entries\n";
+    dlclose(handle);
+    return 1;
+  }
+  std::string settings = "<arguments>\n\t<uniquename>" + unique + "</uniquename>\n\t<entity>" + entity +
+                         "</entity>\n\t<loglevel>0</loglevel>\n</arguments>\n";
+  *settingsPointer = settings.c_str();
+
+  std::cout << "library:   " << library << "\n";
+  int started = start(nullptr);
+  std::cout << "OsServicesStart (" << entity << ", " << unique << "): " << started << "\n";
+  const char* published = std::getenv("PMX_OSSERVICESARGUMENTS");
+  std::string arguments = published ? published : "";
+  std::cout << "arguments published for children:\n" << (arguments.empty() ? "  (none)" : arguments) << "\n";
+  int stopped = stop();
+  std::cout << "OsServicesStop: " << stopped << "\n";
+  dlclose(handle);
+
+  std::string root = Element(arguments, "rootpath");
+  std::string logPath = Element(arguments, "logpath");
+  std::cout << "root:      " << (root.empty() ? "(none)" : root) << "\n";
+  std::cout << "log path:  " << (logPath.empty() ? "(none)" : logPath) << "\n";
+  PrintList("log files of this run:", FilesIn(logPath, ".log", ""));
+  PrintList("configuration dumps of this run:", FilesIn(logPath, "", "pmxoscfg"));
+  PrintList("directories below the root:", DirectoriesIn(root));
+  return started == 0 && stopped == 0 ? 0 : 1;
 }
 
 bool ReadText(const std::string& name, std::string* text) {
@@ -63,8 +158,11 @@ std::vector<std::string> SplitTasks(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string library = SCANDRV_DEFAULT_LIBRARY;
+  std::string library;
   std::string entry = "DriverEntry";
+  std::string entity = "driver";
+  std::string unique = "driver";
+  bool services = false;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -72,12 +170,23 @@ int main(int argc, char** argv) {
       library = argv[++i];
     } else if (arg == "--entry" && i + 1 < argc) {
       entry = argv[++i];
+    } else if (arg == "--services") {
+      services = true;
+    } else if (arg == "--entity" && i + 1 < argc) {
+      entity = argv[++i];
+    } else if (arg == "--unique" && i + 1 < argc) {
+      unique = argv[++i];
     } else if (arg == "--help" || arg == "-h") {
       return Usage();
     } else {
       files.push_back(arg);
     }
   }
+  if (services) {
+    if (!files.empty()) return Usage();
+    return RunServices(library.empty() ? SCANDRV_STAGED_LIBRARY : library, entity, unique);
+  }
+  if (library.empty()) library = SCANDRV_DEFAULT_LIBRARY;
   if (entry != "DriverEntry" && entry != "DataEntry" && entry != "DbcEntry") return Usage();
   if (files.empty()) files.push_back("-");
 

@@ -1,8 +1,10 @@
-"""The front-end tool loads the library, sends each task of a file and prints one reply per task."""
+"""The front-end tool loads the library, sends each task of a file and prints one reply per task; with
+--services it starts and stops the service layer of a staged copy and shows where it wrote."""
 import subprocess
 import sys
-import tempfile
 import os
+import shutil
+import tempfile
 
 tool, library = sys.argv[1], sys.argv[2]
 tasks = (
@@ -27,4 +29,29 @@ with tempfile.TemporaryDirectory() as root:
     out = subprocess.run([tool, "--library", os.path.join(root, "none.so"), path], capture_output=True, text=True,
                          cwd=root, env=env)
     assert out.returncode == 1 and "cannot load" in out.stderr, out.stderr
-print("1 passed, 0 failed")
+
+# --services starts and stops the service layer of a copy staged in a
+# throwaway root (its override ini names that root) and shows where it wrote.
+with tempfile.TemporaryDirectory() as root:
+    libdir = os.path.join(root, "opt", "pemra", "kv", "lib")
+    os.makedirs(libdir)
+    staged = os.path.join(libdir, "libscandrv.so")
+    shutil.copyfile(library, staged)
+    with open(os.path.join(libdir, "libscandrv_override.ini"), "w") as f:
+        f.write("[main]\nroot=%s\n" % root)
+    env = {k: v for k, v in os.environ.items() if not k.startswith("PMX_")}
+    env.update(HOME=root, TMPDIR=root, PMX_DEBUG="1")
+    out = subprocess.run([tool, "--services", "--library", staged], capture_output=True, text=True, cwd=root, env=env)
+    assert out.returncode == 0, out.stdout + out.stderr
+    var = os.path.join(root, "var", "pemra")
+    assert "OsServicesStart (driver, driver): 0" in out.stdout and "OsServicesStop: 0" in out.stdout, out.stdout
+    assert "root:      " + var + "\n" in out.stdout, out.stdout
+    logs = [line.strip() for line in out.stdout.splitlines() if line.strip().endswith("/driver.log")]
+    assert len(logs) == 1 and logs[0].startswith(os.path.join(var, "kv", "driver", "log.")), out.stdout
+    assert open(logs[0], newline="").read().startswith("00000 "), logs[0]
+    for directory in ("common", "kv/common", "kv/driver", "kv/userfiles"):
+        assert "\n  " + directory + "\n" in out.stdout, out.stdout
+        assert os.path.isdir(os.path.join(var, directory)), directory
+    written = sorted(os.listdir(root))
+    assert written == ["opt", "var"], written
+print("2 passed, 0 failed")
