@@ -95,9 +95,9 @@ class StagedLibrary {
     return m_base + "/var/pemra" + (a_relative.empty() ? "" : "/" + a_relative);
   }
 
-  // Runs the probe on the staged copy with these commands.
-  ProbeResult Run(const std::vector<std::string>& a_commands) const {
-    std::vector<std::string> argv{SCANDRV_SERVICES_PROBE};
+  // Runs the probe (or a copy of it) on the staged copy with these commands.
+  ProbeResult Run(const std::vector<std::string>& a_commands, const std::string& a_probe = SCANDRV_SERVICES_PROBE) const {
+    std::vector<std::string> argv{a_probe};
     argv.insert(argv.end(), a_commands.begin(), a_commands.end());
     const char* previous = std::getenv("LD_LIBRARY_PATH");
     std::string saved = previous ? previous : "";

@@ -8,7 +8,11 @@
 //   settings XML          point g_szOsXml at XML
 //   start CALLER|-        OsServicesStart (- for no caller text)
 //   stop                  OsServicesStop
+//   starttables           OsServicesStart with a caller text naming this
+//                         program's tables: sections 1001 "dsIdentity" and
+//                         1002 "MySection", tags 1001 "MyTag", 1002 "Other"
 //   get TAG               a value of section dsIdentity
+//   getin SECTION TAG     a value of any section (also the caller's range)
 //   loaded                whether the configuration is loaded
 //   log TEXT              one error line in the log
 //   env NAME              an environment variable (line ends as "\\n")
@@ -89,6 +93,20 @@ std::string Escaped(const char* a_szText) {
   return text;
 }
 
+// The caller's own configuration range: two sections, two tags, and the
+// (sections + 1) x (tags + 1) values.
+const OsCfgName s_aoscfgnameSections[] = {{"dsIdentity", 1001}, {"MySection", 1002}, {nullptr, 1000}};
+const OsCfgName s_aoscfgnameTags[] = {{"MyTag", 1001}, {"Other", 1002}, {nullptr, 1000}};
+const char* s_apszData[3 * 3] = {};
+
+std::string CallerText() {
+  char text[256];
+  std::snprintf(text, sizeof text, "<cfgsectionptr>%p</cfgsectionptr><cfgtagptr>%p</cfgtagptr><cfgdataptr>%p</cfgdataptr>",
+                static_cast<const void*>(s_aoscfgnameSections), static_cast<const void*>(s_aoscfgnameTags),
+                static_cast<void*>(s_apszData));
+  return text;
+}
+
 // A lock on a file is per open file: a second open of it sees the lock.
 int LockHeld() {
   if (!g_poscfg) return -1;
@@ -117,6 +135,13 @@ int main(int argc, char** argv) {
     } else if (cmd == "start" && Need(i, 1, argc, argv[i])) {
       const char* caller = argv[++i];
       std::printf("start=%d\n", OsServicesStart(std::strcmp(caller, "-") == 0 ? nullptr : caller));
+    } else if (cmd == "starttables") {
+      std::printf("start=%d\n", OsServicesStart(CallerText().c_str()));
+    } else if (cmd == "getin" && Need(i, 2, argc, argv[i])) {
+      unsigned section = static_cast<unsigned>(std::strtoul(argv[i + 1], nullptr, 0));
+      unsigned tag = static_cast<unsigned>(std::strtoul(argv[i + 2], nullptr, 0));
+      i += 2;
+      std::printf("%u/%u=%s\n", section, tag, g_poscfg ? g_poscfg->Get(section, tag) : "(no configuration)");
     } else if (cmd == "stop") {
       std::printf("stop=%d\n", OsServicesStop());
     } else if (cmd == "get" && Need(i, 1, argc, argv[i])) {
