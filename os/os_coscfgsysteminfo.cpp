@@ -370,8 +370,11 @@ void OsCfgReadVolume(OsCfgSystemInfo* a_possysteminfo) {
     ReadSystemFile("/proc/mounts", szWork, kWork);
     ForEachLine(szWork, [&](char* a_szLine) {
       if (!BeginsWith(a_szLine, kByUuid, false) || !std::strstr(a_szLine, " / ")) return true;
+      // The identifier is 36 characters; a shorter name ends at its blank.
+      const char* szName = a_szLine + sizeof kByUuid - 1;
+      const size_t sizetName = std::strcspn(szName, " \t");
       COsString::SStrNcpy(a_possysteminfo->szVolumeSerialNumber, sizeof a_possysteminfo->szVolumeSerialNumber,
-                          a_szLine + sizeof kByUuid - 1, 36);
+                          szName, sizetName < 36 ? sizetName : 36);
       return false;
     });
     std::free(szWork);
