@@ -1,0 +1,114 @@
+// Diagnostics of the memory service: the table dump in the log and the
+// process map written by pmap into a file of the log directory.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "os_coscfg.h"
+#include "os_cosfile.h"
+#include "os_cosmemimpl.h"
+#include "os_cosstring.h"
+#include "os_costhread.h"
+#include "os_costime.h"
+
+extern char** environ;
+
+namespace {
+// The dump file's name: the time of day inserted before the extension of
+// the given name (appended when it has none), or "PmxMem" + time + ".txt".
+bool DumpFileName(const char* a_szName, char* a_szDst, size_t a_sizetDst) {
+  OsTimeRecord ostimerecord;
+  COsTime::GetLocalTime(&ostimerecord);
+  char szTime[32];
+  COsString::SStrPrintf(szTime, sizeof(szTime), "_%02d%02d%02d%03d", ostimerecord.u16Hour, ostimerecord.u16Minute,
+                        ostimerecord.u16Second, ostimerecord.u16Milliseconds);
+  if (!a_szName || !*a_szName) return COsString::SStrPrintf(a_szDst, a_sizetDst, "PmxMem%s.txt", szTime) >= 0;
+  const char* szSlash = std::strrchr(a_szName, '/');
+  const char* szDot = std::strrchr(szSlash ? szSlash + 1 : a_szName, '.');
+  if (!szDot) return COsString::SStrPrintf(a_szDst, a_sizetDst, "%s%s", a_szName, szTime) >= 0;
+  return COsString::SStrPrintf(a_szDst, a_sizetDst, "%.*s%s%s", static_cast<int>(szDot - a_szName), a_szName, szTime,
+                               szDot) >= 0;
+}
+
+bool DumpFilePath(const char* a_szName, char* a_szPath, size_t a_sizetPath) {
+  char szName[512];
+  if (!DumpFileName(a_szName, szName, sizeof(szName))) return false;
+  const char* szDirectory = g_poscfg ? g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_LOGDIRECTORY) : "";
+  int iLength = (szDirectory && *szDirectory)
+                    ? COsString::SStrPrintf(a_szPath, a_sizetPath, "%s/%s", szDirectory, szName)
+                    : COsString::SStrPrintf(a_szPath, a_sizetPath, "%s", szName);
+  if (iLength < 0) return false;
+  COsFile::PathNormalize(a_szPath, '/');
+  return true;
+}
+
+// Runs pmap on this process with its standard output on the descriptor; no
+// shell sees the path.
+bool RunPmap(int a_iFd, const char* a_szPath) {
+  char szPid[32];
+  COsString::SStrPrintf(szPid, sizeof(szPid), "%llu", static_cast<unsigned long long>(COsThread::GetProcessId()));
+  char szProgram[] = "pmap";
+  char* apszArgv[] = {szProgram, szPid, nullptr};
+  posix_spawn_file_actions_t fileactions;
+  if (posix_spawn_file_actions_init(&fileactions) != 0) return false;
+  posix_spawn_file_actions_adddup2(&fileactions, a_iFd, STDOUT_FILENO);
+  pid_t pid = 0;
+  int iError = posix_spawnp(&pid, szProgram, &fileactions, nullptr, apszArgv, environ);
+  posix_spawn_file_actions_destroy(&fileactions);
+  OsLogDebug(OS_LOG_INFO, "system: pmap %s (%s)", szPid, a_szPath);
+  if (iError != 0) {
+    OsLog(OS_LOG_ASSERT, "mem>>> posix_spawnp failed...%d <%s>", iError, szProgram);
+    return false;
+  }
+  int iStatus = 0;
+  while (waitpid(pid, &iStatus, 0) < 0 && errno == EINTR) {
+  }
+  return true;
+}
+}  // namespace
+
+EOSSTS COsMemImpl::Dump(const void* a_pvKey) {
+  TakeLock();
+  DumpLocked(a_pvKey);
+  GiveLock();
+  return OS_STS_SUCCESS;
+}
+
+void COsMemImpl::DumpLocked(const void* a_pvKey) {
+  OsLog(OS_LOG_INFO, "mem>>> OsMemDump begin...");
+  for (int i = 0; i < kSlots; ++i) {
+    if (!m_apvKey[i] || (a_pvKey && m_apvKey[i] != a_pvKey)) continue;
+    const OsMemInfo* posmeminfo = &m_aosmeminfo[i];
+    char szType[16];
+    const char* szName = OsMemTypeName(posmeminfo->u32Type);
+    if (szName)
+      COsString::SStrCpy(szType, sizeof(szType), szName);
+    else
+      COsString::SStrPrintf(szType, sizeof(szType), "?%d", static_cast<int>(posmeminfo->u32Type));
+    OsLog(OS_LOG_INFO, "mem>>> %04d %12s %p(%p) s:%u o:%u v:%u f:%p <%s>", i, szType, posmeminfo->pvAddress,
+          m_apvKey[i], static_cast<unsigned>(posmeminfo->u64Size), static_cast<unsigned>(posmeminfo->u64Offset),
+          static_cast<unsigned>(posmeminfo->u64View), static_cast<void*>(posmeminfo->pfile), posmeminfo->szName);
+  }
+  OsLog(OS_LOG_INFO, "mem>>> OsMemDump end...");
+}
+
+EOSSTS COsMemImpl::DumpSystem(const char* a_szName) {
+  OsLogDebug(OS_LOG_INFO, "mem>>> DumpSystem running...");
+  char szPath[512];
+  if (!DumpFilePath(a_szName, szPath, sizeof(szPath))) {
+    OsLog(OS_LOG_ASSERT, "mem>>> error creating...<%s>", a_szName ? a_szName : "");
+    return OS_STS_FAIL;
+  }
+  int iFd = open(szPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (iFd < 0) {
+    OsLog(OS_LOG_ASSERT, "mem>>> error creating...<%s>", szPath);
+    return OS_STS_FAIL;
+  }
+  bool blRan = RunPmap(iFd, szPath);
+  close(iFd);
+  return blRan ? OS_STS_SUCCESS : OS_STS_FAIL;
+}
