@@ -5,18 +5,36 @@
 #include "os_coscfg.h"
 #include "os_coscfgimpl.h"
 #include "os_coslog.h"
+#include "os_cosmem.h"
 
 extern char** environ;
 
 namespace {
-// Zero-filled blocks of the snapshot.
-void* EnvAlloc(size_t a_sizetBytes) { return std::calloc(1, a_sizetBytes); }
-void EnvFree(void* a_pv) { std::free(a_pv); }
+// The snapshot's blocks are whole pages of the memory service, so that they
+// can be made read-only; before the service exists, plain heap blocks.
+void* EnvAlloc(size_t a_sizetBytes, bool* a_pblTracked) {
+  *a_pblTracked = g_posmem != nullptr;
+  if (g_posmem) return g_posmem->Alloc(a_sizetBytes, __FILE__, __LINE__, OS_LOG_MEMVIRTUAL);
+  return std::calloc(1, a_sizetBytes);
+}
+
+void EnvFree(void* a_pv, bool a_blTracked) {
+  if (!a_pv) return;
+  if (a_blTracked && g_posmem) {
+    g_posmem->Free(a_pv, __FILE__, __LINE__, OS_LOG_MEMVIRTUAL);
+  } else if (!a_blTracked) {
+    std::free(a_pv);
+  }
+}
+
+void EnvReadOnly(void* a_pv, bool a_blTracked) {
+  if (a_blTracked && g_posmem) g_posmem->SetAccess(a_pv, OS_MEMACCESS_READONLY);
+}
 }  // namespace
 
 void COsCfgImpl::FreeEnvList() {
-  EnvFree(m_posenvpair);
-  EnvFree(m_szEnvironment);
+  EnvFree(m_posenvpair, m_blEnvTracked);
+  EnvFree(m_szEnvironment, m_blEnvTracked);
   m_posenvpair = nullptr;
   m_szEnvironment = nullptr;
 }
@@ -31,9 +49,16 @@ const OsCfgEnvPair* COsCfgImpl::GetEnvList() {
     ++sizetCount;
     sizetTotal += std::strlen(*psz) + 1;
   }
-  m_szEnvironment = static_cast<char*>(EnvAlloc(sizetTotal + 1));
-  m_posenvpair = m_szEnvironment ? static_cast<OsCfgEnvPair*>(EnvAlloc((sizetCount + 1) * sizeof(OsCfgEnvPair)))
-                                 : nullptr;
+  m_szEnvironment = static_cast<char*>(EnvAlloc(sizetTotal + 1, &m_blEnvTracked));
+  bool blTracked = m_blEnvTracked;
+  m_posenvpair = m_szEnvironment
+                     ? static_cast<OsCfgEnvPair*>(EnvAlloc((sizetCount + 1) * sizeof(OsCfgEnvPair), &blTracked))
+                     : nullptr;
+  if (m_posenvpair && blTracked != m_blEnvTracked) {
+    // The memory service came or went between the two blocks.
+    EnvFree(m_posenvpair, blTracked);
+    m_posenvpair = nullptr;
+  }
   if (!m_posenvpair) {
     OsLog(OS_LOG_ASSERT, "OsMemAlloc failed...");
     FreeEnvList();
@@ -54,6 +79,8 @@ const OsCfgEnvPair* COsCfgImpl::GetEnvList() {
     }
     szNext += sizetString + 1;
   }
+  EnvReadOnly(m_szEnvironment, m_blEnvTracked);
+  EnvReadOnly(m_posenvpair, m_blEnvTracked);
   return m_posenvpair;
 }
 

@@ -139,6 +139,7 @@ class COsCfgImpl {
   // The environment snapshot: the strings and the pairs pointing into them.
   char* m_szEnvironment = nullptr;
   OsCfgEnvPair* m_posenvpair = nullptr;
+  bool m_blEnvTracked = false;  // the blocks belong to the memory service
 
   // Directory and file names of the layout (tags 1 to 23 and the files).
   char m_szRootWriteableDirectory[kField] = {};
