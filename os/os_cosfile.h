@@ -80,6 +80,17 @@ enum EOSFILECOPYDIR : int {
 };
 typedef int (*OsFileCopyDirectoryCallback)(OsFileCopyDirectoryInfo* a_posfilecopydirectoryinfo);
 
+// How SharedLibraryGetProc turns a procedure name into a symbol name.
+enum EOSFILEMANGLE : int {
+  OS_FILEMANGLE_NONE = 1,         // the name is the symbol
+  OS_FILEMANGLE_XMLCALLBACK = 2,  // [namespace::]Class_function: static Class::Class_function(OsXmlCallback*)
+  OS_FILEMANGLE_SIMCALLBACK = 3,  // the same with one SimCallback pointer
+};
+
+// Flags of SharedLibraryLoad: while the alternate library loads,
+// LD_LIBRARY_PATH names the directory of the main library.
+constexpr unsigned long OS_SHAREFLAG_ALTSEARCH = 0x1;
+
 class COsFileImpl;
 
 class COsFile {
@@ -168,6 +179,32 @@ class COsFile {
                             size_t a_sizetTempName);
   static EOSSTS SetCurrentDir(const char* a_szDirectory);
   static EOSSTS GetCurrentDir(char* a_szDirectory, size_t a_sizetDirectory);
+
+  // Shared libraries, one per instance. Open 1 loads the library, open 2
+  // only takes a handle on one already loaded. An alternate ("+" and a
+  // suffix) is tried when the library does not load. 0, 1 not loaded, 3 bad argument.
+  EOSSTS SharedLibraryLoad(const char* a_szLibrary, EOSFILEOPEN a_eosfileopen, const char* a_szAlternate = nullptr,
+                           unsigned long a_ulFlags = 0);
+  // Handle -1: the loaded library; 0: the whole process. Null when missing.
+  void* SharedLibraryGetProc(const char* a_szProcedure, void* a_pvHandle, EOSFILEMANGLE a_eosfilemangle);
+  void SharedLibraryFree();
+  bool SharedLibraryInUse();
+  // Whether the name with ".so" appended exists.
+  static bool SharedLibraryExists(const char* a_szName);
+  // Appends ".so" unless the path ends in it (any case), and normalises.
+  static void PathAppendDll(char* a_szPath, size_t a_sizetPath);
+
+  // Console line editing through libedit when it can be loaded, else plain
+  // reads from standard input.
+  EOSSTS EditLineInit();
+  // The line without its line feed in the buffer; null at the end of input.
+  char* EditLineRead(const char* a_szColor, const char* a_szPrompt, char* a_szBuffer, size_t a_sizetBuffer);
+  void EditLineDisplay(const char* a_szText);
+  void EditLineCleanup();
+
+  // Plays a sound file: its ".au" twin on the audio device, else through
+  // the player command (ForcePlaySound), waited for up to the time-out (ms).
+  EOSSTS Sound(const char* a_szFile, long a_lTimeout);
 
   static EOSSTS PathRedirection(bool a_blEnable);
   static void Shutdown();

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "os_coscfg.h"
+#include "os_costhread.h"
 #include "os_coslog.h"
 #include "os_cosstring.h"
 
@@ -42,9 +43,18 @@ int FlagsOf(const char* a_szMode) {
 
 COsFileImpl::COsFileImpl()
     : m_szName{}, m_alockslot{}, m_lPrintfBuffer(s_lPrintfBufferDefault), m_pszPrintf(nullptr), m_iFd(-1),
-      m_eosfileopen(0) {}
+      m_eosfileopen(0), m_pvLibrary(nullptr), m_posfileeditline(nullptr),
+      m_posthreadSound(nullptr) {}
 
-COsFileImpl::~COsFileImpl() { Close(); }
+COsFileImpl::~COsFileImpl() {
+  Close();
+  EditLineCleanup();
+  SharedLibraryFree();
+  if (m_posthreadSound) {
+    OsLogDebug(OS_LOG_INFO, "mem>>> addr:%p delete-object", static_cast<void*>(m_posthreadSound));
+    delete m_posthreadSound;
+  }
+}
 
 bool COsFileImpl::NeedOpen() {
   if (IsOpen()) return false;

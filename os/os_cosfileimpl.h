@@ -11,6 +11,9 @@
 
 #include "os_cosfile.h"
 
+class COsThread;
+struct OsFileEditLine;
+
 class COsFileImpl {
  public:
   static constexpr size_t s_sizetName = 512;
@@ -42,6 +45,19 @@ class COsFileImpl {
 
   EOSSTS GetFileTimes(OsTimeRecord* a_ptimerecordAccessed, OsTimeRecord* a_ptimerecordModified);
   EOSSTS SetFileTimes(const OsTimeRecord* a_ptimerecordAccessed, const OsTimeRecord* a_ptimerecordModified);
+
+  // Shared libraries and the line editor (os_cosfile_library.cpp,
+  // os_cosfile_console.cpp).
+  EOSSTS SharedLibraryLoad(const char* a_szLibrary, EOSFILEOPEN a_eosfileopen, const char* a_szAlternate,
+                           unsigned long a_ulFlags);
+  void* SharedLibraryGetProc(const char* a_szProcedure, void* a_pvHandle, EOSFILEMANGLE a_eosfilemangle);
+  void SharedLibraryFree();
+  bool SharedLibraryInUse() const { return m_pvLibrary != nullptr; }
+  EOSSTS EditLineInit();
+  char* EditLineRead(const char* a_szColor, const char* a_szPrompt, char* a_szBuffer, size_t a_sizetBuffer);
+  void EditLineCleanup();
+  // The sound thread, made on first use (os_cosfile_sound.cpp).
+  COsThread* SoundThread();
 
   // Shared by the static operations.
   // System error of an open or a creation as a status: 257, 258, 259, 260 or 1.
@@ -77,4 +93,7 @@ class COsFileImpl {
   char* m_pszPrintf;
   int m_iFd;
   int m_eosfileopen;
+  void* m_pvLibrary;                   // from SharedLibraryLoad, or null
+  OsFileEditLine* m_posfileeditline;  // between EditLineInit and EditLineCleanup
+  COsThread* m_posthreadSound;         // runs the sound player; from the first Sound on
 };
