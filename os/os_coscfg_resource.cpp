@@ -1,6 +1,9 @@
 // The resources of the library's own file that the configuration reads
 // ("BRAND", "VERSION"). Tests name another file that carries them.
+#include <cstring>
+
 #include "os_coscfgimpl.h"
+#include "os_cosresource.h"
 #include "os_cosstring.h"
 
 namespace {
@@ -12,13 +15,25 @@ void COsCfgImpl::SetResourceFile(const char* a_szFile) {
   ForgetVersionResource();
 }
 
-// The resource service is not part of this build yet: no resource is found.
 EOSSTS COsCfgImpl::ReadOwnResource(const char* a_szName, char* a_szBuffer, size_t a_sizetBuffer,
                                    uint64_t* a_pu64Size) {
-  (void)a_szName;
   if (a_sizetBuffer) a_szBuffer[0] = '\0';
   if (a_pu64Size) *a_pu64Size = 0;
-  return OS_STS_FAIL;
+  COsResource osresource;
+  if (osresource.Open(s_szResourceFile[0] ? s_szResourceFile : OS_RESOURCE_LOCAL, a_szName, OS_RESOURCETYPE_DATA) !=
+      OS_STS_SUCCESS) {
+    return OS_STS_FAIL;
+  }
+  const uint64_t u64Size = osresource.GetSize();
+  const void* pvData = osresource.GetPointer();
+  if (a_sizetBuffer && pvData) {
+    const size_t sizetCopy = u64Size < a_sizetBuffer - 1 ? static_cast<size_t>(u64Size) : a_sizetBuffer - 1;
+    std::memcpy(a_szBuffer, pvData, sizetCopy);
+    a_szBuffer[sizetCopy] = '\0';
+  }
+  if (a_pu64Size) *a_pu64Size = u64Size;
+  osresource.Close();
+  return OS_STS_SUCCESS;
 }
 
 // The XML reader is not part of this build yet: no element is found.

@@ -13,10 +13,13 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "log_capture.h"
 #include "os_coscfg.h"
+#include "os_coscfgimpl.h"
+#include "os_cosresource.h"
 #include "os_cosmem.h"
 #include "test_support.h"
 
@@ -51,7 +54,40 @@ class OsCfgLibrary : public ::testing::Test {
 
 // ---- versions ------------------------------------------------------------------
 
-TEST_F(OsCfgLibrary, VersionTextsWithoutResource) {
+// A file of the test's own that carries the named resources.
+std::string ResourceFile(const std::vector<std::pair<std::string, std::string>>& resources) {
+  const std::string file = RootPath("resources.bin");
+  WriteFile(file, "not a library, just bytes before the resources");
+  for (const auto& [name, data] : resources) {
+    COsResource osresource;
+    EXPECT_EQ(osresource.Update(file.c_str(), name.c_str(), OS_RESOURCETYPE_DATA, data.size(), data.data()),
+              OS_STS_SUCCESS);
+  }
+  return file;
+}
+
+class OsCfgVersionText : public OsCfgLibrary {
+ protected:
+  void TearDown() override {
+    OsCfgLibrary::TearDown();
+    COsCfgImpl::SetResourceFile(nullptr);
+  }
+};
+
+// The library carries its VERSION resource.
+TEST_F(OsCfgVersionText, OwnResource) {
+  Make();
+  COsResource osresource;
+  ASSERT_EQ(osresource.Open(OS_RESOURCE_LOCAL, "VERSION", OS_RESOURCETYPE_DATA), OS_STS_SUCCESS);
+  const std::string own(static_cast<const char*>(osresource.GetPointer()), osresource.GetSize());
+  osresource.Close();
+  ASSERT_NE(cfg_->GetVersionResource(), nullptr);
+  EXPECT_EQ(cfg_->GetVersionResource(), own);
+  EXPECT_EQ(cfg_->GetVersion(false), own);
+}
+
+TEST_F(OsCfgVersionText, WithoutResourceTheBuildText) {
+  COsCfgImpl::SetResourceFile(ResourceFile({}).c_str());
   Make();
   EXPECT_STREQ(cfg_->GetVersionBuild(), "04030000");
   EXPECT_EQ(cfg_->GetVersionResource(), nullptr);
@@ -60,7 +96,24 @@ TEST_F(OsCfgLibrary, VersionTextsWithoutResource) {
   EXPECT_STREQ(cfg_->GetVersion(true), "4.3");
 }
 
-TEST_F(OsCfgLibrary, IniThatChangesTheVersionIsReported) {
+TEST_F(OsCfgVersionText, ResourceTextIsReported) {
+  COsCfgImpl::SetResourceFile(ResourceFile({{"VERSION", "04030201"}}).c_str());
+  Make();
+  EXPECT_STREQ(cfg_->GetVersionResource(), "04030201");
+  EXPECT_STREQ(cfg_->GetVersion(false), "04030201");
+  EXPECT_STREQ(cfg_->GetVersion(true), "4.3.2.1");
+  EXPECT_STREQ(cfg_->GetVersionBuild(), "04030000");
+}
+
+// At most 31 bytes of the resource are kept.
+TEST_F(OsCfgVersionText, LongResourceIsCut) {
+  COsCfgImpl::SetResourceFile(ResourceFile({{"VERSION", std::string(40, '7')}}).c_str());
+  Make();
+  EXPECT_EQ(std::string(cfg_->GetVersionResource()), std::string(31, '7'));
+}
+
+TEST_F(OsCfgVersionText, IniThatChangesTheVersionIsReported) {
+  COsCfgImpl::SetResourceFile(ResourceFile({{"VERSION", "04030201"}}).c_str());
   Make();
   WriteFile(cfg_->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_CONST_INI_SHARED),
             "[dsIdentity]\nVersion.MinorNum=5\nVersion.PatchNum=0x0a\nVersion.BuildNum=7\n");
@@ -412,7 +465,9 @@ TEST_F(OsCfgLibrary, LogHeaderReadsTheConfiguration) {
   EXPECT_NE(text.find(std::string("### osInfo <Os:") + cfg_->InfoGetString(OS_CFGINFO_OS_NAMESTRING, 0) +
                       " Kernel:" + cfg_->InfoGetString(OS_CFGINFO_OS_KERNELVERSIONSTRING, 0) + ">"),
             std::string::npos);
-  EXPECT_NE(text.find("build=04030000 package=(none provided)"), std::string::npos) << text;
+  EXPECT_NE(text.find(std::string("build=04030000 package=") + cfg_->GetVersionResource() + "\r\n"),
+            std::string::npos)
+      << text;
   EXPECT_EQ(text.find("ncpu:0 "), std::string::npos);
 }
 
