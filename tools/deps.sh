@@ -2,6 +2,9 @@
 # Installs the Debian packages that building and testing need, only when missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev python3 binutils procps tzdata file libedit2)
+packages+=(libxml2-utils)                # xmllint judges built tasks in the tests
+packages+=(libpugixml-dev libexpat1-dev)  # the XML benchmark compares with these only
+packages+=(clang libclang-rt-dev)         # libFuzzer for the fuzz targets
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test twice: a normal build, then one under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer. In between, when clang with
+# libFuzzer is there, each fuzz target runs for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
@@ -11,6 +12,37 @@ run() {
   cmake --build "$dir" -j "$jobs"
   (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300)
 }
+# Each target of fuzz/ for FUZZ_SECONDS (20 by default) under ASan and UBSan.
+fuzz() {
+  local probe
+  probe=$(mktemp -d)
+  if ! echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' |
+       clang++ -x c++ -fsanitize=fuzzer,address - -o "$probe/probe" 2>/dev/null; then
+    rm -rf "$probe"
+    echo "fuzz: clang with libFuzzer not found, fuzz targets skipped"
+    return
+  fi
+  rm -rf "$probe"
+  cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
+  cmake --build build-fuzz -j "$jobs"
+  local source name corpus seeds
+  for source in fuzz/fuzz_*.cpp; do
+    name=$(basename "$source" .cpp)
+    corpus=build-fuzz/corpus-$name
+    mkdir -p "$corpus"
+    seeds=()
+    [ -d "fuzz/corpus/${name#fuzz_}" ] && seeds=("fuzz/corpus/${name#fuzz_}")
+    echo "fuzz: $name for ${FUZZ_SECONDS:-20} s"
+    if ! "build-fuzz/$name" -max_total_time="${FUZZ_SECONDS:-20}" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+         -artifact_prefix=build-fuzz/ "$corpus" "${seeds[@]}" >"build-fuzz/$name.log" 2>&1; then
+      tail -n 60 "build-fuzz/$name.log"
+      echo "fuzz: $name failed (input kept under build-fuzz/)"
+      return 1
+    fi
+    grep -E '^Done [0-9]+ runs' "build-fuzz/$name.log" || true
+  done
+}
 run build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 fuzz
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run build-asan -DCMAKE_BUILD_TYPE=Debug -DSCANDRV_SANITIZE=ON -DSCANDRV_BENCH=OFF
