@@ -11,6 +11,7 @@
 #include "os_coscfgimpl.h"
 #include "os_coslog.h"
 #include "os_cosstring.h"
+#include "os_cosxml.h"
 
 namespace {
 
@@ -25,6 +26,21 @@ constexpr const char* kBrandProductFamily = "Document Scanners";
 thread_local char t_szBrandIndented[2048];
 
 }  // namespace
+
+// The content of one element of the brand XML; false when it is missing or
+// does not fit its field.
+bool COsCfgImpl::BrandElement(const char* a_szElement, char* a_szField, size_t a_sizetField) {
+  char szStart[64];
+  char szEnd[64];
+  char szValue[kField];
+  if (COsString::SStrPrintf(szStart, sizeof szStart, "<%s>", a_szElement) < 0 ||
+      COsString::SStrPrintf(szEnd, sizeof szEnd, "</%s>", a_szElement) < 0 ||
+      COsXml::GetContent(m_szBrand, szStart, szEnd, szValue, sizeof szValue) != OS_STS_SUCCESS) {
+    return false;
+  }
+  COsString::SStrCpy(a_szField, a_sizetField, szValue);
+  return true;
+}
 
 // Each element found replaces its field; the store takes the fields at load.
 void COsCfgImpl::ParseBrand() {

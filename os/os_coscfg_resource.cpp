@@ -35,11 +35,3 @@ EOSSTS COsCfgImpl::ReadOwnResource(const char* a_szName, char* a_szBuffer, size_
   osresource.Close();
   return OS_STS_SUCCESS;
 }
-
-// The XML reader is not part of this build yet: no element is found.
-bool COsCfgImpl::BrandElement(const char* a_szElement, char* a_szField, size_t a_sizetField) {
-  (void)a_szElement;
-  (void)a_szField;
-  (void)a_sizetField;
-  return false;
-}

@@ -366,7 +366,8 @@ TEST_F(OsCfgDump, SectionsInOrderWithTheirLines) {
   std::snprintf(expect, sizeof expect, "%-36s= <%s>", "m_szLogDirectory",
                 cfg_->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_LOGDIRECTORY));
   EXPECT_NE(Find(lines, expect, dirs), std::string::npos);
-  std::snprintf(expect, sizeof expect, "%-36s= <%s>", "m_szRootDirectory", "pemra");
+  std::snprintf(expect, sizeof expect, "%-36s= <%s>", "m_szRootDirectory",
+                cfg_->Get(OS_CFGSECTION_BRAND, OS_CFGTAG_COMPANYNAMESHORT));
   EXPECT_NE(Find(lines, expect, dirs), std::string::npos);
   EXPECT_EQ(lines.back(), "---");
   size_t groups = 0;

@@ -12,6 +12,7 @@
 
 #include "log_capture.h"
 #include "os_coscfg.h"
+#include "os_coscfgimpl.h"
 #include "test_support.h"
 
 namespace {
@@ -28,6 +29,8 @@ struct Value {
 class OsCfgStore : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The built-in brand: no brand resource is read.
+    COsCfgImpl::SetResourceFile(testsupport::RootPath("no-resources").c_str());
     for (int i = 1; i <= 22; ++i) tagNames_.push_back("T" + std::to_string(i));
     tagNames_[0] = "MyTag";
     tagNames_[1] = "T1";  // also a caller tag, for the name-in-both case
@@ -45,6 +48,7 @@ class OsCfgStore : public ::testing::Test {
   void TearDown() override {
     cfg_.reset();
     log_.reset();
+    COsCfgImpl::SetResourceFile(nullptr);
   }
   // Lines logged since the capture began; a load moves the log to the
   // store's own log file.
