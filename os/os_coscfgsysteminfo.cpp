@@ -132,31 +132,34 @@ constexpr OsCfgRelease s_aoscfgrelease[] = {
     {"/etc/lsb-release", OS_CFGDISTRIBUTION_UBUNTU, "ubuntu", OS_CFGRELEASE_LINE_EQUAL, "DISTRIB_RELEASE", "Ubuntu"},
 };
 
+// The first line that begins with the word (any letter case), terminated in
+// place; null when none does.
+char* FindLine(char* a_szText, const char* a_szWord) {
+  for (char* szLine = a_szText; *szLine;) {
+    char* szEnd = szLine + std::strcspn(szLine, "\r\n");
+    if (BeginsWith(szLine, a_szWord, true)) {
+      *szEnd = '\0';
+      return szLine;
+    }
+    if (!*szEnd) break;
+    szLine = szEnd + 1;
+  }
+  return nullptr;
+}
+
 // Where the version numbers of a release file begin, or null.
 const char* FindVersionText(const OsCfgRelease& a_release, char* a_szText) {
-  if (a_release.eosread == OS_CFGRELEASE_FIRST_WORD) {
-    const char* szWord = std::strstr(a_szText, a_release.szWord);
-    return szWord ? szWord + std::strlen(a_release.szWord) : nullptr;
+  const size_t sizetWord = std::strlen(a_release.szWord);
+  if (a_release.eosread != OS_CFGRELEASE_FIRST_WORD) {
+    if (char* szLine = FindLine(a_szText, a_release.szWord)) {
+      return a_release.eosread == OS_CFGRELEASE_LINE_EQUAL ? AfterLastEqual(szLine) : szLine + sizetWord;
+    }
+    // A Mandrake release line reads "<name> release 10.1" rather than
+    // beginning with the word: it is then read like the others.
+    if (a_release.eosread != OS_CFGRELEASE_LINE_WORD) return nullptr;
   }
-  const char* szFound = nullptr;
-  char* szLine = nullptr;
-  ForEachLine(a_szText, [&](char* a_szLine) {
-    if (!BeginsWith(a_szLine, a_release.szWord, true)) return true;
-    szLine = a_szLine;
-    return false;
-  });
-  if (szLine) {
-    // The line is terminated again for the search within it.
-    char* szEnd = szLine + std::strcspn(szLine, "\r\n");
-    *szEnd = '\0';
-    szFound = a_release.eosread == OS_CFGRELEASE_LINE_EQUAL ? AfterLastEqual(szLine)
-                                                             : szLine + std::strlen(a_release.szWord);
-  } else if (a_release.eosread == OS_CFGRELEASE_LINE_WORD) {
-    // The release line reads "<name> release 10.1" rather than beginning with it.
-    const char* szWord = std::strstr(a_szText, a_release.szWord);
-    szFound = szWord ? szWord + std::strlen(a_release.szWord) : nullptr;
-  }
-  return szFound;
+  const char* szWord = std::strstr(a_szText, a_release.szWord);
+  return szWord ? szWord + sizetWord : nullptr;
 }
 
 uint32_t Bits(uint32_t a_u32Word, int a_iLow, int a_iCount) {
