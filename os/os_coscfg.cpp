@@ -30,13 +30,6 @@ uintptr_t ReadAddress(const char* a_szText, const char* a_szName) {
 
 }  // namespace
 
-#define OSCFG_CHECK_IMPL(failure)                           \
-  do {                                                      \
-    if (!m_poscfgimpl) {                                    \
-      OsLog(OS_LOG_ASSERT, "m_poscfgimpl is null...");      \
-      return failure;                                       \
-    }                                                       \
-  } while (0)
 
 COsCfg::COsCfg(const char* a_szUniqueName, EOSCFGENTITY a_eoscfgentity, const char* a_szCaller,
                const OsCfgVersion* a_poscfgversion, bool a_blForceSetAccess, const char* a_szApplication)

@@ -115,13 +115,6 @@ bool QueryNumber(uint64_t a_u64Listed, int a_iId, long a_lIndex, bool a_blRefres
 
 }  // namespace
 
-#define OSCFG_CHECK_IMPL(failure)                      \
-  do {                                                 \
-    if (!m_poscfgimpl) {                               \
-      OsLog(OS_LOG_ASSERT, "m_poscfgimpl is null..."); \
-      return failure;                                  \
-    }                                                  \
-  } while (0)
 
 const char* COsCfg::InfoGetString(EOSCFGINFO a_eoscfginfo, long a_lIndex) {
   OSCFG_CHECK_IMPL(nullptr);

@@ -29,13 +29,6 @@ int VersionNumber(COsCfg* a_poscfg, unsigned a_uTag) {
 
 }  // namespace
 
-#define OSCFG_CHECK_IMPL(failure)                      \
-  do {                                                 \
-    if (!m_poscfgimpl) {                               \
-      OsLog(OS_LOG_ASSERT, "m_poscfgimpl is null..."); \
-      return failure;                                  \
-    }                                                  \
-  } while (0)
 
 const char* COsCfg::GetVersionBuild() {
   OSCFG_CHECK_IMPL(nullptr);

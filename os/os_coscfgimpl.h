@@ -187,3 +187,12 @@ class COsCfgImpl {
   bool m_blLogDirectoryTried = false;  // the log directory is created once
   EOSSTS m_eosstsLogDirectory = OS_STS_FAIL;
 };
+
+// Every public operation first checks the implementation pointer.
+#define OSCFG_CHECK_IMPL(failure)                      \
+  do {                                                 \
+    if (!m_poscfgimpl) {                               \
+      OsLog(OS_LOG_ASSERT, "m_poscfgimpl is null..."); \
+      return failure;                                  \
+    }                                                  \
+  } while (0)
