@@ -101,7 +101,10 @@ EOSSTS COsCfgImpl::SetDirectories(char* a_szRootPath, size_t a_sizetRootPath, ch
 
   if (BuildLayout(szBase, szName) != OS_STS_SUCCESS) return OS_STS_FAIL;
   BuildConfigFilenames();
-  return CreateDirectories();
+  if (CreateDirectories() != OS_STS_SUCCESS) return OS_STS_FAIL;
+  // PMX_DEBUG set at all: the directories as they are now, in the log directory.
+  if (g_poscfg && COsCfg::ExistEnv("PMX_DEBUG") == OS_STS_SUCCESS) Dump(g_poscfg, m_szLogDirectory);
+  return OS_STS_SUCCESS;
 }
 
 // The library's path, its directory, its file name, and its model directory

@@ -77,9 +77,11 @@ COsCfgImpl::COsCfgImpl(const char* a_szUniqueName, EOSCFGENTITY a_eoscfgentity,
 }
 
 // Cached ini images are written before they go: a value that was set is
-// never dropped silently.
+// never dropped silently. The sibling library is told before it is unloaded.
 COsCfgImpl::~COsCfgImpl() {
+  PelumShutdown();
   COsCfgProfile::Shutdown(FileMode());
+  FreeEnvList();
   delete m_posfileLogLock;  // closes "log.lock"
   m_posfileLogLock = nullptr;
 }

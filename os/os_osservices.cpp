@@ -168,6 +168,7 @@ void FinishStart(EOSCFGENTITY a_eoscfgentity, long a_lLevel, bool a_blForceSetAc
     g_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_DEBUG, "1");
   }
   if (g_poslog && g_poslog->GetDebugLevel()) {
+    g_poscfg->Dump(nullptr);
     OsLog(OS_LOG_INFO, "PMX_OSSERVICESARGUMENTS before...<%s>", COsCfgImpl::s_szOsServicesArguments);
   }
   if (a_eoscfgentity == OS_CFGENTITY_DRIVER || a_eoscfgentity == OS_CFGENTITY_APPLICATION ||

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <ostream>
 #include <regex>
@@ -55,7 +56,7 @@ struct LayoutCase {
   const char* name;
   const char* entity;
   const char* unique;
-  // Relative to the writable root <base>/var/pemra; "@" stands for the
+  // Relative to the writable root <base>/var/<company>; "@" stands for the
   // per-run log directory "log.<time>".
   std::vector<std::string> directories;
   const char* user;         // UserDirectory
@@ -111,7 +112,7 @@ TEST_P(ServicesLayout, StartAndStopBuildTheTreeOfTheEntity) {
   EXPECT_EQ(r.Get(Tag(OS_CFGTAG_COMMONDIRECTORY)), staged.Var(c.common));
   EXPECT_EQ(r.Get(Tag(OS_CFGTAG_MODELDIRECTORY)), c.model);
   EXPECT_EQ(r.Get(Tag(OS_CFGTAG_MODELDIRECTORYREAL)), c.modelReal);
-  EXPECT_EQ(r.Get(Tag(OS_CFGTAG_SYSTEMDIRECTORY)), staged.Base() + "/opt/pemra");
+  EXPECT_EQ(r.Get(Tag(OS_CFGTAG_SYSTEMDIRECTORY)), staged.Base() + "/opt/" + testsupport::kCompany);
   EXPECT_EQ(r.Get(Tag(OS_CFGTAG_PMX_LOG)), logDirectory + "/" + c.logFile);
   EXPECT_EQ(r.Get(Tag(OS_CFGTAG_CONST_INI)), staged.Var(c.constIniIn) + "/const.ini");
   // Values of the configuration file; a blank before "=" makes another key.
@@ -126,7 +127,7 @@ TEST_P(ServicesLayout, StartAndStopBuildTheTreeOfTheEntity) {
   EXPECT_EQ(tree.files, (std::set<std::string>{std::string(c.constIniIn) + "/const.ini",
                                                 logRelative + "/" + c.logFile, logRelative + "/log.lock"}));
   // Only the tree below the root and the staged copy exist in the test's root.
-  EXPECT_EQ(Walk(staged.Base()).directories.count("opt/pemra/kv/lib"), 1u);
+  EXPECT_EQ(Walk(staged.Base()).directories.count("opt/" + testsupport::kCompany + "/kv/lib"), 1u);
   for (const auto& entry : std::filesystem::directory_iterator(testsupport::Root())) {
     EXPECT_EQ(entry.path().string(), staged.Base());
   }
@@ -158,18 +159,52 @@ INSTANTIATE_TEST_SUITE_P(
 // ---------------------------------------------------------------------------
 // Debugging, children, a second start.
 
-TEST(Services, DebugLevelLogsTheArgumentsAndTheStop) {
-  StagedLibrary staged;
-  setenv("PMX_DEBUG", "1", 1);
-  ProbeResult r = staged.Run(Concat({{"settings", Settings("driver", "driver"), "start", "-"},
-                                     GetTags({OS_CFGTAG_DEBUG, OS_CFGTAG_PMX_LOG}), {"stop"}}));
-  unsetenv("PMX_DEBUG");
-  ASSERT_EQ(r.Get("start"), "0") << r.out;
-  EXPECT_EQ(r.Get(Tag(OS_CFGTAG_DEBUG)), "1");
-  std::string log = ReadFile(r.Get(Tag(OS_CFGTAG_PMX_LOG)));
-  EXPECT_NE(log.find("PMX_OSSERVICESARGUMENTS before...<"), std::string::npos) << log;
-  EXPECT_NE(log.find("PMX_OSSERVICESARGUMENTS after...<<arguments>"), std::string::npos) << log;
-  EXPECT_NE(log.find("### OsServicesStop..."), std::string::npos) << log;
+// PMX_DEBUG: the configuration dump in the log directory ("pmxoscfg.txt",
+// for utilities with the model's name), with the loaded values when the level
+// is non-zero; the arguments and the stop are logged.
+TEST(Services, DebugWritesTheConfigurationDump) {
+  const struct {
+    const char* debug;
+    const char* entity;
+    const char* dump;
+    const char* maxMsg;  // ForceMaxMsg as the dump shows it
+  } cases[] = {{"1", "driver", "pmxoscfg.txt", "10"},
+               {"1", "utility", "pmxoscfg_kv.txt", "10"},
+               {"0", "driver", "pmxoscfg.txt", ""},
+               {nullptr, "driver", nullptr, nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.debug ? c.debug : "unset") + " " + c.entity);
+    StagedLibrary staged("kv", std::string("stage_") + (c.debug ? c.debug : "unset") + c.entity);
+    if (c.debug) setenv("PMX_DEBUG", c.debug, 1);
+    ProbeResult r = staged.Run(Concat({{"settings", Settings("driver", c.entity), "start", "-"},
+                                       GetTags({OS_CFGTAG_DEBUG, OS_CFGTAG_PMX_LOG, OS_CFGTAG_LOGDIRECTORY}),
+                                       {"stop"}}));
+    unsetenv("PMX_DEBUG");
+    ASSERT_EQ(r.Get("start"), "0") << r.out;
+    std::string logDirectory = r.Get(Tag(OS_CFGTAG_LOGDIRECTORY));
+    std::vector<std::string> dumps;
+    for (const auto& entry : std::filesystem::directory_iterator(logDirectory)) {
+      std::string name = entry.path().filename().string();
+      if (name.rfind("pmxoscfg", 0) == 0) dumps.push_back(name);
+    }
+    if (!c.dump) {
+      EXPECT_TRUE(dumps.empty());
+      continue;
+    }
+    ASSERT_EQ(dumps, std::vector<std::string>{c.dump});
+    std::string dump = ReadFile(logDirectory + "/" + c.dump);
+    char line[1024];
+    std::snprintf(line, sizeof line, "%-36s= <%s>\r\n", "m_szLogDirectory", logDirectory.c_str());
+    EXPECT_NE(dump.find(line), std::string::npos) << dump;
+    std::snprintf(line, sizeof line, "%-48s <%s>\r\n", "ForceMaxMsg", c.maxMsg);
+    EXPECT_NE(dump.find(line), std::string::npos) << dump;
+    if (std::string(c.debug) == "1") {
+      EXPECT_EQ(r.Get(Tag(OS_CFGTAG_DEBUG)), "1");
+      std::string log = ReadFile(r.Get(Tag(OS_CFGTAG_PMX_LOG)));
+      EXPECT_NE(log.find("PMX_OSSERVICESARGUMENTS before...<"), std::string::npos) << log;
+      EXPECT_NE(log.find("### OsServicesStop..."), std::string::npos) << log;
+    }
+  }
 }
 
 TEST(Services, ChildSeesTheArgumentsAndLogsBesideItsParent) {

@@ -20,6 +20,9 @@
 
 namespace testsupport {
 
+// The company directory: the short company name of the library's brand.
+inline const std::string kCompany = "scandrv";
+
 // The probe's output: "name=value" lines, in order.
 struct ProbeResult {
   int status = -1;
@@ -77,7 +80,7 @@ class StagedLibrary {
   // a_overrideRoot: the "root" the override ini names ("" for <root>/<base>,
   // "-" for no override ini at all).
   explicit StagedLibrary(const std::string& a_model = "kv", const std::string& a_base = "stage",
-                         const std::string& a_overrideRoot = "", const std::string& a_company = "pemra")
+                         const std::string& a_overrideRoot = "", const std::string& a_company = kCompany)
       : m_base(RootPath(a_base)), m_libdir(m_base + "/opt/" + a_company + "/" + a_model + "/lib") {
     std::filesystem::create_directories(m_libdir);
     std::filesystem::copy_file(SCANDRV_LIBRARY_PATH, m_libdir + "/libscandrv.so",
@@ -90,9 +93,9 @@ class StagedLibrary {
 
   const std::string& Base() const { return m_base; }
   const std::string& LibDir() const { return m_libdir; }
-  // Below the writable root <base>/var/pemra.
+  // Below the writable root <base>/var/<company>.
   std::string Var(const std::string& a_relative = "") const {
-    return m_base + "/var/pemra" + (a_relative.empty() ? "" : "/" + a_relative);
+    return m_base + "/var/" + kCompany + (a_relative.empty() ? "" : "/" + a_relative);
   }
 
   // Runs the probe (or a copy of it) on the staged copy with these commands.
@@ -165,7 +168,7 @@ class OutsideWatch {
  private:
   static std::string State() {
     std::string state;
-    for (const char* path : {"/tmp/pmx.log", "/var/pemra", "/opt/pemra", "/var/var", "/pemra"}) {
+    for (const char* path : {"/tmp/pmx.log", "/var/pemra", "/opt/pemra", "/var/scandrv", "/opt/scandrv", "/var/var"}) {
       struct stat st;
       state += path;
       state += lstat(path, &st) == 0 ? ":" + std::to_string(st.st_size) + "@" + std::to_string(st.st_mtime) : ":none";

@@ -136,7 +136,7 @@ TEST(ServicesInterfaceOpenBadInput, RefusedOrIgnoredWithoutPublishing) {
       EXPECT_NE(r.Env("PMX_OSSERVICESARGUMENTS").find("<logpath>" + staged.Var("kv/isis/log.")), std::string::npos);
     }
   }
-  EXPECT_FALSE(testsupport::FileExists(RootPath("stage/var/pemra/up")));
+  EXPECT_FALSE(testsupport::FileExists(staged.Var("up")));
   EXPECT_FALSE(testsupport::FileExists(staged.Var()));
 }
 

@@ -1,7 +1,9 @@
 // Every test process gets a throwaway root: a fresh directory that becomes
 // the current directory, $HOME, $TMPDIR and the service layer's writable root
 // (PMX_SHGETFOLDERPATH), with every other PMX_ variable cleared, so that no
-// test sees another's state or writes outside its own tree.
+// test sees another's state or writes outside its own tree. (The system
+// directory lies below an override ini's root only: a test that writes there
+// names its root in PMX_OVERRIDEINI.)
 #include <gtest/gtest.h>
 
 #include <cstdlib>

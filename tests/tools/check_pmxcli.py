@@ -7,6 +7,8 @@ import shutil
 import tempfile
 
 tool, library = sys.argv[1], sys.argv[2]
+# The short company name of the library's brand names its directories.
+COMPANY = "scandrv"
 tasks = (
     "<task id='00000000000000000001' reply='00000000000000000000' bytes='00000000000000000000'>"
     "<interfaceopen/></task>\n"
@@ -33,7 +35,7 @@ with tempfile.TemporaryDirectory() as root:
 # --services starts and stops the service layer of a copy staged in a
 # throwaway root (its override ini names that root) and shows where it wrote.
 with tempfile.TemporaryDirectory() as root:
-    libdir = os.path.join(root, "opt", "pemra", "kv", "lib")
+    libdir = os.path.join(root, "opt", COMPANY, "kv", "lib")
     os.makedirs(libdir)
     staged = os.path.join(libdir, "libscandrv.so")
     shutil.copyfile(library, staged)
@@ -43,7 +45,7 @@ with tempfile.TemporaryDirectory() as root:
     env.update(HOME=root, TMPDIR=root, PMX_DEBUG="1")
     out = subprocess.run([tool, "--services", "--library", staged], capture_output=True, text=True, cwd=root, env=env)
     assert out.returncode == 0, out.stdout + out.stderr
-    var = os.path.join(root, "var", "pemra")
+    var = os.path.join(root, "var", COMPANY)
     assert "OsServicesStart (driver, driver): 0" in out.stdout and "OsServicesStop: 0" in out.stdout, out.stdout
     assert "root:      " + var + "\n" in out.stdout, out.stdout
     logs = [line.strip() for line in out.stdout.splitlines() if line.strip().endswith("/driver.log")]
