@@ -3,6 +3,7 @@
 // log, the configuration file, children that log beside their parent, a
 // second start in one process, and the bad input of a start.
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -203,6 +204,84 @@ TEST(Services, DebugWritesTheConfigurationDump) {
       std::string log = ReadFile(r.Get(Tag(OS_CFGTAG_PMX_LOG)));
       EXPECT_NE(log.find("PMX_OSSERVICESARGUMENTS before...<"), std::string::npos) << log;
       EXPECT_NE(log.find("### OsServicesStop..."), std::string::npos) << log;
+    }
+  }
+}
+
+// The process-wide objects are made in the order memory, configuration,
+// languages (string and log come first, before the log can tell) and deleted
+// in the reverse order; the processor mask of the configuration is applied.
+TEST(Services, ObjectsComeAndGoInOrder) {
+  // One processor this process may use: the lowest.
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+  int cpu = 0;
+  while (cpu < 31 && !CPU_ISSET(cpu, &set)) ++cpu;
+  const unsigned mask = 1u << cpu;
+  StagedLibrary staged;
+  std::filesystem::create_directories(staged.Var("scan_ui/scan"));
+  WriteFile(staged.Var("scan_ui/scan/const.ini"), "[dsIdentity]\nForceThreadAffinity=" + std::to_string(mask) + "\n");
+  setenv("PMX_DEBUG", "1", 1);
+  ProbeResult r = staged.Run({"settings", Settings("scan_ui", "utility"), "start", "-", "cpumask", "get",
+                              Tag(OS_CFGTAG_PMX_LOG), "stop"});
+  unsetenv("PMX_DEBUG");
+  ASSERT_EQ(r.Get("start"), "0") << r.out;
+  char hex[32];
+  std::snprintf(hex, sizeof hex, "0x%x", mask);
+  EXPECT_EQ(r.Get("cpumask"), hex);
+  std::string log = ReadFile(r.Get(Tag(OS_CFGTAG_PMX_LOG)));
+  EXPECT_NE(log.find("ForceThreadAffinity set to " + std::to_string(mask) + "..."), std::string::npos) << log;
+
+  // "mem>>> addr:<p>  size:... new <class>", then "mem>>> addr:<p> delete-object".
+  auto address = [&](const std::string& a_class) {
+    std::smatch match;
+    std::regex pattern("mem>>> addr:(0x[0-9a-f]+)  size: *[0-9]+  new " + a_class + "\r\n");
+    return std::regex_search(log, match, pattern) ? match[1].str() : std::string();
+  };
+  std::vector<std::string> created;
+  for (const char* name : {"COsMem", "COsCfg", "COsLocale"}) {
+    std::string p = address(name);
+    ASSERT_FALSE(p.empty()) << name << "\n" << log;
+    created.push_back(p);
+  }
+  size_t mem = log.find("new COsMem\r\n"), cfg = log.find("new COsCfg\r\n"), locale = log.find("new COsLocale\r\n");
+  EXPECT_LT(mem, cfg);
+  EXPECT_LT(cfg, locale);
+  size_t localeGone = log.find("addr:" + created[2] + " delete-object");
+  size_t cfgGone = log.find("addr:" + created[1] + " delete-object");
+  size_t memGone = log.find("addr:" + created[0] + " delete-object");
+  ASSERT_NE(memGone, std::string::npos) << log;
+  EXPECT_LT(localeGone, cfgGone);
+  EXPECT_LT(cfgGone, memGone);
+  EXPECT_LT(locale, localeGone);
+}
+
+// The force-set-access flag (settings or PMX_FORCESETACCESS=1) opens the
+// root directory to owner and group.
+TEST(Services, ForceSetAccessOpensTheRoot) {
+  const struct {
+    const char* settings;
+    const char* environment;
+    bool opened;
+  } cases[] = {{"", nullptr, false},
+               {"\t<forcesetaccess>true</forcesetaccess>\n", nullptr, true},
+               {"", "1", true},
+               {"", "yes", false}};
+  int index = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(index);
+    StagedLibrary staged("kv", "stage" + std::to_string(index++));
+    if (c.environment) setenv("PMX_FORCESETACCESS", c.environment, 1);
+    ProbeResult r = staged.Run({"settings", Settings("driver", "driver", c.settings), "start", "-", "stop"});
+    unsetenv("PMX_FORCESETACCESS");
+    ASSERT_EQ(r.Get("start"), "0") << r.out;
+    struct stat st;
+    ASSERT_EQ(stat(staged.Var().c_str(), &st), 0);
+    if (c.opened) {
+      EXPECT_EQ(st.st_mode & 0777, 0770u);
+    } else {
+      EXPECT_NE(st.st_mode & 0777, 0770u);
     }
   }
 }

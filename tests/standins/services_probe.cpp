@@ -17,6 +17,7 @@
 //   log TEXT              one error line in the log
 //   env NAME              an environment variable (line ends as "\\n")
 //   setenv NAME VALUE / unsetenv NAME
+//   cpumask               the processors the calling thread may run on
 //   argvars               the argument variables of this process
 //   lockheld              whether "log.lock" of LogDirectory is locked (by
 //                         another open of it)
@@ -25,6 +26,7 @@
 //   spawn N PROGRAM ARG...  a child through the thread service (N arguments
 //                         after PROGRAM; "self" names this program), waited for
 #include <fcntl.h>
+#include <sched.h>
 #include <strings.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -161,6 +163,14 @@ int main(int argc, char** argv) {
       unsetenv(argv[++i]);
     } else if (cmd == "lockheld") {
       std::printf("lockheld=%d\n", LockHeld());
+    } else if (cmd == "cpumask") {
+      cpu_set_t set;
+      CPU_ZERO(&set);
+      unsigned long long mask = 0;
+      if (sched_getaffinity(0, sizeof set, &set) == 0) {
+        for (int cpu = 0; cpu < 64; ++cpu) mask |= CPU_ISSET(cpu, &set) ? 1ULL << cpu : 0;
+      }
+      std::printf("cpumask=0x%llx\n", mask);
     } else if (cmd == "argvars") {
       PrintArgumentVariables();
     } else if (cmd == "setargs" && Need(i, 4, argc, argv[i])) {
