@@ -1,10 +1,12 @@
 // Implementation of the configuration store. The store proper (ids, names,
 // defaults, the configuration ini file and the load sequence) is in
-// os_coscfgimpl.cpp; the directory layout in os_coscfgdirectories.cpp; the
-// ini engine it forwards to in os_coscfgprofile.cpp. The system information
-// is gathered in os_coscfgsysteminfo.cpp and queried in os_coscfg_info.cpp;
-// the brand, versions, sibling library, environment snapshot and dump have
-// a unit each (os_coscfg_brand, _version, _pelum, _env, _dump).
+// os_coscfgimpl.cpp; the directory layout in os_coscfgdirectories.cpp and
+// the per-run log directories in os_coscfglogdirectories.cpp; the ini engine
+// it forwards to in os_coscfgprofile.cpp. The system information is gathered
+// in os_coscfgsysteminfo.cpp and queried in os_coscfg_info.cpp; the brand,
+// versions, sibling library, environment snapshot and dump have a unit each
+// (os_coscfg_brand, _version, _pelum, _env, _dump); the environment helpers
+// and the service arguments too (os_coscfg_getenv, os_coscfg_arguments).
 #pragma once
 
 #include <cstddef>

@@ -2,23 +2,22 @@
 // XML and the environment, decides the log file and level (for utilities:
 // beside the parent's log when a parent published its arguments), creates
 // the process-wide objects in order (string, log, memory, configuration,
-// languages)
-// and publishes the arguments for children; the stop deletes them in the
-// reverse order and returns to the unstarted state.
+// languages) and publishes the arguments for children; the stop deletes them
+// in the reverse order and returns to the unstarted state.
 #include <dirent.h>
 #include <strings.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
 
 #include "os_coscfg.h"
 #include "os_coscfgimpl.h"
-#include "os_coslocale.h"
 #include "os_cosfile.h"
+#include "os_coslocale.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosstring.h"
@@ -94,6 +93,24 @@ void RemoveIfEmpty(const char* a_szDirectory) {
   rmdir(a_szDirectory);
 }
 
+// A utility without a parent publishes arguments of its own: its log path
+// is <company path>/<model>/isis/log.
+EOSSTS PublishOwnArguments(bool a_blForceSetAccess, char* a_szModel) {
+  char szRoot[kPath];
+  char szCompanyDirectory[kPath];
+  char szCompanyPath[kPath];
+  char szLogPath[kPath];
+  if (OsServicesFindRoots("isis", a_blForceSetAccess, szRoot, a_szModel, szCompanyDirectory, szCompanyPath) !=
+          OS_STS_SUCCESS ||
+      !Join(szLogPath, sizeof szLogPath, szCompanyPath, a_szModel) ||
+      !Join(szLogPath, sizeof szLogPath, szLogPath, "isis") || !Join(szLogPath, sizeof szLogPath, szLogPath, "log")) {
+    return OS_STS_FAIL;
+  }
+  OsServicesSetArguments(szLogPath, a_szModel, "0", nullptr, szCompanyPath, false, a_blForceSetAccess);
+  COsCfg::OsCfgServicesArgumentsSet();
+  return OS_STS_SUCCESS;
+}
+
 // Utilities (entities 3 and 4) log below the log path of the arguments: the
 // parent's when it published them, else their own tree, which this start
 // publishes. Fills the log file, the level and the program path; fails when
@@ -102,34 +119,19 @@ EOSSTS PrepareUtility(const OsServicesSettings& a_osservicessettings, long* a_pl
                       size_t a_sizetLogFile, char* a_szApplication, size_t a_sizetApplication) {
   if (a_osservicessettings.eoscfgentity == OS_CFGENTITY_APPUTILITY) COsCfg::OsCfgServicesArgumentsGet(nullptr, 0);
   const char* szArguments = COsCfgImpl::s_szOsServicesArguments;
-  const bool blInherited = OsServicesIsArguments(szArguments);
-  if (!blInherited) COsCfgImpl::s_blTopMostInvocation = true;
-
-  char szRoot[kPath];
-  char szModel[kPath];
-  char szCompanyDirectory[kPath];
-  char szCompanyPath[kPath];
-  COsCfgImpl* poscfgimpl = new (std::nothrow)
-      COsCfgImpl("isis", OS_CFGENTITY_UTILITY, nullptr, a_osservicessettings.blForceSetAccess, nullptr);
-  EOSSTS eossts = poscfgimpl ? poscfgimpl->SetDirectories(szRoot, sizeof szRoot, szModel, sizeof szModel,
-                                                          szCompanyDirectory, sizeof szCompanyDirectory,
-                                                          szCompanyPath, sizeof szCompanyPath)
-                             : OS_STS_FAIL;
-  delete poscfgimpl;
-  if (eossts != OS_STS_SUCCESS) {
-    OsLog(OS_LOG_ERROR, "SetDirectories failed...");
-    return OS_STS_FAIL;
-  }
-
-  if (!blInherited) {
-    char szLogPath[kPath];
-    if (!Join(szLogPath, sizeof szLogPath, szCompanyPath, szModel) || !Join(szLogPath, sizeof szLogPath, szLogPath, "isis") ||
-        !Join(szLogPath, sizeof szLogPath, szLogPath, "log")) {
+  char szModel[kPath] = "";
+  if (OsServicesIsArguments(szArguments)) {
+    // The model of the library's own place names the log file.
+    char szRoot[kPath];
+    char szCompanyDirectory[kPath];
+    char szCompanyPath[kPath];
+    if (OsServicesFindRoots("isis", a_osservicessettings.blForceSetAccess, szRoot, szModel, szCompanyDirectory,
+                            szCompanyPath) != OS_STS_SUCCESS) {
       return OS_STS_FAIL;
     }
-    OsServicesSetArguments(szLogPath, szModel, "0", nullptr, szCompanyPath, false,
-                           a_osservicessettings.blForceSetAccess);
-    COsCfg::OsCfgServicesArgumentsSet();
+  } else {
+    COsCfgImpl::s_blTopMostInvocation = true;
+    if (PublishOwnArguments(a_osservicessettings.blForceSetAccess, szModel) != OS_STS_SUCCESS) return OS_STS_FAIL;
   }
 
   const char* szUniqueName = a_osservicessettings.szUniqueName;

@@ -48,6 +48,14 @@ EOSSTS OsServicesGetElement(const char* a_szXml, const char* a_szName, char* a_s
 // "0" or "NULL" (any case) give the empty text, as does a missing element.
 void OsServicesGetSetting(const char* a_szXml, const char* a_szName, char* a_szValue, size_t a_sizetValue);
 
+// The roots of a caller's tree, from a configuration that is not loaded
+// (the caller's name, utility layout): the parent of the writable root, the
+// model directory, the company directory and the writable root (company
+// path). Each buffer holds COsCfgImpl::kField bytes. Logs and fails when the
+// library's place or the root cannot be worked out.
+EOSSTS OsServicesFindRoots(const char* a_szCaller, bool a_blForceSetAccess, char* a_szRoot, char* a_szModel,
+                           char* a_szCompanyDirectory, char* a_szCompanyPath);
+
 // Whether a text holds both "<arguments>" and "</arguments>".
 bool OsServicesIsArguments(const char* a_szText);
 // "1" in PMX_OSSERVICESARGUMENTSDISABLED wipes the argument variables (and

@@ -115,6 +115,18 @@ void ForgetInherited() {
 
 }  // namespace
 
+EOSSTS OsServicesFindRoots(const char* a_szCaller, bool a_blForceSetAccess, char* a_szRoot, char* a_szModel,
+                           char* a_szCompanyDirectory, char* a_szCompanyPath) {
+  COsCfgImpl* poscfgimpl = new (std::nothrow)
+      COsCfgImpl(a_szCaller, OS_CFGENTITY_UTILITY, nullptr, a_blForceSetAccess, nullptr);
+  EOSSTS eossts = poscfgimpl ? poscfgimpl->SetDirectories(a_szRoot, kPath, a_szModel, kPath, a_szCompanyDirectory,
+                                                          kPath, a_szCompanyPath, kPath)
+                             : OS_STS_FAIL;
+  delete poscfgimpl;
+  if (eossts != OS_STS_SUCCESS) OsLog(OS_LOG_ERROR, "SetDirectories failed...");
+  return eossts == OS_STS_SUCCESS ? OS_STS_SUCCESS : OS_STS_FAIL;
+}
+
 OS_EXPORT int OsServicesSetArguments(const char* a_szLogPath, const char* a_szLogModel, const char* a_szLogLevel,
                                      const char* a_szArguments, const char* a_szRootPath, bool a_blFromInterfaceOpen,
                                      bool a_blForceSetAccess) {
@@ -206,14 +218,8 @@ OS_EXPORT int OsServicesProcessInterfaceOpen(const char* a_szTask) {
   char szModel[kPath];
   char szCompanyDirectory[kPath];
   char szCompanyPath[kPath];
-  COsCfgImpl* poscfgimpl = new (std::nothrow) COsCfgImpl(szCaller, OS_CFGENTITY_UTILITY, nullptr, blForceSetAccess, nullptr);
-  EOSSTS eossts = poscfgimpl ? poscfgimpl->SetDirectories(szRoot, sizeof szRoot, szModel, sizeof szModel,
-                                                          szCompanyDirectory, sizeof szCompanyDirectory,
-                                                          szCompanyPath, sizeof szCompanyPath)
-                             : OS_STS_FAIL;
-  delete poscfgimpl;
-  if (eossts != OS_STS_SUCCESS) {
-    OsLog(OS_LOG_ERROR, "SetDirectories failed...");
+  if (OsServicesFindRoots(szCaller, blForceSetAccess, szRoot, szModel, szCompanyDirectory, szCompanyPath) !=
+      OS_STS_SUCCESS) {
     return OS_STS_FAIL;
   }
 

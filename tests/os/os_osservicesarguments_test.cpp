@@ -159,8 +159,12 @@ TEST_F(ServicesEnvironment, GetEnvRefusesBadArgumentsAndValuesThatDoNotFit) {
     SCOPED_TRACE(c.name ? c.name : "(null)");
     std::fill(std::begin(buffer), std::end(buffer), 'x');
     EXPECT_EQ(COsCfg::GetEnv(c.name, c.def, c.size, c.buffer), c.status);
-    if (c.value) EXPECT_STREQ(buffer, c.value);
-    if (c.logged) EXPECT_TRUE(log_.Contains(c.logged)) << c.logged;
+    if (c.value) {
+      EXPECT_STREQ(buffer, c.value);
+    }
+    if (c.logged) {
+      EXPECT_TRUE(log_.Contains(c.logged)) << c.logged;
+    }
   }
 }
 
