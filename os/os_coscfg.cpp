@@ -1,8 +1,6 @@
 // The public configuration object: checks its implementation and forwards.
 #include "os_coscfg.h"
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -32,13 +30,6 @@ uintptr_t ReadAddress(const char* a_szText, const char* a_szName) {
 
 }  // namespace
 
-#define OSCFG_CHECK_IMPL(failure)                           \
-  do {                                                      \
-    if (!m_poscfgimpl) {                                    \
-      OsLog(OS_LOG_ASSERT, "m_poscfgimpl is null...");      \
-      return failure;                                       \
-    }                                                       \
-  } while (0)
 
 COsCfg::COsCfg(const char* a_szUniqueName, EOSCFGENTITY a_eoscfgentity, const char* a_szCaller,
                const OsCfgVersion* a_poscfgversion, bool a_blForceSetAccess, const char* a_szApplication)
@@ -158,28 +149,4 @@ long OsCfgGetLong(unsigned a_uSection, unsigned a_uTag, long a_lDefault) {
   const char* szValue = g_poscfg->Get(a_uSection, a_uTag);
   if (!szValue || !*szValue) return a_lDefault;
   return std::strtol(szValue, g_poscfg->GetThrowAwayPointer(), 0);
-}
-
-EOSSTS COsCfg::SetAccess(const char* a_szFile, int a_eosfileaccess) {
-  // Bits added and removed per access; the others are kept.
-  static const struct {
-    mode_t modetAdd;
-    mode_t modetRemove;
-  } s_aaccess[] = {{0440, 0220}, {0220, 0440}, {0660, 0}, {0110, 0}};
-  struct stat st;
-  if (!a_szFile || stat(a_szFile, &st) != 0) {
-    OsLogDebug(OS_LOG_INFO, "file not found...<%s>", a_szFile ? a_szFile : "(null)");
-    return OS_STS_FAIL;
-  }
-  if (a_eosfileaccess < 1 || a_eosfileaccess > 4) {
-    OsLog(OS_LOG_ASSERT, "unrecognized a_eosfileaccess...%d", a_eosfileaccess);
-    return OS_STS_FAIL;
-  }
-  const auto& access = s_aaccess[a_eosfileaccess - 1];
-  mode_t modet = ((st.st_mode & 07777) | access.modetAdd) & ~access.modetRemove;
-  if (chmod(a_szFile, modet) != 0) {
-    OsLogDebug(OS_LOG_INFO, "chmod failed...<%s>", a_szFile);
-    return OS_STS_FAIL;
-  }
-  return OS_STS_SUCCESS;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "os_coscfgtags.h"
 #include "os_def.h"
@@ -32,6 +33,72 @@ enum EOSCFGSECTION : unsigned {
   OS_CFGSECTION_SUPPORTEDSIZES = 4,
   OS_CFGSECTION_PMX_ALL = 5,
   OS_CFGSECTION_LAST = 6,
+};
+
+// System information selectors of InfoGet...; id 6 has no name (always 0).
+// Per-processor items take a processor index; the others ignore it, but it
+// must still be below the processor count.
+enum EOSCFGINFO : int {
+  OS_CFGINFO_OS_BUILDSTRING = 1,
+  OS_CFGINFO_OS_NAMESTRING = 2,
+  OS_CFGINFO_OS_VERSIONSTRING = 3,
+  OS_CFGINFO_OS_KERNELVERSIONSTRING = 4,
+  OS_CFGINFO_OS_DISTRIBUTION = 5,
+  OS_CFGINFO_OS_PLATFORM = 7,
+  OS_CFGINFO_OS_WINDOWSVERSION = 8,
+  OS_CFGINFO_MEM_TOTALPHYSICAL = 9,
+  OS_CFGINFO_MEM_AVAILABLEPHYSICAL = 10,
+  OS_CFGINFO_MEM_TOTALVIRTUAL = 11,
+  OS_CFGINFO_MEM_AVAILABLEVIRTUAL = 12,
+  OS_CFGINFO_MEM_TOTALPAGEFILE = 13,
+  OS_CFGINFO_MEM_AVAILABLEPAGEFILE = 14,
+  OS_CFGINFO_MEM_LOAD = 15,
+  OS_CFGINFO_CPU_CACHESIZE = 16,
+  OS_CFGINFO_CPU_FAMILY = 17,
+  OS_CFGINFO_CPU_IS_FPU = 18,
+  OS_CFGINFO_CPU_IS_MMX = 19,
+  OS_CFGINFO_CPU_IS_SSE = 20,
+  OS_CFGINFO_CPU_IS_SSE2 = 21,
+  OS_CFGINFO_CPU_IS_SSE3 = 22,
+  OS_CFGINFO_CPU_IS_SSSE3 = 23,
+  OS_CFGINFO_CPU_IS_SSE41 = 24,
+  OS_CFGINFO_CPU_IS_SSE42 = 25,
+  OS_CFGINFO_CPU_IS_SSE4A = 26,
+  OS_CFGINFO_CPU_IS_POPCNT = 27,
+  OS_CFGINFO_CPU_IS_3DNOW = 28,
+  OS_CFGINFO_CPU_LEVEL = 29,
+  OS_CFGINFO_CPU_MODEL = 30,
+  OS_CFGINFO_CPU_MHZ = 31,
+  OS_CFGINFO_CPU_MODELSTRING = 32,
+  OS_CFGINFO_CPU_STEPPING = 33,
+  OS_CFGINFO_CPU_TOTAL = 34,
+  OS_CFGINFO_CPU_VENDORSTRING = 35,
+  OS_CFGINFO_CPU_PROCESSBITS = 36,
+  OS_CFGINFO_CPU_MACHINEBITS = 37,
+  OS_CFGINFO_CPU_IS_HYPERTHREADING = 38,
+  OS_CFGINFO_VOLUME_DEVICEID = 39,
+  OS_CFGINFO_VOLUME_SERIALNUMBER = 40,
+  OS_CFGINFO_NETWORK_HOSTNAME = 51,
+};
+
+// Distribution codes of OS_CFGINFO_OS_DISTRIBUTION.
+enum EOSCFGDISTRIBUTION : int {
+  OS_CFGDISTRIBUTION_UNKNOWN = 1,
+  OS_CFGDISTRIBUTION_DEBIAN = 2,
+  OS_CFGDISTRIBUTION_FEDORA = 3,
+  OS_CFGDISTRIBUTION_GENTOO = 4,
+  OS_CFGDISTRIBUTION_MANDRAKE = 5,
+  OS_CFGDISTRIBUTION_REDHAT = 6,
+  OS_CFGDISTRIBUTION_SLACKWARE = 7,
+  OS_CFGDISTRIBUTION_SUSE = 8,
+  OS_CFGDISTRIBUTION_UBUNTU = 9,
+  OS_CFGDISTRIBUTION_YELLOWDOG = 10,
+};
+
+// One environment string split at its first "=" (GetEnvList).
+struct OsCfgEnvPair {
+  const char* szName;
+  const char* szValue;
 };
 
 // Section and tag ids from here on belong to the calling front end.
@@ -73,7 +140,8 @@ class COsCfg {
   // Discard location for strtol's end pointer.
   char** GetThrowAwayPointer();
   // Changes the owner and group permission bits of a file for an
-  // EOSFILEACCESS (1 read, 2 write, 3 read and write, 4 execute).
+  // EOSFILEACCESS (1 read, 2 write, 3 read and write, 4 execute). Needs no
+  // store.
   static EOSSTS SetAccess(const char* a_szFile, int a_eosfileaccess);
   // The caller's sections and tags (ids from 1000) and its data array of
   // (sections + 1) * (tags + 1) text pointers.
@@ -93,6 +161,35 @@ class COsCfg {
   EOSSTS GetRegistry(EOSCFGREGISTRY a_eoscfgregistry, const char* a_szName, char* a_szValue, size_t a_sizetValue,
                      bool a_blFlag);
 
+  // System information (gathered once per process). A refused id or index
+  // is logged and gives null, 0 or false.
+  const char* InfoGetString(EOSCFGINFO a_eoscfginfo, long a_lIndex);
+  uint64_t InfoGetLongLong(EOSCFGINFO a_eoscfginfo, long a_lIndex);
+  int64_t InfoGetLong(EOSCFGINFO a_eoscfginfo, long a_lIndex);
+  bool InfoGetBool(EOSCFGINFO a_eoscfginfo, long a_lIndex);
+  int64_t NumberOfProcessors();
+
+  // The brand XML of the "BRAND" resource; each line indented by up to four
+  // tabs (blanks beyond four) when a_iIndent is not 0.
+  const char* GetBrandXml(int a_iIndent);
+  // Version texts: eight digits, or "4.3.0.0" with a_blUserFormat.
+  const char* GetVersion(bool a_blUserFormat);
+  const char* GetVersionBuild();
+  const char* GetVersionResource();
+
+  // The reply of the sibling library "pelum" to interfaceopen, cached.
+  const char* PelumGetReportFunctions();
+
+  // The library's own loaded image (null when it is the application).
+  static void* GetHmodule();
+  // The absolute path of the loaded file that holds the address.
+  static void GetModuleName(const void* a_pvAddress, char* a_szName, size_t a_sizetName, bool a_blLogErrors);
+  // A snapshot of the environment, ended by a pair of nulls; valid until the
+  // next call or until the store goes.
+  const OsCfgEnvPair* GetEnvList();
+  // Writes "pmxoscfg[_model].txt" into the directory (null: LogDirectory).
+  EOSSTS Dump(const char* a_szDirectory);
+
   // No security attributes on this platform.
   void CreateSecurityAttributes();
   void DestroySecurityAttributes();
@@ -109,6 +206,11 @@ extern COsCfg* g_poscfg;
 
 // Marks the library's own file: dladdr on it finds the module.
 extern "C" void g_oscfglocatorfunction();
+
+// The module handle GetHmodule keeps; an application that holds this
+// library's code itself stores g_szApplicationPath in it.
+extern void* g_OsCfgHinstance;
+extern "C" char g_szApplicationPath[];
 
 // Reads a number from the configuration with base detection (0x.. hex,
 // 0.. octal); the default when the store does not exist yet or the text is empty.

@@ -77,8 +77,12 @@ COsCfgImpl::COsCfgImpl(const char* a_szUniqueName, EOSCFGENTITY a_eoscfgentity,
 }
 
 // Cached ini images are written before they go: a value that was set is
-// never dropped silently.
-COsCfgImpl::~COsCfgImpl() { COsCfgProfile::Shutdown(FileMode()); }
+// never dropped silently. The sibling library is told before it is unloaded.
+COsCfgImpl::~COsCfgImpl() {
+  PelumShutdown();
+  COsCfgProfile::Shutdown(FileMode());
+  FreeEnvList();
+}
 
 // ---- values by id and by name ----------------------------------------------
 

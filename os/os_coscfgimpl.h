@@ -1,14 +1,22 @@
 // Implementation of the configuration store. The store proper (ids, names,
 // defaults, the configuration ini file and the load sequence) is in
 // os_coscfgimpl.cpp; the directory layout in os_coscfgdirectories.cpp; the
-// system information and brand in os_coscfgsysteminfo.cpp; the ini engine it
-// forwards to in os_coscfgprofile.cpp.
+// ini engine it forwards to in os_coscfgprofile.cpp. The system information
+// is gathered in os_coscfgsysteminfo.cpp and queried in os_coscfg_info.cpp;
+// the brand, versions, sibling library, environment snapshot and dump have
+// a unit each (os_coscfg_brand, _version, _pelum, _env, _dump).
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "os_coscfg.h"
 #include "os_coscfgtables.h"
+
+class COsFile;
+
+// The entry of the sibling library: one task text in, one reply text out.
+typedef const char* (*OsCfgPelumEntry)(const char* a_szTask);
 
 class COsCfgImpl {
  public:
@@ -44,10 +52,29 @@ class COsCfgImpl {
                         size_t a_sizetCompanyPath);
   void ManageLogDirectories();
 
-  // System information and brand (os_coscfgsysteminfo.cpp).
+  // System information and brand.
   void GatherSystemInformation();
   void GatherBrand();
   const char* OsName() const;
+  const char* GetBrandXml(int a_iIndent);
+  bool VersionChangedByFile() const { return m_blVersionChangedByFile; }
+
+  // The named resource of the library's own file (or of the file tests set),
+  // terminated and cut to the buffer; its whole size in *a_pu64Size. 0, or 1
+  // when there is none.
+  static EOSSTS ReadOwnResource(const char* a_szName, char* a_szBuffer, size_t a_sizetBuffer, uint64_t* a_pu64Size);
+  static void SetResourceFile(const char* a_szFile);
+  static void ForgetVersionResource();
+
+  // The sibling library's reply, cached; the library is told and unloaded
+  // when the store goes.
+  const char* PelumGetReportFunctions();
+  void PelumShutdown();
+
+  const OsCfgEnvPair* GetEnvList();
+  void FreeEnvList();
+
+  EOSSTS Dump(COsCfg* a_poscfg, const char* a_szDirectory);
 
   // Set by the service start-up in the first service layer of a process family.
   static bool s_blTopMostInvocation;
@@ -62,6 +89,12 @@ class COsCfgImpl {
   void StoreProgram();
   void ParseFileData(size_t a_sizetData);
   void ParseLine(char* a_szLine, unsigned* a_puSection, unsigned* a_puCallerSection);
+  void ParseBrand();
+  bool BrandElement(const char* a_szElement, char* a_szField, size_t a_sizetField);
+  EOSSTS DumpPath(const char* a_szDirectory, char* a_szPath, size_t a_sizetPath);
+  void DumpLibraryItems(void* a_pvWriter);
+  void DumpLocalItems(void* a_pvWriter);
+  void DumpDirectories(void* a_pvWriter);
 
   // Built-in values: [section 1..5][tag 1..271]; null reads as "".
   const char* m_apszStore[OS_CFGSECTION_LAST][OS_CFGTAG_LAST] = {};
@@ -96,6 +129,17 @@ class COsCfgImpl {
   char m_szUrlSupportModel[kField] = {};
   char m_szMacMfgIdentity[kField] = {};
   char m_szRootDirectory[kField] = {};  // name of the writable root below "var"
+  char m_szBrand[2048] = {};            // the "BRAND" resource, terminated
+
+  // The sibling library "pelum": its file object, entry and cached reply.
+  COsFile* m_posfilePelum = nullptr;
+  OsCfgPelumEntry m_pfnPelumEntry = nullptr;
+  char* m_szPelumReply = nullptr;
+
+  // The environment snapshot: the strings and the pairs pointing into them.
+  char* m_szEnvironment = nullptr;
+  OsCfgEnvPair* m_posenvpair = nullptr;
+  bool m_blEnvTracked = false;  // the blocks belong to the memory service
 
   // Directory and file names of the layout (tags 1 to 23 and the files).
   char m_szRootWriteableDirectory[kField] = {};
@@ -143,3 +187,12 @@ class COsCfgImpl {
   bool m_blLogDirectoryTried = false;  // the log directory is created once
   EOSSTS m_eosstsLogDirectory = OS_STS_FAIL;
 };
+
+// Every public operation first checks the implementation pointer.
+#define OSCFG_CHECK_IMPL(failure)                      \
+  do {                                                 \
+    if (!m_poscfgimpl) {                               \
+      OsLog(OS_LOG_ASSERT, "m_poscfgimpl is null..."); \
+      return failure;                                  \
+    }                                                  \
+  } while (0)

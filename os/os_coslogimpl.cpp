@@ -438,8 +438,11 @@ void COsLogImpl::WriteLine(OsLogSlot* a_pslot, long a_lBase, const char* a_szFor
     m_lLevel.fetch_and(~kLevelFlush);
     m_blFlushing.store(true);
   }
-  COsTime::GetLocalTime(&a_pslot->timerecord);
+  // The time is read under the line lock: the C library's time-zone lock is
+  // then never held by a log thread when the fork handler lets a fork go on,
+  // so a child cannot inherit it taken.
   COsLogLock lock(&s_pvFinalLock);
+  COsTime::GetLocalTime(&a_pslot->timerecord);
   if (!m_szPath[0] || !LogDirectoryKnown()) return;
   if (m_blDebugDirCheck) ApplyDebugDirectory(a_pslot);
   int iFd = OpenLog(a_pslot);

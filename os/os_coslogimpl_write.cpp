@@ -75,6 +75,39 @@ void ReadProgramPath(char* a_szProgram, size_t a_sizetProgram) {
   close(iFd);
   if (sstRead > 0 && szData[0]) LogSStrPrintf(a_szProgram, a_sizetProgram, "%s", szData);
 }
+
+// The system figures of the header, from the configuration service once it
+// exists; zeros before.
+struct LogSystemFigures {
+  int iProcessors = 0;
+  int iType = 0;
+  int iLevel = 0;
+  int iProcessBits = 0;
+  int iMachineBits = 0;
+  int iMhz = 0;
+  long long llPhysicalFree = 0;
+  long long llPhysicalTotal = 0;
+  long long llVirtualFree = 0;
+  long long llVirtualTotal = 0;
+  int iLoad = 0;
+};
+
+void ReadSystemFigures(LogSystemFigures* a_pfigures) {
+  if (!g_poscfg) return;
+  a_pfigures->iProcessors = static_cast<int>(g_poscfg->InfoGetLong(OS_CFGINFO_CPU_TOTAL, 0));
+  a_pfigures->iType = static_cast<int>(g_poscfg->InfoGetLong(OS_CFGINFO_CPU_FAMILY, 0));
+  a_pfigures->iLevel = static_cast<int>(g_poscfg->InfoGetLong(OS_CFGINFO_CPU_LEVEL, 0));
+  a_pfigures->iProcessBits = static_cast<int>(g_poscfg->InfoGetLong(OS_CFGINFO_CPU_PROCESSBITS, 0));
+  a_pfigures->iMachineBits = static_cast<int>(g_poscfg->InfoGetLong(OS_CFGINFO_CPU_MACHINEBITS, 0));
+  a_pfigures->iMhz = static_cast<int>(g_poscfg->InfoGetLong(OS_CFGINFO_CPU_MHZ, 0));
+  a_pfigures->llPhysicalFree = static_cast<long long>(g_poscfg->InfoGetLongLong(OS_CFGINFO_MEM_AVAILABLEPHYSICAL, 0));
+  a_pfigures->llPhysicalTotal = static_cast<long long>(g_poscfg->InfoGetLongLong(OS_CFGINFO_MEM_TOTALPHYSICAL, 0));
+  a_pfigures->llVirtualFree = static_cast<long long>(g_poscfg->InfoGetLongLong(OS_CFGINFO_MEM_AVAILABLEVIRTUAL, 0));
+  a_pfigures->llVirtualTotal = static_cast<long long>(g_poscfg->InfoGetLongLong(OS_CFGINFO_MEM_TOTALVIRTUAL, 0));
+  a_pfigures->iLoad = static_cast<int>(g_poscfg->InfoGetLong(OS_CFGINFO_MEM_LOAD, 0));
+}
+
+const char* OrNone(const char* a_szText) { return a_szText ? a_szText : kNoneProvided; }
 }  // namespace
 
 // The directory part of the path must exist once before anything is written.
@@ -175,10 +208,10 @@ bool COsLogImpl::HeaderLine(OsLogSlot* a_pslot, int a_iFd, const char* a_szForma
   return true;
 }
 
-// The header block, each piece once. The system figures that the
-// configuration store gathers are not read here: what the store does not
-// provide prints as zeros or "(none provided)"; the cheap facts (page size,
-// pid, command line, kernel, the library file) are read directly.
+// The header block, each piece once. The system figures and version texts
+// come from the configuration service; before it exists they print as zeros
+// or "(none provided)", and the cheap facts (page size, pid, command line,
+// kernel, the library file) are read directly.
 void COsLogImpl::WriteHeader(OsLogSlot* a_pslot, int a_iFd) {
   const OsTimeRecord& tr = a_pslot->timerecord;
   if (m_blHeaderPending) {
@@ -194,25 +227,35 @@ void COsLogImpl::WriteHeader(OsLogSlot* a_pslot, int a_iFd) {
     m_blOsWritten = true;
     const int iBits = static_cast<int>(sizeof(void*) * 8);
     const int iIntegrity = COsThread::GetProcessIntegrity();
+    LogSystemFigures figures;
+    figures.iProcessBits = figures.iMachineBits = iBits;
+    ReadSystemFigures(&figures);
     ++m_i64Counter;
     HeaderLine(a_pslot, a_iFd,
                "### systemInfo <arch:%d ps:%d pmask:0x%08lx ncpu:%d cputype:%d cpulevel:%d cpurev:%d "
                "bits:proc-%d/mach-%d spd:~%d pid:%llu pmem:%lld/%lld vmem:%lld/%lld memload:%d integrity:%s>\r\n",
-               iBits == 64 ? 9 : 0, static_cast<int>(sysconf(_SC_PAGESIZE)), 0UL, 0, 0, 0, 0, iBits, iBits, 0,
-               static_cast<unsigned long long>(getpid()), 0LL, 0LL, 0LL, 0LL, 0,
+               iBits == 64 ? 9 : 0, static_cast<int>(sysconf(_SC_PAGESIZE)), 0UL, figures.iProcessors, figures.iType,
+               figures.iLevel, 0, figures.iProcessBits, figures.iMachineBits, figures.iMhz,
+               static_cast<unsigned long long>(getpid()), figures.llPhysicalFree, figures.llPhysicalTotal,
+               figures.llVirtualFree, figures.llVirtualTotal, figures.iLoad,
                s_aszIntegrity[iIntegrity >= 0 && iIntegrity < 8 ? iIntegrity : 0]);
     struct utsname utsname;
     const bool blUname = uname(&utsname) == 0;
+    const char* szOs = g_poscfg ? g_poscfg->InfoGetString(OS_CFGINFO_OS_NAMESTRING, 0) : nullptr;
+    const char* szKernel = g_poscfg ? g_poscfg->InfoGetString(OS_CFGINFO_OS_KERNELVERSIONSTRING, 0) : nullptr;
     ++m_i64Counter;
-    HeaderLine(a_pslot, a_iFd, "### osInfo <Os:%s Kernel:%s>\r\n", blUname ? utsname.sysname : kNoneProvided,
-               blUname ? utsname.release : kNoneProvided);
+    HeaderLine(a_pslot, a_iFd, "### osInfo <Os:%s Kernel:%s>\r\n",
+               szOs ? szOs : (blUname ? utsname.sysname : kNoneProvided),
+               szKernel ? szKernel : (blUname ? utsname.release : kNoneProvided));
   }
   if (!m_blAppWritten) {
     m_blAppWritten = true;
     char szProgram[512];
     ReadProgramPath(szProgram, sizeof szProgram);
     ++m_i64Counter;
-    HeaderLine(a_pslot, a_iFd, "### appInfo <%s> build=%s package=%s\r\n", szProgram, kNoneProvided, kNoneProvided);
+    HeaderLine(a_pslot, a_iFd, "### appInfo <%s> build=%s package=%s\r\n", szProgram,
+               OrNone(g_poscfg ? g_poscfg->GetVersionBuild() : nullptr),
+               OrNone(g_poscfg ? g_poscfg->GetVersionResource() : nullptr));
   }
   if (!m_blLibWritten) {
     m_blLibWritten = true;
@@ -220,7 +263,8 @@ void COsLogImpl::WriteHeader(OsLogSlot* a_pslot, int a_iFd) {
     const bool blFound = dladdr(reinterpret_cast<void*>(&g_oscfglocatorfunction), &dlinfo) && dlinfo.dli_fname;
     ++m_i64Counter;
     HeaderLine(a_pslot, a_iFd, "### dllInfo <%s> %p build=%s package=%s\r\n", blFound ? dlinfo.dli_fname : "",
-               dlinfo.dli_fbase, kNoneProvided, kNoneProvided);
+               dlinfo.dli_fbase, OrNone(g_poscfg ? g_poscfg->GetVersionBuild() : nullptr),
+               OrNone(g_poscfg ? g_poscfg->GetVersionResource() : nullptr));
   }
 }
 

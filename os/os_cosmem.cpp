@@ -1,8 +1,11 @@
 // The public memory object: checks its implementation and forwards.
 #include "os_cosmem.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <unordered_set>
 
 #include "os_cosmemimpl.h"
 
@@ -210,16 +213,53 @@ EOSSTS COsMem::ReleaseVirtualMemory(void* a_pvMem) {
   return m_posmemimpl->Free(a_pvMem, __FILE__, __LINE__, OS_LOG_MEM, true);
 }
 
+namespace {
+// Blocks handed out while the memory service is down are plain heap blocks
+// the tracker never saw; remember them so that a free after start-up
+// releases them instead of refusing them as foreign.
+struct UntrackedBlocks {
+  std::mutex mutex;
+  std::unordered_set<void*> set;
+  std::atomic<size_t> count{0};
+};
+
+UntrackedBlocks& Untracked() {
+  static UntrackedBlocks* s_puntracked = new UntrackedBlocks;  // never destroyed: used during exit
+  return *s_puntracked;
+}
+
+void RememberUntracked(void* a_pvMem) {
+  UntrackedBlocks& untracked = Untracked();
+  std::lock_guard<std::mutex> lock(untracked.mutex);
+  if (untracked.set.insert(a_pvMem).second) ++untracked.count;
+}
+
+bool ForgetUntracked(void* a_pvMem) {
+  UntrackedBlocks& untracked = Untracked();
+  if (untracked.count.load() == 0) return false;
+  std::lock_guard<std::mutex> lock(untracked.mutex);
+  if (untracked.set.erase(a_pvMem) == 0) return false;
+  --untracked.count;
+  return true;
+}
+}  // namespace
+
 void* OsMemAllocAt(size_t a_sizetBytes, const char* a_szFile, long a_lLine, const char* a_szName) {
   if (g_posmem) return g_posmem->Alloc(a_sizetBytes, a_szFile, a_lLine, OS_LOG_MEM, true, a_szName);
   if (a_sizetBytes > SIZE_MAX - 64) return nullptr;
   // Same shape as a tracked heap block, so a later free() by either path fits.
-  return std::calloc(1, a_sizetBytes + 64);
+  void* pvMem = std::calloc(1, a_sizetBytes + 64);
+  if (pvMem) RememberUntracked(pvMem);
+  return pvMem;
 }
 
 EOSSTS OsMemFreeAt(void* a_pvMem, const char* a_szFile, long a_lLine) {
+  if (!a_pvMem) return g_posmem ? g_posmem->Free(a_pvMem, a_szFile, a_lLine, OS_LOG_MEM, true) : OS_STS_FAIL;
+  if (ForgetUntracked(a_pvMem)) {
+    std::free(a_pvMem);
+    return OS_STS_SUCCESS;
+  }
   if (g_posmem) return g_posmem->Free(a_pvMem, a_szFile, a_lLine, OS_LOG_MEM, true);
-  if (!a_pvMem) return OS_STS_FAIL;
   std::free(a_pvMem);
   return OS_STS_SUCCESS;
 }

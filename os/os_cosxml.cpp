@@ -599,19 +599,25 @@ EOSSTS COsXmlImpl::NodeGetContentLocation(long* a_plOffset, long* a_plSize) {
   return OS_STS_SUCCESS;
 }
 
-EOSSTS COsXmlImpl::NodeGetProperty(const char* a_szProperty, char* a_szValue, long a_lValue) {
+// The property readers' arguments: a name, and an output of at least one byte.
+static bool PropertyArgumentsOk(const char* a_szProperty, const char* a_szValue, long a_lValue) {
   if (!a_szProperty) {
     OsLog(OS_LOG_ASSERT, "a_szProperty is null...");
-    return OS_STS_FAIL;
+    return false;
   }
   if (!a_szValue) {
     OsLog(OS_LOG_ASSERT, "a_szValue is null...");
-    return OS_STS_FAIL;
+    return false;
   }
   if (a_lValue < 1) {
     OsLog(OS_LOG_ASSERT, "a_lValue is too small...%ld", a_lValue);
-    return OS_STS_FAIL;
+    return false;
   }
+  return true;
+}
+
+EOSSTS COsXmlImpl::NodeGetProperty(const char* a_szProperty, char* a_szValue, long a_lValue) {
+  if (!PropertyArgumentsOk(a_szProperty, a_szValue, a_lValue)) return OS_STS_FAIL;
   if (!IsLoaded(true)) {
     a_szValue[0] = '\0';
     return OS_STS_FAIL;
@@ -635,18 +641,7 @@ EOSSTS COsXmlImpl::NodeGetProperty(const char* a_szProperty, char* a_szValue, lo
 }
 
 EOSSTS COsXmlImpl::DocumentGetProperty(const char* a_szProperty, char* a_szValue, long a_lValue) {
-  if (!a_szProperty) {
-    OsLog(OS_LOG_ASSERT, "a_szProperty is null...");
-    return OS_STS_FAIL;
-  }
-  if (!a_szValue) {
-    OsLog(OS_LOG_ASSERT, "a_szValue is null...");
-    return OS_STS_FAIL;
-  }
-  if (a_lValue < 1) {
-    OsLog(OS_LOG_ASSERT, "a_lValue is too small...%ld", a_lValue);
-    return OS_STS_FAIL;
-  }
+  if (!PropertyArgumentsOk(a_szProperty, a_szValue, a_lValue)) return OS_STS_FAIL;
   a_szValue[0] = '\0';
   if (m_lDeclarationsInUse == 0 || !m_pszDocument) return OS_STS_END_OF_LIST;
   const size_t sizetName = std::strlen(a_szProperty);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "os_coscfg.h"
+#include "os_coscfgimpl.h"
 #include "os_coscfgtables.h"
 #include "test_support.h"
 
@@ -219,7 +220,10 @@ TEST(OsCfgTables, EveryBuiltInDefaultIsTheDescribedOne) {
   OsCfgVersion version = TestVersion();
   const char* versionFields[] = {version.szMajorNum, version.szMinorNum, version.szPatchNum, version.szBuildNum,
                                  version.szDay,      version.szMonth,    version.szYear};
+  // The built-in brand: no brand resource is read.
+  COsCfgImpl::SetResourceFile(testsupport::RootPath("no-resources").c_str());
   COsCfg cfg("driver", OS_CFGENTITY_UTILITY, nullptr, &version, false, nullptr);
+  COsCfgImpl::SetResourceFile(nullptr);
 
   // The data table holds exactly the described rows.
   std::set<std::pair<unsigned, unsigned>> tableRows;

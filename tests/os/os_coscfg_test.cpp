@@ -12,6 +12,7 @@
 
 #include "log_capture.h"
 #include "os_coscfg.h"
+#include "os_coscfgimpl.h"
 #include "test_support.h"
 
 namespace {
@@ -28,6 +29,8 @@ struct Value {
 class OsCfgStore : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The built-in brand: no brand resource is read.
+    COsCfgImpl::SetResourceFile(testsupport::RootPath("no-resources").c_str());
     for (int i = 1; i <= 22; ++i) tagNames_.push_back("T" + std::to_string(i));
     tagNames_[0] = "MyTag";
     tagNames_[1] = "T1";  // also a caller tag, for the name-in-both case
@@ -45,6 +48,7 @@ class OsCfgStore : public ::testing::Test {
   void TearDown() override {
     cfg_.reset();
     log_.reset();
+    COsCfgImpl::SetResourceFile(nullptr);
   }
   // Lines logged since the capture began; a load moves the log to the
   // store's own log file.
@@ -236,7 +240,7 @@ TEST_F(OsCfgStore, LoadDerivesLayoutFilesAndProgram) {
   EXPECT_EQ(Get(1, OS_CFGTAG_ROOTPATH).rfind(home + "/", 0), 0u) << Get(1, OS_CFGTAG_ROOTPATH);
   EXPECT_EQ(Get(1, OS_CFGTAG_DRIVERNAME), "libscandrv.so");
   EXPECT_EQ(Get(1, OS_CFGTAG_DRIVERPATH), Get(1, OS_CFGTAG_HOMEDIRECTORY) + "/libscandrv.so");
-  EXPECT_EQ(Get(1, OS_CFGTAG_OSNAME), "LINUX");
+  EXPECT_EQ(Get(1, OS_CFGTAG_OSNAME), cfg_->InfoGetString(OS_CFGINFO_OS_NAMESTRING, 0));
   EXPECT_EQ(Get(1, OS_CFGTAG_CONST_INI), Get(1, OS_CFGTAG_COMMONDIRECTORY) + "/const.ini");
   EXPECT_EQ(Get(1, OS_CFGTAG_SETUP001_INI), Get(1, OS_CFGTAG_COMMONDIRECTORY) + "/setup001.ini");
   EXPECT_EQ(Get(1, OS_CFGTAG_RAMSCAN_TXT), Get(1, OS_CFGTAG_HOMEDIRECTORY) + "/ramscan.txt");

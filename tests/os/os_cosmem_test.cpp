@@ -524,4 +524,24 @@ TEST(OsMemWithoutService, HelpersWorkWhileNoServiceRuns) {
   EXPECT_EQ(OS_STS_SUCCESS, OsMemFree(pv));
 }
 
+// A block handed out before the service started is released when freed
+// after it started (not refused as foreign, not leaked); one handed out while
+// the service ran can be freed after it stopped.
+TEST(OsMemWithoutService, BlocksCrossTheServiceStartAndStop) {
+  ASSERT_EQ(nullptr, g_posmem);
+  void* pvBefore = OsMemAlloc(64);
+  ASSERT_NE(nullptr, pvBefore);
+  void* pvDuring = nullptr;
+  {
+    COsMem osmem(OS_MEM_METHOD_GLOBALALLOC, 1);
+    OsMemSettings settings;
+    EXPECT_NE(OS_STS_SUCCESS, osmem.GetSettings(pvBefore, &settings, true)) << "the tracker never saw it";
+    EXPECT_EQ(OS_STS_SUCCESS, OsMemFree(pvBefore));
+    EXPECT_EQ(OS_STS_FAIL, OsMemFree(pvBefore)) << "a second free is refused";
+    pvDuring = OsMemAlloc(64);
+    ASSERT_NE(nullptr, pvDuring);
+  }
+  EXPECT_EQ(OS_STS_SUCCESS, OsMemFree(pvDuring));
+}
+
 }  // namespace
