@@ -1,8 +1,6 @@
 // Template dispatch of the XML reader: the object map, binding a template's
 // callback properties to objects and handlers, and the public operations.
 // The walk itself is in os_cosxml_dispatchwalk.cpp.
-#include <dlfcn.h>
-
 #include <cstring>
 
 #include "os_coscfg.h"
@@ -134,19 +132,6 @@ const OsXmlDispatchObject* COsXmlImpl::DispatchFind(const char* a_pcName, size_t
 // ---------------------------------------------------------------------------
 // Handlers
 // ---------------------------------------------------------------------------
-void* COsXmlImpl::DispatchModuleHandle() {
-  // The loaded object whose file holds the library's locator function; null
-  // (the process's global scope) when that is the application itself.
-  static void* const s_pvModule = [] {
-    Dl_info dlinfo;
-    if (!dladdr(reinterpret_cast<void*>(&g_oscfglocatorfunction), &dlinfo) || !dlinfo.dli_fname) return (void*)nullptr;
-    void* pvModule = dlopen(dlinfo.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
-    if (pvModule) dlclose(pvModule);  // only the reference just taken: the library stays, it is this one
-    return pvModule;
-  }();
-  return s_pvModule;
-}
-
 void* COsXmlImpl::DispatchLookUp(const char* a_szName) {
   if (!m_posfile) {
     m_posfile = OsMemNew(COsFile);
@@ -324,17 +309,19 @@ EOSSTS COsXml::DispatchAddObject(const char* a_szObjectName, const char* a_szCla
   return m_posxmlimpl->DispatchAddObject(a_szObjectName, a_szClassName, a_pvDispatchObj);
 }
 
+// Without a handle, handlers are looked up in the library's own image (the
+// process's global scope when the library's code is the application's own).
 EOSSTS COsXml::DispatchLoad(const char* a_szTemplate) {
   if (!a_szTemplate) {
     OsLog(OS_LOG_ASSERT, "a_szTemplate is null...");
     return OS_STS_FAIL;
   }
   return DispatchLoad(a_szTemplate, static_cast<long>(std::strlen(a_szTemplate)),
-                      COsXmlImpl::DispatchModuleHandle());
+                      COsCfg::GetHmodule());
 }
 
 EOSSTS COsXml::DispatchLoad(const char* a_szTemplate, long a_lTemplate) {
-  return DispatchLoad(a_szTemplate, a_lTemplate, COsXmlImpl::DispatchModuleHandle());
+  return DispatchLoad(a_szTemplate, a_lTemplate, COsCfg::GetHmodule());
 }
 
 EOSSTS COsXml::DispatchLoad(const char* a_szTemplate, void* a_pvHandle) {

@@ -68,9 +68,6 @@ class COsXmlImpl {
   EOSSTS DispatchLoad(const char* a_szTemplate, long a_lTemplate, void* a_pvHandle);
   EOSSTS Dispatch(void* a_pvArg);
   EOSSTS DispatchFree();
-  // The library's own loaded image, where the forms of DispatchLoad without
-  // a handle look their handlers up.
-  static void* DispatchModuleHandle();
 
  private:
   class CParser;

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "os_coscfg.h"
 #include "os_cosxml.h"
-#include "os_cosxmlimpl.h"
 #include "log_capture.h"
 #include "test_support.h"
 
@@ -438,7 +438,7 @@ TEST(XmlDispatchLibrary, FindsHandlersInTheGivenLibrary) {
 TEST(XmlDispatchLibrary, DefaultLooksInTheLibrarysOwnImage) {
   void* pvOwn = dlopen(SCANDRV_LIBRARY_PATH, RTLD_LAZY | RTLD_NOLOAD);
   ASSERT_NE(pvOwn, nullptr);
-  EXPECT_EQ(COsXmlImpl::DispatchModuleHandle(), pvOwn);
+  EXPECT_EQ(COsCfg::GetHmodule(), pvOwn);
   dlclose(pvOwn);
 
   LogCapture logcapture;
