@@ -324,6 +324,7 @@ COsXmlImpl::COsXmlImpl(COsXml* a_posxml)
       m_cContentFix(0) {}
 
 COsXmlImpl::~COsXmlImpl() {
+  DispatchDestroy();
   XmlFree(m_pszDocument);
   XmlFree(m_posxmlatom);
   XmlFree(m_posxmlatomDeclaration);

@@ -118,6 +118,24 @@ class COsXml {
   static EOSSTS GetContent(const char* a_szXml, const char* a_szStart, const char* a_szEnd,
                            char* a_szContent, size_t a_sizetContent);
 
+  // Template dispatch. Objects are registered under a name with their class
+  // name; a template names, per element, the handlers 'object.function' to
+  // call when a matching document element is entered or left (enter, exit),
+  // for children it does not know (unknown) or that come out of order
+  // (unordered), and a user value (user). A handler is the static member
+  // Class_function of Class, found by its symbol in the library's own image
+  // or in the given library handle. Dispatch walks the loaded document and
+  // returns 0, or the first non-zero status a handler answers.
+  EOSSTS DispatchAddObject(const char* a_szObjectName, const char* a_szClassName, void* a_pvDispatchObj);
+  EOSSTS DispatchLoad(const char* a_szTemplate);
+  EOSSTS DispatchLoad(const char* a_szTemplate, long a_lTemplate);
+  EOSSTS DispatchLoad(const char* a_szTemplate, void* a_pvHandle);
+  EOSSTS DispatchLoad(const char* a_szTemplate, long a_lTemplate, void* a_pvHandle);
+  EOSSTS Dispatch(void* a_pvArg);
+  EOSSTS DocumentLoadAndDispatch(const char* a_szDocument, void* a_pvArg);
+  EOSSTS DocumentLoadAndDispatch(const char* a_szDocument, long a_lDocumentLength, void* a_pvArg);
+  EOSSTS DispatchFree();
+
   // The implementation, for the template dispatcher of this reader.
   COsXmlImpl* GetImpl() { return m_posxmlimpl; }
 

@@ -7,6 +7,16 @@
 
 #include "os_cosxml.h"
 
+class COsFile;
+
+// One registered dispatch object. The names are the caller's texts, which
+// must outlive the map; an entry with a null object is free.
+struct OsXmlDispatchObject {
+  const char* szObjectName;
+  const char* szClassName;
+  void* pvObject;
+};
+
 class COsXmlImpl {
  public:
   static constexpr long s_lMaxDepth = 64;         // nesting levels 0..63
@@ -53,9 +63,16 @@ class COsXmlImpl {
   const char* GetDocument() const { return m_pszDocument; }
   COsXml* GetOwner() { return m_posxml; }
 
+  // Template dispatch (os_cosxml_dispatch.cpp).
+  EOSSTS DispatchAddObject(const char* a_szObjectName, const char* a_szClassName, void* a_pvDispatchObj);
+  EOSSTS DispatchLoad(const char* a_szTemplate, long a_lTemplate, void* a_pvHandle);
+  EOSSTS Dispatch(void* a_pvArg);
+  EOSSTS DispatchFree();
+
  private:
   class CParser;
   friend class CParser;
+  class CDispatchWalk;
 
   // Inline on purpose: every cursor operation asks.
   bool IsLoaded(bool a_blLog) {
@@ -72,6 +89,11 @@ class COsXmlImpl {
   OsXmlAtom* NewAtom();
   OsXmlAtom* NewDeclaration();
   static EOSSTS CopyOut(const char* a_pcText, int64_t a_lText, char* a_szDst, long a_lDst);
+  EOSSTS DispatchBind(COsXmlImpl& a_posxmlimplTemplate);
+  EOSSTS DispatchResolve(const char* a_szValue, void** a_ppvObject, OSXMLCALLBACKFUNCTION* a_ppfn);
+  const OsXmlDispatchObject* DispatchFind(const char* a_pcName, size_t a_sizetName) const;
+  void* DispatchLookUp(const char* a_szName);
+  void DispatchDestroy();  // DispatchFree and the look-up file, at destruction
 
   int32_t m_i32State;
 
@@ -100,4 +122,16 @@ class COsXmlImpl {
   char m_cNameFix;
   char* m_pcContentFix;
   char m_cContentFix;
+
+  // The dispatch side: the records of the bound template (its atoms point
+  // at them), the template reader, the object map and the handle handlers
+  // are looked up in.
+  OsXmlCallbacks* m_posxmlcallbacks = nullptr;
+  long m_lDispatchObjects = 0;  // capacity of the object map
+  COsXml* m_posxmlTemplate = nullptr;
+  OsXmlDispatchObject* m_posxmldispatchobject = nullptr;
+  void* m_pvDispatchHandle = nullptr;
+  COsFile* m_posfile = nullptr;
+  bool m_blDispatchBound = false;  // the last DispatchLoad bound every callback
+  bool m_blDispatching = false;    // a walk runs: the template must stay
 };
