@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # Builds and runs every test twice: a normal build, then one under
 # AddressSanitizer and UndefinedBehaviorSanitizer. In between, when clang with
-# libFuzzer is there, each fuzz target runs for a bounded time.
+# libFuzzer is there, each fuzz target runs for a bounded time. Last, the
+# tests of the code shared between threads run under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
 jobs=$(nproc)
+# run DIR [CTEST-ARGS --] CMAKE-ARGS...
 run() {
   local dir=$1; shift
+  local select=()
+  if [ "${1:-}" = "-R" ]; then select=("$1" "$2"); shift 3; fi
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
-  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300)
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300 "${select[@]}")
 }
 # Each target of fuzz/ for FUZZ_SECONDS (20 by default) under ASan and UBSan.
 fuzz() {
@@ -46,3 +50,6 @@ run build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 fuzz
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run build-asan -DCMAKE_BUILD_TYPE=Debug -DSCANDRV_SANITIZE=ON -DSCANDRV_BENCH=OFF
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  run build-tsan -R 'Thread|Sync|Spin|Log|Mem|Timer|Profile|Locale|Dispatch' -- \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCANDRV_TSAN=ON -DSCANDRV_BENCH=OFF
