@@ -131,7 +131,9 @@ TEST_F(OsCfgInfo, ProcessorAgreesWithCpuinfoAndNproc) {
   Make();
   const int64_t count = cfg_->NumberOfProcessors();
   int status = -1;
-  const std::string nproc = testsupport::RunProgram({"nproc"}, &status);
+  // Processors online, not the ones this process may run on (nproc alone
+  // answers the affinity mask).
+  const std::string nproc = testsupport::RunProgram({"getconf", "_NPROCESSORS_ONLN"}, &status);
   ASSERT_EQ(status, 0);
   EXPECT_EQ(count, std::stoll(nproc));
   EXPECT_EQ(cfg_->InfoGetLongLong(OS_CFGINFO_CPU_TOTAL, 0), static_cast<uint64_t>(count));
