@@ -96,6 +96,8 @@ class COsMemImpl {
                           int64_t a_i64Offset, int64_t a_i64View, EOSSHAREDLOCK a_eossharedlock, uint32_t a_u32Flags,
                           const char* a_szFile, long a_lLine);
   OsMemInfo* FindMapping(void* a_pvMem, const char* a_szFile, long a_lLine, bool* a_pblFound);
+  enum class SharedLockVerb { Lock, Unlock, Test };
+  EOSSTS SharedLockOp(void* a_pvMem, const char* a_szFile, long a_lLine, SharedLockVerb a_everb);
 
   EOSMEMMETHOD m_eosmemmethod;
   int64_t m_i64AllocCount;    // blocks ever added

@@ -397,7 +397,11 @@ OsMemInfo* COsMemImpl::FindMapping(void* a_pvMem, const char* a_szFile, long a_l
   return nullptr;
 }
 
-EOSSTS COsMemImpl::SharedLock(void* a_pvMem, const char* a_szFile, long a_lLine) {
+// Shared prologue and epilogue of the three lock operations: checks the
+// address, finds the mapping under the table lock and applies a_everb to it.
+// A null address or a record that is not a mapping gives OS_STS_FAIL, a
+// missing record OS_STS_NOT_LOCKED.
+EOSSTS COsMemImpl::SharedLockOp(void* a_pvMem, const char* a_szFile, long a_lLine, SharedLockVerb a_everb) {
   if (!a_pvMem) {
     OsLog(OS_LOG_ASSERT, "mem>>> a_pvMem is NULL...");
     return OS_STS_FAIL;
@@ -407,46 +411,30 @@ EOSSTS COsMemImpl::SharedLock(void* a_pvMem, const char* a_szFile, long a_lLine)
   OsMemInfo* posmeminfo = FindMapping(a_pvMem, a_szFile, a_lLine, &blFound);
   EOSSTS eossts = blFound ? OS_STS_FAIL : OS_STS_NOT_LOCKED;
   if (posmeminfo) {
-    if (!(posmeminfo->u8Flags & OS_MEMINFO_LOCKED) && posmeminfo->pfile && ByteLock(fileno(posmeminfo->pfile), F_WRLCK))
+    bool blHeld = posmeminfo->u8Flags & OS_MEMINFO_LOCKED;
+    if (a_everb == SharedLockVerb::Lock && !blHeld && posmeminfo->pfile &&
+        ByteLock(fileno(posmeminfo->pfile), F_WRLCK)) {
       posmeminfo->u8Flags |= OS_MEMINFO_LOCKED;
+    } else if (a_everb == SharedLockVerb::Unlock && blHeld) {
+      posmeminfo->u8Flags = static_cast<uint8_t>(posmeminfo->u8Flags & ~OS_MEMINFO_LOCKED);
+      if (posmeminfo->pfile) ByteLock(fileno(posmeminfo->pfile), F_UNLCK);
+    }
     eossts = (posmeminfo->u8Flags & OS_MEMINFO_LOCKED) ? OS_STS_LOCKED : OS_STS_NOT_LOCKED;
   }
   GiveLock();
   return eossts;
 }
 
+EOSSTS COsMemImpl::SharedLock(void* a_pvMem, const char* a_szFile, long a_lLine) {
+  return SharedLockOp(a_pvMem, a_szFile, a_lLine, SharedLockVerb::Lock);
+}
+
 EOSSTS COsMemImpl::SharedUnlock(void* a_pvMem, const char* a_szFile, long a_lLine) {
-  if (!a_pvMem) {
-    OsLog(OS_LOG_ASSERT, "mem>>> a_pvMem is NULL...");
-    return OS_STS_FAIL;
-  }
-  TakeLock();
-  bool blFound = false;
-  OsMemInfo* posmeminfo = FindMapping(a_pvMem, a_szFile, a_lLine, &blFound);
-  EOSSTS eossts = blFound ? OS_STS_FAIL : OS_STS_NOT_LOCKED;
-  if (posmeminfo) {
-    if (posmeminfo->u8Flags & OS_MEMINFO_LOCKED) {
-      posmeminfo->u8Flags = static_cast<uint8_t>(posmeminfo->u8Flags & ~OS_MEMINFO_LOCKED);
-      if (posmeminfo->pfile) ByteLock(fileno(posmeminfo->pfile), F_UNLCK);
-    }
-    eossts = OS_STS_NOT_LOCKED;
-  }
-  GiveLock();
-  return eossts;
+  return SharedLockOp(a_pvMem, a_szFile, a_lLine, SharedLockVerb::Unlock);
 }
 
 EOSSTS COsMemImpl::SharedTestLock(void* a_pvMem, const char* a_szFile, long a_lLine) {
-  if (!a_pvMem) {
-    OsLog(OS_LOG_ASSERT, "mem>>> a_pvMem is NULL...");
-    return OS_STS_FAIL;
-  }
-  TakeLock();
-  bool blFound = false;
-  OsMemInfo* posmeminfo = FindMapping(a_pvMem, a_szFile, a_lLine, &blFound);
-  EOSSTS eossts = blFound ? OS_STS_FAIL : OS_STS_NOT_LOCKED;
-  if (posmeminfo) eossts = (posmeminfo->u8Flags & OS_MEMINFO_LOCKED) ? OS_STS_LOCKED : OS_STS_NOT_LOCKED;
-  GiveLock();
-  return eossts;
+  return SharedLockOp(a_pvMem, a_szFile, a_lLine, SharedLockVerb::Test);
 }
 
 EOSSTS COsMemImpl::SharedFlush(void* a_pvMem) {
