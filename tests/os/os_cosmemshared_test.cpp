@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "os_cosfile_testutil.h"
 #include "os_cosmem.h"
 #include "test_support.h"
 
@@ -46,58 +47,14 @@ except OSError:
   return testsupport::RunPython(script, {a_path});
 }
 
-// A Python process that holds the byte-0 lock until its input closes.
-class PythonHolder {
- public:
-  explicit PythonHolder(const std::string& a_path) {
-    const char* script = R"(
+// Python script that holds the byte-0 lock of argv[1] until its input closes.
+const char* const kHoldLockScript = R"(
 import fcntl, sys
 f = open(sys.argv[1], 'r+b')
 fcntl.lockf(f, fcntl.LOCK_EX, 1, 0)
 print('locked', flush=True)
 sys.stdin.read()
 )";
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return;
-    m_pid = fork();
-    if (m_pid == 0) {
-      dup2(in[0], 0);
-      dup2(out[1], 1);
-      close(in[0]);
-      close(in[1]);
-      close(out[0]);
-      close(out[1]);
-      execl(SCANDRV_PYTHON, SCANDRV_PYTHON, "-c", script, a_path.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    m_iIn = in[1];
-    m_iOut = out[0];
-  }
-  ~PythonHolder() { Release(); }
-
-  std::string WaitLocked() {
-    std::string text;
-    char c;
-    while (read(m_iOut, &c, 1) == 1 && c != '\n') text += c;
-    return text;
-  }
-
-  void Release() {
-    if (m_iIn >= 0) close(m_iIn);
-    m_iIn = -1;
-    if (m_iOut >= 0) close(m_iOut);
-    m_iOut = -1;
-    if (m_pid > 0) waitpid(m_pid, nullptr, 0);
-    m_pid = -1;
-  }
-
- private:
-  pid_t m_pid = -1;
-  int m_iIn = -1;
-  int m_iOut = -1;
-};
 
 class OsMemSharedTest : public ::testing::Test {
  protected:
@@ -165,11 +122,11 @@ TEST_F(OsMemSharedTest, ByteLockAgainstAnotherProcess) {
   EXPECT_EQ("free\n", PythonTryLock(path));
 
   {
-    PythonHolder holder(path);
-    ASSERT_EQ("locked", holder.WaitLocked());
+    filetest::PythonProcess holder(kHoldLockScript, {path});
+    ASSERT_EQ("locked", holder.ReadLine());
     EXPECT_EQ(OS_STS_NOT_LOCKED, m_posmem->SharedLock(pv, __FILE__, __LINE__));
     EXPECT_EQ(OS_STS_NOT_LOCKED, m_posmem->SharedTestLock(pv, __FILE__, __LINE__));
-    holder.Release();
+    holder.Finish();
   }
   EXPECT_EQ(OS_STS_LOCKED, m_posmem->SharedLock(pv, __FILE__, __LINE__));
   EXPECT_EQ(OS_STS_LOCKED, m_posmem->SharedLock(pv, __FILE__, __LINE__));  // held: not asked again
