@@ -133,11 +133,6 @@ inline bool OsMemIsDebug() { return g_poslog && g_poslog->GetDebugLevel(); }
     if (g_poslog) g_poslog->Message((file) ? (file) : "", (line), (flag), __VA_ARGS__);       \
   } while (0)
 
-#define OsMemLogDebugAt(file, line, flag, ...)                                                 \
-  do {                                                                                         \
-    if (OsMemIsDebug()) g_poslog->Message((file) ? (file) : "", (line), (flag), __VA_ARGS__); \
-  } while (0)
-
 // Letter and dump name of a memory type.
 char OsMemTypeLetter(uint32_t a_u32Type);
 const char* OsMemTypeName(uint32_t a_u32Type);

@@ -34,7 +34,6 @@ class COsXmlImpl {
   void DocumentSetStateSkip();
   long SetAtomIncrement(long a_lAtomIncrement);
   long SetDispatchAtomIncrement(long a_lAtomIncrement);
-  long GetDispatchAtomIncrement() const { return m_lDispatchAtomIncrement; }
   EOSSTS Dump();
 
   EOSSTS NodeRewind();
@@ -61,7 +60,6 @@ class COsXmlImpl {
   OsXmlAtom* GetAtoms() { return m_posxmlatom; }
   long GetAtomsInUse() const { return m_lAtomsInUse; }
   const char* GetDocument() const { return m_pszDocument; }
-  COsXml* GetOwner() { return m_posxml; }
 
   // Template dispatch (os_cosxml_dispatch.cpp).
   EOSSTS DispatchAddObject(const char* a_szObjectName, const char* a_szClassName, void* a_pvDispatchObj);
