@@ -19,13 +19,21 @@ int COsFileImpl::FindSlot(uint64_t a_u64Offset, uint64_t a_u64Length) const {
   return -1;
 }
 
-// One request without waiting; 0, or -1 with errno.
-int COsFileImpl::RegionLock(short a_sType, uint64_t a_u64Offset, uint64_t a_u64Length) {
+namespace {
+// The record-lock request for a region.
+struct flock Region(short a_sType, uint64_t a_u64Offset, uint64_t a_u64Length) {
   struct flock fl {};
   fl.l_type = a_sType;
   fl.l_whence = SEEK_SET;
   fl.l_start = static_cast<off_t>(a_u64Offset);
   fl.l_len = static_cast<off_t>(a_u64Length);
+  return fl;
+}
+}  // namespace
+
+// One request without waiting; 0, or -1 with errno.
+int COsFileImpl::RegionLock(short a_sType, uint64_t a_u64Offset, uint64_t a_u64Length) {
+  struct flock fl = Region(a_sType, a_u64Offset, a_u64Length);
   return fcntl(m_iFd, F_OFD_SETLK, &fl);
 }
 
@@ -82,11 +90,7 @@ EOSSTS COsFileImpl::TestLock(uint64_t a_u64Offset, uint64_t a_u64Length) {
   }
   if (NeedOpen()) return OS_STS_BAD_ARGUMENT;
   if (FindSlot(a_u64Offset, a_u64Length) >= 0) return OS_STS_LOCKED;
-  struct flock fl {};
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = static_cast<off_t>(a_u64Offset);
-  fl.l_len = static_cast<off_t>(a_u64Length);
+  struct flock fl = Region(F_WRLCK, a_u64Offset, a_u64Length);
   if (fcntl(m_iFd, F_OFD_GETLK, &fl) != 0) {
     OsLogDebug(OS_LOG_INFO, "We have a problem...");
     return OS_STS_FAIL;
