@@ -174,6 +174,9 @@ EOSSTS COsFileImpl::SharedLibraryLoad(const char* a_szLibrary, EOSFILEOPEN a_eos
   if (pvHandle) {
     OsLogDebug(OS_LOG_INFO, "dlopen succeeded...<%s>", szPath);
     OsLogDebug(OS_LOG_INFO, "SharedLibrary: load %p <%s>", pvHandle, szPath);
+    // A second load on one object replaces the first: give back the first
+    // reference, or that library could never be unloaded.
+    if (m_pvLibrary) dlclose(m_pvLibrary);
     m_pvLibrary = pvHandle;
     return OS_STS_SUCCESS;
   }

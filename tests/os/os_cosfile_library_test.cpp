@@ -230,6 +230,26 @@ TEST(Library, FreeAndTheDestructorUnloadTheLibrary) {
   EXPECT_FALSE(Mapped(strPath));
 }
 
+// Loading again on the same object replaces the first load: one free (or the
+// destructor) unloads, whether the second load named the same library or another.
+TEST(Library, ASecondLoadReplacesTheFirst) {
+  std::string strFirst = CopyStandin("libfirst.so");
+  std::string strSecond = CopyStandin("libsecond.so");
+  {
+    COsFile osfile;
+    ASSERT_EQ(osfile.SharedLibraryLoad(strFirst.c_str(), OS_FILEOPEN_CREATE), OS_STS_SUCCESS);
+    ASSERT_EQ(osfile.SharedLibraryLoad(strFirst.c_str(), OS_FILEOPEN_CREATE), OS_STS_SUCCESS);
+    osfile.SharedLibraryFree();
+    EXPECT_FALSE(Mapped(strFirst)) << "the first load's reference was kept";
+    ASSERT_EQ(osfile.SharedLibraryLoad(strFirst.c_str(), OS_FILEOPEN_CREATE), OS_STS_SUCCESS);
+    ASSERT_EQ(osfile.SharedLibraryLoad(strSecond.c_str(), OS_FILEOPEN_CREATE), OS_STS_SUCCESS);
+    EXPECT_FALSE(Mapped(strFirst));
+    EXPECT_TRUE(Mapped(strSecond));
+    EXPECT_EQ(Answer(&osfile), 42);
+  }
+  EXPECT_FALSE(Mapped(strSecond));
+}
+
 // Compiled names: each names the intended function (as c++filt reads it),
 // is found in the stand-in library and reaches the right code.
 struct SymbolCase {
