@@ -22,7 +22,6 @@ bool COsCfgImpl::s_blTopMostInvocation = false;
 
 namespace {
 
-char* s_pszThrowAwayImpl = nullptr;
 // The SANE-TWAIN version taken from the environment; lives for the process.
 char s_szSaneTwainVersion[32];
 
@@ -40,7 +39,8 @@ bool IsAsciiAlnum(char a_c) {
 bool IsLineEnd(char a_c) { return a_c == '\r' || a_c == '\n'; }
 
 long ReadLong(const char* a_szText) {
-  return a_szText ? std::strtol(a_szText, &s_pszThrowAwayImpl, 0) : 0;
+  // No shared end pointer: the ini engine reads the file mode on any thread.
+  return a_szText ? std::strtol(a_szText, nullptr, 0) : 0;
 }
 
 const char* FileNamePart(const char* a_szPath) {
