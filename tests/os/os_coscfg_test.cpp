@@ -125,6 +125,20 @@ TEST_F(OsCfgStore, CallerRangeFollowsItsTables) {
   EXPECT_STREQ(cfg_->Get(1002, 1007), "");
 }
 
+// Loading again drops what the caller's range took from the old file (its
+// text is gone); what the caller stored itself stays.
+TEST_F(OsCfgStore, LoadingAgainForgetsTheCallersOldFileValues) {
+  Make();
+  LoadIni("[MySection]\nMyTag=first\n");
+  ASSERT_EQ(Get(1002, 1001), "first");
+  const char* mine = "mine";
+  ASSERT_EQ(cfg_->Set(1002, 1003, mine), OS_STS_SUCCESS);
+  LoadIni("[dsIdentity]\nForceGui=0x1234567890\n");
+  EXPECT_EQ(Get(1002, 1001), "");
+  EXPECT_EQ(data_[1 + 2 * 23], nullptr);
+  EXPECT_EQ(cfg_->Get(1002, 1003), mine);
+}
+
 TEST_F(OsCfgStore, NamesReachTheCallersTablesFirst) {
   Make();
   ASSERT_EQ(cfg_->Set(1001, 1001, "caller"), OS_STS_SUCCESS);
