@@ -18,7 +18,9 @@ extern "C" void g_oscfglocatorfunction() {}
 
 namespace {
 
-char* s_pszThrowAway = nullptr;
+// Each thread gets its own discard word: callers on any thread (the log
+// among them) hand it to strtol at the same time.
+thread_local char* t_pszThrowAway = nullptr;
 
 // The hexadecimal address in the element, or 0.
 uintptr_t ReadAddress(const char* a_szText, const char* a_szName) {
@@ -80,7 +82,7 @@ EOSSTS COsCfg::Set(unsigned a_uSection, unsigned a_uTag, const char* a_szValue) 
 }
 
 // Stateless: usable before and after the store exists.
-char** COsCfg::GetThrowAwayPointer() { return &s_pszThrowAway; }
+char** COsCfg::GetThrowAwayPointer() { return &t_pszThrowAway; }
 
 EOSSTS COsCfg::RegisterCaller(const OsCfgName* a_poscfgnameSections, const OsCfgName* a_poscfgnameTags,
                               const char** a_pszData) {

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 
 #include "os_coscfgprofile.h"
@@ -22,7 +23,6 @@ bool COsCfgImpl::s_blTopMostInvocation = false;
 
 namespace {
 
-char* s_pszThrowAwayImpl = nullptr;
 // The SANE-TWAIN version taken from the environment; lives for the process.
 char s_szSaneTwainVersion[32];
 
@@ -40,7 +40,8 @@ bool IsAsciiAlnum(char a_c) {
 bool IsLineEnd(char a_c) { return a_c == '\r' || a_c == '\n'; }
 
 long ReadLong(const char* a_szText) {
-  return a_szText ? std::strtol(a_szText, &s_pszThrowAwayImpl, 0) : 0;
+  // No shared end pointer: the ini engine reads the file mode on any thread.
+  return a_szText ? std::strtol(a_szText, nullptr, 0) : 0;
 }
 
 const char* FileNamePart(const char* a_szPath) {
@@ -226,6 +227,22 @@ void COsCfgImpl::ParseFileData(size_t a_sizetData) {
   }
 }
 
+// A caller's value that the last load took from the file points into the
+// file buffer, which the next load fills anew: it would read as some other
+// line's text. Values the caller stored itself are kept.
+void COsCfgImpl::ForgetCallerFileValues() {
+  if (!m_pszCallerData) return;
+  const char* szBegin = m_szFileData;
+  const char* szEnd = m_szFileData + sizeof m_szFileData;
+  size_t sizetSlots = static_cast<size_t>(m_uCallerSections) * m_uCallerTags;
+  for (size_t i = 0; i < sizetSlots; ++i) {
+    const char* szValue = m_pszCallerData[i];
+    if (szValue && std::less_equal<const char*>()(szBegin, szValue) && std::less<const char*>()(szValue, szEnd)) {
+      m_pszCallerData[i] = nullptr;
+    }
+  }
+}
+
 // A section header makes its section current in each table that knows it
 // and ends the previous one in every table, so that keys under a section
 // one table does not know never land in that table's previous section.
@@ -264,6 +281,7 @@ EOSSTS COsCfgImpl::Load() {
     return OS_STS_FAIL;
   }
   std::memset(m_apszStore, 0, sizeof m_apszStore);
+  ForgetCallerFileValues();
   std::memset(m_szFileData, 0, sizeof m_szFileData);
   SetDefaults();
 

@@ -103,6 +103,7 @@ class COsCfgImpl {
   void StoreFileNames();
   void StoreProgram();
   void ParseFileData(size_t a_sizetData);
+  void ForgetCallerFileValues();
   void ParseLine(char* a_szLine, unsigned* a_puSection, unsigned* a_puCallerSection);
   void ParseBrand();
   bool BrandElement(const char* a_szElement, char* a_szField, size_t a_sizetField);

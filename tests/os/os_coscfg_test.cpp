@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "log_capture.h"
@@ -122,6 +123,20 @@ TEST_F(OsCfgStore, CallerRangeFollowsItsTables) {
   EXPECT_EQ(data_[5 + 1 * 23], mine);
   data_[7 + 2 * 23] = nullptr;
   EXPECT_STREQ(cfg_->Get(1002, 1007), "");
+}
+
+// Loading again drops what the caller's range took from the old file (its
+// text is gone); what the caller stored itself stays.
+TEST_F(OsCfgStore, LoadingAgainForgetsTheCallersOldFileValues) {
+  Make();
+  LoadIni("[MySection]\nMyTag=first\n");
+  ASSERT_EQ(Get(1002, 1001), "first");
+  const char* mine = "mine";
+  ASSERT_EQ(cfg_->Set(1002, 1003, mine), OS_STS_SUCCESS);
+  LoadIni("[dsIdentity]\nForceGui=0x1234567890\n");
+  EXPECT_EQ(Get(1002, 1001), "");
+  EXPECT_EQ(data_[1 + 2 * 23], nullptr);
+  EXPECT_EQ(cfg_->Get(1002, 1003), mine);
 }
 
 TEST_F(OsCfgStore, NamesReachTheCallersTablesFirst) {
@@ -338,6 +353,28 @@ TEST_F(OsCfgStore, CallersReadNumbersWithBaseDetection) {
   cfg_.reset();
   EXPECT_EQ(g_poscfg, nullptr);
   EXPECT_EQ(OsCfgGetLong(1, OS_CFGTAG_FORCEMAXMSG, 8), 8);
+}
+
+// Numbers are read on every thread at once (the log reads the file mode on
+// the thread that logs): each thread has a discard word of its own.
+TEST_F(OsCfgStore, ThreadsReadNumbersWithDiscardWordsOfTheirOwn) {
+  Make();
+  cfg_->Set(1, OS_CFGTAG_FORCEGUI, "0x1F");
+  constexpr int kThreads = 4;
+  char** apszDiscard[kThreads] = {};
+  long alSum[kThreads] = {};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&, i] {
+      apszDiscard[i] = cfg_->GetThrowAwayPointer();
+      for (int n = 0; n < 2000; ++n) alSum[i] += OsCfgGetLong(1, OS_CFGTAG_FORCEGUI, -1);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int i = 0; i < kThreads; ++i) {
+    EXPECT_EQ(alSum[i], 2000L * 31);
+    for (int j = 0; j < i; ++j) EXPECT_NE(apszDiscard[i], apszDiscard[j]);
+  }
 }
 
 }  // namespace
