@@ -439,9 +439,13 @@ long LineIndexKey(const char* a_szKey) {
   return std::strtol(a_szKey + 1, nullptr, 10);
 }
 
+// The count stays inside the section: a line at or past the next header
+// belongs to another section and is never answered.
 const char* ValueByIndex(const OsCfgProfile* a_pprofile, size_t a_sizetHeader, long a_lIndex) {
   size_t pos = NextLine(a_pprofile, a_sizetHeader);
-  for (long l = 0; l < a_lIndex && !AtEnd(a_pprofile, pos); ++l) pos = NextLine(a_pprofile, pos);
+  for (long l = 0; l < a_lIndex && !AtEnd(a_pprofile, pos) && !IsHeader(a_pprofile->szImage + pos); ++l) {
+    pos = NextLine(a_pprofile, pos);
+  }
   if (AtEnd(a_pprofile, pos) || IsHeader(a_pprofile->szImage + pos)) return nullptr;
   const char* szEqual = std::strchr(a_pprofile->szImage + pos, '=');
   return szEqual ? szEqual + 1 : nullptr;

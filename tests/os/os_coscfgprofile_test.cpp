@@ -92,6 +92,7 @@ TEST_F(OsCfgProfile, ReadsSectionsKeysAndLinePositions) {
       {"Main", "Alpha", "1"},         {"mAIN", "ALPHA", "1"},     {"Main", "Beta", "two words "},
       {"Other", "Alpha", "other"},    {"Main", "@0", "1"},        {"Main", "@1", "<1>"},  // a comment
       {"Main", "@2", "two words "},   {"Main", "@3", "<1>"},      // the next header
+      {"Main", "@4", "<1>"},          {"Main", "@5", "<1>"},      // beyond it: another section's lines
       {"Other", "@1", "<1>"},         {"Other", "@9", "<1>"},     {"Main", "Gamma", "<1>"},
       {"Nowhere", "Alpha", "<1>"},    {"Main", "", "<1>"},        {"Main", "Alpha ", "<1>"},
       {"Other", "Spaced", "<1>"},     {"Other", "Spaced ", " x"}, {"Main", "@", "<1>"},
