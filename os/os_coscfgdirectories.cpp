@@ -23,13 +23,6 @@ namespace {
 
 constexpr int kLogDirectoryTries = 1000;
 
-// a_szDst = a_szBase + "/" + a_szName with single "/" separators; false (and
-// a log line) when it does not fit.
-bool Join(char* a_szDst, size_t a_sizetDst, const char* a_szBase, const char* a_szName) {
-  COsFile::PathSet(a_szDst, a_sizetDst, a_szBase);
-  return COsFile::PathAppend(a_szDst, a_sizetDst, a_szName) == OS_STS_SUCCESS;
-}
-
 const char* LastComponent(const char* a_szPath) {
   const char* szSlash = std::strrchr(a_szPath, '/');
   return szSlash ? szSlash + 1 : a_szPath;
@@ -204,8 +197,8 @@ void COsCfgImpl::FindRoots(char* a_szBase, size_t a_sizetBase) {
   }
   COsFile::PathNormalize(a_szBase, '/');
   char szVar[kField];
-  if (!Join(szVar, sizeof szVar, a_szBase, "var") ||
-      !Join(m_szRootWriteableDirectory, sizeof m_szRootWriteableDirectory, szVar, m_szRootDirectory)) {
+  if (!COsFile::PathJoin(szVar, sizeof szVar, a_szBase, "var") ||
+      !COsFile::PathJoin(m_szRootWriteableDirectory, sizeof m_szRootWriteableDirectory, szVar, m_szRootDirectory)) {
     m_szRootWriteableDirectory[0] = '\0';
   }
   COsString::SStrCpy(m_szSharedRootWriteableDirectory, kField, m_szRootWriteableDirectory);
@@ -250,17 +243,17 @@ EOSSTS COsCfgImpl::BuildLayout(const char* a_szBase, const char* a_szName) {
   if (char* szUnderscore = std::strchr(szCommonName, '_'); szUnderscore && blPerCaller) *szUnderscore = '\0';
   char szMultimedia[kField];
 
-  bool blFits = Join(szOpt, sizeof szOpt, m_blOverrideRoot ? a_szBase : "", "opt") &&
-                Join(m_szSystemDirectory, kField, szOpt, szCompanyLower) &&
-                Join(m_szRootCommonDirectory, kField, szRoot, "common") &&
-                Join(m_szSharedRootCommonDirectory, kField, szSharedRoot, "common") &&
-                Join(m_szUserRootDirectory, kField, szRoot, a_szName) &&
-                Join(m_szSharedUserRootDirectory, kField, szSharedRoot, a_szName) &&
-                Join(m_szCommonDirectory, kField, m_szUserRootDirectory, szCommonName) &&
-                Join(m_szSharedCommonDirectory, kField, m_szSharedUserRootDirectory, szCommonName) &&
-                Join(m_szSharedDeviceDirectory, kField, m_szSharedUserRootDirectory, "device") &&
-                Join(szMultimedia, sizeof szMultimedia, m_szSystemDirectory, a_szName) &&
-                Join(m_szMultimediaDirectory, kField, szMultimedia, "sounds");
+  bool blFits = COsFile::PathJoin(szOpt, sizeof szOpt, m_blOverrideRoot ? a_szBase : "", "opt") &&
+                COsFile::PathJoin(m_szSystemDirectory, kField, szOpt, szCompanyLower) &&
+                COsFile::PathJoin(m_szRootCommonDirectory, kField, szRoot, "common") &&
+                COsFile::PathJoin(m_szSharedRootCommonDirectory, kField, szSharedRoot, "common") &&
+                COsFile::PathJoin(m_szUserRootDirectory, kField, szRoot, a_szName) &&
+                COsFile::PathJoin(m_szSharedUserRootDirectory, kField, szSharedRoot, a_szName) &&
+                COsFile::PathJoin(m_szCommonDirectory, kField, m_szUserRootDirectory, szCommonName) &&
+                COsFile::PathJoin(m_szSharedCommonDirectory, kField, m_szSharedUserRootDirectory, szCommonName) &&
+                COsFile::PathJoin(m_szSharedDeviceDirectory, kField, m_szSharedUserRootDirectory, "device") &&
+                COsFile::PathJoin(szMultimedia, sizeof szMultimedia, m_szSystemDirectory, a_szName) &&
+                COsFile::PathJoin(m_szMultimediaDirectory, kField, szMultimedia, "sounds");
   COsString::SStrCpy(m_szModelDirectory, kField, a_szName);
   COsString::SStrCpy(m_szModelDirectoryReal, kField, blPerCaller ? m_szLibraryModel : a_szName);
 
@@ -278,18 +271,18 @@ EOSSTS COsCfgImpl::BuildLayout(const char* a_szBase, const char* a_szName) {
   if (!*m_szLogDirectory) {
     // Per application: the user directory holds one log directory per run.
     const char* szUserName = std::strcmp(m_szUniqueName, "pmx") == 0 ? "twain" : m_szUniqueName;
-    blFits = blFits && Join(m_szUserDirectory, kField, m_szUserRootDirectory, szUserName) &&
-             Join(m_szSharedUserDirectory, kField, m_szSharedUserRootDirectory, szUserName) && BuildRunLogDirectory();
+    blFits = blFits && COsFile::PathJoin(m_szUserDirectory, kField, m_szUserRootDirectory, szUserName) &&
+             COsFile::PathJoin(m_szSharedUserDirectory, kField, m_szSharedUserRootDirectory, szUserName) && BuildRunLogDirectory();
   }
   COsString::SStrCpy(m_szDriverDirectory, kField, m_szUserDirectory);
-  blFits = blFits && Join(m_szGuiFilename, kField, m_szUserDirectory, "setup001.ini") &&
-           Join(m_szSimulatorFilename, kField, m_szCommonDirectory, "ramscan.txt");
+  blFits = blFits && COsFile::PathJoin(m_szGuiFilename, kField, m_szUserDirectory, "setup001.ini") &&
+           COsFile::PathJoin(m_szSimulatorFilename, kField, m_szCommonDirectory, "ramscan.txt");
 
   const char* szHome = std::getenv("HOME");
   if (m_blOverrideRoot || !szHome || !*szHome) {
-    blFits = blFits && Join(m_szDesktopDirectory, kField, m_szUserRootDirectory, "userfiles");
+    blFits = blFits && COsFile::PathJoin(m_szDesktopDirectory, kField, m_szUserRootDirectory, "userfiles");
   } else {
-    blFits = blFits && Join(m_szDesktopDirectory, kField, szHome, "Desktop");
+    blFits = blFits && COsFile::PathJoin(m_szDesktopDirectory, kField, szHome, "Desktop");
   }
   COsString::SStrCpy(m_szSharedDesktopDirectory, kField, m_szDesktopDirectory);
   if (!blFits) {
@@ -314,11 +307,11 @@ bool COsCfgImpl::BuildRunLogDirectory() {
   char szLogFile[kField];
   COsString::SStrPrintf(szLogName, sizeof szLogName, "log.%s", m_szLogTimeStamp);
   COsString::SStrPrintf(szLogFile, sizeof szLogFile, "%s.log", m_szUniqueName);
-  return Join(m_szLogDirectory, kField, m_szUserDirectory, szLogName) &&
-         Join(m_szLogFilename, kField, m_szLogDirectory, szLogFile) &&
-         Join(m_szFwDirectory, kField, m_szLogDirectory, "firmware") &&
-         Join(m_szNexilDirectory, kField, m_szLogDirectory, "nexil") &&
-         Join(m_szUiDirectory, kField, m_szLogDirectory, "ui") && Join(m_szTmpDirectory, kField, m_szLogDirectory, "tmp");
+  return COsFile::PathJoin(m_szLogDirectory, kField, m_szUserDirectory, szLogName) &&
+         COsFile::PathJoin(m_szLogFilename, kField, m_szLogDirectory, szLogFile) &&
+         COsFile::PathJoin(m_szFwDirectory, kField, m_szLogDirectory, "firmware") &&
+         COsFile::PathJoin(m_szNexilDirectory, kField, m_szLogDirectory, "nexil") &&
+         COsFile::PathJoin(m_szUiDirectory, kField, m_szLogDirectory, "ui") && COsFile::PathJoin(m_szTmpDirectory, kField, m_szLogDirectory, "tmp");
 }
 
 // Utilities log into the directory of their log file (a child beside its
@@ -336,8 +329,8 @@ void COsCfgImpl::BuildPerCallerLogDirectories() {
   Parent(szParent, sizeof szParent, m_szLogDirectory);
   COsString::SStrCpy(m_szUserDirectory, kField, m_szLogDirectory);
   COsString::SStrCpy(m_szSharedUserDirectory, kField, "(not valid)");
-  if (!Join(m_szFwDirectory, kField, szParent, "firmware") || !Join(m_szNexilDirectory, kField, szParent, "nexil") ||
-      !Join(m_szUiDirectory, kField, szParent, "ui") || !Join(m_szTmpDirectory, kField, m_szLogDirectory, "tmp")) {
+  if (!COsFile::PathJoin(m_szFwDirectory, kField, szParent, "firmware") || !COsFile::PathJoin(m_szNexilDirectory, kField, szParent, "nexil") ||
+      !COsFile::PathJoin(m_szUiDirectory, kField, szParent, "ui") || !COsFile::PathJoin(m_szTmpDirectory, kField, m_szLogDirectory, "tmp")) {
     m_szLogDirectory[0] = '\0';
   }
 }
@@ -352,10 +345,10 @@ void COsCfgImpl::BuildConfigFilenames() {
   char szOwnIni[kField];
   COsString::SStrPrintf(szOwnIni, sizeof szOwnIni, "%s.ini", m_szUniqueName);
   const bool blPmx = !blPerCaller && std::strcmp(m_szUniqueName, "pmx") == 0;
-  Join(m_szConfigFilenameConstIni, kField, szDirectory, "const.ini");
-  Join(m_szSharedConfigFilenameConstIni, kField, szSharedDirectory, "const.ini");
-  Join(m_szConfigFilename, kField, szDirectory, blPmx ? "const.ini" : szOwnIni);
-  Join(m_szSharedConfigFilename, kField, szSharedDirectory, blPmx ? "const.ini" : szOwnIni);
+  COsFile::PathJoin(m_szConfigFilenameConstIni, kField, szDirectory, "const.ini");
+  COsFile::PathJoin(m_szSharedConfigFilenameConstIni, kField, szSharedDirectory, "const.ini");
+  COsFile::PathJoin(m_szConfigFilename, kField, szDirectory, blPmx ? "const.ini" : szOwnIni);
+  COsFile::PathJoin(m_szSharedConfigFilename, kField, szSharedDirectory, blPmx ? "const.ini" : szOwnIni);
   char szSharedTxt[kField];
   COsString::SStrPrintf(szSharedTxt, sizeof szSharedTxt, "%s.txt", m_szSharedConfigFilenameConstIni);
   if (!COsFile::Exists(m_szSharedConfigFilenameConstIni) && COsFile::Exists(szSharedTxt)) {
@@ -385,7 +378,7 @@ EOSSTS COsCfgImpl::CreateDirectories() {
   const char* aszDirectories[] = {m_szRootCommonDirectory, m_szCommonDirectory, m_szUserDirectory};
   for (const char* szDirectory : aszDirectories) COsFile::Create(szDirectory);
   char szUserFiles[kField];
-  if (Join(szUserFiles, sizeof szUserFiles, m_szUserRootDirectory, "userfiles") &&
+  if (COsFile::PathJoin(szUserFiles, sizeof szUserFiles, m_szUserRootDirectory, "userfiles") &&
       std::strcmp(szUserFiles, m_szDesktopDirectory) == 0) {
     COsFile::Create(m_szDesktopDirectory);
   }

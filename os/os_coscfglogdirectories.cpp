@@ -22,11 +22,6 @@ constexpr long kNameSlots = 16;      // names the work area holds at least
 constexpr long kMostKept = 1024;     // a larger LogBackup prunes nothing
 constexpr int64_t kMinimumAgeMs = 10000;  // younger ones may still be starting
 
-bool Join(char* a_szDst, size_t a_sizetDst, const char* a_szBase, const char* a_szName) {
-  COsFile::PathSet(a_szDst, a_sizetDst, a_szBase);
-  return COsFile::PathAppend(a_szDst, a_sizetDst, a_szName) == OS_STS_SUCCESS;
-}
-
 void Parent(char* a_szPath) {
   char* szSlash = std::strrchr(a_szPath, '/');
   if (szSlash) szSlash[szSlash == a_szPath ? 1 : 0] = '\0';
@@ -48,7 +43,7 @@ bool IsOldDirectory(const char* a_szPath) {
 bool IsInUse(const char* a_szDirectory) {
   char szLock[kNameSize];
   struct stat st;
-  if (!Join(szLock, sizeof szLock, a_szDirectory, "log.lock") || lstat(szLock, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (!COsFile::PathJoin(szLock, sizeof szLock, a_szDirectory, "log.lock") || lstat(szLock, &st) != 0 || !S_ISREG(st.st_mode)) {
     return false;
   }
   COsFile osfile;
@@ -92,7 +87,7 @@ void COsCfgImpl::ManageLogDirectories() {
   // The current directory is in use for as long as the store lives.
   char szLock[kNameSize];
   if (!m_posfileLogLock) m_posfileLogLock = new (std::nothrow) COsFile;
-  if (m_posfileLogLock && !m_posfileLogLock->IsOpen() && Join(szLock, sizeof szLock, m_szLogDirectory, "log.lock") &&
+  if (m_posfileLogLock && !m_posfileLogLock->IsOpen() && COsFile::PathJoin(szLock, sizeof szLock, m_szLogDirectory, "log.lock") &&
       m_posfileLogLock->Open(szLock, OS_FILEOPEN_ALWAYS, OS_FILEACCESS_READWRITE, OS_FILESHARE_EXCLUSIVE) !=
           OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "log.lock could not be held...<%s>", szLock);
@@ -122,7 +117,7 @@ void COsCfgImpl::ManageLogDirectories() {
   const char* szSlash = std::strrchr(szSearch, '/');
   if (std::strstr(szSlash ? szSlash + 1 : szSearch, "log.")) Parent(szSearch);
 
-  if (*m_szLogDirectory && Join(szPattern, kNameSize, szSearch, "log.*")) {
+  if (*m_szLogDirectory && COsFile::PathJoin(szPattern, kNameSize, szSearch, "log.*")) {
     COsLogNames oslognames(szArea, lKept);
     OsFileInfo osfileinfo;
     for (EOSSTS eossts = COsFile::FindFirst(szPattern, &osfileinfo); eossts == OS_STS_SUCCESS;

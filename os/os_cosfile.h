@@ -142,6 +142,8 @@ class COsFile {
   // Copies (overlap allowed) and normalises; empties the destination when
   // the source does not fit.
   static void PathSet(char* a_szDst, size_t a_sizetDst, const char* a_szSrc);
+  // PathSet of the base, then PathAppend of the name; false when it does not fit.
+  static bool PathJoin(char* a_szDst, size_t a_sizetDst, const char* a_szBase, const char* a_szName);
   // Appends "/" and the component (a leading drive letter is dropped);
   // 2 and the path unchanged when it does not fit.
   static EOSSTS PathAppend(char* a_szPath, size_t a_sizetPath, const char* a_szComponent);

@@ -161,3 +161,8 @@ EOSSTS COsFile::PathAbsolute(char* a_szAbsolute, size_t a_sizetAbsolute, const c
   PathNormalize(a_szAbsolute, '/');
   return OS_STS_SUCCESS;
 }
+
+bool COsFile::PathJoin(char* a_szDst, size_t a_sizetDst, const char* a_szBase, const char* a_szName) {
+  PathSet(a_szDst, a_sizetDst, a_szBase);
+  return PathAppend(a_szDst, a_sizetDst, a_szName) == OS_STS_SUCCESS;
+}

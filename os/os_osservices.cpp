@@ -32,11 +32,6 @@ constexpr long kLevelUnlimitedCore = 0x1000;
 constexpr const char* kArgumentsPrefix = "PMX_OSSERVICESARGUMENTS";
 constexpr size_t kPath = COsCfgImpl::kField;
 
-bool Join(char* a_szDst, size_t a_sizetDst, const char* a_szBase, const char* a_szName) {
-  COsFile::PathSet(a_szDst, a_sizetDst, a_szBase);
-  return COsFile::PathAppend(a_szDst, a_sizetDst, a_szName) == OS_STS_SUCCESS;
-}
-
 // What spawned children inherit: the current arguments, when there are any.
 const char* ArgumentsSource() {
   return OsServicesIsArguments(COsCfgImpl::s_szOsServicesArguments) ? COsCfgImpl::s_szOsServicesArguments : nullptr;
@@ -89,7 +84,7 @@ void RemoveIfEmpty(const char* a_szDirectory) {
   closedir(pdir);
   if (!blEmpty) return;
   char szLock[kPath];
-  if (blLock && Join(szLock, sizeof szLock, a_szDirectory, "log.lock")) unlink(szLock);
+  if (blLock && COsFile::PathJoin(szLock, sizeof szLock, a_szDirectory, "log.lock")) unlink(szLock);
   rmdir(a_szDirectory);
 }
 
@@ -102,8 +97,8 @@ EOSSTS PublishOwnArguments(bool a_blForceSetAccess, char* a_szModel) {
   char szLogPath[kPath];
   if (OsServicesFindRoots("isis", a_blForceSetAccess, szRoot, a_szModel, szCompanyDirectory, szCompanyPath) !=
           OS_STS_SUCCESS ||
-      !Join(szLogPath, sizeof szLogPath, szCompanyPath, a_szModel) ||
-      !Join(szLogPath, sizeof szLogPath, szLogPath, "isis") || !Join(szLogPath, sizeof szLogPath, szLogPath, "log")) {
+      !COsFile::PathJoin(szLogPath, sizeof szLogPath, szCompanyPath, a_szModel) ||
+      !COsFile::PathJoin(szLogPath, sizeof szLogPath, szLogPath, "isis") || !COsFile::PathJoin(szLogPath, sizeof szLogPath, szLogPath, "log")) {
     return OS_STS_FAIL;
   }
   OsServicesSetArguments(szLogPath, a_szModel, "0", nullptr, szCompanyPath, false, a_blForceSetAccess);
@@ -142,13 +137,13 @@ EOSSTS PrepareUtility(const OsServicesSettings& a_osservicessettings, long* a_pl
   OsServicesGetSetting(szArguments, "logpath", szLogPath, sizeof szLogPath);
   if (*szLogPath) {
     char szDirectory[kPath];
-    if (!Join(szDirectory, sizeof szDirectory, szLogPath, szUniqueName)) return OS_STS_FAIL;
+    if (!COsFile::PathJoin(szDirectory, sizeof szDirectory, szLogPath, szUniqueName)) return OS_STS_FAIL;
     EOSSTS eosstsCreate = COsFile::Create(szDirectory);
     if (eosstsCreate != OS_STS_SUCCESS && eosstsCreate != OS_STS_ALREADY_EXISTS) return OS_STS_FAIL;
     const char* szSuffix = *szModel ? szModel : szLogModel;
     char szName[kPath];
     COsString::SStrPrintf(szName, sizeof szName, "%s%s%s.log", szUniqueName, *szSuffix ? "_" : "", szSuffix);
-    if (!Join(a_szLogFile, a_sizetLogFile, szDirectory, szName)) return OS_STS_FAIL;
+    if (!COsFile::PathJoin(a_szLogFile, a_sizetLogFile, szDirectory, szName)) return OS_STS_FAIL;
   }
   if (*a_plLevel == 0) {
     OsServicesGetElement(szArguments, "loglevel", szValue, sizeof szValue);

@@ -36,11 +36,6 @@ constexpr const char kFormat[] =
 char s_szLogDirectory[kPath];
 char s_szModelDirectory[kPath];
 
-bool Join(char* a_szDst, size_t a_sizetDst, const char* a_szBase, const char* a_szName) {
-  COsFile::PathSet(a_szDst, a_sizetDst, a_szBase);
-  return COsFile::PathAppend(a_szDst, a_sizetDst, a_szName) == OS_STS_SUCCESS;
-}
-
 // The reader decodes no entities: "<" would end an element early and "]]>"
 // the CDATA section of the program path, so such a field cannot be handed on.
 bool IsMarkupFree(const char* a_szText) { return !std::strchr(a_szText, '<') && !std::strstr(a_szText, "]]>"); }
@@ -233,11 +228,11 @@ OS_EXPORT int OsServicesProcessInterfaceOpen(const char* a_szTask) {
   COsTime::GetLocalTime(&ostimerecord);
   COsTime::GetStringTime(&ostimerecord, szTime, sizeof szTime);
   COsString::SStrPrintf(szLogName, sizeof szLogName, "log.%s", szTime);
-  if (!Join(szCallerDirectory, sizeof szCallerDirectory, szRoot, szCompanyDirectory) ||
-      !Join(szCallerDirectory, sizeof szCallerDirectory, szCallerDirectory, szModel) ||
-      !Join(szCallerDirectory, sizeof szCallerDirectory, szCallerDirectory, szCaller) ||
-      !Join(szLogPath, sizeof szLogPath, szCallerDirectory, szLogName) ||
-      !Join(szConstIni, sizeof szConstIni, szCallerDirectory, "const.ini")) {
+  if (!COsFile::PathJoin(szCallerDirectory, sizeof szCallerDirectory, szRoot, szCompanyDirectory) ||
+      !COsFile::PathJoin(szCallerDirectory, sizeof szCallerDirectory, szCallerDirectory, szModel) ||
+      !COsFile::PathJoin(szCallerDirectory, sizeof szCallerDirectory, szCallerDirectory, szCaller) ||
+      !COsFile::PathJoin(szLogPath, sizeof szLogPath, szCallerDirectory, szLogName) ||
+      !COsFile::PathJoin(szConstIni, sizeof szConstIni, szCallerDirectory, "const.ini")) {
     OsLog(OS_LOG_ERROR, "log path too long...<%s>", szRoot);
     return OS_STS_FAIL;
   }
