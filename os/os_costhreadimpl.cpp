@@ -150,7 +150,9 @@ EOSSTS COsThreadImpl::WaitForStarted() {
   const int64_t i64Begin = NowMs();
   int64_t i64Waited = 0;
   while (!m_blStarted.load(std::memory_order_acquire)) {
-    if (GetState() == OS_THREADSTATE_NOTRUNNING) {
+    // A procedure that ran and already ended (Exit, an exception, a stop of
+    // its own) leaves the state at not-running too: it did start.
+    if (GetState() == OS_THREADSTATE_NOTRUNNING && !m_blStarted.load(std::memory_order_acquire)) {
       OsLog(OS_LOG_ERROR, "thr>>> pthread_create halted while starting...");
       Stop(false, kOwnerStopMs, true);
       return OS_STS_FAIL;
