@@ -417,6 +417,33 @@ TEST(ThreadStop, FromTheThreadItselfNeverJoinsItself) {
   EXPECT_EQ(sharedAgain.iHalts, 1);
 }
 
+// A thread that stops itself at once, while its starter may still be inside
+// Start, must still end detached and leave the object free to start again.
+void* ProcStopsItselfAtOnce(void* a_pvThread) {
+  Shared* pshared = SharedOf(a_pvThread);
+  pshared->u64Tid = COsThread::GetThreadId();
+  static_cast<COsThread*>(a_pvThread)->Stop(false, 70000);
+  return nullptr;
+}
+
+TEST(ThreadStop, FromTheThreadItselfRightAfterStart) {
+  OneProcessor oneprocessor;  // the new thread often runs while Start still holds the object
+  COsThread osthread;
+  int iStartsRefused = 0;
+  for (int i = 0; i < 300; i++) {
+    Shared shared;
+    // A self-stop leaves nothing to join: the object starts again at once.
+    if (osthread.Start("selfstop", ProcStopsItselfAtOnce, &shared) != OS_STS_SUCCESS) {
+      iStartsRefused++;
+      osthread.Stop(false, 70000);
+      continue;
+    }
+    ASSERT_TRUE(Eventually([&] { return TaskGone(shared.u64Tid); }));
+  }
+  osthread.Stop(false, 70000);
+  EXPECT_EQ(iStartsRefused, 0);
+}
+
 // Asks to stop itself while its owner is stopping it.
 void* ProcStopsItselfDuringOwnerStop(void* a_pvThread) {
   COsThread* posthread = static_cast<COsThread*>(a_pvThread);
