@@ -28,7 +28,6 @@ constexpr uint64_t Range(int a_iFirst, int a_iLast) {
 }
 
 // The selectors each query answers.
-constexpr uint64_t kString = Range(1, 4) | Ids({32, 35, 39, 40, 51});
 constexpr uint64_t kLongLong = Range(5, 38) & ~Ids({32, 35});
 constexpr uint64_t kLong = Range(4, 8) | Range(15, 22) | Range(24, 31) | Ids({33, 34}) | Range(36, 38);
 constexpr uint64_t kBool = Range(18, 28) | Ids({38});

@@ -15,7 +15,6 @@
 #include "os_coslog.h"
 #include "os_cosstring.h"
 #include "os_costhread.h"
-#include "os_costhreadimpl.h"
 
 namespace {
 constexpr size_t s_sizetPath = 512;
@@ -29,7 +28,7 @@ std::recursive_mutex s_mutexEnvironment;
 // start-up installs) in this process's environment, where a library's static
 // initialiser reads them while it loads.
 void PublishServiceArguments() {
-  OsThreadArgumentsSource pfnSource = COsThreadImpl::s_pfnArgumentsSource.load(std::memory_order_acquire);
+  OsThreadArgumentsSource pfnSource = COsThread::GetServicesArgumentsSource();
   const char* szArguments = pfnSource ? pfnSource() : nullptr;
   if (!szArguments || !szArguments[0]) return;
   char szThreadVariable[128];

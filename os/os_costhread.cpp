@@ -249,6 +249,10 @@ void COsThread::SetServicesArgumentsSource(OsThreadArgumentsSource a_pfnSource) 
   COsThreadImpl::s_pfnArgumentsSource.store(a_pfnSource, std::memory_order_release);
 }
 
+OsThreadArgumentsSource COsThread::GetServicesArgumentsSource() {
+  return COsThreadImpl::s_pfnArgumentsSource.load(std::memory_order_acquire);
+}
+
 void COsThread::SetStartLimit(long a_lMilliseconds) {
   COsThreadImpl::s_lStartLimit.store(a_lMilliseconds < 0 ? 5000 : a_lMilliseconds, std::memory_order_relaxed);
 }

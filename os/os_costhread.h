@@ -131,6 +131,8 @@ class COsThread {
   // Spawned children inherit the text this source gives (the service
   // start-up installs it); null removes the source.
   static void SetServicesArgumentsSource(OsThreadArgumentsSource a_pfnSource);
+  // The source installed now, or null.
+  static OsThreadArgumentsSource GetServicesArgumentsSource();
 
   // Limits of the long waits and the terminal program, so tests stay short.
   // A negative time or a null path restores the default.

@@ -150,7 +150,9 @@ EOSSTS COsThreadImpl::WaitForStarted() {
   const int64_t i64Begin = NowMs();
   int64_t i64Waited = 0;
   while (!m_blStarted.load(std::memory_order_acquire)) {
-    if (GetState() == OS_THREADSTATE_NOTRUNNING) {
+    // A procedure that ran and already ended (Exit, an exception, a stop of
+    // its own) leaves the state at not-running too: it did start.
+    if (GetState() == OS_THREADSTATE_NOTRUNNING && !m_blStarted.load(std::memory_order_acquire)) {
       OsLog(OS_LOG_ERROR, "thr>>> pthread_create halted while starting...");
       Stop(false, kOwnerStopMs, true);
       return OS_STS_FAIL;
@@ -233,6 +235,18 @@ void COsThreadImpl::RequestHalt(long a_lMilliseconds) {
   pthread_cancel(m_pthread);
 }
 
+// The stop word for a stop called from the thread itself. The owner may hold
+// it for two reasons: it is stopping this thread (and waits for it to end,
+// so waiting here would never finish), or it is still inside Start (and lets
+// go in a moment). True once the word is ours, false when the owner stops us.
+bool COsThreadImpl::LockForSelfStop() {
+  while (COsSync::SpinLockNoWait(&m_pvStopWord) != OS_STS_SUCCESS) {
+    if (m_blStopping.load(std::memory_order_acquire)) return false;
+    COsTime::Sleep(1);
+  }
+  return true;
+}
+
 EOSSTS COsThreadImpl::Stop(bool a_blIgnoreSelf, long a_lMilliseconds, bool a_blExitSelf) {
   const bool blSelf = COsThread::GetThreadId() == GetId();
   if (blSelf && a_blIgnoreSelf) {
@@ -241,13 +255,15 @@ EOSSTS COsThreadImpl::Stop(bool a_blIgnoreSelf, long a_lMilliseconds, bool a_blE
   }
   if (!blSelf) {
     COsSync::SpinLock(&m_pvStopWord);
-  } else if (COsSync::SpinLockNoWait(&m_pvStopWord) != OS_STS_SUCCESS) {
+    m_blStopping.store(true, std::memory_order_release);
+  } else if (!LockForSelfStop()) {
     // The owner is stopping this very thread and waits for it to end.
     if (!a_blExitSelf) return OS_STS_SUCCESS;
     m_u32State.store(OS_THREADSTATE_NOTRUNNING, std::memory_order_release);
     pthread_exit(nullptr);
   }
   if (!m_blHandle) {
+    m_blStopping.store(false, std::memory_order_release);
     COsSync::SpinUnlock(&m_pvStopWord);
     return OS_STS_SUCCESS;
   }
@@ -280,6 +296,7 @@ EOSSTS COsThreadImpl::Stop(bool a_blIgnoreSelf, long a_lMilliseconds, bool a_blE
     m_blAlive.store(false, std::memory_order_release);
     t_posthreadimplSelf = nullptr;
   }
+  m_blStopping.store(false, std::memory_order_release);
   COsSync::SpinUnlock(&m_pvStopWord);
   OsLogDebug(OS_LOG_INFO, "thr>>> done, ready to exit...");
   if (blSelf && a_blExitSelf) pthread_exit(nullptr);

@@ -74,6 +74,7 @@ class COsThreadImpl {
   EOSSTS WaitForStarted();
   // Posts the halt and waits for the thread to end; cancels it when it does not.
   void RequestHalt(long a_lMilliseconds);
+  bool LockForSelfStop();
   EOSSTS WaitSlice(uint32_t a_u32Milliseconds);
   // Status query of the child without waiting: true when it has ended (and
   // is now reaped) or cannot be queried; the child is then forgotten.
@@ -97,6 +98,8 @@ class COsThreadImpl {
   // True from the thread's creation until its entry has left our code.
   std::atomic<bool> m_blAlive{false};
   bool m_blHandle = false;  // a thread was made and is not yet joined
+  // Set while the owner holds the stop word to stop the thread (not to start it).
+  std::atomic<bool> m_blStopping{false};
   pthread_t m_pthread{};
   COsSync* m_possync = nullptr;
   std::atomic<bool> m_blEventOpen{false};

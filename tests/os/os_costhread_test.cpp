@@ -221,6 +221,46 @@ TEST(ThreadStart, EndedThreadMustBeStoppedBeforeItStartsAgain) {
   osthread.Stop(false, 70000);
 }
 
+// Keeps the calling thread, and the threads it starts, on one processor.
+class OneProcessor {
+ public:
+  OneProcessor() {
+    sched_getaffinity(0, sizeof m_cpusetOld, &m_cpusetOld);
+    cpu_set_t cpusetOne;
+    CPU_ZERO(&cpusetOne);
+    for (int i = 0; i < CPU_SETSIZE; i++) {
+      if (CPU_ISSET(i, &m_cpusetOld)) {
+        CPU_SET(i, &cpusetOne);
+        break;
+      }
+    }
+    sched_setaffinity(0, sizeof cpusetOne, &cpusetOne);
+  }
+  ~OneProcessor() { sched_setaffinity(0, sizeof m_cpusetOld, &m_cpusetOld); }
+
+ private:
+  cpu_set_t m_cpusetOld;
+};
+
+// Start must report success for a procedure that ends before the starter
+// sees it running: the thread did start. Run on one processor and many times,
+// so the new thread often finishes in the middle of the starter's checks.
+void* ProcExitAtOnce(void* a_pvThread) {
+  static_cast<COsThread*>(a_pvThread)->Exit();
+  return nullptr;
+}
+
+TEST(ThreadStart, ProcedureEndingAtOnceStillStarted) {
+  OneProcessor oneprocessor;
+  int iFailed = 0;
+  for (int i = 0; i < 300; i++) {
+    COsThread osthread;
+    if (osthread.Start("atonce", ProcExitAtOnce, nullptr) != OS_STS_SUCCESS) iFailed++;
+    osthread.ThreadWait(-1);
+  }
+  EXPECT_EQ(iFailed, 0);
+}
+
 TEST(ThreadStart, StartLimitStopsAThreadThatDidNotReportItself) {
   testsupport::LogCapture logcapture;
   // With no time at all to report, the start fails unless the new thread
@@ -375,6 +415,33 @@ TEST(ThreadStop, FromTheThreadItselfNeverJoinsItself) {
   ASSERT_EQ(osthread.Start("again", ProcUntilHalt, &sharedAgain), OS_STS_SUCCESS);
   osthread.Stop(false, 70000);
   EXPECT_EQ(sharedAgain.iHalts, 1);
+}
+
+// A thread that stops itself at once, while its starter may still be inside
+// Start, must still end detached and leave the object free to start again.
+void* ProcStopsItselfAtOnce(void* a_pvThread) {
+  Shared* pshared = SharedOf(a_pvThread);
+  pshared->u64Tid = COsThread::GetThreadId();
+  static_cast<COsThread*>(a_pvThread)->Stop(false, 70000);
+  return nullptr;
+}
+
+TEST(ThreadStop, FromTheThreadItselfRightAfterStart) {
+  OneProcessor oneprocessor;  // the new thread often runs while Start still holds the object
+  COsThread osthread;
+  int iStartsRefused = 0;
+  for (int i = 0; i < 300; i++) {
+    Shared shared;
+    // A self-stop leaves nothing to join: the object starts again at once.
+    if (osthread.Start("selfstop", ProcStopsItselfAtOnce, &shared) != OS_STS_SUCCESS) {
+      iStartsRefused++;
+      osthread.Stop(false, 70000);
+      continue;
+    }
+    ASSERT_TRUE(Eventually([&] { return TaskGone(shared.u64Tid); }));
+  }
+  osthread.Stop(false, 70000);
+  EXPECT_EQ(iStartsRefused, 0);
 }
 
 // Asks to stop itself while its owner is stopping it.
