@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 
 #include "os_coscfg.h"
@@ -77,10 +78,13 @@ bool IsEndOf(char a_c, const char* a_szStops) { return a_c == '\0' || std::strch
 const char* TakeCode(const char* a_sz, char* a_szCode, size_t a_sizetCode, bool a_blDigits, const char* a_szStops) {
   size_t ii = 0;
   if (a_blDigits && IsDigit(a_sz[0])) {
+    if (a_sizetCode < 4) return nullptr;  // three digits and the terminator
     for (; ii < 3 && IsDigit(a_sz[ii]); ++ii) a_szCode[ii] = a_sz[ii];
     if (ii != 3) return nullptr;
   } else {
-    for (; ii < a_sizetCode - 1 && IsAlpha(a_sz[ii]); ++ii) a_szCode[ii] = a_sz[ii];
+    // A territory has two letters (or three digits); a language fills its buffer.
+    const size_t sizetMax = a_blDigits ? std::min<size_t>(2, a_sizetCode - 1) : a_sizetCode - 1;
+    for (; ii < sizetMax && IsAlpha(a_sz[ii]); ++ii) a_szCode[ii] = a_sz[ii];
     if (ii < 2) return nullptr;
   }
   a_szCode[ii] = '\0';
@@ -99,7 +103,7 @@ bool ParsePosixName(const char* a_szName, OsPosixLocale* a_pposixlocale) {
   const char* sz = TakeCode(a_szName, a_pposixlocale->szLanguage, sizeof(a_pposixlocale->szLanguage), false, "_.@;");
   if (!sz) return false;  // "C", "POSIX", or not a name of this shape
   if (*sz == '_') {
-    sz = TakeCode(sz + 1, a_pposixlocale->szTerritory, 3, true, ".@;");
+    sz = TakeCode(sz + 1, a_pposixlocale->szTerritory, sizeof(a_pposixlocale->szTerritory), true, ".@;");
     if (!sz) return false;
   }
   if (*sz == '.') sz += std::strcspn(sz, "@;");
