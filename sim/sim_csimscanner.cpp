@@ -20,6 +20,22 @@ thread_local std::string t_strReply;
 
 constexpr uint32_t L = 1, O = 2, S = 4, C = 8;  // the ESIMSTATE bits, for the table below
 
+// The id of a task text: the digits of the id property of its task element.
+bool ReadTaskId(const char* a_szTask, uint64_t& a_u64Id) {
+  static constexpr char s_szMarker[] = " id='";
+  if (std::strncmp(a_szTask, "<task ", 6) != 0) return false;
+  const char* pcEnd = std::strchr(a_szTask, '>');
+  const char* pc = std::strstr(a_szTask, s_szMarker);
+  if (!pc || !pcEnd || pc > pcEnd) return false;
+  pc += sizeof s_szMarker - 1;
+  uint64_t u64Id = 0;
+  const char* pcDigits = pc;
+  for (; *pc >= '0' && *pc <= '9' && pc - pcDigits < 20; ++pc) u64Id = u64Id * 10 + static_cast<uint64_t>(*pc - '0');
+  if (pc == pcDigits || *pc != '\'') return false;
+  a_u64Id = u64Id;
+  return true;
+}
+
 // A pointer as the tasks carry it: up to 16 hexadecimal digits, with an
 // optional "0x" or "0X" in front.
 bool ParsePointer(const std::string& a_strText, uint64_t& a_u64Value) {
@@ -42,7 +58,7 @@ bool ParsePointer(const std::string& a_strText, uint64_t& a_u64Value) {
 OS_EXPORT const char* ScannerEntry(const char* a_szTask) { return s_simscanner.Entry(a_szTask); }
 
 const CSimScanner::SimCommand CSimScanner::s_asimcommand[] = {
-    {"interfaceopen", L, false, &CSimScanner::InterfaceOpen},
+    {"interfaceopen", L, true, &CSimScanner::InterfaceOpen},
     {"interfaceclose", O, true, &CSimScanner::InterfaceClose},
     {"sessionbegin", O, false, &CSimScanner::SessionBegin},
     {"sessionend", S, true, &CSimScanner::SessionEnd},
@@ -129,7 +145,7 @@ const char* CSimScanner::Process(const char* a_szTask, uint64_t& a_u64Id, CSimNo
     OsLog(OS_LOG_ERROR, "simscan>>> a_szTask is null...");
     return "fail";
   }
-  if (!COsXml::GetTaskPropertyId(a_szTask, &a_u64Id) || a_u64Id > 0x7fffffff) {
+  if (!ReadTaskId(a_szTask, a_u64Id) || a_u64Id > 0x7fffffff) {
     OsLog(OS_LOG_ERROR, "simscan>>> task without a usable id...<%.200s>", a_szTask);
     a_u64Id = 0;
     return "fail";
@@ -222,6 +238,7 @@ const char* CSimScanner::InterfaceOpen(const CSimNode& a_simnode, CSimNode& a_si
 
 const char* CSimScanner::InterfaceClose(const CSimNode&, CSimNode&) {
   m_u32State = SIM_STATE_LOADED;
+  m_blOffline = false;
   ++m_u64Session;
   m_mapCallback.clear();
   for (const std::string& strPath : m_vstrLogFile) unlink(strPath.c_str());
