@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "os_coslog.h"
+#include "os_cosstring.h"
 #include "os_cosxml.h"
 #include "os_cosxmltask.h"
 
@@ -30,7 +31,9 @@ bool ReadTaskId(const char* a_szTask, uint64_t& a_u64Id) {
   pc += sizeof s_szMarker - 1;
   uint64_t u64Id = 0;
   const char* pcDigits = pc;
-  for (; *pc >= '0' && *pc <= '9' && pc - pcDigits < 20; ++pc) u64Id = u64Id * 10 + static_cast<uint64_t>(*pc - '0');
+  for (; *pc >= '0' && *pc <= '9' && pc - pcDigits < 20; ++pc) {
+    if (u64Id <= 0xffffffffu) u64Id = u64Id * 10 + static_cast<uint64_t>(*pc - '0');  // too big stays too big
+  }
   if (pc == pcDigits || *pc != '\'') return false;
   a_u64Id = u64Id;
   return true;
@@ -44,10 +47,9 @@ bool ParsePointer(const std::string& a_strText, uint64_t& a_u64Value) {
   if (sizetDigits == 0 || sizetDigits > 16) return false;
   uint64_t u64Value = 0;
   for (size_t i = sizetStart; i < a_strText.size(); ++i) {
-    const char c = a_strText[i];
-    const int iDigit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-    if (iDigit < 0) return false;
-    u64Value = u64Value << 4 | static_cast<uint64_t>(iDigit);
+    const unsigned char ucDigit = COsString::s_szHex[static_cast<unsigned char>(a_strText[i])];
+    if (ucDigit > 15) return false;
+    u64Value = u64Value << 4 | ucDigit;
   }
   a_u64Value = u64Value;
   return true;
@@ -124,14 +126,15 @@ const char* CSimScanner::Entry(const char* a_szTask) {
   uint64_t u64Id = 0;
   CSimNode simnodeReply;
   const char* szStatus = Process(a_szTask, u64Id, simnodeReply);
+  const int iReplyId = ++m_iReplyId;
   COsXmlTask osxmltask("", COsXmlTask::s_sizetMinimumCapacity);
-  osxmltask.StartTask(++m_iReplyId, static_cast<int>(u64Id), szStatus);
+  osxmltask.StartTask(iReplyId, static_cast<int>(u64Id), szStatus);
   for (const CSimNode& simnode : simnodeReply.Children()) simnode.Write(osxmltask, 1);
   osxmltask.FinalizeTask();
   if (osxmltask.IsError(true) || !osxmltask.GetTaskBuffer()) {
     OsLog(OS_LOG_ERROR, "simscan>>> the reply did not fit, answering fail...");
     osxmltask.Clear();
-    osxmltask.StartTask(m_iReplyId, static_cast<int>(u64Id), "fail");
+    osxmltask.StartTask(iReplyId, static_cast<int>(u64Id), "fail");
     osxmltask.FinalizeTask();
   }
   const char* szReply = osxmltask.GetTaskBuffer();

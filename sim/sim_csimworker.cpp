@@ -41,22 +41,27 @@ bool CSimWorker::IsWorkerThread() const {
 }
 
 bool CSimWorker::Start() {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  if (m_blStarted && !m_blStop) return true;
-  if (m_blStarted) {
-    // The last thread was told to stop from inside a job: it ends by itself.
-    if (IsWorkerThread()) return false;
-    lock.unlock();
-    m_osthread.ThreadWait(-1);
-    lock.lock();
+  if (IsWorkerThread()) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_blStarted && !m_blStop;
   }
-  m_blStop = false;
-  m_vsimjob.clear();
+  std::lock_guard<std::mutex> lockLife(m_mutexLife);
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_blStarted && !m_blStop) return true;
+  }
+  // The last thread was told to stop from inside a job: it ends by itself.
+  if (m_blStarted) Join();
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_blStop = false;
+    m_vsimjob.clear();
+  }
   if (m_osthread.Start("SimScanner", Proc, this) != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "simscan>>> the scanner thread did not start...");
-    m_blStarted = false;
     return false;
   }
+  std::lock_guard<std::mutex> lock(m_mutex);
   m_blStarted = true;
   return true;
 }
@@ -71,6 +76,11 @@ void CSimWorker::Post(int64_t a_i64DueMs, std::function<void()> a_pfnJob) {
 }
 
 void CSimWorker::Stop() {
+  const bool blSelf = IsWorkerThread();
+  std::unique_lock<std::mutex> lockLife(m_mutexLife, std::defer_lock);
+  // From inside a job the life lock may be held by a caller waiting for this
+  // very thread: take it only from other threads.
+  if (!blSelf) lockLife.lock();
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_blStarted) return;
@@ -78,7 +88,11 @@ void CSimWorker::Stop() {
     m_vsimjob.clear();
     m_cv.notify_all();
   }
-  if (IsWorkerThread()) return;
+  if (!blSelf) Join();
+}
+
+// Waits for the thread to end (after its running job, if any).
+void CSimWorker::Join() {
   m_osthread.ThreadWait(-1);
   std::lock_guard<std::mutex> lock(m_mutex);
   m_blStarted = false;

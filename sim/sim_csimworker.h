@@ -51,9 +51,11 @@ class CSimWorker {
 
   static void* Proc(void* a_pvThread);
   void Run();
+  void Join();
   bool Runnable(const SimJob& a_simjob) const;
 
-  std::mutex m_mutex;
+  std::mutex m_mutexLife;  // one Start or Stop at a time
+  std::mutex m_mutex;      // the jobs and flags
   std::condition_variable m_cv;
   std::vector<SimJob> m_vsimjob;
   uint64_t m_u64Order = 0;

@@ -271,13 +271,13 @@ class CSimScan {
   bool m_blDuplex = false;
 };
 
-int Usage() {
-  std::fprintf(stderr,
+int Usage(FILE* a_pfile, int a_iStatus) {
+  std::fprintf(a_pfile,
                "usage: simscan [--library PATH] [--model NAME] [--flag ID=VALUE]... [--async]\n"
                "               [--format bw|gray_8|rgb_24] [--resolution DPI] [--simplex] [--buffers N]\n"
                "               [--out DIR] [--quiet]\n"
                "The flatbed unit of the staged layout: --library <...>/" SIMSCAN_FLATBED_DIRECTORY "/lib/device.so\n");
-  return 1;
+  return a_iStatus;
 }
 
 }  // namespace
@@ -287,7 +287,9 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string strArg = argv[i];
     const bool blValue = i + 1 < argc;
-    if (strArg == "--async") {
+    if (strArg == "--help") {
+      return Usage(stdout, 0);
+    } else if (strArg == "--async") {
       options.blAsync = true;
     } else if (strArg == "--simplex") {
       options.blSimplex = true;
@@ -310,7 +312,7 @@ int main(int argc, char** argv) {
       const size_t sizetEqual = strFlag.find('=');
       options.vflag.emplace_back(strFlag.substr(0, sizetEqual), strFlag.substr(sizetEqual + 1));
     } else {
-      return Usage();
+      return Usage(stderr, 1);
     }
   }
   void* pvLibrary = dlopen(options.strLibrary.c_str(), RTLD_NOW | RTLD_LOCAL);
