@@ -168,4 +168,38 @@ TEST_F(SimScannerThread, EightCallersAtOnceWhileTheUnitCallsBack) {
   EXPECT_TRUE(std::filesystem::is_empty(strImages));
 }
 
+TEST_F(SimScannerThread, OpenAndCloseOverAndOverWhileOthersCall) {
+  // The unit's thread starts and ends with every interface; seven threads
+  // keep asking meanwhile and get an answer for whatever state they meet.
+  const std::string strSimulate = "\t\t<simulate><simflag><id>imagedirectory</id><value>" + testsupport::Root() +
+                                  "</value></simflag></simulate>\n";
+  std::atomic<bool> blDone{false};
+  std::vector<std::thread> vthread;
+  for (int i = 1; i <= 7; ++i) {
+    vthread.emplace_back([i, &blDone] {
+      for (int iId = i * 100000; !blDone.load(); ++iId) {
+        const char* szReply = g_pfnEntry(Task(iId, "getconfig", Leaf("id", "model")).c_str());
+        ExpectWholeReply(szReply, iId);
+      }
+    });
+  }
+  const int iOpened = g_iCallbacks.load();
+  for (int iRound = 0; iRound < 20; ++iRound) {
+    ASSERT_EQ(Send("interfaceopen", strSimulate), "success");
+    ASSERT_EQ(Send("sessionbegin", Leaf("callbackname", "interfaceopencomplete") +
+                                       Leaf("functionptr", Pointer(reinterpret_cast<void*>(&OnOpenComplete))) +
+                                       Leaf("userargumentptr", Pointer(this))),
+              "notcomplete");
+    if (iRound % 2) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_EQ(Send("sessionend"), "success");
+    EXPECT_EQ(Send("interfaceclose"), "success");
+  }
+  blDone = true;
+  for (std::thread& thread : vthread) thread.join();
+  const int iCallbacks = g_iCallbacks.load();
+  EXPECT_LE(iCallbacks - iOpened, 20);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(g_iCallbacks.load(), iCallbacks);
+}
+
 }  // namespace
