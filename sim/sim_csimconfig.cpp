@@ -5,9 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <string_view>
 
 #include "sim_csimnode.h"
@@ -139,13 +137,11 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
     return false;
   }
   if (IsFlatbed()) m_blDuplex = false;
-  if (FlagValue(simnodeSimulate, "busy", strValue)) {
+  // "busy": how many attempts are refused, or "true" for all of them.
+  if (FlagValue(simnodeSimulate, "busy", strValue) && !ParseLong(strValue, 0, 1000000, m_lBusy)) {
     bool blBusy = false;
-    if (ParseBool(strValue, blBusy)) {
-      m_lBusy = blBusy ? -1 : 0;
-    } else if (!ParseLong(strValue, 0, 1000000, m_lBusy)) {
-      return Bad("busy");
-    }
+    if (!ParseBool(strValue, blBusy)) return Bad("busy");
+    m_lBusy = blBusy ? -1 : 0;
   }
   for (int i = 0; i < SIM_FAULT_COUNT; ++i) {
     if (FlagValue(simnodeSimulate, s_aszFault[i], strValue) &&

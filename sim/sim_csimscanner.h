@@ -8,7 +8,9 @@
 //
 // One object per loaded library; one lock guards it, so tasks from several
 // threads are served one after the other. Callbacks run without that lock,
-// so a callback may send tasks of its own.
+// so a callback may send tasks of its own. The one call that waits for a
+// callback is interfaceclose: it returns once a callback already running has
+// returned, and none comes after it.
 #pragma once
 
 #include <atomic>
@@ -144,6 +146,8 @@ class CSimScanner {
   CSimNode ReportInquiry(bool a_blInterfaceOpen) const;
   CSimNode ReportConfig() const;
   static std::string InquiryValues(const char* a_szId);
+  // Whether a blank-separated list holds the word.
+  static bool IsListed(const std::string& a_strList, const std::string& a_strWord);
   std::string NewFilePath(const char* a_szKind, const char* a_szExtension);
 
   std::mutex m_mutex;

@@ -96,6 +96,10 @@ std::string CSimScanner::InquiryValues(const char* a_szId) {
   return std::string();
 }
 
+bool CSimScanner::IsListed(const std::string& a_strList, const std::string& a_strWord) {
+  return !a_strWord.empty() && (" " + a_strList + " ").find(" " + a_strWord + " ") != std::string::npos;
+}
+
 CSimNode CSimScanner::ReportInquiry(bool a_blInterfaceOpen) const {
   CSimNode simnodeInquiry("reportinquiry");
   // The interfaceopen reply names only the languages the unit speaks.

@@ -10,12 +10,6 @@
 #include "os_coslog.h"
 #include "sim_csimscanner.h"
 
-namespace {
-bool WordInList(const std::string& a_strList, const std::string& a_strWord) {
-  return !a_strWord.empty() && (" " + a_strList + " ").find(" " + a_strWord + " ") != std::string::npos;
-}
-}  // namespace
-
 const char* CSimScanner::QuerySupport(const CSimNode&, CSimNode& a_simnodeReply) {
   a_simnodeReply.Add(ReportInquiry(false));
   return "success";
@@ -146,7 +140,7 @@ const char* CSimScanner::Diagnostic(const CSimNode& a_simnode, CSimNode& a_simno
   }
   if (m_esimactivity != SIM_ACTIVITY_DIAGNOSTIC) return "invalidstate";
   const std::string strType = a_simnode.ChildText("diagnostictype");
-  if (!WordInList(InquiryValues("diagnostictype"), strType)) {
+  if (!IsListed(InquiryValues("diagnostictype"), strType)) {
     OsLog(OS_LOG_ERROR, "simscan>>> diagnosticrun of an unknown type <%s>", strType.c_str());
     return "fail";
   }
@@ -163,7 +157,7 @@ const char* CSimScanner::Calibrate(const CSimNode& a_simnode, CSimNode& a_simnod
   const std::string& strName = a_simnode.Name();
   if (strName == "calibratebegin" || strName == "calibratereset") {
     const std::string strType = a_simnode.ChildText("calibrationtype");
-    if (!WordInList(InquiryValues("calibrationtype"), strType)) {
+    if (!IsListed(InquiryValues("calibrationtype"), strType)) {
       OsLog(OS_LOG_ERROR, "simscan>>> %s of an unknown type <%s>", strName.c_str(), strType.c_str());
       return "fail";
     }

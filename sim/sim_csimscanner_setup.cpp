@@ -9,13 +9,6 @@
 #include "sim_csimimage.h"
 #include "sim_csimscanner.h"
 
-namespace {
-bool WordInList(const char* a_szList, const std::string& a_strWord) {
-  const std::string strList = std::string(" ") + a_szList + " ";
-  return !a_strWord.empty() && strList.find(" " + a_strWord + " ") != std::string::npos;
-}
-}  // namespace
-
 bool CSimScanner::HasCamera(const std::string& a_strCameraId, bool* a_pblRear) const {
   *a_pblRear = a_strCameraId == "rear";
   if (CSimConfig::IsFlatbed()) return a_strCameraId == "flatbed" || a_strCameraId == "front";
@@ -76,7 +69,7 @@ const char* CSimScanner::WindowAdd(const CSimNode& a_simnode, CSimNode&) {
                                     : simwindow.iFormat == SIM_IMAGEFORMAT_BW;
   if (simwindow.strWindowId.empty() || !HasCamera(simwindow.strCameraId, &simwindow.blRear) ||
       (strType != "bitonal" && !blColor) || !blFormatFits ||
-      !WordInList(m_simconfig.m_psimmodel->szResolutions, strResolution)) {
+      !IsListed(m_simconfig.m_psimmodel->szResolutions, strResolution)) {
     OsLog(OS_LOG_ERROR, "simscan>>> windowadd refused <%s> <%s> <%s> <%s> <%s>", simwindow.strWindowId.c_str(),
           simwindow.strCameraId.c_str(), strType.c_str(), simwindow.strFormat.c_str(), strResolution.c_str());
     return "fail";
