@@ -1,0 +1,179 @@
+// The simulation flags: each flag is read from the interfaceopen task's
+// simulate block, else from the environment, else it keeps its default.
+#include "sim_csimconfig.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string_view>
+
+#include "sim_csimnode.h"
+
+namespace {
+
+constexpr SimModel s_asimmodel[] = {
+#ifdef SIMSCAN_FLATBED
+    {"mapleC", 14400, 20400, "75_dpi 100_dpi 150_dpi 200_dpi 300_dpi 400_dpi 600_dpi 1200_dpi", nullptr},
+    {"mapleB", 10200, 14400, "75_dpi 100_dpi 150_dpi 200_dpi 300_dpi 600_dpi", nullptr},
+#else
+    {"mapleB", 10200, 16800, "100_dpi 150_dpi 200_dpi 240_dpi 300_dpi 400_dpi 600_dpi", nullptr},
+    {"mapleC", 14400, 40800, "100_dpi 150_dpi 200_dpi 240_dpi 250_dpi 300_dpi 400_dpi 600_dpi 1200_dpi",
+     "preimagefront"},
+#endif
+};
+
+constexpr const char* s_aszFault[SIM_FAULT_COUNT] = {"paperjam", "multifeed", "coveropen", "disconnect", "fail"};
+
+// The value of a flag: the task's simflag of that id, else SIMSCAN_<ID>.
+bool FlagValue(const CSimNode& a_simnodeSimulate, const char* a_szId, std::string& a_strValue) {
+  for (const CSimNode& simnode : a_simnodeSimulate.Children()) {
+    if (simnode.Name() == "simflag" && simnode.ChildText("id") == std::string_view(a_szId)) {
+      a_strValue = simnode.ChildText("value");
+      return true;
+    }
+  }
+  std::string strVariable = "SIMSCAN_";
+  for (const char* pc = a_szId; *pc; ++pc) strVariable += static_cast<char>(*pc >= 'a' && *pc <= 'z' ? *pc - 32 : *pc);
+  const char* szEnv = std::getenv(strVariable.c_str());
+  if (!szEnv) return false;
+  a_strValue = szEnv;
+  return true;
+}
+
+bool ParseLong(const std::string& a_strText, long a_lMin, long a_lMax, long& a_lValue) {
+  if (a_strText.empty() || a_strText.size() > 18) return false;
+  for (char c : a_strText) {
+    if (c < '0' || c > '9') return false;
+  }
+  const long lValue = std::strtol(a_strText.c_str(), nullptr, 10);
+  if (lValue < a_lMin || lValue > a_lMax) return false;
+  a_lValue = lValue;
+  return true;
+}
+
+bool ParseBool(const std::string& a_strText, bool& a_blValue) {
+  if (a_strText == "true" || a_strText == "1") {
+    a_blValue = true;
+  } else if (a_strText == "false" || a_strText == "0") {
+    a_blValue = false;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// "3,5:patchtype4": sheets, each with an optional ":" and a text.
+bool ParseSheetList(const std::string& a_strText, std::map<long, std::string>& a_map) {
+  size_t sizetStart = 0;
+  while (sizetStart <= a_strText.size()) {
+    size_t sizetEnd = a_strText.find(',', sizetStart);
+    if (sizetEnd == std::string::npos) sizetEnd = a_strText.size();
+    const std::string strItem = a_strText.substr(sizetStart, sizetEnd - sizetStart);
+    const size_t sizetColon = strItem.find(':');
+    long lSheet = 0;
+    if (!ParseLong(strItem.substr(0, sizetColon), 1, CSimConfig::s_lPagesMax, lSheet)) return false;
+    a_map[lSheet] = sizetColon == std::string::npos ? std::string() : strItem.substr(sizetColon + 1);
+    sizetStart = sizetEnd + 1;
+  }
+  return true;
+}
+
+// Where images go when no directory is configured: tmpfs when there is one.
+std::string DefaultImageDirectory() {
+  struct stat st;
+  if (stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) && access("/dev/shm", W_OK) == 0) return "/dev/shm";
+  const char* szTmp = std::getenv("TMPDIR");
+  return szTmp && *szTmp ? szTmp : "/tmp";
+}
+
+}  // namespace
+
+bool CSimConfig::IsFlatbed() {
+#ifdef SIMSCAN_FLATBED
+  return true;
+#else
+  return false;
+#endif
+}
+
+const char* CSimConfig::UnitName() { return IsFlatbed() ? "flatbed" : "adf"; }
+
+bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_strError) {
+  static const CSimNode s_simnodeEmpty;
+  const CSimNode* psimnodeSimulate = a_simnodeInterfaceOpen.Child("simulate");
+  const CSimNode& simnodeSimulate = psimnodeSimulate ? *psimnodeSimulate : s_simnodeEmpty;
+  *this = CSimConfig();
+  m_blDuplex = !IsFlatbed();
+
+  std::string strModel = simnodeSimulate.ChildText("simmodel");
+  if (strModel.empty()) {
+    const char* szEnv = std::getenv("SIMSCAN_MODEL");
+    strModel = szEnv && *szEnv ? szEnv : s_asimmodel[0].szName;
+  }
+  for (const SimModel& simmodel : s_asimmodel) {
+    if (strModel == simmodel.szName) m_psimmodel = &simmodel;
+  }
+  if (!m_psimmodel) {
+    a_strError = "unknown model <" + strModel + ">";
+    return false;
+  }
+
+  // Every flag: its id, then how its text is read.
+  std::string strValue;
+  const auto Bad = [&](const char* a_szId) {
+    a_strError = std::string("bad simflag <") + a_szId + "> value <" + strValue + ">";
+    return false;
+  };
+  const auto Number = [&](const char* a_szId, long a_lMax, long& a_lValue) {
+    return !FlagValue(simnodeSimulate, a_szId, strValue) || ParseLong(strValue, 0, a_lMax, a_lValue) || Bad(a_szId);
+  };
+  const auto Bool = [&](const char* a_szId, bool& a_blValue) {
+    return !FlagValue(simnodeSimulate, a_szId, strValue) || ParseBool(strValue, a_blValue) || Bad(a_szId);
+  };
+  if (!Number("pages", s_lPagesMax, m_lPages) || !Bool("duplex", m_blDuplex) ||
+      !Number("delay", 60000, m_lDelayMs) || !Number("warmup", 600000, m_lWarmupMs) ||
+      !Bool("asyncopen", m_blAsyncOpen) || !Number("opendelay", 60000, m_lOpenDelayMs)) {
+    return false;
+  }
+  if (IsFlatbed()) m_blDuplex = false;
+  // "busy": how many attempts are refused, or "true" for all of them.
+  if (FlagValue(simnodeSimulate, "busy", strValue) && !ParseLong(strValue, 0, 1000000, m_lBusy)) {
+    bool blBusy = false;
+    if (!ParseBool(strValue, blBusy)) return Bad("busy");
+    m_lBusy = blBusy ? -1 : 0;
+  }
+  for (int i = 0; i < SIM_FAULT_COUNT; ++i) {
+    if (FlagValue(simnodeSimulate, s_aszFault[i], strValue) &&
+        !ParseLong(strValue, 1, s_lPagesMax, m_alFault[i])) {
+      return Bad(s_aszFault[i]);
+    }
+  }
+  std::map<long, std::string> mapSheets;
+  if (FlagValue(simnodeSimulate, "blank", strValue)) {
+    if (!ParseSheetList(strValue, mapSheets)) return Bad("blank");
+    for (const auto& item : mapSheets) m_setBlank.insert(item.first);
+  }
+  if (FlagValue(simnodeSimulate, "patch", strValue)) {
+    if (!ParseSheetList(strValue, m_mapPatch)) return Bad("patch");
+    for (auto& item : m_mapPatch) {
+      if (item.second.empty()) item.second = "patchtype2";
+      if (item.second.compare(0, 9, "patchtype") != 0) return Bad("patch");
+    }
+  }
+  if (FlagValue(simnodeSimulate, "flatbed", strValue)) m_strFlatbed = strValue;
+  if (m_strFlatbed.empty() && !IsFlatbed()) m_strFlatbed = simnodeSimulate.ChildText("simflatbed");
+  if (IsFlatbed()) m_strFlatbed.clear();
+  m_strSerialNumber = std::string("SIM") + (IsFlatbed() ? "F" : "A") + "0001";
+  if (FlagValue(simnodeSimulate, "serialnumber", strValue)) {
+    if (strValue.empty() || strValue.size() > 63) return Bad("serialnumber");
+    m_strSerialNumber = strValue;
+  }
+  m_strImageDirectory = DefaultImageDirectory();
+  if (FlagValue(simnodeSimulate, "imagedirectory", strValue)) {
+    struct stat st;
+    if (strValue.empty() || stat(strValue.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return Bad("imagedirectory");
+    m_strImageDirectory = strValue;
+  }
+  return true;
+}

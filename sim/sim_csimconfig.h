@@ -1,0 +1,58 @@
+// What one simulated scanner unit is and how it behaves: its model, serial
+// number and the simulation flags of the interfaceopen task (each falling
+// back to an environment variable SIMSCAN_<ID in capitals>, then to its
+// default).
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+
+class CSimNode;
+
+// The faults a batch can meet, each at a configured sheet.
+enum ESIMFAULT : int {
+  SIM_FAULT_PAPERJAM = 0,
+  SIM_FAULT_MULTIFEED = 1,
+  SIM_FAULT_COVEROPEN = 2,
+  SIM_FAULT_DISCONNECT = 3,
+  SIM_FAULT_FAIL = 4,
+  SIM_FAULT_COUNT = 5,
+};
+
+// One model of the unit. Lengths in 1/1200 inch.
+struct SimModel {
+  const char* szName;
+  long lSheetWidthMax;
+  long lSheetHeightMax;
+  const char* szResolutions;  // the offered resolutions, blank-separated
+  const char* szPrinter;      // the imprinter position, or null without one
+};
+
+class CSimConfig {
+ public:
+  // The unit of this copy of the library.
+  static bool IsFlatbed();
+  static const char* UnitName();
+
+  // Reads the interfaceopen command. False, with the reason in a_strError,
+  // for an unknown model or a flag value out of its range.
+  bool Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_strError);
+
+  const SimModel* m_psimmodel = nullptr;
+  std::string m_strSerialNumber;
+  long m_lPages = 3;          // sheets per batch (the flatbed always scans one)
+  bool m_blDuplex = true;     // the feeder has a rear camera
+  long m_lDelayMs = 0;        // time to feed one sheet
+  long m_lWarmupMs = 0;       // lamp warm-up before the first scan of a session
+  bool m_blAsyncOpen = true;  // a sessionbegin with a completion callback completes later
+  long m_lOpenDelayMs = 0;    // how much later
+  long m_lBusy = 0;           // busy answers still to give; -1 always busy
+  long m_alFault[SIM_FAULT_COUNT] = {};  // sheet (from 1) of each fault, 0 none
+  std::set<long> m_setBlank;             // blank sheets
+  std::map<long, std::string> m_mapPatch;  // patch sheets and their patch type
+  std::string m_strFlatbed;                // the flatbed's model directory (feeder only)
+  std::string m_strImageDirectory;
+
+  static constexpr long s_lPagesMax = 100000;
+};

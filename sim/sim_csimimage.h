@@ -1,0 +1,34 @@
+// The simulated page images: uncompressed A4 pages, written line by line to
+// a file, with a cheap deterministic pattern: white paper, a black frame and
+// the page's label (its sheet number and F or R for the side) in large 5x7
+// dot-matrix characters at the upper left. A blank page is white all over.
+//
+// Line layouts (no padding): bitonal 1 bit per pixel, most significant bit
+// first, 1 is black; gray 8 bits, 255 is white; colour 3 bytes R, G, B.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum ESIMIMAGEFORMAT : int {
+  SIM_IMAGEFORMAT_BW = 1,
+  SIM_IMAGEFORMAT_GRAY8 = 2,
+  SIM_IMAGEFORMAT_RGB24 = 3,
+};
+
+class CSimImage {
+ public:
+  // A4 in 1/1200 inch.
+  static constexpr long s_lA4Width = 9921;
+  static constexpr long s_lA4Height = 14031;
+
+  // The format of its name ("bw", "gray_8", "rgb_24"); 0 when unknown.
+  static int FormatFromName(const std::string& a_strName);
+  static long PixelsAt(long a_l1200, long a_lResolution) { return a_l1200 * a_lResolution / 1200; }
+  static uint64_t LineBytes(int a_iFormat, long a_lWidth);
+
+  // Writes a new file (an existing one is not replaced); its size, or 0
+  // after a failure (the partial file removed).
+  static uint64_t Write(const std::string& a_strPath, int a_iFormat, long a_lWidth, long a_lHeight,
+                        const std::string& a_strLabel, bool a_blBlank);
+};

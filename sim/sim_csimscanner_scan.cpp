@@ -1,0 +1,257 @@
+// The simulated scanner's scans: a job feeds its sheets one after the other
+// (each taking the configured delay), hands out one image per stream and
+// side of a sheet and an end of sheet after it, and ends with
+// "endofoutput" or, at the configured sheet, with a fault's status word.
+// Never more images are out (handed out and not yet ended) than the image
+// buffer count of scanbegin; a caller that must wait is told "noimageready"
+// and called back through imageavailable once an image is there.
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "os_coslog.h"
+#include "sim_csimimage.h"
+#include "sim_csimscanner.h"
+
+namespace {
+constexpr const char* s_aszFaultStatus[SIM_FAULT_COUNT] = {"paperjam", "multifeed", "coveropen", "disconnected",
+                                                            "fail"};
+constexpr long s_lBuffersMax = 1024;
+}  // namespace
+
+const char* CSimScanner::ScanBegin(const CSimNode& a_simnode, CSimNode& a_simnodeReply) {
+  if (m_esimactivity != SIM_ACTIVITY_NONE) return "invalidstate";
+  if (m_u32State == SIM_STATE_SCANNING) {
+    // Asked again while the lamps warm up: the job starts once they are warm.
+    if (!m_blWarming) return "invalidstate";
+  } else {
+    const std::string strCount = a_simnode.ChildText("imagebuffercount");
+    char* pcEnd = nullptr;
+    const long lBuffers = std::strtol(strCount.c_str(), &pcEnd, 10);
+    if (strCount.empty() || *pcEnd || lBuffers < 1 || lBuffers > s_lBuffersMax) {
+      OsLog(OS_LOG_ERROR, "simscan>>> scanbegin with a bad imagebuffercount <%s>", strCount.c_str());
+      return "fail";
+    }
+    m_lBuffers = lBuffers;
+    m_u32State = SIM_STATE_SCANNING;
+    // Only told that the other unit scans: a job without sheets.
+    if (std::string(a_simnode.ChildText("notificationonly")) == "true") {
+      StartJob(0);
+      return "success";
+    }
+    if (!m_blLampWarm && m_simconfig.m_lWarmupMs > 0) {
+      m_blWarming = true;
+      m_i64WarmEndMs = CSimWorker::NowMs() + m_simconfig.m_lWarmupMs;
+    }
+  }
+  if (m_blWarming) {
+    const int64_t i64Left = m_i64WarmEndMs - CSimWorker::NowMs();
+    if (i64Left > 0) {
+      a_simnodeReply.Add("reportlampstatus").Add("lampwarmuptime", std::to_string((i64Left + 999) / 1000));
+      return "lampswarming";
+    }
+    m_blWarming = false;
+  }
+  m_blLampWarm = true;
+  StartJob(CSimConfig::IsFlatbed() ? 1 : m_simconfig.m_lPages);
+  return "success";
+}
+
+void CSimScanner::StartJob(long a_lSheets) {
+  ++m_u64Job;
+  m_lSheets = a_lSheets;
+  m_lSheet = 0;
+  m_sizetImage = 0;
+  m_blSheetEnd = false;
+  m_blStopRequested = false;
+  m_szFault = nullptr;
+  m_i64StartMs = CSimWorker::NowMs();
+  m_lImageCounter = 0;
+  m_lMultifeeds = 0;
+  m_lPatchesFront = 0;
+  m_lPatchesRear = 0;
+  m_blOwed = false;
+  m_blOwedJob = false;
+}
+
+// Ends the job: every image still out is removed.
+void CSimScanner::EndJob() {
+  ++m_u64Job;
+  for (const std::string& strPath : m_setOutstanding) unlink(strPath.c_str());
+  m_setOutstanding.clear();
+  m_blWarming = false;
+  m_blOwed = false;
+  m_u32State = SIM_STATE_SESSION;
+}
+
+const char* CSimScanner::ScanEnd(const CSimNode&, CSimNode& a_simnodeReply) {
+  EndJob();
+  CSimNode& simnodeScanEnd = a_simnodeReply.Add("reportscanend");
+  simnodeScanEnd.Add("multifeedcount", std::to_string(m_lMultifeeds));
+  simnodeScanEnd.Add("patchcountfront", std::to_string(m_lPatchesFront));
+  simnodeScanEnd.Add("patchcountrear", std::to_string(m_lPatchesRear));
+  return "success";
+}
+
+// The feeder stops after the sheet it is feeding.
+const char* CSimScanner::ScanRequestStop(const CSimNode&, CSimNode&) {
+  m_blStopRequested = true;
+  return "success";
+}
+
+const char* CSimScanner::GetOutput(const CSimNode&, CSimNode& a_simnodeReply) {
+  if (m_blWarming) return "lampswarming";
+  return NextItem(a_simnodeReply);
+}
+
+const char* CSimScanner::NextItem(CSimNode& a_simnodeReply) {
+  if (m_szFault) return m_szFault;
+  if (m_blSheetEnd) {
+    m_blSheetEnd = false;
+    ++m_lSheet;
+    m_sizetImage = 0;
+    return "endofsheet";
+  }
+  if (JobDone()) return "endofoutput";
+  const int64_t i64ReadyMs = SheetReadyMs();
+  if (i64ReadyMs > CSimWorker::NowMs()) {
+    OweImageAvailable(i64ReadyMs);
+    return "noimageready";
+  }
+  const int iFault = FaultAtSheet();
+  if (iFault >= 0) {
+    OsLog(OS_LOG_INFO, "simscan>>> fault <%s> at sheet %ld", s_aszFaultStatus[iFault], m_lSheet + 1);
+    m_szFault = s_aszFaultStatus[iFault];
+    if (iFault == SIM_FAULT_MULTIFEED) ++m_lMultifeeds;
+    if (iFault == SIM_FAULT_DISCONNECT) Disconnect();
+    return m_szFault;
+  }
+  if (static_cast<long>(m_setOutstanding.size()) >= m_lBuffers) {
+    // The next image end makes room and calls back.
+    m_blOwed = true;
+    return "noimageready";
+  }
+  return DeliverImage(a_simnodeReply);
+}
+
+bool CSimScanner::JobDone() const { return m_lSheet >= m_lSheets || (m_blStopRequested && m_sizetImage == 0); }
+
+// The sheet being fed is in when its delay has passed since the job began.
+int64_t CSimScanner::SheetReadyMs() const {
+  return m_i64StartMs + static_cast<int64_t>(m_lSheet + 1) * m_simconfig.m_lDelayMs;
+}
+
+// The fault that stops the job at the sheet about to be fed, or -1.
+int CSimScanner::FaultAtSheet() const {
+  if (m_sizetImage != 0) return -1;
+  for (int i = 0; i < SIM_FAULT_COUNT; ++i) {
+    if (m_simconfig.m_alFault[i] == m_lSheet + 1) return i;
+  }
+  return -1;
+}
+
+const char* CSimScanner::DeliverImage(CSimNode& a_simnodeReply) {
+  // The sheet's images: the front streams, then the rear ones.
+  std::vector<const SimWindow*> vpsimwindow;
+  for (int iRear = 0; iRear < 2; ++iRear) {
+    for (const SimWindow& simwindow : m_vsimwindow) {
+      if (simwindow.blRear == (iRear == 1)) vpsimwindow.push_back(&simwindow);
+    }
+  }
+  const SimWindow& simwindow = *vpsimwindow[m_sizetImage];
+  const long lSheet = m_lSheet + 1;
+  const long lWidth = CSimImage::PixelsAt(CSimImage::s_lA4Width, simwindow.lResolution);
+  const long lHeight = CSimImage::PixelsAt(CSimImage::s_lA4Height, simwindow.lResolution);
+  const bool blBlank = m_simconfig.m_setBlank.count(lSheet) > 0;
+  const std::string strPath = NewFilePath("image", ".raw");
+  const uint64_t u64Size = CSimImage::Write(strPath, simwindow.iFormat, lWidth, lHeight,
+                                            std::to_string(lSheet) + (simwindow.blRear ? "R" : "F"), blBlank);
+  if (u64Size == 0) return "fail";
+  m_setOutstanding.insert(strPath);
+  if (m_sizetImage == 0) ++m_lPageCount;
+  ++m_lImageCounter;
+
+  auto itPatch = m_simconfig.m_mapPatch.find(lSheet);
+  const bool blPatch = itPatch != m_simconfig.m_mapPatch.end();
+  if (blPatch) ++(simwindow.blRear ? m_lPatchesRear : m_lPatchesFront);
+  CSimNode& simnodeImage = a_simnodeReply.Add("reportimage");
+  simnodeImage.Add("imageid", std::to_string(m_lImageCounter));
+  simnodeImage.Add("sheetnumber", std::to_string(lSheet));
+  simnodeImage.Add("cameratype", simwindow.blRear ? "rear" : "front");
+  simnodeImage.Add("cameraid", simwindow.strCameraId);
+  simnodeImage.Add("windowid", simwindow.strWindowId);
+  simnodeImage.Add("imagetype", blPatch ? itPatch->second : "document");
+  simnodeImage.Add("compressionmode", "none");
+  simnodeImage.Add("imagefilename", strPath);
+  simnodeImage.Add("imageformat", simwindow.strFormat);
+  simnodeImage.Add("imagewidth", std::to_string(CSimImage::s_lA4Width));
+  simnodeImage.Add("imageheight", std::to_string(CSimImage::s_lA4Height));
+  simnodeImage.Add("imagesize", std::to_string(u64Size));
+  simnodeImage.Add("imageresolutionx", std::to_string(simwindow.lResolution) + "_dpi");
+  simnodeImage.Add("imageresolutiony", std::to_string(simwindow.lResolution) + "_dpi");
+  simnodeImage.Add("multifeed", "false");
+  simnodeImage.Add("patchdetected", blPatch ? "true" : "false");
+  if (blPatch) simnodeImage.Add("patchtype", itPatch->second);
+  simnodeImage.Add("blankimagecontent", blBlank ? "0" : "25");
+  if (m_simconfig.m_psimmodel->szPrinter) {
+    const long lIndex = std::strtol(ConfigValue("printerindex").c_str(), nullptr, 10);
+    simnodeImage.Add("printerindex", std::to_string(lIndex + m_lSheet));
+  }
+
+  if (++m_sizetImage == vpsimwindow.size()) m_blSheetEnd = true;
+  return "success";
+}
+
+const char* CSimScanner::ImageEnd(const CSimNode& a_simnode, CSimNode&) {
+  const std::string strPath = a_simnode.ChildText("imagefilename");
+  if (m_setOutstanding.erase(strPath) == 0) {
+    OsLog(OS_LOG_ERROR, "simscan>>> imageend for an image that is not out <%s>", strPath.c_str());
+    return "fail";
+  }
+  unlink(strPath.c_str());
+  if (m_blOwed) OweImageAvailable(CSimWorker::NowMs());
+  return "success";
+}
+
+// Notes that the caller waits for an image and posts the job that calls it
+// back once the image is there (one job at a time).
+void CSimScanner::OweImageAvailable(int64_t a_i64DueMs) {
+  m_blOwed = true;
+  if (m_blOwedJob) return;
+  m_blOwedJob = true;
+  const uint64_t u64Job = m_u64Job;
+  m_simworker.Post(a_i64DueMs, [this, u64Job] { ImageAvailable(u64Job); });
+}
+
+void CSimScanner::ImageAvailable(uint64_t a_u64Job) {
+  uint64_t u64Session;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (a_u64Job != m_u64Job) return;
+    m_blOwedJob = false;
+    if (!m_blOwed || m_u32State != SIM_STATE_SCANNING) return;
+    // What getoutput would answer now: still nothing means wait on.
+    if (!m_szFault && !m_blSheetEnd && !JobDone()) {
+      const int64_t i64ReadyMs = SheetReadyMs();
+      if (i64ReadyMs > CSimWorker::NowMs()) {
+        OweImageAvailable(i64ReadyMs);
+        return;
+      }
+      // Without room the next image end posts again.
+      if (FaultAtSheet() < 0 && static_cast<long>(m_setOutstanding.size()) >= m_lBuffers) return;
+    }
+    m_blOwed = false;
+    u64Session = m_u64Session;
+  }
+  Notify("imageavailable", std::string(), u64Session);
+}
+
+// The unit drops off line: every task but the closing ones is answered
+// "disconnected" from now on, and the caller hears of it.
+void CSimScanner::Disconnect() {
+  m_blOffline = true;
+  const uint64_t u64Session = m_u64Session;
+  m_simworker.Post(CSimWorker::NowMs(), [this, u64Session] {
+    Notify("connectionchange", "\t\t<deviceonline>false</deviceonline>\n", u64Session);
+  });
+}
