@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "os_cosfilepackage.h"
 #include "os_def.h"
 
 // Disposition for Open.
@@ -195,6 +196,18 @@ class COsFile {
   static bool SharedLibraryExists(const char* a_szName);
   // Appends ".so" unless the path ends in it (any case), and normalises.
   static void PathAppendDll(char* a_szPath, size_t a_sizetPath);
+
+  // Package archives (os/formats): a directory tree, a file or a pattern
+  // packed into one archive (new, or appended to one), and an archive
+  // restored below a destination. The progress function may be null.
+  static EOSSTS Package(const char* a_szArchive, const char* a_szSource, bool a_blIncludeImages,
+                        EOSFILEPACKAGE a_eosfilepackage, bool a_blRecurse, EOSFILECOMPRESSION a_eosfilecompression,
+                        OsFilePackageProgressFunction a_pfnProgress);
+  static EOSSTS Unpackage(const char* a_szDestination, const char* a_szArchive, bool a_blKeepExisting,
+                          OsFilePackageProgressFunction a_pfnProgress, bool a_blDump);
+  // Pause between the tries of a file in use while packing (1000 ms; tests
+  // shorten it). The previous pause.
+  static long PackageSetRetryPause(long a_lMilliseconds);
 
   // Console line editing through libedit when it can be loaded, else plain
   // reads from standard input.

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "os_cosfile.h"
+#include "os_cosfilepackage.h"
 
 class COsThread;
 struct OsFileEditLine;
@@ -58,6 +59,43 @@ class COsFileImpl {
   void EditLineCleanup();
   // The sound thread, made on first use (os_cosfile_sound.cpp).
   COsThread* SoundThread();
+
+  // The block compressor on memory buffers (os/formats). Every stage takes
+  // the capacity of its output and writes nothing beyond it.
+  static EOSSTS Compress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_t* a_psizetOutput, const uint8_t* a_pu8Input,
+                         size_t a_sizetInput, EOSFILECOMPRESSION a_eosfilecompression, uint8_t* a_pu8Work,
+                         size_t a_sizetWork, OsFileBlockSort* a_posfileblocksort);
+  static EOSSTS Decompress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_t* a_psizetOutput,
+                           const uint8_t* a_pu8Stream, size_t a_sizetStream, uint8_t* a_pu8Work, size_t a_sizetWork);
+  static EOSSTS PackBits(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input, size_t a_sizetInput,
+                         size_t* a_psizetOutput);
+  static EOSSTS UnpackBits(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
+                           size_t a_sizetInput, size_t* a_psizetOutput);
+  static EOSSTS MoveToFront(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input, size_t a_sizetLength);
+  static EOSSTS UnmoveToFront(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
+                              size_t a_sizetLength);
+  static EOSSTS BWTTransform(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
+                             size_t a_sizetLength, uint32_t* a_pu32Primary, OsFileBlockSort* a_posfileblocksort);
+  // Blocks of at most 64 KiB; a_pu32Index: room for a_sizetLength words, or
+  // null to allocate it.
+  static EOSSTS BWTUntransform(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
+                               size_t a_sizetLength, uint32_t a_u32Primary, uint32_t* a_pu32Index = nullptr);
+  static void BlockSortFree(OsFileBlockSort* a_posfileblocksort);
+
+  // Split streams of one file (os/formats): appended to an open file, read
+  // back from its current position into a new file.
+  static EOSSTS Compress(COsFile* a_posfileOutput, uint64_t* a_pu64Written, const char* a_szSource,
+                         EOSFILECOMPRESSION a_eosfilecompression, OsFilePackageProgressFunction a_pfnProgress,
+                         OsFilePackageProgress* a_posfilepackageprogress);
+  static EOSSTS Decompress(const char* a_szOutput, uint64_t* a_pu64Written, COsFile* a_posfileInput,
+                           uint64_t a_u64Stream, OsFilePackageProgressFunction a_pfnProgress,
+                           OsFilePackageProgress* a_posfilepackageprogress);
+  // The method a file gets when the caller leaves the choice to us.
+  static EOSFILECOMPRESSION CompressionOf(const char* a_szPath, uint64_t a_u64Size);
+  // Tells the progress function about a step (the running count grows by
+  // a_u64Done); its non-zero answer is the caller's status, logged as a cancel.
+  static EOSSTS Progress(OsFilePackageProgressFunction a_pfnProgress, OsFilePackageProgress* a_posfilepackageprogress,
+                         const char* a_szFilename, uint64_t a_u64FileSize, uint64_t a_u64Step, uint64_t a_u64Done);
 
   // Shared by the static operations.
   // System error of an open or a creation as a status: 257, 258, 259, 260 or 1.

@@ -1,0 +1,342 @@
+// The block compressor: a "PMXCMP01" stream of 64 KiB blocks, each coded by
+// block sorting (then move-to-front and the run-length code) or by the
+// run-length code alone, and kept raw when coding does not make it smaller.
+// Every stage is told the room of its output and never writes past it, so
+// a damaged stream fails with a status instead of overwriting memory.
+#include <cstring>
+
+#include "os_cosfilebytes.h"
+#include "os_cosfileimpl.h"
+#include "os_coslog.h"
+#include "os_cosmem.h"
+
+namespace {
+constexpr char s_szCompressTag[] = "PMXCMP01";
+constexpr size_t s_sizetTag = 8;
+
+// The move-to-front list at the start of every block.
+struct MoveList {
+  uint8_t au8[256];
+  constexpr MoveList() : au8() {
+    for (int i = 0; i < 256; ++i) au8[i] = static_cast<uint8_t>(i);
+  }
+};
+constexpr MoveList s_au8List;
+
+// Moves the entry at a_sizetAt to the front; short moves are the rule.
+inline void MoveUp(MoveList* a_plist, size_t a_sizetAt, uint8_t a_u8) {
+  for (size_t i = a_sizetAt; i > 0; --i) a_plist->au8[i] = a_plist->au8[i - 1];
+  a_plist->au8[0] = a_u8;
+}
+
+bool BadBuffers(const void* a_pvOutput, size_t a_sizetOutput, const void* a_pvInput, size_t a_sizetInput) {
+  if ((a_pvOutput || !a_sizetOutput) && (a_pvInput || !a_sizetInput)) return false;
+  OsLog(OS_LOG_ERROR, "a buffer is null...");
+  return true;
+}
+
+bool TooSmall(size_t a_sizetOutput, size_t a_sizetNeeded) {
+  if (a_sizetOutput >= a_sizetNeeded) return false;
+  OsLog(OS_LOG_ERROR, "Output buffer is too small...%zu < %zu", a_sizetOutput, a_sizetNeeded);
+  return true;
+}
+
+// Codes one block at a_pu8Data (room a_sizetRoom); *a_psizetCoded is the
+// coded length, or the block length itself when coding does not pay.
+EOSSTS CodeBlock(uint8_t* a_pu8Data, size_t a_sizetRoom, const uint8_t* a_pu8Block, size_t a_sizetBlock,
+                 EOSFILECOMPRESSION a_eosfilecompression, uint8_t* a_pu8Work, size_t a_sizetWork,
+                 OsFileBlockSort* a_posfileblocksort, uint32_t* a_pu32Primary, size_t* a_psizetCoded) {
+  *a_pu32Primary = 0;
+  *a_psizetCoded = a_sizetBlock;
+  // Coded output as long as the block is stored raw instead, so the run-length
+  // code is given no more room than the block: running out of it means "raw".
+  const uint8_t* pu8Pack = a_pu8Block;
+  if (a_eosfilecompression == OS_FILECOMPRESSION_BLOCKSORT) {
+    if (COsFileImpl::BWTTransform(a_pu8Data, a_sizetRoom, a_pu8Block, a_sizetBlock, a_pu32Primary,
+                                  a_posfileblocksort) != OS_STS_SUCCESS) {
+      OsLog(OS_LOG_ERROR, "BWTTransform failed...");
+      return OS_STS_FAIL;
+    }
+    if (!a_pu8Work || COsFileImpl::MoveToFront(a_pu8Work, a_sizetWork, a_pu8Data, a_sizetBlock) != OS_STS_SUCCESS) {
+      OsLog(OS_LOG_ERROR, "MoveToFront failed...");
+      return OS_STS_FAIL;
+    }
+    pu8Pack = a_pu8Work;
+  }
+  size_t sizetCoded = 0;
+  EOSSTS eosstatus = COsFileImpl::PackBits(a_pu8Data, a_sizetBlock, pu8Pack, a_sizetBlock, &sizetCoded);
+  if (eosstatus == OS_STS_SUCCESS) *a_psizetCoded = sizetCoded;
+  if (eosstatus != OS_STS_SUCCESS && eosstatus != OS_STS_NOROOM_BUFFER) {
+    OsLog(OS_LOG_ERROR, "PackBits failed...");
+    return OS_STS_FAIL;
+  }
+  return OS_STS_SUCCESS;
+}
+
+// Decodes one block into a_pu8Output (exactly a_u32Length bytes).
+EOSSTS DecodeBlock(uint8_t* a_pu8Output, uint32_t a_u32Method, uint32_t a_u32Primary, uint32_t a_u32Length,
+                   const uint8_t* a_pu8Data, size_t a_sizetStored, uint8_t* a_pu8Work, size_t a_sizetWork,
+                   uint32_t** a_ppu32Index) {
+  if (a_u32Method == OS_FILECOMPRESSION_RAW) {
+    if (a_sizetStored != a_u32Length) {
+      OsLog(OS_LOG_ERROR, "Stored block length differs...%zu != %u", a_sizetStored, a_u32Length);
+      return OS_STS_FAIL;
+    }
+    std::memcpy(a_pu8Output, a_pu8Data, a_sizetStored);
+    return OS_STS_SUCCESS;
+  }
+  if (a_u32Method != OS_FILECOMPRESSION_BLOCKSORT && a_u32Method != OS_FILECOMPRESSION_RUNLENGTH) {
+    OsLog(OS_LOG_ERROR, "Looks like we need to add a new decompression handler...%d", static_cast<int>(a_u32Method));
+    return OS_STS_FAIL;
+  }
+  size_t sizetUnpacked = 0;
+  if (COsFileImpl::UnpackBits(a_pu8Output, a_u32Length, a_pu8Data, a_sizetStored, &sizetUnpacked) != OS_STS_SUCCESS) {
+    OsLog(OS_LOG_ERROR, "PackBits failed...");
+    return OS_STS_FAIL;
+  }
+  if (sizetUnpacked != a_u32Length) {
+    OsLog(OS_LOG_ERROR, "PackBits failed: error unpacking...%zu != %u", sizetUnpacked, a_u32Length);
+    return OS_STS_FAIL;
+  }
+  if (a_u32Method == OS_FILECOMPRESSION_RUNLENGTH) return OS_STS_SUCCESS;
+  if (!a_pu8Work || COsFileImpl::UnmoveToFront(a_pu8Work, a_sizetWork, a_pu8Output, a_u32Length) != OS_STS_SUCCESS) {
+    OsLog(OS_LOG_ERROR, "UnmoveToFront failed...");
+    return OS_STS_FAIL;
+  }
+  if (!*a_ppu32Index) *a_ppu32Index = static_cast<uint32_t*>(OsMemAlloc(s_sizetCompressBlock * sizeof(uint32_t)));
+  if (!*a_ppu32Index || COsFileImpl::BWTUntransform(a_pu8Output, a_u32Length, a_pu8Work, a_u32Length, a_u32Primary,
+                                                    *a_ppu32Index) != OS_STS_SUCCESS) {
+    OsLog(OS_LOG_ERROR, "BWTUntransform failed...");
+    return OS_STS_FAIL;
+  }
+  return OS_STS_SUCCESS;
+}
+}  // namespace
+
+EOSSTS COsFileImpl::Compress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_t* a_psizetOutput,
+                             const uint8_t* a_pu8Input, size_t a_sizetInput, EOSFILECOMPRESSION a_eosfilecompression,
+                             uint8_t* a_pu8Work, size_t a_sizetWork, OsFileBlockSort* a_posfileblocksort) {
+  if (!a_psizetOutput) {
+    OsLog(OS_LOG_ERROR, "a_psizetOutput is null...");
+    return OS_STS_BAD_ARGUMENT;
+  }
+  *a_psizetOutput = 0;
+  if (!a_pu8Input || a_sizetInput == 0) {
+    OsLog(OS_LOG_ERROR, "Programmer goofed...");
+    return OS_STS_FAIL;
+  }
+  if (a_eosfilecompression != OS_FILECOMPRESSION_BLOCKSORT && a_eosfilecompression != OS_FILECOMPRESSION_RUNLENGTH) {
+    OsLog(OS_LOG_ERROR, "Looks like we need to add a new compression handler...%d",
+          static_cast<int>(a_eosfilecompression));
+    return OS_STS_FAIL;
+  }
+  if (BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput) || TooSmall(a_sizetOutput, s_sizetCompressHeader)) {
+    return OS_STS_FAIL;
+  }
+  OsFileBlockSort osfileblocksortLocal{};
+  OsFileBlockSort* posfileblocksort = a_posfileblocksort ? a_posfileblocksort : &osfileblocksortLocal;
+  EOSSTS eosstatus = OS_STS_SUCCESS;
+  size_t sizetPosition = s_sizetCompressHeader;
+  for (size_t sizetDone = 0; sizetDone < a_sizetInput && eosstatus == OS_STS_SUCCESS;) {
+    size_t sizetBlock = a_sizetInput - sizetDone < s_sizetCompressBlock ? a_sizetInput - sizetDone : s_sizetCompressBlock;
+    const uint8_t* pu8Block = a_pu8Input + sizetDone;
+    // The raw block must fit behind its header in any case.
+    if (TooSmall(a_sizetOutput - sizetPosition, s_sizetCompressBlockHeader + sizetBlock)) {
+      eosstatus = OS_STS_NOROOM_BUFFER;
+      break;
+    }
+    uint8_t* pu8Header = a_pu8Output + sizetPosition;
+    uint8_t* pu8Data = pu8Header + s_sizetCompressBlockHeader;
+    size_t sizetRoom = a_sizetOutput - sizetPosition - s_sizetCompressBlockHeader;
+    uint32_t u32Primary = 0;
+    size_t sizetCoded = 0;
+    eosstatus = CodeBlock(pu8Data, sizetRoom, pu8Block, sizetBlock, a_eosfilecompression, a_pu8Work, a_sizetWork,
+                          posfileblocksort, &u32Primary, &sizetCoded);
+    uint32_t u32Method = a_eosfilecompression;
+    if (sizetBlock <= sizetCoded) {  // a tie is kept raw too
+      std::memcpy(pu8Data, pu8Block, sizetBlock);
+      u32Method = OS_FILECOMPRESSION_RAW;
+      u32Primary = 0;
+      sizetCoded = sizetBlock;
+    }
+    OsFilePutU32(pu8Header, u32Method);
+    OsFilePutU32(pu8Header + 4, u32Primary);
+    OsFilePutU32(pu8Header + 8, static_cast<uint32_t>(sizetBlock));
+    OsFilePutU32(pu8Header + 12, static_cast<uint32_t>(sizetCoded));
+    sizetPosition += s_sizetCompressBlockHeader + sizetCoded;
+    sizetDone += sizetBlock;
+  }
+  if (posfileblocksort == &osfileblocksortLocal) BlockSortFree(&osfileblocksortLocal);
+  if (eosstatus != OS_STS_SUCCESS) return eosstatus;
+  std::memcpy(a_pu8Output, s_szCompressTag, s_sizetTag);
+  OsFilePutU32(a_pu8Output + 8, s_sizetCompressHeader);
+  OsFilePutU32(a_pu8Output + 12, s_sizetCompressBlockHeader);
+  OsFilePutU64(a_pu8Output + 16, a_sizetInput);
+  // An empty block header ends the blocks for readers that look for one;
+  // it is not part of the stream's length.
+  if (a_sizetOutput - sizetPosition >= s_sizetCompressBlockHeader) {
+    std::memset(a_pu8Output + sizetPosition, 0, s_sizetCompressBlockHeader);
+  }
+  *a_psizetOutput = sizetPosition;
+  return OS_STS_SUCCESS;
+}
+
+EOSSTS COsFileImpl::Decompress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_t* a_psizetOutput,
+                               const uint8_t* a_pu8Stream, size_t a_sizetStream, uint8_t* a_pu8Work,
+                               size_t a_sizetWork) {
+  if (!a_psizetOutput) {
+    OsLog(OS_LOG_ERROR, "a_psizetOutput is null...");
+    return OS_STS_BAD_ARGUMENT;
+  }
+  *a_psizetOutput = 0;
+  if (!a_pu8Stream || a_sizetStream == 0) {
+    OsLog(OS_LOG_ERROR, "Programmer goofed...");
+    return OS_STS_FAIL;
+  }
+  if (a_sizetStream < s_sizetTag || std::memcmp(a_pu8Stream, s_szCompressTag, s_sizetTag) != 0) {
+    OsLog(OS_LOG_ERROR, "Not a compression file...");
+    return OS_STS_FAIL;
+  }
+  if (a_sizetStream < s_sizetCompressHeader) {
+    OsLog(OS_LOG_ERROR, "Stream cut short...%zu", a_sizetStream);
+    return OS_STS_FAIL;
+  }
+  // Later versions may grow both headers; smaller ones lack fields we need,
+  // and a block header of no size would never move the walk on.
+  uint32_t u32Header = OsFileGetU32(a_pu8Stream + 8);
+  uint32_t u32BlockHeader = OsFileGetU32(a_pu8Stream + 12);
+  if (u32Header < s_sizetCompressHeader || u32BlockHeader < s_sizetCompressBlockHeader || u32Header > a_sizetStream) {
+    OsLog(OS_LOG_ERROR, "Corrupt compression header...%u %u %zu", u32Header, u32BlockHeader, a_sizetStream);
+    return OS_STS_FAIL;
+  }
+  if (OsFileGetU64(a_pu8Stream + 16) == 0) return OS_STS_SUCCESS;
+  if (BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Stream, a_sizetStream)) return OS_STS_FAIL;
+  uint32_t* pu32Index = nullptr;
+  EOSSTS eosstatus = OS_STS_SUCCESS;
+  size_t sizetPosition = u32Header, sizetWritten = 0;
+  while (sizetPosition < a_sizetStream && eosstatus == OS_STS_SUCCESS) {
+    const uint8_t* pu8Header = a_pu8Stream + sizetPosition;
+    if (a_sizetStream - sizetPosition < u32BlockHeader) {
+      OsLog(OS_LOG_ERROR, "Stream cut short...%zu", sizetPosition);
+      eosstatus = OS_STS_FAIL;
+      break;
+    }
+    uint32_t u32Method = OsFileGetU32(pu8Header), u32Primary = OsFileGetU32(pu8Header + 4);
+    uint32_t u32Length = OsFileGetU32(pu8Header + 8), u32Stored = OsFileGetU32(pu8Header + 12);
+    size_t sizetData = sizetPosition + u32BlockHeader;
+    if (u32Length > s_sizetCompressBlock || u32Stored > a_sizetStream - sizetData) {
+      OsLog(OS_LOG_ERROR, "Corrupt block...%u %u at %zu", u32Length, u32Stored, sizetPosition);
+      eosstatus = OS_STS_FAIL;
+    } else if (TooSmall(a_sizetOutput - sizetWritten, u32Length)) {
+      eosstatus = OS_STS_NOROOM_BUFFER;
+    } else {
+      eosstatus = DecodeBlock(a_pu8Output + sizetWritten, u32Method, u32Primary, u32Length,
+                              a_pu8Stream + sizetData, u32Stored, a_pu8Work, a_sizetWork, &pu32Index);
+    }
+    sizetWritten += u32Length;
+    sizetPosition = sizetData + u32Stored;
+  }
+  if (pu32Index) OsMemFree(pu32Index);
+  if (eosstatus == OS_STS_SUCCESS) *a_psizetOutput = sizetWritten;
+  return eosstatus;
+}
+
+EOSSTS COsFileImpl::PackBits(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
+                             size_t a_sizetInput, size_t* a_psizetOutput) {
+  if (!a_psizetOutput || BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput)) return OS_STS_BAD_ARGUMENT;
+  *a_psizetOutput = 0;
+  if (TooSmall(a_sizetOutput, a_sizetInput)) return OS_STS_NOROOM_BUFFER;
+  // A header is opened only when a packet needs it, so no empty one is left.
+  size_t sizetWrite = 0, sizetHeader = 0;
+  bool blLiterals = false;
+  for (size_t sizetRead = 0; sizetRead < a_sizetInput;) {
+    const uint8_t* pu8 = a_pu8Input + sizetRead;
+    if (a_sizetInput - sizetRead >= 3 && pu8[0] == pu8[1] && pu8[0] == pu8[2]) {
+      if (a_sizetOutput - sizetWrite < 2) return OS_STS_NOROOM_BUFFER;
+      // Copies while the next two bytes are equal: the last byte of a run
+      // that another byte follows is left to the next packet.
+      size_t sizetRun = 1;
+      while (sizetRun < 127 && sizetRead + sizetRun + 1 < a_sizetInput && pu8[sizetRun] == pu8[sizetRun + 1]) {
+        ++sizetRun;
+      }
+      a_pu8Output[sizetWrite++] = static_cast<uint8_t>(128 + sizetRun);
+      a_pu8Output[sizetWrite++] = pu8[0];
+      sizetRead += sizetRun;
+      blLiterals = false;
+      continue;
+    }
+    if (!blLiterals) {
+      if (sizetWrite >= a_sizetOutput) return OS_STS_NOROOM_BUFFER;
+      sizetHeader = sizetWrite;
+      a_pu8Output[sizetWrite++] = 0;
+      blLiterals = true;
+    }
+    if (sizetWrite >= a_sizetOutput) return OS_STS_NOROOM_BUFFER;
+    a_pu8Output[sizetWrite++] = pu8[0];
+    ++sizetRead;
+    if (++a_pu8Output[sizetHeader] == 127) blLiterals = false;
+  }
+  *a_psizetOutput = sizetWrite;
+  return OS_STS_SUCCESS;
+}
+
+EOSSTS COsFileImpl::UnpackBits(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
+                               size_t a_sizetInput, size_t* a_psizetOutput) {
+  if (!a_psizetOutput || BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput)) return OS_STS_BAD_ARGUMENT;
+  *a_psizetOutput = 0;
+  // Every packet is checked against the room left, so the output may be
+  // shorter than the input (packets of a block that did not pay).
+  size_t sizetWrite = 0, sizetRead = 0;
+  // A header byte needs at least one byte behind it; one at the very end is ignored.
+  while (sizetRead + 1 < a_sizetInput) {
+    uint8_t u8Header = a_pu8Input[sizetRead++];
+    size_t sizetCount = u8Header < 128 ? u8Header : u8Header - 128u;
+    if (u8Header == 0) continue;
+    if (u8Header < 128 && sizetCount > a_sizetInput - sizetRead) {
+      OsLog(OS_LOG_ERROR, "Packet past the end of the input...%zu", sizetRead - 1);
+      return OS_STS_FAIL;
+    }
+    if (sizetCount > a_sizetOutput - sizetWrite) {
+      OsLog(OS_LOG_ERROR, "Packet past the end of the output...%zu", sizetRead - 1);
+      return OS_STS_NOROOM_BUFFER;
+    }
+    if (u8Header < 128) {
+      std::memcpy(a_pu8Output + sizetWrite, a_pu8Input + sizetRead, sizetCount);
+      sizetRead += sizetCount;
+    } else {
+      std::memset(a_pu8Output + sizetWrite, a_pu8Input[sizetRead++], sizetCount);
+    }
+    sizetWrite += sizetCount;
+  }
+  *a_psizetOutput = sizetWrite;
+  return OS_STS_SUCCESS;
+}
+
+EOSSTS COsFileImpl::MoveToFront(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
+                                size_t a_sizetLength) {
+  if (BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetLength)) return OS_STS_BAD_ARGUMENT;
+  if (TooSmall(a_sizetOutput, a_sizetLength)) return OS_STS_NOROOM_BUFFER;
+  MoveList list = s_au8List;
+  for (size_t i = 0; i < a_sizetLength; ++i) {
+    uint8_t u8 = a_pu8Input[i];
+    size_t sizetAt = 0;  // near the front after a block sort: a plain scan beats a call
+    while (list.au8[sizetAt] != u8) ++sizetAt;
+    a_pu8Output[i] = static_cast<uint8_t>(sizetAt);
+    MoveUp(&list, sizetAt, u8);
+  }
+  return OS_STS_SUCCESS;
+}
+
+EOSSTS COsFileImpl::UnmoveToFront(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
+                                  size_t a_sizetLength) {
+  if (BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetLength)) return OS_STS_BAD_ARGUMENT;
+  if (TooSmall(a_sizetOutput, a_sizetLength)) return OS_STS_NOROOM_BUFFER;
+  MoveList list = s_au8List;
+  for (size_t i = 0; i < a_sizetLength; ++i) {
+    uint8_t u8At = a_pu8Input[i];
+    uint8_t u8 = list.au8[u8At];
+    a_pu8Output[i] = u8;
+    MoveUp(&list, u8At, u8);
+  }
+  return OS_STS_SUCCESS;
+}

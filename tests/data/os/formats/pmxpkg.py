@@ -1,0 +1,65 @@
+#!/usr/bin/env python3
+"""Independent walker of "PMXPKG01" package archives, written from the format
+description alone.
+
+  pmxpkg.py dump ARCHIVE NAME   the readable dump of the archive (NAME is the
+                                archive's name as the dump's first line shows it)
+  pmxpkg.py list ARCHIVE        the header total, then one line per record:
+                                type size access path
+"""
+import struct
+import sys
+
+TIME = "%04d/%02d/%02d %02d:%02d:%02d.%03d (%d)"
+
+
+def when(fields):
+    year, month, weekday, day, hour, minute, second, millis = fields
+    return TIME % (year, month, day, hour, minute, second, millis, weekday)
+
+
+def records(data):
+    tag, header, chunk, total = struct.unpack_from("<8sIIQ", data, 0)
+    pos = header
+    while pos < len(data):
+        size = struct.unpack_from("<Q", data, pos)[0]
+        name = data[pos + 8:pos + 264].split(b"\0")[0].decode()
+        kind, access = struct.unpack_from("<II", data, pos + 264)
+        accessed = struct.unpack_from("<8H", data, pos + 272)
+        modified = struct.unpack_from("<8H", data, pos + 288)
+        yield pos, size, name, kind, access, accessed, modified
+        pos += chunk + size
+    if pos != len(data):
+        raise ValueError("records end at %d, the file at %d" % (pos, len(data)))
+
+
+def dump(data, name):
+    tag, header, chunk, total = struct.unpack_from("<8sIIQ", data, 0)
+    out = ["Package: %s" % name, "", "Package Common Header"]
+    common = [" au8Tag...................%s" % tag.decode(), " u32OsFilePackageHeader...%u" % header,
+              " u32OsFilePackageChunk....%u" % chunk]
+    out += common + ["", "Package Header"] + common + [" u64TotalOriginalBytes....%u" % total]
+    for count, (pos, size, path, kind, access, accessed, modified) in enumerate(records(data), 1):
+        out += ["", "Package Chunk (count=%d offset=%d)" % (count, pos),
+                " u64Size..................%u" % size,
+                " szFilename...............%s" % path,
+                " u32OsFileType............%u (%s)" % (kind, "dir" if kind == 1 else "file"),
+                " u32OsFileAccess..........%u (%s)" % (access, "readonly" if access == 1 else "readwrite"),
+                " ostimerecordAccessed.....%s" % when(accessed),
+                " ostimerecordModified.....%s" % when(modified)]
+    return "".join(line + "\r\n" for line in out)
+
+
+def main(argv):
+    data = open(argv[2], "rb").read()
+    if argv[1] == "dump":
+        sys.stdout.write(dump(data, argv[3]))
+    elif argv[1] == "list":
+        print("total=%d" % struct.unpack_from("<Q", data, 16)[0])
+        for pos, size, path, kind, access, accessed, modified in records(data):
+            print("%s %d %d %s" % ("dir" if kind == 1 else "file", size, access, path))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
