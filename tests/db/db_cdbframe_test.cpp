@@ -120,7 +120,8 @@ TEST(DbFrame, RefusedFramesWriteNothingAtLevelZero) {
 // expectations worked out from the size list.
 TEST(DbFrameSizes, EveryRowConvertsBothWays) {
   const std::string strTable = Data("supportedsizes.tsv");
-  const auto rows = Numbers(testsupport::RunPython(testsupport::ReadFile(Data("supportedsizes_oracle.py")), {strTable}));
+  const std::string strOracle = testsupport::ReadFile(Data("supportedsizes_oracle.py"));
+  const auto rows = Numbers(testsupport::RunPython(strOracle, {strTable}));
   ASSERT_EQ(rows.size(), 73u * 5u);
   CDbFrame dbframe;
   for (const auto& r : rows) {
