@@ -1,0 +1,29 @@
+// The device facade: every operation checks the implementation first.
+#include "dev_cdev.h"
+
+#include "dev_cdevimpl.h"
+#include "os_coslog.h"
+#include "os_cosmem.h"
+
+namespace {
+bool Missing(const CDevImpl* a_pdevimpl) {
+  if (a_pdevimpl) return false;
+  OsLog(OS_LOG_ERROR, "m_pdevimpl is null...");
+  return true;
+}
+}  // namespace
+
+CDev::CDev(CDatabase* a_pdatabase, CDriver* a_pdriver, EOSSTS (*a_pfnCallback)(void*))
+    : m_pdevimpl(OsMemNew(CDevImpl, a_pdatabase, this, a_pdriver, a_pfnCallback)) {}
+
+CDev::~CDev() { OsMemDelete(m_pdevimpl); }
+
+long CDev::GetDeviceStatus() {
+  if (Missing(m_pdevimpl)) return DEV_DEVICESTATUS_NONE;
+  return m_pdevimpl->GetDeviceStatus();
+}
+
+void CDev::SetDeviceOnline(bool a_blOnline) {
+  if (Missing(m_pdevimpl)) return;
+  m_pdevimpl->SetDeviceOnline(a_blOnline);
+}

@@ -1,0 +1,40 @@
+// The device facade's status: offline until the scanner reports itself
+// online, and 0 with a line when the facade has no implementation.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "../os/log_capture.h"
+#include "dev_cdev.h"
+
+using testsupport::LogCapture;
+
+TEST(DevStatus, FollowsTheScanner) {
+  LogCapture log;
+  {
+    CDev dev(nullptr, nullptr, nullptr);
+    EXPECT_EQ(dev.GetDeviceStatus(), 3);
+    dev.SetDeviceOnline(true);
+    EXPECT_EQ(dev.GetDeviceStatus(), 2);
+    dev.SetDeviceOnline(false);
+    EXPECT_EQ(dev.GetDeviceStatus(), 3);
+  }
+  EXPECT_TRUE(log.Contains("new CDevImpl"));
+  EXPECT_TRUE(log.Contains("delete-object"));
+  EXPECT_FALSE(log.Contains("m_pdevimpl is null"));
+}
+
+TEST(DevStatus, WithoutImplementationTheStatusIsZero) {
+  LogCapture log;
+  CDev dev(nullptr, nullptr, nullptr);
+  static_assert(sizeof(CDev) == sizeof(void*));
+  void* pvSaved = nullptr;
+  void* pvNone = nullptr;
+  std::memcpy(&pvSaved, static_cast<void*>(&dev), sizeof pvSaved);
+  std::memcpy(static_cast<void*>(&dev), &pvNone, sizeof pvNone);
+  dev.SetDeviceOnline(true);
+  EXPECT_EQ(dev.GetDeviceStatus(), 0);
+  EXPECT_TRUE(log.Contains("m_pdevimpl is null..."));
+  std::memcpy(static_cast<void*>(&dev), &pvSaved, sizeof pvSaved);
+  EXPECT_EQ(dev.GetDeviceStatus(), 3);
+}
