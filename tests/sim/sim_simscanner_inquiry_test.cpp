@@ -1,0 +1,96 @@
+// What the simulated scanner reports is what the database can read: for both
+// models, the model named by interfaceopen and the inquiry of querysupport
+// go through the configuration records as the device engine hands them
+// over, and the table holds what the unit reported.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "../os/log_capture.h"
+#include "db_cdbconfig.h"
+#include "dev_cdev.h"
+#include "test_support.h"
+
+namespace {
+
+typedef const char* (*PfnScannerEntry)(const char*);
+
+std::string Task(int a_iId, const std::string& a_strCommand, const std::string& a_strBody) {
+  const std::string strInner = "\t<" + a_strCommand + ">\n" + a_strBody + "\t</" + a_strCommand + ">\n";
+  char szLine[128];
+  std::snprintf(szLine, sizeof szLine, "<task id='%020d' reply='%020d' bytes='%020zu'>\n", a_iId, 0,
+                91 + strInner.size() + 8);
+  return szLine + strInner + "</task>\n";
+}
+
+std::string Element(const std::string& a_strReply, const std::string& a_strName) {
+  const std::string strOpen = "<" + a_strName + ">";
+  const size_t sizetStart = a_strReply.find(strOpen);
+  const size_t sizetEnd = a_strReply.find("</" + a_strName + ">");
+  if (sizetStart == std::string::npos || sizetEnd == std::string::npos) return std::string();
+  return a_strReply.substr(sizetStart + strOpen.size(), sizetEnd - sizetStart - strOpen.size());
+}
+
+class SimScannerInquiry : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    m_pvLibrary = dlopen(SIMSCAN_ADF_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(m_pvLibrary, nullptr) << dlerror();
+    m_pfnEntry = reinterpret_cast<PfnScannerEntry>(dlsym(m_pvLibrary, "ScannerEntry"));
+    ASSERT_NE(m_pfnEntry, nullptr);
+  }
+  void TearDown() override {
+    if (m_pvLibrary) dlclose(m_pvLibrary);
+  }
+
+  // Sends one task; the reply must report success.
+  std::string Send(const std::string& a_strCommand, const std::string& a_strBody = "") {
+    const std::string strReply = m_pfnEntry(Task(++m_iId, a_strCommand, a_strBody).c_str());
+    EXPECT_EQ(Element(strReply, "status"), "success") << a_strCommand << ": " << strReply;
+    return strReply;
+  }
+
+  void* m_pvLibrary = nullptr;
+  PfnScannerEntry m_pfnEntry = nullptr;
+  int m_iId = 0;
+};
+
+TEST_P(SimScannerInquiry, TheDatabaseReadsWhatTheUnitReports) {
+  const std::string strModel = GetParam();
+  const std::string strImages = testsupport::RootPath("images");
+  testsupport::RunProgram({"mkdir", "-p", strImages});
+  const std::string strOpen = Send(
+      "interfaceopen", "\t\t<simulate><simulation>true</simulation><simmodel>" + strModel +
+                           "</simmodel><simflag><id>imagedirectory</id><value>" + strImages +
+                           "</value><text></text></simflag></simulate>\n");
+  EXPECT_EQ(Element(strOpen, "model"), strModel);
+  Send("sessionbegin");
+  const std::string strInquiry = Element(Send("querysupport"), "reportinquiry");
+  ASSERT_FALSE(strInquiry.empty());
+
+  testsupport::LogCapture log;
+  CDev dev(nullptr, nullptr, nullptr);
+  dev.SetDeviceOnline(true);
+  CDbConfig dbconfig(nullptr);
+  dbconfig.SetString("model", Element(strOpen, "model").c_str(), DB_CONFIGTARGET_ADF);
+  ASSERT_TRUE(dbconfig.LoadReportInquiry(strInquiry.c_str(), 0, false, false, DB_FIRMWARE_ADF));
+  ASSERT_TRUE(dbconfig.ProcessReportInquiry(nullptr, &dev)) << log.Text();
+  EXPECT_FALSE(log.Contains("failed")) << log.Text();
+
+  EXPECT_TRUE(dbconfig.Exists("processreportinquirydone", DB_CONFIGTARGET_COMMON));
+  EXPECT_GE(dbconfig.RangeGetMax("sheetheight", DB_CONFIGTARGET_COMMON), 14028u);
+  EXPECT_GE(dbconfig.RangeGetMax("sheetwidth", DB_CONFIGTARGET_COMMON), 9912u);
+  EXPECT_TRUE(dbconfig.Exists("duplex", DB_CONFIGTARGET_COMMON));
+  EXPECT_TRUE(dbconfig.EnumExists("imageformat", "rgb_24", DB_CONFIGTARGET_COMMON));
+  // Only the imprinting model names a printer.
+  const char* szPrinter = dbconfig.GetString("printer", DB_CONFIGTARGET_COMMON);
+  EXPECT_EQ(szPrinter != nullptr && *szPrinter != '\0', strModel == "mapleC");
+
+  Send("sessionend");
+  Send("interfaceclose");
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, SimScannerInquiry, ::testing::Values("mapleB", "mapleC"));
+
+}  // namespace
