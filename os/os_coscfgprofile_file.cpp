@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "os_coscfgprofilefile.h"
+#include "os_cosfileimpl.h"
 #include "os_coslog.h"
 #include "os_cosstring.h"
 
@@ -51,17 +52,6 @@ bool SameFile(const struct stat& a_st1, const struct stat& a_st2) {
 
 bool SameTime(const timespec& a_ts1, const timespec& a_ts2) {
   return a_ts1.tv_sec == a_ts2.tv_sec && a_ts1.tv_nsec == a_ts2.tv_nsec;
-}
-
-bool WriteAll(int a_iFd, const char* a_pc, size_t a_sizet) {
-  while (a_sizet > 0) {
-    ssize_t n = write(a_iFd, a_pc, a_sizet);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    a_pc += n;
-    a_sizet -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // The rename itself reaches the disk only with its directory.
@@ -205,8 +195,12 @@ EOSSTS COsCfgProfileFile::Replace(const char* a_pcText, size_t a_sizetText, unsi
   // before we have its stamp. Nobody else knows it yet, so this never waits.
   flock(iFdNew, LOCK_EX);
   fchmod(iFdNew, a_uMode & 07777);
-  bool blWritten = WriteAll(iFdNew, a_pcText, a_sizetText) && fsync(iFdNew) == 0;
-  int iErrno = errno;
+  int iErrno = 0;
+  bool blWritten = COsFileImpl::WriteAll(iFdNew, a_pcText, a_sizetText, &iErrno) == a_sizetText;
+  if (blWritten && fsync(iFdNew) != 0) {
+    blWritten = false;
+    iErrno = errno;
+  }
   if (blWritten && rename(szTemp, szTarget) != 0) {
     blWritten = false;
     iErrno = errno;
