@@ -82,7 +82,9 @@ void COsCfgProfileFile::Close() {
 
 EOSSTS COsCfgProfileFile::OpenForRead(const char* a_szPath) { return Open(a_szPath, false, 0); }
 
-EOSSTS COsCfgProfileFile::OpenForChange(const char* a_szPath, unsigned a_uMode) { return Open(a_szPath, true, a_uMode); }
+EOSSTS COsCfgProfileFile::OpenForChange(const char* a_szPath, unsigned a_uMode) {
+  return Open(a_szPath, true, a_uMode);
+}
 
 EOSSTS COsCfgProfileFile::Open(const char* a_szPath, bool a_blForChange, unsigned a_uMode) {
   Close();

@@ -23,7 +23,9 @@ void XmlFree(void* a_pvBlock) {
 // An array grows by as much as it holds, never by less than its increment:
 // growing by a fixed step copied the whole array each time, so a large
 // document cost time in the square of its size.
-inline long Growth(long a_lAllocated, long a_lIncrement) { return a_lAllocated > a_lIncrement ? a_lAllocated : a_lIncrement; }
+inline long Growth(long a_lAllocated, long a_lIncrement) {
+  return a_lAllocated > a_lIncrement ? a_lAllocated : a_lIncrement;
+}
 
 inline bool IsLeadingBlank(char a_c) { return a_c == ' ' || a_c == '\t' || a_c == '\r' || a_c == '\n'; }
 

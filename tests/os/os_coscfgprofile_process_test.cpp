@@ -102,7 +102,9 @@ TEST_F(OsCfgProfileProcess, WritersInThreeProcessesOfFourThreadsLoseNoKey) {
   constexpr int kThreads = 4;
   constexpr int kKeys = 250;
   const std::string file = File("shared.ini");
-  auto Value = [](int p, int t, int i) { return "v" + std::to_string(p) + "." + std::to_string(t) + "." + std::to_string(i); };
+  auto Value = [](int p, int t, int i) {
+    return "v" + std::to_string(p) + "." + std::to_string(t) + "." + std::to_string(i);
+  };
   Pipe go;
   std::vector<pid_t> pids;
   for (int p = 0; p < kProcesses; ++p) {
@@ -232,7 +234,8 @@ TEST_F(OsCfgProfileProcess, ALockNeverReleasedEndsInFailureNotAHang) {
   WriteFile(file, "[s]\nk=old\n");
   ASSERT_EQ(Set(file, "s", "k", "mine"), OS_STS_SUCCESS);
   filetest::PythonProcess holder(
-      "import fcntl,sys\nf=open(sys.argv[1],'a+')\nfcntl.flock(f,fcntl.LOCK_EX)\nprint('ready')\nsys.stdin.readline()\n",
+      "import fcntl,sys\nf=open(sys.argv[1],'a+')\nfcntl.flock(f,fcntl.LOCK_EX)\n"
+      "print('ready')\nsys.stdin.readline()\n",
       {file});
   ASSERT_EQ(holder.ReadLine(), "ready");
   COsCfgProfile::SetLockWait(300);
