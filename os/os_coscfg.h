@@ -149,7 +149,8 @@ class COsCfg {
                         const char** a_pszData);
   EOSSTS Load();
 
-  // The ini engine: eight cached files under one lock.
+  // The ini engine: eight cached files under one lock; changes and flushes
+  // are safe between processes (os_coscfgprofile.h gives the statuses).
   EOSSTS ProfileGet(const char* a_szFile, const char* a_szSection, const char* a_szKey, char* a_szValue,
                     size_t a_sizetValue);
   EOSSTS ProfileSet(const char* a_szFile, const char* a_szSection, const char* a_szKey, const char* a_szValue);

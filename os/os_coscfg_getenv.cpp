@@ -62,7 +62,13 @@ long COsCfg::GetEnvLong(const char* a_szName, long a_lDefault) {
   char szValue[32];
   COsString::SStrPrintf(szDefault, sizeof szDefault, "%ld", a_lDefault);
   if (GetEnv(a_szName, szDefault, sizeof szValue, szValue) != OS_STS_SUCCESS) return a_lDefault;
-  return std::strtol(szValue, nullptr, 10);
+  // A text that does not begin with a number, or a number out of range, is
+  // no reading: the caller's default stands (it was 0).
+  char* pszEnd = nullptr;
+  errno = 0;
+  long lValue = std::strtol(szValue, &pszEnd, 10);
+  if (pszEnd == szValue || errno == ERANGE) return a_lDefault;
+  return lValue;
 }
 
 bool COsCfg::GetEnvBool(const char* a_szName, bool a_blDefault) {

@@ -2,6 +2,12 @@
 // in memory as images (each line ended by a zero byte, the run ended by an
 // empty line) and written back on flush. One spin lock guards every slot and
 // image; each operation holds it for its whole run.
+//
+// Several processes may change one file: a change and a flush take the
+// file's lock, read the file again when another writer has been at it and
+// put their own unwritten changes back on top, so no process's keys are
+// lost; a flush replaces the file whole (written beside it, flushed to disk,
+// renamed over it), so a crash leaves the old file or the new one.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +27,10 @@ class COsCfgProfile {
   static EOSSTS Set(const char* a_szFile, const char* a_szSection, const char* a_szKey, const char* a_szValue,
                     unsigned a_uMode);
   static EOSSTS Delete(const char* a_szFile, const char* a_szSection, const char* a_szKey, unsigned a_uMode);
+  // 0 only when every change since the last flush is in the file: a change
+  // refused since then fails it too. 4 when another process keeps the file
+  // locked beyond the lock limit, 258 when it cannot be written there, 259
+  // for a failed write; the file is then as it was and the changes wait.
   static EOSSTS Flush(const char* a_szFile, unsigned a_uMode);
   // Writes the contents of a_szFrom, with its unwritten changes, as a_szTo
   // and keeps a_szTo cached.
@@ -29,4 +39,7 @@ class COsCfgProfile {
   static void Shutdown(unsigned a_uMode);
   // Whether a file holds a slot now (paths compare exactly).
   static bool IsCached(const char* a_szFile);
+  // The longest wait for a file that another process holds locked (a
+  // negative time restores the default of 5000 ms), so tests stay short.
+  static void SetLockWait(long a_lMilliseconds);
 };

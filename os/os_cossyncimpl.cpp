@@ -280,10 +280,9 @@ EOSSTS COsSyncImpl::MapFile(bool a_blGrow) {
   return OS_STS_SUCCESS;
 }
 
-// Maps a block that another object made and registers as an opener of the
-// flag of our name (file lock held by the caller).
+// Registers as an opener of the flag of our name in the mapped block that a
+// live object made (file lock held by the caller).
 EOSSTS COsSyncImpl::JoinExisting() {
-  if (MapFile(false) != OS_STS_SUCCESS) return OS_STS_FAIL;
   if (Lock() != OS_STS_SUCCESS) return OS_STS_FAIL;
   EOSSTS eossts = RegisterObject(false);
   Unlock();
@@ -316,14 +315,17 @@ EOSSTS COsSyncImpl::CreateNamed(bool a_blFresh) {
       m_iFile = -1;
       continue;
     }
-    if (blExisted && !blGroup) return JoinExisting();
     if (MapFile(true) != OS_STS_SUCCESS) {
       OsLog(OS_LOG_ERROR, "sync>>> Create failed...");
       return OS_STS_FAIL;
     }
-    // Nobody alive uses the block: its mutex and condition may have been
-    // left in any state, so they are made anew.
-    if (!RemoveStaleObjectsAndFlags(true) && InitBlockLocks() != OS_STS_SUCCESS) return OS_STS_FAIL;
+    const bool blAlive = RemoveStaleObjectsAndFlags(true);
+    if (blExisted && !blGroup && blAlive) return JoinExisting();
+    // Nobody alive uses the block (also the file of a creator that was
+    // killed, which would block its name for good): its mutex and condition
+    // may have been left in any state, so they are made anew, and the
+    // registration clears the dead slots and flags.
+    if (!blAlive && InitBlockLocks() != OS_STS_SUCCESS) return OS_STS_FAIL;
     if (RegisterCreator() != OS_STS_SUCCESS) return OS_STS_FAIL;
     break;
   }

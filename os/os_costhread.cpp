@@ -242,6 +242,8 @@ void COsThread::SpawnStop() {
   if (m_posthreadimpl) m_posthreadimpl->SpawnStop();
 }
 
+int COsThread::ReapEndedChildren() { return COsThreadImpl::ReapEndedChildren(); }
+
 // ---------------------------------------------------------------------------
 // Seams and the remaining statics.
 

@@ -118,6 +118,10 @@ class COsThread {
   // The first process whose "ps -eo pid,args" line holds the name; 0 found,
   // 1 not found or ps could not run, with the id 0.
   static EOSSTS FindProcessByName(const char* a_szName, bool a_blFlag, uint64_t* a_pu64ProcessId);
+  // Reaps, without waiting, every ended child that Spawn started and nobody
+  // reaped yet (its COsThread may be gone); never another child of the
+  // process. The number reaped.
+  static int ReapEndedChildren();
   static void AffinitySetGlobalMask(uint64_t a_u64Mask);
   static uint64_t AffinityGetGlobalMask();
   static EOSSTS AffinitySetMaskCurrentThread(uint64_t a_u64Mask);

@@ -65,6 +65,8 @@ class COsThreadImpl {
   static void SetTerminalProgram(const char* a_szPath);
   // Number of online processors.
   static long ProcessorCount();
+  // Reaps the ended children this service started; the number reaped.
+  static int ReapEndedChildren();
 
  private:
   friend class COsThreadLife;

@@ -16,6 +16,7 @@
 
 #include "os_coslog.h"
 #include "os_cosstring.h"
+#include "os_cossync.h"
 #include "os_costhreadimpl.h"
 #include "os_costime.h"
 
@@ -74,6 +75,54 @@ std::vector<std::string> ChildEnvironment(const std::vector<std::pair<std::strin
   }
   for (const auto& pair : a_vecSet) vecEnv.push_back(pair.first + "=" + pair.second);
   return vecEnv;
+}
+
+// Every child this service started and has not reaped, whatever became of
+// its COsThread, so that the service stop reaps the ended ones (and never a
+// child that the host started). Guarded by its spin word.
+struct OsSpawnedChild {
+  uint64_t u64ProcessId;
+  uint64_t u64Start;  // start time, which tells a reused id apart
+};
+constexpr size_t kSpawnedChildren = 64;
+OsSpawnedChild s_aosspawnedchild[kSpawnedChildren];
+void volatile* s_pvSpawnedWord = nullptr;
+
+class CSpawnedLock {
+ public:
+  CSpawnedLock() { COsSync::SpinLock(&s_pvSpawnedWord); }
+  ~CSpawnedLock() { COsSync::SpinUnlock(&s_pvSpawnedWord); }
+  CSpawnedLock(const CSpawnedLock&) = delete;
+  CSpawnedLock& operator=(const CSpawnedLock&) = delete;
+};
+
+// Whether the id still names the process that was started at that time (an
+// ended child keeps its /proc entry until it is reaped).
+bool IsSameProcess(const OsSpawnedChild& a_osspawnedchild) {
+  return ProcessStartTime(a_osspawnedchild.u64ProcessId) == a_osspawnedchild.u64Start;
+}
+
+void RecordChild(uint64_t a_u64ProcessId, uint64_t a_u64Start) {
+  CSpawnedLock lock;
+  OsSpawnedChild* posspawnedchildFree = nullptr;
+  for (OsSpawnedChild& osspawnedchild : s_aosspawnedchild) {
+    // An entry whose process is gone was reaped elsewhere: its place is free.
+    if (osspawnedchild.u64ProcessId && !IsSameProcess(osspawnedchild)) osspawnedchild = {};
+    if (!osspawnedchild.u64ProcessId && !posspawnedchildFree) posspawnedchildFree = &osspawnedchild;
+  }
+  if (!posspawnedchildFree) {
+    OsLog(OS_LOG_ERROR, "Spawn: too many children to follow, this one is not reaped at stop...%llu",
+          static_cast<unsigned long long>(a_u64ProcessId));
+    return;
+  }
+  *posspawnedchildFree = {a_u64ProcessId, a_u64Start};
+}
+
+void ForgetRecordedChild(uint64_t a_u64ProcessId) {
+  CSpawnedLock lock;
+  for (OsSpawnedChild& osspawnedchild : s_aosspawnedchild) {
+    if (osspawnedchild.u64ProcessId == a_u64ProcessId) osspawnedchild = {};
+  }
 }
 
 // Runs in the forked child: only calls that are safe after a fork of a
@@ -231,6 +280,7 @@ EOSSTS COsThreadImpl::Spawn(int64_t a_i64SpawnFlags, const char* a_szProgram, co
   }
   COsString::SStrPrintf(m_szProcPid, sizeof m_szProcPid, "/proc/%llu", static_cast<unsigned long long>(pid));
   m_u64ProcStart = ProcessStartTime(m_u64ProcessId);
+  RecordChild(m_u64ProcessId, m_u64ProcStart);
   OsLogDebug(OS_LOG_INFO, "Spawn: m_szProcPid...%s", m_szProcPid);
   if (!blSeen) {
     OsLog(OS_LOG_ERROR, "Spawn: Timeout waiting for process to be created...<%s> <%s>", szExecutable, a_szProgram);
@@ -255,6 +305,7 @@ bool COsThreadImpl::ReapChild(const char* a_szErrorFormat) {
     OsLog(OS_LOG_ERROR, a_szErrorFormat, static_cast<unsigned long long>(m_u64ProcessId));
   } else {
     OsLogDebug(OS_LOG_INFO, "process has exited...%llu", static_cast<unsigned long long>(m_u64ProcessId));
+    ForgetRecordedChild(m_u64ProcessId);
   }
   ForgetChild();
   return true;
@@ -314,4 +365,25 @@ void COsThreadImpl::SpawnStop() {
   if (m_u64ProcessId == 0) return;
   OsLog(OS_LOG_INFO, "SpawnStop: the child did not end, killing it...%llu", static_cast<unsigned long long>(pid));
   if (kill(pid, SIGKILL) == 0) SpawnWait(lWait);
+}
+
+int COsThreadImpl::ReapEndedChildren() {
+  CSpawnedLock lock;
+  int iReaped = 0;
+  for (OsSpawnedChild& osspawnedchild : s_aosspawnedchild) {
+    if (!osspawnedchild.u64ProcessId) continue;
+    if (!IsSameProcess(osspawnedchild)) {  // reaped elsewhere; the id may be another's now
+      osspawnedchild = {};
+      continue;
+    }
+    int iStatus = 0;
+    pid_t pid = waitpid(static_cast<pid_t>(osspawnedchild.u64ProcessId), &iStatus, WNOHANG);
+    if (pid == 0) continue;  // still running: it stays ours to follow
+    if (pid > 0) {
+      OsLogDebug(OS_LOG_INFO, "process has exited...%llu", static_cast<unsigned long long>(pid));
+      ++iReaped;
+    }
+    osspawnedchild = {};
+  }
+  return iReaped;
 }

@@ -20,7 +20,34 @@ void XmlFree(void* a_pvBlock) {
   if (a_pvBlock) OsMemFree(a_pvBlock);
 }
 
+// An array grows by as much as it holds, never by less than its increment:
+// growing by a fixed step copied the whole array each time, so a large
+// document cost time in the square of its size.
+inline long Growth(long a_lAllocated, long a_lIncrement) {
+  return a_lAllocated > a_lIncrement ? a_lAllocated : a_lIncrement;
+}
+
 inline bool IsLeadingBlank(char a_c) { return a_c == ' ' || a_c == '\t' || a_c == '\r' || a_c == '\n'; }
+
+// Characters no element or property name holds. Well-formed XML outside
+// the subset (a blank before "=", two blanks between properties, a line
+// break inside a tag, "/>" after a blank) would otherwise be read as a
+// wrong tree without a word.
+struct OsXmlNameTable {
+  bool abl[256] = {};
+  constexpr OsXmlNameTable() {
+    for (unsigned char uc : {' ', '\t', '\r', '\n', '/', '<', '>', '=', '\'', '"'}) abl[uc] = true;
+  }
+};
+constexpr OsXmlNameTable s_osxmlnametable;
+
+// The first character of [a_pc, a_pcEnd) that no name may hold, or null.
+inline const char* BadNameCharacter(const char* a_pc, const char* a_pcEnd) {
+  for (; a_pc < a_pcEnd; ++a_pc) {
+    if (s_osxmlnametable.abl[static_cast<unsigned char>(*a_pc)]) return a_pc;
+  }
+  return nullptr;
+}
 
 // Exact, case-sensitive comparison of a terminated name with a stored one.
 inline bool NameEquals(const char* a_szName, size_t a_sizetName, const char* a_pcStored, int64_t a_lStored) {
@@ -113,9 +140,13 @@ bool COsXmlImpl::CParser::OpenTag(const char*& a_pc) {
 
   const char* pcName = pcTag + 1;
   const char* pc = pcName;
-  while (pc < m_pcEnd && *pc != '>' && *pc != '/' && *pc != ' ') ++pc;
+  while (pc < m_pcEnd && !s_osxmlnametable.abl[static_cast<unsigned char>(*pc)]) ++pc;
   if (pc == pcName || pc == m_pcEnd) {
     OsLog(OS_LOG_ASSERT, "XML abort...can't find ' ' or '>' or '/>' in tag. pos=<%d>", Pos(pcTag));
+    return false;
+  }
+  if (*pc != '>' && *pc != '/' && *pc != ' ') {
+    OsLog(OS_LOG_ASSERT, "XML abort...bad character in tag name. pos=<%d>", Pos(pc));
     return false;
   }
   posxmlatom->eosxmltype = OS_XML_TYPE_TAG;
@@ -154,6 +185,10 @@ bool COsXmlImpl::CParser::Properties(const char*& a_pc) {
     const char* pcEqual = static_cast<const char*>(std::memchr(pcName, '=', static_cast<size_t>(m_pcEnd - pcName)));
     if (!pcEqual || pcEqual == pcName) {
       OsLog(OS_LOG_ASSERT, "XML abort...can't find '=' in property. pos=<%d>", Pos(pcName));
+      return false;
+    }
+    if (const char* pcBad = BadNameCharacter(pcName, pcEqual)) {
+      OsLog(OS_LOG_ASSERT, "XML abort...bad character in property name. pos=<%d>", Pos(pcBad));
       return false;
     }
     if (pcEqual[1] != '\'') {
@@ -364,7 +399,7 @@ bool COsXmlImpl::ReserveDocument(long a_lLength) {
 
 OsXmlAtom* COsXmlImpl::NewAtom() {
   if (m_lAtomsInUse >= m_lAllocatedAtoms) {
-    long lAllocated = m_lAllocatedAtoms + m_lAtomIncrement;
+    long lAllocated = m_lAllocatedAtoms + Growth(m_lAllocatedAtoms, m_lAtomIncrement);
     auto* posxmlatom = static_cast<OsXmlAtom*>(XmlAlloc(static_cast<size_t>(lAllocated + 1) * sizeof(OsXmlAtom)));
     if (!posxmlatom) return nullptr;
     if (m_lAtomsInUse) std::memcpy(posxmlatom, m_posxmlatom, static_cast<size_t>(m_lAtomsInUse) * sizeof(OsXmlAtom));
@@ -380,7 +415,7 @@ OsXmlAtom* COsXmlImpl::NewAtom() {
 
 OsXmlAtom* COsXmlImpl::NewDeclaration() {
   if (m_lDeclarationsInUse >= m_lAllocatedDeclarations) {
-    long lAllocated = m_lAllocatedDeclarations + s_lDeclarationIncrement;
+    long lAllocated = m_lAllocatedDeclarations + Growth(m_lAllocatedDeclarations, s_lDeclarationIncrement);
     auto* posxmlatom = static_cast<OsXmlAtom*>(XmlAlloc(static_cast<size_t>(lAllocated) * sizeof(OsXmlAtom)));
     if (!posxmlatom) return nullptr;
     if (m_lDeclarationsInUse) {

@@ -6,7 +6,8 @@
 // The subset: single-quoted attribute values, no blanks around "=", one blank
 // between attributes, CDATA sections, processing instructions anywhere, no
 // comments or document type declarations, entities not decoded, at most 64
-// nesting levels.
+// nesting levels. Element and property names never hold blanks, line breaks,
+// "/", "<", ">", "=" or quotes: a document that would need them is refused.
 #pragma once
 
 #include <cstddef>

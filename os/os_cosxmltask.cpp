@@ -292,6 +292,12 @@ void COsXmlTaskImpl::Leaf(const char* a_pszName, const char* a_pszValue, bool a_
     FailFormat("xmltask>>> value of <%s> holds ']]>', refused...", a_pszName);
     return;
   }
+  if (!a_blCdata && std::strchr(a_pszValue, '<')) {
+    // Outside a CDATA section it would start markup: the reader loses the
+    // value. "&" stays as written, as the readers take text as it stands.
+    FailFormat("xmltask>>> value of <%s> holds '<', refused...", a_pszName);
+    return;
+  }
   Append(Buffer(), a_blFlat ? 0 : m_i32Depth + 1,
          {"<", a_pszName, ">", a_blCdata ? "<![CDATA[" : "", a_pszValue, a_blCdata ? "]]>" : "", "</", a_pszName,
           ">\n"});

@@ -2,8 +2,9 @@
 // XML and the environment, decides the log file and level (for utilities:
 // beside the parent's log when a parent published its arguments), creates
 // the process-wide objects in order (string, log, memory, configuration,
-// languages) and publishes the arguments for children; the stop deletes them
-// in the reverse order and returns to the unstarted state.
+// languages) and keeps the arguments for the children it starts; the stop
+// reaps those children, deletes the objects in the reverse order and returns
+// to the unstarted state.
 #include <dirent.h>
 #include <strings.h>
 #include <sys/resource.h>
@@ -175,7 +176,8 @@ void FinishStart(EOSCFGENTITY a_eoscfgentity, long a_lLevel, bool a_blForceSetAc
     OsServicesSetArguments(g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_LOGDIRECTORY), szModel,
                            g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_DEBUG), nullptr,
                            g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_ROOTPATH), false, a_blForceSetAccess);
-    if (OsServicesIsArguments(COsCfgImpl::s_szOsServicesArguments)) COsCfg::OsCfgServicesArgumentsSet();
+    // Not published in our own environment: every child the host started
+    // would inherit them. Spawn and the library load hand them on.
     OsLog(OS_LOG_INFO, "PMX_OSSERVICESARGUMENTS after...<%s>", COsCfgImpl::s_szOsServicesArguments);
   }
   long lAffinity = std::strtol(g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCETHREADAFFINITY), nullptr, 0);
@@ -248,9 +250,11 @@ OS_EXPORT int OsServicesStart(const char* a_szCaller) {
   return OS_STS_SUCCESS;
 }
 
-// Ended children are not reaped here: a child of the host application would
-// lose its exit status; the thread service follows the children it starts.
+// Only children that the thread service started are reaped: a child of the
+// host application would lose its exit status.
 OS_EXPORT int OsServicesStop() {
+  OsLog(OS_LOG_INFO, "Removing defunct processes...");
+  COsThread::ReapEndedChildren();
   char szLogDirectory[kPath] = "";
   if (g_poscfg) COsString::SStrCpy(szLogDirectory, sizeof szLogDirectory, g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_LOGDIRECTORY));
   COsThread::SetServicesArgumentsSource(nullptr);

@@ -103,9 +103,15 @@ int RunServices(const std::string& library, const std::string& entity, const std
   std::cout << "library:   " << library << "\n";
   int started = start(nullptr);
   std::cout << "OsServicesStart (" << entity << ", " << unique << "): " << started << "\n";
-  const char* published = std::getenv("PMX_OSSERVICESARGUMENTS");
-  std::string arguments = published ? published : "";
-  std::cout << "arguments published for children:\n" << (arguments.empty() ? "  (none)" : arguments) << "\n";
+  // The start keeps the arguments for the children the library starts (it
+  // does not publish them in our environment): ask the thread service for
+  // the text a spawned child gets (COsThread::GetServicesArgumentsSource).
+  using SourceGetter = const char* (*(*)())();
+  auto getSource = reinterpret_cast<SourceGetter>(dlsym(handle, "_ZN9COsThread26GetServicesArgumentsSourceEv"));
+  const char* (*source)() = getSource ? getSource() : nullptr;
+  const char* handed = source ? source() : nullptr;
+  std::string arguments = handed ? handed : "";
+  std::cout << "arguments handed to children:\n" << (arguments.empty() ? "  (none)" : arguments) << "\n";
   int stopped = stop();
   std::cout << "OsServicesStop: " << stopped << "\n";
   dlclose(handle);

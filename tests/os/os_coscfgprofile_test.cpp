@@ -122,7 +122,9 @@ TEST_F(OsCfgProfile, ChangesAndTheFlushLayout) {
   EXPECT_EQ(cfg_->ProfileDelete(file.c_str(), "a", ""), OS_STS_FAIL);
   EXPECT_EQ(Read(file, "b", "k2"), "22");
   EXPECT_EQ(ReadFile(file), "[a]\nk1=1\n[b]\n;c\nk2=2\n");  // nothing written before the flush
-  EXPECT_EQ(Flush(file), OS_STS_SUCCESS);
+  // The refused delete fails the flush that writes the others.
+  EXPECT_EQ(Flush(file), OS_STS_FAIL);
+  EXPECT_TRUE(Logged("changes were refused since the last flush, the file lacks them...<" + file + ">"));
   EXPECT_EQ(ReadFile(file), "[a]\nk3=3\n\n[b]\n;c\nk2=22\n\n[c]\nx=\n");
   EXPECT_EQ(Flush(file), OS_STS_SUCCESS);  // clean: nothing to do
   EXPECT_EQ(Flush(File("never-cached.ini")), OS_STS_FAIL);
@@ -176,6 +178,7 @@ TEST_F(OsCfgProfile, RefusesTextsThatWouldChangeTheFileStructure) {
         << (c.section ? c.section : "(null)") << "/" << (c.key ? c.key : "(null)");
   }
   EXPECT_EQ(Read(file, "s", "k"), "1");
+  EXPECT_EQ(Flush(file), OS_STS_FAIL);  // the refusals are not in the file
   EXPECT_EQ(Flush(file), OS_STS_SUCCESS);
   EXPECT_EQ(ReadFile(file), "[s]\nk=1\n");
   EXPECT_TRUE(Logged("bad key...<a=b>"));
@@ -269,8 +272,10 @@ TEST_F(OsCfgProfile, AnImageThatCannotBeWrittenKeepsItsSlotAndChanges) {
     ASSERT_EQ(Set(files[i], "s", "k", ("v" + std::to_string(i)).c_str()), OS_STS_SUCCESS);
   }
   MakeUnwritable(files[3]);
-  EXPECT_EQ(Flush(files[3]), OS_STS_FAIL);  // reported, image kept
-  EXPECT_TRUE(Logged("Could not truncate the file, it might be readonly...<" + files[3] + ">"));
+  // Reported, image kept: read-only, or (for root) a directory in its place.
+  EXPECT_EQ(Flush(files[3]), geteuid() == 0 ? OS_STS_BAD_ARGUMENT : OS_STS_ACCESS_DENIED);
+  EXPECT_TRUE(Logged(geteuid() == 0 ? "profile is not a regular file...<" + files[3] + ">"
+                                    : "Could not truncate the file, it might be readonly...<" + files[3] + ">"));
   ASSERT_EQ(Set(File("new.ini"), "s", "k", "n"), OS_STS_SUCCESS);
   EXPECT_TRUE(COsCfgProfile::IsCached(files[3].c_str()));
   EXPECT_TRUE(Logged("profile kept in the cache, it could not be written...<" + files[3] + ">"));
@@ -296,11 +301,15 @@ TEST_F(OsCfgProfile, AFileChangedByAnotherProcessIsReadAgain) {
   EXPECT_EQ(ReadFile(file), "[s]\nk=3\nother=5\n");
   EXPECT_EQ(Read(file, "s", "k"), "3");  // our own write is no outside change
 
-  // A reader over unwritten changes takes the file as it is now.
+  // A reader over unwritten changes takes the file as it is now, with our
+  // changes on top: they are not dropped, the flush writes them.
   ASSERT_EQ(Set(file, "s", "k", "4"), OS_STS_SUCCESS);
-  WriteElsewhere(file, "[s]\nk=77\n");
-  EXPECT_EQ(Read(file, "s", "k"), "77");
-  EXPECT_TRUE(Logged("we're reloading over a dirty profile...<" + file + ">"));
+  WriteElsewhere(file, "[s]\nk=77\nnew=8\n");
+  EXPECT_EQ(Read(file, "s", "k"), "4");
+  EXPECT_EQ(Read(file, "s", "new"), "8");
+  EXPECT_TRUE(Logged("profile changed on disk, our unwritten changes go on top...<" + file + ">"));
+  ASSERT_EQ(Flush(file), OS_STS_SUCCESS);
+  EXPECT_EQ(ReadFile(file), "[s]\nk=4\nnew=8\n");
 }
 
 TEST_F(OsCfgProfile, FileNamesCompareExactly) {

@@ -187,7 +187,10 @@ TEST_F(SyncTest, WaitEndsWhenTheWatchedProcessEnds) {
   EXPECT_EQ(Reap(pid), 0);
 }
 
-TEST_F(SyncTest, CreateOverTheFileOfADeadCreatorNeedsFresh) {
+// A creator that ended without closing leaves its file, naming only itself:
+// nobody can open the name, but a new create starts the block afresh
+// instead of blocking the name for good.
+TEST_F(SyncTest, CreateOverTheFileOfADeadCreatorStartsAfresh) {
   pid_t pid = Fork([] {
     COsSync* pleft = new COsSync;  // never closed: the file stays behind
     return pleft->EventCreate("left", nullptr, false) == OS_STS_SUCCESS ? 0 : 1;
@@ -196,15 +199,53 @@ TEST_F(SyncTest, CreateOverTheFileOfADeadCreatorNeedsFresh) {
   ASSERT_TRUE(testsupport::FileExists(Path("event_left")));
   testsupport::LogCapture log;
   COsSync event;
-  EXPECT_EQ(event.EventCreate("left", nullptr, false), OS_STS_FAIL);
   EXPECT_EQ(event.EventOpen("left"), OS_STS_FAIL);
   EXPECT_TRUE(log.Contains("sync>>> <left> not found..."));
-  EXPECT_EQ(event.EventCreate("left", nullptr, true), OS_STS_SUCCESS);
+  EXPECT_EQ(event.EventCreate("left", nullptr, false), OS_STS_SUCCESS);
   // A second create of a live name joins it and may use it.
   COsSync twin;
   ASSERT_EQ(twin.EventCreate("left", nullptr, false), OS_STS_SUCCESS);
   twin.EventSet();
   EXPECT_EQ(event.EventWait(0), OS_STS_SUCCESS);
+  COsSync opener;
+  EXPECT_EQ(opener.EventOpen("left"), OS_STS_SUCCESS);
+}
+
+// The only creator of a named mutex is killed while it holds it: a new
+// process creates the name again, holds it, and others open and wait on it.
+TEST_F(SyncTest, NamedMutexOfAKilledCreatorIsCreatedAgain) {
+  Pipe held;
+  pid_t pidVictim = Fork([&] {
+    COsSync mutex;
+    if (mutex.MutexCreate("orphan", nullptr) != OS_STS_SUCCESS || mutex.MutexClaim(0) != OS_STS_SUCCESS) return 1;
+    held.Send('h');
+    pause();
+    return 0;
+  });
+  ASSERT_EQ(held.Receive(), 'h');
+  ASSERT_EQ(kill(pidVictim, SIGKILL), 0);
+  ASSERT_EQ(Reap(pidVictim), 128 + SIGKILL);
+  ASSERT_TRUE(testsupport::FileExists(Path("mutex_orphan")));
+
+  Pipe created, release, done;
+  pid_t pidNew = Fork([&] {
+    COsSync mutex;
+    if (mutex.MutexCreate("orphan", nullptr) != OS_STS_SUCCESS) return 1;
+    if (mutex.MutexClaim(0) != OS_STS_SUCCESS) return 2;  // the dead holder's claim went with it
+    created.Send('c');
+    if (release.Receive() != 'r') return 3;
+    mutex.MutexRelease("orphan");
+    return done.Receive() == 'd' ? 0 : 4;
+  });
+  ASSERT_EQ(created.Receive(), 'c');
+  COsSync opener;
+  ASSERT_EQ(opener.MutexOpen("orphan"), OS_STS_SUCCESS);
+  EXPECT_EQ(opener.MutexClaim(0), OS_STS_TIMEOUT);  // the new creator holds it
+  release.Send('r');
+  EXPECT_EQ(opener.MutexClaim(5000), OS_STS_SUCCESS);
+  opener.MutexRelease("orphan");
+  done.Send('d');
+  EXPECT_EQ(Reap(pidNew), 0);
 }
 
 // The file as Python's struct reads it over a mapping of the file.

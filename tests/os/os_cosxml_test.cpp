@@ -133,8 +133,6 @@ TEST(OsXml, SubsetReadings) {
   };
   const Reading s_aReading[] = {
       {"\n\r\t <a>x</a>", nullptr, "x"},                               // leading blanks are dropped
-      {"<a b ='1'>x</a>", "b ", "1"},                                  // a blank before "=" joins the name
-      {"<a b='1'  c='2'>x</a>", " c", "2"},                            // two blanks: the name begins with one
       {"<a b='<x> y'>x</a>", "b", "<x> y"},                            // values may hold < > and blanks
       {"<a>&amp;&lt;</a>", nullptr, "&amp;&lt;"},                      // entities are not decoded
       {"<a>before<![CDATA[inside]]>after</a>", nullptr, "inside"},     // only the CDATA text
@@ -225,6 +223,19 @@ const std::vector<Bad>& BadDocuments() {
       {"instruction_without_question", "<?v='1'><a/>", "XML abort...expected '?' character. pos=<7>"},
       {"instruction_without_bracket", "<?v='1'?x<a/>", "XML abort...expected '>'. pos=<8>"},
       {"instruction_only", "<?xml version='1.0'?>\n", "XML abort...no element in document."},
+      // Well-formed XML outside the subset, once read as a wrong tree.
+      {"blank_before_slash", "<root><a /><b x='1'/></root>", "XML abort...bad character in property name. pos=<9>"},
+      {"blank_before_equal", "<a b ='1'>x</a>", "XML abort...bad character in property name. pos=<4>"},
+      {"two_blanks_between", "<a b='1'  c='2'>x</a>", "XML abort...bad character in property name. pos=<9>"},
+      {"blank_before_bracket", "<a b='1' ><c d='2'/></a>", "XML abort...bad character in property name. pos=<9>"},
+      {"line_break_in_tag", "<a\nb='1'>x</a>", "XML abort...bad character in tag name. pos=<2>"},
+      {"line_break_before_bracket", "<a\r\n>x</a>", "XML abort...bad character in tag name. pos=<2>"},
+      {"tab_between", "<a\tb='1'/>", "XML abort...bad character in tag name. pos=<2>"},
+      {"line_break_in_property_name", "<a b\nc='1'/>", "XML abort...bad character in property name. pos=<4>"},
+      {"equal_in_tag_name", "<a=b>x</a=b>", "XML abort...bad character in tag name. pos=<2>"},
+      {"quote_in_tag_name", "<a\"b>x</a\"b>", "XML abort...bad character in tag name. pos=<2>"},
+      {"angle_in_tag_name", "<a<b>x</a<b>", "XML abort...bad character in tag name. pos=<2>"},
+      {"quote_in_property_name", "<a b\"c='1'/>", "XML abort...bad character in property name. pos=<4>"},
   };
   return s_vec;
 }
@@ -362,6 +373,23 @@ TEST(OsXml, AtomIncrementAndGrowth) {
     ++iCount;
   } while (osxml.NodeSibling() == OS_STS_SUCCESS);
   EXPECT_EQ(iCount, 3000);
+
+  // The array grows by what it holds, never by less than the increment: a
+  // fixed step made a large document cost time in the square of its size.
+  const struct {
+    long lIncrement;
+    const char* szAllocated;
+  } s_agrowth[] = {{256, "pod.m_lAllocatedAtoms=8192\n"}, {5000, "pod.m_lAllocatedAtoms=10000\n"},
+                   {7000, "pod.m_lAllocatedAtoms=7000\n"}};
+  for (const auto& growth : s_agrowth) {
+    COsXml osxmlFresh;
+    osxmlFresh.SetAtomIncrement(growth.lIncrement);
+    ASSERT_EQ(osxmlFresh.DocumentLoad(str.c_str()), OS_STS_SUCCESS);  // 6001 atoms
+    ::testing::internal::CaptureStdout();
+    osxmlFresh.Dump();
+    const std::string strOut = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(strOut.rfind(growth.szAllocated, 0), 0u) << growth.lIncrement << "\n" << strOut.substr(0, 60);
+  }
 }
 
 // The dispatcher's in-place terminators put back what they replaced.

@@ -90,6 +90,14 @@ TEST(OsXmlTask, BuildsCommandsAndArguments) {
   EXPECT_EQ(Text(osxmltask), strExpected);
   EXPECT_EQ(strExpected.size(), 478u);
   EXPECT_EQ(osxmltask.Size(), 478u);
+
+  // "&" and ">" go out as written: the readers take text as it stands.
+  COsXmlTask osxmltaskText("", 0);
+  osxmltaskText.StartTask(0, 0, nullptr);
+  osxmltaskText.AddArgument("v", "a &amp; b & c > d", true);
+  osxmltaskText.FinalizeTask();
+  EXPECT_FALSE(osxmltaskText.IsError(false));
+  EXPECT_NE(Text(osxmltaskText).find("\n<v>a &amp; b & c > d</v>\n</task>\n"), std::string::npos);
 }
 
 // Refused calls: each is logged, sets the sticky error flag and writes nothing.
@@ -114,6 +122,8 @@ TEST(OsXmlTask, RefusedCallsWriteNothing) {
       {"double_too_long", [](COsXmlTask& t) { t.AddArgumentDouble("d", 1e300, true); }, "does not fit"},
       {"cdata_end_in_safe", [](COsXmlTask& t) { t.AddArgumentSafe("a", "x]]><inject/>"); }, "holds ']]>'", true},
       {"cdata_end_in_check", [](COsXmlTask& t) { t.AddArgumentCheck("a", "]]>"); }, "holds ']]>'", true},
+      {"markup_in_text", [](COsXmlTask& t) { t.AddArgument("a", "x<inject/>"); }, "holds '<'", true},
+      {"markup_in_flat_text", [](COsXmlTask& t) { t.AddArgument("a", "1 < 2", true); }, "holds '<'"},
       {"depth_skips_inside", [](COsXmlTask& t) { t.StartCommand("a", 3); }, "xmltask>>> depth error...3, must be 2",
        true},
   };

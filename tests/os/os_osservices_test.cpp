@@ -307,11 +307,13 @@ TEST(Services, ChildSeesTheArgumentsAndLogsBesideItsParent) {
   EXPECT_EQ(r.Get(Tag(OS_CFGTAG_PMX_LOG)), childLog);
   EXPECT_NE(ReadFile(childLog).find("probe>>> from the child\r\n"), std::string::npos);
 
-  // The child read what the parent published: its log path is the parent's.
+  // The start publishes nothing in the parent's own environment (children
+  // the host starts would inherit it); the spawned child got the arguments:
+  // its log path is the parent's.
   std::vector<std::string> published = r.All("env PMX_OSSERVICESARGUMENTS");
   ASSERT_EQ(published.size(), 2u);
-  EXPECT_EQ(published[0], published[1]);
-  EXPECT_NE(r.Env("PMX_OSSERVICESARGUMENTS").find("<logpath>" + parentLog + "</logpath>"), std::string::npos);
+  EXPECT_EQ(published[0], "(unset)");
+  EXPECT_NE(published[1].find("<logpath>" + parentLog + "</logpath>"), std::string::npos) << published[1];
   // The child made no tree of its own.
   EXPECT_FALSE(testsupport::FileExists(staged.Var("kv/isis")));
   EXPECT_FALSE(testsupport::FileExists(staged.Var("scan_ui")));
@@ -327,7 +329,7 @@ TEST(Services, StartingTwiceInOneProcessLeavesNoArgumentVariables) {
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.All("start"), (std::vector<std::string>{"0", "0", "0"})) << r.out;
   EXPECT_EQ(r.All("stop"), (std::vector<std::string>{"0", "0", "0"}));
-  EXPECT_EQ(r.All("argvars"), (std::vector<std::string>{"3", "0", "0"}));
+  EXPECT_EQ(r.All("argvars"), (std::vector<std::string>{"0", "0", "0"}));
   std::vector<std::string> logs = r.All(Tag(OS_CFGTAG_PMX_LOG));
   ASSERT_EQ(logs.size(), 2u);
   EXPECT_NE(ReadFile(logs[1]).find("probe>>> second"), std::string::npos);
@@ -340,6 +342,22 @@ TEST(Services, StartingTwiceInOneProcessLeavesNoArgumentVariables) {
     if (std::regex_match(entry.path().filename().string(), kLogName)) runs.insert(entry.path().string());
   }
   EXPECT_EQ(runs.size(), 3u);
+}
+
+// The stop reaps the ended children that the thread service started, also
+// when their COsThread is gone, and leaves the host's own child alone.
+TEST(Services, StopReapsOnlyTheChildrenItStarted) {
+  StagedLibrary staged;
+  ProbeResult r = staged.Run(Concat({{"settings", Settings("driver", "driver"), "start", "-", "spawnleave", "/bin/true",
+                                      "forkexit", "7", "sleep", "300"},
+                                     GetTags({OS_CFGTAG_PMX_LOG}),
+                                     {"stop", "child", "spawnleave", "child", "forkexit"}}));
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.Get("spawnleave"), "0") << r.out;
+  EXPECT_EQ(r.Get("forkexit"), "0") << r.out;
+  EXPECT_EQ(r.Get("child spawnleave"), "gone") << r.out;   // reaped by the stop
+  EXPECT_EQ(r.Get("child forkexit"), "exit 7") << r.out;  // the host's: its status kept
+  EXPECT_NE(ReadFile(r.Get(Tag(OS_CFGTAG_PMX_LOG))).find("Removing defunct processes...\r\n"), std::string::npos);
 }
 
 // ---------------------------------------------------------------------------

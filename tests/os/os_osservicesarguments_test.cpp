@@ -169,14 +169,26 @@ TEST_F(ServicesEnvironment, GetEnvRefusesBadArgumentsAndValuesThatDoNotFit) {
 }
 
 TEST_F(ServicesEnvironment, NumbersAndSwitches) {
-  setenv("SCANDRV_NUMBER", "42", 1);
-  EXPECT_EQ(COsCfg::GetEnvLong("SCANDRV_NUMBER", 7), 42);
+  const std::string tooLong(40, '9');
+  const struct {
+    const char* value;
+    long result;  // with the default 7
+  } numbers[] = {
+      {"42", 42},
+      {"-5", -5},
+      {" 12 apples", 12},
+      {"0x10", 0},                       // read as a decimal number
+      {"abc", 7},                        // no number: the default
+      {"-", 7},
+      {"99999999999999999999", 7},       // out of range: the default
+      {tooLong.c_str(), 7},              // does not fit the buffer: the default
+  };
+  for (const auto& n : numbers) {
+    setenv("SCANDRV_NUMBER", n.value, 1);
+    EXPECT_EQ(COsCfg::GetEnvLong("SCANDRV_NUMBER", 7), n.result) << n.value;
+  }
   EXPECT_EQ(COsCfg::GetEnvLong("SCANDRV_UNSET", 7), 7);
   EXPECT_EQ(COsCfg::GetEnvLong("SCANDRV_UNSET", 5000000000L), 5000000000L);
-  setenv("SCANDRV_NUMBER", "0x10", 1);
-  EXPECT_EQ(COsCfg::GetEnvLong("SCANDRV_NUMBER", 7), 0) << "read as a decimal number";
-  setenv("SCANDRV_NUMBER", std::string(40, '9').c_str(), 1);
-  EXPECT_EQ(COsCfg::GetEnvLong("SCANDRV_NUMBER", 7), 7) << "a value that does not fit gives the default";
   EXPECT_EQ(COsCfg::GetEnvLong(nullptr, 7), 0);
   EXPECT_TRUE(log_.Contains("a_szEnvName is null..."));
 

@@ -159,8 +159,10 @@ TEST(ServicesCallerRange, FilledFromTheConfigurationFile) {
 }
 
 // A path with "<" or "]]>" would be read back cut by a child: such arguments
-// are not published (and say so in the log); "&" is handed on as it is.
+// are not handed on (and the log says so); "&" is handed on as it is. The
+// spawned child tells what it got.
 TEST(ServicesMarkup, ArgumentsWithMarkupAreNotPublished) {
+  const std::vector<std::string> child{"spawn", "3", "self", "argvars", "env", "PMX_OSSERVICESARGUMENTS"};
   const struct {
     const char* model;
     bool published;
@@ -168,8 +170,11 @@ TEST(ServicesMarkup, ArgumentsWithMarkupAreNotPublished) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.model);
     StagedLibrary staged(c.model, std::string("stage") + std::to_string(c.published) + c.model[1]);
-    ProbeResult r = staged.Run({"settings", Settings("driver", "driver"), "start", "-", "argvars", "env",
-                                "PMX_OSSERVICESARGUMENTS", "get", Tag(OS_CFGTAG_PMX_LOG), "stop"});
+    std::vector<std::string> commands{"settings", Settings("driver", "driver"), "start", "-", "get",
+                                      Tag(OS_CFGTAG_PMX_LOG)};
+    commands.insert(commands.end(), child.begin(), child.end());
+    commands.push_back("stop");
+    ProbeResult r = staged.Run(commands);
     ASSERT_EQ(r.Get("start"), "0") << r.out;
     EXPECT_EQ(r.Get("argvars"), c.published ? "3" : "0");
     std::string log = ReadFile(r.Get(Tag(OS_CFGTAG_PMX_LOG)));
@@ -184,9 +189,12 @@ TEST(ServicesMarkup, ArgumentsWithMarkupAreNotPublished) {
   StagedLibrary staged;
   std::filesystem::create_directories(RootPath("a]]>b"));
   std::filesystem::copy_file(SCANDRV_SERVICES_PROBE, RootPath("a]]>b/probe"));
-  ProbeResult r = staged.Run({"settings", Settings("driver", "driver"), "start", "-", "argvars", "stop"},
-                             RootPath("a]]>b/probe"));
+  std::vector<std::string> commands{"settings", Settings("driver", "driver"), "start", "-"};
+  commands.insert(commands.end(), child.begin(), child.end());
+  commands.push_back("stop");
+  ProbeResult r = staged.Run(commands, RootPath("a]]>b/probe"));
   ASSERT_EQ(r.Get("start"), "0") << r.out;
+  EXPECT_EQ(r.Get("spawn"), "0 wait=0") << r.out;
   EXPECT_EQ(r.Get("argvars"), "0");
 }
 

@@ -25,10 +25,19 @@
 //   interfaceopen TASK    OsServicesProcessInterfaceOpen
 //   spawn N PROGRAM ARG...  a child through the thread service (N arguments
 //                         after PROGRAM; "self" names this program), waited for
+//   spawnleave PROGRAM    a child through the thread service, left unwaited
+//                         (its COsThread goes); prints its id
+//   forkexit CODE         a child of our own (as a host starts one) that ends
+//                         at once with CODE; prints its id
+//   sleep MS              pauses
+//   child spawnleave|forkexit   the state of the last such child, without
+//                         reaping a running one: "running", "exit CODE" (now
+//                         reaped) or "gone" (reaped before)
 #include <fcntl.h>
 #include <sched.h>
 #include <strings.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -47,6 +56,8 @@ extern char** environ;
 namespace {
 
 std::string g_settings;
+pid_t g_pidSpawnLeave = 0;
+pid_t g_pidForkExit = 0;
 
 std::string Self() {
   char path[4096];
@@ -179,6 +190,33 @@ int main(int argc, char** argv) {
       i += 4;
     } else if (cmd == "interfaceopen" && Need(i, 1, argc, argv[i])) {
       std::printf("interfaceopen=%d\n", OsServicesProcessInterfaceOpen(argv[++i]));
+    } else if (cmd == "spawnleave" && Need(i, 1, argc, argv[i])) {
+      COsThread thread;
+      EOSSTS sts = thread.Spawn(0, argv[i + 1], argv[i + 1], static_cast<const char*>(nullptr));
+      g_pidSpawnLeave = static_cast<pid_t>(thread.SpawnProcessId());
+      std::printf("spawnleave=%d\n", static_cast<int>(sts));
+      ++i;
+    } else if (cmd == "forkexit" && Need(i, 1, argc, argv[i])) {
+      int code = std::atoi(argv[++i]);
+      std::fflush(stdout);
+      pid_t pid = fork();
+      if (pid == 0) _exit(code);
+      g_pidForkExit = pid;
+      std::printf("forkexit=%d\n", pid > 0 ? 0 : 1);
+    } else if (cmd == "sleep" && Need(i, 1, argc, argv[i])) {
+      usleep(static_cast<useconds_t>(std::atoi(argv[++i])) * 1000);
+    } else if (cmd == "child" && Need(i, 1, argc, argv[i])) {
+      std::string which = argv[++i];
+      pid_t pid = which == "spawnleave" ? g_pidSpawnLeave : g_pidForkExit;
+      int status = 0;
+      pid_t got = pid > 0 ? waitpid(pid, &status, WNOHANG) : -1;
+      if (got == 0) {
+        std::printf("child %s=running\n", which.c_str());
+      } else if (got == pid && WIFEXITED(status)) {
+        std::printf("child %s=exit %d\n", which.c_str(), WEXITSTATUS(status));
+      } else {
+        std::printf("child %s=gone\n", which.c_str());
+      }
     } else if (cmd == "spawn" && Need(i, 2, argc, argv[i])) {
       int n = std::atoi(argv[i + 1]);
       if (n < 0 || !Need(i, n + 2, argc, "spawn")) return 2;
