@@ -1,0 +1,31 @@
+// The public lookup object: each operation checks the implementation and
+// forwards to it.
+#include "db_cdblookup.h"
+
+#include "db_cdblookupimpl.h"
+#include "os_coslog.h"
+#include "os_cosmem.h"
+
+namespace {
+bool Missing(const CDbLookupImpl* a_pdblookupimpl) {
+  if (a_pdblookupimpl) return false;
+  OsLog(OS_LOG_ERROR, "m_pdblookupimpl is null...");
+  return true;
+}
+}  // namespace
+
+CDbLookup::CDbLookup() : m_pdblookupimpl(OsMemNew(CDbLookupImpl)) {}
+
+CDbLookup::~CDbLookup() { OsMemDelete(m_pdblookupimpl); }
+
+DbLookupEnum* CDbLookup::FindDbEnum(DbLookup2* a_pdblookup2, long a_lValue) {
+  return Missing(m_pdblookupimpl) ? nullptr : m_pdblookupimpl->FindDbEnum(a_pdblookup2, a_lValue);
+}
+
+DbLookupEnum* CDbLookup::FindLexiconEnum(DbLookup2* a_pdblookup2, const char* a_szLexicon) {
+  return Missing(m_pdblookupimpl) ? nullptr : m_pdblookupimpl->FindLexiconEnum(a_pdblookup2, a_szLexicon);
+}
+
+DbLookupEnum* CDbLookup::FindLabelEnum(DbLookup2* a_pdblookup2, const char* a_szLabel) {
+  return Missing(m_pdblookupimpl) ? nullptr : m_pdblookupimpl->FindLabelEnum(a_pdblookup2, a_szLabel);
+}
