@@ -18,8 +18,11 @@
 #include "../os/log_capture.h"
 #include "db_cdatabase.h"
 #include "db_cdbdatum.h"
+#include "db_cdbenum.h"
 #include "db_cdblookup.h"
 #include "db_cdbnotify.h"
+#include "db_cdbrange.h"
+#include "db_cdbstring.h"
 #include "os_cosmem.h"
 #include "os_cosxml.h"
 #include "os_cosxmltask.h"
@@ -104,6 +107,47 @@ class DbFixture : public ::testing::Test {
                                       asz[2], asz[3], asz[4]),
               OS_STS_SUCCESS);
     pdatum->SetName(Name(a_edbid));
+    return pdatum;
+  }
+
+  // Containers made the way the catalogue makes them (default constructor,
+  // registration, identity), then initialised the way the database resource
+  // initialises them.
+  template <class T, class... A>
+  T* NewContainer(EDBID a_edbid, EDBBIN a_edbbin, A... a_args) {
+    T* pdatum = Keep(new T(a_args...));
+    pdatum->InitCDbDatum(a_edbid, a_edbbin, pdatum);
+    pdatum->SetId(a_edbid);
+    pdatum->SetBin(a_edbbin);
+    pdatum->SetName(Name(a_edbid));
+    return pdatum;
+  }
+
+  CDbEnum* NewEnum(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, long a_lCurrent,
+                   const std::vector<long>& a_veclItems, EDBDEVICEDATA a_edbdevicedata = DB_DEVICEDATA_NONE) {
+    CDbEnum* pdatum = NewContainer<CDbEnum>(a_edbid, a_edbbin, false);
+    pdatum->InitEnumLong(a_edbid, a_edbbin, a_edbaccess, a_edbdevicedata, a_lCurrent, a_lCurrent);
+    for (long lItem : a_veclItems) {
+      pdatum->AddDefaultItem(lItem);
+      pdatum->AddCurrentItem(lItem);
+    }
+    return pdatum;
+  }
+
+  // Current and default bounds alike.
+  CDbRange* NewRange(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, long a_lCurrent, long a_lMin, long a_lMax,
+                     long a_lStep, EDBDEVICEDATA a_edbdevicedata = DB_DEVICEDATA_NONE) {
+    CDbRange* pdatum = NewContainer<CDbRange>(a_edbid, a_edbbin);
+    pdatum->InitRangeLong(a_edbid, a_edbbin, a_edbaccess, a_edbdevicedata, a_lCurrent, a_lMin, a_lMax, a_lStep,
+                          a_lCurrent, a_lMin, a_lMax, a_lStep);
+    return pdatum;
+  }
+
+  CDbString* NewText(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, size_t a_sizetMax, const char* a_szCurrent,
+                     const char* a_szDefault, EDBDEVICEDATA a_edbdevicedata = DB_DEVICEDATA_NONE) {
+    CDbString* pdatum = NewContainer<CDbString>(a_edbid, a_edbbin);
+    pdatum->InitString(a_edbid, a_edbbin, a_edbaccess, a_edbdevicedata, a_sizetMax, a_szCurrent, a_szDefault,
+                       a_szCurrent, a_szCurrent);
     return pdatum;
   }
 
