@@ -30,7 +30,10 @@ void* FindLoadedObject(const char* a_szName) {
     while (plinkmap->l_prev) plinkmap = plinkmap->l_prev;
     for (; plinkmap; plinkmap = plinkmap->l_next) {
       if (plinkmap->l_name && std::strcmp(plinkmap->l_name, a_szName) == 0) {
-        pvFound = plinkmap;
+        // The loader's own handle, not the bare map entry: a library loaded
+        // as a dependency has no search list until it is opened, and dlsym
+        // on its entry alone crashes. The reference is kept for the process.
+        pvFound = dlopen(plinkmap->l_name, RTLD_LAZY | RTLD_NOLOAD);
         break;
       }
     }
