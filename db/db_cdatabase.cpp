@@ -97,6 +97,31 @@ void CDatabase::DeleteSentinels(EDBID a_edbid) {
 }
 
 // ---------------------------------------------------------------------------
+// Loading
+// ---------------------------------------------------------------------------
+// The load goes on whatever the components answer; a lookup that could not
+// be read is logged here.
+EDBSTS CDatabase::Load(EDBAPI a_edbapi, EDBLOADMETHOD a_edbloadmethod, const char* a_szFile, bool) {
+  OsLogDebug(OS_LOG_INFO, ">>> CDatabase::Load(%d,%s)", a_edbloadmethod, a_szFile ? a_szFile : "");
+  if (a_edbapi != DB_API_RESOURCE) {
+    OsLog(OS_LOG_ERROR, "Unrecognized api...%d", a_edbapi);
+    return DB_STS_BADARGUMENT;
+  }
+  EDBSTS edbsts = LoadLookup(a_edbapi, a_edbloadmethod, a_szFile);
+  if (edbsts != DB_STS_SUCCESS) OsLog(OS_LOG_ERROR, "LoadLookup failed...%d", edbsts);
+  return DB_STS_SUCCESS;
+}
+
+EDBSTS CDatabase::LoadLookup(EDBAPI a_edbapi, EDBLOADMETHOD a_edbloadmethod, const char* a_szFile) {
+  if (a_edbapi != DB_API_RESOURCE) {
+    OsLog(OS_LOG_ERROR, "Unrecognized API...%d %d", a_edbapi, a_edbloadmethod);
+    return DB_STS_BADARGUMENT;
+  }
+  if (NoLookup(m_pdblookup)) return DB_STS_FAIL;
+  return static_cast<EDBSTS>(m_pdblookup->Open2(DB_API_RESOURCE, a_szFile, nullptr, 0, true));
+}
+
+// ---------------------------------------------------------------------------
 // State bits and shared objects
 // ---------------------------------------------------------------------------
 void CDatabase::SetDbState(EDBSTATE a_edbstate) { CDbDatum::SetDbState(a_edbstate); }
@@ -145,6 +170,23 @@ CDbDatum* CDatabase::NotifyGetNext(EDBNOTIFY a_edbnotify, CDbDatum* a_pdbdatum) 
 uint64_t CDatabase::NotifyGetSidesCount() { return NoNotify(m_pdbnotify) ? 0 : m_pdbnotify->GetSidesCount(); }
 
 uint64_t CDatabase::NotifyGetImagesCount() { return NoNotify(m_pdbnotify) ? 0 : m_pdbnotify->GetImagesCount(); }
+
+DbLookup2* CDatabase::LookupEdbid(EDBID a_edbid) {
+  return NoLookup(m_pdblookup) ? nullptr : m_pdblookup->FindEdbid(a_edbid);
+}
+
+DbLookup2* CDatabase::LookupLexicon(const char* a_szLexicon) {
+  return NoLookup(m_pdblookup) ? nullptr : m_pdblookup->FindLexicon(a_szLexicon);
+}
+
+DbLookup2* CDatabase::LookupDriverLexicon(const char* a_szTwainLexicon) {
+  return NoLookup(m_pdblookup) ? nullptr : m_pdblookup->FindDriverLexicon(a_szTwainLexicon);
+}
+
+// Nothing without a lookup object.
+void CDatabase::LookupDump(const char* a_szFile) {
+  if (m_pdblookup) m_pdblookup->Dump(a_szFile);
+}
 
 DbLookupEnum* CDatabase::LookupDbEnum(DbLookup2* a_pdblookup2, long a_lValue) {
   return NoLookup(m_pdblookup) ? nullptr : m_pdblookup->FindDbEnum(a_pdblookup2, a_lValue);

@@ -29,6 +29,10 @@ class CDatabase {
   CDatabase(const CDatabase&) = delete;
   CDatabase& operator=(const CDatabase&) = delete;
 
+  // Loads the lookup tables (and, once it exists, the profile list).
+  EDBSTS Load(EDBAPI a_edbapi, EDBLOADMETHOD a_edbloadmethod, const char* a_szFile, bool a_blFlag);
+  EDBSTS LoadLookup(EDBAPI a_edbapi, EDBLOADMETHOD a_edbloadmethod, const char* a_szFile);
+
   // State bits of the datum table.
   void SetDbState(EDBSTATE a_edbstate);
   void ClearDbState(EDBSTATE a_edbstate);
@@ -57,6 +61,10 @@ class CDatabase {
   uint64_t NotifyGetImagesCount();
 
   // Lookup.
+  DbLookup2* LookupEdbid(EDBID a_edbid);
+  DbLookup2* LookupLexicon(const char* a_szLexicon);
+  DbLookup2* LookupDriverLexicon(const char* a_szTwainLexicon);
+  void LookupDump(const char* a_szFile);
   DbLookupEnum* LookupDbEnum(DbLookup2* a_pdblookup2, long a_lValue);
   DbLookupEnum* LookupLexiconEnum(DbLookup2* a_pdblookup2, const char* a_szLexicon);
 

@@ -38,10 +38,23 @@ class CDbLookup {
   CDbLookup(const CDbLookup&) = delete;
   CDbLookup& operator=(const CDbLookup&) = delete;
 
+  // Loads and indexes the LOOKUP resource of the module (the library's own
+  // file for "OsResourceGetLocal"), or the given data block when there is
+  // one; with a_blBind every datum of the table gets its record. 0, 1 for a
+  // text that cannot be read, 13 for another API, a missing resource or no
+  // memory.
+  EOSSTS Open2(EDBAPI a_edbapi, const char* a_szModule, const void* a_pvData, unsigned long a_ulSize, bool a_blBind);
+  // The record of an id, a lexicon or a TWAIN lexicon (exact, case-sensitive).
+  DbLookup2* FindEdbid(EDBID a_edbid);
+  DbLookup2* FindLexicon(const char* a_szLexicon);
+  DbLookup2* FindDriverLexicon(const char* a_szTwainLexicon);
   // The first of a record's values with that number, lexicon or label.
   DbLookupEnum* FindDbEnum(DbLookup2* a_pdblookup2, long a_lValue);
   DbLookupEnum* FindLexiconEnum(DbLookup2* a_pdblookup2, const char* a_szLexicon);
   DbLookupEnum* FindLabelEnum(DbLookup2* a_pdblookup2, const char* a_szLabel);
+  // Writes the tables into the log directory ("PmxDbLookup" or the given
+  // name, with the time of day).
+  void Dump(const char* a_szFile);
 
  private:
   CDbLookupImpl* m_pdblookupimpl;
