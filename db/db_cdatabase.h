@@ -21,6 +21,10 @@ class CDbVersion;
 class COsXmlTask;
 struct DbLookup2;
 struct DbLookupEnum;
+// The suffix of a configuration-record key, defined with the records.
+enum EDBCONFIGTARGET : int;
+// The target of the keys common to both scanner units.
+constexpr EDBCONFIGTARGET DB_EDBCONFIGTARGET_COMMON = static_cast<EDBCONFIGTARGET>(1);
 
 class CDatabase {
  public:

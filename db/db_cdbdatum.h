@@ -189,6 +189,9 @@ class CDbDatum {
   // One argument; with a_blMarkup a text holding markup goes into a CDATA
   // section, and one holding "]]>" is refused.
   static void WriteArgument(COsXmlTask* a_posxmltask, const char* a_szName, const char* a_szText, bool a_blMarkup);
+  // The device task, when the lookup record names a lexicon to write under;
+  // null (logged) otherwise.
+  COsXmlTask* LexiconTask();
   bool IsLong();
   bool IsString();
   void StoreText(const char* a_szText);

@@ -57,15 +57,10 @@ void CDbDatum::MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget, const
   bool blMarkup = false;
   if (a_szName) {
     szText = reinterpret_cast<const char*>(a_lValue);
-  } else if (!m_pdblookup2) {
-    OsLog(OS_LOG_ERROR, "pdblookup2 is NULL...");
+  } else if (!LexiconTask()) {
     return;
   } else {
     szName = m_pdblookup2->szLexicon;
-    if (!szName || !szName[0]) {
-      OsLog(OS_LOG_ERROR, "no lexicon...%d", m_edbid);
-      return;
-    }
     if (m_edbdatatype == DB_DATATYPE_LONG) {
       if (EndsWithFirst(szName, "ptr") || EndsWithFirst(szName, "hex")) {
         szText = COsString::SStrFromNum(a_lValue, szNumber, sizeof szNumber, 16);
@@ -99,6 +94,19 @@ void CDbDatum::MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget, const
   if (ConsumersMatch(GetDeviceData(), a_edbdevicedataTarget)) WriteArgument(posxmltask, szName, szText, blMarkup);
 }
 
+COsXmlTask* CDbDatum::LexiconTask() {
+  if (!m_pdblookup2) {
+    OsLog(OS_LOG_ERROR, "pdblookup2 is NULL...");
+    return nullptr;
+  }
+  COsXmlTask* posxmltask = GetDbMakeXml();
+  if (!posxmltask || !m_pdblookup2->szLexicon || !m_pdblookup2->szLexicon[0]) {
+    OsLog(OS_LOG_ERROR, "nothing to write...%d", m_edbid);
+    return nullptr;
+  }
+  return posxmltask;
+}
+
 // Camera bins stay only where the model's configuration lists the image
 // format of the bin (and, for a rear bin, a duplex unit).
 EOSSTS CDbDatum::FixDefault() {
@@ -110,8 +118,8 @@ EOSSTS CDbDatum::FixDefault() {
   }
   const bool blBitonal = m_edbbin == DB_BIN_BITONAL_FRONT || m_edbbin == DB_BIN_BITONAL_REAR;
   const bool blRear = m_edbbin == DB_BIN_BITONAL_REAR || m_edbbin == DB_BIN_COLOR_REAR;
-  bool blStays = pdatabase->ConfigEnumExists("imageformat", blBitonal ? "bw" : "rgb_24", DB_CONFIGTARGET_COMMON);
-  if (blStays && blRear) blStays = pdatabase->ConfigExists("duplex", DB_CONFIGTARGET_COMMON);
+  bool blStays = pdatabase->ConfigEnumExists("imageformat", blBitonal ? "bw" : "rgb_24", DB_EDBCONFIGTARGET_COMMON);
+  if (blStays && blRear) blStays = pdatabase->ConfigExists("duplex", DB_EDBCONFIGTARGET_COMMON);
   if (!blStays) {
     m_edbaccess = DB_ACCESS_NOTSUPPORTED;
     NotifyReset(DB_NOTIFY_ALL);

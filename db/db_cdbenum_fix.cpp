@@ -25,11 +25,11 @@ bool CDbEnum::ApplyApplicationAction() {
       COsString::SStrPrintf(szAction, sizeof szAction, "app_%s_action", m_pdblookup2->szTwainLexicon) < 0) {
     return false;
   }
-  const bool blConstrain = pdatabase->ConfigEnumExists(szAction, "constrain", DB_CONFIGTARGET_COMMON);
-  if (!blConstrain && !pdatabase->ConfigEnumExists(szAction, "remove", DB_CONFIGTARGET_COMMON)) return false;
+  const bool blConstrain = pdatabase->ConfigEnumExists(szAction, "constrain", DB_EDBCONFIGTARGET_COMMON);
+  if (!blConstrain && !pdatabase->ConfigEnumExists(szAction, "remove", DB_EDBCONFIGTARGET_COMMON)) return false;
   if (blConstrain) DeleteAllDefaultItems();
-  for (const char* szValue = pdatabase->ConfigEnumGetFirst(szKey, DB_CONFIGTARGET_COMMON); szValue;
-       szValue = pdatabase->ConfigEnumGetNext(szKey, szValue, DB_CONFIGTARGET_COMMON)) {
+  for (const char* szValue = pdatabase->ConfigEnumGetFirst(szKey, DB_EDBCONFIGTARGET_COMMON); szValue;
+       szValue = pdatabase->ConfigEnumGetNext(szKey, szValue, DB_EDBCONFIGTARGET_COMMON)) {
     DbLookupEnum* pdblookupenum = pdatabase->LookupLexiconEnum(m_pdblookup2, szValue);
     if (!pdblookupenum) continue;
     if (!blConstrain) {
@@ -64,11 +64,7 @@ void CDbEnum::MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {
     OsLog(OS_LOG_ERROR, "Can't find %ld in %s", a_lValue, m_pdblookup2->szLexicon ? m_pdblookup2->szLexicon : "");
     return;
   }
-  COsXmlTask* posxmltask = GetDbMakeXml();
-  if (!posxmltask || !m_pdblookup2->szLexicon || !m_pdblookup2->szLexicon[0]) {
-    OsLog(OS_LOG_ERROR, "nothing to write...%d", m_edbid);
-    return;
-  }
-  if (ConsumersMatch(GetDeviceData(), a_edbdevicedataTarget))
+  COsXmlTask* posxmltask = LexiconTask();
+  if (posxmltask && ConsumersMatch(GetDeviceData(), a_edbdevicedataTarget))
     WriteArgument(posxmltask, m_pdblookup2->szLexicon, pdblookupenum->szLexiconEnum, true);
 }

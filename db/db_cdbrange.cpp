@@ -158,16 +158,8 @@ bool CDbRange::Compare(long a_lA, long a_lB) { return a_lA != a_lB; }
 
 // The value as a 32-bit integer under the lexicon.
 void CDbRange::MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {
-  if (!m_pdblookup2) {
-    OsLog(OS_LOG_ERROR, "pdblookup2 is NULL...");
-    return;
-  }
-  COsXmlTask* posxmltask = GetDbMakeXml();
-  if (!posxmltask || !m_pdblookup2->szLexicon || !m_pdblookup2->szLexicon[0]) {
-    OsLog(OS_LOG_ERROR, "nothing to write...%d", m_edbid);
-    return;
-  }
-  if (ConsumersMatch(GetDeviceData(), a_edbdevicedataTarget))
+  COsXmlTask* posxmltask = LexiconTask();
+  if (posxmltask && ConsumersMatch(GetDeviceData(), a_edbdevicedataTarget))
     posxmltask->AddArgument(m_pdblookup2->szLexicon, static_cast<int>(a_lValue), false);
 }
 

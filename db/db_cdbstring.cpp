@@ -105,15 +105,7 @@ void CDbString::MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {
     return;
   }
   if (COsString::SStrPrintf(m_szOutput, sizeof m_szOutput, "<![CDATA[%s]]>", szText) < 0) return;
-  if (!m_pdblookup2) {
-    OsLog(OS_LOG_ERROR, "pdblookup2 is NULL...");
-    return;
-  }
-  COsXmlTask* posxmltask = GetDbMakeXml();
-  if (!posxmltask || !m_pdblookup2->szLexicon || !m_pdblookup2->szLexicon[0]) {
-    OsLog(OS_LOG_ERROR, "nothing to write...%d", m_edbid);
-    return;
-  }
-  if (ConsumersMatch(GetDeviceData(), a_edbdevicedataTarget))
+  COsXmlTask* posxmltask = LexiconTask();
+  if (posxmltask && ConsumersMatch(GetDeviceData(), a_edbdevicedataTarget))
     posxmltask->AddArgument(m_pdblookup2->szLexicon, m_szOutput, false);
 }

@@ -1,7 +1,6 @@
 // The library's own module: the handle of its loaded image (through which
 // callbacks are found by name) and the file names of loaded images.
 #include <dlfcn.h>
-#include <link.h>
 
 #include <cstring>
 #include <mutex>
@@ -19,26 +18,15 @@ namespace {
 std::mutex s_mutexHmodule;
 bool s_blHmoduleKnown = false;
 
-// The entry of the process's list of loaded objects whose file name is the
-// name given; null when none is.
+// The handle of the loaded image whose file name is the name given; null
+// when none is. It comes from dlopen, not from the list of loaded objects:
+// the loader sets an image's own search list up only for a dlopen handle,
+// and dlsym through a list entry of a library the program was linked with
+// crashes.
 void* FindLoadedObject(const char* a_szName) {
-  void* pvProcess = dlopen(nullptr, RTLD_LAZY | RTLD_NOLOAD);
-  if (!pvProcess) return nullptr;
-  struct link_map* plinkmap = nullptr;
-  void* pvFound = nullptr;
-  if (dlinfo(pvProcess, RTLD_DI_LINKMAP, &plinkmap) == 0 && plinkmap) {
-    while (plinkmap->l_prev) plinkmap = plinkmap->l_prev;
-    for (; plinkmap; plinkmap = plinkmap->l_next) {
-      if (plinkmap->l_name && std::strcmp(plinkmap->l_name, a_szName) == 0) {
-        // The loader's own handle, not the bare map entry: a library loaded
-        // as a dependency has no search list until it is opened, and dlsym
-        // on its entry alone crashes. The reference is kept for the process.
-        pvFound = dlopen(plinkmap->l_name, RTLD_LAZY | RTLD_NOLOAD);
-        break;
-      }
-    }
-  }
-  dlclose(pvProcess);
+  void* pvFound = dlopen(a_szName, RTLD_LAZY | RTLD_NOLOAD);
+  // The image holds this very code, so it stays loaded without the reference.
+  if (pvFound) dlclose(pvFound);
   return pvFound;
 }
 }  // namespace

@@ -135,14 +135,6 @@ TEST(OsCfgModule, HandleIsTheLibrarysOwnLoadedImage) {
   dlclose(library);
 }
 
-// The library is a dependency of this program, never opened by name: the
-// handle must still serve symbol look-ups (the template dispatch makes them).
-TEST(OsCfgModule, HandleServesLookUpsWithoutAnOpenOfItsOwn) {
-  void* module = COsCfg::GetHmodule();
-  ASSERT_NE(module, nullptr);
-  EXPECT_EQ(dlsym(module, "g_oscfglocatorfunction"), reinterpret_cast<void*>(&g_oscfglocatorfunction));
-}
-
 TEST(OsCfgModule, ApplicationMarkerMeansNoModule) {
   g_OsCfgHinstance = g_szApplicationPath;
   EXPECT_EQ(COsCfg::GetHmodule(), nullptr);
