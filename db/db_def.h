@@ -315,3 +315,52 @@ enum EDBID_FIRMWARE : int {
 typedef int EDBID_WINDOW;
 // Window and camera in one number: window times 4 plus camera.
 typedef int EDBID_WINDOWBIN;
+
+// Status of the database operations.
+enum EDBSTS : int {
+  DB_STS_SUCCESS = 0,
+  DB_STS_FAIL = 1,
+  DB_STS_BADVALUE = 4,
+  DB_STS_BADCONTAINER = 6,
+  DB_STS_BADARGUMENT = 13,
+  DB_STS_NOTAVAILABLE = 14,
+};
+
+// Bit numbers (1..15) of the process-wide database state word; 6..15 belong
+// to the driver core, the device engine and the user-interface bridges.
+enum EDBSTATE : int {
+  DB_STATE_DEVICEUPDATE = 1,
+  DB_STATE_FIXUP = 2,
+  DB_STATE_LOADING = 3,
+  DB_STATE_APPLICATION = 4,
+  DB_STATE_GUI = 5,
+};
+
+// Kinds of change notification; a kind argument is a bit set.
+enum EDBNOTIFY : int {
+  DB_NOTIFY_VALUE = 1,
+  DB_NOTIFY_ACCESS = 2,
+  DB_NOTIFY_CONSTRAINT = 4,
+  DB_NOTIFY_PROFILES = 8,
+  DB_NOTIFY_SIDES = 16,
+  DB_NOTIFY_IMAGES = 32,
+  DB_NOTIFY_ALL = 255,
+};
+
+// Callbacks a datum runs around its value.
+enum EDBCALLBACK : int {
+  DB_CALLBACK_GETLONG = 1,
+  DB_CALLBACK_GETSTRING = 2,
+  DB_CALLBACK_SETLONG = 3,
+  DB_CALLBACK_SETSTRING = 4,
+  DB_CALLBACK_LOAD = 5,
+};
+
+// How the database resources are reached: only the compiled resources.
+enum EDBAPI : int {
+  DB_API_RESOURCE = 1,
+};
+
+enum EDBLOADMETHOD : int {
+  DB_LOADMETHOD_RESOURCE = 1,
+};

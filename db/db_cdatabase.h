@@ -1,0 +1,97 @@
+// The capability database of one driver object: owns the datum table and the
+// components of the database, and is the one object through which the rest
+// of the driver reads and writes settings.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "db_def.h"
+#include "os_def.h"
+
+class CDbConfig;
+class CDbDatum;
+class CDbFrame;
+class CDbIa;
+class CDbLabel;
+class CDbLookup;
+class CDbNotify;
+class CDbProfileList;
+class CDbVersion;
+class COsXmlTask;
+struct DbLookup2;
+struct DbLookupEnum;
+// The suffix of a configuration-record key, defined with the records.
+enum EDBCONFIGTARGET : int;
+// The target of the keys common to both scanner units.
+constexpr EDBCONFIGTARGET DB_EDBCONFIGTARGET_COMMON = static_cast<EDBCONFIGTARGET>(1);
+
+class CDatabase {
+ public:
+  CDatabase();
+  ~CDatabase();
+  CDatabase(const CDatabase&) = delete;
+  CDatabase& operator=(const CDatabase&) = delete;
+
+  // Loads the lookup tables (and, once it exists, the profile list).
+  EDBSTS Load(EDBAPI a_edbapi, EDBLOADMETHOD a_edbloadmethod, const char* a_szFile, bool a_blFlag);
+  EDBSTS LoadLookup(EDBAPI a_edbapi, EDBLOADMETHOD a_edbloadmethod, const char* a_szFile);
+
+  // State bits of the datum table.
+  void SetDbState(EDBSTATE a_edbstate);
+  void ClearDbState(EDBSTATE a_edbstate);
+  long TestDbState(EDBSTATE a_edbstate);
+  long GetWindowMax();
+
+  // The current window: the value of WINDOW (0 without it).
+  EDBID_WINDOW GetWindow();
+  // The datum of a capability named without "DB_ID_" (any case).
+  CDbDatum* FindFromName(EDBBIN a_edbbin, const char* a_szName);
+
+  // Owned and shared objects.
+  CDbNotify* GetDbNotify() { return m_pdbnotify; }
+  COsXmlTask* GetXmlTask() { return m_posxmltask; }
+  COsXmlTask* GetDbMakeXml();
+
+  // Change notification.
+  void NotifySet(EDBNOTIFY a_edbnotify, CDbDatum* a_pdbdatum);
+  void NotifyReset(EDBNOTIFY a_edbnotify, CDbDatum* a_pdbdatum);
+  void NotifyResetAll();
+  void NotifyResetProfiles();
+  CDbDatum* NotifyGet(EDBNOTIFY a_edbnotify, EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin, EDBID a_edbid);
+  CDbDatum* NotifyGetFirst(EDBNOTIFY a_edbnotify);
+  CDbDatum* NotifyGetNext(EDBNOTIFY a_edbnotify, CDbDatum* a_pdbdatum);
+  uint64_t NotifyGetSidesCount();
+  uint64_t NotifyGetImagesCount();
+
+  // Lookup.
+  DbLookup2* LookupEdbid(EDBID a_edbid);
+  DbLookup2* LookupLexicon(const char* a_szLexicon);
+  DbLookup2* LookupDriverLexicon(const char* a_szTwainLexicon);
+  void LookupDump(const char* a_szFile);
+  DbLookupEnum* LookupDbEnum(DbLookup2* a_pdblookup2, long a_lValue);
+  DbLookupEnum* LookupLexiconEnum(DbLookup2* a_pdblookup2, const char* a_szLexicon);
+
+  // Scanner configuration records.
+  bool ConfigExists(const char* a_szId, EDBCONFIGTARGET a_edbconfigtarget);
+  bool ConfigEnumExists(const char* a_szId, const char* a_szEnum, EDBCONFIGTARGET a_edbconfigtarget);
+  const char* ConfigEnumGetFirst(const char* a_szId, EDBCONFIGTARGET a_edbconfigtarget);
+  const char* ConfigEnumGetNext(const char* a_szId, const char* a_szPrevEnum, EDBCONFIGTARGET a_edbconfigtarget);
+
+ private:
+  void NewSentinels(EDBID a_edbid, const char* a_szClass, const char* a_szName);
+  void DeleteSentinels(EDBID a_edbid);
+
+  CDbLookup* m_pdblookup;
+  CDbLabel* m_pdblabel;
+  CDbFrame* m_pdbframe;
+  CDbNotify* m_pdbnotify;  // the datum table's, not owned
+  CDbVersion* m_pdbversion;
+  CDbProfileList* m_pdbprofilelist;
+  CDbConfig* m_pdbconfig;
+  CDbIa* m_pdbia;
+  COsXmlTask* m_posxmltask;
+  int m_iTaskId;
+  int m_iReplyId;
+  long m_edbscansource;
+};
