@@ -15,8 +15,7 @@ CDbString::CDbString()
       m_szDefaultString{},
       m_szRestoreString{},
       m_szPreviousString{},
-      m_szProfileString{},
-      m_szOutput{} {
+      m_szProfileString{} {
   InitString(DB_ID_UNDEFINED, DB_BIN_SEARCH, DB_ACCESS_NOTSUPPORTED, DB_DEVICEDATA_NONE, DB_STRING_SIZE, "", "", "",
              "");
 }
@@ -104,8 +103,7 @@ void CDbString::MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {
     OsLog(OS_LOG_ERROR, "text refused for the task...%d <%s>", m_edbid, szText);
     return;
   }
-  if (COsString::SStrPrintf(m_szOutput, sizeof m_szOutput, "<![CDATA[%s]]>", szText) < 0) return;
   COsXmlTask* posxmltask = LexiconTask();
   if (posxmltask && ConsumersMatch(GetDeviceData(), a_edbdevicedataTarget))
-    posxmltask->AddArgument(m_pdblookup2->szLexicon, m_szOutput, false);
+    posxmltask->AddArgumentSafe(m_pdblookup2->szLexicon, szText);
 }

@@ -30,6 +30,4 @@ class CDbString : public CDbDatum {
   char m_szRestoreString[DB_STRING_SIZE];
   char m_szPreviousString[DB_STRING_SIZE];
   char m_szProfileString[DB_STRING_SIZE];
-  // Room for the longest text in its CDATA wrapper.
-  char m_szOutput[DB_STRING_SIZE + sizeof "<![CDATA[]]>"];
 };
