@@ -13,7 +13,6 @@ CAPABILITY_IDS = set(range(1, 253)) - {140, 141}
 METER = 0x40000
 DEVICE = 0x2000000
 PROFILE = 0x21FFFF
-SESSION = 0x1000000
 # Values read from the scanner itself, never restored.
 DEVICE_VALUES = ("FIRMWARE", "SERIALNUMBER", "TIMEDATE", "TIMEDATEUTC")
 # Kept in profiles or in the shared-values document, so inside the profile masks.
