@@ -363,6 +363,7 @@ enum EDBAPI : int {
 
 enum EDBLOADMETHOD : int {
   DB_LOADMETHOD_RESOURCE = 1,
+};
 
 // Lookup groups: the group bits of each capability's lookup record. The
 // profile documents select capabilities by them; meters and device state
