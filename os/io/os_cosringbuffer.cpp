@@ -209,9 +209,15 @@ EOSSTS COsRingBuffer::Read(void* a_pvBuffer, int32_t a_i32Offset, int32_t a_i32L
     OsLog(OS_LOG_ERROR, "memory not created/connected OR not setup as reader");
     return OS_STS_FAIL;
   }
-  // The records-written byte wraps at 256: equal to our own count it means
-  // an empty ring or 256 unread records alike, so only the offsets and the
-  // free count, read under the lock, decide.
+  // A first look without the lock spares the lock while nothing is there.
+  // It may only answer "empty" too early (the writer wakes the reader after
+  // every record). It looks at the offsets and the free count: the
+  // records-written byte wraps at 256, so equal to our own count it means an
+  // empty ring and 256 unread records alike. The locked test decides.
+  if (LooksEmpty()) {
+    OsLogDebug(OS_LOG_INFO, "no data to read");
+    return OS_STS_NO_ROOM;
+  }
   EOSSTS eossts = Lock();
   if (eossts != OS_STS_SUCCESS) return eossts;
   eossts = LocateRecord();
@@ -368,6 +374,15 @@ bool COsRingBuffer::IsDataHeaderValid() const {
   int64_t i64Occupied = static_cast<int64_t>(DataAreaSize()) - m_header.i32FreeBytes;
   return m_record.i32Length > 0 && m_record.i32BytesRead >= 0 && m_record.i32BytesRead < m_record.i32Length &&
          kDataHeaderSize + RoundUp64(m_record.i32Length) <= i64Occupied;
+}
+
+// Both offsets and the free count as they stand, without the lock.
+bool COsRingBuffer::LooksEmpty() const {
+  uint8_t au8[kOffRecordsWritten];
+  for (int i = 0; i < kOffRecordsWritten; ++i) au8[i] = __atomic_load_n(m_pu8Memory + i, __ATOMIC_RELAXED);
+  int32_t i32Total = Get32(au8 + kOffTotalSize);
+  return Get32(au8 + kOffReadOffset) == Get32(au8 + kOffWriteOffset) &&
+         Get32(au8 + kOffFreeBytes) == i32Total - kHeaderSize;
 }
 
 bool COsRingBuffer::IsEmpty() const {

@@ -74,6 +74,7 @@ class COsRingBuffer {
   bool IsHeaderValid() const;
   bool IsDataHeaderValid() const;
   bool IsEmpty() const;
+  bool LooksEmpty() const;
   int32_t DataAreaSize() const;
   int32_t Advance(int32_t a_i32Offset, int32_t a_i32Bytes) const;
   void CopyIn(int32_t a_i32Offset, const uint8_t* a_pu8Data, int32_t a_i32Length);

@@ -52,21 +52,24 @@ COsSocket::COsSocket() : m_possocketimpl(nullptr) {}
 
 COsSocket::~COsSocket() { Close(); }
 
-EOSSTS COsSocket::Create(const char* a_szAddress, const char* a_szPort, EOSSOCKETTYPE a_eossockettype,
-                         const char* a_szTag) {
+// Create and Connect: a port, a closed channel and a new implementation.
+bool COsSocket::Open(const char* a_szPort) {
   if (!a_szPort) {
     OsLog(OS_LOG_ERROR, "a_szPort is null...");
-    return OS_STS_FAIL;
+    return false;
   }
   if (m_possocketimpl) {
     OsLog(OS_LOG_ERROR, "m_possocketimpl is not null...");
-    return OS_STS_FAIL;
+    return false;
   }
   m_possocketimpl = OsMemNew(COsSocketImpl);
-  if (!m_possocketimpl) {
-    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
-    return OS_STS_FAIL;
-  }
+  if (!m_possocketimpl) OsLog(OS_LOG_ERROR, "OsMemNew failed...");
+  return m_possocketimpl != nullptr;
+}
+
+EOSSTS COsSocket::Create(const char* a_szAddress, const char* a_szPort, EOSSOCKETTYPE a_eossockettype,
+                         const char* a_szTag) {
+  if (!Open(a_szPort)) return OS_STS_FAIL;
   EOSSTS eossts = m_possocketimpl->Create(a_szAddress, a_szPort, a_eossockettype, a_szTag);
   if (eossts != OS_STS_SUCCESS) OsMemDelete(m_possocketimpl);
   return eossts;
@@ -74,19 +77,7 @@ EOSSTS COsSocket::Create(const char* a_szAddress, const char* a_szPort, EOSSOCKE
 
 EOSSTS COsSocket::Connect(const char* a_szAddress, const char* a_szPort, const char* a_szTag,
                           uint64_t a_u64ProcessId, bool a_blFlag) {
-  if (!a_szPort) {
-    OsLog(OS_LOG_ERROR, "a_szPort is null...");
-    return OS_STS_FAIL;
-  }
-  if (m_possocketimpl) {
-    OsLog(OS_LOG_ERROR, "m_possocketimpl is not null...");
-    return OS_STS_FAIL;
-  }
-  m_possocketimpl = OsMemNew(COsSocketImpl);
-  if (!m_possocketimpl) {
-    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
-    return OS_STS_FAIL;
-  }
+  if (!Open(a_szPort)) return OS_STS_FAIL;
   EOSSTS eossts = m_possocketimpl->Connect(a_szAddress, a_szPort, a_szTag, a_u64ProcessId, a_blFlag);
   if (eossts != OS_STS_SUCCESS) OsMemDelete(m_possocketimpl);
   return eossts;

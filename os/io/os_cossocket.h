@@ -98,5 +98,7 @@ class COsSocket {
   static void SetBusyRetry(long a_lCount, long a_lMilliseconds);
 
  private:
+  bool Open(const char* a_szPort);
+
   COsSocketImpl* m_possocketimpl;
 };

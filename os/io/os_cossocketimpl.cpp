@@ -69,6 +69,7 @@ COsSocketImpl::COsSocketImpl()
       m_sockaddrin(),
       m_alMessageSize(),
       m_au8Cancel(),
+      m_i64PeerLook(0),
       m_pu8Pending(nullptr),
       m_sizetPendingOffset(0),
       m_sizetPendingLength(0),

@@ -86,11 +86,14 @@ class COsSocketImpl {
   // Message queues (os_cossocketimpl_queue.cpp).
   EOSSTS QueueCreate(const char* a_szAddress, const char* a_szPort, const char* a_szTag);
   EOSSTS QueueConnect(const char* a_szAddress, const char* a_szPort, const char* a_szTag);
+  EOSSTS QueueOpenAll(bool a_blCreate);
   EOSSTS QueueOpen(int a_iSlot, bool a_blCreate);
   EOSSTS QueueWrite(const void* a_pvData, uint64_t a_u64Length, uint64_t* a_pu64Written, uint32_t a_u32Milliseconds);
   EOSSTS QueueRead(void* a_pvBuffer, uint64_t a_u64Size, uint64_t* a_pu64Read, uint32_t a_u32Milliseconds);
-  EOSSTS QueueReceive(void* a_pvBuffer, uint64_t a_u64Size, uint64_t* a_pu64Read);
-  EOSSTS QueuePeerGone();
+  EOSSTS QueueReceive(void* a_pvBuffer, uint64_t a_u64Size, uint64_t* a_pu64Read,
+                      const struct timespec& a_timespecDeadline, bool* a_pblReceived);
+  bool WatchedProcessGone();
+  bool PeerLookDue();
   bool TakeCancel(int a_iSlot);
   void CloseQueues();
 
@@ -122,6 +125,7 @@ class COsSocketImpl {
   mqd_t m_amqd[OS_SOCKETTYPE_LAST];
   long m_alMessageSize[OS_SOCKETTYPE_LAST];
   std::atomic<uint8_t> m_au8Cancel[OS_SOCKETTYPE_LAST];
+  int64_t m_i64PeerLook;  // when a read last looked at the peer (ms)
   uint8_t* m_pu8Pending;
   size_t m_sizetPendingOffset;
   size_t m_sizetPendingLength;
