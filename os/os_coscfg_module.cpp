@@ -54,6 +54,10 @@ void* COsCfg::GetHmodule() {
   if (!dladdr(reinterpret_cast<void*>(&g_oscfglocatorfunction), &dlinfo) || !dlinfo.dli_fname) {
     return g_OsCfgHinstance;
   }
+  // An object the program was linked with has no search list of its own
+  // until it is opened once by name; without one, a look-up through its
+  // handle crashes. Opening and closing it again leaves it loaded.
+  if (void* pvOpened = dlopen(dlinfo.dli_fname, RTLD_LAZY | RTLD_NOLOAD)) dlclose(pvOpened);
   g_OsCfgHinstance = FindLoadedObject(dlinfo.dli_fname);
   s_blHmoduleKnown = true;
   return g_OsCfgHinstance;
