@@ -3,8 +3,67 @@
 #include "os_cosusb.h"
 
 #include "os_coslog.h"
+#include "os_cosmem.h"
+#include "os_cosusbimpl.h"
 #include "os_cosusbopenloader.h"
 #include "os_cosxml.h"
+
+namespace {
+// Every operation checks the implementation first.
+bool Missing(COsUsbImpl* a_posusbimpl) {
+  if (a_posusbimpl) return false;
+  OsLog(OS_LOG_ERROR, "m_posusbimpl is null...");
+  return true;
+}
+}  // namespace
+
+COsUsb::COsUsb(const char* a_szDeviceConfig, const char* a_szDeviceFileName, const char* a_szDeviceFriendlyName,
+               const char* a_szSerialNumber, bool a_blSkipClose)
+    : m_posusbimpl(new COsUsbImpl(this, a_szDeviceConfig, a_szDeviceFileName, a_szDeviceFriendlyName,
+                                  a_szSerialNumber, a_blSkipClose)) {
+  OsLogDebug(OS_LOG_INFO, "mem>>> addr:%p  size:%7d  new %s", static_cast<void*>(m_posusbimpl),
+             static_cast<int>(sizeof(COsUsbImpl)), "COsUsbImpl");
+}
+
+COsUsb::~COsUsb() { OsMemDelete(m_posusbimpl); }
+
+EOSSTS COsUsb::Lock(long a_lTimeout) { return Missing(m_posusbimpl) ? OS_STS_FAIL : m_posusbimpl->Lock(a_lTimeout); }
+EOSSTS COsUsb::Unlock() { return Missing(m_posusbimpl) ? OS_STS_FAIL : m_posusbimpl->Unlock(false); }
+int64_t COsUsb::IsLocked() { return Missing(m_posusbimpl) ? 0 : m_posusbimpl->IsLocked(); }
+
+EOSSTS COsUsb::IsResourceAvailable(const char* a_szDeviceName) {
+  return Missing(m_posusbimpl) ? OS_STS_FAIL : m_posusbimpl->IsResourceAvailable(a_szDeviceName);
+}
+EOSSTS COsUsb::PnpAdd(const char* a_szEntry) {
+  return Missing(m_posusbimpl) ? OS_STS_FAIL : m_posusbimpl->PnpAdd(a_szEntry);
+}
+void COsUsb::PnpRemove() {
+  if (!Missing(m_posusbimpl)) m_posusbimpl->PnpRemove();
+}
+EOSSTS COsUsb::PnpGetSerialNumbers(char* a_szBuffer, size_t a_sizetBuffer) {
+  return Missing(m_posusbimpl) ? OS_STS_FAIL : m_posusbimpl->PnpGetSerialNumbers(a_szBuffer, a_sizetBuffer);
+}
+const char* COsUsb::PnpGetChange() { return Missing(m_posusbimpl) ? "" : m_posusbimpl->PnpGetChange(); }
+
+EOSSTS COsUsb::RegisterCallback(EOSUSBPIPE a_eosusbpipe, EOSUSBCALLBACK a_eosusbcallback, OSUSBCALLBACK a_pfnCallback,
+                                void* a_pvUser) {
+  return Missing(m_posusbimpl) ? OS_STS_FAIL
+                               : m_posusbimpl->RegisterCallback(a_eosusbpipe, a_eosusbcallback, a_pfnCallback, a_pvUser);
+}
+long COsUsb::SetTimeout(EOSUSBPIPE a_eosusbpipe, long a_lMilliseconds) {
+  return Missing(m_posusbimpl) ? 0 : m_posusbimpl->SetTimeout(a_eosusbpipe, a_lMilliseconds);
+}
+void COsUsb::SetSessionEndFlag() {
+  if (!Missing(m_posusbimpl)) m_posusbimpl->SetSessionEndFlag();
+}
+void COsUsb::SetDisconnectWontUnlock(bool a_blDisconnectWontUnlock) {
+  if (!Missing(m_posusbimpl)) m_posusbimpl->SetDisconnectWontUnlock(a_blDisconnectWontUnlock);
+}
+EOSSTS COsUsb::DeviceIsReady() { return Missing(m_posusbimpl) ? OS_STS_FAIL : m_posusbimpl->DeviceIsReady(); }
+void COsUsb::WaitForWia() {}
+void COsUsb::Close(bool a_blFlag, const char* a_szCaller, long a_lLine) {
+  if (!Missing(m_posusbimpl)) m_posusbimpl->Close(a_blFlag, a_szCaller, a_lLine);
+}
 
 EOSSTS COsUsb::LoadOsUsbOpen(const char* a_szXml, OsUsbOpen* a_posusbopen) {
   if (!a_szXml) {

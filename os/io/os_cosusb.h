@@ -174,10 +174,66 @@ class COsUsbDeviceLock {
   virtual EOSSTS Unlock() = 0;
 };
 
-// COsUsb::LoadOsUsbOpen and the other operations of the device service.
-class COsUsb {
+// A registered callback: called with its user argument, or with a record
+// (OsUsbCallbackRecord) that carries the user argument.
+typedef EOSSTS (*OSUSBCALLBACK)(void* a_pvArg);
+
+// What a kind-1 callback receives from the interrupt thread.
+struct OsUsbCallbackRecord {
+  uint32_t u32Size;         // 672
+  uint32_t eosusbcallback;  // EOSUSBCALLBACK
+  uint32_t eosusbpipe;      // EOSUSBPIPE
+  uint32_t u32Length;       // payload bytes; 0 in the final record
+  void* pvUser;
+  uint8_t au8Payload[648];
+};
+static_assert(sizeof(OsUsbCallbackRecord) == 672);
+
+class COsUsbImpl;
+
+// The device service of one scanner: its entry in the shared device list,
+// its device lock between processes, and (see Init, OpenAndLock and Ioctl)
+// its transfers.
+class COsUsb : public COsUsbDeviceLock {
  public:
+  // Enters the device into the shared device list when the configuration
+  // text names the friendly name. Throws when the list or the objects
+  // cannot be made.
+  COsUsb(const char* a_szDeviceConfig, const char* a_szDeviceFileName, const char* a_szDeviceFriendlyName,
+         const char* a_szSerialNumber, bool a_blSkipClose);
+  ~COsUsb() override;
+  COsUsb(const COsUsb&) = delete;
+  COsUsb& operator=(const COsUsb&) = delete;
+
+  // The device lock: a_lTimeout ms (-1 without limit, 0 one try); 0 locked,
+  // 4 held by another process or object, 1 failure. Counted per object.
+  EOSSTS Lock(long a_lTimeout) override;
+  EOSSTS Unlock() override;
+  int64_t IsLocked();
+
+  EOSSTS IsResourceAvailable(const char* a_szDeviceName);
+  EOSSTS PnpAdd(const char* a_szEntry);
+  void PnpRemove();
+  EOSSTS PnpGetSerialNumbers(char* a_szBuffer, size_t a_sizetBuffer);
+  // The flatbed changes of the shared list since the last call ("" none).
+  const char* PnpGetChange();
+
+  EOSSTS RegisterCallback(EOSUSBPIPE a_eosusbpipe, EOSUSBCALLBACK a_eosusbcallback, OSUSBCALLBACK a_pfnCallback,
+                          void* a_pvUser);
+  // The previous time-out of the pipe (ms).
+  long SetTimeout(EOSUSBPIPE a_eosusbpipe, long a_lMilliseconds);
+  void SetSessionEndFlag();
+  void SetDisconnectWontUnlock(bool a_blDisconnectWontUnlock);
+  EOSSTS DeviceIsReady();
+  void WaitForWia();
+  void Close(bool a_blFlag, const char* a_szCaller, long a_lLine);
+
   // Reads an "osusbopen" text into the description; 1 for a missing
   // argument, else the XML reader's status.
   static EOSSTS LoadOsUsbOpen(const char* a_szXml, OsUsbOpen* a_posusbopen);
+
+  COsUsbImpl* GetImpl() { return m_posusbimpl; }
+
+ private:
+  COsUsbImpl* m_posusbimpl;
 };

@@ -53,6 +53,10 @@ int32_t ReleaseInterface(openusb_dev_handle_t, uint8_t a_ifc) {
   ++s_script.releases;
   return OPENUSB_SUCCESS;
 }
+int32_t CloseDevice(openusb_dev_handle_t a_dev) {
+  s_script.calls.push_back("close " + std::to_string(a_dev));
+  return OPENUSB_SUCCESS;
+}
 }  // namespace
 
 Script& Reset() {
@@ -70,6 +74,7 @@ COpenUsb* NewTable() {
   table->openusb_strerror = StrError;
   table->openusb_claim_interface = ClaimInterface;
   table->openusb_release_interface = ReleaseInterface;
+  table->openusb_close_device = CloseDevice;
   return table;
 }
 

@@ -93,7 +93,9 @@ TEST_P(UsbOpenLoad, GivesTheDescription) {
     }
   }
   EXPECT_EQ(pipes, c.pipes);
-  if (c.log) EXPECT_TRUE(log.Contains(c.log)) << log.Text();
+  if (c.log) {
+    EXPECT_TRUE(log.Contains(c.log)) << log.Text();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, UsbOpenLoad, ::testing::ValuesIn(kCases),

@@ -291,7 +291,9 @@ TEST_F(PnpList, FindMatchesWireIdsAndSerialNumber) {
     std::strcpy(query.szSerialNumber, k.serial);
     EXPECT_EQ(reader->Find(&result, &query), k.expected) << k.vid << ":" << k.pid << " " << k.serial;
     EXPECT_EQ(result.blFound, k.expected == OS_STS_SUCCESS);
-    if (k.expected == OS_STS_SUCCESS) EXPECT_EQ(result.u16Pid, k.pid);
+    if (k.expected == OS_STS_SUCCESS) {
+      EXPECT_EQ(result.u16Pid, k.pid);
+    }
   }
 }
 
