@@ -1,7 +1,6 @@
 // The library's own module: the handle of its loaded image (through which
 // callbacks are found by name) and the file names of loaded images.
 #include <dlfcn.h>
-#include <link.h>
 
 #include <cstring>
 #include <mutex>
@@ -19,23 +18,15 @@ namespace {
 std::mutex s_mutexHmodule;
 bool s_blHmoduleKnown = false;
 
-// The entry of the process's list of loaded objects whose file name is the
-// name given; null when none is.
+// The handle of the loaded image whose file name is the name given; null
+// when none is. It comes from dlopen, not from the list of loaded objects:
+// the loader sets an image's own search list up only for a dlopen handle,
+// and dlsym through a list entry of a library the program was linked with
+// crashes.
 void* FindLoadedObject(const char* a_szName) {
-  void* pvProcess = dlopen(nullptr, RTLD_LAZY | RTLD_NOLOAD);
-  if (!pvProcess) return nullptr;
-  struct link_map* plinkmap = nullptr;
-  void* pvFound = nullptr;
-  if (dlinfo(pvProcess, RTLD_DI_LINKMAP, &plinkmap) == 0 && plinkmap) {
-    while (plinkmap->l_prev) plinkmap = plinkmap->l_prev;
-    for (; plinkmap; plinkmap = plinkmap->l_next) {
-      if (plinkmap->l_name && std::strcmp(plinkmap->l_name, a_szName) == 0) {
-        pvFound = plinkmap;
-        break;
-      }
-    }
-  }
-  dlclose(pvProcess);
+  void* pvFound = dlopen(a_szName, RTLD_LAZY | RTLD_NOLOAD);
+  // The image holds this very code, so it stays loaded without the reference.
+  if (pvFound) dlclose(pvFound);
   return pvFound;
 }
 }  // namespace
@@ -54,10 +45,6 @@ void* COsCfg::GetHmodule() {
   if (!dladdr(reinterpret_cast<void*>(&g_oscfglocatorfunction), &dlinfo) || !dlinfo.dli_fname) {
     return g_OsCfgHinstance;
   }
-  // An object the program was linked with has no search list of its own
-  // until it is opened once by name; without one, a look-up through its
-  // handle crashes. Opening and closing it again leaves it loaded.
-  if (void* pvOpened = dlopen(dlinfo.dli_fname, RTLD_LAZY | RTLD_NOLOAD)) dlclose(pvOpened);
   g_OsCfgHinstance = FindLoadedObject(dlinfo.dli_fname);
   s_blHmoduleKnown = true;
   return g_OsCfgHinstance;
