@@ -61,6 +61,45 @@ void COsUsb::SetDisconnectWontUnlock(bool a_blDisconnectWontUnlock) {
 }
 EOSSTS COsUsb::DeviceIsReady() { return Missing(m_posusbimpl) ? OS_STS_FAIL : m_posusbimpl->DeviceIsReady(); }
 void COsUsb::WaitForWia() {}
+
+EOSSTS COsUsb::Init(uint32_t a_u32WireMask, const char* a_szDeviceList, const char* a_szProbe,
+                    COsFile* a_posfileSimulation) {
+  return Missing(m_posusbimpl) ? OS_STS_FAIL
+                               : m_posusbimpl->Init(a_u32WireMask, a_szDeviceList, a_szProbe, a_posfileSimulation);
+}
+EOSSTS COsUsb::FindFirstConnected(OsUsbFind* a_posusbfind, const char* a_szFilter) {
+  return Missing(m_posusbimpl) ? OS_STS_FAIL : m_posusbimpl->FindFirst(a_posusbfind, a_szFilter);
+}
+EOSSTS COsUsb::FindNextConnected(OsUsbFind* a_posusbfind, const char* a_szFilter) {
+  return Missing(m_posusbimpl) ? OS_STS_FAIL : m_posusbimpl->FindNext(a_posusbfind, a_szFilter);
+}
+EOSSTS COsUsb::FindFirstConstraint(OsUsbFind* a_posusbfind) {
+  return Missing(m_posusbimpl) ? OS_STS_FAIL : m_posusbimpl->FindConstraint(a_posusbfind, true);
+}
+EOSSTS COsUsb::FindNextConstraint(OsUsbFind* a_posusbfind) {
+  return Missing(m_posusbimpl) ? OS_STS_FAIL : m_posusbimpl->FindConstraint(a_posusbfind, false);
+}
+EOSSTS COsUsb::FindFirstDeviceSelection(OsUsbFind* a_posusbfind) {
+  return Missing(m_posusbimpl) ? OS_STS_FAIL : m_posusbimpl->FindDeviceSelection(a_posusbfind, true);
+}
+EOSSTS COsUsb::FindNextDeviceSelection(OsUsbFind* a_posusbfind) {
+  return Missing(m_posusbimpl) ? OS_STS_FAIL : m_posusbimpl->FindDeviceSelection(a_posusbfind, false);
+}
+EOSSTS COsUsb::OpenAndLock(OsUsbOpen* a_posusbopen) {
+  return Missing(m_posusbimpl) ? OS_STS_FAIL : m_posusbimpl->OpenAndLock(a_posusbopen);
+}
+EOSSTS COsUsb::Ioctl(EOSUSBIOCTL a_eosusbioctl, void* a_pvCommand, uint64_t a_u64Command, void* a_pvData,
+                     uint64_t a_u64Data, uint64_t* a_pu64Transferred) {
+  if (!m_posusbimpl) {
+    OsLog(OS_LOG_ERROR, "usb>>> must open a device first...");
+    return OS_STS_FAIL;
+  }
+  return m_posusbimpl->Ioctl(a_eosusbioctl, a_pvCommand, a_u64Command, a_pvData, a_u64Data, a_pu64Transferred);
+}
+EOSSTS COsUsb::SetDeviceConnection(uint32_t a_eosusbconnectionrequest, const char* a_szReason) {
+  return Missing(m_posusbimpl) ? OS_STS_FAIL : m_posusbimpl->SetDeviceConnection(a_eosusbconnectionrequest, a_szReason);
+}
+EOSSTS COsUsb::RemoteControl() { return OS_STS_SUCCESS; }
 void COsUsb::Close(bool a_blFlag, const char* a_szCaller, long a_lLine) {
   if (!Missing(m_posusbimpl)) m_posusbimpl->Close(a_blFlag, a_szCaller, a_lLine);
 }

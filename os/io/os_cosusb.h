@@ -8,6 +8,10 @@
 
 #include "os_def.h"
 
+// Results of the USB service beyond the common ones.
+inline constexpr EOSSTS OS_STS_USB_OFFLINE = static_cast<EOSSTS>(7);    // the device is gone
+inline constexpr EOSSTS OS_STS_USB_CANCELLED = static_cast<EOSSTS>(8);  // a cancel ended the request
+
 // The wire of a device; a wire mask combines them (15 all).
 enum EOSUSBWIRE : uint32_t {
   OS_USBWIRE_UNDEFINED = 0,
@@ -61,6 +65,71 @@ enum EOSUSBCALLBACK : uint32_t {
   OS_USBCALLBACK_MONITOREVENT = 8,       // device-wide
   OS_USBCALLBACK_LAST = 9,
 };
+
+// Request codes of Ioctl; the pipe each uses is in the code table
+// (COsUsbIoctl). 20, 21 and 35 to 38 are refused, as is 40 and up.
+enum EOSUSBIOCTL : uint32_t {
+  OS_USBIOCTL_UNDEFINED = 0,
+  OS_USBIOCTL_BULKIN = 1,
+  OS_USBIOCTL_BULKOUT = 2,
+  OS_USBIOCTL_CONTROL = 3,
+  OS_USBIOCTL_IMAGEFRONT = 4,
+  OS_USBIOCTL_IMAGEREAR = 5,
+  OS_USBIOCTL_INTERRUPT = 6,
+  OS_USBIOCTL_CANCELIOBULKIN = 7,
+  OS_USBIOCTL_CANCELIOBULKOUT = 8,
+  OS_USBIOCTL_CANCELIOCONTROL = 9,
+  OS_USBIOCTL_CANCELIOIMAGEFRONT = 10,
+  OS_USBIOCTL_CANCELIOIMAGEREAR = 11,
+  OS_USBIOCTL_CANCELIOINTERRUPT = 12,
+  OS_USBIOCTL_TIMEOUTBULKIN = 13,
+  OS_USBIOCTL_TIMEOUTBULKOUT = 14,
+  OS_USBIOCTL_TIMEOUTCONTROL = 15,
+  OS_USBIOCTL_TIMEOUTIMAGEFRONT = 16,
+  OS_USBIOCTL_TIMEOUTIMAGEREAR = 17,
+  OS_USBIOCTL_TIMEOUTINTERRUPT = 18,
+  OS_USBIOCTL_RESETALL = 19,
+  OS_USBIOCTL_SCSIIN = 20,
+  OS_USBIOCTL_SCSIOUT = 21,
+  OS_USBIOCTL_RETRYBULKIN = 22,
+  OS_USBIOCTL_RETRYBULKOUT = 23,
+  OS_USBIOCTL_RETRYCONTROL = 24,
+  OS_USBIOCTL_RETRYIMAGEFRONT = 25,
+  OS_USBIOCTL_RETRYIMAGEREAR = 26,
+  OS_USBIOCTL_RETRYINTERRUPT = 27,
+  OS_USBIOCTL_GETCHUNKSIZEBULKIN = 28,
+  OS_USBIOCTL_GETCHUNKSIZEBULKOUT = 29,
+  OS_USBIOCTL_GETCHUNKSIZECONTROL = 30,
+  OS_USBIOCTL_GETCHUNKSIZEIMAGEFRONT = 31,
+  OS_USBIOCTL_GETCHUNKSIZEIMAGEREAR = 32,
+  OS_USBIOCTL_GETCHUNKSIZEINTERRUPT = 33,
+  OS_USBIOCTL_SCANBEGIN = 34,
+  OS_USBIOCTL_DEVICEINFO = 39,
+  OS_USBIOCTL_LAST = 40,
+};
+
+// The connection a caller asks for with SetDeviceConnection.
+enum EOSUSBCONNECTIONREQUEST : uint32_t {
+  OS_USBCONNECTIONREQUEST_CONNECT = 1,
+  OS_USBCONNECTIONREQUEST_DISCONNECT = 2,
+};
+
+// The command of an interrupt request (Ioctl code 6): the interrupt thread
+// reads 8-byte payloads into the buffer and hands each to the kind-1
+// callback of pipe 6.
+struct OsUsbInterrupt {
+  uint32_t eosusbpipe;  // must be OS_USBPIPE_INTERRUPT
+  uint8_t* pu8Payload;
+  uint32_t u32Length;   // room of the payload buffer, at least 8
+  uint32_t u32Timeout;
+  void* pvUser;         // handed to the callback in its record
+};
+
+// The entry a simulation library exports as "SimulationCallback": bulk,
+// image and control requests of a simulated device go there instead of to
+// a device; its result is the request's result.
+typedef EOSSTS (*OSUSBSIMULATIONCALLBACK)(uint32_t a_eosusbpipe, const void* a_pvCommand, uint64_t a_u64Command,
+                                          void* a_pvData, uint64_t a_u64Data, uint64_t* a_pu64Transferred);
 
 // Room of the text fields of the device records.
 inline constexpr size_t OS_USB_SHORTTEXT = 32;
@@ -189,6 +258,7 @@ struct OsUsbCallbackRecord {
 };
 static_assert(sizeof(OsUsbCallbackRecord) == 672);
 
+class COsFile;
 class COsUsbImpl;
 
 // The device service of one scanner: its entry in the shared device list,
@@ -227,6 +297,28 @@ class COsUsb : public COsUsbDeviceLock {
   EOSSTS DeviceIsReady();
   void WaitForWia();
   void Close(bool a_blFlag, const char* a_szCaller, long a_lLine);
+
+  // Loads the USB library (unless the probe description asks for
+  // simulation "true"), reads the device list and, in simulation, takes the
+  // simulation library's entry. a_u32WireMask: 1 to 15.
+  EOSSTS Init(uint32_t a_u32WireMask, const char* a_szDeviceList, const char* a_szProbe, COsFile* a_posfileSimulation);
+  // Walks of the attached (or simulated) devices, with an optional model
+  // name filter; 0 found, 6 at the end.
+  EOSSTS FindFirstConnected(OsUsbFind* a_posusbfind, const char* a_szFilter);
+  EOSSTS FindNextConnected(OsUsbFind* a_posusbfind, const char* a_szFilter);
+  // Walks of the device list's units and of the probed devices.
+  EOSSTS FindFirstConstraint(OsUsbFind* a_posusbfind);
+  EOSSTS FindNextConstraint(OsUsbFind* a_posusbfind);
+  EOSSTS FindFirstDeviceSelection(OsUsbFind* a_posusbfind);
+  EOSSTS FindNextDeviceSelection(OsUsbFind* a_posusbfind);
+  // Opens the device the description's handle (an OsUsbFind) names, with
+  // its pipes, and takes the device lock.
+  EOSSTS OpenAndLock(OsUsbOpen* a_posusbopen);
+  // One request; *a_pu64Transferred gets the bytes moved.
+  EOSSTS Ioctl(EOSUSBIOCTL a_eosusbioctl, void* a_pvCommand, uint64_t a_u64Command, void* a_pvData,
+               uint64_t a_u64Data, uint64_t* a_pu64Transferred);
+  EOSSTS SetDeviceConnection(uint32_t a_eosusbconnectionrequest, const char* a_szReason);
+  EOSSTS RemoteControl();
 
   // Reads an "osusbopen" text into the description; 1 for a missing
   // argument, else the XML reader's status.

@@ -87,6 +87,7 @@ COsUsbImpl::~COsUsbImpl() {
   OsMemDelete(m_posfileLock);
   OsMemDelete(m_posusbprobe);
   OsMemDelete(m_posusbinfo);
+  ClosePipeEvents();
 }
 
 // The list entry of the device whose friendly name the configuration

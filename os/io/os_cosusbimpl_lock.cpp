@@ -12,6 +12,7 @@
 #include "os_cosstring.h"
 #include "os_cossyncimpl.h"
 #include "os_costime.h"
+#include "os_cosusbchannel.h"
 #include "os_cosusbimpl.h"
 
 namespace {
@@ -145,7 +146,7 @@ EOSSTS COsUsbImpl::Lock(long a_lTimeout) {
   OsLogDebug(OS_LOG_INFO, "ResourceLock: device locked (ref=%d)...%s %d", static_cast<int>(m_i64LockCount),
              m_posusbinfo->szSerialNumber, static_cast<int>(a_lTimeout));
   if (m_blDebug && m_i64LockCount == 1) MarkerOpen();
-  if (IsConnected() && m_popenusb && m_popenusb->openusb_claim_interface && m_blOpen && !m_blInterfaceClaimed) {
+  if (IsConnected() && m_popenusb && m_popenusb->openusb_claim_interface && m_openusbdevhandle && !m_blInterfaceClaimed) {
     int32_t i32 = m_popenusb->openusb_claim_interface(m_openusbdevhandle, m_u8Interface, 0);
     if (i32 != OPENUSB_SUCCESS) {
       OsLogDebug(OS_LOG_INFO, "ResourceLock: usb_claim_interface failed...%d %d %s", m_u8Configuration, m_u8Interface,
@@ -175,6 +176,15 @@ EOSSTS COsUsbImpl::UnlockLocked(bool a_blForce) {
     return OS_STS_SUCCESS;
   }
   m_i64LockCount = 0;
+  // A network unit gives its control connection up with the lock; the next
+  // request opens the connections again.
+  if (m_posusbinfo->eosusbwire == OS_USBWIRE_NET && IsConnected()) {
+    std::unique_lock<std::shared_mutex> lock(m_sharedmutexSockets, std::try_to_lock);
+    if (lock.owns_lock()) {
+      delete m_apipeio[OS_USBPIPE_CONTROL].poschannel;
+      m_apipeio[OS_USBPIPE_CONTROL].poschannel = nullptr;
+    }
+  }
   EOSSTS eossts = OS_STS_SUCCESS;
   if (m_posfileLock->IsOpen()) {
     OsLogDebug(OS_LOG_INFO, "ResourceUnlock: device unlocking %s", m_posusbinfo->szSerialNumber);

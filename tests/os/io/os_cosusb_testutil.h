@@ -127,6 +127,17 @@ class PythonPeer {
     if (m_pid > 0) kill(m_pid, SIGKILL);
     Stop();
   }
+  // Closes the peer's input and gives the rest of its output once it ended.
+  std::string Finish() {
+    if (m_in >= 0) close(m_in);
+    m_in = -1;
+    std::string rest;
+    char buffer[4096];
+    ssize_t n;
+    while (m_out >= 0 && (n = read(m_out, buffer, sizeof buffer)) > 0) rest.append(buffer, static_cast<size_t>(n));
+    Stop();
+    return rest;
+  }
   void Stop() {
     if (m_in >= 0) close(m_in);
     if (m_out >= 0) close(m_out);
