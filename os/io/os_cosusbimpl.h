@@ -143,6 +143,8 @@ class COsUsbImpl {
 
   // Finding.
   EOSSTS FindFrom(OsUsbInfo* a_posusbinfo, bool a_blFirst, OsUsbFind* a_posusbfind, const char* a_szFilter);
+  bool FindAllowed(OsUsbFind* a_posusbfind, bool a_blSelects);
+  EOSSTS FindWalk(OsUsbFind* a_posusbfind, OsUsbInfo* (COsUsbProbe::*a_pfnStep)());
   void FillFind(OsUsbInfo* a_posusbinfo, OsUsbFind* a_posusbfind);
   void ReadDeviceDetails(OsUsbInfo* a_posusbinfo);
   // Opening.

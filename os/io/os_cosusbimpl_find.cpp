@@ -25,20 +25,20 @@ uint16_t UsbVersion(uint16_t a_u16Speed) {
 }
 }  // namespace
 
+// A walk needs an initialised service and a find record; one that selects
+// the device to open, no open device.
+bool COsUsbImpl::FindAllowed(OsUsbFind* a_posusbfind, bool a_blSelects) {
+  const char* szWhy = !m_blInitialised           ? "usb>>> must call init first..."
+                      : a_blSelects && m_blOpen  ? "usb>>> device is already open..."
+                      : !a_posusbfind  ? "usb>>> a_posusbfind is null..."
+                                       : nullptr;
+  if (szWhy) OsLog(OS_LOG_ERROR, "%s", szWhy);
+  return !szWhy;
+}
+
 EOSSTS COsUsbImpl::FindFirst(OsUsbFind* a_posusbfind, const char* a_szFilter) {
   OsLogDebug(OS_LOG_INFO, "usb>>> COsUsbImpl::FindFirst...");
-  if (m_blOpen) {
-    OsLog(OS_LOG_ERROR, "usb>>> device is already open...");
-    return OS_STS_FAIL;
-  }
-  if (!a_posusbfind) {
-    OsLog(OS_LOG_ERROR, "usb>>> a_posusbfind is null...");
-    return OS_STS_FAIL;
-  }
-  if (!m_blInitialised) {
-    OsLog(OS_LOG_ERROR, "usb>>> must call init first...");
-    return OS_STS_FAIL;
-  }
+  if (!FindAllowed(a_posusbfind, true)) return OS_STS_FAIL;
   m_blFound = false;
   EOSSTS eossts = m_posusbprobe->Probe();
   if (eossts != OS_STS_SUCCESS && eossts != OS_STS_END_OF_LIST) return eossts;
@@ -50,14 +50,7 @@ EOSSTS COsUsbImpl::FindNext(OsUsbFind* a_posusbfind, const char* a_szFilter) {
     OsLog(OS_LOG_ERROR, "usb>>> must call FindFirst first...");
     return OS_STS_FAIL;
   }
-  if (m_blOpen) {
-    OsLog(OS_LOG_ERROR, "usb>>> device is already open...");
-    return OS_STS_FAIL;
-  }
-  if (!a_posusbfind) {
-    OsLog(OS_LOG_ERROR, "usb>>> a_posusbfind is null...");
-    return OS_STS_FAIL;
-  }
+  if (!FindAllowed(a_posusbfind, true)) return OS_STS_FAIL;
   return FindFrom(m_posusbprobe->GetNext(), false, a_posusbfind, a_szFilter);
 }
 
@@ -81,22 +74,17 @@ EOSSTS COsUsbImpl::FindFrom(OsUsbInfo* a_posusbinfo, bool a_blFirst, OsUsbFind* 
 }
 
 EOSSTS COsUsbImpl::FindConstraint(OsUsbFind* a_posusbfind, bool a_blFirst) {
-  if (!a_posusbfind || !m_blInitialised) {
-    OsLog(OS_LOG_ERROR, "usb>>> a_posusbfind is null...");
-    return OS_STS_FAIL;
-  }
-  OsUsbInfo* posusbinfo = a_blFirst ? m_posusbprobe->GetFirstFilter() : m_posusbprobe->GetNextFilter();
-  if (!posusbinfo) return OS_STS_END_OF_LIST;
-  FillFind(posusbinfo, a_posusbfind);
-  return OS_STS_SUCCESS;
+  return FindWalk(a_posusbfind, a_blFirst ? &COsUsbProbe::GetFirstFilter : &COsUsbProbe::GetNextFilter);
 }
 
 EOSSTS COsUsbImpl::FindDeviceSelection(OsUsbFind* a_posusbfind, bool a_blFirst) {
-  if (!a_posusbfind || !m_blInitialised) {
-    OsLog(OS_LOG_ERROR, "usb>>> a_posusbfind is null...");
-    return OS_STS_FAIL;
-  }
-  OsUsbInfo* posusbinfo = a_blFirst ? m_posusbprobe->GetFirstOnline() : m_posusbprobe->GetNextOnline();
+  return FindWalk(a_posusbfind, a_blFirst ? &COsUsbProbe::GetFirstOnline : &COsUsbProbe::GetNextOnline);
+}
+
+// One step of a walk of the probe's records, copied into the find record.
+EOSSTS COsUsbImpl::FindWalk(OsUsbFind* a_posusbfind, OsUsbInfo* (COsUsbProbe::*a_pfnStep)()) {
+  if (!FindAllowed(a_posusbfind, false)) return OS_STS_FAIL;
+  OsUsbInfo* posusbinfo = (m_posusbprobe->*a_pfnStep)();
   if (!posusbinfo) return OS_STS_END_OF_LIST;
   FillFind(posusbinfo, a_posusbfind);
   return OS_STS_SUCCESS;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "../log_capture.h"
+#include "../os_cosfile_testutil.h"
 #include "os_cosusb.h"
 #include "os_cosusb_fake.h"
 #include "os_cosusb_testutil.h"
@@ -28,7 +29,7 @@
 using testsupport::LogCapture;
 using testsupport::RootPath;
 using usbtest::LockedStarts;
-using usbtest::PythonPeer;
+using filetest::PythonProcess;
 
 namespace {
 
@@ -144,7 +145,7 @@ TEST_F(Usb, ALockHeldByAPythonPeerRefusesWaitsAndIsTakenOnceFree) {
   ASSERT_EQ(usb->Lock(0), OS_STS_SUCCESS);  // creates the lock file
   ASSERT_EQ(usb->Unlock(), OS_STS_SUCCESS);
   usbfake::Get().claims = 0;
-  PythonPeer peer("import fcntl, sys\nf = open(sys.argv[1], 'r+')\nfcntl.lockf(f, fcntl.LOCK_EX, 1, 0)\n"
+  PythonProcess peer("import fcntl, sys\nf = open(sys.argv[1], 'r+')\nfcntl.lockf(f, fcntl.LOCK_EX, 1, 0)\n"
                   "print('held', flush=True)\nsys.stdin.read()\n",
                   {LockFile()});
   ASSERT_EQ(peer.ReadLine(), "held");
@@ -155,7 +156,7 @@ TEST_F(Usb, ALockHeldByAPythonPeerRefusesWaitsAndIsTakenOnceFree) {
   EOSSTS waited = OS_STS_FAIL;
   std::thread waiter([&] { waited = usb->Lock(-1); });
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  peer.Stop();
+  peer.Finish();
   waiter.join();
   EXPECT_EQ(waited, OS_STS_SUCCESS);
   EXPECT_EQ(LockedStarts(LockFile()), (std::set<long>{0}));

@@ -92,66 +92,6 @@ class HeldBytes {
   bool m_locked = false;
 };
 
-// A python3 program running beside the test: its first output line says it
-// is ready; closing its input ends it.
-class PythonPeer {
- public:
-  PythonPeer(const std::string& a_script, const std::vector<std::string>& a_args) {
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return;
-    m_pid = fork();
-    if (m_pid == 0) {
-      dup2(in[0], 0);
-      dup2(out[1], 1);
-      close(in[0]); close(in[1]); close(out[0]); close(out[1]);
-      std::vector<const char*> argv{SCANDRV_PYTHON, "-c", a_script.c_str()};
-      for (const auto& a : a_args) argv.push_back(a.c_str());
-      argv.push_back(nullptr);
-      execv(argv[0], const_cast<char* const*>(argv.data()));
-      _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    m_in = in[1];
-    m_out = out[0];
-  }
-  ~PythonPeer() { Stop(); }
-  // The next line the peer printed ("" at its end).
-  std::string ReadLine() {
-    std::string line;
-    char c;
-    while (m_out >= 0 && read(m_out, &c, 1) == 1 && c != '\n') line += c;
-    return line;
-  }
-  void Kill() {
-    if (m_pid > 0) kill(m_pid, SIGKILL);
-    Stop();
-  }
-  // Closes the peer's input and gives the rest of its output once it ended.
-  std::string Finish() {
-    if (m_in >= 0) close(m_in);
-    m_in = -1;
-    std::string rest;
-    char buffer[4096];
-    ssize_t n;
-    while (m_out >= 0 && (n = read(m_out, buffer, sizeof buffer)) > 0) rest.append(buffer, static_cast<size_t>(n));
-    Stop();
-    return rest;
-  }
-  void Stop() {
-    if (m_in >= 0) close(m_in);
-    if (m_out >= 0) close(m_out);
-    m_in = m_out = -1;
-    if (m_pid > 0) waitpid(m_pid, nullptr, 0);
-    m_pid = -1;
-  }
-
- private:
-  pid_t m_pid = -1;
-  int m_in = -1;
-  int m_out = -1;
-};
-
 // "pnp.list" as an independent reader sees it at the 4104-byte stride: the
 // file size and the text of each slot up to its NUL, the slots counted as
 // the file size over 4097.

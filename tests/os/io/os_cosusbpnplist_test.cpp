@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "../log_capture.h"
+#include "../os_cosfile_testutil.h"
 #include "os_cosusb_testutil.h"
 #include "os_cosusbpnplist.h"
 #include "test_support.h"
@@ -23,7 +24,7 @@ using testsupport::LogCapture;
 using usbtest::HeldBytes;
 using usbtest::LockedStarts;
 using usbtest::PnpPath;
-using usbtest::PythonPeer;
+using filetest::PythonProcess;
 using usbtest::ReadPnpFile;
 
 namespace {
@@ -209,14 +210,14 @@ fcntl.lockf(fd, fcntl.LOCK_UN, 1, 0)
 print(slot, flush=True)
 sys.stdin.read()
 )";
-  PythonPeer peer(s_szPeer, {PnpPath(), Entry("MP", "adf", "/dev/p", "SNP", "<resourcedevicefilename>/dev/q"
+  PythonProcess peer(s_szPeer, {PnpPath(), Entry("MP", "adf", "/dev/p", "SNP", "<resourcedevicefilename>/dev/q"
                                                                              "</resourcedevicefilename>")});
   ASSERT_EQ(peer.ReadLine(), "1");
   auto listQ = NewList(Entry("MQ", "adf", "/dev/q"));
   EXPECT_EQ(Available("/dev/p"), OS_STS_SUCCESS);
   // The peer names /dev/q its resource device: busy while it lives.
   EXPECT_EQ(Available("/dev/q"), OS_STS_BUSY);
-  peer.Kill();
+  peer.Finish();
   EXPECT_EQ(Available("/dev/p"), OS_STS_FILE_NOT_FOUND);
   EXPECT_EQ(Available("/dev/q"), OS_STS_SUCCESS);
 }

@@ -243,7 +243,9 @@ TEST_F(UsbTransport, CompletionStatusesMapAndADeviceGoneIsReportedOnce) {
     std::vector<uint8_t> data(100);
     uint64_t done = 0;
     EXPECT_EQ(Read(usb.get(), &data, &done), c.expected) << c.status;
-    if (c.log) EXPECT_TRUE(log.Contains(c.log)) << c.log;
+    if (c.log) {
+      EXPECT_TRUE(log.Contains(c.log)) << c.log;
+    }
   }
   // Only -11 took the device off line: one call, "disconnected".
   ASSERT_EQ(recorder.Calls().size(), 1u);
