@@ -277,6 +277,26 @@ TEST_F(Usb, TheLockFileNameKeepsItsDirectory) {
   EXPECT_FALSE(testsupport::FileExists(RootPath("escape.lock")));
 }
 
+// With PMX_DEBUGUSB a marker of the lock's name lies beside the logs while
+// the device is locked ("usb" one level up when the log directory is a
+// device's own).
+TEST_F(Usb, TheDebugMarkerLiesBesideTheLogsWhileLocked) {
+  struct Case {
+    const char* log;
+    const char* marker;
+  } cases[] = {{"log", "log/usb/04a91001SN1.lock"}, {"logs/device7/log", "logs/device7/usb/04a91001SN1.lock"}};
+  setenv("PMX_DEBUGUSB", "1", 1);
+  for (const Case& c : cases) {
+    std::filesystem::create_directories(RootPath(c.log));
+    m_config.Set(OS_CFGTAG_LOGDIRECTORY, RootPath(c.log));
+    auto usb = NewUsb();
+    ASSERT_EQ(usb->Lock(0), OS_STS_SUCCESS);
+    EXPECT_TRUE(testsupport::FileExists(RootPath(c.marker))) << c.marker;
+    ASSERT_EQ(usb->Unlock(), OS_STS_SUCCESS);
+  }
+  unsetenv("PMX_DEBUGUSB");
+}
+
 TEST_F(Usb, CallsWithoutADevice) {
   LogCapture log;
   COsUsb usb(nullptr, nullptr, nullptr, nullptr, false);
