@@ -43,6 +43,11 @@ EOSSTS COsImage::GetImageData(void* a_pvImage, size_t a_sizetOffset, size_t a_si
   return m_posimageimpl->GetImageData(a_pvImage, a_sizetOffset, a_sizetBytes, a_psizetTransferred);
 }
 
+EOSSTS COsImage::Save(const char* a_szFilename) {
+  if (NoImpl(m_posimageimpl)) return OS_STS_FAIL;
+  return m_posimageimpl->Save(a_szFilename);
+}
+
 void COsImage::Close(bool a_blDeleteSource, bool a_blDeleteOutput) {
   if (NoImpl(m_posimageimpl)) return;
   m_posimageimpl->Close(a_blDeleteSource, a_blDeleteOutput);

@@ -85,6 +85,9 @@ class COsImage {
   // buffer, offset 0 and 0 bytes only the image size. 2 (and the image size)
   // for no bytes or an offset past the end.
   EOSSTS GetImageData(void* a_pvImage, size_t a_sizetOffset, size_t a_sizetBytes, size_t* a_psizetTransferred);
+  // Writes the open image (header and data) to another file; a bitmap
+  // without file header gets one.
+  EOSSTS Save(const char* a_szFilename);
   // Ends the open image, deleting the source or the output on request.
   void Close(bool a_blDeleteSource, bool a_blDeleteOutput);
   // The function that turns Group 4 or JPEG sources into raw data for the

@@ -12,6 +12,11 @@
 #include "os_cosmem.h"
 #include "os_def.h"
 
+struct TiffFill;
+struct OsImageBitmapForm;
+struct OsImageBitmapPixels;
+struct OsImageLineWork;
+
 class COsImageImpl : public COsFile {
  public:
   COsImageImpl();
@@ -25,8 +30,28 @@ class COsImageImpl : public COsFile {
               EOSIMAGEFILEFORMAT* a_peosimagefileformat);
   EOSSTS GetHeaderData(void* a_pvHeader, size_t a_sizetHeader, size_t* a_psizetTransferred);
   EOSSTS GetImageData(void* a_pvImage, size_t a_sizetOffset, size_t a_sizetBytes, size_t* a_psizetTransferred);
+  EOSSTS Save(const char* a_szFilename);
   void Close(bool a_blDeleteSource, bool a_blDeleteOutput);
   void RegisterDecompressionFunction(void* a_pvUser, OsImageDecompressFunction a_pfnDecompress);
+
+  // How long Close tries to open a multi-page file that another holds, and
+  // how often (milliseconds; 0 restores the defaults).
+  static void SetCloseWait(long a_lTotal, long a_lStep);
+  // Above this many bytes of lines the bitmap writer moves its view line by
+  // line instead of mapping the whole output (0 restores the default).
+  static void SetWholeViewLimit(uint64_t a_u64Bytes);
+
+  // Views of files (os_cosimageimpl_view.cpp). MoveView puts the view on
+  // exactly the bytes asked for, or fails.
+  static void* MapFile(EOSSHAREDALLOC a_eossharedalloc, const char* a_szPath, int64_t a_i64Size, int64_t a_i64Offset,
+                       int64_t a_i64View, uint32_t a_u32Flags);
+  static void* MapReadOnly(const char* a_szPath, int64_t a_i64View);
+  static bool MoveView(void*& a_pvView, uint64_t a_u64Offset, uint64_t a_u64Bytes);
+  // The same for bytes about to be written: their pages are mapped ahead,
+  // and a file system without room for them fails here, not with SIGBUS.
+  static bool MoveViewForWriting(void*& a_pvView, uint64_t a_u64Offset, uint64_t a_u64Bytes);
+  static void FreeView(void*& a_pvView);
+  static uint64_t MappedFileSize(const void* a_pvView);
 
   static constexpr size_t s_sizetName = 512;        // source and output names
   static constexpr size_t s_sizetValue = 1024;      // one description value
@@ -41,26 +66,31 @@ class COsImageImpl : public COsFile {
   // Writers.
   EOSSTS ChooseFileFormat(EOSIMAGEFILEFORMAT* a_peosimagefileformat);
   EOSSTS CreateTiff(bool a_blTemporary, bool a_blKeepOpen, bool a_blFileWrite);
+  TiffFill TiffValues() const;
+  EOSSTS CreateTiffMultiPage(bool a_blTemporary, bool a_blKeepOpen, EOSIMAGEMULTIPAGE a_eosimagemultipage);
+  EOSSTS FinishPages(bool a_blCut);
+  EOSSTS SaveTo(uint8_t* a_pbPiece, size_t a_sizetPiece, bool a_blFileHeader);
   EOSSTS CreateJfif(bool a_blTemporary, bool a_blKeepOpen, bool a_blFileWrite);
+  EOSSTS CreateBitmap(EOSIMAGEFILEFORMAT a_eosimagefileformat, bool a_blTemporary, bool a_blKeepOpen);
+  EOSSTS WriteBitmap(const OsImageBitmapForm& a_bitmapform, const OsImageBitmapPixels& a_bitmappixels,
+                     bool a_blTemporary, bool a_blKeepOpen, char* a_szTemporary);
+  EOSSTS ArrangeOutputLines(const OsImageLineWork& a_linework, uint64_t a_u64File);
+  EOSSTS Decompress(char* a_szTemporary, uint32_t* a_pu32Size);
 
   // Readers of a file's header through the view (os_cosimageimpl_open.cpp,
   // os_cosimageimpl_jfif.cpp, os_cosimageimpl_tiff.cpp).
   EOSSTS ParseTiffHeader(uint64_t a_u64FileSize);
   EOSSTS ParseJfifHeader(void*& a_pvView, uint64_t a_u64FileSize);
+  EOSSTS ParseBmpHeader(uint64_t a_u64FileSize);
 
-  // Views and data movement (os_cosimageimpl_view.cpp).
-  static void* MapFile(EOSSHAREDALLOC a_eossharedalloc, const char* a_szPath, int64_t a_i64Size, int64_t a_i64Offset,
-                       int64_t a_i64View, uint32_t a_u32Flags);
-  static void* MapReadOnly(const char* a_szPath, int64_t a_i64View);
-  static bool MoveView(void*& a_pvView, uint64_t a_u64Offset, uint64_t a_u64Bytes);
-  static void FreeView(void*& a_pvView);
-  static uint64_t MappedFileSize(const void* a_pvView);
-  EOSSTS MapSource(void*& a_pvSource, int64_t a_i64View);
+  // Data movement (os_cosimageimpl_view.cpp).
+  EOSSTS MapSource(const char* a_szSource, uint64_t a_u64Needed, void*& a_pvSource, int64_t a_i64View);
   EOSSTS CopyPieces(void*& a_pvSource, uint64_t a_u64SourceOffset, void*& a_pvTarget, uint64_t a_u64TargetOffset,
                     uint64_t a_u64Bytes);
+  EOSSTS WriteAt(void*& a_pvView, uint64_t a_u64Offset, const uint8_t* a_pb, uint64_t a_u64Bytes);
   EOSSTS WriteOutputFile(const uint8_t* a_pbHeader, uint32_t a_u32Header, void*& a_pvSource);
-  EOSSTS CreateMappedOutput(const uint8_t* a_pbHeader, uint32_t a_u32Header, void*& a_pvSource, bool a_blTemporary,
-                            bool a_blKeepOpen, int64_t a_i64View);
+  EOSSTS CreateMappedOutput(const uint8_t* a_pbHeader, uint32_t a_u32Header, void*& a_pvSource, uint64_t a_u64Data,
+                            uint64_t a_u64File, bool a_blTemporary, bool a_blKeepOpen, int64_t a_i64View);
   EOSSTS FinishOutput(bool a_blKeepOpen);
   void ReleaseImage();
   static bool ArgumentsGiven(const char* a_szFilename, const void* a_pvReportImage);
@@ -83,6 +113,8 @@ class COsImageImpl : public COsFile {
   bool m_blKeptOpen;
   bool m_blDecompressLookup;                  // the sibling library was asked already
   EOSIMAGEFILEFORMAT m_eosimagefileformat;    // of the last Create or Open
+  char m_szPages[s_sizetName];                // the multi-page file being written; empty when none
+  uint32_t m_u32NextDirectoryAt;              // its last page's next-directory field while more pages may come
 };
 
 // Little- and big-endian fields of file headers.

@@ -43,7 +43,13 @@ EOSSTS COsImageImpl::Create(const char* a_szFilename, const char* a_szReportImag
   m_eosimagefileformat = a_eosimagefileformat;
   switch (a_eosimagefileformat) {
     case OS_IMAGEFILEFORMAT_TIFF: return CreateTiff(a_blTemporary, a_blKeepOpen, a_blFileWrite);
+    case OS_IMAGEFILEFORMAT_TIFFMULTIPAGE: return CreateTiffMultiPage(a_blTemporary, a_blKeepOpen, a_eosimagemultipage);
     case OS_IMAGEFILEFORMAT_JFIF: return CreateJfif(a_blTemporary, a_blKeepOpen, a_blFileWrite);
+    case OS_IMAGEFILEFORMAT_BMP:
+    case OS_IMAGEFILEFORMAT_BMPTOPDOWN:
+    case OS_IMAGEFILEFORMAT_DIB:
+    case OS_IMAGEFILEFORMAT_DIBTOPDOWN:
+    case OS_IMAGEFILEFORMAT_RAWBITMAP: return CreateBitmap(a_eosimagefileformat, a_blTemporary, a_blKeepOpen);
     default:
       OsLog(OS_LOG_ASSERT, "unrecognized a_eosimagefileformat...%d", static_cast<int>(a_eosimagefileformat));
       return OS_STS_FAIL;

@@ -47,14 +47,15 @@ EOSSTS COsImageImpl::CreateJfif(bool a_blTemporary, bool a_blKeepOpen, bool a_bl
     return OS_STS_FAIL;
   }
   void* pvSource = nullptr;
-  if (MapSource(pvSource, kJfifSourceView) != OS_STS_SUCCESS) return OS_STS_FAIL;
+  if (MapSource(m_szSource, m_u32ImageSize, pvSource, kJfifSourceView) != OS_STS_SUCCESS) return OS_STS_FAIL;
   m_u32HeaderSize = 0;
   m_u32PageOffset = 0;
   EOSSTS eossts = OS_STS_SUCCESS;
   if (a_blFileWrite) {
     eossts = WriteOutputFile(nullptr, 0, pvSource);
   } else {
-    eossts = CreateMappedOutput(nullptr, 0, pvSource, a_blTemporary, a_blKeepOpen, kJfifSourceView);
+    eossts = CreateMappedOutput(nullptr, 0, pvSource, m_u32ImageSize, m_u32ImageSize, a_blTemporary, a_blKeepOpen,
+                                kJfifSourceView);
     if (eossts == OS_STS_SUCCESS) {
       eossts = ParseJfifHeader(m_pvView, m_u32ImageSize);
       if (eossts != OS_STS_SUCCESS) OsLog(OS_LOG_ASSERT, "ParseJfifHeader failed...");

@@ -67,7 +67,8 @@ EOSSTS COsImageImpl::Open(const char* a_szFilename, char* a_szReportImage, size_
       if (eossts != OS_STS_SUCCESS) OsLog(OS_LOG_ASSERT, "ParseJfifHeader failed...");
       break;
     default:
-      OsLog(OS_LOG_ASSERT, "ParseBmpHeader failed...");
+      eossts = ParseBmpHeader(u64FileSize);
+      if (eossts != OS_STS_SUCCESS) OsLog(OS_LOG_ASSERT, "ParseBmpHeader failed...");
       break;
   }
   // Values read from the file are trusted no further than the file goes:

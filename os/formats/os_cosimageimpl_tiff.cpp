@@ -97,9 +97,6 @@ static_assert(std::all_of(std::begin(s_atifflayout), std::end(s_atifflayout), []
   return a_layout.u32HeaderSize <= kTiffHeaderMax && a_layout.u32Entries <= kTiffEntriesMax;
 }));
 
-// The JPEG layouts come in two versions; "6" picks the older.
-long TiffVersion() { return OsCfgGetLong(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCETIFFVERSION, 7) == 6 ? 6 : 7; }
-
 const TiffEntry* FindEntry(const TiffLayout& a_tifflayout, uint16_t a_u16Tag) {
   for (uint32_t u32 = 0; u32 < a_tifflayout.u32Entries; ++u32)
     if (a_tifflayout.atiffentry[u32].u16Tag == a_u16Tag) return &a_tifflayout.atiffentry[u32];
@@ -111,6 +108,9 @@ uint32_t ValueField(const TiffLayout& a_tifflayout, const TiffEntry* a_ptiffentr
   return 10 + 12 * static_cast<uint32_t>(a_ptiffentry - a_tifflayout.atiffentry) + 8;
 }
 }  // namespace
+
+// The JPEG layouts come in two versions; "6" picks the older.
+long OsImageTiffVersion() { return OsCfgGetLong(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCETIFFVERSION, 7) == 6 ? 6 : 7; }
 
 const TiffLayout* OsImageTiffLayout(EOSIMAGEFORMAT a_eosimageformat, EOSIMAGECOMPRESSION a_eosimagecompression,
                                     long a_lVersion) {
@@ -182,9 +182,21 @@ void OsImageTiffBuild(const TiffLayout& a_tifflayout, const TiffFill& a_tifffill
   OsImagePutU32(a_pbHeader + a_tifflayout.u32NextDirectory, a_tifffill.u32NextDirectory);
 }
 
+// The image's values for a layout; the page's own (subfile type, offsets,
+// next directory) are 0 here, as for a single page.
+TiffFill COsImageImpl::TiffValues() const {
+  TiffFill tifffill{};
+  tifffill.u32Width = m_u32Width;
+  tifffill.u32Height = m_u32Height;
+  tifffill.u32ImageSize = m_u32ImageSize;
+  tifffill.u32Resolution = m_u32Resolution;
+  tifffill.eosimagecompression = m_eosimagecompression;
+  return tifffill;
+}
+
 EOSSTS COsImageImpl::CreateTiff(bool a_blTemporary, bool a_blKeepOpen, bool a_blFileWrite) {
   if (CheckParsed() != OS_STS_SUCCESS) return OS_STS_FAIL;
-  const TiffLayout* ptifflayout = OsImageTiffLayout(m_eosimageformat, m_eosimagecompression, TiffVersion());
+  const TiffLayout* ptifflayout = OsImageTiffLayout(m_eosimageformat, m_eosimagecompression, OsImageTiffVersion());
   if (!ptifflayout) return OS_STS_FAIL;
   if (a_blFileWrite && (a_blTemporary || a_blKeepOpen)) {
     OsLog(OS_LOG_ASSERT, "Flag error...");
@@ -196,22 +208,18 @@ EOSSTS COsImageImpl::CreateTiff(bool a_blTemporary, bool a_blKeepOpen, bool a_bl
     return OS_STS_FAIL;
   }
   void* pvSource = nullptr;
-  if (MapSource(pvSource, s_i64HeaderView) != OS_STS_SUCCESS) return OS_STS_FAIL;
+  if (MapSource(m_szSource, m_u32ImageSize, pvSource, s_i64HeaderView) != OS_STS_SUCCESS) return OS_STS_FAIL;
   m_u32HeaderSize = ptifflayout->u32HeaderSize;
   m_u32PageOffset = 0;
-  TiffFill tifffill{};
-  tifffill.u32Width = m_u32Width;
-  tifffill.u32Height = m_u32Height;
-  tifffill.u32ImageSize = m_u32ImageSize;
-  tifffill.u32Resolution = m_u32Resolution;
-  tifffill.eosimagecompression = m_eosimagecompression;
   uint8_t abHeader[kTiffHeaderMax];
-  OsImageTiffBuild(*ptifflayout, tifffill, abHeader);
+  OsImageTiffBuild(*ptifflayout, TiffValues(), abHeader);
   EOSSTS eossts = OS_STS_SUCCESS;
   if (a_blFileWrite) {
     eossts = WriteOutputFile(abHeader, m_u32HeaderSize, pvSource);
   } else {
-    eossts = CreateMappedOutput(abHeader, m_u32HeaderSize, pvSource, a_blTemporary, a_blKeepOpen, s_i64HeaderView);
+    eossts = CreateMappedOutput(abHeader, m_u32HeaderSize, pvSource, m_u32ImageSize,
+                                static_cast<uint64_t>(m_u32HeaderSize) + m_u32ImageSize, a_blTemporary,
+                                a_blKeepOpen, s_i64HeaderView);
     eossts = eossts == OS_STS_SUCCESS ? FinishOutput(a_blKeepOpen) : eossts;
     if (eossts != OS_STS_SUCCESS) FreeView(m_pvView);
   }

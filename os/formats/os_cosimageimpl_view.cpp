@@ -76,18 +76,18 @@ uint64_t COsImageImpl::MappedFileSize(const void* a_pvView) {
   return osmemsettings.u64Size;
 }
 
-// Maps the described source read-only; it must hold the whole image size,
-// or the copy would run past its end.
-EOSSTS COsImageImpl::MapSource(void*& a_pvSource, int64_t a_i64View) {
-  a_pvSource = MapReadOnly(m_szSource, a_i64View);
+// Maps a source read-only; it must hold the bytes the writer will copy, or
+// the copy would run past its end.
+EOSSTS COsImageImpl::MapSource(const char* a_szSource, uint64_t a_u64Needed, void*& a_pvSource, int64_t a_i64View) {
+  a_pvSource = MapReadOnly(a_szSource, a_i64View);
   if (!a_pvSource) {
-    OsLog(OS_LOG_ASSERT, "OsMemSharedAlloc failed...<%s>", m_szSource);
+    OsLog(OS_LOG_ASSERT, "OsMemSharedAlloc failed...<%s>", a_szSource);
     return OS_STS_FAIL;
   }
   uint64_t u64Size = MappedFileSize(a_pvSource);
-  if (u64Size < m_u32ImageSize) {
-    OsLog(OS_LOG_ASSERT, "source image file is shorter than imagesize...%llu < %u <%s>",
-          static_cast<unsigned long long>(u64Size), m_u32ImageSize, m_szSource);
+  if (u64Size < a_u64Needed) {
+    OsLog(OS_LOG_ASSERT, "source image file is shorter than imagesize...%llu < %llu <%s>",
+          static_cast<unsigned long long>(u64Size), static_cast<unsigned long long>(a_u64Needed), a_szSource);
     FreeView(a_pvSource);
     return OS_STS_FAIL;
   }
@@ -140,23 +140,33 @@ EOSSTS COsImageImpl::WriteOutputFile(const uint8_t* a_pbHeader, uint32_t a_u32He
   return eossts;
 }
 
-// The output as a new mapping of header and image: the header copied into
-// it, the data behind the header. A file that is not kept open gets its
-// length fixed at the size when the mapping goes; a temporary one is removed.
+bool COsImageImpl::MoveViewForWriting(void*& a_pvView, uint64_t a_u64Offset, uint64_t a_u64Bytes) {
+  return MoveView(a_pvView, a_u64Offset, a_u64Bytes) && PrepareWrite(a_pvView, a_u64Bytes);
+}
+
+// Bytes into a writable view's file at the offset.
+EOSSTS COsImageImpl::WriteAt(void*& a_pvView, uint64_t a_u64Offset, const uint8_t* a_pb, uint64_t a_u64Bytes) {
+  if (!MoveViewForWriting(a_pvView, a_u64Offset, a_u64Bytes)) return OS_STS_FAIL;
+  std::memcpy(a_pvView, a_pb, static_cast<size_t>(a_u64Bytes));
+  return OS_STS_SUCCESS;
+}
+
+// The output as a new mapping of the file's size: the header copied into
+// it, the source's first data bytes behind the header. A file that is not
+// kept open gets its length fixed at the size when the mapping goes; a
+// temporary one is removed.
 EOSSTS COsImageImpl::CreateMappedOutput(const uint8_t* a_pbHeader, uint32_t a_u32Header, void*& a_pvSource,
-                                        bool a_blTemporary, bool a_blKeepOpen, int64_t a_i64View) {
+                                        uint64_t a_u64Data, uint64_t a_u64File, bool a_blTemporary,
+                                        bool a_blKeepOpen, int64_t a_i64View) {
   m_pvView = MapFile(a_blTemporary ? OS_SHAREDALLOC_CREATETEMPORARY : OS_SHAREDALLOC_CREATE, m_szOutput,
-                     static_cast<int64_t>(a_u32Header) + m_u32ImageSize, 0, a_i64View,
+                     static_cast<int64_t>(a_u64File), 0, a_i64View,
                      a_blKeepOpen ? 0u : static_cast<uint32_t>(OS_SHAREDFLAG_TRUNCATE));
   if (!m_pvView) {
     OsLog(OS_LOG_ASSERT, "OsMemSharedAlloc failed...<%s>", m_szOutput);
     return OS_STS_FAIL;
   }
-  if (a_u32Header) {
-    if (!MoveView(m_pvView, 0, a_u32Header) || !PrepareWrite(m_pvView, a_u32Header)) return OS_STS_FAIL;
-    std::memcpy(m_pvView, a_pbHeader, a_u32Header);
-  }
-  return CopyPieces(a_pvSource, 0, m_pvView, a_u32Header, m_u32ImageSize);
+  if (a_u32Header && WriteAt(m_pvView, 0, a_pbHeader, a_u32Header) != OS_STS_SUCCESS) return OS_STS_FAIL;
+  return CopyPieces(a_pvSource, 0, m_pvView, a_u32Header, a_u64Data);
 }
 
 // A kept-open output stays open with a view at its header; any other is

@@ -58,6 +58,8 @@ struct TiffFill {
   uint32_t u32NextDirectory;
 };
 
+// The JPEG version ForceTiffVersion asks for: 6, or 7 for any other value.
+long OsImageTiffVersion();
 // The layout for the pixel format and compression (the JPEG ones by
 // version); null, logged, when there is none.
 const TiffLayout* OsImageTiffLayout(EOSIMAGEFORMAT a_eosimageformat, EOSIMAGECOMPRESSION a_eosimagecompression,

@@ -150,10 +150,11 @@ inline std::string Pnm(const Raw& a_raw, const std::string& a_photometric = "") 
          (a_raw.format == "bw" ? "" : "255\n") + pixels;
 }
 
-// The pixels of a PGM or PPM (binary, maxval 255), header dropped.
+// The pixels of a binary PBM, PGM or PPM (maxval 255), header dropped.
 inline std::string PnmPixels(const std::string& a_pnm) {
   size_t pos = 0;
-  for (int fields = 0; fields < 4; ++fields) {
+  const int fields = a_pnm.compare(0, 2, "P4") == 0 ? 3 : 4;
+  for (int field = 0; field < fields; ++field) {
     while (pos < a_pnm.size() && std::isspace(static_cast<unsigned char>(a_pnm[pos]))) ++pos;
     while (pos < a_pnm.size() && !std::isspace(static_cast<unsigned char>(a_pnm[pos]))) ++pos;
   }

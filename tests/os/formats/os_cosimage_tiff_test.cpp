@@ -404,30 +404,33 @@ TEST_F(TiffWriter, DescriptionValuesAsTheReaderTakesThem) {
 }
 
 // A file system with no room left: writing through the mapping would end
-// the process with SIGBUS; the writer reports it instead. Runs in a child
-// with its own mount namespace and a 64 KiB tmpfs (skipped where the
+// the process with SIGBUS; the writers report it instead. Each runs in a
+// child with its own mount namespace and a 64 KiB tmpfs (skipped where the
 // system allows neither).
 TEST_F(TiffWriter, FullFileSystemFailsInsteadOfKillingTheProcess) {
-  const Raw raw = MakeRaw("gray_8", 400, 500);  // 200000 bytes
+  const Raw raw = MakeRaw("gray_8", 399, 500);  // 199500 bytes; bitmap lines padded to 400
   const std::string source = Source("source.raw", raw.bytes), small = RootPath("small");
   std::filesystem::create_directories(small);
   const std::string report = Report("none", source, raw, raw.bytes.size());
   Image();
-  pid_t pid = fork();
-  if (pid == 0) {
-    const bool blNamespace = unshare(CLONE_NEWNS) == 0 || unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0;
-    if (!blNamespace || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0) {
-      _exit(77);
+  for (EOSIMAGEFILEFORMAT format : {OS_IMAGEFILEFORMAT_TIFF, OS_IMAGEFILEFORMAT_BMP, OS_IMAGEFILEFORMAT_TIFFMULTIPAGE}) {
+    SCOPED_TRACE(format);
+    pid_t pid = fork();
+    if (pid == 0) {
+      const bool blNamespace = unshare(CLONE_NEWNS) == 0 || unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0;
+      if (!blNamespace || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+          mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        _exit(77);
+      }
+      const EOSSTS status = Create(small + "/full", report, format, false, false, false, OS_IMAGEMULTIPAGE_FIRST);
+      _exit(status == OS_STS_FAIL && Logged("no room for the image data...") ? 0 : 1);
     }
-    const EOSSTS status = Create(small + "/full.tif", report, OS_IMAGEFILEFORMAT_TIFF);
-    _exit(status == OS_STS_FAIL && Logged("no room for the image data...") ? 0 : 1);
+    int status = 0;
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no mount namespace here";
+    EXPECT_EQ(0, WEXITSTATUS(status));
   }
-  int status = 0;
-  ASSERT_EQ(pid, waitpid(pid, &status, 0));
-  ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
-  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no mount namespace here";
-  EXPECT_EQ(0, WEXITSTATUS(status));
 }
 
 }  // namespace
