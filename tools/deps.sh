@@ -3,10 +3,10 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev python3 binutils procps tzdata file libedit2)
 packages+=(libxml2-utils)                # xmllint judges built tasks in the tests
-packages+=(libpugixml-dev libexpat1-dev)  # the XML benchmark compares with these only
-packages+=(clang libclang-rt-dev)         # libFuzzer for the fuzz targets
 packages+=(libtiff-tools libjpeg-turbo-progs netpbm)  # judge the image files in the tests
 packages+=(libtiff-dev)                   # the image benchmark compares with libtiff only
+packages+=(libpugixml-dev libexpat1-dev)  # the XML benchmark compares with these only
+packages+=(clang libclang-rt-dev)         # libFuzzer for the fuzz targets
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
