@@ -1,8 +1,11 @@
 // Capability database constants shared by the code and the database compiler.
 // The compiler reads this file as text, line by line: a name, a blank, "=",
-// a blank and the value (consumer flags as "= 0x.."), so every constant stands
-// on a line of its own in that shape.
+// a blank and the value (consumer flags as "= 0x..", groups in C notation, an
+// enumerated value also as a language name), so every constant stands on a
+// line of its own in that shape.
 #pragma once
+
+#include "os_coslocale.h"  // enumerated values of the language are its languages
 
 // Capability id: 1..252 name capabilities; 0 and 253 are the sentinels.
 // Ids 140 and 141 name none.
@@ -302,6 +305,43 @@ enum EDBDEVICEDATA : int {
   DB_DEVICEDATA_BOTH = 0x0004,
   DB_DEVICEDATA_NEXIL = 0x0008,
   DB_DEVICEDATA_ALL = 0x0040,
+};
+
+// Group bits of a capability (its lookup record's TWAIN group): which
+// settings documents hold it. Session values and device state are never
+// saved in a profile.
+enum EDBGROUP : int {
+  DB_GROUP_TRANSPORT = 0x00000001,         // input document, paper source, feeder and power
+  DB_GROUP_PRINTER = 0x00000002,
+  DB_GROUP_IMAGEADDRESS = 0x00000004,      // image address and indexing
+  DB_GROUP_MULTIFEED = 0x00000008,
+  DB_GROUP_BATCH = 0x00000010,
+  DB_GROUP_PATCH = 0x00000020,             // patch and alarm
+  DB_GROUP_FUNCTIONKEYS = 0x00000040,
+  DB_GROUP_DUALSTACKING = 0x00000080,
+  DB_GROUP_DOCUMENT = 0x00000100,          // document handling and protection, jams, sheet height
+  DB_GROUP_IMAGEFORMAT = 0x00000200,       // compression, image format, media type, resolution
+  DB_GROUP_GEOMETRY = 0x00000400,          // cropping, deskew, rotation, frames, page sizes
+  DB_GROUP_TONE = 0x00000800,              // tone, colour and filters
+  DB_GROUP_DROPOUT = 0x00001000,           // colour dropout, hole fill, edge fill
+  DB_GROUP_COLOR = 0x00002000,             // colour detection, background, cameras, balance, merge
+  DB_GROUP_BARCODE = 0x00004000,           // barcode and blank image
+  DB_GROUP_DIAGNOSTICS = 0x00020000,       // diagnostics and count-only mode
+  DB_GROUP_METERS = 0x00040000,
+  DB_GROUP_SESSION = 0x01000000,           // window, units, page count, preview, calibration
+  DB_GROUP_DEVICE = 0x02000000,            // firmware, indicators, language
+};
+
+// Enumerated values of capabilities: DB_ID_<capability>_ENUM_<value>.
+enum EDBIDENUM : int {
+  DB_ID_ADFTIMEOUTENABLED_ENUM_FALSE = 1,
+  DB_ID_ADFTIMEOUTENABLED_ENUM_TRUE = 2,
+  DB_ID_LANGUAGE_ENUM_EN_USA = OS_LANGUAGE_EN_USA,
+  DB_ID_LANGUAGE_ENUM_DE_DEU = OS_LANGUAGE_DE_DEU,
+  DB_ID_LANGUAGE_ENUM_FR_FRA = OS_LANGUAGE_FR_FRA,
+  DB_ID_XRESOLUTION_ENUM_100 = 100,
+  DB_ID_XRESOLUTION_ENUM_200 = 200,
+  DB_ID_XRESOLUTION_ENUM_300 = 300,
 };
 
 // Scanner unit.
