@@ -277,6 +277,13 @@ TEST(DbcEntry, IncludeFaultsFail) {
     vecMany.emplace_back(strName, "<db></db>");
   }
   vecMany.emplace_back("database.dbc", strManyIncludes + "'></db>");
+  const std::string strLongName = "<db include='" + std::string(1100, 'n') + "'></db>";
+  const std::string strLongKey = "<db include='a.dbc'><enum id='" + std::string(256, 'k') + "'></enum></db>";
+  const std::string strLongLabel =
+      "<labels include='a.dbc'><item><label>" + std::string(256, 'k') + "</label></item></labels>";
+  std::string strManyKeys = "<db>";
+  for (int i = 0; i <= 8192; ++i) strManyKeys += "<enum id='K" + std::to_string(i) + "'></enum>";
+  strManyKeys += "</db>";
   const Case acase[] = {
       {{{"database.dbc", "<db include='database.dbc'></db>"}}, "File Includes Itself"},
       {{{"database.dbc", "<db include='a.dbc'></db>"}, {"a.dbc", "<db include='b.dbc'></db>"},
@@ -289,6 +296,14 @@ TEST(DbcEntry, IncludeFaultsFail) {
       {{{"database.dbc", "<db include='a.dbc'></db>"}, {"a.dbc", "not xml"}}, "DocumentLoad failed...<"},
       {{{"database.dbc", strLongInclude}}, "include attribute too long (8191 characters at most)..."},
       {vecMany, "Too many included files (64 at most)..."},
+      {{{"database.dbc", strLongName}}, "Include name too long...<"},
+      {{{"database.dbc", "<db include='a.dbc'><enum type='x'></enum></db>"}, {"a.dbc", "<db></db>"}},
+       "Unable to get id property."},
+      {{{"database.dbc", strLongKey}, {"a.dbc", "<db></db>"}}, "Property too long (255 characters at most)...<id>"},
+      {{{"database.dbc", "<db include='a.dbc'></db>"}, {"a.dbc", strManyKeys}}, "Too many merged items (8192 at most)..."},
+      {{{"labels.dbc", "<labels include='a.dbc'><item></item></labels>"}, {"a.dbc", "<labels></labels>"}},
+       "Unable to get <item> child"},
+      {{{"labels.dbc", strLongLabel}, {"a.dbc", "<labels></labels>"}}, "Label too long to merge (255 characters at most)..."},
   };
   for (const Case& c : acase) {
     const std::string strSource = StageChanged({"database.dbc", nullptr, "<db></db>"});
@@ -296,7 +311,7 @@ TEST(DbcEntry, IncludeFaultsFail) {
     DbcResult result = CallDbcEntry(Task(strSource, RootPath("out")).c_str());
     EXPECT_EQ(result.reply, kFail) << c.szLog;
     EXPECT_NE(LogText().find(c.szLog), std::string::npos) << c.szLog << "\n" << LogText();
-    EXPECT_FALSE(HasOutput("database.edres")) << c.szLog;
+    EXPECT_FALSE(HasOutput("labels.edres")) << c.szLog;
   }
 }
 
