@@ -28,18 +28,22 @@ const char s_szDbcSettings[] =
 const char s_szSuccess[] = "<status>success</status>";
 const char s_szFail[] = "<status>fail</status>";
 
-// Whether the named file exists in a directory.
-bool ExistsIn(const char* a_szDirectory, const char* a_szName) {
+// Whether a source is there to compile (then *a_pblCompile), else whether
+// the library's own resource (when one is named) stands in for it.
+bool SourceOrResource(const char* a_szDirectory, const char* a_szSource, const char* a_szResource,
+                      bool* a_pblCompile) {
   char szPath[1024];
-  return COsFile::PathJoin(szPath, sizeof szPath, a_szDirectory, a_szName) && COsFile::Exists(szPath);
-}
-
-// Whether the library's own file carries the named resource.
-bool HasOwnResource(const char* a_szName) {
-  COsResource osresource;
-  if (osresource.Open(OS_RESOURCE_LOCAL, a_szName, OS_RESOURCETYPE_DATA) != OS_STS_SUCCESS) return false;
-  osresource.Close();
-  return true;
+  *a_pblCompile = COsFile::PathJoin(szPath, sizeof szPath, a_szDirectory, a_szSource) && COsFile::Exists(szPath);
+  if (*a_pblCompile) return true;
+  if (a_szResource) {
+    COsResource osresource;
+    if (osresource.Open(OS_RESOURCE_LOCAL, a_szResource, OS_RESOURCETYPE_DATA) == OS_STS_SUCCESS) {
+      osresource.Close();
+      return true;
+    }
+  }
+  OsLog(OS_LOG_ERROR, "%s is missing...", a_szSource);
+  return false;
 }
 
 }  // namespace
@@ -164,41 +168,20 @@ EOSSTS CDbc::ParseTask(const char* a_szTask) {
 }
 
 EOSSTS CDbc::Validate() {
-  if (std::strcmp(m_szTarget, "component") == 0) {
-    if (!ExistsIn(m_szSource, "labels.dbc")) {
-      OsLog(OS_LOG_ERROR, "labels.dbc is missing...");
-      return OS_STS_FAIL;
-    }
-    if (!ExistsIn(m_szSource, "lookup.dbc")) {
-      OsLog(OS_LOG_ERROR, "lookup.dbc is missing...");
-      return OS_STS_FAIL;
-    }
-    m_blCompileLabels = true;
-    m_blCompileLookup = true;
-    m_blCompileDatabase = false;
-    return OS_STS_SUCCESS;
+  const bool blProduct = std::strcmp(m_szTarget, "product") == 0;
+  if (!blProduct && std::strcmp(m_szTarget, "component") != 0) {
+    OsLog(OS_LOG_ERROR, "Unrecognized target...<%s>", m_szTarget);
+    return OS_STS_FAIL;
   }
-  if (std::strcmp(m_szTarget, "product") == 0) {
-    // A product without a source of its own keeps the library's resource.
-    m_blCompileLabels = ExistsIn(m_szSource, "labels.dbc");
-    if (!m_blCompileLabels && !HasOwnResource("LABELS")) {
-      OsLog(OS_LOG_ERROR, "labels.dbc is missing...");
-      return OS_STS_FAIL;
-    }
-    m_blCompileLookup = ExistsIn(m_szSource, "lookup.dbc");
-    if (!m_blCompileLookup && !HasOwnResource("LOOKUP")) {
-      OsLog(OS_LOG_ERROR, "lookup.dbc is missing...");
-      return OS_STS_FAIL;
-    }
-    if (!ExistsIn(m_szSource, "database.dbc")) {
-      OsLog(OS_LOG_ERROR, "database.dbc is missing...");
-      return OS_STS_FAIL;
-    }
-    m_blCompileDatabase = true;
-    return OS_STS_SUCCESS;
+  // A component is labels and lookup; a product adds the database and keeps
+  // the library's own labels or lookup when it has no source of its own.
+  m_blCompileDatabase = false;
+  if (!SourceOrResource(m_szSource, "labels.dbc", blProduct ? "LABELS" : nullptr, &m_blCompileLabels) ||
+      !SourceOrResource(m_szSource, "lookup.dbc", blProduct ? "LOOKUP" : nullptr, &m_blCompileLookup) ||
+      (blProduct && !SourceOrResource(m_szSource, "database.dbc", nullptr, &m_blCompileDatabase))) {
+    return OS_STS_FAIL;
   }
-  OsLog(OS_LOG_ERROR, "Unrecognized target...<%s>", m_szTarget);
-  return OS_STS_FAIL;
+  return OS_STS_SUCCESS;
 }
 
 EOSSTS CDbc::Compile() {
