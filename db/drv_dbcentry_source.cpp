@@ -174,12 +174,16 @@ EOSSTS CDbc::OpenIncludes(const char* a_szFile, char* a_szInclude) {
   char* pszSave = nullptr;
   for (char* pszToken = COsString::SStrTok(a_szInclude, ",", &pszSave); pszToken;
        pszToken = COsString::SStrTok(nullptr, ",", &pszSave)) {
-    char szName[s_sizetPath];
+    char szName[s_sizetPath] = "";
+    char szPath[s_sizetPath];
+    if (std::strlen(pszToken) >= sizeof szName) {
+      OsLog(OS_LOG_ERROR, "Include name too long...<%.64s>", pszToken);
+      return OS_STS_FAIL;
+    }
     COsString::SStrTrim(szName, sizeof szName, pszToken);
     if (!*szName) continue;
-    char szPath[s_sizetPath];
     if (!COsFile::PathJoin(szPath, sizeof szPath, *szDirectory ? szDirectory : ".", szName)) {
-      OsLog(OS_LOG_ERROR, "Include name too long...<%s>", szName);
+      OsLog(OS_LOG_ERROR, "Include name too long...<%.64s>", szName);
       return OS_STS_FAIL;
     }
     if (strcasecmp(szPath, a_szFile) == 0) {

@@ -18,7 +18,7 @@ else
 fi
 echo
 # The resources the library carries behind its code: brand, version and the
-# capability database that the build compiled from db/dbc (lookup in part).
+# capability database that the build compiled from db/sources (lookup in part).
 build/tools/pmxres list build/libscandrv.so
 { build/tools/pmxres get build/libscandrv.so LOOKUP || true; } | head -c 480  # (head may close the pipe early)
 echo

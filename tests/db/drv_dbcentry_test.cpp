@@ -82,6 +82,16 @@ TEST(DbcEntry, HeadersComeFromTheIncludeDirectoryAndTheBuiltTreeFirst) {
   EXPECT_NE(Output("lookup.edres").find("<l>DB_ID_LANGUAGE_ENUM_DE_DEU</l><m>42</m>"), std::string::npos);
 }
 
+// Every group of an item is written; a reader takes them together.
+TEST(DbcEntry, EveryGroupOfAnItemIsWritten) {
+  const std::string strSource =
+      StageChanged({"lookup.dbc", "<grp>DB_GROUP_TONE</grp>", "<grp>DB_GROUP_TONE</grp><grp>DB_GROUP_DEVICE</grp>"});
+  DbcResult result = CallDbcEntry(Task(strSource, RootPath("out"), "component").c_str());
+  ASSERT_EQ(result.reply, kSuccess) << LogText();
+  EXPECT_NE(Output("lookup.edres").find("<c>colorbrightness</c><k>800</k><k>2000000</k><l></l>"), std::string::npos)
+      << Output("lookup.edres");
+}
+
 TEST(DbcEntry, NullTaskFails) {
   DbcResult result = CallDbcEntry(nullptr);
   EXPECT_EQ(result.reply, kFail);
@@ -166,9 +176,9 @@ TEST(DbcEntry, SourceFaultsFailWithTheirLogLine) {
       {{"database.dbc", "<db>", "db>"}, "DocumentLoad failed...", nullptr, ""},
       {{"database.dbc", "db>", "dbx>"}, "Nothing compiled: the source's root is not the expected one...", nullptr, ""},
       {{"database.dbc", nullptr, ""}, "DocumentLoad failed...<", nullptr, ""},
-      {{"lookup.dbc", "<grp>DB_GROUP_DEVICE</grp><lx>CAP_LANGUAGE</lx>", "<grp></grp><lx>CAP_LANGUAGE</lx>"},
+      {{"lookup.dbc", "<grp>DB_GROUP_COLOR</grp><lx>CAP_LANGUAGE</lx>", "<grp></grp><lx>CAP_LANGUAGE</lx>"},
        "Item must have a group...", nullptr, "database.edres labels.edres"},
-      {{"lookup.dbc", "<tw><grp>DB_GROUP_DEVICE</grp><lx>CAP_LANGUAGE</lx></tw>", ""}, "Missing field...0x3", nullptr,
+      {{"lookup.dbc", "<tw><grp>DB_GROUP_COLOR</grp><lx>CAP_LANGUAGE</lx></tw>", ""}, "Missing field...0x3", nullptr,
        "database.edres labels.edres"},
       {{"lookup.dbc", "<lx>loud</lx>", ""}, "Mismatch of db/lx fields in enum...2 1", nullptr, "database.edres labels.edres"},
       {{"lookup.dbc", "<db><id>DB_ID_LANGUAGE</id></db>", "<db><id></id></db>"}, "Every item must have an EDBID value...",

@@ -130,7 +130,7 @@ inline std::string Repeat(const std::string& a_str, int a_iCount) {
   return str;
 }
 
-// Compiles the library's own sources (db/dbc with the real headers) into
+// Compiles the library's own sources (db/sources with the real headers) into
 // the root's "out".
 inline DbcResult CompileRepositorySources() {
   const std::string strRepository = std::string(SCANDRV_TEST_DATA) + "/../..";
@@ -140,7 +140,7 @@ inline DbcResult CompileRepositorySources() {
                 fs::copy_options::overwrite_existing);
   fs::copy_file(strRepository + "/os/os_coslocale.h", testsupport::RootPath("include/os_coslocale.h"),
                 fs::copy_options::overwrite_existing);
-  return CallDbcEntry(Task(strRepository + "/db/dbc", testsupport::RootPath("out"), "product",
+  return CallDbcEntry(Task(strRepository + "/db/sources", testsupport::RootPath("out"), "product",
                            testsupport::RootPath("include"))
                           .c_str());
 }

@@ -3,7 +3,7 @@
 // refuses sources with names the headers lack, and needs the library's
 // resource for a source it is not given; pmxres replaces resources when the
 // step runs again; and the built library carries the compiled resources of
-// db/dbc, each once, found through the resource service.
+// db/sources, each once, found through the resource service.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -146,7 +146,7 @@ TEST(PmxDbc, AppendingAgainReplacesTheResources) {
   EXPECT_EQ(Resource(strCopy, "LABELS"), "<labels/>");
 }
 
-// The built library: its compiled resources are those of db/dbc now, each
+// The built library: its compiled resources are those of db/sources now, each
 // once beside the brand and version, and it still loads and compiles.
 TEST(BuiltLibrary, CarriesTheCompiledDatabaseResources) {
   const std::vector<std::string> vecstrNames = ResourceNames(SCANDRV_LIBRARY_PATH);
@@ -161,7 +161,7 @@ TEST(BuiltLibrary, CarriesTheCompiledDatabaseResources) {
   EXPECT_EQ(Resource(SCANDRV_LIBRARY_PATH, "DATABASE"), Output("database.edres"));
 }
 
-// An independent look at the compiled texts of db/dbc (Python's XML parser
+// An independent look at the compiled texts of db/sources (Python's XML parser
 // and counts): well-formed, and the counts and byte sizes they carry agree
 // with what they hold.
 TEST(BuiltLibrary, CompiledTextsHoldWhatTheirCountsSay) {
