@@ -190,6 +190,7 @@ class CDbc {
                             size_t a_sizetValue);
 
   // Includes.
+  EOSSTS OpenIncludesOf(COsXml* a_posxml, const char* a_szFile, const char* a_szReal);
   EOSSTS OpenIncludes(const char* a_szFile, char* a_szInclude);
   EOSSTS MergeCollect(COsXml* a_posxml, const char* a_szText, size_t a_sizetText);
   EOSSTS MergeKeep(const char* a_szKey, bool a_blRemove, bool* a_pblKeep);

@@ -128,29 +128,7 @@ EOSSTS CDbc::OpenSource(const char* a_szFile, bool a_blTopLevel) {
   } else if ((eossts = osxml.NodeRewind()) != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "NodeRewind failed...<%s>", a_szFile);
   } else {
-    auto* pszInclude = static_cast<char*>(OsMemAlloc(s_sizetIncludeAttribute));
-    if (!pszInclude) {
-      OsLog(OS_LOG_ERROR, "OsMemAlloc failed...");
-      eossts = OS_STS_NOROOM_BUFFER;
-    } else {
-      EOSSTS eosstsInclude = osxml.NodeGetProperty("include", pszInclude, s_sizetIncludeAttribute);
-      if (eosstsInclude == OS_STS_NOROOM_BUFFER) {
-        OsLog(OS_LOG_ERROR, "include attribute too long (%d characters at most)...<%s>",
-              static_cast<int>(s_sizetIncludeAttribute - 1), a_szFile);
-        eossts = OS_STS_FAIL;
-      } else if (eosstsInclude == OS_STS_SUCCESS && *pszInclude) {
-        try {
-          m_vecstrOpening.emplace_back(szReal);
-        } catch (...) {
-          OsMemFree(pszInclude);
-          CDbc::FreeString(&dbctext);
-          return OS_STS_NOROOM_BUFFER;
-        }
-        eossts = OpenIncludes(a_szFile, pszInclude);
-        m_vecstrOpening.pop_back();
-      }
-      OsMemFree(pszInclude);
-    }
+    eossts = OpenIncludesOf(&osxml, a_szFile, szReal);
   }
   if (eossts == OS_STS_SUCCESS && a_blTopLevel) {
     FreeString(&m_dbctextSource);
@@ -161,8 +139,37 @@ EOSSTS CDbc::OpenSource(const char* a_szFile, bool a_blTopLevel) {
   return eossts;
 }
 
+// The files the root of a loaded source names in its include attribute;
+// the source stays in the chain of files being opened meanwhile.
+EOSSTS CDbc::OpenIncludesOf(COsXml* a_posxml, const char* a_szFile, const char* a_szReal) {
+  auto* pszInclude = static_cast<char*>(OsMemAlloc(s_sizetIncludeAttribute));
+  if (!pszInclude) {
+    OsLog(OS_LOG_ERROR, "OsMemAlloc failed...");
+    return OS_STS_NOROOM_BUFFER;
+  }
+  EOSSTS eossts = a_posxml->NodeGetProperty("include", pszInclude, s_sizetIncludeAttribute);
+  if (eossts == OS_STS_NOROOM_BUFFER) {
+    OsLog(OS_LOG_ERROR, "include attribute too long (%d characters at most)...<%s>",
+          static_cast<int>(s_sizetIncludeAttribute - 1), a_szFile);
+    eossts = OS_STS_FAIL;
+  } else if (eossts != OS_STS_SUCCESS || !*pszInclude) {
+    eossts = OS_STS_SUCCESS;  // includes nothing
+  } else {
+    try {
+      m_vecstrOpening.emplace_back(a_szReal);
+      eossts = OpenIncludes(a_szFile, pszInclude);
+      m_vecstrOpening.pop_back();
+    } catch (...) {
+      OsLog(OS_LOG_ERROR, "OsMemAlloc failed...");
+      eossts = OS_STS_NOROOM_BUFFER;
+    }
+  }
+  OsMemFree(pszInclude);
+  return eossts;
+}
+
 EOSSTS CDbc::OpenIncludes(const char* a_szFile, char* a_szInclude) {
-  char szDirectory[s_sizetPath];
+  char szDirectory[s_sizetPath] = "";
   COsString::SStrCpy(szDirectory, sizeof szDirectory, a_szFile);
   size_t sizetSlash = 0;
   char* pszName = nullptr;
