@@ -2,6 +2,7 @@
 // with the XML reader's cursor, element by element in the order the format
 // fixes; counts above those the root announced are refused.
 #include "db_cdbresource.h"
+#include "db_labellanguages.h"
 
 #include <cstring>
 
@@ -280,12 +281,13 @@ EOSSTS CDbResource::ReadLabels(const void* a_pvData, size_t a_sizetData, PFNDBRE
   return OS_STS_SUCCESS;
 }
 
-// <letter>bytes=%06x,column</letter>: the languages take columns 1, 2, 3...
-// in the order they appear.
+// <language>bytes=%06x,column</language>: the languages take columns 1, 2,
+// 3... in the order they appear; their records name them by letter.
 EOSSTS CDbResource::ReadColumn() {
   char szContent[32] = {};
-  const int iIndex = m_szName[0] - s_cFirstLetter;
-  if (m_szName[1] || iIndex < 0 || iIndex >= DbResourceLabel::s_lColumnsMax || m_alColumn[iIndex])
+  const int iLanguage = DbLabelLanguageIndex(m_szName);
+  const int iIndex = iLanguage < 0 ? -1 : s_adblabellanguage[iLanguage].cLetter - s_cFirstLetter;
+  if (iIndex < 0 || iIndex >= DbResourceLabel::s_lColumnsMax || m_alColumn[iIndex])
     return Refuse("Unrecognized or repeated language", m_szName);
   const char* pcComma = nullptr;
   if (m_posxml->NodeGetContent(szContent, sizeof szContent) != OS_STS_SUCCESS ||
@@ -295,4 +297,11 @@ EOSSTS CDbResource::ReadColumn() {
     return Refuse("language column out of order", m_szName);
   m_alColumn[iIndex] = ++m_lColumns;
   return OS_STS_SUCCESS;
+}
+
+int DbLabelLanguageIndex(const char* a_szName) {
+  for (int i = 0; a_szName && i < s_iDbLabelLanguages; ++i) {
+    if (std::strcmp(s_adblabellanguage[i].szName, a_szName) == 0) return i;
+  }
+  return -1;
 }

@@ -8,24 +8,14 @@
 #include <cstring>
 #include <string>
 
+#include "db_labellanguages.h"
 #include "drv_dbcentry.h"
 #include "os_coslog.h"
 #include "os_cosstring.h"
 
 namespace {
 
-// The languages of the label table, in column order, with their letters.
-struct DbcLanguage {
-  char cLetter;
-  const char* szName;
-};
-const DbcLanguage s_adbclanguage[] = {
-    {'c', "en_usa"}, {'d', "ar_arb"}, {'e', "ch_chn"}, {'f', "ch_twn"}, {'g', "cs_cze"}, {'h', "de_deu"},
-    {'i', "el_grc"}, {'j', "es_esp"}, {'k', "fr_fra"}, {'l', "hu_hun"}, {'m', "it_ita"}, {'n', "jp_jpn"},
-    {'o', "ko_kor"}, {'p', "nl_nld"}, {'q', "pl_pol"}, {'r', "pt_bra"}, {'s', "ro_rom"}, {'t', "ru_rus"},
-    {'u', "tr_tur"},
-};
-constexpr int s_iLanguages = static_cast<int>(sizeof s_adbclanguage / sizeof s_adbclanguage[0]);
+constexpr int s_iLanguages = s_iDbLabelLanguages;
 static_assert(s_iLanguages == s_iDbcLanguages, "one count per language");
 
 const char s_szLabelsMergeGrammar[] = "<labels><item enter='this.MergeLanguageEnterItem'></item></labels>";
@@ -37,7 +27,7 @@ std::string LabelsGrammar() {
       "<item exit='this.ExitLabelItem'>"
       "<label enter='this.EnterLabelLabel'></label>"
       "<comment enter='this.EnterLabelComment'></comment>";
-  for (const DbcLanguage& dbclanguage : s_adbclanguage) {
+  for (const DbLabelLanguage& dbclanguage : s_adblabellanguage) {
     char sz[128];
     COsString::SStrPrintf(sz, sizeof sz, "<%s enter='this.EnterLabelText' user='0x%02x'></%s>", dbclanguage.szName,
                           static_cast<unsigned>(dbclanguage.cLetter), dbclanguage.szName);
@@ -118,7 +108,7 @@ EOSSTS CDbc::EnterLabelText(OsXmlCallback* a_posxmlcallback) {
     OsLog(OS_LOG_ERROR, "OsMemAlloc failed...");
     return OS_STS_NOROOM_BUFFER;
   }
-  const char cLetter = s_adbclanguage[iLanguage].cLetter;
+  const char cLetter = s_adblabellanguage[iLanguage].cLetter;
   EOSSTS eossts = Outf("<%c>", cLetter);
   if (eossts == OS_STS_SUCCESS) {
     // Markup characters keep the text a text.
@@ -162,7 +152,7 @@ EOSSTS CDbc::LabelHeader() {
   unsigned uColumn = 1;
   for (int i = 0; iLength >= 0 && i < s_iLanguages; ++i) {
     if (!m_ai64LanguageTexts[i]) continue;
-    const char* szName = s_adbclanguage[i].szName;
+    const char* szName = s_adblabellanguage[i].szName;
     iLength = COsString::SStrCatf(szHeader, sizeof szHeader, "<%s>bytes=%0*x,%x</%s>", szName, 6,
                                   static_cast<unsigned>(m_ai64LanguageBytes[i]), uColumn++, szName);
   }
