@@ -164,6 +164,11 @@ TEST_F(DbProfileItemTest, TheHeaderAloneLeavesTheDatumsAlone) {
   EXPECT_EQ(dbprofileitem.LoadDatabaseResource(true), OS_STS_SUCCESS);
   EXPECT_EQ(dbprofileitem.LoadDatabaseResource(false), OS_STS_FAIL);
   EXPECT_TRUE(m_plog->Contains("m_pdatabase is null..."));
+  // The header alone does not look at the records.
+  UseResource(Resource({"<X><a>1</a></X>"}, "<H><id>Broken</id></H>"));
+  EXPECT_EQ(LoadResource(true), OS_STS_SUCCESS);
+  EXPECT_STREQ(m_pdbprofileitem->GetName(), "Broken");
+  EXPECT_EQ(LoadResource(false), OS_STS_FAIL);
   // Without a header there is nothing to read.
   UseResource("<db bytes='000000' records='000000' enums='000000'>" + strRecord + "</db>");
   EXPECT_EQ(LoadResource(true), OS_STS_FAIL);
