@@ -9,6 +9,7 @@
 
 #include "db_cdbprofileitem.h"
 #include "os_coslocale.h"
+#include "os_cosresource.h"
 #include "db_profile_fixture.h"
 
 namespace {
@@ -148,6 +149,26 @@ TEST_F(DbProfileItemTest, TheDefaultDatabaseSetsEveryRecordOnItsDatums) {
   EXPECT_STREQ(m_pdbprofileitem->GetLocaleText("ru_rus"), "\xd0\x9f\xd0\xbe \xd1\x83\xd0\xbc\xd0\xbe\xd0\xbb\xd1\x87"
                                                         "\xd0\xb0\xd0\xbd\xd0\xb8\xd1\x8e");
   EXPECT_STREQ(m_pdbprofileitem->GetLocaleText("xx_xxx"), "Default");
+}
+
+// The library's own DATABASE, compiled from the same source by the build.
+TEST_F(DbProfileItemTest, TheLibrarysOwnResourceIsTheDefaultDatabase) {
+  COsResource osresource;
+  if (osresource.Open(SCANDRV_LIBRARY_PATH, "DATABASE", OS_RESOURCETYPE_DATA) != OS_STS_SUCCESS)
+    GTEST_SKIP() << "the library carries no DATABASE resource";
+  const std::string strOwn(static_cast<const char*>(osresource.GetPointer()), osresource.GetSize());
+  osresource.Close();
+  EXPECT_EQ(strOwn, DefaultDatabase());
+  NewDefaultDatums(dbtest::ReadExpected());
+  ASSERT_EQ(m_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_DRIVERPATH, SCANDRV_LIBRARY_PATH), OS_STS_SUCCESS);
+  ASSERT_EQ(LoadResource(false), OS_STS_SUCCESS);
+  EXPECT_STREQ(m_pdbprofileitem->GetName(), "Default");
+  EXPECT_EQ(Enum(DB_ID_XRESOLUTION, DB_BIN_BITONAL_REAR)->GetCurrentLongNoCallback(), DB_ID_XRESOLUTION_ENUM_200);
+  EXPECT_EQ(Enum(DB_ID_SUPPORTEDSIZES, DB_BIN_MACHINE)->GetDefaultItemCount(), 24);
+  EXPECT_EQ(Range(DB_ID_BRIGHTNESS, DB_BIN_COLOR_REAR)->GetMin(), -50);
+  EXPECT_EQ(Range(DB_ID_PHYSICALHEIGHTADJUST, DB_BIN_MACHINE)->GetDefaultLong(), 16800);
+  EXPECT_STREQ(String(DB_ID_TIMEDATE, DB_BIN_MACHINE)->GetDefaultString(), "2003/04/22 07:26");
+  EXPECT_EQ(String(DB_ID_TIMEDATE, DB_BIN_MACHINE)->GetAccess(), DB_ACCESS_READONLY);
 }
 
 TEST_F(DbProfileItemTest, TheHeaderAloneLeavesTheDatumsAlone) {
