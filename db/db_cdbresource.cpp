@@ -119,12 +119,14 @@ bool CDbResource::ReadName() {
 
 bool CDbResource::NameIs(const char* a_szName) { return ReadName() && std::strcmp(m_szName, a_szName) == 0; }
 
+// The compiler writes bare digits; a "0x" in front is taken as well.
 bool CDbResource::ReadNumber(const char* a_szName, long* a_plValue) {
   char szValue[16] = {};
   if (!NameIs(a_szName) || m_posxml->NodeGetContent(szValue, sizeof szValue) != OS_STS_SUCCESS) return false;
-  const size_t sizetDigits = std::strspn(szValue, "0123456789abcdef");
-  if (sizetDigits > 8 || szValue[sizetDigits]) return false;
-  *a_plValue = Number(szValue);
+  const char* szDigits = std::strncmp(szValue, "0x", 2) == 0 ? szValue + 2 : szValue;
+  const size_t sizetDigits = std::strspn(szDigits, "0123456789abcdef");
+  if (sizetDigits > 8 || szDigits[sizetDigits]) return false;
+  *a_plValue = Number(szDigits);
   return true;
 }
 
@@ -154,6 +156,15 @@ bool CDbResource::ReadCount(const char* a_szName, long* a_plCount) {
 // DATABASE
 // ---------------------------------------------------------------------------
 EOSSTS CDbResource::ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDBRESOURCERECORD a_pfn, void* a_pvUser) {
+  return ReadDatabase(a_pvData, a_sizetData, a_pfn, a_pvUser, true);
+}
+
+EOSSTS CDbResource::ReadDatabaseHeader(const void* a_pvData, size_t a_sizetData) {
+  return ReadDatabase(a_pvData, a_sizetData, nullptr, nullptr, false);
+}
+
+EOSSTS CDbResource::ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDBRESOURCERECORD a_pfn, void* a_pvUser,
+                                 bool a_blRecords) {
   EOSSTS eossts = Load(a_pvData, a_sizetData, "db");
   if (eossts != OS_STS_SUCCESS) return eossts;
   long lRecords = 0;
@@ -162,6 +173,8 @@ EOSSTS CDbResource::ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDB
   CChildren children(m_posxml);
   if (!children.Next() || !NameIs("H")) return Refuse("header not found", m_szName);
   m_szHeader = Text();
+  if (!m_szHeader) return Refuse("header not found", m_szName);
+  if (!a_blRecords) return OS_STS_SUCCESS;
   auto* pdbresourcerecord = static_cast<DbResourceRecord*>(OsMemAlloc(sizeof(DbResourceRecord)));
   if (!pdbresourcerecord) return OS_STS_FAIL;
   long lRead = 0;
