@@ -2,6 +2,7 @@
 // with the XML reader's cursor, element by element in the order the format
 // fixes; counts above those the root announced are refused.
 #include "db_cdbresource.h"
+#include "db_labellanguages.h"
 
 #include <cstring>
 
@@ -118,12 +119,14 @@ bool CDbResource::ReadName() {
 
 bool CDbResource::NameIs(const char* a_szName) { return ReadName() && std::strcmp(m_szName, a_szName) == 0; }
 
+// The compiler writes bare digits; a "0x" in front is taken as well.
 bool CDbResource::ReadNumber(const char* a_szName, long* a_plValue) {
   char szValue[16] = {};
   if (!NameIs(a_szName) || m_posxml->NodeGetContent(szValue, sizeof szValue) != OS_STS_SUCCESS) return false;
-  const size_t sizetDigits = std::strspn(szValue, "0123456789abcdef");
-  if (sizetDigits > 8 || szValue[sizetDigits]) return false;
-  *a_plValue = Number(szValue);
+  const char* szDigits = std::strncmp(szValue, "0x", 2) == 0 ? szValue + 2 : szValue;
+  const size_t sizetDigits = std::strspn(szDigits, "0123456789abcdef");
+  if (sizetDigits > 8 || szDigits[sizetDigits]) return false;
+  *a_plValue = Number(szDigits);
   return true;
 }
 
@@ -153,6 +156,15 @@ bool CDbResource::ReadCount(const char* a_szName, long* a_plCount) {
 // DATABASE
 // ---------------------------------------------------------------------------
 EOSSTS CDbResource::ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDBRESOURCERECORD a_pfn, void* a_pvUser) {
+  return ReadDatabase(a_pvData, a_sizetData, a_pfn, a_pvUser, true);
+}
+
+EOSSTS CDbResource::ReadDatabaseHeader(const void* a_pvData, size_t a_sizetData) {
+  return ReadDatabase(a_pvData, a_sizetData, nullptr, nullptr, false);
+}
+
+EOSSTS CDbResource::ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDBRESOURCERECORD a_pfn, void* a_pvUser,
+                                 bool a_blRecords) {
   EOSSTS eossts = Load(a_pvData, a_sizetData, "db");
   if (eossts != OS_STS_SUCCESS) return eossts;
   long lRecords = 0;
@@ -161,6 +173,8 @@ EOSSTS CDbResource::ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDB
   CChildren children(m_posxml);
   if (!children.Next() || !NameIs("H")) return Refuse("header not found", m_szName);
   m_szHeader = Text();
+  if (!m_szHeader) return Refuse("header not found", m_szName);
+  if (!a_blRecords) return OS_STS_SUCCESS;
   auto* pdbresourcerecord = static_cast<DbResourceRecord*>(OsMemAlloc(sizeof(DbResourceRecord)));
   if (!pdbresourcerecord) return OS_STS_FAIL;
   long lRead = 0;
@@ -280,12 +294,13 @@ EOSSTS CDbResource::ReadLabels(const void* a_pvData, size_t a_sizetData, PFNDBRE
   return OS_STS_SUCCESS;
 }
 
-// <letter>bytes=%06x,column</letter>: the languages take columns 1, 2, 3...
-// in the order they appear.
+// <language>bytes=%06x,column</language>: the languages take columns 1, 2,
+// 3... in the order they appear; their records name them by letter.
 EOSSTS CDbResource::ReadColumn() {
   char szContent[32] = {};
-  const int iIndex = m_szName[0] - s_cFirstLetter;
-  if (m_szName[1] || iIndex < 0 || iIndex >= DbResourceLabel::s_lColumnsMax || m_alColumn[iIndex])
+  const int iLanguage = DbLabelLanguageIndex(m_szName);
+  const int iIndex = iLanguage < 0 ? -1 : s_adblabellanguage[iLanguage].cLetter - s_cFirstLetter;
+  if (iIndex < 0 || iIndex >= DbResourceLabel::s_lColumnsMax || m_alColumn[iIndex])
     return Refuse("Unrecognized or repeated language", m_szName);
   const char* pcComma = nullptr;
   if (m_posxml->NodeGetContent(szContent, sizeof szContent) != OS_STS_SUCCESS ||
@@ -295,4 +310,11 @@ EOSSTS CDbResource::ReadColumn() {
     return Refuse("language column out of order", m_szName);
   m_alColumn[iIndex] = ++m_lColumns;
   return OS_STS_SUCCESS;
+}
+
+int DbLabelLanguageIndex(const char* a_szName) {
+  for (int i = 0; a_szName && i < s_iDbLabelLanguages; ++i) {
+    if (std::strcmp(s_adblabellanguage[i].szName, a_szName) == 0) return i;
+  }
+  return -1;
 }

@@ -65,6 +65,8 @@ class CDbResource {
   // record, handed to the callback in file order; a callback's non-zero
   // status ends the read with that status.
   EOSSTS ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDBRESOURCERECORD a_pfn, void* a_pvUser);
+  // The DATABASE text up to its header only: the records are not looked at.
+  EOSSTS ReadDatabaseHeader(const void* a_pvData, size_t a_sizetData);
   const char* GetHeader() const { return m_szHeader; }
 
   // The LABELS text: the column of every language and every label.
@@ -78,6 +80,8 @@ class CDbResource {
   static long Number(const char* a_szHex);
 
  private:
+  EOSSTS ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDBRESOURCERECORD a_pfn, void* a_pvUser,
+                      bool a_blRecords);
   EOSSTS Load(const void* a_pvData, size_t a_sizetData, const char* a_szRoot);
   EOSSTS ReadRecord(DbResourceRecord* a_pdbresourcerecord);
   EOSSTS ReadBin(char a_cKind, DbResourceBin* a_pdbresourcebin);

@@ -155,7 +155,7 @@ TEST_F(DbResourceTest, MalformedResourcesAreRefused) {
     EXPECT_TRUE(m_log.Contains(c.szLog)) << c.szLog;
   }
   const std::string strColumns =
-      "<labels bytes='000000' records='000002'><a>bytes=000002,0</a><c>bytes=000002,1</c><h>bytes=000002,2</h>"
+      "<labels bytes='000000' records='000002'><a>bytes=000002,0</a><en_usa>bytes=000002,1</en_usa><de_deu>bytes=000002,2</de_deu>"
       "<endlangs></endlangs>";
   const Case acaseLabels[] = {
       {"more labels than announced", strColumns + "<a>A</a><c>a</c><h>a</h><a>B</a><c>b</c><h>b</h></labels>",
@@ -164,13 +164,13 @@ TEST_F(DbResourceTest, MalformedResourcesAreRefused) {
       {"languages swapped in a label", strColumns + "<a>A</a><h>a</h><c>a</c></labels>",
        "label without all its languages...<A>"},
       {"columns out of order",
-       "<labels bytes='000000' records='000001'><a>bytes=000000,0</a><c>bytes=000000,2</c><endlangs></endlangs>"
+       "<labels bytes='000000' records='000001'><a>bytes=000000,0</a><en_usa>bytes=000000,2</en_usa><endlangs></endlangs>"
        "</labels>",
-       "language column out of order...<c>"},
+       "language column out of order...<en_usa>"},
       {"a repeated language",
-       "<labels bytes='000000' records='000001'><a>bytes=000000,0</a><c>bytes=000000,1</c><c>bytes=000000,2</c>"
+       "<labels bytes='000000' records='000001'><a>bytes=000000,0</a><en_usa>bytes=000000,1</en_usa><en_usa>bytes=000000,2</en_usa>"
        "<endlangs></endlangs></labels>",
-       "Unrecognized or repeated language...<c>"},
+       "Unrecognized or repeated language...<en_usa>"},
       {"no column list", "<labels bytes='000000' records='000001'><endlangs></endlangs></labels>",
        "tag column not found"},
       {"no end of the column list", "<labels bytes='000000' records='000001'><a>bytes=000000,0</a></labels>",
@@ -232,7 +232,7 @@ TEST(DbResourceValidator, AcceptsTheFixturesAndRejectsBrokenCopies) {
       {"database", replaced(strDatabase, "bytes='0002e2'", "bytes='0002e1'"), 1},
       {"labels", replaced(strLabels, "records='000004'", "records='000003'"), 1},
       {"labels", replaced(strLabels, "bytes='0000be'", "bytes='0000bf'"), 1},
-      {"labels", replaced(strLabels, "<c>bytes=000027,1</c>", "<c>bytes=000026,1</c>"), 1},
+      {"labels", replaced(strLabels, "<en_usa>bytes=000027,1</en_usa>", "<en_usa>bytes=000026,1</en_usa>"), 1},
       {"labels", strLabels.substr(0, strLabels.size() - 1), 1},
   };
   for (const Case& c : acase) EXPECT_EQ(validate(c.szKind, c.strText), c.iStatus) << c.szKind << ": " << c.strText;

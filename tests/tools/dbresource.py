@@ -17,6 +17,8 @@ NUMBER = re.compile(HEX + r"\Z")
 NUMBER_OR_EMPTY = re.compile(r"(?:" + HEX + r")?\Z")
 COUNT = r"([0-9a-f]{6})"
 LANGUAGES = "cdefghijklmnopqrstu"       # en_usa, ar_arb, ch_chn ... tr_tur in table order
+LANGUAGE_NAMES = ["en_usa", "ar_arb", "ch_chn", "ch_twn", "cs_cze", "de_deu", "el_grc", "es_esp", "fr_fra", "hu_hun",
+                  "it_ita", "jp_jpn", "ko_kor", "nl_nld", "pl_pol", "pt_bra", "ro_rom", "ru_rus", "tr_tur"]
 
 
 class Fault(Exception):
@@ -148,10 +150,12 @@ def labels(data, text):
     size, records, tagbytes = (int(value, 16) for value in head.groups())
     columns = []
     pos = head.end()
-    for match in re.finditer(r"<([a-z])>bytes=%s,([1-9a-f][0-9a-f]*)</\1>" % COUNT, text[pos:]):
+    for match in re.finditer(r"<([a-z][a-z]_[a-z]{3})>bytes=%s,([1-9a-f][0-9a-f]*)</\1>" % COUNT, text[pos:]):
         if match.start() != pos - head.end():
             break
-        columns.append((match.group(1), int(match.group(2), 16), int(match.group(3), 16)))
+        check(match.group(1) in LANGUAGE_NAMES, "unknown language <%s>" % match.group(1))
+        letter = LANGUAGES[LANGUAGE_NAMES.index(match.group(1))]
+        columns.append((letter, int(match.group(2), 16), int(match.group(3), 16)))
         pos = head.end() + match.end()
     check(text.startswith("<endlangs></endlangs>", pos), "no <endlangs> after the column list")
     letters = [letter for letter, _, _ in columns]
