@@ -272,8 +272,8 @@ TEST_F(DbLookupTest, ASharedNameAnswersTheHighestIdInAnyFileOrder) {
   for (const auto& [szLast, strRecords] : vecOrders) {
     SCOPED_TRACE(strRecords);
     CDbLookup dblookup;
-    ASSERT_EQ(Load(dblookup, std::string("<lookup records='") + szLast + "' enums='000000'>" + strRecords + "</lookup>"),
-              OS_STS_SUCCESS);
+    const std::string strText = std::string("<lookup records='") + szLast + "' enums='000000'>" + strRecords;
+    ASSERT_EQ(Load(dblookup, strText + "</lookup>"), OS_STS_SUCCESS);
     ASSERT_NE(dblookup.FindLexicon("printer"), nullptr);
     EXPECT_EQ(dblookup.FindLexicon("printer")->edbid, DB_ID_PRINTER);
     ASSERT_NE(dblookup.FindDriverLexicon("printer"), nullptr);

@@ -113,7 +113,8 @@ class DbFixture : public ::testing::Test {
   void ClearCatalogue() {
     for (int iWindow = 0; iWindow < DB_WINDOW_COUNT; ++iWindow) {
       for (int iId = DB_ID_FIRST; iId <= DB_ID_FINAL; ++iId) {
-        for (int iBin = 0; iBin < DB_BIN_COUNT; ++iBin) Vacate(iWindow, static_cast<EDBID>(iId), static_cast<EDBBIN>(iBin));
+        for (int iBin = 0; iBin < DB_BIN_COUNT; ++iBin)
+          Vacate(iWindow, static_cast<EDBID>(iId), static_cast<EDBBIN>(iBin));
       }
     }
   }

@@ -43,8 +43,9 @@ const std::set<int> s_setRange = {5,   6,   8,   12,  16,  20,  21,  22,  23,  2
 const std::set<int> s_setString = {36,  50,  55,  87,  108, 109, 112, 113, 114, 115, 149, 161,
                                    194, 211, 214, 215, 216, 217, 218, 219, 220, 225, 233, 234};
 // Capabilities without rules of their own: their objects are plain containers.
-const std::set<int> s_setPlain = {1,   3,   4,   5,   36,  47,  48,  50,  53,  55,  56,  89,  90,  102, 103, 104, 106, 107,
-                                  126, 143, 150, 154, 157, 158, 170, 182, 188, 189, 190, 191, 208, 228, 233, 234, 236, 251};
+const std::set<int> s_setPlain = {1,   3,   4,   5,   36,  47,  48,  50,  53,  55,  56,  89,
+                                  90,  102, 103, 104, 106, 107, 126, 143, 150, 154, 157, 158,
+                                  170, 182, 188, 189, 190, 191, 208, 228, 233, 234, 236, 251};
 
 constexpr int s_iObjects = 1061;
 
@@ -144,7 +145,8 @@ struct Line {
 
 // The "mem>>>" lines of a log text, from the given offset on.
 std::vector<Line> MemLines(const std::string& a_strLog, size_t a_sizetFrom = 0) {
-  static const std::regex s_reNew(R"(^\d+ \d+ (\S+) +\d+ +\d+ T\d+ S\d V. mem>>> addr:(\S+)  size: *(\d+)  new (\S+)\r?$)");
+  static const std::regex s_reNew(
+      R"(^\d+ \d+ (\S+) +\d+ +\d+ T\d+ S\d V. mem>>> addr:(\S+)  size: *(\d+)  new (\S+)\r?$)");
   static const std::regex s_reDelete(R"(^\d+ \d+ (\S+) +\d+ +\d+ T\d+ S\d V. mem>>> addr:(\S+) delete-object\r?$)");
   std::vector<Line> vec;
   for (const std::string& strLine : testsupport::Lines(a_strLog.substr(a_sizetFrom))) {
