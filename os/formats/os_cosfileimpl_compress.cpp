@@ -14,19 +14,57 @@ namespace {
 constexpr char s_szCompressTag[] = "PMXCMP01";
 constexpr size_t s_sizetTag = 8;
 
-// The move-to-front list at the start of every block.
-struct MoveList {
-  uint8_t au8[256];
-  constexpr MoveList() : au8() {
-    for (int i = 0; i < 256; ++i) au8[i] = static_cast<uint8_t>(i);
-  }
-};
-constexpr MoveList s_au8List;
+constexpr uint64_t s_u64Ones = 0x0101010101010101ull;
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "word loads read the first byte lowest");
 
-// Moves the entry at a_sizetAt to the front; short moves are the rule.
-inline void MoveUp(MoveList* a_plist, size_t a_sizetAt, uint8_t a_u8) {
-  for (size_t i = a_sizetAt; i > 0; --i) a_plist->au8[i] = a_plist->au8[i - 1];
-  a_plist->au8[0] = a_u8;
+// The move-to-front list, 8 entries to a word with the front entry lowest,
+// so that finding an entry and moving up those before it go a word a step.
+// Every block starts from the bytes in order.
+class MoveList {
+ public:
+  MoveList() {
+    for (uint64_t w = 0; w < 32; ++w) m_au64[w] = 0x0706050403020100ull + 8 * w * s_u64Ones;
+  }
+  uint8_t Front() const { return static_cast<uint8_t>(m_au64[0]); }
+  uint8_t At(size_t a_sizetAt) const { return static_cast<uint8_t>(m_au64[a_sizetAt / 8] >> (a_sizetAt % 8 * 8)); }
+  // Where a_u8 is: the lowest zero byte of the word xor the byte repeated.
+  size_t Find(uint8_t a_u8) const {
+    uint64_t u64Pattern = a_u8 * s_u64Ones;
+    for (size_t w = 0;; ++w) {
+      uint64_t u64 = m_au64[w] ^ u64Pattern;
+      uint64_t u64Zero = (u64 - s_u64Ones) & ~u64 & (s_u64Ones << 7);
+      if (u64Zero) return 8 * w + static_cast<size_t>(__builtin_ctzll(u64Zero)) / 8;
+    }
+  }
+  // Moves entry a_sizetAt (which is a_u8) to the front, those before it up one.
+  void MoveUp(size_t a_sizetAt, uint8_t a_u8) {
+    size_t w = a_sizetAt / 8;
+    uint64_t u64Carry = a_u8;
+    for (size_t k = 0; k < w; ++k) {
+      uint64_t u64 = m_au64[k];
+      m_au64[k] = u64 << 8 | u64Carry;
+      u64Carry = u64 >> 56;
+    }
+    uint64_t u64 = m_au64[w], u64Moved = ~uint64_t{0} >> (56 - a_sizetAt % 8 * 8);
+    m_au64[w] = ((u64 << 8 | u64Carry) & u64Moved) | (u64 & ~u64Moved);
+  }
+
+ private:
+  uint64_t m_au64[32];
+};
+
+// How many bytes from a_pu8 on equal a_u8 (at most a_sizetLength).
+size_t RunOf(const uint8_t* a_pu8, size_t a_sizetLength, uint8_t a_u8) {
+  uint64_t u64Pattern = a_u8 * s_u64Ones;
+  size_t sizetRun = 0;
+  for (; a_sizetLength - sizetRun >= 8; sizetRun += 8) {
+    uint64_t u64;
+    std::memcpy(&u64, a_pu8 + sizetRun, sizeof u64);
+    u64 ^= u64Pattern;
+    if (u64) return sizetRun + static_cast<size_t>(__builtin_ctzll(u64)) / 8;
+  }
+  while (sizetRun < a_sizetLength && a_pu8[sizetRun] == a_u8) ++sizetRun;
+  return sizetRun;
 }
 
 bool BadBuffers(const void* a_pvOutput, size_t a_sizetOutput, const void* a_pvInput, size_t a_sizetInput) {
@@ -312,17 +350,24 @@ EOSSTS COsFileImpl::UnpackBits(uint8_t* a_pu8Output, size_t a_sizetOutput, const
   return OS_STS_SUCCESS;
 }
 
+// After a block sort most bytes repeat the one before (index 0): runs are
+// taken whole.
 EOSSTS COsFileImpl::MoveToFront(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
                                 size_t a_sizetLength) {
   if (BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetLength)) return OS_STS_BAD_ARGUMENT;
   if (TooSmall(a_sizetOutput, a_sizetLength)) return OS_STS_NOROOM_BUFFER;
-  MoveList list = s_au8List;
-  for (size_t i = 0; i < a_sizetLength; ++i) {
+  MoveList list;
+  for (size_t i = 0; i < a_sizetLength;) {
     uint8_t u8 = a_pu8Input[i];
-    size_t sizetAt = 0;  // near the front after a block sort: a plain scan beats a call
-    while (list.au8[sizetAt] != u8) ++sizetAt;
-    a_pu8Output[i] = static_cast<uint8_t>(sizetAt);
-    MoveUp(&list, sizetAt, u8);
+    if (u8 == list.Front()) {
+      size_t sizetRun = RunOf(a_pu8Input + i, a_sizetLength - i, u8);
+      std::memset(a_pu8Output + i, 0, sizetRun);
+      i += sizetRun;
+      continue;
+    }
+    size_t sizetAt = list.Find(u8);
+    a_pu8Output[i++] = static_cast<uint8_t>(sizetAt);
+    list.MoveUp(sizetAt, u8);
   }
   return OS_STS_SUCCESS;
 }
@@ -331,12 +376,18 @@ EOSSTS COsFileImpl::UnmoveToFront(uint8_t* a_pu8Output, size_t a_sizetOutput, co
                                   size_t a_sizetLength) {
   if (BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetLength)) return OS_STS_BAD_ARGUMENT;
   if (TooSmall(a_sizetOutput, a_sizetLength)) return OS_STS_NOROOM_BUFFER;
-  MoveList list = s_au8List;
-  for (size_t i = 0; i < a_sizetLength; ++i) {
+  MoveList list;
+  for (size_t i = 0; i < a_sizetLength;) {
     uint8_t u8At = a_pu8Input[i];
-    uint8_t u8 = list.au8[u8At];
-    a_pu8Output[i] = u8;
-    MoveUp(&list, u8At, u8);
+    if (u8At == 0) {
+      size_t sizetRun = RunOf(a_pu8Input + i, a_sizetLength - i, 0);
+      std::memset(a_pu8Output + i, list.Front(), sizetRun);
+      i += sizetRun;
+      continue;
+    }
+    uint8_t u8 = list.At(u8At);
+    a_pu8Output[i++] = u8;
+    list.MoveUp(u8At, u8);
   }
   return OS_STS_SUCCESS;
 }
