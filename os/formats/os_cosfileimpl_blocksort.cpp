@@ -31,6 +31,8 @@ namespace {
 constexpr size_t s_sizetPad = 32;
 // Groups this small are sorted by insertion.
 constexpr uint32_t s_u32Insertion = 96;
+// Runs this small are not taken level by level while their keys agree.
+constexpr uint32_t s_u32Few = 8;
 
 // A range of stars still to be sorted on the bytes from its depth on.
 struct StarRange {
@@ -115,9 +117,9 @@ class RotationSort {
     uint32_t u32Last = m_pu8[n - 1], q = 0;
     while (q < n - 1 && m_pu8[q] == u32Last) ++q;
     if (q == n - 1) return false;
-    // Counts by byte and type (odd: smaller), two tables for even and odd
-    // positions so that runs of one byte do not wait on one counter.
-    uint32_t au32Count[2][512] = {};
+    // Counts by byte and type (odd: smaller), a table for each position
+    // modulo 4 so that runs of one byte do not wait on one counter.
+    uint32_t au32Count[4][512] = {};
     uint32_t u32LastSmall = u32Last < m_pu8[q], u32NextSmall = u32LastSmall, u32Stars = 0;
     ++au32Count[0][2 * u32Last + u32LastSmall];
     for (uint32_t i = n - 1; i-- > 0;) {
@@ -125,7 +127,7 @@ class RotationSort {
       uint32_t u32Small = (u32 < u32Next) | ((u32 == u32Next) & u32NextSmall);
       m_pu16Star[u32Stars] = static_cast<uint16_t>(i);
       u32Stars += u32Small & ~u32NextSmall;
-      ++au32Count[i & 1][2 * u32 + u32Small];
+      ++au32Count[i & 3][2 * u32 + u32Small];
       u32NextSmall = u32Small;
     }
     // u32NextSmall is rotation 0's type now.
@@ -134,8 +136,9 @@ class RotationSort {
     uint32_t u32Sum = 0;
     for (int c = 0; c < 256; ++c) {
       m_au32Start[c] = u32Sum;
-      m_au32Small[c] = u32Sum + au32Count[0][2 * c] + au32Count[1][2 * c];
-      u32Sum = m_au32Small[c] + au32Count[0][2 * c + 1] + au32Count[1][2 * c + 1];
+      m_au32Small[c] = u32Sum + au32Count[0][2 * c] + au32Count[1][2 * c] + au32Count[2][2 * c] + au32Count[3][2 * c];
+      u32Sum = m_au32Small[c] + au32Count[0][2 * c + 1] + au32Count[1][2 * c + 1] + au32Count[2][2 * c + 1] +
+               au32Count[3][2 * c + 1];
       m_au32End[c] = u32Sum;
     }
     return true;
@@ -174,28 +177,44 @@ class RotationSort {
       for (uint32_t i = starrange.u32Low; i < starrange.u32High;) {
         uint32_t j = i + 1;
         while (j < starrange.u32High && (pu64[j] >> 16) == (pu64[i] >> 16)) ++j;
-        uint32_t u32Size = j - i, u32Depth = starrange.u32Depth + 6;
-        if (u32Size > 1) {
-          // Rotations that agree on a whole length are equal.
-          if (u32Depth >= m_u32Length) return false;
-          m_i64Budget -= u32Size;
-          if (m_i64Budget < 0) return false;
-          for (uint32_t k = i; k < j; ++k) pu64[k] = Item(static_cast<uint16_t>(pu64[k]), u32Depth);
-          if (u32Size < s_u32Insertion) {
-            if (!InsertionSort(pu64 + i, u32Size, u32Depth)) return false;
-          } else {
-            RadixSort(pu64 + i, u32Size);
-            m_pstarrange[sizetRanges++] = {i, j, u32Depth};
-          }
-        }
+        if (j - i > 1 && !SortRun(i, j, starrange.u32Depth + 6, &sizetRanges)) return false;
         i = j;
       }
     }
     return true;
   }
 
+  // One run of equal keys, from the bytes at a_u32Depth on: a level where
+  // all keys agree again is skipped; then small runs by insertion, the
+  // others by radix, their own runs of equal keys left for later.
+  bool SortRun(uint32_t a_u32Low, uint32_t a_u32High, uint32_t a_u32Depth, size_t* a_psizetRanges) {
+    uint64_t* pu64 = m_pu64Item;
+    uint32_t u32Size = a_u32High - a_u32Low;
+    for (uint64_t u64Differ = 0; !u64Differ; a_u32Depth += 6) {
+      // Rotations that agree on a whole length are equal.
+      if (a_u32Depth >= m_u32Length) return false;
+      m_i64Budget -= u32Size;
+      if (m_i64Budget < 0) return false;
+      uint64_t u64First = Item(static_cast<uint16_t>(pu64[a_u32Low]), a_u32Depth);
+      for (uint32_t k = a_u32Low; k < a_u32High; ++k) {
+        pu64[k] = Item(static_cast<uint16_t>(pu64[k]), a_u32Depth);
+        u64Differ |= (pu64[k] ^ u64First) >> 16;
+      }
+      // A few rotations are told apart by comparisons, however long.
+      if (u32Size < s_u32Few) return InsertionSort(pu64 + a_u32Low, u32Size, a_u32Depth);
+    }
+    a_u32Depth -= 6;
+    if (u32Size < s_u32Insertion) return InsertionSort(pu64 + a_u32Low, u32Size, a_u32Depth);
+    RadixSort(pu64 + a_u32Low, u32Size);
+    m_pstarrange[(*a_psizetRanges)++] = {a_u32Low, a_u32High, a_u32Depth};
+    return true;
+  }
+
   // Least significant digit first on the key's 6 bytes, skipping bytes
-  // that all items share; the spare items take every other pass.
+  // that all items share; the spare items take every other pass. Each pass
+  // places the first half forward from the bucket starts and the second
+  // half backward from the bucket ends (stable still), so that a byte most
+  // items share does not make each step wait on the last one's count.
   void RadixSort(uint64_t* a_pu64, uint32_t a_u32Size) {
     uint32_t au32Count[6][256] = {};
     for (uint32_t i = 0; i < a_u32Size; ++i) {
@@ -209,19 +228,24 @@ class RotationSort {
     }
     uint64_t* pu64From = a_pu64;
     uint64_t* pu64To = m_pu64Spare;
+    uint32_t u32Half = a_u32Size / 2;
     for (int b = 0; b < 6; ++b) {
-      uint32_t* pu32Count = au32Count[b];
-      if (pu32Count[pu64From[0] >> (16 + 8 * b) & 0xFF] == a_u32Size) continue;
-      uint32_t u32Sum = 0;
+      uint32_t* pu32Front = au32Count[b];
+      int iShift = 16 + 8 * b;
+      if (pu32Front[pu64From[0] >> iShift & 0xFF] == a_u32Size) continue;
+      uint32_t au32Back[256], u32Sum = 0;
       for (int c = 0; c < 256; ++c) {
-        uint32_t u32 = pu32Count[c];
-        pu32Count[c] = u32Sum;
+        uint32_t u32 = pu32Front[c];
+        pu32Front[c] = u32Sum;
         u32Sum += u32;
+        au32Back[c] = u32Sum;
       }
-      for (uint32_t i = 0; i < a_u32Size; ++i) {
-        uint64_t u64 = pu64From[i];
-        pu64To[pu32Count[u64 >> (16 + 8 * b) & 0xFF]++] = u64;
+      for (uint32_t i = 0, k = a_u32Size - 1; i < u32Half; ++i, --k) {
+        uint64_t u64 = pu64From[i], u64Back = pu64From[k];
+        pu64To[pu32Front[u64 >> iShift & 0xFF]++] = u64;
+        pu64To[--au32Back[u64Back >> iShift & 0xFF]] = u64Back;
       }
+      if (a_u32Size & 1) pu64To[pu32Front[pu64From[u32Half] >> iShift & 0xFF]] = pu64From[u32Half];
       std::swap(pu64From, pu64To);
     }
     if (pu64From != a_pu64) std::memcpy(a_pu64, pu64From, a_u32Size * sizeof(uint64_t));

@@ -67,6 +67,24 @@ size_t RunOf(const uint8_t* a_pu8, size_t a_sizetLength, uint8_t a_u8) {
   return sizetRun;
 }
 
+// The first position from a_sizetFrom on where three equal bytes start,
+// or a_sizetLength: a zero byte of (word ^ word + 1) | (word + 1 ^ word + 2)
+// marks one.
+size_t NextTriple(const uint8_t* a_pu8, size_t a_sizetFrom, size_t a_sizetLength) {
+  size_t q = a_sizetFrom;
+  for (; q + 10 <= a_sizetLength; q += 8) {
+    uint64_t au64[3];
+    for (int k = 0; k < 3; ++k) std::memcpy(au64 + k, a_pu8 + q + k, sizeof(uint64_t));
+    uint64_t u64 = (au64[0] ^ au64[1]) | (au64[1] ^ au64[2]);
+    uint64_t u64Zero = (u64 - s_u64Ones) & ~u64 & (s_u64Ones << 7);
+    if (u64Zero) return q + static_cast<size_t>(__builtin_ctzll(u64Zero)) / 8;
+  }
+  for (; q + 2 < a_sizetLength; ++q) {
+    if (a_pu8[q] == a_pu8[q + 1] && a_pu8[q] == a_pu8[q + 2]) return q;
+  }
+  return a_sizetLength;
+}
+
 bool BadBuffers(const void* a_pvOutput, size_t a_sizetOutput, const void* a_pvInput, size_t a_sizetInput) {
   if ((a_pvOutput || !a_sizetOutput) && (a_pvInput || !a_sizetInput)) return false;
   OsLog(OS_LOG_ERROR, "a buffer is null...");
@@ -279,40 +297,34 @@ EOSSTS COsFileImpl::Decompress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_
   return eosstatus;
 }
 
+// Literal stretches and runs are found a word at a time; the packets are
+// those of the plain byte-by-byte coder: a run of 3 or more codes all but
+// its last byte (at most 127), which the next packet starts with.
 EOSSTS COsFileImpl::PackBits(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
                              size_t a_sizetInput, size_t* a_psizetOutput) {
   if (!a_psizetOutput || BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput)) return OS_STS_BAD_ARGUMENT;
   *a_psizetOutput = 0;
   if (TooSmall(a_sizetOutput, a_sizetInput)) return OS_STS_NOROOM_BUFFER;
-  // A header is opened only when a packet needs it, so no empty one is left.
-  size_t sizetWrite = 0, sizetHeader = 0;
-  bool blLiterals = false;
+  size_t sizetWrite = 0;
   for (size_t sizetRead = 0; sizetRead < a_sizetInput;) {
-    const uint8_t* pu8 = a_pu8Input + sizetRead;
-    if (a_sizetInput - sizetRead >= 3 && pu8[0] == pu8[1] && pu8[0] == pu8[2]) {
-      if (a_sizetOutput - sizetWrite < 2) return OS_STS_NOROOM_BUFFER;
-      // Copies while the next two bytes are equal: the last byte of a run
-      // that another byte follows is left to the next packet.
-      size_t sizetRun = 1;
-      while (sizetRun < 127 && sizetRead + sizetRun + 1 < a_sizetInput && pu8[sizetRun] == pu8[sizetRun + 1]) {
-        ++sizetRun;
-      }
-      a_pu8Output[sizetWrite++] = static_cast<uint8_t>(128 + sizetRun);
-      a_pu8Output[sizetWrite++] = pu8[0];
-      sizetRead += sizetRun;
-      blLiterals = false;
-      continue;
+    // Literals up to the next run, 127 to a packet.
+    size_t sizetRun = NextTriple(a_pu8Input, sizetRead, a_sizetInput);
+    while (sizetRead < sizetRun) {
+      size_t sizetCount = sizetRun - sizetRead < 127 ? sizetRun - sizetRead : 127;
+      if (a_sizetOutput - sizetWrite < sizetCount + 1) return OS_STS_NOROOM_BUFFER;
+      a_pu8Output[sizetWrite++] = static_cast<uint8_t>(sizetCount);
+      std::memcpy(a_pu8Output + sizetWrite, a_pu8Input + sizetRead, sizetCount);
+      sizetWrite += sizetCount;
+      sizetRead += sizetCount;
     }
-    if (!blLiterals) {
-      if (sizetWrite >= a_sizetOutput) return OS_STS_NOROOM_BUFFER;
-      sizetHeader = sizetWrite;
-      a_pu8Output[sizetWrite++] = 0;
-      blLiterals = true;
-    }
-    if (sizetWrite >= a_sizetOutput) return OS_STS_NOROOM_BUFFER;
-    a_pu8Output[sizetWrite++] = pu8[0];
-    ++sizetRead;
-    if (++a_pu8Output[sizetHeader] == 127) blLiterals = false;
+    if (sizetRead == a_sizetInput) break;
+    uint8_t u8 = a_pu8Input[sizetRead];
+    size_t sizetCopies = RunOf(a_pu8Input + sizetRead, a_sizetInput - sizetRead, u8) - 1;
+    if (sizetCopies > 127) sizetCopies = 127;
+    if (a_sizetOutput - sizetWrite < 2) return OS_STS_NOROOM_BUFFER;
+    a_pu8Output[sizetWrite++] = static_cast<uint8_t>(128 + sizetCopies);
+    a_pu8Output[sizetWrite++] = u8;
+    sizetRead += sizetCopies;
   }
   *a_psizetOutput = sizetWrite;
   return OS_STS_SUCCESS;
