@@ -7,95 +7,14 @@
 
 #include "os_cosfilebytes.h"
 #include "os_cosfileimpl.h"
+#include "os_cosfilemovetofront.h"
+#include "os_cosfilerunlength.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 
 namespace {
 constexpr char s_szCompressTag[] = "PMXCMP01";
 constexpr size_t s_sizetTag = 8;
-
-constexpr uint64_t s_u64Ones = 0x0101010101010101ull;
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "word loads read the first byte lowest");
-
-// The move-to-front list, 8 entries to a word with the front entry lowest,
-// so that finding an entry and moving up those before it go a word a step.
-// Every block starts from the bytes in order.
-class MoveList {
- public:
-  MoveList() {
-    for (uint64_t w = 0; w < 32; ++w) m_au64[w] = 0x0706050403020100ull + 8 * w * s_u64Ones;
-  }
-  uint8_t Front() const { return static_cast<uint8_t>(m_au64[0]); }
-  uint8_t At(size_t a_sizetAt) const { return static_cast<uint8_t>(m_au64[a_sizetAt / 8] >> (a_sizetAt % 8 * 8)); }
-  // Where a_u8 is: the lowest zero byte of the word xor the byte repeated.
-  size_t Find(uint8_t a_u8) const {
-    uint64_t u64Pattern = a_u8 * s_u64Ones;
-    for (size_t w = 0;; ++w) {
-      uint64_t u64 = m_au64[w] ^ u64Pattern;
-      uint64_t u64Zero = (u64 - s_u64Ones) & ~u64 & (s_u64Ones << 7);
-      if (u64Zero) return 8 * w + static_cast<size_t>(__builtin_ctzll(u64Zero)) / 8;
-    }
-  }
-  // Moves entry a_sizetAt (which is a_u8) to the front, those before it up one.
-  void MoveUp(size_t a_sizetAt, uint8_t a_u8) {
-    size_t w = a_sizetAt / 8;
-    uint64_t u64Carry = a_u8;
-    for (size_t k = 0; k < w; ++k) {
-      uint64_t u64 = m_au64[k];
-      m_au64[k] = u64 << 8 | u64Carry;
-      u64Carry = u64 >> 56;
-    }
-    uint64_t u64 = m_au64[w], u64Moved = ~uint64_t{0} >> (56 - a_sizetAt % 8 * 8);
-    m_au64[w] = ((u64 << 8 | u64Carry) & u64Moved) | (u64 & ~u64Moved);
-  }
-
- private:
-  uint64_t m_au64[32];
-};
-
-// How many bytes from a_pu8 on equal a_u8 (at most a_sizetLength).
-size_t RunOf(const uint8_t* a_pu8, size_t a_sizetLength, uint8_t a_u8) {
-  uint64_t u64Pattern = a_u8 * s_u64Ones;
-  size_t sizetRun = 0;
-  for (; a_sizetLength - sizetRun >= 8; sizetRun += 8) {
-    uint64_t u64;
-    std::memcpy(&u64, a_pu8 + sizetRun, sizeof u64);
-    u64 ^= u64Pattern;
-    if (u64) return sizetRun + static_cast<size_t>(__builtin_ctzll(u64)) / 8;
-  }
-  while (sizetRun < a_sizetLength && a_pu8[sizetRun] == a_u8) ++sizetRun;
-  return sizetRun;
-}
-
-// The first position from a_sizetFrom on where three equal bytes start,
-// or a_sizetLength: a zero byte of (word ^ word + 1) | (word + 1 ^ word + 2)
-// marks one.
-size_t NextTriple(const uint8_t* a_pu8, size_t a_sizetFrom, size_t a_sizetLength) {
-  size_t q = a_sizetFrom;
-  for (; q + 10 <= a_sizetLength; q += 8) {
-    uint64_t au64[3];
-    for (int k = 0; k < 3; ++k) std::memcpy(au64 + k, a_pu8 + q + k, sizeof(uint64_t));
-    uint64_t u64 = (au64[0] ^ au64[1]) | (au64[1] ^ au64[2]);
-    uint64_t u64Zero = (u64 - s_u64Ones) & ~u64 & (s_u64Ones << 7);
-    if (u64Zero) return q + static_cast<size_t>(__builtin_ctzll(u64Zero)) / 8;
-  }
-  for (; q + 2 < a_sizetLength; ++q) {
-    if (a_pu8[q] == a_pu8[q + 1] && a_pu8[q] == a_pu8[q + 2]) return q;
-  }
-  return a_sizetLength;
-}
-
-bool BadBuffers(const void* a_pvOutput, size_t a_sizetOutput, const void* a_pvInput, size_t a_sizetInput) {
-  if ((a_pvOutput || !a_sizetOutput) && (a_pvInput || !a_sizetInput)) return false;
-  OsLog(OS_LOG_ERROR, "a buffer is null...");
-  return true;
-}
-
-bool TooSmall(size_t a_sizetOutput, size_t a_sizetNeeded) {
-  if (a_sizetOutput >= a_sizetNeeded) return false;
-  OsLog(OS_LOG_ERROR, "Output buffer is too small...%zu < %zu", a_sizetOutput, a_sizetNeeded);
-  return true;
-}
 
 // Codes one block at a_pu8Data (room a_sizetRoom); *a_psizetCoded is the
 // coded length, or the block length itself when coding does not pay.
@@ -145,8 +64,18 @@ EOSSTS DecodeBlock(uint8_t* a_pu8Output, uint32_t a_u32Method, uint32_t a_u32Pri
     OsLog(OS_LOG_ERROR, "Looks like we need to add a new decompression handler...%d", static_cast<int>(a_u32Method));
     return OS_STS_FAIL;
   }
+  // Block-sorted data is unpacked and moved back to the work space in one
+  // walk, the run-length code alone straight to the output.
+  bool blSorted = a_u32Method == OS_FILECOMPRESSION_BLOCKSORT;
+  if (blSorted && (!a_pu8Work || a_sizetWork < a_u32Length)) {
+    OsLog(OS_LOG_ERROR, "UnmoveToFront failed...");
+    return OS_STS_FAIL;
+  }
   size_t sizetUnpacked = 0;
-  if (COsFileImpl::UnpackBits(a_pu8Output, a_u32Length, a_pu8Data, a_sizetStored, &sizetUnpacked) != OS_STS_SUCCESS) {
+  EOSSTS eosstatus = blSorted ? OsFileUnpackUnmove(a_pu8Work, a_u32Length, a_pu8Data, a_sizetStored, &sizetUnpacked)
+                              : COsFileImpl::UnpackBits(a_pu8Output, a_u32Length, a_pu8Data, a_sizetStored,
+                                                        &sizetUnpacked);
+  if (eosstatus != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "PackBits failed...");
     return OS_STS_FAIL;
   }
@@ -154,11 +83,7 @@ EOSSTS DecodeBlock(uint8_t* a_pu8Output, uint32_t a_u32Method, uint32_t a_u32Pri
     OsLog(OS_LOG_ERROR, "PackBits failed: error unpacking...%zu != %u", sizetUnpacked, a_u32Length);
     return OS_STS_FAIL;
   }
-  if (a_u32Method == OS_FILECOMPRESSION_RUNLENGTH) return OS_STS_SUCCESS;
-  if (!a_pu8Work || COsFileImpl::UnmoveToFront(a_pu8Work, a_sizetWork, a_pu8Output, a_u32Length) != OS_STS_SUCCESS) {
-    OsLog(OS_LOG_ERROR, "UnmoveToFront failed...");
-    return OS_STS_FAIL;
-  }
+  if (!blSorted) return OS_STS_SUCCESS;
   if (!*a_ppu32Index) *a_ppu32Index = static_cast<uint32_t*>(OsMemAlloc(s_sizetCompressBlock * sizeof(uint32_t)));
   if (!*a_ppu32Index || COsFileImpl::BWTUntransform(a_pu8Output, a_u32Length, a_pu8Work, a_u32Length, a_u32Primary,
                                                     *a_ppu32Index) != OS_STS_SUCCESS) {
@@ -186,7 +111,7 @@ EOSSTS COsFileImpl::Compress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_t*
           static_cast<int>(a_eosfilecompression));
     return OS_STS_FAIL;
   }
-  if (BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput) || TooSmall(a_sizetOutput, s_sizetCompressHeader)) {
+  if (OsFileBadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput) || OsFileTooSmall(a_sizetOutput, s_sizetCompressHeader)) {
     return OS_STS_FAIL;
   }
   OsFileBlockSort osfileblocksortLocal{};
@@ -197,7 +122,7 @@ EOSSTS COsFileImpl::Compress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_t*
     size_t sizetBlock = a_sizetInput - sizetDone < s_sizetCompressBlock ? a_sizetInput - sizetDone : s_sizetCompressBlock;
     const uint8_t* pu8Block = a_pu8Input + sizetDone;
     // The raw block must fit behind its header in any case.
-    if (TooSmall(a_sizetOutput - sizetPosition, s_sizetCompressBlockHeader + sizetBlock)) {
+    if (OsFileTooSmall(a_sizetOutput - sizetPosition, s_sizetCompressBlockHeader + sizetBlock)) {
       eosstatus = OS_STS_NOROOM_BUFFER;
       break;
     }
@@ -266,7 +191,7 @@ EOSSTS COsFileImpl::Decompress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_
     return OS_STS_FAIL;
   }
   if (OsFileGetU64(a_pu8Stream + 16) == 0) return OS_STS_SUCCESS;
-  if (BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Stream, a_sizetStream)) return OS_STS_FAIL;
+  if (OsFileBadBuffers(a_pu8Output, a_sizetOutput, a_pu8Stream, a_sizetStream)) return OS_STS_FAIL;
   uint32_t* pu32Index = nullptr;
   EOSSTS eosstatus = OS_STS_SUCCESS;
   size_t sizetPosition = u32Header, sizetWritten = 0;
@@ -283,7 +208,7 @@ EOSSTS COsFileImpl::Decompress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_
     if (u32Length > s_sizetCompressBlock || u32Stored > a_sizetStream - sizetData) {
       OsLog(OS_LOG_ERROR, "Corrupt block...%u %u at %zu", u32Length, u32Stored, sizetPosition);
       eosstatus = OS_STS_FAIL;
-    } else if (TooSmall(a_sizetOutput - sizetWritten, u32Length)) {
+    } else if (OsFileTooSmall(a_sizetOutput - sizetWritten, u32Length)) {
       eosstatus = OS_STS_NOROOM_BUFFER;
     } else {
       eosstatus = DecodeBlock(a_pu8Output + sizetWritten, u32Method, u32Primary, u32Length,
@@ -302,13 +227,13 @@ EOSSTS COsFileImpl::Decompress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_
 // its last byte (at most 127), which the next packet starts with.
 EOSSTS COsFileImpl::PackBits(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
                              size_t a_sizetInput, size_t* a_psizetOutput) {
-  if (!a_psizetOutput || BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput)) return OS_STS_BAD_ARGUMENT;
+  if (!a_psizetOutput || OsFileBadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput)) return OS_STS_BAD_ARGUMENT;
   *a_psizetOutput = 0;
-  if (TooSmall(a_sizetOutput, a_sizetInput)) return OS_STS_NOROOM_BUFFER;
+  if (OsFileTooSmall(a_sizetOutput, a_sizetInput)) return OS_STS_NOROOM_BUFFER;
   size_t sizetWrite = 0;
   for (size_t sizetRead = 0; sizetRead < a_sizetInput;) {
     // Literals up to the next run, 127 to a packet.
-    size_t sizetRun = NextTriple(a_pu8Input, sizetRead, a_sizetInput);
+    size_t sizetRun = OsFileNextTriple(a_pu8Input, sizetRead, a_sizetInput);
     while (sizetRead < sizetRun) {
       size_t sizetCount = sizetRun - sizetRead < 127 ? sizetRun - sizetRead : 127;
       if (a_sizetOutput - sizetWrite < sizetCount + 1) return OS_STS_NOROOM_BUFFER;
@@ -319,7 +244,7 @@ EOSSTS COsFileImpl::PackBits(uint8_t* a_pu8Output, size_t a_sizetOutput, const u
     }
     if (sizetRead == a_sizetInput) break;
     uint8_t u8 = a_pu8Input[sizetRead];
-    size_t sizetCopies = RunOf(a_pu8Input + sizetRead, a_sizetInput - sizetRead, u8) - 1;
+    size_t sizetCopies = OsFileRunLength(a_pu8Input + sizetRead, a_sizetInput - sizetRead, u8) - 1;
     if (sizetCopies > 127) sizetCopies = 127;
     if (a_sizetOutput - sizetWrite < 2) return OS_STS_NOROOM_BUFFER;
     a_pu8Output[sizetWrite++] = static_cast<uint8_t>(128 + sizetCopies);
@@ -332,74 +257,22 @@ EOSSTS COsFileImpl::PackBits(uint8_t* a_pu8Output, size_t a_sizetOutput, const u
 
 EOSSTS COsFileImpl::UnpackBits(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
                                size_t a_sizetInput, size_t* a_psizetOutput) {
-  if (!a_psizetOutput || BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput)) return OS_STS_BAD_ARGUMENT;
+  if (!a_psizetOutput || OsFileBadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput)) {
+    return OS_STS_BAD_ARGUMENT;
+  }
   *a_psizetOutput = 0;
   // Every packet is checked against the room left, so the output may be
   // shorter than the input (packets of a block that did not pay).
-  size_t sizetWrite = 0, sizetRead = 0;
-  // A header byte needs at least one byte behind it; one at the very end is ignored.
-  while (sizetRead + 1 < a_sizetInput) {
-    uint8_t u8Header = a_pu8Input[sizetRead++];
-    size_t sizetCount = u8Header < 128 ? u8Header : u8Header - 128u;
-    if (u8Header == 0) continue;
-    if (u8Header < 128 && sizetCount > a_sizetInput - sizetRead) {
-      OsLog(OS_LOG_ERROR, "Packet past the end of the input...%zu", sizetRead - 1);
-      return OS_STS_FAIL;
+  struct Copier {
+    uint8_t* pu8;
+    void Literals(const uint8_t* a_pu8, size_t a_sizetCount) {
+      std::memcpy(pu8, a_pu8, a_sizetCount);
+      pu8 += a_sizetCount;
     }
-    if (sizetCount > a_sizetOutput - sizetWrite) {
-      OsLog(OS_LOG_ERROR, "Packet past the end of the output...%zu", sizetRead - 1);
-      return OS_STS_NOROOM_BUFFER;
+    void Run(uint8_t a_u8, size_t a_sizetCount) {
+      std::memset(pu8, a_u8, a_sizetCount);
+      pu8 += a_sizetCount;
     }
-    if (u8Header < 128) {
-      std::memcpy(a_pu8Output + sizetWrite, a_pu8Input + sizetRead, sizetCount);
-      sizetRead += sizetCount;
-    } else {
-      std::memset(a_pu8Output + sizetWrite, a_pu8Input[sizetRead++], sizetCount);
-    }
-    sizetWrite += sizetCount;
-  }
-  *a_psizetOutput = sizetWrite;
-  return OS_STS_SUCCESS;
-}
-
-// After a block sort most bytes repeat the one before (index 0): runs are
-// taken whole.
-EOSSTS COsFileImpl::MoveToFront(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
-                                size_t a_sizetLength) {
-  if (BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetLength)) return OS_STS_BAD_ARGUMENT;
-  if (TooSmall(a_sizetOutput, a_sizetLength)) return OS_STS_NOROOM_BUFFER;
-  MoveList list;
-  for (size_t i = 0; i < a_sizetLength;) {
-    uint8_t u8 = a_pu8Input[i];
-    if (u8 == list.Front()) {
-      size_t sizetRun = RunOf(a_pu8Input + i, a_sizetLength - i, u8);
-      std::memset(a_pu8Output + i, 0, sizetRun);
-      i += sizetRun;
-      continue;
-    }
-    size_t sizetAt = list.Find(u8);
-    a_pu8Output[i++] = static_cast<uint8_t>(sizetAt);
-    list.MoveUp(sizetAt, u8);
-  }
-  return OS_STS_SUCCESS;
-}
-
-EOSSTS COsFileImpl::UnmoveToFront(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
-                                  size_t a_sizetLength) {
-  if (BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetLength)) return OS_STS_BAD_ARGUMENT;
-  if (TooSmall(a_sizetOutput, a_sizetLength)) return OS_STS_NOROOM_BUFFER;
-  MoveList list;
-  for (size_t i = 0; i < a_sizetLength;) {
-    uint8_t u8At = a_pu8Input[i];
-    if (u8At == 0) {
-      size_t sizetRun = RunOf(a_pu8Input + i, a_sizetLength - i, 0);
-      std::memset(a_pu8Output + i, list.Front(), sizetRun);
-      i += sizetRun;
-      continue;
-    }
-    uint8_t u8 = list.At(u8At);
-    a_pu8Output[i++] = u8;
-    list.MoveUp(u8At, u8);
-  }
-  return OS_STS_SUCCESS;
+  } copier{a_pu8Output};
+  return OsFileWalkPackets(a_pu8Input, a_sizetInput, a_sizetOutput, copier, a_psizetOutput);
 }

@@ -1,7 +1,6 @@
 // The linear suffix sort (induced sorting) the block sort falls back on
 // for blocks whose rotations share long stretches.
-#ifndef OS_COSFILESUFFIXSORT_H
-#define OS_COSFILESUFFIXSORT_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -14,5 +13,3 @@ size_t OsFileSuffixSortBytes(size_t a_sizetLength);
 // (the end on its own). False when the work space is too small.
 bool OsFileSuffixSort(const uint8_t* a_pu8Text, size_t a_sizetLength, int32_t* a_pi32Suffix, void* a_pvArena,
                       size_t a_sizetArena);
-
-#endif  // OS_COSFILESUFFIXSORT_H
