@@ -2,12 +2,19 @@
 // the row of rotation 0.
 #include <cstring>
 
+#include "os_cosfileblockunsort.h"
 #include "os_cosfileimpl.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 
 EOSSTS COsFileImpl::BWTUntransform(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
                                    size_t a_sizetLength, uint32_t a_u32Primary, uint32_t* a_pu32Index) {
+  return OsFileBlockUnsort(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetLength, a_u32Primary, a_pu32Index, nullptr);
+}
+
+EOSSTS OsFileBlockUnsort(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input, size_t a_sizetLength,
+                         uint32_t a_u32Primary, uint32_t* a_pu32Index,
+                         const OsFileQuarterCounts* a_posfilequartercounts) {
   if ((!a_pu8Input && a_sizetLength) || (!a_pu8Output && a_sizetOutput)) {
     OsLog(OS_LOG_ERROR, "a buffer is null...");
     return OS_STS_BAD_ARGUMENT;
@@ -38,13 +45,17 @@ EOSSTS COsFileImpl::BWTUntransform(uint8_t* a_pu8Output, size_t a_sizetOutput, c
   const uint8_t* apu8[4] = {a_pu8Input, a_pu8Input + sizetQuarter, a_pu8Input + 2 * sizetQuarter,
                             a_pu8Input + 3 * sizetQuarter};
   uint32_t au32Row[4][256] = {};
-  for (size_t i = 0; i < sizetQuarter; ++i) {
-    ++au32Row[0][apu8[0][i]];
-    ++au32Row[1][apu8[1][i]];
-    ++au32Row[2][apu8[2][i]];
-    ++au32Row[3][apu8[3][i]];
+  if (a_posfilequartercounts) {
+    std::memcpy(au32Row, a_posfilequartercounts->au32, sizeof au32Row);
+  } else {
+    for (size_t i = 0; i < sizetQuarter; ++i) {
+      ++au32Row[0][apu8[0][i]];
+      ++au32Row[1][apu8[1][i]];
+      ++au32Row[2][apu8[2][i]];
+      ++au32Row[3][apu8[3][i]];
+    }
+    for (size_t i = sizetTail; i < a_sizetLength; ++i) ++au32Row[3][a_pu8Input[i]];
   }
-  for (size_t i = sizetTail; i < a_sizetLength; ++i) ++au32Row[3][a_pu8Input[i]];
   uint32_t u32Sum = 0;
   for (int c = 0; c < 256; ++c) {
     for (int q = 0; q < 4; ++q) {

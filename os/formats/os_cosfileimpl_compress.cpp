@@ -72,7 +72,9 @@ EOSSTS DecodeBlock(uint8_t* a_pu8Output, uint32_t a_u32Method, uint32_t a_u32Pri
     return OS_STS_FAIL;
   }
   size_t sizetUnpacked = 0;
-  EOSSTS eosstatus = blSorted ? OsFileUnpackUnmove(a_pu8Work, a_u32Length, a_pu8Data, a_sizetStored, &sizetUnpacked)
+  OsFileQuarterCounts osfilequartercounts;
+  EOSSTS eosstatus = blSorted ? OsFileUnpackUnmove(a_pu8Work, a_u32Length, a_pu8Data, a_sizetStored, &sizetUnpacked,
+                                                   &osfilequartercounts)
                               : COsFileImpl::UnpackBits(a_pu8Output, a_u32Length, a_pu8Data, a_sizetStored,
                                                         &sizetUnpacked);
   if (eosstatus != OS_STS_SUCCESS) {
@@ -85,8 +87,8 @@ EOSSTS DecodeBlock(uint8_t* a_pu8Output, uint32_t a_u32Method, uint32_t a_u32Pri
   }
   if (!blSorted) return OS_STS_SUCCESS;
   if (!*a_ppu32Index) *a_ppu32Index = static_cast<uint32_t*>(OsMemAlloc(s_sizetCompressBlock * sizeof(uint32_t)));
-  if (!*a_ppu32Index || COsFileImpl::BWTUntransform(a_pu8Output, a_u32Length, a_pu8Work, a_u32Length, a_u32Primary,
-                                                    *a_ppu32Index) != OS_STS_SUCCESS) {
+  if (!*a_ppu32Index || OsFileBlockUnsort(a_pu8Output, a_u32Length, a_pu8Work, a_u32Length, a_u32Primary,
+                                          *a_ppu32Index, &osfilequartercounts) != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "BWTUntransform failed...");
     return OS_STS_FAIL;
   }
@@ -244,8 +246,9 @@ EOSSTS COsFileImpl::PackBits(uint8_t* a_pu8Output, size_t a_sizetOutput, const u
     }
     if (sizetRead == a_sizetInput) break;
     uint8_t u8 = a_pu8Input[sizetRead];
-    size_t sizetCopies = OsFileRunLength(a_pu8Input + sizetRead, a_sizetInput - sizetRead, u8) - 1;
-    if (sizetCopies > 127) sizetCopies = 127;
+    // (A packet takes 127 copies at most: no need to look further.)
+    size_t sizetLook = a_sizetInput - sizetRead < 128 ? a_sizetInput - sizetRead : 128;
+    size_t sizetCopies = OsFileRunLength(a_pu8Input + sizetRead, sizetLook, u8) - 1;
     if (a_sizetOutput - sizetWrite < 2) return OS_STS_NOROOM_BUFFER;
     a_pu8Output[sizetWrite++] = static_cast<uint8_t>(128 + sizetCopies);
     a_pu8Output[sizetWrite++] = u8;

@@ -58,35 +58,53 @@ void CodeHeads(List& a_list, uint8_t* a_pu8Output, const uint8_t* a_pu8Input, si
 // (only entries from 64 on are kept up to date there).
 class RegisterList {
  public:
-  explicit RegisterList(const uint8_t* a_pu8List) {
+  explicit RegisterList(const uint8_t* a_pu8List) { Load(a_pu8List); }
+  void Load(const uint8_t* a_pu8List) {
     std::memcpy(m_au8Tail, a_pu8List, sizeof m_au8Tail);
     m_v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a_pu8List));
     m_v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a_pu8List + 16));
     m_v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a_pu8List + 32));
     m_v3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a_pu8List + 48));
   }
+  uint8_t Front() const { return static_cast<uint8_t>(_mm_cvtsi128_si32(m_v0)); }
   uint8_t Code(uint8_t a_u8) {
     // Where the byte is: the lowest bit of the four compare masks.
     __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(s_tables.au8Byte[a_u8]));
     uint64_t u64 = Mask(m_v0, v) | Mask(m_v1, v) << 16 | Mask(m_v2, v) << 32 | Mask(m_v3, v) << 48;
     size_t sizetAt = u64 ? static_cast<size_t>(__builtin_ctzll(u64)) : FindTail(a_u8);
-    // Entries up to it move one up (the last register's top one into
-    // memory when the byte came from there), the byte goes first.
-    if (sizetAt >= 64) {
-      std::memmove(m_au8Tail + 65, m_au8Tail + 64, sizetAt - 64);
+    Move(sizetAt, a_u8);
+    return static_cast<uint8_t>(sizetAt);
+  }
+  uint8_t Decode(uint8_t a_u8At) {
+    uint8_t u8 = m_au8Tail[a_u8At];
+    if (a_u8At < 64) {
+      alignas(16) uint8_t au8[64];
+      _mm_store_si128(reinterpret_cast<__m128i*>(au8), m_v0);
+      _mm_store_si128(reinterpret_cast<__m128i*>(au8 + 16), m_v1);
+      _mm_store_si128(reinterpret_cast<__m128i*>(au8 + 32), m_v2);
+      _mm_store_si128(reinterpret_cast<__m128i*>(au8 + 48), m_v3);
+      u8 = au8[a_u8At];
+    }
+    Move(a_u8At, u8);
+    return u8;
+  }
+
+ private:
+  // Entries up to a_sizetAt move one up (the last register's top one into
+  // memory when the byte came from there), a_u8 goes first.
+  void Move(size_t a_sizetAt, uint8_t a_u8) {
+    if (a_sizetAt >= 64) {
+      std::memmove(m_au8Tail + 65, m_au8Tail + 64, a_sizetAt - 64);
       m_au8Tail[64] = static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_srli_si128(m_v3, 15)));
     }
-    const uint8_t* pu8Keep = s_tables.au8Keep[sizetAt < 64 ? sizetAt : 64];
+    const uint8_t* pu8Keep = s_tables.au8Keep[a_sizetAt < 64 ? a_sizetAt : 64];
     __m128i vCarry1 = _mm_srli_si128(m_v0, 15), vCarry2 = _mm_srli_si128(m_v1, 15);
     __m128i vCarry3 = _mm_srli_si128(m_v2, 15);
     m_v0 = MoveUp(m_v0, _mm_cvtsi32_si128(a_u8), pu8Keep);
     m_v1 = MoveUp(m_v1, vCarry1, pu8Keep + 16);
     m_v2 = MoveUp(m_v2, vCarry2, pu8Keep + 32);
     m_v3 = MoveUp(m_v3, vCarry3, pu8Keep + 48);
-    return static_cast<uint8_t>(sizetAt);
   }
-
- private:
   static uint64_t Mask(__m128i a_v, __m128i a_vByte) {
     return static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a_v, a_vByte)));
   }
@@ -172,34 +190,85 @@ bool ManyHeads(const uint8_t* a_pu8Input, size_t a_sizetLength) {
   return i > 1 && 4 * sizetHeads > i;
 }
 
-// Decodes indexes into a_pu8Output: the sink of the packet walk.
+// Decodes indexes into a_pu8Output: the sink of the packet walk. It starts
+// with the word list and takes the register one when its first indexes
+// often reach far into the list (noisy blocks).
 class Unmover {
  public:
-  explicit Unmover(uint8_t* a_pu8Output) : m_pu8Output(a_pu8Output) {}
+  // a_sizetLength: the length whose quarters the counts follow.
+  Unmover(uint8_t* a_pu8Output, size_t a_sizetLength, OsFileQuarterCounts* a_posfilequartercounts)
+      : m_pu8Output(a_pu8Output),
+        m_sizetQuarter(a_sizetLength / 4),
+        m_sizetEnd(a_sizetLength / 4),
+        m_posfilequartercounts(a_posfilequartercounts) {
+    std::memset(m_posfilequartercounts, 0, sizeof *m_posfilequartercounts);
+  }
   void Literals(const uint8_t* a_pu8, size_t a_sizetCount) {
     for (size_t i = 0; i < a_sizetCount;) {
       if (a_pu8[i] == 0) {
         size_t sizetRun = OsFileRunLength(a_pu8 + i, a_sizetCount - i, 0);
-        std::memset(m_pu8Output, m_list.Front(), sizetRun);
-        m_pu8Output += sizetRun;
+        Put(Front(), sizetRun);
         i += sizetRun;
         continue;
       }
-      *m_pu8Output++ = m_list.Decode(a_pu8[i++]);
+      Put(Decode(a_pu8[i++]), 1);
     }
   }
   void Run(uint8_t a_u8, size_t a_sizetCount) {
     if (a_u8 == 0) {
-      std::memset(m_pu8Output, m_list.Front(), a_sizetCount);
-      m_pu8Output += a_sizetCount;
+      Put(Front(), a_sizetCount);
       return;
     }
-    for (size_t i = 0; i < a_sizetCount; ++i) *m_pu8Output++ = m_list.Decode(a_u8);
+    for (size_t i = 0; i < a_sizetCount; ++i) Put(Decode(a_u8), 1);
   }
 
  private:
+  // Writes a byte a_sizetCount times and counts it in its quarters.
+  void Put(uint8_t a_u8, size_t a_sizetCount) {
+    if (a_sizetCount == 1) {
+      *m_pu8Output++ = a_u8;
+    } else {
+      std::memset(m_pu8Output, a_u8, a_sizetCount);
+      m_pu8Output += a_sizetCount;
+    }
+    while (m_sizetAt + a_sizetCount > m_sizetEnd) {
+      size_t sizetPart = m_sizetEnd - m_sizetAt;
+      m_posfilequartercounts->au32[m_iQuarter][a_u8] += static_cast<uint32_t>(sizetPart);
+      m_sizetAt += sizetPart;
+      a_sizetCount -= sizetPart;
+      m_sizetEnd = ++m_iQuarter < 3 ? (m_iQuarter + 1) * m_sizetQuarter : SIZE_MAX;
+    }
+    m_posfilequartercounts->au32[m_iQuarter][a_u8] += static_cast<uint32_t>(a_sizetCount);
+    m_sizetAt += a_sizetCount;
+  }
+
+#if defined(__SSE2__)
+  uint8_t Front() const { return m_blRegisters ? m_registerlist.Front() : m_wordlist.Front(); }
+  uint8_t Decode(uint8_t a_u8At) {
+    if (m_blRegisters) return m_registerlist.Decode(a_u8At);
+    if (m_sizetSeen < s_sizetSample) {
+      m_sizetFar += a_u8At >= 16;
+      if (++m_sizetSeen == s_sizetSample && 5 * m_sizetFar > s_sizetSample) {
+        m_registerlist.Load(m_wordlist.Bytes());
+        m_blRegisters = true;
+        return m_registerlist.Decode(a_u8At);
+      }
+    }
+    return m_wordlist.Decode(a_u8At);
+  }
+  static constexpr size_t s_sizetSample = 1024;
+  RegisterList m_registerlist{OsFileWordList().Bytes()};
+  bool m_blRegisters = false;
+  size_t m_sizetSeen = 0, m_sizetFar = 0;
+#else
+  uint8_t Front() const { return m_wordlist.Front(); }
+  uint8_t Decode(uint8_t a_u8At) { return m_wordlist.Decode(a_u8At); }
+#endif
   uint8_t* m_pu8Output;
-  OsFileWordList m_list;
+  size_t m_sizetQuarter, m_sizetEnd, m_sizetAt = 0;
+  int m_iQuarter = 0;
+  OsFileQuarterCounts* m_posfilequartercounts;
+  OsFileWordList m_wordlist;
 };
 }  // namespace
 
@@ -225,14 +294,15 @@ EOSSTS COsFileImpl::UnmoveToFront(uint8_t* a_pu8Output, size_t a_sizetOutput, co
                                   size_t a_sizetLength) {
   if (OsFileBadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetLength)) return OS_STS_BAD_ARGUMENT;
   if (OsFileTooSmall(a_sizetOutput, a_sizetLength)) return OS_STS_NOROOM_BUFFER;
-  Unmover unmover(a_pu8Output);
+  OsFileQuarterCounts osfilequartercounts;
+  Unmover unmover(a_pu8Output, a_sizetLength, &osfilequartercounts);
   unmover.Literals(a_pu8Input, a_sizetLength);
   return OS_STS_SUCCESS;
 }
 
 EOSSTS OsFileUnpackUnmove(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input, size_t a_sizetInput,
-                          size_t* a_psizetOutput) {
+                          size_t* a_psizetOutput, OsFileQuarterCounts* a_posfilequartercounts) {
   *a_psizetOutput = 0;
-  Unmover unmover(a_pu8Output);
+  Unmover unmover(a_pu8Output, a_sizetOutput, a_posfilequartercounts);
   return OsFileWalkPackets(a_pu8Input, a_sizetInput, a_sizetOutput, unmover, a_psizetOutput);
 }

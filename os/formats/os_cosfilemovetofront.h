@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "os_cosfileblockunsort.h"
 #include "os_cosfilerunlength.h"
 
 class OsFileWordList {
@@ -14,6 +15,8 @@ class OsFileWordList {
     for (uint64_t w = 0; w < 32; ++w) m_au64[w] = 0x0706050403020100ull + 8 * w * s_u64Ones;
   }
   uint8_t Front() const { return static_cast<uint8_t>(m_au64[0]); }
+  // The entries in order.
+  const uint8_t* Bytes() const { return reinterpret_cast<const uint8_t*>(m_au64); }
   // The index of a_u8, which moves to the front: the lowest zero byte of
   // a word xor the byte repeated finds it.
   uint8_t Code(uint8_t a_u8) {
@@ -54,6 +57,7 @@ class OsFileWordList {
 };
 
 // UnpackBits then UnmoveToFront, without the middle buffer: the same
-// checks, statuses and log lines as UnpackBits.
+// checks, statuses and log lines as UnpackBits. Counts the output's bytes
+// by quarters of a_sizetOutput on the way.
 EOSSTS OsFileUnpackUnmove(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input, size_t a_sizetInput,
-                          size_t* a_psizetOutput);
+                          size_t* a_psizetOutput, OsFileQuarterCounts* a_posfilequartercounts);
