@@ -240,7 +240,15 @@ EOSSTS COsFileImpl::PackBits(uint8_t* a_pu8Output, size_t a_sizetOutput, const u
       size_t sizetCount = sizetRun - sizetRead < 127 ? sizetRun - sizetRead : 127;
       if (a_sizetOutput - sizetWrite < sizetCount + 1) return OS_STS_NOROOM_BUFFER;
       a_pu8Output[sizetWrite++] = static_cast<uint8_t>(sizetCount);
-      std::memcpy(a_pu8Output + sizetWrite, a_pu8Input + sizetRead, sizetCount);
+      // Short packets (the rule after a block sort) as two words when both
+      // sides have room for them; what lands past the packet is written over.
+      if (sizetCount <= 16 && a_sizetOutput - sizetWrite >= 16 && a_sizetInput - sizetRead >= 16) {
+        uint64_t au64[2];
+        std::memcpy(au64, a_pu8Input + sizetRead, 16);
+        std::memcpy(a_pu8Output + sizetWrite, au64, 16);
+      } else {
+        std::memcpy(a_pu8Output + sizetWrite, a_pu8Input + sizetRead, sizetCount);
+      }
       sizetWrite += sizetCount;
       sizetRead += sizetCount;
     }

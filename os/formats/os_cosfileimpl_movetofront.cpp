@@ -54,6 +54,23 @@ void CodeHeads(List& a_list, uint8_t* a_pu8Output, const uint8_t* a_pu8Input, si
 }
 
 #if defined(__SSE2__)
+// Each byte 16 times; for each index up to 64, 0xFF on the entries past
+// it. Built at compile time: coding may run before any static constructor
+// has.
+struct MoveTables {
+  alignas(16) uint8_t au8Byte[256][16];
+  alignas(16) uint8_t au8Keep[65][64];
+  constexpr MoveTables() : au8Byte(), au8Keep() {
+    for (int c = 0; c < 256; ++c) {
+      for (int k = 0; k < 16; ++k) au8Byte[c][k] = static_cast<uint8_t>(c);
+    }
+    for (int a = 0; a < 65; ++a) {
+      for (int k = 0; k < 64; ++k) au8Keep[a][k] = k > a ? 0xFF : 0;
+    }
+  }
+};
+constexpr MoveTables s_movetables{};
+
 // The list with its first 64 entries in registers and all 256 in memory
 // (only entries from 64 on are kept up to date there).
 class RegisterList {
@@ -69,7 +86,7 @@ class RegisterList {
   uint8_t Front() const { return static_cast<uint8_t>(_mm_cvtsi128_si32(m_v0)); }
   uint8_t Code(uint8_t a_u8) {
     // Where the byte is: the lowest bit of the four compare masks.
-    __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(s_tables.au8Byte[a_u8]));
+    __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(s_movetables.au8Byte[a_u8]));
     uint64_t u64 = Mask(m_v0, v) | Mask(m_v1, v) << 16 | Mask(m_v2, v) << 32 | Mask(m_v3, v) << 48;
     size_t sizetAt = u64 ? static_cast<size_t>(__builtin_ctzll(u64)) : FindTail(a_u8);
     Move(sizetAt, a_u8);
@@ -97,7 +114,7 @@ class RegisterList {
       std::memmove(m_au8Tail + 65, m_au8Tail + 64, a_sizetAt - 64);
       m_au8Tail[64] = static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_srli_si128(m_v3, 15)));
     }
-    const uint8_t* pu8Keep = s_tables.au8Keep[a_sizetAt < 64 ? a_sizetAt : 64];
+    const uint8_t* pu8Keep = s_movetables.au8Keep[a_sizetAt < 64 ? a_sizetAt : 64];
     __m128i vCarry1 = _mm_srli_si128(m_v0, 15), vCarry2 = _mm_srli_si128(m_v1, 15);
     __m128i vCarry3 = _mm_srli_si128(m_v2, 15);
     m_v0 = MoveUp(m_v0, _mm_cvtsi32_si128(a_u8), pu8Keep);
@@ -119,22 +136,9 @@ class RegisterList {
     const void* pv = std::memchr(m_au8Tail + 64, a_u8, 192);
     return static_cast<size_t>(static_cast<const uint8_t*>(pv) - m_au8Tail);
   }
-  // Each byte 16 times; for each index up to 64, 0xFF on the entries past it.
-  struct Tables {
-    alignas(16) uint8_t au8Byte[256][16];
-    alignas(16) uint8_t au8Keep[65][64];
-    Tables() {
-      for (int c = 0; c < 256; ++c) std::memset(au8Byte[c], c, 16);
-      for (int a = 0; a < 65; ++a) {
-        for (int k = 0; k < 64; ++k) au8Keep[a][k] = k > a ? 0xFF : 0;
-      }
-    }
-  };
-  static const Tables s_tables;
   __m128i m_v0, m_v1, m_v2, m_v3;
   uint8_t m_au8Tail[256];
 };
-const RegisterList::Tables RegisterList::s_tables;
 
 // The list in front of a_pu8Input[a_sizetAt]: the bytes by their last use
 // before it, then those not used yet in their first order.
