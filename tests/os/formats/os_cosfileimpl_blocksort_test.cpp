@@ -100,7 +100,9 @@ TEST(BlockSortDifferential, TrickyBlocks) {
   };
   Bytes nearRepeat = Repeat("ab", 65536);
   nearRepeat[40000] = 'c';
-  Bytes nearRepeatRotated = Rotate(nearRepeat, 12345);
+  Bytes nearRepeatRotated = Repeat("ab", 12000);
+  nearRepeatRotated[3000] = 'c';
+  nearRepeatRotated = Rotate(nearRepeatRotated, 1234);
   Bytes twoRuns = Repeat("a", 65536);
   std::fill(twoRuns.begin() + 30000, twoRuns.end(), 'b');
   Bytes repeatedText = Repeat(formatstest::LogText(4096, 3), 65536);
