@@ -5,8 +5,9 @@
 // The rotations are sorted in two stages, as suffixes are by induced
 // sorting, but cyclically: each rotation is smaller or larger than the one
 // starting a byte later. Those that are smaller while that next one is
-// larger ("stars", rarely more than a third of them) are sorted by comparing
-// 8 bytes at a time; the others follow from them in two linear passes.
+// larger ("stars", rarely more than a third of them) are sorted on 6-byte
+// keys (radix, then word comparisons for small groups); the others follow
+// from them in two linear passes.
 //
 // Blocks on which that fails (two equal rotations: the block repeats a
 // word; or comparisons past a budget: long near repeats) take the slow
@@ -29,7 +30,8 @@ namespace {
 // with the block's first bytes, so that every load sees its rotation's own
 // bytes (two equal rotations must load equal words).
 constexpr size_t s_sizetPad = 32;
-// Groups this small are sorted by insertion.
+// Runs of equal keys this small are sorted by insertion, larger ones by
+// radix on their next key.
 constexpr uint32_t s_u32Insertion = 96;
 // Runs this small are not taken level by level while their keys agree.
 constexpr uint32_t s_u32Few = 8;
@@ -95,6 +97,8 @@ class RotationSort {
         m_pu64Spare(a_pu64Spare),
         m_pstarrange(a_pstarrange),
         m_i64Budget(32 * static_cast<int64_t>(a_u32Length) + 65536) {}
+  // (The budget counts keys loaded and 16-byte steps of comparisons: about
+  // a millisecond's work for a whole block before the linear sort takes over.)
 
   // Writes the last column (a_u32Length bytes) and keeps the row of
   // rotation a_u32Zero. False when two rotations are equal or the
@@ -167,7 +171,7 @@ class RotationSort {
   }
 
   // Sorts each run of equal keys in a sorted range on from the bytes past
-  // the key: small runs by insertion, others by radix again.
+  // the key (a stack of ranges, not recursion).
   bool SortRuns(uint32_t a_u32Low, uint32_t a_u32High, uint32_t a_u32Depth) {
     uint64_t* pu64 = m_pu64Item;
     size_t sizetRanges = 0;
@@ -186,7 +190,7 @@ class RotationSort {
 
   // One run of equal keys, from the bytes at a_u32Depth on: a level where
   // all keys agree again is skipped; then small runs by insertion, the
-  // others by radix, their own runs of equal keys left for later.
+  // others by radix, their own runs of equal keys left on the stack.
   bool SortRun(uint32_t a_u32Low, uint32_t a_u32High, uint32_t a_u32Depth, size_t* a_psizetRanges) {
     uint64_t* pu64 = m_pu64Item;
     uint32_t u32Size = a_u32High - a_u32Low;
@@ -274,7 +278,7 @@ class RotationSort {
 
   // Order of two rotations that agree before a_u32Depth; 0 only when they
   // agree on a whole length or the budget is spent. Long agreements (rows
-  // repeated in a page) go 32 bytes a step.
+  // repeated in a page) go 16 bytes a step.
   int Compare(uint32_t a_u32A, uint32_t a_u32B, uint32_t a_u32Depth) {
     const uint8_t* pu8A = m_pu8 + a_u32A;
     const uint8_t* pu8B = m_pu8 + a_u32B;
@@ -304,9 +308,6 @@ class RotationSort {
     uint32_t u32At = m_pu16Star[a_u32Star];
     return static_cast<uint32_t>(m_pu8[u32At + 1]) << 8 | m_pu8[u32At];
   }
-
-  // Rotation a_u32 - 1, cyclically.
-  uint32_t Previous(uint32_t a_u32) const { return (a_u32 ? a_u32 : m_u32Length) - 1; }
 
   // Right to left over the smaller rotations of each bucket, byte 255 first:
   // a smaller rotation whose predecessor starts with a byte no larger makes
@@ -407,8 +408,9 @@ class RotationSort {
 };
 
 // Where each piece of the work space sits for blocks of a_sizetLength: the
-// block three times over, the rows, the stars, the ranges still to sort,
-// and the linear sort's own space.
+// block three times over, the rows (and a spare one), the stars, their
+// items and the radix's spare items, the ranges still to sort, and the
+// linear sort's own space.
 struct Layout {
   size_t sizetSuffix, sizetStar, sizetItem, sizetSpare, sizetRanges, sizetInduced, sizetBytes;
   explicit Layout(size_t a_sizetLength) {

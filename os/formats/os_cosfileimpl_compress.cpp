@@ -113,7 +113,8 @@ EOSSTS COsFileImpl::Compress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_t*
           static_cast<int>(a_eosfilecompression));
     return OS_STS_FAIL;
   }
-  if (OsFileBadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput) || OsFileTooSmall(a_sizetOutput, s_sizetCompressHeader)) {
+  if (OsFileBadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput) ||
+      OsFileTooSmall(a_sizetOutput, s_sizetCompressHeader)) {
     return OS_STS_FAIL;
   }
   OsFileBlockSort osfileblocksortLocal{};
@@ -229,7 +230,9 @@ EOSSTS COsFileImpl::Decompress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_
 // its last byte (at most 127), which the next packet starts with.
 EOSSTS COsFileImpl::PackBits(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
                              size_t a_sizetInput, size_t* a_psizetOutput) {
-  if (!a_psizetOutput || OsFileBadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput)) return OS_STS_BAD_ARGUMENT;
+  if (!a_psizetOutput || OsFileBadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput)) {
+    return OS_STS_BAD_ARGUMENT;
+  }
   *a_psizetOutput = 0;
   if (OsFileTooSmall(a_sizetOutput, a_sizetInput)) return OS_STS_NOROOM_BUFFER;
   size_t sizetWrite = 0;

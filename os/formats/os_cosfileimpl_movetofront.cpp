@@ -6,7 +6,9 @@
 // its first 64 entries in four SSE2 registers instead, moved without
 // branches, and code their two halves side by side, the second half from
 // the list the first one leaves (made by looking back). Both give the same
-// indexes; every block starts from the bytes in order.
+// indexes; every block starts from the bytes in order. The decoder, which
+// cannot split a block, starts with the word list and takes the register
+// one when the block's first indexes often reach far.
 #include <cstring>
 
 #include "os_cosfileimpl.h"

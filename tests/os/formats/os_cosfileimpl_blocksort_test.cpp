@@ -194,7 +194,8 @@ Bytes PackBitsPlain(const Bytes& a_input) {
   for (size_t r = 0; r < a_input.size();) {
     if (r + 2 < a_input.size() && a_input[r] == a_input[r + 1] && a_input[r] == a_input[r + 2]) {
       size_t sizetRun = 1;
-      while (sizetRun < 127 && r + sizetRun + 1 < a_input.size() && a_input[r + sizetRun] == a_input[r + sizetRun + 1]) {
+      while (sizetRun < 127 && r + sizetRun + 1 < a_input.size() &&
+             a_input[r + sizetRun] == a_input[r + sizetRun + 1]) {
         ++sizetRun;
       }
       out.push_back(static_cast<uint8_t>(128 + sizetRun));
