@@ -15,6 +15,11 @@ namespace {
 constexpr long s_lAtomIncrement = 16384;
 constexpr const char* s_aszBins[] = {"M", "BF", "BR", "CF", "CR"};
 constexpr char s_cFirstLetter = 'c';
+// The languages of the column list in table order: the record elements of
+// language N are named by the letter 'c' + N.
+constexpr const char* s_aszLanguages[DbResourceLabel::s_lColumnsMax] = {
+    "en_usa", "ar_arb", "ch_chn", "ch_twn", "cs_cze", "de_deu", "el_grc", "es_esp", "fr_fra", "hu_hun",
+    "it_ita", "jp_jpn", "ko_kor", "nl_nld", "pl_pol", "pt_bra", "ro_rom", "ru_rus", "tr_tur"};
 
 // Children of the current element, one after the other, at a level of their own.
 class CChildren {
@@ -66,6 +71,7 @@ void CDbResource::Free() {
   m_szHeader = nullptr;
   std::memset(m_alColumn, 0, sizeof m_alColumn);
   m_lColumns = 0;
+  m_lRecordsMax = 0;
 }
 
 long CDbResource::Number(const char* a_szHex) {
@@ -75,6 +81,13 @@ long CDbResource::Number(const char* a_szHex) {
 long CDbResource::GetColumn(char a_cLetter) const {
   const int iIndex = a_cLetter - s_cFirstLetter;
   return iIndex >= 0 && iIndex < DbResourceLabel::s_lColumnsMax ? m_alColumn[iIndex] : 0;
+}
+
+char CDbResource::LanguageLetter(const char* a_szLanguage) {
+  for (int i = 0; a_szLanguage && i < DbResourceLabel::s_lColumnsMax; ++i) {
+    if (std::strcmp(s_aszLanguages[i], a_szLanguage) == 0) return static_cast<char>(s_cFirstLetter + i);
+  }
+  return '\0';
 }
 
 // ---------------------------------------------------------------------------
@@ -155,8 +168,7 @@ bool CDbResource::ReadCount(const char* a_szName, long* a_plCount) {
 EOSSTS CDbResource::ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDBRESOURCERECORD a_pfn, void* a_pvUser) {
   EOSSTS eossts = Load(a_pvData, a_sizetData, "db");
   if (eossts != OS_STS_SUCCESS) return eossts;
-  long lRecords = 0;
-  if (!ReadCount("records", &lRecords) || !ReadCount("enums", &m_lEnumsMax)) return OS_STS_FAIL;
+  if (!ReadCount("records", &m_lRecordsMax) || !ReadCount("enums", &m_lEnumsMax)) return OS_STS_FAIL;
   m_lEnums = 0;
   CChildren children(m_posxml);
   if (!children.Next() || !NameIs("H")) return Refuse("header not found", m_szName);
@@ -166,7 +178,7 @@ EOSSTS CDbResource::ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDB
   long lRead = 0;
   while (eossts == OS_STS_SUCCESS && children.Next()) {
     // The count is one less than the number of records.
-    if (++lRead > lRecords + 1) {
+    if (++lRead > m_lRecordsMax + 1) {
       eossts = Refuse("more records than announced", m_szName);
       break;
     }
@@ -248,8 +260,7 @@ EOSSTS CDbResource::ReadLabels(const void* a_pvData, size_t a_sizetData, PFNDBRE
   EOSSTS eossts = Load(a_pvData, a_sizetData, "labels");
   if (eossts != OS_STS_SUCCESS) return eossts;
   long lBytes = 0;
-  long lRecords = 0;
-  if (!ReadCount("bytes", &lBytes) || !ReadCount("records", &lRecords)) return OS_STS_FAIL;
+  if (!ReadCount("bytes", &lBytes) || !ReadCount("records", &m_lRecordsMax)) return OS_STS_FAIL;
   CChildren children(m_posxml);
   if (!children.Next() || !NameIs("a")) return Refuse("tag column not found", m_szName);
   while (children.Next() && !NameIs("endlangs")) {
@@ -261,7 +272,7 @@ EOSSTS CDbResource::ReadLabels(const void* a_pvData, size_t a_sizetData, PFNDBRE
   long lRead = 0;
   while (children.Next()) {
     // The count is one more than the number of labels.
-    if (++lRead > lRecords - 1) return Refuse("more labels than announced", m_szName);
+    if (++lRead > m_lRecordsMax - 1) return Refuse("more labels than announced", m_szName);
     std::memset(&dbresourcelabel, 0, sizeof dbresourcelabel);
     if (!NameIs("a") || !(dbresourcelabel.szTag = Text())) return Refuse("label without its tag", m_szName);
     dbresourcelabel.lColumns = m_lColumns;
@@ -280,18 +291,19 @@ EOSSTS CDbResource::ReadLabels(const void* a_pvData, size_t a_sizetData, PFNDBRE
   return OS_STS_SUCCESS;
 }
 
-// <letter>bytes=%06x,column</letter>: the languages take columns 1, 2, 3...
-// in the order they appear.
+// <language>bytes=%06x,column</language>: the languages take columns 1, 2,
+// 3... in the order they appear; one without its column number takes its
+// place in that order.
 EOSSTS CDbResource::ReadColumn() {
   char szContent[32] = {};
-  const int iIndex = m_szName[0] - s_cFirstLetter;
-  if (m_szName[1] || iIndex < 0 || iIndex >= DbResourceLabel::s_lColumnsMax || m_alColumn[iIndex])
-    return Refuse("Unrecognized or repeated language", m_szName);
-  const char* pcComma = nullptr;
+  const char cLetter = LanguageLetter(m_szName);
+  const int iIndex = cLetter - s_cFirstLetter;
+  if (!cLetter || m_alColumn[iIndex]) return Refuse("Unrecognized or repeated language", m_szName);
   if (m_posxml->NodeGetContent(szContent, sizeof szContent) != OS_STS_SUCCESS ||
-      std::strncmp(szContent, "bytes=", 6) != 0 || !(pcComma = std::strchr(szContent, ',')))
+      std::strncmp(szContent, "bytes=", 6) != 0)
     return Refuse("language column out of shape", m_szName);
-  if (static_cast<long>(COsString::StrToFastHex(pcComma + 1)) != m_lColumns + 1)
+  const char* pcComma = std::strchr(szContent, ',');
+  if (pcComma && static_cast<long>(COsString::StrToFastHex(pcComma + 1)) != m_lColumns + 1)
     return Refuse("language column out of order", m_szName);
   m_alColumn[iIndex] = ++m_lColumns;
   return OS_STS_SUCCESS;
