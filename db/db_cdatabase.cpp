@@ -6,8 +6,10 @@
 #include <initializer_list>
 
 #include "db_cdbdatum.h"
+#include "db_cdblabel.h"
 #include "db_cdblookup.h"
 #include "db_cdbnotify.h"
+#include "db_cdbversion.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosxmltask.h"
@@ -55,6 +57,7 @@ CDatabase::CDatabase()
       m_edbscansource(0) {
   CDbDatum::ms_pdatumcommon = static_cast<DbDatumCommon*>(OsMemAlloc(sizeof(DbDatumCommon)));
   m_posxmltask = OsMemNewAt<COsXmlTask>(__FILE__, __LINE__, "COsXmlTask", "", s_sizetReplyTask);
+  m_pdbversion = OsMemNew(CDbVersion);
   if (!CDbDatum::ms_pdatumcommon) {
     // Without a table there is nothing to hold datums: every find answers none.
     OsLog(OS_LOG_ASSERT, "OsMemAlloc failed...");
@@ -62,6 +65,7 @@ CDatabase::CDatabase()
   }
   CDbDatum::SetDatabase(this);
   m_pdblookup = OsMemNew(CDbLookup);
+  m_pdblabel = OsMemNew(CDbLabel);
   NewSentinels(DB_ID_UNDEFINED, "CUNDEFINED", "UNDEFINED");
   NewSentinels(DB_ID_LAST, "CLAST", "LAST");
   m_pdbnotify = CDbDatum::GetDbNotify();
@@ -69,7 +73,10 @@ CDatabase::CDatabase()
 }
 
 CDatabase::~CDatabase() {
+  // The labels go first: closing them resets the lookup records' labels.
+  OsMemDelete(m_pdblabel);
   OsMemDelete(m_pdblookup);
+  OsMemDelete(m_pdbversion);
   OsMemDelete(m_posxmltask);
   DeleteSentinels(DB_ID_UNDEFINED);
   DeleteSentinels(DB_ID_LAST);
@@ -119,6 +126,15 @@ EDBSTS CDatabase::LoadLookup(EDBAPI a_edbapi, EDBLOADMETHOD a_edbloadmethod, con
   }
   if (NoLookup(m_pdblookup)) return DB_STS_FAIL;
   return static_cast<EDBSTS>(m_pdblookup->Open2(DB_API_RESOURCE, a_szFile, nullptr, 0, true));
+}
+
+void CDatabase::UpdateLabels() {
+  if (m_pdblabel) m_pdblabel->Open();
+}
+
+const char* CDatabase::LabelGet(const char* a_szKey, const char* a_szFallback, int a_iIndex) {
+  const char* szLabel = m_pdblabel ? m_pdblabel->Get(a_szKey, a_iIndex) : nullptr;
+  return szLabel ? szLabel : a_szFallback;
 }
 
 // ---------------------------------------------------------------------------
