@@ -2,6 +2,7 @@
 // with the XML reader's cursor, element by element in the order the format
 // fixes; counts above those the root announced are refused.
 #include "db_cdbresource.h"
+#include "db_labellanguages.h"
 
 #include <cstring>
 
@@ -15,11 +16,6 @@ namespace {
 constexpr long s_lAtomIncrement = 16384;
 constexpr const char* s_aszBins[] = {"M", "BF", "BR", "CF", "CR"};
 constexpr char s_cFirstLetter = 'c';
-// The languages of the column list in table order: the record elements of
-// language N are named by the letter 'c' + N.
-constexpr const char* s_aszLanguages[DbResourceLabel::s_lColumnsMax] = {
-    "en_usa", "ar_arb", "ch_chn", "ch_twn", "cs_cze", "de_deu", "el_grc", "es_esp", "fr_fra", "hu_hun",
-    "it_ita", "jp_jpn", "ko_kor", "nl_nld", "pl_pol", "pt_bra", "ro_rom", "ru_rus", "tr_tur"};
 
 // Children of the current element, one after the other, at a level of their own.
 class CChildren {
@@ -83,12 +79,6 @@ long CDbResource::GetColumn(char a_cLetter) const {
   return iIndex >= 0 && iIndex < DbResourceLabel::s_lColumnsMax ? m_alColumn[iIndex] : 0;
 }
 
-char CDbResource::LanguageLetter(const char* a_szLanguage) {
-  for (int i = 0; a_szLanguage && i < DbResourceLabel::s_lColumnsMax; ++i) {
-    if (std::strcmp(s_aszLanguages[i], a_szLanguage) == 0) return static_cast<char>(s_cFirstLetter + i);
-  }
-  return '\0';
-}
 
 // ---------------------------------------------------------------------------
 // The document
@@ -131,12 +121,14 @@ bool CDbResource::ReadName() {
 
 bool CDbResource::NameIs(const char* a_szName) { return ReadName() && std::strcmp(m_szName, a_szName) == 0; }
 
+// The compiler writes bare digits; a "0x" in front is taken as well.
 bool CDbResource::ReadNumber(const char* a_szName, long* a_plValue) {
   char szValue[16] = {};
   if (!NameIs(a_szName) || m_posxml->NodeGetContent(szValue, sizeof szValue) != OS_STS_SUCCESS) return false;
-  const size_t sizetDigits = std::strspn(szValue, "0123456789abcdef");
-  if (sizetDigits > 8 || szValue[sizetDigits]) return false;
-  *a_plValue = Number(szValue);
+  const char* szDigits = std::strncmp(szValue, "0x", 2) == 0 ? szValue + 2 : szValue;
+  const size_t sizetDigits = std::strspn(szDigits, "0123456789abcdef");
+  if (sizetDigits > 8 || szDigits[sizetDigits]) return false;
+  *a_plValue = Number(szDigits);
   return true;
 }
 
@@ -166,6 +158,15 @@ bool CDbResource::ReadCount(const char* a_szName, long* a_plCount) {
 // DATABASE
 // ---------------------------------------------------------------------------
 EOSSTS CDbResource::ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDBRESOURCERECORD a_pfn, void* a_pvUser) {
+  return ReadDatabase(a_pvData, a_sizetData, a_pfn, a_pvUser, true);
+}
+
+EOSSTS CDbResource::ReadDatabaseHeader(const void* a_pvData, size_t a_sizetData) {
+  return ReadDatabase(a_pvData, a_sizetData, nullptr, nullptr, false);
+}
+
+EOSSTS CDbResource::ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDBRESOURCERECORD a_pfn, void* a_pvUser,
+                                 bool a_blRecords) {
   EOSSTS eossts = Load(a_pvData, a_sizetData, "db");
   if (eossts != OS_STS_SUCCESS) return eossts;
   if (!ReadCount("records", &m_lRecordsMax) || !ReadCount("enums", &m_lEnumsMax)) return OS_STS_FAIL;
@@ -173,6 +174,8 @@ EOSSTS CDbResource::ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDB
   CChildren children(m_posxml);
   if (!children.Next() || !NameIs("H")) return Refuse("header not found", m_szName);
   m_szHeader = Text();
+  if (!m_szHeader) return Refuse("header not found", m_szName);
+  if (!a_blRecords) return OS_STS_SUCCESS;
   auto* pdbresourcerecord = static_cast<DbResourceRecord*>(OsMemAlloc(sizeof(DbResourceRecord)));
   if (!pdbresourcerecord) return OS_STS_FAIL;
   long lRead = 0;
@@ -292,13 +295,14 @@ EOSSTS CDbResource::ReadLabels(const void* a_pvData, size_t a_sizetData, PFNDBRE
 }
 
 // <language>bytes=%06x,column</language>: the languages take columns 1, 2,
-// 3... in the order they appear; one without its column number takes its
-// place in that order.
+// 3... in the order they appear, and one without its column number takes
+// its place in that order; their records name them by letter.
 EOSSTS CDbResource::ReadColumn() {
   char szContent[32] = {};
-  const char cLetter = LanguageLetter(m_szName);
-  const int iIndex = cLetter - s_cFirstLetter;
-  if (!cLetter || m_alColumn[iIndex]) return Refuse("Unrecognized or repeated language", m_szName);
+  const int iLanguage = DbLabelLanguageIndex(m_szName);
+  const int iIndex = iLanguage < 0 ? -1 : s_adblabellanguage[iLanguage].cLetter - s_cFirstLetter;
+  if (iIndex < 0 || iIndex >= DbResourceLabel::s_lColumnsMax || m_alColumn[iIndex])
+    return Refuse("Unrecognized or repeated language", m_szName);
   if (m_posxml->NodeGetContent(szContent, sizeof szContent) != OS_STS_SUCCESS ||
       std::strncmp(szContent, "bytes=", 6) != 0)
     return Refuse("language column out of shape", m_szName);
@@ -307,4 +311,11 @@ EOSSTS CDbResource::ReadColumn() {
     return Refuse("language column out of order", m_szName);
   m_alColumn[iIndex] = ++m_lColumns;
   return OS_STS_SUCCESS;
+}
+
+int DbLabelLanguageIndex(const char* a_szName) {
+  for (int i = 0; a_szName && i < s_iDbLabelLanguages; ++i) {
+    if (std::strcmp(s_adblabellanguage[i].szName, a_szName) == 0) return i;
+  }
+  return -1;
 }

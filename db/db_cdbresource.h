@@ -65,6 +65,8 @@ class CDbResource {
   // record, handed to the callback in file order; a callback's non-zero
   // status ends the read with that status.
   EOSSTS ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDBRESOURCERECORD a_pfn, void* a_pvUser);
+  // The DATABASE text up to its header only: the records are not looked at.
+  EOSSTS ReadDatabaseHeader(const void* a_pvData, size_t a_sizetData);
   const char* GetHeader() const { return m_szHeader; }
 
   // The LABELS text: the column of every language and every label.
@@ -75,15 +77,14 @@ class CDbResource {
   // The column of a language's element letter ('c' en_usa ... 'u' tr_tur); 0
   // when the resource has none.
   long GetColumn(char a_cLetter) const;
-  // The element letter of a language name ("en_usa" 'c' ... "tr_tur" 'u');
-  // '\0' for a language the format has no column for.
-  static char LanguageLetter(const char* a_szLanguage);
 
   // A number of the formats: hexadecimal, eight digits with the top bit set
   // being negative; an empty text is 0.
   static long Number(const char* a_szHex);
 
  private:
+  EOSSTS ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDBRESOURCERECORD a_pfn, void* a_pvUser,
+                      bool a_blRecords);
   EOSSTS Load(const void* a_pvData, size_t a_sizetData, const char* a_szRoot);
   EOSSTS ReadRecord(DbResourceRecord* a_pdbresourcerecord);
   EOSSTS ReadBin(char a_cKind, DbResourceBin* a_pdbresourcebin);

@@ -101,11 +101,14 @@ void COsSyncImpl::FreeMutexesOfSlot(int a_iObject) {
   }
 }
 
-// Normal mode (block's mutex held): clears the slots of ended threads and
-// every flag that no slot names; answers whether anyone is alive. Probe
-// mode changes nothing and asks only whether a registering process is
-// still alive (a process whose registering thread ended may still use the
-// block from another thread).
+// Normal mode (block's mutex held): clears the slots of ended processes and
+// every flag that no slot names, and frees the mutexes held by slots whose
+// registering thread has ended; answers whether anyone is alive. A slot
+// outlives its registering thread while the process lives: an object made
+// on one thread is used from others (a channel's events are made by the
+// thread that starts the channel, which may end long before the channel
+// does). Probe mode changes nothing and asks only whether a registering
+// process is still alive.
 bool COsSyncImpl::RemoveStaleObjectsAndFlags(bool a_blProbe) {
   OsSyncPublic& ossyncpublic = m_possyncgroup->ossyncpublic;
   bool blAlive = false;
@@ -115,22 +118,17 @@ bool COsSyncImpl::RemoveStaleObjectsAndFlags(bool a_blProbe) {
       if (!a_blProbe) std::memset(static_cast<void*>(&ossyncobject), 0, sizeof ossyncobject);
       continue;
     }
-    bool blChecked = false;
-    for (int iEarlier = 0; iEarlier < iObject && !blChecked; ++iEarlier) {
-      const OsSyncObject& ossyncobjectEarlier = ossyncpublic.aossyncobject[iEarlier];
-      blChecked = ossyncobjectEarlier.u64Pid == ossyncobject.u64Pid && ossyncobjectEarlier.u64Tid == ossyncobject.u64Tid;
-    }
-    if (blChecked) continue;
     if (a_blProbe) {
       if (IsThreadAlive(ossyncobject.u64Pid, 0)) return true;
       continue;
     }
-    if (IsThreadAlive(ossyncobject.u64Pid, ossyncobject.u64Tid)) {
-      blAlive = true;
-    } else {
+    if (!IsThreadAlive(ossyncobject.u64Pid, 0)) {
       FreeMutexesOfSlot(iObject);
       std::memset(static_cast<void*>(&ossyncobject), 0, sizeof ossyncobject);
+      continue;
     }
+    blAlive = true;
+    if (!IsThreadAlive(ossyncobject.u64Pid, ossyncobject.u64Tid)) FreeMutexesOfSlot(iObject);
   }
   if (a_blProbe) return false;
   for (int iFlag = 0; iFlag < OS_SYNC_FLAG_COUNT; ++iFlag) {

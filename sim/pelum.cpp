@@ -27,14 +27,18 @@ void Trace(const char* a_szTask) {
 
 }  // namespace
 
-// Copies the source image file to the destination unchanged (the stand-in
-// knows no compression) and reports its size; 0 on success.
+// The decompression function as the driver's image writer calls it: user
+// argument, source file and its size, compression and pixel format (the
+// driver's numbers), width and height, output file, output size. Copies the
+// source to the output unchanged (the stand-in knows no compression) and
+// reports its size; 0 on success. Each call is traced.
 extern "C" __attribute__((visibility("default"))) int OsImageDecompress(void* a_pvUser, const char* a_szSource,
-                                                                        uint64_t a_u64Size, const char* a_szCompression,
-                                                                        const char* a_szPixelFormat, long a_lWidth,
-                                                                        long a_lHeight, const char* a_szDestination,
-                                                                        uint64_t* a_pu64Size) {
-  (void)a_pvUser, (void)a_u64Size, (void)a_szCompression, (void)a_szPixelFormat, (void)a_lWidth, (void)a_lHeight;
+                                                                        uint32_t a_u32Size, uint32_t a_u32Compression,
+                                                                        uint32_t a_u32Format, uint32_t a_u32Width,
+                                                                        uint32_t a_u32Height, const char* a_szDestination,
+                                                                        uint32_t* a_pu32Size) {
+  (void)a_pvUser, (void)a_u32Size, (void)a_u32Compression, (void)a_u32Format, (void)a_u32Width, (void)a_u32Height;
+  Trace((std::string("OsImageDecompress ") + (a_szSource ? a_szSource : "(null)")).c_str());
   if (!a_szSource || !a_szDestination) return 1;
   FILE* pfileIn = std::fopen(a_szSource, "rb");
   if (!pfileIn) return 1;
@@ -54,7 +58,8 @@ extern "C" __attribute__((visibility("default"))) int OsImageDecompress(void* a_
   }
   std::fclose(pfileIn);
   const bool blClosed = std::fclose(pfileOut) == 0;
-  if (a_pu64Size) *a_pu64Size = u64Total;
+  if (u64Total > UINT32_MAX) return 1;
+  if (a_pu32Size) *a_pu32Size = static_cast<uint32_t>(u64Total);
   return blClosed ? 0 : 1;
 }
 

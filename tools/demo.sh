@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job: builds the library, its staged copy and the front-end tool,
-# drives the library with the demo tasks (or the files given), scans a batch
+# drives the library with the demo tasks (or the files given), lists the
+# resources appended to the library, scans a batch
 # on the simulated scanner into build/stage/scans, then starts
 # and stops the service layer from the staged copy and shows where its
 # directories, its log and its configuration dump went. Everything the
@@ -15,6 +16,12 @@ if (($#)); then
 else
   build/tools/pmxcli tools/tasks/demo.xml
 fi
+echo
+# The resources the library carries behind its code: brand, version and the
+# capability database that the build compiled from db/sources (lookup in part).
+build/tools/pmxres list build/libscandrv.so
+{ build/tools/pmxres get build/libscandrv.so LOOKUP || true; } | head -c 480  # (head may close the pipe early)
+echo
 echo
 # A batch on the simulated scanner: every reply, and the images as netpbm files.
 rm -rf build/stage/scans && mkdir -p build/stage/scans

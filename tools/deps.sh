@@ -3,7 +3,11 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev python3 binutils procps tzdata file libedit2)
 packages+=(libxml2-utils)                # xmllint judges built tasks in the tests
+packages+=(iproute2)                     # ss shows the channel tests where a TCP channel listens
+packages+=(libtiff-tools libjpeg-turbo-progs netpbm)  # judge the image files in the tests
+packages+=(libtiff-dev)                   # the image benchmark compares with libtiff only
 packages+=(libpugixml-dev libexpat1-dev)  # the XML benchmark compares with these only
+packages+=(util-linux)                    # lslocks judges the file locks of the USB service
 packages+=(clang libclang-rt-dev)         # libFuzzer for the fuzz targets
 packages+=(libbz2-dev liblz4-dev)         # the compressor benchmark compares with these only
 missing=()

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "db_cdblabel.h"
-#include "db_cdbresource.h"
+#include "db_labellanguages.h"
 #include "db_fixture.h"
 #include "os_coscfg.h"
 #include "os_coslocale.h"
@@ -41,7 +41,7 @@ std::string MakeLabels(const std::vector<std::string>& a_vecstrLanguage, const s
     sizetTags += label.strTag.size() + 1;
     for (size_t i = 0; i < a_vecstrLanguage.size(); ++i) {
       const std::string& str = label.vecstrText[i];
-      const char cLetter = CDbResource::LanguageLetter(a_vecstrLanguage[i].c_str());
+      const char cLetter = s_adblabellanguage[DbLabelLanguageIndex(a_vecstrLanguage[i].c_str())].cLetter;
       const bool blMarkup = str.find_first_of("<>&") != std::string::npos;
       strRecords += std::string("<") + cLetter + ">" + (blMarkup ? "<![CDATA[" + str + "]]>" : str) + "</" + cLetter + ">";
       vecsizetText[i] += str.size() + 1;

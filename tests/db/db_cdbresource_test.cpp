@@ -8,6 +8,7 @@
 
 #include "../os/log_capture.h"
 #include "db_cdbresource.h"
+#include "db_labellanguages.h"
 #include "test_support.h"
 
 namespace {
@@ -110,9 +111,9 @@ TEST_F(DbResourceTest, ReadsTheLabelsByColumn) {
   EXPECT_EQ(m_dbresource.GetColumn('d'), 0);
   EXPECT_EQ(m_dbresource.GetColumn('a'), 0);
   // The column list names each language; its records use the letter.
-  const std::pair<const char*, char> apair[] = {{"en_usa", 'c'}, {"ar_arb", 'd'}, {"de_deu", 'h'}, {"tr_tur", 'u'},
-                                                {"en_gbr", '\0'}, {"c", '\0'}, {"", '\0'}, {nullptr, '\0'}};
-  for (const auto& [szLanguage, cLetter] : apair) EXPECT_EQ(CDbResource::LanguageLetter(szLanguage), cLetter);
+  const std::pair<const char*, int> apair[] = {{"en_usa", 0}, {"ar_arb", 1}, {"de_deu", 5}, {"tr_tur", 18},
+                                               {"en_gbr", -1}, {"c", -1}, {"", -1}, {nullptr, -1}};
+  for (const auto& [szLanguage, iIndex] : apair) EXPECT_EQ(DbLabelLanguageIndex(szLanguage), iIndex);
   // A language without its column number takes its place in the list.
   std::string strLabels = testsupport::ReadFile(s_strData + "labels.edres");
   strLabels.replace(strLabels.find(",2</de_deu>"), 2, "");

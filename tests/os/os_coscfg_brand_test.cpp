@@ -196,14 +196,12 @@ TEST_F(OsCfgPelum, StandInListsItsFunctionAndHearsTheClose) {
   ASSERT_NE(name, nullptr) << reply;
   char hex[32];
   ASSERT_EQ(COsXml::GetContent(name, "<functionptr>", "</functionptr>", hex, sizeof hex), OS_STS_SUCCESS);
-  using Decompress = int (*)(void*, const char*, uint64_t, const char*, const char*, long, long, const char*,
-                             uint64_t*);
+  using Decompress = int (*)(void*, const char*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, const char*,
+                             uint32_t*);
   auto decompress = reinterpret_cast<Decompress>(std::strtoull(hex, nullptr, 16));
   WriteFile(RootPath("in.raw"), "image bytes");
-  uint64_t size = 0;
-  EXPECT_EQ(decompress(nullptr, RootPath("in.raw").c_str(), 11, "none", "bw1", 8, 1, RootPath("out.raw").c_str(),
-                       &size),
-            0);
+  uint32_t size = 0;
+  EXPECT_EQ(decompress(nullptr, RootPath("in.raw").c_str(), 11, 2, 1, 8, 1, RootPath("out.raw").c_str(), &size), 0);
   EXPECT_EQ(ReadFile(RootPath("out.raw")), "image bytes");
   EXPECT_EQ(size, 11u);
   // One interfaceopen task with id 1 and reply 0; the close at the end.

@@ -181,15 +181,16 @@ TEST(Resource, UpdatedLibraryKeepsItsCodeAndStillAnswers) {
   istream >> strWord >> strSize >> strContentEnd;
   ASSERT_EQ(strWord, "footer");
 
-  std::string strDatabase = Generated(100000, 8);
-  ASSERT_EQ(Update(strCopy, "DATABASE", strDatabase), OS_STS_SUCCESS);
+  // A resource the library does not carry yet (it carries the database's).
+  std::string strPicture = Generated(100000, 8);
+  ASSERT_EQ(Update(strCopy, "SCANNERLARGE", strPicture), OS_STS_SUCCESS);
   int iStatus = -1;
   testsupport::RunProgram({"cmp", "-n", strContentEnd, SCANDRV_LIBRARY_PATH, strCopy}, &iStatus);
   EXPECT_EQ(iStatus, 0) << "the library's own bytes changed";
   std::vector<std::string> vecAfter = ScriptView(strCopy);
   ASSERT_EQ(vecAfter.size(), vecBefore.size() + 1);
-  EXPECT_EQ(vecAfter.back().substr(0, 9), "DATABASE ");
-  EXPECT_EQ(Read(strCopy, "database"), strDatabase);
+  EXPECT_EQ(vecAfter.back().substr(0, 13), "SCANNERLARGE ");
+  EXPECT_EQ(Read(strCopy, "scannerlarge"), strPicture);
   EXPECT_EQ(filetest::ModeOf(strCopy), filetest::ModeOf(SCANDRV_LIBRARY_PATH));
 
   // A front end loads the updated copy and gets replies.

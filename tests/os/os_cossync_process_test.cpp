@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "os_cossync.h"
 #include "os_cossync_helpers.h"
@@ -53,6 +54,34 @@ TEST_F(SyncTest, GroupWaitAcrossProcessesAnswersTheMember) {
   char szName[32] = "";
   EXPECT_EQ(members[0].EventWait(5000, szName, sizeof szName), OS_STS_SUCCESS);
   EXPECT_STREQ(szName, "ok_to_write");
+  EXPECT_EQ(Reap(pid), 0);
+}
+
+// A channel's events are made by the thread that starts the channel, which
+// may end long before the channel does: the objects stay registered while
+// their process lives, so another process's set still reaches them.
+TEST_F(SyncTest, EventsMadeOnAThreadThatEndedStillWork) {
+  COsSync members[2];
+  std::thread maker([&] {
+    ASSERT_EQ(members[0].EventCreate("made_read", "ended", false), OS_STS_SUCCESS);
+    ASSERT_EQ(members[1].EventCreate("made_write", "ended", false), OS_STS_SUCCESS);
+  });
+  maker.join();
+  Pipe go;
+  pid_t pid = Fork([&] {
+    COsSync other;
+    if (other.EventOpen("made_write") != OS_STS_SUCCESS) return 1;
+    for (int i = 0; i < 2; ++i) {
+      if (go.Receive() != 'g' || other.EventSet() != OS_STS_SUCCESS) return 2;
+    }
+    return 0;
+  });
+  for (int i = 0; i < 2; ++i) {
+    go.Send('g');
+    char szName[32] = "";
+    EXPECT_EQ(members[0].EventWait(5000, szName, sizeof szName), OS_STS_SUCCESS) << i;
+    EXPECT_STREQ(szName, "made_write");
+  }
   EXPECT_EQ(Reap(pid), 0);
 }
 

@@ -16,9 +16,9 @@ HEX = r"(?:0|[1-9a-f][0-9a-f]{0,7})"      # lower case, no leading zeros, 32 bit
 NUMBER = re.compile(HEX + r"\Z")
 NUMBER_OR_EMPTY = re.compile(r"(?:" + HEX + r")?\Z")
 COUNT = r"([0-9a-f]{6})"
-LANGUAGES = ("en_usa", "ar_arb", "ch_chn", "ch_twn", "cs_cze", "de_deu", "el_grc", "es_esp", "fr_fra", "hu_hun",
-             "it_ita", "jp_jpn", "ko_kor", "nl_nld", "pl_pol", "pt_bra", "ro_rom", "ru_rus", "tr_tur")
-LETTERS = "cdefghijklmnopqrstu"         # the record element of each language, in the same order
+LANGUAGES = "cdefghijklmnopqrstu"       # en_usa, ar_arb, ch_chn ... tr_tur in table order
+LANGUAGE_NAMES = ["en_usa", "ar_arb", "ch_chn", "ch_twn", "cs_cze", "de_deu", "el_grc", "es_esp", "fr_fra", "hu_hun",
+                  "it_ita", "jp_jpn", "ko_kor", "nl_nld", "pl_pol", "pt_bra", "ro_rom", "ru_rus", "tr_tur"]
 
 
 class Fault(Exception):
@@ -150,16 +150,17 @@ def labels(data, text):
     size, records, tagbytes = (int(value, 16) for value in head.groups())
     columns = []
     pos = head.end()
-    for match in re.finditer(r"<([a-z]{2}_[a-z]{3})>bytes=%s,([1-9a-f][0-9a-f]*)</\1>" % COUNT, text[pos:]):
+    for match in re.finditer(r"<([a-z][a-z]_[a-z]{3})>bytes=%s,([1-9a-f][0-9a-f]*)</\1>" % COUNT, text[pos:]):
         if match.start() != pos - head.end():
             break
-        columns.append((match.group(1), int(match.group(2), 16), int(match.group(3), 16)))
+        check(match.group(1) in LANGUAGE_NAMES, "unknown language <%s>" % match.group(1))
+        letter = LANGUAGES[LANGUAGE_NAMES.index(match.group(1))]
+        columns.append((letter, int(match.group(2), 16), int(match.group(3), 16)))
         pos = head.end() + match.end()
     check(text.startswith("<endlangs></endlangs>", pos), "no <endlangs> after the column list")
-    names = [name for name, _, _ in columns]
-    check(all(name in LANGUAGES for name in names), "unknown language in %s" % ",".join(names))
-    check(names == sorted(names, key=LANGUAGES.index), "languages out of table order: %s" % ",".join(names))
-    letters = [LETTERS[LANGUAGES.index(name)] for name in names]
+    letters = [letter for letter, _, _ in columns]
+    check(letters == sorted(letters, key=LANGUAGES.index) and all(l in LANGUAGES for l in letters),
+          "languages out of table order: %s" % "".join(letters))
     check([number for _, _, number in columns] == list(range(1, len(columns) + 1)), "columns not 1, 2, 3...")
     records_text = text[pos + len("<endlangs></endlangs>"):]
     check(size == len(records_text.encode()), "bytes %d, records text %d" % (size, len(records_text.encode())))
@@ -170,7 +171,7 @@ def labels(data, text):
     while not elements.done():
         tags += len(elements.leaf("a").encode()) + 1
         count += 1
-        for index, letter in enumerate(letters):
+        for index, (letter, _, _) in enumerate(columns):
             content = elements.leaf(letter)
             cdata = re.match(r"<!\[CDATA\[(.*)\]\]>\Z", content, re.S)
             plain = cdata.group(1) if cdata else content
@@ -178,8 +179,8 @@ def labels(data, text):
             sums[index] += len(plain.encode()) + 1
     check(records == count + 1, "records %d for %d labels" % (records, count))
     check(tagbytes == tags, "tag column bytes %d, tags %d" % (tagbytes, tags))
-    for (name, size_, _), total in zip(columns, sums):
-        check(size_ == total, "column <%s> bytes %d, texts %d" % (name, size_, total))
+    for (letter, size_, _), total in zip(columns, sums):
+        check(size_ == total, "column <%s> bytes %d, texts %d" % (letter, size_, total))
 
 
 def main(argv):

@@ -1,0 +1,55 @@
+// The profile list of a database: the named settings profiles, of which
+// item 0 stands for the defaults compiled into the library's DATABASE
+// resource. The database owns one, loads it and forwards its profile
+// operations to it. Every operation checks for its implementation first.
+#pragma once
+
+#include "db_def.h"
+#include "os_def.h"
+
+class CDatabase;
+class CDbProfileListImpl;
+
+class CDbProfileList {
+ public:
+  CDbProfileList(CDatabase* a_pdatabase, unsigned int a_uMax);
+  ~CDbProfileList();
+  CDbProfileList(const CDbProfileList&) = delete;
+  CDbProfileList& operator=(const CDbProfileList&) = delete;
+
+  // Item 0 from the DATABASE resource (defaults into the database), as the
+  // current profile; its status.
+  EDBSTS Load();
+  void Remember();
+  void Restore();
+  // Clears the report builder once a caller has copied its report.
+  void Free();
+
+  // Not available until the profiles subsystem is complete: each logs and
+  // fails (1, or null).
+  EDBSTS SetCurrent(const char* a_szName);
+  EDBSTS SetCurrent(const char* a_szGroup, const char* a_szFilename, unsigned int a_uSize);
+  EDBSTS RestoreInstalledProfiles(bool a_blShare);
+  EDBSTS UpdateShare(EDBID a_edbid);
+  EDBSTS Reset(bool a_blAll);
+  const char* ReportProfileList();
+  const char* ProfileItem(int a_iDepth);
+  const char* ReportProfileItem(int a_iDepth);
+  const char* ReportDataFile(const char* a_szGroup);
+  EDBSTS Rename(const char* a_szName, const char* a_szGraphicFilename);
+  EDBSTS Import(const char* a_szFilename, bool a_blFlag);
+  EDBSTS Export(const char* a_szFilename);
+  EDBSTS Delete(const char* a_szName);
+  EDBSTS Create(const char* a_szName, const char* a_szGraphicFilename);
+  EDBSTS Save();
+  const char* GetUserProfileDirectory();
+  const char* GetUserProfileGraphicsDirectory();
+  const char* GetInstalledProfileGraphicsDirectory();
+  const char* GetCurrentProfileDirectory();
+
+ private:
+  EDBSTS Unsupported(const char* a_szOperation);
+  const char* UnsupportedText(const char* a_szOperation);
+
+  CDbProfileListImpl* m_pdbprofilelistimpl;
+};

@@ -1,0 +1,91 @@
+// The profile list's implementation: construction, loading of item 0 and
+// the undo point. Profile files, selection, reports and editing belong to
+// the rest of the profiles subsystem.
+#include "db_cdbprofilelistimpl.h"
+
+#include "db_cdatabase.h"
+#include "db_cdbprofileitem.h"
+#include "os_coslog.h"
+#include "os_cosmem.h"
+#include "os_cosstring.h"
+#include "os_cosxmltask.h"
+
+namespace {
+constexpr size_t s_sizetReport = 65536;
+}  // namespace
+
+CDbProfileListImpl::CDbProfileListImpl(CDatabase* a_pdatabase, unsigned int a_uMax)
+    : m_pdatabase(a_pdatabase),
+      m_u32Max(a_uMax),
+      m_u32Current(0),
+      m_apdbprofilelist{},
+      m_posxmltask(OsMemNewAt<COsXmlTask>(__FILE__, __LINE__, "COsXmlTask", "", s_sizetReport)),
+      m_szInstalledDirectory{},
+      m_szInstalledGraphicsDirectory{},
+      m_szUserDirectory{},
+      m_szUserGraphicsDirectory{},
+      m_szSharedDirectory{},
+      m_szSharedGraphicsDirectory{},
+      m_blLoadedButNotSet(false),
+      m_szRemembered{} {
+  if (a_uMax >= s_u32Slots) {
+    OsLog(OS_LOG_ERROR, "Increase the size of m_apdbprofilelist...");
+    m_u32Max = s_u32Slots;
+  }
+  if (!m_posxmltask) OsLog(OS_LOG_ERROR, "OsMemNew failed...");
+}
+
+CDbProfileListImpl::~CDbProfileListImpl() {
+  FreeItems();
+  OsMemDelete(m_posxmltask);
+}
+
+void CDbProfileListImpl::FreeItems() {
+  for (CDbProfileItem*& pdbprofileitem : m_apdbprofilelist) OsMemDelete(pdbprofileitem);
+  m_u32Current = 0;
+}
+
+EDBSTS CDbProfileListImpl::Load(bool a_blHeaderOnly) {
+  FreeItems();
+  CDbProfileItem* pdbprofileitem =
+      OsMemNew(CDbProfileItem, nullptr, nullptr, m_szInstalledDirectory, m_szInstalledGraphicsDirectory,
+               m_szUserDirectory, m_szUserGraphicsDirectory, m_pdatabase, m_posxmltask);
+  if (!pdbprofileitem) {
+    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
+    return DB_STS_FAIL;
+  }
+  m_apdbprofilelist[0] = pdbprofileitem;
+  const EOSSTS eossts = pdbprofileitem->Load(a_blHeaderOnly, true, false, false);
+  if (eossts != OS_STS_SUCCESS) {
+    OsLog(OS_LOG_ERROR, "Load failed...");
+    OsMemDelete(m_apdbprofilelist[0]);
+    return static_cast<EDBSTS>(eossts);
+  }
+  // Item 0 is current: it is never hidden after its flags are reset.
+  m_u32Current = 0;
+  if (m_pdatabase) m_pdatabase->NotifyResetProfiles();
+  m_blLoadedButNotSet = true;
+  return DB_STS_SUCCESS;
+}
+
+void CDbProfileListImpl::Remember() {
+  CDbProfileItem* pdbprofileitem = GetCurrentProfile();
+  COsString::SStrCpy(m_szRemembered, sizeof m_szRemembered, pdbprofileitem ? pdbprofileitem->GetName() : "");
+}
+
+void CDbProfileListImpl::Restore() { Unsupported("Restore"); }
+
+void CDbProfileListImpl::Free() {
+  if (m_posxmltask) m_posxmltask->Clear();
+}
+
+CDbProfileItem* CDbProfileListImpl::GetCurrentProfile() {
+  return m_u32Current < s_u32Slots ? m_apdbprofilelist[m_u32Current] : nullptr;
+}
+
+CDbProfileItem* CDbProfileListImpl::GetDatabaseResourceProfile() { return m_apdbprofilelist[0]; }
+
+EDBSTS CDbProfileListImpl::Unsupported(const char* a_szOperation) {
+  OsLog(OS_LOG_ERROR, "Unsupported profile operation...<%s>", a_szOperation);
+  return DB_STS_FAIL;
+}

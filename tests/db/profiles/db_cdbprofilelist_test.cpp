@@ -1,0 +1,146 @@
+// The profile list as far as the database needs it now: loading item 0 from
+// the DATABASE resource, its capacity, the operations still to come, and
+// the objects it makes and deletes.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../mem_lines.h"
+#include "db_cdbprofileitem.h"
+#include "db_cdbprofilelist.h"
+#include "db_cdbprofilelistimpl.h"
+#include "db_profile_fixture.h"
+
+namespace {
+
+using dbtest::DbProfileFixture;
+
+class DbProfileListTest : public DbProfileFixture {
+ protected:
+  // The default database on datums of its own, as the driver file's resource.
+  void UseDefaultDatabase() {
+    NewDefaultDatums(dbtest::ReadExpected());
+    UseResource(DefaultDatabase());
+  }
+};
+
+TEST_F(DbProfileListTest, LoadMakesTheResourceItemCurrent) {
+  UseDefaultDatabase();
+  CDbDatum* pdbdatum = CDbDatum::DbDatumFind(0, DB_ID_THRESHOLD, DB_BIN_BITONAL_FRONT);
+  ASSERT_NE(pdbdatum, nullptr);
+  Notify()->Set(DB_NOTIFY_PROFILES, pdbdatum);
+  CDbProfileListImpl dbprofilelistimpl(m_pdatabase.get(), 64);
+  EXPECT_EQ(dbprofilelistimpl.GetCurrentProfile(), nullptr);
+  ASSERT_EQ(dbprofilelistimpl.Load(false), DB_STS_SUCCESS);
+  CDbProfileItem* pdbprofileitem = dbprofilelistimpl.GetDatabaseResourceProfile();
+  ASSERT_NE(pdbprofileitem, nullptr);
+  EXPECT_EQ(dbprofilelistimpl.GetCurrentProfile(), pdbprofileitem);
+  EXPECT_STREQ(pdbprofileitem->GetName(), "Default");
+  EXPECT_STREQ(pdbprofileitem->GetFilename(), "");
+  // Its flags are those of the resource item, whatever the header says.
+  EXPECT_TRUE(pdbprofileitem->IsProfileDatabaseResource());
+  EXPECT_TRUE(pdbprofileitem->IsProfileInstalled());
+  EXPECT_TRUE(pdbprofileitem->IsProfileDefault());
+  EXPECT_FALSE(pdbprofileitem->IsProfileReadonly());
+  EXPECT_FALSE(pdbprofileitem->IsProfileHidden());
+  EXPECT_FALSE(pdbprofileitem->IsProfileUser());
+  // The defaults are in the database and no profile change is pending.
+  EXPECT_EQ(pdbdatum->GetCurrentLongNoCallback(), 90);
+  EXPECT_TRUE(Walk(DB_NOTIFY_PROFILES).empty());
+  // A second load replaces the item; the header alone leaves the values.
+  pdbdatum->SetCurrentLong(20);
+  ASSERT_EQ(dbprofilelistimpl.Load(true), DB_STS_SUCCESS);
+  EXPECT_NE(dbprofilelistimpl.GetDatabaseResourceProfile(), nullptr);
+  EXPECT_EQ(pdbdatum->GetCurrentLongNoCallback(), 20);
+  // The public list loads the same way.
+  CDbProfileList dbprofilelist(m_pdatabase.get(), 64);
+  EXPECT_EQ(dbprofilelist.Load(), DB_STS_SUCCESS);
+  EXPECT_EQ(pdbdatum->GetCurrentLongNoCallback(), 90);
+}
+
+TEST_F(DbProfileListTest, ALoadWithoutResourceLeavesTheListEmpty) {
+  CDbProfileListImpl dbprofilelistimpl(m_pdatabase.get(), 64);
+  EXPECT_EQ(dbprofilelistimpl.Load(false), DB_STS_FAIL);
+  EXPECT_TRUE(m_plog->Contains("DATABASE resource not found..."));
+  EXPECT_TRUE(m_plog->Contains("Load failed..."));
+  EXPECT_EQ(dbprofilelistimpl.GetDatabaseResourceProfile(), nullptr);
+  EXPECT_EQ(dbprofilelistimpl.GetCurrentProfile(), nullptr);
+  CDbProfileList dbprofilelist(m_pdatabase.get(), 64);
+  EXPECT_EQ(dbprofilelist.Load(), DB_STS_FAIL);
+}
+
+TEST_F(DbProfileListTest, ACapacityBeyondTheSlotsIsCut) {
+  EXPECT_EQ(CDbProfileListImpl(m_pdatabase.get(), 64).GetMax(), 64u);
+  EXPECT_EQ(CDbProfileListImpl(m_pdatabase.get(), 255).GetMax(), 255u);
+  EXPECT_FALSE(m_plog->Contains("Increase the size of m_apdbprofilelist..."));
+  EXPECT_EQ(CDbProfileListImpl(m_pdatabase.get(), 300).GetMax(), 256u);
+  EXPECT_TRUE(m_plog->Contains("Increase the size of m_apdbprofilelist..."));
+}
+
+// Until the rest of the profiles arrives, each of these logs its name and
+// fails; none touches the database.
+TEST_F(DbProfileListTest, OperationsStillToComeLogAndFail) {
+  UseDefaultDatabase();
+  CDbProfileList dbprofilelist(m_pdatabase.get(), 64);
+  ASSERT_EQ(dbprofilelist.Load(), DB_STS_SUCCESS);
+  CDbProfileList* p = &dbprofilelist;
+  const struct {
+    const char* szName;
+    std::function<EDBSTS()> fnStatus;
+    std::function<const char*()> fnText;
+  } acase[] = {
+      {"SetCurrent", [p] { return p->SetCurrent(nullptr); }, nullptr},
+      {"SetCurrent", [p] { return p->SetCurrent("profileall", "/tmp/x", 10u); }, nullptr},
+      {"RestoreInstalledProfiles", [p] { return p->RestoreInstalledProfiles(true); }, nullptr},
+      {"UpdateShare", [p] { return p->UpdateShare(DB_ID_TRANSPORTTIMEOUTRESPONSE); }, nullptr},
+      {"Reset", [p] { return p->Reset(true); }, nullptr},
+      {"Rename", [p] { return p->Rename("a", ""); }, nullptr},
+      {"Import", [p] { return p->Import("a.pkg", false); }, nullptr},
+      {"Export", [p] { return p->Export("a.pkg"); }, nullptr},
+      {"Delete", [p] { return p->Delete(""); }, nullptr},
+      {"Create", [p] { return p->Create("mine", nullptr); }, nullptr},
+      {"Save", [p] { return p->Save(); }, nullptr},
+      {"ReportProfileList", nullptr, [p] { return p->ReportProfileList(); }},
+      {"ProfileItem", nullptr, [p] { return p->ProfileItem(1); }},
+      {"ReportProfileItem", nullptr, [p] { return p->ReportProfileItem(1); }},
+      {"ReportDataFile", nullptr, [p] { return p->ReportDataFile("profileall"); }},
+      {"GetUserProfileDirectory", nullptr, [p] { return p->GetUserProfileDirectory(); }},
+      {"GetUserProfileGraphicsDirectory", nullptr, [p] { return p->GetUserProfileGraphicsDirectory(); }},
+      {"GetInstalledProfileGraphicsDirectory", nullptr, [p] { return p->GetInstalledProfileGraphicsDirectory(); }},
+      {"GetCurrentProfileDirectory", nullptr, [p] { return p->GetCurrentProfileDirectory(); }},
+      {"Restore", [p] { p->Restore(); return DB_STS_FAIL; }, nullptr},
+  };
+  for (const auto& c : acase) {
+    SCOPED_TRACE(c.szName);
+    if (c.fnStatus) {
+      EXPECT_EQ(c.fnStatus(), DB_STS_FAIL);
+    } else {
+      EXPECT_EQ(c.fnText(), nullptr);
+    }
+    EXPECT_TRUE(m_plog->Contains(std::string("Unsupported profile operation...<") + c.szName + ">"));
+  }
+  // What the database does now works quietly.
+  const std::string strBefore = m_plog->Text();
+  dbprofilelist.Remember();
+  dbprofilelist.Free();
+  EXPECT_EQ(m_plog->Text(), strBefore);
+  EXPECT_EQ(CDbDatum::DbDatumFind(0, DB_ID_THRESHOLD, DB_BIN_BITONAL_FRONT)->GetCurrentLongNoCallback(), 90);
+}
+
+TEST_F(DbProfileListTest, EveryObjectMadeIsDeleted) {
+  UseDefaultDatabase();
+  const size_t sizetBefore = m_plog->Text().size();
+  {
+    CDbProfileList dbprofilelist(m_pdatabase.get(), 64);
+    ASSERT_EQ(dbprofilelist.Load(), DB_STS_SUCCESS);
+    ASSERT_EQ(dbprofilelist.Load(), DB_STS_SUCCESS);
+  }
+  const std::string strLog = m_plog->Text().substr(sizetBefore);
+  for (const char* sz : {"new CDbProfileListImpl", "new CDbProfileItem", "new COsXmlTask", "new CDbResource"})
+    EXPECT_NE(strLog.find(sz), std::string::npos) << sz;
+  dbtest::ExpectMemoryLinesPaired(strLog);
+}
+
+}  // namespace
