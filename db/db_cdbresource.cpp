@@ -79,7 +79,6 @@ long CDbResource::GetColumn(char a_cLetter) const {
   return iIndex >= 0 && iIndex < DbResourceLabel::s_lColumnsMax ? m_alColumn[iIndex] : 0;
 }
 
-
 // ---------------------------------------------------------------------------
 // The document
 // ---------------------------------------------------------------------------
