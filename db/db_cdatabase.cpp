@@ -3,8 +3,7 @@
 // notification, lookup and configuration components.
 #include "db_cdatabase.h"
 
-#include <initializer_list>
-
+#include "db_cdbcatalogue.h"
 #include "db_cdbdatum.h"
 #include "db_cdblabel.h"
 #include "db_cdblookup.h"
@@ -66,41 +65,32 @@ CDatabase::CDatabase()
   CDbDatum::SetDatabase(this);
   m_pdblookup = OsMemNew(CDbLookup);
   m_pdblabel = OsMemNew(CDbLabel);
-  NewSentinels(DB_ID_UNDEFINED, "CUNDEFINED", "UNDEFINED");
-  NewSentinels(DB_ID_LAST, "CLAST", "LAST");
+  // The catalogue, between the two sentinels; the first datum made sets the
+  // table's shared objects up.
+  CDbCatalogue::NewRow(CDbCatalogue::GetUndefined());
+  NewMachine();
+  NewCamera();
+  NewWindow();
+  CDbCatalogue::NewRow(CDbCatalogue::GetLast());
   m_pdbnotify = CDbDatum::GetDbNotify();
   m_edbscansource = s_lScanSourceDefault;
 }
 
+// The catalogue goes in the order it was built, not in reverse; without a
+// table there is nothing of it to release.
 CDatabase::~CDatabase() {
   // The labels go first: closing them resets the lookup records' labels.
   OsMemDelete(m_pdblabel);
   OsMemDelete(m_pdblookup);
   OsMemDelete(m_pdbversion);
   OsMemDelete(m_posxmltask);
-  DeleteSentinels(DB_ID_UNDEFINED);
-  DeleteSentinels(DB_ID_LAST);
-  CDbDatum::Shutdown();
-}
-
-// The sentinels of bins 0 and 1 are plain datums that are their own masters.
-void CDatabase::NewSentinels(EDBID a_edbid, const char* a_szClass, const char* a_szName) {
-  for (EDBBIN edbbin : {DB_BIN_SEARCH, DB_BIN_MACHINE}) {
-    CDbDatum* pdbdatum = OsMemNewAt<CDbDatum>(__FILE__, __LINE__, a_szClass);
-    if (!pdbdatum) continue;
-    pdbdatum->InitCDbDatum(a_edbid, edbbin, pdbdatum);
-    pdbdatum->SetId(a_edbid);
-    pdbdatum->SetBin(edbbin);
-    pdbdatum->SetName(a_szName);
-  }
-}
-
-void CDatabase::DeleteSentinels(EDBID a_edbid) {
   if (!CDbDatum::ms_pdatumcommon) return;
-  for (EDBBIN edbbin : {DB_BIN_SEARCH, DB_BIN_MACHINE}) {
-    CDbDatum*& pdbdatum = CDbDatum::ms_pdatumcommon->apdbdatum[0][a_edbid][edbbin];
-    OsMemDelete(pdbdatum);
-  }
+  CDbCatalogue::DeleteRow(CDbCatalogue::GetUndefined());
+  DeleteMachine();
+  DeleteCamera();
+  DeleteWindow();
+  CDbCatalogue::DeleteRow(CDbCatalogue::GetLast());
+  CDbDatum::Shutdown();
 }
 
 // ---------------------------------------------------------------------------

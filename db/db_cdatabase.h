@@ -115,8 +115,13 @@ class CDatabase {
   const char* ConfigEnumGetNext(const char* a_szId, const char* a_szPrevEnum, EDBCONFIGTARGET a_edbconfigtarget);
 
  private:
-  void NewSentinels(EDBID a_edbid, const char* a_szClass, const char* a_szName);
-  void DeleteSentinels(EDBID a_edbid);
+  // The catalogue's levels, run by the constructor and the destructor only.
+  void NewMachine();
+  void NewCamera();
+  void NewWindow();
+  void DeleteMachine();
+  void DeleteCamera();
+  void DeleteWindow();
 
   CDbLookup* m_pdblookup;
   CDbLabel* m_pdblabel;

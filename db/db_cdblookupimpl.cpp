@@ -32,6 +32,14 @@ long Number32(const char* a_szHex) {
   return static_cast<int32_t>(static_cast<uint32_t>(COsString::StrToFastHex(a_szHex ? a_szHex : "")));
 }
 
+// A name index: by name, and among equal names by descending id.
+void SortByName(DbLookup2** a_apdblookup2, long a_lCount, const char* DbLookup2::*a_pszField) {
+  std::stable_sort(a_apdblookup2, a_apdblookup2 + a_lCount, [&](const DbLookup2* a, const DbLookup2* b) {
+    const int iOrder = std::strcmp(a->*a_pszField, b->*a_pszField);
+    return iOrder != 0 ? iOrder < 0 : a->edbid > b->edbid;
+  });
+}
+
 CDbLookupImpl* Self(OsXmlCallback* a_posxmlcallback) {
   return static_cast<CDbLookupImpl*>(a_posxmlcallback->pvObject);
 }
@@ -225,8 +233,10 @@ void CDbLookupImpl::Bind() {
   m_blBound = true;
 }
 
-// Sorted stably, so that among equal keys the first record in the file is
-// the one a search finds.
+// Among records that share a name the highest id comes first, so that a
+// search answers the same record whatever their order in the file: "printer"
+// names the cartridge sensor (39) and the imprinter (193), and means the
+// imprinter, whose values it carries.
 void CDbLookupImpl::BuildIndexes() {
   for (long l = 0; l < m_lRecord; ++l) {
     DbLookup2* pdblookup2 = &m_pdblookup2[l];
@@ -237,11 +247,8 @@ void CDbLookupImpl::BuildIndexes() {
   }
   std::stable_sort(m_apdblookup2Id, m_apdblookup2Id + m_lIdCount,
                    [](const DbLookup2* a, const DbLookup2* b) { return a->edbid < b->edbid; });
-  std::stable_sort(m_apdblookup2Lexicon, m_apdblookup2Lexicon + m_lLexiconCount,
-                   [](const DbLookup2* a, const DbLookup2* b) { return std::strcmp(a->szLexicon, b->szLexicon) < 0; });
-  std::stable_sort(
-      m_apdblookup2TwainLexicon, m_apdblookup2TwainLexicon + m_lTwainLexiconCount,
-      [](const DbLookup2* a, const DbLookup2* b) { return std::strcmp(a->szTwainLexicon, b->szTwainLexicon) < 0; });
+  SortByName(m_apdblookup2Lexicon, m_lLexiconCount, &DbLookup2::szLexicon);
+  SortByName(m_apdblookup2TwainLexicon, m_lTwainLexiconCount, &DbLookup2::szTwainLexicon);
 }
 
 // ---------------------------------------------------------------------------

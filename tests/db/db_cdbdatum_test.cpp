@@ -70,7 +70,11 @@ TEST_F(DbDatumTest, ASecondDatabaseStartsFromAFreshBlock) {
   ASSERT_NE(CDbDatum::GetDbNotify(), nullptr);
   EXPECT_NE(CDbDatum::GetDbMakeXml(), nullptr);
   EXPECT_NE(CDbDatum::DbDatumFindQuick(0, ID_A, DB_BIN_MACHINE), nullptr);
-  EXPECT_EQ(CDbDatum::ms_pdatumcommon->apdbdatum[0][ID_A][1], nullptr);
+  // The slot holds the new catalogue's object, unsupported and empty.
+  CDbDatum* pfresh = CDbDatum::ms_pdatumcommon->apdbdatum[0][ID_A][1];
+  ASSERT_NE(pfresh, nullptr);
+  EXPECT_EQ(pfresh->GetAccess(), DB_ACCESS_NOTSUPPORTED);
+  EXPECT_EQ(pfresh->GetCurrentLong(), 0);
   EXPECT_EQ(Notify()->GetFirst(DB_NOTIFY_VALUE), nullptr);
   EXPECT_EQ(CDbDatum::GetModified(), nullptr);
   EXPECT_FALSE(CDbDatum::TestDbState(DB_STATE_GUI));
@@ -96,6 +100,7 @@ TEST_F(DbDatumTest, WindowCopiesTakeTheirMastersIdentityAndAccess) {
   EXPECT_EQ(CDbDatum::DbDatumFindQuick(4, ID_A, DB_BIN_COLOR_FRONT), CDbDatum::ms_pdatumcommon->pdbdatumBlank);
 
   // A copy without a master keeps a zero identity instead of reading null.
+  Vacate(0, ID_B, DB_BIN_COLOR_FRONT);
   CDbDatum* porphan = NewWindowCopy(2, ID_B, DB_BIN_COLOR_FRONT);
   EXPECT_EQ(porphan->GetName(), nullptr);
   EXPECT_EQ(porphan->GetAccess(), DB_ACCESS_NOTSUPPORTED);
@@ -103,6 +108,7 @@ TEST_F(DbDatumTest, WindowCopiesTakeTheirMastersIdentityAndAccess) {
 }
 
 TEST_F(DbDatumTest, SlotsOutsideTheTableAreRefusedAndLogged) {
+  ClearCatalogue();
   struct Case {
     int iWindow, iId, iBin;
     const char* szLog;
@@ -120,7 +126,7 @@ TEST_F(DbDatumTest, SlotsOutsideTheTableAreRefusedAndLogged) {
     EXPECT_TRUE(m_plog->Contains(c.szLog));
     // Neither a window copy nor a registration writes outside the table.
     NewWindowCopy(c.iWindow, edbid, edbbin);
-    if (c.iWindow == 0) Keep(new CDbDatum(edbid, edbbin));
+    if (c.iWindow == 0) NewRegistered<CDbDatum>(edbid, edbbin);
   }
   // The sentinels are slots of their own, never found by the walks.
   EXPECT_STREQ(CDbDatum::DbDatumFind(0, DB_ID_LAST, DB_BIN_SEARCH)->GetName(), "LAST");
@@ -128,6 +134,7 @@ TEST_F(DbDatumTest, SlotsOutsideTheTableAreRefusedAndLogged) {
 }
 
 TEST_F(DbDatumTest, WalksVisitWindowZeroInIdAndBinOrder) {
+  ClearCatalogue();
   LongDatum* pB5 = NewLong(ID_B, DB_BIN_COLOR_REAR, DB_ACCESS_READONLY, 0);
   LongDatum* pA2 = NewLong(ID_A, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, 0);
   LongDatum* pA1 = NewLong(ID_A, DB_BIN_MACHINE, DB_ACCESS_HIDDEN, 0);
@@ -398,7 +405,7 @@ TEST_F(DbDatumTest, DefaultTextsAreMeasuredInBytes) {
 }
 
 TEST_F(DbDatumTest, StringInitialisationChecksItsArguments) {
-  StringDatum* pdatum = Keep(new StringDatum(ID_A, DB_BIN_MACHINE));
+  StringDatum* pdatum = NewRegistered<StringDatum>(ID_A, DB_BIN_MACHINE);
   char(&asz)[5][DB_STRING_SIZE] = pdatum->m_aszText;
   struct Case {
     size_t sizetMax;
@@ -463,7 +470,7 @@ TEST_F(DbDatumTest, RememberAndRestoreBothDataTypes) {
   EXPECT_STREQ(pstring->GetCurrentString(), "kept");
   EXPECT_FALSE(pstring->CompareCurrentWithRestoreValue());
 
-  CDbDatum* pplain = Keep(new CDbDatum(ID_C, DB_BIN_MACHINE));
+  CDbDatum* pplain = NewRegistered<CDbDatum>(ID_C, DB_BIN_MACHINE);
   pplain->Remember();
   pplain->Restore();
   EXPECT_FALSE(pplain->CompareCurrentWithRestoreValue());

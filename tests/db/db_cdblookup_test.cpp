@@ -251,6 +251,39 @@ TEST_F(DbLookupTest, MalformedResourcesAreRefusedWhole) {
   EXPECT_EQ(dblookup.FindLexicon("x")->edbid, DB_ID_UNDEFINED);
 }
 
+// "printer" names two capabilities; the name answers the same one, the
+// highest id, whatever order the file gives them.
+TEST_F(DbLookupTest, ASharedNameAnswersTheHighestIdInAnyFileOrder) {
+  auto record = [](const char* a_szId, const char* a_szHex, const char* a_szName) {
+    return std::string("<a>") + a_szId + "</a><b>" + a_szHex + "</b><c>" + a_szName + "</c><k>2</k><l>" + a_szName +
+           "</l>";
+  };
+  const std::string strCartridge = record("DB_ID_CARTRIDGEDETECTED", "27", "printer");
+  const std::string strPrinter = record("DB_ID_PRINTER", "c1", "printer");
+  const std::string strAlarm = record("DB_ID_ALARMVOLUME", "5", "printer");
+  const std::string strOther = record("DB_ID_PRINTERMODE", "d0", "printermode");
+  // The root announces the last record's index.
+  const std::vector<std::pair<const char*, std::string>> vecOrders = {
+      {"000002", strCartridge + strPrinter + strOther},
+      {"000002", strPrinter + strCartridge + strOther},
+      {"000003", strOther + strAlarm + strPrinter + strCartridge},
+      {"000003", strCartridge + strOther + strAlarm + strPrinter},
+  };
+  for (const auto& [szLast, strRecords] : vecOrders) {
+    SCOPED_TRACE(strRecords);
+    CDbLookup dblookup;
+    const std::string strText = std::string("<lookup records='") + szLast + "' enums='000000'>" + strRecords;
+    ASSERT_EQ(Load(dblookup, strText + "</lookup>"), OS_STS_SUCCESS);
+    ASSERT_NE(dblookup.FindLexicon("printer"), nullptr);
+    EXPECT_EQ(dblookup.FindLexicon("printer")->edbid, DB_ID_PRINTER);
+    ASSERT_NE(dblookup.FindDriverLexicon("printer"), nullptr);
+    EXPECT_EQ(dblookup.FindDriverLexicon("printer")->edbid, DB_ID_PRINTER);
+    EXPECT_EQ(dblookup.FindLexicon("printermode")->edbid, DB_ID_PRINTERMODE);
+    // Every record keeps its place in the id index.
+    EXPECT_STREQ(dblookup.FindEdbid(DB_ID_CARTRIDGEDETECTED)->szLexicon, "printer");
+  }
+}
+
 TEST_F(DbLookupTest, EveryCutOfTheResourceIsRefused) {
   CDbLookup dblookup;
   for (size_t sizet = 0; sizet < m_strLookup.size(); ++sizet) {

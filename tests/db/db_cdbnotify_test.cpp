@@ -86,6 +86,7 @@ TEST_F(DbNotifyTest, RefusedDatumsAndSlots) {
 }
 
 TEST_F(DbNotifyTest, WalksFollowWindowBinIdOrder) {
+  ClearCatalogue();
   // The value table: window 0 bins 1..5, then windows 1..10 bins 2..5.
   std::vector<std::tuple<int, int, int>> vecSlots = {
       {0, 1, 1}, {0, 1, 252}, {0, 3, 10}, {0, 5, 2}, {1, 2, 3}, {2, 2, 5}, {2, 5, 1}, {10, 5, 252}};

@@ -1,12 +1,14 @@
 // A small database for the tests: the services a database needs (tracked
 // memory for the named device task, a log captured in the test root, the
-// UTF-8 locale for character counts), one CDatabase with its datum table,
-// and datums made by hand in any window and bin, each with an optional
-// hand-made lookup record. The datums are deleted before the database.
+// UTF-8 locale for character counts), one CDatabase with its datum table
+// and catalogue, and datums made by hand in any window and bin (each in place
+// of the catalogue's object there), each with an optional hand-made lookup
+// record. The datums are deleted before the database.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstring>
 #include <deque>
@@ -73,8 +75,13 @@ class DbFixture : public ::testing::Test {
     m_pdatabase = std::make_unique<CDatabase>();
   }
 
+  // The test's datums leave the table before they are deleted, so that the
+  // database deletes only what its catalogue made.
   void TearDown() override {
-    for (CDbDatum* pdbdatum : m_vecpdbdatum) delete pdbdatum;
+    for (CDbDatum* pdbdatum : m_vecpdbdatum) {
+      ForgetSlots(pdbdatum);
+      delete pdbdatum;
+    }
     m_vecpdbdatum.clear();
     m_pdatabase.reset();
     m_pmem.reset();
@@ -89,10 +96,40 @@ class DbFixture : public ::testing::Test {
     return a_pdatum;
   }
 
+  // Makes room for a datum of the test in a slot of the table: the object
+  // that the catalogue made there is deleted. Slots outside the table are
+  // left to the datum's own refusal.
+  void Vacate(EDBID_WINDOW a_edbidwindow, EDBID a_edbid, EDBBIN a_edbbin) {
+    if (!CDbDatum::ms_pdatumcommon || a_edbidwindow < 0 || a_edbidwindow >= DB_WINDOW_COUNT || a_edbid < 0 ||
+        a_edbid >= DB_ID_COUNT || a_edbbin < 0 || a_edbbin >= DB_BIN_COUNT)
+      return;
+    CDbDatum*& pdbdatum = CDbDatum::ms_pdatumcommon->apdbdatum[a_edbidwindow][a_edbid][a_edbbin];
+    if (std::find(m_vecpdbdatum.begin(), m_vecpdbdatum.end(), pdbdatum) == m_vecpdbdatum.end()) delete pdbdatum;
+    pdbdatum = nullptr;
+  }
+
+  // Leaves the sentinels alone in the table, for tests whose walks and finds
+  // count on meeting nothing but their own datums.
+  void ClearCatalogue() {
+    for (int iWindow = 0; iWindow < DB_WINDOW_COUNT; ++iWindow) {
+      for (int iId = DB_ID_FIRST; iId <= DB_ID_FINAL; ++iId) {
+        for (int iBin = 0; iBin < DB_BIN_COUNT; ++iBin)
+          Vacate(iWindow, static_cast<EDBID>(iId), static_cast<EDBBIN>(iBin));
+      }
+    }
+  }
+
+  // A datum of the test made by its registering constructor, in a vacated slot.
+  template <class T>
+  T* NewRegistered(EDBID a_edbid, EDBBIN a_edbbin) {
+    Vacate(0, a_edbid, a_edbbin);
+    return Keep(new T(a_edbid, a_edbbin));
+  }
+
   // A master long datum in window 0, registered in its slot.
   LongDatum* NewLong(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, long a_lCurrent, long a_lDefault = 0,
                      EDBDEVICEDATA a_edbdevicedata = DB_DEVICEDATA_NONE) {
-    LongDatum* pdatum = Keep(new LongDatum(a_edbid, a_edbbin));
+    LongDatum* pdatum = NewRegistered<LongDatum>(a_edbid, a_edbbin);
     pdatum->InitDatumLong(a_edbid, a_edbbin, a_edbaccess, a_edbdevicedata, a_lCurrent, a_lDefault);
     pdatum->SetName(Name(a_edbid));
     return pdatum;
@@ -101,7 +138,7 @@ class DbFixture : public ::testing::Test {
   // A master string datum in window 0 with the given maximum in characters.
   StringDatum* NewString(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, size_t a_sizetMax,
                          EDBDEVICEDATA a_edbdevicedata = DB_DEVICEDATA_NONE) {
-    StringDatum* pdatum = Keep(new StringDatum(a_edbid, a_edbbin));
+    StringDatum* pdatum = NewRegistered<StringDatum>(a_edbid, a_edbbin);
     char(&asz)[5][DB_STRING_SIZE] = pdatum->m_aszText;
     EXPECT_EQ(pdatum->InitDatumString(a_edbid, a_edbbin, a_edbaccess, a_edbdevicedata, a_sizetMax, asz[0], asz[1],
                                       asz[2], asz[3], asz[4]),
@@ -115,6 +152,7 @@ class DbFixture : public ::testing::Test {
   // initialises them.
   template <class T, class... A>
   T* NewContainer(EDBID a_edbid, EDBBIN a_edbbin, A... a_args) {
+    Vacate(0, a_edbid, a_edbbin);
     T* pdatum = Keep(new T(a_args...));
     pdatum->InitCDbDatum(a_edbid, a_edbbin, pdatum);
     pdatum->SetId(a_edbid);
@@ -153,6 +191,7 @@ class DbFixture : public ::testing::Test {
 
   // A per-window copy (plain datum) of an existing master.
   CDbDatum* NewWindowCopy(EDBID_WINDOW a_edbidwindow, EDBID a_edbid, EDBBIN a_edbbin) {
+    Vacate(a_edbidwindow, a_edbid, a_edbbin);
     return Keep(new CDbDatum(a_edbidwindow, a_edbid, a_edbbin));
   }
 
@@ -254,6 +293,17 @@ class DbFixture : public ::testing::Test {
   std::unique_ptr<CDatabase> m_pdatabase;
 
  private:
+  static void ForgetSlots(CDbDatum* a_pdbdatum) {
+    if (!CDbDatum::ms_pdatumcommon) return;
+    for (auto& apdbdatumWindow : CDbDatum::ms_pdatumcommon->apdbdatum) {
+      for (auto& apdbdatumId : apdbdatumWindow) {
+        for (CDbDatum*& pdbdatum : apdbdatumId) {
+          if (pdbdatum == a_pdbdatum) pdbdatum = nullptr;
+        }
+      }
+    }
+  }
+
   struct Record {
     std::string strDbId;
     std::string strLexicon;

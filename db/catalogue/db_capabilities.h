@@ -1,0 +1,22 @@
+// The capability classes, one per capability with rules of its own: C plus
+// the capability's name, derived from its container. They add nothing to
+// their container yet; when a class gets its rules it moves to a unit of its
+// own in db/id/ and its declaration here gives way to that unit's header.
+// Capabilities without rules have no class: their objects are the container.
+#pragma once
+
+#include "db_catalogue_rows.h"
+#include "db_cdbenum.h"
+#include "db_cdbrange.h"
+#include "db_cdbstring.h"
+
+#define DB_CAPABILITY_CLASS_OWN(NAME, CONTAINER) \
+  class C##NAME : public CONTAINER {};
+#define DB_CAPABILITY_CLASS_NONE(NAME, CONTAINER)
+#define DB_CAPABILITY_CLASS(NAME, CONTAINER, LEVEL, RULES) DB_CAPABILITY_CLASS_##RULES(NAME, CONTAINER)
+
+DB_CATALOGUE_ROWS(DB_CAPABILITY_CLASS)
+
+#undef DB_CAPABILITY_CLASS
+#undef DB_CAPABILITY_CLASS_NONE
+#undef DB_CAPABILITY_CLASS_OWN
