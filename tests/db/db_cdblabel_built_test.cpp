@@ -5,7 +5,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "db_cdblabel.h"
 #include "db_fixture.h"
@@ -50,29 +49,11 @@ TEST(DbLabelBuilt, TheEnglishLabelsLoadWhole) {
 
 // Every capability the lookup names in task messages, and each of its
 // values, has a label of its own.
-class DbLabelBuiltLookup : public DbFixture {
- protected:
-  // The fixture deletes its datums before the database: the labels and the
-  // lookup, which close with it, must not find them.
-  void TearDown() override {
-    for (int iId : m_veciIndex) CDbDatum::ms_pdatumcommon->apdbdatum[0][iId][DB_BIN_SEARCH] = nullptr;
-    DbFixture::TearDown();
-  }
-  // An index entry for every id the database has none of.
-  void NewIndexEntries() {
-    for (int iId = DB_ID_FIRST; iId <= DB_ID_FINAL; ++iId) {
-      if (CDbDatum::ms_pdatumcommon->apdbdatum[0][iId][DB_BIN_SEARCH]) continue;
-      NewEnum(static_cast<EDBID>(iId), DB_BIN_SEARCH, DB_ACCESS_NOTSUPPORTED, 0, {});
-      m_veciIndex.push_back(iId);
-    }
-  }
-  std::vector<int> m_veciIndex;
-};
+class DbLabelBuiltLookup : public DbFixture {};
 
 TEST_F(DbLabelBuiltLookup, EveryCapabilityAndValueHasALabel) {
   OsCfgVersion oscfgversion{"01", "00", "00", "00", "01", "01", "2024"};
   auto pcfg = BuiltLibraryConfiguration(&oscfgversion);
-  NewIndexEntries();
   ASSERT_EQ(m_pdatabase->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, SCANDRV_LIBRARY_PATH, false), DB_STS_SUCCESS);
   m_pdatabase->UpdateLabels();
   long lCapabilities = 0;

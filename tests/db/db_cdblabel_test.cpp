@@ -112,10 +112,6 @@ class DbLabelTest : public DbFixture {
   void TearDown() override {
     m_plabel.reset();
     g_poslocale = nullptr;
-    // The fixture deletes its datums before the database, whose labels and
-    // lookup close with it: they must not find the index entries any more.
-    for (int iId = DB_ID_FIRST; iId <= DB_ID_FINAL; ++iId)
-      CDbDatum::ms_pdatumcommon->apdbdatum[0][iId][DB_BIN_SEARCH] = nullptr;
     DbFixture::TearDown();
   }
 
@@ -141,6 +137,7 @@ class DbLabelTest : public DbFixture {
         NewLookup(DB_ID_COLORTABLE, "colortable", 0, {{1, "unknown"}, {2, "default"}, {3, "file01"}, {4, "file02"}});
     m_pecdo = NewLookup(DB_ID_ECDO, "ecdo", 0, {{2, "none"}, {3, "file01"}});
     // A record whose capability has no index entry gets no label.
+    Vacate(0, DB_ID_BRIGHTNESS, DB_BIN_SEARCH);
     NewEnum(DB_ID_BRIGHTNESS, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, 0, {});
     m_pbrightness = NewLookup(DB_ID_BRIGHTNESS, "brightness");
   }
@@ -241,8 +238,6 @@ TEST_F(DbLabelTest, WritesTheLabelsIntoTheLookupRecords) {
 // Records loaded from a LOOKUP resource are read-only between loads; the
 // labels still reach them.
 TEST_F(DbLabelTest, LabelsTheRecordsOfALoadedLookup) {
-  NewEnum(DB_ID_XRESOLUTION, DB_BIN_SEARCH, DB_ACCESS_NOTSUPPORTED, 0, {});
-  NewEnum(DB_ID_BRIGHTNESS, DB_BIN_SEARCH, DB_ACCESS_NOTSUPPORTED, 0, {});
   std::string strLookup = testsupport::ReadFile(s_strLookup);
   m_ownfile.SetResource("LOOKUP", strLookup);
   ASSERT_EQ(m_pdatabase->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, m_ownfile.Path().c_str(), false),
