@@ -5,8 +5,10 @@
 
 #include "db_cdbcatalogue.h"
 #include "db_cdbdatum.h"
+#include "db_cdblabel.h"
 #include "db_cdblookup.h"
 #include "db_cdbnotify.h"
+#include "db_cdbversion.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosxmltask.h"
@@ -54,6 +56,7 @@ CDatabase::CDatabase()
       m_edbscansource(0) {
   CDbDatum::ms_pdatumcommon = static_cast<DbDatumCommon*>(OsMemAlloc(sizeof(DbDatumCommon)));
   m_posxmltask = OsMemNewAt<COsXmlTask>(__FILE__, __LINE__, "COsXmlTask", "", s_sizetReplyTask);
+  m_pdbversion = OsMemNew(CDbVersion);
   if (!CDbDatum::ms_pdatumcommon) {
     // Without a table there is nothing to hold datums: every find answers none.
     OsLog(OS_LOG_ASSERT, "OsMemAlloc failed...");
@@ -61,6 +64,7 @@ CDatabase::CDatabase()
   }
   CDbDatum::SetDatabase(this);
   m_pdblookup = OsMemNew(CDbLookup);
+  m_pdblabel = OsMemNew(CDbLabel);
   // The catalogue, between the two sentinels; the first datum made sets the
   // table's shared objects up.
   CDbCatalogue::NewRow(CDbCatalogue::GetUndefined());
@@ -75,7 +79,10 @@ CDatabase::CDatabase()
 // The catalogue goes in the order it was built, not in reverse; without a
 // table there is nothing of it to release.
 CDatabase::~CDatabase() {
+  // The labels go first: closing them resets the lookup records' labels.
+  OsMemDelete(m_pdblabel);
   OsMemDelete(m_pdblookup);
+  OsMemDelete(m_pdbversion);
   OsMemDelete(m_posxmltask);
   if (!CDbDatum::ms_pdatumcommon) return;
   CDbCatalogue::DeleteRow(CDbCatalogue::GetUndefined());
@@ -109,6 +116,15 @@ EDBSTS CDatabase::LoadLookup(EDBAPI a_edbapi, EDBLOADMETHOD a_edbloadmethod, con
   }
   if (NoLookup(m_pdblookup)) return DB_STS_FAIL;
   return static_cast<EDBSTS>(m_pdblookup->Open2(DB_API_RESOURCE, a_szFile, nullptr, 0, true));
+}
+
+void CDatabase::UpdateLabels() {
+  if (m_pdblabel) m_pdblabel->Open();
+}
+
+const char* CDatabase::LabelGet(const char* a_szKey, const char* a_szFallback, int a_iIndex) {
+  const char* szLabel = m_pdblabel ? m_pdblabel->Get(a_szKey, a_iIndex) : nullptr;
+  return szLabel ? szLabel : a_szFallback;
 }
 
 // ---------------------------------------------------------------------------

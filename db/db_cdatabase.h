@@ -21,6 +21,34 @@ class CDbVersion;
 class COsXmlTask;
 struct DbLookup2;
 struct DbLookupEnum;
+// One record of the colour tables (filled by the colour-table rules); a
+// value of 0 or an empty label ends the list.
+struct DbColorTableRecord {
+  char szFile[512];
+  char szName[64];        // English name
+  int32_t i32Value;       // a COLORTABLE value
+  int64_t i64Default;     // record 0: the default table's value
+  int64_t i64Reserved;
+  uint8_t u8Flag;
+  char szLabel[64];       // display label
+};
+constexpr long DB_COLORTABLE_RECORDS = 64;
+
+// One colour-dropout entry of the scanner (filled by the device engine); a
+// value of 0 or an empty name ends the list.
+struct DbEcdoRecord {
+  uint32_t u32Value;      // an ECDO value
+  char szName[256];       // as the scanner reports it, sent for feeder scans
+  char szNameFlatbed[256];
+  char szLabel[1024];     // display label
+  char szKind[64];        // "normal", "discovery", "pmcdo" or "normalformdata"
+  char szAlgorithm[64];
+};
+constexpr long DB_ECDO_RECORDS = 63;
+struct DbEcdoHeader {
+  DbEcdoRecord adbecdorecord[DB_ECDO_RECORDS];
+};
+
 // The suffix of a configuration-record key, defined with the records.
 enum EDBCONFIGTARGET : int;
 // The target of the keys common to both scanner units.
@@ -36,6 +64,11 @@ class CDatabase {
   // Loads the lookup tables (and, once it exists, the profile list).
   EDBSTS Load(EDBAPI a_edbapi, EDBLOADMETHOD a_edbloadmethod, const char* a_szFile, bool a_blFlag);
   EDBSTS LoadLookup(EDBAPI a_edbapi, EDBLOADMETHOD a_edbloadmethod, const char* a_szFile);
+  // Reloads the labels when the language has changed.
+  void UpdateLabels();
+  // The label of a key (negative index), or the entry at an index as
+  // "tag\0text"; the fallback when there is none.
+  const char* LabelGet(const char* a_szKey, const char* a_szFallback, int a_iIndex);
 
   // State bits of the datum table.
   void SetDbState(EDBSTATE a_edbstate);
@@ -50,6 +83,9 @@ class CDatabase {
 
   // Owned and shared objects.
   CDbNotify* GetDbNotify() { return m_pdbnotify; }
+  CDbVersion* GetDbVersion() { return m_pdbversion; }
+  DbColorTableRecord* DeviceGetColorTableHeader() { return m_adbcolortablerecord; }
+  DbEcdoHeader* DeviceGetEcdoHeader() { return &m_dbecdoheader; }
   COsXmlTask* GetXmlTask() { return m_posxmltask; }
   COsXmlTask* GetDbMakeXml();
 
@@ -99,4 +135,6 @@ class CDatabase {
   int m_iTaskId;
   int m_iReplyId;
   long m_edbscansource;
+  DbColorTableRecord m_adbcolortablerecord[DB_COLORTABLE_RECORDS] = {};
+  DbEcdoHeader m_dbecdoheader = {};
 };

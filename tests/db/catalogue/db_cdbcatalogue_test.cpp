@@ -160,13 +160,17 @@ std::vector<Line> MemLines(const std::string& a_strLog, size_t a_sizetFrom = 0) 
   return vec;
 }
 
+// The objects the database deletes itself before the catalogue: its labels,
+// lookup, versions and reply task.
+constexpr int s_iOwnDeletions = 4;
+
 // The catalogue's own lines among those of the database's unit: creations
-// from the first sentinel on, deletions after the database's lookup and
-// reply task (its other objects, made before the first sentinel).
+// from the first sentinel on, deletions after the database's own objects
+// (made before the first sentinel).
 std::vector<Line> CatalogueLines(const std::vector<Line>& a_vecLines, bool a_blNew) {
   std::vector<Line> vec;
   bool blStarted = false;
-  int iOwnDeletions = 2;
+  int iOwnDeletions = s_iOwnDeletions;
   for (const Line& line : a_vecLines) {
     if (line.strSource != "db_cdatabase" || (line.iSize >= 0) != a_blNew) continue;
     if (!a_blNew && iOwnDeletions > 0) {
@@ -430,8 +434,8 @@ TEST_F(CatalogueTest, DeletedSlotsAreEmptiedAtOnce) {
   const size_t sizetDestroy = Destroy();
   size_t sizetDeleted = 0;
   for (const Line& line : MemLines(LogText(), sizetDestroy)) sizetDeleted += line.strSource == "db_cdatabase";
-  // The catalogue's remaining objects and the database's lookup and task.
-  EXPECT_EQ(sizetDeleted, static_cast<size_t>(s_iObjects - 360 - 2 + 2));
+  // The catalogue's remaining objects and the database's own.
+  EXPECT_EQ(sizetDeleted, static_cast<size_t>(s_iObjects - 360 - 2 + s_iOwnDeletions));
 }
 
 // ---------------------------------------------------------------------------
@@ -550,7 +554,7 @@ TEST_F(CatalogueTest, ADatabaseWithoutATableIsDestroyedAtOnce) {
   size_t sizetDeleted = 0;
   for (const Line& line : MemLines(LogText(), sizetDestroy))
     sizetDeleted += line.strSource == "db_cdatabase" && line.iSize < 0;
-  EXPECT_EQ(sizetDeleted, 2u);  // the lookup and the reply task
+  EXPECT_EQ(sizetDeleted, static_cast<size_t>(s_iOwnDeletions));
   // The catalogue is still whole; release it by hand.
   CDbDatum::ms_pdatumcommon = pdatumcommon;
   EXPECT_EQ(TableSignature().size(), static_cast<size_t>(s_iObjects));
