@@ -10,8 +10,10 @@
 #include "db_cdbdatum.h"
 #include "db_cdbframe.h"
 #include "db_cdbia.h"
+#include "db_cdblabel.h"
 #include "db_cdblookup.h"
 #include "db_cdbprofilelist.h"
+#include "db_cdbversion.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosxmltask.h"
@@ -45,9 +47,11 @@ CDatabase::CDatabase() {
   m_pdatumcommon = CDbDatum::ms_pdatumcommon;
   if (!m_pdatumcommon) OsLog(OS_LOG_ASSERT, "OsMemAlloc failed...");
   m_posxmltask = OsMemNewAt<COsXmlTask>(__FILE__, __LINE__, "COsXmlTask", "", s_sizetReplyTask);
+  m_pdbversion = OsMemNew(CDbVersion);
   // The block comes zero-filled: every slot is empty.
   CDbDatum::SetDatabase(this);
   m_pdblookup = OsMemNew(CDbLookup);
+  m_pdblabel = OsMemNew(CDbLabel);
   m_pdbframe = OsMemNew(CDbFrame);
   m_pdbprofilelist = OsMemNew(CDbProfileList, this, s_uProfilesMax);
   m_pdbconfig = OsMemNew(CDbConfig, this);
@@ -66,8 +70,11 @@ CDatabase::CDatabase() {
 // (not in reverse), then the table with its shared objects.
 CDatabase::~CDatabase() {
   if (m_blOwner) {
+    // The labels go first: closing them resets the lookup records' labels.
+    OsMemDelete(m_pdblabel);
     OsMemDelete(m_pdbframe);
     OsMemDelete(m_pdblookup);
+    OsMemDelete(m_pdbversion);
     OsMemDelete(m_posxmltask);
     OsMemDelete(m_pdbprofilelist);
     OsMemDelete(m_pdbconfig);

@@ -27,6 +27,34 @@ struct DbConfigRecord;
 struct DbDatumCommon;
 struct DbLookup2;
 struct DbLookupEnum;
+// One record of the colour tables (filled by the colour-table rules); a
+// value of 0 or an empty label ends the list.
+struct DbColorTableRecord {
+  char szFile[512];
+  char szName[64];        // English name
+  int32_t i32Value;       // a COLORTABLE value
+  int64_t i64Default;     // record 0: the default table's value
+  int64_t i64Reserved;
+  uint8_t u8Flag;
+  char szLabel[64];       // display label
+};
+constexpr long DB_COLORTABLE_RECORDS = 64;
+
+// One colour-dropout entry of the scanner (filled by the device engine); a
+// value of 0 or an empty name ends the list.
+struct DbEcdoRecord {
+  uint32_t u32Value;      // an ECDO value
+  char szName[256];       // as the scanner reports it, sent for feeder scans
+  char szNameFlatbed[256];
+  char szLabel[1024];     // display label
+  char szKind[64];        // "normal", "discovery", "pmcdo" or "normalformdata"
+  char szAlgorithm[64];
+};
+constexpr long DB_ECDO_RECORDS = 63;
+struct DbEcdoHeader {
+  DbEcdoRecord adbecdorecord[DB_ECDO_RECORDS];
+};
+
 // The suffix of a configuration-record key, defined with the records.
 enum EDBCONFIGTARGET : int;
 // The target of the keys common to both scanner units.
@@ -135,6 +163,8 @@ class CDatabase {
   const char* GetName(CDbDatum* a_pdbdatum);
   DbLookup2* LookupGet(CDbDatum* a_pdbdatum);
   bool IsCroppingBoxAllow(EDBID_CROPPINGMODE a_edbidcroppingmode);
+  // Whether the scanner's dropout entry of that value is a multiple-colour one.
+  bool IsEcdoMultipleColor(EDBID_ECDO a_edbidecdo);
   EDBID_SUPPORTEDSIZES GetDefaultSupportedSizes();
   // The same values on both sides, in any order and repetition.
   bool IsSameList(const long* a_plA, long a_lA, const long* a_plB, long a_lB);
@@ -164,10 +194,28 @@ class CDatabase {
   int64_t GetCopyImages() const { return m_i64CopyImages; }
 
   // -------------------------------------------------------------------------
+  // Labels and the error texts made of them (db_cdatabase_labels.cpp)
+  // -------------------------------------------------------------------------
+  // Reloads the labels when the language has changed.
+  void UpdateLabels();
+  // The label of a key (negative index), or the entry at an index as
+  // "tag\0text"; the fallback when there is none.
+  const char* LabelGet(const char* a_szKey, const char* a_szFallback, int a_iIndex);
+  // The label of the last error token of the printer and of the image
+  // address; a null or empty token clears it.
+  void SetLastPrinterError(const char* a_szToken);
+  void SetLastImageAddressError(const char* a_szToken);
+  const char* GetLastPrinterError() const { return m_szLastPrinterError; }
+  const char* GetLastImageAddressError() const { return m_szLastImageAddressError; }
+
+  // -------------------------------------------------------------------------
   // Owned and shared objects
   // -------------------------------------------------------------------------
   CDbNotify* GetDbNotify() { return m_pdbnotify; }
+  CDbVersion* GetDbVersion() { return m_pdbversion; }
   CDbIa* GetDbIa() { return m_pdbia; }
+  DbColorTableRecord* DeviceGetColorTableHeader() { return m_adbcolortablerecord; }
+  DbEcdoHeader* DeviceGetEcdoHeader() { return &m_dbecdoheader; }
   COsXmlTask* GetXmlTask() { return m_posxmltask; }
   COsXmlTask* GetDbMakeXml();
 
@@ -289,6 +337,8 @@ class CDatabase {
   char* m_aszData[DB_DATA_BUFFERS] = {};
   uint32_t m_au32DataSize[DB_DATA_BUFFERS] = {};
   char m_aszModelName[DB_FIRMWARE_BOTH][DB_MODELNAME_SIZE] = {};  // by unit, 1 and 2
+  DbColorTableRecord m_adbcolortablerecord[DB_COLORTABLE_RECORDS] = {};
+  DbEcdoHeader m_dbecdoheader = {};
   bool m_blOwner = false;                  // holds the process's one claim
   DbDatumCommon* m_pdatumcommon = nullptr;  // the table, while owned
 };

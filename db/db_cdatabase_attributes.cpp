@@ -14,6 +14,7 @@ namespace {
 
 constexpr char s_szIdPrefix[] = "DB_ID_";
 constexpr int s_iMeasurementMetric = 1;
+constexpr char s_szMultipleColor[] = "pmcdo";
 
 bool NoDatum(const CDbDatum* a_pdbdatum) {
   if (a_pdbdatum) return false;
@@ -110,6 +111,16 @@ bool CDatabase::IsCroppingBoxAllow(EDBID_CROPPINGMODE a_edbidcroppingmode) {
       OsLog(OS_LOG_ERROR, "Unrecognized cropping mode...%d", a_edbidcroppingmode);
       return false;
   }
+}
+
+// The entries run to the first without a value or a name.
+bool CDatabase::IsEcdoMultipleColor(EDBID_ECDO a_edbidecdo) {
+  for (const DbEcdoRecord& dbecdorecord : m_dbecdoheader.adbecdorecord) {
+    if (dbecdorecord.u32Value == 0 || dbecdorecord.szName[0] == '\0') return false;
+    if (static_cast<int64_t>(dbecdorecord.u32Value) == a_edbidecdo)
+      return std::strcmp(dbecdorecord.szKind, s_szMultipleColor) == 0;
+  }
+  return false;
 }
 
 EDBID_SUPPORTEDSIZES CDatabase::GetDefaultSupportedSizes() {

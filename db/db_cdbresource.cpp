@@ -67,6 +67,7 @@ void CDbResource::Free() {
   m_szHeader = nullptr;
   std::memset(m_alColumn, 0, sizeof m_alColumn);
   m_lColumns = 0;
+  m_lRecordsMax = 0;
 }
 
 long CDbResource::Number(const char* a_szHex) {
@@ -167,8 +168,7 @@ EOSSTS CDbResource::ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDB
                                  bool a_blRecords) {
   EOSSTS eossts = Load(a_pvData, a_sizetData, "db");
   if (eossts != OS_STS_SUCCESS) return eossts;
-  long lRecords = 0;
-  if (!ReadCount("records", &lRecords) || !ReadCount("enums", &m_lEnumsMax)) return OS_STS_FAIL;
+  if (!ReadCount("records", &m_lRecordsMax) || !ReadCount("enums", &m_lEnumsMax)) return OS_STS_FAIL;
   m_lEnums = 0;
   CChildren children(m_posxml);
   if (!children.Next() || !NameIs("H")) return Refuse("header not found", m_szName);
@@ -180,7 +180,7 @@ EOSSTS CDbResource::ReadDatabase(const void* a_pvData, size_t a_sizetData, PFNDB
   long lRead = 0;
   while (eossts == OS_STS_SUCCESS && children.Next()) {
     // The count is one less than the number of records.
-    if (++lRead > lRecords + 1) {
+    if (++lRead > m_lRecordsMax + 1) {
       eossts = Refuse("more records than announced", m_szName);
       break;
     }
@@ -262,8 +262,7 @@ EOSSTS CDbResource::ReadLabels(const void* a_pvData, size_t a_sizetData, PFNDBRE
   EOSSTS eossts = Load(a_pvData, a_sizetData, "labels");
   if (eossts != OS_STS_SUCCESS) return eossts;
   long lBytes = 0;
-  long lRecords = 0;
-  if (!ReadCount("bytes", &lBytes) || !ReadCount("records", &lRecords)) return OS_STS_FAIL;
+  if (!ReadCount("bytes", &lBytes) || !ReadCount("records", &m_lRecordsMax)) return OS_STS_FAIL;
   CChildren children(m_posxml);
   if (!children.Next() || !NameIs("a")) return Refuse("tag column not found", m_szName);
   while (children.Next() && !NameIs("endlangs")) {
@@ -275,7 +274,7 @@ EOSSTS CDbResource::ReadLabels(const void* a_pvData, size_t a_sizetData, PFNDBRE
   long lRead = 0;
   while (children.Next()) {
     // The count is one more than the number of labels.
-    if (++lRead > lRecords - 1) return Refuse("more labels than announced", m_szName);
+    if (++lRead > m_lRecordsMax - 1) return Refuse("more labels than announced", m_szName);
     std::memset(&dbresourcelabel, 0, sizeof dbresourcelabel);
     if (!NameIs("a") || !(dbresourcelabel.szTag = Text())) return Refuse("label without its tag", m_szName);
     dbresourcelabel.lColumns = m_lColumns;
@@ -295,18 +294,19 @@ EOSSTS CDbResource::ReadLabels(const void* a_pvData, size_t a_sizetData, PFNDBRE
 }
 
 // <language>bytes=%06x,column</language>: the languages take columns 1, 2,
-// 3... in the order they appear; their records name them by letter.
+// 3... in the order they appear, and one without its column number takes
+// its place in that order; their records name them by letter.
 EOSSTS CDbResource::ReadColumn() {
   char szContent[32] = {};
   const int iLanguage = DbLabelLanguageIndex(m_szName);
   const int iIndex = iLanguage < 0 ? -1 : s_adblabellanguage[iLanguage].cLetter - s_cFirstLetter;
   if (iIndex < 0 || iIndex >= DbResourceLabel::s_lColumnsMax || m_alColumn[iIndex])
     return Refuse("Unrecognized or repeated language", m_szName);
-  const char* pcComma = nullptr;
   if (m_posxml->NodeGetContent(szContent, sizeof szContent) != OS_STS_SUCCESS ||
-      std::strncmp(szContent, "bytes=", 6) != 0 || !(pcComma = std::strchr(szContent, ',')))
+      std::strncmp(szContent, "bytes=", 6) != 0)
     return Refuse("language column out of shape", m_szName);
-  if (static_cast<long>(COsString::StrToFastHex(pcComma + 1)) != m_lColumns + 1)
+  const char* pcComma = std::strchr(szContent, ',');
+  if (pcComma && static_cast<long>(COsString::StrToFastHex(pcComma + 1)) != m_lColumns + 1)
     return Refuse("language column out of order", m_szName);
   m_alColumn[iIndex] = ++m_lColumns;
   return OS_STS_SUCCESS;

@@ -71,6 +71,9 @@ class CDbResource {
 
   // The LABELS text: the column of every language and every label.
   EOSSTS ReadLabels(const void* a_pvData, size_t a_sizetData, PFNDBRESOURCELABEL a_pfn, void* a_pvUser);
+  // The root's record count of the text being read (known before the first
+  // callback).
+  long GetRecords() const { return m_lRecordsMax; }
   // The column of a language's element letter ('c' en_usa ... 'u' tr_tur); 0
   // when the resource has none.
   long GetColumn(char a_cLetter) const;

@@ -7,39 +7,14 @@
 
 #include "os_cosfilebytes.h"
 #include "os_cosfileimpl.h"
+#include "os_cosfilemovetofront.h"
+#include "os_cosfilerunlength.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 
 namespace {
 constexpr char s_szCompressTag[] = "PMXCMP01";
 constexpr size_t s_sizetTag = 8;
-
-// The move-to-front list at the start of every block.
-struct MoveList {
-  uint8_t au8[256];
-  constexpr MoveList() : au8() {
-    for (int i = 0; i < 256; ++i) au8[i] = static_cast<uint8_t>(i);
-  }
-};
-constexpr MoveList s_au8List;
-
-// Moves the entry at a_sizetAt to the front; short moves are the rule.
-inline void MoveUp(MoveList* a_plist, size_t a_sizetAt, uint8_t a_u8) {
-  for (size_t i = a_sizetAt; i > 0; --i) a_plist->au8[i] = a_plist->au8[i - 1];
-  a_plist->au8[0] = a_u8;
-}
-
-bool BadBuffers(const void* a_pvOutput, size_t a_sizetOutput, const void* a_pvInput, size_t a_sizetInput) {
-  if ((a_pvOutput || !a_sizetOutput) && (a_pvInput || !a_sizetInput)) return false;
-  OsLog(OS_LOG_ERROR, "a buffer is null...");
-  return true;
-}
-
-bool TooSmall(size_t a_sizetOutput, size_t a_sizetNeeded) {
-  if (a_sizetOutput >= a_sizetNeeded) return false;
-  OsLog(OS_LOG_ERROR, "Output buffer is too small...%zu < %zu", a_sizetOutput, a_sizetNeeded);
-  return true;
-}
 
 // Codes one block at a_pu8Data (room a_sizetRoom); *a_psizetCoded is the
 // coded length, or the block length itself when coding does not pay.
@@ -89,8 +64,20 @@ EOSSTS DecodeBlock(uint8_t* a_pu8Output, uint32_t a_u32Method, uint32_t a_u32Pri
     OsLog(OS_LOG_ERROR, "Looks like we need to add a new decompression handler...%d", static_cast<int>(a_u32Method));
     return OS_STS_FAIL;
   }
+  // Block-sorted data is unpacked and moved back to the work space in one
+  // walk, the run-length code alone straight to the output.
+  bool blSorted = a_u32Method == OS_FILECOMPRESSION_BLOCKSORT;
+  if (blSorted && (!a_pu8Work || a_sizetWork < a_u32Length)) {
+    OsLog(OS_LOG_ERROR, "UnmoveToFront failed...");
+    return OS_STS_FAIL;
+  }
   size_t sizetUnpacked = 0;
-  if (COsFileImpl::UnpackBits(a_pu8Output, a_u32Length, a_pu8Data, a_sizetStored, &sizetUnpacked) != OS_STS_SUCCESS) {
+  OsFileQuarterCounts osfilequartercounts;
+  EOSSTS eosstatus = blSorted ? OsFileUnpackUnmove(a_pu8Work, a_u32Length, a_pu8Data, a_sizetStored, &sizetUnpacked,
+                                                   &osfilequartercounts)
+                              : COsFileImpl::UnpackBits(a_pu8Output, a_u32Length, a_pu8Data, a_sizetStored,
+                                                        &sizetUnpacked);
+  if (eosstatus != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "PackBits failed...");
     return OS_STS_FAIL;
   }
@@ -98,14 +85,10 @@ EOSSTS DecodeBlock(uint8_t* a_pu8Output, uint32_t a_u32Method, uint32_t a_u32Pri
     OsLog(OS_LOG_ERROR, "PackBits failed: error unpacking...%zu != %u", sizetUnpacked, a_u32Length);
     return OS_STS_FAIL;
   }
-  if (a_u32Method == OS_FILECOMPRESSION_RUNLENGTH) return OS_STS_SUCCESS;
-  if (!a_pu8Work || COsFileImpl::UnmoveToFront(a_pu8Work, a_sizetWork, a_pu8Output, a_u32Length) != OS_STS_SUCCESS) {
-    OsLog(OS_LOG_ERROR, "UnmoveToFront failed...");
-    return OS_STS_FAIL;
-  }
+  if (!blSorted) return OS_STS_SUCCESS;
   if (!*a_ppu32Index) *a_ppu32Index = static_cast<uint32_t*>(OsMemAlloc(s_sizetCompressBlock * sizeof(uint32_t)));
-  if (!*a_ppu32Index || COsFileImpl::BWTUntransform(a_pu8Output, a_u32Length, a_pu8Work, a_u32Length, a_u32Primary,
-                                                    *a_ppu32Index) != OS_STS_SUCCESS) {
+  if (!*a_ppu32Index || OsFileBlockUnsort(a_pu8Output, a_u32Length, a_pu8Work, a_u32Length, a_u32Primary,
+                                          *a_ppu32Index, &osfilequartercounts) != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "BWTUntransform failed...");
     return OS_STS_FAIL;
   }
@@ -130,7 +113,8 @@ EOSSTS COsFileImpl::Compress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_t*
           static_cast<int>(a_eosfilecompression));
     return OS_STS_FAIL;
   }
-  if (BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput) || TooSmall(a_sizetOutput, s_sizetCompressHeader)) {
+  if (OsFileBadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput) ||
+      OsFileTooSmall(a_sizetOutput, s_sizetCompressHeader)) {
     return OS_STS_FAIL;
   }
   OsFileBlockSort osfileblocksortLocal{};
@@ -141,7 +125,7 @@ EOSSTS COsFileImpl::Compress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_t*
     size_t sizetBlock = a_sizetInput - sizetDone < s_sizetCompressBlock ? a_sizetInput - sizetDone : s_sizetCompressBlock;
     const uint8_t* pu8Block = a_pu8Input + sizetDone;
     // The raw block must fit behind its header in any case.
-    if (TooSmall(a_sizetOutput - sizetPosition, s_sizetCompressBlockHeader + sizetBlock)) {
+    if (OsFileTooSmall(a_sizetOutput - sizetPosition, s_sizetCompressBlockHeader + sizetBlock)) {
       eosstatus = OS_STS_NOROOM_BUFFER;
       break;
     }
@@ -210,7 +194,7 @@ EOSSTS COsFileImpl::Decompress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_
     return OS_STS_FAIL;
   }
   if (OsFileGetU64(a_pu8Stream + 16) == 0) return OS_STS_SUCCESS;
-  if (BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Stream, a_sizetStream)) return OS_STS_FAIL;
+  if (OsFileBadBuffers(a_pu8Output, a_sizetOutput, a_pu8Stream, a_sizetStream)) return OS_STS_FAIL;
   uint32_t* pu32Index = nullptr;
   EOSSTS eosstatus = OS_STS_SUCCESS;
   size_t sizetPosition = u32Header, sizetWritten = 0;
@@ -227,7 +211,7 @@ EOSSTS COsFileImpl::Decompress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_
     if (u32Length > s_sizetCompressBlock || u32Stored > a_sizetStream - sizetData) {
       OsLog(OS_LOG_ERROR, "Corrupt block...%u %u at %zu", u32Length, u32Stored, sizetPosition);
       eosstatus = OS_STS_FAIL;
-    } else if (TooSmall(a_sizetOutput - sizetWritten, u32Length)) {
+    } else if (OsFileTooSmall(a_sizetOutput - sizetWritten, u32Length)) {
       eosstatus = OS_STS_NOROOM_BUFFER;
     } else {
       eosstatus = DecodeBlock(a_pu8Output + sizetWritten, u32Method, u32Primary, u32Length,
@@ -241,40 +225,45 @@ EOSSTS COsFileImpl::Decompress(uint8_t* a_pu8Output, size_t a_sizetOutput, size_
   return eosstatus;
 }
 
+// Literal stretches and runs are found a word at a time; the packets are
+// those of the plain byte-by-byte coder: a run of 3 or more codes all but
+// its last byte (at most 127), which the next packet starts with.
 EOSSTS COsFileImpl::PackBits(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
                              size_t a_sizetInput, size_t* a_psizetOutput) {
-  if (!a_psizetOutput || BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput)) return OS_STS_BAD_ARGUMENT;
+  if (!a_psizetOutput || OsFileBadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput)) {
+    return OS_STS_BAD_ARGUMENT;
+  }
   *a_psizetOutput = 0;
-  if (TooSmall(a_sizetOutput, a_sizetInput)) return OS_STS_NOROOM_BUFFER;
-  // A header is opened only when a packet needs it, so no empty one is left.
-  size_t sizetWrite = 0, sizetHeader = 0;
-  bool blLiterals = false;
+  if (OsFileTooSmall(a_sizetOutput, a_sizetInput)) return OS_STS_NOROOM_BUFFER;
+  size_t sizetWrite = 0;
   for (size_t sizetRead = 0; sizetRead < a_sizetInput;) {
-    const uint8_t* pu8 = a_pu8Input + sizetRead;
-    if (a_sizetInput - sizetRead >= 3 && pu8[0] == pu8[1] && pu8[0] == pu8[2]) {
-      if (a_sizetOutput - sizetWrite < 2) return OS_STS_NOROOM_BUFFER;
-      // Copies while the next two bytes are equal: the last byte of a run
-      // that another byte follows is left to the next packet.
-      size_t sizetRun = 1;
-      while (sizetRun < 127 && sizetRead + sizetRun + 1 < a_sizetInput && pu8[sizetRun] == pu8[sizetRun + 1]) {
-        ++sizetRun;
+    // Literals up to the next run, 127 to a packet.
+    size_t sizetRun = OsFileNextTriple(a_pu8Input, sizetRead, a_sizetInput);
+    while (sizetRead < sizetRun) {
+      size_t sizetCount = sizetRun - sizetRead < 127 ? sizetRun - sizetRead : 127;
+      if (a_sizetOutput - sizetWrite < sizetCount + 1) return OS_STS_NOROOM_BUFFER;
+      a_pu8Output[sizetWrite++] = static_cast<uint8_t>(sizetCount);
+      // Short packets (the rule after a block sort) as two words when both
+      // sides have room for them; what lands past the packet is written over.
+      if (sizetCount <= 16 && a_sizetOutput - sizetWrite >= 16 && a_sizetInput - sizetRead >= 16) {
+        uint64_t au64[2];
+        std::memcpy(au64, a_pu8Input + sizetRead, 16);
+        std::memcpy(a_pu8Output + sizetWrite, au64, 16);
+      } else {
+        std::memcpy(a_pu8Output + sizetWrite, a_pu8Input + sizetRead, sizetCount);
       }
-      a_pu8Output[sizetWrite++] = static_cast<uint8_t>(128 + sizetRun);
-      a_pu8Output[sizetWrite++] = pu8[0];
-      sizetRead += sizetRun;
-      blLiterals = false;
-      continue;
+      sizetWrite += sizetCount;
+      sizetRead += sizetCount;
     }
-    if (!blLiterals) {
-      if (sizetWrite >= a_sizetOutput) return OS_STS_NOROOM_BUFFER;
-      sizetHeader = sizetWrite;
-      a_pu8Output[sizetWrite++] = 0;
-      blLiterals = true;
-    }
-    if (sizetWrite >= a_sizetOutput) return OS_STS_NOROOM_BUFFER;
-    a_pu8Output[sizetWrite++] = pu8[0];
-    ++sizetRead;
-    if (++a_pu8Output[sizetHeader] == 127) blLiterals = false;
+    if (sizetRead == a_sizetInput) break;
+    uint8_t u8 = a_pu8Input[sizetRead];
+    // (A packet takes 127 copies at most: no need to look further.)
+    size_t sizetLook = a_sizetInput - sizetRead < 128 ? a_sizetInput - sizetRead : 128;
+    size_t sizetCopies = OsFileRunLength(a_pu8Input + sizetRead, sizetLook, u8) - 1;
+    if (a_sizetOutput - sizetWrite < 2) return OS_STS_NOROOM_BUFFER;
+    a_pu8Output[sizetWrite++] = static_cast<uint8_t>(128 + sizetCopies);
+    a_pu8Output[sizetWrite++] = u8;
+    sizetRead += sizetCopies;
   }
   *a_psizetOutput = sizetWrite;
   return OS_STS_SUCCESS;
@@ -282,61 +271,22 @@ EOSSTS COsFileImpl::PackBits(uint8_t* a_pu8Output, size_t a_sizetOutput, const u
 
 EOSSTS COsFileImpl::UnpackBits(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
                                size_t a_sizetInput, size_t* a_psizetOutput) {
-  if (!a_psizetOutput || BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput)) return OS_STS_BAD_ARGUMENT;
+  if (!a_psizetOutput || OsFileBadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetInput)) {
+    return OS_STS_BAD_ARGUMENT;
+  }
   *a_psizetOutput = 0;
   // Every packet is checked against the room left, so the output may be
   // shorter than the input (packets of a block that did not pay).
-  size_t sizetWrite = 0, sizetRead = 0;
-  // A header byte needs at least one byte behind it; one at the very end is ignored.
-  while (sizetRead + 1 < a_sizetInput) {
-    uint8_t u8Header = a_pu8Input[sizetRead++];
-    size_t sizetCount = u8Header < 128 ? u8Header : u8Header - 128u;
-    if (u8Header == 0) continue;
-    if (u8Header < 128 && sizetCount > a_sizetInput - sizetRead) {
-      OsLog(OS_LOG_ERROR, "Packet past the end of the input...%zu", sizetRead - 1);
-      return OS_STS_FAIL;
+  struct Copier {
+    uint8_t* pu8;
+    void Literals(const uint8_t* a_pu8, size_t a_sizetCount) {
+      std::memcpy(pu8, a_pu8, a_sizetCount);
+      pu8 += a_sizetCount;
     }
-    if (sizetCount > a_sizetOutput - sizetWrite) {
-      OsLog(OS_LOG_ERROR, "Packet past the end of the output...%zu", sizetRead - 1);
-      return OS_STS_NOROOM_BUFFER;
+    void Run(uint8_t a_u8, size_t a_sizetCount) {
+      std::memset(pu8, a_u8, a_sizetCount);
+      pu8 += a_sizetCount;
     }
-    if (u8Header < 128) {
-      std::memcpy(a_pu8Output + sizetWrite, a_pu8Input + sizetRead, sizetCount);
-      sizetRead += sizetCount;
-    } else {
-      std::memset(a_pu8Output + sizetWrite, a_pu8Input[sizetRead++], sizetCount);
-    }
-    sizetWrite += sizetCount;
-  }
-  *a_psizetOutput = sizetWrite;
-  return OS_STS_SUCCESS;
-}
-
-EOSSTS COsFileImpl::MoveToFront(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
-                                size_t a_sizetLength) {
-  if (BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetLength)) return OS_STS_BAD_ARGUMENT;
-  if (TooSmall(a_sizetOutput, a_sizetLength)) return OS_STS_NOROOM_BUFFER;
-  MoveList list = s_au8List;
-  for (size_t i = 0; i < a_sizetLength; ++i) {
-    uint8_t u8 = a_pu8Input[i];
-    size_t sizetAt = 0;  // near the front after a block sort: a plain scan beats a call
-    while (list.au8[sizetAt] != u8) ++sizetAt;
-    a_pu8Output[i] = static_cast<uint8_t>(sizetAt);
-    MoveUp(&list, sizetAt, u8);
-  }
-  return OS_STS_SUCCESS;
-}
-
-EOSSTS COsFileImpl::UnmoveToFront(uint8_t* a_pu8Output, size_t a_sizetOutput, const uint8_t* a_pu8Input,
-                                  size_t a_sizetLength) {
-  if (BadBuffers(a_pu8Output, a_sizetOutput, a_pu8Input, a_sizetLength)) return OS_STS_BAD_ARGUMENT;
-  if (TooSmall(a_sizetOutput, a_sizetLength)) return OS_STS_NOROOM_BUFFER;
-  MoveList list = s_au8List;
-  for (size_t i = 0; i < a_sizetLength; ++i) {
-    uint8_t u8At = a_pu8Input[i];
-    uint8_t u8 = list.au8[u8At];
-    a_pu8Output[i] = u8;
-    MoveUp(&list, u8At, u8);
-  }
-  return OS_STS_SUCCESS;
+  } copier{a_pu8Output};
+  return OsFileWalkPackets(a_pu8Input, a_sizetInput, a_sizetOutput, copier, a_psizetOutput);
 }

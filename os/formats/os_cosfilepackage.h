@@ -45,8 +45,8 @@ typedef EOSSTS (*OsFilePackageProgressFunction)(OsFilePackageProgress* a_posfile
 // Each caller has its own, so several threads may code at once.
 struct OsFileBlockSort {
   size_t sizetCapacity;   // rotations it has room for
-  int32_t* pi32Suffix;    // suffix array of the doubled block
-  void* pvArena;          // the sort's text, types and buckets
+  int32_t* pi32Suffix;    // suffix array of the linear sort (blocks with long repeats)
+  void* pvArena;          // the block's copies, rows, stars and the linear sort's space
   size_t sizetArena;      // bytes of the arena
 };
 

@@ -198,6 +198,50 @@ TEST_F(DbDatabaseTaskTest, KeptValues) {
 }
 
 // ---------------------------------------------------------------------------
+// Labels and the dropout entries
+// ---------------------------------------------------------------------------
+TEST_F(DbDatabaseTaskTest, ErrorTextsAreTheLabelsOfTheirTokens) {
+  CDatabase& db = *m_pdatabase;
+  EXPECT_STREQ(db.LabelGet("E_EXCEEDSMAXIMUM", "fallback", -1), "fallback");  // nothing loaded yet
+  db.UpdateLabels();
+  EXPECT_STREQ(db.LabelGet("E_NOSUCHTOKEN", "fallback", -1), "fallback");
+  db.SetLastPrinterError("E_EXCEEDSMAXIMUM");
+  EXPECT_STREQ(db.GetLastPrinterError(), "The printed text is longer than the printer allows.");
+  EXPECT_STREQ(db.GetLastImageAddressError(), "");
+  db.SetLastImageAddressError("E_NOSUCHTOKEN");
+  EXPECT_STREQ(db.GetLastImageAddressError(), "???");
+  db.SetLastImageAddressError("");
+  EXPECT_STREQ(db.GetLastImageAddressError(), "");
+  db.SetLastPrinterError(nullptr);
+  EXPECT_STREQ(db.GetLastPrinterError(), "");
+}
+
+// The scanner's entries run to the first without a value or name.
+TEST_F(DbDatabaseTaskTest, MultipleColourDropoutEntries) {
+  CDatabase& db = *m_pdatabase;
+  EXPECT_FALSE(db.IsEcdoMultipleColor(DB_ID_ECDO_ENUM_FILE01));  // no entries
+  DbEcdoRecord* pdbecdorecord = db.DeviceGetEcdoHeader()->adbecdorecord;
+  const struct {
+    uint32_t u32Value;
+    const char* szName;
+    const char* szKind;
+  } aentry[] = {{DB_ID_ECDO_ENUM_FILE01, "red", "normal"},
+                {DB_ID_ECDO_ENUM_FILE02, "red and blue", "pmcdo"},
+                {DB_ID_ECDO_ENUM_FILE03, "", "pmcdo"},  // ends the entries
+                {DB_ID_ECDO_ENUM_FILE04, "green", "pmcdo"}};
+  for (size_t i = 0; i < std::size(aentry); ++i) {
+    pdbecdorecord[i].u32Value = aentry[i].u32Value;
+    std::snprintf(pdbecdorecord[i].szName, sizeof pdbecdorecord[i].szName, "%s", aentry[i].szName);
+    std::snprintf(pdbecdorecord[i].szKind, sizeof pdbecdorecord[i].szKind, "%s", aentry[i].szKind);
+  }
+  EXPECT_FALSE(db.IsEcdoMultipleColor(DB_ID_ECDO_ENUM_FILE01));
+  EXPECT_TRUE(db.IsEcdoMultipleColor(DB_ID_ECDO_ENUM_FILE02));
+  EXPECT_FALSE(db.IsEcdoMultipleColor(DB_ID_ECDO_ENUM_FILE03));
+  EXPECT_FALSE(db.IsEcdoMultipleColor(DB_ID_ECDO_ENUM_FILE04));
+  EXPECT_FALSE(db.IsEcdoMultipleColor(DB_ID_ECDO_ENUM_NONE));
+}
+
+// ---------------------------------------------------------------------------
 // Forwarders
 // ---------------------------------------------------------------------------
 // The configuration asks its database for the current language and for

@@ -157,9 +157,11 @@ TEST_F(DbDatabaseTest, BuildLoadDestroyAndBuildAgain) {
     const Components components = ComponentsOf(LogFrom(sizetBuild).substr(0, sizetDestroy - sizetBuild),
                                                LogFrom(sizetDestroy));
     EXPECT_EQ(components.vecMade,
-              (std::vector<std::string>{"COsXmlTask", "CDbLookup", "CDbFrame", "CDbProfileList", "CDbConfig"}));
+              (std::vector<std::string>{"COsXmlTask", "CDbVersion", "CDbLookup", "CDbLabel", "CDbFrame",
+                                        "CDbProfileList", "CDbConfig"}));
     EXPECT_EQ(components.vecDeleted,
-              (std::vector<std::string>{"CDbFrame", "CDbLookup", "COsXmlTask", "CDbProfileList", "CDbConfig"}));
+              (std::vector<std::string>{"CDbLabel", "CDbFrame", "CDbLookup", "CDbVersion", "COsXmlTask",
+                                        "CDbProfileList", "CDbConfig"}));
   }
   dbtest::ExpectMemoryLinesPaired(m_plog->Text());
 }

@@ -8,6 +8,7 @@
 
 #include "../os/log_capture.h"
 #include "db_cdbresource.h"
+#include "db_labellanguages.h"
 #include "test_support.h"
 
 namespace {
@@ -109,6 +110,17 @@ TEST_F(DbResourceTest, ReadsTheLabelsByColumn) {
   EXPECT_EQ(m_dbresource.GetColumn('h'), 2);
   EXPECT_EQ(m_dbresource.GetColumn('d'), 0);
   EXPECT_EQ(m_dbresource.GetColumn('a'), 0);
+  // The column list names each language; its records use the letter.
+  const std::pair<const char*, int> apair[] = {{"en_usa", 0}, {"ar_arb", 1}, {"de_deu", 5}, {"tr_tur", 18},
+                                               {"en_gbr", -1}, {"c", -1}, {"", -1}, {nullptr, -1}};
+  for (const auto& [szLanguage, iIndex] : apair) EXPECT_EQ(DbLabelLanguageIndex(szLanguage), iIndex);
+  // A language without its column number takes its place in the list.
+  std::string strLabels = testsupport::ReadFile(s_strData + "labels.edres");
+  strLabels.replace(strLabels.find(",2</de_deu>"), 2, "");
+  vec.clear();
+  ASSERT_EQ(ReadLabels(strLabels, &vec), OS_STS_SUCCESS);
+  EXPECT_EQ(m_dbresource.GetColumn('h'), 2);
+  EXPECT_EQ(vec.size(), 3u);
   EXPECT_EQ(vec, (std::vector<std::vector<std::string>>{
                      {"LABEL_OK", "OK", "OK"},
                      {"LABEL_SAVE", "Save & close", "Speichern & schlie\xc3\x9f" "en"},
@@ -155,8 +167,8 @@ TEST_F(DbResourceTest, MalformedResourcesAreRefused) {
     EXPECT_TRUE(m_log.Contains(c.szLog)) << c.szLog;
   }
   const std::string strColumns =
-      "<labels bytes='000000' records='000002'><a>bytes=000002,0</a><en_usa>bytes=000002,1</en_usa><de_deu>bytes=000002,2</de_deu>"
-      "<endlangs></endlangs>";
+      "<labels bytes='000000' records='000002'><a>bytes=000002,0</a><en_usa>bytes=000002,1</en_usa>"
+      "<de_deu>bytes=000002,2</de_deu><endlangs></endlangs>";
   const Case acaseLabels[] = {
       {"more labels than announced", strColumns + "<a>A</a><c>a</c><h>a</h><a>B</a><c>b</c><h>b</h></labels>",
        "more labels than announced"},
@@ -164,13 +176,21 @@ TEST_F(DbResourceTest, MalformedResourcesAreRefused) {
       {"languages swapped in a label", strColumns + "<a>A</a><h>a</h><c>a</c></labels>",
        "label without all its languages...<A>"},
       {"columns out of order",
-       "<labels bytes='000000' records='000001'><a>bytes=000000,0</a><en_usa>bytes=000000,2</en_usa><endlangs></endlangs>"
-       "</labels>",
+       "<labels bytes='000000' records='000001'><a>bytes=000000,0</a><en_usa>bytes=000000,2</en_usa>"
+       "<endlangs></endlangs></labels>",
        "language column out of order...<en_usa>"},
       {"a repeated language",
-       "<labels bytes='000000' records='000001'><a>bytes=000000,0</a><en_usa>bytes=000000,1</en_usa><en_usa>bytes=000000,2</en_usa>"
-       "<endlangs></endlangs></labels>",
+       "<labels bytes='000000' records='000001'><a>bytes=000000,0</a><en_usa>bytes=000000,1</en_usa>"
+       "<en_usa>bytes=000000,2</en_usa><endlangs></endlangs></labels>",
        "Unrecognized or repeated language...<en_usa>"},
+      {"a language named by its letter",
+       "<labels bytes='000000' records='000001'><a>bytes=000000,0</a><c>bytes=000000,1</c>"
+       "<endlangs></endlangs></labels>",
+       "Unrecognized or repeated language...<c>"},
+      {"a language without its byte count",
+       "<labels bytes='000000' records='000001'><a>bytes=000000,0</a><en_usa>1</en_usa>"
+       "<endlangs></endlangs></labels>",
+       "language column out of shape...<en_usa>"},
       {"no column list", "<labels bytes='000000' records='000001'><endlangs></endlangs></labels>",
        "tag column not found"},
       {"no end of the column list", "<labels bytes='000000' records='000001'><a>bytes=000000,0</a></labels>",
@@ -233,6 +253,11 @@ TEST(DbResourceValidator, AcceptsTheFixturesAndRejectsBrokenCopies) {
       {"labels", replaced(strLabels, "records='000004'", "records='000003'"), 1},
       {"labels", replaced(strLabels, "bytes='0000be'", "bytes='0000bf'"), 1},
       {"labels", replaced(strLabels, "<en_usa>bytes=000027,1</en_usa>", "<en_usa>bytes=000026,1</en_usa>"), 1},
+      {"labels", replaced(strLabels, "<en_usa>bytes=000027,1</en_usa>", "<c>bytes=000027,1</c>"), 1},
+      {"labels",
+       replaced(strLabels, "<en_usa>bytes=000027,1</en_usa><de_deu>bytes=000020,2</de_deu>",
+                "<de_deu>bytes=000027,1</de_deu><en_usa>bytes=000020,2</en_usa>"),
+       1},
       {"labels", strLabels.substr(0, strLabels.size() - 1), 1},
   };
   for (const Case& c : acase) EXPECT_EQ(validate(c.szKind, c.strText), c.iStatus) << c.szKind << ": " << c.strText;
