@@ -317,7 +317,7 @@ class CDatabase {
   // The datum table while this database owns it, else null.
   DbDatumCommon* Table() const { return m_pdatumcommon; }
 
-  // Owned components, in the order they are made.
+  // Owned components; the constructor makes them in its own order.
   CDbLookup* m_pdblookup = nullptr;
   CDbLabel* m_pdblabel = nullptr;
   CDbFrame* m_pdbframe = nullptr;
