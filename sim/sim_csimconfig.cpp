@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "sim_csimimage.h"
 #include "sim_csimnode.h"
 
 namespace {
@@ -77,14 +78,6 @@ bool ParseSheetList(const std::string& a_strText, std::map<long, std::string>& a
     sizetStart = sizetEnd + 1;
   }
   return true;
-}
-
-// Where images go when no directory is configured: tmpfs when there is one.
-std::string DefaultImageDirectory() {
-  struct stat st;
-  if (stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) && access("/dev/shm", W_OK) == 0) return "/dev/shm";
-  const char* szTmp = std::getenv("TMPDIR");
-  return szTmp && *szTmp ? szTmp : "/tmp";
 }
 
 }  // namespace
@@ -169,7 +162,7 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
     if (strValue.empty() || strValue.size() > 63) return Bad("serialnumber");
     m_strSerialNumber = strValue;
   }
-  m_strImageDirectory = DefaultImageDirectory();
+  m_strImageDirectory = CSimImage::DefaultDirectory();
   if (FlagValue(simnodeSimulate, "imagedirectory", strValue)) {
     struct stat st;
     if (strValue.empty() || stat(strValue.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return Bad("imagedirectory");

@@ -23,6 +23,29 @@ CSimNode& CSimNode::Add(const char* a_szName, const std::string& a_strText) {
   return m_vsimnode.back();
 }
 
+void CSimNode::AddInquiry(const char* a_szKind, const char* a_szId, const std::string& a_strValues) {
+  const std::vector<std::string> vstrValue = Words(a_strValues);
+  CSimNode& simnode = Add(a_szKind);
+  if (a_szId) simnode.Add("id", a_szId);
+  const std::string strKind = a_szKind;
+  for (size_t i = 0; i < vstrValue.size(); ++i) {
+    const char* szChild = strKind == "supported" ? "id" : strKind == "enum" ? "value" : i == 0 ? "rangemin" : "rangemax";
+    simnode.Add(szChild, vstrValue[i]);
+  }
+}
+
+std::vector<std::string> CSimNode::Words(const std::string& a_strList) {
+  std::vector<std::string> vstr;
+  size_t sizetStart = 0;
+  while (sizetStart < a_strList.size()) {
+    size_t sizetEnd = a_strList.find(' ', sizetStart);
+    if (sizetEnd == std::string::npos) sizetEnd = a_strList.size();
+    if (sizetEnd > sizetStart) vstr.push_back(a_strList.substr(sizetStart, sizetEnd - sizetStart));
+    sizetStart = sizetEnd + 1;
+  }
+  return vstr;
+}
+
 bool CSimNode::Read(COsXml& a_osxml, std::vector<char>& a_vcBuffer) {
   char szName[256];
   if (a_osxml.NodeGetName(szName, sizeof szName) != OS_STS_SUCCESS) return false;
