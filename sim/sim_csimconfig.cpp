@@ -42,17 +42,6 @@ bool FlagValue(const CSimNode& a_simnodeSimulate, const char* a_szId, std::strin
   return true;
 }
 
-bool ParseLong(const std::string& a_strText, long a_lMin, long a_lMax, long& a_lValue) {
-  if (a_strText.empty() || a_strText.size() > 18) return false;
-  for (char c : a_strText) {
-    if (c < '0' || c > '9') return false;
-  }
-  const long lValue = std::strtol(a_strText.c_str(), nullptr, 10);
-  if (lValue < a_lMin || lValue > a_lMax) return false;
-  a_lValue = lValue;
-  return true;
-}
-
 bool ParseBool(const std::string& a_strText, bool& a_blValue) {
   if (a_strText == "true" || a_strText == "1") {
     a_blValue = true;
@@ -73,7 +62,7 @@ bool ParseSheetList(const std::string& a_strText, std::map<long, std::string>& a
     const std::string strItem = a_strText.substr(sizetStart, sizetEnd - sizetStart);
     const size_t sizetColon = strItem.find(':');
     long lSheet = 0;
-    if (!ParseLong(strItem.substr(0, sizetColon), 1, CSimConfig::s_lPagesMax, lSheet)) return false;
+    if (!CSimNode::Number(strItem.substr(0, sizetColon), 1, CSimConfig::s_lPagesMax, lSheet)) return false;
     a_map[lSheet] = sizetColon == std::string::npos ? std::string() : strItem.substr(sizetColon + 1);
     sizetStart = sizetEnd + 1;
   }
@@ -119,7 +108,8 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
     return false;
   };
   const auto Number = [&](const char* a_szId, long a_lMax, long& a_lValue) {
-    return !FlagValue(simnodeSimulate, a_szId, strValue) || ParseLong(strValue, 0, a_lMax, a_lValue) || Bad(a_szId);
+    return !FlagValue(simnodeSimulate, a_szId, strValue) || CSimNode::Number(strValue, 0, a_lMax, a_lValue) ||
+           Bad(a_szId);
   };
   const auto Bool = [&](const char* a_szId, bool& a_blValue) {
     return !FlagValue(simnodeSimulate, a_szId, strValue) || ParseBool(strValue, a_blValue) || Bad(a_szId);
@@ -131,14 +121,14 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
   }
   if (IsFlatbed()) m_blDuplex = false;
   // "busy": how many attempts are refused, or "true" for all of them.
-  if (FlagValue(simnodeSimulate, "busy", strValue) && !ParseLong(strValue, 0, 1000000, m_lBusy)) {
+  if (FlagValue(simnodeSimulate, "busy", strValue) && !CSimNode::Number(strValue, 0, 1000000, m_lBusy)) {
     bool blBusy = false;
     if (!ParseBool(strValue, blBusy)) return Bad("busy");
     m_lBusy = blBusy ? -1 : 0;
   }
   for (int i = 0; i < SIM_FAULT_COUNT; ++i) {
     if (FlagValue(simnodeSimulate, s_aszFault[i], strValue) &&
-        !ParseLong(strValue, 1, s_lPagesMax, m_alFault[i])) {
+        !CSimNode::Number(strValue, 1, s_lPagesMax, m_alFault[i])) {
       return Bad(s_aszFault[i]);
     }
   }

@@ -1,6 +1,7 @@
 // The element tree of the simulated scanner.
 #include "sim_csimnode.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "os_cosxml.h"
@@ -29,7 +30,10 @@ void CSimNode::AddInquiry(const char* a_szKind, const char* a_szId, const std::s
   if (a_szId) simnode.Add("id", a_szId);
   const std::string strKind = a_szKind;
   for (size_t i = 0; i < vstrValue.size(); ++i) {
-    const char* szChild = strKind == "supported" ? "id" : strKind == "enum" ? "value" : i == 0 ? "rangemin" : "rangemax";
+    const char* szChild = strKind == "supported" ? "id"
+                          : strKind == "enum"    ? "value"
+                          : i == 0               ? "rangemin"
+                                                 : "rangemax";
     simnode.Add(szChild, vstrValue[i]);
   }
 }
@@ -44,6 +48,17 @@ std::vector<std::string> CSimNode::Words(const std::string& a_strList) {
     sizetStart = sizetEnd + 1;
   }
   return vstr;
+}
+
+bool CSimNode::Number(const std::string& a_strText, long a_lMin, long a_lMax, long& a_lValue) {
+  if (a_strText.empty() || a_strText.size() > 18) return false;
+  for (char c : a_strText) {
+    if (c < '0' || c > '9') return false;
+  }
+  const long lValue = std::strtol(a_strText.c_str(), nullptr, 10);
+  if (lValue < a_lMin || lValue > a_lMax) return false;
+  a_lValue = lValue;
+  return true;
 }
 
 bool CSimNode::Read(COsXml& a_osxml, std::vector<char>& a_vcBuffer) {

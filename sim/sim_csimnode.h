@@ -49,6 +49,8 @@ class CSimNode {
   static std::string Escape(const std::string& a_strText);
   // The blank-separated words of a list.
   static std::vector<std::string> Words(const std::string& a_strList);
+  // A text of decimal digits only, within the bounds.
+  static bool Number(const std::string& a_strText, long a_lMin, long a_lMax, long& a_lValue);
 
  private:
   std::string m_strName;
