@@ -7,8 +7,6 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -17,31 +15,17 @@
 #include "../os/log_capture.h"
 #include "db_cdbconfig.h"
 #include "dev_cdev.h"
+#include "sim_task_testutil.h"
 #include "test_support.h"
 
 namespace {
 
+using simtest::Element;
+using simtest::ExpectWholeReply;
+using simtest::Leaf;
+using simtest::Task;
+
 typedef const char* (*PfnNexEntry)(const char*);  // and ScannerEntry
-
-std::string Task(int a_iId, const std::string& a_strCommand, const std::string& a_strBody = "") {
-  const std::string strInner = "\t<" + a_strCommand + ">\n" + a_strBody + "\t</" + a_strCommand + ">\n";
-  char szLine[128];
-  std::snprintf(szLine, sizeof szLine, "<task id='%020d' reply='%020d' bytes='%020zu'>\n", a_iId, 0,
-                91 + strInner.size() + 8);
-  return szLine + strInner + "</task>\n";
-}
-
-std::string Leaf(const char* a_szName, const std::string& a_strValue) {
-  return std::string("\t\t<") + a_szName + ">" + a_strValue + "</" + a_szName + ">\n";
-}
-
-std::string Element(const std::string& a_strReply, const char* a_szName) {
-  const std::string strOpen = std::string("<") + a_szName + ">";
-  const size_t sizetStart = a_strReply.find(strOpen);
-  const size_t sizetEnd = a_strReply.find(std::string("</") + a_szName + ">");
-  if (sizetStart == std::string::npos || sizetEnd == std::string::npos) return std::string();
-  return a_strReply.substr(sizetStart + strOpen.size(), sizetEnd - sizetStart - strOpen.size());
-}
 
 class NexilLibrary : public ::testing::Test {
  protected:
@@ -128,12 +112,9 @@ void Caller(PfnNexEntry a_pfnEntry, const std::string& a_strPage, int a_iThread,
     for (const auto& task : vtask) {
       const int iTask = ++iId;
       const char* szReply = a_pfnEntry(Task(iTask, task.first, task.second).c_str());
-      ASSERT_NE(szReply, nullptr);
+      ExpectWholeReply(szReply, iTask);
+      if (!szReply) return;
       const std::string strCopy = szReply;
-      char szReplyId[32];
-      std::snprintf(szReplyId, sizeof szReplyId, " reply='%020d' ", iTask);
-      EXPECT_NE(std::string::npos, strCopy.find(szReplyId)) << strCopy;
-      EXPECT_EQ(std::strtoull(strCopy.c_str() + 68, nullptr, 10), strCopy.size()) << strCopy;
       std::this_thread::yield();
       EXPECT_EQ(strCopy, szReply);
       const std::string strFile = Element(strCopy, "imagefilename");
