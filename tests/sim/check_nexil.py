@@ -6,13 +6,15 @@ task layout and, at the end, by xmllint. The host program's argument vector is c
     check_nexil.py NEXIL_ADF NEXIL_FLATBED SCANNER_ADF DRAVIX GROUP
 
 Each group runs in a process of its own (the library is one per loaded copy) inside a throwaway root."""
-import ctypes
 import os
 import re
 import subprocess
 import sys
 import tempfile
 import xml.etree.ElementTree as ET
+
+import simtasks
+from simtasks import check_layout, group, leaf
 
 NEXIL, NEXIL_FLATBED, SCANNER, DRAVIX, GROUP = sys.argv[1:6]
 A4 = (9921, 14031)  # 1/1200 inch
@@ -26,53 +28,10 @@ OUTPUTS = os.path.join(ROOT, "outputs")  # the library's
 for directory in (PAGES, OUTPUTS):
     os.mkdir(directory)
 os.environ["NEXSIM_IMAGEDIRECTORY"] = OUTPUTS
-REPLIES = []  # every reply, for xmllint
 
 
-def task(task_id, command, body=""):
-    inner = "\t<%s>\n%s\t</%s>\n" % (command, body, command)
-    head = "<task id='%020d' reply='%020d' bytes='%020d'>\n" % (task_id, 0, 91 + len(inner) + 8)
-    return head + inner + "</task>\n"
-
-
-def leaf(name, value):
-    return "\t\t<%s>%s</%s>\n" % (name, value, name)
-
-
-def check_layout(text, task_id):
-    """The reply layout: the 91-character task line, the reply id, a correct byte count, reportstatus first."""
-    match = re.match(r"<task id='(\d{20})' reply='(\d{20})' bytes='(\d{20})'>\n", text)
-    assert match and len(text) > 91, text
-    assert int(match.group(2)) == task_id, (task_id, text)
-    assert int(match.group(3)) == len(text.encode()) and text.endswith("</task>\n"), text
-    root = ET.fromstring(text)
-    assert root[0].tag == "reportstatus" and root[0][0].tag == "status", text
-    return root
-
-
-class Library:
-    """One loaded copy of a library with a task entry."""
-
-    def __init__(self, path, entry):
-        self.lib = ctypes.CDLL(path)
-        self.entry = getattr(self.lib, entry)
-        self.entry.restype = ctypes.c_char_p
-        self.entry.argtypes = [ctypes.c_char_p]
-        self.next_id = 1
-
-    def raw(self, data):
-        return self.entry(data).decode()
-
-    def send(self, command, body="", expect=None):
-        task_id = self.next_id
-        self.next_id += 1
-        text = self.raw(task(task_id, command, body).encode())
-        REPLIES.append(text)
-        root = check_layout(text, task_id)
-        status = root[0][0].text
-        if expect is not None:
-            assert status == expect, (command, expect, text)
-        return status, root, text
+class Library(simtasks.Library):
+    """A library of tasks, with the session and setup steps of the device engine."""
 
     def open(self):
         self.send("interfaceopen", leaf("usesession", "true"), "success")
@@ -114,7 +73,8 @@ class Scanner(Library):
         self.send("scanbegin", leaf("imagebuffercount", 8), "success")
         pages = []
         while True:
-            status, root, text = self.send("getoutput")
+            status, root = self.send("getoutput")
+            text = self.last
             if status == "endofsheet":
                 continue
             if status != "success":
@@ -137,21 +97,13 @@ def outputs(nexil, page):
     nexil.send("setinput", page, "success")
     found = []
     while True:
-        status, root, _ = nexil.send("getoutput")
+        status, root = nexil.send("getoutput")
         if status == "endofoutput":
             return found
         assert status == "success", status
         image = {e.tag: e.text for e in root.find("reportimage")}
         image["data"] = open(image["imagefilename"], "rb").read()
         found.append(image)
-
-
-GROUPS = {}
-
-
-def group(function):
-    GROUPS.setdefault(function.__name__.split("_")[0], []).append(function)
-    return function
 
 
 # ---------------------------------------------------------------------------------------------------------------------
@@ -233,7 +185,7 @@ def scan_without_streams_and_out_of_memory():
     nexil.open()
     nexil.send("scanbegin", leaf("imagebuffercount", 2), "success")
     nexil.send("setinput", pages[0], "success")
-    status, root, _ = nexil.send("getoutput", "", "success")
+    status, root = nexil.send("getoutput", "", "success")
     first = {e.tag: e.text for e in root.find("reportimage")}
     assert (first["imageformat"], first["windowid"], first["imagesize"]) == ("gray_8", "window_004",
                                                                              str(image_size("gray_8", 100)))
@@ -272,7 +224,6 @@ def badinput_gets_a_clear_status():
                            (head.encode() + b"\t<interfaceopen>\n</task>\n", 77),
                            (head.encode() + b"\t<sharpenfaster/>\n</task>\n", 77)):
         text = nexil.raw(data)
-        REPLIES.append(text)
         assert check_layout(text, reply_id)[0][0].text == "fail", (data, text)
     for knob, value in (("NEXSIM_NOMEMORY", "x"), ("NEXSIM_NOMEMORY", "0"), ("NEXSIM_VERSION", "6.1a"),
                         ("NEXSIM_MAXMEMORY", "-1"), ("NEXSIM_IMAGEDIRECTORY", os.path.join(ROOT, "missing"))):
@@ -319,7 +270,7 @@ def badinput_gets_a_clear_status():
     nexil.send("settoggle", leaf("cameraid", "front"), "success")
     nexil.send("settoggle", "", "fail")
     nexil.send("setinput", "".join(leaf(k, v) for k, v in good.items()), "success")
-    status, root, _ = nexil.send("getoutput", "", "success")
+    status, root = nexil.send("getoutput", "", "success")
     made = root.find("reportimage/imagefilename").text
     assert open(made, "rb").read() == b"\x80" * 200
     for wrong in (page, "", made + "x"):
@@ -344,28 +295,28 @@ def reports_of_the_library():
     os.mkdir(logs)
     os.environ.update(NEXIL_LOGPATH=logs, NEXSIM_VERSION="6000000", NEXSIM_MAXMEMORY="3")
     nexil = Library(NEXIL, "NexEntry")
-    status, root, _ = nexil.send("interfaceopen", leaf("usesession", "true"), "success")
+    status, root = nexil.send("interfaceopen", leaf("usesession", "true"), "success")
     assert [e.tag for e in root[1]] == ["enum"] and root[1][0][0].text == "language"
-    status, root, _ = nexil.send("getversion", "", "success")
+    status, root = nexil.send("getversion", "", "success")
     assert root[1][0].text == "6000000"
-    status, root, _ = nexil.send("getversionuser", "", "success")
+    status, root = nexil.send("getversionuser", "", "success")
     assert root[1][0].text == "image library stand-in 6000000 adf", root[1][0].text
     nexil.send("sessionbegin", leaf("imageendmode", "true") + leaf("eolmode", "none") + leaf("language", "de_deu"),
                "success")
-    status, root, _ = nexil.send("querysupport", "", "success")
+    status, root = nexil.send("querysupport", "", "success")
     enums = {e[0].text: [v.text for v in e[1:]] for e in root.find("reportinquiry") if e.tag == "enum"}
     assert "code128" in enums["barcodetype"] and enums["imageformat"] == ["bw", "gray_8", "rgb_24"], enums
     assert "de_deu" in enums["language"]
-    status, root, _ = nexil.send("passthroughdravix", leaf("getfreememory", ""), "success")
+    status, root = nexil.send("passthroughdravix", leaf("getfreememory", ""), "success")
     assert [e.text for e in root.find("reportfreememory")] == [str(3 << 20)]
-    status, root, _ = nexil.send("getdebuglog", "", "success")
+    status, root = nexil.send("getdebuglog", "", "success")
     log = root.find("reportdebuglog/logfilename").text
     assert os.path.dirname(log) == logs and "language de_deu" in open(log).read()
     nexil.send("clearlog", leaf("logtype", "debug"), "success")
     assert not os.path.exists(log)
     for kind, names in (("default", ["file01", "file02", "file03", "file04", "file05"]),
                         ("all", ["file01", "file02", "file03", "file04", "file05", "file06"])):
-        status, root, _ = nexil.send("getecdo", leaf("language", "en_usa") + leaf("ecdotype", kind), "success")
+        status, root = nexil.send("getecdo", leaf("language", "en_usa") + leaf("ecdotype", kind), "success")
         entries = list(root.find("reportecdo"))
         assert [e.tag for e in entries] == ["ecdo", "text", "algorithm"] * len(names)
         assert [e.text for e in entries[::3]] == names
@@ -374,13 +325,13 @@ def reports_of_the_library():
     assert os.listdir(logs) == []  # interfaceclose takes the logs along
     del os.environ["NEXSIM_MAXMEMORY"]
     nexil.send("interfaceopen", "", "success")
-    status, root, _ = nexil.send("passthroughdravix", leaf("getfreememory", ""), "success")
+    status, root = nexil.send("passthroughdravix", leaf("getfreememory", ""), "success")
     assert int(root.find("reportfreememory/freememory").text) > 3 << 20
     nexil.send("interfaceclose", "", "success")
     # The flatbed's copy is a library of its own.
     flatbed = Library(NEXIL_FLATBED, "NexEntry")
     flatbed.send("interfaceopen", "", "success")
-    status, root, _ = flatbed.send("getversionuser", "", "success")
+    status, root = flatbed.send("getversionuser", "", "success")
     assert root[1][0].text.endswith(" flatbed")
     nexil.send("getversion", "", "invalidstate")
     flatbed.send("interfaceclose", "", "success")
@@ -437,24 +388,4 @@ def host_refuses_a_bad_argument_vector():
     assert code == 5 and "is not running" in err, (code, err)
 
 
-def main():
-    tests = GROUPS[GROUP]
-    for test in tests:
-        test()
-    # Every reply is well-formed XML to an independent reader.
-    paths = []
-    for index, text in enumerate(REPLIES):
-        path = os.path.join(ROOT, "reply-%04d.xml" % index)
-        with open(path, "w") as f:
-            f.write(text)
-        paths.append(path)
-    if paths:
-        lint = subprocess.run(["xmllint", "--noout"] + paths, capture_output=True, text=True)
-        assert lint.returncode == 0, lint.stderr
-    print("%d passed, %d replies checked" % (len(tests), len(REPLIES)))
-
-
-try:
-    main()
-finally:
-    subprocess.run(["rm", "-rf", ROOT])
+simtasks.run(GROUP, ROOT)
