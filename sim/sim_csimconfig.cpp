@@ -3,7 +3,6 @@
 #include "sim_csimconfig.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string_view>

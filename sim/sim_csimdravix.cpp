@@ -150,7 +150,13 @@ int CSimDravix::Run() {
     return SIM_DRAVIXEXIT_PARENTGONE;
   }
   if (!m_strMaxMemory.empty()) setenv("NEXSIM_MAXMEMORY", m_strMaxMemory.c_str(), 1);
+  // The rings of a shared-memory channel are mapped by the process-wide
+  // memory service; it outlives everything below.
+  COsMem osmem(OS_MEM_METHOD_GLOBALALLOC, 0);
+  return Serve();
+}
 
+int CSimDravix::Serve() {
   COsFile osfile;
   if (osfile.SharedLibraryLoad(m_strLibrary.c_str(), OS_FILEOPEN_CREATE) != OS_STS_SUCCESS) {
     std::fprintf(stderr, "dravix: cannot load the library <%s>\n", m_strLibrary.c_str());
@@ -164,23 +170,20 @@ int CSimDravix::Run() {
   }
   int iExit;
   {
-    // The rings of a shared-memory channel are mapped by the process-wide
-    // memory service.
-    COsMem osmem(OS_MEM_METHOD_GLOBALALLOC, 0);
     COsSocket ossocket;
     if (ossocket.Connect(m_strAddress.c_str(), m_strPort.c_str(), "DravixNexil", m_u64Parent, false) !=
         OS_STS_SUCCESS) {
       std::fprintf(stderr, "dravix: cannot connect to <%s> <%s>\n", m_strAddress.c_str(), m_strPort.c_str());
       return SIM_DRAVIXEXIT_CONNECT;
     }
-    iExit = Serve(ossocket, pfnEntry);
+    iExit = ServeTasks(ossocket, pfnEntry);
   }
   // The library removes what it still holds as it unloads.
   osfile.SharedLibraryFree();
   return iExit;
 }
 
-int CSimDravix::Serve(COsSocket& a_ossocket, PfnSimEntry a_pfnEntry) {
+int CSimDravix::ServeTasks(COsSocket& a_ossocket, PfnSimEntry a_pfnEntry) {
   std::string strPending;
   std::vector<char> vcBuffer(s_sizetReadBuffer);
   long lServed = 0;

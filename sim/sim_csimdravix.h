@@ -45,7 +45,10 @@ class CSimDravix {
  private:
   typedef const char* (*PfnSimEntry)(const char*);
 
-  int Serve(COsSocket& a_ossocket, PfnSimEntry a_pfnEntry);
+  // Loads the library and connects; the exit code.
+  int Serve();
+  // Serves the tasks of the channel; the exit code.
+  int ServeTasks(COsSocket& a_ossocket, PfnSimEntry a_pfnEntry);
   bool WriteReply(COsSocket& a_ossocket, const std::string& a_strReply);
   bool ParentRunning() const;
   // Sleeps, in slices so that the parent's end is seen; false when it ended.

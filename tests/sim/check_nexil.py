@@ -164,7 +164,8 @@ def check_pixels(image, fmt, dpi, blank):
     """The page's black frame in the first line, white paper in the middle; a blank page white all over."""
     width = A4[0] * dpi // 1200
     line = {"bw": (width + 7) // 8, "gray_8": width, "rgb_24": 3 * width}[fmt]
-    data, white, black = image["data"], {"bw": 0x00, "gray_8": 0xFF, "rgb_24": 0xFF}[fmt], 0xFF - 0xFF * (fmt != "bw")
+    data = image["data"]
+    white, black = (0x00, 0xFF) if fmt == "bw" else (0xFF, 0x00)
     middle = len(data) // line // 2 * line + line // 2
     if blank:
         assert data == bytes([white]) * len(data), fmt
@@ -176,8 +177,8 @@ def check_pixels(image, fmt, dpi, blank):
 @group
 def scan_without_streams_and_out_of_memory():
     """Without a setup a page goes out as it is; a getoutput answered nomemory (as NEXSIM_NOMEMORY asks) hands
-    nothing out and the next one delivers; outputs never fetched go with the next setinput; a library
-    opened again without imageends leaves nothing behind after sessionend."""
+    nothing out and the next one delivers; outputs never fetched go with the next setinput, and those never
+    ended with sessionend."""
     scanner, nexil = Scanner(), Library(NEXIL, "NexEntry")
     scanner.start(pages=2, duplex="false")
     pages = scanner.pages([("front", "color", "window_004", "gray_8", 100)])
