@@ -11,9 +11,10 @@
 // one output per stream of the page's side (the page as it is when no
 // stream was learned), each a new raw file converted from the page;
 // getoutput hands them out in stream order and answers "endofoutput" once
-// the page's outputs are out. An output is removed by its imageend, or by
-// scanend (and sessionend and interfaceclose) with every other one: never
-// before the caller let it go or ended the scan.
+// the page's outputs are out. An output handed out is removed by its
+// imageend, or by scanend (and sessionend and interfaceclose) with every
+// other one: never before the caller let it go or ended the scan. Outputs
+// of a page that were never fetched go when the next page is set.
 //
 // Knobs, read from the environment at interfaceopen: NEXSIM_IMAGEDIRECTORY
 // (where outputs go; tmpfs by default), NEXSIM_NOMEMORY (which getoutput,
@@ -129,7 +130,6 @@ class CSimNexil {
   CSimStreams m_simstreams;
 
   // The scan.
-  long m_lBuffers = 0;
   long m_lGetOutputs = 0;  // getoutput tasks since interfaceopen
   long m_lPages = 0;       // pages set since interfaceopen
   std::deque<SimOutput> m_dqsimoutput;     // made and not yet handed out

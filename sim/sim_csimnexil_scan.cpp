@@ -67,7 +67,8 @@ bool ReadPage(const CSimNode& a_simnode, CSimImage::SimRawPage& a_simrawpage, lo
 const char* CSimNexil::ScanBegin(const CSimNode& a_simnode, CSimNode&) {
   if (m_blSetup) return "invalidstate";
   const std::string strCount = a_simnode.ChildText("imagebuffercount");
-  if (!CSimNode::Number(strCount, 1, s_lBuffersMax, m_lBuffers)) {
+  long lBuffers = 0;
+  if (!CSimNode::Number(strCount, 1, s_lBuffersMax, lBuffers)) {
     OsLog(OS_LOG_ERROR, "nexsim>>> scanbegin with a bad imagebuffercount <%s>", strCount.c_str());
     return "fail";
   }
