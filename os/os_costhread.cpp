@@ -234,6 +234,8 @@ uint64_t COsThread::SpawnProcessId() { return m_posthreadimpl ? m_posthreadimpl-
 
 bool COsThread::IsSpawnRunning() { return m_posthreadimpl && m_posthreadimpl->IsSpawnRunning(); }
 
+bool COsThread::SpawnEnded() { return m_posthreadimpl && m_posthreadimpl->SpawnEnded(); }
+
 EOSSTS COsThread::SpawnWait(long a_lMilliseconds) {
   return m_posthreadimpl ? m_posthreadimpl->SpawnWait(a_lMilliseconds) : OS_STS_FAIL;
 }

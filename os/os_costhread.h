@@ -98,6 +98,10 @@ class COsThread {
   // The child's id while it is alive and still the process we started.
   uint64_t SpawnProcessId();
   bool IsSpawnRunning();
+  // True once the child this object spawned last has ended (reaped, stopped
+  // or gone), until the next Spawn: a waiter for that child can stop
+  // waiting even when the child ended before the wait began.
+  bool SpawnEnded();
   // 0 the child ended (or there is none to wait for), 5 time-out, 1 no child.
   EOSSTS SpawnWait(long a_lMilliseconds);
   // Asks the child to end (SIGTERM), kills it when it has not within the

@@ -48,6 +48,7 @@ class COsThreadImpl {
                size_t a_sizetArgs);
   uint64_t SpawnProcessId();
   bool IsSpawnRunning();
+  bool SpawnEnded();
   EOSSTS SpawnWait(long a_lMilliseconds);
   void SpawnStop();
 
@@ -111,4 +112,5 @@ class COsThreadImpl {
   uint64_t m_u64ProcessId = 0;
   char m_szProcPid[512] = "";
   uint64_t m_u64ProcStart = 0;  // start time of the child, which identifies it
+  bool m_blSpawnEnded = false;  // the last child has ended and been forgotten
 };

@@ -270,6 +270,7 @@ EOSSTS COsThreadImpl::Spawn(int64_t a_i64SpawnFlags, const char* a_szProgram, co
     return OS_STS_FAIL;
   }
   m_u64ProcessId = static_cast<uint64_t>(pid);
+  m_blSpawnEnded = false;
 
   bool blSeen = false;
   const int64_t i64Begin = NowMs();
@@ -292,6 +293,7 @@ EOSSTS COsThreadImpl::Spawn(int64_t a_i64SpawnFlags, const char* a_szProgram, co
 }
 
 void COsThreadImpl::ForgetChild() {
+  if (m_u64ProcessId != 0) m_blSpawnEnded = true;
   m_u64ProcessId = 0;
   m_u64ProcStart = 0;
   m_szProcPid[0] = '\0';
@@ -329,6 +331,11 @@ uint64_t COsThreadImpl::SpawnProcessId() {
   if (m_u64ProcessId == 0) return 0;
   if (ReapChild("waitpid failed...%llu")) return 0;
   return IsOurChild() ? m_u64ProcessId : 0;
+}
+
+bool COsThreadImpl::SpawnEnded() {
+  if (m_u64ProcessId != 0 && IsSpawnRunning()) return false;
+  return m_blSpawnEnded;
 }
 
 bool COsThreadImpl::IsSpawnRunning() {

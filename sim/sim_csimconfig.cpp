@@ -3,11 +3,11 @@
 #include "sim_csimconfig.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string_view>
 
+#include "sim_csimimage.h"
 #include "sim_csimnode.h"
 
 namespace {
@@ -41,17 +41,6 @@ bool FlagValue(const CSimNode& a_simnodeSimulate, const char* a_szId, std::strin
   return true;
 }
 
-bool ParseLong(const std::string& a_strText, long a_lMin, long a_lMax, long& a_lValue) {
-  if (a_strText.empty() || a_strText.size() > 18) return false;
-  for (char c : a_strText) {
-    if (c < '0' || c > '9') return false;
-  }
-  const long lValue = std::strtol(a_strText.c_str(), nullptr, 10);
-  if (lValue < a_lMin || lValue > a_lMax) return false;
-  a_lValue = lValue;
-  return true;
-}
-
 bool ParseBool(const std::string& a_strText, bool& a_blValue) {
   if (a_strText == "true" || a_strText == "1") {
     a_blValue = true;
@@ -72,19 +61,11 @@ bool ParseSheetList(const std::string& a_strText, std::map<long, std::string>& a
     const std::string strItem = a_strText.substr(sizetStart, sizetEnd - sizetStart);
     const size_t sizetColon = strItem.find(':');
     long lSheet = 0;
-    if (!ParseLong(strItem.substr(0, sizetColon), 1, CSimConfig::s_lPagesMax, lSheet)) return false;
+    if (!CSimNode::Number(strItem.substr(0, sizetColon), 1, CSimConfig::s_lPagesMax, lSheet)) return false;
     a_map[lSheet] = sizetColon == std::string::npos ? std::string() : strItem.substr(sizetColon + 1);
     sizetStart = sizetEnd + 1;
   }
   return true;
-}
-
-// Where images go when no directory is configured: tmpfs when there is one.
-std::string DefaultImageDirectory() {
-  struct stat st;
-  if (stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) && access("/dev/shm", W_OK) == 0) return "/dev/shm";
-  const char* szTmp = std::getenv("TMPDIR");
-  return szTmp && *szTmp ? szTmp : "/tmp";
 }
 
 }  // namespace
@@ -126,7 +107,8 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
     return false;
   };
   const auto Number = [&](const char* a_szId, long a_lMax, long& a_lValue) {
-    return !FlagValue(simnodeSimulate, a_szId, strValue) || ParseLong(strValue, 0, a_lMax, a_lValue) || Bad(a_szId);
+    return !FlagValue(simnodeSimulate, a_szId, strValue) || CSimNode::Number(strValue, 0, a_lMax, a_lValue) ||
+           Bad(a_szId);
   };
   const auto Bool = [&](const char* a_szId, bool& a_blValue) {
     return !FlagValue(simnodeSimulate, a_szId, strValue) || ParseBool(strValue, a_blValue) || Bad(a_szId);
@@ -138,14 +120,14 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
   }
   if (IsFlatbed()) m_blDuplex = false;
   // "busy": how many attempts are refused, or "true" for all of them.
-  if (FlagValue(simnodeSimulate, "busy", strValue) && !ParseLong(strValue, 0, 1000000, m_lBusy)) {
+  if (FlagValue(simnodeSimulate, "busy", strValue) && !CSimNode::Number(strValue, 0, 1000000, m_lBusy)) {
     bool blBusy = false;
     if (!ParseBool(strValue, blBusy)) return Bad("busy");
     m_lBusy = blBusy ? -1 : 0;
   }
   for (int i = 0; i < SIM_FAULT_COUNT; ++i) {
     if (FlagValue(simnodeSimulate, s_aszFault[i], strValue) &&
-        !ParseLong(strValue, 1, s_lPagesMax, m_alFault[i])) {
+        !CSimNode::Number(strValue, 1, s_lPagesMax, m_alFault[i])) {
       return Bad(s_aszFault[i]);
     }
   }
@@ -169,7 +151,7 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
     if (strValue.empty() || strValue.size() > 63) return Bad("serialnumber");
     m_strSerialNumber = strValue;
   }
-  m_strImageDirectory = DefaultImageDirectory();
+  m_strImageDirectory = CSimImage::DefaultDirectory();
   if (FlagValue(simnodeSimulate, "imagedirectory", strValue)) {
     struct stat st;
     if (strValue.empty() || stat(strValue.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return Bad("imagedirectory");

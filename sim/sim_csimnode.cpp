@@ -1,6 +1,7 @@
 // The element tree of the simulated scanner.
 #include "sim_csimnode.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "os_cosxml.h"
@@ -21,6 +22,43 @@ const char* CSimNode::ChildText(const char* a_szName, const char* a_szDefault) c
 CSimNode& CSimNode::Add(const char* a_szName, const std::string& a_strText) {
   m_vsimnode.emplace_back(a_szName, a_strText);
   return m_vsimnode.back();
+}
+
+void CSimNode::AddInquiry(const char* a_szKind, const char* a_szId, const std::string& a_strValues) {
+  const std::vector<std::string> vstrValue = Words(a_strValues);
+  CSimNode& simnode = Add(a_szKind);
+  if (a_szId) simnode.Add("id", a_szId);
+  const std::string strKind = a_szKind;
+  for (size_t i = 0; i < vstrValue.size(); ++i) {
+    const char* szChild = strKind == "supported" ? "id"
+                          : strKind == "enum"    ? "value"
+                          : i == 0               ? "rangemin"
+                                                 : "rangemax";
+    simnode.Add(szChild, vstrValue[i]);
+  }
+}
+
+std::vector<std::string> CSimNode::Words(const std::string& a_strList) {
+  std::vector<std::string> vstr;
+  size_t sizetStart = 0;
+  while (sizetStart < a_strList.size()) {
+    size_t sizetEnd = a_strList.find(' ', sizetStart);
+    if (sizetEnd == std::string::npos) sizetEnd = a_strList.size();
+    if (sizetEnd > sizetStart) vstr.push_back(a_strList.substr(sizetStart, sizetEnd - sizetStart));
+    sizetStart = sizetEnd + 1;
+  }
+  return vstr;
+}
+
+bool CSimNode::Number(const std::string& a_strText, long a_lMin, long a_lMax, long& a_lValue) {
+  if (a_strText.empty() || a_strText.size() > 18) return false;
+  for (char c : a_strText) {
+    if (c < '0' || c > '9') return false;
+  }
+  const long lValue = std::strtol(a_strText.c_str(), nullptr, 10);
+  if (lValue < a_lMin || lValue > a_lMax) return false;
+  a_lValue = lValue;
+  return true;
 }
 
 bool CSimNode::Read(COsXml& a_osxml, std::vector<char>& a_vcBuffer) {

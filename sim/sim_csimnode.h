@@ -30,6 +30,10 @@ class CSimNode {
   CSimNode& Add(const char* a_szName, const std::string& a_strText = std::string());
   // Appends a ready-made child.
   void Add(CSimNode a_simnode) { m_vsimnode.push_back(std::move(a_simnode)); }
+  // Appends one element of a report inquiry: a_szKind "enum" (a "value" per
+  // word), "range" (the words are "rangemin" and "rangemax") or "supported"
+  // (an "id" per word, and no id of its own: a_szId null).
+  void AddInquiry(const char* a_szKind, const char* a_szId, const std::string& a_strValues);
 
   // Reads the element at the reader's cursor with everything below it.
   // False when an element name does not fit the name buffer.
@@ -43,6 +47,10 @@ class CSimNode {
   static std::string Decode(const char* a_szContent);
   // The text escaped for an element's content.
   static std::string Escape(const std::string& a_strText);
+  // The blank-separated words of a list.
+  static std::vector<std::string> Words(const std::string& a_strList);
+  // A text of decimal digits only, within the bounds.
+  static bool Number(const std::string& a_strText, long a_lMin, long a_lMax, long& a_lValue);
 
  private:
   std::string m_strName;

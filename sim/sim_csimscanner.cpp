@@ -4,40 +4,18 @@
 
 #include <unistd.h>
 
-#include <cstring>
 
 #include "os_coslog.h"
 #include "os_cosstring.h"
-#include "os_cosxml.h"
 #include "os_cosxmltask.h"
+#include "sim_csimtask.h"
 
 namespace {
 
 // The unit of this library.
 CSimScanner s_simscanner;
 
-// Each calling thread's last reply.
-thread_local std::string t_strReply;
-
 constexpr uint32_t L = 1, O = 2, S = 4, C = 8;  // the ESIMSTATE bits, for the table below
-
-// The id of a task text: the digits of the id property of its task element.
-bool ReadTaskId(const char* a_szTask, uint64_t& a_u64Id) {
-  static constexpr char s_szMarker[] = " id='";
-  if (std::strncmp(a_szTask, "<task ", 6) != 0) return false;
-  const char* pcEnd = std::strchr(a_szTask, '>');
-  const char* pc = std::strstr(a_szTask, s_szMarker);
-  if (!pc || !pcEnd || pc > pcEnd) return false;
-  pc += sizeof s_szMarker - 1;
-  uint64_t u64Id = 0;
-  const char* pcDigits = pc;
-  for (; *pc >= '0' && *pc <= '9' && pc - pcDigits < 20; ++pc) {
-    if (u64Id <= 0xffffffffu) u64Id = u64Id * 10 + static_cast<uint64_t>(*pc - '0');  // too big stays too big
-  }
-  if (pc == pcDigits || *pc != '\'') return false;
-  a_u64Id = u64Id;
-  return true;
-}
 
 // A pointer as the tasks carry it: up to 16 hexadecimal digits, with an
 // optional "0x" or "0X" in front.
@@ -126,43 +104,14 @@ const char* CSimScanner::Entry(const char* a_szTask) {
   uint64_t u64Id = 0;
   CSimNode simnodeReply;
   const char* szStatus = Process(a_szTask, u64Id, simnodeReply);
-  const int iReplyId = ++m_iReplyId;
-  COsXmlTask osxmltask("", COsXmlTask::s_sizetMinimumCapacity);
-  osxmltask.StartTask(iReplyId, static_cast<int>(u64Id), szStatus);
-  for (const CSimNode& simnode : simnodeReply.Children()) simnode.Write(osxmltask, 1);
-  osxmltask.FinalizeTask();
-  if (osxmltask.IsError(true) || !osxmltask.GetTaskBuffer()) {
-    OsLog(OS_LOG_ERROR, "simscan>>> the reply did not fit, answering fail...");
-    osxmltask.Clear();
-    osxmltask.StartTask(iReplyId, static_cast<int>(u64Id), "fail");
-    osxmltask.FinalizeTask();
-  }
-  const char* szReply = osxmltask.GetTaskBuffer();
-  t_strReply = szReply ? szReply : COsXmlTask::ReportStatusFail();
+  const char* szReply = CSimTask::Reply("simscan", ++m_iReplyId, u64Id, szStatus, simnodeReply);
   CSimWorker::CallEnd();
-  return t_strReply.c_str();
+  return szReply;
 }
 
 const char* CSimScanner::Process(const char* a_szTask, uint64_t& a_u64Id, CSimNode& a_simnodeReply) {
-  if (!a_szTask) {
-    OsLog(OS_LOG_ERROR, "simscan>>> a_szTask is null...");
-    return "fail";
-  }
-  if (!ReadTaskId(a_szTask, a_u64Id) || a_u64Id > 0x7fffffff) {
-    OsLog(OS_LOG_ERROR, "simscan>>> task without a usable id...<%.200s>", a_szTask);
-    a_u64Id = 0;
-    return "fail";
-  }
-  COsXml osxml;
-  char szRoot[16];
   CSimNode simnodeCommand;
-  std::vector<char> vcBuffer(std::strlen(a_szTask) + 1);
-  if (osxml.DocumentLoad(a_szTask) != OS_STS_SUCCESS || osxml.NodeGetName(szRoot, sizeof szRoot) != OS_STS_SUCCESS ||
-      std::strcmp(szRoot, "task") != 0 || osxml.NodeChild() != OS_STS_SUCCESS ||
-      !simnodeCommand.Read(osxml, vcBuffer)) {
-    OsLog(OS_LOG_ERROR, "simscan>>> not a task...<%.200s>", a_szTask);
-    return "fail";
-  }
+  if (!CSimTask::Read("simscan", a_szTask, a_u64Id, simnodeCommand)) return "fail";
   const SimCommand* psimcommand = FindCommand(simnodeCommand.Name());
   if (!psimcommand) {
     OsLog(OS_LOG_ERROR, "simscan>>> unknown command <%s>", simnodeCommand.Name().c_str());
@@ -224,7 +173,6 @@ const char* CSimScanner::InterfaceOpen(const CSimNode& a_simnode, CSimNode& a_si
   m_mapConfig.clear();
   m_mapMeter = {{"feedroller", 0}, {"separationpad", 0}};
   m_lPageCount = 0;
-  m_vsimwindow.clear();
   DefaultWindows();
   a_simnodeReply.Add(ReportConfig());
   a_simnodeReply.Add(ReportInquiry(true));

@@ -23,6 +23,7 @@
 
 #include "sim_csimconfig.h"
 #include "sim_csimnode.h"
+#include "sim_csimstreams.h"
 #include "sim_csimworker.h"
 
 class CSimScanner {
@@ -58,15 +59,6 @@ class CSimScanner {
     uint32_t u32States;  // ESIMSTATE bits in which the command is accepted
     bool blOffline;      // also accepted while the unit is disconnected
     PfnSimCommand pfn;
-  };
-  // One image stream, as windowadd defines it.
-  struct SimWindow {
-    std::string strWindowId;
-    std::string strCameraId;
-    bool blRear;
-    int iFormat;
-    std::string strFormat;
-    long lResolution;
   };
   struct SimCallback {
     uint64_t u64Function;
@@ -167,8 +159,7 @@ class CSimScanner {
   long m_lPageCount = 0;  // sheets fed since the interface opened
 
   // Streams: those in force, and those of a setup that has not ended.
-  std::vector<SimWindow> m_vsimwindow;
-  std::vector<SimWindow> m_vsimwindowSetup;
+  CSimStreams m_simstreams;
 
   // The current job.
   bool m_blLampWarm = false;

@@ -48,30 +48,6 @@ constexpr SimInquiryRow s_asiminquiryrowPrinter[] = {
     {"range", "printerindexresetvalue", "0 999999999", nullptr},
 };
 
-std::vector<std::string> Words(const std::string& a_strList) {
-  std::vector<std::string> vstr;
-  size_t sizetStart = 0;
-  while (sizetStart < a_strList.size()) {
-    size_t sizetEnd = a_strList.find(' ', sizetStart);
-    if (sizetEnd == std::string::npos) sizetEnd = a_strList.size();
-    if (sizetEnd > sizetStart) vstr.push_back(a_strList.substr(sizetStart, sizetEnd - sizetStart));
-    sizetStart = sizetEnd + 1;
-  }
-  return vstr;
-}
-
-void AddInquiryElement(CSimNode& a_simnodeInquiry, const char* a_szKind, const char* a_szId,
-                       const std::string& a_strValues) {
-  const std::vector<std::string> vstrValue = Words(a_strValues);
-  CSimNode& simnode = a_simnodeInquiry.Add(a_szKind);
-  if (a_szId) simnode.Add("id", a_szId);
-  const std::string strKind = a_szKind;
-  for (size_t i = 0; i < vstrValue.size(); ++i) {
-    const char* szChild = strKind == "supported" ? "id" : strKind == "enum" ? "value" : i == 0 ? "rangemin" : "rangemax";
-    simnode.Add(szChild, vstrValue[i]);
-  }
-}
-
 std::string FormatTime(bool a_blUtc) {
   const time_t timet = time(nullptr);
   struct tm tmNow;
@@ -104,22 +80,22 @@ CSimNode CSimScanner::ReportInquiry(bool a_blInterfaceOpen) const {
   CSimNode simnodeInquiry("reportinquiry");
   // The interfaceopen reply names only the languages the unit speaks.
   if (a_blInterfaceOpen) {
-    AddInquiryElement(simnodeInquiry, "enum", "language", InquiryValues("language"));
+    simnodeInquiry.AddInquiry("enum", "language", InquiryValues("language"));
     return simnodeInquiry;
   }
   const SimModel& simmodel = *m_simconfig.m_psimmodel;
-  AddInquiryElement(simnodeInquiry, "enum", "cameratype", m_simconfig.m_blDuplex ? "front rear" : "front");
-  AddInquiryElement(simnodeInquiry, "enum", "imageresolutionx", simmodel.szResolutions);
-  AddInquiryElement(simnodeInquiry, "range", "sheetwidth", "1200 " + std::to_string(simmodel.lSheetWidthMax));
-  AddInquiryElement(simnodeInquiry, "range", "sheetheight", "1200 " + std::to_string(simmodel.lSheetHeightMax));
+  simnodeInquiry.AddInquiry("enum", "cameratype", m_simconfig.m_blDuplex ? "front rear" : "front");
+  simnodeInquiry.AddInquiry("enum", "imageresolutionx", simmodel.szResolutions);
+  simnodeInquiry.AddInquiry("range", "sheetwidth", "1200 " + std::to_string(simmodel.lSheetWidthMax));
+  simnodeInquiry.AddInquiry("range", "sheetheight", "1200 " + std::to_string(simmodel.lSheetHeightMax));
   for (const SimInquiryRow& row : s_asiminquiryrow) {
     const char* szValues = CSimConfig::IsFlatbed() ? row.szFlatbed : row.szAdf;
-    if (szValues) AddInquiryElement(simnodeInquiry, row.szKind, row.szId, szValues);
+    if (szValues) simnodeInquiry.AddInquiry(row.szKind, row.szId, szValues);
   }
   if (simmodel.szPrinter) {
-    AddInquiryElement(simnodeInquiry, "enum", "printer", std::string("none ") + simmodel.szPrinter);
+    simnodeInquiry.AddInquiry("enum", "printer", std::string("none ") + simmodel.szPrinter);
     for (const SimInquiryRow& row : s_asiminquiryrowPrinter) {
-      AddInquiryElement(simnodeInquiry, row.szKind, row.szId, row.szAdf);
+      simnodeInquiry.AddInquiry(row.szKind, row.szId, row.szAdf);
     }
   }
   return simnodeInquiry;

@@ -152,20 +152,20 @@ int CSimScanner::FaultAtSheet() const {
 
 const char* CSimScanner::DeliverImage(CSimNode& a_simnodeReply) {
   // The sheet's images: the front streams, then the rear ones.
-  std::vector<const SimWindow*> vpsimwindow;
+  std::vector<const SimStream*> vpsimstream;
   for (int iRear = 0; iRear < 2; ++iRear) {
-    for (const SimWindow& simwindow : m_vsimwindow) {
-      if (simwindow.blRear == (iRear == 1)) vpsimwindow.push_back(&simwindow);
+    for (const SimStream& simstream : m_simstreams.InForce()) {
+      if (simstream.blRear == (iRear == 1)) vpsimstream.push_back(&simstream);
     }
   }
-  const SimWindow& simwindow = *vpsimwindow[m_sizetImage];
+  const SimStream& simstream = *vpsimstream[m_sizetImage];
   const long lSheet = m_lSheet + 1;
-  const long lWidth = CSimImage::PixelsAt(CSimImage::s_lA4Width, simwindow.lResolution);
-  const long lHeight = CSimImage::PixelsAt(CSimImage::s_lA4Height, simwindow.lResolution);
+  const long lWidth = CSimImage::PixelsAt(CSimImage::s_lA4Width, simstream.lResolution);
+  const long lHeight = CSimImage::PixelsAt(CSimImage::s_lA4Height, simstream.lResolution);
   const bool blBlank = m_simconfig.m_setBlank.count(lSheet) > 0;
   const std::string strPath = NewFilePath("image", ".raw");
-  const uint64_t u64Size = CSimImage::Write(strPath, simwindow.iFormat, lWidth, lHeight,
-                                            std::to_string(lSheet) + (simwindow.blRear ? "R" : "F"), blBlank);
+  const uint64_t u64Size = CSimImage::Write(strPath, simstream.iFormat, lWidth, lHeight,
+                                            std::to_string(lSheet) + (simstream.blRear ? "R" : "F"), blBlank);
   if (u64Size == 0) return "fail";
   m_setOutstanding.insert(strPath);
   if (m_sizetImage == 0) ++m_lPageCount;
@@ -173,22 +173,22 @@ const char* CSimScanner::DeliverImage(CSimNode& a_simnodeReply) {
 
   auto itPatch = m_simconfig.m_mapPatch.find(lSheet);
   const bool blPatch = itPatch != m_simconfig.m_mapPatch.end();
-  if (blPatch) ++(simwindow.blRear ? m_lPatchesRear : m_lPatchesFront);
+  if (blPatch) ++(simstream.blRear ? m_lPatchesRear : m_lPatchesFront);
   CSimNode& simnodeImage = a_simnodeReply.Add("reportimage");
   simnodeImage.Add("imageid", std::to_string(m_lImageCounter));
   simnodeImage.Add("sheetnumber", std::to_string(lSheet));
-  simnodeImage.Add("cameratype", simwindow.blRear ? "rear" : "front");
-  simnodeImage.Add("cameraid", simwindow.strCameraId);
-  simnodeImage.Add("windowid", simwindow.strWindowId);
+  simnodeImage.Add("cameratype", simstream.blRear ? "rear" : "front");
+  simnodeImage.Add("cameraid", simstream.strCameraId);
+  simnodeImage.Add("windowid", simstream.strWindowId);
   simnodeImage.Add("imagetype", blPatch ? itPatch->second : "document");
   simnodeImage.Add("compressionmode", "none");
   simnodeImage.Add("imagefilename", strPath);
-  simnodeImage.Add("imageformat", simwindow.strFormat);
+  simnodeImage.Add("imageformat", simstream.strFormat);
   simnodeImage.Add("imagewidth", std::to_string(CSimImage::s_lA4Width));
   simnodeImage.Add("imageheight", std::to_string(CSimImage::s_lA4Height));
   simnodeImage.Add("imagesize", std::to_string(u64Size));
-  simnodeImage.Add("imageresolutionx", std::to_string(simwindow.lResolution) + "_dpi");
-  simnodeImage.Add("imageresolutiony", std::to_string(simwindow.lResolution) + "_dpi");
+  simnodeImage.Add("imageresolutionx", std::to_string(simstream.lResolution) + "_dpi");
+  simnodeImage.Add("imageresolutiony", std::to_string(simstream.lResolution) + "_dpi");
   simnodeImage.Add("multifeed", "false");
   simnodeImage.Add("patchdetected", blPatch ? "true" : "false");
   if (blPatch) simnodeImage.Add("patchtype", itPatch->second);
@@ -198,7 +198,7 @@ const char* CSimScanner::DeliverImage(CSimNode& a_simnodeReply) {
     simnodeImage.Add("printerindex", std::to_string(lIndex + m_lSheet));
   }
 
-  if (++m_sizetImage == vpsimwindow.size()) m_blSheetEnd = true;
+  if (++m_sizetImage == vpsimstream.size()) m_blSheetEnd = true;
   return "success";
 }
 

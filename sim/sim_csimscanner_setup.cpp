@@ -3,8 +3,6 @@
 // image streams (windowadd) that each sheet's images follow, in the order
 // setwindoworder gives. A setup that ends with cancel keeps the streams in
 // force.
-#include <cstdlib>
-
 #include "os_coslog.h"
 #include "sim_csimimage.h"
 #include "sim_csimscanner.h"
@@ -17,24 +15,21 @@ bool CSimScanner::HasCamera(const std::string& a_strCameraId, bool* a_pblRear) c
 
 // Without a setup each side scans bitonal at 200 dpi.
 void CSimScanner::DefaultWindows() {
-  m_vsimwindow.clear();
   const char* szFront = CSimConfig::IsFlatbed() ? "flatbed" : "front";
-  m_vsimwindow.push_back({"window_002", szFront, false, SIM_IMAGEFORMAT_BW, "bw", 200});
-  if (m_simconfig.m_blDuplex) m_vsimwindow.push_back({"window_003", "rear", true, SIM_IMAGEFORMAT_BW, "bw", 200});
+  std::vector<SimStream> vsimstream = {{"window_002", szFront, false, SIM_IMAGEFORMAT_BW, "bw", 200}};
+  if (m_simconfig.m_blDuplex) vsimstream.push_back({"window_003", "rear", true, SIM_IMAGEFORMAT_BW, "bw", 200});
+  m_simstreams.Set(std::move(vsimstream));
 }
 
 const char* CSimScanner::SetupBegin(const CSimNode&, CSimNode&) {
   if (!BeginActivity(SIM_ACTIVITY_SETUP)) return "invalidstate";
-  m_vsimwindowSetup.clear();
+  m_simstreams.BeginSetup();
   return "success";
 }
 
 const char* CSimScanner::SetupEnd(const CSimNode& a_simnode, CSimNode&) {
   if (!EndActivity(SIM_ACTIVITY_SETUP)) return "invalidstate";
-  if (std::string(a_simnode.ChildText("cancel")) != "true" && !m_vsimwindowSetup.empty()) {
-    m_vsimwindow = m_vsimwindowSetup;
-  }
-  m_vsimwindowSetup.clear();
+  m_simstreams.EndSetup(std::string(a_simnode.ChildText("cancel")) == "true");
   return "success";
 }
 
@@ -55,52 +50,21 @@ const char* CSimScanner::CreateCamera(const CSimNode& a_simnode, CSimNode&) {
 
 const char* CSimScanner::WindowAdd(const CSimNode& a_simnode, CSimNode&) {
   if (m_esimactivity != SIM_ACTIVITY_SETUP) return "invalidstate";
-  SimWindow simwindow;
-  simwindow.strWindowId = a_simnode.ChildText("windowid");
-  simwindow.strCameraId = a_simnode.ChildText("cameraid");
-  const std::string strType = a_simnode.ChildText("windowtype");
-  const bool blColor = strType == "color";
-  simwindow.strFormat = a_simnode.ChildText("imageformat", blColor ? "rgb_24" : "bw");
-  simwindow.iFormat = CSimImage::FormatFromName(simwindow.strFormat);
-  const std::string strResolution = a_simnode.ChildText("imageresolutionx", "200_dpi");
-  simwindow.lResolution = std::strtol(strResolution.c_str(), nullptr, 10);
-  const bool blFormatFits = blColor ? simwindow.iFormat == SIM_IMAGEFORMAT_GRAY8 ||
-                                          simwindow.iFormat == SIM_IMAGEFORMAT_RGB24
-                                    : simwindow.iFormat == SIM_IMAGEFORMAT_BW;
-  if (simwindow.strWindowId.empty() || !HasCamera(simwindow.strCameraId, &simwindow.blRear) ||
-      (strType != "bitonal" && !blColor) || !blFormatFits ||
-      !IsListed(m_simconfig.m_psimmodel->szResolutions, strResolution)) {
-    OsLog(OS_LOG_ERROR, "simscan>>> windowadd refused <%s> <%s> <%s> <%s> <%s>", simwindow.strWindowId.c_str(),
-          simwindow.strCameraId.c_str(), strType.c_str(), simwindow.strFormat.c_str(), strResolution.c_str());
+  SimStream simstream;
+  if (!CSimStreams::Parse("simscan", a_simnode, simstream)) return "fail";
+  bool blRear = false;
+  if (!HasCamera(simstream.strCameraId, &blRear) ||
+      !IsListed(m_simconfig.m_psimmodel->szResolutions, a_simnode.ChildText("imageresolutionx", "200_dpi"))) {
+    OsLog(OS_LOG_ERROR, "simscan>>> windowadd for a camera or a resolution this unit lacks <%s> <%s>",
+          simstream.strCameraId.c_str(), a_simnode.ChildText("imageresolutionx", "200_dpi"));
     return "fail";
   }
-  for (SimWindow& simwindowOld : m_vsimwindowSetup) {
-    if (simwindowOld.strWindowId == simwindow.strWindowId) {
-      simwindowOld = simwindow;
-      return "success";
-    }
-  }
-  m_vsimwindowSetup.push_back(simwindow);
+  m_simstreams.Add(simstream);
   return "success";
 }
 
 // The listed streams come first, in the order given; the others follow.
 const char* CSimScanner::SetWindowOrder(const CSimNode& a_simnode, CSimNode&) {
   if (m_esimactivity != SIM_ACTIVITY_SETUP) return "invalidstate";
-  std::vector<SimWindow> vsimwindowRest = m_vsimwindowSetup.empty() ? m_vsimwindow : m_vsimwindowSetup;
-  std::vector<SimWindow> vsimwindowOrdered;
-  for (const CSimNode& simnode : a_simnode.Children()) {
-    if (simnode.Name() != "windowid") continue;
-    auto it = vsimwindowRest.begin();
-    while (it != vsimwindowRest.end() && it->strWindowId != simnode.Text()) ++it;
-    if (it == vsimwindowRest.end()) {
-      OsLog(OS_LOG_ERROR, "simscan>>> setwindoworder names an unknown window <%s>", simnode.Text().c_str());
-      return "fail";
-    }
-    vsimwindowOrdered.push_back(*it);
-    vsimwindowRest.erase(it);
-  }
-  vsimwindowOrdered.insert(vsimwindowOrdered.end(), vsimwindowRest.begin(), vsimwindowRest.end());
-  m_vsimwindowSetup = vsimwindowOrdered;
-  return "success";
+  return m_simstreams.Order("simscan", a_simnode) ? "success" : "fail";
 }

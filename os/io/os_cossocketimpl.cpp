@@ -146,7 +146,7 @@ EOSSTS COsSocketImpl::Listen(int a_iBacklog) {
 }
 
 EOSSTS COsSocketImpl::Accept(uint32_t a_u32Milliseconds, COsThread* a_posthread) {
-  if (m_eossockettype == OS_SOCKETTYPE_TCP) return TcpAccept(a_u32Milliseconds);
+  if (m_eossockettype == OS_SOCKETTYPE_TCP) return TcpAccept(a_u32Milliseconds, a_posthread);
   if (IsSharedMemory(m_eossockettype)) return SharedAccept(a_u32Milliseconds, a_posthread);
   if (IsMessageQueue(m_eossockettype)) return OS_STS_SUCCESS;
   return Unsupported("Unsupported...%d");

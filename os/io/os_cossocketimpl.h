@@ -67,7 +67,7 @@ class COsSocketImpl {
   // TCP (os_cossocketimpl_tcp.cpp).
   EOSSTS TcpCreate(const char* a_szAddress, const char* a_szPort);
   EOSSTS TcpConnect(const char* a_szAddress, const char* a_szPort);
-  EOSSTS TcpAccept(uint32_t a_u32Milliseconds);
+  EOSSTS TcpAccept(uint32_t a_u32Milliseconds, COsThread* a_posthread);
   EOSSTS TcpWrite(const void* a_pvData, uint64_t a_u64Length, uint64_t* a_pu64Written);
   EOSSTS TcpRead(void* a_pvBuffer, uint64_t a_u64Size, uint64_t* a_pu64Read, bool a_blString);
 

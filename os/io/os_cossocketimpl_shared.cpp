@@ -219,8 +219,13 @@ EOSSTS COsSocketImpl::SharedAccept(uint32_t a_u32Milliseconds, COsThread* a_post
     OsLog(OS_LOG_ERROR, "Accept: must call Create first...");
     return OS_STS_BAD_ARGUMENT;
   }
-  // A spawned child that dies before it connects ends the wait.
+  // A spawned child that dies before it connects ends the wait, also one
+  // that has ended before the wait begins.
   uint64_t u64Child = a_posthread ? a_posthread->SpawnProcessId() : 0;
+  if (!u64Child && a_posthread && a_posthread->SpawnEnded()) {
+    OsLog(OS_LOG_ERROR, "Accept: the spawned process has ended...");
+    return OS_STS_SOCKET_PEERGONE;
+  }
   if (u64Child && WatchPeer(iSlot, iEvent, u64Child) != OS_STS_SUCCESS) return OS_STS_SOCKET_PEERGONE;
   EOSSTS eossts = possync->EventWait(a_u32Milliseconds, m_szEventName, sizeof m_szEventName);
   if (eossts != OS_STS_SUCCESS) {

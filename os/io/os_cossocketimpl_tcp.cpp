@@ -15,6 +15,7 @@
 #include "os_cosstring.h"
 #include "os_cossync.h"
 #include "os_cossocketimpl.h"
+#include "os_costhread.h"
 #include "os_costime.h"
 
 namespace {
@@ -117,13 +118,13 @@ EOSSTS COsSocketImpl::TcpConnect(const char* a_szAddress, const char* a_szPort) 
 
 // One peer: the listening descriptor goes once it has connected. The wait
 // runs in slices, so a child that never connects gives 5 and CancelSelect 8.
-EOSSTS COsSocketImpl::TcpAccept(uint32_t a_u32Milliseconds) {
+EOSSTS COsSocketImpl::TcpAccept(uint32_t a_u32Milliseconds, COsThread* a_posthread) {
   if (m_iListen < 0) {
     OsLog(OS_LOG_ERROR, "sock>>> accept: must call SocketCreate() first...");
     return OS_STS_BAD_ARGUMENT;
   }
   int iReadable = 0;
-  EOSSTS eossts = Select(&iReadable, nullptr, nullptr, a_u32Milliseconds, nullptr, nullptr);
+  EOSSTS eossts = Select(&iReadable, nullptr, nullptr, a_u32Milliseconds, a_posthread, nullptr);
   if (eossts != OS_STS_SUCCESS) return eossts;
   int iConnected;
   do {
@@ -190,7 +191,7 @@ EOSSTS COsSocketImpl::TcpRead(void* a_pvBuffer, uint64_t a_u64Size, uint64_t* a_
 }
 
 EOSSTS COsSocketImpl::Select(int* a_piReadable, int* a_piWritable, int* a_piError, uint32_t a_u32Milliseconds,
-                             COsThread*, COsSync*) {
+                             COsThread* a_posthread, COsSync*) {
   if (IsLocal()) return OS_STS_SUCCESS;
   int iFd = m_iConnected >= 0 ? m_iConnected : m_iListen;
   if (iFd < 0) {
@@ -223,6 +224,11 @@ EOSSTS COsSocketImpl::Select(int* a_piReadable, int* a_piWritable, int* a_piErro
       return OS_STS_SUCCESS;
     }
     if (m_blCancel.exchange(false)) return OS_STS_SOCKET_CANCELLED;
+    // The child the thread spawned to connect will never come.
+    if (a_posthread && a_posthread->SpawnEnded()) {
+      OsLog(OS_LOG_ERROR, "sock>>> select: the spawned process has ended...");
+      return OS_STS_SOCKET_PEERGONE;
+    }
     if (a_u32Milliseconds == 0 || (!blForever && NowMs() >= i64End)) {
       OsLogDebug(OS_LOG_INFO, "sock>>> select: select timeout...");
       return OS_STS_TIMEOUT;

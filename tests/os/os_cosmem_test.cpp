@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "os_cosmem.h"
+#include "os_costhread.h"
 #include "test_support.h"
 
 namespace {
@@ -364,10 +366,16 @@ TEST_F(OsMemTest, ThreadSafeBlocksArePerThreadAndSweptAfterTheThreadEnds) {
   void* pvMine = m_posmem->ThreadSafeAlloc("buffer", 64, __FILE__, __LINE__);
   void* pvTheirs = nullptr;
   void* pvEnded = nullptr;
+  uint64_t u64Tid = 0;
   std::thread([&] {
+    u64Tid = COsThread::GetThreadId();
     pvTheirs = m_posmem->ThreadSafeAlloc("buffer", 64, __FILE__, __LINE__);
     pvEnded = m_posmem->ThreadSafeAlloc("ended", 64, __FILE__, __LINE__);
   }).join();
+  // The kernel may list a joined thread for a moment longer.
+  for (int i = 0; i < 500 && COsThread::IsThreadRunning(u64Tid); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   ASSERT_NE(nullptr, pvTheirs);
   EXPECT_NE(pvMine, pvTheirs);
   EXPECT_TRUE(Tracked(pvEnded));
@@ -381,8 +389,11 @@ TEST_F(OsMemTest, ThreadSafeBlocksArePerThreadAndSweptAfterTheThreadEnds) {
   std::atomic<bool> release{false};
   std::atomic<void*> pvLive{nullptr};
   std::thread live([&] {
-    pvLive = m_posmem->ThreadSafeAlloc("buffer", 64, __FILE__, __LINE__);
+    // Both blocks exist before the other side frees one: an allocation after
+    // the free could take the freed address and look like the freed block.
+    void* pvBuffer = m_posmem->ThreadSafeAlloc("buffer", 64, __FILE__, __LINE__);
     void* pvKeep = m_posmem->ThreadSafeAlloc("keep", 64, __FILE__, __LINE__);
+    pvLive = pvBuffer;
     while (!release) std::this_thread::yield();
     EXPECT_TRUE(Tracked(pvKeep));
   });

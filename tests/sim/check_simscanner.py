@@ -13,7 +13,9 @@ import sys
 import tempfile
 import threading
 import time
-import xml.etree.ElementTree as ET
+
+import simtasks
+from simtasks import check_layout, group, leaf
 
 ADF, FLATBED, TOOL, GROUP = sys.argv[1:5]
 A4 = (9921, 14031)  # 1/1200 inch
@@ -25,17 +27,6 @@ ROOT = tempfile.mkdtemp(prefix="simscanner-")
 os.environ.update(HOME=ROOT, TMPDIR=ROOT)
 IMAGES = os.path.join(ROOT, "images")
 os.mkdir(IMAGES)
-REPLIES = []  # every reply, for xmllint
-
-
-def task(task_id, command, body=""):
-    inner = "\t<%s>\n%s\t</%s>\n" % (command, body, command)
-    head = "<task id='%020d' reply='%020d' bytes='%020d'>\n" % (task_id, 0, 91 + len(inner) + 8)
-    return head + inner + "</task>\n"
-
-
-def leaf(name, value):
-    return "\t\t<%s>%s</%s>\n" % (name, value, name)
 
 
 def simulate(**flags):
@@ -50,27 +41,11 @@ def simulate(**flags):
     return "\t\t<simulate>%s</simulate>\n" % body
 
 
-def check_layout(text, task_id):
-    """The reply layout: the 91-character task line, the reply id, a correct byte count, reportstatus first."""
-    assert len(text) > 91 and text[:10] == "<task id='" and text[90] == "\n", text
-    match = re.match(r"<task id='(\d{20})' reply='(\d{20})' bytes='(\d{20})'>\n", text)
-    assert match, text
-    assert int(match.group(2)) == task_id, (task_id, text)
-    assert int(match.group(3)) == len(text.encode()) and text.endswith("</task>\n"), text
-    root = ET.fromstring(text)
-    assert root[0].tag == "reportstatus" and root[0][0].tag == "status", text
-    return root
-
-
-class Unit:
+class Unit(simtasks.Library):
     """One loaded copy of the library, with the bookkeeping the callback checks need."""
 
     def __init__(self, path):
-        self.lib = ctypes.CDLL(path)
-        self.entry = self.lib.ScannerEntry
-        self.entry.restype = ctypes.c_char_p
-        self.entry.argtypes = [ctypes.c_char_p]
-        self.next_id = 1
+        super().__init__(path, "ScannerEntry")
         self.lock = threading.Lock()
         self.inside = 0  # ScannerEntry calls in progress from this script
         self.calls = []  # (thread id, time, inside a call, name or text) per callback
@@ -118,17 +93,6 @@ class Unit:
             with self.lock:
                 self.inside -= 1
         return reply.decode()
-
-    def send(self, command, body="", expect=None):
-        task_id = self.next_id
-        self.next_id += 1
-        text = self.raw(task(task_id, command, body).encode())
-        REPLIES.append(text)
-        root = check_layout(text, task_id)
-        status = root[0][0].text
-        if expect is not None:
-            assert status == expect, (command, expect, text)
-        return status, root
 
     def wait(self, predicate, seconds=5.0):
         deadline = time.monotonic() + seconds
@@ -214,14 +178,6 @@ def assert_callbacks_sound(unit, after=None):
             assert thread != main, what
             assert not inside or what == "opencomplete-returns", ("callback inside a ScannerEntry call", what)
             assert after is None or when < after, ("callback after interfaceclose returned", what)
-
-
-GROUPS = {}
-
-
-def group(function):
-    GROUPS.setdefault(function.__name__.split("_")[0], []).append(function)
-    return function
 
 
 # ---------------------------------------------------------------------------------------------------------------------
@@ -610,7 +566,6 @@ def badinput_gets_a_clear_status():
                            (head.encode() + b"</task>\n", 77), (head.encode() + b"\t<scanfaster/>\n</task>\n", 77),
                            (b"<notask id='%020d'><interfaceopen/></notask>" % 5, 0)):
         text = unit.raw(data)
-        REPLIES.append(text)
         root = check_layout(text, reply_id)
         assert root[0][0].text == "fail", (data, text)
     # A configuration the unit cannot have is refused and leaves it loaded.
@@ -752,26 +707,9 @@ def tool_runs_a_batch():
 UNITS = {"adf": Unit(ADF), "flatbed": Unit(FLATBED)}
 
 
-def main():
-    tests = GROUPS[GROUP]
-    for test in tests:
-        for unit in UNITS.values():
-            unit.reset()
-        test()
-    # Every reply is well-formed XML to an independent reader.
-    paths = []
-    for index, text in enumerate(REPLIES):
-        path = os.path.join(ROOT, "reply-%04d.xml" % index)
-        with open(path, "w") as f:
-            f.write(text)
-        paths.append(path)
-    if paths:
-        lint = subprocess.run(["xmllint", "--noout"] + paths, capture_output=True, text=True)
-        assert lint.returncode == 0, lint.stderr
-    print("%d passed, %d replies checked" % (len(tests), len(REPLIES)))
+def reset_units():
+    for unit in UNITS.values():
+        unit.reset()
 
 
-try:
-    main()
-finally:
-    subprocess.run(["rm", "-rf", ROOT])
+simtasks.run(GROUP, ROOT, reset_units)

@@ -10,27 +10,15 @@
 #include "../os/log_capture.h"
 #include "db_cdbconfig.h"
 #include "dev_cdev.h"
+#include "sim_task_testutil.h"
 #include "test_support.h"
 
 namespace {
 
+using simtest::Element;
+using simtest::Task;
+
 typedef const char* (*PfnScannerEntry)(const char*);
-
-std::string Task(int a_iId, const std::string& a_strCommand, const std::string& a_strBody) {
-  const std::string strInner = "\t<" + a_strCommand + ">\n" + a_strBody + "\t</" + a_strCommand + ">\n";
-  char szLine[128];
-  std::snprintf(szLine, sizeof szLine, "<task id='%020d' reply='%020d' bytes='%020zu'>\n", a_iId, 0,
-                91 + strInner.size() + 8);
-  return szLine + strInner + "</task>\n";
-}
-
-std::string Element(const std::string& a_strReply, const std::string& a_strName) {
-  const std::string strOpen = "<" + a_strName + ">";
-  const size_t sizetStart = a_strReply.find(strOpen);
-  const size_t sizetEnd = a_strReply.find("</" + a_strName + ">");
-  if (sizetStart == std::string::npos || sizetEnd == std::string::npos) return std::string();
-  return a_strReply.substr(sizetStart + strOpen.size(), sizetEnd - sizetStart - strOpen.size());
-}
 
 class SimScannerInquiry : public ::testing::TestWithParam<const char*> {
  protected:

@@ -15,9 +15,15 @@
 #include <thread>
 #include <vector>
 
+#include "sim_task_testutil.h"
 #include "test_support.h"
 
 namespace {
+
+using simtest::Element;
+using simtest::ExpectWholeReply;
+using simtest::Leaf;
+using simtest::Task;
 
 typedef const char* (*PfnScannerEntry)(const char*);
 
@@ -25,43 +31,10 @@ PfnScannerEntry g_pfnEntry = nullptr;
 std::atomic<int> g_iCallbacks{0};
 std::atomic<int> g_iCallbackTasks{0};
 
-std::string Task(int a_iId, const std::string& a_strCommand, const std::string& a_strBody = "") {
-  const std::string strInner = "\t<" + a_strCommand + ">\n" + a_strBody + "\t</" + a_strCommand + ">\n";
-  char szLine[128];
-  std::snprintf(szLine, sizeof szLine, "<task id='%020d' reply='%020d' bytes='%020zu'>\n", a_iId, 0,
-                91 + strInner.size() + 8);
-  return szLine + strInner + "</task>\n";
-}
-
-std::string Leaf(const char* a_szName, const std::string& a_strValue) {
-  return std::string("\t\t<") + a_szName + ">" + a_strValue + "</" + a_szName + ">\n";
-}
-
 std::string Pointer(const void* a_pv) {
   char sz[32];
   std::snprintf(sz, sizeof sz, "%016" PRIxPTR, reinterpret_cast<uintptr_t>(a_pv));
   return sz;
-}
-
-std::string Element(const std::string& a_strReply, const char* a_szName) {
-  const std::string strOpen = std::string("<") + a_szName + ">";
-  const size_t sizetStart = a_strReply.find(strOpen);
-  if (sizetStart == std::string::npos) return std::string();
-  const size_t sizetEnd = a_strReply.find(std::string("</") + a_szName + ">", sizetStart);
-  return a_strReply.substr(sizetStart + strOpen.size(), sizetEnd - sizetStart - strOpen.size());
-}
-
-// The reply is a whole task that answers this id, with a correct length.
-void ExpectWholeReply(const char* a_szReply, int a_iId) {
-  ASSERT_NE(a_szReply, nullptr);
-  const std::string strReply = a_szReply;
-  char szReplyId[32];
-  std::snprintf(szReplyId, sizeof szReplyId, " reply='%020d' ", a_iId);
-  EXPECT_EQ(strReply.compare(0, 10, "<task id='"), 0) << strReply;
-  EXPECT_NE(strReply.find(szReplyId), std::string::npos) << strReply;
-  EXPECT_EQ(std::strtoull(strReply.c_str() + 68, nullptr, 10), strReply.size()) << strReply;
-  EXPECT_EQ(strReply.compare(91, 17, "\t<reportstatus>\n\t"), 0) << strReply;
-  EXPECT_EQ(strReply.substr(strReply.size() - 8), "</task>\n") << strReply;
 }
 
 // Both callbacks send a task of their own from the unit's thread.

@@ -256,6 +256,14 @@ TEST_F(SocketSharedTest, AcceptEndsWhenTheSpawnedChildDiesBeforeConnecting) {
   EXPECT_LT(filetest::MillisecondsSince(start), 5000);
   EXPECT_EQ(OS_STS_SUCCESS, spawner.SpawnWait(1000));
 
+  // One that ended before the wait began.
+  COsSocket late;
+  Publish(late, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE);
+  COsThread ended;
+  ASSERT_EQ(OS_STS_SUCCESS, ended.Spawn(0, "/bin/sleep", "sleep", "0", nullptr));
+  ASSERT_EQ(OS_STS_SUCCESS, ended.SpawnWait(5000));
+  EXPECT_EQ(OS_STS_SOCKET_PEERGONE, late.Accept(OS_SYNC_INFINITE, &ended, nullptr));
+
   // A spawned child that lives on while a peer connects: Accept succeeds.
   COsSocket second;
   Publish(second, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE);

@@ -14,6 +14,7 @@
 
 #include "../log_capture.h"
 #include "../os_cosfile_testutil.h"
+#include "os_costhread.h"
 #include "os_coscfg.h"
 #include "os_cossocket.h"
 #include "os_cossocketimpl.h"
@@ -128,6 +129,21 @@ s.close()
   EXPECT_EQ(OS_STS_SOCKET_PEERGONE, socket.Read(&c, 1, &read, 1000, 0, nullptr, nullptr));
   EXPECT_EQ(0u, read);
   EXPECT_EQ(0, peer.Finish());
+}
+
+// A child spawned to connect that dies, before or during the wait, ends it
+// with 13 instead of leaving the creator waiting for its whole time-out (or
+// for good, with no time-out).
+TEST_F(SocketTcpTest, AcceptEndsWhenTheSpawnedChildHasDied) {
+  for (const char* szLife : {"0", "0.3"}) {
+    SCOPED_TRACE(szLife);
+    COsSocket socket;
+    Serve(socket);
+    COsThread spawner;
+    ASSERT_EQ(OS_STS_SUCCESS, spawner.Spawn(0, "/bin/sleep", "sleep", szLife, nullptr));
+    if (std::string(szLife) == "0") EXPECT_EQ(OS_STS_SUCCESS, spawner.SpawnWait(5000));
+    EXPECT_EQ(OS_STS_SOCKET_PEERGONE, socket.Accept(OS_SYNC_INFINITE, &spawner, nullptr));
+  }
 }
 
 TEST_F(SocketTcpTest, OnePeerPerChannelAndAcceptHonoursItsTimeOut) {

@@ -1,0 +1,216 @@
+// The image-library stand-in's entry, its state machine, its knobs and the
+// interface, session and setup tasks.
+#include "sim_csimnexil.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "os_coslog.h"
+#include "sim_csimimage.h"
+#include "sim_csimtask.h"
+
+namespace {
+
+// The library of this copy.
+CSimNexil s_simnexil;
+
+constexpr uint32_t L = 1, O = 2, S = 4, C = 8;  // the ESIMNEXILSTATE bits, for the table below
+
+// The version number reported unless NEXSIM_VERSION gives another: 6.10.2.
+constexpr const char* s_szVersionDefault = "6100200";
+constexpr long s_lMaxMemoryMiB = 1L << 30;
+
+}  // namespace
+
+OS_EXPORT const char* NexEntry(const char* a_szTask) { return s_simnexil.Entry(a_szTask); }
+
+const CSimNexil::SimNexilCommand CSimNexil::s_asimnexilcommand[] = {
+    {"interfaceopen", L, &CSimNexil::InterfaceOpen},
+    {"interfaceclose", O | S | C, &CSimNexil::InterfaceClose},
+    {"sessionbegin", O, &CSimNexil::SessionBegin},
+    {"sessionend", S | C, &CSimNexil::SessionEnd},
+    {"querysupport", S | C, &CSimNexil::QuerySupport},
+    {"resourcebegin", O | S | C, &CSimNexil::Success},
+    {"resourceend", O | S | C, &CSimNexil::Success},
+    {"setupbegin", S, &CSimNexil::SetupBegin},
+    {"setupend", S, &CSimNexil::SetupEnd},
+    {"setconfig", S | C, &CSimNexil::Success},
+    {"createcamera", S, &CSimNexil::CreateCamera},
+    {"windowadd", S, &CSimNexil::WindowAdd},
+    {"setwindoworder", S, &CSimNexil::SetWindowOrder},
+    {"messagerelay", S | C, &CSimNexil::MessageRelay},
+    {"scanbegin", S, &CSimNexil::ScanBegin},
+    {"setinput", C, &CSimNexil::SetInput},
+    {"setbaffle", C, &CSimNexil::SetBaffle},
+    {"settoggle", C, &CSimNexil::SetToggle},
+    {"getoutput", C, &CSimNexil::GetOutput},
+    {"imageend", C, &CSimNexil::ImageEnd},
+    {"scanend", S | C, &CSimNexil::ScanEnd},
+    {"getversion", O | S | C, &CSimNexil::GetVersion},
+    {"getversionuser", O | S | C, &CSimNexil::GetVersionUser},
+    {"passthroughdravix", O | S | C, &CSimNexil::PassThroughDravix},
+    {"getdebuglog", O | S | C, &CSimNexil::GetDebugLog},
+    {"clearlog", O | S | C, &CSimNexil::ClearLog},
+    {"getecdo", O | S | C, &CSimNexil::GetEcdo},
+};
+
+// Unloaded without interfaceclose: no file stays behind.
+CSimNexil::~CSimNexil() {
+  DropOutputs();
+  RemoveLogFiles();
+}
+
+const char* CSimNexil::UnitName() {
+#ifdef NEXSIM_FLATBED
+  return "flatbed";
+#else
+  return "adf";
+#endif
+}
+
+const char* CSimNexil::Entry(const char* a_szTask) {
+  uint64_t u64Id = 0;
+  CSimNode simnodeReply;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const char* szStatus = Process(a_szTask, u64Id, simnodeReply);
+  return CSimTask::Reply("nexsim", ++m_iReplyId, u64Id, szStatus, simnodeReply);
+}
+
+const char* CSimNexil::Process(const char* a_szTask, uint64_t& a_u64Id, CSimNode& a_simnodeReply) {
+  ++m_u64Tasks;
+  CSimNode simnodeCommand;
+  if (!CSimTask::Read("nexsim", a_szTask, a_u64Id, simnodeCommand)) return "fail";
+  for (const SimNexilCommand& simnexilcommand : s_asimnexilcommand) {
+    if (simnodeCommand.Name() != simnexilcommand.szName) continue;
+    if (!(simnexilcommand.u32States & m_u32State)) {
+      OsLog(OS_LOG_INFO, "nexsim>>> <%s> in state %u: invalidstate", simnexilcommand.szName, m_u32State);
+      return "invalidstate";
+    }
+    return (this->*simnexilcommand.pfn)(simnodeCommand, a_simnodeReply);
+  }
+  OsLog(OS_LOG_ERROR, "nexsim>>> unknown command <%s>", simnodeCommand.Name().c_str());
+  return "fail";
+}
+
+// Every knob of the interface; false, with the reason, for a value out of
+// its range (the interface then stays closed).
+bool CSimNexil::LoadKnobs(std::string& a_strError) {
+  const auto Knob = [](const char* a_szName) {
+    const char* szValue = std::getenv(a_szName);
+    return szValue ? std::string(szValue) : std::string();
+  };
+  m_strImageDirectory = Knob("NEXSIM_IMAGEDIRECTORY");
+  struct stat st;
+  if (m_strImageDirectory.empty()) {
+    m_strImageDirectory = CSimImage::DefaultDirectory();
+  } else if (stat(m_strImageDirectory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    a_strError = "NEXSIM_IMAGEDIRECTORY is no directory <" + m_strImageDirectory + ">";
+    return false;
+  }
+  m_lNoMemoryAt = 0;
+  const std::string strNoMemory = Knob("NEXSIM_NOMEMORY");
+  if (!strNoMemory.empty() && !CSimNode::Number(strNoMemory, 1, 1000000, m_lNoMemoryAt)) {
+    a_strError = "bad NEXSIM_NOMEMORY <" + strNoMemory + ">";
+    return false;
+  }
+  m_strVersion = Knob("NEXSIM_VERSION");
+  if (m_strVersion.empty()) m_strVersion = s_szVersionDefault;
+  if (m_strVersion.size() > 63 || m_strVersion.find_first_not_of("0123456789.") != std::string::npos) {
+    a_strError = "bad NEXSIM_VERSION <" + m_strVersion + ">";
+    return false;
+  }
+  long lMaxMemory = 0;
+  const std::string strMaxMemory = Knob("NEXSIM_MAXMEMORY");
+  if (!strMaxMemory.empty() && !CSimNode::Number(strMaxMemory, 0, s_lMaxMemoryMiB, lMaxMemory)) {
+    a_strError = "bad NEXSIM_MAXMEMORY <" + strMaxMemory + ">";
+    return false;
+  }
+  m_u64MaxMemory = static_cast<uint64_t>(lMaxMemory) << 20;
+  return true;
+}
+
+std::string CSimNexil::NewFilePath(const char* a_szKind, const char* a_szExtension) {
+  return m_strImageDirectory + "/nexsim-" + std::to_string(getpid()) + "-" + UnitName() + "-" + a_szKind + "-" +
+         std::to_string(++m_u64FileCounter) + a_szExtension;
+}
+
+void CSimNexil::DropOutputs() {
+  for (const SimOutput& simoutput : m_dqsimoutput) unlink(simoutput.strPath.c_str());
+  m_dqsimoutput.clear();
+  for (const std::string& strPath : m_setOutstanding) unlink(strPath.c_str());
+  m_setOutstanding.clear();
+}
+
+const char* CSimNexil::InterfaceOpen(const CSimNode&, CSimNode& a_simnodeReply) {
+  std::string strError;
+  if (!LoadKnobs(strError)) {
+    OsLog(OS_LOG_ERROR, "nexsim>>> interfaceopen refused: %s", strError.c_str());
+    return "fail";
+  }
+  m_u32State = SIM_NEXILSTATE_OPEN;
+  m_lGetOutputs = 0;
+  m_lPages = 0;
+  m_simstreams.Set({});
+  a_simnodeReply.Add(ReportInquiry(true));
+  return "success";
+}
+
+const char* CSimNexil::InterfaceClose(const CSimNode&, CSimNode&) {
+  DropOutputs();
+  RemoveLogFiles();
+  m_u32State = SIM_NEXILSTATE_LOADED;
+  return "success";
+}
+
+const char* CSimNexil::SessionBegin(const CSimNode& a_simnode, CSimNode&) {
+  m_blImageEndMode = std::string(a_simnode.ChildText("imageendmode")) == "true";
+  m_strLanguage = a_simnode.ChildText("language", "en_usa");
+  m_blSetup = false;
+  m_u32State = SIM_NEXILSTATE_SESSION;
+  return "success";
+}
+
+const char* CSimNexil::SessionEnd(const CSimNode&, CSimNode&) {
+  DropOutputs();
+  m_blSetup = false;
+  m_u32State = SIM_NEXILSTATE_OPEN;
+  return "success";
+}
+
+const char* CSimNexil::Success(const CSimNode&, CSimNode&) { return "success"; }
+
+const char* CSimNexil::SetupBegin(const CSimNode&, CSimNode&) {
+  if (m_blSetup) return "invalidstate";
+  m_blSetup = true;
+  m_simstreams.BeginSetup();
+  return "success";
+}
+
+const char* CSimNexil::SetupEnd(const CSimNode& a_simnode, CSimNode&) {
+  if (!m_blSetup) return "invalidstate";
+  m_blSetup = false;
+  m_simstreams.EndSetup(std::string(a_simnode.ChildText("cancel")) == "true");
+  return "success";
+}
+
+const char* CSimNexil::CreateCamera(const CSimNode& a_simnode, CSimNode&) {
+  if (!m_blSetup) return "invalidstate";
+  return *a_simnode.ChildText("cameraid") ? "success" : "fail";
+}
+
+// Any camera and resolution: the library makes what the scanner's pages
+// allow.
+const char* CSimNexil::WindowAdd(const CSimNode& a_simnode, CSimNode&) {
+  if (!m_blSetup) return "invalidstate";
+  SimStream simstream;
+  if (!CSimStreams::Parse("nexsim", a_simnode, simstream)) return "fail";
+  m_simstreams.Add(simstream);
+  return "success";
+}
+
+const char* CSimNexil::SetWindowOrder(const CSimNode& a_simnode, CSimNode&) {
+  if (!m_blSetup) return "invalidstate";
+  return m_simstreams.Order("nexsim", a_simnode) ? "success" : "fail";
+}

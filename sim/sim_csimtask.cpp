@@ -1,0 +1,75 @@
+// The task side shared by the stand-in libraries.
+#include "sim_csimtask.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "os_coslog.h"
+#include "os_cosxml.h"
+#include "os_cosxmltask.h"
+
+namespace {
+
+// Each calling thread's last reply.
+thread_local std::string t_strReply;
+
+// The id of a task text: the digits of the id property of its task element.
+bool ReadTaskId(const char* a_szTask, uint64_t& a_u64Id) {
+  static constexpr char s_szMarker[] = " id='";
+  if (std::strncmp(a_szTask, "<task ", 6) != 0) return false;
+  const char* pcEnd = std::strchr(a_szTask, '>');
+  const char* pc = std::strstr(a_szTask, s_szMarker);
+  if (!pc || !pcEnd || pc > pcEnd) return false;
+  pc += sizeof s_szMarker - 1;
+  uint64_t u64Id = 0;
+  const char* pcDigits = pc;
+  for (; *pc >= '0' && *pc <= '9' && pc - pcDigits < 20; ++pc) {
+    if (u64Id <= 0xffffffffu) u64Id = u64Id * 10 + static_cast<uint64_t>(*pc - '0');  // too big stays too big
+  }
+  if (pc == pcDigits || *pc != '\'') return false;
+  a_u64Id = u64Id;
+  return true;
+}
+
+}  // namespace
+
+bool CSimTask::Read(const char* a_szWho, const char* a_szTask, uint64_t& a_u64Id, CSimNode& a_simnodeCommand) {
+  a_u64Id = 0;
+  if (!a_szTask) {
+    OsLog(OS_LOG_ERROR, "%s>>> a_szTask is null...", a_szWho);
+    return false;
+  }
+  if (!ReadTaskId(a_szTask, a_u64Id) || a_u64Id > 0x7fffffff) {
+    OsLog(OS_LOG_ERROR, "%s>>> task without a usable id...<%.200s>", a_szWho, a_szTask);
+    a_u64Id = 0;
+    return false;
+  }
+  COsXml osxml;
+  char szRoot[16];
+  std::vector<char> vcBuffer(std::strlen(a_szTask) + 1);
+  if (osxml.DocumentLoad(a_szTask) != OS_STS_SUCCESS || osxml.NodeGetName(szRoot, sizeof szRoot) != OS_STS_SUCCESS ||
+      std::strcmp(szRoot, "task") != 0 || osxml.NodeChild() != OS_STS_SUCCESS ||
+      !a_simnodeCommand.Read(osxml, vcBuffer)) {
+    OsLog(OS_LOG_ERROR, "%s>>> not a task...<%.200s>", a_szWho, a_szTask);
+    return false;
+  }
+  return true;
+}
+
+const char* CSimTask::Reply(const char* a_szWho, int a_iReplyId, uint64_t a_u64Id, const char* a_szStatus,
+                            const CSimNode& a_simnodeReply) {
+  COsXmlTask osxmltask("", COsXmlTask::s_sizetMinimumCapacity);
+  osxmltask.StartTask(a_iReplyId, static_cast<int>(a_u64Id), a_szStatus);
+  for (const CSimNode& simnode : a_simnodeReply.Children()) simnode.Write(osxmltask, 1);
+  osxmltask.FinalizeTask();
+  if (osxmltask.IsError(true) || !osxmltask.GetTaskBuffer()) {
+    OsLog(OS_LOG_ERROR, "%s>>> the reply did not fit, answering fail...", a_szWho);
+    osxmltask.Clear();
+    osxmltask.StartTask(a_iReplyId, static_cast<int>(a_u64Id), "fail");
+    osxmltask.FinalizeTask();
+  }
+  const char* szReply = osxmltask.GetTaskBuffer();
+  t_strReply = szReply ? szReply : COsXmlTask::ReportStatusFail();
+  return t_strReply.c_str();
+}
