@@ -1,13 +1,18 @@
 // The database object: construction and destruction of the datum table with
-// its sentinels and owned components, state bits, and the forwarders to the
-// notification, lookup and configuration components.
+// its sentinels and owned components, the process's one claim on the table,
+// loading, and the state bits.
 #include "db_cdatabase.h"
 
+#include <atomic>
+
 #include "db_cdbcatalogue.h"
+#include "db_cdbconfig.h"
 #include "db_cdbdatum.h"
+#include "db_cdbframe.h"
+#include "db_cdbia.h"
 #include "db_cdblabel.h"
 #include "db_cdblookup.h"
-#include "db_cdbnotify.h"
+#include "db_cdbprofilelist.h"
 #include "db_cdbversion.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
@@ -16,55 +21,40 @@
 namespace {
 
 constexpr size_t s_sizetReplyTask = 0x60000;
-constexpr long s_lScanSourceDefault = 1;
+constexpr EDBSCANSOURCE s_edbscansourceDefault = 1;
+constexpr unsigned int s_uProfilesMax = 64;
 
-bool NoNotify(const CDbNotify* a_pdbnotify) {
-  if (a_pdbnotify) return false;
-  OsLog(OS_LOG_ERROR, "m_pdbnotifyimpl is null...");
-  return true;
-}
-
-bool NoLookup(const CDbLookup* a_pdblookup) {
-  if (a_pdblookup) return false;
-  OsLog(OS_LOG_ERROR, "m_pdblookupimpl is null...");
-  return true;
-}
-
-bool NoConfig(const CDbConfig* a_pdbconfig) {
-  if (a_pdbconfig) return false;
-  OsLog(OS_LOG_ERROR, "cfg>>> m_pdbconfig is null...");
-  return true;
-}
+// The database that holds the datum table. The datums reach their table
+// through one process-wide pointer, so a second database would take it over
+// and free it under the first: only the holder of this claim builds one.
+std::atomic<const CDatabase*> s_pdatabaseOwner{nullptr};
 
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // Construction and destruction
 // ---------------------------------------------------------------------------
-CDatabase::CDatabase()
-    : m_pdblookup(nullptr),
-      m_pdblabel(nullptr),
-      m_pdbframe(nullptr),
-      m_pdbnotify(nullptr),
-      m_pdbversion(nullptr),
-      m_pdbprofilelist(nullptr),
-      m_pdbconfig(nullptr),
-      m_pdbia(nullptr),
-      m_posxmltask(nullptr),
-      m_iTaskId(0),
-      m_iReplyId(0),
-      m_edbscansource(0) {
-  CDbDatum::ms_pdatumcommon = static_cast<DbDatumCommon*>(OsMemAlloc(sizeof(DbDatumCommon)));
-  m_posxmltask = OsMemNewAt<COsXmlTask>(__FILE__, __LINE__, "COsXmlTask", "", s_sizetReplyTask);
-  m_pdbversion = OsMemNew(CDbVersion);
-  if (!CDbDatum::ms_pdatumcommon) {
-    // Without a table there is nothing to hold datums: every find answers none.
-    OsLog(OS_LOG_ASSERT, "OsMemAlloc failed...");
+// The steps go on whatever fails: an object that cannot be made stays null
+// and its forwarders fail, a missing table leaves every slot empty.
+CDatabase::CDatabase() {
+  const CDatabase* pdatabaseNone = nullptr;
+  if (!s_pdatabaseOwner.compare_exchange_strong(pdatabaseNone, this)) {
+    OsLog(OS_LOG_ERROR, "Another database holds the datum table...");
     return;
   }
+  m_blOwner = true;
+  CDbDatum::ms_pdatumcommon = static_cast<DbDatumCommon*>(OsMemAlloc(sizeof(DbDatumCommon)));
+  m_pdatumcommon = CDbDatum::ms_pdatumcommon;
+  if (!m_pdatumcommon) OsLog(OS_LOG_ASSERT, "OsMemAlloc failed...");
+  m_posxmltask = OsMemNewAt<COsXmlTask>(__FILE__, __LINE__, "COsXmlTask", "", s_sizetReplyTask);
+  m_pdbversion = OsMemNew(CDbVersion);
+  // The block comes zero-filled: every slot is empty.
   CDbDatum::SetDatabase(this);
   m_pdblookup = OsMemNew(CDbLookup);
   m_pdblabel = OsMemNew(CDbLabel);
+  m_pdbframe = OsMemNew(CDbFrame);
+  m_pdbprofilelist = OsMemNew(CDbProfileList, this, s_uProfilesMax);
+  m_pdbconfig = OsMemNew(CDbConfig, this);
   // The catalogue, between the two sentinels; the first datum made sets the
   // table's shared objects up.
   CDbCatalogue::NewRow(CDbCatalogue::GetUndefined());
@@ -73,39 +63,61 @@ CDatabase::CDatabase()
   NewWindow();
   CDbCatalogue::NewRow(CDbCatalogue::GetLast());
   m_pdbnotify = CDbDatum::GetDbNotify();
-  m_edbscansource = s_lScanSourceDefault;
+  m_edbscansource = s_edbscansourceDefault;
 }
 
-// The catalogue goes in the order it was built, not in reverse; without a
-// table there is nothing of it to release.
+// The components go first, then the catalogue in the order it was built
+// (not in reverse), then the table with its shared objects.
 CDatabase::~CDatabase() {
-  // The labels go first: closing them resets the lookup records' labels.
-  OsMemDelete(m_pdblabel);
-  OsMemDelete(m_pdblookup);
-  OsMemDelete(m_pdbversion);
-  OsMemDelete(m_posxmltask);
-  if (!CDbDatum::ms_pdatumcommon) return;
+  if (m_blOwner) {
+    // The labels go first: closing them resets the lookup records' labels.
+    OsMemDelete(m_pdblabel);
+    OsMemDelete(m_pdbframe);
+    OsMemDelete(m_pdblookup);
+    OsMemDelete(m_pdbversion);
+    OsMemDelete(m_posxmltask);
+    OsMemDelete(m_pdbprofilelist);
+    OsMemDelete(m_pdbconfig);
+    OsMemDelete(m_pdbia);
+  }
+  for (char*& szData : m_aszData) {
+    if (szData) OsMemFree(szData);
+    szData = nullptr;
+  }
+  if (!m_blOwner) return;
+  m_pdbnotify = nullptr;
   CDbCatalogue::DeleteRow(CDbCatalogue::GetUndefined());
   DeleteMachine();
   DeleteCamera();
   DeleteWindow();
   CDbCatalogue::DeleteRow(CDbCatalogue::GetLast());
   CDbDatum::Shutdown();
+  m_pdatumcommon = nullptr;
+  s_pdatabaseOwner.store(nullptr);
 }
 
 // ---------------------------------------------------------------------------
 // Loading
 // ---------------------------------------------------------------------------
-// The load goes on whatever the components answer; a lookup that could not
-// be read is logged here.
+// The load goes on whatever the components answer: a database without its
+// lookup or default profile still holds every capability.
 EDBSTS CDatabase::Load(EDBAPI a_edbapi, EDBLOADMETHOD a_edbloadmethod, const char* a_szFile, bool) {
   OsLogDebug(OS_LOG_INFO, ">>> CDatabase::Load(%d,%s)", a_edbloadmethod, a_szFile ? a_szFile : "");
   if (a_edbapi != DB_API_RESOURCE) {
     OsLog(OS_LOG_ERROR, "Unrecognized api...%d", a_edbapi);
     return DB_STS_BADARGUMENT;
   }
-  EDBSTS edbsts = LoadLookup(a_edbapi, a_edbloadmethod, a_szFile);
-  if (edbsts != DB_STS_SUCCESS) OsLog(OS_LOG_ERROR, "LoadLookup failed...%d", edbsts);
+  if (!Table()) {
+    OsLog(OS_LOG_ERROR, "No datum table to load...");
+    return DB_STS_FAIL;
+  }
+  const EDBSTS edbstsLookup = LoadLookup(a_edbapi, a_edbloadmethod, a_szFile);
+  if (edbstsLookup != DB_STS_SUCCESS) OsLog(OS_LOG_ERROR, "LoadLookup failed...%d", edbstsLookup);
+  if (!m_pdbprofilelist) {
+    OsLog(OS_LOG_ERROR, "m_pdbprofilelist is null...");
+  } else if (const EDBSTS edbstsProfiles = m_pdbprofilelist->Load(); edbstsProfiles != DB_STS_SUCCESS) {
+    OsLog(OS_LOG_ERROR, "Profile list load failed...%d", edbstsProfiles);
+  }
   return DB_STS_SUCCESS;
 }
 
@@ -114,112 +126,25 @@ EDBSTS CDatabase::LoadLookup(EDBAPI a_edbapi, EDBLOADMETHOD a_edbloadmethod, con
     OsLog(OS_LOG_ERROR, "Unrecognized API...%d %d", a_edbapi, a_edbloadmethod);
     return DB_STS_BADARGUMENT;
   }
-  if (NoLookup(m_pdblookup)) return DB_STS_FAIL;
+  if (!m_pdblookup) {
+    OsLog(OS_LOG_ERROR, "m_pdblookup is null...");
+    return DB_STS_FAIL;
+  }
   return static_cast<EDBSTS>(m_pdblookup->Open2(DB_API_RESOURCE, a_szFile, nullptr, 0, true));
-}
-
-void CDatabase::UpdateLabels() {
-  if (m_pdblabel) m_pdblabel->Open();
-}
-
-const char* CDatabase::LabelGet(const char* a_szKey, const char* a_szFallback, int a_iIndex) {
-  const char* szLabel = m_pdblabel ? m_pdblabel->Get(a_szKey, a_iIndex) : nullptr;
-  return szLabel ? szLabel : a_szFallback;
 }
 
 // ---------------------------------------------------------------------------
 // State bits and shared objects
 // ---------------------------------------------------------------------------
-void CDatabase::SetDbState(EDBSTATE a_edbstate) { CDbDatum::SetDbState(a_edbstate); }
-
-void CDatabase::ClearDbState(EDBSTATE a_edbstate) { CDbDatum::ClearDbState(a_edbstate); }
-
-long CDatabase::TestDbState(EDBSTATE a_edbstate) { return CDbDatum::TestDbState(a_edbstate) ? 1 : 0; }
-
-long CDatabase::GetWindowMax() { return CDbDatum::GetWindowMax(); }
-
-COsXmlTask* CDatabase::GetDbMakeXml() { return CDbDatum::GetDbMakeXml(); }
-
-// ---------------------------------------------------------------------------
-// Forwarders
-// ---------------------------------------------------------------------------
-void CDatabase::NotifySet(EDBNOTIFY a_edbnotify, CDbDatum* a_pdbdatum) {
-  OsLogDebug(OS_LOG_INFO, "db>>> NotifySet <%s>", a_pdbdatum && a_pdbdatum->GetName() ? a_pdbdatum->GetName() : "");
-  if (!NoNotify(m_pdbnotify)) m_pdbnotify->Set(a_edbnotify, a_pdbdatum);
+// A database without the table leaves the owner's state word alone.
+void CDatabase::SetDbState(EDBSTATE a_edbstate) {
+  if (Table()) CDbDatum::SetDbState(a_edbstate);
 }
 
-void CDatabase::NotifyReset(EDBNOTIFY a_edbnotify, CDbDatum* a_pdbdatum) {
-  if (!NoNotify(m_pdbnotify)) m_pdbnotify->Reset(a_edbnotify, a_pdbdatum);
+void CDatabase::ClearDbState(EDBSTATE a_edbstate) {
+  if (Table()) CDbDatum::ClearDbState(a_edbstate);
 }
 
-void CDatabase::NotifyResetAll() {
-  if (!NoNotify(m_pdbnotify))
-    m_pdbnotify->ResetAll(static_cast<EDBNOTIFY>(DB_NOTIFY_VALUE | DB_NOTIFY_ACCESS | DB_NOTIFY_CONSTRAINT));
-}
+long CDatabase::TestDbState(EDBSTATE a_edbstate) { return Table() && CDbDatum::TestDbState(a_edbstate) ? 1 : 0; }
 
-void CDatabase::NotifyResetProfiles() {
-  if (!NoNotify(m_pdbnotify)) m_pdbnotify->ResetAll(DB_NOTIFY_PROFILES);
-}
-
-CDbDatum* CDatabase::NotifyGet(EDBNOTIFY a_edbnotify, EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin, EDBID a_edbid) {
-  return NoNotify(m_pdbnotify) ? nullptr : m_pdbnotify->Get(a_edbnotify, a_edbidwindow, a_edbbin, a_edbid);
-}
-
-CDbDatum* CDatabase::NotifyGetFirst(EDBNOTIFY a_edbnotify) {
-  return NoNotify(m_pdbnotify) ? nullptr : m_pdbnotify->GetFirst(a_edbnotify);
-}
-
-CDbDatum* CDatabase::NotifyGetNext(EDBNOTIFY a_edbnotify, CDbDatum* a_pdbdatum) {
-  return NoNotify(m_pdbnotify) ? nullptr : m_pdbnotify->GetNext(a_edbnotify, a_pdbdatum);
-}
-
-uint64_t CDatabase::NotifyGetSidesCount() { return NoNotify(m_pdbnotify) ? 0 : m_pdbnotify->GetSidesCount(); }
-
-uint64_t CDatabase::NotifyGetImagesCount() { return NoNotify(m_pdbnotify) ? 0 : m_pdbnotify->GetImagesCount(); }
-
-DbLookup2* CDatabase::LookupEdbid(EDBID a_edbid) {
-  return NoLookup(m_pdblookup) ? nullptr : m_pdblookup->FindEdbid(a_edbid);
-}
-
-DbLookup2* CDatabase::LookupLexicon(const char* a_szLexicon) {
-  return NoLookup(m_pdblookup) ? nullptr : m_pdblookup->FindLexicon(a_szLexicon);
-}
-
-DbLookup2* CDatabase::LookupDriverLexicon(const char* a_szTwainLexicon) {
-  return NoLookup(m_pdblookup) ? nullptr : m_pdblookup->FindDriverLexicon(a_szTwainLexicon);
-}
-
-// Nothing without a lookup object.
-void CDatabase::LookupDump(const char* a_szFile) {
-  if (m_pdblookup) m_pdblookup->Dump(a_szFile);
-}
-
-DbLookupEnum* CDatabase::LookupDbEnum(DbLookup2* a_pdblookup2, long a_lValue) {
-  return NoLookup(m_pdblookup) ? nullptr : m_pdblookup->FindDbEnum(a_pdblookup2, a_lValue);
-}
-
-DbLookupEnum* CDatabase::LookupLexiconEnum(DbLookup2* a_pdblookup2, const char* a_szLexicon) {
-  return NoLookup(m_pdblookup) ? nullptr : m_pdblookup->FindLexiconEnum(a_pdblookup2, a_szLexicon);
-}
-
-// The configuration records are not attached to the database yet: every
-// question answers as for an empty table.
-bool CDatabase::ConfigExists(const char*, EDBCONFIGTARGET) {
-  NoConfig(m_pdbconfig);
-  return false;
-}
-
-bool CDatabase::ConfigEnumExists(const char*, const char*, EDBCONFIGTARGET) {
-  NoConfig(m_pdbconfig);
-  return false;
-}
-
-const char* CDatabase::ConfigEnumGetFirst(const char*, EDBCONFIGTARGET) {
-  NoConfig(m_pdbconfig);
-  return nullptr;
-}
-
-const char* CDatabase::ConfigEnumGetNext(const char*, const char*, EDBCONFIGTARGET) {
-  NoConfig(m_pdbconfig);
-  return nullptr;
-}
+COsXmlTask* CDatabase::GetDbMakeXml() { return Table() ? CDbDatum::GetDbMakeXml() : nullptr; }

@@ -1,6 +1,9 @@
 // The capability database of one driver object: owns the datum table and the
 // components of the database, and is the one object through which the rest
 // of the driver reads and writes settings.
+//
+// The class is declared here by theme, each theme implemented in a unit of
+// its own (named beside it); a later theme adds a section and a unit.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +21,10 @@ class CDbLookup;
 class CDbNotify;
 class CDbProfileList;
 class CDbVersion;
+class CDev;
 class COsXmlTask;
+struct DbConfigRecord;
+struct DbDatumCommon;
 struct DbLookup2;
 struct DbLookupEnum;
 // One record of the colour tables (filled by the colour-table rules); a
@@ -53,42 +59,177 @@ struct DbEcdoHeader {
 enum EDBCONFIGTARGET : int;
 // The target of the keys common to both scanner units.
 constexpr EDBCONFIGTARGET DB_EDBCONFIGTARGET_COMMON = static_cast<EDBCONFIGTARGET>(1);
+// A paper size, defined with the frame geometry.
+enum EDBID_SUPPORTEDSIZES : int;
+
+// Values of single capabilities that the database reads or hands over.
+typedef int EDBID_CROPPINGMODE;  // a CROPPINGMODE value
+typedef int EDBID_ECDO;          // an ECDO value
+typedef int32_t EDBSCANSOURCE;   // where the device engine scans from; 1 by default
+
+// Text buffers of a database: SetData and GetData select one by flag.
+constexpr int DB_DATA_BUFFERS = 2;
+// A model name holds at most 31 characters.
+constexpr size_t DB_MODELNAME_SIZE = 32;
+// Texts of the last printer and image-address errors.
+constexpr size_t DB_LASTERROR_SIZE = 1024;
+// Window-bins: window times 4 plus the camera bin less 2.
+constexpr int DB_WINDOWBIN_COUNT = 44;
+
+// Answers true when a data buffer of that many bytes is to fail as if memory
+// ran out. Tests use it.
+typedef bool (*PFNDBDATAFAIL)(size_t a_sizetBytes);
 
 class CDatabase {
  public:
+  // -------------------------------------------------------------------------
+  // Construction and loading (db_cdatabase.cpp)
+  // -------------------------------------------------------------------------
+  // One database owns the process's datum table at a time: a database made
+  // while another lives builds nothing, logs, and answers IsValid false.
   CDatabase();
   ~CDatabase();
   CDatabase(const CDatabase&) = delete;
   CDatabase& operator=(const CDatabase&) = delete;
+  // Whether this database holds the datum table.
+  bool IsValid() const { return m_pdatumcommon != nullptr; }
 
-  // Loads the lookup tables (and, once it exists, the profile list).
+  // The lookup tables, then the profile list; 0 whatever those report (each
+  // failure is logged), 13 for another API.
   EDBSTS Load(EDBAPI a_edbapi, EDBLOADMETHOD a_edbloadmethod, const char* a_szFile, bool a_blFlag);
   EDBSTS LoadLookup(EDBAPI a_edbapi, EDBLOADMETHOD a_edbloadmethod, const char* a_szFile);
-  // Reloads the labels when the language has changed.
-  void UpdateLabels();
-  // The label of a key (negative index), or the entry at an index as
-  // "tag\0text"; the fallback when there is none.
-  const char* LabelGet(const char* a_szKey, const char* a_szFallback, int a_iIndex);
 
-  // State bits of the datum table.
+  // -------------------------------------------------------------------------
+  // State bits of the datum table (db_cdatabase.cpp)
+  // -------------------------------------------------------------------------
   void SetDbState(EDBSTATE a_edbstate);
   void ClearDbState(EDBSTATE a_edbstate);
   long TestDbState(EDBSTATE a_edbstate);
-  long GetWindowMax();
 
+  // -------------------------------------------------------------------------
+  // Datums by slot, and which capabilities the scanner has
+  // (db_cdatabase_slots.cpp)
+  // -------------------------------------------------------------------------
+  // The window-0 datum of a bin (1..5) and id (1..252); null when empty.
+  CDbDatum* FindDirect(EDBBIN a_edbbin, EDBID a_edbid);
+  // The datum of a window (0..10), bin (1..5) and id; the blank datum
+  // (access 0) for an empty slot, null for arguments out of range.
+  CDbDatum* FindInWindowBin(EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin, EDBID a_edbid);
+  // The accessible datum of a window-bin (0..43) and id: its camera's, else
+  // its window's machine datum; null when neither is accessible.
+  CDbDatum* FindInWindowBin(EDBID_WINDOWBIN a_edbidwindowbin, EDBID a_edbid);
+  bool IsIdSupported(EDBID a_edbid);
+  bool IsIdSupportedAndNotHidden(EDBID a_edbid);
+  bool IsIdColor(EDBID a_edbid);
+  bool IsIdBitonal(EDBID a_edbid);
+
+  // -------------------------------------------------------------------------
+  // Windows and bins (db_cdatabase_windows.cpp)
+  // -------------------------------------------------------------------------
+  // -1 for the machine bins and for arguments out of range (logged).
+  EDBID_WINDOWBIN ComposeWindowBin(EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin);
+  // Both -1 for a window-bin out of range (logged).
+  void DecomposeWindowBin(EDBID_WINDOWBIN a_edbidwindowbin, EDBID_WINDOW* a_pedbidwindow, EDBBIN* a_pedbbin);
+  EDBBIN GetBinFromWindowBin(EDBID_WINDOWBIN a_edbidwindowbin);
+  long GetWindowMax();
+  EDBBIN GetBinOtherSide(EDBBIN a_edbbin);
+  EDBBIN GetBinSameSide(EDBBIN a_edbbin);
+  EDBBIN GetBinOppositeImageSide(EDBBIN a_edbbin);
+  // "bitonalfront", "bitonalrear", "colorfront" or "colorrear".
+  const char* GetContextTag(EDBBIN a_edbbin);
+  // Windows 1 to 10 back to an unused one-inch frame with the camera off.
+  EDBSTS DeleteAllWindows();
+
+  // -------------------------------------------------------------------------
+  // Look-ups in the current window (db_cdatabase_find.cpp)
+  // -------------------------------------------------------------------------
   // The current window: the value of WINDOW (0 without it).
   EDBID_WINDOW GetWindow();
   // The datum of a capability named without "DB_ID_" (any case).
   CDbDatum* FindFromName(EDBBIN a_edbbin, const char* a_szName);
 
-  // Owned and shared objects.
+  // -------------------------------------------------------------------------
+  // Datum attributes and value helpers (db_cdatabase_attributes.cpp)
+  // -------------------------------------------------------------------------
+  EDBID GetId(CDbDatum* a_pdbdatum);
+  EDBBIN GetBin(CDbDatum* a_pdbdatum);
+  EDBDATATYPE GetDataType(CDbDatum* a_pdbdatum);
+  EDBCONTAINERTYPE GetContainerType(CDbDatum* a_pdbdatum);
+  EDBACCESS GetAccess(CDbDatum* a_pdbdatum);
+  EDBSTS SetAccess(CDbDatum* a_pdbdatum, EDBACCESS a_edbaccess);
+  const char* GetAccessTag(EDBACCESS a_edbaccess);
+  EDBDEVICEDATA GetDeviceData(CDbDatum* a_pdbdatum);
+  // The capability name without "DB_ID_"; "???" without a lookup record.
+  const char* GetName(CDbDatum* a_pdbdatum);
+  DbLookup2* LookupGet(CDbDatum* a_pdbdatum);
+  bool IsCroppingBoxAllow(EDBID_CROPPINGMODE a_edbidcroppingmode);
+  // Whether the scanner's dropout entry of that value is a multiple-colour one.
+  bool IsEcdoMultipleColor(EDBID_ECDO a_edbidecdo);
+  EDBID_SUPPORTEDSIZES GetDefaultSupportedSizes();
+  // The same values on both sides, in any order and repetition.
+  bool IsSameList(const long* a_plA, long a_lA, const long* a_plB, long a_lB);
+
+  // -------------------------------------------------------------------------
+  // The task being answered and the values kept for the driver
+  // (db_cdatabase_task.cpp)
+  // -------------------------------------------------------------------------
+  void SetTaskId(int a_iTaskId) { m_iTaskId = a_iTaskId; }
+  int GetTaskId() const { return m_iTaskId; }
+  void SetReplyId(int a_iReplyId) { m_iReplyId = a_iReplyId; }
+  int GetReplyId() const { return m_iReplyId; }
+  // A status reply in the given builder, or in the database's own.
+  void CreateTaskReportStatus(const char* a_szStatus, COsXmlTask* a_posxmltask);
+  // Two growable text buffers, 1 with the flag set and 0 without; a null
+  // text empties the buffer.
+  EDBSTS SetData(const char* a_szText, bool a_blSecond);
+  const char* GetData(bool a_blSecond);
+  static void SetDataAllocationSeam(PFNDBDATAFAIL a_pfndbdatafail);
+  // The model name of a scanner unit: a name of more than 31 characters is
+  // cut to its first 31 (logged).
+  void SetModelName(EDBID_FIRMWARE a_edbidfirmware, const char* a_szModelName);
+  const char* GetModelName(EDBID_FIRMWARE a_edbidfirmware);
+  void SetScanSource(EDBSCANSOURCE a_edbscansource) { m_edbscansource = a_edbscansource; }
+  EDBSCANSOURCE GetScanSource() const { return m_edbscansource; }
+  void SetCopyImages(long a_lCopyImages) { m_i64CopyImages = a_lCopyImages; }
+  int64_t GetCopyImages() const { return m_i64CopyImages; }
+
+  // -------------------------------------------------------------------------
+  // Labels and the error texts made of them (db_cdatabase_labels.cpp)
+  // -------------------------------------------------------------------------
+  // Reloads the labels when the language has changed.
+  void UpdateLabels();
+  // The label of a key (negative index), or the entry at an index as
+  // "tag\0text"; the fallback when there is none.
+  const char* LabelGet(const char* a_szKey, const char* a_szFallback, int a_iIndex);
+  // The label of the last error token of the printer and of the image
+  // address; a null or empty token clears it.
+  void SetLastPrinterError(const char* a_szToken);
+  void SetLastImageAddressError(const char* a_szToken);
+  const char* GetLastPrinterError() const { return m_szLastPrinterError; }
+  const char* GetLastImageAddressError() const { return m_szLastImageAddressError; }
+
+  // -------------------------------------------------------------------------
+  // Owned and shared objects
+  // -------------------------------------------------------------------------
   CDbNotify* GetDbNotify() { return m_pdbnotify; }
   CDbVersion* GetDbVersion() { return m_pdbversion; }
+  CDbIa* GetDbIa() { return m_pdbia; }
   DbColorTableRecord* DeviceGetColorTableHeader() { return m_adbcolortablerecord; }
   DbEcdoHeader* DeviceGetEcdoHeader() { return &m_dbecdoheader; }
   COsXmlTask* GetXmlTask() { return m_posxmltask; }
   COsXmlTask* GetDbMakeXml();
 
+  // -------------------------------------------------------------------------
+  // Text dump of every window-0 datum (db_cdatabase_dump.cpp)
+  // -------------------------------------------------------------------------
+  // Into the log directory: the name (null: "PmxDbFixed.txt") with the time
+  // of day before its extension. 1 when the file cannot be created.
+  EDBSTS Dump(const char* a_szName);
+
+  // -------------------------------------------------------------------------
+  // Forwarders: each hands its arguments to the owned object and returns
+  // its answer (db_cdatabase_forward.cpp)
+  // -------------------------------------------------------------------------
   // Change notification.
   void NotifySet(EDBNOTIFY a_edbnotify, CDbDatum* a_pdbdatum);
   void NotifyReset(EDBNOTIFY a_edbnotify, CDbDatum* a_pdbdatum);
@@ -109,32 +250,95 @@ class CDatabase {
   DbLookupEnum* LookupLexiconEnum(DbLookup2* a_pdblookup2, const char* a_szLexicon);
 
   // Scanner configuration records.
+  DbConfigRecord* ConfigAdd(const char* a_szId, EDBCONFIGTARGET a_edbconfigtarget);
+  void ConfigDelete(const char* a_szId, EDBCONFIGTARGET a_edbconfigtarget);
   bool ConfigExists(const char* a_szId, EDBCONFIGTARGET a_edbconfigtarget);
+  const char* ConfigGetString(const char* a_szId, EDBCONFIGTARGET a_edbconfigtarget);
+  int64_t ConfigGetNumber(const char* a_szId, EDBCONFIGTARGET a_edbconfigtarget);
+  void ConfigSetString(const char* a_szId, const char* a_szString, EDBCONFIGTARGET a_edbconfigtarget);
+  void ConfigSetNumber(const char* a_szId, uint64_t a_u64Number, EDBCONFIGTARGET a_edbconfigtarget);
+  uint64_t ConfigRangeGetMin(const char* a_szId, EDBCONFIGTARGET a_edbconfigtarget);
+  uint64_t ConfigRangeGetMax(const char* a_szId, EDBCONFIGTARGET a_edbconfigtarget);
+  void ConfigRangeSetMin(const char* a_szId, uint64_t a_u64Number, EDBCONFIGTARGET a_edbconfigtarget);
+  void ConfigRangeSetMax(const char* a_szId, uint64_t a_u64Number, EDBCONFIGTARGET a_edbconfigtarget);
+  void ConfigEnumAdd(const char* a_szId, const char* a_szEnum, EDBCONFIGTARGET a_edbconfigtarget);
   bool ConfigEnumExists(const char* a_szId, const char* a_szEnum, EDBCONFIGTARGET a_edbconfigtarget);
+  void ConfigEnumDelete(const char* a_szId, const char* a_szEnum, EDBCONFIGTARGET a_edbconfigtarget);
   const char* ConfigEnumGetFirst(const char* a_szId, EDBCONFIGTARGET a_edbconfigtarget);
   const char* ConfigEnumGetNext(const char* a_szId, const char* a_szPrevEnum, EDBCONFIGTARGET a_edbconfigtarget);
+  bool ConfigLoadReportInquiry(const char* a_szXml, size_t a_sizetXml, bool a_blInterfaceOpen, bool a_blNexil,
+                               EDBID_FIRMWARE a_edbidfirmware);
+  bool ConfigProcessReportInquiry(const char* a_szModel, CDev* a_pdev);
+  bool ConfigProcessReportInquiryXml(const char* a_szPrefix, const char* a_szXml, EDBID_FIRMWARE a_edbidfirmware);
+  const char* ConfigUseLanguage(bool a_blDevice, EDBID_FIRMWARE a_edbidfirmware);
+  void ConfigDump();
+
+  // Settings profiles.
+  EDBSTS ProfileSetCurrent(const char* a_szName);
+  EDBSTS ProfileSetCurrent(const char* a_szGroup, const char* a_szFilename, unsigned int a_uSize);
+  EDBSTS ProfileRestoreInstalledProfiles(bool a_blShare);
+  EDBSTS ProfileUpdateShare(EDBID a_edbid);
+  EDBSTS ProfileReset(bool a_blAll);
+  const char* ProfileReportProfileList();
+  const char* ProfileItem(int a_iDepth);
+  const char* ProfileReportProfileItem(int a_iDepth);
+  const char* ProfileReportDataFile(const char* a_szGroup);
+  EDBSTS ProfileRename(const char* a_szName, const char* a_szGraphicFilename);
+  EDBSTS ProfileImport(const char* a_szFilename, bool a_blFlag);
+  EDBSTS ProfileExport(const char* a_szFilename);
+  EDBSTS ProfileDelete(const char* a_szName);
+  void ProfileFree();
+  // A named profile is created; without a name the current one is saved.
+  EDBSTS ProfileCreate(const char* a_szName, const char* a_szGraphicFilename);
+  const char* ProfileGetUserProfileDirectory();
+  const char* ProfileGetUserProfileGraphicsDirectory();
+  const char* ProfileGetInstalledProfileGraphicsDirectory();
+  const char* ProfileGetCurrentProfileDirectory();
+
+  // Frame geometry.
+  bool IsValidFrame(int64_t a_i64FrameXoffset, int64_t a_i64FrameYoffset, int64_t a_i64FrameWidth,
+                    int64_t a_i64FrameHeight, int64_t a_i64FrameAngle, int64_t a_i64MinWidth, int64_t a_i64MinHeight,
+                    int64_t a_i64PhysicalWidth, int64_t a_i64PhysicalHeight);
+  EDBID_SUPPORTEDSIZES ConvertWindowSizeFromFrame(int64_t a_i64FrameXoffset, int64_t a_i64FrameYoffset,
+                                                  int64_t a_i64FrameWidth, int64_t a_i64FrameHeight);
+  int64_t Convert1200FromSupportedSizes(EDBID_SUPPORTEDSIZES a_edbidsupportedsizes, bool a_blCentered,
+                                        int64_t a_i64MaxWidth, int64_t a_i64MaxHeight, EDBID a_edbidSide);
+  void ConvertLoadCustomSupportedSizes();
 
  private:
-  // The catalogue's levels, run by the constructor and the destructor only.
+  // The catalogue's levels, run by the constructor and the destructor only
+  // (catalogue/db_cdatabase_catalogue.cpp).
   void NewMachine();
   void NewCamera();
   void NewWindow();
   void DeleteMachine();
   void DeleteCamera();
   void DeleteWindow();
+  // The datum table while this database owns it, else null.
+  DbDatumCommon* Table() const { return m_pdatumcommon; }
 
-  CDbLookup* m_pdblookup;
-  CDbLabel* m_pdblabel;
-  CDbFrame* m_pdbframe;
-  CDbNotify* m_pdbnotify;  // the datum table's, not owned
-  CDbVersion* m_pdbversion;
-  CDbProfileList* m_pdbprofilelist;
-  CDbConfig* m_pdbconfig;
-  CDbIa* m_pdbia;
-  COsXmlTask* m_posxmltask;
-  int m_iTaskId;
-  int m_iReplyId;
-  long m_edbscansource;
+  // Owned components; the constructor makes them in its own order.
+  CDbLookup* m_pdblookup = nullptr;
+  CDbLabel* m_pdblabel = nullptr;
+  CDbFrame* m_pdbframe = nullptr;
+  CDbNotify* m_pdbnotify = nullptr;  // the datum table's, not owned
+  CDbVersion* m_pdbversion = nullptr;
+  CDbProfileList* m_pdbprofilelist = nullptr;
+  CDbConfig* m_pdbconfig = nullptr;
+  CDbIa* m_pdbia = nullptr;  // made by the default fix-up, for models with indexing
+  COsXmlTask* m_posxmltask = nullptr;  // replies to the driver's commands
+  // The task being answered and the values kept for the driver.
+  int m_iTaskId = 0;
+  int m_iReplyId = 0;
+  char m_szLastImageAddressError[DB_LASTERROR_SIZE] = {};
+  char m_szLastPrinterError[DB_LASTERROR_SIZE] = {};
+  EDBSCANSOURCE m_edbscansource = 0;
+  int64_t m_i64CopyImages = 0;
+  char* m_aszData[DB_DATA_BUFFERS] = {};
+  uint32_t m_au32DataSize[DB_DATA_BUFFERS] = {};
+  char m_aszModelName[DB_FIRMWARE_BOTH][DB_MODELNAME_SIZE] = {};  // by unit, 1 and 2
   DbColorTableRecord m_adbcolortablerecord[DB_COLORTABLE_RECORDS] = {};
   DbEcdoHeader m_dbecdoheader = {};
+  bool m_blOwner = false;                  // holds the process's one claim
+  DbDatumCommon* m_pdatumcommon = nullptr;  // the table, while owned
 };

@@ -1,34 +1,18 @@
 // Finding datums in the current window: by capability name.
 #include <strings.h>
 
-#include <cstring>
-
 #include "db_cdatabase.h"
 #include "db_cdbdatum.h"
-#include "db_cdblookup.h"
 #include "os_coslog.h"
 
 namespace {
-
-constexpr char s_szIdPrefix[] = "DB_ID_";
-
-// The capability name of a datum without its "DB_ID_" prefix.
-const char* NameOf(CDbDatum* a_pdbdatum) {
-  const DbLookup2* pdblookup2 = a_pdbdatum->GetLookup();
-  if (!pdblookup2 || !pdblookup2->szDbId) {
-    OsLog(OS_LOG_ERROR, "Add edbid %d to lookup.dbc...", a_pdbdatum->GetId());
-    return "???";
-  }
-  const char* szName = pdblookup2->szDbId;
-  const size_t sizetPrefix = sizeof s_szIdPrefix - 1;
-  return std::strncmp(szName, s_szIdPrefix, sizetPrefix) == 0 ? szName + sizetPrefix : szName;
-}
 
 bool Accessible(CDbDatum* a_pdbdatum) { return a_pdbdatum && a_pdbdatum->GetAccess() != DB_ACCESS_NOTSUPPORTED; }
 
 }  // namespace
 
 EDBID_WINDOW CDatabase::GetWindow() {
+  if (!Table()) return 0;
   CDbDatum* pdbdatum = CDbDatum::DbDatumFind(0, DB_ID_WINDOW, DB_BIN_MACHINE);
   return pdbdatum ? static_cast<EDBID_WINDOW>(pdbdatum->GetCurrentLong()) : 0;
 }
@@ -38,11 +22,12 @@ CDbDatum* CDatabase::FindFromName(EDBBIN a_edbbin, const char* a_szName) {
     OsLog(OS_LOG_ERROR, "a_szName is NULL...");
     return nullptr;
   }
+  if (!Table()) return nullptr;
   const EDBID_WINDOW edbidwindow = GetWindow();
   for (int iId = DB_ID_FIRST; iId <= DB_ID_FINAL; ++iId) {
     const EDBID edbid = static_cast<EDBID>(iId);
     CDbDatum* pdbdatumSearch = CDbDatum::DbDatumFind(edbidwindow, edbid, DB_BIN_SEARCH);
-    if (!pdbdatumSearch || strcasecmp(NameOf(pdbdatumSearch), a_szName) != 0) continue;
+    if (!pdbdatumSearch || strcasecmp(GetName(pdbdatumSearch), a_szName) != 0) continue;
     if (a_edbbin == DB_BIN_SEARCH) return pdbdatumSearch;
     CDbDatum* pdbdatumMachine = CDbDatum::DbDatumFind(edbidwindow, edbid, DB_BIN_MACHINE);
     if (Accessible(pdbdatumMachine)) return pdbdatumMachine;

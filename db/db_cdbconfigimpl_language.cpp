@@ -2,7 +2,9 @@
 // user's language when that side lists it, else US English.
 #include <cstring>
 
+#include "db_cdatabase.h"
 #include "db_cdbconfigimpl.h"
+#include "db_cdbdatum.h"
 #include "os_coslocale.h"
 
 namespace {
@@ -11,11 +13,15 @@ constexpr const char* s_szEnglish = "en_usa";
 constexpr const char* s_szBuiltInLanguages =
     "en_usa ch_chn ch_twn cs_cze de_deu es_esp fr_fra it_ita jp_jpn ko_kor nl_nld pt_bra ru_rus tr_tur";
 
-// Until the database object answers, the language is the language
-// service's current one and the image-processing capability counts as
-// unsupported.
-long CurrentLanguage(CDatabase*) { return g_poslocale ? g_poslocale->GetLanguageId(nullptr) : OS_LANGUAGE_EN_USA; }
-bool NexilSupported(CDatabase*) { return false; }
+// The database's current value of the language capability; the language
+// service's current language without a database or without the capability.
+long CurrentLanguage(CDatabase* a_pdatabase) {
+  CDbDatum* pdbdatum = a_pdatabase ? a_pdatabase->FindDirect(DB_BIN_MACHINE, DB_ID_LANGUAGE) : nullptr;
+  if (pdbdatum && pdbdatum->GetAccess() != DB_ACCESS_NOTSUPPORTED) return pdbdatum->GetCurrentLong();
+  return g_poslocale ? g_poslocale->GetLanguageId(nullptr) : OS_LANGUAGE_EN_USA;
+}
+
+bool NexilSupported(CDatabase* a_pdatabase) { return a_pdatabase && a_pdatabase->IsIdSupported(DB_ID_NEXIL); }
 
 const DbConfigDatabaseQueries s_dbconfigdatabasequeriesDefault = {CurrentLanguage, NexilSupported};
 const DbConfigDatabaseQueries* s_pdbconfigdatabasequeries = &s_dbconfigdatabasequeriesDefault;

@@ -3,11 +3,10 @@
 #include <cstring>
 
 #include "db_cdblookupimpl.h"
-#include "os_coscfg.h"
+#include "db_dumppath.h"
 #include "os_cosfile.h"
 #include "os_coslog.h"
 #include "os_cosstring.h"
-#include "os_costime.h"
 
 namespace {
 
@@ -16,33 +15,13 @@ constexpr size_t s_sizetLine = 512;
 
 const char* Text(const char* a_sz) { return a_sz ? a_sz : ""; }
 
-// "<directory>/<name>_hhmmssmmm<extension>": the stamp goes before the
-// name's last dot, or at its end.
-bool DumpPath(const char* a_szFile, char* a_szPath, size_t a_sizetPath) {
-  OsTimeRecord ostimerecord = {};
-  COsTime::GetLocalTime(&ostimerecord);
-  char szStamp[32];
-  COsString::SStrPrintf(szStamp, sizeof szStamp, "_%02d%02d%02d%03d", ostimerecord.u16Hour, ostimerecord.u16Minute,
-                        ostimerecord.u16Second, ostimerecord.u16Milliseconds);
-  const char* szName = a_szFile ? a_szFile : "PmxDbLookup.txt";
-  const char* pcDot = std::strrchr(szName, '.');
-  const size_t sizetStem = pcDot ? static_cast<size_t>(pcDot - szName) : std::strlen(szName);
-  char szFile[s_sizetPath];
-  if (COsString::SStrPrintf(szFile, sizeof szFile, "%.*s%s%s", static_cast<int>(sizetStem), szName, szStamp,
-                            pcDot ? pcDot : "") < 0) {
-    return false;
-  }
-  const char* szDirectory = g_poscfg ? g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_LOGDIRECTORY) : "";
-  return COsFile::PathJoin(a_szPath, a_sizetPath, szDirectory, szFile);
-}
-
 }  // namespace
 
 void CDbLookupImpl::Dump(const char* a_szFile) {
   if (!m_pdblookup2) return;
   char szPath[s_sizetPath] = {};
   COsFile osfile;
-  if (!DumpPath(a_szFile, szPath, sizeof szPath) ||
+  if (!DbDumpPath(a_szFile ? a_szFile : "PmxDbLookup.txt", szPath, sizeof szPath) ||
       osfile.Open(szPath, OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_EXCLUSIVE) != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "Error creating...<%s>", szPath);
     return;

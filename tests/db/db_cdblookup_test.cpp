@@ -142,8 +142,9 @@ TEST_F(DbLookupTest, TheDatabaseBindsEveryDatumToItsRecord) {
   CDbDatum* pedgeCopy2 = NewWindowCopy(2, DB_ID_IMAGEEDGEFILL, DB_BIN_COLOR_FRONT);  // window 1 has none
   CDbRange* pother = NewRange(DB_ID_THRESHOLD, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, 0, 0, 255, 1);
 
+  // The lookup alone: a whole load would also set the library's defaults.
   const std::string strDriver = FileWithResource("driver.so");
-  ASSERT_EQ(m_pdatabase->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, strDriver.c_str(), false), DB_STS_SUCCESS);
+  ASSERT_EQ(m_pdatabase->LoadLookup(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, strDriver.c_str()), DB_STS_SUCCESS);
   DbLookup2* pxres = m_pdatabase->LookupEdbid(DB_ID_XRESOLUTION);
   DbLookup2* pedge = m_pdatabase->LookupLexicon("imageedgefill");
   ASSERT_NE(pxres, nullptr);
