@@ -170,6 +170,113 @@ class CDatabase {
   bool IsSameList(const long* a_plA, long a_lA, const long* a_plB, long a_lB);
 
   // -------------------------------------------------------------------------
+  // Values: readers and the set path (db_cdatabase_values.cpp)
+  // -------------------------------------------------------------------------
+  // Readers: a null datum is logged and reads as 0 or none.
+  long GetCurrentLong(CDbDatum* a_pdbdatum);
+  long GetCurrentLongNoCallback(CDbDatum* a_pdbdatum);
+  long GetDefaultLong(CDbDatum* a_pdbdatum);
+  long GetPreviousLong(CDbDatum* a_pdbdatum);
+  long GetRestoreLong(CDbDatum* a_pdbdatum);
+  long GetProfileLong(CDbDatum* a_pdbdatum);
+  EDBSTS SetProfilesLong(CDbDatum* a_pdbdatum, long a_lValue);
+  const char* GetCurrentString(CDbDatum* a_pdbdatum);
+  const char* GetDefaultString(CDbDatum* a_pdbdatum);
+  const char* GetProfilesString(CDbDatum* a_pdbdatum);
+  EDBSTS UpdateProfilesString(CDbDatum* a_pdbdatum);
+  // Same data type and the same current value.
+  bool IsValueMatch(CDbDatum* a_pdbdatumA, CDbDatum* a_pdbdatumB);
+  // Every change goes through the master: validated by the window-0 datum
+  // of the id and bin (with the datum's window), stored, then one fix-up
+  // pass (or, with a_blOnlyThis, the master's own FixCurrent alone, inside
+  // the same marker and state bit a pass sets). An unchanged value is a
+  // no-op outside state bits 4 and 5. The validation's status; nothing is
+  // stored when it refuses.
+  EDBSTS SetCurrentLong(CDbDatum* a_pdbdatum, long a_lValue, bool a_blOnlyThis);
+  // Stores also what validation finds not modifiable (14, returned).
+  EDBSTS SetCurrentLongIgnoreAccess(CDbDatum* a_pdbdatum, long a_lValue);
+  // As the ignore-access form, and stores an unchanged value too.
+  EDBSTS ForceCurrentLong(CDbDatum* a_pdbdatum, long a_lValue);
+  EDBSTS SetCurrentString(CDbDatum* a_pdbdatum, const char* a_szValue);
+  EDBSTS ForceCurrentString(CDbDatum* a_pdbdatum, const char* a_szValue);
+  // The range's value and bounds together (13 refused), then a pass.
+  EDBSTS RangeSetCurrent(CDbDatum* a_pdbdatum, long a_lValue, long a_lMin, long a_lMax, long a_lStep);
+  // Back to the default value and constraint, then a pass.
+  EDBSTS ResetCurrent(CDbDatum* a_pdbdatum);
+  // Group setters: stored as they are, without validation. The barcode
+  // region runs a pass after each of its four values, the frame one pass
+  // after all five.
+  EDBSTS SetBarcodeSearchRegion(EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin, long a_lX, long a_lY, long a_lWidth,
+                                long a_lHeight);
+  EDBSTS SetFrameAngle(EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin, long a_lX, long a_lY, long a_lWidth,
+                       long a_lHeight, long a_lAngle);
+
+  // -------------------------------------------------------------------------
+  // Database-wide passes, remember and restore (db_cdatabase_passes.cpp)
+  // -------------------------------------------------------------------------
+  // Every accessible window-0 datum's FixCurrent, in id order, with the
+  // changed datum as the modified marker and state bit 2 set; does nothing
+  // while a pass runs.
+  void FixCurrentAll(CDbDatum* a_pdbdatumChanged);
+  void FixAccessAll();
+  void FixDefaultReset(CDbDatum* a_pdbdatum);
+  // The undo point of the GUI and the commands.
+  void Remember(CDbDatum* a_pdbdatum);
+  void RememberAll();
+  // Back to the undo point, but for the meters and the values read from
+  // the scanner; then the access pass.
+  void RestoreAll();
+  // Marks an enumeration whose current list differs from its profile's.
+  void CompareProfileContainer(CDbDatum* a_pdbdatum);
+
+  // -------------------------------------------------------------------------
+  // Enumeration, range and string operations (db_cdatabase_lists.cpp)
+  // -------------------------------------------------------------------------
+  // Each checks the container on the datum or on its master and acts on
+  // one of them; a wrong container is logged and gives 0, false or the
+  // status named.
+  long EnumGetCurrentItemCount(CDbDatum* a_pdbdatum);
+  long EnumGetCurrentItem(CDbDatum* a_pdbdatum, long a_lIndex);
+  long EnumGetItemCount(CDbDatum* a_pdbdatum);
+  long EnumGetItem(CDbDatum* a_pdbdatum, long a_lIndex);
+  EDBSTS EnumAddItem(CDbDatum* a_pdbdatum, long a_lValue);        // 6, null 1
+  EDBSTS EnumDeleteItem(CDbDatum* a_pdbdatum, long a_lValue);     // 6, null 1
+  EDBSTS EnumDeleteAllItems(CDbDatum* a_pdbdatum);                // 6, null 1
+  long EnumGetDefaultItemCount(CDbDatum* a_pdbdatum);
+  long EnumGetDefaultItem(CDbDatum* a_pdbdatum, long a_lIndex);
+  EDBSTS EnumAddDefaultItem(CDbDatum* a_pdbdatum, long a_lValue);     // 6, null 1
+  EDBSTS EnumDeleteDefaultItem(CDbDatum* a_pdbdatum, long a_lValue);  // 6, null 1
+  EDBSTS EnumDeleteAllDefaultItems(CDbDatum* a_pdbdatum);             // 6, null 13
+  bool EnumHasCurrentItem(CDbDatum* a_pdbdatum, long a_lValue);
+  bool EnumHasDefaultItem(CDbDatum* a_pdbdatum, long a_lValue);
+  bool EnumIsSelectionList(CDbDatum* a_pdbdatum);
+  // True for a datum of another container.
+  bool EnumMatchAcrossBins(CDbDatum* a_pdbdatum);
+  bool RangeMatchAcrossBins(CDbDatum* a_pdbdatum);
+  long RangeGetCurrentMin(CDbDatum* a_pdbdatum);
+  long RangeGetCurrentMax(CDbDatum* a_pdbdatum);
+  long RangeGetCurrentStep(CDbDatum* a_pdbdatum);
+  long RangeGetDefaultMin(CDbDatum* a_pdbdatum);
+  long RangeGetDefaultMax(CDbDatum* a_pdbdatum);
+  long RangeGetDefaultStep(CDbDatum* a_pdbdatum);
+  EDBSTS RangeSetDefault(CDbDatum* a_pdbdatum, long a_lValue, long a_lMin, long a_lMax, long a_lStep);  // 13
+  size_t StringGetMaxLength(CDbDatum* a_pdbdatum);
+
+  // -------------------------------------------------------------------------
+  // Lists and sizes from the scanner configuration
+  // (db_cdatabase_dbconfig.cpp)
+  // -------------------------------------------------------------------------
+  // The default list of an enumeration: the values the feeder lists under
+  // [prefix_]<lexicon> (and, with a flatbed unit, the flatbed lists too);
+  // access 0 when none is left.
+  void BuildDefaultEnumFromDbConfig(CDbDatum* a_pdbdatum, const char* a_szPrefix, bool a_blSkipNone);
+  // Drops from the default list every value the configuration does not list
+  // for the target; then the default reset.
+  void FixDefaultEnumFromDbConfig(CDbDatum* a_pdbdatum, EDBCONFIGTARGET a_edbconfigtarget, const char* a_szPrefix);
+  // The standard size all windows' frames share, or none (1).
+  EDBID_SUPPORTEDSIZES ConvertSupportedSizesFromCurrentFrame();
+
+  // -------------------------------------------------------------------------
   // The task being answered and the values kept for the driver
   // (db_cdatabase_task.cpp)
   // -------------------------------------------------------------------------
@@ -316,6 +423,10 @@ class CDatabase {
   void DeleteWindow();
   // The datum table while this database owns it, else null.
   DbDatumCommon* Table() const { return m_pdatumcommon; }
+  // The master's own FixCurrent alone, with the changed datum as the
+  // modified marker and state bit 2 set as a pass sets them; a pass that
+  // runs around it keeps its own (db_cdatabase_passes.cpp).
+  void FixCurrentOnly(CDbDatum* a_pdbdatumChanged);
 
   // Owned components; the constructor makes them in its own order.
   CDbLookup* m_pdblookup = nullptr;
