@@ -10,8 +10,6 @@
 #include "os_coslog.h"
 
 using dbcontainer::AsEnum;
-using dbcontainer::AsRange;
-using dbcontainer::AsString;
 
 namespace {
 
@@ -27,35 +25,13 @@ bool UnrecognizedContainer(CDbDatum* a_pdbdatum) {
 
 // A datum's own operation through the container it was made with.
 bool FixCurrentOf(CDbDatum* a_pdbdatum) {
-  if (CDbEnum* pdbenum = AsEnum(a_pdbdatum)) {
-    pdbenum->FixCurrent();
-    return true;
-  }
-  if (CDbString* pdbstring = AsString(a_pdbdatum)) {
-    pdbstring->FixCurrent();
-    return true;
-  }
-  if (CDbRange* pdbrange = AsRange(a_pdbdatum)) {
-    pdbrange->FixCurrent();
-    return true;
-  }
-  return UnrecognizedContainer(a_pdbdatum);
+  return dbcontainer::ByContainer(a_pdbdatum, [](auto* a_pcontainer) { a_pcontainer->FixCurrent(); }) ||
+         UnrecognizedContainer(a_pdbdatum);
 }
 
 bool FixAccessOf(CDbDatum* a_pdbdatum) {
-  if (CDbEnum* pdbenum = AsEnum(a_pdbdatum)) {
-    pdbenum->FixAccess();
-    return true;
-  }
-  if (CDbString* pdbstring = AsString(a_pdbdatum)) {
-    pdbstring->FixAccess();
-    return true;
-  }
-  if (CDbRange* pdbrange = AsRange(a_pdbdatum)) {
-    pdbrange->FixAccess();
-    return true;
-  }
-  return UnrecognizedContainer(a_pdbdatum);
+  return dbcontainer::ByContainer(a_pdbdatum, [](auto* a_pcontainer) { a_pcontainer->FixAccess(); }) ||
+         UnrecognizedContainer(a_pdbdatum);
 }
 
 // The walk of every accessible window-0 datum: ids ascending, bins 1..5.
@@ -119,15 +95,10 @@ void CDatabase::FixAccessAll() {
 void CDatabase::FixDefaultReset(CDbDatum* a_pdbdatum) {
   if (!a_pdbdatum) {
     OsLog(OS_LOG_ERROR, "a_hdbdatum is NULL");
-  } else if (CDbEnum* pdbenum = AsEnum(a_pdbdatum)) {
-    pdbenum->FixDefaultReset();
-  } else if (CDbString* pdbstring = AsString(a_pdbdatum)) {
-    pdbstring->FixDefaultReset();
-  } else if (CDbRange* pdbrange = AsRange(a_pdbdatum)) {
-    pdbrange->FixDefaultReset();
-  } else {
-    UnrecognizedContainer(a_pdbdatum);
+    return;
   }
+  if (!dbcontainer::ByContainer(a_pdbdatum, [](auto* a_pcontainer) { a_pcontainer->FixDefaultReset(); }))
+    UnrecognizedContainer(a_pdbdatum);
 }
 
 // ---------------------------------------------------------------------------

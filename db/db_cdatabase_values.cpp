@@ -229,13 +229,7 @@ EDBSTS CDatabase::RangeSetCurrent(CDbDatum* a_pdbdatum, long a_lValue, long a_lM
 
 EDBSTS CDatabase::ResetCurrent(CDbDatum* a_pdbdatum) {
   if (NoDatum(a_pdbdatum, "Invalid hdbdatum...")) return DB_STS_FAIL;
-  if (CDbEnum* pdbenum = AsEnum(a_pdbdatum)) {
-    pdbenum->Reset();
-  } else if (CDbRange* pdbrange = AsRange(a_pdbdatum)) {
-    pdbrange->Reset();
-  } else if (CDbString* pdbstring = AsString(a_pdbdatum)) {
-    pdbstring->Reset();
-  } else {
+  if (!dbcontainer::ByContainer(a_pdbdatum, [](auto* a_pcontainer) { a_pcontainer->Reset(); })) {
     OsLog(OS_LOG_ERROR, "Bad container...%d", a_pdbdatum->GetContainerType());
     return DB_STS_BADCONTAINER;
   }

@@ -21,6 +21,26 @@ inline CDbEnum* AsEnum(CDbDatum* a_pdbdatum) { return As<CDbEnum, DB_CONTAINERTY
 inline CDbRange* AsRange(CDbDatum* a_pdbdatum) { return As<CDbRange, DB_CONTAINERTYPE_RANGE>(a_pdbdatum); }
 inline CDbString* AsString(CDbDatum* a_pdbdatum) { return As<CDbString, DB_CONTAINERTYPE_STRING>(a_pdbdatum); }
 
+// Calls an operation every container has (a generic callable taking the
+// container) through the container the datum was made with; false for a
+// datum of none.
+template <class Operation>
+bool ByContainer(CDbDatum* a_pdbdatum, Operation a_operation) {
+  if (CDbEnum* pdbenum = AsEnum(a_pdbdatum)) {
+    a_operation(pdbenum);
+    return true;
+  }
+  if (CDbString* pdbstring = AsString(a_pdbdatum)) {
+    a_operation(pdbstring);
+    return true;
+  }
+  if (CDbRange* pdbrange = AsRange(a_pdbdatum)) {
+    a_operation(pdbrange);
+    return true;
+  }
+  return false;
+}
+
 // The window-0 datum of the datum's id and bin, which holds the constraint;
 // null when the slot is empty or the datum lies outside the table.
 inline CDbDatum* Master(CDbDatum* a_pdbdatum) {

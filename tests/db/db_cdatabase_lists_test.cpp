@@ -37,12 +37,15 @@ class DbDatabaseListsTest : public DbValuesFixture {
     const std::string strFeeder = dbconfigtest::InquiryContent(dbconfigtest::Fixture("inquiry_maplec_feeder.xml"));
     const std::string strFlatbed = dbconfigtest::InquiryContent(dbconfigtest::Fixture("inquiry_maplec_flatbed.xml"));
     ASSERT_TRUE(db.ConfigLoadReportInquiry(strFeeder.c_str(), 0, false, false, DB_FIRMWARE_ADF));
-    if (a_blFlatbed) ASSERT_TRUE(db.ConfigLoadReportInquiry(strFlatbed.c_str(), 0, false, false, DB_FIRMWARE_FLATBED));
+    if (a_blFlatbed) {
+      ASSERT_TRUE(db.ConfigLoadReportInquiry(strFlatbed.c_str(), 0, false, false, DB_FIRMWARE_FLATBED));
+    }
     ASSERT_TRUE(db.ConfigProcessReportInquiry("mapleC", &dev));
     ASSERT_EQ(db.ConfigExists("modeldirectoryflatbed", DB_CONFIGTARGET_COMMON), a_blFlatbed);
-    if (a_blNexil)
+    if (a_blNexil) {
       ASSERT_TRUE(db.ConfigProcessReportInquiryXml("nexil", dbconfigtest::Fixture("inquiry_nexil.xml").c_str(),
                                                    DB_FIRMWARE_ADF));
+    }
   }
 
   static std::vector<long> Items(CDbEnum* a_pdbenum, bool a_blDefault) {
@@ -104,8 +107,7 @@ TEST_F(DbDatabaseListsTest, OperationsCheckTheirContainerAndActOnTheMaster) {
       {"default minimum", [&] { return db.RangeGetDefaultMin(prange); }, 0, nullptr},
       {"default maximum", [&] { return db.RangeGetDefaultMax(prange); }, 1000, nullptr},
       {"default step", [&] { return db.RangeGetDefaultStep(prange); }, 10, nullptr},
-      {"minimum of an enumeration", [&] { return db.RangeGetCurrentMin(pmaster); }, 0,
-       "a_hdbdatum not a range...124"},
+      {"minimum of an enumeration", [&] { return db.RangeGetCurrentMin(pmaster); }, 0, "a_hdbdatum not a range...124"},
       {"maximum of null", [&] { return db.RangeGetDefaultMax(nullptr); }, 0, "a_hdbdatum is NULL..."},
       {"text length", [&] { return static_cast<long>(db.StringGetMaxLength(pstring)); }, 16, nullptr},
       {"text length of an enumeration", [&] { return static_cast<long>(db.StringGetMaxLength(pmaster)); }, 0,
@@ -113,12 +115,7 @@ TEST_F(DbDatabaseListsTest, OperationsCheckTheirContainerAndActOnTheMaster) {
       {"text length of null", [&] { return static_cast<long>(db.StringGetMaxLength(nullptr)); }, 0,
        "a_hdbdatum is null..."},
   };
-  for (const auto& c : acase) {
-    SCOPED_TRACE(c.szCall);
-    const size_t sizetFrom = LogSize();
-    EXPECT_EQ(c.fnCall(), c.lResult);
-    if (c.szLog) EXPECT_NE(LogFrom(sizetFrom).find(c.szLog), std::string::npos) << LogFrom(sizetFrom);
-  }
+  for (const auto& c : acase) ExpectCall(c.szCall, c.fnCall, c.lResult, c.szLog);
   // Item changes through a copy reach the master's current list; its
   // default list stays.
   EXPECT_EQ(db.EnumAddItem(pcopy, 4), DB_STS_SUCCESS);
@@ -157,26 +154,86 @@ TEST_F(DbDatabaseListsTest, DefaultListsAreBuiltFromTheFixtureInquiries) {
     std::vector<long> vecl;
     long lCurrent;
   } acase[] = {
-      {"feeder alone", false, false, {}, DB_ID_LANGUAGE, DB_ID_LANGUAGE_ENUM_AUTO, nullptr, true,
-       {DB_ID_LANGUAGE_ENUM_EN_USA, DB_ID_LANGUAGE_ENUM_JP_JPN}, DB_ID_LANGUAGE_ENUM_EN_USA},
-      {"a listed default stays", false, false, {}, DB_ID_LANGUAGE, DB_ID_LANGUAGE_ENUM_JP_JPN, nullptr, true,
-       {DB_ID_LANGUAGE_ENUM_EN_USA, DB_ID_LANGUAGE_ENUM_JP_JPN}, DB_ID_LANGUAGE_ENUM_JP_JPN},
-      {"feeder and flatbed", true, false, {}, DB_ID_LANGUAGE, DB_ID_LANGUAGE_ENUM_AUTO, nullptr, true,
-       {DB_ID_LANGUAGE_ENUM_EN_USA}, DB_ID_LANGUAGE_ENUM_EN_USA},
-      {"image library's list", false, true, {}, DB_ID_LANGUAGE, DB_ID_LANGUAGE_ENUM_AUTO, "nexil", true,
+      {"feeder alone",
+       false,
+       false,
+       {},
+       DB_ID_LANGUAGE,
+       DB_ID_LANGUAGE_ENUM_AUTO,
+       nullptr,
+       true,
+       {DB_ID_LANGUAGE_ENUM_EN_USA, DB_ID_LANGUAGE_ENUM_JP_JPN},
+       DB_ID_LANGUAGE_ENUM_EN_USA},
+      {"a listed default stays",
+       false,
+       false,
+       {},
+       DB_ID_LANGUAGE,
+       DB_ID_LANGUAGE_ENUM_JP_JPN,
+       nullptr,
+       true,
+       {DB_ID_LANGUAGE_ENUM_EN_USA, DB_ID_LANGUAGE_ENUM_JP_JPN},
+       DB_ID_LANGUAGE_ENUM_JP_JPN},
+      {"feeder and flatbed",
+       true,
+       false,
+       {},
+       DB_ID_LANGUAGE,
+       DB_ID_LANGUAGE_ENUM_AUTO,
+       nullptr,
+       true,
+       {DB_ID_LANGUAGE_ENUM_EN_USA},
+       DB_ID_LANGUAGE_ENUM_EN_USA},
+      {"image library's list",
+       false,
+       true,
+       {},
+       DB_ID_LANGUAGE,
+       DB_ID_LANGUAGE_ENUM_AUTO,
+       "nexil",
+       true,
        {DB_ID_LANGUAGE_ENUM_DE_DEU, DB_ID_LANGUAGE_ENUM_EN_USA, DB_ID_LANGUAGE_ENUM_JP_JPN},
        DB_ID_LANGUAGE_ENUM_DE_DEU},
-      {"image library's list beside a flatbed", true, true, {}, DB_ID_LANGUAGE, DB_ID_LANGUAGE_ENUM_AUTO, "nexil",
-       true, {}, 0},
-      {"none kept", false, false, {"preimagerear", "none"}, DB_ID_CARTRIDGEDETECTED,
-       DB_ID_CARTRIDGEDETECTED_ENUM_POSTIMAGEFRONT, nullptr, false,
+      {"image library's list beside a flatbed",
+       true,
+       true,
+       {},
+       DB_ID_LANGUAGE,
+       DB_ID_LANGUAGE_ENUM_AUTO,
+       "nexil",
+       true,
+       {},
+       0},
+      {"none kept",
+       false,
+       false,
+       {"preimagerear", "none"},
+       DB_ID_CARTRIDGEDETECTED,
+       DB_ID_CARTRIDGEDETECTED_ENUM_POSTIMAGEFRONT,
+       nullptr,
+       false,
        {DB_ID_CARTRIDGEDETECTED_ENUM_NONE, DB_ID_CARTRIDGEDETECTED_ENUM_PREIMAGEREAR},
        DB_ID_CARTRIDGEDETECTED_ENUM_NONE},
-      {"none skipped", false, false, {"preimagerear", "none"}, DB_ID_CARTRIDGEDETECTED,
-       DB_ID_CARTRIDGEDETECTED_ENUM_NONE, nullptr, true, {DB_ID_CARTRIDGEDETECTED_ENUM_PREIMAGEREAR},
+      {"none skipped",
+       false,
+       false,
+       {"preimagerear", "none"},
+       DB_ID_CARTRIDGEDETECTED,
+       DB_ID_CARTRIDGEDETECTED_ENUM_NONE,
+       nullptr,
+       true,
+       {DB_ID_CARTRIDGEDETECTED_ENUM_PREIMAGEREAR},
        DB_ID_CARTRIDGEDETECTED_ENUM_PREIMAGEREAR},
-      {"only none, skipped", false, false, {"none"}, DB_ID_CARTRIDGEDETECTED, DB_ID_CARTRIDGEDETECTED_ENUM_NONE,
-       nullptr, true, {}, 0},
+      {"only none, skipped",
+       false,
+       false,
+       {"none"},
+       DB_ID_CARTRIDGEDETECTED,
+       DB_ID_CARTRIDGEDETECTED_ENUM_NONE,
+       nullptr,
+       true,
+       {},
+       0},
   };
   for (const auto& c : acase) {
     SCOPED_TRACE(c.szName);
@@ -235,7 +292,9 @@ TEST_F(DbDatabaseListsTest, DefaultListsArePrunedToTheConfiguration) {
     EXPECT_EQ(Items(pdbenum, true), c.veclAfter);
     // The default reset follows: the current list is the default list.
     EXPECT_EQ(Items(pdbenum, false), c.veclAfter);
-    if (!c.veclAfter.empty()) EXPECT_EQ(pdbenum->GetCurrentLongNoCallback(), c.veclAfter[0]);
+    if (!c.veclAfter.empty()) {
+      EXPECT_EQ(pdbenum->GetCurrentLongNoCallback(), c.veclAfter[0]);
+    }
   }
   CDatabase& db = Fresh();
   LoadInquiries(false);
@@ -280,8 +339,8 @@ TEST_F(DbDatabaseListsTest, TheConfigurationsApplicationActionsShapeTheDefaultLi
     db.ConfigEnumAdd("imageformat", "bw", DB_CONFIGTARGET_COMMON);  // the bitonal cameras stay
     if (c.szAction) db.ConfigEnumAdd("app_compressionmode_action", c.szAction, DB_CONFIGTARGET_COMMON);
     for (const char* szValue : c.vecszValues) db.ConfigEnumAdd("app_compressionmode", szValue, DB_CONFIGTARGET_COMMON);
-    CDbEnum* pdbenum = CatalogueEnum(DB_ID_COMPRESSION, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, NONE,
-                                     {NONE, GROUP4, JPEG});
+    CDbEnum* pdbenum =
+        CatalogueEnum(DB_ID_COMPRESSION, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, NONE, {NONE, GROUP4, JPEG});
     pdbenum->CopyCurrentLong(JPEG);  // shows whether the default reset ran
     EXPECT_EQ(pdbenum->FixDefault(), OS_STS_SUCCESS);
     EXPECT_EQ(Items(pdbenum, true), c.veclDefault);

@@ -48,8 +48,8 @@ class DbDatabaseValuesTest : public DbValuesFixture {
 // ---------------------------------------------------------------------------
 TEST_F(DbDatabaseValuesTest, ReadersAnswerEachGenerationAndRunTheCallbackOutsideAPass) {
   CDatabase& db = *m_pdatabase;
-  RecordingRange* prange = NewRecordingRange(DB_ID_FRAMEWIDTH, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, 500, 0,
-                                             1000, 10);
+  RecordingRange* prange =
+      NewRecordingRange(DB_ID_FRAMEWIDTH, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, 500, 0, 1000, 10);
   prange->SetCurrentLong(600);
   prange->Remember();
   prange->SetCurrentLong(650);
@@ -90,9 +90,9 @@ TEST_F(DbDatabaseValuesTest, ReadersAnswerEachGenerationAndRunTheCallbackOutside
 TEST_F(DbDatabaseValuesTest, ANullDatumIsLoggedAndReadsAsNothing) {
   CDatabase& db = *m_pdatabase;
   const std::function<long()> afnLong[] = {
-      [&] { return db.GetCurrentLong(nullptr); },          [&] { return db.GetCurrentLongNoCallback(nullptr); },
-      [&] { return db.GetDefaultLong(nullptr); },          [&] { return db.GetPreviousLong(nullptr); },
-      [&] { return db.GetRestoreLong(nullptr); },          [&] { return db.GetProfileLong(nullptr); },
+      [&] { return db.GetCurrentLong(nullptr); },           [&] { return db.GetCurrentLongNoCallback(nullptr); },
+      [&] { return db.GetDefaultLong(nullptr); },           [&] { return db.GetPreviousLong(nullptr); },
+      [&] { return db.GetRestoreLong(nullptr); },           [&] { return db.GetProfileLong(nullptr); },
       [&] { return long{db.SetProfilesLong(nullptr, 5)}; }, [&] { return long{db.UpdateProfilesString(nullptr)}; },
   };
   const long alExpected[] = {0, 0, 0, 0, 0, 0, DB_STS_FAIL, DB_STS_FAIL};
@@ -120,7 +120,7 @@ TEST_F(DbDatabaseValuesTest, ValuesMatchByDataTypeAndCurrentValue) {
     CDbDatum* pa;
     CDbDatum* pb;
     bool blMatch;
-  } acase[] = {{pa, pb, true}, {pa, pc, false}, {pa, ps, false}, {ps, pt, true},
+  } acase[] = {{pa, pb, true},  {pa, pc, false},        {pa, ps, false},     {ps, pt, true},
                {ps, pu, false}, {pblank, pblank, true}, {pa, nullptr, false}};
   for (const auto& c : acase) EXPECT_EQ(db.IsValueMatch(c.pa, c.pb), c.blMatch);
   EXPECT_TRUE(m_plog->Contains("Unrecognized datatype...0"));
@@ -173,9 +173,12 @@ TEST_F(DbDatabaseValuesTest, AnUnchangedValueIsANoOpOutsideCommandsAndGuiRequest
     ESetter esetter;
     bool blStored;
   } acase[] = {
-      {"set", 0, SET, false},          {"set in a command", DB_STATE_APPLICATION, SET, true},
-      {"set for the GUI", DB_STATE_GUI, SET, true}, {"ignore access", 0, IGNOREACCESS, false},
-      {"ignore access in a command", DB_STATE_APPLICATION, IGNOREACCESS, true}, {"force", 0, FORCE, true},
+      {"set", 0, SET, false},
+      {"set in a command", DB_STATE_APPLICATION, SET, true},
+      {"set for the GUI", DB_STATE_GUI, SET, true},
+      {"ignore access", 0, IGNOREACCESS, false},
+      {"ignore access in a command", DB_STATE_APPLICATION, IGNOREACCESS, true},
+      {"force", 0, FORCE, true},
   };
   for (const auto& c : acase) {
     SCOPED_TRACE(c.szName);
@@ -322,7 +325,8 @@ TEST_F(DbDatabaseValuesTest, RefusedCallsLeaveEveryValueAsItWas) {
   CDatabase& db = *m_pdatabase;
   RecordingEnum* penum = NewRecordingEnum(DB_ID_ACDLEARNMODE, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 1, {1, 2});
   CDbEnum* preadonly = CatalogueEnum(DB_ID_ADFUNIQUE, DB_BIN_MACHINE, DB_ACCESS_READONLY, 1, {1, 2});
-  RecordingRange* prange = NewRecordingRange(DB_ID_BRIGHTNESS, DB_BIN_COLOR_FRONT, DB_ACCESS_READWRITE, 500, 0, 1000, 10);
+  RecordingRange* prange =
+      NewRecordingRange(DB_ID_BRIGHTNESS, DB_BIN_COLOR_FRONT, DB_ACCESS_READWRITE, 500, 0, 1000, 10);
   RecordingString* pstring = NewRecordingString(DB_ID_SERIALNUMBER, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 8, "abc");
   LongDatum* pplain = NewLong(DB_ID_CONTRAST, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 3);
   CDbDatum* pcopy = Slot(4, DB_ID_FRAMEHEIGHT, DB_BIN_BITONAL_FRONT);
@@ -347,8 +351,8 @@ TEST_F(DbDatabaseValuesTest, RefusedCallsLeaveEveryValueAsItWas) {
       {"read-only", [&] { return db.SetCurrentLong(preadonly, 2, false); }, DB_STS_NOTAVAILABLE, nullptr},
       {"off the step grid", [&] { return db.SetCurrentLong(prange, 505, false); }, DB_STS_BADVALUE, nullptr},
       {"beyond the maximum", [&] { return db.SetCurrentLong(prange, 1010, false); }, DB_STS_BADVALUE, nullptr},
-      {"a copy of an unsupported master", [&] { return db.SetCurrentLong(pcopy, 1200, false); },
-       DB_STS_NOTAVAILABLE, nullptr},
+      {"a copy of an unsupported master", [&] { return db.SetCurrentLong(pcopy, 1200, false); }, DB_STS_NOTAVAILABLE,
+       nullptr},
       {"range set of an enumeration", [&] { return db.RangeSetCurrent(penum, 1, 0, 2, 1); }, DB_STS_BADARGUMENT,
        "a_hdbdatum not a range...1"},
       {"range set of a copy", [&] { return db.RangeSetCurrent(pcopy, 1, 0, 2, 1); }, DB_STS_BADARGUMENT,
@@ -367,20 +371,18 @@ TEST_F(DbDatabaseValuesTest, RefusedCallsLeaveEveryValueAsItWas) {
       {"text set of null", [&] { return db.ForceCurrentString(nullptr, "x"); }, DB_STS_FAIL, "Bad a_hdbdatum..."},
       {"text too long", [&] { return db.SetCurrentString(pstring, "123456789"); }, DB_STS_BADVALUE, nullptr},
       {"no text", [&] { return db.ForceCurrentString(pstring, nullptr); }, DB_STS_BADVALUE, nullptr},
-      {"item added to a range", [&] { return db.EnumAddItem(prange, 5); }, DB_STS_BADCONTAINER,
-       "??? isn't a CENUM..."},
+      {"item added to a range", [&] { return db.EnumAddItem(prange, 5); }, DB_STS_BADCONTAINER, "??? isn't a CENUM..."},
       {"item added to null", [&] { return db.EnumAddItem(nullptr, 5); }, DB_STS_FAIL, "a_hdbdatum is NULL..."},
       {"item deleted from a range", [&] { return db.EnumDeleteItem(prange, 500); }, DB_STS_BADCONTAINER, nullptr},
       {"items deleted from a range", [&] { return db.EnumDeleteAllItems(prange); }, DB_STS_BADCONTAINER,
        "a_hdbdatum is not an enumeration..."},
-      {"default item added to a text", [&] { return db.EnumAddDefaultItem(pstring, 1); }, DB_STS_BADCONTAINER,
+      {"default item added to a text", [&] { return db.EnumAddDefaultItem(pstring, 1); }, DB_STS_BADCONTAINER, nullptr},
+      {"default items deleted from null", [&] { return db.EnumDeleteAllDefaultItems(nullptr); }, DB_STS_BADARGUMENT,
        nullptr},
-      {"default items deleted from null", [&] { return db.EnumDeleteAllDefaultItems(nullptr); },
-       DB_STS_BADARGUMENT, nullptr},
       {"range default of an enumeration", [&] { return db.RangeSetDefault(penum, 1, 0, 2, 1); }, DB_STS_BADARGUMENT,
        "a_hdbdatum not a range...1"},
-      {"range default outside its bounds", [&] { return db.RangeSetDefault(prange, 5, 10, 0, 1); },
-       DB_STS_BADARGUMENT, "min is greater than max..."},
+      {"range default outside its bounds", [&] { return db.RangeSetDefault(prange, 5, 10, 0, 1); }, DB_STS_BADARGUMENT,
+       "min is greater than max..."},
       {"barcode region of window 11", [&] { return db.SetBarcodeSearchRegion(11, DB_BIN_BITONAL_FRONT, 1, 2, 3, 4); },
        DB_STS_BADARGUMENT, "Bad a_edbidwindow...11"},
       {"frame of bin 6", [&] { return db.SetFrameAngle(0, DB_BIN_LAST, 1, 2, 3, 4, 5); }, DB_STS_BADARGUMENT,
@@ -393,7 +395,9 @@ TEST_F(DbDatabaseValuesTest, RefusedCallsLeaveEveryValueAsItWas) {
     m_journal.Clear();
     const size_t sizetFrom = LogSize();
     EXPECT_EQ(c.fnCall(), c.lResult);
-    if (c.szLog) EXPECT_NE(LogFrom(sizetFrom).find(c.szLog), std::string::npos) << LogFrom(sizetFrom);
+    if (c.szLog) {
+      EXPECT_NE(LogFrom(sizetFrom).find(c.szLog), std::string::npos) << LogFrom(sizetFrom);
+    }
     for (size_t sizet = 0; sizet < vecpdbdatum.size(); ++sizet)
       EXPECT_EQ(Snapshot(vecpdbdatum[sizet]), vecstrBefore[sizet]) << sizet;
     EXPECT_TRUE(m_journal.Of("FixCurrent").empty());
@@ -406,7 +410,8 @@ TEST_F(DbDatabaseValuesTest, RefusedCallsLeaveEveryValueAsItWas) {
 TEST_F(DbDatabaseValuesTest, TextRangeAndResetSettersStoreThenRunAPass) {
   CDatabase& db = *m_pdatabase;
   RecordingEnum* penum = NewRecordingEnum(DB_ID_ACDLEARNMODE, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 1, {1, 2});
-  RecordingRange* prange = NewRecordingRange(DB_ID_BRIGHTNESS, DB_BIN_COLOR_FRONT, DB_ACCESS_READWRITE, 500, 0, 1000, 10);
+  RecordingRange* prange =
+      NewRecordingRange(DB_ID_BRIGHTNESS, DB_BIN_COLOR_FRONT, DB_ACCESS_READWRITE, 500, 0, 1000, 10);
   RecordingString* pstring = NewRecordingString(DB_ID_SERIALNUMBER, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 8, "abc");
   EXPECT_EQ(db.SetCurrentString(pstring, "xyz"), DB_STS_SUCCESS);
   EXPECT_STREQ(pstring->GetCurrentStringNoCallback(), "xyz");
@@ -433,8 +438,8 @@ TEST_F(DbDatabaseValuesTest, TextRangeAndResetSettersStoreThenRunAPass) {
   EXPECT_EQ(prange->GetCurrentLongNoCallback(), 500);
   EXPECT_EQ(prange->GetMax(), 1000);
   EXPECT_STREQ(pstring->GetCurrentStringNoCallback(), "def");
-  EXPECT_EQ(Markers("FixCurrent"), (std::vector<CDbDatum*>{penum, penum, penum, prange, prange, prange, pstring,
-                                                           pstring, pstring}));
+  EXPECT_EQ(Markers("FixCurrent"),
+            (std::vector<CDbDatum*>{penum, penum, penum, prange, prange, prange, pstring, pstring, pstring}));
   ExpectNoPassLeft();
 }
 
@@ -461,11 +466,10 @@ TEST_F(DbDatabaseValuesTest, TheBarcodeRegionRunsFourPassesAndTheFrameOne) {
   for (const dbtest::RuleCall& rulecall : m_journal.vecrulecall) {
     if (rulecall.edbid == DB_ID_ACDLEARNMODE) vecpdbdatumPasses.push_back(rulecall.pdbdatumModified);
   }
-  EXPECT_EQ(vecpdbdatumPasses,
-            (std::vector<CDbDatum*>{mapregion[DB_ID_BARCODESEARCHREGIONOFFSETX],
-                                    mapregion[DB_ID_BARCODESEARCHREGIONOFFSETY],
-                                    mapregion[DB_ID_BARCODESEARCHREGIONWIDTH],
-                                    mapregion[DB_ID_BARCODESEARCHREGIONHEIGHT]}));
+  EXPECT_EQ(
+      vecpdbdatumPasses,
+      (std::vector<CDbDatum*>{mapregion[DB_ID_BARCODESEARCHREGIONOFFSETX], mapregion[DB_ID_BARCODESEARCHREGIONOFFSETY],
+                              mapregion[DB_ID_BARCODESEARCHREGIONWIDTH], mapregion[DB_ID_BARCODESEARCHREGIONHEIGHT]}));
   // In a window without datums of its own the values have nowhere to go;
   // the passes still run.
   m_journal.Clear();

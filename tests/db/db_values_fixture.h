@@ -88,8 +88,8 @@ class RecordingString : public CDbString {
     return m_eosstsRefuse != OS_STS_SUCCESS ? m_eosstsRefuse : CDbString::Validate(a_edbidwindow, a_szValue);
   }
   EOSSTS FixCurrent() override {
-    m_pjournal->vecrulecall.push_back({"FixCurrent", GetId(), GetBin(), -1, 0, CDbDatum::TestDbState(DB_STATE_FIXUP),
-                                       CDbDatum::GetModified()});
+    m_pjournal->vecrulecall.push_back(
+        {"FixCurrent", GetId(), GetBin(), -1, 0, CDbDatum::TestDbState(DB_STATE_FIXUP), CDbDatum::GetModified()});
     return OS_STS_SUCCESS;
   }
   EOSSTS m_eosstsRefuse = OS_STS_SUCCESS;
@@ -113,8 +113,8 @@ class DbValuesFixture : public DbFixture {
     return pdatum;
   }
 
-  RecordingRange* NewRecordingRange(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, long a_lCurrent,
-                                    long a_lMin, long a_lMax, long a_lStep) {
+  RecordingRange* NewRecordingRange(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, long a_lCurrent, long a_lMin,
+                                    long a_lMax, long a_lStep) {
     RecordingRange* pdatum = NewContainer<RecordingRange>(a_edbid, a_edbbin, &m_journal);
     pdatum->InitRangeLong(a_edbid, a_edbbin, a_edbaccess, DB_DEVICEDATA_NONE, a_lCurrent, a_lMin, a_lMax, a_lStep,
                           a_lCurrent, a_lMin, a_lMax, a_lStep);
@@ -177,12 +177,10 @@ class DbValuesFixture : public DbFixture {
       return oss.str();
     }
     oss << a_pdbdatum->GetCurrentLongNoCallback() << ' ' << a_pdbdatum->GetDefaultLong() << ' '
-        << a_pdbdatum->GetPreviousLong() << ' ' << a_pdbdatum->GetProfileLong() << ' '
-        << a_pdbdatum->GetRestoreLong();
+        << a_pdbdatum->GetPreviousLong() << ' ' << a_pdbdatum->GetProfileLong() << ' ' << a_pdbdatum->GetRestoreLong();
     if (CDbRange* pdbrange = dbcontainer::AsRange(a_pdbdatum)) {
       oss << " [" << pdbrange->GetMin() << ' ' << pdbrange->GetMax() << ' ' << pdbrange->GetStep() << ' '
-          << pdbrange->GetDefaultMin() << ' ' << pdbrange->GetDefaultMax() << ' ' << pdbrange->GetDefaultStep()
-          << ']';
+          << pdbrange->GetDefaultMin() << ' ' << pdbrange->GetDefaultMax() << ' ' << pdbrange->GetDefaultStep() << ']';
     }
     if (CDbEnum* pdbenum = dbcontainer::AsEnum(a_pdbdatum)) {
       oss << " {";
@@ -196,6 +194,16 @@ class DbValuesFixture : public DbFixture {
 
   size_t LogSize() const { return m_plog->Text().size(); }
   std::string LogFrom(size_t a_sizetFrom) const { return m_plog->Text().substr(a_sizetFrom); }
+
+  // One row of a table of calls: its result and, when named, a line it logs.
+  void ExpectCall(const char* a_szCall, const std::function<long()>& a_fnCall, long a_lResult, const char* a_szLog) {
+    SCOPED_TRACE(a_szCall);
+    const size_t sizetFrom = LogSize();
+    EXPECT_EQ(a_fnCall(), a_lResult);
+    if (a_szLog) {
+      EXPECT_NE(LogFrom(sizetFrom).find(a_szLog), std::string::npos) << LogFrom(sizetFrom);
+    }
+  }
 
   RuleJournal m_journal;
 };
