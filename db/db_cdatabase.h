@@ -143,10 +143,120 @@ class CDatabase {
   // -------------------------------------------------------------------------
   // Look-ups in the current window (db_cdatabase_find.cpp)
   // -------------------------------------------------------------------------
+  // A datum counts as found only when its access is not 0.
   // The current window: the value of WINDOW (0 without it).
   EDBID_WINDOW GetWindow();
+  // The datum's window; the current window without a datum.
+  EDBID_WINDOW GetWindow(CDbDatum* a_pdbdatum);
+  // The current window-bin: the value of WINDOWBIN (0 without it).
+  EDBID_WINDOWBIN GetWindowBin();
+  // The camera of the current window-bin: bins 2..5 give 0..3.
+  long GetCameraIndex();
+  // The machine datum of the current window, else the datum of the current
+  // window-bin's bin.
+  CDbDatum* Find(EDBID a_edbid);
+  // The datum of the current window and a bin (1..5).
+  CDbDatum* FindInBin(EDBBIN a_edbbin, EDBID a_edbid);
+  // The machine datum of the current window, else the datum of a camera bin.
+  CDbDatum* FindMachineOrBin(EDBBIN a_edbbin, EDBID a_edbid);
   // The datum of a capability named without "DB_ID_" (any case).
   CDbDatum* FindFromName(EDBBIN a_edbbin, const char* a_szName);
+  // The datum of the same capability on the other side (2 and 3, 4 and 5)
+  // or in the other colour mode of the same side (2 and 4, 3 and 5).
+  CDbDatum* GetDatumOtherSide(CDbDatum* a_pdbdatum);
+  CDbDatum* GetDatumSameSide(CDbDatum* a_pdbdatum);
+  bool IsCurrentOtherSideMatch(CDbDatum* a_pdbdatum);
+  bool IsCurrentOtherStreamMatch(CDbDatum* a_pdbdatum);
+  // The datum a change is to be copied to, or none: the other colour mode
+  // while the images may not differ, the other side while the sides may
+  // not differ.
+  CDbDatum* GetLinkedImage(CDbDatum* a_pdbdatum);
+  CDbDatum* GetLinkedSide(CDbDatum* a_pdbdatum);
+  // The first camera datum (bins 2..5) of the capability that started the
+  // running fix-up pass.
+  CDbDatum* IsAnyWasModified(EDBID a_edbid);
+
+  // -------------------------------------------------------------------------
+  // Cameras, windows and the scanner unit (db_cdatabase_cameras.cpp)
+  // -------------------------------------------------------------------------
+  // Whether CAMERAENABLE of the bin is on (2) in the current window.
+  bool GetCameraEnable(EDBBIN a_edbbin);
+  // The cameras on: all four for two-sided input, else the front ones.
+  long GetNumCameraEnable();
+  // Validated by WINDOW, then set through the set path.
+  EDBSTS SetWindow(EDBID_WINDOW a_edbidwindow);
+  // Makes the current window-bin the first camera on in the current window
+  // (colour first when WINDOWBIN's list starts with a colour camera). With
+  // no camera on there is no window-bin to take: WINDOWBIN refuses -1 and
+  // stays as it was.
+  EDBSTS SetCurrentWindowBin();
+  // Moves windows after the current one down by one and switches window
+  // 10's cameras off; 14 when window 1 has no camera on (nothing changes).
+  EDBSTS DeleteCurrentWindow(EDBID_WINDOWBIN a_edbidwindowbin);
+  bool IsFrontAndRearIdentical(EDBBIN a_edbbin);
+  // Whether the bin's frame is a crop box of its own.
+  bool IsDefinedCropbox(EDBBIN a_edbbin);
+  // Whether the flatbed unit scans.
+  bool NeedScanFromFlatbed();
+  // The unit the attribute tasks are being built for (1 feeder, 2 flatbed),
+  // 0 outside; while it is set, it alone answers NeedScanFromFlatbed.
+  void SetUnitOverride(int a_iUnit) { m_iUnitOverride = a_iUnit; }
+  int GetUnitOverride() const { return m_iUnitOverride; }
+  // The cropping mode a preview applies for a mode (0 outside preview).
+  EDBID_CROPPINGMODE GetCroppingForPreview(EDBID_CROPPINGMODE a_edbidcroppingmode);
+  bool IsCroppingBoxAlignmentCenter(EDBID_CROPPINGMODE a_edbidcroppingmode);
+
+  // -------------------------------------------------------------------------
+  // The feeder's paper sensor (db_cdatabase_feeder.cpp)
+  // -------------------------------------------------------------------------
+  // FEEDERLOADED, read from the device at most once in two seconds by the
+  // whole process; callers on other threads wait for a read in progress.
+  long GetFeederLoaded();
+  // Seam: the clock of the cache in seconds; null restores the time stamp
+  // of the time service. Tests use it.
+  static void SetFeederLoadedClock(int64_t (*a_pfnSeconds)());
+
+  // -------------------------------------------------------------------------
+  // Frames kept on the sheet (db_cdatabase_frames.cpp)
+  // -------------------------------------------------------------------------
+  // A frame side of the datum's bin in the current window, clipped to the
+  // sheet of the unit that scans.
+  long GetAdjustedFrame(CDbDatum* a_pdbdatum);
+  // Caps a range at the physical height (a frame so that its turned extent
+  // fits); with a_blOnlyWhenWithin, only while that height is within the
+  // range's maximum. The range's SetCurrent status.
+  EDBSTS FixRangeFromPhysicalHeightAdjust(CDbDatum* a_pdbdatum, bool a_blOnlyWhenWithin);
+  // The current list of a paper-size enumeration: the default sizes no
+  // higher than the physical height.
+  void FixImagePresetFromPhysicalHeightAdjust(CDbDatum* a_pdbdatum);
+  // The lowest frame bottom the windows ask for, for the capabilities whose
+  // change can move it; 0 for the others.
+  long GetHeightMax(CDbDatum* a_pdbdatum);
+
+  // -------------------------------------------------------------------------
+  // Value shortcuts by capability number, through Find
+  // (db_cdatabase_shortcuts.cpp)
+  // -------------------------------------------------------------------------
+  long GetCurrentLongFromId(EDBID a_edbid);
+  long GetDefaultLongFromId(EDBID a_edbid);
+  long GetRestoreLongFromId(EDBID a_edbid);
+  EDBSTS SetCurrentLongFromId(EDBID a_edbid, long a_lValue, bool a_blOnlyThis);
+  EDBSTS ForceCurrentLongFromId(EDBID a_edbid, long a_lValue);
+  EDBSTS ResetCurrentFromId(EDBID a_edbid);
+  const char* GetCurrentStringFromId(EDBID a_edbid);
+  const char* GetCurrentStringNoCallback(EDBID a_edbid);
+  EDBSTS SetCurrentStringFromId(EDBID a_edbid, const char* a_szValue);
+  EDBSTS ForceCurrentStringFromId(EDBID a_edbid, const char* a_szValue);
+  EDBCONTAINERTYPE GetContainerTypeFromId(EDBID a_edbid);
+  // With bin 6 the datum of Find.
+  EDBACCESS GetAccessFromId(EDBID a_edbid, EDBBIN a_edbbin);
+  long GetCurrentLongFromIdBin(EDBID a_edbid, EDBBIN a_edbbin);
+  EDBSTS SetCurrentLongFromIdBin(EDBID a_edbid, EDBBIN a_edbbin, long a_lValue);
+  // 0 for the current value; else the container's validation (window of
+  // the datum).
+  EDBSTS ValidateLongFromId(EDBID a_edbid, long a_lValue);
+  size_t StringGetMaxLength(EDBID a_edbid);
+  long EnumGetCurrentItemCount(EDBID a_edbid);
 
   // -------------------------------------------------------------------------
   // Datum attributes and value helpers (db_cdatabase_attributes.cpp)
@@ -427,6 +537,9 @@ class CDatabase {
   // modified marker and state bit 2 set as a pass sets them; a pass that
   // runs around it keeps its own (db_cdatabase_passes.cpp).
   void FixCurrentOnly(CDbDatum* a_pdbdatumChanged);
+  // A text stored in the datum Find gives, then a pass
+  // (db_cdatabase_shortcuts.cpp).
+  EDBSTS StoreStringFromId(EDBID a_edbid, const char* a_szValue, EOSSTS (CDbDatum::*a_pfnStore)(const char*));
 
   // Owned components; the constructor makes them in its own order.
   CDbLookup* m_pdblookup = nullptr;
@@ -445,6 +558,7 @@ class CDatabase {
   char m_szLastPrinterError[DB_LASTERROR_SIZE] = {};
   EDBSCANSOURCE m_edbscansource = 0;
   int64_t m_i64CopyImages = 0;
+  int m_iUnitOverride = 0;  // the unit of the attribute tasks being built, or 0
   char* m_aszData[DB_DATA_BUFFERS] = {};
   uint32_t m_au32DataSize[DB_DATA_BUFFERS] = {};
   char m_aszModelName[DB_FIRMWARE_BOTH][DB_MODELNAME_SIZE] = {};  // by unit, 1 and 2
