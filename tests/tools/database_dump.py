@@ -45,7 +45,7 @@ DATA_TYPE = {"E": "long", "R": "long", "S": "string"}
 
 def read_catalogue(rows_text):
     """[(capability, level)] in catalogue order."""
-    return re.findall(r"X\((\w+), CDb\w+, (MACHINE|CAMERA|WINDOW), (?:OWN|NONE)\)", rows_text)
+    return re.findall(r"X\((\w+), CDb\w+, (MACHINE|CAMERA|WINDOW), (?:OWN|UNIT|NONE)\)", rows_text)
 
 
 def datum_lines(kind, number, capability, consumers, fields, lookup, names):
