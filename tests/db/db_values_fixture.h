@@ -4,10 +4,12 @@
 // sets them up, with the window copies the catalogue made for them.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <initializer_list>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "db_cdbcontainer.h"
@@ -161,6 +163,30 @@ class DbValuesFixture : public DbFixture {
   // A boolean capability (1 false, 2 true) of the machine bin.
   CDbEnum* MachineBoolean(EDBID a_edbid, long a_lValue) {
     return CatalogueEnum(a_edbid, DB_BIN_MACHINE, DB_ACCESS_READWRITE, a_lValue, {1, 2});
+  }
+
+  // A string of the catalogue set up in place, every generation the text.
+  CDbString* CatalogueString(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, const char* a_szText) {
+    CDbString* pdbstring = dbcontainer::AsString(CDbDatum::ms_pdatumcommon->apdbdatum[0][a_edbid][a_edbbin]);
+    if (!pdbstring) {
+      ADD_FAILURE() << "no string in slot " << a_edbid << "/" << a_edbbin;
+      return nullptr;
+    }
+    pdbstring->InitString(a_edbid, a_edbbin, a_edbaccess, DB_DEVICEDATA_NONE, 64, a_szText, a_szText, a_szText,
+                          a_szText);
+    return pdbstring;
+  }
+
+  // The scanner's dropout entries as (value, kind) pairs; the kind "pmcdo"
+  // drops several colours.
+  void ScannerDropouts(std::initializer_list<std::pair<long, const char*>> a_ilEntries) {
+    DbEcdoRecord* pdbecdorecord = m_pdatabase->DeviceGetEcdoHeader()->adbecdorecord;
+    for (const auto& [lValue, szKind] : a_ilEntries) {
+      pdbecdorecord->u32Value = static_cast<uint32_t>(lValue);
+      std::snprintf(pdbecdorecord->szName, sizeof pdbecdorecord->szName, "dropout%ld", lValue);
+      std::snprintf(pdbecdorecord->szKind, sizeof pdbecdorecord->szKind, "%s", szKind);
+      ++pdbecdorecord;
+    }
   }
 
   static CDbDatum* Slot(EDBID_WINDOW a_edbidwindow, EDBID a_edbid, EDBBIN a_edbbin) {

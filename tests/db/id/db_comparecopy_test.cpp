@@ -3,8 +3,6 @@
 // ones) and colour dropout (a dropout of several colours is "none" on the
 // colour cameras). Their comparison decides whether a change marks the
 // other stream of a side as different; their copy stores the camera's form.
-#include <cstring>
-
 #include "../db_values_fixture.h"
 #include "db_ccompression.h"
 #include "db_cecdo.h"
@@ -19,17 +17,7 @@ class DbCompareCopyTest : public dbtest::DbValuesFixture {
  protected:
   void SetUp() override {
     DbValuesFixture::SetUp();
-    DbEcdoRecord* pdbecdorecord = m_pdatabase->DeviceGetEcdoHeader()->adbecdorecord;
-    const struct {
-      long lValue;
-      const char* szKind;
-    } aentry[] = {{s_lSingle, "normal"}, {s_lMultiple, "pmcdo"}};
-    for (const auto& entry : aentry) {
-      pdbecdorecord->u32Value = static_cast<uint32_t>(entry.lValue);
-      std::strcpy(pdbecdorecord->szName, "dropout");
-      std::strcpy(pdbecdorecord->szKind, entry.szKind);
-      ++pdbecdorecord;
-    }
+    ScannerDropouts({{s_lSingle, "normal"}, {s_lMultiple, "pmcdo"}});
   }
 };
 
