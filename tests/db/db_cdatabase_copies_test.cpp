@@ -159,6 +159,7 @@ TEST_F(DbCopiesTest, OneCapabilityGoesOnlyBetweenTheBinsThatPair) {
 // and never to an unsupported datum.
 TEST_F(DbCopiesTest, TheOtherSideTakesListsBoundsTextsAndDropouts) {
   CDatabase& db = *m_pdatabase;
+  // Its FixCurrent shows the passes.
   NewRecordingEnum(DB_ID_ACDLEARNMODE, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 1, {1});
 
   // Lists and values.
@@ -280,5 +281,124 @@ TEST_F(DbCopiesTest, TheOtherStreamTakesCompressionInItsFormAndWhatItOffers) {
     const std::string strFailed = "Failed to copy ??? value " + std::to_string(row.lSrc) + " from bin " +
                                   std::to_string(row.edbbinSrc) + " to bin " + std::to_string(edbbinDst) + " ...";
     EXPECT_EQ(LogSince(sizetFrom).find(strFailed) != std::string::npos, row.eossts != OS_STS_SUCCESS);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// A camera bin to another
+// ---------------------------------------------------------------------------
+// A whole camera's settings go to the other stream of its side, or to the
+// other side of a duplex scanner; the machine's, the pixel flavour and,
+// between the streams, the cameras' switches stay. Each stored value runs
+// one pass and hands its access on.
+TEST_F(DbCopiesTest, ACameraBinGoesToAnotherAsAWhole) {
+  // Its FixCurrent shows the passes.
+  NewRecordingEnum(DB_ID_ACDLEARNMODE, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 1, {1});
+  // What bin 2 holds, and what each capability becomes where it is copied to
+  // a bitonal or a colour bin.
+  struct Capability {
+    EDBID edbid;
+    long lSource;
+    long lBitonal;
+    long lColor;
+  };
+  const Capability acapability[] = {
+      {DB_ID_BRIGHTNESS, 10, 10, 10},
+      {DB_ID_CONTRAST, 5, 5, 5},
+      {DB_ID_ADDBORDER, 2, 2, 2},
+      {DB_ID_AUTOMATICDESKEW, 2, 1, 1},  // refused where the list lacks it
+      {DB_ID_PIXELFLAVOR, 2, 1, 1},
+      {DB_ID_CAMERAENABLE, s_lOn, s_lOn, s_lOn},
+      {DB_ID_COMPRESSION, 6, 6, 7},
+      {DB_ID_ECDO, s_lMultiple, s_lMultiple, DB_ID_ECDO_ENUM_NONE},
+      {DB_ID_AUTOCOLORAMOUNT, 9, 1, 1},  // the machine holds it
+  };
+  auto setup = [&] {
+    for (EDBBIN edbbin : s_aedbbinCameras) {
+      const bool blSource = edbbin == DB_BIN_BITONAL_FRONT;
+      const bool blColor = edbbin >= DB_BIN_COLOR_FRONT;
+      CatalogueRange(DB_ID_BRIGHTNESS, edbbin, blSource ? DB_ACCESS_READWRITEHIDDEN : DB_ACCESS_READWRITE,
+                     blSource ? 10 : 40, 0, 100, 1);
+      CatalogueRange(DB_ID_CONTRAST, edbbin, blSource ? DB_ACCESS_READWRITE : DB_ACCESS_READWRITEDISABLED,
+                     blSource ? 5 : 0, 0, 100, 1);
+      CatalogueEnum(DB_ID_ADDBORDER, edbbin, DB_ACCESS_READWRITE, blSource ? 2 : 1, {1, 2});
+      if (blSource) {
+        CatalogueEnum(DB_ID_AUTOMATICDESKEW, edbbin, DB_ACCESS_READWRITE, 2, {1, 2});
+      } else {
+        CatalogueEnum(DB_ID_AUTOMATICDESKEW, edbbin, DB_ACCESS_READWRITE, 1, {1});
+      }
+      CatalogueEnum(DB_ID_PIXELFLAVOR, edbbin, DB_ACCESS_READWRITE, blSource ? 2 : 1, {1, 2});
+      CatalogueEnum(DB_ID_CAMERAENABLE, edbbin, DB_ACCESS_READWRITE, blSource ? s_lOn : s_lOff, {s_lOff, s_lOn});
+      CatalogueEnum(DB_ID_COMPRESSION, edbbin, DB_ACCESS_READWRITE, blSource ? 6 : 1, {1, blColor ? 7L : 6L});
+      CatalogueEnum(DB_ID_ECDO, edbbin, DB_ACCESS_READWRITE, blSource ? s_lMultiple : 1, {1, 2, s_lMultiple});
+      CatalogueRange(DB_ID_AUTOCOLORAMOUNT, edbbin, DB_ACCESS_READWRITE, blSource ? 9 : 1, 0, 10, 1);
+      CatalogueString(DB_ID_COLORTABLEDEFAULT, edbbin, DB_ACCESS_READWRITE, blSource ? "warm" : "");
+    }
+  };
+  NewRange(DB_ID_AUTOCOLORAMOUNT, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 1, 0, 10, 1);
+
+  struct Row {
+    int iSrc;
+    int iDst;
+    bool blDuplex;
+    bool blCopies;
+    const char* szLog;
+  };
+  const Row arow[] = {
+      {2, 4, false, true, nullptr},   // the same side needs no duplex unit
+      {2, 3, true, true, nullptr},    // the other side
+      {2, 5, true, true, nullptr},
+      {2, 3, false, false, nullptr},  // a simplex scanner has no other side
+      {2, 5, false, false, nullptr},
+      {2, 2, true, false, nullptr},
+      {1, 2, true, false, "Bad a_edbbinSrc or a_edbbinDst...1 2"},
+      {2, 6, true, false, "Bad a_edbbinSrc or a_edbbinDst...2 6"},
+      {2, 0, true, false, "Bad a_edbbinSrc or a_edbbinDst...2 0"},
+  };
+  for (const Row& row : arow) {
+    SCOPED_TRACE(testing::Message() << row.iSrc << " to " << row.iDst << (row.blDuplex ? " duplex" : " simplex"));
+    setup();
+    Duplex(row.blDuplex);
+    std::map<int, std::string> mapBefore;
+    for (EDBBIN edbbin : s_aedbbinCameras) {
+      for (const Capability& capability : acapability)
+        mapBefore[edbbin * 1000 + capability.edbid] = Snapshot(Slot(0, capability.edbid, edbbin));
+    }
+    m_journal.Clear();
+    const size_t sizetFrom = LogSize();
+    m_pdatabase->CopyFromSrcBinToDstBin(static_cast<EDBBIN>(row.iSrc), static_cast<EDBBIN>(row.iDst));
+    const bool blSameSide = (row.iSrc == 2 && row.iDst == 4);
+    std::vector<CDbDatum*> vecpdbdatumStored;
+    for (EDBBIN edbbin : s_aedbbinCameras) {
+      for (const Capability& capability : acapability) {
+        CDbDatum* pdbdatum = Slot(0, capability.edbid, edbbin);
+        const bool blCopied = row.blCopies && edbbin == row.iDst &&
+                              !(blSameSide && capability.edbid == DB_ID_CAMERAENABLE);
+        if (!blCopied) {
+          EXPECT_EQ(Snapshot(pdbdatum), mapBefore[edbbin * 1000 + capability.edbid]) << capability.edbid;
+          continue;
+        }
+        const long lExpected = edbbin >= DB_BIN_COLOR_FRONT ? capability.lColor : capability.lBitonal;
+        EXPECT_EQ(pdbdatum->GetCurrentLong(), lExpected) << capability.edbid;
+        if (Snapshot(pdbdatum) != mapBefore[edbbin * 1000 + capability.edbid]) vecpdbdatumStored.push_back(pdbdatum);
+      }
+      if (row.blCopies && edbbin == row.iDst) {
+        EXPECT_STREQ(Slot(0, DB_ID_COLORTABLEDEFAULT, edbbin)->GetCurrentString(), "warm");
+        vecpdbdatumStored.push_back(Slot(0, DB_ID_COLORTABLEDEFAULT, edbbin));
+        // The access of a stored value follows its source's.
+        EXPECT_EQ(Slot(0, DB_ID_BRIGHTNESS, edbbin)->GetAccess(), DB_ACCESS_READWRITEHIDDEN);
+        EXPECT_EQ(Slot(0, DB_ID_CONTRAST, edbbin)->GetAccess(), DB_ACCESS_READWRITE);
+      }
+    }
+    // One pass per stored value, with that value's datum marked.
+    std::set<CDbDatum*> setpdbdatumMarked;
+    for (const dbtest::RuleCall& rulecall : m_journal.vecrulecall) {
+      if (rulecall.strOperation == "FixCurrent") setpdbdatumMarked.insert(rulecall.pdbdatumModified);
+    }
+    EXPECT_EQ(m_journal.Of("FixCurrent").size(), vecpdbdatumStored.size());
+    EXPECT_EQ(setpdbdatumMarked, std::set<CDbDatum*>(vecpdbdatumStored.begin(), vecpdbdatumStored.end()));
+    if (row.szLog) {
+      EXPECT_NE(LogSince(sizetFrom).find(row.szLog), std::string::npos) << LogSince(sizetFrom);
+    }
   }
 }
