@@ -402,3 +402,152 @@ TEST_F(DbCopiesTest, ACameraBinGoesToAnotherAsAWhole) {
     }
   }
 }
+
+// ---------------------------------------------------------------------------
+// Whether the images of a side may differ
+// ---------------------------------------------------------------------------
+TEST_F(DbCopiesTest, ImagesDifferWhileBothStreamsOfASideAreOnOrSomethingChoosesBetweenThem) {
+  constexpr long lNone = DB_ID_AUTOCOLORCONTENT_ENUM_NONE;
+  constexpr long lMedium = DB_ID_AUTOCOLORCONTENT_ENUM_MEDIUM;
+  constexpr long lUnsupported = 0;
+  struct Row {
+    std::array<long, 4> alCameras;
+    long lAutoColorRear;  // the colour content of bin 5; the others none
+    long lToggle;
+    long lBefore;
+    bool blNoCopy;
+    long lAfter;
+    int64_t i64Request;
+  };
+  const Row arow[] = {
+      {{s_lOn, s_lOff, s_lOn, s_lOff}, lNone, 1, 1, false, 2, 0},         // both front streams on
+      {{s_lOff, s_lOn, s_lOff, s_lOn}, lNone, 1, 1, false, 2, 0},         // both rear streams on
+      {{s_lOn, s_lOff, s_lOn, s_lOff}, lUnsupported, lUnsupported, 2, true, 2, 0},
+      {{s_lOn, s_lOn, s_lOff, s_lOff}, lMedium, 1, 1, false, 2, 0},       // the colour content decides
+      {{s_lOn, s_lOn, s_lOff, s_lOff}, lNone, 3, 1, false, 2, 0},         // a patch toggles
+      {{s_lOn, s_lOn, s_lOff, s_lOff}, lNone, 1, 2, false, 1, 1},         // no longer: the copy is asked for
+      {{s_lOn, s_lOn, s_lOff, s_lOff}, lNone, 1, 2, true, 1, 0},          // unless the caller copies itself
+      {{s_lOn, s_lOn, s_lOff, s_lOff}, lNone, 1, 1, false, 1, 0},         // it was not: nothing to copy
+      {{s_lOn, s_lOn, s_lOff, s_lOff}, lUnsupported, lUnsupported, 2, false, 1, 1},
+  };
+  for (const Row& row : arow) {
+    SCOPED_TRACE(testing::Message() << row.alCameras[0] << row.alCameras[1] << row.alCameras[2] << row.alCameras[3]
+                                    << " content " << row.lAutoColorRear << " toggle " << row.lToggle << " before "
+                                    << row.lBefore);
+    Cameras(row.alCameras);
+    for (EDBBIN edbbin : s_aedbbinCameras) {
+      const long lContent = edbbin == DB_BIN_COLOR_REAR ? row.lAutoColorRear : lNone;
+      CatalogueEnum(DB_ID_AUTOCOLORCONTENT, edbbin,
+                    row.lAutoColorRear == lUnsupported ? DB_ACCESS_NOTSUPPORTED : DB_ACCESS_READWRITE,
+                    lContent ? lContent : lNone, {1, 2, 3, 4, 5});
+    }
+    Machine(DB_ID_TOGGLEPATCH, row.lToggle, {1, 2, 3, 4, 5});
+    Machine(DB_ID_IMAGESDIFFERENT, row.lBefore, {1, 2});
+    m_pdatabase->SetCopyImages(0);
+    EXPECT_EQ(m_pdatabase->FixImagesDifferent(row.blNoCopy), OS_STS_SUCCESS);
+    EXPECT_EQ(Slot(0, DB_ID_IMAGESDIFFERENT, DB_BIN_MACHINE)->GetCurrentLong(), row.lAfter);
+    EXPECT_EQ(m_pdatabase->GetCopyImages(), row.i64Request);
+  }
+  // A scanner without the setting.
+  Machine(DB_ID_IMAGESDIFFERENT, 0, {1, 2});
+  Cameras({s_lOn, s_lOff, s_lOn, s_lOff});
+  EXPECT_EQ(m_pdatabase->FixImagesDifferent(false), OS_STS_SUCCESS);
+  EXPECT_EQ(Slot(0, DB_ID_IMAGESDIFFERENT, DB_BIN_MACHINE)->GetCurrentLong(), 1);
+}
+
+// ---------------------------------------------------------------------------
+// The copies the sides and images settings ask for
+// ---------------------------------------------------------------------------
+// The images copy runs once per request, from the stream that is on to the
+// one that is off, on the side that is scanned; sides that may not differ
+// follow.
+TEST_F(DbCopiesTest, TheImagesCopyTakesTheStreamThatIsOn) {
+  constexpr long lTwoSided = DB_ID_INPUTDOCUMENT_ENUM_TWOSIDED;
+  constexpr long lRear = DB_ID_INPUTDOCUMENT_ENUM_ONESIDEDREAR;
+  struct Row {
+    int64_t i64Request;
+    long lImagesDifferent;
+    long lInput;
+    long lSidesDifferent;
+    std::array<long, 4> alCameras;  // 0: the camera is missing
+    std::array<long, 4> alBrightness;
+    int64_t i64RequestAfter;
+  };
+  const Row arow[] = {
+      {0, 1, lTwoSided, 2, {s_lOn, s_lOff, s_lOff, s_lOff}, {10, 20, 30, 40}, 0},  // not asked for
+      {1, 2, lTwoSided, 2, {s_lOn, s_lOff, s_lOff, s_lOff}, {10, 20, 30, 40}, 1},  // the images differ again
+      {1, 1, lTwoSided, 2, {s_lOn, s_lOff, s_lOff, s_lOff}, {10, 20, 10, 40}, 0},
+      {1, 1, lTwoSided, 1, {s_lOn, s_lOff, s_lOff, s_lOff}, {10, 20, 10, 10}, 0},
+      {1, 1, lTwoSided, 1, {s_lOff, s_lOff, s_lOn, s_lOff}, {30, 30, 30, 40}, 0},
+      {1, 1, lRear, 2, {s_lOff, s_lOn, s_lOff, s_lOff}, {10, 20, 30, 20}, 0},
+      {1, 1, lRear, 1, {s_lOff, s_lOff, s_lOff, s_lOn}, {40, 40, 30, 40}, 0},
+      {1, 1, lTwoSided, 2, {s_lOn, s_lOff, s_lOn, s_lOff}, {10, 20, 30, 40}, 0},  // both on: nothing to copy
+      {1, 1, lTwoSided, 2, {0, s_lOff, s_lOn, s_lOff}, {10, 20, 30, 40}, 0},      // a stream is missing
+  };
+  for (const Row& row : arow) {
+    SCOPED_TRACE(testing::Message() << "input " << row.lInput << " sides " << row.lSidesDifferent << " cameras "
+                                    << row.alCameras[0] << row.alCameras[1] << row.alCameras[2] << row.alCameras[3]);
+    Brightness();
+    Cameras(row.alCameras);
+    Machine(DB_ID_IMAGESDIFFERENT, row.lImagesDifferent, {1, 2});
+    Machine(DB_ID_INPUTDOCUMENT, row.lInput, {1, 2, 3});
+    Machine(DB_ID_SIDESDIFFERENT, row.lSidesDifferent, {1, 2});
+    m_pdatabase->SetCopyImages(row.i64Request);
+    Notify()->Set(DB_NOTIFY_IMAGES, Slot(0, DB_ID_BRIGHTNESS, DB_BIN_COLOR_REAR));
+    m_pdatabase->CopyImagesDifferent();
+    EXPECT_EQ(BrightnessNow(), row.alBrightness);
+    EXPECT_EQ(m_pdatabase->GetCopyImages(), row.i64RequestAfter);
+    // A copy leaves no stream marked as different.
+    const bool blCopied = BrightnessNow() != std::array<long, 4>{10, 20, 30, 40};
+    EXPECT_EQ(Walk(DB_NOTIFY_IMAGES).empty(), blCopied);
+  }
+}
+
+// Sides that may not differ take the side that is scanned.
+TEST_F(DbCopiesTest, TheSidesCopyTakesTheScannedSide) {
+  struct Row {
+    long lSidesDifferent;  // 0: the scanner lacks the setting
+    long lInput;
+    std::array<long, 4> alBrightness;
+  };
+  const Row arow[] = {
+      {1, DB_ID_INPUTDOCUMENT_ENUM_TWOSIDED, {10, 10, 30, 30}},
+      {1, DB_ID_INPUTDOCUMENT_ENUM_ONESIDEDFRONT, {10, 10, 30, 30}},
+      {1, DB_ID_INPUTDOCUMENT_ENUM_ONESIDEDREAR, {20, 20, 40, 40}},
+      {2, DB_ID_INPUTDOCUMENT_ENUM_TWOSIDED, {10, 20, 30, 40}},
+      {0, DB_ID_INPUTDOCUMENT_ENUM_TWOSIDED, {10, 20, 30, 40}},
+  };
+  for (const Row& row : arow) {
+    SCOPED_TRACE(testing::Message() << "sides " << row.lSidesDifferent << " input " << row.lInput);
+    Brightness();
+    Machine(DB_ID_SIDESDIFFERENT, row.lSidesDifferent, {1, 2});
+    Machine(DB_ID_INPUTDOCUMENT, row.lInput, {1, 2, 3});
+    Notify()->Set(DB_NOTIFY_SIDES, Slot(0, DB_ID_BRIGHTNESS, DB_BIN_COLOR_REAR));
+    m_pdatabase->CopySidesDifferent();
+    EXPECT_EQ(BrightnessNow(), row.alBrightness);
+    EXPECT_EQ(Walk(DB_NOTIFY_SIDES).empty(), row.lSidesDifferent == 1);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Dropouts after a change of language
+// ---------------------------------------------------------------------------
+TEST_F(DbCopiesTest, ADropoutListIsFixedAgainForEachCameraAsAfterALanguageChange) {
+  RecordingEnum* apdatumEcdo[4] = {};
+  for (EDBBIN edbbin : s_aedbbinCameras)
+    apdatumEcdo[edbbin - 2] = NewRecordingEnum(DB_ID_ECDO, edbbin, DB_ACCESS_READWRITE, 2, {2});
+  CDbEnum* pdbenumLanguage = CatalogueEnum(DB_ID_LANGUAGE, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 1, {1, 2});
+  m_pdatabase->ReloadEcdo();
+  EXPECT_EQ(m_journal.Of("FixCurrent"), (std::vector<std::string>{"83/2", "83/3", "83/4", "83/5"}));
+  for (const dbtest::RuleCall& rulecall : m_journal.vecrulecall) EXPECT_EQ(rulecall.pdbdatumModified, pdbenumLanguage);
+  EXPECT_EQ(CDbDatum::GetModified(), nullptr);
+
+  // Without a language, or without dropouts, nothing is fixed.
+  m_journal.Clear();
+  pdbenumLanguage->SetAccess(DB_ACCESS_NOTSUPPORTED);
+  m_pdatabase->ReloadEcdo();
+  pdbenumLanguage->SetAccess(DB_ACCESS_READWRITE);
+  for (RecordingEnum* pdatum : apdatumEcdo) pdatum->SetAccess(DB_ACCESS_NOTSUPPORTED);
+  m_pdatabase->ReloadEcdo();
+  EXPECT_TRUE(m_journal.vecrulecall.empty());
+}
