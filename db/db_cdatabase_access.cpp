@@ -33,7 +33,7 @@ EOSSTS CDatabase::SetAccessFromId(EDBID a_edbid, EDBACCESS a_edbaccess) {
   }
   CDbDatum* pdbdatum = Find(a_edbid);
   if (!pdbdatum) {
-    OsLogDebug(OS_LOG_INFO, "edbid not found...%d camera:%ld", a_edbid, GetCameraIndex());
+    OsLogDebug(OS_LOG_INFO, "edbid not found...%d camera:%d", a_edbid, GetBinFromWindowBin(GetWindowBin()));
     return OS_STS_FAIL;
   }
   return static_cast<EOSSTS>(SetAccess(pdbdatum, a_edbaccess));

@@ -53,7 +53,7 @@ TEST_F(DbAccessTest, SetAccessFromIdActsOnTheDatumOfTheCurrentWindowAndCamera) {
   }
   const size_t sizetFrom = LogSize();
   EXPECT_EQ(db.SetAccessFromId(DB_ID_ACDLEARNMODE, DB_ACCESS_READWRITE), OS_STS_FAIL);
-  EXPECT_NE(LogFrom(sizetFrom).find("edbid not found...1 camera:2"), std::string::npos);
+  EXPECT_NE(LogFrom(sizetFrom).find("edbid not found...1 camera:4"), std::string::npos);
   EXPECT_EQ(Slot(0, DB_ID_ACDLEARNMODE, DB_BIN_MACHINE)->GetAccess(), DB_ACCESS_NOTSUPPORTED);
 }
 
