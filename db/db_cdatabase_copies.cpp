@@ -166,6 +166,23 @@ EOSSTS CopyString(CDatabase& a_database, CDbDatum* a_pdbdatumDst, CDbDatum* a_pd
   return static_cast<EOSSTS>(a_database.SetCurrentString(a_pdbdatumDst, szValue));
 }
 
+// A single copy by the destination's container; the enumeration's is the
+// caller's own.
+template <class EnumCopy>
+EOSSTS CopyByContainer(CDatabase& a_database, CDbDatum* a_pdbdatumDst, CDbDatum* a_pdbdatumSrc, EnumCopy a_enumcopy) {
+  switch (a_pdbdatumDst->GetContainerType()) {
+    case DB_CONTAINERTYPE_ENUM:
+      return a_enumcopy();
+    case DB_CONTAINERTYPE_RANGE:
+      return CopyRange(a_database, a_pdbdatumDst, a_pdbdatumSrc);
+    case DB_CONTAINERTYPE_STRING:
+      return CopyString(a_database, a_pdbdatumDst, a_pdbdatumSrc);
+    default:
+      OsLog(OS_LOG_ERROR, "Unrecognized containertype...%d", a_pdbdatumDst->GetContainerType());
+      return DB_EOSSTS_BADARGUMENT;
+  }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -210,26 +227,16 @@ EOSSTS CDatabase::CopySideToSide(CDbDatum* a_pdbdatumDst, CDbDatum* a_pdbdatumSr
   if (!CopyMayGoOn(a_pdbdatumDst, a_pdbdatumSrc, &CDbDatum::GetBinOtherSide, &eossts)) return eossts;
   if (!CarriesAccess(a_pdbdatumSrc->GetAccess()) || a_pdbdatumDst->GetAccess() == DB_ACCESS_NOTSUPPORTED)
     return OS_STS_SUCCESS;
-  const EDBID edbid = a_pdbdatumDst->GetId();
-  switch (a_pdbdatumDst->GetContainerType()) {
-    case DB_CONTAINERTYPE_ENUM: {
-      if (IsEcdo(edbid)) return CopyEcdo(*this, a_pdbdatumDst, a_pdbdatumSrc);
-      // The other side offers what this side offers.
-      EnumDeleteAllItems(a_pdbdatumDst);
-      const long lCount = EnumGetCurrentItemCount(a_pdbdatumSrc);
-      for (long l = 0; l < lCount; ++l) EnumAddItem(a_pdbdatumDst, EnumGetCurrentItem(a_pdbdatumSrc, l));
-      const long lValue = a_pdbdatumSrc->GetCurrentLong();
-      if (lValue == a_pdbdatumDst->GetCurrentLong()) return OS_STS_SUCCESS;
-      return static_cast<EOSSTS>(SetCurrentLong(a_pdbdatumDst, lValue, false));
-    }
-    case DB_CONTAINERTYPE_RANGE:
-      return CopyRange(*this, a_pdbdatumDst, a_pdbdatumSrc);
-    case DB_CONTAINERTYPE_STRING:
-      return CopyString(*this, a_pdbdatumDst, a_pdbdatumSrc);
-    default:
-      OsLog(OS_LOG_ERROR, "Unrecognized containertype...%d", a_pdbdatumDst->GetContainerType());
-      return DB_EOSSTS_BADARGUMENT;
-  }
+  return CopyByContainer(*this, a_pdbdatumDst, a_pdbdatumSrc, [&] {
+    if (IsEcdo(a_pdbdatumDst->GetId())) return CopyEcdo(*this, a_pdbdatumDst, a_pdbdatumSrc);
+    // The other side offers what this side offers.
+    EnumDeleteAllItems(a_pdbdatumDst);
+    const long lCount = EnumGetCurrentItemCount(a_pdbdatumSrc);
+    for (long l = 0; l < lCount; ++l) EnumAddItem(a_pdbdatumDst, EnumGetCurrentItem(a_pdbdatumSrc, l));
+    const long lValue = a_pdbdatumSrc->GetCurrentLong();
+    if (lValue == a_pdbdatumDst->GetCurrentLong()) return OS_STS_SUCCESS;
+    return static_cast<EOSSTS>(SetCurrentLong(a_pdbdatumDst, lValue, false));
+  });
 }
 
 EOSSTS CDatabase::CopyImageToImage(CDbDatum* a_pdbdatumDst, CDbDatum* a_pdbdatumSrc) {
@@ -242,29 +249,20 @@ EOSSTS CDatabase::CopyImageToImage(CDbDatum* a_pdbdatumDst, CDbDatum* a_pdbdatum
   if (!CopyMayGoOn(a_pdbdatumDst, a_pdbdatumSrc, &CDbDatum::GetBinSameSide, &eossts)) return eossts;
   if (!IsReadWrite(a_pdbdatumSrc->GetAccess()) || a_pdbdatumDst->GetAccess() == DB_ACCESS_NOTSUPPORTED)
     return OS_STS_SUCCESS;
-  const EDBID edbid = a_pdbdatumDst->GetId();
-  const EDBBIN edbbinDst = a_pdbdatumDst->GetBin();
-  switch (a_pdbdatumDst->GetContainerType()) {
-    case DB_CONTAINERTYPE_ENUM: {
-      if (IsEcdo(edbid)) return CopyEcdo(*this, a_pdbdatumDst, a_pdbdatumSrc);
-      const long lSrc = a_pdbdatumSrc->GetCurrentLong();
-      const long lDst = a_pdbdatumDst->GetCurrentLong();
-      if (edbid == DB_ID_COMPRESSION) {
-        const long lValue = CCOMPRESSION::ForBin(edbbinDst, lSrc);
-        return lValue == lDst ? OS_STS_SUCCESS : StoreCopy(*this, a_pdbdatumDst, a_pdbdatumSrc, lValue);
-      }
-      CDbDatum* pdbdatumMaster = Master(edbid, edbbinDst);
-      if (!pdbdatumMaster || !pdbdatumMaster->Compare(lDst, lSrc)) return OS_STS_SUCCESS;
-      return StoreCopy(*this, a_pdbdatumDst, a_pdbdatumSrc, lSrc);
+  return CopyByContainer(*this, a_pdbdatumDst, a_pdbdatumSrc, [&] {
+    const EDBID edbid = a_pdbdatumDst->GetId();
+    const EDBBIN edbbinDst = a_pdbdatumDst->GetBin();
+    if (IsEcdo(edbid)) return CopyEcdo(*this, a_pdbdatumDst, a_pdbdatumSrc);
+    const long lSrc = a_pdbdatumSrc->GetCurrentLong();
+    const long lDst = a_pdbdatumDst->GetCurrentLong();
+    if (edbid == DB_ID_COMPRESSION) {
+      const long lValue = CCOMPRESSION::ForBin(edbbinDst, lSrc);
+      return lValue == lDst ? OS_STS_SUCCESS : StoreCopy(*this, a_pdbdatumDst, a_pdbdatumSrc, lValue);
     }
-    case DB_CONTAINERTYPE_RANGE:
-      return CopyRange(*this, a_pdbdatumDst, a_pdbdatumSrc);
-    case DB_CONTAINERTYPE_STRING:
-      return CopyString(*this, a_pdbdatumDst, a_pdbdatumSrc);
-    default:
-      OsLog(OS_LOG_ERROR, "Unrecognized containertype...%d", a_pdbdatumDst->GetContainerType());
-      return DB_EOSSTS_BADARGUMENT;
-  }
+    CDbDatum* pdbdatumMaster = Master(edbid, edbbinDst);
+    if (!pdbdatumMaster || !pdbdatumMaster->Compare(lDst, lSrc)) return OS_STS_SUCCESS;
+    return StoreCopy(*this, a_pdbdatumDst, a_pdbdatumSrc, lSrc);
+  });
 }
 
 // ---------------------------------------------------------------------------

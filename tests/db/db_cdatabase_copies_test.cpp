@@ -16,8 +16,6 @@ namespace {
 
 using dbtest::RecordingEnum;
 
-constexpr long s_lMultiple = DB_ID_ECDO_ENUM_FILE03;  // a dropout of several colours
-constexpr long s_lSingle = DB_ID_ECDO_ENUM_FILE02;
 constexpr EDBBIN s_aedbbinCameras[] = {DB_BIN_BITONAL_FRONT, DB_BIN_BITONAL_REAR, DB_BIN_COLOR_FRONT,
                                        DB_BIN_COLOR_REAR};
 constexpr long s_lOff = DB_ID_CAMERAENABLE_ENUM_FALSE;
@@ -27,7 +25,7 @@ class DbCopiesTest : public dbtest::DbValuesFixture {
  protected:
   void SetUp() override {
     DbValuesFixture::SetUp();
-    ScannerDropouts({{s_lSingle, "normal"}, {s_lMultiple, "pmcdo"}});
+    ScannerDropouts();
     Duplex(true);
   }
 
@@ -199,9 +197,9 @@ TEST_F(DbCopiesTest, TheOtherSideTakesListsBoundsTextsAndDropouts) {
     std::initializer_list<long> illDst;
     long lStored;
   };
-  const Row arow[] = {{s_lMultiple, {2, s_lSingle}, DB_ID_ECDO_ENUM_NONE},
-                      {s_lMultiple, {2, s_lMultiple}, s_lMultiple},
-                      {s_lSingle, {2}, s_lSingle}};
+  const Row arow[] = {{s_lEcdoMultiple, {2, s_lEcdoSingle}, DB_ID_ECDO_ENUM_NONE},
+                      {s_lEcdoMultiple, {2, s_lEcdoMultiple}, s_lEcdoMultiple},
+                      {s_lEcdoSingle, {2}, s_lEcdoSingle}};
   for (const Row& row : arow) {
     CDbEnum* pdbenumEcdoSrc = CatalogueEnum(DB_ID_ECDO, DB_BIN_BITONAL_REAR, DB_ACCESS_READWRITE, row.lSrc, {row.lSrc});
     CDbEnum* pdbenumEcdoDst = CatalogueEnum(DB_ID_ECDO, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, 1, row.illDst);
@@ -266,7 +264,7 @@ TEST_F(DbCopiesTest, TheOtherStreamTakesCompressionInItsFormAndWhatItOffers) {
       // a destination that refuses the value
       {DB_ID_ADDBORDER, DB_BIN_COLOR_FRONT, DB_ACCESS_READWRITE, 2, DB_ACCESS_READONLY, 1, {1, 2}, DB_EOSSTS_NOTMODIFIABLE, 1, false},
       // dropouts of several colours go to a colour stream as "none"
-      {DB_ID_ECDO, DB_BIN_BITONAL_REAR, DB_ACCESS_READWRITE, s_lMultiple, DB_ACCESS_READWRITE, 1, {1, 2}, OS_STS_SUCCESS, 2, true},
+      {DB_ID_ECDO, DB_BIN_BITONAL_REAR, DB_ACCESS_READWRITE, s_lEcdoMultiple, DB_ACCESS_READWRITE, 1, {1, 2}, OS_STS_SUCCESS, 2, true},
   };
   for (const Row& row : arow) {
     SCOPED_TRACE(testing::Message() << row.edbid << " from bin " << row.edbbinSrc << " value " << row.lSrc);
@@ -310,7 +308,7 @@ TEST_F(DbCopiesTest, ACameraBinGoesToAnotherAsAWhole) {
       {DB_ID_PIXELFLAVOR, 2, 1, 1},
       {DB_ID_CAMERAENABLE, s_lOn, s_lOn, s_lOn},
       {DB_ID_COMPRESSION, 6, 6, 7},
-      {DB_ID_ECDO, s_lMultiple, s_lMultiple, DB_ID_ECDO_ENUM_NONE},
+      {DB_ID_ECDO, s_lEcdoMultiple, s_lEcdoMultiple, DB_ID_ECDO_ENUM_NONE},
       {DB_ID_AUTOCOLORAMOUNT, 9, 1, 1},  // the machine holds it
   };
   auto setup = [&] {
@@ -330,7 +328,7 @@ TEST_F(DbCopiesTest, ACameraBinGoesToAnotherAsAWhole) {
       CatalogueEnum(DB_ID_PIXELFLAVOR, edbbin, DB_ACCESS_READWRITE, blSource ? 2 : 1, {1, 2});
       CatalogueEnum(DB_ID_CAMERAENABLE, edbbin, DB_ACCESS_READWRITE, blSource ? s_lOn : s_lOff, {s_lOff, s_lOn});
       CatalogueEnum(DB_ID_COMPRESSION, edbbin, DB_ACCESS_READWRITE, blSource ? 6 : 1, {1, blColor ? 7L : 6L});
-      CatalogueEnum(DB_ID_ECDO, edbbin, DB_ACCESS_READWRITE, blSource ? s_lMultiple : 1, {1, 2, s_lMultiple});
+      CatalogueEnum(DB_ID_ECDO, edbbin, DB_ACCESS_READWRITE, blSource ? s_lEcdoMultiple : 1, {1, 2, s_lEcdoMultiple});
       CatalogueRange(DB_ID_AUTOCOLORAMOUNT, edbbin, DB_ACCESS_READWRITE, blSource ? 9 : 1, 0, 10, 1);
       CatalogueString(DB_ID_COLORTABLEDEFAULT, edbbin, DB_ACCESS_READWRITE, blSource ? "warm" : "");
     }

@@ -177,11 +177,12 @@ class DbValuesFixture : public DbFixture {
     return pdbstring;
   }
 
-  // The scanner's dropout entries as (value, kind) pairs; the kind "pmcdo"
-  // drops several colours.
-  void ScannerDropouts(std::initializer_list<std::pair<long, const char*>> a_ilEntries) {
+  // The scanner's dropout entries: one of a single colour, one of several.
+  static constexpr long s_lEcdoSingle = DB_ID_ECDO_ENUM_FILE02;
+  static constexpr long s_lEcdoMultiple = DB_ID_ECDO_ENUM_FILE03;
+  void ScannerDropouts() {
     DbEcdoRecord* pdbecdorecord = m_pdatabase->DeviceGetEcdoHeader()->adbecdorecord;
-    for (const auto& [lValue, szKind] : a_ilEntries) {
+    for (const auto& [lValue, szKind] : {std::pair<long, const char*>{s_lEcdoSingle, "normal"}, {s_lEcdoMultiple, "pmcdo"}}) {
       pdbecdorecord->u32Value = static_cast<uint32_t>(lValue);
       std::snprintf(pdbecdorecord->szName, sizeof pdbecdorecord->szName, "dropout%ld", lValue);
       std::snprintf(pdbecdorecord->szKind, sizeof pdbecdorecord->szKind, "%s", szKind);

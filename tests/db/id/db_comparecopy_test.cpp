@@ -9,15 +9,11 @@
 
 namespace {
 
-// Scanner dropout entries: 5 drops several colours, 4 one.
-constexpr long s_lMultiple = DB_ID_ECDO_ENUM_FILE03;
-constexpr long s_lSingle = DB_ID_ECDO_ENUM_FILE02;
-
 class DbCompareCopyTest : public dbtest::DbValuesFixture {
  protected:
   void SetUp() override {
     DbValuesFixture::SetUp();
-    ScannerDropouts({{s_lSingle, "normal"}, {s_lMultiple, "pmcdo"}});
+    ScannerDropouts();
   }
 };
 
@@ -46,9 +42,9 @@ TEST_F(DbCompareCopyTest, CompareTreatsEachCamerasFormAsTheSameValue) {
   const Row arow[] = {
       {pdbdatumCompression, 6, 7, false}, {pdbdatumCompression, 7, 6, false}, {pdbdatumCompression, 7, 7, false},
       {pdbdatumCompression, 1, 7, true},  {pdbdatumCompression, 6, 2, true},  {pdbdatumCompression, 2, 8, false},
-      {pdbdatumEcdo, s_lMultiple, 2, false}, {pdbdatumEcdo, 2, s_lMultiple, false},
-      {pdbdatumEcdo, s_lSingle, 2, true},    {pdbdatumEcdo, 2, s_lSingle, true},
-      {pdbdatumEcdo, s_lMultiple, s_lSingle, true}, {pdbdatumEcdo, 4, 9, false},
+      {pdbdatumEcdo, s_lEcdoMultiple, 2, false}, {pdbdatumEcdo, 2, s_lEcdoMultiple, false},
+      {pdbdatumEcdo, s_lEcdoSingle, 2, true},    {pdbdatumEcdo, 2, s_lEcdoSingle, true},
+      {pdbdatumEcdo, s_lEcdoMultiple, s_lEcdoSingle, true}, {pdbdatumEcdo, 4, 9, false},
   };
   for (const Row& row : arow)
     EXPECT_EQ(row.pdbdatum->Compare(row.lA, row.lB), row.blDiffers)
@@ -68,9 +64,9 @@ TEST_F(DbCompareCopyTest, CopyStoresTheCamerasForm) {
       {DB_ID_COMPRESSION, DB_BIN_BITONAL_FRONT, 7, 6}, {DB_ID_COMPRESSION, DB_BIN_BITONAL_REAR, 7, 6},
       {DB_ID_COMPRESSION, DB_BIN_COLOR_FRONT, 7, 7},  {DB_ID_COMPRESSION, DB_BIN_BITONAL_FRONT, 6, 6},
       {DB_ID_COMPRESSION, DB_BIN_COLOR_FRONT, 2, 2},
-      {DB_ID_ECDO, DB_BIN_COLOR_FRONT, s_lMultiple, 2}, {DB_ID_ECDO, DB_BIN_COLOR_REAR, s_lMultiple, 2},
-      {DB_ID_ECDO, DB_BIN_BITONAL_FRONT, s_lMultiple, s_lMultiple},
-      {DB_ID_ECDO, DB_BIN_COLOR_FRONT, s_lSingle, s_lSingle},
+      {DB_ID_ECDO, DB_BIN_COLOR_FRONT, s_lEcdoMultiple, 2}, {DB_ID_ECDO, DB_BIN_COLOR_REAR, s_lEcdoMultiple, 2},
+      {DB_ID_ECDO, DB_BIN_BITONAL_FRONT, s_lEcdoMultiple, s_lEcdoMultiple},
+      {DB_ID_ECDO, DB_BIN_COLOR_FRONT, s_lEcdoSingle, s_lEcdoSingle},
   };
   for (const Row& row : arow) {
     CDbEnum* pdbenum = CatalogueEnum(row.edbid, row.edbbin, DB_ACCESS_READWRITE, 1, {1, 2});
