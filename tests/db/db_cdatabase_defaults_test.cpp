@@ -178,7 +178,7 @@ TEST_P(DbDefaultsScanner, DumpsTheDefaultsTheRepliesGiveAndKeepsOneImageAddressR
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Fixtures, DbDefaultsScanner,
+    DbScanners, DbDefaultsScanner,
     ::testing::Values(
         Scanner{"feeder_duplex_indexing",
                 {{DB_FIRMWARE_ADF, "mapleB", [] { return DataPath("inquiry_mapleb_feeder.xml"); }}}},
