@@ -103,24 +103,17 @@ class RecordingString : public CDbString {
 class DbValuesFixture : public DbFixture {
  protected:
   // Recording rules in vacated window-0 slots, initialised as the database
-  // resource initialises their containers (current and default lists alike).
+  // resource initialises their containers.
   RecordingEnum* NewRecordingEnum(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, long a_lCurrent,
                                   std::initializer_list<long> a_illItems) {
-    RecordingEnum* pdatum = NewContainer<RecordingEnum>(a_edbid, a_edbbin, &m_journal);
-    pdatum->InitEnumLong(a_edbid, a_edbbin, a_edbaccess, DB_DEVICEDATA_NONE, a_lCurrent, a_lCurrent);
-    for (long lItem : a_illItems) {
-      pdatum->AddDefaultItem(lItem);
-      pdatum->AddCurrentItem(lItem);
-    }
-    return pdatum;
+    return InitEnum(NewContainer<RecordingEnum>(a_edbid, a_edbbin, &m_journal), a_edbid, a_edbbin, a_edbaccess,
+                    a_lCurrent, a_illItems);
   }
 
   RecordingRange* NewRecordingRange(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, long a_lCurrent, long a_lMin,
                                     long a_lMax, long a_lStep) {
-    RecordingRange* pdatum = NewContainer<RecordingRange>(a_edbid, a_edbbin, &m_journal);
-    pdatum->InitRangeLong(a_edbid, a_edbbin, a_edbaccess, DB_DEVICEDATA_NONE, a_lCurrent, a_lMin, a_lMax, a_lStep,
-                          a_lCurrent, a_lMin, a_lMax, a_lStep);
-    return pdatum;
+    return InitRange(NewContainer<RecordingRange>(a_edbid, a_edbbin, &m_journal), a_edbid, a_edbbin, a_edbaccess,
+                     a_lCurrent, a_lMin, a_lMax, a_lStep);
   }
 
   RecordingString* NewRecordingString(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, size_t a_sizetMax,
@@ -135,34 +128,38 @@ class DbValuesFixture : public DbFixture {
   // stay in windows 1 to 10.
   CDbEnum* CatalogueEnum(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, long a_lCurrent,
                          std::initializer_list<long> a_illItems) {
-    CDbEnum* pdbenum = dbcontainer::AsEnum(CDbDatum::ms_pdatumcommon->apdbdatum[0][a_edbid][a_edbbin]);
-    if (!pdbenum) {
-      ADD_FAILURE() << "no enumeration in slot " << a_edbid << "/" << a_edbbin;
-      return nullptr;
-    }
-    pdbenum->InitEnumLong(a_edbid, a_edbbin, a_edbaccess, DB_DEVICEDATA_NONE, a_lCurrent, a_lCurrent);
-    for (long lItem : a_illItems) {
-      pdbenum->AddDefaultItem(lItem);
-      pdbenum->AddCurrentItem(lItem);
-    }
-    return pdbenum;
+    CDbEnum* pdbenum = dbcontainer::AsEnum(Slot(0, a_edbid, a_edbbin));
+    if (!pdbenum) ADD_FAILURE() << "no enumeration in slot " << a_edbid << "/" << a_edbbin;
+    return pdbenum ? InitEnum(pdbenum, a_edbid, a_edbbin, a_edbaccess, a_lCurrent, a_illItems) : nullptr;
   }
 
   CDbRange* CatalogueRange(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, long a_lCurrent, long a_lMin,
                            long a_lMax, long a_lStep) {
-    CDbRange* pdbrange = dbcontainer::AsRange(CDbDatum::ms_pdatumcommon->apdbdatum[0][a_edbid][a_edbbin]);
-    if (!pdbrange) {
-      ADD_FAILURE() << "no range in slot " << a_edbid << "/" << a_edbbin;
-      return nullptr;
-    }
-    pdbrange->InitRangeLong(a_edbid, a_edbbin, a_edbaccess, DB_DEVICEDATA_NONE, a_lCurrent, a_lMin, a_lMax, a_lStep,
-                            a_lCurrent, a_lMin, a_lMax, a_lStep);
-    return pdbrange;
+    CDbRange* pdbrange = dbcontainer::AsRange(Slot(0, a_edbid, a_edbbin));
+    if (!pdbrange) ADD_FAILURE() << "no range in slot " << a_edbid << "/" << a_edbbin;
+    return pdbrange ? InitRange(pdbrange, a_edbid, a_edbbin, a_edbaccess, a_lCurrent, a_lMin, a_lMax, a_lStep)
+                    : nullptr;
   }
 
-  // A boolean capability (1 false, 2 true) of the machine bin.
-  CDbEnum* MachineBoolean(EDBID a_edbid, long a_lValue) {
-    return CatalogueEnum(a_edbid, DB_BIN_MACHINE, DB_ACCESS_READWRITE, a_lValue, {1, 2});
+  // Value and default alike, and the current and default lists alike.
+  template <class T>
+  static T* InitEnum(T* a_pdbenum, EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, long a_lCurrent,
+                     std::initializer_list<long> a_illItems) {
+    a_pdbenum->InitEnumLong(a_edbid, a_edbbin, a_edbaccess, DB_DEVICEDATA_NONE, a_lCurrent, a_lCurrent);
+    for (long lItem : a_illItems) {
+      a_pdbenum->AddDefaultItem(lItem);
+      a_pdbenum->AddCurrentItem(lItem);
+    }
+    return a_pdbenum;
+  }
+
+  // Current and default bounds alike.
+  template <class T>
+  static T* InitRange(T* a_pdbrange, EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, long a_lCurrent,
+                      long a_lMin, long a_lMax, long a_lStep) {
+    a_pdbrange->InitRangeLong(a_edbid, a_edbbin, a_edbaccess, DB_DEVICEDATA_NONE, a_lCurrent, a_lMin, a_lMax, a_lStep,
+                              a_lCurrent, a_lMin, a_lMax, a_lStep);
+    return a_pdbrange;
   }
 
   // A string of the catalogue set up in place, every generation the text.
