@@ -33,7 +33,7 @@ class DbAccessTest : public dbtest::DbValuesFixture {
 // ---------------------------------------------------------------------------
 TEST_F(DbAccessTest, SetAccessFromIdActsOnTheDatumOfTheCurrentWindowAndCamera) {
   CDatabase& db = *m_pdatabase;
-  CDbEnum* pdbenumMachine = MachineBoolean(DB_ID_AUTOSCAN, 1);
+  CDbEnum* pdbenumMachine = CatalogueEnum(DB_ID_AUTOSCAN, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 1, {1, 2});
   CDbEnum* apdbenumCamera[] = {
       CatalogueEnum(DB_ID_ADDBORDER, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, 1, {1, 2}),
       CatalogueEnum(DB_ID_ADDBORDER, DB_BIN_COLOR_FRONT, DB_ACCESS_READWRITE, 1, {1, 2})};

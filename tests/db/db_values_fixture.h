@@ -164,7 +164,7 @@ class DbValuesFixture : public DbFixture {
 
   // A string of the catalogue set up in place, every generation the text.
   CDbString* CatalogueString(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, const char* a_szText) {
-    CDbString* pdbstring = dbcontainer::AsString(CDbDatum::ms_pdatumcommon->apdbdatum[0][a_edbid][a_edbbin]);
+    CDbString* pdbstring = dbcontainer::AsString(Slot(0, a_edbid, a_edbbin));
     if (!pdbstring) {
       ADD_FAILURE() << "no string in slot " << a_edbid << "/" << a_edbbin;
       return nullptr;
