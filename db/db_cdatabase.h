@@ -143,10 +143,120 @@ class CDatabase {
   // -------------------------------------------------------------------------
   // Look-ups in the current window (db_cdatabase_find.cpp)
   // -------------------------------------------------------------------------
+  // A datum counts as found only when its access is not 0.
   // The current window: the value of WINDOW (0 without it).
   EDBID_WINDOW GetWindow();
+  // The datum's window; the current window without a datum.
+  EDBID_WINDOW GetWindow(CDbDatum* a_pdbdatum);
+  // The current window-bin: the value of WINDOWBIN (0 without it).
+  EDBID_WINDOWBIN GetWindowBin();
+  // The camera of the current window-bin: bins 2..5 give 0..3.
+  long GetCameraIndex();
+  // The machine datum of the current window, else the datum of the current
+  // window-bin's bin.
+  CDbDatum* Find(EDBID a_edbid);
+  // The datum of the current window and a bin (1..5).
+  CDbDatum* FindInBin(EDBBIN a_edbbin, EDBID a_edbid);
+  // The machine datum of the current window, else the datum of a camera bin.
+  CDbDatum* FindMachineOrBin(EDBBIN a_edbbin, EDBID a_edbid);
   // The datum of a capability named without "DB_ID_" (any case).
   CDbDatum* FindFromName(EDBBIN a_edbbin, const char* a_szName);
+  // The datum of the same capability on the other side (2 and 3, 4 and 5)
+  // or in the other colour mode of the same side (2 and 4, 3 and 5).
+  CDbDatum* GetDatumOtherSide(CDbDatum* a_pdbdatum);
+  CDbDatum* GetDatumSameSide(CDbDatum* a_pdbdatum);
+  bool IsCurrentOtherSideMatch(CDbDatum* a_pdbdatum);
+  bool IsCurrentOtherStreamMatch(CDbDatum* a_pdbdatum);
+  // The datum a change is to be copied to, or none: the other colour mode
+  // while the images may not differ, the other side while the sides may
+  // not differ.
+  CDbDatum* GetLinkedImage(CDbDatum* a_pdbdatum);
+  CDbDatum* GetLinkedSide(CDbDatum* a_pdbdatum);
+  // The first camera datum (bins 2..5) of the capability that started the
+  // running fix-up pass.
+  CDbDatum* IsAnyWasModified(EDBID a_edbid);
+
+  // -------------------------------------------------------------------------
+  // Cameras, windows and the scanner unit (db_cdatabase_cameras.cpp)
+  // -------------------------------------------------------------------------
+  // Whether CAMERAENABLE of the bin is on (2) in the current window.
+  bool GetCameraEnable(EDBBIN a_edbbin);
+  // The cameras on: all four for two-sided input, else the front ones.
+  long GetNumCameraEnable();
+  // Validated by WINDOW, then set through the set path.
+  EDBSTS SetWindow(EDBID_WINDOW a_edbidwindow);
+  // Makes the current window-bin the first camera on in the current window
+  // (colour first when WINDOWBIN's list starts with a colour camera). With
+  // no camera on there is no window-bin to take: WINDOWBIN refuses -1 and
+  // stays as it was.
+  EDBSTS SetCurrentWindowBin();
+  // Moves windows after the current one down by one and switches window
+  // 10's cameras off; 14 when window 1 has no camera on (nothing changes).
+  EDBSTS DeleteCurrentWindow(EDBID_WINDOWBIN a_edbidwindowbin);
+  bool IsFrontAndRearIdentical(EDBBIN a_edbbin);
+  // Whether the bin's frame is a crop box of its own.
+  bool IsDefinedCropbox(EDBBIN a_edbbin);
+  // Whether the flatbed unit scans.
+  bool NeedScanFromFlatbed();
+  // The unit the attribute tasks are being built for (1 feeder, 2 flatbed),
+  // 0 outside; while it is set, it alone answers NeedScanFromFlatbed.
+  void SetUnitOverride(int a_iUnit) { m_iUnitOverride = a_iUnit; }
+  int GetUnitOverride() const { return m_iUnitOverride; }
+  // The cropping mode a preview applies for a mode (0 outside preview).
+  EDBID_CROPPINGMODE GetCroppingForPreview(EDBID_CROPPINGMODE a_edbidcroppingmode);
+  bool IsCroppingBoxAlignmentCenter(EDBID_CROPPINGMODE a_edbidcroppingmode);
+
+  // -------------------------------------------------------------------------
+  // The feeder's paper sensor (db_cdatabase_feeder.cpp)
+  // -------------------------------------------------------------------------
+  // FEEDERLOADED, read from the device at most once in two seconds by the
+  // whole process; callers on other threads wait for a read in progress.
+  long GetFeederLoaded();
+  // Seam: the clock of the cache in seconds; null restores the time stamp
+  // of the time service. Tests use it.
+  static void SetFeederLoadedClock(int64_t (*a_pfnSeconds)());
+
+  // -------------------------------------------------------------------------
+  // Frames kept on the sheet (db_cdatabase_frames.cpp)
+  // -------------------------------------------------------------------------
+  // A frame side of the datum's bin in the current window, clipped to the
+  // sheet of the unit that scans.
+  long GetAdjustedFrame(CDbDatum* a_pdbdatum);
+  // Caps a range at the physical height (a frame so that its turned extent
+  // fits); with a_blOnlyWhenWithin, only while that height is within the
+  // range's maximum. The range's SetCurrent status.
+  EDBSTS FixRangeFromPhysicalHeightAdjust(CDbDatum* a_pdbdatum, bool a_blOnlyWhenWithin);
+  // The current list of a paper-size enumeration: the default sizes no
+  // higher than the physical height.
+  void FixImagePresetFromPhysicalHeightAdjust(CDbDatum* a_pdbdatum);
+  // The lowest frame bottom the windows ask for, for the capabilities whose
+  // change can move it; 0 for the others.
+  long GetHeightMax(CDbDatum* a_pdbdatum);
+
+  // -------------------------------------------------------------------------
+  // Value shortcuts by capability number, through Find
+  // (db_cdatabase_shortcuts.cpp)
+  // -------------------------------------------------------------------------
+  long GetCurrentLongFromId(EDBID a_edbid);
+  long GetDefaultLongFromId(EDBID a_edbid);
+  long GetRestoreLongFromId(EDBID a_edbid);
+  EDBSTS SetCurrentLongFromId(EDBID a_edbid, long a_lValue, bool a_blOnlyThis);
+  EDBSTS ForceCurrentLongFromId(EDBID a_edbid, long a_lValue);
+  EDBSTS ResetCurrentFromId(EDBID a_edbid);
+  const char* GetCurrentStringFromId(EDBID a_edbid);
+  const char* GetCurrentStringNoCallback(EDBID a_edbid);
+  EDBSTS SetCurrentStringFromId(EDBID a_edbid, const char* a_szValue);
+  EDBSTS ForceCurrentStringFromId(EDBID a_edbid, const char* a_szValue);
+  EDBCONTAINERTYPE GetContainerTypeFromId(EDBID a_edbid);
+  // With bin 6 the datum of Find.
+  EDBACCESS GetAccessFromId(EDBID a_edbid, EDBBIN a_edbbin);
+  long GetCurrentLongFromIdBin(EDBID a_edbid, EDBBIN a_edbbin);
+  EDBSTS SetCurrentLongFromIdBin(EDBID a_edbid, EDBBIN a_edbbin, long a_lValue);
+  // 0 for the current value; else the container's validation (window of
+  // the datum).
+  EDBSTS ValidateLongFromId(EDBID a_edbid, long a_lValue);
+  size_t StringGetMaxLength(EDBID a_edbid);
+  long EnumGetCurrentItemCount(EDBID a_edbid);
 
   // -------------------------------------------------------------------------
   // Datum attributes and value helpers (db_cdatabase_attributes.cpp)
@@ -168,6 +278,113 @@ class CDatabase {
   EDBID_SUPPORTEDSIZES GetDefaultSupportedSizes();
   // The same values on both sides, in any order and repetition.
   bool IsSameList(const long* a_plA, long a_lA, const long* a_plB, long a_lB);
+
+  // -------------------------------------------------------------------------
+  // Values: readers and the set path (db_cdatabase_values.cpp)
+  // -------------------------------------------------------------------------
+  // Readers: a null datum is logged and reads as 0 or none.
+  long GetCurrentLong(CDbDatum* a_pdbdatum);
+  long GetCurrentLongNoCallback(CDbDatum* a_pdbdatum);
+  long GetDefaultLong(CDbDatum* a_pdbdatum);
+  long GetPreviousLong(CDbDatum* a_pdbdatum);
+  long GetRestoreLong(CDbDatum* a_pdbdatum);
+  long GetProfileLong(CDbDatum* a_pdbdatum);
+  EDBSTS SetProfilesLong(CDbDatum* a_pdbdatum, long a_lValue);
+  const char* GetCurrentString(CDbDatum* a_pdbdatum);
+  const char* GetDefaultString(CDbDatum* a_pdbdatum);
+  const char* GetProfilesString(CDbDatum* a_pdbdatum);
+  EDBSTS UpdateProfilesString(CDbDatum* a_pdbdatum);
+  // Same data type and the same current value.
+  bool IsValueMatch(CDbDatum* a_pdbdatumA, CDbDatum* a_pdbdatumB);
+  // Every change goes through the master: validated by the window-0 datum
+  // of the id and bin (with the datum's window), stored, then one fix-up
+  // pass (or, with a_blOnlyThis, the master's own FixCurrent alone, inside
+  // the same marker and state bit a pass sets). An unchanged value is a
+  // no-op outside state bits 4 and 5. The validation's status; nothing is
+  // stored when it refuses.
+  EDBSTS SetCurrentLong(CDbDatum* a_pdbdatum, long a_lValue, bool a_blOnlyThis);
+  // Stores also what validation finds not modifiable (14, returned).
+  EDBSTS SetCurrentLongIgnoreAccess(CDbDatum* a_pdbdatum, long a_lValue);
+  // As the ignore-access form, and stores an unchanged value too.
+  EDBSTS ForceCurrentLong(CDbDatum* a_pdbdatum, long a_lValue);
+  EDBSTS SetCurrentString(CDbDatum* a_pdbdatum, const char* a_szValue);
+  EDBSTS ForceCurrentString(CDbDatum* a_pdbdatum, const char* a_szValue);
+  // The range's value and bounds together (13 refused), then a pass.
+  EDBSTS RangeSetCurrent(CDbDatum* a_pdbdatum, long a_lValue, long a_lMin, long a_lMax, long a_lStep);
+  // Back to the default value and constraint, then a pass.
+  EDBSTS ResetCurrent(CDbDatum* a_pdbdatum);
+  // Group setters: stored as they are, without validation. The barcode
+  // region runs a pass after each of its four values, the frame one pass
+  // after all five.
+  EDBSTS SetBarcodeSearchRegion(EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin, long a_lX, long a_lY, long a_lWidth,
+                                long a_lHeight);
+  EDBSTS SetFrameAngle(EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin, long a_lX, long a_lY, long a_lWidth,
+                       long a_lHeight, long a_lAngle);
+
+  // -------------------------------------------------------------------------
+  // Database-wide passes, remember and restore (db_cdatabase_passes.cpp)
+  // -------------------------------------------------------------------------
+  // Every accessible window-0 datum's FixCurrent, in id order, with the
+  // changed datum as the modified marker and state bit 2 set; does nothing
+  // while a pass runs.
+  void FixCurrentAll(CDbDatum* a_pdbdatumChanged);
+  void FixAccessAll();
+  void FixDefaultReset(CDbDatum* a_pdbdatum);
+  // The undo point of the GUI and the commands.
+  void Remember(CDbDatum* a_pdbdatum);
+  void RememberAll();
+  // Back to the undo point, but for the meters and the values read from
+  // the scanner; then the access pass.
+  void RestoreAll();
+  // Marks an enumeration whose current list differs from its profile's.
+  void CompareProfileContainer(CDbDatum* a_pdbdatum);
+
+  // -------------------------------------------------------------------------
+  // Enumeration, range and string operations (db_cdatabase_lists.cpp)
+  // -------------------------------------------------------------------------
+  // Each checks the container on the datum or on its master and acts on
+  // one of them; a wrong container is logged and gives 0, false or the
+  // status named.
+  long EnumGetCurrentItemCount(CDbDatum* a_pdbdatum);
+  long EnumGetCurrentItem(CDbDatum* a_pdbdatum, long a_lIndex);
+  long EnumGetItemCount(CDbDatum* a_pdbdatum);
+  long EnumGetItem(CDbDatum* a_pdbdatum, long a_lIndex);
+  EDBSTS EnumAddItem(CDbDatum* a_pdbdatum, long a_lValue);        // 6, null 1
+  EDBSTS EnumDeleteItem(CDbDatum* a_pdbdatum, long a_lValue);     // 6, null 1
+  EDBSTS EnumDeleteAllItems(CDbDatum* a_pdbdatum);                // 6, null 1
+  long EnumGetDefaultItemCount(CDbDatum* a_pdbdatum);
+  long EnumGetDefaultItem(CDbDatum* a_pdbdatum, long a_lIndex);
+  EDBSTS EnumAddDefaultItem(CDbDatum* a_pdbdatum, long a_lValue);     // 6, null 1
+  EDBSTS EnumDeleteDefaultItem(CDbDatum* a_pdbdatum, long a_lValue);  // 6, null 1
+  EDBSTS EnumDeleteAllDefaultItems(CDbDatum* a_pdbdatum);             // 6, null 13
+  bool EnumHasCurrentItem(CDbDatum* a_pdbdatum, long a_lValue);
+  bool EnumHasDefaultItem(CDbDatum* a_pdbdatum, long a_lValue);
+  bool EnumIsSelectionList(CDbDatum* a_pdbdatum);
+  // True for a datum of another container.
+  bool EnumMatchAcrossBins(CDbDatum* a_pdbdatum);
+  bool RangeMatchAcrossBins(CDbDatum* a_pdbdatum);
+  long RangeGetCurrentMin(CDbDatum* a_pdbdatum);
+  long RangeGetCurrentMax(CDbDatum* a_pdbdatum);
+  long RangeGetCurrentStep(CDbDatum* a_pdbdatum);
+  long RangeGetDefaultMin(CDbDatum* a_pdbdatum);
+  long RangeGetDefaultMax(CDbDatum* a_pdbdatum);
+  long RangeGetDefaultStep(CDbDatum* a_pdbdatum);
+  EDBSTS RangeSetDefault(CDbDatum* a_pdbdatum, long a_lValue, long a_lMin, long a_lMax, long a_lStep);  // 13
+  size_t StringGetMaxLength(CDbDatum* a_pdbdatum);
+
+  // -------------------------------------------------------------------------
+  // Lists and sizes from the scanner configuration
+  // (db_cdatabase_dbconfig.cpp)
+  // -------------------------------------------------------------------------
+  // The default list of an enumeration: the values the feeder lists under
+  // [prefix_]<lexicon> (and, with a flatbed unit, the flatbed lists too);
+  // access 0 when none is left.
+  void BuildDefaultEnumFromDbConfig(CDbDatum* a_pdbdatum, const char* a_szPrefix, bool a_blSkipNone);
+  // Drops from the default list every value the configuration does not list
+  // for the target; then the default reset.
+  void FixDefaultEnumFromDbConfig(CDbDatum* a_pdbdatum, EDBCONFIGTARGET a_edbconfigtarget, const char* a_szPrefix);
+  // The standard size all windows' frames share, or none (1).
+  EDBID_SUPPORTEDSIZES ConvertSupportedSizesFromCurrentFrame();
 
   // -------------------------------------------------------------------------
   // The task being answered and the values kept for the driver
@@ -316,6 +533,13 @@ class CDatabase {
   void DeleteWindow();
   // The datum table while this database owns it, else null.
   DbDatumCommon* Table() const { return m_pdatumcommon; }
+  // The master's own FixCurrent alone, with the changed datum as the
+  // modified marker and state bit 2 set as a pass sets them; a pass that
+  // runs around it keeps its own (db_cdatabase_passes.cpp).
+  void FixCurrentOnly(CDbDatum* a_pdbdatumChanged);
+  // A text stored in the datum Find gives, then a pass
+  // (db_cdatabase_shortcuts.cpp).
+  EDBSTS StoreStringFromId(EDBID a_edbid, const char* a_szValue, EOSSTS (CDbDatum::*a_pfnStore)(const char*));
 
   // Owned components; the constructor makes them in its own order.
   CDbLookup* m_pdblookup = nullptr;
@@ -334,6 +558,7 @@ class CDatabase {
   char m_szLastPrinterError[DB_LASTERROR_SIZE] = {};
   EDBSCANSOURCE m_edbscansource = 0;
   int64_t m_i64CopyImages = 0;
+  int m_iUnitOverride = 0;  // the unit of the attribute tasks being built, or 0
   char* m_aszData[DB_DATA_BUFFERS] = {};
   uint32_t m_au32DataSize[DB_DATA_BUFFERS] = {};
   char m_aszModelName[DB_FIRMWARE_BOTH][DB_MODELNAME_SIZE] = {};  // by unit, 1 and 2

@@ -115,6 +115,8 @@ class CDbDatum {
   long GetRestoreLong();
   long GetPreviousLong();
   long GetProfileLong();
+  // The profile code's copy of the value.
+  void SetProfileLong(long a_lProfile);
   long GetDefaultLong();
   void SetDefaultLong(long a_lDefault);
   EOSSTS SetCurrentLong(long a_lCurrent);

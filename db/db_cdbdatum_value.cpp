@@ -153,6 +153,10 @@ long CDbDatum::GetProfileLong() {
   return m_lProfile;
 }
 
+void CDbDatum::SetProfileLong(long a_lProfile) {
+  if (IsLong()) m_lProfile = a_lProfile;
+}
+
 long CDbDatum::GetDefaultLong() {
   CDbDatum* pdbdatumMaster = SlotAt(0, m_edbid, m_edbbin);
   if (!pdbdatumMaster) pdbdatumMaster = this;

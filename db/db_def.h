@@ -327,13 +327,18 @@ enum EDBSTS : int {
 };
 
 // Bit numbers (1..15) of the process-wide database state word; 6..15 belong
-// to the driver core, the device engine and the user-interface bridges.
+// to the driver core, the device engine and the user-interface bridges: 6
+// the page comes from the flatbed, 9 a learning scan runs, 13 the user
+// asked for a preview scan again.
 enum EDBSTATE : int {
   DB_STATE_DEVICEUPDATE = 1,
   DB_STATE_FIXUP = 2,
   DB_STATE_LOADING = 3,
   DB_STATE_APPLICATION = 4,
   DB_STATE_GUI = 5,
+  DB_STATE_FLATBEDSCAN = 6,
+  DB_STATE_LEARNSCAN = 9,
+  DB_STATE_PREVIEWRESCAN = 13,
 };
 
 // Kinds of change notification; a kind argument is a bit set.

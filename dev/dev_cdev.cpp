@@ -27,3 +27,18 @@ void CDev::SetDeviceOnline(bool a_blOnline) {
   if (Missing(m_pdevimpl)) return;
   m_pdevimpl->SetDeviceOnline(a_blOnline);
 }
+
+void CDev::RegisterCallbacks() {
+  if (Missing(m_pdevimpl)) return;
+  m_pdevimpl->RegisterCallbacks();
+}
+
+void CDev::SetFeederLoaded(long a_lFeederLoaded) {
+  if (Missing(m_pdevimpl)) return;
+  m_pdevimpl->SetFeederLoaded(a_lFeederLoaded);
+}
+
+long CDev::GetFeederAskedCount() {
+  if (Missing(m_pdevimpl)) return 0;
+  return m_pdevimpl->GetFeederAskedCount();
+}

@@ -1,6 +1,7 @@
 // The device facade: the one object through which the driver and the
 // database reach the scanner session. It holds its implementation and checks
-// it before every operation. So far it answers the device status only.
+// it before every operation. So far it answers the device status and the
+// feeder's paper sensor.
 #pragma once
 
 #include "os_def.h"
@@ -21,6 +22,13 @@ class CDev {
   long GetDeviceStatus();
   // Marks the scanner online or offline, as its units report it.
   void SetDeviceOnline(bool a_blOnline);
+  // Registers with the database the callbacks through which its values ask
+  // the scanner: so far the read of FEEDERLOADED.
+  void RegisterCallbacks();
+  // What the feeder's paper sensor reports (2 paper, 1 none), as the scanner
+  // would; and how many times it has been asked.
+  void SetFeederLoaded(long a_lFeederLoaded);
+  long GetFeederAskedCount();
 
  private:
   CDevImpl* m_pdevimpl;

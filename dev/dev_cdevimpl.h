@@ -1,7 +1,11 @@
 // The implementation behind the device facade: the session state of the
-// scanner. So far it keeps whether the scanner is online; the database, the
-// facade, the driver and the callback it is built with are not used yet.
+// scanner. So far it keeps whether the scanner is online and what its
+// feeder's paper sensor reports, which the database reads through a value
+// callback; the facade, the driver and the callback it is built with are not
+// used yet.
 #pragma once
+
+#include <atomic>
 
 #include "os_def.h"
 
@@ -24,6 +28,19 @@ class CDevImpl {
   long GetDeviceStatus();
   void SetDeviceOnline(bool a_blOnline);
 
+  void RegisterCallbacks();
+  // The sensor as the scanner reports it; each call asks it once.
+  long IsFeederLoaded();
+  void SetFeederLoaded(long a_lFeederLoaded) { m_lFeederLoaded.store(a_lFeederLoaded); }
+  long GetFeederAskedCount() const { return m_lFeederAsked.load(); }
+  // The read callback of FEEDERLOADED (user data: this object): asks the
+  // scanner and stores its answer as the scanner's replies are stored.
+  static EOSSTS CallBackFeederLoaded(void* a_pvDbCallbackRecord);
+
  private:
+  CDatabase* m_pdatabase;
   bool m_blOnline;  // offline until a unit reports itself online
+  // Asked from the task thread and from device callbacks.
+  std::atomic<long> m_lFeederLoaded{1};
+  std::atomic<long> m_lFeederAsked{0};
 };

@@ -38,3 +38,23 @@ TEST(DevStatus, WithoutImplementationTheStatusIsZero) {
   std::memcpy(static_cast<void*>(&dev), &pvSaved, sizeof pvSaved);
   EXPECT_EQ(dev.GetDeviceStatus(), 3);
 }
+
+// The feeder's sensor is asked through the facade; without a database the
+// callback has nowhere to go, without an implementation nothing is asked.
+TEST(DevFeeder, WithoutDatabaseOrImplementation) {
+  LogCapture log;
+  CDev dev(nullptr, nullptr, nullptr);
+  dev.RegisterCallbacks();
+  EXPECT_TRUE(log.Contains("FEEDERLOADED not found..."));
+  dev.SetFeederLoaded(2);
+  EXPECT_EQ(dev.GetFeederAskedCount(), 0);
+  void* pvSaved = nullptr;
+  void* pvNone = nullptr;
+  std::memcpy(&pvSaved, static_cast<void*>(&dev), sizeof pvSaved);
+  std::memcpy(static_cast<void*>(&dev), &pvNone, sizeof pvNone);
+  dev.RegisterCallbacks();
+  dev.SetFeederLoaded(1);
+  EXPECT_EQ(dev.GetFeederAskedCount(), 0);
+  EXPECT_TRUE(log.Contains("m_pdevimpl is null..."));
+  std::memcpy(static_cast<void*>(&dev), &pvSaved, sizeof pvSaved);
+}

@@ -1,0 +1,117 @@
+// The feeder's paper sensor as the database reads it: one reading of the
+// device serves every caller of the process for two seconds (the clock is a
+// seam here), callers on two threads at once ask the device once, and a
+// reading that reaches the question again on its own thread answers from
+// the cache instead of waiting for itself.
+#include <atomic>
+#include <barrier>
+#include <thread>
+
+#include "db_values_fixture.h"
+#include "dev_cdev.h"
+
+namespace {
+
+using dbtest::DbValuesFixture;
+using dbtest::RecordingEnum;
+
+std::atomic<int64_t> s_i64Seconds{1000};
+
+int64_t Clock() { return s_i64Seconds.load(); }
+
+class DbDatabaseFeederTest : public DbValuesFixture {
+ protected:
+  void SetUp() override {
+    DbValuesFixture::SetUp();
+    CDatabase::SetFeederLoadedClock(Clock);
+    m_pfeeder = CatalogueEnum(DB_ID_FEEDERLOADED, DB_BIN_MACHINE, DB_ACCESS_READONLY, 1, {1, 2});
+    m_pdev = std::make_unique<CDev>(m_pdatabase.get(), nullptr, nullptr);
+    m_pdev->RegisterCallbacks();
+  }
+
+  void TearDown() override {
+    m_pfeeder->RegisterCallback(DB_CALLBACK_GETLONG, nullptr, nullptr);
+    m_pdev.reset();
+    CDatabase::SetFeederLoadedClock(nullptr);
+    DbValuesFixture::TearDown();
+  }
+
+  CDbEnum* m_pfeeder = nullptr;
+  std::unique_ptr<CDev> m_pdev;
+};
+
+TEST_F(DbDatabaseFeederTest, OneReadingServesTwoSeconds) {
+  CDatabase& db = *m_pdatabase;
+  m_pdev->SetFeederLoaded(DB_ID_FEEDERLOADED_ENUM_TRUE);
+  EXPECT_EQ(db.GetFeederLoaded(), DB_ID_FEEDERLOADED_ENUM_TRUE);
+  EXPECT_EQ(m_pdev->GetFeederAskedCount(), 1);
+  // The scanner's answer went into the read-only capability.
+  EXPECT_EQ(m_pfeeder->GetCurrentLongNoCallback(), DB_ID_FEEDERLOADED_ENUM_TRUE);
+  m_pdev->SetFeederLoaded(DB_ID_FEEDERLOADED_ENUM_FALSE);
+  const struct {
+    int64_t i64Step;  // seconds on from the call before
+    long lAnswer;
+    long lAsked;
+  } acase[] = {
+      {0, DB_ID_FEEDERLOADED_ENUM_TRUE, 1},  {1, DB_ID_FEEDERLOADED_ENUM_TRUE, 1},
+      {1, DB_ID_FEEDERLOADED_ENUM_FALSE, 2},                                           // two seconds after the reading
+      {1, DB_ID_FEEDERLOADED_ENUM_FALSE, 2}, {-10, DB_ID_FEEDERLOADED_ENUM_FALSE, 3},  // a clock set back reads again
+  };
+  for (const auto& c : acase) {
+    s_i64Seconds += c.i64Step;
+    EXPECT_EQ(db.GetFeederLoaded(), c.lAnswer);
+    EXPECT_EQ(m_pdev->GetFeederAskedCount(), c.lAsked);
+  }
+  EXPECT_TRUE(m_plog->Contains(">>> CDatabase::GetFeederLoaded()"));
+}
+
+// A rule of the pass that the scanner's answer starts asks again: the
+// cache answers, the device is asked once, nothing waits for itself.
+TEST_F(DbDatabaseFeederTest, ARuleAskingDuringTheReadingIsAnsweredFromTheCache) {
+  CDatabase& db = *m_pdatabase;
+  RecordingEnum* prule = NewRecordingEnum(DB_ID_ACDLEARNMODE, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 1, {1, 2});
+  long lAskedByRule = -1;
+  prule->m_fnFixCurrent = [&] { lAskedByRule = db.GetFeederLoaded(); };
+  m_pdev->SetFeederLoaded(DB_ID_FEEDERLOADED_ENUM_TRUE);
+  s_i64Seconds += 100;
+  EXPECT_EQ(db.GetFeederLoaded(), DB_ID_FEEDERLOADED_ENUM_TRUE);
+  EXPECT_EQ(m_pdev->GetFeederAskedCount(), 1);
+  EXPECT_NE(lAskedByRule, -1);
+}
+
+TEST_F(DbDatabaseFeederTest, TwoThreadsAtOnceAskTheDeviceOnce) {
+  CDatabase& db = *m_pdatabase;
+  m_pdev->SetFeederLoaded(DB_ID_FEEDERLOADED_ENUM_TRUE);
+  s_i64Seconds += 100;
+  constexpr int s_iCalls = 50;
+  std::barrier barrier(2);
+  std::atomic<int> iWrong{0};
+  auto ask = [&] {
+    barrier.arrive_and_wait();
+    for (int i = 0; i < s_iCalls; ++i) {
+      if (db.GetFeederLoaded() != DB_ID_FEEDERLOADED_ENUM_TRUE) ++iWrong;
+    }
+  };
+  std::thread thread1(ask);
+  std::thread thread2(ask);
+  thread1.join();
+  thread2.join();
+  EXPECT_EQ(iWrong.load(), 0);
+  EXPECT_EQ(m_pdev->GetFeederAskedCount(), 1);
+}
+
+// Without the device's callback the capability's value is read as it is;
+// without the capability, 0.
+TEST_F(DbDatabaseFeederTest, WithoutTheDeviceOrTheCapability) {
+  CDatabase& db = *m_pdatabase;
+  m_pfeeder->RegisterCallback(DB_CALLBACK_GETLONG, nullptr, nullptr);
+  m_pfeeder->CopyCurrentLong(DB_ID_FEEDERLOADED_ENUM_TRUE);
+  s_i64Seconds += 100;
+  EXPECT_EQ(db.GetFeederLoaded(), DB_ID_FEEDERLOADED_ENUM_TRUE);
+  m_pfeeder->SetAccess(DB_ACCESS_NOTSUPPORTED);
+  s_i64Seconds += 100;
+  EXPECT_EQ(db.GetFeederLoaded(), 0);
+  EXPECT_EQ(m_pdev->GetFeederAskedCount(), 0);
+}
+
+}  // namespace
