@@ -20,8 +20,7 @@ bool NoDatum(const CDbDatum* a_pdbdatum) {
 // The keys of the unit the firmware names: the flatbed's or the feeder's.
 EDBCONFIGTARGET UnitTarget(CDatabase& a_database) {
   CDbDatum* pdbdatum = a_database.Find(DB_ID_FIRMWARE);
-  return pdbdatum && pdbdatum->GetCurrentLong() == DB_FIRMWARE_FLATBED ? DB_CONFIGTARGET_FLATBED
-                                                                        : DB_CONFIGTARGET_ADF;
+  return pdbdatum && pdbdatum->GetCurrentLong() == DB_FIRMWARE_FLATBED ? DB_CONFIGTARGET_FLATBED : DB_CONFIGTARGET_ADF;
 }
 
 }  // namespace

@@ -63,18 +63,21 @@ long ValueOr(CDatabase& a_database, EDBID a_edbid, long a_lFallback) {
 
 const char* BinName(EDBBIN a_edbbin) {
   switch (a_edbbin) {
-    case DB_BIN_BITONAL_FRONT: return "DB_BIN_BITONAL_FRONT";
-    case DB_BIN_BITONAL_REAR: return "DB_BIN_BITONAL_REAR";
-    case DB_BIN_COLOR_FRONT: return "DB_BIN_COLOR_FRONT";
-    default: return "DB_BIN_COLOR_REAR";
+    case DB_BIN_BITONAL_FRONT:
+      return "DB_BIN_BITONAL_FRONT";
+    case DB_BIN_BITONAL_REAR:
+      return "DB_BIN_BITONAL_REAR";
+    case DB_BIN_COLOR_FRONT:
+      return "DB_BIN_COLOR_FRONT";
+    default:
+      return "DB_BIN_COLOR_REAR";
   }
 }
 
 // The checks both single copies make of their datums; true when the copy
 // goes on, else a_peossts holds the result. The source must be in the bin
 // the destination's bin pairs with.
-bool CopyMayGoOn(CDbDatum* a_pdbdatumDst, CDbDatum* a_pdbdatumSrc, EDBBIN (*a_pfnPartner)(EDBBIN),
-                 EOSSTS* a_peossts) {
+bool CopyMayGoOn(CDbDatum* a_pdbdatumDst, CDbDatum* a_pdbdatumSrc, EDBBIN (*a_pfnPartner)(EDBBIN), EOSSTS* a_peossts) {
   *a_peossts = OS_STS_SUCCESS;
   if (a_pdbdatumDst->GetId() != a_pdbdatumSrc->GetId()) {
     OsLog(OS_LOG_ERROR, "DB_ID's don't match...%d %d", a_pdbdatumDst->GetId(), a_pdbdatumSrc->GetId());
@@ -123,14 +126,13 @@ bool CopyValue(CDbDatum* a_pdbdatumDst, CDbDatum* a_pdbdatumSrc) {
     pdbstring->Copy(reinterpret_cast<long>(szValue));
     return true;
   }
-  OsLog(OS_LOG_ERROR, "Unrecognized container type...%d %d", a_pdbdatumDst->GetId(),
-        a_pdbdatumDst->GetContainerType());
+  OsLog(OS_LOG_ERROR, "Unrecognized container type...%d %d", a_pdbdatumDst->GetId(), a_pdbdatumDst->GetContainerType());
   return false;
 }
 
 void FailedCopy(CDatabase& a_database, CDbDatum* a_pdbdatumDst, CDbDatum* a_pdbdatumSrc, long a_lValue) {
-  OsLog(OS_LOG_ERROR, "Failed to copy %s value %ld from bin %d to bin %d ...", a_database.GetName(a_pdbdatumDst), a_lValue,
-        a_pdbdatumSrc->GetBin(), a_pdbdatumDst->GetBin());
+  OsLog(OS_LOG_ERROR, "Failed to copy %s value %ld from bin %d to bin %d ...", a_database.GetName(a_pdbdatumDst),
+        a_lValue, a_pdbdatumSrc->GetBin(), a_pdbdatumDst->GetBin());
 }
 
 // A multiple-colour dropout reaches a camera that cannot drop several
@@ -138,7 +140,8 @@ void FailedCopy(CDatabase& a_database, CDbDatum* a_pdbdatumDst, CDbDatum* a_pdbd
 EOSSTS CopyEcdo(CDatabase& a_database, CDbDatum* a_pdbdatumDst, CDbDatum* a_pdbdatumSrc) {
   const long lSrc = a_pdbdatumSrc->GetCurrentLong();
   if (lSrc == a_pdbdatumDst->GetCurrentLong()) return OS_STS_SUCCESS;
-  const long lValue = a_database.IsEcdoMultipleColor(static_cast<EDBID_ECDO>(lSrc)) && !a_database.EnumHasCurrentItem(a_pdbdatumDst, lSrc)
+  const long lValue = a_database.IsEcdoMultipleColor(static_cast<EDBID_ECDO>(lSrc)) &&
+                              !a_database.EnumHasCurrentItem(a_pdbdatumDst, lSrc)
                           ? DB_ID_ECDO_ENUM_NONE
                           : lSrc;
   const EOSSTS eossts = a_pdbdatumDst->SetCurrentLong(lValue);
@@ -292,8 +295,7 @@ EOSSTS CDatabase::FixImagesDifferent(bool a_blNoCopy) {
   if (!blDifferent && IsIdSupported(DB_ID_AUTOCOLORCONTENT)) {
     for (EDBBIN edbbin : s_aedbbinCameras) {
       CDbDatum* pdbdatumContent = FindInBin(edbbin, DB_ID_AUTOCOLORCONTENT);
-      if (pdbdatumContent && pdbdatumContent->GetCurrentLong() != DB_ID_AUTOCOLORCONTENT_ENUM_NONE)
-        blDifferent = true;
+      if (pdbdatumContent && pdbdatumContent->GetCurrentLong() != DB_ID_AUTOCOLORCONTENT_ENUM_NONE) blDifferent = true;
     }
   }
   if (!blDifferent) {
@@ -308,8 +310,7 @@ EOSSTS CDatabase::FixImagesDifferent(bool a_blNoCopy) {
 // Images that may no longer differ take the stream that is on; sides that
 // may not differ follow.
 void CDatabase::CopyImagesDifferent() {
-  if (!Table() || GetCopyImages() == 0 ||
-      ValueOr(*this, DB_ID_IMAGESDIFFERENT, 0) == DB_ID_IMAGESDIFFERENT_ENUM_TRUE) {
+  if (!Table() || GetCopyImages() == 0 || ValueOr(*this, DB_ID_IMAGESDIFFERENT, 0) == DB_ID_IMAGESDIFFERENT_ENUM_TRUE) {
     return;
   }
   SetCopyImages(0);

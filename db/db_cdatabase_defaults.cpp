@@ -35,8 +35,7 @@ void FixDefaultOf(CDbDatum* a_pdbdatum) {
     pdbstring->FixDefault();
     pdbstring->UpdateProfilesString();
   } else {
-    OsLog(OS_LOG_ERROR, "Unrecognized container type...%d %d", a_pdbdatum->GetId(),
-          a_pdbdatum->GetContainerType());
+    OsLog(OS_LOG_ERROR, "Unrecognized container type...%d %d", a_pdbdatum->GetId(), a_pdbdatum->GetContainerType());
   }
 }
 
@@ -131,9 +130,8 @@ EOSSTS CDatabase::RegisterCallback(EDBCALLBACK a_edbcallback, EDBID a_edbid, EDB
     OsLog(OS_LOG_ERROR, "bad a_edbbin or a_edbid...%d %d", a_edbbin, a_edbid);
     return DB_EOSSTS_BADARGUMENT;
   }
-  CDbDatum* pdbdatum = a_edbbin >= DB_BIN_MACHINE && a_edbbin <= DB_BIN_COLOR_REAR
-                           ? Table()->apdbdatum[0][a_edbid][a_edbbin]
-                           : nullptr;
+  CDbDatum* pdbdatum =
+      a_edbbin >= DB_BIN_MACHINE && a_edbbin <= DB_BIN_COLOR_REAR ? Table()->apdbdatum[0][a_edbid][a_edbbin] : nullptr;
   if (!pdbdatum) {
     OsLog(OS_LOG_ERROR, "bad a_edbbin or a_edbid...%d %d", a_edbbin, a_edbid);
     return DB_EOSSTS_BADARGUMENT;

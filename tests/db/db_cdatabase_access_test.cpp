@@ -15,9 +15,7 @@ namespace {
 class DbAccessTest : public dbtest::DbValuesFixture {
  protected:
   // The unit the firmware names: 1 feeder, 2 flatbed.
-  void Firmware(long a_lUnit) {
-    CatalogueEnum(DB_ID_FIRMWARE, DB_BIN_MACHINE, DB_ACCESS_READONLY, a_lUnit, {1, 2});
-  }
+  void Firmware(long a_lUnit) { CatalogueEnum(DB_ID_FIRMWARE, DB_BIN_MACHINE, DB_ACCESS_READONLY, a_lUnit, {1, 2}); }
 
   static std::vector<long> DefaultList(CDbEnum* a_pdbenum) {
     std::vector<long> vecl;
@@ -34,9 +32,8 @@ class DbAccessTest : public dbtest::DbValuesFixture {
 TEST_F(DbAccessTest, SetAccessFromIdActsOnTheDatumOfTheCurrentWindowAndCamera) {
   CDatabase& db = *m_pdatabase;
   CDbEnum* pdbenumMachine = CatalogueEnum(DB_ID_AUTOSCAN, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 1, {1, 2});
-  CDbEnum* apdbenumCamera[] = {
-      CatalogueEnum(DB_ID_ADDBORDER, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, 1, {1, 2}),
-      CatalogueEnum(DB_ID_ADDBORDER, DB_BIN_COLOR_FRONT, DB_ACCESS_READWRITE, 1, {1, 2})};
+  CDbEnum* apdbenumCamera[] = {CatalogueEnum(DB_ID_ADDBORDER, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, 1, {1, 2}),
+                               CatalogueEnum(DB_ID_ADDBORDER, DB_BIN_COLOR_FRONT, DB_ACCESS_READWRITE, 1, {1, 2})};
   // Window 0, camera colour front.
   CatalogueEnum(DB_ID_WINDOWBIN, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 2, {0, 1, 2, 3});
 
@@ -97,7 +94,8 @@ TEST_F(DbAccessTest, MetersCalibrationsAndDiagnosticsShowWhatTheUnitLists) {
       {1, DIAG, nullptr, false, DB_ACCESS_HIDDEN},
   };
   for (const Row& row : arow) {
-    SCOPED_TRACE(testing::Message() << row.lFirmware << " " << row.ekind << " " << (row.szValue ? row.szValue : "null"));
+    SCOPED_TRACE(testing::Message() << row.lFirmware << " " << row.ekind << " "
+                                    << (row.szValue ? row.szValue : "null"));
     if (row.lFirmware == 0) {
       Slot(0, DB_ID_FIRMWARE, DB_BIN_MACHINE)->SetAccess(DB_ACCESS_NOTSUPPORTED);
     } else {
@@ -106,12 +104,16 @@ TEST_F(DbAccessTest, MetersCalibrationsAndDiagnosticsShowWhatTheUnitLists) {
     pdbenum->SetAccess(DB_ACCESS_DISABLED);
     EOSSTS eossts = OS_STS_FAIL;
     switch (row.ekind) {
-      case METERS: eossts = db.SetAccessMeters(pdbenum, row.szValue, row.blFlatbedHides); break;
+      case METERS:
+        eossts = db.SetAccessMeters(pdbenum, row.szValue, row.blFlatbedHides);
+        break;
       case CALS:
         eossts = db.SetAccessMetersAndCals(pdbenum, row.szValue, row.blFlatbedHides, "calibrationtypeenabled",
                                            "calibrationtype");
         break;
-      case DIAG: eossts = db.SetAccessDiag(pdbenum, row.szValue); break;
+      case DIAG:
+        eossts = db.SetAccessDiag(pdbenum, row.szValue);
+        break;
     }
     EXPECT_EQ(eossts, OS_STS_SUCCESS);
     EXPECT_EQ(pdbenum->GetAccess(), row.edbaccess);
@@ -164,7 +166,8 @@ TEST_F(DbAccessTest, EdgeFillFollowsTheFillOfItsCameraAndHidesWhenOnlyNoneIsList
   };
   for (const Row& row : arow) {
     SCOPED_TRACE(testing::Message() << row.vecszListed.size() << " listed, bottom " << row.blBottom);
-    for (const char* szValue : {"none", "white", "black"}) db.ConfigEnumDelete("edgefill", szValue, DB_CONFIGTARGET_COMMON);
+    for (const char* szValue : {"none", "white", "black"})
+      db.ConfigEnumDelete("edgefill", szValue, DB_CONFIGTARGET_COMMON);
     for (const char* szValue : row.vecszListed) db.ConfigEnumAdd("edgefill", szValue, DB_CONFIGTARGET_COMMON);
     pdbenumFill = reset(row.edbaccessFill);
     CDbDatum* pdbdatum = row.blBottom ? pdbdatumBottom : pdbdatumTop;
@@ -191,11 +194,11 @@ TEST_F(DbAccessTest, AnOrderedListKeepsTheCurrentValueOrTakesTheFirstListed) {
     long lCurrentAfter;
   };
   const Row arow[] = {
-      {4, 1, 5, {2, 4, 5}, 4},               // the current value survives
-      {3, 1, 5, {2, 4, 5}, 2},               // it does not: the first listed
-      {5, 2, 4, {2, 4}, 2},                  // the span cuts the list
-      {4, LONG_MIN, LONG_MAX, {2, 4, 5}, 4}, // a span as wide as a long
-      {1, 6, 9, {}, 1},                      // nothing listed: the default stays
+      {4, 1, 5, {2, 4, 5}, 4},                // the current value survives
+      {3, 1, 5, {2, 4, 5}, 2},                // it does not: the first listed
+      {5, 2, 4, {2, 4}, 2},                   // the span cuts the list
+      {4, LONG_MIN, LONG_MAX, {2, 4, 5}, 4},  // a span as wide as a long
+      {1, 6, 9, {}, 1},                       // nothing listed: the default stays
   };
   for (const Row& row : arow) {
     SCOPED_TRACE(testing::Message() << row.lFirst << ".." << row.lLast << " from " << row.lCurrent);

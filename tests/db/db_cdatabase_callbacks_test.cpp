@@ -77,15 +77,16 @@ TEST_F(DbCallbacksTest, DeviceUpdateAllRunsTheSetCallbacksOfMachineDatumsWithCon
   };
   UpdateJournal journal;
   for (const Row& row : arow) {
-    CDbDatum* pdbdatum = row.blString
-                             ? static_cast<CDbDatum*>(NewString(row.edbid, row.edbbin, row.edbaccess, 16, row.edbdevicedata))
-                             : NewLong(row.edbid, row.edbbin, row.edbaccess, 3, 3, row.edbdevicedata);
+    CDbDatum* pdbdatum =
+        row.blString ? static_cast<CDbDatum*>(NewString(row.edbid, row.edbbin, row.edbaccess, 16, row.edbdevicedata))
+                     : NewLong(row.edbid, row.edbbin, row.edbaccess, 3, 3, row.edbdevicedata);
     // Both set callbacks: the datum's data type picks the one that runs.
     pdbdatum->RegisterCallback(DB_CALLBACK_SETLONG, UpdateJournal::Callback, &journal);
     pdbdatum->RegisterCallback(DB_CALLBACK_SETSTRING, UpdateJournal::Callback, &journal);
   }
   m_pdatabase->DeviceUpdateAll();
-  EXPECT_EQ(journal.veciIds, (std::vector<int>{DB_ID_ALARMVOLUME, DB_ID_AUTOSCAN, DB_ID_SERIALNUMBER, DB_ID_XFERCOUNT}));
+  EXPECT_EQ(journal.veciIds,
+            (std::vector<int>{DB_ID_ALARMVOLUME, DB_ID_AUTOSCAN, DB_ID_SERIALNUMBER, DB_ID_XFERCOUNT}));
   EXPECT_TRUE(journal.blDeviceBitEachTime);
   EXPECT_FALSE(CDbDatum::TestDbState(DB_STATE_DEVICEUPDATE));
 }
@@ -99,11 +100,10 @@ TEST_F(DbCallbacksTest, RegisterCallbackFindsTheDatumOrSkipsOrRefuses) {
   CallbackDatum* pdatumMachine = NewCallbackDatum(DB_ID_AUTOSCAN, DB_BIN_MACHINE, DB_ACCESS_READWRITE);
   // A camera capability the scanner has on the rear bitonal camera and
   // the front colour camera only.
-  CallbackDatum* apdatumCamera[] = {
-      NewCallbackDatum(DB_ID_ADDBORDER, DB_BIN_BITONAL_FRONT, DB_ACCESS_NOTSUPPORTED),
-      NewCallbackDatum(DB_ID_ADDBORDER, DB_BIN_BITONAL_REAR, DB_ACCESS_READWRITE),
-      NewCallbackDatum(DB_ID_ADDBORDER, DB_BIN_COLOR_FRONT, DB_ACCESS_READONLY),
-      NewCallbackDatum(DB_ID_ADDBORDER, DB_BIN_COLOR_REAR, DB_ACCESS_NOTSUPPORTED)};
+  CallbackDatum* apdatumCamera[] = {NewCallbackDatum(DB_ID_ADDBORDER, DB_BIN_BITONAL_FRONT, DB_ACCESS_NOTSUPPORTED),
+                                    NewCallbackDatum(DB_ID_ADDBORDER, DB_BIN_BITONAL_REAR, DB_ACCESS_READWRITE),
+                                    NewCallbackDatum(DB_ID_ADDBORDER, DB_BIN_COLOR_FRONT, DB_ACCESS_READONLY),
+                                    NewCallbackDatum(DB_ID_ADDBORDER, DB_BIN_COLOR_REAR, DB_ACCESS_NOTSUPPORTED)};
   std::vector<CallbackDatum*> vecpdatum = {pdatumMachine};
   vecpdatum.insert(vecpdatum.end(), std::begin(apdatumCamera), std::end(apdatumCamera));
 

@@ -80,8 +80,7 @@ TEST_F(DbCopiesTest, OneCapabilityGoesOnlyBetweenTheBinsThatPair) {
   constexpr int iNull = -1;
   constexpr int iOtherId = 10;  // + bin: CONTRAST of that bin
   NewRange(DB_ID_BRIGHTNESS, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 77, 0, 100, 1);
-  for (EDBBIN edbbin : s_aedbbinCameras)
-    CatalogueRange(DB_ID_CONTRAST, edbbin, DB_ACCESS_READWRITE, 99, 0, 100, 1);
+  for (EDBBIN edbbin : s_aedbbinCameras) CatalogueRange(DB_ID_CONTRAST, edbbin, DB_ACCESS_READWRITE, 99, 0, 100, 1);
   struct Row {
     EOp eop;
     int iDst;
@@ -127,7 +126,8 @@ TEST_F(DbCopiesTest, OneCapabilityGoesOnlyBetweenTheBinsThatPair) {
     SCOPED_TRACE(testing::Message() << (row.eop == SIDE ? "side" : "image") << " " << row.iSrc << " to " << row.iDst);
     Brightness();
     std::vector<std::string> vecBefore;
-    for (int iBin = 0; iBin <= 5; ++iBin) vecBefore.push_back(Snapshot(Slot(0, DB_ID_BRIGHTNESS, static_cast<EDBBIN>(iBin))));
+    for (int iBin = 0; iBin <= 5; ++iBin)
+      vecBefore.push_back(Snapshot(Slot(0, DB_ID_BRIGHTNESS, static_cast<EDBBIN>(iBin))));
     const size_t sizetFrom = LogSize();
     CDbDatum* pdbdatumDst = datum(row.iDst);
     CDbDatum* pdbdatumSrc = datum(row.iSrc);
@@ -217,7 +217,7 @@ TEST_F(DbCopiesTest, TheOtherSideTakesListsBoundsTextsAndDropouts) {
     bool blCopied;
   };
   const AccessRow aaccessrow[] = {
-      {DB_ACCESS_DISABLED, DB_ACCESS_READWRITE, true},       {DB_ACCESS_READWRITEDISABLED, DB_ACCESS_READWRITE, true},
+      {DB_ACCESS_DISABLED, DB_ACCESS_READWRITE, true},        {DB_ACCESS_READWRITEDISABLED, DB_ACCESS_READWRITE, true},
       {DB_ACCESS_READWRITEHIDDEN, DB_ACCESS_READWRITE, true}, {DB_ACCESS_READONLYHIDDEN, DB_ACCESS_READWRITE, true},
       {DB_ACCESS_HIDDEN, DB_ACCESS_READWRITE, false},         {DB_ACCESS_READONLY, DB_ACCESS_READWRITE, false},
       {DB_ACCESS_NOTSUPPORTED, DB_ACCESS_READWRITE, false},   {DB_ACCESS_READWRITE, DB_ACCESS_NOTSUPPORTED, false},
@@ -249,22 +249,121 @@ TEST_F(DbCopiesTest, TheOtherStreamTakesCompressionInItsFormAndWhatItOffers) {
   };
   const Row arow[] = {
       // group 4 to a colour stream is JPEG, JPEG to a bitonal stream group 4
-      {DB_ID_COMPRESSION, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, 6, DB_ACCESS_READWRITE, 1, {1, 7}, OS_STS_SUCCESS, 7, true},
-      {DB_ID_COMPRESSION, DB_BIN_COLOR_REAR, DB_ACCESS_READWRITE, 7, DB_ACCESS_READWRITE, 1, {1, 6}, OS_STS_SUCCESS, 6, true},
-      {DB_ID_COMPRESSION, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, 1, DB_ACCESS_READWRITE, 7, {1, 7}, OS_STS_SUCCESS, 1, true},
+      {DB_ID_COMPRESSION,
+       DB_BIN_BITONAL_FRONT,
+       DB_ACCESS_READWRITE,
+       6,
+       DB_ACCESS_READWRITE,
+       1,
+       {1, 7},
+       OS_STS_SUCCESS,
+       7,
+       true},
+      {DB_ID_COMPRESSION,
+       DB_BIN_COLOR_REAR,
+       DB_ACCESS_READWRITE,
+       7,
+       DB_ACCESS_READWRITE,
+       1,
+       {1, 6},
+       OS_STS_SUCCESS,
+       6,
+       true},
+      {DB_ID_COMPRESSION,
+       DB_BIN_BITONAL_FRONT,
+       DB_ACCESS_READWRITE,
+       1,
+       DB_ACCESS_READWRITE,
+       7,
+       {1, 7},
+       OS_STS_SUCCESS,
+       1,
+       true},
       // nothing is stored where the stream holds that form already
-      {DB_ID_COMPRESSION, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, 6, DB_ACCESS_READWRITE, 7, {1, 7}, OS_STS_SUCCESS, 7, false},
+      {DB_ID_COMPRESSION,
+       DB_BIN_BITONAL_FRONT,
+       DB_ACCESS_READWRITE,
+       6,
+       DB_ACCESS_READWRITE,
+       7,
+       {1, 7},
+       OS_STS_SUCCESS,
+       7,
+       false},
       // another choice: stored where offered
-      {DB_ID_ADDBORDER, DB_BIN_COLOR_FRONT, DB_ACCESS_READWRITE, 2, DB_ACCESS_READWRITE, 1, {1, 2}, OS_STS_SUCCESS, 2, true},
-      {DB_ID_ADDBORDER, DB_BIN_COLOR_FRONT, DB_ACCESS_READWRITE, 2, DB_ACCESS_READWRITE, 1, {1}, OS_STS_SUCCESS, 1, false},
+      {DB_ID_ADDBORDER,
+       DB_BIN_COLOR_FRONT,
+       DB_ACCESS_READWRITE,
+       2,
+       DB_ACCESS_READWRITE,
+       1,
+       {1, 2},
+       OS_STS_SUCCESS,
+       2,
+       true},
+      {DB_ID_ADDBORDER,
+       DB_BIN_COLOR_FRONT,
+       DB_ACCESS_READWRITE,
+       2,
+       DB_ACCESS_READWRITE,
+       1,
+       {1},
+       OS_STS_SUCCESS,
+       1,
+       false},
       // from a stream the user may change only
-      {DB_ID_ADDBORDER, DB_BIN_COLOR_FRONT, DB_ACCESS_READWRITEHIDDEN, 2, DB_ACCESS_READWRITE, 1, {1, 2}, OS_STS_SUCCESS, 2, true},
-      {DB_ID_ADDBORDER, DB_BIN_COLOR_FRONT, DB_ACCESS_DISABLED, 2, DB_ACCESS_READWRITE, 1, {1, 2}, OS_STS_SUCCESS, 1, false},
-      {DB_ID_ADDBORDER, DB_BIN_COLOR_FRONT, DB_ACCESS_READONLYHIDDEN, 2, DB_ACCESS_READWRITE, 1, {1, 2}, OS_STS_SUCCESS, 1, false},
+      {DB_ID_ADDBORDER,
+       DB_BIN_COLOR_FRONT,
+       DB_ACCESS_READWRITEHIDDEN,
+       2,
+       DB_ACCESS_READWRITE,
+       1,
+       {1, 2},
+       OS_STS_SUCCESS,
+       2,
+       true},
+      {DB_ID_ADDBORDER,
+       DB_BIN_COLOR_FRONT,
+       DB_ACCESS_DISABLED,
+       2,
+       DB_ACCESS_READWRITE,
+       1,
+       {1, 2},
+       OS_STS_SUCCESS,
+       1,
+       false},
+      {DB_ID_ADDBORDER,
+       DB_BIN_COLOR_FRONT,
+       DB_ACCESS_READONLYHIDDEN,
+       2,
+       DB_ACCESS_READWRITE,
+       1,
+       {1, 2},
+       OS_STS_SUCCESS,
+       1,
+       false},
       // a destination that refuses the value
-      {DB_ID_ADDBORDER, DB_BIN_COLOR_FRONT, DB_ACCESS_READWRITE, 2, DB_ACCESS_READONLY, 1, {1, 2}, DB_EOSSTS_NOTMODIFIABLE, 1, false},
+      {DB_ID_ADDBORDER,
+       DB_BIN_COLOR_FRONT,
+       DB_ACCESS_READWRITE,
+       2,
+       DB_ACCESS_READONLY,
+       1,
+       {1, 2},
+       DB_EOSSTS_NOTMODIFIABLE,
+       1,
+       false},
       // dropouts of several colours go to a colour stream as "none"
-      {DB_ID_ECDO, DB_BIN_BITONAL_REAR, DB_ACCESS_READWRITE, s_lEcdoMultiple, DB_ACCESS_READWRITE, 1, {1, 2}, OS_STS_SUCCESS, 2, true},
+      {DB_ID_ECDO,
+       DB_BIN_BITONAL_REAR,
+       DB_ACCESS_READWRITE,
+       s_lEcdoMultiple,
+       DB_ACCESS_READWRITE,
+       1,
+       {1, 2},
+       OS_STS_SUCCESS,
+       2,
+       true},
   };
   for (const Row& row : arow) {
     SCOPED_TRACE(testing::Message() << row.edbid << " from bin " << row.edbbinSrc << " value " << row.lSrc);
@@ -301,14 +400,10 @@ TEST_F(DbCopiesTest, ACameraBinGoesToAnotherAsAWhole) {
     long lColor;
   };
   const Capability acapability[] = {
-      {DB_ID_BRIGHTNESS, 10, 10, 10},
-      {DB_ID_CONTRAST, 5, 5, 5},
-      {DB_ID_ADDBORDER, 2, 2, 2},
-      {DB_ID_AUTOMATICDESKEW, 2, 1, 1},  // refused where the list lacks it
-      {DB_ID_PIXELFLAVOR, 2, 1, 1},
-      {DB_ID_CAMERAENABLE, s_lOn, s_lOn, s_lOn},
-      {DB_ID_COMPRESSION, 6, 6, 7},
-      {DB_ID_ECDO, s_lEcdoMultiple, s_lEcdoMultiple, DB_ID_ECDO_ENUM_NONE},
+      {DB_ID_BRIGHTNESS, 10, 10, 10},   {DB_ID_CONTRAST, 5, 5, 5},
+      {DB_ID_ADDBORDER, 2, 2, 2},       {DB_ID_AUTOMATICDESKEW, 2, 1, 1},  // refused where the list lacks it
+      {DB_ID_PIXELFLAVOR, 2, 1, 1},     {DB_ID_CAMERAENABLE, s_lOn, s_lOn, s_lOn},
+      {DB_ID_COMPRESSION, 6, 6, 7},     {DB_ID_ECDO, s_lEcdoMultiple, s_lEcdoMultiple, DB_ID_ECDO_ENUM_NONE},
       {DB_ID_AUTOCOLORAMOUNT, 9, 1, 1},  // the machine holds it
   };
   auto setup = [&] {
@@ -343,8 +438,8 @@ TEST_F(DbCopiesTest, ACameraBinGoesToAnotherAsAWhole) {
     const char* szLog;
   };
   const Row arow[] = {
-      {2, 4, false, true, nullptr},   // the same side needs no duplex unit
-      {2, 3, true, true, nullptr},    // the other side
+      {2, 4, false, true, nullptr},  // the same side needs no duplex unit
+      {2, 3, true, true, nullptr},   // the other side
       {2, 5, true, true, nullptr},
       {2, 3, false, false, nullptr},  // a simplex scanner has no other side
       {2, 5, false, false, nullptr},
@@ -370,8 +465,8 @@ TEST_F(DbCopiesTest, ACameraBinGoesToAnotherAsAWhole) {
     for (EDBBIN edbbin : s_aedbbinCameras) {
       for (const Capability& capability : acapability) {
         CDbDatum* pdbdatum = Slot(0, capability.edbid, edbbin);
-        const bool blCopied = row.blCopies && edbbin == row.iDst &&
-                              !(blSameSide && capability.edbid == DB_ID_CAMERAENABLE);
+        const bool blCopied =
+            row.blCopies && edbbin == row.iDst && !(blSameSide && capability.edbid == DB_ID_CAMERAENABLE);
         if (!blCopied) {
           EXPECT_EQ(Snapshot(pdbdatum), mapBefore[edbbin * 1000 + capability.edbid]) << capability.edbid;
           continue;
@@ -418,14 +513,14 @@ TEST_F(DbCopiesTest, ImagesDifferWhileBothStreamsOfASideAreOnOrSomethingChoosesB
     int64_t i64Request;
   };
   const Row arow[] = {
-      {{s_lOn, s_lOff, s_lOn, s_lOff}, lNone, 1, 1, false, 2, 0},         // both front streams on
-      {{s_lOff, s_lOn, s_lOff, s_lOn}, lNone, 1, 1, false, 2, 0},         // both rear streams on
+      {{s_lOn, s_lOff, s_lOn, s_lOff}, lNone, 1, 1, false, 2, 0},  // both front streams on
+      {{s_lOff, s_lOn, s_lOff, s_lOn}, lNone, 1, 1, false, 2, 0},  // both rear streams on
       {{s_lOn, s_lOff, s_lOn, s_lOff}, lUnsupported, lUnsupported, 2, true, 2, 0},
-      {{s_lOn, s_lOn, s_lOff, s_lOff}, lMedium, 1, 1, false, 2, 0},       // the colour content decides
-      {{s_lOn, s_lOn, s_lOff, s_lOff}, lNone, 3, 1, false, 2, 0},         // a patch toggles
-      {{s_lOn, s_lOn, s_lOff, s_lOff}, lNone, 1, 2, false, 1, 1},         // no longer: the copy is asked for
-      {{s_lOn, s_lOn, s_lOff, s_lOff}, lNone, 1, 2, true, 1, 0},          // unless the caller copies itself
-      {{s_lOn, s_lOn, s_lOff, s_lOff}, lNone, 1, 1, false, 1, 0},         // it was not: nothing to copy
+      {{s_lOn, s_lOn, s_lOff, s_lOff}, lMedium, 1, 1, false, 2, 0},  // the colour content decides
+      {{s_lOn, s_lOn, s_lOff, s_lOff}, lNone, 3, 1, false, 2, 0},    // a patch toggles
+      {{s_lOn, s_lOn, s_lOff, s_lOff}, lNone, 1, 2, false, 1, 1},    // no longer: the copy is asked for
+      {{s_lOn, s_lOn, s_lOff, s_lOff}, lNone, 1, 2, true, 1, 0},     // unless the caller copies itself
+      {{s_lOn, s_lOn, s_lOff, s_lOff}, lNone, 1, 1, false, 1, 0},    // it was not: nothing to copy
       {{s_lOn, s_lOn, s_lOff, s_lOff}, lUnsupported, lUnsupported, 2, false, 1, 1},
   };
   for (const Row& row : arow) {

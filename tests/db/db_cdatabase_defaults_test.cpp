@@ -51,8 +51,9 @@ void PrintTo(const Scanner& a_scanner, std::ostream* a_postream) { *a_postream <
 // colour format is the colour cameras' own, and it has no rear camera.
 std::string SimplexColourReply() {
   std::string strReply = Fixture("inquiry_mapleb_feeder.xml");
-  for (const auto& [strFrom, strTo] : {std::pair<std::string, std::string>{"<value>color</value>", "<value>rgb_24</value>"},
-                                       {"<value>rear</value>", ""}}) {
+  for (const auto& [strFrom, strTo] :
+       {std::pair<std::string, std::string>{"<value>color</value>", "<value>rgb_24</value>"},
+        {"<value>rear</value>", ""}}) {
     const size_t sizetAt = strReply.find(strFrom);
     EXPECT_NE(sizetAt, std::string::npos) << strFrom;
     if (sizetAt != std::string::npos) strReply.replace(sizetAt, strFrom.size(), strTo);
@@ -72,8 +73,7 @@ class DbDefaultsTest : public ::testing::Test {
     std::filesystem::create_directories(m_strDumps);
     ASSERT_EQ(m_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_LOGDIRECTORY, m_strDumps.c_str()), OS_STS_SUCCESS);
     m_pdatabase = std::make_unique<CDatabase>();
-    ASSERT_EQ(m_pdatabase->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, SCANDRV_LIBRARY_PATH, false),
-              DB_STS_SUCCESS);
+    ASSERT_EQ(m_pdatabase->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, SCANDRV_LIBRARY_PATH, false), DB_STS_SUCCESS);
     m_pdev = std::make_unique<CDev>(nullptr, nullptr, nullptr);
     m_pdev->SetDeviceOnline(true);
   }
@@ -89,9 +89,9 @@ class DbDefaultsTest : public ::testing::Test {
   // The replies stored and processed as the device engine does on opening.
   void Configure(const Scanner& a_scanner) {
     for (const Reply& reply : a_scanner.vecreply) {
-      m_pdatabase->ConfigSetString("model", reply.szModel,
-                                   reply.edbidfirmware == DB_FIRMWARE_ADF ? DB_CONFIGTARGET_ADF
-                                                                          : DB_CONFIGTARGET_FLATBED);
+      m_pdatabase->ConfigSetString(
+          "model", reply.szModel,
+          reply.edbidfirmware == DB_FIRMWARE_ADF ? DB_CONFIGTARGET_ADF : DB_CONFIGTARGET_FLATBED);
       const std::string strContent = InquiryContent(testsupport::ReadFile(reply.pfnPath()));
       ASSERT_TRUE(m_pdatabase->ConfigLoadReportInquiry(strContent.c_str(), 0, false, false, reply.edbidfirmware));
     }
@@ -100,8 +100,8 @@ class DbDefaultsTest : public ::testing::Test {
 
   // The Python script's answer for the scanner's replies.
   static std::string Expected(const char* a_szMode, const Scanner& a_scanner) {
-    std::vector<std::string> vecArgument = {SCANDRV_PYTHON, std::string(SCANDRV_TEST_DATA) + "/../tools/fixdefaults_dump.py",
-                                            a_szMode};
+    std::vector<std::string> vecArgument = {SCANDRV_PYTHON,
+                                            std::string(SCANDRV_TEST_DATA) + "/../tools/fixdefaults_dump.py", a_szMode};
     if (std::string(a_szMode) == "dump") {
       for (const char* szSource : {"/tests/data/db/database_expected.tsv", "/db/sources/lookup.dbc", "/db/db_def.h",
                                    "/db/catalogue/db_catalogue_rows.h"})
@@ -132,7 +132,8 @@ class DbDefaultsTest : public ::testing::Test {
     size_t sizetCount = 0;
     for (std::string strLine : testsupport::Lines(m_plog->Text())) {
       if (!strLine.empty() && strLine.back() == '\r') strLine.pop_back();
-      if (strLine.size() >= a_strEnd.size() && strLine.compare(strLine.size() - a_strEnd.size(), a_strEnd.size(), a_strEnd) == 0)
+      if (strLine.size() >= a_strEnd.size() &&
+          strLine.compare(strLine.size() - a_strEnd.size(), a_strEnd.size(), a_strEnd) == 0)
         ++sizetCount;
     }
     return sizetCount;
@@ -163,8 +164,8 @@ TEST_P(DbDefaultsScanner, DumpsTheDefaultsTheRepliesGiveAndKeepsOneImageAddressR
   const std::string strExpected = Expected("dump", GetParam());
   ASSERT_GT(strExpected.size(), 10000u);
   for (const auto& [strName, strDump] : vecDump) EXPECT_EQ(strDump, strExpected) << strName;
-  for (const char* szLine : {"db>>> fixdefaultall starting...", "db>>> fixdefaultall had an error...",
-                             "db>>> fixdefaultall completed..."})
+  for (const char* szLine :
+       {"db>>> fixdefaultall starting...", "db>>> fixdefaultall had an error...", "db>>> fixdefaultall completed..."})
     EXPECT_EQ(CountInLog(szLine), 1u) << szLine;
 
   const bool blIndexing = Expected("indexing", GetParam()) == "yes\n";
@@ -179,13 +180,12 @@ TEST_P(DbDefaultsScanner, DumpsTheDefaultsTheRepliesGiveAndKeepsOneImageAddressR
 
 INSTANTIATE_TEST_SUITE_P(
     DbScanners, DbDefaultsScanner,
-    ::testing::Values(
-        Scanner{"feeder_duplex_indexing",
-                {{DB_FIRMWARE_ADF, "mapleB", [] { return DataPath("inquiry_mapleb_feeder.xml"); }}}},
-        Scanner{"feeder_and_flatbed",
-                {{DB_FIRMWARE_FLATBED, "mapleC", [] { return DataPath("inquiry_maplec_flatbed.xml"); }},
-                 {DB_FIRMWARE_ADF, "mapleC", [] { return DataPath("inquiry_maplec_feeder.xml"); }}}},
-        Scanner{"simplex_colour", {{DB_FIRMWARE_ADF, "mapleB", &SimplexColourReply}}}),
+    ::testing::Values(Scanner{"feeder_duplex_indexing",
+                              {{DB_FIRMWARE_ADF, "mapleB", [] { return DataPath("inquiry_mapleb_feeder.xml"); }}}},
+                      Scanner{"feeder_and_flatbed",
+                              {{DB_FIRMWARE_FLATBED, "mapleC", [] { return DataPath("inquiry_maplec_flatbed.xml"); }},
+                               {DB_FIRMWARE_ADF, "mapleC", [] { return DataPath("inquiry_maplec_feeder.xml"); }}}},
+                      Scanner{"simplex_colour", {{DB_FIRMWARE_ADF, "mapleB", &SimplexColourReply}}}),
     [](const ::testing::TestParamInfo<Scanner>& a_info) { return std::string(a_info.param.szName); });
 
 // Outside dump mode the fix-up writes no file, and its defaults are there

@@ -179,7 +179,8 @@ class DbValuesFixture : public DbFixture {
   static constexpr long s_lEcdoMultiple = DB_ID_ECDO_ENUM_FILE03;
   void ScannerDropouts() {
     DbEcdoRecord* pdbecdorecord = m_pdatabase->DeviceGetEcdoHeader()->adbecdorecord;
-    for (const auto& [lValue, szKind] : {std::pair<long, const char*>{s_lEcdoSingle, "normal"}, {s_lEcdoMultiple, "pmcdo"}}) {
+    for (const auto& [lValue, szKind] :
+         {std::pair<long, const char*>{s_lEcdoSingle, "normal"}, {s_lEcdoMultiple, "pmcdo"}}) {
       pdbecdorecord->u32Value = static_cast<uint32_t>(lValue);
       std::snprintf(pdbecdorecord->szName, sizeof pdbecdorecord->szName, "dropout%ld", lValue);
       std::snprintf(pdbecdorecord->szKind, sizeof pdbecdorecord->szKind, "%s", szKind);

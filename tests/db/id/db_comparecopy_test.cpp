@@ -40,11 +40,18 @@ TEST_F(DbCompareCopyTest, CompareTreatsEachCamerasFormAsTheSameValue) {
     bool blDiffers;
   };
   const Row arow[] = {
-      {pdbdatumCompression, 6, 7, false}, {pdbdatumCompression, 7, 6, false}, {pdbdatumCompression, 7, 7, false},
-      {pdbdatumCompression, 1, 7, true},  {pdbdatumCompression, 6, 2, true},  {pdbdatumCompression, 2, 8, false},
-      {pdbdatumEcdo, s_lEcdoMultiple, 2, false}, {pdbdatumEcdo, 2, s_lEcdoMultiple, false},
-      {pdbdatumEcdo, s_lEcdoSingle, 2, true},    {pdbdatumEcdo, 2, s_lEcdoSingle, true},
-      {pdbdatumEcdo, s_lEcdoMultiple, s_lEcdoSingle, true}, {pdbdatumEcdo, 4, 9, false},
+      {pdbdatumCompression, 6, 7, false},
+      {pdbdatumCompression, 7, 6, false},
+      {pdbdatumCompression, 7, 7, false},
+      {pdbdatumCompression, 1, 7, true},
+      {pdbdatumCompression, 6, 2, true},
+      {pdbdatumCompression, 2, 8, false},
+      {pdbdatumEcdo, s_lEcdoMultiple, 2, false},
+      {pdbdatumEcdo, 2, s_lEcdoMultiple, false},
+      {pdbdatumEcdo, s_lEcdoSingle, 2, true},
+      {pdbdatumEcdo, 2, s_lEcdoSingle, true},
+      {pdbdatumEcdo, s_lEcdoMultiple, s_lEcdoSingle, true},
+      {pdbdatumEcdo, 4, 9, false},
   };
   for (const Row& row : arow)
     EXPECT_EQ(row.pdbdatum->Compare(row.lA, row.lB), row.blDiffers)
@@ -60,11 +67,15 @@ TEST_F(DbCompareCopyTest, CopyStoresTheCamerasForm) {
     long lStored;
   };
   const Row arow[] = {
-      {DB_ID_COMPRESSION, DB_BIN_COLOR_FRONT, 6, 7},  {DB_ID_COMPRESSION, DB_BIN_COLOR_REAR, 6, 7},
-      {DB_ID_COMPRESSION, DB_BIN_BITONAL_FRONT, 7, 6}, {DB_ID_COMPRESSION, DB_BIN_BITONAL_REAR, 7, 6},
-      {DB_ID_COMPRESSION, DB_BIN_COLOR_FRONT, 7, 7},  {DB_ID_COMPRESSION, DB_BIN_BITONAL_FRONT, 6, 6},
+      {DB_ID_COMPRESSION, DB_BIN_COLOR_FRONT, 6, 7},
+      {DB_ID_COMPRESSION, DB_BIN_COLOR_REAR, 6, 7},
+      {DB_ID_COMPRESSION, DB_BIN_BITONAL_FRONT, 7, 6},
+      {DB_ID_COMPRESSION, DB_BIN_BITONAL_REAR, 7, 6},
+      {DB_ID_COMPRESSION, DB_BIN_COLOR_FRONT, 7, 7},
+      {DB_ID_COMPRESSION, DB_BIN_BITONAL_FRONT, 6, 6},
       {DB_ID_COMPRESSION, DB_BIN_COLOR_FRONT, 2, 2},
-      {DB_ID_ECDO, DB_BIN_COLOR_FRONT, s_lEcdoMultiple, 2}, {DB_ID_ECDO, DB_BIN_COLOR_REAR, s_lEcdoMultiple, 2},
+      {DB_ID_ECDO, DB_BIN_COLOR_FRONT, s_lEcdoMultiple, 2},
+      {DB_ID_ECDO, DB_BIN_COLOR_REAR, s_lEcdoMultiple, 2},
       {DB_ID_ECDO, DB_BIN_BITONAL_FRONT, s_lEcdoMultiple, s_lEcdoMultiple},
       {DB_ID_ECDO, DB_BIN_COLOR_FRONT, s_lEcdoSingle, s_lEcdoSingle},
   };
