@@ -40,10 +40,15 @@ void FixDefaultOf(CDbDatum* a_pdbdatum) {
 }
 
 // The sheet the scanner takes bounds the physical height: the smallest
-// sheet of the unit that scans, the longest of either unit.
+// sheet of the unit that scans, the longest of either unit. A scanner that
+// reports no sheet keeps the height's own bounds rather than a height of 0.
 void FixDefaultPhysicalHeightAdjust(CDatabase& a_database) {
   CDbDatum* pdbdatum = a_database.Find(DB_ID_PHYSICALHEIGHTADJUST);
   if (!pdbdatum) return;
+  if (a_database.ConfigRangeGetMax("sheetheight", DB_CONFIGTARGET_COMMON) == 0) {
+    OsLog(OS_LOG_ERROR, "db>>> no sheetheight, the physical height keeps its bounds...");
+    return;
+  }
   const EDBCONFIGTARGET edbconfigtargetUnit = !a_database.ConfigExists("model", DB_CONFIGTARGET_ADF) &&
                                                       a_database.ConfigExists("model", DB_CONFIGTARGET_FLATBED)
                                                   ? DB_CONFIGTARGET_FLATBED

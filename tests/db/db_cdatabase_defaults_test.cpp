@@ -202,6 +202,19 @@ TEST_F(DbDefaultsTest, WritesNoDumpOutsideDumpMode) {
   EXPECT_EQ(m_pdatabase->GetCurrentLong(pdbdatum), 16800);
 }
 
+// A scanner that reports no sheet height leaves the physical height's
+// bounds as the default database has them, not at 0.
+TEST_F(DbDefaultsTest, WithoutASheetHeightThePhysicalHeightKeepsItsBounds) {
+  Start(1);
+  m_pdatabase->FixDefaultAll();
+  CDbDatum* pdbdatum = m_pdatabase->Find(DB_ID_PHYSICALHEIGHTADJUST);
+  ASSERT_NE(pdbdatum, nullptr);
+  EXPECT_EQ(m_pdatabase->RangeGetDefaultMin(pdbdatum), 3000);
+  EXPECT_EQ(m_pdatabase->RangeGetDefaultMax(pdbdatum), 40800);
+  EXPECT_EQ(m_pdatabase->GetCurrentLong(pdbdatum), 16800);
+  EXPECT_EQ(CountInLog("db>>> no sheetheight, the physical height keeps its bounds..."), 1u);
+}
+
 // A scanner opened later without indexing leaves no image-address rules
 // behind: every object made is deleted, whatever the order of the scanners.
 TEST_F(DbDefaultsTest, TheImageAddressRulesGoWithAScannerWithoutIndexing) {
