@@ -112,6 +112,7 @@ class AttributeTasks {
   void ComputeFlags();
   int UnitCount();
   long ValueOf(EDBID a_edbid, long a_lFallback);
+  long MachineValueOf(EDBID a_edbid, long a_lFallback);
   bool IsHandled(EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin);
   bool IsInUse(EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin);
   bool IsStreamSent(EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin);
@@ -149,9 +150,17 @@ long AttributeTasks::ValueOf(EDBID a_edbid, long a_lFallback) {
   return pdbdatum ? pdbdatum->GetCurrentLong() : a_lFallback;
 }
 
+// The machine's own value, read from its master: the current window may be
+// the one in question.
+long AttributeTasks::MachineValueOf(EDBID a_edbid, long a_lFallback) {
+  CDbDatum* pdbdatum = m_database.FindDirect(DB_BIN_MACHINE, a_edbid);
+  return Accessible(pdbdatum) ? pdbdatum->GetCurrentLong() : a_lFallback;
+}
+
 void AttributeTasks::ComputeFlags() {
-  m_blPreview = ValueOf(DB_ID_PREVIEWMODE, 0) == DB_ID_PREVIEWMODE_ENUM_TRUE;
-  m_blSingleWindow = m_blPreview && ValueOf(DB_ID_PREVIEWIMAGEACQUIRE, 0) == DB_ID_PREVIEWIMAGEACQUIRE_ENUM_FALSE;
+  m_blPreview = MachineValueOf(DB_ID_PREVIEWMODE, 0) == DB_ID_PREVIEWMODE_ENUM_TRUE;
+  m_blSingleWindow =
+      m_blPreview && MachineValueOf(DB_ID_PREVIEWIMAGEACQUIRE, 0) == DB_ID_PREVIEWIMAGEACQUIRE_ENUM_FALSE;
   m_blOnlyCurrent = m_blSingleWindow && !m_database.TestDbState(DB_STATE_ECDOCUSTOMLEARN);
   m_edbidwindowbinCurrent = m_database.GetWindowBin();
   m_edbidwindowFirst = 0;
