@@ -384,6 +384,21 @@ TEST_F(DbMakeXmlTest, ArgumentsFollowTheListOrder) {
   EXPECT_EQ(vecwindowadd[0].Get("patchtogglestate"), "off");
 }
 
+// A datum made with no container has no argument to write: it is logged
+// and left out, the rest of the task goes on.
+TEST_F(DbMakeXmlTest, DatumOfNoContainerIsLeftOut) {
+  LongDatum* pdatum = NewLong(DB_ID_ADFTIMEOUTENABLED, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 2, 2, DB_DEVICEDATA_BOTH);
+  pdatum->SetLookup(m_pdatabase->LookupEdbid(DB_ID_ADFTIMEOUTENABLED));
+  const size_t sizetFrom = LogSize();
+  ASSERT_EQ(Run(), OS_STS_SUCCESS);
+  EXPECT_NE(LogFrom(sizetFrom).find("Unrecognized container type...0"), std::string::npos);
+  const std::vector<ReadTask> vecsetconfig = Sent("setconfig");
+  ASSERT_EQ(vecsetconfig.size(), 1u);
+  EXPECT_EQ(vecsetconfig[0].Get("adftimeoutenabled"), "-");
+  EXPECT_EQ(vecsetconfig[0].Get("adfautostart"), "true");
+  EXPECT_EQ(vecsetconfig[0].Get("adftimeout"), "0");
+}
+
 // A window's own values (its frame) go into its windowadd; the others are
 // window 0's.
 TEST_F(DbMakeXmlTest, EachWindowSendsItsOwnValues) {
