@@ -172,9 +172,10 @@ void AttributeTasks::ComputeFlags() {
     m_edbidwindowFirst = blValid ? edbidwindow : 0;
     m_edbidwindowEnd = blValid ? edbidwindow + 1 : 0;
   }
-  const char* szName = m_database.GetEcdoCustomSettings()->szName;
-  m_blCustomDropoutOff = m_database.TestDbState(DB_STATE_ECDOCUSTOMLEARN) &&
-                         std::strncmp(szName, "(none)", sizeof m_database.GetEcdoCustomSettings()->szName) == 0;
+  const DbEcdoCustomSettings& dbecdocustomsettings = *m_database.GetEcdoCustomSettings();
+  m_blCustomDropoutOff =
+      m_database.TestDbState(DB_STATE_ECDOCUSTOMLEARN) &&
+      std::strncmp(dbecdocustomsettings.szName, "(none)", sizeof dbecdocustomsettings.szName) == 0;
   m_blForced = m_database.IsTogglePatchInUse() || m_blCustomDropoutOff;
 }
 

@@ -86,8 +86,8 @@ EOSSTS CDatabase::MakeXmlAddArgument(COsXmlTask* a_posxmltask, EDBID a_edbid, ED
     OsLog(OS_LOG_ERROR, "Unrecognized container type...%d", edbcontainertype);
     return OS_STS_FAIL;
   }
-  const bool blWritten = WriteArgument(*this, a_posxmltask, a_edbid, pdblookup2, a_szName,
-                                       pdbdatum->GetCurrentLong(), edbcontainertype == DB_CONTAINERTYPE_ENUM);
+  const bool blWritten = WriteArgument(*this, a_posxmltask, a_edbid, pdblookup2, a_szName, pdbdatum->GetCurrentLong(),
+                                       edbcontainertype == DB_CONTAINERTYPE_ENUM);
   return blWritten ? OS_STS_SUCCESS : OS_STS_FAIL;
 }
 

@@ -63,8 +63,7 @@ bool CDatabase::GetNeedSendWindowAdd(EDBBIN a_edbbin, EDBID_WINDOW a_edbidwindow
   }
   if (IsRear(a_edbbin)) {
     CDbDatum* pdbdatum = FindDirect(DB_BIN_MACHINE, DB_ID_PAPERSOURCE);
-    if (NeedScanFromFlatbed() ||
-        (Accessible(pdbdatum) && pdbdatum->GetCurrentLong() == DB_ID_PAPERSOURCE_ENUM_FLATBED))
+    if (NeedScanFromFlatbed() || (Accessible(pdbdatum) && pdbdatum->GetCurrentLong() == DB_ID_PAPERSOURCE_ENUM_FLATBED))
       return false;
   }
   const char* szPixelFormat = "bw";

@@ -203,7 +203,7 @@ TEST_P(DbMakeXmlScenarioTest, SendsTheTasksInOrder) {
   EXPECT_EQ(m_pdatabase->GetUnitOverride(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Setups, DbMakeXmlScenarioTest, ::testing::ValuesIn(s_ascenario),
+INSTANTIATE_TEST_SUITE_P(DbSetups, DbMakeXmlScenarioTest, ::testing::ValuesIn(s_ascenario),
                          [](const ::testing::TestParamInfo<Scenario>& a_info) { return a_info.param.szName; });
 
 using DbMakeXmlTest = DbMakeXmlFixture;
@@ -285,7 +285,7 @@ TEST_P(DbMakeXmlRefusalTest, StopsAtOnceWithOne) {
   EXPECT_EQ(m_vecsent.size(), refusal.blTwoUnits ? 14u : 12u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Calls, DbMakeXmlRefusalTest, ::testing::ValuesIn(s_arefusal),
+INSTANTIATE_TEST_SUITE_P(DbRefusals, DbMakeXmlRefusalTest, ::testing::ValuesIn(s_arefusal),
                          [](const ::testing::TestParamInfo<Refusal>& a_info) { return a_info.param.szName; });
 
 // A missing callback is not called; the tasks are built all the same.
@@ -682,7 +682,9 @@ TEST_F(DbMakeXmlTest, AddArgumentByContainerAndName) {
     const std::string strTask = FinishDeviceTask();
     EXPECT_EQ(XmlLint(strTask), 0);
     EXPECT_EQ(ReadBack(strTask).vecArgument, c.vecArgument);
-    if (c.szLog) EXPECT_NE(LogFrom(sizetFrom).find(c.szLog), std::string::npos) << LogFrom(sizetFrom);
+    if (c.szLog) {
+      EXPECT_NE(LogFrom(sizetFrom).find(c.szLog), std::string::npos) << LogFrom(sizetFrom);
+    }
   }
   EXPECT_EQ(m_pdatabase->MakeXmlAddArgument(nullptr, DB_ID_BARCODECOUNT, DB_BIN_COLOR_FRONT, nullptr), OS_STS_FAIL);
 }

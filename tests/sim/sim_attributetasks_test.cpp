@@ -64,8 +64,8 @@ class DbSimAttributeTasksTest : public dbtest::DbMakeXmlFixture, public ::testin
     m_strOutputs = testsupport::RootPath("outputs");
     std::filesystem::create_directory(m_strOutputs);
     setenv("NEXSIM_IMAGEDIRECTORY", m_strOutputs.c_str(), 1);
-    const std::string strSimulate = "\t\t<simulate><simflag><id>imagedirectory</id><value>" + m_strOutputs +
-                                    "</value></simflag></simulate>\n";
+    const std::string strSimulate =
+        "\t\t<simulate><simflag><id>imagedirectory</id><value>" + m_strOutputs + "</value></simflag></simulate>\n";
     ASSERT_TRUE(m_libraryScanner.Open(SIMSCAN_ADF_LIBRARY, "ScannerEntry", strSimulate)) << dlerror();
     ASSERT_TRUE(m_libraryNexil.Open(NEXSIM_ADF_LIBRARY, "NexEntry", "")) << dlerror();
     m_pdevimpl = std::make_unique<CDevImpl>(m_pdatabase.get(), nullptr, nullptr, nullptr);
@@ -103,18 +103,20 @@ TEST_P(DbSimAttributeTasksTest, BothLibrariesTakeTheSetup) {
       break;
   }
   const size_t sizetFrom = LogSize();
-  EXPECT_EQ(m_pdatabase->MakeXmlAll(CDevImpl::NexEntryCallbackFriend, CDevImpl::ScannerEntryCallbackFriend,
-                                    m_pdevimpl.get()),
-            OS_STS_SUCCESS)
+  EXPECT_EQ(
+      m_pdatabase->MakeXmlAll(CDevImpl::NexEntryCallbackFriend, CDevImpl::ScannerEntryCallbackFriend, m_pdevimpl.get()),
+      OS_STS_SUCCESS)
       << LogFrom(sizetFrom);
   EXPECT_EQ(m_libraryScanner.Send("setupend", simtest::Leaf("cancel", "false")), "success");
   EXPECT_EQ(m_libraryNexil.Send("setupend"), "success");
   EXPECT_EQ(LogFrom(sizetFrom).find("refused"), std::string::npos) << LogFrom(sizetFrom);
 }
 
-INSTANTIATE_TEST_SUITE_P(Setups, DbSimAttributeTasksTest,
+INSTANTIATE_TEST_SUITE_P(DbSimSetups, DbSimAttributeTasksTest,
                          ::testing::Values(Setup{"BitonalDuplex", 0}, Setup{"AutomaticColour", 1},
                                            Setup{"CustomDropoutWithoutOne", 2}, Setup{"SecondWindow", 3}),
-                         [](const ::testing::TestParamInfo<Setup>& a_info) { return std::string(a_info.param.szName); });
+                         [](const ::testing::TestParamInfo<Setup>& a_info) {
+                           return std::string(a_info.param.szName);
+                         });
 
 }  // namespace
