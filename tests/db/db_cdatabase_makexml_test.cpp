@@ -399,6 +399,31 @@ TEST_F(DbMakeXmlTest, DatumOfNoContainerIsLeftOut) {
   EXPECT_EQ(vecsetconfig[0].Get("adftimeout"), "0");
 }
 
+// A capability whose rules write their own arguments: the task carries what
+// the rules wrote; rules that break the task keep it from being sent.
+class WritingRule : public CDbEnum {
+ public:
+  void MakeXml(long a_lValue, EDBDEVICEDATA) override {
+    GetDbMakeXml()->AddArgument(m_blBreak ? nullptr : "ownargument", static_cast<int>(a_lValue));
+  }
+  bool m_blBreak = false;
+};
+
+TEST_F(DbMakeXmlTest, RulesWriteTheirOwnArguments) {
+  auto* prule = NewContainer<WritingRule>(DB_ID_ADFTIMEOUTENABLED, DB_BIN_MACHINE);
+  prule->InitEnumLong(DB_ID_ADFTIMEOUTENABLED, DB_BIN_MACHINE, DB_ACCESS_READWRITE, DB_DEVICEDATA_BOTH, 2, 2);
+  ASSERT_EQ(Run(), OS_STS_SUCCESS);
+  ASSERT_EQ(Sent("setconfig").size(), 1u);
+  EXPECT_EQ(Sent("setconfig")[0].Get("ownargument"), "2");
+  EXPECT_EQ(Sent("setconfig")[0].Get("adftimeoutenabled"), "-");
+  prule->m_blBreak = true;
+  m_vecsent.clear();
+  const size_t sizetFrom = LogSize();
+  EXPECT_EQ(Run(), OS_STS_FAIL);
+  EXPECT_NE(LogFrom(sizetFrom).find("setconfig could not be built..."), std::string::npos);
+  EXPECT_TRUE(m_vecsent.empty());
+}
+
 // A window's own values (its frame) go into its windowadd; the others are
 // window 0's.
 TEST_F(DbMakeXmlTest, EachWindowSendsItsOwnValues) {
