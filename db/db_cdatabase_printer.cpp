@@ -27,8 +27,8 @@ constexpr const char* s_aszDelimiter[] = {"", "/", "-", ".", " "};
 constexpr const char* s_aszDatePattern[] = {"MM%sDD%sYYYY", "MM%sDD%sYY", "DD%sMM%sYYYY", "DD%sMM%sYY", "YYYY%sMM%sDD",
                                             "YY%sMM%sDD",   "DDD",        "YYYY%sDDD",    "YY%sDDD"};
 // By PRINTERTIMEFORMAT, from 0.
-constexpr const char* s_aszTimePattern[] = {"HH:MM",    "HH:mm",       "HH:mm:ss",    "HH:mm:ss.xx",   "hh:mm",
-                                            "hh:mm:ss", "hh:mm:ss.xx", "hh:mm tt",    "hh:mm:ss tt",   "hh:mm:ss.xx tt"};
+constexpr const char* s_aszTimePattern[] = {"HH:MM",    "HH:mm",       "HH:mm:ss", "HH:mm:ss.xx", "hh:mm",
+                                            "hh:mm:ss", "hh:mm:ss.xx", "hh:mm tt", "hh:mm:ss tt", "hh:mm:ss.xx tt"};
 
 constexpr long s_lIndexFormatCompress = 1;  // zeros become "<"
 constexpr long s_lIndexFormatDisplay = 2;   // zeros stay
@@ -48,7 +48,7 @@ class PrinterValues {
   virtual long IndexDigits() = 0;
   virtual long IndexFormat() = 0;
   virtual long TimeFormat() = 0;
-  virtual const char* Message(int a_iMessage) = 0;   // 0..5, null for none
+  virtual const char* Message(int a_iMessage) = 0;     // 0..5, null for none
   virtual const char* ImageAddress(int a_iLevel) = 0;  // 0..3 for A..D, null for none
 };
 
@@ -178,19 +178,16 @@ EOSSTS PutCounter(PrinterValues& a_values, bool a_blLeadingOnly, char* a_szText,
 
 // One token's text into a_szText (emptied first): 0; 4 refused (logged);
 // s_eosstsNoRoom when the text does not fit.
-EOSSTS PutToken(char a_cToken, PrinterValues& a_values, bool a_blLeadingZerosOnly, char* a_szText,
-                size_t a_sizetText) {
+EOSSTS PutToken(char a_cToken, PrinterValues& a_values, bool a_blLeadingZerosOnly, char* a_szText, size_t a_sizetText) {
   a_szText[0] = '\0';
+  if (a_cToken >= '1' && a_cToken <= '6') return PutText(a_szText, a_sizetText, a_values.Message(a_cToken - '1'));
+  if (a_cToken >= 'A' && a_cToken <= 'D') return PutText(a_szText, a_sizetText, a_values.ImageAddress(a_cToken - 'A'));
   switch (a_cToken) {
     case ' ':
       return PutText(a_szText, a_sizetText, " ");
     case '#':
     case 'Z':
       return OS_STS_SUCCESS;
-    case '1': case '2': case '3': case '4': case '5': case '6':
-      return PutText(a_szText, a_sizetText, a_values.Message(a_cToken - '1'));
-    case 'A': case 'B': case 'C': case 'D':
-      return PutText(a_szText, a_sizetText, a_values.ImageAddress(a_cToken - 'A'));
     case 'S':
       return PutCounter(a_values, a_blLeadingZerosOnly, a_szText, a_sizetText);
     case 'T':
@@ -236,9 +233,8 @@ size_t StringLimit(size_t a_sizetMaxLength) {
 EOSSTS CDatabase::ConstructPrinterStrings(char a_aszString[DB_PRINTER_STRINGS][DB_PRINTER_STRING_SIZE],
                                           const char* a_szTemplate, long a_lDelimiter, long a_lDateFormat,
                                           long a_lIndex, long a_lIndexDigits, long a_lIndexFormat, long a_lTimeFormat,
-                                          const char* a_szMessage1, const char* a_szMessage2,
-                                          const char* a_szMessage3, const char* a_szMessage4,
-                                          const char* a_szMessage5, const char* a_szMessage6,
+                                          const char* a_szMessage1, const char* a_szMessage2, const char* a_szMessage3,
+                                          const char* a_szMessage4, const char* a_szMessage5, const char* a_szMessage6,
                                           const char* a_szImageAddressA, const char* a_szImageAddressB,
                                           const char* a_szImageAddressC, const char* a_szImageAddressD) {
   if (!a_aszString || !a_szTemplate) {

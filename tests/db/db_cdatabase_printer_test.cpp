@@ -84,7 +84,7 @@ struct ComposeCase {
   std::vector<std::string> vecstrImageAddress = {};  // A on; the rest none
   size_t sizetMaxLength = 200;
   bool blImageAddress = false;
-  EOSSTS eossts = OS_STS_SUCCESS;
+  bool blRefused = false;  // 4, else 0
   std::array<std::string, 4> astrString = {};
   const char* szLog = nullptr;
   bool blPrinterError = false;
@@ -114,15 +114,15 @@ const std::vector<ComposeCase>& ComposeCases() {
       {.szName = "fillers print nothing, lower case folds", .strTemplate = "#Z z#", .astrString = {" "}},
       {.szName = "lower-case y is the date", .strTemplate = "y", .astrString = {"MM/DD/YYYY"}},
       {.szName = "an unknown token ends the call as far as written", .strTemplate = "1X1",
-       .vecstrMessage = {"BATCH"}, .eossts = DB_EOSSTS_REFUSED, .astrString = {"BATCH"}, .szLog = "Invalid template defined X"},
-      {.szName = "a lower-case unknown token is logged folded", .strTemplate = "x", .eossts = DB_EOSSTS_REFUSED,
+       .vecstrMessage = {"BATCH"}, .blRefused = true, .astrString = {"BATCH"}, .szLog = "Invalid template defined X"},
+      {.szName = "a lower-case unknown token is logged folded", .strTemplate = "x", .blRefused = true,
        .szLog = "Invalid template defined X"},
-      {.szName = "punctuation is no token", .strTemplate = "1-", .vecstrMessage = {"a"}, .eossts = DB_EOSSTS_REFUSED,
+      {.szName = "punctuation is no token", .strTemplate = "1-", .vecstrMessage = {"a"}, .blRefused = true,
        .astrString = {"a"}, .szLog = "Invalid template defined -"},
       // Delimiters: tested before anything is written, date or not.
-      {.szName = "delimiter 0", .strTemplate = "1", .lDelimiter = 0, .vecstrMessage = {"a"}, .eossts = DB_EOSSTS_REFUSED,
+      {.szName = "delimiter 0", .strTemplate = "1", .lDelimiter = 0, .vecstrMessage = {"a"}, .blRefused = true,
        .astrString = s_astrUntouched, .szLog = "Invalid printer delimiter 0"},
-      {.szName = "delimiter 6", .strTemplate = "Y", .lDelimiter = 6, .eossts = DB_EOSSTS_REFUSED, .astrString = s_astrUntouched,
+      {.szName = "delimiter 6", .strTemplate = "Y", .lDelimiter = 6, .blRefused = true, .astrString = s_astrUntouched,
        .szLog = "Invalid printer delimiter 6"},
       {.szName = "no delimiter", .strTemplate = "Y", .lDelimiter = 1, .lDateFormat = 9, .astrString = {"YYDDD"}},
       {.szName = "period", .strTemplate = "Y", .lDelimiter = 4, .lDateFormat = 3, .astrString = {"DD.MM.YYYY"}},
@@ -134,18 +134,18 @@ const std::vector<ComposeCase>& ComposeCases() {
       {.szName = "date format 7 has no delimiter", .strTemplate = "Y", .lDateFormat = 7, .astrString = {"DDD"}},
       {.szName = "date format 8 with a hyphen", .strTemplate = "Y", .lDelimiter = 3, .lDateFormat = 8,
        .astrString = {"YYYY-DDD"}},
-      {.szName = "date format 0", .strTemplate = "1Y", .lDateFormat = 0, .vecstrMessage = {"BATCH"}, .eossts = DB_EOSSTS_REFUSED,
+      {.szName = "date format 0", .strTemplate = "1Y", .lDateFormat = 0, .vecstrMessage = {"BATCH"}, .blRefused = true,
        .astrString = {"BATCH"}, .szLog = "Invalid printer date format 0"},
-      {.szName = "date format 10", .strTemplate = "Y", .lDateFormat = 10, .eossts = DB_EOSSTS_REFUSED,
+      {.szName = "date format 10", .strTemplate = "Y", .lDateFormat = 10, .blRefused = true,
        .szLog = "Invalid printer date format 10"},
       // Time formats.
       {.szName = "time format 0", .strTemplate = "T", .lTimeFormat = 0, .astrString = {"HH:MM"}},
       {.szName = "time format 3", .strTemplate = "T", .lTimeFormat = 3, .astrString = {"HH:mm:ss.xx"}},
       {.szName = "time format 7", .strTemplate = "t", .lTimeFormat = 7, .astrString = {"hh:mm tt"}},
       {.szName = "time format 9", .strTemplate = "T", .lTimeFormat = 9, .astrString = {"hh:mm:ss.xx tt"}},
-      {.szName = "time format 10", .strTemplate = "T", .lTimeFormat = 10, .eossts = DB_EOSSTS_REFUSED,
+      {.szName = "time format 10", .strTemplate = "T", .lTimeFormat = 10, .blRefused = true,
        .szLog = "Invalid printer time format 10"},
-      {.szName = "time format -1", .strTemplate = "T", .lTimeFormat = -1, .eossts = DB_EOSSTS_REFUSED,
+      {.szName = "time format -1", .strTemplate = "T", .lTimeFormat = -1, .blRefused = true,
        .szLog = "Invalid printer time format -1"},
       {.szName = "formats are tested only where their token stands", .strTemplate = "S", .lDateFormat = 10,
        .lTimeFormat = 10, .astrString = {"007"}},
@@ -157,22 +157,22 @@ const std::vector<ComposeCase>& ComposeCases() {
       {.szName = "zeros displayed", .strTemplate = "S", .lIndex = 105, .lIndexDigits = 5, .astrString = {"00105"}},
       {.szName = "more digits than asked for", .strTemplate = "S", .lIndex = 123456, .lIndexDigits = 3,
        .astrString = {"123456"}},
-      {.szName = "index format 4", .strTemplate = "S", .lIndexFormat = 4, .eossts = DB_EOSSTS_REFUSED,
+      {.szName = "index format 4", .strTemplate = "S", .lIndexFormat = 4, .blRefused = true,
        .szLog = "Invalid printer index format 4"},
-      {.szName = "index format 0", .strTemplate = "S", .lIndexFormat = 0, .eossts = DB_EOSSTS_REFUSED,
+      {.szName = "index format 0", .strTemplate = "S", .lIndexFormat = 0, .blRefused = true,
        .szLog = "Invalid printer index format 0"},
       // The length the printer allows: a quarter of maximums 80 to 249.
       {.szName = "50 of 200", .strTemplate = std::string(50, ' '), .astrString = {std::string(50, ' ')}},
-      {.szName = "51 of 200", .strTemplate = std::string(51, ' '), .eossts = DB_EOSSTS_REFUSED,
+      {.szName = "51 of 200", .strTemplate = std::string(51, ' '), .blRefused = true,
        .astrString = {std::string(51, ' ')}, .szLog = "Print string exceeds maximum allowed 50.",
        .blPrinterError = true},
       {.szName = "characters, not bytes", .strTemplate = "1", .vecstrMessage = {Repeat("\xc3\xa9", 50)},
        .astrString = {Repeat("\xc3\xa9", 50)}},
       {.szName = "one character too many", .strTemplate = "1", .vecstrMessage = {Repeat("\xc3\xa9", 51)},
-       .eossts = DB_EOSSTS_REFUSED, .astrString = {Repeat("\xc3\xa9", 51)}, .szLog = "Print string exceeds maximum allowed 50.",
+       .blRefused = true, .astrString = {Repeat("\xc3\xa9", 51)}, .szLog = "Print string exceeds maximum allowed 50.",
        .blPrinterError = true},
       {.szName = "79 is the limit itself", .strTemplate = "1", .vecstrMessage = {std::string(80, 'm')},
-       .sizetMaxLength = 79, .eossts = DB_EOSSTS_REFUSED, .astrString = {std::string(80, 'm')},
+       .sizetMaxLength = 79, .blRefused = true, .astrString = {std::string(80, 'm')},
        .szLog = "Print string exceeds maximum allowed 79.", .blPrinterError = true},
       {.szName = "249 allows 62", .strTemplate = "1", .vecstrMessage = {std::string(62, 'm')},
        .sizetMaxLength = 249, .astrString = {std::string(62, 'm')}},
@@ -185,7 +185,7 @@ const std::vector<ComposeCase>& ComposeCases() {
       {.szName = "the 51st token starts the second string", .strTemplate = std::string(50, ' ') + "1",
        .vecstrMessage = {"M"}, .blImageAddress = true, .astrString = {std::string(50, ' '), "M"}},
       {.szName = "each string measured on its own", .strTemplate = std::string(50, ' ') + "11",
-       .vecstrMessage = {std::string(26, 'm')}, .blImageAddress = true, .eossts = DB_EOSSTS_REFUSED,
+       .vecstrMessage = {std::string(26, 'm')}, .blImageAddress = true, .blRefused = true,
        .astrString = {std::string(50, ' '), std::string(52, 'm')},
        .szLog = "Print string exceeds maximum allowed 50.", .blPrinterError = true},
       {.szName = "without image addressing all goes to the first", .strTemplate = OnePerQuarter(),
@@ -194,31 +194,31 @@ const std::vector<ComposeCase>& ComposeCases() {
       {.szName = "four quarters of 202 hold 200", .strTemplate = std::string(200, '#'), .sizetMaxLength = 202,
        .blImageAddress = true, .astrString = {""}},
       {.szName = "a fifth string", .strTemplate = std::string(201, '#'), .sizetMaxLength = 202,
-       .blImageAddress = true, .eossts = DB_EOSSTS_REFUSED, .astrString = s_astrUntouched,
+       .blImageAddress = true, .blRefused = true, .astrString = s_astrUntouched,
        .szLog = "Template of 201 characters exceeds the 200 allowed..."},
-      {.szName = "longer than the maximum", .strTemplate = std::string(201, '#'), .eossts = DB_EOSSTS_REFUSED,
+      {.szName = "longer than the maximum", .strTemplate = std::string(201, '#'), .blRefused = true,
        .astrString = s_astrUntouched, .szLog = "Template of 201 characters exceeds the 200 allowed..."},
       {.szName = "a maximum of 3 leaves no quarter", .strTemplate = "1", .vecstrMessage = {"a"},
-       .sizetMaxLength = 3, .blImageAddress = true, .eossts = DB_EOSSTS_REFUSED, .astrString = s_astrUntouched,
+       .sizetMaxLength = 3, .blImageAddress = true, .blRefused = true, .astrString = s_astrUntouched,
        .szLog = "Print string maximum 3 is too short to split..."},
       {.szName = "no write-sequence string leaves no quarter", .strTemplate = "", .sizetMaxLength = 0,
-       .blImageAddress = true, .eossts = DB_EOSSTS_REFUSED, .astrString = s_astrUntouched,
+       .blImageAddress = true, .blRefused = true, .astrString = s_astrUntouched,
        .szLog = "Print string maximum 0 is too short to split..."},
       {.szName = "a maximum of 3 needs no split without addressing", .strTemplate = "1", .vecstrMessage = {"abc"},
        .sizetMaxLength = 3, .astrString = {"abc"}},
       // The strings' own room: what does not fit is refused, not left out.
       {.szName = "a message beyond the room", .strTemplate = "1", .vecstrMessage = {std::string(600, 'm')},
-       .sizetMaxLength = 1000, .eossts = DB_EOSSTS_REFUSED, .astrString = {""},
+       .sizetMaxLength = 1000, .blRefused = true, .astrString = {""},
        .szLog = "Print string 1 would not fit its 512 bytes.", .blPrinterError = true},
       {.szName = "two messages beyond the room", .strTemplate = "12",
-       .vecstrMessage = {std::string(300, 'm'), std::string(300, 'n')}, .sizetMaxLength = 1000, .eossts = DB_EOSSTS_REFUSED,
+       .vecstrMessage = {std::string(300, 'm'), std::string(300, 'n')}, .sizetMaxLength = 1000, .blRefused = true,
        .astrString = {std::string(300, 'm')}, .szLog = "Print string 1 would not fit its 512 bytes.",
        .blPrinterError = true},
       {.szName = "511 bytes fit", .strTemplate = "12",
        .vecstrMessage = {std::string(300, 'm'), std::string(211, 'n')}, .sizetMaxLength = 1000,
        .astrString = {std::string(300, 'm') + std::string(211, 'n')}},
       {.szName = "a counter beyond the room", .strTemplate = "S", .lIndexDigits = 600, .sizetMaxLength = 1000,
-       .eossts = DB_EOSSTS_REFUSED, .astrString = {""}, .szLog = "Print string 1 would not fit its 512 bytes.",
+       .blRefused = true, .astrString = {""}, .szLog = "Print string 1 would not fit its 512 bytes.",
        .blPrinterError = true},
   };
   return s_vec;
@@ -243,8 +243,10 @@ TEST_F(DbPrinterTest, TemplatesComposeIntoTheFourStrings) {
                                          c.lIndexDigits, c.lIndexFormat, c.lTimeFormat, Message(0), Message(1),
                                          Message(2), Message(3), Message(4), Message(5), Address(0), Address(1),
                                          Address(2), Address(3)),
-              c.eossts);
-    for (size_t sizet = 0; sizet < DB_PRINTER_STRINGS; ++sizet) EXPECT_EQ(aszString[sizet], c.astrString[sizet]) << sizet;
+              c.blRefused ? DB_EOSSTS_REFUSED : OS_STS_SUCCESS);
+    for (size_t sizet = 0; sizet < DB_PRINTER_STRINGS; ++sizet) {
+      EXPECT_EQ(aszString[sizet], c.astrString[sizet]) << sizet;
+    }
     if (c.szLog) {
       EXPECT_NE(LogFrom(sizetFrom).find(c.szLog), std::string::npos) << LogFrom(sizetFrom);
     }
@@ -291,7 +293,7 @@ struct TokenCase {
   long lDelimiter = 3;
   long lDateFormat = 8;
   std::string strMessage1 = "BATCH";
-  EOSSTS eossts = OS_STS_SUCCESS;
+  bool blRefused = false;  // 4, else 0
   std::string strText = "";
   const char* szLog = nullptr;
 };
@@ -307,8 +309,8 @@ TEST_F(DbPrinterTest, ATokenPrintsTheCurrentSettings) {
       {.szName = "space", .cToken = ' ', .strText = " "},
       {.szName = "hash", .cToken = '#'},
       {.szName = "Z", .cToken = 'Z'},
-      {.szName = "lower-case z is no token", .cToken = 'z', .eossts = DB_EOSSTS_REFUSED, .szLog = "Invalid template defined z"},
-      {.szName = "lower-case y is no token", .cToken = 'y', .eossts = DB_EOSSTS_REFUSED, .szLog = "Invalid template defined y"},
+      {.szName = "lower-case z is no token", .cToken = 'z', .blRefused = true, .szLog = "Invalid template defined z"},
+      {.szName = "lower-case y is no token", .cToken = 'y', .blRefused = true, .szLog = "Invalid template defined y"},
       {.szName = "message 1", .cToken = '1', .strText = "BATCH"},
       {.szName = "an unsupported message", .cToken = '2'},
       {.szName = "address A", .cToken = 'A', .strText = "A-17"},
@@ -317,18 +319,20 @@ TEST_F(DbPrinterTest, ATokenPrintsTheCurrentSettings) {
       {.szName = "suppressed zeros", .cToken = 'S', .strText = "__105"},
       {.szName = "compressed zeros", .cToken = 'S', .lIndexFormat = 1, .strText = "<<105"},
       {.szName = "zeros displayed", .cToken = 'S', .lIndexFormat = 2, .strText = "00105"},
-      {.szName = "index format 4", .cToken = 'S', .lIndexFormat = 4, .eossts = DB_EOSSTS_REFUSED,
+      {.szName = "index format 4", .cToken = 'S', .lIndexFormat = 4, .blRefused = true,
        .szLog = "Invalid printer index format 4"},
       {.szName = "time format 2", .cToken = 'T', .strText = "HH:mm:ss"},
       {.szName = "no time formats", .cToken = 'T', .lTimeFormat = -1, .strText = "HH:MM"},
-      {.szName = "time format 10", .cToken = 'T', .lTimeFormat = 10, .eossts = DB_EOSSTS_REFUSED,
+      {.szName = "time format 10", .cToken = 'T', .lTimeFormat = 10, .blRefused = true,
        .szLog = "Invalid printer time format 10"},
       {.szName = "date format 8 with a hyphen", .cToken = 'Y', .strText = "YYYY-DDD"},
-      {.szName = "delimiter 6", .cToken = 'Y', .lDelimiter = 6, .eossts = DB_EOSSTS_REFUSED, .szLog = "Invalid printer delimiter 6"},
-      {.szName = "delimiter 0", .cToken = 'Y', .lDelimiter = 0, .eossts = DB_EOSSTS_REFUSED, .szLog = "Invalid printer delimiter 0"},
-      {.szName = "date format 10", .cToken = 'Y', .lDateFormat = 10, .eossts = DB_EOSSTS_REFUSED,
+      {.szName = "delimiter 6", .cToken = 'Y', .lDelimiter = 6, .blRefused = true,
+       .szLog = "Invalid printer delimiter 6"},
+      {.szName = "delimiter 0", .cToken = 'Y', .lDelimiter = 0, .blRefused = true,
+       .szLog = "Invalid printer delimiter 0"},
+      {.szName = "date format 10", .cToken = 'Y', .lDateFormat = 10, .blRefused = true,
        .szLog = "Invalid printer date format 10"},
-      {.szName = "a message beyond the room", .cToken = '1', .strMessage1 = std::string(600, 'm'), .eossts = DB_EOSSTS_REFUSED,
+      {.szName = "a message beyond the room", .cToken = '1', .strMessage1 = std::string(600, 'm'), .blRefused = true,
        .szLog = "Simulation of 1 would not fit its 512 bytes."},
   };
   for (const TokenCase& c : acase) {
@@ -342,7 +346,8 @@ TEST_F(DbPrinterTest, ATokenPrintsTheCurrentSettings) {
     char szText[DB_PRINTER_STRING_SIZE];
     std::snprintf(szText, sizeof szText, "%s", s_szUntouched);
     const size_t sizetFrom = LogSize();
-    EXPECT_EQ(db.ConvertPrinterSequenceToSimulation(c.cToken, szText), c.eossts);
+    EXPECT_EQ(db.ConvertPrinterSequenceToSimulation(c.cToken, szText),
+              c.blRefused ? DB_EOSSTS_REFUSED : OS_STS_SUCCESS);
     EXPECT_EQ(szText, c.strText);
     if (c.szLog) {
       EXPECT_NE(LogFrom(sizetFrom).find(c.szLog), std::string::npos) << LogFrom(sizetFrom);
