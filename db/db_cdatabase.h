@@ -73,6 +73,9 @@ constexpr int DB_DATA_BUFFERS = 2;
 constexpr size_t DB_MODELNAME_SIZE = 32;
 // Texts of the last printer and image-address errors.
 constexpr size_t DB_LASTERROR_SIZE = 1024;
+// The strings a print template is turned into, each of that many bytes.
+constexpr size_t DB_PRINTER_STRINGS = 4;
+constexpr size_t DB_PRINTER_STRING_SIZE = 512;
 // Window-bins: window times 4 plus the camera bin less 2.
 constexpr int DB_WINDOWBIN_COUNT = 44;
 
@@ -481,6 +484,34 @@ class CDatabase {
   static const EDBID s_aedbidCreateCamera[6];
   static const EDBID s_aedbidWindowAdd[52];
   DbEcdoCustomSettings* GetEcdoCustomSettings() { return &m_dbecdocustomsettings; }
+
+  // -------------------------------------------------------------------------
+  // Printer strings and the access of the printer capabilities
+  // (db_cdatabase_printer.cpp)
+  // -------------------------------------------------------------------------
+  // The template, one token a character (case folded), turned into the four
+  // strings the scanner prints: with image addressing each quarter of the
+  // write-sequence string's maximum length goes to a string of its own,
+  // without it all goes to the first. Null texts add nothing. 4 refuses (the
+  // strings left as far as written, untouched for a bad delimiter or a
+  // template that does not fit the strings); a string that runs past its
+  // buffer or the length the printer allows also sets the last printer
+  // error.
+  EOSSTS ConstructPrinterStrings(char a_aszString[DB_PRINTER_STRINGS][DB_PRINTER_STRING_SIZE],
+                                 const char* a_szTemplate, long a_lDelimiter, long a_lDateFormat, long a_lIndex,
+                                 long a_lIndexDigits, long a_lIndexFormat, long a_lTimeFormat,
+                                 const char* a_szMessage1, const char* a_szMessage2, const char* a_szMessage3,
+                                 const char* a_szMessage4, const char* a_szMessage5, const char* a_szMessage6,
+                                 const char* a_szImageAddressA, const char* a_szImageAddressB,
+                                 const char* a_szImageAddressC, const char* a_szImageAddressD);
+  // The text one token (taken as it is) prints with the current settings,
+  // into a buffer of DB_PRINTER_STRING_SIZE; 1 without an output or a
+  // printer, 4 refused.
+  EOSSTS ConvertPrinterSequenceToSimulation(char a_cToken, char* a_szSimulation);
+  // The access every printer capability shares, set on the datum.
+  EOSSTS FixAccessPrinterDatum(CDbDatum* a_pdbdatum);
+  bool IsPhysicalPrintingEnabled();
+  bool IsDigitalPrintingEnabled();
 
   // -------------------------------------------------------------------------
   // Owned and shared objects
