@@ -73,6 +73,9 @@ constexpr int DB_DATA_BUFFERS = 2;
 constexpr size_t DB_MODELNAME_SIZE = 32;
 // Texts of the last printer and image-address errors.
 constexpr size_t DB_LASTERROR_SIZE = 1024;
+// The strings a print template is turned into, each of that many bytes.
+constexpr size_t DB_PRINTER_STRINGS = 4;
+constexpr size_t DB_PRINTER_STRING_SIZE = 512;
 // Window-bins: window times 4 plus the camera bin less 2.
 constexpr int DB_WINDOWBIN_COUNT = 44;
 
@@ -83,6 +86,22 @@ typedef EOSSTS (*PFNDBCALLBACK)(void* a_pvDbCallbackRecord);
 // Answers true when a data buffer of that many bytes is to fail as if memory
 // ran out. Tests use it.
 typedef bool (*PFNDBDATAFAIL)(size_t a_sizetBytes);
+
+// The attribute tasks: a callback hands the finished device task to a
+// library and answers 0 when the library took it.
+typedef EOSSTS (*PFNDBMAKEXMLCALLBACK)(void* a_pvUser);
+// State bits the attribute tasks test, set by the device engine: 8 only the
+// device-manager library is set up, 10 the image library takes no part, 12
+// a custom colour dropout is being learnt.
+constexpr EDBSTATE DB_STATE_DEVICEMANAGERONLY = static_cast<EDBSTATE>(8);
+constexpr EDBSTATE DB_STATE_NEXILOFF = static_cast<EDBSTATE>(10);
+constexpr EDBSTATE DB_STATE_ECDOCUSTOMLEARN = static_cast<EDBSTATE>(12);
+// What the learning of a custom colour dropout saves and restores (kept by
+// the device engine), then the name of the dropout it sends.
+struct DbEcdoCustomSettings {
+  int32_t ai32Saved[14];
+  char szName[512];  // "(none)" while no dropout is learnt
+};
 
 class CDatabase {
  public:
@@ -497,6 +516,75 @@ class CDatabase {
   const char* GetLastImageAddressError() const { return m_szLastImageAddressError; }
 
   // -------------------------------------------------------------------------
+  // Attribute tasks for the device-manager and image libraries
+  // (db_cdatabase_makexml.cpp, db_cdatabase_makexml_barcode.cpp,
+  // db_cdatabase_makexml_streams.cpp)
+  // -------------------------------------------------------------------------
+  // Turns the current settings into setconfig (once per scanner unit, the
+  // unit override naming each), createcamera per camera, windowadd per
+  // stream in use and setwindoworder, built one at a time in the device
+  // task; each finished task goes to the device callback, then to the image
+  // library's (a missing callback is not called). 0; 1 at the first failing
+  // send (later tasks stay unsent) or without a stream in use. The unit
+  // override is 0 on every return.
+  EOSSTS MakeXmlAll(PFNDBMAKEXMLCALLBACK a_pfnNexil, PFNDBMAKEXMLCALLBACK a_pfnDevice, void* a_pvUser);
+  // An argument of the window-0 datum of the capability and bin, under the
+  // name (none: its lexicon): a range's number or an enumeration's lexicon
+  // value. 0 with nothing written when the datum has no access; 1 without a
+  // lookup record or value entry, or for a string.
+  EOSSTS MakeXmlAddArgument(COsXmlTask* a_posxmltask, EDBID a_edbid, EDBBIN a_edbbin, const char* a_szName);
+  // The barcode element of a camera's createcamera command, when its
+  // barcodes are on; 1 (elements closed) when an argument cannot be written.
+  EOSSTS MakeXmlBarCodeSubCommand(COsXmlTask* a_posxmltask, const char* a_szCameraName);
+  // How a stream of the bin (current window) treats toggle patches: "off",
+  // "on" or "alwayson".
+  void GetPatchToggleState(EDBBIN a_edbbin, char* a_szState, size_t a_sizetState);
+  // Whether the stream of the bin and window will be produced; its pixel
+  // format goes into the buffer ("bw" for a bitonal stream; "gray_8" or
+  // "rgb_24" for a colour one, by the window's IMAGEFORMAT). A rear stream
+  // the flatbed cannot give leaves the buffer as it was.
+  bool GetNeedSendWindowAdd(EDBBIN a_edbbin, EDBID_WINDOW a_edbidwindow, EDBDEVICEDATA a_edbdevicedata,
+                            char* a_szPixelFormat, size_t a_sizetPixelFormat);
+  // Whether CAMERAENABLE of a window (window 0's without a datum of its
+  // own) and bin has access and is on.
+  bool IsCameraOn(EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin);
+  // Whether TOGGLEPATCH is found and neither "none" nor "detectonly".
+  bool IsTogglePatchInUse();
+  // The capabilities of each task, ended by 0, in the order of their arguments.
+  static const EDBID s_aedbidSetConfig[111];
+  static const EDBID s_aedbidCreateCamera[6];
+  static const EDBID s_aedbidWindowAdd[52];
+  DbEcdoCustomSettings* GetEcdoCustomSettings() { return &m_dbecdocustomsettings; }
+
+  // -------------------------------------------------------------------------
+  // Printer strings and the access of the printer capabilities
+  // (db_cdatabase_printer.cpp)
+  // -------------------------------------------------------------------------
+  // The template, one token a character (case folded), turned into the four
+  // strings the scanner prints: with image addressing each quarter of the
+  // write-sequence string's maximum length goes to a string of its own,
+  // without it all goes to the first. Null texts add nothing. 4 refuses (the
+  // strings left as far as written, untouched for a bad delimiter or a
+  // template that does not fit the strings); a string that runs past its
+  // buffer or the length the printer allows also sets the last printer
+  // error.
+  EOSSTS ConstructPrinterStrings(char a_aszString[DB_PRINTER_STRINGS][DB_PRINTER_STRING_SIZE],
+                                 const char* a_szTemplate, long a_lDelimiter, long a_lDateFormat, long a_lIndex,
+                                 long a_lIndexDigits, long a_lIndexFormat, long a_lTimeFormat,
+                                 const char* a_szMessage1, const char* a_szMessage2, const char* a_szMessage3,
+                                 const char* a_szMessage4, const char* a_szMessage5, const char* a_szMessage6,
+                                 const char* a_szImageAddressA, const char* a_szImageAddressB,
+                                 const char* a_szImageAddressC, const char* a_szImageAddressD);
+  // The text one token (taken as it is) prints with the current settings,
+  // into a buffer of DB_PRINTER_STRING_SIZE; 1 without an output or a
+  // printer, 4 refused.
+  EOSSTS ConvertPrinterSequenceToSimulation(char a_cToken, char* a_szSimulation);
+  // The access every printer capability shares, set on the datum.
+  EOSSTS FixAccessPrinterDatum(CDbDatum* a_pdbdatum);
+  bool IsPhysicalPrintingEnabled();
+  bool IsDigitalPrintingEnabled();
+
+  // -------------------------------------------------------------------------
   // Owned and shared objects
   // -------------------------------------------------------------------------
   CDbNotify* GetDbNotify() { return m_pdbnotify; }
@@ -635,6 +723,7 @@ class CDatabase {
   char m_aszModelName[DB_FIRMWARE_BOTH][DB_MODELNAME_SIZE] = {};  // by unit, 1 and 2
   DbColorTableRecord m_adbcolortablerecord[DB_COLORTABLE_RECORDS] = {};
   DbEcdoHeader m_dbecdoheader = {};
+  DbEcdoCustomSettings m_dbecdocustomsettings = {};
   bool m_blOwner = false;                  // holds the process's one claim
   DbDatumCommon* m_pdatumcommon = nullptr;  // the table, while owned
 };

@@ -1,12 +1,14 @@
 // The implementation behind the device facade: the session state of the
 // scanner. So far it keeps whether the scanner is online and what its
 // feeder's paper sensor reports, which the database reads through a value
-// callback; the facade, the driver and the callback it is built with are not
-// used yet.
+// callback, and hands the database's attribute tasks to the libraries of a
+// scanner unit (sinks set by the caller, until the libraries are loaded);
+// the facade, the driver and the callback it is built with are not used yet.
 #pragma once
 
 #include <atomic>
 
+#include "db_def.h"
 #include "os_def.h"
 
 class CDatabase;
@@ -19,6 +21,18 @@ enum EDEVDEVICESTATUS : long {
   DEV_DEVICESTATUS_ONLINE = 2,
   DEV_DEVICESTATUS_OFFLINE = 3,
 };
+
+// The two libraries of a scanner unit that take the attribute tasks.
+enum EDEVLIBRARY : int {
+  DEV_LIBRARY_DEVICE = 0,  // the device-manager library
+  DEV_LIBRARY_NEXIL = 1,   // the image library
+  DEV_LIBRARY_COUNT = 2,
+};
+
+// Where a task for a unit's library goes until the libraries are loaded: the
+// sink stands for the library and answers its reply, or none when the
+// library cannot be reached.
+typedef const char* (*PFNDEVTASKSINK)(void* a_pvUser, EDBID_FIRMWARE a_edbidfirmware, const char* a_szTask);
 
 class CDevImpl {
  public:
@@ -37,10 +51,28 @@ class CDevImpl {
   // scanner and stores its answer as the scanner's replies are stored.
   static EOSSTS CallBackFeederLoaded(void* a_pvDbCallbackRecord);
 
+  // The callbacks of CDatabase::MakeXmlAll (user data: this object): each
+  // sends the database's finished device task to its library of the unit
+  // that NeedScanFromFlatbed names (feeder or flatbed) and answers 0 when
+  // the library's reply says success, 1 without user data. The image
+  // library's answers 0 at once while ForceNexilOff is set.
+  static EOSSTS ScannerEntryCallbackFriend(void* a_pvUser);
+  static EOSSTS NexEntryCallbackFriend(void* a_pvUser);
+  // Set before the tasks are built (tests, and the engine until it loads
+  // the libraries); a null function removes the sink.
+  void SetTaskSink(EDEVLIBRARY a_edevlibrary, PFNDEVTASKSINK a_pfndevtasksink, void* a_pvUser);
+
  private:
   CDatabase* m_pdatabase;
   bool m_blOnline;  // offline until a unit reports itself online
   // Asked from the task thread and from device callbacks.
   std::atomic<long> m_lFeederLoaded{1};
   std::atomic<long> m_lFeederAsked{0};
+  // The attribute tasks' libraries, by EDEVLIBRARY.
+  EOSSTS SendAttributeTask(EDEVLIBRARY a_edevlibrary);
+  struct TaskSink {
+    PFNDEVTASKSINK pfn = nullptr;
+    void* pvUser = nullptr;
+  };
+  TaskSink m_ataskSink[DEV_LIBRARY_COUNT];
 };

@@ -1,0 +1,64 @@
+// The attribute tasks on their way to a scanner unit: the database builds
+// each task and calls these two entry points, which send it to the unit's
+// device-manager library and image library and judge the reply.
+#include <cstring>
+
+#include "db_cdatabase.h"
+#include "dev_cdevimpl.h"
+#include "os_coscfg.h"
+#include "os_coslog.h"
+#include "os_cosxmltask.h"
+
+namespace {
+const char* const s_aszLibrary[DEV_LIBRARY_COUNT] = {"device-manager", "image"};
+}  // namespace
+
+void CDevImpl::SetTaskSink(EDEVLIBRARY a_edevlibrary, PFNDEVTASKSINK a_pfndevtasksink, void* a_pvUser) {
+  if (a_edevlibrary < 0 || a_edevlibrary >= DEV_LIBRARY_COUNT) {
+    OsLog(OS_LOG_ERROR, "Unrecognized library...%d", a_edevlibrary);
+    return;
+  }
+  m_ataskSink[a_edevlibrary] = {a_pfndevtasksink, a_pvUser};
+}
+
+EOSSTS CDevImpl::ScannerEntryCallbackFriend(void* a_pvUser) {
+  auto* pdevimpl = static_cast<CDevImpl*>(a_pvUser);
+  if (!pdevimpl) {
+    OsLog(OS_LOG_ERROR, "a_pvUser is null...");
+    return OS_STS_FAIL;
+  }
+  return pdevimpl->SendAttributeTask(DEV_LIBRARY_DEVICE);
+}
+
+EOSSTS CDevImpl::NexEntryCallbackFriend(void* a_pvUser) {
+  if (OsCfgGetLong(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCENEXILOFF, 0) != 0) return OS_STS_SUCCESS;
+  auto* pdevimpl = static_cast<CDevImpl*>(a_pvUser);
+  if (!pdevimpl) {
+    OsLog(OS_LOG_ERROR, "a_pvUser is null...");
+    return OS_STS_FAIL;
+  }
+  return pdevimpl->SendAttributeTask(DEV_LIBRARY_NEXIL);
+}
+
+// The unit is asked at each send: while setconfig is built for each unit in
+// turn, the database's unit override names it.
+EOSSTS CDevImpl::SendAttributeTask(EDEVLIBRARY a_edevlibrary) {
+  COsXmlTask* posxmltask = m_pdatabase ? m_pdatabase->GetDbMakeXml() : nullptr;
+  if (!posxmltask) {
+    OsLog(OS_LOG_ERROR, "m_pdatabase is null...");
+    return OS_STS_FAIL;
+  }
+  const EDBID_FIRMWARE edbidfirmware = m_pdatabase->NeedScanFromFlatbed() ? DB_FIRMWARE_FLATBED : DB_FIRMWARE_ADF;
+  const TaskSink& tasksink = m_ataskSink[a_edevlibrary];
+  if (!tasksink.pfn) {
+    OsLog(OS_LOG_ERROR, "no %s library for unit %d...", s_aszLibrary[a_edevlibrary], edbidfirmware);
+    return OS_STS_FAIL;
+  }
+  const char* szReply = tasksink.pfn(tasksink.pvUser, edbidfirmware, posxmltask->GetTaskBuffer());
+  if (!szReply || !std::strstr(szReply, "<status>success</status>")) {
+    OsLog(OS_LOG_ERROR, "%s library of unit %d refused the task...<%s>", s_aszLibrary[a_edevlibrary], edbidfirmware,
+          szReply ? szReply : "");
+    return OS_STS_FAIL;
+  }
+  return OS_STS_SUCCESS;
+}
