@@ -79,6 +79,10 @@ constexpr size_t DB_PRINTER_STRING_SIZE = 512;
 // Window-bins: window times 4 plus the camera bin less 2.
 constexpr int DB_WINDOWBIN_COUNT = 44;
 
+// A value callback, as the datum keeps it: it receives the datum's callback
+// record.
+typedef EOSSTS (*PFNDBCALLBACK)(void* a_pvDbCallbackRecord);
+
 // Answers true when a data buffer of that many bytes is to fail as if memory
 // ran out. Tests use it.
 typedef bool (*PFNDBDATAFAIL)(size_t a_sizetBytes);
@@ -404,6 +408,73 @@ class CDatabase {
   void FixDefaultEnumFromDbConfig(CDbDatum* a_pdbdatum, EDBCONFIGTARGET a_edbconfigtarget, const char* a_szPrefix);
   // The standard size all windows' frames share, or none (1).
   EDBID_SUPPORTEDSIZES ConvertSupportedSizesFromCurrentFrame();
+  // The default list of an enumeration: the values from first to last, in
+  // ascending order, whose names the configuration lists under the key;
+  // the current value stays when the list keeps it, else the first item is
+  // taken. 1 without a datum or a lookup record, 6 for another container.
+  EOSSTS BuildOrderedListFromDbConfig(CDbDatum* a_pdbdatum, long a_lFirst, long a_lLast, const char* a_szKey,
+                                      EDBCONFIGTARGET a_edbconfigtarget);
+
+  // -------------------------------------------------------------------------
+  // The default fix-up, device values and value callbacks
+  // (db_cdatabase_defaults.cpp)
+  // -------------------------------------------------------------------------
+  // Once the scanner is open and its configuration records are complete:
+  // the image-address rules when the scanner has indexing, the physical
+  // height from the sheet, every datum's default (the window first) and its
+  // profile value, the current profile, the access pass; in dump mode the
+  // database before and after the profile ("PmxDbFactoryDefaults",
+  // "PmxDbInitial").
+  void FixDefaultAll();
+  // The set callback of every accessible machine datum that has consumers.
+  void DeviceUpdateAll();
+  // On the window-0 datum of the bin; bin 0 takes the first bin that has the
+  // capability. A capability the scanner lacks, or a rear bin of a simplex
+  // scanner, succeeds without a registration; 13 for a kind outside 1..5,
+  // a bin without the capability or a datum without access.
+  EOSSTS RegisterCallback(EDBCALLBACK a_edbcallback, EDBID a_edbid, EDBBIN a_edbbin, PFNDBCALLBACK a_pfndbcallback,
+                          void* a_pvUser);
+
+  // -------------------------------------------------------------------------
+  // Access rules shared by families of capabilities
+  // (db_cdatabase_access.cpp)
+  // -------------------------------------------------------------------------
+  // The access of the datum Find gives; 1 for an id outside 1..252 or a
+  // capability not found.
+  EOSSTS SetAccessFromId(EDBID a_edbid, EDBACCESS a_edbaccess);
+  // Read-write, or hidden where the configuration of the unit the firmware
+  // names has the enabled key but does not list the value (or, with the
+  // flag, on a flatbed without the enabled key). 13 without a datum.
+  EOSSTS SetAccessMetersAndCals(CDbDatum* a_pdbdatum, const char* a_szValue, bool a_blFlatbedHides,
+                                const char* a_szEnabledKey, const char* a_szEnumKey);
+  EOSSTS SetAccessMeters(CDbDatum* a_pdbdatum, const char* a_szValue, bool a_blFlatbedHides);
+  // Read-write when the unit lists the diagnostic, else hidden.
+  EOSSTS SetAccessDiag(CDbDatum* a_pdbdatum, const char* a_szValue);
+  // The access of an edge-fill capability: 0 with the edge fill of its
+  // window and bin, or when the scanner's edge fill is "none" alone.
+  EDBACCESS FixAccessEdgeFill(CDbDatum* a_pdbdatum);
+
+  // -------------------------------------------------------------------------
+  // Copies between the sides and the streams (db_cdatabase_copies.cpp)
+  // -------------------------------------------------------------------------
+  // Every camera capability of window 0 from one camera bin to another (to
+  // the other side only on a duplex scanner), each stored value followed by
+  // a fix-up pass.
+  void CopyFromSrcBinToDstBin(EDBBIN a_edbbinSrc, EDBBIN a_edbbinDst);
+  // One capability from a datum of the other side (2 and 3, 4 and 5), or of
+  // the other stream of the same side (2 and 4, 3 and 5). 13 for a missing
+  // datum, other capabilities or a source in the wrong bin.
+  EOSSTS CopySideToSide(CDbDatum* a_pdbdatumDst, CDbDatum* a_pdbdatumSrc);
+  EOSSTS CopyImageToImage(CDbDatum* a_pdbdatumDst, CDbDatum* a_pdbdatumSrc);
+  // While the sides may not differ, the scanned side to the other.
+  void CopySidesDifferent();
+  // Decides IMAGESDIFFERENT; a change to false asks for the image copy
+  // unless the flag is set.
+  EOSSTS FixImagesDifferent(bool a_blNoCopy);
+  // The image copy asked for: the stream that is on to the one that is off.
+  void CopyImagesDifferent();
+  // The dropout lists again, after a change of language.
+  void ReloadEcdo();
 
   // -------------------------------------------------------------------------
   // The task being answered and the values kept for the driver

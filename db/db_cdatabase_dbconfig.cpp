@@ -1,7 +1,9 @@
 // Lists and sizes from the scanner configuration: the default list of an
 // enumeration built from, or pruned to, the values the model's records
 // list, and the standard size that the frames of every window share.
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
@@ -126,6 +128,51 @@ void CDatabase::FixDefaultEnumFromDbConfig(CDbDatum* a_pdbdatum, EDBCONFIGTARGET
   }
   for (long l = 0; l < lUnlisted; ++l) EnumDeleteDefaultItem(a_pdbdatum, alUnlisted[l]);
   FixDefaultReset(a_pdbdatum);
+}
+
+// An ordered list of the values the configuration lists, in value order
+// whatever the configuration's order. Only the values the lookup knows are
+// visited, so a wide span costs no more than a narrow one.
+EOSSTS CDatabase::BuildOrderedListFromDbConfig(CDbDatum* a_pdbdatum, long a_lFirst, long a_lLast, const char* a_szKey,
+                                               EDBCONFIGTARGET a_edbconfigtarget) {
+  if (!a_pdbdatum) {
+    OsLog(OS_LOG_ERROR, "a_hdbdatum is NULL");
+    return OS_STS_FAIL;
+  }
+  DbLookup2* pdblookup2 = a_pdbdatum->GetLookup();
+  if (!pdblookup2) {
+    OsLog(OS_LOG_ERROR, "pdblookup2 is NULL (%d)", a_pdbdatum->GetId());
+    return OS_STS_FAIL;
+  }
+  CDbEnum* pdbenum = AsEnum(a_pdbdatum);
+  if (!pdbenum) {
+    OsLog(OS_LOG_ERROR, "a_hdbdatum is not an enumeration...%d", a_pdbdatum->GetId());
+    return static_cast<EOSSTS>(DB_STS_BADCONTAINER);
+  }
+  const long lRemembered = pdbenum->GetCurrentLong();
+  pdbenum->DeleteAllDefaultItems();
+  std::vector<long> vecl;
+  for (long l = 0; pdblookup2->pEnums && l < pdblookup2->lEnumCount; ++l) {
+    const long lValue = pdblookup2->pEnums[l].lValue;
+    if (lValue >= a_lFirst && lValue <= a_lLast) vecl.push_back(lValue);
+  }
+  std::sort(vecl.begin(), vecl.end());
+  vecl.erase(std::unique(vecl.begin(), vecl.end()), vecl.end());
+  for (long lValue : vecl) {
+    const DbLookupEnum* pdblookupenum = LookupDbEnum(pdblookup2, lValue);
+    if (pdblookupenum && pdblookupenum->szLexiconEnum &&
+        ConfigEnumExists(a_szKey, pdblookupenum->szLexiconEnum, a_edbconfigtarget)) {
+      pdbenum->AddDefaultItem(lValue);
+    }
+  }
+  pdbenum->FixDefaultReset();
+  // An empty list has no item to select: the value stays as the reset left it.
+  if (pdbenum->HasCurrentItem(lRemembered)) {
+    pdbenum->SetCurrentLong(lRemembered);
+  } else if (pdbenum->GetCurrentItemCount() > 0) {
+    pdbenum->SetCurrentLong(pdbenum->GetCurrentItem(0));
+  }
+  return OS_STS_SUCCESS;
 }
 
 // ---------------------------------------------------------------------------

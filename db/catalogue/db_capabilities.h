@@ -6,12 +6,15 @@
 #pragma once
 
 #include "db_catalogue_rows.h"
+#include "db_ccompression.h"
 #include "db_cdbenum.h"
 #include "db_cdbrange.h"
 #include "db_cdbstring.h"
+#include "db_cecdo.h"
 
 #define DB_CAPABILITY_CLASS_OWN(NAME, CONTAINER) \
   class C##NAME : public CONTAINER {};
+#define DB_CAPABILITY_CLASS_UNIT(NAME, CONTAINER)
 #define DB_CAPABILITY_CLASS_NONE(NAME, CONTAINER)
 #define DB_CAPABILITY_CLASS(NAME, CONTAINER, LEVEL, RULES) DB_CAPABILITY_CLASS_##RULES(NAME, CONTAINER)
 
@@ -19,4 +22,5 @@ DB_CATALOGUE_ROWS(DB_CAPABILITY_CLASS)
 
 #undef DB_CAPABILITY_CLASS
 #undef DB_CAPABILITY_CLASS_NONE
+#undef DB_CAPABILITY_CLASS_UNIT
 #undef DB_CAPABILITY_CLASS_OWN

@@ -9,8 +9,10 @@
 // - level: MACHINE (bins 0 and 1), CAMERA (bins 0 and 2 to 5) or WINDOW
 //   (bins 0 and 2 to 5, and a copy per camera in windows 1 to 10);
 // - rules: OWN for a class of its own, declared in db_capabilities.h until
-//   its rules give it a unit in db/id/; NONE for a capability without rules,
-//   whose objects are its plain container carrying the class name.
+//   its rules give it a unit in db/id/; UNIT for a class whose rules have
+//   that unit (db_c<capability>.h, included by db_capabilities.h); NONE for a
+//   capability without rules, whose objects are its plain container carrying
+//   the class name.
 #pragma once
 
 #define DB_CATALOGUE_ROWS(X) \
@@ -64,7 +66,7 @@
   X(COLORSHARPEN, CDbRange, CAMERA, NONE)                       \
   X(COLORTABLE, CDbEnum, CAMERA, OWN)                           \
   X(COLORTABLEDEFAULT, CDbString, CAMERA, NONE)                 \
-  X(COMPRESSION, CDbEnum, CAMERA, OWN)                          \
+  X(COMPRESSION, CDbEnum, CAMERA, UNIT)                         \
   X(CONTRAST, CDbRange, CAMERA, OWN)                            \
   X(COUNTONLYMODE, CDbEnum, MACHINE, NONE)                      \
   X(CROPPINGMODE, CDbEnum, CAMERA, OWN)                         \
@@ -96,7 +98,7 @@
   X(DUALSTACKINGPATCHTYPE4, CDbEnum, MACHINE, OWN)              \
   X(DUALSTACKINGPATCHTYPE6, CDbEnum, MACHINE, OWN)              \
   X(DUALSTACKINGSTACK, CDbEnum, MACHINE, OWN)                   \
-  X(ECDO, CDbEnum, CAMERA, OWN)                                 \
+  X(ECDO, CDbEnum, CAMERA, UNIT)                                \
   X(ECDOAGGRESSIVENESS, CDbRange, CAMERA, OWN)                  \
   X(ECDOCUSTOM, CDbEnum, CAMERA, OWN)                           \
   X(ECDOCUSTOMCLEARDATA, CDbEnum, MACHINE, OWN)                 \

@@ -33,6 +33,7 @@ constexpr DbCatalogueRow Row(EDBID a_edbid, const char* a_szName, const char* a_
 }
 
 #define DB_CATALOGUE_CLASS_OWN(NAME, CONTAINER) C##NAME
+#define DB_CATALOGUE_CLASS_UNIT(NAME, CONTAINER) C##NAME
 #define DB_CATALOGUE_CLASS_NONE(NAME, CONTAINER) CONTAINER
 #define DB_CATALOGUE_ROW(NAME, CONTAINER, LEVEL, RULES) \
   Row<DB_CATALOGUE_CLASS_##RULES(NAME, CONTAINER)>(DB_ID_##NAME, #NAME, "C" #NAME, DB_LEVEL_##LEVEL),
@@ -44,6 +45,7 @@ constexpr DbCatalogueRow s_dbcataloguerowLast = Row<CDbDatum>(DB_ID_LAST, "LAST"
 
 #undef DB_CATALOGUE_ROW
 #undef DB_CATALOGUE_CLASS_NONE
+#undef DB_CATALOGUE_CLASS_UNIT
 #undef DB_CATALOGUE_CLASS_OWN
 
 constexpr EDBBIN s_aedbbinMachine[] = {DB_BIN_SEARCH, DB_BIN_MACHINE};

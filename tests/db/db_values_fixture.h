@@ -4,10 +4,12 @@
 // sets them up, with the window copies the catalogue made for them.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <initializer_list>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "db_cdbcontainer.h"
@@ -158,6 +160,32 @@ class DbValuesFixture : public DbFixture {
     a_pdbrange->InitRangeLong(a_edbid, a_edbbin, a_edbaccess, DB_DEVICEDATA_NONE, a_lCurrent, a_lMin, a_lMax, a_lStep,
                               a_lCurrent, a_lMin, a_lMax, a_lStep);
     return a_pdbrange;
+  }
+
+  // A string of the catalogue set up in place, every generation the text.
+  CDbString* CatalogueString(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edbaccess, const char* a_szText) {
+    CDbString* pdbstring = dbcontainer::AsString(Slot(0, a_edbid, a_edbbin));
+    if (!pdbstring) {
+      ADD_FAILURE() << "no string in slot " << a_edbid << "/" << a_edbbin;
+      return nullptr;
+    }
+    pdbstring->InitString(a_edbid, a_edbbin, a_edbaccess, DB_DEVICEDATA_NONE, 64, a_szText, a_szText, a_szText,
+                          a_szText);
+    return pdbstring;
+  }
+
+  // The scanner's dropout entries: one of a single colour, one of several.
+  static constexpr long s_lEcdoSingle = DB_ID_ECDO_ENUM_FILE02;
+  static constexpr long s_lEcdoMultiple = DB_ID_ECDO_ENUM_FILE03;
+  void ScannerDropouts() {
+    DbEcdoRecord* pdbecdorecord = m_pdatabase->DeviceGetEcdoHeader()->adbecdorecord;
+    for (const auto& [lValue, szKind] :
+         {std::pair<long, const char*>{s_lEcdoSingle, "normal"}, {s_lEcdoMultiple, "pmcdo"}}) {
+      pdbecdorecord->u32Value = static_cast<uint32_t>(lValue);
+      std::snprintf(pdbecdorecord->szName, sizeof pdbecdorecord->szName, "dropout%ld", lValue);
+      std::snprintf(pdbecdorecord->szKind, sizeof pdbecdorecord->szKind, "%s", szKind);
+      ++pdbecdorecord;
+    }
   }
 
   static CDbDatum* Slot(EDBID_WINDOW a_edbidwindow, EDBID a_edbid, EDBBIN a_edbbin) {

@@ -45,7 +45,7 @@ DATA_TYPE = {"E": "long", "R": "long", "S": "string"}
 
 def read_catalogue(rows_text):
     """[(capability, level)] in catalogue order."""
-    return re.findall(r"X\((\w+), CDb\w+, (MACHINE|CAMERA|WINDOW), (?:OWN|NONE)\)", rows_text)
+    return re.findall(r"X\((\w+), CDb\w+, (MACHINE|CAMERA|WINDOW), (?:OWN|UNIT|NONE)\)", rows_text)
 
 
 def datum_lines(kind, number, capability, consumers, fields, lookup, names):
@@ -72,18 +72,17 @@ def datum_lines(kind, number, capability, consumers, fields, lookup, names):
     return lines
 
 
-def main(argv):
-    if len(argv) != 5:
-        sys.exit("usage: database_dump.py EXPECTED_TSV LOOKUP_DBC DB_DEF_H CATALOGUE_ROWS_H")
+def read_sources(paths):
+    """The expected records, lookup, names and catalogue of the four paths."""
     texts = []
-    for path in argv[1:]:
+    for path in paths:
         with open(path, encoding="utf-8") as source:
             texts.append(source.read())
-    expected = read_expected(texts[0])
-    lookup = read_lookup(texts[1])
-    names = read_names(texts[2])
-    catalogue = read_catalogue(texts[3])
-    # (bin 1..5, id): the datum's lines.
+    return read_expected(texts[0]), read_lookup(texts[1]), read_names(texts[2]), read_catalogue(texts[3])
+
+
+def build(expected, lookup, names, catalogue):
+    """({(bin 1..5, id): lines} of the loaded datums, {(bin, id): capability} of the catalogue)."""
     loaded = {}
     for kind, capability, number, consumers, bins in expected:
         for fields in bins:
@@ -96,6 +95,15 @@ def main(argv):
             present[(bin_number, names["DB_ID_" + capability])] = capability
     if not set(loaded) <= set(present):
         sys.exit("records for datums the catalogue lacks: %s" % sorted(set(loaded) - set(present)))
+    return loaded, present
+
+
+def undefined_line(number, capability):
+    return "%4d %-32s undefined ()" % (number, capability)
+
+
+def render(loaded, present):
+    """The dump's text, CR LF lines."""
     out = []
     for bin_number, bin_name in enumerate(BINS, start=1):
         out.append("\r\n%s\r\n" % bin_name)
@@ -103,9 +111,16 @@ def main(argv):
             key = (bin_number, number)
             if key not in present:
                 continue
-            lines = loaded.get(key, ["%4d %-32s undefined ()" % (number, present[key])])
+            lines = loaded.get(key, [undefined_line(number, present[key])])
             out.extend(line + "\r\n" for line in lines)
-    sys.stdout.buffer.write("".join(out).encode("utf-8"))
+    return "".join(out)
+
+
+def main(argv):
+    if len(argv) != 5:
+        sys.exit("usage: database_dump.py EXPECTED_TSV LOOKUP_DBC DB_DEF_H CATALOGUE_ROWS_H")
+    loaded, present = build(*read_sources(argv[1:]))
+    sys.stdout.buffer.write(render(loaded, present).encode("utf-8"))
     return 0
 
 

@@ -1,0 +1,246 @@
+// The default fix-up on a database loaded from the library's own resources
+// and configured from the inquiry fixtures: in dump mode the two dumps, each
+// compared whole with what a Python reading of the replies expects; the
+// image-address rules made only for a scanner with indexing, once however
+// often the fix-up runs, and gone with a scanner without it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "../os/log_capture.h"
+#include "db_cdatabase.h"
+#include "db_cdbconfig.h"
+#include "db_cdbconfig_testutil.h"
+#include "dev_cdev.h"
+#include "os_coscfg.h"
+#include "os_cosmem.h"
+#include "test_support.h"
+
+using dbconfigtest::DataPath;
+using dbconfigtest::Fixture;
+using dbconfigtest::InquiryContent;
+
+namespace {
+
+// The log's dump switch, added to a debug level.
+constexpr long s_lDumpMode = 0x100;
+
+const std::string s_strSource = std::string(SCANDRV_TEST_DATA) + "/../..";
+
+// One reply of a scanner unit, as a file the Python script reads too.
+struct Reply {
+  EDBID_FIRMWARE edbidfirmware;
+  const char* szModel;
+  std::string (*pfnPath)();
+};
+
+struct Scanner {
+  const char* szName;
+  std::vector<Reply> vecreply;  // in the order the device engine stores them
+};
+
+void PrintTo(const Scanner& a_scanner, std::ostream* a_postream) { *a_postream << a_scanner.szName; }
+
+// The feeder-only fixture made a simplex scanner with colour cameras: its
+// colour format is the colour cameras' own, and it has no rear camera.
+std::string SimplexColourReply() {
+  std::string strReply = Fixture("inquiry_mapleb_feeder.xml");
+  for (const auto& [strFrom, strTo] :
+       {std::pair<std::string, std::string>{"<value>color</value>", "<value>rgb_24</value>"},
+        {"<value>rear</value>", ""}}) {
+    const size_t sizetAt = strReply.find(strFrom);
+    EXPECT_NE(sizetAt, std::string::npos) << strFrom;
+    if (sizetAt != std::string::npos) strReply.replace(sizetAt, strFrom.size(), strTo);
+  }
+  const std::string strPath = testsupport::RootPath("inquiry_simplex_colour.xml");
+  testsupport::WriteFile(strPath, strReply);
+  return strPath;
+}
+
+class DbDefaultsTest : public ::testing::Test {
+ protected:
+  void Start(long a_lLogLevel) {
+    m_plog = std::make_unique<testsupport::LogCapture>(a_lLogLevel);
+    m_pmem = std::make_unique<COsMem>(OS_MEM_METHOD_GLOBALALLOC, 1);
+    OsCfgVersion oscfgversion{"01", "00", "00", "00", "01", "01", "2024"};
+    m_poscfg = std::make_unique<COsCfg>("driver", OS_CFGENTITY_UTILITY, nullptr, &oscfgversion, false, nullptr);
+    std::filesystem::create_directories(m_strDumps);
+    ASSERT_EQ(m_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_LOGDIRECTORY, m_strDumps.c_str()), OS_STS_SUCCESS);
+    m_pdatabase = std::make_unique<CDatabase>();
+    ASSERT_EQ(m_pdatabase->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, SCANDRV_LIBRARY_PATH, false), DB_STS_SUCCESS);
+    m_pdev = std::make_unique<CDev>(nullptr, nullptr, nullptr);
+    m_pdev->SetDeviceOnline(true);
+  }
+
+  void TearDown() override {
+    m_pdev.reset();
+    m_pdatabase.reset();
+    m_poscfg.reset();
+    m_pmem.reset();
+    m_plog.reset();
+  }
+
+  // The replies stored and processed as the device engine does on opening.
+  void Configure(const Scanner& a_scanner) {
+    for (const Reply& reply : a_scanner.vecreply) {
+      m_pdatabase->ConfigSetString(
+          "model", reply.szModel,
+          reply.edbidfirmware == DB_FIRMWARE_ADF ? DB_CONFIGTARGET_ADF : DB_CONFIGTARGET_FLATBED);
+      const std::string strContent = InquiryContent(testsupport::ReadFile(reply.pfnPath()));
+      ASSERT_TRUE(m_pdatabase->ConfigLoadReportInquiry(strContent.c_str(), 0, false, false, reply.edbidfirmware));
+    }
+    ASSERT_TRUE(m_pdatabase->ConfigProcessReportInquiry(nullptr, m_pdev.get())) << m_plog->Text();
+  }
+
+  // The Python script's answer for the scanner's replies.
+  static std::string Expected(const char* a_szMode, const Scanner& a_scanner) {
+    std::vector<std::string> vecArgument = {SCANDRV_PYTHON,
+                                            std::string(SCANDRV_TEST_DATA) + "/../tools/fixdefaults_dump.py", a_szMode};
+    if (std::string(a_szMode) == "dump") {
+      for (const char* szSource : {"/tests/data/db/database_expected.tsv", "/db/sources/lookup.dbc", "/db/db_def.h",
+                                   "/db/catalogue/db_catalogue_rows.h"})
+        vecArgument.push_back(s_strSource + szSource);
+    }
+    for (const Reply& reply : a_scanner.vecreply)
+      vecArgument.push_back((reply.edbidfirmware == DB_FIRMWARE_ADF ? "adf=" : "flatbed=") + reply.pfnPath());
+    int iStatus = -1;
+    std::string strOutput = testsupport::RunProgram(vecArgument, &iStatus);
+    EXPECT_EQ(iStatus, 0) << strOutput;
+    return strOutput;
+  }
+
+  // The dumps of the fix-up (not those the load makes), by name, read whole.
+  std::vector<std::pair<std::string, std::string>> Dumps() const {
+    std::vector<std::pair<std::string, std::string>> vec;
+    for (const auto& entry : std::filesystem::directory_iterator(m_strDumps)) {
+      const std::string strName = entry.path().filename().string();
+      if (strName.rfind("PmxDbFactoryDefaults", 0) == 0 || strName.rfind("PmxDbInitial", 0) == 0)
+        vec.emplace_back(strName, testsupport::ReadFile(entry.path().string()));
+    }
+    std::sort(vec.begin(), vec.end());
+    return vec;
+  }
+
+  // The log lines that end with the text.
+  size_t CountInLog(const std::string& a_strEnd) const {
+    size_t sizetCount = 0;
+    for (std::string strLine : testsupport::Lines(m_plog->Text())) {
+      if (!strLine.empty() && strLine.back() == '\r') strLine.pop_back();
+      if (strLine.size() >= a_strEnd.size() &&
+          strLine.compare(strLine.size() - a_strEnd.size(), a_strEnd.size(), a_strEnd) == 0)
+        ++sizetCount;
+    }
+    return sizetCount;
+  }
+
+  std::unique_ptr<testsupport::LogCapture> m_plog;
+  std::unique_ptr<COsMem> m_pmem;
+  std::unique_ptr<COsCfg> m_poscfg;
+  std::unique_ptr<CDatabase> m_pdatabase;
+  std::unique_ptr<CDev> m_pdev;
+  const std::string m_strDumps = testsupport::RootPath("dumps");
+};
+
+class DbDefaultsScanner : public DbDefaultsTest, public ::testing::WithParamInterface<Scanner> {};
+
+}  // namespace
+
+// The profile list cannot apply a profile yet: the fix-up logs that and
+// goes on, so both dumps show the defaults the scanner gives.
+TEST_P(DbDefaultsScanner, DumpsTheDefaultsTheRepliesGiveAndKeepsOneImageAddressRulesObject) {
+  Start(1 | s_lDumpMode);
+  Configure(GetParam());
+  m_pdatabase->FixDefaultAll();
+  const std::vector<std::pair<std::string, std::string>> vecDump = Dumps();
+  ASSERT_EQ(vecDump.size(), 2u);
+  EXPECT_TRUE(std::regex_match(vecDump[0].first, std::regex("PmxDbFactoryDefaults_[0-9]{9}\\.txt")));
+  EXPECT_TRUE(std::regex_match(vecDump[1].first, std::regex("PmxDbInitial_[0-9]{9}\\.txt")));
+  const std::string strExpected = Expected("dump", GetParam());
+  ASSERT_GT(strExpected.size(), 10000u);
+  for (const auto& [strName, strDump] : vecDump) EXPECT_EQ(strDump, strExpected) << strName;
+  for (const char* szLine :
+       {"db>>> fixdefaultall starting...", "db>>> fixdefaultall had an error...", "db>>> fixdefaultall completed..."})
+    EXPECT_EQ(CountInLog(szLine), 1u) << szLine;
+
+  const bool blIndexing = Expected("indexing", GetParam()) == "yes\n";
+  EXPECT_EQ(m_pdatabase->GetDbIa() != nullptr, blIndexing);
+  EXPECT_EQ(CountInLog("new CDbIa"), blIndexing ? 1u : 0u);
+  // The device engine runs it again for the next scanner it opens.
+  CDbIa* pdbia = m_pdatabase->GetDbIa();
+  m_pdatabase->FixDefaultAll();
+  EXPECT_EQ(m_pdatabase->GetDbIa(), pdbia);
+  EXPECT_EQ(CountInLog("new CDbIa"), blIndexing ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DbScanners, DbDefaultsScanner,
+    ::testing::Values(Scanner{"feeder_duplex_indexing",
+                              {{DB_FIRMWARE_ADF, "mapleB", [] { return DataPath("inquiry_mapleb_feeder.xml"); }}}},
+                      Scanner{"feeder_and_flatbed",
+                              {{DB_FIRMWARE_FLATBED, "mapleC", [] { return DataPath("inquiry_maplec_flatbed.xml"); }},
+                               {DB_FIRMWARE_ADF, "mapleC", [] { return DataPath("inquiry_maplec_feeder.xml"); }}}},
+                      Scanner{"simplex_colour", {{DB_FIRMWARE_ADF, "mapleB", &SimplexColourReply}}}),
+    [](const ::testing::TestParamInfo<Scanner>& a_info) { return std::string(a_info.param.szName); });
+
+// Outside dump mode the fix-up writes no file, and its defaults are there
+// all the same.
+TEST_F(DbDefaultsTest, WritesNoDumpOutsideDumpMode) {
+  Start(1);
+  Configure({"feeder", {{DB_FIRMWARE_ADF, "mapleB", [] { return DataPath("inquiry_mapleb_feeder.xml"); }}}});
+  m_pdatabase->FixDefaultAll();
+  EXPECT_TRUE(Dumps().empty());
+  CDbDatum* pdbdatum = m_pdatabase->Find(DB_ID_PHYSICALHEIGHTADJUST);
+  ASSERT_NE(pdbdatum, nullptr);
+  EXPECT_EQ(m_pdatabase->RangeGetDefaultMin(pdbdatum), 600);
+  EXPECT_EQ(m_pdatabase->RangeGetDefaultMax(pdbdatum), 33000);
+  EXPECT_EQ(m_pdatabase->GetCurrentLong(pdbdatum), 16800);
+}
+
+// A scanner that reports no sheet height leaves the physical height's
+// bounds as the default database has them, not at 0.
+TEST_F(DbDefaultsTest, WithoutASheetHeightThePhysicalHeightKeepsItsBounds) {
+  Start(1);
+  m_pdatabase->FixDefaultAll();
+  CDbDatum* pdbdatum = m_pdatabase->Find(DB_ID_PHYSICALHEIGHTADJUST);
+  ASSERT_NE(pdbdatum, nullptr);
+  EXPECT_EQ(m_pdatabase->RangeGetDefaultMin(pdbdatum), 3000);
+  EXPECT_EQ(m_pdatabase->RangeGetDefaultMax(pdbdatum), 40800);
+  EXPECT_EQ(m_pdatabase->GetCurrentLong(pdbdatum), 16800);
+  EXPECT_EQ(CountInLog("db>>> no sheetheight, the physical height keeps its bounds..."), 1u);
+}
+
+// A scanner opened later without indexing leaves no image-address rules
+// behind: every object made is deleted, whatever the order of the scanners.
+TEST_F(DbDefaultsTest, TheImageAddressRulesGoWithAScannerWithoutIndexing) {
+  Start(1);
+  Configure({"feeder", {{DB_FIRMWARE_ADF, "mapleB", [] { return DataPath("inquiry_mapleb_feeder.xml"); }}}});
+  m_pdatabase->FixDefaultAll();
+  ASSERT_NE(m_pdatabase->GetDbIa(), nullptr);
+  for (const char* szValue : {"none", "imageaddress"})
+    m_pdatabase->ConfigEnumDelete("indexingformat", szValue, DB_CONFIGTARGET_COMMON);
+  m_pdatabase->FixDefaultAll();
+  EXPECT_EQ(m_pdatabase->GetDbIa(), nullptr);
+  EXPECT_EQ(CountInLog("new CDbIa"), 1u);
+  m_pdatabase->ConfigEnumAdd("indexingformat", "none", DB_CONFIGTARGET_COMMON);
+  m_pdatabase->FixDefaultAll();
+  EXPECT_NE(m_pdatabase->GetDbIa(), nullptr);
+  EXPECT_EQ(CountInLog("new CDbIa"), 2u);
+}
+
+// A database that does not hold the datum table has nothing to fix.
+TEST_F(DbDefaultsTest, ADatabaseWithoutTheTableFixesNothing) {
+  Start(1);
+  CDatabase databaseSecond;
+  ASSERT_FALSE(databaseSecond.IsValid());
+  databaseSecond.FixDefaultAll();
+  databaseSecond.DeviceUpdateAll();
+  EXPECT_EQ(databaseSecond.GetDbIa(), nullptr);
+  EXPECT_EQ(CountInLog("No datum table to fix..."), 1u);
+  EXPECT_EQ(CountInLog("db>>> fixdefaultall starting..."), 0u);
+}
