@@ -47,17 +47,14 @@ struct Scanner {
 
 void PrintTo(const Scanner& a_scanner, std::ostream* a_postream) { *a_postream << a_scanner.szName; }
 
-// The feeder-only fixture made a simplex scanner with colour cameras: its
-// colour format is the colour cameras' own, and it has no rear camera.
+// The feeder-only fixture made a simplex scanner: its colour cameras stay,
+// and it has no rear camera.
 std::string SimplexColourReply() {
   std::string strReply = Fixture("inquiry_mapleb_feeder.xml");
-  for (const auto& [strFrom, strTo] :
-       {std::pair<std::string, std::string>{"<value>color</value>", "<value>rgb_24</value>"},
-        {"<value>rear</value>", ""}}) {
-    const size_t sizetAt = strReply.find(strFrom);
-    EXPECT_NE(sizetAt, std::string::npos) << strFrom;
-    if (sizetAt != std::string::npos) strReply.replace(sizetAt, strFrom.size(), strTo);
-  }
+  const std::string strRear = "<value>rear</value>";
+  const size_t sizetAt = strReply.find(strRear);
+  EXPECT_NE(sizetAt, std::string::npos);
+  if (sizetAt != std::string::npos) strReply.erase(sizetAt, strRear.size());
   const std::string strPath = testsupport::RootPath("inquiry_simplex_colour.xml");
   testsupport::WriteFile(strPath, strReply);
   return strPath;

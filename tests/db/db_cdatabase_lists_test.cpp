@@ -278,7 +278,7 @@ TEST_F(DbDatabaseListsTest, DefaultListsArePrunedToTheConfiguration) {
       {"feeder", DB_ID_BACKGROUND, DB_BIN_BITONAL_FRONT, {1, 2}, DB_CONFIGTARGET_ADF, nullptr, {2}},
       {"flatbed", DB_ID_BACKGROUND, DB_BIN_COLOR_FRONT, {1, 2}, DB_CONFIGTARGET_FLATBED, nullptr, {1}},
       {"rear background", DB_ID_BACKGROUND, DB_BIN_BITONAL_REAR, {1, 2}, DB_CONFIGTARGET_ADF, nullptr, {1}},
-      {"image library", DB_ID_IMAGEFORMAT, DB_BIN_COLOR_FRONT, {1, 2, 3}, DB_CONFIGTARGET_COMMON, "nexil", {1}},
+      {"image library", DB_ID_IMAGEFORMAT, DB_BIN_COLOR_FRONT, {1, 2, 3}, DB_CONFIGTARGET_COMMON, "nexil", {1, 3}},
       {"nothing listed", DB_ID_BACKGROUND, DB_BIN_COLOR_REAR, {1, 2}, DB_CONFIGTARGET_FLATBED, nullptr, {}},
   };
   for (const auto& c : acase) {

@@ -278,7 +278,7 @@ TEST_F(DbDatabaseTaskTest, TheConfigurationAsksTheDatabase) {
     ASSERT_TRUE(db.ConfigProcessReportInquiry("mapleB", &dev));
     EXPECT_EQ(db.ConfigEnumExists("imageformat", "bw", DB_EDBCONFIGTARGET_COMMON),
               edbaccess == DB_ACCESS_NOTSUPPORTED);
-    EXPECT_TRUE(db.ConfigEnumExists("imageformat", "gray", DB_EDBCONFIGTARGET_COMMON));
+    EXPECT_TRUE(db.ConfigEnumExists("imageformat", "gray_8", DB_EDBCONFIGTARGET_COMMON));
   }
 }
 

@@ -181,7 +181,7 @@ TEST_F(DbConfigInquiry, ReadsThroughTheGetters) {
        sz = m_dbconfig.EnumGetNext("imageformat", sz, DB_CONFIGTARGET_COMMON)) {
     vstr.push_back(sz);
   }
-  EXPECT_EQ(vstr, (std::vector<std::string>{"bw", "color", "gray"}));
+  EXPECT_EQ(vstr, (std::vector<std::string>{"bw", "gray_8", "rgb_24"}));
 }
 
 // ---------------------------------------------------------------------------
@@ -243,7 +243,7 @@ TEST_P(DbConfigNexilOff, DropsTheBitonalFormat) {
   ASSERT_TRUE(Load(dbconfig, s_strMapleBFeeder, false, false, DB_FIRMWARE_ADF));
   ASSERT_TRUE(dbconfig.ProcessReportInquiry("mapleB", &dev));
   EXPECT_EQ(dbconfig.EnumExists("imageformat", "bw", DB_CONFIGTARGET_COMMON), GetParam().blBwKept);
-  EXPECT_TRUE(dbconfig.EnumExists("imageformat", "gray", DB_CONFIGTARGET_COMMON));
+  EXPECT_TRUE(dbconfig.EnumExists("imageformat", "gray_8", DB_CONFIGTARGET_COMMON));
   CDbConfigImpl::SetDatabaseQueries(nullptr);
 }
 

@@ -43,7 +43,7 @@ MAPLEB_FEEDER = {
 }
 MAPLEB_FEEDER.update(keys(
     'cameratype_enum_front', 'cameratype_enum_rear',
-    'imageformat_enum_color', 'imageformat_enum_gray', 'imageformat_enum_bw',
+    'imageformat_enum_rgb_24', 'imageformat_enum_gray_8', 'imageformat_enum_bw',
     'resolutionxoptical_enum_600',
     'language_adf_enum_en_usa', 'language_adf_enum_de_deu', 'language_adf_enum_fr_fra',
     'illumination_adf_enum_normal',
@@ -78,7 +78,7 @@ MAPLEC_FEEDER_FLATBED = {
 }
 MAPLEC_FEEDER_FLATBED.update(keys(
     'cameratype_enum_front', 'cameratype_enum_rear',
-    'imageformat_enum_color', 'imageformat_enum_gray', 'imageformat_enum_bw',
+    'imageformat_enum_rgb_24', 'imageformat_enum_gray_8', 'imageformat_enum_bw',
     'language_adf_enum_en_usa', 'language_adf_enum_jp_jpn',
     'language_flatbed_enum_en_usa', 'language_flatbed_enum_de_deu',
     'illumination_flatbed_enum_normal', 'illumination_flatbed_enum_bright',
@@ -97,7 +97,7 @@ NEXIL_KEPT = {
 NEXIL_KEPT.update(keys(
     'nexilbarcodetype_adf_enum_qrcode', 'nexilbarcodetype_adf_enum_code39', 'nexilbarcodetype_adf_enum_code128',
     'nexillanguage_adf_enum_en_usa', 'nexillanguage_adf_enum_de_deu', 'nexillanguage_adf_enum_jp_jpn',
-    'nexilimageformat_enum_bw', 'nexilimageformat_enum_color',
+    'nexilimageformat_enum_bw', 'nexilimageformat_enum_rgb_24',
     'textenhancement'))
 
 # The image library's reply read at once under the prefix "nexil": ranges,
@@ -112,7 +112,7 @@ NEXIL_PREFIXED = {
 NEXIL_PREFIXED.update(keys(
     'nexil_barcodetype_adf_enum_qrcode', 'nexil_barcodetype_adf_enum_code39', 'nexil_barcodetype_adf_enum_code128',
     'nexil_language_adf_enum_en_usa', 'nexil_language_adf_enum_de_deu', 'nexil_language_adf_enum_jp_jpn',
-    'nexil_imageformat_enum_bw', 'nexil_imageformat_enum_color',
+    'nexil_imageformat_enum_bw', 'nexil_imageformat_enum_rgb_24',
     'textenhancement'))
 
 
