@@ -241,6 +241,36 @@ TEST_F(Package, CancelsAndFailuresKeepTheArchive) {
   EXPECT_TRUE(FileExists("/dev/full"));
 }
 
+// Appending to a file that is no package (another file under the name, or
+// one too short for a header) fails and leaves that file as it was.
+TEST_F(Package, AppendLeavesAFileThatIsNoPackage) {
+  testsupport::LogCapture logcapture;
+  filetest::MakeTree(RootPath("src"), {"a.txt=alpha"});
+  std::string archive = RootPath("other.pkg");
+  struct Case {
+    const char* szName;
+    std::string strBytes;
+    const char* szLog;
+  };
+  const Case acase[] = {
+      {"another file", "a report someone keeps here\n", "Not a package file...<"},
+      {"shorter than a header", "PMX", "Read failed...<"},
+      {"header cut short", std::string("PMXPKG01\x18\0\0\0\x30\x01\0\0", 16), "Read failed...<"},
+  };
+  for (const auto& c : acase) {
+    for (EOSFILEPACKAGE eosfilepackage : {OS_FILEPACKAGE_APPEND, OS_FILEPACKAGE_EXTRA, OS_FILEPACKAGE_LOCALLOW,
+                                          OS_FILEPACKAGE_NORMAL}) {
+      SCOPED_TRACE(std::string(c.szName) + " mode " + std::to_string(eosfilepackage));
+      WriteFile(archive, c.strBytes);
+      EXPECT_EQ(COsFile::Package(archive.c_str(), RootPath("src").c_str(), false, eosfilepackage, true,
+                                 OS_FILECOMPRESSION_AUTOMATIC, nullptr),
+                OS_STS_FAIL);
+      EXPECT_TRUE(logcapture.Contains(c.szLog + archive + ">"));
+      EXPECT_EQ(ReadFile(archive), c.strBytes);
+    }
+  }
+}
+
 TEST_F(Package, DepthIsBounded) {
   testsupport::LogCapture logcapture;
   std::string path = RootPath("deep");
