@@ -341,4 +341,27 @@ TEST_F(Package, DamagedArchivesTouchNothing) {
   EXPECT_FALSE(FileExists(RootPath("dest/src/kept.txt")));
 }
 
+// A first directory record that names the destination itself replaces
+// nothing: what the destination held before stays beside what is unpacked.
+TEST_F(Package, FirstDirectoryNamingTheDestinationDeletesNothing) {
+  filetest::MakeTree(RootPath("src"), {"a.txt=alpha"});
+  std::string archive = RootPath("good.pkg");
+  ASSERT_EQ(COsFile::Package(archive.c_str(), RootPath("src").c_str(), false, OS_FILEPACKAGE_CREATE, true,
+                             OS_FILECOMPRESSION_AUTOMATIC, nullptr),
+            OS_STS_SUCCESS);
+  std::string good = ReadFile(archive);
+  for (const char* szName : {".", "./", "./.", ".//./"}) {
+    SCOPED_TRACE(szName);
+    std::string bad = good;
+    bad.replace(24 + 8, std::strlen(szName) + 1, std::string(szName) + '\0');
+    WriteFile(RootPath("bad.pkg"), bad);
+    filetest::MakeTree(RootPath("dest"), {"mine.txt=mine", "keep/", "keep/deep.txt=deep"});
+    EXPECT_EQ(COsFile::Unpackage(RootPath("dest").c_str(), RootPath("bad.pkg").c_str(), false, nullptr, false),
+              OS_STS_SUCCESS);
+    EXPECT_EQ(ReadFile(RootPath("dest/mine.txt")), "mine");
+    EXPECT_EQ(ReadFile(RootPath("dest/keep/deep.txt")), "deep");
+    EXPECT_EQ(ReadFile(RootPath("dest/src/a.txt")), "alpha");
+  }
+}
+
 }  // namespace
