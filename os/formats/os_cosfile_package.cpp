@@ -322,9 +322,10 @@ EOSSTS PackageWriter::File(const OsFileInfo& a_osfileinfo, const char* a_szRelat
     if (eosstatus != OS_STS_SUCCESS) return eosstatus;
   }
   const char* szSource = *szStandIn ? szStandIn : a_osfileinfo.szPath;
-  OsFileInfo osfileinfoSource;
-  uint64_t u64Size = COsFile::FindFirst(szSource, &osfileinfoSource) == OS_STS_SUCCESS ? osfileinfoSource.u64Size : 0;
-  COsFile::FindClose(&osfileinfoSource);
+  // The size of this very file: a name may hold "*" or "?", which a
+  // listing would take for a pattern.
+  struct stat stSource;
+  uint64_t u64Size = stat(szSource, &stSource) == 0 ? static_cast<uint64_t>(stSource.st_size) : 0;
   uint64_t u64At = 0, u64Written = 0;
   eosstatus = Chunk(a_osfileinfo, a_szRelative, u64Size, &u64At);
   if (eosstatus == OS_STS_SUCCESS && u64Size == 0) {

@@ -271,6 +271,26 @@ TEST_F(Package, AppendLeavesAFileThatIsNoPackage) {
   }
 }
 
+// Names with the characters of a pattern are names like any other: each
+// file is packed with its own size and data, not another one's that the
+// name would match as a pattern.
+TEST_F(Package, NamesLikePatternsPackTheirOwnData) {
+  std::vector<std::string> entries{"x?.log=precious data", "y*.txt=more data"};
+  for (char c = 'a'; c <= 'z'; ++c) {
+    entries.push_back(std::string("x") + c + ".log");
+    entries.push_back(std::string("y") + c + ".txt");
+  }
+  filetest::MakeTree(RootPath("src"), entries);
+  std::string archive = RootPath("names.pkg");
+  ASSERT_EQ(COsFile::Package(archive.c_str(), RootPath("src").c_str(), false, OS_FILEPACKAGE_CREATE, true,
+                             OS_FILECOMPRESSION_AUTOMATIC, nullptr),
+            OS_STS_SUCCESS);
+  ASSERT_EQ(COsFile::Unpackage(RootPath("out").c_str(), archive.c_str(), false, nullptr, false), OS_STS_SUCCESS);
+  EXPECT_EQ(ReadFile(RootPath("out/src/x?.log")), "precious data");
+  EXPECT_EQ(ReadFile(RootPath("out/src/y*.txt")), "more data");
+  EXPECT_EQ(ReadFile(RootPath("out/src/xq.log")), "");
+}
+
 TEST_F(Package, DepthIsBounded) {
   testsupport::LogCapture logcapture;
   std::string path = RootPath("deep");
