@@ -52,6 +52,7 @@ EOSSTS COsImageImpl::Create(const char* a_szFilename, const char* a_szReportImag
   // source: the source's own file would lose its image.
   if (SameFile(m_szOutput, m_szSource)) {
     OsLog(OS_LOG_ASSERT, "output is the source image file...<%s>", m_szOutput);
+    m_szOutput[0] = '\0';  // nor may a Close that deletes the output take it
     return OS_STS_FAIL;
   }
   m_eosimagefileformat = a_eosimagefileformat;

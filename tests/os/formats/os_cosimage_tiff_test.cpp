@@ -397,6 +397,7 @@ TEST_F(TiffWriter, OutputThatIsItsOwnSourceIsRefused) {
     const std::string report = blJfif ? Report("jpeg", source, raw, bytes.size()) : Report("none", source, raw, bytes.size());
     EXPECT_EQ(OS_STS_FAIL, Create(RootPath(c.output), report, c.format, c.fileWrite, false, false, c.page));
     EXPECT_TRUE(Logged("output is the source image file...<" + RootPath(c.output) + ">")) << m_log->Text();
+    Image().Close(false, true);
     EXPECT_EQ(bytes, ReadFile(source));
   }
 }
