@@ -88,7 +88,8 @@ class PackageWriter {
   OsFilePackageProgressFunction m_pfnProgress;
   OsFilePackageProgress m_progress{};
   COsFile m_osfileArchive;
-  bool m_blExisted = false;        // appending to what was there: undo by cutting back
+  bool m_blExisted = false;        // the file had contents: undo by cutting back, never by deleting
+  bool m_blWritten = false;        // this call has written to it
   uint64_t m_u64Original = 0;      // its length
   uint8_t m_au8Header[s_sizetPackageHeader] = {};  // its header as it was
   uint32_t m_u32Chunk = s_sizetPackageChunk;       // record size of the archive
@@ -110,6 +111,8 @@ EOSSTS PackageWriter::OpenArchive() {
     return OS_STS_FAIL;
   }
   if (m_u64Original == 0) return OS_STS_SUCCESS;
+  // Whatever it holds (a package or not) stays.
+  m_blExisted = true;
   return ReadArchive();
 }
 
@@ -126,7 +129,6 @@ EOSSTS PackageWriter::ReadArchive() {
     OsLog(OS_LOG_ERROR, "Not a package file...<%s>", m_szArchive);
     return OS_STS_FAIL;
   }
-  m_blExisted = true;
   uint32_t u32Header = OsFileGetU32(m_au8Header + 8);
   m_u32Chunk = OsFileGetU32(m_au8Header + 12);
   m_u64Total = OsFileGetU64(m_au8Header + 16);
@@ -181,6 +183,7 @@ EOSSTS PackageWriter::Pack(const char* a_szSource) {
   std::memcpy(au8Header, m_au8Header, sizeof au8Header);
   if (!m_blExisted) OsFilePackageHeaderPut(au8Header, 0);
   OsFilePutU64(au8Header + 16, m_u64Total);
+  m_blWritten = eosstatus == OS_STS_SUCCESS;
   if (eosstatus == OS_STS_SUCCESS &&
       (m_osfileArchive.SetFilePointer64(OS_FILEPOINTER_BEGIN, 0) != OS_STS_SUCCESS ||
        m_osfileArchive.Write(au8Header, sizeof au8Header) != OS_STS_SUCCESS ||
@@ -319,9 +322,10 @@ EOSSTS PackageWriter::File(const OsFileInfo& a_osfileinfo, const char* a_szRelat
     if (eosstatus != OS_STS_SUCCESS) return eosstatus;
   }
   const char* szSource = *szStandIn ? szStandIn : a_osfileinfo.szPath;
-  OsFileInfo osfileinfoSource;
-  uint64_t u64Size = COsFile::FindFirst(szSource, &osfileinfoSource) == OS_STS_SUCCESS ? osfileinfoSource.u64Size : 0;
-  COsFile::FindClose(&osfileinfoSource);
+  // The size of this very file: a name may hold "*" or "?", which a
+  // listing would take for a pattern.
+  struct stat stSource;
+  uint64_t u64Size = stat(szSource, &stSource) == 0 ? static_cast<uint64_t>(stSource.st_size) : 0;
   uint64_t u64At = 0, u64Written = 0;
   eosstatus = Chunk(a_osfileinfo, a_szRelative, u64Size, &u64At);
   if (eosstatus == OS_STS_SUCCESS && u64Size == 0) {
@@ -345,7 +349,7 @@ EOSSTS PackageWriter::File(const OsFileInfo& a_osfileinfo, const char* a_szRelat
   return eosstatus;
 }
 
-// A new archive goes; one we appended to gets back its length and header.
+// A new archive goes; a file that was there gets back its length and header.
 void PackageWriter::Undo() {
   if (!m_osfileArchive.IsOpen()) return;
   if (!m_blExisted) {
@@ -354,10 +358,11 @@ void PackageWriter::Undo() {
     if (lstat(m_szArchive, &st) == 0 && S_ISREG(st.st_mode)) COsFile::Delete(m_szArchive, OS_FILETYPE_FILE, false);
     return;
   }
-  if (m_osfileArchive.SetFilePointer64(OS_FILEPOINTER_BEGIN, static_cast<int64_t>(m_u64Original)) != OS_STS_SUCCESS ||
-      m_osfileArchive.SetEndOfFile() != OS_STS_SUCCESS ||
-      m_osfileArchive.SetFilePointer64(OS_FILEPOINTER_BEGIN, 0) != OS_STS_SUCCESS ||
-      m_osfileArchive.Write(m_au8Header, sizeof m_au8Header) != OS_STS_SUCCESS) {
+  if (m_blWritten &&
+      (m_osfileArchive.SetFilePointer64(OS_FILEPOINTER_BEGIN, static_cast<int64_t>(m_u64Original)) != OS_STS_SUCCESS ||
+       m_osfileArchive.SetEndOfFile() != OS_STS_SUCCESS ||
+       m_osfileArchive.SetFilePointer64(OS_FILEPOINTER_BEGIN, 0) != OS_STS_SUCCESS ||
+       m_osfileArchive.Write(m_au8Header, sizeof m_au8Header) != OS_STS_SUCCESS)) {
     OsLog(OS_LOG_ERROR, "Unable to restore the package...<%s>", m_szArchive);
   }
   m_osfileArchive.Close();

@@ -75,6 +75,17 @@ bool SafePath(const char* a_szPath, size_t a_sizetField) {
   return true;
 }
 
+// A path of nothing but "." and empty parts: the destination itself.
+bool NamesDestination(const char* a_szPath) {
+  for (const char* sz = a_szPath; *sz;) {
+    size_t sizetPart = std::strcspn(sz, "/");
+    if (sizetPart > 1 || (sizetPart == 1 && *sz != '.')) return false;
+    sz += sizetPart;
+    if (*sz) ++sz;
+  }
+  return true;
+}
+
 // Access and times of a restored entry (directories included), as logged
 // failures only.
 void SetAttributes(const char* a_szPath, const OsFilePackageChunk& a_chunk) {
@@ -211,8 +222,9 @@ EOSSTS PackageReader::Restore(const OsFilePackageChunk& a_chunk) {
     return OS_STS_NOROOM_BUFFER;
   }
   if (a_chunk.u32OsFileType == OS_FILETYPE_DIRECTORY) {
-    // The first directory replaces what was there, unless that is kept.
-    if (m_blFirstDirectory && !m_blKeep && *a_chunk.szFilename && COsFile::Exists(szTarget)) {
+    // The first directory replaces what was there, unless that is kept; the
+    // destination itself is never emptied.
+    if (m_blFirstDirectory && !m_blKeep && !NamesDestination(a_chunk.szFilename) && COsFile::Exists(szTarget)) {
       COsFile::Delete(szTarget, OS_FILETYPE_DIRECTORY, true);
     }
     m_blFirstDirectory = false;

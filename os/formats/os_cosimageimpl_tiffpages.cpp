@@ -42,6 +42,15 @@ EOSSTS COsImageImpl::CreateTiffMultiPage(bool a_blTemporary, bool a_blKeepOpen, 
     ReleaseImage();
     return OS_STS_FAIL;
   }
+  // A page of another file means the job before is over, finished or not:
+  // its chain ends where it is now.
+  if (m_szPages[0] && std::strcmp(m_szPages, m_szOutput) != 0) {
+    const bool blCut = m_blKeptOpen;
+    ReleaseImage();
+    FinishPages(blCut);
+    m_szPages[0] = '\0';
+    m_u32EndOffset = 0;
+  }
   // The end offset recorded stands for the file it was recorded for. A
   // last page with nothing before it is a file of one page; a middle page
   // of a file this object did not start goes behind what the file holds.

@@ -262,7 +262,9 @@ int CPackage::GetPacket(void* a_pvBuffer, size_t a_sizetBuffer, size_t* a_psizet
   }
   uint64_t u64Left = OsFileGetU64(Header(m_u32PacketFile) + s_sizetPgSize) - m_u64PacketFileRead;
   size_t sizetWanted = a_sizetBuffer < u64Left ? a_sizetBuffer : static_cast<size_t>(u64Left), sizetRead = 0;
-  if (m_osfilePacket.Read(a_pvBuffer, sizetWanted, &sizetRead) != OS_STS_SUCCESS) {
+  // The sizes were checked against the file when it was opened: less data
+  // now means the package changed, and what is missing was never handed out.
+  if (m_osfilePacket.Read(a_pvBuffer, sizetWanted, &sizetRead) != OS_STS_SUCCESS || sizetRead != sizetWanted) {
     EndPass();
     return Fail("GetPacket", "Unable to read file: %s", m_szPackage);
   }
@@ -274,7 +276,7 @@ int CPackage::GetPacket(void* a_pvBuffer, size_t a_sizetBuffer, size_t* a_psizet
     *a_pblEndOfFile = true;
     m_blNextFile = true;
   }
-  if (*a_piPercent >= 100 || sizetRead < sizetWanted) {
+  if (*a_piPercent >= 100) {
     *a_piPercent = 100;
     EndPass();
   }

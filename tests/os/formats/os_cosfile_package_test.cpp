@@ -241,6 +241,56 @@ TEST_F(Package, CancelsAndFailuresKeepTheArchive) {
   EXPECT_TRUE(FileExists("/dev/full"));
 }
 
+// Appending to a file that is no package (another file under the name, or
+// one too short for a header) fails and leaves that file as it was.
+TEST_F(Package, AppendLeavesAFileThatIsNoPackage) {
+  testsupport::LogCapture logcapture;
+  filetest::MakeTree(RootPath("src"), {"a.txt=alpha"});
+  std::string archive = RootPath("other.pkg");
+  struct Case {
+    const char* szName;
+    std::string strBytes;
+    const char* szLog;
+  };
+  const Case acase[] = {
+      {"another file", "a report someone keeps here\n", "Not a package file...<"},
+      {"shorter than a header", "PMX", "Read failed...<"},
+      {"header cut short", std::string("PMXPKG01\x18\0\0\0\x30\x01\0\0", 16), "Read failed...<"},
+  };
+  for (const auto& c : acase) {
+    for (EOSFILEPACKAGE eosfilepackage : {OS_FILEPACKAGE_APPEND, OS_FILEPACKAGE_EXTRA, OS_FILEPACKAGE_LOCALLOW,
+                                          OS_FILEPACKAGE_NORMAL}) {
+      SCOPED_TRACE(std::string(c.szName) + " mode " + std::to_string(eosfilepackage));
+      WriteFile(archive, c.strBytes);
+      EXPECT_EQ(COsFile::Package(archive.c_str(), RootPath("src").c_str(), false, eosfilepackage, true,
+                                 OS_FILECOMPRESSION_AUTOMATIC, nullptr),
+                OS_STS_FAIL);
+      EXPECT_TRUE(logcapture.Contains(c.szLog + archive + ">"));
+      EXPECT_EQ(ReadFile(archive), c.strBytes);
+    }
+  }
+}
+
+// Names with the characters of a pattern are names like any other: each
+// file is packed with its own size and data, not another one's that the
+// name would match as a pattern.
+TEST_F(Package, NamesLikePatternsPackTheirOwnData) {
+  std::vector<std::string> entries{"x?.log=precious data", "y*.txt=more data"};
+  for (char c = 'a'; c <= 'z'; ++c) {
+    entries.push_back(std::string("x") + c + ".log");
+    entries.push_back(std::string("y") + c + ".txt");
+  }
+  filetest::MakeTree(RootPath("src"), entries);
+  std::string archive = RootPath("names.pkg");
+  ASSERT_EQ(COsFile::Package(archive.c_str(), RootPath("src").c_str(), false, OS_FILEPACKAGE_CREATE, true,
+                             OS_FILECOMPRESSION_AUTOMATIC, nullptr),
+            OS_STS_SUCCESS);
+  ASSERT_EQ(COsFile::Unpackage(RootPath("out").c_str(), archive.c_str(), false, nullptr, false), OS_STS_SUCCESS);
+  EXPECT_EQ(ReadFile(RootPath("out/src/x?.log")), "precious data");
+  EXPECT_EQ(ReadFile(RootPath("out/src/y*.txt")), "more data");
+  EXPECT_EQ(ReadFile(RootPath("out/src/xq.log")), "");
+}
+
 TEST_F(Package, DepthIsBounded) {
   testsupport::LogCapture logcapture;
   std::string path = RootPath("deep");
@@ -309,6 +359,29 @@ TEST_F(Package, DamagedArchivesTouchNothing) {
   EXPECT_EQ(ReadFile(RootPath("dest/src/d/b.txt")), "beta");
   ASSERT_EQ(COsFile::Unpackage(RootPath("dest").c_str(), archive.c_str(), false, nullptr, false), OS_STS_SUCCESS);
   EXPECT_FALSE(FileExists(RootPath("dest/src/kept.txt")));
+}
+
+// A first directory record that names the destination itself replaces
+// nothing: what the destination held before stays beside what is unpacked.
+TEST_F(Package, FirstDirectoryNamingTheDestinationDeletesNothing) {
+  filetest::MakeTree(RootPath("src"), {"a.txt=alpha"});
+  std::string archive = RootPath("good.pkg");
+  ASSERT_EQ(COsFile::Package(archive.c_str(), RootPath("src").c_str(), false, OS_FILEPACKAGE_CREATE, true,
+                             OS_FILECOMPRESSION_AUTOMATIC, nullptr),
+            OS_STS_SUCCESS);
+  std::string good = ReadFile(archive);
+  for (const char* szName : {".", "./", "./.", ".//./"}) {
+    SCOPED_TRACE(szName);
+    std::string bad = good;
+    bad.replace(24 + 8, std::strlen(szName) + 1, std::string(szName) + '\0');
+    WriteFile(RootPath("bad.pkg"), bad);
+    filetest::MakeTree(RootPath("dest"), {"mine.txt=mine", "keep/", "keep/deep.txt=deep"});
+    EXPECT_EQ(COsFile::Unpackage(RootPath("dest").c_str(), RootPath("bad.pkg").c_str(), false, nullptr, false),
+              OS_STS_SUCCESS);
+    EXPECT_EQ(ReadFile(RootPath("dest/mine.txt")), "mine");
+    EXPECT_EQ(ReadFile(RootPath("dest/keep/deep.txt")), "deep");
+    EXPECT_EQ(ReadFile(RootPath("dest/src/a.txt")), "alpha");
+  }
 }
 
 }  // namespace

@@ -138,6 +138,30 @@ TEST_F(MultiPage, StoppedJobEndsItsChainAtClose) {
   EXPECT_EQ(finished, ReadFile(m_file));
 }
 
+// A job stopped before its last page and the next job begun in another
+// file without a Close in between: the stopped file's chain ends at its
+// last page all the same, and the new file is not touched by that.
+TEST_F(MultiPage, NextJobInAnotherFileEndsTheStoppedChain) {
+  const std::string other = RootPath("next.tif");
+  const Raw raw = MakeRaw("gray_8", 10, 9, 11);
+  const std::string report = Report("none", Source("next.raw", raw.bytes), raw, raw.bytes.size());
+  for (EOSIMAGEMULTIPAGE mode : {OS_IMAGEMULTIPAGE_FIRST, OS_IMAGEMULTIPAGE_LAST}) {
+    for (bool keepOpen : {false, true}) {
+      SCOPED_TRACE(std::to_string(mode) + (keepOpen ? " kept open" : ""));
+      std::filesystem::remove(other);
+      ASSERT_EQ(OS_STS_SUCCESS, WritePage(0, OS_IMAGEMULTIPAGE_FIRST, keepOpen));
+      ASSERT_EQ(OS_STS_SUCCESS, WritePage(1, OS_IMAGEMULTIPAGE_MIDDLE, keepOpen));
+      ASSERT_EQ(OS_STS_SUCCESS,
+                Create(other, report, OS_IMAGEFILEFORMAT_TIFFMULTIPAGE, false, keepOpen, false, mode));
+      EXPECT_EQ(Directories(2), DumpedDirectories());
+      EXPECT_EQ(Offsets()[2], FileSize(m_file));
+      Image().Close(false, false);
+      EXPECT_NE(std::string::npos, Tool({"tiffdump", other}).find("Directory 0: offset 8 (0x8) next 0 (0)"));
+      EXPECT_EQ(Directories(2), DumpedDirectories());
+    }
+  }
+}
+
 // Pages the object did not start: a last page alone is a file of one page;
 // a middle page goes behind what the file holds.
 TEST_F(MultiPage, PagesOfFilesThisObjectDidNotStart) {

@@ -366,6 +366,42 @@ TEST_F(TiffWriter, RefusesBadDescriptionsAndSources) {
   EXPECT_EQ(OS_STS_SUCCESS, Create(RootPath("good.tif"), good, OS_IMAGEFILEFORMAT_TIFF));
 }
 
+// An output that is the source file itself (by any spelling of its path)
+// would be emptied before its data were read: every writer refuses it and
+// the source keeps its image.
+TEST_F(TiffWriter, OutputThatIsItsOwnSourceIsRefused) {
+  const Raw raw = MakeRaw("gray_8", 10, 4);
+  std::filesystem::create_directories(RootPath("sub"));
+  const std::string jpeg = ReadFile(Cjpeg(raw, "source.jpg"));
+  struct Case {
+    const char* name;
+    EOSIMAGEFILEFORMAT format;
+    bool fileWrite;
+    EOSIMAGEMULTIPAGE page;
+    const char* output;  // the source's path as the output names it
+  } cases[] = {
+      {"tiff", OS_IMAGEFILEFORMAT_TIFF, false, OS_IMAGEMULTIPAGE_NONE, "same.raw"},
+      {"tiff written as a file", OS_IMAGEFILEFORMAT_TIFF, true, OS_IMAGEMULTIPAGE_NONE, "same.raw"},
+      {"tiff by another spelling", OS_IMAGEFILEFORMAT_TIFF, false, OS_IMAGEMULTIPAGE_NONE, "sub/../same.raw"},
+      {"first page", OS_IMAGEFILEFORMAT_TIFFMULTIPAGE, false, OS_IMAGEMULTIPAGE_FIRST, "same.raw"},
+      {"middle page", OS_IMAGEFILEFORMAT_TIFFMULTIPAGE, false, OS_IMAGEMULTIPAGE_MIDDLE, "same.raw"},
+      {"bitmap", OS_IMAGEFILEFORMAT_BMP, false, OS_IMAGEMULTIPAGE_NONE, "same.raw"},
+      {"jfif", OS_IMAGEFILEFORMAT_JFIF, false, OS_IMAGEMULTIPAGE_NONE, "same.jpg"},
+      {"jfif written as a file", OS_IMAGEFILEFORMAT_JFIF, true, OS_IMAGEMULTIPAGE_NONE, "same.jpg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool blJfif = c.format == OS_IMAGEFILEFORMAT_JFIF;
+    const std::string bytes = blJfif ? jpeg : raw.bytes;
+    const std::string source = Source(blJfif ? "same.jpg" : "same.raw", bytes);
+    const std::string report = blJfif ? Report("jpeg", source, raw, bytes.size()) : Report("none", source, raw, bytes.size());
+    EXPECT_EQ(OS_STS_FAIL, Create(RootPath(c.output), report, c.format, c.fileWrite, false, false, c.page));
+    EXPECT_TRUE(Logged("output is the source image file...<" + RootPath(c.output) + ">")) << m_log->Text();
+    Image().Close(false, true);
+    EXPECT_EQ(bytes, ReadFile(source));
+  }
+}
+
 // What the description may hold: CDATA, a resolution with its unit, lines
 // padded or not (and the log line for neither, which does not refuse).
 TEST_F(TiffWriter, DescriptionValuesAsTheReaderTakesThem) {

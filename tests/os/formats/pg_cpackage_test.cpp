@@ -279,6 +279,40 @@ TEST(CPackage, PacketsOfOneDestination) {
   EXPECT_EQ(Message(cpackage), "Invalid parameters");
 }
 
+// A package cut after it was opened: a pass that runs into the missing data
+// fails with its message, never reports the destination complete, and the
+// next call starts a new pass.
+TEST(CPackage, PacketsOfAPackageCutShortFail) {
+  testsupport::LogCapture logcapture;
+  std::filesystem::create_directories(RootPath("p"));
+  WriteFile(RootPath("p/one.bin"), Data(100, 1));
+  WriteFile(RootPath("p/two.bin"), Data(300, 2));
+  WriteFile(RootPath("p/fw.script"), "TYPE=FIRMWARE\nDESCRIPTION=fw\n"
+                                     "[FILE]\nNAME=one.bin\nTYPE=FIRMWARE\nDESTINATION=SCANNER\nDESCRIPTION=x\nVERSION=1\n"
+                                     "[FILE]\nNAME=two.bin\nTYPE=FIRMWARE\nDESTINATION=SCANNER\nDESCRIPTION=x\nVERSION=1\n");
+  CPackage cpackage;
+  ASSERT_EQ(cpackage.OpenScript(RootPath("p/fw.script").c_str()), PG_SUCCESS) << Message(cpackage);
+  ASSERT_EQ(cpackage.Pack(), PG_SUCCESS) << Message(cpackage);
+  const std::string package = RootPath("p/fw.qvpgfw");
+  ASSERT_EQ(cpackage.OpenPackage(package.c_str()), PG_SUCCESS) << Message(cpackage);
+  std::filesystem::resize_file(package, std::filesystem::file_size(package) - 150);
+  char acBuffer[200];
+  size_t sizetRead = 0;
+  int iPercent = -1;
+  bool blEndOfFile = false;
+  ASSERT_EQ(cpackage.GetPacket(acBuffer, sizeof acBuffer, &sizetRead, &iPercent, &blEndOfFile, PG_DESTINATION_SCANNER),
+            PG_SUCCESS);
+  EXPECT_EQ(iPercent, 25);
+  iPercent = -1;
+  EXPECT_EQ(cpackage.GetPacket(acBuffer, sizeof acBuffer, &sizetRead, &iPercent, &blEndOfFile, PG_DESTINATION_SCANNER),
+            PG_FAIL);
+  EXPECT_NE(iPercent, 100);
+  EXPECT_EQ(Message(cpackage), "Unable to read file: " + package);
+  EXPECT_TRUE(logcapture.Contains("CPackage::GetPacket(): Unable to read file: " + package));
+  ASSERT_EQ(cpackage.GetPacket(acBuffer, 50, &sizetRead, &iPercent, &blEndOfFile, PG_DESTINATION_SCANNER), PG_SUCCESS);
+  EXPECT_EQ(std::string(acBuffer, sizetRead), Data(50, 1));
+}
+
 TEST(CPackage, DamagedPackagesRefused) {
   testsupport::LogCapture logcapture;
   std::string dir = RootPath("d");
