@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <set>
+#include <string>
 
 #include "os_coscfg.h"
 #include "os_cosfileimpl.h"
@@ -139,6 +141,7 @@ class PackageReader {
   uint64_t m_u64Size = 0;
   uint32_t m_u32Header = 0, m_u32Chunk = 0;
   bool m_blFirstDirectory = true;
+  std::set<std::string> m_setOpenedDirectories;  // seen in their opening record
 };
 
 EOSSTS PackageReader::ReadHeader() {
@@ -252,6 +255,16 @@ EOSSTS PackageReader::Restore(const OsFilePackageChunk& a_chunk) {
       if (eosstatus != OS_STS_SUCCESS) OsLog(OS_LOG_ERROR, "Open failed...<%s>", szTarget);
     }
     if (eosstatus != OS_STS_SUCCESS) return eosstatus;
+  }
+  // A directory's opening record comes before its contents: a read-only
+  // one stays writable until its closing record, or nobody but root could
+  // write its files.
+  if (a_chunk.u32OsFileType == OS_FILETYPE_DIRECTORY && m_setOpenedDirectories.insert(szTarget).second &&
+      a_chunk.u32OsFileAccess == OS_FILEACCESS_READ) {
+    OsFilePackageChunk chunkOpening = a_chunk;
+    chunkOpening.u32OsFileAccess = OS_FILEACCESS_READWRITE;
+    SetAttributes(szTarget, chunkOpening);
+    return OS_STS_SUCCESS;
   }
   SetAttributes(szTarget, a_chunk);
   return OS_STS_SUCCESS;

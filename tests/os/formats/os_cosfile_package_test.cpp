@@ -123,6 +123,30 @@ TEST_F(Package, TreeRoundTripWithDump) {
   EXPECT_EQ(ReadFile(RootPath("out2/src/scan.TIF")), "tiff");
 }
 
+// A read-only directory is restored read-only after its contents: an
+// ordinary user unpacks its files into it first.
+TEST_F(Package, ReadOnlyDirectoriesTakeTheirFilesFirst) {
+  filetest::MakeTree(RootPath("src"), {"ro/", "ro/f.txt=inside", "ro/deeper/", "ro/deeper/g.txt=deep"});
+  chmod(RootPath("src/ro/deeper").c_str(), 0555);
+  chmod(RootPath("src/ro").c_str(), 0555);
+  std::string archive = RootPath("ro.pkg");
+  ASSERT_EQ(COsFile::Package(archive.c_str(), RootPath("src").c_str(), false, OS_FILEPACKAGE_CREATE, true,
+                             OS_FILECOMPRESSION_AUTOMATIC, nullptr),
+            OS_STS_SUCCESS);
+  chmod(archive.c_str(), 0644);
+  std::filesystem::create_directories(RootPath("dest"));
+  ASSERT_EQ(chown(RootPath("dest").c_str(), 65534, 65534), 0);
+  std::string out = RootPath("dest/out");
+  std::vector<long> result = filetest::RunInChild(
+      [&] { return std::vector<long>{COsFile::Unpackage(out.c_str(), archive.c_str(), false, nullptr, false)}; },
+      true);
+  ASSERT_EQ(result, std::vector<long>{OS_STS_SUCCESS});
+  EXPECT_EQ(ReadFile(out + "/src/ro/f.txt"), "inside");
+  EXPECT_EQ(ReadFile(out + "/src/ro/deeper/g.txt"), "deep");
+  EXPECT_EQ(filetest::ModeOf(out + "/src/ro") & 0200, 0u);
+  EXPECT_EQ(filetest::ModeOf(out + "/src/ro/deeper") & 0200, 0u);
+}
+
 TEST_F(Package, ModesPlaceEntries) {
   filetest::MakeTree(RootPath("src"), {"a.txt=alpha", "d/", "d/b.txt=beta"});
   filetest::MakeTree(RootPath("more"), {"m.txt=more"});
