@@ -341,6 +341,55 @@ TEST_F(DbDatabaseWindowsTest, DeleteCurrentWindowMovesTheLaterWindowsDown) {
     EXPECT_EQ(Snapshot(Slot(edbidwindow, DB_ID_FRAMEWIDTH, DB_BIN_COLOR_REAR)), vecstrBefore[edbidwindow]);
 }
 
+// A window-bin that WINDOWBIN refuses (or a scanner without WINDOWBIN) names
+// no window: nothing is deleted, the current window stays, and the refusal
+// is the answer.
+TEST_F(DbDatabaseWindowsTest, DeleteCurrentWindowOfABadWindowBinDeletesNothing) {
+  CDatabase& db = *m_pdatabase;
+  Current(3, db.ComposeWindowBin(3, DB_BIN_BITONAL_FRONT));
+  for (int iBin = DB_BIN_BITONAL_FRONT; iBin <= DB_BIN_COLOR_REAR; ++iBin) {
+    const EDBBIN edbbin = static_cast<EDBBIN>(iBin);
+    CatalogueEnum(DB_ID_CAMERAENABLE, edbbin, DB_ACCESS_READWRITE, OFF, {OFF, ON});
+    CatalogueRange(DB_ID_FRAMEWIDTH, edbbin, DB_ACCESS_READWRITE, 100, 0, 100000, 1);
+    for (EDBID_WINDOW edbidwindow = 1; edbidwindow < DB_WINDOW_COUNT; ++edbidwindow) {
+      Slot(edbidwindow, DB_ID_FRAMEWIDTH, edbbin)->CopyCurrentLong(1000 * edbidwindow + iBin);
+      Slot(edbidwindow, DB_ID_CAMERAENABLE, edbbin)->CopyCurrentLong(ON);
+    }
+  }
+  auto snapshot = [&] {
+    std::vector<std::string> vecstr;
+    for (EDBID_WINDOW edbidwindow = 0; edbidwindow < DB_WINDOW_COUNT; ++edbidwindow) {
+      for (int iBin = DB_BIN_BITONAL_FRONT; iBin <= DB_BIN_COLOR_REAR; ++iBin) {
+        for (EDBID edbid : {DB_ID_FRAMEWIDTH, DB_ID_CAMERAENABLE})
+          vecstr.push_back(Snapshot(Slot(edbidwindow, edbid, static_cast<EDBBIN>(iBin))));
+      }
+    }
+    return vecstr;
+  };
+  const std::vector<std::string> vecstrBefore = snapshot();
+  const struct {
+    const char* szWhat;
+    EDBID_WINDOWBIN edbidwindowbin;
+    bool blWindowBin;  // WINDOWBIN supported
+    EDBSTS edbsts;
+  } acase[] = {
+      {"past the last window-bin", DB_WINDOWBIN_COUNT, true, DB_STS_BADVALUE},
+      {"negative", -1, true, DB_STS_BADVALUE},
+      {"far out", 1000, true, DB_STS_BADVALUE},
+      {"without WINDOWBIN", 20, false, DB_STS_FAIL},
+  };
+  for (const auto& c : acase) {
+    SCOPED_TRACE(c.szWhat);
+    CDbDatum* pdbdatumWindowBin = Slot(0, DB_ID_WINDOWBIN, DB_BIN_MACHINE);
+    pdbdatumWindowBin->SetAccess(c.blWindowBin ? DB_ACCESS_READWRITE : DB_ACCESS_NOTSUPPORTED);
+    EXPECT_EQ(db.DeleteCurrentWindow(c.edbidwindowbin), c.edbsts);
+    EXPECT_EQ(db.GetWindow(), 3);
+    EXPECT_EQ(pdbdatumWindowBin->GetCurrentLongNoCallback(), db.ComposeWindowBin(3, DB_BIN_BITONAL_FRONT));
+    EXPECT_EQ(snapshot(), vecstrBefore);
+    EXPECT_TRUE(m_plog->Contains("Bad a_edbidwindowbin, no window deleted..."));
+  }
+}
+
 TEST_F(DbDatabaseWindowsTest, SetWindowIsValidatedByWindow) {
   CDatabase& db = *m_pdatabase;
   Counting(DB_ID_WINDOW, 0, 4, 0);
