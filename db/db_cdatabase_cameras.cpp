@@ -91,9 +91,17 @@ EDBSTS CDatabase::SetCurrentWindowBin() {
 
 // The windows after the current one move down by one, straight into their
 // datums (no validation, no fix-up); window 10 is left with its cameras off.
+// A window-bin that cannot be selected deletes nothing: the current window
+// is not the one asked for.
 EDBSTS CDatabase::DeleteCurrentWindow(EDBID_WINDOWBIN a_edbidwindowbin) {
   if (!Table()) return DB_STS_FAIL;
-  if (GetWindowBin() != a_edbidwindowbin) SetCurrentLongFromId(DB_ID_WINDOWBIN, a_edbidwindowbin, false);
+  if (GetWindowBin() != a_edbidwindowbin) {
+    const EDBSTS edbsts = SetCurrentLongFromId(DB_ID_WINDOWBIN, a_edbidwindowbin, false);
+    if (edbsts != DB_STS_SUCCESS) {
+      OsLog(OS_LOG_ERROR, "Bad a_edbidwindowbin, no window deleted...%d %d", a_edbidwindowbin, edbsts);
+      return edbsts;
+    }
+  }
   bool blCameraOn = false;
   for (EDBBIN edbbin : s_aedbbinCameras) {
     CDbDatum* pdbdatum = CDbDatum::DbDatumFindQuick(1, DB_ID_CAMERAENABLE, edbbin);

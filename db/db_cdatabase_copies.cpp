@@ -341,14 +341,23 @@ void CDatabase::CopyImagesDifferent() {
 }
 
 // The dropout lists are named in the scanner's language: a new language
-// names them anew.
+// names them anew. Each camera's rule sees the language as the change, even
+// after the one before it stored a value (whose own pass ends with no
+// change marked); a pass this runs inside (the language's own fix-up) gets
+// its marker back for the capabilities after it.
 void CDatabase::ReloadEcdo() {
   if (!IsIdSupported(DB_ID_ECDO) || !IsIdSupported(DB_ID_LANGUAGE)) return;
   CDbDatum* pdbdatumLanguage = Find(DB_ID_LANGUAGE);
-  if (pdbdatumLanguage) pdbdatumLanguage->SetModified();
+  CDbDatum* pdbdatumOuter = CDbDatum::GetModified();
   for (EDBBIN edbbin : s_aedbbinCameras) {
-    if (CDbDatum* pdbdatum = Master(DB_ID_ECDO, edbbin))
-      dbcontainer::ByContainer(pdbdatum, [](auto* a_pcontainer) { a_pcontainer->FixCurrent(); });
+    CDbDatum* pdbdatum = Master(DB_ID_ECDO, edbbin);
+    if (!pdbdatum) continue;
+    if (pdbdatumLanguage) pdbdatumLanguage->SetModified();
+    dbcontainer::ByContainer(pdbdatum, [](auto* a_pcontainer) { a_pcontainer->FixCurrent(); });
   }
-  CDbDatum::ClearModified();
+  if (pdbdatumOuter) {
+    pdbdatumOuter->SetModified();
+  } else {
+    CDbDatum::ClearModified();
+  }
 }

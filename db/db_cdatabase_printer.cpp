@@ -294,7 +294,7 @@ EOSSTS CDatabase::ConstructPrinterStrings(char a_aszString[DB_PRINTER_STRINGS][D
   const size_t sizetLimit = StringLimit(sizetMaxLength);
   bool blTooLong = false;
   for (size_t sizetString = 0; sizetString < DB_PRINTER_STRINGS; ++sizetString) {
-    if (COsString::SUtf8Len(a_aszString[sizetString]) <= sizetLimit) continue;
+    if (CDbDatum::CountCharacters(a_aszString[sizetString]) <= sizetLimit) continue;
     OsLog(OS_LOG_ERROR, "Print string exceeds maximum allowed %zu.", sizetLimit);
     blTooLong = true;
   }

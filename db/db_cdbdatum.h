@@ -165,6 +165,13 @@ class CDbDatum {
   static COsXmlTask* GetDbMakeXml();
   static long GetWindowMax();
 
+  // The characters of a text as the string limits count them: the multibyte
+  // characters of the current locale; a text the locale cannot read (invalid
+  // UTF-8, or any non-ASCII text under the "C" locale) counts its UTF-8
+  // characters, each byte outside a sequence being one, so that it is never
+  // taken for an empty text.
+  static size_t CountCharacters(const char* a_szText);
+
   // Writes at most one argument into the block's device task.
   void MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget, const char* a_szName = nullptr);
   // Drops the camera bins the scanner model does not have.

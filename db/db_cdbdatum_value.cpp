@@ -20,6 +20,15 @@ CDbDatum* SlotAt(int a_iWindow, int a_iId, int a_iBin) {
   return pdatumcommon->apdbdatum[a_iWindow][a_iId][a_iBin];
 }
 
+// The bytes of a UTF-8 character that starts with this byte; 1 for a byte
+// that starts none.
+size_t SequenceLength(unsigned char a_uc) {
+  if (a_uc >= 0xC0 && a_uc < 0xE0) return 2;
+  if (a_uc >= 0xE0 && a_uc < 0xF0) return 3;
+  if (a_uc >= 0xF0 && a_uc < 0xF8) return 4;
+  return 1;
+}
+
 bool InProfile(const DbLookup2* a_pdblookup2) {
   return a_pdblookup2 && (a_pdblookup2->lTwainGroup & DB_GROUP_PROFILE) != 0;
 }
@@ -62,7 +71,7 @@ EOSSTS CDbDatum::InitDatumString(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edb
     }
   }
   for (const char* szText : {a_szCurrent, a_szDefault, a_szProfile}) {
-    if (COsString::SUtf8Len(szText) >= a_sizetMaxString) {
+    if (CountCharacters(szText) >= a_sizetMaxString) {
       OsLog(OS_LOG_ERROR, "a_lMaxString too small...%d", a_edbid);
       return DB_EOSSTS_BADARGUMENT;
     }
@@ -84,6 +93,18 @@ EOSSTS CDbDatum::InitDatumString(EDBID a_edbid, EDBBIN a_edbbin, EDBACCESS a_edb
 // ---------------------------------------------------------------------------
 // Helpers
 // ---------------------------------------------------------------------------
+size_t CDbDatum::CountCharacters(const char* a_szText) {
+  if (!a_szText || !*a_szText) return 0;
+  const size_t sizetCharacters = COsString::SUtf8Len(a_szText);
+  if (sizetCharacters > 0) return sizetCharacters;
+  size_t sizetCount = 0;
+  for (const auto* pu = reinterpret_cast<const unsigned char*>(a_szText); *pu; ++sizetCount) {
+    const size_t sizetSequence = SequenceLength(*pu++);
+    for (size_t sizet = 1; sizet < sizetSequence && (*pu & 0xC0) == 0x80; ++sizet) ++pu;
+  }
+  return sizetCount;
+}
+
 bool CDbDatum::IsLong() {
   if (m_edbdatatype == DB_DATATYPE_LONG) return true;
   OsLog(OS_LOG_ERROR, "%d is not a DB_DATATYPE_LONG...", m_edbid);
@@ -100,7 +121,7 @@ bool CDbDatum::IsString() {
 // of the buffer's size or more could not be copied and would leave the old
 // value in place behind a success.
 EOSSTS CDbDatum::CheckText(const char* a_szText, const char* a_szTooLarge) {
-  if (COsString::SUtf8Len(a_szText) > m_sizetMaxString || std::strlen(a_szText) >= DB_STRING_SIZE) {
+  if (CountCharacters(a_szText) > m_sizetMaxString || std::strlen(a_szText) >= DB_STRING_SIZE) {
     OsLog(OS_LOG_ERROR, a_szTooLarge, m_edbid, a_szText);
     return DB_EOSSTS_REFUSED;
   }

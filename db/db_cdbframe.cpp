@@ -3,6 +3,7 @@
 #include "db_cdbframe.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -20,8 +21,13 @@ double Radians(int64_t a_i64FrameAngle) {
   return static_cast<double>(a_i64FrameAngle) / 10000.0 * 3.141592653589793 / 180.0;
 }
 
-// Products become lengths by truncation toward zero.
-int64_t Trunc(double a_d) { return static_cast<int64_t>(a_d); }
+// Corners are worked out in 128 bits: offsets and sizes may be any 64-bit
+// numbers, and a corner beyond them is simply off the sheet.
+using Wide = __int128;
+
+// Products become lengths by truncation toward zero (a product of a 64-bit
+// length and a sine or cosine always fits).
+Wide Trunc(double a_d) { return static_cast<Wide>(a_d); }
 
 // The tests both frame operations make first; the first failure is logged
 // while the log's level is not 0.
@@ -44,7 +50,7 @@ bool FrameArgumentsValid(int64_t a_i64X, int64_t a_i64Y, int64_t a_i64Width, int
   return false;
 }
 
-bool Outside(int64_t a_i64Value, int64_t a_i64Limit) { return a_i64Value < 0 || a_i64Value > a_i64Limit; }
+bool Outside(Wide a_wValue, int64_t a_i64Limit) { return a_wValue < 0 || a_wValue > a_i64Limit; }
 
 // A whole number of the entry; out-of-range digits saturate instead of
 // overflowing.
@@ -190,14 +196,15 @@ int64_t CDbFrame::GetMaxHeight(int64_t a_i64FrameXoffset, int64_t a_i64FrameYoff
   const double dSin = static_cast<double>(a_i64FrameWidth) * std::sin(dTheta);
   const double dCos = static_cast<double>(a_i64FrameHeight) * std::cos(dTheta);
   const double dSum = dCos + dSin;
-  const int64_t y = a_i64FrameYoffset;
-  const int64_t ai64Corner[4] = {y, y + Trunc(dSin), y + Trunc(dCos), y + Trunc(dSum)};
-  int64_t i64Top = ai64Corner[0], i64Bottom = ai64Corner[0];
-  for (int64_t i64Corner : ai64Corner) {
-    if (i64Corner < i64Top) i64Top = i64Corner;
-    if (i64Corner > i64Bottom) i64Bottom = i64Corner;
+  const Wide y = a_i64FrameYoffset;
+  const Wide awCorner[4] = {y, y + Trunc(dSin), y + Trunc(dCos), y + Trunc(dSum)};
+  Wide wTop = awCorner[0], wBottom = awCorner[0];
+  for (Wide wCorner : awCorner) {
+    if (wCorner < wTop) wTop = wCorner;
+    if (wCorner > wBottom) wBottom = wCorner;
   }
-  return i64Bottom - i64Top;
+  // An extent beyond the longest length there is answers that length.
+  return wBottom - wTop > INT64_MAX ? INT64_MAX : static_cast<int64_t>(wBottom - wTop);
 }
 
 bool CDbFrame::IsValidFrame(int64_t a_i64FrameXoffset, int64_t a_i64FrameYoffset, int64_t a_i64FrameWidth,
@@ -221,10 +228,10 @@ bool CDbFrame::IsValidFrame(int64_t a_i64FrameXoffset, int64_t a_i64FrameYoffset
   const double dWcos = static_cast<double>(w) * dCos, dWsin = static_cast<double>(w) * dSin;
   const double dHcos = static_cast<double>(h) * dCos, dHsin = static_cast<double>(h) * dSin;
   const double dX3 = dWcos - dHsin, dY3 = dWsin + dHcos;
-  const int64_t X0 = x, Y0 = y;
-  const int64_t X1 = x + Trunc(dWcos), Y1 = y + Trunc(dWsin);
-  const int64_t X2 = x + Trunc(-dHsin), Y2 = y + Trunc(dHcos);
-  const int64_t X3 = x + Trunc(dX3), Y3 = y + Trunc(dY3);
+  const Wide X0 = x, Y0 = y;
+  const Wide X1 = X0 + Trunc(dWcos), Y1 = Y0 + Trunc(dWsin);
+  const Wide X2 = X0 + Trunc(-dHsin), Y2 = Y0 + Trunc(dHcos);
+  const Wide X3 = X0 + Trunc(dX3), Y3 = Y0 + Trunc(dY3);
   OsLogDebug(OS_LOG_INFO,
              "a_lFrameXoffset:%d a_lFrameYoffset:%d a_lFrameWidth:%d a_lFrameHeight:%d a_lFrameAngle:%d "
              "a_lPhysicalWidth:%d a_lPhysicalHeight:%d  (x,y):(%d,%d);(%d,%d);(%d,%d);(%d,%d)",

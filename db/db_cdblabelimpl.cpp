@@ -56,6 +56,9 @@ EOSSTS CDbLabelImpl::Open() {
   if (!szLanguage) szLanguage = s_szEnglish;
   if (m_szLanguage[0] && std::strncmp(m_szLanguage, szLanguage, s_sizetLanguage - 1) == 0) {
     OsLogDebug(OS_LOG_INFO, "Language strings already loaded %s", szLanguage);
+    // A lookup loaded again since has records without labels: they get the
+    // table's labels, which need no new load.
+    if (LookupUnlabelled()) WriteLookup(false);
     return OS_STS_SUCCESS;
   }
   return Load(szLanguage);

@@ -72,6 +72,9 @@ class CDbLabelImpl {
   // Writes every capability's and value's label into the lookup records:
   // from the table, or "???" when a_blReset.
   void WriteLookup(bool a_blReset);
+  // Whether the lookup records hold no labels at all (they were loaded
+  // after the table wrote its labels).
+  static bool LookupUnlabelled();
   void WriteColorTables();
 
   Table m_table;

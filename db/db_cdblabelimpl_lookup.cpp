@@ -65,6 +65,18 @@ void CDbLabelImpl::WriteLookup(bool a_blReset) {
   SetRecordsAccess(pdblookup2Block, OS_MEMACCESS_READONLY);
 }
 
+// Every write gives every record a label ("???" at least): the first record
+// tells for all.
+bool CDbLabelImpl::LookupUnlabelled() {
+  if (!CDbDatum::ms_pdatumcommon) return false;
+  for (int iId = DB_ID_FIRST; iId <= DB_ID_FINAL; ++iId) {
+    CDbDatum* pdbdatumIndex = CDbDatum::ms_pdatumcommon->apdbdatum[0][iId][DB_BIN_SEARCH];
+    const DbLookup2* pdblookup2 = pdbdatumIndex ? pdbdatumIndex->GetLookup() : nullptr;
+    if (pdblookup2) return pdblookup2->szLabel == nullptr;
+  }
+  return false;
+}
+
 // Values 1 and 2 (unknown, default or none) keep their labels from the
 // table; the others are the scanner's own and carry their display labels.
 void CDbLabelImpl::WriteColorTables() {

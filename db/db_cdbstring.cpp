@@ -68,7 +68,7 @@ void CDbString::Copy(long a_lValue) { CopyCurrentString(reinterpret_cast<const c
 EOSSTS CDbString::Validate(EDBID_WINDOW, const char* a_szValue) {
   if (!IsModifiable()) return DB_EOSSTS_NOTMODIFIABLE;
   if (!a_szValue) return DB_EOSSTS_REFUSED;
-  if (COsString::SUtf8Len(a_szValue) > m_sizetMaxString || std::strlen(a_szValue) >= DB_STRING_SIZE)
+  if (CountCharacters(a_szValue) > m_sizetMaxString || std::strlen(a_szValue) >= DB_STRING_SIZE)
     return DB_EOSSTS_REFUSED;
   return OS_STS_SUCCESS;
 }
@@ -98,7 +98,7 @@ void CDbString::MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {
     OsLog(OS_LOG_ERROR, "a_szCurrent is NULL...%d", m_edbid);
     return;
   }
-  if (std::strstr(szText, "]]>") || COsString::SUtf8Len(szText) > m_sizetMaxString ||
+  if (std::strstr(szText, "]]>") || CountCharacters(szText) > m_sizetMaxString ||
       std::strlen(szText) >= DB_STRING_SIZE) {
     OsLog(OS_LOG_ERROR, "text refused for the task...%d <%s>", m_edbid, szText);
     return;

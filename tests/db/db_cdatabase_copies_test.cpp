@@ -644,3 +644,52 @@ TEST_F(DbCopiesTest, ADropoutListIsFixedAgainForEachCameraAsAfterALanguageChange
   m_pdatabase->ReloadEcdo();
   EXPECT_TRUE(m_journal.vecrulecall.empty());
 }
+
+// The language's own fix-up reloads the dropouts in the middle of its pass:
+// the capabilities after it still see the language as the change. Outside a
+// pass, a camera's rule that stores a value (and so runs a pass of its own)
+// leaves the cameras after it seeing the language as the change all the same.
+TEST_F(DbCopiesTest, ReloadingTheDropoutsKeepsTheChangeTheRulesSee) {
+  CDatabase& db = *m_pdatabase;
+  RecordingEnum* apdatumEcdo[4] = {};
+  for (EDBBIN edbbin : s_aedbbinCameras)
+    apdatumEcdo[edbbin - 2] = NewRecordingEnum(DB_ID_ECDO, edbbin, DB_ACCESS_READWRITE, 2, {2});
+  RecordingEnum* pdatumLanguage = NewRecordingEnum(DB_ID_LANGUAGE, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 1, {1, 2});
+  const EDBID edbidLater = static_cast<EDBID>(DB_ID_LANGUAGE + 10);
+  RecordingEnum* pdatumLater = NewRecordingEnum(edbidLater, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 1, {1, 2});
+  // Inside the language's pass.
+  pdatumLanguage->m_fnFixCurrent = [&] { db.ReloadEcdo(); };
+  ASSERT_EQ(db.SetCurrentLong(pdatumLanguage, 2, false), DB_STS_SUCCESS);
+  ASSERT_EQ(m_journal.Of("FixCurrent").back(), std::to_string(edbidLater) + "/1");
+  for (const dbtest::RuleCall& rulecall : m_journal.vecrulecall) {
+    if (rulecall.strOperation != "FixCurrent") continue;
+    SCOPED_TRACE(std::to_string(rulecall.edbid) + "/" + std::to_string(rulecall.edbbin));
+    EXPECT_EQ(rulecall.pdbdatumModified, pdatumLanguage);
+  }
+  EXPECT_EQ(CDbDatum::GetModified(), nullptr);
+  EXPECT_FALSE(CDbDatum::TestDbState(DB_STATE_FIXUP));
+
+  // Outside a pass: the first camera's rule stores a value of its own.
+  pdatumLanguage->m_fnFixCurrent = nullptr;
+  bool blStored = false;
+  apdatumEcdo[0]->m_fnFixCurrent = [&] {
+    if (blStored) return;
+    blStored = true;
+    EXPECT_EQ(db.SetCurrentLong(pdatumLater, 2, false), DB_STS_SUCCESS);
+  };
+  m_journal.Clear();
+  db.ReloadEcdo();
+  ASSERT_TRUE(blStored);
+  // The calls ReloadEcdo made itself, after the first camera's pass.
+  std::vector<const dbtest::RuleCall*> veccall;
+  for (const dbtest::RuleCall& rulecall : m_journal.vecrulecall) {
+    if (rulecall.strOperation == "FixCurrent" && rulecall.edbid == DB_ID_ECDO) veccall.push_back(&rulecall);
+  }
+  ASSERT_GE(veccall.size(), 3u);
+  for (size_t sizet = veccall.size() - 3; sizet < veccall.size(); ++sizet) {
+    SCOPED_TRACE(veccall[sizet]->edbbin);
+    EXPECT_EQ(veccall[sizet]->edbbin, static_cast<EDBBIN>(DB_BIN_BITONAL_REAR + sizet - (veccall.size() - 3)));
+    EXPECT_EQ(veccall[sizet]->pdbdatumModified, pdatumLanguage);
+  }
+  EXPECT_EQ(CDbDatum::GetModified(), nullptr);
+}

@@ -68,6 +68,24 @@ class DbDatabaseWindowsTest : public DbValuesFixture {
                   a_lValue, {a_lValue});
   }
 
+  // Window 3 current; each camera of the windows 1 to 10 with a frame width
+  // and a height (which the scanner does not support) telling its window and
+  // bin, and the switch a_fnCamera gives the window. The cameras of window 0
+  // are off.
+  void NumberedWindows(const std::function<long(EDBID_WINDOW)>& a_fnCamera) {
+    Current(3, m_pdatabase->ComposeWindowBin(3, DB_BIN_BITONAL_FRONT));
+    for (int iBin = DB_BIN_BITONAL_FRONT; iBin <= DB_BIN_COLOR_REAR; ++iBin) {
+      const EDBBIN edbbin = static_cast<EDBBIN>(iBin);
+      CatalogueEnum(DB_ID_CAMERAENABLE, edbbin, DB_ACCESS_READWRITE, OFF, {OFF, ON});
+      CatalogueRange(DB_ID_FRAMEWIDTH, edbbin, DB_ACCESS_READWRITE, 100, 0, 100000, 1);
+      for (EDBID_WINDOW edbidwindow = 1; edbidwindow < DB_WINDOW_COUNT; ++edbidwindow) {
+        Slot(edbidwindow, DB_ID_FRAMEWIDTH, edbbin)->CopyCurrentLong(1000 * edbidwindow + iBin);
+        Slot(edbidwindow, DB_ID_FRAMEHEIGHT, edbbin)->CopyCurrentLong(1000 * edbidwindow + iBin);
+        Slot(edbidwindow, DB_ID_CAMERAENABLE, edbbin)->CopyCurrentLong(a_fnCamera(edbidwindow));
+      }
+    }
+  }
+
   void State(EDBSTATE a_edbstate, bool a_blSet) {
     if (a_blSet) {
       m_pdatabase->SetDbState(a_edbstate);
@@ -301,17 +319,7 @@ TEST_F(DbDatabaseWindowsTest, SetCurrentWindowBinTakesTheFirstCameraOn) {
 // becomes current.
 TEST_F(DbDatabaseWindowsTest, DeleteCurrentWindowMovesTheLaterWindowsDown) {
   CDatabase& db = *m_pdatabase;
-  Current(3, db.ComposeWindowBin(3, DB_BIN_BITONAL_FRONT));
-  for (int iBin = DB_BIN_BITONAL_FRONT; iBin <= DB_BIN_COLOR_REAR; ++iBin) {
-    const EDBBIN edbbin = static_cast<EDBBIN>(iBin);
-    CatalogueEnum(DB_ID_CAMERAENABLE, edbbin, DB_ACCESS_READWRITE, OFF, {OFF, ON});
-    CatalogueRange(DB_ID_FRAMEWIDTH, edbbin, DB_ACCESS_READWRITE, 100, 0, 100000, 1);
-    for (EDBID_WINDOW edbidwindow = 1; edbidwindow < DB_WINDOW_COUNT; ++edbidwindow) {
-      Slot(edbidwindow, DB_ID_FRAMEWIDTH, edbbin)->CopyCurrentLong(1000 * edbidwindow + iBin);
-      Slot(edbidwindow, DB_ID_FRAMEHEIGHT, edbbin)->CopyCurrentLong(1000 * edbidwindow + iBin);
-      Slot(edbidwindow, DB_ID_CAMERAENABLE, edbbin)->CopyCurrentLong(edbidwindow % 2 ? ON : OFF);
-    }
-  }
+  NumberedWindows([](EDBID_WINDOW a_edbidwindow) { return a_edbidwindow % 2 ? ON : OFF; });
   // The bins of window 1 with a camera on, and of window 10.
   EXPECT_EQ(db.DeleteCurrentWindow(db.ComposeWindowBin(3, DB_BIN_COLOR_FRONT)), DB_STS_SUCCESS);
   EXPECT_EQ(db.GetWindowBin(), db.ComposeWindowBin(3, DB_BIN_COLOR_FRONT));
@@ -339,6 +347,46 @@ TEST_F(DbDatabaseWindowsTest, DeleteCurrentWindowMovesTheLaterWindowsDown) {
   EXPECT_EQ(db.GetWindow(), 2);
   for (EDBID_WINDOW edbidwindow = 0; edbidwindow < DB_WINDOW_COUNT; ++edbidwindow)
     EXPECT_EQ(Snapshot(Slot(edbidwindow, DB_ID_FRAMEWIDTH, DB_BIN_COLOR_REAR)), vecstrBefore[edbidwindow]);
+}
+
+// A window-bin that WINDOWBIN refuses (or a scanner without WINDOWBIN) names
+// no window: nothing is deleted, the current window stays, and the refusal
+// is the answer.
+TEST_F(DbDatabaseWindowsTest, DeleteCurrentWindowOfABadWindowBinDeletesNothing) {
+  CDatabase& db = *m_pdatabase;
+  NumberedWindows([](EDBID_WINDOW) { return ON; });
+  auto snapshot = [&] {
+    std::vector<std::string> vecstr;
+    for (EDBID_WINDOW edbidwindow = 0; edbidwindow < DB_WINDOW_COUNT; ++edbidwindow) {
+      for (int iBin = DB_BIN_BITONAL_FRONT; iBin <= DB_BIN_COLOR_REAR; ++iBin) {
+        for (EDBID edbid : {DB_ID_FRAMEWIDTH, DB_ID_CAMERAENABLE})
+          vecstr.push_back(Snapshot(Slot(edbidwindow, edbid, static_cast<EDBBIN>(iBin))));
+      }
+    }
+    return vecstr;
+  };
+  const std::vector<std::string> vecstrBefore = snapshot();
+  const struct {
+    const char* szWhat;
+    EDBID_WINDOWBIN edbidwindowbin;
+    bool blWindowBin;  // WINDOWBIN supported
+    EDBSTS edbsts;
+  } acase[] = {
+      {"past the last window-bin", DB_WINDOWBIN_COUNT, true, DB_STS_BADVALUE},
+      {"negative", -1, true, DB_STS_BADVALUE},
+      {"far out", 1000, true, DB_STS_BADVALUE},
+      {"without WINDOWBIN", 20, false, DB_STS_FAIL},
+  };
+  for (const auto& c : acase) {
+    SCOPED_TRACE(c.szWhat);
+    CDbDatum* pdbdatumWindowBin = Slot(0, DB_ID_WINDOWBIN, DB_BIN_MACHINE);
+    pdbdatumWindowBin->SetAccess(c.blWindowBin ? DB_ACCESS_READWRITE : DB_ACCESS_NOTSUPPORTED);
+    EXPECT_EQ(db.DeleteCurrentWindow(c.edbidwindowbin), c.edbsts);
+    EXPECT_EQ(db.GetWindow(), 3);
+    EXPECT_EQ(pdbdatumWindowBin->GetCurrentLongNoCallback(), db.ComposeWindowBin(3, DB_BIN_BITONAL_FRONT));
+    EXPECT_EQ(snapshot(), vecstrBefore);
+    EXPECT_TRUE(m_plog->Contains("Bad a_edbidwindowbin, no window deleted..."));
+  }
 }
 
 TEST_F(DbDatabaseWindowsTest, SetWindowIsValidatedByWindow) {

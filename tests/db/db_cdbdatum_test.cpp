@@ -367,7 +367,8 @@ TEST_F(DbDatumTest, StringStoresCountCharactersAndLimitBytes) {
        DB_EOSSTS_REFUSED},
       {"1024 bytes", 1024, std::string(1024, 'a'), DB_EOSSTS_REFUSED},
       {"1023 bytes", 1024, std::string(1023, 'a'), OS_STS_SUCCESS},
-      {"invalid text counts 0", 3, strInvalid, OS_STS_SUCCESS},
+      {"an invalid text counts its bytes", 3, strInvalid, DB_EOSSTS_REFUSED},
+      {"a short invalid text", 5, strInvalid, OS_STS_SUCCESS},
       {"long invalid text", 1024, std::string(1500, '\xff'), DB_EOSSTS_REFUSED},
   };
   int iId = 100;
@@ -388,6 +389,60 @@ TEST_F(DbDatumTest, StringStoresCountCharactersAndLimitBytes) {
   EXPECT_EQ(pdatum->SetCurrentString(nullptr), DB_EOSSTS_BADARGUMENT);
   EXPECT_EQ(pdatum->ForceCurrentString(nullptr), DB_EOSSTS_BADARGUMENT);
   EXPECT_TRUE(m_plog->Contains("a_szCurrent is NULL...10"));
+}
+
+// A text the locale cannot read (invalid UTF-8, or any non-ASCII text while
+// the process runs in the "C" locale) is still held to the maximum: it
+// counts its UTF-8 characters, a byte outside a sequence being one, never 0.
+TEST_F(DbDatumTest, TextsTheLocaleCannotReadCountAgainstTheMaximum) {
+  const std::string strE = "\xc3\xa9";  // one character, two bytes
+  struct Case {
+    const char* szWhat;
+    const char* szLocale;
+    std::string strText;
+    bool blAccepted;  // against a maximum of 10 characters
+  } acase[] = {
+      {"a long text with one invalid byte", "C.UTF-8", std::string(40, 'x') + "\xe9", false},
+      {"Latin-1, within the maximum", "C.UTF-8", "caf\xe9 cr\xe8me", true},
+      {"Latin-1, over the maximum", "C.UTF-8", std::string(11, '\xe9'), false},
+      {"stray continuation bytes", "C.UTF-8", std::string(20, '\x80'), false},
+      {"a cut sequence counts once", "C.UTF-8", std::string(9, 'x') + "\xe2\x82", true},
+      {"UTF-8 under C, the maximum", "C", [&] {
+         std::string str;
+         for (int i = 0; i < 10; ++i) str += strE;
+         return str;
+       }(),
+       true},
+      {"UTF-8 under C, one over", "C", [&] {
+         std::string str;
+         for (int i = 0; i < 11; ++i) str += strE;
+         return str;
+       }(),
+       false},
+  };
+  int iId = 100;
+  for (const Case& c : acase) {
+    SCOPED_TRACE(c.szWhat);
+    std::setlocale(LC_CTYPE, c.szLocale);
+    const EDBID edbid = static_cast<EDBID>(iId++);
+    StringDatum* pdatum = NewString(edbid, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 10, DB_DEVICEDATA_NEXIL);
+    NewLookup(edbid, "label");
+    pdatum->ForceCurrentString("old");
+    const EOSSTS eossts = c.blAccepted ? OS_STS_SUCCESS : DB_EOSSTS_REFUSED;
+    EXPECT_EQ(pdatum->SetCurrentString(c.strText.c_str()), eossts);
+    EXPECT_EQ(pdatum->ForceCurrentString(c.strText.c_str()), eossts);
+    EXPECT_EQ(pdatum->GetCurrentString(), c.blAccepted ? c.strText : "old");
+    // The container's own judgement and what it writes for the device agree.
+    CDbString* pdbstring = NewText(static_cast<EDBID>(iId + 50), DB_BIN_MACHINE, DB_ACCESS_READWRITE, 10, "", "",
+                                   DB_DEVICEDATA_NEXIL);
+    NewLookup(pdbstring->GetId(), "text");
+    EXPECT_EQ(pdbstring->Validate(0, c.strText.c_str()), eossts);
+    StartDeviceTask();
+    pdbstring->MakeXml(reinterpret_cast<long>(c.strText.c_str()), DB_DEVICEDATA_NEXIL);
+    EXPECT_EQ(ReadArguments(FinishDeviceTask()).size(), c.blAccepted ? 1u : 0u);
+    EXPECT_EQ(CDbDatum::CountCharacters(c.strText.c_str()) <= 10, c.blAccepted);
+  }
+  std::setlocale(LC_CTYPE, "C.UTF-8");
 }
 
 TEST_F(DbDatumTest, DefaultTextsAreMeasuredInBytes) {

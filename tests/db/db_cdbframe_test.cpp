@@ -107,6 +107,34 @@ TEST(DbFrame, EdgeCasesOfTheFrameTests) {
                            "(x,y):(100,200);(1300,200);(100,2600);(1300,2600)"));
 }
 
+// Offsets and sizes may be any 64-bit numbers: a frame reaching beyond them
+// is off the sheet (never a wrapped corner), and its extent is the longest
+// length there is.
+TEST(DbFrame, FramesOfHugeNumbersAreJudgedWithoutOverflow) {
+  CDbFrame dbframe;
+  const int64_t i64Max = INT64_MAX;
+  const struct {
+    int64_t i64X, i64Y, i64Width, i64Height, i64Angle;
+    const char* szMessage;
+  } acase[] = {
+      {i64Max - 5, 0, 1200, 1200, 0, "(X0 < 0) || (X0 > a_lPhysicalWidth)"},
+      {0, i64Max - 5, 1200, 1200, 0, "(Y0 < 0) || (Y0 > a_lPhysicalHeight)"},
+      {0, 0, i64Max, 1200, 0, "(X1 < 0) || (X1 > a_lPhysicalWidth)"},
+      {0, 0, 1200, i64Max, 0, "(Y2 < 0) || (Y2 > a_lPhysicalHeight)"},
+      {500, 500, i64Max, i64Max, 450000, "(X1 < 0) || (X1 > a_lPhysicalWidth)"},
+      {500, 500, i64Max, 1200, 1800000, "(X1 < 0) || (X1 > a_lPhysicalWidth)"},
+  };
+  for (const auto& c : acase) {
+    SCOPED_TRACE(c.szMessage);
+    LogCapture log;
+    EXPECT_FALSE(dbframe.IsValidFrame(c.i64X, c.i64Y, c.i64Width, c.i64Height, c.i64Angle, 600, 600, 10200, 13200));
+    EXPECT_TRUE(log.Contains(c.szMessage)) << log.Text();
+  }
+  EXPECT_EQ(dbframe.GetMaxHeight(0, 0, i64Max, 100, 900000), i64Max);
+  EXPECT_EQ(dbframe.GetMaxHeight(0, i64Max - 5, 1000, 100, 900000), 1000);
+  EXPECT_EQ(dbframe.GetMaxHeight(0, 0, i64Max, i64Max, 1800000), i64Max);
+}
+
 TEST(DbFrame, RefusedFramesWriteNothingAtLevelZero) {
   LogCapture log(0);
   CDbFrame dbframe;

@@ -74,4 +74,35 @@ TEST_F(DbLabelBuiltLookup, EveryCapabilityAndValueHasALabel) {
   EXPECT_GT(lValues, 1000);
 }
 
+// The lookup loaded again makes new records: the next label update gives
+// them the labels of the table already loaded, without loading it again.
+TEST_F(DbLabelBuiltLookup, ALookupLoadedAgainGetsItsLabelsBack) {
+  OsCfgVersion oscfgversion{"01", "00", "00", "00", "01", "01", "2024"};
+  auto pcfg = BuiltLibraryConfiguration(&oscfgversion);
+  CDatabase& db = *m_pdatabase;
+  ASSERT_EQ(db.Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, SCANDRV_LIBRARY_PATH, false), DB_STS_SUCCESS);
+  db.UpdateLabels();
+  const char* szResolution = db.LabelGet("imageresolutionx", nullptr, -1);
+  ASSERT_STREQ(szResolution, "Resolution");
+  for (int iLoad = 0; iLoad < 2; ++iLoad) {
+    SCOPED_TRACE(iLoad);
+    ASSERT_EQ(db.LoadLookup(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, SCANDRV_LIBRARY_PATH), DB_STS_SUCCESS);
+    const size_t sizetLog = m_plog->Text().size();
+    db.UpdateLabels();
+    EXPECT_NE(m_plog->Text().find("Language strings already loaded", sizetLog), std::string::npos);
+    EXPECT_EQ(m_plog->Text().find("Open: check for language", sizetLog), std::string::npos);
+    const DbLookup2* pdblookup2 = db.LookupEdbid(DB_ID_XRESOLUTION);
+    ASSERT_NE(pdblookup2, nullptr);
+    EXPECT_EQ(pdblookup2->szLabel, szResolution);
+    ASSERT_GT(pdblookup2->lEnumCount, 0);
+    ASSERT_NE(pdblookup2->pEnums[0].szLabel, nullptr);
+    EXPECT_STRNE(pdblookup2->pEnums[0].szLabel, "???");
+    // Every record the index entries reach is labelled again.
+    for (int iId = DB_ID_FIRST; iId <= DB_ID_FINAL; ++iId) {
+      CDbDatum* pdbdatumIndex = CDbDatum::ms_pdatumcommon->apdbdatum[0][iId][DB_BIN_SEARCH];
+      if (pdbdatumIndex && pdbdatumIndex->GetLookup()) EXPECT_NE(pdbdatumIndex->GetLookup()->szLabel, nullptr) << iId;
+    }
+  }
+}
+
 }  // namespace
