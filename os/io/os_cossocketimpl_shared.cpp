@@ -263,6 +263,7 @@ EOSSTS COsSocketImpl::SharedAccept(uint32_t a_u32Milliseconds, COsThread* a_post
 
 EOSSTS COsSocketImpl::SharedWrite(const void* a_pvData, uint64_t a_u64Length, uint64_t* a_pu64Written) {
   COsRingBuffer* posringbuffer = m_aposringbuffer[1];
+  if (!SlotOpen(1)) return OS_STS_BAD_ARGUMENT;
   const uint8_t* pu8Data = static_cast<const uint8_t*>(a_pvData);
   uint64_t u64Total = 0;
   CBusyRetry cbusyretry(m_i64BusyRetry, m_i64BusySleep);
@@ -297,6 +298,7 @@ EOSSTS COsSocketImpl::SharedWrite(const void* a_pvData, uint64_t a_u64Length, ui
 EOSSTS COsSocketImpl::SharedRead(void* a_pvBuffer, uint64_t a_u64Size, uint64_t* a_pu64Read,
                                  uint32_t a_u32Milliseconds) {
   COsRingBuffer* posringbuffer = m_aposringbuffer[0];
+  if (!SlotOpen(0)) return OS_STS_BAD_ARGUMENT;
   const int32_t i32Size = a_u64Size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(a_u64Size);
   const bool blForever = a_u32Milliseconds == OS_SYNC_INFINITE;
   struct timespec timespecStart;
@@ -332,6 +334,13 @@ EOSSTS COsSocketImpl::SharedRead(void* a_pvBuffer, uint64_t a_u64Size, uint64_t*
     eossts = WaitForPeer(0, kOkToRead, u32Left);
     if (eossts != OS_STS_SUCCESS) return eossts;
   }
+}
+
+// A failed Accept closes the channel, and the caller may still call.
+bool COsSocketImpl::SlotOpen(int a_iSlot) {
+  if (m_aposringbuffer[a_iSlot] && m_apossync[a_iSlot][kOkToRead] && m_apossync[a_iSlot][kOkToWrite]) return true;
+  OsLog(OS_LOG_ERROR, "must open a socket first...");
+  return false;
 }
 
 // One wait on a slot's event: 0 woken, 8 cancelled, 5 time-out, 1 when the

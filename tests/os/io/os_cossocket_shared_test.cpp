@@ -283,6 +283,38 @@ TEST_F(SocketSharedTest, AcceptEndsWhenTheSpawnedChildDiesBeforeConnecting) {
   sleeper.SpawnStop();
 }
 
+TEST_F(SocketSharedTest, CallsAfterAnAcceptThatClosedTheChannelAreRefused) {
+  // A peer that connects and is gone before Accept can watch it: Accept
+  // fails and closes the channel; what the caller tries next must get a
+  // status, not a crash.
+  for (EOSSOCKETTYPE type : {OS_SOCKETTYPE_SHAREDMEMORY_READONLY, OS_SOCKETTYPE_SHAREDMEMORY_WRITEONLY,
+                             OS_SOCKETTYPE_SHAREDMEMORY_READWRITE}) {
+    SCOPED_TRACE(type);
+    testsupport::LogCapture log;
+    COsSocket creator;
+    Publish(creator, type);
+    pid_t child = Fork([&] {
+      COsSocket peer;
+      return peer.Connect(m_address.c_str(), m_port.c_str(), "DRV2GUI", 0, false) == OS_STS_SUCCESS ? 0 : 1;
+    });
+    ASSERT_EQ(0, Reap(child));
+    EXPECT_EQ(OS_STS_FAIL, creator.Accept(10000, nullptr, nullptr));
+    char buffer[8];
+    uint64_t count = 9;
+    if (type != OS_SOCKETTYPE_SHAREDMEMORY_WRITEONLY) {
+      EXPECT_EQ(OS_STS_BAD_ARGUMENT, creator.Read(buffer, sizeof buffer, &count, 100, 0, nullptr, nullptr));
+      EXPECT_EQ(0u, count);
+    }
+    if (type != OS_SOCKETTYPE_SHAREDMEMORY_READONLY) {
+      EXPECT_EQ(OS_STS_BAD_ARGUMENT, creator.Write("text", 4, &count, 100, 0));
+      EXPECT_EQ(0u, count);
+    }
+    EXPECT_TRUE(log.Contains("must open a socket first..."));
+    EXPECT_EQ(OS_STS_SUCCESS, creator.CancelSelect());
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, creator.Accept(100, nullptr, nullptr));
+  }
+}
+
 TEST_F(SocketSharedTest, ReadTimesOutAndReadStringSaysSo) {
   COsSocket creator;
   Publish(creator, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE);
