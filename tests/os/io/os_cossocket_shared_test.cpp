@@ -4,6 +4,8 @@
 // die (also a spawned child before it connects), and bad input.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -313,6 +315,36 @@ TEST_F(SocketSharedTest, CallsAfterAnAcceptThatClosedTheChannelAreRefused) {
     EXPECT_EQ(OS_STS_SUCCESS, creator.CancelSelect());
     EXPECT_EQ(OS_STS_BAD_ARGUMENT, creator.Accept(100, nullptr, nullptr));
   }
+}
+
+TEST_F(SocketSharedTest, OtherUsersCanNeitherOpenNorReplaceTheRings) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run a child as another user";
+  COsSocket creator;
+  Publish(creator, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE);
+  const std::string readPath = m_port.substr(0, m_port.find(';')), writePath = m_port.substr(m_port.find(';') + 1);
+  Pipe done;
+  pid_t child = Fork([&] {
+    COsSocket peer;
+    if (peer.Connect(m_address.c_str(), m_port.c_str(), "DRV2GUI", 0, false) != OS_STS_SUCCESS) return 1;
+    return done.Receive() == 'd' ? 0 : 2;
+  });
+  ASSERT_EQ(OS_STS_SUCCESS, creator.Accept(10000, nullptr, nullptr));
+  std::vector<long> results = filetest::RunUnprivileged([&] {
+    struct stat st;
+    std::vector<long> errors{stat(readPath.c_str(), &st) == 0 ? 0 : errno};  // the way there is open
+    for (const std::string& path : {readPath, writePath}) {
+      for (int flags : {O_RDONLY, O_WRONLY}) {
+        int fd = open(path.c_str(), flags | O_CLOEXEC);
+        errors.push_back(fd < 0 ? errno : 0);
+        if (fd >= 0) close(fd);
+      }
+      errors.push_back(unlink(path.c_str()) == 0 ? 0 : errno);
+    }
+    return errors;
+  });
+  EXPECT_EQ((std::vector<long>{0, EACCES, EACCES, EPERM, EACCES, EACCES, EPERM}), results);
+  done.Send('d');
+  EXPECT_EQ(0, Reap(child));
 }
 
 TEST_F(SocketSharedTest, ReadTimesOutAndReadStringSaysSo) {
