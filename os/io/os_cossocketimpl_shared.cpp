@@ -215,7 +215,7 @@ EOSSTS COsSocketImpl::SharedAccept(uint32_t a_u32Milliseconds, COsThread* a_post
   OsLogDebug(OS_LOG_INFO, "Accept(sockettype=%d,timeout=%ld,thread=%p) lretry=%ld timeout=%ld",
              static_cast<int>(m_eossockettype), static_cast<long>(a_u32Milliseconds), static_cast<void*>(a_posthread),
              static_cast<long>(m_i64BusyRetry), static_cast<long>(m_i64BusySleep));
-  if (!m_blCreator || !possync) {
+  if (!m_blCreator || !possync || !m_aposringbuffer[iSlot]) {
     OsLog(OS_LOG_ERROR, "Accept: must call Create first...");
     return OS_STS_BAD_ARGUMENT;
   }
@@ -245,7 +245,7 @@ EOSSTS COsSocketImpl::SharedAccept(uint32_t a_u32Milliseconds, COsThread* a_post
   uint64_t u64Peer = Get64(au8Record + 8);
   if (eossts != OS_STS_SUCCESS || u64Peer == 0) {
     OsLog(OS_LOG_ERROR, "Accept: RingBuffer.UserAreaRead failed...");
-    Close();
+    CloseRings();
     return OS_STS_FAIL;
   }
   // From now on the peer's end ends every wait of ours: for records, and for
@@ -254,7 +254,7 @@ EOSSTS COsSocketImpl::SharedAccept(uint32_t a_u32Milliseconds, COsThread* a_post
     if (!m_apossync[iWatched][WaitedEvent(iWatched)]) continue;
     if (m_apossync[iWatched][WaitedEvent(iWatched)]->EventIncludeProcessId(u64Peer, 0) != OS_STS_SUCCESS) {
       OsLog(OS_LOG_ERROR, "Accept: OsSync.EventIncludeProcessId failed...");
-      Close();
+      CloseRings();
       return OS_STS_FAIL;
     }
   }
@@ -359,10 +359,18 @@ EOSSTS COsSocketImpl::WaitForPeer(int a_iSlot, int a_iEvent, uint32_t a_u32Milli
   }
 }
 
+// A failed Accept closes the channel this way: the events stay until Close,
+// for the other thread may be setting Cancel through them right now.
+void COsSocketImpl::CloseRings() {
+  for (COsRingBuffer*& posringbuffer : m_aposringbuffer) {
+    if (posringbuffer) posringbuffer->Close();
+    OsMemDelete(posringbuffer);
+  }
+}
+
 void COsSocketImpl::CloseShared() {
+  CloseRings();
   for (int iSlot = 0; iSlot < 2; ++iSlot) {
-    if (m_aposringbuffer[iSlot]) m_aposringbuffer[iSlot]->Close();
-    OsMemDelete(m_aposringbuffer[iSlot]);
     for (COsSync*& possync : m_apossync[iSlot]) {
       if (possync) possync->EventClose();
       OsMemDelete(possync);

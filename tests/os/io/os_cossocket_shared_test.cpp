@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -315,6 +316,29 @@ TEST_F(SocketSharedTest, CallsAfterAnAcceptThatClosedTheChannelAreRefused) {
     EXPECT_EQ(OS_STS_SUCCESS, creator.CancelSelect());
     EXPECT_EQ(OS_STS_BAD_ARGUMENT, creator.Accept(100, nullptr, nullptr));
   }
+}
+
+TEST_F(SocketSharedTest, CancelSelectMeetsAnAcceptThatClosesTheChannel) {
+  // The other thread a channel allows keeps cancelling while Accept finds
+  // its peer gone and gives up the channel.
+  COsSocket creator;
+  Publish(creator, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE);
+  pid_t child = Fork([&] {
+    COsSocket peer;
+    return peer.Connect(m_address.c_str(), m_port.c_str(), "DRV2GUI", 0, false) == OS_STS_SUCCESS ? 0 : 1;
+  });
+  ASSERT_EQ(0, Reap(child));
+  std::atomic<bool> stop{false};
+  std::thread canceller([&] {
+    while (!stop) creator.CancelSelect();
+  });
+  EOSSTS eossts = creator.Accept(10000, nullptr, nullptr);
+  stop = true;
+  canceller.join();
+  EXPECT_EQ(OS_STS_FAIL, eossts);
+  char buffer[8];
+  uint64_t read = 0;
+  EXPECT_EQ(OS_STS_BAD_ARGUMENT, creator.Read(buffer, sizeof buffer, &read, 100, 0, nullptr, nullptr));
 }
 
 TEST_F(SocketSharedTest, OtherUsersCanNeitherOpenNorReplaceTheRings) {
