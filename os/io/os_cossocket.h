@@ -79,7 +79,7 @@ class COsSocket {
   // Message-queue reads and writes end with 13 once this child has ended.
   EOSSTS MonitorChildProcess(uint64_t a_u64ProcessId);
   // Ends another thread's blocked Accept, Read, or Write waiting for room,
-  // with 8 (shared memory: on the creating side).
+  // with 8; never a call of the peer.
   EOSSTS CancelSelect();
   // TCP only: SO_SNDBUF and SO_RCVBUF.
   EOSSTS SetBufferSizes(int a_iSendBytes, int a_iReceiveBytes);

@@ -82,6 +82,7 @@ class COsSocketImpl {
   EOSSTS Handshake(int a_iSlot);
   EOSSTS OpenEvents(int a_iSlot);
   EOSSTS WatchPeer(int a_iSlot, int a_iEvent, uint64_t a_u64ProcessId);
+  void SharedCancel();
   void CloseRings();
   void CloseShared();
 

@@ -344,11 +344,14 @@ bool COsSocketImpl::SlotOpen(int a_iSlot) {
 }
 
 // One wait on a slot's event: 0 woken, 8 cancelled, 5 time-out, 1 when the
-// watched peer has ended or the wait failed.
+// watched peer has ended or the wait failed. The creator learns of a cancel
+// from the event that fired, a connecting side from the flag.
 EOSSTS COsSocketImpl::WaitForPeer(int a_iSlot, int a_iEvent, uint32_t a_u32Milliseconds) {
   EOSSTS eossts = m_apossync[a_iSlot][a_iEvent]->EventWait(a_u32Milliseconds, m_szEventName, sizeof m_szEventName);
   switch (eossts) {
-    case OS_STS_SUCCESS: return IsCancel(m_szEventName) ? OS_STS_SOCKET_CANCELLED : OS_STS_SUCCESS;
+    case OS_STS_SUCCESS:
+      return IsCancel(m_szEventName) || (!m_blCreator && m_blCancel.exchange(false)) ? OS_STS_SOCKET_CANCELLED
+                                                                                     : OS_STS_SUCCESS;
     case OS_STS_TIMEOUT: return OS_STS_TIMEOUT;
     case OS_STS_BAD_ARGUMENT_SYNC:
       OsLogDebug(OS_LOG_INFO, "The remote process has died...");
@@ -356,6 +359,19 @@ EOSSTS COsSocketImpl::WaitForPeer(int a_iSlot, int a_iEvent, uint32_t a_u32Milli
     default:
       OsLog(OS_LOG_ERROR, "Event Failed %d...", static_cast<int>(eossts));
       return OS_STS_FAIL;
+  }
+}
+
+// The Cancel events wake the creator's waits only: they share its groups,
+// and set from the connecting side they would end the creator's calls. A
+// connecting side wakes its own wait on the event it awaits; the flag makes
+// that wake a cancel.
+void COsSocketImpl::SharedCancel() {
+  for (int iSlot = 0; iSlot < 2; ++iSlot) {
+    bool blOurs = m_eossockettype == OS_SOCKETTYPE_SHAREDMEMORY_READWRITE ||
+                  m_eossockettype == OS_SOCKETTYPE_SHAREDMEMORY_READONLY + iSlot;
+    COsSync* possync = m_apossync[iSlot][m_blCreator ? kCancel : WaitedEvent(iSlot)];
+    if (blOurs && possync) possync->EventSet();
   }
 }
 

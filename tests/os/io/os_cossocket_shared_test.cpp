@@ -341,6 +341,43 @@ TEST_F(SocketSharedTest, CancelSelectMeetsAnAcceptThatClosesTheChannel) {
   EXPECT_EQ(OS_STS_BAD_ARGUMENT, creator.Read(buffer, sizeof buffer, &read, 100, 0, nullptr, nullptr));
 }
 
+TEST_F(SocketSharedTest, CancelSelectOnTheConnectingSideEndsItsOwnCallOnly) {
+  // The connecting side cancels its blocked read, or its write waiting for
+  // room; the creator's read meanwhile runs to its own time-out.
+  enum Call { kRead, kWrite };
+  for (Call call : {kRead, kWrite}) {
+    SCOPED_TRACE(call);
+    COsSocket creator;
+    Publish(creator, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE);
+    Pipe done;
+    pid_t child = Fork([&] {
+      COsSocket peer;
+      if (peer.Connect(m_address.c_str(), m_port.c_str(), "DRV2GUI", static_cast<uint64_t>(getppid()), false) !=
+          OS_STS_SUCCESS)
+        return 1;
+      std::thread canceller([&peer] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        peer.CancelSelect();
+      });
+      auto start = std::chrono::steady_clock::now();
+      std::string data;
+      EOSSTS eossts = call == kRead ? ReadAll(peer, &data, 1, 3000) : WriteAll(peer, std::string(300000, 'w'));
+      canceller.join();
+      if (eossts != OS_STS_SOCKET_CANCELLED) return 10 + static_cast<int>(eossts);
+      if (filetest::MillisecondsSince(start) > 2000) return 2;
+      return done.Receive() == 'd' ? 0 : 3;
+    });
+    ASSERT_EQ(OS_STS_SUCCESS, creator.Accept(10000, nullptr, nullptr));
+    if (call == kRead) {
+      char buffer[8];
+      uint64_t read = 0;
+      EXPECT_EQ(OS_STS_TIMEOUT, creator.Read(buffer, sizeof buffer, &read, 1000, 0, nullptr, nullptr));
+    }
+    done.Send('d');
+    EXPECT_EQ(0, Reap(child));
+  }
+}
+
 TEST_F(SocketSharedTest, OtherUsersCanNeitherOpenNorReplaceTheRings) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to run a child as another user";
   COsSocket creator;
