@@ -1,7 +1,7 @@
 // The shared-memory ring: its file format as a Python peer reads and writes
 // it, the lock on byte 0 against that peer, records that wrap or skip the
 // file's tail, a reader that falls 256 records behind, a stream between two
-// processes, and bad input.
+// processes, the file's mode, and bad input.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>

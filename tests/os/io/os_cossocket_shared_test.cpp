@@ -1,7 +1,8 @@
 // The shared-memory channel between processes: published names and files,
 // the handshake as a Python reader sees it, a megabyte each way, a peer
-// built only from the ring and the named events, CancelSelect, peers that
-// die (also a spawned child before it connects), and bad input.
+// built only from the ring and the named events, CancelSelect on either
+// side, peers that die (also a spawned child before it connects, or before
+// Accept can watch it), rings closed to other users, and bad input.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <fcntl.h>
@@ -35,7 +36,25 @@ using synctest::Fork;
 using synctest::Pipe;
 using synctest::Reap;
 
-class SocketSharedTest : public sockettest::LocalChannelTest {};
+class SocketSharedTest : public sockettest::LocalChannelTest {
+ protected:
+  // A peer connects with the published address and is gone at once.
+  void PeerConnectsAndEnds() {
+    pid_t child = Fork([&] {
+      COsSocket peer;
+      return peer.Connect(m_address.c_str(), m_port.c_str(), "DRV2GUI", 0, false) == OS_STS_SUCCESS ? 0 : 1;
+    });
+    ASSERT_EQ(0, Reap(child));
+  }
+  // A peer connects with the published address and stays until it reads 'd'.
+  pid_t PeerConnectsAndStays(Pipe& a_done) {
+    return Fork([&] {
+      COsSocket peer;
+      if (peer.Connect(m_address.c_str(), m_port.c_str(), "DRV2GUI", 0, false) != OS_STS_SUCCESS) return 1;
+      return a_done.Receive() == 'd' ? 0 : 2;
+    });
+  }
+};
 
 TEST_F(SocketSharedTest, PairPublishesItsFilesAndCarriesAMegabyteEachWay) {
   COsSocket creator;
@@ -296,11 +315,7 @@ TEST_F(SocketSharedTest, CallsAfterAnAcceptThatClosedTheChannelAreRefused) {
     testsupport::LogCapture log;
     COsSocket creator;
     Publish(creator, type);
-    pid_t child = Fork([&] {
-      COsSocket peer;
-      return peer.Connect(m_address.c_str(), m_port.c_str(), "DRV2GUI", 0, false) == OS_STS_SUCCESS ? 0 : 1;
-    });
-    ASSERT_EQ(0, Reap(child));
+    ASSERT_NO_FATAL_FAILURE(PeerConnectsAndEnds());
     EXPECT_EQ(OS_STS_FAIL, creator.Accept(10000, nullptr, nullptr));
     char buffer[8];
     uint64_t count = 9;
@@ -323,11 +338,7 @@ TEST_F(SocketSharedTest, CancelSelectMeetsAnAcceptThatClosesTheChannel) {
   // its peer gone and gives up the channel.
   COsSocket creator;
   Publish(creator, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE);
-  pid_t child = Fork([&] {
-    COsSocket peer;
-    return peer.Connect(m_address.c_str(), m_port.c_str(), "DRV2GUI", 0, false) == OS_STS_SUCCESS ? 0 : 1;
-  });
-  ASSERT_EQ(0, Reap(child));
+  ASSERT_NO_FATAL_FAILURE(PeerConnectsAndEnds());
   std::atomic<bool> stop{false};
   std::thread canceller([&] {
     while (!stop) creator.CancelSelect();
@@ -384,11 +395,7 @@ TEST_F(SocketSharedTest, OtherUsersCanNeitherOpenNorReplaceTheRings) {
   Publish(creator, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE);
   const std::string readPath = m_port.substr(0, m_port.find(';')), writePath = m_port.substr(m_port.find(';') + 1);
   Pipe done;
-  pid_t child = Fork([&] {
-    COsSocket peer;
-    if (peer.Connect(m_address.c_str(), m_port.c_str(), "DRV2GUI", 0, false) != OS_STS_SUCCESS) return 1;
-    return done.Receive() == 'd' ? 0 : 2;
-  });
+  pid_t child = PeerConnectsAndStays(done);
   ASSERT_EQ(OS_STS_SUCCESS, creator.Accept(10000, nullptr, nullptr));
   std::vector<long> results = filetest::RunUnprivileged([&] {
     struct stat st;
@@ -440,11 +447,7 @@ TEST_F(SocketSharedTest, BadNamesFilesAndSecondConnectorsAreRefused) {
       {"@SHAREDMEMORY", testsupport::RootPath("xbad.socket"), "bad port...<"},
   };
   Pipe done;
-  pid_t child = Fork([&] {
-    COsSocket peer;
-    if (peer.Connect(m_address.c_str(), m_port.c_str(), "DRV2GUI", 0, false) != OS_STS_SUCCESS) return 1;
-    return done.Receive() == 'd' ? 0 : 2;
-  });
+  pid_t child = PeerConnectsAndStays(done);
   ASSERT_EQ(OS_STS_SUCCESS, creator.Accept(10000, nullptr, nullptr));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.port);
