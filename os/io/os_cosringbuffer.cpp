@@ -1,5 +1,10 @@
 #include "os_cosringbuffer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -42,6 +47,17 @@ void Put32(uint8_t* a_pu8, int32_t a_i32Value) {
 }
 
 int64_t RoundUp64(int64_t a_i64Value) { return (a_i64Value + 7) & ~static_cast<int64_t>(7); }
+
+// The ring carries tasks and replies: this user's only. A creator makes a
+// new file, so that nobody holds the old one open and a link at the name is
+// replaced rather than followed.
+bool MakePrivateFile(const char* a_szFilename) {
+  if (unlink(a_szFilename) != 0 && errno != ENOENT) return false;
+  int iFd = open(a_szFilename, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (iFd < 0) return false;
+  close(iFd);
+  return true;
+}
 }  // namespace
 
 COsRingBuffer::COsRingBuffer()
@@ -93,7 +109,7 @@ EOSSTS COsRingBuffer::Attach(const char* a_szFilename, bool a_blWriter, bool a_b
     i64Total = RoundUp64(a_i64Size) + BufferOverhead();
   }
   void* pvMemory = nullptr;
-  if (g_posmem) {
+  if (g_posmem && (!a_blCreate || MakePrivateFile(a_szFilename))) {
     pvMemory = a_blCreate ? g_posmem->SharedAlloc(OS_SHAREDALLOC_CREATE, a_szFilename, i64Total, 0, i64Total,
                                                   OS_SHAREDLOCK_NOW, 0, __FILE__, __LINE__)
                           : g_posmem->SharedAlloc(OS_SHAREDALLOC_OPEN, a_szFilename, 0, 0, -1, OS_SHAREDLOCK_NONE, 0,
@@ -103,6 +119,8 @@ EOSSTS COsRingBuffer::Attach(const char* a_szFilename, bool a_blWriter, bool a_b
     OsLog(OS_LOG_ERROR, a_blCreate ? "unable to create the memory" : "unable to map view of file");
     return OS_STS_FAIL;
   }
+  // Opening gives the file the configured mode for new files: take it back.
+  if (!a_blCreate) chmod(a_szFilename, 0600);
   m_pu8Memory = static_cast<uint8_t*>(pvMemory);
   m_blWriter = a_blWriter;
   m_u8RecordsRead = 0;

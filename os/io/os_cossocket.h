@@ -78,8 +78,8 @@ class COsSocket {
   static EOSSOCKETTYPE GetPreferredSocketType();
   // Message-queue reads and writes end with 13 once this child has ended.
   EOSSTS MonitorChildProcess(uint64_t a_u64ProcessId);
-  // Ends another thread's blocked Accept or Read with 8, and on shared
-  // memory a write waiting for room (local transports: the creating side).
+  // Ends another thread's blocked Accept, Read, or Write waiting for room,
+  // with 8; never a call of the peer.
   EOSSTS CancelSelect();
   // TCP only: SO_SNDBUF and SO_RCVBUF.
   EOSSTS SetBufferSizes(int a_iSendBytes, int a_iReceiveBytes);

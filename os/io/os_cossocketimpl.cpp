@@ -225,13 +225,7 @@ EOSSTS COsSocketImpl::CancelSelect() {
   switch (m_eossockettype) {
     case OS_SOCKETTYPE_SHAREDMEMORY_READONLY:
     case OS_SOCKETTYPE_SHAREDMEMORY_WRITEONLY:
-    case OS_SOCKETTYPE_SHAREDMEMORY_READWRITE:
-      for (int iSlot = 0; iSlot < 2; ++iSlot) {
-        bool blOurs = m_eossockettype == OS_SOCKETTYPE_SHAREDMEMORY_READWRITE ||
-                      m_eossockettype == OS_SOCKETTYPE_SHAREDMEMORY_READONLY + iSlot;
-        if (blOurs && m_apossync[iSlot][2]) m_apossync[iSlot][2]->EventSet();
-      }
-      break;
+    case OS_SOCKETTYPE_SHAREDMEMORY_READWRITE: SharedCancel(); break;
     case OS_SOCKETTYPE_MESSAGEQUEUE_READONLY:
     case OS_SOCKETTYPE_MESSAGEQUEUE_WRITEONLY: m_au8Cancel[m_eossockettype].store(1); break;
     case OS_SOCKETTYPE_MESSAGEQUEUE_READWRITE:

@@ -77,10 +77,13 @@ class COsSocketImpl {
   EOSSTS SharedAccept(uint32_t a_u32Milliseconds, COsThread* a_posthread);
   EOSSTS SharedWrite(const void* a_pvData, uint64_t a_u64Length, uint64_t* a_pu64Written);
   EOSSTS SharedRead(void* a_pvBuffer, uint64_t a_u64Size, uint64_t* a_pu64Read, uint32_t a_u32Milliseconds);
+  bool SlotOpen(int a_iSlot);
   EOSSTS WaitForPeer(int a_iSlot, int a_iEvent, uint32_t a_u32Milliseconds);
   EOSSTS Handshake(int a_iSlot);
   EOSSTS OpenEvents(int a_iSlot);
   EOSSTS WatchPeer(int a_iSlot, int a_iEvent, uint64_t a_u64ProcessId);
+  void SharedCancel();
+  void CloseRings();
   void CloseShared();
 
   // Message queues (os_cossocketimpl_queue.cpp).

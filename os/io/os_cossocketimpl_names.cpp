@@ -1,6 +1,7 @@
 // Names of the local transports' files and queues: generated on the creating
 // side (a letter for the slot's direction, the time, the tag and the
 // process id), taken from the published port on the connecting side.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -23,6 +24,16 @@ bool DefaultDirectory(char* a_szDirectory, size_t a_sizetDirectory, const char* 
   char szTemp[OS_SOCKET_NAME_SIZE] = "";
   if (!*szLog && COsFile::GetTempDir(szTemp, sizeof szTemp) == OS_STS_SUCCESS) szLog = szTemp;
   return COsFile::PathJoin(a_szDirectory, a_sizetDirectory, szLog, a_szKind);
+}
+
+// Directories are made open to every user; in ours, as in /tmp, nobody may
+// remove or replace another's ring.
+void MakeRingDirectory(const char* a_szDirectory) {
+  COsFile::Create(a_szDirectory);
+  struct stat st;
+  if (stat(a_szDirectory, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & S_IWOTH) &&
+      !(st.st_mode & S_ISVTX))
+    chmod(a_szDirectory, (st.st_mode & 07777) | S_ISVTX);
 }
 }  // namespace
 
@@ -85,6 +96,6 @@ EOSSTS COsSocketImpl::SetSharedFilename(const char* a_szAddress, const char* a_s
     }
   }
   // A creator's rings need their directory; a queue lives in the system.
-  if (blShared && blMade && a_blCreate) COsFile::Create(szDirectory);
+  if (blShared && blMade && a_blCreate) MakeRingDirectory(szDirectory);
   return OS_STS_SUCCESS;
 }

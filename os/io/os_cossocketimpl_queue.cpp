@@ -154,6 +154,11 @@ EOSSTS COsSocketImpl::QueueWrite(const void* a_pvData, uint64_t a_u64Length, uin
       continue;
     }
     if (errno == EINTR) continue;
+    // A pass with the queue full: CancelSelect may end the wait.
+    if (errno == ETIMEDOUT && TakeCancel(iSlot)) {
+      OsLogDebug(OS_LOG_INFO, "Socket write canceled...");
+      return OS_STS_SOCKET_CANCELLED;
+    }
     if (errno == ETIMEDOUT && !Reached(timespecDeadline)) {
       blLook = true;
       continue;

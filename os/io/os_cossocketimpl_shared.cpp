@@ -215,7 +215,7 @@ EOSSTS COsSocketImpl::SharedAccept(uint32_t a_u32Milliseconds, COsThread* a_post
   OsLogDebug(OS_LOG_INFO, "Accept(sockettype=%d,timeout=%ld,thread=%p) lretry=%ld timeout=%ld",
              static_cast<int>(m_eossockettype), static_cast<long>(a_u32Milliseconds), static_cast<void*>(a_posthread),
              static_cast<long>(m_i64BusyRetry), static_cast<long>(m_i64BusySleep));
-  if (!m_blCreator || !possync) {
+  if (!m_blCreator || !possync || !m_aposringbuffer[iSlot]) {
     OsLog(OS_LOG_ERROR, "Accept: must call Create first...");
     return OS_STS_BAD_ARGUMENT;
   }
@@ -245,7 +245,7 @@ EOSSTS COsSocketImpl::SharedAccept(uint32_t a_u32Milliseconds, COsThread* a_post
   uint64_t u64Peer = Get64(au8Record + 8);
   if (eossts != OS_STS_SUCCESS || u64Peer == 0) {
     OsLog(OS_LOG_ERROR, "Accept: RingBuffer.UserAreaRead failed...");
-    Close();
+    CloseRings();
     return OS_STS_FAIL;
   }
   // From now on the peer's end ends every wait of ours: for records, and for
@@ -254,7 +254,7 @@ EOSSTS COsSocketImpl::SharedAccept(uint32_t a_u32Milliseconds, COsThread* a_post
     if (!m_apossync[iWatched][WaitedEvent(iWatched)]) continue;
     if (m_apossync[iWatched][WaitedEvent(iWatched)]->EventIncludeProcessId(u64Peer, 0) != OS_STS_SUCCESS) {
       OsLog(OS_LOG_ERROR, "Accept: OsSync.EventIncludeProcessId failed...");
-      Close();
+      CloseRings();
       return OS_STS_FAIL;
     }
   }
@@ -263,6 +263,7 @@ EOSSTS COsSocketImpl::SharedAccept(uint32_t a_u32Milliseconds, COsThread* a_post
 
 EOSSTS COsSocketImpl::SharedWrite(const void* a_pvData, uint64_t a_u64Length, uint64_t* a_pu64Written) {
   COsRingBuffer* posringbuffer = m_aposringbuffer[1];
+  if (!SlotOpen(1)) return OS_STS_BAD_ARGUMENT;
   const uint8_t* pu8Data = static_cast<const uint8_t*>(a_pvData);
   uint64_t u64Total = 0;
   CBusyRetry cbusyretry(m_i64BusyRetry, m_i64BusySleep);
@@ -297,6 +298,7 @@ EOSSTS COsSocketImpl::SharedWrite(const void* a_pvData, uint64_t a_u64Length, ui
 EOSSTS COsSocketImpl::SharedRead(void* a_pvBuffer, uint64_t a_u64Size, uint64_t* a_pu64Read,
                                  uint32_t a_u32Milliseconds) {
   COsRingBuffer* posringbuffer = m_aposringbuffer[0];
+  if (!SlotOpen(0)) return OS_STS_BAD_ARGUMENT;
   const int32_t i32Size = a_u64Size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(a_u64Size);
   const bool blForever = a_u32Milliseconds == OS_SYNC_INFINITE;
   struct timespec timespecStart;
@@ -334,12 +336,22 @@ EOSSTS COsSocketImpl::SharedRead(void* a_pvBuffer, uint64_t a_u64Size, uint64_t*
   }
 }
 
+// A failed Accept closes the channel, and the caller may still call.
+bool COsSocketImpl::SlotOpen(int a_iSlot) {
+  if (m_aposringbuffer[a_iSlot] && m_apossync[a_iSlot][kOkToRead] && m_apossync[a_iSlot][kOkToWrite]) return true;
+  OsLog(OS_LOG_ERROR, "must open a socket first...");
+  return false;
+}
+
 // One wait on a slot's event: 0 woken, 8 cancelled, 5 time-out, 1 when the
-// watched peer has ended or the wait failed.
+// watched peer has ended or the wait failed. The creator learns of a cancel
+// from the event that fired, a connecting side from the flag.
 EOSSTS COsSocketImpl::WaitForPeer(int a_iSlot, int a_iEvent, uint32_t a_u32Milliseconds) {
   EOSSTS eossts = m_apossync[a_iSlot][a_iEvent]->EventWait(a_u32Milliseconds, m_szEventName, sizeof m_szEventName);
   switch (eossts) {
-    case OS_STS_SUCCESS: return IsCancel(m_szEventName) ? OS_STS_SOCKET_CANCELLED : OS_STS_SUCCESS;
+    case OS_STS_SUCCESS:
+      return IsCancel(m_szEventName) || (!m_blCreator && m_blCancel.exchange(false)) ? OS_STS_SOCKET_CANCELLED
+                                                                                     : OS_STS_SUCCESS;
     case OS_STS_TIMEOUT: return OS_STS_TIMEOUT;
     case OS_STS_BAD_ARGUMENT_SYNC:
       OsLogDebug(OS_LOG_INFO, "The remote process has died...");
@@ -350,10 +362,31 @@ EOSSTS COsSocketImpl::WaitForPeer(int a_iSlot, int a_iEvent, uint32_t a_u32Milli
   }
 }
 
-void COsSocketImpl::CloseShared() {
+// The Cancel events wake the creator's waits only: they share its groups,
+// and set from the connecting side they would end the creator's calls. A
+// connecting side wakes its own wait on the event it awaits; the flag makes
+// that wake a cancel.
+void COsSocketImpl::SharedCancel() {
   for (int iSlot = 0; iSlot < 2; ++iSlot) {
-    if (m_aposringbuffer[iSlot]) m_aposringbuffer[iSlot]->Close();
-    OsMemDelete(m_aposringbuffer[iSlot]);
+    bool blOurs = m_eossockettype == OS_SOCKETTYPE_SHAREDMEMORY_READWRITE ||
+                  m_eossockettype == OS_SOCKETTYPE_SHAREDMEMORY_READONLY + iSlot;
+    COsSync* possync = m_apossync[iSlot][m_blCreator ? kCancel : WaitedEvent(iSlot)];
+    if (blOurs && possync) possync->EventSet();
+  }
+}
+
+// A failed Accept closes the channel this way: the events stay until Close,
+// for the other thread may be setting Cancel through them right now.
+void COsSocketImpl::CloseRings() {
+  for (COsRingBuffer*& posringbuffer : m_aposringbuffer) {
+    if (posringbuffer) posringbuffer->Close();
+    OsMemDelete(posringbuffer);
+  }
+}
+
+void COsSocketImpl::CloseShared() {
+  CloseRings();
+  for (int iSlot = 0; iSlot < 2; ++iSlot) {
     for (COsSync*& possync : m_apossync[iSlot]) {
       if (possync) possync->EventClose();
       OsMemDelete(possync);

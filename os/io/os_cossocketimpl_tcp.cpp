@@ -141,7 +141,9 @@ EOSSTS COsSocketImpl::TcpAccept(uint32_t a_u32Milliseconds, COsThread* a_posthre
 }
 
 // Every byte or a failure: a short count reads as a lost link to callers.
-// A closed peer gives 1, never SIGPIPE in the caller's process.
+// A closed peer gives 1, never SIGPIPE in the caller's process. A peer that
+// stops reading makes the write wait for room in slices, so that
+// CancelSelect ends it (8, with the count sent so far).
 EOSSTS COsSocketImpl::TcpWrite(const void* a_pvData, uint64_t a_u64Length, uint64_t* a_pu64Written) {
   if (m_iConnected < 0) {
     OsLog(OS_LOG_ERROR, "sock>>> write: must open a socket first...");
@@ -150,8 +152,15 @@ EOSSTS COsSocketImpl::TcpWrite(const void* a_pvData, uint64_t a_u64Length, uint6
   const char* pcData = static_cast<const char*>(a_pvData);
   uint64_t u64Sent = 0;
   while (u64Sent < a_u64Length) {
-    ssize_t sszSent = send(m_iConnected, pcData + u64Sent, a_u64Length - u64Sent, MSG_NOSIGNAL);
+    ssize_t sszSent = send(m_iConnected, pcData + u64Sent, a_u64Length - u64Sent, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sszSent < 0 && errno == EINTR) continue;
+    if (sszSent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      int iWritable = 0;
+      EOSSTS eossts = Select(nullptr, &iWritable, nullptr, OS_SYNC_INFINITE, nullptr, nullptr);
+      if (eossts == OS_STS_SUCCESS) continue;
+      *a_pu64Written = u64Sent;
+      return eossts;
+    }
     if (sszSent <= 0) {
       OsLog(OS_LOG_ERROR, "sock>>> write: send failed...%d", errno);
       return OS_STS_FAIL;

@@ -1,9 +1,10 @@
 // The shared-memory ring: its file format as a Python peer reads and writes
 // it, the lock on byte 0 against that peer, records that wrap or skip the
 // file's tail, a reader that falls 256 records behind, a stream between two
-// processes, and bad input.
+// processes, the file's mode, and bad input.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -289,6 +290,41 @@ TEST_F(RingBufferTest, OneWriterAndOneReaderPerFile) {
   // One object, one role, once.
   EXPECT_EQ(OS_STS_FAIL, creator.Create(Path("other").c_str(), true, 64));
   EXPECT_EQ(OS_STS_FAIL, creator.Connect(Path().c_str(), false));
+}
+
+// The ring carries a channel's tasks and replies: no other user may read or
+// write it, whatever stood at its name before and after the peer attaches.
+TEST_F(RingBufferTest, TheFileIsForThisUserOnly) {
+  const std::string other = Path("other.txt");
+  struct Case {
+    const char* before;  // what stands at the name before Create
+  };
+  for (Case c : {Case{"nothing"}, Case{"a link to another file"}, Case{"an old ring open to everyone"}}) {
+    SCOPED_TRACE(c.before);
+    const std::string path = Path();
+    unlink(path.c_str());
+    testsupport::WriteFile(other, "keep me");
+    chmod(other.c_str(), 0644);
+    if (std::string(c.before) == "a link to another file") {
+      ASSERT_EQ(0, symlink(other.c_str(), path.c_str()));
+    } else if (std::string(c.before) == "an old ring open to everyone") {
+      testsupport::WriteFile(path, std::string(200, 'x'));
+      chmod(path.c_str(), 0666);
+    }
+    auto mode = [&path] {
+      struct stat st;
+      return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<int>(st.st_mode & 07777) : -1;
+    };
+    COsRingBuffer writer, reader;
+    ASSERT_EQ(OS_STS_SUCCESS, writer.Create(path.c_str(), true, 64));
+    EXPECT_EQ(0600, mode());
+    ASSERT_EQ(OS_STS_SUCCESS, reader.Connect(path.c_str(), false));
+    EXPECT_EQ(0600, mode());
+    EXPECT_EQ(2, Put(writer, "ok"));
+    EXPECT_EQ("ok", Take(reader));
+    // A link at the name is replaced, never followed.
+    EXPECT_EQ("keep me", testsupport::ReadFile(other));
+  }
 }
 
 TEST_F(RingBufferTest, BadFilesAreRefused) {

@@ -173,6 +173,23 @@ TEST_F(SocketQueueTest, CancelSelectEndsABlockedRead) {
   EXPECT_EQ(OS_STS_SOCKET_CANCELLED, creator.Read(buffer, sizeof buffer, &read, 60000, 0, nullptr, nullptr));
 }
 
+TEST_F(SocketQueueTest, CancelSelectEndsAWriteToAFullQueue) {
+  // Nobody reads the queue: ten messages fill it, the rest waits for room.
+  COsSocket creator;
+  Publish(creator, OS_SOCKETTYPE_MESSAGEQUEUE_WRITEONLY);
+  std::thread canceller([&creator] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    creator.CancelSelect();
+  });
+  std::string data(100 * 1024, 'w');
+  uint64_t written = 0;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(OS_STS_SOCKET_CANCELLED, creator.Write(data.data(), data.size(), &written, 3000, 0));
+  canceller.join();
+  EXPECT_LT(filetest::MillisecondsSince(start), 2000);
+  EXPECT_EQ(10u * 1024, written);
+}
+
 TEST_F(SocketQueueTest, APeerThatDiesEndsReadsAndWritesWith13) {
   // The creating side watches its child (MonitorChildProcess); the
   // connecting side the creator named in the port. This side is blocked in

@@ -1,11 +1,15 @@
 // The shared-memory channel between processes: published names and files,
 // the handshake as a Python reader sees it, a megabyte each way, a peer
-// built only from the ring and the named events, CancelSelect, peers that
-// die (also a spawned child before it connects), and bad input.
+// built only from the ring and the named events, CancelSelect on either
+// side, peers that die (also a spawned child before it connects, or before
+// Accept can watch it), rings closed to other users, and bad input.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -32,7 +36,25 @@ using synctest::Fork;
 using synctest::Pipe;
 using synctest::Reap;
 
-class SocketSharedTest : public sockettest::LocalChannelTest {};
+class SocketSharedTest : public sockettest::LocalChannelTest {
+ protected:
+  // A peer connects with the published address and is gone at once.
+  void PeerConnectsAndEnds() {
+    pid_t child = Fork([&] {
+      COsSocket peer;
+      return peer.Connect(m_address.c_str(), m_port.c_str(), "DRV2GUI", 0, false) == OS_STS_SUCCESS ? 0 : 1;
+    });
+    ASSERT_EQ(0, Reap(child));
+  }
+  // A peer connects with the published address and stays until it reads 'd'.
+  pid_t PeerConnectsAndStays(Pipe& a_done) {
+    return Fork([&] {
+      COsSocket peer;
+      if (peer.Connect(m_address.c_str(), m_port.c_str(), "DRV2GUI", 0, false) != OS_STS_SUCCESS) return 1;
+      return a_done.Receive() == 'd' ? 0 : 2;
+    });
+  }
+};
 
 TEST_F(SocketSharedTest, PairPublishesItsFilesAndCarriesAMegabyteEachWay) {
   COsSocket creator;
@@ -283,6 +305,116 @@ TEST_F(SocketSharedTest, AcceptEndsWhenTheSpawnedChildDiesBeforeConnecting) {
   sleeper.SpawnStop();
 }
 
+TEST_F(SocketSharedTest, CallsAfterAnAcceptThatClosedTheChannelAreRefused) {
+  // A peer that connects and is gone before Accept can watch it: Accept
+  // fails and closes the channel; what the caller tries next must get a
+  // status, not a crash.
+  for (EOSSOCKETTYPE type : {OS_SOCKETTYPE_SHAREDMEMORY_READONLY, OS_SOCKETTYPE_SHAREDMEMORY_WRITEONLY,
+                             OS_SOCKETTYPE_SHAREDMEMORY_READWRITE}) {
+    SCOPED_TRACE(type);
+    testsupport::LogCapture log;
+    COsSocket creator;
+    Publish(creator, type);
+    ASSERT_NO_FATAL_FAILURE(PeerConnectsAndEnds());
+    EXPECT_EQ(OS_STS_FAIL, creator.Accept(10000, nullptr, nullptr));
+    char buffer[8];
+    uint64_t count = 9;
+    if (type != OS_SOCKETTYPE_SHAREDMEMORY_WRITEONLY) {
+      EXPECT_EQ(OS_STS_BAD_ARGUMENT, creator.Read(buffer, sizeof buffer, &count, 100, 0, nullptr, nullptr));
+      EXPECT_EQ(0u, count);
+    }
+    if (type != OS_SOCKETTYPE_SHAREDMEMORY_READONLY) {
+      EXPECT_EQ(OS_STS_BAD_ARGUMENT, creator.Write("text", 4, &count, 100, 0));
+      EXPECT_EQ(0u, count);
+    }
+    EXPECT_TRUE(log.Contains("must open a socket first..."));
+    EXPECT_EQ(OS_STS_SUCCESS, creator.CancelSelect());
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, creator.Accept(100, nullptr, nullptr));
+  }
+}
+
+TEST_F(SocketSharedTest, CancelSelectMeetsAnAcceptThatClosesTheChannel) {
+  // The other thread a channel allows keeps cancelling while Accept finds
+  // its peer gone and gives up the channel.
+  COsSocket creator;
+  Publish(creator, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE);
+  ASSERT_NO_FATAL_FAILURE(PeerConnectsAndEnds());
+  std::atomic<bool> stop{false};
+  std::thread canceller([&] {
+    while (!stop) creator.CancelSelect();
+  });
+  EOSSTS eossts = creator.Accept(10000, nullptr, nullptr);
+  stop = true;
+  canceller.join();
+  EXPECT_EQ(OS_STS_FAIL, eossts);
+  char buffer[8];
+  uint64_t read = 0;
+  EXPECT_EQ(OS_STS_BAD_ARGUMENT, creator.Read(buffer, sizeof buffer, &read, 100, 0, nullptr, nullptr));
+}
+
+TEST_F(SocketSharedTest, CancelSelectOnTheConnectingSideEndsItsOwnCallOnly) {
+  // The connecting side cancels its blocked read, or its write waiting for
+  // room; the creator's read meanwhile runs to its own time-out.
+  enum Call { kRead, kWrite };
+  for (Call call : {kRead, kWrite}) {
+    SCOPED_TRACE(call);
+    COsSocket creator;
+    Publish(creator, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE);
+    Pipe done;
+    pid_t child = Fork([&] {
+      COsSocket peer;
+      if (peer.Connect(m_address.c_str(), m_port.c_str(), "DRV2GUI", static_cast<uint64_t>(getppid()), false) !=
+          OS_STS_SUCCESS)
+        return 1;
+      std::thread canceller([&peer] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        peer.CancelSelect();
+      });
+      auto start = std::chrono::steady_clock::now();
+      std::string data;
+      EOSSTS eossts = call == kRead ? ReadAll(peer, &data, 1, 3000) : WriteAll(peer, std::string(300000, 'w'));
+      canceller.join();
+      if (eossts != OS_STS_SOCKET_CANCELLED) return 10 + static_cast<int>(eossts);
+      if (filetest::MillisecondsSince(start) > 2000) return 2;
+      return done.Receive() == 'd' ? 0 : 3;
+    });
+    ASSERT_EQ(OS_STS_SUCCESS, creator.Accept(10000, nullptr, nullptr));
+    if (call == kRead) {
+      char buffer[8];
+      uint64_t read = 0;
+      EXPECT_EQ(OS_STS_TIMEOUT, creator.Read(buffer, sizeof buffer, &read, 1000, 0, nullptr, nullptr));
+    }
+    done.Send('d');
+    EXPECT_EQ(0, Reap(child));
+  }
+}
+
+TEST_F(SocketSharedTest, OtherUsersCanNeitherOpenNorReplaceTheRings) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run a child as another user";
+  COsSocket creator;
+  Publish(creator, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE);
+  const std::string readPath = m_port.substr(0, m_port.find(';')), writePath = m_port.substr(m_port.find(';') + 1);
+  Pipe done;
+  pid_t child = PeerConnectsAndStays(done);
+  ASSERT_EQ(OS_STS_SUCCESS, creator.Accept(10000, nullptr, nullptr));
+  std::vector<long> results = filetest::RunUnprivileged([&] {
+    struct stat st;
+    std::vector<long> errors{stat(readPath.c_str(), &st) == 0 ? 0 : errno};  // the way there is open
+    for (const std::string& path : {readPath, writePath}) {
+      for (int flags : {O_RDONLY, O_WRONLY}) {
+        int fd = open(path.c_str(), flags | O_CLOEXEC);
+        errors.push_back(fd < 0 ? errno : 0);
+        if (fd >= 0) close(fd);
+      }
+      errors.push_back(unlink(path.c_str()) == 0 ? 0 : errno);
+    }
+    return errors;
+  });
+  EXPECT_EQ((std::vector<long>{0, EACCES, EACCES, EPERM, EACCES, EACCES, EPERM}), results);
+  done.Send('d');
+  EXPECT_EQ(0, Reap(child));
+}
+
 TEST_F(SocketSharedTest, ReadTimesOutAndReadStringSaysSo) {
   COsSocket creator;
   Publish(creator, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE);
@@ -315,11 +447,7 @@ TEST_F(SocketSharedTest, BadNamesFilesAndSecondConnectorsAreRefused) {
       {"@SHAREDMEMORY", testsupport::RootPath("xbad.socket"), "bad port...<"},
   };
   Pipe done;
-  pid_t child = Fork([&] {
-    COsSocket peer;
-    if (peer.Connect(m_address.c_str(), m_port.c_str(), "DRV2GUI", 0, false) != OS_STS_SUCCESS) return 1;
-    return done.Receive() == 'd' ? 0 : 2;
-  });
+  pid_t child = PeerConnectsAndStays(done);
   ASSERT_EQ(OS_STS_SUCCESS, creator.Accept(10000, nullptr, nullptr));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.port);

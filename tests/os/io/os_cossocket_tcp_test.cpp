@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <random>
@@ -225,9 +226,10 @@ print(receive(int(sys.argv[2])).decode(), flush=True)
 }
 
 TEST_F(SocketTcpTest, CancelSelectFromAnotherThreadEndsAWait) {
-  // Each blocked call, ended by another thread.
-  enum Call { kAccept, kSelect, kRead };
-  for (Call call : {kAccept, kSelect, kRead}) {
+  // Each blocked call, ended by another thread; the write is blocked by a
+  // peer that never reads.
+  enum Call { kAccept, kSelect, kRead, kWrite };
+  for (Call call : {kAccept, kSelect, kRead, kWrite}) {
     SCOPED_TRACE(call);
     COsSocketImpl impl;
     ASSERT_EQ(OS_STS_SUCCESS, impl.Create(nullptr, "0", OS_SOCKETTYPE_TCP, "test"));
@@ -239,23 +241,35 @@ TEST_F(SocketTcpTest, CancelSelectFromAnotherThreadEndsAWait) {
       ASSERT_EQ(OS_STS_SUCCESS, peer.Connect(szAddress, szPort, "test", 0, false));
       ASSERT_EQ(OS_STS_SUCCESS, impl.Accept(1000, nullptr));
     }
-    std::thread canceller([&impl] {
+    std::atomic<bool> ended{false};
+    std::thread canceller([&impl, &peer, &ended] {
       std::this_thread::sleep_for(std::chrono::milliseconds(150));
       impl.CancelSelect();
+      // Should the cancel not end the call, the peer's end does.
+      for (int i = 0; i < 60 && !ended; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      if (!ended) peer.Close();
     });
     auto start = std::chrono::steady_clock::now();
     EOSSTS eossts = OS_STS_SUCCESS;
     char buffer[16];
-    uint64_t read = 0;
+    uint64_t count = 0;
     int readable = -1;
+    const std::string block(32 << 20, 'w');
     switch (call) {
       case kAccept: eossts = impl.Accept(OS_SYNC_INFINITE, nullptr); break;
       case kSelect: eossts = impl.Select(&readable, nullptr, nullptr, 60000, nullptr, nullptr); break;
-      case kRead: eossts = impl.Read(buffer, sizeof buffer, &read, 60000, false); break;
+      case kRead: eossts = impl.Read(buffer, sizeof buffer, &count, 60000, false); break;
+      case kWrite: eossts = impl.Write(block.data(), block.size(), &count, 60000); break;
     }
+    ended = true;
     canceller.join();
     EXPECT_EQ(OS_STS_SOCKET_CANCELLED, eossts);
-    EXPECT_LT(filetest::MillisecondsSince(start), 5000);
+    EXPECT_LT(filetest::MillisecondsSince(start), 2500);
+    if (call == kWrite) {
+      // What went before the cancel is reported.
+      EXPECT_GT(count, 0u);
+      EXPECT_LT(count, block.size());
+    }
     // The flag is spent: the next wait times out as usual.
     EXPECT_EQ(OS_STS_TIMEOUT, impl.Select(&readable, nullptr, nullptr, 100, nullptr, nullptr));
   }
