@@ -82,6 +82,9 @@ class COsUsbTcpChannel : public COsUsbChannel {
 
   EOSSTS Read(void* a_pvBuffer, uint64_t a_u64Size, uint64_t* a_pu64Read, uint32_t a_u32Milliseconds) override {
     *a_pu64Read = 0;
+    // Nothing to read: a read of no bytes would look like the end of the
+    // connection.
+    if (a_u64Size == 0) return OS_STS_SUCCESS;
     ssize_t sst;
     do {
       EOSSTS eossts = Wait(POLLIN, a_u32Milliseconds);

@@ -272,6 +272,27 @@ TEST_F(UsbNetwork, AUnitThatIsGoneOrSilentGivesSeven) {
   EXPECT_EQ(other.Ioctl(OS_USBIOCTL_BULKIN, nullptr, 0, data, sizeof data, &done), OS_STS_FAIL);
 }
 
+// A read without a buffer or of no bytes is no sign of a unit gone: the
+// first is refused, the second moves nothing; the links stay up.
+TEST_F(UsbNetwork, EmptyReadsLeaveTheLinksUp) {
+  LogCapture log;
+  CallbackRecorder connections;
+  auto usb = Open({"hold", "send:0102", "hold"});
+  ASSERT_EQ(usb->RegisterCallback(OS_USBPIPE_UNDEFINED, OS_USBCALLBACK_CONNECTIONCHANGED, CallbackRecorder::Record,
+                                  &connections),
+            OS_STS_SUCCESS);
+  uint8_t data[16] = {};
+  uint64_t done = 7;
+  EXPECT_EQ(usb->Ioctl(OS_USBIOCTL_BULKIN, nullptr, 0, nullptr, 16, &done), OS_STS_FAIL);
+  EXPECT_TRUE(log.Contains("usb>>> data pointer is null...16"));
+  EXPECT_EQ(usb->Ioctl(OS_USBIOCTL_BULKIN, nullptr, 0, data, 0, &done), OS_STS_SUCCESS);
+  EXPECT_EQ(done, 0u);
+  ASSERT_EQ(usb->Ioctl(OS_USBIOCTL_BULKIN, nullptr, 0, data, sizeof data, &done), OS_STS_SUCCESS);
+  EXPECT_EQ(std::vector<uint8_t>(data, data + done), (std::vector<uint8_t>{1, 2}));
+  // No link was taken for broken.
+  EXPECT_TRUE(connections.Calls().empty());
+}
+
 // A unit that takes no connection, or takes the bytes but never reads
 // them, gives 7 within the limits: a connection is given up after the
 // connect limit and a write after its time-out, not after the system's

@@ -220,6 +220,24 @@ TEST_F(UsbTransport, ASizeAboveTheChunkMaximumIsRefusedBeforeAnyTransfer) {
   EXPECT_EQ(done, 65536u);
 }
 
+// A bulk request whose data buffer is missing never reaches the device.
+TEST_F(UsbTransport, ABulkRequestWithoutItsBufferIsRefused) {
+  LogCapture log;
+  auto usb = Open();
+  StandIn::ClearTrace();
+  for (EOSUSBIOCTL code : {OS_USBIOCTL_BULKIN, OS_USBIOCTL_BULKOUT, OS_USBIOCTL_IMAGEFRONT, OS_USBIOCTL_IMAGEREAR}) {
+    uint64_t done = 7;
+    EXPECT_EQ(usb->Ioctl(code, nullptr, 0, nullptr, 100, &done), OS_STS_FAIL) << code;
+    EXPECT_EQ(done, 0u);
+    EXPECT_TRUE(log.Contains("usb>>> data pointer is null...100")) << code;
+  }
+  EXPECT_TRUE(StandIn::Trace("bulk_aio").empty());
+  std::vector<uint8_t> data(100);
+  uint64_t done = 0;
+  EXPECT_EQ(Read(usb.get(), &data, &done), OS_STS_SUCCESS);
+  EXPECT_EQ(done, 100u);
+}
+
 // ---------------------------------------------------------------------------
 // Completion statuses and connection changes.
 
