@@ -290,6 +290,25 @@ TEST_F(UsbTransport, AChunkThatNeverEndsIsAbortedAsATimeOut) {
   EXPECT_EQ(done, 1000u);
 }
 
+// The largest time-out (as callers write "no limit") is not cut short by
+// the margin added to it: the request runs until it ends.
+TEST_F(UsbTransport, TheLargestTimeOutIsNotCutShort) {
+  auto usb = Open();
+  SetTimeout(usb.get(), OS_USBIOCTL_TIMEOUTBULKIN, 0xffffffffu);
+  StandIn::Line("hang 0x81");
+  std::vector<uint8_t> data(1000);
+  uint64_t done = 0;
+  EOSSTS result = OS_STS_SUCCESS;
+  std::thread reader([&] { result = Read(usb.get(), &data, &done); });
+  ASSERT_TRUE(Eventually([] { return !StandIn::Trace("hang ep=0x81").empty(); }));
+  // Well beyond the margin (300 ms here).
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  EXPECT_TRUE(StandIn::Trace("abort").empty()) << "the request was aborted as timed out";
+  EXPECT_EQ(usb->Ioctl(OS_USBIOCTL_CANCELIOBULKIN, nullptr, 0, nullptr, 0, nullptr), OS_STS_SUCCESS);
+  reader.join();
+  EXPECT_EQ(result, OS_STS_USB_CANCELLED);
+}
+
 TEST_F(UsbTransport, CancelsAndRemovalsEndARequestUnderWay) {
   struct Case {
     const char* name;
