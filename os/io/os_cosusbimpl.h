@@ -114,7 +114,7 @@ class COsUsbImpl {
                      const char* a_szSerialNumber, char* a_szEntry, size_t a_sizetEntry);
   // The caller holds m_mutexLock.
   EOSSTS LockFileOpen();
-  EOSSTS LockFileTake(long a_lTimeout);
+  EOSSTS LockFileTake(long a_lTimeout, std::unique_lock<std::mutex>& a_lock);
   void MarkerOpen();
   EOSSTS UnlockLocked(bool a_blForce);
   void LockFileClose();
