@@ -29,4 +29,7 @@ class COsUsbChannel {
   typedef COsUsbChannel* (*Factory)();
   static COsUsbChannel* Create();
   static void SetFactory(Factory a_pfnFactory);
+  // How long the built-in transport waits for a unit to take a connection
+  // (10 s); a negative value restores the default.
+  static void SetConnectLimit(long a_lMilliseconds);
 };

@@ -20,6 +20,31 @@
 #include "os_cosusbchannel.h"
 
 namespace {
+constexpr long kConnectLimit = 10000;
+std::atomic<long> s_lConnectLimit{kConnectLimit};
+
+// A connection attempt on a non-blocking socket, bounded: a unit that is
+// switched off answers nothing, and the system would try for minutes.
+bool ConnectWithin(int a_iSocket, const struct addrinfo* a_paddrinfo) {
+  if (connect(a_iSocket, a_paddrinfo->ai_addr, a_paddrinfo->ai_addrlen) == 0) return true;
+  if (errno != EINPROGRESS && errno != EINTR) return false;
+  struct pollfd pollfd = {a_iSocket, POLLOUT, 0};
+  int iResult;
+  do {
+    iResult = poll(&pollfd, 1, static_cast<int>(s_lConnectLimit.load()));
+  } while (iResult < 0 && errno == EINTR);
+  if (iResult <= 0) {
+    if (iResult == 0) errno = ETIMEDOUT;
+    return false;
+  }
+  int iError = 0;
+  socklen_t socklen = sizeof iError;
+  if (getsockopt(a_iSocket, SOL_SOCKET, SO_ERROR, &iError, &socklen) != 0) return false;
+  errno = iError;
+  return iError == 0;
+}
+
+bool IsRetry(int a_iErrno) { return a_iErrno == EINTR || a_iErrno == EAGAIN || a_iErrno == EWOULDBLOCK; }
 
 class COsUsbTcpChannel : public COsUsbChannel {
  public:
@@ -39,8 +64,8 @@ class COsUsbTcpChannel : public COsUsbChannel {
             a_szPort ? a_szPort : "", a_szName ? a_szName : "");
       return OS_STS_USB_OFFLINE;
     }
-    int iSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const bool blConnected = iSocket >= 0 && connect(iSocket, paddrinfo->ai_addr, paddrinfo->ai_addrlen) == 0;
+    int iSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const bool blConnected = iSocket >= 0 && ConnectWithin(iSocket, paddrinfo);
     freeaddrinfo(paddrinfo);
     if (!blConnected) {
       OsLog(OS_LOG_ERROR, "usb>>> connect failed...<%s:%s> %s %d", a_szAddress, a_szPort, a_szName ? a_szName : "",
@@ -57,12 +82,15 @@ class COsUsbTcpChannel : public COsUsbChannel {
 
   EOSSTS Read(void* a_pvBuffer, uint64_t a_u64Size, uint64_t* a_pu64Read, uint32_t a_u32Milliseconds) override {
     *a_pu64Read = 0;
-    EOSSTS eossts = Wait(POLLIN, a_u32Milliseconds);
-    if (eossts != OS_STS_SUCCESS) return eossts;
+    // Nothing to read: a read of no bytes would look like the end of the
+    // connection.
+    if (a_u64Size == 0) return OS_STS_SUCCESS;
     ssize_t sst;
     do {
+      EOSSTS eossts = Wait(POLLIN, a_u32Milliseconds);
+      if (eossts != OS_STS_SUCCESS) return eossts;
       sst = recv(m_iSocket, a_pvBuffer, a_u64Size, 0);
-    } while (sst < 0 && errno == EINTR);
+    } while (sst < 0 && IsRetry(errno));
     if (sst <= 0) return OS_STS_USB_OFFLINE;
     *a_pu64Read = static_cast<uint64_t>(sst);
     return OS_STS_SUCCESS;
@@ -75,7 +103,9 @@ class COsUsbTcpChannel : public COsUsbChannel {
       EOSSTS eossts = Wait(POLLOUT, a_u32Milliseconds);
       if (eossts != OS_STS_SUCCESS) return eossts;
       ssize_t sst = send(m_iSocket, pc + *a_pu64Written, a_u64Size - *a_pu64Written, MSG_NOSIGNAL);
-      if (sst < 0 && errno == EINTR) continue;
+      // The socket never blocks: a peer that stops reading meets the wait's
+      // time-out and a cancel, not a send without end.
+      if (sst < 0 && IsRetry(errno)) continue;
       if (sst <= 0) return OS_STS_USB_OFFLINE;
       *a_pu64Written += static_cast<uint64_t>(sst);
     }
@@ -127,3 +157,7 @@ std::atomic<COsUsbChannel::Factory> s_pfnFactory{NewTcpChannel};
 COsUsbChannel* COsUsbChannel::Create() { return s_pfnFactory.load()(); }
 
 void COsUsbChannel::SetFactory(Factory a_pfnFactory) { s_pfnFactory.store(a_pfnFactory ? a_pfnFactory : NewTcpChannel); }
+
+void COsUsbChannel::SetConnectLimit(long a_lMilliseconds) {
+  s_lConnectLimit.store(a_lMilliseconds < 0 ? kConnectLimit : a_lMilliseconds);
+}

@@ -114,7 +114,7 @@ class COsUsbImpl {
                      const char* a_szSerialNumber, char* a_szEntry, size_t a_sizetEntry);
   // The caller holds m_mutexLock.
   EOSSTS LockFileOpen();
-  EOSSTS LockFileTake(long a_lTimeout);
+  EOSSTS LockFileTake(long a_lTimeout, std::unique_lock<std::mutex>& a_lock);
   void MarkerOpen();
   EOSSTS UnlockLocked(bool a_blForce);
   void LockFileClose();
@@ -185,7 +185,11 @@ class COsUsbImpl {
   static int32_t TransferDone(openusb_request_handle_t a_request);
   // Device events and connection changes.
   static int32_t DeviceEvent(openusb_handle_t a_handle, openusb_devid_t a_devid, openusb_event a_event, void* a_pvArg);
+  void HandleDeviceEvent(openusb_devid_t a_devid, openusb_event a_event);
   void Attached(openusb_devid_t a_devid);
+  // Ends the delivery of device events: none is taken up after this, and
+  // one under way on the library's thread has ended when it returns.
+  void StopDeviceEvents();
   EOSSTS OsUsbSetConnection(uint32_t a_eosusbconnection);
   EOSSTS InvokeCallback(EOSUSBPIPE a_eosusbpipe, EOSUSBCALLBACK a_eosusbcallback, OsUsbCallbackRecord* a_precord);
   // The interrupt thread.
@@ -239,6 +243,10 @@ class COsUsbImpl {
   bool m_blInitialised = false;
   bool m_blDisableOsUsbSetConnection = false;
   std::mutex m_mutexConnection;  // one connection change at a time
+  // Device events are wanted (from the open to the close) and how many are
+  // being handled on the library's thread.
+  std::atomic<bool> m_blDeviceEvents{false};
+  std::atomic<int> m_iDeviceEventsUnderWay{0};
   std::atomic<int64_t> m_i64LastActivity{0};
   char m_szConnectionReason[64] = {};
   uint32_t m_u32ConnectionRequest = 0;

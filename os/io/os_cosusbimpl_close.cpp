@@ -45,10 +45,7 @@ void COsUsbImpl::Close(bool a_blFlag, const char* a_szCaller, long a_lLine) {
     }
     if (m_openusbdevhandle && m_popenusb) {
       // No more device events for this object.
-      if (m_popenusb->openusb_set_event_callback) {
-        m_popenusb->openusb_set_event_callback(m_popenusb->m_openusbhandle, OPENUSB_EVENT_ATTACH, nullptr, nullptr);
-        m_popenusb->openusb_set_event_callback(m_popenusb->m_openusbhandle, OPENUSB_EVENT_REMOVE, nullptr, nullptr);
-      }
+      StopDeviceEvents();
       if (m_popenusb->openusb_close_device) {
         OsLog(OS_LOG_INFO, "usb>>> CloseDevice=%p", reinterpret_cast<void*>(m_openusbdevhandle));
         m_popenusb->openusb_close_device(m_openusbdevhandle);

@@ -10,25 +10,57 @@
 #include "os_costime.h"
 #include "os_cosusbimpl.h"
 
+namespace {
+// The service whose device event this thread is handling, so that a close
+// from inside the event's callback does not wait for itself.
+thread_local COsUsbImpl* t_posusbimplEvent = nullptr;
+constexpr long kEventStep = 10;
+}  // namespace
+
 int32_t COsUsbImpl::DeviceEvent(openusb_handle_t, openusb_devid_t a_devid, openusb_event a_event, void* a_pvArg) {
   COsUsbImpl* posusbimpl = static_cast<COsUsbImpl*>(a_pvArg);
   if (!posusbimpl || !posusbimpl->m_posusbinfo) return OPENUSB_SUCCESS;
+  ++posusbimpl->m_iDeviceEventsUnderWay;
+  COsUsbImpl* posusbimplOuter = t_posusbimplEvent;
+  t_posusbimplEvent = posusbimpl;
+  // After the close the service no longer listens.
+  if (posusbimpl->m_blDeviceEvents.load()) posusbimpl->HandleDeviceEvent(a_devid, a_event);
+  t_posusbimplEvent = posusbimplOuter;
+  --posusbimpl->m_iDeviceEventsUnderWay;
+  return OPENUSB_SUCCESS;
+}
+
+void COsUsbImpl::HandleDeviceEvent(openusb_devid_t a_devid, openusb_event a_event) {
   switch (a_event) {
     case OPENUSB_EVENT_ATTACH:
       OsLog(OS_LOG_INFO, "USB Event (%s) Received for Dev Id %d", "USB_ATTACH", static_cast<int>(a_devid));
-      posusbimpl->Attached(a_devid);
+      Attached(a_devid);
       break;
     case OPENUSB_EVENT_REMOVE:
       OsLog(OS_LOG_INFO, "USB Event (%s) Received for Dev Id %d", "USB_REMOVE", static_cast<int>(a_devid));
-      if (a_devid == __atomic_load_n(&posusbimpl->m_posusbinfo->u64DevId, __ATOMIC_ACQUIRE) &&
-          OsUsbInfoGetConnection(posusbimpl->m_posusbinfo) != OS_USBCONNECTION_DISCONNECTED) {
+      if (a_devid == __atomic_load_n(&m_posusbinfo->u64DevId, __ATOMIC_ACQUIRE) &&
+          OsUsbInfoGetConnection(m_posusbinfo) != OS_USBCONNECTION_DISCONNECTED) {
         OsLog(OS_LOG_INFO, "!!! Device has been removed...%d", static_cast<int>(a_devid));
-        posusbimpl->OsUsbSetConnection(OS_USBCONNECTION_DISCONNECTED);
+        OsUsbSetConnection(OS_USBCONNECTION_DISCONNECTED);
       }
       break;
     default: OsLog(OS_LOG_INFO, "Unhandled USB Event: %d", static_cast<int>(a_event)); break;
   }
-  return OPENUSB_SUCCESS;
+}
+
+void COsUsbImpl::StopDeviceEvents() {
+  m_blDeviceEvents.store(false);
+  COpenUsb* p = m_popenusb;
+  if (p && p->openusb_set_event_callback) {
+    p->openusb_set_event_callback(p->m_openusbhandle, OPENUSB_EVENT_ATTACH, nullptr, nullptr);
+    p->openusb_set_event_callback(p->m_openusbhandle, OPENUSB_EVENT_REMOVE, nullptr, nullptr);
+  }
+  // An attach being retried sees the flag within one step.
+  const int iOwn = t_posusbimplEvent == this ? 1 : 0;
+  const long lLimit = s_lThreadStopLimit.load();
+  for (long lWaited = 0; m_iDeviceEventsUnderWay.load() > iOwn && lWaited < lLimit; lWaited += kEventStep) {
+    COsTime::Sleep(kEventStep);
+  }
 }
 
 // A device came: when it is ours (same ids), it is ours under its new id.
@@ -44,10 +76,11 @@ void COsUsbImpl::Attached(openusb_devid_t a_devid) {
       break;
     }
     OsLog(OS_LOG_INFO, "usb>>> Unable to Get Device Descriptor on USB_ATTACH (will retry): %d", i32);
-    if (IsClosing()) return;
+    if (IsClosing() || !m_blDeviceEvents.load()) return;
     COsTime::Sleep(s_lAttachRetryMs.load());
   }
-  if (i32 != OPENUSB_SUCCESS || devdesc.idVendor != m_posusbinfo->u16Vid || devdesc.idProduct != m_posusbinfo->u16Pid) {
+  if (i32 != OPENUSB_SUCCESS || devdesc.idVendor != m_posusbinfo->u16Vid || devdesc.idProduct != m_posusbinfo->u16Pid ||
+      !m_blDeviceEvents.load()) {
     return;
   }
   __atomic_store_n(&m_posusbinfo->u64DevId, a_devid, __ATOMIC_RELEASE);

@@ -74,6 +74,10 @@ EOSSTS COsUsbImpl::Ioctl(EOSUSBIOCTL a_eosusbioctl, void* a_pvCommand, uint64_t 
           static_cast<long>(u64Max));
     return OS_STS_FAIL;
   }
+  if (IsBulk(a_eosusbioctl) && a_u64Data && !a_pvData) {
+    OsLog(OS_LOG_ERROR, "usb>>> data pointer is null...%ld", static_cast<long>(a_u64Data));
+    return OS_STS_FAIL;
+  }
   const OsUsbIoctlInfo& info = OsUsbIoctlGetInfo(a_eosusbioctl);
   OsLogDebug(OS_LOG_USBWIRE, "USBARG: ioctl:%s cmd:%p/%d data:%p/%d", info.szName, a_pvCommand,
              static_cast<int>(a_u64Command), a_pvData, static_cast<int>(a_u64Data));

@@ -87,7 +87,10 @@ EOSSTS COsUsbImpl::LockFileOpen() {
 
 // On a connected device with a time-out: tries every 250 ms while another
 // holds the lock, until the time-out or the device is gone (1). Else once.
-EOSSTS COsUsbImpl::LockFileTake(long a_lTimeout) {
+// Between tries the object is free for its other callers: another thread
+// may take the lock meanwhile (then it is shared), or close the device
+// (then the wait ends with 1).
+EOSSTS COsUsbImpl::LockFileTake(long a_lTimeout, std::unique_lock<std::mutex>& a_lock) {
   if (!IsConnected() || a_lTimeout == 0) return m_posfileLock->Lock(0, 1, 0, "devicelock.once");
   const long lTimeout = a_lTimeout < 0 ? INT_MAX : a_lTimeout;
   long lSlept = 0;
@@ -95,8 +98,15 @@ EOSSTS COsUsbImpl::LockFileTake(long a_lTimeout) {
   while ((eossts = m_posfileLock->Lock(0, 1, 0, "devicelock.timed")) == OS_STS_BUSY) {
     if (lSlept >= lTimeout || !IsConnected()) return OS_STS_FAIL;
     const long lStep = s_lLockRetryInterval.load();
+    a_lock.unlock();
     COsTime::Sleep(lStep);
+    a_lock.lock();
     lSlept += lStep > 0 ? lStep : 1;
+    if (m_i64LockCount >= 1) return OS_STS_SUCCESS;
+    if (!m_posfileLock->IsOpen()) {
+      OsLog(OS_LOG_INFO, "ResourceLock: device lock given up, the device was closed meanwhile...");
+      return OS_STS_FAIL;
+    }
   }
   return eossts;
 }
@@ -127,7 +137,7 @@ void COsUsbImpl::MarkerOpen() {
 }
 
 EOSSTS COsUsbImpl::Lock(long a_lTimeout) {
-  std::lock_guard<std::mutex> lock(m_mutexLock);
+  std::unique_lock<std::mutex> lock(m_mutexLock);
   OsLogDebug(OS_LOG_INFO, "ResourceLock: device lock requested...spin=%d ref=%d tmo=%ld <%s>", 1,
              static_cast<int>(m_i64LockCount), a_lTimeout, m_posusbinfo ? m_posusbinfo->szSerialNumber : "");
   if (!m_posusbinfo) {
@@ -136,7 +146,7 @@ EOSSTS COsUsbImpl::Lock(long a_lTimeout) {
   }
   if (m_i64LockCount < 1) {
     if (LockFileOpen() != OS_STS_SUCCESS) return OS_STS_FAIL;
-    EOSSTS eossts = LockFileTake(a_lTimeout);
+    EOSSTS eossts = LockFileTake(a_lTimeout, lock);
     if (eossts != OS_STS_SUCCESS) {
       OsLogDebug(OS_LOG_INFO, "ResourceLock: device lock failed...%d", static_cast<int>(eossts));
       return eossts;

@@ -258,6 +258,7 @@ EOSSTS COsUsbImpl::OpenUsb(OsUsbFind*) {
   }
   if (BindEndpoints(u8Endpoints) != OS_STS_SUCCESS) return fail();
   DumpOpen();
+  m_blDeviceEvents.store(true);
   for (openusb_event event : {OPENUSB_EVENT_ATTACH, OPENUSB_EVENT_REMOVE}) {
     if ((i32 = p->openusb_set_event_callback(p->m_openusbhandle, event, DeviceEvent, this)) != OPENUSB_SUCCESS) {
       OsLog(OS_LOG_ERROR, "Unable to set event callback: %d:%s", i32, p->openusb_strerror(i32));

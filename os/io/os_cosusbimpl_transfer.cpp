@@ -83,7 +83,10 @@ EOSSTS COsUsbImpl::TransferChunk(PipeIo& a_pipeio, uint8_t* a_pu8Data, uint32_t 
   }
   lock.unlock();
   const long lMargin = s_lTransferMargin.load();
-  const uint32_t u32Wait = a_lTimeout > 0 ? static_cast<uint32_t>(a_lTimeout + lMargin) : OS_SYNC_INFINITE;
+  // Summed wide: a time-out near the largest must not wrap to a short wait.
+  const uint64_t u64Wait = static_cast<uint64_t>(a_lTimeout) + static_cast<uint64_t>(lMargin);
+  const uint32_t u32Wait =
+      a_lTimeout > 0 && u64Wait < OS_SYNC_INFINITE ? static_cast<uint32_t>(u64Wait) : OS_SYNC_INFINITE;
   if (a_pipeio.possync->EventWait(u32Wait) == OS_STS_SUCCESS) return OS_STS_SUCCESS;
   // The library has not finished the chunk in time: take it back.
   OsLog(OS_LOG_ERROR, "usb>>> transfer not finished within its time-out, aborting...%d %ld", a_pipeio.u8Endpoint,

@@ -96,11 +96,14 @@ EOSSTS COsUsbPnpList::Reserve(uint64_t a_u64Slots) {
   return OS_STS_SUCCESS;
 }
 
-// A new file: sized to one slot and given the header with the defaults.
+// A new file: sized to one slot and given the header with the defaults (or,
+// for a file cut to nothing since it was read, the sizes it had).
 EOSSTS COsUsbPnpList::FileCreateHeader() {
-  m_u32Version = s_u32Version;
-  m_u32SlotSize = s_u32SlotSize;
-  m_u32LockSize = s_u32LockSize;
+  if (m_u32SlotSize == 0) {
+    m_u32Version = s_u32Version;
+    m_u32SlotSize = s_u32SlotSize;
+    m_u32LockSize = s_u32LockSize;
+  }
   if (m_osfile.SetFilePointer64(OS_FILEPOINTER_BEGIN, m_u32SlotSize + 1) != OS_STS_SUCCESS ||
       m_osfile.SetEndOfFile() != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "SetEndOfFile failed...");
@@ -171,15 +174,18 @@ EOSSTS COsUsbPnpList::FileRead() {
     OsLog(OS_LOG_ERROR, "Size failed...");
     return OS_STS_FAIL;
   }
-  if (m_u32SlotSize == 0) {
+  if (m_u32SlotSize == 0 || u64Size == 0) {
+    const uint32_t u32SlotSize = m_u32SlotSize;
     EOSSTS eossts = u64Size == 0 ? FileCreateHeader() : FileReadHeader();
     if (eossts != OS_STS_SUCCESS) {
-      m_u32SlotSize = 0;
+      m_u32SlotSize = u32SlotSize;
       return OS_STS_FAIL;
     }
     if (u64Size == 0) u64Size = m_u32SlotSize + 1;
   }
-  const uint64_t u64Slots = u64Size / (m_u32SlotSize + 1);
+  // Slot 0 is the header's even when the file ends inside it, so that no
+  // entry is ever written over the header.
+  const uint64_t u64Slots = u64Size / (m_u32SlotSize + 1) ? u64Size / (m_u32SlotSize + 1) : 1;
   EOSSTS eossts = Reserve(u64Slots);
   if (eossts != OS_STS_SUCCESS) return eossts;
   // A slot that reaches past the end of the file reads as zeros there.

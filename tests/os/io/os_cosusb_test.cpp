@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -230,6 +231,32 @@ TEST_F(Usb, TwoObjectsOfOneProcessExcludeEachOther) {
   ASSERT_EQ(first->Unlock(), OS_STS_SUCCESS);
   EXPECT_EQ(second->Lock(0), OS_STS_SUCCESS);
   EXPECT_EQ(first->Lock(0), OS_STS_BUSY);
+}
+
+// A caller waiting for a lock another process holds keeps nobody else of
+// the object waiting: the count can be asked and the device closed
+// meanwhile, and the close ends the wait with 1.
+TEST_F(Usb, AWaitForTheLockKeepsNoOtherCallerWaiting) {
+  auto usb = NewUsb();
+  ASSERT_EQ(usb->Lock(0), OS_STS_SUCCESS);  // creates the lock file
+  ASSERT_EQ(usb->Unlock(), OS_STS_SUCCESS);
+  auto held = std::make_unique<usbtest::HeldBytes>(LockFile(), 0, 1);
+  ASSERT_TRUE(held->Locked());
+  EOSSTS waited = OS_STS_SUCCESS;
+  std::thread waiter([&] { waited = usb->Lock(-1); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  auto count = std::async(std::launch::async, [&] { return usb->IsLocked(); });
+  EXPECT_EQ(count.wait_for(std::chrono::seconds(2)), std::future_status::ready) << "IsLocked waited for the lock";
+  auto close = std::async(std::launch::async, [&] { usb->Close(false, "test", __LINE__); });
+  EXPECT_EQ(close.wait_for(std::chrono::seconds(2)), std::future_status::ready) << "Close waited for the lock";
+  // Lets a waiter that kept everyone waiting go on.
+  held.reset();
+  waiter.join();
+  EXPECT_EQ(count.get(), 0);
+  close.get();
+  EXPECT_EQ(waited, OS_STS_FAIL);
+  EXPECT_EQ(usb->IsLocked(), 0);
+  EXPECT_TRUE(LockedStarts(LockFile()).empty());
 }
 
 // A lock directory that cannot be made answers 1, never a lock that is

@@ -3,6 +3,11 @@
 // the bulk-in port; control requests fail and interrupts do nothing; a
 // dropped link is reopened as often as the retry value allows; a unit that
 // is gone or never answers gives 7, never a hang.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +20,7 @@
 #include "../os_cosfile_testutil.h"
 #include "os_cosusb.h"
 #include "os_cosusb_standin.h"
+#include "os_cosusbchannel.h"
 #include "os_cosusb_testutil.h"
 #include "test_support.h"
 
@@ -75,6 +81,40 @@ const char kDeviceList[] =
     "<devicelist><device><group>models</group><devicetype>adf</devicetype><model>NET1</model>"
     "<devicefriendlyname>Network One</devicefriendlyname>"
     "<net><vid>0x040a</vid><pid>0x7000</pid><socketip4>127.0.0.1</socketip4></net></device></devicelist>";
+
+// A port of a unit that takes connections into its queue but never
+// accepts them, so nothing sent there is ever read. With a queue of one
+// that is already taken, a further connection is never answered at all.
+class DeafPort {
+ public:
+  explicit DeafPort(bool a_full) {
+    m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    struct sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (m_listen < 0 || bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(m_listen, a_full ? 0 : 8) != 0 ||
+        getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      return;
+    }
+    m_port = std::to_string(ntohs(address.sin_port));
+    if (a_full) {
+      m_filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      if (connect(m_filler, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) m_port.clear();
+    }
+  }
+  ~DeafPort() {
+    if (m_filler >= 0) close(m_filler);
+    if (m_listen >= 0) close(m_listen);
+  }
+  const std::string& Port() const { return m_port; }
+
+ private:
+  int m_listen = -1;
+  int m_filler = -1;
+  std::string m_port;
+};
 
 class UsbNetwork : public ::testing::Test {
  protected:
@@ -230,6 +270,63 @@ TEST_F(UsbNetwork, AUnitThatIsGoneOrSilentGivesSeven) {
   EXPECT_TRUE(log.Contains("Connect failed..."));
   EXPECT_EQ(other.IsLocked(), 0);
   EXPECT_EQ(other.Ioctl(OS_USBIOCTL_BULKIN, nullptr, 0, data, sizeof data, &done), OS_STS_FAIL);
+}
+
+// A read without a buffer or of no bytes is no sign of a unit gone: the
+// first is refused, the second moves nothing; the links stay up.
+TEST_F(UsbNetwork, EmptyReadsLeaveTheLinksUp) {
+  LogCapture log;
+  CallbackRecorder connections;
+  auto usb = Open({"hold", "send:0102", "hold"});
+  ASSERT_EQ(usb->RegisterCallback(OS_USBPIPE_UNDEFINED, OS_USBCALLBACK_CONNECTIONCHANGED, CallbackRecorder::Record,
+                                  &connections),
+            OS_STS_SUCCESS);
+  uint8_t data[16] = {};
+  uint64_t done = 7;
+  EXPECT_EQ(usb->Ioctl(OS_USBIOCTL_BULKIN, nullptr, 0, nullptr, 16, &done), OS_STS_FAIL);
+  EXPECT_TRUE(log.Contains("usb>>> data pointer is null...16"));
+  EXPECT_EQ(usb->Ioctl(OS_USBIOCTL_BULKIN, nullptr, 0, data, 0, &done), OS_STS_SUCCESS);
+  EXPECT_EQ(done, 0u);
+  ASSERT_EQ(usb->Ioctl(OS_USBIOCTL_BULKIN, nullptr, 0, data, sizeof data, &done), OS_STS_SUCCESS);
+  EXPECT_EQ(std::vector<uint8_t>(data, data + done), (std::vector<uint8_t>{1, 2}));
+  // No link was taken for broken.
+  EXPECT_TRUE(connections.Calls().empty());
+}
+
+// A unit that takes no connection, or takes the bytes but never reads
+// them, gives 7 within the limits: a connection is given up after the
+// connect limit and a write after its time-out, not after the system's
+// minutes or never.
+TEST_F(UsbNetwork, AUnitThatNeverAnswersOrNeverReadsGivesSevenInTime) {
+  LogCapture log;
+  COsUsbChannel::SetConnectLimit(200);
+  {
+    DeafPort full(true);
+    ASSERT_FALSE(full.Port().empty());
+    m_ports = {full.Port()};
+    COsUsb usb(nullptr, nullptr, nullptr, nullptr, false);
+    ASSERT_EQ(usb.Init(OS_USBWIRE_ALL, kDeviceList, "", nullptr), OS_STS_SUCCESS);
+    ASSERT_EQ(usb.FindFirstConstraint(&m_find), OS_STS_SUCCESS);
+    EXPECT_EQ(usb.OpenAndLock(Description()), OS_STS_FAIL);
+    EXPECT_TRUE(log.Contains("Connect failed..."));
+    EXPECT_EQ(usb.IsLocked(), 0);
+  }
+  DeafPort control(false), bulkIn(false), bulkOut(false);
+  m_ports = {control.Port(), bulkIn.Port(), bulkOut.Port()};
+  COsUsb usb(nullptr, nullptr, nullptr, nullptr, false);
+  ASSERT_EQ(usb.Init(OS_USBWIRE_ALL, kDeviceList, "", nullptr), OS_STS_SUCCESS);
+  ASSERT_EQ(usb.FindFirstConstraint(&m_find), OS_STS_SUCCESS);
+  ASSERT_EQ(usb.OpenAndLock(Description()), OS_STS_SUCCESS);
+  uint32_t timeout = 200, old = 0;
+  uint64_t done = 0;
+  ASSERT_EQ(usb.Ioctl(OS_USBIOCTL_TIMEOUTBULKOUT, &timeout, 4, &old, 4, &done), OS_STS_SUCCESS);
+  // More than the connection's buffers hold.
+  std::vector<uint8_t> data(16777216, 0x55);
+  EXPECT_EQ(usb.Ioctl(OS_USBIOCTL_BULKOUT, nullptr, 0, data.data(), data.size(), &done), OS_STS_USB_OFFLINE);
+  EXPECT_LT(done, data.size());
+  EXPECT_TRUE(log.Contains("usb>>> Socket write failed...5"));
+  usb.Close(false, "test", __LINE__);
+  COsUsbChannel::SetConnectLimit(-1);
 }
 
 // Giving the lock up closes the control connection; the next request opens

@@ -405,8 +405,24 @@ INSTANTIATE_TEST_SUITE_P(
         BadFileCase{"NoHeader", std::string(5000, '\0'), "Can't find the header..."},
         BadFileCase{"Empty", "", nullptr},
         // Cut inside slot 1: the missing bytes read as zeros.
-        BadFileCase{"CutInsideASlot", HeaderFile(kHeader, 4097) + std::string(4000, '\0'), nullptr}),
+        BadFileCase{"CutInsideASlot", HeaderFile(kHeader, 4097) + std::string(4000, '\0'), nullptr},
+        // Cut inside slot 0 behind its header (or written that short by a
+        // peer): slot 0 stays the header's, the entry goes to slot 1.
+        BadFileCase{"CutInsideTheHeaderSlot", HeaderFile(kHeader, 8 + sizeof kHeader), nullptr}),
     [](const auto& a_info) { return a_info.param.name; });
+
+// A file cut to nothing under a list that has read it: its next entry
+// brings the header back first instead of taking the header's slot.
+TEST_F(PnpList, AFileCutToNothingGetsItsHeaderBackBeforeTheNextEntry) {
+  auto list = NewList();
+  ASSERT_EQ(truncate(PnpPath().c_str(), 0), 0);
+  ASSERT_EQ(list->Add(Entry("MA", "adf", "/dev/a").c_str()), OS_STS_SUCCESS);
+  usbtest::PnpFile file = ReadPnpFile();
+  ASSERT_EQ(file.slots.size(), 2u) << file.size;
+  EXPECT_EQ(file.slots[0], kHeader);
+  EXPECT_EQ(SlotOf(file.slots, "/dev/a"), 1);
+  EXPECT_EQ(Available("/dev/a"), OS_STS_SUCCESS);
+}
 
 // A live entry that fills its slot without a terminator and is the last
 // one: reading it stops at the end of the copy.

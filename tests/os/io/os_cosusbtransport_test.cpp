@@ -6,6 +6,7 @@
 // events and the interrupt thread, and two pipes driven from two threads.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -220,6 +221,24 @@ TEST_F(UsbTransport, ASizeAboveTheChunkMaximumIsRefusedBeforeAnyTransfer) {
   EXPECT_EQ(done, 65536u);
 }
 
+// A bulk request whose data buffer is missing never reaches the device.
+TEST_F(UsbTransport, ABulkRequestWithoutItsBufferIsRefused) {
+  LogCapture log;
+  auto usb = Open();
+  StandIn::ClearTrace();
+  for (EOSUSBIOCTL code : {OS_USBIOCTL_BULKIN, OS_USBIOCTL_BULKOUT, OS_USBIOCTL_IMAGEFRONT, OS_USBIOCTL_IMAGEREAR}) {
+    uint64_t done = 7;
+    EXPECT_EQ(usb->Ioctl(code, nullptr, 0, nullptr, 100, &done), OS_STS_FAIL) << code;
+    EXPECT_EQ(done, 0u);
+    EXPECT_TRUE(log.Contains("usb>>> data pointer is null...100")) << code;
+  }
+  EXPECT_TRUE(StandIn::Trace("bulk_aio").empty());
+  std::vector<uint8_t> data(100);
+  uint64_t done = 0;
+  EXPECT_EQ(Read(usb.get(), &data, &done), OS_STS_SUCCESS);
+  EXPECT_EQ(done, 100u);
+}
+
 // ---------------------------------------------------------------------------
 // Completion statuses and connection changes.
 
@@ -270,6 +289,25 @@ TEST_F(UsbTransport, AChunkThatNeverEndsIsAbortedAsATimeOut) {
   EXPECT_EQ(StandIn::Trace("abort ep=0x81").size(), 1u);
   EXPECT_EQ(Read(usb.get(), &data, &done), OS_STS_SUCCESS);
   EXPECT_EQ(done, 1000u);
+}
+
+// The largest time-out (as callers write "no limit") is not cut short by
+// the margin added to it: the request runs until it ends.
+TEST_F(UsbTransport, TheLargestTimeOutIsNotCutShort) {
+  auto usb = Open();
+  SetTimeout(usb.get(), OS_USBIOCTL_TIMEOUTBULKIN, 0xffffffffu);
+  StandIn::Line("hang 0x81");
+  std::vector<uint8_t> data(1000);
+  uint64_t done = 0;
+  EOSSTS result = OS_STS_SUCCESS;
+  std::thread reader([&] { result = Read(usb.get(), &data, &done); });
+  ASSERT_TRUE(Eventually([] { return !StandIn::Trace("hang ep=0x81").empty(); }));
+  // Well beyond the margin (300 ms here).
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  EXPECT_TRUE(StandIn::Trace("abort").empty()) << "the request was aborted as timed out";
+  EXPECT_EQ(usb->Ioctl(OS_USBIOCTL_CANCELIOBULKIN, nullptr, 0, nullptr, 0, nullptr), OS_STS_SUCCESS);
+  reader.join();
+  EXPECT_EQ(result, OS_STS_USB_CANCELLED);
 }
 
 TEST_F(UsbTransport, CancelsAndRemovalsEndARequestUnderWay) {
@@ -530,6 +568,51 @@ TEST_F(UsbTransport, TheInterruptThreadHandsOnPayloadsAndRidesOutARemoval) {
   ASSERT_EQ(calls.size(), 4u);
   EXPECT_EQ(calls[3].payload, "");
   EXPECT_EQ(connections.Calls().size(), 2u);
+}
+
+// A device attached again while its descriptor cannot be read yet is
+// retried on the library's thread; a close ends that: no try and no
+// connection change comes after the close.
+TEST_F(UsbTransport, AnAttachUnderWayEndsWithTheClose) {
+  CallbackRecorder connections;
+  COsUsbImpl::SetAttachRetry(100000, 10);
+  auto usb = Open();
+  ASSERT_EQ(usb->RegisterCallback(OS_USBPIPE_UNDEFINED, OS_USBCALLBACK_CONNECTIONCHANGED, CallbackRecorder::Record,
+                                  &connections),
+            OS_STS_SUCCESS);
+  StandIn::Remove(100);
+  ASSERT_EQ(connections.WaitFor(1).size(), 1u);
+  StandIn::Line("descfail 101 50");
+  StandIn::Attach(100, 101);
+  ASSERT_TRUE(Eventually([] { return StandIn::Trace("device_desc 101 failed").size() >= 5; }));
+  usb->Close(false, "test", __LINE__);
+  const size_t tries = StandIn::Trace("device_desc 101 failed").size();
+  // Longer than the fifty tries the descriptor needs.
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  EXPECT_EQ(StandIn::Trace("device_desc 101 failed").size(), tries) << "the attach went on after the close";
+  EXPECT_EQ(connections.Calls().size(), 1u) << "a connection change came after the close";
+}
+
+// A caller that closes the device from its connection callback (on the
+// library's thread, when the device goes) is not kept waiting for itself.
+TEST_F(UsbTransport, ACloseFromTheConnectionCallbackEnds) {
+  COsUsbImpl::SetThreadStopLimit(60000);
+  auto usb = Open();
+  struct Closer {
+    COsUsb* usb;
+    std::atomic<bool> closed{false};
+    static EOSSTS OnChange(void* a_pv) {
+      auto* self = static_cast<Closer*>(static_cast<OsUsbCallbackRecord*>(a_pv)->pvUser);
+      self->usb->Close(false, "callback", __LINE__);
+      self->closed = true;
+      return OS_STS_SUCCESS;
+    }
+  } closer{usb.get()};
+  ASSERT_EQ(usb->RegisterCallback(OS_USBPIPE_UNDEFINED, OS_USBCALLBACK_CONNECTIONCHANGED, Closer::OnChange, &closer),
+            OS_STS_SUCCESS);
+  StandIn::Remove(100);
+  EXPECT_TRUE(Eventually([&] { return closer.closed.load(); }));
+  EXPECT_EQ(StandIn::Trace("close_device 100").size(), 1u);
 }
 
 TEST_F(UsbTransport, InterruptRequestsThatCannotRun) {
