@@ -139,6 +139,23 @@ class COsUsbImpl {
     bool blBound = false;
     std::atomic<int64_t> i64Retry{0};
     COsUsbChannel* poschannel = nullptr;  // network units
+    std::atomic<bool> blBusy{false};      // a caller's request holds the pipe
+  };
+
+  // A caller's request holds its pipe from start to end: the fields above
+  // serve one request at a time. A request that finds the pipe held is
+  // refused (4) and leaves the one under way alone.
+  class PipeClaim {
+   public:
+    PipeClaim(PipeIo& a_pipeio, uint32_t a_eosusbpipe);
+    ~PipeClaim();
+    PipeClaim(const PipeClaim&) = delete;
+    PipeClaim& operator=(const PipeClaim&) = delete;
+    bool Held() const { return m_blHeld; }
+
+   private:
+    PipeIo& m_pipeio;
+    bool m_blHeld;
   };
 
   // Finding.

@@ -119,10 +119,15 @@ EOSSTS COsUsbImpl::IoctlUsb(EOSUSBIOCTL a_eosusbioctl, void* a_pvCommand, uint64
     return OS_STS_FAIL;
   }
   if (IsBulk(a_eosusbioctl)) {
+    PipeClaim claim(m_apipeio[info.eosusbpipe], info.eosusbpipe);
     EOSSTS eossts;
-    if (m_posusbinfo->blSimulation) {
+    if (!claim.Held()) {
+      eossts = OS_STS_BUSY;
+    } else if (m_posusbinfo->blSimulation) {
       eossts = Simulate(a_eosusbioctl, a_pvCommand, a_u64Command, a_pvData, a_u64Data, a_pu64Transferred);
     } else {
+      // Only once the pipe is ours: a cancel meant for the request under
+      // way must not be cleared by one that is refused.
       m_apipeio[info.eosusbpipe].blCancel.store(false);
       eossts = Transfer(info.eosusbpipe, static_cast<uint8_t*>(a_pvData), a_u64Data, a_pu64Transferred);
     }
@@ -288,6 +293,8 @@ EOSSTS COsUsbImpl::Control(void* a_pvCommand, uint64_t a_u64Command, void* a_pvD
           static_cast<int>(a_u64Data));
     return OS_STS_FAIL;
   }
+  PipeClaim claim(m_apipeio[OS_USBPIPE_CONTROL], OS_USBPIPE_CONTROL);
+  if (!claim.Held()) return OS_STS_BUSY;
   if (m_posusbinfo->blSimulation) {
     return Simulate(OS_USBIOCTL_CONTROL, a_pvCommand, a_u64Command, a_pvData, a_u64Data, a_pu64Transferred);
   }

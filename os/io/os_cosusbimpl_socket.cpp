@@ -123,8 +123,12 @@ EOSSTS COsUsbImpl::IoctlSocket(EOSUSBIOCTL a_eosusbioctl, void* a_pvCommand, uin
     case OS_USBIOCTL_BULKIN:
     case OS_USBIOCTL_BULKOUT:
     case OS_USBIOCTL_IMAGEFRONT:
-    case OS_USBIOCTL_IMAGEREAR:
+    case OS_USBIOCTL_IMAGEREAR: {
+      // One connection carries one request's bytes at a time.
+      PipeClaim claim(m_apipeio[info.eosusbpipe], info.eosusbpipe);
+      if (!claim.Held()) return OS_STS_BUSY;
       return SocketTransfer(a_eosusbioctl, info.eosusbpipe, a_pvData, a_u64Data, a_pu64Transferred);
+    }
     case OS_USBIOCTL_CONTROL:
       OsLog(OS_LOG_ERROR, "usb>>> control not supported for sockets...");
       return OS_STS_FAIL;

@@ -1,8 +1,9 @@
 // Bulk transfers in chunks: each chunk is handed to the USB library and
 // completes on the library's thread, which sets the pipe's event. A chunk
 // is given its pipe's time-out and a margin; one the library does not
-// finish by then is aborted and answered as a time-out. Also cancels and
-// what a completion status means.
+// finish by then is aborted and answered as a time-out. Also the claim
+// that gives a pipe to one request at a time, cancels and what a
+// completion status means.
 #include <cstring>
 
 #include "os_copenusb.h"
@@ -28,6 +29,18 @@ int32_t COsUsbImpl::TransferDone(openusb_request_handle_t a_request) {
   }
   ppipeio->possync->EventSet();
   return OPENUSB_SUCCESS;
+}
+
+COsUsbImpl::PipeClaim::PipeClaim(PipeIo& a_pipeio, uint32_t a_eosusbpipe) : m_pipeio(a_pipeio) {
+  bool blFree = false;
+  m_blHeld = a_pipeio.blBusy.compare_exchange_strong(blFree, true);
+  if (!m_blHeld) {
+    OsLog(OS_LOG_ERROR, "usb>>> a request is already running on pipe %d...", static_cast<int>(a_eosusbpipe));
+  }
+}
+
+COsUsbImpl::PipeClaim::~PipeClaim() {
+  if (m_blHeld) m_pipeio.blBusy.store(false);
 }
 
 EOSSTS COsUsbImpl::Completion(int32_t a_i32Status) {

@@ -2,7 +2,8 @@
 // the unit. Bulk-out bytes reach the bulk-out port, bulk-in bytes come from
 // the bulk-in port; control requests fail and interrupts do nothing; a
 // dropped link is reopened as often as the retry value allows; a unit that
-// is gone or never answers gives 7, never a hang.
+// is gone or never answers gives 7, never a hang; a pipe in use refuses a
+// second request.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -11,9 +12,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../log_capture.h"
@@ -115,6 +121,46 @@ class DeafPort {
   int m_filler = -1;
   std::string m_port;
 };
+
+// A connection of a unit that has nothing to send: while held, a read
+// waits for a cancel (or gives 5 after two seconds); writes take every
+// byte. It counts the reads waiting on it.
+class HeldChannel : public COsUsbChannel {
+ public:
+  static std::atomic<bool> s_hold;
+  static std::atomic<int> s_reading;
+  static COsUsbChannel* New() { return new HeldChannel; }
+
+  EOSSTS Connect(const char*, const char*, const char*) override { return OS_STS_SUCCESS; }
+  EOSSTS Read(void*, uint64_t, uint64_t* a_read, uint32_t) override {
+    *a_read = 0;
+    if (!s_hold) return OS_STS_SUCCESS;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    ++s_reading;
+    const bool cancelled = m_cond.wait_for(lock, std::chrono::seconds(2), [&] { return m_cancel; });
+    --s_reading;
+    m_cancel = false;
+    return cancelled ? OS_STS_USB_CANCELLED : OS_STS_TIMEOUT;
+  }
+  EOSSTS Write(const void*, uint64_t a_size, uint64_t* a_written, uint32_t) override {
+    *a_written = a_size;
+    return OS_STS_SUCCESS;
+  }
+  EOSSTS Cancel() override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_cancel = true;
+    m_cond.notify_all();
+    return OS_STS_SUCCESS;
+  }
+  EOSSTS SetBufferSizes(int, int) override { return OS_STS_SUCCESS; }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_cond;
+  bool m_cancel = false;
+};
+std::atomic<bool> HeldChannel::s_hold{true};
+std::atomic<int> HeldChannel::s_reading{0};
 
 class UsbNetwork : public ::testing::Test {
  protected:
@@ -340,6 +386,46 @@ TEST_F(UsbNetwork, UnlockingClosesTheControlLinkAndTheNextRequestReopens) {
   ASSERT_EQ(usb->Ioctl(OS_USBIOCTL_BULKIN, nullptr, 0, data, sizeof data, &done), OS_STS_SUCCESS);
   EXPECT_EQ(data[0], 0x77);
   for (int i = 0; i < 3; ++i) EXPECT_NE(Await("accept " + std::to_string(i) + " 2"), "");
+}
+
+// Two requests on one connection would share its bytes and its cancel:
+// while a read waits on the bulk-in pipe, a second is refused at once with
+// 4 and never reaches the connection; another pipe works meanwhile; the
+// cancel ends the first read, and the pipe takes requests again.
+TEST_F(UsbNetwork, ARequestOnAPipeInUseIsRefused) {
+  LogCapture log;
+  COsUsbChannel::SetFactory(HeldChannel::New);
+  struct Restore {
+    ~Restore() { COsUsbChannel::SetFactory(nullptr); }
+  } restore;
+  m_ports = {"1", "2", "3"};
+  COsUsb usb(nullptr, nullptr, nullptr, nullptr, false);
+  ASSERT_EQ(usb.Init(OS_USBWIRE_ALL, kDeviceList, "", nullptr), OS_STS_SUCCESS);
+  ASSERT_EQ(usb.FindFirstConstraint(&m_find), OS_STS_SUCCESS);
+  ASSERT_EQ(usb.OpenAndLock(Description()), OS_STS_SUCCESS);
+  uint8_t first[16];
+  uint64_t firstDone = 0;
+  EOSSTS firstResult = OS_STS_SUCCESS;
+  std::thread reader([&] { firstResult = usb.Ioctl(OS_USBIOCTL_BULKIN, nullptr, 0, first, sizeof first, &firstDone); });
+  for (int i = 0; i < 1000 && HeldChannel::s_reading.load() == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  ASSERT_EQ(HeldChannel::s_reading.load(), 1);
+
+  uint8_t data[16];
+  uint64_t done = 7;
+  EXPECT_EQ(usb.Ioctl(OS_USBIOCTL_BULKIN, nullptr, 0, data, sizeof data, &done), OS_STS_BUSY);
+  EXPECT_EQ(done, 0u);
+  EXPECT_TRUE(log.Contains("usb>>> a request is already running on pipe 1..."));
+  EXPECT_EQ(usb.Ioctl(OS_USBIOCTL_BULKOUT, nullptr, 0, data, sizeof data, &done), OS_STS_SUCCESS);
+  EXPECT_EQ(done, sizeof data);
+
+  EXPECT_EQ(usb.Ioctl(OS_USBIOCTL_CANCELIOBULKIN, nullptr, 0, nullptr, 0, nullptr), OS_STS_SUCCESS);
+  reader.join();
+  EXPECT_EQ(firstResult, OS_STS_USB_CANCELLED);
+  HeldChannel::s_hold = false;
+  EXPECT_EQ(usb.Ioctl(OS_USBIOCTL_BULKIN, nullptr, 0, data, sizeof data, &done), OS_STS_SUCCESS);
+  usb.Close(false, "test", __LINE__);
 }
 
 }  // namespace

@@ -3,9 +3,12 @@
 // device lock judged by lslocks), bulk reads in chunks with the 16 KiB
 // rule, completion statuses, control requests, cancels and time-outs, the
 // request codes refused, device information (judged by xmllint), device
-// events and the interrupt thread, and two pipes driven from two threads.
+// events and the interrupt thread, two pipes driven from two threads, and
+// one pipe asked by two threads at once (one request at a time, the other
+// refused as busy).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -106,6 +109,28 @@ bool IsPattern(const std::vector<uint8_t>& a_data, uint64_t a_count, uint64_t a_
   }
   return true;
 }
+
+// A bulk-in read on a thread of its own that the library holds until a
+// cancel, a removal or its time-out; Start returns once the library has it.
+class HungRead {
+ public:
+  bool Start(COsUsb* a_usb) {
+    StandIn::Line("hang 0x81");
+    m_thread = std::thread(
+        [this, a_usb] { m_result = a_usb->Ioctl(OS_USBIOCTL_BULKIN, nullptr, 0, m_data, sizeof m_data, &m_done); });
+    return Eventually([] { return !StandIn::Trace("hang ep=0x81").empty(); });
+  }
+  EOSSTS End() {
+    m_thread.join();
+    return m_result;
+  }
+
+ private:
+  std::thread m_thread;
+  uint8_t m_data[1000] = {};
+  uint64_t m_done = 0;
+  EOSSTS m_result = OS_STS_SUCCESS;
+};
 
 // ---------------------------------------------------------------------------
 // Finding and opening.
@@ -296,18 +321,13 @@ TEST_F(UsbTransport, AChunkThatNeverEndsIsAbortedAsATimeOut) {
 TEST_F(UsbTransport, TheLargestTimeOutIsNotCutShort) {
   auto usb = Open();
   SetTimeout(usb.get(), OS_USBIOCTL_TIMEOUTBULKIN, 0xffffffffu);
-  StandIn::Line("hang 0x81");
-  std::vector<uint8_t> data(1000);
-  uint64_t done = 0;
-  EOSSTS result = OS_STS_SUCCESS;
-  std::thread reader([&] { result = Read(usb.get(), &data, &done); });
-  ASSERT_TRUE(Eventually([] { return !StandIn::Trace("hang ep=0x81").empty(); }));
+  HungRead read;
+  ASSERT_TRUE(read.Start(usb.get()));
   // Well beyond the margin (300 ms here).
   std::this_thread::sleep_for(std::chrono::milliseconds(700));
   EXPECT_TRUE(StandIn::Trace("abort").empty()) << "the request was aborted as timed out";
   EXPECT_EQ(usb->Ioctl(OS_USBIOCTL_CANCELIOBULKIN, nullptr, 0, nullptr, 0, nullptr), OS_STS_SUCCESS);
-  reader.join();
-  EXPECT_EQ(result, OS_STS_USB_CANCELLED);
+  EXPECT_EQ(read.End(), OS_STS_USB_CANCELLED);
 }
 
 TEST_F(UsbTransport, CancelsAndRemovalsEndARequestUnderWay) {
@@ -317,20 +337,14 @@ TEST_F(UsbTransport, CancelsAndRemovalsEndARequestUnderWay) {
   } cases[] = {{"cancel", OS_STS_USB_CANCELLED}, {"remove", OS_STS_USB_OFFLINE}};
   for (const Case& c : cases) {
     auto usb = Open();
-    StandIn::Line("hang 0x81");
-    std::vector<uint8_t> data(1000);
-    uint64_t done = 0;
-    EOSSTS result = OS_STS_SUCCESS;
-    std::thread reader([&] { result = Read(usb.get(), &data, &done); });
-    // Until the request has reached the library.
-    ASSERT_TRUE(Eventually([] { return !StandIn::Trace("hang ep=0x81").empty(); }));
+    HungRead read;
+    ASSERT_TRUE(read.Start(usb.get()));
     if (std::string(c.name) == "cancel") {
       EXPECT_EQ(usb->Ioctl(OS_USBIOCTL_CANCELIOBULKIN, nullptr, 0, nullptr, 0, nullptr), OS_STS_SUCCESS);
     } else {
       StandIn::Remove(100);
     }
-    reader.join();
-    EXPECT_EQ(result, c.expected) << c.name;
+    EXPECT_EQ(read.End(), c.expected) << c.name;
     StandIn::ClearTrace();
   }
 }
@@ -363,6 +377,89 @@ TEST_F(UsbTransport, ControlRequestsNeedAnEightByteSetupThatFitsTheData) {
   StandIn::Line("status 0 -62");
   EXPECT_EQ(usb->Ioctl(OS_USBIOCTL_CONTROL, in, 8, data, sizeof data, &done), OS_STS_TIMEOUT);
   EXPECT_TRUE(log.Contains("usb>>> Failed to submit control io request: -62"));
+}
+
+// A second request on a pipe that has one under way is refused at once
+// (4, nothing moved, the caller's buffer untouched) and leaves that one
+// alone: it still ends on its own cancel, and the pipe takes requests again
+// afterwards. Another pipe works meanwhile.
+TEST_F(UsbTransport, ARequestOnAPipeInUseIsRefusedAndLeavesTheOtherAlone) {
+  LogCapture log;
+  auto usb = Open();
+  HungRead first;
+  ASSERT_TRUE(first.Start(usb.get()));
+  std::vector<uint8_t> second(1000, 0xee);
+  uint64_t done = 7;
+  EXPECT_EQ(Read(usb.get(), &second, &done), OS_STS_BUSY);
+  EXPECT_EQ(done, 0u);
+  EXPECT_EQ(second, std::vector<uint8_t>(1000, 0xee));
+  EXPECT_TRUE(log.Contains("usb>>> a request is already running on pipe 1..."));
+  EXPECT_EQ(StandIn::Trace("bulk_aio ep=0x81").size(), 1u) << "the refused read reached the library";
+  std::vector<uint8_t> image(500);
+  EXPECT_EQ(Read(usb.get(), &image, &done, OS_USBIOCTL_IMAGEFRONT), OS_STS_SUCCESS);
+  EXPECT_EQ(done, 500u);
+
+  EXPECT_EQ(usb->Ioctl(OS_USBIOCTL_CANCELIOBULKIN, nullptr, 0, nullptr, 0, nullptr), OS_STS_SUCCESS);
+  EXPECT_EQ(first.End(), OS_STS_USB_CANCELLED);
+  EXPECT_EQ(Read(usb.get(), &second, &done), OS_STS_SUCCESS);
+  EXPECT_EQ(done, 1000u);
+}
+
+// One bulk pipe read from two threads at once: a read finds the pipe busy
+// (4, no bytes) or gets all its bytes, in order; none waits out a
+// completion the other took, nor loses its bytes: the stream goes on
+// after the last byte read.
+TEST_F(UsbTransport, ABulkPipeReadFromTwoThreadsIsBusyOrWhole) {
+  auto usb = Open();
+  std::atomic<int> wrong{0}, whole{0};
+  auto reads = [&]() {
+    for (int i = 0; i < 1000; ++i) {
+      std::vector<uint8_t> data(100);
+      uint64_t done = 0;
+      const EOSSTS result = Read(usb.get(), &data, &done);
+      if (result == OS_STS_SUCCESS && done == 100 && IsPattern(data, done, data[0])) {
+        ++whole;
+      } else if (result != OS_STS_BUSY || done != 0) {
+        ++wrong;
+      }
+    }
+  };
+  std::thread first(reads), second(reads);
+  first.join();
+  second.join();
+  EXPECT_EQ(wrong.load(), 0);
+  EXPECT_GT(whole.load(), 0);
+  std::vector<uint8_t> data(100);
+  uint64_t done = 0;
+  ASSERT_EQ(Read(usb.get(), &data, &done), OS_STS_SUCCESS);
+  EXPECT_TRUE(IsPattern(data, done, 100u * whole.load())) << "bytes of the stream were lost";
+}
+
+// Control requests from two threads at once: each gets its own answer, or
+// 4 with no bytes.
+TEST_F(UsbTransport, ControlRequestsFromTwoThreadsKeepTheirOwnAnswers) {
+  auto usb = Open();
+  std::atomic<int> wrong{0}, answered{0};
+  auto requests = [&](uint8_t a_length) {
+    for (int i = 0; i < 300; ++i) {
+      uint8_t setup[8] = {0xc0, 0x05, a_length, 0, 0, 0, a_length, 0};
+      uint8_t data[16] = {};
+      uint64_t done = 0;
+      const EOSSTS result = usb->Ioctl(OS_USBIOCTL_CONTROL, setup, 8, data, sizeof data, &done);
+      if (result == OS_STS_SUCCESS && done == a_length && data[a_length - 1] == 0xc0 + a_length - 1 &&
+          data[a_length] == 0) {
+        ++answered;
+      } else if (result != OS_STS_BUSY || done != 0 ||
+                 std::any_of(data, data + sizeof data, [](uint8_t a_byte) { return a_byte != 0; })) {
+        ++wrong;
+      }
+    }
+  };
+  std::thread first(requests, 4), second(requests, 12);
+  first.join();
+  second.join();
+  EXPECT_EQ(wrong.load(), 0);
+  EXPECT_GT(answered.load(), 0);
 }
 
 TEST_F(UsbTransport, RefusedCodesAndBuffersOfTheWrongSize) {
