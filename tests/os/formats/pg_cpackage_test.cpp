@@ -368,6 +368,17 @@ TEST(CPackage, DamagedPackagesRefused) {
     EXPECT_EQ(cpackage.Unpack(), PG_FAIL);
     EXPECT_FALSE(FileExists(RootPath("x")));
   }
+  // A file named as the package itself: Unpack writes nothing, and the
+  // package stays whole.
+  std::string self = good;
+  self.replace(sizetFile2, 11, std::string("bad.qvpgct\0", 11));
+  WriteFile(RootPath("bad.qvpgct"), self);
+  ASSERT_EQ(cpackage.OpenPackage(RootPath("bad.qvpgct").c_str()), PG_SUCCESS) << Message(cpackage);
+  EXPECT_EQ(cpackage.Unpack(), PG_FAIL);
+  EXPECT_EQ(Message(cpackage), "Unable to open file: " + RootPath("bad.qvpgct"));
+  EXPECT_TRUE(logcapture.Contains("CPackage::Unpack(): Unable to open file: " + RootPath("bad.qvpgct")));
+  EXPECT_EQ(ReadFile(RootPath("bad.qvpgct")), self);
+  EXPECT_FALSE(FileExists(RootPath("long.bin")));
 }
 
 }  // namespace
