@@ -28,8 +28,14 @@ inline std::vector<std::string> g_vecAllowed;  // trees (and files) the guarded 
 inline std::vector<std::string> g_vecDenied;   // files in them the calls must leave alone
 inline bool g_blOn = false;
 
+inline void Remove(const std::string& a_strPath);
+
+// Reports the call and ends the run; the root goes first (libFuzzer keeps
+// the input).
 [[noreturn]] inline void Escape(const char* a_szCall, const std::string& a_strPath) {
   std::fprintf(stderr, "fuzzguard: %s where it must not: <%s>\n", a_szCall, a_strPath.c_str());
+  g_blOn = false;
+  if (!g_strRoot.empty()) Remove(g_strRoot);
   std::abort();
 }
 
@@ -79,6 +85,16 @@ inline void Check(const char* a_szCall, int a_iDirFd, const char* a_szPath) {
 }
 
 inline bool Writes(int a_iFlags) { return (a_iFlags & O_ACCMODE) != O_RDONLY || (a_iFlags & (O_CREAT | O_TRUNC)); }
+
+// The mode argument of the open calls, there only when a file may be made.
+inline mode_t ModeArgument(int a_iFlags, va_list a_valist) {
+  return (a_iFlags & (O_CREAT | O_TMPFILE)) ? static_cast<mode_t>(va_arg(a_valist, int)) : 0;
+}
+
+inline int OpenAt(const char* a_szCall, int a_iDirFd, const char* a_szPath, int a_iFlags, mode_t a_modet) {
+  if (Writes(a_iFlags)) Check(a_szCall, a_iDirFd, a_szPath);
+  return static_cast<int>(syscall(SYS_openat, a_iDirFd, a_szPath, a_iFlags, a_modet));
+}
 
 // Turns the guard on for one scope, with the places it may change.
 class Scope {
@@ -202,26 +218,23 @@ extern "C" {
 int open(const char* a_szPath, int a_iFlags, ...) {
   va_list valist;
   va_start(valist, a_iFlags);
-  mode_t modet = (a_iFlags & (O_CREAT | O_TMPFILE)) ? static_cast<mode_t>(va_arg(valist, int)) : 0;
+  mode_t modet = fuzzguard::ModeArgument(a_iFlags, valist);
   va_end(valist);
-  if (fuzzguard::Writes(a_iFlags)) fuzzguard::Check("open", AT_FDCWD, a_szPath);
-  return static_cast<int>(syscall(SYS_openat, AT_FDCWD, a_szPath, a_iFlags, modet));
+  return fuzzguard::OpenAt("open", AT_FDCWD, a_szPath, a_iFlags, modet);
 }
 int open64(const char* a_szPath, int a_iFlags, ...) {
   va_list valist;
   va_start(valist, a_iFlags);
-  mode_t modet = (a_iFlags & (O_CREAT | O_TMPFILE)) ? static_cast<mode_t>(va_arg(valist, int)) : 0;
+  mode_t modet = fuzzguard::ModeArgument(a_iFlags, valist);
   va_end(valist);
-  if (fuzzguard::Writes(a_iFlags)) fuzzguard::Check("open64", AT_FDCWD, a_szPath);
-  return static_cast<int>(syscall(SYS_openat, AT_FDCWD, a_szPath, a_iFlags, modet));
+  return fuzzguard::OpenAt("open64", AT_FDCWD, a_szPath, a_iFlags, modet);
 }
 int openat(int a_iDirFd, const char* a_szPath, int a_iFlags, ...) {
   va_list valist;
   va_start(valist, a_iFlags);
-  mode_t modet = (a_iFlags & (O_CREAT | O_TMPFILE)) ? static_cast<mode_t>(va_arg(valist, int)) : 0;
+  mode_t modet = fuzzguard::ModeArgument(a_iFlags, valist);
   va_end(valist);
-  if (fuzzguard::Writes(a_iFlags)) fuzzguard::Check("openat", a_iDirFd, a_szPath);
-  return static_cast<int>(syscall(SYS_openat, a_iDirFd, a_szPath, a_iFlags, modet));
+  return fuzzguard::OpenAt("openat", a_iDirFd, a_szPath, a_iFlags, modet);
 }
 int creat(const char* a_szPath, mode_t a_modet) {
   fuzzguard::Check("creat", AT_FDCWD, a_szPath);
