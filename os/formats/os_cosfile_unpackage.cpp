@@ -2,9 +2,10 @@
 // and get their times again from their closing records, files come back
 // through the split reader with their access and times. Every record is
 // checked before anything is deleted or written: a path that is absolute,
-// climbs with "..", or has no end inside its field is refused, so nothing
-// outside the destination is touched. The records can be written out as a
-// readable dump.
+// climbs with "..", or has no end inside its field is refused (judged as
+// the join sees it, drive letter dropped), so nothing outside the
+// destination is touched. The records can be written out as a readable
+// dump.
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -64,10 +65,16 @@ class Dump {
   COsFile m_osfile;
 };
 
+// A record's path as the join below the destination sees it: a leading
+// drive letter ("C:") is dropped there, so it is dropped here too.
+const char* Joined(const char* a_szPath) { return a_szPath[0] && a_szPath[1] == ':' ? a_szPath + 2 : a_szPath; }
+
 // A relative path that stays below where it is joined: terminated inside
 // its field, not absolute, no ".." component.
 bool SafePath(const char* a_szPath, size_t a_sizetField) {
-  if (!std::memchr(a_szPath, 0, a_sizetField) || a_szPath[0] == '/' || a_szPath[0] == '\\') return false;
+  if (!std::memchr(a_szPath, 0, a_sizetField)) return false;
+  a_szPath = Joined(a_szPath);
+  if (a_szPath[0] == '/' || a_szPath[0] == '\\') return false;
   for (const char* sz = a_szPath; *sz;) {
     size_t sizetPart = std::strcspn(sz, "/\\");
     if (sizetPart == 2 && sz[0] == '.' && sz[1] == '.') return false;
@@ -79,8 +86,8 @@ bool SafePath(const char* a_szPath, size_t a_sizetField) {
 
 // A path of nothing but "." and empty parts: the destination itself.
 bool NamesDestination(const char* a_szPath) {
-  for (const char* sz = a_szPath; *sz;) {
-    size_t sizetPart = std::strcspn(sz, "/");
+  for (const char* sz = Joined(a_szPath); *sz;) {
+    size_t sizetPart = std::strcspn(sz, "/\\");
     if (sizetPart > 1 || (sizetPart == 1 && *sz != '.')) return false;
     sz += sizetPart;
     if (*sz) ++sz;
@@ -89,9 +96,13 @@ bool NamesDestination(const char* a_szPath) {
 }
 
 // Access and times of a restored entry (directories included), as logged
-// failures only.
+// failures only. Records hold read-only or read-write; any other value is
+// read-write, as the dump shows it (taken as it is, it would leave an entry
+// write-only or executable).
 void SetAttributes(const char* a_szPath, const OsFilePackageChunk& a_chunk) {
-  if (COsFile::SetAccess(a_szPath, static_cast<EOSFILEACCESS>(a_chunk.u32OsFileAccess)) != OS_STS_SUCCESS) {
+  EOSFILEACCESS eosfileaccess =
+      a_chunk.u32OsFileAccess == OS_FILEACCESS_READ ? OS_FILEACCESS_READ : OS_FILEACCESS_READWRITE;
+  if (COsFile::SetAccess(a_szPath, eosfileaccess) != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "SetAccess failed...<%s>", a_szPath);
   }
   time_t timetAccessed = 0, timetModified = 0;

@@ -2,7 +2,8 @@
 // behind its 32-bit length, after a 28-byte "PMXSPL01" header. Files of 0
 // or 1 byte are kept as they are. The reader trusts nothing it reads: a
 // piece longer than its buffer or pieces adding up to more than the file
-// are refused, and a failed reader leaves no output behind.
+// are refused, its buffers are sized by what the stream and the file can
+// hold, and a failed reader leaves no output behind.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,10 +27,10 @@ struct PieceBuffers {
   uint8_t* pu8Coded = nullptr;
   uint8_t* pu8Work = nullptr;
   OsFileBlockSort osfileblocksort{};
-  bool Allocate(size_t a_sizetInput, size_t a_sizetCoded) {
+  bool Allocate(size_t a_sizetInput, size_t a_sizetCoded, size_t a_sizetWork) {
     pu8Input = static_cast<uint8_t*>(OsMemAlloc(a_sizetInput));
     pu8Coded = static_cast<uint8_t*>(OsMemAlloc(a_sizetCoded));
-    pu8Work = static_cast<uint8_t*>(OsMemAlloc(a_sizetCoded));
+    pu8Work = static_cast<uint8_t*>(OsMemAlloc(a_sizetWork));
     if (pu8Input && pu8Coded && pu8Work) return true;
     OsLog(OS_LOG_ERROR, "OsMemAlloc failed...");
     return false;
@@ -91,7 +92,7 @@ EOSSTS WritePieces(COsFile* a_posfileOutput, COsFile* a_posfileSource, const cha
                    EOSFILECOMPRESSION a_eosfilecompression, OsFilePackageProgressFunction a_pfnProgress,
                    OsFilePackageProgress* a_posfilepackageprogress, uint64_t* a_pu64Written) {
   PieceBuffers piecebuffers;
-  if (!piecebuffers.Allocate(s_sizetSplitPiece, s_sizetCodedPiece)) return OS_STS_FAIL;
+  if (!piecebuffers.Allocate(s_sizetSplitPiece, s_sizetCodedPiece, s_sizetCodedPiece)) return OS_STS_FAIL;
   EOSSTS eosstatus = COsFileImpl::Progress(a_pfnProgress, a_posfilepackageprogress, a_szSource, a_u64Size, 0, 0);
   for (uint64_t u64Done = 0; u64Done < a_u64Size && eosstatus == OS_STS_SUCCESS;) {
     size_t sizetPiece = a_u64Size - u64Done < s_sizetSplitPiece ? a_u64Size - u64Done : s_sizetSplitPiece;
@@ -174,9 +175,17 @@ EOSSTS ReadPieces(COsFile* a_posfileInput, COsFile* a_posfileOutput, const char*
     OsLog(OS_LOG_ERROR, "Corrupt split header...piece size %u", a_splitheader.u32Piece);
     return OS_STS_FAIL;
   }
+  // The buffers are as large as the stream can need, never more: a coded
+  // piece lies in what is left of the stream, a decoded one in the file,
+  // and the codec works one block at a time. A small file claiming 32 MiB
+  // pieces costs little.
   size_t sizetCoded = a_splitheader.u32Piece + s_sizetSplitSlack;
+  size_t sizetInput = *a_pu64Left < sizetCoded ? static_cast<size_t>(*a_pu64Left) : sizetCoded;
+  size_t sizetRoom = a_splitheader.u64Size < a_splitheader.u32Piece ? static_cast<size_t>(a_splitheader.u64Size)
+                                                                     : a_splitheader.u32Piece;
+  size_t sizetWork = sizetRoom < s_sizetCompressBlock ? sizetRoom : s_sizetCompressBlock;
   PieceBuffers piecebuffers;
-  if (!piecebuffers.Allocate(sizetCoded, a_splitheader.u32Piece)) return OS_STS_FAIL;
+  if (!piecebuffers.Allocate(sizetInput, sizetRoom, sizetWork)) return OS_STS_FAIL;
   uint64_t u64Written = 0;
   while (u64Written < a_splitheader.u64Size) {
     EOSSTS eosstatus = COsFileImpl::Progress(a_pfnProgress, a_posfilepackageprogress, a_szOutput,
@@ -188,15 +197,22 @@ EOSSTS ReadPieces(COsFile* a_posfileInput, COsFile* a_posfileOutput, const char*
       OsLog(OS_LOG_ERROR, "Error reading chunk...%u", u32Length);
       return OS_STS_FAIL;
     }
+    // A piece's stream header gives its decoded length: one longer than
+    // what is left of the file is refused before it is decoded, since the
+    // room for it is only as large as the file.
+    uint64_t u64FileLeft = a_splitheader.u64Size - u64Written;
+    uint64_t u64Claimed = u32Length >= s_sizetCompressHeader ? OsFileGetU64(piecebuffers.pu8Input + 16) : 0;
     size_t sizetPiece = 0;
-    if (COsFileImpl::Decompress(piecebuffers.pu8Coded, a_splitheader.u32Piece, &sizetPiece, piecebuffers.pu8Input,
-                                u32Length, piecebuffers.pu8Work, a_splitheader.u32Piece) != OS_STS_SUCCESS) {
+    if (u64Claimed <= u64FileLeft &&
+        COsFileImpl::Decompress(piecebuffers.pu8Coded, sizetRoom, &sizetPiece, piecebuffers.pu8Input, u32Length,
+                                piecebuffers.pu8Work, sizetWork) != OS_STS_SUCCESS) {
       OsLog(OS_LOG_ERROR, "Decompress failed...");
       return OS_STS_FAIL;
     }
-    if (sizetPiece > a_splitheader.u64Size - u64Written) {
+    uint64_t u64Piece = u64Claimed > u64FileLeft ? u64Claimed : sizetPiece;
+    if (u64Piece > u64FileLeft) {
       OsLog(OS_LOG_ERROR, "Decompressed size doesn't match original size (%llu != %llu)...",
-            static_cast<unsigned long long>(u64Written + sizetPiece),
+            static_cast<unsigned long long>(u64Written + u64Piece),
             static_cast<unsigned long long>(a_splitheader.u64Size));
       return OS_STS_FAIL;
     }

@@ -89,7 +89,7 @@ class CPackage {
  private:
   int Fail(const char* a_szOperation, const char* a_szFormat, ...) __attribute__((format(printf, 3, 4)));
   int ParseScriptData(const char* a_szScript, size_t a_sizetScript);
-  int ParseLine(long a_lLine, char* a_szLine, long* a_plFile);
+  int ParseLine(long a_lLine, char* a_szLine, long* a_plSection, long* a_plFiles);
   int CheckScript(long a_lLines, const char* a_szLast);
   int CheckPackage(uint64_t a_u64Size);
   bool FilePath(uint32_t a_u32File, char* a_szPath, size_t a_sizetPath) const;

@@ -37,6 +37,13 @@ const char* ReadWhole(const char* a_szPath, std::vector<uint8_t>* a_pvec) {
   }
   return nullptr;
 }
+
+// Two names of one file (the same name, a link, another spelling).
+bool SameFile(const char* a_szFirst, const char* a_szSecond) {
+  struct stat stFirst, stSecond;
+  return stat(a_szFirst, &stFirst) == 0 && stat(a_szSecond, &stSecond) == 0 && stFirst.st_dev == stSecond.st_dev &&
+         stFirst.st_ino == stSecond.st_ino;
+}
 }  // namespace
 
 // The file of a header, in the package's directory.
@@ -181,6 +188,14 @@ int CPackage::UnpackFile(uint32_t a_u32File) {
 
 int CPackage::Unpack() {
   if (!m_pau8Headers) return Fail("Unpack", "No package");
+  // A file named as the package itself would be written over the package
+  // while it is read: refused before anything is written.
+  for (uint32_t u32File = 1; u32File <= m_u32Files; ++u32File) {
+    char szPath[768];
+    if (FilePath(u32File, szPath, sizeof szPath) && SameFile(szPath, m_szPackage)) {
+      return Fail("Unpack", "Unable to open file: %s", szPath);
+    }
+  }
   if (m_osfilePackage.Open(m_szPackage, OS_FILEOPEN_EXISTING, OS_FILEACCESS_READ, OS_FILESHARE_READ) != OS_STS_SUCCESS) {
     return Fail("Unpack", "Unable to open file: %s", m_szPackage);
   }

@@ -93,7 +93,7 @@ int CPackage::OpenScript(const char* a_szScript) {
 }
 
 int CPackage::ParseScriptData(const char* a_szScript, size_t a_sizetScript) {
-  long lLine = 1, lFile = 0, lLast = 0;
+  long lLine = 1, lSection = 0, lFiles = 0, lLast = 0;
   std::vector<char> vecLine, vecLast(1, '\0');
   for (size_t sizetAt = 0; sizetAt < a_sizetScript;) {
     size_t sizetEnd = sizetAt;
@@ -104,26 +104,30 @@ int CPackage::ParseScriptData(const char* a_szScript, size_t a_sizetScript) {
       lLast = lLine;
       vecLast = vecLine;
     }
-    if (ParseLine(lLine, vecLine.data(), &lFile) != PG_SUCCESS) return PG_FAIL;
+    if (ParseLine(lLine, vecLine.data(), &lSection, &lFiles) != PG_SUCCESS) return PG_FAIL;
     if (sizetEnd < a_sizetScript && a_szScript[sizetEnd] == '\n') ++lLine;
     sizetAt = sizetEnd + 1;
   }
-  m_u32Files = static_cast<uint32_t>(lFile);
+  m_u32Files = static_cast<uint32_t>(lFiles);
   return CheckScript(lLast, vecLast.data());
 }
 
-int CPackage::ParseLine(long a_lLine, char* a_szLine, long* a_plFile) {
+// The section is the header the lines fill (0: the package); going back to
+// "[PACKAGE]" keeps the count of files, so a later "[FILE]" is the next one.
+int CPackage::ParseLine(long a_lLine, char* a_szLine, long* a_plSection, long* a_plFiles) {
   char* szComment = std::strchr(a_szLine, ';');
   if (szComment) *szComment = '\0';
   char* szLine = Trim(a_szLine);
   if (!*szLine) return PG_SUCCESS;
   if (*szLine == '[') {
     if (std::strcmp(szLine, "[PACKAGE]") == 0) {
-      *a_plFile = 0;
+      *a_plSection = 0;
     } else if (std::strcmp(szLine, "[FILE]") != 0) {
       return Fail(s_szParse, "Unexpected '[' on line %ld: %s", a_lLine, szLine);
-    } else if (++*a_plFile >= static_cast<long>(s_sizetHeaders)) {
+    } else if (++*a_plFiles >= static_cast<long>(s_sizetHeaders)) {
       return Fail(s_szParse, "Too many files on line %ld: %s", a_lLine, szLine);
+    } else {
+      *a_plSection = *a_plFiles;
     }
     return PG_SUCCESS;
   }
@@ -140,8 +144,8 @@ int CPackage::ParseLine(long a_lLine, char* a_szLine, long* a_plFile) {
     szText[sizetText - 1] = '\0';
     ++szText;
   }
-  bool blPackage = *a_plFile == 0;
-  uint8_t* pu8 = Header(static_cast<uint32_t>(*a_plFile));
+  bool blPackage = *a_plSection == 0;
+  uint8_t* pu8 = Header(static_cast<uint32_t>(*a_plSection));
   if (std::strcmp(szName, "DESCRIPTION") == 0) {
     PgSetText(pu8, blPackage ? s_sizetPgPackageText : s_sizetPgText, s_sizetPgTextLength, szText);
   } else if (std::strcmp(szName, "VERSION") == 0) {

@@ -351,6 +351,9 @@ TEST_F(Package, DamagedArchivesTouchNothing) {
   const Case acase[] = {
       {"climbing path", sizetThird + 8, std::string("../x\0", 5), "Path outside the destination...<../x>"},
       {"climbing inside", sizetSecond + 8, std::string("src/../../x\0", 12), "Path outside the destination..."},
+      {"climbing behind a drive letter", sizetThird + 8, std::string("C:../x\0", 7),
+       "Path outside the destination...<C:../x>"},
+      {"absolute behind a drive letter", sizetThird + 8, std::string("C:/x\0", 5), "Path outside the destination..."},
       {"absolute path", sizetThird + 8, std::string(RootPath("x")) + '\0', "Path outside the destination..."},
       {"path without end", sizetThird + 8, std::string(256, 'p'), "Path outside the destination..."},
       {"record cut short", sizetThird + 100, "", "Error reading chunk..."},
@@ -385,6 +388,27 @@ TEST_F(Package, DamagedArchivesTouchNothing) {
   EXPECT_FALSE(FileExists(RootPath("dest/src/kept.txt")));
 }
 
+// Records hold read-only (1) or read-write (3); other values restore
+// read-write, as the dump reads them, never write-only or executable.
+TEST_F(Package, OtherAccessValuesRestoreReadWrite) {
+  filetest::MakeTree(RootPath("src"), {"a.txt=alpha"});
+  std::string archive = RootPath("good.pkg");
+  ASSERT_EQ(COsFile::Package(archive.c_str(), RootPath("src").c_str(), false, OS_FILEPACKAGE_CREATE, true,
+                             OS_FILECOMPRESSION_AUTOMATIC, nullptr),
+            OS_STS_SUCCESS);
+  // Records: "src" at 24, "src/a.txt" behind it, "src" again last.
+  std::string bad = ReadFile(archive);
+  const std::pair<size_t, uint32_t> apair[] = {
+      {24 + 268, OS_FILEACCESS_WRITE}, {24 + 304 + 268, OS_FILEACCESS_EXECUTE}, {bad.size() - 304 + 268, 2}};
+  for (const auto& [sizetAt, u32Access] : apair) std::memcpy(bad.data() + sizetAt, &u32Access, 4);
+  WriteFile(RootPath("bad.pkg"), bad);
+  ASSERT_EQ(COsFile::Unpackage(RootPath("dest").c_str(), RootPath("bad.pkg").c_str(), false, nullptr, false),
+            OS_STS_SUCCESS);
+  EXPECT_EQ(filetest::ModeOf(RootPath("dest/src")) & 0700, 0700u);
+  EXPECT_EQ(filetest::ModeOf(RootPath("dest/src/a.txt")) & 0711, 0600u);
+  EXPECT_EQ(ReadFile(RootPath("dest/src/a.txt")), "alpha");
+}
+
 // A first directory record that names the destination itself replaces
 // nothing: what the destination held before stays beside what is unpacked.
 TEST_F(Package, FirstDirectoryNamingTheDestinationDeletesNothing) {
@@ -394,7 +418,7 @@ TEST_F(Package, FirstDirectoryNamingTheDestinationDeletesNothing) {
                              OS_FILECOMPRESSION_AUTOMATIC, nullptr),
             OS_STS_SUCCESS);
   std::string good = ReadFile(archive);
-  for (const char* szName : {".", "./", "./.", ".//./"}) {
+  for (const char* szName : {".", "./", "./.", ".//./", ".\\.", "C:.", "C:./"}) {
     SCOPED_TRACE(szName);
     std::string bad = good;
     bad.replace(24 + 8, std::strlen(szName) + 1, std::string(szName) + '\0');

@@ -7,6 +7,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "../log_capture.h"
 #include "../os_cosfile_testutil.h"
 #include "formats_testutil.h"
@@ -200,6 +202,32 @@ TEST_F(SplitStream, DamagedStreamsLeaveNoOutput) {
   WriteFile("framed.bin", "0123456789" + good + "trailing");
   ASSERT_EQ(Unpack("framed.bin", "framed.out", good.size(), 10), OS_STS_SUCCESS);
   EXPECT_TRUE(SameFiles("page.txt", "framed.out"));
+}
+
+// Every stream names 32 MiB pieces, but a small file's reader needs little
+// room: under a data limit far below three pieces' buffers it still reads.
+TEST_F(SplitStream, SmallFilesTakeSmallBuffers) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers' own mappings count against the data limit";
+#endif
+  WriteFile("page.txt", formatstest::LogText(100000, 5));
+  WriteFile("two.bin", "ab");
+  ASSERT_EQ(Pack("page.txt", "page.spl"), OS_STS_SUCCESS);
+  ASSERT_EQ(Pack("two.bin", "two.spl"), OS_STS_SUCCESS);
+  std::vector<long> result = filetest::RunInChild(
+      [] {
+        // What the process maps already, and 16 MiB more.
+        std::string status = ReadFile("/proc/self/status");
+        size_t sizetAt = status.find("VmData:");
+        rlim_t rlimData = (std::strtoull(status.c_str() + sizetAt + 7, nullptr, 10) << 10) + (16 << 20);
+        struct rlimit rl = {rlimData, rlimData};
+        if (sizetAt == std::string::npos || setrlimit(RLIMIT_DATA, &rl) != 0) return std::vector<long>{-1};
+        return std::vector<long>{Unpack("page.spl", "page.out"), Unpack("two.spl", "two.out")};
+      },
+      false);
+  EXPECT_EQ(result, (std::vector<long>{OS_STS_SUCCESS, OS_STS_SUCCESS}));
+  EXPECT_TRUE(SameFiles("page.txt", "page.out"));
+  EXPECT_EQ(ReadFile("two.out"), "ab");
 }
 
 TEST_F(SplitStream, UnreadableSourceAndFullDisk) {

@@ -206,6 +206,8 @@ TEST(CPackage, ScriptMessages) {
       {"name of 64 characters", "[FILE]\nNAME=" + std::string(64, 'n') + "\n",
        "Invalid value on line 2: NAME=" + std::string(64, 'n')},
       {"128 file sections", many, "Too many files on line 764: [FILE]"},
+      {"package section again", "DESCRIPTION=d\n[FILE]\nNAME=a.bin\n[PACKAGE]\nVERSION=2\n",
+       "Missing DESTINATION for file 1"},
   };
   for (const auto& c : acase) {
     SCOPED_TRACE(c.szName);
@@ -220,6 +222,17 @@ TEST(CPackage, ScriptMessages) {
   WriteFile(RootPath("good.script"), "DESCRIPTION=d\n" + file.substr(0, file.size() - 1));
   CPackage cpackage;
   EXPECT_EQ(cpackage.OpenScript(RootPath("good.script").c_str()), PG_SUCCESS) << Message(cpackage);
+  // Back in the package section between files: the next "[FILE]" is file 2,
+  // and the package packed is one that opens.
+  WriteFile(RootPath("a.bin"), "alpha");
+  WriteFile(RootPath("twice.script"), "DESCRIPTION=d\n" + file + "[PACKAGE]\nVERSION=2\n" + file);
+  ASSERT_EQ(cpackage.OpenScript(RootPath("twice.script").c_str()), PG_SUCCESS) << Message(cpackage);
+  ASSERT_EQ(cpackage.Pack(), PG_SUCCESS) << Message(cpackage);
+  ASSERT_EQ(cpackage.OpenPackage(RootPath("twice").c_str()), PG_SUCCESS) << Message(cpackage);
+  EXPECT_EQ(Field(cpackage, PG_FIELD_PACKAGEVERSION), "2");
+  ASSERT_EQ(cpackage.FileNext(), PG_SUCCESS);
+  EXPECT_EQ(Field(cpackage, PG_FIELD_NAME), "a.bin");
+  EXPECT_EQ(cpackage.FileNext(), PG_FAIL);
 }
 
 TEST(CPackage, PacketsOfOneDestination) {
@@ -355,6 +368,17 @@ TEST(CPackage, DamagedPackagesRefused) {
     EXPECT_EQ(cpackage.Unpack(), PG_FAIL);
     EXPECT_FALSE(FileExists(RootPath("x")));
   }
+  // A file named as the package itself: Unpack writes nothing, and the
+  // package stays whole.
+  std::string self = good;
+  self.replace(sizetFile2, 11, std::string("bad.qvpgct\0", 11));
+  WriteFile(RootPath("bad.qvpgct"), self);
+  ASSERT_EQ(cpackage.OpenPackage(RootPath("bad.qvpgct").c_str()), PG_SUCCESS) << Message(cpackage);
+  EXPECT_EQ(cpackage.Unpack(), PG_FAIL);
+  EXPECT_EQ(Message(cpackage), "Unable to open file: " + RootPath("bad.qvpgct"));
+  EXPECT_TRUE(logcapture.Contains("CPackage::Unpack(): Unable to open file: " + RootPath("bad.qvpgct")));
+  EXPECT_EQ(ReadFile(RootPath("bad.qvpgct")), self);
+  EXPECT_FALSE(FileExists(RootPath("long.bin")));
 }
 
 }  // namespace
