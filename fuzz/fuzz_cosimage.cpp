@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstdint>
@@ -35,7 +36,6 @@ void Check(bool a_bl) {
 }
 
 std::string s_strRoot;
-const std::string s_strLogDirectory = "log";
 COsLog* s_poslog = nullptr;
 long s_lRuns = 0;
 
@@ -144,6 +144,18 @@ Bytes OpenAndRead(COsImage& a_osimage, const std::string& a_strPath, size_t a_si
   return ReadOpen(a_osimage, a_sizetParts);
 }
 
+// A bitmap the writer made has a positive width, height and resolution in
+// its signed fields.
+void CheckBitmapHeader(const std::string& a_strPath) {
+  const Bytes bytes = ReadFile(a_strPath);
+  Check(bytes.size() >= 54);
+  for (size_t sizetField : {18, 22, 38, 42}) {
+    int32_t i32 = 0;
+    std::memcpy(&i32, bytes.data() + sizetField, sizeof i32);
+    Check(i32 > 0);
+  }
+}
+
 struct Output {
   const char* szName;
   EOSIMAGEFILEFORMAT eosimagefileformat;
@@ -180,6 +192,7 @@ void Rewrite(const char* a_szReport, size_t a_sizetParts) {
                        output.eosimagemultipage, output.blFileWrite) != OS_STS_SUCCESS) {
       continue;
     }
+    if (output.eosimagefileformat == OS_IMAGEFILEFORMAT_BMP) CheckBitmapHeader(strOutput);
     if (output.blKeepOpen) {
       const Bytes bytes = ReadOpen(osimage, a_sizetParts);
       SaveOpen(osimage, bytes, output.eosimagefileformat == OS_IMAGEFILEFORMAT_DIB);
@@ -200,8 +213,8 @@ void Rewrite(const char* a_szReport, size_t a_sizetParts) {
 std::string SourceReport(const std::string& a_strSource, const uint8_t* a_pu8Data, size_t a_sizetData) {
   static const char* const s_aszCompression[] = {"none", "group4", "jpeg"};
   static const char* const s_aszFormat[] = {"bw", "gray_8", "rgb_24"};
-  static const uint32_t s_au32Resolution[] = {1,   75,  100, 150,      200,       240,       300,
-                                              400, 600, 1200, 54000000, 110000000, UINT32_MAX};
+  static const uint32_t s_au32Resolution[] = {1,   75,  100,  150,      200,      240,       300,
+                                              400, 600, 1200, 54000000, 60000000, UINT32_MAX};
   if (a_sizetData < 8) return "";
   const uint8_t* pu8 = a_pu8Data + a_sizetData - 8;
   const uint32_t u32Format = pu8[1] % 3;
