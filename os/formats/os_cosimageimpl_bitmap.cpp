@@ -17,6 +17,7 @@ namespace {
 constexpr uint32_t kFileHeader = 14;
 constexpr uint32_t kInfoHeader = 40;
 constexpr uint32_t kHeaderMax = kFileHeader + kInfoHeader + 256 * 4;
+constexpr double kPerMetre = 39.38;              // pixels per metre at 1 dpi
 constexpr uint64_t kWholeViewLimit = 134217728;  // below: the lines are reached through one view
 uint64_t s_u64WholeViewLimit = kWholeViewLimit;
 
@@ -64,7 +65,7 @@ uint32_t BuildBitmapHeader(uint8_t* a_pb, const BitmapForm& a_bitmapform, const 
                            uint32_t a_u32Width, uint32_t a_u32Height, uint32_t a_u32Image, uint32_t a_u32Resolution) {
   const uint32_t u32Header =
       (a_bitmapform.blFileHeader ? kFileHeader : 0) + kInfoHeader + 4 * a_bitmappixels.u32Colours;
-  const uint32_t u32PerMetre = static_cast<uint32_t>(std::trunc(a_u32Resolution * 39.38));
+  const uint32_t u32PerMetre = static_cast<uint32_t>(std::trunc(a_u32Resolution * kPerMetre));
   std::memset(a_pb, 0, u32Header);
   uint8_t* pbInfo = a_pb;
   if (a_bitmapform.blFileHeader) {
@@ -162,6 +163,12 @@ EOSSTS COsImageImpl::CreateBitmap(EOSIMAGEFILEFORMAT a_eosimagefileformat, bool 
   }
   if (pbitmappixels == std::end(s_abitmappixels)) {
     OsLog(OS_LOG_ASSERT, "Unrecognized pod.m_eosimageformat...%d", static_cast<int>(m_eosimageformat));
+    return OS_STS_FAIL;
+  }
+  // Pixels per metre is a signed 32-bit field: a higher resolution would be
+  // written as a negative one, which no reader (this one neither) accepts.
+  if (std::trunc(m_u32Resolution * kPerMetre) > INT32_MAX) {
+    OsLog(OS_LOG_ASSERT, "resolution is too large for a bitmap...%u", m_u32Resolution);
     return OS_STS_FAIL;
   }
   char szTemporary[s_sizetName] = "";
@@ -328,7 +335,7 @@ EOSSTS COsImageImpl::ParseBmpHeader(uint64_t a_u64FileSize) {
   m_u32Height = static_cast<uint32_t>(i32Height);
   m_u32HeaderSize = OsImageGetU32(pb + 10);
   m_u32ImageSize = OsImageGetU32(pbInfo + 20);
-  m_u32Resolution = static_cast<uint32_t>(std::trunc(i32PerMetre / 39.38 + 0.4));
+  m_u32Resolution = static_cast<uint32_t>(std::trunc(i32PerMetre / kPerMetre + 0.4));
   // A bitmap may leave its image size 0: the lines say it then.
   const uint64_t u64Lines = m_u32Height * Stride((static_cast<uint64_t>(m_u32Width) * u16BitCount + 7) / 8);
   if (!m_u32ImageSize && u64Lines <= UINT32_MAX) m_u32ImageSize = static_cast<uint32_t>(u64Lines);

@@ -141,6 +141,44 @@ TEST_F(Bitmap, LineByLineViewsGiveTheSameBytes) {
   }
 }
 
+// Writes one byte per line, as a decoder of one-pixel-wide lines would.
+EOSSTS DecodeOneBytePerLine(void* a_pvCalls, const char*, uint32_t, EOSIMAGECOMPRESSION, EOSIMAGEFORMAT, uint32_t,
+                            uint32_t a_u32Height, const char* a_szOutput, uint32_t* a_pu32Size) {
+  ++*static_cast<int*>(a_pvCalls);
+  WriteFile(a_szOutput, std::string(a_u32Height, '\x55'));
+  *a_pu32Size = a_u32Height;
+  return OS_STS_SUCCESS;
+}
+
+// Pixels per metre is a signed 32-bit field: the highest resolution that
+// fits is written and reads back; one above (or one that passes 32 bits
+// once converted) is refused before anything is decompressed, where it
+// used to give a bitmap with a negative resolution that no reader takes.
+TEST_F(Bitmap, ResolutionBeyondThePixelsPerMetreField) {
+  int calls = 0;
+  Image().RegisterDecompressionFunction(&calls, DecodeOneBytePerLine);
+  const std::string source = Source("g4.bin", "any");
+  // 1/1200 inch at these resolutions is 45443 or more pixels each way.
+  auto report = [&](uint32_t a_dpi) {
+    return "<reportimage><compressionmode>group4</compressionmode><imagefilename>" + source +
+           "</imagefilename><imageformat>bw</imageformat><imagewidth>1</imagewidth><imageheight>1</imageheight>"
+           "<imagesize>3</imagesize><imageresolutionx>" + std::to_string(a_dpi) +
+           "_dpi</imageresolutionx></reportimage>";
+  };
+  const std::string out = RootPath("fine.bmp");
+  ASSERT_EQ(OS_STS_SUCCESS, Create(out, report(54532342), OS_IMAGEFILEFORMAT_BMP));
+  EXPECT_EQ(2147483627u, U32At(ReadFile(out), 38));
+  EXPECT_NE("", Open(out));
+  EXPECT_EQ(1, calls);
+  for (uint32_t dpi : {54532343u, 110000000u, UINT32_MAX}) {
+    SCOPED_TRACE(dpi);
+    EXPECT_EQ(OS_STS_FAIL, Create(RootPath("refused.bmp"), report(dpi), OS_IMAGEFILEFORMAT_BMP));
+    EXPECT_TRUE(Logged("resolution is too large for a bitmap..." + std::to_string(dpi))) << m_log->Text();
+    EXPECT_FALSE(testsupport::FileExists(RootPath("refused.bmp")));
+  }
+  EXPECT_EQ(1, calls);
+}
+
 // Kept open, the bitmap is the open image: its header, then its lines as
 // written (padded, bottom up).
 TEST_F(Bitmap, KeptOpenBitmapIsTheOpenImage) {
