@@ -142,7 +142,7 @@ EOSSTS CopyEcdo(CDatabase& a_database, CDbDatum* a_pdbdatumDst, CDbDatum* a_pdbd
   if (lSrc == a_pdbdatumDst->GetCurrentLong()) return OS_STS_SUCCESS;
   const long lValue = a_database.IsEcdoMultipleColor(static_cast<EDBID_ECDO>(lSrc)) &&
                               !a_database.EnumHasCurrentItem(a_pdbdatumDst, lSrc)
-                          ? DB_ID_ECDO_ENUM_NONE
+                          ? static_cast<long>(DB_ID_ECDO_ENUM_NONE)
                           : lSrc;
   const EOSSTS eossts = a_pdbdatumDst->SetCurrentLong(lValue);
   if (eossts != OS_STS_SUCCESS) FailedCopy(a_database, a_pdbdatumDst, a_pdbdatumSrc, lSrc);

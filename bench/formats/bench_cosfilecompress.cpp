@@ -31,8 +31,8 @@ Bytes LogText() {
   for (unsigned u = 0; text.size() < s_sizetData; ++u) {
     unsigned uKind = rng() % 4;
     int iAt = std::snprintf(szLine, sizeof szLine, "%05u %02u%02u%02u%03u %-32.32s %5u %5u T%04u S4 VY ", u % 100000,
-                            12, u / 60000 % 60, u / 1000 % 60, u % 1000, s_aszSource[uKind], 100 + rng() % 900, 4242,
-                            rng() % 8);
+                            12, u / 60000 % 60, u / 1000 % 60, u % 1000, s_aszSource[uKind], static_cast<unsigned>(100 + rng() % 900), 4242,
+                            static_cast<unsigned>(rng() % 8));
     iAt += std::snprintf(szLine + iAt, sizeof szLine - iAt, s_aszMessage[uKind], static_cast<int>(rng() % 4),
                          static_cast<int>(rng() % 100000));
     std::snprintf(szLine + iAt, sizeof szLine - iAt, "\r\n");
@@ -51,7 +51,7 @@ Bytes XmlText() {
                   "\t\t<capability id='cap%03u' window='%u' access='%s' bin='%u'>\n\t\t\t<current>%u</current>\n"
                   "\t\t\t<default>%u</default>\n\t\t\t<min>0</min>\n\t\t\t<max>%u</max>\n"
                   "\t\t\t<label>Capability label %u</label>\n\t\t</capability>\n",
-                  u % 250, u / 250 % 10, s_aszAccess[rng() % 4], u % 6, rng() % 1200, rng() % 600, 1000 + u % 250,
+                  u % 250, u / 250 % 10, s_aszAccess[rng() % 4], u % 6, static_cast<unsigned>(rng() % 1200), static_cast<unsigned>(rng() % 600), 1000 + u % 250,
                   u % 250);
     text += szItem;
   }

@@ -23,5 +23,5 @@ bool CECDO::Compare(long a_lA, long a_lB) {
 
 void CECDO::Copy(long a_lValue) {
   const bool blColor = GetBin() == DB_BIN_COLOR_FRONT || GetBin() == DB_BIN_COLOR_REAR;
-  CopyCurrentLong(blColor && IsMultipleColor(a_lValue) ? DB_ID_ECDO_ENUM_NONE : a_lValue);
+  CopyCurrentLong(blColor && IsMultipleColor(a_lValue) ? static_cast<long>(DB_ID_ECDO_ENUM_NONE) : a_lValue);
 }

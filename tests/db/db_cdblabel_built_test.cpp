@@ -100,7 +100,7 @@ TEST_F(DbLabelBuiltLookup, ALookupLoadedAgainGetsItsLabelsBack) {
     // Every record the index entries reach is labelled again.
     for (int iId = DB_ID_FIRST; iId <= DB_ID_FINAL; ++iId) {
       CDbDatum* pdbdatumIndex = CDbDatum::ms_pdatumcommon->apdbdatum[0][iId][DB_BIN_SEARCH];
-      if (pdbdatumIndex && pdbdatumIndex->GetLookup()) EXPECT_NE(pdbdatumIndex->GetLookup()->szLabel, nullptr) << iId;
+      if (pdbdatumIndex && pdbdatumIndex->GetLookup()) { EXPECT_NE(pdbdatumIndex->GetLookup()->szLabel, nullptr) << iId; }
     }
   }
 }

@@ -46,8 +46,8 @@ inline std::string LogText(size_t a_sizet, uint32_t a_u32Seed = 1) {
   char szLine[200];
   for (unsigned uLine = 0; text.size() < a_sizet; ++uLine) {
     int iAt = std::snprintf(szLine, sizeof szLine, "%05u 1203%02u%03u %-32.32s %5u %5u T%04u S4 VY ", uLine % 100000,
-                            uLine / 1000 % 60, uLine % 1000, "dev_cdevimpl_scan.cpp", 1200 + rng() % 40, 4242,
-                            rng() % 6);
+                            uLine / 1000 % 60, uLine % 1000, "dev_cdevimpl_scan.cpp", static_cast<unsigned>(1200 + rng() % 40), 4242,
+                            static_cast<unsigned>(rng() % 6));
     iAt += std::snprintf(szLine + iAt, sizeof szLine - static_cast<size_t>(iAt), s_aszMessage[rng() % 6],
                          static_cast<int>(rng() % 4), static_cast<int>(rng() % 100000));
     std::snprintf(szLine + iAt, sizeof szLine - static_cast<size_t>(iAt), "\r\n");

@@ -58,7 +58,7 @@ TEST(RunLengthCode, Packets) {
     EOSSTS eosstatus;
     Bytes packed = Pack(c.input, c.input.size() + c.input.size() / 2 + 8, &eosstatus);
     ASSERT_EQ(eosstatus, OS_STS_SUCCESS);
-    if (!c.packed.empty() || c.input.empty()) EXPECT_EQ(packed, c.packed);
+    if (!c.packed.empty() || c.input.empty()) { EXPECT_EQ(packed, c.packed); }
     EXPECT_EQ(formatstest::ToString(Unpack(packed, c.input.size(), &eosstatus)), formatstest::ToString(c.input));
     EXPECT_EQ(eosstatus, OS_STS_SUCCESS);
   }
@@ -164,14 +164,14 @@ TEST(CompressStream, BlocksOfTheStream) {
     Bytes stream = formatstest::Compress(c.input, c.eosfilecompression);
     ASSERT_FALSE(stream.empty());
     EXPECT_EQ(std::string(stream.begin(), stream.begin() + 8), "PMXCMP01");
-    if (c.sizetStream) EXPECT_EQ(stream.size(), c.sizetStream);
+    if (c.sizetStream) { EXPECT_EQ(stream.size(), c.sizetStream); }
     std::vector<uint32_t> au32Method, au32Length;
     size_t sizetSum = 24;
     for (const auto& block : formatstest::Blocks(stream)) {
       au32Method.push_back(block.u32Method);
       au32Length.push_back(block.u32Length);
       sizetSum += 16 + block.u32Stored;
-      if (block.u32Method != OS_FILECOMPRESSION_BLOCKSORT) EXPECT_EQ(block.u32Primary, 0u);
+      if (block.u32Method != OS_FILECOMPRESSION_BLOCKSORT) { EXPECT_EQ(block.u32Primary, 0u); }
     }
     EXPECT_EQ(sizetSum, stream.size());
     EXPECT_EQ(au32Method, c.au32Method);
@@ -279,7 +279,7 @@ TEST(CompressStream, DamagedStreamsFail) {
   for (size_t sizetCut = 0; sizetCut < good.size(); sizetCut += sizetCut < 64 ? 1 : 97) {
     Bytes cut(good.begin(), good.begin() + static_cast<long>(sizetCut));
     EOSSTS eosstatus = formatstest::Decompress(cut, input.size(), &out);
-    if (eosstatus == OS_STS_SUCCESS) EXPECT_LE(out.size(), input.size());
+    if (eosstatus == OS_STS_SUCCESS) { EXPECT_LE(out.size(), input.size()); }
   }
   // A grown block header is skipped.
   Bytes grown(good.begin(), good.begin() + 24);

@@ -268,7 +268,7 @@ TEST(CPackage, PacketsOfOneDestination) {
               PG_SUCCESS);
     steps.push_back({sizetRead, iPercent, blEndOfFile});
     got.append(acBuffer, sizetRead);
-    if (i == 2) EXPECT_EQ(got, Data(100, 1) + Data(300, 3));
+    if (i == 2) { EXPECT_EQ(got, Data(100, 1) + Data(300, 3)); }
   }
   // The fourth call starts a new pass.
   std::vector<std::vector<long>> actual;

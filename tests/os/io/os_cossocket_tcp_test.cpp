@@ -142,7 +142,7 @@ TEST_F(SocketTcpTest, AcceptEndsWhenTheSpawnedChildHasDied) {
     Serve(socket);
     COsThread spawner;
     ASSERT_EQ(OS_STS_SUCCESS, spawner.Spawn(0, "/bin/sleep", "sleep", szLife, nullptr));
-    if (std::string(szLife) == "0") EXPECT_EQ(OS_STS_SUCCESS, spawner.SpawnWait(5000));
+    if (std::string(szLife) == "0") { EXPECT_EQ(OS_STS_SUCCESS, spawner.SpawnWait(5000)); }
     EXPECT_EQ(OS_STS_SOCKET_PEERGONE, socket.Accept(OS_SYNC_INFINITE, &spawner, nullptr));
   }
 }
