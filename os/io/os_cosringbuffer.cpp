@@ -232,6 +232,7 @@ EOSSTS COsRingBuffer::Read(void* a_pvBuffer, int32_t a_i32Offset, int32_t a_i32L
   // every record). It looks at the offsets and the free count: the
   // records-written byte wraps at 256, so equal to our own count it means an
   // empty ring and 256 unread records alike. The locked test decides.
+  if (!IsFileWhole()) return OS_STS_FAIL;
   if (LooksEmpty()) {
     OsLogDebug(OS_LOG_INFO, "no data to read");
     return OS_STS_NO_ROOM;
@@ -357,10 +358,15 @@ void COsRingBuffer::Release() {
   m_i64MappedSize = 0;
 }
 
-// 0 with the lock held, 4 when the other process holds it, 1 otherwise.
+// 0 with the lock held, 4 when the other process holds it, 1 otherwise
+// (also for a file cut short under the mapping).
 EOSSTS COsRingBuffer::Lock() {
   EOSSTS eossts = g_posmem ? g_posmem->SharedLock(m_pu8Memory, __FILE__, __LINE__) : OS_STS_FAIL;
-  if (eossts == OS_STS_LOCKED) return OS_STS_SUCCESS;
+  if (eossts == OS_STS_LOCKED) {
+    if (IsFileWhole()) return OS_STS_SUCCESS;
+    Unlock();
+    return OS_STS_FAIL;
+  }
   if (eossts == OS_STS_NOT_LOCKED) {
     OsLogDebug(OS_LOG_INFO, "memory is currently locked, need to retry");
     return OS_STS_BUSY;
@@ -370,6 +376,17 @@ EOSSTS COsRingBuffer::Lock() {
 
 void COsRingBuffer::Unlock() {
   if (g_posmem) g_posmem->SharedUnlock(m_pu8Memory, __FILE__, __LINE__);
+}
+
+// The peer may cut the file short: the mapping beyond the file's end must
+// not be touched (the system would end the process).
+bool COsRingBuffer::IsFileWhole() const {
+  OsMemSettings osmemsettings;
+  if (g_posmem && g_posmem->GetSettings(m_pu8Memory, &osmemsettings, true) == OS_STS_SUCCESS &&
+      osmemsettings.i64FileSize >= m_i64MappedSize)
+    return true;
+  OsLog(OS_LOG_ERROR, "memory size not valid...%lld", static_cast<long long>(osmemsettings.i64FileSize));
+  return false;
 }
 
 int32_t COsRingBuffer::DataAreaSize() const { return m_header.i32TotalSize - kHeaderSize; }

@@ -386,6 +386,32 @@ TEST_F(RingBufferTest, APeerThatSpoilsTheRingIsRefusedNotFollowed) {
   EXPECT_TRUE(log.Contains("memory header not valid"));
 }
 
+// A peer that cuts the file short (opening it to write anew, say): the
+// mapping beyond the new end would end the process at the first touch.
+TEST_F(RingBufferTest, AFileCutShortIsRefusedNotTouched) {
+  testsupport::LogCapture log;
+  const int64_t cuts[] = {0, 50, 88, 104, 1096};
+  for (int64_t cut : cuts) {
+    SCOPED_TRACE(cut);
+    COsRingBuffer writer, reader;
+    ASSERT_EQ(OS_STS_SUCCESS, writer.Create(Path().c_str(), true, 1000));
+    ASSERT_EQ(OS_STS_SUCCESS, reader.Connect(Path().c_str(), false));
+    Put(writer, "record");
+    ASSERT_EQ(0, truncate(Path().c_str(), cut));
+    char buffer[16];
+    int32_t n = -1, remaining = -1;
+    EXPECT_EQ(OS_STS_FAIL, reader.Read(buffer, 0, sizeof buffer, &n, &remaining));
+    EXPECT_EQ(0, n);
+    EXPECT_EQ(0, reader.AvailableBytes());
+    EXPECT_EQ(OS_STS_FAIL, writer.Write("x", 0, 1, &n));
+    EXPECT_EQ(OS_STS_FAIL, writer.UserAreaWrite("x", 1, &n));
+    EXPECT_EQ(OS_STS_FAIL, reader.UserAreaRead(buffer, 1, &n));
+    EXPECT_TRUE(log.Contains("memory size not valid..." + std::to_string(cut)));
+    // Closing gives the mapping up without touching it.
+    EXPECT_EQ(OS_STS_SUCCESS, reader.Close());
+  }
+}
+
 TEST_F(RingBufferTest, CapacityMustFitTheFormat) {
   testsupport::LogCapture log;
   struct Case {
