@@ -415,9 +415,9 @@ bool COsRingBuffer::IsDataHeaderValid() const {
 bool COsRingBuffer::LooksEmpty() const {
   uint8_t au8[kOffRecordsWritten];
   for (int i = 0; i < kOffRecordsWritten; ++i) au8[i] = __atomic_load_n(m_pu8Memory + i, __ATOMIC_RELAXED);
-  int32_t i32Total = Get32(au8 + kOffTotalSize);
-  return Get32(au8 + kOffReadOffset) == Get32(au8 + kOffWriteOffset) &&
-         Get32(au8 + kOffFreeBytes) == i32Total - kHeaderSize;
+  // The peer's total may be any number: no arithmetic in 32 bits.
+  int64_t i64Data = static_cast<int64_t>(Get32(au8 + kOffTotalSize)) - kHeaderSize;
+  return Get32(au8 + kOffReadOffset) == Get32(au8 + kOffWriteOffset) && Get32(au8 + kOffFreeBytes) == i64Data;
 }
 
 bool COsRingBuffer::IsEmpty() const {
@@ -435,7 +435,8 @@ int32_t COsRingBuffer::Advance(int32_t a_i32Offset, int32_t a_i32Bytes) const {
 // A record header never wraps: a tail too short for one is skipped, and
 // counts as used from the writer's skip until the reader's.
 void COsRingBuffer::SkipTail(int32_t* a_pi32Offset, bool a_blReader) {
-  if (*a_pi32Offset + kDataHeaderSize <= m_header.i32TotalSize) return;
+  // In 64 bits: the last offset of the largest file is near INT32_MAX.
+  if (static_cast<int64_t>(*a_pi32Offset) + kDataHeaderSize <= m_header.i32TotalSize) return;
   int32_t i32Tail = m_header.i32TotalSize - *a_pi32Offset;
   m_header.i32FreeBytes += a_blReader ? i32Tail : -i32Tail;
   *a_pi32Offset = kHeaderSize;
