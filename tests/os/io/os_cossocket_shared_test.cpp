@@ -23,6 +23,7 @@
 #include "os_cosringbuffer.h"
 #include "os_cossocket.h"
 #include "os_cossocket_testutil.h"
+#include "os_io_testutil.h"
 #include "os_cossocketimpl.h"
 #include "os_cossync.h"
 #include "os_costhread.h"
@@ -427,6 +428,55 @@ TEST_F(SocketSharedTest, ReadTimesOutAndReadStringSaysSo) {
   EXPECT_GE(filetest::MillisecondsSince(start), 190);
   EXPECT_EQ(0u, read);
   EXPECT_EQ(OS_STS_SOCKET_READTIMEOUT, creator.ReadString(buffer, sizeof buffer, &read, 0, 0));
+}
+
+// A peer whose ring holds no readable record (the record at the read offset
+// is empty though the offsets differ) and that keeps waking the reader, from
+// three threads so that the event is set at nearly every look: the read
+// still ends at its time-out.
+TEST_F(SocketSharedTest, APeerThatKeepsWakingAReaderCannotHoldItPastItsTimeOut) {
+  COsSocket creator;
+  Publish(creator, OS_SOCKETTYPE_SHAREDMEMORY_READONLY);
+  std::string base = sockettest::FilePart(m_port);
+  base = base.substr(0, base.rfind('.'));
+  // The peer, in this process: the ring's writer, the handshake, the events.
+  COsRingBuffer ring;
+  ASSERT_EQ(OS_STS_SUCCESS, ring.Connect(m_port.c_str(), true));
+  uint8_t record[16];
+  int32_t n = 0;
+  ASSERT_EQ(OS_STS_SUCCESS, ring.UserAreaRead(record, 16, &n));
+  uint64_t self = static_cast<uint64_t>(getpid());
+  std::memcpy(record + 8, &self, 8);
+  ASSERT_EQ(OS_STS_SUCCESS, ring.UserAreaWrite(record, 16, &n));
+  COsSync okToRead;
+  ASSERT_EQ(OS_STS_SUCCESS, okToRead.EventOpen((base + "EventOkToRead").c_str()));
+  ASSERT_EQ(OS_STS_SUCCESS, okToRead.EventSet());
+  ASSERT_EQ(OS_STS_SUCCESS, creator.Accept(10000, nullptr, nullptr));
+  const int32_t total = iotest::ReadRingHeader(m_port).total;
+  iotest::PatchFile(m_port, 6, iotest::Le32Bytes(total - 88 - 24) + iotest::Le32Bytes(88 + 24));
+
+  std::atomic<bool> readDone{false};
+  std::atomic<bool> peerGaveUp{false};
+  auto wake = [&] {
+    COsSync event;
+    ASSERT_EQ(OS_STS_SUCCESS, event.EventOpen((base + "EventOkToRead").c_str()));
+    auto start = std::chrono::steady_clock::now();
+    while (!readDone) {
+      event.EventSet();
+      if (std::chrono::steady_clock::now() - start > std::chrono::seconds(5)) {
+        peerGaveUp = true;
+        return;
+      }
+    }
+  };
+  std::thread wakers[] = {std::thread(wake), std::thread(wake), std::thread(wake)};
+  char buffer[16];
+  uint64_t read = 9;
+  EXPECT_EQ(OS_STS_TIMEOUT, creator.Read(buffer, sizeof buffer, &read, 200, 0, nullptr, nullptr));
+  readDone = true;
+  for (std::thread& waker : wakers) waker.join();
+  EXPECT_FALSE(peerGaveUp) << "the read lasted as long as the peer kept waking it";
+  EXPECT_EQ(0u, read);
 }
 
 TEST_F(SocketSharedTest, BadNamesFilesAndSecondConnectorsAreRefused) {
