@@ -14,7 +14,9 @@
 // - a TCP channel pair (made once): the peer sends bytes, the creating
 //   side reads them into buffers of any size.
 // Every shared mapping of the process lies between two inaccessible pages,
-// so that a copy running off a ring faults at once. Every call must answer
+// so that a copy running off a ring faults at once (past the end of a file
+// whose size is no page multiple the last page still reads zeros: the ring
+// part makes page-exact files now and then). Every call must answer
 // within its time-out (plus a margin) with one of its statuses; counts stay
 // within the buffers; while the peer only writes through the API, what is
 // read is what was written, in order.
@@ -57,7 +59,10 @@ struct Entry {
 std::mutex s_mutex;
 Entry s_aentry[256];
 
-size_t Page() { return 4096; }
+size_t Page() {
+  static const size_t s_sizetPage = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  return s_sizetPage;
+}
 
 void* RawMmap(void* a_pv, size_t a_sizet, int a_iProt, int a_iFlags, int a_iFd, off_t a_off) {
   return reinterpret_cast<void*>(syscall(SYS_mmap, a_pv, a_sizet, a_iProt, a_iFlags, a_iFd, a_off));
@@ -215,6 +220,14 @@ class CPeerFile {
     return Le32(au8);
   }
   void Resize(int64_t a_i64Size) { Check(ftruncate(m_iFd, a_i64Size) == 0, "ftruncate failed", errno); }
+  // The peer takes or gives up the lock on the first byte, as the sides do.
+  void Lock(bool a_blHold) {
+    struct flock flock = {};
+    flock.l_type = a_blHold ? F_WRLCK : F_UNLCK;
+    flock.l_whence = SEEK_SET;
+    flock.l_len = 1;
+    Check(fcntl(m_iFd, F_OFD_SETLK, &flock) == 0 || a_blHold, "the peer's unlock failed", errno);
+  }
   // An empty ring of the file's size with both sides attached; the user
   // area stays.
   void Reset() {
@@ -354,7 +367,7 @@ class CRingPart {
     const Bytes bytes = a_input.Take(1 + a_input.U16() % (2 * m_i64Capacity + 32));
     int32_t i32Written = -1;
     const EOSSTS eossts = m_writer.Write(bytes.data(), 0, static_cast<int32_t>(bytes.size()), &i32Written);
-    Check(OneOf(eossts, {OS_STS_SUCCESS, OS_STS_FAIL, OS_STS_NO_ROOM}), "Write status", eossts);
+    Check(OneOf(eossts, {OS_STS_SUCCESS, OS_STS_FAIL, OS_STS_BUSY, OS_STS_NO_ROOM}), "Write status", eossts);
     Check(i32Written >= 0 && i32Written <= static_cast<int32_t>(bytes.size()), "Write count", i32Written);
     Check(eossts == OS_STS_SUCCESS ? i32Written > 0 : i32Written == 0, "Write count and status", i32Written);
     if (eossts == OS_STS_SUCCESS) m_expected.Add(bytes.data(), static_cast<size_t>(i32Written));
@@ -366,7 +379,7 @@ class CRingPart {
     Bytes buffer(static_cast<size_t>(i32Offset + i32Length));
     int32_t i32Read = -1, i32Remaining = -1;
     const EOSSTS eossts = m_reader.Read(buffer.data(), i32Offset, i32Length, &i32Read, &i32Remaining);
-    Check(OneOf(eossts, {OS_STS_SUCCESS, OS_STS_FAIL, OS_STS_NO_ROOM}), "Read status", eossts);
+    Check(OneOf(eossts, {OS_STS_SUCCESS, OS_STS_FAIL, OS_STS_BUSY, OS_STS_NO_ROOM}), "Read status", eossts);
     Check(i32Read >= 0 && i32Read <= i32Length, "Read count", i32Read);
     Check(i32Remaining >= 0 && i32Remaining <= MaxPayload(), "Read remaining", i32Remaining);
     if (eossts != OS_STS_SUCCESS) {
@@ -384,13 +397,17 @@ class CRingPart {
     int32_t i32Copied = -1;
     const EOSSTS eossts = (u8 & 0x80) ? ring.UserAreaWrite(buffer.data(), i32Length, &i32Copied)
                                       : ring.UserAreaRead(buffer.data(), i32Length, &i32Copied);
-    Check(OneOf(eossts, {OS_STS_SUCCESS, OS_STS_FAIL}), "UserArea status", eossts);
+    Check(OneOf(eossts, {OS_STS_SUCCESS, OS_STS_FAIL, OS_STS_BUSY}), "UserArea status", eossts);
     Check(i32Copied >= 0 && i32Copied <= std::min(i32Length, 64), "UserArea count", i32Copied);
   }
   // The peer resizes the file, or a side attaches again (the peer having
   // set that side's offset back to 0 or not).
   void Restart(CInput& a_input) {
     const uint8_t u8 = a_input.U8();
+    if ((u8 & 0x18) == 0x18) {
+      m_peer.Lock(u8 & 0x20);
+      return;
+    }
     m_expected.Spoiled();
     if (u8 & 1) {
       const int64_t i64Size = m_peer.Size();
@@ -404,7 +421,7 @@ class CRingPart {
     ring.Close();
     if (u8 & 4) m_peer.Put32(blWriter ? 10 : 14, 0);
     const EOSSTS eossts = ring.Connect(m_strPath.c_str(), blWriter);
-    Check(OneOf(eossts, {OS_STS_SUCCESS, OS_STS_FAIL}), "Connect status", eossts);
+    Check(OneOf(eossts, {OS_STS_SUCCESS, OS_STS_FAIL, OS_STS_BUSY}), "Connect status", eossts);
   }
 
   std::string m_strPath;
@@ -452,6 +469,7 @@ class CSharedPart {
   // Both rings empty, no event set.
   void Start() {
     for (int i = 0; i < 2; ++i) {
+      m_apeer[i].Lock(false);
       m_apeer[i].Reset();
       for (COsSync& ossync : m_async[i]) ossync.EventReset();
       m_aexpected[i].Clear();
@@ -462,7 +480,12 @@ class CSharedPart {
     switch (a_u8Op % 6) {
       case 0:
       case 1: {
-        const int i = a_input.U8() & 1;
+        const uint8_t u8 = a_input.U8();
+        const int i = u8 & 1;
+        if (u8 & 2) {
+          m_apeer[i].Lock(u8 & 4);  // a held lock only delays: what is read stays right
+          break;
+        }
         m_apeer[i].Spoil(a_input);
         m_aexpected[i].Spoiled();
         break;
@@ -548,6 +571,7 @@ class CQueuePart {
       }
     }
     if (m_blCancelled) m_creator.Read(buffer.data(), buffer.size(), &u64Read, 0, 0, nullptr, nullptr);
+    m_vecLengths.clear();
   }
 
   void Step(CInput& a_input, uint8_t a_u8Op) {
@@ -586,9 +610,11 @@ class CQueuePart {
     m_expected.Take(buffer.data(), static_cast<size_t>(u64Read), "queue Read bytes");
     // Which message the bytes came from: the rest of one, or a new one.
     if (m_sizetPending) {
+      Check(u64Read <= m_sizetPending, "queue Read past the rest of a message", static_cast<long>(u64Read));
       m_sizetPending -= static_cast<size_t>(u64Read);
     } else {
-      Check(!m_vecLengths.empty(), "queue Read of no message");
+      Check(!m_vecLengths.empty() && u64Read <= m_vecLengths.front(), "queue Read of no message",
+            static_cast<long>(u64Read));
       m_sizetPending = m_vecLengths.front() - static_cast<size_t>(u64Read);
       m_vecLengths.erase(m_vecLengths.begin());
     }
@@ -602,9 +628,6 @@ class CQueuePart {
   std::vector<size_t> m_vecLengths;
   size_t m_sizetPending = 0;
   bool m_blCancelled = false;
-
- public:
-  void Forget() { m_vecLengths.clear(); }
 };
 
 // The TCP pair, made once.
@@ -723,7 +746,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pu8Data, size_t a_sizetDa
   }
   ringpart.Stop();
   s_pqueuepart->Stop();
-  s_pqueuepart->Forget();
   s_ptcppart->Stop();
   return 0;
 }
