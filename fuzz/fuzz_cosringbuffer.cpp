@@ -48,6 +48,7 @@
 #include "os_cosringbuffer.h"
 #include "os_cossocket.h"
 #include "os_cossync.h"
+#include "fuzz_root.h"
 
 // Guard pages around every shared file mapping: the library's mmap and
 // munmap come here.
@@ -161,26 +162,9 @@ class CInput {
   size_t m_sizet;
 };
 
-std::string s_strRoot;
-COsLog* s_poslog = nullptr;
+using fuzzroot::Path;
 long s_lRuns = 0;
 std::string s_strLogDirectory;
-
-std::string Path(const char* a_szName) { return s_strRoot + "/" + a_szName; }
-
-void StartLog() {
-  g_poslog = nullptr;
-  delete s_poslog;
-  std::filesystem::remove(Path("log/fuzz.log"));
-  s_poslog = new COsLog("scandrv", Path("log/fuzz.log").c_str(), 0, nullptr);
-  s_poslog->EnableAssert(false);
-  g_poslog = s_poslog;
-}
-
-void RemoveRoot() {
-  std::error_code errorcode;
-  if (!s_strRoot.empty()) std::filesystem::remove_all(s_strRoot, errorcode);
-}
 
 int32_t Le32(const uint8_t* a_pu8) {
   return static_cast<int32_t>(a_pu8[0] | a_pu8[1] << 8 | a_pu8[2] << 16 | static_cast<uint32_t>(a_pu8[3]) << 24);
@@ -442,19 +426,40 @@ void CheckRead(EOSSTS a_eossts, uint64_t a_u64Read, uint64_t a_u64Size, int64_t 
   Check(a_i64Spent <= a_u32Timeout + kMarginMs, "channel Read beyond its time-out", static_cast<long>(a_i64Spent));
 }
 
+// The creating side of a channel of the type (a "DRV2GUI" channel), its
+// published address and port.
+struct CPublished {
+  std::string strAddress;
+  std::string strPort;
+  std::string First() const { return strPort.substr(0, strPort.find(';')); }
+  std::string Second() const { return strPort.substr(strPort.find(';') + 1); }
+};
+
+bool Publish(COsSocket& a_socket, EOSSOCKETTYPE a_eossockettype, const char* a_szPort, CPublished* a_ppublished) {
+  char szAddress[64] = "", szPort[2048] = "";
+  if (a_socket.Create(nullptr, a_szPort, a_eossockettype, "DRV2GUI") != OS_STS_SUCCESS ||
+      a_socket.Listen(1) != OS_STS_SUCCESS ||
+      a_socket.GetAddress(szAddress, sizeof szAddress, szPort, sizeof szPort) != OS_STS_SUCCESS)
+    return false;
+  *a_ppublished = {szAddress, szPort};
+  return true;
+}
+
+bool Connect(COsSocket& a_socket, const CPublished& a_published) {
+  return a_socket.Connect(a_published.strAddress.c_str(), a_published.strPort.c_str(), "DRV2GUI", 0, false) ==
+         OS_STS_SUCCESS;
+}
+
 // The shared-memory pair, made once.
 class CSharedPart {
  public:
   bool Setup() {
-    if (m_creator.Create(nullptr, "", OS_SOCKETTYPE_SHAREDMEMORY_READWRITE, "DRV2GUI") != OS_STS_SUCCESS) return false;
-    char szAddress[64] = "", szPort[2048] = "";
-    if (m_creator.GetAddress(szAddress, sizeof szAddress, szPort, sizeof szPort) != OS_STS_SUCCESS) return false;
-    if (m_connector.Connect(szAddress, szPort, "DRV2GUI", 0, false) != OS_STS_SUCCESS) return false;
-    if (m_creator.Accept(1000, nullptr, nullptr) != OS_STS_SUCCESS) return false;
-    const std::string strPort = szPort;
-    const size_t sizetSemicolon = strPort.find(';');
-    m_astrPath[0] = strPort.substr(0, sizetSemicolon);   // the creator reads this one
-    m_astrPath[1] = strPort.substr(sizetSemicolon + 1);  // and writes this one
+    CPublished published;
+    if (!Publish(m_creator, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE, "", &published) || !Connect(m_connector, published) ||
+        m_creator.Accept(1000, nullptr, nullptr) != OS_STS_SUCCESS)
+      return false;
+    m_astrPath[0] = published.First();   // the creator reads this one
+    m_astrPath[1] = published.Second();  // and writes this one
     for (int i = 0; i < 2; ++i) {
       m_apeer[i].Open(m_astrPath[i]);
       std::string strBase = m_astrPath[i].substr(m_astrPath[i].rfind('/') + 1);
@@ -540,17 +545,14 @@ class CSharedPart {
 class CQueuePart {
  public:
   bool Setup() {
-    if (m_creator.Create(nullptr, "", OS_SOCKETTYPE_MESSAGEQUEUE_READWRITE, "DRV2GUI") != OS_STS_SUCCESS) return false;
-    char szAddress[64] = "", szPort[2048] = "";
-    if (m_creator.GetAddress(szAddress, sizeof szAddress, szPort, sizeof szPort) != OS_STS_SUCCESS) return false;
-    const std::string strPort = szPort;
-    const size_t sizetSemicolon = strPort.find(';');
+    CPublished published;
+    if (!Publish(m_creator, OS_SOCKETTYPE_MESSAGEQUEUE_READWRITE, "", &published)) return false;
     auto name = [](const std::string& a_strPath) { return "/" + a_strPath.substr(a_strPath.rfind('/') + 1); };
-    m_mqdPeer = mq_open(name(strPort.substr(0, sizetSemicolon)).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    m_mqdReply = mq_open(name(strPort.substr(sizetSemicolon + 1)).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    m_mqdPeer = mq_open(name(published.First()).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    m_mqdReply = mq_open(name(published.Second()).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (m_mqdPeer == static_cast<mqd_t>(-1) || m_mqdReply == static_cast<mqd_t>(-1)) return false;
     // The connecting side removes the names.
-    return m_connector.Connect(szAddress, szPort, "DRV2GUI", 0, false) == OS_STS_SUCCESS;
+    return Connect(m_connector, published);
   }
   void Start() {
     m_expected.Clear();
@@ -634,12 +636,9 @@ class CQueuePart {
 class CTcpPart {
  public:
   bool Setup() {
-    if (m_creator.Create(nullptr, "0", OS_SOCKETTYPE_TCP, "DRV2GUI") != OS_STS_SUCCESS) return false;
-    if (m_creator.Listen(1) != OS_STS_SUCCESS) return false;
-    char szAddress[64] = "", szPort[64] = "";
-    if (m_creator.GetAddress(szAddress, sizeof szAddress, szPort, sizeof szPort) != OS_STS_SUCCESS) return false;
-    if (m_connector.Connect(szAddress, szPort, "DRV2GUI", 0, false) != OS_STS_SUCCESS) return false;
-    return m_creator.Accept(1000, nullptr, nullptr) == OS_STS_SUCCESS;
+    CPublished published;
+    return Publish(m_creator, OS_SOCKETTYPE_TCP, "0", &published) && Connect(m_connector, published) &&
+           m_creator.Accept(1000, nullptr, nullptr) == OS_STS_SUCCESS;
   }
   void Start() { m_expected.Clear(); }
   void Stop() {
@@ -691,27 +690,15 @@ CTcpPart* s_ptcppart = nullptr;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const char* szBase = std::getenv("TMPDIR");
-  std::string strTemplate = std::string(szBase && *szBase ? szBase : "/tmp") + "/scandrv-fuzz-XXXXXX";
-  if (!mkdtemp(strTemplate.data())) std::abort();
-  s_strRoot = strTemplate;
-  std::atexit(RemoveRoot);
-  setenv("PMX_SHGETFOLDERPATH", s_strRoot.c_str(), 1);
-  setenv("HOME", s_strRoot.c_str(), 1);
-  setenv("TMPDIR", s_strRoot.c_str(), 1);
-  std::filesystem::create_directories(Path("log"));
+  fuzzroot::Start();
   std::filesystem::create_directories(Path("common"));
-  COsLog::SetFallbackPath(Path("log/fallback.log").c_str());
-  new COsCfg("driver", OS_CFGENTITY_UTILITY, nullptr, nullptr, false, nullptr);
   s_strLogDirectory = Path("log");
   g_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_LOGDIRECTORY, s_strLogDirectory.c_str());
-  new COsMem(OS_MEM_METHOD_GLOBALALLOC, 1);
   COsSync::SetFallbackDirectory(Path("common").c_str());
   // Short waits: a pass of the channel's polls is a millisecond.
   COsSocket::SetPassTime(1);
   COsSocket::SetQueueTimeoutFloor(1);
   COsSocket::SetBusyRetry(2, 1);
-  StartLog();
   s_psharedpart = new CSharedPart;
   s_pqueuepart = new CQueuePart;
   s_ptcppart = new CTcpPart;
@@ -723,7 +710,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pu8Data, size_t a_sizetData) {
-  if (++s_lRuns % 2048 == 0) StartLog();
+  if (++s_lRuns % 2048 == 0) fuzzroot::StartLog();
   CInput input(a_pu8Data, a_sizetData);
   CRingPart ringpart;
   ringpart.Start(input);

@@ -55,6 +55,26 @@ class SocketSharedTest : public sockettest::LocalChannelTest {
       return a_done.Receive() == 'd' ? 0 : 2;
     });
   }
+  // The protocol as another program would follow it, short of waking the
+  // creator: attach to the creator's read file (the published port) as its
+  // writer, add our id to the handshake record, open the three events named
+  // after the file. 0, or the step that failed.
+  int AttachAsRingPeer(COsRingBuffer& a_ring, COsSync& a_okToRead, COsSync& a_okToWrite, COsSync& a_cancel) {
+    std::string base = sockettest::FilePart(m_port);
+    base = base.substr(0, base.rfind('.'));
+    if (a_ring.Connect(m_port.c_str(), true) != OS_STS_SUCCESS) return 1;
+    uint8_t record[16];
+    int32_t n = 0;
+    if (a_ring.UserAreaRead(record, 16, &n) != OS_STS_SUCCESS || n != 16) return 2;
+    uint64_t self = static_cast<uint64_t>(getpid());
+    std::memcpy(record + 8, &self, 8);
+    if (a_ring.UserAreaWrite(record, 16, &n) != OS_STS_SUCCESS) return 3;
+    if (a_okToRead.EventOpen((base + "EventOkToRead").c_str()) != OS_STS_SUCCESS ||
+        a_okToWrite.EventOpen((base + "EventOkToWrite").c_str()) != OS_STS_SUCCESS ||
+        a_cancel.EventOpen((base + "EventCancel").c_str()) != OS_STS_SUCCESS)
+      return 4;
+    return 0;
+  }
 };
 
 TEST_F(SocketSharedTest, PairPublishesItsFilesAndCarriesAMegabyteEachWay) {
@@ -143,23 +163,12 @@ TEST_F(SocketSharedTest, APeerBuiltFromTheRingAndTheNamedEventsIsAccepted) {
   // open the three events named after the file and wake the creator.
   COsSocket creator;
   Publish(creator, OS_SOCKETTYPE_SHAREDMEMORY_READONLY);
-  std::string base = sockettest::FilePart(m_port);
-  base = base.substr(0, base.rfind('.'));
   Pipe done;
   pid_t child = Fork([&] {
     COsRingBuffer ring;
-    if (ring.Connect(m_port.c_str(), true) != OS_STS_SUCCESS) return 1;
-    uint8_t record[16];
-    int32_t n = 0;
-    if (ring.UserAreaRead(record, 16, &n) != OS_STS_SUCCESS || n != 16) return 2;
-    uint64_t self = static_cast<uint64_t>(getpid());
-    std::memcpy(record + 8, &self, 8);
-    if (ring.UserAreaWrite(record, 16, &n) != OS_STS_SUCCESS) return 3;
     COsSync okToRead, okToWrite, cancel;
-    if (okToRead.EventOpen((base + "EventOkToRead").c_str()) != OS_STS_SUCCESS ||
-        okToWrite.EventOpen((base + "EventOkToWrite").c_str()) != OS_STS_SUCCESS ||
-        cancel.EventOpen((base + "EventCancel").c_str()) != OS_STS_SUCCESS)
-      return 4;
+    if (int step = AttachAsRingPeer(ring, okToRead, okToWrite, cancel)) return step;
+    int32_t n = 0;
     if (ring.Write("<task>", 0, 6, &n) != OS_STS_SUCCESS) return 5;
     if (okToRead.EventSet() != OS_STS_SUCCESS) return 6;
     return done.Receive() == 'd' ? 0 : 7;  // alive until the creator has it
@@ -437,19 +446,10 @@ TEST_F(SocketSharedTest, ReadTimesOutAndReadStringSaysSo) {
 TEST_F(SocketSharedTest, APeerThatKeepsWakingAReaderCannotHoldItPastItsTimeOut) {
   COsSocket creator;
   Publish(creator, OS_SOCKETTYPE_SHAREDMEMORY_READONLY);
-  std::string base = sockettest::FilePart(m_port);
-  base = base.substr(0, base.rfind('.'));
-  // The peer, in this process: the ring's writer, the handshake, the events.
+  // The peer, in this process.
   COsRingBuffer ring;
-  ASSERT_EQ(OS_STS_SUCCESS, ring.Connect(m_port.c_str(), true));
-  uint8_t record[16];
-  int32_t n = 0;
-  ASSERT_EQ(OS_STS_SUCCESS, ring.UserAreaRead(record, 16, &n));
-  uint64_t self = static_cast<uint64_t>(getpid());
-  std::memcpy(record + 8, &self, 8);
-  ASSERT_EQ(OS_STS_SUCCESS, ring.UserAreaWrite(record, 16, &n));
-  COsSync okToRead;
-  ASSERT_EQ(OS_STS_SUCCESS, okToRead.EventOpen((base + "EventOkToRead").c_str()));
+  COsSync okToRead, okToWrite, cancel;
+  ASSERT_EQ(0, AttachAsRingPeer(ring, okToRead, okToWrite, cancel));
   ASSERT_EQ(OS_STS_SUCCESS, okToRead.EventSet());
   ASSERT_EQ(OS_STS_SUCCESS, creator.Accept(10000, nullptr, nullptr));
   const int32_t total = iotest::ReadRingHeader(m_port).total;
@@ -457,6 +457,8 @@ TEST_F(SocketSharedTest, APeerThatKeepsWakingAReaderCannotHoldItPastItsTimeOut) 
 
   std::atomic<bool> readDone{false};
   std::atomic<bool> peerGaveUp{false};
+  std::string base = sockettest::FilePart(m_port);
+  base = base.substr(0, base.rfind('.'));
   auto wake = [&] {
     COsSync event;
     ASSERT_EQ(OS_STS_SUCCESS, event.EventOpen((base + "EventOkToRead").c_str()));
