@@ -227,12 +227,13 @@ EOSSTS COsRingBuffer::Read(void* a_pvBuffer, int32_t a_i32Offset, int32_t a_i32L
     OsLog(OS_LOG_ERROR, "memory not created/connected OR not setup as reader");
     return OS_STS_FAIL;
   }
+  // The first look below touches the mapping too.
+  if (!IsFileWhole()) return OS_STS_FAIL;
   // A first look without the lock spares the lock while nothing is there.
   // It may only answer "empty" too early (the writer wakes the reader after
   // every record). It looks at the offsets and the free count: the
   // records-written byte wraps at 256, so equal to our own count it means an
   // empty ring and 256 unread records alike. The locked test decides.
-  if (!IsFileWhole()) return OS_STS_FAIL;
   if (LooksEmpty()) {
     OsLogDebug(OS_LOG_INFO, "no data to read");
     return OS_STS_NO_ROOM;
