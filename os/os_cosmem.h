@@ -110,6 +110,7 @@ struct OsMemSettings {
   uint64_t u64Offset;
   uint64_t u64View;
   char szName[512];
+  int64_t i64FileSize;  // shared: the file's size now (another process may change it)
 };
 
 // Filled by GetFreeContiguousList.

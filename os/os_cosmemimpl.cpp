@@ -3,6 +3,7 @@
 #include "os_cosmemimpl.h"
 
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -580,6 +581,9 @@ EOSSTS COsMemImpl::GetSettings(const char* a_szFile, const void* a_pvMem, OsMemS
     a_posmemsettings->u64Offset = posmeminfo->u64Offset;
     a_posmemsettings->u64View = posmeminfo->u64View;
     COsString::SStrCpy(a_posmemsettings->szName, sizeof(a_posmemsettings->szName), posmeminfo->szName);
+    struct stat st;
+    if (posmeminfo->u32Type == OS_MEMTYPE_MEMORYMAP && posmeminfo->pfile && fstat(fileno(posmeminfo->pfile), &st) == 0)
+      a_posmemsettings->i64FileSize = static_cast<int64_t>(st.st_size);
   }
   GiveLock();
   if (posmeminfo) return OS_STS_SUCCESS;

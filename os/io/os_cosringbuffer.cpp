@@ -227,6 +227,8 @@ EOSSTS COsRingBuffer::Read(void* a_pvBuffer, int32_t a_i32Offset, int32_t a_i32L
     OsLog(OS_LOG_ERROR, "memory not created/connected OR not setup as reader");
     return OS_STS_FAIL;
   }
+  // The first look below touches the mapping too.
+  if (!IsFileWhole()) return OS_STS_FAIL;
   // A first look without the lock spares the lock while nothing is there.
   // It may only answer "empty" too early (the writer wakes the reader after
   // every record). It looks at the offsets and the free count: the
@@ -357,10 +359,15 @@ void COsRingBuffer::Release() {
   m_i64MappedSize = 0;
 }
 
-// 0 with the lock held, 4 when the other process holds it, 1 otherwise.
+// 0 with the lock held, 4 when the other process holds it, 1 otherwise
+// (also for a file cut short under the mapping).
 EOSSTS COsRingBuffer::Lock() {
   EOSSTS eossts = g_posmem ? g_posmem->SharedLock(m_pu8Memory, __FILE__, __LINE__) : OS_STS_FAIL;
-  if (eossts == OS_STS_LOCKED) return OS_STS_SUCCESS;
+  if (eossts == OS_STS_LOCKED) {
+    if (IsFileWhole()) return OS_STS_SUCCESS;
+    Unlock();
+    return OS_STS_FAIL;
+  }
   if (eossts == OS_STS_NOT_LOCKED) {
     OsLogDebug(OS_LOG_INFO, "memory is currently locked, need to retry");
     return OS_STS_BUSY;
@@ -370,6 +377,17 @@ EOSSTS COsRingBuffer::Lock() {
 
 void COsRingBuffer::Unlock() {
   if (g_posmem) g_posmem->SharedUnlock(m_pu8Memory, __FILE__, __LINE__);
+}
+
+// The peer may cut the file short: the mapping beyond the file's end must
+// not be touched (the system would end the process).
+bool COsRingBuffer::IsFileWhole() const {
+  OsMemSettings osmemsettings;
+  if (g_posmem && g_posmem->GetSettings(m_pu8Memory, &osmemsettings, true) == OS_STS_SUCCESS &&
+      osmemsettings.i64FileSize >= m_i64MappedSize)
+    return true;
+  OsLog(OS_LOG_ERROR, "memory size not valid...%lld", static_cast<long long>(osmemsettings.i64FileSize));
+  return false;
 }
 
 int32_t COsRingBuffer::DataAreaSize() const { return m_header.i32TotalSize - kHeaderSize; }
@@ -398,9 +416,9 @@ bool COsRingBuffer::IsDataHeaderValid() const {
 bool COsRingBuffer::LooksEmpty() const {
   uint8_t au8[kOffRecordsWritten];
   for (int i = 0; i < kOffRecordsWritten; ++i) au8[i] = __atomic_load_n(m_pu8Memory + i, __ATOMIC_RELAXED);
-  int32_t i32Total = Get32(au8 + kOffTotalSize);
-  return Get32(au8 + kOffReadOffset) == Get32(au8 + kOffWriteOffset) &&
-         Get32(au8 + kOffFreeBytes) == i32Total - kHeaderSize;
+  // The peer's total may be any number: no arithmetic in 32 bits.
+  int64_t i64Data = static_cast<int64_t>(Get32(au8 + kOffTotalSize)) - kHeaderSize;
+  return Get32(au8 + kOffReadOffset) == Get32(au8 + kOffWriteOffset) && Get32(au8 + kOffFreeBytes) == i64Data;
 }
 
 bool COsRingBuffer::IsEmpty() const {
@@ -418,7 +436,8 @@ int32_t COsRingBuffer::Advance(int32_t a_i32Offset, int32_t a_i32Bytes) const {
 // A record header never wraps: a tail too short for one is skipped, and
 // counts as used from the writer's skip until the reader's.
 void COsRingBuffer::SkipTail(int32_t* a_pi32Offset, bool a_blReader) {
-  if (*a_pi32Offset + kDataHeaderSize <= m_header.i32TotalSize) return;
+  // In 64 bits: the last offset of the largest file is near INT32_MAX.
+  if (static_cast<int64_t>(*a_pi32Offset) + kDataHeaderSize <= m_header.i32TotalSize) return;
   int32_t i32Tail = m_header.i32TotalSize - *a_pi32Offset;
   m_header.i32FreeBytes += a_blReader ? i32Tail : -i32Tail;
   *a_pi32Offset = kHeaderSize;

@@ -71,6 +71,7 @@ class COsRingBuffer {
   EOSSTS Lock();
   void Unlock();
   void Release();
+  bool IsFileWhole() const;
   bool IsHeaderValid() const;
   bool IsDataHeaderValid() const;
   bool IsEmpty() const;

@@ -304,6 +304,7 @@ EOSSTS COsSocketImpl::SharedRead(void* a_pvBuffer, uint64_t a_u64Size, uint64_t*
   struct timespec timespecStart;
   clock_gettime(CLOCK_MONOTONIC, &timespecStart);
   CBusyRetry cbusyretry(m_i64BusyRetry, m_i64BusySleep);
+  bool blExpired = false;
   for (;;) {
     int32_t i32Read = 0, i32Remaining = 0;
     EOSSTS eossts = posringbuffer->Read(a_pvBuffer, 0, i32Size, &i32Read, &i32Remaining);
@@ -322,6 +323,9 @@ EOSSTS COsSocketImpl::SharedRead(void* a_pvBuffer, uint64_t a_u64Size, uint64_t*
       OsLog(OS_LOG_ERROR, "RingBuffer.Read failed...");
       return OS_STS_FAIL;
     }
+    // Past the time-out a wake-up earns one more look, no more: a peer that
+    // keeps setting the event with nothing to read must not hold the call.
+    if (blExpired) return OS_STS_TIMEOUT;
     // Nothing there: wait for a record for what is left of the time-out.
     uint32_t u32Left = OS_SYNC_INFINITE;
     if (!blForever) {
@@ -330,6 +334,7 @@ EOSSTS COsSocketImpl::SharedRead(void* a_pvBuffer, uint64_t a_u64Size, uint64_t*
       int64_t i64Spent = (timespecNow.tv_sec - timespecStart.tv_sec) * 1000 +
                          (timespecNow.tv_nsec - timespecStart.tv_nsec) / 1000000;
       u32Left = i64Spent >= a_u32Milliseconds ? 0 : static_cast<uint32_t>(a_u32Milliseconds - i64Spent);
+      blExpired = u32Left == 0;
     }
     eossts = WaitForPeer(0, kOkToRead, u32Left);
     if (eossts != OS_STS_SUCCESS) return eossts;

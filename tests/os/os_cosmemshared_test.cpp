@@ -235,9 +235,12 @@ TEST_F(OsMemSharedTest, RemapAfterAnotherProcessCutTheFile) {
   testsupport::WriteFile(path, PatternText(static_cast<size_t>(4 * m_page)));
   void* pv = Alloc(OS_SHAREDALLOC_OPEN, path, 0, 0, m_page);
   ASSERT_NE(nullptr, pv);
+  EXPECT_EQ(4 * m_page, Settings(pv).i64FileSize);
   int status = -1;
   testsupport::RunPython("import os, sys\nos.truncate(sys.argv[1], 100)\n", {path}, &status);
   ASSERT_EQ(0, status);
+  // The settings tell the size the file has now.
+  EXPECT_EQ(100, Settings(pv).i64FileSize);
   // Only what is left is mapped.
   auto* pb = static_cast<unsigned char*>(m_posmem->SharedRemap(pv, 10, -1, __FILE__, __LINE__));
   ASSERT_NE(nullptr, pb);

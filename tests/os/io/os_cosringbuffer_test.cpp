@@ -386,6 +386,81 @@ TEST_F(RingBufferTest, APeerThatSpoilsTheRingIsRefusedNotFollowed) {
   EXPECT_TRUE(log.Contains("memory header not valid"));
 }
 
+// Header fields of an empty ring in use at the edges of their range, as a
+// peer may leave them: refused by every call, with no arithmetic running
+// over (the first look of Read works on the fields before any check).
+TEST_F(RingBufferTest, EdgeValuesInALiveHeaderAreRefused) {
+  testsupport::LogCapture log;
+  struct Case {
+    const char* name;
+    size_t offset;
+    int32_t value;
+  };
+  const Case cases[] = {
+      {"total INT32_MIN", 2, INT32_MIN}, {"total INT32_MAX", 2, INT32_MAX},
+      {"free INT32_MIN", 6, INT32_MIN},  {"free INT32_MAX", 6, INT32_MAX},
+      {"write offset INT32_MAX", 10, INT32_MAX}, {"read offset INT32_MIN", 14, INT32_MIN},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    COsRingBuffer writer, reader;
+    ASSERT_EQ(OS_STS_SUCCESS, writer.Create(Path().c_str(), true, 64));
+    ASSERT_EQ(OS_STS_SUCCESS, reader.Connect(Path().c_str(), false));
+    iotest::PatchFile(Path(), c.offset, iotest::Le32Bytes(c.value));
+    EXPECT_EQ(OS_STS_FAIL, ReadStatus(reader));
+    EXPECT_EQ(0, reader.AvailableBytes());
+    EXPECT_EQ(0, Put(writer, "x", OS_STS_FAIL));
+  }
+  EXPECT_TRUE(log.Contains("memory header not valid"));
+}
+
+// The largest file's last record offset lies 8 bytes before its end, near
+// INT32_MAX: both sides skip that tail and meet at the start.
+TEST_F(RingBufferTest, TheLargestFileSkipsItsLastTail) {
+  const int64_t capacity = INT32_MAX - 104 - 7;
+  COsRingBuffer writer, reader;
+  ASSERT_EQ(OS_STS_SUCCESS, writer.Create(Path().c_str(), true, capacity));
+  ASSERT_EQ(OS_STS_SUCCESS, reader.Connect(Path().c_str(), false));
+  const int32_t total = ReadRingHeader(Path()).total;
+  ASSERT_EQ(INT32_MAX - 7, total);
+  // An empty ring whose offsets both stand in the last 8 bytes.
+  std::string header = iotest::Le32Bytes(total - 88) + iotest::Le32Bytes(total - 8) + iotest::Le32Bytes(total - 8);
+  int fd = open(Path().c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(12, pwrite(fd, header.data(), header.size(), 6));
+  close(fd);
+  EXPECT_EQ(6, Put(writer, "record"));
+  EXPECT_EQ(112, ReadRingHeader(Path()).write);
+  EXPECT_EQ("record", Take(reader));
+  EXPECT_EQ(112, ReadRingHeader(Path()).read);
+}
+
+// A peer that cuts the file short (opening it to write anew, say): the
+// mapping beyond the new end would end the process at the first touch.
+TEST_F(RingBufferTest, AFileCutShortIsRefusedNotTouched) {
+  testsupport::LogCapture log;
+  const int64_t cuts[] = {0, 50, 88, 104, 1096};
+  for (int64_t cut : cuts) {
+    SCOPED_TRACE(cut);
+    COsRingBuffer writer, reader;
+    ASSERT_EQ(OS_STS_SUCCESS, writer.Create(Path().c_str(), true, 1000));
+    ASSERT_EQ(OS_STS_SUCCESS, reader.Connect(Path().c_str(), false));
+    Put(writer, "record");
+    ASSERT_EQ(0, truncate(Path().c_str(), cut));
+    char buffer[16];
+    int32_t n = -1, remaining = -1;
+    EXPECT_EQ(OS_STS_FAIL, reader.Read(buffer, 0, sizeof buffer, &n, &remaining));
+    EXPECT_EQ(0, n);
+    EXPECT_EQ(0, reader.AvailableBytes());
+    EXPECT_EQ(OS_STS_FAIL, writer.Write("x", 0, 1, &n));
+    EXPECT_EQ(OS_STS_FAIL, writer.UserAreaWrite("x", 1, &n));
+    EXPECT_EQ(OS_STS_FAIL, reader.UserAreaRead(buffer, 1, &n));
+    EXPECT_TRUE(log.Contains("memory size not valid..." + std::to_string(cut)));
+    // Closing gives the mapping up without touching it.
+    EXPECT_EQ(OS_STS_SUCCESS, reader.Close());
+  }
+}
+
 TEST_F(RingBufferTest, CapacityMustFitTheFormat) {
   testsupport::LogCapture log;
   struct Case {

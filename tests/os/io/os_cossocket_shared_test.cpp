@@ -23,6 +23,7 @@
 #include "os_cosringbuffer.h"
 #include "os_cossocket.h"
 #include "os_cossocket_testutil.h"
+#include "os_io_testutil.h"
 #include "os_cossocketimpl.h"
 #include "os_cossync.h"
 #include "os_costhread.h"
@@ -53,6 +54,26 @@ class SocketSharedTest : public sockettest::LocalChannelTest {
       if (peer.Connect(m_address.c_str(), m_port.c_str(), "DRV2GUI", 0, false) != OS_STS_SUCCESS) return 1;
       return a_done.Receive() == 'd' ? 0 : 2;
     });
+  }
+  // The protocol as another program would follow it, short of waking the
+  // creator: attach to the creator's read file (the published port) as its
+  // writer, add our id to the handshake record, open the three events named
+  // after the file. 0, or the step that failed.
+  int AttachAsRingPeer(COsRingBuffer& a_ring, COsSync& a_okToRead, COsSync& a_okToWrite, COsSync& a_cancel) {
+    std::string base = sockettest::FilePart(m_port);
+    base = base.substr(0, base.rfind('.'));
+    if (a_ring.Connect(m_port.c_str(), true) != OS_STS_SUCCESS) return 1;
+    uint8_t record[16];
+    int32_t n = 0;
+    if (a_ring.UserAreaRead(record, 16, &n) != OS_STS_SUCCESS || n != 16) return 2;
+    uint64_t self = static_cast<uint64_t>(getpid());
+    std::memcpy(record + 8, &self, 8);
+    if (a_ring.UserAreaWrite(record, 16, &n) != OS_STS_SUCCESS) return 3;
+    if (a_okToRead.EventOpen((base + "EventOkToRead").c_str()) != OS_STS_SUCCESS ||
+        a_okToWrite.EventOpen((base + "EventOkToWrite").c_str()) != OS_STS_SUCCESS ||
+        a_cancel.EventOpen((base + "EventCancel").c_str()) != OS_STS_SUCCESS)
+      return 4;
+    return 0;
   }
 };
 
@@ -142,23 +163,12 @@ TEST_F(SocketSharedTest, APeerBuiltFromTheRingAndTheNamedEventsIsAccepted) {
   // open the three events named after the file and wake the creator.
   COsSocket creator;
   Publish(creator, OS_SOCKETTYPE_SHAREDMEMORY_READONLY);
-  std::string base = sockettest::FilePart(m_port);
-  base = base.substr(0, base.rfind('.'));
   Pipe done;
   pid_t child = Fork([&] {
     COsRingBuffer ring;
-    if (ring.Connect(m_port.c_str(), true) != OS_STS_SUCCESS) return 1;
-    uint8_t record[16];
-    int32_t n = 0;
-    if (ring.UserAreaRead(record, 16, &n) != OS_STS_SUCCESS || n != 16) return 2;
-    uint64_t self = static_cast<uint64_t>(getpid());
-    std::memcpy(record + 8, &self, 8);
-    if (ring.UserAreaWrite(record, 16, &n) != OS_STS_SUCCESS) return 3;
     COsSync okToRead, okToWrite, cancel;
-    if (okToRead.EventOpen((base + "EventOkToRead").c_str()) != OS_STS_SUCCESS ||
-        okToWrite.EventOpen((base + "EventOkToWrite").c_str()) != OS_STS_SUCCESS ||
-        cancel.EventOpen((base + "EventCancel").c_str()) != OS_STS_SUCCESS)
-      return 4;
+    if (int step = AttachAsRingPeer(ring, okToRead, okToWrite, cancel)) return step;
+    int32_t n = 0;
     if (ring.Write("<task>", 0, 6, &n) != OS_STS_SUCCESS) return 5;
     if (okToRead.EventSet() != OS_STS_SUCCESS) return 6;
     return done.Receive() == 'd' ? 0 : 7;  // alive until the creator has it
@@ -427,6 +437,48 @@ TEST_F(SocketSharedTest, ReadTimesOutAndReadStringSaysSo) {
   EXPECT_GE(filetest::MillisecondsSince(start), 190);
   EXPECT_EQ(0u, read);
   EXPECT_EQ(OS_STS_SOCKET_READTIMEOUT, creator.ReadString(buffer, sizeof buffer, &read, 0, 0));
+}
+
+// A peer whose ring holds no readable record (the record at the read offset
+// is empty though the offsets differ) and that keeps waking the reader, from
+// three threads so that the event is set at nearly every look: the read
+// still ends at its time-out.
+TEST_F(SocketSharedTest, APeerThatKeepsWakingAReaderCannotHoldItPastItsTimeOut) {
+  COsSocket creator;
+  Publish(creator, OS_SOCKETTYPE_SHAREDMEMORY_READONLY);
+  // The peer, in this process.
+  COsRingBuffer ring;
+  COsSync okToRead, okToWrite, cancel;
+  ASSERT_EQ(0, AttachAsRingPeer(ring, okToRead, okToWrite, cancel));
+  ASSERT_EQ(OS_STS_SUCCESS, okToRead.EventSet());
+  ASSERT_EQ(OS_STS_SUCCESS, creator.Accept(10000, nullptr, nullptr));
+  const int32_t total = iotest::ReadRingHeader(m_port).total;
+  iotest::PatchFile(m_port, 6, iotest::Le32Bytes(total - 88 - 24) + iotest::Le32Bytes(88 + 24));
+
+  std::atomic<bool> readDone{false};
+  std::atomic<bool> peerGaveUp{false};
+  std::string base = sockettest::FilePart(m_port);
+  base = base.substr(0, base.rfind('.'));
+  auto wake = [&] {
+    COsSync event;
+    ASSERT_EQ(OS_STS_SUCCESS, event.EventOpen((base + "EventOkToRead").c_str()));
+    auto start = std::chrono::steady_clock::now();
+    while (!readDone) {
+      event.EventSet();
+      if (std::chrono::steady_clock::now() - start > std::chrono::seconds(5)) {
+        peerGaveUp = true;
+        return;
+      }
+    }
+  };
+  std::thread wakers[] = {std::thread(wake), std::thread(wake), std::thread(wake)};
+  char buffer[16];
+  uint64_t read = 9;
+  EXPECT_EQ(OS_STS_TIMEOUT, creator.Read(buffer, sizeof buffer, &read, 200, 0, nullptr, nullptr));
+  readDone = true;
+  for (std::thread& waker : wakers) waker.join();
+  EXPECT_FALSE(peerGaveUp) << "the read lasted as long as the peer kept waking it";
+  EXPECT_EQ(0u, read);
 }
 
 TEST_F(SocketSharedTest, BadNamesFilesAndSecondConnectorsAreRefused) {
