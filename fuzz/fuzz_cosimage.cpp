@@ -22,9 +22,9 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_root.h"
 #include "os_coscfg.h"
 #include "os_cosimage.h"
-#include "os_coslog.h"
 #include "os_cosmem.h"
 
 namespace {
@@ -35,24 +35,8 @@ void Check(bool a_bl) {
   if (!a_bl) __builtin_trap();
 }
 
-std::string s_strRoot;
-COsLog* s_poslog = nullptr;
-long s_lRuns = 0;
-
-std::string Path(const char* a_szName) { return s_strRoot + "/" + a_szName; }
-
-bool WriteFile(const std::string& a_strPath, const uint8_t* a_pu8, size_t a_sizet) {
-  const int iFd = open(a_strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (iFd < 0) return false;
-  bool blDone = true;
-  for (size_t sizetDone = 0; blDone && sizetDone < a_sizet;) {
-    const ssize_t ssize = write(iFd, a_pu8 + sizetDone, a_sizet - sizetDone);
-    blDone = ssize > 0;
-    if (blDone) sizetDone += static_cast<size_t>(ssize);
-  }
-  close(iFd);
-  return blDone;
-}
+using fuzzroot::Path;
+using fuzzroot::WriteFile;
 
 Bytes ReadFile(const std::string& a_strPath) {
   Bytes bytes;
@@ -62,23 +46,6 @@ Bytes ReadFile(const std::string& a_strPath) {
   for (ssize_t ssize; (ssize = read(iFd, au8, sizeof au8)) > 0;) bytes.insert(bytes.end(), au8, au8 + ssize);
   close(iFd);
   return bytes;
-}
-
-// The log goes to a file of the root, started afresh now and then so that
-// a long run does not fill the disk. Its level is 0: every refusal is
-// written, the chatty lines are not.
-void StartLog() {
-  g_poslog = nullptr;
-  delete s_poslog;
-  std::filesystem::remove(Path("log/fuzz.log"));
-  s_poslog = new COsLog("scandrv", Path("log/fuzz.log").c_str(), 0, nullptr);
-  s_poslog->EnableAssert(false);  // no echo of every refusal on standard error
-  g_poslog = s_poslog;
-}
-
-void RemoveRoot() {
-  std::error_code errorcode;
-  if (!s_strRoot.empty()) std::filesystem::remove_all(s_strRoot, errorcode);
 }
 
 // Stands in for the decompressor outside the library: raw lines of the
@@ -238,26 +205,13 @@ std::string SourceReport(const std::string& a_strSource, const uint8_t* a_pu8Dat
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const char* szBase = std::getenv("TMPDIR");
-  std::string strTemplate = std::string(szBase && *szBase ? szBase : "/tmp") + "/scandrv-fuzz-XXXXXX";
-  if (!mkdtemp(strTemplate.data())) std::abort();
-  s_strRoot = strTemplate;
-  std::atexit(RemoveRoot);
-  // The service layer writes below the root only. (The current directory
-  // stays: libFuzzer reads the corpus by the names it was given.)
-  setenv("PMX_SHGETFOLDERPATH", s_strRoot.c_str(), 1);
-  setenv("HOME", s_strRoot.c_str(), 1);
-  setenv("TMPDIR", s_strRoot.c_str(), 1);
-  std::filesystem::create_directories(Path("log"));
-  COsLog::SetFallbackPath(Path("log/fallback.log").c_str());
-  new COsCfg("driver", OS_CFGENTITY_UTILITY, nullptr, nullptr, false, nullptr);
+  fuzzroot::Make("fuzz");
   new COsMem(OS_MEM_METHOD_GLOBALALLOC, 1);
-  StartLog();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pu8Data, size_t a_sizetData) {
-  if (++s_lRuns % 2048 == 0) StartLog();
+  fuzzroot::NextRun();
   // The last byte picks the copy chunk, the JPEG layouts and the pieces the
   // readers ask for; the file is the whole input all the same.
   const uint8_t u8Pick = a_sizetData ? a_pu8Data[a_sizetData - 1] : 0;

@@ -9,20 +9,17 @@
 // (the header) is never written over, the slots a live peer holds keep
 // their bytes, and an entry that was added is listed.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "os_coscfg.h"
-#include "os_coslog.h"
+#include "fuzz_root.h"
 #include "os_cosmem.h"
 #include "os_cosusbpnplist.h"
 
@@ -61,26 +58,9 @@ const Layout* LayoutOf(const uint8_t* a_pu8, size_t a_sizet) {
   return nullptr;
 }
 
-std::string s_strRoot;
 std::string s_strCommon;  // kept alive: the configuration store keeps the pointer
-COsLog* s_poslog = nullptr;
-long s_lRuns = 0;
 
-std::string Path(const char* a_szName) { return s_strRoot + "/" + a_szName; }
 std::string ListPath() { return s_strCommon + "/pnp.list"; }
-
-bool WriteFile(const std::string& a_strPath, const uint8_t* a_pu8, size_t a_sizet) {
-  const int iFd = open(a_strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (iFd < 0) return false;
-  bool blDone = true;
-  for (size_t sizetDone = 0; blDone && sizetDone < a_sizet;) {
-    const ssize_t ssize = write(iFd, a_pu8 + sizetDone, a_sizet - sizetDone);
-    blDone = ssize > 0;
-    if (blDone) sizetDone += static_cast<size_t>(ssize);
-  }
-  close(iFd);
-  return blDone;
-}
 
 // The file's bytes in a range (fewer where the file ends).
 std::string ReadRange(uint64_t a_u64Offset, size_t a_sizet) {
@@ -159,53 +139,28 @@ std::unique_ptr<COsUsbPnpList> NewList(COsUsbDeviceLock* a_pdevicelock, const st
   }
 }
 
-// The log goes to a file of the root, started afresh now and then.
-void StartLog() {
-  g_poslog = nullptr;
-  delete s_poslog;
-  std::filesystem::remove(Path("log/fuzz.log"));
-  s_poslog = new COsLog("scandrv", Path("log/fuzz.log").c_str(), 0, nullptr);
-  s_poslog->EnableAssert(false);
-  g_poslog = s_poslog;
-}
-
-void RemoveRoot() {
-  std::error_code errorcode;
-  if (!s_strRoot.empty()) std::filesystem::remove_all(s_strRoot, errorcode);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const char* szBase = std::getenv("TMPDIR");
-  std::string strTemplate = std::string(szBase && *szBase ? szBase : "/tmp") + "/scandrv-pnpfuzz-XXXXXX";
-  if (!mkdtemp(strTemplate.data())) std::abort();
-  s_strRoot = strTemplate;
-  std::atexit(RemoveRoot);
-  setenv("PMX_SHGETFOLDERPATH", s_strRoot.c_str(), 1);
-  setenv("HOME", s_strRoot.c_str(), 1);
-  setenv("TMPDIR", s_strRoot.c_str(), 1);
-  s_strCommon = Path("rootcommon");
-  std::filesystem::create_directories(Path("log"));
+  fuzzroot::Make("pnpfuzz");
+  s_strCommon = fuzzroot::Path("rootcommon");
   std::filesystem::create_directories(s_strCommon);
-  COsLog::SetFallbackPath(Path("log/fallback.log").c_str());
-  new COsCfg("driver", OS_CFGENTITY_UTILITY, nullptr, nullptr, false, nullptr);
   g_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_ROOTCOMMONDIRECTORY, s_strCommon.c_str());
   new COsMem(OS_MEM_METHOD_GLOBALALLOC, 1);
-  StartLog();
   COsUsbPnpList::SetFileLockTimeout(100);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pu8Data, size_t a_sizetData) {
-  if (++s_lRuns % 2048 == 0) StartLog();
+  fuzzroot::NextRun();
   const uint8_t u8Pick = a_sizetData ? a_pu8Data[a_sizetData - 1] : 0;
   const uint8_t u8Damage = a_sizetData > 1 ? a_pu8Data[a_sizetData - 2] : 0;
   const std::string strOriginal(reinterpret_cast<const char*>(a_pu8Data), a_sizetData);
-  if (!WriteFile(ListPath(), a_pu8Data, a_sizetData)) return 0;
+  if (!fuzzroot::WriteFile(ListPath(), a_pu8Data, a_sizetData)) return 0;
   // How far the file reaches beyond its bytes: nothing, three slots of
-  // zeros, a sparse file of 600 slots, or one of a terabyte.
-  static const uint64_t s_au64Reach[] = {0, 3 * 4097, 600 * 4104, 1ULL << 40};
+  // zeros, a sparse file of many small slots (some beyond its end, as
+  // they are counted), or one of a terabyte.
+  static const uint64_t s_au64Reach[] = {0, 3 * 4097, 80 * 520, 1ULL << 40};
   const uint64_t u64Reach = s_au64Reach[(u8Pick >> 4) & 3];
   if (u64Reach && truncate(ListPath().c_str(), static_cast<off_t>(a_sizetData + u64Reach)) != 0) return 0;
 
@@ -260,7 +215,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pu8Data, size_t a_sizetDa
     if (u8Damage & 0x80) {
       if (truncate(ListPath().c_str(), static_cast<off_t>((u8Damage & 0x7f) * 131)) != 0) return 0;
     } else if (u8Damage & 0x40) {
-      WriteFile(ListPath(), a_pu8Data, a_sizetData);
+      fuzzroot::WriteFile(ListPath(), a_pu8Data, a_sizetData);
     }
     if (plistReader) Ask(*plistReader);
     if (plistOwn) {

@@ -8,13 +8,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "fuzz_root.h"
 #include "os_copenusb.h"
-#include "os_coscfg.h"
-#include "os_coslog.h"
 #include "os_cosusbprobe.h"
 
 namespace {
@@ -22,10 +20,6 @@ namespace {
 void Check(bool a_bl) {
   if (!a_bl) __builtin_trap();
 }
-
-std::string s_strRoot;
-COsLog* s_poslog = nullptr;
-long s_lRuns = 0;
 
 // The attached devices of the stand-in library: vendor and product ids.
 std::vector<std::pair<uint16_t, uint16_t>> s_vecDevices;
@@ -74,40 +68,15 @@ void Walk(First a_first, Next a_next) {
   }
 }
 
-void StartLog() {
-  g_poslog = nullptr;
-  delete s_poslog;
-  std::filesystem::remove(s_strRoot + "/log/fuzz.log");
-  s_poslog = new COsLog("scandrv", (s_strRoot + "/log/fuzz.log").c_str(), 0, nullptr);
-  s_poslog->EnableAssert(false);
-  g_poslog = s_poslog;
-}
-
-void RemoveRoot() {
-  std::error_code errorcode;
-  if (!s_strRoot.empty()) std::filesystem::remove_all(s_strRoot, errorcode);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const char* szBase = std::getenv("TMPDIR");
-  std::string strTemplate = std::string(szBase && *szBase ? szBase : "/tmp") + "/scandrv-probefuzz-XXXXXX";
-  if (!mkdtemp(strTemplate.data())) std::abort();
-  s_strRoot = strTemplate;
-  std::atexit(RemoveRoot);
-  setenv("PMX_SHGETFOLDERPATH", s_strRoot.c_str(), 1);
-  setenv("HOME", s_strRoot.c_str(), 1);
-  setenv("TMPDIR", s_strRoot.c_str(), 1);
-  std::filesystem::create_directories(s_strRoot + "/log");
-  COsLog::SetFallbackPath((s_strRoot + "/log/fallback.log").c_str());
-  new COsCfg("driver", OS_CFGENTITY_UTILITY, nullptr, nullptr, false, nullptr);
-  StartLog();
+  fuzzroot::Make("probefuzz");
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pu8Data, size_t a_sizetData) {
-  if (++s_lRuns % 2048 == 0) StartLog();
+  fuzzroot::NextRun();
   const std::string strInput(reinterpret_cast<const char*>(a_pu8Data), a_sizetData);
   const size_t sizetNul = strInput.find('\0');
   const std::string strList = strInput.substr(0, sizetNul);

@@ -2,7 +2,8 @@
 // replies of the scanner units and the image library. The input's first
 // byte picks the flags; the rest is cut at its NUL bytes into the feeder's
 // reply, the flatbed's reply, an interface-open reply and the image
-// library's reply. They are stored and processed as the device engine does,
+// library's reply; a fifth part, when there is one, fills the table first
+// with so many records (by its length) that the replies meet its end. They are stored and processed as the device engine does,
 // then every record they could have made (by the ids they name and by the
 // ids the callers use) is read back. The records of the library's own
 // DBCONFIG common section must survive whatever the replies hold.
@@ -13,16 +14,14 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "db_cdbconfig.h"
 #include "db_cdbconfigimpl.h"
 #include "dev_cdev.h"
-#include "os_coscfg.h"
+#include "fuzz_root.h"
 #include "os_coslocale.h"
-#include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosresource.h"
 
@@ -32,12 +31,7 @@ void Check(bool a_bl) {
   if (!a_bl) __builtin_trap();
 }
 
-std::string s_strRoot;
 std::string s_strDriverPath;  // kept alive: the configuration store keeps the pointer
-COsLog* s_poslog = nullptr;
-long s_lRuns = 0;
-
-std::string Path(const char* a_szName) { return s_strRoot + "/" + a_szName; }
 
 std::string ReadFile(const char* a_szPath) {
   std::string str;
@@ -47,20 +41,6 @@ std::string ReadFile(const char* a_szPath) {
   for (ssize_t ssize; (ssize = read(iFd, ac, sizeof ac)) > 0;) str.append(ac, static_cast<size_t>(ssize));
   close(iFd);
   return str;
-}
-
-void StartLog() {
-  g_poslog = nullptr;
-  delete s_poslog;
-  std::filesystem::remove(Path("log/fuzz.log"));
-  s_poslog = new COsLog("scandrv", Path("log/fuzz.log").c_str(), 0, nullptr);
-  s_poslog->EnableAssert(false);
-  g_poslog = s_poslog;
-}
-
-void RemoveRoot() {
-  std::error_code errorcode;
-  if (!s_strRoot.empty()) std::filesystem::remove_all(s_strRoot, errorcode);
 }
 
 // The ids the callers and the derived keys use.
@@ -103,9 +83,9 @@ void ReadBack(CDbConfig& a_dbconfig, const char* a_szId) {
   }
 }
 
-void ReadAll(CDbConfig& a_dbconfig, const std::vector<std::string>& a_vecIds) {
-  for (const char* szId : s_aszIds) ReadBack(a_dbconfig, szId);
-  for (const std::string& strId : a_vecIds) ReadBack(a_dbconfig, strId.c_str());
+// The languages asked for (from the kept interface-open replies too), and
+// the common section still there.
+void AskLanguages(CDbConfig& a_dbconfig) {
   for (bool blDevice : {true, false}) {
     for (EDBID_FIRMWARE edbidfirmware : {DB_FIRMWARE_ADF, DB_FIRMWARE_FLATBED}) {
       Check(a_dbconfig.UseLanguage(blDevice, edbidfirmware) != nullptr);
@@ -116,31 +96,25 @@ void ReadAll(CDbConfig& a_dbconfig, const std::vector<std::string>& a_vecIds) {
   Check(a_dbconfig.Exists("documentmediatypeperside", DB_CONFIGTARGET_COMMON));
 }
 
+void ReadAll(CDbConfig& a_dbconfig, const std::vector<std::string>& a_vecIds) {
+  for (const char* szId : s_aszIds) ReadBack(a_dbconfig, szId);
+  for (const std::string& strId : a_vecIds) ReadBack(a_dbconfig, strId.c_str());
+  AskLanguages(a_dbconfig);
+}
+
 const DbConfigDatabaseQueries s_dbconfigdatabasequeries = {[](CDatabase*) -> long { return OS_LANGUAGE_DE_DEU; },
                                                            [](CDatabase*) { return true; }};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const char* szBase = std::getenv("TMPDIR");
-  std::string strTemplate = std::string(szBase && *szBase ? szBase : "/tmp") + "/scandrv-dbconfigfuzz-XXXXXX";
-  if (!mkdtemp(strTemplate.data())) std::abort();
-  s_strRoot = strTemplate;
-  std::atexit(RemoveRoot);
-  setenv("PMX_SHGETFOLDERPATH", s_strRoot.c_str(), 1);
-  setenv("HOME", s_strRoot.c_str(), 1);
-  setenv("TMPDIR", s_strRoot.c_str(), 1);
-  std::filesystem::create_directories(Path("log"));
-  COsLog::SetFallbackPath(Path("log/fallback.log").c_str());
-  new COsCfg("driver", OS_CFGENTITY_UTILITY, nullptr, nullptr, false, nullptr);
+  fuzzroot::Make("dbconfigfuzz");
   new COsMem(OS_MEM_METHOD_GLOBALALLOC, 1);
-  StartLog();
   // A file that carries the library's DBCONFIG text as its resource stands
   // for the library's own file.
-  s_strDriverPath = Path("libown.so");
+  s_strDriverPath = fuzzroot::Path("libown.so");
   const std::string strDbConfig = ReadFile(SCANDRV_DBCONFIG);
-  const int iFd = open(s_strDriverPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  Check(iFd >= 0 && write(iFd, "not a library\n", 14) == 14 && close(iFd) == 0 && !strDbConfig.empty());
+  Check(fuzzroot::WriteFile(s_strDriverPath, "not a library\n", 14) && !strDbConfig.empty());
   COsResource osresource;
   Check(osresource.Update(s_strDriverPath.c_str(), "DBCONFIG", OS_RESOURCETYPE_DATA, strDbConfig.size(),
                           strDbConfig.data()) == OS_STS_SUCCESS);
@@ -150,18 +124,20 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pu8Data, size_t a_sizetData) {
-  if (++s_lRuns % 2048 == 0) StartLog();
+  fuzzroot::NextRun();
   const uint8_t u8Pick = a_sizetData ? a_pu8Data[0] : 0;
   std::vector<std::string> vecText;
   if (a_sizetData > 1) {
     const std::string strRest(reinterpret_cast<const char*>(a_pu8Data + 1), a_sizetData - 1);
-    for (size_t sizetAt = 0; vecText.size() < 4;) {
+    for (size_t sizetAt = 0; vecText.size() < 5;) {
       const size_t sizetEnd = strRest.find('\0', sizetAt);
       vecText.push_back(strRest.substr(sizetAt, sizetEnd == std::string::npos ? std::string::npos : sizetEnd - sizetAt));
       if (sizetEnd == std::string::npos) break;
       sizetAt = sizetEnd + 1;
     }
   }
+  const bool blFill = vecText.size() == 5;
+  const size_t sizetFill = blFill ? 380 + vecText[4].size() % 132 : 0;
   vecText.resize(4);
   const std::string& strAdf = vecText[0];
   const std::string& strFlatbed = vecText[1];
@@ -171,11 +147,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pu8Data, size_t a_sizetDa
 
   g_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCENEXILOFF, (u8Pick & 0x10) ? "1" : "0");
   // Now and then with the debug lines, which format every key.
-  g_poslog->SetDebugLevel((u8Pick & 0x40) && (s_lRuns % 8 == 0) ? 1 : 0);
+  g_poslog->SetDebugLevel((u8Pick & 0x40) && (fuzzroot::g_lRuns % 8 == 0) ? 1 : 0);
 
   CDev dev(nullptr, nullptr, nullptr);
   dev.SetDeviceOnline(!(u8Pick & 0x08));
   CDbConfig dbconfig(nullptr);
+  for (size_t sizet = 0; sizet < sizetFill; ++sizet) {
+    dbconfig.SetNumber(("fill" + std::to_string(sizet)).c_str(), sizet, DB_CONFIGTARGET_COMMON);
+  }
   if (u8Pick & 0x08) dbconfig.SetString("modeldirectoryflatbed", "/models/flatbed", DB_CONFIGTARGET_COMMON);
   // The model: given, or stored by the device engine under each unit.
   static const char* const s_aszModel[] = {"mapleB", nullptr, "mapleC", "common"};
@@ -194,7 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pu8Data, size_t a_sizetDa
   if ((u8Pick & 0x80) && !strNexil.empty()) {
     dbconfig.LoadReportInquiry(strNexil.c_str(), 0, true, true, edbidfirmwareOpen);
   }
-  ReadAll(dbconfig, vecIds);
+  AskLanguages(dbconfig);
   dbconfig.ProcessReportInquiry(szModel, &dev);
   ReadAll(dbconfig, vecIds);
   dbconfig.ProcessReportInquiryXml("nexil", strNexil.c_str(), edbidfirmwareOpen);
