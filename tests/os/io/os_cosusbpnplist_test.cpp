@@ -376,7 +376,9 @@ class PnpListBadFile : public PnpList, public ::testing::WithParamInterface<BadF
 TEST_P(PnpListBadFile, ConstructionFailsWithALogLineOrCopes) {
   LogCapture log;
   testsupport::WriteFile(PnpPath(), GetParam().content);
-  if (GetParam().size) ASSERT_EQ(truncate(PnpPath().c_str(), GetParam().size), 0);
+  if (GetParam().size) {
+    ASSERT_EQ(truncate(PnpPath().c_str(), GetParam().size), 0);
+  }
   std::unique_ptr<COsUsbPnpList> list;
   try {
     list = NewList(Entry("MA", "adf", "/dev/a"));
