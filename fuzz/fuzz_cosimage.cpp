@@ -22,11 +22,10 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_root.h"
 #include "os_coscfg.h"
 #include "os_cosimage.h"
-#include "os_coslog.h"
 #include "os_cosmem.h"
-#include "fuzz_root.h"
 
 namespace {
 
@@ -37,20 +36,7 @@ void Check(bool a_bl) {
 }
 
 using fuzzroot::Path;
-long s_lRuns = 0;
-
-bool WriteFile(const std::string& a_strPath, const uint8_t* a_pu8, size_t a_sizet) {
-  const int iFd = open(a_strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (iFd < 0) return false;
-  bool blDone = true;
-  for (size_t sizetDone = 0; blDone && sizetDone < a_sizet;) {
-    const ssize_t ssize = write(iFd, a_pu8 + sizetDone, a_sizet - sizetDone);
-    blDone = ssize > 0;
-    if (blDone) sizetDone += static_cast<size_t>(ssize);
-  }
-  close(iFd);
-  return blDone;
-}
+using fuzzroot::WriteFile;
 
 Bytes ReadFile(const std::string& a_strPath) {
   Bytes bytes;
@@ -219,12 +205,13 @@ std::string SourceReport(const std::string& a_strSource, const uint8_t* a_pu8Dat
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzzroot::Start();
+  fuzzroot::Make("fuzz");
+  new COsMem(OS_MEM_METHOD_GLOBALALLOC, 1);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pu8Data, size_t a_sizetData) {
-  if (++s_lRuns % 2048 == 0) fuzzroot::StartLog();
+  fuzzroot::NextRun();
   // The last byte picks the copy chunk, the JPEG layouts and the pieces the
   // readers ask for; the file is the whole input all the same.
   const uint8_t u8Pick = a_sizetData ? a_pu8Data[a_sizetData - 1] : 0;

@@ -163,7 +163,6 @@ class CInput {
 };
 
 using fuzzroot::Path;
-long s_lRuns = 0;
 std::string s_strLogDirectory;
 
 int32_t Le32(const uint8_t* a_pu8) {
@@ -690,7 +689,8 @@ CTcpPart* s_ptcppart = nullptr;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzzroot::Start();
+  fuzzroot::Make("fuzz");
+  new COsMem(OS_MEM_METHOD_GLOBALALLOC, 1);
   std::filesystem::create_directories(Path("common"));
   s_strLogDirectory = Path("log");
   g_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_LOGDIRECTORY, s_strLogDirectory.c_str());
@@ -710,7 +710,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pu8Data, size_t a_sizetData) {
-  if (++s_lRuns % 2048 == 0) fuzzroot::StartLog();
+  fuzzroot::NextRun();
   CInput input(a_pu8Data, a_sizetData);
   CRingPart ringpart;
   ringpart.Start(input);

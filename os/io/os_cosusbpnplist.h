@@ -79,7 +79,8 @@ class COsUsbPnpList {
   void SlotUnlock(uint64_t a_u64Slot);
   EOSSTS SlotSetPointer(uint64_t a_u64Slot);
   EOSSTS SlotWrite(uint64_t a_u64Slot, const char* a_pcText, size_t a_sizetText);
-  // Room for that many slots in both copies; 2 when memory runs out.
+  // Room for that many slots in both copies; 2 when memory runs out or the
+  // copies would grow beyond what a sound file needs.
   EOSSTS Reserve(uint64_t a_u64Slots);
   bool IsOwnSlot(uint64_t a_u64Slot) const;
   // The entry starting in a slot of a copy ("" when the slot holds none).

@@ -21,6 +21,10 @@ constexpr uint32_t kMaxLockSize = 256;
 // An entry's slots each hold a lock of this object's file, which has room
 // for 64 regions.
 constexpr uint64_t kMaxEntrySlots = 32;
+// The most slot text a copy holds. Slots are only added while every slot
+// holds a live entry, so a longer file is damage (a sparse file of a
+// terabyte would otherwise be read whole, into two copies of its size).
+constexpr uint64_t kMaxCopyBytes = 64ULL << 20;
 
 // A header field as a number; 0 when missing or not a number.
 uint64_t HeaderNumber(const char* a_szHeader, const char* a_szStart, const char* a_szEnd) {
@@ -75,6 +79,10 @@ EOSSTS COsUsbPnpList::SlotWrite(uint64_t a_u64Slot, const char* a_pcText, size_t
 
 EOSSTS COsUsbPnpList::Reserve(uint64_t a_u64Slots) {
   if (a_u64Slots <= m_u64Capacity) return OS_STS_SUCCESS;
+  if (a_u64Slots > kMaxCopyBytes / m_u32SlotSize) {
+    OsLog(OS_LOG_ERROR, "Too many slots...<%llu>", static_cast<unsigned long long>(a_u64Slots));
+    return OS_STS_NOROOM_BUFFER;
+  }
   const uint64_t u64Bytes = a_u64Slots * m_u32SlotSize + kSpare;
   char* pcSlots = static_cast<char*>(OsMemAlloc(u64Bytes));
   char* pcSlotsPrevious = static_cast<char*>(OsMemAlloc(u64Bytes));
@@ -230,6 +238,10 @@ EOSSTS COsUsbPnpList::FileAddEntry(const char* a_szEntry) {
   if (u64First == 0) {
     // Appended: the file grows to hold the new slots as every user counts
     // them, and never shrinks (written slots may reach past that size).
+    // The room in memory comes first: a file grown beyond what the copies
+    // may hold could not be read again.
+    EOSSTS eossts = Reserve(m_u64Slots + u64Need);
+    if (eossts != OS_STS_SUCCESS) return eossts;
     uint64_t u64Size = 0;
     const uint64_t u64Want = (m_u64Slots + u64Need) * (m_u32SlotSize + 1);
     if (m_osfile.Size64(&u64Size) != OS_STS_SUCCESS) {
@@ -242,8 +254,6 @@ EOSSTS COsUsbPnpList::FileAddEntry(const char* a_szEntry) {
       OsLog(OS_LOG_ERROR, "SetEndOfFile failed...");
       return OS_STS_FAIL;
     }
-    EOSSTS eossts = Reserve(m_u64Slots + u64Need);
-    if (eossts != OS_STS_SUCCESS) return eossts;
     u64First = m_u64Slots;
     for (uint64_t u64Slot = u64First; u64Slot < u64First + u64Need; ++u64Slot) {
       if (SlotLock(u64Slot) != OS_STS_SUCCESS) {

@@ -4,6 +4,7 @@
 // questions asked of the list, the change report of Poll, and files that
 // peers or accidents left in a bad state.
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -360,6 +361,7 @@ struct BadFileCase {
   const char* name;
   std::string content;  // written as the file before the list opens it
   const char* log;      // the line logged; null when the list opens fine
+  off_t size = 0;       // the size the file is then given (sparse), when not 0
 };
 void PrintTo(const BadFileCase& a_case, std::ostream* a_os) { *a_os << a_case.name; }
 
@@ -374,6 +376,9 @@ class PnpListBadFile : public PnpList, public ::testing::WithParamInterface<BadF
 TEST_P(PnpListBadFile, ConstructionFailsWithALogLineOrCopes) {
   LogCapture log;
   testsupport::WriteFile(PnpPath(), GetParam().content);
+  if (GetParam().size) {
+    ASSERT_EQ(truncate(PnpPath().c_str(), GetParam().size), 0);
+  }
   std::unique_ptr<COsUsbPnpList> list;
   try {
     list = NewList(Entry("MA", "adf", "/dev/a"));
@@ -403,6 +408,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadFileCase{"Version0", HeaderFile("<header><version>0</version><slotsize>4096</slotsize><locksize>8</locksize></header>"),
                     "Bad version..."},
         BadFileCase{"NoHeader", std::string(5000, '\0'), "Can't find the header..."},
+        // Far more slots than live entries could ever need: refused before
+        // anything is read into memory.
+        BadFileCase{"SparseTerabyte", HeaderFile(kHeader), "Too many slots...<268369935>", off_t{1} << 40},
         BadFileCase{"Empty", "", nullptr},
         // Cut inside slot 1: the missing bytes read as zeros.
         BadFileCase{"CutInsideASlot", HeaderFile(kHeader, 4097) + std::string(4000, '\0'), nullptr},
@@ -460,6 +468,29 @@ TEST_F(PnpList, GrowingAFileOfManySlotsKeepsTheLastSlotWhole) {
   EXPECT_EQ(SlotOf(file.slots, "/dev/new"), 601);
   EXPECT_EQ(Available("/dev/last"), OS_STS_SUCCESS);
   EXPECT_EQ(Available("/dev/new"), OS_STS_SUCCESS);
+}
+
+// A file at the most slots the list reads, every one held by a live peer:
+// a further entry is refused before the file grows, so that the file stays
+// readable and the peers' entries listed.
+TEST_F(PnpList, AnEntryThatWouldGrowTheFileBeyondWhatIsReadIsRefused) {
+  LogCapture log;
+  constexpr long kSlotSize = 1048576, kSlots = 64;
+  const std::string header = "<header><version>1</version><slotsize>1048576</slotsize><locksize>8</locksize></header>";
+  std::string content = HeaderFile(header);
+  const std::string peer = Entry("MP", "adf", "/dev/peer");
+  content.resize(kSlotSize + 8 + 8, '\0');
+  content += peer;
+  testsupport::WriteFile(PnpPath(), content);
+  ASSERT_EQ(truncate(PnpPath().c_str(), kSlots * (kSlotSize + 1)), 0);
+  HeldBytes held(PnpPath(), kSlotSize + 8, kSlots * (kSlotSize + 8));
+  ASSERT_TRUE(held.Locked());
+  EXPECT_THROW(NewList(Entry("MA", "adf", "/dev/a")), OsUsbPnpListFailure);
+  EXPECT_TRUE(log.Contains("Too many slots...<65>")) << log.Text();
+  struct stat st {};
+  ASSERT_EQ(stat(PnpPath().c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, kSlots * (kSlotSize + 1));
+  EXPECT_EQ(Available("/dev/peer"), OS_STS_SUCCESS);
 }
 
 // The file lock is waited for up to its time-out, then construction fails.
