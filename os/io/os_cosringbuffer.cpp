@@ -382,7 +382,7 @@ void COsRingBuffer::Unlock() {
 // The peer may cut the file short: the mapping beyond the file's end must
 // not be touched (the system would end the process).
 bool COsRingBuffer::IsFileWhole() const {
-  OsMemSettings osmemsettings;
+  OsMemSettings osmemsettings{};
   if (g_posmem && g_posmem->GetSettings(m_pu8Memory, &osmemsettings, true) == OS_STS_SUCCESS &&
       osmemsettings.i64FileSize >= m_i64MappedSize)
     return true;
