@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -237,6 +238,12 @@ EOSSTS COsFileImpl::Read(void* a_pBuffer, size_t a_sizetBytes, size_t* a_psizetR
   }
   if (a_psizetRead) *a_psizetRead = sizetDone;
   return eosstatus;
+}
+
+bool COsFileImpl::SameFile(const char* a_szFirst, const char* a_szSecond) {
+  struct stat stFirst, stSecond;
+  return stat(a_szFirst, &stFirst) == 0 && stat(a_szSecond, &stSecond) == 0 && stFirst.st_dev == stSecond.st_dev &&
+         stFirst.st_ino == stSecond.st_ino;
 }
 
 size_t COsFileImpl::WriteAll(int a_iFd, const void* a_pBuffer, size_t a_sizetBytes, int* a_piErrno) {

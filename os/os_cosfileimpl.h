@@ -111,6 +111,8 @@ class COsFileImpl {
   static void BufferFree(void* a_pvBuffer);
   // Writes the whole buffer to a descriptor; the count of bytes written.
   static size_t WriteAll(int a_iFd, const void* a_pBuffer, size_t a_sizetBytes, int* a_piErrno);
+  // Whether two names lead to one existing file (a link, another spelling).
+  static bool SameFile(const char* a_szFirst, const char* a_szSecond);
 
  private:
   struct LockSlot {

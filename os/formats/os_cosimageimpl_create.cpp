@@ -1,11 +1,11 @@
 // Create: reads the description, settles the file format (from the output
 // name's extension or the source's first bytes) and runs its writer.
 #include <strings.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
 
+#include "os_cosfileimpl.h"
 #include "os_coslog.h"
 #include "os_cosimageimpl.h"
 #include "os_cosstring.h"
@@ -21,13 +21,6 @@ const struct {
 };
 
 const uint8_t s_abJfif[] = {0xFF, 0xD8, 0xFF, 0xE0};
-
-// Whether two names lead to one existing file.
-bool SameFile(const char* a_szFirst, const char* a_szSecond) {
-  struct stat stFirst, stSecond;
-  return stat(a_szFirst, &stFirst) == 0 && stat(a_szSecond, &stSecond) == 0 && stFirst.st_dev == stSecond.st_dev &&
-         stFirst.st_ino == stSecond.st_ino;
-}
 }  // namespace
 
 EOSSTS COsImageImpl::Create(const char* a_szFilename, const char* a_szReportImage, bool a_blTemporary,
@@ -50,7 +43,7 @@ EOSSTS COsImageImpl::Create(const char* a_szFilename, const char* a_szReportImag
   }
   // Every writer empties or grows its output before it has read the
   // source: the source's own file would lose its image.
-  if (SameFile(m_szOutput, m_szSource)) {
+  if (COsFileImpl::SameFile(m_szOutput, m_szSource)) {
     OsLog(OS_LOG_ASSERT, "output is the source image file...<%s>", m_szOutput);
     m_szOutput[0] = '\0';  // nor may a Close that deletes the output take it
     return OS_STS_FAIL;

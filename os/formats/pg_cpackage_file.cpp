@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "os_cosfileimpl.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosstring.h"
@@ -36,13 +37,6 @@ const char* ReadWhole(const char* a_szPath, std::vector<uint8_t>* a_pvec) {
     return "Unable to read file: %s";
   }
   return nullptr;
-}
-
-// Two names of one file (the same name, a link, another spelling).
-bool SameFile(const char* a_szFirst, const char* a_szSecond) {
-  struct stat stFirst, stSecond;
-  return stat(a_szFirst, &stFirst) == 0 && stat(a_szSecond, &stSecond) == 0 && stFirst.st_dev == stSecond.st_dev &&
-         stFirst.st_ino == stSecond.st_ino;
 }
 }  // namespace
 
@@ -192,7 +186,7 @@ int CPackage::Unpack() {
   // while it is read: refused before anything is written.
   for (uint32_t u32File = 1; u32File <= m_u32Files; ++u32File) {
     char szPath[768];
-    if (FilePath(u32File, szPath, sizeof szPath) && SameFile(szPath, m_szPackage)) {
+    if (FilePath(u32File, szPath, sizeof szPath) && COsFileImpl::SameFile(szPath, m_szPackage)) {
       return Fail("Unpack", "Unable to open file: %s", szPath);
     }
   }
