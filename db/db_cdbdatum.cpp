@@ -4,6 +4,9 @@
 // task output and the default fix in db_cdbdatum_xml.cpp.
 #include "db_cdbdatum.h"
 
+#include <atomic>
+
+
 #include "db_cdbnotify.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
@@ -159,7 +162,7 @@ void CDbDatum::InitStatic(bool a_blFirstPass) {
   if (!blFirstPass || !ms_pdatumcommon) return;
   blFirstPass = false;
   DbDatumCommon* pdatumcommon = ms_pdatumcommon;
-  pdatumcommon->lState = 0;
+  std::atomic_ref<int64_t>(pdatumcommon->lState).store(0);
   pdatumcommon->pdbdatumModified = nullptr;
   pdatumcommon->lWindowCount = DB_WINDOW_COUNT;
   pdatumcommon->pdbnotify = OsMemNew(CDbNotify);
@@ -301,7 +304,7 @@ void CDbDatum::SetDbState(EDBSTATE a_edbstate) {
     OsLog(OS_LOG_ERROR, "Unrecognized a_edbstate...%d", a_edbstate);
     return;
   }
-  if (ms_pdatumcommon) ms_pdatumcommon->lState |= int64_t{1} << a_edbstate;
+  if (ms_pdatumcommon) std::atomic_ref<int64_t>(ms_pdatumcommon->lState).fetch_or(int64_t{1} << a_edbstate);
 }
 
 void CDbDatum::ClearDbState(EDBSTATE a_edbstate) {
@@ -309,13 +312,13 @@ void CDbDatum::ClearDbState(EDBSTATE a_edbstate) {
     OsLog(OS_LOG_ERROR, "Unrecognized a_edbstate...%d", a_edbstate);
     return;
   }
-  if (ms_pdatumcommon) ms_pdatumcommon->lState &= ~(int64_t{1} << a_edbstate);
+  if (ms_pdatumcommon) std::atomic_ref<int64_t>(ms_pdatumcommon->lState).fetch_and(~(int64_t{1} << a_edbstate));
 }
 
 // Any bit of the word may be tested; one outside it is clear.
 bool CDbDatum::TestDbState(EDBSTATE a_edbstate) {
   if (!ms_pdatumcommon || a_edbstate < 0 || a_edbstate > 63) return false;
-  return (static_cast<uint64_t>(ms_pdatumcommon->lState) >> a_edbstate) & 1;
+  return (static_cast<uint64_t>(std::atomic_ref<int64_t>(ms_pdatumcommon->lState).load()) >> a_edbstate) & 1;
 }
 
 void CDbDatum::SetModified() {

@@ -39,7 +39,7 @@ struct DbDatumCommon {
   CDatabase* pdatabase;
   CDbNotify* pdbnotify;
   CDbDatum* pdbdatumBlank;
-  int64_t lState;
+  int64_t lState;  // changed atomically (std::atomic_ref): read and written from any thread
   COsXmlTask* posxmltask;
   CDbDatum* pdbdatumModified;
   int64_t lWindowCount;
