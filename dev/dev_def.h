@@ -1,0 +1,57 @@
+// Types shared by the device engine: the device status codes its operations
+// answer and the driver events it queues. The device-manager replies, the
+// image library's results and the status words of the driver's replies are
+// separate code spaces, mapped only where an operation maps them.
+#pragma once
+
+enum EDEVSTS : int {
+  DEV_STS_SUCCESS = 0,
+  DEV_STS_FAIL = 1,
+  DEV_STS_BADARG = 2,
+  DEV_STS_BUSY = 3,
+  DEV_STS_CALIBRATIONREQUIRED = 4,
+  DEV_STS_CANCEL = 5,
+  DEV_STS_CLEANGUIDES = 6,
+  DEV_STS_COVEROPEN = 7,
+  DEV_STS_CRITICALERROR = 8,
+  DEV_STS_DISCONNECTED = 9,
+  DEV_STS_DOUBLEDOCUMENT = 10,
+  DEV_STS_ECDOCUSTOMLEARNFAIL = 11,
+  DEV_STS_ENDOFJOB = 12,
+  DEV_STS_ENDOFOUTPUT = 13,
+  DEV_STS_LAMPSWARMINGUP = 14,
+  DEV_STS_LOWMEMORY = 15,
+  DEV_STS_NOFEEDERFOUND = 16,
+  DEV_STS_NOIMAGEAVAILABLE = 17,
+  DEV_STS_NOPRINTHEADFOUND = 18,
+  DEV_STS_NOTCOMPLETE = 19,
+  DEV_STS_NOTENOUGHCOLOR = 20,
+  DEV_STS_NOTENOUGHPAGES = 21,
+  DEV_STS_NOWHITEPATCHFOUND = 22,
+  DEV_STS_PAPERJAM = 23,
+  DEV_STS_PROCESSERROR = 24,
+  DEV_STS_NOMEDIA = 25,
+  DEV_STS_ENDOFSHEET = 26,
+  DEV_STS_ENDOFMESSAGES = 27,
+  DEV_STS_BLANKIMAGE = 28,
+  DEV_STS_USERACTION = 29,
+  DEV_STS_USERINPUT = 30,
+  DEV_STS_LAST = 31,
+};
+
+// Driver events, queued for the front end's event list.
+enum EDEVEVENT : int {
+  DEV_EVENT_UNDEFINED = 0,  // marks a free slot
+  DEV_EVENT_DEVICEBUTTON = 1,
+  DEV_EVENT_DEVICEOFFLINE = 2,
+  DEV_EVENT_DEVICEONLINE = 3,
+  DEV_EVENT_IMAGEAVAILABLE = 4,
+  DEV_EVENT_LAMPSWARMING = 5,
+  DEV_EVENT_MULTIFEED = 6,
+  DEV_EVENT_OPENCOMPLETE = 7,
+  DEV_EVENT_PAPERJAM = 8,
+  DEV_EVENT_UIBUTTON = 9,
+  DEV_EVENT_IDMODIFIED = 10,
+  DEV_EVENT_PNPCHANGE = 11,
+  DEV_EVENT_LAST = 12,
+};

@@ -1,0 +1,19 @@
+// The long waits of the device engine, one named constant each, with a test
+// seam: tests shorten a wait, a negative time restores its default. Every
+// wait of the engine longer than a poll step reads its limit here.
+#pragma once
+
+enum EDEVWAIT : int {
+  DEV_WAIT_PAPER,             // 10 s: the scan thread's wait for paper in the feeder
+  DEV_WAIT_FLATBEDOPEN,       // 60 s: the feeder's open waits for the flatbed's to complete
+  DEV_WAIT_THREADSTOP,        // 70 s: the open, calibration and diagnostic threads are stopped
+  DEV_WAIT_SCANTHREADSTOP,    // 30 s: ScanEnd joins the scan thread
+  DEV_WAIT_DRAVIXREAD,        // 600 s: one task exchanged with the Dravix process
+  DEV_WAIT_DATALOCK,          // 10 s: the data directory's cross-process lock
+  DEV_WAIT_COUNT
+};
+
+// The wait's limit in milliseconds.
+long DevWaitLimit(EDEVWAIT a_edevwait);
+// Tests: sets the wait's limit; a negative time restores the default.
+void DevSetWaitLimit(EDEVWAIT a_edevwait, long a_lMilliseconds);
