@@ -1,11 +1,13 @@
 // The adapter from two threads at once, as the scan thread (setinput,
-// getoutput, imageend) and the caller's thread (pass-throughs) use it: each
+// getoutput, imageend) and the caller's thread (pass-throughs, relays,
+// versions) use it: each
 // exchange whole, ids increasing, every output let go. Run under
 // ThreadSanitizer too.
 #include <atomic>
 #include <filesystem>
 #include <thread>
 
+#include "db_cdbversion.h"
 #include "dev_cdevnexil_fixture.h"
 
 namespace {
@@ -23,12 +25,16 @@ TEST_F(DevNexilThread, PassThroughBesideTheScan) {
   constexpr int s_iPages = 40;
   std::atomic<bool> blScanning{true};
   std::atomic<int> iPassThroughs{0};
+  // The caller's thread also relays messages and reads the version, which
+  // take the database lock before the adapter's.
   std::thread threadCaller([&] {
     while (blScanning.load()) {
       const char* szReply = m_pdevnexil->NexPassThrough(DB_FIRMWARE_ADF, "\t<getversion>\n\t</getversion>\n");
       const std::string strReply = szReply ? szReply : "";
       EXPECT_EQ(Element(strReply, "status"), "success") << strReply;
       EXPECT_EQ(Element(strReply, "versionnumber"), "6100200") << strReply;
+      EXPECT_EQ(m_pdevnexil->MessageRelay(DB_FIRMWARE_ADF, ""), DEV_STS_ENDOFMESSAGES);
+      m_pdevnexil->GetVersion();
       ++iPassThroughs;
     }
   });
@@ -47,6 +53,7 @@ TEST_F(DevNexilThread, PassThroughBesideTheScan) {
   threadCaller.join();
   ASSERT_EQ(m_pdevnexil->ScanEnd(DB_FIRMWARE_ADF, false), OS_STS_SUCCESS);
   EXPECT_EQ(iOutputs, s_iPages);
+  EXPECT_STREQ(m_pdatabase->GetDbVersion()->GetVersionNumberNexilAdf(), "6.10.2");
   EXPECT_GT(iPassThroughs.load(), 0);
   EXPECT_TRUE(std::filesystem::is_empty(m_strOutputs));
   // Every task is logged whole, with its answer, in the order of its id.
@@ -54,8 +61,11 @@ TEST_F(DevNexilThread, PassThroughBesideTheScan) {
   ASSERT_FALSE(vec.empty());
   for (size_t i = 0; i < vec.size(); ++i) {
     EXPECT_EQ(vec[i].ulId, i + 1);
-    const bool blEnd = vec[i].strCommand == "getoutput" && vec[i].strStatus == "endofoutput";
-    EXPECT_TRUE(blEnd || vec[i].strStatus == "success") << vec[i].strCommand << " " << vec[i].strStatus;
+    const std::string strExpected = vec[i].strCommand == "messagerelay" ? "endofmessages"
+                                    : vec[i].strCommand == "getoutput" && vec[i].strStatus == "endofoutput"
+                                        ? "endofoutput"
+                                        : "success";
+    EXPECT_EQ(vec[i].strStatus, strExpected) << vec[i].strCommand;
   }
 }
 
