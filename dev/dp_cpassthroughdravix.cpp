@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dp_grammarreader.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosxml.h"
@@ -33,16 +34,7 @@ const char* Data(OsXmlCallback* a_posxmlcallback) { return a_posxmlcallback->szD
 }  // namespace
 
 CPassthroughDravix::CPassthroughDravix() {
-  m_posxml = OsMemNew(COsXml);
-  if (!m_posxml) {
-    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
-    return;
-  }
-  if (m_posxml->DispatchAddObject("this", "CPassthroughDravix", this) != OS_STS_SUCCESS ||
-      m_posxml->DispatchLoad(s_szGrammar) != OS_STS_SUCCESS) {
-    OsLog(OS_LOG_ERROR, "DispatchLoad failed...<%s>", s_szGrammar);
-    OsMemDelete(m_posxml);
-  }
+  m_posxml = DpNewGrammarReader("CPassthroughDravix", this, s_szGrammar);
 }
 
 CPassthroughDravix::~CPassthroughDravix() { OsMemDelete(m_posxml); }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "db_cdatabase.h"
+#include "dp_grammarreader.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosxml.h"
@@ -50,16 +51,7 @@ const CReportImage::DevMapStatus CReportImage::s_amapstatus[5] = {
 };
 
 CReportImage::CReportImage(CDatabase* a_pdatabase) : m_pdatabase(a_pdatabase) {
-  m_posxml = OsMemNew(COsXml);
-  if (!m_posxml) {
-    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
-    return;
-  }
-  if (m_posxml->DispatchAddObject("this", "CReportImage", this) != OS_STS_SUCCESS ||
-      m_posxml->DispatchLoad(s_szGrammar) != OS_STS_SUCCESS) {
-    OsLog(OS_LOG_ERROR, "DispatchLoad failed...<%s>", s_szGrammar);
-    OsMemDelete(m_posxml);
-  }
+  m_posxml = DpNewGrammarReader("CReportImage", this, s_szGrammar);
 }
 
 CReportImage::~CReportImage() { OsMemDelete(m_posxml); }

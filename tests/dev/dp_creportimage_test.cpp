@@ -7,7 +7,9 @@
 #include "../db/db_makexml_fixture.h"
 #include "dp_cpassthroughdravix.h"
 #include "dp_creportimage.h"
+#include "dp_grammarreader.h"
 #include "os_cosmem.h"
+#include "os_cosxml.h"
 
 namespace {
 
@@ -174,6 +176,16 @@ TEST_F(DpReportImage, FreeMemoryList) {
   }
   EXPECT_EQ(passthroughdravix.Process(Reply("fail").c_str(), &osmemlist), OS_STS_FAIL);
   EXPECT_EQ(passthroughdravix.Process(Reply("success").c_str(), nullptr), OS_STS_FAIL);
+}
+
+// A grammar naming a handler the parser lacks is not loaded; the parser
+// without its reader refuses every reply.
+TEST_F(DpReportImage, AGrammarWithAnUnknownHandler) {
+  EXPECT_EQ(DpNewGrammarReader("CReportImage", m_preportimage.get(), "<task enter='this.EnterTasc'/>"), nullptr);
+  EXPECT_TRUE(m_plog->Contains("DispatchLoad failed...<<task enter='this.EnterTasc'/>>"));
+  COsXml* posxml = DpNewGrammarReader("CReportImage", m_preportimage.get(), "<task enter='this.EnterTask'/>");
+  EXPECT_NE(posxml, nullptr);
+  OsMemDelete(posxml);
 }
 
 }  // namespace
