@@ -15,6 +15,18 @@ const char* Name(const OsXmlCallback* a_posxmlcallback) {
 }
 
 bool IsBlank(char a_c) { return a_c == ' ' || (a_c >= '\t' && a_c <= '\r'); }
+
+// The target of the kind a handler needs, or null (logged) for another kind.
+template <class T>
+T* Want(const OsXmlCallback* a_posxmlcallback, T* (DevDispatchTarget::*a_pfnGet)() const, const char* a_szKind) {
+  const DevDispatchTarget* pdevdispatchtarget = Target(a_posxmlcallback);
+  T* pt = pdevdispatchtarget ? (pdevdispatchtarget->*a_pfnGet)() : nullptr;
+  if (!pt) {
+    OsLogDebug(OS_LOG_INFO, "dp>>> <%s> ignored: the reply is not read into %s", Name(a_posxmlcallback),
+               a_szKind);
+  }
+  return pt;
+}
 }  // namespace
 
 const char* DpContent(const OsXmlCallback* a_posxmlcallback) {
@@ -22,21 +34,11 @@ const char* DpContent(const OsXmlCallback* a_posxmlcallback) {
 }
 
 CDatabase* DpDatabase(const OsXmlCallback* a_posxmlcallback) {
-  const DevDispatchTarget* pdevdispatchtarget = Target(a_posxmlcallback);
-  CDatabase* pdatabase = pdevdispatchtarget ? pdevdispatchtarget->GetDatabase() : nullptr;
-  if (!pdatabase) {
-    OsLogDebug(OS_LOG_INFO, "dp>>> <%s> ignored: the reply is not read into the database", Name(a_posxmlcallback));
-  }
-  return pdatabase;
+  return Want(a_posxmlcallback, &DevDispatchTarget::GetDatabase, "the database");
 }
 
 DeviceLog* DpDeviceLog(const OsXmlCallback* a_posxmlcallback) {
-  const DevDispatchTarget* pdevdispatchtarget = Target(a_posxmlcallback);
-  DeviceLog* pdevicelog = pdevdispatchtarget ? pdevdispatchtarget->GetDeviceLog() : nullptr;
-  if (!pdevicelog) {
-    OsLogDebug(OS_LOG_INFO, "dp>>> <%s> ignored: the reply is not read into a log record", Name(a_posxmlcallback));
-  }
-  return pdevicelog;
+  return Want(a_posxmlcallback, &DevDispatchTarget::GetDeviceLog, "a log record");
 }
 
 long DpNumber(const char* a_szText) {

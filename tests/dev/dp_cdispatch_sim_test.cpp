@@ -1,6 +1,5 @@
 // The simulated scanner's own replies, read into a loaded database as the
 // device engine reads them when a session opens.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,32 +9,25 @@
 
 namespace {
 
-typedef const char* (*PfnScannerEntry)(const char*);
-
 class DpDispatchSimScanner : public dptest::DispatchFixture {
  protected:
   void SetUp() override {
     DispatchFixture::SetUp();
-    m_pvLibrary = dlopen(SIMSCAN_ADF_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(m_pvLibrary, nullptr) << dlerror();
-    m_pfnEntry = reinterpret_cast<PfnScannerEntry>(dlsym(m_pvLibrary, "ScannerEntry"));
-    ASSERT_NE(m_pfnEntry, nullptr);
+    m_pscannerlibrary = std::make_unique<simtest::ScannerLibrary>(SIMSCAN_ADF_LIBRARY);
+    ASSERT_TRUE(m_pscannerlibrary->IsLoaded()) << dlerror();
   }
   void TearDown() override {
-    if (m_pvLibrary) dlclose(m_pvLibrary);
+    m_pscannerlibrary.reset();
     DispatchFixture::TearDown();
   }
 
   // Sends one task and reads its reply as the interfaceopen flag says.
   EDEVREPLY Send(const std::string& a_strCommand, const std::string& a_strBody = "", bool a_blInterfaceOpen = false) {
-    const char* szReply = m_pfnEntry(simtest::Task(++m_iId, a_strCommand, a_strBody).c_str());
-    return m_pdispatch->Process(szReply, DevDispatchTarget::Database(m_pdatabase.get()), a_blInterfaceOpen,
-                                DB_FIRMWARE_ADF);
+    return m_pdispatch->Process(m_pscannerlibrary->Send(a_strCommand, a_strBody),
+                                DevDispatchTarget::Database(m_pdatabase.get()), a_blInterfaceOpen, DB_FIRMWARE_ADF);
   }
 
-  void* m_pvLibrary = nullptr;
-  PfnScannerEntry m_pfnEntry = nullptr;
-  int m_iId = 0;
+  std::unique_ptr<simtest::ScannerLibrary> m_pscannerlibrary;
 };
 
 TEST_F(DpDispatchSimScanner, ASessionOpensIntoTheDatabase) {
