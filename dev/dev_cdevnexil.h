@@ -168,6 +168,8 @@ class CDevNexil {
   const char* InterfaceCloseLocked(EDBID_FIRMWARE a_edbidfirmware);
   const char* SessionEndLocked(EDBID_FIRMWARE a_edbidfirmware);
   const char* ImageEndLocked(EDBID_FIRMWARE a_edbidfirmware, const char* a_szImageFilename);
+  // The unit of a camera id.
+  static EDBID_FIRMWARE UnitOfCamera(const char* a_szCameraId);
   // The text between "<reportimage>" and "</reportimage>" into m_vcExtract.
   bool ExtractImage(const char* a_szXml);
   // setinput or setbaffle: the extract of the record to its camera's unit.

@@ -31,11 +31,6 @@ constexpr OutputWord s_aoutputword[] = {
     {"ecdocustomlearnfail", DEV_STS_ECDOCUSTOMLEARNFAIL, true},
 };
 
-// The unit of a camera: the flatbed's only for "flatbed" itself.
-EDBID_FIRMWARE UnitOfCamera(const char* a_szCameraId) {
-  return std::strcmp(a_szCameraId, "flatbed") == 0 ? DB_FIRMWARE_FLATBED : DB_FIRMWARE_ADF;
-}
-
 // The camera id of an image record; empty when it has none (or one that
 // does not fit).
 void CameraId(const char* a_szXml, char* a_szCameraId) {
@@ -55,6 +50,11 @@ bool Body(const char* a_szReply, const char** a_ppcBody, size_t* a_psizetBody) {
 }
 
 }  // namespace
+
+// Only "flatbed" itself names the flatbed.
+EDBID_FIRMWARE CDevNexil::UnitOfCamera(const char* a_szCameraId) {
+  return a_szCameraId && std::strcmp(a_szCameraId, "flatbed") == 0 ? DB_FIRMWARE_FLATBED : DB_FIRMWARE_ADF;
+}
 
 EDEVSTS CDevNexil::GetOutput(EDBID_FIRMWARE a_edbidfirmware, char* a_szOutput, size_t a_sizetOutput) {
   std::lock_guard<std::recursive_mutex> lock(m_mutex);

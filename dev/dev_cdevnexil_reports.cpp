@@ -45,8 +45,7 @@ EDEVSTS CDevNexil::GetFreeMemory(const char* a_szCameraId, OsMemList* a_posmemli
     OsLog(OS_LOG_ERROR, "OsMemNew failed...");
     return DEV_STS_FAIL;
   }
-  const EDBID_FIRMWARE edbidfirmware =
-      a_szCameraId && std::strcmp(a_szCameraId, "flatbed") == 0 ? DB_FIRMWARE_FLATBED : DB_FIRMWARE_ADF;
+  const EDBID_FIRMWARE edbidfirmware = UnitOfCamera(a_szCameraId);
   if (!Alive(edbidfirmware) || !Begin("passthroughdravix")) return DEV_STS_FAIL;
   m_posxmltask->AddArgument("getfreememory", "");
   switch (static_cast<int>(m_ppassthroughdravix->Process(Send(edbidfirmware, "passthroughdravix"), a_posmemlist))) {
