@@ -136,7 +136,7 @@ TEST_F(DevNexilDravix, UnloadOfAHostThatDied) {
 // ---------------------------------------------------------------------------
 // Over each channel kind
 // ---------------------------------------------------------------------------
-class DevNexilDravixKinds : public devtest::DevNexilDravixFixture,
+class DevNexilDravixSocket : public devtest::DevNexilDravixFixture,
                             public ::testing::WithParamInterface<const char*> {
  protected:
   void SetUp() override {
@@ -166,7 +166,7 @@ class DevNexilDravixKinds : public devtest::DevNexilDravixFixture,
 
 // The scan of the in-process tests, in process and then through the host:
 // the same outputs. Unload ends the host within its second.
-TEST_P(DevNexilDravixKinds, AScanGivesWhatItGivesInProcess) {
+TEST_P(DevNexilDravixSocket, AScanGivesWhatItGivesInProcess) {
   const std::string strPage = TakePage();
   ASSERT_FALSE(strPage.empty());
   std::vector<std::string> avecstrOutputs[2];
@@ -210,7 +210,7 @@ TEST_P(DevNexilDravixKinds, AScanGivesWhatItGivesInProcess) {
 
 // Replies written in pieces of 100 bytes, and one whose "</task>" comes in
 // two: each is returned once whole, as it came in one piece.
-TEST_P(DevNexilDravixKinds, RepliesInPiecesAreReturnedWhole) {
+TEST_P(DevNexilDravixSocket, RepliesInPiecesAreReturnedWhole) {
   OpenDravix();
   const std::string strWhole = m_pdevnexil->NexPassThrough(DB_FIRMWARE_ADF, "<getversion/>");
   m_pdevnexil->Unload(DB_FIRMWARE_ADF);
@@ -232,7 +232,7 @@ TEST_P(DevNexilDravixKinds, RepliesInPiecesAreReturnedWhole) {
 
 // A host killed 200 ms into a task that it answers after three seconds:
 // the task gets the fixed fail reply at once, and the unit is gone.
-TEST_P(DevNexilDravixKinds, AHostKilledDuringATask) {
+TEST_P(DevNexilDravixSocket, AHostKilledDuringATask) {
   setenv("DRAVIX_DELAY", "3000", 1);
   ASSERT_EQ(m_pdevnexil->Load(DB_FIRMWARE_ADF, DEV_NEXILCALL_NONE), OS_STS_SUCCESS) << m_plog->Text();
   const uint64_t u64Host = Host();
@@ -251,7 +251,7 @@ TEST_P(DevNexilDravixKinds, AHostKilledDuringATask) {
 
 // Hosts that answer wrong at a given task: that task gets the fixed fail
 // reply (the one before it a real one), and the unit is gone.
-TEST_P(DevNexilDravixKinds, HostsThatAnswerWrong) {
+TEST_P(DevNexilDravixSocket, HostsThatAnswerWrong) {
   const struct {
     const char* szKnob;
     const char* szValue;
@@ -282,7 +282,7 @@ TEST_P(DevNexilDravixKinds, HostsThatAnswerWrong) {
 
 // A task the host takes longer to answer than the limit allows ends at
 // the limit, on TCP too, whose reads have no time-out of their own.
-TEST_P(DevNexilDravixKinds, ATaskEndsAtItsLimit) {
+TEST_P(DevNexilDravixSocket, ATaskEndsAtItsLimit) {
   setenv("DRAVIX_DELAY", "5000", 1);
   DevSetWaitLimit(DEV_WAIT_DRAVIXREAD, 300);
   ASSERT_EQ(m_pdevnexil->Load(DB_FIRMWARE_ADF, DEV_NEXILCALL_NONE), OS_STS_SUCCESS) << m_plog->Text();
@@ -297,7 +297,7 @@ TEST_P(DevNexilDravixKinds, ATaskEndsAtItsLimit) {
 
 // A host that never connects: the load fails at the accept limit, the host
 // is stopped and reaped, the unit stays empty.
-TEST_P(DevNexilDravixKinds, AHostThatNeverConnects) {
+TEST_P(DevNexilDravixSocket, AHostThatNeverConnects) {
   setenv("DRAVIX_NOCONNECT", "1", 1);
   DevSetWaitLimit(DEV_WAIT_DRAVIXACCEPT, 500);
   const auto start = std::chrono::steady_clock::now();
@@ -309,7 +309,7 @@ TEST_P(DevNexilDravixKinds, AHostThatNeverConnects) {
   EXPECT_EQ(m_pdevnexil->GetUnitNexilCall(DB_FIRMWARE_ADF), DEV_NEXILCALL_NONE);
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, DevNexilDravixKinds, ::testing::Values("", "1", "3"),
+INSTANTIATE_TEST_SUITE_P(Transports, DevNexilDravixSocket, ::testing::Values("", "1", "3"),
                          [](const ::testing::TestParamInfo<const char*>& a_info) {
                            return *a_info.param == '\0'  ? std::string("MessageQueues")
                                   : *a_info.param == '1' ? std::string("Tcp")
