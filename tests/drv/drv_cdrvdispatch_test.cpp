@@ -28,6 +28,33 @@ class DrvDispatchTest : public drvtest::DrvFixture {
   long long Number(const std::string& a_str) { return a_str.empty() ? -1 : std::stoll(a_str); }
 };
 
+// Another thread (the device engine's, say) that holds the database lock
+// for the given time at most, or until told to let go.
+class LockHolder {
+ public:
+  explicit LockHolder(int a_iMilliseconds)
+      : m_thread([this, a_iMilliseconds] {
+          CDbLockGuard dblockguard;
+          m_blLocked = true;
+          for (int i = 0; i < a_iMilliseconds / 10 && !m_blLetGo; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          m_blReleased = true;
+        }) {
+    while (!m_blLocked) std::this_thread::yield();
+  }
+  ~LockHolder() {
+    m_blLetGo = true;
+    m_thread.join();
+  }
+  bool Released() const { return m_blReleased; }
+
+ private:
+  std::atomic<bool> m_blLocked{false};
+  std::atomic<bool> m_blLetGo{false};
+  std::atomic<bool> m_blReleased{false};
+  std::thread m_thread;
+};
+
 const char s_szSetmany[] = "<setmany><set><id>powerofftimeout</id><valuecurrent>7</valuecurrent></set></setmany>";
 
 // The library's grammar is drv/drv_grammar.xml as it stands.
@@ -210,38 +237,19 @@ TEST_F(DrvDispatchTest, TaskIdsAreDecimalNumbersOfTwentyDigitsAtMost) {
 // thread (the device engine's) holds it.
 TEST_F(DrvDispatchTest, DatabaseCommandWaitsForTheDatabaseLock) {
   DriveToInitialized();
-  std::atomic<bool> blLocked{false};
-  std::atomic<bool> blReleased{false};
-  std::thread thread([&] {
-    CDbLockGuard dblockguard;
-    blLocked = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    blReleased = true;
-  });
-  while (!blLocked) std::this_thread::yield();
-  const Reply reply = Run(Task(s_szSetmany, "31"));
-  EXPECT_TRUE(blReleased);
-  thread.join();
-  EXPECT_EQ(reply.strStatus, "badvalue");
+  LockHolder lockholder(100);
+  EXPECT_EQ(Run(Task(s_szSetmany, "31")).strStatus, "badvalue");
+  EXPECT_TRUE(lockholder.Released());
 }
 
 // Other tasks do not take it: they may have to wait for the engine's
 // threads, which take it themselves.
 TEST_F(DrvDispatchTest, OtherTasksRunWithoutTheDatabaseLock) {
   DriveToInitialized();
-  std::atomic<bool> blLocked{false};
-  std::atomic<bool> blDone{false};
-  std::thread thread([&] {
-    CDbLockGuard dblockguard;
-    blLocked = true;
-    for (int i = 0; i < 3000 && !blDone; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  });
-  while (!blLocked) std::this_thread::yield();
+  LockHolder lockholder(30000);
   EXPECT_EQ(Run(Task(Command("getoutput"), "32")).strStatus, "invalidstate");
   EXPECT_EQ(Run("not a task").strStatus, "fail");
-  EXPECT_FALSE(blDone);
-  blDone = true;
-  thread.join();
+  EXPECT_FALSE(lockholder.Released());
 }
 
 // Setmany's undo point writes every value; a thread that reads values under

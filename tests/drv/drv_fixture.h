@@ -1,20 +1,19 @@
 // The driver core as the driver object puts it together, for the tests: the
-// services a database needs, the real database with the library's resources
-// loaded, the GUI bridge without a GUI program, the state machine on it and
-// the dispatcher with the built-in grammar. Tasks run as the driver runs
+// database of the database tests with the library's resources loaded, the
+// GUI bridge without a GUI program, the state machine on it and the
+// dispatcher with the built-in grammar. Tasks run as the driver runs
 // them: the dispatcher, then the state machine with the task's status.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <memory>
 #include <regex>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "../os/log_capture.h"
+#include "../db/db_fixture.h"
 #include "db_cdatabase.h"
 #include "db_cdbdatum.h"
 #include "drv_cdrvcommandfsm.h"
@@ -45,13 +44,10 @@ inline std::string Task(const std::string& a_strCommand, const std::string& a_st
 // A command element without arguments.
 inline std::string Command(const std::string& a_strName) { return "<" + a_strName + ">\n\t</" + a_strName + ">"; }
 
-class DrvFixture : public ::testing::Test {
+class DrvFixture : public dbtest::DbFixture {
  protected:
   void SetUp() override {
-    std::setlocale(LC_CTYPE, "C.UTF-8");
-    m_plog = std::make_unique<testsupport::LogCapture>(1);
-    m_pmem = std::make_unique<COsMem>(OS_MEM_METHOD_GLOBALALLOC, 1);
-    m_pdatabase = std::make_unique<CDatabase>();
+    DbFixture::SetUp();
     ASSERT_EQ(m_pdatabase->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, SCANDRV_LIBRARY_PATH, false),
               DB_STS_SUCCESS);
     m_pdrvgui = std::make_unique<CDrvGui>(m_pdatabase.get(), nullptr, nullptr);
@@ -65,10 +61,7 @@ class DrvFixture : public ::testing::Test {
     m_pdrvdispatch.reset();
     m_pdrvcommandfsm.reset();
     m_pdrvgui.reset();
-    m_pdatabase.reset();
-    m_pmem.reset();
-    m_plog.reset();
-    std::setlocale(LC_CTYPE, "C");
+    DbFixture::TearDown();
   }
 
   // One task as the driver runs it.
@@ -115,9 +108,6 @@ class DrvFixture : public ::testing::Test {
     return vec;
   }
 
-  std::unique_ptr<testsupport::LogCapture> m_plog;
-  std::unique_ptr<COsMem> m_pmem;
-  std::unique_ptr<CDatabase> m_pdatabase;
   std::unique_ptr<CDrvGui> m_pdrvgui;
   std::unique_ptr<CDrvCommandFsm> m_pdrvcommandfsm;
   std::unique_ptr<CDrvDispatch> m_pdrvdispatch;

@@ -6,25 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "../../os/log_capture.h"
 #include "drv_cdrvassistant.h"
-#include "os_cosmem.h"
+#include "drv_ui_fixture.h"
 
 namespace {
 
-class DrvAssistantTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    m_plog = std::make_unique<testsupport::LogCapture>(1);
-    m_pmem = std::make_unique<COsMem>(OS_MEM_METHOD_GLOBALALLOC, 1);
-  }
-  void TearDown() override {
-    m_pmem.reset();
-    m_plog.reset();
-  }
-  std::unique_ptr<testsupport::LogCapture> m_plog;
-  std::unique_ptr<COsMem> m_pmem;
-};
+using DrvAssistantTest = drvuitest::DrvUiFixture;
 
 // The assistant takes no record; its record keeps copies of the texts.
 TEST_F(DrvAssistantTest, TakesNoRecord) {

@@ -8,25 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "../../os/log_capture.h"
 #include "drv_cdrvgui.h"
-#include "os_cosmem.h"
+#include "drv_ui_fixture.h"
 
 namespace {
 
-class DrvGuiTest : public ::testing::Test {
+class DrvGuiTest : public drvuitest::DrvUiFixture {
  protected:
-  void SetUp() override {
-    m_plog = std::make_unique<testsupport::LogCapture>(1);
-    m_pmem = std::make_unique<COsMem>(OS_MEM_METHOD_GLOBALALLOC, 1);
-  }
   void TearDown() override {
     CDrvGui::SetActionSeam(nullptr);
-    m_pmem.reset();
-    m_plog.reset();
+    DrvUiFixture::TearDown();
   }
-  std::unique_ptr<testsupport::LogCapture> m_plog;
-  std::unique_ptr<COsMem> m_pmem;
   CDrvGui m_drvgui{nullptr, nullptr, nullptr};
 };
 
