@@ -57,10 +57,10 @@ EOSSTS DpStoreConfigEntry(EDPHANDLER a_edphandler, OsXmlCallback* a_posxmlcallba
   switch (pdpconfigentry->edpentrykind) {
     case DP_ENTRY_NUMBER: DpStoreConfigNumber(*pdatabase, pdpconfigentry->szKey, a_posxmlcallback); break;
     case DP_ENTRY_DIRECTORY:
-      // A longer name would only make a path no library loads from.
-      if (std::strlen(szContent) > s_sizetDirectoryName) {
-        OsLog(OS_LOG_ERROR, "dp>>> <%s> is too long for a directory name, ignored...<%s>", pdpconfigentry->szKey,
-              szContent);
+      // A longer name would only make a path no library loads from; an empty
+      // one would have the feeder wait for a flatbed that never opens.
+      if (!*szContent || std::strlen(szContent) > s_sizetDirectoryName) {
+        OsLog(OS_LOG_ERROR, "dp>>> <%s> is no directory name, ignored...<%s>", pdpconfigentry->szKey, szContent);
         break;
       }
       pdatabase->ConfigSetString(pdpconfigentry->szKey, szContent, DB_CONFIGTARGET_COMMON);

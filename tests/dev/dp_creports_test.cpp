@@ -323,7 +323,21 @@ TEST_F(DpReports, CannedReplies) {
       {"resource: a flatbed name of 600 characters is no directory", fnReport("reportresource", "flatbed", std::string(600, 'd')),
        false, false, 0, [&] { m_pdatabase->ConfigSetString("modeldirectoryflatbed", "old", DB_CONFIGTARGET_COMMON); },
        [&] { EXPECT_EQ(Config("modeldirectoryflatbed", DB_CONFIGTARGET_COMMON), "old"); },
-       "<modeldirectoryflatbed> is too long for a directory name, ignored"},
+       "<modeldirectoryflatbed> is no directory name, ignored"},
+      {"resource: an empty flatbed name is none", fnReport("reportresource", "flatbed", ""), false, false, 0, nullptr,
+       [&] { EXPECT_EQ(Config("modeldirectoryflatbed", DB_CONFIGTARGET_COMMON), "old"); },
+       "<modeldirectoryflatbed> is no directory name, ignored...<>"},
+      {"resource: the flatbed unit",
+       Reply("success", Rep("reportresource", El("flatbed", "mapleCflatbed") +
+                                                  El("resource", El("model", "flatbed") + El("devicetype", "usb") +
+                                                                     El("devicefilename", "usb:001:004")))),
+       false, false, 0, nullptr,
+       [&] {
+         EXPECT_EQ(Config("modeldirectoryflatbed", DB_CONFIGTARGET_COMMON), "mapleCflatbed");
+         EXPECT_EQ(Config("devicetypeflatbed", DB_CONFIGTARGET_COMMON), "usb");
+         EXPECT_EQ(Config("devicefilenameflatbed", DB_CONFIGTARGET_COMMON), "usb:001:004");
+       },
+       nullptr},
 
       // Messages: buffer 0, for the task's caller.
       {"message: into buffer 0", fnReport("reportmessage", "text", "Insert the next batch"), false, false, 0, nullptr,
