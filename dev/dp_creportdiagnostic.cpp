@@ -27,10 +27,9 @@ EOSSTS CReportDiagnostic::Handle(EDPHANDLER a_edphandler, OsXmlCallback* a_posxm
     case DP_HANDLER_EnterReportdiagnosticDiagruntimeout: {
       CDatabase* pdatabase = DpDatabase(a_posxmlcallback);
       if (pdatabase) {
-        DpStoreConfigNumber(*pdatabase,
-                            a_edphandler == DP_HANDLER_EnterReportdiagnosticDiagendtime ? "diagendtime"
-                                                                                         : "diagruntimeout",
-                            a_posxmlcallback);
+        DpStoreConfigNumber(
+            *pdatabase, a_edphandler == DP_HANDLER_EnterReportdiagnosticDiagendtime ? "diagendtime" : "diagruntimeout",
+            a_posxmlcallback);
       }
       return OS_STS_SUCCESS;
     }
@@ -79,7 +78,8 @@ EOSSTS CReportDiagnostic::StoreValue(OsXmlCallback* a_posxmlcallback) {
     OsLog(OS_LOG_ERROR, "pdblookupenum is NULL %d", pdblookup2->edbid);
     return OS_STS_FAIL;
   }
-  if (pdblookupenumCurrent->szLexiconEnum && std::strcmp(pdblookupenumCurrent->szLexiconEnum, s_szCycle) == 0) return OS_STS_SUCCESS;
+  if (pdblookupenumCurrent->szLexiconEnum && std::strcmp(pdblookupenumCurrent->szLexiconEnum, s_szCycle) == 0)
+    return OS_STS_SUCCESS;
   const DbLookupEnum* pdblookupenum = pdatabase->LookupLexiconEnum(pdblookup2, szValue);
   if (!pdblookupenum) {
     OsLog(OS_LOG_ERROR, "pdblookupenum is NULL %s", szValue);
@@ -87,6 +87,7 @@ EOSSTS CReportDiagnostic::StoreValue(OsXmlCallback* a_posxmlcallback) {
   }
   CDpFromScanner dpfromscanner(*pdatabase);
   const EDBSTS edbsts = pdatabase->SetCurrentLong(pdbdatum, pdblookupenum->lValue, false);
-  if (edbsts != DB_STS_SUCCESS) OsLog(OS_LOG_ERROR, "dp>>> %s <%s> not stored...%d", m_szDiagnosticType, szValue, edbsts);
+  if (edbsts != DB_STS_SUCCESS)
+    OsLog(OS_LOG_ERROR, "dp>>> %s <%s> not stored...%d", m_szDiagnosticType, szValue, edbsts);
   return OS_STS_SUCCESS;
 }
