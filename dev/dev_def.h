@@ -111,6 +111,16 @@ struct DeviceLog {
   long alFileOffset[DEV_LOG_FILES];  // further file names in the data; -1 ends the list
 };
 
+// How the image library is hosted: loaded into this process, or inside the
+// separate Dravix executable (2 and 3 are treated alike). 0 is "not set" when
+// requested and "nothing loaded" in a unit's record.
+enum EDEVNEXILCALL : int {
+  DEV_NEXILCALL_NONE = 0,
+  DEV_NEXILCALL_INPROCESS = 1,
+  DEV_NEXILCALL_DRAVIX = 2,
+  DEV_NEXILCALL_DRAVIXDEFAULT = 3,
+};
+
 // Dialogs of the settings GUI that a message names (the GUI's own words in
 // brackets); the main window takes the UI modes as its messages.
 enum EDEVDLG : int {
