@@ -79,6 +79,19 @@ inline bool Reaped(uint64_t a_u64ProcessId, int a_iMilliseconds) {
   return true;
 }
 
+// Kills the child and waits until it has ended (a zombie, not yet reaped).
+inline bool KillChild(uint64_t a_u64ProcessId) {
+  if (kill(static_cast<pid_t>(a_u64ProcessId), SIGKILL) != 0) return false;
+  const std::string strStat = "/proc/" + std::to_string(a_u64ProcessId) + "/stat";
+  for (int i = 0; i < 500; ++i) {
+    const std::string strText = testsupport::FileExists(strStat) ? testsupport::ReadFile(strStat) : std::string();
+    const size_t sizetClose = strText.rfind(')');
+    if (sizetClose != std::string::npos && strText.compare(sizetClose, 3, ") Z") == 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
 class DevNexilDravixFixture : public DevNexilFixture {
  protected:
   void SetUp() override {

@@ -121,8 +121,7 @@ TEST_F(DevNexilDravix, AMemoryLimitTooLongIsCut) {
 TEST_F(DevNexilDravix, UnloadOfAHostThatDied) {
   OpenDravix();
   const uint64_t u64Host = Host();
-  ASSERT_EQ(kill(static_cast<pid_t>(u64Host), SIGKILL), 0);
-  ASSERT_TRUE(Children("dravix").size() == 1u);
+  ASSERT_TRUE(devtest::KillChild(u64Host));
   const size_t sizetFrom = LogSize();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(m_pdevnexil->Unload(DB_FIRMWARE_ADF), OS_STS_SUCCESS);
