@@ -279,13 +279,7 @@ TEST_P(DravixSocketKinds, AHostThatNeverConnectsGivesATimeOut) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, DravixSocketKinds,
-                         ::testing::Values(OS_SOCKETTYPE_TCP, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE,
-                                           OS_SOCKETTYPE_MESSAGEQUEUE_READWRITE),
-                         [](const ::testing::TestParamInfo<EOSSOCKETTYPE>& a_info) {
-                           return a_info.param == OS_SOCKETTYPE_TCP                     ? std::string("Tcp")
-                                  : a_info.param == OS_SOCKETTYPE_SHAREDMEMORY_READWRITE ? std::string("SharedMemory")
-                                                                                         : std::string("MessageQueue");
-                         });
+                         sockettest::kPairs, sockettest::PairName);
 
 // A shared-memory channel needs both sides to find the same named events:
 // without the parent's published arguments the host cannot connect; it says

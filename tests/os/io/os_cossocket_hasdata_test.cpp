@@ -60,12 +60,6 @@ TEST_P(SocketHasDataTest, TellsWhatAReadWouldFind) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, SocketHasDataTest,
-                         ::testing::Values(OS_SOCKETTYPE_TCP, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE,
-                                           OS_SOCKETTYPE_MESSAGEQUEUE_READWRITE),
-                         [](const ::testing::TestParamInfo<EOSSOCKETTYPE>& a_info) {
-                           return a_info.param == OS_SOCKETTYPE_TCP                     ? std::string("Tcp")
-                                  : a_info.param == OS_SOCKETTYPE_SHAREDMEMORY_READWRITE ? std::string("SharedMemory")
-                                                                                         : std::string("MessageQueue");
-                         });
+                         sockettest::kPairs, sockettest::PairName);
 
 }  // namespace
