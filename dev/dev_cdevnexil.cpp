@@ -122,12 +122,12 @@ void CDevNexil::Release(COsFile* a_posfile) {
 }
 
 EDEVNEXILCALL CDevNexil::GetEdevnexilcall() {
-  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  CExchangeLock lock(m_mutex);
   return m_edevnexilcall;
 }
 
 EDEVNEXILCALL CDevNexil::GetUnitNexilCall(EDBID_FIRMWARE a_edbidfirmware) {
-  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  CExchangeLock lock(m_mutex);
   DevNexilUnit* pdevnexilunit = Unit(a_edbidfirmware);
   return pdevnexilunit ? pdevnexilunit->edevnexilcall : DEV_NEXILCALL_NONE;
 }
@@ -201,8 +201,9 @@ EOSSTS CDevNexil::LoadMode(EDBID_FIRMWARE a_edbidfirmware, const char* a_szModel
   if (COsFile::Exists(szExecutable)) {
     return LoadDravix(a_edbidfirmware, a_szModel, szExecutable, static_cast<EDEVNEXILCALL>(lMode));
   }
-  OsLog(OS_LOG_INFO, "Dravix not found, running in-process... <%s>", szExecutable);
-  OsLog(OS_LOG_INFO, "(depending on the nexil version and OS we may abort soon)");
+  OsLog(OS_LOG_INFO,
+        "Dravix not found, running in-process... <%s> (depending on the nexil version and OS we may abort soon)",
+        szExecutable);
   m_edevnexilcall = DEV_NEXILCALL_INPROCESS;
   return LoadInProcess(a_edbidfirmware, a_szModel, a_pposfileGone);
 }
@@ -277,7 +278,6 @@ EOSSTS CDevNexil::Unload(EDBID_FIRMWARE a_edbidfirmware) {
       m_ablResourceBegun[edbidfirmware] = false;
     }
   }
-  CDbLockRelease dblockrelease;
   for (COsFile* posfile : aposfileGone) Release(posfile);
   return OS_STS_SUCCESS;
 }
@@ -286,7 +286,7 @@ EOSSTS CDevNexil::Unload(EDBID_FIRMWARE a_edbidfirmware) {
 // The exchange
 // ---------------------------------------------------------------------------
 bool CDevNexil::CheckDravix(EDBID_FIRMWARE a_edbidfirmware) {
-  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  CExchangeLock lock(m_mutex);
   return CheckUnit(a_edbidfirmware);
 }
 

@@ -53,7 +53,8 @@ class CNexilBench {
     m_poscfg = std::make_unique<COsCfg>("bench", OS_CFGENTITY_UTILITY, nullptr, nullptr, false, nullptr);
     const unsigned auTag[] = {OS_CFGTAG_SYSTEMDIRECTORY, OS_CFGTAG_MODELDIRECTORY,  OS_CFGTAG_FORCENEXILCALL,
                               OS_CFGTAG_FORCEGUISOCKETS, OS_CFGTAG_ROOTCOMMONDIRECTORY, OS_CFGTAG_LOGDIRECTORY};
-    for (size_t i = 0; i < m_vecstrValue.size(); ++i) m_poscfg->Set(OS_CFGSECTION_MAIN, auTag[i], m_vecstrValue[i].c_str());
+    for (size_t i = 0; i < m_vecstrValue.size(); ++i)
+      m_poscfg->Set(OS_CFGSECTION_MAIN, auTag[i], m_vecstrValue[i].c_str());
     m_posmem = std::make_unique<COsMem>(OS_MEM_METHOD_GLOBALALLOC, 0);
     m_pdatabase = std::make_unique<CDatabase>();
     m_pdatabase->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, OS_RESOURCE_LOCAL, false);
@@ -86,7 +87,8 @@ class CNexilBench {
     m_pdatabase.reset();
     m_posmem.reset();
     m_poscfg.reset();
-    for (const char* szName : {"NEXSIM_IMAGEDIRECTORY", "NEXSIM_PADOUTPUT", "PMX_OSSERVICESARGUMENTS"}) unsetenv(szName);
+    for (const char* szName : {"NEXSIM_IMAGEDIRECTORY", "NEXSIM_PADOUTPUT", "PMX_OSSERVICESARGUMENTS"})
+      unsetenv(szName);
     if (!m_strHome.empty()) setenv("HOME", m_strHome.c_str(), 1);
     std::error_code ec;
     if (!m_strRoot.empty()) std::filesystem::remove_all(m_strRoot, ec);

@@ -85,8 +85,8 @@ TEST_F(DevNexilDravix, WithoutTheProgramOrItsRightToRun) {
   Configure(OS_CFGTAG_SYSTEMDIRECTORY, strSystem.c_str());
   Configure(OS_CFGTAG_MODELDIRECTORY, "scratch");
   ASSERT_EQ(m_pdevnexil->Load(DB_FIRMWARE_ADF, DEV_NEXILCALL_NONE), OS_STS_SUCCESS) << m_plog->Text();
-  EXPECT_TRUE(m_plog->Contains("Dravix not found, running in-process... <" + strLib + "/dravix>"));
-  EXPECT_TRUE(m_plog->Contains("(depending on the nexil version and OS we may abort soon)"));
+  EXPECT_TRUE(m_plog->Contains("Dravix not found, running in-process... <" + strLib +
+                                "/dravix> (depending on the nexil version and OS we may abort soon)"));
   EXPECT_EQ(m_pdevnexil->GetUnitNexilCall(DB_FIRMWARE_ADF), DEV_NEXILCALL_INPROCESS);
   EXPECT_EQ(m_pdevnexil->GetEdevnexilcall(), DEV_NEXILCALL_INPROCESS);
   EXPECT_EQ(Version(), "invalidstate");  // the library answers, not open yet
@@ -130,6 +130,17 @@ TEST_F(DevNexilDravix, UnloadOfAHostThatDied) {
   EXPECT_EQ(LogFrom(sizetFrom).find("<DRV2NEX>"), std::string::npos) << LogFrom(sizetFrom);
   EXPECT_TRUE(Reaped(u64Host, 0));
   EXPECT_EQ(Commands(TaskLog()), (std::vector<std::string>{"interfaceopen", "sessionbegin", "querysupport"}));
+}
+
+// A host still there when its time to end after interfaceclose is up is
+// stopped and reaped.
+TEST_F(DevNexilDravix, AHostThatDoesNotEndIsStopped) {
+  OpenDravix();
+  const uint64_t u64Host = Host();
+  DevSetWaitLimit(DEV_WAIT_DRAVIXEXIT, 0);
+  EXPECT_EQ(m_pdevnexil->Unload(DB_FIRMWARE_ADF), OS_STS_SUCCESS);
+  EXPECT_TRUE(m_plog->Contains("dravix did not end, stopping it..."));
+  EXPECT_TRUE(Reaped(u64Host, 0));
 }
 
 // ---------------------------------------------------------------------------
