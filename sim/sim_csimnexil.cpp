@@ -128,7 +128,9 @@ bool CSimNexil::LoadKnobs(std::string& a_strError) {
     return false;
   }
   m_u64MaxMemory = static_cast<uint64_t>(lMaxMemory) << 20;
-  return true;
+  m_simnodeInquiry = CSimNode();
+  const std::string strInquiry = Knob("NEXSIM_INQUIRY");
+  return strInquiry.empty() || CSimTask::ReadInquiryFile(strInquiry, m_simnodeInquiry, a_strError);
 }
 
 std::string CSimNexil::NewFilePath(const char* a_szKind, const char* a_szExtension) {

@@ -2,6 +2,8 @@
 #include "sim_csimtask.h"
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -72,4 +74,24 @@ const char* CSimTask::Reply(const char* a_szWho, int a_iReplyId, uint64_t a_u64I
   const char* szReply = osxmltask.GetTaskBuffer();
   t_strReply = szReply ? szReply : COsXmlTask::ReportStatusFail();
   return t_strReply.c_str();
+}
+
+bool CSimTask::ReadInquiryFile(const std::string& a_strPath, CSimNode& a_simnodeInquiry, std::string& a_strError) {
+  std::ifstream ifstreamFile(a_strPath, std::ios::binary);
+  if (!ifstreamFile) {
+    a_strError = "cannot read the inquiry file <" + a_strPath + ">";
+    return false;
+  }
+  const std::string strText = "<reportinquiry>" +
+                              std::string(std::istreambuf_iterator<char>(ifstreamFile), std::istreambuf_iterator<char>()) +
+                              "</reportinquiry>";
+  COsXml osxml;
+  std::vector<char> vcBuffer(strText.size() + 1);
+  CSimNode simnodeInquiry;
+  if (osxml.DocumentLoad(strText.c_str()) != OS_STS_SUCCESS || !simnodeInquiry.Read(osxml, vcBuffer)) {
+    a_strError = "the inquiry file is not XML <" + a_strPath + ">";
+    return false;
+  }
+  a_simnodeInquiry = std::move(simnodeInquiry);
+  return true;
 }

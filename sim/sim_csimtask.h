@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "sim_csimnode.h"
 
@@ -17,4 +18,8 @@ class CSimTask {
   // fit a task. Valid until the calling thread's next Reply.
   static const char* Reply(const char* a_szWho, int a_iReplyId, uint64_t a_u64Id, const char* a_szStatus,
                            const CSimNode& a_simnodeReply);
+  // The elements of a file (a piece of a report inquiry, without its own
+  // reportinquiry element) as the children of a_simnodeInquiry. False, with
+  // the reason in a_strError, for a file that cannot be read or parsed.
+  static bool ReadInquiryFile(const std::string& a_strPath, CSimNode& a_simnodeInquiry, std::string& a_strError);
 };
