@@ -653,6 +653,7 @@ class CDatabase {
   bool ConfigProcessReportInquiryXml(const char* a_szPrefix, const char* a_szXml, EDBID_FIRMWARE a_edbidfirmware);
   const char* ConfigUseLanguage(bool a_blDevice, EDBID_FIRMWARE a_edbidfirmware);
   void ConfigDump();
+  const DbConfigRecord* ConfigGetRecord(size_t a_sizetIndex);
 
   // Settings profiles.
   EDBSTS ProfileSetCurrent(const char* a_szName);

@@ -105,13 +105,14 @@ void FrameFixDefault(CDbRange& a_dbrangeOwn) {
   const FrameSide& frameside = SideOf(a_dbrangeOwn);
   const long lSheetWidth = ConfigMax(*pdatabase, s_szSheetWidth, DB_CONFIGTARGET_COMMON);
   const long lSheetHeight = ConfigMax(*pdatabase, s_szSheetHeight, DB_CONFIGTARGET_COMMON);
-  if (lSheetWidth <= 0 || lSheetHeight <= 0) {
-    OsLog(OS_LOG_ERROR, "frame>>> no sheetwidth or sheetheight, the frame keeps its bounds...%d",
-          a_dbrangeOwn.GetId());
+  const long lSheet = frameside.blVertical ? lSheetHeight : lSheetWidth;
+  if (lSheet <= 0) {
+    OsLog(OS_LOG_ERROR, "frame>>> no %s, the frame keeps its bounds...%d",
+          frameside.blVertical ? s_szSheetHeight : s_szSheetWidth, a_dbrangeOwn.GetId());
   } else {
     // A refused bound (a sheet below the minimum) leaves the earlier ones.
     const long lMin = a_dbrangeOwn.GetDefaultMin();
-    const long lMax = (frameside.blVertical ? lSheetHeight : lSheetWidth) - (frameside.blOffset ? lMin : 0);
+    const long lMax = lSheet - (frameside.blOffset ? lMin : 0);
     a_dbrangeOwn.SetDefault(lMax, lMin, lMax, a_dbrangeOwn.GetDefaultStep());
   }
   // The default paper may be larger than the sheet: its value is kept within
