@@ -31,6 +31,7 @@ import subprocess
 import sys
 import xml.etree.ElementTree as ElementTree
 
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 from rulesmodel import dump, listing, probe, rules, standins  # noqa: E402

@@ -1,5 +1,7 @@
 """The probe's listings (tests/tools/rulesprobe/rules_listing.cpp): read into a database, written back from one
 in the same form, and hashed as the probe hashes them."""
+import zlib
+
 from .database import Config, Database, Datum, Lookup
 from .names import WINDOWS
 
@@ -27,13 +29,6 @@ def unescape(text):
             data.append(raw[index])
             index += 1
     return data.decode("utf-8", "surrogateescape")
-
-
-def fnv1a(text):
-    value = 0xcbf29ce484222325
-    for byte in text.encode("utf-8", "surrogateescape"):
-        value = ((value ^ byte) * 0x100000001b3) & 0xffffffffffffffff
-    return value
 
 
 def _items(words):
@@ -134,30 +129,26 @@ def _datum_line(datum):
 
 
 def render_state(db):
+    """The listing, in the probe's order: datums by window, id and bin; then the notifications by id, within
+    it by bin (value and profiles by window, then access and constraint), then sides and images."""
     lines = ["windows %d" % db.windows, "state %d" % db.state, "error printer %s" % escape(db.errors["printer"]),
              "error imageaddress %s" % escape(db.errors["imageaddress"])]
-    for w in range(WINDOWS):
-        for id_ in range(1, 253):
-            for bin_ in range(1, 6):
-                datum = db.datums.get((w, id_, bin_))
-                if datum is not None:
-                    lines.append(_datum_line(datum))
-    for id_ in range(1, 253):
-        for bin_ in range(1, 6):
-            for w in range(WINDOWS):
-                if (w, bin_, id_) in db.notify_value:
-                    lines.append("N value %d %d %d" % (w, bin_, id_))
-                if (w, bin_, id_) in db.notify_profiles:
-                    lines.append("N profiles %d %d %d" % (w, bin_, id_))
-            if (bin_, id_) in db.notify_access:
-                lines.append("N access %d %d" % (bin_, id_))
-            if (bin_, id_) in db.notify_constraint:
-                lines.append("N constraint %d %d" % (bin_, id_))
-        for kind, table in (("sides", db.notify_sides), ("images", db.notify_images)):
-            if id_ in table:
-                lines.append("N %s %d %d %d" % (kind, id_, table[id_][0], table[id_][1]))
+    datums = db.datums
+    lines.extend(_datum_line(datums[key]) for key in sorted(datums))
+    entries = []
+    for rank, table in ((0, db.notify_value), (1, db.notify_profiles)):
+        entries.extend(((id_, bin_, 0, w, rank), "N %s %d %d %d" % (("value", "profiles")[rank], w, bin_, id_))
+                       for w, bin_, id_ in table)
+    for rank, table in ((0, db.notify_access), (1, db.notify_constraint)):
+        entries.extend(((id_, bin_, 1, rank, 0), "N %s %d %d" % (("access", "constraint")[rank], bin_, id_))
+                       for bin_, id_ in table)
+    for rank, table in ((0, db.notify_sides), (1, db.notify_images)):
+        entries.extend(((id_, 6, rank, 0, 0), "N %s %d %d %d" % (("sides", "images")[rank], id_, w, bin_))
+                       for id_, (w, bin_) in table.items())
+    lines.extend(text for _, text in sorted(entries))
     return "\n".join(lines) + "\n"
 
 
 def state_hash(db):
-    return "%016x" % fnv1a(render_state(db))
+    """CRC-32 of the listing, as the probe's statehash."""
+    return "%08x" % zlib.crc32(render_state(db).encode("utf-8", "surrogateescape"))

@@ -134,13 +134,21 @@ std::string Escape(const char* a_szText) {
   return str;
 }
 
-uint64_t Hash(const std::string& a_strText) {
-  uint64_t u64 = 0xcbf29ce484222325ull;
-  for (unsigned char uc : a_strText) {
-    u64 ^= uc;
-    u64 *= 0x100000001b3ull;
-  }
-  return u64;
+// CRC-32 (the polynomial of zlib, reflected), so that Python's zlib.crc32
+// answers the same for the model's listing.
+uint32_t Hash(const std::string& a_strText) {
+  static const std::array<uint32_t, 256> s_au32Table = [] {
+    std::array<uint32_t, 256> au32{};
+    for (uint32_t u = 0; u < 256; ++u) {
+      uint32_t u32 = u;
+      for (int i = 0; i < 8; ++i) u32 = (u32 & 1) ? 0xEDB88320u ^ (u32 >> 1) : u32 >> 1;
+      au32[u] = u32;
+    }
+    return au32;
+  }();
+  uint32_t u32 = 0xFFFFFFFFu;
+  for (unsigned char uc : a_strText) u32 = s_au32Table[(u32 ^ uc) & 0xFF] ^ (u32 >> 8);
+  return u32 ^ 0xFFFFFFFFu;
 }
 
 std::string State(CDatabase& a_database) {

@@ -17,8 +17,8 @@ std::string State(CDatabase& a_database);
 std::string Config(CDatabase& a_database);
 std::string Lookup(CDatabase& a_database);
 
-// FNV-1a, 64 bits, of a text: the model hashes its own listing the same way.
-uint64_t Hash(const std::string& a_strText);
+// CRC-32 of a text: the model hashes its own listing the same way.
+uint32_t Hash(const std::string& a_strText);
 
 // Bytes outside "!".."~" and "%" itself as %XX; an empty text as "%".
 std::string Escape(const char* a_szText);

@@ -272,8 +272,7 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
   } else if (strCommand == "state") {
     std::fputs(ruleslisting::State(*m_pdatabase).c_str(), stdout);
   } else if (strCommand == "statehash") {
-    std::printf("hash %016llx\n",
-                static_cast<unsigned long long>(ruleslisting::Hash(ruleslisting::State(*m_pdatabase))));
+    std::printf("hash %08x\n", ruleslisting::Hash(ruleslisting::State(*m_pdatabase)));
   } else if (strCommand == "config") {
     std::fputs(ruleslisting::Config(*m_pdatabase).c_str(), stdout);
   } else if (strCommand == "lookup") {
