@@ -227,7 +227,8 @@ def badinput_gets_a_clear_status():
         text = nexil.raw(data)
         assert check_layout(text, reply_id)[0][0].text == "fail", (data, text)
     for knob, value in (("NEXSIM_NOMEMORY", "x"), ("NEXSIM_NOMEMORY", "0"), ("NEXSIM_VERSION", "6.1a"),
-                        ("NEXSIM_MAXMEMORY", "-1"), ("NEXSIM_IMAGEDIRECTORY", os.path.join(ROOT, "missing"))):
+                        ("NEXSIM_MAXMEMORY", "-1"), ("NEXSIM_IMAGEDIRECTORY", os.path.join(ROOT, "missing")),
+                        ("NEXSIM_INQUIRY", os.path.join(ROOT, "missing.inquiry"))):
         saved = os.environ.get(knob)
         os.environ[knob] = value
         nexil.send("interfaceopen", "", "fail")
@@ -337,6 +338,19 @@ def reports_of_the_library():
     nexil.send("getversion", "", "invalidstate")
     flatbed.send("interfaceclose", "", "success")
     del os.environ["NEXSIM_VERSION"], os.environ["NEXIL_LOGPATH"]
+    # NEXSIM_INQUIRY adds the elements of a file to querysupport, after the library's own.
+    extra = os.path.join(ROOT, "extra.inquiry")
+    with open(extra, "w") as f:
+        f.write("<enum><id>barcodetype</id><value>code39</value></enum>")
+    os.environ["NEXSIM_INQUIRY"] = extra
+    status, root = nexil.send("interfaceopen", "", "success")
+    assert [e.tag for e in root[1]] == ["enum"]
+    nexil.send("sessionbegin", "", "success")
+    status, root = nexil.send("querysupport", "", "success")
+    last = list(root.find("reportinquiry"))[-1]
+    assert [e.text for e in last] == ["barcodetype", "code39"], [e.text for e in last]
+    nexil.close()
+    del os.environ["NEXSIM_INQUIRY"]
 
 
 # ---------------------------------------------------------------------------------------------------------------------
