@@ -44,14 +44,16 @@ long ConfigMax(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edb
   return u64Max > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(u64Max);
 }
 
+// The physical size, else the sheet (read only then: a configuration read
+// costs more than the rest of a rule).
 long PhysicalWidth(CDatabase& a_database) {
-  return CRuleKit::ValueOf(DB_ID_PHYSICALWIDTH, DB_BIN_MACHINE,
-                           ConfigMax(a_database, s_szSheetWidth, DB_CONFIGTARGET_COMMON));
+  CDbDatum* pdbdatum = CRuleKit::Supported(DB_ID_PHYSICALWIDTH, DB_BIN_MACHINE);
+  return pdbdatum ? pdbdatum->GetCurrentLong() : ConfigMax(a_database, s_szSheetWidth, DB_CONFIGTARGET_COMMON);
 }
 
 long PhysicalHeight(CDatabase& a_database) {
-  return CRuleKit::ValueOf(DB_ID_PHYSICALHEIGHTADJUST, DB_BIN_MACHINE,
-                           ConfigMax(a_database, s_szSheetHeight, DB_CONFIGTARGET_COMMON));
+  CDbDatum* pdbdatum = CRuleKit::Supported(DB_ID_PHYSICALHEIGHTADJUST, DB_BIN_MACHINE);
+  return pdbdatum ? pdbdatum->GetCurrentLong() : ConfigMax(a_database, s_szSheetHeight, DB_CONFIGTARGET_COMMON);
 }
 
 // The side's value for a paper size, centred as the cropping mode decides;
