@@ -57,3 +57,28 @@ TEST_F(DbFrameRulesThread, SetsUnderTheDatabaseLockSeeTheirOwnFrames) {
   EXPECT_EQ(aiMismatch[0], 0);
   EXPECT_EQ(aiMismatch[1], 0);
 }
+
+// A scanner that reports no sheet width leaves the width and x offset with
+// the bounds they had (logged once per side and camera); the height and y
+// offset still follow the sheet height.
+TEST_F(DbFrameRulesTest, WithoutASheetWidthTheFrameKeepsItsBounds) {
+  m_pdatabase->ConfigDelete("sheetwidth_rangemax", DB_CONFIGTARGET_COMMON);
+  auto* pdbrangeWidth = dynamic_cast<CDbRange*>(At(0, DB_ID_FRAMEWIDTH, DB_BIN_COLOR_FRONT));
+  auto* pdbrangeHeight = dynamic_cast<CDbRange*>(At(0, DB_ID_FRAMEHEIGHT, DB_BIN_COLOR_FRONT));
+  ASSERT_NE(pdbrangeWidth, nullptr);
+  ASSERT_NE(pdbrangeHeight, nullptr);
+  pdbrangeHeight->SetDefault(1200, 1200, 40800, 12);
+  m_pdatabase->FixDefaultAll();
+  EXPECT_EQ(pdbrangeWidth->GetDefaultMax(), 10200);
+  EXPECT_EQ(pdbrangeWidth->GetCurrentLong(), 10200);
+  EXPECT_EQ(pdbrangeHeight->GetDefaultMax(), 33000);
+  const std::string strLog = m_plog->Text();
+  for (const char* szLine : {"frame>>> no sheetwidth, the frame keeps its bounds...99",
+                             "frame>>> no sheetwidth, the frame keeps its bounds...100"}) {
+    size_t sizetCount = 0;
+    for (size_t sizet = strLog.find(szLine); sizet != std::string::npos; sizet = strLog.find(szLine, sizet + 1))
+      ++sizetCount;
+    EXPECT_EQ(sizetCount, 4u) << szLine;
+  }
+  EXPECT_EQ(strLog.find("no sheetheight"), std::string::npos);
+}
