@@ -26,31 +26,45 @@ std::string InquiryContent() {
   return strReply.substr(sizetOpen + 15, sizetClose - sizetOpen - 15);
 }
 
-// The mapleB feeder opened as the device engine opens it; false when the
-// library is not the fixture (long paper, cropping mode 5, is the fixture's).
-bool Open(CDatabase& a_database) {
-  if (a_database.Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, OS_RESOURCE_LOCAL, false) != DB_STS_SUCCESS)
-    return false;
-  a_database.ConfigSetString("model", "mapleB", DB_CONFIGTARGET_ADF);
-  const std::string strInquiry = InquiryContent();
-  if (strInquiry.empty() || !a_database.ConfigLoadReportInquiry(strInquiry.c_str(), 0, false, false, DB_FIRMWARE_ADF) ||
-      !a_database.ConfigProcessReportInquiry(nullptr, nullptr))
-    return false;
-  a_database.FixDefaultAll();
-  return a_database.EnumHasCurrentItem(a_database.FindDirect(DB_BIN_BITONAL_FRONT, DB_ID_CROPPINGMODE),
-                                       DB_ID_CROPPINGMODE_ENUM_LONGPAPER);
-}
+// The mapleB feeder opened as the device engine opens it; not Ready when
+// the library is not the fixture (long paper, cropping mode 5, is the
+// fixture's).
+class OpenedScanner {
+ public:
+  explicit OpenedScanner(benchmark::State& a_state) {
+    if (!Open()) a_state.SkipWithError("not the rules fixture, or the scanner did not open");
+  }
+  bool Ready() const { return m_blReady; }
+  CDatabase& Database() { return m_database; }
+
+ private:
+  bool Open() {
+    if (m_database.Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, OS_RESOURCE_LOCAL, false) != DB_STS_SUCCESS)
+      return false;
+    m_database.ConfigSetString("model", "mapleB", DB_CONFIGTARGET_ADF);
+    const std::string strInquiry = InquiryContent();
+    if (strInquiry.empty() ||
+        !m_database.ConfigLoadReportInquiry(strInquiry.c_str(), 0, false, false, DB_FIRMWARE_ADF) ||
+        !m_database.ConfigProcessReportInquiry(nullptr, nullptr))
+      return false;
+    m_database.FixDefaultAll();
+    m_blReady = m_database.EnumHasCurrentItem(m_database.FindDirect(DB_BIN_BITONAL_FRONT, DB_ID_CROPPINGMODE),
+                                              DB_ID_CROPPINGMODE_ENUM_LONGPAPER);
+    return m_blReady;
+  }
+
+  COsMem m_osmem{OS_MEM_METHOD_GLOBALALLOC, 1};
+  CDatabase m_database;
+  bool m_blReady = false;
+};
 
 // Sets that the frames follow, one after the other: the paper size (every
 // camera in every window), then the cropping mode of one camera (long paper:
 // all cameras).
 void BM_RulesSetWithPass(benchmark::State& a_state) {
-  COsMem osmem(OS_MEM_METHOD_GLOBALALLOC, 1);
-  CDatabase database;
-  if (!Open(database)) {
-    a_state.SkipWithError("not the rules fixture, or the scanner did not open");
-    return;
-  }
+  OpenedScanner openedscanner(a_state);
+  if (!openedscanner.Ready()) return;
+  CDatabase& database = openedscanner.Database();
   const struct {
     EDBBIN edbbin;
     EDBID edbid;
@@ -72,13 +86,9 @@ void BM_RulesSetWithPass(benchmark::State& a_state) {
 BENCHMARK(BM_RulesSetWithPass);
 
 void BM_RulesFixDefaultAll(benchmark::State& a_state) {
-  COsMem osmem(OS_MEM_METHOD_GLOBALALLOC, 1);
-  CDatabase database;
-  if (!Open(database)) {
-    a_state.SkipWithError("not the rules fixture, or the scanner did not open");
-    return;
-  }
-  for (auto _ : a_state) database.FixDefaultAll();
+  OpenedScanner openedscanner(a_state);
+  if (!openedscanner.Ready()) return;
+  for (auto _ : a_state) openedscanner.Database().FixDefaultAll();
 }
 BENCHMARK(BM_RulesFixDefaultAll)->Unit(benchmark::kMicrosecond);
 

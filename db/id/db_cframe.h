@@ -6,45 +6,40 @@
 
 #include "db_cdbrange.h"
 
-// FRAMEWIDTH (99, "imagewidth").
+// The rule operations every side overrides.
+#define DB_FRAME_RULE_OPERATIONS \
+  EOSSTS FixAccess() override;   \
+  EOSSTS FixCurrent() override;  \
+  EOSSTS FixDefault() override;  \
+  void MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) override;
+
+// FRAMEWIDTH (99, "imagewidth") and FRAMEHEIGHT (98, "imageheight").
 class CFRAMEWIDTH : public CDbRange {
  public:
-  EOSSTS FixAccess() override;
-  EOSSTS FixCurrent() override;
-  EOSSTS FixDefault() override;
-  void MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) override;
+  DB_FRAME_RULE_OPERATIONS
 };
 
-// FRAMEHEIGHT (98, "imageheight").
 class CFRAMEHEIGHT : public CDbRange {
  public:
-  EOSSTS FixAccess() override;
-  EOSSTS FixCurrent() override;
-  EOSSTS FixDefault() override;
-  void MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) override;
+  DB_FRAME_RULE_OPERATIONS
 };
 
-// FRAMEXOFFSET (100, "imageoffsetx"): refuses an offset whose frame, turned
-// by its skew angle, leaves the sheet.
+// FRAMEXOFFSET (100, "imageoffsetx") and FRAMEYOFFSET (101, "imageoffsety",
+// held at 0 with long paper): each refuses an offset whose frame, turned by
+// its skew angle, leaves the sheet.
 class CFRAMEXOFFSET : public CDbRange {
  public:
   EOSSTS Validate(EDBID_WINDOW a_edbidwindow, long a_lValue) override;
-  EOSSTS FixAccess() override;
-  EOSSTS FixCurrent() override;
-  EOSSTS FixDefault() override;
-  void MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) override;
+  DB_FRAME_RULE_OPERATIONS
 };
 
-// FRAMEYOFFSET (101, "imageoffsety"): as the x offset; held at 0 with long
-// paper.
 class CFRAMEYOFFSET : public CDbRange {
  public:
   EOSSTS Validate(EDBID_WINDOW a_edbidwindow, long a_lValue) override;
-  EOSSTS FixAccess() override;
-  EOSSTS FixCurrent() override;
-  EOSSTS FixDefault() override;
-  void MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) override;
+  DB_FRAME_RULE_OPERATIONS
 };
+
+#undef DB_FRAME_RULE_OPERATIONS
 
 // Rule classes are their container: the catalogue builds them as one.
 static_assert(sizeof(CFRAMEWIDTH) == sizeof(CDbRange));

