@@ -1,8 +1,14 @@
 // Types shared by the device engine: the device status codes its operations
-// answer and the driver events it queues. The device-manager replies, the
+// answer, the driver events it queues, the codes of the device-manager
+// replies and the log request. The device-manager replies, the
 // image library's results and the status words of the driver's replies are
 // separate code spaces, mapped only where an operation maps them.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "db_def.h"
 
 enum EDEVSTS : int {
   DEV_STS_SUCCESS = 0,
@@ -54,4 +60,61 @@ enum EDEVEVENT : int {
   DEV_EVENT_IDMODIFIED = 10,
   DEV_EVENT_PNPCHANGE = 11,
   DEV_EVENT_LAST = 12,
+};
+
+// The code of a device-manager reply's status word, as the reply dispatcher
+// reads it. The device-manager adapter maps it to EDEVSTS.
+enum EDEVREPLY : int {
+  DEV_REPLY_SUCCESS = 0,
+  DEV_REPLY_FAIL = 1,
+  DEV_REPLY_BUSY = 2,
+  DEV_REPLY_CALIBRATIONREQUIRED = 3,
+  DEV_REPLY_CLEANGUIDES = 4,
+  DEV_REPLY_COVEROPEN = 5,
+  DEV_REPLY_CRITICALERROR = 6,
+  DEV_REPLY_DISCONNECTED = 7,
+  DEV_REPLY_ECDOCUSTOMLEARNFAIL = 8,
+  DEV_REPLY_ENDOFMESSAGES = 9,
+  DEV_REPLY_ENDOFINPUT = 10,
+  DEV_REPLY_ENDOFOUTPUT = 11,
+  DEV_REPLY_ENDOFSHEET = 12,
+  DEV_REPLY_INVALIDSTATE = 13,
+  DEV_REPLY_LAMPSWARMING = 14,
+  DEV_REPLY_MULTIFEED = 15,
+  DEV_REPLY_NOFEEDERFOUND = 16,
+  DEV_REPLY_NOIMAGEREADY = 17,
+  DEV_REPLY_NOPRINTHEADFOUND = 18,
+  DEV_REPLY_NOTCOMPLETE = 19,
+  DEV_REPLY_NOTENOUGHCOLOR = 20,
+  DEV_REPLY_NOTENOUGHPAGES = 21,
+  DEV_REPLY_NOWHITEPATCHFOUND = 22,
+  DEV_REPLY_PAPERJAM = 23,
+  DEV_REPLY_USERACTION = 24,
+};
+
+// A log request and its result, filled by the device-manager replies and by
+// the report writers. The buffer is tracked memory owned by the record.
+constexpr size_t DEV_LOG_TEXT = 512;
+constexpr int DEV_LOG_FILES = 64;
+struct DeviceLog {
+  EDBID_FIRMWARE edbidfirmware;   // the scanner unit
+  uint32_t u32LogType;            // a value of the log-type capability
+  char szLogType[DEV_LOG_TEXT];   // its name
+  char* pcData;                   // text, or the packed names of further files
+  size_t sizetData;               // bytes of data in it
+  size_t sizetCapacity;           // its size
+  char szFilename[DEV_LOG_TEXT];  // the log file
+  char szCdTitle[DEV_LOG_TEXT];
+  char szCdVersion[DEV_LOG_TEXT];
+  long alFileOffset[DEV_LOG_FILES];  // further file names in the data; -1 ends the list
+};
+
+// How the image library is hosted: loaded into this process, or inside the
+// separate Dravix executable (2 and 3 are treated alike). 0 is "not set" when
+// requested and "nothing loaded" in a unit's record.
+enum EDEVNEXILCALL : int {
+  DEV_NEXILCALL_NONE = 0,
+  DEV_NEXILCALL_INPROCESS = 1,
+  DEV_NEXILCALL_DRAVIX = 2,
+  DEV_NEXILCALL_DRAVIXDEFAULT = 3,
 };

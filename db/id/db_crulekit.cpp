@@ -42,6 +42,8 @@ long CRuleKit::ConfigNumber(unsigned a_uSection, unsigned a_uTag) {
   return std::strtol(szValue, g_poscfg->GetThrowAwayPointer(), 0);
 }
 
+long CRuleKit::DriverConfigNumber(EDRVCFGTAG a_edrvcfgtag) { return DevDriverConfigGetLong(a_edrvcfgtag); }
+
 // ---------------------------------------------------------------------------
 // The modified value
 // ---------------------------------------------------------------------------

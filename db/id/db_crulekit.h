@@ -10,20 +10,12 @@
 #pragma once
 
 #include "db_def.h"
+#include "dev_drvconfig.h"
 #include "os_coscfgtags.h"
 
 class CDatabase;
 class CDbDatum;
 class CDbEnum;
-
-// The driver's own configuration section and its tags.
-constexpr unsigned DB_RULE_CFGSECTION_DRIVER = 1001;
-constexpr unsigned DB_RULE_CFGTAG_FORCEUNITS = 1001;
-constexpr unsigned DB_RULE_CFGTAG_FORCEPROFILERESETALL = 1005;
-constexpr unsigned DB_RULE_CFGTAG_FORCEGUIBOUNCE = 1006;
-constexpr unsigned DB_RULE_CFGTAG_FORCEINDICATORSWARMUP = 1009;
-constexpr unsigned DB_RULE_CFGTAG_FORCEINDICATORS = 1010;
-constexpr unsigned DB_RULE_CFGTAG_FORCEINDICATORSWARMUPNOFIX = 1014;
 
 // The value that started the running fix-up pass, as one rule object sees
 // it.
@@ -64,8 +56,12 @@ class CRuleKit {
   // Driver configuration
   // -------------------------------------------------------------------------
   // The number a configuration text holds, read as C does (0x hexadecimal,
-  // leading 0 octal, else decimal); empty, missing or not a number: 0.
+  // leading 0 octal, else decimal); empty, missing or not a number: 0. Tags
+  // of section 1 are OS_CFGTAG_* (os_coscfgtags.h).
   static long ConfigNumber(unsigned a_uSection, unsigned a_uTag);
+  // The same of one of the driver's own values (DRV_CFGTAG_*), whose table
+  // default counts while the store holds none.
+  static long DriverConfigNumber(EDRVCFGTAG a_edrvcfgtag);
 
   // -------------------------------------------------------------------------
   // The modified value

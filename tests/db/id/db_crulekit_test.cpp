@@ -24,8 +24,10 @@ TEST_F(RuleKitTest, ConfigurationNumbersAreReadAsCReadsThem) {
     EXPECT_EQ(CRuleKit::ConfigNumber(OS_CFGSECTION_MAIN, OS_CFGTAG_SKIPIAVALIDATION), c.lNumber)
         << (c.szText ? c.szText : "(unset)");
   }
-  // A tag outside the store, and no store at all.
-  EXPECT_EQ(CRuleKit::ConfigNumber(DB_RULE_CFGSECTION_DRIVER, DB_RULE_CFGTAG_FORCEUNITS), 0);
+  // The driver's own values: the table's default while the store holds none.
+  EXPECT_EQ(CRuleKit::DriverConfigNumber(DRV_CFGTAG_FORCEUNITS), 0);
+  EXPECT_EQ(CRuleKit::DriverConfigNumber(DRV_CFGTAG_FORCEINDICATORS), 2);
+  // No store at all.
   COsCfg* poscfg = g_poscfg;
   g_poscfg = nullptr;
   EXPECT_EQ(CRuleKit::ConfigNumber(OS_CFGSECTION_MAIN, OS_CFGTAG_SKIPIAVALIDATION), 0);

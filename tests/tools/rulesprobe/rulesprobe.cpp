@@ -5,7 +5,7 @@
 // it prints, so that a reader can split the output by command.
 //
 //   start                         the service layer, with the driver's own
-//                                 configuration section 1001 (tags 1001..1014)
+//                                 configuration sections 1001 and 1002 (tags 1001..1021)
 //   load                          a database built and loaded from the library's
 //                                 own resources
 //   inquiry adf|flatbed MODEL FILE  a unit's querysupport reply stored as the
@@ -52,7 +52,7 @@
 #include "db_cdbconfig.h"
 #include "db_cdbdatum.h"
 #include "db_cdblock.h"
-#include "db_crulekit.h"
+#include "dev_drvconfig.h"
 #include "os_coscfg.h"
 #include "os_coslog.h"
 #include "os_cosresource.h"
@@ -62,18 +62,20 @@
 
 namespace {
 
-// The driver's own section and tags 1001 to 1014, contiguous as the
-// configuration store indexes them.
-const OsCfgName s_aoscfgnameSections[] = {{"driver", DB_RULE_CFGSECTION_DRIVER}, {nullptr, 1000}};
-const OsCfgName s_aoscfgnameTags[] = {
-    {"ForceUnits", 1001},          {"DriverTag1002", 1002},  {"DriverTag1003", 1003},
-    {"DriverTag1004", 1004},       {"ForceProfileResetAll", 1005}, {"ForceGuiBounce", 1006},
-    {"DriverTag1007", 1007},       {"DriverTag1008", 1008},  {"ForceIndicatorsWarmup", 1009},
-    {"ForceIndicators", 1010},     {"DriverTag1011", 1011},  {"DriverTag1012", 1012},
-    {"DriverTag1013", 1013},       {"ForceIndicatorsWarmupNoFix", 1014}, {nullptr, 1000}};
-const char* s_apszData[2 * 15] = {};
+// The driver's own sections and tags (1001 to 1021), as the driver registers
+// them with the configuration store: names from the driver's table, a name
+// for the one tag it lacks, since the store indexes tags by their offset.
+const OsCfgName s_aoscfgnameSections[] = {
+    {"dsIdentity", DRV_CFGSECTION_DSIDENTITY}, {"Images", DRV_CFGSECTION_IMAGES}, {nullptr, 1000}};
+constexpr unsigned s_uDriverTags = DRV_CFGTAG_APPSAVE - 1000;
+OsCfgName s_aoscfgnameTags[s_uDriverTags + 1] = {};
+const char* s_apszData[3 * (s_uDriverTags + 1)] = {};
 
 std::string CallerText() {
+  for (unsigned u = 0; u < s_uDriverTags; ++u) s_aoscfgnameTags[u] = {"DriverTag", 1001 + u};
+  for (unsigned u = 0; u < g_uDrvCfgValues; ++u)
+    s_aoscfgnameTags[g_adrvcfgvalue[u].edrvcfgtag - 1001] = {g_adrvcfgvalue[u].szName, g_adrvcfgvalue[u].edrvcfgtag};
+  s_aoscfgnameTags[s_uDriverTags] = {nullptr, 1000};
   char sz[256];
   std::snprintf(sz, sizeof sz,
                 "<cfgsectionptr>%p</cfgsectionptr><cfgtagptr>%p</cfgtagptr><cfgdataptr>%p</cfgdataptr>",

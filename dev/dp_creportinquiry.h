@@ -1,0 +1,21 @@
+// The reportinquiry report: the scanner's inquiry, read for the unit and the
+// kind of task the dispatcher names before each walk.
+#pragma once
+
+#include "db_def.h"
+#include "dp_handlers.h"
+
+class CReportInquiry {
+ public:
+  DP_HANDLERS_CREPORTINQUIRY(DP_DECLARE_TRAMPOLINE)
+  EOSSTS Handle(EDPHANDLER, OsXmlCallback*) { return OS_STS_SUCCESS; }
+
+  void SetInterfaceopen(bool a_blInterfaceOpen) { m_blInterfaceOpen = a_blInterfaceOpen; }
+  void SetFirmware(EDBID_FIRMWARE a_edbidfirmware) { m_edbidfirmware = a_edbidfirmware; }
+  bool GetInterfaceopen() const { return m_blInterfaceOpen; }
+  EDBID_FIRMWARE GetFirmware() const { return m_edbidfirmware; }
+
+ private:
+  bool m_blInterfaceOpen = false;
+  EDBID_FIRMWARE m_edbidfirmware = DB_FIRMWARE_ADF;
+};
