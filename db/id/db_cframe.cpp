@@ -122,7 +122,7 @@ void FrameFixDefault(CDbRange& a_dbrangeOwn) {
   long lValue = a_dbrangeOwn.GetDefaultLong();
   if (SizeValue(*pdatabase, frameside.edbid, pdatabase->GetDefaultSupportedSizes(),
                 CRuleKit::CroppingMode(a_dbrangeOwn.GetBin()), lSheetWidth, lSheetHeight, &lValue)) {
-    lValue = std::clamp(lValue, a_dbrangeOwn.GetDefaultMin(), a_dbrangeOwn.GetDefaultMax());
+    lValue = std::min(std::max(lValue, a_dbrangeOwn.GetDefaultMin()), a_dbrangeOwn.GetDefaultMax());
     a_dbrangeOwn.SetDefault(lValue, a_dbrangeOwn.GetDefaultMin(), a_dbrangeOwn.GetDefaultMax(),
                             a_dbrangeOwn.GetDefaultStep());
   }
