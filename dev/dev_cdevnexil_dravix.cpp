@@ -26,6 +26,9 @@ constexpr size_t s_sizetReply = 1048576;  // the most a reply may take, its term
 constexpr int64_t s_i64SpawnFlags = 185;  // a session of its own, libraries beside the program
 constexpr size_t s_sizetMaxMemory = 31;
 constexpr size_t s_sizetStray = 1024;  // a message of the queue transport
+// The most one read is given: a TCP read clears all the room it is given
+// first, and a reply of a few pieces must not clear the megabyte each time.
+constexpr size_t s_sizetReadChunk = 65536;
 constexpr int s_iStrayReads = 64;
 constexpr char s_szTaskEnd[] = "</task>";
 constexpr size_t s_sizetTaskEnd = sizeof s_szTaskEnd - 1;
@@ -184,10 +187,10 @@ bool CDevNexil::DravixInStep(DevNexilUnit& a_devnexilunit) {
   return true;
 }
 
-// Reads until "</task>" has come. Each read gets the room left and the time
-// left (TCP reads take no time-out: the socket is polled first); only the
-// new bytes and the six before them are searched, as the end may straddle
-// two reads.
+// Reads until "</task>" has come. Each read gets the room left (up to a
+// chunk) and the time left (TCP reads take no time-out: the socket is
+// polled first); only the new bytes and the six before them are searched,
+// as the end may straddle two reads.
 bool CDevNexil::ReadDravix(DevNexilUnit& a_devnexilunit, int64_t a_i64Deadline) {
   char* pcReply = a_devnexilunit.pcReply;
   COsSocket& ossocket = *a_devnexilunit.possocket;
@@ -210,8 +213,9 @@ bool CDevNexil::ReadDravix(DevNexilUnit& a_devnexilunit, int64_t a_i64Deadline) 
     }
     uint64_t u64Read = 0;
     if (eossts == OS_STS_SUCCESS) {
-      eossts = ossocket.Read(pcReply + sizetRead, s_sizetReply - 1 - sizetRead, &u64Read, Milliseconds(i64Left), 0,
-                             nullptr, nullptr);
+      const size_t sizetRoom = s_sizetReply - 1 - sizetRead;
+      eossts = ossocket.Read(pcReply + sizetRead, sizetRoom < s_sizetReadChunk ? sizetRoom : s_sizetReadChunk,
+                             &u64Read, Milliseconds(i64Left), 0, nullptr, nullptr);
     }
     if (eossts != OS_STS_SUCCESS) {
       OsLog(OS_LOG_ERROR, "NEXIL problem...%d, %zu bytes read", static_cast<int>(eossts), sizetRead);

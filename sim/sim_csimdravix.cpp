@@ -123,6 +123,7 @@ bool CSimDravix::Parse(int a_iArgs, const char* const* a_aszArgs, std::string& a
       !Knob("DRAVIX_BIGREPLY", 1, 1000000, m_lBigReply, a_strError) ||
       !Knob("DRAVIX_TWICE", 1, 1000000, m_lTwice, a_strError) ||
       !Knob("DRAVIX_NOEND", 1, 1000000, m_lNoEnd, a_strError) ||
+      !Knob("DRAVIX_LINGER", 0, 600000, m_lLinger, a_strError) ||
       !Knob("DRAVIX_NOCONNECT", 0, 1, lNoConnect, a_strError)) {
     return false;
   }
@@ -248,7 +249,10 @@ int CSimDravix::ServeTasks(COsSocket& a_ossocket, PfnSimEntry a_pfnEntry) {
       std::fprintf(stderr, "dravix: the reply could not be written, the peer is gone\n");
       return SIM_DRAVIXEXIT_PEERGONE;
     }
-    if (CommandName(strTask) == "interfaceclose") return SIM_DRAVIXEXIT_CLOSED;
+    if (CommandName(strTask) == "interfaceclose") {
+      Pause(m_lLinger);
+      return SIM_DRAVIXEXIT_CLOSED;
+    }
   }
 }
 

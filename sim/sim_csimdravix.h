@@ -18,8 +18,9 @@
 // pieces of that size), DRAVIX_BIGREPLY=N (the reply to the N-th task is
 // padded beyond 1 MiB), DRAVIX_NOCONNECT=1 (never connects, and waits for
 // the parent's end), DRAVIX_TWICE=N (the reply to the N-th task is written
-// twice, the second copy 100 ms after the first), DRAVIX_NOEND=N (the reply to the N-th task is written without its
-// "</task>" and the host ends).
+// twice, the second copy 100 ms after the first), DRAVIX_NOEND=N (the reply
+// to the N-th task is written without its "</task>" and the host ends),
+// DRAVIX_LINGER=MS (the host ends that long after interfaceclose).
 #pragma once
 
 #include <cstdint>
@@ -70,5 +71,6 @@ class CSimDravix {
   long m_lBigReply = 0;
   long m_lTwice = 0;
   long m_lNoEnd = 0;
+  long m_lLinger = 0;
   bool m_blNoConnect = false;
 };

@@ -119,7 +119,8 @@ class DevNexilDravixFixture : public DevNexilFixture {
     COsSocket::SetPassTime(-1);
     COsSocket::SetQueueTimeoutFloor(-1);
     for (const char* szKnob : {"DRAVIX_CRASHAFTER", "DRAVIX_DELAY", "DRAVIX_PIECE", "DRAVIX_BIGREPLY",
-                               "DRAVIX_NOCONNECT", "DRAVIX_TWICE", "DRAVIX_NOEND", "PMX_OSSERVICESARGUMENTS"})
+                               "DRAVIX_NOCONNECT", "DRAVIX_TWICE", "DRAVIX_NOEND", "DRAVIX_LINGER",
+                               "PMX_OSSERVICESARGUMENTS"})
       unsetenv(szKnob);
   }
 

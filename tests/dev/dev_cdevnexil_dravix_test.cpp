@@ -132,15 +132,19 @@ TEST_F(DevNexilDravix, UnloadOfAHostThatDied) {
   EXPECT_EQ(Commands(TaskLog()), (std::vector<std::string>{"interfaceopen", "sessionbegin", "querysupport"}));
 }
 
-// A host still there when its time to end after interfaceclose is up is
-// stopped and reaped.
+// A host still there a second after interfaceclose is stopped and
+// reaped.
 TEST_F(DevNexilDravix, AHostThatDoesNotEndIsStopped) {
+  setenv("DRAVIX_LINGER", "10000", 1);
   OpenDravix();
   const uint64_t u64Host = Host();
-  DevSetWaitLimit(DEV_WAIT_DRAVIXEXIT, 0);
+  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(m_pdevnexil->Unload(DB_FIRMWARE_ADF), OS_STS_SUCCESS);
+  EXPECT_GE(MillisecondsSince(start), 900);
+  EXPECT_LT(MillisecondsSince(start), 3000);
   EXPECT_TRUE(m_plog->Contains("dravix did not end, stopping it..."));
   EXPECT_TRUE(Reaped(u64Host, 0));
+  EXPECT_EQ(TaskLog().back().strCommand, "interfaceclose");
 }
 
 // ---------------------------------------------------------------------------

@@ -437,7 +437,7 @@ def host_refuses_a_bad_argument_vector():
         code, err = run(arguments)
         assert code == 1 and message in err and "usage: dravix" in err, (arguments, code, err)
     for knob, value in (("DRAVIX_CRASHAFTER", "x"), ("DRAVIX_PIECE", "0"), ("DRAVIX_NOCONNECT", "2"),
-                        ("DRAVIX_TWICE", "0"), ("DRAVIX_NOEND", "y")):
+                        ("DRAVIX_TWICE", "0"), ("DRAVIX_NOEND", "y"), ("DRAVIX_LINGER", "-1")):
         code, err = run(vector(), {knob: value})
         assert code == 1 and "malformed " + knob in err, (knob, code, err)
     code, err = run(vector(dll=os.path.join(ROOT, "none")))
