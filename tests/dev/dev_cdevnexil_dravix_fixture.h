@@ -125,12 +125,12 @@ class DevNexilDravixFixture : public DevNexilFixture {
   }
 
   // Load (the mode left to the configuration), interfaceopen and
-  // sessionbegin of the feeder.
-  void OpenDravix() {
-    ASSERT_EQ(m_pdevnexil->Load(DB_FIRMWARE_ADF, DEV_NEXILCALL_NONE), OS_STS_SUCCESS) << m_plog->Text();
-    ASSERT_EQ(m_pdevnexil->GetUnitNexilCall(DB_FIRMWARE_ADF), DEV_NEXILCALL_DRAVIXDEFAULT);
-    ASSERT_EQ(m_pdevnexil->InterfaceOpen(DB_FIRMWARE_ADF), OS_STS_SUCCESS) << m_plog->Text();
-    ASSERT_EQ(m_pdevnexil->SessionBegin(DB_FIRMWARE_ADF), OS_STS_SUCCESS) << m_plog->Text();
+  // sessionbegin of a unit.
+  void OpenDravix(EDBID_FIRMWARE a_edbidfirmware = DB_FIRMWARE_ADF) {
+    ASSERT_EQ(m_pdevnexil->Load(a_edbidfirmware, DEV_NEXILCALL_NONE), OS_STS_SUCCESS) << m_plog->Text();
+    ASSERT_EQ(m_pdevnexil->GetUnitNexilCall(a_edbidfirmware), DEV_NEXILCALL_DRAVIXDEFAULT);
+    ASSERT_EQ(m_pdevnexil->InterfaceOpen(a_edbidfirmware), OS_STS_SUCCESS) << m_plog->Text();
+    ASSERT_EQ(m_pdevnexil->SessionBegin(a_edbidfirmware), OS_STS_SUCCESS) << m_plog->Text();
   }
 
   // The one host this process runs; 0 (a failure) for none or more.

@@ -117,19 +117,30 @@ TEST_F(DevNexilDravix, AMemoryLimitTooLongIsCut) {
 }
 
 // A host killed while idle: unload writes nothing to it and does not wait
-// for it.
+// for it; the flatbed's host, still there, ends its session and closes.
 TEST_F(DevNexilDravix, UnloadOfAHostThatDied) {
-  OpenDravix();
-  const uint64_t u64Host = Host();
-  ASSERT_TRUE(devtest::KillChild(u64Host));
+  ConfigureFlatbed();
+  OpenDravix(DB_FIRMWARE_ADF);
+  const std::vector<ChildProcess> vecFeeder = Children("dravix");
+  ASSERT_EQ(vecFeeder.size(), 1u);
+  OpenDravix(DB_FIRMWARE_FLATBED);
+  ASSERT_EQ(Children("dravix").size(), 2u);
+  const uint64_t u64Feeder = vecFeeder[0].u64ProcessId;
+  ASSERT_TRUE(devtest::KillChild(u64Feeder));
   const size_t sizetFrom = LogSize();
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(m_pdevnexil->Unload(DB_FIRMWARE_ADF), OS_STS_SUCCESS);
+  EXPECT_EQ(m_pdevnexil->Unload(DB_FIRMWARE_BOTH), OS_STS_SUCCESS);
   EXPECT_LT(MillisecondsSince(start), 1000);
   EXPECT_NE(LogFrom(sizetFrom).find("dravix is gone..."), std::string::npos);
   EXPECT_EQ(LogFrom(sizetFrom).find("<DRV2NEX>"), std::string::npos) << LogFrom(sizetFrom);
-  EXPECT_TRUE(Reaped(u64Host, 0));
-  EXPECT_EQ(Commands(TaskLog()), (std::vector<std::string>{"interfaceopen", "sessionbegin", "querysupport"}));
+  EXPECT_TRUE(Reaped(u64Feeder, 0));
+  EXPECT_TRUE(Children("dravix").empty());
+  std::vector<std::string> vecstrFeeder, vecstrFlatbed;
+  for (const devtest::LoggedTask& loggedtask : TaskLog())
+    (loggedtask.strUnit == "adf" ? vecstrFeeder : vecstrFlatbed).push_back(loggedtask.strCommand);
+  EXPECT_EQ(vecstrFeeder, (std::vector<std::string>{"interfaceopen", "sessionbegin", "querysupport"}));
+  EXPECT_EQ(vecstrFlatbed, (std::vector<std::string>{"interfaceopen", "sessionbegin", "querysupport", "sessionend",
+                                                     "interfaceclose"}));
 }
 
 // A host still there a second after interfaceclose is stopped and
