@@ -5,7 +5,10 @@
 // nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -450,5 +453,228 @@ TEST_F(DrvGetTest, EcdoListHasAnItemPerEntryUpToTheFirstEmptyOne) {
   ExpectSound(reply);
   EXPECT_EQ(All(reply.strText, "ecdo"), (std::vector<std::string>{"red", "green"}));
   EXPECT_NE(reply.strText.find("<text><![CDATA[Green & <more>]]></text>"), std::string::npos) << reply.strText;
+}
+
+// ---------------------------------------------------------------------------
+// Bad input, and values that cannot be reported
+// ---------------------------------------------------------------------------
+// Ids are whole and case-sensitive; the last id element wins; whatever
+// comes, the reply is whole and the database and state are left alone.
+TEST_F(DrvGetTest, BadIdsAnswerFail) {
+  std::string strUnsupported;
+  for (int iId = DB_ID_FIRST; iId <= DB_ID_FINAL && strUnsupported.empty(); ++iId) {
+    const DbLookup2* pdblookup2 = m_pdatabase->LookupEdbid(static_cast<EDBID>(iId));
+    if (pdblookup2 && pdblookup2->szLexicon[0] && !m_pdatabase->IsIdSupported(static_cast<EDBID>(iId)))
+      strUnsupported = pdblookup2->szLexicon;
+  }
+  ASSERT_FALSE(strUnsupported.empty());
+  const struct {
+    std::string strGet;
+    const char* szStatus;
+  } acase[] = {
+      {"<get><id>nosuchcapability</id></get>", "fail"},
+      {"<get><id> imageformat</id></get>", "fail"},
+      {"<get><id>IMAGEFORMAT</id></get>", "fail"},
+      {"<get><id></id></get>", "fail"},
+      {"<get><id>" + std::string(2000, 'i') + "</id></get>", "fail"},
+      {"<get><id>imageformat</id><id>nosuchcapability</id></get>", "fail"},
+      {"<get><id>nosuchcapability</id><id>imageformat</id></get>", "success"},
+      {"<get><id>imageformat</id><id>" + std::string(2000, 'i') + "</id></get>", "fail"},
+      {"<get></get>", "fail"},
+      {"<get><id>" + strUnsupported + "</id></get>", "fail"},
+  };
+  const std::vector<std::string> vecstrValues = Values();
+  for (const auto& c : acase) {
+    SCOPED_TRACE(c.strGet.substr(0, 80));
+    const Reply reply = Run(Task(c.strGet));
+    ExpectSound(reply);
+    EXPECT_EQ(reply.strStatus, c.szStatus);
+    EXPECT_EQ(Reports(reply.strText).size(), c.szStatus == std::string("success") ? 2u : 0u);
+    EXPECT_EQ(m_pdrvcommandfsm->GetCurrentState(), DRV_STATE_INITIALIZED);
+  }
+  EXPECT_TRUE(m_plog->Contains("id too long..."));
+  EXPECT_EQ(Values(), vecstrValues);
+}
+
+// A value or entry that the lookup does not know fails the report: the
+// database and its lookup are dumped into the log directory, never into the
+// working directory.
+TEST_F(DrvGetTest, ValueWithoutLookupEntryAnswersBadvalueAndDumpsToTheLogDirectory) {
+  CDbDatum* pdbdatum = Machine(DB_ID_UNITS);
+  const long lValue = pdbdatum->GetCurrentLongNoCallback();
+  pdbdatum->ForceCurrentLong(99);
+  Reply reply = Get("units");
+  ExpectSound(reply);
+  EXPECT_EQ(reply.strStatus, "badvalue");
+  EXPECT_TRUE(Reports(reply.strText).empty());
+  EXPECT_TRUE(m_plog->Contains("pdblookupenum is NULL id=246 bin=1 value=99"));
+  std::vector<std::string> vecLogs;
+  for (const auto& entry : std::filesystem::directory_iterator(m_strLogs)) vecLogs.push_back(entry.path().filename());
+  std::sort(vecLogs.begin(), vecLogs.end());
+  ASSERT_EQ(vecLogs.size(), 2u);
+  EXPECT_TRUE(std::regex_match(vecLogs[0], std::regex("DbLookupProblem_[0-9]{9}\\.txt"))) << vecLogs[0];
+  EXPECT_TRUE(std::regex_match(vecLogs[1], std::regex("DbProblem_[0-9]{9}\\.txt"))) << vecLogs[1];
+  for (const auto& entry : std::filesystem::directory_iterator(testsupport::Root()))
+    EXPECT_EQ(entry.path().filename().string().find("Problem"), std::string::npos) << entry.path();
+
+  pdbdatum->ForceCurrentLong(lValue);
+  ASSERT_EQ(Get("units").strStatus, "success");
+  m_pdatabase->EnumAddItem(pdbdatum, 77);  // a list entry the lookup lacks
+  reply = Get("units");
+  ExpectSound(reply);
+  EXPECT_EQ(reply.strStatus, "badvalue");
+}
+
+// A text is never cut: one longer than its capability allows fails; markup
+// in a text is carried whole in a CDATA section.
+TEST_F(DrvGetTest, StringValuesAreBoundAndCarriedWhole) {
+  CDbDatum* pdbdatum = Machine(DB_ID_SERIALNUMBER);
+  ASSERT_NE(pdbdatum, nullptr);
+  ASSERT_EQ(pdbdatum->ForceCurrentString("a<b&c>"), OS_STS_SUCCESS);
+  Reply reply = Get("serialnumber");
+  ExpectSound(reply);
+  EXPECT_EQ(reply.strStatus, "success");
+  EXPECT_NE(reply.strText.find("<valuecurrent><![CDATA[a<b&c>]]></valuecurrent>"), std::string::npos)
+      << reply.strText;
+  EXPECT_EQ(All(reply.strText, "stringmaxlength"), (std::vector<std::string>{"8", "8"}));
+  ASSERT_EQ(pdbdatum->SetSizetMaxString(4), OS_STS_SUCCESS);
+  reply = Get("serialnumber");
+  ExpectSound(reply);
+  EXPECT_EQ(reply.strStatus, "badvalue");
+  EXPECT_TRUE(m_plog->Contains("value does not fit...id=225 bin=1"));
+
+  CDrvProcessCommands drvprocesscommands;
+  drvprocesscommands.Init(m_pdrvcommandfsm.get(), m_pdatabase.get(), nullptr, m_pdrvgui.get(), nullptr);
+  ASSERT_EQ(pdbdatum->SetSizetMaxString(8), OS_STS_SUCCESS);
+  char szValue[6] = {};
+  EXPECT_EQ(drvprocesscommands.GetCurrentLexiconValue(pdbdatum, szValue, sizeof szValue), OS_STS_FAIL);
+  EXPECT_STREQ(szValue, "");
+  char szFits[7] = {};
+  EXPECT_EQ(drvprocesscommands.GetCurrentLexiconValue(pdbdatum, szFits, sizeof szFits), OS_STS_SUCCESS);
+  EXPECT_STREQ(szFits, "a<b&c>");
+  EXPECT_EQ(drvprocesscommands.GetDefaultLexiconValue(pdbdatum, szFits, sizeof szFits), OS_STS_SUCCESS);
+  EXPECT_STREQ(szFits, "abc");
+}
+
+// ---------------------------------------------------------------------------
+// A get changes nothing
+// ---------------------------------------------------------------------------
+TEST_F(DrvGetTest, GetChangesNothing) {
+  std::vector<std::string> vecIds = Lexicons();
+  for (const char* szId : {"logactivity", "customoverride", "profileall", "profilelist", "profile",
+                           "imagecroppingregion", "barcodesearchregion", "colortablelist", "ecdolist", "idlist",
+                           "windowlist", "outputimagecount", "printer", "nosuchcapability"})
+    vecIds.emplace_back(szId);
+  for (EDBBIN edbbin : s_aedbbinCamera) {
+    SelectBin(edbbin);
+    m_pdatabase->NotifyResetAll();
+    const std::string strBefore = DumpText();
+    const std::vector<std::string> vecstrBefore = Values();
+    ASSERT_GT(strBefore.size(), 10000u);
+    for (const std::string& strId : vecIds) {
+      Get(strId);
+      ASSERT_EQ(m_pdatabase->TestDbState(DB_STATE_APPLICATION), 0) << strId;
+    }
+    EXPECT_EQ(DumpText(), strBefore);
+    EXPECT_EQ(Values(), vecstrBefore);
+    EXPECT_EQ(m_pdatabase->NotifyGetFirst(DB_NOTIFY_VALUE), nullptr);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The builders set and reset use
+// ---------------------------------------------------------------------------
+class DrvReportBuilderTest : public drvtest::DrvOpenedFixture {
+ protected:
+  void SetUp() override {
+    DrvOpenedFixture::SetUp();
+    m_drvprocesscommands.Init(m_pdrvcommandfsm.get(), m_pdatabase.get(), nullptr, m_pdrvgui.get(), nullptr);
+    m_pdatabase->GetXmlTask()->Clear();
+  }
+  std::string Text() { return m_pdatabase->GetXmlTask()->GetTaskBuffer(); }
+  // The (id, windowtag) of every current report, in reply order.
+  std::vector<std::string> Reported() {
+    std::vector<std::string> vec;
+    const std::string strText = Text();
+    std::regex regex("<report(?:enum|range|string)>\n\t+<id>([a-z0-9]+)</id>\n(?:\t+<windowtag>([a-z0-9_]+)<)?");
+    for (std::sregex_iterator it(strText.begin(), strText.end(), regex), end; it != end; ++it)
+      vec.push_back((*it)[1].str() + ((*it)[2].matched ? "/" + (*it)[2].str() : ""));
+    return vec;
+  }
+  CDbDatum* Datum(EDBBIN a_edbbin, EDBID a_edbid) {
+    CDbDatum* pdbdatum = m_pdatabase->FindDirect(a_edbbin, a_edbid);
+    EXPECT_NE(pdbdatum, nullptr) << a_edbid;
+    return pdbdatum;
+  }
+  CDrvProcessCommands m_drvprocesscommands;
+};
+
+// Without a name: IMAGEFORMAT first, then every changed value, then the
+// changed constraints of capabilities not reported yet; hidden ones never;
+// with the current-bin filter, only the machine's and the current camera's.
+TEST_F(DrvReportBuilderTest, ChangeReportListsWhatChanged) {
+  SelectBin(DB_BIN_BITONAL_FRONT);
+  m_pdatabase->NotifyResetAll();
+  Datum(DB_BIN_MACHINE, DB_ID_UNITS)->ForceCurrentLong(DB_ID_UNITS_ENUM_CENTIMETERS);
+  m_pdatabase->EnumDeleteItem(Datum(DB_BIN_MACHINE, DB_ID_UNITS), DB_ID_UNITS_ENUM_PIXELS);
+  Datum(DB_BIN_BITONAL_FRONT, DB_ID_AUTOMATICDESKEW)->ForceCurrentLong(DB_ID_AUTOMATICDESKEW_ENUM_FALSE);
+  Datum(DB_BIN_COLOR_FRONT, DB_ID_AUTOMATICDESKEW)->ForceCurrentLong(DB_ID_AUTOMATICDESKEW_ENUM_FALSE);
+  m_pdatabase->EnumDeleteItem(Datum(DB_BIN_MACHINE, DB_ID_PREVIEWQUALITY), DB_ID_PREVIEWQUALITY_ENUM_NORMAL);
+  CDbDatum* pdbdatumHidden = Datum(DB_BIN_MACHINE, DB_ID_PREVIEWUPDATE);
+  m_pdatabase->SetAccess(pdbdatumHidden, DB_ACCESS_HIDDEN);
+  pdbdatumHidden->ForceCurrentLong(DB_ID_PREVIEWUPDATE_ENUM_FALSE);
+
+  EXPECT_EQ(m_drvprocesscommands.CreateTaskReportGetSet(nullptr, false, false), DB_STS_SUCCESS);
+  std::vector<std::string> vec = Reported();
+  ASSERT_FALSE(vec.empty()) << Text();
+  EXPECT_EQ(vec.front(), "imageformat/frontbitonal_00");
+  EXPECT_EQ(vec.back(), "previewquality");
+  std::sort(vec.begin() + 1, vec.end());
+  EXPECT_EQ(vec, (std::vector<std::string>{"imageformat/frontbitonal_00", "imagedeskew/frontbitonal_00",
+                                           "imagedeskew/frontcolor_00", "previewquality", "units"}))
+      << Text();
+  EXPECT_EQ(DbFixture::XmlLint(Text()), 0) << Text();
+
+  EXPECT_EQ(m_drvprocesscommands.CreateTaskReportGetSet(nullptr, false, true), DB_STS_SUCCESS);
+  vec = Reported();
+  std::sort(vec.begin() + 1, vec.end());
+  EXPECT_EQ(vec, (std::vector<std::string>{"imageformat/frontbitonal_00", "imagedeskew/frontbitonal_00",
+                                           "previewquality", "units"}));
+}
+
+// Continuing appends to the caller's reply and leaves a failure to it.
+TEST_F(DrvReportBuilderTest, ContinueAppendsToTheCallersReply) {
+  COsXmlTask* posxmltask = m_pdatabase->GetXmlTask();
+  posxmltask->StartTask(m_pdatabase->GetTaskId(), m_pdatabase->GetReplyId(), "badvalue");
+  EXPECT_EQ(m_drvprocesscommands.CreateTaskReportGetSet("units", true, false), DB_STS_SUCCESS);
+  EXPECT_EQ(m_drvprocesscommands.CreateTaskReportGetSet("nosuchcapability", true, false), DB_STS_FAIL);
+  // The scanner has no barcode reader: the region fails before writing.
+  EXPECT_EQ(m_drvprocesscommands.CreateTaskReportRegion(
+                "barcodesearchregion", DB_ID_BARCODESEARCHREGIONOFFSETX, DB_ID_BARCODESEARCHREGIONOFFSETY,
+                DB_ID_BARCODESEARCHREGIONWIDTH, DB_ID_BARCODESEARCHREGIONHEIGHT, DB_ID_UNDEFINED, true),
+            DB_STS_FAIL);
+  posxmltask->FinalizeTask();
+  const std::string strText = Text();
+  EXPECT_EQ(DbFixture::XmlLint(strText), 0) << strText;
+  EXPECT_NE(strText.find("<status>badvalue</status>"), std::string::npos);
+  EXPECT_EQ(Reported(), std::vector<std::string>{"units"});
+  EXPECT_EQ(std::stoull(strText.substr(68, 20)), strText.size());
+}
+
+// Every window's datum names its own window-bin.
+TEST_F(DrvReportBuilderTest, WindowTagNamesTheDatumsWindow) {
+  CDbDatum* pdbdatum = m_pdatabase->FindInWindowBin(3, DB_BIN_BITONAL_REAR, DB_ID_FRAMEXOFFSET);
+  ASSERT_NE(pdbdatum, nullptr);
+  COsXmlTask* posxmltask = m_pdatabase->GetXmlTask();
+  posxmltask->StartTask(1, 1, "success");
+  posxmltask->StartCommand("reportrange", 1);
+  EXPECT_EQ(m_drvprocesscommands.AddLexiconInfo(pdbdatum, true, "imagecroppingregion"), OS_STS_SUCCESS);
+  posxmltask->FinalizeCommand("reportrange");
+  posxmltask->FinalizeTask();
+  EXPECT_NE(Text().find("<id>imagecroppingregion</id>\n\t\t<windowtag>rearbitonal_03</windowtag>\n\t\t"
+                        "<readonly>"),
+            std::string::npos)
+      << Text();
+  EXPECT_EQ(Text().find("validcontext"), std::string::npos);
 }
 }  // namespace
