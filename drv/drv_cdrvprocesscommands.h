@@ -157,10 +157,11 @@ class CDrvProcessCommands : public COverride {
   // One report of the pair: its element, the lexicon information, the
   // container's list, range or maximum length.
   EOSSTS AddContainerReport(CDbDatum* a_pdbdatum, DbLookup2* a_pdblookup2, bool a_blDefault);
-  // The value of a_lValue (or of a text) as the protocol writes it.
+  // The current or default value as the protocol writes it.
   EOSSTS GetLexiconValue(CDbDatum* a_pdbdatum, bool a_blDefault, char* a_szValue, size_t a_sizetValue);
-  // The changed capabilities of one notification kind, each reported once
-  // per id recorded (the value walk records, the constraint walk skips).
+  // The changed capabilities of one notification kind: the value walk
+  // reports each and records its id, the constraint walk reports those whose
+  // id the value walk did not record.
   EOSSTS ReportChanged(EDBNOTIFY a_edbnotify, bool a_blCurrentBinOnly, EDBID* a_aedbid, long* a_plIds);
   // A range element of the datum's current or default bounds at that depth
   // of the reply.
@@ -168,7 +169,11 @@ class CDrvProcessCommands : public COverride {
   // The region report: one of the pair.
   EOSSTS AddRegionReport(const char* a_szRegion, const EDBID* a_aedbid, long a_lFields, bool a_blDefault);
 
-  // The engine's answers the special reports use (drv_cdrvprocesscommands_lists.cpp).
+  // A report text of the profile list as the whole reply ("fail", logged
+  // with the failure text, when there is none).
+  EDBSTS PassThroughReport(const char* a_szReport, const char* a_szFailure);
+  // The engine's answers the special reports use
+  // (drv_cdrvprocesscommands_lists.cpp).
   DeviceLog* EngineGetDeviceLog();
   EDEVSTS EngineGetLog(DeviceLog* a_pdevicelog);
   bool EngineGetOutputImageCount(long* a_plCount);

@@ -103,31 +103,27 @@ EDBSTS CDrvProcessCommands::CreateTaskReportLog(EDBID_LOG a_edbidlog) {
 
 // The profile list writes whole report elements: they go into the reply as
 // they are, and the list's text is released after.
-EDBSTS CDrvProcessCommands::CreateTaskReportDataFile(const char* a_szId) {
-  CDbLockGuard dblockguard;
-  const char* szReport = m_pdatabase->ProfileReportDataFile(a_szId);
-  if (!szReport) {
-    OsLog(OS_LOG_ERROR, "ProfileReportDataFile failed...");
+EDBSTS CDrvProcessCommands::PassThroughReport(const char* a_szReport, const char* a_szFailure) {
+  if (!a_szReport) {
+    OsLog(OS_LOG_ERROR, "%s", a_szFailure);
     return AnswerStatus(DB_STS_FAIL);
   }
   StartReply("success");
-  m_pdatabase->GetXmlTask()->AddPassThrough(szReport);
+  m_pdatabase->GetXmlTask()->AddPassThrough(a_szReport);
   m_pdatabase->ProfileFree();
   return FinishReply(DB_STS_SUCCESS, false);
 }
 
+EDBSTS CDrvProcessCommands::CreateTaskReportDataFile(const char* a_szId) {
+  CDbLockGuard dblockguard;
+  return PassThroughReport(m_pdatabase->ProfileReportDataFile(a_szId), "ProfileReportDataFile failed...");
+}
+
 EDBSTS CDrvProcessCommands::CreateTaskReportProfileList() {
   CDbLockGuard dblockguard;
-  const bool blItem = std::strcmp(m_drvsetrequest.szId, "profile") == 0;
-  const char* szReport = blItem ? m_pdatabase->ProfileReportProfileItem(1) : m_pdatabase->ProfileReportProfileList();
-  if (!szReport) {
-    OsLog(OS_LOG_ERROR, blItem ? "ProfileReportProfileItem failed" : "ProfileReportProfileList failed");
-    return AnswerStatus(DB_STS_FAIL);
-  }
-  StartReply("success");
-  m_pdatabase->GetXmlTask()->AddPassThrough(szReport);
-  m_pdatabase->ProfileFree();
-  return FinishReply(DB_STS_SUCCESS, false);
+  if (std::strcmp(m_drvsetrequest.szId, "profile") == 0)
+    return PassThroughReport(m_pdatabase->ProfileReportProfileItem(1), "ProfileReportProfileItem failed");
+  return PassThroughReport(m_pdatabase->ProfileReportProfileList(), "ProfileReportProfileList failed");
 }
 
 // ---------------------------------------------------------------------------

@@ -214,7 +214,9 @@ TEST_F(DrvGetTest, RegionsReportTheirFieldsWithRanges) {
       for (size_t sizet = 0; sizet < c.vecedbid.size(); ++sizet) {
         CDbDatum* pdbdatum = m_pdatabase->Find(c.vecedbid[sizet]);
         ASSERT_NE(pdbdatum, nullptr);
-        auto Number = [&](long a_lCurrent, long a_lDefault) { return std::to_string(blDefault ? a_lDefault : a_lCurrent); };
+        auto Number = [&](long a_lCurrent, long a_lDefault) {
+          return std::to_string(blDefault ? a_lDefault : a_lCurrent);
+        };
         strExpected += std::string(aszField[sizet]) + "=" +
                        Number(m_pdatabase->GetCurrentLong(pdbdatum), m_pdatabase->GetDefaultLong(pdbdatum)) + " " +
                        Number(m_pdatabase->RangeGetCurrentMin(pdbdatum), m_pdatabase->RangeGetDefaultMin(pdbdatum)) +

@@ -30,8 +30,9 @@ TEST_F(DrvGetThread, AReportNeverShowsHalfAnUpdate) {
       ++lUpdates;
     }
   });
-  const std::regex regex("<reportrange>\n\t\t<id>imagecount</id>\n\t\t<readonly>false</readonly>\n\t\t<valuecurrent>"
-                         "([0-9]+)</valuecurrent>\n(?:\t\t<[a-z]+>[^<]*</[a-z]+>\n)*\t\t<range>\n\t\t\t<rangemin>([0-9]+)<");
+  const std::regex regex(
+      "<reportrange>\n\t\t<id>imagecount</id>\n\t\t<readonly>false</readonly>\n\t\t<valuecurrent>([0-9]+)"
+      "</valuecurrent>\n(?:\t\t<[a-z]+>[^<]*</[a-z]+>\n)*\t\t<range>\n\t\t\t<rangemin>([0-9]+)<");
   for (int i = 0; i < 200 || (lUpdates < 20 && i < 20000); ++i) {
     const drvtest::Reply reply = Get("imagecount");
     std::smatch match;
