@@ -142,6 +142,9 @@ class CDrvProcessCommands : public COverride {
   // The get command's answer to the id (drv_cdrvprocesscommands_get.cpp).
   EDBSTS AnswerGet(const char* a_szId);
 
+  // True (logged) without a database or its builder: nothing can be
+  // reported.
+  bool NoDatabase();
   // Reply helpers (drv_cdrvprocesscommands_report.cpp): a reply task started
   // with its status word; the end of a reply (finished, or replaced by the
   // status reply of a failure, or of a builder that overflowed); a whole

@@ -89,10 +89,7 @@ EOSSTS CDrvProcessCommands::EnterGetId(OsXmlCallback* a_posxmlcallback) {
 // A get changes nothing, but reads with database state 4 set, as the
 // application's reads do.
 EOSSTS CDrvProcessCommands::ExitGet(OsXmlCallback*) {
-  if (!m_pdatabase || !m_pdatabase->GetXmlTask()) {
-    OsLog(OS_LOG_ERROR, "m_pdatabase is null...");
-    return OS_STS_FAIL;
-  }
+  if (NoDatabase()) return OS_STS_FAIL;
   m_pdatabase->SetDbState(DB_STATE_APPLICATION);
   const EDBSTS edbsts = AnswerGet(m_drvsetrequest.szId);
   m_pdatabase->ClearDbState(DB_STATE_APPLICATION);

@@ -69,6 +69,7 @@ EOSSTS CDrvProcessCommands::EngineCmdReportWindowList() {
 // The driver's one log record is filled for the current unit; the log's
 // size is the size of the file the device left.
 EDBSTS CDrvProcessCommands::CreateTaskReportLog(EDBID_LOG a_edbidlog) {
+  if (NoDatabase()) return DB_STS_FAIL;
   CDbLockGuard dblockguard;
   DeviceLog* pdevicelog = EngineGetDeviceLog();
   EDEVSTS edevsts = DEV_STS_FAIL;
@@ -115,11 +116,13 @@ EDBSTS CDrvProcessCommands::PassThroughReport(const char* a_szReport, const char
 }
 
 EDBSTS CDrvProcessCommands::CreateTaskReportDataFile(const char* a_szId) {
+  if (NoDatabase()) return DB_STS_FAIL;
   CDbLockGuard dblockguard;
   return PassThroughReport(m_pdatabase->ProfileReportDataFile(a_szId), "ProfileReportDataFile failed...");
 }
 
 EDBSTS CDrvProcessCommands::CreateTaskReportProfileList() {
+  if (NoDatabase()) return DB_STS_FAIL;
   CDbLockGuard dblockguard;
   if (std::strcmp(m_drvsetrequest.szId, "profile") == 0)
     return PassThroughReport(m_pdatabase->ProfileReportProfileItem(1), "ProfileReportProfileItem failed");
@@ -130,6 +133,7 @@ EDBSTS CDrvProcessCommands::CreateTaskReportProfileList() {
 // Lists
 // ---------------------------------------------------------------------------
 EDBSTS CDrvProcessCommands::CreateTaskReportEcdoList() {
+  if (NoDatabase()) return DB_STS_FAIL;
   CDbLockGuard dblockguard;
   const DbEcdoHeader* pdbecdoheader = m_pdatabase->DeviceGetEcdoHeader();
   COsXmlTask* posxmltask = m_pdatabase->GetXmlTask();
@@ -148,6 +152,7 @@ EDBSTS CDrvProcessCommands::CreateTaskReportEcdoList() {
 }
 
 EDBSTS CDrvProcessCommands::CreateTaskReportIdList() {
+  if (NoDatabase()) return DB_STS_FAIL;
   CDbLockGuard dblockguard;
   COsXmlTask* posxmltask = m_pdatabase->GetXmlTask();
   StartReply("success");
@@ -171,6 +176,7 @@ EDBSTS CDrvProcessCommands::CreateTaskReportIdList() {
 // The count is read-only and not a capability of its own: its range is
 // XFERCOUNT's default one.
 EDBSTS CDrvProcessCommands::CreateTaskReportOutputImageCount() {
+  if (NoDatabase()) return DB_STS_FAIL;
   CDbLockGuard dblockguard;
   CDbDatum* pdbdatum = m_pdatabase->Find(DB_ID_XFERCOUNT);
   if (!pdbdatum) {
@@ -205,6 +211,7 @@ EDBSTS CDrvProcessCommands::CreateTaskReportOutputImageCount() {
 }
 
 EDBSTS CDrvProcessCommands::CreateTaskReportCartridgeDetected() {
+  if (NoDatabase()) return DB_STS_FAIL;
   CDbLockGuard dblockguard;
   if (!m_pdatabase->ConfigExists("cartridgedetect", DB_CONFIGTARGET_COMMON)) {
     OsLog(OS_LOG_ERROR, "GetCartridgeDetected not supported (no 'cartridgedetect')");

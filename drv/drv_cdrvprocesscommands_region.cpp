@@ -25,6 +25,7 @@ void AddNumber(COsXmlTask* a_posxmltask, const char* a_szName, long a_lValue) {
 }  // namespace
 
 EOSSTS CDrvProcessCommands::CreateRegionRange(EDBID a_edbid, bool a_blDefault, const char* a_szElement) {
+  if (NoDatabase()) return OS_STS_FAIL;
   CDbLockGuard dblockguard;
   return AddRange(m_pdatabase->Find(a_edbid), a_blDefault, a_szElement, 2);
 }
@@ -73,9 +74,10 @@ EOSSTS CDrvProcessCommands::AddRegionReport(const char* a_szRegion, const EDBID*
 EDBSTS CDrvProcessCommands::CreateTaskReportRegion(const char* a_szRegion, EDBID a_edbidOffsetX, EDBID a_edbidOffsetY,
                                                    EDBID a_edbidWidth, EDBID a_edbidHeight, EDBID a_edbidSkew,
                                                    bool a_blContinue) {
-  if (!m_pdatabase || !m_pdatabase->GetXmlTask() || !a_szRegion) {
-    OsLog(OS_LOG_ERROR, "m_pdatabase is null...");
-    return DB_STS_FAIL;
+  if (NoDatabase()) return DB_STS_FAIL;
+  if (!a_szRegion) {
+    OsLog(OS_LOG_ERROR, "a_szRegion is null...");
+    return FinishReply(DB_STS_FAIL, a_blContinue);
   }
   CDbLockGuard dblockguard;
   const EDBID aedbid[s_lRegionFields] = {a_edbidOffsetX, a_edbidOffsetY, a_edbidWidth, a_edbidHeight, a_edbidSkew};

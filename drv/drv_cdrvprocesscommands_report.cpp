@@ -58,6 +58,12 @@ bool HasLexicon(const DbLookup2* a_pdblookup2) {
 // ---------------------------------------------------------------------------
 // Reply helpers
 // ---------------------------------------------------------------------------
+bool CDrvProcessCommands::NoDatabase() {
+  if (m_pdatabase && m_pdatabase->GetXmlTask()) return false;
+  OsLog(OS_LOG_ERROR, "m_pdatabase is null...");
+  return true;
+}
+
 void CDrvProcessCommands::StartReply(const char* a_szStatus) {
   m_pdatabase->GetXmlTask()->StartTask(m_pdatabase->GetTaskId(), m_pdatabase->GetReplyId(), a_szStatus);
 }
@@ -110,6 +116,7 @@ EOSSTS CDrvProcessCommands::GetDefaultLexiconValue(CDbDatum* a_pdbdatum, char* a
 // disagree: both are dumped (into the log directory) for the support case.
 EOSSTS CDrvProcessCommands::GetLexiconValue(CDbDatum* a_pdbdatum, bool a_blDefault, char* a_szValue,
                                             size_t a_sizetValue) {
+  if (NoDatabase()) return OS_STS_FAIL;
   if (!a_pdbdatum || !a_szValue || a_sizetValue == 0) {
     OsLog(OS_LOG_ERROR, "bad argument...");
     return OS_STS_FAIL;
@@ -164,6 +171,7 @@ EOSSTS CDrvProcessCommands::GetLexiconValue(CDbDatum* a_pdbdatum, bool a_blDefau
 // The report pair of one capability
 // ---------------------------------------------------------------------------
 EOSSTS CDrvProcessCommands::AddLexiconInfo(CDbDatum* a_pdbdatum, bool a_blDefault, const char* a_szName) {
+  if (NoDatabase()) return OS_STS_FAIL;
   if (!a_pdbdatum) {
     OsLog(OS_LOG_ERROR, "hdbdatum is NULL...");
     return OS_STS_FAIL;
@@ -263,6 +271,7 @@ EOSSTS CDrvProcessCommands::AddContainerReport(CDbDatum* a_pdbdatum, DbLookup2* 
 }
 
 EOSSTS CDrvProcessCommands::CreateTaskReportContainer(CDbDatum* a_pdbdatum) {
+  if (NoDatabase()) return OS_STS_FAIL;
   if (!a_pdbdatum) {
     OsLog(OS_LOG_ERROR, "hdbdatum is NULL...");
     return OS_STS_FAIL;
@@ -283,10 +292,7 @@ EOSSTS CDrvProcessCommands::CreateTaskReportContainer(CDbDatum* a_pdbdatum) {
 // Named capability, or everything a change touched
 // ---------------------------------------------------------------------------
 EDBSTS CDrvProcessCommands::CreateTaskReportGetSet(const char* a_szName, bool a_blContinue, bool a_blCurrentBinOnly) {
-  if (!m_pdatabase || !m_pdatabase->GetXmlTask()) {
-    OsLog(OS_LOG_ERROR, "m_pdatabase is null...");
-    return DB_STS_FAIL;
-  }
+  if (NoDatabase()) return DB_STS_FAIL;
   CDbLockGuard dblockguard;
   if (a_szName) {
     // An empty name would find the records of the capabilities that have

@@ -679,4 +679,30 @@ TEST_F(DrvReportBuilderTest, WindowTagNamesTheDatumsWindow) {
       << Text();
   EXPECT_EQ(Text().find("validcontext"), std::string::npos);
 }
+
+// An object without its database reports nothing and says so.
+TEST_F(DrvReportBuilderTest, BuildersWithoutADatabaseFail) {
+  CDrvProcessCommands drvprocesscommands;
+  CDbDatum* pdbdatum = Datum(DB_BIN_MACHINE, DB_ID_UNITS);
+  char szValue[64];
+  EXPECT_EQ(drvprocesscommands.CreateTaskReportGetSet("units", false, false), DB_STS_FAIL);
+  EXPECT_EQ(drvprocesscommands.CreateTaskReportGetSet(nullptr, false, false), DB_STS_FAIL);
+  EXPECT_EQ(drvprocesscommands.CreateTaskReportContainer(pdbdatum), OS_STS_FAIL);
+  EXPECT_EQ(drvprocesscommands.AddLexiconInfo(pdbdatum, false, nullptr), OS_STS_FAIL);
+  EXPECT_EQ(drvprocesscommands.GetCurrentLexiconValue(pdbdatum, szValue, sizeof szValue), OS_STS_FAIL);
+  EXPECT_EQ(drvprocesscommands.GetDefaultLexiconValue(pdbdatum, szValue, sizeof szValue), OS_STS_FAIL);
+  EXPECT_EQ(drvprocesscommands.CreateTaskReportRegion("imagecroppingregion", DB_ID_FRAMEXOFFSET, DB_ID_FRAMEYOFFSET,
+                                                      DB_ID_FRAMEWIDTH, DB_ID_FRAMEHEIGHT, DB_ID_IMAGESKEWANGLE, false),
+            DB_STS_FAIL);
+  EXPECT_EQ(drvprocesscommands.CreateRegionRange(DB_ID_FRAMEXOFFSET, false, "range"), OS_STS_FAIL);
+  EXPECT_EQ(drvprocesscommands.CreateTaskReportLog(DB_ID_LOG_ENUM_ACTIVITY), DB_STS_FAIL);
+  EXPECT_EQ(drvprocesscommands.CreateTaskReportDataFile("profileall"), DB_STS_FAIL);
+  EXPECT_EQ(drvprocesscommands.CreateTaskReportProfileList(), DB_STS_FAIL);
+  EXPECT_EQ(drvprocesscommands.CreateTaskReportEcdoList(), DB_STS_FAIL);
+  EXPECT_EQ(drvprocesscommands.CreateTaskReportIdList(), DB_STS_FAIL);
+  EXPECT_EQ(drvprocesscommands.CreateTaskReportOutputImageCount(), DB_STS_FAIL);
+  EXPECT_EQ(drvprocesscommands.CreateTaskReportCartridgeDetected(), DB_STS_FAIL);
+  EXPECT_TRUE(m_plog->Contains("m_pdatabase is null..."));
+  EXPECT_EQ(m_pdatabase->GetXmlTask()->Size(), 0u);
+}
 }  // namespace
