@@ -20,7 +20,6 @@
 #include "os_cosxml.h"
 
 using drvtest::Reply;
-using drvtest::SourceDir;
 using drvtest::Task;
 
 namespace {
@@ -91,10 +90,7 @@ TEST_F(DrvGetTest, EveryCapabilityAgreesWithThePythonReading) {
   ASSERT_GT(vecPaths.size(), 4 * 150u);
   EXPECT_EQ(XmlLint(vecPaths), 0);
   int iStatus = -1;
-  const std::string strOutput = testsupport::RunProgram(
-      {SCANDRV_PYTHON, std::string(SCANDRV_SOURCE_DIR) + "/tests/drv/get_reports_oracle.py", "reports", SourceDir(),
-       m_strInquiry, strReplies},
-      &iStatus);
+  const std::string strOutput = Oracle({"reports", m_strState, m_strConfig, m_strLookup, strReplies}, &iStatus);
   EXPECT_EQ(iStatus, 0) << strOutput;
   EXPECT_NE(strOutput.find(std::to_string(vecPaths.size()) + " replies judged"), std::string::npos) << strOutput;
 }
@@ -105,10 +101,7 @@ TEST_F(DrvGetTest, IdListNamesTheSupportedCapabilitiesInIdOrder) {
   EXPECT_EQ(reply.strStatus, "success");
   EXPECT_EQ(Reports(reply.strText), std::vector<std::string>{"reportidlist"});
   int iStatus = -1;
-  const std::string strExpected = testsupport::RunProgram(
-      {SCANDRV_PYTHON, std::string(SCANDRV_SOURCE_DIR) + "/tests/drv/get_reports_oracle.py", "idlist", SourceDir(),
-       m_strInquiry},
-      &iStatus);
+  const std::string strExpected = Oracle({"idlist", m_strState, m_strConfig, m_strLookup}, &iStatus);
   ASSERT_EQ(iStatus, 0) << strExpected;
   std::string strGot;
   for (const std::string& strId : All(reply.strText, "id")) strGot += strId + "\n";

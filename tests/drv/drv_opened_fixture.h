@@ -2,10 +2,11 @@
 // scanner's device-manager library, loaded as the engine loads it, is
 // opened (interfaceopen, sessionbegin) and asked for its inquiry
 // (querysupport); the device-reply dispatcher reads each reply into the
-// database; the model configuration is rebuilt from the inquiry and every
-// default derived from it, and the labels read; the state machine stands in Initialized. The
-// inquiry reply is kept in the test root for the Python readings, and the
-// log directory (where the database's dumps go) is a folder of the root.
+// database; the model configuration is rebuilt from the inquiry, every
+// default derived from it and the labels read; the state machine stands in
+// Initialized. The listings of the database before its default fix-up are
+// kept in the test root for the rules model, and the log directory (where
+// the database's dumps go) is a folder of the root.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,6 +23,7 @@
 #include "drv_cdrvprocesscommands.h"
 #include "drv_fixture.h"
 #include "os_coscfg.h"
+#include "rules_listing.h"
 #include "test_support.h"
 
 namespace drvtest {
@@ -95,8 +97,18 @@ class DrvOpenedFixture : public DrvFixture {
     return strText;
   }
 
+  // The rules model's oracle, run on the listings; its output, and its exit
+  // status into *a_piStatus.
+  std::string Oracle(const std::vector<std::string>& a_vecArgument, int* a_piStatus) {
+    std::vector<std::string> vecArgument = {SCANDRV_PYTHON, SourceDir() + "/tests/drv/get_reports_oracle.py"};
+    vecArgument.insert(vecArgument.end(), a_vecArgument.begin(), a_vecArgument.end());
+    return testsupport::RunProgram(vecArgument, a_piStatus);
+  }
+
   const std::string m_strLogs = testsupport::RootPath("logs");
-  const std::string m_strInquiry = testsupport::RootPath("inquiry_reply.xml");
+  const std::string m_strState = testsupport::RootPath("state.txt");
+  const std::string m_strConfig = testsupport::RootPath("config.txt");
+  const std::string m_strLookup = testsupport::RootPath("lookup.txt");
   std::unique_ptr<COsCfg> m_poscfg;
 
  private:
@@ -113,13 +125,13 @@ class DrvOpenedFixture : public DrvFixture {
                        true),
               DEV_REPLY_SUCCESS);
     ASSERT_EQ(Dispatch(Send("sessionbegin"), false), DEV_REPLY_SUCCESS);
-    const char* szInquiry = Send("querysupport");
-    ASSERT_NE(szInquiry, nullptr);
-    testsupport::WriteFile(m_strInquiry, szInquiry);
-    ASSERT_EQ(Dispatch(szInquiry, false), DEV_REPLY_SUCCESS);
+    ASSERT_EQ(Dispatch(Send("querysupport"), false), DEV_REPLY_SUCCESS);
     m_pdev = std::make_unique<CDev>(nullptr, nullptr, nullptr);
     m_pdev->SetDeviceOnline(true);
     ASSERT_TRUE(m_pdatabase->ConfigProcessReportInquiry(nullptr, m_pdev.get())) << m_plog->Text();
+    testsupport::WriteFile(m_strState, ruleslisting::State(*m_pdatabase));
+    testsupport::WriteFile(m_strConfig, ruleslisting::Config(*m_pdatabase));
+    testsupport::WriteFile(m_strLookup, ruleslisting::Lookup(*m_pdatabase));
     m_pdatabase->FixDefaultAll();
     // The labels of the session's language (English).
     m_pdatabase->UpdateLabels();

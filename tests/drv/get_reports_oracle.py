@@ -1,32 +1,27 @@
 #!/usr/bin/env python3
-"""The get command's replies on a freshly opened scanner, judged from the sources alone.
+"""The get command's replies on a freshly opened scanner, judged by the rules model and the sources.
 
-    get_reports_oracle.py reports SOURCE_DIR INQUIRY_REPLY REPLY_DIR
-    get_reports_oracle.py idlist SOURCE_DIR INQUIRY_REPLY
+    get_reports_oracle.py reports STATE CONFIG LOOKUP REPLY_DIR
+    get_reports_oracle.py idlist STATE CONFIG LOOKUP
 
-The database after the opening is read as the default fix-up test reads it
-(tests/tools/fixdefaults_dump.py): the expected default records, with the
-camera bins and the physical height the scanner's inquiry reply gives.
-Every value is its default and every list its default list.
+STATE, CONFIG and LOOKUP are the listings of the database once its resources and the scanner's replies are
+loaded (tests/tools/rulesprobe/rules_listing.h), before the default fix-up; the rules model
+(tests/tools/rulesmodel) runs the fix-up on them, as the default fix-up test reads it. The names in task
+messages and the English labels come from the sources (db/sources/lookup.dbc, labels.dbc).
 
-reports: REPLY_DIR holds one file per get, named "<bin>-<id>.xml": the
-camera bin (2 to 5) of the window-bin that was current, and the id asked
-for. Each reply must be the whole task with the right byte count, and:
+reports: REPLY_DIR holds one file per get, named "<bin>-<id>.xml": the camera bin (2 to 5) of the window-bin
+of window 0 that was current, and the id asked for. Each reply must be the whole task with the right byte
+count, and the capability the database finds (the machine's, else that camera's):
 
-- an id without a supported capability (in the machine bin, else in that
-  camera bin): "fail" alone;
-- access 2 (hidden): "fail" alone; access 1: "notavailable", else
-  "success", then the report pair;
-- the pair: "report<kind>" and "report<kind>default" ("enum", "range",
-  "string"), each with id, windowtag (camera bins: "frontbitonal_00",
-  "rearbitonal_00", "frontcolor_00", "rearcolor_00"), readonly ("false" for
-  access 4 to 6), valuecurrent (the default: a value's name, a number or a
-  text), context ("$configuration", "$bitonal", "$color"), for the current
-  report one validcontext per context the capability has a supported bin
-  in; then the list (value and English label of each entry), the range, or
-  the string's maximum length.
+- none, or one of access 2 (hidden): "fail" alone; access 1: "notavailable", else "success", then the pair;
+- the pair: "report<kind>" and "report<kind>default" ("enum", "range", "string"), each with id, windowtag
+  (camera bins: "frontbitonal_00", "rearbitonal_00", "frontcolor_00", "rearcolor_00"), readonly ("false" for
+  access 4 to 6), valuecurrent (current or default: a value's name, a number or a text), context
+  ("$configuration", "$bitonal", "$color"), for the current report one validcontext per context the
+  capability has an accessible bin in; then the current or default list (value and English label of each
+  entry), range, or the string's maximum length.
 
-Prints one line per disagreement; exit status 1 when there is any.
+Prints one line per disagreement and the count of replies judged; exit status 1 when there is any.
 
 idlist: the names of the supported capabilities, one a line, in id order.
 
@@ -36,92 +31,88 @@ import os
 import sys
 import xml.etree.ElementTree as ElementTree
 
-SOURCE_FILES = ["tests/data/db/database_expected.tsv", "db/sources/lookup.dbc", "db/db_def.h",
-                "db/catalogue/db_catalogue_rows.h"]
-RECORD_BINS = {"M": [1], "BF": [2, 3], "CF": [4, 5]}
+sys.dont_write_bytecode = True
+SOURCE_DIR = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "tools"))
+
+from rulesmodel import listing, rules  # noqa: E402
+from rulesmodel.names import ID, MACHINE, NAME  # noqa: E402
+
 KIND_REPORT = {"E": "reportenum", "R": "reportrange", "S": "reportstring"}
 WINDOW_TAG = {2: "frontbitonal_00", 3: "rearbitonal_00", 4: "frontcolor_00", 5: "rearcolor_00"}
 CONTEXT = {1: "$configuration", 2: "$bitonal", 3: "$bitonal", 4: "$color", 5: "$color"}
 
 
-def load_tools(source_dir):
-    sys.path.insert(0, os.path.join(source_dir, "tests", "tools"))
-    import fixdefaults_dump  # noqa: E402
-    return fixdefaults_dump
+def read(path):
+    with open(path, encoding="utf-8", errors="surrogateescape") as stream:
+        return stream.read()
 
 
-def lexicons(lookup_text):
-    """{capability: its name in task messages} of the lookup source."""
-    names = {}
-    for item in ElementTree.fromstring(lookup_text).iter("item"):
-        names[item.findtext("db/id")] = item.findtext("lx/id") or ""
-    return names
+def lexicons():
+    """{id: (name in task messages, {value: value's name})} of the lookup source."""
+    records = {}
+    for item in ElementTree.fromstring(read(os.path.join(SOURCE_DIR, "db/sources/lookup.dbc"))).iter("item"):
+        values = {}
+        for en in item.iter("en"):
+            children = list(en)
+            for name, lexicon in zip(children[0::2], children[1::2]):
+                values[NAME[name.text]] = lexicon.text or ""
+        records[NAME[item.findtext("db/id")]] = (item.findtext("lx/id") or "", values)
+    return records
 
 
-def labels(labels_text):
+def labels():
     """{tag: English text} as the compiler turns the escapes."""
     texts = {}
-    for item in ElementTree.fromstring(labels_text).iter("item"):
+    for item in ElementTree.fromstring(read(os.path.join(SOURCE_DIR, "db/sources/labels.dbc"))).iter("item"):
         text = item.findtext("en_usa") or ""
         texts[item.findtext("label")] = text.replace("@n", "\n").replace("@r", "\r").replace("@t", "\t")
     return texts
 
 
-def database(source_dir, inquiry_path):
-    """{(bin, capability): (kind, access, default, rest)} of the supported datums, and the lexicons."""
-    tools = load_tools(source_dir)
-    paths = [os.path.join(source_dir, name) for name in SOURCE_FILES]
-    expected, _, _, _ = tools.read_sources(paths)
-    replies = tools.read_replies(["adf=" + inquiry_path])
-    kept = tools.kept_bins(replies)
-    datums = {}
-    for kind, capability, _, _, bins in tools.fixed_expected(expected, replies):
-        for fields in bins:
-            access, default, *rest = fields[1:]
-            for bin_number in RECORD_BINS[fields[0]]:
-                if bin_number in kept and int(access) != 0:
-                    datums[(bin_number, capability)] = (kind, int(access), default, rest)
-    with open(paths[1], encoding="utf-8") as source:
-        names = lexicons(source.read())
-    return datums, names
+def opened(state, config, lookup):
+    """The model's database after the default fix-up."""
+    db = listing.load(read(state), read(config), read(lookup), rules.load_themes())
+    db.fix_default_all()
+    return db
 
 
-def unique(values):
-    seen = []
-    for value in values:
-        if value not in seen:
-            seen.append(value)
-    return seen
+def supported(db, id_):
+    """CDatabase::IsIdSupported over some bins: a window-0 datum with access."""
+    return lambda bins: any(db.accessible(db.slot(0, id_, bin_)) for bin_ in bins)
 
 
-def expected_pair(capability, bin_number, selected, datum, datums, name, texts):
+def expected_pair(db, datum, name, values, texts):
     """The two reports as (element, [(child, text or [children])])."""
-    kind, access, default, rest = datum
+    kind = db.container(datum)
+    access = db.access(datum)
     reports = []
     for is_default in (False, True):
         children = [("id", name)]
-        if bin_number != 1:
-            children.append(("windowtag", WINDOW_TAG[bin_number]))
+        if datum.bin != MACHINE:
+            children.append(("windowtag", WINDOW_TAG[datum.bin]))
         children.append(("readonly", "false" if access in (4, 5, 6) else "true"))
-        # The window tag is the current window-bin, which the test chose.
-        current = WINDOW_TAG[selected] if capability == "DB_ID_WINDOWBIN" and not is_default else default
-        children.append(("valuecurrent", current))
-        children.append(("context", CONTEXT[bin_number]))
+        value = datum.dflt if is_default else datum.cur
+        text = datum.sdef if is_default else datum.scur
+        children.append(("valuecurrent", values.get(value) if kind == "E" else text if kind == "S" else str(value)))
+        children.append(("context", CONTEXT[datum.bin]))
         if not is_default:
-            if bin_number == 1:
-                children.append(("validcontext", "$configuration"))
-            for context, bins in (("$bitonal", (2, 3)), ("$color", (4, 5))):
-                if any((b, capability) in datums for b in bins):
+            has = supported(db, datum.id)
+            for context, bins in (("$configuration", (MACHINE,)), ("$bitonal", (2, 3)), ("$color", (4, 5))):
+                if (datum.bin == MACHINE or context != "$configuration") and has(bins):
                     children.append(("validcontext", context))
         if kind == "E":
             entries = []
-            for value in unique(rest[0].split(",")):
-                entries += [("value", value), ("text", texts.get("enum_%s_%s" % (name, value), ""))]
+            for item in datum.def_items if is_default else datum.cur_items:
+                label = texts.get("enum_%s_%s" % (name, values.get(item)), "")
+                entries += [("value", values.get(item)), ("text", label)]
             children.append(("enum", entries))
         elif kind == "R":
-            children.append(("range", [("rangemin", rest[0]), ("rangemax", rest[1]), ("rangestep", rest[2])]))
+            bounds = (datum.dmin, datum.dmax, datum.dstep) if is_default else (datum.min, datum.max, datum.step)
+            tags = ("rangemin", "rangemax", "rangestep")
+            children.append(("range", [(tag, str(bound)) for tag, bound in zip(tags, bounds)]))
         else:
-            children.append(("stringmaxlength", rest[0]))
+            children.append(("stringmaxlength", str(datum.maxlen)))
         reports.append((KIND_REPORT[kind] + ("default" if is_default else ""), children))
     return reports
 
@@ -130,7 +121,11 @@ def shape(element):
     return [(child.tag, shape(child) if len(child) else (child.text or "")) for child in element]
 
 
-def judge(path, bin_number, identifier, datums, names, texts):
+def judge(path, db, records, texts):
+    name = os.path.basename(path)[:-len(".xml")]
+    bin_text, identifier = name.split("-", 1)
+    # The window-bin the test made current: window 0, that camera.
+    db.slot(0, ID["WINDOWBIN"], MACHINE).cur = int(bin_text) - 2
     data = open(path, "rb").read()
     faults = []
     if int(data[68:88]) != len(data):
@@ -138,14 +133,13 @@ def judge(path, bin_number, identifier, datums, names, texts):
     task = ElementTree.fromstring(data)
     status = task.findtext("reportstatus/status")
     reports = [(element.tag, shape(element)) for element in task if element.tag != "reportstatus"]
-    capability = next((c for c, n in names.items() if n == identifier and identifier), None)
-    datum_bin = next((b for b in (1, bin_number) if (b, capability) in datums), None)
-    if datum_bin is None or datums[(datum_bin, capability)][1] == 2:
+    id_ = next((i for i, (lexicon, _) in records.items() if lexicon == identifier and identifier), None)
+    datum = db.find_current(id_) if id_ else None
+    if datum is None or db.access(datum) == 2:
         want_status, want_reports = "fail", []
     else:
-        datum = datums[(datum_bin, capability)]
-        want_status = "notavailable" if datum[1] == 1 else "success"
-        want_reports = expected_pair(capability, datum_bin, bin_number, datum, datums, identifier, texts)
+        want_status = "notavailable" if db.access(datum) == 1 else "success"
+        want_reports = expected_pair(db, datum, identifier, records[id_][1], texts)
     if status != want_status:
         faults.append("status %s, expected %s" % (status, want_status))
     if reports != want_reports:
@@ -154,26 +148,20 @@ def judge(path, bin_number, identifier, datums, names, texts):
 
 
 def main(argv):
-    if len(argv) < 4 or argv[1] not in ("reports", "idlist"):
+    if len(argv) < 5 or argv[1] not in ("reports", "idlist") or (argv[1] == "reports") != (len(argv) == 6):
         sys.exit(__doc__)
-    source_dir, inquiry = argv[2], argv[3]
-    datums, names = database(source_dir, inquiry)
+    db = opened(argv[2], argv[3], argv[4])
+    records = lexicons()
     if argv[1] == "idlist":
-        import database_source  # noqa: E402 (found through load_tools' path)
-        supported = {capability for (_, capability) in datums}
-        with open(os.path.join(source_dir, "db/db_def.h"), encoding="utf-8") as header:
-            numbers = database_source.read_names(header.read())
-        for capability in sorted(supported, key=lambda c: numbers[c]):
-            if names.get(capability) and 1 <= numbers[capability] <= 252:
-                print(names[capability])
+        for id_ in range(1, 253):
+            if records.get(id_, ("",))[0] and supported(db, id_)(range(1, 6)):
+                print(records[id_][0])
         return 0
-    with open(os.path.join(source_dir, "db/sources/labels.dbc"), encoding="utf-8") as source:
-        texts = labels(source.read())
+    texts = labels()
     faults = []
-    files = sorted(os.listdir(argv[4]))
+    files = sorted(os.listdir(argv[5]))
     for name in files:
-        bin_text, identifier = name[:-len(".xml")].split("-", 1)
-        faults += judge(os.path.join(argv[4], name), int(bin_text), identifier, datums, names, texts)
+        faults += judge(os.path.join(argv[5], name), db, records, texts)
     for fault in faults:
         print(fault)
     print("%d replies judged" % len(files))
