@@ -195,17 +195,16 @@ EDBSTS CDrvProcessCommands::CreateTaskReportOutputImageCount() {
   COsXmlTask* posxmltask = m_pdatabase->GetXmlTask();
   StartReply("success");
   for (const auto& report : areport) {
-    const char* szReport = report.szReport;
     char szCount[32];
     std::snprintf(szCount, sizeof szCount, "%ld", report.lValue);
-    posxmltask->StartCommand(szReport, 1);
+    posxmltask->StartCommand(report.szReport, 1);
     posxmltask->AddArgument("id", "outputimagecount");
     posxmltask->AddArgument("readonly", "true");
     posxmltask->AddArgument("valuecurrent", szCount);
     posxmltask->AddArgument("context", "$configuration");
     posxmltask->AddArgument("validcontext", "$configuration");
-    AddRange(pdbdatum, true, "range", 2);
-    posxmltask->FinalizeCommand(szReport);
+    if (AddRange(pdbdatum, true, "range", 2) != OS_STS_SUCCESS) return FinishReply(DB_STS_BADVALUE, false);
+    posxmltask->FinalizeCommand(report.szReport);
   }
   return FinishReply(DB_STS_SUCCESS, false);
 }
