@@ -92,6 +92,46 @@ enum EDEVREPLY : int {
   DEV_REPLY_USERACTION = 24,
 };
 
+// How a running scan is asked to stop.
+enum EDEVSTOPACTION : int {
+  DEV_STOPACTION_REQUEST = 1,       // the unit stops feeding; the job ends normally
+  DEV_STOPACTION_CANCEL = 2,        // the scan thread halts, the scan ends cancelled
+  DEV_STOPACTION_DISCONNECTED = 3,  // the scan thread halts, the scanner went off line
+};
+
+// The dialog, message and button-set numbers of the GUI's message procedure
+// (their texts belong to the GUI); the engine names the ones it sends.
+enum EDEVDLG : int {
+  DEV_DLG_NONE = 0,
+  DEV_DLG_DOWNLOAD = 3,
+  DEV_DLG_SCANNING = 6,
+};
+enum EDEVMSG : int {
+  DEV_MSG_NONE = 0,
+  DEV_MSG_CLEAR = 4,
+  DEV_MSG_DOWNLOADING = 7,
+  DEV_MSG_DOWNLOADERROR = 8,
+  DEV_MSG_SCANNING = 15,
+  DEV_MSG_DOWNLOADSUCCESS = 17,
+  DEV_MSG_WAITFORPAPER = 18,
+  DEV_MSG_LAMPSWARMING = 19,
+};
+enum EDEVBUTTONS : int {
+  DEV_BUTTONS_NONE = 0,
+};
+// The GUI's message procedure, as a session hands it to the engine.
+typedef void (*PFNDEVMESSAGEPROC)(EDEVDLG a_edevdlg, EDEVMSG a_edevmsg, char* a_szText, long a_lValue,
+                                  EDEVBUTTONS a_edevbuttons);
+
+// Which units the device-manager adapter drives when the front end opens a
+// single unit of a scanner (set by the device object's interface open).
+enum EDEVWIAMODE : int {
+  DEV_WIAMODE_NONE = 0,     // the model's own units
+  DEV_WIAMODE_ADF = 1,      // the feeder through its second-choice library
+  DEV_WIAMODE_BOTH = 2,     // both units of the model's library
+  DEV_WIAMODE_FLATBED = 3,  // the flatbed from the model directory; every interfaceopen names its device file
+};
+
 // A log request and its result, filled by the device-manager replies and by
 // the report writers. The buffer is tracked memory owned by the record.
 constexpr size_t DEV_LOG_TEXT = 512;
