@@ -2,8 +2,10 @@
 // session tasks.
 #include "sim_csimscanner.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <string>
 
 #include "os_coslog.h"
 #include "os_cosstring.h"
@@ -102,15 +104,48 @@ const CSimScanner::SimCommand* CSimScanner::FindCommand(const std::string& a_str
 const char* CSimScanner::Entry(const char* a_szTask) {
   CSimWorker::CallBegin();
   uint64_t u64Id = 0;
+  CSimNode simnodeCommand;
   CSimNode simnodeReply;
-  const char* szStatus = Process(a_szTask, u64Id, simnodeReply);
+  const char* szStatus = Process(a_szTask, u64Id, simnodeCommand, simnodeReply);
   const char* szReply = CSimTask::Reply("simscan", ++m_iReplyId, u64Id, szStatus, simnodeReply);
+  LogTask(u64Id, simnodeCommand, szStatus);
   CSimWorker::CallEnd();
   return szReply;
 }
 
-const char* CSimScanner::Process(const char* a_szTask, uint64_t& a_u64Id, CSimNode& a_simnodeReply) {
-  CSimNode simnodeCommand;
+// One line per task: milliseconds, unit, task id, command, the command's
+// direct children as name=value (cut to 200 characters) and the status
+// word, tab-separated. Appended in one write, so that both units' copies
+// and all their callers can share one file.
+void CSimScanner::LogTask(uint64_t a_u64Id, const CSimNode& a_simnodeCommand, const char* a_szStatus) {
+  const char* szPath = CSimConfig::TaskLogPath();
+  if (!szPath) return;
+  std::string strChildren;
+  for (const CSimNode& simnode : a_simnodeCommand.Children()) {
+    if (!strChildren.empty()) strChildren += ' ';
+    strChildren += simnode.Name() + "=" + simnode.Text();
+  }
+  if (strChildren.size() > 200) strChildren.resize(200);
+  for (char& c : strChildren) {
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  }
+  const std::string strLine = std::to_string(CSimWorker::NowMs()) + "\t" + CSimConfig::UnitName() + "\t" +
+                              std::to_string(a_u64Id) + "\t" + a_simnodeCommand.Name() + "\t" + strChildren + "\t" +
+                              a_szStatus + "\n";
+  const int iFile = open(szPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (iFile < 0) {
+    OsLog(OS_LOG_ERROR, "simscan>>> the task log cannot be opened...<%s>", szPath);
+    return;
+  }
+  if (write(iFile, strLine.data(), strLine.size()) != static_cast<ssize_t>(strLine.size())) {
+    OsLog(OS_LOG_ERROR, "simscan>>> the task log was not written...<%s>", szPath);
+  }
+  close(iFile);
+}
+
+const char* CSimScanner::Process(const char* a_szTask, uint64_t& a_u64Id, CSimNode& a_simnodeCommand,
+                                 CSimNode& a_simnodeReply) {
+  CSimNode& simnodeCommand = a_simnodeCommand;
   if (!CSimTask::Read("simscan", a_szTask, a_u64Id, simnodeCommand)) return "fail";
   const SimCommand* psimcommand = FindCommand(simnodeCommand.Name());
   if (!psimcommand) {
@@ -215,6 +250,7 @@ const char* CSimScanner::SessionBegin(const CSimNode& a_simnode, CSimNode&) {
   m_esimactivity = SIM_ACTIVITY_NONE;
   m_blLampWarm = false;
   const uint64_t u64Session = ++m_u64Session;
+  PostOffline(u64Session);
   if (u64Function == 0 || !m_simconfig.m_blAsyncOpen) return "success";
   m_simworker.Post(CSimWorker::NowMs() + m_simconfig.m_lOpenDelayMs, [this, u64Session, u64Function, u64Argument] {
     CompleteOpen(u64Session, u64Function, u64Argument);
@@ -262,6 +298,7 @@ const char* CSimScanner::RegisterCallback(const CSimNode& a_simnode, CSimNode&) 
     m_mapCallback.erase(strName);
   } else {
     m_mapCallback[strName] = simcallback;
+    PostRegistered(strName);
   }
   return "success";
 }
