@@ -64,6 +64,7 @@ CDevDevice::CDevDevice(CDatabase* a_pdatabase, CDev* a_pdev) {
   m_pdispatch = OsMemNew(CDispatch);
   m_posfileAdf = OsMemNew(COsFile);
   m_posfileFlatbed = OsMemNew(COsFile);
+  Enlist(this);
   if (!m_pdispatch) return;
   if (m_pdispatch->SetupDispatchTemplate() != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "Failed SetupDispatchTemplate...");
@@ -78,6 +79,7 @@ CDevDevice::~CDevDevice() {
     OsLogDebug(OS_LOG_INFO, "CDevDevice: unloading the units still loaded...");
     Unload(DB_FIRMWARE_BOTH, nullptr);
   }
+  Delist(this);
   for (COsXmlTask*& posxmltask : m_aposxmltask) OsMemDelete(posxmltask);
   OsMemDelete(m_pdispatch);
   OsMemDelete(m_posfileAdf);

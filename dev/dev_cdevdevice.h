@@ -33,6 +33,9 @@
 // - Load and Unload run on the caller's thread while no other operation of
 //   the adapter does (the device object's interface open and close); the
 //   loaded entries are atomic for the callbacks that test them.
+// - The callbacks hold the list of living adapters shared while they run;
+//   the destructor takes it alone, outside the database lock, after the
+//   units are unloaded.
 //
 // Risk, known: a library's ScannerEntry has no time limit (the time-out
 // argument plays no part); a library that never returns hangs its caller.
@@ -162,7 +165,10 @@ class CDevDevice {
   EDEVSTS DownloadEnd(EDBID_FIRMWARE a_edbidfirmware);
 
   // Entry points handed to the libraries; each takes a callback message
-  // naming the callback and this adapter ("userargumentptr").
+  // naming the callback and this adapter ("userargumentptr"). A message
+  // that names no living adapter (a library calling after its interface
+  // closed) is logged and ignored; an adapter is deleted only once the
+  // callbacks running on it have returned.
   static EOSSTS CallBackSetDeviceStatusAdf(void* a_pvArg);
   static EOSSTS CallBackSetDeviceStatusFlatbed(void* a_pvArg);
   static EOSSTS CallBackPnpChange(void* a_pvArg);
@@ -191,6 +197,9 @@ class CDevDevice {
   void Free(EDBID_FIRMWARE a_edbidfirmware);
   // A connectionchange message for a unit.
   static EOSSTS ConnectionChange(void* a_pvArg, EDBID_FIRMWARE a_edbidfirmware);
+  // The adapters alive in the process, which the callbacks look up.
+  static void Enlist(CDevDevice* a_pdevdevice);
+  static void Delist(CDevDevice* a_pdevdevice);
 
   CDatabase* m_pdatabase = nullptr;
   CDev* m_pdev = nullptr;

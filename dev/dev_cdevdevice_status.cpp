@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <set>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,17 @@ namespace {
 // The online flags and the status of every adapter; released before the
 // database, the facade or the events are touched.
 std::mutex s_mutexDeviceStatus;
+
+// The adapters alive in the process; never destroyed, as library threads
+// may call back while the process exits.
+std::shared_mutex& AdaptersMutex() {
+  static auto* s_pmutex = new std::shared_mutex;
+  return *s_pmutex;
+}
+std::set<const CDevDevice*>& Adapters() {
+  static auto* s_pset = new std::set<const CDevDevice*>;
+  return *s_pset;
+}
 
 // A callback message's contents are read into buffers of this size: a longer
 // one is cut, never dropped.
@@ -54,10 +67,28 @@ CDevDevice* CallbackAdapter(void* a_pvArg, const char* a_szName, const char* a_s
   }
   CallbackContent(szMessage, "userargumentptr", szContent);
   auto* pdevdevice = reinterpret_cast<CDevDevice*>(static_cast<uintptr_t>(COsString::StrToFastHex64(szContent)));
-  if (!pdevdevice) OsLog(OS_LOG_ERROR, "userargumentptr is null...");
+  if (!pdevdevice) {
+    OsLog(OS_LOG_ERROR, "userargumentptr is null...");
+  } else if (!Adapters().count(pdevdevice)) {
+    OsLog(OS_LOG_ERROR, "userargumentptr names no adapter...<%s>", szContent);
+    pdevdevice = nullptr;
+  }
   return pdevdevice;
 }
 }  // namespace
+
+void CDevDevice::Enlist(CDevDevice* a_pdevdevice) {
+  std::unique_lock<std::shared_mutex> lock(AdaptersMutex());
+  Adapters().insert(a_pdevdevice);
+}
+
+// Waits for the callbacks running on any adapter: outside the database
+// lock, which they take.
+void CDevDevice::Delist(CDevDevice* a_pdevdevice) {
+  CDbLockRelease dbrelease;
+  std::unique_lock<std::shared_mutex> lock(AdaptersMutex());
+  Adapters().erase(a_pdevdevice);
+}
 
 // ---------------------------------------------------------------------------
 // Device status
@@ -103,6 +134,7 @@ EDEVSTS CDevDevice::SetDeviceStatus(EDBID_FIRMWARE a_edbidfirmware, long a_lOnli
 // Entry points of the libraries
 // ---------------------------------------------------------------------------
 EOSSTS CDevDevice::ConnectionChange(void* a_pvArg, EDBID_FIRMWARE a_edbidfirmware) {
+  std::shared_lock<std::shared_mutex> lock(AdaptersMutex());
   const bool blFlatbed = a_edbidfirmware == DB_FIRMWARE_FLATBED;
   CDevDevice* pdevdevice =
       CallbackAdapter(a_pvArg, "connectionchange", blFlatbed ? "connectionchange(flatbed)" : "connectionchange(adf)");
@@ -120,6 +152,7 @@ EOSSTS CDevDevice::CallBackSetDeviceStatusFlatbed(void* a_pvArg) {
 }
 
 EOSSTS CDevDevice::CallBackPnpChange(void* a_pvArg) {
+  std::shared_lock<std::shared_mutex> lock(AdaptersMutex());
   CDevDevice* pdevdevice = CallbackAdapter(a_pvArg, "pnpchange", "pnpchange(adf)");
   if (!pdevdevice) return OS_STS_FAIL;
   if (!pdevdevice->m_pdev) {
