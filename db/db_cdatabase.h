@@ -103,6 +103,53 @@ struct DbEcdoCustomSettings {
   char szName[512];  // "(none)" while no dropout is learnt
 };
 
+// The debug settings the front end's interfaceopen gives, kept for the
+// device managers and reported back by uiend.
+constexpr size_t DB_DEBUG_TEXT = 64;
+struct DbDebugRecord {
+  char szLogging[DB_DEBUG_TEXT];            // "off", "on" or "custom"
+  int32_t i32LoggingLevel;
+  char szImagesFromScanner[DB_DEBUG_TEXT];  // "on" keeps the scanner's images
+  char szImagesToApplication[DB_DEBUG_TEXT];  // "on" dumps the images handed over
+};
+
+// The simulation the front end asks for, and what a simulating device
+// manager reports of itself: the first model and the first flatbed are the
+// ones simulated. Every text field holds one character less than its size;
+// an empty name or flag id ends its list.
+constexpr size_t DB_SIM_TEXT = 64;
+constexpr size_t DB_SIM_NAME = 255;
+constexpr size_t DB_SIM_FLAGTEXT = 1024;
+constexpr long DB_SIM_MODELS = 10;
+constexpr long DB_SIM_FLATBEDS = 5;
+constexpr long DB_SIM_FLAGS = 32;
+struct DbSimFlag {
+  char szId[DB_SIM_NAME];
+  char szValue[DB_SIM_NAME];
+  char szText[DB_SIM_FLAGTEXT];
+};
+struct DbSimulationRecord {
+  char szSimulation[DB_SIM_TEXT];
+  char aszModel[DB_SIM_MODELS][DB_SIM_NAME];
+  char aszFlatbed[DB_SIM_FLATBEDS][DB_SIM_NAME];
+  char szFlatbedIntegrated[DB_SIM_NAME];
+  DbSimFlag adbsimflag[DB_SIM_FLAGS];
+};
+
+// A text field of the debug and simulation records.
+enum EDBRECORDFIELD : int {
+  DB_RECORD_LOGGING,
+  DB_RECORD_IMAGESFROMSCANNER,
+  DB_RECORD_IMAGESTOAPPLICATION,
+  DB_RECORD_SIMULATION,
+  DB_RECORD_SIMMODEL,             // indexed, DB_SIM_MODELS
+  DB_RECORD_SIMFLATBED,           // indexed, DB_SIM_FLATBEDS
+  DB_RECORD_SIMFLATBEDINTEGRATED,
+  DB_RECORD_SIMFLAGID,            // indexed, DB_SIM_FLAGS
+  DB_RECORD_SIMFLAGVALUE,         // indexed, DB_SIM_FLAGS
+  DB_RECORD_SIMFLAGTEXT,          // indexed, DB_SIM_FLAGS
+};
+
 class CDatabase {
  public:
   // -------------------------------------------------------------------------
@@ -501,6 +548,18 @@ class CDatabase {
   int64_t GetCopyImages() const { return m_i64CopyImages; }
 
   // -------------------------------------------------------------------------
+  // The debug and simulation records (db_cdatabase_records.cpp)
+  // -------------------------------------------------------------------------
+  // The records as they stand; read them under the database lock.
+  DbDebugRecord* GetDebugRecord() { return &m_dbdebugrecord; }
+  DbSimulationRecord* GetSimulationRecord() { return &m_dbsimulationrecord; }
+  // Writes one text field under the database lock; the index picks the
+  // entry of a list and is 0 for the other fields. A text longer than its
+  // field is cut to fit (logged) and written: 0. An index outside the list
+  // writes nothing (logged): 14; an unknown field or a null text: 3.
+  EOSSTS SetRecordText(EDBRECORDFIELD a_edbrecordfield, long a_lIndex, const char* a_szText);
+
+  // -------------------------------------------------------------------------
   // Labels and the error texts made of them (db_cdatabase_labels.cpp)
   // -------------------------------------------------------------------------
   // Reloads the labels when the language has changed.
@@ -724,6 +783,8 @@ class CDatabase {
   DbColorTableRecord m_adbcolortablerecord[DB_COLORTABLE_RECORDS] = {};
   DbEcdoHeader m_dbecdoheader = {};
   DbEcdoCustomSettings m_dbecdocustomsettings = {};
+  DbDebugRecord m_dbdebugrecord = {};
+  DbSimulationRecord m_dbsimulationrecord = {};
   bool m_blOwner = false;                  // holds the process's one claim
   DbDatumCommon* m_pdatumcommon = nullptr;  // the table, while owned
 };

@@ -106,7 +106,7 @@ long CDevDevice::GetLampWarmupTimeout() {
 }
 
 void CDevDevice::MessageProc(EDEVDLG a_edevdlg, EDEVMSG a_edevmsg, char* a_szText, long a_lValue) {
-  const PFNDEVMESSAGEPROC pfnMessageProc = m_pfnMessageProc.load();
+  const PFNDEVMESSAGEMANAGER pfnMessageProc = m_pfnMessageProc.load();
   if (pfnMessageProc) pfnMessageProc(a_edevdlg, a_edevmsg, a_szText, a_lValue, DEV_BUTTONS_NONE);
 }
 

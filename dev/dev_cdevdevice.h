@@ -211,7 +211,7 @@ class CDevDevice {
   std::atomic<PFNSCANNERENTRY> m_pfnScannerEntryFlatbed{nullptr};
   long m_lOnlineAdf = 0;  // the units' online flags, under the status mutex
   long m_lOnlineFlatbed = 0;
-  std::atomic<PFNDEVMESSAGEPROC> m_pfnMessageProc{nullptr};
+  std::atomic<PFNDEVMESSAGEMANAGER> m_pfnMessageProc{nullptr};
   std::atomic<EDEVWIAMODE> m_edevwiamode{DEV_WIAMODE_NONE};
   std::atomic<bool> m_blSessionOpenAdf{false};
   std::atomic<bool> m_blSessionOpenFlatbed{false};

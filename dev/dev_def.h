@@ -1,6 +1,7 @@
 // Types shared by the device engine: the device status codes its operations
 // answer, the driver events it queues, the codes of the device-manager
-// replies and the log request. The device-manager replies, the
+// replies, the log request, and the dialogs, messages and buttons of the
+// GUI's message procedure it is handed. The device-manager replies, the
 // image library's results and the status words of the driver's replies are
 // separate code spaces, mapped only where an operation maps them.
 #pragma once
@@ -9,6 +10,7 @@
 #include <cstdint>
 
 #include "db_def.h"
+#include "os_def.h"
 
 enum EDEVSTS : int {
   DEV_STS_SUCCESS = 0,
@@ -99,30 +101,6 @@ enum EDEVSTOPACTION : int {
   DEV_STOPACTION_DISCONNECTED = 3,  // the scan thread halts, the scanner went off line
 };
 
-// The dialog, message and button-set numbers of the GUI's message procedure
-// (their texts belong to the GUI); the engine names the ones it sends.
-enum EDEVDLG : int {
-  DEV_DLG_NONE = 0,
-  DEV_DLG_DOWNLOAD = 3,
-  DEV_DLG_SCANNING = 6,
-};
-enum EDEVMSG : int {
-  DEV_MSG_NONE = 0,
-  DEV_MSG_CLEAR = 4,
-  DEV_MSG_DOWNLOADING = 7,
-  DEV_MSG_DOWNLOADERROR = 8,
-  DEV_MSG_SCANNING = 15,
-  DEV_MSG_DOWNLOADSUCCESS = 17,
-  DEV_MSG_WAITFORPAPER = 18,
-  DEV_MSG_LAMPSWARMING = 19,
-};
-enum EDEVBUTTONS : int {
-  DEV_BUTTONS_NONE = 0,
-};
-// The GUI's message procedure, as a session hands it to the engine.
-typedef void (*PFNDEVMESSAGEPROC)(EDEVDLG a_edevdlg, EDEVMSG a_edevmsg, char* a_szText, long a_lValue,
-                                  EDEVBUTTONS a_edevbuttons);
-
 // Which units the device-manager adapter drives when the front end opens a
 // single unit of a scanner (set by the device object's interface open).
 enum EDEVWIAMODE : int {
@@ -148,3 +126,81 @@ struct DeviceLog {
   char szCdVersion[DEV_LOG_TEXT];
   long alFileOffset[DEV_LOG_FILES];  // further file names in the data; -1 ends the list
 };
+
+// How the image library is hosted: loaded into this process, or inside the
+// separate Dravix executable (2 and 3 are treated alike). 0 is "not set" when
+// requested and "nothing loaded" in a unit's record.
+enum EDEVNEXILCALL : int {
+  DEV_NEXILCALL_NONE = 0,
+  DEV_NEXILCALL_INPROCESS = 1,
+  DEV_NEXILCALL_DRAVIX = 2,
+  DEV_NEXILCALL_DRAVIXDEFAULT = 3,
+};
+
+// Dialogs of the settings GUI that a message names (the GUI's own words in
+// brackets); the main window takes the UI modes as its messages.
+enum EDEVDLG : int {
+  DEV_DLG_UNDEFINED = 0,
+  DEV_DLG_CALIBRATE = 1,         // "calibrate"
+  DEV_DLG_DIAGNOSTIC = 2,        // "diagnostic"
+  DEV_DLG_FIRMWAREDOWNLOAD = 3,  // "firmwaredownload"
+  DEV_DLG_MESSAGE = 4,           // "message"
+  DEV_DLG_POWERUP = 5,           // "powerup"
+  DEV_DLG_SCANNING = 6,          // "scanning"
+  DEV_DLG_MAIN = 7,              // the GUI's main window
+  DEV_DLG_DEVICESELECTION = 8,   // "deviceselection"
+};
+
+// Messages shown in a dialog; 22 to 33 are the UI modes of the main window.
+enum EDEVMSG : int {
+  DEV_MSG_UNDEFINED = 0,
+  DEV_MSG_CANCELING = 1,
+  DEV_MSG_CALIBRATING = 2,
+  DEV_MSG_CLEAR = 3,
+  DEV_MSG_CLEARINFOOFF = 4,
+  DEV_MSG_CLEARGUIVISIBLE = 5,
+  DEV_MSG_DEVICEOFFLINE = 6,
+  DEV_MSG_DOWNLOADING = 7,
+  DEV_MSG_ERROR = 8,
+  DEV_MSG_INFO = 9,
+  DEV_MSG_INITIALIZING = 10,
+  DEV_MSG_MULTIFEED = 11,
+  DEV_MSG_NOPAPER = 12,
+  DEV_MSG_JAM = 13,
+  DEV_MSG_SCANNING = 15,  // from the feeder or the flatbed
+  DEV_MSG_OPEN = 16,
+  DEV_MSG_SUCCESS = 17,
+  DEV_MSG_WAITPAPER = 18,
+  DEV_MSG_WARMUP = 19,
+  DEV_MSG_EXCLAMATION = 20,
+  DEV_MSG_ERRORSHOW = 21,
+  DEV_MSG_UIABOUT = 22,
+  DEV_MSG_UIDESTROY = 23,
+  DEV_MSG_UISCAN = 24,
+  DEV_MSG_UISCANADVANCED = 25,
+  DEV_MSG_UISCANPREVIEW = 26,
+  DEV_MSG_UISETUP = 27,
+  DEV_MSG_UISETUPADVANCED = 28,
+  DEV_MSG_UISETUPEOL = 29,
+  DEV_MSG_UISETUPIAPRINTER = 30,
+  DEV_MSG_UISETUPNOIAPRINTER = 31,
+  DEV_MSG_UISETUPNOIAPRINTEROCP = 32,
+  DEV_MSG_UISETUPSERVICE = 33,
+  DEV_MSG_WARNING = 34,
+  DEV_MSG_TESTING = 35,
+};
+
+// The buttons a message waits for; 0 waits for none.
+enum EDEVBUTTONS : int {
+  DEV_BUTTONS_NONE = 0,
+  DEV_BUTTONS_OK = 1,
+  DEV_BUTTONS_CANCEL = 2,
+  DEV_BUTTONS_OKCANCEL = 3,
+  DEV_BUTTONS_YESNO = 4,
+  DEV_BUTTONS_YESNOCANCEL = 5,
+};
+
+// The GUI's message procedure that the engine is handed: dialog, message,
+// text, a number shown with it (a time-out or a count) and the buttons.
+typedef EOSSTS (*PFNDEVMESSAGEMANAGER)(EDEVDLG a_edevdlg, EDEVMSG a_edevmsg, const char* a_szText, long a_lValue,
+                                    EDEVBUTTONS a_edevbuttons);

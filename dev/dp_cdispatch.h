@@ -13,8 +13,15 @@
 #include <mutex>
 
 #include "dev_def.h"
+#include "dp_creportcartridgedetected.h"
 #include "dp_creportconfig.h"
+#include "dp_creportdiagnostic.h"
+#include "dp_creportentries.h"
 #include "dp_creportinquiry.h"
+#include "dp_creportinterfaceopen.h"
+#include "dp_creportlog.h"
+#include "dp_creportlookup.h"
+#include "dp_creportmessage.h"
 #include "dp_creports.h"
 #include "dp_creportstatus.h"
 #include "dp_creportversion.h"

@@ -5,6 +5,7 @@
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
 #include "dp_creportconfig.h"
+#include "dp_store.h"
 #include "dp_target.h"
 #include "os_coslog.h"
 
@@ -68,25 +69,6 @@ void Report(const DpConfigKeyword& a_dpconfigkeyword, EDBSTS a_edbsts) {
   OsLogDebug(OS_LOG_INFO, "reportconfig>>> <%s> not stored...%d", a_dpconfigkeyword.szElement, a_edbsts);
 }
 
-// A write of a value the scanner reports, marked as such for the callbacks
-// that would send it back (state bit 1); a bit already set stays set.
-class CFromScanner {
- public:
-  explicit CFromScanner(CDatabase& a_database)
-      : m_database(a_database), m_blWasSet(a_database.TestDbState(DB_STATE_DEVICEUPDATE) != 0) {
-    m_database.SetDbState(DB_STATE_DEVICEUPDATE);
-  }
-  ~CFromScanner() {
-    if (!m_blWasSet) m_database.ClearDbState(DB_STATE_DEVICEUPDATE);
-  }
-  CFromScanner(const CFromScanner&) = delete;
-  CFromScanner& operator=(const CFromScanner&) = delete;
-
- private:
-  CDatabase& m_database;
-  const bool m_blWasSet;
-};
-
 void Store(CDatabase& a_database, const DpConfigKeyword& a_dpconfigkeyword, const char* a_szContent) {
   const DpConfigKeyword& kw = a_dpconfigkeyword;
   long lValue = 0;
@@ -114,13 +96,13 @@ void Store(CDatabase& a_database, const DpConfigKeyword& a_dpconfigkeyword, cons
       if (WordValue(kw, a_szContent, &lValue)) Report(kw, a_database.ForceCurrentLong(pdbdatum, lValue));
       return;
     case DP_CONFIG_FORCEDNUMBER: {
-      CFromScanner fromscanner(a_database);
+      CDpFromScanner dpfromscanner(a_database);
       Report(kw, a_database.ForceCurrentLong(pdbdatum, DpNumber(a_szContent)));
       return;
     }
     case DP_CONFIG_FORCEDTEXT:
     case DP_CONFIG_FORCEDDATE: {
-      CFromScanner fromscanner(a_database);
+      CDpFromScanner dpfromscanner(a_database);
       Report(kw, a_database.ForceCurrentString(pdbdatum, a_szContent));
       return;
     }

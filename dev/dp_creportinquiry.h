@@ -1,5 +1,6 @@
-// The reportinquiry report: the scanner's inquiry, read for the unit and the
-// kind of task the dispatcher names before each walk.
+// The reportinquiry report: the scanner's inquiry, kept by the model
+// configuration for the unit and the kind of task the dispatcher names
+// before each walk; the configuration reads it once the scanner is open.
 #pragma once
 
 #include "db_def.h"
@@ -8,7 +9,8 @@
 class CReportInquiry {
  public:
   DP_HANDLERS_CREPORTINQUIRY(DP_DECLARE_TRAMPOLINE)
-  EOSSTS Handle(EDPHANDLER, OsXmlCallback*) { return OS_STS_SUCCESS; }
+  // A configuration that refuses the inquiry fails the reply.
+  EOSSTS Handle(EDPHANDLER a_edphandler, OsXmlCallback* a_posxmlcallback);
 
   void SetInterfaceopen(bool a_blInterfaceOpen) { m_blInterfaceOpen = a_blInterfaceOpen; }
   void SetFirmware(EDBID_FIRMWARE a_edbidfirmware) { m_edbidfirmware = a_edbidfirmware; }

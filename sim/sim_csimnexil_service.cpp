@@ -74,8 +74,13 @@ const char* CSimNexil::QuerySupport(const CSimNode&, CSimNode& a_simnodeReply) {
   return "success";
 }
 
-// Nothing to pass on to the caller.
-const char* CSimNexil::MessageRelay(const CSimNode&, CSimNode&) { return "endofmessages"; }
+// A message for the scanner while NEXSIM_RELAY asks for more, then none.
+const char* CSimNexil::MessageRelay(const CSimNode&, CSimNode& a_simnodeReply) {
+  if (m_lRelays >= 0 && m_lRelayed >= m_lRelays) return "endofmessages";
+  ++m_lRelayed;
+  a_simnodeReply.Add("reportmessage").Add("message", "nexsim message " + std::to_string(m_lRelayed));
+  return "success";
+}
 
 // The version is the first element of the second child of the reply.
 const char* CSimNexil::GetVersion(const CSimNode&, CSimNode& a_simnodeReply) {

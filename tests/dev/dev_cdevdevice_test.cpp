@@ -79,6 +79,8 @@ TEST_F(DevDevice, EachTaskAsTheUnitReceivesIt) {
   Open(DB_FIRMWARE_ADF);
   Open(DB_FIRMWARE_FLATBED);
   m_pdatabase->ConfigSetString("devicefilename", "usb:0-1", DB_CONFIGTARGET_COMMON);
+  // A model with an imprinter reports its cartridge.
+  m_pdatabase->SetAccess(m_pdatabase->FindDirect(DB_BIN_MACHINE, DB_ID_CARTRIDGEDETECTED), DB_ACCESS_READONLY);
   const std::string strFirmware = testsupport::RootPath("firmware.bin");
   testsupport::WriteFile(strFirmware, "12345");
   DeviceLog devicelog = {};

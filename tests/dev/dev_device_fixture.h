@@ -37,9 +37,9 @@ struct TaskLine {
 
 // A unit's copy in the staged layout.
 inline std::string StagedLibrary(const std::string& a_strModelDirectory) {
-  return std::string(SIMSCAN_SYSTEM_DIRECTORY) + "/" + a_strModelDirectory + "/lib/device.so";
+  return std::string(SCANDRV_STAGE_MODELS) + "/" + a_strModelDirectory + "/lib/device.so";
 }
-inline std::string FlatbedDirectory() { return std::string(SIMSCAN_MODEL_DIRECTORY) + "flatbed"; }
+inline std::string FlatbedDirectory() { return std::string(SCANDRV_STAGE_MODEL) + "flatbed"; }
 
 // Polls until the condition holds, at most five seconds.
 inline bool WaitFor(const std::function<bool()>& a_fnCondition) {
@@ -54,8 +54,8 @@ class DeviceFixture : public dbtest::DbFixture {
  protected:
   void SetUp() override {
     m_pcfg = std::make_unique<COsCfg>("driver", OS_CFGENTITY_UTILITY, nullptr, nullptr, false, nullptr);
-    SetConfigured(OS_CFGTAG_SYSTEMDIRECTORY, SIMSCAN_SYSTEM_DIRECTORY);
-    SetConfigured(OS_CFGTAG_MODELDIRECTORY, SIMSCAN_MODEL_DIRECTORY);
+    SetConfigured(OS_CFGTAG_SYSTEMDIRECTORY, SCANDRV_STAGE_MODELS);
+    SetConfigured(OS_CFGTAG_MODELDIRECTORY, SCANDRV_STAGE_MODEL);
     setenv("SIMSCAN_TASKLOG", testsupport::RootPath("tasks.log").c_str(), 1);
     testsupport::RunProgram({"mkdir", "-p", testsupport::RootPath("images")});
     DbFixture::SetUp();

@@ -53,4 +53,22 @@ TEST_F(DpDispatchSimScanner, ASessionOpensIntoTheDatabase) {
   EXPECT_EQ(Send("interfaceclose"), DEV_REPLY_SUCCESS);
 }
 
+// A feeder that names its flatbed unit says where the flatbed's library
+// lives and how to reach it.
+TEST_F(DpDispatchSimScanner, AFeederNamesItsFlatbed) {
+  EXPECT_EQ(Send("interfaceopen",
+                 "\t\t<simulate><simulation>true</simulation><simmodel>mapleC</simmodel><simflag><id>flatbed</id>"
+                 "<value>mapleCflatbed</value><text></text></simflag></simulate>\n",
+                 true),
+            DEV_REPLY_SUCCESS)
+      << m_plog->Text();
+  EXPECT_EQ(Config("modeldirectoryflatbed", DB_CONFIGTARGET_COMMON), "mapleCflatbed");
+  EXPECT_EQ(Config("devicetypeflatbed", DB_CONFIGTARGET_COMMON), "simscan");
+  EXPECT_EQ(Config("devicefilenameflatbed", DB_CONFIGTARGET_COMMON), "simscan:mapleCflatbed");
+  // Its inquiry is kept as the interfaceopen's: that slot is taken now.
+  EXPECT_FALSE(m_pdatabase->ConfigLoadReportInquiry("<supported><id>x</id></supported>", 0, true, false,
+                                                    DB_FIRMWARE_ADF));
+  EXPECT_EQ(Send("interfaceclose"), DEV_REPLY_SUCCESS);
+}
+
 }  // namespace

@@ -15,7 +15,8 @@ using dptest::Report;
 class DpDispatch : public dptest::DispatchFixture {};
 
 // An independent reading of the grammar: every handler is a defined dynamic
-// symbol of the library, named by its path, one class per object.
+// symbol of the library, named by its path, one class having all of an
+// object's handlers.
 TEST_F(DpDispatch, GrammarLoadsAndEveryHandlerIsExported) {
   const std::string strGrammar = testsupport::RootPath("reply_grammar.xml");
   testsupport::WriteFile(strGrammar, CDispatch::s_szReplyGrammar);
