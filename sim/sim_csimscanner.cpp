@@ -2,10 +2,7 @@
 // session tasks.
 #include "sim_csimscanner.h"
 
-#include <fcntl.h>
 #include <unistd.h>
-
-#include <string>
 
 #include "os_coslog.h"
 #include "os_cosstring.h"
@@ -108,39 +105,10 @@ const char* CSimScanner::Entry(const char* a_szTask) {
   CSimNode simnodeReply;
   const char* szStatus = Process(a_szTask, u64Id, simnodeCommand, simnodeReply);
   const char* szReply = CSimTask::Reply("simscan", ++m_iReplyId, u64Id, szStatus, simnodeReply);
-  LogTask(u64Id, simnodeCommand, szStatus);
+  const char* szTaskLog = CSimConfig::TaskLogPath();
+  if (szTaskLog) CSimTask::Log(szTaskLog, CSimConfig::UnitName(), u64Id, simnodeCommand, szStatus);
   CSimWorker::CallEnd();
   return szReply;
-}
-
-// One line per task: milliseconds, unit, task id, command, the command's
-// direct children as name=value (cut to 200 characters) and the status
-// word, tab-separated. Appended in one write, so that both units' copies
-// and all their callers can share one file.
-void CSimScanner::LogTask(uint64_t a_u64Id, const CSimNode& a_simnodeCommand, const char* a_szStatus) {
-  const char* szPath = CSimConfig::TaskLogPath();
-  if (!szPath) return;
-  std::string strChildren;
-  for (const CSimNode& simnode : a_simnodeCommand.Children()) {
-    if (!strChildren.empty()) strChildren += ' ';
-    strChildren += simnode.Name() + "=" + simnode.Text();
-  }
-  if (strChildren.size() > 200) strChildren.resize(200);
-  for (char& c : strChildren) {
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-  }
-  const std::string strLine = std::to_string(CSimWorker::NowMs()) + "\t" + CSimConfig::UnitName() + "\t" +
-                              std::to_string(a_u64Id) + "\t" + a_simnodeCommand.Name() + "\t" + strChildren + "\t" +
-                              a_szStatus + "\n";
-  const int iFile = open(szPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (iFile < 0) {
-    OsLog(OS_LOG_ERROR, "simscan>>> the task log cannot be opened...<%s>", szPath);
-    return;
-  }
-  if (write(iFile, strLine.data(), strLine.size()) != static_cast<ssize_t>(strLine.size())) {
-    OsLog(OS_LOG_ERROR, "simscan>>> the task log was not written...<%s>", szPath);
-  }
-  close(iFile);
 }
 
 const char* CSimScanner::Process(const char* a_szTask, uint64_t& a_u64Id, CSimNode& a_simnodeCommand,

@@ -70,7 +70,6 @@ class CSimScanner {
   static const SimCommand s_asimcommand[];
 
   const char* Process(const char* a_szTask, uint64_t& a_u64Id, CSimNode& a_simnodeCommand, CSimNode& a_simnodeReply);
-  void LogTask(uint64_t a_u64Id, const CSimNode& a_simnodeCommand, const char* a_szStatus);
   static const SimCommand* FindCommand(const std::string& a_strName);
   // Starts or ends an activity; false when another one runs (or, for the
   // end, this one does not).

@@ -8,7 +8,7 @@
 
 namespace {
 
-using devtest::TaskLine;
+using devtest::LoggedTask;
 using devtest::WaitFor;
 
 class DevDeviceStatus : public devtest::DeviceFixture {
@@ -225,8 +225,8 @@ TEST_F(DevDeviceStatus, ResourceLockOrderAndUndo) {
     EXPECT_EQ(row.fn(), row.iResult) << ::testing::PrintToString(row.vecstrTask);
     EXPECT_EQ(Brief(sizetTasks), row.vecstrTask);
   }
-  const std::vector<TaskLine> vectaskline = Tasks();
-  EXPECT_EQ(vectaskline[vectaskline.size() - 4].strChildren, "disconnectwontunlock=true");
+  const std::vector<LoggedTask> vecloggedtask = Tasks();
+  EXPECT_EQ(vecloggedtask[vecloggedtask.size() - 4].Arguments(), "disconnectwontunlock=true");
   m_pdevdevice->SetAllowResourceLock(false);
   EXPECT_TRUE(m_plog->Contains("ResourceBegin (SetAllowResourceLock)..."));
 }

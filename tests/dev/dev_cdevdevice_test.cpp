@@ -10,7 +10,7 @@
 
 namespace {
 
-using devtest::TaskLine;
+using devtest::LoggedTask;
 
 class DevDevice : public devtest::DeviceFixture {};
 
@@ -28,12 +28,12 @@ TEST_F(DevDevice, TasksToEitherUnitAreNumberedInOneSeries) {
   EXPECT_EQ(m_pdevdevice->GetConfig(DB_FIRMWARE_ADF, DB_ID_FEEDERLOADED), DEV_STS_SUCCESS);
   EXPECT_EQ(m_pdevdevice->GetConfig(DB_FIRMWARE_FLATBED, DB_ID_FEEDERLOADED), DEV_STS_SUCCESS);
   EXPECT_EQ(m_pdevdevice->NotifyDeviceStatusDeviceOnline(DB_FIRMWARE_ADF, true), DEV_STS_SUCCESS);
-  const std::vector<TaskLine> vectaskline = Tasks();
-  ASSERT_EQ(vectaskline.size(), 7u);
-  for (size_t i = 0; i < vectaskline.size(); ++i) EXPECT_EQ(vectaskline[i].lId, static_cast<long>(i + 1));
+  const std::vector<LoggedTask> vecloggedtask = Tasks();
+  ASSERT_EQ(vecloggedtask.size(), 7u);
+  for (size_t i = 0; i < vecloggedtask.size(); ++i) EXPECT_EQ(vecloggedtask[i].ulId, i + 1);
   EXPECT_EQ(Brief(4), (std::vector<std::string>{"adf getconfig success", "flatbed getconfig success",
                                                 "adf notifydevicestatus success"}));
-  EXPECT_EQ(vectaskline[4].strChildren, "id=paperdetected");
+  EXPECT_EQ(vecloggedtask[4].Arguments(), "id=paperdetected");
   // At debug level each task and reply is logged between its unit's tags.
   const std::string strLog = m_plog->Text();
   EXPECT_NE(strLog.find("<DRV2DEV><task id='00000000000000000005'"), std::string::npos);
@@ -130,10 +130,10 @@ TEST_F(DevDevice, EachTaskAsTheUnitReceivesIt) {
   for (const auto& row : s_arow) {
     const size_t sizetTasks = Tasks().size();
     EXPECT_EQ(row.fn(), row.iResult) << row.szTask;
-    const std::vector<TaskLine> vectaskline = Tasks();
-    ASSERT_EQ(vectaskline.size(), sizetTasks + 1) << row.szTask;
+    const std::vector<LoggedTask> vecloggedtask = Tasks();
+    ASSERT_EQ(vecloggedtask.size(), sizetTasks + 1) << row.szTask;
     EXPECT_EQ(Brief(sizetTasks).front(), row.szTask);
-    EXPECT_EQ(vectaskline.back().strChildren, row.strChildren) << row.szTask;
+    EXPECT_EQ(vecloggedtask.back().Arguments(), row.strChildren) << row.szTask;
   }
   EXPECT_EQ(Send(DB_FIRMWARE_ADF, "sessionend"), DEV_STS_SUCCESS);
   m_pdatabase->ConfigSetNumber("lampwarmuptime", 12, DB_CONFIGTARGET_COMMON);

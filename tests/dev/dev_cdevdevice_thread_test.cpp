@@ -12,7 +12,7 @@
 
 namespace {
 
-using devtest::TaskLine;
+using devtest::LoggedTask;
 using devtest::WaitFor;
 
 class DevDeviceThread : public devtest::DeviceFixture {};
@@ -60,12 +60,12 @@ TEST_F(DevDeviceThread, FourSendersWhileTheUnitCallsBack) {
   EXPECT_EQ(iUnexpected.load(), 0);
 
   // Every task was numbered once, whatever thread sent it.
-  const std::vector<TaskLine> vectaskline = Tasks();
-  ASSERT_EQ(vectaskline.size(), sizetBefore + 4 * 3 * s_iRounds);
-  std::set<long> setlId;
-  for (const TaskLine& taskline : vectaskline) setlId.insert(taskline.lId);
-  EXPECT_EQ(setlId.size(), vectaskline.size());
-  EXPECT_EQ(*setlId.rbegin(), static_cast<long>(vectaskline.size()));
+  const std::vector<LoggedTask> vecloggedtask = Tasks();
+  ASSERT_EQ(vecloggedtask.size(), sizetBefore + 4 * 3 * s_iRounds);
+  std::set<unsigned long> setulId;
+  for (const LoggedTask& loggedtask : vecloggedtask) setulId.insert(loggedtask.ulId);
+  EXPECT_EQ(setulId.size(), vecloggedtask.size());
+  EXPECT_EQ(*setulId.rbegin(), vecloggedtask.size());
   // The unit's own messages came too: it went off line and back.
   EXPECT_TRUE(WaitFor([&] { return m_plog->Text().find("callback>>> connectionchange(adf) <task") != std::string::npos; }));
   std::string strOnline = Message(pdevdevice, true);

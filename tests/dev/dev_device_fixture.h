@@ -12,7 +12,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -20,20 +19,12 @@
 
 #include "dev_cdev.h"
 #include "dev_cdevdevice.h"
+#include "dev_tasklog.h"
 #include "dp_dispatch_fixture.h"
 #include "os_coscfg.h"
 #include "os_coscfgtags.h"
 
 namespace devtest {
-
-// One line of the units' task log.
-struct TaskLine {
-  std::string strUnit;
-  long lId = 0;
-  std::string strCommand;
-  std::string strChildren;
-  std::string strStatus;
-};
 
 // A unit's copy in the staged layout.
 inline std::string StagedLibrary(const std::string& a_strModelDirectory) {
@@ -112,27 +103,13 @@ class DeviceFixture : public dbtest::DbFixture {
   }
 
   // Every task the units received so far, in order.
-  static std::vector<TaskLine> Tasks() {
-    std::vector<TaskLine> vec;
-    for (const std::string& strLine : testsupport::Lines(testsupport::ReadFile(testsupport::RootPath("tasks.log")))) {
-      std::vector<std::string> vecstrField;
-      std::stringstream stream(strLine);
-      for (std::string strField; std::getline(stream, strField, '\t');) vecstrField.push_back(strField);
-      if (vecstrField.size() != 6) {
-        ADD_FAILURE() << "bad task log line <" << strLine << ">";
-        continue;
-      }
-      vec.push_back({vecstrField[1], std::strtol(vecstrField[2].c_str(), nullptr, 10), vecstrField[3], vecstrField[4],
-                     vecstrField[5]});
-    }
-    return vec;
-  }
+  static std::vector<LoggedTask> Tasks() { return ReadTaskLog(testsupport::RootPath("tasks.log")); }
   // Unit, command and status of each task from the index on.
   static std::vector<std::string> Brief(size_t a_sizetFrom = 0) {
     std::vector<std::string> vec;
-    const std::vector<TaskLine> vectaskline = Tasks();
-    for (size_t i = a_sizetFrom; i < vectaskline.size(); ++i)
-      vec.push_back(vectaskline[i].strUnit + " " + vectaskline[i].strCommand + " " + vectaskline[i].strStatus);
+    const std::vector<LoggedTask> vecloggedtask = Tasks();
+    for (size_t i = a_sizetFrom; i < vecloggedtask.size(); ++i)
+      vec.push_back(vecloggedtask[i].strUnit + " " + vecloggedtask[i].strCommand + " " + vecloggedtask[i].strStatus);
     return vec;
   }
 
