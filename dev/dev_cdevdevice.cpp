@@ -112,7 +112,8 @@ void CDevDevice::MessageProc(EDEVDLG a_edevdlg, EDEVMSG a_edevmsg, char* a_szTex
 
 void CDevDevice::SetAllowResourceLock(bool a_blAllow) {
   if (m_blAllowResourceLock.exchange(a_blAllow) == a_blAllow) return;
-  OsLogDebug(OS_LOG_INFO, a_blAllow ? "ResourceEnd (SetAllowResourceLock)..." : "ResourceBegin (SetAllowResourceLock)...");
+  OsLogDebug(OS_LOG_INFO,
+             a_blAllow ? "ResourceEnd (SetAllowResourceLock)..." : "ResourceBegin (SetAllowResourceLock)...");
 }
 
 // ---------------------------------------------------------------------------

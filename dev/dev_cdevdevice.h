@@ -193,6 +193,7 @@ class CDevDevice {
   void Stamp(EDBID_FIRMWARE a_edbidfirmware, COsXmlTask* a_posxmltask);
   const char* Call(EDBID_FIRMWARE a_edbidfirmware, PFNSCANNERENTRY a_pfnscannerentry, const char* a_szTask);
   EDEVSTS Lock(const char* a_szLock, const char* a_szUndo, const DevChildren& a_devchildren);
+  EDEVSTS Meter(const char* a_szCommand, const char* a_szMeter, const char* a_szNull);
   EDBID_FIRMWARE CurrentFirmware();
   void Free(EDBID_FIRMWARE a_edbidfirmware);
   // A connectionchange message for a unit.

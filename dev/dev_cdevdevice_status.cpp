@@ -170,7 +170,8 @@ EOSSTS CDevDevice::CallBackPnpChange(void* a_pvArg) {
 // a_szUndo to the feeder again. Each unit only when loaded.
 EDEVSTS CDevDevice::Lock(const char* a_szLock, const char* a_szUndo, const DevChildren& a_devchildren) {
   if (m_pfnScannerEntryAdf.load()) {
-    const EDEVSTS edevsts = Exchange(DB_FIRMWARE_ADF, a_szLock, a_devchildren, DevDispatchTarget::Database(m_pdatabase));
+    const EDEVSTS edevsts =
+        Exchange(DB_FIRMWARE_ADF, a_szLock, a_devchildren, DevDispatchTarget::Database(m_pdatabase));
     if (edevsts != DEV_STS_SUCCESS) return edevsts;
   }
   if (!m_pfnScannerEntryFlatbed.load()) return DEV_STS_SUCCESS;

@@ -127,18 +127,18 @@ bool Replied(const char* a_szReply) {
 }  // namespace
 
 EDEVSTS CDevDevice::SetConsumableMeter(const char* a_szSetconsumablemeter) {
-  if (Missing(a_szSetconsumablemeter, "a_pszSetconsumablemeter is null...")) return DEV_STS_FAIL;
-  return Exchange(
-      DB_FIRMWARE_ADF, "setconsumablemeter",
-      [&](COsXmlTask& a_osxmltask) { a_osxmltask.AddPassThrough(a_szSetconsumablemeter); },
-      DevDispatchTarget::Database(m_pdatabase), Replied);
+  return Meter("setconsumablemeter", a_szSetconsumablemeter, "a_pszSetconsumablemeter is null...");
 }
 
 EDEVSTS CDevDevice::ResetConsumableMeter(const char* a_szResetconsumablemeter) {
-  if (Missing(a_szResetconsumablemeter, "a_pszResetconsumablemeter is null...")) return DEV_STS_FAIL;
+  return Meter("resetconsumablemeter", a_szResetconsumablemeter, "a_pszResetconsumablemeter is null...");
+}
+
+// The caller's meter element goes to the feeder as it stands.
+EDEVSTS CDevDevice::Meter(const char* a_szCommand, const char* a_szMeter, const char* a_szNull) {
+  if (Missing(a_szMeter, a_szNull)) return DEV_STS_FAIL;
   return Exchange(
-      DB_FIRMWARE_ADF, "resetconsumablemeter",
-      [&](COsXmlTask& a_osxmltask) { a_osxmltask.AddPassThrough(a_szResetconsumablemeter); },
+      DB_FIRMWARE_ADF, a_szCommand, [&](COsXmlTask& a_osxmltask) { a_osxmltask.AddPassThrough(a_szMeter); },
       DevDispatchTarget::Database(m_pdatabase), Replied);
 }
 
@@ -226,7 +226,8 @@ EDEVSTS CDevDevice::SetupBegin(EDBID_FIRMWARE a_edbidfirmware, bool a_blSetupSca
 
 EDEVSTS CDevDevice::SetupEnd(EDBID_FIRMWARE a_edbidfirmware, bool a_blCancel) {
   return Exchange(
-      a_edbidfirmware, "setupend", [&](COsXmlTask& a_osxmltask) { a_osxmltask.AddArgument("cancel", Bool(a_blCancel)); },
+      a_edbidfirmware, "setupend",
+      [&](COsXmlTask& a_osxmltask) { a_osxmltask.AddArgument("cancel", Bool(a_blCancel)); },
       DevDispatchTarget::Database(m_pdatabase));
 }
 
@@ -239,7 +240,8 @@ EDEVSTS CDevDevice::GetConfig(EDBID_FIRMWARE a_edbidfirmware, EDBID a_edbid) {
     return DEV_STS_FAIL;
   }
   return Exchange(
-      a_edbidfirmware, "getconfig", [&](COsXmlTask& a_osxmltask) { a_osxmltask.AddArgument("id", pdblookup2->szLexicon); },
+      a_edbidfirmware, "getconfig",
+      [&](COsXmlTask& a_osxmltask) { a_osxmltask.AddArgument("id", pdblookup2->szLexicon); },
       DevDispatchTarget::Database(m_pdatabase));
 }
 

@@ -1,14 +1,14 @@
 // The device's online status as the units report it (directly, through
 // crafted callback messages and from the simulated scanner's own thread),
 // and the units' resource lock.
-#include <cinttypes>
-#include <cstdio>
-
 #include "dev_device_fixture.h"
 
 namespace {
 
+using devtest::Hex;
 using devtest::LoggedTask;
+using devtest::Message;
+using devtest::Online;
 using devtest::WaitFor;
 
 class DevDeviceStatus : public devtest::DeviceFixture {
@@ -29,19 +29,6 @@ class DevDeviceStatus : public devtest::DeviceFixture {
   std::vector<EDEVSTOPACTION> Stops() { return m_pdev->GetCallRecord().vecedevstopaction; }
 };
 
-std::string Hex(const void* a_pv) {
-  char sz[32];
-  std::snprintf(sz, sizeof sz, "%016" PRIxPTR, reinterpret_cast<uintptr_t>(a_pv));
-  return sz;
-}
-
-// A callback message as the libraries write it.
-std::string Message(const std::string& a_strName, const std::string& a_strPointer, const std::string& a_strExtra = "") {
-  return "<task id='00000000000000000000' reply='00000000000000000000' bytes='00000000000000000000'>\n\t<callback>\n"
-         "\t\t<callbackname>" + a_strName + "</callbackname>\n\t\t<userargumentptr>" + a_strPointer +
-         "</userargumentptr>\n" + a_strExtra + "\t</callback>\n</task>\n";
-}
-std::string Online(const std::string& a_strOnline) { return "\t\t<deviceonline>" + a_strOnline + "</deviceonline>\n"; }
 
 // Unit, online flag and the units loaded give the status (2 online, 3
 // off line); DEVICEONLINE follows it (2 true, 1 false).
@@ -181,7 +168,8 @@ TEST_F(DevDeviceStatus, EntryPointsReadTheirMessages) {
   EXPECT_EQ(m_pdevdevice->GetDeviceStatus(), 2);
 
   // The plug-and-play message goes to the facade whole.
-  std::string strPnp = Message("pnpchange", "0x" + strSelf, "\t\t<pnpchange><device><pnp>added</pnp></device></pnpchange>\n");
+  std::string strPnp =
+      Message("pnpchange", "0x" + strSelf, "\t\t<pnpchange><device><pnp>added</pnp></device></pnpchange>\n");
   EXPECT_EQ(CDevDevice::CallBackPnpChange(strPnp.data()), OS_STS_SUCCESS);
   std::string strOther = Message("connectionchange", strSelf);
   EXPECT_EQ(CDevDevice::CallBackPnpChange(strOther.data()), OS_STS_FAIL);

@@ -1,24 +1,17 @@
 // The adapter's round trip and its tasks: one series of task ids for both
 // units, the reply status map, each task as the unit receives it, and bad
 // input that sends nothing.
-#include <cinttypes>
-#include <cstdio>
-
 #include "db_cdblookup.h"
 #include "dev_device_fixture.h"
 #include "os_cosmem.h"
 
 namespace {
 
+using devtest::Hex;
 using devtest::LoggedTask;
 
 class DevDevice : public devtest::DeviceFixture {};
 
-std::string Hex(const void* a_pv) {
-  char sz[32];
-  std::snprintf(sz, sizeof sz, "%016" PRIxPTR, reinterpret_cast<uintptr_t>(a_pv));
-  return sz;
-}
 
 EOSSTS NoCallback(void*) { return OS_STS_SUCCESS; }
 

@@ -2,8 +2,6 @@
 // simulated scanner and a fifth thread deliver connection changes, and an
 // unload while a callback waits for the database lock.
 #include <atomic>
-#include <cinttypes>
-#include <cstdio>
 #include <set>
 #include <thread>
 
@@ -18,10 +16,8 @@ using devtest::WaitFor;
 class DevDeviceThread : public devtest::DeviceFixture {};
 
 std::string Message(CDevDevice* a_pdevdevice, bool a_blOnline) {
-  char szPointer[32];
-  std::snprintf(szPointer, sizeof szPointer, "%016" PRIxPTR, reinterpret_cast<uintptr_t>(a_pdevdevice));
-  return std::string("<callback><callbackname>connectionchange</callbackname><userargumentptr>") + szPointer +
-         "</userargumentptr><deviceonline>" + (a_blOnline ? "true" : "false") + "</deviceonline></callback>";
+  return devtest::Message("connectionchange", devtest::Hex(a_pdevdevice),
+                          devtest::Online(a_blOnline ? "true" : "false"));
 }
 
 TEST_F(DevDeviceThread, FourSendersWhileTheUnitCallsBack) {
@@ -67,7 +63,7 @@ TEST_F(DevDeviceThread, FourSendersWhileTheUnitCallsBack) {
   EXPECT_EQ(setulId.size(), vecloggedtask.size());
   EXPECT_EQ(*setulId.rbegin(), vecloggedtask.size());
   // The unit's own messages came too: it went off line and back.
-  EXPECT_TRUE(WaitFor([&] { return m_plog->Text().find("callback>>> connectionchange(adf) <task") != std::string::npos; }));
+  EXPECT_TRUE(WaitFor([&] { return m_plog->Contains("callback>>> connectionchange(adf) <task"); }));
   std::string strOnline = Message(pdevdevice, true);
   CDevDevice::CallBackSetDeviceStatusAdf(strOnline.data());
   EXPECT_EQ(pdevdevice->GetDeviceStatus(), 2);

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cinttypes>
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <functional>
@@ -31,6 +33,24 @@ inline std::string StagedLibrary(const std::string& a_strModelDirectory) {
   return std::string(SCANDRV_STAGE_MODELS) + "/" + a_strModelDirectory + "/lib/device.so";
 }
 inline std::string FlatbedDirectory() { return std::string(SCANDRV_STAGE_MODEL) + "flatbed"; }
+
+// A pointer as the tasks carry it.
+inline std::string Hex(const void* a_pv) {
+  char sz[32];
+  std::snprintf(sz, sizeof sz, "%016" PRIxPTR, reinterpret_cast<uintptr_t>(a_pv));
+  return sz;
+}
+
+// A callback message as the libraries write it.
+inline std::string Message(const std::string& a_strName, const std::string& a_strPointer,
+                           const std::string& a_strExtra = "") {
+  return "<task id='00000000000000000000' reply='00000000000000000000' bytes='00000000000000000000'>\n\t<callback>\n"
+         "\t\t<callbackname>" + a_strName + "</callbackname>\n\t\t<userargumentptr>" + a_strPointer +
+         "</userargumentptr>\n" + a_strExtra + "\t</callback>\n</task>\n";
+}
+inline std::string Online(const std::string& a_strOnline) {
+  return "\t\t<deviceonline>" + a_strOnline + "</deviceonline>\n";
+}
 
 // Polls until the condition holds, at most five seconds.
 inline bool WaitFor(const std::function<bool()>& a_fnCondition) {
