@@ -35,7 +35,7 @@
 //   loaded entries are atomic for the callbacks that test them.
 // - The callbacks hold the list of living adapters shared while they run;
 //   the destructor takes it alone, outside the database lock, after the
-//   units are unloaded.
+//   units are unloaded. So a callback never makes or deletes an adapter.
 //
 // Risk, known: a library's ScannerEntry has no time limit (the time-out
 // argument plays no part); a library that never returns hangs its caller.
