@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-class CSimNode;
+#include "sim_csimnode.h"
 
 // The faults a batch can meet, each at a configured sheet.
 enum ESIMFAULT : int {
@@ -56,6 +56,7 @@ class CSimConfig {
   std::map<long, std::string> m_mapPatch;  // patch sheets and their patch type
   std::string m_strFlatbed;                // the flatbed's model directory (feeder only)
   std::string m_strImageDirectory;
+  CSimNode m_simnodeInquiry;  // elements added to the report inquiry (flag "inquiry", a file)
   // Callback knobs, -1 when off: ms after a session begins until the unit
   // drops off line; ms off line until it is back; ms after buttonevent is
   // registered until the button is pressed; ms after pnpchange is
