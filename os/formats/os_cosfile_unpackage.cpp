@@ -437,7 +437,6 @@ EOSSTS PackageReader::Run(bool a_blDump) {
   EOSSTS eosstatus = OpenDestination(false);
   if (eosstatus == OS_STS_SUCCESS) eosstatus = ReadHeader();
   if (eosstatus == OS_STS_SUCCESS) eosstatus = Check();
-  if (eosstatus == OS_STS_SUCCESS && m_fdDestination.Get() < 0) eosstatus = OpenDestination(true);
   int iCount = 0;
   for (uint64_t u64At = m_u32Header; eosstatus == OS_STS_SUCCESS && u64At < m_u64Size;) {
     OsFilePackageChunk chunk;
@@ -450,7 +449,9 @@ EOSSTS PackageReader::Run(bool a_blDump) {
       eosstatus = OS_STS_FAIL;
       break;
     }
-    eosstatus = Restore(chunk);
+    // A missing destination is made only once there is a record to restore.
+    if (m_fdDestination.Get() < 0) eosstatus = OpenDestination(true);
+    if (eosstatus == OS_STS_SUCCESS) eosstatus = Restore(chunk);
     u64At = u64Data + chunk.u64Size;
   }
   return eosstatus;
