@@ -118,6 +118,53 @@ struct DbEcdoCustomSettings {
   char szName[512];  // "(none)" while no dropout is learnt
 };
 
+// The debug settings the front end's interfaceopen gives, kept for the
+// device managers and reported back by uiend.
+constexpr size_t DB_DEBUG_TEXT = 64;
+struct DbDebugRecord {
+  char szLogging[DB_DEBUG_TEXT];            // "off", "on" or "custom"
+  int32_t i32LoggingLevel;
+  char szImagesFromScanner[DB_DEBUG_TEXT];  // "on" keeps the scanner's images
+  char szImagesToApplication[DB_DEBUG_TEXT];  // "on" dumps the images handed over
+};
+
+// The simulation the front end asks for, and what a simulating device
+// manager reports of itself: the first model and the first flatbed are the
+// ones simulated. Every text field holds one character less than its size;
+// an empty name or flag id ends its list.
+constexpr size_t DB_SIM_TEXT = 64;
+constexpr size_t DB_SIM_NAME = 255;
+constexpr size_t DB_SIM_FLAGTEXT = 1024;
+constexpr long DB_SIM_MODELS = 10;
+constexpr long DB_SIM_FLATBEDS = 5;
+constexpr long DB_SIM_FLAGS = 32;
+struct DbSimFlag {
+  char szId[DB_SIM_NAME];
+  char szValue[DB_SIM_NAME];
+  char szText[DB_SIM_FLAGTEXT];
+};
+struct DbSimulationRecord {
+  char szSimulation[DB_SIM_TEXT];
+  char aszModel[DB_SIM_MODELS][DB_SIM_NAME];
+  char aszFlatbed[DB_SIM_FLATBEDS][DB_SIM_NAME];
+  char szFlatbedIntegrated[DB_SIM_NAME];
+  DbSimFlag adbsimflag[DB_SIM_FLAGS];
+};
+
+// A text field of the debug and simulation records.
+enum EDBRECORDFIELD : int {
+  DB_RECORD_LOGGING,
+  DB_RECORD_IMAGESFROMSCANNER,
+  DB_RECORD_IMAGESTOAPPLICATION,
+  DB_RECORD_SIMULATION,
+  DB_RECORD_SIMMODEL,             // indexed, DB_SIM_MODELS
+  DB_RECORD_SIMFLATBED,           // indexed, DB_SIM_FLATBEDS
+  DB_RECORD_SIMFLATBEDINTEGRATED,
+  DB_RECORD_SIMFLAGID,            // indexed, DB_SIM_FLAGS
+  DB_RECORD_SIMFLAGVALUE,         // indexed, DB_SIM_FLAGS
+  DB_RECORD_SIMFLAGTEXT,          // indexed, DB_SIM_FLAGS
+};
+
 class CDatabase {
  public:
   // -------------------------------------------------------------------------
@@ -240,6 +287,10 @@ class CDatabase {
   // 0 outside; while it is set, it alone answers NeedScanFromFlatbed.
   void SetUnitOverride(int a_iUnit) { m_iUnitOverride = a_iUnit; }
   int GetUnitOverride() const { return m_iUnitOverride; }
+  // The window whose windowadd is being built, -1 outside; while it is set,
+  // GetAdjustedFrame fits that window's frame instead of the current one's.
+  void SetWindowOverride(EDBID_WINDOW a_edbidwindow) { m_edbidwindowOverride = a_edbidwindow; }
+  EDBID_WINDOW GetWindowOverride() const { return m_edbidwindowOverride; }
   // The cropping mode a preview applies for a mode (0 outside preview).
   EDBID_CROPPINGMODE GetCroppingForPreview(EDBID_CROPPINGMODE a_edbidcroppingmode);
   bool IsCroppingBoxAlignmentCenter(EDBID_CROPPINGMODE a_edbidcroppingmode);
@@ -258,8 +309,9 @@ class CDatabase {
   // -------------------------------------------------------------------------
   // Frames kept on the sheet (db_cdatabase_frames.cpp)
   // -------------------------------------------------------------------------
-  // A frame side of the datum's bin in the current window, clipped to the
-  // sheet of the unit that scans.
+  // A frame side of the datum's bin in the current window (the window of the
+  // windowadd being built, while one is), clipped to the sheet of the unit
+  // that scans.
   long GetAdjustedFrame(CDbDatum* a_pdbdatum);
   // Caps a range at the physical height (a frame so that its turned extent
   // fits); with a_blOnlyWhenWithin, only while that height is within the
@@ -517,6 +569,18 @@ class CDatabase {
   int64_t GetCopyImages() const { return m_i64CopyImages; }
 
   // -------------------------------------------------------------------------
+  // The debug and simulation records (db_cdatabase_records.cpp)
+  // -------------------------------------------------------------------------
+  // The records as they stand; read them under the database lock.
+  DbDebugRecord* GetDebugRecord() { return &m_dbdebugrecord; }
+  DbSimulationRecord* GetSimulationRecord() { return &m_dbsimulationrecord; }
+  // Writes one text field under the database lock; the index picks the
+  // entry of a list and is 0 for the other fields. A text longer than its
+  // field is cut to fit (logged) and written: 0. An index outside the list
+  // writes nothing (logged): 14; an unknown field or a null text: 3.
+  EOSSTS SetRecordText(EDBRECORDFIELD a_edbrecordfield, long a_lIndex, const char* a_szText);
+
+  // -------------------------------------------------------------------------
   // Labels and the error texts made of them (db_cdatabase_labels.cpp)
   // -------------------------------------------------------------------------
   // Reloads the labels when the language has changed.
@@ -666,6 +730,7 @@ class CDatabase {
   bool ConfigProcessReportInquiryXml(const char* a_szPrefix, const char* a_szXml, EDBID_FIRMWARE a_edbidfirmware);
   const char* ConfigUseLanguage(bool a_blDevice, EDBID_FIRMWARE a_edbidfirmware);
   void ConfigDump();
+  const DbConfigRecord* ConfigGetRecord(size_t a_sizetIndex);
 
   // Settings profiles.
   EDBSTS ProfileSetCurrent(const char* a_szName);
@@ -736,6 +801,7 @@ class CDatabase {
   EDBSCANSOURCE m_edbscansource = 0;
   int64_t m_i64CopyImages = 0;
   int m_iUnitOverride = 0;  // the unit of the attribute tasks being built, or 0
+  EDBID_WINDOW m_edbidwindowOverride = -1;  // the window of the windowadd being built, or -1
   char* m_aszData[DB_DATA_BUFFERS] = {};
   uint32_t m_au32DataSize[DB_DATA_BUFFERS] = {};
   char m_aszModelName[DB_FIRMWARE_BOTH][DB_MODELNAME_SIZE] = {};  // by unit, 1 and 2
@@ -744,6 +810,8 @@ class CDatabase {
   DbEcdoCustomHeader m_dbecdocustomheader = {};
   DbOverride m_dboverride = {};
   DbEcdoCustomSettings m_dbecdocustomsettings = {};
+  DbDebugRecord m_dbdebugrecord = {};
+  DbSimulationRecord m_dbsimulationrecord = {};
   bool m_blOwner = false;                  // holds the process's one claim
   DbDatumCommon* m_pdatumcommon = nullptr;  // the table, while owned
 };

@@ -27,14 +27,6 @@ bool ValidUnit(EDBID_FIRMWARE a_edbidfirmware) {
   return a_edbidfirmware == DB_FIRMWARE_ADF || a_edbidfirmware == DB_FIRMWARE_FLATBED;
 }
 
-// The bytes of at most a_sizetMax that end on a whole UTF-8 character.
-size_t WholeCharacters(const char* a_sz, size_t a_sizetMax) {
-  size_t sizet = ::strnlen(a_sz, a_sizetMax);
-  if (a_sz[sizet] == '\0') return sizet;
-  while (sizet > 0 && (static_cast<unsigned char>(a_sz[sizet]) & 0xC0) == 0x80) --sizet;
-  return sizet;
-}
-
 }  // namespace
 
 void CDatabase::CreateTaskReportStatus(const char* a_szStatus, COsXmlTask* a_posxmltask) {
@@ -90,11 +82,9 @@ void CDatabase::SetModelName(EDBID_FIRMWARE a_edbidfirmware, const char* a_szMod
     return;
   }
   char(&szModelName)[DB_MODELNAME_SIZE] = m_aszModelName[a_edbidfirmware];
-  const size_t sizetCopy = WholeCharacters(a_szModelName, sizeof szModelName - 1);
-  if (a_szModelName[sizetCopy] != '\0')
-    OsLog(OS_LOG_ERROR, "Model name too long, cut to %zu bytes...<%s>", sizetCopy, a_szModelName);
-  std::memcpy(szModelName, a_szModelName, sizetCopy);
-  szModelName[sizetCopy] = '\0';
+  if (!COsString::SStrCpyCut(szModelName, sizeof szModelName, a_szModelName)) {
+    OsLog(OS_LOG_ERROR, "Model name too long, cut to %zu bytes...<%s>", std::strlen(szModelName), a_szModelName);
+  }
 }
 
 const char* CDatabase::GetModelName(EDBID_FIRMWARE a_edbidfirmware) {

@@ -128,6 +128,18 @@ void COsString::SStrCpy(char* a_szDst, size_t a_sizetDst, const char* a_szSrc) {
   if (!CopyWhole(a_szDst, a_sizetDst, a_szSrc)) OsLog(OS_LOG_ASSERT, "SStrCpy failed...<%s>", a_szSrc);
 }
 
+bool COsString::SStrCpyCut(char* a_szDst, size_t a_sizetDst, const char* a_szSrc) {
+  if (!a_szDst || !a_sizetDst) return false;
+  if (!a_szSrc) a_szSrc = "";
+  size_t sizet = strnlen(a_szSrc, a_sizetDst - 1);
+  const bool blWhole = a_szSrc[sizet] == '\0';
+  // Back to the first byte of a sequence the cut would split.
+  while (!blWhole && sizet > 0 && (static_cast<unsigned char>(a_szSrc[sizet]) & 0xC0) == 0x80) --sizet;
+  std::memmove(a_szDst, a_szSrc, sizet);
+  a_szDst[sizet] = '\0';
+  return blWhole;
+}
+
 void COsString::SStrNcpy(char* a_szDst, size_t a_sizetDst, const char* a_szSrc, size_t a_sizetCount) {
   if (!a_szDst || !a_sizetDst || !a_szSrc || !a_sizetCount) {
     OsLog(OS_LOG_ASSERT, "SStrNcpy failed...%p %u %p %u", static_cast<void*>(a_szDst), U(a_sizetDst),

@@ -28,6 +28,10 @@ class COsString {
   static void SWcsNcpy(wchar_t* a_wszDst, size_t a_sizetDst, const wchar_t* a_wszSrc, size_t a_sizetCount);
   static void SWcsCat(wchar_t* a_wszDst, size_t a_sizetDst, const wchar_t* a_wszSrc);
   static void SWcsNcat(wchar_t* a_wszDst, size_t a_sizetDst, const wchar_t* a_wszSrc, size_t a_sizetCount);
+  // A text into a fixed field: what fits, cut before the first character
+  // that would not (a UTF-8 sequence stays whole), always terminated. True
+  // when the whole text fit; the caller logs a cut with its own context.
+  static bool SStrCpyCut(char* a_szDst, size_t a_sizetDst, const char* a_szSrc);
 
   // Formatting: characters written, or -1 (the cut text stays terminated).
   static int SStrPrintf(char* a_szDst, size_t a_sizetDst, const char* a_szFormat, ...)

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <stdexcept>
 
 #include "os_coslog.h"
 #include "sim_csimimage.h"
@@ -70,27 +71,34 @@ const char* CSimNexil::UnitName() {
 #endif
 }
 
+// A task that NEXSIM_THROWAT names throws instead of being served, as a
+// library that fails inside would.
 const char* CSimNexil::Entry(const char* a_szTask) {
   uint64_t u64Id = 0;
+  CSimNode simnodeCommand;
   CSimNode simnodeReply;
   std::lock_guard<std::mutex> lock(m_mutex);
-  const char* szStatus = Process(a_szTask, u64Id, simnodeReply);
+  const char* szStatus = Process(a_szTask, u64Id, simnodeCommand, simnodeReply);
+  CSimTask::Log(m_strTaskLog, UnitName(), u64Id, simnodeCommand, szStatus ? szStatus : "throw");
+  if (!szStatus) throw std::runtime_error("nexsim>>> NEXSIM_THROWAT");
   return CSimTask::Reply("nexsim", ++m_iReplyId, u64Id, szStatus, simnodeReply);
 }
 
-const char* CSimNexil::Process(const char* a_szTask, uint64_t& a_u64Id, CSimNode& a_simnodeReply) {
+// The status word; null for the task that is to throw.
+const char* CSimNexil::Process(const char* a_szTask, uint64_t& a_u64Id, CSimNode& a_simnodeCommand,
+                               CSimNode& a_simnodeReply) {
   ++m_u64Tasks;
-  CSimNode simnodeCommand;
-  if (!CSimTask::Read("nexsim", a_szTask, a_u64Id, simnodeCommand)) return "fail";
+  if (!CSimTask::Read("nexsim", a_szTask, a_u64Id, a_simnodeCommand)) return "fail";
+  if (m_u32State != SIM_NEXILSTATE_LOADED && ++m_lTasksOpen == m_lThrowAt) return nullptr;
   for (const SimNexilCommand& simnexilcommand : s_asimnexilcommand) {
-    if (simnodeCommand.Name() != simnexilcommand.szName) continue;
+    if (a_simnodeCommand.Name() != simnexilcommand.szName) continue;
     if (!(simnexilcommand.u32States & m_u32State)) {
       OsLog(OS_LOG_INFO, "nexsim>>> <%s> in state %u: invalidstate", simnexilcommand.szName, m_u32State);
       return "invalidstate";
     }
-    return (this->*simnexilcommand.pfn)(simnodeCommand, a_simnodeReply);
+    return (this->*simnexilcommand.pfn)(a_simnodeCommand, a_simnodeReply);
   }
-  OsLog(OS_LOG_ERROR, "nexsim>>> unknown command <%s>", simnodeCommand.Name().c_str());
+  OsLog(OS_LOG_ERROR, "nexsim>>> unknown command <%s>", a_simnodeCommand.Name().c_str());
   return "fail";
 }
 
@@ -128,6 +136,57 @@ bool CSimNexil::LoadKnobs(std::string& a_strError) {
     return false;
   }
   m_u64MaxMemory = static_cast<uint64_t>(lMaxMemory) << 20;
+  m_simnodeInquiry = CSimNode();
+  const std::string strInquiry = Knob("NEXSIM_INQUIRY");
+  if (!strInquiry.empty() && !CSimTask::ReadInquiryFile(strInquiry, m_simnodeInquiry, a_strError)) return false;
+  return LoadTestKnobs(a_strError);
+}
+
+// The knobs by which tests make the library misbehave.
+bool CSimNexil::LoadTestKnobs(std::string& a_strError) {
+  const auto Knob = [](const char* a_szName) {
+    const char* szValue = std::getenv(a_szName);
+    return szValue ? std::string(szValue) : std::string();
+  };
+  m_strTaskLog = Knob("NEXSIM_TASKLOG");
+  m_mapGetOutputWord.clear();
+  const std::string strWords = Knob("NEXSIM_GETOUTPUTWORD");
+  for (size_t sizetStart = 0; sizetStart < strWords.size();) {
+    size_t sizetEnd = strWords.find(',', sizetStart);
+    if (sizetEnd == std::string::npos) sizetEnd = strWords.size();
+    const std::string strItem = strWords.substr(sizetStart, sizetEnd - sizetStart);
+    const size_t sizetColon = strItem.find(':');
+    long lAt = 0;
+    if (sizetColon == std::string::npos || !CSimNode::Number(strItem.substr(0, sizetColon), 1, 1000000, lAt) ||
+        sizetColon + 1 == strItem.size() ||
+        strItem.find_first_not_of("abcdefghijklmnopqrstuvwxyz", sizetColon + 1) != std::string::npos) {
+      a_strError = "bad NEXSIM_GETOUTPUTWORD <" + strWords + ">";
+      return false;
+    }
+    m_mapGetOutputWord[lAt] = strItem.substr(sizetColon + 1);
+    sizetStart = sizetEnd + 1;
+  }
+  const struct {
+    const char* szName;
+    long lMin;
+    long lMax;
+    long* plValue;
+  } aknob[] = {
+      {"NEXSIM_THROWAT", 1, 1000000, &m_lThrowAt},
+      {"NEXSIM_RELAY", 0, 1000000, &m_lRelays},
+      {"NEXSIM_PADOUTPUT", 1, 16L << 20, &m_lPadOutput},
+  };
+  for (const auto& knob : aknob) {
+    *knob.plValue = 0;
+    const std::string strValue = Knob(knob.szName);
+    if (strValue.empty()) continue;
+    if (knob.plValue == &m_lRelays && strValue == "-1") {
+      m_lRelays = -1;
+    } else if (!CSimNode::Number(strValue, knob.lMin, knob.lMax, *knob.plValue)) {
+      a_strError = std::string("bad ") + knob.szName + " <" + strValue + ">";
+      return false;
+    }
+  }
   return true;
 }
 
@@ -152,6 +211,8 @@ const char* CSimNexil::InterfaceOpen(const CSimNode&, CSimNode& a_simnodeReply) 
   m_u32State = SIM_NEXILSTATE_OPEN;
   m_lGetOutputs = 0;
   m_lPages = 0;
+  m_lRelayed = 0;
+  m_lTasksOpen = 0;
   m_simstreams.Set({});
   a_simnodeReply.Add(ReportInquiry(true));
   return "success";

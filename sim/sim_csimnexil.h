@@ -20,11 +20,20 @@
 // (where outputs go; tmpfs by default), NEXSIM_NOMEMORY (which getoutput,
 // counted from 1 since interfaceopen, answers "nomemory" and hands nothing
 // out), NEXSIM_VERSION (the number getversion reports), NEXSIM_MAXMEMORY
-// (MiB: the most that getfreememory reports).
+// (MiB: the most that getfreememory reports), NEXSIM_TASKLOG (a file that
+// gets one line per task from the interfaceopen on, CSimTask::Log),
+// NEXSIM_GETOUTPUTWORD ("n:word[,n:word...]": the n-th getoutput answers
+// that status word and hands nothing out), NEXSIM_THROWAT (the n-th task
+// after interfaceopen throws a C++ exception out of NexEntry instead of
+// being served), NEXSIM_RELAY (messagerelay answers "success" with a
+// reportmessage that many times, -1 for ever, before "endofmessages"),
+// NEXSIM_PADOUTPUT (each output's reportimage gets an element "nexsimpad"
+// of that many characters).
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -70,8 +79,10 @@ class CSimNexil {
 
   static const SimNexilCommand s_asimnexilcommand[];
 
-  const char* Process(const char* a_szTask, uint64_t& a_u64Id, CSimNode& a_simnodeReply);
+  const char* Process(const char* a_szTask, uint64_t& a_u64Id, CSimNode& a_simnodeCommand,
+                      CSimNode& a_simnodeReply);
   bool LoadKnobs(std::string& a_strError);
+  bool LoadTestKnobs(std::string& a_strError);
   std::string NewFilePath(const char* a_szKind, const char* a_szExtension);
   // Removes every output, handed out or not.
   void DropOutputs();
@@ -108,7 +119,7 @@ class CSimNexil {
   const char* GetDebugLog(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
   const char* ClearLog(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
   const char* GetEcdo(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
-  static CSimNode ReportInquiry(bool a_blInterfaceOpen);
+  CSimNode ReportInquiry(bool a_blInterfaceOpen) const;
   void RemoveLogFiles();
 
   std::mutex m_mutex;
@@ -121,7 +132,14 @@ class CSimNexil {
   std::string m_strImageDirectory;
   long m_lNoMemoryAt = 0;
   std::string m_strVersion;
+  CSimNode m_simnodeInquiry;  // elements added to the report inquiry (NEXSIM_INQUIRY, a file)
   uint64_t m_u64MaxMemory = 0;  // bytes; 0 without a limit
+  std::string m_strTaskLog;
+  std::map<long, std::string> m_mapGetOutputWord;  // by getoutput, counted from 1
+  long m_lThrowAt = 0;
+  long m_lRelays = 0;  // -1: without end
+  long m_lPadOutput = 0;
+  long m_lTasksOpen = 0;  // tasks since interfaceopen
 
   // The session.
   bool m_blImageEndMode = false;
@@ -132,6 +150,7 @@ class CSimNexil {
   // The scan.
   long m_lGetOutputs = 0;  // getoutput tasks since interfaceopen
   long m_lPages = 0;       // pages set since interfaceopen
+  long m_lRelayed = 0;     // reportmessages relayed since interfaceopen
   std::deque<SimOutput> m_dqsimoutput;     // made and not yet handed out
   std::set<std::string> m_setOutstanding;  // handed out and not yet ended
   std::vector<std::string> m_vstrLogFile;  // debug logs written, removed by clearlog and interfaceclose

@@ -148,6 +148,7 @@ bool CSimNexil::MakeOutput(const CSimNode& a_simnodePage, const CSimImage::SimRa
     }
   }
   for (const auto& item : mapOwn) a_simoutput.simnodeImage.Add(item.first.c_str(), item.second);
+  if (m_lPadOutput > 0) a_simoutput.simnodeImage.Add("nexsimpad", std::string(static_cast<size_t>(m_lPadOutput), 'x'));
   return true;
 }
 
@@ -164,6 +165,8 @@ const char* CSimNexil::SetToggle(const CSimNode& a_simnode, CSimNode&) {
 
 const char* CSimNexil::GetOutput(const CSimNode&, CSimNode& a_simnodeReply) {
   if (++m_lGetOutputs == m_lNoMemoryAt) return "nomemory";
+  const auto itWord = m_mapGetOutputWord.find(m_lGetOutputs);
+  if (itWord != m_mapGetOutputWord.end()) return itWord->second.c_str();
   if (m_dqsimoutput.empty()) return "endofoutput";
   SimOutput& simoutput = m_dqsimoutput.front();
   m_setOutstanding.insert(simoutput.strPath);

@@ -59,12 +59,16 @@ uint64_t AvailableMemory() {
 
 }  // namespace
 
-// The interfaceopen reply names only the languages the library speaks.
-CSimNode CSimNexil::ReportInquiry(bool a_blInterfaceOpen) {
+// The interfaceopen reply names only the languages the library speaks; the
+// elements of NEXSIM_INQUIRY follow the library's own in querysupport.
+CSimNode CSimNexil::ReportInquiry(bool a_blInterfaceOpen) const {
   CSimNode simnodeInquiry("reportinquiry");
   for (const SimNexilInquiryRow& row : s_asimnexilinquiryrow) {
     if (a_blInterfaceOpen && std::string(row.szId) != "language") continue;
     simnodeInquiry.AddInquiry(row.szKind, row.szId, row.szValues);
+  }
+  if (!a_blInterfaceOpen) {
+    for (const CSimNode& simnode : m_simnodeInquiry.Children()) simnodeInquiry.Add(simnode);
   }
   return simnodeInquiry;
 }
@@ -74,8 +78,13 @@ const char* CSimNexil::QuerySupport(const CSimNode&, CSimNode& a_simnodeReply) {
   return "success";
 }
 
-// Nothing to pass on to the caller.
-const char* CSimNexil::MessageRelay(const CSimNode&, CSimNode&) { return "endofmessages"; }
+// A message for the scanner while NEXSIM_RELAY asks for more, then none.
+const char* CSimNexil::MessageRelay(const CSimNode&, CSimNode& a_simnodeReply) {
+  if (m_lRelays >= 0 && m_lRelayed >= m_lRelays) return "endofmessages";
+  ++m_lRelayed;
+  a_simnodeReply.Add("reportmessage").Add("message", "nexsim message " + std::to_string(m_lRelayed));
+  return "success";
+}
 
 // The version is the first element of the second child of the reply.
 const char* CSimNexil::GetVersion(const CSimNode&, CSimNode& a_simnodeReply) {

@@ -97,6 +97,14 @@ void CSimNode::Write(COsXmlTask& a_osxmltask, int a_iDepth) const {
   a_osxmltask.FinalizeCommand(m_strName.c_str());
 }
 
+// Per element: its name twice, the brackets, the line ends and the
+// indentation, and its text escaped (at most six bytes for one).
+size_t CSimNode::WrittenSizeBound() const {
+  size_t sizetBound = 2 * m_strName.size() + 6 * m_strText.size() + 96;
+  for (const CSimNode& simnode : m_vsimnode) sizetBound += simnode.WrittenSizeBound();
+  return sizetBound;
+}
+
 std::string CSimNode::Decode(const char* a_szContent) {
   static constexpr char s_szCdataBegin[] = "<![CDATA[";
   const size_t sizetLength = std::strlen(a_szContent);

@@ -42,6 +42,10 @@ class CSimNode {
   // or, below a command, as one leaf argument when it has no children.
   void Write(COsXmlTask& a_osxmltask, int a_iDepth) const;
 
+  // At least the bytes Write takes for this element and everything below
+  // it, at any depth up to 64.
+  size_t WrittenSizeBound() const;
+
   // The text an element content stands for: a CDATA wrapper dropped,
   // otherwise &amp; &lt; &gt; &apos; &quot; decoded.
   static std::string Decode(const char* a_szContent);

@@ -289,6 +289,39 @@ TEST(COsStringCopy, OverlappingSourceIsSafe) {
   EXPECT_STREQ(szTrim, "x y");
 }
 
+// A text into a fixed field: what fits, cut before a character that would
+// not; the field's bytes after the terminator are never written.
+TEST(COsStringCopy, CutCopyKeepsWholeCharacters) {
+  const struct {
+    const char* szSrc;
+    size_t sizetDst;
+    const char* szExpected;
+    bool blWhole;
+  } s_acase[] = {
+      {"abc", 4, "abc", true},
+      {"abcd", 4, "abc", false},
+      {"", 1, "", true},
+      {"abc", 1, "", false},
+      {nullptr, 4, "", true},
+      {"a\xc3\xa9", 4, "a\xc3\xa9", true},            // a, e acute
+      {"a\xc3\xa9", 3, "a", false},                     // the two-byte e would be split
+      {"\xf0\x9f\x93\x84xyz", 4, "", false},          // a four-byte character
+      {"\xf0\x9f\x93\x84xyz", 6, "\xf0\x9f\x93\x84x", false},
+  };
+  for (const auto& c : s_acase) {
+    SCOPED_TRACE(c.szSrc ? c.szSrc : "(null)");
+    char sz[8];
+    std::memset(sz, '#', sizeof sz);
+    EXPECT_EQ(COsString::SStrCpyCut(sz, c.sizetDst, c.szSrc), c.blWhole);
+    EXPECT_STREQ(sz, c.szExpected);
+    for (size_t i = std::strlen(c.szExpected) + 1; i < sizeof sz; ++i) EXPECT_EQ(sz[i], '#') << i;
+  }
+  char sz[4] = "old";
+  EXPECT_FALSE(COsString::SStrCpyCut(sz, 0, "new"));
+  EXPECT_FALSE(COsString::SStrCpyCut(nullptr, 4, "new"));
+  EXPECT_STREQ(sz, "old");
+}
+
 // ---------------------------------------------------------------------------
 // Null pointers and zero sizes: a clear failure result, nothing written.
 // ---------------------------------------------------------------------------

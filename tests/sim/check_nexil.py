@@ -227,7 +227,11 @@ def badinput_gets_a_clear_status():
         text = nexil.raw(data)
         assert check_layout(text, reply_id)[0][0].text == "fail", (data, text)
     for knob, value in (("NEXSIM_NOMEMORY", "x"), ("NEXSIM_NOMEMORY", "0"), ("NEXSIM_VERSION", "6.1a"),
-                        ("NEXSIM_MAXMEMORY", "-1"), ("NEXSIM_IMAGEDIRECTORY", os.path.join(ROOT, "missing"))):
+                        ("NEXSIM_MAXMEMORY", "-1"), ("NEXSIM_IMAGEDIRECTORY", os.path.join(ROOT, "missing")),
+                        ("NEXSIM_GETOUTPUTWORD", "x"), ("NEXSIM_GETOUTPUTWORD", "1:"),
+                        ("NEXSIM_GETOUTPUTWORD", "1:end of"), ("NEXSIM_GETOUTPUTWORD", "0:fail"),
+                        ("NEXSIM_THROWAT", "0"), ("NEXSIM_RELAY", "-2"), ("NEXSIM_PADOUTPUT", "x"),
+                        ("NEXSIM_INQUIRY", os.path.join(ROOT, "missing.inquiry"))):
         saved = os.environ.get(knob)
         os.environ[knob] = value
         nexil.send("interfaceopen", "", "fail")
@@ -337,6 +341,60 @@ def reports_of_the_library():
     nexil.send("getversion", "", "invalidstate")
     flatbed.send("interfaceclose", "", "success")
     del os.environ["NEXSIM_VERSION"], os.environ["NEXIL_LOGPATH"]
+    # NEXSIM_INQUIRY adds the elements of a file to querysupport, after the library's own.
+    extra = os.path.join(ROOT, "extra.inquiry")
+    with open(extra, "w") as f:
+        f.write("<enum><id>barcodetype</id><value>code39</value></enum>")
+    os.environ["NEXSIM_INQUIRY"] = extra
+    status, root = nexil.send("interfaceopen", "", "success")
+    assert [e.tag for e in root[1]] == ["enum"]
+    nexil.send("sessionbegin", "", "success")
+    status, root = nexil.send("querysupport", "", "success")
+    last = list(root.find("reportinquiry"))[-1]
+    assert [e.text for e in last] == ["barcodetype", "code39"], [e.text for e in last]
+    nexil.close()
+    del os.environ["NEXSIM_INQUIRY"]
+
+
+@group
+def knobs_the_adapter_tests_use():
+    """The knobs the adapter's tests use: the task log has a line per task from interfaceopen on (unit, id,
+    command, its direct children, status); getoutput answers the words asked for; messagerelay relays as many
+    messages as asked; each output carries the padding asked for (a reply larger than the builder's usual
+    room, which xmllint still reads)."""
+    log = os.path.join(ROOT, "tasks.log")
+    os.environ.update(NEXSIM_TASKLOG=log, NEXSIM_GETOUTPUTWORD="1:endofoutput,3:ecdocustomlearnfail",
+                      NEXSIM_RELAY="2", NEXSIM_PADOUTPUT="100000")
+    scanner, nexil = Scanner(), Library(NEXIL, "NexEntry")
+    scanner.start(pages=1, duplex="false")
+    pages = scanner.pages()
+    nexil.open()
+    nexil.send("messagerelay", "", "success")
+    status, root = nexil.send("messagerelay", "", "success")
+    assert root.find("reportmessage/message").text == "nexsim message 2"
+    nexil.send("messagerelay", "", "endofmessages")
+    nexil.send("scanbegin", leaf("imagebuffercount", 2), "success")
+    nexil.send("setinput", pages[0], "success")
+    nexil.send("getoutput", "", "endofoutput")
+    status, root = nexil.send("getoutput", "", "success")
+    assert len(root.find("reportimage/nexsimpad").text) == 100000 and len(nexil.last) > 100000
+    nexil.send("getoutput", "", "ecdocustomlearnfail")
+    nexil.send("getoutput", "", "endofoutput")
+    nexil.close()
+    scanner.stop()
+    lines = [line.rstrip("\n").split("\t") for line in open(log)]
+    assert [(f[1], int(f[2]), f[3], f[-1]) for f in lines] == [
+        ("adf", 1, "interfaceopen", "success"), ("adf", 2, "sessionbegin", "success"),
+        ("adf", 3, "messagerelay", "success"), ("adf", 4, "messagerelay", "success"),
+        ("adf", 5, "messagerelay", "endofmessages"), ("adf", 6, "scanbegin", "success"),
+        ("adf", 7, "setinput", "success"), ("adf", 8, "getoutput", "endofoutput"), ("adf", 9, "getoutput", "success"),
+        ("adf", 10, "getoutput", "ecdocustomlearnfail"), ("adf", 11, "getoutput", "endofoutput"),
+        ("adf", 12, "sessionend", "success"), ("adf", 13, "interfaceclose", "success")], lines
+    assert lines[1][4:-1] == ["eolmode=none", "language=en_usa"] and lines[5][4:-1] == ["imagebuffercount=2"]
+    assert all(f[0].isdigit() for f in lines)
+    assert max(len(f) for line in lines for f in line[4:-1]) <= len("imagefilename=") + 200
+    for name in ("NEXSIM_TASKLOG", "NEXSIM_GETOUTPUTWORD", "NEXSIM_RELAY", "NEXSIM_PADOUTPUT"):
+        del os.environ[name]
 
 
 # ---------------------------------------------------------------------------------------------------------------------

@@ -2,7 +2,6 @@
 // models, the model named by interfaceopen and the inquiry of querysupport
 // go through the configuration records as the device engine hands them
 // over, and the table holds what the unit reported.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,32 +15,20 @@
 namespace {
 
 using simtest::Element;
-using simtest::Task;
-
-typedef const char* (*PfnScannerEntry)(const char*);
 
 class SimScannerInquiry : public ::testing::TestWithParam<const char*> {
  protected:
-  void SetUp() override {
-    m_pvLibrary = dlopen(SIMSCAN_ADF_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(m_pvLibrary, nullptr) << dlerror();
-    m_pfnEntry = reinterpret_cast<PfnScannerEntry>(dlsym(m_pvLibrary, "ScannerEntry"));
-    ASSERT_NE(m_pfnEntry, nullptr);
-  }
-  void TearDown() override {
-    if (m_pvLibrary) dlclose(m_pvLibrary);
-  }
+  void SetUp() override { ASSERT_TRUE(m_scannerlibrary.IsLoaded()) << dlerror(); }
 
   // Sends one task; the reply must report success.
   std::string Send(const std::string& a_strCommand, const std::string& a_strBody = "") {
-    const std::string strReply = m_pfnEntry(Task(++m_iId, a_strCommand, a_strBody).c_str());
+    const char* szReply = m_scannerlibrary.Send(a_strCommand, a_strBody);
+    const std::string strReply = szReply ? szReply : "";
     EXPECT_EQ(Element(strReply, "status"), "success") << a_strCommand << ": " << strReply;
     return strReply;
   }
 
-  void* m_pvLibrary = nullptr;
-  PfnScannerEntry m_pfnEntry = nullptr;
-  int m_iId = 0;
+  simtest::ScannerLibrary m_scannerlibrary{SIMSCAN_ADF_LIBRARY};
 };
 
 TEST_P(SimScannerInquiry, TheDatabaseReadsWhatTheUnitReports) {

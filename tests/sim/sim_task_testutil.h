@@ -1,8 +1,10 @@
 // Task texts for the tests of the stand-in libraries: a task of one command,
-// a leaf element of its body, the text of an element of a reply, and the
-// check that a reply is a whole task answering a given id.
+// a leaf element of its body, the text of an element of a reply, the check
+// that a reply is a whole task answering a given id, and a device-manager
+// stand-in loaded for a test.
 #pragma once
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -45,5 +47,32 @@ inline void ExpectWholeReply(const char* a_szReply, int a_iId) {
   EXPECT_EQ(strReply.compare(91, 17, "\t<reportstatus>\n\t"), 0) << strReply;
   EXPECT_EQ(strReply.substr(strReply.size() - 8), "</task>\n") << strReply;
 }
+
+// A device-manager stand-in loaded for the life of the object: its entry,
+// one numbered task at a time.
+class ScannerLibrary {
+ public:
+  typedef const char* (*PfnScannerEntry)(const char*);
+
+  explicit ScannerLibrary(const char* a_szPath) : m_pvLibrary(dlopen(a_szPath, RTLD_NOW | RTLD_LOCAL)) {
+    if (m_pvLibrary) m_pfnEntry = reinterpret_cast<PfnScannerEntry>(dlsym(m_pvLibrary, "ScannerEntry"));
+  }
+  ~ScannerLibrary() {
+    if (m_pvLibrary) dlclose(m_pvLibrary);
+  }
+  ScannerLibrary(const ScannerLibrary&) = delete;
+  ScannerLibrary& operator=(const ScannerLibrary&) = delete;
+
+  bool IsLoaded() const { return m_pfnEntry != nullptr; }
+  // The reply to a task of one command (null when the unit gives none).
+  const char* Send(const std::string& a_strCommand, const std::string& a_strBody = "") {
+    return m_pfnEntry(Task(++m_iId, a_strCommand, a_strBody).c_str());
+  }
+
+ private:
+  void* m_pvLibrary;
+  PfnScannerEntry m_pfnEntry = nullptr;
+  int m_iId = 0;
+};
 
 }  // namespace simtest

@@ -1,0 +1,85 @@
+// The command dispatcher: turns one task text into calls of the command
+// handlers by walking it against the driver's command grammar, and makes
+// sure every task leaves a reply in the database's task builder.
+//
+// A task is one <task> element with an id of 1 to 20 decimal digits (at
+// most 2147483647) holding exactly one command element. Before the command
+// runs, the state machine decides whether it is allowed now ("invalidstate"
+// when not). The database commands (get, set, setmany, reset, create,
+// destroy, rename, import, export) run under the database-wide lock, so that
+// the device engine's threads never see a half-made change; the others run
+// without it, as they may wait for those threads.
+//
+// Runs on the front end's task thread only, under the driver's task lock.
+#pragma once
+
+#include "os_cosxml.h"
+#include "os_def.h"
+
+class CDatabase;
+class CDev;
+class CDriver;
+class CDrvCommandFsm;
+class CDrvGui;
+class CDrvProcessCommands;
+
+class CDrvDispatchImpl : public COsXml {
+ public:
+  CDrvDispatchImpl();
+  ~CDrvDispatchImpl();
+  CDrvDispatchImpl(const CDrvDispatchImpl&) = delete;
+  CDrvDispatchImpl& operator=(const CDrvDispatchImpl&) = delete;
+
+  EOSSTS Init(CDrvCommandFsm* a_pdrvcommandfsm, CDatabase* a_pdatabase, CDev* a_pdev, CDrvGui* a_pdrvgui,
+              CDriver* a_pdriver);
+  EOSSTS Process(const char* a_szXml);
+
+  // Enter handler of the task element, and its forwarder.
+  EOSSTS EnterTask(OsXmlCallback* a_posxmlcallback);
+  static EOSSTS CDrvDispatchImpl_EnterTask(OsXmlCallback* a_posxmlcallback);
+
+  // The command grammar, as the build embeds it from drv_grammar.xml.
+  static const char s_szDrvGrammar[];
+  // Tests: the grammar Init loads (null restores the built-in one).
+  static void SetGrammarSeam(const char* a_szGrammar);
+  // A task id: 1 to 20 decimal digits up to 2147483647; false for anything
+  // else.
+  static bool ReadTaskId(const char* a_szId, int* a_piId);
+
+ private:
+  // Loads, checks and walks the task; the handlers' status.
+  EOSSTS Walk(const char* a_szXml);
+  // The task's one command element (its name into a_szCommand); false,
+  // logged, for another shape.
+  bool FindCommand(char* a_szCommand, long a_lCommand);
+  // A fresh reply id pair for this task: the task id one up, the reply id
+  // the request's.
+  void TakeIds(int a_iReplyId);
+  // "fail" for a task that built no reply, with its id when readable.
+  void AnswerFail(const char* a_szXml);
+
+  const char* m_szGrammar = nullptr;
+  CDrvCommandFsm* m_pdrvcommandfsm = nullptr;
+  CDrvProcessCommands* m_pdrvprocesscommands = nullptr;
+  CDatabase* m_pdatabase = nullptr;
+  bool m_blIdsTaken = false;  // this task's ids are in the database
+};
+
+class CDrvDispatch {
+ public:
+  CDrvDispatch();
+  ~CDrvDispatch();
+  CDrvDispatch(const CDrvDispatch&) = delete;
+  CDrvDispatch& operator=(const CDrvDispatch&) = delete;
+
+  // Registers the handlers and loads the grammar: a handler the library
+  // lacks fails here, not in a later task.
+  EOSSTS Init(CDrvCommandFsm* a_pdrvcommandfsm, CDatabase* a_pdatabase, CDev* a_pdev, CDrvGui* a_pdrvgui,
+              CDriver* a_pdriver);
+  // Runs one task; 0 when its handlers succeeded. The reply is in the
+  // database's task builder.
+  EOSSTS Process(const char* a_szXml);
+
+ private:
+  CDrvDispatchImpl* m_pdrvdispatchimpl;
+};
