@@ -125,7 +125,8 @@ std::vector<std::string> Steps(const char* a_szPath) {
 }
 
 // Whether the first steps of a path are the steps of another.
-bool Below(const std::vector<std::string>& a_vecstrPath, size_t a_sizetSteps, const std::vector<std::string>& a_vecstrTop) {
+bool Below(const std::vector<std::string>& a_vecstrPath, size_t a_sizetSteps,
+           const std::vector<std::string>& a_vecstrTop) {
   return !a_vecstrTop.empty() && a_sizetSteps >= a_vecstrTop.size() &&
          std::equal(a_vecstrTop.begin(), a_vecstrTop.end(), a_vecstrPath.begin());
 }

@@ -207,13 +207,13 @@ int CPackage::Unpack() {
   // The package's directory, reached once; every file is made from it.
   char szDirectory[512];
   const char* szSlash = std::strrchr(m_szPackage, '/');
-  COsString::SStrPrintf(szDirectory, sizeof szDirectory, "%.*s", szSlash ? static_cast<int>(szSlash - m_szPackage + 1) : 1,
-                        szSlash ? m_szPackage : ".");
+  const int iDirectory = szSlash ? static_cast<int>(szSlash - m_szPackage + 1) : 1;
+  COsString::SStrPrintf(szDirectory, sizeof szDirectory, "%.*s", iDirectory, szSlash ? m_szPackage : ".");
   int iDirFd = open(szDirectory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (iDirFd < 0) return Fail("Unpack", "Unable to open file: %s", szDirectory);
   int iResult = CheckUnpack(iDirFd);
-  if (iResult == PG_SUCCESS &&
-      m_osfilePackage.Open(m_szPackage, OS_FILEOPEN_EXISTING, OS_FILEACCESS_READ, OS_FILESHARE_READ) != OS_STS_SUCCESS) {
+  if (iResult == PG_SUCCESS && m_osfilePackage.Open(m_szPackage, OS_FILEOPEN_EXISTING, OS_FILEACCESS_READ,
+                                                    OS_FILESHARE_READ) != OS_STS_SUCCESS) {
     iResult = Fail("Unpack", "Unable to open file: %s", m_szPackage);
   }
   if (iResult == PG_SUCCESS &&

@@ -24,7 +24,8 @@ TEST_F(DbDefaultStepsTest, ProfilesStartFromTheFixedValuesAndEveryAccessFollowsT
   dbtest::RecordingEnum* penum = NewRecordingEnum(DB_ID_ACDLEARNMODE, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 2, {1, 2});
   dbtest::RecordingRange* prange =
       NewRecordingRange(DB_ID_BRIGHTNESS, DB_BIN_COLOR_FRONT, DB_ACCESS_READWRITE, 40, 0, 100, 1);
-  dbtest::RecordingString* pstring = NewRecordingString(DB_ID_DEVICEDLL, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 64, "dev");
+  dbtest::RecordingString* pstring =
+      NewRecordingString(DB_ID_DEVICEDLL, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 64, "dev");
   // The default fix moves the values; the profiles take where they land.
   penum->m_fnFixDefault = [&] { penum->CopyCurrentLong(1); };
   prange->m_fnFixDefault = [&] { prange->CopyCurrentLong(60); };
