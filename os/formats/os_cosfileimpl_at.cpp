@@ -10,7 +10,6 @@
 #include <cerrno>
 
 #include "os_cosfileimpl.h"
-#include "os_coslog.h"
 
 namespace {
 constexpr int s_iDirectoryFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
