@@ -12,6 +12,7 @@ Groups:
                     so of the library's); every makexml's tasks pass xmllint, their frame arguments and the
                     setconfig arguments of the model's rules equal the model's, and the stand-ins take them
                     (getconfig answers what setconfig carried)
+  sweep SCANNER     the fixed tables of sets the themes offer (sweep in its module), checked like a walk
   walk SCANNER SEED [STEPS]   a seeded random walk of sets (500 by default) made of the moves every theme
                     offers (walk_moves in its module); after each step status and state equal the model's
 
@@ -20,6 +21,7 @@ A scenario table holds blocks:
     <probe commands, one a line (see tests/tools/rulesprobe/rulesprobe.cpp)>
     expect value|access ID WINDOW BIN N      the model's datum holds N
     expect range ID WINDOW BIN MIN MAX STEP  the model's range has these current bounds
+    expect items ID WINDOW BIN ITEM...       the model's enumeration offers these items, in this order
     expect status N                          the last command answered N
     expect task windowadd WINDOW BIN NAME V  the last makexml's windowadd of that window and bin carries V
     expect setconfig INDEX NAME V            the last makexml's setconfig number INDEX (0 the feeder's, 1 the
@@ -239,6 +241,12 @@ def check_expectation(db, words, last_output, last_tasks, where):
         actual = None if datum is None else "%d %d %d" % (datum.min, datum.max, datum.step)
         if actual != " ".join(words[5:8]):
             fail(where, "expected range %s, the model holds %s" % (" ".join(words[2:]), actual))
+    elif kind == "items":
+        id_, w, bin_ = (int(word) for word in words[2:5])
+        datum = db.slot(w, id_, bin_)
+        actual = None if datum is None else " ".join(str(item) for item in datum.cur_items)
+        if actual != " ".join(words[5:]):
+            fail(where, "expected items %s, the model holds %s" % (" ".join(words[2:]), actual))
     elif kind == "status":
         actual = next((line for line in last_output if line.startswith("status ")), None)
         if actual != "status " + words[2]:
@@ -324,8 +332,23 @@ def walk_moves(db, rng):
 
 
 def check_walk(paths, scanner, seed, steps):
-    where = "walk %s seed %d" % (scanner, seed)
     rng = random.Random(seed)
+    check_steps(paths, scanner, "walk %s seed %d" % (scanner, seed),
+                lambda db: (rng.choice(walk_moves(db, rng)) for _ in range(steps)))
+
+
+def check_sweep(paths, scanner):
+    def plan(db):
+        for module in rules.theme_modules():
+            offer = getattr(module, "sweep", None)
+            if offer:
+                yield from offer(db)
+    check_steps(paths, scanner, "sweep %s" % scanner, plan)
+
+
+def check_steps(paths, scanner, where, plan):
+    """The commands plan(db) gives, each chosen from the model's state after the ones before, on three windows
+    after the default fix-up: after each, status and state equal the model's."""
     opening = probe.opening(paths, scanner, windows=3)
     start = opening + probe.LISTINGS + ["fixdefaultall"]
     outputs = probe.run(paths, "fixture", start)
@@ -333,8 +356,7 @@ def check_walk(paths, scanner, seed, steps):
     model = probe.ModelCommands(db)
     model.apply("fixdefaultall")
     commands, expected = [], []
-    for _ in range(steps):
-        command = rng.choice(walk_moves(db, rng))
+    for command in plan(db):
         commands.append(command)
         expected.append((model.apply(command), model.apply("statehash")))
     sent = []
@@ -353,7 +375,7 @@ def check_walk(paths, scanner, seed, steps):
                 step, command, got[0], expected[step][0],
                 diff("\n".join(replay[-1]), listing.render_state(model_db))))
             return
-    print("ok %s, %d steps" % (where, steps), flush=True)
+    print("ok %s, %d steps" % (where, len(commands)), flush=True)
 
 
 def main(argv):
@@ -366,6 +388,8 @@ def main(argv):
                 check_dumps(paths)
             elif group == "scenarios":
                 check_scenarios(paths, groups.pop(0))
+            elif group == "sweep":
+                check_sweep(paths, groups.pop(0))
             elif group == "walk":
                 scanner, seed = groups.pop(0), int(groups.pop(0))
                 steps = int(groups.pop(0)) if groups and groups[0].isdigit() else 500

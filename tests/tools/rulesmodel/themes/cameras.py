@@ -388,3 +388,27 @@ def walk_moves(db, rng):
         ID["INPUTDOCUMENT"], rng.choice((0, 4, 7))))))
     moves.append("cfgset 1 84 %s" % rng.choice(("0", "1", "%")))
     return moves
+
+
+SOURCES = (ADF, FLATBED, ADFFLATBED)
+JOBS = (TWOSIDED, ONESIDEDFRONT, ONESIDEDREAR)
+
+
+def sweep(db):
+    """Every paper source and job, each with every set of window-0 cameras (and a camera of window 1 or 2
+    switched with it), reached by sets; at the end of each job colour detection and patch toggling come and
+    go. Sets the rules refuse stay in the table: their status is part of it."""
+    for source in SOURCES:
+        for job in JOBS:
+            yield "set %d 0 1 %d" % (ID["PAPERSOURCE"], source)
+            yield "set %d 0 1 %d" % (ID["INPUTDOCUMENT"], job)
+            for pattern in range(16):
+                for index, bin_ in enumerate(CAMERAS):
+                    yield "set %d 0 %d %d" % (CAMERA, bin_, ON if pattern >> index & 1 else OFF)
+                yield "set %d %d %d %d" % (CAMERA, 1 + pattern // 2 % 2, CAMERAS[pattern // 4],
+                                           ON if pattern & 1 else OFF)
+            for bin_ in (BF, CF):
+                yield "set %d 0 %d 2" % (ID["AUTOCOLORCONTENT"], bin_)
+                yield "set %d 0 %d 1" % (ID["AUTOCOLORCONTENT"], bin_)
+            yield "set %d 0 1 2" % ID["TOGGLEPATCH"]
+            yield "set %d 0 1 1" % ID["TOGGLEPATCH"]
