@@ -5,6 +5,7 @@
 #include "db_ccameras.h"
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
+#include "db_cdbcontainer.h"
 #include "db_crulekit.h"
 #include "os_coslog.h"
 
@@ -77,6 +78,25 @@ void ChangeTo(CDbEnum& a_dbenumOwn, long a_lSource) {
   }
 }
 
+// The rules of lower ids ran before this one in the pass and saw only the
+// change that started it (the rear cameras stayed disabled, the job one-sided
+// front, when the source left the flatbed): they follow the source this rule
+// chose as they follow one the user chose. The pass's own change is given
+// back after.
+void LowerRulesFollow(CDbEnum& a_dbenumOwn) {
+  CDbDatum* pdbdatumOuter = CDbDatum::GetModified();
+  a_dbenumOwn.SetModified();
+  for (CDbDatum* pdbdatum = CDbDatum::DbDatumFindFirst(); pdbdatum && pdbdatum->GetId() < a_dbenumOwn.GetId();
+       pdbdatum = CDbDatum::DbDatumFindNext(pdbdatum)) {
+    dbcontainer::ByContainer(pdbdatum, [](auto* a_pcontainer) { a_pcontainer->FixCurrent(); });
+  }
+  if (pdbdatumOuter) {
+    pdbdatumOuter->SetModified();
+  } else {
+    CDbDatum::ClearModified();
+  }
+}
+
 // The source for the unit that scans: the flatbed takes the flatbed, the
 // feeder its own part of a combined source, or its first elevator for the
 // flatbed.
@@ -90,6 +110,38 @@ long SourceForUnit(CDatabase& a_database, CDbEnum& a_dbenumOwn, long a_lValue) {
   }
   const long lFeeder = FeederOf(a_lValue);
   return lFeeder ? lFeeder : a_lValue;
+}
+
+void FollowOthers(CDbEnum& a_dbenumOwn, const DbRuleModified& a_dbrulemodified) {
+  const long lSource = a_dbenumOwn.GetCurrentLong();
+  switch (a_dbrulemodified.edbid) {
+    case DB_ID_CROPPINGMODE:
+      // Long paper runs through the feeder.
+      if (lSource == s_lFlatbed && a_dbrulemodified.lNew == DB_ID_CROPPINGMODE_ENUM_LONGPAPER)
+        ChangeTo(a_dbenumOwn, s_lAdf);
+      break;
+    case DB_ID_TOGGLEPATCH:
+      // Patch sheets are read by the feeder.
+      if (lSource == s_lFlatbed && a_dbrulemodified.lNew != DB_ID_TOGGLEPATCH_ENUM_NONE) {
+        if (a_dbenumOwn.HasCurrentItem(s_lAdfFlatbed)) {
+          a_dbenumOwn.SetCurrentLong(s_lAdfFlatbed);
+        } else if (a_dbenumOwn.HasCurrentItem(s_lAdf)) {
+          a_dbenumOwn.SetCurrentLong(s_lAdf);
+        }
+      }
+      break;
+    case DB_ID_CAMERAENABLE:
+      // Without a front camera the flatbed has nothing to scan.
+      if (lSource == s_lAdfFlatbed && a_dbenumOwn.HasCurrentItem(s_lAdf) &&
+          CRuleKit::Supported(DB_ID_CAMERAENABLE, DB_BIN_BITONAL_FRONT) &&
+          CRuleKit::Supported(DB_ID_CAMERAENABLE, DB_BIN_COLOR_FRONT) &&
+          !CRuleKit::IsCameraOn(0, DB_BIN_BITONAL_FRONT) && !CRuleKit::IsCameraOn(0, DB_BIN_COLOR_FRONT)) {
+        a_dbenumOwn.SetCurrentLong(s_lAdf);
+      }
+      break;
+    default:
+      break;
+  }
 }
 
 }  // namespace
@@ -113,33 +165,8 @@ EOSSTS CPAPERSOURCE::FixCurrent() {
   DbRuleModified dbrulemodified;
   if (!CRuleKit::GetModified(this, &dbrulemodified)) return OS_STS_SUCCESS;
   const long lSource = GetCurrentLong();
-  switch (dbrulemodified.edbid) {
-    case DB_ID_CROPPINGMODE:
-      // Long paper runs through the feeder.
-      if (lSource == s_lFlatbed && dbrulemodified.lNew == DB_ID_CROPPINGMODE_ENUM_LONGPAPER) ChangeTo(*this, s_lAdf);
-      break;
-    case DB_ID_TOGGLEPATCH:
-      // Patch sheets are read by the feeder.
-      if (lSource == s_lFlatbed && dbrulemodified.lNew != DB_ID_TOGGLEPATCH_ENUM_NONE) {
-        if (HasCurrentItem(s_lAdfFlatbed)) {
-          SetCurrentLong(s_lAdfFlatbed);
-        } else if (HasCurrentItem(s_lAdf)) {
-          SetCurrentLong(s_lAdf);
-        }
-      }
-      break;
-    case DB_ID_CAMERAENABLE:
-      // Without a front camera the flatbed has nothing to scan.
-      if (lSource == s_lAdfFlatbed && HasCurrentItem(s_lAdf) &&
-          CRuleKit::Supported(DB_ID_CAMERAENABLE, DB_BIN_BITONAL_FRONT) &&
-          CRuleKit::Supported(DB_ID_CAMERAENABLE, DB_BIN_COLOR_FRONT) &&
-          !CRuleKit::IsCameraOn(0, DB_BIN_BITONAL_FRONT) && !CRuleKit::IsCameraOn(0, DB_BIN_COLOR_FRONT)) {
-        SetCurrentLong(s_lAdf);
-      }
-      break;
-    default:
-      break;
-  }
+  FollowOthers(*this, dbrulemodified);
+  if (GetCurrentLong() != lSource) LowerRulesFollow(*this);
   return OS_STS_SUCCESS;
 }
 

@@ -246,6 +246,13 @@ class PaperSource(Rule):
         if m is None:
             return
         source = own.cur
+        self._follow(db, own, m)
+        if own.cur != source:
+            lower_rules_follow(db, own)
+
+    @staticmethod
+    def _follow(db, own, m):
+        source = own.cur
         if m.id == ID["CROPPINGMODE"]:
             if source == FLATBED and m.new == VALUE["CROPPINGMODE"]["LONGPAPER"] and ADF in own.cur_items:
                 db.set_current_long(own, ADF)
@@ -269,6 +276,20 @@ class PaperSource(Rule):
             return next((item for item in ELEVATORS_FOR_FLATBED if item in own.cur_items), ADF)
         feeder = {combined: feeder for feeder, combined in COMBINED.items()}
         return feeder.get(value, value)
+
+
+def lower_rules_follow(db, own):
+    """The rules of lower ids, which the pass ran before the source changed, follow it as a change of its own;
+    the pass's change is given back after."""
+    outer = db.modified
+    db.modified = own
+    for datum in list(db.pass_order()):
+        if datum.id >= own.id:
+            break
+        rule_of = db.rule(datum)
+        if rule_of.fix_current is not None and db.access(datum) != 0:
+            rule_of.fix_current(db, datum)
+    db.modified = outer
 
 
 @rule("IMAGEMERGE")
