@@ -128,7 +128,8 @@ void FollowAutoColor(CDbEnum& a_dbenumOwn, const DbRuleModified& a_dbrulemodifie
   if (!blBoth) return;
   const EDBBIN edbbinBitonal = blRear ? DB_BIN_BITONAL_REAR : DB_BIN_BITONAL_FRONT;
   const long lWindows = CDbDatum::GetWindowMax();
-  for (EDBID_WINDOW edbidwindow = 0; edbidwindow < lWindows; ++edbidwindow) SetCamera(edbidwindow, edbbinBitonal, s_lOff);
+  for (EDBID_WINDOW edbidwindow = 0; edbidwindow < lWindows; ++edbidwindow)
+    SetCamera(edbidwindow, edbbinBitonal, s_lOff);
 }
 
 // ---------------------------------------------------------------------------

@@ -21,11 +21,12 @@ struct SourcePair {
   long lFeeder;
   long lCombined;
 };
-constexpr SourcePair s_asourcepair[] = {{s_lAdf, s_lAdfFlatbed},
-                                        {DB_ID_PAPERSOURCE_ENUM_ELEVATOR100, DB_ID_PAPERSOURCE_ENUM_ELEVATOR100FLATBED},
-                                        {DB_ID_PAPERSOURCE_ENUM_ELEVATOR250, DB_ID_PAPERSOURCE_ENUM_ELEVATOR250FLATBED},
-                                        {DB_ID_PAPERSOURCE_ENUM_ELEVATOR500, DB_ID_PAPERSOURCE_ENUM_ELEVATOR500FLATBED},
-                                        {DB_ID_PAPERSOURCE_ENUM_ELEVATOR750, DB_ID_PAPERSOURCE_ENUM_ELEVATOR750FLATBED}};
+constexpr SourcePair s_asourcepair[] = {
+    {s_lAdf, s_lAdfFlatbed},
+    {DB_ID_PAPERSOURCE_ENUM_ELEVATOR100, DB_ID_PAPERSOURCE_ENUM_ELEVATOR100FLATBED},
+    {DB_ID_PAPERSOURCE_ENUM_ELEVATOR250, DB_ID_PAPERSOURCE_ENUM_ELEVATOR250FLATBED},
+    {DB_ID_PAPERSOURCE_ENUM_ELEVATOR500, DB_ID_PAPERSOURCE_ENUM_ELEVATOR500FLATBED},
+    {DB_ID_PAPERSOURCE_ENUM_ELEVATOR750, DB_ID_PAPERSOURCE_ENUM_ELEVATOR750FLATBED}};
 
 // The sources that need the feeder, in the order a model without one drops
 // them.
