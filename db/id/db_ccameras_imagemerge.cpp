@@ -10,6 +10,8 @@ namespace {
 
 constexpr char s_szKey[] = "imagemerge";
 constexpr long s_lNone = DB_ID_IMAGEMERGE_ENUM_NONE;
+// The values a configuration may name; one the lookup lacks is skipped.
+constexpr long s_lLastListed = 6;
 constexpr EDBBIN s_aedbbinCameras[] = {DB_BIN_BITONAL_FRONT, DB_BIN_BITONAL_REAR, DB_BIN_COLOR_FRONT,
                                        DB_BIN_COLOR_REAR};
 
@@ -65,8 +67,7 @@ EOSSTS CIMAGEMERGE::FixDefault() {
     return OS_STS_SUCCESS;
   }
   if (!pdatabase->ConfigEnumGetFirst(s_szKey, DB_CONFIGTARGET_COMMON)) return OS_STS_SUCCESS;
-  pdatabase->BuildOrderedListFromDbConfig(this, DB_ID_IMAGEMERGE_ENUM_NONE, DB_ID_IMAGEMERGE_ENUM_FRONTONRIGHT + 1,
-                                          s_szKey, DB_CONFIGTARGET_COMMON);
+  pdatabase->BuildOrderedListFromDbConfig(this, s_lNone, s_lLastListed, s_szKey, DB_CONFIGTARGET_COMMON);
   CRuleKit::UnsupportIfEmpty(this);
   return OS_STS_SUCCESS;
 }
