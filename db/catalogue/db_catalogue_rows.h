@@ -71,7 +71,7 @@
   X(COMPRESSION, CDbEnum, CAMERA, UNIT)                         \
   X(CONTRAST, CDbRange, CAMERA, OWN)                            \
   X(COUNTONLYMODE, CDbEnum, MACHINE, NONE)                      \
-  X(CROPPINGMODE, CDbEnum, CAMERA, OWN)                         \
+  X(CROPPINGMODE, CDbEnum, CAMERA, UNIT)                        \
   X(DEVICEDLL, CDbString, MACHINE, NONE)                        \
   X(DEVICEONLINE, CDbEnum, MACHINE, NONE)                       \
   X(DIAGBACKGROUNDFRONT, CDbEnum, MACHINE, OWN)                 \
@@ -141,11 +141,11 @@
   X(IMAGEEDGERIGHT, CDbRange, CAMERA, OWN)                      \
   X(IMAGEEDGETOP, CDbRange, CAMERA, OWN)                        \
   X(IMAGEFILTER, CDbEnum, CAMERA, OWN)                          \
-  X(IMAGEFORMAT, CDbEnum, WINDOW, OWN)                          \
+  X(IMAGEFORMAT, CDbEnum, WINDOW, UNIT)                         \
   X(IMAGEMERGE, CDbEnum, MACHINE, UNIT)                         \
   X(IMAGEPROCESSINGTEST, CDbRange, MACHINE, NONE)               \
   X(IMAGESDIFFERENT, CDbEnum, MACHINE, UNIT)                    \
-  X(IMAGESKEWANGLE, CDbRange, WINDOW, OWN)                      \
+  X(IMAGESKEWANGLE, CDbRange, WINDOW, UNIT)                     \
   X(INDEXINGFORMAT, CDbEnum, MACHINE, OWN)                      \
   X(INDICATORS, CDbEnum, MACHINE, OWN)                          \
   X(INDICATORSMODE, CDbEnum, MACHINE, OWN)                      \
@@ -179,10 +179,10 @@
   X(MULTIFEEDSOUND, CDbString, MACHINE, OWN)                    \
   X(MULTIFEEDSOUNDENABLED, CDbEnum, MACHINE, OWN)               \
   X(NOISEFILTER, CDbEnum, CAMERA, OWN)                          \
-  X(ORIENTATION, CDbEnum, CAMERA, OWN)                          \
+  X(ORIENTATION, CDbEnum, CAMERA, UNIT)                         \
   X(ORTHOGONALROTATE, CDbEnum, CAMERA, OWN)                     \
   X(PAGECOUNT, CDbRange, MACHINE, OWN)                          \
-  X(PAGESIZELIMIT, CDbRange, MACHINE, OWN)                      \
+  X(PAGESIZELIMIT, CDbRange, MACHINE, UNIT)                     \
   X(PAPERJAMRESPONSE, CDbEnum, MACHINE, OWN)                    \
   X(PAPERSOURCE, CDbEnum, MACHINE, UNIT)                        \
   X(PATCHALARM, CDbEnum, MACHINE, NONE)                         \
@@ -198,7 +198,7 @@
   X(PATCHLEVEL3, CDbEnum, MACHINE, OWN)                         \
   X(PATCHTRANSFER, CDbEnum, MACHINE, OWN)                       \
   X(PHYSICALHEIGHTADJUST, CDbRange, MACHINE, NONE)              \
-  X(PHYSICALWIDTH, CDbRange, MACHINE, OWN)                      \
+  X(PHYSICALWIDTH, CDbRange, MACHINE, UNIT)                     \
   X(PIXELFLAVOR, CDbEnum, CAMERA, OWN)                          \
   X(PIXELFLAVORCODES, CDbEnum, CAMERA, OWN)                     \
   X(POWEROFFTIMEOUT, CDbRange, MACHINE, OWN)                    \
@@ -244,7 +244,7 @@
   X(SIDESDIFFERENT, CDbEnum, MACHINE, UNIT)                     \
   X(STREAKREMOVALAGGRESSIVENESS, CDbRange, CAMERA, OWN)         \
   X(STREAKREMOVALENABLED, CDbEnum, CAMERA, NONE)                \
-  X(SUPPORTEDSIZES, CDbEnum, MACHINE, OWN)                      \
+  X(SUPPORTEDSIZES, CDbEnum, MACHINE, UNIT)                     \
   X(TEXTENHANCEMENT, CDbEnum, CAMERA, OWN)                      \
   X(THINTHICKENAMOUNT, CDbRange, CAMERA, OWN)                   \
   X(THRESHOLD, CDbRange, CAMERA, OWN)                           \
@@ -261,10 +261,10 @@
   X(ULTRASONICSENSORRIGHT, CDbEnum, MACHINE, OWN)               \
   X(ULTRASONICSENSORRIGHTCENTER, CDbEnum, MACHINE, OWN)         \
   X(ULTRASONICSENSORZONEHEIGHT, CDbRange, MACHINE, OWN)         \
-  X(UNITS, CDbEnum, MACHINE, OWN)                               \
-  X(WINDOW, CDbEnum, MACHINE, OWN)                              \
-  X(WINDOWBIN, CDbEnum, MACHINE, OWN)                           \
-  X(WINDOWSIZE, CDbEnum, WINDOW, OWN)                           \
+  X(UNITS, CDbEnum, MACHINE, UNIT)                              \
+  X(WINDOW, CDbEnum, MACHINE, UNIT)                             \
+  X(WINDOWBIN, CDbEnum, MACHINE, UNIT)                          \
+  X(WINDOWSIZE, CDbEnum, WINDOW, UNIT)                          \
   X(XFERCOUNT, CDbRange, MACHINE, OWN)                          \
   X(XNATIVERESOLUTION, CDbEnum, CAMERA, NONE)                   \
   X(XRESOLUTION, CDbEnum, CAMERA, OWN)

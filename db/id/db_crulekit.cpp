@@ -2,15 +2,20 @@
 // cameras in use and reads of other capabilities.
 #include "db_crulekit.h"
 
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 
 #include "db_cdatabase.h"
 #include "db_cdbdatum.h"
 #include "db_cdbenum.h"
 #include "os_coscfg.h"
+#include "os_coslocale.h"
 #include "os_coslog.h"
 
 namespace {
+
+constexpr int s_iMeasurementUs = 2;
 
 bool Accessible(CDbDatum* a_pdbdatum) { return a_pdbdatum && a_pdbdatum->GetAccess() != DB_ACCESS_NOTSUPPORTED; }
 
@@ -43,6 +48,8 @@ long CRuleKit::ConfigNumber(unsigned a_uSection, unsigned a_uTag) {
 }
 
 long CRuleKit::DriverConfigNumber(EDRVCFGTAG a_edrvcfgtag) { return DevDriverConfigGetLong(a_edrvcfgtag); }
+
+int CRuleKit::Measurement() { return g_poslocale ? g_poslocale->GetMeasurement() : s_iMeasurementUs; }
 
 // ---------------------------------------------------------------------------
 // The modified value
@@ -116,6 +123,28 @@ long CRuleKit::ValueIn(EDBID_WINDOW a_edbidwindow, EDBID a_edbid, EDBBIN a_edbbi
 
 long CRuleKit::CroppingMode(EDBBIN a_edbbin) {
   return ValueOf(DB_ID_CROPPINGMODE, a_edbbin, DB_ID_CROPPINGMODE_ENUM_AUTOMATIC);
+}
+
+long CRuleKit::ConfigMax(const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget) {
+  CDatabase* pdatabase = Database();
+  const uint64_t u64Max = pdatabase ? pdatabase->ConfigRangeGetMax(a_szKey, a_edbconfigtarget) : 0;
+  return u64Max > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(u64Max);
+}
+
+long CRuleKit::PhysicalWidth() {
+  CDbDatum* pdbdatum = Supported(DB_ID_PHYSICALWIDTH, DB_BIN_MACHINE);
+  return pdbdatum ? pdbdatum->GetCurrentLong() : ConfigMax("sheetwidth", DB_EDBCONFIGTARGET_COMMON);
+}
+
+long CRuleKit::PhysicalHeight() {
+  CDbDatum* pdbdatum = Supported(DB_ID_PHYSICALHEIGHTADJUST, DB_BIN_MACHINE);
+  return pdbdatum ? pdbdatum->GetCurrentLong() : ConfigMax("sheetheight", DB_EDBCONFIGTARGET_COMMON);
+}
+
+bool CRuleKit::OffersNoPaper() {
+  CDatabase* pdatabase = Database();
+  CDbDatum* pdbdatum = Supported(DB_ID_SUPPORTEDSIZES, DB_BIN_MACHINE);
+  return pdatabase && pdbdatum && pdatabase->EnumHasCurrentItem(pdbdatum, DB_ID_SUPPORTEDSIZES_ENUM_NONE);
 }
 
 // ---------------------------------------------------------------------------

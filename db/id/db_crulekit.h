@@ -16,6 +16,8 @@
 class CDatabase;
 class CDbDatum;
 class CDbEnum;
+// The suffix of a configuration key, defined with the records.
+enum EDBCONFIGTARGET : int;
 
 // The value that started the running fix-up pass, as one rule object sees
 // it.
@@ -62,6 +64,8 @@ class CRuleKit {
   // The same of one of the driver's own values (DRV_CFGTAG_*), whose table
   // default counts while the store holds none.
   static long DriverConfigNumber(EDRVCFGTAG a_edrvcfgtag);
+  // The locale's measuring system: 1 metric, 2 US (US without a locale).
+  static int Measurement();
 
   // -------------------------------------------------------------------------
   // The modified value
@@ -92,6 +96,16 @@ class CRuleKit {
   static long ValueIn(EDBID_WINDOW a_edbidwindow, EDBID a_edbid, EDBBIN a_edbbin, long a_lFallback);
   // The current cropping mode of a camera; automatic (1) without one.
   static long CroppingMode(EDBBIN a_edbbin);
+  // A configuration range's maximum as a long (a larger one answers
+  // LONG_MAX); 0 without the key.
+  static long ConfigMax(const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget);
+  // PHYSICALWIDTH and PHYSICALHEIGHTADJUST, else the sheet's width and
+  // height (read only then: a configuration read costs more than the rest
+  // of a rule).
+  static long PhysicalWidth();
+  static long PhysicalHeight();
+  // SUPPORTEDSIZES offers none (1): a frame may be the user's own.
+  static bool OffersNoPaper();
 
   // -------------------------------------------------------------------------
   // Access

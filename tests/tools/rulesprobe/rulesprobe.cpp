@@ -20,7 +20,12 @@
 //   cfgset SECTION TAG VALUE      a driver configuration text (VALUE percent-encoded)
 //   setenv NAME VALUE | unsetenv NAME
 //   stateset BIT | stateclear BIT a bit of the database state word
-//   windows N                     WINDOW lists windows 0..N-1, N in use
+//   ecdocustomname TEXT           the name the custom colour-dropout settings
+//                                 hold (TEXT percent-encoded), as the device
+//                                 engine keeps it
+//   windows N                     WINDOW lists windows 0..N-1, as the window
+//                                 commands add them (its default fix makes them
+//                                 the windows in use)
 //   fixdefaultall [dump]          the default fix-up; in dump mode prints
 //                                 "dumpfile PATH" for each dump written
 //   fixaccessall                  the access pass
@@ -55,6 +60,7 @@
 #include "dev_drvconfig.h"
 #include "os_coscfg.h"
 #include "os_coslog.h"
+#include "os_cosstring.h"
 #include "os_cosresource.h"
 #include "os_cosxmltask.h"
 #include "os_osservices.h"
@@ -244,6 +250,10 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
     } else {
       m_pdatabase->ClearDbState(edbstate);
     }
+  } else if (strCommand == "ecdocustomname" && sizetArguments == 1) {
+    DbEcdoCustomSettings* pdbecdocustomsettings = m_pdatabase->GetEcdoCustomSettings();
+    COsString::SStrCpy(pdbecdocustomsettings->szName, sizeof pdbecdocustomsettings->szName,
+                       Decode(a_vecstr[1]).c_str());
   } else if (strCommand == "windows" && sizetArguments == 1) {
     const long lWindows = std::strtol(a_vecstr[1].c_str(), nullptr, 10);
     CDbDatum* pdbdatum = m_pdatabase->FindDirect(DB_BIN_MACHINE, DB_ID_WINDOW);
@@ -253,7 +263,6 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
       m_pdatabase->EnumAddItem(pdbdatum, l);
       m_pdatabase->EnumAddDefaultItem(pdbdatum, l);
     }
-    CDbDatum::SetWindowMax(lWindows);
   } else if (strCommand == "fixdefaultall") {
     FixDefaultAll(sizetArguments == 1 && a_vecstr[1] == "dump");
   } else if (strCommand == "fixaccessall") {
