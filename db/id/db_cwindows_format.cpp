@@ -1,6 +1,6 @@
 // IMAGEFORMAT, UNITS and PAGESIZELIMIT: the image formats the model lists,
-// one format for a camera in every window, colour while a custom dropout
-// is learnt without one; the measuring units the driver's configuration or
+// one format for a camera in every window, colour for the colour cameras
+// while a custom dropout is learnt without one; the measuring units the driver's configuration or
 // the locale chooses; and the page-size limit of multifeed detection by
 // length, offered with that detection off the flatbed, never below the
 // longest frame the settings ask for nor above the physical height.
@@ -56,7 +56,8 @@ void FollowFrameBottom(CDatabase& a_database, CDbRange& a_dbrangeOwn, CDbDatum* 
   const long lHeight = a_database.GetHeightMax(a_pdbdatumModified);
   const long lValue = a_dbrangeOwn.GetCurrentLong();
   const long lMax = a_dbrangeOwn.GetMax();
-  const long lStep = a_dbrangeOwn.GetStep();
+  // A limit pinned to one length keeps no step: the grid is the default's.
+  const long lStep = a_dbrangeOwn.GetStep() != 0 ? a_dbrangeOwn.GetStep() : a_dbrangeOwn.GetDefaultStep();
   if (lHeight == 0) {
     if (a_dbrangeOwn.GetMin() != a_dbrangeOwn.GetDefaultMin())
       a_dbrangeOwn.SetCurrent(lValue, a_dbrangeOwn.GetDefaultMin(), lMax, lStep);
@@ -110,8 +111,10 @@ EOSSTS CIMAGEFORMAT::FixCurrent() {
 
 void CIMAGEFORMAT::MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {
   CDatabase* pdatabase = CRuleKit::Database();
+  // A bitonal stream stays bitonal: the scanner refuses it in colour.
+  const bool blColorCamera = GetBin() == DB_BIN_COLOR_FRONT || GetBin() == DB_BIN_COLOR_REAR;
   bool blColor = false;
-  if (pdatabase && pdatabase->TestDbState(DB_STATE_ECDOCUSTOMLEARN)) {
+  if (pdatabase && blColorCamera && pdatabase->TestDbState(DB_STATE_ECDOCUSTOMLEARN)) {
     const DbEcdoCustomSettings& dbecdocustomsettings = *pdatabase->GetEcdoCustomSettings();
     blColor = std::strncmp(dbecdocustomsettings.szName, s_szNoCustomDropout, sizeof dbecdocustomsettings.szName) == 0;
   }

@@ -28,6 +28,14 @@ class DbRulesFixture : public ::testing::Test {
     m_pmem = std::make_unique<COsMem>(OS_MEM_METHOD_GLOBALALLOC, 1);
     OsCfgVersion oscfgversion{"01", "00", "00", "00", "01", "01", "2024"};
     m_poscfg = std::make_unique<COsCfg>("driver", OS_CFGENTITY_UTILITY, nullptr, &oscfgversion, false, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Open());
+    m_pdatabase->FixDefaultAll();
+  }
+
+  // A new database, loaded and with the scanner's replies processed; the
+  // default fix-up is the caller's.
+  void Open() {
+    m_pdatabase.reset();
     m_pdatabase = std::make_unique<CDatabase>();
     ASSERT_EQ(m_pdatabase->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, SCANDRV_LIBRARY_PATH, false), DB_STS_SUCCESS);
     m_pdatabase->ConfigSetString("model", "mapleB", DB_CONFIGTARGET_ADF);
@@ -35,7 +43,10 @@ class DbRulesFixture : public ::testing::Test {
         dbconfigtest::InquiryContent(dbconfigtest::Fixture("inquiry_mapleb_feeder.xml"));
     ASSERT_TRUE(m_pdatabase->ConfigLoadReportInquiry(strInquiry.c_str(), 0, false, false, DB_FIRMWARE_ADF));
     ASSERT_TRUE(m_pdatabase->ConfigProcessReportInquiry(nullptr, nullptr)) << m_plog->Text();
-    m_pdatabase->FixDefaultAll();
+    // The cropping modes the simulated scanner lists (the stored reply has
+    // none, and a model without any has no cropping).
+    for (const char* szMode : {"automatic", "fixed", "relative", "aggressive", "longpaper", "photo"})
+      m_pdatabase->ConfigEnumAdd("imagecroppingmode", szMode, DB_CONFIGTARGET_COMMON);
   }
 
   void TearDown() override {

@@ -528,7 +528,7 @@ class ImageFormat(Rule):
 
     def make_xml(self, db, own, value, consumer):
         learning = db.test(STATE_ECDOCUSTOMLEARN) and getattr(db, "ecdo_custom_name", "") == "(none)"
-        return RGB_24 if learning else value
+        return RGB_24 if learning and own.bin in (CF, CR) else value
 
 
 @rule("UNITS")
@@ -580,7 +580,7 @@ class PageSizeLimit(Rule):
 
     @staticmethod
     def _follow_frame_bottom(db, own, bottom):
-        value, maximum, step = own.cur, own.max, own.step
+        value, maximum, step = own.cur, own.max, own.step or own.dstep
         if bottom == 0:
             if own.min != own.dmin:
                 db.range_set_current(own, value, own.dmin, maximum, step)
