@@ -323,16 +323,23 @@ EOSSTS CDbDatum::UpdateProfilesString() {
 // Side and image comparisons
 // ---------------------------------------------------------------------------
 // Whether, in any window, the datum of this bin or of the other bin holds a
-// value that the new one would change (asked of the master of that bin).
+// value that the new one would change (asked of the master of that bin). A
+// set in every window in use comes here once per window: each bin's master
+// and its access (which a window copy without its own takes) are read once.
 bool CDbDatum::DiffersInWindows(EDBBIN a_edbbinOther, long a_lValue) {
   const long lWindows = GetWindowMax();
   if (m_edbidwindow >= lWindows) return false;
-  for (int iWindow = 0; iWindow < lWindows; ++iWindow) {
-    for (EDBBIN edbbin : {m_edbbin, a_edbbinOther}) {
+  for (EDBBIN edbbin : {m_edbbin, a_edbbinOther}) {
+    CDbDatum* pdbdatumMaster = SlotAt(0, m_edbid, edbbin);
+    if (!pdbdatumMaster) continue;
+    for (int iWindow = 0; iWindow < lWindows; ++iWindow) {
       if (edbbin == m_edbbin && iWindow == m_edbidwindow) continue;
-      CDbDatum* pdbdatum = SlotAt(iWindow, m_edbid, edbbin);
-      CDbDatum* pdbdatumMaster = SlotAt(0, m_edbid, edbbin);
-      if (!pdbdatum || !pdbdatumMaster || pdbdatum->GetAccess() == DB_ACCESS_NOTSUPPORTED) continue;
+      CDbDatum* pdbdatum = iWindow == 0 ? pdbdatumMaster : SlotAt(iWindow, m_edbid, edbbin);
+      if (!pdbdatum) continue;
+      const EDBACCESS edbaccess = pdbdatum->m_edbaccess != DB_ACCESS_NOTSUPPORTED || iWindow == 0
+                                      ? pdbdatum->m_edbaccess
+                                      : pdbdatumMaster->m_edbaccess;
+      if (edbaccess == DB_ACCESS_NOTSUPPORTED) continue;
       long lValue = m_edbdatatype == DB_DATATYPE_STRING ? reinterpret_cast<long>(pdbdatum->m_szCurrent)
                                                          : pdbdatum->m_lCurrent;
       if (pdbdatumMaster->Compare(lValue, a_lValue)) return true;
