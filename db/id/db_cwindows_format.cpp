@@ -32,23 +32,6 @@ void CopyToWindows(CDbEnum& a_dbenumOwn, long a_lValue) {
   }
 }
 
-bool FollowsFrameBottom(EDBID a_edbid) {
-  switch (a_edbid) {
-    case DB_ID_AUTOCOLORCONTENT:
-    case DB_ID_CAMERAENABLE:
-    case DB_ID_CROPPINGMODE:
-    case DB_ID_FRAMEHEIGHT:
-    case DB_ID_FRAMEYOFFSET:
-    case DB_ID_INPUTDOCUMENT:
-    case DB_ID_SUPPORTEDSIZES:
-    case DB_ID_TOGGLEPATCH:
-    case DB_ID_WINDOWSIZE:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // The limit and its minimum rise to the longest frame bottom H the windows
 // ask for, within the limit's maximum; without one (H 0) the minimum goes
 // back to its default.
@@ -177,12 +160,12 @@ EOSSTS CPAGESIZELIMIT::FixCurrent() {
     pdatabase->FixRangeFromPhysicalHeightAdjust(this, false);
   } else if (CRuleKit::IsLoading()) {
     return OS_STS_SUCCESS;
-  } else if (FollowsFrameBottom(edbid)) {
+  } else if (edbid == DB_ID_PAGESIZELIMIT) {
+    pdatabase->FixRangeFromPhysicalHeightAdjust(this, true);
+  } else if (CDatabase::MovesFrameBottom(edbid)) {
     FollowFrameBottom(*pdatabase, *this, dbrulemodified.pdbdatum);
   } else if (edbid == DB_ID_MULTIFEEDLENGTHENABLED || edbid == DB_ID_PAPERSOURCE) {
     return FixAccess();
-  } else if (edbid == DB_ID_PAGESIZELIMIT) {
-    pdatabase->FixRangeFromPhysicalHeightAdjust(this, true);
   }
   return OS_STS_SUCCESS;
 }

@@ -26,9 +26,6 @@ FRAME_BOTTOM_KINDS = {ID[name]: "frames" for name in ("AUTOCOLORCONTENT", "CAMER
                                                        "FRAMEHEIGHT", "FRAMEYOFFSET", "INPUTDOCUMENT",
                                                        "PAGESIZELIMIT", "TOGGLEPATCH")}
 FRAME_BOTTOM_KINDS.update({ID["SUPPORTEDSIZES"]: "paper", WINDOWSIZE: "window"})
-LIMIT_FOLLOWS_BOTTOM = {ID[name] for name in ("AUTOCOLORCONTENT", "CAMERAENABLE", "CROPPINGMODE", "FRAMEHEIGHT",
-                                              "FRAMEYOFFSET", "INPUTDOCUMENT", "SUPPORTEDSIZES", "TOGGLEPATCH",
-                                              "WINDOWSIZE")}
 
 
 def allows_box(mode):
@@ -571,12 +568,12 @@ class PageSizeLimit(Rule):
             geometry.fix_range_from_physical_height_adjust(db, own, False)
         elif kit.is_loading(db):
             return
-        elif m.id in LIMIT_FOLLOWS_BOTTOM:
+        elif m.id == own.id:
+            geometry.fix_range_from_physical_height_adjust(db, own, True)
+        elif m.id in FRAME_BOTTOM_KINDS:
             self._follow_frame_bottom(db, own, height_max(db, m.datum))
         elif m.id in (ID["MULTIFEEDLENGTHENABLED"], ID["PAPERSOURCE"]):
             self.fix_access(db, own)
-        elif m.id == own.id:
-            geometry.fix_range_from_physical_height_adjust(db, own, True)
 
     @staticmethod
     def _follow_frame_bottom(db, own, bottom):
