@@ -27,6 +27,7 @@ struct DbConfigRecord;
 struct DbDatumCommon;
 struct DbLookup2;
 struct DbLookupEnum;
+struct DbLookupEnumTexts;
 // One record of the colour tables (filled by the colour-table rules); a
 // value of 0 or an empty label ends the list.
 struct DbColorTableRecord {
@@ -688,6 +689,8 @@ class CDatabase {
   void LookupDump(const char* a_szFile);
   DbLookupEnum* LookupDbEnum(DbLookup2* a_pdblookup2, long a_lValue);
   DbLookupEnum* LookupLexiconEnum(DbLookup2* a_pdblookup2, const char* a_szLexicon);
+  void LookupSetWritable(bool a_blWritable);
+  long LookupRepointEnums(DbLookup2* a_pdblookup2, const DbLookupEnumTexts* a_pdblookupenumtexts, long a_lCount);
 
   // Scanner configuration records.
   DbConfigRecord* ConfigAdd(const char* a_szId, EDBCONFIGTARGET a_edbconfigtarget);
