@@ -56,6 +56,16 @@ struct DbEcdoHeader {
   DbEcdoRecord adbecdorecord[DB_ECDO_RECORDS];
 };
 
+// What the dropout rules keep of the lists between their rebuilds: whether
+// each list is numbered, and per camera (bins 2 to 5) the name of the
+// dropout selected before a language change, chosen again by that name once
+// the list is rebuilt.
+struct DbEcdoCache {
+  bool blLoaded;
+  bool blCustomLoaded;
+  char aszName[4][sizeof DbEcdoRecord::szName];
+};
+
 // The suffix of a configuration-record key, defined with the records.
 enum EDBCONFIGTARGET : int;
 // The target of the keys common to both scanner units.
@@ -657,6 +667,7 @@ class CDatabase {
   CDbIa* GetDbIa() { return m_pdbia; }
   DbColorTableRecord* DeviceGetColorTableHeader() { return m_adbcolortablerecord; }
   DbEcdoHeader* DeviceGetEcdoHeader() { return &m_dbecdoheader; }
+  DbEcdoCache* GetEcdoCache() { return &m_dbecdocache; }
   COsXmlTask* GetXmlTask() { return m_posxmltask; }
   COsXmlTask* GetDbMakeXml();
 
@@ -792,6 +803,7 @@ class CDatabase {
   char m_aszModelName[DB_FIRMWARE_BOTH][DB_MODELNAME_SIZE] = {};  // by unit, 1 and 2
   DbColorTableRecord m_adbcolortablerecord[DB_COLORTABLE_RECORDS] = {};
   DbEcdoHeader m_dbecdoheader = {};
+  DbEcdoCache m_dbecdocache = {};
   DbEcdoCustomSettings m_dbecdocustomsettings = {};
   DbDebugRecord m_dbdebugrecord = {};
   DbSimulationRecord m_dbsimulationrecord = {};

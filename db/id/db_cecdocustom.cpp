@@ -1,0 +1,135 @@
+// The custom dropouts: their list (sorted by label, numbered from 3), their
+// access from the image format, the scanner dropout they replace, and the
+// learning settings written while a custom dropout is learnt.
+#include "db_cecdocustom.h"
+
+#include <cstring>
+#include <utility>
+
+#include "db_cdatabase.h"
+#include "db_cdbconfig.h"
+#include "db_cecdolists.h"
+#include "db_crulekit.h"
+#include "os_coslog.h"
+
+namespace {
+
+bool IsColorCamera(EDBBIN a_edbbin) { return a_edbbin == DB_BIN_COLOR_FRONT || a_edbbin == DB_BIN_COLOR_REAR; }
+
+// Passes of swaps of neighbours out of order, until one swaps nothing, over
+// the named records after the first.
+void SortByLabel(const DbEcdoList& a_dbecdolist) {
+  long lNamed = 1;
+  while (lNamed < a_dbecdolist.lCount && a_dbecdolist.pdbecdorecord[lNamed].szName[0]) ++lNamed;
+  for (bool blSwapped = true; blSwapped;) {
+    blSwapped = false;
+    for (long l = 1; l + 1 < lNamed; ++l) {
+      DbEcdoRecord& dbecdorecord = a_dbecdolist.pdbecdorecord[l];
+      DbEcdoRecord& dbecdorecordNext = a_dbecdolist.pdbecdorecord[l + 1];
+      if (std::strncmp(dbecdorecord.szLabel, dbecdorecordNext.szLabel, sizeof dbecdorecord.szLabel) > 0) {
+        std::swap(dbecdorecord, dbecdorecordNext);
+        blSwapped = true;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+EOSSTS LoadEcdoCustom(CDbEnum* a_pdbenumEcdoCustom) {
+  CDatabase* pdatabase = CRuleKit::Database();
+  if (!pdatabase || !a_pdbenumEcdoCustom) return OS_STS_SUCCESS;
+  DbEcdoCache* pdbecdocache = pdatabase->GetEcdoCache();
+  if (pdbecdocache->blCustomLoaded) return OS_STS_SUCCESS;
+  pdbecdocache->blCustomLoaded = true;
+  if (!pdatabase->IsIdSupported(DB_ID_ECDOCUSTOM)) return OS_STS_SUCCESS;
+  const DbEcdoList dbecdolist = CEcdoLists::Custom(*pdatabase);
+  CEcdoLists::Terminate(dbecdolist);
+  SortByLabel(dbecdolist);
+  CEcdoLists::Number(dbecdolist, CEcdoLists::s_lLastEcdoCustom);
+  return OS_STS_SUCCESS;
+}
+
+bool EcdoLearningFixDefault(CDbDatum& a_dbdatumOwn) {
+  CDatabase* pdatabase = CRuleKit::Database();
+  if (CEcdoLists::IsNexilForcedOff()) {
+    a_dbdatumOwn.SetAccess(DB_ACCESS_NOTSUPPORTED);
+    return false;
+  }
+  if (pdatabase && !pdatabase->ConfigExists("ecdocustom", DB_CONFIGTARGET_COMMON))
+    a_dbdatumOwn.SetAccess(DB_ACCESS_NOTSUPPORTED);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// ECDOCUSTOM
+// ---------------------------------------------------------------------------
+// The labels are the user's own names of the learnt dropouts; the lexicon
+// stays ("file01" ...).
+EOSSTS CECDOCUSTOM::FixDefault() {
+  CDatabase* pdatabase = CRuleKit::Database();
+  if (!pdatabase) return OS_STS_SUCCESS;
+  if (CEcdoLists::IsNexilForcedOff()) {
+    SetAccess(DB_ACCESS_NOTSUPPORTED);
+    return OS_STS_SUCCESS;
+  }
+  pdatabase->GetEcdoCache()->blCustomLoaded = false;
+  LoadEcdoCustom(this);
+  CEcdoLists::Offer(*pdatabase, *this, CEcdoLists::Custom(*pdatabase), false);
+  if (CRuleKit::UnsupportIfEmpty(this)) return OS_STS_SUCCESS;
+  FixDefaultReset();
+  return CDbEnum::FixDefault();
+}
+
+// A colour camera learns only from grey output; the bitonal cameras keep
+// what they have.
+EOSSTS CECDOCUSTOM::FixAccess() {
+  switch (GetBin()) {
+    case DB_BIN_BITONAL_FRONT:
+    case DB_BIN_BITONAL_REAR:
+      break;
+    case DB_BIN_COLOR_FRONT:
+    case DB_BIN_COLOR_REAR:
+      SetAccess(CRuleKit::ValueOf(DB_ID_IMAGEFORMAT, GetBin(), 0) == DB_ID_IMAGEFORMAT_ENUM_GRAY_8
+                    ? DB_ACCESS_READWRITE
+                    : DB_ACCESS_DISABLED);
+      break;
+    default:
+      OsLog(OS_LOG_ERROR, "Unrecognized edbbin...%d", GetBin());
+      break;
+  }
+  return OS_STS_SUCCESS;
+}
+
+EOSSTS CECDOCUSTOM::FixCurrent() {
+  DbRuleModified dbrulemodified;
+  if (!CRuleKit::GetModified(this, &dbrulemodified) || dbrulemodified.pdbdatum == this ||
+      !dbrulemodified.blOwnCamera) {
+    return OS_STS_SUCCESS;
+  }
+  if (dbrulemodified.edbid == DB_ID_ECDO && dbrulemodified.lNew != DB_ID_ECDO_ENUM_NONE) {
+    SetCurrentLong(DB_ID_ECDOCUSTOM_ENUM_NONE);
+  } else if (dbrulemodified.edbid == DB_ID_IMAGEFORMAT && IsColorCamera(GetBin())) {
+    SetAccess(dbrulemodified.lNew == DB_ID_IMAGEFORMAT_ENUM_GRAY_8 ? DB_ACCESS_READWRITE : DB_ACCESS_DISABLED);
+  }
+  return OS_STS_SUCCESS;
+}
+
+// ---------------------------------------------------------------------------
+// The learning settings: written only while a custom dropout is learnt
+// ---------------------------------------------------------------------------
+EOSSTS CECDOCUSTOMCLEARDATA::FixDefault() {
+  return EcdoLearningFixDefault(*this) ? CDbEnum::FixDefault() : OS_STS_SUCCESS;
+}
+
+void CECDOCUSTOMCLEARDATA::MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {
+  if (CDbDatum::TestDbState(DB_STATE_ECDOCUSTOMLEARN)) CDbEnum::MakeXml(a_lValue, a_edbdevicedataTarget);
+}
+
+EOSSTS CECDOCUSTOMLEARN::FixDefault() {
+  return EcdoLearningFixDefault(*this) ? CDbString::FixDefault() : OS_STS_SUCCESS;
+}
+
+void CECDOCUSTOMLEARN::MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {
+  if (CDbDatum::TestDbState(DB_STATE_ECDOCUSTOMLEARN)) CDbString::MakeXml(a_lValue, a_edbdevicedataTarget);
+}

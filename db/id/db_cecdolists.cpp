@@ -1,0 +1,119 @@
+// The colour-dropout lists as the rules read them.
+#include "db_cecdolists.h"
+
+#include <cstring>
+
+#include "db_cdbenum.h"
+#include "db_cdblookup.h"
+#include "db_crulekit.h"
+#include "os_coscfg.h"
+
+namespace {
+
+template <size_t N>
+void TerminateField(char (&a_sz)[N]) {
+  a_sz[N - 1] = '\0';
+}
+
+template <size_t N>
+bool IsEmpty(const char (&a_sz)[N]) {
+  return a_sz[0] == '\0';
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The lists and the override
+// ---------------------------------------------------------------------------
+DbEcdoList CEcdoLists::Scanner(CDatabase& a_database) {
+  return {a_database.DeviceGetEcdoHeader()->adbecdorecord, DB_ECDO_RECORDS};
+}
+
+// The database keeps no custom list yet: the list is empty, and so every
+// custom dropout rule finds nothing to offer.
+DbEcdoList CEcdoLists::Custom(CDatabase&) { return {nullptr, 0}; }
+
+// The database keeps no override yet: nothing is forced.
+DbEcdoOverride CEcdoLists::Override(CDatabase&) { return {}; }
+
+// ---------------------------------------------------------------------------
+// Reading
+// ---------------------------------------------------------------------------
+bool CEcdoLists::Ends(const DbEcdoRecord& a_dbecdorecord) {
+  return a_dbecdorecord.u32Value == 0 || IsEmpty(a_dbecdorecord.szName);
+}
+
+DbEcdoRecord* CEcdoLists::Find(const DbEcdoList& a_dbecdolist, long a_lValue) {
+  for (long l = 0; l < a_dbecdolist.lCount && !Ends(a_dbecdolist.pdbecdorecord[l]); ++l) {
+    if (static_cast<long>(a_dbecdolist.pdbecdorecord[l].u32Value) == a_lValue) return &a_dbecdolist.pdbecdorecord[l];
+  }
+  return nullptr;
+}
+
+// strncmp stops at the first difference: the kind given ends within the
+// field, so a field without a terminator is never read past.
+bool CEcdoLists::IsKind(const DbEcdoRecord& a_dbecdorecord, const char* a_szKind) {
+  return std::strncmp(a_dbecdorecord.szKind, a_szKind, sizeof a_dbecdorecord.szKind) == 0;
+}
+
+bool CEcdoLists::AnyOfKind(const DbEcdoList& a_dbecdolist, const char* a_szKind) {
+  for (long l = 0; l < a_dbecdolist.lCount && !Ends(a_dbecdolist.pdbecdorecord[l]); ++l) {
+    if (IsKind(a_dbecdolist.pdbecdorecord[l], a_szKind)) return true;
+  }
+  return false;
+}
+
+bool CEcdoLists::NameOf(const DbEcdoList& a_dbecdolist, long a_lValue, bool a_blFlatbed,
+                        char (&a_szName)[sizeof DbEcdoRecord::szName]) {
+  if (a_dbecdolist.lCount == 0 || IsEmpty(a_dbecdolist.pdbecdorecord[0].szName)) return false;
+  const DbEcdoRecord* pdbecdorecord = Find(a_dbecdolist, a_lValue);
+  if (!pdbecdorecord) return false;
+  const char* szName = a_blFlatbed ? pdbecdorecord->szNameFlatbed : pdbecdorecord->szName;
+  const size_t sizet = strnlen(szName, sizeof a_szName - 1);
+  std::memcpy(a_szName, szName, sizet);
+  a_szName[sizet] = '\0';
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Preparing
+// ---------------------------------------------------------------------------
+void CEcdoLists::Terminate(const DbEcdoList& a_dbecdolist) {
+  for (long l = 0; l < a_dbecdolist.lCount; ++l) {
+    DbEcdoRecord& dbecdorecord = a_dbecdolist.pdbecdorecord[l];
+    TerminateField(dbecdorecord.szName);
+    TerminateField(dbecdorecord.szNameFlatbed);
+    TerminateField(dbecdorecord.szLabel);
+    TerminateField(dbecdorecord.szKind);
+    TerminateField(dbecdorecord.szAlgorithm);
+  }
+}
+
+void CEcdoLists::Number(const DbEcdoList& a_dbecdolist, long a_lLast) {
+  long lValue = DB_ID_ECDO_ENUM_NONE;
+  for (long l = 1; l < a_dbecdolist.lCount; ++l) {
+    DbEcdoRecord& dbecdorecord = a_dbecdolist.pdbecdorecord[l];
+    const bool blNumbered = lValue > 0 && lValue < a_lLast && !IsEmpty(dbecdorecord.szName);
+    lValue = blNumbered ? lValue + 1 : 0;
+    dbecdorecord.u32Value = static_cast<uint32_t>(lValue);
+  }
+}
+
+void CEcdoLists::Offer(CDatabase& a_database, CDbEnum& a_dbenumOwn, const DbEcdoList& a_dbecdolist, bool a_blNames) {
+  DbLookupEnumTexts adblookupenumtexts[DB_ECDO_RECORDS];
+  long lTexts = 0;
+  a_dbenumOwn.DeleteAllDefaultItems();
+  for (long l = 0; l < a_dbecdolist.lCount && !Ends(a_dbecdolist.pdbecdorecord[l]); ++l) {
+    const DbEcdoRecord& dbecdorecord = a_dbecdolist.pdbecdorecord[l];
+    a_dbenumOwn.AddDefaultItem(dbecdorecord.u32Value);
+    if (lTexts < DB_ECDO_RECORDS)
+      adblookupenumtexts[lTexts++] = {dbecdorecord.u32Value, a_blNames ? dbecdorecord.szName : nullptr,
+                                      dbecdorecord.szLabel};
+  }
+  if (lTexts > 0) a_database.LookupRepointEnums(a_dbenumOwn.GetLookup(), adblookupenumtexts, lTexts);
+}
+
+bool CEcdoLists::IsNexilForcedOff() {
+  return CRuleKit::Supported(DB_ID_NEXIL, DB_BIN_MACHINE) &&
+         CRuleKit::ConfigNumber(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCENEXILOFF) != 0;
+}

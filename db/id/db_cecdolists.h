@@ -1,0 +1,67 @@
+// The colour-dropout lists as the dropout rules read them: the scanner's
+// list and the custom list (both filled by the device engine), the override
+// a front end forces, and what every dropout rule shares.
+//
+// The texts of a record come from the device: every read is bounded by its
+// field, so a text that fills its field without a terminator neither runs
+// past it nor into the next record.
+#pragma once
+
+#include <cstdint>
+
+#include "db_cdatabase.h"
+
+class CDbEnum;
+
+// A list: its records, in table order, and how many the table holds.
+struct DbEcdoList {
+  DbEcdoRecord* pdbecdorecord;
+  long lCount;
+};
+
+// What the override document forces, 0 where nothing is.
+struct DbEcdoOverride {
+  uint32_t u32DocumentType;  // a DOCUMENTTYPE value
+  uint32_t u32Ecdo;          // a value of the scanner's list
+  uint32_t u32EcdoCustom;    // a value of the custom list
+};
+
+class CEcdoLists {
+ public:
+  // The highest value of each list: its last lookup entry.
+  static constexpr long s_lLastEcdo = DB_ID_ECDO_ENUM_FILE60;
+  static constexpr long s_lLastEcdoCustom = DB_ID_ECDOCUSTOM_ENUM_FILE08;
+
+  static DbEcdoList Scanner(CDatabase& a_database);
+  static DbEcdoList Custom(CDatabase& a_database);
+  static DbEcdoOverride Override(CDatabase& a_database);
+
+  // A record ends its list when it has no value or no name.
+  static bool Ends(const DbEcdoRecord& a_dbecdorecord);
+  // The record of a value within the list; null when none has it.
+  static DbEcdoRecord* Find(const DbEcdoList& a_dbecdolist, long a_lValue);
+  // The kind compared whole: "pmcdo" is no "pmcdox".
+  static bool IsKind(const DbEcdoRecord& a_dbecdorecord, const char* a_szKind);
+  static bool AnyOfKind(const DbEcdoList& a_dbecdolist, const char* a_szKind);
+  // The name (or flatbed name) of a value's record into a buffer of the
+  // field's size; false, and nothing written, when the list has no names or
+  // no record of that value.
+  static bool NameOf(const DbEcdoList& a_dbecdolist, long a_lValue, bool a_blFlatbed,
+                     char (&a_szName)[sizeof DbEcdoRecord::szName]);
+
+  // Every text of every record ends within its field, so that the lookup
+  // can point at them.
+  static void Terminate(const DbEcdoList& a_dbecdolist);
+  // Values from the second record on, while it is named: 3, 4, ... up to
+  // a_lLast; the records after carry none, so the list ends there.
+  static void Number(const DbEcdoList& a_dbecdolist, long a_lLast);
+  // The default list holds every value of the list, in table order; each
+  // value's lookup entry takes the record's label and, with a_blNames, its
+  // name as its lexicon (tasks and profiles then name it as the scanner
+  // does). An entry the lookup lacks stays as it was.
+  static void Offer(CDatabase& a_database, CDbEnum& a_dbenumOwn, const DbEcdoList& a_dbecdolist, bool a_blNames);
+
+  // NEXIL is supported and ForceNexilOff is set: the dropouts are not
+  // offered at all.
+  static bool IsNexilForcedOff();
+};
