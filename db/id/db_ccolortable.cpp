@@ -8,7 +8,6 @@
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
 #include "db_cdblookup.h"
-#include "db_cecdolists.h"
 #include "db_crulekit.h"
 #include "os_cosstring.h"
 
@@ -140,7 +139,7 @@ EOSSTS CDOCUMENTTYPE::FixCurrent() {
 
 void CDOCUMENTTYPE::MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {
   CDatabase* pdatabase = CRuleKit::Database();
-  const uint32_t u32Forced = pdatabase ? CEcdoLists::Override(*pdatabase).u32DocumentType : 0;
+  const uint32_t u32Forced = pdatabase ? pdatabase->GetOverride()->u32DocumentType : 0;
   CDbEnum::MakeXml(u32Forced != 0 ? static_cast<long>(u32Forced) : a_lValue, a_edbdevicedataTarget);
 }
 

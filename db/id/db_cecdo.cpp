@@ -183,10 +183,10 @@ void CECDO::MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {
     std::memcpy(szName, szLearning, sizet);
     szName[sizet] = '\0';
     szText = szName;
-  } else if (const DbEcdoOverride dbecdooverride = CEcdoLists::Override(*pdatabase); dbecdooverride.u32EcdoCustom) {
-    blFound = CEcdoLists::NameOf(CEcdoLists::Custom(*pdatabase), dbecdooverride.u32EcdoCustom, false, szRecord);
-  } else if (dbecdooverride.u32Ecdo) {
-    blFound = CEcdoLists::NameOf(CEcdoLists::Scanner(*pdatabase), dbecdooverride.u32Ecdo, false, szRecord);
+  } else if (const DbOverride& dboverride = *pdatabase->GetOverride(); dboverride.u32EcdoCustom) {
+    blFound = CEcdoLists::NameOf(CEcdoLists::Custom(*pdatabase), dboverride.u32EcdoCustom, false, szRecord);
+  } else if (dboverride.u32Ecdo) {
+    blFound = CEcdoLists::NameOf(CEcdoLists::Scanner(*pdatabase), dboverride.u32Ecdo, false, szRecord);
   } else {
     blFound = CEcdoLists::NameOf(CEcdoLists::Scanner(*pdatabase), a_lValue, pdatabase->NeedScanFromFlatbed(),
                                  szRecord);

@@ -29,12 +29,9 @@ DbEcdoList CEcdoLists::Scanner(CDatabase& a_database) {
   return {a_database.DeviceGetEcdoHeader()->adbecdorecord, DB_ECDO_RECORDS};
 }
 
-// The database keeps no custom list yet: the list is empty, and so every
-// custom dropout rule finds nothing to offer.
-DbEcdoList CEcdoLists::Custom(CDatabase&) { return {nullptr, 0}; }
-
-// The database keeps no override yet: nothing is forced.
-DbEcdoOverride CEcdoLists::Override(CDatabase&) { return {}; }
+DbEcdoList CEcdoLists::Custom(CDatabase& a_database) {
+  return {a_database.DeviceGetEcdoCustomHeader()->adbecdorecord, DB_ECDOCUSTOM_RECORDS};
+}
 
 // ---------------------------------------------------------------------------
 // Reading

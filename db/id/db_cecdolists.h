@@ -1,13 +1,11 @@
 // The colour-dropout lists as the dropout rules read them: the scanner's
-// list and the custom list (both filled by the device engine), the override
-// a front end forces, and what every dropout rule shares.
+// list and the custom list (both filled by the device engine), and what
+// every dropout rule shares.
 //
 // The texts of a record come from the device: every read is bounded by its
 // field, so a text that fills its field without a terminator neither runs
 // past it nor into the next record.
 #pragma once
-
-#include <cstdint>
 
 #include "db_cdatabase.h"
 
@@ -19,13 +17,6 @@ struct DbEcdoList {
   long lCount;
 };
 
-// What the override document forces, 0 where nothing is.
-struct DbEcdoOverride {
-  uint32_t u32DocumentType;  // a DOCUMENTTYPE value
-  uint32_t u32Ecdo;          // a value of the scanner's list
-  uint32_t u32EcdoCustom;    // a value of the custom list
-};
-
 class CEcdoLists {
  public:
   // The highest value of each list: its last lookup entry.
@@ -34,7 +25,6 @@ class CEcdoLists {
 
   static DbEcdoList Scanner(CDatabase& a_database);
   static DbEcdoList Custom(CDatabase& a_database);
-  static DbEcdoOverride Override(CDatabase& a_database);
 
   // A record ends its list when it has no value or no name.
   static bool Ends(const DbEcdoRecord& a_dbecdorecord);
