@@ -158,7 +158,9 @@ EOSSTS CECDO::FixCurrent() {
       FixAccess();
       break;
     case DB_ID_LANGUAGE:
-      if (IsCamera(GetBin())) FollowLanguage(*pdatabase, *this);
+      // A camera without dropouts has no list to name anew (the database's
+      // reload reaches every camera).
+      if (IsCamera(GetBin()) && GetAccess() != DB_ACCESS_NOTSUPPORTED) FollowLanguage(*pdatabase, *this);
       break;
     default:
       break;

@@ -9,6 +9,7 @@ of a theme (rules.py) replaces the five rule operations and the comparison of it
 """
 import bisect
 
+from .colourlists import ColourLists
 from .names import (ADF, CAMERAS, COMMON, FLATBED, ID, MACHINE, PROFILE_GROUP, STATE_APPLICATION, STATE_FIXUP,
                     STATE_GUI, STATE_LOADING, SUFFIX, VALUE, WINDOWS, other_side, same_side)
 
@@ -128,6 +129,8 @@ class Database:
         self.window_override = -1
         self.unit_override = 0
         self.scan_source = 1
+        self.colour = ColourLists()
+        self.driver_config = {}  # (section, tag) -> the text of a driver configuration value
 
     # -- slots and access -------------------------------------------------------------------------------------
     def slot(self, w, id_, bin_):
@@ -447,6 +450,31 @@ class Database:
                 datum.dflt = self.item_at(datum.def_items, 0)
             self.fix_default_reset(datum)
         self.datum_fix_default(datum)
+
+    def fix_default_enum_from_db_config(self, datum, target, prefix=None):
+        """CDatabase::FixDefaultEnumFromDbConfig: the default list keeps the values the configuration lists under
+        the capability's key (its TWAIN lexicon, else its lexicon; "backgroundrear" for a rear background), then
+        the default is made current; a value without a lookup entry stops it all."""
+        record = self.lookup.get(datum.id)
+        if record is None:
+            return
+        name = record.twain or record.lexicon
+        if datum.id == ID["BACKGROUND"] and datum.bin in (3, 5):
+            name = "backgroundrear"
+        key = (prefix + "_" if prefix else "") + name
+        if not datum.def_items:
+            self.fix_default_reset(datum)
+            return
+        unlisted = []
+        for value in datum.def_items:
+            lexicon = record.lexicon_of(value)
+            if lexicon is None:
+                return
+            if not self.config.enum_exists(key, lexicon, target):
+                unlisted.append(value)
+        for value in unlisted:
+            self.delete_default_item(datum, value)
+        self.fix_default_reset(datum)
 
     def fix_default(self, datum):
         rule = self.rule(datum)

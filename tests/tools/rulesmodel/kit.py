@@ -1,4 +1,6 @@
 """The rule toolkit of the library (db/id/db_crulekit.cpp) for the model's themes."""
+import re
+
 from .names import CF, BF, CR, BR, ID, MACHINE, VALUE, other_side, same_side
 
 LONG_PAPER = VALUE["CROPPINGMODE"]["LONGPAPER"]
@@ -67,3 +69,34 @@ def is_camera_on(db, w, bin_):
 def cameras_in_use(db):
     """(colour front, bitonal front, colour rear, bitonal rear) on in any window in use."""
     return tuple(any(is_camera_on(db, w, bin_) for w in range(db.windows)) for bin_ in (CF, BF, CR, BR))
+
+
+def strtol(text):
+    """A number as C's strtol reads it with base 0 (0x hexadecimal, leading 0 octal, else decimal): the longest
+    number at the start, 0 without one."""
+    match = re.match(r"\s*([+-]?)(0[xX][0-9a-fA-F]+|0[0-7]*|[1-9][0-9]*)", text or "")
+    if not match:
+        return 0
+    digits = match.group(2)
+    base = 16 if digits[:2] in ("0x", "0X") else 8 if digits.startswith("0") else 10
+    number = int(digits, base)
+    return -number if match.group(1) == "-" else number
+
+
+def config_number(db, section, tag):
+    """CRuleKit::ConfigNumber: a configuration text of the driver as a number."""
+    return strtol(db.driver_config.get((section, tag), ""))
+
+
+def is_id_supported(db, id_):
+    """CDatabase::IsIdSupported."""
+    return any(db.accessible(db.slot(0, id_, bin_)) for bin_ in range(1, 6))
+
+
+def unsupport_if_empty(db, datum):
+    """CRuleKit::UnsupportIfEmpty: an enumeration offering nothing is not offered at all."""
+    if datum.def_items:
+        return False
+    if datum.access != 0:
+        db.set_access(datum, 0)
+    return True

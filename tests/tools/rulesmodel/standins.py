@@ -68,9 +68,20 @@ def simulate(model, duplex=True, inquiry=None):
     return "\t\t<simulate><simulation>true</simulation><simmodel>%s</simmodel>%s</simulate>\n" % (model, body)
 
 
-def querysupport(path, entry, simulate_text=""):
+def request(path, entry, command, body="", simulate_text=""):
+    """The reply of one task to a unit opened for it; a refusal raises."""
     with Unit(path, entry, simulate_text) as unit:
-        reply = unit.send("querysupport")
+        reply = unit.send(command, body)
     if status_of(reply) != "success":
-        raise RuntimeError("querysupport refused: %s" % reply)
+        raise RuntimeError("%s refused: %s" % (command, reply))
     return reply
+
+
+def querysupport(path, entry, simulate_text=""):
+    return request(path, entry, "querysupport", "", simulate_text)
+
+
+def getecdo(path, ecdotype):
+    """The image library's colour-dropout choices: "default" or "all" (with the custom ones)."""
+    return request(path, "NexEntry", "getecdo",
+                   "\t\t<language>en_usa</language>\n\t\t<ecdotype>%s</ecdotype>\n" % ecdotype)

@@ -30,6 +30,7 @@
 //   state | statehash | config | lookup   the listings of rules_listing.h
 //   makexml                       MakeXmlAll with capturing callbacks: "task N",
 //                                 the task text, "endtask"; then "status N"
+//   the colour-dropout commands of rules_dropouts.h
 //
 // Every database command runs under the database lock, as the driver's and
 // the device engine's threads do.
@@ -58,6 +59,7 @@
 #include "os_cosresource.h"
 #include "os_cosxmltask.h"
 #include "os_osservices.h"
+#include "rules_dropouts.h"
 #include "rules_listing.h"
 
 namespace {
@@ -220,6 +222,7 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
     return true;
   }
   if (!NeedDatabase()) return true;
+  if (rulesdropouts::Run(*m_pdatabase, a_vecstr)) return true;
   if (strCommand == "inquiry" && sizetArguments == 3) {
     const EDBID_FIRMWARE edbidfirmware = Unit(a_vecstr[1]);
     const bool blFlatbed = edbidfirmware == DB_FIRMWARE_FLATBED;
