@@ -58,8 +58,16 @@ class ColourLists:
         self.custom = [Dropout() for _ in range(CUSTOM_RECORDS)]
 
     # -- the lookup texts -------------------------------------------------------------------------------------
+    def text(self, text):
+        """A lookup text: itself, or what a field of a list holds now ((list, index, field): the lookup points
+        at the list's record, which the list may rewrite)."""
+        if isinstance(text, str):
+            return text
+        table, index, field = text
+        return getattr({"main": self.main, "custom": self.custom, "colortable": self.colortables}[table][index], field)
+
     def repoint(self, db, id_, value, lexicon=None, label=None):
-        """The first entry of the value takes the texts given (None keeps one)."""
+        """The first entry of the value points at the texts given (None keeps one)."""
         for entry in self.texts.get(id_, []):
             if entry[0] == value:
                 if lexicon is not None:
@@ -69,10 +77,14 @@ class ColourLists:
                 self.sync(db, id_)
                 return
 
+    def sync_all(self, db):
+        for id_ in self.texts:
+            self.sync(db, id_)
+
     def sync(self, db, id_):
         record = db.lookup.get(id_)
         if record is not None and id_ in self.texts:
-            record.enums = [(value, lexicon) for value, lexicon, _ in self.texts[id_]]
+            record.enums = [(value, self.text(lexicon)) for value, lexicon, _ in self.texts[id_]]
 
     # -- the listing ------------------------------------------------------------------------------------------
     def read(self, words, unescape):
@@ -108,12 +120,17 @@ class ColourLists:
                      for index, record in enumerate(self.colortables)
                      if record.value or record.name or record.label)
         for id_ in REPOINTED:
-            lines.extend("Y %d %d %s %s" % (id_, value, escape(lexicon), escape(label))
+            lines.extend("Y %d %d %s %s" % (id_, value, escape(self.text(lexicon)), escape(self.text(label)))
                          for value, lexicon, label in self.texts.get(id_, []))
         return lines
 
     # -- the probe's filling, as the device engine fills the lists ---------------------------------------------
     def fill(self, db, default_path, all_path, nexil_off):
+        answer = self._fill(db, default_path, all_path, nexil_off)
+        self.sync_all(db)
+        return answer
+
+    def _fill(self, db, default_path, all_path, nexil_off):
         self.clear_dropouts()
         label = "???"
         self.main[0] = Dropout(2, "(none)", "(none)", label, "normal")

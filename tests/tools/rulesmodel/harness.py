@@ -5,14 +5,16 @@ the rules fixture, with scanners opened from the stand-ins' own replies.
     harness.py PROBE SHIPPED_DIR FIXTURE_DIR DEVICE_ADF DEVICE_FLATBED NEXIL_ADF NEXIL_FLATBED GROUP...
 
 Groups:
-  dumps             every scanner on both resources: PmxDbFactoryDefaults and PmxDbInitial of the default
-                    fix-up equal the model's byte for byte, and so does the whole state after it
+  dumps [INQUIRY]   every scanner on both resources (with the elements of an inquiry file added to the scanner's
+                    replies): PmxDbFactoryDefaults and PmxDbInitial of the default fix-up equal the model's byte
+                    for byte, and so does the whole state after it
   scenarios FILE    a scenario table (tests/data/db/rules/<theme>.scenarios): after each command its output
                     and the whole state equal the model's; "expect" lines state facts of the model's state (and
                     so of the library's); every makexml's tasks pass xmllint, their frame arguments equal the
                     model's, and the stand-ins take them (getconfig answers what setconfig carried)
-  walk SCANNER SEED [STEPS]   a seeded random walk of sets (500 by default) made of the moves every theme
-                    offers (walk_moves in its module); after each step status and state equal the model's
+  walk SCANNER SEED [STEPS] [THEME]   a seeded random walk of sets (500 by default) made of the moves every
+                    theme offers (walk_moves in its module), or one theme alone on the inquiry file its module
+                    names (WALK_INQUIRY); after each step status and state equal the model's
 
 A scenario table holds blocks:
     scenario NAME [scanner=mapleB] [resources=fixture|shipped] [windows=N] [inquiry=FILE]
@@ -21,7 +23,11 @@ A scenario table holds blocks:
     expect range ID WINDOW BIN MIN MAX STEP  the model's range has these current bounds
     expect status N                          the last command answered N
     expect task windowadd WINDOW BIN NAME V  the last makexml's windowadd of that window and bin carries V
-A scenario starts on the opened scanner, before the default fix-up. Lines starting with "#" are comments.
+    expect task createcamera CAMERA NAME V   its createcamera of that camera id ("front", "rear", "flatbed")
+    expect task setconfig N NAME V           its N-th setconfig (from 1)
+                                             (V "-": the task carries no such argument)
+A scenario starts on the opened scanner, before the default fix-up. Lines starting with "#" are comments; a word
+of a command that starts with "@" names a file beside the table.
 """
 import difflib
 import os
@@ -38,6 +44,9 @@ from rulesmodel import dump, listing, probe, rules, standins  # noqa: E402
 from rulesmodel.names import ID  # noqa: E402
 
 FAILURES = []
+RULES_DATA = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "data", "db",
+                          "rules")
+THEMES = [module.__name__.rsplit(".", 1)[-1] for module in rules.theme_modules()]
 FRAME_ARGUMENTS = {"imageoffsetx": ID["FRAMEXOFFSET"], "imageoffsety": ID["FRAMEYOFFSET"],
                    "imagewidth": ID["FRAMEWIDTH"], "imageheight": ID["FRAMEHEIGHT"]}
 
@@ -52,11 +61,11 @@ def diff(a, b, first="library", second="model", limit=60):
 
 
 # -- dumps ----------------------------------------------------------------------------------------------------
-def check_dumps(paths):
+def check_dumps(paths, inquiry=None):
     for scanner in probe.SCANNERS:
         for resources in ("shipped", "fixture"):
-            where = "dumps %s %s" % (scanner, resources)
-            opening = probe.opening(paths, scanner)
+            where = "dumps %s %s%s" % (scanner, resources, " " + os.path.basename(inquiry) if inquiry else "")
+            opening = probe.opening(paths, scanner, inquiry)
             outputs = probe.run(paths, resources, opening + probe.LISTINGS + ["fixdefaultall dump", "state"])
             db = probe.model_after(outputs[:len(opening) + 3])
             expected = {}
@@ -153,6 +162,11 @@ def check_tasks(paths, db, scanner_options, tasks, where):
             if arguments.get(name) != str(expected):
                 fail(where, "windowadd %d %d %s: the library sent %s, the model %s" % (
                     window, bin_, name, arguments.get(name), expected))
+    for module in rules.theme_modules():
+        check_task = getattr(module, "check_task", None)
+        for command, arguments in parsed if check_task else ():
+            for message in check_task(db, command, arguments):
+                fail(where, "%s %s" % (arguments.get("windowid") or arguments.get("cameraid") or "", message))
     send_to_standins(paths, scanner_options, tasks, parsed, where)
     return parsed
 
@@ -218,18 +232,36 @@ def check_expectation(db, words, last_output, last_tasks, where):
         if actual != "status " + words[2]:
             fail(where, "expected status %s, got %s" % (words[2], actual))
     elif kind == "task":
-        command, w, bin_, name, expected = words[2], int(words[3]), int(words[4]), words[5], words[6]
-        found = [arguments for task_command, arguments in last_tasks if task_command == command and
-                 arguments.get("windowid") == "window_%02d%d" % (w, bin_)]
+        command = words[2]
+        if command == "windowadd":
+            key, name, expected = " ".join(words[3:5]), words[5], words[6]
+            found = [arguments for task_command, arguments in last_tasks if task_command == command and
+                     arguments.get("windowid") == "window_%02d%d" % (int(words[3]), int(words[4]))]
+        elif command == "createcamera":
+            key, name, expected = words[3], words[4], words[5]
+            found = [arguments for task_command, arguments in last_tasks if task_command == command and
+                     arguments.get("cameraid") == key]
+        else:
+            key, name, expected = words[3], words[4], words[5]
+            found = [arguments for task_command, arguments in last_tasks if task_command == command]
+            found = found[int(key) - 1:int(key)]
+        expected = None if expected == "-" else expected
         if not found or found[0].get(name) != expected:
-            fail(where, "expected %s of %s %d %d to be %s, got %s" % (
-                name, command, w, bin_, expected, found[0].get(name) if found else "no such task"))
+            fail(where, "expected %s of %s %s to be %s, got %s" % (
+                name, command, key, expected, found[0].get(name) if found else "no such task"))
     else:
         raise ValueError("unknown expectation %r" % " ".join(words))
 
 
+def beside_table(line):
+    """A command's "@FILE" words as the paths of the files beside the scenario table."""
+    return " ".join(os.path.join(SCENARIO_DIRECTORY[0], word[1:]) if word.startswith("@") else word
+                    for word in line.split())
+
+
 def run_scenario(paths, scenario, file_name):
     options = scenario.options
+    scenario.lines = [(number, beside_table(line)) for number, line in scenario.lines]
     resources = options.get("resources", "fixture")
     windows = int(options["windows"]) if "windows" in options else None
     opening = probe.opening(paths, options.get("scanner", "mapleB"), option_path(options), windows)
@@ -281,20 +313,30 @@ def check_scenarios(paths, path):
 
 
 # -- the random walk ------------------------------------------------------------------------------------------
-def walk_moves(db, rng):
-    """The commands the themes offer for one step."""
+def walk_moves(db, rng, theme=None):
+    """The commands the themes (or the one theme named) offer for one step."""
     moves = []
     for module in rules.theme_modules():
+        if theme and module.__name__.rsplit(".", 1)[-1] != theme:
+            continue
         offer = getattr(module, "walk_moves", None)
         if offer:
             moves.extend(offer(db, rng))
     return moves
 
 
-def check_walk(paths, scanner, seed, steps):
-    where = "walk %s seed %d" % (scanner, seed)
+def walk_inquiry(theme):
+    """The inquiry file a theme walks on, when it names one."""
+    for module in rules.theme_modules() if theme else ():
+        if module.__name__.rsplit(".", 1)[-1] == theme and getattr(module, "WALK_INQUIRY", None):
+            return os.path.join(RULES_DATA, module.WALK_INQUIRY)
+    return None
+
+
+def check_walk(paths, scanner, seed, steps, theme=None):
+    where = "walk %s seed %d%s" % (scanner, seed, " " + theme if theme else "")
     rng = random.Random(seed)
-    opening = probe.opening(paths, scanner, windows=3)
+    opening = probe.opening(paths, scanner, walk_inquiry(theme), windows=3)
     start = opening + probe.LISTINGS + ["fixdefaultall"]
     outputs = probe.run(paths, "fixture", start)
     db = probe.model_after(outputs[:len(opening) + 3])
@@ -302,7 +344,7 @@ def check_walk(paths, scanner, seed, steps):
     model.apply("fixdefaultall")
     commands, expected = [], []
     for _ in range(steps):
-        command = rng.choice(walk_moves(db, rng))
+        command = rng.choice(walk_moves(db, rng, theme))
         commands.append(command)
         expected.append((model.apply(command), model.apply("statehash")))
     sent = []
@@ -331,13 +373,14 @@ def main(argv):
         while groups:
             group = groups.pop(0)
             if group == "dumps":
-                check_dumps(paths)
+                check_dumps(paths, groups.pop(0) if groups and groups[0].endswith(".inquiry") else None)
             elif group == "scenarios":
                 check_scenarios(paths, groups.pop(0))
             elif group == "walk":
                 scanner, seed = groups.pop(0), int(groups.pop(0))
                 steps = int(groups.pop(0)) if groups and groups[0].isdigit() else 500
-                check_walk(paths, scanner, seed, steps)
+                theme = groups.pop(0) if groups and groups[0] in THEMES else None
+                check_walk(paths, scanner, seed, steps, theme)
             else:
                 sys.exit("unknown group %r\n%s" % (group, __doc__))
     finally:

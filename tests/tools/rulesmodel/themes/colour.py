@@ -198,7 +198,7 @@ def load_color_tables(db):
         tables[index] = ColorTable(value, name, label, default)
         if default:
             tables[0].default = value
-        db.colour.repoint(db, ID["COLORTABLE"], value, label=label)
+        db.colour.repoint(db, ID["COLORTABLE"], value, label=("colortable", index, "label"))
 
 
 @rule("COLORTABLE")
@@ -291,11 +291,13 @@ def number(table, last):
 
 def offer(db, own, table, names):
     own.def_items = []
-    for record in table:
+    list_name = "main" if table is db.colour.main else "custom"
+    for index, record in enumerate(table):
         if record.ends():
             break
         db.add_default_item(own, record.value)
-        db.colour.repoint(db, own.id, record.value, lexicon=record.name if names else None, label=record.label)
+        db.colour.repoint(db, own.id, record.value, lexicon=(list_name, index, "name") if names else None,
+                          label=(list_name, index, "label"))
 
 
 def load_ecdo(db):
@@ -698,6 +700,7 @@ def probe_command(model, words):
         return [lists.fill(db, words[1], words[2], nexil_forced_off_config(db))]
     if name == "ecdoclear":
         lists.clear_dropouts()
+        lists.sync_all(db)
         return []
     if name == "ecdorecord":
         from ..colourlists import Dropout, FLATBED, KIND, LABEL, NAME
@@ -707,6 +710,7 @@ def probe_command(model, words):
             return ["error index"]
         texts = [unescape(word) for word in words[4:8]]
         table[index] = Dropout(int(words[3]), texts[0][:NAME], texts[1][:FLATBED], texts[2][:LABEL], texts[3][:KIND])
+        lists.sync_all(db)
         return []
     if name == "ecdolearning":
         from ..listing import unescape
