@@ -11,6 +11,7 @@
 #include "db_ccolorbalance.h"
 #include "db_ccolortable.h"
 #include "db_ccompression.h"
+#include "db_cdbcontainer.h"
 #include "db_cdblookup.h"
 #include "db_cecdo.h"
 #include "db_cecdocustom.h"
@@ -177,4 +178,32 @@ TEST_F(DbColourRulesDeathTest, LookupValuesAreWrittenOnlyThroughTheLookup) {
   EXPECT_STREQ(m_pdatabase->LookupDbEnum(pdblookup2, DB_ID_COLORTABLE_ENUM_FILE10)->szLabel, s_szLabel);
   EXPECT_STREQ(m_pdatabase->LookupDbEnum(pdblookup2, DB_ID_COLORTABLE_ENUM_FILE10)->szLexiconEnum, "file10");
   EXPECT_DEATH(pdblookup2->pEnums[0].szLabel = "stray", "");
+}
+
+// A rule object of a bin that is no camera logs and leaves its access; an
+// unexpected compression of a bitonal camera leaves the group 4 codes as
+// they were.
+TEST_F(DbColourRulesTest, UnexpectedBinsAndCompressionsLeaveTheAccess) {
+  const struct {
+    EDBID edbid;
+    const char* szLine;
+  } arow[] = {{DB_ID_ECDO, "Unrecognized edbbin...1"},       {DB_ID_ECDOCUSTOM, "Unrecognized edbbin...1"},
+              {DB_ID_COLORBALANCERED, "Unrecognized edbbin...1"}, {DB_ID_CONTRAST, "Unknown bin ...1"},
+              {DB_ID_PIXELFLAVORCODES, "Invalid bin...1"}};
+  for (const auto& row : arow) {
+    CDbDatum* pdbdatum = At(0, row.edbid, DB_BIN_BITONAL_FRONT);
+    const EDBACCESS edbaccess = pdbdatum->GetAccess();
+    pdbdatum->SetBin(DB_BIN_MACHINE);
+    dbcontainer::ByContainer(pdbdatum, [](auto* a_pcontainer) { a_pcontainer->FixAccess(); });
+    pdbdatum->SetBin(DB_BIN_BITONAL_FRONT);
+    EXPECT_EQ(pdbdatum->GetAccess(), edbaccess) << row.edbid;
+    EXPECT_TRUE(m_plog->Contains(row.szLine)) << row.szLine;
+  }
+  At(0, DB_ID_COMPRESSION, DB_BIN_BITONAL_FRONT)->SetCurrentLong(DB_ID_COMPRESSION_ENUM_PACKBITS);
+  auto* pdbenumCodes = dynamic_cast<CDbEnum*>(At(0, DB_ID_PIXELFLAVORCODES, DB_BIN_BITONAL_FRONT));
+  ASSERT_NE(pdbenumCodes, nullptr);
+  pdbenumCodes->SetAccess(DB_ACCESS_READWRITE);
+  EXPECT_EQ(pdbenumCodes->FixAccess(), OS_STS_FAIL);
+  EXPECT_EQ(pdbenumCodes->GetAccess(), DB_ACCESS_READWRITE);
+  EXPECT_TRUE(m_plog->Contains("bad compression...2"));
 }
