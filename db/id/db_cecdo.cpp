@@ -92,29 +92,19 @@ void CECDO::Copy(long a_lValue) {
 // ---------------------------------------------------------------------------
 EOSSTS LoadEcdo(CDbEnum* a_pdbenumEcdo) {
   CDatabase* pdatabase = CRuleKit::Database();
-  if (!pdatabase || !a_pdbenumEcdo) return OS_STS_SUCCESS;
-  DbEcdoCache* pdbecdocache = pdatabase->GetEcdoCache();
-  if (pdbecdocache->blLoaded) return OS_STS_SUCCESS;
-  pdbecdocache->blLoaded = true;
-  if (!pdatabase->IsIdSupported(DB_ID_ECDO)) return OS_STS_SUCCESS;
-  const DbEcdoList dbecdolist = CEcdoLists::Scanner(*pdatabase);
-  CEcdoLists::Terminate(dbecdolist);
-  CEcdoLists::Number(dbecdolist, CEcdoLists::s_lLastEcdo);
+  if (pdatabase && a_pdbenumEcdo) {
+    CEcdoLists::PrepareOnce(*pdatabase, pdatabase->GetEcdoCache()->blLoaded, DB_ID_ECDO,
+                            CEcdoLists::Scanner(*pdatabase), CEcdoLists::s_lLastEcdo, false);
+  }
   return OS_STS_SUCCESS;
 }
 
 EOSSTS CECDO::FixDefault() {
   CDatabase* pdatabase = CRuleKit::Database();
-  if (!pdatabase) return OS_STS_SUCCESS;
-  if (CEcdoLists::IsNexilForcedOff()) {
-    SetAccess(DB_ACCESS_NOTSUPPORTED);
+  if (!pdatabase || !CEcdoLists::Rebuild(*pdatabase, *this, pdatabase->GetEcdoCache()->blLoaded, LoadEcdo,
+                                         CEcdoLists::Scanner(*pdatabase), true)) {
     return OS_STS_SUCCESS;
   }
-  pdatabase->GetEcdoCache()->blLoaded = false;
-  LoadEcdo(this);
-  CEcdoLists::Offer(*pdatabase, *this, CEcdoLists::Scanner(*pdatabase), true);
-  if (CRuleKit::UnsupportIfEmpty(this)) return OS_STS_SUCCESS;
-  FixDefaultReset();
   if (IsCamera(GetBin())) Reselect(*pdatabase, *this);
   return CDbEnum::FixDefault();
 }

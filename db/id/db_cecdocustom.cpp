@@ -3,8 +3,6 @@
 // learning settings written while a custom dropout is learnt.
 #include "db_cecdocustom.h"
 
-#include <cstring>
-#include <utility>
 
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
@@ -16,37 +14,14 @@ namespace {
 
 bool IsColorCamera(EDBBIN a_edbbin) { return a_edbbin == DB_BIN_COLOR_FRONT || a_edbbin == DB_BIN_COLOR_REAR; }
 
-// Passes of swaps of neighbours out of order, until one swaps nothing, over
-// the named records after the first.
-void SortByLabel(const DbEcdoList& a_dbecdolist) {
-  long lNamed = 1;
-  while (lNamed < a_dbecdolist.lCount && a_dbecdolist.pdbecdorecord[lNamed].szName[0]) ++lNamed;
-  for (bool blSwapped = true; blSwapped;) {
-    blSwapped = false;
-    for (long l = 1; l + 1 < lNamed; ++l) {
-      DbEcdoRecord& dbecdorecord = a_dbecdolist.pdbecdorecord[l];
-      DbEcdoRecord& dbecdorecordNext = a_dbecdolist.pdbecdorecord[l + 1];
-      if (std::strncmp(dbecdorecord.szLabel, dbecdorecordNext.szLabel, sizeof dbecdorecord.szLabel) > 0) {
-        std::swap(dbecdorecord, dbecdorecordNext);
-        blSwapped = true;
-      }
-    }
-  }
-}
-
 }  // namespace
 
 EOSSTS LoadEcdoCustom(CDbEnum* a_pdbenumEcdoCustom) {
   CDatabase* pdatabase = CRuleKit::Database();
-  if (!pdatabase || !a_pdbenumEcdoCustom) return OS_STS_SUCCESS;
-  DbEcdoCache* pdbecdocache = pdatabase->GetEcdoCache();
-  if (pdbecdocache->blCustomLoaded) return OS_STS_SUCCESS;
-  pdbecdocache->blCustomLoaded = true;
-  if (!pdatabase->IsIdSupported(DB_ID_ECDOCUSTOM)) return OS_STS_SUCCESS;
-  const DbEcdoList dbecdolist = CEcdoLists::Custom(*pdatabase);
-  CEcdoLists::Terminate(dbecdolist);
-  SortByLabel(dbecdolist);
-  CEcdoLists::Number(dbecdolist, CEcdoLists::s_lLastEcdoCustom);
+  if (pdatabase && a_pdbenumEcdoCustom) {
+    CEcdoLists::PrepareOnce(*pdatabase, pdatabase->GetEcdoCache()->blCustomLoaded, DB_ID_ECDOCUSTOM,
+                            CEcdoLists::Custom(*pdatabase), CEcdoLists::s_lLastEcdoCustom, true);
+  }
   return OS_STS_SUCCESS;
 }
 
@@ -68,16 +43,10 @@ bool EcdoLearningFixDefault(CDbDatum& a_dbdatumOwn) {
 // stays ("file01" ...).
 EOSSTS CECDOCUSTOM::FixDefault() {
   CDatabase* pdatabase = CRuleKit::Database();
-  if (!pdatabase) return OS_STS_SUCCESS;
-  if (CEcdoLists::IsNexilForcedOff()) {
-    SetAccess(DB_ACCESS_NOTSUPPORTED);
+  if (!pdatabase || !CEcdoLists::Rebuild(*pdatabase, *this, pdatabase->GetEcdoCache()->blCustomLoaded,
+                                         LoadEcdoCustom, CEcdoLists::Custom(*pdatabase), false)) {
     return OS_STS_SUCCESS;
   }
-  pdatabase->GetEcdoCache()->blCustomLoaded = false;
-  LoadEcdoCustom(this);
-  CEcdoLists::Offer(*pdatabase, *this, CEcdoLists::Custom(*pdatabase), false);
-  if (CRuleKit::UnsupportIfEmpty(this)) return OS_STS_SUCCESS;
-  FixDefaultReset();
   return CDbEnum::FixDefault();
 }
 

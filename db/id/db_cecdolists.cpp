@@ -2,6 +2,7 @@
 #include "db_cecdolists.h"
 
 #include <cstring>
+#include <utility>
 
 #include "db_cdbenum.h"
 #include "db_cdblookup.h"
@@ -86,6 +87,22 @@ void CEcdoLists::Terminate(const DbEcdoList& a_dbecdolist) {
   }
 }
 
+void CEcdoLists::SortByLabel(const DbEcdoList& a_dbecdolist) {
+  long lNamed = 1;
+  while (lNamed < a_dbecdolist.lCount && !IsEmpty(a_dbecdolist.pdbecdorecord[lNamed].szName)) ++lNamed;
+  for (bool blSwapped = true; blSwapped;) {
+    blSwapped = false;
+    for (long l = 1; l + 1 < lNamed; ++l) {
+      DbEcdoRecord& dbecdorecord = a_dbecdolist.pdbecdorecord[l];
+      DbEcdoRecord& dbecdorecordNext = a_dbecdolist.pdbecdorecord[l + 1];
+      if (std::strncmp(dbecdorecord.szLabel, dbecdorecordNext.szLabel, sizeof dbecdorecord.szLabel) > 0) {
+        std::swap(dbecdorecord, dbecdorecordNext);
+        blSwapped = true;
+      }
+    }
+  }
+}
+
 void CEcdoLists::Number(const DbEcdoList& a_dbecdolist, long a_lLast) {
   long lValue = DB_ID_ECDO_ENUM_NONE;
   for (long l = 1; l < a_dbecdolist.lCount; ++l) {
@@ -108,6 +125,30 @@ void CEcdoLists::Offer(CDatabase& a_database, CDbEnum& a_dbenumOwn, const DbEcdo
                                       dbecdorecord.szLabel};
   }
   if (lTexts > 0) a_database.LookupRepointEnums(a_dbenumOwn.GetLookup(), adblookupenumtexts, lTexts);
+}
+
+void CEcdoLists::PrepareOnce(CDatabase& a_database, bool& a_blPrepared, EDBID a_edbid, const DbEcdoList& a_dbecdolist,
+                             long a_lLast, bool a_blSortByLabel) {
+  if (a_blPrepared) return;
+  a_blPrepared = true;
+  if (!a_database.IsIdSupported(a_edbid)) return;
+  Terminate(a_dbecdolist);
+  if (a_blSortByLabel) SortByLabel(a_dbecdolist);
+  Number(a_dbecdolist, a_lLast);
+}
+
+bool CEcdoLists::Rebuild(CDatabase& a_database, CDbEnum& a_dbenumOwn, bool& a_blPrepared,
+                         EOSSTS (*a_pfnLoad)(CDbEnum*), const DbEcdoList& a_dbecdolist, bool a_blNames) {
+  if (IsNexilForcedOff()) {
+    a_dbenumOwn.SetAccess(DB_ACCESS_NOTSUPPORTED);
+    return false;
+  }
+  a_blPrepared = false;
+  a_pfnLoad(&a_dbenumOwn);
+  Offer(a_database, a_dbenumOwn, a_dbecdolist, a_blNames);
+  if (CRuleKit::UnsupportIfEmpty(&a_dbenumOwn)) return false;
+  a_dbenumOwn.FixDefaultReset();
+  return true;
 }
 
 bool CEcdoLists::IsNexilForcedOff() {

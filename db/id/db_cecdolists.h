@@ -42,6 +42,9 @@ class CEcdoLists {
   // Every text of every record ends within its field, so that the lookup
   // can point at them.
   static void Terminate(const DbEcdoList& a_dbecdolist);
+  // The named records after the first in ascending byte order of their
+  // labels: passes of swaps of neighbours, until one swaps nothing.
+  static void SortByLabel(const DbEcdoList& a_dbecdolist);
   // Values from the second record on, while it is named: 3, 4, ... up to
   // a_lLast; the records after carry none, so the list ends there.
   static void Number(const DbEcdoList& a_dbecdolist, long a_lLast);
@@ -50,6 +53,17 @@ class CEcdoLists {
   // name as its lexicon (tasks and profiles then name it as the scanner
   // does). An entry the lookup lacks stays as it was.
   static void Offer(CDatabase& a_database, CDbEnum& a_dbenumOwn, const DbEcdoList& a_dbecdolist, bool a_blNames);
+
+  // Once after each rebuild (the flag tells), when the capability is
+  // offered: the texts terminated, sorted by label when asked, numbered.
+  static void PrepareOnce(CDatabase& a_database, bool& a_blPrepared, EDBID a_edbid, const DbEcdoList& a_dbecdolist,
+                          long a_lLast, bool a_blSortByLabel);
+  // The default fix of a list's enumeration up to its reset: the list
+  // prepared afresh (a_pfnLoad) and offered. False when the enumeration is
+  // not offered, the image library being forced off or the list empty: the
+  // fix stops there.
+  static bool Rebuild(CDatabase& a_database, CDbEnum& a_dbenumOwn, bool& a_blPrepared,
+                      EOSSTS (*a_pfnLoad)(CDbEnum*), const DbEcdoList& a_dbecdolist, bool a_blNames);
 
   // NEXIL is supported and ForceNexilOff is set: the dropouts are not
   // offered at all.

@@ -300,39 +300,51 @@ def offer(db, own, table, names):
                           label=(list_name, index, "label"))
 
 
-def load_ecdo(db):
+def prepare_once(db, flag, id_, table, last, sort):
+    """CEcdoLists::PrepareOnce: once per rebuild, when the capability is offered: texts terminated, sorted by
+    label when asked, numbered."""
     lists = db.colour
-    if lists.loaded:
+    if getattr(lists, flag):
         return
-    lists.loaded = True
-    if not kit.is_id_supported(db, ID["ECDO"]):
+    setattr(lists, flag, True)
+    if not kit.is_id_supported(db, ID[id_]):
         return
-    for record in lists.main:
+    for record in table:
         record.terminate()
-    number(lists.main, LAST_ECDO)
+    if sort:
+        named = 1
+        while named < len(table) and table[named].name:
+            named += 1
+        swapped = True
+        while swapped:
+            swapped = False
+            for index in range(1, named - 1):
+                if table[index].label.encode() > table[index + 1].label.encode():
+                    table[index], table[index + 1] = table[index + 1], table[index]
+                    swapped = True
+    number(table, last)
+
+
+def load_ecdo(db):
+    prepare_once(db, "loaded", "ECDO", db.colour.main, LAST_ECDO, False)
 
 
 def load_ecdo_custom(db):
-    lists = db.colour
-    if lists.custom_loaded:
-        return
-    lists.custom_loaded = True
-    if not kit.is_id_supported(db, ID["ECDOCUSTOM"]):
-        return
-    table = lists.custom
-    for record in table:
-        record.terminate()
-    named = 1
-    while named < len(table) and table[named].name:
-        named += 1
-    swapped = True
-    while swapped:
-        swapped = False
-        for index in range(1, named - 1):
-            if table[index].label.encode() > table[index + 1].label.encode():
-                table[index], table[index + 1] = table[index + 1], table[index]
-                swapped = True
-    number(table, LAST_ECDOCUSTOM)
+    prepare_once(db, "custom_loaded", "ECDOCUSTOM", db.colour.custom, LAST_ECDOCUSTOM, True)
+
+
+def rebuild(db, own, flag, load, custom):
+    """CEcdoLists::Rebuild: False when the list's enumeration is not offered."""
+    if nexil_forced_off(db):
+        db.set_access(own, 0)
+        return False
+    setattr(db.colour, flag, False)
+    load(db)
+    offer(db, own, db.colour.custom if custom else db.colour.main, not custom)
+    if kit.unsupport_if_empty(db, own):
+        return False
+    db.fix_default_reset(own)
+    return True
 
 
 def remember_name(db, bin_):
@@ -359,15 +371,8 @@ def nexil_forced_off_config(db):
 @rule("ECDO")
 class Ecdo(Rule):
     def fix_default(self, db, own):
-        if nexil_forced_off(db):
-            db.set_access(own, 0)
+        if not rebuild(db, own, "loaded", load_ecdo, False):
             return
-        db.colour.loaded = False
-        load_ecdo(db)
-        offer(db, own, db.colour.main, True)
-        if kit.unsupport_if_empty(db, own):
-            return
-        db.fix_default_reset(own)
         if own.bin in CAMERAS:
             name = db.colour.names[own.bin - 2]
             if name:
@@ -438,16 +443,8 @@ def learning_fix_default(db, own):
 @rule("ECDOCUSTOM")
 class EcdoCustom(Rule):
     def fix_default(self, db, own):
-        if nexil_forced_off(db):
-            db.set_access(own, 0)
-            return
-        db.colour.custom_loaded = False
-        load_ecdo_custom(db)
-        offer(db, own, db.colour.custom, False)
-        if kit.unsupport_if_empty(db, own):
-            return
-        db.fix_default_reset(own)
-        db.base_fix_default(own)
+        if rebuild(db, own, "custom_loaded", load_ecdo_custom, True):
+            db.base_fix_default(own)
 
     def fix_access(self, db, own):
         if own.bin in (CF, CR):
