@@ -10,7 +10,6 @@
 #include "db_cdatabase.h"
 #include "db_cecdolists.h"
 #include "db_crulekit.h"
-#include "os_coslog.h"
 
 namespace {
 
@@ -112,21 +111,7 @@ EOSSTS CECDO::FixDefault() {
 // Scanner dropouts apply to bitonal output, and to colour cameras only while
 // they give grey.
 EOSSTS CECDO::FixAccess() {
-  switch (GetBin()) {
-    case DB_BIN_BITONAL_FRONT:
-    case DB_BIN_BITONAL_REAR:
-      SetAccess(DB_ACCESS_READWRITE);
-      break;
-    case DB_BIN_COLOR_FRONT:
-    case DB_BIN_COLOR_REAR:
-      SetAccess(CRuleKit::ValueOf(DB_ID_IMAGEFORMAT, GetBin(), 0) == DB_ID_IMAGEFORMAT_ENUM_GRAY_8
-                    ? DB_ACCESS_READWRITE
-                    : DB_ACCESS_DISABLED);
-      break;
-    default:
-      OsLog(OS_LOG_ERROR, "Unrecognized edbbin...%d", GetBin());
-      break;
-  }
+  CEcdoLists::FixAccess(*this, true);
   return OS_STS_SUCCESS;
 }
 

@@ -8,7 +8,6 @@
 #include "db_cdbconfig.h"
 #include "db_cecdolists.h"
 #include "db_crulekit.h"
-#include "os_coslog.h"
 
 namespace {
 
@@ -53,20 +52,7 @@ EOSSTS CECDOCUSTOM::FixDefault() {
 // A colour camera learns only from grey output; the bitonal cameras keep
 // what they have.
 EOSSTS CECDOCUSTOM::FixAccess() {
-  switch (GetBin()) {
-    case DB_BIN_BITONAL_FRONT:
-    case DB_BIN_BITONAL_REAR:
-      break;
-    case DB_BIN_COLOR_FRONT:
-    case DB_BIN_COLOR_REAR:
-      SetAccess(CRuleKit::ValueOf(DB_ID_IMAGEFORMAT, GetBin(), 0) == DB_ID_IMAGEFORMAT_ENUM_GRAY_8
-                    ? DB_ACCESS_READWRITE
-                    : DB_ACCESS_DISABLED);
-      break;
-    default:
-      OsLog(OS_LOG_ERROR, "Unrecognized edbbin...%d", GetBin());
-      break;
-  }
+  CEcdoLists::FixAccess(*this, false);
   return OS_STS_SUCCESS;
 }
 

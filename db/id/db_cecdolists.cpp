@@ -7,6 +7,7 @@
 #include "db_cdbenum.h"
 #include "db_cdblookup.h"
 #include "db_crulekit.h"
+#include "os_coslog.h"
 #include "os_coscfg.h"
 
 namespace {
@@ -149,6 +150,25 @@ bool CEcdoLists::Rebuild(CDatabase& a_database, CDbEnum& a_dbenumOwn, bool& a_bl
   if (CRuleKit::UnsupportIfEmpty(&a_dbenumOwn)) return false;
   a_dbenumOwn.FixDefaultReset();
   return true;
+}
+
+void CEcdoLists::FixAccess(CDbDatum& a_dbdatumOwn, bool a_blBitonal) {
+  const EDBBIN edbbin = a_dbdatumOwn.GetBin();
+  switch (edbbin) {
+    case DB_BIN_BITONAL_FRONT:
+    case DB_BIN_BITONAL_REAR:
+      if (a_blBitonal) a_dbdatumOwn.SetAccess(DB_ACCESS_READWRITE);
+      break;
+    case DB_BIN_COLOR_FRONT:
+    case DB_BIN_COLOR_REAR:
+      a_dbdatumOwn.SetAccess(CRuleKit::ValueOf(DB_ID_IMAGEFORMAT, edbbin, 0) == DB_ID_IMAGEFORMAT_ENUM_GRAY_8
+                                 ? DB_ACCESS_READWRITE
+                                 : DB_ACCESS_DISABLED);
+      break;
+    default:
+      OsLog(OS_LOG_ERROR, "Unrecognized edbbin...%d", edbbin);
+      break;
+  }
 }
 
 bool CEcdoLists::IsNexilForcedOff() {

@@ -65,6 +65,11 @@ class CEcdoLists {
   static bool Rebuild(CDatabase& a_database, CDbEnum& a_dbenumOwn, bool& a_blPrepared,
                       EOSSTS (*a_pfnLoad)(CDbEnum*), const DbEcdoList& a_dbecdolist, bool a_blNames);
 
+  // A dropout applies to bitonal output (read-write there with
+  // a_blBitonal, else left as it is) and to a colour camera only while it
+  // gives grey; another bin is logged and left.
+  static void FixAccess(CDbDatum& a_dbdatumOwn, bool a_blBitonal);
+
   // NEXIL is supported and ForceNexilOff is set: the dropouts are not
   // offered at all.
   static bool IsNexilForcedOff();

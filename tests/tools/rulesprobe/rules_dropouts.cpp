@@ -13,6 +13,7 @@
 #include "db_cdbdatum.h"
 #include "os_coscfg.h"
 #include "os_cosstring.h"
+#include "rules_listing.h"
 
 namespace rulesdropouts {
 namespace {
@@ -49,20 +50,6 @@ std::string Unescape(const std::string& a_str) {
       }
     }
     if (!blEntity) str += a_str[sizet++];
-  }
-  return str;
-}
-
-std::string Decode(const std::string& a_strText) {
-  if (a_strText == "%") return std::string();
-  std::string str;
-  for (size_t sizet = 0; sizet < a_strText.size(); ++sizet) {
-    if (a_strText[sizet] == '%' && sizet + 2 < a_strText.size()) {
-      str += static_cast<char>(std::strtol(a_strText.substr(sizet + 1, 2).c_str(), nullptr, 16));
-      sizet += 2;
-    } else {
-      str += a_strText[sizet];
-    }
   }
   return str;
 }
@@ -185,11 +172,11 @@ bool Record(CDatabase& a_database, const std::vector<std::string>& a_vecstr) {
   DbEcdoRecord& dbecdorecord = blCustom ? a_database.DeviceGetEcdoCustomHeader()->adbecdorecord[lIndex]
                                         : a_database.DeviceGetEcdoHeader()->adbecdorecord[lIndex];
   dbecdorecord.u32Value = static_cast<uint32_t>(std::strtoul(a_vecstr[3].c_str(), nullptr, 10));
-  Put(dbecdorecord.szName, Decode(a_vecstr[4]));
-  Put(dbecdorecord.szNameFlatbed, Decode(a_vecstr[5]));
-  Put(dbecdorecord.szLabel, Decode(a_vecstr[6]));
-  Put(dbecdorecord.szKind, Decode(a_vecstr[7]));
-  Put(dbecdorecord.szAlgorithm, Decode(a_vecstr[7]));
+  Put(dbecdorecord.szName, ruleslisting::Unescape(a_vecstr[4]));
+  Put(dbecdorecord.szNameFlatbed, ruleslisting::Unescape(a_vecstr[5]));
+  Put(dbecdorecord.szLabel, ruleslisting::Unescape(a_vecstr[6]));
+  Put(dbecdorecord.szKind, ruleslisting::Unescape(a_vecstr[7]));
+  Put(dbecdorecord.szAlgorithm, ruleslisting::Unescape(a_vecstr[7]));
   return true;
 }
 
@@ -207,7 +194,7 @@ bool Run(CDatabase& a_database, const std::vector<std::string>& a_vecstr) {
   } else if (strCommand == "ecdolearning" && sizetArguments == 1) {
     DbEcdoCustomSettings* pdbecdocustomsettings = a_database.GetEcdoCustomSettings();
     COsString::SStrCpy(pdbecdocustomsettings->szName, sizeof pdbecdocustomsettings->szName,
-                       Decode(a_vecstr[1]).c_str());
+                       ruleslisting::Unescape(a_vecstr[1]).c_str());
   } else if (strCommand == "override" && sizetArguments == 3) {
     DbOverride* pdboverride = a_database.GetOverride();
     pdboverride->u32DocumentType = static_cast<uint32_t>(std::strtoul(a_vecstr[1].c_str(), nullptr, 10));

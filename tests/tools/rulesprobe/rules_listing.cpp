@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "db_cdatabase.h"
@@ -184,6 +185,20 @@ std::string Escape(const char* a_szText) {
       char sz[4];
       std::snprintf(sz, sizeof sz, "%%%02X", *pu);
       str += sz;
+    }
+  }
+  return str;
+}
+
+std::string Unescape(const std::string& a_strText) {
+  if (a_strText == "%") return std::string();
+  std::string str;
+  for (size_t sizet = 0; sizet < a_strText.size(); ++sizet) {
+    if (a_strText[sizet] == '%' && sizet + 2 < a_strText.size()) {
+      str += static_cast<char>(std::strtol(a_strText.substr(sizet + 1, 2).c_str(), nullptr, 16));
+      sizet += 2;
+    } else {
+      str += a_strText[sizet];
     }
   }
   return str;

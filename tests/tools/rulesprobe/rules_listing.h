@@ -24,5 +24,7 @@ uint32_t Hash(const std::string& a_strText);
 
 // Bytes outside "!".."~" and "%" itself as %XX; an empty text as "%".
 std::string Escape(const char* a_szText);
+// Back: each %XX as its byte, "%" alone as the empty text.
+std::string Unescape(const std::string& a_strText);
 
 }  // namespace ruleslisting
