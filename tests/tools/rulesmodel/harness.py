@@ -5,14 +5,19 @@ the rules fixture, with scanners opened from the stand-ins' own replies.
     harness.py PROBE SHIPPED_DIR FIXTURE_DIR DEVICE_ADF DEVICE_FLATBED NEXIL_ADF NEXIL_FLATBED GROUP...
 
 Groups:
-  dumps             every scanner on both resources: PmxDbFactoryDefaults and PmxDbInitial of the default
-                    fix-up equal the model's byte for byte, and so does the whole state after it
+  dumps             every scanner on both resources, without and with the themes' extras: PmxDbFactoryDefaults
+                    and PmxDbInitial of the default fix-up equal the model's byte for byte, and so does the whole
+                    state after it
   scenarios FILE    a scenario table (tests/data/db/rules/<theme>.scenarios): after each command its output
                     and the whole state equal the model's; "expect" lines state facts of the model's state (and
                     so of the library's); every makexml's tasks pass xmllint, their frame arguments equal the
                     model's, and the stand-ins take them (getconfig answers what setconfig carried)
   walk SCANNER SEED [STEPS]   a seeded random walk of sets (500 by default) made of the moves every theme
-                    offers (walk_moves in its module); after each step status and state equal the model's
+                    offers (walk_moves in its module), on the scanner with the themes' extras; after each step
+                    status and state equal the model's
+
+The extras: elements a theme adds to the stand-ins' report inquiry (EXTRAS in its module: files of
+tests/data/db/rules given to the simulated scanner's "inquiry" flag), all themes' together.
 
 A scenario table holds blocks:
     scenario NAME [scanner=mapleB] [resources=fixture|shipped] [windows=N] [inquiry=FILE]
@@ -21,6 +26,9 @@ A scenario table holds blocks:
     expect range ID WINDOW BIN MIN MAX STEP  the model's range has these current bounds
     expect status N                          the last command answered N
     expect task windowadd WINDOW BIN NAME V  the last makexml's windowadd of that window and bin carries V
+    expect setconfig NAME V                  the last makexml's first setconfig carries V ("-": no such argument)
+    expect text ID TEXT                      the model's machine string holds TEXT (percent-encoded, "%" empty)
+    expect error printer|imageaddress TOKEN  the last error holds what the database keeps of TOKEN ("%" none)
 A scenario starts on the opened scanner, before the default fix-up. Lines starting with "#" are comments.
 """
 import difflib
@@ -51,12 +59,34 @@ def diff(a, b, first="library", second="model", limit=60):
     return "\n".join(list(difflib.unified_diff(a.splitlines(), b.splitlines(), first, second, lineterm=""))[:limit])
 
 
+# -- the themes' extras ---------------------------------------------------------------------------------------
+RULES_DATA = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "data", "db",
+                          "rules")
+
+
+def extras_inquiry(paths):
+    """One inquiry file holding every theme's extras (None without any)."""
+    texts = []
+    for module in rules.theme_modules():
+        for name in getattr(module, "EXTRAS", ()):
+            with open(os.path.join(RULES_DATA, name), encoding="utf-8") as stream:
+                texts.append(stream.read())
+    if not texts:
+        return None
+    path = os.path.join(paths.root, "extras.inquiry")
+    with open(path, "w", encoding="utf-8") as stream:
+        stream.write("\n".join(texts))
+    return path
+
+
 # -- dumps ----------------------------------------------------------------------------------------------------
 def check_dumps(paths):
+    extras = extras_inquiry(paths)
     for scanner in probe.SCANNERS:
-        for resources in ("shipped", "fixture"):
-            where = "dumps %s %s" % (scanner, resources)
-            opening = probe.opening(paths, scanner)
+        for resources, inquiry in [(resources, inquiry) for resources in ("shipped", "fixture")
+                                   for inquiry in ((None, extras) if extras else (None,))]:
+            where = "dumps %s %s%s" % (scanner, resources, " extras" if inquiry else "")
+            opening = probe.opening(paths, scanner, inquiry)
             outputs = probe.run(paths, resources, opening + probe.LISTINGS + ["fixdefaultall dump", "state"])
             db = probe.model_after(outputs[:len(opening) + 3])
             expected = {}
@@ -213,6 +243,20 @@ def check_expectation(db, words, last_output, last_tasks, where):
         actual = None if datum is None else "%d %d %d" % (datum.min, datum.max, datum.step)
         if actual != " ".join(words[5:8]):
             fail(where, "expected range %s, the model holds %s" % (" ".join(words[2:]), actual))
+    elif kind == "text":
+        datum = db.slot(0, int(words[2]), 1)
+        actual = None if datum is None else datum.scur
+        if actual != listing.unescape(words[3]):
+            fail(where, "expected text %s %s, the model holds %r" % (words[2], words[3], actual))
+    elif kind == "error":
+        expected = db.error_text(listing.unescape(words[3]))
+        if db.errors[words[2]] != expected:
+            fail(where, "expected %s error %r, the model holds %r" % (words[2], expected, db.errors[words[2]]))
+    elif kind == "setconfig":
+        found = [arguments for task_command, arguments in last_tasks if task_command == "setconfig"]
+        actual = found[0].get(words[2]) if found else None
+        if actual != (None if words[3] == "-" else listing.unescape(words[3])):
+            fail(where, "expected setconfig %s to be %s, got %s" % (words[2], words[3], actual))
     elif kind == "status":
         actual = next((line for line in last_output if line.startswith("status ")), None)
         if actual != "status " + words[2]:
@@ -294,7 +338,7 @@ def walk_moves(db, rng):
 def check_walk(paths, scanner, seed, steps):
     where = "walk %s seed %d" % (scanner, seed)
     rng = random.Random(seed)
-    opening = probe.opening(paths, scanner, windows=3)
+    opening = probe.opening(paths, scanner, extras_inquiry(paths), windows=3)
     start = opening + probe.LISTINGS + ["fixdefaultall"]
     outputs = probe.run(paths, "fixture", start)
     db = probe.model_after(outputs[:len(opening) + 3])

@@ -67,3 +67,30 @@ def is_camera_on(db, w, bin_):
 def cameras_in_use(db):
     """(colour front, bitonal front, colour rear, bitonal rear) on in any window in use."""
     return tuple(any(is_camera_on(db, w, bin_) for w in range(db.windows)) for bin_ in (CF, BF, CR, BR))
+
+
+def c_number(text):
+    """strtol(text, ..., 0): leading blanks and a sign, then 0x hexadecimal, a leading 0 octal, else decimal, up
+    to the first character that is not a digit of the base; 0 without any."""
+    text = (text or "").lstrip(" \t\n\v\f\r")
+    sign = -1 if text[:1] == "-" else 1
+    if text[:1] in "+-" and text:
+        text = text[1:]
+    base = 10
+    if text[:2].lower() == "0x" and text[2:3] and text[2:3].lower() in "0123456789abcdef":
+        base, text = 16, text[2:]
+    elif text[:1] == "0":
+        base = 8
+    digits = "0123456789abcdef"[:base]
+    end = 0
+    while end < len(text) and text[end].lower() in digits:
+        end += 1
+    return sign * int(text[:end], base) if end else 0
+
+
+SKIP_IA_VALIDATION = (1, 136)  # section and tag of "SkipIAValidation"
+
+
+def is_relaxed(db):
+    """Checks are relaxed: SkipIAValidation is not 0 while an application (4) or GUI (5) request is served."""
+    return (db.test(4) or db.test(5)) and c_number(db.driver_config.get(SKIP_IA_VALIDATION)) != 0

@@ -98,7 +98,7 @@ class ModelCommands:
 
     def __init__(self, db):
         self.db = db
-        self.driver_config = {}
+        self.driver_config = db.driver_config
 
     def datum(self, words):
         id_, w, bin_ = int(words[1]), int(words[2]), int(words[3])
@@ -123,6 +123,8 @@ class ModelCommands:
             db.clear_state(int(words[1]))
         elif name == "windows":
             self.windows(int(words[1]))
+        elif name == "labels":
+            db.labels_loaded = True
         elif name == "fixdefaultall":
             db.fix_default_all()
         elif name == "fixaccessall":
