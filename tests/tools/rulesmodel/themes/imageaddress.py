@@ -1,8 +1,9 @@
 """Image addresses: the image-address rules object (db/id/db_cdbia*.cpp) and the indexing, batch and patch classes
 that hand their rules to it or hold their own (db/id/db_cindexing*.cpp, db_cprinterwritesequencestring.cpp).
 
-The rules exist only on a model that offers indexing: the stand-ins list it through the extras of EXTRAS (the
-"indexingformat" values none and imageaddress, "iacheckdigit" and a "patchtogglemode" list)."""
+The rules exist only on a model that offers indexing: the stand-ins list it through the extras of EXTRAS (image
+addressing "ia", which gives the "indexingformat" values none and imageaddress, the check digit "iacheckdigit" and a
+"patchtogglemode" list)."""
 from .. import kit
 from ..database import FAIL, REFUSED, SUCCESS, character_bytes, count_characters
 from ..names import COMMON, ID, MACHINE
