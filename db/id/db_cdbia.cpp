@@ -14,6 +14,27 @@ CDbIa::~CDbIa() { OsMemDelete(m_pdbiaimpl); }
 
 void CDbIa::SetAllocationSeam(PFNDBIAFAIL a_pfndbiafail) { CDbIaImpl::SetAllocationSeam(a_pfndbiafail); }
 
+bool CDbIa::IsImageAddressSetting(EDBID a_edbid) {
+  switch (a_edbid) {
+    case DB_ID_CHECKDIGIT:
+    case DB_ID_IMAGEADDRESS:
+    case DB_ID_IMAGEADDRESSTEMPLATES:
+    case DB_ID_IMAGEADDRESS_A:
+    case DB_ID_IMAGEADDRESS_B:
+    case DB_ID_IMAGEADDRESS_C:
+    case DB_ID_IMAGEADDRESS_D:
+    case DB_ID_LEVELTOFOLLOW1:
+    case DB_ID_LEVELTOFOLLOW2:
+    case DB_ID_LEVELTOFOLLOW3:
+    case DB_ID_PRINTERIMAGEADDRESSFORMAT:
+    case DB_ID_PRINTERIMAGEADDRESSLEVEL:
+      return true;
+    default:
+      return (a_edbid >= DB_ID_BATCHCOUNT && a_edbid <= DB_ID_BATCHSTARTFUNCTION) ||
+             (a_edbid >= DB_ID_PATCHCODEDETECTIONENABLED && a_edbid <= DB_ID_PATCHTRANSFER);
+  }
+}
+
 CDbIaImpl* CDbIa::Impl() {
   if (!m_pdbiaimpl) OsLog(OS_LOG_ERROR, "m_pdbiaimpl is null...");
   return m_pdbiaimpl;

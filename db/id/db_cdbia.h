@@ -28,6 +28,11 @@ class CDbIa {
   EOSSTS Validate(CDbDatum* a_pdbdatum, EDBID_WINDOW a_edbidwindow, const char* a_szValue);
   void MakeXml(CDbDatum* a_pdbdatum, long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget);
 
+  // The settings an image address is made of: batch settings, check digit,
+  // template, fields, starting address, levels to follow, patch settings
+  // and the printer's image-address format and level.
+  static bool IsImageAddressSetting(EDBID a_edbid);
+
   // Tests make the implementation's allocation fail as if memory ran out
   // (null: allocations succeed).
   using PFNDBIAFAIL = bool (*)();

@@ -10,6 +10,7 @@
 #include "db_cdbconfig.h"
 #include "db_cdbcontainer.h"
 #include "db_cdbdatum.h"
+#include "db_cdbia.h"
 #include "db_cdblookup.h"
 #include "db_crulekit.h"
 #include "os_coslog.h"
@@ -37,30 +38,9 @@ constexpr DbImageAddressTemplate Template(int64_t a_i64Row, const char* a_szA, c
 constexpr char s_szF9[] = "FFFFFFFFF";
 
 // Modified values whose change the access of every image-address setting
-// follows.
-bool IsImageAddressSetting(EDBID a_edbid) {
-  switch (a_edbid) {
-    case DB_ID_BATCHCOUNT:
-    case DB_ID_BATCHCOUNTENABLED:
-    case DB_ID_BATCHENDFUNCTION:
-    case DB_ID_BATCHLEVEL:
-    case DB_ID_BATCHSTARTFUNCTION:
-    case DB_ID_CHECKDIGIT:
-    case DB_ID_IMAGEADDRESSTEMPLATES:
-    case DB_ID_IMAGEADDRESS_A:
-    case DB_ID_IMAGEADDRESS_B:
-    case DB_ID_IMAGEADDRESS_C:
-    case DB_ID_IMAGEADDRESS_D:
-    case DB_ID_INDEXINGFORMAT:
-    case DB_ID_LEVELTOFOLLOW1:
-    case DB_ID_LEVELTOFOLLOW2:
-    case DB_ID_LEVELTOFOLLOW3:
-    case DB_ID_PRINTERIMAGEADDRESSFORMAT:
-    case DB_ID_PRINTERIMAGEADDRESSLEVEL:
-      return true;
-    default:
-      return a_edbid >= DB_ID_PATCHCODEDETECTIONENABLED && a_edbid <= DB_ID_PATCHTRANSFER;
-  }
+// follows: the settings, bar the starting address, and the format.
+bool IsSettingForAccess(EDBID a_edbid) {
+  return (CDbIa::IsImageAddressSetting(a_edbid) && a_edbid != DB_ID_IMAGEADDRESS) || a_edbid == DB_ID_INDEXINGFORMAT;
 }
 
 bool IsOn(EDBID a_edbid) { return CRuleKit::ValueOf(a_edbid, DB_BIN_MACHINE, 1) == 2; }
@@ -134,7 +114,7 @@ bool CDbIaImpl::IsImageAddressFormat() {
 bool CDbIaImpl::NeedImageAddress(CDbDatum*) {
   if (IsImageAddressFormat()) return true;
   CDbDatum* pdbdatumModified = CDbDatum::GetModified();
-  return pdbdatumModified && CDbDatum::TestDbState(DB_STATE_FIXUP) && IsImageAddressSetting(pdbdatumModified->GetId());
+  return pdbdatumModified && CDbDatum::TestDbState(DB_STATE_FIXUP) && IsSettingForAccess(pdbdatumModified->GetId());
 }
 
 // ---------------------------------------------------------------------------

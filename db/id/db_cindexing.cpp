@@ -90,28 +90,6 @@ CDbIa* DbIa() {
   return pdatabase ? pdatabase->GetDbIa() : nullptr;
 }
 
-// Settings whose change makes the indexing format imageaddress.
-bool IsImageAddressSetting(EDBID a_edbid) {
-  switch (a_edbid) {
-    case DB_ID_CHECKDIGIT:
-    case DB_ID_IMAGEADDRESS:
-    case DB_ID_IMAGEADDRESSTEMPLATES:
-    case DB_ID_IMAGEADDRESS_A:
-    case DB_ID_IMAGEADDRESS_B:
-    case DB_ID_IMAGEADDRESS_C:
-    case DB_ID_IMAGEADDRESS_D:
-    case DB_ID_LEVELTOFOLLOW1:
-    case DB_ID_LEVELTOFOLLOW2:
-    case DB_ID_LEVELTOFOLLOW3:
-    case DB_ID_PRINTERIMAGEADDRESSFORMAT:
-    case DB_ID_PRINTERIMAGEADDRESSLEVEL:
-      return true;
-    default:
-      return (a_edbid >= DB_ID_BATCHCOUNT && a_edbid <= DB_ID_BATCHSTARTFUNCTION) ||
-             (a_edbid >= DB_ID_PATCHCODEDETECTIONENABLED && a_edbid <= DB_ID_PATCHTRANSFER);
-  }
-}
-
 // A write sequence prints an image-address field with a code "A" to "D",
 // in either case.
 bool PrintsAField(const char* a_szSequence) {
@@ -131,7 +109,7 @@ void FormatFollowsSettings(CDbEnum& a_dbenum) {
   if (!pdbdatumModified || CRuleKit::IsLoading() || lFormat == DB_ID_INDEXINGFORMAT_ENUM_IMAGEADDRESS) return;
   const EDBID edbid = pdbdatumModified->GetId();
   const bool blTouched =
-      IsImageAddressSetting(edbid) ||
+      CDbIa::IsImageAddressSetting(edbid) ||
       (edbid == DB_ID_PRINTERWRITESEQUENCESTRING && lFormat == DB_ID_INDEXINGFORMAT_ENUM_NONE &&
        pdbdatumModified->GetDataType() == DB_DATATYPE_STRING &&
        PrintsAField(pdbdatumModified->GetCurrentStringNoCallback()));

@@ -76,10 +76,16 @@ def relaxed_or_loading(db):
     return kit.is_relaxed(db) or kit.is_loading(db)
 
 
+def is_image_address_setting(id_):
+    """CDbIa::IsImageAddressSetting: batch settings, check digit, template, fields, starting address, levels to
+    follow, patch settings, the printer's image-address format and level."""
+    return id_ in (ADDRESS, TEMPLATES, ID["CHECKDIGIT"]) or id_ in FIELDS or id_ in LEVELS or id_ in PRINTER_IA or \
+        BATCHCOUNT <= id_ <= BATCHSTART or patch(id_)
+
+
 def is_setting_for_access(id_):
     """Modified values whose change the access of every image-address setting follows."""
-    return id_ in (BATCHCOUNT, BATCHSWITCH, ID["BATCHENDFUNCTION"], BATCHLEVEL, BATCHSTART, ID["CHECKDIGIT"], TEMPLATES,
-                   FORMAT) or id_ in FIELDS or id_ in LEVELS or id_ in PRINTER_IA or patch(id_)
+    return (is_image_address_setting(id_) and id_ != ADDRESS) or id_ == FORMAT
 
 
 def need_image_address(db):
@@ -356,8 +362,7 @@ def format_follows_settings(db, datum):
     m = db.modified
     if m is None or kit.is_loading(db) or datum.cur == IMAGEADDRESS_FORMAT:
         return
-    touched = m.id in (ADDRESS, TEMPLATES, ID["CHECKDIGIT"]) or m.id in FIELDS or m.id in LEVELS or \
-        m.id in PRINTER_IA or BATCHCOUNT <= m.id <= BATCHSTART or patch(m.id)
+    touched = is_image_address_setting(m.id)
     if m.id == SEQUENCE and datum.cur == NO_FORMAT and m.kind == "S":
         touched = any(field_of_code(character) >= 0 for character in m.scur)
     if touched and IMAGEADDRESS_FORMAT in datum.cur_items:
