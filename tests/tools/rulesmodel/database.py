@@ -145,7 +145,6 @@ class Database:
         self.notify_access, self.notify_constraint = set(), set()
         self.notify_sides, self.notify_images = {}, {}
         self.config = Config()
-        self.driver_config = {}  # (section, tag) -> text, as the probe's cfgset stores them
         self.dbia = False  # the image-address rules object, made by the default fix-up
         self.lookup = {}
         self.rules = {}  # id -> rule class of a theme
@@ -153,6 +152,7 @@ class Database:
         self.window_override = -1
         self.unit_override = 0
         self.scan_source = 1
+        self.driver_config = {}  # {(section, tag): text} the probe's cfgset gave
 
     # -- slots and access -------------------------------------------------------------------------------------
     def slot(self, w, id_, bin_):

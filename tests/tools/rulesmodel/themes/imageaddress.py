@@ -369,7 +369,7 @@ def format_follows_settings(db, datum):
         db.set_current_long(datum, IMAGEADDRESS_FORMAT)
 
 
-@rule(*ROWS)
+@rule(*(name for name, (handed, _) in ROWS.items() if MX not in handed))
 class Indexing(Rule):
     def fix_default(self, db, datum):
         handed, own = ROW_BY_ID[datum.id]
@@ -404,9 +404,13 @@ class Indexing(Rule):
             return ia_validate(db, datum, window, value)
         return base_validate(db, datum, window, value)
 
+
+
+@rule(*(name for name, (handed, _) in ROWS.items() if MX in handed))
+class IndexingWritten(Indexing):
+    """The patch settings, which also hand on what they write."""
+
     def make_xml(self, db, datum, value, consumer):
-        if MX not in ROW_BY_ID[datum.id][0]:
-            return value
         return ia_make_xml(db, datum, value) if db.dbia else None
 
 
