@@ -8,6 +8,7 @@
 
 #include "db_catalogue_rows.h"
 #include "db_cautocolor.h"
+#include "db_ccameras.h"
 #include "db_ccolorbalance.h"
 #include "db_ccolortable.h"
 #include "db_ccompression.h"
@@ -19,6 +20,8 @@
 #include "db_cecdooptions.h"
 #include "db_coutputformat.h"
 #include "db_cframe.h"
+#include "db_cindexing.h"
+#include "db_cprinterwritesequencestring.h"
 
 #define DB_CAPABILITY_CLASS_OWN(NAME, CONTAINER) \
   class C##NAME : public CONTAINER {};

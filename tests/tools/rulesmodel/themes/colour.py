@@ -747,7 +747,8 @@ WALKED = ("AUTOCOLORCONTENT", "AUTOCOLORAMOUNT", "AUTOCOLORTHRESHOLD", "COLORBAL
           "COLORBALANCEAUTOMATICAGGRESSIVENESS", "COLORBRIGHTNESSMODE", "BRIGHTNESS", "CONTRAST", "COLORTABLE",
           "DOCUMENTTYPE", "MEDIATYPE", "ECDO", "ECDOCUSTOM", "ECDOAGGRESSIVENESS", "ECDOTREATASCOLOR", "COMPRESSION",
           "JPEGQUALITY", "PIXELFLAVOR", "PIXELFLAVORCODES", "XRESOLUTION", "HALFTONES")
-WALK_INQUIRY = "colour_extras.inquiry"
+# The model lists of colour modes and custom dropouts (tests/data/db/rules), added to the scanners' replies.
+EXTRAS = ("colour_extras.inquiry",)
 
 
 def walk_moves(db, rng):
