@@ -8,6 +8,7 @@ what lies within the field.
 """
 import re
 
+from . import labels
 from .names import ID
 
 NAME, FLATBED, LABEL, KIND = 256, 256, 1024, 64
@@ -86,6 +87,19 @@ class ColourLists:
         if record is not None and id_ in self.texts:
             record.enums = [(value, self.text(lexicon)) for value, lexicon, _ in self.texts[id_]]
 
+    def relabel(self, db):
+        """The label loader's pass over these records: every value takes the label of its key, "???" without one;
+        then each dropout the scanner numbered (3 on, up to the first without a value) its record's label."""
+        for id_ in REPOINTED:
+            record = db.lookup.get(id_)
+            for entry in self.texts.get(id_, []) if record is not None else []:
+                entry[2] = labels.label("enum_%s_%s" % (record.lexicon, self.text(entry[1])))
+        for index, dropout in enumerate(self.main):
+            if dropout.value == 0:
+                break
+            if dropout.value > 2:
+                self.repoint(db, ID["ECDO"], dropout.value, label=("main", index, "label"))
+
     # -- the listing ------------------------------------------------------------------------------------------
     def read(self, words, unescape):
         head = words[0]
@@ -132,7 +146,7 @@ class ColourLists:
 
     def _fill(self, db, default_path, all_path, nexil_off):
         self.clear_dropouts()
-        label = "???"
+        label = labels.label("enum_ecdo_(none)") if db.labels_loaded else "???"
         self.main[0] = Dropout(2, "(none)", "(none)", label, "normal")
         self.custom[0] = Dropout(2, "(none)", "(none)", label, "discovery")
         if nexil_off:

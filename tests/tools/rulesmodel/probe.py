@@ -136,6 +136,8 @@ class ModelCommands:
         elif name == "windows":
             self.windows(int(words[1]))
         elif name == "labels":
+            if not db.labels_loaded:
+                db.colour.relabel(db)
             db.labels_loaded = True
         elif name == "fixdefaultall":
             db.fix_default_all()

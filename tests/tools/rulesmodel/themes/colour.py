@@ -1,7 +1,7 @@
 """Colour, colour tables, colour dropout and output format (db/id/db_cautocolor.cpp, db_ccolorbalance.cpp,
 db_ccolortable.cpp, db_cecdo.cpp, db_cecdocustom.cpp, db_cecdooptions.cpp, db_ccompression.cpp,
 db_coutputformat.cpp), the lists they keep (colourlists.py), and what they write into the attribute tasks."""
-from .. import geometry, kit
+from .. import geometry, kit, labels
 from ..names import BF, BR, CF, CR, ID, MACHINE, VALUE
 from ..rules import Rule, rule
 
@@ -182,7 +182,8 @@ class ColorBrightnessMode(Rule):
 
 
 # -- colour tables, document and media types ------------------------------------------------------------------
-COLOR_TABLES = ((3, "Pictures", "picture", 0), (4, "Text", "text", 0), (5, "Text with Pictures", "text with picture", 1))
+COLOR_TABLES = ((3, "Pictures", "colortable_picture", "picture", 0), (4, "Text", "colortable_text", "text", 0),
+                (5, "Text with Pictures", "colortable_textwithpicture", "text with picture", 1))
 FOLLOWERS = {3: (1, 2), 4: (3, 4), 5: (2, 4)}  # colour table: (document type, media type)
 
 
@@ -194,7 +195,8 @@ def load_color_tables(db):
     for index in range(len(tables)):
         tables[index] = ColorTable()
     tables[0] = ColorTable(0, "(unknown)", "(unknown)", 0)
-    for index, (value, name, label, default) in enumerate(COLOR_TABLES, 1):
+    for index, (value, name, tag, fallback, default) in enumerate(COLOR_TABLES, 1):
+        label = labels.label_or(tag, fallback)[:63] if db.labels_loaded else fallback
         tables[index] = ColorTable(value, name, label, default)
         if default:
             tables[0].default = value
