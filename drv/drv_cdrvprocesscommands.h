@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "db_def.h"
 #include "dev_def.h"
@@ -113,6 +114,16 @@ struct DrvEngineSeam {
   void* pvUser;
 };
 
+// A capability's current list or range in one bin, kept by a setmany.
+struct DrvKeptConstraint {
+  CDbDatum* pdbdatum;  // the window-0 datum, which holds the constraint
+  long lCount;         // a list's entries
+  long alItem[DRV_SETREQUEST_ENUMS];
+  long lMin;           // a range's bounds
+  long lMax;
+  long lStep;
+};
+
 class CDrvProcessCommands : public COverride {
  public:
   CDrvProcessCommands();
@@ -129,6 +140,10 @@ class CDrvProcessCommands : public COverride {
   void BeginTask();
   // Whether this task's setmany began (its values were remembered).
   bool IsSetmanyBegun() const { return m_blSetmanyBegun; }
+  // Puts back what this task's setmany changed: the current lists and ranges
+  // its sets replaced, every remembered value and the profile selection;
+  // the application's set has ended.
+  void RestoreSetmany();
 
   // -------------------------------------------------------------------------
   // Capability reports, shared by get, set, setmany and reset
@@ -242,6 +257,11 @@ class CDrvProcessCommands : public COverride {
   // windows in use off. A refused tag changes nothing: 1.
   EDBSTS SetList();
   EDBSTS SetWindowEnabledList();
+  // A setmany's undo point covers values only: before one of its sets
+  // replaces a capability's current list or range, the lists and ranges of
+  // the capability's bins are kept for RestoreSetmany. False (logged) when
+  // there is no room to keep them.
+  bool KeepConstraints(const char* a_szId);
 
   // True (logged) without a database or its builder: nothing can be
   // reported.
@@ -299,4 +319,6 @@ class CDrvProcessCommands : public COverride {
   // setmany began.
   uint64_t m_u64SetmanyType = 0;
   bool m_blSetmanyBegun = false;
+  // The lists and ranges the setmany's sets replaced, as they were.
+  std::vector<DrvKeptConstraint> m_vecdrvkeptconstraint;
 };

@@ -6,10 +6,12 @@
 // The dispatcher holds the database lock from the start to the restore, so
 // the device engine's threads never change a value in between, where the
 // restore would undo it.
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 
 #include "db_cdatabase.h"
+#include "db_cdblookup.h"
 #include "drv_cdrvprocesscommands.h"
 #include "os_coslog.h"
 #include "os_cosxmltask.h"
@@ -32,6 +34,7 @@ EOSSTS CDrvProcessCommands::EnterSetmany(OsXmlCallback*) {
     return OS_STS_FAIL;
   }
   m_pdatabase->RememberAll();
+  m_vecdrvkeptconstraint.clear();
   m_pdatabase->NotifyResetAll();
   m_pdatabase->SetDbState(DB_STATE_APPLICATION);
   m_u64SetmanyType = 0;
@@ -53,9 +56,11 @@ EOSSTS CDrvProcessCommands::ExitSetmanySet(OsXmlCallback*) {
   EDBSTS edbsts = DB_STS_FAIL;
   switch (u64SetType) {
     case DRV_SETTYPE_SETVALUE:
+      edbsts = SetCurrentLexicon(u64SetType);
+      break;
     case DRV_SETTYPE_SETENUM:
     case DRV_SETTYPE_SETRANGE:
-      edbsts = SetCurrentLexicon(u64SetType);
+      if (KeepConstraints(m_drvsetrequest.szId)) edbsts = SetCurrentLexicon(u64SetType);
       break;
     case DRV_SETTYPE_SETLIST:
       if (std::strcmp(m_drvsetrequest.szId, "windowenabledlist") == 0) {
@@ -97,6 +102,63 @@ EOSSTS CDrvProcessCommands::ExitSetmany(OsXmlCallback*) {
     OsLog(OS_LOG_ERROR, "The setmany's reply could not be built...%d", edbsts);
     return OS_STS_FAIL;
   }
+  m_vecdrvkeptconstraint.clear();
   m_pdatabase->ClearDbState(DB_STATE_APPLICATION);
   return OS_STS_SUCCESS;
+}
+
+// ---------------------------------------------------------------------------
+// The undo point's lists and ranges
+// ---------------------------------------------------------------------------
+// The constraints live on the window-0 datums; each is kept once, as it was
+// before the setmany's first set that could replace it. Strings have none.
+bool CDrvProcessCommands::KeepConstraints(const char* a_szId) {
+  DbLookup2* pdblookup2 = a_szId[0] ? m_pdatabase->LookupDriverLexicon(a_szId) : nullptr;
+  if (!pdblookup2) return true;  // the set refuses it
+  for (int iBin = DB_BIN_MACHINE; iBin <= DB_BIN_COLOR_REAR; ++iBin) {
+    CDbDatum* pdbdatum = m_pdatabase->FindDirect(static_cast<EDBBIN>(iBin), pdblookup2->edbid);
+    if (!pdbdatum || m_pdatabase->GetAccess(pdbdatum) == DB_ACCESS_NOTSUPPORTED ||
+        std::any_of(m_vecdrvkeptconstraint.begin(), m_vecdrvkeptconstraint.end(),
+                    [&](const DrvKeptConstraint& a_kept) { return a_kept.pdbdatum == pdbdatum; }))
+      continue;
+    DrvKeptConstraint drvkeptconstraint = {};
+    drvkeptconstraint.pdbdatum = pdbdatum;
+    const EDBCONTAINERTYPE edbcontainertype = m_pdatabase->GetContainerType(pdbdatum);
+    if (edbcontainertype == DB_CONTAINERTYPE_ENUM) {
+      drvkeptconstraint.lCount = std::min(m_pdatabase->EnumGetItemCount(pdbdatum), DRV_SETREQUEST_ENUMS);
+      for (long l = 0; l < drvkeptconstraint.lCount; ++l)
+        drvkeptconstraint.alItem[l] = m_pdatabase->EnumGetItem(pdbdatum, l);
+    } else if (edbcontainertype == DB_CONTAINERTYPE_RANGE) {
+      drvkeptconstraint.lMin = m_pdatabase->RangeGetCurrentMin(pdbdatum);
+      drvkeptconstraint.lMax = m_pdatabase->RangeGetCurrentMax(pdbdatum);
+      drvkeptconstraint.lStep = m_pdatabase->RangeGetCurrentStep(pdbdatum);
+    } else {
+      continue;
+    }
+    try {
+      m_vecdrvkeptconstraint.push_back(drvkeptconstraint);
+    } catch (...) {
+      OsLog(OS_LOG_ERROR, "OsMemNew threw an exception...");
+      return false;
+    }
+  }
+  return true;
+}
+
+// The constraints first: the values the undo point puts back belong to them.
+void CDrvProcessCommands::RestoreSetmany() {
+  if (!m_pdatabase) return;
+  for (const DrvKeptConstraint& drvkeptconstraint : m_vecdrvkeptconstraint) {
+    CDbDatum* pdbdatum = drvkeptconstraint.pdbdatum;
+    if (m_pdatabase->GetContainerType(pdbdatum) == DB_CONTAINERTYPE_ENUM) {
+      m_pdatabase->EnumDeleteAllItems(pdbdatum);
+      for (long l = 0; l < drvkeptconstraint.lCount; ++l) m_pdatabase->EnumAddItem(pdbdatum, drvkeptconstraint.alItem[l]);
+    } else if (m_pdatabase->RangeSetCurrent(pdbdatum, m_pdatabase->GetRestoreLong(pdbdatum), drvkeptconstraint.lMin,
+                                            drvkeptconstraint.lMax, drvkeptconstraint.lStep) != DB_STS_SUCCESS) {
+      OsLog(OS_LOG_ERROR, "range not put back...%s", m_pdatabase->GetName(pdbdatum));
+    }
+  }
+  m_vecdrvkeptconstraint.clear();
+  m_pdatabase->RestoreAll();
+  m_pdatabase->ClearDbState(DB_STATE_APPLICATION);
 }
