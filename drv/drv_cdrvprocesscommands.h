@@ -237,6 +237,11 @@ class CDrvProcessCommands : public COverride {
   EOSSTS TakeText(char* a_szField, size_t a_sizetField, const char* a_szData, const char* a_szElement);
   // A status reply that ends the walk of the task.
   EOSSTS Refuse(EDBSTS a_edbsts);
+  // The end of a subcommand: its argument flags must be exactly those
+  // given, else it is refused with that status (the message logged); then
+  // its set type bit.
+  EOSSTS EndSubcommand(uint64_t a_u64Arguments, uint64_t a_u64SetType, EDBSTS a_edbstsRefused,
+                       const char* a_szMissing);
   // The reply's status word of a set worker's result.
   static const char* GetSetStatusWord(EDBSTS a_edbsts);
   // The reply to a value set: "success" with everything it changed, or

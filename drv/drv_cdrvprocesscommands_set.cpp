@@ -3,7 +3,7 @@
 // acts on the combination of elements given and answers.
 #include <cerrno>
 #include <cinttypes>
-#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -54,6 +54,17 @@ EOSSTS CDrvProcessCommands::TakeText(char* a_szField, size_t a_sizetField, const
 EOSSTS CDrvProcessCommands::Refuse(EDBSTS a_edbsts) {
   if (!NoDatabase()) m_pdatabase->CreateTaskReportStatus(GetSetStatusWord(a_edbsts), nullptr);
   return OS_STS_FAIL;
+}
+
+// A subcommand is complete when its arguments are exactly those it needs.
+EOSSTS CDrvProcessCommands::EndSubcommand(uint64_t a_u64Arguments, uint64_t a_u64SetType, EDBSTS a_edbstsRefused,
+                                          const char* a_szMissing) {
+  if (m_drvsetrequest.u64ArgumentFlags != a_u64Arguments) {
+    OsLog(OS_LOG_ERROR, "%s", a_szMissing);
+    return Refuse(a_edbstsRefused);
+  }
+  m_drvsetrequest.u64SetType |= a_u64SetType;
+  return OS_STS_SUCCESS;
 }
 
 const char* CDrvProcessCommands::GetSetStatusWord(EDBSTS a_edbsts) {
@@ -141,12 +152,8 @@ EOSSTS CDrvProcessCommands::EnterSetEnumValue(OsXmlCallback* a_posxmlcallback) {
 }
 
 EOSSTS CDrvProcessCommands::ExitSetEnum(OsXmlCallback*) {
-  if (m_drvsetrequest.u64ArgumentFlags != s_u64ArgEnumValue) {
-    OsLog(OS_LOG_ERROR, "The <value> argument is required for <enum> subcommand");
-    return Refuse(DB_STS_BADVALUE);
-  }
-  m_drvsetrequest.u64SetType |= DRV_SETTYPE_ENUM;
-  return OS_STS_SUCCESS;
+  return EndSubcommand(s_u64ArgEnumValue, DRV_SETTYPE_ENUM, DB_STS_BADVALUE,
+                       "The <value> argument is required for <enum> subcommand");
 }
 
 EOSSTS CDrvProcessCommands::EnterSetRangemin(OsXmlCallback* a_posxmlcallback) {
@@ -171,12 +178,8 @@ EOSSTS CDrvProcessCommands::EnterSetRangestep(OsXmlCallback* a_posxmlcallback) {
 }
 
 EOSSTS CDrvProcessCommands::ExitSetRange(OsXmlCallback*) {
-  if (m_drvsetrequest.u64ArgumentFlags != s_u64ArgRange) {
-    OsLog(OS_LOG_ERROR, "Missing argument(s) <rangemin>, <rangemax> or <rangestep> for <range> subcommand");
-    return Refuse(DB_STS_BADVALUE);
-  }
-  m_drvsetrequest.u64SetType |= DRV_SETTYPE_RANGE;
-  return OS_STS_SUCCESS;
+  return EndSubcommand(s_u64ArgRange, DRV_SETTYPE_RANGE, DB_STS_BADVALUE,
+                       "Missing argument(s) <rangemin>, <rangemax> or <rangestep> for <range> subcommand");
 }
 
 EOSSTS CDrvProcessCommands::EnterSetList(OsXmlCallback*) {
@@ -205,12 +208,8 @@ EOSSTS CDrvProcessCommands::EnterSetListValue(OsXmlCallback* a_posxmlcallback) {
 }
 
 EOSSTS CDrvProcessCommands::ExitSetList(OsXmlCallback*) {
-  if (m_drvsetrequest.u64ArgumentFlags != s_u64ArgListValue) {
-    OsLog(OS_LOG_ERROR, "The <value> argument is required for <list> subcommand");
-    return Refuse(DB_STS_FAIL);
-  }
-  m_drvsetrequest.u64SetType |= DRV_SETTYPE_LIST;
-  return OS_STS_SUCCESS;
+  return EndSubcommand(s_u64ArgListValue, DRV_SETTYPE_LIST, DB_STS_FAIL,
+                       "The <value> argument is required for <list> subcommand");
 }
 
 // ---------------------------------------------------------------------------
