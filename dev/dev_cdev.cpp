@@ -42,3 +42,33 @@ long CDev::GetFeederAskedCount() {
   if (Missing(m_pdevimpl)) return 0;
   return m_pdevimpl->GetFeederAskedCount();
 }
+
+bool CDev::ScanIsScanning() {
+  if (Missing(m_pdevimpl)) return false;
+  return m_pdevimpl->ScanIsScanning();
+}
+
+EOSSTS CDev::ScanRequestStop(EDEVSTOPACTION a_edevstopaction) {
+  if (Missing(m_pdevimpl)) return OS_STS_FAIL;
+  return m_pdevimpl->ScanRequestStop(a_edevstopaction);
+}
+
+EOSSTS CDev::SetDriverEvent(EDEVEVENT a_edevevent, const char* a_szValue) {
+  if (Missing(m_pdevimpl)) return OS_STS_FAIL;
+  return m_pdevimpl->SetDriverEvent(a_edevevent, a_szValue);
+}
+
+void CDev::PnpChange(const char* a_szText) {
+  if (Missing(m_pdevimpl)) return;
+  m_pdevimpl->PnpChange(a_szText);
+}
+
+void CDev::SetScanIsScanning(bool a_blScanning) {
+  if (Missing(m_pdevimpl)) return;
+  m_pdevimpl->SetScanIsScanning(a_blScanning);
+}
+
+DevCallRecord CDev::GetCallRecord() {
+  if (Missing(m_pdevimpl)) return {};
+  return m_pdevimpl->GetCallRecord();
+}

@@ -41,3 +41,28 @@ EOSSTS CDevImpl::CallBackFeederLoaded(void* a_pvDbCallbackRecord) {
   pdbcallbackrecord->pdatabase->ForceCurrentLong(pdbcallbackrecord->pdbdatum, pdevimpl->IsFeederLoaded());
   return OS_STS_SUCCESS;
 }
+
+// 5: no scan runs.
+EOSSTS CDevImpl::ScanRequestStop(EDEVSTOPACTION a_edevstopaction) {
+  std::lock_guard<std::mutex> lock(m_mutexCallRecord);
+  m_devcallrecord.vecedevstopaction.push_back(a_edevstopaction);
+  return m_blScanning.load() ? OS_STS_SUCCESS : static_cast<EOSSTS>(5);
+}
+
+EOSSTS CDevImpl::SetDriverEvent(EDEVEVENT a_edevevent, const char* a_szValue) {
+  OsLogDebug(OS_LOG_INFO, "callback>>> SetDriverEvent(%d,%s)", static_cast<int>(a_edevevent),
+             a_szValue ? a_szValue : "null");
+  std::lock_guard<std::mutex> lock(m_mutexCallRecord);
+  m_devcallrecord.vecEvent.emplace_back(a_edevevent, a_szValue ? a_szValue : "");
+  return OS_STS_SUCCESS;
+}
+
+void CDevImpl::PnpChange(const char* a_szText) {
+  std::lock_guard<std::mutex> lock(m_mutexCallRecord);
+  m_devcallrecord.vecstrPnpChange.emplace_back(a_szText ? a_szText : "");
+}
+
+DevCallRecord CDevImpl::GetCallRecord() {
+  std::lock_guard<std::mutex> lock(m_mutexCallRecord);
+  return m_devcallrecord;
+}

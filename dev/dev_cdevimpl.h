@@ -4,11 +4,15 @@
 // callback, and hands the database's attribute tasks to the libraries of a
 // scanner unit (sinks set by the caller, until the libraries are loaded);
 // the facade, the driver and the callback it is built with are not used yet.
+// The scan, event and plug-and-play calls answer settable values and are
+// recorded (the adapter's callback threads make them).
 #pragma once
 
 #include <atomic>
+#include <mutex>
 
 #include "db_def.h"
+#include "dev_cdev.h"
 #include "os_def.h"
 
 class CDatabase;
@@ -62,6 +66,13 @@ class CDevImpl {
   // the libraries); a null function removes the sink.
   void SetTaskSink(EDEVLIBRARY a_edevlibrary, PFNDEVTASKSINK a_pfndevtasksink, void* a_pvUser);
 
+  bool ScanIsScanning() const { return m_blScanning.load(); }
+  EOSSTS ScanRequestStop(EDEVSTOPACTION a_edevstopaction);
+  EOSSTS SetDriverEvent(EDEVEVENT a_edevevent, const char* a_szValue);
+  void PnpChange(const char* a_szText);
+  void SetScanIsScanning(bool a_blScanning) { m_blScanning.store(a_blScanning); }
+  DevCallRecord GetCallRecord();
+
  private:
   CDatabase* m_pdatabase;
   bool m_blOnline;  // offline until a unit reports itself online
@@ -75,4 +86,7 @@ class CDevImpl {
     void* pvUser = nullptr;
   };
   TaskSink m_ataskSink[DEV_LIBRARY_COUNT];
+  std::atomic<bool> m_blScanning{false};
+  std::mutex m_mutexCallRecord;
+  DevCallRecord m_devcallrecord;
 };

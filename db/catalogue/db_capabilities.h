@@ -7,12 +7,15 @@
 #pragma once
 
 #include "db_catalogue_rows.h"
+#include "db_ccameras.h"
 #include "db_ccompression.h"
 #include "db_cdbenum.h"
 #include "db_cdbrange.h"
 #include "db_cdbstring.h"
 #include "db_cecdo.h"
 #include "db_cframe.h"
+#include "db_cindexing.h"
+#include "db_cprinterwritesequencestring.h"
 
 #define DB_CAPABILITY_CLASS_OWN(NAME, CONTAINER) \
   class C##NAME : public CONTAINER {};

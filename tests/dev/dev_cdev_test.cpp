@@ -58,3 +58,38 @@ TEST(DevFeeder, WithoutDatabaseOrImplementation) {
   EXPECT_TRUE(log.Contains("m_pdevimpl is null..."));
   std::memcpy(static_cast<void*>(&dev), &pvSaved, sizeof pvSaved);
 }
+
+// The calls the device-manager adapter makes of the facade answer settable
+// values and are recorded; without an implementation each fails with its
+// line.
+TEST(DevFacadeCalls, AnswerAndAreRecorded) {
+  LogCapture log;
+  CDev dev(nullptr, nullptr, nullptr);
+  EXPECT_FALSE(dev.ScanIsScanning());
+  EXPECT_EQ(dev.ScanRequestStop(DEV_STOPACTION_DISCONNECTED), 5);
+  dev.SetScanIsScanning(true);
+  EXPECT_TRUE(dev.ScanIsScanning());
+  EXPECT_EQ(dev.ScanRequestStop(DEV_STOPACTION_REQUEST), OS_STS_SUCCESS);
+  EXPECT_EQ(dev.SetDriverEvent(DEV_EVENT_DEVICEOFFLINE, nullptr), OS_STS_SUCCESS);
+  EXPECT_EQ(dev.SetDriverEvent(DEV_EVENT_DEVICEBUTTON, "scan_1"), OS_STS_SUCCESS);
+  dev.PnpChange("<pnpchange/>");
+  const DevCallRecord devcallrecord = dev.GetCallRecord();
+  EXPECT_EQ(devcallrecord.vecedevstopaction,
+            (std::vector<EDEVSTOPACTION>{DEV_STOPACTION_DISCONNECTED, DEV_STOPACTION_REQUEST}));
+  EXPECT_EQ(devcallrecord.vecEvent, (std::vector<std::pair<EDEVEVENT, std::string>>{
+                                        {DEV_EVENT_DEVICEOFFLINE, ""}, {DEV_EVENT_DEVICEBUTTON, "scan_1"}}));
+  EXPECT_EQ(devcallrecord.vecstrPnpChange, std::vector<std::string>{"<pnpchange/>"});
+
+  void* pvSaved = nullptr;
+  void* pvNone = nullptr;
+  std::memcpy(&pvSaved, static_cast<void*>(&dev), sizeof pvSaved);
+  std::memcpy(static_cast<void*>(&dev), &pvNone, sizeof pvNone);
+  EXPECT_FALSE(dev.ScanIsScanning());
+  EXPECT_EQ(dev.ScanRequestStop(DEV_STOPACTION_CANCEL), OS_STS_FAIL);
+  EXPECT_EQ(dev.SetDriverEvent(DEV_EVENT_DEVICEONLINE, nullptr), OS_STS_FAIL);
+  dev.PnpChange("x");
+  dev.SetScanIsScanning(false);
+  EXPECT_TRUE(dev.GetCallRecord().vecEvent.empty());
+  EXPECT_TRUE(log.Contains("m_pdevimpl is null..."));
+  std::memcpy(static_cast<void*>(&dev), &pvSaved, sizeof pvSaved);
+}
