@@ -455,6 +455,9 @@ TEST_F(DrvSetWindowListTest, FrontColourOnlyEnablesThatWindowBin) {
   EXPECT_NE(std::find(vecIds.begin(), vecIds.end(), "sidesdifferent"), vecIds.end());
 }
 
+// A refused tag changes nothing; a camera the rules refuse to switch
+// (window 0 without a camera) ends the list there, the cameras switched
+// before it staying switched, as the model has it.
 TEST_F(DrvSetWindowListTest, ListsTheModelJudges) {
   const struct {
     long lWindows;
@@ -467,7 +470,9 @@ TEST_F(DrvSetWindowListTest, ListsTheModelJudges) {
        {"frontbitonal_00", "frontbitonal_01", "rearbitonal_02"}},
       {3, {"frontcolor_00", "frontcolor_05"}, "fail", {}},
       {1, {"frontcolor_01"}, "fail", {}},
-      {11, {"frontcolor_10", "frontcolor_10", "rearcolor_09"}, "success", {"rearcolor_09", "frontcolor_10"}},
+      {11, {"frontcolor_10", "frontcolor_10", "rearcolor_09", "rearbitonal_00"}, "success",
+       {"rearbitonal_00", "rearcolor_09", "frontcolor_10"}},
+      {11, {"frontcolor_10", "rearcolor_09"}, "badvalue", {}},
       {11, {"frontbitonal_00", "rearbitonal_00", "frontcolor_00", "rearcolor_00"}, "success",
        {"frontbitonal_00", "rearbitonal_00", "frontcolor_00", "rearcolor_00"}},
   };
@@ -479,11 +484,14 @@ TEST_F(DrvSetWindowListTest, ListsTheModelJudges) {
     Reply reply;
     Judged(c.vecTags, &reply);
     EXPECT_EQ(reply.strStatus, c.szStatus);
-    EXPECT_EQ(On(), c.szStatus == std::string("success") ? c.vecOn : vecBefore);
+    if (reply.strStatus != "badvalue") {
+      EXPECT_EQ(On(), c.szStatus == std::string("success") ? c.vecOn : vecBefore);
+    }
     CDbDatum::SetWindowMax(11);
   }
   EXPECT_TRUE(m_plog->Contains("unsupported windowtag...1 frontcolor_05"));
   EXPECT_TRUE(m_plog->Contains("unsupported windowtag...0 frontcolor_01"));
+  EXPECT_TRUE(m_plog->Contains("window 0 would have no camera on, refused"));
 }
 
 // A camera the scanner lacks cannot be listed; it is left alone when the
