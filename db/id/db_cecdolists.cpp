@@ -7,8 +7,8 @@
 #include "db_cdbenum.h"
 #include "db_cdblookup.h"
 #include "db_crulekit.h"
-#include "os_coslog.h"
 #include "os_coscfg.h"
+#include "os_coslog.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ bool IsEmpty(const char (&a_sz)[N]) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// The lists and the override
+// The lists
 // ---------------------------------------------------------------------------
 DbEcdoList CEcdoLists::Scanner(CDatabase& a_database) {
   return {a_database.DeviceGetEcdoHeader()->adbecdorecord, DB_ECDO_RECORDS};
