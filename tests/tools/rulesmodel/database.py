@@ -491,31 +491,6 @@ class Database:
             self.fix_default_reset(datum)
         self.datum_fix_default(datum)
 
-    def fix_default_enum_from_db_config(self, datum, target, prefix=None):
-        """CDatabase::FixDefaultEnumFromDbConfig: the default list keeps the values the configuration lists under
-        the capability's key (its TWAIN lexicon, else its lexicon; "backgroundrear" for a rear background), then
-        the default is made current; a value without a lookup entry stops it all."""
-        record = self.lookup.get(datum.id)
-        if record is None:
-            return
-        name = record.twain or record.lexicon
-        if datum.id == ID["BACKGROUND"] and datum.bin in (3, 5):
-            name = "backgroundrear"
-        key = (prefix + "_" if prefix else "") + name
-        if not datum.def_items:
-            self.fix_default_reset(datum)
-            return
-        unlisted = []
-        for value in datum.def_items:
-            lexicon = record.lexicon_of(value)
-            if lexicon is None:
-                return
-            if not self.config.enum_exists(key, lexicon, target):
-                unlisted.append(value)
-        for value in unlisted:
-            self.delete_default_item(datum, value)
-        self.fix_default_reset(datum)
-
     def fix_default(self, datum):
         rule = self.rule(datum)
         if rule is not None and rule.fix_default is not None:

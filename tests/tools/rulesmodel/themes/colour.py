@@ -1,7 +1,7 @@
 """Colour, colour tables, colour dropout and output format (db/id/db_cautocolor.cpp, db_ccolorbalance.cpp,
 db_ccolortable.cpp, db_cecdo.cpp, db_cecdocustom.cpp, db_cecdooptions.cpp, db_ccompression.cpp,
 db_coutputformat.cpp), the lists they keep (colourlists.py), and what they write into the attribute tasks."""
-from .. import geometry, kit, labels
+from .. import configlists, geometry, kit, labels
 from ..names import BF, BR, CF, CR, ID, MACHINE, VALUE
 from ..rules import Rule, rule
 
@@ -166,7 +166,7 @@ rule(*[name for name in COLOR_ACCESS if name != "COLORBALANCEMODE"])(ColorAccess
 def mode_fix_default(db, own, key):
     db.datum_fix_default(own)
     if own.access != 0 and db.config.enum_values(key, 1):
-        db.fix_default_enum_from_db_config(own, 1)
+        configlists.fix_default_enum_from_db_config(db, own, 1)
 
 
 @rule("COLORBALANCEMODE")
@@ -243,7 +243,7 @@ class FollowsColorTable(Rule):
 @rule("DOCUMENTTYPE")
 class DocumentType(FollowsColorTable):
     def fix_default(self, db, own):
-        db.fix_default_enum_from_db_config(own, 1)
+        configlists.fix_default_enum_from_db_config(db, own, 1)
         db.base_fix_default(own)
 
     def xml(self, db, own, value):
