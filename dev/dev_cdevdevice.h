@@ -167,7 +167,8 @@ class CDevDevice {
   // 1, its image ended at the unit.
   EDEVSTS GetOutput(EDBID_FIRMWARE a_edbidfirmware, char* a_szOutput, size_t a_sizetOutput);
   // Ends an image at the unit: by its file name (empty: nothing sent, 0), or
-  // by its tracked memory block, which records the file name.
+  // by its tracked memory block (the image file mapped), which records the
+  // file name.
   EDEVSTS ImageEnd(EDBID_FIRMWARE a_edbidfirmware, const char* a_szImageFilename);
   EDEVSTS ImageEnd(EDBID_FIRMWARE a_edbidfirmware, const void* a_pvImage);
   // 2 when the feeder holds paper (or the model cannot tell), 1 when not.
