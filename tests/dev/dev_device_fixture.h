@@ -142,10 +142,23 @@ class DeviceFixture : public dbtest::DbFixture {
   // settings, then sessionbegin; its result is returned.
   EDEVSTS Begin(EDBID_FIRMWARE a_edbidfirmware, PFNDEVCALLBACK a_pfnOpenComplete = nullptr,
                 void* a_pvOpenComplete = nullptr) {
+    OpenInterface(a_edbidfirmware);
+    return m_pdevdevice->SessionBegin(nullptr, a_edbidfirmware, a_pfnOpenComplete, a_pvOpenComplete);
+  }
+  void OpenInterface(EDBID_FIRMWARE a_edbidfirmware) {
     if (a_edbidfirmware == DB_FIRMWARE_FLATBED) SetFlatbedDirectory();
     EXPECT_EQ(m_pdevdevice->Load(a_edbidfirmware, false), DEV_STS_SUCCESS) << m_plog->Text();
     EXPECT_EQ(m_pdevdevice->InterfaceOpen(a_edbidfirmware), DEV_STS_SUCCESS) << m_plog->Text();
-    return m_pdevdevice->SessionBegin(nullptr, a_edbidfirmware, a_pfnOpenComplete, a_pvOpenComplete);
+  }
+  // Both units as the device object opens them: both interfaces, then the
+  // flatbed's session and the feeder's (synchronous: both answer 0).
+  void BeginBoth() {
+    OpenInterface(DB_FIRMWARE_ADF);
+    OpenInterface(DB_FIRMWARE_FLATBED);
+    ASSERT_EQ(m_pdevdevice->SessionBegin(nullptr, DB_FIRMWARE_FLATBED, nullptr, nullptr), DEV_STS_SUCCESS)
+        << m_plog->Text();
+    ASSERT_EQ(m_pdevdevice->SessionBegin(nullptr, DB_FIRMWARE_ADF, nullptr, nullptr), DEV_STS_SUCCESS)
+        << m_plog->Text();
   }
 
   // Every task the units received so far, in order.
