@@ -66,7 +66,7 @@ TEST_F(DevDeviceService, SetConfigSendsTheCapabilitysElement) {
   EXPECT_EQ(Sent(sizetTasks), "adf setconfig success, flatbed setconfig success, flatbed setconfig success, "
                               "adf setconfig success");
   EXPECT_EQ(vecloggedtask[sizetTasks].Arguments(), "papersource=adf");
-  EXPECT_EQ(vecloggedtask[sizetTasks + 1].Arguments(), "papersource=adf");
+  EXPECT_EQ(vecloggedtask[sizetTasks + 1].Arguments(), "papersource=flatbed");
   EXPECT_EQ(vecloggedtask[sizetTasks + 3].Arg("lowpowermodetimeout"), "15");
   EXPECT_NE(m_plog->Text().find("<multifeedsound><![CDATA[" + strSound + "]]></multifeedsound>"), std::string::npos);
 
