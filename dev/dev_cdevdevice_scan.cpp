@@ -11,47 +11,19 @@
 #include "db_cdblock.h"
 #include "dev_cdevdevice.h"
 #include "dev_taskbody.h"
+#include "dp_creportstatus.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosxml.h"
 #include "os_cosxmltask.h"
 
 namespace {
-// The status words a getoutput reply answers with; the reply dispatcher
-// does not read it.
-struct DevOutputWord {
-  const char* szWord;
-  EDEVSTS edevsts;
-};
-constexpr DevOutputWord s_adevoutputword[] = {
-    {"success", DEV_STS_SUCCESS},
-    {"busy", DEV_STS_BUSY},
-    {"calibrationrequired", DEV_STS_CALIBRATIONREQUIRED},
-    {"cleanguides", DEV_STS_CLEANGUIDES},
-    {"coveropen", DEV_STS_COVEROPEN},
-    {"criticalerror", DEV_STS_CRITICALERROR},
-    {"disconnected", DEV_STS_DISCONNECTED},
-    {"ecdocustomlearnfail", DEV_STS_ECDOCUSTOMLEARNFAIL},
-    {"endofmessages", DEV_STS_ENDOFMESSAGES},
-    {"endofoutput", DEV_STS_ENDOFJOB},
-    {"endofsheet", DEV_STS_ENDOFSHEET},
-    {"lampswarming", DEV_STS_LAMPSWARMINGUP},
-    {"multifeed", DEV_STS_DOUBLEDOCUMENT},
-    {"nofeederfound", DEV_STS_NOFEEDERFOUND},
-    {"noimageready", DEV_STS_NOIMAGEAVAILABLE},
-    {"noprintheadfound", DEV_STS_NOPRINTHEADFOUND},
-    {"notcomplete", DEV_STS_NOTCOMPLETE},
-    {"notenoughcolor", DEV_STS_NOTENOUGHCOLOR},
-    {"notenoughpages", DEV_STS_NOTENOUGHPAGES},
-    {"nowhitepatchfound", DEV_STS_NOWHITEPATCHFOUND},
-    {"paperjam", DEV_STS_PAPERJAM},
-    {"useraction", DEV_STS_USERACTION},
-};
-static_assert(sizeof s_adevoutputword / sizeof s_adevoutputword[0] == 22, "the getoutput status words");
 constexpr size_t s_sizetWord = 64;
 
 // The reply's status word as EDEVSTS; 1 for a reply without one or with a
-// word the table does not hold.
+// word that is none of the 22 a getoutput answers: the reply words but
+// those the device status cannot tell from a failure ("fail",
+// "endofinput", "invalidstate").
 EDEVSTS OutputStatus(const char* a_szReply) {
   char szWord[s_sizetWord] = {};
   const EOSSTS eossts = COsXml::GetContent(a_szReply, "<status>", "</status>", szWord, sizeof szWord);
@@ -59,8 +31,10 @@ EDEVSTS OutputStatus(const char* a_szReply) {
     OsLog(OS_LOG_ERROR, "GetOutput: the reply has no status...");
     return DEV_STS_FAIL;
   }
-  for (const DevOutputWord& devoutputword : s_adevoutputword) {
-    if (eossts == OS_STS_SUCCESS && std::strcmp(szWord, devoutputword.szWord) == 0) return devoutputword.edevsts;
+  EDEVREPLY edevreply = DEV_REPLY_FAIL;
+  if (eossts == OS_STS_SUCCESS && CReportStatus::CodeFromWord(szWord, &edevreply)) {
+    const EDEVSTS edevsts = CDevDevice::MapReply(edevreply);
+    if (edevsts != DEV_STS_FAIL) return edevsts;
   }
   OsLog(OS_LOG_ERROR, "unrecognized device status...<%s>", szWord);
   return DEV_STS_FAIL;

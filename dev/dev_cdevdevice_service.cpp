@@ -1,6 +1,7 @@
 // The service tasks: a capability's value to the scanner, diagnostics and
 // calibration. Each is named to the unit by lexicon names of the
 // capability database.
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -36,6 +37,25 @@ bool LexiconNames(CDatabase& a_database, CDbDatum* a_pdbdatum, long a_lValue, co
   a_szId = pdblookup2->szLexicon;
   a_szValue = pdblookupenum->szLexiconEnum;
   return true;
+}
+
+// The same for an enumeration capability's current value; false, logged
+// under a_szWhat, when the model lacks it, it is no enumeration, or a name
+// is missing.
+bool CurrentLexiconNames(CDatabase& a_database, EDBID a_edbid, const char* a_szWhat, const char*& a_szId,
+                         const char*& a_szValue) {
+  CDbDatum* pdbdatum = a_database.Find(a_edbid);
+  if (!pdbdatum) {
+    OsLog(OS_LOG_ERROR, "Unrecognized %s", a_szWhat);
+    return false;
+  }
+  if (pdbdatum->GetContainerType() != DB_CONTAINERTYPE_ENUM) {
+    OsLog(OS_LOG_ERROR, "Wrong container type...%d", static_cast<int>(pdbdatum->GetContainerType()));
+    return false;
+  }
+  if (LexiconNames(a_database, pdbdatum, pdbdatum->GetCurrentLong(), a_szId, a_szValue)) return true;
+  OsLog(OS_LOG_ERROR, "Unable to lookup for the lexicon enum %s", a_szWhat);
+  return false;
 }
 }  // namespace
 
@@ -138,21 +158,11 @@ EDEVSTS CDevDevice::DiagnosticRun(EDBID_FIRMWARE a_edbidfirmware, EDBID a_edbid)
   if (IsEmpty("DiagnosticRun")) return DEV_STS_FAIL;
   CDbLockGuard dblock;
   std::lock_guard<std::mutex> lock(m_mutexDiagnostic);
-  CDbDatum* pdbdatum = m_pdatabase->Find(a_edbid);
-  if (!pdbdatum) {
-    OsLog(OS_LOG_ERROR, "Unrecognized a_edbid...%d", static_cast<int>(a_edbid));
-    return DEV_STS_FAIL;
-  }
-  if (pdbdatum->GetContainerType() != DB_CONTAINERTYPE_ENUM) {
-    OsLog(OS_LOG_ERROR, "Wrong container type...%d", static_cast<int>(pdbdatum->GetContainerType()));
-    return DEV_STS_FAIL;
-  }
+  char szWhat[32];
+  std::snprintf(szWhat, sizeof szWhat, "a_edbid...%d", static_cast<int>(a_edbid));
   const char* szType = nullptr;
   const char* szValue = nullptr;
-  if (!LexiconNames(*m_pdatabase, pdbdatum, pdbdatum->GetCurrentLong(), szType, szValue)) {
-    OsLog(OS_LOG_ERROR, "Unable to lookup for the lexicon enum a_edbid...%d", static_cast<int>(a_edbid));
-    return DEV_STS_FAIL;
-  }
+  if (!CurrentLexiconNames(*m_pdatabase, a_edbid, szWhat, szType, szValue)) return DEV_STS_FAIL;
   return RunDiagnostic(a_edbidfirmware, szType, szValue, DevDispatchTarget::Database(m_pdatabase));
 }
 
@@ -235,21 +245,10 @@ EDEVSTS CDevDevice::DiagnosticEnd(EDBID_FIRMWARE a_edbidfirmware) {
 EDEVSTS CDevDevice::CalibrateType(const char* a_szCommand, bool a_blBegin) {
   if (IsEmpty(a_szCommand)) return DEV_STS_FAIL;
   CDbLockGuard dblock;
-  CDbDatum* pdbdatum = m_pdatabase->Find(DB_ID_CALIBRATIONTYPE);
-  if (!pdbdatum) {
-    OsLog(OS_LOG_ERROR, "Unrecognized DB_ID_CALIBRATIONTYPE...");
-    return DEV_STS_FAIL;
-  }
-  if (pdbdatum->GetContainerType() != DB_CONTAINERTYPE_ENUM) {
-    OsLog(OS_LOG_ERROR, "Wrong container type...%d", static_cast<int>(pdbdatum->GetContainerType()));
-    return DEV_STS_FAIL;
-  }
   const char* szId = nullptr;
   const char* szValue = nullptr;
-  if (!LexiconNames(*m_pdatabase, pdbdatum, pdbdatum->GetCurrentLong(), szId, szValue)) {
-    OsLog(OS_LOG_ERROR, "Unable to lookup for the lexicon enum DB_ID_CALIBRATIONTYPE...");
+  if (!CurrentLexiconNames(*m_pdatabase, DB_ID_CALIBRATIONTYPE, "DB_ID_CALIBRATIONTYPE...", szId, szValue))
     return DEV_STS_FAIL;
-  }
   return Exchange(
       CurrentFirmware(), a_szCommand,
       [&](COsXmlTask& a_osxmltask) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "os_coslog.h"
+#include "os_cosxml.h"
 
 namespace {
 constexpr char s_szStart[] = "<task";
@@ -45,17 +46,8 @@ EOSSTS DevTaskBody(const char* a_szTask, char* a_szBody, size_t a_sizetBody) {
   a_szBody[0] = '\0';
   const char* pcTag = FindStartTag(a_szTask);
   const char* pcBody = pcTag ? SkipStartTag(pcTag) : nullptr;
-  const char* pcEnd = pcBody ? std::strstr(pcBody, s_szEnd) : nullptr;
-  if (!pcEnd) {
-    OsLog(OS_LOG_ERROR, "DevTaskBody: no task body...<%.200s>", a_szTask);
-    return OS_STS_FAIL;
-  }
-  const size_t sizetBody = static_cast<size_t>(pcEnd - pcBody);
-  if (sizetBody >= a_sizetBody) {
-    OsLog(OS_LOG_ERROR, "DevTaskBody: the body of %zu bytes does not fit %zu...", sizetBody, a_sizetBody);
-    return OS_STS_NOROOM_BUFFER;
-  }
-  std::memcpy(a_szBody, pcBody, sizetBody);
-  a_szBody[sizetBody] = '\0';
-  return OS_STS_SUCCESS;
+  const EOSSTS eossts =
+      pcBody ? COsXml::GetContent(pcBody, "", s_szEnd, a_szBody, a_sizetBody) : OS_STS_END_OF_LIST;
+  if (eossts == OS_STS_END_OF_LIST) OsLog(OS_LOG_ERROR, "DevTaskBody: no task body...<%.200s>", a_szTask);
+  return eossts == OS_STS_END_OF_LIST ? OS_STS_FAIL : eossts;
 }

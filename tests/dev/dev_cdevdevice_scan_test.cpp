@@ -41,6 +41,7 @@ TEST_F(DevDeviceScan, EveryGetoutputWordMapsToItsStatus) {
       {"multifeed", 10},        {"nofeederfound", 16}, {"noimageready", 17},       {"noprintheadfound", 18},
       {"notcomplete", 19},      {"notenoughcolor", 20}, {"notenoughpages", 21},    {"nowhitepatchfound", 22},
       {"paperjam", 23},         {"useraction", 29},    {"fail", 1},                {"ok", 1},
+      {"endofinput", 1},        {"invalidstate", 1},
   };
   std::string strWords;
   for (size_t i = 0; i < sizeof s_arow / sizeof s_arow[0]; ++i)
@@ -55,6 +56,7 @@ TEST_F(DevDeviceScan, EveryGetoutputWordMapsToItsStatus) {
   }
   EXPECT_TRUE(m_plog->Contains("unrecognized device status...<fail>"));
   EXPECT_TRUE(m_plog->Contains("unrecognized device status...<ok>"));
+  EXPECT_TRUE(m_plog->Contains("unrecognized device status...<invalidstate>"));
   // The body of a word without an image is its status report.
   EXPECT_EQ(GetOutput(), DEV_STS_SUCCESS);
   EXPECT_NE(std::string(m_szOutput).find("<reportimage>"), std::string::npos);
