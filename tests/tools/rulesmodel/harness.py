@@ -5,23 +5,29 @@ the rules fixture, with scanners opened from the stand-ins' own replies.
     harness.py PROBE SHIPPED_DIR FIXTURE_DIR DEVICE_ADF DEVICE_FLATBED NEXIL_ADF NEXIL_FLATBED GROUP...
 
 Groups:
-  dumps             every scanner on both resources: PmxDbFactoryDefaults and PmxDbInitial of the default
-                    fix-up equal the model's byte for byte, and so does the whole state after it
+  dumps             every scanner, and every variant of one the themes offer, on both resources:
+                    PmxDbFactoryDefaults and PmxDbInitial of the default fix-up equal the model's byte for byte,
+                    and so does the whole state after it
   scenarios FILE    a scenario table (tests/data/db/rules/<theme>.scenarios): after each command its output
                     and the whole state equal the model's; "expect" lines state facts of the model's state (and
                     so of the library's); every makexml's tasks pass xmllint, their frame arguments equal the
-                    model's, and the stand-ins take them (getconfig answers what setconfig carried)
-  walk SCANNER SEED [STEPS]   a seeded random walk of sets (500 by default) made of the moves every theme
-                    offers (walk_moves in its module); after each step status and state equal the model's
+                    model's, so does what each theme checks of them (check_task in its module), and the
+                    stand-ins take them (getconfig answers what setconfig carried)
+  walk SCANNER SEED [STEPS] [theme=THEME]   a seeded random walk of sets (500 by default) made of the moves
+                    every theme (or the one named) offers (walk_moves in its module), on a scanner or a variant
+                    of one (see dumps); after each step status and state equal the model's
 
 A scenario table holds blocks:
-    scenario NAME [scanner=mapleB] [resources=fixture|shipped] [windows=N] [inquiry=FILE]
+    scenario NAME [scanner=mapleB] [resources=fixture|shipped] [windows=N] [inquiry=FILE] [nexilinquiry=FILE]
     <probe commands, one a line (see tests/tools/rulesprobe/rulesprobe.cpp)>
     expect value|access ID WINDOW BIN N      the model's datum holds N
     expect range ID WINDOW BIN MIN MAX STEP  the model's range has these current bounds
+    expect items ID WINDOW BIN ITEM...       the model's enumeration offers these items, in this order
     expect status N                          the last command answered N
     expect task windowadd WINDOW BIN NAME V  the last makexml's windowadd of that window and bin carries V
-A scenario starts on the opened scanner, before the default fix-up. Lines starting with "#" are comments.
+A scenario starts on the opened scanner, before the default fix-up. Lines starting with "#" are comments. The
+files inquiry and nexilinquiry (beside the table) hold elements the scanner's and the image library's stand-ins
+add to their querysupport replies.
 """
 import difflib
 import os
@@ -35,9 +41,10 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 from rulesmodel import dump, listing, probe, rules, standins  # noqa: E402
-from rulesmodel.names import ID  # noqa: E402
+from rulesmodel.names import ID, ROOT  # noqa: E402
 
 FAILURES = []
+THEME_DIRECTORY = os.path.join(ROOT, "tests", "data", "db", "rules")
 FRAME_ARGUMENTS = {"imageoffsetx": ID["FRAMEXOFFSET"], "imageoffsety": ID["FRAMEYOFFSET"],
                    "imagewidth": ID["FRAMEWIDTH"], "imageheight": ID["FRAMEHEIGHT"]}
 
@@ -52,11 +59,23 @@ def diff(a, b, first="library", second="model", limit=60):
 
 
 # -- dumps ----------------------------------------------------------------------------------------------------
+def dump_variants():
+    """{label: (scanner, inquiry file or None, probe commands after the opening)} of every scanner and of the
+    variants the themes offer (dump_variants in a theme's module; inquiry files in tests/data/db/rules)."""
+    variants = {scanner: (scanner, None, []) for scanner in probe.SCANNERS}
+    for module in rules.theme_modules():
+        offer = getattr(module, "dump_variants", None)
+        if offer:
+            variants.update(offer(probe.SCANNERS))
+    return variants
+
+
 def check_dumps(paths):
-    for scanner in probe.SCANNERS:
+    for label, (scanner, inquiry, edits) in dump_variants().items():
+        inquiry = os.path.join(THEME_DIRECTORY, inquiry) if inquiry else None
         for resources in ("shipped", "fixture"):
-            where = "dumps %s %s" % (scanner, resources)
-            opening = probe.opening(paths, scanner)
+            where = "dumps %s %s" % (label, resources)
+            opening = probe.opening(paths, scanner, inquiry) + edits
             outputs = probe.run(paths, resources, opening + probe.LISTINGS + ["fixdefaultall dump", "state"])
             db = probe.model_after(outputs[:len(opening) + 3])
             expected = {}
@@ -153,6 +172,11 @@ def check_tasks(paths, db, scanner_options, tasks, where):
             if arguments.get(name) != str(expected):
                 fail(where, "windowadd %d %d %s: the library sent %s, the model %s" % (
                     window, bin_, name, arguments.get(name), expected))
+    for module in rules.theme_modules():
+        check = getattr(module, "check_task", None)
+        for text in tasks if check else ():
+            for problem in check(db, ElementTree.fromstring(text)):
+                fail(where, problem)
     send_to_standins(paths, scanner_options, tasks, parsed, where)
     return parsed
 
@@ -194,8 +218,8 @@ def send_to_standins(paths, options, tasks, parsed, where):
 SCENARIO_DIRECTORY = [None]
 
 
-def option_path(options):
-    inquiry = options.get("inquiry")
+def option_path(options, name="inquiry"):
+    inquiry = options.get(name)
     return os.path.join(SCENARIO_DIRECTORY[0], inquiry) if inquiry else None
 
 
@@ -213,6 +237,12 @@ def check_expectation(db, words, last_output, last_tasks, where):
         actual = None if datum is None else "%d %d %d" % (datum.min, datum.max, datum.step)
         if actual != " ".join(words[5:8]):
             fail(where, "expected range %s, the model holds %s" % (" ".join(words[2:]), actual))
+    elif kind == "items":
+        id_, w, bin_ = (int(word) for word in words[2:5])
+        datum = db.slot(w, id_, bin_)
+        actual = None if datum is None else " ".join(str(item) for item in datum.cur_items)
+        if actual != " ".join(words[5:]):
+            fail(where, "expected items %s, the model holds %s" % (" ".join(words[2:]), actual))
     elif kind == "status":
         actual = next((line for line in last_output if line.startswith("status ")), None)
         if actual != "status " + words[2]:
@@ -232,7 +262,8 @@ def run_scenario(paths, scenario, file_name):
     options = scenario.options
     resources = options.get("resources", "fixture")
     windows = int(options["windows"]) if "windows" in options else None
-    opening = probe.opening(paths, options.get("scanner", "mapleB"), option_path(options), windows)
+    opening = probe.opening(paths, options.get("scanner", "mapleB"), option_path(options), windows,
+                            option_path(options, "nexilinquiry"))
     commands = [line for _, line in scenario.lines if not line.startswith("expect ")]
     sent = []
     for command in commands:
@@ -281,20 +312,22 @@ def check_scenarios(paths, path):
 
 
 # -- the random walk ------------------------------------------------------------------------------------------
-def walk_moves(db, rng):
-    """The commands the themes offer for one step."""
+def walk_moves(db, rng, theme=None):
+    """The commands the themes (or the one theme named) offer for one step."""
     moves = []
     for module in rules.theme_modules():
         offer = getattr(module, "walk_moves", None)
-        if offer:
+        if offer and theme in (None, module.__name__.rsplit(".", 1)[-1]):
             moves.extend(offer(db, rng))
     return moves
 
 
-def check_walk(paths, scanner, seed, steps):
+def check_walk(paths, scanner, seed, steps, theme=None):
     where = "walk %s seed %d" % (scanner, seed)
     rng = random.Random(seed)
-    opening = probe.opening(paths, scanner, windows=3)
+    scanner, inquiry, edits = dump_variants()[scanner]
+    inquiry = os.path.join(THEME_DIRECTORY, inquiry) if inquiry else None
+    opening = probe.opening(paths, scanner, inquiry, windows=3) + edits
     start = opening + probe.LISTINGS + ["fixdefaultall"]
     outputs = probe.run(paths, "fixture", start)
     db = probe.model_after(outputs[:len(opening) + 3])
@@ -302,7 +335,7 @@ def check_walk(paths, scanner, seed, steps):
     model.apply("fixdefaultall")
     commands, expected = [], []
     for _ in range(steps):
-        command = rng.choice(walk_moves(db, rng))
+        command = rng.choice(walk_moves(db, rng, theme))
         commands.append(command)
         expected.append((model.apply(command), model.apply("statehash")))
     sent = []
@@ -337,7 +370,8 @@ def main(argv):
             elif group == "walk":
                 scanner, seed = groups.pop(0), int(groups.pop(0))
                 steps = int(groups.pop(0)) if groups and groups[0].isdigit() else 500
-                check_walk(paths, scanner, seed, steps)
+                theme = groups.pop(0)[6:] if groups and groups[0].startswith("theme=") else None
+                check_walk(paths, scanner, seed, steps, theme)
             else:
                 sys.exit("unknown group %r\n%s" % (group, __doc__))
     finally:
