@@ -43,8 +43,8 @@ bool ListFromScannerOrLibrary(CDatabase& a_database, CDbEnum& a_dbenumOwn, const
   } else if (a_dbenumOwn.GetId() == DB_ID_BARCODETYPE) {
     a_database.FixDefaultEnumFromDbConfig(&a_dbenumOwn, DB_CONFIGTARGET_ADF, nullptr);
   } else {
-    a_database.BuildOrderedListFromDbConfig(&a_dbenumOwn, DB_ID_BARCODESEARCHMODE_ENUM_HORIZONTAL,
-                                            s_lSearchModeLast, a_szKey, DB_CONFIGTARGET_ADF);
+    a_database.BuildOrderedListFromDbConfig(&a_dbenumOwn, DB_ID_BARCODESEARCHMODE_ENUM_HORIZONTAL, s_lSearchModeLast,
+                                            a_szKey, DB_CONFIGTARGET_ADF);
     DefaultOnTheList(a_dbenumOwn);
   }
   if (CRuleKit::UnsupportIfEmpty(&a_dbenumOwn)) return false;
@@ -115,7 +115,7 @@ EOSSTS CBARCODEENHANCEMENT::FixDefault() {
   CDatabase* pdatabase = CRuleKit::Database();
   if (!IsCamera(GetBin()) || !pdatabase) return OS_STS_SUCCESS;
   SetAccess(pdatabase->ConfigExists(s_szEnhancement, DB_CONFIGTARGET_COMMON) ? DB_ACCESS_READWRITE
-                                                                           : DB_ACCESS_NOTSUPPORTED);
+                                                                             : DB_ACCESS_NOTSUPPORTED);
   return OS_STS_SUCCESS;
 }
 

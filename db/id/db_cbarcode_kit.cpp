@@ -18,9 +18,7 @@ constexpr char s_szNone[] = "none";
 constexpr char s_szLibraryType[] = "nexil_barcodetype";
 constexpr char s_szFlatbedUnit[] = "modeldirectoryflatbed";
 
-long AsLong(uint64_t a_u64) {
-  return a_u64 > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(a_u64);
-}
+long AsLong(uint64_t a_u64) { return a_u64 > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(a_u64); }
 
 }  // namespace
 
@@ -61,8 +59,7 @@ long ConfigMax(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edb
   return AsLong(a_database.ConfigRangeGetMax(a_szKey, a_edbconfigtarget));
 }
 
-bool ModifiedOf(CDbDatum& a_dbdatumOwn, std::initializer_list<EDBID> a_ilistedbid,
-                DbRuleModified* a_pdbrulemodified) {
+bool ModifiedOf(CDbDatum& a_dbdatumOwn, std::initializer_list<EDBID> a_ilistedbid, DbRuleModified* a_pdbrulemodified) {
   const CDbDatum* pdbdatum = CDbDatum::GetModified();
   if (!pdbdatum || std::find(a_ilistedbid.begin(), a_ilistedbid.end(), pdbdatum->GetId()) == a_ilistedbid.end())
     return false;

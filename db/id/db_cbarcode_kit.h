@@ -35,7 +35,6 @@ long ConfigMin(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edb
 long ConfigMax(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget);
 // M as the rule object sees it when M is one of the ids it follows; false
 // otherwise, so that a pass started elsewhere costs a rule one look.
-bool ModifiedOf(CDbDatum& a_dbdatumOwn, std::initializer_list<EDBID> a_ilistedbid,
-                DbRuleModified* a_pdbrulemodified);
+bool ModifiedOf(CDbDatum& a_dbdatumOwn, std::initializer_list<EDBID> a_ilistedbid, DbRuleModified* a_pdbrulemodified);
 
 }  // namespace dbbarcode

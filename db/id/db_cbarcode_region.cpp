@@ -81,10 +81,8 @@ void RegionFixDefault(CDatabase& a_database, CDbRange& a_dbrangeOwn) {
       a_dbrangeOwn.SetDefault(std::max(lPhysical, lWidth), lMin, std::max(lHeight, lWidth), lStep);
       break;
     case DB_ID_BARCODESEARCHREGIONOFFSETX:
-      a_dbrangeOwn.SetDefault(lMin, lMin,
-                              std::max(lWidth, lHeight) -
-                                  MinimumOf(a_database, DB_ID_BARCODESEARCHREGIONWIDTH, edbbin),
-                              lStep);
+      a_dbrangeOwn.SetDefault(
+          lMin, lMin, std::max(lWidth, lHeight) - MinimumOf(a_database, DB_ID_BARCODESEARCHREGIONWIDTH, edbbin), lStep);
       break;
     default:
       a_dbrangeOwn.SetDefault(lMin, lMin, lHeight - MinimumOf(a_database, DB_ID_BARCODESEARCHREGIONHEIGHT, edbbin),
@@ -117,14 +115,14 @@ void RegionFixAccess(CDbRange& a_dbrangeOwn) {
 void FitAxis(CDatabase& a_database, CDbRange& a_dbrangeSize, const RegionSide& a_regionside,
              const DbRuleModified& a_dbrulemodified) {
   if (a_regionside.blVertical) a_database.FixRangeFromPhysicalHeightAdjust(&a_dbrangeSize, false);
-  long lLimit = a_dbrulemodified.edbid == DB_ID_PHYSICALHEIGHTADJUST ? a_dbrulemodified.lNew
-                                                                     : PhysicalHeight(a_database);
+  long lLimit =
+      a_dbrulemodified.edbid == DB_ID_PHYSICALHEIGHTADJUST ? a_dbrulemodified.lNew : PhysicalHeight(a_database);
   if (!a_regionside.blVertical)
     lLimit = std::max(lLimit, ConfigMax(a_database, s_szSheetWidth, DB_CONFIGTARGET_COMMON));
   CDbDatum* pdbdatumOffset = CRuleKit::Supported(a_regionside.edbidAxis, a_dbrangeSize.GetBin());
   const long lOffset = a_dbrulemodified.edbid == a_regionside.edbidAxis ? a_dbrulemodified.lNew
-                       : pdbdatumOffset                                   ? pdbdatumOffset->GetCurrentLong()
-                                                                          : 0;
+                       : pdbdatumOffset                                 ? pdbdatumOffset->GetCurrentLong()
+                                                                        : 0;
   long lSize = a_dbrulemodified.edbid == a_regionside.edbid ? a_dbrulemodified.lNew : a_dbrangeSize.GetCurrentLong();
   // Forced values may lie anywhere: the sum is taken wide.
   if (static_cast<__int128>(lSize) + lOffset > lLimit) {
@@ -171,20 +169,20 @@ void RegionFixCurrent(CDatabase& a_database, CDbRange& a_dbrangeOwn) {
 // ---------------------------------------------------------------------------
 // The four classes
 // ---------------------------------------------------------------------------
-#define DB_BARCODE_REGION_RULES(NAME)                                       \
-  EOSSTS NAME::FixAccess() {                                                \
-    if (IsCamera(GetBin())) RegionFixAccess(*this);                         \
-    return OS_STS_SUCCESS;                                                  \
-  }                                                                         \
-  EOSSTS NAME::FixCurrent() {                                               \
-    CDatabase* pdatabase = CRuleKit::Database();                            \
+#define DB_BARCODE_REGION_RULES(NAME)                                         \
+  EOSSTS NAME::FixAccess() {                                                  \
+    if (IsCamera(GetBin())) RegionFixAccess(*this);                           \
+    return OS_STS_SUCCESS;                                                    \
+  }                                                                           \
+  EOSSTS NAME::FixCurrent() {                                                 \
+    CDatabase* pdatabase = CRuleKit::Database();                              \
     if (IsCamera(GetBin()) && pdatabase) RegionFixCurrent(*pdatabase, *this); \
-    return OS_STS_SUCCESS;                                                  \
-  }                                                                         \
-  EOSSTS NAME::FixDefault() {                                               \
-    CDatabase* pdatabase = CRuleKit::Database();                            \
+    return OS_STS_SUCCESS;                                                    \
+  }                                                                           \
+  EOSSTS NAME::FixDefault() {                                                 \
+    CDatabase* pdatabase = CRuleKit::Database();                              \
     if (IsCamera(GetBin()) && pdatabase) RegionFixDefault(*pdatabase, *this); \
-    return OS_STS_SUCCESS;                                                  \
+    return OS_STS_SUCCESS;                                                    \
   }
 
 DB_BARCODE_REGION_RULES(CBARCODESEARCHREGIONHEIGHT)
