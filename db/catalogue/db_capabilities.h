@@ -8,6 +8,7 @@
 
 #include "db_catalogue_rows.h"
 #include "db_cbarcode.h"
+#include "db_ccameras.h"
 #include "db_ccompression.h"
 #include "db_cdbenum.h"
 #include "db_cdbrange.h"
