@@ -80,16 +80,26 @@ EOSSTS CopyTypes(CDatabase& a_database, CDbEnum& a_dbenumOwn, CDbDatum* a_pdbdat
   return OS_STS_SUCCESS;
 }
 
+// A setting of a side that follows reading on or off (its access) and takes
+// the value the other colour mode of the side was given; still while a
+// profile loads.
+EOSSTS FollowSide(CDbEnum& a_dbenumOwn) {
+  DbRuleModified dbrulemodified;
+  if (!ModifiedOf(a_dbenumOwn, {DB_ID_BARCODEENABLE, a_dbenumOwn.GetId()}, &dbrulemodified) || CRuleKit::IsLoading())
+    return OS_STS_SUCCESS;
+  if (dbrulemodified.edbid == DB_ID_BARCODEENABLE) return a_dbenumOwn.FixAccess();
+  if (dbrulemodified.blPartner) a_dbenumOwn.SetCurrentLong(dbrulemodified.lNew);
+  return OS_STS_SUCCESS;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // BARCODEENABLE
 // ---------------------------------------------------------------------------
 EOSSTS CBARCODEENABLE::FixDefault() {
-  CDatabase* pdatabase = CRuleKit::Database();
-  if (!IsCamera(GetBin()) || !pdatabase) return OS_STS_SUCCESS;
-  CDbDatum::FixDefault();
-  if (GetAccess() == DB_ACCESS_NOTSUPPORTED) return OS_STS_SUCCESS;
+  CDatabase* pdatabase = Offered(*this);
+  if (!pdatabase) return OS_STS_SUCCESS;
   const bool blRear = GetBin() == DB_BIN_BITONAL_REAR || GetBin() == DB_BIN_COLOR_REAR;
   if (!ScannerReads(*pdatabase) && !LibraryReads(*pdatabase)) {
     SetAccess(DB_ACCESS_NOTSUPPORTED);
@@ -167,10 +177,8 @@ EOSSTS CBARCODECOUNT::FixCurrent() {
 // BARCODESEARCHAREA
 // ---------------------------------------------------------------------------
 EOSSTS CBARCODESEARCHAREA::FixDefault() {
-  CDatabase* pdatabase = CRuleKit::Database();
-  if (!IsCamera(GetBin()) || !pdatabase) return OS_STS_SUCCESS;
-  CDbDatum::FixDefault();
-  if (GetAccess() == DB_ACCESS_NOTSUPPORTED) return OS_STS_SUCCESS;
+  CDatabase* pdatabase = Offered(*this);
+  if (!pdatabase) return OS_STS_SUCCESS;
   if (!EnumExists(*pdatabase, s_szSearchArea)) {
     SetAccess(DB_ACCESS_NOTSUPPORTED);
     return OS_STS_SUCCESS;
@@ -188,23 +196,13 @@ EOSSTS CBARCODESEARCHAREA::FixAccess() {
   return OS_STS_SUCCESS;
 }
 
-EOSSTS CBARCODESEARCHAREA::FixCurrent() {
-  DbRuleModified dbrulemodified;
-  if (!ModifiedOf(*this, {DB_ID_BARCODEENABLE, DB_ID_BARCODESEARCHAREA}, &dbrulemodified) || CRuleKit::IsLoading())
-    return OS_STS_SUCCESS;
-  if (dbrulemodified.edbid == DB_ID_BARCODEENABLE) return FixAccess();
-  if (dbrulemodified.blPartner) SetCurrentLong(dbrulemodified.lNew);
-  return OS_STS_SUCCESS;
-}
+EOSSTS CBARCODESEARCHAREA::FixCurrent() { return FollowSide(*this); }
 
 // ---------------------------------------------------------------------------
 // BARCODESEARCHMODE
 // ---------------------------------------------------------------------------
 EOSSTS CBARCODESEARCHMODE::FixDefault() {
-  CDatabase* pdatabase = CRuleKit::Database();
-  if (!IsCamera(GetBin()) || !pdatabase) return OS_STS_SUCCESS;
-  CDbDatum::FixDefault();
-  if (GetAccess() != DB_ACCESS_NOTSUPPORTED) ListFromScannerOrLibrary(*pdatabase, *this, s_szSearchMode);
+  if (CDatabase* pdatabase = Offered(*this)) ListFromScannerOrLibrary(*pdatabase, *this, s_szSearchMode);
   return OS_STS_SUCCESS;
 }
 
@@ -214,24 +212,14 @@ EOSSTS CBARCODESEARCHMODE::FixAccess() {
   return OS_STS_SUCCESS;
 }
 
-EOSSTS CBARCODESEARCHMODE::FixCurrent() {
-  DbRuleModified dbrulemodified;
-  if (!ModifiedOf(*this, {DB_ID_BARCODEENABLE, DB_ID_BARCODESEARCHMODE}, &dbrulemodified) || CRuleKit::IsLoading())
-    return OS_STS_SUCCESS;
-  if (dbrulemodified.edbid == DB_ID_BARCODEENABLE) return FixAccess();
-  if (dbrulemodified.blPartner) SetCurrentLong(dbrulemodified.lNew);
-  return OS_STS_SUCCESS;
-}
+EOSSTS CBARCODESEARCHMODE::FixCurrent() { return FollowSide(*this); }
 
 // ---------------------------------------------------------------------------
 // BARCODETYPE
 // ---------------------------------------------------------------------------
 EOSSTS CBARCODETYPE::FixDefault() {
-  CDatabase* pdatabase = CRuleKit::Database();
-  if (!IsCamera(GetBin()) || !pdatabase) return OS_STS_SUCCESS;
-  m_blSelectionList = true;
-  CDbDatum::FixDefault();
-  if (GetAccess() != DB_ACCESS_NOTSUPPORTED) ListFromScannerOrLibrary(*pdatabase, *this, s_szType);
+  if (IsCamera(GetBin())) m_blSelectionList = true;
+  if (CDatabase* pdatabase = Offered(*this)) ListFromScannerOrLibrary(*pdatabase, *this, s_szType);
   return OS_STS_SUCCESS;
 }
 

@@ -24,6 +24,13 @@ long AsLong(uint64_t a_u64) { return a_u64 > static_cast<uint64_t>(LONG_MAX) ? L
 
 bool IsCamera(EDBBIN a_edbbin) { return a_edbbin >= DB_BIN_BITONAL_FRONT && a_edbbin <= DB_BIN_COLOR_REAR; }
 
+CDatabase* Offered(CDbDatum& a_dbdatumOwn) {
+  CDatabase* pdatabase = CRuleKit::Database();
+  if (!IsCamera(a_dbdatumOwn.GetBin()) || !pdatabase) return nullptr;
+  a_dbdatumOwn.CDbDatum::FixDefault();
+  return a_dbdatumOwn.GetAccess() != DB_ACCESS_NOTSUPPORTED ? pdatabase : nullptr;
+}
+
 bool IsReading(EDBBIN a_edbbin) {
   return CRuleKit::ValueOf(DB_ID_BARCODEENABLE, a_edbbin, DB_ID_BARCODEENABLE_ENUM_FALSE) ==
          DB_ID_BARCODEENABLE_ENUM_TRUE;

@@ -21,6 +21,10 @@ constexpr long s_lSearchAreaLast = 3;
 
 // The rules act on the cameras alone (bins 2 to 5).
 bool IsCamera(EDBBIN a_edbbin);
+// The database when the value is a camera still offered once the
+// value-level default fix ran (CDbDatum::FixDefault: the model's image
+// formats and sides); null otherwise.
+CDatabase* Offered(CDbDatum& a_dbdatumOwn);
 // BARCODEENABLE of a camera is on; off when missing or not supported.
 bool IsReading(EDBBIN a_edbbin);
 // The feeder's enumeration of a key holds any value.

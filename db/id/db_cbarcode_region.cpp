@@ -56,17 +56,17 @@ long MinimumOf(CDatabase& a_database, EDBID a_edbid, EDBBIN a_edbbin) {
 // FixDefault
 // ---------------------------------------------------------------------------
 // A refused bound (a sheet below the minimum) leaves the earlier ones.
-void RegionFixDefault(CDatabase& a_database, CDbRange& a_dbrangeOwn) {
-  a_dbrangeOwn.CDbDatum::FixDefault();
-  if (a_dbrangeOwn.GetAccess() == DB_ACCESS_NOTSUPPORTED) return;
-  if (!ScannerReads(a_database) || !EnumExists(a_database, s_szSearchArea)) {
+void RegionFixDefault(CDbRange& a_dbrangeOwn) {
+  CDatabase* pdatabase = Offered(a_dbrangeOwn);
+  if (!pdatabase) return;
+  if (!ScannerReads(*pdatabase) || !EnumExists(*pdatabase, s_szSearchArea)) {
     a_dbrangeOwn.SetAccess(DB_ACCESS_NOTSUPPORTED);
     a_dbrangeOwn.FixDefaultReset();
     return;
   }
-  const long lWidth = ConfigMax(a_database, s_szSheetWidth, DB_CONFIGTARGET_COMMON);
-  const long lHeight = ConfigMax(a_database, s_szSheetHeight, DB_CONFIGTARGET_COMMON);
-  const long lPhysical = PhysicalHeight(a_database);
+  const long lWidth = ConfigMax(*pdatabase, s_szSheetWidth, DB_CONFIGTARGET_COMMON);
+  const long lHeight = ConfigMax(*pdatabase, s_szSheetHeight, DB_CONFIGTARGET_COMMON);
+  const long lPhysical = PhysicalHeight(*pdatabase);
   const long lMin = a_dbrangeOwn.GetDefaultMin();
   const long lStep = a_dbrangeOwn.GetDefaultStep();
   const EDBBIN edbbin = a_dbrangeOwn.GetBin();
@@ -82,10 +82,10 @@ void RegionFixDefault(CDatabase& a_database, CDbRange& a_dbrangeOwn) {
       break;
     case DB_ID_BARCODESEARCHREGIONOFFSETX:
       a_dbrangeOwn.SetDefault(
-          lMin, lMin, std::max(lWidth, lHeight) - MinimumOf(a_database, DB_ID_BARCODESEARCHREGIONWIDTH, edbbin), lStep);
+          lMin, lMin, std::max(lWidth, lHeight) - MinimumOf(*pdatabase, DB_ID_BARCODESEARCHREGIONWIDTH, edbbin), lStep);
       break;
     default:
-      a_dbrangeOwn.SetDefault(lMin, lMin, lHeight - MinimumOf(a_database, DB_ID_BARCODESEARCHREGIONHEIGHT, edbbin),
+      a_dbrangeOwn.SetDefault(lMin, lMin, lHeight - MinimumOf(*pdatabase, DB_ID_BARCODESEARCHREGIONHEIGHT, edbbin),
                               lStep);
       break;
   }
@@ -180,8 +180,7 @@ void RegionFixCurrent(CDatabase& a_database, CDbRange& a_dbrangeOwn) {
     return OS_STS_SUCCESS;                                                    \
   }                                                                           \
   EOSSTS NAME::FixDefault() {                                                 \
-    CDatabase* pdatabase = CRuleKit::Database();                              \
-    if (IsCamera(GetBin()) && pdatabase) RegionFixDefault(*pdatabase, *this); \
+    RegionFixDefault(*this);                                                  \
     return OS_STS_SUCCESS;                                                    \
   }
 

@@ -63,6 +63,14 @@ def unsupport_if_empty(db, datum):
     return True
 
 
+def offered(db, own):
+    """A camera still offered once the value-level default fix ran."""
+    if not is_camera(own):
+        return False
+    db.datum_fix_default(own)
+    return db.access(own) != 0
+
+
 def while_reading(reading):
     return 4 if reading else 1
 
@@ -71,10 +79,7 @@ def while_reading(reading):
 @rule("BARCODEENABLE")
 class Enable(Rule):
     def fix_default(self, db, own):
-        if not is_camera(own):
-            return
-        db.datum_fix_default(own)
-        if db.access(own) == 0:
+        if not offered(db, own):
             return
         if not scanner_reads(db) and not library_reads(db):
             db.set_access(own, 0)
@@ -97,8 +102,30 @@ class Enhancement(Rule):
             db.set_access(own, 4 if db.config.exists("barcodeenhancement", COMMON) else 0)
 
 
+class SideSetting(Rule):
+    """A setting of a side: its access follows reading on or off, and it takes the value the other colour mode
+    of the side was given; still while a profile loads."""
+
+    def fix_access(self, db, own):
+        if is_camera(own):
+            db.set_access(own, while_reading(is_reading(db, own.bin)))
+
+    def fix_current(self, db, own):
+        m = modified_of(db, own, (ENABLE, own.id))
+        if m is None or kit.is_loading(db):
+            return
+        if m.id == ENABLE:
+            self.fix_access(db, own)
+        elif m.partner:
+            self.follow(db, own, m)
+
+    @staticmethod
+    def follow(db, own, m):
+        db.set_current_long(own, m.new)
+
+
 @rule("BARCODECOUNT")
-class Count(Rule):
+class Count(SideSetting):
     def fix_default(self, db, own):
         if not is_camera(own):
             return
@@ -111,10 +138,6 @@ class Count(Rule):
             db.set_access(own, 0)
             return
         db.fix_default_reset(own)
-
-    def fix_access(self, db, own):
-        if is_camera(own):
-            db.set_access(own, while_reading(is_reading(db, own.bin)))
 
     def fix_current(self, db, own):
         m = modified_of(db, own, (COUNT, ENABLE))
@@ -134,12 +157,9 @@ def default_on_the_list(datum):
 
 
 @rule("BARCODESEARCHAREA")
-class Area(Rule):
+class Area(SideSetting):
     def fix_default(self, db, own):
-        if not is_camera(own):
-            return
-        db.datum_fix_default(own)
-        if db.access(own) == 0:
+        if not offered(db, own):
             return
         if not enum_exists(db, "barcodesearcharea"):
             db.set_access(own, 0)
@@ -151,29 +171,13 @@ class Area(Rule):
         db.fix_default_reset(own)
         db.base_fix_default(own)
 
-    def fix_access(self, db, own):
-        if is_camera(own):
-            db.set_access(own, while_reading(is_reading(db, own.bin)))
 
-    def fix_current(self, db, own):
-        m = modified_of(db, own, (ENABLE, AREA))
-        if m is None or kit.is_loading(db):
-            return
-        if m.id == ENABLE:
-            self.fix_access(db, own)
-        elif m.partner:
-            db.set_current_long(own, m.new)
-
-
-class ListRule(Rule):
+class ListRule(SideSetting):
     """The directions or the symbologies: the scanner's list, else the image library's."""
     key = None
 
     def fix_default(self, db, own):
-        if not is_camera(own):
-            return
-        db.datum_fix_default(own)
-        if db.access(own) == 0:
+        if not offered(db, own):
             return
         scanner = enum_exists(db, self.key)
         if not scanner:
@@ -197,19 +201,6 @@ class ListRule(Rule):
         if is_reading(db, own.bin):
             access = 4 if enum_exists(db, self.key) else 5
         db.set_access(own, access)
-
-    def fix_current(self, db, own):
-        m = modified_of(db, own, (ENABLE, own.id))
-        if m is None or kit.is_loading(db):
-            return
-        if m.id == ENABLE:
-            self.fix_access(db, own)
-        elif m.partner:
-            self.follow(db, own, m)
-
-    @staticmethod
-    def follow(db, own, m):
-        db.set_current_long(own, m.new)
 
 
 @rule("BARCODESEARCHMODE")
@@ -264,10 +255,7 @@ def fit_axis(db, size, m):
       "BARCODESEARCHREGIONWIDTH")
 class Region(Rule):
     def fix_default(self, db, own):
-        if not is_camera(own):
-            return
-        db.datum_fix_default(own)
-        if db.access(own) == 0:
+        if not offered(db, own):
             return
         if not scanner_reads(db) or not enum_exists(db, "barcodesearcharea"):
             db.set_access(own, 0)
