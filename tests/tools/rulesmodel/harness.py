@@ -5,9 +5,9 @@ the rules fixture, with scanners opened from the stand-ins' own replies.
     harness.py PROBE SHIPPED_DIR FIXTURE_DIR DEVICE_ADF DEVICE_FLATBED NEXIL_ADF NEXIL_FLATBED GROUP...
 
 Groups:
-  dumps             every scanner, and every variant of one (probe.VARIANTS and the themes' dump_variants), on
-                    both resources: PmxDbFactoryDefaults and PmxDbInitial of the default fix-up equal the model's
-                    byte for byte, and so does the whole state after it
+  dumps             every scanner and variant (probe.VARIANTS and the themes' dump_variants) on both resources,
+                    without and with the themes' extras: PmxDbFactoryDefaults and PmxDbInitial of the default
+                    fix-up equal the model's byte for byte, and so does the whole state after it
   scenarios FILE    a scenario table (tests/data/db/rules/<theme>.scenarios): after each command its output
                     and the whole state equal the model's; "expect" lines state facts of the model's state (and
                     so of the library's); every makexml's tasks pass xmllint, their frame arguments and the
@@ -18,7 +18,10 @@ Groups:
   walk SCANNER SEED [STEPS] [theme=THEME]   a seeded random walk of sets (500 by default) made of the moves
                     every theme (or the one named) offers (walk_moves in its module); after each step status and
                     state equal the model's
-A walk or a sweep runs on a scanner or on a variant of one (see dumps).
+
+Walks and sweeps run on a scanner or a variant of one (see dumps) and open it with the themes' extras: elements a theme adds to the stand-ins' report
+inquiry (EXTRAS in its module: files of tests/data/db/rules given to the simulated scanner's "inquiry" flag), all
+themes' together.
 
 A scenario table holds blocks:
     scenario NAME [scanner=mapleB] [resources=fixture|shipped] [windows=N] [inquiry=FILE] [nexilinquiry=FILE]
@@ -29,7 +32,9 @@ A scenario table holds blocks:
     expect status N                          the last command answered N
     expect task windowadd WINDOW BIN NAME V  the last makexml's windowadd of that window and bin carries V
     expect setconfig INDEX NAME V            the last makexml's setconfig number INDEX (0 the feeder's, 1 the
-                                             flatbed's) carries V
+                                             flatbed's) carries V ("-": no such argument)
+    expect text ID TEXT                      the model's machine string holds TEXT (percent-encoded, "%" empty)
+    expect error printer|imageaddress TOKEN  the last error holds what the database keeps of TOKEN ("%" none)
 A scenario starts on the opened scanner, before the default fix-up. Lines starting with "#" are comments. The
 files inquiry and nexilinquiry (beside the table) hold elements the scanner's and the image library's stand-ins
 add to their querysupport replies.
@@ -46,10 +51,9 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 from rulesmodel import dump, listing, probe, rules, standins  # noqa: E402
-from rulesmodel.names import ID, ROOT  # noqa: E402
+from rulesmodel.names import ID  # noqa: E402
 
 FAILURES = []
-THEME_DIRECTORY = os.path.join(ROOT, "tests", "data", "db", "rules")
 FRAME_ARGUMENTS = {"imageoffsetx": ID["FRAMEXOFFSET"], "imageoffsety": ID["FRAMEYOFFSET"],
                    "imagewidth": ID["FRAMEWIDTH"], "imageheight": ID["FRAMEHEIGHT"]}
 
@@ -63,13 +67,38 @@ def diff(a, b, first="library", second="model", limit=60):
     return "\n".join(list(difflib.unified_diff(a.splitlines(), b.splitlines(), first, second, lineterm=""))[:limit])
 
 
+# -- the themes' extras ---------------------------------------------------------------------------------------
+RULES_DATA = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "data", "db",
+                          "rules")
+
+
+def extras_names():
+    """The names of every theme's extras, in the themes' order."""
+    return tuple(name for module in rules.theme_modules() for name in getattr(module, "EXTRAS", ()))
+
+
+def inquiry_file(paths, names):
+    """One inquiry file holding the named files of tests/data/db/rules, each once (None for no name)."""
+    names = tuple(dict.fromkeys(names))
+    if not names:
+        return None
+    texts = []
+    for name in names:
+        with open(os.path.join(RULES_DATA, name), encoding="utf-8") as stream:
+            texts.append(stream.read())
+    path = os.path.join(paths.root, "inquiry-%s" % "+".join(names))
+    with open(path, "w", encoding="utf-8") as stream:
+        stream.write("\n".join(texts))
+    return path
+
+
 # -- dumps ----------------------------------------------------------------------------------------------------
 def dump_variants():
-    """{label: (scanner, inquiry file or None, probe commands after the opening)} of every scanner, of the
-    variants of probe.VARIANTS and of those the themes offer (dump_variants in a theme's module; inquiry files
-    in tests/data/db/rules)."""
-    variants = {scanner: (scanner, None, []) for scanner in probe.SCANNERS}
-    variants.update({name: (scanner, None, edits) for name, (scanner, edits) in probe.VARIANTS.items()})
+    """{label: (scanner, names of inquiry files of tests/data/db/rules, probe commands after the opening)} of
+    every scanner, of the variants of probe.VARIANTS and of those the themes offer (dump_variants in a theme's
+    module)."""
+    variants = {scanner: (scanner, (), []) for scanner in probe.SCANNERS}
+    variants.update({name: (scanner, (), edits) for name, (scanner, edits) in probe.VARIANTS.items()})
     for module in rules.theme_modules():
         offer = getattr(module, "dump_variants", None)
         if offer:
@@ -78,10 +107,12 @@ def dump_variants():
 
 
 def check_dumps(paths):
-    for label, (scanner, inquiry, edits) in dump_variants().items():
-        inquiry = os.path.join(THEME_DIRECTORY, inquiry) if inquiry else None
-        for resources in ("shipped", "fixture"):
-            where = "dumps %s %s" % (label, resources)
+    extras = extras_names()
+    for label, (scanner, names, edits) in dump_variants().items():
+        for resources, more in [(resources, more) for resources in ("shipped", "fixture")
+                                for more in (((), extras) if extras else ((),))]:
+            where = "dumps %s %s%s" % (label, resources, " extras" if more else "")
+            inquiry = inquiry_file(paths, names + more)
             opening = probe.opening(paths, scanner, inquiry) + edits
             outputs = probe.run(paths, resources, opening + probe.LISTINGS + ["fixdefaultall dump", "state"])
             db = probe.model_after(outputs[:len(opening) + 3])
@@ -265,6 +296,15 @@ def check_expectation(db, words, last_output, last_tasks, where):
         actual = None if datum is None else "%d %d %d" % (datum.min, datum.max, datum.step)
         if actual != " ".join(words[5:8]):
             fail(where, "expected range %s, the model holds %s" % (" ".join(words[2:]), actual))
+    elif kind == "text":
+        datum = db.slot(0, int(words[2]), 1)
+        actual = None if datum is None else datum.scur
+        if actual != listing.unescape(words[3]):
+            fail(where, "expected text %s %s, the model holds %r" % (words[2], words[3], actual))
+    elif kind == "error":
+        expected = db.error_text(listing.unescape(words[3]))
+        if db.errors[words[2]] != expected:
+            fail(where, "expected %s error %r, the model holds %r" % (words[2], expected, db.errors[words[2]]))
     elif kind == "items":
         id_, w, bin_ = (int(word) for word in words[2:5])
         datum = db.slot(w, id_, bin_)
@@ -279,7 +319,7 @@ def check_expectation(db, words, last_output, last_tasks, where):
         index, name, expected = int(words[2]), words[3], words[4]
         found = [arguments for command, arguments in last_tasks if command == "setconfig"]
         actual = found[index].get(name) if index < len(found) else "no such task"
-        if actual != expected:
+        if actual != (None if expected == "-" else expected):
             fail(where, "expected %s of setconfig %d to be %s, got %s" % (name, index, expected, actual))
     elif kind == "task":
         command, w, bin_, name, expected = words[2], int(words[3]), int(words[4]), words[5], words[6]
@@ -374,9 +414,8 @@ def check_sweep(paths, scanner):
 def check_steps(paths, scanner, where, plan):
     """The commands plan(db) gives, each chosen from the model's state after the ones before, on three windows
     after the default fix-up: after each, status and state equal the model's."""
-    scanner, inquiry, edits = dump_variants()[scanner]
-    inquiry = os.path.join(THEME_DIRECTORY, inquiry) if inquiry else None
-    opening = probe.opening(paths, scanner, inquiry, windows=3) + edits
+    scanner, names, edits = dump_variants()[scanner]
+    opening = probe.opening(paths, scanner, inquiry_file(paths, names + extras_names()), windows=3) + edits
     start = opening + probe.LISTINGS + ["fixdefaultall"]
     outputs = probe.run(paths, "fixture", start)
     db = probe.model_after(outputs[:len(opening) + 3])

@@ -131,6 +131,8 @@ class ModelCommands:
             db.clear_state(int(words[1]))
         elif name == "windows":
             self.windows(int(words[1]))
+        elif name == "labels":
+            db.labels_loaded = True
         elif name == "fixdefaultall":
             db.fix_default_all()
         elif name == "fixaccessall":

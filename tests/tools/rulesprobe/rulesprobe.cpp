@@ -13,6 +13,8 @@
 //                                 "modeldirectoryflatbed" for a flatbed, the
 //                                 reportinquiry content)
 //   process                       ConfigProcessReportInquiry; prints "ok 1|0"
+//   labels                        the label texts loaded (UpdateLabels), as the
+//                                 language rules load them
 //   nexil adf|flatbed FILE        the image library's querysupport reply, under
 //                                 the prefix "nexil"; prints "ok 1|0"
 //   cfgdel KEY TARGET             a configuration key deleted
@@ -232,6 +234,8 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
       m_pdatabase->ConfigSetString("modeldirectoryflatbed", (a_vecstr[2] + "flatbed").c_str(), DB_CONFIGTARGET_COMMON);
     const std::string strContent = InquiryContent(ReadWhole(a_vecstr[3]));
     std::printf("ok %d\n", m_pdatabase->ConfigLoadReportInquiry(strContent.c_str(), 0, false, false, edbidfirmware));
+  } else if (strCommand == "labels") {
+    m_pdatabase->UpdateLabels();
   } else if (strCommand == "process") {
     std::printf("ok %d\n", m_pdatabase->ConfigProcessReportInquiry(nullptr, nullptr));
   } else if (strCommand == "nexil" && sizetArguments == 2) {

@@ -381,12 +381,12 @@ def check_task(db, root):
     return []
 
 
-# -- the harness's dumps --------------------------------------------------------------------------------------
+# -- the harness's dumps, walks and sweeps --------------------------------------------------------------------
+# The scanner's own lists beside the image library's (the scanners as they are have the library's alone).
+EXTRAS = ("barcode.inquiry",)
+
+
 def dump_variants(scanners):
-    """Every scanner with the scanner's own barcode lists (barcode.inquiry), alone (the image library's lists
-    taken out) and beside the library's; the scanners as they are have the library's alone."""
-    variants = {}
-    for scanner in scanners:
-        variants[scanner + ":barcode-scanner"] = (scanner, "barcode.inquiry", ["cfgdelprefix nexil_barcode"])
-        variants[scanner + ":barcode-both"] = (scanner, "barcode.inquiry", [])
-    return variants
+    """Every scanner with the scanner's own lists alone: the image library's taken out."""
+    return {scanner + ":barcode-scanner": (scanner, ("barcode.inquiry",), ["cfgdelprefix nexil_barcode"])
+            for scanner in scanners}
