@@ -640,8 +640,13 @@ def theme_ids():
     return [ID[name] for name, instance in REGISTRY.items() if instance.__class__.__module__ == __name__]
 
 
-def check_task(db, command, arguments):
+def check_task(db, root):
     """Every argument this theme's capabilities put into a task, against the model: a list of mismatches."""
+    if not len(root):
+        return []
+    command = root[0].tag
+    arguments = {child.tag: child.text or "" for child in root[0]}
+    where = arguments.get("windowid") or arguments.get("cameraid") or ""
     expected = {}
     if command == "setconfig":
         for id_ in theme_ids():
@@ -672,7 +677,7 @@ def check_task(db, command, arguments):
         if argument is not None and argument[0] != name:
             actual = arguments.get(argument[0])
         if actual != want:
-            failures.append("%s %s: the library sent %r, the model %r" % (command, name, actual, want))
+            failures.append("%s %s %s: the library sent %r, the model %r" % (command, where, name, actual, want))
     return failures
 
 
