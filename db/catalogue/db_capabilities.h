@@ -7,13 +7,22 @@
 #pragma once
 
 #include "db_catalogue_rows.h"
+#include "db_cbarcode.h"
+#include "db_cautocolor.h"
 #include "db_ccameras.h"
+#include "db_ccolorbalance.h"
+#include "db_ccolortable.h"
 #include "db_ccompression.h"
 #include "db_cdbenum.h"
 #include "db_cdbrange.h"
 #include "db_cdbstring.h"
 #include "db_cecdo.h"
+#include "db_cecdocustom.h"
+#include "db_cecdooptions.h"
+#include "db_coutputformat.h"
 #include "db_cframe.h"
+#include "db_cindexing.h"
+#include "db_cprinterwritesequencestring.h"
 #include "db_cwindows.h"
 
 #define DB_CAPABILITY_CLASS_OWN(NAME, CONTAINER) \

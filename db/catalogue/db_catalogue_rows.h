@@ -23,9 +23,9 @@
   X(ADFTIMEOUTENABLED, CDbEnum, MACHINE, NONE)                  \
   X(ADFUNIQUE, CDbEnum, MACHINE, NONE)                          \
   X(ALARMVOLUME, CDbRange, MACHINE, NONE)                       \
-  X(AUTOCOLORAMOUNT, CDbRange, CAMERA, OWN)                     \
-  X(AUTOCOLORCONTENT, CDbEnum, CAMERA, OWN)                     \
-  X(AUTOCOLORTHRESHOLD, CDbRange, CAMERA, OWN)                  \
+  X(AUTOCOLORAMOUNT, CDbRange, CAMERA, UNIT)                    \
+  X(AUTOCOLORCONTENT, CDbEnum, CAMERA, UNIT)                    \
+  X(AUTOCOLORTHRESHOLD, CDbRange, CAMERA, UNIT)                 \
   X(AUTOMATICDESKEW, CDbEnum, CAMERA, OWN)                      \
   X(AUTOSCAN, CDbEnum, MACHINE, OWN)                            \
   X(BACKGROUND, CDbEnum, CAMERA, OWN)                           \
@@ -33,43 +33,43 @@
   X(BACKGROUNDADJUSTAPPLYTO, CDbEnum, CAMERA, OWN)              \
   X(BACKGROUNDADJUSTMODE, CDbEnum, CAMERA, OWN)                 \
   X(BACKGROUNDPLATEN, CDbEnum, MACHINE, OWN)                    \
-  X(BARCODECOUNT, CDbRange, CAMERA, OWN)                        \
-  X(BARCODEENABLE, CDbEnum, CAMERA, OWN)                        \
-  X(BARCODEENHANCEMENT, CDbEnum, CAMERA, OWN)                   \
-  X(BARCODESEARCHAREA, CDbEnum, CAMERA, OWN)                    \
-  X(BARCODESEARCHMODE, CDbEnum, CAMERA, OWN)                    \
-  X(BARCODESEARCHREGIONHEIGHT, CDbRange, CAMERA, OWN)           \
-  X(BARCODESEARCHREGIONOFFSETX, CDbRange, CAMERA, OWN)          \
-  X(BARCODESEARCHREGIONOFFSETY, CDbRange, CAMERA, OWN)          \
-  X(BARCODESEARCHREGIONWIDTH, CDbRange, CAMERA, OWN)            \
-  X(BARCODETYPE, CDbEnum, CAMERA, OWN)                          \
-  X(BATCHCOUNT, CDbRange, MACHINE, OWN)                         \
-  X(BATCHCOUNTENABLED, CDbEnum, MACHINE, OWN)                   \
-  X(BATCHENDFUNCTION, CDbEnum, MACHINE, OWN)                    \
-  X(BATCHLEVEL, CDbEnum, MACHINE, OWN)                          \
-  X(BATCHSTARTFUNCTION, CDbEnum, MACHINE, OWN)                  \
+  X(BARCODECOUNT, CDbRange, CAMERA, UNIT)                       \
+  X(BARCODEENABLE, CDbEnum, CAMERA, UNIT)                       \
+  X(BARCODEENHANCEMENT, CDbEnum, CAMERA, UNIT)                  \
+  X(BARCODESEARCHAREA, CDbEnum, CAMERA, UNIT)                   \
+  X(BARCODESEARCHMODE, CDbEnum, CAMERA, UNIT)                   \
+  X(BARCODESEARCHREGIONHEIGHT, CDbRange, CAMERA, UNIT)          \
+  X(BARCODESEARCHREGIONOFFSETX, CDbRange, CAMERA, UNIT)         \
+  X(BARCODESEARCHREGIONOFFSETY, CDbRange, CAMERA, UNIT)         \
+  X(BARCODESEARCHREGIONWIDTH, CDbRange, CAMERA, UNIT)           \
+  X(BARCODETYPE, CDbEnum, CAMERA, UNIT)                         \
+  X(BATCHCOUNT, CDbRange, MACHINE, UNIT)                        \
+  X(BATCHCOUNTENABLED, CDbEnum, MACHINE, UNIT)                  \
+  X(BATCHENDFUNCTION, CDbEnum, MACHINE, UNIT)                   \
+  X(BATCHLEVEL, CDbEnum, MACHINE, UNIT)                         \
+  X(BATCHSTARTFUNCTION, CDbEnum, MACHINE, UNIT)                 \
   X(BLANKPAGESIZE, CDbRange, CAMERA, OWN)                       \
   X(BLANKPAGECONTENT, CDbRange, CAMERA, OWN)                    \
   X(BLANKPAGEMODE, CDbEnum, CAMERA, OWN)                        \
-  X(BRIGHTNESS, CDbRange, CAMERA, OWN)                          \
+  X(BRIGHTNESS, CDbRange, CAMERA, UNIT)                         \
   X(CALIBRATEKEEPIMAGE, CDbEnum, MACHINE, OWN)                  \
   X(CALIBRATIONDIRECTORY, CDbString, MACHINE, NONE)             \
   X(CALIBRATIONTYPE, CDbEnum, MACHINE, OWN)                     \
   X(CAMERAENABLE, CDbEnum, WINDOW, UNIT)                        \
   X(CARTRIDGEDETECTED, CDbEnum, MACHINE, OWN)                   \
-  X(CHECKDIGIT, CDbEnum, MACHINE, OWN)                          \
-  X(COLORBALANCEAUTOMATICAGGRESSIVENESS, CDbRange, CAMERA, OWN) \
-  X(COLORBALANCEBLUE, CDbRange, CAMERA, OWN)                    \
-  X(COLORBALANCEGREEN, CDbRange, CAMERA, OWN)                   \
-  X(COLORBALANCEMODE, CDbEnum, CAMERA, OWN)                     \
-  X(COLORBALANCERED, CDbRange, CAMERA, OWN)                     \
-  X(COLORBRIGHTNESSMODE, CDbEnum, CAMERA, OWN)                  \
+  X(CHECKDIGIT, CDbEnum, MACHINE, UNIT)                         \
+  X(COLORBALANCEAUTOMATICAGGRESSIVENESS, CDbRange, CAMERA, UNIT) \
+  X(COLORBALANCEBLUE, CDbRange, CAMERA, UNIT)                   \
+  X(COLORBALANCEGREEN, CDbRange, CAMERA, UNIT)                  \
+  X(COLORBALANCEMODE, CDbEnum, CAMERA, UNIT)                    \
+  X(COLORBALANCERED, CDbRange, CAMERA, UNIT)                    \
+  X(COLORBRIGHTNESSMODE, CDbEnum, CAMERA, UNIT)                 \
   X(COLOROUTPUTROMM, CDbEnum, CAMERA, NONE)                     \
   X(COLORSHARPEN, CDbRange, CAMERA, NONE)                       \
-  X(COLORTABLE, CDbEnum, CAMERA, OWN)                           \
+  X(COLORTABLE, CDbEnum, CAMERA, UNIT)                          \
   X(COLORTABLEDEFAULT, CDbString, CAMERA, NONE)                 \
   X(COMPRESSION, CDbEnum, CAMERA, UNIT)                         \
-  X(CONTRAST, CDbRange, CAMERA, OWN)                            \
+  X(CONTRAST, CDbRange, CAMERA, UNIT)                           \
   X(COUNTONLYMODE, CDbEnum, MACHINE, NONE)                      \
   X(CROPPINGMODE, CDbEnum, CAMERA, UNIT)                        \
   X(DEVICEDLL, CDbString, MACHINE, NONE)                        \
@@ -87,7 +87,7 @@
   X(DIAGREAREXIT, CDbEnum, MACHINE, OWN)                        \
   X(DIAGREARLAMPS, CDbEnum, MACHINE, OWN)                       \
   X(DIAGTRANSPORTMOTOR, CDbEnum, MACHINE, OWN)                  \
-  X(DOCUMENTTYPE, CDbEnum, CAMERA, OWN)                         \
+  X(DOCUMENTTYPE, CDbEnum, CAMERA, UNIT)                        \
   X(DUALSTACKINGENABLED, CDbEnum, MACHINE, OWN)                 \
   X(DUALSTACKINGLENGTH1, CDbRange, MACHINE, OWN)                \
   X(DUALSTACKINGLENGTH2, CDbRange, MACHINE, OWN)                \
@@ -101,11 +101,11 @@
   X(DUALSTACKINGPATCHTYPE6, CDbEnum, MACHINE, OWN)              \
   X(DUALSTACKINGSTACK, CDbEnum, MACHINE, OWN)                   \
   X(ECDO, CDbEnum, CAMERA, UNIT)                                \
-  X(ECDOAGGRESSIVENESS, CDbRange, CAMERA, OWN)                  \
-  X(ECDOCUSTOM, CDbEnum, CAMERA, OWN)                           \
-  X(ECDOCUSTOMCLEARDATA, CDbEnum, MACHINE, OWN)                 \
-  X(ECDOCUSTOMLEARN, CDbString, MACHINE, OWN)                   \
-  X(ECDOTREATASCOLOR, CDbEnum, CAMERA, OWN)                     \
+  X(ECDOAGGRESSIVENESS, CDbRange, CAMERA, UNIT)                 \
+  X(ECDOCUSTOM, CDbEnum, CAMERA, UNIT)                          \
+  X(ECDOCUSTOMCLEARDATA, CDbEnum, MACHINE, UNIT)                \
+  X(ECDOCUSTOMLEARN, CDbString, MACHINE, UNIT)                  \
+  X(ECDOTREATASCOLOR, CDbEnum, CAMERA, UNIT)                    \
   X(ENERGYSTAR, CDbRange, MACHINE, NONE)                        \
   X(FEEDERLOADED, CDbEnum, MACHINE, NONE)                       \
   X(FEEDERMODE, CDbEnum, MACHINE, OWN)                          \
@@ -125,14 +125,14 @@
   X(HALFTONES, CDbEnum, CAMERA, OWN)                            \
   X(NEXIL, CDbEnum, MACHINE, NONE)                              \
   X(HOLEFILLENABLED, CDbEnum, CAMERA, NONE)                     \
-  X(IMAGEADDRESS, CDbString, MACHINE, OWN)                      \
-  X(IMAGEADDRESSSCANNER, CDbString, MACHINE, OWN)               \
-  X(IMAGEADDRESSTEMPLATES, CDbEnum, MACHINE, OWN)               \
-  X(IMAGEADDRESSTEMPLATES_PREV, CDbEnum, MACHINE, OWN)          \
-  X(IMAGEADDRESS_A, CDbString, MACHINE, OWN)                    \
-  X(IMAGEADDRESS_B, CDbString, MACHINE, OWN)                    \
-  X(IMAGEADDRESS_C, CDbString, MACHINE, OWN)                    \
-  X(IMAGEADDRESS_D, CDbString, MACHINE, OWN)                    \
+  X(IMAGEADDRESS, CDbString, MACHINE, UNIT)                     \
+  X(IMAGEADDRESSSCANNER, CDbString, MACHINE, UNIT)              \
+  X(IMAGEADDRESSTEMPLATES, CDbEnum, MACHINE, UNIT)              \
+  X(IMAGEADDRESSTEMPLATES_PREV, CDbEnum, MACHINE, UNIT)         \
+  X(IMAGEADDRESS_A, CDbString, MACHINE, UNIT)                   \
+  X(IMAGEADDRESS_B, CDbString, MACHINE, UNIT)                   \
+  X(IMAGEADDRESS_C, CDbString, MACHINE, UNIT)                   \
+  X(IMAGEADDRESS_D, CDbString, MACHINE, UNIT)                   \
   X(IMAGEEDGEBOTTOM, CDbRange, CAMERA, OWN)                     \
   X(IMAGEEDGEFILL, CDbEnum, CAMERA, OWN)                        \
   X(IMAGEEDGEFILLALLSIDES, CDbEnum, CAMERA, OWN)                \
@@ -146,24 +146,24 @@
   X(IMAGEPROCESSINGTEST, CDbRange, MACHINE, NONE)               \
   X(IMAGESDIFFERENT, CDbEnum, MACHINE, UNIT)                    \
   X(IMAGESKEWANGLE, CDbRange, WINDOW, UNIT)                     \
-  X(INDEXINGFORMAT, CDbEnum, MACHINE, OWN)                      \
+  X(INDEXINGFORMAT, CDbEnum, MACHINE, UNIT)                     \
   X(INDICATORS, CDbEnum, MACHINE, OWN)                          \
   X(INDICATORSMODE, CDbEnum, MACHINE, OWN)                      \
   X(INDICATORSWARMUP, CDbEnum, MACHINE, OWN)                    \
   X(INPUTDOCUMENT, CDbEnum, MACHINE, UNIT)                      \
   X(INTELLIGENTDOCUMENTPROTECTION, CDbEnum, MACHINE, OWN)       \
-  X(JPEGQUALITY, CDbEnum, CAMERA, OWN)                          \
+  X(JPEGQUALITY, CDbEnum, CAMERA, UNIT)                         \
   X(LANGUAGE, CDbEnum, MACHINE, OWN)                            \
-  X(LEVELTOFOLLOW1, CDbEnum, MACHINE, OWN)                      \
-  X(LEVELTOFOLLOW2, CDbEnum, MACHINE, OWN)                      \
-  X(LEVELTOFOLLOW3, CDbEnum, MACHINE, OWN)                      \
+  X(LEVELTOFOLLOW1, CDbEnum, MACHINE, UNIT)                     \
+  X(LEVELTOFOLLOW2, CDbEnum, MACHINE, UNIT)                     \
+  X(LEVELTOFOLLOW3, CDbEnum, MACHINE, UNIT)                     \
   X(LOG, CDbEnum, MACHINE, OWN)                                 \
   X(LOWPOWERMODEUNIQUE, CDbEnum, MACHINE, NONE)                 \
   X(MAGNIFICATIONFRONTX, CDbRange, MACHINE, OWN)                \
   X(MAGNIFICATIONFRONTY, CDbRange, MACHINE, OWN)                \
   X(MAGNIFICATIONREARX, CDbRange, MACHINE, OWN)                 \
   X(MAGNIFICATIONREARY, CDbRange, MACHINE, OWN)                 \
-  X(MEDIATYPE, CDbEnum, CAMERA, OWN)                            \
+  X(MEDIATYPE, CDbEnum, CAMERA, UNIT)                           \
   X(METERFIRSTSCAN, CDbString, MACHINE, OWN)                    \
   X(METERLAMP, CDbRange, CAMERA, NONE)                          \
   X(METERLAMPFRONT, CDbRange, MACHINE, OWN)                     \
@@ -186,21 +186,21 @@
   X(PAPERJAMRESPONSE, CDbEnum, MACHINE, OWN)                    \
   X(PAPERSOURCE, CDbEnum, MACHINE, UNIT)                        \
   X(PATCHALARM, CDbEnum, MACHINE, NONE)                         \
-  X(PATCHCODEDETECTIONENABLED, CDbEnum, MACHINE, OWN)           \
-  X(PATCHFEATURE1, CDbEnum, MACHINE, OWN)                       \
-  X(PATCHFEATURE4, CDbEnum, MACHINE, OWN)                       \
-  X(PATCHFEATURE6, CDbEnum, MACHINE, OWN)                       \
-  X(PATCHHEAD1, CDbEnum, MACHINE, OWN)                          \
-  X(PATCHHEAD2, CDbEnum, MACHINE, OWN)                          \
-  X(PATCHHEAD3, CDbEnum, MACHINE, OWN)                          \
-  X(PATCHHEAD4, CDbEnum, MACHINE, OWN)                          \
-  X(PATCHLEVEL2, CDbEnum, MACHINE, OWN)                         \
-  X(PATCHLEVEL3, CDbEnum, MACHINE, OWN)                         \
-  X(PATCHTRANSFER, CDbEnum, MACHINE, OWN)                       \
+  X(PATCHCODEDETECTIONENABLED, CDbEnum, MACHINE, UNIT)          \
+  X(PATCHFEATURE1, CDbEnum, MACHINE, UNIT)                      \
+  X(PATCHFEATURE4, CDbEnum, MACHINE, UNIT)                      \
+  X(PATCHFEATURE6, CDbEnum, MACHINE, UNIT)                      \
+  X(PATCHHEAD1, CDbEnum, MACHINE, UNIT)                         \
+  X(PATCHHEAD2, CDbEnum, MACHINE, UNIT)                         \
+  X(PATCHHEAD3, CDbEnum, MACHINE, UNIT)                         \
+  X(PATCHHEAD4, CDbEnum, MACHINE, UNIT)                         \
+  X(PATCHLEVEL2, CDbEnum, MACHINE, UNIT)                        \
+  X(PATCHLEVEL3, CDbEnum, MACHINE, UNIT)                        \
+  X(PATCHTRANSFER, CDbEnum, MACHINE, UNIT)                      \
   X(PHYSICALHEIGHTADJUST, CDbRange, MACHINE, NONE)              \
   X(PHYSICALWIDTH, CDbRange, MACHINE, UNIT)                     \
-  X(PIXELFLAVOR, CDbEnum, CAMERA, OWN)                          \
-  X(PIXELFLAVORCODES, CDbEnum, CAMERA, OWN)                     \
+  X(PIXELFLAVOR, CDbEnum, CAMERA, UNIT)                         \
+  X(PIXELFLAVORCODES, CDbEnum, CAMERA, UNIT)                    \
   X(POWEROFFTIMEOUT, CDbRange, MACHINE, OWN)                    \
   X(POWEROFFTIMEOUTENABLED, CDbEnum, MACHINE, OWN)              \
   X(PREVIEWIMAGEACQUIRE, CDbEnum, MACHINE, NONE)                \
@@ -235,7 +235,7 @@
   X(PRINTERWRITESEQUENCEMESSAGE4, CDbString, MACHINE, OWN)      \
   X(PRINTERWRITESEQUENCEMESSAGE5, CDbString, MACHINE, OWN)      \
   X(PRINTERWRITESEQUENCEMESSAGE6, CDbString, MACHINE, OWN)      \
-  X(PRINTERWRITESEQUENCESTRING, CDbString, MACHINE, OWN)        \
+  X(PRINTERWRITESEQUENCESTRING, CDbString, MACHINE, UNIT)       \
   X(PRINTONIMAGEFRONT, CDbEnum, MACHINE, OWN)                   \
   X(PRINTONIMAGEPOSITIONX, CDbRange, MACHINE, OWN)              \
   X(PRINTONIMAGEPOSITIONY, CDbRange, MACHINE, OWN)              \
@@ -250,7 +250,7 @@
   X(THRESHOLD, CDbRange, CAMERA, OWN)                           \
   X(TIMEDATE, CDbString, MACHINE, NONE)                         \
   X(TIMEDATEUTC, CDbString, MACHINE, NONE)                      \
-  X(TOGGLEPATCH, CDbEnum, MACHINE, OWN)                         \
+  X(TOGGLEPATCH, CDbEnum, MACHINE, UNIT)                        \
   X(TRANSPORTAUTOSTART, CDbEnum, MACHINE, NONE)                 \
   X(TRANSPORTTIMEOUT, CDbRange, MACHINE, OWN)                   \
   X(TRANSPORTTIMEOUTRESPONSE, CDbEnum, MACHINE, OWN)            \
@@ -267,4 +267,4 @@
   X(WINDOWSIZE, CDbEnum, WINDOW, UNIT)                          \
   X(XFERCOUNT, CDbRange, MACHINE, OWN)                          \
   X(XNATIVERESOLUTION, CDbEnum, CAMERA, NONE)                   \
-  X(XRESOLUTION, CDbEnum, CAMERA, OWN)
+  X(XRESOLUTION, CDbEnum, CAMERA, UNIT)

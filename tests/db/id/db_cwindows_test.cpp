@@ -132,7 +132,7 @@ TEST_F(DbWindowRulesTest, TheProfileContainerIsMadeOnce) {
 // default fix-up goes on, and a set of a window-bin compares nothing.
 TEST_F(DbWindowRulesTest, AContainerThatCannotBeMadeLeavesTheDefaultUnset) {
   const size_t sizetMade = Count("new CDbEnum");
-  ASSERT_NO_FATAL_FAILURE(Open());
+  ASSERT_NO_FATAL_FAILURE(OpenScanner());
   CWINDOWBIN::SetProfileAllocationSeam(Fail);
   m_pdatabase->ConfigDelete("duplex", DB_CONFIGTARGET_COMMON);
   m_pdatabase->FixDefaultAll();

@@ -28,13 +28,13 @@ class DbRulesFixture : public ::testing::Test {
     m_pmem = std::make_unique<COsMem>(OS_MEM_METHOD_GLOBALALLOC, 1);
     OsCfgVersion oscfgversion{"01", "00", "00", "00", "01", "01", "2024"};
     m_poscfg = std::make_unique<COsCfg>("driver", OS_CFGENTITY_UTILITY, nullptr, &oscfgversion, false, nullptr);
-    ASSERT_NO_FATAL_FAILURE(Open());
+    OpenScanner();
     m_pdatabase->FixDefaultAll();
   }
 
-  // A new database, loaded and with the scanner's replies processed; the
-  // default fix-up is the caller's.
-  void Open() {
+  // A database of its own for the scanner (the one before it goes first),
+  // its configuration read, before the default fix-up.
+  void OpenScanner() {
     m_pdatabase.reset();
     m_pdatabase = std::make_unique<CDatabase>();
     ASSERT_EQ(m_pdatabase->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, SCANDRV_LIBRARY_PATH, false), DB_STS_SUCCESS);

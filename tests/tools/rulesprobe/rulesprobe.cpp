@@ -13,16 +13,16 @@
 //                                 "modeldirectoryflatbed" for a flatbed, the
 //                                 reportinquiry content)
 //   process                       ConfigProcessReportInquiry; prints "ok 1|0"
+//   labels                        the label texts loaded (UpdateLabels), as the
+//                                 language rules load them
 //   nexil adf|flatbed FILE        the image library's querysupport reply, under
 //                                 the prefix "nexil"; prints "ok 1|0"
 //   cfgdel KEY TARGET             a configuration key deleted
 //   cfgenumdel KEY VALUE TARGET   one value of a configuration enumeration deleted
+//   cfgdelprefix PREFIX           every configuration key that begins with PREFIX deleted
 //   cfgset SECTION TAG VALUE      a driver configuration text (VALUE percent-encoded)
 //   setenv NAME VALUE | unsetenv NAME
 //   stateset BIT | stateclear BIT a bit of the database state word
-//   ecdocustomname TEXT           the name the custom colour-dropout settings
-//                                 hold (TEXT percent-encoded), as the device
-//                                 engine keeps it
 //   windows N                     WINDOW lists windows 0..N-1, as the window
 //                                 commands add them (its default fix makes them
 //                                 the windows in use)
@@ -32,9 +32,13 @@
 //   set ID WINDOW BIN VALUE       a set through the database; prints "status N"
 //   settext ID VALUE              a text set on the machine bin; prints "status N"
 //   write ID WINDOW BIN VALUE     a direct write (as a profile applies one), then a pass
+//   items ID WINDOW BIN ITEM...   an enumeration's current list made of the items, in
+//                                 order, as a selection list is set; then a pass;
+//                                 prints "status N" (the first refusal)
 //   state | statehash | config | lookup   the listings of rules_listing.h
 //   makexml                       MakeXmlAll with capturing callbacks: "task N",
 //                                 the task text, "endtask"; then "status N"
+//   the colour-dropout commands of rules_dropouts.h
 //
 // Every database command runs under the database lock, as the driver's and
 // the device engine's threads do.
@@ -60,10 +64,10 @@
 #include "dev_drvconfig.h"
 #include "os_coscfg.h"
 #include "os_coslog.h"
-#include "os_cosstring.h"
 #include "os_cosresource.h"
 #include "os_cosxmltask.h"
 #include "os_osservices.h"
+#include "rules_dropouts.h"
 #include "rules_listing.h"
 
 namespace {
@@ -88,20 +92,6 @@ std::string CallerText() {
                 static_cast<const void*>(s_aoscfgnameSections), static_cast<const void*>(s_aoscfgnameTags),
                 static_cast<void*>(s_apszData));
   return sz;
-}
-
-std::string Decode(const std::string& a_strText) {
-  if (a_strText == "%") return std::string();
-  std::string str;
-  for (size_t sizet = 0; sizet < a_strText.size(); ++sizet) {
-    if (a_strText[sizet] == '%' && sizet + 2 < a_strText.size()) {
-      str += static_cast<char>(std::strtol(a_strText.substr(sizet + 1, 2).c_str(), nullptr, 16));
-      sizet += 2;
-    } else {
-      str += a_strText[sizet];
-    }
-  }
-  return str;
 }
 
 std::string ReadWhole(const std::string& a_strPath) {
@@ -201,7 +191,7 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
     return true;
   }
   if (strCommand == "setenv" && sizetArguments == 2) {
-    setenv(a_vecstr[1].c_str(), Decode(a_vecstr[2]).c_str(), 1);
+    setenv(a_vecstr[1].c_str(), ruleslisting::Unescape(a_vecstr[2]).c_str(), 1);
     return true;
   }
   if (strCommand == "unsetenv" && sizetArguments == 1) {
@@ -209,7 +199,7 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
     return true;
   }
   if (strCommand == "cfgset" && sizetArguments == 3) {
-    m_dqstrConfig.push_back(Decode(a_vecstr[3]));
+    m_dqstrConfig.push_back(ruleslisting::Unescape(a_vecstr[3]));
     const EOSSTS eossts = g_poscfg ? g_poscfg->Set(std::strtoul(a_vecstr[1].c_str(), nullptr, 10),
                                                    std::strtoul(a_vecstr[2].c_str(), nullptr, 10),
                                                    m_dqstrConfig.back().c_str())
@@ -226,6 +216,7 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
     return true;
   }
   if (!NeedDatabase()) return true;
+  if (rulesdropouts::Run(*m_pdatabase, a_vecstr)) return true;
   if (strCommand == "inquiry" && sizetArguments == 3) {
     const EDBID_FIRMWARE edbidfirmware = Unit(a_vecstr[1]);
     const bool blFlatbed = edbidfirmware == DB_FIRMWARE_FLATBED;
@@ -234,6 +225,8 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
       m_pdatabase->ConfigSetString("modeldirectoryflatbed", (a_vecstr[2] + "flatbed").c_str(), DB_CONFIGTARGET_COMMON);
     const std::string strContent = InquiryContent(ReadWhole(a_vecstr[3]));
     std::printf("ok %d\n", m_pdatabase->ConfigLoadReportInquiry(strContent.c_str(), 0, false, false, edbidfirmware));
+  } else if (strCommand == "labels") {
+    m_pdatabase->UpdateLabels();
   } else if (strCommand == "process") {
     std::printf("ok %d\n", m_pdatabase->ConfigProcessReportInquiry(nullptr, nullptr));
   } else if (strCommand == "nexil" && sizetArguments == 2) {
@@ -243,6 +236,13 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
     m_pdatabase->ConfigDelete(a_vecstr[1].c_str(), Target(a_vecstr[2]));
   } else if (strCommand == "cfgenumdel" && sizetArguments == 3) {
     m_pdatabase->ConfigEnumDelete(a_vecstr[1].c_str(), a_vecstr[2].c_str(), Target(a_vecstr[3]));
+  } else if (strCommand == "cfgdelprefix" && sizetArguments == 1) {
+    std::vector<std::string> vecstrKeys;
+    for (size_t sizet = 0; const DbConfigRecord* pdbconfigrecord = m_pdatabase->ConfigGetRecord(sizet); ++sizet) {
+      if (std::strncmp(pdbconfigrecord->szKey, a_vecstr[1].c_str(), a_vecstr[1].size()) == 0)
+        vecstrKeys.emplace_back(pdbconfigrecord->szKey);
+    }
+    for (const std::string& strKey : vecstrKeys) m_pdatabase->ConfigDelete(strKey.c_str(), DB_CONFIGTARGET_COMMON);
   } else if ((strCommand == "stateset" || strCommand == "stateclear") && sizetArguments == 1) {
     const auto edbstate = static_cast<EDBSTATE>(std::strtol(a_vecstr[1].c_str(), nullptr, 10));
     if (strCommand == "stateset") {
@@ -250,10 +250,6 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
     } else {
       m_pdatabase->ClearDbState(edbstate);
     }
-  } else if (strCommand == "ecdocustomname" && sizetArguments == 1) {
-    DbEcdoCustomSettings* pdbecdocustomsettings = m_pdatabase->GetEcdoCustomSettings();
-    COsString::SStrCpy(pdbecdocustomsettings->szName, sizeof pdbecdocustomsettings->szName,
-                       Decode(a_vecstr[1]).c_str());
   } else if (strCommand == "windows" && sizetArguments == 1) {
     const long lWindows = std::strtol(a_vecstr[1].c_str(), nullptr, 10);
     CDbDatum* pdbdatum = m_pdatabase->FindDirect(DB_BIN_MACHINE, DB_ID_WINDOW);
@@ -273,13 +269,20 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
   } else if (strCommand == "settext" && sizetArguments == 2) {
     CDbDatum* pdbdatum = m_pdatabase->FindInWindowBin(0, DB_BIN_MACHINE,
                                                       static_cast<EDBID>(std::strtol(a_vecstr[1].c_str(), nullptr, 10)));
-    std::printf("status %d\n", m_pdatabase->SetCurrentString(pdbdatum, Decode(a_vecstr[2]).c_str()));
+    std::printf("status %d\n", m_pdatabase->SetCurrentString(pdbdatum, ruleslisting::Unescape(a_vecstr[2]).c_str()));
   } else if (strCommand == "write" && sizetArguments == 4) {
     CDbDatum* pdbdatum = Datum(a_vecstr);
     if (pdbdatum && pdbdatum->GetDataType() == DB_DATATYPE_LONG) {
       pdbdatum->SetCurrentLong(std::strtol(a_vecstr[4].c_str(), nullptr, 10));
       m_pdatabase->FixCurrentAll(pdbdatum);
     }
+  } else if (strCommand == "items" && sizetArguments >= 3) {
+    CDbDatum* pdbdatum = Datum(a_vecstr);
+    EDBSTS edbsts = m_pdatabase->EnumDeleteAllItems(pdbdatum);
+    for (size_t sizet = 4; edbsts == DB_STS_SUCCESS && sizet < a_vecstr.size(); ++sizet)
+      edbsts = m_pdatabase->EnumAddItem(pdbdatum, std::strtol(a_vecstr[sizet].c_str(), nullptr, 10));
+    if (pdbdatum && pdbdatum->GetContainerType() == DB_CONTAINERTYPE_ENUM) m_pdatabase->FixCurrentAll(pdbdatum);
+    std::printf("status %d\n", edbsts);
   } else if (strCommand == "state") {
     std::fputs(ruleslisting::State(*m_pdatabase).c_str(), stdout);
   } else if (strCommand == "statehash") {

@@ -524,7 +524,7 @@ class ImageFormat(Rule):
             copy_format_to_windows(db, own, m.new)
 
     def make_xml(self, db, own, value, consumer):
-        learning = db.test(STATE_ECDOCUSTOMLEARN) and getattr(db, "ecdo_custom_name", "") == "(none)"
+        learning = db.test(STATE_ECDOCUSTOMLEARN) and getattr(getattr(db, "colour", None), "learning", "") == "(none)"
         return RGB_24 if learning and own.bin in (CF, CR) else value
 
 
