@@ -63,6 +63,24 @@ EOSSTS CDrvProcessCommands::EngineCmdReportWindowList() {
   return OS_STS_FAIL;
 }
 
+// Writing the archive waits for the scanner's logs: never under the
+// database lock.
+EDEVSTS CDrvProcessCommands::EngineSaveLog(const char* a_szFilename, const char* a_szText, bool a_blSaveImages) {
+  CDbLockRelease dblockrelease;
+  if (s_pdrvengineseam && s_pdrvengineseam->pfnSaveLog)
+    return s_pdrvengineseam->pfnSaveLog(s_pdrvengineseam->pvUser, a_szFilename, a_szText, a_blSaveImages, true);
+  OsLog(OS_LOG_ERROR, "SaveLog not available...");
+  return DEV_STS_FAIL;
+}
+
+// A facade without its device object names no word: that is a failure.
+const char* CDrvProcessCommands::EngineGetLexiconStatus(EDEVSTS a_edevsts) {
+  const char* szStatus = nullptr;
+  if (s_pdrvengineseam && s_pdrvengineseam->pfnGetLexiconStatus)
+    szStatus = s_pdrvengineseam->pfnGetLexiconStatus(s_pdrvengineseam->pvUser, a_edevsts);
+  return szStatus ? szStatus : "fail";
+}
+
 // ---------------------------------------------------------------------------
 // Logs and the profile list's reports
 // ---------------------------------------------------------------------------
