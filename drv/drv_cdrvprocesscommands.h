@@ -266,6 +266,8 @@ class CDrvProcessCommands : public COverride {
   // logged, "fail", and the walk stops.
   EOSSTS TakeArgument(char* a_szField, size_t a_sizetField, const OsXmlCallback* a_posxmlcallback,
                       const char* a_szElement);
+  // The file request's flag: set by exactly "true".
+  void TakeFlag(const OsXmlCallback* a_posxmlcallback);
   // A whole status reply: the word of a database status, or a word of its
   // own. The handler's status: 0 for "success" alone.
   EOSSTS AnswerCommand(EDBSTS a_edbsts);

@@ -19,6 +19,10 @@ EOSSTS CDrvProcessCommands::TakeArgument(char* a_szField, size_t a_sizetField, c
   return OS_STS_SUCCESS;
 }
 
+void CDrvProcessCommands::TakeFlag(const OsXmlCallback* a_posxmlcallback) {
+  m_drvfilerequest.blFlag = a_posxmlcallback->szData && std::strcmp(a_posxmlcallback->szData, "true") == 0;
+}
+
 EOSSTS CDrvProcessCommands::AnswerCommand(EDBSTS a_edbsts) {
   return AnswerWord(GetLexiconStatusFromEdbsts(a_edbsts));
 }

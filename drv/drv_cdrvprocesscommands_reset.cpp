@@ -45,7 +45,7 @@ EOSSTS CDrvProcessCommands::EnterResetId(OsXmlCallback* a_posxmlcallback) {
 }
 
 EOSSTS CDrvProcessCommands::EnterResetSharedsettings(OsXmlCallback* a_posxmlcallback) {
-  m_drvfilerequest.blFlag = a_posxmlcallback->szData && std::strcmp(a_posxmlcallback->szData, "true") == 0;
+  TakeFlag(a_posxmlcallback);
   return OS_STS_SUCCESS;
 }
 

@@ -336,8 +336,7 @@ TEST_F(DrvWindowTest, ProfilesAndUnknownIdsAnswerFail) {
   };
   for (const auto& c : acase) {
     SCOPED_TRACE(c.strBody);
-    const Reply reply = std::string(c.szCommand) == "create" ? Create(c.strBody) : Destroy(c.strBody);
-    EXPECT_EQ(reply.strStatus, "fail");
+    EXPECT_EQ((std::string(c.szCommand) == "create" ? Create(c.strBody) : Destroy(c.strBody)).strStatus, "fail");
     EXPECT_TRUE(m_plog->Contains(c.szLog));
   }
   EXPECT_EQ(Values(), vecBefore);
