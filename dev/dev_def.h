@@ -94,6 +94,30 @@ enum EDEVREPLY : int {
   DEV_REPLY_USERACTION = 24,
 };
 
+// How a running scan is asked to stop.
+enum EDEVSTOPACTION : int {
+  DEV_STOPACTION_REQUEST = 1,       // the unit stops feeding; the job ends normally
+  DEV_STOPACTION_CANCEL = 2,        // the scan thread halts, the scan ends cancelled
+  DEV_STOPACTION_DISCONNECTED = 3,  // the scan thread halts, the scanner went off line
+};
+
+// Which units the device-manager adapter drives when the front end opens a
+// single unit of a scanner (set by the device object's interface open).
+enum EDEVWIAMODE : int {
+  DEV_WIAMODE_NONE = 0,     // the model's own units
+  DEV_WIAMODE_ADF = 1,      // the feeder through its second-choice library
+  DEV_WIAMODE_BOTH = 2,     // both units of the model's library
+  DEV_WIAMODE_FLATBED = 3,  // the flatbed from the model directory; every interfaceopen names its device file
+};
+
+// The kind of interface a front end opens, from its caller name.
+enum EDEVDRIVER : int {
+  DEV_DRIVER_UNDEFINED = 0,
+  DEV_DRIVER_DEFAULT = 1,  // any caller but the two below
+  DEV_DRIVER_WIA = 2,      // caller "wia"
+  DEV_DRIVER_STI = 3,      // caller "sti"
+};
+
 // A log request and its result, filled by the device-manager replies and by
 // the report writers. The buffer is tracked memory owned by the record.
 constexpr size_t DEV_LOG_TEXT = 512;
@@ -188,3 +212,13 @@ enum EDEVBUTTONS : int {
 // text, a number shown with it (a time-out or a count) and the buttons.
 typedef EOSSTS (*PFNDEVMESSAGEMANAGER)(EDEVDLG a_edevdlg, EDEVMSG a_edevmsg, const char* a_szText, long a_lValue,
                                     EDEVBUTTONS a_edevbuttons);
+
+class CDevImpl;
+
+// What a plug-and-play procedure receives: the argument it was registered
+// with, the library's pnpchange message, and the device object reporting it.
+struct DevCallBackData {
+  void* pvArgument;
+  const char* szText;
+  CDevImpl* pdevimpl;
+};
