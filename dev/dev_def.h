@@ -110,6 +110,9 @@ enum EDEVWIAMODE : int {
   DEV_WIAMODE_FLATBED = 3,  // the flatbed from the model directory; every interfaceopen names its device file
 };
 
+// No scanner unit: nothing loaded, or none named yet.
+constexpr EDBID_FIRMWARE DEV_FIRMWARE_NONE = static_cast<EDBID_FIRMWARE>(0);
+
 // The kind of interface a front end opens, from its caller name.
 enum EDEVDRIVER : int {
   DEV_DRIVER_UNDEFINED = 0,
