@@ -272,6 +272,10 @@ class CDatabase {
   // 0 outside; while it is set, it alone answers NeedScanFromFlatbed.
   void SetUnitOverride(int a_iUnit) { m_iUnitOverride = a_iUnit; }
   int GetUnitOverride() const { return m_iUnitOverride; }
+  // The window whose windowadd is being built, -1 outside; while it is set,
+  // GetAdjustedFrame fits that window's frame instead of the current one's.
+  void SetWindowOverride(EDBID_WINDOW a_edbidwindow) { m_edbidwindowOverride = a_edbidwindow; }
+  EDBID_WINDOW GetWindowOverride() const { return m_edbidwindowOverride; }
   // The cropping mode a preview applies for a mode (0 outside preview).
   EDBID_CROPPINGMODE GetCroppingForPreview(EDBID_CROPPINGMODE a_edbidcroppingmode);
   bool IsCroppingBoxAlignmentCenter(EDBID_CROPPINGMODE a_edbidcroppingmode);
@@ -289,8 +293,9 @@ class CDatabase {
   // -------------------------------------------------------------------------
   // Frames kept on the sheet (db_cdatabase_frames.cpp)
   // -------------------------------------------------------------------------
-  // A frame side of the datum's bin in the current window, clipped to the
-  // sheet of the unit that scans.
+  // A frame side of the datum's bin in the current window (the window of the
+  // windowadd being built, while one is), clipped to the sheet of the unit
+  // that scans.
   long GetAdjustedFrame(CDbDatum* a_pdbdatum);
   // Caps a range at the physical height (a frame so that its turned extent
   // fits); with a_blOnlyWhenWithin, only while that height is within the
@@ -707,6 +712,7 @@ class CDatabase {
   bool ConfigProcessReportInquiryXml(const char* a_szPrefix, const char* a_szXml, EDBID_FIRMWARE a_edbidfirmware);
   const char* ConfigUseLanguage(bool a_blDevice, EDBID_FIRMWARE a_edbidfirmware);
   void ConfigDump();
+  const DbConfigRecord* ConfigGetRecord(size_t a_sizetIndex);
 
   // Settings profiles.
   EDBSTS ProfileSetCurrent(const char* a_szName);
@@ -777,6 +783,7 @@ class CDatabase {
   EDBSCANSOURCE m_edbscansource = 0;
   int64_t m_i64CopyImages = 0;
   int m_iUnitOverride = 0;  // the unit of the attribute tasks being built, or 0
+  EDBID_WINDOW m_edbidwindowOverride = -1;  // the window of the windowadd being built, or -1
   char* m_aszData[DB_DATA_BUFFERS] = {};
   uint32_t m_au32DataSize[DB_DATA_BUFFERS] = {};
   char m_aszModelName[DB_FIRMWARE_BOTH][DB_MODELNAME_SIZE] = {};  // by unit, 1 and 2

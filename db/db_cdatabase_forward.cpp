@@ -185,6 +185,10 @@ void CDatabase::ConfigDump() {
   if (!NoConfig(m_pdbconfig)) m_pdbconfig->Dump();
 }
 
+const DbConfigRecord* CDatabase::ConfigGetRecord(size_t a_sizetIndex) {
+  return NoConfig(m_pdbconfig) ? nullptr : m_pdbconfig->GetRecord(a_sizetIndex);
+}
+
 // ---------------------------------------------------------------------------
 // Settings profiles
 // ---------------------------------------------------------------------------

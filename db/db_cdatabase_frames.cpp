@@ -76,10 +76,16 @@ long CDatabase::GetAdjustedFrame(CDbDatum* a_pdbdatum) {
     return 0;
   }
   const EDBBIN edbbin = a_pdbdatum->GetBin();
-  CDbDatum* pdbdatumWidth = FindInBin(edbbin, DB_ID_FRAMEWIDTH);
-  CDbDatum* pdbdatumHeight = FindInBin(edbbin, DB_ID_FRAMEHEIGHT);
-  CDbDatum* pdbdatumX = FindInBin(edbbin, DB_ID_FRAMEXOFFSET);
-  CDbDatum* pdbdatumY = FindInBin(edbbin, DB_ID_FRAMEYOFFSET);
+  // Each windowadd carries the frame of its own window.
+  auto side = [this, edbbin](EDBID a_edbid) {
+    if (m_edbidwindowOverride < 0) return FindInBin(edbbin, a_edbid);
+    CDbDatum* pdbdatum = FindInWindowBin(m_edbidwindowOverride, edbbin, a_edbid);
+    return Accessible(pdbdatum) ? pdbdatum : nullptr;
+  };
+  CDbDatum* pdbdatumWidth = side(DB_ID_FRAMEWIDTH);
+  CDbDatum* pdbdatumHeight = side(DB_ID_FRAMEHEIGHT);
+  CDbDatum* pdbdatumX = side(DB_ID_FRAMEXOFFSET);
+  CDbDatum* pdbdatumY = side(DB_ID_FRAMEYOFFSET);
   if (!pdbdatumWidth || !pdbdatumHeight || !pdbdatumX || !pdbdatumY) {
     OsLog(OS_LOG_ERROR, "Couldn't find all the frame in bin %d", edbbin);
     return a_pdbdatum->GetCurrentLong();

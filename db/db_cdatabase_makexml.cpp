@@ -82,15 +82,19 @@ bool IsColor(EDBBIN a_edbbin) { return a_edbbin == DB_BIN_COLOR_FRONT || a_edbbi
 // A datum whose value goes to the scanner: it has access and consumers.
 bool IsSent(CDbDatum* a_pdbdatum) { return Accessible(a_pdbdatum) && a_pdbdatum->GetDeviceData() != 0; }
 
-// Every return of MakeXmlAll leaves the unit override at 0.
+// Every return of MakeXmlAll leaves the unit and window overrides cleared.
 class UnitOverrideClear {
  public:
-  explicit UnitOverrideClear(CDatabase& a_database) : m_database(a_database) { m_database.SetUnitOverride(0); }
-  ~UnitOverrideClear() { m_database.SetUnitOverride(0); }
+  explicit UnitOverrideClear(CDatabase& a_database) : m_database(a_database) { Clear(); }
+  ~UnitOverrideClear() { Clear(); }
   UnitOverrideClear(const UnitOverrideClear&) = delete;
   UnitOverrideClear& operator=(const UnitOverrideClear&) = delete;
 
  private:
+  void Clear() {
+    m_database.SetUnitOverride(0);
+    m_database.SetWindowOverride(-1);
+  }
   CDatabase& m_database;
 };
 
@@ -347,12 +351,15 @@ bool AttributeTasks::WindowAdd(EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin) {
   if (!m_blPreview ||
       m_database.GetCroppingForPreview(ValueOf(DB_ID_CROPPINGMODE, 0)) != DB_ID_CROPPINGMODE_ENUM_FIXED)
     m_posxmltask->AddArgument("findregions", "none");
+  // A rule that fits the frame to the sheet reads the frame of this window.
+  m_database.SetWindowOverride(a_edbidwindow);
   for (const EDBID* pedbid = CDatabase::s_aedbidWindowAdd; *pedbid != DB_ID_UNDEFINED; ++pedbid) {
     CDbDatum* pdbdatum = CDbDatum::DbDatumFind(a_edbidwindow, *pedbid, a_edbbin);
     if (!IsSent(pdbdatum)) continue;
     if (pdbdatum->GetAccess() == DB_ACCESS_DISABLED && *pedbid != DB_ID_AUTOMATICDESKEW) continue;
     WriteValue(m_database.FindDirect(a_edbbin, *pedbid), pdbdatum);
   }
+  m_database.SetWindowOverride(-1);
   char szToggleState[s_sizetToggleState] = {};
   m_database.GetPatchToggleState(a_edbbin, szToggleState, sizeof szToggleState);
   m_posxmltask->AddArgument("patchtogglestate", szToggleState);

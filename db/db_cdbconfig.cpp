@@ -123,3 +123,8 @@ void CDbConfig::Dump() {
   if (Missing(m_pdbconfig)) return;
   m_pdbconfig->Dump();
 }
+
+const DbConfigRecord* CDbConfig::GetRecord(size_t a_sizetIndex) {
+  if (Missing(m_pdbconfig)) return nullptr;
+  return m_pdbconfig->GetRecord(a_sizetIndex);
+}

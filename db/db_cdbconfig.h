@@ -88,6 +88,9 @@ class CDbConfig {
   // image-processing library, for a unit.
   const char* UseLanguage(bool a_blDevice, EDBID_FIRMWARE a_edbidfirmware);
   void Dump();
+  // The record at a position of the sorted table (0 upwards), none past the
+  // last. Valid until the table next changes.
+  const DbConfigRecord* GetRecord(size_t a_sizetIndex);
 
  private:
   CDbConfigImpl* m_pdbconfig;

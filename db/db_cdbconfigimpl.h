@@ -42,6 +42,9 @@ class CDbConfigImpl {
   void RangeSetMin(const char* a_szId, uint64_t a_u64Number, EDBCONFIGTARGET a_edbconfigtarget);
   void RangeSetMax(const char* a_szId, uint64_t a_u64Number, EDBCONFIGTARGET a_edbconfigtarget);
   void Dump();
+  const DbConfigRecord* GetRecord(size_t a_sizetIndex) const {
+    return a_sizetIndex < m_u32Records ? &m_adbconfigrecord[a_sizetIndex] : nullptr;
+  }
 
   // Enumerated values (db_cdbconfigimpl_enum.cpp).
   void EnumAdd(const char* a_szId, const char* a_szEnum, EDBCONFIGTARGET a_edbconfigtarget);

@@ -360,6 +360,14 @@ COsXmlTask* CDbDatum::GetDbMakeXml() { return ms_pdatumcommon ? ms_pdatumcommon-
 
 long CDbDatum::GetWindowMax() { return ms_pdatumcommon ? static_cast<long>(ms_pdatumcommon->lWindowCount) : 0; }
 
+void CDbDatum::SetWindowMax(long a_lWindows) {
+  if (a_lWindows < 1 || a_lWindows > DB_WINDOW_COUNT) {
+    OsLog(OS_LOG_ERROR, "Bad window count...%ld", a_lWindows);
+    return;
+  }
+  if (ms_pdatumcommon) ms_pdatumcommon->lWindowCount = a_lWindows;
+}
+
 // ---------------------------------------------------------------------------
 // Notification of this datum
 // ---------------------------------------------------------------------------

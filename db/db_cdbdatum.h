@@ -164,6 +164,9 @@ class CDbDatum {
   static CDbNotify* GetDbNotify();
   static COsXmlTask* GetDbMakeXml();
   static long GetWindowMax();
+  // The number of windows in use (1..11; others are refused, logged), set
+  // by the window rule from its list.
+  static void SetWindowMax(long a_lWindows);
 
   // The characters of a text as the string limits count them: the multibyte
   // characters of the current locale; a text the locale cannot read (invalid

@@ -9,6 +9,7 @@
 
 #include "sim_csimimage.h"
 #include "sim_csimnode.h"
+#include "sim_csimtask.h"
 
 namespace {
 
@@ -150,6 +151,10 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
   if (FlagValue(simnodeSimulate, "serialnumber", strValue)) {
     if (strValue.empty() || strValue.size() > 63) return Bad("serialnumber");
     m_strSerialNumber = strValue;
+  }
+  if (FlagValue(simnodeSimulate, "inquiry", strValue) &&
+      !CSimTask::ReadInquiryFile(strValue, m_simnodeInquiry, a_strError)) {
+    return false;
   }
   m_strImageDirectory = CSimImage::DefaultDirectory();
   if (FlagValue(simnodeSimulate, "imagedirectory", strValue)) {

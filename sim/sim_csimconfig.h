@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-class CSimNode;
+#include "sim_csimnode.h"
 
 // The faults a batch can meet, each at a configured sheet.
 enum ESIMFAULT : int {
@@ -53,6 +53,7 @@ class CSimConfig {
   std::map<long, std::string> m_mapPatch;  // patch sheets and their patch type
   std::string m_strFlatbed;                // the flatbed's model directory (feeder only)
   std::string m_strImageDirectory;
+  CSimNode m_simnodeInquiry;  // elements added to the report inquiry (flag "inquiry", a file)
 
   static constexpr long s_lPagesMax = 100000;
 };

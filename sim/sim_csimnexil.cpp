@@ -136,6 +136,9 @@ bool CSimNexil::LoadKnobs(std::string& a_strError) {
     return false;
   }
   m_u64MaxMemory = static_cast<uint64_t>(lMaxMemory) << 20;
+  m_simnodeInquiry = CSimNode();
+  const std::string strInquiry = Knob("NEXSIM_INQUIRY");
+  if (!strInquiry.empty() && !CSimTask::ReadInquiryFile(strInquiry, m_simnodeInquiry, a_strError)) return false;
   return LoadTestKnobs(a_strError);
 }
 

@@ -119,7 +119,7 @@ class CSimNexil {
   const char* GetDebugLog(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
   const char* ClearLog(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
   const char* GetEcdo(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
-  static CSimNode ReportInquiry(bool a_blInterfaceOpen);
+  CSimNode ReportInquiry(bool a_blInterfaceOpen) const;
   void RemoveLogFiles();
 
   std::mutex m_mutex;
@@ -132,6 +132,7 @@ class CSimNexil {
   std::string m_strImageDirectory;
   long m_lNoMemoryAt = 0;
   std::string m_strVersion;
+  CSimNode m_simnodeInquiry;  // elements added to the report inquiry (NEXSIM_INQUIRY, a file)
   uint64_t m_u64MaxMemory = 0;  // bytes; 0 without a limit
   std::string m_strTaskLog;
   std::map<long, std::string> m_mapGetOutputWord;  // by getoutput, counted from 1

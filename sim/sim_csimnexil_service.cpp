@@ -59,12 +59,16 @@ uint64_t AvailableMemory() {
 
 }  // namespace
 
-// The interfaceopen reply names only the languages the library speaks.
-CSimNode CSimNexil::ReportInquiry(bool a_blInterfaceOpen) {
+// The interfaceopen reply names only the languages the library speaks; the
+// elements of NEXSIM_INQUIRY follow the library's own in querysupport.
+CSimNode CSimNexil::ReportInquiry(bool a_blInterfaceOpen) const {
   CSimNode simnodeInquiry("reportinquiry");
   for (const SimNexilInquiryRow& row : s_asimnexilinquiryrow) {
     if (a_blInterfaceOpen && std::string(row.szId) != "language") continue;
     simnodeInquiry.AddInquiry(row.szKind, row.szId, row.szValues);
+  }
+  if (!a_blInterfaceOpen) {
+    for (const CSimNode& simnode : m_simnodeInquiry.Children()) simnodeInquiry.Add(simnode);
   }
   return simnodeInquiry;
 }

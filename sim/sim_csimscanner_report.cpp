@@ -36,6 +36,8 @@ constexpr SimInquiryRow s_asiminquiryrow[] = {
     {"enum", "consumablemetertype", "feedroller separationpad", nullptr},
     {"enum", "paperjamresponse", "stopfeeder endofjob", nullptr},
     {"enum", "multifeedresponse", "continue endofjob endofjobleavepaper stopfeeder", nullptr},
+    {"enum", "imagecroppingmode", "automatic fixed relative aggressive longpaper photo",
+     "automatic fixed relative aggressive longpaper photo"},
     {"range", "multifeedlength", "2400 41400", nullptr},
     {"supported", nullptr, "paperdetectable preview metertypeenabled calibrationtypeenabled",
      "preview metertypeenabled calibrationtypeenabled"},
@@ -98,6 +100,9 @@ CSimNode CSimScanner::ReportInquiry(bool a_blInterfaceOpen) const {
       simnodeInquiry.AddInquiry(row.szKind, row.szId, row.szAdf);
     }
   }
+  // The elements of the "inquiry" file come last: a later element of an id
+  // replaces what an earlier one set.
+  for (const CSimNode& simnode : m_simconfig.m_simnodeInquiry.Children()) simnodeInquiry.Add(simnode);
   return simnodeInquiry;
 }
 

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -105,4 +107,24 @@ void CSimTask::Log(const std::string& a_strPath, const char* a_szUnit, uint64_t 
     OsLog(OS_LOG_ERROR, "sim>>> the task log was not written <%s>", a_strPath.c_str());
   }
   close(iFd);
+}
+
+bool CSimTask::ReadInquiryFile(const std::string& a_strPath, CSimNode& a_simnodeInquiry, std::string& a_strError) {
+  std::ifstream ifstreamFile(a_strPath, std::ios::binary);
+  if (!ifstreamFile) {
+    a_strError = "cannot read the inquiry file <" + a_strPath + ">";
+    return false;
+  }
+  const std::string strText = "<reportinquiry>" +
+                              std::string(std::istreambuf_iterator<char>(ifstreamFile), std::istreambuf_iterator<char>()) +
+                              "</reportinquiry>";
+  COsXml osxml;
+  std::vector<char> vcBuffer(strText.size() + 1);
+  CSimNode simnodeInquiry;
+  if (osxml.DocumentLoad(strText.c_str()) != OS_STS_SUCCESS || !simnodeInquiry.Read(osxml, vcBuffer)) {
+    a_strError = "the inquiry file is not XML <" + a_strPath + ">";
+    return false;
+  }
+  a_simnodeInquiry = std::move(simnodeInquiry);
+  return true;
 }

@@ -26,4 +26,8 @@ class CSimTask {
   // characters of values made blanks, written in one piece.
   static void Log(const std::string& a_strPath, const char* a_szUnit, uint64_t a_u64Id,
                   const CSimNode& a_simnodeCommand, const char* a_szStatus);
+  // The elements of a file (a piece of a report inquiry, without its own
+  // reportinquiry element) as the children of a_simnodeInquiry. False, with
+  // the reason in a_strError, for a file that cannot be read or parsed.
+  static bool ReadInquiryFile(const std::string& a_strPath, CSimNode& a_simnodeInquiry, std::string& a_strError);
 };

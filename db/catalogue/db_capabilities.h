@@ -1,7 +1,8 @@
 // The capability classes, one per capability with rules of its own: C plus
 // the capability's name, derived from its container. They add nothing to
 // their container yet; when a class gets its rules it moves to a unit of its
-// own in db/id/ and its declaration here gives way to that unit's header.
+// own in db/id/ (or joins the unit of its family) and its declaration here
+// gives way to that unit's header.
 // Capabilities without rules have no class: their objects are the container.
 #pragma once
 
@@ -11,6 +12,7 @@
 #include "db_cdbrange.h"
 #include "db_cdbstring.h"
 #include "db_cecdo.h"
+#include "db_cframe.h"
 
 #define DB_CAPABILITY_CLASS_OWN(NAME, CONTAINER) \
   class C##NAME : public CONTAINER {};

@@ -10,7 +10,9 @@
 //   (bins 0 and 2 to 5, and a copy per camera in windows 1 to 10);
 // - rules: OWN for a class of its own, declared in db_capabilities.h until
 //   its rules give it a unit in db/id/; UNIT for a class whose rules have
-//   that unit (db_c<capability>.h, included by db_capabilities.h); NONE for a
+//   that unit (db_c<capability>.h for a class of its own, db_c<family>.h for
+//   a family of classes that share their rules, a row per class; included by
+//   db_capabilities.h); NONE for a
 //   capability without rules, whose objects are its plain container carrying
 //   the class name.
 #pragma once
@@ -113,10 +115,10 @@
   X(FIRMWARE, CDbEnum, MACHINE, OWN)                            \
   X(FOREGROUNDBOLDNESSAGGRESSIVENESS, CDbRange, CAMERA, OWN)    \
   X(FOREGROUNDBOLDNESSMODE, CDbEnum, CAMERA, OWN)               \
-  X(FRAMEHEIGHT, CDbRange, WINDOW, OWN)                         \
-  X(FRAMEWIDTH, CDbRange, WINDOW, OWN)                          \
-  X(FRAMEXOFFSET, CDbRange, WINDOW, OWN)                        \
-  X(FRAMEYOFFSET, CDbRange, WINDOW, OWN)                        \
+  X(FRAMEHEIGHT, CDbRange, WINDOW, UNIT)                        \
+  X(FRAMEWIDTH, CDbRange, WINDOW, UNIT)                         \
+  X(FRAMEXOFFSET, CDbRange, WINDOW, UNIT)                       \
+  X(FRAMEYOFFSET, CDbRange, WINDOW, UNIT)                       \
   X(FUNCTIONKEY1, CDbEnum, MACHINE, NONE)                       \
   X(FUNCTIONKEY2, CDbEnum, MACHINE, NONE)                       \
   X(FUNCTIONKEY3, CDbEnum, MACHINE, NONE)                       \

@@ -1,6 +1,6 @@
 // The default fix-up on a database loaded from the library's own resources
 // and configured from the inquiry fixtures: in dump mode the two dumps, each
-// compared whole with what a Python reading of the replies expects; the
+// compared whole with what the rules model expects of the loaded database; the
 // image-address rules made only for a scanner with indexing, once however
 // often the fix-up runs, and gone with a scanner without it.
 #include <gtest/gtest.h>
@@ -19,6 +19,7 @@
 #include "db_cdbconfig_testutil.h"
 #include "os_coscfg.h"
 #include "os_cosmem.h"
+#include "rules_listing.h"
 #include "test_support.h"
 
 using dbconfigtest::DataPath;
@@ -29,8 +30,6 @@ namespace {
 
 // The log's dump switch, added to a debug level.
 constexpr long s_lDumpMode = 0x100;
-
-const std::string s_strSource = std::string(SCANDRV_TEST_DATA) + "/../..";
 
 // One reply of a scanner unit, as a file the Python script reads too.
 struct Reply {
@@ -91,17 +90,21 @@ class DbDefaultsTest : public ::testing::Test {
     ASSERT_TRUE(m_pdatabase->ConfigProcessReportInquiry(nullptr, nullptr)) << m_plog->Text();
   }
 
-  // The Python script's answer for the scanner's replies.
-  static std::string Expected(const char* a_szMode, const Scanner& a_scanner) {
-    std::vector<std::string> vecArgument = {SCANDRV_PYTHON,
-                                            std::string(SCANDRV_TEST_DATA) + "/../tools/fixdefaults_dump.py", a_szMode};
-    if (std::string(a_szMode) == "dump") {
-      for (const char* szSource : {"/tests/data/db/database_expected.tsv", "/db/sources/lookup.dbc", "/db/db_def.h",
-                                   "/db/catalogue/db_catalogue_rows.h"})
-        vecArgument.push_back(s_strSource + szSource);
+  // The listings of the loaded database the model starts from.
+  void WriteListings() {
+    testsupport::WriteFile(m_strState, ruleslisting::State(*m_pdatabase));
+    testsupport::WriteFile(m_strConfig, ruleslisting::Config(*m_pdatabase));
+    testsupport::WriteFile(m_strLookup, ruleslisting::Lookup(*m_pdatabase));
+  }
+
+  // The Python script's answer: a dump by name, or "indexing".
+  std::string Expected(const char* a_szName) const {
+    std::vector<std::string> vecArgument = {SCANDRV_PYTHON, std::string(SCANDRV_TEST_DATA) + "/../tools/fixdefaults_dump.py"};
+    if (std::string(a_szName) == "indexing") {
+      vecArgument.insert(vecArgument.end(), {"indexing", m_strConfig});
+    } else {
+      vecArgument.insert(vecArgument.end(), {"dump", m_strState, m_strConfig, m_strLookup, a_szName});
     }
-    for (const Reply& reply : a_scanner.vecreply)
-      vecArgument.push_back((reply.edbidfirmware == DB_FIRMWARE_ADF ? "adf=" : "flatbed=") + reply.pfnPath());
     int iStatus = -1;
     std::string strOutput = testsupport::RunProgram(vecArgument, &iStatus);
     EXPECT_EQ(iStatus, 0) << strOutput;
@@ -137,6 +140,9 @@ class DbDefaultsTest : public ::testing::Test {
   std::unique_ptr<COsCfg> m_poscfg;
   std::unique_ptr<CDatabase> m_pdatabase;
   const std::string m_strDumps = testsupport::RootPath("dumps");
+  const std::string m_strState = testsupport::RootPath("state.txt");
+  const std::string m_strConfig = testsupport::RootPath("config.txt");
+  const std::string m_strLookup = testsupport::RootPath("lookup.txt");
 };
 
 class DbDefaultsScanner : public DbDefaultsTest, public ::testing::WithParamInterface<Scanner> {};
@@ -148,19 +154,22 @@ class DbDefaultsScanner : public DbDefaultsTest, public ::testing::WithParamInte
 TEST_P(DbDefaultsScanner, DumpsTheDefaultsTheRepliesGiveAndKeepsOneImageAddressRulesObject) {
   Start(1 | s_lDumpMode);
   Configure(GetParam());
+  WriteListings();
   m_pdatabase->FixDefaultAll();
   const std::vector<std::pair<std::string, std::string>> vecDump = Dumps();
   ASSERT_EQ(vecDump.size(), 2u);
   EXPECT_TRUE(std::regex_match(vecDump[0].first, std::regex("PmxDbFactoryDefaults_[0-9]{9}\\.txt")));
   EXPECT_TRUE(std::regex_match(vecDump[1].first, std::regex("PmxDbInitial_[0-9]{9}\\.txt")));
-  const std::string strExpected = Expected("dump", GetParam());
-  ASSERT_GT(strExpected.size(), 10000u);
-  for (const auto& [strName, strDump] : vecDump) EXPECT_EQ(strDump, strExpected) << strName;
+  for (const auto& [strName, strDump] : vecDump) {
+    const std::string strExpected = Expected(strName.substr(0, strName.find('_')).c_str());
+    ASSERT_GT(strExpected.size(), 10000u);
+    EXPECT_EQ(strDump, strExpected) << strName;
+  }
   for (const char* szLine :
        {"db>>> fixdefaultall starting...", "db>>> fixdefaultall had an error...", "db>>> fixdefaultall completed..."})
     EXPECT_EQ(CountInLog(szLine), 1u) << szLine;
 
-  const bool blIndexing = Expected("indexing", GetParam()) == "yes\n";
+  const bool blIndexing = Expected("indexing") == "yes\n";
   EXPECT_EQ(m_pdatabase->GetDbIa() != nullptr, blIndexing);
   EXPECT_EQ(CountInLog("new CDbIa"), blIndexing ? 1u : 0u);
   // The device engine runs it again for the next scanner it opens.

@@ -424,9 +424,11 @@ TEST_F(DbMakeXmlTest, RulesWriteTheirOwnArguments) {
   EXPECT_TRUE(m_vecsent.empty());
 }
 
-// A window's own values (its frame) go into its windowadd; the others are
-// window 0's.
+// A window's own values (its frame, fitted to the feeder's sheet) go into
+// its windowadd; the others are window 0's.
 TEST_F(DbMakeXmlTest, EachWindowSendsItsOwnValues) {
+  m_pdatabase->ConfigRangeSetMax("sheetwidth", 14400, DB_CONFIGTARGET_ADF);
+  m_pdatabase->ConfigRangeSetMax("sheetheight", 40800, DB_CONFIGTARGET_ADF);
   Cameras(false, false, true, false);
   Set(1, DB_ID_CAMERAENABLE, DB_BIN_COLOR_FRONT, DB_ID_CAMERAENABLE_ENUM_TRUE);
   Set(0, DB_ID_FRAMEWIDTH, DB_BIN_COLOR_FRONT, 2400);

@@ -230,7 +230,8 @@ def badinput_gets_a_clear_status():
                         ("NEXSIM_MAXMEMORY", "-1"), ("NEXSIM_IMAGEDIRECTORY", os.path.join(ROOT, "missing")),
                         ("NEXSIM_GETOUTPUTWORD", "x"), ("NEXSIM_GETOUTPUTWORD", "1:"),
                         ("NEXSIM_GETOUTPUTWORD", "1:end of"), ("NEXSIM_GETOUTPUTWORD", "0:fail"),
-                        ("NEXSIM_THROWAT", "0"), ("NEXSIM_RELAY", "-2"), ("NEXSIM_PADOUTPUT", "x")):
+                        ("NEXSIM_THROWAT", "0"), ("NEXSIM_RELAY", "-2"), ("NEXSIM_PADOUTPUT", "x"),
+                        ("NEXSIM_INQUIRY", os.path.join(ROOT, "missing.inquiry"))):
         saved = os.environ.get(knob)
         os.environ[knob] = value
         nexil.send("interfaceopen", "", "fail")
@@ -340,6 +341,19 @@ def reports_of_the_library():
     nexil.send("getversion", "", "invalidstate")
     flatbed.send("interfaceclose", "", "success")
     del os.environ["NEXSIM_VERSION"], os.environ["NEXIL_LOGPATH"]
+    # NEXSIM_INQUIRY adds the elements of a file to querysupport, after the library's own.
+    extra = os.path.join(ROOT, "extra.inquiry")
+    with open(extra, "w") as f:
+        f.write("<enum><id>barcodetype</id><value>code39</value></enum>")
+    os.environ["NEXSIM_INQUIRY"] = extra
+    status, root = nexil.send("interfaceopen", "", "success")
+    assert [e.tag for e in root[1]] == ["enum"]
+    nexil.send("sessionbegin", "", "success")
+    status, root = nexil.send("querysupport", "", "success")
+    last = list(root.find("reportinquiry"))[-1]
+    assert [e.text for e in last] == ["barcodetype", "code39"], [e.text for e in last]
+    nexil.close()
+    del os.environ["NEXSIM_INQUIRY"]
 
 
 @group

@@ -353,6 +353,28 @@ def batch_inquiry_follows_the_grammar():
             assert found[key], key
         assert "paperdetectable" in found["supported"]
         assert ("printer" in found) == printer, found.get("printer")
+        assert found["imagecroppingmode"] == ["automatic", "fixed", "relative", "aggressive", "longpaper", "photo"]
+        unit.close()
+
+
+@group
+def batch_inquiry_file_adds_its_elements():
+    """The flag inquiry names a file of elements that querysupport adds at the end of its reportinquiry, on
+    either unit; a later element of an id is what a reader keeps."""
+    path = os.path.join(ROOT, "extra.inquiry")
+    with open(path, "w") as f:
+        f.write("<range><id>sheetwidth</id><rangemin>600</rangemin><rangemax>6000</rangemax></range>\n"
+                "<enum><id>extrakey</id><value>one</value><value>two</value></enum>\n")
+    for unit in (UNITS["adf"], UNITS["flatbed"]):
+        unit.send("interfaceopen", simulate(inquiry=path), "success")
+        unit.send("sessionbegin", "", "success")
+        status, root = unit.send("querysupport", "", "success")
+        elements = list(root.find("reportinquiry"))
+        assert [e.text for e in elements[-1]] == ["extrakey", "one", "two"]
+        widths = [e for e in elements if e[0].text == "sheetwidth"]
+        assert len(widths) == 2 and widths[-1] is elements[-2] and widths[-1][2].text == "6000"
+        modes = [[v.text for v in e[1:]] for e in elements if e[0].text == "imagecroppingmode"]
+        assert modes == [["automatic", "fixed", "relative", "aggressive", "longpaper", "photo"]], modes
         unit.close()
 
 
@@ -555,6 +577,13 @@ def callbacks_never_after_interfaceclose():
 # Bad input
 
 
+def not_xml():
+    path = os.path.join(ROOT, "broken.inquiry")
+    with open(path, "w") as f:
+        f.write("<range><id>sheetwidth</id>")
+    return path
+
+
 @group
 def badinput_gets_a_clear_status():
     unit = UNITS["adf"]
@@ -571,7 +600,8 @@ def badinput_gets_a_clear_status():
     # A configuration the unit cannot have is refused and leaves it loaded.
     for flags in ({"pages": 100001}, {"pages": 99999999999999999999}, {"pages": "-1"}, {"pages": "abc"},
                   {"simmodel": "oak"}, {"delay": ""}, {"paperjam": 0}, {"blank": "1,,2"}, {"patch": "2:staple"},
-                  {"busy": "maybe"}, {"imagedirectory": os.path.join(ROOT, "missing")}, {"duplex": "yes"}):
+                  {"busy": "maybe"}, {"imagedirectory": os.path.join(ROOT, "missing")}, {"duplex": "yes"},
+                  {"inquiry": os.path.join(ROOT, "missing.inquiry")}, {"inquiry": not_xml()}):
         unit.send("interfaceopen", simulate(**flags), "fail")
     unit.open(pages=1)
     for name, pointer in (("imageavailable", "xyz"), ("imageavailable", ""), ("imageavailable", "0x"),

@@ -1,6 +1,7 @@
 # An independent judge of turned frames: for a grid of frames and angles it
 # prints "x y w h angle minw minh W H valid maxheight", computed with the
-# standard library's sine and cosine and truncation toward zero.
+# standard library's sine and cosine and truncation toward zero. The rules
+# model (tests/tools/rulesmodel) judges frames with the same functions.
 import math
 import sys
 
@@ -54,7 +55,8 @@ def grid():
             yield x, y, w, h, angle, 600, 600, 10200, 13200
 
 
-for x, y, w, h, angle, minw, minh, pw, ph in grid():
-    print(x, y, w, h, angle, minw, minh, pw, ph, int(valid(x, y, w, h, angle, minw, minh, pw, ph)),
-          max_height(x, y, w, h, angle))
-sys.stdout.flush()
+if __name__ == "__main__":
+    for x, y, w, h, angle, minw, minh, pw, ph in grid():
+        print(x, y, w, h, angle, minw, minh, pw, ph, int(valid(x, y, w, h, angle, minw, minh, pw, ph)),
+              max_height(x, y, w, h, angle))
+    sys.stdout.flush()
