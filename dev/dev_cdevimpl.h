@@ -248,12 +248,12 @@ class CDevImpl {
 
  private:
   // InterfaceOpen's steps (dev_cdevimpl_interface.cpp).
-  EOSSTS ChooseUnits(EDEVWIAMODE* a_pedevwiamode);
+  bool ChooseUnits(EDEVWIAMODE* a_pedevwiamode);
   EOSSTS CreateSessionObjects();
   EOSSTS OpenUnits();
   EOSSTS OpenUnit(EDBID_FIRMWARE a_edbidfirmware, bool a_blCheckLoaded, bool a_blQuiet);
   void DropFlatbed();
-  EOSSTS NexilOpenUnit(EDBID_FIRMWARE a_edbidfirmware, EDEVNEXILCALL a_edevnexilcall);
+  EOSSTS NexilOpenUnit(EDBID_FIRMWARE a_edbidfirmware, EDEVNEXILCALL a_edevnexilcall, bool a_blQuiet);
   EOSSTS OpenDriverEvent();
   void DeleteAdapters();
   // Halts and joins a worker thread, the database lock given up.
