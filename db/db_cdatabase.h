@@ -54,6 +54,21 @@ constexpr long DB_ECDO_RECORDS = 63;
 struct DbEcdoHeader {
   DbEcdoRecord adbecdorecord[DB_ECDO_RECORDS];
 };
+// The custom colour dropouts the user has learnt (filled by the device
+// engine), beside the scanner's own list and ended the same way.
+constexpr long DB_ECDOCUSTOM_RECORDS = 10;
+struct DbEcdoCustomHeader {
+  DbEcdoRecord adbecdorecord[DB_ECDOCUSTOM_RECORDS];
+};
+
+// What a front end's override document forces on the scanner whatever the
+// settings say (filled by the driver's override parser, read by the rules
+// that write the device tasks); 0 in a word means no override.
+struct DbOverride {
+  uint32_t u32DocumentType;  // a DOCUMENTTYPE value
+  uint32_t u32Ecdo;          // the value of an entry of the scanner's list (DbEcdoHeader)
+  uint32_t u32EcdoCustom;    // the value of an entry of the custom list (DbEcdoCustomHeader)
+};
 
 // The suffix of a configuration-record key, defined with the records.
 enum EDBCONFIGTARGET : int;
@@ -284,7 +299,8 @@ class CDatabase {
   // The feeder's paper sensor (db_cdatabase_feeder.cpp)
   // -------------------------------------------------------------------------
   // FEEDERLOADED, read from the device at most once in two seconds by the
-  // whole process; callers on other threads wait for a read in progress.
+  // whole process; no lock is held while the device answers, so callers on
+  // other threads that find the reading stale meanwhile ask too.
   long GetFeederLoaded();
   // Seam: the clock of the cache in seconds; null restores the time stamp
   // of the time service. Tests use it.
@@ -656,6 +672,8 @@ class CDatabase {
   CDbIa* GetDbIa() { return m_pdbia; }
   DbColorTableRecord* DeviceGetColorTableHeader() { return m_adbcolortablerecord; }
   DbEcdoHeader* DeviceGetEcdoHeader() { return &m_dbecdoheader; }
+  DbEcdoCustomHeader* DeviceGetEcdoCustomHeader() { return &m_dbecdocustomheader; }
+  DbOverride* GetOverride() { return &m_dboverride; }
   COsXmlTask* GetXmlTask() { return m_posxmltask; }
   COsXmlTask* GetDbMakeXml();
 
@@ -789,6 +807,8 @@ class CDatabase {
   char m_aszModelName[DB_FIRMWARE_BOTH][DB_MODELNAME_SIZE] = {};  // by unit, 1 and 2
   DbColorTableRecord m_adbcolortablerecord[DB_COLORTABLE_RECORDS] = {};
   DbEcdoHeader m_dbecdoheader = {};
+  DbEcdoCustomHeader m_dbecdocustomheader = {};
+  DbOverride m_dboverride = {};
   DbEcdoCustomSettings m_dbecdocustomsettings = {};
   DbDebugRecord m_dbdebugrecord = {};
   DbSimulationRecord m_dbsimulationrecord = {};

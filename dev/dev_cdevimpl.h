@@ -252,6 +252,7 @@ class CDevImpl {
   EOSSTS CreateSessionObjects();
   EOSSTS OpenUnits();
   EOSSTS OpenUnit(EDBID_FIRMWARE a_edbidfirmware, bool a_blCheckLoaded, bool a_blQuiet);
+  EDEVSTS DeviceInterfaceOpen(EDBID_FIRMWARE a_edbidfirmware);
   void DropFlatbed();
   EOSSTS NexilOpenUnit(EDBID_FIRMWARE a_edbidfirmware, EDEVNEXILCALL a_edevnexilcall, bool a_blQuiet);
   EOSSTS OpenDriverEvent();
@@ -275,6 +276,7 @@ class CDevImpl {
   std::atomic<bool> m_blSkipSendingEvent{false};
   std::atomic<bool> m_blAllowImageAvailable{false};
   std::atomic<bool> m_blNexilActive{false};
+  std::atomic<bool> m_blScanLeast{false};  // until the scan thread exists
   std::mutex m_mutexPnpchange;  // the procedure and its argument
   EOSSTS (*m_pfnPnpchangeProc)(void*) = nullptr;
   void* m_pvPnpchangeArgument = nullptr;

@@ -64,12 +64,23 @@ EOSSTS CDevImpl::GetDriverEvent(COsXmlTask*) { return NotBuilt("GetDriverEvent",
 EOSSTS CDevImpl::UserInput(const char*) { return NotBuilt("UserInput", OS_STS_SUCCESS); }
 EOSSTS CDevImpl::ImageQueuePush(bool, EDEVSTS, const char*) { return NotBuilt("ImageQueuePush", OS_STS_SUCCESS); }
 
-// Scan pipeline and image hand-off. No scan thread exists, so none runs and
-// a stop request finds nothing to stop (5).
-EOSSTS CDevImpl::ScanBegin() { return NotBuilt("ScanBegin", s_eosstsFail); }
-void CDevImpl::ScanEnd() { NotBuilt("ScanEnd"); }
-EOSSTS CDevImpl::ScanRequestStop(EDEVSTOPACTION) { return NotBuilt("ScanRequestStop", static_cast<EOSSTS>(5)); }
-bool CDevImpl::ScanIsScanning() { return NotBuilt("ScanIsScanning", false); }
+// Scan pipeline and image hand-off. A scan "runs" from ScanBegin to ScanEnd
+// without a thread and delivers nothing, so that the device-manager
+// adapter's stop of a running scan can be seen: a stop request is answered
+// 0 while one runs, 5 when none does.
+EOSSTS CDevImpl::ScanBegin() {
+  m_blScanLeast.store(true);
+  return NotBuilt("ScanBegin", OS_STS_SUCCESS);
+}
+void CDevImpl::ScanEnd() {
+  m_blScanLeast.store(false);
+  NotBuilt("ScanEnd");
+}
+EOSSTS CDevImpl::ScanRequestStop(EDEVSTOPACTION a_edevstopaction) {
+  OsLogDebug(OS_LOG_INFO, "ScanRequestStop(%d)", static_cast<int>(a_edevstopaction));
+  return NotBuilt("ScanRequestStop", m_blScanLeast.load() ? OS_STS_SUCCESS : static_cast<EOSSTS>(5));
+}
+bool CDevImpl::ScanIsScanning() { return m_blScanLeast.load(); }
 long CDevImpl::ScanImageCountRemaining() { return NotBuilt("ScanImageCountRemaining", 0L); }
 EOSSTS CDevImpl::ScanRegisterFirstImageCallback(EOSSTS (*)(void*), void*) {
   return NotBuilt("ScanRegisterFirstImageCallback", s_eosstsFail);

@@ -6,19 +6,52 @@
 // symbol name.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "db_def.h"
+#include "dev_def.h"
 #include "drv_cdrvoverride.h"
 #include "drv_cdrvprocesscommands_handlers.h"
 #include "os_cosxml.h"
 #include "os_def.h"
 
 class CDatabase;
+class CDbDatum;
 class CDev;
 class CDriver;
 class CDrvCommandFsm;
 class CDrvGui;
+class COsXmlTask;
+struct DbLookup2;
+
+// A value of the LOG capability: the log a log report asks the device for.
+typedef int EDBID_LOG;
+
+// The text fields of the set request, terminator included.
+constexpr size_t DRV_SETREQUEST_TEXT = 1024;
+
+// The set request: what the enter handlers of set, setmany and get gather
+// and their exit handlers act on. Cleared at every set and every get.
+struct DrvSetRequest {
+  uint64_t u64SetType;            // the elements given, EDRIVERSETTYPE bits
+  char szId[DRV_SETREQUEST_TEXT];  // the capability or special report named
+};
+
+// What the get reports ask of the device engine and the driver object: the
+// driver's log record, a log, the images expected per sheet, the printer
+// cartridge, the window list. Each function takes the seam's user value.
+// Where the device facade or the driver object does not offer an operation
+// yet, its answer is its failure; tests give their own answers through the
+// seam (a null function keeps that failure).
+struct DrvEngineSeam {
+  DeviceLog* (*pfnGetDeviceLog)(void* a_pvUser);
+  EDEVSTS (*pfnGetLog)(void* a_pvUser, DeviceLog* a_pdevicelog, bool a_blFlag);
+  bool (*pfnGetOutputImageCount)(void* a_pvUser, long* a_plCount);
+  EDEVSTS (*pfnGetCartridgeDetected)(void* a_pvUser);
+  EOSSTS (*pfnCmdReportWindowList)(void* a_pvUser, bool a_blAsTask, COsXmlTask* a_posxmltask);
+  void* pvUser;
+};
 
 class CDrvProcessCommands : public COverride {
  public:
@@ -37,6 +70,63 @@ class CDrvProcessCommands : public COverride {
   // Whether this task's setmany began (its values were remembered).
   bool IsSetmanyBegun() const { return m_blSetmanyBegun; }
 
+  // -------------------------------------------------------------------------
+  // Capability reports, shared by get, set, setmany and reset
+  // (drv_cdrvprocesscommands_report.cpp, drv_cdrvprocesscommands_region.cpp)
+  // -------------------------------------------------------------------------
+  // They read the database under its lock and build in the database's task
+  // builder. "Continue" appends to a reply the caller has started and will
+  // finish: no task is started or finished, and a failure builds no status
+  // reply (the caller answers it). Otherwise a failure replaces the reply
+  // with its status word. Each answers the reply's status: 0 success, 14
+  // notavailable, 4 badvalue, 1 fail.
+  //
+  // A named capability (its lexicon name): its report pair with "success",
+  // or "notavailable" when disabled; "fail" when unknown, unsupported or
+  // hidden. Without a name, every capability changed since the last reset
+  // of the notifications, IMAGEFORMAT first; with a_blCurrentBinOnly only
+  // the machine's and those of the current window-bin's camera.
+  EDBSTS CreateTaskReportGetSet(const char* a_szName, bool a_blContinue, bool a_blCurrentBinOnly);
+  // The current and the default report of one capability: 0, or 1 (logged).
+  EOSSTS CreateTaskReportContainer(CDbDatum* a_pdbdatum);
+  // The arguments every report starts with: id (the name, else the lexicon
+  // name), windowtag for a camera, readonly, valuecurrent when no name is
+  // given, context, and for a current report its valid contexts. 0 or 1.
+  EOSSTS AddLexiconInfo(CDbDatum* a_pdbdatum, bool a_blDefault, const char* a_szName);
+  // The current or default value as the protocol writes it: an entry's
+  // lexicon name, a text or a decimal number. 1 (logged) when it has none or
+  // does not fit the buffer; nothing is cut.
+  EOSSTS GetCurrentLexiconValue(CDbDatum* a_pdbdatum, char* a_szValue, size_t a_sizetValue);
+  EOSSTS GetDefaultLexiconValue(CDbDatum* a_pdbdatum, char* a_szValue, size_t a_sizetValue);
+  // A region: the current and default report of its four or five range
+  // capabilities (no skew angle when a_edbidSkew is 0), under the region's
+  // name.
+  EDBSTS CreateTaskReportRegion(const char* a_szRegion, EDBID a_edbidOffsetX, EDBID a_edbidOffsetY,
+                                EDBID a_edbidWidth, EDBID a_edbidHeight, EDBID a_edbidSkew, bool a_blContinue);
+  // One field's range element (current or default bounds): 0 or 1.
+  EOSSTS CreateRegionRange(EDBID a_edbid, bool a_blDefault, const char* a_szElement);
+
+  // -------------------------------------------------------------------------
+  // The special reports of get (drv_cdrvprocesscommands_lists.cpp)
+  // -------------------------------------------------------------------------
+  // A log of the current scanner unit, as a data file; the set request's id
+  // names it in the reply.
+  EDBSTS CreateTaskReportLog(EDBID_LOG a_edbidlog);
+  // The profile list's report texts, passed through: a data file of a
+  // profile group, and (by the set request's id) the current profile item or
+  // the whole list.
+  EDBSTS CreateTaskReportDataFile(const char* a_szId);
+  EDBSTS CreateTaskReportProfileList();
+  // The scanner's colour dropouts, the supported capabilities' names, the
+  // images to expect per sheet and the printer cartridge.
+  EDBSTS CreateTaskReportEcdoList();
+  EDBSTS CreateTaskReportIdList();
+  EDBSTS CreateTaskReportOutputImageCount();
+  EDBSTS CreateTaskReportCartridgeDetected();
+
+  // Tests: the engine's answers (null restores the built-in ones).
+  static void SetEngineSeam(const DrvEngineSeam* a_pdrvengineseam);
+
 #define DRV_DECLARE_FORWARDER(kind, name) static EOSSTS CDrvProcessCommands_##name(OsXmlCallback* a_posxmlcallback);
   DRV_PROCESSCOMMANDS_HANDLERS(DRV_DECLARE_FORWARDER)
 #undef DRV_DECLARE_FORWARDER
@@ -49,6 +139,50 @@ class CDrvProcessCommands : public COverride {
   // The body of a command whose work is not built yet.
   EOSSTS NotBuilt(OsXmlCallback* a_posxmlcallback);
 
+  // The get command's answer to the id (drv_cdrvprocesscommands_get.cpp).
+  EDBSTS AnswerGet(const char* a_szId);
+
+  // True (logged) without a database or its builder: nothing can be
+  // reported.
+  bool NoDatabase();
+  // Reply helpers (drv_cdrvprocesscommands_report.cpp): a reply task started
+  // with its status word; the end of a reply (finished, or replaced by the
+  // status reply of a failure, or of a builder that overflowed); a whole
+  // status reply.
+  void StartReply(const char* a_szStatus);
+  EDBSTS FinishReply(EDBSTS a_edbsts, bool a_blContinue);
+  EDBSTS AnswerStatus(EDBSTS a_edbsts);
+  // One text argument: markup goes into a CDATA section; false (logged) for
+  // a text no section can hold.
+  bool AddTextArgument(const char* a_szName, const char* a_szText);
+  // The report of an enumeration's current or default list.
+  EOSSTS AddEnumList(CDbDatum* a_pdbdatum, DbLookup2* a_pdblookup2, bool a_blDefault);
+  // One report of the pair: its element, the lexicon information, the
+  // container's list, range or maximum length.
+  EOSSTS AddContainerReport(CDbDatum* a_pdbdatum, DbLookup2* a_pdblookup2, bool a_blDefault);
+  // The current or default value as the protocol writes it.
+  EOSSTS GetLexiconValue(CDbDatum* a_pdbdatum, bool a_blDefault, char* a_szValue, size_t a_sizetValue);
+  // The changed capabilities of one notification kind: the value walk
+  // reports each and records its id, the constraint walk reports those whose
+  // id the value walk did not record.
+  EOSSTS ReportChanged(EDBNOTIFY a_edbnotify, bool a_blCurrentBinOnly, EDBID* a_aedbid, long* a_plIds);
+  // A range element of the datum's current or default bounds at that depth
+  // of the reply.
+  EOSSTS AddRange(CDbDatum* a_pdbdatum, bool a_blDefault, const char* a_szElement, int a_iDepth);
+  // The region report: one of the pair.
+  EOSSTS AddRegionReport(const char* a_szRegion, const EDBID* a_aedbid, long a_lFields, bool a_blDefault);
+
+  // A report text of the profile list as the whole reply ("fail", logged
+  // with the failure text, when there is none).
+  EDBSTS PassThroughReport(const char* a_szReport, const char* a_szFailure);
+  // The engine's answers the special reports use
+  // (drv_cdrvprocesscommands_lists.cpp).
+  DeviceLog* EngineGetDeviceLog();
+  EDEVSTS EngineGetLog(DeviceLog* a_pdevicelog);
+  bool EngineGetOutputImageCount(long* a_plCount);
+  EDEVSTS EngineGetCartridgeDetected();
+  EOSSTS EngineCmdReportWindowList();
+
   // Reads the answers of the ecdocustom requests.
   COsXml m_osxml;
   CDrvCommandFsm* m_pdrvcommandfsm = nullptr;
@@ -59,6 +193,7 @@ class CDrvProcessCommands : public COverride {
   // Tracked memory some handlers allocate; freed with the object.
   void* m_pvMemory = nullptr;
 
+  DrvSetRequest m_drvsetrequest = {};
   // Setmany: the set types of its completed sets, and whether this task's
   // setmany began.
   uint64_t m_u64SetmanyType = 0;

@@ -14,9 +14,9 @@
   X(WORK, ExitGetoutput)                                \
   X(WORK, ExitImageend)                                 \
   X(ARG, EnterImageendImagefilename)                    \
-  X(ARG, EnterGet)                                      \
-  X(WORK, ExitGet)                                      \
-  X(ARG, EnterGetId)                                    \
+  X(BUILT, EnterGet)                                    \
+  X(BUILT, ExitGet)                                     \
+  X(BUILT, EnterGetId)                                  \
   X(ARG, EnterReset)                                    \
   X(WORK, ExitReset)                                    \
   X(ARG, EnterResetId)                                  \

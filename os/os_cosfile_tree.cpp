@@ -181,6 +181,10 @@ EOSSTS COsFile::Delete(const char* a_szFilename, EOSFILETYPE a_eosfiletype, bool
   return OS_STS_SUCCESS;
 }
 
+EOSSTS COsFileImpl::RemoveDirectoryAt(int a_iDirFd, const char* a_szName, bool a_blRecursive) {
+  return ::RemoveDirectoryAt(a_iDirFd, a_szName, a_blRecursive);
+}
+
 EOSSTS COsFile::SetFileAccess(const char* a_szFilename, EOSFILEACCESS a_eosfileaccess, bool a_blRecursive, int) {
   if (!a_szFilename) {
     OsLog(OS_LOG_ERROR, "a_szFilename is null...");

@@ -131,7 +131,7 @@ EOSSTS COsFileImpl::Open(const char* a_szFilename, EOSFILEOPEN a_eosfileopen, EO
   if (IsOpen() && szMode[0] == 'w' && ftruncate(m_iFd, 0) != 0) {
     OsLogDebug(OS_LOG_INFO, "ftruncate failed...%d <%s>", errno, a_szFilename);
   }
-  if (IsOpen()) ApplyCreationMask(a_szFilename);
+  if (IsOpen()) ApplyCreationMask(m_iFd, a_szFilename);
   COsString::SStrCpy(m_szName, sizeof m_szName, a_szFilename);
   return eosstatus;
 }
@@ -159,11 +159,11 @@ EOSSTS COsFileImpl::OpenDescriptor(const char* a_szFilename, const char* a_szMod
 }
 
 // Files below the configured root get the configured permission bits.
-void COsFileImpl::ApplyCreationMask(const char* a_szFilename) {
+void COsFileImpl::ApplyCreationMask(int a_iFd, const char* a_szFilename) {
   const char* szRoot = CfgText(10);  // RootPath
   if (!*szRoot || !std::strstr(a_szFilename, szRoot)) return;
   long lMode = OsCfgGetLong(1, 97, 0777);  // ForceFileCreationMask
-  if (fchmod(m_iFd, static_cast<mode_t>(lMode) & 07777) != 0) {
+  if (fchmod(a_iFd, static_cast<mode_t>(lMode) & 07777) != 0) {
     OsLogDebug(OS_LOG_INFO, "fchmod failed...%d <%s>", errno, a_szFilename);
   }
 }

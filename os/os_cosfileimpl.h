@@ -90,6 +90,11 @@ class COsFileImpl {
   static EOSSTS Decompress(const char* a_szOutput, uint64_t* a_pu64Written, COsFile* a_posfileInput,
                            uint64_t a_u64Stream, OsFilePackageProgressFunction a_pfnProgress,
                            OsFilePackageProgress* a_posfilepackageprogress);
+  // The same into a file already open for writing (named for the log and
+  // the progress record); what it wrote stays for the caller to remove.
+  static EOSSTS Decompress(int a_iFdOutput, const char* a_szOutput, uint64_t* a_pu64Written, COsFile* a_posfileInput,
+                           uint64_t a_u64Stream, OsFilePackageProgressFunction a_pfnProgress,
+                           OsFilePackageProgress* a_posfilepackageprogress);
   // The method a file gets when the caller leaves the choice to us.
   static EOSFILECOMPRESSION CompressionOf(const char* a_szPath, uint64_t a_u64Size);
   // Tells the progress function about a step (the running count grows by
@@ -113,6 +118,30 @@ class COsFileImpl {
   static size_t WriteAll(int a_iFd, const void* a_pBuffer, size_t a_sizetBytes, int* a_piErrno);
   // Whether two names lead to one existing file (a link, another spelling).
   static bool SameFile(const char* a_szFirst, const char* a_szSecond);
+  // The permission bits an access (1 to 4, as COsFile::SetAccess takes it)
+  // gives a file of the current mode; false for another access.
+  static bool AccessMode(mode_t a_modetCurrent, int a_eosfileaccess, mode_t* a_pmodet);
+  // Files below the configured root get the configured permission bits.
+  static void ApplyCreationMask(int a_iFd, const char* a_szFilename);
+  // Removes a directory of an open directory (its tree too when asked),
+  // never entering a link (os_cosfile_tree.cpp).
+  static EOSSTS RemoveDirectoryAt(int a_iDirFd, const char* a_szName, bool a_blRecursive);
+
+  // Entries reached through the descriptor of the directory holding them,
+  // never through a path: a symbolic link on the way is refused, not
+  // followed (os/formats/os_cosfileimpl_at.cpp). Each answers 0 and a new
+  // descriptor, s_eosstsLink for a link, or the system error's status.
+  static constexpr EOSSTS s_eosstsLink = OS_STS_ACCESS_DENIED;
+  // A directory; with a_blCreate a missing one is made first, with mode 0777
+  // as every directory of the file service.
+  static EOSSTS OpenDirectoryAt(int a_iDirFd, const char* a_szName, bool a_blCreate, int* a_piFd);
+  // A regular file opened for writing, emptied. With a_blReplace any entry
+  // of the name that is no directory is removed first and the file made
+  // anew; otherwise an existing file is emptied only while it is a regular
+  // file of one name, and anything else is refused as a link.
+  static EOSSTS CreateFileAt(int a_iDirFd, const char* a_szName, bool a_blReplace, int* a_piFd);
+  // Access of an open entry, as COsFile::SetAccess gives it.
+  static EOSSTS SetAccessFd(int a_iFd, EOSFILEACCESS a_eosfileaccess);
 
  private:
   struct LockSlot {
@@ -122,7 +151,6 @@ class COsFileImpl {
 
   bool NeedOpen();
   EOSSTS OpenDescriptor(const char* a_szFilename, const char* a_szMode);
-  void ApplyCreationMask(const char* a_szFilename);
   void DeleteOwnFile();
   int FindSlot(uint64_t a_u64Offset, uint64_t a_u64Length) const;
   int RegionLock(short a_sType, uint64_t a_u64Offset, uint64_t a_u64Length);

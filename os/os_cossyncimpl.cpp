@@ -396,8 +396,9 @@ EOSSTS COsSyncImpl::OpenNamed() {
 }
 
 // Gives back this object's slot (with the block's mutex held): drops its
-// reference on the flag, clearing the flag with the last one.
-void COsSyncImpl::Unregister(bool* a_pblBlockEmpty) {
+// reference on the flag, clearing the flag with the last one; tells whether
+// any creating object is left in the block.
+void COsSyncImpl::Unregister(bool* a_pblNoCreatorLeft) {
   RemoveStaleObjectsAndFlags(false);
   OsSyncPublic& ossyncpublic = m_possyncgroup->ossyncpublic;
   OsSyncObject& ossyncobject = ossyncpublic.aossyncobject[m_i32Object];
@@ -411,37 +412,52 @@ void COsSyncImpl::Unregister(bool* a_pblBlockEmpty) {
     std::memset(static_cast<void*>(&ossyncobject), 0, sizeof ossyncobject);
   }
   m_i32Object = -1;
-  bool blEmpty = true;
+  bool blNoCreator = true;
   for (const OsSyncObject& ossyncobjectOther : ossyncpublic.aossyncobject) {
-    if (ossyncobjectOther.u64OsSyncMode != 0) blEmpty = false;
+    if (ossyncobjectOther.u64OsSyncMode == OS_SYNCMODE_CREATE) blNoCreator = false;
   }
-  *a_pblBlockEmpty = blEmpty;
+  *a_pblNoCreatorLeft = blNoCreator;
 }
 
 // An owner's names go with its close. A group file stays while other
 // members still use it, so a member created later joins the same block.
-void COsSyncImpl::RemoveFiles(bool a_blBlockEmpty) {
+// A group's name goes with its last creating member: openers found the
+// block by the members' names, which their creators took away already.
+void COsSyncImpl::RemoveFiles(bool a_blNoCreatorLeft) {
   if (m_szLinkPath[0]) unlink(m_szLinkPath);
-  if (m_szObjectPath[0] && (m_eossyncstruct != OS_SYNCSTRUCT_GROUP || a_blBlockEmpty)) unlink(m_szObjectPath);
+  if (m_szObjectPath[0] && (m_eossyncstruct != OS_SYNCSTRUCT_GROUP || a_blNoCreatorLeft)) unlink(m_szObjectPath);
+}
+
+void COsSyncImpl::RemoveEventNames(const char* a_szGroup, const char* const* a_aszNames, size_t a_sizetNames) {
+  auto remove = [](const char* a_szPrefix, const char* a_szName) {
+    char szPath[OS_SYNC_NAME_SIZE * 2];
+    struct stat st;
+    if (IsSafeName(a_szName) && HasText(a_szName) && BuildPath(szPath, sizeof szPath, a_szPrefix, a_szName) &&
+        lstat(szPath, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid()) {
+      unlink(szPath);
+    }
+  };
+  for (size_t sizet = 0; sizet < a_sizetNames; ++sizet) remove(FilePrefix(OS_SYNCTYPE_EVENT), a_aszNames[sizet]);
+  remove("group_", a_szGroup);
 }
 
 void COsSyncImpl::Close() {
   if (m_possyncgroup) {
     OsLogDebug(OS_LOG_INFO, "sync>>> Close...%p (%s) (%s)", static_cast<void*>(this), m_szObjectPath, m_szLinkPath);
   }
-  bool blBlockEmpty = false;
+  bool blNoCreatorLeft = false;
   bool blRemoved = false;
   if (m_possyncgroup && m_i32Object >= 0) {
     CFileLock cfilelock(m_iFile, LOCK_SH);
     if (Lock() == OS_STS_SUCCESS) {
       bool blReleased = ReleaseHeldMutexes();
-      Unregister(&blBlockEmpty);
+      Unregister(&blNoCreatorLeft);
       Unlock();
       if (blReleased) Broadcast();
     }
     // Still under the file lock, so no new creator of the name is between
     // its open and its lock.
-    if (m_blOwner) RemoveFiles(blBlockEmpty);
+    if (m_blOwner) RemoveFiles(blNoCreatorLeft);
     blRemoved = true;
   }
   if (m_possyncgroup) {

@@ -95,6 +95,10 @@ class COsSyncImpl {
   const char* GetGroup() const { return m_szGroup; }
 
   static void SetFallbackDirectory(const char* a_szDirectory);
+  // Removes the names of events whose creator is known to be gone (killed:
+  // its close never ran) and of their group; only plain files of this user.
+  // Processes that still map them keep their blocks.
+  static void RemoveEventNames(const char* a_szGroup, const char* const* a_aszNames, size_t a_sizetNames);
 
  private:
   // Create and open (os_cossyncimpl.cpp).
@@ -109,9 +113,9 @@ class COsSyncImpl {
   EOSSTS JoinExisting();
   EOSSTS InitBlockLocks();
   EOSSTS LinkMember();
-  bool BuildPath(char* a_szPath, size_t a_sizetPath, const char* a_szPrefix, const char* a_szName);
-  void Unregister(bool* a_pblBlockEmpty);
-  void RemoveFiles(bool a_blBlockEmpty);
+  static bool BuildPath(char* a_szPath, size_t a_sizetPath, const char* a_szPrefix, const char* a_szName);
+  void Unregister(bool* a_pblNoCreatorLeft);
+  void RemoveFiles(bool a_blNoCreatorLeft);
 
   // Registry (os_cossyncimpl_registry.cpp).
   EOSSTS Lock();

@@ -4,8 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cstdlib>
-#include <string_view>
 
 #include "sim_csimimage.h"
 #include "sim_csimnode.h"
@@ -26,19 +26,51 @@ constexpr SimModel s_asimmodel[] = {
 
 constexpr const char* s_aszFault[SIM_FAULT_COUNT] = {"paperjam", "multifeed", "coveropen", "disconnect", "fail"};
 
-// The value of a flag: the task's simflag of that id, else SIMSCAN_<ID>.
-bool FlagValue(const CSimNode& a_simnodeSimulate, const char* a_szId, std::string& a_strValue) {
+std::string Capitals(const std::string& a_str) {
+  std::string str;
+  for (char c : a_str) str += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  return str;
+}
+
+bool SimFlag(const CSimNode& a_simnodeSimulate, const std::string& a_strId, std::string& a_strValue) {
   for (const CSimNode& simnode : a_simnodeSimulate.Children()) {
-    if (simnode.Name() == "simflag" && simnode.ChildText("id") == std::string_view(a_szId)) {
+    if (simnode.Name() == "simflag" && simnode.ChildText("id") == a_strId) {
       a_strValue = simnode.ChildText("value");
       return true;
     }
   }
-  std::string strVariable = "SIMSCAN_";
-  for (const char* pc = a_szId; *pc; ++pc) strVariable += static_cast<char>(*pc >= 'a' && *pc <= 'z' ? *pc - 32 : *pc);
-  const char* szEnv = std::getenv(strVariable.c_str());
+  return false;
+}
+
+bool Variable(const std::string& a_strName, std::string& a_strValue) {
+  const char* szEnv = std::getenv(a_strName.c_str());
   if (!szEnv) return false;
   a_strValue = szEnv;
+  return true;
+}
+
+// The value of a flag: the task's simflag "<unit>.<id>", then "<id>", else
+// SIMSCAN_<UNIT>_<ID>, then SIMSCAN_<ID>.
+bool FlagValue(const CSimNode& a_simnodeSimulate, const char* a_szId, std::string& a_strValue) {
+  const std::string strUnit = CSimConfig::UnitName();
+  return SimFlag(a_simnodeSimulate, strUnit + "." + a_szId, a_strValue) ||
+         SimFlag(a_simnodeSimulate, a_szId, a_strValue) ||
+         Variable("SIMSCAN_" + Capitals(strUnit) + "_" + Capitals(a_szId), a_strValue) ||
+         Variable("SIMSCAN_" + Capitals(a_szId), a_strValue);
+}
+
+// "ms:TEXT" with a time up to ten minutes and a text of letters, digits and
+// underscores.
+bool ParseTimedText(const std::string& a_strText, long& a_lMs, std::string& a_strWord) {
+  const size_t sizetColon = a_strText.find(':');
+  if (sizetColon == std::string::npos || sizetColon + 1 == a_strText.size() ||
+      !CSimNode::Number(a_strText.substr(0, sizetColon), 0, 600000, a_lMs)) {
+    return false;
+  }
+  a_strWord = a_strText.substr(sizetColon + 1);
+  for (char c : a_strWord) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
+  }
   return true;
 }
 
@@ -116,8 +148,17 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
   };
   if (!Number("pages", s_lPagesMax, m_lPages) || !Bool("duplex", m_blDuplex) ||
       !Number("delay", 60000, m_lDelayMs) || !Number("warmup", 600000, m_lWarmupMs) ||
-      !Bool("asyncopen", m_blAsyncOpen) || !Number("opendelay", 60000, m_lOpenDelayMs)) {
+      !Bool("asyncopen", m_blAsyncOpen) || !Number("opendelay", 60000, m_lOpenDelayMs) ||
+      !Number("offlineafter", 600000, m_lOfflineAfterMs) || !Number("onlineafter", 600000, m_lOnlineAfterMs)) {
     return false;
+  }
+  if (FlagValue(simnodeSimulate, "button", strValue) && !ParseTimedText(strValue, m_lButtonMs, m_strButton)) {
+    return Bad("button");
+  }
+  if (FlagValue(simnodeSimulate, "pnpchange", strValue) &&
+      (!ParseTimedText(strValue, m_lPnpChangeMs, m_strPnpChange) ||
+       (m_strPnpChange != "added" && m_strPnpChange != "removed"))) {
+    return Bad("pnpchange");
   }
   if (IsFlatbed()) m_blDuplex = false;
   // "busy": how many attempts are refused, or "true" for all of them.
@@ -163,4 +204,10 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
     m_strImageDirectory = strValue;
   }
   return true;
+}
+
+const char* CSimConfig::TaskLogPath() {
+  const char* szPath = std::getenv(IsFlatbed() ? "SIMSCAN_FLATBED_TASKLOG" : "SIMSCAN_ADF_TASKLOG");
+  if (!szPath || !szPath[0]) szPath = std::getenv("SIMSCAN_TASKLOG");
+  return szPath && szPath[0] ? szPath : nullptr;
 }

@@ -1,7 +1,10 @@
 // What one simulated scanner unit is and how it behaves: its model, serial
 // number and the simulation flags of the interfaceopen task (each falling
 // back to an environment variable SIMSCAN_<ID in capitals>, then to its
-// default).
+// default). A flag whose id begins with the unit's name and a dot ("adf.",
+// "flatbed."), or a variable SIMSCAN_ADF_<ID> or SIMSCAN_FLATBED_<ID>,
+// applies to that unit's copy only and wins over the plain one: the driver
+// sends both units the same flags.
 #pragma once
 
 #include <map>
@@ -54,6 +57,20 @@ class CSimConfig {
   std::string m_strFlatbed;                // the flatbed's model directory (feeder only)
   std::string m_strImageDirectory;
   CSimNode m_simnodeInquiry;  // elements added to the report inquiry (flag "inquiry", a file)
+  // Callback knobs, -1 when off: ms after a session begins until the unit
+  // drops off line; ms off line until it is back; ms after buttonevent is
+  // registered until the button is pressed; ms after pnpchange is
+  // registered until a flatbed is added or removed.
+  long m_lOfflineAfterMs = -1;
+  long m_lOnlineAfterMs = -1;
+  long m_lButtonMs = -1;
+  std::string m_strButton;
+  long m_lPnpChangeMs = -1;
+  std::string m_strPnpChange;  // "added" or "removed"
 
   static constexpr long s_lPagesMax = 100000;
+
+  // The file that takes one line per task: SIMSCAN_<UNIT>_TASKLOG, else
+  // SIMSCAN_TASKLOG; null when neither is set.
+  static const char* TaskLogPath();
 };

@@ -4,7 +4,6 @@
 
 #include <unistd.h>
 
-
 #include "os_coslog.h"
 #include "os_cosstring.h"
 #include "os_cosxmltask.h"
@@ -102,15 +101,19 @@ const CSimScanner::SimCommand* CSimScanner::FindCommand(const std::string& a_str
 const char* CSimScanner::Entry(const char* a_szTask) {
   CSimWorker::CallBegin();
   uint64_t u64Id = 0;
+  CSimNode simnodeCommand;
   CSimNode simnodeReply;
-  const char* szStatus = Process(a_szTask, u64Id, simnodeReply);
+  const char* szStatus = Process(a_szTask, u64Id, simnodeCommand, simnodeReply);
   const char* szReply = CSimTask::Reply("simscan", ++m_iReplyId, u64Id, szStatus, simnodeReply);
+  const char* szTaskLog = CSimConfig::TaskLogPath();
+  if (szTaskLog) CSimTask::Log(szTaskLog, CSimConfig::UnitName(), u64Id, simnodeCommand, szStatus);
   CSimWorker::CallEnd();
   return szReply;
 }
 
-const char* CSimScanner::Process(const char* a_szTask, uint64_t& a_u64Id, CSimNode& a_simnodeReply) {
-  CSimNode simnodeCommand;
+const char* CSimScanner::Process(const char* a_szTask, uint64_t& a_u64Id, CSimNode& a_simnodeCommand,
+                                 CSimNode& a_simnodeReply) {
+  CSimNode& simnodeCommand = a_simnodeCommand;
   if (!CSimTask::Read("simscan", a_szTask, a_u64Id, simnodeCommand)) return "fail";
   const SimCommand* psimcommand = FindCommand(simnodeCommand.Name());
   if (!psimcommand) {
@@ -215,6 +218,7 @@ const char* CSimScanner::SessionBegin(const CSimNode& a_simnode, CSimNode&) {
   m_esimactivity = SIM_ACTIVITY_NONE;
   m_blLampWarm = false;
   const uint64_t u64Session = ++m_u64Session;
+  PostOffline(u64Session);
   if (u64Function == 0 || !m_simconfig.m_blAsyncOpen) return "success";
   m_simworker.Post(CSimWorker::NowMs() + m_simconfig.m_lOpenDelayMs, [this, u64Session, u64Function, u64Argument] {
     CompleteOpen(u64Session, u64Function, u64Argument);
@@ -262,6 +266,7 @@ const char* CSimScanner::RegisterCallback(const CSimNode& a_simnode, CSimNode&) 
     m_mapCallback.erase(strName);
   } else {
     m_mapCallback[strName] = simcallback;
+    PostRegistered(strName);
   }
   return "success";
 }

@@ -4,7 +4,9 @@
 // (scanbegin); a task that does not fit the state is answered
 // "invalidstate". Images are written as files into the configured
 // directory; callbacks into the caller (open completed, image available,
-// connection changed) come from the unit's own thread only.
+// connection changed, button pressed, plug-and-play change) come from the
+// unit's own thread only. Every task is recorded in the task log when one
+// is named (CSimConfig::TaskLogPath).
 //
 // One object per loaded library; one lock guards it, so tasks from several
 // threads are served one after the other. Callbacks run without that lock,
@@ -67,7 +69,7 @@ class CSimScanner {
 
   static const SimCommand s_asimcommand[];
 
-  const char* Process(const char* a_szTask, uint64_t& a_u64Id, CSimNode& a_simnodeReply);
+  const char* Process(const char* a_szTask, uint64_t& a_u64Id, CSimNode& a_simnodeCommand, CSimNode& a_simnodeReply);
   static const SimCommand* FindCommand(const std::string& a_strName);
   // Starts or ends an activity; false when another one runs (or, for the
   // end, this one does not).
@@ -105,6 +107,17 @@ class CSimScanner {
   void Disconnect();
   // Calls a registered callback with a message naming it (on the thread).
   void Notify(const char* a_szName, const std::string& a_strExtra, uint64_t a_u64Session);
+
+  // The callback knobs (sim_csimscanner_callbacks.cpp): the unit drops off
+  // line some time after its session began and comes back some time later;
+  // a button is pressed, or a flatbed added or removed, some time after the
+  // caller registered for it.
+  void PostOffline(uint64_t a_u64Session);
+  void PostRegistered(const std::string& a_strName);
+  void PostOnline(uint64_t a_u64Session);
+  void GoOffline(uint64_t a_u64Session);
+  void GoOnline(uint64_t a_u64Session);
+  std::string PnpChangeMessage() const;
 
   // Setup and attribute tasks (sim_csimscanner_setup.cpp).
   const char* SetupBegin(const CSimNode& a_simnode, CSimNode& a_simnodeReply);

@@ -247,11 +247,13 @@ void CSimScanner::ImageAvailable(uint64_t a_u64Job) {
 }
 
 // The unit drops off line: every task but the closing ones is answered
-// "disconnected" from now on, and the caller hears of it.
+// "disconnected" from now on (until it comes back, with onlineafter), and
+// the caller hears of it.
 void CSimScanner::Disconnect() {
   m_blOffline = true;
   const uint64_t u64Session = m_u64Session;
   m_simworker.Post(CSimWorker::NowMs(), [this, u64Session] {
     Notify("connectionchange", "\t\t<deviceonline>false</deviceonline>\n", u64Session);
   });
+  PostOnline(u64Session);
 }

@@ -2,11 +2,13 @@
 // profile's header, and the access, consumers, default and allowed values
 // of every capability it lists, set on the window-0 datums through their
 // containers' initialisers.
+#include <algorithm>
 #include <cstring>
 
 #include "db_cdatabase.h"
 #include "db_cdbdatum.h"
 #include "db_cdbenum.h"
+#include "db_cdblookup.h"
 #include "db_cdbprofileitem.h"
 #include "db_cdbrange.h"
 #include "db_cdbresource.h"
@@ -49,9 +51,43 @@ bool IsKind(CDbDatum* a_pdbdatum, char a_cKind) {
   }
 }
 
-void InitEnum(CDbEnum* a_pdbenum, EDBID a_edbid, EDBBIN a_edbbin, long a_lDeviceData, const DbResourceBin& a_bin) {
+// A damaged resource may give a default its own record does not allow: it
+// would be stored and sent to the scanner as it is. Such a default is
+// brought within the record (the nearest bound of a range, the first
+// allowed value of an enumeration), with a line naming the capability; the
+// record's other fields stay as they are. A range default of 0 stays: the
+// default database gives it where the capability's rule takes the default
+// from the scanner (PAGESIZELIMIT).
+const char* NameOf(CDatabase* a_pdatabase, EDBID a_edbid) {
+  const DbLookup2* pdblookup2 = a_pdatabase ? a_pdatabase->LookupEdbid(a_edbid) : nullptr;
+  return pdblookup2 && pdblookup2->szDbId ? pdblookup2->szDbId : "???";
+}
+
+long RangeDefault(CDatabase* a_pdatabase, EDBID a_edbid, EDBBIN a_edbbin, const DbResourceBin& a_bin) {
+  if (a_bin.lDefault == 0) return 0;
+  const long lDefault = a_bin.lDefault < a_bin.lMin ? a_bin.lMin : a_bin.lDefault > a_bin.lMax ? a_bin.lMax
+                                                                                              : a_bin.lDefault;
+  if (lDefault != a_bin.lDefault) {
+    OsLog(OS_LOG_ERROR, "Default out of range, clamped...<%s> %d %d: %ld to %ld (%ld..%ld)",
+          NameOf(a_pdatabase, a_edbid), a_edbid, a_edbbin, a_bin.lDefault, lDefault, a_bin.lMin, a_bin.lMax);
+  }
+  return lDefault;
+}
+
+long EnumDefault(CDatabase* a_pdatabase, EDBID a_edbid, EDBBIN a_edbbin, const DbResourceBin& a_bin) {
+  if (a_bin.lItems <= 0 ||
+      std::find(a_bin.alItems, a_bin.alItems + a_bin.lItems, a_bin.lDefault) != a_bin.alItems + a_bin.lItems) {
+    return a_bin.lDefault;
+  }
+  OsLog(OS_LOG_ERROR, "Default not in the list, replaced...<%s> %d %d: %ld to %ld", NameOf(a_pdatabase, a_edbid),
+        a_edbid, a_edbbin, a_bin.lDefault, a_bin.alItems[0]);
+  return a_bin.alItems[0];
+}
+
+void InitEnum(CDbEnum* a_pdbenum, EDBID a_edbid, EDBBIN a_edbbin, long a_lDeviceData, const DbResourceBin& a_bin,
+              long a_lDefault) {
   a_pdbenum->InitEnumLong(a_edbid, a_edbbin, static_cast<EDBACCESS>(a_bin.lAccess),
-                          static_cast<EDBDEVICEDATA>(a_lDeviceData), a_bin.lDefault, a_bin.lDefault);
+                          static_cast<EDBDEVICEDATA>(a_lDeviceData), a_lDefault, a_lDefault);
   a_pdbenum->DeleteAllDefaultItems();
   a_pdbenum->DeleteAllCurrentItems();
   for (long l = 0; l < a_bin.lItems; ++l) {
@@ -63,10 +99,11 @@ void InitEnum(CDbEnum* a_pdbenum, EDBID a_edbid, EDBBIN a_edbbin, long a_lDevice
   for (long l = 0; l < a_bin.lCurrentItems; ++l) a_pdbenum->AddCurrentItem(a_bin.alCurrentItems[l]);
 }
 
-void InitRange(CDbRange* a_pdbrange, EDBID a_edbid, EDBBIN a_edbbin, long a_lDeviceData, const DbResourceBin& a_bin) {
+void InitRange(CDbRange* a_pdbrange, EDBID a_edbid, EDBBIN a_edbbin, long a_lDeviceData, const DbResourceBin& a_bin,
+               long a_lDefault) {
   a_pdbrange->InitRangeLong(a_edbid, a_edbbin, static_cast<EDBACCESS>(a_bin.lAccess),
-                            static_cast<EDBDEVICEDATA>(a_lDeviceData), a_bin.lDefault, a_bin.lMin, a_bin.lMax,
-                            a_bin.lStep, a_bin.lDefault, a_bin.lMin, a_bin.lMax, a_bin.lStep);
+                            static_cast<EDBDEVICEDATA>(a_lDeviceData), a_lDefault, a_bin.lMin, a_bin.lMax,
+                            a_bin.lStep, a_lDefault, a_bin.lMin, a_bin.lMax, a_bin.lStep);
 }
 
 // The marker stands for the configured multimedia directory; a text that
@@ -180,12 +217,15 @@ EOSSTS CDbProfileItem::LoadRecord(const DbResourceRecord* a_pdbresourcerecord) {
     const DbResourceBin& bin = record.adbresourcebin[l];
     EDBBIN aedbbin[2];
     const int iBins = BinsOf(bin.edbbin, aedbbin);
+    const long lDefault = record.cKind == 'E'   ? EnumDefault(m_pdatabase, record.edbid, bin.edbbin, bin)
+                          : record.cKind == 'R' ? RangeDefault(m_pdatabase, record.edbid, bin.edbbin, bin)
+                                                : bin.lDefault;
     for (int i = 0; i < iBins; ++i) {
       CDbDatum* pdbdatum = CDbDatum::DbDatumFind(0, record.edbid, aedbbin[i]);
       if (record.cKind == 'E') {
-        InitEnum(static_cast<CDbEnum*>(pdbdatum), record.edbid, aedbbin[i], record.lDeviceData, bin);
+        InitEnum(static_cast<CDbEnum*>(pdbdatum), record.edbid, aedbbin[i], record.lDeviceData, bin, lDefault);
       } else if (record.cKind == 'R') {
-        InitRange(static_cast<CDbRange*>(pdbdatum), record.edbid, aedbbin[i], record.lDeviceData, bin);
+        InitRange(static_cast<CDbRange*>(pdbdatum), record.edbid, aedbbin[i], record.lDeviceData, bin, lDefault);
       } else {
         InitString(static_cast<CDbString*>(pdbdatum), record.edbid, aedbbin[i], record.lDeviceData, bin);
       }

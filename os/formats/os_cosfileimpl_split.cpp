@@ -168,7 +168,18 @@ bool ReadLength(COsFile* a_posfileInput, uint32_t a_u32LengthField, uint64_t* a_
   return true;
 }
 
-EOSSTS ReadPieces(COsFile* a_posfileInput, COsFile* a_posfileOutput, const char* a_szOutput,
+// Where the restored bytes go besides an open COsFile: a bare descriptor.
+struct FdOutput {
+  int iFd;
+  EOSSTS Write(const void* a_pv, size_t a_sizet) {
+    int iErrno = 0;
+    return COsFileImpl::WriteAll(iFd, a_pv, a_sizet, &iErrno) == a_sizet ? OS_STS_SUCCESS
+                                                                       : COsFileImpl::StatusFromIoErrno(iErrno);
+  }
+};
+
+template <class Output>
+EOSSTS ReadPieces(COsFile* a_posfileInput, Output* a_posfileOutput, const char* a_szOutput,
                   const SplitHeader& a_splitheader, uint64_t* a_pu64Left, OsFilePackageProgressFunction a_pfnProgress,
                   OsFilePackageProgress* a_posfilepackageprogress) {
   if (a_splitheader.u32Piece == 0 || a_splitheader.u32Piece > s_sizetSplitPiece) {
@@ -227,7 +238,8 @@ EOSSTS ReadPieces(COsFile* a_posfileInput, COsFile* a_posfileOutput, const char*
 }
 
 // A file of 0 or 1 byte: its length field, then the byte itself.
-EOSSTS ReadTiny(COsFile* a_posfileInput, COsFile* a_posfileOutput, const char* a_szOutput,
+template <class Output>
+EOSSTS ReadTiny(COsFile* a_posfileInput, Output* a_posfileOutput, const char* a_szOutput,
                 const SplitHeader& a_splitheader, uint64_t* a_pu64Left, OsFilePackageProgressFunction a_pfnProgress,
                 OsFilePackageProgress* a_posfilepackageprogress) {
   uint32_t u32Length = 0;
@@ -243,6 +255,16 @@ EOSSTS ReadTiny(COsFile* a_posfileInput, COsFile* a_posfileOutput, const char* a
   }
   return COsFileImpl::Progress(a_pfnProgress, a_posfilepackageprogress, a_szOutput, a_splitheader.u64Size,
                                a_splitheader.u64Size, a_splitheader.u64Size);
+}
+
+template <class Output>
+EOSSTS ReadBody(COsFile* a_posfileInput, Output* a_poutput, const char* a_szOutput, const SplitHeader& a_splitheader,
+                uint64_t* a_pu64Left, OsFilePackageProgressFunction a_pfnProgress,
+                OsFilePackageProgress* a_posfilepackageprogress) {
+  return a_splitheader.u64Size < 2 ? ReadTiny(a_posfileInput, a_poutput, a_szOutput, a_splitheader, a_pu64Left,
+                                              a_pfnProgress, a_posfilepackageprogress)
+                                   : ReadPieces(a_posfileInput, a_poutput, a_szOutput, a_splitheader, a_pu64Left,
+                                                a_pfnProgress, a_posfilepackageprogress);
 }
 }  // namespace
 
@@ -340,10 +362,8 @@ EOSSTS COsFileImpl::Decompress(const char* a_szOutput, uint64_t* a_pu64Written, 
     OsLog(OS_LOG_ERROR, "Open failed...<%s>", a_szOutput);
     return eosstatus;
   }
-  eosstatus = splitheader.u64Size < 2 ? ReadTiny(a_posfileInput, &osfileOutput, a_szOutput, splitheader, &u64Left,
-                                                 a_pfnProgress, a_posfilepackageprogress)
-                                      : ReadPieces(a_posfileInput, &osfileOutput, a_szOutput, splitheader, &u64Left,
-                                                   a_pfnProgress, a_posfilepackageprogress);
+  eosstatus = ReadBody(a_posfileInput, &osfileOutput, a_szOutput, splitheader, &u64Left, a_pfnProgress,
+                       a_posfilepackageprogress);
   osfileOutput.Close();
   if (eosstatus != OS_STS_SUCCESS) {
     RemoveOutput(a_szOutput);
@@ -351,4 +371,25 @@ EOSSTS COsFileImpl::Decompress(const char* a_szOutput, uint64_t* a_pu64Written, 
   }
   *a_pu64Written = splitheader.u64Size;
   return OS_STS_SUCCESS;
+}
+
+EOSSTS COsFileImpl::Decompress(int a_iFdOutput, const char* a_szOutput, uint64_t* a_pu64Written,
+                               COsFile* a_posfileInput, uint64_t a_u64Stream,
+                               OsFilePackageProgressFunction a_pfnProgress,
+                               OsFilePackageProgress* a_posfilepackageprogress) {
+  if (a_iFdOutput < 0 || !a_szOutput || !a_pu64Written || !a_posfileInput) {
+    OsLog(OS_LOG_ERROR, "an argument is null...");
+    return OS_STS_BAD_ARGUMENT;
+  }
+  *a_pu64Written = 0;
+  uint64_t u64Left = a_u64Stream;
+  SplitHeader splitheader{};
+  EOSSTS eosstatus = ReadHeader(a_posfileInput, &u64Left, &splitheader);
+  FdOutput fdoutput{a_iFdOutput};
+  if (eosstatus == OS_STS_SUCCESS) {
+    eosstatus = ReadBody(a_posfileInput, &fdoutput, a_szOutput, splitheader, &u64Left, a_pfnProgress,
+                         a_posfilepackageprogress);
+  }
+  if (eosstatus == OS_STS_SUCCESS) *a_pu64Written = splitheader.u64Size;
+  return eosstatus;
 }

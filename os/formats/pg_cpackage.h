@@ -94,7 +94,8 @@ class CPackage {
   int CheckPackage(uint64_t a_u64Size);
   bool FilePath(uint32_t a_u32File, char* a_szPath, size_t a_sizetPath) const;
   int PackFile(COsFile* a_posfile, uint32_t a_u32File, uint64_t* a_pu64Offset);
-  int UnpackFile(uint32_t a_u32File);
+  int CheckUnpack(int a_iDirFd);
+  int UnpackFile(int a_iDirFd, uint32_t a_u32File);
   int StartPacketFile(EPGDESTINATION a_epgdestination, size_t* a_psizetRead, int* a_piPercent);
   void EndPass();
   void Forget();  // everything but the last message

@@ -1,9 +1,11 @@
 // The package file: Pack writes the version byte, the header table and the
 // files' data; OpenPackage checks that every file's data lies where its
 // header says, one after the other from 33793 to the end; Unpack writes the
-// files back into the package's directory; GetPacket hands out the files of
-// one destination piece by piece.
+// files back into the package's directory (never through a link there);
+// GetPacket hands out the files of one destination piece by piece.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <vector>
@@ -156,7 +158,25 @@ int CPackage::OpenPackage(const char* a_szPackage) {
   return PG_SUCCESS;
 }
 
-int CPackage::UnpackFile(uint32_t a_u32File) {
+// Before anything is written: no file may be written over the package
+// while it is read, nor through a link in the directory (it is written to
+// by others: a name there may lead anywhere).
+int CPackage::CheckUnpack(int a_iDirFd) {
+  for (uint32_t u32File = 1; u32File <= m_u32Files; ++u32File) {
+    char szPath[768];
+    if (!FilePath(u32File, szPath, sizeof szPath)) return Fail("Unpack", "Unable to open file: %s", szPath);
+    if (COsFileImpl::SameFile(szPath, m_szPackage)) return Fail("Unpack", "Unable to open file: %s", szPath);
+    struct stat st;
+    const char* szName = PgText(Header(u32File), s_sizetPgName);
+    if (fstatat(a_iDirFd, szName, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        (S_ISLNK(st.st_mode) || (S_ISREG(st.st_mode) && st.st_nlink != 1))) {
+      return Fail("Unpack", "Link refused: %s", szPath);
+    }
+  }
+  return PG_SUCCESS;
+}
+
+int CPackage::UnpackFile(int a_iDirFd, uint32_t a_u32File) {
   char szPath[768];
   if (!FilePath(a_u32File, szPath, sizeof szPath)) return Fail("Unpack", "Unable to open file: %s", szPath);
   std::vector<uint8_t> vecData;
@@ -170,35 +190,41 @@ int CPackage::UnpackFile(uint32_t a_u32File) {
       (m_osfilePackage.Read(vecData.data(), vecData.size(), &sizetRead) != OS_STS_SUCCESS || sizetRead != vecData.size())) {
     return Fail("Unpack", "Unable to read file: %s", m_szPackage);
   }
-  COsFile osfile;
-  if (osfile.Open(szPath, OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_READ) != OS_STS_SUCCESS) {
-    return Fail("Unpack", "Unable to open file: %s", szPath);
-  }
-  if (!vecData.empty() && osfile.Write(vecData.data(), vecData.size()) != OS_STS_SUCCESS) {
-    return Fail("Unpack", "Unable to write to file: %s", szPath);
-  }
+  int iFd = -1;
+  EOSSTS eosstatus = COsFileImpl::CreateFileAt(a_iDirFd, PgText(Header(a_u32File), s_sizetPgName), false, &iFd);
+  if (eosstatus == COsFileImpl::s_eosstsLink) return Fail("Unpack", "Link refused: %s", szPath);
+  if (eosstatus != OS_STS_SUCCESS) return Fail("Unpack", "Unable to open file: %s", szPath);
+  COsFileImpl::ApplyCreationMask(iFd, szPath);
+  int iErrno = 0;
+  bool blWritten = COsFileImpl::WriteAll(iFd, vecData.data(), vecData.size(), &iErrno) == vecData.size();
+  close(iFd);
+  if (!blWritten) return Fail("Unpack", "Unable to write to file: %s", szPath);
   return PG_SUCCESS;
 }
 
 int CPackage::Unpack() {
   if (!m_pau8Headers) return Fail("Unpack", "No package");
-  // A file named as the package itself would be written over the package
-  // while it is read: refused before anything is written.
-  for (uint32_t u32File = 1; u32File <= m_u32Files; ++u32File) {
-    char szPath[768];
-    if (FilePath(u32File, szPath, sizeof szPath) && COsFileImpl::SameFile(szPath, m_szPackage)) {
-      return Fail("Unpack", "Unable to open file: %s", szPath);
-    }
+  // The package's directory, reached once; every file is made from it.
+  char szDirectory[512];
+  const char* szSlash = std::strrchr(m_szPackage, '/');
+  const int iDirectory = szSlash ? static_cast<int>(szSlash - m_szPackage + 1) : 1;
+  COsString::SStrPrintf(szDirectory, sizeof szDirectory, "%.*s", iDirectory, szSlash ? m_szPackage : ".");
+  int iDirFd = open(szDirectory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (iDirFd < 0) return Fail("Unpack", "Unable to open file: %s", szDirectory);
+  int iResult = CheckUnpack(iDirFd);
+  if (iResult == PG_SUCCESS && m_osfilePackage.Open(m_szPackage, OS_FILEOPEN_EXISTING, OS_FILEACCESS_READ,
+                                                    OS_FILESHARE_READ) != OS_STS_SUCCESS) {
+    iResult = Fail("Unpack", "Unable to open file: %s", m_szPackage);
   }
-  if (m_osfilePackage.Open(m_szPackage, OS_FILEOPEN_EXISTING, OS_FILEACCESS_READ, OS_FILESHARE_READ) != OS_STS_SUCCESS) {
-    return Fail("Unpack", "Unable to open file: %s", m_szPackage);
-  }
-  int iResult = PG_SUCCESS;
-  if (m_osfilePackage.SetFilePointer64(OS_FILEPOINTER_BEGIN, static_cast<int64_t>(s_u64Data)) != OS_STS_SUCCESS) {
+  if (iResult == PG_SUCCESS &&
+      m_osfilePackage.SetFilePointer64(OS_FILEPOINTER_BEGIN, static_cast<int64_t>(s_u64Data)) != OS_STS_SUCCESS) {
     iResult = Fail("Unpack", "Unable to set file pointer: %s@%ld", m_szPackage, static_cast<long>(s_u64Data - 1));
   }
-  for (uint32_t u32File = 1; u32File <= m_u32Files && iResult == PG_SUCCESS; ++u32File) iResult = UnpackFile(u32File);
+  for (uint32_t u32File = 1; u32File <= m_u32Files && iResult == PG_SUCCESS; ++u32File) {
+    iResult = UnpackFile(iDirFd, u32File);
+  }
   m_osfilePackage.Close();
+  close(iDirFd);
   return iResult;
 }
 

@@ -54,6 +54,9 @@ class COsUsbImpl {
   EOSSTS Ioctl(EOSUSBIOCTL a_eosusbioctl, void* a_pvCommand, uint64_t a_u64Command, void* a_pvData,
                uint64_t a_u64Data, uint64_t* a_pu64Transferred);
   EOSSTS SetDeviceConnection(uint32_t a_eosusbconnectionrequest, const char* a_szReason);
+  // The connection last asked for (0: none) and its reason, as the device
+  // monitor takes them when its event wakes it.
+  uint32_t GetConnectionRequest(char* a_szReason, size_t a_sizetReason);
   EOSSTS RemoteControl() { return OS_STS_SUCCESS; }
   // The largest request of a wire (reuse: the value computed last).
   uint64_t CalculateMaxChunkSize(uint32_t a_eosusbwire, bool a_blReuse);

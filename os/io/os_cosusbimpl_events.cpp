@@ -160,6 +160,12 @@ EOSSTS COsUsbImpl::SetDeviceConnection(uint32_t a_eosusbconnectionrequest, const
   return OS_STS_SUCCESS;
 }
 
+uint32_t COsUsbImpl::GetConnectionRequest(char* a_szReason, size_t a_sizetReason) {
+  std::lock_guard<std::mutex> lock(m_mutexConnection);
+  if (a_szReason && a_sizetReason) COsString::SStrCpy(a_szReason, a_sizetReason, m_szConnectionReason);
+  return m_u32ConnectionRequest;
+}
+
 EOSSTS COsUsbImpl::StringDescriptorToText(const uint8_t* a_pu8Descriptor, char* a_szText, size_t a_sizetText) {
   if (!a_pu8Descriptor || !a_szText || a_sizetText == 0) return OS_STS_BAD_ARGUMENT;
   a_szText[0] = '\0';

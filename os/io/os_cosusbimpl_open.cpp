@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "os_copenusb.h"
+#include "os_coscfg.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cossync.h"
@@ -276,8 +277,13 @@ EOSSTS COsUsbImpl::OpenUsb(OsUsbFind*) {
   return OS_STS_SUCCESS;
 }
 
-// A halted endpoint is cleared with the standard request.
+// A halted endpoint is cleared with the standard request. Some devices take
+// the request badly: ForceUsbReset "0" switches the resets off.
 EOSSTS COsUsbImpl::ResetPipes() {
+  if (OsCfgGetLong(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCEUSBRESET, 1) == 0) {
+    OsLog(OS_LOG_INFO, "usb>>> IOCTL_RESET_PIPE is disabled (returning success and continuing)...");
+    return OS_STS_SUCCESS;
+  }
   COpenUsb* p = m_popenusb;
   if (!p || !p->openusb_ctrl_xfer || !m_openusbdevhandle) return OS_STS_SUCCESS;
   for (uint32_t u32Pipe = OS_USBPIPE_BULKIN; u32Pipe < OS_USBPIPE_LAST; ++u32Pipe) {

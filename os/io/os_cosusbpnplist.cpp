@@ -63,8 +63,7 @@ COsUsbPnpList::COsUsbPnpList(COsUsbDeviceLock* a_posusbdevicelock, const char* a
     }
   }
   if (eossts != OS_STS_SUCCESS) {
-    OsMemFree(m_pcSlots);
-    OsMemFree(m_pcSlotsPrevious);
+    FreeCopies();
     throw OsUsbPnpListFailure{eossts};
   }
 }
@@ -72,8 +71,15 @@ COsUsbPnpList::COsUsbPnpList(COsUsbDeviceLock* a_posusbdevicelock, const char* a
 COsUsbPnpList::~COsUsbPnpList() {
   Remove();
   m_osfile.Close();
-  OsMemFree(m_pcSlots);
-  OsMemFree(m_pcSlotsPrevious);
+  FreeCopies();
+}
+
+// Copies that were never made are no error of a healthy list.
+void COsUsbPnpList::FreeCopies() {
+  if (m_pcSlots) OsMemFree(m_pcSlots);
+  if (m_pcSlotsPrevious) OsMemFree(m_pcSlotsPrevious);
+  m_pcSlots = m_pcSlotsPrevious = nullptr;
+  m_u64Capacity = 0;
 }
 
 EOSSTS COsUsbPnpList::Open() {

@@ -11,6 +11,9 @@
 // the lock byte of every slot of its entry while the entry is valid, so an
 // entry whose lock byte is free belongs to a process that is gone. The slot
 // count is the file size divided by S + 1, as every user of the file counts.
+// An entry goes into the first slots no live entry holds, and the slots
+// behind the last live entry are cut off, so the file keeps to the entries
+// in use however many come and go.
 #pragma once
 
 #include <time.h>
@@ -79,6 +82,12 @@ class COsUsbPnpList {
   void SlotUnlock(uint64_t a_u64Slot);
   EOSSTS SlotSetPointer(uint64_t a_u64Slot);
   EOSSTS SlotWrite(uint64_t a_u64Slot, const char* a_pcText, size_t a_sizetText);
+  // The first run of that many slots that no live entry holds, their locks
+  // taken; 0 when there is none.
+  uint64_t TakeFreeSlots(uint64_t a_u64Need);
+  // Cuts the slots behind the last one a live entry holds off the file.
+  EOSSTS TrimFile();
+  void FreeCopies();
   // Room for that many slots in both copies; 2 when memory runs out or the
   // copies would grow beyond what a sound file needs.
   EOSSTS Reserve(uint64_t a_u64Slots);

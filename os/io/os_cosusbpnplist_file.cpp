@@ -96,8 +96,7 @@ EOSSTS COsUsbPnpList::Reserve(uint64_t a_u64Slots) {
     std::memcpy(pcSlots, m_pcSlots, m_u64Capacity * m_u32SlotSize);
     std::memcpy(pcSlotsPrevious, m_pcSlotsPrevious, m_u64Capacity * m_u32SlotSize);
   }
-  OsMemFree(m_pcSlots);
-  OsMemFree(m_pcSlotsPrevious);
+  FreeCopies();
   m_pcSlots = pcSlots;
   m_pcSlotsPrevious = pcSlotsPrevious;
   m_u64Capacity = a_u64Slots;
@@ -229,17 +228,14 @@ EOSSTS COsUsbPnpList::FileAddEntry(const char* a_szEntry) {
     OsLog(OS_LOG_ERROR, "entry is too large...%zu", sizetEntry);
     return OS_STS_BAD_ARGUMENT;
   }
-  uint64_t u64First = 0;
-  if (u64Need == 1) {
-    for (uint64_t u64Slot = 1; u64Slot < m_u64Slots && u64First == 0; ++u64Slot) {
-      if (SlotLock(u64Slot) == OS_STS_SUCCESS) u64First = u64Slot;
-    }
-  }
+  EOSSTS eosstsTrim = TrimFile();
+  if (eosstsTrim != OS_STS_SUCCESS) return eosstsTrim;
+  uint64_t u64First = TakeFreeSlots(u64Need);
   if (u64First == 0) {
     // Appended: the file grows to hold the new slots as every user counts
-    // them, and never shrinks (written slots may reach past that size).
-    // The room in memory comes first: a file grown beyond what the copies
-    // may hold could not be read again.
+    // them (written slots may reach past that size). The room in memory
+    // comes first: a file grown beyond what the copies may hold could not
+    // be read again.
     EOSSTS eossts = Reserve(m_u64Slots + u64Need);
     if (eossts != OS_STS_SUCCESS) return eossts;
     uint64_t u64Size = 0;
@@ -287,8 +283,60 @@ EOSSTS COsUsbPnpList::FileRemoveEntry() {
     EOSSTS eosstsSlot = SlotWrite(u64Slot, "", 0);
     if (eosstsSlot != OS_STS_SUCCESS) eossts = eosstsSlot;
   }
-  m_osfile.Flush();
   m_u64OwnSlot = 0;
   m_u64OwnSlots = 0;
+  // A list read before (the slot sizes known) is cut behind its last entry.
+  if (m_u32SlotSize != 0) {
+    EOSSTS eosstsTrim = TrimFile();
+    if (eossts == OS_STS_SUCCESS) eossts = eosstsTrim;
+  }
+  m_osfile.Flush();
   return eossts;
+}
+
+// Any slot whose lock byte nobody holds is free: blank, or the entry of a
+// process that is gone. The caller holds the file lock, so no other adder
+// is taking slots meanwhile.
+uint64_t COsUsbPnpList::TakeFreeSlots(uint64_t a_u64Need) {
+  for (uint64_t u64First = 1; u64First + a_u64Need <= m_u64Slots;) {
+    uint64_t u64Taken = 0;
+    while (u64Taken < a_u64Need && SlotLock(u64First + u64Taken) == OS_STS_SUCCESS) ++u64Taken;
+    if (u64Taken == a_u64Need) return u64First;
+    for (uint64_t u64Slot = u64First; u64Slot < u64First + u64Taken; ++u64Slot) SlotUnlock(u64Slot);
+    u64First += u64Taken + 1;
+  }
+  return 0;
+}
+
+// The caller holds the file lock. The slots are those of the file as it is
+// now (others may have added since this object last read it). The file
+// keeps whole every slot up to the last live one (a slot's text ends S + L
+// bytes into its stride), and the slot count read from that size reaches at
+// least so far.
+EOSSTS COsUsbPnpList::TrimFile() {
+  uint64_t u64Size = 0;
+  if (m_osfile.Size64(&u64Size) != OS_STS_SUCCESS) {
+    OsLog(OS_LOG_ERROR, "Size failed...");
+    return OS_STS_FAIL;
+  }
+  uint64_t u64Keep = 1;  // the header's slot
+  for (uint64_t u64Slot = u64Size / (m_u32SlotSize + 1); u64Slot-- > 1;) {
+    if (m_osfile.TestLock(u64Slot * (m_u32SlotSize + m_u32LockSize), 1) != OS_STS_SUCCESS) {
+      u64Keep = u64Slot + 1;
+      break;
+    }
+  }
+  const uint64_t u64Want = u64Keep * (m_u32SlotSize + m_u32LockSize);
+  if (u64Size <= u64Want) return OS_STS_SUCCESS;
+  if (m_osfile.SetFilePointer64(OS_FILEPOINTER_BEGIN, static_cast<int64_t>(u64Want)) != OS_STS_SUCCESS ||
+      m_osfile.SetEndOfFile() != OS_STS_SUCCESS) {
+    OsLog(OS_LOG_ERROR, "SetEndOfFile failed...");
+    return OS_STS_FAIL;
+  }
+  const uint64_t u64Slots = u64Want / (m_u32SlotSize + 1);
+  if (u64Slots < m_u64Slots) {
+    std::memset(m_pcSlots + u64Slots * m_u32SlotSize, 0, (m_u64Slots - u64Slots) * m_u32SlotSize);
+    m_u64Slots = u64Slots;
+  }
+  return OS_STS_SUCCESS;
 }

@@ -1,11 +1,15 @@
 // The feeder's paper sensor as the database reads it: one reading of the
 // device serves every caller of the process for two seconds (the clock is a
-// seam here), callers on two threads at once ask the device once, and a
-// reading that reaches the question again on its own thread answers from
-// the cache instead of waiting for itself. The device stands behind the
-// value's read callback, as the engine's callback does.
+// seam here), callers on two threads at once each ask at most once and
+// never wait for each other's device, and a reading that reaches the
+// question again on its own thread answers from the cache instead of
+// asking again. The device stands behind the value's read callback, as the
+// engine's callback does.
 #include <atomic>
 #include <barrier>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "db_values_fixture.h"
@@ -93,9 +97,39 @@ TEST_F(DbDatabaseFeederTest, ARuleAskingDuringTheReadingIsAnsweredFromTheCache) 
   EXPECT_NE(lAskedByRule, -1);
 }
 
-TEST_F(DbDatabaseFeederTest, TwoThreadsAtOnceAskTheDeviceOnce) {
+// A device stand-in on the capability's callback: it counts the questions
+// and, when told to, holds its first answer until a second question has
+// come (or five seconds have passed). It stores nothing: the threads read
+// the value the capability holds.
+struct StandInDevice {
+  std::mutex mutex;
+  std::condition_variable condition;
+  int iAsked = 0;
+  bool blHoldFirst = false;
+
+  static EOSSTS Answer(void* a_pvDbCallbackRecord) {
+    auto* p = static_cast<StandInDevice*>(static_cast<DbCallbackRecord*>(a_pvDbCallbackRecord)->pvUser);
+    std::unique_lock<std::mutex> lock(p->mutex);
+    ++p->iAsked;
+    p->condition.notify_all();
+    if (p->blHoldFirst && p->iAsked == 1) {
+      p->condition.wait_for(lock, std::chrono::seconds(5), [p] { return p->iAsked >= 2; });
+    }
+    return OS_STS_SUCCESS;
+  }
+  int Asked() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return iAsked;
+  }
+};
+
+// Each thread that finds the reading stale asks once; every answer is the
+// capability's value.
+TEST_F(DbDatabaseFeederTest, TwoThreadsAtOnceAskTheDeviceAtMostOnceEach) {
   CDatabase& db = *m_pdatabase;
-  m_sensor.SetFeederLoaded(DB_ID_FEEDERLOADED_ENUM_TRUE);
+  StandInDevice standin;
+  m_pfeeder->RegisterCallback(DB_CALLBACK_GETLONG, StandInDevice::Answer, &standin);
+  m_pfeeder->CopyCurrentLong(DB_ID_FEEDERLOADED_ENUM_TRUE);
   s_i64Seconds += 100;
   constexpr int s_iCalls = 50;
   std::barrier barrier(2);
@@ -111,7 +145,38 @@ TEST_F(DbDatabaseFeederTest, TwoThreadsAtOnceAskTheDeviceOnce) {
   thread1.join();
   thread2.join();
   EXPECT_EQ(iWrong.load(), 0);
-  EXPECT_EQ(m_sensor.GetFeederAskedCount(), 1);
+  EXPECT_GE(standin.Asked(), 1);
+  EXPECT_LE(standin.Asked(), 2);
+}
+
+// The device's answer to one thread waits until another thread has asked
+// too (as a device callback thread asks while the task thread waits on the
+// device): nothing holds the second one back, so both finish at once.
+TEST_F(DbDatabaseFeederTest, AnAnswerWaitingForASecondThreadDoesNotHoldItBack) {
+  CDatabase& db = *m_pdatabase;
+  StandInDevice standin;
+  standin.blHoldFirst = true;
+  m_pfeeder->RegisterCallback(DB_CALLBACK_GETLONG, StandInDevice::Answer, &standin);
+  m_pfeeder->CopyCurrentLong(DB_ID_FEEDERLOADED_ENUM_TRUE);
+  s_i64Seconds += 100;
+  const auto start = std::chrono::steady_clock::now();
+  std::atomic<long> lFirst{0};
+  std::thread threadTask([&] { lFirst = db.GetFeederLoaded(); });
+  {
+    std::unique_lock<std::mutex> lock(standin.mutex);
+    standin.condition.wait_for(lock, std::chrono::seconds(5), [&] { return standin.iAsked >= 1; });
+  }
+  std::atomic<long> lSecond{0};
+  std::thread threadCallback([&] { lSecond = db.GetFeederLoaded(); });
+  threadCallback.join();
+  threadTask.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(standin.Asked(), 2);
+  EXPECT_EQ(lFirst.load(), DB_ID_FEEDERLOADED_ENUM_TRUE);
+  EXPECT_EQ(lSecond.load(), DB_ID_FEEDERLOADED_ENUM_TRUE);
+  // Both readings are in; the next question within two seconds asks nobody.
+  EXPECT_EQ(db.GetFeederLoaded(), DB_ID_FEEDERLOADED_ENUM_TRUE);
+  EXPECT_EQ(standin.Asked(), 2);
 }
 
 // Without the device's callback the capability's value is read as it is;

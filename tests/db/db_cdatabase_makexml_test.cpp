@@ -322,39 +322,102 @@ TEST_F(DbMakeXmlTest, CapabilityListsHoldEachCapabilityOnce) {
   }
 }
 
+// The capabilities of each task, in the order their arguments go out: the
+// scanner reads them in this order, so it is written out here rather than
+// taken from the lists the code keeps.
+const char* const s_aszSetConfig[] = {
+    "TIMEDATE", "TIMEDATEUTC", "TRANSPORTAUTOSTART", "FEEDERMODE", "ADFTIMEOUTENABLED", "TRANSPORTTIMEOUT",
+    "TRANSPORTTIMEOUTRESPONSE", "PAPERJAMRESPONSE", "BATCHCOUNTENABLED", "BATCHCOUNT", "BATCHLEVEL",
+    "BATCHSTARTFUNCTION", "BATCHENDFUNCTION", "COUNTONLYMODE", "DUALSTACKINGENABLED", "DUALSTACKINGLENGTHMODE",
+    "DUALSTACKINGLENGTH1", "DUALSTACKINGLENGTH2", "DUALSTACKINGMULTIFEED", "DUALSTACKINGPATCHTRANSFER",
+    "DUALSTACKINGPATCHTYPE1", "DUALSTACKINGPATCHTYPE2", "DUALSTACKINGPATCHTYPE3", "DUALSTACKINGPATCHTYPE4",
+    "DUALSTACKINGPATCHTYPE6", "DUALSTACKINGSTACK", "ECDOCUSTOMLEARN", "ECDOCUSTOMCLEARDATA", "FUNCTIONKEY1",
+    "FUNCTIONKEY2", "FUNCTIONKEY3", "IMAGEADDRESS_A", "IMAGEADDRESS_B", "IMAGEADDRESS_C", "IMAGEADDRESS_D",
+    "IMAGEADDRESS", "IMAGEADDRESSSCANNER", "IMAGEPROCESSINGTEST", "INDEXINGFORMAT", "LEVELTOFOLLOW1",
+    "LEVELTOFOLLOW2", "LEVELTOFOLLOW3", "CHECKDIGIT", "PAGECOUNT", "XFERCOUNT", "IMAGEMERGE",
+    "INTELLIGENTDOCUMENTPROTECTION", "ENERGYSTAR", "MULTIFEEDLENGTHENABLED", "PAGESIZELIMIT", "MULTIFEEDRESPONSE",
+    "MULTIFEEDSOUNDENABLED", "MULTIFEEDSOUND", "ULTRASONICSENSITIVITY", "ULTRASONICSENSORZONEHEIGHT",
+    "ULTRASONICSENSORLEFT", "ULTRASONICSENSORLEFTCENTER", "ULTRASONICSENSORCENTER", "ULTRASONICSENSORRIGHTCENTER",
+    "ULTRASONICSENSORRIGHT", "AUTOSCAN", "PAPERSOURCE", "PATCHALARM", "PATCHCODEDETECTIONENABLED", "PATCHHEAD1",
+    "PATCHHEAD2", "PATCHHEAD3", "PATCHHEAD4", "TOGGLEPATCH", "PATCHFEATURE1", "PATCHLEVEL2", "PATCHLEVEL3",
+    "PATCHFEATURE4", "PATCHFEATURE6", "PATCHTRANSFER", "PREVIEWIMAGEACQUIRE", "PREVIEWMODE", "PREVIEWQUALITY",
+    "PREVIEWSTYLE", "PRINTERENABLED", "PRINTERDATE", "PRINTERDATEDELIMITER", "PRINTERDATEFORMAT", "PRINTERTIME",
+    "PRINTERTIMEFORMAT", "PRINTERFONT", "PRINTERFONTFORMAT", "PRINTERIMAGEADDRESSFORMAT", "PRINTERINDEX",
+    "PRINTERINDEXDIGITS", "PRINTERINDEXFORMAT", "PRINTERINDEXINCREMENT", "PRINTERINDEXRESET",
+    "PRINTERINDEXRESETVALUE", "PRINTERPOSITION", "PRINTERWRITESEQUENCESTRING", "PRINTERWRITESEQUENCEMESSAGE1",
+    "PRINTERWRITESEQUENCEMESSAGE2", "PRINTERWRITESEQUENCEMESSAGE3", "PRINTERWRITESEQUENCEMESSAGE4",
+    "PRINTERWRITESEQUENCEMESSAGE5", "PRINTERWRITESEQUENCEMESSAGE6", "PRINTERTEST", "PRINTONIMAGEFRONT",
+    "PRINTONIMAGEPOSITIONX", "PRINTONIMAGEPOSITIONY", "PRINTONIMAGEREAR", "PHYSICALHEIGHTADJUST", "POWEROFFTIMEOUT",
+    "POWEROFFTIMEOUTENABLED",
+};
+const char* const s_aszCreateCamera[] = {
+    "BACKGROUND", "AUTOCOLORAMOUNT", "AUTOCOLORTHRESHOLD", "AUTOCOLORCONTENT", "BARCODEENABLE",
+};
+const char* const s_aszWindowAdd[] = {
+    "ADDBORDER", "BACKGROUNDADJUSTAGGRESSIVENESS", "BACKGROUNDADJUSTAPPLYTO", "BACKGROUNDADJUSTMODE", "HALFTONES",
+    "THRESHOLD", "CONTRAST", "COLORBRIGHTNESSMODE", "COLORBALANCEMODE", "COLORBALANCEAUTOMATICAGGRESSIVENESS",
+    "COLORBALANCEBLUE", "COLORBALANCEGREEN", "COLORBALANCERED", "BRIGHTNESS", "COLORSHARPEN", "COLOROUTPUTROMM",
+    "COMPRESSION", "JPEGQUALITY", "ECDO", "ECDOAGGRESSIVENESS", "ECDOTREATASCOLOR",
+    "FOREGROUNDBOLDNESSAGGRESSIVENESS", "FOREGROUNDBOLDNESSMODE", "IMAGEEDGEFILL", "IMAGEEDGELEFT", "IMAGEEDGERIGHT",
+    "IMAGEEDGETOP", "IMAGEEDGEBOTTOM", "IMAGEFILTER", "NOISEFILTER", "CROPPINGMODE", "IMAGEFORMAT", "AUTOMATICDESKEW",
+    "FRAMEXOFFSET", "FRAMEYOFFSET", "FRAMEWIDTH", "FRAMEHEIGHT", "IMAGESKEWANGLE", "XRESOLUTION", "ORTHOGONALROTATE",
+    "PIXELFLAVOR", "DOCUMENTTYPE", "MEDIATYPE", "HOLEFILLENABLED", "BLANKPAGEMODE", "BLANKPAGECONTENT",
+    "STREAKREMOVALENABLED", "STREAKREMOVALAGGRESSIVENESS", "TEXTENHANCEMENT", "THINTHICKENAMOUNT",
+    "BARCODEENHANCEMENT",
+};
+
 // With every listed capability supported and sent to both units, each task
 // carries their arguments in the order of its list, after its own.
 TEST_F(DbMakeXmlTest, ArgumentsFollowTheListOrder) {
+  // The capabilities of a list of names, ended by 0.
+  auto ids = [&](const auto& a_aszName) {
+    std::vector<EDBID> vec;
+    for (const char* szName : a_aszName) {
+      const std::string strDbId = std::string("DB_ID_") + szName;
+      EDBID edbid = DB_ID_UNDEFINED;
+      for (int iId = DB_ID_FIRST; iId <= DB_ID_FINAL; ++iId) {
+        const DbLookup2* pdblookup2 = m_pdatabase->LookupEdbid(static_cast<EDBID>(iId));
+        if (pdblookup2 && strDbId == pdblookup2->szDbId) edbid = static_cast<EDBID>(iId);
+      }
+      EXPECT_NE(edbid, DB_ID_UNDEFINED) << szName;
+      vec.push_back(edbid);
+    }
+    vec.push_back(DB_ID_UNDEFINED);
+    return vec;
+  };
+  const std::vector<EDBID> vecedbidSetConfig = ids(s_aszSetConfig);
+  const std::vector<EDBID> vecedbidCreateCamera = ids(s_aszCreateCamera);
+  const std::vector<EDBID> vecedbidWindowAdd = ids(s_aszWindowAdd);
   // An enumeration whose lookup names no value has nothing to write.
   std::set<EDBID> setedbidUnnamed;
-  auto lexicons = [&](const EDBID* a_pedbid) {
+  auto lexicons = [&](const std::vector<EDBID>& a_vecedbid) {
     std::vector<std::string> vec;
-    for (; *a_pedbid != DB_ID_UNDEFINED; ++a_pedbid) {
-      if (!setedbidUnnamed.count(*a_pedbid)) vec.push_back(m_pdatabase->LookupEdbid(*a_pedbid)->szLexicon);
+    for (const EDBID* pedbid = a_vecedbid.data(); *pedbid != DB_ID_UNDEFINED; ++pedbid) {
+      if (!setedbidUnnamed.count(*pedbid)) vec.push_back(m_pdatabase->LookupEdbid(*pedbid)->szLexicon);
     }
     return vec;
   };
-  auto support = [&](const EDBID* a_pedbid, EDBBIN a_edbbin) {
-    for (; *a_pedbid != DB_ID_UNDEFINED; ++a_pedbid) {
-      CDbDatum* pdbdatum = Slot(0, *a_pedbid, a_edbbin);
-      ASSERT_NE(pdbdatum, nullptr) << *a_pedbid;
+  auto support = [&](const std::vector<EDBID>& a_vecedbid, EDBBIN a_edbbin) {
+    for (const EDBID* pedbid = a_vecedbid.data(); *pedbid != DB_ID_UNDEFINED; ++pedbid) {
+      CDbDatum* pdbdatum = Slot(0, *pedbid, a_edbbin);
+      ASSERT_NE(pdbdatum, nullptr) << *pedbid;
       if (CDbString* pdbstring = dbcontainer::AsString(pdbdatum)) {
-        pdbstring->InitString(*a_pedbid, a_edbbin, DB_ACCESS_READWRITE, DB_DEVICEDATA_BOTH, 64, "text", "text", "text",
+        pdbstring->InitString(*pedbid, a_edbbin, DB_ACCESS_READWRITE, DB_DEVICEDATA_BOTH, 64, "text", "text", "text",
                               "text");
       } else if (dbcontainer::AsRange(pdbdatum)) {
-        SupportRange(*a_pedbid, a_edbbin, 7, DB_DEVICEDATA_BOTH);
+        SupportRange(*pedbid, a_edbbin, 7, DB_DEVICEDATA_BOTH);
       } else if (pdbdatum->GetLookup()->lEnumCount == 0) {
-        setedbidUnnamed.insert(*a_pedbid);
+        setedbidUnnamed.insert(*pedbid);
       } else {
         const long lValue = pdbdatum->GetLookup()->pEnums[0].lValue;
-        Support(*a_pedbid, a_edbbin, lValue, {lValue}, DB_DEVICEDATA_BOTH);
+        Support(*pedbid, a_edbbin, lValue, {lValue}, DB_DEVICEDATA_BOTH);
       }
     }
   };
   Cameras(false, false, true, false);
-  support(CDatabase::s_aedbidSetConfig, DB_BIN_MACHINE);
-  support(CDatabase::s_aedbidCreateCamera, DB_BIN_COLOR_FRONT);
-  support(CDatabase::s_aedbidWindowAdd, DB_BIN_COLOR_FRONT);
+  support(vecedbidSetConfig, DB_BIN_MACHINE);
+  support(vecedbidCreateCamera, DB_BIN_COLOR_FRONT);
+  support(vecedbidWindowAdd, DB_BIN_COLOR_FRONT);
   // Values the setup itself reads, put back to a feeder scan of the
   // colour front camera.
   Set(0, DB_ID_PAPERSOURCE, DB_BIN_MACHINE, DB_ID_PAPERSOURCE_ENUM_ADF);
@@ -366,18 +429,18 @@ TEST_F(DbMakeXmlTest, ArgumentsFollowTheListOrder) {
 
   const std::vector<ReadTask> vecsetconfig = Sent("setconfig");
   ASSERT_EQ(vecsetconfig.size(), 1u);
-  EXPECT_EQ(vecsetconfig[0].Names(), lexicons(CDatabase::s_aedbidSetConfig));
+  EXPECT_EQ(vecsetconfig[0].Names(), lexicons(vecedbidSetConfig));
 
   const std::vector<ReadTask> veccreatecamera = Sent("createcamera");
   ASSERT_EQ(veccreatecamera.size(), 1u);
   std::vector<std::string> vecExpected = {"cameratype", "cameraid", "illumination"};
-  for (const std::string& str : lexicons(CDatabase::s_aedbidCreateCamera)) vecExpected.push_back(str);
+  for (const std::string& str : lexicons(vecedbidCreateCamera)) vecExpected.push_back(str);
   EXPECT_EQ(veccreatecamera[0].Names(), vecExpected);
 
   const std::vector<ReadTask> vecwindowadd = Sent("windowadd");
   ASSERT_EQ(vecwindowadd.size(), 1u);
   vecExpected = {"cameraid", "windowtype", "windowid", "findregions"};
-  for (const std::string& str : lexicons(CDatabase::s_aedbidWindowAdd)) vecExpected.push_back(str);
+  for (const std::string& str : lexicons(vecedbidWindowAdd)) vecExpected.push_back(str);
   vecExpected.push_back("patchtogglestate");
   EXPECT_EQ(vecwindowadd[0].Names(), vecExpected);
   EXPECT_EQ(vecwindowadd[0].Get("findregions"), "none");

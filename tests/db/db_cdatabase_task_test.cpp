@@ -1,7 +1,11 @@
 // What the database keeps for the driver: the status reply of the task
 // being answered, the growable text buffers and the model names; and the
 // forwarders to its components.
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <new>
+#include <vector>
 
 #include "db_cdbconfig.h"
 #include "db_cdbconfig_testutil.h"
@@ -239,6 +243,35 @@ TEST_F(DbDatabaseTaskTest, MultipleColourDropoutEntries) {
   EXPECT_FALSE(db.IsEcdoMultipleColor(DB_ID_ECDO_ENUM_FILE03));
   EXPECT_FALSE(db.IsEcdoMultipleColor(DB_ID_ECDO_ENUM_FILE04));
   EXPECT_FALSE(db.IsEcdoMultipleColor(DB_ID_ECDO_ENUM_NONE));
+}
+
+// The override record and the custom dropout list live inside the
+// database and start empty whatever the memory held before; the scanner's
+// list and the custom list are apart.
+TEST_F(DbDatabaseTaskTest, OverrideAndCustomDropoutsStartEmpty) {
+  static_assert(sizeof(DbOverride) == 12, "three 32-bit words");
+  static_assert(std::size(DbEcdoCustomHeader{}.adbecdorecord) == 10, "ten custom dropouts");
+  std::vector<unsigned char> vecStorage(sizeof(CDatabase) + alignof(CDatabase), 0xa5);
+  void* pvStorage = vecStorage.data();
+  size_t sizetSpace = vecStorage.size();
+  ASSERT_NE(std::align(alignof(CDatabase), sizeof(CDatabase), pvStorage, sizetSpace), nullptr);
+  CDatabase* pdatabase = new (pvStorage) CDatabase;  // a second database: no table, its own blocks
+  auto zero = [](const void* a_pv, size_t a_sizet) {
+    const auto* pu8 = static_cast<const unsigned char*>(a_pv);
+    return std::all_of(pu8, pu8 + a_sizet, [](unsigned char u8) { return u8 == 0; });
+  };
+  EXPECT_TRUE(zero(pdatabase->GetOverride(), sizeof(DbOverride)));
+  EXPECT_TRUE(zero(pdatabase->DeviceGetEcdoCustomHeader(), sizeof(DbEcdoCustomHeader)));
+  EXPECT_TRUE(zero(pdatabase->DeviceGetEcdoHeader(), sizeof(DbEcdoHeader)));
+  pdatabase->~CDatabase();
+  // The live database's records keep what is written into them.
+  CDatabase& db = *m_pdatabase;
+  db.GetOverride()->u32Ecdo = DB_ID_ECDO_ENUM_FILE02;
+  db.DeviceGetEcdoCustomHeader()->adbecdorecord[0].u32Value = DB_ID_ECDO_ENUM_FILE03;
+  EXPECT_EQ(db.GetOverride()->u32DocumentType, 0u);
+  EXPECT_EQ(db.GetOverride()->u32Ecdo, static_cast<uint32_t>(DB_ID_ECDO_ENUM_FILE02));
+  EXPECT_EQ(db.DeviceGetEcdoHeader()->adbecdorecord[0].u32Value, 0u);
+  EXPECT_EQ(db.DeviceGetEcdoCustomHeader()->adbecdorecord[0].u32Value, static_cast<uint32_t>(DB_ID_ECDO_ENUM_FILE03));
 }
 
 // ---------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <barrier>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -20,9 +21,11 @@
 #include "db_cdbdatum.h"
 #include "db_cdbenum.h"
 #include "db_cdbrange.h"
+#include "db_dumppath.h"
 #include "mem_lines.h"
 #include "os_coscfg.h"
 #include "os_cosmem.h"
+#include "os_costime.h"
 #include "test_support.h"
 
 namespace {
@@ -379,6 +382,38 @@ TEST_F(DbDatabaseTest, TheDumpShowsPendingNotificationsAndUnnamedDatums) {
             std::string::npos);
   // Nothing else is pending.
   EXPECT_EQ(strNamed.find("(DB_NOTIFY_CONSTRAINT)"), std::string::npos);
+}
+
+// The time of day in a dump's name: hours, minutes, seconds and three
+// digits of milliseconds, always nine digits, the time the name was made.
+// Names are made until some fall in the first tenth of a second, where a
+// shorter millisecond field would show.
+TEST_F(DbDatabaseTest, TheDumpNameHoldsTheTimeOfDayInNineDigits) {
+  UseConfiguration();
+  auto millisecondOfDay = [](const OsTimeRecord& a_r) {
+    return ((a_r.u16Hour * 60L + a_r.u16Minute) * 60 + a_r.u16Second) * 1000 + a_r.u16Milliseconds;
+  };
+  const std::regex regexName(".*/PmxDbFixed_([0-9]{2})([0-9]{2})([0-9]{2})([0-9]{3})\\.txt");
+  int iEarly = 0, iNames = 0;
+  for (auto start = std::chrono::steady_clock::now();
+       iEarly < 3 && std::chrono::steady_clock::now() - start < std::chrono::seconds(5); ++iNames) {
+    OsTimeRecord ostimerecordBefore{}, ostimerecordAfter{};
+    char szPath[512];
+    COsTime::GetLocalTime(&ostimerecordBefore);
+    ASSERT_TRUE(DbDumpPath("PmxDbFixed.txt", szPath, sizeof szPath));
+    COsTime::GetLocalTime(&ostimerecordAfter);
+    std::cmatch cmatch;
+    ASSERT_TRUE(std::regex_match(szPath, cmatch, regexName)) << szPath;
+    const long lStamp = ((std::stol(cmatch[1]) * 60 + std::stol(cmatch[2])) * 60 + std::stol(cmatch[3])) * 1000 +
+                        std::stol(cmatch[4]);
+    const long lBefore = millisecondOfDay(ostimerecordBefore), lAfter = millisecondOfDay(ostimerecordAfter);
+    if (lBefore > lAfter) continue;  // midnight passed
+    EXPECT_GE(lStamp, lBefore) << szPath;
+    EXPECT_LE(lStamp, lAfter) << szPath;
+    if (ostimerecordAfter.u16Milliseconds < 100 && lAfter - lBefore < 100) ++iEarly;
+    COsTime::Sleep(7);
+  }
+  EXPECT_EQ(iEarly, 3) << "after " << iNames << " names";
 }
 
 TEST_F(DbDatabaseTest, ADumpThatCannotBeCreatedFails) {

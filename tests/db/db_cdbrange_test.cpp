@@ -189,6 +189,9 @@ TEST_F(DbRangeTest, MatchAcrossBins) {
                                          {DB_ACCESS_NOTSUPPORTED, 0, 90, 1}, {DB_ACCESS_READWRITE, 0, 100, 1}}, true},
       {"a step differs", {{DB_ACCESS_READWRITE, 0, 100, 1}, {DB_ACCESS_READWRITE, 0, 100, 2},
                           {DB_ACCESS_NOTSUPPORTED, 0, 0, 0}, {DB_ACCESS_NOTSUPPORTED, 0, 0, 0}}, false},
+      {"first's step changed, the others alike", {{DB_ACCESS_READWRITE, 0, 100, 2}, {DB_ACCESS_READWRITE, 0, 100, 2},
+                                                  {DB_ACCESS_READWRITE, 0, 100, 2}, {DB_ACCESS_READWRITE, 0, 100, 2}},
+       false},
   };
   int iId = 100;
   for (const Case& c : acase) {

@@ -44,7 +44,7 @@ struct RuleJournal {
 
 // A rule class on an enumeration or range: records each call; Validate
 // answers m_eosstsRefuse when it is set, else the container's own answer;
-// FixCurrent runs m_fnFixCurrent when set.
+// FixCurrent and FixDefault run m_fnFixCurrent and m_fnFixDefault when set.
 template <class Container>
 class RecordingRule : public Container {
  public:
@@ -66,9 +66,16 @@ class RecordingRule : public Container {
     Record("FixDefaultReset");
     Container::FixDefaultReset();
   }
+  EOSSTS FixDefault() override {
+    Record("FixDefault");
+    Container::FixDefault();
+    if (m_fnFixDefault) m_fnFixDefault();
+    return OS_STS_SUCCESS;
+  }
 
   EOSSTS m_eosstsRefuse = OS_STS_SUCCESS;
   std::function<void()> m_fnFixCurrent;
+  std::function<void()> m_fnFixDefault;
 
  protected:
   void Record(const char* a_szOperation, EDBID_WINDOW a_edbidwindow = -1, long a_lValue = 0) {
@@ -93,6 +100,11 @@ class RecordingString : public CDbString {
     m_pjournal->vecrulecall.push_back(
         {"FixCurrent", GetId(), GetBin(), -1, 0, CDbDatum::TestDbState(DB_STATE_FIXUP), CDbDatum::GetModified()});
     return OS_STS_SUCCESS;
+  }
+  EOSSTS FixDefault() override {
+    m_pjournal->vecrulecall.push_back(
+        {"FixDefault", GetId(), GetBin(), -1, 0, CDbDatum::TestDbState(DB_STATE_FIXUP), CDbDatum::GetModified()});
+    return CDbString::FixDefault();
   }
   EOSSTS m_eosstsRefuse = OS_STS_SUCCESS;
 

@@ -189,7 +189,7 @@ TEST_F(DrvDispatchTest, BadInputAnswersFailWithItsOwnId) {
       {Task(Command("get") + Command("set"), "11"), 11, "Failure:  A task holds one command, this one 2."},
       {"<task id='13' reply='0' bytes='0'></task>", 13, "Failure:  A task holds one command, this one 0."},
       {"<job id='14'><get></get></job>", 0, "Failure:  Not a task...<job>"},
-      {strHuge, 12, "command not built yet...<get>"},
+      {strHuge, 12, "id too long..."},
   };
   const std::vector<std::string> vecstrValues = Values();
   for (const auto& c : acase) {

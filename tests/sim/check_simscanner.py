@@ -13,6 +13,7 @@ import sys
 import tempfile
 import threading
 import time
+import xml.etree.ElementTree as ET
 
 import simtasks
 from simtasks import check_layout, group, leaf
@@ -573,6 +574,44 @@ def callbacks_never_after_interfaceclose():
     assert unit.names() == ["opencomplete", "opencomplete-returns"], unit.names()
 
 
+@group
+def callbacks_knobs_drop_the_unit_press_its_button_and_plug_a_flatbed():
+    """offlineafter drops the unit off line that long after its session began (tasks other than the closing
+    ones then answer disconnected), onlineafter brings it back; a button press and a plug-and-play change come
+    that long after their callbacks are registered. All from the unit's thread, after the reply."""
+    unit = UNITS["adf"]
+    unit.send("interfaceopen", simulate(offlineafter=150, onlineafter=600, button="20:scan_1",
+                                        pnpchange="10:removed", flatbed="kvflatbed"), "success")
+    unit.register("connectionchange")
+    unit.send("sessionbegin", "", "success")
+    unit.register("buttonevent")
+    unit.register("pnpchange")
+    unit.wait(lambda calls: any("<deviceonline>false" in c[3] for c in calls))
+    unit.send("getconfig", leaf("id", "paperdetected"), "disconnected")
+    unit.send("notifydevicestatus", leaf("deviceonline", "true"), "success")
+    unit.wait(lambda calls: any("<deviceonline>true" in c[3] for c in calls))
+    unit.send("getconfig", leaf("id", "paperdetected"), "success")
+    assert sorted(unit.names()) == ["buttonevent", "connectionchange", "connectionchange", "pnpchange"], unit.names()
+    texts = {re.search("<callbackname>(.*?)<", c[3]).group(1): c[3] for c in unit.calls}
+    assert "<button>scan_1</button>" in texts["buttonevent"], texts
+    pnp = ET.fromstring(texts["pnpchange"]).find("callback/pnpchange/device")
+    assert (pnp.find("pnp").text, pnp.find("resource/devicetype").text, pnp.find("resource/model").text) == \
+        ("removed", "flatbedaccessory", "kvflatbed"), texts["pnpchange"]
+    unit.close()
+    assert_callbacks_sound(unit)
+    # A session that ends first hears nothing more; bad knob values are refused.
+    unit.reset()
+    unit.send("interfaceopen", simulate(offlineafter=100), "success")
+    unit.register("connectionchange")
+    unit.send("sessionbegin", "", "success")
+    unit.close()
+    time.sleep(0.2)
+    assert unit.names() == [], unit.names()
+    for flags in ({"offlineafter": "-5"}, {"onlineafter": "soon"}, {"button": "10"}, {"button": "x:scan"},
+                  {"button": "10:<b>"}, {"pnpchange": "10:moved"}, {"pnpchange": ":added"}):
+        unit.send("interfaceopen", simulate(**flags), "fail")
+
+
 # ---------------------------------------------------------------------------------------------------------------------
 # Bad input
 
@@ -702,6 +741,51 @@ def flatbed_is_a_unit_of_its_own():
     adf.send("scanend", "", "success")
     flatbed.close()
     adf.close()
+
+
+@group
+def flatbed_unit_only_flags_and_the_task_log():
+    """A flag or variable named for one unit applies to that copy only (and wins over the plain one); every task
+    of both copies is one line of the task log: milliseconds, unit, id, command, one field per child (its value
+    cut to 200 characters), status."""
+    flatbed, adf = UNITS["flatbed"], UNITS["adf"]
+    log = os.path.join(ROOT, "tasks.log")
+    os.environ.update(SIMSCAN_TASKLOG=log, SIMSCAN_ADF_SERIALNUMBER="ENVADF", SIMSCAN_SERIALNUMBER="ENVBOTH")
+    try:
+        flags = {"flatbed.busy": 1, "busy": 0, "adf.pages": 5}
+        status, root = adf.send("interfaceopen", simulate(**flags), "success")
+        assert root.find("reportconfig/serialnumber").text == "ENVADF"
+        status, root = flatbed.send("interfaceopen", simulate(**flags), "success")
+        assert root.find("reportconfig/serialnumber").text == "ENVBOTH"
+        adf.send("resourcelock", "", "success")
+        flatbed.send("resourcelock", "", "busy")
+        flatbed.send("resourcelock", "", "success")
+        adf.send("sessionbegin", "", "success")
+        images, sheet_ends, status = adf.scan()
+        assert (len(images), status) == (10, "endofoutput"), (len(images), status)
+        adf.send("scanend", "", "success")
+        adf.send("getconfig", "".join(leaf("id", "meterpagecount") for _ in range(30)), "success")
+        adf.send("nosuchcommand", leaf("a", "b" * 300), "fail")
+        flatbed.send("interfaceclose", "", "success")
+        adf.close()
+    finally:
+        for name in ("SIMSCAN_TASKLOG", "SIMSCAN_ADF_SERIALNUMBER", "SIMSCAN_SERIALNUMBER"):
+            del os.environ[name]
+    lines = [line.split("\t") for line in open(log).read().splitlines()]
+    assert all(len(line) >= 5 and line[0].isdigit() for line in lines), lines
+    assert [int(line[0]) for line in lines] == sorted(int(line[0]) for line in lines)
+    brief = [(line[1], line[3], line[-1]) for line in lines]
+    assert brief[:5] == [("adf", "interfaceopen", "success"), ("flatbed", "interfaceopen", "success"),
+                         ("adf", "resourcelock", "success"), ("flatbed", "resourcelock", "busy"),
+                         ("flatbed", "resourcelock", "success")], brief
+    assert brief[-4:] == [("adf", "nosuchcommand", "fail"), ("flatbed", "interfaceclose", "success"),
+                          ("adf", "sessionend", "success"), ("adf", "interfaceclose", "success")], brief
+    ids = [int(line[2]) for line in lines if line[1] == "flatbed"]
+    assert ids == list(range(ids[0], ids[0] + 4)), lines
+    assert lines[0][4:-1] == ["simulate="], lines[0]
+    assert next(line for line in lines if line[3] == "scanbegin")[4:-1] == ["imagebuffercount=4"]
+    assert next(line for line in lines if line[3] == "getconfig")[4:-1] == ["id=meterpagecount"] * 30
+    assert next(line for line in lines if line[3] == "nosuchcommand")[4:-1] == ["a=" + "b" * 200]
 
 
 @group

@@ -1,7 +1,9 @@
-// Every test process gets a throwaway root: a fresh directory that becomes
-// the current directory, $HOME, $TMPDIR and the service layer's writable root
+// Every test gets a throwaway root: a fresh directory that becomes the
+// current directory, $HOME, $TMPDIR and the service layer's writable root
 // (PMX_SHGETFOLDERPATH), with every other PMX_ variable cleared, so that no
-// test sees another's state or writes outside its own tree. (The system
+// test sees another's state or writes outside its own tree. CTest runs each
+// test in a process of its own; a whole program run by hand gives each test
+// a new root too, so what one test leaves never decides another. (The system
 // directory lies below an override ini's root only: a test that writes there
 // names its root in PMX_OVERRIDEINI.)
 #include <gtest/gtest.h>
@@ -40,8 +42,12 @@ void RemoveRoot() {
 }
 
 void MakeRoot() {
-  const char* base = std::getenv("TMPDIR");
-  std::string tmpl = std::string(base && *base ? base : "/tmp") + "/scandrv-test-XXXXXX";
+  // The base is the caller's $TMPDIR, read once: later it names a root.
+  static const std::string s_base = [] {
+    const char* base = std::getenv("TMPDIR");
+    return std::string(base && *base ? base : "/tmp");
+  }();
+  std::string tmpl = s_base + "/scandrv-test-XXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back('\0');
   if (!mkdtemp(buf.data())) {
@@ -49,7 +55,6 @@ void MakeRoot() {
     std::exit(2);
   }
   g_root = buf.data();
-  g_owner = getpid();
   ClearPmxEnvironment();
   // A service layer started without an override ini writes below this
   // root, never below the system's own /var.
@@ -60,8 +65,17 @@ void MakeRoot() {
     std::perror("chdir");
     std::exit(2);
   }
-  std::atexit(RemoveRoot);
 }
+
+// The first test takes the root made at start; each later one a new root.
+class FreshRoot : public testing::EmptyTestEventListener {
+  void OnTestStart(const testing::TestInfo&) override {
+    if (m_tests++ == 0) return;
+    RemoveRoot();
+    MakeRoot();
+  }
+  int m_tests = 0;
+};
 }  // namespace
 
 const std::string& Root() { return g_root; }
@@ -69,6 +83,9 @@ const std::string& Root() { return g_root; }
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
+  testsupport::g_owner = getpid();
   testsupport::MakeRoot();
+  std::atexit(testsupport::RemoveRoot);
+  testing::UnitTest::GetInstance()->listeners().Append(new testsupport::FreshRoot);
   return RUN_ALL_TESTS();
 }

@@ -234,6 +234,53 @@ TEST_F(DbProfileItemTest, RecordsOfOtherIdsOrKindsAreSkipped) {
   EXPECT_EQ(pcontrast->GetDeviceData(), DB_DEVICEDATA_ALL);
 }
 
+// A damaged default, outside its own record's range or list, is brought
+// within it and named in the log; the record's other fields load as they
+// are. A range default of 0 stays, as the default database gives it.
+TEST_F(DbProfileItemTest, DefaultsOutsideTheirRecordAreBroughtWithinIt) {
+  ASSERT_EQ(m_pdatabase->LoadLookup(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, SCANDRV_LIBRARY_PATH), DB_STS_SUCCESS);
+  CDbRange* pedgetop = NewRange(DB_ID_IMAGEEDGETOP, DB_BIN_MACHINE, DB_ACCESS_NOTSUPPORTED, 5, 0, 9, 1);
+  CDbRange* pbrightness = NewRange(DB_ID_BRIGHTNESS, DB_BIN_MACHINE, DB_ACCESS_NOTSUPPORTED, 5, 0, 9, 1);
+  CDbRange* plimit = NewRange(DB_ID_PAGESIZELIMIT, DB_BIN_MACHINE, DB_ACCESS_NOTSUPPORTED, 5, 0, 9, 1);
+  CDbEnum* pborder = NewEnum(DB_ID_ADDBORDER, DB_BIN_MACHINE, DB_ACCESS_NOTSUPPORTED, 0, {});
+  CDbEnum* punits = NewEnum(DB_ID_UNITS, DB_BIN_MACHINE, DB_ACCESS_NOTSUPPORTED, 0, {});
+  UseResource(Resource({
+      "<R><a>7a</a><b>1</b><c>40</c><M><d>4</d><e>80000000</e><f>0</f><g>9f60</g><h>c</h></M></R>",
+      "<R><a>22</a><b>1</b><c>40</c><M><d>3</d><e>64</e><f>ffffffce</f><g>32</g><h>1</h></M></R>",
+      "<R><a>a7</a><b>1</b><c>40</c><M><d>4</d><e>0</e><f>960</f><g>a1b8</g><h>c</h></M></R>",
+      "<E><a>2</a><b>1</b><c>40</c><M><d>4</d><e>5</e><f>2</f><f>1</f></M></E>",
+      "<E><a>f6</a><b>1</b><c>0</c><M><d>4</d><e>2</e><f>1</f><f>2</f></M></E>",
+  }));
+  ASSERT_EQ(LoadResource(false), OS_STS_SUCCESS);
+  struct Case {
+    CDbRange* prange;
+    long lValue, lMin, lMax, lStep;
+    EDBACCESS edbaccess;
+  } const acase[] = {{pedgetop, 0, 0, 40800, 12, DB_ACCESS_READWRITE},
+                     {pbrightness, 50, -50, 50, 1, DB_ACCESS_READONLY},
+                     {plimit, 0, 2400, 41400, 12, DB_ACCESS_READWRITE}};
+  for (const Case& c : acase) {
+    SCOPED_TRACE(c.prange->GetId());
+    EXPECT_EQ(c.prange->GetCurrentLongNoCallback(), c.lValue);
+    EXPECT_EQ(c.prange->GetDefaultLong(), c.lValue);
+    EXPECT_EQ(c.prange->GetMin(), c.lMin);
+    EXPECT_EQ(c.prange->GetMax(), c.lMax);
+    EXPECT_EQ(c.prange->GetStep(), c.lStep);
+    EXPECT_EQ(c.prange->GetAccess(), c.edbaccess);
+  }
+  EXPECT_EQ(pborder->GetDefaultLong(), 2);
+  EXPECT_EQ(pborder->GetCurrentLongNoCallback(), 2);
+  EXPECT_EQ(Items(pborder, false), (std::vector<long>{2, 1}));
+  EXPECT_EQ(punits->GetDefaultLong(), 2);
+  for (const char* sz : {"Default out of range, clamped...<DB_ID_IMAGEEDGETOP> 122 1: -2147483648 to 0 (0..40800)",
+                         "Default out of range, clamped...<DB_ID_BRIGHTNESS> 34 1: 100 to 50 (-50..50)",
+                         "Default not in the list, replaced...<DB_ID_ADDBORDER> 2 1: 5 to 2"}) {
+    EXPECT_TRUE(m_plog->Contains(sz)) << sz;
+  }
+  EXPECT_FALSE(m_plog->Contains("<DB_ID_PAGESIZELIMIT>"));
+  EXPECT_FALSE(m_plog->Contains("<DB_ID_UNITS>"));
+}
+
 // What the records put on their datums beyond the default database: a
 // current list of its own, the multimedia directory, a camera pair.
 TEST_F(DbProfileItemTest, RecordsSetCurrentListsTextsAndRearCameras) {

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include <regex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "../log_capture.h"
 #include "../os_cosfile_testutil.h"
@@ -26,6 +28,7 @@
 #include "os_io_testutil.h"
 #include "os_cossocketimpl.h"
 #include "os_cossync.h"
+#include "os_cossyncimpl.h"
 #include "os_costhread.h"
 #include "test_support.h"
 
@@ -527,4 +530,96 @@ TEST_F(SocketSharedTest, BadNamesFilesAndSecondConnectorsAreRefused) {
   EXPECT_TRUE(log.Contains("This only create either readonly or writeonly shared memory socket type"));
 }
 
+}  // namespace
+namespace {
+// Names in a directory, sorted ("" when it cannot be read).
+std::vector<std::string> Names(const std::string& a_directory) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(a_directory, ec)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// What channels leave in the common directory of the named events and in
+// the ring directory: after a clean close, no event or group file (the
+// ring files stay until the next creator of the tag finds their process
+// gone); a killed creator leaves its events and rings, which the next
+// creator of the same tag removes.
+TEST_F(SocketSharedTest, ClosedAndKilledChannelsLeaveNothingForLong) {
+  char szCommon[512];
+  ASSERT_TRUE(OsSyncCommonDirectory(szCommon, sizeof szCommon));
+  const std::string common = szCommon, rings = LogDirectory() + "/socket";
+  std::filesystem::create_directories(common);
+  const std::vector<std::string> before = Names(common);
+  auto ofProcess = [](const std::vector<std::string>& a_names, pid_t a_pid) {
+    const std::string tag = "_pid" + std::to_string(a_pid);
+    return std::count_if(a_names.begin(), a_names.end(), [&](const std::string& a_name) {
+      return a_name.find(tag + "Event") != std::string::npos || a_name.find(tag + ".socket") != std::string::npos ||
+             (a_name.rfind("group_", 0) == 0 && a_name.size() > tag.size() &&
+              a_name.compare(a_name.size() - tag.size(), tag.size(), tag) == 0);
+    });
+  };
+
+  // A clean close, the peer still there when the creator closes.
+  {
+    COsSocket creator;
+    Publish(creator, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE);
+    EXPECT_EQ(ofProcess(Names(common), getpid()), 8);  // three events and a group per ring
+    Pipe done;
+    pid_t parent = getpid();
+    pid_t child = Fork([&] {
+      COsSocket peer;
+      if (peer.Connect(m_address.c_str(), m_port.c_str(), "DRV2GUI", static_cast<uint64_t>(parent), false) !=
+          OS_STS_SUCCESS)
+        return 1;
+      if (WriteAll(peer, "hello") != OS_STS_SUCCESS) return 2;
+      return done.Receive() == 'd' ? 0 : 3;
+    });
+    ASSERT_EQ(OS_STS_SUCCESS, creator.Accept(10000, nullptr, nullptr));
+    std::string got;
+    EXPECT_EQ(OS_STS_SUCCESS, ReadAll(creator, &got, 5));
+    EXPECT_EQ(OS_STS_SUCCESS, creator.Close());
+    EXPECT_EQ(Names(common), before);
+    done.Send('d');
+    EXPECT_EQ(0, Reap(child));
+  }
+  EXPECT_EQ(Names(common), before);
+  EXPECT_EQ(ofProcess(Names(rings), getpid()), 2);
+
+  // A creator killed with its channel open: all its files stay, until the
+  // next creator of the tag comes.
+  Pipe ready;
+  pid_t killed = Fork([&] {
+    COsSocket creator;
+    if (creator.Create(nullptr, "", OS_SOCKETTYPE_SHAREDMEMORY_READWRITE, "DRV2GUI") != OS_STS_SUCCESS) return 1;
+    ready.Send('r');
+    pause();
+    return 0;
+  });
+  ASSERT_EQ('r', ready.Receive());
+  EXPECT_EQ(ofProcess(Names(common), killed), 8);
+  EXPECT_EQ(ofProcess(Names(rings), killed), 2);
+  kill(killed, SIGKILL);
+  Reap(killed);
+  EXPECT_EQ(ofProcess(Names(common), killed), 8);
+  // Another tag's creator leaves them; one of the tag removes them.
+  {
+    COsSocket other;
+    ASSERT_EQ(OS_STS_SUCCESS, other.Create(nullptr, "", OS_SOCKETTYPE_SHAREDMEMORY_READWRITE, "DRV2ASSIST"));
+    EXPECT_EQ(ofProcess(Names(common), killed), 8);
+  }
+  {
+    COsSocket next;
+    ASSERT_EQ(OS_STS_SUCCESS, next.Create(nullptr, "", OS_SOCKETTYPE_SHAREDMEMORY_READWRITE, "DRV2GUI"));
+    EXPECT_EQ(ofProcess(Names(common), killed), 0);
+    EXPECT_EQ(ofProcess(Names(rings), killed), 0);
+    // Our own rings (the clean close's, the other tag's, this one's) stay:
+    // this process runs.
+    EXPECT_EQ(ofProcess(Names(rings), getpid()), 6);
+  }
+  EXPECT_EQ(Names(common), before);
+}
 }  // namespace

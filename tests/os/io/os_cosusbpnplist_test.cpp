@@ -4,20 +4,25 @@
 // questions asked of the list, the change report of Poll, and files that
 // peers or accidents left in a bad state.
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "../log_capture.h"
 #include "../os_cosfile_testutil.h"
 #include "os_cosusb_testutil.h"
+#include "os_cosmem.h"
 #include "os_cosusbpnplist.h"
 #include "test_support.h"
 
@@ -152,6 +157,30 @@ TEST_F(PnpList, AReaderAtTheStrideSeesTheHeaderAndTheEntriesAsFormatted) {
   EXPECT_EQ(SlotOf(ReadPnpFile().slots, "/dev/d"), 1);
 }
 
+// Free slots in the middle take an entry as long as they are, one of two
+// slots too; an entry that goes cuts the slots behind the last live one off.
+TEST_F(PnpList, FreeSlotsAreReusedAndTheTailCutOff) {
+  auto listA = NewList(Entry("MA", "adf", "/dev/a"));
+  auto listB = NewList(Entry("MB", "adf", "/dev/b"));
+  auto listC = NewList(Entry("MC", "adf", "/dev/c"));
+  listA.reset();
+  listB.reset();
+  EXPECT_EQ(ReadPnpFile().slots.size(), 4u);  // slot 3 is live
+  const size_t bare = Entry("ML", "adf", "/dev/l", "SNL", "<pad></pad>").size();
+  const std::string large = Entry("ML", "adf", "/dev/l", "SNL", "<pad>" + std::string(5000 - bare, 'x') + "</pad>");
+  auto listLarge = NewList(large);
+  usbtest::PnpFile file = ReadPnpFile();
+  ASSERT_EQ(file.slots.size(), 4u);
+  EXPECT_EQ(file.slots[1] + file.slots[2], large);
+  EXPECT_EQ(SlotOf(file.slots, "/dev/c"), 3);
+  listC.reset();
+  file = ReadPnpFile();
+  EXPECT_EQ(file.slots.size(), 3u);
+  EXPECT_EQ(file.size, 3 * kStride);
+  listLarge.reset();
+  EXPECT_EQ(ReadPnpFile().slots, std::vector<std::string>{kHeader});
+}
+
 // An entry that fills its last slot exactly still gets its terminator, so
 // that no reader runs on into the next entry.
 TEST_F(PnpList, AnEntryOfExactlyOneSlotGetsASecondForItsTerminator) {
@@ -191,6 +220,78 @@ TEST_F(PnpList, EntriesOfProcessesThatAreGoneAreBlankedAndTheirSlotReused) {
   slots = ReadPnpFile().slots;
   EXPECT_EQ(SlotOf(slots, "/dev/c"), slotA);
   EXPECT_EQ(slots.size(), 3u);
+}
+
+// Several processes enter and take out entries (of one slot and of two)
+// thousands of times, and some are killed on the way, mid-entry or not:
+// dead entries are reused and the slots behind the last live one cut off,
+// so the file keeps to the live entries; and no read, however fresh its
+// list object, logs more than debug lines. The file is judged by an
+// independent reader, the log by its level letters.
+TEST_F(PnpList, ManyProcessesComingAndGoingKeepTheFileToTheLiveEntries) {
+  COsMem osmem(OS_MEM_METHOD_GLOBALALLOC, 1);
+  LogCapture log(0);
+  constexpr int kWorkers = 4;
+  constexpr long kCycles = 10000;
+  auto* pcounter = static_cast<std::atomic<long>*>(
+      mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(pcounter, MAP_FAILED);
+  new (pcounter) std::atomic<long>(0);
+  const std::string large = Entry("ML", "adf", "/dev/large", "SNL", "<pad>" + std::string(5000, 'x') + "</pad>");
+  auto startWorker = [&](int a_iWorker) {
+    pid_t pid = fork();
+    if (pid == 0) {
+      const std::string small = Entry("M" + std::to_string(a_iWorker), "adf", "/dev/w" + std::to_string(a_iWorker));
+      while (pcounter->fetch_add(1) < kCycles) {
+        try {
+          COsUsbPnpList list(nullptr, pcounter->load() % 3 == 0 ? large.c_str() : small.c_str(), nullptr);
+          list.IsResourceAvailable("/dev/none");
+        } catch (const OsUsbPnpListFailure&) {
+          _exit(3);
+        }
+      }
+      _exit(0);
+    }
+    return pid;
+  };
+  std::vector<pid_t> vecWorkers;
+  for (int i = 0; i < kWorkers; ++i) vecWorkers.push_back(startWorker(i));
+  // Kill one worker now and then (it may hold an entry or the file's lock)
+  // and start another in its place; watch how far the file grows.
+  long lMostSlots = 0, lKills = 0;
+  for (int iRound = 0; pcounter->load() < kCycles; ++iRound) {
+    struct stat st {};
+    if (stat(PnpPath().c_str(), &st) == 0) lMostSlots = std::max<long>(lMostSlots, st.st_size / 4097);
+    usleep(5000);
+    if (iRound % 4 != 3) continue;
+    const int iVictim = iRound / 4 % kWorkers;
+    kill(vecWorkers[iVictim], SIGKILL);
+    waitpid(vecWorkers[iVictim], nullptr, 0);
+    vecWorkers[iVictim] = startWorker(iVictim);
+    ++lKills;
+  }
+  for (pid_t pid : vecWorkers) {
+    int status = -1;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+  munmap(pcounter, sizeof(std::atomic<long>));
+  EXPECT_GT(lKills, 3);
+  // Live entries: none of the workers'; ours of two slots.
+  auto list = NewList(large);
+  usbtest::PnpFile file = ReadPnpFile();
+  EXPECT_LE(file.slots.size(), 1u + 2 + 2) << file.size;
+  EXPECT_EQ(LockedStarts(PnpPath()).size(), 2u);
+  EXPECT_LE(lMostSlots, 1 + 2 * kWorkers + 4);
+  list.reset();
+  EXPECT_EQ(ReadPnpFile().slots, std::vector<std::string>{kHeader});
+  // Nothing above debug level: no line marked E (error) or A (assert).
+  const std::string strLevels = testsupport::RunPython(
+      "import os, sys\n"
+      "text = open(sys.argv[1], encoding='latin-1').read() if os.path.exists(sys.argv[1]) else ''\n"
+      "print(sum(1 for l in text.splitlines() if ' VE ' in l or ' VA ' in l))\n",
+      {testsupport::RootPath("log/test.log")});
+  EXPECT_EQ(strLevels, "0\n") << log.Text().substr(0, 2000);
 }
 
 // A peer that is no driver at all: python3 enters its entry by the file's

@@ -596,6 +596,149 @@ TEST(UsbTransportInit, LibrariesThatCannotBeUsedFailInit) {
 }
 
 // ---------------------------------------------------------------------------
+// The walks of the device list and of the devices on line, pipe resets, the
+// connection a caller asks for, and the flags of the session's end.
+
+TEST_F(UsbTransport, TheFilterAndOnlineWalksGiveEveryRecordOnce) {
+  auto usb = std::make_unique<COsUsb>(nullptr, nullptr, nullptr, nullptr, false);
+  OsUsbFind find{};
+  EXPECT_EQ(usb->FindFirstConstraint(&find), OS_STS_FAIL);  // no Init yet
+  ASSERT_EQ(usb->Init(OS_USBWIRE_USB, kDeviceList, "", nullptr), OS_STS_SUCCESS);
+  EXPECT_EQ(usb->FindFirstDeviceSelection(&find), OS_STS_END_OF_LIST);  // nothing probed yet
+  ASSERT_EQ(usb->FindFirstConnected(&m_find, nullptr), OS_STS_SUCCESS);
+  struct Walk {
+    const char* szName;
+    EOSSTS (COsUsb::*pfnFirst)(OsUsbFind*);
+    EOSSTS (COsUsb::*pfnNext)(OsUsbFind*);
+    uint32_t u32Kind;
+    std::vector<std::string> vecModels;
+  } const awalk[] = {
+      {"filters, in the list's order", &COsUsb::FindFirstConstraint, &COsUsb::FindNextConstraint, 1,
+       {"KV1", "FB1", "BARE"}},
+      {"on line, feeders first", &COsUsb::FindFirstDeviceSelection, &COsUsb::FindNextDeviceSelection, 2,
+       {"KV1", "BARE", "FB1"}}};
+  for (const Walk& walk : awalk) {
+    SCOPED_TRACE(walk.szName);
+    for (int iRound = 0; iRound < 2; ++iRound) {  // the first call starts the walk again
+      std::vector<std::string> vecModels;
+      EOSSTS eossts = (usb.get()->*walk.pfnFirst)(&find);
+      for (; eossts == OS_STS_SUCCESS && vecModels.size() < 10; eossts = (usb.get()->*walk.pfnNext)(&find)) {
+        vecModels.push_back(find.szModel);
+        ASSERT_NE(find.posusbinfo, nullptr);
+        EXPECT_EQ(find.posusbinfo->u32Kind, walk.u32Kind);
+      }
+      EXPECT_EQ(eossts, OS_STS_END_OF_LIST);
+      EXPECT_EQ(vecModels, walk.vecModels);
+    }
+  }
+  EXPECT_EQ(usb->FindNextConstraint(nullptr), OS_STS_FAIL);
+}
+
+// Opening and request 19 clear a halt on every bound endpoint, unless
+// ForceUsbReset is "0": then they say so and clear nothing.
+TEST_F(UsbTransport, PipeResetsClearEveryBoundEndpointUnlessSwitchedOff) {
+  auto clears = [] {
+    std::vector<std::string> vec;
+    for (const std::string& line : StandIn::Trace("ctrl type=0x02 req=0x01 value=0")) vec.push_back(line);
+    return vec;
+  };
+  const std::vector<std::string> vecEndpoints = {"ctrl type=0x02 req=0x01 value=0 index=129 len=0",
+                                                 "ctrl type=0x02 req=0x01 value=0 index=2 len=0",
+                                                 "ctrl type=0x02 req=0x01 value=0 index=132 len=0",
+                                                 "ctrl type=0x02 req=0x01 value=0 index=131 len=0"};
+  for (const char* szSwitch : {"1", "0"}) {
+    SCOPED_TRACE(szSwitch);
+    LogCapture log;
+    m_config.Set(OS_CFGTAG_FORCEUSBRESET, szSwitch);
+    StandIn::ClearTrace();
+    const bool blOn = std::string(szSwitch) == "1";
+    auto usb = Open();
+    std::vector<std::string> vecOpen = clears();
+    std::sort(vecOpen.begin(), vecOpen.end());
+    std::vector<std::string> vecExpected = blOn ? vecEndpoints : std::vector<std::string>{};
+    std::sort(vecExpected.begin(), vecExpected.end());
+    EXPECT_EQ(vecOpen, vecExpected);
+    uint64_t done = 0;
+    EXPECT_EQ(usb->Ioctl(OS_USBIOCTL_RESETALL, nullptr, 0, nullptr, 0, &done), OS_STS_SUCCESS);
+    EXPECT_EQ(clears().size(), blOn ? 2 * vecEndpoints.size() : 0u);
+    EXPECT_EQ(log.Contains("usb>>> IOCTL_RESET_PIPE is disabled (returning success and continuing)..."), !blOn);
+    usb->Close(false, "test", __LINE__);
+  }
+}
+
+// The connection a caller asks for is kept, with its reason, for the device
+// monitor; another request is refused and changes nothing.
+TEST_F(UsbTransport, TheConnectionAskedForIsKeptWithItsReason) {
+  LogCapture log;
+  auto usb = Open();
+  char szReason[128];
+  EXPECT_EQ(usb->GetImpl()->GetConnectionRequest(szReason, sizeof szReason), 0u);
+  EXPECT_STREQ(szReason, "");
+  ASSERT_EQ(usb->SetDeviceConnection(OS_USBCONNECTIONREQUEST_DISCONNECT, "lid opened"), OS_STS_SUCCESS);
+  EXPECT_TRUE(log.Contains("usb>>> set device connection...2"));
+  EXPECT_EQ(usb->GetImpl()->GetConnectionRequest(szReason, sizeof szReason), OS_USBCONNECTIONREQUEST_DISCONNECT);
+  EXPECT_STREQ(szReason, "lid opened");
+  const std::string strLong(100, 'r');
+  ASSERT_EQ(usb->SetDeviceConnection(OS_USBCONNECTIONREQUEST_CONNECT, strLong.c_str()), OS_STS_SUCCESS);
+  EXPECT_EQ(usb->GetImpl()->GetConnectionRequest(szReason, sizeof szReason), OS_USBCONNECTIONREQUEST_CONNECT);
+  EXPECT_EQ(std::string(szReason), strLong.substr(0, 63));
+  EXPECT_EQ(usb->SetDeviceConnection(3, "bad"), OS_STS_FAIL);
+  EXPECT_TRUE(log.Contains("usb>>> unrecognized a_eosusbconnection...3"));
+  EXPECT_EQ(usb->GetImpl()->GetConnectionRequest(nullptr, 0), OS_USBCONNECTIONREQUEST_CONNECT);
+  EXPECT_EQ(usb->SetDeviceConnection(OS_USBCONNECTIONREQUEST_DISCONNECT, nullptr), OS_STS_SUCCESS);
+  EXPECT_EQ(usb->GetImpl()->GetConnectionRequest(szReason, sizeof szReason), OS_USBCONNECTIONREQUEST_DISCONNECT);
+  EXPECT_STREQ(szReason, "");
+}
+
+// Once the session ends, a device that goes away is no longer reported to
+// the connection callback (its state still changes).
+TEST_F(UsbTransport, AfterTheSessionEndsARemovalIsNotReported) {
+  for (bool blSessionEnd : {false, true}) {
+    SCOPED_TRACE(blSessionEnd);
+    LogCapture log;
+    CallbackRecorder connections;
+    auto usb = Open();
+    ASSERT_EQ(usb->RegisterCallback(OS_USBPIPE_UNDEFINED, OS_USBCALLBACK_CONNECTIONCHANGED, CallbackRecorder::Record,
+                                    &connections),
+              OS_STS_SUCCESS);
+    if (blSessionEnd) usb->SetSessionEndFlag();
+    StandIn::Remove(100);
+    ASSERT_TRUE(Eventually([&] { return log.Contains("!!! Device has been removed..."); }));
+    std::vector<uint8_t> data(64);
+    uint64_t done = 0;
+    EXPECT_EQ(Read(usb.get(), &data, &done), OS_STS_USB_OFFLINE);
+    EXPECT_EQ(connections.Calls().size(), blSessionEnd ? 0u : 1u);
+    usb->Close(false, "test", __LINE__);
+    StandIn::Attach(100, 100);
+  }
+}
+
+// Closing a device that is gone gives its lock up first only when told
+// that a disconnect will not unlock it; a connected device always does.
+// Either way no lock is left behind.
+TEST_F(UsbTransport, ClosingAGoneDeviceUnlocksFirstOnlyWhenToldTo) {
+  struct Case {
+    bool blRemoved, blWontUnlock, blUnlockFirst;
+  } const acase[] = {{false, false, true}, {true, false, false}, {true, true, true}};
+  for (const Case& c : acase) {
+    SCOPED_TRACE(std::to_string(c.blRemoved) + std::to_string(c.blWontUnlock));
+    LogCapture log;
+    auto usb = Open();
+    usb->SetDisconnectWontUnlock(c.blWontUnlock);
+    EXPECT_TRUE(log.Contains(std::string("usb>>> set disconnectwontunlock...") + (c.blWontUnlock ? "1" : "0")));
+    if (c.blRemoved) {
+      StandIn::Remove(100);
+      ASSERT_TRUE(Eventually([&] { return log.Contains("!!! Device has been removed..."); }));
+    }
+    ASSERT_EQ(usbtest::LockedStarts(LockFile()), (std::set<long>{0}));
+    usb->Close(false, "test", __LINE__);
+    EXPECT_EQ(log.Contains("usb>>> closing osusb (DeviceUnlock)..."), c.blUnlockFirst);
+    EXPECT_TRUE(usbtest::LockedStarts(LockFile()).empty());
+    if (c.blRemoved) StandIn::Attach(100, 100);
+  }
+}
+
+// ---------------------------------------------------------------------------
 // Device events and the interrupt thread.
 
 OsUsbInterrupt InterruptRequest(uint8_t* a_payload, uint32_t a_pipe = OS_USBPIPE_INTERRUPT) {

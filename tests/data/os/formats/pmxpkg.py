@@ -6,9 +6,17 @@ description alone.
                                 archive's name as the dump's first line shows it)
   pmxpkg.py list ARCHIVE        the header total, then one line per record:
                                 type size access path
+  pmxpkg.py build ARCHIVE ENTRY...
+                                writes an archive of the entries in order:
+                                "d:PATH" a directory record, "f:PATH=TEXT" a
+                                file record (read-write, run-length coded)
 """
+import os
 import struct
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import pmxcmp  # noqa: E402
 
 TIME = "%04d/%02d/%02d %02d:%02d:%02d.%03d (%d)"
 
@@ -50,7 +58,32 @@ def dump(data, name):
     return "".join(line + "\r\n" for line in out)
 
 
+def split_stream(data):
+    if len(data) < 2:
+        return struct.pack("<8sIIQII", b"PMXSPL01", 28, 4, len(data), 0, len(data)) + data
+    stream = pmxcmp.encode(data, 3)
+    return struct.pack("<8sIIQII", b"PMXSPL01", 28, 4, len(data), 0x2000000, len(stream)) + stream
+
+
+def build(entries):
+    stamp = struct.pack("<8H", 2021, 3, 4, 4, 5, 6, 7, 0)
+    out = bytearray()
+    total = 0
+    for entry in entries:
+        kind, rest = entry.split(":", 1)
+        path, _, text = rest.partition("=")
+        data = split_stream(text.encode()) if kind == "f" and text else b""
+        total += len(text) if kind == "f" else 0
+        name = path.encode()
+        out += struct.pack("<Q", len(data)) + name + b"\0" * (256 - len(name))
+        out += struct.pack("<II", 1 if kind == "d" else 2, 3) + stamp + stamp + data
+    return struct.pack("<8sIIQ", b"PMXPKG01", 24, 304, total) + bytes(out)
+
+
 def main(argv):
+    if argv[1] == "build":
+        open(argv[2], "wb").write(build(argv[3:]))
+        return 0
     data = open(argv[2], "rb").read()
     if argv[1] == "dump":
         sys.stdout.write(dump(data, argv[3]))

@@ -1,0 +1,212 @@
+// The device's online status as the units report it, the entry points
+// through which the libraries call back, and the units' resource lock.
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <shared_mutex>
+#include <string>
+#include <vector>
+
+#include "db_cdatabase.h"
+#include "db_cdblock.h"
+#include "dev_cdev.h"
+#include "dev_cdevdevice.h"
+#include "os_coslog.h"
+#include "os_cosstring.h"
+#include "os_cosxml.h"
+#include "os_cosxmltask.h"
+
+namespace {
+// The online flags and the status of every adapter; released before the
+// database, the facade or the events are touched.
+std::mutex s_mutexDeviceStatus;
+
+// The adapters alive in the process; never destroyed, as library threads
+// may call back while the process exits.
+std::shared_mutex& AdaptersMutex() {
+  static auto* s_pmutex = new std::shared_mutex;
+  return *s_pmutex;
+}
+std::set<const CDevDevice*>& Adapters() {
+  static auto* s_pset = new std::set<const CDevDevice*>;
+  return *s_pset;
+}
+
+// A callback message's contents are read into buffers of this size: a longer
+// one is cut, never dropped.
+constexpr size_t s_sizetContent = 128;
+
+// The content between the markers, cut to the buffer; empty when missing.
+void CallbackContent(const char* a_szMessage, const char* a_szElement, char (&a_szContent)[s_sizetContent]) {
+  a_szContent[0] = '\0';
+  std::string strStart = std::string("<") + a_szElement + ">";
+  std::string strEnd = std::string("</") + a_szElement + ">";
+  std::vector<char> vecc(std::strlen(a_szMessage) + 1);
+  if (COsXml::GetContent(a_szMessage, strStart.c_str(), strEnd.c_str(), vecc.data(), vecc.size()) != OS_STS_SUCCESS)
+    return;
+  const size_t sizetContent = strnlen(vecc.data(), sizeof a_szContent - 1);
+  std::memcpy(a_szContent, vecc.data(), sizetContent);
+  a_szContent[sizetContent] = '\0';
+}
+
+// The adapter a callback message names, or null (logged) when the message
+// is missing, names another callback or carries no adapter.
+CDevDevice* CallbackAdapter(void* a_pvArg, const char* a_szName, const char* a_szWhat) {
+  if (!a_pvArg) {
+    OsLog(OS_LOG_ERROR, "a_pvArg is null...");
+    return nullptr;
+  }
+  const char* szMessage = static_cast<const char*>(a_pvArg);
+  OsLogDebug(OS_LOG_INFO, "callback>>> %s %s", a_szWhat, szMessage);
+  char szContent[s_sizetContent];
+  CallbackContent(szMessage, "callbackname", szContent);
+  if (std::strcmp(szContent, a_szName) != 0) {
+    OsLog(OS_LOG_ERROR, "Unknown callbackname <%s>...", szContent);
+    return nullptr;
+  }
+  CallbackContent(szMessage, "userargumentptr", szContent);
+  auto* pdevdevice = reinterpret_cast<CDevDevice*>(static_cast<uintptr_t>(COsString::StrToFastHex64(szContent)));
+  if (!pdevdevice) {
+    OsLog(OS_LOG_ERROR, "userargumentptr is null...");
+  } else if (!Adapters().count(pdevdevice)) {
+    OsLog(OS_LOG_ERROR, "userargumentptr names no adapter...<%s>", szContent);
+    pdevdevice = nullptr;
+  }
+  return pdevdevice;
+}
+}  // namespace
+
+void CDevDevice::Enlist(CDevDevice* a_pdevdevice) {
+  std::unique_lock<std::shared_mutex> lock(AdaptersMutex());
+  Adapters().insert(a_pdevdevice);
+}
+
+// Waits for the callbacks running on any adapter: outside the database
+// lock, which they take.
+void CDevDevice::Delist(CDevDevice* a_pdevdevice) {
+  CDbLockRelease dbrelease;
+  std::unique_lock<std::shared_mutex> lock(AdaptersMutex());
+  Adapters().erase(a_pdevdevice);
+}
+
+// ---------------------------------------------------------------------------
+// Device status
+// ---------------------------------------------------------------------------
+// A flatbed-only session stays online whatever its flatbed flag says.
+EDEVSTS CDevDevice::SetDeviceStatus(EDBID_FIRMWARE a_edbidfirmware, long a_lOnline) {
+  const long lOnline = a_lOnline ? 1 : 0;
+  long lStatus;
+  {
+    std::lock_guard<std::mutex> lock(s_mutexDeviceStatus);
+    const bool blFlatbedLoaded = m_pfnScannerEntryFlatbed.load() != nullptr;
+    lStatus = m_lDeviceStatus.load();
+    if (a_edbidfirmware == DB_FIRMWARE_ADF) {
+      m_lOnlineAdf = lOnline;
+      const bool blOnline = lOnline && (!blFlatbedLoaded || m_lOnlineFlatbed);
+      lStatus = blOnline ? DEV_ONLINE_ONLINE : DEV_ONLINE_OFFLINE;
+    } else {
+      m_lOnlineFlatbed = lOnline;
+      if (blFlatbedLoaded) {
+        const bool blOnline = (m_lOnlineAdf && m_lOnlineFlatbed) || !m_pfnScannerEntryAdf.load();
+        lStatus = blOnline ? DEV_ONLINE_ONLINE : DEV_ONLINE_OFFLINE;
+      }
+    }
+    m_lDeviceStatus.store(lStatus);
+  }
+  if (!m_pdev || !m_pdatabase) return DEV_STS_FAIL;
+  if (lStatus == DEV_ONLINE_OFFLINE && m_pdev->ScanIsScanning()) m_pdev->ScanRequestStop(DEV_STOPACTION_DISCONNECTED);
+  {
+    CDbLockGuard dblock;
+    CDbDatum* pdbdatum = m_pdatabase->FindDirect(DB_BIN_MACHINE, DB_ID_DEVICEONLINE);
+    if (!pdbdatum) {
+      OsLog(OS_LOG_ERROR, "DEVICEONLINE not found...");
+      return DEV_STS_FAIL;
+    }
+    if (m_pdatabase->GetCurrentLong(pdbdatum) == lStatus) return DEV_STS_SUCCESS;
+    m_pdatabase->ForceCurrentLong(pdbdatum, lStatus);
+  }
+  m_pdev->SetDriverEvent(lStatus == DEV_ONLINE_ONLINE ? DEV_EVENT_DEVICEONLINE : DEV_EVENT_DEVICEOFFLINE, nullptr);
+  return DEV_STS_SUCCESS;
+}
+
+// ---------------------------------------------------------------------------
+// Entry points of the libraries
+// ---------------------------------------------------------------------------
+EOSSTS CDevDevice::ConnectionChange(void* a_pvArg, EDBID_FIRMWARE a_edbidfirmware) {
+  std::shared_lock<std::shared_mutex> lock(AdaptersMutex());
+  const bool blFlatbed = a_edbidfirmware == DB_FIRMWARE_FLATBED;
+  CDevDevice* pdevdevice =
+      CallbackAdapter(a_pvArg, "connectionchange", blFlatbed ? "connectionchange(flatbed)" : "connectionchange(adf)");
+  if (!pdevdevice) return OS_STS_FAIL;
+  char szOnline[s_sizetContent];
+  CallbackContent(static_cast<const char*>(a_pvArg), "deviceonline", szOnline);
+  pdevdevice->SetDeviceStatus(a_edbidfirmware, std::strcmp(szOnline, "true") == 0 ? 1 : 0);
+  return OS_STS_SUCCESS;
+}
+
+EOSSTS CDevDevice::CallBackSetDeviceStatusAdf(void* a_pvArg) { return ConnectionChange(a_pvArg, DB_FIRMWARE_ADF); }
+
+EOSSTS CDevDevice::CallBackSetDeviceStatusFlatbed(void* a_pvArg) {
+  return ConnectionChange(a_pvArg, DB_FIRMWARE_FLATBED);
+}
+
+EOSSTS CDevDevice::CallBackPnpChange(void* a_pvArg) {
+  std::shared_lock<std::shared_mutex> lock(AdaptersMutex());
+  CDevDevice* pdevdevice = CallbackAdapter(a_pvArg, "pnpchange", "pnpchange(adf)");
+  if (!pdevdevice) return OS_STS_FAIL;
+  if (!pdevdevice->m_pdev) {
+    OsLog(OS_LOG_ERROR, "m_pdev is null...");
+    return OS_STS_FAIL;
+  }
+  pdevdevice->m_pdev->PnpChange(static_cast<const char*>(a_pvArg));
+  return OS_STS_SUCCESS;
+}
+
+// ---------------------------------------------------------------------------
+// Resource lock
+// ---------------------------------------------------------------------------
+// Sends a_szLock to the feeder, then the flatbed; a flatbed refusal sends
+// a_szUndo to the feeder again. Each unit only when loaded.
+EDEVSTS CDevDevice::Lock(const char* a_szLock, const char* a_szUndo, const DevChildren& a_devchildren) {
+  if (m_pfnScannerEntryAdf.load()) {
+    const EDEVSTS edevsts =
+        Exchange(DB_FIRMWARE_ADF, a_szLock, a_devchildren, DevDispatchTarget::Database(m_pdatabase));
+    if (edevsts != DEV_STS_SUCCESS) return edevsts;
+  }
+  if (!m_pfnScannerEntryFlatbed.load()) return DEV_STS_SUCCESS;
+  const EDEVSTS edevsts =
+      Exchange(DB_FIRMWARE_FLATBED, a_szLock, a_devchildren, DevDispatchTarget::Database(m_pdatabase));
+  if (edevsts != DEV_STS_SUCCESS) Tell(DB_FIRMWARE_ADF, a_szUndo);
+  return edevsts;
+}
+
+EDEVSTS CDevDevice::ResourceLock() {
+  if (!m_blAllowResourceLock.load()) return DEV_STS_SUCCESS;
+  CDbLockGuard dblock;
+  std::lock_guard<std::mutex> lock(m_mutexResource);
+  return Lock("resourcelock", "resourceunlock", nullptr);
+}
+
+EDEVSTS CDevDevice::ResourceUnlock() {
+  if (!m_blAllowResourceLock.load()) return DEV_STS_SUCCESS;
+  std::lock_guard<std::mutex> lock(m_mutexResource);
+  Tell(DB_FIRMWARE_FLATBED, "resourceunlock");
+  Tell(DB_FIRMWARE_ADF, "resourceunlock");
+  return DEV_STS_SUCCESS;
+}
+
+EDEVSTS CDevDevice::ResourceBegin(bool a_blDisconnectWontUnlock) {
+  const EDEVSTS edevsts = Lock("resourcebegin", "resourceend", [&](COsXmlTask& a_osxmltask) {
+    if (a_blDisconnectWontUnlock) a_osxmltask.AddArgument("disconnectwontunlock", "true");
+  });
+  if (edevsts == DEV_STS_SUCCESS) m_blResourceBegun.store(true);
+  return edevsts;
+}
+
+EDEVSTS CDevDevice::ResourceEnd() {
+  if (!m_blResourceBegun.exchange(false)) return DEV_STS_SUCCESS;
+  Tell(DB_FIRMWARE_FLATBED, "resourceend");
+  Tell(DB_FIRMWARE_ADF, "resourceend");
+  return DEV_STS_SUCCESS;
+}
