@@ -107,6 +107,7 @@ CDevNexil::DevNexilUnit* CDevNexil::Unit(EDBID_FIRMWARE a_edbidfirmware) {
 COsFile* CDevNexil::ClearUnit(EDBID_FIRMWARE a_edbidfirmware) {
   if (a_edbidfirmware != DB_FIRMWARE_ADF && a_edbidfirmware != DB_FIRMWARE_FLATBED) return nullptr;
   DevNexilUnit& devnexilunit = m_adevnexilunit[a_edbidfirmware];
+  EndDravix(devnexilunit, false);
   COsFile* posfile = devnexilunit.posfileLibrary;
   devnexilunit = DevNexilUnit();
   return posfile;
@@ -121,12 +122,12 @@ void CDevNexil::Release(COsFile* a_posfile) {
 }
 
 EDEVNEXILCALL CDevNexil::GetEdevnexilcall() {
-  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  CExchangeLock lock(m_mutex);
   return m_edevnexilcall;
 }
 
 EDEVNEXILCALL CDevNexil::GetUnitNexilCall(EDBID_FIRMWARE a_edbidfirmware) {
-  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  CExchangeLock lock(m_mutex);
   DevNexilUnit* pdevnexilunit = Unit(a_edbidfirmware);
   return pdevnexilunit ? pdevnexilunit->edevnexilcall : DEV_NEXILCALL_NONE;
 }
@@ -167,29 +168,65 @@ EOSSTS CDevNexil::Load(EDBID_FIRMWARE a_edbidfirmware, EDEVNEXILCALL a_edevnexil
   EOSSTS eossts = OS_STS_FAIL;
   {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    if (!blModel) {
-      posfileGone = ClearUnit(a_edbidfirmware);
-    } else {
-      // The configuration's mode (any C base) overrides the caller's.
-      long lMode = a_edevnexilcall;
-      const long lForce = OsCfgGetLong(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCENEXILCALL, 0);
-      if (lForce != 0) lMode = lForce;
-      if (lMode == DEV_NEXILCALL_NONE) lMode = DEV_NEXILCALL_DRAVIXDEFAULT;
-      if (lMode < DEV_NEXILCALL_INPROCESS || lMode > DEV_NEXILCALL_DRAVIXDEFAULT) {
-        OsLog(OS_LOG_ERROR, "unrecognized edevnexilcall...%ld", lMode);
-        posfileGone = ClearUnit(a_edbidfirmware);
-      } else {
-        if (lMode != DEV_NEXILCALL_INPROCESS) {
-          OsLog(OS_LOG_INFO, "Dravix hosting is not available, running in-process...%ld", lMode);
-          lMode = DEV_NEXILCALL_INPROCESS;
-        }
-        m_edevnexilcall = static_cast<EDEVNEXILCALL>(lMode);
-        eossts = LoadInProcess(a_edbidfirmware, szModel, &posfileGone);
-      }
-    }
+    eossts = blModel ? LoadMode(a_edbidfirmware, szModel, a_edevnexilcall, &posfileGone) : OS_STS_FAIL;
+    if (eossts != OS_STS_SUCCESS && !posfileGone) posfileGone = ClearUnit(a_edbidfirmware);
   }
   Release(posfileGone);
   return eossts;
+}
+
+EOSSTS CDevNexil::LoadMode(EDBID_FIRMWARE a_edbidfirmware, const char* a_szModel, EDEVNEXILCALL a_edevnexilcall,
+                           COsFile** a_pposfileGone) {
+  DevNexilUnit* pdevnexilunit = Unit(a_edbidfirmware);
+  if (!pdevnexilunit) return OS_STS_FAIL;
+  // The configuration's mode (any C base) overrides the caller's.
+  long lMode = a_edevnexilcall;
+  const long lForce = OsCfgGetLong(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCENEXILCALL, 0);
+  if (lForce != 0) lMode = lForce;
+  if (lMode == DEV_NEXILCALL_NONE) lMode = DEV_NEXILCALL_DRAVIXDEFAULT;
+  if (lMode < DEV_NEXILCALL_INPROCESS || lMode > DEV_NEXILCALL_DRAVIXDEFAULT) {
+    OsLog(OS_LOG_ERROR, "unrecognized edevnexilcall...%ld", lMode);
+    return OS_STS_FAIL;
+  }
+  // A second load would leave the first library, or process, behind.
+  if (Loaded(*pdevnexilunit)) {
+    OsLog(OS_LOG_INFO, "The library is already in use...");
+    return OS_STS_SUCCESS;
+  }
+  m_edevnexilcall = static_cast<EDEVNEXILCALL>(lMode);
+  if (lMode == DEV_NEXILCALL_INPROCESS) return LoadInProcess(a_edbidfirmware, a_szModel, a_pposfileGone);
+  char szExecutable[s_sizetPath] = {};
+  if (!LibraryPath(a_szModel, "dravix", szExecutable, sizeof szExecutable)) return OS_STS_FAIL;
+  COsFile::PathAppendExe(szExecutable, sizeof szExecutable);
+  if (COsFile::Exists(szExecutable)) {
+    return LoadDravix(a_edbidfirmware, a_szModel, szExecutable, static_cast<EDEVNEXILCALL>(lMode));
+  }
+  OsLog(OS_LOG_INFO,
+        "Dravix not found, running in-process... <%s> (depending on the nexil version and OS we may abort soon)",
+        szExecutable);
+  m_edevnexilcall = DEV_NEXILCALL_INPROCESS;
+  return LoadInProcess(a_edbidfirmware, a_szModel, a_pposfileGone);
+}
+
+bool CDevNexil::LibraryPath(const char* a_szModel, const char* a_szName, char* a_szPath, size_t a_sizetPath) {
+  COsFile::PathSet(a_szPath, a_sizetPath, g_poscfg ? g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_SYSTEMDIRECTORY) : "");
+  if (COsFile::PathAppend(a_szPath, a_sizetPath, a_szModel) == OS_STS_SUCCESS &&
+      COsFile::PathAppend(a_szPath, a_sizetPath, "lib") == OS_STS_SUCCESS &&
+      COsFile::PathAppend(a_szPath, a_sizetPath, a_szName) == OS_STS_SUCCESS) {
+    return true;
+  }
+  OsLog(OS_LOG_ERROR, "the path does not fit...<%s> <%s>", a_szModel, a_szName);
+  return false;
+}
+
+bool CDevNexil::Loaded(DevNexilUnit& a_devnexilunit) {
+  switch (a_devnexilunit.edevnexilcall) {
+    case DEV_NEXILCALL_INPROCESS:
+      return a_devnexilunit.posfileLibrary && a_devnexilunit.posfileLibrary->SharedLibraryInUse();
+    case DEV_NEXILCALL_DRAVIX:
+    case DEV_NEXILCALL_DRAVIXDEFAULT: return DravixRunning(a_devnexilunit);
+    default: return false;
+  }
 }
 
 // <SystemDirectory>/<model>/lib/nexil, the shared-library suffix added by
@@ -197,16 +234,10 @@ EOSSTS CDevNexil::Load(EDBID_FIRMWARE a_edbidfirmware, EDEVNEXILCALL a_edevnexil
 EOSSTS CDevNexil::LoadInProcess(EDBID_FIRMWARE a_edbidfirmware, const char* a_szModel, COsFile** a_pposfileGone) {
   DevNexilUnit* pdevnexilunit = Unit(a_edbidfirmware);
   if (!pdevnexilunit) return OS_STS_FAIL;
-  if (pdevnexilunit->posfileLibrary && pdevnexilunit->posfileLibrary->SharedLibraryInUse()) {
-    OsLog(OS_LOG_INFO, "The library is already in use...");
-    return OS_STS_SUCCESS;
-  }
   char szPath[s_sizetPath] = {};
-  COsFile::PathSet(szPath, sizeof szPath, g_poscfg ? g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_SYSTEMDIRECTORY) : "");
-  const bool blPath = COsFile::PathAppend(szPath, sizeof szPath, a_szModel) == OS_STS_SUCCESS &&
-                      COsFile::PathAppend(szPath, sizeof szPath, "lib") == OS_STS_SUCCESS &&
-                      COsFile::PathAppend(szPath, sizeof szPath, "nexil") == OS_STS_SUCCESS;
-  // The record's file object holds no library: it goes at once.
+  const bool blPath = LibraryPath(a_szModel, "nexil", szPath, sizeof szPath);
+  // The record holds no library in use (nor a running process): it goes at
+  // once.
   COsFile* posfileUnused = ClearUnit(a_edbidfirmware);
   OsMemDelete(posfileUnused);
   COsFile* posfile = blPath ? OsMemNew(COsFile) : nullptr;
@@ -230,17 +261,18 @@ EOSSTS CDevNexil::LoadInProcess(EDBID_FIRMWARE a_edbidfirmware, const char* a_sz
 }
 
 // Each unit's session ends and its interface closes before its library
-// goes; a unit without a library is skipped.
+// goes (a Dravix process ends after interfaceclose); a unit without a
+// library is skipped.
 EOSSTS CDevNexil::Unload(EDBID_FIRMWARE a_edbidfirmware) {
-  CDbLockRelease dblockrelease;
   COsFile* aposfileGone[s_iUnits] = {};
   {
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    CExchangeLock lock(m_mutex);
     SessionEndLocked(a_edbidfirmware);
     for (EDBID_FIRMWARE edbidfirmware : {DB_FIRMWARE_ADF, DB_FIRMWARE_FLATBED}) {
       if (a_edbidfirmware != edbidfirmware && a_edbidfirmware != DB_FIRMWARE_BOTH) continue;
       if (m_adevnexilunit[edbidfirmware].edevnexilcall == DEV_NEXILCALL_NONE) continue;
       InterfaceCloseLocked(edbidfirmware);
+      EndDravix(m_adevnexilunit[edbidfirmware], true);
       aposfileGone[edbidfirmware] = ClearUnit(edbidfirmware);
       m_ablSessionBegun[edbidfirmware] = false;
       m_ablResourceBegun[edbidfirmware] = false;
@@ -254,7 +286,7 @@ EOSSTS CDevNexil::Unload(EDBID_FIRMWARE a_edbidfirmware) {
 // The exchange
 // ---------------------------------------------------------------------------
 bool CDevNexil::CheckDravix(EDBID_FIRMWARE a_edbidfirmware) {
-  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  CExchangeLock lock(m_mutex);
   return CheckUnit(a_edbidfirmware);
 }
 
@@ -262,8 +294,13 @@ bool CDevNexil::CheckDravix(EDBID_FIRMWARE a_edbidfirmware) {
 bool CDevNexil::CheckUnit(EDBID_FIRMWARE a_edbidfirmware) {
   DevNexilUnit* pdevnexilunit = Unit(a_edbidfirmware);
   if (!pdevnexilunit) return false;
-  if (pdevnexilunit->edevnexilcall == DEV_NEXILCALL_NONE || pdevnexilunit->edevnexilcall == DEV_NEXILCALL_INPROCESS)
-    return true;
+  switch (pdevnexilunit->edevnexilcall) {
+    case DEV_NEXILCALL_NONE:
+    case DEV_NEXILCALL_INPROCESS: return true;
+    case DEV_NEXILCALL_DRAVIX:
+    case DEV_NEXILCALL_DRAVIXDEFAULT: return DravixRunning(*pdevnexilunit);
+    default: break;
+  }
   OsLog(OS_LOG_ERROR, "unrecognized edevnexilcall...");
   return false;
 }
@@ -279,7 +316,7 @@ const char* CDevNexil::NexEntry(EDBID_FIRMWARE a_edbidfirmware, COsXmlTask* a_po
     OsLog(OS_LOG_ERROR, "a_posxmltask is null...");
     return nullptr;
   }
-  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  CExchangeLock lock(m_mutex);
   return KeepReply(Exchange(a_edbidfirmware, a_posxmltask));
 }
 
@@ -289,26 +326,46 @@ const char* CDevNexil::KeepReply(const char* a_szReply) {
   return t_strReply.c_str();
 }
 
-// The library may throw or leave errno set; neither reaches the caller. A
-// null reply is no reply: the fixed fail reply stands for it.
+std::optional<std::string> CDevNexil::Copy(const char* a_szReply) {
+  if (!a_szReply) return std::nullopt;
+  return std::string(a_szReply);
+}
+
+// A unit with nothing loaded gives no reply.
 const char* CDevNexil::Exchange(EDBID_FIRMWARE a_edbidfirmware, COsXmlTask* a_posxmltask) {
   DevNexilUnit* pdevnexilunit = Unit(a_edbidfirmware);
   if (!pdevnexilunit) return nullptr;
-  if (pdevnexilunit->edevnexilcall != DEV_NEXILCALL_INPROCESS || !pdevnexilunit->pfnNexEntry) {
-    OsLog(OS_LOG_ERROR, "unrecognized edevnexilcall...");
-    return nullptr;
+  switch (pdevnexilunit->edevnexilcall) {
+    case DEV_NEXILCALL_INPROCESS:
+      if (!pdevnexilunit->pfnNexEntry) break;
+      return ExchangeInProcess(a_edbidfirmware, *pdevnexilunit, a_posxmltask);
+    case DEV_NEXILCALL_DRAVIX:
+    case DEV_NEXILCALL_DRAVIXDEFAULT: return ExchangeDravix(a_edbidfirmware, *pdevnexilunit, a_posxmltask);
+    default: break;
   }
+  OsLog(OS_LOG_ERROR, "unrecognized edevnexilcall...");
+  return nullptr;
+}
+
+const char* CDevNexil::Stamp(EDBID_FIRMWARE a_edbidfirmware, COsXmlTask* a_posxmltask) {
   // Ids stay positive in the task's 31-bit field.
   ++m_u64TaskId;
   a_posxmltask->SetId(static_cast<int>((m_u64TaskId - 1) % INT_MAX + 1));
   const char* szTask = a_posxmltask->GetTaskBuffer();
   const char* szTagTask = m_aszTagTask[a_edbidfirmware];
-  const char* szTagReply = m_aszTagReply[a_edbidfirmware];
   OsLogDebug(OS_LOG_PROTOCOL, "<%s>%s</%s>", szTagTask, szTask ? szTask : "", szTagTask);
+  return szTask ? szTask : "";
+}
+
+// The library may throw or leave errno set; neither reaches the caller. A
+// null reply is no reply: the fixed fail reply stands for it.
+const char* CDevNexil::ExchangeInProcess(EDBID_FIRMWARE a_edbidfirmware, const DevNexilUnit& a_devnexilunit,
+                                         COsXmlTask* a_posxmltask) {
+  const char* szTask = Stamp(a_edbidfirmware, a_posxmltask);
   const char* szReply = nullptr;
   errno = 0;
   try {
-    szReply = pdevnexilunit->pfnNexEntry(szTask ? szTask : "");
+    szReply = a_devnexilunit.pfnNexEntry(szTask);
   } catch (...) {
     errno = 0;
     OsLog(OS_LOG_ERROR, "NEXIL crashed...");
@@ -319,6 +376,7 @@ const char* CDevNexil::Exchange(EDBID_FIRMWARE a_edbidfirmware, COsXmlTask* a_po
     OsLog(OS_LOG_ERROR, "NEXIL gave no reply...");
     return s_szFailReply;
   }
+  const char* szTagReply = m_aszTagReply[a_edbidfirmware];
   OsLogDebug(OS_LOG_PROTOCOL, "<%s>%s</%s>", szTagReply, szReply, szTagReply);
   return szReply;
 }
@@ -363,14 +421,22 @@ const char* CDevNexil::Send(EDBID_FIRMWARE a_edbidfirmware, const char* a_szComm
 }
 
 EOSSTS CDevNexil::Parsed(const char* a_szReply, EDBID_FIRMWARE a_edbidfirmware, bool a_blDatabase,
-                         const char* a_szFailed) {
-  if (m_preportimage->Process(a_szReply, a_edbidfirmware, a_blDatabase) == OS_STS_SUCCESS) return OS_STS_SUCCESS;
+                         const char* a_szFailed, EDEVSTS* a_pedevsts) {
+  std::lock_guard<std::mutex> lock(m_mutexParser);
+  const EOSSTS eossts = m_preportimage->Process(a_szReply, a_edbidfirmware, a_blDatabase);
+  if (a_pedevsts) *a_pedevsts = m_preportimage->GetStatus();
+  if (eossts == OS_STS_SUCCESS) return OS_STS_SUCCESS;
   OsLog(OS_LOG_ERROR, "%s", a_szFailed);
   return OS_STS_FAIL;
 }
 
-EOSSTS CDevNexil::SendParsed(EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand, bool a_blDatabase,
-                             const char* a_szFailed) {
+EOSSTS CDevNexil::ParsedIntoDatabase(const std::optional<std::string>& a_ostrReply, EDBID_FIRMWARE a_edbidfirmware,
+                                     const char* a_szFailed, EDEVSTS* a_pedevsts) {
+  CDbLockGuard dblock;
+  return Parsed(a_ostrReply ? a_ostrReply->c_str() : nullptr, a_edbidfirmware, true, a_szFailed, a_pedevsts);
+}
+
+EOSSTS CDevNexil::SendParsed(EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand, const char* a_szFailed) {
   if (!Alive(a_edbidfirmware) || !Begin(a_szCommand)) return OS_STS_FAIL;
-  return Parsed(Send(a_edbidfirmware, a_szCommand), a_edbidfirmware, a_blDatabase, a_szFailed);
+  return Parsed(Send(a_edbidfirmware, a_szCommand), a_edbidfirmware, false, a_szFailed);
 }

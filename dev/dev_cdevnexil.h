@@ -4,21 +4,26 @@
 // the adapter's builder, exchanges it and reads the reply with the reply
 // parser (CReportImage) or, for the free-memory query, CPassthroughDravix.
 //
-// Hosting: the library is loaded into this process (EDEVNEXILCALL 1). A
-// request for the Dravix process (2, 3, or 0 which means 3) is logged and
-// loaded in process as well, for now.
+// Hosting: the library is loaded into this process (EDEVNEXILCALL 1), or
+// (2, 3, or 0 which means 3) runs in the Dravix process, "dravix" beside
+// the library, which the adapter starts and reaches over the channel
+// "DravixNexil" of the preferred transport; without that program the
+// library is loaded in process. A Dravix unit whose channel failed (a dead
+// child, a reply that timed out, did not fit or came twice) is gone: its
+// child is stopped, and until the owner loads it again every operation
+// fails without a word to it.
 //
 // Threads: the scan thread (setinput, getoutput, imageend) and the caller's
 // thread (pass-through, relay, logs) call the adapter at once, so one
-// mutex guards the builder, the parsers, the id counter and the unit
-// records around build, exchange and parse. Lock order: the database lock
-// (db_cdblock.h) comes before this mutex. Operations whose reply is parsed
-// into the database (querysupport, setupbegin, setupend, messagerelay) and
-// those that read or write the database (sessionbegin, getversion) take the
-// database lock first; scanbegin and scanend hold it only to read or clear
-// a data buffer, never across the exchange; setinput, setbaffle, settoggle,
-// getoutput, imageend and the pass-throughs never take it. Loading and
-// unloading run with the database lock given up, and the library is freed
+// mutex guards the builder, the id counter and the unit records around
+// build and exchange; the reply parser has a mutex of its own. Lock order:
+// the database lock (db_cdblock.h), this mutex, the parser's. The database
+// lock is never held across an exchange, which may wait up to ten minutes
+// for the Dravix process: every operation gives it up first, reads what it
+// needs of the database before the exchange and takes the lock again (before
+// the parser's) to parse a reply into the database (querysupport, setupbegin,
+// setupend, messagerelay) or to store versions. Loading and unloading run
+// with the database lock given up, and an in-process library is freed
 // outside this mutex.
 //
 // A reply text that an operation returns is a copy kept for the calling
@@ -29,14 +34,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <vector>
 
+#include "db_cdblock.h"
 #include "db_def.h"
 #include "dev_def.h"
 #include "os_def.h"
 
 class CDatabase;
 class COsFile;
+class COsSocket;
+class COsThread;
 class COsXml;
 class COsXmlTask;
 class CPassthroughDravix;
@@ -59,7 +69,8 @@ class CDevNexil {
   // Loading. Load: 0 loaded (also when the unit's library is loaded
   // already), 1 failed with the unit's record cleared. Unload (unit 1, 2 or
   // 3): sessionend and interfaceclose to each loaded unit named, then the
-  // library is freed; always 0.
+  // library is freed, or the Dravix process is given a second to end and
+  // then stopped; always 0.
   EOSSTS Load(EDBID_FIRMWARE a_edbidfirmware, EDEVNEXILCALL a_edevnexilcall);
   EOSSTS Unload(EDBID_FIRMWARE a_edbidfirmware);
 
@@ -112,10 +123,12 @@ class CDevNexil {
   void GetVersion();
 
   // The exchange of a finished task (its id is set here): the library's
-  // reply; the fixed fail reply when the library crashed; null for a unit
-  // with nothing loaded.
+  // reply; the fixed fail reply when the library crashed, the Dravix
+  // process is gone or its channel failed; null for a unit with nothing
+  // loaded.
   const char* NexEntry(EDBID_FIRMWARE a_edbidfirmware, COsXmlTask* a_posxmltask);
-  // Whether the unit can take a task.
+  // Whether the unit can take a task: nothing or a library in process
+  // loaded, or its Dravix process running.
   bool CheckDravix(EDBID_FIRMWARE a_edbidfirmware);
 
   EDEVNEXILCALL GetEdevnexilcall();
@@ -133,38 +146,94 @@ class CDevNexil {
     EDEVNEXILCALL edevnexilcall = DEV_NEXILCALL_NONE;  // in effect; none while nothing is loaded
     PFNNEXENTRY pfnNexEntry = nullptr;
     COsFile* posfileLibrary = nullptr;
+    // Dravix: the spawned process, its channel (null once gone) and the
+    // reply buffer (s_sizetReply bytes, always terminated).
+    COsThread* posthreadDravix = nullptr;
+    COsSocket* possocket = nullptr;
+    char* pcReply = nullptr;
+    int iSocketType = 0;  // EOSSOCKETTYPE of the channel
+  };
+  // The exchange gives up the database lock before the adapter's mutex, so
+  // that no wait for the Dravix process runs under it.
+  class CExchangeLock {
+   public:
+    explicit CExchangeLock(std::recursive_mutex& a_mutex) : m_lock(a_mutex) {}
+
+   private:
+    CDbLockRelease m_dblockrelease;
+    std::lock_guard<std::recursive_mutex> m_lock;
   };
 
   void SetLogPath();
   // A copy of the reply kept for the calling thread; null stays null.
   static const char* KeepReply(const char* a_szReply);
+  // A copy of the reply for a parse after the exchange; none for none.
+  static std::optional<std::string> Copy(const char* a_szReply);
   // The unit's record, or null (logged) for a unit other than 1 and 2.
   DevNexilUnit* Unit(EDBID_FIRMWARE a_edbidfirmware);
   // The unit's file object, taken out of its cleared record (null for a
   // unit other than 1 and 2); the caller frees it outside the mutex
-  // (Release).
+  // (Release). A Dravix process is stopped and its objects go.
   COsFile* ClearUnit(EDBID_FIRMWARE a_edbidfirmware);
   static void Release(COsFile* a_posfile);
   bool ModelDirectory(EDBID_FIRMWARE a_edbidfirmware, char* a_szModel, size_t a_sizetModel);
+  // <SystemDirectory>/<model>/lib/<a_szName>; false when it does not fit.
+  static bool LibraryPath(const char* a_szModel, const char* a_szName, char* a_szPath, size_t a_sizetPath);
+  // Whether the unit's library is there to take tasks.
+  static bool Loaded(DevNexilUnit& a_devnexilunit);
+  // Load after the model directory is known, under the mutex.
+  EOSSTS LoadMode(EDBID_FIRMWARE a_edbidfirmware, const char* a_szModel, EDEVNEXILCALL a_edevnexilcall,
+                  COsFile** a_pposfileGone);
   // A library loaded and found wanting comes back in a_pposfileGone, to be
   // released outside the mutex.
   EOSSTS LoadInProcess(EDBID_FIRMWARE a_edbidfirmware, const char* a_szModel, COsFile** a_pposfileGone);
+
+  // The Dravix process (dev_cdevnexil_dravix.cpp), under the mutex.
+  EOSSTS LoadDravix(EDBID_FIRMWARE a_edbidfirmware, const char* a_szModel, const char* a_szExecutable,
+                    EDEVNEXILCALL a_edevnexilcall);
+  // Its channel and buffer made, the child spawned and connected; false
+  // (logged) at the first step that fails.
+  bool StartDravix(DevNexilUnit& a_devnexilunit, const char* a_szModel, const char* a_szExecutable);
+  static bool DravixRunning(DevNexilUnit& a_devnexilunit);
+  const char* ExchangeDravix(EDBID_FIRMWARE a_edbidfirmware, DevNexilUnit& a_devnexilunit,
+                             COsXmlTask* a_posxmltask);
+  // Whether the channel holds nothing of an earlier reply but white space.
+  static bool DravixInStep(DevNexilUnit& a_devnexilunit);
+  // Reads one reply, up to "</task>", into the unit's buffer by the
+  // deadline (ms, steady clock); false (logged) when it cannot be had.
+  static bool ReadDravix(DevNexilUnit& a_devnexilunit, int64_t a_i64Deadline);
+  // The channel failed: the child is stopped, the channel goes.
+  static void DravixGone(DevNexilUnit& a_devnexilunit);
+  // After interfaceclose: the child gets its time to end, then is stopped;
+  // the Dravix objects go.
+  static void EndDravix(DevNexilUnit& a_devnexilunit, bool a_blWait);
 
   // Under the mutex.
   bool Alive(EDBID_FIRMWARE a_edbidfirmware);
   bool CheckUnit(EDBID_FIRMWARE a_edbidfirmware);
   const char* Exchange(EDBID_FIRMWARE a_edbidfirmware, COsXmlTask* a_posxmltask);
+  // The task's new id set and the task logged: its text.
+  const char* Stamp(EDBID_FIRMWARE a_edbidfirmware, COsXmlTask* a_posxmltask);
+  const char* ExchangeInProcess(EDBID_FIRMWARE a_edbidfirmware, const DevNexilUnit& a_devnexilunit,
+                                COsXmlTask* a_posxmltask);
   // A task of one command at level 1; a_sizetExtra is the room its content
   // needs beyond the usual. False (logged) without a builder.
   bool Begin(const char* a_szCommand, size_t a_sizetExtra = 0);
   // Closes the command and the task and exchanges it; null for a task that
   // could not be built.
   const char* Send(EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand);
-  // The reply through the parser: 0, or 1 with the message logged.
-  EOSSTS Parsed(const char* a_szReply, EDBID_FIRMWARE a_edbidfirmware, bool a_blDatabase, const char* a_szFailed);
-  // A task of one command without arguments, its reply parsed.
-  EOSSTS SendParsed(EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand, bool a_blDatabase,
-                    const char* a_szFailed);
+  // The reply through the parser, under the parser's mutex (with the
+  // database: the caller holds the database lock): 0, or 1 with the message
+  // logged; the reply's device status in *a_pedevsts.
+  EOSSTS Parsed(const char* a_szReply, EDBID_FIRMWARE a_edbidfirmware, bool a_blDatabase, const char* a_szFailed,
+                EDEVSTS* a_pedevsts = nullptr);
+  // The same for a reply copied out of the exchange, with the database lock
+  // taken here.
+  EOSSTS ParsedIntoDatabase(const std::optional<std::string>& a_ostrReply, EDBID_FIRMWARE a_edbidfirmware,
+                            const char* a_szFailed, EDEVSTS* a_pedevsts = nullptr);
+  // A task of one command without arguments, its reply parsed without the
+  // database.
+  EOSSTS SendParsed(EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand, const char* a_szFailed);
   const char* InterfaceCloseLocked(EDBID_FIRMWARE a_edbidfirmware);
   const char* SessionEndLocked(EDBID_FIRMWARE a_edbidfirmware);
   const char* ImageEndLocked(EDBID_FIRMWARE a_edbidfirmware, const char* a_szImageFilename);
@@ -197,4 +266,5 @@ class CDevNexil {
   CPassthroughDravix* m_ppassthroughdravix = nullptr;
   std::vector<char> m_vcExtract;  // an image record's extract
   std::recursive_mutex m_mutex;
+  std::mutex m_mutexParser;  // m_preportimage
 };

@@ -1,6 +1,7 @@
 // The image library's scan-time tasks: an image record in (setinput, the
 // baffle and toggle patches), its outputs back (getoutput) and let go
-// (imageend). None of them takes the database lock.
+// (imageend). None of them takes the database lock; a caller's is given
+// up while they run.
 #include <cstring>
 #include <mutex>
 
@@ -57,7 +58,7 @@ EDBID_FIRMWARE CDevNexil::UnitOfCamera(const char* a_szCameraId) {
 }
 
 EDEVSTS CDevNexil::GetOutput(EDBID_FIRMWARE a_edbidfirmware, char* a_szOutput, size_t a_sizetOutput) {
-  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  CExchangeLock lock(m_mutex);
   if (a_szOutput && a_sizetOutput) a_szOutput[0] = '\0';
   if (!Alive(a_edbidfirmware) || !Begin("getoutput")) return DEV_STS_FAIL;
   const char* szReply = Send(a_edbidfirmware, "getoutput");
@@ -90,7 +91,7 @@ EDEVSTS CDevNexil::GetOutput(EDBID_FIRMWARE a_edbidfirmware, char* a_szOutput, s
 }
 
 const char* CDevNexil::ImageEnd(EDBID_FIRMWARE a_edbidfirmware, const char* a_szImageFilename) {
-  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  CExchangeLock lock(m_mutex);
   return KeepReply(ImageEndLocked(a_edbidfirmware, a_szImageFilename));
 }
 
@@ -129,7 +130,7 @@ const char* CDevNexil::SendImage(const char* a_szCommand, const char* a_szXml, E
 
 // Only the status word counts here.
 EOSSTS CDevNexil::SetInput(const char* a_szXml) {
-  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  CExchangeLock lock(m_mutex);
   EDBID_FIRMWARE edbidfirmware = DB_FIRMWARE_ADF;
   const char* szReply = SendImage("setinput", a_szXml, &edbidfirmware);
   char szStatus[s_sizetWord];
@@ -138,7 +139,7 @@ EOSSTS CDevNexil::SetInput(const char* a_szXml) {
 }
 
 EOSSTS CDevNexil::SetBaffle(const char* a_szXml) {
-  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  CExchangeLock lock(m_mutex);
   EDBID_FIRMWARE edbidfirmware = DB_FIRMWARE_ADF;
   const char* szReply = SendImage("setbaffle", a_szXml, &edbidfirmware);
   if (!szReply) return OS_STS_FAIL;
@@ -146,7 +147,7 @@ EOSSTS CDevNexil::SetBaffle(const char* a_szXml) {
 }
 
 EOSSTS CDevNexil::SetToggle(const char* a_szXml) {
-  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  CExchangeLock lock(m_mutex);
   if (!a_szXml) {
     OsLog(OS_LOG_ERROR, "a_szXml is null...");
     return OS_STS_FAIL;

@@ -39,7 +39,7 @@ void DottedVersion(int64_t a_i64Number, char* a_szVersion, size_t a_sizetVersion
 }  // namespace
 
 EDEVSTS CDevNexil::GetFreeMemory(const char* a_szCameraId, OsMemList* a_posmemlist) {
-  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  CExchangeLock lock(m_mutex);
   if (!m_ppassthroughdravix) m_ppassthroughdravix = OsMemNew(CPassthroughDravix);
   if (!m_ppassthroughdravix) {
     OsLog(OS_LOG_ERROR, "OsMemNew failed...");
@@ -57,32 +57,39 @@ EDEVSTS CDevNexil::GetFreeMemory(const char* a_szCameraId, OsMemList* a_posmemli
   }
 }
 
-// The version store belongs to the database: its lock comes first.
 void CDevNexil::GetVersion() {
   if (!m_pdatabase) return;
-  CDbLockGuard dblock;
-  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  CDbLockRelease dblockrelease;
   GetVersionOfUnit(DB_FIRMWARE_ADF);
   GetVersionOfUnit(DB_FIRMWARE_FLATBED);
 }
 
 // A number (a text without a point) is shown dotted; a dotted text is kept
 // as it is, for the flatbed as for the feeder. Only the feeder's number
-// decides the memory mode.
+// decides the memory mode. The versions are asked for first, then stored
+// under the database lock.
 void CDevNexil::GetVersionOfUnit(EDBID_FIRMWARE a_edbidfirmware) {
-  if (m_adevnexilunit[a_edbidfirmware].edevnexilcall == DEV_NEXILCALL_NONE) return;
-  CDbVersion* pdbversion = m_pdatabase->GetDbVersion();
   const bool blFeeder = a_edbidfirmware == DB_FIRMWARE_ADF;
-  char szVersion[s_sizetVersion];
-  if (pdbversion && ReadVersion(a_edbidfirmware, "getversion", szVersion, sizeof szVersion)) {
-    if (!std::strchr(szVersion, '.')) {
-      const int64_t i64Number = std::strtoll(szVersion, nullptr, 10);
-      if (blFeeder && OsCfgGetLong(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCEMEMORYMAP, 0) == 0 &&
-          i64Number < s_i64SharedModeBelow && g_posmem) {
-        g_posmem->SharedSetMode(OS_SHAREDMODE_MAPFILEASNEEDED, __FILE__, __LINE__);
-      }
-      DottedVersion(i64Number, szVersion, sizeof szVersion);
+  char szVersion[s_sizetVersion], szVersionUser[s_sizetVersion];
+  bool blVersion = false, blVersionUser = false;
+  {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (m_adevnexilunit[a_edbidfirmware].edevnexilcall == DEV_NEXILCALL_NONE) return;
+    blVersion = ReadVersion(a_edbidfirmware, "getversion", szVersion, sizeof szVersion);
+    blVersionUser = ReadVersion(a_edbidfirmware, "getversionuser", szVersionUser, sizeof szVersionUser);
+  }
+  if (blVersion && !std::strchr(szVersion, '.')) {
+    const int64_t i64Number = std::strtoll(szVersion, nullptr, 10);
+    if (blFeeder && OsCfgGetLong(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCEMEMORYMAP, 0) == 0 &&
+        i64Number < s_i64SharedModeBelow && g_posmem) {
+      g_posmem->SharedSetMode(OS_SHAREDMODE_MAPFILEASNEEDED, __FILE__, __LINE__);
     }
+    DottedVersion(i64Number, szVersion, sizeof szVersion);
+  }
+  CDbLockGuard dblock;
+  CDbVersion* pdbversion = m_pdatabase->GetDbVersion();
+  if (!pdbversion) return;
+  if (blVersion) {
     if (blFeeder) {
       pdbversion->SetVersionNumberNexilAdf(szVersion);
       pdbversion->SetVersionNexilAdf(szVersion);
@@ -91,11 +98,11 @@ void CDevNexil::GetVersionOfUnit(EDBID_FIRMWARE a_edbidfirmware) {
       pdbversion->SetVersionNexilFlatbed(szVersion);
     }
   }
-  if (pdbversion && ReadVersion(a_edbidfirmware, "getversionuser", szVersion, sizeof szVersion)) {
+  if (blVersionUser) {
     if (blFeeder) {
-      pdbversion->SetVersionNexilAdf(szVersion);
+      pdbversion->SetVersionNexilAdf(szVersionUser);
     } else {
-      pdbversion->SetVersionNexilFlatbed(szVersion);
+      pdbversion->SetVersionNexilFlatbed(szVersionUser);
     }
   }
 }

@@ -10,6 +10,8 @@ enum EDEVWAIT : int {
   DEV_WAIT_SCANTHREADSTOP,    // 30 s: ScanEnd joins the scan thread
   DEV_WAIT_DRAVIXREAD,        // 600 s: one task exchanged with the Dravix process
   DEV_WAIT_DATALOCK,          // 10 s: the data directory's cross-process lock
+  DEV_WAIT_DRAVIXACCEPT,      // 10 s: the Dravix process connects after its start
+  DEV_WAIT_DRAVIXEXIT,        // 1 s: the Dravix process ends after interfaceclose
   DEV_WAIT_COUNT
 };
 

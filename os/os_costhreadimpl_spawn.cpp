@@ -338,15 +338,12 @@ bool COsThreadImpl::SpawnEnded() {
   return m_blSpawnEnded;
 }
 
+// The child is ours: waitpid alone tells one that runs (0) from one that
+// has ended (reaped now) or that someone else reaped. Callers ask before
+// every task they hand a child, so /proc is not read.
 bool COsThreadImpl::IsSpawnRunning() {
   if (m_u64ProcessId == 0) return false;
-  if (ReapChild("waitpid failed...%llu")) return false;
-  if (COsThread::IsProcessRunning(m_u64ProcessId, false)) return true;
-  if (!DirectoryExists(m_szProcPid)) {
-    OsLogDebug(OS_LOG_INFO, "process not found...%llu", static_cast<unsigned long long>(m_u64ProcessId));
-    ForgetChild();
-  }
-  return false;
+  return !ReapChild("waitpid failed...%llu");
 }
 
 EOSSTS COsThreadImpl::SpawnWait(long a_lMilliseconds) {

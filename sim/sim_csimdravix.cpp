@@ -3,6 +3,7 @@
 
 #include <signal.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,7 +28,9 @@ constexpr size_t s_sizetReadBuffer = 65536;
 constexpr size_t s_sizetTaskMax = 16 << 20;  // a text this long without "</task>" is no task
 constexpr long s_lReadMs = 1000;             // the parent is checked at least this often
 constexpr long s_lSliceMs = 50;
+constexpr long s_lTwiceMs = 100;
 constexpr char s_szTaskEnd[] = "</task>";
+constexpr unsigned long long s_ullMaxMemoryMiB = 1ULL << 30;  // the library's own bound
 
 // The name of the task's command: its first element after the task line.
 std::string CommandName(const std::string& a_strTask) {
@@ -51,6 +54,15 @@ void Inflate(std::string& a_strReply) {
   char szDigits[32];
   std::snprintf(szDigits, sizeof szDigits, "%020zu", a_strReply.size());
   a_strReply.replace(sizetBytes + sizeof s_szBytes - 1, 20, szDigits);
+}
+
+// The library's limit in MiB for a limit in bytes; empty for none.
+std::string MaxMemoryMiB(const std::string& a_strBytes) {
+  errno = 0;
+  const unsigned long long ullBytes = std::strtoull(a_strBytes.c_str(), nullptr, 10);
+  if (a_strBytes.empty() || ullBytes == 0 || errno == ERANGE) return std::string();
+  const unsigned long long ullMiB = ullBytes >> 20;
+  return std::to_string(ullMiB == 0 ? 1 : ullMiB > s_ullMaxMemoryMiB ? s_ullMaxMemoryMiB : ullMiB);
 }
 
 // A knob of decimal digits; false for a malformed one.
@@ -95,15 +107,13 @@ bool CSimDravix::Parse(int a_iArgs, const char* const* a_aszArgs, std::string& a
   const std::string& strPid = mapValue["pid"];
   char* pcEnd = nullptr;
   m_u64Parent = std::strtoull(strPid.c_str(), &pcEnd, 16);
-  long lMaxMemory = 0;
   if (m_strLibrary.empty() || m_strEntry.empty() || m_strPort.empty()) {
     a_strError = "dll:, entry: and port: need a value";
   } else if (strPid.empty() || strPid.size() > 16 || *pcEnd || strPid.find_first_of("+- ") != std::string::npos ||
              m_u64Parent == 0 || m_u64Parent > 0x7fffffff) {
     a_strError = "malformed pid: <" + strPid + ">, a process id in hexadecimal digits";
-  } else if (m_strMaxMemory.size() > 31 ||
-             (!m_strMaxMemory.empty() && !CSimNode::Number(m_strMaxMemory, 0, 1L << 30, lMaxMemory))) {
-    a_strError = "malformed maxmemory: <" + m_strMaxMemory + ">, MiB in decimal digits";
+  } else if (m_strMaxMemory.size() > 31 || m_strMaxMemory.find_first_not_of("0123456789") != std::string::npos) {
+    a_strError = "malformed maxmemory: <" + m_strMaxMemory + ">, bytes in decimal digits";
   }
   if (!a_strError.empty()) return false;
   long lNoConnect = 0;
@@ -111,6 +121,9 @@ bool CSimDravix::Parse(int a_iArgs, const char* const* a_aszArgs, std::string& a
       !Knob("DRAVIX_DELAY", 0, 600000, m_lDelayMs, a_strError) ||
       !Knob("DRAVIX_PIECE", 1, 1 << 20, m_lPiece, a_strError) ||
       !Knob("DRAVIX_BIGREPLY", 1, 1000000, m_lBigReply, a_strError) ||
+      !Knob("DRAVIX_TWICE", 1, 1000000, m_lTwice, a_strError) ||
+      !Knob("DRAVIX_NOEND", 1, 1000000, m_lNoEnd, a_strError) ||
+      !Knob("DRAVIX_LINGER", 0, 600000, m_lLinger, a_strError) ||
       !Knob("DRAVIX_NOCONNECT", 0, 1, lNoConnect, a_strError)) {
     return false;
   }
@@ -149,7 +162,8 @@ int CSimDravix::Run() {
     }
     return SIM_DRAVIXEXIT_PARENTGONE;
   }
-  if (!m_strMaxMemory.empty()) setenv("NEXSIM_MAXMEMORY", m_strMaxMemory.c_str(), 1);
+  const std::string strMaxMemory = MaxMemoryMiB(m_strMaxMemory);
+  if (!strMaxMemory.empty()) setenv("NEXSIM_MAXMEMORY", strMaxMemory.c_str(), 1);
   // The rings of a shared-memory channel are mapped by the process-wide
   // memory service; it outlives everything below.
   COsMem osmem(OS_MEM_METHOD_GLOBALALLOC, 0);
@@ -224,11 +238,21 @@ int CSimDravix::ServeTasks(COsSocket& a_ossocket, PfnSimEntry a_pfnEntry) {
       std::fprintf(stderr, "dravix: the parent process has ended\n");
       return SIM_DRAVIXEXIT_PARENTGONE;
     }
-    if (!WriteReply(a_ossocket, strReply)) {
+    if (lServed == m_lNoEnd) {
+      WriteReply(a_ossocket, strReply.substr(0, strReply.rfind(s_szTaskEnd)));
+      std::fprintf(stderr, "dravix: a reply without its end, as asked\n");
+      return SIM_DRAVIXEXIT_PEERGONE;
+    }
+    // A second copy comes apart in time, after the first has been read.
+    if (!WriteReply(a_ossocket, strReply) ||
+        (lServed == m_lTwice && (!Pause(s_lTwiceMs) || !WriteReply(a_ossocket, strReply)))) {
       std::fprintf(stderr, "dravix: the reply could not be written, the peer is gone\n");
       return SIM_DRAVIXEXIT_PEERGONE;
     }
-    if (CommandName(strTask) == "interfaceclose") return SIM_DRAVIXEXIT_CLOSED;
+    if (CommandName(strTask) == "interfaceclose") {
+      Pause(m_lLinger);
+      return SIM_DRAVIXEXIT_CLOSED;
+    }
   }
 }
 

@@ -5,8 +5,9 @@
 //   entry:NAME         its task entry
 //   addr:ADDRESS port:PORT   the channel the parent published
 //   pid:PARENT         the parent's process id, hexadecimal
-//   maxmemory:MIB      the most memory the library may report free (empty
-//                      or 0: no limit)
+//   maxmemory:BYTES    the most memory the library may report free, in
+//                      decimal bytes (empty, 0 or beyond what a number
+//                      holds: no limit; below a MiB: one MiB)
 // each once, in any order. It reads each task up to "</task>", hands it to
 // the entry and writes the whole reply back; it ends after interfaceclose,
 // when the peer is gone or when the parent has ended.
@@ -16,7 +17,10 @@
 // (each reply waits that long), DRAVIX_PIECE=BYTES (replies are written in
 // pieces of that size), DRAVIX_BIGREPLY=N (the reply to the N-th task is
 // padded beyond 1 MiB), DRAVIX_NOCONNECT=1 (never connects, and waits for
-// the parent's end).
+// the parent's end), DRAVIX_TWICE=N (the reply to the N-th task is written
+// twice, the second copy 100 ms after the first), DRAVIX_NOEND=N (the reply
+// to the N-th task is written without its "</task>" and the host ends),
+// DRAVIX_LINGER=MS (the host ends that long after interfaceclose).
 #pragma once
 
 #include <cstdint>
@@ -65,5 +69,8 @@ class CSimDravix {
   long m_lDelayMs = 0;
   long m_lPiece = 0;
   long m_lBigReply = 0;
+  long m_lTwice = 0;
+  long m_lNoEnd = 0;
+  long m_lLinger = 0;
   bool m_blNoConnect = false;
 };

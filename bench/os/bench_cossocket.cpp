@@ -1,6 +1,7 @@
 // Round trips between two processes, as the driver talks with a child: a
 // 256-byte task out, a 64 KiB reply back. Each transport of the channel is
-// measured beside the same transport used bare.
+// measured beside the same transport used bare; the bare message queues
+// also carry a 1 MiB reply, the largest the image library's host may send.
 #include <benchmark/benchmark.h>
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -27,6 +28,7 @@
 namespace {
 constexpr size_t kTask = 256;
 constexpr size_t kReply = 64 * 1024;
+constexpr size_t kReplyLarge = 1024 * 1024;
 
 // One end of a link: whole messages out and in.
 class Link {
@@ -229,20 +231,20 @@ class QueueLink : public Link {
 
 // The child's side: a reply to every task until the link ends or a task of
 // zeros comes (the local transports tell no end of the peer).
-void Serve(Link& a_link) {
-  std::vector<char> task(kTask), reply(kReply, 'r');
-  while (a_link.Receive(task.data(), kTask) && task[0] && a_link.Send(reply.data(), kReply)) {
+void Serve(Link& a_link, size_t a_sizetReply) {
+  std::vector<char> task(kTask), reply(a_sizetReply, 'r');
+  while (a_link.Receive(task.data(), kTask) && task[0] && a_link.Send(reply.data(), a_sizetReply)) {
   }
 }
 
 // Forks the child, which builds its end with a_child and serves; the parent
 // end comes from a_parent (after the fork). Measures the round trips.
 void RoundTrips(benchmark::State& a_state, const std::function<std::unique_ptr<Link>()>& a_child,
-                const std::function<std::unique_ptr<Link>()>& a_parent) {
+                const std::function<std::unique_ptr<Link>()>& a_parent, size_t a_sizetReply = kReply) {
   pid_t pid = fork();
   if (pid == 0) {
     std::unique_ptr<Link> plink = a_child();
-    if (plink) Serve(*plink);
+    if (plink) Serve(*plink, a_sizetReply);
     plink.reset();
     _exit(0);
   }
@@ -250,14 +252,14 @@ void RoundTrips(benchmark::State& a_state, const std::function<std::unique_ptr<L
   if (!plink) {
     a_state.SkipWithError("the link did not come up");
   } else {
-    std::vector<char> task(kTask, 't'), reply(kReply);
+    std::vector<char> task(kTask, 't'), reply(a_sizetReply);
     for (auto _ : a_state) {
-      if (!plink->Send(task.data(), kTask) || !plink->Receive(reply.data(), kReply)) {
+      if (!plink->Send(task.data(), kTask) || !plink->Receive(reply.data(), a_sizetReply)) {
         a_state.SkipWithError("the round trip failed");
         break;
       }
     }
-    a_state.SetBytesProcessed(static_cast<int64_t>(a_state.iterations() * (kTask + kReply)));
+    a_state.SetBytesProcessed(static_cast<int64_t>(a_state.iterations() * (kTask + a_sizetReply)));
     std::vector<char> stop(kTask, '\0');
     plink->Send(stop.data(), kTask);
   }
@@ -359,6 +361,7 @@ void BM_RoundTripChannelMessageQueue(benchmark::State& a_state) {
 }
 BENCHMARK(BM_RoundTripChannelMessageQueue)->UseRealTime();
 
+// Arg: the reply's size.
 void BM_RoundTripBareMessageQueue(benchmark::State& a_state) {
   std::string names[2] = {"/scandrv-bench-in-" + std::to_string(getpid()), "/scandrv-bench-out-" + std::to_string(getpid())};
   struct mq_attr mqattr = {};
@@ -371,10 +374,10 @@ void BM_RoundTripBareMessageQueue(benchmark::State& a_state) {
   } else {
     RoundTrips(
         a_state, [&] { return std::make_unique<QueueLink>(mqd[1], mqd[0]); },
-        [&] { return std::make_unique<QueueLink>(mqd[0], mqd[1]); });
+        [&] { return std::make_unique<QueueLink>(mqd[0], mqd[1]); }, static_cast<size_t>(a_state.range(0)));
   }
   for (const std::string& name : names) mq_unlink(name.c_str());
 }
-BENCHMARK(BM_RoundTripBareMessageQueue)->UseRealTime();
+BENCHMARK(BM_RoundTripBareMessageQueue)->Arg(kReply)->Arg(kReplyLarge)->UseRealTime();
 
 }  // namespace

@@ -55,7 +55,7 @@
   X(CALIBRATEKEEPIMAGE, CDbEnum, MACHINE, OWN)                  \
   X(CALIBRATIONDIRECTORY, CDbString, MACHINE, NONE)             \
   X(CALIBRATIONTYPE, CDbEnum, MACHINE, OWN)                     \
-  X(CAMERAENABLE, CDbEnum, WINDOW, OWN)                         \
+  X(CAMERAENABLE, CDbEnum, WINDOW, UNIT)                        \
   X(CARTRIDGEDETECTED, CDbEnum, MACHINE, OWN)                   \
   X(CHECKDIGIT, CDbEnum, MACHINE, OWN)                          \
   X(COLORBALANCEAUTOMATICAGGRESSIVENESS, CDbRange, CAMERA, OWN) \
@@ -142,15 +142,15 @@
   X(IMAGEEDGETOP, CDbRange, CAMERA, OWN)                        \
   X(IMAGEFILTER, CDbEnum, CAMERA, OWN)                          \
   X(IMAGEFORMAT, CDbEnum, WINDOW, OWN)                          \
-  X(IMAGEMERGE, CDbEnum, MACHINE, OWN)                          \
+  X(IMAGEMERGE, CDbEnum, MACHINE, UNIT)                         \
   X(IMAGEPROCESSINGTEST, CDbRange, MACHINE, NONE)               \
-  X(IMAGESDIFFERENT, CDbEnum, MACHINE, OWN)                     \
+  X(IMAGESDIFFERENT, CDbEnum, MACHINE, UNIT)                    \
   X(IMAGESKEWANGLE, CDbRange, WINDOW, OWN)                      \
   X(INDEXINGFORMAT, CDbEnum, MACHINE, OWN)                      \
   X(INDICATORS, CDbEnum, MACHINE, OWN)                          \
   X(INDICATORSMODE, CDbEnum, MACHINE, OWN)                      \
   X(INDICATORSWARMUP, CDbEnum, MACHINE, OWN)                    \
-  X(INPUTDOCUMENT, CDbEnum, MACHINE, OWN)                       \
+  X(INPUTDOCUMENT, CDbEnum, MACHINE, UNIT)                      \
   X(INTELLIGENTDOCUMENTPROTECTION, CDbEnum, MACHINE, OWN)       \
   X(JPEGQUALITY, CDbEnum, CAMERA, OWN)                          \
   X(LANGUAGE, CDbEnum, MACHINE, OWN)                            \
@@ -184,7 +184,7 @@
   X(PAGECOUNT, CDbRange, MACHINE, OWN)                          \
   X(PAGESIZELIMIT, CDbRange, MACHINE, OWN)                      \
   X(PAPERJAMRESPONSE, CDbEnum, MACHINE, OWN)                    \
-  X(PAPERSOURCE, CDbEnum, MACHINE, OWN)                         \
+  X(PAPERSOURCE, CDbEnum, MACHINE, UNIT)                        \
   X(PATCHALARM, CDbEnum, MACHINE, NONE)                         \
   X(PATCHCODEDETECTIONENABLED, CDbEnum, MACHINE, OWN)           \
   X(PATCHFEATURE1, CDbEnum, MACHINE, OWN)                       \
@@ -241,7 +241,7 @@
   X(PRINTONIMAGEPOSITIONY, CDbRange, MACHINE, OWN)              \
   X(PRINTONIMAGEREAR, CDbEnum, MACHINE, OWN)                    \
   X(SERIALNUMBER, CDbString, MACHINE, OWN)                      \
-  X(SIDESDIFFERENT, CDbEnum, MACHINE, OWN)                      \
+  X(SIDESDIFFERENT, CDbEnum, MACHINE, UNIT)                     \
   X(STREAKREMOVALAGGRESSIVENESS, CDbRange, CAMERA, OWN)         \
   X(STREAKREMOVALENABLED, CDbEnum, CAMERA, NONE)                \
   X(SUPPORTEDSIZES, CDbEnum, MACHINE, OWN)                      \

@@ -161,6 +161,16 @@ EOSSTS COsSocket::MonitorChildProcess(uint64_t a_u64ProcessId) {
   return m_possocketimpl->MonitorChildProcess(a_u64ProcessId);
 }
 
+EOSSTS COsSocket::Select(int* a_piReadable, int* a_piWritable, int* a_piError, uint32_t a_u32Milliseconds) {
+  SOCKET_IMPL_OR(OS_STS_FAIL);
+  return m_possocketimpl->Select(a_piReadable, a_piWritable, a_piError, a_u32Milliseconds, nullptr, nullptr);
+}
+
+bool COsSocket::HasData() {
+  SOCKET_IMPL_OR(false);
+  return m_possocketimpl->HasData();
+}
+
 EOSSTS COsSocket::CancelSelect() {
   SOCKET_IMPL_OR(OS_STS_FAIL);
   return m_possocketimpl->CancelSelect();

@@ -55,7 +55,9 @@ class COsSocket {
   EOSSTS Listen(int a_iBacklog);
   // Waits for the peer: 0 connected, 5 time-out (all ones: no limit), 8
   // cancelled. With a thread that has spawned a child, the wait also ends
-  // (13) when that child dies. The event is not used.
+  // (13) when that child dies. A message-queue channel has nobody to wait
+  // for without such a thread (0 at once); with one it waits until that
+  // child has opened the queues. The event is not used.
   EOSSTS Accept(uint32_t a_u32Milliseconds, COsThread* a_posthread, COsSync* a_possync);
   // Sends every byte or fails; *a_pu64Written is the count sent.
   EOSSTS Write(const void* a_pvData, uint64_t a_u64Length, uint64_t* a_pu64Written, uint32_t a_u32Milliseconds,
@@ -71,6 +73,14 @@ class COsSocket {
   // always terminated; a local transport's time-out gives 12.
   EOSSTS ReadString(char* a_szBuffer, uint64_t a_u64Size, uint64_t* a_pu64Read, uint32_t a_u32Milliseconds,
                     int64_t a_i64Unused);
+  // TCP readiness of the connected descriptor (the listening one before
+  // Accept): each out value given asks for that condition and is set to 1
+  // or 0. 0 ms polls once; otherwise 8 cancelled, 5 at the time-out. The
+  // local transports answer 0 at once (their reads take a time-out).
+  EOSSTS Select(int* a_piReadable, int* a_piWritable, int* a_piError, uint32_t a_u32Milliseconds);
+  // Whether a read would find something at once (for TCP also the peer's
+  // end); never waits.
+  bool HasData();
   // The address and port a peer passes to Connect.
   EOSSTS GetAddress(char* a_szAddress, size_t a_sizetAddress, char* a_szPort, size_t a_sizetPort);
   // From ForceGuiSockets: 1 gives TCP, 3 to 5 the shared-memory pair, any

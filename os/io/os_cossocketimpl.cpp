@@ -148,7 +148,7 @@ EOSSTS COsSocketImpl::Listen(int a_iBacklog) {
 EOSSTS COsSocketImpl::Accept(uint32_t a_u32Milliseconds, COsThread* a_posthread) {
   if (m_eossockettype == OS_SOCKETTYPE_TCP) return TcpAccept(a_u32Milliseconds, a_posthread);
   if (IsSharedMemory(m_eossockettype)) return SharedAccept(a_u32Milliseconds, a_posthread);
-  if (IsMessageQueue(m_eossockettype)) return OS_STS_SUCCESS;
+  if (IsMessageQueue(m_eossockettype)) return QueueAccept(a_u32Milliseconds, a_posthread);
   return Unsupported("Unsupported...%d");
 }
 
@@ -212,6 +212,13 @@ EOSSTS COsSocketImpl::GetAddress(char* a_szAddress, size_t a_sizetAddress, char*
   COsString::SStrCpy(a_szAddress, a_sizetAddress, szAddress);
   COsString::SStrCpy(a_szPort, a_sizetPort, szPort);
   return OS_STS_SUCCESS;
+}
+
+bool COsSocketImpl::HasData() {
+  if (m_eossockettype == OS_SOCKETTYPE_TCP) return TcpHasData();
+  if (IsSharedMemory(m_eossockettype)) return SharedHasData();
+  if (IsMessageQueue(m_eossockettype)) return QueueHasData();
+  return false;
 }
 
 EOSSTS COsSocketImpl::MonitorChildProcess(uint64_t a_u64ProcessId) {

@@ -43,6 +43,7 @@ class COsSocketImpl {
   // otherwise slices of the pass time, 8 when cancelled, 5 at the end.
   EOSSTS Select(int* a_piReadable, int* a_piWritable, int* a_piError, uint32_t a_u32Milliseconds,
                 COsThread* a_posthread, COsSync* a_possync);
+  bool HasData();
   EOSSTS GetAddress(char* a_szAddress, size_t a_sizetAddress, char* a_szPort, size_t a_sizetPort);
   EOSSTS MonitorChildProcess(uint64_t a_u64ProcessId);
   EOSSTS CancelSelect();
@@ -91,6 +92,11 @@ class COsSocketImpl {
   EOSSTS QueueConnect(const char* a_szAddress, const char* a_szPort, const char* a_szTag);
   EOSSTS QueueOpenAll(bool a_blCreate);
   EOSSTS QueueOpen(int a_iSlot, bool a_blCreate);
+  EOSSTS QueueAccept(uint32_t a_u32Milliseconds, COsThread* a_posthread);
+  bool QueueNamesPresent();
+  bool QueueHasData();
+  bool TcpHasData();
+  bool SharedHasData();
   EOSSTS QueueWrite(const void* a_pvData, uint64_t a_u64Length, uint64_t* a_pu64Written, uint32_t a_u32Milliseconds);
   EOSSTS QueueRead(void* a_pvBuffer, uint64_t a_u64Size, uint64_t* a_pu64Read, uint32_t a_u32Milliseconds);
   EOSSTS QueueReceive(void* a_pvBuffer, uint64_t a_u64Size, uint64_t* a_pu64Read,

@@ -16,6 +16,7 @@
 #include "os_cosmem.h"
 #include "os_cosstring.h"
 #include "os_cossocketimpl.h"
+#include "os_cossync.h"
 #include "os_costhread.h"
 #include "os_costime.h"
 
@@ -23,6 +24,7 @@ namespace {
 constexpr long kMessageSize = 1024;
 constexpr long kMaxMessages = 10;
 constexpr mqd_t kNoQueue = static_cast<mqd_t>(-1);
+constexpr int64_t kAcceptPollMs = 5;
 
 // The system's name: a slash and the file part of the slot's path.
 void QueueName(const char* a_szPath, char* a_szName, size_t a_sizetName) {
@@ -118,6 +120,65 @@ EOSSTS COsSocketImpl::QueueOpen(int a_iSlot, bool a_blCreate) {
   struct mq_attr mqattr;
   m_alMessageSize[a_iSlot] = mq_getattr(m_amqd[a_iSlot], &mqattr) == 0 ? mqattr.mq_msgsize : kMessageSize;
   return OS_STS_SUCCESS;
+}
+
+// A child opens the queues and removes their names at once (Connect): once
+// the names are gone, the child the thread spawned is there. Its death, the
+// time-out or CancelSelect end the wait sooner.
+EOSSTS COsSocketImpl::QueueAccept(uint32_t a_u32Milliseconds, COsThread* a_posthread) {
+  if (!a_posthread) return OS_STS_SUCCESS;
+  const bool blForever = a_u32Milliseconds == OS_SYNC_INFINITE;
+  struct timespec timespecStart;
+  clock_gettime(CLOCK_MONOTONIC, &timespecStart);
+  for (;;) {
+    if (!QueueNamesPresent()) return OS_STS_SUCCESS;
+    if (m_blCancel.exchange(false)) {
+      TakeCancel(OS_SOCKETTYPE_MESSAGEQUEUE_READONLY);
+      TakeCancel(OS_SOCKETTYPE_MESSAGEQUEUE_WRITEONLY);
+      OsLog(OS_LOG_INFO, "Accept: cancelled...");
+      return OS_STS_SOCKET_CANCELLED;
+    }
+    if (a_posthread->SpawnEnded()) {
+      OsLog(OS_LOG_ERROR, "Accept: the spawned process has ended...");
+      return OS_STS_SOCKET_PEERGONE;
+    }
+    struct timespec timespecNow;
+    clock_gettime(CLOCK_MONOTONIC, &timespecNow);
+    const int64_t i64Spent =
+        (timespecNow.tv_sec - timespecStart.tv_sec) * 1000 + (timespecNow.tv_nsec - timespecStart.tv_nsec) / 1000000;
+    if (!blForever && i64Spent >= a_u32Milliseconds) {
+      OsLogDebug(OS_LOG_INFO, "Accept: timeout...%u", a_u32Milliseconds);
+      return OS_STS_TIMEOUT;
+    }
+    const int64_t i64Left = blForever ? kAcceptPollMs : a_u32Milliseconds - i64Spent;
+    COsTime::Sleep(static_cast<long>(i64Left < kAcceptPollMs ? i64Left : kAcceptPollMs));
+  }
+}
+
+// Whether a name of the channel's queues is still in the system.
+bool COsSocketImpl::QueueNamesPresent() {
+  const bool blPair = m_eossockettype == OS_SOCKETTYPE_MESSAGEQUEUE_READWRITE;
+  for (int iSlot : {OS_SOCKETTYPE_MESSAGEQUEUE_READONLY, OS_SOCKETTYPE_MESSAGEQUEUE_WRITEONLY}) {
+    if (!blPair && iSlot != m_eossockettype) continue;
+    char szName[OS_SOCKET_NAME_SIZE + 1];
+    QueueName(m_aszFilename[iSlot], szName, sizeof szName);
+    const mqd_t mqd = mq_open(szName, O_RDONLY | O_CLOEXEC);
+    if (mqd != kNoQueue) {
+      mq_close(mqd);
+      return true;
+    }
+    if (errno != ENOENT) return true;
+  }
+  return false;
+}
+
+// The rest of a message kept from the last read, or a message in the queue.
+bool COsSocketImpl::QueueHasData() {
+  const int iSlot = OS_SOCKETTYPE_MESSAGEQUEUE_READONLY;
+  if (m_sizetPendingLength) return true;
+  if (m_amqd[iSlot] == kNoQueue) return false;
+  struct mq_attr mqattr;
+  return mq_getattr(m_amqd[iSlot], &mqattr) == 0 && mqattr.mq_curmsgs > 0;
 }
 
 // Whether the watched process has ended: a child that exited counts as

@@ -295,6 +295,14 @@ EOSSTS COsSocketImpl::SharedWrite(const void* a_pvData, uint64_t a_u64Length, ui
   return OS_STS_SUCCESS;
 }
 
+// The read slot's current record; a ring the writer holds locked just now
+// shows none.
+bool COsSocketImpl::SharedHasData() {
+  const bool blReads =
+      m_eossockettype == OS_SOCKETTYPE_SHAREDMEMORY_READONLY || m_eossockettype == OS_SOCKETTYPE_SHAREDMEMORY_READWRITE;
+  return blReads && m_aposringbuffer[0] && m_aposringbuffer[0]->AvailableBytes() > 0;
+}
+
 EOSSTS COsSocketImpl::SharedRead(void* a_pvBuffer, uint64_t a_u64Size, uint64_t* a_pu64Read,
                                  uint32_t a_u32Milliseconds) {
   COsRingBuffer* posringbuffer = m_aposringbuffer[0];

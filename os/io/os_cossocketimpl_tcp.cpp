@@ -199,6 +199,17 @@ EOSSTS COsSocketImpl::TcpRead(void* a_pvBuffer, uint64_t a_u64Size, uint64_t* a_
   return OS_STS_SUCCESS;
 }
 
+// A closed peer counts: its read answers at once too.
+bool COsSocketImpl::TcpHasData() {
+  if (m_iConnected < 0) return false;
+  struct pollfd pollfd = {m_iConnected, POLLIN, 0};
+  int iResult;
+  do {
+    iResult = poll(&pollfd, 1, 0);
+  } while (iResult < 0 && errno == EINTR);
+  return iResult > 0 && (pollfd.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+}
+
 EOSSTS COsSocketImpl::Select(int* a_piReadable, int* a_piWritable, int* a_piError, uint32_t a_u32Milliseconds,
                              COsThread* a_posthread, COsSync*) {
   if (IsLocal()) return OS_STS_SUCCESS;

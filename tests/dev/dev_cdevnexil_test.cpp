@@ -252,21 +252,6 @@ TEST_F(DevNexil, LoadsRefused) {
   EXPECT_TRUE(TaskLog().empty());
 }
 
-// The Dravix modes, asked for or by the configuration (0 meaning 3), load
-// in process for now.
-TEST_F(DevNexil, DravixModesLoadInProcess) {
-  for (const char* szForce : {"0", "2", "3"}) {
-    SCOPED_TRACE(szForce);
-    Configure(OS_CFGTAG_FORCENEXILCALL, szForce);
-    const size_t sizetFrom = LogSize();
-    ASSERT_EQ(m_pdevnexil->Load(DB_FIRMWARE_ADF, DEV_NEXILCALL_DRAVIX), OS_STS_SUCCESS);
-    EXPECT_NE(LogFrom(sizetFrom).find("running in-process"), std::string::npos);
-    EXPECT_EQ(m_pdevnexil->GetUnitNexilCall(DB_FIRMWARE_ADF), DEV_NEXILCALL_INPROCESS);
-    EXPECT_EQ(m_pdevnexil->GetEdevnexilcall(), DEV_NEXILCALL_INPROCESS);
-    m_pdevnexil->Unload(DB_FIRMWARE_ADF);
-  }
-}
-
 // Every task to a unit with nothing loaded: no reply, a clear failure, and
 // nothing reaches a library.
 TEST_F(DevNexil, TasksToAnUnloadedUnit) {

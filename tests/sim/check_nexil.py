@@ -428,13 +428,16 @@ def host_refuses_a_bad_argument_vector():
         (vector(pid="1" * 17), "malformed pid:"),
         (vector(pid="-1"), "malformed pid: <-1>"),
         (vector(maxmemory="lots"), "malformed maxmemory: <lots>"),
+        (vector(maxmemory="1.5e9"), "malformed maxmemory: <1.5e9>"),
+        (vector(maxmemory="1" * 32), "malformed maxmemory:"),
         (vector(dll=""), "dll:, entry: and port: need a value"),
         (vector(port=""), "dll:, entry: and port: need a value"),
     ]
     for arguments, message in cases:
         code, err = run(arguments)
         assert code == 1 and message in err and "usage: dravix" in err, (arguments, code, err)
-    for knob, value in (("DRAVIX_CRASHAFTER", "x"), ("DRAVIX_PIECE", "0"), ("DRAVIX_NOCONNECT", "2")):
+    for knob, value in (("DRAVIX_CRASHAFTER", "x"), ("DRAVIX_PIECE", "0"), ("DRAVIX_NOCONNECT", "2"),
+                        ("DRAVIX_TWICE", "0"), ("DRAVIX_NOEND", "y"), ("DRAVIX_LINGER", "-1")):
         code, err = run(vector(), {knob: value})
         assert code == 1 and "malformed " + knob in err, (knob, code, err)
     code, err = run(vector(dll=os.path.join(ROOT, "none")))

@@ -1,7 +1,8 @@
 // The message-queue channel: a Python peer on librt's own calls, names that
 // vanish once the connecting side has the queues, queues closed to other
 // users, a megabyte each way, the floor of the read time-out, CancelSelect,
-// peers that die, small read buffers, and bad input.
+// peers that die, small read buffers, bad input, and the accept of a
+// spawned peer.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <mqueue.h>
@@ -19,6 +20,7 @@
 #include "../os_cossync_helpers.h"
 #include "os_cossocket.h"
 #include "os_cossocket_testutil.h"
+#include "os_costhread.h"
 #include "test_support.h"
 
 namespace {
@@ -327,3 +329,75 @@ TEST_F(SocketQueueTest, BadInputIsRefused) {
 }
 
 }  // namespace
+
+// With the thread that spawned the peer, Accept waits until that child has
+// opened the queues (their names are gone), ends at once when it dies, at
+// its time-out when it never comes, and with CancelSelect; a later read is
+// not cancelled by it.
+TEST_F(SocketQueueTest, AcceptWaitsForTheSpawnedChildToOpenTheQueues) {
+  const char* szConnector = R"(
+import ctypes, os, sys, time
+time.sleep(float(sys.argv[2]))
+rt = ctypes.CDLL('librt.so.1', use_errno=True)
+rt.mq_open.restype = ctypes.c_int
+rt.mq_open.argtypes = [ctypes.c_char_p, ctypes.c_int]
+rt.mq_unlink.argtypes = [ctypes.c_char_p]
+for part in sys.argv[1].split(';'):
+    name = ('/' + os.path.basename(part)).encode()
+    assert rt.mq_open(name, os.O_RDWR) >= 0, ctypes.get_errno()
+    rt.mq_unlink(name)
+time.sleep(float(sys.argv[3]))
+)";
+  const struct {
+    const char* szDelay;  // before the child opens the queues
+    const char* szLife;   // after
+    uint32_t u32Milliseconds;
+    bool blCancel;
+    EOSSTS eossts;
+    int64_t i64MinMs;
+  } acase[] = {
+      {"0.3", "5", 10000, false, OS_STS_SUCCESS, 250},
+      {"30", "0", 300, false, OS_STS_TIMEOUT, 250},
+      {"30", "0", OS_SYNC_INFINITE, true, OS_STS_SOCKET_CANCELLED, 250},
+  };
+  for (const auto& c : acase) {
+    SCOPED_TRACE(c.eossts);
+    COsSocket creator;
+    Publish(creator, OS_SOCKETTYPE_MESSAGEQUEUE_READWRITE);
+    COsThread spawner;
+    ASSERT_EQ(OS_STS_SUCCESS, spawner.Spawn(0, SCANDRV_PYTHON, SCANDRV_PYTHON, "-c", szConnector, m_port.c_str(),
+                                            c.szDelay, c.szLife, nullptr));
+    std::thread threadCancel;
+    if (c.blCancel) {
+      threadCancel = std::thread([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        creator.CancelSelect();
+      });
+    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(c.eossts, creator.Accept(c.u32Milliseconds, &spawner, nullptr));
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(ms, c.i64MinMs);
+    EXPECT_LT(ms, 5000);
+    if (threadCancel.joinable()) threadCancel.join();
+    if (c.blCancel) {
+      char ac[1024];
+      uint64_t read = 0;
+      EXPECT_EQ(OS_STS_TIMEOUT, creator.Read(ac, sizeof ac, &read, 100, 0, nullptr, nullptr));
+    }
+    spawner.SpawnStop();
+  }
+  // A child that has ended before or during the wait.
+  for (const char* szLife : {"0", "0.3"}) {
+    SCOPED_TRACE(szLife);
+    COsSocket creator;
+    Publish(creator, OS_SOCKETTYPE_MESSAGEQUEUE_READWRITE);
+    COsThread spawner;
+    ASSERT_EQ(OS_STS_SUCCESS, spawner.Spawn(0, "/bin/sleep", "sleep", szLife, nullptr));
+    if (std::string(szLife) == "0") {
+      EXPECT_EQ(OS_STS_SUCCESS, spawner.SpawnWait(5000));
+    }
+    EXPECT_EQ(OS_STS_SOCKET_PEERGONE, creator.Accept(OS_SYNC_INFINITE, &spawner, nullptr));
+  }
+}

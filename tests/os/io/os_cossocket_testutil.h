@@ -131,6 +131,15 @@ inline void ExpectFlippedBack(COsSocket& a_socket, const std::string& a_data) {
   EXPECT_TRUE(back == Flip(a_data));
 }
 
+// The three pairs a peer uses both ways, and their names in test names.
+inline const auto kPairs = ::testing::Values(OS_SOCKETTYPE_TCP, OS_SOCKETTYPE_SHAREDMEMORY_READWRITE,
+                                             OS_SOCKETTYPE_MESSAGEQUEUE_READWRITE);
+inline std::string PairName(const ::testing::TestParamInfo<EOSSOCKETTYPE>& a_info) {
+  return a_info.param == OS_SOCKETTYPE_TCP                       ? std::string("Tcp")
+         : a_info.param == OS_SOCKETTYPE_SHAREDMEMORY_READWRITE ? std::string("SharedMemory")
+                                                                 : std::string("MessageQueue");
+}
+
 // The file part of a path.
 inline std::string FilePart(const std::string& a_path) { return a_path.substr(a_path.rfind('/') + 1); }
 

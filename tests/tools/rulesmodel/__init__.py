@@ -10,9 +10,12 @@ pass, every set with its fix-up pass, the dumps and the frame arguments of the a
 - database.py   datums, notifications, configuration records; the containers' base operations, the set path,
                 the passes and the default fix-up of the whole database
 - geometry.py   the database's frame helpers (paper sizes, turned frames, the physical height, the sheet)
-- kit.py        the rule toolkit (db/id/db_crulekit.cpp)
+- configlists.py  the database's lists from the model configuration (FixDefaultEnumFromDbConfig,
+                BuildOrderedListFromDbConfig)
+- kit.py        the rule toolkit (db/id/db_crulekit.cpp), with the driver's configuration numbers
 - rules.py      rule classes and the themes that hold them
-- themes/       one module per theme of rules, found by name (frames.py: the four frame sides)
+- themes/       one module per theme of rules, found by name (frames.py: the four frame sides; cameras.py: the
+                cameras, input document, paper source, image merge and sides)
 - dump.py       the database's text dump
 - listing.py    the probe's listings, read and written
 - probe.py      running the probe; the scanners; the model's side of the probe's commands

@@ -128,6 +128,7 @@ class Database:
         self.window_override = -1
         self.unit_override = 0
         self.scan_source = 1
+        self.driver_config = {}  # {(section, tag): text} the probe's cfgset gave
 
     # -- slots and access -------------------------------------------------------------------------------------
     def slot(self, w, id_, bin_):

@@ -5,12 +5,14 @@ the rules fixture, with scanners opened from the stand-ins' own replies.
     harness.py PROBE SHIPPED_DIR FIXTURE_DIR DEVICE_ADF DEVICE_FLATBED NEXIL_ADF NEXIL_FLATBED GROUP...
 
 Groups:
-  dumps             every scanner on both resources: PmxDbFactoryDefaults and PmxDbInitial of the default
-                    fix-up equal the model's byte for byte, and so does the whole state after it
+  dumps             every scanner and variant on both resources: PmxDbFactoryDefaults and PmxDbInitial of the
+                    default fix-up equal the model's byte for byte, and so does the whole state after it
   scenarios FILE    a scenario table (tests/data/db/rules/<theme>.scenarios): after each command its output
                     and the whole state equal the model's; "expect" lines state facts of the model's state (and
-                    so of the library's); every makexml's tasks pass xmllint, their frame arguments equal the
-                    model's, and the stand-ins take them (getconfig answers what setconfig carried)
+                    so of the library's); every makexml's tasks pass xmllint, their frame arguments and the
+                    setconfig arguments of the model's rules equal the model's, and the stand-ins take them
+                    (getconfig answers what setconfig carried)
+  sweep SCANNER     the fixed tables of sets the themes offer (sweep in its module), checked like a walk
   walk SCANNER SEED [STEPS]   a seeded random walk of sets (500 by default) made of the moves every theme
                     offers (walk_moves in its module); after each step status and state equal the model's
 
@@ -19,8 +21,11 @@ A scenario table holds blocks:
     <probe commands, one a line (see tests/tools/rulesprobe/rulesprobe.cpp)>
     expect value|access ID WINDOW BIN N      the model's datum holds N
     expect range ID WINDOW BIN MIN MAX STEP  the model's range has these current bounds
+    expect items ID WINDOW BIN ITEM...       the model's enumeration offers these items, in this order
     expect status N                          the last command answered N
     expect task windowadd WINDOW BIN NAME V  the last makexml's windowadd of that window and bin carries V
+    expect setconfig INDEX NAME V            the last makexml's setconfig number INDEX (0 the feeder's, 1 the
+                                             flatbed's) carries V
 A scenario starts on the opened scanner, before the default fix-up. Lines starting with "#" are comments.
 """
 import difflib
@@ -53,10 +58,12 @@ def diff(a, b, first="library", second="model", limit=60):
 
 # -- dumps ----------------------------------------------------------------------------------------------------
 def check_dumps(paths):
-    for scanner in probe.SCANNERS:
+    scanners = [(name, name, []) for name in probe.SCANNERS]
+    scanners += [(name, scanner, edits) for name, (scanner, edits) in probe.VARIANTS.items()]
+    for label, scanner, edits in scanners:
         for resources in ("shipped", "fixture"):
-            where = "dumps %s %s" % (scanner, resources)
-            opening = probe.opening(paths, scanner)
+            where = "dumps %s %s" % (label, resources)
+            opening = probe.opening(paths, scanner) + edits
             outputs = probe.run(paths, resources, opening + probe.LISTINGS + ["fixdefaultall dump", "state"])
             db = probe.model_after(outputs[:len(opening) + 3])
             expected = {}
@@ -153,8 +160,29 @@ def check_tasks(paths, db, scanner_options, tasks, where):
             if arguments.get(name) != str(expected):
                 fail(where, "windowadd %d %d %s: the library sent %s, the model %s" % (
                     window, bin_, name, arguments.get(name), expected))
+    check_setconfigs(db, parsed, where)
     send_to_standins(paths, scanner_options, tasks, parsed, where)
     return parsed
+
+
+def check_setconfigs(db, parsed, where):
+    """Each argument of a setconfig that a model rule writes equals the model's value for the unit that
+    setconfig was built for (the feeder's first when there are two)."""
+    setconfigs = [arguments for command, arguments in parsed if command == "setconfig"]
+    ids = {record.lexicon: id_ for id_, record in db.lookup.items()}
+    for index, arguments in enumerate(setconfigs):
+        db.unit_override = index + 1 if len(setconfigs) == 2 else 0
+        try:
+            for name, text in arguments.items():
+                master = db.slot(0, ids[name], 1) if name in ids else None
+                rule = db.rule(master) if master is not None else None
+                if rule is None or rule.make_xml is None:
+                    continue
+                expected = db.lookup[master.id].lexicon_of(rule.make_xml(db, master, master.cur, 4))
+                if text != expected:
+                    fail(where, "setconfig %d %s: the library sent %s, the model %s" % (index, name, text, expected))
+        finally:
+            db.unit_override = 0
 
 
 def send_to_standins(paths, options, tasks, parsed, where):
@@ -213,10 +241,22 @@ def check_expectation(db, words, last_output, last_tasks, where):
         actual = None if datum is None else "%d %d %d" % (datum.min, datum.max, datum.step)
         if actual != " ".join(words[5:8]):
             fail(where, "expected range %s, the model holds %s" % (" ".join(words[2:]), actual))
+    elif kind == "items":
+        id_, w, bin_ = (int(word) for word in words[2:5])
+        datum = db.slot(w, id_, bin_)
+        actual = None if datum is None else " ".join(str(item) for item in datum.cur_items)
+        if actual != " ".join(words[5:]):
+            fail(where, "expected items %s, the model holds %s" % (" ".join(words[2:]), actual))
     elif kind == "status":
         actual = next((line for line in last_output if line.startswith("status ")), None)
         if actual != "status " + words[2]:
             fail(where, "expected status %s, got %s" % (words[2], actual))
+    elif kind == "setconfig":
+        index, name, expected = int(words[2]), words[3], words[4]
+        found = [arguments for command, arguments in last_tasks if command == "setconfig"]
+        actual = found[index].get(name) if index < len(found) else "no such task"
+        if actual != expected:
+            fail(where, "expected %s of setconfig %d to be %s, got %s" % (name, index, expected, actual))
     elif kind == "task":
         command, w, bin_, name, expected = words[2], int(words[3]), int(words[4]), words[5], words[6]
         found = [arguments for task_command, arguments in last_tasks if task_command == command and
@@ -292,8 +332,23 @@ def walk_moves(db, rng):
 
 
 def check_walk(paths, scanner, seed, steps):
-    where = "walk %s seed %d" % (scanner, seed)
     rng = random.Random(seed)
+    check_steps(paths, scanner, "walk %s seed %d" % (scanner, seed),
+                lambda db: (rng.choice(walk_moves(db, rng)) for _ in range(steps)))
+
+
+def check_sweep(paths, scanner):
+    def plan(db):
+        for module in rules.theme_modules():
+            offer = getattr(module, "sweep", None)
+            if offer:
+                yield from offer(db)
+    check_steps(paths, scanner, "sweep %s" % scanner, plan)
+
+
+def check_steps(paths, scanner, where, plan):
+    """The commands plan(db) gives, each chosen from the model's state after the ones before, on three windows
+    after the default fix-up: after each, status and state equal the model's."""
     opening = probe.opening(paths, scanner, windows=3)
     start = opening + probe.LISTINGS + ["fixdefaultall"]
     outputs = probe.run(paths, "fixture", start)
@@ -301,8 +356,7 @@ def check_walk(paths, scanner, seed, steps):
     model = probe.ModelCommands(db)
     model.apply("fixdefaultall")
     commands, expected = [], []
-    for _ in range(steps):
-        command = rng.choice(walk_moves(db, rng))
+    for command in plan(db):
         commands.append(command)
         expected.append((model.apply(command), model.apply("statehash")))
     sent = []
@@ -321,7 +375,7 @@ def check_walk(paths, scanner, seed, steps):
                 step, command, got[0], expected[step][0],
                 diff("\n".join(replay[-1]), listing.render_state(model_db))))
             return
-    print("ok %s, %d steps" % (where, steps), flush=True)
+    print("ok %s, %d steps" % (where, len(commands)), flush=True)
 
 
 def main(argv):
@@ -334,6 +388,8 @@ def main(argv):
                 check_dumps(paths)
             elif group == "scenarios":
                 check_scenarios(paths, groups.pop(0))
+            elif group == "sweep":
+                check_sweep(paths, groups.pop(0))
             elif group == "walk":
                 scanner, seed = groups.pop(0), int(groups.pop(0))
                 steps = int(groups.pop(0)) if groups and groups[0].isdigit() else 500

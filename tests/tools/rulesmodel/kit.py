@@ -1,5 +1,8 @@
 """The rule toolkit of the library (db/id/db_crulekit.cpp) for the model's themes."""
-from .names import CF, BF, CR, BR, ID, MACHINE, VALUE, other_side, same_side
+import os
+import re
+
+from .names import CF, BF, CR, BR, ID, MACHINE, ROOT, VALUE, other_side, same_side
 
 LONG_PAPER = VALUE["CROPPINGMODE"]["LONGPAPER"]
 
@@ -67,3 +70,43 @@ def is_camera_on(db, w, bin_):
 def cameras_in_use(db):
     """(colour front, bitonal front, colour rear, bitonal rear) on in any window in use."""
     return tuple(any(is_camera_on(db, w, bin_) for w in range(db.windows)) for bin_ in (CF, BF, CR, BR))
+
+
+# -- the driver's configuration numbers -----------------------------------------------------------------------
+def _built_in_texts():
+    """{(1, tag): text} of the service layer's built-in defaults of section 1 (os/os_coscfgtables.cpp)."""
+    tags = {}
+    for line in open(os.path.join(ROOT, "os", "os_coscfgtags.h"), encoding="utf-8"):
+        match = re.match(r"\s*X\((\d+), ([A-Z0-9_]+),", line)
+        if match:
+            tags[match.group(2)] = int(match.group(1))
+    texts = {}
+    for line in open(os.path.join(ROOT, "os", "os_coscfgtables.cpp"), encoding="utf-8"):
+        match = re.match(r'\s*D\(([A-Z0-9_]+), "((?:[^"\\]|\\.)*)"\)', line)
+        if match and match.group(1) in tags:
+            texts[(1, tags[match.group(1)])] = match.group(2)
+    return texts
+
+
+BUILT_IN_TEXTS = _built_in_texts()
+
+
+def strtol(text):
+    """The number C's strtol with base 0 reads from the start of a text; 0 when none."""
+    match = re.match(r"\s*([+-]?)(0[xX][0-9a-fA-F]+|0[0-7]*|[1-9][0-9]*)", text)
+    if not match:
+        return 0
+    digits = match.group(2)
+    if digits[:2] in ("0x", "0X"):
+        number = int(digits, 16)
+    elif digits.startswith("0"):
+        number = int(digits, 8)
+    else:
+        number = int(digits)
+    return -number if match.group(1) == "-" else number
+
+
+def config_number(db, section, tag):
+    """CRuleKit::ConfigNumber: a text the probe's cfgset gave, else the built-in default."""
+    text = db.driver_config.get((section, tag), BUILT_IN_TEXTS.get((section, tag), ""))
+    return strtol(text)

@@ -17,6 +17,11 @@ SCANNERS = {
     "mapleB-simplex": (("adf", "mapleB", False),),
 }
 
+# Scanners made from one of the above by configuration edits before the listings: (scanner, probe commands).
+VARIANTS = {
+    "mapleB-bitonal": ("mapleB", ["cfgenumdel imageformat gray_8 1", "cfgenumdel imageformat rgb_24 1"]),
+}
+
 
 class Paths:
     """Where the programs and libraries are: the probe, the directories of the shipped library and of the
@@ -98,7 +103,7 @@ class ModelCommands:
 
     def __init__(self, db):
         self.db = db
-        self.driver_config = {}
+        self.driver_config = db.driver_config
 
     def datum(self, words):
         id_, w, bin_ = int(words[1]), int(words[2]), int(words[3])
@@ -154,4 +159,4 @@ class ModelCommands:
             db.windows = count
 
 
-__all__ = ["ADF", "FLATBED", "Paths", "SCANNERS", "run", "opening", "model_after", "ModelCommands"]
+__all__ = ["ADF", "FLATBED", "Paths", "SCANNERS", "VARIANTS", "run", "opening", "model_after", "ModelCommands"]

@@ -16,7 +16,9 @@ status, make_xml(db, datum, value, consumer) -> the value written (None: nothing
 -> bool. A rule keeps nothing of its own: everything lives in the database.
 
 A theme may also offer moves to the harness's random walk: walk_moves(db, rng) -> a list of probe commands
-(tests/tools/rulesprobe), chosen from the model's state; the walk picks one of all themes' moves a step.
+(tests/tools/rulesprobe), chosen from the model's state; the walk picks one of all themes' moves a step. And
+it may offer a fixed table of sets to the harness's sweep: sweep(db) -> probe commands, one at a time (each may
+be chosen from the model's state after the ones before).
 """
 import importlib
 import pkgutil
