@@ -7,8 +7,9 @@
 // words, the last-error text, the message and plug-and-play procedures and
 // the accessors. The session, events, scan, calibration, diagnostics, logs
 // and reports are declared with least bodies (dev_cdevimpl_least.cpp) that
-// log "not built yet" and answer the facade's failure value, until their
-// own units replace them.
+// log "not built yet" and answer the facade's failure value (a scan "runs"
+// from ScanBegin to ScanEnd without images), until their own units replace
+// them.
 //
 // Threads: the caller's thread opens and closes the interface and destroys
 // the object; the library callbacks, the scan and the worker threads read
