@@ -253,7 +253,6 @@ class CDevImpl {
   EOSSTS CreateSessionObjects();
   EOSSTS OpenUnits();
   EOSSTS OpenUnit(EDBID_FIRMWARE a_edbidfirmware, bool a_blCheckLoaded, bool a_blQuiet);
-  EDEVSTS DeviceInterfaceOpen(EDBID_FIRMWARE a_edbidfirmware);
   void DropFlatbed();
   EOSSTS NexilOpenUnit(EDBID_FIRMWARE a_edbidfirmware, EDEVNEXILCALL a_edevnexilcall, bool a_blQuiet);
   EOSSTS OpenDriverEvent();

@@ -204,24 +204,13 @@ EOSSTS CDevImpl::OpenUnit(EDBID_FIRMWARE a_edbidfirmware, bool a_blCheckLoaded, 
     LogFailure(a_blQuiet, "load library", a_edbidfirmware);
     return static_cast<EOSSTS>(edevsts);
   }
-  edevsts = DeviceInterfaceOpen(a_edbidfirmware);
+  edevsts = pod.m_pdevdevice->InterfaceOpen(a_edbidfirmware);
   if (edevsts != DEV_STS_SUCCESS) {
     LogFailure(a_blQuiet, "open interface", a_edbidfirmware);
     pod.m_pdevdevice->Unload(a_edbidfirmware, pod.m_pdevdata);
     return static_cast<EOSSTS>(edevsts);
   }
   return OS_STS_SUCCESS;
-}
-
-// A bare interfaceopen through the adapter's pass-through, its reply read
-// into the database, until the adapter builds the whole task.
-EDEVSTS CDevImpl::DeviceInterfaceOpen(EDBID_FIRMWARE a_edbidfirmware) {
-  COsXmlTask osxmltask(nullptr, COsXmlTask::s_sizetMinimumCapacity);
-  osxmltask.StartTask(0, 0, nullptr);
-  osxmltask.StartCommand("interfaceopen", 1);
-  osxmltask.FinalizeCommand("interfaceopen");
-  osxmltask.FinalizeTask();
-  return pod.m_pdevdevice->GetConfig(a_edbidfirmware, &osxmltask);
 }
 
 void CDevImpl::DropFlatbed() {

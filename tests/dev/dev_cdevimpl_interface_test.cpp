@@ -93,14 +93,21 @@ TEST_P(DevInterfaceOpen, AndCloseReachEveryUnit) {
     }
     EXPECT_EQ(pod.m_pimgqueueApplication->GetCapacity(), 96);
     EXPECT_EQ(pod.m_pimgqueueDeviceManagerScanThread->GetCapacity(), 8);
-    // An image-library session is ended before its interface closes.
-    ASSERT_EQ(pod.m_pdevnexil->SessionBegin(DB_FIRMWARE_ADF), OS_STS_SUCCESS) << m_plog->Text();
-    dev.InterfaceClose();
-    for (const char* sz : {"adf interfaceclose", "flatbed interfaceclose"}) {
-      if (!blFlatbed && std::string(sz) == "flatbed interfaceclose") continue;
-      vecDevice.push_back(sz);
+    // Sessions open are ended before the interfaces close.
+    if (blFlatbed) {
+      ASSERT_EQ(pod.m_pdevdevice->SessionBegin(nullptr, DB_FIRMWARE_FLATBED, nullptr, nullptr), DEV_STS_SUCCESS)
+          << m_plog->Text();
     }
-    EXPECT_EQ(DeviceTasks(), vecDevice);
+    ASSERT_EQ(pod.m_pdevdevice->SessionBegin(nullptr, DB_FIRMWARE_ADF, nullptr, nullptr), DEV_STS_SUCCESS)
+        << m_plog->Text();
+    ASSERT_EQ(pod.m_pdevnexil->SessionBegin(DB_FIRMWARE_ADF), OS_STS_SUCCESS) << m_plog->Text();
+    const size_t sizetOpened = DeviceTasks().size();
+    dev.InterfaceClose();
+    const std::vector<std::string> vecDeviceClosed = DeviceTasks();
+    EXPECT_EQ(std::vector<std::string>(vecDeviceClosed.begin() + sizetOpened, vecDeviceClosed.end()),
+              blFlatbed ? (std::vector<std::string>{"adf sessionend", "flatbed sessionend", "adf interfaceclose",
+                                                    "flatbed interfaceclose"})
+                        : (std::vector<std::string>{"adf sessionend", "adf interfaceclose"}));
     const std::vector<std::string> vecNexilClosed = NexilTasks();
     ASSERT_GE(vecNexilClosed.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(vecNexilClosed.end() - (blFlatbed ? 3 : 2), vecNexilClosed.end()),
