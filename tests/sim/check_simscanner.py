@@ -355,6 +355,7 @@ def batch_inquiry_follows_the_grammar():
         assert "paperdetectable" in found["supported"]
         assert ("printer" in found) == printer, found.get("printer")
         assert found["imagecroppingmode"] == ["automatic", "fixed", "relative", "aggressive", "longpaper", "photo"]
+        assert found["documenttype"] == ["photo", "textwithgraphics", "text"]
         unit.close()
 
 
