@@ -4,7 +4,9 @@ that hand their rules to it or hold their own (db/id/db_cindexing*.cpp, db_cprin
 The rules exist only on a model that offers indexing: the stand-ins list it through the extras of EXTRAS (image
 addressing "ia", which gives the "indexingformat" values none and imageaddress, the check digit "iacheckdigit" and a
 "patchtogglemode" list)."""
-from .. import kit
+import random
+
+from .. import kit, listing
 from ..database import FAIL, NOTMODIFIABLE, REFUSED, SUCCESS, character_bytes, count_characters
 from ..names import COMMON, ID, MACHINE
 from ..rules import Rule, rule
@@ -674,3 +676,56 @@ def walk_moves(db, rng):
                                     or "%"))
     moves.append(rng.choice(("stateset 4", "stateclear 4", "stateclear 4", "cfgset 1 136 0x1", "cfgset 1 136 0")))
     return moves
+
+
+# -- the harness's sweep: a seeded property test of the text checks -------------------------------------------
+PATTERN_CHARACTERS = "Ff123x "
+ADDRESS_CHARACTERS = "0123456789AZaz.. \u00e9\t"
+PROPERTY_SETS = 1000  # a scanner: the two swept, one with an imprinter and one without, make 2,000
+
+
+def _random_pattern(rng):
+    """Mostly a run of one character (often a valid pattern), else a mix; 0 to 10 characters."""
+    length = rng.randint(0, 10)
+    if rng.random() < 0.6:
+        return rng.choice(PATTERN_CHARACTERS) * length
+    return "".join(rng.choice(PATTERN_CHARACTERS) for _ in range(length))
+
+
+def _random_address(rng):
+    """Mostly dot-separated fields of one kind each (text or digits), else any mix."""
+    if rng.random() < 0.6:
+        fields = []
+        for _ in range(rng.randint(1, 5)):
+            kind = rng.choice(("0123456789", "0123456789AZaz \u00e9\t", ""))
+            fields.append("".join(rng.choice(kind) for _ in range(rng.randint(0, 10))) if kind else "")
+        return ".".join(fields)
+    return "".join(rng.choice(ADDRESS_CHARACTERS) for _ in range(rng.randint(0, 14)))
+
+
+def sweep(db):
+    """Random field patterns and starting addresses, from a template with every level; now and then another
+    template or a write sequence printing the fields, and runs of sets with relaxed checks (by an application or
+    a GUI request) or while loading. The harness holds status, values and last error to the library's after
+    each; everything is switched back at the end. Each scanner has a seed of its own."""
+    rng = random.Random(104 + db.config.exists("printer", COMMON))
+    modes = {"normal": [], "relaxed": ["cfgset 1 136 1", "stateset %d"], "loading": ["stateset 3"]}
+    undo = {"normal": [], "relaxed": ["stateclear 4", "stateclear 5", "cfgset 1 136 0"], "loading": ["stateclear 3"]}
+    mode = "normal"
+    yield "labels"
+    yield "set %d 0 1 3" % TEMPLATES
+    for step in range(PROPERTY_SETS):
+        if step % 50 == 0:
+            yield from undo[mode]
+            mode = rng.choice(("normal", "normal", "normal", "relaxed", "loading"))
+            for command in modes[mode]:
+                yield command % rng.choice((4, 5)) if "%d" in command else command
+        if rng.random() < 0.02:
+            yield "set %d 0 1 %d" % (TEMPLATES, rng.choice((2, 3, 4, 5, 6, 7)))
+        if rng.random() < 0.02:
+            codes = "".join(rng.choice("ABCDabcdTZ ") for _ in range(rng.randint(0, 60)))
+            yield "settext %d %s" % (SEQUENCE, listing.escape(codes))
+        yield "settext %d %s" % (rng.choice(FIELDS), listing.escape(_random_pattern(rng)))
+        if rng.random() < 0.5:
+            yield "settext %d %s" % (ADDRESS, listing.escape(_random_address(rng)))
+    yield from undo[mode]
