@@ -7,6 +7,7 @@
 #pragma once
 
 #include "db_catalogue_rows.h"
+#include "db_cbarcode.h"
 #include "db_ccameras.h"
 #include "db_ccompression.h"
 #include "db_cdbenum.h"

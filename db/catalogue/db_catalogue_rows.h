@@ -33,16 +33,16 @@
   X(BACKGROUNDADJUSTAPPLYTO, CDbEnum, CAMERA, OWN)              \
   X(BACKGROUNDADJUSTMODE, CDbEnum, CAMERA, OWN)                 \
   X(BACKGROUNDPLATEN, CDbEnum, MACHINE, OWN)                    \
-  X(BARCODECOUNT, CDbRange, CAMERA, OWN)                        \
-  X(BARCODEENABLE, CDbEnum, CAMERA, OWN)                        \
-  X(BARCODEENHANCEMENT, CDbEnum, CAMERA, OWN)                   \
-  X(BARCODESEARCHAREA, CDbEnum, CAMERA, OWN)                    \
-  X(BARCODESEARCHMODE, CDbEnum, CAMERA, OWN)                    \
-  X(BARCODESEARCHREGIONHEIGHT, CDbRange, CAMERA, OWN)           \
-  X(BARCODESEARCHREGIONOFFSETX, CDbRange, CAMERA, OWN)          \
-  X(BARCODESEARCHREGIONOFFSETY, CDbRange, CAMERA, OWN)          \
-  X(BARCODESEARCHREGIONWIDTH, CDbRange, CAMERA, OWN)            \
-  X(BARCODETYPE, CDbEnum, CAMERA, OWN)                          \
+  X(BARCODECOUNT, CDbRange, CAMERA, UNIT)                       \
+  X(BARCODEENABLE, CDbEnum, CAMERA, UNIT)                       \
+  X(BARCODEENHANCEMENT, CDbEnum, CAMERA, UNIT)                  \
+  X(BARCODESEARCHAREA, CDbEnum, CAMERA, UNIT)                   \
+  X(BARCODESEARCHMODE, CDbEnum, CAMERA, UNIT)                   \
+  X(BARCODESEARCHREGIONHEIGHT, CDbRange, CAMERA, UNIT)          \
+  X(BARCODESEARCHREGIONOFFSETX, CDbRange, CAMERA, UNIT)         \
+  X(BARCODESEARCHREGIONOFFSETY, CDbRange, CAMERA, UNIT)         \
+  X(BARCODESEARCHREGIONWIDTH, CDbRange, CAMERA, UNIT)           \
+  X(BARCODETYPE, CDbEnum, CAMERA, UNIT)                         \
   X(BATCHCOUNT, CDbRange, MACHINE, UNIT)                        \
   X(BATCHCOUNTENABLED, CDbEnum, MACHINE, UNIT)                  \
   X(BATCHENDFUNCTION, CDbEnum, MACHINE, UNIT)                   \
