@@ -118,6 +118,18 @@ EOSSTS CDbIaImpl::Validate(CDbDatum* a_pdbdatum, EDBID_WINDOW, const char* a_szV
     OsLog(OS_LOG_ERROR, "Unrecognized edbid...%d", edbid);
     return OS_STS_FAIL;
   }
+  // The address is held to its access like the fields, though no step of
+  // its own says so: a set must not change a value that may not be.
+  if (CRuleKit::IsRelaxed()) return OS_STS_SUCCESS;
+  if (!a_pdbdatum->IsModifiable()) {
+    OsLog(OS_LOG_ERROR, "rules>>> image-address text not modifiable...%d", edbid);
+    return DB_EOSSTS_NOTMODIFIABLE;
+  }
+  if (!a_szValue) {
+    OsLog(OS_LOG_ERROR, "a_szValue is null...");
+    return DB_EOSSTS_REFUSED;
+  }
+  if (CRuleKit::IsLoading()) return OS_STS_SUCCESS;
   return edbid == DB_ID_IMAGEADDRESS ? ValidateAddress(a_szValue) : ValidatePattern(a_pdbdatum, a_szValue);
 }
 
@@ -130,11 +142,6 @@ EOSSTS CDbIaImpl::Validate(CDbDatum* a_pdbdatum, EDBID_WINDOW, const char* a_szV
 // stands for zeros as wide as the template field it is held against, which
 // always fit: it passes as it is. The address is stored whole, as given.
 EOSSTS CDbIaImpl::ValidateAddress(const char* a_szValue) {
-  if (IsRelaxedOrLoading()) return OS_STS_SUCCESS;
-  if (!a_szValue) {
-    OsLog(OS_LOG_ERROR, "a_szValue is null...");
-    return DB_EOSSTS_REFUSED;
-  }
   std::string astrTemplate[4];
   size_t sizetUsed = 0;
   for (int iField = 0; iField < 4; ++iField) {
@@ -186,18 +193,7 @@ EOSSTS CDbIaImpl::ValidateAddress(const char* a_szValue) {
 // must fit the address, and level 3 needs level 2 in whatever set results,
 // so that neither emptying nor changing the level-2 field strands level 3.
 EOSSTS CDbIaImpl::ValidatePattern(CDbDatum* a_pdbdatum, const char* a_szValue) {
-  if (CRuleKit::IsRelaxed()) return OS_STS_SUCCESS;
   const int iField = a_pdbdatum->GetId() - DB_ID_IMAGEADDRESS_A;
-  const char cField = static_cast<char>('A' + iField);
-  if (!a_pdbdatum->IsModifiable()) {
-    OsLog(OS_LOG_ERROR, "rules>>> image-address field %c is not modifiable...", cField);
-    return DB_EOSSTS_NOTMODIFIABLE;
-  }
-  if (!a_szValue) {
-    OsLog(OS_LOG_ERROR, "a_szValue is null...");
-    return DB_EOSSTS_REFUSED;
-  }
-  if (CRuleKit::IsLoading()) return OS_STS_SUCCESS;
   const size_t sizetLength = CDbDatum::CountCharacters(a_szValue);
   const size_t sizetMax = a_pdbdatum->GetSizetMaxString();
   if (sizetLength > sizetMax) {
@@ -247,7 +243,7 @@ EOSSTS CDbIaImpl::ValidatePattern(CDbDatum* a_pdbdatum, const char* a_szValue) {
     OsLog(OS_LOG_ERROR, "Can only have one instance of a level in the Image Address");
     return Refuse(s_szOnlyOne123);
   }
-  return CheckPrinterLines(cField, a_szValue);
+  return CheckPrinterLines(static_cast<char>('A' + iField), a_szValue);
 }
 
 // ---------------------------------------------------------------------------

@@ -291,13 +291,17 @@ TEST_F(DbIaTest, BadTextsAreRefusedWithTheirTokens) {
         << c.szLine;
     EXPECT_EQ(Text(c.edbid), strBefore) << c.szLine;
   }
-  // A pattern that may not be modified: 14, no token.
+  // A pattern or an address that may not be modified: 14, no token.
   const std::string strError = m_pdatabase->GetLastImageAddressError();
   Machine(DB_ID_IMAGEADDRESS_D)->SetAccess(DB_ACCESS_READONLY);
   EXPECT_EQ(SetText(DB_ID_IMAGEADDRESS_D, "FFFFFFFFFFFF"), static_cast<EDBSTS>(DB_EOSSTS_NOTMODIFIABLE));
-  EXPECT_TRUE(m_plog->Contains("rules>>> image-address field D is not modifiable..."));
-  EXPECT_EQ(m_pdatabase->GetLastImageAddressError(), strError);
+  EXPECT_TRUE(m_plog->Contains("rules>>> image-address text not modifiable...115"));
   EXPECT_EQ(Text(DB_ID_IMAGEADDRESS_D), "111111");
+  Machine(DB_ID_IMAGEADDRESS)->SetAccess(DB_ACCESS_DISABLED);
+  EXPECT_EQ(SetText(DB_ID_IMAGEADDRESS, "B.2.3.4"), static_cast<EDBSTS>(DB_EOSSTS_NOTMODIFIABLE));
+  EXPECT_TRUE(m_plog->Contains("rules>>> image-address text not modifiable...108"));
+  EXPECT_EQ(Text(DB_ID_IMAGEADDRESS), "A.1.0.0");
+  EXPECT_EQ(m_pdatabase->GetLastImageAddressError(), strError);
 }
 
 // The lines of the write sequence: a quarter of its maximum length in codes
