@@ -118,8 +118,8 @@ EOSSTS CDbIaImpl::Validate(CDbDatum* a_pdbdatum, EDBID_WINDOW, const char* a_szV
     OsLog(OS_LOG_ERROR, "Unrecognized edbid...%d", edbid);
     return OS_STS_FAIL;
   }
-  // The address is held to its access like the fields, though no step of
-  // its own says so: a set must not change a value that may not be.
+  // The address is held to its access as the fields are: a set must not
+  // change a value that may not be modified.
   if (CRuleKit::IsRelaxed()) return OS_STS_SUCCESS;
   if (!a_pdbdatum->IsModifiable()) {
     OsLog(OS_LOG_ERROR, "rules>>> image-address text not modifiable...%d", edbid);

@@ -459,7 +459,7 @@ def ia_validate(db, datum, window, value):
     if datum.kind == "S":
         if id_ != ADDRESS and id_ not in FIELDS:
             return FAIL
-        # The address is held to its access like the fields (no step of its own says so).
+        # The address is held to its access as the fields are.
         if kit.is_relaxed(db):
             return SUCCESS
         if not db.modifiable(datum):
