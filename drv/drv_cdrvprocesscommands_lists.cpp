@@ -10,6 +10,7 @@
 #include "db_cdbconfig.h"
 #include "db_cdbdatum.h"
 #include "db_cdblookup.h"
+#include "dev_cdev.h"
 #include "drv_cdrvprocesscommands.h"
 #include "os_cosfile.h"
 #include "os_coslog.h"
@@ -69,8 +70,11 @@ EDEVSTS CDrvProcessCommands::EngineSaveLog(const char* a_szFilename, const char*
   CDbLockRelease dblockrelease;
   if (s_pdrvengineseam && s_pdrvengineseam->pfnSaveLog)
     return s_pdrvengineseam->pfnSaveLog(s_pdrvengineseam->pvUser, a_szFilename, a_szText, a_blSaveImages, true);
-  OsLog(OS_LOG_ERROR, "SaveLog not available...");
-  return DEV_STS_FAIL;
+  if (!m_pdev) {
+    OsLog(OS_LOG_ERROR, "m_pdev is null...");
+    return DEV_STS_FAIL;
+  }
+  return static_cast<EDEVSTS>(m_pdev->SaveLog(a_szFilename, a_szText, a_blSaveImages, true));
 }
 
 // A facade without its device object names no word: that is a failure.
@@ -78,6 +82,8 @@ const char* CDrvProcessCommands::EngineGetLexiconStatus(EDEVSTS a_edevsts) {
   const char* szStatus = nullptr;
   if (s_pdrvengineseam && s_pdrvengineseam->pfnGetLexiconStatus)
     szStatus = s_pdrvengineseam->pfnGetLexiconStatus(s_pdrvengineseam->pvUser, a_edevsts);
+  else if (m_pdev)
+    szStatus = m_pdev->GetLexiconStatus(a_edevsts);
   return szStatus ? szStatus : "fail";
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "db_cdblock.h"
+#include "dev_cdev.h"
 #include "drv_opened_fixture.h"
 
 using drvtest::Reply;
@@ -79,10 +80,18 @@ class DrvExportTest : public drvtest::DrvOpenedFixture {
 // ---------------------------------------------------------------------------
 // The log archive
 // ---------------------------------------------------------------------------
-// Until the device facade writes the archive, the export fails.
-TEST_F(DrvExportTest, LogArchiveFailsWithoutTheEngine) {
+// Without a device facade, or with one that cannot write the archive yet,
+// the export fails.
+TEST_F(DrvExportTest, LogArchiveFailsUntilTheFacadeWritesIt) {
   EXPECT_EQ(ExportLog("<filename>/tmp/a.qvlog</filename>").strStatus, "fail");
-  EXPECT_TRUE(m_plog->Contains("SaveLog not available..."));
+  EXPECT_TRUE(m_plog->Contains("m_pdev is null..."));
+  CDev dev(m_pdatabase.get(), nullptr, nullptr);
+  ASSERT_EQ(m_pdrvdispatch->Init(m_pdrvcommandfsm.get(), m_pdatabase.get(), &dev, m_pdrvgui.get(), nullptr),
+            OS_STS_SUCCESS);
+  EXPECT_EQ(ExportLog("<filename>/tmp/a.qvlog</filename>").strStatus, "fail");
+  EXPECT_TRUE(m_plog->Contains("CDevImpl::SaveLog: not built yet"));
+  ASSERT_EQ(m_pdrvdispatch->Init(m_pdrvcommandfsm.get(), m_pdatabase.get(), nullptr, m_pdrvgui.get(), nullptr),
+            OS_STS_SUCCESS);
 }
 
 // The engine gets the file name, the text, the save-images flag (set only
