@@ -275,6 +275,9 @@ class CDrvProcessCommands : public COverride {
   // The window create and destroy work on, each answering the whole reply.
   EOSSTS CreateScanWindow();
   EOSSTS DestroyScanWindow();
+  // A free window made current, its camera of the bin switched on, its
+  // format set: 0, or the status of the step refused (nothing changed).
+  EDBSTS EnableScanWindow(EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin, long a_lImageFormat);
   // A window tag of WINDOWBIN's current list: its window-bin; false when
   // the tag names none or one not listed.
   bool FindListedWindowBin(const char* a_szTag, EDBID_WINDOWBIN* a_pedbidwindowbin);

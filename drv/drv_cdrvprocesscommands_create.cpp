@@ -118,23 +118,27 @@ EOSSTS CDrvProcessCommands::CreateScanWindow() {
     if (m_pdatabase->GetAccess(pdbdatum) == DB_ACCESS_NOTSUPPORTED ||
         m_pdatabase->GetCurrentLong(pdbdatum) != DB_ID_CAMERAENABLE_ENUM_FALSE)
       continue;
-    const EDBID_WINDOWBIN edbidwindowbinBefore = m_pdatabase->GetWindowBin();
-    EDBSTS edbsts =
-        m_pdatabase->SetCurrentLongFromId(DB_ID_WINDOWBIN, m_pdatabase->ComposeWindowBin(edbidwindow, edbbin), false);
-    if (edbsts == DB_STS_SUCCESS) edbsts = m_pdatabase->SetCurrentLong(pdbdatum, DB_ID_CAMERAENABLE_ENUM_TRUE, false);
-    const bool blCameraOn = edbsts == DB_STS_SUCCESS;
-    if (edbsts == DB_STS_SUCCESS)
-      edbsts = m_pdatabase->SetCurrentLong(m_pdatabase->FindInWindowBin(edbidwindow, edbbin, DB_ID_IMAGEFORMAT),
-                                           lImageFormat, false);
-    // A refused step leaves the windows as they were.
-    if (edbsts != DB_STS_SUCCESS) {
-      OsLog(OS_LOG_ERROR, "create window failed...%d %d %d", edbidwindow, edbbin, edbsts);
-      if (blCameraOn) m_pdatabase->SetCurrentLong(pdbdatum, DB_ID_CAMERAENABLE_ENUM_FALSE, false);
-      if (m_pdatabase->GetWindowBin() != edbidwindowbinBefore)
-        m_pdatabase->SetCurrentLongFromId(DB_ID_WINDOWBIN, edbidwindowbinBefore, false);
-    }
-    return AnswerCommand(edbsts);
+    return AnswerCommand(EnableScanWindow(edbidwindow, edbbin, lImageFormat));
   }
   OsLogDebug(OS_LOG_INFO, "No more free windows...");
   return AnswerWord("nomemory");
+}
+
+// A refused step leaves the windows as they were.
+EDBSTS CDrvProcessCommands::EnableScanWindow(EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin, long a_lImageFormat) {
+  CDbDatum* pdbdatum = m_pdatabase->FindInWindowBin(a_edbidwindow, a_edbbin, DB_ID_CAMERAENABLE);
+  const EDBID_WINDOWBIN edbidwindowbinBefore = m_pdatabase->GetWindowBin();
+  EDBSTS edbsts =
+      m_pdatabase->SetCurrentLongFromId(DB_ID_WINDOWBIN, m_pdatabase->ComposeWindowBin(a_edbidwindow, a_edbbin), false);
+  if (edbsts == DB_STS_SUCCESS) edbsts = m_pdatabase->SetCurrentLong(pdbdatum, DB_ID_CAMERAENABLE_ENUM_TRUE, false);
+  const bool blCameraOn = edbsts == DB_STS_SUCCESS;
+  if (edbsts == DB_STS_SUCCESS)
+    edbsts = m_pdatabase->SetCurrentLong(m_pdatabase->FindInWindowBin(a_edbidwindow, a_edbbin, DB_ID_IMAGEFORMAT),
+                                         a_lImageFormat, false);
+  if (edbsts == DB_STS_SUCCESS) return edbsts;
+  OsLog(OS_LOG_ERROR, "create window failed...%d %d %d", a_edbidwindow, a_edbbin, edbsts);
+  if (blCameraOn) m_pdatabase->SetCurrentLong(pdbdatum, DB_ID_CAMERAENABLE_ENUM_FALSE, false);
+  if (m_pdatabase->GetWindowBin() != edbidwindowbinBefore)
+    m_pdatabase->SetCurrentLongFromId(DB_ID_WINDOWBIN, edbidwindowbinBefore, false);
+  return edbsts;
 }

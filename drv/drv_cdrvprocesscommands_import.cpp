@@ -20,8 +20,8 @@ EOSSTS CDrvProcessCommands::EnterImportFilename(OsXmlCallback* a_posxmlcallback)
   return TakeArgument(m_drvfilerequest.szFilename, sizeof m_drvfilerequest.szFilename, a_posxmlcallback, "filename");
 }
 
-// The list is reloaded after the import: the driver keeps no list of its
-// own.
+// The profile list is loaded again from the imported profiles (the device
+// data entry alone keeps the list it had).
 EOSSTS CDrvProcessCommands::ExitImport(OsXmlCallback*) {
   if (NoDatabase()) return OS_STS_FAIL;
   if (std::strcmp(m_drvfilerequest.szId, "profilelist") == 0)
