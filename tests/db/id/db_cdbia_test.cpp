@@ -17,7 +17,7 @@
 #include "db_cdbia.h"
 #include "db_cdbresource.h"
 #include "db_cindexing.h"
-#include "db_cprinterwritesequencestring.h"
+#include "db_cprinter.h"
 #include "db_rules_fixture.h"
 
 namespace {
