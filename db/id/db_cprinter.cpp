@@ -54,12 +54,11 @@ constexpr PrinterRow s_aprinterrow[] = {
     {DB_ID_PRINTERWRITESEQUENCEMESSAGE5, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Container},
     {DB_ID_PRINTERWRITESEQUENCEMESSAGE6, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Container},
     {DB_ID_PRINTERWRITESEQUENCESTRING, D::SizeLimit, nullptr, 0, A::Printer, s_uSet, C::ImageAddress, V::Container},
-    {DB_ID_PRINTONIMAGEFRONT, D::Key, "printonimage", 0, A::ImageFront, s_uFollowInputDocument, C::None,
+    {DB_ID_PRINTONIMAGEFRONT, D::Key, "printonimage", 0, A::ImageFront, s_uFollowInputDocument, C::None, V::Container},
+    {DB_ID_PRINTONIMAGEPOSITIONX, D::ImagePositionRange, "printonimagepositionx", 0, A::ImagePosition, s_uSet, C::None,
      V::Container},
-    {DB_ID_PRINTONIMAGEPOSITIONX, D::ImagePositionRange, "printonimagepositionx", 0, A::ImagePosition, s_uSet,
-     C::None, V::Container},
-    {DB_ID_PRINTONIMAGEPOSITIONY, D::ImagePositionRange, "printonimagepositiony", 0, A::ImagePosition, s_uSet,
-     C::None, V::Container},
+    {DB_ID_PRINTONIMAGEPOSITIONY, D::ImagePositionRange, "printonimagepositiony", 0, A::ImagePosition, s_uSet, C::None,
+     V::Container},
     {DB_ID_PRINTONIMAGEREAR, D::Key, "printonimage", 0, A::ImageRear, s_uFollowInputDocument, C::None, V::Container},
 };
 
@@ -105,7 +104,8 @@ bool HasRangeKeys(CDatabase& a_database, const char* a_szKey) {
   char szMax[64];
   COsString::SStrPrintf(szMin, sizeof szMin, "%s_rangemin", a_szKey);
   COsString::SStrPrintf(szMax, sizeof szMax, "%s_rangemax", a_szKey);
-  return a_database.ConfigExists(szMin, DB_CONFIGTARGET_COMMON) && a_database.ConfigExists(szMax, DB_CONFIGTARGET_COMMON);
+  return a_database.ConfigExists(szMin, DB_CONFIGTARGET_COMMON) &&
+         a_database.ConfigExists(szMax, DB_CONFIGTARGET_COMMON);
 }
 
 }  // namespace dbprinter
@@ -143,12 +143,12 @@ EOSSTS PrinterFixCurrent(Container& a_container) {
 
 }  // namespace
 
-#define DB_PRINTER_RULES(NAME, CONTAINER)                                                        \
-  EOSSTS C##NAME::FixAccess() { return PrinterFixAccess<CONTAINER>(*this); }                     \
-  EOSSTS C##NAME::FixCurrent() { return PrinterFixCurrent<CONTAINER>(*this); }                   \
-  EOSSTS C##NAME::FixDefault() { return PrinterFixDefault<CONTAINER>(*this); }                   \
-  EOSSTS C##NAME::Validate(EDBID_WINDOW a_edbidwindow, DB_PRINTER_VALUE_##CONTAINER a_value) {   \
-    return ValidateOf(static_cast<CONTAINER&>(*this), RowOf(*this), a_edbidwindow, a_value);     \
+#define DB_PRINTER_RULES(NAME, CONTAINER)                                                      \
+  EOSSTS C##NAME::FixAccess() { return PrinterFixAccess<CONTAINER>(*this); }                   \
+  EOSSTS C##NAME::FixCurrent() { return PrinterFixCurrent<CONTAINER>(*this); }                 \
+  EOSSTS C##NAME::FixDefault() { return PrinterFixDefault<CONTAINER>(*this); }                 \
+  EOSSTS C##NAME::Validate(EDBID_WINDOW a_edbidwindow, DB_PRINTER_VALUE_##CONTAINER a_value) { \
+    return ValidateOf(static_cast<CONTAINER&>(*this), RowOf(*this), a_edbidwindow, a_value);   \
   }
 #define DB_PRINTER_VALUE_CDbEnum long
 #define DB_PRINTER_VALUE_CDbRange long

@@ -17,7 +17,7 @@
 #include "db_cdbrange.h"
 #include "db_cdbstring.h"
 
-#define DB_PRINTER_OPERATIONS \
+#define DB_PRINTER_OPERATIONS   \
   EOSSTS FixAccess() override;  \
   EOSSTS FixCurrent() override; \
   EOSSTS FixDefault() override;
@@ -28,37 +28,37 @@
 // X(capability, container) of the classes that hold nothing beyond the
 // table; the write-sequence string, which writes itself for the scanner,
 // follows on its own.
-#define DB_PRINTER_CLASSES(X)              \
-  X(CARTRIDGEDETECTED, CDbEnum)            \
-  X(PRINTER, CDbEnum)                      \
-  X(PRINTERDATE, CDbString)                \
-  X(PRINTERDATEDELIMITER, CDbEnum)         \
-  X(PRINTERDATEFORMAT, CDbEnum)            \
-  X(PRINTERENABLED, CDbEnum)               \
-  X(PRINTERFONT, CDbEnum)                  \
-  X(PRINTERFONTFORMAT, CDbEnum)            \
-  X(PRINTERIMAGEADDRESSFORMAT, CDbEnum)    \
-  X(PRINTERIMAGEADDRESSLEVEL, CDbEnum)     \
-  X(PRINTERINDEX, CDbRange)                \
-  X(PRINTERINDEXDIGITS, CDbRange)          \
-  X(PRINTERINDEXFORMAT, CDbEnum)           \
-  X(PRINTERINDEXINCREMENT, CDbEnum)        \
-  X(PRINTERINDEXRESET, CDbEnum)            \
-  X(PRINTERINDEXRESETVALUE, CDbRange)      \
-  X(PRINTERPOSITION, CDbRange)             \
-  X(PRINTERTEST, CDbEnum)                  \
-  X(PRINTERTIME, CDbString)                \
-  X(PRINTERTIMEFORMAT, CDbEnum)            \
-  X(PRINTERWRITESEQUENCE, CDbEnum)         \
+#define DB_PRINTER_CLASSES(X)                \
+  X(CARTRIDGEDETECTED, CDbEnum)              \
+  X(PRINTER, CDbEnum)                        \
+  X(PRINTERDATE, CDbString)                  \
+  X(PRINTERDATEDELIMITER, CDbEnum)           \
+  X(PRINTERDATEFORMAT, CDbEnum)              \
+  X(PRINTERENABLED, CDbEnum)                 \
+  X(PRINTERFONT, CDbEnum)                    \
+  X(PRINTERFONTFORMAT, CDbEnum)              \
+  X(PRINTERIMAGEADDRESSFORMAT, CDbEnum)      \
+  X(PRINTERIMAGEADDRESSLEVEL, CDbEnum)       \
+  X(PRINTERINDEX, CDbRange)                  \
+  X(PRINTERINDEXDIGITS, CDbRange)            \
+  X(PRINTERINDEXFORMAT, CDbEnum)             \
+  X(PRINTERINDEXINCREMENT, CDbEnum)          \
+  X(PRINTERINDEXRESET, CDbEnum)              \
+  X(PRINTERINDEXRESETVALUE, CDbRange)        \
+  X(PRINTERPOSITION, CDbRange)               \
+  X(PRINTERTEST, CDbEnum)                    \
+  X(PRINTERTIME, CDbString)                  \
+  X(PRINTERTIMEFORMAT, CDbEnum)              \
+  X(PRINTERWRITESEQUENCE, CDbEnum)           \
   X(PRINTERWRITESEQUENCEMESSAGE1, CDbString) \
   X(PRINTERWRITESEQUENCEMESSAGE2, CDbString) \
   X(PRINTERWRITESEQUENCEMESSAGE3, CDbString) \
   X(PRINTERWRITESEQUENCEMESSAGE4, CDbString) \
   X(PRINTERWRITESEQUENCEMESSAGE5, CDbString) \
   X(PRINTERWRITESEQUENCEMESSAGE6, CDbString) \
-  X(PRINTONIMAGEFRONT, CDbEnum)            \
-  X(PRINTONIMAGEPOSITIONX, CDbRange)       \
-  X(PRINTONIMAGEPOSITIONY, CDbRange)       \
+  X(PRINTONIMAGEFRONT, CDbEnum)              \
+  X(PRINTONIMAGEPOSITIONX, CDbRange)         \
+  X(PRINTONIMAGEPOSITIONY, CDbRange)         \
   X(PRINTONIMAGEREAR, CDbEnum)
 
 #define DB_PRINTER_CLASS(NAME, CONTAINER) \

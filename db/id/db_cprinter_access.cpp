@@ -2,8 +2,8 @@
 // the imprinter's own switches and position, which the flatbed and the test
 // print rule out, and printing onto the image of the sides the job scans.
 #include "db_cdatabase.h"
-#include "db_cdbdatum.h"
 #include "db_cdbconfig.h"
+#include "db_cdbdatum.h"
 #include "db_cprinter_kit.h"
 #include "db_crulekit.h"
 

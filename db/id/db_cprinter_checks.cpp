@@ -10,9 +10,9 @@
 
 #include "db_cdatabase.h"
 #include "db_cdbenum.h"
+#include "db_cdbia.h"
 #include "db_cdbrange.h"
 #include "db_cdbstring.h"
-#include "db_cdbia.h"
 #include "db_cprinter_kit.h"
 #include "db_crulekit.h"
 #include "os_coslog.h"

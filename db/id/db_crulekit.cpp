@@ -17,7 +17,10 @@ bool Accessible(CDbDatum* a_pdbdatum) { return a_pdbdatum && a_pdbdatum->GetAcce
 // The bytes of the character that starts with this byte.
 size_t CharacterBytes(const char* a_pc) {
   const auto uc = static_cast<unsigned char>(*a_pc);
-  const size_t sizetSequence = uc >= 0xF0 && uc < 0xF8 ? 4 : uc >= 0xE0 && uc < 0xF0 ? 3 : uc >= 0xC0 && uc < 0xE0 ? 2 : 1;
+  const size_t sizetSequence = uc >= 0xF0 && uc < 0xF8   ? 4
+                               : uc >= 0xE0 && uc < 0xF0 ? 3
+                               : uc >= 0xC0 && uc < 0xE0 ? 2
+                                                         : 1;
   size_t sizet = 1;
   while (sizet < sizetSequence && (static_cast<unsigned char>(a_pc[sizet]) & 0xC0) == 0x80) ++sizet;
   return sizet;

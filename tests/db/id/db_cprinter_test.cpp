@@ -17,13 +17,24 @@
 namespace {
 
 // The printer capabilities by container, in id order.
-constexpr EDBID s_aedbidEnums[] = {
-    DB_ID_CARTRIDGEDETECTED,     DB_ID_PRINTER,          DB_ID_PRINTERDATEDELIMITER, DB_ID_PRINTERDATEFORMAT,
-    DB_ID_PRINTERENABLED,        DB_ID_PRINTERFONT,      DB_ID_PRINTERFONTFORMAT,    DB_ID_PRINTERIMAGEADDRESSFORMAT,
-    DB_ID_PRINTERIMAGEADDRESSLEVEL, DB_ID_PRINTERINDEXFORMAT, DB_ID_PRINTERINDEXINCREMENT, DB_ID_PRINTERINDEXRESET,
-    DB_ID_PRINTERTEST,           DB_ID_PRINTERTIMEFORMAT, DB_ID_PRINTERWRITESEQUENCE, DB_ID_PRINTONIMAGEFRONT,
-    DB_ID_PRINTONIMAGEREAR};
-constexpr EDBID s_aedbidRanges[] = {DB_ID_PRINTERINDEX, DB_ID_PRINTERINDEXDIGITS, DB_ID_PRINTERINDEXRESETVALUE,
+constexpr EDBID s_aedbidEnums[] = {DB_ID_CARTRIDGEDETECTED,
+                                   DB_ID_PRINTER,
+                                   DB_ID_PRINTERDATEDELIMITER,
+                                   DB_ID_PRINTERDATEFORMAT,
+                                   DB_ID_PRINTERENABLED,
+                                   DB_ID_PRINTERFONT,
+                                   DB_ID_PRINTERFONTFORMAT,
+                                   DB_ID_PRINTERIMAGEADDRESSFORMAT,
+                                   DB_ID_PRINTERIMAGEADDRESSLEVEL,
+                                   DB_ID_PRINTERINDEXFORMAT,
+                                   DB_ID_PRINTERINDEXINCREMENT,
+                                   DB_ID_PRINTERINDEXRESET,
+                                   DB_ID_PRINTERTEST,
+                                   DB_ID_PRINTERTIMEFORMAT,
+                                   DB_ID_PRINTERWRITESEQUENCE,
+                                   DB_ID_PRINTONIMAGEFRONT,
+                                   DB_ID_PRINTONIMAGEREAR};
+constexpr EDBID s_aedbidRanges[] = {DB_ID_PRINTERINDEX,    DB_ID_PRINTERINDEXDIGITS,    DB_ID_PRINTERINDEXRESETVALUE,
                                     DB_ID_PRINTERPOSITION, DB_ID_PRINTONIMAGEPOSITIONX, DB_ID_PRINTONIMAGEPOSITIONY};
 constexpr EDBID s_aedbidStrings[] = {DB_ID_PRINTERDATE,
                                      DB_ID_PRINTERTIME,
@@ -160,7 +171,7 @@ TEST_F(DbPrinterRulesTest, DatesAndTimesAreJudgedByteByByte) {
                {"12:60", false, false},
                {"12345", false, false},
                {"1:00", false, false},
-               {"1\xEF\xBC\x9A" "00", false, false},
+               {"1\xEF\xBC\x9A\x30\x30", false, false},
                {"12:0\x80", false, false}};
   for (const auto& text : atext) {
     EXPECT_EQ(dbprinter::IsPrinterDate(text.szText), text.blDate) << text.szText;
