@@ -62,11 +62,10 @@ constexpr PrinterRow s_aprinterrow[] = {
     {DB_ID_PRINTONIMAGEREAR, D::Key, "printonimage", 0, A::ImageRear, s_uFollowInputDocument, C::None, V::Container},
 };
 
-// The rows by id, for a look-up per rule call.
+// The rows by id, for a look-up per rule call; an id without a row has
+// the Container and None kinds, which come first.
 constexpr std::array<PrinterRow, DB_ID_COUNT> s_aprinterrowById = [] {
   std::array<PrinterRow, DB_ID_COUNT> aprinterrow{};
-  for (PrinterRow& printerrow : aprinterrow)
-    printerrow = {DB_ID_UNDEFINED, D::Container, nullptr, 0, A::Container, 0, C::None, V::Container};
   for (const PrinterRow& printerrow : s_aprinterrow) aprinterrow[printerrow.edbid] = printerrow;
   return aprinterrow;
 }();

@@ -61,22 +61,26 @@ bool ConfiguredRange(CDatabase& a_database, const CDbDatum& a_dbdatumOwn, const 
 }
 
 // The configured range with its step unchanged, the default made current;
-// not supported when the range is missing or refused.
-void SetUpRange(CDatabase& a_database, CDbRange& a_dbrangeOwn, const char* a_szKey, bool a_blKeepDefault) {
+// not supported without the kind of printing it needs (a_szNeeded, null for
+// none) or when the range is missing or refused. True when supported.
+bool SetUpRange(CDatabase& a_database, CDbRange& a_dbrangeOwn, const char* a_szKey, const char* a_szNeeded,
+                bool a_blKeepDefault) {
   long lMin = 0;
   long lMax = 0;
-  if (!ConfiguredRange(a_database, a_dbrangeOwn, a_szKey, &lMin, &lMax)) {
+  if ((a_szNeeded && !Has(a_database, a_szNeeded)) ||
+      !ConfiguredRange(a_database, a_dbrangeOwn, a_szKey, &lMin, &lMax)) {
     a_dbrangeOwn.SetAccess(DB_ACCESS_NOTSUPPORTED);
-    return;
+    return false;
   }
   const long lDefault = a_blKeepDefault ? std::clamp(a_dbrangeOwn.GetDefaultLong(), lMin, lMax) : lMin;
   if (a_dbrangeOwn.SetDefault(lDefault, lMin, lMax, a_dbrangeOwn.GetDefaultStep()) != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "rules>>> %s refuses the range %ld to %ld, not supported...%d", a_szKey, lMin, lMax,
           a_dbrangeOwn.GetId());
     a_dbrangeOwn.SetAccess(DB_ACCESS_NOTSUPPORTED);
-    return;
+    return false;
   }
   a_dbrangeOwn.FixDefaultReset();
+  return true;
 }
 
 // An ordered list leaves the default where the resource put it; a default
@@ -188,23 +192,14 @@ void FixDefaultOf(CDbRange& a_dbrangeOwn, const PrinterRow& a_printerrow) {
   if (!pdatabase || FixDefaultShared(*pdatabase, a_dbrangeOwn, a_printerrow)) return;
   switch (a_printerrow.printerdefault) {
     case PrinterDefault::PositionRange:
-      if (!Has(*pdatabase, s_szPrinter)) {
-        a_dbrangeOwn.SetAccess(DB_ACCESS_NOTSUPPORTED);
-        return;
-      }
-      SetUpRange(*pdatabase, a_dbrangeOwn, a_printerrow.szKey, false);
-      if (a_dbrangeOwn.GetAccess() != DB_ACCESS_NOTSUPPORTED)
+      if (SetUpRange(*pdatabase, a_dbrangeOwn, a_printerrow.szKey, s_szPrinter, false))
         pdatabase->FixRangeFromPhysicalHeightAdjust(&a_dbrangeOwn, false);
       break;
     case PrinterDefault::ImagePositionRange:
-      if (!Has(*pdatabase, s_szPrintOnImage)) {
-        a_dbrangeOwn.SetAccess(DB_ACCESS_NOTSUPPORTED);
-        return;
-      }
-      SetUpRange(*pdatabase, a_dbrangeOwn, a_printerrow.szKey, false);
+      SetUpRange(*pdatabase, a_dbrangeOwn, a_printerrow.szKey, s_szPrintOnImage, false);
       break;
     case PrinterDefault::ResetValueRange:
-      SetUpRange(*pdatabase, a_dbrangeOwn, a_printerrow.szKey, true);
+      SetUpRange(*pdatabase, a_dbrangeOwn, a_printerrow.szKey, nullptr, true);
       break;
     default:
       a_dbrangeOwn.CDbRange::FixDefault();
