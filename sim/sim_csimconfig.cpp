@@ -85,7 +85,8 @@ bool ParseBool(const std::string& a_strText, bool& a_blValue) {
   return true;
 }
 
-// "3,5:patchtype4": sheets, each with an optional ":" and a text.
+// "3,5:patchtype4": numbers from 1 (sheets, getoutputs), each with an optional
+// ":" and a text.
 bool ParseSheetList(const std::string& a_strText, std::map<long, std::string>& a_map) {
   size_t sizetStart = 0;
   while (sizetStart <= a_strText.size()) {
@@ -120,9 +121,11 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
   *this = CSimConfig();
   m_blDuplex = !IsFlatbed();
 
+  // The model: the task's, else SIMSCAN_<UNIT>_MODEL, then SIMSCAN_MODEL.
   std::string strModel = simnodeSimulate.ChildText("simmodel");
   if (strModel.empty()) {
-    const char* szEnv = std::getenv("SIMSCAN_MODEL");
+    const char* szEnv = std::getenv(IsFlatbed() ? "SIMSCAN_FLATBED_MODEL" : "SIMSCAN_ADF_MODEL");
+    if (!szEnv || !*szEnv) szEnv = std::getenv("SIMSCAN_MODEL");
     strModel = szEnv && *szEnv ? szEnv : s_asimmodel[0].szName;
   }
   for (const SimModel& simmodel : s_asimmodel) {
@@ -185,6 +188,14 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
       if (item.second.compare(0, 9, "patchtype") != 0) return Bad("patch");
     }
   }
+  if (FlagValue(simnodeSimulate, "getoutputword", strValue)) {
+    if (!ParseSheetList(strValue, m_mapOutputWord)) return Bad("getoutputword");
+    for (const auto& item : m_mapOutputWord) {
+      if (item.second.empty() || item.second.find_first_not_of("abcdefghijklmnopqrstuvwxyz") != std::string::npos)
+        return Bad("getoutputword");
+    }
+  }
+  if (!Number("padimage", s_lPadImageMax, m_lPadImage)) return false;
   if (FlagValue(simnodeSimulate, "flatbed", strValue)) m_strFlatbed = strValue;
   if (m_strFlatbed.empty() && !IsFlatbed()) m_strFlatbed = simnodeSimulate.ChildText("simflatbed");
   if (IsFlatbed()) m_strFlatbed.clear();

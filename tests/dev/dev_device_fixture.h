@@ -14,6 +14,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -122,6 +123,45 @@ class DeviceFixture : public dbtest::DbFixture {
     ASSERT_EQ(Send(a_edbidfirmware, "sessionbegin"), DEV_STS_SUCCESS) << m_plog->Text();
   }
 
+  // The simulation the front end's interfaceopen leaves in the database:
+  // simulation "true" and the flags in order, images into the test's root
+  // (unless a_blImages is false: then the flags exactly as given).
+  void SetSimulation(const std::vector<std::pair<std::string, std::string>>& a_vecFlags = {},
+                     bool a_blImages = true) {
+    ASSERT_EQ(m_pdatabase->SetRecordText(DB_RECORD_SIMULATION, 0, "true"), OS_STS_SUCCESS);
+    auto vecFlags = a_vecFlags;
+    if (a_blImages) vecFlags.emplace_back("imagedirectory", testsupport::RootPath("images"));
+    for (size_t i = 0; i < vecFlags.size(); ++i) {
+      const long l = static_cast<long>(i);
+      ASSERT_EQ(m_pdatabase->SetRecordText(DB_RECORD_SIMFLAGID, l, vecFlags[i].first.c_str()), OS_STS_SUCCESS);
+      ASSERT_EQ(m_pdatabase->SetRecordText(DB_RECORD_SIMFLAGVALUE, l, vecFlags[i].second.c_str()), OS_STS_SUCCESS);
+    }
+  }
+
+  // Loads the unit (the flatbed from its staged directory) and opens it
+  // through the adapter: interfaceopen with the database's simulation
+  // settings, then sessionbegin; its result is returned.
+  EDEVSTS Begin(EDBID_FIRMWARE a_edbidfirmware, PFNDEVCALLBACK a_pfnOpenComplete = nullptr,
+                void* a_pvOpenComplete = nullptr) {
+    OpenInterface(a_edbidfirmware);
+    return m_pdevdevice->SessionBegin(nullptr, a_edbidfirmware, a_pfnOpenComplete, a_pvOpenComplete);
+  }
+  void OpenInterface(EDBID_FIRMWARE a_edbidfirmware) {
+    if (a_edbidfirmware == DB_FIRMWARE_FLATBED) SetFlatbedDirectory();
+    EXPECT_EQ(m_pdevdevice->Load(a_edbidfirmware, false), DEV_STS_SUCCESS) << m_plog->Text();
+    EXPECT_EQ(m_pdevdevice->InterfaceOpen(a_edbidfirmware), DEV_STS_SUCCESS) << m_plog->Text();
+  }
+  // Both units as the device object opens them: both interfaces, then the
+  // flatbed's session and the feeder's (synchronous: both answer 0).
+  void BeginBoth() {
+    OpenInterface(DB_FIRMWARE_ADF);
+    OpenInterface(DB_FIRMWARE_FLATBED);
+    ASSERT_EQ(m_pdevdevice->SessionBegin(nullptr, DB_FIRMWARE_FLATBED, nullptr, nullptr), DEV_STS_SUCCESS)
+        << m_plog->Text();
+    ASSERT_EQ(m_pdevdevice->SessionBegin(nullptr, DB_FIRMWARE_ADF, nullptr, nullptr), DEV_STS_SUCCESS)
+        << m_plog->Text();
+  }
+
   // Every task the units received so far, in order.
   static std::vector<LoggedTask> Tasks() { return ReadTaskLog(testsupport::RootPath("tasks.log")); }
   // Unit, command and status of each task from the index on.
@@ -133,12 +173,51 @@ class DeviceFixture : public dbtest::DbFixture {
     return vec;
   }
 
+  // The driver events the adapter raised and the scan stops it asked for,
+  // in order, as the device object logs them.
+  std::vector<EDEVEVENT> Events() const {
+    std::vector<EDEVEVENT> vec;
+    for (long l : Numbers("callback>>> SetDriverEvent(")) vec.push_back(static_cast<EDEVEVENT>(l));
+    return vec;
+  }
+  std::vector<EDEVSTOPACTION> Stops() const {
+    std::vector<EDEVSTOPACTION> vec;
+    for (long l : Numbers("ScanRequestStop(")) vec.push_back(static_cast<EDEVSTOPACTION>(l));
+    return vec;
+  }
+  // The plug-and-play messages that reached the driver's procedure.
+  std::vector<std::string> PnpChanges() {
+    std::lock_guard<std::mutex> lock(m_mutexPnp);
+    return m_vecstrPnp;
+  }
+  void RecordPnpChanges() { m_pdev->RegisterPnpchangeProc(PnpProc, this); }
+
   std::unique_ptr<COsCfg> m_pcfg;
   std::unique_ptr<CDev> m_pdev;
   std::unique_ptr<CDevDevice> m_pdevdevice;
 
  private:
+  // The number after each occurrence of the marker in the log.
+  std::vector<long> Numbers(const std::string& a_strMarker) const {
+    std::vector<long> vec;
+    const std::string strLog = m_plog->Text();
+    for (size_t sizet = strLog.find(a_strMarker); sizet != std::string::npos;
+         sizet = strLog.find(a_strMarker, sizet + 1)) {
+      vec.push_back(std::strtol(strLog.c_str() + sizet + a_strMarker.size(), nullptr, 10));
+    }
+    return vec;
+  }
+  static EOSSTS PnpProc(void* a_pvData) {
+    auto* pdevcallbackdata = static_cast<DevCallBackData*>(a_pvData);
+    auto* pfixture = static_cast<DeviceFixture*>(pdevcallbackdata->pvArgument);
+    std::lock_guard<std::mutex> lock(pfixture->m_mutexPnp);
+    pfixture->m_vecstrPnp.emplace_back(pdevcallbackdata->szText ? pdevcallbackdata->szText : "");
+    return OS_STS_SUCCESS;
+  }
+
   std::deque<std::string> m_dequestrConfigured;
+  std::mutex m_mutexPnp;
+  std::vector<std::string> m_vecstrPnp;
 };
 
 }  // namespace devtest
