@@ -14,6 +14,7 @@
 #include "db_cdbstring.h"
 #include "db_cecdo.h"
 #include "db_cframe.h"
+#include "db_ctransport.h"
 
 #define DB_CAPABILITY_CLASS_OWN(NAME, CONTAINER) \
   class C##NAME : public CONTAINER {};

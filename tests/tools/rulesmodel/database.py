@@ -129,6 +129,7 @@ class Database:
         self.unit_override = 0
         self.scan_source = 1
         self.driver_config = {}  # {(section, tag): text} the probe's cfgset gave
+        self.user_directory = None  # the profile list's, where the multifeed sound is kept
 
     # -- slots and access -------------------------------------------------------------------------------------
     def slot(self, w, id_, bin_):
@@ -400,6 +401,11 @@ class Database:
             return REFUSED
         return SUCCESS
 
+    def base_validate_string(self, datum, text):
+        if not self.modifiable(datum):
+            return NOTMODIFIABLE
+        return SUCCESS if self._text_fits(datum, text) else REFUSED
+
     def validate(self, master, window, value):
         rule = self.rule(master)
         if rule is not None and rule.validate is not None:
@@ -529,10 +535,13 @@ class Database:
             return FAIL
         if datum is self.BLANK or datum.kind != "S":
             return BADCONTAINER
-        if not self.modifiable(datum):
-            return NOTMODIFIABLE
-        if not self._text_fits(datum, text):
-            return REFUSED
+        rule = self.rule(datum)
+        if rule is not None and rule.validate is not None:
+            status = rule.validate(self, datum, datum.w, text)
+        else:
+            status = self.base_validate_string(datum, text)
+        if status != SUCCESS:
+            return status
         status = self.set_current_string(datum, text)
         if status != SUCCESS:
             return status

@@ -10,8 +10,9 @@ Groups:
   scenarios FILE    a scenario table (tests/data/db/rules/<theme>.scenarios): after each command its output
                     and the whole state equal the model's; "expect" lines state facts of the model's state (and
                     so of the library's); every makexml's tasks pass xmllint, their frame arguments and the
-                    setconfig arguments of the model's rules equal the model's, and the stand-ins take them
-                    (getconfig answers what setconfig carried)
+                    setconfig arguments of the model's rules equal the model's (a theme's check_setconfig
+                    judges the arguments it names), and the stand-ins take them (getconfig answers what
+                    setconfig carried)
   sweep SCANNER     the fixed tables of sets the themes offer (sweep in its module), checked like a walk
   walk SCANNER SEED [STEPS]   a seeded random walk of sets (500 by default) made of the moves every theme
                     offers (walk_moves in its module); after each step status and state equal the model's
@@ -25,7 +26,7 @@ A scenario table holds blocks:
     expect status N                          the last command answered N
     expect task windowadd WINDOW BIN NAME V  the last makexml's windowadd of that window and bin carries V
     expect setconfig INDEX NAME V            the last makexml's setconfig number INDEX (0 the feeder's, 1 the
-                                             flatbed's) carries V
+                                             flatbed's) carries V ("-": carries no NAME)
 A scenario starts on the opened scanner, before the default fix-up. Lines starting with "#" are comments.
 """
 import difflib
@@ -58,12 +59,10 @@ def diff(a, b, first="library", second="model", limit=60):
 
 # -- dumps ----------------------------------------------------------------------------------------------------
 def check_dumps(paths):
-    scanners = [(name, name, []) for name in probe.SCANNERS]
-    scanners += [(name, scanner, edits) for name, (scanner, edits) in probe.VARIANTS.items()]
-    for label, scanner, edits in scanners:
+    for scanner in list(probe.SCANNERS) + list(probe.VARIANTS):
         for resources in ("shipped", "fixture"):
-            where = "dumps %s %s" % (label, resources)
-            opening = probe.opening(paths, scanner) + edits
+            where = "dumps %s %s" % (scanner, resources)
+            opening = probe.opening(paths, scanner)
             outputs = probe.run(paths, resources, opening + probe.LISTINGS + ["fixdefaultall dump", "state"])
             db = probe.model_after(outputs[:len(opening) + 3])
             expected = {}
@@ -181,6 +180,10 @@ def check_setconfigs(db, parsed, where):
                 expected = db.lookup[master.id].lexicon_of(rule.make_xml(db, master, master.cur, 4))
                 if text != expected:
                     fail(where, "setconfig %d %s: the library sent %s, the model %s" % (index, name, text, expected))
+            for module in rules.theme_modules():
+                check = getattr(module, "check_setconfig", None)
+                for message in check(db, arguments) if check else ():
+                    fail(where, "setconfig %d: %s" % (index, message))
         finally:
             db.unit_override = 0
 
@@ -254,7 +257,7 @@ def check_expectation(db, words, last_output, last_tasks, where):
     elif kind == "setconfig":
         index, name, expected = int(words[2]), words[3], words[4]
         found = [arguments for command, arguments in last_tasks if command == "setconfig"]
-        actual = found[index].get(name) if index < len(found) else "no such task"
+        actual = found[index].get(name, "-") if index < len(found) else "no such task"
         if actual != expected:
             fail(where, "expected %s of setconfig %d to be %s, got %s" % (name, index, expected, actual))
     elif kind == "task":

@@ -6,7 +6,7 @@ import tempfile
 
 from . import listing, rules, standins
 from .database import ADF, FLATBED
-from .names import ID, MACHINE
+from .names import ID, MACHINE, ROOT
 
 # The scanners: (unit, model, duplex) per unit, in the order the device engine stores their replies.
 SCANNERS = {
@@ -17,10 +17,16 @@ SCANNERS = {
     "mapleB-simplex": (("adf", "mapleB", False),),
 }
 
-# Scanners made from one of the above by configuration edits before the listings: (scanner, probe commands).
+# Scanners made from one of the above by configuration edits before the listings: (scanner, probe commands),
+# and by what the stand-ins add to their inquiry replies: (scanner, probe commands, inquiry file of
+# tests/data/db/rules).
 VARIANTS = {
     "mapleB-bitonal": ("mapleB", ["cfgenumdel imageformat gray_8 1", "cfgenumdel imageformat rgb_24 1"]),
+    # Dual stacking with its length ranges, feeder modes, protection levels and timeout responses.
+    "mapleB+transport": ("mapleB", [], "transport.inquiry"),
+    "mapleC+flatbed+transport": ("mapleC+flatbed", [], "transport.inquiry"),
 }
+RULES_DATA = os.path.join(ROOT, "tests", "data", "db", "rules")
 
 
 class Paths:
@@ -67,9 +73,13 @@ def run(paths, resources, commands):
 
 
 def opening(paths, scanner, inquiry=None, windows=None):
-    """The commands that open a scanner as the device engine does: the services, the database loaded from the
-    library's resources, each unit's querysupport reply (fetched from the stand-in now), the processing of the
-    replies, the image library's replies; then the windows in use."""
+    """The commands that open a scanner (or a variant) as the device engine does: the services, the database
+    loaded from the library's resources, each unit's querysupport reply (fetched from the stand-in now), the
+    processing of the replies, the image library's replies; then the windows in use and a variant's edits."""
+    if scanner in VARIANTS:
+        base, edits, *extras = VARIANTS[scanner]
+        inquiry = inquiry or (os.path.join(RULES_DATA, extras[0]) if extras else None)
+        return opening(paths, base, inquiry, windows) + edits
     commands = ["start", "load"]
     for unit, model, duplex in SCANNERS[scanner]:
         path = os.path.join(paths.root, "%s-%s-%s.xml" % (scanner, unit, model))

@@ -1,7 +1,8 @@
 // The text the rules model (tests/tools/rulesmodel) reads and writes: the
 // whole state of a database (every datum of every window with its raw
 // fields, the notification tables, the state word, the window count and the
-// last errors), its configuration records and its lookup records. One line
+// last errors), its configuration records (with the user's profile
+// directory) and its lookup records. One line
 // each, blank-separated; texts percent-encoded so that a line never holds a
 // blank of its own.
 #pragma once
