@@ -9,7 +9,7 @@ import os
 import stat
 
 from .. import configlists, geometry, kit
-from ..database import BADARGUMENT, REFUSED, SUCCESS
+from ..database import BADARGUMENT, REFUSED, SUCCESS, to_long
 from ..names import COMMON, ID, MACHINE
 from ..rules import Rule, rule
 
@@ -262,8 +262,8 @@ class Transport(Rule):
         key = "dualstackinglength1" if own.id == ID["DUALSTACKINGLENGTH1"] else "dualstackinglength2"
         if not db.config.exists(key + "_rangemax", COMMON) or not db.config.exists(key + "_rangemin", COMMON):
             return
-        low = kit_long(db.config.range_min(key, COMMON))
-        high = kit_long(db.config.range_max(key, COMMON))
+        low = to_long(db.config.range_min(key, COMMON))
+        high = to_long(db.config.range_max(key, COMMON))
         if db.range_set_default(own, low, low, high, own.dstep) == SUCCESS:
             db.fix_default_reset(own)
 
@@ -383,10 +383,6 @@ class Transport(Rule):
             if other is not None and other.cur != SENSOR_OFF:
                 return SUCCESS
         return REFUSED
-
-
-def kit_long(number):
-    return number if number < (1 << 63) else (1 << 63) - 1
 
 
 def access_of(db, own, kind):
@@ -520,9 +516,12 @@ def check_setconfig(db, arguments):
     names = {name for name, _ in expected} | {"imagecount", "adftimeoutfirstpage"}
     names |= {db.lookup[id_].lexicon for id_ in SETCONFIG_ORDER if id_ in db.lookup}
     actual = [(name, text) for name, text in arguments.items() if name in names]
-    if actual != expected:
-        return ["transport arguments %s, the model %s" % (actual, expected)]
-    return []
+    if actual == expected:
+        return []
+    index = next((index for index, pair in enumerate(zip(actual, expected)) if pair[0] != pair[1]),
+                 min(len(actual), len(expected)))
+    return ["transport argument %d: the library sent %s, the model %s" % (
+        index, actual[index:index + 3], expected[index:index + 3])]
 
 
 # -- the harness's random walk --------------------------------------------------------------------------------
