@@ -421,11 +421,12 @@ class CDatabase {
   void FixCurrentAll(CDbDatum* a_pdbdatumChanged);
   void FixAccessAll();
   void FixDefaultReset(CDbDatum* a_pdbdatum);
-  // The undo point of the GUI and the commands.
+  // The undo point of the GUI and the commands: every value, those of the
+  // windows 1 to 10 too.
   void Remember(CDbDatum* a_pdbdatum);
   void RememberAll();
   // Back to the undo point, but for the meters and the values read from
-  // the scanner; then the access pass.
+  // the scanner (in any window); then the access pass.
   void RestoreAll();
   // Marks an enumeration whose current list differs from its profile's.
   void CompareProfileContainer(CDbDatum* a_pdbdatum);

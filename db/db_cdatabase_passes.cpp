@@ -41,6 +41,20 @@ void EveryDatum(Visit a_visit) {
     a_visit(pdbdatum);
 }
 
+// The copies of the accessible window-0 datums in windows 1 to 10, each
+// with its master: the window-0 walk never reaches them, yet they hold
+// values of their own.
+template <class Visit>
+void EveryWindowCopy(const DbDatumCommon* a_ptable, Visit a_visit) {
+  for (CDbDatum* pdbdatum = CDbDatum::DbDatumFindFirst(); pdbdatum; pdbdatum = CDbDatum::DbDatumFindNext(pdbdatum)) {
+    for (int iWindow = 1; iWindow < DB_WINDOW_COUNT; ++iWindow) {
+      CDbDatum* pdbdatumCopy = a_ptable->apdbdatum[iWindow][pdbdatum->GetId()][pdbdatum->GetBin()];
+      if (pdbdatumCopy && pdbdatumCopy != a_ptable->pdbdatumBlank && pdbdatumCopy != pdbdatum)
+        a_visit(pdbdatumCopy, pdbdatum);
+    }
+  }
+}
+
 bool Restorable(const CDbDatum* a_pdbdatum) {
   const DbLookup2* pdblookup2 = a_pdbdatum->GetLookup();
   if (!pdblookup2 || pdblookup2->edbid == DB_ID_UNDEFINED) return false;
@@ -116,6 +130,7 @@ void CDatabase::RememberAll() {
     OsLog(OS_LOG_ERROR, "m_pdbprofilelist is null...");
   }
   EveryDatum([](CDbDatum* a_pdbdatum) { a_pdbdatum->Remember(); });
+  EveryWindowCopy(Table(), [](CDbDatum* a_pdbdatumCopy, CDbDatum*) { a_pdbdatumCopy->Remember(); });
 }
 
 void CDatabase::RestoreAll() {
@@ -127,6 +142,9 @@ void CDatabase::RestoreAll() {
   }
   EveryDatum([](CDbDatum* a_pdbdatum) {
     if (Restorable(a_pdbdatum)) a_pdbdatum->Restore();
+  });
+  EveryWindowCopy(Table(), [](CDbDatum* a_pdbdatumCopy, CDbDatum* a_pdbdatumMaster) {
+    if (Restorable(a_pdbdatumMaster)) a_pdbdatumCopy->Restore();
   });
   FixAccessAll();
 }

@@ -136,8 +136,7 @@ EOSSTS CDrvDispatchImpl::Walk(const char* a_szXml) {
   if (IsDatabaseCommand(szCommand)) optionaldblockguard.emplace();
   eossts = Dispatch(nullptr);
   if (eossts != OS_STS_SUCCESS && m_pdrvprocesscommands->IsSetmanyBegun()) {
-    m_pdatabase->RestoreAll();
-    m_pdatabase->ClearDbState(DB_STATE_APPLICATION);
+    m_pdrvprocesscommands->RestoreSetmany();
     m_pdatabase->CreateTaskReportStatus("badvalue", nullptr);
   }
   return eossts;

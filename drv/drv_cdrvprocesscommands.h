@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "db_def.h"
 #include "dev_def.h"
@@ -30,12 +31,72 @@ typedef int EDBID_LOG;
 
 // The text fields of the set request, terminator included.
 constexpr size_t DRV_SETREQUEST_TEXT = 1024;
+// A set's new enumeration list and its window list hold this many entries;
+// a window tag's slot holds this many bytes, terminator included.
+constexpr long DRV_SETREQUEST_ENUMS = 96;
+constexpr long DRV_SETREQUEST_TAGS = 96;
+constexpr size_t DRV_SETREQUEST_TAG = 255;
+
+// The elements a set gave, as bits of its set type; a set acts on their
+// combination (id and valuecurrent, with enum or range; id and list; ...).
+enum EDRIVERSETTYPE : uint64_t {
+  DRV_SETTYPE_ID = 1,
+  DRV_SETTYPE_VALUECURRENT = 2,
+  DRV_SETTYPE_ENUM = 4,
+  DRV_SETTYPE_RANGE = 8,
+  DRV_SETTYPE_DATAFILE = 16,
+  DRV_SETTYPE_REGION = 32,
+  DRV_SETTYPE_REGIONRANGE = 64,
+  DRV_SETTYPE_LIST = 128,
+  DRV_SETTYPE_PROFILEITEM = 256,
+};
+
+// The set types a set acts on.
+constexpr uint64_t DRV_SETTYPE_SETVALUE = DRV_SETTYPE_ID | DRV_SETTYPE_VALUECURRENT;
+constexpr uint64_t DRV_SETTYPE_SETENUM = DRV_SETTYPE_SETVALUE | DRV_SETTYPE_ENUM;
+constexpr uint64_t DRV_SETTYPE_SETRANGE = DRV_SETTYPE_SETVALUE | DRV_SETTYPE_RANGE;
+constexpr uint64_t DRV_SETTYPE_SETDATAFILE = DRV_SETTYPE_ID | DRV_SETTYPE_DATAFILE;
+constexpr uint64_t DRV_SETTYPE_SETREGION = DRV_SETTYPE_ID | DRV_SETTYPE_REGION;
+constexpr uint64_t DRV_SETTYPE_SETREGIONRANGES = DRV_SETTYPE_SETREGION | DRV_SETTYPE_REGIONRANGE;
+constexpr uint64_t DRV_SETTYPE_SETLIST = DRV_SETTYPE_ID | DRV_SETTYPE_LIST;
+constexpr uint64_t DRV_SETTYPE_SETPROFILEITEM = DRV_SETTYPE_ID | DRV_SETTYPE_PROFILEITEM;
+
+// What a set worker answers beyond the database's statuses: the capability
+// cannot be written (read-only or hidden).
+constexpr EDBSTS DRV_SETSTS_READONLY = static_cast<EDBSTS>(12);
+
+// The arguments of a set's subcommand: one form at a time, chosen by the
+// subcommand's elements.
+struct DrvRangeArguments {
+  int32_t i32Min;
+  int32_t i32Max;
+  int32_t i32Step;
+};
+struct DrvEnumArguments {
+  uint32_t au32Value[DRV_SETREQUEST_ENUMS];  // entries' numbers, in request order
+  uint32_t u32Count;
+};
+struct DrvListArguments {
+  char aszTag[DRV_SETREQUEST_TAGS][DRV_SETREQUEST_TAG];  // window tags, counted by the list count
+};
+union DrvSetArguments {
+  DrvRangeArguments drvrangearguments;
+  DrvEnumArguments drvenumarguments;
+  DrvListArguments drvlistarguments;
+};
 
 // The set request: what the enter handlers of set, setmany and get gather
-// and their exit handlers act on. Cleared at every set and every get.
+// and their exit handlers act on. Cleared whole at every set and every get.
+// A text that does not fit its field is refused, never cut.
 struct DrvSetRequest {
-  uint64_t u64SetType;            // the elements given, EDRIVERSETTYPE bits
-  char szId[DRV_SETREQUEST_TEXT];  // the capability or special report named
+  uint64_t u64SetType;                      // the elements given, EDRIVERSETTYPE bits
+  char szId[DRV_SETREQUEST_TEXT];           // the capability or special id named
+  char szValue[DRV_SETREQUEST_TEXT];        // valuecurrent
+  char szCameraType[DRV_SETREQUEST_TEXT];   // cameratype and windowtype pick bins
+  char szWindowType[DRV_SETREQUEST_TEXT];
+  uint64_t u64ArgumentFlags;                // the subcommand's arguments given
+  DrvSetArguments drvsetarguments;
+  uint32_t u32ListCount;                    // window tags in the list
 };
 
 // What the get reports ask of the device engine and the driver object: the
@@ -51,6 +112,16 @@ struct DrvEngineSeam {
   EDEVSTS (*pfnGetCartridgeDetected)(void* a_pvUser);
   EOSSTS (*pfnCmdReportWindowList)(void* a_pvUser, bool a_blAsTask, COsXmlTask* a_posxmltask);
   void* pvUser;
+};
+
+// A capability's current list or range in one bin, kept by a setmany.
+struct DrvKeptConstraint {
+  CDbDatum* pdbdatum;  // the window-0 datum, which holds the constraint
+  long lCount;         // a list's entries
+  long alItem[DRV_SETREQUEST_ENUMS];
+  long lMin;           // a range's bounds
+  long lMax;
+  long lStep;
 };
 
 class CDrvProcessCommands : public COverride {
@@ -69,6 +140,10 @@ class CDrvProcessCommands : public COverride {
   void BeginTask();
   // Whether this task's setmany began (its values were remembered).
   bool IsSetmanyBegun() const { return m_blSetmanyBegun; }
+  // Puts back what this task's setmany changed: the current lists and ranges
+  // its sets replaced, every remembered value and the profile selection;
+  // the application's set has ended.
+  void RestoreSetmany();
 
   // -------------------------------------------------------------------------
   // Capability reports, shared by get, set, setmany and reset
@@ -127,6 +202,19 @@ class CDrvProcessCommands : public COverride {
   // Tests: the engine's answers (null restores the built-in ones).
   static void SetEngineSeam(const DrvEngineSeam* a_pdrvengineseam);
 
+  // -------------------------------------------------------------------------
+  // Set and setmany (drv_cdrvprocesscommands_set.cpp, _setvalue.cpp,
+  // _setlist.cpp, _setmany.cpp)
+  // -------------------------------------------------------------------------
+  // The camera bins a camera type and a window type pick, in the order a set
+  // copies its value to them, into a_aedbbin (room for four); their count, 0
+  // for texts that pick none. Texts are compared whole and case-sensitively.
+  static long GetDriverSetBin(const char* a_szCameraType, const char* a_szWindowType, EDBBIN* a_aedbbin);
+  // A number of a set as a plain ascii-to-integer conversion reads it
+  // (blanks, a sign, the digits up to the first other character; text
+  // without digits reads 0), within 32 bits: false (logged) beyond them.
+  static bool ReadNumber(const char* a_szText, int32_t* a_pi32Value);
+
 #define DRV_DECLARE_FORWARDER(kind, name) static EOSSTS CDrvProcessCommands_##name(OsXmlCallback* a_posxmlcallback);
   DRV_PROCESSCOMMANDS_HANDLERS(DRV_DECLARE_FORWARDER)
 #undef DRV_DECLARE_FORWARDER
@@ -141,6 +229,44 @@ class CDrvProcessCommands : public COverride {
 
   // The get command's answer to the id (drv_cdrvprocesscommands_get.cpp).
   EDBSTS AnswerGet(const char* a_szId);
+
+  // The set request cleared whole, its unions and padding too.
+  void ClearSetRequest();
+  // An element's text into a field of the request; a text that does not fit
+  // is refused: logged, "badvalue", and the walk stops.
+  EOSSTS TakeText(char* a_szField, size_t a_sizetField, const char* a_szData, const char* a_szElement);
+  // A status reply that ends the walk of the task.
+  EOSSTS Refuse(EDBSTS a_edbsts);
+  // The end of a subcommand: its argument flags must be exactly those
+  // given, else it is refused with that status (the message logged); then
+  // its set type bit.
+  EOSSTS EndSubcommand(uint64_t a_u64Arguments, uint64_t a_u64SetType, EDBSTS a_edbstsRefused,
+                       const char* a_szMissing);
+  // The reply's status word of a set worker's result.
+  static const char* GetSetStatusWord(EDBSTS a_edbsts);
+  // The reply to a value set: "success" with everything it changed, or
+  // "badvalue" with the named capability's report, or the status alone.
+  void AnswerSetValue(EDBSTS a_edbsts);
+  // The set workers (drv_cdrvprocesscommands_setvalue.cpp): the current
+  // value of the capability the request names, with a new current list
+  // (type 7) or range (type 11), in the bins its camera and window types
+  // pick, kept in step with the linked side and image; the enumeration's
+  // part of it; one capability's value from one bin to another. Each
+  // answers 0, 1 failure, 4 or 13 bad value, 12 not writable or 14 not
+  // available.
+  EDBSTS SetCurrentLexicon(uint64_t a_u64SetType);
+  EDBSTS SetCurrentLexiconEnum(CDbDatum* a_pdbdatum, uint64_t a_u64SetType);
+  void CopyDataContainer(CDbDatum* a_pdbdatumDst, CDbDatum* a_pdbdatumSrc);
+  // The window list (drv_cdrvprocesscommands_setlist.cpp): the set's whole
+  // reply, and the work: the listed window-bins on, every other one of the
+  // windows in use off. A refused tag changes nothing: 1.
+  EDBSTS SetList();
+  EDBSTS SetWindowEnabledList();
+  // A setmany's undo point covers values only: before one of its sets
+  // replaces a capability's current list or range, the lists and ranges of
+  // the capability's bins are kept for RestoreSetmany. False (logged) when
+  // there is no room to keep them.
+  bool KeepConstraints(const char* a_szId);
 
   // True (logged) without a database or its builder: nothing can be
   // reported.
@@ -198,4 +324,6 @@ class CDrvProcessCommands : public COverride {
   // setmany began.
   uint64_t m_u64SetmanyType = 0;
   bool m_blSetmanyBegun = false;
+  // The lists and ranges the setmany's sets replaced, as they were.
+  std::vector<DrvKeptConstraint> m_vecdrvkeptconstraint;
 };

@@ -68,7 +68,7 @@ const DrvGetRow* FindGetRow(const char* a_szId) {
 }  // namespace
 
 EOSSTS CDrvProcessCommands::EnterGet(OsXmlCallback*) {
-  m_drvsetrequest = {};
+  ClearSetRequest();
   return OS_STS_SUCCESS;
 }
 

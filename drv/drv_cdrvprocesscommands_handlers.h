@@ -131,18 +131,18 @@
   X(ARG, EnterRenameId)                                 \
   X(ARG, EnterRenameProfileitemText)                    \
   X(ARG, EnterRenameProfileitemGraphicfilename)         \
-  X(ARG, EnterSet)                                      \
-  X(WORK, ExitSet)                                      \
-  X(ARG, EnterSetId)                                    \
-  X(ARG, EnterSetCameratype)                            \
-  X(ARG, EnterSetWindowtype)                            \
-  X(ARG, EnterSetValuecurrent)                          \
-  X(ARG, ExitSetEnum)                                   \
-  X(ARG, EnterSetEnumValue)                             \
-  X(ARG, ExitSetRange)                                  \
-  X(ARG, EnterSetRangemin)                              \
-  X(ARG, EnterSetRangemax)                              \
-  X(ARG, EnterSetRangestep)                             \
+  X(BUILT, EnterSet)                                    \
+  X(BUILT, ExitSet)                                     \
+  X(BUILT, EnterSetId)                                  \
+  X(BUILT, EnterSetCameratype)                          \
+  X(BUILT, EnterSetWindowtype)                          \
+  X(BUILT, EnterSetValuecurrent)                        \
+  X(BUILT, ExitSetEnum)                                 \
+  X(BUILT, EnterSetEnumValue)                           \
+  X(BUILT, ExitSetRange)                                \
+  X(BUILT, EnterSetRangemin)                            \
+  X(BUILT, EnterSetRangemax)                            \
+  X(BUILT, EnterSetRangestep)                           \
   X(ARG, ExitSetDatafile)                               \
   X(ARG, EnterSetFilename)                              \
   X(ARG, EnterSetDatasize)                              \
@@ -158,16 +158,16 @@
   X(ARG, EnterSetRegionRangemin)                        \
   X(ARG, EnterSetRegionRangemax)                        \
   X(ARG, EnterSetRegionRangestep)                       \
-  X(ARG, EnterSetList)                                  \
-  X(ARG, ExitSetList)                                   \
-  X(ARG, EnterSetListValue)                             \
+  X(BUILT, EnterSetList)                                \
+  X(BUILT, ExitSetList)                                 \
+  X(BUILT, EnterSetListValue)                           \
   X(ARG, EnterSetProfileitem)                           \
   X(ARG, ExitSetProfileitem)                            \
   X(ARG, EnterSetProfileitemValue)                      \
   X(BUILT, EnterSetmany)                                \
-  X(WORK, ExitSetmany)                                  \
-  X(ARG, EnterSetmanySet)                               \
-  X(WORK, ExitSetmanySet)                               \
+  X(BUILT, ExitSetmany)                                 \
+  X(BUILT, EnterSetmanySet)                             \
+  X(BUILT, ExitSetmanySet)                              \
   X(WORK, ExitSetocpbuttons)                            \
   X(WORK, ExitSetupbegin)                               \
   X(ARG, EnterSetupbeginSetupscan)                      \

@@ -1,21 +1,271 @@
-// The set and setmany commands.
+// The set command: the handlers that gather a set's arguments into the set
+// request (shared with the sets of a setmany), and the set's exit, which
+// acts on the combination of elements given and answers.
+#include <cerrno>
+#include <cinttypes>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
 #include "db_cdatabase.h"
+#include "db_cdblookup.h"
 #include "drv_cdrvprocesscommands.h"
 #include "os_coslog.h"
 
-// A setmany is one transaction: every value (and the profile selection) is
-// remembered first, so that the dispatcher can put them back when any of
-// its sets fails. The mark tells the dispatcher that this task's values
-// were remembered, and only then may it restore them.
-EOSSTS CDrvProcessCommands::EnterSetmany(OsXmlCallback*) {
-  if (!m_pdatabase) {
-    OsLog(OS_LOG_ERROR, "m_pdatabase is null...");
-    return OS_STS_FAIL;
+namespace {
+
+// Argument flags: an enumeration value taken, a list tag taken, the three
+// numbers of a range.
+constexpr uint64_t s_u64ArgEnumValue = 2;
+constexpr uint64_t s_u64ArgListValue = 1;
+constexpr uint64_t s_u64ArgRangeMin = 2;
+constexpr uint64_t s_u64ArgRangeMax = 4;
+constexpr uint64_t s_u64ArgRangeStep = 8;
+constexpr uint64_t s_u64ArgRange = s_u64ArgRangeMin | s_u64ArgRangeMax | s_u64ArgRangeStep;
+
+const char* Data(const OsXmlCallback* a_posxmlcallback) {
+  return a_posxmlcallback->szData ? a_posxmlcallback->szData : "";
+}
+
+// One number of a range with its flag; false for one beyond 32 bits.
+bool TakeRangeNumber(const char* a_szData, int32_t* a_pi32Field, uint64_t a_u64Flag, uint64_t* a_pu64Flags) {
+  if (!CDrvProcessCommands::ReadNumber(a_szData, a_pi32Field)) return false;
+  *a_pu64Flags |= a_u64Flag;
+  return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Helpers
+// ---------------------------------------------------------------------------
+void CDrvProcessCommands::ClearSetRequest() { std::memset(&m_drvsetrequest, 0, sizeof m_drvsetrequest); }
+
+EOSSTS CDrvProcessCommands::TakeText(char* a_szField, size_t a_sizetField, const char* a_szData,
+                                     const char* a_szElement) {
+  if (::strnlen(a_szData, a_sizetField) >= a_sizetField) {
+    OsLog(OS_LOG_ERROR, "text too long for <%s>...<%.64s>", a_szElement, a_szData);
+    return Refuse(DB_STS_BADVALUE);
   }
-  m_pdatabase->RememberAll();
-  m_pdatabase->NotifyResetAll();
-  m_pdatabase->SetDbState(DB_STATE_APPLICATION);
-  m_u64SetmanyType = 0;
-  m_blSetmanyBegun = true;
+  std::strcpy(a_szField, a_szData);
   return OS_STS_SUCCESS;
+}
+
+EOSSTS CDrvProcessCommands::Refuse(EDBSTS a_edbsts) {
+  if (!NoDatabase()) m_pdatabase->CreateTaskReportStatus(GetSetStatusWord(a_edbsts), nullptr);
+  return OS_STS_FAIL;
+}
+
+// A subcommand is complete when its arguments are exactly those it needs.
+EOSSTS CDrvProcessCommands::EndSubcommand(uint64_t a_u64Arguments, uint64_t a_u64SetType, EDBSTS a_edbstsRefused,
+                                          const char* a_szMissing) {
+  if (m_drvsetrequest.u64ArgumentFlags != a_u64Arguments) {
+    OsLog(OS_LOG_ERROR, "%s", a_szMissing);
+    return Refuse(a_edbstsRefused);
+  }
+  m_drvsetrequest.u64SetType |= a_u64SetType;
+  return OS_STS_SUCCESS;
+}
+
+const char* CDrvProcessCommands::GetSetStatusWord(EDBSTS a_edbsts) {
+  switch (static_cast<int>(a_edbsts)) {
+    case DB_STS_SUCCESS: return "success";
+    case DB_STS_BADVALUE:
+    case DB_STS_BADARGUMENT: return "badvalue";
+    case DRV_SETSTS_READONLY: return "readonly";
+    case DB_STS_NOTAVAILABLE: return "notavailable";
+    default: return "fail";
+  }
+}
+
+// strtoll reads as atoi does, but tells a number beyond 64 bits; the 32-bit
+// fields then take only what fits them.
+bool CDrvProcessCommands::ReadNumber(const char* a_szText, int32_t* a_pi32Value) {
+  *a_pi32Value = 0;
+  if (!a_szText) return true;
+  errno = 0;
+  const long long ll = std::strtoll(a_szText, nullptr, 10);
+  if (errno == ERANGE || ll < INT32_MIN || ll > INT32_MAX) {
+    OsLog(OS_LOG_ERROR, "number beyond 32 bits...<%.64s>", a_szText);
+    return false;
+  }
+  *a_pi32Value = static_cast<int32_t>(ll);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Gathering
+// ---------------------------------------------------------------------------
+EOSSTS CDrvProcessCommands::EnterSet(OsXmlCallback*) {
+  ClearSetRequest();
+  return OS_STS_SUCCESS;
+}
+
+// One capability has two names: the front ends' old one stands for the
+// capability's own.
+EOSSTS CDrvProcessCommands::EnterSetId(OsXmlCallback* a_posxmlcallback) {
+  const char* szData = Data(a_posxmlcallback);
+  if (std::strcmp(szData, "edgefillallsize") == 0) szData = "edgefillallsides";
+  m_drvsetrequest.u64SetType |= DRV_SETTYPE_ID;
+  return TakeText(m_drvsetrequest.szId, sizeof m_drvsetrequest.szId, szData, "id");
+}
+
+EOSSTS CDrvProcessCommands::EnterSetCameratype(OsXmlCallback* a_posxmlcallback) {
+  return TakeText(m_drvsetrequest.szCameraType, sizeof m_drvsetrequest.szCameraType, Data(a_posxmlcallback),
+                  "cameratype");
+}
+
+EOSSTS CDrvProcessCommands::EnterSetWindowtype(OsXmlCallback* a_posxmlcallback) {
+  return TakeText(m_drvsetrequest.szWindowType, sizeof m_drvsetrequest.szWindowType, Data(a_posxmlcallback),
+                  "windowtype");
+}
+
+EOSSTS CDrvProcessCommands::EnterSetValuecurrent(OsXmlCallback* a_posxmlcallback) {
+  m_drvsetrequest.u64SetType |= DRV_SETTYPE_VALUECURRENT;
+  return TakeText(m_drvsetrequest.szValue, sizeof m_drvsetrequest.szValue, Data(a_posxmlcallback),
+                  "valuecurrent");
+}
+
+// The values name entries of the capability the id names, so the id comes
+// first.
+EOSSTS CDrvProcessCommands::EnterSetEnumValue(OsXmlCallback* a_posxmlcallback) {
+  if (NoDatabase()) return OS_STS_FAIL;
+  const char* szData = Data(a_posxmlcallback);
+  DbLookup2* pdblookup2 = m_drvsetrequest.szId[0] ? m_pdatabase->LookupDriverLexicon(m_drvsetrequest.szId) : nullptr;
+  if (!pdblookup2) {
+    OsLog(OS_LOG_ERROR, "Unrecognized lexicon Id %s...", m_drvsetrequest.szId);
+    return Refuse(DB_STS_BADVALUE);
+  }
+  DbLookupEnum* pdblookupenum = m_pdatabase->LookupLexiconEnum(pdblookup2, szData);
+  if (!pdblookupenum) {
+    OsLog(OS_LOG_ERROR, "Unrecognized lexicon enum %.64s for %s...", szData, m_drvsetrequest.szId);
+    return Refuse(DB_STS_BADVALUE);
+  }
+  DrvEnumArguments& drvenumarguments = m_drvsetrequest.drvsetarguments.drvenumarguments;
+  if (drvenumarguments.u32Count >= DRV_SETREQUEST_ENUMS) {
+    OsLog(OS_LOG_ERROR, "Array overflow for the enumeration %d...", static_cast<int>(drvenumarguments.u32Count));
+    return Refuse(DB_STS_BADVALUE);
+  }
+  drvenumarguments.au32Value[drvenumarguments.u32Count++] = static_cast<uint32_t>(pdblookupenum->lValue);
+  m_drvsetrequest.u64ArgumentFlags |= s_u64ArgEnumValue;
+  return OS_STS_SUCCESS;
+}
+
+EOSSTS CDrvProcessCommands::ExitSetEnum(OsXmlCallback*) {
+  return EndSubcommand(s_u64ArgEnumValue, DRV_SETTYPE_ENUM, DB_STS_BADVALUE,
+                       "The <value> argument is required for <enum> subcommand");
+}
+
+EOSSTS CDrvProcessCommands::EnterSetRangemin(OsXmlCallback* a_posxmlcallback) {
+  return TakeRangeNumber(Data(a_posxmlcallback), &m_drvsetrequest.drvsetarguments.drvrangearguments.i32Min,
+                         s_u64ArgRangeMin, &m_drvsetrequest.u64ArgumentFlags)
+             ? OS_STS_SUCCESS
+             : Refuse(DB_STS_BADVALUE);
+}
+
+EOSSTS CDrvProcessCommands::EnterSetRangemax(OsXmlCallback* a_posxmlcallback) {
+  return TakeRangeNumber(Data(a_posxmlcallback), &m_drvsetrequest.drvsetarguments.drvrangearguments.i32Max,
+                         s_u64ArgRangeMax, &m_drvsetrequest.u64ArgumentFlags)
+             ? OS_STS_SUCCESS
+             : Refuse(DB_STS_BADVALUE);
+}
+
+EOSSTS CDrvProcessCommands::EnterSetRangestep(OsXmlCallback* a_posxmlcallback) {
+  return TakeRangeNumber(Data(a_posxmlcallback), &m_drvsetrequest.drvsetarguments.drvrangearguments.i32Step,
+                         s_u64ArgRangeStep, &m_drvsetrequest.u64ArgumentFlags)
+             ? OS_STS_SUCCESS
+             : Refuse(DB_STS_BADVALUE);
+}
+
+EOSSTS CDrvProcessCommands::ExitSetRange(OsXmlCallback*) {
+  return EndSubcommand(s_u64ArgRange, DRV_SETTYPE_RANGE, DB_STS_BADVALUE,
+                       "Missing argument(s) <rangemin>, <rangemax> or <rangestep> for <range> subcommand");
+}
+
+EOSSTS CDrvProcessCommands::EnterSetList(OsXmlCallback*) {
+  m_drvsetrequest.u32ListCount = 0;
+  return OS_STS_SUCCESS;
+}
+
+// Each tag must be a window tag the lookup knows; the list holds as many as
+// the window map has rows of a full scanner and more, never beyond its slots.
+EOSSTS CDrvProcessCommands::EnterSetListValue(OsXmlCallback* a_posxmlcallback) {
+  if (NoDatabase()) return OS_STS_FAIL;
+  const char* szData = Data(a_posxmlcallback);
+  DbLookup2* pdblookup2 = m_pdatabase->LookupEdbid(DB_ID_WINDOWBIN);
+  DbLookupEnum* pdblookupenum = pdblookup2 ? m_pdatabase->LookupLexiconEnum(pdblookup2, szData) : nullptr;
+  if (!pdblookupenum || ::strnlen(szData, DRV_SETREQUEST_TAG) >= DRV_SETREQUEST_TAG) {
+    OsLog(OS_LOG_ERROR, "pdblookupenum is null for %.64s", szData);
+    return Refuse(DB_STS_FAIL);
+  }
+  if (m_drvsetrequest.u32ListCount >= DRV_SETREQUEST_TAGS) {
+    OsLog(OS_LOG_ERROR, "Array overflow for the list %d...", static_cast<int>(m_drvsetrequest.u32ListCount));
+    return Refuse(DB_STS_BADVALUE);
+  }
+  std::strcpy(m_drvsetrequest.drvsetarguments.drvlistarguments.aszTag[m_drvsetrequest.u32ListCount++], szData);
+  m_drvsetrequest.u64ArgumentFlags |= s_u64ArgListValue;
+  return OS_STS_SUCCESS;
+}
+
+EOSSTS CDrvProcessCommands::ExitSetList(OsXmlCallback*) {
+  return EndSubcommand(s_u64ArgListValue, DRV_SETTYPE_LIST, DB_STS_FAIL,
+                       "The <value> argument is required for <list> subcommand");
+}
+
+// ---------------------------------------------------------------------------
+// The set's work
+// ---------------------------------------------------------------------------
+// Each set is one change by the application (state 4, cleared on every
+// path) and answers for itself, so the walk always goes on: a refusal is
+// in the reply, not in the task's status. The changes reported are this
+// set's alone.
+EOSSTS CDrvProcessCommands::ExitSet(OsXmlCallback*) {
+  if (NoDatabase()) return OS_STS_FAIL;
+  m_pdatabase->SetDbState(DB_STATE_APPLICATION);
+  const uint64_t u64SetType = m_drvsetrequest.u64SetType;
+  switch (u64SetType) {
+    case DRV_SETTYPE_SETVALUE:
+    case DRV_SETTYPE_SETENUM:
+    case DRV_SETTYPE_SETRANGE:
+      m_pdatabase->NotifyResetAll();
+      AnswerSetValue(SetCurrentLexicon(u64SetType));
+      break;
+    case DRV_SETTYPE_SETLIST:
+      m_pdatabase->NotifyResetAll();
+      SetList();
+      break;
+    case DRV_SETTYPE_SETDATAFILE:
+    case DRV_SETTYPE_SETREGION:
+    case DRV_SETTYPE_SETREGIONRANGES:
+    case DRV_SETTYPE_SETPROFILEITEM:
+      OsLog(OS_LOG_ERROR, "set type not built yet...%" PRIu64, u64SetType);
+      AnswerStatus(DB_STS_FAIL);
+      break;
+    default:
+      OsLog(OS_LOG_ERROR, "Unrecognized edriversettype %" PRIu64 "...", u64SetType);
+      AnswerStatus(DB_STS_FAIL);
+      break;
+  }
+  m_pdatabase->ClearDbState(DB_STATE_APPLICATION);
+  return OS_STS_SUCCESS;
+}
+
+// A refused value comes with the capability's report, so that the front
+// end sees what it holds and allows.
+void CDrvProcessCommands::AnswerSetValue(EDBSTS a_edbsts) {
+  if (a_edbsts == DB_STS_SUCCESS) {
+    CreateTaskReportGetSet(nullptr, false, false);
+    return;
+  }
+  if (a_edbsts != DB_STS_BADVALUE && a_edbsts != DB_STS_BADARGUMENT) {
+    m_pdatabase->CreateTaskReportStatus(GetSetStatusWord(a_edbsts), nullptr);
+    return;
+  }
+  StartReply("badvalue");
+  const EDBSTS edbsts = CreateTaskReportGetSet(m_drvsetrequest.szId, true, false);
+  if (edbsts != DB_STS_SUCCESS && edbsts != DB_STS_NOTAVAILABLE) {
+    AnswerStatus(DB_STS_BADVALUE);
+    return;
+  }
+  FinishReply(DB_STS_SUCCESS, false);
 }

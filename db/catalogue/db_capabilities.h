@@ -7,6 +7,7 @@
 #pragma once
 
 #include "db_catalogue_rows.h"
+#include "db_cbarcode.h"
 #include "db_ccameras.h"
 #include "db_ccompression.h"
 #include "db_cdbenum.h"
@@ -14,6 +15,8 @@
 #include "db_cdbstring.h"
 #include "db_cecdo.h"
 #include "db_cframe.h"
+#include "db_cindexing.h"
+#include "db_cprinterwritesequencestring.h"
 #include "db_ctransport.h"
 
 #define DB_CAPABILITY_CLASS_OWN(NAME, CONTAINER) \

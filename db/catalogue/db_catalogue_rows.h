@@ -33,21 +33,21 @@
   X(BACKGROUNDADJUSTAPPLYTO, CDbEnum, CAMERA, OWN)              \
   X(BACKGROUNDADJUSTMODE, CDbEnum, CAMERA, OWN)                 \
   X(BACKGROUNDPLATEN, CDbEnum, MACHINE, OWN)                    \
-  X(BARCODECOUNT, CDbRange, CAMERA, OWN)                        \
-  X(BARCODEENABLE, CDbEnum, CAMERA, OWN)                        \
-  X(BARCODEENHANCEMENT, CDbEnum, CAMERA, OWN)                   \
-  X(BARCODESEARCHAREA, CDbEnum, CAMERA, OWN)                    \
-  X(BARCODESEARCHMODE, CDbEnum, CAMERA, OWN)                    \
-  X(BARCODESEARCHREGIONHEIGHT, CDbRange, CAMERA, OWN)           \
-  X(BARCODESEARCHREGIONOFFSETX, CDbRange, CAMERA, OWN)          \
-  X(BARCODESEARCHREGIONOFFSETY, CDbRange, CAMERA, OWN)          \
-  X(BARCODESEARCHREGIONWIDTH, CDbRange, CAMERA, OWN)            \
-  X(BARCODETYPE, CDbEnum, CAMERA, OWN)                          \
-  X(BATCHCOUNT, CDbRange, MACHINE, OWN)                         \
-  X(BATCHCOUNTENABLED, CDbEnum, MACHINE, OWN)                   \
-  X(BATCHENDFUNCTION, CDbEnum, MACHINE, OWN)                    \
-  X(BATCHLEVEL, CDbEnum, MACHINE, OWN)                          \
-  X(BATCHSTARTFUNCTION, CDbEnum, MACHINE, OWN)                  \
+  X(BARCODECOUNT, CDbRange, CAMERA, UNIT)                       \
+  X(BARCODEENABLE, CDbEnum, CAMERA, UNIT)                       \
+  X(BARCODEENHANCEMENT, CDbEnum, CAMERA, UNIT)                  \
+  X(BARCODESEARCHAREA, CDbEnum, CAMERA, UNIT)                   \
+  X(BARCODESEARCHMODE, CDbEnum, CAMERA, UNIT)                   \
+  X(BARCODESEARCHREGIONHEIGHT, CDbRange, CAMERA, UNIT)          \
+  X(BARCODESEARCHREGIONOFFSETX, CDbRange, CAMERA, UNIT)         \
+  X(BARCODESEARCHREGIONOFFSETY, CDbRange, CAMERA, UNIT)         \
+  X(BARCODESEARCHREGIONWIDTH, CDbRange, CAMERA, UNIT)           \
+  X(BARCODETYPE, CDbEnum, CAMERA, UNIT)                         \
+  X(BATCHCOUNT, CDbRange, MACHINE, UNIT)                        \
+  X(BATCHCOUNTENABLED, CDbEnum, MACHINE, UNIT)                  \
+  X(BATCHENDFUNCTION, CDbEnum, MACHINE, UNIT)                   \
+  X(BATCHLEVEL, CDbEnum, MACHINE, UNIT)                         \
+  X(BATCHSTARTFUNCTION, CDbEnum, MACHINE, UNIT)                 \
   X(BLANKPAGESIZE, CDbRange, CAMERA, OWN)                       \
   X(BLANKPAGECONTENT, CDbRange, CAMERA, OWN)                    \
   X(BLANKPAGEMODE, CDbEnum, CAMERA, OWN)                        \
@@ -57,7 +57,7 @@
   X(CALIBRATIONTYPE, CDbEnum, MACHINE, OWN)                     \
   X(CAMERAENABLE, CDbEnum, WINDOW, UNIT)                        \
   X(CARTRIDGEDETECTED, CDbEnum, MACHINE, OWN)                   \
-  X(CHECKDIGIT, CDbEnum, MACHINE, OWN)                          \
+  X(CHECKDIGIT, CDbEnum, MACHINE, UNIT)                         \
   X(COLORBALANCEAUTOMATICAGGRESSIVENESS, CDbRange, CAMERA, OWN) \
   X(COLORBALANCEBLUE, CDbRange, CAMERA, OWN)                    \
   X(COLORBALANCEGREEN, CDbRange, CAMERA, OWN)                   \
@@ -125,14 +125,14 @@
   X(HALFTONES, CDbEnum, CAMERA, OWN)                            \
   X(NEXIL, CDbEnum, MACHINE, NONE)                              \
   X(HOLEFILLENABLED, CDbEnum, CAMERA, NONE)                     \
-  X(IMAGEADDRESS, CDbString, MACHINE, OWN)                      \
-  X(IMAGEADDRESSSCANNER, CDbString, MACHINE, OWN)               \
-  X(IMAGEADDRESSTEMPLATES, CDbEnum, MACHINE, OWN)               \
-  X(IMAGEADDRESSTEMPLATES_PREV, CDbEnum, MACHINE, OWN)          \
-  X(IMAGEADDRESS_A, CDbString, MACHINE, OWN)                    \
-  X(IMAGEADDRESS_B, CDbString, MACHINE, OWN)                    \
-  X(IMAGEADDRESS_C, CDbString, MACHINE, OWN)                    \
-  X(IMAGEADDRESS_D, CDbString, MACHINE, OWN)                    \
+  X(IMAGEADDRESS, CDbString, MACHINE, UNIT)                     \
+  X(IMAGEADDRESSSCANNER, CDbString, MACHINE, UNIT)              \
+  X(IMAGEADDRESSTEMPLATES, CDbEnum, MACHINE, UNIT)              \
+  X(IMAGEADDRESSTEMPLATES_PREV, CDbEnum, MACHINE, UNIT)         \
+  X(IMAGEADDRESS_A, CDbString, MACHINE, UNIT)                   \
+  X(IMAGEADDRESS_B, CDbString, MACHINE, UNIT)                   \
+  X(IMAGEADDRESS_C, CDbString, MACHINE, UNIT)                   \
+  X(IMAGEADDRESS_D, CDbString, MACHINE, UNIT)                   \
   X(IMAGEEDGEBOTTOM, CDbRange, CAMERA, OWN)                     \
   X(IMAGEEDGEFILL, CDbEnum, CAMERA, OWN)                        \
   X(IMAGEEDGEFILLALLSIDES, CDbEnum, CAMERA, OWN)                \
@@ -146,7 +146,7 @@
   X(IMAGEPROCESSINGTEST, CDbRange, MACHINE, NONE)               \
   X(IMAGESDIFFERENT, CDbEnum, MACHINE, UNIT)                    \
   X(IMAGESKEWANGLE, CDbRange, WINDOW, OWN)                      \
-  X(INDEXINGFORMAT, CDbEnum, MACHINE, OWN)                      \
+  X(INDEXINGFORMAT, CDbEnum, MACHINE, UNIT)                     \
   X(INDICATORS, CDbEnum, MACHINE, OWN)                          \
   X(INDICATORSMODE, CDbEnum, MACHINE, OWN)                      \
   X(INDICATORSWARMUP, CDbEnum, MACHINE, OWN)                    \
@@ -154,9 +154,9 @@
   X(INTELLIGENTDOCUMENTPROTECTION, CDbEnum, MACHINE, UNIT)      \
   X(JPEGQUALITY, CDbEnum, CAMERA, OWN)                          \
   X(LANGUAGE, CDbEnum, MACHINE, OWN)                            \
-  X(LEVELTOFOLLOW1, CDbEnum, MACHINE, OWN)                      \
-  X(LEVELTOFOLLOW2, CDbEnum, MACHINE, OWN)                      \
-  X(LEVELTOFOLLOW3, CDbEnum, MACHINE, OWN)                      \
+  X(LEVELTOFOLLOW1, CDbEnum, MACHINE, UNIT)                     \
+  X(LEVELTOFOLLOW2, CDbEnum, MACHINE, UNIT)                     \
+  X(LEVELTOFOLLOW3, CDbEnum, MACHINE, UNIT)                     \
   X(LOG, CDbEnum, MACHINE, OWN)                                 \
   X(LOWPOWERMODEUNIQUE, CDbEnum, MACHINE, NONE)                 \
   X(MAGNIFICATIONFRONTX, CDbRange, MACHINE, OWN)                \
@@ -186,17 +186,17 @@
   X(PAPERJAMRESPONSE, CDbEnum, MACHINE, UNIT)                   \
   X(PAPERSOURCE, CDbEnum, MACHINE, UNIT)                        \
   X(PATCHALARM, CDbEnum, MACHINE, NONE)                         \
-  X(PATCHCODEDETECTIONENABLED, CDbEnum, MACHINE, OWN)           \
-  X(PATCHFEATURE1, CDbEnum, MACHINE, OWN)                       \
-  X(PATCHFEATURE4, CDbEnum, MACHINE, OWN)                       \
-  X(PATCHFEATURE6, CDbEnum, MACHINE, OWN)                       \
-  X(PATCHHEAD1, CDbEnum, MACHINE, OWN)                          \
-  X(PATCHHEAD2, CDbEnum, MACHINE, OWN)                          \
-  X(PATCHHEAD3, CDbEnum, MACHINE, OWN)                          \
-  X(PATCHHEAD4, CDbEnum, MACHINE, OWN)                          \
-  X(PATCHLEVEL2, CDbEnum, MACHINE, OWN)                         \
-  X(PATCHLEVEL3, CDbEnum, MACHINE, OWN)                         \
-  X(PATCHTRANSFER, CDbEnum, MACHINE, OWN)                       \
+  X(PATCHCODEDETECTIONENABLED, CDbEnum, MACHINE, UNIT)          \
+  X(PATCHFEATURE1, CDbEnum, MACHINE, UNIT)                      \
+  X(PATCHFEATURE4, CDbEnum, MACHINE, UNIT)                      \
+  X(PATCHFEATURE6, CDbEnum, MACHINE, UNIT)                      \
+  X(PATCHHEAD1, CDbEnum, MACHINE, UNIT)                         \
+  X(PATCHHEAD2, CDbEnum, MACHINE, UNIT)                         \
+  X(PATCHHEAD3, CDbEnum, MACHINE, UNIT)                         \
+  X(PATCHHEAD4, CDbEnum, MACHINE, UNIT)                         \
+  X(PATCHLEVEL2, CDbEnum, MACHINE, UNIT)                        \
+  X(PATCHLEVEL3, CDbEnum, MACHINE, UNIT)                        \
+  X(PATCHTRANSFER, CDbEnum, MACHINE, UNIT)                      \
   X(PHYSICALHEIGHTADJUST, CDbRange, MACHINE, NONE)              \
   X(PHYSICALWIDTH, CDbRange, MACHINE, OWN)                      \
   X(PIXELFLAVOR, CDbEnum, CAMERA, OWN)                          \
@@ -235,7 +235,7 @@
   X(PRINTERWRITESEQUENCEMESSAGE4, CDbString, MACHINE, OWN)      \
   X(PRINTERWRITESEQUENCEMESSAGE5, CDbString, MACHINE, OWN)      \
   X(PRINTERWRITESEQUENCEMESSAGE6, CDbString, MACHINE, OWN)      \
-  X(PRINTERWRITESEQUENCESTRING, CDbString, MACHINE, OWN)        \
+  X(PRINTERWRITESEQUENCESTRING, CDbString, MACHINE, UNIT)       \
   X(PRINTONIMAGEFRONT, CDbEnum, MACHINE, OWN)                   \
   X(PRINTONIMAGEPOSITIONX, CDbRange, MACHINE, OWN)              \
   X(PRINTONIMAGEPOSITIONY, CDbRange, MACHINE, OWN)              \
@@ -250,7 +250,7 @@
   X(THRESHOLD, CDbRange, CAMERA, OWN)                           \
   X(TIMEDATE, CDbString, MACHINE, NONE)                         \
   X(TIMEDATEUTC, CDbString, MACHINE, NONE)                      \
-  X(TOGGLEPATCH, CDbEnum, MACHINE, OWN)                         \
+  X(TOGGLEPATCH, CDbEnum, MACHINE, UNIT)                        \
   X(TRANSPORTAUTOSTART, CDbEnum, MACHINE, NONE)                 \
   X(TRANSPORTTIMEOUT, CDbRange, MACHINE, UNIT)                  \
   X(TRANSPORTTIMEOUTRESPONSE, CDbEnum, MACHINE, UNIT)           \

@@ -22,8 +22,8 @@ bool Accessible(CDbDatum* a_pdbdatum) { return a_pdbdatum && a_pdbdatum->GetAcce
 bool CRuleKit::IsLoading() { return CDbDatum::TestDbState(DB_STATE_LOADING); }
 
 bool CRuleKit::IsRelaxed() {
-  return ConfigNumber(OS_CFGSECTION_MAIN, OS_CFGTAG_SKIPIAVALIDATION) != 0 ||
-         CDbDatum::TestDbState(DB_STATE_APPLICATION) || CDbDatum::TestDbState(DB_STATE_GUI);
+  return (CDbDatum::TestDbState(DB_STATE_APPLICATION) || CDbDatum::TestDbState(DB_STATE_GUI)) &&
+         ConfigNumber(OS_CFGSECTION_MAIN, OS_CFGTAG_SKIPIAVALIDATION) != 0;
 }
 
 bool CRuleKit::IsPreview() {

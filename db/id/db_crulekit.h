@@ -46,8 +46,8 @@ class CRuleKit {
   // -------------------------------------------------------------------------
   // A profile or the database resource is being loaded (state 3).
   static bool IsLoading();
-  // Checks are relaxed: SkipIAValidation is not 0, or an application (4) or
-  // GUI (5) request is being served.
+  // Checks are relaxed: SkipIAValidation is not 0 while an application (4)
+  // or GUI (5) request is being served.
   static bool IsRelaxed();
   // A preview is being scanned (PREVIEWMODE 2).
   static bool IsPreview();

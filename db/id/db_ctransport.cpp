@@ -109,11 +109,11 @@ constexpr std::array<int8_t, DB_ID_COUNT> s_ai8RowOfId = [] {
 enum class Kind { Enum, Range, String };
 
 constexpr Kind ContainerOf(EDBID a_edbid) {
-#define DB_TRANSPORT_CONTAINER(NAME, BASE)                                     \
-  if (a_edbid == DB_ID_##NAME) {                                               \
-    if constexpr (std::is_same_v<BASE, CTransportRange>) return Kind::Range;   \
-    if constexpr (std::is_same_v<BASE, CTransportString>) return Kind::String; \
-    return Kind::Enum;                                                         \
+#define DB_TRANSPORT_CONTAINER(NAME, CONTAINER, VALUE)                       \
+  if (a_edbid == DB_ID_##NAME) {                                             \
+    if constexpr (std::is_same_v<CONTAINER, CDbRange>) return Kind::Range;   \
+    if constexpr (std::is_same_v<CONTAINER, CDbString>) return Kind::String; \
+    return Kind::Enum;                                                       \
   }
   DB_TRANSPORT_CLASSES(DB_TRANSPORT_CONTAINER)
 #undef DB_TRANSPORT_CONTAINER
@@ -139,7 +139,7 @@ constexpr bool RowsAreSound() {
   for (const Row& row : s_arow) {
     if (!Fits(row)) return false;
   }
-#define DB_TRANSPORT_ROW_EXISTS(NAME, BASE) \
+#define DB_TRANSPORT_ROW_EXISTS(NAME, CONTAINER, VALUE) \
   if (s_ai8RowOfId[DB_ID_##NAME] < 0) return false;
   DB_TRANSPORT_CLASSES(DB_TRANSPORT_ROW_EXISTS)
 #undef DB_TRANSPORT_ROW_EXISTS
@@ -155,69 +155,80 @@ const Row* RowOf(EDBID a_edbid) {
   return nullptr;
 }
 
-}  // namespace transport
+// ---------------------------------------------------------------------------
+// The five rule operations, for each container; the container's own are
+// called by name, past the class's overrides.
+// ---------------------------------------------------------------------------
+namespace {
 
-// ---------------------------------------------------------------------------
-// The five rule operations
-// ---------------------------------------------------------------------------
 template <class Container, class Value>
-EOSSTS CTransportRule<Container, Value>::Validate(EDBID_WINDOW a_edbidwindow, Value a_value) {
-  const transport::Row* prow = transport::RowOf(this->GetId());
+EOSSTS ValidateOf(Container& a_own, EDBID_WINDOW a_edbidwindow, Value a_value) {
+  const Row* prow = RowOf(a_own.GetId());
   if constexpr (std::is_same_v<Container, CDbString>) {
-    if (prow && prow->evalidate == transport::ValidateKind::Sound)
-      return transport::ValidateSound(*this, a_edbidwindow, a_value);
+    if (prow && prow->evalidate == ValidateKind::Sound) return ValidateSound(a_own, a_edbidwindow, a_value);
   } else if constexpr (std::is_same_v<Container, CDbEnum>) {
-    if (prow && prow->evalidate == transport::ValidateKind::Sensor)
-      return transport::ValidateSensor(*this, a_edbidwindow, a_value);
+    if (prow && prow->evalidate == ValidateKind::Sensor) return ValidateSensor(a_own, a_edbidwindow, a_value);
   }
-  return Container::Validate(a_edbidwindow, a_value);
+  return a_own.Container::Validate(a_edbidwindow, a_value);
 }
 
-template <class Container, class Value>
-EOSSTS CTransportRule<Container, Value>::FixAccess() {
-  const transport::Row* prow = transport::RowOf(this->GetId());
-  if (!prow || prow->eaccess == transport::AccessKind::Base) return Container::FixAccess();
-  transport::FixAccess(prow->eaccess, *this);
+template <class Container>
+EOSSTS FixAccessOf(Container& a_own) {
+  const Row* prow = RowOf(a_own.GetId());
+  if (!prow || prow->eaccess == AccessKind::Base) return a_own.Container::FixAccess();
+  FixAccess(prow->eaccess, a_own);
   return OS_STS_SUCCESS;
 }
 
 // Every class is asked in every pass: the modified value is looked at once,
 // and only its id among the ones the row follows.
-template <class Container, class Value>
-EOSSTS CTransportRule<Container, Value>::FixCurrent() {
-  const transport::Row* prow = transport::RowOf(this->GetId());
-  if (!prow || prow->spanfollow.empty()) return Container::FixCurrent();
+template <class Container>
+EOSSTS FixCurrentOf(Container& a_own) {
+  const Row* prow = RowOf(a_own.GetId());
+  if (!prow || prow->spanfollow.empty()) return a_own.Container::FixCurrent();
   const CDbDatum* pdbdatumModified = CDbDatum::GetModified();
   if (!pdbdatumModified) return OS_STS_SUCCESS;
   const EDBID edbidModified = pdbdatumModified->GetId();
-  for (const transport::Follow& follow : prow->spanfollow) {
+  for (const Follow& follow : prow->spanfollow) {
     if (follow.edbid != edbidModified) continue;
     DbRuleModified dbrulemodified;
-    if (CRuleKit::GetModified(this, &dbrulemodified)) transport::React(follow, *prow, *this, dbrulemodified);
+    if (CRuleKit::GetModified(&a_own, &dbrulemodified)) React(follow, *prow, a_own, dbrulemodified);
     break;
   }
   return OS_STS_SUCCESS;
 }
 
-template <class Container, class Value>
-EOSSTS CTransportRule<Container, Value>::FixDefault() {
-  const transport::Row* prow = transport::RowOf(this->GetId());
-  if (!prow || prow->edefault == transport::DefaultKind::Base) return Container::FixDefault();
-  return transport::FixDefault(prow->edefault, *this);
+template <class Container>
+EOSSTS FixDefaultOf(Container& a_own) {
+  const Row* prow = RowOf(a_own.GetId());
+  if (!prow || prow->edefault == DefaultKind::Base) return a_own.Container::FixDefault();
+  return FixDefault(prow->edefault, a_own);
 }
 
-template <class Container, class Value>
-void CTransportRule<Container, Value>::MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {
+template <class Container>
+void MakeXmlOf(Container& a_own, long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {
   if constexpr (std::is_same_v<Container, CDbRange>) {
-    const transport::Row* prow = transport::RowOf(this->GetId());
-    if (prow && prow->emakexml != transport::MakeXmlKind::Base) {
-      transport::MakeXml(prow->emakexml, *this, a_lValue, a_edbdevicedataTarget);
+    const Row* prow = RowOf(a_own.GetId());
+    if (prow && prow->emakexml != MakeXmlKind::Base) {
+      MakeXml(prow->emakexml, a_own, a_lValue, a_edbdevicedataTarget);
       return;
     }
   }
-  Container::MakeXml(a_lValue, a_edbdevicedataTarget);
+  a_own.Container::MakeXml(a_lValue, a_edbdevicedataTarget);
 }
 
-template class CTransportRule<CDbEnum, long>;
-template class CTransportRule<CDbRange, long>;
-template class CTransportRule<CDbString, const char*>;
+}  // namespace
+}  // namespace transport
+
+#define DB_TRANSPORT_OPERATIONS(NAME, CONTAINER, VALUE)                              \
+  EOSSTS C##NAME::Validate(EDBID_WINDOW a_edbidwindow, VALUE a_value) {              \
+    return transport::ValidateOf<CONTAINER, VALUE>(*this, a_edbidwindow, a_value);   \
+  }                                                                                  \
+  EOSSTS C##NAME::FixAccess() { return transport::FixAccessOf<CONTAINER>(*this); }   \
+  EOSSTS C##NAME::FixCurrent() { return transport::FixCurrentOf<CONTAINER>(*this); } \
+  EOSSTS C##NAME::FixDefault() { return transport::FixDefaultOf<CONTAINER>(*this); } \
+  void C##NAME::MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {        \
+    transport::MakeXmlOf<CONTAINER>(*this, a_lValue, a_edbdevicedataTarget);         \
+  }
+DB_TRANSPORT_CLASSES(DB_TRANSPORT_OPERATIONS)
+#undef DB_TRANSPORT_OPERATIONS

@@ -414,6 +414,13 @@ TEST_F(DbMakeXmlTest, ArgumentsFollowTheListOrder) {
       }
     }
   };
+  // The patch settings go out through the image-address rules, which a
+  // model with indexing has.
+  m_pdatabase->ConfigEnumAdd("indexingformat", "none", DB_CONFIGTARGET_COMMON);
+  for (const char* szFormat : {"bw", "rgb_24"}) m_pdatabase->ConfigEnumAdd("imageformat", szFormat, DB_CONFIGTARGET_COMMON);
+  m_pdatabase->ConfigAdd("duplex", DB_CONFIGTARGET_COMMON);
+  m_pdatabase->FixDefaultAll();
+  ASSERT_NE(m_pdatabase->GetDbIa(), nullptr);
   Cameras(false, false, true, false);
   support(vecedbidSetConfig, DB_BIN_MACHINE);
   support(vecedbidCreateCamera, DB_BIN_COLOR_FRONT);

@@ -564,6 +564,36 @@ TEST_F(DbDatabaseValuesTest, RestoreAllSkipsTheMetersAndTheScannersOwnValues) {
   EXPECT_EQ(vecprange[0]->GetRestoreLong(), 30);
 }
 
+// The windows 1 to 10 hold values of their own, which the window-0 walk
+// never reaches: the undo point covers them, with their master's group
+// deciding as for the master.
+TEST_F(DbDatabaseValuesTest, RestoreAllPutsBackTheValuesOfEveryWindow) {
+  CDatabase& db = *m_pdatabase;
+  const struct {
+    EDBID edbid;
+    uint64_t u64Group;
+    bool blRestored;
+  } acase[] = {{DB_ID_FRAMEWIDTH, 0, true}, {DB_ID_FRAMEHEIGHT, DB_GROUP_METER, false}};
+  for (const auto& c : acase) {
+    SCOPED_TRACE(c.edbid);
+    RecordingRange* prange = NewRecordingRange(c.edbid, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, 500, 0, 1000, 10);
+    std::vector<CDbDatum*> vecpcopy;
+    for (EDBID_WINDOW edbidwindow : {1, 3, 10}) {
+      vecpcopy.push_back(NewWindowCopy(edbidwindow, c.edbid, DB_BIN_BITONAL_FRONT));
+      vecpcopy.back()->CopyCurrentLong(600 + edbidwindow);
+    }
+    NewLookup(c.edbid, "lex", c.u64Group);
+    db.RememberAll();
+    for (CDbDatum* pcopy : vecpcopy) pcopy->CopyCurrentLong(700);
+    prange->CopyCurrentLong(800);
+    db.RestoreAll();
+    EXPECT_EQ(prange->GetCurrentLongNoCallback(), c.blRestored ? 500 : 800);
+    EXPECT_EQ(vecpcopy[0]->GetCurrentLongNoCallback(), c.blRestored ? 601 : 700);
+    EXPECT_EQ(vecpcopy[1]->GetCurrentLongNoCallback(), c.blRestored ? 603 : 700);
+    EXPECT_EQ(vecpcopy[2]->GetCurrentLongNoCallback(), c.blRestored ? 610 : 700);
+  }
+}
+
 // A profile keeps its own copy of a list: the datum is marked while its
 // current list differs from it, position by position.
 TEST_F(DbDatabaseValuesTest, AListThatDiffersFromItsProfileMarksTheDatum) {

@@ -55,7 +55,10 @@ class LockHolder {
   std::thread m_thread;
 };
 
-const char s_szSetmany[] = "<setmany><set><id>powerofftimeout</id><valuecurrent>7</valuecurrent></set></setmany>";
+// A setmany whose first set changes a value and whose second fails.
+const char s_szSetmany[] =
+    "<setmany><set><id>powerofftimeout</id><valuecurrent>7</valuecurrent></set>"
+    "<set><id>nosuchcapability</id><valuecurrent>1</valuecurrent></set></setmany>";
 
 // The library's grammar is drv/drv_grammar.xml as it stands.
 TEST_F(DrvDispatchTest, EmbedsTheGrammarFile) {
@@ -146,7 +149,8 @@ TEST_F(DrvDispatchTest, SetmanyRestoresOnlyWhatItRemembered) {
   EXPECT_EQ(reply.strStatus, "badvalue");
   EXPECT_EQ(Number(reply.strReply), 21);
   EXPECT_EQ(m_pdatabase->TestDbState(DB_STATE_APPLICATION), 0);
-  EXPECT_TRUE(m_plog->Contains("command not built yet...<set>"));
+  EXPECT_TRUE(m_plog->Contains("=== POWEROFFTIMEOUT(0,1):7 was:"));
+  EXPECT_TRUE(m_plog->Contains("Unrecognized lexicon Id nosuchcapability..."));
   EXPECT_EQ(pdbdatum->GetCurrentLongNoCallback(), lBefore);
   EXPECT_EQ(m_pdrvcommandfsm->GetCurrentState(), DRV_STATE_INITIALIZED);
 

@@ -35,33 +35,6 @@ class DrvGetTest : public drvtest::DrvOpenedFixture {
     return iStatus;
   }
 
-  // The reply is well-formed, a whole task with its byte count right.
-  void ExpectSound(const Reply& a_reply) {
-    EXPECT_EQ(a_reply.strText.substr(0, 10), "<task id='") << a_reply.strText;
-    ASSERT_GE(a_reply.strText.size(), 91u);
-    EXPECT_EQ(std::stoull(a_reply.strText.substr(68, 20)), a_reply.strText.size()) << a_reply.strText;
-    EXPECT_EQ(DbFixture::XmlLint(a_reply.strText), 0) << a_reply.strText;
-  }
-
-  // The report elements of a reply (the status excepted), by name.
-  static std::vector<std::string> Reports(const std::string& a_strReply) {
-    std::vector<std::string> vec;
-    std::regex regex("\n\t<([a-z]+)>");
-    for (std::sregex_iterator it(a_strReply.begin(), a_strReply.end(), regex), end; it != end; ++it) {
-      if ((*it)[1] != "reportstatus") vec.push_back((*it)[1]);
-    }
-    return vec;
-  }
-
-  // Every element of that name, in reply order.
-  static std::vector<std::string> All(const std::string& a_strReply, const std::string& a_strName) {
-    std::vector<std::string> vec;
-    std::regex regex("<" + a_strName + ">([^<]*)</" + a_strName + ">");
-    for (std::sregex_iterator it(a_strReply.begin(), a_strReply.end(), regex), end; it != end; ++it)
-      vec.push_back((*it)[1]);
-    return vec;
-  }
-
   CDbDatum* Machine(EDBID a_edbid) { return m_pdatabase->FindDirect(DB_BIN_MACHINE, a_edbid); }
 };
 

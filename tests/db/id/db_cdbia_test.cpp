@@ -1,10 +1,96 @@
-// The image-address rules object: it makes its implementation and deletes
-// it with itself, each step in the log.
+// The image-address rules in the library itself (their behaviour against the
+// model is the rules harness's, tests/tools/rulesmodel): the object and its
+// implementation, what they answer for values they do not rule or cannot
+// rule, the indexing formats a model offers, the wipe of a write sequence of
+// any size, the rebuilt starting address kept within its size, and the
+// catalogue's classes.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "../../os/log_capture.h"
 #include "../mem_lines.h"
+#include "db_cdbconfig.h"
 #include "db_cdbia.h"
+#include "db_cdbresource.h"
+#include "db_cindexing.h"
+#include "db_cprinterwritesequencestring.h"
+#include "db_rules_fixture.h"
+
+namespace {
+
+// The records of the rules fixture's resource on the machine bin, as a load
+// of that resource sets them (the library's own resource lacks them).
+EOSSTS InitMachineRecord(const DbResourceRecord* a_pdbresourcerecord, void* a_pvUser) {
+  auto* pdatabase = static_cast<CDatabase*>(a_pvUser);
+  const DbResourceRecord& record = *a_pdbresourcerecord;
+  for (long l = 0; l < record.lBins; ++l) {
+    const DbResourceBin& bin = record.adbresourcebin[l];
+    CDbDatum* pdbdatum = bin.edbbin == DB_BIN_MACHINE ? pdatabase->FindDirect(DB_BIN_MACHINE, record.edbid) : nullptr;
+    const auto edbaccess = static_cast<EDBACCESS>(bin.lAccess);
+    const auto edbdevicedata = static_cast<EDBDEVICEDATA>(record.lDeviceData);
+    if (auto* pdbenum = record.cKind == 'E' ? dynamic_cast<CDbEnum*>(pdbdatum) : nullptr) {
+      pdbenum->InitEnumLong(record.edbid, DB_BIN_MACHINE, edbaccess, edbdevicedata, bin.lDefault, bin.lDefault);
+      for (long lItem = 0; lItem < bin.lItems; ++lItem) {
+        pdbenum->AddDefaultItem(bin.alItems[lItem]);
+        pdbenum->AddCurrentItem(bin.alItems[lItem]);
+      }
+    } else if (auto* pdbrange = record.cKind == 'R' ? dynamic_cast<CDbRange*>(pdbdatum) : nullptr) {
+      pdbrange->InitRangeLong(record.edbid, DB_BIN_MACHINE, edbaccess, edbdevicedata, bin.lDefault, bin.lMin, bin.lMax,
+                              bin.lStep, bin.lDefault, bin.lMin, bin.lMax, bin.lStep);
+    } else if (auto* pdbstring = record.cKind == 'S' ? dynamic_cast<CDbString*>(pdbdatum) : nullptr) {
+      pdbstring->InitString(record.edbid, DB_BIN_MACHINE, edbaccess, edbdevicedata, static_cast<size_t>(bin.lDefault),
+                            bin.szText, bin.szText, "", "");
+    }
+  }
+  return OS_STS_SUCCESS;
+}
+
+// The mapleB feeder (it offers indexing, "ia") with the machine records of
+// the rules fixture, whose resource holds every indexing capability.
+class DbIaTest : public dbtest::DbRulesFixture {
+ protected:
+  void SetUp() override {
+    dbtest::DbRulesFixture::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(LoadFixtureRecords());
+    m_pdatabase->FixDefaultAll();
+  }
+
+  bool LoadFixtureRecords() {
+    std::ifstream ifstreamResource(SCANDRV_RULES_FIXTURE_DIR "/compiled/database.edres", std::ios::binary);
+    const std::string strResource{std::istreambuf_iterator<char>(ifstreamResource), std::istreambuf_iterator<char>()};
+    CDbResource dbresource;
+    m_pdatabase->SetDbState(DB_STATE_LOADING);
+    const EOSSTS eossts =
+        dbresource.ReadDatabase(strResource.data(), strResource.size(), InitMachineRecord, m_pdatabase.get());
+    m_pdatabase->ClearDbState(DB_STATE_LOADING);
+    return !strResource.empty() && eossts == OS_STS_SUCCESS;
+  }
+
+  CDbDatum* Machine(EDBID a_edbid) { return At(0, a_edbid, DB_BIN_MACHINE); }
+
+  EDBSTS SetText(EDBID a_edbid, const char* a_szText) {
+    return m_pdatabase->SetCurrentString(Machine(a_edbid), a_szText);
+  }
+
+  std::string Text(EDBID a_edbid) { return Machine(a_edbid)->GetCurrentStringNoCallback(); }
+
+  size_t CountInLog(const std::string& a_strLine) {
+    const std::string strLog = m_plog->Text();
+    size_t sizetCount = 0;
+    for (size_t sizet = strLog.find(a_strLine); sizet != std::string::npos; sizet = strLog.find(a_strLine, sizet + 1))
+      ++sizetCount;
+    return sizetCount;
+  }
+};
+
+bool AlwaysFails() { return true; }
+
+}  // namespace
 
 TEST(DbIa, MakesAndDeletesItsImplementation) {
   testsupport::LogCapture log(1);
@@ -12,4 +98,160 @@ TEST(DbIa, MakesAndDeletesItsImplementation) {
   EXPECT_TRUE(log.Contains("new CDbIaImpl"));
   delete pdbia;
   dbtest::ExpectMemoryLinesPaired(log.Text());
+}
+
+// An implementation that could not be made leaves an object that answers 1
+// to everything, each time in the log, and writes nothing.
+TEST(DbIa, WithoutItsImplementationEveryOperationAnswersOne) {
+  testsupport::LogCapture log(1);
+  CDbIa::SetAllocationSeam(AlwaysFails);
+  CDbIa dbia(nullptr);
+  CDbIa::SetAllocationSeam(nullptr);
+  EXPECT_TRUE(log.Contains("OsMemNew failed..."));
+  CDbEnum dbenum;
+  EXPECT_EQ(dbia.FixDefault(&dbenum), OS_STS_FAIL);
+  EXPECT_EQ(dbia.FixAccess(&dbenum), OS_STS_FAIL);
+  EXPECT_EQ(dbia.FixCurrent(&dbenum), OS_STS_FAIL);
+  EXPECT_EQ(dbia.Validate(&dbenum, 0, 2L), OS_STS_FAIL);
+  EXPECT_EQ(dbia.Validate(&dbenum, 0, "A"), OS_STS_FAIL);
+  dbia.MakeXml(&dbenum, 2, DB_DEVICEDATA_BOTH);
+  const std::string strLog = log.Text();
+  size_t sizetCount = 0;
+  for (size_t sizet = strLog.find("m_pdbiaimpl is null..."); sizet != std::string::npos;
+       sizet = strLog.find("m_pdbiaimpl is null...", sizet + 1))
+    ++sizetCount;
+  EXPECT_EQ(sizetCount, 6u);
+}
+
+// In a database, such an object leaves the indexing capabilities as their
+// records have them and disturbs nothing else.
+TEST_F(DbIaTest, WithoutItsImplementationTheOtherRulesGoOn) {
+  m_pdatabase->ConfigEnumDelete("indexingformat", "none", DB_CONFIGTARGET_COMMON);
+  m_pdatabase->FixDefaultAll();
+  ASSERT_EQ(m_pdatabase->GetDbIa(), nullptr);
+  EXPECT_EQ(Machine(DB_ID_BATCHLEVEL)->GetAccess(), DB_ACCESS_NOTSUPPORTED);
+  m_pdatabase->ConfigEnumAdd("indexingformat", "none", DB_CONFIGTARGET_COMMON);
+  ASSERT_TRUE(LoadFixtureRecords());
+  CDbIa::SetAllocationSeam(AlwaysFails);
+  m_pdatabase->FixDefaultAll();
+  CDbIa::SetAllocationSeam(nullptr);
+  ASSERT_NE(m_pdatabase->GetDbIa(), nullptr);
+  EXPECT_GT(CountInLog("m_pdbiaimpl is null..."), 0u);
+  EXPECT_EQ(Machine(DB_ID_BATCHLEVEL)->GetAccess(), DB_ACCESS_READWRITE);
+  EXPECT_EQ(Set(0, DB_ID_BATCHLEVEL, DB_BIN_MACHINE, 2), static_cast<EDBSTS>(OS_STS_FAIL));
+  EXPECT_EQ(Value(0, DB_ID_BATCHLEVEL, DB_BIN_MACHINE), 1);
+  EXPECT_EQ(Set(0, DB_ID_SUPPORTEDSIZES, DB_BIN_MACHINE, DB_ID_SUPPORTEDSIZES_ENUM_A4), DB_STS_SUCCESS);
+  EXPECT_EQ(Value(0, DB_ID_FRAMEWIDTH, DB_BIN_COLOR_FRONT), 9912);
+}
+
+// A value the rules do not rule: 1, logged, nothing written or changed.
+TEST_F(DbIaTest, AnIdItDoesNotRuleIsRefused) {
+  CDbIa* pdbia = m_pdatabase->GetDbIa();
+  ASSERT_NE(pdbia, nullptr);
+  CDbDatum* pdbdatum = At(0, DB_ID_FRAMEWIDTH, DB_BIN_COLOR_FRONT);
+  const EDBACCESS edbaccess = pdbdatum->GetAccess();
+  EXPECT_EQ(pdbia->FixAccess(pdbdatum), OS_STS_FAIL);
+  EXPECT_EQ(pdbia->Validate(pdbdatum, 0, 1200L), OS_STS_FAIL);
+  EXPECT_EQ(pdbia->Validate(Machine(DB_ID_PRINTERWRITESEQUENCESTRING), 0, "A"), OS_STS_FAIL);
+  pdbia->MakeXml(pdbdatum, 1200, DB_DEVICEDATA_BOTH);
+  Machine(DB_ID_PAPERSOURCE)->SetModified();
+  m_pdatabase->SetDbState(DB_STATE_FIXUP);
+  EXPECT_EQ(pdbia->FixCurrent(pdbdatum), OS_STS_FAIL);
+  m_pdatabase->ClearDbState(DB_STATE_FIXUP);
+  CDbDatum::ClearModified();
+  EXPECT_EQ(pdbdatum->GetAccess(), edbaccess);
+  EXPECT_EQ(CountInLog("Unrecognized edbid...99"), 4u);
+  EXPECT_EQ(CountInLog("Unrecognized edbid...220"), 1u);
+}
+
+// A patch head takes off and on only; another value is refused whatever
+// the list offers.
+TEST_F(DbIaTest, APatchHeadOfAnotherValueIsRefused) {
+  ASSERT_EQ(Set(0, DB_ID_PATCHCODEDETECTIONENABLED, DB_BIN_MACHINE, 2), DB_STS_SUCCESS);
+  auto* pdbenum = dynamic_cast<CDbEnum*>(Machine(DB_ID_PATCHHEAD2));
+  ASSERT_NE(pdbenum, nullptr);
+  ASSERT_EQ(pdbenum->AddCurrentItem(3), OS_STS_SUCCESS);
+  EXPECT_EQ(Set(0, DB_ID_PATCHHEAD2, DB_BIN_MACHINE, 3), static_cast<EDBSTS>(DB_EOSSTS_REFUSED));
+  EXPECT_TRUE(m_plog->Contains("Unrecognized patchhead...3"));
+  EXPECT_EQ(Value(0, DB_ID_PATCHHEAD2, DB_BIN_MACHINE), 1);
+}
+
+// Every format the model does not offer goes, each one looked at, however
+// many follow one another; when the last one left is not offered either,
+// the capability goes.
+TEST_F(DbIaTest, TheIndexingFormatsAreThoseTheModelOffers) {
+  auto* pdbenum = dynamic_cast<CDbEnum*>(Machine(DB_ID_INDEXINGFORMAT));
+  ASSERT_NE(pdbenum, nullptr);
+  ASSERT_EQ(pdbenum->GetDefaultItemCount(), 2);
+  EXPECT_EQ(pdbenum->GetDefaultItem(0), DB_ID_INDEXINGFORMAT_ENUM_NONE);
+  EXPECT_EQ(pdbenum->GetDefaultItem(1), DB_ID_INDEXINGFORMAT_ENUM_IMAGEADDRESS);
+  EXPECT_EQ(pdbenum->GetCurrentItemCount(), 2);
+
+  pdbenum->DeleteAllDefaultItems();
+  for (long lItem : {4L, 3L, 2L, 5L, 1L}) pdbenum->AddDefaultItem(lItem);
+  pdbenum->SetDefaultLong(3);
+  m_pdatabase->FixDefaultAll();
+  ASSERT_EQ(pdbenum->GetDefaultItemCount(), 2);
+  EXPECT_EQ(pdbenum->GetDefaultItem(0), DB_ID_INDEXINGFORMAT_ENUM_IMAGEADDRESS);
+  EXPECT_EQ(pdbenum->GetDefaultItem(1), DB_ID_INDEXINGFORMAT_ENUM_NONE);
+  EXPECT_EQ(pdbenum->GetCurrentLongNoCallback(), DB_ID_INDEXINGFORMAT_ENUM_IMAGEADDRESS);
+
+  pdbenum->DeleteAllDefaultItems();
+  for (long lItem : {2L, 3L}) pdbenum->AddDefaultItem(lItem);
+  m_pdatabase->FixDefaultAll();
+  EXPECT_EQ(pdbenum->GetAccess(), DB_ACCESS_NOTSUPPORTED);
+  EXPECT_TRUE(m_plog->Contains("rules>>> no indexing format offered, not supported...3"));
+}
+
+// A write sequence that prints a field no longer in use is wiped to as
+// many "Z" as it may hold, whatever its size, within the text buffer.
+TEST_F(DbIaTest, AWriteSequenceIsWipedToItsSize) {
+  CDbDatum* pdbdatum = Machine(DB_ID_PRINTERWRITESEQUENCESTRING);
+  ASSERT_NE(dynamic_cast<CPRINTERWRITESEQUENCESTRING*>(pdbdatum), nullptr);
+  for (size_t sizetMax : {160u, 191u, 192u, 400u, 1023u, 1024u, 5000u}) {
+    pdbdatum->SetSizetMaxString(sizetMax);
+    ASSERT_EQ(Set(0, DB_ID_IMAGEADDRESSTEMPLATES, DB_BIN_MACHINE, DB_ID_IMAGEADDRESSTEMPLATES_ENUM_1), DB_STS_SUCCESS);
+    ASSERT_EQ(SetText(DB_ID_PRINTERWRITESEQUENCESTRING, "12d"), DB_STS_SUCCESS);
+    ASSERT_EQ(Set(0, DB_ID_IMAGEADDRESSTEMPLATES, DB_BIN_MACHINE, DB_ID_IMAGEADDRESSTEMPLATES_ENUM_2), DB_STS_SUCCESS);
+    EXPECT_EQ(Text(DB_ID_PRINTERWRITESEQUENCESTRING), std::string(std::min<size_t>(sizetMax, 1023), 'Z')) << sizetMax;
+  }
+  EXPECT_FALSE(m_plog->Contains("String buffer not big enough"));
+}
+
+// The starting address rebuilt from a long scanner address keeps the
+// address's size (30 here), logged; a character is never cut in two.
+TEST_F(DbIaTest, TheRebuiltAddressKeepsItsSize) {
+  ASSERT_EQ(Set(0, DB_ID_IMAGEADDRESSTEMPLATES, DB_BIN_MACHINE, DB_ID_IMAGEADDRESSTEMPLATES_ENUM_1), DB_STS_SUCCESS);
+  ASSERT_EQ(Machine(DB_ID_IMAGEADDRESS)->GetSizetMaxString(), 30u);
+  const struct {
+    std::string strScanner;
+    std::string strAddress;
+  } acase[] = {{std::string(300, '7'), std::string(30, '7')},
+               {std::string(29, 'X') + ".0005", std::string(29, 'X')},
+               {std::string(14, 'X') + ".00" + std::string(20, '9'), std::string(14, 'X') + "." + std::string(15, '9')},
+               {[] {
+                  std::string str;
+                  for (int i = 0; i < 40; ++i) str += "\xC3\xA4";
+                  return str;
+                }(),
+                [] {
+                  std::string str;
+                  for (int i = 0; i < 30; ++i) str += "\xC3\xA4";
+                  return str;
+                }()}};
+  for (const auto& c : acase) {
+    ASSERT_EQ(SetText(DB_ID_IMAGEADDRESSSCANNER, c.strScanner.c_str()), DB_STS_SUCCESS);
+    EXPECT_EQ(Text(DB_ID_IMAGEADDRESS), c.strAddress) << c.strScanner;
+  }
+  EXPECT_EQ(CountInLog("rules>>> the scanner's image address is longer than 30 characters, cut..."), 4u);
+}
+
+// The catalogue makes the rule classes in window 0, bin 1.
+TEST_F(DbIaTest, TheCatalogueMakesTheIndexingClasses) {
+#define DB_INDEXING_MADE(NAME, CONTAINER) \
+  EXPECT_NE(dynamic_cast<C##NAME*>(Machine(DB_ID_##NAME)), nullptr) << #NAME;
+  DB_INDEXING_CLASSES(DB_INDEXING_MADE)
+#undef DB_INDEXING_MADE
+  EXPECT_NE(dynamic_cast<CCHECKDIGIT*>(Machine(DB_ID_CHECKDIGIT)), nullptr);
+  EXPECT_NE(dynamic_cast<CTOGGLEPATCH*>(Machine(DB_ID_TOGGLEPATCH)), nullptr);
 }

@@ -34,18 +34,21 @@ TEST_F(RuleKitTest, ConfigurationNumbersAreReadAsCReadsThem) {
   g_poscfg = poscfg;
 }
 
-// Relaxed checks: the configuration switch, or a request of the application
-// or the GUI.
+// Relaxed checks: the configuration switch while a request of the
+// application or the GUI is served; neither alone.
 TEST_F(RuleKitTest, StatesOfTheDatabase) {
-  Configure(OS_CFGTAG_SKIPIAVALIDATION, "0");
-  EXPECT_FALSE(CRuleKit::IsRelaxed());
-  Configure(OS_CFGTAG_SKIPIAVALIDATION, "0x1");
-  EXPECT_TRUE(CRuleKit::IsRelaxed());
-  Configure(OS_CFGTAG_SKIPIAVALIDATION, "");
-  for (EDBSTATE edbstate : {DB_STATE_APPLICATION, DB_STATE_GUI}) {
-    m_pdatabase->SetDbState(edbstate);
-    EXPECT_TRUE(CRuleKit::IsRelaxed()) << edbstate;
-    m_pdatabase->ClearDbState(edbstate);
+  const struct {
+    const char* szSwitch;
+    bool blRelaxed;
+  } acase[] = {{"0", false}, {"0x1", true}, {"", false}, {"junk", false}, {"010", true}};
+  for (const auto& c : acase) {
+    Configure(OS_CFGTAG_SKIPIAVALIDATION, c.szSwitch);
+    EXPECT_FALSE(CRuleKit::IsRelaxed()) << c.szSwitch;
+    for (EDBSTATE edbstate : {DB_STATE_APPLICATION, DB_STATE_GUI}) {
+      m_pdatabase->SetDbState(edbstate);
+      EXPECT_EQ(CRuleKit::IsRelaxed(), c.blRelaxed) << c.szSwitch << " " << edbstate;
+      m_pdatabase->ClearDbState(edbstate);
+    }
   }
   EXPECT_FALSE(CRuleKit::IsRelaxed());
   EXPECT_FALSE(CRuleKit::IsLoading());

@@ -96,7 +96,7 @@ size_t Occurrences(const std::string& a_strText, const std::string& a_strWord) {
 }  // namespace
 
 TEST_F(DbTransportRulesTest, TheCatalogueMakesTheFamilysClasses) {
-#define DB_TRANSPORT_CLASS_MADE(NAME, BASE) \
+#define DB_TRANSPORT_CLASS_MADE(NAME, CONTAINER, VALUE) \
   EXPECT_NE(dynamic_cast<C##NAME*>(CDbDatum::ms_pdatumcommon->apdbdatum[0][DB_ID_##NAME][DB_BIN_MACHINE]), nullptr) << #NAME;
   DB_TRANSPORT_CLASSES(DB_TRANSPORT_CLASS_MADE)
 #undef DB_TRANSPORT_CLASS_MADE

@@ -9,6 +9,7 @@ of a theme (rules.py) replaces the five rule operations and the comparison of it
 """
 import bisect
 
+from . import labels
 from .names import (ADF, CAMERAS, COMMON, FLATBED, ID, MACHINE, PROFILE_GROUP, STATE_APPLICATION, STATE_FIXUP,
                     STATE_GUI, STATE_LOADING, SUFFIX, VALUE, WINDOWS, other_side, same_side)
 
@@ -107,6 +108,27 @@ class Config:
             self.keys.remove(key)
 
 
+def character_bytes(data, index):
+    """The bytes of the character at the index, as CDbDatum::CountCharacters walks a text: a lead byte with the
+    continuation bytes that follow it, any other byte alone."""
+    byte = data[index]
+    sequence = 4 if 0xF0 <= byte < 0xF8 else 3 if 0xE0 <= byte < 0xF0 else 2 if 0xC0 <= byte < 0xE0 else 1
+    length = 1
+    while length < sequence and index + length < len(data) and data[index + length] & 0xC0 == 0x80:
+        length += 1
+    return length
+
+
+def count_characters(text):
+    """CDbDatum::CountCharacters: the characters of a text as the string limits count them."""
+    data = text.encode("utf-8", "surrogateescape")
+    count = index = 0
+    while index < len(data):
+        index += character_bytes(data, index)
+        count += 1
+    return count
+
+
 def to_long(number):
     """An unsigned 64-bit configuration number as the rules read it into a long."""
     return number if number < (1 << 63) else (1 << 63) - 1
@@ -118,10 +140,12 @@ class Database:
         self.windows = WINDOWS
         self.state = 0
         self.errors = {"printer": "", "imageaddress": ""}
+        self.labels_loaded = False  # the probe's "labels": until then every label is the fallback
         self.notify_value, self.notify_profiles = set(), set()
         self.notify_access, self.notify_constraint = set(), set()
         self.notify_sides, self.notify_images = {}, {}
         self.config = Config()
+        self.dbia = False  # the image-address rules object, made by the default fix-up
         self.lookup = {}
         self.rules = {}  # id -> rule class of a theme
         self.modified = None
@@ -129,7 +153,6 @@ class Database:
         self.unit_override = 0
         self.scan_source = 1
         self.driver_config = {}  # {(section, tag): text} the probe's cfgset gave
-        self.user_directory = None  # the profile list's, where the multifeed sound is kept
 
     # -- slots and access -------------------------------------------------------------------------------------
     def slot(self, w, id_, bin_):
@@ -182,6 +205,16 @@ class Database:
     def clear_state(self, bit):
         if 1 <= bit <= 15:
             self.state &= ~(1 << bit)
+
+    # -- the last errors ------------------------------------------------------------------------------------------
+    def error_text(self, token):
+        """What CDatabase::SetLastPrinterError and SetLastImageAddressError keep of a token: its label."""
+        if not token:
+            return ""
+        return labels.label(token) if self.labels_loaded else "???"
+
+    def set_last_error(self, kind, token):
+        self.errors[kind] = self.error_text(token)
 
     # -- notification -----------------------------------------------------------------------------------------
     def _record(self, kind, datum, join):
@@ -298,7 +331,7 @@ class Database:
         return self.force_current_string(datum, text)
 
     def _text_fits(self, datum, text):
-        return len(text) <= datum.maxlen and len(text.encode()) < 1024
+        return count_characters(text) <= datum.maxlen and len(text.encode("utf-8", "surrogateescape")) < 1024
 
     def force_current_string(self, datum, text):
         if not self._text_fits(datum, text):
@@ -401,7 +434,8 @@ class Database:
             return REFUSED
         return SUCCESS
 
-    def base_validate_string(self, datum, text):
+    def base_validate_text(self, datum, text):
+        """CDbString::Validate."""
         if not self.modifiable(datum):
             return NOTMODIFIABLE
         return SUCCESS if self._text_fits(datum, text) else REFUSED
@@ -539,7 +573,7 @@ class Database:
         if rule is not None and rule.validate is not None:
             status = rule.validate(self, datum, datum.w, text)
         else:
-            status = self.base_validate_string(datum, text)
+            status = self.base_validate_text(datum, text)
         if status != SUCCESS:
             return status
         status = self.set_current_string(datum, text)
@@ -611,6 +645,7 @@ class Database:
 
     def fix_default_all(self, dump=None):
         """CDatabase::FixDefaultAll; dump(name) is called where the library writes its dumps."""
+        self.dbia = self.config.enum_exists("indexingformat", "none", COMMON)
         self._fix_default_physical_height()
         window = self.slot(0, ID["WINDOW"], MACHINE)
         if window is not None:

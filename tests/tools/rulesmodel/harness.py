@@ -5,20 +5,26 @@ the rules fixture, with scanners opened from the stand-ins' own replies.
     harness.py PROBE SHIPPED_DIR FIXTURE_DIR DEVICE_ADF DEVICE_FLATBED NEXIL_ADF NEXIL_FLATBED GROUP...
 
 Groups:
-  dumps             every scanner and variant on both resources: PmxDbFactoryDefaults and PmxDbInitial of the
-                    default fix-up equal the model's byte for byte, and so does the whole state after it
+  dumps             every scanner and variant (probe.VARIANTS and the themes' dump_variants) on both resources,
+                    without and with the themes' extras: PmxDbFactoryDefaults and PmxDbInitial of the default
+                    fix-up equal the model's byte for byte, and so does the whole state after it
   scenarios FILE    a scenario table (tests/data/db/rules/<theme>.scenarios): after each command its output
                     and the whole state equal the model's; "expect" lines state facts of the model's state (and
                     so of the library's); every makexml's tasks pass xmllint, their frame arguments and the
-                    setconfig arguments of the model's rules equal the model's (a theme's check_setconfig
-                    judges the arguments it names), and the stand-ins take them (getconfig answers what
-                    setconfig carried)
+                    setconfig arguments of the model's rules equal the model's, so does what each theme checks of
+                    them (check_task in its module, and check_setconfig for a setconfig of the unit it was built
+                    for), and the stand-ins take them (getconfig answers what setconfig carried)
   sweep SCANNER     the fixed tables of sets the themes offer (sweep in its module), checked like a walk
-  walk SCANNER SEED [STEPS]   a seeded random walk of sets (500 by default) made of the moves every theme
-                    offers (walk_moves in its module); after each step status and state equal the model's
+  walk SCANNER SEED [STEPS] [theme=THEME]   a seeded random walk of sets (500 by default) made of the moves
+                    every theme (or the one named) offers (walk_moves in its module); after each step status and
+                    state equal the model's
+
+Walks and sweeps run on a scanner or a variant of one (see dumps) and open it with the themes' extras: elements a theme adds to the stand-ins' report
+inquiry (EXTRAS in its module: files of tests/data/db/rules given to the simulated scanner's "inquiry" flag), all
+themes' together.
 
 A scenario table holds blocks:
-    scenario NAME [scanner=mapleB] [resources=fixture|shipped] [windows=N] [inquiry=FILE]
+    scenario NAME [scanner=mapleB] [resources=fixture|shipped] [windows=N] [inquiry=FILE] [nexilinquiry=FILE]
     <probe commands, one a line (see tests/tools/rulesprobe/rulesprobe.cpp)>
     expect value|access ID WINDOW BIN N      the model's datum holds N
     expect range ID WINDOW BIN MIN MAX STEP  the model's range has these current bounds
@@ -26,8 +32,12 @@ A scenario table holds blocks:
     expect status N                          the last command answered N
     expect task windowadd WINDOW BIN NAME V  the last makexml's windowadd of that window and bin carries V
     expect setconfig INDEX NAME V            the last makexml's setconfig number INDEX (0 the feeder's, 1 the
-                                             flatbed's) carries V ("-": carries no NAME)
-A scenario starts on the opened scanner, before the default fix-up. Lines starting with "#" are comments.
+                                             flatbed's) carries V ("-": no such argument)
+    expect text ID TEXT                      the model's machine string holds TEXT (percent-encoded, "%" empty)
+    expect error printer|imageaddress TOKEN  the last error holds what the database keeps of TOKEN ("%" none)
+A scenario starts on the opened scanner, before the default fix-up. Lines starting with "#" are comments. The
+files inquiry and nexilinquiry (beside the table) hold elements the scanner's and the image library's stand-ins
+add to their querysupport replies.
 """
 import difflib
 import os
@@ -57,12 +67,53 @@ def diff(a, b, first="library", second="model", limit=60):
     return "\n".join(list(difflib.unified_diff(a.splitlines(), b.splitlines(), first, second, lineterm=""))[:limit])
 
 
+# -- the themes' extras ---------------------------------------------------------------------------------------
+RULES_DATA = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "data", "db",
+                          "rules")
+
+
+def extras_names():
+    """The names of every theme's extras, in the themes' order."""
+    return tuple(name for module in rules.theme_modules() for name in getattr(module, "EXTRAS", ()))
+
+
+def inquiry_file(paths, names):
+    """One inquiry file holding the named files of tests/data/db/rules, each once (None for no name)."""
+    names = tuple(dict.fromkeys(names))
+    if not names:
+        return None
+    texts = []
+    for name in names:
+        with open(os.path.join(RULES_DATA, name), encoding="utf-8") as stream:
+            texts.append(stream.read())
+    path = os.path.join(paths.root, "inquiry-%s" % "+".join(names))
+    with open(path, "w", encoding="utf-8") as stream:
+        stream.write("\n".join(texts))
+    return path
+
+
 # -- dumps ----------------------------------------------------------------------------------------------------
+def dump_variants():
+    """{label: (scanner, names of inquiry files of tests/data/db/rules, probe commands after the opening)} of
+    every scanner, of the variants of probe.VARIANTS and of those the themes offer (dump_variants in a theme's
+    module)."""
+    variants = {scanner: (scanner, (), []) for scanner in probe.SCANNERS}
+    variants.update({name: (scanner, (), edits) for name, (scanner, edits) in probe.VARIANTS.items()})
+    for module in rules.theme_modules():
+        offer = getattr(module, "dump_variants", None)
+        if offer:
+            variants.update(offer(probe.SCANNERS))
+    return variants
+
+
 def check_dumps(paths):
-    for scanner in list(probe.SCANNERS) + list(probe.VARIANTS):
-        for resources in ("shipped", "fixture"):
-            where = "dumps %s %s" % (scanner, resources)
-            opening = probe.opening(paths, scanner)
+    extras = extras_names()
+    for label, (scanner, names, edits) in dump_variants().items():
+        for resources, more in [(resources, more) for resources in ("shipped", "fixture")
+                                for more in (((), extras) if extras else ((),))]:
+            where = "dumps %s %s%s" % (label, resources, " extras" if more else "")
+            inquiry = inquiry_file(paths, names + more)
+            opening = probe.opening(paths, scanner, inquiry) + edits
             outputs = probe.run(paths, resources, opening + probe.LISTINGS + ["fixdefaultall dump", "state"])
             db = probe.model_after(outputs[:len(opening) + 3])
             expected = {}
@@ -160,6 +211,11 @@ def check_tasks(paths, db, scanner_options, tasks, where):
                 fail(where, "windowadd %d %d %s: the library sent %s, the model %s" % (
                     window, bin_, name, arguments.get(name), expected))
     check_setconfigs(db, parsed, where)
+    for module in rules.theme_modules():
+        check = getattr(module, "check_task", None)
+        for text in tasks if check else ():
+            for problem in check(db, ElementTree.fromstring(text)):
+                fail(where, problem)
     send_to_standins(paths, scanner_options, tasks, parsed, where)
     return parsed
 
@@ -182,8 +238,8 @@ def check_setconfigs(db, parsed, where):
                     fail(where, "setconfig %d %s: the library sent %s, the model %s" % (index, name, text, expected))
             for module in rules.theme_modules():
                 check = getattr(module, "check_setconfig", None)
-                for message in check(db, arguments) if check else ():
-                    fail(where, "setconfig %d: %s" % (index, message))
+                for problem in check(db, arguments) if check else ():
+                    fail(where, "setconfig %d: %s" % (index, problem))
         finally:
             db.unit_override = 0
 
@@ -225,8 +281,8 @@ def send_to_standins(paths, options, tasks, parsed, where):
 SCENARIO_DIRECTORY = [None]
 
 
-def option_path(options):
-    inquiry = options.get("inquiry")
+def option_path(options, name="inquiry"):
+    inquiry = options.get(name)
     return os.path.join(SCENARIO_DIRECTORY[0], inquiry) if inquiry else None
 
 
@@ -244,6 +300,15 @@ def check_expectation(db, words, last_output, last_tasks, where):
         actual = None if datum is None else "%d %d %d" % (datum.min, datum.max, datum.step)
         if actual != " ".join(words[5:8]):
             fail(where, "expected range %s, the model holds %s" % (" ".join(words[2:]), actual))
+    elif kind == "text":
+        datum = db.slot(0, int(words[2]), 1)
+        actual = None if datum is None else datum.scur
+        if actual != listing.unescape(words[3]):
+            fail(where, "expected text %s %s, the model holds %r" % (words[2], words[3], actual))
+    elif kind == "error":
+        expected = db.error_text(listing.unescape(words[3]))
+        if db.errors[words[2]] != expected:
+            fail(where, "expected %s error %r, the model holds %r" % (words[2], expected, db.errors[words[2]]))
     elif kind == "items":
         id_, w, bin_ = (int(word) for word in words[2:5])
         datum = db.slot(w, id_, bin_)
@@ -257,8 +322,8 @@ def check_expectation(db, words, last_output, last_tasks, where):
     elif kind == "setconfig":
         index, name, expected = int(words[2]), words[3], words[4]
         found = [arguments for command, arguments in last_tasks if command == "setconfig"]
-        actual = found[index].get(name, "-") if index < len(found) else "no such task"
-        if actual != expected:
+        actual = found[index].get(name) if index < len(found) else "no such task"
+        if actual != (None if expected == "-" else expected):
             fail(where, "expected %s of setconfig %d to be %s, got %s" % (name, index, expected, actual))
     elif kind == "task":
         command, w, bin_, name, expected = words[2], int(words[3]), int(words[4]), words[5], words[6]
@@ -275,7 +340,8 @@ def run_scenario(paths, scenario, file_name):
     options = scenario.options
     resources = options.get("resources", "fixture")
     windows = int(options["windows"]) if "windows" in options else None
-    opening = probe.opening(paths, options.get("scanner", "mapleB"), option_path(options), windows)
+    opening = probe.opening(paths, options.get("scanner", "mapleB"), option_path(options), windows,
+                            option_path(options, "nexilinquiry"))
     commands = [line for _, line in scenario.lines if not line.startswith("expect ")]
     sent = []
     for command in commands:
@@ -324,20 +390,20 @@ def check_scenarios(paths, path):
 
 
 # -- the random walk ------------------------------------------------------------------------------------------
-def walk_moves(db, rng):
-    """The commands the themes offer for one step."""
+def walk_moves(db, rng, theme=None):
+    """The commands the themes (or the one theme named) offer for one step."""
     moves = []
     for module in rules.theme_modules():
         offer = getattr(module, "walk_moves", None)
-        if offer:
+        if offer and theme in (None, module.__name__.rsplit(".", 1)[-1]):
             moves.extend(offer(db, rng))
     return moves
 
 
-def check_walk(paths, scanner, seed, steps):
+def check_walk(paths, scanner, seed, steps, theme=None):
     rng = random.Random(seed)
     check_steps(paths, scanner, "walk %s seed %d" % (scanner, seed),
-                lambda db: (rng.choice(walk_moves(db, rng)) for _ in range(steps)))
+                lambda db: (rng.choice(walk_moves(db, rng, theme)) for _ in range(steps)))
 
 
 def check_sweep(paths, scanner):
@@ -352,7 +418,8 @@ def check_sweep(paths, scanner):
 def check_steps(paths, scanner, where, plan):
     """The commands plan(db) gives, each chosen from the model's state after the ones before, on three windows
     after the default fix-up: after each, status and state equal the model's."""
-    opening = probe.opening(paths, scanner, windows=3)
+    scanner, names, edits = dump_variants()[scanner]
+    opening = probe.opening(paths, scanner, inquiry_file(paths, names + extras_names()), windows=3) + edits
     start = opening + probe.LISTINGS + ["fixdefaultall"]
     outputs = probe.run(paths, "fixture", start)
     db = probe.model_after(outputs[:len(opening) + 3])
@@ -396,7 +463,8 @@ def main(argv):
             elif group == "walk":
                 scanner, seed = groups.pop(0), int(groups.pop(0))
                 steps = int(groups.pop(0)) if groups and groups[0].isdigit() else 500
-                check_walk(paths, scanner, seed, steps)
+                theme = groups.pop(0)[6:] if groups and groups[0].startswith("theme=") else None
+                check_walk(paths, scanner, seed, steps, theme)
             else:
                 sys.exit("unknown group %r\n%s" % (group, __doc__))
     finally:

@@ -110,3 +110,9 @@ def config_number(db, section, tag):
     """CRuleKit::ConfigNumber: a text the probe's cfgset gave, else the built-in default."""
     text = db.driver_config.get((section, tag), BUILT_IN_TEXTS.get((section, tag), ""))
     return strtol(text)
+
+
+def is_relaxed(db):
+    """Checks are relaxed: SkipIAValidation (section 1, tag 136) is not 0 while an application (4) or GUI (5)
+    request is served."""
+    return (db.test(4) or db.test(5)) and config_number(db, 1, 136) != 0

@@ -10,7 +10,7 @@ def escape(text):
     if not text:
         return "%"
     out = []
-    for byte in text.encode("utf-8"):
+    for byte in text.encode("utf-8", "surrogateescape"):
         out.append(chr(byte) if 0x20 < byte < 0x7f and byte != 0x25 else "%%%02X" % byte)
     return "".join(out)
 

@@ -6,7 +6,7 @@ import tempfile
 
 from . import listing, rules, standins
 from .database import ADF, FLATBED
-from .names import ID, MACHINE, ROOT
+from .names import ID, MACHINE
 
 # The scanners: (unit, model, duplex) per unit, in the order the device engine stores their replies.
 SCANNERS = {
@@ -17,16 +17,10 @@ SCANNERS = {
     "mapleB-simplex": (("adf", "mapleB", False),),
 }
 
-# Scanners made from one of the above by configuration edits before the listings: (scanner, probe commands),
-# and by what the stand-ins add to their inquiry replies: (scanner, probe commands, inquiry file of
-# tests/data/db/rules).
+# Scanners made from one of the above by configuration edits before the listings: (scanner, probe commands).
 VARIANTS = {
     "mapleB-bitonal": ("mapleB", ["cfgenumdel imageformat gray_8 1", "cfgenumdel imageformat rgb_24 1"]),
-    # Dual stacking with its length ranges, feeder modes, protection levels and timeout responses.
-    "mapleB+transport": ("mapleB", [], "transport.inquiry"),
-    "mapleC+flatbed+transport": ("mapleC+flatbed", [], "transport.inquiry"),
 }
-RULES_DATA = os.path.join(ROOT, "tests", "data", "db", "rules")
 
 
 class Paths:
@@ -72,14 +66,11 @@ def run(paths, resources, commands):
     return outputs
 
 
-def opening(paths, scanner, inquiry=None, windows=None):
-    """The commands that open a scanner (or a variant) as the device engine does: the services, the database
-    loaded from the library's resources, each unit's querysupport reply (fetched from the stand-in now), the
-    processing of the replies, the image library's replies; then the windows in use and a variant's edits."""
-    if scanner in VARIANTS:
-        base, edits, *extras = VARIANTS[scanner]
-        inquiry = inquiry or (os.path.join(RULES_DATA, extras[0]) if extras else None)
-        return opening(paths, base, inquiry, windows) + edits
+def opening(paths, scanner, inquiry=None, windows=None, nexil_inquiry=None):
+    """The commands that open a scanner as the device engine does: the services, the database loaded from the
+    library's resources, each unit's querysupport reply (fetched from the stand-in now, with the elements of
+    the file inquiry added), the processing of the replies, the image library's replies (with the elements of
+    the file nexil_inquiry added); then the windows in use."""
     commands = ["start", "load"]
     for unit, model, duplex in SCANNERS[scanner]:
         path = os.path.join(paths.root, "%s-%s-%s.xml" % (scanner, unit, model))
@@ -92,7 +83,7 @@ def opening(paths, scanner, inquiry=None, windows=None):
     for unit, model, _ in SCANNERS[scanner]:
         path = os.path.join(paths.root, "%s-%s-nexil.xml" % (scanner, unit))
         with open(path, "w") as stream:
-            stream.write(standins.querysupport(paths.nexil[unit], "NexEntry"))
+            stream.write(standins.querysupport(paths.nexil[unit], "NexEntry", knobs={"NEXSIM_INQUIRY": nexil_inquiry}))
         commands.append("nexil %s %s" % (unit, path))
     if windows:
         commands.append("windows %d" % windows)
@@ -132,18 +123,25 @@ class ModelCommands:
             if datum is not None and datum is not db.BLANK and datum.kind != "S":
                 db.write(datum, int(words[4]))
             return []
+        if name == "items":
+            return ["status %d" % self.items(self.datum(words), [int(word) for word in words[4:]])]
         if name == "stateset":
             db.set_state(int(words[1]))
         elif name == "stateclear":
             db.clear_state(int(words[1]))
         elif name == "windows":
             self.windows(int(words[1]))
+        elif name == "labels":
+            db.labels_loaded = True
         elif name == "fixdefaultall":
             db.fix_default_all()
         elif name == "fixaccessall":
             db.fix_access_all()
         elif name == "cfgdel":
             db.config.delete(db.config.key(words[1], int(words[2])))
+        elif name == "cfgdelprefix":
+            for key in [key for key in db.config.keys if key.startswith(words[1])]:
+                db.config.delete(key)
         elif name == "cfgenumdel":
             db.config.delete(db.config.key(words[1], int(words[3]), "_enum_", words[2]))
         elif name == "cfgset":
@@ -156,6 +154,23 @@ class ModelCommands:
         elif name not in ("setenv", "unsetenv"):
             raise ValueError("the model has no command %r" % command)
         return []
+
+    def items(self, datum, items):
+        """The probe's items: the master's current list emptied and filled in order, then a pass."""
+        db = self.db
+        if datum is None:
+            return 1
+        if datum is db.BLANK or db.container(datum) != "E":
+            return 6
+        master = db.master(datum)
+        db.delete_all_current_items(master)
+        status = 0
+        for item in items:
+            status = db.add_current_item(master, item)
+            if status != 0:
+                break
+        db.fix_current_all(datum)
+        return status
 
     def windows(self, count):
         db = self.db

@@ -15,14 +15,13 @@ fix_default(db, datum), fix_access(db, datum), fix_current(db, datum), validate(
 status, make_xml(db, datum, value, consumer) -> the value written (None: nothing), compare(db, datum, a, b)
 -> bool. A rule keeps nothing of its own: everything lives in the database.
 
-A theme whose rules write setconfig arguments under names of their own checks each setconfig itself:
-check_setconfig(db, arguments) -> a list of failures ({name: text} of the task, the model's state; the unit the
-task was built for is the model's unit override).
-
 A theme may also offer moves to the harness's random walk: walk_moves(db, rng) -> a list of probe commands
 (tests/tools/rulesprobe), chosen from the model's state; the walk picks one of all themes' moves a step. And
 it may offer a fixed table of sets to the harness's sweep: sweep(db) -> probe commands, one at a time (each may
-be chosen from the model's state after the ones before).
+be chosen from the model's state after the ones before). And it may check the attribute tasks of a scenario's
+makexml: check_task(db, root) -> the problems it finds in one task (root its parsed task element), judged on the
+model's state; and check_setconfig(db, arguments) -> the problems it finds in one setconfig ({name: text}, in
+the task's order), judged with the model's unit override set to the unit that setconfig was built for.
 """
 import importlib
 import pkgutil

@@ -13,10 +13,13 @@
 //                                 "modeldirectoryflatbed" for a flatbed, the
 //                                 reportinquiry content)
 //   process                       ConfigProcessReportInquiry; prints "ok 1|0"
+//   labels                        the label texts loaded (UpdateLabels), as the
+//                                 language rules load them
 //   nexil adf|flatbed FILE        the image library's querysupport reply, under
 //                                 the prefix "nexil"; prints "ok 1|0"
 //   cfgdel KEY TARGET             a configuration key deleted
 //   cfgenumdel KEY VALUE TARGET   one value of a configuration enumeration deleted
+//   cfgdelprefix PREFIX           every configuration key that begins with PREFIX deleted
 //   cfgset SECTION TAG VALUE      a driver configuration text (VALUE percent-encoded)
 //   setenv NAME VALUE | unsetenv NAME
 //   stateset BIT | stateclear BIT a bit of the database state word
@@ -27,6 +30,9 @@
 //   set ID WINDOW BIN VALUE       a set through the database; prints "status N"
 //   settext ID VALUE              a text set on the machine bin; prints "status N"
 //   write ID WINDOW BIN VALUE     a direct write (as a profile applies one), then a pass
+//   items ID WINDOW BIN ITEM...   an enumeration's current list made of the items, in
+//                                 order, as a selection list is set; then a pass;
+//                                 prints "status N" (the first refusal)
 //   state | statehash | config | lookup   the listings of rules_listing.h
 //   makexml                       MakeXmlAll with capturing callbacks: "task N",
 //                                 the task text, "endtask"; then "status N"
@@ -228,6 +234,8 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
       m_pdatabase->ConfigSetString("modeldirectoryflatbed", (a_vecstr[2] + "flatbed").c_str(), DB_CONFIGTARGET_COMMON);
     const std::string strContent = InquiryContent(ReadWhole(a_vecstr[3]));
     std::printf("ok %d\n", m_pdatabase->ConfigLoadReportInquiry(strContent.c_str(), 0, false, false, edbidfirmware));
+  } else if (strCommand == "labels") {
+    m_pdatabase->UpdateLabels();
   } else if (strCommand == "process") {
     std::printf("ok %d\n", m_pdatabase->ConfigProcessReportInquiry(nullptr, nullptr));
   } else if (strCommand == "nexil" && sizetArguments == 2) {
@@ -237,6 +245,13 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
     m_pdatabase->ConfigDelete(a_vecstr[1].c_str(), Target(a_vecstr[2]));
   } else if (strCommand == "cfgenumdel" && sizetArguments == 3) {
     m_pdatabase->ConfigEnumDelete(a_vecstr[1].c_str(), a_vecstr[2].c_str(), Target(a_vecstr[3]));
+  } else if (strCommand == "cfgdelprefix" && sizetArguments == 1) {
+    std::vector<std::string> vecstrKeys;
+    for (size_t sizet = 0; const DbConfigRecord* pdbconfigrecord = m_pdatabase->ConfigGetRecord(sizet); ++sizet) {
+      if (std::strncmp(pdbconfigrecord->szKey, a_vecstr[1].c_str(), a_vecstr[1].size()) == 0)
+        vecstrKeys.emplace_back(pdbconfigrecord->szKey);
+    }
+    for (const std::string& strKey : vecstrKeys) m_pdatabase->ConfigDelete(strKey.c_str(), DB_CONFIGTARGET_COMMON);
   } else if ((strCommand == "stateset" || strCommand == "stateclear") && sizetArguments == 1) {
     const auto edbstate = static_cast<EDBSTATE>(std::strtol(a_vecstr[1].c_str(), nullptr, 10));
     if (strCommand == "stateset") {
@@ -271,6 +286,13 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
       pdbdatum->SetCurrentLong(std::strtol(a_vecstr[4].c_str(), nullptr, 10));
       m_pdatabase->FixCurrentAll(pdbdatum);
     }
+  } else if (strCommand == "items" && sizetArguments >= 3) {
+    CDbDatum* pdbdatum = Datum(a_vecstr);
+    EDBSTS edbsts = m_pdatabase->EnumDeleteAllItems(pdbdatum);
+    for (size_t sizet = 4; edbsts == DB_STS_SUCCESS && sizet < a_vecstr.size(); ++sizet)
+      edbsts = m_pdatabase->EnumAddItem(pdbdatum, std::strtol(a_vecstr[sizet].c_str(), nullptr, 10));
+    if (pdbdatum && pdbdatum->GetContainerType() == DB_CONTAINERTYPE_ENUM) m_pdatabase->FixCurrentAll(pdbdatum);
+    std::printf("status %d\n", edbsts);
   } else if (strCommand == "state") {
     std::fputs(ruleslisting::State(*m_pdatabase).c_str(), stdout);
   } else if (strCommand == "statehash") {

@@ -449,7 +449,7 @@ def resolve_sound(db, own):
 def validate_sound(db, own, window, text):
     if text is None:
         return BADARGUMENT
-    status = db.base_validate_string(own, text)
+    status = db.base_validate_text(own, text)
     if status != SUCCESS:
         return status
     if not text:
@@ -524,7 +524,11 @@ def check_setconfig(db, arguments):
         index, actual[index:index + 3], expected[index:index + 3])]
 
 
-# -- the harness's random walk --------------------------------------------------------------------------------
+# -- the harness's dumps, walks and sweeps --------------------------------------------------------------------
+# Dual stacking with its length ranges, feeder modes, protection levels and timeout responses.
+EXTRAS = ("transport.inquiry",)
+
+
 WALKED = ("DUALSTACKINGENABLED", "DUALSTACKINGLENGTHMODE", "DUALSTACKINGSTACK", "DUALSTACKINGPATCHTYPE1",
           "FEEDERMODE", "INTELLIGENTDOCUMENTPROTECTION", "MULTIFEEDLENGTHENABLED", "MULTIFEEDRESPONSE",
           "MULTIFEEDSOUNDENABLED", "PAPERJAMRESPONSE", "TRANSPORTTIMEOUTRESPONSE", "ULTRASONICSENSITIVITY",
