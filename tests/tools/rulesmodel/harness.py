@@ -31,13 +31,15 @@ A scenario table holds blocks:
     expect items ID WINDOW BIN ITEM...       the model's enumeration offers these items, in this order
     expect status N                          the last command answered N
     expect task windowadd WINDOW BIN NAME V  the last makexml's windowadd of that window and bin carries V
+    expect task createcamera CAMERA NAME V   its createcamera of that camera id ("front", "rear", "flatbed")
+                                             (V "-": the task carries no such argument)
     expect setconfig INDEX NAME V            the last makexml's setconfig number INDEX (0 the feeder's, 1 the
                                              flatbed's) carries V ("-": no such argument)
     expect text ID TEXT                      the model's machine string holds TEXT (percent-encoded, "%" empty)
     expect error printer|imageaddress TOKEN  the last error holds what the database keeps of TOKEN ("%" none)
 A scenario starts on the opened scanner, before the default fix-up. Lines starting with "#" are comments. The
 files inquiry and nexilinquiry (beside the table) hold elements the scanner's and the image library's stand-ins
-add to their querysupport replies.
+add to their querysupport replies; a word of a command that starts with "@" names a file beside the table.
 """
 import difflib
 import os
@@ -326,18 +328,34 @@ def check_expectation(db, words, last_output, last_tasks, where):
         if actual != (None if expected == "-" else expected):
             fail(where, "expected %s of setconfig %d to be %s, got %s" % (name, index, expected, actual))
     elif kind == "task":
-        command, w, bin_, name, expected = words[2], int(words[3]), int(words[4]), words[5], words[6]
-        found = [arguments for task_command, arguments in last_tasks if task_command == command and
-                 arguments.get("windowid") == "window_%02d%d" % (w, bin_)]
+        command = words[2]
+        if command == "windowadd":
+            key, name, expected = " ".join(words[3:5]), words[5], words[6]
+            found = [arguments for task_command, arguments in last_tasks if task_command == command and
+                     arguments.get("windowid") == "window_%02d%d" % (int(words[3]), int(words[4]))]
+        elif command == "createcamera":
+            key, name, expected = words[3], words[4], words[5]
+            found = [arguments for task_command, arguments in last_tasks if task_command == command and
+                     arguments.get("cameraid") == key]
+        else:
+            raise ValueError("unknown expectation %r" % " ".join(words))
+        expected = None if expected == "-" else expected
         if not found or found[0].get(name) != expected:
-            fail(where, "expected %s of %s %d %d to be %s, got %s" % (
-                name, command, w, bin_, expected, found[0].get(name) if found else "no such task"))
+            fail(where, "expected %s of %s %s to be %s, got %s" % (
+                name, command, key, expected, found[0].get(name) if found else "no such task"))
     else:
         raise ValueError("unknown expectation %r" % " ".join(words))
 
 
+def beside_table(line):
+    """A command's "@FILE" words as the paths of the files beside the scenario table."""
+    return " ".join(os.path.join(SCENARIO_DIRECTORY[0], word[1:]) if word.startswith("@") else word
+                    for word in line.split())
+
+
 def run_scenario(paths, scenario, file_name):
     options = scenario.options
+    scenario.lines = [(number, beside_table(line)) for number, line in scenario.lines]
     resources = options.get("resources", "fixture")
     windows = int(options["windows"]) if "windows" in options else None
     opening = probe.opening(paths, options.get("scanner", "mapleB"), option_path(options), windows,
@@ -394,6 +412,8 @@ def walk_moves(db, rng, theme=None):
     """The commands the themes (or the one theme named) offer for one step."""
     moves = []
     for module in rules.theme_modules():
+        if theme and module.__name__.rsplit(".", 1)[-1] != theme:
+            continue
         offer = getattr(module, "walk_moves", None)
         if offer and theme in (None, module.__name__.rsplit(".", 1)[-1]):
             moves.extend(offer(db, rng))

@@ -70,7 +70,7 @@ def opening(paths, scanner, inquiry=None, windows=None, nexil_inquiry=None):
     """The commands that open a scanner as the device engine does: the services, the database loaded from the
     library's resources, each unit's querysupport reply (fetched from the stand-in now, with the elements of
     the file inquiry added), the processing of the replies, the image library's replies (with the elements of
-    the file nexil_inquiry added); then the windows in use."""
+    the file nexil_inquiry added), the dropout lists from its getecdo replies; then the windows in use."""
     commands = ["start", "load"]
     for unit, model, duplex in SCANNERS[scanner]:
         path = os.path.join(paths.root, "%s-%s-%s.xml" % (scanner, unit, model))
@@ -85,6 +85,13 @@ def opening(paths, scanner, inquiry=None, windows=None, nexil_inquiry=None):
         with open(path, "w") as stream:
             stream.write(standins.querysupport(paths.nexil[unit], "NexEntry", knobs={"NEXSIM_INQUIRY": nexil_inquiry}))
         commands.append("nexil %s %s" % (unit, path))
+    # The device engine fills the dropout lists from the feeder's image library before the rules read them.
+    replies = []
+    for ecdotype in ("default", "all"):
+        replies.append(os.path.join(paths.root, "%s-getecdo-%s.xml" % (scanner, ecdotype)))
+        with open(replies[-1], "w") as stream:
+            stream.write(standins.getecdo(paths.nexil["adf"], ecdotype))
+    commands.append("ecdofill %s %s" % tuple(replies))
     if windows:
         commands.append("windows %d" % windows)
     return commands
@@ -132,6 +139,8 @@ class ModelCommands:
         elif name == "windows":
             self.windows(int(words[1]))
         elif name == "labels":
+            if not db.labels_loaded:
+                db.colour.relabel(db)
             db.labels_loaded = True
         elif name == "fixdefaultall":
             db.fix_default_all()
@@ -145,13 +154,18 @@ class ModelCommands:
         elif name == "cfgenumdel":
             db.config.delete(db.config.key(words[1], int(words[3]), "_enum_", words[2]))
         elif name == "cfgset":
-            self.driver_config[(int(words[1]), int(words[2]))] = listing.unescape(words[3])
+            db.driver_config[(int(words[1]), int(words[2]))] = listing.unescape(words[3])
             return ["status 0"]
         elif name == "statehash":
             return ["hash " + listing.state_hash(db)]
         elif name == "state":
             return listing.render_state(db).splitlines()
         elif name not in ("setenv", "unsetenv"):
+            for module in rules.theme_modules():
+                handle = getattr(module, "probe_command", None)
+                output = handle(self, words) if handle else None
+                if output is not None:
+                    return output
             raise ValueError("the model has no command %r" % command)
         return []
 

@@ -69,6 +69,15 @@ def simulate(model, duplex=True, inquiry=None):
     return "\t\t<simulate><simulation>true</simulation><simmodel>%s</simmodel>%s</simulate>\n" % (model, body)
 
 
+def request(path, entry, command, body="", simulate_text=""):
+    """The reply of one task to a unit opened for it; a refusal raises."""
+    with Unit(path, entry, simulate_text) as unit:
+        reply = unit.send(command, body)
+    if status_of(reply) != "success":
+        raise RuntimeError("%s refused: %s" % (command, reply))
+    return reply
+
+
 def querysupport(path, entry, simulate_text="", knobs=None):
     """The querysupport reply of a unit; knobs: environment variables the stand-in reads when it is opened
     (None values are left out), set for this reply alone."""
@@ -87,3 +96,9 @@ def querysupport(path, entry, simulate_text="", knobs=None):
     if status_of(reply) != "success":
         raise RuntimeError("querysupport refused: %s" % reply)
     return reply
+
+
+def getecdo(path, ecdotype):
+    """The image library's colour-dropout choices: "default" or "all" (with the custom ones)."""
+    return request(path, "NexEntry", "getecdo",
+                   "\t\t<language>en_usa</language>\n\t\t<ecdotype>%s</ecdotype>\n" % ecdotype)

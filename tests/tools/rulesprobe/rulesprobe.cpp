@@ -36,6 +36,7 @@
 //   state | statehash | config | lookup   the listings of rules_listing.h
 //   makexml                       MakeXmlAll with capturing callbacks: "task N",
 //                                 the task text, "endtask"; then "status N"
+//   the colour-dropout commands of rules_dropouts.h
 //
 // Every database command runs under the database lock, as the driver's and
 // the device engine's threads do.
@@ -64,6 +65,7 @@
 #include "os_cosresource.h"
 #include "os_cosxmltask.h"
 #include "os_osservices.h"
+#include "rules_dropouts.h"
 #include "rules_listing.h"
 
 namespace {
@@ -88,20 +90,6 @@ std::string CallerText() {
                 static_cast<const void*>(s_aoscfgnameSections), static_cast<const void*>(s_aoscfgnameTags),
                 static_cast<void*>(s_apszData));
   return sz;
-}
-
-std::string Decode(const std::string& a_strText) {
-  if (a_strText == "%") return std::string();
-  std::string str;
-  for (size_t sizet = 0; sizet < a_strText.size(); ++sizet) {
-    if (a_strText[sizet] == '%' && sizet + 2 < a_strText.size()) {
-      str += static_cast<char>(std::strtol(a_strText.substr(sizet + 1, 2).c_str(), nullptr, 16));
-      sizet += 2;
-    } else {
-      str += a_strText[sizet];
-    }
-  }
-  return str;
 }
 
 std::string ReadWhole(const std::string& a_strPath) {
@@ -201,7 +189,7 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
     return true;
   }
   if (strCommand == "setenv" && sizetArguments == 2) {
-    setenv(a_vecstr[1].c_str(), Decode(a_vecstr[2]).c_str(), 1);
+    setenv(a_vecstr[1].c_str(), ruleslisting::Unescape(a_vecstr[2]).c_str(), 1);
     return true;
   }
   if (strCommand == "unsetenv" && sizetArguments == 1) {
@@ -209,7 +197,7 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
     return true;
   }
   if (strCommand == "cfgset" && sizetArguments == 3) {
-    m_dqstrConfig.push_back(Decode(a_vecstr[3]));
+    m_dqstrConfig.push_back(ruleslisting::Unescape(a_vecstr[3]));
     const EOSSTS eossts = g_poscfg ? g_poscfg->Set(std::strtoul(a_vecstr[1].c_str(), nullptr, 10),
                                                    std::strtoul(a_vecstr[2].c_str(), nullptr, 10),
                                                    m_dqstrConfig.back().c_str())
@@ -226,6 +214,7 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
     return true;
   }
   if (!NeedDatabase()) return true;
+  if (rulesdropouts::Run(*m_pdatabase, a_vecstr)) return true;
   if (strCommand == "inquiry" && sizetArguments == 3) {
     const EDBID_FIRMWARE edbidfirmware = Unit(a_vecstr[1]);
     const bool blFlatbed = edbidfirmware == DB_FIRMWARE_FLATBED;
@@ -279,7 +268,7 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
   } else if (strCommand == "settext" && sizetArguments == 2) {
     CDbDatum* pdbdatum = m_pdatabase->FindInWindowBin(0, DB_BIN_MACHINE,
                                                       static_cast<EDBID>(std::strtol(a_vecstr[1].c_str(), nullptr, 10)));
-    std::printf("status %d\n", m_pdatabase->SetCurrentString(pdbdatum, Decode(a_vecstr[2]).c_str()));
+    std::printf("status %d\n", m_pdatabase->SetCurrentString(pdbdatum, ruleslisting::Unescape(a_vecstr[2]).c_str()));
   } else if (strCommand == "write" && sizetArguments == 4) {
     CDbDatum* pdbdatum = Datum(a_vecstr);
     if (pdbdatum && pdbdatum->GetDataType() == DB_DATATYPE_LONG) {
