@@ -34,14 +34,6 @@ class DbWindowRulesTest : public dbtest::DbRulesFixture {
     for (long l = 0; l < a_pdbenum->GetDefaultItemCount(); ++l) vecl.push_back(a_pdbenum->GetDefaultItem(l));
     return vecl;
   }
-
-  size_t Count(const std::string& a_str) {
-    const std::string strLog = m_plog->Text();
-    size_t sizetCount = 0;
-    for (size_t sizet = strLog.find(a_str); sizet != std::string::npos; sizet = strLog.find(a_str, sizet + 1))
-      ++sizetCount;
-    return sizetCount;
-  }
 };
 
 bool Fail() { return true; }
@@ -116,12 +108,12 @@ TEST_F(DbWindowRulesTest, TheProfileContainerIsMadeOnce) {
   ASSERT_NE(pcwindowbin, nullptr);
   CDbEnum* pdbenumProfile = pcwindowbin->GetProfileContainer();
   ASSERT_NE(pdbenumProfile, nullptr);
-  EXPECT_EQ(Count("new CDbEnum"), 1u) << m_plog->Text();
+  EXPECT_EQ(m_plog->Count("new CDbEnum"), 1u) << m_plog->Text();
   EXPECT_EQ(CurrentItems(pdbenumProfile), (std::vector<long>{0, 2, 1, 3}));
   m_pdatabase->ConfigDelete("duplex", DB_CONFIGTARGET_COMMON);
   m_pdatabase->FixDefaultAll();
   EXPECT_EQ(pcwindowbin->GetProfileContainer(), pdbenumProfile);
-  EXPECT_EQ(Count("new CDbEnum"), 1u);
+  EXPECT_EQ(m_plog->Count("new CDbEnum"), 1u);
   EXPECT_EQ(DefaultItems(pcwindowbin), (std::vector<long>{0, 2}));
   EXPECT_EQ(CurrentItems(pdbenumProfile), (std::vector<long>{0, 2}));
   EXPECT_EQ(pdbenumProfile->GetId(), DB_ID_WINDOWBIN);
@@ -131,7 +123,7 @@ TEST_F(DbWindowRulesTest, TheProfileContainerIsMadeOnce) {
 // cameras the model lacks have left the default list only), the rest of the
 // default fix-up goes on, and a set of a window-bin compares nothing.
 TEST_F(DbWindowRulesTest, AContainerThatCannotBeMadeLeavesTheDefaultUnset) {
-  const size_t sizetMade = Count("new CDbEnum");
+  const size_t sizetMade = m_plog->Count("new CDbEnum");
   ASSERT_NO_FATAL_FAILURE(OpenScanner());
   CWINDOWBIN::SetProfileAllocationSeam(Fail);
   m_pdatabase->ConfigDelete("duplex", DB_CONFIGTARGET_COMMON);
@@ -140,7 +132,7 @@ TEST_F(DbWindowRulesTest, AContainerThatCannotBeMadeLeavesTheDefaultUnset) {
   ASSERT_NE(pcwindowbin, nullptr);
   EXPECT_TRUE(m_plog->Contains("OsMemNew failed...")) << m_plog->Text();
   EXPECT_EQ(pcwindowbin->GetProfileContainer(), nullptr);
-  EXPECT_EQ(Count("new CDbEnum"), sizetMade);
+  EXPECT_EQ(m_plog->Count("new CDbEnum"), sizetMade);
   EXPECT_EQ(DefaultItems(pcwindowbin), (std::vector<long>{0, 2}));
   EXPECT_EQ(CurrentItems(pcwindowbin), (std::vector<long>{0, 2, 1, 3}));
   EXPECT_EQ(pcwindowbin->FixDefault(), OS_STS_FAIL);
