@@ -29,7 +29,8 @@
 #include "db_cimagemodes.h"
 #include "db_cimageoptions.h"
 #include "db_cindexing.h"
-#include "db_cprinterwritesequencestring.h"
+#include "db_cprinter.h"
+#include "db_ctransport.h"
 
 #define DB_CAPABILITY_CLASS_OWN(NAME, CONTAINER) \
   class C##NAME : public CONTAINER {};
