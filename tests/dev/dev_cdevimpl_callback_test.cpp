@@ -14,7 +14,7 @@ using devtest::Hex;
 using devtest::Message;
 using devtest::WaitFor;
 
-class DevCallbacks : public devtest::DeviceFixture {
+class DevCallbacksThread : public devtest::DeviceFixture {
  protected:
   void SetUp() override {
     DeviceFixture::SetUp();
@@ -51,7 +51,7 @@ class DevCallbacks : public devtest::DeviceFixture {
   }
 };
 
-TEST_F(DevCallbacks, TheFeedersButtonIsQueuedByName) {
+TEST_F(DevCallbacksThread, TheFeedersButtonIsQueuedByName) {
   SetSimulation({{"button", "200:scan"}});
   OpenDevice(false);
   ASSERT_EQ(Impl().RegisterCallback(DB_FIRMWARE_ADF, "buttonevent", CDevImpl::CallBackButtonEventAdf, &Impl()),
@@ -66,7 +66,7 @@ TEST_F(DevCallbacks, TheFeedersButtonIsQueuedByName) {
 }
 
 // The flatbed has no panel: the feeder's says which button it was.
-TEST_F(DevCallbacks, TheFlatbedsButtonIsAskedOfTheFeeder) {
+TEST_F(DevCallbacksThread, TheFlatbedsButtonIsAskedOfTheFeeder) {
   SetSimulation({{"flatbed.button", "200:any"}});
   OpenDevice(true);
   const size_t sizetTasks = Tasks().size();
@@ -88,7 +88,7 @@ TEST_F(DevCallbacks, TheFlatbedsButtonIsAskedOfTheFeeder) {
 }
 
 // An image the stand-in owed wakes the scan thread.
-TEST_F(DevCallbacks, AnImageReadyWakesTheScanThread) {
+TEST_F(DevCallbacksThread, AnImageReadyWakesTheScanThread) {
   SetSimulation({{"delay", "300"}});
   OpenDevice(false);
   CDevDevice* pdevdevice = Impl().GetPod().m_pdevdevice;
@@ -104,7 +104,7 @@ TEST_F(DevCallbacks, AnImageReadyWakesTheScanThread) {
 }
 
 // Crafted messages: what each entry point refuses, and a long button cut.
-TEST_F(DevCallbacks, EntryPointsRefuseWhatNamesNoDeviceObject) {
+TEST_F(DevCallbacksThread, EntryPointsRefuseWhatNamesNoDeviceObject) {
   CDevImpl& devimpl = Impl();
   const std::string strSelf = Hex(&devimpl);
   long lNotADevice = 0;
