@@ -34,6 +34,15 @@ class DevCallbacksThread : public devtest::DeviceFixture {
     // The open told of the scanner online.
     EXPECT_EQ(Queued(), std::vector<std::string>{"deviceonline="});
   }
+  // The first events the stand-ins' threads queue, waited for.
+  std::vector<std::string> WaitQueued() {
+    std::vector<std::string> vecQueued;
+    EXPECT_TRUE(WaitFor([&] {
+      for (const std::string& str : Queued()) vecQueued.push_back(str);
+      return !vecQueued.empty();
+    }));
+    return vecQueued;
+  }
   // The queued events as "word=value", emptying the table.
   std::vector<std::string> Queued() {
     std::vector<std::string> vec;
@@ -56,11 +65,7 @@ TEST_F(DevCallbacksThread, TheFeedersButtonIsQueuedByName) {
   OpenDevice(false);
   ASSERT_EQ(Impl().RegisterCallback(DB_FIRMWARE_ADF, "buttonevent", CDevImpl::CallBackButtonEventAdf, &Impl()),
             OS_STS_SUCCESS);
-  std::vector<std::string> vecQueued;
-  ASSERT_TRUE(WaitFor([&] {
-    for (const std::string& str : Queued()) vecQueued.push_back(str);
-    return !vecQueued.empty();
-  }));
+  const std::vector<std::string> vecQueued = WaitQueued();
   EXPECT_EQ(vecQueued, std::vector<std::string>{"devicebutton=scan"});
   EXPECT_TRUE(m_plog->Contains("callback>>> buttonevent(adf) "));
 }
@@ -72,11 +77,7 @@ TEST_F(DevCallbacksThread, TheFlatbedsButtonIsAskedOfTheFeeder) {
   const size_t sizetTasks = Tasks().size();
   ASSERT_EQ(Impl().RegisterCallback(DB_FIRMWARE_FLATBED, "buttonevent", CDevImpl::CallBackButtonEventFlatbed, &Impl()),
             OS_STS_SUCCESS);
-  std::vector<std::string> vecQueued;
-  ASSERT_TRUE(WaitFor([&] {
-    for (const std::string& str : Queued()) vecQueued.push_back(str);
-    return !vecQueued.empty();
-  }));
+  const std::vector<std::string> vecQueued = WaitQueued();
   EXPECT_EQ(vecQueued, std::vector<std::string>{"devicebutton=1"});
   EXPECT_EQ(Brief(sizetTasks),
             (std::vector<std::string>{"flatbed registercallback success", "adf getocpbutton success"}));
