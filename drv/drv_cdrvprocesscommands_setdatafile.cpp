@@ -90,7 +90,8 @@ EDBSTS CDrvProcessCommands::SetOverride() {
   }
   const EDBSTS edbsts = ReadOverrideFile(pdevicelog);
   if (edbsts != DB_STS_SUCCESS) return edbsts;
-  OsLogDebug(OS_LOG_INFO, "override document...<%s>", pdevicelog->pcData);
+  // A log line holds a few kilobytes: a longer document is logged in part.
+  OsLogDebug(OS_LOG_INFO, "override document...<%.2048s>", pdevicelog->pcData);
   EOSSTS eossts = SetupDispatchTemplate();
   if (eossts != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "Failed to SetupDispatchTemplate for override...<%d>", static_cast<int>(eossts));
