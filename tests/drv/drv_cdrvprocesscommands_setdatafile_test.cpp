@@ -5,8 +5,10 @@
 // argument checks, and "fail" once those pass, until there are profiles.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db_cdatabase.h"
@@ -367,6 +369,46 @@ TEST_F(DrvSetDataFileTest, TheReaderLoadsItsGrammarOnce) {
   EXPECT_EQ(Record(), (Words{0, 11, 0}));
   EXPECT_EQ(coverride.Process(Document(Element("ecdo", "dual")).c_str(), m_pdatabase.get()), OS_STS_SUCCESS);
   EXPECT_EQ(Record(), (Words{0, 0, 21}));
+}
+
+// ---------------------------------------------------------------------------
+// Threads
+// ---------------------------------------------------------------------------
+// The device engine's threads read the record under the database lock while
+// the task thread takes in documents: they see a whole document's record or
+// the one before it, never the cleared or half-written record in between.
+class DrvSetDataFileThread : public DrvSetDataFileTest {};
+
+TEST_F(DrvSetDataFileThread, TheRecordIsWrittenUnderTheDatabaseLock) {
+  const std::string strPhoto = Document(Element("documenttype", "photo") + Element("ecdo", "red"));
+  const std::string strText = Document(Element("documenttype", "text") + Element("ecdo", "dual"));
+  const Words wordsPhoto = {s_u32Photo, 11, 0};
+  const Words wordsText = {s_u32Text, 0, 21};
+  SetRecord(wordsPhoto);
+  std::atomic<bool> blStop{false};
+  std::atomic<long> lReads{0};
+  std::atomic<long> lTorn{0};
+  std::thread thread([&] {
+    while (!blStop) {
+      const Words words = Record();
+      if (!(words == wordsPhoto) && !(words == wordsText)) ++lTorn;
+      ++lReads;
+    }
+  });
+  COverride coverride;
+  ASSERT_EQ(coverride.SetupDispatchTemplate(), OS_STS_SUCCESS);
+  for (int i = 0; i < 400 || (lReads < 100 && i < 20000); ++i) {
+    const std::string& strDocument = i % 2 ? strPhoto : strText;
+    if (i % 20 == 0) {
+      EXPECT_EQ(Override(strDocument).strStatus, "success");
+    } else {
+      EXPECT_EQ(coverride.Process(strDocument.c_str(), m_pdatabase.get()), OS_STS_SUCCESS);
+    }
+  }
+  blStop = true;
+  thread.join();
+  EXPECT_GT(lReads, 0);
+  EXPECT_EQ(lTorn, 0);
 }
 
 }  // namespace
