@@ -1,7 +1,8 @@
 // The setmany command: its sets as one transaction. The start remembers
-// every value; each set acts and stops the walk when it fails, and then the
-// dispatcher puts the remembered values back and answers "badvalue"; when
-// every set succeeded the reply reports all they changed together.
+// every value and the override record; each set acts and stops the walk
+// when it fails, and then the dispatcher puts the remembered values back and
+// answers "badvalue"; when every set succeeded the reply reports all they
+// changed together. A set answers only when it fails: its reply is replaced.
 //
 // The dispatcher holds the database lock from the start to the restore, so
 // the device engine's threads never change a value in between, where the
