@@ -132,8 +132,8 @@ EOSSTS COverride::EnterEcdo(OsXmlCallback* a_posxmlcallback) {
   return OS_STS_FAIL;
 }
 
-#define DRV_DEFINE_OVERRIDE_FORWARDER(name)                                        \
-  EOSSTS COverride::COverride_##name(OsXmlCallback* a_posxmlcallback) {           \
+#define DRV_DEFINE_OVERRIDE_FORWARDER(name)                                             \
+  EOSSTS COverride::COverride_##name(OsXmlCallback* a_posxmlcallback) {                 \
     return static_cast<COverride*>(a_posxmlcallback->pvObject)->name(a_posxmlcallback); \
   }
 DRV_DEFINE_OVERRIDE_FORWARDER(EnterOverride)

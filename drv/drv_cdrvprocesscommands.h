@@ -66,6 +66,13 @@ constexpr uint64_t DRV_SETTYPE_SETPROFILEITEM = DRV_SETTYPE_ID | DRV_SETTYPE_PRO
 // cannot be written (read-only or hidden).
 constexpr EDBSTS DRV_SETSTS_READONLY = static_cast<EDBSTS>(12);
 
+// The bounds a range was given: the argument flags of a set's range, and the
+// range flags of a region field's range.
+constexpr uint64_t DRV_RANGEFLAG_MIN = 2;
+constexpr uint64_t DRV_RANGEFLAG_MAX = 4;
+constexpr uint64_t DRV_RANGEFLAG_STEP = 8;
+constexpr uint64_t DRV_RANGEFLAG_ALL = DRV_RANGEFLAG_MIN | DRV_RANGEFLAG_MAX | DRV_RANGEFLAG_STEP;
+
 // The fields of a region, in the order a region names them; 0 while no
 // field is current (a region's range applies to the field just given).
 enum EDRIVERREGIONRANGE : int32_t {

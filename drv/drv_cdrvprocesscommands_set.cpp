@@ -15,7 +15,7 @@
 namespace {
 
 // Argument flags: an enumeration value taken, a list tag taken, a profile
-// named, the three parts of a data file, the three numbers of a range.
+// named, the three parts of a data file (a range's are DRV_RANGEFLAG_*).
 constexpr uint64_t s_u64ArgEnumValue = 2;
 constexpr uint64_t s_u64ArgListValue = 1;
 constexpr uint64_t s_u64ArgProfileValue = 1;
@@ -23,10 +23,6 @@ constexpr uint64_t s_u64ArgFilename = 1;
 constexpr uint64_t s_u64ArgDataSize = 2;
 constexpr uint64_t s_u64ArgDataOffset = 4;
 constexpr uint64_t s_u64ArgDataFile = s_u64ArgFilename | s_u64ArgDataSize | s_u64ArgDataOffset;
-constexpr uint64_t s_u64ArgRangeMin = 2;
-constexpr uint64_t s_u64ArgRangeMax = 4;
-constexpr uint64_t s_u64ArgRangeStep = 8;
-constexpr uint64_t s_u64ArgRange = s_u64ArgRangeMin | s_u64ArgRangeMax | s_u64ArgRangeStep;
 
 }  // namespace
 
@@ -163,21 +159,21 @@ EOSSTS CDrvProcessCommands::ExitSetEnum(OsXmlCallback*) {
 
 EOSSTS CDrvProcessCommands::EnterSetRangemin(OsXmlCallback* a_posxmlcallback) {
   return TakeNumber(a_posxmlcallback, &m_drvsetrequest.drvsetarguments.drvrangearguments.i32Min,
-                    &m_drvsetrequest.u64ArgumentFlags, s_u64ArgRangeMin);
+                    &m_drvsetrequest.u64ArgumentFlags, DRV_RANGEFLAG_MIN);
 }
 
 EOSSTS CDrvProcessCommands::EnterSetRangemax(OsXmlCallback* a_posxmlcallback) {
   return TakeNumber(a_posxmlcallback, &m_drvsetrequest.drvsetarguments.drvrangearguments.i32Max,
-                    &m_drvsetrequest.u64ArgumentFlags, s_u64ArgRangeMax);
+                    &m_drvsetrequest.u64ArgumentFlags, DRV_RANGEFLAG_MAX);
 }
 
 EOSSTS CDrvProcessCommands::EnterSetRangestep(OsXmlCallback* a_posxmlcallback) {
   return TakeNumber(a_posxmlcallback, &m_drvsetrequest.drvsetarguments.drvrangearguments.i32Step,
-                    &m_drvsetrequest.u64ArgumentFlags, s_u64ArgRangeStep);
+                    &m_drvsetrequest.u64ArgumentFlags, DRV_RANGEFLAG_STEP);
 }
 
 EOSSTS CDrvProcessCommands::ExitSetRange(OsXmlCallback*) {
-  return EndSubcommand(s_u64ArgRange, DRV_SETTYPE_RANGE, DB_STS_BADVALUE,
+  return EndSubcommand(DRV_RANGEFLAG_ALL, DRV_SETTYPE_RANGE, DB_STS_BADVALUE,
                        "Missing argument(s) <rangemin>, <rangemax> or <rangestep> for <range> subcommand");
 }
 

@@ -13,14 +13,10 @@
 namespace {
 
 // Argument flags: a field given (field n is bit n-1), and the range after
-// it (32 for field 1, shifted left by n-1); the three bounds of a range.
+// it (32 for field 1, shifted left by n-1).
 constexpr uint64_t s_u64ArgFields = 31;
 constexpr uint64_t s_u64ArgRangeOfField1 = 32;
 constexpr uint64_t s_u64ArgFieldsAndRanges = 1023;
-constexpr uint64_t s_u64RangeMin = 2;
-constexpr uint64_t s_u64RangeMax = 4;
-constexpr uint64_t s_u64RangeStep = 8;
-constexpr uint64_t s_u64Range = s_u64RangeMin | s_u64RangeMax | s_u64RangeStep;
 
 // The capabilities of each region, in field order; the barcode search
 // region has no skew angle.
@@ -93,15 +89,15 @@ EOSSTS CDrvProcessCommands::TakeRegionRangeNumber(OsXmlCallback* a_posxmlcallbac
 }
 
 EOSSTS CDrvProcessCommands::EnterSetRegionRangemin(OsXmlCallback* a_posxmlcallback) {
-  return TakeRegionRangeNumber(a_posxmlcallback, s_u64RangeMin, &DrvRegionRange::i32Min);
+  return TakeRegionRangeNumber(a_posxmlcallback, DRV_RANGEFLAG_MIN, &DrvRegionRange::i32Min);
 }
 
 EOSSTS CDrvProcessCommands::EnterSetRegionRangemax(OsXmlCallback* a_posxmlcallback) {
-  return TakeRegionRangeNumber(a_posxmlcallback, s_u64RangeMax, &DrvRegionRange::i32Max);
+  return TakeRegionRangeNumber(a_posxmlcallback, DRV_RANGEFLAG_MAX, &DrvRegionRange::i32Max);
 }
 
 EOSSTS CDrvProcessCommands::EnterSetRegionRangestep(OsXmlCallback* a_posxmlcallback) {
-  return TakeRegionRangeNumber(a_posxmlcallback, s_u64RangeStep, &DrvRegionRange::i32Step);
+  return TakeRegionRangeNumber(a_posxmlcallback, DRV_RANGEFLAG_STEP, &DrvRegionRange::i32Step);
 }
 
 // After a range no field is current: a second range needs a field again.
@@ -111,7 +107,8 @@ EOSSTS CDrvProcessCommands::ExitSetRegionRange(OsXmlCallback*) {
     OsLog(OS_LOG_ERROR, "Unrecognized EDRIVERREGIONRANGE %d", i32Field);
     return Refuse(DB_STS_BADVALUE);
   }
-  if (m_drvsetrequest.drvsetarguments.drvregionarguments.adrvregionrange[i32Field - 1].u64RangeFlags != s_u64Range) {
+  if (m_drvsetrequest.drvsetarguments.drvregionarguments.adrvregionrange[i32Field - 1].u64RangeFlags !=
+      DRV_RANGEFLAG_ALL) {
     OsLog(OS_LOG_ERROR, "Missing argument(s) <rangemin>, <rangemax> or <rangestep> for <range> subcommand");
     return Refuse(DB_STS_BADVALUE);
   }
@@ -185,8 +182,7 @@ EDBSTS CDrvProcessCommands::SetFrameLexicon(uint64_t a_u64SetType) {
   }
   if (blRanges) {
     for (long l = 0; l < DRV_REGION_FIELDS; ++l) {
-      const EDBSTS edbsts =
-          SetFrameContainer(s_aedbidFrame[l], static_cast<EDRIVERREGIONRANGE>(l + 1), drvsettarget);
+      const EDBSTS edbsts = SetFrameContainer(s_aedbidFrame[l], static_cast<EDRIVERREGIONRANGE>(l + 1), drvsettarget);
       if (edbsts != DB_STS_SUCCESS) return edbsts;
     }
   } else if (WriteRegion(edbbin, false) != DB_STS_SUCCESS ||
