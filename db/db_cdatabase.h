@@ -27,6 +27,7 @@ struct DbConfigRecord;
 struct DbDatumCommon;
 struct DbLookup2;
 struct DbLookupEnum;
+struct DbLookupEnumTexts;
 // One record of the colour tables (filled by the colour-table rules); a
 // value of 0 or an empty label ends the list.
 struct DbColorTableRecord {
@@ -68,6 +69,16 @@ struct DbOverride {
   uint32_t u32DocumentType;  // a DOCUMENTTYPE value
   uint32_t u32Ecdo;          // the value of an entry of the scanner's list (DbEcdoHeader)
   uint32_t u32EcdoCustom;    // the value of an entry of the custom list (DbEcdoCustomHeader)
+};
+
+// What the dropout rules keep of the lists between their rebuilds: whether
+// each list is numbered, and per camera (bins 2 to 5) the name of the
+// dropout selected before a language change, chosen again by that name once
+// the list is rebuilt.
+struct DbEcdoCache {
+  bool blLoaded;
+  bool blCustomLoaded;
+  char aszName[4][sizeof DbEcdoRecord::szName];
 };
 
 // The suffix of a configuration-record key, defined with the records.
@@ -675,6 +686,7 @@ class CDatabase {
   DbEcdoHeader* DeviceGetEcdoHeader() { return &m_dbecdoheader; }
   DbEcdoCustomHeader* DeviceGetEcdoCustomHeader() { return &m_dbecdocustomheader; }
   DbOverride* GetOverride() { return &m_dboverride; }
+  DbEcdoCache* GetEcdoCache() { return &m_dbecdocache; }
   COsXmlTask* GetXmlTask() { return m_posxmltask; }
   COsXmlTask* GetDbMakeXml();
 
@@ -707,6 +719,8 @@ class CDatabase {
   void LookupDump(const char* a_szFile);
   DbLookupEnum* LookupDbEnum(DbLookup2* a_pdblookup2, long a_lValue);
   DbLookupEnum* LookupLexiconEnum(DbLookup2* a_pdblookup2, const char* a_szLexicon);
+  void LookupSetWritable(bool a_blWritable);
+  long LookupRepointEnums(DbLookup2* a_pdblookup2, const DbLookupEnumTexts* a_pdblookupenumtexts, long a_lCount);
 
   // Scanner configuration records.
   DbConfigRecord* ConfigAdd(const char* a_szId, EDBCONFIGTARGET a_edbconfigtarget);
@@ -810,6 +824,7 @@ class CDatabase {
   DbEcdoHeader m_dbecdoheader = {};
   DbEcdoCustomHeader m_dbecdocustomheader = {};
   DbOverride m_dboverride = {};
+  DbEcdoCache m_dbecdocache = {};
   DbEcdoCustomSettings m_dbecdocustomsettings = {};
   DbDebugRecord m_dbdebugrecord = {};
   DbSimulationRecord m_dbsimulationrecord = {};

@@ -94,6 +94,15 @@ DbLookupEnum* CDatabase::LookupLexiconEnum(DbLookup2* a_pdblookup2, const char* 
   return NoLookup(m_pdblookup) ? nullptr : m_pdblookup->FindLexiconEnum(a_pdblookup2, a_szLexicon);
 }
 
+void CDatabase::LookupSetWritable(bool a_blWritable) {
+  if (!NoLookup(m_pdblookup)) m_pdblookup->SetWritable(a_blWritable);
+}
+
+long CDatabase::LookupRepointEnums(DbLookup2* a_pdblookup2, const DbLookupEnumTexts* a_pdblookupenumtexts,
+                                   long a_lCount) {
+  return NoLookup(m_pdblookup) ? 0 : m_pdblookup->RepointEnums(a_pdblookup2, a_pdblookupenumtexts, a_lCount);
+}
+
 // ---------------------------------------------------------------------------
 // Scanner configuration records
 // ---------------------------------------------------------------------------

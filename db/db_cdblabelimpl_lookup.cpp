@@ -10,25 +10,12 @@
 #include "os_coscfg.h"
 #include "os_cosfile.h"
 #include "os_coslog.h"
-#include "os_cosmem.h"
 #include "os_cosstring.h"
 
 namespace {
 
 constexpr size_t s_sizetKey = 512;
 constexpr size_t s_sizetPath = 512;
-
-// The lookup records are one block that the lookup makes read-only once
-// loaded; only that kind of block changes its access.
-void SetRecordsAccess(const DbLookup2* a_pdblookup2, EOSMEMACCESS a_eosmemaccess) {
-  OsMemSettings osmemsettings;
-  if (!a_pdblookup2 || !g_posmem ||
-      g_posmem->GetSettings(static_cast<const void*>(a_pdblookup2), &osmemsettings, true) != OS_STS_SUCCESS ||
-      osmemsettings.u32Type != OS_MEMTYPE_VIRTUAL) {
-    return;
-  }
-  g_posmem->SetAccess(const_cast<DbLookup2*>(a_pdblookup2), a_eosmemaccess);
-}
 
 // The value entry of a record with that value gets the label, when the
 // lookup has one.
@@ -45,8 +32,9 @@ void CDbLabelImpl::WriteLookup(bool a_blReset) {
     const char* szText = a_blReset ? nullptr : Find(a_szTag);
     return szText ? szText : s_szUnknown;
   };
-  const DbLookup2* pdblookup2Block = CDbDatum::DbDatumFindQuick(0, DB_ID_UNDEFINED, DB_BIN_SEARCH)->GetLookup();
-  SetRecordsAccess(pdblookup2Block, OS_MEMACCESS_READWRITE);
+  // The lookup's records and values are read-only between writes.
+  CDatabase* pdatabase = CDbDatum::GetDatabase();
+  if (pdatabase) pdatabase->LookupSetWritable(true);
   for (int iId = DB_ID_FIRST; iId <= DB_ID_FINAL; ++iId) {
     CDbDatum* pdbdatumIndex = CDbDatum::ms_pdatumcommon->apdbdatum[0][iId][DB_BIN_SEARCH];
     DbLookup2* pdblookup2 = pdbdatumIndex ? pdbdatumIndex->GetLookup() : nullptr;
@@ -62,7 +50,7 @@ void CDbLabelImpl::WriteLookup(bool a_blReset) {
     }
   }
   if (!a_blReset) WriteColorTables();
-  SetRecordsAccess(pdblookup2Block, OS_MEMACCESS_READONLY);
+  if (pdatabase) pdatabase->LookupSetWritable(false);
 }
 
 // Every write gives every record a label ("???" at least): the first record

@@ -5,7 +5,8 @@
 // is too.
 //
 // Lock order (outermost first):
-//   1. the driver's task lock (drv/)
+//   1. the driver's task lock (drv/), then the device-manager adapter's
+//      complete-open mutex (dev/: taken with this lock given up)
 //   2. this database lock
 //   3. an adapter's builder mutex (dev/: the device-manager adapter's general
 //      builder, then the image-library adapter's mutex)

@@ -49,6 +49,14 @@ DbLookupEnum* CDbLookup::FindLabelEnum(DbLookup2* a_pdblookup2, const char* a_sz
   return Missing(m_pdblookupimpl) ? nullptr : m_pdblookupimpl->FindLabelEnum(a_pdblookup2, a_szLabel);
 }
 
+void CDbLookup::SetWritable(bool a_blWritable) {
+  if (!Missing(m_pdblookupimpl)) m_pdblookupimpl->SetWritable(a_blWritable);
+}
+
+long CDbLookup::RepointEnums(DbLookup2* a_pdblookup2, const DbLookupEnumTexts* a_pdblookupenumtexts, long a_lCount) {
+  return Missing(m_pdblookupimpl) ? 0 : m_pdblookupimpl->RepointEnums(a_pdblookup2, a_pdblookupenumtexts, a_lCount);
+}
+
 void CDbLookup::Dump(const char* a_szFile) {
   if (!Missing(m_pdblookupimpl)) m_pdblookupimpl->Dump(a_szFile);
 }

@@ -29,6 +29,14 @@ struct DbLookup2 {
   DbLookupEnum* pEnums;
 };
 
+// New texts for one value of a record, found by the value; a null text
+// keeps the one the value has.
+struct DbLookupEnumTexts {
+  long lValue;
+  const char* szLexiconEnum;
+  const char* szLabel;
+};
+
 class CDbLookupImpl;
 
 class CDbLookup {
@@ -52,6 +60,13 @@ class CDbLookup {
   DbLookupEnum* FindDbEnum(DbLookup2* a_pdblookup2, long a_lValue);
   DbLookupEnum* FindLexiconEnum(DbLookup2* a_pdblookup2, const char* a_szLexicon);
   DbLookupEnum* FindLabelEnum(DbLookup2* a_pdblookup2, const char* a_szLabel);
+  // The records and their values are read-only once loaded (a stray write
+  // faults): writers open them around their writes and close them after.
+  void SetWritable(bool a_blWritable);
+  // Repoints the texts of a record's values, opened for the writes; the
+  // texts must outlive the lookup or the next repointing. A value the
+  // record lacks is skipped. The number of values repointed.
+  long RepointEnums(DbLookup2* a_pdblookup2, const DbLookupEnumTexts* a_pdblookupenumtexts, long a_lCount);
   // Writes the tables into the log directory ("PmxDbLookup" or the given
   // name, with the time of day).
   void Dump(const char* a_szFile);

@@ -87,8 +87,35 @@ void CDbLookupImpl::FreePages(void*& a_pv) {
   a_pv = nullptr;
 }
 
-void CDbLookupImpl::SetReadOnly(void* a_pv) {
-  if (a_pv && m_blPages && g_posmem) g_posmem->SetAccess(a_pv, OS_MEMACCESS_READONLY);
+void CDbLookupImpl::SetAccess(void* a_pv, EOSMEMACCESS a_eosmemaccess) {
+  if (a_pv && m_blPages && g_posmem) g_posmem->SetAccess(a_pv, a_eosmemaccess);
+}
+
+// The text stays read-only: a repointed text lives elsewhere.
+void CDbLookupImpl::SetWritable(bool a_blWritable) {
+  const EOSMEMACCESS eosmemaccess = a_blWritable ? OS_MEMACCESS_READWRITE : OS_MEMACCESS_READONLY;
+  SetAccess(m_pdblookup2, eosmemaccess);
+  SetAccess(m_pdblookupenum, eosmemaccess);
+}
+
+long CDbLookupImpl::RepointEnums(DbLookup2* a_pdblookup2, const DbLookupEnumTexts* a_pdblookupenumtexts,
+                                 long a_lCount) {
+  if (!a_pdblookup2 || !a_pdblookupenumtexts) {
+    OsLog(OS_LOG_ERROR, "a_pdblookup2 is NULL...");
+    return 0;
+  }
+  long lRepointed = 0;
+  SetWritable(true);
+  for (long l = 0; l < a_lCount; ++l) {
+    const DbLookupEnumTexts& dblookupenumtexts = a_pdblookupenumtexts[l];
+    DbLookupEnum* pdblookupenum = FindDbEnum(a_pdblookup2, dblookupenumtexts.lValue);
+    if (!pdblookupenum) continue;
+    if (dblookupenumtexts.szLexiconEnum) pdblookupenum->szLexiconEnum = dblookupenumtexts.szLexiconEnum;
+    if (dblookupenumtexts.szLabel) pdblookupenum->szLabel = dblookupenumtexts.szLabel;
+    ++lRepointed;
+  }
+  SetWritable(false);
+  return lRepointed;
 }
 
 // ---------------------------------------------------------------------------
@@ -176,8 +203,8 @@ EOSSTS CDbLookupImpl::Open2(EDBAPI a_edbapi, const char* a_szModule, const void*
   }
   if (a_blBind) Bind();
   BuildIndexes();
-  SetReadOnly(m_pszText);
-  SetReadOnly(m_pdblookup2);
+  SetAccess(m_pszText, OS_MEMACCESS_READONLY);
+  SetWritable(false);
   if (g_poslog && g_poslog->GetIsDump()) Dump(nullptr);
   return OS_STS_SUCCESS;
 }

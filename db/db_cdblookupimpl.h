@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "db_cdblookup.h"
+#include "os_cosmem.h"
 #include "os_cosxml.h"
 
 class CDbLookupImpl {
@@ -25,6 +26,8 @@ class CDbLookupImpl {
   DbLookupEnum* FindLexiconEnum(DbLookup2* a_pdblookup2, const char* a_szLexicon);
   DbLookupEnum* FindLabelEnum(DbLookup2* a_pdblookup2, const char* a_szLabel);
   void Dump(const char* a_szFile);
+  void SetWritable(bool a_blWritable);
+  long RepointEnums(DbLookup2* a_pdblookup2, const DbLookupEnumTexts* a_pdblookupenumtexts, long a_lCount);
 
   // Element handlers of the LOOKUP grammar and their trampolines.
   EOSSTS EnterLookup(OsXmlCallback* a_posxmlcallback);
@@ -61,7 +64,7 @@ class CDbLookupImpl {
   const char* ContentText(OsXmlCallback* a_posxmlcallback);
   void* AllocPages(size_t a_sizetBytes);
   void FreePages(void*& a_pv);
-  void SetReadOnly(void* a_pv);
+  void SetAccess(void* a_pv, EOSMEMACCESS a_eosmemaccess);
 
   EDBAPI m_edbapi = static_cast<EDBAPI>(0);
   char m_szResource[32] = {};

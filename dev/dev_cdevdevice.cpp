@@ -8,6 +8,7 @@
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
 #include "db_cdblock.h"
+#include "db_cdbdatum.h"
 #include "dp_cdispatch.h"
 #include "os_cosfile.h"
 #include "os_coslog.h"
@@ -170,17 +171,22 @@ EDEVSTS CDevDevice::Dispatch(const char* a_szReply, const DevDispatchTarget& a_d
 }
 
 // ---------------------------------------------------------------------------
-// One task on the general builder
+// One task on a builder
 // ---------------------------------------------------------------------------
-bool CDevDevice::Build(const char* a_szCommand, const DevChildren& a_devchildren) {
-  COsXmlTask& osxmltask = *m_aposxmltask[DEV_BUILDER_GENERAL];
-  osxmltask.Clear();
-  osxmltask.StartTask(0, 0, nullptr);
-  osxmltask.StartCommand(a_szCommand, 1);
-  if (a_devchildren) a_devchildren(osxmltask);
-  osxmltask.FinalizeCommand(a_szCommand);
-  osxmltask.FinalizeTask();
-  if (!osxmltask.IsError(true) && osxmltask.GetTaskBuffer()) return true;
+bool CDevDevice::Build(EDEVBUILDER a_edevbuilder, const char* a_szCommand, const DevChildren& a_devchildren) {
+  COsXmlTask* posxmltask = m_aposxmltask[a_edevbuilder];
+  if (!posxmltask) {
+    OsLog(OS_LOG_ERROR, "No builder %d for the task <%s>, nothing sent...", static_cast<int>(a_edevbuilder),
+          a_szCommand);
+    return false;
+  }
+  posxmltask->Clear();
+  posxmltask->StartTask(0, 0, nullptr);
+  posxmltask->StartCommand(a_szCommand, 1);
+  if (a_devchildren) a_devchildren(*posxmltask);
+  posxmltask->FinalizeCommand(a_szCommand);
+  posxmltask->FinalizeTask();
+  if (!posxmltask->IsError(true) && posxmltask->GetTaskBuffer()) return true;
   OsLog(OS_LOG_ERROR, "Failed to build the task <%s>, nothing sent...", a_szCommand);
   return false;
 }
@@ -189,23 +195,36 @@ EDEVSTS CDevDevice::Exchange(EDBID_FIRMWARE a_edbidfirmware, const char* a_szCom
                              const DevDispatchTarget& a_devdispatchtarget, const DevReplyReader& a_devreplyreader) {
   if (IsEmpty(a_szCommand)) return DEV_STS_FAIL;
   CDbLockGuard dblock;
-  std::lock_guard<std::recursive_mutex> lock(m_mutexGeneral);
-  if (!Build(a_szCommand, a_devchildren)) return DEV_STS_FAIL;
-  const char* szReply = ScannerEntry(a_edbidfirmware, m_aposxmltask[DEV_BUILDER_GENERAL], 0);
+  return ExchangeOn(DEV_BUILDER_GENERAL, a_edbidfirmware, a_szCommand, a_devchildren, a_devdispatchtarget,
+                    a_devreplyreader);
+}
+
+EDEVSTS CDevDevice::ExchangeOn(EDEVBUILDER a_edevbuilder, EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand,
+                               const DevChildren& a_devchildren, const DevDispatchTarget& a_devdispatchtarget,
+                               const DevReplyReader& a_devreplyreader, bool a_blInterfaceOpen) {
+  if (IsEmpty(a_szCommand)) return DEV_STS_FAIL;
+  std::lock_guard<std::recursive_mutex> lock(m_amutexBuilder[a_edevbuilder]);
+  if (!Build(a_edevbuilder, a_szCommand, a_devchildren)) return DEV_STS_FAIL;
+  const char* szReply = ScannerEntry(a_edbidfirmware, m_aposxmltask[a_edevbuilder], 0);
   if (a_devreplyreader && !a_devreplyreader(szReply)) return DEV_STS_FAIL;
-  return Dispatch(szReply, a_devdispatchtarget, false, a_edbidfirmware);
+  return Dispatch(szReply, a_devdispatchtarget, a_blInterfaceOpen, a_edbidfirmware);
 }
 
 EDEVSTS CDevDevice::Tell(EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand, const DevChildren& a_devchildren) {
+  return TellOn(DEV_BUILDER_GENERAL, a_edbidfirmware, a_szCommand, a_devchildren);
+}
+
+EDEVSTS CDevDevice::TellOn(EDEVBUILDER a_edevbuilder, EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand,
+                           const DevChildren& a_devchildren) {
   if (IsEmpty(a_szCommand)) return DEV_STS_FAIL;
   const PFNSCANNERENTRY pfnscannerentry = Entry(a_edbidfirmware);
   if (!pfnscannerentry) return DEV_STS_SUCCESS;
   std::string strTask;
   {
-    std::lock_guard<std::recursive_mutex> lock(m_mutexGeneral);
-    if (!Build(a_szCommand, a_devchildren)) return DEV_STS_FAIL;
-    Stamp(a_edbidfirmware, m_aposxmltask[DEV_BUILDER_GENERAL]);
-    strTask = m_aposxmltask[DEV_BUILDER_GENERAL]->GetTaskBuffer();
+    std::lock_guard<std::recursive_mutex> lock(m_amutexBuilder[a_edevbuilder]);
+    if (!Build(a_edevbuilder, a_szCommand, a_devchildren)) return DEV_STS_FAIL;
+    Stamp(a_edbidfirmware, m_aposxmltask[a_edevbuilder]);
+    strTask = m_aposxmltask[a_edevbuilder]->GetTaskBuffer();
   }
   Call(a_edbidfirmware, pfnscannerentry, strTask.c_str());
   return DEV_STS_SUCCESS;
@@ -215,4 +234,24 @@ EDEVSTS CDevDevice::Tell(EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand
 EDBID_FIRMWARE CDevDevice::CurrentFirmware() {
   CDbLockGuard dblock;
   return static_cast<EDBID_FIRMWARE>(m_pdatabase ? m_pdatabase->GetCurrentLongFromId(DB_ID_FIRMWARE) : 0);
+}
+
+// The unit a session opens is current even before the model's inquiry
+// offers it (a flatbed completing first): its version and configuration
+// reports are read for the current unit. Where the capability refuses the
+// unit, the datum takes it as it stands, without a fix-up that would undo
+// it.
+void CDevDevice::SetCurrentFirmware(EDBID_FIRMWARE a_edbidfirmware) {
+  CDbLockGuard dblock;
+  CDbDatum* pdbdatum = m_pdatabase ? m_pdatabase->FindDirect(DB_BIN_MACHINE, DB_ID_FIRMWARE) : nullptr;
+  if (!pdbdatum) {
+    OsLog(OS_LOG_ERROR, "FIRMWARE not found...%d", static_cast<int>(a_edbidfirmware));
+    return;
+  }
+  if (m_pdatabase->GetCurrentLong(pdbdatum) == a_edbidfirmware) return;
+  if (m_pdatabase->SetCurrentLong(pdbdatum, a_edbidfirmware, false) != DB_STS_SUCCESS ||
+      m_pdatabase->GetCurrentLong(pdbdatum) != a_edbidfirmware) {
+    OsLogDebug(OS_LOG_INFO, "FIRMWARE does not offer %d yet, forced...", static_cast<int>(a_edbidfirmware));
+    pdbdatum->ForceCurrentLong(a_edbidfirmware);
+  }
 }

@@ -8,16 +8,23 @@
 // the device's online status and holds the units' resource lock.
 //
 // Lock rules (every engine operation keeps them):
-// - Order, outermost first: the database lock (db_cdblock.h), the resource
-//   mutex, an adapter's builder mutex, the reply dispatcher's mutex. An
-//   operation whose reply is dispatched takes the database lock before its
-//   builder mutex (the dispatcher takes it for a database target anyway, and
-//   the tasks' children read the database).
-// - One recursive mutex guards the general builder for the whole build,
-//   send and dispatch; the getoutput, imageend, scanend and scanrequeststop
-//   builders have a mutex each, and the task id counter is atomic. The scan
-//   thread's getoutput and imageend paths take neither the database lock
-//   nor the general builder.
+// - Order, outermost first: the complete-open mutex, the database lock
+//   (db_cdblock.h), the resource or the diagnostic mutex, an adapter's
+//   builder mutex, the reply dispatcher's mutex. An operation whose reply is
+//   dispatched takes the database lock before its builder mutex (the
+//   dispatcher takes it for a database target anyway, and the tasks'
+//   children read the database).
+// - CompleteOpen runs on a library's callback thread as well as the
+//   caller's: it gives the database lock up for its whole run, waits for the
+//   flatbed and takes the complete-open mutex without it, and takes it again
+//   for each task it sends. The open-complete callback it calls runs after
+//   the mutex is released (that callback may begin another unit's session,
+//   which completes through here).
+// - Each builder has a recursive mutex held for its whole build, send and
+//   dispatch (the general builder's may be entered again by a database
+//   callback that asks the scanner), and the task id counter is atomic. The
+//   scan thread's getoutput and imageend paths take neither the database
+//   lock nor the general builder.
 // - A task whose reply is not examined is built under the builder mutex and
 //   sent from a copy after it is released, holding no lock of the adapter:
 //   a library may wait for its own callbacks there, and they call back in.
@@ -120,6 +127,17 @@ class CDevDevice {
                    EDBID_FIRMWARE a_edbidfirmware);
   static EDEVSTS MapReply(EDEVREPLY a_edevreply);
 
+  // Opening: the unit's interface, with the debug and simulation settings
+  // of the database; its session (completed at once, or later through the
+  // open-complete entry point when the WIA mode or "monitorbuttonevents"
+  // asks for button events: 19 then); the completion (versions, support,
+  // callbacks, and the model's report inquiry once every loaded unit is
+  // online), which calls the open-complete callback when called back.
+  EDEVSTS InterfaceOpen(EDBID_FIRMWARE a_edbidfirmware);
+  EDEVSTS SessionBegin(PFNDEVMESSAGEMANAGER a_pfnMessageProc, EDBID_FIRMWARE a_edbidfirmware,
+                       PFNDEVCALLBACK a_pfnOpenComplete, void* a_pvOpenComplete);
+  EDEVSTS CompleteOpen(bool a_blFromCallback, EDBID_FIRMWARE a_edbidfirmware);
+
   // Interface and session tasks whose reply is not examined.
   EDEVSTS InterfaceClose(EDBID_FIRMWARE a_edbidfirmware);
   EDEVSTS SessionEnd(EDBID_FIRMWARE a_edbidfirmware, CDevData* a_pdevdata);
@@ -137,6 +155,48 @@ class CDevDevice {
   EDEVSTS ResourceUnlock();
   EDEVSTS ResourceBegin(bool a_blDisconnectWontUnlock);
   EDEVSTS ResourceEnd();
+
+  // Scans. ScanBegin answered 0 or 14 (lamps warming up) has begun the
+  // scan; ScanEnd sends nothing unless it has (or a_blForce), and with
+  // a_blNoReply always sends and ignores the answer.
+  EDEVSTS ScanBegin(EDBID_FIRMWARE a_edbidfirmware, long a_lImageBufferCount, bool a_blNotificationOnly);
+  EDEVSTS ScanEnd(EDBID_FIRMWARE a_edbidfirmware, bool a_blForce, bool a_blNoReply);
+  EDEVSTS ScanRequestStop(EDBID_FIRMWARE a_edbidfirmware);
+  // The next image: its reply's body into the buffer of a_sizetOutput
+  // bytes and the status word as EDEVSTS. A body that does not fit answers
+  // 1, its image ended at the unit.
+  EDEVSTS GetOutput(EDBID_FIRMWARE a_edbidfirmware, char* a_szOutput, size_t a_sizetOutput);
+  // Ends an image at the unit: by its file name (empty: nothing sent, 0), or
+  // by its tracked memory block (the image file mapped), which records the
+  // file name.
+  EDEVSTS ImageEnd(EDBID_FIRMWARE a_edbidfirmware, const char* a_szImageFilename);
+  EDEVSTS ImageEnd(EDBID_FIRMWARE a_edbidfirmware, const void* a_pvImage);
+  // 2 when the feeder holds paper (or the model cannot tell), 1 when not.
+  long IsFeederLoaded();
+
+  // A capability's value to the scanner (PAPERSOURCE to the unit that
+  // scans, whatever a_edbidfirmware says).
+  EDEVSTS SetConfig(EDBID_FIRMWARE a_edbidfirmware, EDBID a_edbid);
+
+  // Diagnostics: a run of a diagnostic's given value (current unit), of a
+  // diagnostic capability's current value, or of a type and value by name
+  // (answered as a success without the scanner when the model does not
+  // offer the type).
+  EDEVSTS DiagnosticBegin(EDBID_FIRMWARE a_edbidfirmware);
+  EDEVSTS DiagnosticRun(EDBID a_edbid, long a_lValue);
+  EDEVSTS DiagnosticRun(EDBID_FIRMWARE a_edbidfirmware, EDBID a_edbid);
+  EDEVSTS DiagnosticRun(const char* a_szType, const char* a_szValue, DeviceLog* a_pdevicelog);
+  // The success reply of a diagnostic the scanner does not run: with a log
+  // record, naming its (created, empty) data file, in the general builder;
+  // null when that file cannot be opened.
+  const char* DiagnosticRunUnsupported(DeviceLog* a_pdevicelog);
+  EDEVSTS DiagnosticEnd(EDBID_FIRMWARE a_edbidfirmware);
+
+  // Calibration of the current unit, of the current CALIBRATIONTYPE.
+  EDEVSTS CalibrateBegin();
+  EDEVSTS CalibrateRun();
+  EDEVSTS CalibrateReset();
+  EDEVSTS CalibrateEnd();
 
   // Operator panel, meters, cartridge.
   EDEVSTS SetOcpButtons(EDBID_FIRMWARE a_edbidfirmware, const char* a_szButtons);
@@ -172,6 +232,10 @@ class CDevDevice {
   static EOSSTS CallBackSetDeviceStatusAdf(void* a_pvArg);
   static EOSSTS CallBackSetDeviceStatusFlatbed(void* a_pvArg);
   static EOSSTS CallBackPnpChange(void* a_pvArg);
+  // The open-complete entry points take the adapter itself (checked against
+  // the living adapters) and complete the feeder's or the flatbed's open.
+  static EOSSTS CompleteOpenCallbackAdf(void* a_pvArg);
+  static EOSSTS CompleteOpenCallbackFlatbed(void* a_pvArg);
 
  private:
   // Writes a task's children into the builder.
@@ -180,14 +244,22 @@ class CDevDevice {
   using DevReplyReader = std::function<bool(const char*)>;
 
   bool IsEmpty(const char* a_szOperation) const;
-  // Builds one command on the general builder (the mutex held).
-  bool Build(const char* a_szCommand, const DevChildren& a_devchildren);
-  // One task whose reply is dispatched against the target.
+  // Builds one command on the builder (its mutex held).
+  bool Build(EDEVBUILDER a_edevbuilder, const char* a_szCommand, const DevChildren& a_devchildren);
+  // One task on the general builder whose reply is dispatched against the
+  // target, under the database lock.
   EDEVSTS Exchange(EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand, const DevChildren& a_devchildren,
                    const DevDispatchTarget& a_devdispatchtarget, const DevReplyReader& a_devreplyreader = nullptr);
+  // The same on any builder; the caller takes the database lock when the
+  // children or the target need it.
+  EDEVSTS ExchangeOn(EDEVBUILDER a_edevbuilder, EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand,
+                     const DevChildren& a_devchildren, const DevDispatchTarget& a_devdispatchtarget,
+                     const DevReplyReader& a_devreplyreader = nullptr, bool a_blInterfaceOpen = false);
   // One task whose reply is not examined; skipped when the unit is not
   // loaded.
   EDEVSTS Tell(EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand, const DevChildren& a_devchildren = nullptr);
+  EDEVSTS TellOn(EDEVBUILDER a_edevbuilder, EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand,
+                 const DevChildren& a_devchildren = nullptr);
   // The two halves of the round trip.
   PFNSCANNERENTRY Entry(EDBID_FIRMWARE a_edbidfirmware) const;
   void Stamp(EDBID_FIRMWARE a_edbidfirmware, COsXmlTask* a_posxmltask);
@@ -195,7 +267,20 @@ class CDevDevice {
   EDEVSTS Lock(const char* a_szLock, const char* a_szUndo, const DevChildren& a_devchildren);
   EDEVSTS Meter(const char* a_szCommand, const char* a_szMeter, const char* a_szNull);
   EDBID_FIRMWARE CurrentFirmware();
+  void SetCurrentFirmware(EDBID_FIRMWARE a_edbidfirmware);
   void Free(EDBID_FIRMWARE a_edbidfirmware);
+  // Opening (dev_cdevdevice_open.cpp).
+  void AddSimulate(COsXmlTask& a_osxmltask, EDBID_FIRMWARE a_edbidfirmware);
+  void AddOpenCallback(COsXmlTask& a_osxmltask, EDBID_FIRMWARE a_edbidfirmware);
+  void WaitForFlatbed();
+  EDEVSTS CompleteOpenLocked(EDBID_FIRMWARE a_edbidfirmware, bool& a_blComplete);
+  static EOSSTS CompleteOpenCallback(void* a_pvArg, EDBID_FIRMWARE a_edbidfirmware);
+  // A unit's online flag, as the status keeps it.
+  long IsOnline(EDBID_FIRMWARE a_edbidfirmware) const;
+  // The diagnostic and calibration tasks (dev_cdevdevice_service.cpp).
+  EDEVSTS RunDiagnostic(EDBID_FIRMWARE a_edbidfirmware, const char* a_szType, const char* a_szValue,
+                        const DevDispatchTarget& a_devdispatchtarget);
+  EDEVSTS CalibrateType(const char* a_szCommand, bool a_blBegin);
   // A connectionchange message for a unit.
   static EOSSTS ConnectionChange(void* a_pvArg, EDBID_FIRMWARE a_edbidfirmware);
   // The adapters alive in the process, which the callbacks look up.
@@ -224,11 +309,16 @@ class CDevDevice {
   char m_szTagFromFlatbed[20] = {};
   std::atomic<long> m_lTaskId{0};
   std::atomic<bool> m_blAllowResourceLock{false};
+  std::atomic<bool> m_blScanBegun{false};
+  std::atomic<bool> m_blScanning{false};
+  std::atomic<bool> m_blPaperOutSeen{false};
+  // The open-complete callback and its argument, given together.
+  PFNDEVCALLBACK m_pfnOpenComplete = nullptr;
+  void* m_pvOpenComplete = nullptr;
+  std::mutex m_mutexOpenComplete;  // a leaf: only the pair above
 
-  std::recursive_mutex m_mutexGeneral;
-  std::mutex m_mutexGetOutput;
-  std::mutex m_mutexImageEnd;
-  std::mutex m_mutexScanEnd;
-  std::mutex m_mutexScanRequestStop;
+  std::recursive_mutex m_amutexBuilder[DEV_BUILDER_COUNT];
   std::mutex m_mutexResource;
+  std::mutex m_mutexDiagnostic;
+  std::mutex m_mutexCompleteOpen;
 };

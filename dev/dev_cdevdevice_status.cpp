@@ -130,9 +130,38 @@ EDEVSTS CDevDevice::SetDeviceStatus(EDBID_FIRMWARE a_edbidfirmware, long a_lOnli
   return DEV_STS_SUCCESS;
 }
 
+long CDevDevice::IsOnline(EDBID_FIRMWARE a_edbidfirmware) const {
+  std::lock_guard<std::mutex> lock(s_mutexDeviceStatus);
+  return a_edbidfirmware == DB_FIRMWARE_FLATBED ? m_lOnlineFlatbed : m_lOnlineAdf;
+}
+
 // ---------------------------------------------------------------------------
 // Entry points of the libraries
 // ---------------------------------------------------------------------------
+// The library hands back the adapter itself; one that is gone (the library
+// calling after its interface closed) is logged and ignored.
+EOSSTS CDevDevice::CompleteOpenCallback(void* a_pvArg, EDBID_FIRMWARE a_edbidfirmware) {
+  std::shared_lock<std::shared_mutex> lock(AdaptersMutex());
+  OsLogDebug(OS_LOG_INFO, "callback>>> interfaceopencomplete(%s) %p",
+             a_edbidfirmware == DB_FIRMWARE_FLATBED ? "flatbed" : "adf", a_pvArg);
+  auto* pdevdevice = static_cast<CDevDevice*>(a_pvArg);
+  if (!pdevdevice) {
+    OsLog(OS_LOG_ERROR, "a_pvArg is null...");
+    return OS_STS_FAIL;
+  }
+  if (!Adapters().count(pdevdevice)) {
+    OsLog(OS_LOG_ERROR, "userargumentptr names no adapter...<%p>", a_pvArg);
+    return OS_STS_FAIL;
+  }
+  return pdevdevice->CompleteOpen(true, a_edbidfirmware) == DEV_STS_SUCCESS ? OS_STS_SUCCESS : OS_STS_FAIL;
+}
+
+EOSSTS CDevDevice::CompleteOpenCallbackAdf(void* a_pvArg) { return CompleteOpenCallback(a_pvArg, DB_FIRMWARE_ADF); }
+
+EOSSTS CDevDevice::CompleteOpenCallbackFlatbed(void* a_pvArg) {
+  return CompleteOpenCallback(a_pvArg, DB_FIRMWARE_FLATBED);
+}
+
 EOSSTS CDevDevice::ConnectionChange(void* a_pvArg, EDBID_FIRMWARE a_edbidfirmware) {
   std::shared_lock<std::shared_mutex> lock(AdaptersMutex());
   const bool blFlatbed = a_edbidfirmware == DB_FIRMWARE_FLATBED;

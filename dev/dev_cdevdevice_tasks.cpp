@@ -250,7 +250,7 @@ EDEVSTS CDevDevice::GetConfig(EDBID_FIRMWARE a_edbidfirmware, EDBID a_edbid) {
 EDEVSTS CDevDevice::GetConfig(EDBID_FIRMWARE a_edbidfirmware, COsXmlTask* a_posxmltask) {
   if (Missing(a_posxmltask, "a_posxmltask is null...") || IsEmpty("GetConfig")) return DEV_STS_FAIL;
   CDbLockGuard dblock;
-  std::lock_guard<std::recursive_mutex> lock(m_mutexGeneral);
+  std::lock_guard<std::recursive_mutex> lock(m_amutexBuilder[DEV_BUILDER_GENERAL]);
   const char* szReply = ScannerEntry(a_edbidfirmware, a_posxmltask, 0);
   return Dispatch(szReply, DevDispatchTarget::Database(m_pdatabase), false, a_edbidfirmware);
 }

@@ -85,7 +85,8 @@ bool ParseBool(const std::string& a_strText, bool& a_blValue) {
   return true;
 }
 
-// "3,5:patchtype4": sheets, each with an optional ":" and a text.
+// "3,5:patchtype4": numbers from 1 (sheets, getoutputs), each with an optional
+// ":" and a text.
 bool ParseSheetList(const std::string& a_strText, std::map<long, std::string>& a_map) {
   size_t sizetStart = 0;
   while (sizetStart <= a_strText.size()) {
@@ -185,6 +186,14 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
       if (item.second.compare(0, 9, "patchtype") != 0) return Bad("patch");
     }
   }
+  if (FlagValue(simnodeSimulate, "getoutputword", strValue)) {
+    if (!ParseSheetList(strValue, m_mapOutputWord)) return Bad("getoutputword");
+    for (const auto& item : m_mapOutputWord) {
+      if (item.second.empty() || item.second.find_first_not_of("abcdefghijklmnopqrstuvwxyz") != std::string::npos)
+        return Bad("getoutputword");
+    }
+  }
+  if (!Number("padimage", s_lPadImageMax, m_lPadImage)) return false;
   if (FlagValue(simnodeSimulate, "flatbed", strValue)) m_strFlatbed = strValue;
   if (m_strFlatbed.empty() && !IsFlatbed()) m_strFlatbed = simnodeSimulate.ChildText("simflatbed");
   if (IsFlatbed()) m_strFlatbed.clear();

@@ -54,6 +54,10 @@ class CSimConfig {
   long m_alFault[SIM_FAULT_COUNT] = {};  // sheet (from 1) of each fault, 0 none
   std::set<long> m_setBlank;             // blank sheets
   std::map<long, std::string> m_mapPatch;  // patch sheets and their patch type
+  // Status words answered in place of an image, by the number (from 1) of
+  // the getoutput within its job ("getoutputword", "n:word,...").
+  std::map<long, std::string> m_mapOutputWord;
+  long m_lPadImage = 0;  // characters of an extra element in every reportimage
   std::string m_strFlatbed;                // the flatbed's model directory (feeder only)
   std::string m_strImageDirectory;
   CSimNode m_simnodeInquiry;  // elements added to the report inquiry (flag "inquiry", a file)
@@ -69,6 +73,7 @@ class CSimConfig {
   std::string m_strPnpChange;  // "added" or "removed"
 
   static constexpr long s_lPagesMax = 100000;
+  static constexpr long s_lPadImageMax = 16 * 1024 * 1024;
 
   // The file that takes one line per task: SIMSCAN_<UNIT>_TASKLOG, else
   // SIMSCAN_TASKLOG; null when neither is set.

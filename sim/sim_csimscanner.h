@@ -187,6 +187,7 @@ class CSimScanner {
   const char* m_szFault = nullptr;
   int64_t m_i64StartMs = 0;
   long m_lImageCounter = 0;
+  long m_lOutputs = 0;  // getoutputs of the job
   long m_lMultifeeds = 0;
   long m_lPatchesFront = 0;
   long m_lPatchesRear = 0;

@@ -38,6 +38,7 @@ constexpr SimInquiryRow s_asiminquiryrow[] = {
     {"enum", "multifeedresponse", "continue endofjob endofjobleavepaper stopfeeder", nullptr},
     {"enum", "imagecroppingmode", "automatic fixed relative aggressive longpaper photo",
      "automatic fixed relative aggressive longpaper photo"},
+    {"enum", "documenttype", "photo textwithgraphics text", "photo textwithgraphics text"},
     {"range", "multifeedlength", "2400 41400", nullptr},
     {"supported", nullptr, "paperdetectable preview metertypeenabled calibrationtypeenabled",
      "preview metertypeenabled calibrationtypeenabled"},

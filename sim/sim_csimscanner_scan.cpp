@@ -67,6 +67,7 @@ void CSimScanner::StartJob(long a_lSheets) {
   m_szFault = nullptr;
   m_i64StartMs = CSimWorker::NowMs();
   m_lImageCounter = 0;
+  m_lOutputs = 0;
   m_lMultifeeds = 0;
   m_lPatchesFront = 0;
   m_lPatchesRear = 0;
@@ -99,7 +100,10 @@ const char* CSimScanner::ScanRequestStop(const CSimNode&, CSimNode&) {
   return "success";
 }
 
+// A configured word stands in for what the job would answer, image or not.
 const char* CSimScanner::GetOutput(const CSimNode&, CSimNode& a_simnodeReply) {
+  const auto it = m_simconfig.m_mapOutputWord.find(++m_lOutputs);
+  if (it != m_simconfig.m_mapOutputWord.end()) return it->second.c_str();
   if (m_blWarming) return "lampswarming";
   return NextItem(a_simnodeReply);
 }
@@ -193,6 +197,7 @@ const char* CSimScanner::DeliverImage(CSimNode& a_simnodeReply) {
   simnodeImage.Add("patchdetected", blPatch ? "true" : "false");
   if (blPatch) simnodeImage.Add("patchtype", itPatch->second);
   simnodeImage.Add("blankimagecontent", blBlank ? "0" : "25");
+  if (m_simconfig.m_lPadImage > 0) simnodeImage.Add("padding", std::string(m_simconfig.m_lPadImage, 'x'));
   if (m_simconfig.m_psimmodel->szPrinter) {
     const long lIndex = std::strtol(ConfigValue("printerindex").c_str(), nullptr, 10);
     simnodeImage.Add("printerindex", std::to_string(lIndex + m_lSheet));

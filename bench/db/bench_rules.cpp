@@ -47,6 +47,11 @@ class OpenedScanner {
         !m_database.ConfigLoadReportInquiry(strInquiry.c_str(), 0, false, false, DB_FIRMWARE_ADF) ||
         !m_database.ConfigProcessReportInquiry(nullptr, nullptr))
       return false;
+    // Barcodes read by the scanner itself, so that every barcode rule takes part.
+    m_database.ConfigEnumAdd("barcodetype", "code128", DB_CONFIGTARGET_ADF);
+    m_database.ConfigEnumAdd("barcodesearcharea", "partialdocument", DB_CONFIGTARGET_ADF);
+    m_database.ConfigEnumAdd("barcodesearchmode", "horizontal", DB_CONFIGTARGET_ADF);
+    m_database.ConfigAdd("barcodeenhancement", DB_CONFIGTARGET_COMMON);
     m_database.FixDefaultAll();
     m_blReady = m_database.EnumHasCurrentItem(m_database.FindDirect(DB_BIN_BITONAL_FRONT, DB_ID_CROPPINGMODE),
                                               DB_ID_CROPPINGMODE_ENUM_LONGPAPER);

@@ -23,9 +23,9 @@
   X(ADFTIMEOUTENABLED, CDbEnum, MACHINE, NONE)                  \
   X(ADFUNIQUE, CDbEnum, MACHINE, NONE)                          \
   X(ALARMVOLUME, CDbRange, MACHINE, NONE)                       \
-  X(AUTOCOLORAMOUNT, CDbRange, CAMERA, OWN)                     \
-  X(AUTOCOLORCONTENT, CDbEnum, CAMERA, OWN)                     \
-  X(AUTOCOLORTHRESHOLD, CDbRange, CAMERA, OWN)                  \
+  X(AUTOCOLORAMOUNT, CDbRange, CAMERA, UNIT)                    \
+  X(AUTOCOLORCONTENT, CDbEnum, CAMERA, UNIT)                    \
+  X(AUTOCOLORTHRESHOLD, CDbRange, CAMERA, UNIT)                 \
   X(AUTOMATICDESKEW, CDbEnum, CAMERA, OWN)                      \
   X(AUTOSCAN, CDbEnum, MACHINE, OWN)                            \
   X(BACKGROUND, CDbEnum, CAMERA, OWN)                           \
@@ -33,16 +33,16 @@
   X(BACKGROUNDADJUSTAPPLYTO, CDbEnum, CAMERA, OWN)              \
   X(BACKGROUNDADJUSTMODE, CDbEnum, CAMERA, OWN)                 \
   X(BACKGROUNDPLATEN, CDbEnum, MACHINE, OWN)                    \
-  X(BARCODECOUNT, CDbRange, CAMERA, OWN)                        \
-  X(BARCODEENABLE, CDbEnum, CAMERA, OWN)                        \
-  X(BARCODEENHANCEMENT, CDbEnum, CAMERA, OWN)                   \
-  X(BARCODESEARCHAREA, CDbEnum, CAMERA, OWN)                    \
-  X(BARCODESEARCHMODE, CDbEnum, CAMERA, OWN)                    \
-  X(BARCODESEARCHREGIONHEIGHT, CDbRange, CAMERA, OWN)           \
-  X(BARCODESEARCHREGIONOFFSETX, CDbRange, CAMERA, OWN)          \
-  X(BARCODESEARCHREGIONOFFSETY, CDbRange, CAMERA, OWN)          \
-  X(BARCODESEARCHREGIONWIDTH, CDbRange, CAMERA, OWN)            \
-  X(BARCODETYPE, CDbEnum, CAMERA, OWN)                          \
+  X(BARCODECOUNT, CDbRange, CAMERA, UNIT)                       \
+  X(BARCODEENABLE, CDbEnum, CAMERA, UNIT)                       \
+  X(BARCODEENHANCEMENT, CDbEnum, CAMERA, UNIT)                  \
+  X(BARCODESEARCHAREA, CDbEnum, CAMERA, UNIT)                   \
+  X(BARCODESEARCHMODE, CDbEnum, CAMERA, UNIT)                   \
+  X(BARCODESEARCHREGIONHEIGHT, CDbRange, CAMERA, UNIT)          \
+  X(BARCODESEARCHREGIONOFFSETX, CDbRange, CAMERA, UNIT)         \
+  X(BARCODESEARCHREGIONOFFSETY, CDbRange, CAMERA, UNIT)         \
+  X(BARCODESEARCHREGIONWIDTH, CDbRange, CAMERA, UNIT)           \
+  X(BARCODETYPE, CDbEnum, CAMERA, UNIT)                         \
   X(BATCHCOUNT, CDbRange, MACHINE, UNIT)                        \
   X(BATCHCOUNTENABLED, CDbEnum, MACHINE, UNIT)                  \
   X(BATCHENDFUNCTION, CDbEnum, MACHINE, UNIT)                   \
@@ -51,25 +51,25 @@
   X(BLANKPAGESIZE, CDbRange, CAMERA, OWN)                       \
   X(BLANKPAGECONTENT, CDbRange, CAMERA, OWN)                    \
   X(BLANKPAGEMODE, CDbEnum, CAMERA, OWN)                        \
-  X(BRIGHTNESS, CDbRange, CAMERA, OWN)                          \
+  X(BRIGHTNESS, CDbRange, CAMERA, UNIT)                         \
   X(CALIBRATEKEEPIMAGE, CDbEnum, MACHINE, OWN)                  \
   X(CALIBRATIONDIRECTORY, CDbString, MACHINE, NONE)             \
   X(CALIBRATIONTYPE, CDbEnum, MACHINE, OWN)                     \
   X(CAMERAENABLE, CDbEnum, WINDOW, UNIT)                        \
   X(CARTRIDGEDETECTED, CDbEnum, MACHINE, OWN)                   \
   X(CHECKDIGIT, CDbEnum, MACHINE, UNIT)                         \
-  X(COLORBALANCEAUTOMATICAGGRESSIVENESS, CDbRange, CAMERA, OWN) \
-  X(COLORBALANCEBLUE, CDbRange, CAMERA, OWN)                    \
-  X(COLORBALANCEGREEN, CDbRange, CAMERA, OWN)                   \
-  X(COLORBALANCEMODE, CDbEnum, CAMERA, OWN)                     \
-  X(COLORBALANCERED, CDbRange, CAMERA, OWN)                     \
-  X(COLORBRIGHTNESSMODE, CDbEnum, CAMERA, OWN)                  \
+  X(COLORBALANCEAUTOMATICAGGRESSIVENESS, CDbRange, CAMERA, UNIT) \
+  X(COLORBALANCEBLUE, CDbRange, CAMERA, UNIT)                   \
+  X(COLORBALANCEGREEN, CDbRange, CAMERA, UNIT)                  \
+  X(COLORBALANCEMODE, CDbEnum, CAMERA, UNIT)                    \
+  X(COLORBALANCERED, CDbRange, CAMERA, UNIT)                    \
+  X(COLORBRIGHTNESSMODE, CDbEnum, CAMERA, UNIT)                 \
   X(COLOROUTPUTROMM, CDbEnum, CAMERA, NONE)                     \
   X(COLORSHARPEN, CDbRange, CAMERA, NONE)                       \
-  X(COLORTABLE, CDbEnum, CAMERA, OWN)                           \
+  X(COLORTABLE, CDbEnum, CAMERA, UNIT)                          \
   X(COLORTABLEDEFAULT, CDbString, CAMERA, NONE)                 \
   X(COMPRESSION, CDbEnum, CAMERA, UNIT)                         \
-  X(CONTRAST, CDbRange, CAMERA, OWN)                            \
+  X(CONTRAST, CDbRange, CAMERA, UNIT)                           \
   X(COUNTONLYMODE, CDbEnum, MACHINE, NONE)                      \
   X(CROPPINGMODE, CDbEnum, CAMERA, OWN)                         \
   X(DEVICEDLL, CDbString, MACHINE, NONE)                        \
@@ -87,7 +87,7 @@
   X(DIAGREAREXIT, CDbEnum, MACHINE, OWN)                        \
   X(DIAGREARLAMPS, CDbEnum, MACHINE, OWN)                       \
   X(DIAGTRANSPORTMOTOR, CDbEnum, MACHINE, OWN)                  \
-  X(DOCUMENTTYPE, CDbEnum, CAMERA, OWN)                         \
+  X(DOCUMENTTYPE, CDbEnum, CAMERA, UNIT)                        \
   X(DUALSTACKINGENABLED, CDbEnum, MACHINE, OWN)                 \
   X(DUALSTACKINGLENGTH1, CDbRange, MACHINE, OWN)                \
   X(DUALSTACKINGLENGTH2, CDbRange, MACHINE, OWN)                \
@@ -101,11 +101,11 @@
   X(DUALSTACKINGPATCHTYPE6, CDbEnum, MACHINE, OWN)              \
   X(DUALSTACKINGSTACK, CDbEnum, MACHINE, OWN)                   \
   X(ECDO, CDbEnum, CAMERA, UNIT)                                \
-  X(ECDOAGGRESSIVENESS, CDbRange, CAMERA, OWN)                  \
-  X(ECDOCUSTOM, CDbEnum, CAMERA, OWN)                           \
-  X(ECDOCUSTOMCLEARDATA, CDbEnum, MACHINE, OWN)                 \
-  X(ECDOCUSTOMLEARN, CDbString, MACHINE, OWN)                   \
-  X(ECDOTREATASCOLOR, CDbEnum, CAMERA, OWN)                     \
+  X(ECDOAGGRESSIVENESS, CDbRange, CAMERA, UNIT)                 \
+  X(ECDOCUSTOM, CDbEnum, CAMERA, UNIT)                          \
+  X(ECDOCUSTOMCLEARDATA, CDbEnum, MACHINE, UNIT)                \
+  X(ECDOCUSTOMLEARN, CDbString, MACHINE, UNIT)                  \
+  X(ECDOTREATASCOLOR, CDbEnum, CAMERA, UNIT)                    \
   X(ENERGYSTAR, CDbRange, MACHINE, NONE)                        \
   X(FEEDERLOADED, CDbEnum, MACHINE, NONE)                       \
   X(FEEDERMODE, CDbEnum, MACHINE, OWN)                          \
@@ -152,7 +152,7 @@
   X(INDICATORSWARMUP, CDbEnum, MACHINE, OWN)                    \
   X(INPUTDOCUMENT, CDbEnum, MACHINE, UNIT)                      \
   X(INTELLIGENTDOCUMENTPROTECTION, CDbEnum, MACHINE, OWN)       \
-  X(JPEGQUALITY, CDbEnum, CAMERA, OWN)                          \
+  X(JPEGQUALITY, CDbEnum, CAMERA, UNIT)                         \
   X(LANGUAGE, CDbEnum, MACHINE, OWN)                            \
   X(LEVELTOFOLLOW1, CDbEnum, MACHINE, UNIT)                     \
   X(LEVELTOFOLLOW2, CDbEnum, MACHINE, UNIT)                     \
@@ -163,7 +163,7 @@
   X(MAGNIFICATIONFRONTY, CDbRange, MACHINE, OWN)                \
   X(MAGNIFICATIONREARX, CDbRange, MACHINE, OWN)                 \
   X(MAGNIFICATIONREARY, CDbRange, MACHINE, OWN)                 \
-  X(MEDIATYPE, CDbEnum, CAMERA, OWN)                            \
+  X(MEDIATYPE, CDbEnum, CAMERA, UNIT)                           \
   X(METERFIRSTSCAN, CDbString, MACHINE, OWN)                    \
   X(METERLAMP, CDbRange, CAMERA, NONE)                          \
   X(METERLAMPFRONT, CDbRange, MACHINE, OWN)                     \
@@ -199,8 +199,8 @@
   X(PATCHTRANSFER, CDbEnum, MACHINE, UNIT)                      \
   X(PHYSICALHEIGHTADJUST, CDbRange, MACHINE, NONE)              \
   X(PHYSICALWIDTH, CDbRange, MACHINE, OWN)                      \
-  X(PIXELFLAVOR, CDbEnum, CAMERA, OWN)                          \
-  X(PIXELFLAVORCODES, CDbEnum, CAMERA, OWN)                     \
+  X(PIXELFLAVOR, CDbEnum, CAMERA, UNIT)                         \
+  X(PIXELFLAVORCODES, CDbEnum, CAMERA, UNIT)                    \
   X(POWEROFFTIMEOUT, CDbRange, MACHINE, OWN)                    \
   X(POWEROFFTIMEOUTENABLED, CDbEnum, MACHINE, OWN)              \
   X(PREVIEWIMAGEACQUIRE, CDbEnum, MACHINE, NONE)                \
@@ -267,4 +267,4 @@
   X(WINDOWSIZE, CDbEnum, WINDOW, OWN)                           \
   X(XFERCOUNT, CDbRange, MACHINE, OWN)                          \
   X(XNATIVERESOLUTION, CDbEnum, CAMERA, NONE)                   \
-  X(XRESOLUTION, CDbEnum, CAMERA, OWN)
+  X(XRESOLUTION, CDbEnum, CAMERA, UNIT)

@@ -1,5 +1,11 @@
-// COMPRESSION's comparison and copy across the kinds of camera.
+// COMPRESSION: its comparison and copy across the kinds of camera, the
+// choices a model allows and the value a preview sends.
 #include "db_ccompression.h"
+
+#include "db_cdatabase.h"
+#include "db_cdbconfig.h"
+#include "db_crulekit.h"
+#include "os_coscfg.h"
 
 namespace {
 
@@ -22,4 +28,25 @@ long CCOMPRESSION::ForBin(EDBBIN a_edbbin, long a_lValue) {
   if (blColor && a_lValue == DB_ID_COMPRESSION_ENUM_GROUP4) return DB_ID_COMPRESSION_ENUM_JPEG;
   if (blBitonal && a_lValue == DB_ID_COMPRESSION_ENUM_JPEG) return DB_ID_COMPRESSION_ENUM_GROUP4;
   return a_lValue;
+}
+
+bool CCOMPRESSION::IsAllowed() {
+  CDatabase* pdatabase = CRuleKit::Database();
+  if (pdatabase && pdatabase->ConfigEnumExists("compressionallowed", "false", DB_CONFIGTARGET_COMMON)) return false;
+  return CRuleKit::ConfigNumber(OS_CFGSECTION_MAIN, OS_CFGTAG_SANETWAINVERSION) < 1;
+}
+
+EOSSTS CCOMPRESSION::FixDefault() {
+  if (!IsAllowed()) {
+    DeleteAllDefaultItems();
+    AddDefaultItem(DB_ID_COMPRESSION_ENUM_NONE);
+    SetDefaultLong(DB_ID_COMPRESSION_ENUM_NONE);
+    FixDefaultReset();
+  }
+  return CDbEnum::FixDefault();
+}
+
+void CCOMPRESSION::MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {
+  CDbEnum::MakeXml(CRuleKit::IsPreview() ? static_cast<long>(DB_ID_COMPRESSION_ENUM_NONE) : a_lValue,
+                   a_edbdevicedataTarget);
 }

@@ -404,7 +404,7 @@ TEST_F(DbCopiesTest, ACameraBinGoesToAnotherAsAWhole) {
       {DB_ID_ADDBORDER, 2, 2, 2},       {DB_ID_AUTOMATICDESKEW, 2, 1, 1},  // refused where the list lacks it
       {DB_ID_PIXELFLAVOR, 2, 1, 1},     {DB_ID_CAMERAENABLE, s_lOn, s_lOn, s_lOn},
       {DB_ID_COMPRESSION, 6, 6, 7},     {DB_ID_ECDO, s_lEcdoMultiple, s_lEcdoMultiple, DB_ID_ECDO_ENUM_NONE},
-      {DB_ID_AUTOCOLORAMOUNT, 9, 1, 1},  // the machine holds it
+      {DB_ID_COLORSHARPEN, 9, 1, 1},  // the machine holds it
   };
   auto setup = [&] {
     for (EDBBIN edbbin : s_aedbbinCameras) {
@@ -424,11 +424,11 @@ TEST_F(DbCopiesTest, ACameraBinGoesToAnotherAsAWhole) {
       CatalogueEnum(DB_ID_CAMERAENABLE, edbbin, DB_ACCESS_READWRITE, blSource ? s_lOn : s_lOff, {s_lOff, s_lOn});
       CatalogueEnum(DB_ID_COMPRESSION, edbbin, DB_ACCESS_READWRITE, blSource ? 6 : 1, {1, blColor ? 7L : 6L});
       CatalogueEnum(DB_ID_ECDO, edbbin, DB_ACCESS_READWRITE, blSource ? s_lEcdoMultiple : 1, {1, 2, s_lEcdoMultiple});
-      CatalogueRange(DB_ID_AUTOCOLORAMOUNT, edbbin, DB_ACCESS_READWRITE, blSource ? 9 : 1, 0, 10, 1);
+      CatalogueRange(DB_ID_COLORSHARPEN, edbbin, DB_ACCESS_READWRITE, blSource ? 9 : 1, 0, 10, 1);
       CatalogueString(DB_ID_COLORTABLEDEFAULT, edbbin, DB_ACCESS_READWRITE, blSource ? "warm" : "");
     }
   };
-  NewRange(DB_ID_AUTOCOLORAMOUNT, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 1, 0, 10, 1);
+  NewRange(DB_ID_COLORSHARPEN, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 1, 0, 10, 1);
 
   struct Row {
     int iSrc;

@@ -431,6 +431,9 @@ TEST_F(DbMakeXmlTest, ArgumentsFollowTheListOrder) {
   Set(0, DB_ID_PREVIEWMODE, DB_BIN_MACHINE, DB_ID_PREVIEWMODE_ENUM_FALSE);
   Set(0, DB_ID_TOGGLEPATCH, DB_BIN_MACHINE, DB_ID_TOGGLEPATCH_ENUM_NONE);
   Set(0, DB_ID_BARCODEENABLE, DB_BIN_COLOR_FRONT, DB_ID_BARCODEENABLE_ENUM_FALSE);
+  // While a custom dropout is learnt every dropout setting goes out: the
+  // learning settings, and the dropout as the learning text.
+  m_pdatabase->SetDbState(DB_STATE_ECDOCUSTOMLEARN);
   ASSERT_EQ(Run(), OS_STS_SUCCESS);
   ExpectWellFormed();
 
@@ -441,7 +444,9 @@ TEST_F(DbMakeXmlTest, ArgumentsFollowTheListOrder) {
   const std::vector<ReadTask> veccreatecamera = Sent("createcamera");
   ASSERT_EQ(veccreatecamera.size(), 1u);
   std::vector<std::string> vecExpected = {"cameratype", "cameraid", "illumination"};
-  for (const std::string& str : lexicons(vecedbidCreateCamera)) vecExpected.push_back(str);
+  // The automatic colour content goes out as what detection is to do.
+  for (const std::string& str : lexicons(vecedbidCreateCamera))
+    vecExpected.push_back(str == "autocolorcontent" ? "autocolordetect" : str);
   EXPECT_EQ(veccreatecamera[0].Names(), vecExpected);
 
   const std::vector<ReadTask> vecwindowadd = Sent("windowadd");

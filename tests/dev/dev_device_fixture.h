@@ -122,6 +122,45 @@ class DeviceFixture : public dbtest::DbFixture {
     ASSERT_EQ(Send(a_edbidfirmware, "sessionbegin"), DEV_STS_SUCCESS) << m_plog->Text();
   }
 
+  // The simulation the front end's interfaceopen leaves in the database:
+  // simulation "true" and the flags in order, images into the test's root
+  // (unless a_blImages is false: then the flags exactly as given).
+  void SetSimulation(const std::vector<std::pair<std::string, std::string>>& a_vecFlags = {},
+                     bool a_blImages = true) {
+    ASSERT_EQ(m_pdatabase->SetRecordText(DB_RECORD_SIMULATION, 0, "true"), OS_STS_SUCCESS);
+    auto vecFlags = a_vecFlags;
+    if (a_blImages) vecFlags.emplace_back("imagedirectory", testsupport::RootPath("images"));
+    for (size_t i = 0; i < vecFlags.size(); ++i) {
+      const long l = static_cast<long>(i);
+      ASSERT_EQ(m_pdatabase->SetRecordText(DB_RECORD_SIMFLAGID, l, vecFlags[i].first.c_str()), OS_STS_SUCCESS);
+      ASSERT_EQ(m_pdatabase->SetRecordText(DB_RECORD_SIMFLAGVALUE, l, vecFlags[i].second.c_str()), OS_STS_SUCCESS);
+    }
+  }
+
+  // Loads the unit (the flatbed from its staged directory) and opens it
+  // through the adapter: interfaceopen with the database's simulation
+  // settings, then sessionbegin; its result is returned.
+  EDEVSTS Begin(EDBID_FIRMWARE a_edbidfirmware, PFNDEVCALLBACK a_pfnOpenComplete = nullptr,
+                void* a_pvOpenComplete = nullptr) {
+    OpenInterface(a_edbidfirmware);
+    return m_pdevdevice->SessionBegin(nullptr, a_edbidfirmware, a_pfnOpenComplete, a_pvOpenComplete);
+  }
+  void OpenInterface(EDBID_FIRMWARE a_edbidfirmware) {
+    if (a_edbidfirmware == DB_FIRMWARE_FLATBED) SetFlatbedDirectory();
+    EXPECT_EQ(m_pdevdevice->Load(a_edbidfirmware, false), DEV_STS_SUCCESS) << m_plog->Text();
+    EXPECT_EQ(m_pdevdevice->InterfaceOpen(a_edbidfirmware), DEV_STS_SUCCESS) << m_plog->Text();
+  }
+  // Both units as the device object opens them: both interfaces, then the
+  // flatbed's session and the feeder's (synchronous: both answer 0).
+  void BeginBoth() {
+    OpenInterface(DB_FIRMWARE_ADF);
+    OpenInterface(DB_FIRMWARE_FLATBED);
+    ASSERT_EQ(m_pdevdevice->SessionBegin(nullptr, DB_FIRMWARE_FLATBED, nullptr, nullptr), DEV_STS_SUCCESS)
+        << m_plog->Text();
+    ASSERT_EQ(m_pdevdevice->SessionBegin(nullptr, DB_FIRMWARE_ADF, nullptr, nullptr), DEV_STS_SUCCESS)
+        << m_plog->Text();
+  }
+
   // Every task the units received so far, in order.
   static std::vector<LoggedTask> Tasks() { return ReadTaskLog(testsupport::RootPath("tasks.log")); }
   // Unit, command and status of each task from the index on.

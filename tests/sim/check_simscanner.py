@@ -355,6 +355,7 @@ def batch_inquiry_follows_the_grammar():
         assert "paperdetectable" in found["supported"]
         assert ("printer" in found) == printer, found.get("printer")
         assert found["imagecroppingmode"] == ["automatic", "fixed", "relative", "aggressive", "longpaper", "photo"]
+        assert found["documenttype"] == ["photo", "textwithgraphics", "text"]
         unit.close()
 
 
@@ -504,6 +505,26 @@ def faults_blank_and_patch_sheets():
     assert root.find("reportscanend/patchcountrear").text == "2"
 
 
+@group
+def faults_getoutput_words_and_padded_images():
+    """getoutputword answers the n-th getoutput of each job with a word and no image; padimage pads every image
+    description."""
+    unit = UNITS["adf"]
+    unit.open(pages=1, getoutputword="1:coveropen,3:noimageready,4:ok", padimage=50)
+    for job in range(2):
+        unit.send("scanbegin", leaf("imagebuffercount", 4), "success")
+        status, root = unit.send("getoutput", "", "coveropen")
+        assert root.find("reportimage") is None
+        status, root = unit.send("getoutput", "", "success")
+        assert root.find("reportimage/padding").text == "x" * 50
+        status, root = unit.send("getoutput", "", "noimageready")
+        assert root.find("reportimage") is None
+        unit.send("getoutput", "", "ok")
+        unit.send("getoutput", "", "success")  # the job goes on: the rear image
+        unit.send("scanend", "", "success")
+    unit.close()
+
+
 # ---------------------------------------------------------------------------------------------------------------------
 # Callbacks
 
@@ -639,7 +660,8 @@ def badinput_gets_a_clear_status():
     # A configuration the unit cannot have is refused and leaves it loaded.
     for flags in ({"pages": 100001}, {"pages": 99999999999999999999}, {"pages": "-1"}, {"pages": "abc"},
                   {"simmodel": "oak"}, {"delay": ""}, {"paperjam": 0}, {"blank": "1,,2"}, {"patch": "2:staple"},
-                  {"busy": "maybe"}, {"imagedirectory": os.path.join(ROOT, "missing")}, {"duplex": "yes"},
+                  {"busy": "maybe"}, {"getoutputword": "1:BUSY"}, {"getoutputword": "0:busy"},
+                  {"getoutputword": "2"}, {"padimage": "-1"}, {"padimage": 16777217}, {"imagedirectory": os.path.join(ROOT, "missing")}, {"duplex": "yes"},
                   {"inquiry": os.path.join(ROOT, "missing.inquiry")}, {"inquiry": not_xml()}):
         unit.send("interfaceopen", simulate(**flags), "fail")
     unit.open(pages=1)

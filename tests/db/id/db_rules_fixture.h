@@ -28,6 +28,14 @@ class DbRulesFixture : public ::testing::Test {
     m_pmem = std::make_unique<COsMem>(OS_MEM_METHOD_GLOBALALLOC, 1);
     OsCfgVersion oscfgversion{"01", "00", "00", "00", "01", "01", "2024"};
     m_poscfg = std::make_unique<COsCfg>("driver", OS_CFGENTITY_UTILITY, nullptr, &oscfgversion, false, nullptr);
+    OpenScanner();
+    m_pdatabase->FixDefaultAll();
+  }
+
+  // A database of its own for the scanner (the one before it goes first),
+  // its configuration read, before the default fix-up.
+  void OpenScanner() {
+    m_pdatabase.reset();
     m_pdatabase = std::make_unique<CDatabase>();
     ASSERT_EQ(m_pdatabase->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, SCANDRV_LIBRARY_PATH, false), DB_STS_SUCCESS);
     m_pdatabase->ConfigSetString("model", "mapleB", DB_CONFIGTARGET_ADF);
@@ -35,7 +43,6 @@ class DbRulesFixture : public ::testing::Test {
         dbconfigtest::InquiryContent(dbconfigtest::Fixture("inquiry_mapleb_feeder.xml"));
     ASSERT_TRUE(m_pdatabase->ConfigLoadReportInquiry(strInquiry.c_str(), 0, false, false, DB_FIRMWARE_ADF));
     ASSERT_TRUE(m_pdatabase->ConfigProcessReportInquiry(nullptr, nullptr)) << m_plog->Text();
-    m_pdatabase->FixDefaultAll();
   }
 
   void TearDown() override {

@@ -1,6 +1,6 @@
 """The database's lists from the model configuration that rules call (db/db_cdatabase_dbconfig.cpp):
-FixDefaultEnumFromDbConfig and BuildOrderedListFromDbConfig."""
-from .names import ID
+FixDefaultEnumFromDbConfig, BuildOrderedListFromDbConfig and BuildDefaultEnumFromDbConfig."""
+from .names import ADF, COMMON, FLATBED, ID
 
 
 def key_name(record):
@@ -47,3 +47,33 @@ def build_ordered_list_from_db_config(db, datum, first, last, key, target):
         db.set_current_long(datum, remembered)
     elif datum.cur_items:
         db.set_current_long(datum, datum.cur_items[0])
+
+
+def build_default_enum_from_db_config(db, datum, prefix, skip_none):
+    """The default list of the values the feeder's list names under the key (on a model with a flatbed, those
+    the flatbed's list names too), in the configuration's order; made current and read-write, or not
+    supported when empty."""
+    record = db.lookup.get(datum.id)
+    if record is None:
+        return
+    key = "%s_%s" % (prefix, key_name(record)) if prefix else key_name(record)
+    datum.def_items = []
+    flatbed_unit = db.config.exists("modeldirectoryflatbed", COMMON)
+    for text in db.config.enum_values(key, ADF):
+        if skip_none and text == "none":
+            continue
+        if flatbed_unit and not db.config.enum_exists(key, text, FLATBED):
+            continue
+        value = record.value_of(text)
+        if value is not None:
+            db.add_default_item(datum, value)
+    if not datum.def_items:
+        db.set_access(datum, 0)
+        return
+    db.fix_default_reset(datum)
+    db.set_access(datum, 4)
+    default, first = db.default_long(datum), db.item_at(datum.cur_items, 0)
+    if default not in datum.cur_items:
+        db.set_current_long(datum, first)
+    if default not in datum.def_items:
+        datum.dflt = first

@@ -10,6 +10,7 @@ of a theme (rules.py) replaces the five rule operations and the comparison of it
 import bisect
 
 from . import labels
+from .colourlists import ColourLists
 from .names import (ADF, CAMERAS, COMMON, FLATBED, ID, MACHINE, PROFILE_GROUP, STATE_APPLICATION, STATE_FIXUP,
                     STATE_GUI, STATE_LOADING, SUFFIX, VALUE, WINDOWS, other_side, same_side)
 
@@ -152,6 +153,7 @@ class Database:
         self.window_override = -1
         self.unit_override = 0
         self.scan_source = 1
+        self.colour = ColourLists()
         self.driver_config = {}  # {(section, tag): text} the probe's cfgset gave
 
     # -- slots and access -------------------------------------------------------------------------------------

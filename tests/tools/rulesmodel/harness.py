@@ -5,35 +5,41 @@ the rules fixture, with scanners opened from the stand-ins' own replies.
     harness.py PROBE SHIPPED_DIR FIXTURE_DIR DEVICE_ADF DEVICE_FLATBED NEXIL_ADF NEXIL_FLATBED GROUP...
 
 Groups:
-  dumps             every scanner and variant on both resources, without and with the themes' extras:
-                    PmxDbFactoryDefaults and PmxDbInitial of the default fix-up equal the model's byte for byte,
-                    and so does the whole state after it
+  dumps             every scanner and variant (probe.VARIANTS and the themes' dump_variants) on both resources,
+                    without and with the themes' extras: PmxDbFactoryDefaults and PmxDbInitial of the default
+                    fix-up equal the model's byte for byte, and so does the whole state after it
   scenarios FILE    a scenario table (tests/data/db/rules/<theme>.scenarios): after each command its output
                     and the whole state equal the model's; "expect" lines state facts of the model's state (and
                     so of the library's); every makexml's tasks pass xmllint, their frame arguments and the
-                    setconfig arguments of the model's rules equal the model's, and the stand-ins take them
-                    (getconfig answers what setconfig carried)
+                    setconfig arguments of the model's rules equal the model's, so does what each theme checks of
+                    them (check_task in its module), and the stand-ins take them (getconfig answers what setconfig
+                    carried)
   sweep SCANNER     the fixed tables of sets the themes offer (sweep in its module), checked like a walk
-  walk SCANNER SEED [STEPS]   a seeded random walk of sets (500 by default) made of the moves every theme
-                    offers (walk_moves in its module); after each step status and state equal the model's
+  walk SCANNER SEED [STEPS] [theme=THEME]   a seeded random walk of sets (500 by default) made of the moves
+                    every theme (or the one named) offers (walk_moves in its module); after each step status and
+                    state equal the model's
 
-Walks and sweeps open their scanner with the themes' extras: elements a theme adds to the stand-ins' report
+Walks and sweeps run on a scanner or a variant of one (see dumps) and open it with the themes' extras: elements a theme adds to the stand-ins' report
 inquiry (EXTRAS in its module: files of tests/data/db/rules given to the simulated scanner's "inquiry" flag), all
 themes' together.
 
 A scenario table holds blocks:
-    scenario NAME [scanner=mapleB] [resources=fixture|shipped] [windows=N] [inquiry=FILE]
+    scenario NAME [scanner=mapleB] [resources=fixture|shipped] [windows=N] [inquiry=FILE] [nexilinquiry=FILE]
     <probe commands, one a line (see tests/tools/rulesprobe/rulesprobe.cpp)>
     expect value|access ID WINDOW BIN N      the model's datum holds N
     expect range ID WINDOW BIN MIN MAX STEP  the model's range has these current bounds
     expect items ID WINDOW BIN ITEM...       the model's enumeration offers these items, in this order
     expect status N                          the last command answered N
     expect task windowadd WINDOW BIN NAME V  the last makexml's windowadd of that window and bin carries V
+    expect task createcamera CAMERA NAME V   its createcamera of that camera id ("front", "rear", "flatbed")
+                                             (V "-": the task carries no such argument)
     expect setconfig INDEX NAME V            the last makexml's setconfig number INDEX (0 the feeder's, 1 the
                                              flatbed's) carries V ("-": no such argument)
     expect text ID TEXT                      the model's machine string holds TEXT (percent-encoded, "%" empty)
     expect error printer|imageaddress TOKEN  the last error holds what the database keeps of TOKEN ("%" none)
-A scenario starts on the opened scanner, before the default fix-up. Lines starting with "#" are comments.
+A scenario starts on the opened scanner, before the default fix-up. Lines starting with "#" are comments. The
+files inquiry and nexilinquiry (beside the table) hold elements the scanner's and the image library's stand-ins
+add to their querysupport replies; a word of a command that starts with "@" names a file beside the table.
 """
 import difflib
 import os
@@ -68,30 +74,47 @@ RULES_DATA = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.pat
                           "rules")
 
 
-def extras_inquiry(paths):
-    """One inquiry file holding every theme's extras (None without any)."""
-    texts = []
-    for module in rules.theme_modules():
-        for name in getattr(module, "EXTRAS", ()):
-            with open(os.path.join(RULES_DATA, name), encoding="utf-8") as stream:
-                texts.append(stream.read())
-    if not texts:
+def extras_names():
+    """The names of every theme's extras, in the themes' order."""
+    return tuple(name for module in rules.theme_modules() for name in getattr(module, "EXTRAS", ()))
+
+
+def inquiry_file(paths, names):
+    """One inquiry file holding the named files of tests/data/db/rules, each once (None for no name)."""
+    names = tuple(dict.fromkeys(names))
+    if not names:
         return None
-    path = os.path.join(paths.root, "extras.inquiry")
+    texts = []
+    for name in names:
+        with open(os.path.join(RULES_DATA, name), encoding="utf-8") as stream:
+            texts.append(stream.read())
+    path = os.path.join(paths.root, "inquiry-%s" % "+".join(names))
     with open(path, "w", encoding="utf-8") as stream:
         stream.write("\n".join(texts))
     return path
 
 
 # -- dumps ----------------------------------------------------------------------------------------------------
+def dump_variants():
+    """{label: (scanner, names of inquiry files of tests/data/db/rules, probe commands after the opening)} of
+    every scanner, of the variants of probe.VARIANTS and of those the themes offer (dump_variants in a theme's
+    module)."""
+    variants = {scanner: (scanner, (), []) for scanner in probe.SCANNERS}
+    variants.update({name: (scanner, (), edits) for name, (scanner, edits) in probe.VARIANTS.items()})
+    for module in rules.theme_modules():
+        offer = getattr(module, "dump_variants", None)
+        if offer:
+            variants.update(offer(probe.SCANNERS))
+    return variants
+
+
 def check_dumps(paths):
-    extras = extras_inquiry(paths)
-    scanners = [(name, name, []) for name in probe.SCANNERS]
-    scanners += [(name, scanner, edits) for name, (scanner, edits) in probe.VARIANTS.items()]
-    for label, scanner, edits in scanners:
-        for resources, inquiry in [(resources, inquiry) for resources in ("shipped", "fixture")
-                                   for inquiry in ((None, extras) if extras else (None,))]:
-            where = "dumps %s %s%s" % (label, resources, " extras" if inquiry else "")
+    extras = extras_names()
+    for label, (scanner, names, edits) in dump_variants().items():
+        for resources, more in [(resources, more) for resources in ("shipped", "fixture")
+                                for more in (((), extras) if extras else ((),))]:
+            where = "dumps %s %s%s" % (label, resources, " extras" if more else "")
+            inquiry = inquiry_file(paths, names + more)
             opening = probe.opening(paths, scanner, inquiry) + edits
             outputs = probe.run(paths, resources, opening + probe.LISTINGS + ["fixdefaultall dump", "state"])
             db = probe.model_after(outputs[:len(opening) + 3])
@@ -190,6 +213,11 @@ def check_tasks(paths, db, scanner_options, tasks, where):
                 fail(where, "windowadd %d %d %s: the library sent %s, the model %s" % (
                     window, bin_, name, arguments.get(name), expected))
     check_setconfigs(db, parsed, where)
+    for module in rules.theme_modules():
+        check = getattr(module, "check_task", None)
+        for text in tasks if check else ():
+            for problem in check(db, ElementTree.fromstring(text)):
+                fail(where, problem)
     send_to_standins(paths, scanner_options, tasks, parsed, where)
     return parsed
 
@@ -251,8 +279,8 @@ def send_to_standins(paths, options, tasks, parsed, where):
 SCENARIO_DIRECTORY = [None]
 
 
-def option_path(options):
-    inquiry = options.get("inquiry")
+def option_path(options, name="inquiry"):
+    inquiry = options.get(name)
     return os.path.join(SCENARIO_DIRECTORY[0], inquiry) if inquiry else None
 
 
@@ -296,21 +324,38 @@ def check_expectation(db, words, last_output, last_tasks, where):
         if actual != (None if expected == "-" else expected):
             fail(where, "expected %s of setconfig %d to be %s, got %s" % (name, index, expected, actual))
     elif kind == "task":
-        command, w, bin_, name, expected = words[2], int(words[3]), int(words[4]), words[5], words[6]
-        found = [arguments for task_command, arguments in last_tasks if task_command == command and
-                 arguments.get("windowid") == "window_%02d%d" % (w, bin_)]
+        command = words[2]
+        if command == "windowadd":
+            key, name, expected = " ".join(words[3:5]), words[5], words[6]
+            found = [arguments for task_command, arguments in last_tasks if task_command == command and
+                     arguments.get("windowid") == "window_%02d%d" % (int(words[3]), int(words[4]))]
+        elif command == "createcamera":
+            key, name, expected = words[3], words[4], words[5]
+            found = [arguments for task_command, arguments in last_tasks if task_command == command and
+                     arguments.get("cameraid") == key]
+        else:
+            raise ValueError("unknown expectation %r" % " ".join(words))
+        expected = None if expected == "-" else expected
         if not found or found[0].get(name) != expected:
-            fail(where, "expected %s of %s %d %d to be %s, got %s" % (
-                name, command, w, bin_, expected, found[0].get(name) if found else "no such task"))
+            fail(where, "expected %s of %s %s to be %s, got %s" % (
+                name, command, key, expected, found[0].get(name) if found else "no such task"))
     else:
         raise ValueError("unknown expectation %r" % " ".join(words))
 
 
+def beside_table(line):
+    """A command's "@FILE" words as the paths of the files beside the scenario table."""
+    return " ".join(os.path.join(SCENARIO_DIRECTORY[0], word[1:]) if word.startswith("@") else word
+                    for word in line.split())
+
+
 def run_scenario(paths, scenario, file_name):
     options = scenario.options
+    scenario.lines = [(number, beside_table(line)) for number, line in scenario.lines]
     resources = options.get("resources", "fixture")
     windows = int(options["windows"]) if "windows" in options else None
-    opening = probe.opening(paths, options.get("scanner", "mapleB"), option_path(options), windows)
+    opening = probe.opening(paths, options.get("scanner", "mapleB"), option_path(options), windows,
+                            option_path(options, "nexilinquiry"))
     commands = [line for _, line in scenario.lines if not line.startswith("expect ")]
     sent = []
     for command in commands:
@@ -359,20 +404,22 @@ def check_scenarios(paths, path):
 
 
 # -- the random walk ------------------------------------------------------------------------------------------
-def walk_moves(db, rng):
-    """The commands the themes offer for one step."""
+def walk_moves(db, rng, theme=None):
+    """The commands the themes (or the one theme named) offer for one step."""
     moves = []
     for module in rules.theme_modules():
+        if theme and module.__name__.rsplit(".", 1)[-1] != theme:
+            continue
         offer = getattr(module, "walk_moves", None)
-        if offer:
+        if offer and theme in (None, module.__name__.rsplit(".", 1)[-1]):
             moves.extend(offer(db, rng))
     return moves
 
 
-def check_walk(paths, scanner, seed, steps):
+def check_walk(paths, scanner, seed, steps, theme=None):
     rng = random.Random(seed)
     check_steps(paths, scanner, "walk %s seed %d" % (scanner, seed),
-                lambda db: (rng.choice(walk_moves(db, rng)) for _ in range(steps)))
+                lambda db: (rng.choice(walk_moves(db, rng, theme)) for _ in range(steps)))
 
 
 def check_sweep(paths, scanner):
@@ -387,7 +434,8 @@ def check_sweep(paths, scanner):
 def check_steps(paths, scanner, where, plan):
     """The commands plan(db) gives, each chosen from the model's state after the ones before, on three windows
     after the default fix-up: after each, status and state equal the model's."""
-    opening = probe.opening(paths, scanner, extras_inquiry(paths), windows=3)
+    scanner, names, edits = dump_variants()[scanner]
+    opening = probe.opening(paths, scanner, inquiry_file(paths, names + extras_names()), windows=3) + edits
     start = opening + probe.LISTINGS + ["fixdefaultall"]
     outputs = probe.run(paths, "fixture", start)
     db = probe.model_after(outputs[:len(opening) + 3])
@@ -431,7 +479,8 @@ def main(argv):
             elif group == "walk":
                 scanner, seed = groups.pop(0), int(groups.pop(0))
                 steps = int(groups.pop(0)) if groups and groups[0].isdigit() else 500
-                check_walk(paths, scanner, seed, steps)
+                theme = groups.pop(0)[6:] if groups and groups[0].startswith("theme=") else None
+                check_walk(paths, scanner, seed, steps, theme)
             else:
                 sys.exit("unknown group %r\n%s" % (group, __doc__))
     finally:

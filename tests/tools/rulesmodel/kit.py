@@ -116,3 +116,17 @@ def is_relaxed(db):
     """Checks are relaxed: SkipIAValidation (section 1, tag 136) is not 0 while an application (4) or GUI (5)
     request is served."""
     return (db.test(4) or db.test(5)) and config_number(db, 1, 136) != 0
+
+
+def is_id_supported(db, id_):
+    """CDatabase::IsIdSupported."""
+    return any(db.accessible(db.slot(0, id_, bin_)) for bin_ in range(1, 6))
+
+
+def unsupport_if_empty(db, datum):
+    """CRuleKit::UnsupportIfEmpty: an enumeration offering nothing is not offered at all."""
+    if datum.def_items:
+        return False
+    if datum.access != 0:
+        db.set_access(datum, 0)
+    return True

@@ -12,11 +12,14 @@ _LABELS = {}
 
 def label(token):
     """The English label of a key, "???" without one; "" for no token."""
-    if not token:
-        return ""
+    return label_or(token, "???") if token else ""
+
+
+def label_or(token, fallback):
+    """CDatabase::LabelGet: the English label of a key, the fallback without one."""
     if not _LABELS:
         for item in ElementTree.parse(LABELS_SOURCE).getroot().iter("item"):
             key, text = item.findtext("label"), item.findtext("en_usa")
             if key is not None and text is not None:
                 _LABELS.setdefault(key, text)
-    return _LABELS.get(token, "???")
+    return _LABELS.get(token, fallback)

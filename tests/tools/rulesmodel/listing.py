@@ -79,6 +79,8 @@ def read_state(db, text):
                 db.notify_sides[numbers[0]] = (numbers[1], numbers[2])
             elif kind == "images":
                 db.notify_images[numbers[0]] = (numbers[1], numbers[2])
+        elif head in ("D", "K", "O", "Q", "T", "Y"):
+            db.colour.read(words, unescape)
     return db
 
 
@@ -110,6 +112,8 @@ def load(state, config, lookup, rules):
     db = read_state(Database(), state)
     db.config = read_config(config)
     db.lookup = read_lookup(lookup)
+    for id_ in db.colour.texts:
+        db.colour.sync(db, id_)
     db.rules = rules
     return db
 
@@ -130,7 +134,8 @@ def _datum_line(datum):
 
 def render_state(db):
     """The listing, in the probe's order: datums by window, id and bin; then the notifications by id, within
-    it by bin (value and profiles by window, then access and constraint), then sides and images."""
+    it by bin (value and profiles by window, then access and constraint), then sides and images; then the
+    colour lists (colourlists.py)."""
     lines = ["windows %d" % db.windows, "state %d" % db.state, "error printer %s" % escape(db.errors["printer"]),
              "error imageaddress %s" % escape(db.errors["imageaddress"])]
     datums = db.datums
@@ -146,6 +151,7 @@ def render_state(db):
         entries.extend(((id_, 6, rank, 0, 0), "N %s %d %d %d" % (("sides", "images")[rank], id_, w, bin_))
                        for id_, (w, bin_) in table.items())
     lines.extend(text for _, text in sorted(entries))
+    lines.extend(db.colour.render(escape))
     return "\n".join(lines) + "\n"
 
 

@@ -66,10 +66,11 @@ def run(paths, resources, commands):
     return outputs
 
 
-def opening(paths, scanner, inquiry=None, windows=None):
+def opening(paths, scanner, inquiry=None, windows=None, nexil_inquiry=None):
     """The commands that open a scanner as the device engine does: the services, the database loaded from the
-    library's resources, each unit's querysupport reply (fetched from the stand-in now), the processing of the
-    replies, the image library's replies; then the windows in use."""
+    library's resources, each unit's querysupport reply (fetched from the stand-in now, with the elements of
+    the file inquiry added), the processing of the replies, the image library's replies (with the elements of
+    the file nexil_inquiry added), the dropout lists from its getecdo replies; then the windows in use."""
     commands = ["start", "load"]
     for unit, model, duplex in SCANNERS[scanner]:
         path = os.path.join(paths.root, "%s-%s-%s.xml" % (scanner, unit, model))
@@ -82,8 +83,15 @@ def opening(paths, scanner, inquiry=None, windows=None):
     for unit, model, _ in SCANNERS[scanner]:
         path = os.path.join(paths.root, "%s-%s-nexil.xml" % (scanner, unit))
         with open(path, "w") as stream:
-            stream.write(standins.querysupport(paths.nexil[unit], "NexEntry"))
+            stream.write(standins.querysupport(paths.nexil[unit], "NexEntry", knobs={"NEXSIM_INQUIRY": nexil_inquiry}))
         commands.append("nexil %s %s" % (unit, path))
+    # The device engine fills the dropout lists from the feeder's image library before the rules read them.
+    replies = []
+    for ecdotype in ("default", "all"):
+        replies.append(os.path.join(paths.root, "%s-getecdo-%s.xml" % (scanner, ecdotype)))
+        with open(replies[-1], "w") as stream:
+            stream.write(standins.getecdo(paths.nexil["adf"], ecdotype))
+    commands.append("ecdofill %s %s" % tuple(replies))
     if windows:
         commands.append("windows %d" % windows)
     return commands
@@ -122,6 +130,8 @@ class ModelCommands:
             if datum is not None and datum is not db.BLANK and datum.kind != "S":
                 db.write(datum, int(words[4]))
             return []
+        if name == "items":
+            return ["status %d" % self.items(self.datum(words), [int(word) for word in words[4:]])]
         if name == "stateset":
             db.set_state(int(words[1]))
         elif name == "stateclear":
@@ -129,6 +139,8 @@ class ModelCommands:
         elif name == "windows":
             self.windows(int(words[1]))
         elif name == "labels":
+            if not db.labels_loaded:
+                db.colour.relabel(db)
             db.labels_loaded = True
         elif name == "fixdefaultall":
             db.fix_default_all()
@@ -136,18 +148,43 @@ class ModelCommands:
             db.fix_access_all()
         elif name == "cfgdel":
             db.config.delete(db.config.key(words[1], int(words[2])))
+        elif name == "cfgdelprefix":
+            for key in [key for key in db.config.keys if key.startswith(words[1])]:
+                db.config.delete(key)
         elif name == "cfgenumdel":
             db.config.delete(db.config.key(words[1], int(words[3]), "_enum_", words[2]))
         elif name == "cfgset":
-            self.driver_config[(int(words[1]), int(words[2]))] = listing.unescape(words[3])
+            db.driver_config[(int(words[1]), int(words[2]))] = listing.unescape(words[3])
             return ["status 0"]
         elif name == "statehash":
             return ["hash " + listing.state_hash(db)]
         elif name == "state":
             return listing.render_state(db).splitlines()
         elif name not in ("setenv", "unsetenv"):
+            for module in rules.theme_modules():
+                handle = getattr(module, "probe_command", None)
+                output = handle(self, words) if handle else None
+                if output is not None:
+                    return output
             raise ValueError("the model has no command %r" % command)
         return []
+
+    def items(self, datum, items):
+        """The probe's items: the master's current list emptied and filled in order, then a pass."""
+        db = self.db
+        if datum is None:
+            return 1
+        if datum is db.BLANK or db.container(datum) != "E":
+            return 6
+        master = db.master(datum)
+        db.delete_all_current_items(master)
+        status = 0
+        for item in items:
+            status = db.add_current_item(master, item)
+            if status != 0:
+                break
+        db.fix_current_all(datum)
+        return status
 
     def windows(self, count):
         db = self.db

@@ -18,7 +18,9 @@ status, make_xml(db, datum, value, consumer) -> the value written (None: nothing
 A theme may also offer moves to the harness's random walk: walk_moves(db, rng) -> a list of probe commands
 (tests/tools/rulesprobe), chosen from the model's state; the walk picks one of all themes' moves a step. And
 it may offer a fixed table of sets to the harness's sweep: sweep(db) -> probe commands, one at a time (each may
-be chosen from the model's state after the ones before).
+be chosen from the model's state after the ones before). And it may check the attribute tasks of a scenario's
+makexml: check_task(db, root) -> the problems it finds in one task (root its parsed task element), judged on the
+model's state.
 """
 import importlib
 import pkgutil

@@ -4,6 +4,7 @@ opened with ctypes: their querysupport replies, the replies to the attribute tas
 Each library is opened once per path and process; a unit is opened with interfaceopen and sessionbegin and
 closed again with sessionend and interfaceclose around each use."""
 import ctypes
+import os
 import re
 
 _LIBRARIES = {}
@@ -68,9 +69,36 @@ def simulate(model, duplex=True, inquiry=None):
     return "\t\t<simulate><simulation>true</simulation><simmodel>%s</simmodel>%s</simulate>\n" % (model, body)
 
 
-def querysupport(path, entry, simulate_text=""):
+def request(path, entry, command, body="", simulate_text=""):
+    """The reply of one task to a unit opened for it; a refusal raises."""
     with Unit(path, entry, simulate_text) as unit:
-        reply = unit.send("querysupport")
+        reply = unit.send(command, body)
+    if status_of(reply) != "success":
+        raise RuntimeError("%s refused: %s" % (command, reply))
+    return reply
+
+
+def querysupport(path, entry, simulate_text="", knobs=None):
+    """The querysupport reply of a unit; knobs: environment variables the stand-in reads when it is opened
+    (None values are left out), set for this reply alone."""
+    knobs = {name: value for name, value in (knobs or {}).items() if value is not None}
+    saved = {name: os.environ.get(name) for name in knobs}
+    os.environ.update(knobs)
+    try:
+        with Unit(path, entry, simulate_text) as unit:
+            reply = unit.send("querysupport")
+    finally:
+        for name, value in saved.items():
+            if value is None:
+                os.environ.pop(name, None)
+            else:
+                os.environ[name] = value
     if status_of(reply) != "success":
         raise RuntimeError("querysupport refused: %s" % reply)
     return reply
+
+
+def getecdo(path, ecdotype):
+    """The image library's colour-dropout choices: "default" or "all" (with the custom ones)."""
+    return request(path, "NexEntry", "getecdo",
+                   "\t\t<language>en_usa</language>\n\t\t<ecdotype>%s</ecdotype>\n" % ecdotype)

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "db_cdatabase.h"
@@ -117,6 +118,61 @@ void Notifications(std::string& a_str, CDbNotify* a_pdbnotify) {
   }
 }
 
+// A text the device wrote: read only within its field.
+template <size_t N>
+std::string Field(const char (&a_sz)[N]) {
+  return Escape(std::string(a_sz, strnlen(a_sz, N)).c_str());
+}
+
+void Dropouts(std::string& a_str, const char* a_szList, const DbEcdoRecord* a_pdbecdorecord, long a_lCount) {
+  for (long l = 0; l < a_lCount; ++l) {
+    const DbEcdoRecord& dbecdorecord = a_pdbecdorecord[l];
+    if (!dbecdorecord.u32Value && !dbecdorecord.szName[0] && !dbecdorecord.szNameFlatbed[0] &&
+        !dbecdorecord.szLabel[0] && !dbecdorecord.szKind[0]) {
+      continue;
+    }
+    a_str += std::string("D ") + a_szList;
+    Numbers(a_str, {l, static_cast<long>(dbecdorecord.u32Value)});
+    a_str += " " + Field(dbecdorecord.szName) + " " + Field(dbecdorecord.szNameFlatbed) + " " +
+             Field(dbecdorecord.szLabel) + " " + Field(dbecdorecord.szKind) + "\n";
+  }
+}
+
+// The lists the colour rules keep and the texts they give the lookup.
+void ColorLists(std::string& a_str, CDatabase& a_database) {
+  Dropouts(a_str, "main", a_database.DeviceGetEcdoHeader()->adbecdorecord, DB_ECDO_RECORDS);
+  Dropouts(a_str, "custom", a_database.DeviceGetEcdoCustomHeader()->adbecdorecord, DB_ECDOCUSTOM_RECORDS);
+  const DbEcdoCache& dbecdocache = *a_database.GetEcdoCache();
+  a_str += "K";
+  Numbers(a_str, {dbecdocache.blLoaded ? 1L : 0L, dbecdocache.blCustomLoaded ? 1L : 0L});
+  for (const auto& szName : dbecdocache.aszName) a_str += " " + Field(szName);
+  a_str += "\n";
+  const DbOverride& dboverride = *a_database.GetOverride();
+  a_str += "O";
+  Numbers(a_str, {static_cast<long>(dboverride.u32DocumentType), static_cast<long>(dboverride.u32Ecdo),
+                  static_cast<long>(dboverride.u32EcdoCustom)});
+  a_str += "\nQ " + Field(a_database.GetEcdoCustomSettings()->szName) + "\n";
+  const DbColorTableRecord* adbcolortablerecord = a_database.DeviceGetColorTableHeader();
+  for (long l = 0; l < DB_COLORTABLE_RECORDS; ++l) {
+    const DbColorTableRecord& dbcolortablerecord = adbcolortablerecord[l];
+    if (!dbcolortablerecord.i32Value && !dbcolortablerecord.szName[0] && !dbcolortablerecord.szLabel[0]) continue;
+    a_str += "T";
+    Numbers(a_str, {l, static_cast<long>(dbcolortablerecord.i32Value)});
+    a_str += " " + Field(dbcolortablerecord.szName) + " " + Field(dbcolortablerecord.szLabel);
+    Numbers(a_str, {static_cast<long>(dbcolortablerecord.i64Default)});
+    a_str += "\n";
+  }
+  for (EDBID edbid : {DB_ID_COLORTABLE, DB_ID_ECDO, DB_ID_ECDOCUSTOM}) {
+    const DbLookup2* pdblookup2 = a_database.LookupEdbid(edbid);
+    for (long l = 0; pdblookup2 && pdblookup2->pEnums && l < pdblookup2->lEnumCount; ++l) {
+      const DbLookupEnum& dblookupenum = pdblookup2->pEnums[l];
+      a_str += "Y";
+      Numbers(a_str, {static_cast<long>(edbid), dblookupenum.lValue});
+      a_str += " " + Escape(dblookupenum.szLexiconEnum) + " " + Escape(dblookupenum.szLabel) + "\n";
+    }
+  }
+}
+
 }  // namespace
 
 std::string Escape(const char* a_szText) {
@@ -129,6 +185,20 @@ std::string Escape(const char* a_szText) {
       char sz[4];
       std::snprintf(sz, sizeof sz, "%%%02X", *pu);
       str += sz;
+    }
+  }
+  return str;
+}
+
+std::string Unescape(const std::string& a_strText) {
+  if (a_strText == "%") return std::string();
+  std::string str;
+  for (size_t sizet = 0; sizet < a_strText.size(); ++sizet) {
+    if (a_strText[sizet] == '%' && sizet + 2 < a_strText.size()) {
+      str += static_cast<char>(std::strtol(a_strText.substr(sizet + 1, 2).c_str(), nullptr, 16));
+      sizet += 2;
+    } else {
+      str += a_strText[sizet];
     }
   }
   return str;
@@ -167,6 +237,7 @@ std::string State(CDatabase& a_database) {
     }
   }
   Notifications(str, a_database.GetDbNotify());
+  ColorLists(str, a_database);
   return str;
 }
 

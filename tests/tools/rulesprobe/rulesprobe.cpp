@@ -19,6 +19,7 @@
 //                                 the prefix "nexil"; prints "ok 1|0"
 //   cfgdel KEY TARGET             a configuration key deleted
 //   cfgenumdel KEY VALUE TARGET   one value of a configuration enumeration deleted
+//   cfgdelprefix PREFIX           every configuration key that begins with PREFIX deleted
 //   cfgset SECTION TAG VALUE      a driver configuration text (VALUE percent-encoded)
 //   setenv NAME VALUE | unsetenv NAME
 //   stateset BIT | stateclear BIT a bit of the database state word
@@ -29,9 +30,13 @@
 //   set ID WINDOW BIN VALUE       a set through the database; prints "status N"
 //   settext ID VALUE              a text set on the machine bin; prints "status N"
 //   write ID WINDOW BIN VALUE     a direct write (as a profile applies one), then a pass
+//   items ID WINDOW BIN ITEM...   an enumeration's current list made of the items, in
+//                                 order, as a selection list is set; then a pass;
+//                                 prints "status N" (the first refusal)
 //   state | statehash | config | lookup   the listings of rules_listing.h
 //   makexml                       MakeXmlAll with capturing callbacks: "task N",
 //                                 the task text, "endtask"; then "status N"
+//   the colour-dropout commands of rules_dropouts.h
 //
 // Every database command runs under the database lock, as the driver's and
 // the device engine's threads do.
@@ -60,6 +65,7 @@
 #include "os_cosresource.h"
 #include "os_cosxmltask.h"
 #include "os_osservices.h"
+#include "rules_dropouts.h"
 #include "rules_listing.h"
 
 namespace {
@@ -84,20 +90,6 @@ std::string CallerText() {
                 static_cast<const void*>(s_aoscfgnameSections), static_cast<const void*>(s_aoscfgnameTags),
                 static_cast<void*>(s_apszData));
   return sz;
-}
-
-std::string Decode(const std::string& a_strText) {
-  if (a_strText == "%") return std::string();
-  std::string str;
-  for (size_t sizet = 0; sizet < a_strText.size(); ++sizet) {
-    if (a_strText[sizet] == '%' && sizet + 2 < a_strText.size()) {
-      str += static_cast<char>(std::strtol(a_strText.substr(sizet + 1, 2).c_str(), nullptr, 16));
-      sizet += 2;
-    } else {
-      str += a_strText[sizet];
-    }
-  }
-  return str;
 }
 
 std::string ReadWhole(const std::string& a_strPath) {
@@ -197,7 +189,7 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
     return true;
   }
   if (strCommand == "setenv" && sizetArguments == 2) {
-    setenv(a_vecstr[1].c_str(), Decode(a_vecstr[2]).c_str(), 1);
+    setenv(a_vecstr[1].c_str(), ruleslisting::Unescape(a_vecstr[2]).c_str(), 1);
     return true;
   }
   if (strCommand == "unsetenv" && sizetArguments == 1) {
@@ -205,7 +197,7 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
     return true;
   }
   if (strCommand == "cfgset" && sizetArguments == 3) {
-    m_dqstrConfig.push_back(Decode(a_vecstr[3]));
+    m_dqstrConfig.push_back(ruleslisting::Unescape(a_vecstr[3]));
     const EOSSTS eossts = g_poscfg ? g_poscfg->Set(std::strtoul(a_vecstr[1].c_str(), nullptr, 10),
                                                    std::strtoul(a_vecstr[2].c_str(), nullptr, 10),
                                                    m_dqstrConfig.back().c_str())
@@ -222,6 +214,7 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
     return true;
   }
   if (!NeedDatabase()) return true;
+  if (rulesdropouts::Run(*m_pdatabase, a_vecstr)) return true;
   if (strCommand == "inquiry" && sizetArguments == 3) {
     const EDBID_FIRMWARE edbidfirmware = Unit(a_vecstr[1]);
     const bool blFlatbed = edbidfirmware == DB_FIRMWARE_FLATBED;
@@ -241,6 +234,13 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
     m_pdatabase->ConfigDelete(a_vecstr[1].c_str(), Target(a_vecstr[2]));
   } else if (strCommand == "cfgenumdel" && sizetArguments == 3) {
     m_pdatabase->ConfigEnumDelete(a_vecstr[1].c_str(), a_vecstr[2].c_str(), Target(a_vecstr[3]));
+  } else if (strCommand == "cfgdelprefix" && sizetArguments == 1) {
+    std::vector<std::string> vecstrKeys;
+    for (size_t sizet = 0; const DbConfigRecord* pdbconfigrecord = m_pdatabase->ConfigGetRecord(sizet); ++sizet) {
+      if (std::strncmp(pdbconfigrecord->szKey, a_vecstr[1].c_str(), a_vecstr[1].size()) == 0)
+        vecstrKeys.emplace_back(pdbconfigrecord->szKey);
+    }
+    for (const std::string& strKey : vecstrKeys) m_pdatabase->ConfigDelete(strKey.c_str(), DB_CONFIGTARGET_COMMON);
   } else if ((strCommand == "stateset" || strCommand == "stateclear") && sizetArguments == 1) {
     const auto edbstate = static_cast<EDBSTATE>(std::strtol(a_vecstr[1].c_str(), nullptr, 10));
     if (strCommand == "stateset") {
@@ -268,13 +268,20 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
   } else if (strCommand == "settext" && sizetArguments == 2) {
     CDbDatum* pdbdatum = m_pdatabase->FindInWindowBin(0, DB_BIN_MACHINE,
                                                       static_cast<EDBID>(std::strtol(a_vecstr[1].c_str(), nullptr, 10)));
-    std::printf("status %d\n", m_pdatabase->SetCurrentString(pdbdatum, Decode(a_vecstr[2]).c_str()));
+    std::printf("status %d\n", m_pdatabase->SetCurrentString(pdbdatum, ruleslisting::Unescape(a_vecstr[2]).c_str()));
   } else if (strCommand == "write" && sizetArguments == 4) {
     CDbDatum* pdbdatum = Datum(a_vecstr);
     if (pdbdatum && pdbdatum->GetDataType() == DB_DATATYPE_LONG) {
       pdbdatum->SetCurrentLong(std::strtol(a_vecstr[4].c_str(), nullptr, 10));
       m_pdatabase->FixCurrentAll(pdbdatum);
     }
+  } else if (strCommand == "items" && sizetArguments >= 3) {
+    CDbDatum* pdbdatum = Datum(a_vecstr);
+    EDBSTS edbsts = m_pdatabase->EnumDeleteAllItems(pdbdatum);
+    for (size_t sizet = 4; edbsts == DB_STS_SUCCESS && sizet < a_vecstr.size(); ++sizet)
+      edbsts = m_pdatabase->EnumAddItem(pdbdatum, std::strtol(a_vecstr[sizet].c_str(), nullptr, 10));
+    if (pdbdatum && pdbdatum->GetContainerType() == DB_CONTAINERTYPE_ENUM) m_pdatabase->FixCurrentAll(pdbdatum);
+    std::printf("status %d\n", edbsts);
   } else if (strCommand == "state") {
     std::fputs(ruleslisting::State(*m_pdatabase).c_str(), stdout);
   } else if (strCommand == "statehash") {
