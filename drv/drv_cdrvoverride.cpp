@@ -30,14 +30,14 @@ const char* Text(const OsXmlCallback* a_posxmlcallback) {
   return a_posxmlcallback->szData ? a_posxmlcallback->szData : "";
 }
 
-// The number of the first used entry of a list with that name; 0 for none.
-// The first entry numbered 0 ends the list; an entry without a name is
-// never named.
+// The number of the first entry of a list with that name; 0 for none. The
+// list ends at the first entry numbered 0 or without a name, as the rules
+// that write the dropout read it.
 template <size_t N>
 uint32_t FindEcdo(const DbEcdoRecord (&a_adbecdorecord)[N], const char* a_szName) {
   for (const DbEcdoRecord& dbecdorecord : a_adbecdorecord) {
-    if (dbecdorecord.u32Value == 0) break;
-    if (dbecdorecord.szName[0] && std::strcmp(dbecdorecord.szName, a_szName) == 0) return dbecdorecord.u32Value;
+    if (dbecdorecord.u32Value == 0 || !dbecdorecord.szName[0]) break;
+    if (std::strncmp(dbecdorecord.szName, a_szName, sizeof dbecdorecord.szName) == 0) return dbecdorecord.u32Value;
   }
   return 0;
 }

@@ -79,6 +79,20 @@ class DrvSetDataFileTest : public drvtest::DrvSetFixture {
     CDbLockGuard dblockguard;
     *m_pdatabase->GetOverride() = {a_words.u32DocumentType, a_words.u32Ecdo, a_words.u32EcdoCustom};
   }
+  // The texts of an element in the device tasks the database writes for a
+  // scan.
+  std::vector<std::string> Sent(const char* a_szElement) {
+    m_strSent.clear();
+    CDbLockGuard dblockguard;
+    EXPECT_EQ(m_pdatabase->MakeXmlAll(nullptr, &DrvSetDataFileTest::CaptureDevice, this), OS_STS_SUCCESS);
+    return All(m_strSent, a_szElement);
+  }
+  static EOSSTS CaptureDevice(void* a_pvTest) {
+    auto* ptest = static_cast<DrvSetDataFileTest*>(a_pvTest);
+    ptest->m_strSent += ptest->m_pdatabase->GetDbMakeXml()->GetTaskBuffer();
+    return OS_STS_SUCCESS;
+  }
+  std::string m_strSent;
   static std::string Document(const std::string& a_strBody) { return "<override>" + a_strBody + "</override>"; }
   static std::string Element(const std::string& a_strName, const std::string& a_strText) {
     return "<" + a_strName + ">" + a_strText + "</" + a_strName + ">";
@@ -102,6 +116,34 @@ TEST_F(DrvSetDataFileTest, DocumentTypeAloneSetsTheFirstWord) {
   // The record is not a setting: the values are as they were, and a get of
   // the document type still shows its own.
   EXPECT_EQ(Current("documenttype"), "textwithgraphics");
+}
+
+// The rules that write the device tasks take what the record forces in place
+// of the settings: the document type, and the dropout by its name in the
+// list the record names.
+TEST_F(DrvSetDataFileTest, TheDeviceTasksCarryWhatTheDocumentForces) {
+  ASSERT_EQ(Current("documenttype"), "textwithgraphics");
+  // The dropouts this test lists are the bitonal cameras' to offer.
+  for (EDBBIN edbbin : {DB_BIN_BITONAL_FRONT, DB_BIN_BITONAL_REAR})
+    m_pdatabase->SetAccess(m_pdatabase->FindDirect(edbbin, DB_ID_ECDO), DB_ACCESS_READWRITE);
+  EXPECT_TRUE(Sent("ecdo").empty());
+  const std::vector<std::string> vecDocumentType = Sent("documenttype");
+  ASSERT_FALSE(vecDocumentType.empty());
+  EXPECT_EQ(vecDocumentType, std::vector<std::string>(vecDocumentType.size(), "textwithgraphics"));
+
+  for (const auto& [strDocument, strEcdo] :
+       {std::pair<std::string, std::string>{"mine", "mine"}, {"green", "green"}, {"dual", "dual"}}) {
+    SCOPED_TRACE(strDocument);
+    ASSERT_EQ(Override(Document(Element("documenttype", "photo") + Element("ecdo", strDocument))).strStatus, "success");
+    EXPECT_EQ(Sent("documenttype"), std::vector<std::string>(vecDocumentType.size(), "photo"));
+    const std::vector<std::string> vecEcdo = Sent("ecdo");
+    ASSERT_FALSE(vecEcdo.empty());
+    EXPECT_EQ(vecEcdo, std::vector<std::string>(vecEcdo.size(), strEcdo));
+  }
+  // The custom word wins over the scanner's, whichever element came first.
+  ASSERT_EQ(Override(Document(Element("ecdo", "mine") + Element("ecdo", "green"))).strStatus, "success");
+  EXPECT_EQ(Sent("ecdo")[0], "mine");
+  EXPECT_EQ(Sent("documenttype")[0], "textwithgraphics");
 }
 
 // A name in both lists selects the user's dropout; each match sets its own
@@ -169,12 +211,14 @@ TEST_F(DrvSetDataFileTest, DocumentsThatFail) {
     EXPECT_TRUE(m_plog->Contains("Failed to Process override...<1>"));
     EXPECT_FALSE(testsupport::FileExists(testsupport::RootPath("override.xml")));
   }
-  // A name past the end of a list is not in it.
-  FillEcdo(m_pdatabase->DeviceGetEcdoHeader()->adbecdorecord, {{11, "red"}, {0, "ended"}});
-  m_pdatabase->DeviceGetEcdoHeader()->adbecdorecord[2] = m_pdatabase->DeviceGetEcdoHeader()->adbecdorecord[0];
-  std::snprintf(m_pdatabase->DeviceGetEcdoHeader()->adbecdorecord[2].szName, 256, "after");
-  EXPECT_EQ(Override(Document(Element("ecdo", "ended"))).strStatus, "fail");
-  EXPECT_EQ(Override(Document(Element("ecdo", "after"))).strStatus, "fail");
+  // A name past the end of a list (an entry numbered 0 or without a name)
+  // is not in it.
+  FillEcdo(m_pdatabase->DeviceGetEcdoHeader()->adbecdorecord,
+           {{11, "red"}, {0, "ended"}, {13, "after"}, {14, ""}, {15, "beyond"}});
+  FillEcdo(m_pdatabase->DeviceGetEcdoCustomHeader()->adbecdorecord, {{21, ""}, {22, "mine"}});
+  for (const char* szName : {"ended", "after", "beyond", "mine"})
+    EXPECT_EQ(Override(Document(Element("ecdo", szName))).strStatus, "fail") << szName;
+  EXPECT_EQ(Override(Document(Element("ecdo", "red"))).strStatus, "success");
 }
 
 // The size names how much of the file is the document: it must be more than

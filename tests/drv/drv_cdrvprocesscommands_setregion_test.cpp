@@ -304,7 +304,6 @@ TEST_F(DrvSetRegionTest, BarcodeSearchRegion) {
   EXPECT_TRUE(All(reply.strText, "imageskewangle").empty());
   for (EDBBIN edbbin : {DB_BIN_BITONAL_FRONT, DB_BIN_BITONAL_REAR})
     EXPECT_EQ(RegionIn(edbbin, s_aedbidBarcode, 4), (std::vector<long>{120, 240, 2400, 600})) << edbbin;
-  EXPECT_EQ(RegionIn(DB_BIN_COLOR_FRONT, s_aedbidBarcode, 4), (std::vector<long>{0, 0, 0, 0}));
   EXPECT_EQ(RegionIn(DB_BIN_BITONAL_FRONT), (std::vector<long>{0, 0, 10200, 13200, 0}));
 
   const std::string strRange = RangeIn(DB_BIN_BITONAL_FRONT, DB_ID_BARCODESEARCHREGIONWIDTH);
