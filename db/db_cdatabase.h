@@ -671,6 +671,10 @@ class CDatabase {
   // into a buffer of DB_PRINTER_STRING_SIZE; 1 without an output or a
   // printer, 4 refused.
   EOSSTS ConvertPrinterSequenceToSimulation(char a_cToken, char* a_szSimulation);
+  // The characters the printer takes on one string, given the maximum
+  // length of the write-sequence string: a quarter of it for the maximums
+  // from 80 to 249, else the maximum.
+  static size_t PrinterStringLimit(size_t a_sizetMaxLength);
   // The access every printer capability shares, set on the datum.
   EOSSTS FixAccessPrinterDatum(CDbDatum* a_pdbdatum);
   bool IsPhysicalPrintingEnabled();

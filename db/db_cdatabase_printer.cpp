@@ -214,12 +214,6 @@ bool IsOn(CDatabase& a_database, EDBID a_edbid, bool a_blReadWrite) {
   return pdbdatum->GetCurrentLong() == s_lOn;
 }
 
-// The printer's limit on each string: a quarter of the write-sequence
-// string's maximum for the maximums from 80 to 249, else the maximum.
-size_t StringLimit(size_t a_sizetMaxLength) {
-  return a_sizetMaxLength >= 80 && a_sizetMaxLength <= 249 ? a_sizetMaxLength / 4 : a_sizetMaxLength;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -291,7 +285,7 @@ EOSSTS CDatabase::ConstructPrinterStrings(char a_aszString[DB_PRINTER_STRINGS][D
     COsString::SStrCat(szString, DB_PRINTER_STRING_SIZE, szText);
   }
 
-  const size_t sizetLimit = StringLimit(sizetMaxLength);
+  const size_t sizetLimit = PrinterStringLimit(sizetMaxLength);
   bool blTooLong = false;
   for (size_t sizetString = 0; sizetString < DB_PRINTER_STRINGS; ++sizetString) {
     if (CDbDatum::CountCharacters(a_aszString[sizetString]) <= sizetLimit) continue;
@@ -301,6 +295,10 @@ EOSSTS CDatabase::ConstructPrinterStrings(char a_aszString[DB_PRINTER_STRINGS][D
   if (!blTooLong) return OS_STS_SUCCESS;
   SetLastPrinterError(s_szExceedsMaximum);
   return DB_EOSSTS_REFUSED;
+}
+
+size_t CDatabase::PrinterStringLimit(size_t a_sizetMaxLength) {
+  return a_sizetMaxLength >= 80 && a_sizetMaxLength <= 249 ? a_sizetMaxLength / 4 : a_sizetMaxLength;
 }
 
 // Unlike the printer strings, the counter's text turns only its leading

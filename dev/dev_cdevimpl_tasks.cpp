@@ -43,12 +43,12 @@ EOSSTS CDevImpl::NexEntryCallbackFriend(void* a_pvUser) {
 // The unit is asked at each send: while setconfig is built for each unit in
 // turn, the database's unit override names it.
 EOSSTS CDevImpl::SendAttributeTask(EDEVLIBRARY a_edevlibrary) {
-  COsXmlTask* posxmltask = m_pdatabase ? m_pdatabase->GetDbMakeXml() : nullptr;
+  COsXmlTask* posxmltask = pod.m_pdatabase ? pod.m_pdatabase->GetDbMakeXml() : nullptr;
   if (!posxmltask) {
     OsLog(OS_LOG_ERROR, "m_pdatabase is null...");
     return OS_STS_FAIL;
   }
-  const EDBID_FIRMWARE edbidfirmware = m_pdatabase->NeedScanFromFlatbed() ? DB_FIRMWARE_FLATBED : DB_FIRMWARE_ADF;
+  const EDBID_FIRMWARE edbidfirmware = pod.m_pdatabase->NeedScanFromFlatbed() ? DB_FIRMWARE_FLATBED : DB_FIRMWARE_ADF;
   const TaskSink& tasksink = m_ataskSink[a_edevlibrary];
   if (!tasksink.pfn) {
     OsLog(OS_LOG_ERROR, "no %s library for unit %d...", s_aszLibrary[a_edevlibrary], edbidfirmware);

@@ -110,6 +110,17 @@ enum EDEVWIAMODE : int {
   DEV_WIAMODE_FLATBED = 3,  // the flatbed from the model directory; every interfaceopen names its device file
 };
 
+// No scanner unit: nothing loaded, or none named yet.
+constexpr EDBID_FIRMWARE DEV_FIRMWARE_NONE = static_cast<EDBID_FIRMWARE>(0);
+
+// The kind of interface a front end opens, from its caller name.
+enum EDEVDRIVER : int {
+  DEV_DRIVER_UNDEFINED = 0,
+  DEV_DRIVER_DEFAULT = 1,  // any caller but the two below
+  DEV_DRIVER_WIA = 2,      // caller "wia"
+  DEV_DRIVER_STI = 3,      // caller "sti"
+};
+
 // A log request and its result, filled by the device-manager replies and by
 // the report writers. The buffer is tracked memory owned by the record.
 constexpr size_t DEV_LOG_TEXT = 512;
@@ -204,3 +215,13 @@ enum EDEVBUTTONS : int {
 // text, a number shown with it (a time-out or a count) and the buttons.
 typedef EOSSTS (*PFNDEVMESSAGEMANAGER)(EDEVDLG a_edevdlg, EDEVMSG a_edevmsg, const char* a_szText, long a_lValue,
                                     EDEVBUTTONS a_edevbuttons);
+
+class CDevImpl;
+
+// What a plug-and-play procedure receives: the argument it was registered
+// with, the library's pnpchange message, and the device object reporting it.
+struct DevCallBackData {
+  void* pvArgument;
+  const char* szText;
+  CDevImpl* pdevimpl;
+};

@@ -149,8 +149,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pu8Data, size_t a_sizetDa
   // Now and then with the debug lines, which format every key.
   g_poslog->SetDebugLevel((u8Pick & 0x40) && (fuzzroot::g_lRuns % 8 == 0) ? 1 : 0);
 
-  CDev dev(nullptr, nullptr, nullptr);
-  dev.SetDeviceOnline(!(u8Pick & 0x08));
+  // With a flatbed, a device whose interface is not open (off line); else
+  // none to ask (online).
+  CDev devOffline(nullptr, nullptr, nullptr);
+  CDev* pdev = (u8Pick & 0x08) ? &devOffline : nullptr;
   CDbConfig dbconfig(nullptr);
   for (size_t sizet = 0; sizet < sizetFill; ++sizet) {
     dbconfig.SetNumber(("fill" + std::to_string(sizet)).c_str(), sizet, DB_CONFIGTARGET_COMMON);
@@ -174,7 +176,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pu8Data, size_t a_sizetDa
     dbconfig.LoadReportInquiry(strNexil.c_str(), 0, true, true, edbidfirmwareOpen);
   }
   AskLanguages(dbconfig);
-  dbconfig.ProcessReportInquiry(szModel, &dev);
+  dbconfig.ProcessReportInquiry(szModel, pdev);
   ReadAll(dbconfig, vecIds);
   dbconfig.ProcessReportInquiryXml("nexil", strNexil.c_str(), edbidfirmwareOpen);
   dbconfig.ProcessReportInquiryXml(nullptr, strAdf.c_str(), DB_FIRMWARE_ADF);

@@ -245,6 +245,7 @@ bool ForgetUntracked(void* a_pvMem) {
 }  // namespace
 
 void* OsMemAllocAt(size_t a_sizetBytes, const char* a_szFile, long a_lLine, const char* a_szName) {
+  if (OsMemAllocFails(a_sizetBytes)) return nullptr;
   if (g_posmem) return g_posmem->Alloc(a_sizetBytes, a_szFile, a_lLine, OS_LOG_MEM, true, a_szName);
   if (a_sizetBytes > SIZE_MAX - 64) return nullptr;
   // Same shape as a tracked heap block, so a later free() by either path fits.

@@ -213,6 +213,15 @@ extern COsMem* g_posmem;
 void* OsMemAllocAt(size_t a_sizetBytes, const char* a_szFile, long a_lLine, const char* a_szName = "");
 EOSSTS OsMemFreeAt(void* a_pvMem, const char* a_szFile, long a_lLine);
 #define OsMemAlloc(bytes) OsMemAllocAt((bytes), __FILE__, __LINE__)
+
+// Test seams for the failure paths of allocation, process-wide. OsMemNew of
+// objects of the class named (as OsMemNew writes it) fails after a_iSkip
+// such creations succeeded, until a null name clears it; OsMemAlloc of
+// a_sizetBytes or more fails until 0 clears it.
+void OsMemSetNewFault(const char* a_szClass, int a_iSkip);
+void OsMemSetAllocFault(size_t a_sizetBytes);
+bool OsMemNewFails(const char* a_szClass);
+bool OsMemAllocFails(size_t a_sizetBytes);
 #define OsMemFree(p) OsMemFreeAt((p), __FILE__, __LINE__)
 
 // Object creation and deletion with the debug lines every object gets. A
@@ -220,6 +229,7 @@ EOSSTS OsMemFreeAt(void* a_pvMem, const char* a_szFile, long a_lLine);
 template <class T, class... A>
 T* OsMemNewAt(const char* a_szFile, long a_lLine, const char* a_szClass, A&&... a_args) noexcept {
   T* p = nullptr;
+  if (OsMemNewFails(a_szClass)) return nullptr;
   try {
     p = new T(std::forward<A>(a_args)...);
   } catch (...) {

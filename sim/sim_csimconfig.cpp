@@ -121,9 +121,11 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
   *this = CSimConfig();
   m_blDuplex = !IsFlatbed();
 
+  // The model: the task's, else SIMSCAN_<UNIT>_MODEL, then SIMSCAN_MODEL.
   std::string strModel = simnodeSimulate.ChildText("simmodel");
   if (strModel.empty()) {
-    const char* szEnv = std::getenv("SIMSCAN_MODEL");
+    const char* szEnv = std::getenv(IsFlatbed() ? "SIMSCAN_FLATBED_MODEL" : "SIMSCAN_ADF_MODEL");
+    if (!szEnv || !*szEnv) szEnv = std::getenv("SIMSCAN_MODEL");
     strModel = szEnv && *szEnv ? szEnv : s_asimmodel[0].szName;
   }
   for (const SimModel& simmodel : s_asimmodel) {

@@ -66,6 +66,16 @@ class CDbIaImpl {
   static bool IsRelaxedOrLoading();
   static bool IsImageAddressFormat();
 
+  // The checks of a text that may be stored (modifiable, not null, no
+  // relaxed checks, no loading): the starting address against the fields in
+  // use, a field's pattern against the other fields, and the lines the
+  // printer would print with that pattern in its field ('A' to 'D').
+  EOSSTS ValidateAddress(const char* a_szValue);
+  EOSSTS ValidatePattern(CDbDatum* a_pdbdatum, const char* a_szValue);
+  EOSSTS CheckPrinterLines(char a_cField, const char* a_szPattern);
+  // Records the token as the last image-address error and refuses: 4.
+  EOSSTS Refuse(const char* a_szToken);
+
   EOSSTS FixAccessBatchCount(CDbDatum* a_pdbdatum);
   void FollowTemplate(CDbDatum* a_pdbdatum, long a_lTemplate);
   void RebuildFromScanner(CDbDatum* a_pdbdatum, const char* a_szScanner);

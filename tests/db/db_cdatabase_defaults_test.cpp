@@ -17,7 +17,6 @@
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
 #include "db_cdbconfig_testutil.h"
-#include "dev_cdev.h"
 #include "os_coscfg.h"
 #include "os_cosmem.h"
 #include "rules_listing.h"
@@ -70,12 +69,9 @@ class DbDefaultsTest : public ::testing::Test {
     ASSERT_EQ(m_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_LOGDIRECTORY, m_strDumps.c_str()), OS_STS_SUCCESS);
     m_pdatabase = std::make_unique<CDatabase>();
     ASSERT_EQ(m_pdatabase->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, SCANDRV_LIBRARY_PATH, false), DB_STS_SUCCESS);
-    m_pdev = std::make_unique<CDev>(nullptr, nullptr, nullptr);
-    m_pdev->SetDeviceOnline(true);
   }
 
   void TearDown() override {
-    m_pdev.reset();
     m_pdatabase.reset();
     m_poscfg.reset();
     m_pmem.reset();
@@ -91,7 +87,7 @@ class DbDefaultsTest : public ::testing::Test {
       const std::string strContent = InquiryContent(testsupport::ReadFile(reply.pfnPath()));
       ASSERT_TRUE(m_pdatabase->ConfigLoadReportInquiry(strContent.c_str(), 0, false, false, reply.edbidfirmware));
     }
-    ASSERT_TRUE(m_pdatabase->ConfigProcessReportInquiry(nullptr, m_pdev.get())) << m_plog->Text();
+    ASSERT_TRUE(m_pdatabase->ConfigProcessReportInquiry(nullptr, nullptr)) << m_plog->Text();
   }
 
   // The listings of the loaded database the model starts from.
@@ -143,7 +139,6 @@ class DbDefaultsTest : public ::testing::Test {
   std::unique_ptr<COsMem> m_pmem;
   std::unique_ptr<COsCfg> m_poscfg;
   std::unique_ptr<CDatabase> m_pdatabase;
-  std::unique_ptr<CDev> m_pdev;
   const std::string m_strDumps = testsupport::RootPath("dumps");
   const std::string m_strState = testsupport::RootPath("state.txt");
   const std::string m_strConfig = testsupport::RootPath("config.txt");

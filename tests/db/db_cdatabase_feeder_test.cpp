@@ -3,7 +3,8 @@
 // seam here), callers on two threads at once each ask at most once and
 // never wait for each other's device, and a reading that reaches the
 // question again on its own thread answers from the cache instead of
-// asking again.
+// asking again. The device stands behind the value's read callback, as the
+// engine's callback does.
 #include <atomic>
 #include <barrier>
 #include <chrono>
@@ -12,7 +13,6 @@
 #include <thread>
 
 #include "db_values_fixture.h"
-#include "dev_cdev.h"
 
 namespace {
 
@@ -23,35 +23,49 @@ std::atomic<int64_t> s_i64Seconds{1000};
 
 int64_t Clock() { return s_i64Seconds.load(); }
 
+// The feeder's sensor as the scanner answers it: each read asks it once and
+// forces its answer into the capability, as the scanner's replies go in.
+struct Sensor {
+  std::atomic<long> lLoaded{1};
+  std::atomic<long> lAsked{0};
+  void SetFeederLoaded(long a_lLoaded) { lLoaded.store(a_lLoaded); }
+  long GetFeederAskedCount() const { return lAsked.load(); }
+  static EOSSTS CallBack(void* a_pvDbCallbackRecord) {
+    auto* pdbcallbackrecord = static_cast<DbCallbackRecord*>(a_pvDbCallbackRecord);
+    auto* psensor = static_cast<Sensor*>(pdbcallbackrecord->pvUser);
+    psensor->lAsked.fetch_add(1);
+    pdbcallbackrecord->pdatabase->ForceCurrentLong(pdbcallbackrecord->pdbdatum, psensor->lLoaded.load());
+    return OS_STS_SUCCESS;
+  }
+};
+
 class DbDatabaseFeederTest : public DbValuesFixture {
  protected:
   void SetUp() override {
     DbValuesFixture::SetUp();
     CDatabase::SetFeederLoadedClock(Clock);
     m_pfeeder = CatalogueEnum(DB_ID_FEEDERLOADED, DB_BIN_MACHINE, DB_ACCESS_READONLY, 1, {1, 2});
-    m_pdev = std::make_unique<CDev>(m_pdatabase.get(), nullptr, nullptr);
-    m_pdev->RegisterCallbacks();
+    m_pfeeder->RegisterCallback(DB_CALLBACK_GETLONG, Sensor::CallBack, &m_sensor);
   }
 
   void TearDown() override {
     m_pfeeder->RegisterCallback(DB_CALLBACK_GETLONG, nullptr, nullptr);
-    m_pdev.reset();
     CDatabase::SetFeederLoadedClock(nullptr);
     DbValuesFixture::TearDown();
   }
 
   CDbEnum* m_pfeeder = nullptr;
-  std::unique_ptr<CDev> m_pdev;
+  Sensor m_sensor;
 };
 
 TEST_F(DbDatabaseFeederTest, OneReadingServesTwoSeconds) {
   CDatabase& db = *m_pdatabase;
-  m_pdev->SetFeederLoaded(DB_ID_FEEDERLOADED_ENUM_TRUE);
+  m_sensor.SetFeederLoaded(DB_ID_FEEDERLOADED_ENUM_TRUE);
   EXPECT_EQ(db.GetFeederLoaded(), DB_ID_FEEDERLOADED_ENUM_TRUE);
-  EXPECT_EQ(m_pdev->GetFeederAskedCount(), 1);
+  EXPECT_EQ(m_sensor.GetFeederAskedCount(), 1);
   // The scanner's answer went into the read-only capability.
   EXPECT_EQ(m_pfeeder->GetCurrentLongNoCallback(), DB_ID_FEEDERLOADED_ENUM_TRUE);
-  m_pdev->SetFeederLoaded(DB_ID_FEEDERLOADED_ENUM_FALSE);
+  m_sensor.SetFeederLoaded(DB_ID_FEEDERLOADED_ENUM_FALSE);
   const struct {
     int64_t i64Step;  // seconds on from the call before
     long lAnswer;
@@ -64,7 +78,7 @@ TEST_F(DbDatabaseFeederTest, OneReadingServesTwoSeconds) {
   for (const auto& c : acase) {
     s_i64Seconds += c.i64Step;
     EXPECT_EQ(db.GetFeederLoaded(), c.lAnswer);
-    EXPECT_EQ(m_pdev->GetFeederAskedCount(), c.lAsked);
+    EXPECT_EQ(m_sensor.GetFeederAskedCount(), c.lAsked);
   }
   EXPECT_TRUE(m_plog->Contains(">>> CDatabase::GetFeederLoaded()"));
 }
@@ -76,10 +90,10 @@ TEST_F(DbDatabaseFeederTest, ARuleAskingDuringTheReadingIsAnsweredFromTheCache) 
   RecordingEnum* prule = NewRecordingEnum(DB_ID_ACDLEARNMODE, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 1, {1, 2});
   long lAskedByRule = -1;
   prule->m_fnFixCurrent = [&] { lAskedByRule = db.GetFeederLoaded(); };
-  m_pdev->SetFeederLoaded(DB_ID_FEEDERLOADED_ENUM_TRUE);
+  m_sensor.SetFeederLoaded(DB_ID_FEEDERLOADED_ENUM_TRUE);
   s_i64Seconds += 100;
   EXPECT_EQ(db.GetFeederLoaded(), DB_ID_FEEDERLOADED_ENUM_TRUE);
-  EXPECT_EQ(m_pdev->GetFeederAskedCount(), 1);
+  EXPECT_EQ(m_sensor.GetFeederAskedCount(), 1);
   EXPECT_NE(lAskedByRule, -1);
 }
 
@@ -176,7 +190,7 @@ TEST_F(DbDatabaseFeederTest, WithoutTheDeviceOrTheCapability) {
   m_pfeeder->SetAccess(DB_ACCESS_NOTSUPPORTED);
   s_i64Seconds += 100;
   EXPECT_EQ(db.GetFeederLoaded(), 0);
-  EXPECT_EQ(m_pdev->GetFeederAskedCount(), 0);
+  EXPECT_EQ(m_sensor.GetFeederAskedCount(), 0);
 }
 
 }  // namespace

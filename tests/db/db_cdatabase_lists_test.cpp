@@ -9,7 +9,6 @@
 #include "db_cdbconfig_testutil.h"
 #include "db_cdbframe.h"
 #include "db_values_fixture.h"
-#include "dev_cdev.h"
 
 namespace {
 
@@ -31,8 +30,6 @@ class DbDatabaseListsTest : public DbValuesFixture {
   // its flatbed's; with a_blNexil also the image library's under "nexil".
   void LoadInquiries(bool a_blFlatbed, bool a_blNexil = false) {
     CDatabase& db = *m_pdatabase;
-    CDev dev(nullptr, nullptr, nullptr);
-    dev.SetDeviceOnline(true);
     if (a_blFlatbed) db.ConfigSetString("modeldirectoryflatbed", "maplecflatbed", DB_CONFIGTARGET_COMMON);
     const std::string strFeeder = dbconfigtest::InquiryContent(dbconfigtest::Fixture("inquiry_maplec_feeder.xml"));
     const std::string strFlatbed = dbconfigtest::InquiryContent(dbconfigtest::Fixture("inquiry_maplec_flatbed.xml"));
@@ -40,7 +37,7 @@ class DbDatabaseListsTest : public DbValuesFixture {
     if (a_blFlatbed) {
       ASSERT_TRUE(db.ConfigLoadReportInquiry(strFlatbed.c_str(), 0, false, false, DB_FIRMWARE_FLATBED));
     }
-    ASSERT_TRUE(db.ConfigProcessReportInquiry("mapleC", &dev));
+    ASSERT_TRUE(db.ConfigProcessReportInquiry("mapleC", nullptr));
     ASSERT_EQ(db.ConfigExists("modeldirectoryflatbed", DB_CONFIGTARGET_COMMON), a_blFlatbed);
     if (a_blNexil) {
       ASSERT_TRUE(db.ConfigProcessReportInquiryXml("nexil", dbconfigtest::Fixture("inquiry_nexil.xml").c_str(),

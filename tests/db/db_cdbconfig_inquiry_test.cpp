@@ -42,10 +42,9 @@ bool Load(CDbConfig& a_dbconfig, const std::string& a_strFixture, bool a_blInter
 
 class DbConfigInquiry : public ::testing::Test {
  protected:
-  DbConfigInquiry() : m_dev(nullptr, nullptr, nullptr) { m_dev.SetDeviceOnline(true); }
-
   LogCapture m_log;
-  CDev m_dev;
+  // No device to ask: a flatbed counts as online.
+  CDev* m_pdev = nullptr;
   CDbConfig m_dbconfig{nullptr};
 };
 
@@ -115,7 +114,7 @@ class DbConfigModel : public DbConfigInquiry, public ::testing::WithParamInterfa
 
 TEST_P(DbConfigModel, ReadsExactlyTheExpectedTable) {
   GetParam().fnLoad(m_dbconfig);
-  ASSERT_TRUE(m_dbconfig.ProcessReportInquiry(nullptr, &m_dev)) << m_log.Text();
+  ASSERT_TRUE(m_dbconfig.ProcessReportInquiry(nullptr, m_pdev)) << m_log.Text();
   if (GetParam().fnAfter) GetParam().fnAfter(m_dbconfig);
   EXPECT_EQ(Table(m_dbconfig, m_log), Expected(GetParam().szScenario));
   EXPECT_TRUE(m_log.Contains("cfg>>> process report inquiry done"));
@@ -163,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(DbConfigInquiry, ReadsThroughTheGetters) {
   m_dbconfig.SetString("model", "mapleB", DB_CONFIGTARGET_ADF);
   ASSERT_TRUE(Load(m_dbconfig, s_strMapleBFeeder, false, false, DB_FIRMWARE_ADF));
-  ASSERT_TRUE(m_dbconfig.ProcessReportInquiry(nullptr, &m_dev));
+  ASSERT_TRUE(m_dbconfig.ProcessReportInquiry(nullptr, m_pdev));
   EXPECT_STREQ(m_dbconfig.GetString("modelnamedialog", DB_CONFIGTARGET_COMMON), "PEMRA mapleB Scanner");
   EXPECT_STREQ(m_dbconfig.GetString("printer", DB_CONFIGTARGET_COMMON), "postimagerear");
   EXPECT_EQ(m_dbconfig.GetNumber("firmwareversion", DB_CONFIGTARGET_COMMON), 20141105);
@@ -190,7 +189,7 @@ TEST_F(DbConfigInquiry, ReadsThroughTheGetters) {
 TEST_F(DbConfigInquiry, AFlatbedAloneGivesTheModelAndTheSheet) {
   m_dbconfig.SetString("model", "mapleC", DB_CONFIGTARGET_FLATBED);
   ASSERT_TRUE(Load(m_dbconfig, s_strMapleCFlatbed, false, false, DB_FIRMWARE_FLATBED));
-  ASSERT_TRUE(m_dbconfig.ProcessReportInquiry(nullptr, &m_dev)) << m_log.Text();
+  ASSERT_TRUE(m_dbconfig.ProcessReportInquiry(nullptr, m_pdev)) << m_log.Text();
   EXPECT_STREQ(m_dbconfig.GetString("modelnamedialog", DB_CONFIGTARGET_COMMON), "PEMRA mapleC Scanner");
   EXPECT_EQ(m_dbconfig.RangeGetMax("sheetheight", DB_CONFIGTARGET_COMMON), 14028u);
   EXPECT_EQ(m_dbconfig.RangeGetMax("sheetwidth", DB_CONFIGTARGET_COMMON), 10200u);
@@ -199,11 +198,13 @@ TEST_F(DbConfigInquiry, AFlatbedAloneGivesTheModelAndTheSheet) {
 }
 
 TEST_F(DbConfigInquiry, AFlatbedThatWentOfflineIsLeftOut) {
-  m_dev.SetDeviceOnline(false);
+  // A device whose interface is not open reports itself off line.
+  CDev devOffline(nullptr, nullptr, nullptr);
+  m_pdev = &devOffline;
   m_dbconfig.SetString("modeldirectoryflatbed", "maplecflatbed", DB_CONFIGTARGET_COMMON);
   ASSERT_TRUE(Load(m_dbconfig, s_strMapleCFeeder, false, false, DB_FIRMWARE_ADF));
   ASSERT_TRUE(Load(m_dbconfig, s_strMapleCFlatbed, false, false, DB_FIRMWARE_FLATBED));
-  ASSERT_TRUE(m_dbconfig.ProcessReportInquiry("mapleC", &m_dev));
+  ASSERT_TRUE(m_dbconfig.ProcessReportInquiry("mapleC", m_pdev));
   EXPECT_TRUE(m_log.Contains("cfg>>> flatbed was removed during initialization..."));
   EXPECT_FALSE(m_dbconfig.Exists("metertypeenabled", DB_CONFIGTARGET_FLATBED));
   EXPECT_EQ(m_dbconfig.RangeGetMax("sheetwidth", DB_CONFIGTARGET_COMMON), 8700u);
@@ -213,7 +214,7 @@ TEST_F(DbConfigInquiry, AFlatbedThatWentOfflineIsLeftOut) {
 TEST_F(DbConfigInquiry, AnOnlineFlatbedIsReadEvenWithItsDirectory) {
   m_dbconfig.SetString("modeldirectoryflatbed", "maplecflatbed", DB_CONFIGTARGET_COMMON);
   ASSERT_TRUE(Load(m_dbconfig, s_strMapleCFlatbed, false, false, DB_FIRMWARE_FLATBED));
-  ASSERT_TRUE(m_dbconfig.ProcessReportInquiry("mapleC", &m_dev));
+  ASSERT_TRUE(m_dbconfig.ProcessReportInquiry("mapleC", m_pdev));
   EXPECT_TRUE(m_dbconfig.Exists("metertypeenabled", DB_CONFIGTARGET_FLATBED));
   EXPECT_FALSE(m_log.Contains("flatbed was removed"));
 }
@@ -269,12 +270,12 @@ TEST_F(DbConfigInquiry, AnUnknownModelLeavesTheTableAsItWas) {
        {std::string("mapleZ"), std::string("maple"), std::string("mapleBB"), std::string("dbconfig"),
         std::string("reportinquiry"), std::string("enum"), std::string("id"), std::string("a<b"),
         std::string("a/b"), std::string("a>b"), std::string(61, 'm'), std::string(100, 'm')}) {
-    EXPECT_FALSE(m_dbconfig.ProcessReportInquiry(strModel.c_str(), &m_dev)) << strModel;
+    EXPECT_FALSE(m_dbconfig.ProcessReportInquiry(strModel.c_str(), m_pdev)) << strModel;
     EXPECT_TRUE(m_log.Contains("cfg>>> Model is not supported...<" + strModel + "> <")) << strModel;
     EXPECT_EQ(Table(m_dbconfig, m_log), vstrBefore) << strModel;
   }
   // The texts are still there for the right model.
-  EXPECT_TRUE(m_dbconfig.ProcessReportInquiry("mapleB", &m_dev));
+  EXPECT_TRUE(m_dbconfig.ProcessReportInquiry("mapleB", m_pdev));
   EXPECT_TRUE(m_dbconfig.Exists("processreportinquirydone", DB_CONFIGTARGET_COMMON));
 }
 
@@ -320,11 +321,11 @@ TEST_P(DbConfigBadText, LeavesTheTableAsItWas) {
   m_dbconfig.SetString("model", "mapleB", DB_CONFIGTARGET_ADF);
   ASSERT_TRUE(m_dbconfig.LoadReportInquiry(GetParam().szInquiry, 0, false, false, DB_FIRMWARE_ADF));
   const std::vector<std::string> vstrBefore = Table(m_dbconfig, m_log);
-  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry(nullptr, &m_dev));
+  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry(nullptr, m_pdev));
   EXPECT_TRUE(m_log.Contains(GetParam().szMessage)) << m_log.Text();
   EXPECT_EQ(Table(m_dbconfig, m_log), vstrBefore);
   // Texts, resource and reader stay: a second try fails the same way.
-  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry(nullptr, &m_dev));
+  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry(nullptr, m_pdev));
   EXPECT_FALSE(m_log.Contains("pod.m_posxml is NULL"));
   EXPECT_EQ(Table(m_dbconfig, m_log), vstrBefore);
 }
@@ -345,7 +346,7 @@ TEST_F(DbConfigInquiry, ElementsThatCannotBeKeysAreSkipped) {
                                        "<range><id>big</id><rangemin>-99999999999999999999999</rangemin>"
                                        "<rangemax>99999999999999999999999</rangemax></range>";
   ASSERT_TRUE(m_dbconfig.LoadReportInquiry(strInquiry.c_str(), 0, false, false, DB_FIRMWARE_ADF));
-  ASSERT_TRUE(m_dbconfig.ProcessReportInquiry("mapleB", &m_dev)) << m_log.Text();
+  ASSERT_TRUE(m_dbconfig.ProcessReportInquiry("mapleB", m_pdev)) << m_log.Text();
   EXPECT_TRUE(m_log.Contains("cfg>>> id too long, element skipped...<" + strLongId + ">"));
   EXPECT_TRUE(m_log.Contains("cfg>>> key does not fit...<e_enum_"));
   EXPECT_TRUE(m_dbconfig.EnumExists("e", "ok", DB_CONFIGTARGET_COMMON));
@@ -359,27 +360,27 @@ TEST_F(DbConfigInquiry, ElementsThatCannotBeKeysAreSkipped) {
 }
 
 TEST_F(DbConfigInquiry, ProcessingNeedsTextsAModelAndOnlyOnce) {
-  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry("mapleB", &m_dev));
+  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry("mapleB", m_pdev));
   EXPECT_TRUE(m_log.Contains("cfg>>> must call LoadReportInquiry first..."));
   // An interface-open text alone is no inquiry of a unit.
   ASSERT_TRUE(Load(m_dbconfig, s_strMapleBFeeder, true, false, DB_FIRMWARE_ADF));
-  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry("mapleB", &m_dev));
+  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry("mapleB", m_pdev));
 
   ASSERT_TRUE(Load(m_dbconfig, s_strMapleBFeeder, false, false, DB_FIRMWARE_ADF));
-  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry(nullptr, &m_dev));
+  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry(nullptr, m_pdev));
   EXPECT_TRUE(m_log.Contains("cfg>>> must specify a model name..."));
-  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry("", &m_dev));
+  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry("", m_pdev));
 
   // Without a device object the flatbed is taken as present.
   ASSERT_TRUE(m_dbconfig.ProcessReportInquiry("mapleB", nullptr));
-  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry("mapleB", &m_dev));
+  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry("mapleB", m_pdev));
   EXPECT_TRUE(m_log.Contains("cfg>>> pod.m_posxml is NULL ..."));
 }
 
 TEST_F(DbConfigInquiry, ProcessReportInquiryXmlFirstReleasesTheReader) {
   ASSERT_TRUE(m_dbconfig.ProcessReportInquiryXml("nexil", Fixture(s_strNexil).c_str(), DB_FIRMWARE_ADF));
   ASSERT_TRUE(Load(m_dbconfig, s_strMapleBFeeder, false, false, DB_FIRMWARE_ADF));
-  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry("mapleB", &m_dev));
+  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry("mapleB", m_pdev));
   EXPECT_TRUE(m_log.Contains("cfg>>> pod.m_posxml is NULL ..."));
   // A second reply is read with a reader made anew.
   EXPECT_TRUE(m_dbconfig.ProcessReportInquiryXml("nexil", Fixture(s_strNexil).c_str(), DB_FIRMWARE_ADF));
@@ -417,7 +418,7 @@ TEST_F(DbConfigInquiry, EachSlotTakesOneText) {
     EXPECT_TRUE(m_log.Contains(slot.szMessage)) << slot.szMessage;
   }
   // The first texts are the ones read.
-  ASSERT_TRUE(m_dbconfig.ProcessReportInquiry("mapleB", &m_dev));
+  ASSERT_TRUE(m_dbconfig.ProcessReportInquiry("mapleB", m_pdev));
   EXPECT_TRUE(m_dbconfig.Exists("first", DB_CONFIGTARGET_COMMON));
   EXPECT_FALSE(m_dbconfig.Exists("second", DB_CONFIGTARGET_COMMON));
 }
@@ -429,7 +430,7 @@ TEST_F(DbConfigInquiry, TextsAreWrappedUnlessTheyBeginWithTheInquiry) {
   const std::string strFlatbed = "<supported><id>cut</id></supported><supported><id>beyond</id></supported>";
   ASSERT_TRUE(m_dbconfig.LoadReportInquiry(strFeeder.c_str(), 0, false, false, DB_FIRMWARE_ADF));
   ASSERT_TRUE(m_dbconfig.LoadReportInquiry(strFlatbed.c_str(), 35, false, false, DB_FIRMWARE_FLATBED));
-  ASSERT_TRUE(m_dbconfig.ProcessReportInquiry("mapleB", &m_dev)) << m_log.Text();
+  ASSERT_TRUE(m_dbconfig.ProcessReportInquiry("mapleB", m_pdev)) << m_log.Text();
   EXPECT_TRUE(m_dbconfig.Exists("duplex", DB_CONFIGTARGET_COMMON));
   EXPECT_TRUE(m_dbconfig.Exists("cut", DB_CONFIGTARGET_COMMON));
   EXPECT_FALSE(m_dbconfig.Exists("beyond", DB_CONFIGTARGET_COMMON));

@@ -21,12 +21,6 @@ class DevDeviceStatus : public devtest::DeviceFixture {
     ASSERT_EQ(Send(a_edbidfirmware, "interfaceopen", Simulate(a_vecFlags)), DEV_STS_SUCCESS) << m_plog->Text();
   }
   long DeviceOnline() { return m_pdatabase->GetCurrentLongFromId(DB_ID_DEVICEONLINE); }
-  std::vector<EDEVEVENT> Events() {
-    std::vector<EDEVEVENT> vec;
-    for (const auto& event : m_pdev->GetCallRecord().vecEvent) vec.push_back(event.first);
-    return vec;
-  }
-  std::vector<EDEVSTOPACTION> Stops() { return m_pdev->GetCallRecord().vecedevstopaction; }
 };
 
 
@@ -79,7 +73,7 @@ TEST_F(DevDeviceStatus, OfflineFromTheUnitsThreadStopsTheScan) {
   ASSERT_EQ(m_pdevdevice->RegisterCallback(DB_FIRMWARE_ADF, "connectionchange",
                                            CDevDevice::CallBackSetDeviceStatusAdf, m_pdevdevice.get()),
             DEV_STS_SUCCESS);
-  m_pdev->SetScanIsScanning(true);
+  ASSERT_EQ(m_pdev->ScanBegin(), OS_STS_SUCCESS);
   EXPECT_EQ(DeviceOnline(), 1);
   m_pdevdevice->SetDeviceStatus(DB_FIRMWARE_ADF, 1);
   ASSERT_EQ(Events(), std::vector<EDEVEVENT>{DEV_EVENT_DEVICEONLINE});
@@ -92,7 +86,7 @@ TEST_F(DevDeviceStatus, OfflineFromTheUnitsThreadStopsTheScan) {
   EXPECT_EQ(m_pdevdevice->GetDeviceStatus(), 3);
   EXPECT_TRUE(m_plog->Contains("callback>>> connectionchange(adf) "));
   EXPECT_EQ(m_pdevdevice->GetConfig(DB_FIRMWARE_ADF, DB_ID_FEEDERLOADED), DEV_STS_DISCONNECTED);
-  m_pdev->SetScanIsScanning(false);
+  m_pdev->ScanEnd();
 
   ASSERT_TRUE(WaitFor([&] { return Events().size() == 3; })) << m_plog->Text();
   EXPECT_EQ(Events().back(), DEV_EVENT_DEVICEONLINE);
@@ -167,14 +161,16 @@ TEST_F(DevDeviceStatus, EntryPointsReadTheirMessages) {
   EXPECT_EQ(CDevDevice::CallBackSetDeviceStatusAdf(strGone.data()), OS_STS_FAIL);
   EXPECT_EQ(m_pdevdevice->GetDeviceStatus(), 2);
 
-  // The plug-and-play message goes to the facade whole.
+  // The plug-and-play message goes to the facade whole, and on to the
+  // driver's procedure.
+  RecordPnpChanges();
   std::string strPnp =
       Message("pnpchange", "0x" + strSelf, "\t\t<pnpchange><device><pnp>added</pnp></device></pnpchange>\n");
   EXPECT_EQ(CDevDevice::CallBackPnpChange(strPnp.data()), OS_STS_SUCCESS);
   std::string strOther = Message("connectionchange", strSelf);
   EXPECT_EQ(CDevDevice::CallBackPnpChange(strOther.data()), OS_STS_FAIL);
   EXPECT_EQ(CDevDevice::CallBackPnpChange(nullptr), OS_STS_FAIL);
-  EXPECT_EQ(m_pdev->GetCallRecord().vecstrPnpChange, std::vector<std::string>{strPnp});
+  EXPECT_EQ(PnpChanges(), std::vector<std::string>{strPnp});
   EXPECT_TRUE(m_plog->Contains("callback>>> pnpchange(adf) "));
 }
 

@@ -92,8 +92,7 @@ TEST_F(DevDeviceThread, UnloadWhileACallbackWaitsForTheDatabase) {
     EXPECT_EQ(CDbLock::Depth(), 1);
     EXPECT_EQ(pdevdevice->GetFirmware(), 0);
     // The callback had its turn with the database before the unit closed.
-    const DevCallRecord devcallrecord = m_pdev->GetCallRecord();
-    EXPECT_EQ(devcallrecord.vecEvent.size(), 2u);
+    EXPECT_EQ(Events().size(), 2u);
     EXPECT_EQ(m_pdatabase->GetCurrentLongFromId(DB_ID_DEVICEONLINE), 1);
   }
   EXPECT_EQ(pdevdevice->GetDeviceStatus(), 3);

@@ -14,6 +14,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -172,12 +173,51 @@ class DeviceFixture : public dbtest::DbFixture {
     return vec;
   }
 
+  // The driver events the adapter raised and the scan stops it asked for,
+  // in order, as the device object logs them.
+  std::vector<EDEVEVENT> Events() const {
+    std::vector<EDEVEVENT> vec;
+    for (long l : Numbers("callback>>> SetDriverEvent(")) vec.push_back(static_cast<EDEVEVENT>(l));
+    return vec;
+  }
+  std::vector<EDEVSTOPACTION> Stops() const {
+    std::vector<EDEVSTOPACTION> vec;
+    for (long l : Numbers("ScanRequestStop(")) vec.push_back(static_cast<EDEVSTOPACTION>(l));
+    return vec;
+  }
+  // The plug-and-play messages that reached the driver's procedure.
+  std::vector<std::string> PnpChanges() {
+    std::lock_guard<std::mutex> lock(m_mutexPnp);
+    return m_vecstrPnp;
+  }
+  void RecordPnpChanges() { m_pdev->RegisterPnpchangeProc(PnpProc, this); }
+
   std::unique_ptr<COsCfg> m_pcfg;
   std::unique_ptr<CDev> m_pdev;
   std::unique_ptr<CDevDevice> m_pdevdevice;
 
  private:
+  // The number after each occurrence of the marker in the log.
+  std::vector<long> Numbers(const std::string& a_strMarker) const {
+    std::vector<long> vec;
+    const std::string strLog = m_plog->Text();
+    for (size_t sizet = strLog.find(a_strMarker); sizet != std::string::npos;
+         sizet = strLog.find(a_strMarker, sizet + 1)) {
+      vec.push_back(std::strtol(strLog.c_str() + sizet + a_strMarker.size(), nullptr, 10));
+    }
+    return vec;
+  }
+  static EOSSTS PnpProc(void* a_pvData) {
+    auto* pdevcallbackdata = static_cast<DevCallBackData*>(a_pvData);
+    auto* pfixture = static_cast<DeviceFixture*>(pdevcallbackdata->pvArgument);
+    std::lock_guard<std::mutex> lock(pfixture->m_mutexPnp);
+    pfixture->m_vecstrPnp.emplace_back(pdevcallbackdata->szText ? pdevcallbackdata->szText : "");
+    return OS_STS_SUCCESS;
+  }
+
   std::deque<std::string> m_dequestrConfigured;
+  std::mutex m_mutexPnp;
+  std::vector<std::string> m_vecstrPnp;
 };
 
 }  // namespace devtest

@@ -14,7 +14,6 @@
 
 #include "../os/log_capture.h"
 #include "db_cdbconfig.h"
-#include "dev_cdev.h"
 #include "sim_task_testutil.h"
 #include "test_support.h"
 
@@ -71,8 +70,6 @@ TEST_F(NexilLibrary, TheDatabaseReadsWhatTheLibraryReports) {
   const std::string strSupport = Send("querysupport");
 
   testsupport::LogCapture log;
-  CDev dev(nullptr, nullptr, nullptr);
-  dev.SetDeviceOnline(true);
   CDbConfig dbconfig(nullptr);
   dbconfig.SetString("model", "mapleB", DB_CONFIGTARGET_ADF);
   ASSERT_TRUE(dbconfig.LoadReportInquiry(strDevice.c_str(), 0, false, false, DB_FIRMWARE_ADF));
@@ -80,7 +77,7 @@ TEST_F(NexilLibrary, TheDatabaseReadsWhatTheLibraryReports) {
   // scanner's.
   const std::string strInquiry = "<reportinquiry>" + Element(strOpen, "reportinquiry") + "</reportinquiry>";
   ASSERT_TRUE(dbconfig.LoadReportInquiry(strInquiry.c_str(), 0, true, true, DB_FIRMWARE_ADF));
-  ASSERT_TRUE(dbconfig.ProcessReportInquiry(nullptr, &dev)) << log.Text();
+  ASSERT_TRUE(dbconfig.ProcessReportInquiry(nullptr, nullptr)) << log.Text();
   EXPECT_TRUE(dbconfig.EnumExists("nexillanguage", "jp_jpn", DB_CONFIGTARGET_ADF));
   EXPECT_TRUE(dbconfig.EnumExists("language", "jp_jpn", DB_CONFIGTARGET_ADF));
   // The inquiry: its enumerations and ranges under the prefix.

@@ -8,7 +8,6 @@
 
 #include "../os/log_capture.h"
 #include "db_cdbconfig.h"
-#include "dev_cdev.h"
 #include "sim_task_testutil.h"
 #include "test_support.h"
 
@@ -45,12 +44,10 @@ TEST_P(SimScannerInquiry, TheDatabaseReadsWhatTheUnitReports) {
   ASSERT_FALSE(strInquiry.empty());
 
   testsupport::LogCapture log;
-  CDev dev(nullptr, nullptr, nullptr);
-  dev.SetDeviceOnline(true);
   CDbConfig dbconfig(nullptr);
   dbconfig.SetString("model", Element(strOpen, "model").c_str(), DB_CONFIGTARGET_ADF);
   ASSERT_TRUE(dbconfig.LoadReportInquiry(strInquiry.c_str(), 0, false, false, DB_FIRMWARE_ADF));
-  ASSERT_TRUE(dbconfig.ProcessReportInquiry(nullptr, &dev)) << log.Text();
+  ASSERT_TRUE(dbconfig.ProcessReportInquiry(nullptr, nullptr)) << log.Text();
   EXPECT_FALSE(log.Contains("failed")) << log.Text();
 
   EXPECT_TRUE(dbconfig.Exists("processreportinquirydone", DB_CONFIGTARGET_COMMON));

@@ -246,6 +246,110 @@ TEST_F(DbIaTest, TheRebuiltAddressKeepsItsSize) {
   EXPECT_EQ(CountInLog("rules>>> the scanner's image address is longer than 30 characters, cut..."), 4u);
 }
 
+// Bad texts for the starting address and a field's pattern (template "1"):
+// each answers its status, logs its line once, records its token (or, for
+// a value that may not be modified or no text at all, none) and stores
+// nothing.
+TEST_F(DbIaTest, BadTextsAreRefusedWithTheirTokens) {
+  m_pdatabase->UpdateLabels();
+  ASSERT_EQ(Set(0, DB_ID_IMAGEADDRESSTEMPLATES, DB_BIN_MACHINE, DB_ID_IMAGEADDRESSTEMPLATES_ENUM_1), DB_STS_SUCCESS);
+  const std::string strLong(1023, 'F');
+  const struct {
+    EDBID edbid;
+    const char* szText;
+    EDBSTS edbsts;
+    const char* szLine;
+    const char* szLabel;  // null: the last error stays as it was
+  } acase[] = {
+      {DB_ID_IMAGEADDRESS, nullptr, DB_STS_BADVALUE, "a_szValue is null...", nullptr},
+      {DB_ID_IMAGEADDRESS_B, nullptr, DB_STS_BADVALUE, "a_szValue is null...", nullptr},
+      {DB_ID_IMAGEADDRESS, strLong.c_str(), DB_STS_BADVALUE, "Length would exceed maximum allowed by template.",
+       "A part of the image address is longer than its template field."},
+      {DB_ID_IMAGEADDRESS_A, strLong.c_str(), DB_STS_BADVALUE, "The field limit is 9 characters (FFFFFFFFFF",
+       "The field is too long."},
+      {DB_ID_IMAGEADDRESS, "A\xFF", DB_STS_BADVALUE, "Values for this field must be printable characters.",
+       "This part of the image address may hold printable characters only."},
+      {DB_ID_IMAGEADDRESS, "\x80.1", DB_STS_BADVALUE, "Values for this field must be printable characters.",
+       "This part of the image address may hold printable characters only."},
+      {DB_ID_IMAGEADDRESS, "\xC3\xA9\xE2\x82\xAC", DB_STS_BADVALUE,
+       "Values for this field must be printable characters.",
+       "This part of the image address may hold printable characters only."},
+      {DB_ID_IMAGEADDRESS, "A.\xE2\x82", DB_STS_BADVALUE, "Values for this field must be numeric.",
+       "This part of the image address may hold digits only."},
+      {DB_ID_IMAGEADDRESS, "....", DB_STS_BADVALUE, "All available fields already in use",
+       "The image address has more parts than the template has fields."},
+      {DB_ID_IMAGEADDRESS_C, "2\xC3\xA9", DB_STS_BADVALUE, "1, 2, 3 or F are the only valid entries",
+       "Use only 1, 2, 3 or F."},
+  };
+  for (const auto& c : acase) {
+    const std::string strBefore = Text(c.edbid);
+    const std::string strError = m_pdatabase->GetLastImageAddressError();
+    const size_t sizetLines = CountInLog(c.szLine);
+    EXPECT_EQ(SetText(c.edbid, c.szText), c.edbsts) << c.szLine;
+    EXPECT_EQ(CountInLog(c.szLine), sizetLines + 1) << c.szLine;
+    EXPECT_EQ(m_pdatabase->GetLastImageAddressError(), std::string(c.szLabel ? c.szLabel : strError.c_str()))
+        << c.szLine;
+    EXPECT_EQ(Text(c.edbid), strBefore) << c.szLine;
+  }
+  // A pattern or an address that may not be modified: 14, no token.
+  const std::string strError = m_pdatabase->GetLastImageAddressError();
+  Machine(DB_ID_IMAGEADDRESS_D)->SetAccess(DB_ACCESS_READONLY);
+  EXPECT_EQ(SetText(DB_ID_IMAGEADDRESS_D, "FFFFFFFFFFFF"), static_cast<EDBSTS>(DB_EOSSTS_NOTMODIFIABLE));
+  EXPECT_TRUE(m_plog->Contains("rules>>> image-address text not modifiable...115"));
+  EXPECT_EQ(Text(DB_ID_IMAGEADDRESS_D), "111111");
+  Machine(DB_ID_IMAGEADDRESS)->SetAccess(DB_ACCESS_DISABLED);
+  EXPECT_EQ(SetText(DB_ID_IMAGEADDRESS, "B.2.3.4"), static_cast<EDBSTS>(DB_EOSSTS_NOTMODIFIABLE));
+  EXPECT_TRUE(m_plog->Contains("rules>>> image-address text not modifiable...108"));
+  EXPECT_EQ(Text(DB_ID_IMAGEADDRESS), "A.1.0.0");
+  EXPECT_EQ(m_pdatabase->GetLastImageAddressError(), strError);
+}
+
+// The lines of the write sequence: a quarter of its maximum length in codes
+// a line, the printer taking a quarter of that maximum in characters from
+// 80 to 249 and all of it otherwise; the field's code prints the proposed
+// pattern, another field's code that field's pattern, either in either
+// case. Without an imprinter only the field's own code prints (and the
+// simulation is asked once a check, not once a code); without a write
+// sequence there is nothing to measure.
+TEST_F(DbIaTest, APatternIsMeasuredOnThePrintersLines) {
+  m_pdatabase->UpdateLabels();
+  ASSERT_EQ(Set(0, DB_ID_IMAGEADDRESSTEMPLATES, DB_BIN_MACHINE, DB_ID_IMAGEADDRESSTEMPLATES_ENUM_1), DB_STS_SUCCESS);
+  CDbDatum* pdbdatumSequence = Machine(DB_ID_PRINTERWRITESEQUENCESTRING);
+  const struct {
+    size_t sizetMax;
+    const char* szSequence;
+    const char* szPattern;
+    bool blAccepted;
+  } acase[] = {
+      {160, "AAAAA", "FFFFFFFF", true},  {160, "AAAAA", "FFFFFFFFF", false}, {160, "aaaaa", "FFFFFFFFF", false},
+      {79, "AAAAA", "FFFFFFFFF", true},  {249, "AAAAAAA", "FFFFFFFFF", false}, {250, "AAAAAAA", "FFFFFFFFF", true},
+      {3, "A", "FFF", true},             {3, "A", "FFFF", false},              {0, "A", "F", false},
+      {160, "BBBBBBa", "FFFF", true},    {160, "bbbbbbA", "FFFFF", false},
+  };
+  for (const auto& c : acase) {
+    pdbdatumSequence->SetSizetMaxString(1000);
+    ASSERT_EQ(SetText(DB_ID_PRINTERWRITESEQUENCESTRING, c.szSequence), DB_STS_SUCCESS);
+    pdbdatumSequence->SetSizetMaxString(c.sizetMax);
+    ASSERT_EQ(SetText(DB_ID_IMAGEADDRESS_A, "F"), c.sizetMax == 0 ? DB_STS_BADVALUE : DB_STS_SUCCESS) << c.sizetMax;
+    EXPECT_EQ(SetText(DB_ID_IMAGEADDRESS_A, c.szPattern), c.blAccepted ? DB_STS_SUCCESS : DB_STS_BADVALUE)
+        << c.sizetMax << " " << c.szSequence << " " << c.szPattern;
+    if (!c.blAccepted) {
+      EXPECT_EQ(m_pdatabase->GetLastImageAddressError(),
+                std::string("This would make a printed line longer than the printer allows."));
+    }
+  }
+  EXPECT_TRUE(m_plog->Contains("This would exceed the maximum allowed number of characters for printer string 40."));
+  pdbdatumSequence->SetSizetMaxString(160);
+  ASSERT_EQ(SetText(DB_ID_PRINTERWRITESEQUENCESTRING, "BBBBBBBBBA"), DB_STS_SUCCESS);
+  EXPECT_EQ(SetText(DB_ID_IMAGEADDRESS_A, "F"), DB_STS_BADVALUE);
+  m_pdatabase->ConfigDelete("printer", DB_CONFIGTARGET_COMMON);
+  EXPECT_EQ(SetText(DB_ID_IMAGEADDRESS_A, "F"), DB_STS_SUCCESS);
+  EXPECT_EQ(CountInLog("Printer is not supported"), 1u);
+  ASSERT_EQ(SetText(DB_ID_PRINTERWRITESEQUENCESTRING, "AAAAA"), DB_STS_SUCCESS);
+  pdbdatumSequence->SetAccess(DB_ACCESS_NOTSUPPORTED);
+  EXPECT_EQ(SetText(DB_ID_IMAGEADDRESS_A, "FFFFFFFFF"), DB_STS_SUCCESS);
+}
+
 // The catalogue makes the rule classes in window 0, bin 1.
 TEST_F(DbIaTest, TheCatalogueMakesTheIndexingClasses) {
 #define DB_INDEXING_MADE(NAME, CONTAINER) \

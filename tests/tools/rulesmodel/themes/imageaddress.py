@@ -4,8 +4,10 @@ that hand their rules to it or hold their own (db/id/db_cindexing*.cpp, db_cprin
 The rules exist only on a model that offers indexing: the stand-ins list it through the extras of EXTRAS (image
 addressing "ia", which gives the "indexingformat" values none and imageaddress, the check digit "iacheckdigit" and a
 "patchtogglemode" list)."""
-from .. import kit
-from ..database import FAIL, REFUSED, SUCCESS, character_bytes, count_characters
+import random
+
+from .. import kit, listing
+from ..database import FAIL, NOTMODIFIABLE, REFUSED, SUCCESS, character_bytes, count_characters
 from ..names import COMMON, ID, MACHINE
 from ..rules import Rule, rule
 
@@ -286,6 +288,166 @@ def ia_fix_current(db, datum):
     return SUCCESS
 
 
+# -- CDbIaImpl::Validate of a text, written from the steps and the token table ----------------------------------
+def characters(text):
+    """A text's length in characters: the decoded text's when it is UTF-8; otherwise as CDbDatum::CountCharacters
+    falls back to counting it: a lead byte with the continuation bytes that follow it, any other byte alone."""
+    try:
+        return len(text.encode("utf-8", "surrogateescape").decode("utf-8"))
+    except UnicodeDecodeError:
+        return count_characters(text)
+
+
+def printable(text):
+    """Every byte printable in the C locale: space to tilde."""
+    return all(0x20 <= byte <= 0x7e for byte in text.encode("utf-8", "surrogateescape"))
+
+
+def level_of(pattern):
+    return pattern[0] if pattern[:1] in ("1", "2", "3") else None
+
+
+def refuse(db, token):
+    record_error(db, token)
+    return REFUSED
+
+
+def validate_address(db, value):
+    """The starting address: each dot-separated value field against the used patterns in their order, lengths
+    before characters. An empty value field between dots (or after the third) stands for zeros as wide as the
+    template field it is held against, so it always fits."""
+    template = [pattern for pattern in (field_pattern(db, index)[1] for index in range(4)) if pattern]
+    if value.count(".") > max(len(template), 1) - 1:
+        return refuse(db, "E_IA_TOOMANYDOTS")
+    values = value.split(".")
+    values += [""] * (4 - len(values))
+    template += [""] * (4 - len(template))
+    if any(characters(part) > characters(field) for part, field in zip(values, template)):
+        return refuse(db, "E_IA_LENGTHTOOLONG")
+    for part, field in zip(values, template):
+        if field[:1] == "F":
+            if not printable(part):
+                return refuse(db, "E_IA_NOTALPHANUMERIC")
+        elif not all("0" <= character <= "9" for character in part):
+            return refuse(db, "E_IA_NOTDIGIT")
+    return SUCCESS
+
+
+def validate_pattern(db, datum, value):
+    """A field's pattern, judged with the other three as they stand; level 3 needs level 2 in the resulting set."""
+    length = characters(value)
+    if length > datum.maxlen:
+        return refuse(db, "E_TOOLARGE9")
+    index = FIELDS.index(datum.id)
+    others = [field_pattern(db, other)[1] for other in range(4) if other != index]
+    address = kit.supported(db, ADDRESS, MACHINE)
+    if address is not None and address.kind == "S" and \
+            length + sum(characters(other) for other in others) > address.maxlen - 3:
+        return refuse(db, "E_TOOLARGE27")
+    if any(character not in "F123" for character in value):
+        return refuse(db, "E_ONLY123F")
+    if any(character != value[0] for character in value):
+        return refuse(db, "E_NOMIXING")
+    levels = [level_of(pattern) for pattern in others + [value]]
+    if "3" in levels and "2" not in levels:
+        return refuse(db, "E_MUSTHAVE3")
+    if level_of(value) and level_of(value) in levels[:3]:
+        return refuse(db, "E_ONLYONE123")
+    return printer_lines(db, "ABCD"[index], value)
+
+
+# What CDatabase::ConvertPrinterSequenceToSimulation gives for a code from the current settings.
+DELIMITERS = ("", "/", "-", ".", " ")
+DATES = ("MM%sDD%sYYYY", "MM%sDD%sYY", "DD%sMM%sYYYY", "DD%sMM%sYY", "YYYY%sMM%sDD", "YY%sMM%sDD", "DDD",
+         "YYYY%sDDD", "YY%sDDD")
+TIMES = ("HH:MM", "HH:mm", "HH:mm:ss", "HH:mm:ss.xx", "hh:mm", "hh:mm:ss", "hh:mm:ss.xx", "hh:mm tt", "hh:mm:ss tt",
+         "hh:mm:ss.xx tt")
+PRINTED_BYTES = 512
+
+
+def _printer_current(db, name):
+    datum = db.slot(0, ID[name], MACHINE)
+    return datum.cur if datum is not None and datum.kind != "S" else 0
+
+
+def _printer_text(db, id_):
+    datum = db.slot(0, id_, MACHINE)
+    return datum.scur if datum is not None and datum.kind == "S" and datum.access != 0 else ""
+
+
+def _counter(db):
+    fill = {1: "<", 2: None, 3: "_"}
+    index_format = _printer_current(db, "PRINTERINDEXFORMAT")
+    if index_format not in fill:
+        return None
+    digits = max(0, min(_printer_current(db, "PRINTERINDEXDIGITS"), PRINTED_BYTES))
+    text = "%0*d" % (digits, _printer_current(db, "PRINTERINDEX"))
+    if len(text) >= PRINTED_BYTES:
+        return None
+    if fill[index_format] is None:
+        return text
+    out = ""
+    for position, character in enumerate(text):
+        if character in "123456789":
+            return out + text[position:]
+        out += fill[index_format] if character == "0" else character
+    return out
+
+
+def simulated(db, code):
+    """(status, text) of one code: 1 without a printer, 4 refused (an empty text), else 0."""
+    if not db.config.exists("printer", COMMON) and not db.config.exists("printonimage", COMMON):
+        return FAIL, ""
+    text = None
+    if "1" <= code <= "6":
+        text = _printer_text(db, ID["PRINTERWRITESEQUENCEMESSAGE1"] + ord(code) - ord("1"))
+    elif "A" <= code <= "D":
+        text = _printer_text(db, FIELDS[ord(code) - ord("A")])
+    elif code == " ":
+        text = " "
+    elif code in "#Z":
+        text = ""
+    elif code == "S":
+        text = _counter(db)
+    elif code == "T":
+        supported = any(db.accessible(db.slot(0, ID["PRINTERTIMEFORMAT"], bin_)) for bin_ in range(1, 6))
+        time_format = _printer_current(db, "PRINTERTIMEFORMAT") if supported else 0
+        text = TIMES[time_format] if 0 <= time_format < len(TIMES) else None
+    elif code == "Y":
+        delimiter, date = _printer_current(db, "PRINTERDATEDELIMITER"), _printer_current(db, "PRINTERDATEFORMAT")
+        if 1 <= delimiter <= len(DELIMITERS) and 1 <= date <= len(DATES):
+            text = DATES[date - 1].replace("%s", DELIMITERS[delimiter - 1])
+    if text is None or len(text.encode("utf-8", "surrogateescape")) >= PRINTED_BYTES:
+        return REFUSED, ""
+    return SUCCESS, text
+
+
+def printer_lines(db, letter, value):
+    """Each line of the write sequence (a quarter of its codes, the last one too) no longer than the printer
+    takes, the field's code (in either case) printing the proposed pattern."""
+    sequence = kit.supported(db, SEQUENCE, MACHINE)
+    if sequence is None or sequence.kind != "S":
+        return SUCCESS
+    per_line, limit = sequence.maxlen // 4, printer_line_limit(sequence.maxlen)
+    codes = sequence.scur.encode("utf-8", "surrogateescape")
+    line, count = "", 0
+    for position, byte in enumerate(codes, 1):
+        code = chr(byte).upper() if byte < 0x80 else chr(byte)
+        line += value if code == letter else simulated(db, code)[1]
+        count += 1
+        if count != per_line and position < len(codes):
+            continue
+        if characters(line) > limit:
+            return refuse(db, "E_EXCEEDSMAXIMUMPRINTER")
+        line, count = "", 0
+    return SUCCESS
+
+
+def printer_line_limit(maximum):
+    """The characters the printer takes on a line, by the write sequence's maximum (the composition's limit)."""
+    return maximum // 4 if 80 <= maximum <= 249 else maximum
+
+
 # -- CDbIaImpl::Validate --------------------------------------------------------------------------------------
 def level_asked_for(id_, value):
     level = value - 1 if id_ == BATCHSTART else value
@@ -297,7 +459,14 @@ def ia_validate(db, datum, window, value):
     if datum.kind == "S":
         if id_ != ADDRESS and id_ not in FIELDS:
             return FAIL
-        return db.base_validate_text(datum, value)
+        # The address is held to its access as the fields are.
+        if kit.is_relaxed(db):
+            return SUCCESS
+        if not db.modifiable(datum):
+            return NOTMODIFIABLE
+        if kit.is_loading(db):
+            return SUCCESS
+        return validate_address(db, value) if id_ == ADDRESS else validate_pattern(db, datum, value)
     is_level = id_ in (BATCHLEVEL, BATCHSTART) + LEVELS
     is_head = id_ in HEADS
     if datum.kind != "E" or not (is_level or is_head):
@@ -506,3 +675,56 @@ def walk_moves(db, rng):
                                     or "%"))
     moves.append(rng.choice(("stateset 4", "stateclear 4", "stateclear 4", "cfgset 1 136 0x1", "cfgset 1 136 0")))
     return moves
+
+
+# -- the harness's sweep: a seeded property test of the text checks -------------------------------------------
+PATTERN_CHARACTERS = "Ff123x "
+ADDRESS_CHARACTERS = "0123456789AZaz.. \u00e9\t"
+PROPERTY_SETS = 1000  # a scanner: the two swept, one with an imprinter and one without, make 2,000
+
+
+def _random_pattern(rng):
+    """Mostly a run of one character (often a valid pattern), else a mix; 0 to 10 characters."""
+    length = rng.randint(0, 10)
+    if rng.random() < 0.6:
+        return rng.choice(PATTERN_CHARACTERS) * length
+    return "".join(rng.choice(PATTERN_CHARACTERS) for _ in range(length))
+
+
+def _random_address(rng):
+    """Mostly dot-separated fields of one kind each (text or digits), else any mix."""
+    if rng.random() < 0.6:
+        fields = []
+        for _ in range(rng.randint(1, 5)):
+            kind = rng.choice(("0123456789", "0123456789AZaz \u00e9\t", ""))
+            fields.append("".join(rng.choice(kind) for _ in range(rng.randint(0, 10))) if kind else "")
+        return ".".join(fields)
+    return "".join(rng.choice(ADDRESS_CHARACTERS) for _ in range(rng.randint(0, 14)))
+
+
+def sweep(db):
+    """Random field patterns and starting addresses, from a template with every level; now and then another
+    template or a write sequence printing the fields, and runs of sets with relaxed checks (by an application or
+    a GUI request) or while loading. The harness holds status, values and last error to the library's after
+    each; everything is switched back at the end. Each scanner has a seed of its own."""
+    rng = random.Random(104 + db.config.exists("printer", COMMON))
+    modes = {"normal": [], "relaxed": ["cfgset 1 136 1", "stateset %d"], "loading": ["stateset 3"]}
+    undo = {"normal": [], "relaxed": ["stateclear 4", "stateclear 5", "cfgset 1 136 0"], "loading": ["stateclear 3"]}
+    mode = "normal"
+    yield "labels"
+    yield "set %d 0 1 3" % TEMPLATES
+    for step in range(PROPERTY_SETS):
+        if step % 50 == 0:
+            yield from undo[mode]
+            mode = rng.choice(("normal", "normal", "normal", "relaxed", "loading"))
+            for command in modes[mode]:
+                yield command % rng.choice((4, 5)) if "%d" in command else command
+        if rng.random() < 0.02:
+            yield "set %d 0 1 %d" % (TEMPLATES, rng.choice((2, 3, 4, 5, 6, 7)))
+        if rng.random() < 0.02:
+            codes = "".join(rng.choice("ABCDabcdTZ ") for _ in range(rng.randint(0, 60)))
+            yield "settext %d %s" % (SEQUENCE, listing.escape(codes))
+        yield "settext %d %s" % (rng.choice(FIELDS), listing.escape(_random_pattern(rng)))
+        if rng.random() < 0.5:
+            yield "settext %d %s" % (ADDRESS, listing.escape(_random_address(rng)))
+    yield from undo[mode]

@@ -1,0 +1,68 @@
+// The device data (scan history, accumulators, the online marker and the
+// device file), least: the operations the device engine calls answer 0
+// (UnpackScanHistory 1) without touching a file, log "not built yet" at
+// debug level, and keep the arguments of their last call for tests. The
+// unit that builds the data files replaces the bodies.
+#pragma once
+
+#include <mutex>
+
+#include "db_def.h"
+#include "dev_def.h"
+#include "os_def.h"
+
+class CDatabase;
+class CDev;
+
+// The last call of each operation, and how many there were.
+struct DevDataCalls {
+  int iCreateOnlineFile = 0;
+  EDBID_FIRMWARE edbidfirmwareOnline = DEV_FIRMWARE_NONE;
+  int iDestroyOnlineFile = 0;
+  EDBID_FIRMWARE edbidfirmwareDestroyed = DEV_FIRMWARE_NONE;
+  int iUpdateDeviceXml = 0;
+  EDBID_FIRMWARE edbidfirmwareDeviceXml = DEV_FIRMWARE_NONE;
+  CDev* pdevDeviceXml = nullptr;
+  int iIncrementAccumulators = 0;
+  EDBID_FIRMWARE edbidfirmwareAccumulators = DEV_FIRMWARE_NONE;
+  bool blMultifeed = false;
+  unsigned int uMultifeed = 0;
+  bool blPaperJam = false;
+  unsigned int uPaperJam = 0;
+  bool blOtherError = false;
+  unsigned int uOtherError = 0;
+  int iCreateScanHistory = 0;
+  EDBID_FIRMWARE edbidfirmwareHistory = DEV_FIRMWARE_NONE;
+  EDEVSTS edevstsHistory = DEV_STS_SUCCESS;
+  OsTimeRecord ostimerecordStart = {};
+  unsigned int uHistoryMultifeeds = 0;
+  unsigned int uHistoryImages = 0;
+  unsigned int uHistorySheets = 0;
+};
+
+class CDevData {
+ public:
+  CDevData() = default;
+  ~CDevData() = default;
+  CDevData(const CDevData&) = delete;
+  CDevData& operator=(const CDevData&) = delete;
+
+  EOSSTS CreateOnlineFile(EDBID_FIRMWARE a_edbidfirmware, CDatabase* a_pdatabase);
+  EOSSTS DestroyOnlineFile(EDBID_FIRMWARE a_edbidfirmware);
+  EOSSTS UpdateDeviceXml(EDBID_FIRMWARE a_edbidfirmware, CDatabase* a_pdatabase, CDev* a_pdev);
+  EOSSTS IncrementAccumulators(EDBID_FIRMWARE a_edbidfirmware, bool a_blMultifeed, unsigned int a_uMultifeed,
+                               bool a_blPaperJam, unsigned int a_uPaperJam, bool a_blOtherError,
+                               unsigned int a_uOtherError, CDatabase* a_pdatabase);
+  // The job's unit, ending status, start time, multifeeds, images, sheets.
+  void CreateScanHistory(EDBID_FIRMWARE a_edbidfirmware, CDatabase* a_pdatabase, EDEVSTS a_edevsts,
+                         OsTimeRecord* a_postimerecordStart, unsigned int a_uMultifeeds, unsigned int a_uImages,
+                         unsigned int a_uSheets);
+  // The XML file to write, the history file to read.
+  EOSSTS UnpackScanHistory(const char* a_szXmlFile, const char* a_szHistoryFile);
+
+  DevDataCalls GetCalls();
+
+ private:
+  std::mutex m_mutex;  // the scan thread records while tests read
+  DevDataCalls m_devdatacalls;
+};

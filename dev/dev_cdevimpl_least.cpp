@@ -1,0 +1,129 @@
+// Least bodies of the device object's operations whose units come later:
+// each logs "not built yet" at debug level and answers the facade's failure
+// value, except where a caller of this object needs an answer it can go on
+// with (noted). A unit that builds an operation takes its body out of here.
+#include "dev_cdevimpl.h"
+
+#include "dev_cdevdata.h"
+#include "dev_cimgqueue.h"
+#include "os_coslog.h"
+#include "os_cosxmltask.h"
+
+namespace {
+
+template <class R>
+R NotBuilt(const char* a_szOperation, R a_rAnswer) {
+  OsLogDebug(OS_LOG_INFO, "CDevImpl::%s: not built yet", a_szOperation);
+  return a_rAnswer;
+}
+
+void NotBuilt(const char* a_szOperation) { OsLogDebug(OS_LOG_INFO, "CDevImpl::%s: not built yet", a_szOperation); }
+
+constexpr EOSSTS s_eosstsFail = OS_STS_FAIL;
+constexpr EDEVSTS s_edevstsFail = DEV_STS_FAIL;
+constexpr const char* s_szNone = nullptr;
+
+}  // namespace
+
+// Session opening and device state.
+EOSSTS CDevImpl::SessionBegin(PFNDEVMESSAGEMANAGER a_pfnMessageManager, bool, COsThread*) {
+  m_pfnMessageProc.store(a_pfnMessageManager);
+  return NotBuilt("SessionBegin", s_eosstsFail);
+}
+EOSSTS CDevImpl::ResourceBegin(bool) { return NotBuilt("ResourceBegin", s_eosstsFail); }
+EOSSTS CDevImpl::ResourceEnd() { return NotBuilt("ResourceEnd", s_eosstsFail); }
+EOSSTS CDevImpl::ResourceLock() { return NotBuilt("ResourceLock", s_eosstsFail); }
+void CDevImpl::ResourceUnlock() { NotBuilt("ResourceUnlock"); }
+void CDevImpl::NotifyDeviceStatusDeviceOnline(EDBID_FIRMWARE, bool) { NotBuilt("NotifyDeviceStatusDeviceOnline"); }
+void CDevImpl::NotifyDeviceStatusDeviceOnline(bool) { NotBuilt("NotifyDeviceStatusDeviceOnline"); }
+EOSSTS CDevImpl::SetAttributes(bool, bool) { return NotBuilt("SetAttributes", s_eosstsFail); }
+EOSSTS CDevImpl::SetupBegin(bool) { return NotBuilt("SetupBegin", s_eosstsFail); }
+EOSSTS CDevImpl::SetupEnd(bool) { return NotBuilt("SetupEnd", s_eosstsFail); }
+EOSSTS CDevImpl::RegisterCallback(EDBID_FIRMWARE, const char*, EOSSTS (*)(void*), void*) {
+  return NotBuilt("RegisterCallback", s_eosstsFail);
+}
+EOSSTS CDevImpl::SetOcpButtons(const char*) { return NotBuilt("SetOcpButtons", s_eosstsFail); }
+EOSSTS CDevImpl::DownloadBegin(const char*, unsigned int) { return NotBuilt("DownloadBegin", s_eosstsFail); }
+EOSSTS CDevImpl::DownloadRun() { return NotBuilt("DownloadRun", s_eosstsFail); }
+EOSSTS CDevImpl::DownloadEnd() { return NotBuilt("DownloadEnd", s_eosstsFail); }
+EOSSTS CDevImpl::EcdoCustomBegin() { return NotBuilt("EcdoCustomBegin", s_eosstsFail); }
+EOSSTS CDevImpl::EcdoCustomEnd() { return NotBuilt("EcdoCustomEnd", s_eosstsFail); }
+EOSSTS CDevImpl::GetConsumableMeters(char**) { return NotBuilt("GetConsumableMeters", s_eosstsFail); }
+EOSSTS CDevImpl::SetConsumableMeter(const char*) { return NotBuilt("SetConsumableMeter", s_eosstsFail); }
+EOSSTS CDevImpl::ResetConsumableMeter(const char*) { return NotBuilt("ResetConsumableMeter", s_eosstsFail); }
+EOSSTS CDevImpl::GetCartridgeDetected() { return NotBuilt("GetCartridgeDetected", s_eosstsFail); }
+const char* CDevImpl::PassThroughNexil(const char*) { return NotBuilt("PassThroughNexil", s_szNone); }
+
+// Driver events and device callbacks.
+EOSSTS CDevImpl::SetDriverEvent(EDEVEVENT a_edevevent, const char* a_szValue) {
+  OsLogDebug(OS_LOG_INFO, "callback>>> SetDriverEvent(%d,%s)", static_cast<int>(a_edevevent),
+             a_szValue ? a_szValue : "null");
+  return NotBuilt("SetDriverEvent", s_eosstsFail);
+}
+EOSSTS CDevImpl::GetDriverEvent(COsXmlTask*) { return NotBuilt("GetDriverEvent", s_eosstsFail); }
+EOSSTS CDevImpl::UserInput(const char*) { return NotBuilt("UserInput", OS_STS_SUCCESS); }
+EOSSTS CDevImpl::ImageQueuePush(bool, EDEVSTS, const char*) { return NotBuilt("ImageQueuePush", OS_STS_SUCCESS); }
+
+// Scan pipeline and image hand-off. A scan "runs" from ScanBegin to ScanEnd
+// without a thread and delivers nothing, so that the device-manager
+// adapter's stop of a running scan can be seen: a stop request is answered
+// 0 while one runs, 5 when none does.
+EOSSTS CDevImpl::ScanBegin() {
+  m_blScanLeast.store(true);
+  return NotBuilt("ScanBegin", OS_STS_SUCCESS);
+}
+void CDevImpl::ScanEnd() {
+  m_blScanLeast.store(false);
+  NotBuilt("ScanEnd");
+}
+EOSSTS CDevImpl::ScanRequestStop(EDEVSTOPACTION a_edevstopaction) {
+  OsLogDebug(OS_LOG_INFO, "ScanRequestStop(%d)", static_cast<int>(a_edevstopaction));
+  return NotBuilt("ScanRequestStop", m_blScanLeast.load() ? OS_STS_SUCCESS : static_cast<EOSSTS>(5));
+}
+bool CDevImpl::ScanIsScanning() { return m_blScanLeast.load(); }
+long CDevImpl::ScanImageCountRemaining() { return NotBuilt("ScanImageCountRemaining", 0L); }
+EOSSTS CDevImpl::ScanRegisterFirstImageCallback(EOSSTS (*)(void*), void*) {
+  return NotBuilt("ScanRegisterFirstImageCallback", s_eosstsFail);
+}
+bool CDevImpl::ScanIsDiscardBlankImage() { return NotBuilt("ScanIsDiscardBlankImage", false); }
+long CDevImpl::ScanGetOutputImageCount() { return NotBuilt("ScanGetOutputImageCount", 0L); }
+EDEVSTS CDevImpl::GetOutput(char*, int, int*, int*, int*) { return NotBuilt("GetOutput", s_edevstsFail); }
+EOSSTS CDevImpl::ImageEnd(const char*, bool) { return NotBuilt("ImageEnd", s_eosstsFail); }
+void CDevImpl::ScanStatisticsReset() { NotBuilt("ScanStatisticsReset"); }
+const char* CDevImpl::ScanStatisticsGetSheetCount() { return NotBuilt("ScanStatisticsGetSheetCount", s_szNone); }
+const char* CDevImpl::ScanStatisticsGetPageCount() { return NotBuilt("ScanStatisticsGetPageCount", s_szNone); }
+long CDevImpl::ScanStatisticsGetImageCountFromZero() {
+  return NotBuilt("ScanStatisticsGetImageCountFromZero", 0L);
+}
+
+// Calibration and diagnostics.
+EOSSTS CDevImpl::CalibrateBegin() { return NotBuilt("CalibrateBegin", s_eosstsFail); }
+EOSSTS CDevImpl::CalibrateRun() { return NotBuilt("CalibrateRun", s_eosstsFail); }
+EOSSTS CDevImpl::CalibrateEnd() { return NotBuilt("CalibrateEnd", s_eosstsFail); }
+EOSSTS CDevImpl::CalibrateReset() { return NotBuilt("CalibrateReset", s_eosstsFail); }
+EDEVSTS CDevImpl::GetCalibrateStatus() { return NotBuilt("GetCalibrateStatus", s_edevstsFail); }
+void CDevImpl::SetCalibrateStatus(EDEVSTS) { NotBuilt("SetCalibrateStatus"); }
+EOSSTS CDevImpl::DiagnosticBegin(bool) { return NotBuilt("DiagnosticBegin", s_eosstsFail); }
+EOSSTS CDevImpl::DiagnosticRun(const char*, const char*) { return NotBuilt("DiagnosticRun", s_eosstsFail); }
+EOSSTS CDevImpl::DiagnosticEnd() { return NotBuilt("DiagnosticEnd", s_eosstsFail); }
+EOSSTS CDevImpl::DiagnosticGetInputResult(DeviceLog*) { return NotBuilt("DiagnosticGetInputResult", s_eosstsFail); }
+
+// ECDO lists and the model's report inquiry. The session's opening goes on
+// with lists that hold only their "(none)" entry and an empty inquiry.
+EOSSTS CDevImpl::GetEcdo() { return NotBuilt("GetEcdo", OS_STS_SUCCESS); }
+void CDevImpl::CreateReportInquiry() {
+  NotBuilt("CreateReportInquiry");
+  if (!pod.m_preportinquiry) return;
+  pod.m_preportinquiry->Clear();
+  pod.m_preportinquiry->StartNonTask("reportinquiry", 0);
+  pod.m_preportinquiry->FinalizeNonTask("reportinquiry");
+}
+const char* CDevImpl::ScannerEntry(EDBID_FIRMWARE, COsXmlTask*) { return NotBuilt("ScannerEntry", s_szNone); }
+const char* CDevImpl::NexEntry(EDBID_FIRMWARE, COsXmlTask*) { return NotBuilt("NexEntry", s_szNone); }
+
+// Device text and version reports, log maintenance.
+EOSSTS CDevImpl::GetVersionInfo(DeviceLog*, bool) { return NotBuilt("GetVersionInfo", s_eosstsFail); }
+EOSSTS CDevImpl::GetLog(DeviceLog*, bool) { return NotBuilt("GetLog", s_eosstsFail); }
+EOSSTS CDevImpl::ClearLog(const char*) { return NotBuilt("ClearLog", s_eosstsFail); }
+EOSSTS CDevImpl::SaveLog(const char*, const char*, bool, bool) { return NotBuilt("SaveLog", s_eosstsFail); }
+EOSSTS CDevImpl::ResetScanner() { return NotBuilt("ResetScanner", s_eosstsFail); }
