@@ -56,7 +56,7 @@
   X(CALIBRATIONDIRECTORY, CDbString, MACHINE, NONE)             \
   X(CALIBRATIONTYPE, CDbEnum, MACHINE, OWN)                     \
   X(CAMERAENABLE, CDbEnum, WINDOW, UNIT)                        \
-  X(CARTRIDGEDETECTED, CDbEnum, MACHINE, OWN)                   \
+  X(CARTRIDGEDETECTED, CDbEnum, MACHINE, UNIT)                  \
   X(CHECKDIGIT, CDbEnum, MACHINE, UNIT)                         \
   X(COLORBALANCEAUTOMATICAGGRESSIVENESS, CDbRange, CAMERA, UNIT) \
   X(COLORBALANCEBLUE, CDbRange, CAMERA, UNIT)                   \
@@ -208,38 +208,38 @@
   X(PREVIEWQUALITY, CDbEnum, MACHINE, NONE)                     \
   X(PREVIEWSTYLE, CDbEnum, MACHINE, NONE)                       \
   X(PREVIEWUPDATE, CDbEnum, MACHINE, OWN)                       \
-  X(PRINTER, CDbEnum, MACHINE, OWN)                             \
-  X(PRINTERDATE, CDbString, MACHINE, OWN)                       \
-  X(PRINTERDATEDELIMITER, CDbEnum, MACHINE, OWN)                \
-  X(PRINTERDATEFORMAT, CDbEnum, MACHINE, OWN)                   \
-  X(PRINTERENABLED, CDbEnum, MACHINE, OWN)                      \
-  X(PRINTERFONT, CDbEnum, MACHINE, OWN)                         \
-  X(PRINTERFONTFORMAT, CDbEnum, MACHINE, OWN)                   \
-  X(PRINTERIMAGEADDRESSFORMAT, CDbEnum, MACHINE, OWN)           \
-  X(PRINTERIMAGEADDRESSLEVEL, CDbEnum, MACHINE, OWN)            \
-  X(PRINTERINDEX, CDbRange, MACHINE, OWN)                       \
-  X(PRINTERINDEXDIGITS, CDbRange, MACHINE, OWN)                 \
-  X(PRINTERINDEXFORMAT, CDbEnum, MACHINE, OWN)                  \
-  X(PRINTERINDEXINCREMENT, CDbEnum, MACHINE, OWN)               \
-  X(PRINTERINDEXRESET, CDbEnum, MACHINE, OWN)                   \
-  X(PRINTERINDEXRESETVALUE, CDbRange, MACHINE, OWN)             \
+  X(PRINTER, CDbEnum, MACHINE, UNIT)                            \
+  X(PRINTERDATE, CDbString, MACHINE, UNIT)                      \
+  X(PRINTERDATEDELIMITER, CDbEnum, MACHINE, UNIT)               \
+  X(PRINTERDATEFORMAT, CDbEnum, MACHINE, UNIT)                  \
+  X(PRINTERENABLED, CDbEnum, MACHINE, UNIT)                     \
+  X(PRINTERFONT, CDbEnum, MACHINE, UNIT)                        \
+  X(PRINTERFONTFORMAT, CDbEnum, MACHINE, UNIT)                  \
+  X(PRINTERIMAGEADDRESSFORMAT, CDbEnum, MACHINE, UNIT)          \
+  X(PRINTERIMAGEADDRESSLEVEL, CDbEnum, MACHINE, UNIT)           \
+  X(PRINTERINDEX, CDbRange, MACHINE, UNIT)                      \
+  X(PRINTERINDEXDIGITS, CDbRange, MACHINE, UNIT)                \
+  X(PRINTERINDEXFORMAT, CDbEnum, MACHINE, UNIT)                 \
+  X(PRINTERINDEXINCREMENT, CDbEnum, MACHINE, UNIT)              \
+  X(PRINTERINDEXRESET, CDbEnum, MACHINE, UNIT)                  \
+  X(PRINTERINDEXRESETVALUE, CDbRange, MACHINE, UNIT)            \
   X(PRINTERMODE, CDbEnum, MACHINE, NONE)                        \
-  X(PRINTERPOSITION, CDbRange, MACHINE, OWN)                    \
-  X(PRINTERTEST, CDbEnum, MACHINE, OWN)                         \
-  X(PRINTERTIME, CDbString, MACHINE, OWN)                       \
-  X(PRINTERTIMEFORMAT, CDbEnum, MACHINE, OWN)                   \
-  X(PRINTERWRITESEQUENCE, CDbEnum, MACHINE, OWN)                \
-  X(PRINTERWRITESEQUENCEMESSAGE1, CDbString, MACHINE, OWN)      \
-  X(PRINTERWRITESEQUENCEMESSAGE2, CDbString, MACHINE, OWN)      \
-  X(PRINTERWRITESEQUENCEMESSAGE3, CDbString, MACHINE, OWN)      \
-  X(PRINTERWRITESEQUENCEMESSAGE4, CDbString, MACHINE, OWN)      \
-  X(PRINTERWRITESEQUENCEMESSAGE5, CDbString, MACHINE, OWN)      \
-  X(PRINTERWRITESEQUENCEMESSAGE6, CDbString, MACHINE, OWN)      \
+  X(PRINTERPOSITION, CDbRange, MACHINE, UNIT)                   \
+  X(PRINTERTEST, CDbEnum, MACHINE, UNIT)                        \
+  X(PRINTERTIME, CDbString, MACHINE, UNIT)                      \
+  X(PRINTERTIMEFORMAT, CDbEnum, MACHINE, UNIT)                  \
+  X(PRINTERWRITESEQUENCE, CDbEnum, MACHINE, UNIT)               \
+  X(PRINTERWRITESEQUENCEMESSAGE1, CDbString, MACHINE, UNIT)     \
+  X(PRINTERWRITESEQUENCEMESSAGE2, CDbString, MACHINE, UNIT)     \
+  X(PRINTERWRITESEQUENCEMESSAGE3, CDbString, MACHINE, UNIT)     \
+  X(PRINTERWRITESEQUENCEMESSAGE4, CDbString, MACHINE, UNIT)     \
+  X(PRINTERWRITESEQUENCEMESSAGE5, CDbString, MACHINE, UNIT)     \
+  X(PRINTERWRITESEQUENCEMESSAGE6, CDbString, MACHINE, UNIT)     \
   X(PRINTERWRITESEQUENCESTRING, CDbString, MACHINE, UNIT)       \
-  X(PRINTONIMAGEFRONT, CDbEnum, MACHINE, OWN)                   \
-  X(PRINTONIMAGEPOSITIONX, CDbRange, MACHINE, OWN)              \
-  X(PRINTONIMAGEPOSITIONY, CDbRange, MACHINE, OWN)              \
-  X(PRINTONIMAGEREAR, CDbEnum, MACHINE, OWN)                    \
+  X(PRINTONIMAGEFRONT, CDbEnum, MACHINE, UNIT)                  \
+  X(PRINTONIMAGEPOSITIONX, CDbRange, MACHINE, UNIT)             \
+  X(PRINTONIMAGEPOSITIONY, CDbRange, MACHINE, UNIT)             \
+  X(PRINTONIMAGEREAR, CDbEnum, MACHINE, UNIT)                   \
   X(SERIALNUMBER, CDbString, MACHINE, OWN)                      \
   X(SIDESDIFFERENT, CDbEnum, MACHINE, UNIT)                     \
   X(STREAKREMOVALAGGRESSIVENESS, CDbRange, CAMERA, OWN)         \
