@@ -317,6 +317,10 @@ TEST_F(DbIaTest, BadTextsAreRefusedWithTheirTokens) {
 // sequence there is nothing to measure.
 TEST_F(DbIaTest, APatternIsMeasuredOnThePrintersLines) {
   m_pdatabase->UpdateLabels();
+  // The write sequence is the imprinter's, to be set while it prints.
+  m_pdatabase->ConfigAdd("printer", DB_CONFIGTARGET_COMMON);
+  m_pdatabase->FixDefaultAll();
+  ASSERT_EQ(Set(0, DB_ID_PRINTERENABLED, DB_BIN_MACHINE, DB_ID_PRINTERENABLED_ENUM_TRUE), DB_STS_SUCCESS);
   ASSERT_EQ(Set(0, DB_ID_IMAGEADDRESSTEMPLATES, DB_BIN_MACHINE, DB_ID_IMAGEADDRESSTEMPLATES_ENUM_1), DB_STS_SUCCESS);
   CDbDatum* pdbdatumSequence = Machine(DB_ID_PRINTERWRITESEQUENCESTRING);
   const struct {
