@@ -23,6 +23,7 @@
 #include "db_cframe.h"
 #include "db_cindexing.h"
 #include "db_cprinter.h"
+#include "db_ctransport.h"
 
 #define DB_CAPABILITY_CLASS_OWN(NAME, CONTAINER) \
   class C##NAME : public CONTAINER {};

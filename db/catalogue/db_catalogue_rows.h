@@ -27,7 +27,7 @@
   X(AUTOCOLORCONTENT, CDbEnum, CAMERA, UNIT)                    \
   X(AUTOCOLORTHRESHOLD, CDbRange, CAMERA, UNIT)                 \
   X(AUTOMATICDESKEW, CDbEnum, CAMERA, OWN)                      \
-  X(AUTOSCAN, CDbEnum, MACHINE, OWN)                            \
+  X(AUTOSCAN, CDbEnum, MACHINE, UNIT)                           \
   X(BACKGROUND, CDbEnum, CAMERA, OWN)                           \
   X(BACKGROUNDADJUSTAGGRESSIVENESS, CDbRange, CAMERA, OWN)      \
   X(BACKGROUNDADJUSTAPPLYTO, CDbEnum, CAMERA, OWN)              \
@@ -88,18 +88,18 @@
   X(DIAGREARLAMPS, CDbEnum, MACHINE, OWN)                       \
   X(DIAGTRANSPORTMOTOR, CDbEnum, MACHINE, OWN)                  \
   X(DOCUMENTTYPE, CDbEnum, CAMERA, UNIT)                        \
-  X(DUALSTACKINGENABLED, CDbEnum, MACHINE, OWN)                 \
-  X(DUALSTACKINGLENGTH1, CDbRange, MACHINE, OWN)                \
-  X(DUALSTACKINGLENGTH2, CDbRange, MACHINE, OWN)                \
-  X(DUALSTACKINGLENGTHMODE, CDbEnum, MACHINE, OWN)              \
-  X(DUALSTACKINGMULTIFEED, CDbEnum, MACHINE, OWN)               \
-  X(DUALSTACKINGPATCHTRANSFER, CDbEnum, MACHINE, OWN)           \
-  X(DUALSTACKINGPATCHTYPE1, CDbEnum, MACHINE, OWN)              \
-  X(DUALSTACKINGPATCHTYPE2, CDbEnum, MACHINE, OWN)              \
-  X(DUALSTACKINGPATCHTYPE3, CDbEnum, MACHINE, OWN)              \
-  X(DUALSTACKINGPATCHTYPE4, CDbEnum, MACHINE, OWN)              \
-  X(DUALSTACKINGPATCHTYPE6, CDbEnum, MACHINE, OWN)              \
-  X(DUALSTACKINGSTACK, CDbEnum, MACHINE, OWN)                   \
+  X(DUALSTACKINGENABLED, CDbEnum, MACHINE, UNIT)                \
+  X(DUALSTACKINGLENGTH1, CDbRange, MACHINE, UNIT)               \
+  X(DUALSTACKINGLENGTH2, CDbRange, MACHINE, UNIT)               \
+  X(DUALSTACKINGLENGTHMODE, CDbEnum, MACHINE, UNIT)             \
+  X(DUALSTACKINGMULTIFEED, CDbEnum, MACHINE, UNIT)              \
+  X(DUALSTACKINGPATCHTRANSFER, CDbEnum, MACHINE, UNIT)          \
+  X(DUALSTACKINGPATCHTYPE1, CDbEnum, MACHINE, UNIT)             \
+  X(DUALSTACKINGPATCHTYPE2, CDbEnum, MACHINE, UNIT)             \
+  X(DUALSTACKINGPATCHTYPE3, CDbEnum, MACHINE, UNIT)             \
+  X(DUALSTACKINGPATCHTYPE4, CDbEnum, MACHINE, UNIT)             \
+  X(DUALSTACKINGPATCHTYPE6, CDbEnum, MACHINE, UNIT)             \
+  X(DUALSTACKINGSTACK, CDbEnum, MACHINE, UNIT)                  \
   X(ECDO, CDbEnum, CAMERA, UNIT)                                \
   X(ECDOAGGRESSIVENESS, CDbRange, CAMERA, UNIT)                 \
   X(ECDOCUSTOM, CDbEnum, CAMERA, UNIT)                          \
@@ -108,7 +108,7 @@
   X(ECDOTREATASCOLOR, CDbEnum, CAMERA, UNIT)                    \
   X(ENERGYSTAR, CDbRange, MACHINE, NONE)                        \
   X(FEEDERLOADED, CDbEnum, MACHINE, NONE)                       \
-  X(FEEDERMODE, CDbEnum, MACHINE, OWN)                          \
+  X(FEEDERMODE, CDbEnum, MACHINE, UNIT)                         \
   X(FILTERBACKGROUND, CDbRange, CAMERA, OWN)                    \
   X(FILTERPROCESSING, CDbEnum, CAMERA, OWN)                     \
   X(FILTERTHRESHOLD, CDbRange, CAMERA, OWN)                     \
@@ -151,7 +151,7 @@
   X(INDICATORSMODE, CDbEnum, MACHINE, OWN)                      \
   X(INDICATORSWARMUP, CDbEnum, MACHINE, OWN)                    \
   X(INPUTDOCUMENT, CDbEnum, MACHINE, UNIT)                      \
-  X(INTELLIGENTDOCUMENTPROTECTION, CDbEnum, MACHINE, OWN)       \
+  X(INTELLIGENTDOCUMENTPROTECTION, CDbEnum, MACHINE, UNIT)      \
   X(JPEGQUALITY, CDbEnum, CAMERA, UNIT)                         \
   X(LANGUAGE, CDbEnum, MACHINE, OWN)                            \
   X(LEVELTOFOLLOW1, CDbEnum, MACHINE, UNIT)                     \
@@ -174,16 +174,16 @@
   X(METERTRANSPORT, CDbRange, MACHINE, OWN)                     \
   X(MINIMUMHEIGHT, CDbRange, MACHINE, NONE)                     \
   X(MINIMUMWIDTH, CDbRange, MACHINE, NONE)                      \
-  X(MULTIFEEDLENGTHENABLED, CDbEnum, MACHINE, OWN)              \
-  X(MULTIFEEDRESPONSE, CDbEnum, MACHINE, OWN)                   \
-  X(MULTIFEEDSOUND, CDbString, MACHINE, OWN)                    \
-  X(MULTIFEEDSOUNDENABLED, CDbEnum, MACHINE, OWN)               \
+  X(MULTIFEEDLENGTHENABLED, CDbEnum, MACHINE, UNIT)             \
+  X(MULTIFEEDRESPONSE, CDbEnum, MACHINE, UNIT)                  \
+  X(MULTIFEEDSOUND, CDbString, MACHINE, UNIT)                   \
+  X(MULTIFEEDSOUNDENABLED, CDbEnum, MACHINE, UNIT)              \
   X(NOISEFILTER, CDbEnum, CAMERA, OWN)                          \
   X(ORIENTATION, CDbEnum, CAMERA, OWN)                          \
   X(ORTHOGONALROTATE, CDbEnum, CAMERA, OWN)                     \
-  X(PAGECOUNT, CDbRange, MACHINE, OWN)                          \
+  X(PAGECOUNT, CDbRange, MACHINE, UNIT)                         \
   X(PAGESIZELIMIT, CDbRange, MACHINE, OWN)                      \
-  X(PAPERJAMRESPONSE, CDbEnum, MACHINE, OWN)                    \
+  X(PAPERJAMRESPONSE, CDbEnum, MACHINE, UNIT)                   \
   X(PAPERSOURCE, CDbEnum, MACHINE, UNIT)                        \
   X(PATCHALARM, CDbEnum, MACHINE, NONE)                         \
   X(PATCHCODEDETECTIONENABLED, CDbEnum, MACHINE, UNIT)          \
@@ -252,19 +252,19 @@
   X(TIMEDATEUTC, CDbString, MACHINE, NONE)                      \
   X(TOGGLEPATCH, CDbEnum, MACHINE, UNIT)                        \
   X(TRANSPORTAUTOSTART, CDbEnum, MACHINE, NONE)                 \
-  X(TRANSPORTTIMEOUT, CDbRange, MACHINE, OWN)                   \
-  X(TRANSPORTTIMEOUTRESPONSE, CDbEnum, MACHINE, OWN)            \
-  X(ULTRASONICSENSITIVITY, CDbEnum, MACHINE, OWN)               \
-  X(ULTRASONICSENSORCENTER, CDbEnum, MACHINE, OWN)              \
-  X(ULTRASONICSENSORLEFT, CDbEnum, MACHINE, OWN)                \
-  X(ULTRASONICSENSORLEFTCENTER, CDbEnum, MACHINE, OWN)          \
-  X(ULTRASONICSENSORRIGHT, CDbEnum, MACHINE, OWN)               \
-  X(ULTRASONICSENSORRIGHTCENTER, CDbEnum, MACHINE, OWN)         \
-  X(ULTRASONICSENSORZONEHEIGHT, CDbRange, MACHINE, OWN)         \
+  X(TRANSPORTTIMEOUT, CDbRange, MACHINE, UNIT)                  \
+  X(TRANSPORTTIMEOUTRESPONSE, CDbEnum, MACHINE, UNIT)           \
+  X(ULTRASONICSENSITIVITY, CDbEnum, MACHINE, UNIT)              \
+  X(ULTRASONICSENSORCENTER, CDbEnum, MACHINE, UNIT)             \
+  X(ULTRASONICSENSORLEFT, CDbEnum, MACHINE, UNIT)               \
+  X(ULTRASONICSENSORLEFTCENTER, CDbEnum, MACHINE, UNIT)         \
+  X(ULTRASONICSENSORRIGHT, CDbEnum, MACHINE, UNIT)              \
+  X(ULTRASONICSENSORRIGHTCENTER, CDbEnum, MACHINE, UNIT)        \
+  X(ULTRASONICSENSORZONEHEIGHT, CDbRange, MACHINE, UNIT)        \
   X(UNITS, CDbEnum, MACHINE, OWN)                               \
   X(WINDOW, CDbEnum, MACHINE, OWN)                              \
   X(WINDOWBIN, CDbEnum, MACHINE, OWN)                           \
   X(WINDOWSIZE, CDbEnum, WINDOW, OWN)                           \
-  X(XFERCOUNT, CDbRange, MACHINE, OWN)                          \
+  X(XFERCOUNT, CDbRange, MACHINE, UNIT)                         \
   X(XNATIVERESOLUTION, CDbEnum, CAMERA, NONE)                   \
   X(XRESOLUTION, CDbEnum, CAMERA, UNIT)
