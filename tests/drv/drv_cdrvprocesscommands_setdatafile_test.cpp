@@ -264,6 +264,14 @@ TEST_F(DrvSetDataFileTest, DataSizesAndFilesThatAreRefused) {
     EXPECT_EQ(Record(), (Words{5, 6, 7}));
   }
   EXPECT_TRUE(std::filesystem::is_directory(strDirectory));
+  // A kernel file claims a page and holds a few bytes: its read comes up
+  // short, which fails the set and stores nothing.
+  const std::string strShort = "/sys/devices/system/cpu/online";
+  if (std::filesystem::exists(strShort)) {
+    ExpectRefused(DataFile("customoverride", strShort, "100"), "fail", "Failed to read override file...<1>");
+    EXPECT_TRUE(std::filesystem::exists(strShort));
+    EXPECT_EQ(Record(), (Words{5, 6, 7}));
+  }
   // The data offset is not used: the document is read from the file's start.
   EXPECT_EQ(Set(DataFile("customoverride", strPath, strSize, "7")).strStatus, "success");
   EXPECT_EQ(Record(), (Words{s_u32Text, 0, 0}));
