@@ -103,11 +103,13 @@ EOSSTS CDrvProcessCommands::EnterSet(OsXmlCallback*) {
 }
 
 // One capability has two names: the front ends' old one stands for the
-// capability's own.
+// capability's own. A region's range never reaches back past an id to the
+// field before it.
 EOSSTS CDrvProcessCommands::EnterSetId(OsXmlCallback* a_posxmlcallback) {
   const char* szData = ElementText(a_posxmlcallback);
   if (std::strcmp(szData, "edgefillallsize") == 0) szData = "edgefillallsides";
   m_drvsetrequest.u64SetType |= DRV_SETTYPE_ID;
+  m_drvsetrequest.i32RegionField = DRV_REGIONRANGE_NONE;
   return TakeText(m_drvsetrequest.szId, sizeof m_drvsetrequest.szId, szData, "id");
 }
 

@@ -335,6 +335,11 @@ TEST_F(DrvSetRegionTest, RegionsThatAreRefusedWhileGathered) {
     const char* szStatus;
     std::string strLog;
   } acase[] = {
+      // An id ends the field a range would apply to (first: the log is
+      // shared by the cases).
+      {Region({"0", "0", "2400", "3000", "0"}) + "<id>imagecroppingregion</id><region>" + Range("0", "1", "1") +
+           "</region>",
+       "badvalue", "Must set the region values first before the range"},
       {Cropping({"0", "0", "2400", "3000"}), "badvalue", strMissingRegion},
       {Cropping({"0", "0", "2400", "3000", "0"}, {bounds, bounds}), "badvalue", strMissingRegion},
       {Cropping({"0", "0", "2400", "3000", "0"}, {bounds, bounds, bounds, bounds}), "badvalue", strMissingRegion},
