@@ -81,8 +81,8 @@ void FrameFixDefault(CDbRange& a_dbrangeOwn) {
   CDatabase* pdatabase = CRuleKit::Database();
   if (!pdatabase) return;
   const FrameSide& frameside = SideOf(a_dbrangeOwn);
-  const long lSheetWidth = CRuleKit::ConfigMax(s_szSheetWidth, DB_CONFIGTARGET_COMMON);
-  const long lSheetHeight = CRuleKit::ConfigMax(s_szSheetHeight, DB_CONFIGTARGET_COMMON);
+  const long lSheetWidth = CRuleKit::SheetMax(s_szSheetWidth);
+  const long lSheetHeight = CRuleKit::SheetMax(s_szSheetHeight);
   const long lSheet = frameside.blVertical ? lSheetHeight : lSheetWidth;
   if (lSheet <= 0) {
     OsLog(OS_LOG_ERROR, "frame>>> no %s, the frame keeps its bounds...%d",
@@ -271,8 +271,8 @@ long FrameValueForDevice(CDatabase& a_database, CDbRange& a_dbrangeOwn, EDBDEVIC
   if (frameside.blOffset) return 0;
   const bool blFlatbed = a_database.NeedScanFromFlatbed();
   if (!frameside.blVertical)
-    return CRuleKit::ConfigMax(s_szSheetWidth, blFlatbed ? DB_CONFIGTARGET_FLATBED : DB_CONFIGTARGET_ADF);
-  return blFlatbed ? CRuleKit::ConfigMax(s_szSheetHeight, DB_CONFIGTARGET_FLATBED) : CRuleKit::PhysicalHeight();
+    return CRuleKit::ConfigRangeMax(a_database, s_szSheetWidth, blFlatbed ? DB_CONFIGTARGET_FLATBED : DB_CONFIGTARGET_ADF);
+  return blFlatbed ? CRuleKit::ConfigRangeMax(a_database, s_szSheetHeight, DB_CONFIGTARGET_FLATBED) : CRuleKit::PhysicalHeight();
 }
 
 void FrameMakeXml(CDbRange& a_dbrangeOwn, long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {

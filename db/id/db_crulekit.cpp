@@ -2,7 +2,6 @@
 // cameras in use and reads of other capabilities.
 #include "db_crulekit.h"
 
-#include <climits>
 #include <cstdint>
 #include <cstdlib>
 
@@ -62,6 +61,17 @@ long CRuleKit::ConfigNumber(unsigned a_uSection, unsigned a_uTag) {
 long CRuleKit::DriverConfigNumber(EDRVCFGTAG a_edrvcfgtag) { return DevDriverConfigGetLong(a_edrvcfgtag); }
 
 int CRuleKit::Measurement() { return g_poslocale ? g_poslocale->GetMeasurement() : s_iMeasurementUs; }
+
+// ---------------------------------------------------------------------------
+// Model configuration
+// ---------------------------------------------------------------------------
+long CRuleKit::ConfigRangeMin(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget) {
+  return static_cast<long>(static_cast<int64_t>(a_database.ConfigRangeGetMin(a_szKey, a_edbconfigtarget)));
+}
+
+long CRuleKit::ConfigRangeMax(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget) {
+  return static_cast<long>(static_cast<int64_t>(a_database.ConfigRangeGetMax(a_szKey, a_edbconfigtarget)));
+}
 
 // ---------------------------------------------------------------------------
 // The modified value
@@ -137,20 +147,20 @@ long CRuleKit::CroppingMode(EDBBIN a_edbbin) {
   return ValueOf(DB_ID_CROPPINGMODE, a_edbbin, DB_ID_CROPPINGMODE_ENUM_AUTOMATIC);
 }
 
-long CRuleKit::ConfigMax(const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget) {
+// The sheet's size named by the model, 0 without a database.
+long CRuleKit::SheetMax(const char* a_szKey) {
   CDatabase* pdatabase = Database();
-  const uint64_t u64Max = pdatabase ? pdatabase->ConfigRangeGetMax(a_szKey, a_edbconfigtarget) : 0;
-  return u64Max > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(u64Max);
+  return pdatabase ? ConfigRangeMax(*pdatabase, a_szKey, DB_EDBCONFIGTARGET_COMMON) : 0;
 }
 
 long CRuleKit::PhysicalWidth() {
   CDbDatum* pdbdatum = Supported(DB_ID_PHYSICALWIDTH, DB_BIN_MACHINE);
-  return pdbdatum ? pdbdatum->GetCurrentLong() : ConfigMax("sheetwidth", DB_EDBCONFIGTARGET_COMMON);
+  return pdbdatum ? pdbdatum->GetCurrentLong() : SheetMax("sheetwidth");
 }
 
 long CRuleKit::PhysicalHeight() {
   CDbDatum* pdbdatum = Supported(DB_ID_PHYSICALHEIGHTADJUST, DB_BIN_MACHINE);
-  return pdbdatum ? pdbdatum->GetCurrentLong() : ConfigMax("sheetheight", DB_EDBCONFIGTARGET_COMMON);
+  return pdbdatum ? pdbdatum->GetCurrentLong() : SheetMax("sheetheight");
 }
 
 bool CRuleKit::OffersNoPaper() {

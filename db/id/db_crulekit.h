@@ -11,6 +11,7 @@
 
 #include <cstddef>
 
+#include "db_cdbconfig.h"
 #include "db_def.h"
 #include "dev_drvconfig.h"
 #include "os_coscfgtags.h"
@@ -70,6 +71,15 @@ class CRuleKit {
   static int Measurement();
 
   // -------------------------------------------------------------------------
+  // Model configuration
+  // -------------------------------------------------------------------------
+  // A range bound of the model configuration as the signed number the
+  // scanner wrote (the store keeps the bits of the 64-bit number, so a
+  // bound below 0 would otherwise read as a huge one); 0 when it is missing.
+  static long ConfigRangeMin(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget);
+  static long ConfigRangeMax(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget);
+
+  // -------------------------------------------------------------------------
   // The modified value
   // -------------------------------------------------------------------------
   // M as the rule object sees it; false outside a pass.
@@ -98,9 +108,9 @@ class CRuleKit {
   static long ValueIn(EDBID_WINDOW a_edbidwindow, EDBID a_edbid, EDBBIN a_edbbin, long a_lFallback);
   // The current cropping mode of a camera; automatic (1) without one.
   static long CroppingMode(EDBBIN a_edbbin);
-  // A configuration range's maximum as a long (a larger one answers
-  // LONG_MAX); 0 without the key.
-  static long ConfigMax(const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget);
+  // The sheet's width or height ("sheetwidth", "sheetheight") the model
+  // names for every feeder, as ConfigRangeMax reads it.
+  static long SheetMax(const char* a_szKey);
   // PHYSICALWIDTH and PHYSICALHEIGHTADJUST, else the sheet's width and
   // height (read only then: a configuration read costs more than the rest
   // of a rule).

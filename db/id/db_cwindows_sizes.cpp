@@ -37,8 +37,8 @@ struct Sheet {
 };
 
 Sheet SheetOfModel() {
-  const Sheet sheet = {CRuleKit::ConfigMax("sheetwidth", DB_CONFIGTARGET_COMMON),
-                       CRuleKit::ConfigMax("sheetheight", DB_CONFIGTARGET_COMMON)};
+  const Sheet sheet = {CRuleKit::SheetMax("sheetwidth"),
+                       CRuleKit::SheetMax("sheetheight")};
   if (sheet.lWidth <= 0 || sheet.lHeight <= 0)
     OsLog(OS_LOG_ERROR, "sizes>>> no sheet size, the sizes keep to what is named...%ld %ld", sheet.lWidth,
           sheet.lHeight);
@@ -240,7 +240,7 @@ EOSSTS CWINDOWSIZE::FixCurrent() {
 // ---------------------------------------------------------------------------
 // A model that names no sheet width keeps the resource's width.
 EOSSTS CPHYSICALWIDTH::FixDefault() {
-  const long lWidth = CRuleKit::ConfigMax("sheetwidth", DB_CONFIGTARGET_COMMON);
+  const long lWidth = CRuleKit::SheetMax("sheetwidth");
   if (lWidth > 0) {
     SetDefault(lWidth, lWidth, lWidth, GetDefaultStep());
   } else {
