@@ -11,6 +11,7 @@
 #include <string>
 
 #include "../../os/log_capture.h"
+#include "../../os/locale_service.h"
 #include "../db_cdbconfig_testutil.h"
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
@@ -75,6 +76,7 @@ class DbRulesFixture : public ::testing::Test {
   std::unique_ptr<testsupport::LogCapture> m_plog;
   std::unique_ptr<COsMem> m_pmem;
   std::unique_ptr<COsCfg> m_poscfg;
+  testsupport::LocaleService m_localeservice;
   std::unique_ptr<CDatabase> m_pdatabase;
   std::deque<std::string> m_dqstrConfig;
 };
