@@ -111,6 +111,9 @@ struct DrvEngineSeam {
   bool (*pfnGetOutputImageCount)(void* a_pvUser, long* a_plCount);
   EDEVSTS (*pfnGetCartridgeDetected)(void* a_pvUser);
   EOSSTS (*pfnCmdReportWindowList)(void* a_pvUser, bool a_blAsTask, COsXmlTask* a_posxmltask);
+  EDEVSTS (*pfnSaveLog)(void* a_pvUser, const char* a_szFilename, const char* a_szText, bool a_blSaveImages,
+                        bool a_blSession);
+  const char* (*pfnGetLexiconStatus)(void* a_pvUser, EDEVSTS a_edevsts);
   void* pvUser;
 };
 
@@ -122,6 +125,35 @@ struct DrvKeptConstraint {
   long lMin;           // a range's bounds
   long lMax;
   long lStep;
+};
+
+// The arguments of create and destroy (of a window or a profile), cleared
+// at each. Texts are bounded and terminated; one that does not fit is
+// refused, never cut.
+constexpr size_t DRV_WINDOWREQUEST_TEXT = 255;
+constexpr size_t DRV_WINDOWREQUEST_TYPE = 64;
+constexpr size_t DRV_WINDOWREQUEST_NAME = 1024;
+struct DrvWindowRequest {
+  char szId[DRV_WINDOWREQUEST_TEXT];
+  char szWindowTag[DRV_WINDOWREQUEST_TEXT];     // create: taken, not used; destroy: the window destroyed
+  char szWindowTagSet[DRV_WINDOWREQUEST_TEXT];  // destroy: the window current afterwards
+  char szCameraType[DRV_WINDOWREQUEST_TYPE];
+  char szImageFormat[DRV_WINDOWREQUEST_TYPE];
+  char szLink[DRV_WINDOWREQUEST_TEXT];          // taken, not used
+  char szOverride[DRV_WINDOWREQUEST_TYPE];      // taken, not used
+  char szText[DRV_WINDOWREQUEST_NAME];          // a profile's name
+  uint32_t u32WindowTags;                       // window tags given
+};
+
+// The arguments of export, import and rename, and the flag of reset; the
+// file name is also the graphic file name of create. Each command clears
+// what it uses, and the file name starts empty for every one of them.
+constexpr size_t DRV_FILEREQUEST_TEXT = 1024;
+struct DrvFileRequest {
+  char szId[DRV_FILEREQUEST_TEXT];
+  char szFilename[DRV_FILEREQUEST_TEXT];
+  char szText[DRV_FILEREQUEST_TEXT];
+  bool blFlag;  // export: save images; reset: shared settings
 };
 
 class CDrvProcessCommands : public COverride {
@@ -227,6 +259,39 @@ class CDrvProcessCommands : public COverride {
   // The body of a command whose work is not built yet.
   EOSSTS NotBuilt(OsXmlCallback* a_posxmlcallback);
 
+  // Window, profile and reset commands (drv_cdrvprocesscommands_create.cpp,
+  // _destroy, _rename, _reset, _export, _import; their arguments in
+  // drv_cdrvprocesscommands_arguments.cpp).
+  // An argument's text into its field; one that does not fit is refused:
+  // logged, "fail", and the walk stops.
+  EOSSTS TakeArgument(char* a_szField, size_t a_sizetField, const OsXmlCallback* a_posxmlcallback,
+                      const char* a_szElement);
+  // The file request's flag: set by exactly "true".
+  void TakeFlag(const OsXmlCallback* a_posxmlcallback);
+  // A whole status reply: the word of a database status, or a word of its
+  // own. The handler's status: 0 for "success" alone.
+  EOSSTS AnswerCommand(EDBSTS a_edbsts);
+  EOSSTS AnswerWord(const char* a_szStatus);
+  // The window create and destroy work on, each answering the whole reply.
+  EOSSTS CreateScanWindow();
+  EOSSTS DestroyScanWindow();
+  // A free window made current, its camera of the bin switched on, its
+  // format set: 0, or the status of the step refused (nothing changed).
+  EDBSTS EnableScanWindow(EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin, long a_lImageFormat);
+  // A window tag of WINDOWBIN's current list: its window-bin; false when
+  // the tag names none or one not listed.
+  bool FindListedWindowBin(const char* a_szTag, EDBID_WINDOWBIN* a_pedbidwindowbin);
+  // The answers of reset, each building the whole reply: by the id, every
+  // value, the current profile, a region, one capability.
+  EDBSTS AnswerReset(const char* a_szId);
+  EDBSTS ResetAll();
+  EDBSTS ResetProfile();
+  EDBSTS ResetRegion(const char* a_szRegion, const EDBID* a_aedbid, size_t a_sizetFields);
+  EDBSTS ResetLexicon(const char* a_szId);
+  // One capability's datum back to its default, with its other side while
+  // the sides are kept alike; logged on failure.
+  EDBSTS ResetWithLinkedSide(CDbDatum* a_pdbdatum);
+
   // The get command's answer to the id (drv_cdrvprocesscommands_get.cpp).
   EDBSTS AnswerGet(const char* a_szId);
 
@@ -308,6 +373,10 @@ class CDrvProcessCommands : public COverride {
   bool EngineGetOutputImageCount(long* a_plCount);
   EDEVSTS EngineGetCartridgeDetected();
   EOSSTS EngineCmdReportWindowList();
+  // The log archive the device engine writes (the lock given up while it
+  // does), and the status word of a device status.
+  EDEVSTS EngineSaveLog(const char* a_szFilename, const char* a_szText, bool a_blSaveImages);
+  const char* EngineGetLexiconStatus(EDEVSTS a_edevsts);
 
   // Reads the answers of the ecdocustom requests.
   COsXml m_osxml;
@@ -318,6 +387,9 @@ class CDrvProcessCommands : public COverride {
   CDriver* m_pdriver = nullptr;
   // Tracked memory some handlers allocate; freed with the object.
   void* m_pvMemory = nullptr;
+  // The arguments of the window, profile and reset commands.
+  DrvWindowRequest m_drvwindowrequest = {};
+  DrvFileRequest m_drvfilerequest = {};
 
   DrvSetRequest m_drvsetrequest = {};
   // Setmany: the set types of its completed sets, and whether this task's

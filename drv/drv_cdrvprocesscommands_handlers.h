@@ -17,10 +17,10 @@
   X(BUILT, EnterGet)                                    \
   X(BUILT, ExitGet)                                     \
   X(BUILT, EnterGetId)                                  \
-  X(ARG, EnterReset)                                    \
-  X(WORK, ExitReset)                                    \
-  X(ARG, EnterResetId)                                  \
-  X(ARG, EnterResetSharedsettings)                      \
+  X(BUILT, EnterReset)                                  \
+  X(BUILT, ExitReset)                                   \
+  X(BUILT, EnterResetId)                                \
+  X(BUILT, EnterResetSharedsettings)                    \
   X(ARG, EnterScanbegin)                                \
   X(WORK, ExitScanbegin)                                \
   X(ARG, EnterScanbeginUseendofsheet)                   \
@@ -70,21 +70,21 @@
   X(WORK, ExitCalibratereset)                           \
   X(WORK, ExitCalibraterun)                             \
   X(WORK, ExitCalibratestatus)                          \
-  X(ARG, EnterCreate)                                   \
-  X(WORK, ExitCreate)                                   \
-  X(ARG, EnterCreateId)                                 \
-  X(ARG, EnterCreateWindowtag)                          \
-  X(ARG, EnterCreateCameratype)                         \
-  X(ARG, EnterCreateImageformat)                        \
-  X(ARG, EnterCreateLink)                               \
-  X(ARG, EnterCreateOverride)                           \
-  X(ARG, EnterCreateProfileitemText)                    \
-  X(ARG, EnterCreateProfileitemGraphicfilename)         \
-  X(ARG, EnterDestroy)                                  \
-  X(WORK, ExitDestroy)                                  \
-  X(ARG, EnterDestroyId)                                \
-  X(ARG, EnterDestroyWindowtag)                         \
-  X(ARG, EnterDestroyText)                              \
+  X(BUILT, EnterCreate)                                 \
+  X(BUILT, ExitCreate)                                  \
+  X(BUILT, EnterCreateId)                               \
+  X(BUILT, EnterCreateWindowtag)                        \
+  X(BUILT, EnterCreateCameratype)                       \
+  X(BUILT, EnterCreateImageformat)                      \
+  X(BUILT, EnterCreateLink)                             \
+  X(BUILT, EnterCreateOverride)                         \
+  X(BUILT, EnterCreateProfileitemText)                  \
+  X(BUILT, EnterCreateProfileitemGraphicfilename)       \
+  X(BUILT, EnterDestroy)                                \
+  X(BUILT, ExitDestroy)                                 \
+  X(BUILT, EnterDestroyId)                              \
+  X(BUILT, EnterDestroyWindowtag)                       \
+  X(BUILT, EnterDestroyText)                            \
   X(WORK, ExitDiagnosticbegin)                          \
   X(WORK, ExitDiagnosticend)                            \
   X(WORK, ExitDiagnosticrun)                            \
@@ -109,28 +109,28 @@
   X(WORK, ExitEcdocustomsettingsmultiple)               \
   X(WORK, ExitEcdocustomsettingssingle)                 \
   X(WORK, ExitGetecdocustom)                            \
-  X(ARG, EnterExport)                                   \
-  X(WORK, ExitExport)                                   \
-  X(ARG, EnterExportId)                                 \
-  X(ARG, EnterExportFilename)                           \
-  X(ARG, EnterExportText)                               \
-  X(ARG, EnterExportSaveimages)                         \
+  X(BUILT, EnterExport)                                 \
+  X(BUILT, ExitExport)                                  \
+  X(BUILT, EnterExportId)                               \
+  X(BUILT, EnterExportFilename)                         \
+  X(BUILT, EnterExportText)                             \
+  X(BUILT, EnterExportSaveimages)                       \
   X(WORK, ExitGetconsumablemeters)                      \
   X(WORK, ExitResetconsumablemeter)                     \
   X(WORK, ExitSetconsumablemeter)                       \
-  X(ARG, EnterImport)                                   \
-  X(WORK, ExitImport)                                   \
-  X(ARG, EnterImportId)                                 \
-  X(ARG, EnterImportFilename)                           \
+  X(BUILT, EnterImport)                                 \
+  X(BUILT, ExitImport)                                  \
+  X(BUILT, EnterImportId)                               \
+  X(BUILT, EnterImportFilename)                         \
   X(ARG, EnterNotifydevicestatus)                       \
   X(WORK, ExitNotifydevicestatus)                       \
   X(ARG, EnterNotifydevicestatusDevicefilename)         \
   X(ARG, EnterNotifydevicestatusDeviceonline)           \
-  X(ARG, EnterRename)                                   \
-  X(WORK, ExitRename)                                   \
-  X(ARG, EnterRenameId)                                 \
-  X(ARG, EnterRenameProfileitemText)                    \
-  X(ARG, EnterRenameProfileitemGraphicfilename)         \
+  X(BUILT, EnterRename)                                 \
+  X(BUILT, ExitRename)                                  \
+  X(BUILT, EnterRenameId)                               \
+  X(BUILT, EnterRenameProfileitemText)                  \
+  X(BUILT, EnterRenameProfileitemGraphicfilename)       \
   X(BUILT, EnterSet)                                    \
   X(BUILT, ExitSet)                                     \
   X(BUILT, EnterSetId)                                  \

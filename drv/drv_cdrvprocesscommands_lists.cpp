@@ -10,6 +10,7 @@
 #include "db_cdbconfig.h"
 #include "db_cdbdatum.h"
 #include "db_cdblookup.h"
+#include "dev_cdev.h"
 #include "drv_cdrvprocesscommands.h"
 #include "os_cosfile.h"
 #include "os_coslog.h"
@@ -61,6 +62,29 @@ EOSSTS CDrvProcessCommands::EngineCmdReportWindowList() {
   if (s_pdrvengineseam && s_pdrvengineseam->pfnCmdReportWindowList)
     return s_pdrvengineseam->pfnCmdReportWindowList(s_pdrvengineseam->pvUser, true, nullptr);
   return OS_STS_FAIL;
+}
+
+// Writing the archive waits for the scanner's logs: never under the
+// database lock.
+EDEVSTS CDrvProcessCommands::EngineSaveLog(const char* a_szFilename, const char* a_szText, bool a_blSaveImages) {
+  CDbLockRelease dblockrelease;
+  if (s_pdrvengineseam && s_pdrvengineseam->pfnSaveLog)
+    return s_pdrvengineseam->pfnSaveLog(s_pdrvengineseam->pvUser, a_szFilename, a_szText, a_blSaveImages, true);
+  if (!m_pdev) {
+    OsLog(OS_LOG_ERROR, "m_pdev is null...");
+    return DEV_STS_FAIL;
+  }
+  return static_cast<EDEVSTS>(m_pdev->SaveLog(a_szFilename, a_szText, a_blSaveImages, true));
+}
+
+// A facade without its device object names no word: that is a failure.
+const char* CDrvProcessCommands::EngineGetLexiconStatus(EDEVSTS a_edevsts) {
+  const char* szStatus = nullptr;
+  if (s_pdrvengineseam && s_pdrvengineseam->pfnGetLexiconStatus)
+    szStatus = s_pdrvengineseam->pfnGetLexiconStatus(s_pdrvengineseam->pvUser, a_edevsts);
+  else if (m_pdev)
+    szStatus = m_pdev->GetLexiconStatus(a_edevsts);
+  return szStatus ? szStatus : "fail";
 }
 
 // ---------------------------------------------------------------------------

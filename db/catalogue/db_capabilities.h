@@ -30,7 +30,8 @@
 #include "db_clanguage.h"
 #include "db_cmagnification.h"
 #include "db_cmeters.h"
-#include "db_cprinterwritesequencestring.h"
+#include "db_cprinter.h"
+#include "db_ctransport.h"
 
 #define DB_CAPABILITY_CLASS_OWN(NAME, CONTAINER) \
   class C##NAME : public CONTAINER {};

@@ -33,6 +33,14 @@ void CDbProfileList::Restore() {
   if (!NoImpl(m_pdbprofilelistimpl)) m_pdbprofilelistimpl->Restore();
 }
 
+const char* CDbProfileList::GetUserProfileDirectory() {
+  return NoImpl(m_pdbprofilelistimpl) ? nullptr : m_pdbprofilelistimpl->GetUserProfileDirectory();
+}
+
+// Every profile the list holds so far is the user's or the resource's, and
+// neither keeps files of its own elsewhere.
+const char* CDbProfileList::GetCurrentProfileDirectory() { return GetUserProfileDirectory(); }
+
 void CDbProfileList::Free() {
   if (!NoImpl(m_pdbprofilelistimpl)) m_pdbprofilelistimpl->Free();
 }
@@ -64,11 +72,9 @@ EDBSTS CDbProfileList::Export(const char*) { return Unsupported("Export"); }
 EDBSTS CDbProfileList::Delete(const char*) { return Unsupported("Delete"); }
 EDBSTS CDbProfileList::Create(const char*, const char*) { return Unsupported("Create"); }
 EDBSTS CDbProfileList::Save() { return Unsupported("Save"); }
-const char* CDbProfileList::GetUserProfileDirectory() { return UnsupportedText("GetUserProfileDirectory"); }
 const char* CDbProfileList::GetUserProfileGraphicsDirectory() {
   return UnsupportedText("GetUserProfileGraphicsDirectory");
 }
 const char* CDbProfileList::GetInstalledProfileGraphicsDirectory() {
   return UnsupportedText("GetInstalledProfileGraphicsDirectory");
 }
-const char* CDbProfileList::GetCurrentProfileDirectory() { return UnsupportedText("GetCurrentProfileDirectory"); }

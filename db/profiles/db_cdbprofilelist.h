@@ -24,6 +24,10 @@ class CDbProfileList {
   void Restore();
   // Clears the report builder once a caller has copied its report.
   void Free();
+  // The user's profile directory (null when unknown), and the current
+  // profile's directory.
+  const char* GetUserProfileDirectory();
+  const char* GetCurrentProfileDirectory();
 
   // Not available until the profiles subsystem is complete: each logs and
   // fails (1, or null).
@@ -42,10 +46,8 @@ class CDbProfileList {
   EDBSTS Delete(const char* a_szName);
   EDBSTS Create(const char* a_szName, const char* a_szGraphicFilename);
   EDBSTS Save();
-  const char* GetUserProfileDirectory();
   const char* GetUserProfileGraphicsDirectory();
   const char* GetInstalledProfileGraphicsDirectory();
-  const char* GetCurrentProfileDirectory();
 
  private:
   EDBSTS Unsupported(const char* a_szOperation);

@@ -5,6 +5,9 @@
 
 #include "db_cdatabase.h"
 #include "db_cdbprofileitem.h"
+#include "os_coscfg.h"
+#include "os_coscfgtags.h"
+#include "os_cosfile.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosstring.h"
@@ -33,6 +36,24 @@ CDbProfileListImpl::CDbProfileListImpl(CDatabase* a_pdatabase, unsigned int a_uM
     m_u32Max = s_u32Slots;
   }
   if (!m_posxmltask) OsLog(OS_LOG_ERROR, "OsMemNew failed...");
+  FindUserDirectory();
+}
+
+// A directory that does not fit is not cut (a cut path names another
+// directory): it is not used.
+void CDbProfileListImpl::FindUserDirectory() {
+  if (COsCfg::GetEnv("PMX_PROFILESDIR", nullptr, sizeof m_szUserDirectory, m_szUserDirectory) == OS_STS_SUCCESS &&
+      m_szUserDirectory[0]) {
+    OsLogDebug(OS_LOG_INFO, "PMX_PROFILES: %s", m_szUserDirectory);
+    return;
+  }
+  m_szUserDirectory[0] = '\0';
+  const char* szRoot = g_poscfg ? g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_USERROOTDIRECTORY) : nullptr;
+  if (!szRoot || !*szRoot) return;
+  if (!COsFile::PathJoin(m_szUserDirectory, sizeof m_szUserDirectory, szRoot, "profiles")) {
+    OsLog(OS_LOG_ERROR, "profile directory does not fit...<%s>", szRoot);
+    m_szUserDirectory[0] = '\0';
+  }
 }
 
 CDbProfileListImpl::~CDbProfileListImpl() {
@@ -81,6 +102,10 @@ void CDbProfileListImpl::Free() {
 
 CDbProfileItem* CDbProfileListImpl::GetCurrentProfile() {
   return m_u32Current < s_u32Slots ? m_apdbprofilelist[m_u32Current] : nullptr;
+}
+
+const char* CDbProfileListImpl::GetUserProfileDirectory() const {
+  return m_szUserDirectory[0] ? m_szUserDirectory : nullptr;
 }
 
 CDbProfileItem* CDbProfileListImpl::GetDatabaseResourceProfile() { return m_apdbprofilelist[0]; }

@@ -31,6 +31,9 @@ class CDbProfileListImpl {
   void Restore();
   void Free();
   CDbProfileItem* GetCurrentProfile();
+  // The user's profile directory: PMX_PROFILESDIR, else UserRootDirectory
+  // and "profiles"; null when neither is known.
+  const char* GetUserProfileDirectory() const;
   CDbProfileItem* GetDatabaseResourceProfile();
   uint32_t GetMax() const { return m_u32Max; }
 
@@ -40,6 +43,7 @@ class CDbProfileListImpl {
 
  private:
   void FreeItems();
+  void FindUserDirectory();
 
   CDatabase* m_pdatabase;  // not owned
   uint32_t m_u32Max;
