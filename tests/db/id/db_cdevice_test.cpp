@@ -4,10 +4,11 @@
 // with a LABELS resource of two languages: the capability, value and
 // colour-table labels switch together, each database opened in turn builds
 // its list and applies its language, a refused language keeps the labels,
-// and the scanner is told the language in use.
-#include <cstring>
+// and the scanner is told the language in use; a calibration type outside
+// the table is logged and changes nothing.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "../db_labels_testutil.h"
 #include "db_ccalibration.h"
@@ -200,4 +201,22 @@ TEST_F(DbDeviceRulesTest, TheScannerIsToldTheLanguageInUse) {
   EXPECT_EQ(Set(0, DB_ID_LANGUAGE, DB_BIN_MACHINE, OS_LANGUAGE_DE_DEU), DB_STS_SUCCESS);
   EXPECT_EQ(sent(OS_LANGUAGE_EN_USA), "de_deu");
   EXPECT_EQ(sent(OS_LANGUAGE_AUTO), "de_deu");
+}
+
+// A calibration type outside 1 to 10 (as a stored profile may hold one)
+// is logged once per pass and leaves keeping the images as it was.
+TEST_F(DbDeviceRulesTest, AnUnknownCalibrationTypeLeavesKeepingTheImages) {
+  CDbDatum* pdbdatumType = At(0, DB_ID_CALIBRATIONTYPE, DB_BIN_MACHINE);
+  CDbDatum* pdbdatumKeep = At(0, DB_ID_CALIBRATEKEEPIMAGE, DB_BIN_MACHINE);
+  ASSERT_TRUE(m_pdatabase->IsIdSupported(DB_ID_CALIBRATEKEEPIMAGE));
+  ASSERT_EQ(m_pdatabase->SetCurrentLong(pdbdatumKeep, DB_ID_CALIBRATEKEEPIMAGE_ENUM_TRUE, false), DB_STS_SUCCESS);
+  for (long lType : {0L, 11L, -3L}) {
+    SCOPED_TRACE(lType);
+    const std::string strLine = "Unrecognized calibrationtype..." + std::to_string(lType);
+    ASSERT_EQ(pdbdatumType->SetCurrentLong(lType), OS_STS_SUCCESS);
+    m_pdatabase->FixCurrentAll(pdbdatumType);
+    EXPECT_EQ(m_plog->Count(strLine), 1u);
+    EXPECT_EQ(pdbdatumKeep->GetCurrentLongNoCallback(), DB_ID_CALIBRATEKEEPIMAGE_ENUM_TRUE);
+    EXPECT_EQ(pdbdatumKeep->GetAccess(), DB_ACCESS_READWRITE);
+  }
 }
