@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "db_cdatabase.h"
+#include "db_cdbconfig.h"
 #include "db_cdbdatum.h"
 #include "db_cdbenum.h"
 #include "os_coscfg.h"
@@ -101,6 +102,11 @@ bool CRuleKit::IsCroppingChangeThatCounts(const DbRuleModified& a_dbrulemodified
          a_dbrulemodified.lPrevious == DB_ID_CROPPINGMODE_ENUM_LONGPAPER;
 }
 
+bool CRuleKit::ModifiedIs(EDBID a_edbid) {
+  const CDbDatum* pdbdatum = CDbDatum::GetModified();
+  return pdbdatum && pdbdatum->GetId() == a_edbid;
+}
+
 // ---------------------------------------------------------------------------
 // Cameras
 // ---------------------------------------------------------------------------
@@ -169,6 +175,11 @@ bool CRuleKit::OffersNoPaper() {
   return pdatabase && pdbdatum && pdatabase->EnumHasCurrentItem(pdbdatum, DB_ID_SUPPORTEDSIZES_ENUM_NONE);
 }
 
+EDBCONFIGTARGET CRuleKit::UnitTarget() {
+  return ValueOf(DB_ID_FIRMWARE, DB_BIN_MACHINE, DB_FIRMWARE_ADF) == DB_FIRMWARE_FLATBED ? DB_CONFIGTARGET_FLATBED
+                                                                                          : DB_CONFIGTARGET_ADF;
+}
+
 // ---------------------------------------------------------------------------
 // Access
 // ---------------------------------------------------------------------------
@@ -179,6 +190,13 @@ bool CRuleKit::UnsupportIfEmpty(CDbEnum* a_pdbenum) {
           a_pdbenum->GetName() ? a_pdbenum->GetName() : "???", a_pdbenum->GetBin());
     a_pdbenum->SetAccess(DB_ACCESS_NOTSUPPORTED);
   }
+  return true;
+}
+
+bool CRuleKit::UnsupportWithoutKey(CDbDatum* a_pdbdatum, const char* a_szKey) {
+  CDatabase* pdatabase = Database();
+  if (!a_pdbdatum || !pdatabase || pdatabase->ConfigExists(a_szKey, DB_CONFIGTARGET_COMMON)) return false;
+  a_pdbdatum->SetAccess(DB_ACCESS_NOTSUPPORTED);
   return true;
 }
 

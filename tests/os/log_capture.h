@@ -28,13 +28,12 @@ class LogCapture {
 
   std::string Text() const { return ReadFile(m_path); }
   bool Contains(const std::string& a_text) const { return Text().find(a_text) != std::string::npos; }
-  // How often the text stands in the log (a line written once, not twice).
+  // How often the text stands in the log.
   size_t Count(const std::string& a_text) const {
-    const std::string strLog = Text();
-    size_t sizetCount = 0;
-    for (size_t sizet = strLog.find(a_text); sizet != std::string::npos; sizet = strLog.find(a_text, sizet + 1))
-      ++sizetCount;
-    return sizetCount;
+    const std::string text = Text();
+    size_t count = 0;
+    for (size_t at = text.find(a_text); at != std::string::npos; at = text.find(a_text, at + 1)) ++count;
+    return count;
   }
 
  private:
