@@ -55,6 +55,18 @@ TEST_F(DrvEcdoCustom, ShortContentSendsAnEmptyElement) {
   EXPECT_EQ(State(), DRV_STATE_ECDOCUSTOM);
 }
 
+// A model that names a device manager for the family sends it there; the
+// simulated scanner knows no such task and fails it.
+TEST_F(DrvEcdoCustom, AConfiguredDeviceManagerTakesTheRequests) {
+  m_pdatabase->ConfigSetString("ecdocustom", "true", DB_CONFIGTARGET_COMMON);
+  const Reply reply = RunCommand("ecdocustombegin");
+  EXPECT_EQ(reply.strStatus, "fail");
+  ExpectSound(reply);
+  EXPECT_EQ(Named(DeviceTasks(), "ecdocustombegin").size(), 1u);
+  EXPECT_TRUE(Requests("ecdocustombegin").empty());
+  EXPECT_EQ(State(), DRV_STATE_INITIALIZED);
+}
+
 TEST_F(DrvEcdoCustom, RequestsOutsideEcdocustomAreInvalidstate) {
   EXPECT_EQ(RunCommand("ecdocustomsave", "<name>mine</name>").strStatus, "invalidstate");
   EXPECT_TRUE(Requests("ecdocustomsave").empty());
