@@ -163,7 +163,7 @@ struct DrvEngineSeam {
 // are bounded and terminated; one that does not fit is refused.
 constexpr size_t DRV_SERVICEREQUEST_TEXT = 1024;
 struct DrvServiceRequest {
-  // Filled by the request, then overwritten by the device's answer.
+  // A diagnostic run's type and value, as the request gave them.
   char szDiagnosticType[DRV_SERVICEREQUEST_TEXT];
   char szDiagnosticValue[DRV_SERVICEREQUEST_TEXT];
   char szFilename[DRV_SERVICEREQUEST_TEXT];
@@ -350,9 +350,6 @@ class CDrvProcessCommands : public COverride {
   // reply. 0, or 1 with "fail" or the device's word in the reply.
   EOSSTS EcdoCustomRequest(const OsXmlCallback* a_posxmlcallback, bool a_blBothUnits);
   EOSSTS EcdoCustomRequestUnit(const OsXmlCallback* a_posxmlcallback, EDBID_FIRMWARE a_edbidfirmware);
-  // Sends the database builder's request to the unit: the reply text, null
-  // when none came.
-  const char* EcdoCustomSend(EDBID_FIRMWARE a_edbidfirmware);
   // The device's answer read and rebuilt as the reply; 0, or 1 with the
   // reply's status word ("fail" for an answer that cannot be read).
   EOSSTS EcdoCustomAnswer(const char* a_szAnswer);
