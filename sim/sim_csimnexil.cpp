@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 #include "os_coslog.h"
@@ -91,10 +92,16 @@ const char* CSimNexil::Entry(const char* a_szTask) {
   CSimNode simnodeReply;
   std::lock_guard<std::mutex> lock(m_mutex);
   m_blOmitStatus = false;
+  m_blCutReply = false;
   const char* szStatus = Process(a_szTask, u64Id, simnodeCommand, simnodeReply);
   CSimTask::Log(m_strTaskLog, UnitName(), u64Id, simnodeCommand, szStatus ? szStatus : "throw");
   if (!szStatus) throw std::runtime_error("nexsim>>> NEXSIM_THROWAT");
-  return CSimTask::Reply("nexsim", ++m_iReplyId, u64Id, m_blOmitStatus ? nullptr : szStatus, simnodeReply);
+  const char* szReply =
+      CSimTask::Reply("nexsim", ++m_iReplyId, u64Id, m_blOmitStatus ? nullptr : szStatus, simnodeReply);
+  if (!m_blCutReply) return szReply;
+  thread_local std::string t_strCut;
+  t_strCut.assign(szReply, std::strlen(szReply) / 2);
+  return t_strCut.c_str();
 }
 
 // The status word; null for the task that is to throw.
@@ -168,6 +175,7 @@ bool CSimNexil::LoadTestKnobs(std::string& a_strError) {
     return false;
   }
   m_blEcdoCustomNoStatus = !Knob("NEXSIM_ECDOCUSTOMNOSTATUS").empty();
+  m_blEcdoCustomCut = !Knob("NEXSIM_ECDOCUSTOMCUT").empty();
   m_mapGetOutputWord.clear();
   const std::string strWords = Knob("NEXSIM_GETOUTPUTWORD");
   for (size_t sizetStart = 0; sizetStart < strWords.size();) {

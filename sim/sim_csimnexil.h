@@ -32,7 +32,7 @@
 // answer of the custom colour-dropout family), NEXSIM_ECDOCUSTOMNOSTATUS
 // (those answers begin with their report, without reportstatus),
 // NEXSIM_ECDOCUSTOMPAD (their report gets an element "nexsimpad" of that
-// many characters).
+// many characters), NEXSIM_ECDOCUSTOMCUT (those answers end halfway).
 #pragma once
 
 #include <cstdint>
@@ -148,7 +148,9 @@ class CSimNexil {
   std::string m_strEcdoCustomWord;
   bool m_blEcdoCustomNoStatus = false;
   long m_lEcdoCustomPad = 0;
+  bool m_blEcdoCustomCut = false;
   bool m_blOmitStatus = false;  // the reply being made goes without reportstatus
+  bool m_blCutReply = false;    // the reply being made ends halfway
   long m_lTasksOpen = 0;  // tasks since interfaceopen
 
   // The session.

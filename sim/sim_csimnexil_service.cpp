@@ -169,5 +169,6 @@ const char* CSimNexil::EcdoCustom(const CSimNode&, CSimNode& a_simnodeReply) {
   }
   if (m_lEcdoCustomPad > 0) simnodeReport.Add("nexsimpad", std::string(static_cast<size_t>(m_lEcdoCustomPad), 'x'));
   m_blOmitStatus = m_blEcdoCustomNoStatus;
+  m_blCutReply = m_blEcdoCustomCut;
   return m_strEcdoCustomWord.empty() ? "success" : m_strEcdoCustomWord.c_str();
 }

@@ -142,13 +142,15 @@ TEST_P(DrvEcdoCustomAnswer, IsRebuiltWholeOrFails) {
   }
   EXPECT_EQ(reply.strStatus, "fail");
   EXPECT_EQ(reply.strText.find("nexsimpad"), std::string::npos);
-  EXPECT_TRUE(m_plog->Contains(strKnob == "NEXSIM_ECDOCUSTOMPAD" ? "answer element too large"
-                                                                  : "Fail to get the <reportstatus>..."))
-      << m_plog->Text();
+  const char* szLog = strKnob == "NEXSIM_ECDOCUSTOMPAD"   ? "answer element too large"
+                      : strKnob == "NEXSIM_ECDOCUSTOMCUT" ? "Fail to DocumentLoad..."
+                                                          : "Fail to get the <reportstatus>...";
+  EXPECT_TRUE(m_plog->Contains(szLog)) << m_plog->Text();
   EXPECT_EQ(State(), DRV_STATE_INITIALIZED);
 }
 INSTANTIATE_TEST_SUITE_P(Knobs, DrvEcdoCustomAnswer,
-                         ::testing::Values(KnobCase{"NoStatus", "NEXSIM_ECDOCUSTOMNOSTATUS", "1", false},
+                         ::testing::Values(KnobCase{"Cut", "NEXSIM_ECDOCUSTOMCUT", "1", false},
+                                           KnobCase{"NoStatus", "NEXSIM_ECDOCUSTOMNOSTATUS", "1", false},
                                            KnobCase{"OverTheBuffer", "NEXSIM_ECDOCUSTOMPAD", "131072", false},
                                            KnobCase{"InsideTheBuffer", "NEXSIM_ECDOCUSTOMPAD", "60000", false}),
                          KnobCaseName);

@@ -108,6 +108,19 @@ TEST_F(DrvService, AFailedCalibrationBeginReleasesTheDevice) {
   EXPECT_EQ(Named(DeviceTasks(), "resourceend").size(), 2u);
 }
 
+// A reset takes its type through the begin's handler; the device's word is
+// the reply's, the handler passes either way.
+TEST_F(DrvService, CalibrationResetSendsItsType) {
+  SupportCalibrationType();
+  EXPECT_EQ(RunCommand("calibratereset", "<calibrationtype>mechanical</calibrationtype>").strStatus, "success");
+  const auto vec = Named(DeviceTasks(), "calibratereset");
+  ASSERT_EQ(vec.size(), 1u);
+  EXPECT_EQ(vec[0].Arg("calibrationtype"), "mechanical");
+  EXPECT_EQ(RunCommand("calibratereset", "<calibrationtype>nosuchtype</calibrationtype>").strStatus, "fail");
+  EXPECT_EQ(Named(DeviceTasks(), "calibratereset").size(), 1u);
+  EXPECT_EQ(State(), DRV_STATE_INITIALIZED);
+}
+
 // The status table: what is answered, and whether the result is spent.
 TEST_F(DrvService, CalibrationStatusAnswersByTheDeviceStatus) {
   SupportCalibrationType();
@@ -220,6 +233,8 @@ TEST_F(DrvService, ADownloadNumberOutOfRangeIsRefused) {
     EXPECT_EQ(State(), DRV_STATE_INITIALIZED) << szSize;
   }
   EXPECT_EQ(RunCommand("downloadbegin", DataFile(strFile, "10", "-5")).strStatus, "badvalue");
+  // A file name that does not fit is refused, never cut to another file's.
+  EXPECT_EQ(RunCommand("downloadbegin", DataFile(strFile + std::string(1100, 'x'), "10")).strStatus, "badvalue");
   EXPECT_TRUE(Named(DeviceTasks(), "downloadbegin").empty());
   EXPECT_EQ(RunCommand("downloadbegin", DataFile(strFile, " 10 ")).strStatus, "success") << m_plog->Text();
 }
