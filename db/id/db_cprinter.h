@@ -77,11 +77,17 @@ DB_PRINTER_CLASSES(DB_PRINTER_CLASS)
 // printer's write sequence, one code a character ("A" to "D" print the
 // image-address field of that letter). Its size limit depends on the model;
 // with image-address rules a sequence that prints a field no longer in use
-// is wiped.
+// is wiped. A sequence set longer than its limit by whole segments is
+// stored and cut back to its last segment at once; the scanner receives it
+// in pieces of a printed line.
 class CPRINTERWRITESEQUENCESTRING : public CDbString {
  public:
   DB_PRINTER_OPERATIONS
   DB_PRINTER_VALIDATE_CDbString
+  void MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) override;
+
+ protected:
+  bool TextFits(const char* a_szText) override;
 };
 
 static_assert(sizeof(CPRINTERWRITESEQUENCESTRING) == sizeof(CDbString));

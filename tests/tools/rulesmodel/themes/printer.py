@@ -7,7 +7,7 @@ reruns its access, what else its FixCurrent does and its check. The stand-ins of
 its position ranges, the high-resolution font format, the cartridge, the 160-character write sequence and the
 lists of date and time formats and of the counter's patch events."""
 from .. import configlists, geometry, kit
-from ..database import NOTMODIFIABLE, REFUSED, SUCCESS, to_long
+from ..database import FAIL, NOTMODIFIABLE, REFUSED, SUCCESS, character_bytes, count_characters, to_long
 from ..names import COMMON, ID, MACHINE, VALUE
 from ..rules import Rule, rule
 from .imageaddress import cut_to_characters, ia_fix_current
@@ -37,15 +37,15 @@ ROWS = {
     "CARTRIDGEDETECTED": ("key", "cartridgedetect", 0, None, "", None, None),
     "PRINTER": ("key", "printer", 0, None, "", None, None),
     "PRINTERDATE": ("support", None, 0, "printer", SET, None, "date"),
-    "PRINTERDATEDELIMITER": ("support", None, 0, "printer", SET, None, None),
-    "PRINTERDATEFORMAT": ("dateformats", "printerdateformat", 10, "printer", SET, None, None),
+    "PRINTERDATEDELIMITER": ("support", None, 0, "printer", SET, None, "composition"),
+    "PRINTERDATEFORMAT": ("dateformats", "printerdateformat", 10, "printer", SET, None, "composition"),
     "PRINTERENABLED": ("key", "printer", 0, "enabled", "PT", None, None),
     "PRINTERFONT": ("fonts", "printerfont", 0, "printer", SET, None, None),
     "PRINTERFONTFORMAT": ("fontformat", None, 0, "printer", SET, None, None),
     "PRINTERIMAGEADDRESSFORMAT": ("imageaddress", None, 0, None, "", None, None),
     "PRINTERIMAGEADDRESSLEVEL": ("imageaddress", None, 0, "level", SET + "X", None, None),
     "PRINTERINDEX": (None, None, 0, None, "", "index", "index"),
-    "PRINTERINDEXDIGITS": ("support", None, 0, "printer", SET, None, None),
+    "PRINTERINDEXDIGITS": ("support", None, 0, "printer", SET, None, "composition"),
     "PRINTERINDEXFORMAT": ("support", None, 0, "printer", SET, None, None),
     "PRINTERINDEXINCREMENT": ("ordered", "printerindexincrement", 7, "printer", SET, "exclusion", None),
     "PRINTERINDEXRESET": ("ordered", "printerindexreset", 7, "printer", SET, "exclusion", None),
@@ -53,15 +53,15 @@ ROWS = {
     "PRINTERPOSITION": ("position", "printerposition", 0, "position", "PET", "heightcap", None),
     "PRINTERTEST": ("key", "printer", 0, "test", "P", None, None),
     "PRINTERTIME": ("support", None, 0, "printer", SET, None, "time"),
-    "PRINTERTIMEFORMAT": ("ordered", "printertimeformat", 10, "printer", SET, None, None),
+    "PRINTERTIMEFORMAT": ("ordered", "printertimeformat", 10, "printer", SET, None, "composition"),
     "PRINTERWRITESEQUENCE": ("items", None, 0, "printer", SET, None, None),
-    "PRINTERWRITESEQUENCESTRING": ("sizelimit", None, 0, "printer", SET, "imageaddress", None),
+    "PRINTERWRITESEQUENCESTRING": ("sizelimit", None, 0, "printer", SET, "imageaddress", "sequence"),
     "PRINTONIMAGEFRONT": ("key", "printonimage", 0, "front", "I", None, None),
     "PRINTONIMAGEPOSITIONX": ("imageposition", "printonimagepositionx", 0, "imageposition", SET, None, None),
     "PRINTONIMAGEPOSITIONY": ("imageposition", "printonimagepositiony", 0, "imageposition", SET, None, None),
     "PRINTONIMAGEREAR": ("key", "printonimage", 0, "rear", "I", None, None),
 }
-ROWS.update({"PRINTERWRITESEQUENCEMESSAGE%d" % number: ("support", None, 0, "printer", SET, None, None)
+ROWS.update({"PRINTERWRITESEQUENCEMESSAGE%d" % number: ("support", None, 0, "printer", SET, None, "message")
              for number in range(1, 7)})
 ROW_BY_ID = {ID[name]: row for name, row in ROWS.items()}
 
@@ -318,10 +318,204 @@ def validate_index(db, datum, window, value):
     return db.base_validate(datum, window, value)
 
 
+# -- the composition of the printed lines (db_cprinter_sequence.cpp and CDatabase::ConstructPrinterStrings),
+# written from the table of codes, the segments and the line limit --------------------------------------------
+LINE_BYTES = 512  # a line's buffer, its terminator included
+STRING_BYTES = 1024  # a string value's buffer
+DELIMITER_TEXTS = {1: "", 2: "/", 3: "-", 4: ".", 5: " "}
+DATE_PATTERNS = {1: "MM%sDD%sYYYY", 2: "MM%sDD%sYY", 3: "DD%sMM%sYYYY", 4: "DD%sMM%sYY", 5: "YYYY%sMM%sDD",
+                 6: "YY%sMM%sDD", 7: "DDD", 8: "YYYY%sDDD", 9: "YY%sDDD"}
+TIME_PATTERNS = {0: "HH:MM", 1: "HH:mm", 2: "HH:mm:ss", 3: "HH:mm:ss.xx", 4: "hh:mm", 5: "hh:mm:ss", 6: "hh:mm:ss.xx",
+                 7: "hh:mm tt", 8: "hh:mm:ss tt", 9: "hh:mm:ss.xx tt"}
+COUNTER_FILLS = {1: "<", 2: None, 3: "_"}
+MESSAGES = tuple(ID["PRINTERWRITESEQUENCEMESSAGE%d" % number] for number in range(1, 7))
+FIELD_TEXTS = tuple(ID["IMAGEADDRESS_" + letter] for letter in "ABCD")
+IMAGEADDRESS, LEVEL = ID["IMAGEADDRESS"], ID["PRINTERIMAGEADDRESSLEVEL"]
+ALL_LEVELS = VALUE["PRINTERIMAGEADDRESSLEVEL"]["ALLLEVELS"]
+PIECE_NAMES = ("printerwritesequence1", "printerwritesequence2", "printerwritesequence3")
+PIECE, ALL_LEVELS_FIRST = 40, 120
+
+
+def _bytes(text):
+    return text.encode("utf-8", "surrogateescape")
+
+
+def supported_text(db, id_):
+    datum = kit.supported(db, id_, MACHINE)
+    return datum.scur if datum is not None and datum.kind == "S" else None
+
+
+def settings(db, proposed, value):
+    """What the lines are composed from: the current settings (a missing one takes a value that prints without
+    refusing), the proposed value in place of its capability's."""
+    def pick(name, fallback):
+        return value if ID[name] == proposed else kit.value_of(db, ID[name], MACHINE, fallback)
+
+    def text(id_):
+        return value if id_ == proposed else supported_text(db, id_)
+    return {"sequence": text(SEQUENCE) or "", "delimiter": pick("PRINTERDATEDELIMITER", 1),
+            "date": pick("PRINTERDATEFORMAT", 1), "index": pick("PRINTERINDEX", 0),
+            "digits": pick("PRINTERINDEXDIGITS", 0), "counter": pick("PRINTERINDEXFORMAT", 2),
+            "time": pick("PRINTERTIMEFORMAT", 0) if kit.is_id_supported(db, ID["PRINTERTIMEFORMAT"]) else 0,
+            "messages": [text(id_) for id_ in MESSAGES],
+            "fields": [supported_text(db, id_) if db.dbia else None for id_ in FIELD_TEXTS]}
+
+
+def code_text(code, values):
+    """The bytes a code prints, or None for a code or a format outside the table."""
+    if "1" <= code <= "6":
+        return _bytes(values["messages"][ord(code) - ord("1")] or "")
+    if "A" <= code <= "D":
+        return _bytes(values["fields"][ord(code) - ord("A")] or "")
+    if code == " ":
+        return b" "
+    if code in "#Z":
+        return b""
+    if code == "S":
+        if values["counter"] not in COUNTER_FILLS:
+            return None
+        text = "%0*d" % (min(max(values["digits"], 0), LINE_BYTES), values["index"])
+        fill = COUNTER_FILLS[values["counter"]]
+        return _bytes(text.replace("0", fill) if fill else text)
+    if code == "T":
+        return _bytes(TIME_PATTERNS[values["time"]]) if values["time"] in TIME_PATTERNS else None
+    if code == "Y":
+        if values["date"] not in DATE_PATTERNS:
+            return None
+        return _bytes(DATE_PATTERNS[values["date"]].replace("%s", DELIMITER_TEXTS[values["delimiter"]]))
+    return None
+
+
+def line_limit(maximum):
+    return maximum // 4 if 80 <= maximum <= 249 else maximum
+
+
+def compose(db, values):
+    """0 when the printed lines fit the printer, else 4: the delimiter first; with image addressing a line a
+    quarter of the write sequence's maximum, four at most; each line within its buffer and the line limit."""
+    if values["delimiter"] not in DELIMITER_TEXTS:
+        return REFUSED
+    sequence = db.slot(0, SEQUENCE, MACHINE)
+    maximum = sequence.maxlen if sequence is not None and sequence.kind == "S" else 0
+    codes = _bytes(values["sequence"])
+    split, per_line = kit.is_id_supported(db, IMAGEADDRESS), maximum // 4
+    if split and (per_line == 0 or len(codes) > 4 * per_line):
+        return REFUSED
+    lines = [b""] * 4
+    for position, byte in enumerate(codes):
+        text = code_text(chr(byte - 32) if 97 <= byte <= 122 else chr(byte), values)
+        if text is None:
+            return REFUSED
+        line = position // per_line if split else 0
+        if len(lines[line]) + len(text) >= LINE_BYTES:
+            db.set_last_error("printer", "E_EXCEEDSMAXIMUM")
+            return REFUSED
+        lines[line] += text
+    if any(count_characters(line.decode("utf-8", "surrogateescape")) > line_limit(maximum) for line in lines):
+        db.set_last_error("printer", "E_EXCEEDSMAXIMUM")
+        return REFUSED
+    return SUCCESS
+
+
+def composition_settled(db):
+    """The status the skip rules or a model without printing give before any check, else None."""
+    if kit.is_relaxed(db) or kit.is_loading(db):
+        return SUCCESS
+    return None if has_support(db) else FAIL
+
+
+def validate_composed(db, datum, window, value):
+    status = composition_settled(db)
+    if status is None:
+        status = db.base_validate(datum, window, value)
+        if status == SUCCESS:
+            status = compose(db, settings(db, datum.id, value))
+    return status
+
+
+def validate_message(db, datum, value):
+    status = composition_settled(db)
+    if status is not None:
+        return status
+    status = db.base_validate_text(datum, value)
+    if status != SUCCESS:
+        if count_characters(value) > datum.maxlen:
+            db.set_last_error("printer", "E_EXCEEDSMAXIMUM")
+        return status
+    return REFUSED if "]]>" in value else compose(db, settings(db, datum.id, value))
+
+
+def segments(db):
+    """The write sequence's segments: one per value of the image-address level while images are addressed."""
+    if not kit.is_id_supported(db, IMAGEADDRESS):
+        return 1
+    level = kit.supported(db, LEVEL, MACHINE)
+    count = len(level.cur_items) if level is not None and level.kind == "E" else 0
+    return count if count > 1 else 1
+
+
+def conversion_shortens(db, length, maximum):
+    segment = maximum // segments(db)
+    return length > maximum and segment > 0 and length % segment == 0
+
+
+def validate_sequence(db, datum, value):
+    if kit.is_relaxed(db):
+        return SUCCESS
+    if not has_support(db):
+        return FAIL
+    if kit.is_loading(db):
+        return SUCCESS
+    length = count_characters(value)
+    if length > datum.maxlen and not conversion_shortens(db, length, datum.maxlen):
+        return REFUSED
+    return compose(db, settings(db, SEQUENCE, value))
+
+
+def sequence_fits(db, datum, text):
+    length = count_characters(text)
+    return len(_bytes(text)) < STRING_BYTES and (length <= datum.maxlen or
+                                                 conversion_shortens(db, length, datum.maxlen))
+
+
+def characters(text, first, count):
+    """Characters first to first + count - 1 of a text (as the string limits count them); empty beyond its end."""
+    data = _bytes(text)
+
+    def offset(characters_before):
+        position = counted = 0
+        while position < len(data) and counted < characters_before:
+            position += character_bytes(data, position)
+            counted += 1
+        return position
+    return data[offset(first):offset(first + count)].decode("utf-8", "surrogateescape")
+
+
+def convert_sequence(db, datum):
+    """The sequence set itself: one segment moves to the last of the image-address form, "Z" before it; whole
+    segments beyond the maximum leave the last one, or as many "Z" when it prints a field."""
+    text, maximum = datum.scur, datum.maxlen
+    length, count = count_characters(text), segments(db)
+    segment = maximum // count
+    if length < maximum and length == segment and segment > 0:
+        fill = (count - 1) * segment
+        if fill + len(_bytes(text)) < STRING_BYTES:
+            db.set_current_string(datum, "Z" * fill + text)
+    elif conversion_shortens(db, length, maximum):
+        last = characters(text, length - segment, segment)
+        db.set_current_string(datum, "Z" * segment if any(code in "ABCDabcd" for code in last) else last)
+
+
 def validate(db, datum, window, value, row):
     check = row[6]
     if check == "index":
         return validate_index(db, datum, window, value)
+    if check == "composition":
+        return validate_composed(db, datum, window, value)
+    if check == "message":
+        return validate_message(db, datum, value)
+    if check == "sequence":
+        return validate_sequence(db, datum, value)
     if check in ("date", "time"):
         if kit.is_loading(db):
             return SUCCESS
@@ -362,6 +556,8 @@ def fix_current(db, datum, row):
         if m.id == other and 2 <= m.cur <= 6 and datum.cur == m.cur:
             db.set_current_long(datum, 1)
     elif kind == "imageaddress":
+        if m.id == datum.id:
+            convert_sequence(db, datum)
         if db.dbia:
             ia_fix_current(db, datum)
 
@@ -379,6 +575,9 @@ class Printer(Rule):
 
     def validate(self, db, datum, window, value):
         return validate(db, datum, window, value, ROW_BY_ID[datum.id])
+
+    def fits(self, db, datum, text):
+        return sequence_fits(db, datum, text) if datum.id == SEQUENCE else None
 
 
 # -- the attribute tasks --------------------------------------------------------------------------------------
@@ -398,10 +597,27 @@ def argument(db, id_):
     if datum is None or not db.accessible(datum) or db.device_data(datum) == 0:
         return None
     record = db.lookup[id_]
+    if id_ == SEQUENCE:
+        return sequence_pieces(db, datum.scur)
     if datum.kind == "S":
         return record.lexicon, datum.scur
     text = str(datum.cur) if datum.kind == "R" else record.lexicon_of(datum.cur)
     return (record.lexicon, text) if text is not None else None
+
+
+def sequence_pieces(db, text):
+    """The write sequence's arguments: the whole text without image addressing; with it 40 characters a level
+    ("alllevels": characters 121 to 160 on each), none without "iawritesequence160"; a piece holding "]]>" is not
+    written."""
+    if not kit.is_id_supported(db, IMAGEADDRESS):
+        pieces = [(PIECE_NAMES[0], text)]
+    elif not has(db, "iawritesequence160"):
+        pieces = []
+    else:
+        all_levels = kit.value_of(db, LEVEL, MACHINE, 1) == ALL_LEVELS
+        pieces = [(name, characters(text, ALL_LEVELS_FIRST if all_levels else PIECE * index, PIECE))
+                  for index, name in enumerate(PIECE_NAMES)]
+    return [piece for piece in pieces if "]]>" not in piece[1]]
 
 
 def check_task(db, root):
@@ -410,9 +626,12 @@ def check_task(db, root):
     command = root[0] if len(root) else None
     if command is None or command.tag != "setconfig":
         return []
-    theme = {db.lookup[ID[name]].lexicon for name in SENT + NEVER_SENT if ID[name] in db.lookup}
+    theme = {db.lookup[ID[name]].lexicon for name in SENT + NEVER_SENT if ID[name] in db.lookup} | set(PIECE_NAMES)
     sent = [(child.tag, child.text or "") for child in command if child.tag in theme]
-    expected = [pair for pair in (argument(db, ID[name]) for name in SENT) if pair is not None]
+    expected = []
+    for name in SENT:
+        pair = argument(db, ID[name])
+        expected += pair if isinstance(pair, list) else [pair] if pair is not None else []
     if sent != expected:
         return ["setconfig: the library sent the printer arguments %s, the model %s" % (sent, expected)]
     return []
