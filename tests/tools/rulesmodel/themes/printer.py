@@ -6,7 +6,9 @@ reruns its access, what else its FixCurrent does and its check. The stand-ins of
 (a font list, the position and the reset value's ranges); printer.inquiry adds printing onto the image with
 its position ranges, the high-resolution font format, the cartridge, the 160-character write sequence and the
 lists of date and time formats and of the counter's patch events."""
-from .. import configlists, geometry, kit
+import random
+
+from .. import configlists, geometry, kit, listing
 from ..database import FAIL, NOTMODIFIABLE, REFUSED, SUCCESS, character_bytes, count_characters, to_long
 from ..names import COMMON, ID, MACHINE, VALUE
 from ..rules import Rule, rule
@@ -644,12 +646,20 @@ KEY_VARIANTS = {"imprinter": ["cfgdel printonimage 1"], "printonimage": ["cfgdel
                 "noprinter": ["cfgdel printer 1", "cfgdel printonimage 1"]}
 
 
+# Image addressing taken out of the extras, so that the write sequence is plain: 40 codes on a model that prints
+# 160 with image addressing, else its own 160 (lines of 40).
+PLAIN = ["cfgenumdel indexingformat none 1", "cfgenumdel indexingformat imageaddress 1"]
+PLAIN_VARIANTS = {"plain40": PLAIN, "plain160": PLAIN + ["cfgdel iawritesequence160 1"]}
+
+
 def dump_variants(scanners):
     """Every scanner with the printer's extras but without image addressing; the scanner with both units and
-    the imprinter without printing onto the image, with it alone and with neither."""
+    the imprinter without printing onto the image, with it alone and with neither; mapleC with a plain write
+    sequence of 40 and of 160."""
     variants = {scanner + ":printer": (scanner, EXTRAS, []) for scanner in scanners}
     variants.update({"mapleC+flatbed:" + name: ("mapleC+flatbed", (), edits)
                      for name, edits in KEY_VARIANTS.items()})
+    variants.update({"mapleC:" + name: ("mapleC", (), edits) for name, edits in PLAIN_VARIANTS.items()})
     return variants
 
 
@@ -699,7 +709,7 @@ def walk_moves(db, rng):
     return moves
 
 
-def sweep(db):
+def access_sweep(db):
     """Every combination of the imprinter and its test on or off, printing onto either image on or off, the
     feeder or the flatbed and every job, written as a profile writes them (the sets of some would be refused
     once another was made), each followed by the access pass."""
@@ -712,3 +722,83 @@ def sweep(db):
                 for index, id_ in enumerate((ENABLED, TEST, FRONT, REAR)):
                     yield "write %d 0 1 %d" % (id_, ON if pattern >> index & 1 else OFF)
                 yield "fixaccessall"
+
+
+# -- the seeded property test of the composition ---------------------------------------------------------------
+CODES = " #Z123456ABCDSTYabcdstyz"
+NOT_CODES = ("X", "7", "!", "\u00e9", "\udcff")
+MESSAGE_TEXTS = ("", "BATCH", "\u00e9" * 12, "\u20ac" * 40, "M" * 35, "\udcff" * 3, "a]]>b", "M" * 41)
+COMPOSITION_SETS = 1000  # a swept scanner; the image-address and the two plain write sequences make 3,000
+LEVEL_LISTS = ((1, 2, 3, 4), (1, 2, 3, 4, 5, 6), (1, 2), (1,))
+
+
+def _codes(rng, maximum):
+    """Mostly short or of a length around the limit or its whole lines, often filled with "Z"; codes of the
+    table in either case, now and then one outside it."""
+    pick = rng.random()
+    if pick < 0.5:
+        length = rng.randrange(0, 12)
+    elif pick < 0.85:
+        length = rng.choice((maximum - 1, maximum, maximum + 1, 40, 41, 80, 100, 120, 160, 200))
+    else:
+        length = rng.randrange(0, 2 * maximum + 2)
+    filled = rng.random() < 0.6
+    codes = []
+    for _ in range(max(length, 0)):
+        if filled and rng.random() < 0.85:
+            codes.append("Z")
+        elif rng.random() < 0.03:
+            codes.append(rng.choice(NOT_CODES))
+        else:
+            codes.append(rng.choice(CODES))
+    return "".join(codes)
+
+
+def _message(rng):
+    if rng.random() < 0.5:
+        return rng.choice(MESSAGE_TEXTS)
+    return "".join(rng.choice("M\u00e9\u20ac ") for _ in range(rng.randrange(0, 45)))
+
+
+def composition_sets(db):
+    """Write sequences, delimiters 0 to 6, date and time formats 0 to 10, index formats 0 to 4, digits, counters
+    and messages (multibyte, empty, over-long, not UTF-8) set at random while printing, with now and then
+    another list of image-address levels, a level, or a run of sets with relaxed checks or while loading. The
+    harness holds status, the strings and the last printer error to the library's after each."""
+    sequence = db.slot(0, SEQUENCE, MACHINE)
+    if sequence is None or sequence.access == 0:
+        return
+    rng = random.Random(108 + sequence.maxlen + 7 * bool(db.dbia))
+    modes = {"normal": [], "relaxed": ["cfgset 1 136 1", "stateset 4"], "loading": ["stateset 3"]}
+    undo = {"normal": [], "relaxed": ["stateclear 4", "cfgset 1 136 0"], "loading": ["stateclear 3"]}
+    mode = "normal"
+    yield "labels"
+    yield "set %d 0 1 %d" % (ENABLED if has(db, "printer") else FRONT, ON)
+    numbers = {ID["PRINTERDATEDELIMITER"]: (0, 7), ID["PRINTERDATEFORMAT"]: (0, 11),
+               ID["PRINTERTIMEFORMAT"]: (0, 11), ID["PRINTERINDEXFORMAT"]: (0, 5), DIGITS: (0, 11)}
+    for step in range(COMPOSITION_SETS):
+        if step % 100 == 0:
+            yield from undo[mode]
+            mode = rng.choice(("normal", "normal", "normal", "normal", "relaxed", "loading"))
+            yield from modes[mode]
+        pick = rng.random()
+        if pick < 0.45:
+            yield "settext %d %s" % (SEQUENCE, listing.escape(_codes(rng, sequence.maxlen)))
+        elif pick < 0.75:
+            id_ = rng.choice(tuple(numbers))
+            yield "set %d 0 1 %d" % (id_, rng.randrange(*numbers[id_]))
+        elif pick < 0.93:
+            yield "settext %d %s" % (rng.choice(MESSAGES), listing.escape(_message(rng)))
+        elif pick < 0.96:
+            yield "set %d 0 1 %d" % (INDEX, rng.choice((0, 7, 105, 99999, 123456789)))
+        elif db.dbia and pick < 0.98:
+            yield "items %d 0 1 %s" % (LEVEL, " ".join(str(item) for item in rng.choice(LEVEL_LISTS)))
+        elif db.dbia:
+            yield "set %d 0 1 %d" % (LEVEL, rng.randrange(1, 7))
+    yield from undo[mode]
+
+
+def sweep(db):
+    """The access of both kinds of printing, then the composition's property test."""
+    yield from access_sweep(db)
+    yield from composition_sets(db)
