@@ -2,8 +2,10 @@
 // (a model with "printer") and the printing onto the image itself (a model
 // with "printonimage"). They decide which printer capabilities a model
 // offers, their access while either kind of printing is on, off or tested,
-// the dates, times and counters a set may store, and the counter's reset
-// values and patch events kept apart.
+// the dates, times and counters a set may store, the printed lines every
+// setting they print must fit, the write sequence's forms with and without
+// image addressing, and the counter's reset values and patch events kept
+// apart.
 //
 // All of them are machine capabilities (window 0, bin 1). What each class
 // rules is one row of the table in db_cprinter.cpp: its default, its

@@ -129,8 +129,9 @@ EOSSTS ValidateOf(CDbRange& a_dbrangeOwn, const PrinterRow& a_printerrow, EDBID_
   return a_dbrangeOwn.CDbRange::Validate(a_edbidwindow, a_lValue);
 }
 
-// A date or a time is taken as it comes while a profile or the resource
-// loads, whatever the application's relaxed checks.
+// The write sequence and the messages are judged by the lines they print
+// (db_cprinter_sequence.cpp). A date or a time is taken as it comes while a
+// profile or the resource loads, whatever the application's relaxed checks.
 EOSSTS ValidateOf(CDbString& a_dbstringOwn, const PrinterRow& a_printerrow, EDBID_WINDOW a_edbidwindow,
                   const char* a_szValue) {
   if (a_printerrow.printercheck == PrinterCheck::Sequence) return ValidateSequence(a_dbstringOwn, a_szValue);

@@ -1,7 +1,8 @@
 // What the printer rules share: the row of the table each class is ruled
 // by, printer support, and the rule operations by kind (defaults in
 // db_cprinter_defaults.cpp, access in db_cprinter_access.cpp, checks and the
-// values that follow them in db_cprinter_checks.cpp).
+// values that follow them in db_cprinter_checks.cpp, the printed lines and
+// the write sequence in db_cprinter_sequence.cpp).
 #pragma once
 
 #include "db_cdbdatum.h"

@@ -200,12 +200,15 @@ EOSSTS ValidateSequence(CDbString& a_dbstringOwn, const char* a_szValue) {
   return Compose(DB_ID_PRINTERWRITESEQUENCESTRING, 0, a_szValue);
 }
 
+// Only a sequence the passes convert: one not offered keeps what it stores.
 bool SequenceFits(CDbString& a_dbstringOwn, const char* a_szText) {
   if (std::strlen(a_szText) >= DB_STRING_SIZE) return false;
   const size_t sizetLength = CDbDatum::CountCharacters(a_szText);
   const size_t sizetMax = a_dbstringOwn.GetSizetMaxString();
+  if (sizetLength <= sizetMax) return true;
   CDatabase* pdatabase = CRuleKit::Database();
-  return sizetLength <= sizetMax || (pdatabase && ConversionShortens(*pdatabase, sizetLength, sizetMax));
+  return pdatabase && a_dbstringOwn.GetAccess() != DB_ACCESS_NOTSUPPORTED &&
+         ConversionShortens(*pdatabase, sizetLength, sizetMax);
 }
 
 void ConvertSequence(CDbString& a_dbstringOwn) {

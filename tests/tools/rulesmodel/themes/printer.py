@@ -475,9 +475,11 @@ def validate_sequence(db, datum, value):
 
 
 def sequence_fits(db, datum, text):
+    """Within the limits, or longer by whole lines on a sequence the passes convert (one that is offered)."""
     length = count_characters(text)
-    return len(_bytes(text)) < STRING_BYTES and (length <= datum.maxlen or
-                                                 conversion_shortens(db, length, datum.maxlen))
+    if len(_bytes(text)) >= STRING_BYTES:
+        return False
+    return length <= datum.maxlen or (db.access(datum) != 0 and conversion_shortens(db, length, datum.maxlen))
 
 
 def characters(text, first, count):
@@ -624,7 +626,8 @@ def sequence_pieces(db, text):
 
 def check_task(db, root):
     """A setconfig's printer arguments: those of the supported printer capabilities with consumers, in the
-    order of SENT, with the model's values; none of NEVER_SENT."""
+    order of SENT, with the model's values; none of NEVER_SENT; under image addressing no piece of the write
+    sequence longer than a line of 40."""
     command = root[0] if len(root) else None
     if command is None or command.tag != "setconfig":
         return []
@@ -634,9 +637,13 @@ def check_task(db, root):
     for name in SENT:
         pair = argument(db, ID[name])
         expected += pair if isinstance(pair, list) else [pair] if pair is not None else []
+    problems = []
     if sent != expected:
-        return ["setconfig: the library sent the printer arguments %s, the model %s" % (sent, expected)]
-    return []
+        problems.append("setconfig: the library sent the printer arguments %s, the model %s" % (sent, expected))
+    if kit.is_id_supported(db, IMAGEADDRESS):
+        problems += ["setconfig: %s of %d characters" % (name, count_characters(text)) for name, text in sent
+                     if name in PIECE_NAMES and count_characters(text) > PIECE]
+    return problems
 
 
 # -- the harness's dumps, walks and sweeps --------------------------------------------------------------------
@@ -703,7 +710,8 @@ def walk_moves(db, rng):
     moves.append("settext %d %s" % (ID["PRINTERTIME"], _text(rng, "time")))
     moves.append("settext %d %s" % (ID["PRINTERWRITESEQUENCEMESSAGE%d" % rng.randrange(1, 7)],
                                     rng.choice(("BATCH", "%", "x" * 41, "%C3%A4" * 20))))
-    moves.append("settext %d %s" % (SEQUENCE, rng.choice(("1%20S", "ABCD", "%", "Z" * 40, "1ytx"))))
+    moves.append("settext %d %s" % (SEQUENCE, rng.choice(("1%20S", "ABCD", "%", "Z" * 40, "1ytx", "Z" * 120 + "1%20S" +
+                                                          "Z" * 37, "Z" * 80 + "a" + "Z" * 39, "Z" * 100))))
     moves.append(rng.choice(("stateset 4", "stateclear 4", "stateclear 4", "cfgset 1 136 1", "cfgset 1 136 0",
                              "stateset 3", "stateclear 3", "stateclear 3")))
     return moves
