@@ -28,12 +28,13 @@ void CDrvProcessCommands::SetEngineSeam(const DrvEngineSeam* a_pdrvengineseam) {
 
 // ---------------------------------------------------------------------------
 // The engine's answers. The device facade and the driver object do not
-// offer these operations yet: until they do, each answers its failure.
+// offer these operations yet: until they do, each answers its failure, and
+// the log record is the commands' own.
 // ---------------------------------------------------------------------------
 DeviceLog* CDrvProcessCommands::EngineGetDeviceLog() {
   if (s_pdrvengineseam && s_pdrvengineseam->pfnGetDeviceLog)
     return s_pdrvengineseam->pfnGetDeviceLog(s_pdrvengineseam->pvUser);
-  return nullptr;
+  return &m_devicelog;
 }
 
 // Fetching a log waits for the scanner: never under the database lock.
