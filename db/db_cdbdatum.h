@@ -188,6 +188,10 @@ class CDbDatum {
   // Whether a text fits the datum: characters within the maximum, bytes
   // within the buffer. Logs the refusal with the caller's message.
   EOSSTS CheckText(const char* a_szText, const char* a_szTooLarge);
+  // Whether a text may be stored as the current one: by default characters
+  // within the maximum and bytes within the buffer. A rule that brings an
+  // over-long text back within its maximum once stored may take more.
+  virtual bool TextFits(const char* a_szText);
   void RunCallback(EDBCALLBACK a_edbcallback);
   void NotifySet(EDBNOTIFY a_edbnotify);
   void NotifyReset(EDBNOTIFY a_edbnotify);
