@@ -93,6 +93,7 @@ CDbDatum::CDbDatum()
       m_szName(nullptr),
       m_edbdatatype(static_cast<EDBDATATYPE>(0)),
       m_edbcontainertype(static_cast<EDBCONTAINERTYPE>(0)),
+      m_edbcontainertypeObject(static_cast<EDBCONTAINERTYPE>(0)),
       m_edbdevicedata(DB_DEVICEDATA_NONE),
       m_edbaccess(DB_ACCESS_NOTSUPPORTED),
       m_pdblookup2(nullptr),

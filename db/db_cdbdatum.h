@@ -95,6 +95,10 @@ class CDbDatum {
   const char* GetName() const { return m_szName; }
   EDBDATATYPE GetDataType() const { return m_edbdatatype; }
   EDBCONTAINERTYPE GetContainerType() const { return m_edbcontainertype; }
+  // The container class this object was constructed as (0 for a plain
+  // datum, such as a per-window copy that carries its master's type): lets
+  // the pass reach a container without a dynamic_cast per datum.
+  EDBCONTAINERTYPE GetObjectContainerType() const { return m_edbcontainertypeObject; }
   void SetId(EDBID a_edbid) { m_edbid = a_edbid; }
   void SetBin(EDBBIN a_edbbin) { m_edbbin = a_edbbin; }
   void SetName(const char* a_szName) { m_szName = a_szName; }
@@ -215,6 +219,7 @@ class CDbDatum {
   const char* m_szName;
   EDBDATATYPE m_edbdatatype;
   EDBCONTAINERTYPE m_edbcontainertype;
+  EDBCONTAINERTYPE m_edbcontainertypeObject;  // set only by the container constructors
   EDBDEVICEDATA m_edbdevicedata;
   EDBACCESS m_edbaccess;
   DbLookup2* m_pdblookup2;
