@@ -232,8 +232,7 @@ CDbDatum* CDbDatum::DbDatumFindNextInBin(CDbDatum* a_pdbdatum) { return WalkAfte
 // ---------------------------------------------------------------------------
 // Access and consumers
 // ---------------------------------------------------------------------------
-EDBACCESS CDbDatum::GetAccess() {
-  if (m_edbaccess != DB_ACCESS_NOTSUPPORTED || m_edbidwindow == 0 || !ms_pdatumcommon) return m_edbaccess;
+EDBACCESS CDbDatum::GetMasterAccess() {
   CDbDatum* pdbdatumMaster = At(0, m_edbid, m_edbbin);
   return pdbdatumMaster && pdbdatumMaster != this ? pdbdatumMaster->m_edbaccess : m_edbaccess;
 }
@@ -316,12 +315,6 @@ void CDbDatum::ClearDbState(EDBSTATE a_edbstate) {
   if (ms_pdatumcommon) std::atomic_ref<int64_t>(ms_pdatumcommon->lState).fetch_and(~(int64_t{1} << a_edbstate));
 }
 
-// Any bit of the word may be tested; one outside it is clear.
-bool CDbDatum::TestDbState(EDBSTATE a_edbstate) {
-  if (!ms_pdatumcommon || a_edbstate < 0 || a_edbstate > 63) return false;
-  return (static_cast<uint64_t>(std::atomic_ref<int64_t>(ms_pdatumcommon->lState).load()) >> a_edbstate) & 1;
-}
-
 void CDbDatum::SetModified() {
   if (ms_pdatumcommon) ms_pdatumcommon->pdbdatumModified = this;
 }
@@ -329,8 +322,6 @@ void CDbDatum::SetModified() {
 void CDbDatum::ClearModified() {
   if (ms_pdatumcommon) ms_pdatumcommon->pdbdatumModified = nullptr;
 }
-
-CDbDatum* CDbDatum::GetModified() { return ms_pdatumcommon ? ms_pdatumcommon->pdbdatumModified : nullptr; }
 
 bool CDbDatum::WasModified() { return ms_pdatumcommon && ms_pdatumcommon->pdbdatumModified == this; }
 
@@ -353,13 +344,7 @@ void CDbDatum::SetDatabase(CDatabase* a_pdatabase) {
   if (ms_pdatumcommon) ms_pdatumcommon->pdatabase = a_pdatabase;
 }
 
-CDatabase* CDbDatum::GetDatabase() { return ms_pdatumcommon ? ms_pdatumcommon->pdatabase : nullptr; }
-
-CDbNotify* CDbDatum::GetDbNotify() { return ms_pdatumcommon ? ms_pdatumcommon->pdbnotify : nullptr; }
-
 COsXmlTask* CDbDatum::GetDbMakeXml() { return ms_pdatumcommon ? ms_pdatumcommon->posxmltask : nullptr; }
-
-long CDbDatum::GetWindowMax() { return ms_pdatumcommon ? static_cast<long>(ms_pdatumcommon->lWindowCount) : 0; }
 
 void CDbDatum::SetWindowMax(long a_lWindows) {
   if (a_lWindows < 1 || a_lWindows > DB_WINDOW_COUNT) {

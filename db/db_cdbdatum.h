@@ -4,6 +4,7 @@
 // (the shared block) through its static operations.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -105,8 +106,13 @@ class CDbDatum {
   DbLookup2* GetLookup() const { return m_pdblookup2; }
   void SetLookup(DbLookup2* a_pdblookup2) { m_pdblookup2 = a_pdblookup2; }
 
-  // Access and consumers.
-  EDBACCESS GetAccess();
+  // Access and consumers. A copy without access of its own has its
+  // master's; the rest is answered here, since the pass and the rules ask it
+  // of every datum they reach.
+  EDBACCESS GetAccess() {
+    if (m_edbaccess != DB_ACCESS_NOTSUPPORTED || m_edbidwindow == 0 || !ms_pdatumcommon) return m_edbaccess;
+    return GetMasterAccess();
+  }
   EDBACCESS SetAccess(EDBACCESS a_edbaccess);
   bool IsModifiable();
   EDBDEVICEDATA GetDeviceData();
@@ -155,19 +161,23 @@ class CDbDatum {
   // State bits and the modified marker.
   static void SetDbState(EDBSTATE a_edbstate);
   static void ClearDbState(EDBSTATE a_edbstate);
-  static bool TestDbState(EDBSTATE a_edbstate);
+  // Any bit of the word may be tested; one outside it is clear.
+  static bool TestDbState(EDBSTATE a_edbstate) {
+    if (!ms_pdatumcommon || a_edbstate < 0 || a_edbstate > 63) return false;
+    return (static_cast<uint64_t>(std::atomic_ref<int64_t>(ms_pdatumcommon->lState).load()) >> a_edbstate) & 1;
+  }
   void SetModified();
   static void ClearModified();
-  static CDbDatum* GetModified();
+  static CDbDatum* GetModified() { return ms_pdatumcommon ? ms_pdatumcommon->pdbdatumModified : nullptr; }
   bool WasModified();
   bool WasModifiedWindow();
 
   // The block's shared objects.
   static void SetDatabase(CDatabase* a_pdatabase);
-  static CDatabase* GetDatabase();
-  static CDbNotify* GetDbNotify();
+  static CDatabase* GetDatabase() { return ms_pdatumcommon ? ms_pdatumcommon->pdatabase : nullptr; }
+  static CDbNotify* GetDbNotify() { return ms_pdatumcommon ? ms_pdatumcommon->pdbnotify : nullptr; }
   static COsXmlTask* GetDbMakeXml();
-  static long GetWindowMax();
+  static long GetWindowMax() { return ms_pdatumcommon ? static_cast<long>(ms_pdatumcommon->lWindowCount) : 0; }
   // The number of windows in use (1..11; others are refused, logged), set
   // by the window rule from its list.
   static void SetWindowMax(long a_lWindows);
@@ -192,6 +202,9 @@ class CDbDatum {
   // Whether a text fits the datum: characters within the maximum, bytes
   // within the buffer. Logs the refusal with the caller's message.
   EOSSTS CheckText(const char* a_szText, const char* a_szTooLarge);
+  // The access of the window-0 datum of this id and bin (this one's own
+  // when it is that datum or there is none).
+  EDBACCESS GetMasterAccess();
   void RunCallback(EDBCALLBACK a_edbcallback);
   void NotifySet(EDBNOTIFY a_edbnotify);
   void NotifyReset(EDBNOTIFY a_edbnotify);
