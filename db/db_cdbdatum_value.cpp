@@ -324,15 +324,22 @@ EOSSTS CDbDatum::UpdateProfilesString() {
 // ---------------------------------------------------------------------------
 // Whether, in any window, the datum of this bin or of the other bin holds a
 // value that the new one would change (asked of the master of that bin).
+// Every store on a camera bin asks this twice, so the two masters are
+// looked up once and the windows read straight from the table.
 bool CDbDatum::DiffersInWindows(EDBBIN a_edbbinOther, long a_lValue) {
   const long lWindows = GetWindowMax();
   if (m_edbidwindow >= lWindows) return false;
-  for (int iWindow = 0; iWindow < lWindows; ++iWindow) {
-    for (EDBBIN edbbin : {m_edbbin, a_edbbinOther}) {
-      if (edbbin == m_edbbin && iWindow == m_edbidwindow) continue;
-      CDbDatum* pdbdatum = SlotAt(iWindow, m_edbid, edbbin);
-      CDbDatum* pdbdatumMaster = SlotAt(0, m_edbid, edbbin);
-      if (!pdbdatum || !pdbdatumMaster || pdbdatum->GetAccess() == DB_ACCESS_NOTSUPPORTED) continue;
+  const EDBBIN aedbbin[2] = {m_edbbin, a_edbbinOther};
+  CDbDatum* apdbdatumMaster[2] = {SlotAt(0, m_edbid, m_edbbin), SlotAt(0, m_edbid, a_edbbinOther)};
+  if (!apdbdatumMaster[0] && !apdbdatumMaster[1]) return false;
+  const long lWindowsInTable = lWindows < DB_WINDOW_COUNT ? lWindows : DB_WINDOW_COUNT;
+  for (int iWindow = 0; iWindow < lWindowsInTable; ++iWindow) {
+    for (int iBin = 0; iBin < 2; ++iBin) {
+      const EDBBIN edbbin = aedbbin[iBin];
+      CDbDatum* pdbdatumMaster = apdbdatumMaster[iBin];
+      if (!pdbdatumMaster || (edbbin == m_edbbin && iWindow == m_edbidwindow)) continue;
+      CDbDatum* pdbdatum = ms_pdatumcommon->apdbdatum[iWindow][m_edbid][edbbin];
+      if (!pdbdatum || pdbdatum->GetAccess() == DB_ACCESS_NOTSUPPORTED) continue;
       long lValue = m_edbdatatype == DB_DATATYPE_STRING ? reinterpret_cast<long>(pdbdatum->m_szCurrent)
                                                          : pdbdatum->m_lCurrent;
       if (pdbdatumMaster->Compare(lValue, a_lValue)) return true;
