@@ -54,15 +54,18 @@ CDbDatum* At(int a_iWindow, int a_iId, int a_iBin) {
 enum EWalk { WALK_ACCESSIBLE, WALK_ALL };
 
 CDbDatum* Walk(int a_iId, int a_iBin, int a_iBinFirst, int a_iBinLast, EWalk a_ewalk) {
-  if (!CDbDatum::ms_pdatumcommon) return nullptr;
+  DbDatumCommon* pdatumcommon = CDbDatum::ms_pdatumcommon;
+  if (!pdatumcommon) return nullptr;
   if (a_iId < DB_ID_FIRST) {
     a_iId = DB_ID_FIRST;
     a_iBin = a_iBinFirst;
   }
-  for (int iId = a_iId; iId <= DB_ID_FINAL; ++iId) {
-    for (int iBin = iId == a_iId ? a_iBin : a_iBinFirst; iBin <= a_iBinLast; ++iBin) {
-      if (iBin < a_iBinFirst) continue;
-      CDbDatum* pdbdatum = At(0, iId, iBin);
+  // Every pass steps through all of window 0 this way: one row per id.
+  int iBin = a_iBin < a_iBinFirst ? a_iBinFirst : a_iBin;
+  for (int iId = a_iId; iId <= DB_ID_FINAL; ++iId, iBin = a_iBinFirst) {
+    CDbDatum* const* ppdbdatumRow = pdatumcommon->apdbdatum[0][iId];
+    for (; iBin <= a_iBinLast; ++iBin) {
+      CDbDatum* pdbdatum = ppdbdatumRow[iBin];
       if (pdbdatum && (a_ewalk == WALK_ALL || pdbdatum->GetAccess() != DB_ACCESS_NOTSUPPORTED)) return pdbdatum;
     }
   }
