@@ -37,6 +37,10 @@ void CDbProfileList::Free() {
   if (!NoImpl(m_pdbprofilelistimpl)) m_pdbprofilelistimpl->Free();
 }
 
+const char* CDbProfileList::GetUserProfileDirectory() {
+  return NoImpl(m_pdbprofilelistimpl) ? nullptr : m_pdbprofilelistimpl->GetUserProfileDirectory();
+}
+
 // ---------------------------------------------------------------------------
 // Still to come
 // ---------------------------------------------------------------------------
@@ -64,7 +68,6 @@ EDBSTS CDbProfileList::Export(const char*) { return Unsupported("Export"); }
 EDBSTS CDbProfileList::Delete(const char*) { return Unsupported("Delete"); }
 EDBSTS CDbProfileList::Create(const char*, const char*) { return Unsupported("Create"); }
 EDBSTS CDbProfileList::Save() { return Unsupported("Save"); }
-const char* CDbProfileList::GetUserProfileDirectory() { return UnsupportedText("GetUserProfileDirectory"); }
 const char* CDbProfileList::GetUserProfileGraphicsDirectory() {
   return UnsupportedText("GetUserProfileGraphicsDirectory");
 }

@@ -24,6 +24,9 @@ class CDbProfileList {
   void Restore();
   // Clears the report builder once a caller has copied its report.
   void Free();
+  // The user's profile directory (UserRootDirectory/"profiles", or the one
+  // PMX_PROFILESDIR names); null (logged) when unknown.
+  const char* GetUserProfileDirectory();
 
   // Not available until the profiles subsystem is complete: each logs and
   // fails (1, or null).
@@ -42,7 +45,6 @@ class CDbProfileList {
   EDBSTS Delete(const char* a_szName);
   EDBSTS Create(const char* a_szName, const char* a_szGraphicFilename);
   EDBSTS Save();
-  const char* GetUserProfileDirectory();
   const char* GetUserProfileGraphicsDirectory();
   const char* GetInstalledProfileGraphicsDirectory();
   const char* GetCurrentProfileDirectory();

@@ -3,8 +3,12 @@
 // the rest of the profiles subsystem.
 #include "db_cdbprofilelistimpl.h"
 
+#include <strings.h>
+
 #include "db_cdatabase.h"
 #include "db_cdbprofileitem.h"
+#include "os_coscfg.h"
+#include "os_cosfile.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosstring.h"
@@ -12,6 +16,24 @@
 
 namespace {
 constexpr size_t s_sizetReport = 65536;
+
+// The profile directories of models that keep them in a subdirectory of
+// the PMX_PROFILESDIR directory, tried in this order.
+struct DbProfileSubdirectory {
+  const char* szModelDirectory;
+  const char* szSubdirectory;
+};
+constexpr DbProfileSubdirectory s_adbprofilesubdirectory[] = {
+    {"pmx_alder", "alderA"}, {"pmx_birch", "birchB"}, {"pmx_birch", "birchA"}, {"pmx_cedar", "cedarB"},
+    {"pmx_cedar", "cedarA"}, {"pmx_cedar", "rowanD"}, {"pmx_cedar", "rowanC"}, {"pmx_larch", "larchD"},
+    {"pmx_larch", "larchC"}, {"pmx_larch", "larchB"}, {"pmx_larch", "larchA"}, {"Vorlan_20", "20"},
+    {"Vorlan_30", "30"},
+};
+
+const char* Configured(unsigned a_uTag) {
+  const char* szValue = g_poscfg ? g_poscfg->Get(OS_CFGSECTION_MAIN, a_uTag) : nullptr;
+  return szValue ? szValue : "";
+}
 }  // namespace
 
 CDbProfileListImpl::CDbProfileListImpl(CDatabase* a_pdatabase, unsigned int a_uMax)
@@ -33,6 +55,36 @@ CDbProfileListImpl::CDbProfileListImpl(CDatabase* a_pdatabase, unsigned int a_uM
     m_u32Max = s_u32Slots;
   }
   if (!m_posxmltask) OsLog(OS_LOG_ERROR, "OsMemNew failed...");
+  SetUserDirectory();
+}
+
+void CDbProfileListImpl::SetUserDirectory() {
+  char szProfiles[s_sizetPath] = {};
+  if (COsCfg::GetEnv("PMX_PROFILESDIR", nullptr, sizeof szProfiles, szProfiles) == OS_STS_SUCCESS && *szProfiles) {
+    OsLogDebug(OS_LOG_INFO, "PMX_PROFILES: %s", szProfiles);
+    COsString::SStrCpy(m_szUserDirectory, sizeof m_szUserDirectory, szProfiles);
+    for (const DbProfileSubdirectory& dbprofilesubdirectory : s_adbprofilesubdirectory) {
+      char szCandidate[s_sizetPath];
+      if (strcasecmp(dbprofilesubdirectory.szModelDirectory, Configured(OS_CFGTAG_MODELDIRECTORY)) != 0 ||
+          !COsFile::PathJoin(szCandidate, sizeof szCandidate, szProfiles, dbprofilesubdirectory.szSubdirectory) ||
+          !COsFile::Exists(szCandidate)) {
+        continue;
+      }
+      COsString::SStrCpy(m_szUserDirectory, sizeof m_szUserDirectory, szCandidate);
+      break;
+    }
+  } else if (*Configured(OS_CFGTAG_USERROOTDIRECTORY) &&
+             !COsFile::PathJoin(m_szUserDirectory, sizeof m_szUserDirectory, Configured(OS_CFGTAG_USERROOTDIRECTORY),
+                                "profiles")) {
+    m_szUserDirectory[0] = '\0';
+  }
+  OsLogDebug(OS_LOG_INFO, "Profile directory: %s", m_szUserDirectory);
+}
+
+const char* CDbProfileListImpl::GetUserProfileDirectory() {
+  if (*m_szUserDirectory) return m_szUserDirectory;
+  OsLog(OS_LOG_ERROR, "the user profile directory is not known...");
+  return nullptr;
 }
 
 CDbProfileListImpl::~CDbProfileListImpl() {

@@ -34,12 +34,19 @@ class CDbProfileListImpl {
   CDbProfileItem* GetDatabaseResourceProfile();
   uint32_t GetMax() const { return m_u32Max; }
 
+  // The user's profile directory; null (logged) when it could not be
+  // worked out.
+  const char* GetUserProfileDirectory();
+
   // Operations of the profiles subsystem still to come: each logs its name
   // and fails.
   EDBSTS Unsupported(const char* a_szOperation);
 
  private:
   void FreeItems();
+  // The user directory: UserRootDirectory/"profiles", or the directory
+  // PMX_PROFILESDIR names (with the model's subdirectory when one exists).
+  void SetUserDirectory();
 
   CDatabase* m_pdatabase;  // not owned
   uint32_t m_u32Max;

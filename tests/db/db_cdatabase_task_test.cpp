@@ -364,7 +364,6 @@ TEST_F(DbDatabaseTaskTest, ProfileAndFrameForwarders) {
       {"Create", [&] { return db.ProfileCreate("mine", "mine.png") == DB_STS_FAIL; }},
       {"Save", [&] { return db.ProfileCreate("", "mine.png") == DB_STS_FAIL; }},
       {"Save", [&] { return db.ProfileCreate(nullptr, nullptr) == DB_STS_FAIL; }},
-      {"GetUserProfileDirectory", [&] { return db.ProfileGetUserProfileDirectory() == nullptr; }},
       {"GetUserProfileGraphicsDirectory", [&] { return db.ProfileGetUserProfileGraphicsDirectory() == nullptr; }},
       {"GetInstalledProfileGraphicsDirectory",
        [&] { return db.ProfileGetInstalledProfileGraphicsDirectory() == nullptr; }},
