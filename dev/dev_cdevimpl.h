@@ -127,7 +127,8 @@ class CDevImpl {
 
   // Interface (dev_cdevimpl_interface.cpp). InterfaceOpen answers the
   // status of the first step that failed (the objects made before it stay
-  // until destruction); a second open is refused.
+  // until destruction); a second open is refused, but for one after a
+  // close, which opens the units again and keeps the session's objects.
   EOSSTS InterfaceOpen(EDEVDRIVER a_edevdriver, CDev* a_pdev);
   void InterfaceClose();
   EOSSTS NexilInterfaceOpen(EDEVDRIVER a_edevdriver);
@@ -256,6 +257,7 @@ class CDevImpl {
   void DropFlatbed();
   EOSSTS NexilOpenUnit(EDBID_FIRMWARE a_edbidfirmware, EDEVNEXILCALL a_edevnexilcall, bool a_blQuiet);
   EOSSTS OpenDriverEvent();
+  EOSSTS ReopenUnits(EDEVDRIVER a_edevdriver);
   void DeleteAdapters();
   // Halts and joins a worker thread, the database lock given up.
   static void StopThread(COsThread* a_posthread);
@@ -277,6 +279,7 @@ class CDevImpl {
   std::atomic<bool> m_blAllowImageAvailable{false};
   std::atomic<bool> m_blNexilActive{false};
   std::atomic<bool> m_blScanLeast{false};  // until the scan thread exists
+  bool m_blInterfaceClosed = false;  // closed after an open: it may open again
   std::mutex m_mutexPnpchange;  // the procedure and its argument
   EOSSTS (*m_pfnPnpchangeProc)(void*) = nullptr;
   void* m_pvPnpchangeArgument = nullptr;

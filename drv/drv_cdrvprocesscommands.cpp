@@ -32,7 +32,12 @@ const char* CDrvProcessCommands::GetLexiconStatusFromEdbsts(EDBSTS a_edbsts) {
   }
 }
 
-void CDrvProcessCommands::BeginTask() { m_blSetmanyBegun = false; }
+// The flag of setupscan and cancel is the task's own: a setupbegin or
+// setupend without the element passes false, never an earlier task's value.
+void CDrvProcessCommands::BeginTask() {
+  m_blSetmanyBegun = false;
+  m_blSetupFlag = false;
+}
 
 EOSSTS CDrvProcessCommands::NotBuilt(OsXmlCallback* a_posxmlcallback) {
   OsLog(OS_LOG_ERROR, "command not built yet...<%s>", a_posxmlcallback->szName);

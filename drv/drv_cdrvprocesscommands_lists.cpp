@@ -11,6 +11,7 @@
 #include "db_cdbdatum.h"
 #include "db_cdblookup.h"
 #include "dev_cdev.h"
+#include "drv_cdriver.h"
 #include "drv_cdrvprocesscommands.h"
 #include "os_cosfile.h"
 #include "os_coslog.h"
@@ -27,13 +28,13 @@ void CDrvProcessCommands::SetEngineSeam(const DrvEngineSeam* a_pdrvengineseam) {
 }
 
 // ---------------------------------------------------------------------------
-// The engine's answers. The device facade and the driver object do not
-// offer these operations yet: until they do, each answers its failure.
+// The engine's answers: the seam's when tests give one, else the device
+// facade's and the driver object's; without them, each answers its failure.
 // ---------------------------------------------------------------------------
 DeviceLog* CDrvProcessCommands::EngineGetDeviceLog() {
   if (s_pdrvengineseam && s_pdrvengineseam->pfnGetDeviceLog)
     return s_pdrvengineseam->pfnGetDeviceLog(s_pdrvengineseam->pvUser);
-  return nullptr;
+  return m_pdriver ? m_pdriver->GetDeviceLog() : nullptr;
 }
 
 // Fetching a log waits for the scanner: never under the database lock.
@@ -41,13 +42,15 @@ EDEVSTS CDrvProcessCommands::EngineGetLog(DeviceLog* a_pdevicelog) {
   CDbLockRelease dblockrelease;
   if (s_pdrvengineseam && s_pdrvengineseam->pfnGetLog)
     return s_pdrvengineseam->pfnGetLog(s_pdrvengineseam->pvUser, a_pdevicelog, true);
-  return DEV_STS_FAIL;
+  return m_pdev ? static_cast<EDEVSTS>(m_pdev->GetLog(a_pdevicelog, true)) : DEV_STS_FAIL;
 }
 
 bool CDrvProcessCommands::EngineGetOutputImageCount(long* a_plCount) {
   if (s_pdrvengineseam && s_pdrvengineseam->pfnGetOutputImageCount)
     return s_pdrvengineseam->pfnGetOutputImageCount(s_pdrvengineseam->pvUser, a_plCount);
-  return false;
+  if (!m_pdev) return false;
+  *a_plCount = m_pdev->GetOutputImageCount();
+  return true;
 }
 
 // The scanner is asked: never under the database lock.
@@ -55,13 +58,13 @@ EDEVSTS CDrvProcessCommands::EngineGetCartridgeDetected() {
   CDbLockRelease dblockrelease;
   if (s_pdrvengineseam && s_pdrvengineseam->pfnGetCartridgeDetected)
     return s_pdrvengineseam->pfnGetCartridgeDetected(s_pdrvengineseam->pvUser);
-  return DEV_STS_FAIL;
+  return m_pdev ? static_cast<EDEVSTS>(m_pdev->GetCartridgeDetected()) : DEV_STS_FAIL;
 }
 
 EOSSTS CDrvProcessCommands::EngineCmdReportWindowList() {
   if (s_pdrvengineseam && s_pdrvengineseam->pfnCmdReportWindowList)
     return s_pdrvengineseam->pfnCmdReportWindowList(s_pdrvengineseam->pvUser, true, nullptr);
-  return OS_STS_FAIL;
+  return m_pdriver ? m_pdriver->CmdReportWindowList(true, nullptr) : OS_STS_FAIL;
 }
 
 // Writing the archive waits for the scanner's logs: never under the
