@@ -52,6 +52,28 @@ class OpenedScanner {
     m_database.ConfigEnumAdd("barcodesearcharea", "partialdocument", DB_CONFIGTARGET_ADF);
     m_database.ConfigEnumAdd("barcodesearchmode", "horizontal", DB_CONFIGTARGET_ADF);
     m_database.ConfigAdd("barcodeenhancement", DB_CONFIGTARGET_COMMON);
+    // Both kinds of printing, with their ranges and lists, so that every printer rule takes part.
+    for (const char* szKey : {"printer", "printonimage", "printerhighres", "cartridgedetect"})
+      m_database.ConfigAdd(szKey, DB_CONFIGTARGET_COMMON);
+    for (const char* szKey : {"printerposition", "printonimagepositionx", "printonimagepositiony",
+                              "printerindexresetvalue"}) {
+      m_database.ConfigRangeSetMin(szKey, 0, DB_CONFIGTARGET_COMMON);
+      m_database.ConfigRangeSetMax(szKey, 9600, DB_CONFIGTARGET_COMMON);
+    }
+    m_database.ConfigEnumAdd("printerfont", "largecomic", DB_CONFIGTARGET_COMMON);
+    m_database.ConfigEnumAdd("printertimeformat", "hhmm24", DB_CONFIGTARGET_COMMON);
+    m_database.ConfigEnumAdd("printerindexincrement", "everysheet", DB_CONFIGTARGET_COMMON);
+    m_database.ConfigEnumAdd("printerindexreset", "never", DB_CONFIGTARGET_COMMON);
+    // Dual stacking, feeder modes and protection levels, so that every transport rule takes part.
+    m_database.ConfigAdd("dualstacking", DB_CONFIGTARGET_COMMON);
+    const struct {
+      const char* szKey;
+      const char* szValue;
+    } aname[] = {{"adfhandling", "normal"},
+                 {"adfhandling", "special"},
+                 {"intelligentdocumentprotection", "none"},
+                 {"intelligentdocumentprotection", "normal"}};
+    for (const auto& name : aname) m_database.ConfigEnumAdd(name.szKey, name.szValue, DB_CONFIGTARGET_COMMON);
     m_database.FixDefaultAll();
     m_blReady = m_database.EnumHasCurrentItem(m_database.FindDirect(DB_BIN_BITONAL_FRONT, DB_ID_CROPPINGMODE),
                                               DB_ID_CROPPINGMODE_ENUM_LONGPAPER);

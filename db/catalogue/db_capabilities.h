@@ -22,7 +22,8 @@
 #include "db_coutputformat.h"
 #include "db_cframe.h"
 #include "db_cindexing.h"
-#include "db_cprinterwritesequencestring.h"
+#include "db_cprinter.h"
+#include "db_ctransport.h"
 
 #define DB_CAPABILITY_CLASS_OWN(NAME, CONTAINER) \
   class C##NAME : public CONTAINER {};

@@ -27,7 +27,7 @@
   X(AUTOCOLORCONTENT, CDbEnum, CAMERA, UNIT)                    \
   X(AUTOCOLORTHRESHOLD, CDbRange, CAMERA, UNIT)                 \
   X(AUTOMATICDESKEW, CDbEnum, CAMERA, OWN)                      \
-  X(AUTOSCAN, CDbEnum, MACHINE, OWN)                            \
+  X(AUTOSCAN, CDbEnum, MACHINE, UNIT)                           \
   X(BACKGROUND, CDbEnum, CAMERA, OWN)                           \
   X(BACKGROUNDADJUSTAGGRESSIVENESS, CDbRange, CAMERA, OWN)      \
   X(BACKGROUNDADJUSTAPPLYTO, CDbEnum, CAMERA, OWN)              \
@@ -56,7 +56,7 @@
   X(CALIBRATIONDIRECTORY, CDbString, MACHINE, NONE)             \
   X(CALIBRATIONTYPE, CDbEnum, MACHINE, OWN)                     \
   X(CAMERAENABLE, CDbEnum, WINDOW, UNIT)                        \
-  X(CARTRIDGEDETECTED, CDbEnum, MACHINE, OWN)                   \
+  X(CARTRIDGEDETECTED, CDbEnum, MACHINE, UNIT)                  \
   X(CHECKDIGIT, CDbEnum, MACHINE, UNIT)                         \
   X(COLORBALANCEAUTOMATICAGGRESSIVENESS, CDbRange, CAMERA, UNIT) \
   X(COLORBALANCEBLUE, CDbRange, CAMERA, UNIT)                   \
@@ -88,18 +88,18 @@
   X(DIAGREARLAMPS, CDbEnum, MACHINE, OWN)                       \
   X(DIAGTRANSPORTMOTOR, CDbEnum, MACHINE, OWN)                  \
   X(DOCUMENTTYPE, CDbEnum, CAMERA, UNIT)                        \
-  X(DUALSTACKINGENABLED, CDbEnum, MACHINE, OWN)                 \
-  X(DUALSTACKINGLENGTH1, CDbRange, MACHINE, OWN)                \
-  X(DUALSTACKINGLENGTH2, CDbRange, MACHINE, OWN)                \
-  X(DUALSTACKINGLENGTHMODE, CDbEnum, MACHINE, OWN)              \
-  X(DUALSTACKINGMULTIFEED, CDbEnum, MACHINE, OWN)               \
-  X(DUALSTACKINGPATCHTRANSFER, CDbEnum, MACHINE, OWN)           \
-  X(DUALSTACKINGPATCHTYPE1, CDbEnum, MACHINE, OWN)              \
-  X(DUALSTACKINGPATCHTYPE2, CDbEnum, MACHINE, OWN)              \
-  X(DUALSTACKINGPATCHTYPE3, CDbEnum, MACHINE, OWN)              \
-  X(DUALSTACKINGPATCHTYPE4, CDbEnum, MACHINE, OWN)              \
-  X(DUALSTACKINGPATCHTYPE6, CDbEnum, MACHINE, OWN)              \
-  X(DUALSTACKINGSTACK, CDbEnum, MACHINE, OWN)                   \
+  X(DUALSTACKINGENABLED, CDbEnum, MACHINE, UNIT)                \
+  X(DUALSTACKINGLENGTH1, CDbRange, MACHINE, UNIT)               \
+  X(DUALSTACKINGLENGTH2, CDbRange, MACHINE, UNIT)               \
+  X(DUALSTACKINGLENGTHMODE, CDbEnum, MACHINE, UNIT)             \
+  X(DUALSTACKINGMULTIFEED, CDbEnum, MACHINE, UNIT)              \
+  X(DUALSTACKINGPATCHTRANSFER, CDbEnum, MACHINE, UNIT)          \
+  X(DUALSTACKINGPATCHTYPE1, CDbEnum, MACHINE, UNIT)             \
+  X(DUALSTACKINGPATCHTYPE2, CDbEnum, MACHINE, UNIT)             \
+  X(DUALSTACKINGPATCHTYPE3, CDbEnum, MACHINE, UNIT)             \
+  X(DUALSTACKINGPATCHTYPE4, CDbEnum, MACHINE, UNIT)             \
+  X(DUALSTACKINGPATCHTYPE6, CDbEnum, MACHINE, UNIT)             \
+  X(DUALSTACKINGSTACK, CDbEnum, MACHINE, UNIT)                  \
   X(ECDO, CDbEnum, CAMERA, UNIT)                                \
   X(ECDOAGGRESSIVENESS, CDbRange, CAMERA, UNIT)                 \
   X(ECDOCUSTOM, CDbEnum, CAMERA, UNIT)                          \
@@ -108,7 +108,7 @@
   X(ECDOTREATASCOLOR, CDbEnum, CAMERA, UNIT)                    \
   X(ENERGYSTAR, CDbRange, MACHINE, NONE)                        \
   X(FEEDERLOADED, CDbEnum, MACHINE, NONE)                       \
-  X(FEEDERMODE, CDbEnum, MACHINE, OWN)                          \
+  X(FEEDERMODE, CDbEnum, MACHINE, UNIT)                         \
   X(FILTERBACKGROUND, CDbRange, CAMERA, OWN)                    \
   X(FILTERPROCESSING, CDbEnum, CAMERA, OWN)                     \
   X(FILTERTHRESHOLD, CDbRange, CAMERA, OWN)                     \
@@ -151,7 +151,7 @@
   X(INDICATORSMODE, CDbEnum, MACHINE, OWN)                      \
   X(INDICATORSWARMUP, CDbEnum, MACHINE, OWN)                    \
   X(INPUTDOCUMENT, CDbEnum, MACHINE, UNIT)                      \
-  X(INTELLIGENTDOCUMENTPROTECTION, CDbEnum, MACHINE, OWN)       \
+  X(INTELLIGENTDOCUMENTPROTECTION, CDbEnum, MACHINE, UNIT)      \
   X(JPEGQUALITY, CDbEnum, CAMERA, UNIT)                         \
   X(LANGUAGE, CDbEnum, MACHINE, OWN)                            \
   X(LEVELTOFOLLOW1, CDbEnum, MACHINE, UNIT)                     \
@@ -174,16 +174,16 @@
   X(METERTRANSPORT, CDbRange, MACHINE, OWN)                     \
   X(MINIMUMHEIGHT, CDbRange, MACHINE, NONE)                     \
   X(MINIMUMWIDTH, CDbRange, MACHINE, NONE)                      \
-  X(MULTIFEEDLENGTHENABLED, CDbEnum, MACHINE, OWN)              \
-  X(MULTIFEEDRESPONSE, CDbEnum, MACHINE, OWN)                   \
-  X(MULTIFEEDSOUND, CDbString, MACHINE, OWN)                    \
-  X(MULTIFEEDSOUNDENABLED, CDbEnum, MACHINE, OWN)               \
+  X(MULTIFEEDLENGTHENABLED, CDbEnum, MACHINE, UNIT)             \
+  X(MULTIFEEDRESPONSE, CDbEnum, MACHINE, UNIT)                  \
+  X(MULTIFEEDSOUND, CDbString, MACHINE, UNIT)                   \
+  X(MULTIFEEDSOUNDENABLED, CDbEnum, MACHINE, UNIT)              \
   X(NOISEFILTER, CDbEnum, CAMERA, OWN)                          \
   X(ORIENTATION, CDbEnum, CAMERA, OWN)                          \
   X(ORTHOGONALROTATE, CDbEnum, CAMERA, OWN)                     \
-  X(PAGECOUNT, CDbRange, MACHINE, OWN)                          \
+  X(PAGECOUNT, CDbRange, MACHINE, UNIT)                         \
   X(PAGESIZELIMIT, CDbRange, MACHINE, OWN)                      \
-  X(PAPERJAMRESPONSE, CDbEnum, MACHINE, OWN)                    \
+  X(PAPERJAMRESPONSE, CDbEnum, MACHINE, UNIT)                   \
   X(PAPERSOURCE, CDbEnum, MACHINE, UNIT)                        \
   X(PATCHALARM, CDbEnum, MACHINE, NONE)                         \
   X(PATCHCODEDETECTIONENABLED, CDbEnum, MACHINE, UNIT)          \
@@ -208,38 +208,38 @@
   X(PREVIEWQUALITY, CDbEnum, MACHINE, NONE)                     \
   X(PREVIEWSTYLE, CDbEnum, MACHINE, NONE)                       \
   X(PREVIEWUPDATE, CDbEnum, MACHINE, OWN)                       \
-  X(PRINTER, CDbEnum, MACHINE, OWN)                             \
-  X(PRINTERDATE, CDbString, MACHINE, OWN)                       \
-  X(PRINTERDATEDELIMITER, CDbEnum, MACHINE, OWN)                \
-  X(PRINTERDATEFORMAT, CDbEnum, MACHINE, OWN)                   \
-  X(PRINTERENABLED, CDbEnum, MACHINE, OWN)                      \
-  X(PRINTERFONT, CDbEnum, MACHINE, OWN)                         \
-  X(PRINTERFONTFORMAT, CDbEnum, MACHINE, OWN)                   \
-  X(PRINTERIMAGEADDRESSFORMAT, CDbEnum, MACHINE, OWN)           \
-  X(PRINTERIMAGEADDRESSLEVEL, CDbEnum, MACHINE, OWN)            \
-  X(PRINTERINDEX, CDbRange, MACHINE, OWN)                       \
-  X(PRINTERINDEXDIGITS, CDbRange, MACHINE, OWN)                 \
-  X(PRINTERINDEXFORMAT, CDbEnum, MACHINE, OWN)                  \
-  X(PRINTERINDEXINCREMENT, CDbEnum, MACHINE, OWN)               \
-  X(PRINTERINDEXRESET, CDbEnum, MACHINE, OWN)                   \
-  X(PRINTERINDEXRESETVALUE, CDbRange, MACHINE, OWN)             \
+  X(PRINTER, CDbEnum, MACHINE, UNIT)                            \
+  X(PRINTERDATE, CDbString, MACHINE, UNIT)                      \
+  X(PRINTERDATEDELIMITER, CDbEnum, MACHINE, UNIT)               \
+  X(PRINTERDATEFORMAT, CDbEnum, MACHINE, UNIT)                  \
+  X(PRINTERENABLED, CDbEnum, MACHINE, UNIT)                     \
+  X(PRINTERFONT, CDbEnum, MACHINE, UNIT)                        \
+  X(PRINTERFONTFORMAT, CDbEnum, MACHINE, UNIT)                  \
+  X(PRINTERIMAGEADDRESSFORMAT, CDbEnum, MACHINE, UNIT)          \
+  X(PRINTERIMAGEADDRESSLEVEL, CDbEnum, MACHINE, UNIT)           \
+  X(PRINTERINDEX, CDbRange, MACHINE, UNIT)                      \
+  X(PRINTERINDEXDIGITS, CDbRange, MACHINE, UNIT)                \
+  X(PRINTERINDEXFORMAT, CDbEnum, MACHINE, UNIT)                 \
+  X(PRINTERINDEXINCREMENT, CDbEnum, MACHINE, UNIT)              \
+  X(PRINTERINDEXRESET, CDbEnum, MACHINE, UNIT)                  \
+  X(PRINTERINDEXRESETVALUE, CDbRange, MACHINE, UNIT)            \
   X(PRINTERMODE, CDbEnum, MACHINE, NONE)                        \
-  X(PRINTERPOSITION, CDbRange, MACHINE, OWN)                    \
-  X(PRINTERTEST, CDbEnum, MACHINE, OWN)                         \
-  X(PRINTERTIME, CDbString, MACHINE, OWN)                       \
-  X(PRINTERTIMEFORMAT, CDbEnum, MACHINE, OWN)                   \
-  X(PRINTERWRITESEQUENCE, CDbEnum, MACHINE, OWN)                \
-  X(PRINTERWRITESEQUENCEMESSAGE1, CDbString, MACHINE, OWN)      \
-  X(PRINTERWRITESEQUENCEMESSAGE2, CDbString, MACHINE, OWN)      \
-  X(PRINTERWRITESEQUENCEMESSAGE3, CDbString, MACHINE, OWN)      \
-  X(PRINTERWRITESEQUENCEMESSAGE4, CDbString, MACHINE, OWN)      \
-  X(PRINTERWRITESEQUENCEMESSAGE5, CDbString, MACHINE, OWN)      \
-  X(PRINTERWRITESEQUENCEMESSAGE6, CDbString, MACHINE, OWN)      \
+  X(PRINTERPOSITION, CDbRange, MACHINE, UNIT)                   \
+  X(PRINTERTEST, CDbEnum, MACHINE, UNIT)                        \
+  X(PRINTERTIME, CDbString, MACHINE, UNIT)                      \
+  X(PRINTERTIMEFORMAT, CDbEnum, MACHINE, UNIT)                  \
+  X(PRINTERWRITESEQUENCE, CDbEnum, MACHINE, UNIT)               \
+  X(PRINTERWRITESEQUENCEMESSAGE1, CDbString, MACHINE, UNIT)     \
+  X(PRINTERWRITESEQUENCEMESSAGE2, CDbString, MACHINE, UNIT)     \
+  X(PRINTERWRITESEQUENCEMESSAGE3, CDbString, MACHINE, UNIT)     \
+  X(PRINTERWRITESEQUENCEMESSAGE4, CDbString, MACHINE, UNIT)     \
+  X(PRINTERWRITESEQUENCEMESSAGE5, CDbString, MACHINE, UNIT)     \
+  X(PRINTERWRITESEQUENCEMESSAGE6, CDbString, MACHINE, UNIT)     \
   X(PRINTERWRITESEQUENCESTRING, CDbString, MACHINE, UNIT)       \
-  X(PRINTONIMAGEFRONT, CDbEnum, MACHINE, OWN)                   \
-  X(PRINTONIMAGEPOSITIONX, CDbRange, MACHINE, OWN)              \
-  X(PRINTONIMAGEPOSITIONY, CDbRange, MACHINE, OWN)              \
-  X(PRINTONIMAGEREAR, CDbEnum, MACHINE, OWN)                    \
+  X(PRINTONIMAGEFRONT, CDbEnum, MACHINE, UNIT)                  \
+  X(PRINTONIMAGEPOSITIONX, CDbRange, MACHINE, UNIT)             \
+  X(PRINTONIMAGEPOSITIONY, CDbRange, MACHINE, UNIT)             \
+  X(PRINTONIMAGEREAR, CDbEnum, MACHINE, UNIT)                   \
   X(SERIALNUMBER, CDbString, MACHINE, OWN)                      \
   X(SIDESDIFFERENT, CDbEnum, MACHINE, UNIT)                     \
   X(STREAKREMOVALAGGRESSIVENESS, CDbRange, CAMERA, OWN)         \
@@ -252,19 +252,19 @@
   X(TIMEDATEUTC, CDbString, MACHINE, NONE)                      \
   X(TOGGLEPATCH, CDbEnum, MACHINE, UNIT)                        \
   X(TRANSPORTAUTOSTART, CDbEnum, MACHINE, NONE)                 \
-  X(TRANSPORTTIMEOUT, CDbRange, MACHINE, OWN)                   \
-  X(TRANSPORTTIMEOUTRESPONSE, CDbEnum, MACHINE, OWN)            \
-  X(ULTRASONICSENSITIVITY, CDbEnum, MACHINE, OWN)               \
-  X(ULTRASONICSENSORCENTER, CDbEnum, MACHINE, OWN)              \
-  X(ULTRASONICSENSORLEFT, CDbEnum, MACHINE, OWN)                \
-  X(ULTRASONICSENSORLEFTCENTER, CDbEnum, MACHINE, OWN)          \
-  X(ULTRASONICSENSORRIGHT, CDbEnum, MACHINE, OWN)               \
-  X(ULTRASONICSENSORRIGHTCENTER, CDbEnum, MACHINE, OWN)         \
-  X(ULTRASONICSENSORZONEHEIGHT, CDbRange, MACHINE, OWN)         \
+  X(TRANSPORTTIMEOUT, CDbRange, MACHINE, UNIT)                  \
+  X(TRANSPORTTIMEOUTRESPONSE, CDbEnum, MACHINE, UNIT)           \
+  X(ULTRASONICSENSITIVITY, CDbEnum, MACHINE, UNIT)              \
+  X(ULTRASONICSENSORCENTER, CDbEnum, MACHINE, UNIT)             \
+  X(ULTRASONICSENSORLEFT, CDbEnum, MACHINE, UNIT)               \
+  X(ULTRASONICSENSORLEFTCENTER, CDbEnum, MACHINE, UNIT)         \
+  X(ULTRASONICSENSORRIGHT, CDbEnum, MACHINE, UNIT)              \
+  X(ULTRASONICSENSORRIGHTCENTER, CDbEnum, MACHINE, UNIT)        \
+  X(ULTRASONICSENSORZONEHEIGHT, CDbRange, MACHINE, UNIT)        \
   X(UNITS, CDbEnum, MACHINE, OWN)                               \
   X(WINDOW, CDbEnum, MACHINE, OWN)                              \
   X(WINDOWBIN, CDbEnum, MACHINE, OWN)                           \
   X(WINDOWSIZE, CDbEnum, WINDOW, OWN)                           \
-  X(XFERCOUNT, CDbRange, MACHINE, OWN)                          \
+  X(XFERCOUNT, CDbRange, MACHINE, UNIT)                         \
   X(XNATIVERESOLUTION, CDbEnum, CAMERA, NONE)                   \
   X(XRESOLUTION, CDbEnum, CAMERA, UNIT)

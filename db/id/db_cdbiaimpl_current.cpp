@@ -19,30 +19,6 @@ bool IsLevelToFollow(EDBID a_edbid) { return a_edbid >= DB_ID_LEVELTOFOLLOW1 && 
 
 bool IsCount(EDBID a_edbid) { return a_edbid == DB_ID_PAGECOUNT || a_edbid == DB_ID_XFERCOUNT; }
 
-// The bytes of the character that starts with this byte, as the string
-// limits count characters: a lead byte with the continuation bytes that
-// follow it; any other byte alone.
-size_t CharacterBytes(const char* a_pc) {
-  const auto uc = static_cast<unsigned char>(*a_pc);
-  const size_t sizetSequence = uc >= 0xF0 && uc < 0xF8 ? 4 : uc >= 0xE0 && uc < 0xF0 ? 3 : uc >= 0xC0 && uc < 0xE0 ? 2 : 1;
-  size_t sizet = 1;
-  while (sizet < sizetSequence && (static_cast<unsigned char>(a_pc[sizet]) & 0xC0) == 0x80) ++sizet;
-  return sizet;
-}
-
-// Cuts a text after its first a_sizetMax characters; true when it did.
-bool CutToCharacters(char* a_szText, size_t a_sizetMax) {
-  size_t sizetOffset = 0;
-  for (size_t sizetCount = 0; a_szText[sizetOffset]; ++sizetCount) {
-    if (sizetCount == a_sizetMax) {
-      a_szText[sizetOffset] = '\0';
-      return true;
-    }
-    sizetOffset += CharacterBytes(a_szText + sizetOffset);
-  }
-  return false;
-}
-
 // A write-sequence code that prints an image-address field: "A" to "D",
 // in either case; the field's index, else -1.
 int FieldOfCode(char a_c) {
@@ -151,7 +127,7 @@ void CDbIaImpl::RebuildFromScanner(CDbDatum* a_pdbdatum, const char* a_szScanner
   }
   szAddress[sizetLength] = '\0';
   const size_t sizetMax = a_pdbdatum->GetSizetMaxString();
-  if (CutToCharacters(szAddress, sizetMax))
+  if (CRuleKit::CutToCharacters(szAddress, sizetMax))
     OsLog(OS_LOG_ERROR, "rules>>> the scanner's image address is longer than %zu characters, cut...<%s>", sizetMax,
           a_szScanner);
   for (sizetLength = std::strlen(szAddress); sizetLength > 0 && szAddress[sizetLength - 1] == '.'; --sizetLength)

@@ -14,6 +14,18 @@ namespace {
 
 bool Accessible(CDbDatum* a_pdbdatum) { return a_pdbdatum && a_pdbdatum->GetAccess() != DB_ACCESS_NOTSUPPORTED; }
 
+// The bytes of the character that starts with this byte.
+size_t CharacterBytes(const char* a_pc) {
+  const auto uc = static_cast<unsigned char>(*a_pc);
+  const size_t sizetSequence = uc >= 0xF0 && uc < 0xF8   ? 4
+                               : uc >= 0xE0 && uc < 0xF0 ? 3
+                               : uc >= 0xC0 && uc < 0xE0 ? 2
+                                                         : 1;
+  size_t sizet = 1;
+  while (sizet < sizetSequence && (static_cast<unsigned char>(a_pc[sizet]) & 0xC0) == 0x80) ++sizet;
+  return sizet;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -129,6 +141,22 @@ bool CRuleKit::UnsupportIfEmpty(CDbEnum* a_pdbenum) {
     a_pdbenum->SetAccess(DB_ACCESS_NOTSUPPORTED);
   }
   return true;
+}
+
+// ---------------------------------------------------------------------------
+// Texts
+// ---------------------------------------------------------------------------
+bool CRuleKit::CutToCharacters(char* a_szText, size_t a_sizetMax) {
+  if (!a_szText) return false;
+  size_t sizetOffset = 0;
+  for (size_t sizetCount = 0; a_szText[sizetOffset]; ++sizetCount) {
+    if (sizetCount == a_sizetMax) {
+      a_szText[sizetOffset] = '\0';
+      return true;
+    }
+    sizetOffset += CharacterBytes(a_szText + sizetOffset);
+  }
+  return false;
 }
 
 CDatabase* CRuleKit::Database() { return CDbDatum::GetDatabase(); }

@@ -9,6 +9,8 @@
 // set a value, under the database lock that thread holds, and never waits.
 #pragma once
 
+#include <cstddef>
+
 #include "db_def.h"
 #include "dev_drvconfig.h"
 #include "os_coscfgtags.h"
@@ -99,6 +101,14 @@ class CRuleKit {
   // An enumeration whose default list the scanner's configuration left empty
   // is not offered at all: access 0, logged. True when that happened.
   static bool UnsupportIfEmpty(CDbEnum* a_pdbenum);
+
+  // -------------------------------------------------------------------------
+  // Texts
+  // -------------------------------------------------------------------------
+  // Cuts a text after its first a_sizetMax characters, as the string limits
+  // count them (a lead byte with the continuation bytes that follow it, any
+  // other byte alone), so that no character is cut in two; true when it did.
+  static bool CutToCharacters(char* a_szText, size_t a_sizetMax);
 
   // The database the rules run in (null before one holds the table).
   static CDatabase* Database();

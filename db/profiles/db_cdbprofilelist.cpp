@@ -33,12 +33,16 @@ void CDbProfileList::Restore() {
   if (!NoImpl(m_pdbprofilelistimpl)) m_pdbprofilelistimpl->Restore();
 }
 
-void CDbProfileList::Free() {
-  if (!NoImpl(m_pdbprofilelistimpl)) m_pdbprofilelistimpl->Free();
-}
-
 const char* CDbProfileList::GetUserProfileDirectory() {
   return NoImpl(m_pdbprofilelistimpl) ? nullptr : m_pdbprofilelistimpl->GetUserProfileDirectory();
+}
+
+// Every profile the list holds so far is the user's or the resource's, and
+// neither keeps files of its own elsewhere.
+const char* CDbProfileList::GetCurrentProfileDirectory() { return GetUserProfileDirectory(); }
+
+void CDbProfileList::Free() {
+  if (!NoImpl(m_pdbprofilelistimpl)) m_pdbprofilelistimpl->Free();
 }
 
 // ---------------------------------------------------------------------------
@@ -74,4 +78,3 @@ const char* CDbProfileList::GetUserProfileGraphicsDirectory() {
 const char* CDbProfileList::GetInstalledProfileGraphicsDirectory() {
   return UnsupportedText("GetInstalledProfileGraphicsDirectory");
 }
-const char* CDbProfileList::GetCurrentProfileDirectory() { return UnsupportedText("GetCurrentProfileDirectory"); }

@@ -24,9 +24,10 @@ class CDbProfileList {
   void Restore();
   // Clears the report builder once a caller has copied its report.
   void Free();
-  // The user's profile directory (UserRootDirectory/"profiles", or the one
-  // PMX_PROFILESDIR names); null (logged) when unknown.
+  // The user's profile directory (null when unknown), and the current
+  // profile's directory.
   const char* GetUserProfileDirectory();
+  const char* GetCurrentProfileDirectory();
 
   // Not available until the profiles subsystem is complete: each logs and
   // fails (1, or null).
@@ -47,7 +48,6 @@ class CDbProfileList {
   EDBSTS Save();
   const char* GetUserProfileGraphicsDirectory();
   const char* GetInstalledProfileGraphicsDirectory();
-  const char* GetCurrentProfileDirectory();
 
  private:
   EDBSTS Unsupported(const char* a_szOperation);

@@ -8,6 +8,7 @@
 #include "db_cdatabase.h"
 #include "db_cdbprofileitem.h"
 #include "os_coscfg.h"
+#include "os_coscfgtags.h"
 #include "os_cosfile.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
@@ -55,36 +56,41 @@ CDbProfileListImpl::CDbProfileListImpl(CDatabase* a_pdatabase, unsigned int a_uM
     m_u32Max = s_u32Slots;
   }
   if (!m_posxmltask) OsLog(OS_LOG_ERROR, "OsMemNew failed...");
-  SetUserDirectory();
+  FindUserDirectory();
 }
 
-void CDbProfileListImpl::SetUserDirectory() {
-  char szProfiles[s_sizetPath] = {};
-  if (COsCfg::GetEnv("PMX_PROFILESDIR", nullptr, sizeof szProfiles, szProfiles) == OS_STS_SUCCESS && *szProfiles) {
-    OsLogDebug(OS_LOG_INFO, "PMX_PROFILES: %s", szProfiles);
-    COsString::SStrCpy(m_szUserDirectory, sizeof m_szUserDirectory, szProfiles);
-    for (const DbProfileSubdirectory& dbprofilesubdirectory : s_adbprofilesubdirectory) {
-      char szCandidate[s_sizetPath];
-      if (strcasecmp(dbprofilesubdirectory.szModelDirectory, Configured(OS_CFGTAG_MODELDIRECTORY)) != 0 ||
-          !COsFile::PathJoin(szCandidate, sizeof szCandidate, szProfiles, dbprofilesubdirectory.szSubdirectory) ||
-          !COsFile::Exists(szCandidate)) {
-        continue;
-      }
-      COsString::SStrCpy(m_szUserDirectory, sizeof m_szUserDirectory, szCandidate);
-      break;
-    }
-  } else if (*Configured(OS_CFGTAG_USERROOTDIRECTORY) &&
-             !COsFile::PathJoin(m_szUserDirectory, sizeof m_szUserDirectory, Configured(OS_CFGTAG_USERROOTDIRECTORY),
-                                "profiles")) {
+// A directory that does not fit is not cut (a cut path names another
+// directory): it is not used.
+void CDbProfileListImpl::FindUserDirectory() {
+  if (COsCfg::GetEnv("PMX_PROFILESDIR", nullptr, sizeof m_szUserDirectory, m_szUserDirectory) == OS_STS_SUCCESS &&
+      m_szUserDirectory[0]) {
+    OsLogDebug(OS_LOG_INFO, "PMX_PROFILES: %s", m_szUserDirectory);
+    FindModelSubdirectory();
+    OsLogDebug(OS_LOG_INFO, "Profile directory: %s", m_szUserDirectory);
+    return;
+  }
+  m_szUserDirectory[0] = '\0';
+  const char* szRoot = Configured(OS_CFGTAG_USERROOTDIRECTORY);
+  if (!*szRoot) return;
+  if (!COsFile::PathJoin(m_szUserDirectory, sizeof m_szUserDirectory, szRoot, "profiles")) {
+    OsLog(OS_LOG_ERROR, "profile directory does not fit...<%s>", szRoot);
     m_szUserDirectory[0] = '\0';
   }
-  OsLogDebug(OS_LOG_INFO, "Profile directory: %s", m_szUserDirectory);
 }
 
-const char* CDbProfileListImpl::GetUserProfileDirectory() {
-  if (*m_szUserDirectory) return m_szUserDirectory;
-  OsLog(OS_LOG_ERROR, "the user profile directory is not known...");
-  return nullptr;
+// Some models keep their profiles in a subdirectory of the PMX_PROFILESDIR
+// directory: the first of theirs that exists is taken.
+void CDbProfileListImpl::FindModelSubdirectory() {
+  for (const DbProfileSubdirectory& dbprofilesubdirectory : s_adbprofilesubdirectory) {
+    char szCandidate[s_sizetPath];
+    if (strcasecmp(dbprofilesubdirectory.szModelDirectory, Configured(OS_CFGTAG_MODELDIRECTORY)) != 0 ||
+        !COsFile::PathJoin(szCandidate, sizeof szCandidate, m_szUserDirectory, dbprofilesubdirectory.szSubdirectory) ||
+        !COsFile::Exists(szCandidate)) {
+      continue;
+    }
+    COsString::SStrCpy(m_szUserDirectory, sizeof m_szUserDirectory, szCandidate);
+    return;
+  }
 }
 
 CDbProfileListImpl::~CDbProfileListImpl() {
@@ -133,6 +139,10 @@ void CDbProfileListImpl::Free() {
 
 CDbProfileItem* CDbProfileListImpl::GetCurrentProfile() {
   return m_u32Current < s_u32Slots ? m_apdbprofilelist[m_u32Current] : nullptr;
+}
+
+const char* CDbProfileListImpl::GetUserProfileDirectory() const {
+  return m_szUserDirectory[0] ? m_szUserDirectory : nullptr;
 }
 
 CDbProfileItem* CDbProfileListImpl::GetDatabaseResourceProfile() { return m_apdbprofilelist[0]; }

@@ -31,12 +31,12 @@ class CDbProfileListImpl {
   void Restore();
   void Free();
   CDbProfileItem* GetCurrentProfile();
+  // The user's profile directory: PMX_PROFILESDIR (or the model's
+  // subdirectory in it), else UserRootDirectory and "profiles"; null when
+  // neither is known.
+  const char* GetUserProfileDirectory() const;
   CDbProfileItem* GetDatabaseResourceProfile();
   uint32_t GetMax() const { return m_u32Max; }
-
-  // The user's profile directory; null (logged) when it could not be
-  // worked out.
-  const char* GetUserProfileDirectory();
 
   // Operations of the profiles subsystem still to come: each logs its name
   // and fails.
@@ -44,9 +44,8 @@ class CDbProfileListImpl {
 
  private:
   void FreeItems();
-  // The user directory: UserRootDirectory/"profiles", or the directory
-  // PMX_PROFILESDIR names (with the model's subdirectory when one exists).
-  void SetUserDirectory();
+  void FindUserDirectory();
+  void FindModelSubdirectory();
 
   CDatabase* m_pdatabase;  // not owned
   uint32_t m_u32Max;

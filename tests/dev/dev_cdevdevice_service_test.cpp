@@ -1,6 +1,7 @@
 // The adapter's service tasks against the simulated scanner: a capability's
 // value to the scanner, the diagnostics (with the reply of one the scanner
 // does not run) and the calibration tasks.
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <tuple>
@@ -54,8 +55,15 @@ TEST_F(DevDeviceService, SetConfigSendsTheCapabilitysElement) {
   EXPECT_EQ(m_pdevdevice->SetConfig(DB_FIRMWARE_ADF, DB_ID_PAPERSOURCE), DEV_STS_SUCCESS);
   m_pdatabase->ClearDbState(DB_STATE_FLATBEDSCAN);
   // Any other capability to the unit named: a text of the longest length
-  // it takes goes whole.
-  const std::string strSound(255, 's');
+  // it takes goes whole (a sound, the path of a file in the user's sound
+  // directory).
+  const char* szUser = m_pdatabase->ProfileGetUserProfileDirectory();
+  ASSERT_NE(szUser, nullptr);
+  const std::string strSounds = std::string(szUser) + "/sounds";
+  ASSERT_LT(strSounds.size(), 200u);
+  const std::string strSound = strSounds + "/" + std::string(255 - strSounds.size() - 1, 's');
+  std::filesystem::create_directories(strSounds);
+  testsupport::WriteFile(strSound, "sound");
   CDbDatum* pdbdatumSound = m_pdatabase->Find(DB_ID_MULTIFEEDSOUND);
   ASSERT_NE(pdbdatumSound, nullptr);
   ASSERT_EQ(m_pdatabase->SetCurrentString(pdbdatumSound, strSound.c_str()), DB_STS_SUCCESS);

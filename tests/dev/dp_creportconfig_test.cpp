@@ -2,6 +2,7 @@
 // a loaded database.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -25,6 +26,9 @@ class DpReportConfig : public dptest::DispatchFixture {
 TEST_F(DpReportConfig, EachKindOfKeyword) {
   dbtest::CallbackProbe probe;
   const std::string str23 = "2024/01/15 09:30:00 UTC";
+  // Every database made below keeps its sounds here.
+  setenv("PMX_PROFILESDIR", testsupport::RootPath("profiles").c_str(), 1);
+  const std::string strSounds = testsupport::RootPath("profiles/sounds");
   const struct {
     const char* szWhat;
     const char* szElement;
@@ -45,8 +49,12 @@ TEST_F(DpReportConfig, EachKindOfKeyword) {
       {"number", "imagecount", " 42pages", nullptr, [&] { EXPECT_EQ(Current(DB_ID_XFERCOUNT), 42); }, nullptr},
       {"number without digits", "imagecount", "many", nullptr, [&] { EXPECT_EQ(Current(DB_ID_XFERCOUNT), 0); },
        nullptr},
-      {"text", "multifeedsound", "beep.wav", nullptr, [&] { EXPECT_EQ(Text(DB_ID_MULTIFEEDSOUND), "beep.wav"); },
-       nullptr},
+      {"text (a sound the user's sound directory holds, which its rules make a path)", "multifeedsound", "beep.wav",
+       [&] {
+         std::filesystem::create_directories(strSounds);
+         testsupport::WriteFile(strSounds + "/beep.wav", "beep");
+       },
+       [&] { EXPECT_EQ(Text(DB_ID_MULTIFEEDSOUND), strSounds + "/beep.wav"); }, nullptr},
       {"forced number of a read-only meter, marked as the scanner's", "meterpagecount", "1234",
        [&] {
          Offer(DB_ID_METERPAGECOUNT, DB_ACCESS_READONLY);

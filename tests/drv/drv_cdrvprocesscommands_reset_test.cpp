@@ -61,10 +61,12 @@ TEST_F(DrvResetTest, ASwitchResetsTheValueItEnables) {
     EDBID edbidCompanion;
     long lCompanion;
   } acase[] = {
+      {DB_ID_MULTIFEEDSOUNDENABLED, DB_ID_MULTIFEEDSOUNDENABLED_ENUM_FALSE, DB_ID_MULTIFEEDSOUND, 0},
       {DB_ID_ADFTIMEOUTENABLED, DB_ID_ADFTIMEOUTENABLED_ENUM_FALSE, DB_ID_TRANSPORTTIMEOUT, 30},
       {DB_ID_MULTIFEEDLENGTHENABLED, DB_ID_MULTIFEEDLENGTHENABLED_ENUM_TRUE, DB_ID_PAGESIZELIMIT, 2400},
-      {DB_ID_MULTIFEEDSOUNDENABLED, DB_ID_MULTIFEEDSOUNDENABLED_ENUM_FALSE, DB_ID_MULTIFEEDSOUND, 0},
   };
+  // The sound's switch is offered while multifeed detection is on.
+  ASSERT_EQ(SetValue("multifeedlengthenabled", "true").strStatus, "success");
   for (const auto& c : acase) {
     const std::string strId = m_pdatabase->LookupEdbid(c.edbid)->szLexicon;
     const std::string strCompanion = m_pdatabase->LookupEdbid(c.edbidCompanion)->szLexicon;
@@ -80,6 +82,7 @@ TEST_F(DrvResetTest, ASwitchResetsTheValueItEnables) {
     EXPECT_TRUE(AtDefault(pdbdatum));
     EXPECT_TRUE(AtDefault(pdbdatumCompanion));
     const std::vector<std::string> vecIds = ReportedIds(reply.strText);
+    ASSERT_FALSE(vecIds.empty());
     EXPECT_EQ(vecIds[0], "imageformat");
     EXPECT_TRUE(Has(vecIds, strId));
     EXPECT_TRUE(Has(vecIds, strCompanion));

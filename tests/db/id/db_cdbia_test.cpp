@@ -17,7 +17,7 @@
 #include "db_cdbia.h"
 #include "db_cdbresource.h"
 #include "db_cindexing.h"
-#include "db_cprinterwritesequencestring.h"
+#include "db_cprinter.h"
 #include "db_rules_fixture.h"
 
 namespace {
@@ -208,6 +208,10 @@ TEST_F(DbIaTest, TheIndexingFormatsAreThoseTheModelOffers) {
 TEST_F(DbIaTest, AWriteSequenceIsWipedToItsSize) {
   CDbDatum* pdbdatum = Machine(DB_ID_PRINTERWRITESEQUENCESTRING);
   ASSERT_NE(dynamic_cast<CPRINTERWRITESEQUENCESTRING*>(pdbdatum), nullptr);
+  // The write sequence is the imprinter's, to be set while it prints.
+  m_pdatabase->ConfigAdd("printer", DB_CONFIGTARGET_COMMON);
+  m_pdatabase->FixDefaultAll();
+  ASSERT_EQ(Set(0, DB_ID_PRINTERENABLED, DB_BIN_MACHINE, DB_ID_PRINTERENABLED_ENUM_TRUE), DB_STS_SUCCESS);
   for (size_t sizetMax : {160u, 191u, 192u, 400u, 1023u, 1024u, 5000u}) {
     pdbdatum->SetSizetMaxString(sizetMax);
     ASSERT_EQ(Set(0, DB_ID_IMAGEADDRESSTEMPLATES, DB_BIN_MACHINE, DB_ID_IMAGEADDRESSTEMPLATES_ENUM_1), DB_STS_SUCCESS);
@@ -313,6 +317,10 @@ TEST_F(DbIaTest, BadTextsAreRefusedWithTheirTokens) {
 // sequence there is nothing to measure.
 TEST_F(DbIaTest, APatternIsMeasuredOnThePrintersLines) {
   m_pdatabase->UpdateLabels();
+  // The write sequence is the imprinter's, to be set while it prints.
+  m_pdatabase->ConfigAdd("printer", DB_CONFIGTARGET_COMMON);
+  m_pdatabase->FixDefaultAll();
+  ASSERT_EQ(Set(0, DB_ID_PRINTERENABLED, DB_BIN_MACHINE, DB_ID_PRINTERENABLED_ENUM_TRUE), DB_STS_SUCCESS);
   ASSERT_EQ(Set(0, DB_ID_IMAGEADDRESSTEMPLATES, DB_BIN_MACHINE, DB_ID_IMAGEADDRESSTEMPLATES_ENUM_1), DB_STS_SUCCESS);
   CDbDatum* pdbdatumSequence = Machine(DB_ID_PRINTERWRITESEQUENCESTRING);
   const struct {

@@ -29,13 +29,20 @@ class DbRulesFixture : public ::testing::Test {
     OsCfgVersion oscfgversion{"01", "00", "00", "00", "01", "01", "2024"};
     m_poscfg = std::make_unique<COsCfg>("driver", OS_CFGENTITY_UTILITY, nullptr, &oscfgversion, false, nullptr);
     OpenScanner();
+    BeforeFixDefault();
     m_pdatabase->FixDefaultAll();
   }
+
+  // Once the configuration store stands, before the database is made.
+  virtual void BeforeDatabase() {}
+  // Once the scanner's inquiry is processed, before the default fix-up.
+  virtual void BeforeFixDefault() {}
 
   // A database of its own for the scanner (the one before it goes first),
   // its configuration read, before the default fix-up.
   void OpenScanner() {
     m_pdatabase.reset();
+    BeforeDatabase();
     m_pdatabase = std::make_unique<CDatabase>();
     ASSERT_EQ(m_pdatabase->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, SCANDRV_LIBRARY_PATH, false), DB_STS_SUCCESS);
     m_pdatabase->ConfigSetString("model", "mapleB", DB_CONFIGTARGET_ADF);

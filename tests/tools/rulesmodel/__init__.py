@@ -15,7 +15,8 @@ pass, every set with its fix-up pass, the dumps and the frame arguments of the a
 - kit.py        the rule toolkit (db/id/db_crulekit.cpp), with the driver's configuration numbers
 - rules.py      rule classes and the themes that hold them
 - themes/       one module per theme of rules, found by name (frames.py: the four frame sides; cameras.py: the
-                cameras, input document, paper source, image merge and sides)
+                cameras, input document, paper source, image merge and sides; transport.py: dual stacking,
+                multifeed detection and sound, counts, timeouts and the feeder)
 - dump.py       the database's text dump
 - listing.py    the probe's listings, read and written
 - probe.py      running the probe; the scanners; the model's side of the probe's commands

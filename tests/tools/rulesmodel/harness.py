@@ -12,8 +12,8 @@ Groups:
                     and the whole state equal the model's; "expect" lines state facts of the model's state (and
                     so of the library's); every makexml's tasks pass xmllint, their frame arguments and the
                     setconfig arguments of the model's rules equal the model's, so does what each theme checks of
-                    them (check_task in its module), and the stand-ins take them (getconfig answers what setconfig
-                    carried)
+                    them (check_task in its module, and check_setconfig for a setconfig of the unit it was built
+                    for), and the stand-ins take them (getconfig answers what setconfig carried)
   sweep SCANNER     the fixed tables of sets the themes offer (sweep in its module), checked like a walk
   walk SCANNER SEED [STEPS] [theme=THEME]   a seeded random walk of sets (500 by default) made of the moves
                     every theme (or the one named) offers (walk_moves in its module); after each step status and
@@ -238,6 +238,10 @@ def check_setconfigs(db, parsed, where):
                 expected = db.lookup[master.id].lexicon_of(rule.make_xml(db, master, master.cur, 4))
                 if text != expected:
                     fail(where, "setconfig %d %s: the library sent %s, the model %s" % (index, name, text, expected))
+            for module in rules.theme_modules():
+                check = getattr(module, "check_setconfig", None)
+                for problem in check(db, arguments) if check else ():
+                    fail(where, "setconfig %d: %s" % (index, problem))
         finally:
             db.unit_override = 0
 

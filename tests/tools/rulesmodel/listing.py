@@ -93,6 +93,15 @@ def read_config(text):
     return Config(records)
 
 
+def read_user_directory(text):
+    """The user's profile directory the configuration listing ends with; None when the library has none."""
+    for line in text.splitlines():
+        words = line.split()
+        if len(words) == 3 and words[:2] == ["D", "user"]:
+            return unescape(words[2]) or None
+    return None
+
+
 def read_lookup(text):
     lookup = {}
     for line in text.splitlines():
@@ -111,6 +120,7 @@ def read_lookup(text):
 def load(state, config, lookup, rules):
     db = read_state(Database(), state)
     db.config = read_config(config)
+    db.user_directory = read_user_directory(config)
     db.lookup = read_lookup(lookup)
     for id_ in db.colour.texts:
         db.colour.sync(db, id_)

@@ -20,7 +20,8 @@ A theme may also offer moves to the harness's random walk: walk_moves(db, rng) -
 it may offer a fixed table of sets to the harness's sweep: sweep(db) -> probe commands, one at a time (each may
 be chosen from the model's state after the ones before). And it may check the attribute tasks of a scenario's
 makexml: check_task(db, root) -> the problems it finds in one task (root its parsed task element), judged on the
-model's state.
+model's state; and check_setconfig(db, arguments) -> the problems it finds in one setconfig ({name: text}, in
+the task's order), judged with the model's unit override set to the unit that setconfig was built for.
 """
 import importlib
 import pkgutil

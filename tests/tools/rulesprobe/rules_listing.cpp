@@ -251,6 +251,8 @@ std::string Config(CDatabase& a_database) {
     str += pdbconfigrecord->szString ? "s" + Escape(pdbconfigrecord->szString) : "-";
     str += '\n';
   }
+  // The user's profile directory, where the multifeed sound is kept.
+  str += "D user " + Escape(a_database.ProfileGetUserProfileDirectory()) + "\n";
   return str;
 }
 

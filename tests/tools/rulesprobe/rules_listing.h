@@ -3,9 +3,9 @@
 // fields, the notification tables, the state word, the window count, the
 // last errors, the colour-dropout and colour-table lists with the dropout
 // rules' cache and the override, and the lookup texts the colour rules
-// repoint), its configuration records and its lookup records. One line
-// each, blank-separated; texts percent-encoded so that a line never holds a
-// blank of its own.
+// repoint), its configuration records (with the user's profile directory)
+// and its lookup records. One line each, blank-separated; texts
+// percent-encoded so that a line never holds a blank of its own.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 """Image addresses: the image-address rules object (db/id/db_cdbia*.cpp) and the indexing, batch and patch classes
-that hand their rules to it or hold their own (db/id/db_cindexing*.cpp, db_cprinterwritesequencestring.cpp).
+that hand their rules to it or hold their own (db/id/db_cindexing*.cpp). The printer's write sequence, whose
+rules hand on to the same object, is the printer theme's.
 
 The rules exist only on a model that offers indexing: the stand-ins list it through the extras of EXTRAS (image
 addressing "ia", which gives the "indexingformat" values none and imageaddress, the check digit "iacheckdigit" and a
@@ -626,13 +627,6 @@ class TogglePatch(Rule):
 
     def make_xml(self, db, datum, value, consumer):
         return 1 if kit.is_preview(db) else value
-
-
-@rule("PRINTERWRITESEQUENCESTRING")
-class WriteSequence(Rule):
-    def fix_current(self, db, datum):
-        if db.dbia:
-            ia_fix_current(db, datum)
 
 
 # -- the harness's random walk --------------------------------------------------------------------------------
