@@ -115,8 +115,13 @@ EOSSTS CDevImpl::InterfaceOpen(EDEVDRIVER a_edevdriver, CDev* a_pdev) {
 }
 
 // The units chosen at the first open, loaded and opened again; the driver
-// event and the session's objects are those of the first open.
+// event and the session's objects are those of the first open. What the
+// units answered to the first open is not read: they answer anew.
 EOSSTS CDevImpl::ReopenUnits(EDEVDRIVER a_edevdriver) {
+  {
+    CDbLockGuard dblockguard;
+    pod.m_pdatabase->ConfigForgetReportInquiries();
+  }
   if (!pod.m_pdevnexil && !NexilOff(pod.m_pdatabase)) {
     pod.m_pdevnexil = OsMemNew(CDevNexil, pod.m_pdatabase);
     if (!pod.m_pdevnexil) return Failed("CDevNexil");
