@@ -22,6 +22,9 @@
 #include "drv_cdriver.h"
 #include "drv_cdrvcommandfsm.h"
 #include "drv_cdrvgui.h"
+#include "driverentry.h"
+#include "dev_cdevdata.h"
+#include "os_cosxmltask.h"
 #include "os_coscfg.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
@@ -176,6 +179,37 @@ TEST_F(DrvDriverTest, ARefusedSecondInterfaceopenKeepsTheSession) {
   strReply = Run("<interfaceclose></interfaceclose>", 3, &blDestroy);
   EXPECT_EQ(Status(strReply), "success");
   EXPECT_TRUE(blDestroy);
+}
+
+// The session's last reply outlives its object in a buffer of the entry's
+// own; one too long for it is answered by the fixed reply of its status
+// word, never by an earlier session's copy.
+TEST_F(DrvDriverTest, TheLastReplyOutlivesTheSession) {
+  const std::string strShort = Task("<reportstatus><status>success</status></reportstatus>", 4);
+  const std::string strLong =
+      Task("<reportstatus><status>fail</status></reportstatus><x>" + std::string(2000, 'x') + "</x>", 5);
+  const std::string strLongSuccess =
+      Task("<reportstatus><status>success</status></reportstatus><x>" + std::string(2000, 'x') + "</x>", 6);
+  bool blOpened = true;
+  CDriver* pdriver = m_pdriver.release();
+  EXPECT_EQ(std::string(DestroyDriver(strShort.c_str(), &pdriver, &blOpened)), strShort);
+  EXPECT_EQ(pdriver, nullptr);
+  EXPECT_FALSE(blOpened);
+  // No object: the fixed success, whatever the reply.
+  EXPECT_STREQ(DestroyDriver(strLong.c_str(), &pdriver, &blOpened), COsXmlTask::ReportStatusSuccess());
+  m_pdriver = std::make_unique<CDriver>();
+  pdriver = m_pdriver.release();
+  EXPECT_STREQ(DestroyDriver(strLong.c_str(), &pdriver, &blOpened), COsXmlTask::ReportStatusFail());
+  EXPECT_TRUE(m_plog->Contains("the last reply does not fit, answered by its status..."));
+  m_pdriver = std::make_unique<CDriver>();
+  pdriver = m_pdriver.release();
+  EXPECT_STREQ(DestroyDriver(nullptr, &pdriver, &blOpened), COsXmlTask::ReportStatusSuccess());
+  EXPECT_TRUE(m_plog->Contains("a_szReply is null"));
+  CDevData* pdevdata = new CDevData;
+  blOpened = true;
+  EXPECT_STREQ(DestroyDevData(strLongSuccess.c_str(), pdevdata, blOpened), COsXmlTask::ReportStatusSuccess());
+  EXPECT_EQ(pdevdata, nullptr);
+  EXPECT_FALSE(blOpened);
 }
 
 // Holds the first task inside the GUI bridge's interface lock until it is
