@@ -103,7 +103,8 @@ struct DrvSetRequest {
 
 // What the get reports ask of the device engine and the driver object: the
 // driver's log record, a log, the images expected per sheet, the printer
-// cartridge, the window list. Each function takes the seam's user value.
+// cartridge, the window list; and the device's resource for a front end's
+// own dialog. Each function takes the seam's user value.
 // Tests give their own answers through the seam; a null function leaves
 // the answer to the device facade and the driver object.
 struct DrvEngineSeam {
@@ -115,6 +116,7 @@ struct DrvEngineSeam {
   EDEVSTS (*pfnSaveLog)(void* a_pvUser, const char* a_szFilename, const char* a_szText, bool a_blSaveImages,
                         bool a_blSession);
   const char* (*pfnGetLexiconStatus)(void* a_pvUser, EDEVSTS a_edevsts);
+  EOSSTS (*pfnResourceBegin)(void* a_pvUser, bool a_blDisconnectWontUnlock);
   void* pvUser;
 };
 
@@ -423,6 +425,7 @@ class CDrvProcessCommands : public COverride {
   // does), and the status word of a device status.
   EDEVSTS EngineSaveLog(const char* a_szFilename, const char* a_szText, bool a_blSaveImages);
   const char* EngineGetLexiconStatus(EDEVSTS a_edevsts);
+  EOSSTS EngineResourceBegin(bool a_blDisconnectWontUnlock);
 
   // Reads the answers of the ecdocustom requests.
   COsXml m_osxml;

@@ -90,6 +90,15 @@ const char* CDrvProcessCommands::EngineGetLexiconStatus(EDEVSTS a_edevsts) {
   return szStatus ? szStatus : "fail";
 }
 
+// Taking the device for a dialog waits for the scanner: never under the
+// database lock.
+EOSSTS CDrvProcessCommands::EngineResourceBegin(bool a_blDisconnectWontUnlock) {
+  CDbLockRelease dblockrelease;
+  if (s_pdrvengineseam && s_pdrvengineseam->pfnResourceBegin)
+    return s_pdrvengineseam->pfnResourceBegin(s_pdrvengineseam->pvUser, a_blDisconnectWontUnlock);
+  return m_pdev ? m_pdev->ResourceBegin(a_blDisconnectWontUnlock) : OS_STS_FAIL;
+}
+
 // ---------------------------------------------------------------------------
 // Logs and the profile list's reports
 // ---------------------------------------------------------------------------

@@ -77,7 +77,7 @@ EOSSTS CDrvProcessCommands::ExitUibegin(OsXmlCallback*) {
     CDbLockGuard dblockguard;
     m_pdatabase->SetCurrentLongFromId(DB_ID_PREVIEWMODE, DB_ID_PREVIEWMODE_ENUM_FALSE, false);
   }
-  const EOSSTS eossts = m_pdev ? m_pdev->ResourceBegin(true) : OS_STS_FAIL;
+  const EOSSTS eossts = EngineResourceBegin(true);
   if (eossts != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "ResourceBegin failed...%d", static_cast<int>(eossts));
     return AnswerDevice(eossts);

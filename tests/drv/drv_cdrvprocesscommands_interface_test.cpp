@@ -11,6 +11,7 @@
 
 #include "db_cdblock.h"
 #include "db_cdbconfig.h"
+#include "drv_cdrvprocesscommands.h"
 #include "drv_fixture.h"
 #include "os_coslocale.h"
 
@@ -183,8 +184,9 @@ TEST_F(DrvInterfaceTest, SessionbeginKeepsItsArgumentsBeforeTheOpen) {
 }
 
 // An unknown dialog fails before the GUI is asked; without a GUI uibegin
-// fails; with one it goes as far as the device's resource (which this core
-// has not), having asked the GUI in order.
+// fails; with one it takes the device for the dialog (refused here: "fail",
+// the state unchanged), or, given the device, switches the preview off,
+// remembers every value, opens the dialog and enters UI.
 TEST_F(DrvInterfaceTest, UibeginAsksTheGui) {
   DriveToInitialized();
   Reply reply = Send("uibegin", "<uimode>wizard</uimode>");
@@ -196,18 +198,47 @@ TEST_F(DrvInterfaceTest, UibeginAsksTheGui) {
   EXPECT_EQ(m_pdrvcommandfsm->GetCurrentState(), DRV_STATE_INITIALIZED);
   GuiRunning guirunning;
   CDrvGui::SetActionSeam(&guirunning);
-  {
-    CDbLockGuard dblockguard;
-    ASSERT_EQ(m_pdatabase->SetCurrentLongFromId(DB_ID_PREVIEWMODE, DB_ID_PREVIEWMODE_ENUM_TRUE, false),
-              DB_STS_SUCCESS);
-  }
   reply = Send("uibegin", "<modal>true</modal><uimode>setup</uimode>");
   EXPECT_EQ(reply.strStatus, "fail");
   EXPECT_TRUE(m_plog->Contains("ResourceBegin failed..."));
-  EXPECT_TRUE(guirunning.Saw("DRV_GUIACTION_NOGUI -1"));
-  EXPECT_TRUE(guirunning.Saw("DRV_GUIACTION_ISGUIRUNNING -1"));
-  CDbLockGuard dblockguard;
-  EXPECT_EQ(m_pdatabase->GetCurrentLongFromId(DB_ID_PREVIEWMODE), DB_ID_PREVIEWMODE_ENUM_FALSE);
+  EXPECT_EQ(m_pdrvcommandfsm->GetCurrentState(), DRV_STATE_INITIALIZED);
+
+  DrvEngineSeam drvengineseam = {};
+  drvengineseam.pfnResourceBegin = [](void* a_pvUser, bool a_blDisconnectWontUnlock) {
+    *static_cast<bool*>(a_pvUser) = a_blDisconnectWontUnlock;
+    return OS_STS_SUCCESS;
+  };
+  bool blDisconnectWontUnlock = false;
+  drvengineseam.pvUser = &blDisconnectWontUnlock;
+  CDrvProcessCommands::SetEngineSeam(&drvengineseam);
+  CDbDatum* pdbdatum = m_pdatabase->FindDirect(DB_BIN_MACHINE, DB_ID_PREVIEWMODE);
+  ASSERT_NE(pdbdatum, nullptr);
+  pdbdatum->ForceCurrentLong(DB_ID_PREVIEWMODE_ENUM_TRUE);
+  guirunning.vecAction.clear();
+  reply = Send("uibegin", "<modal>true</modal><uimode>setupadvanced</uimode>");
+  CDrvProcessCommands::SetEngineSeam(nullptr);
+  EXPECT_EQ(reply.strStatus, "success") << m_plog->Text();
+  EXPECT_TRUE(blDisconnectWontUnlock);
+  EXPECT_EQ(m_pdrvcommandfsm->GetCurrentState(), DRV_STATE_UI);
+  EXPECT_EQ(pdbdatum->GetCurrentLongNoCallback(), DB_ID_PREVIEWMODE_ENUM_FALSE);
+  // The remembered value comes back when the dialog is cancelled.
+  pdbdatum->ForceCurrentLong(DB_ID_PREVIEWMODE_ENUM_TRUE);
+  {
+    CDbLockGuard dblockguard;
+    m_pdatabase->RestoreAll();
+  }
+  EXPECT_EQ(pdbdatum->GetCurrentLongNoCallback(), DB_ID_PREVIEWMODE_ENUM_FALSE);
+  const std::vector<std::string> vecExpected = {
+      "DRV_GUIACTION_NOGUI -1", "DRV_GUIACTION_ISGUIRUNNING -1", "DRV_GUIACTION_SETMODAL 1",
+      "DRV_GUIACTION_MESSAGEMANAGERUICREATE 28", "DRV_GUIACTION_SETSHOWUI 1"};
+  std::vector<std::string> vecSeen;
+  for (const std::string& str : guirunning.vecAction) {
+    if (str.rfind("DRV_GUIACTION_INTERFACE", 0) != 0) vecSeen.push_back(str);
+  }
+  EXPECT_EQ(vecSeen, vecExpected);
+  EXPECT_EQ(Send("uiend").strStatus, "success");
+  EXPECT_TRUE(guirunning.Saw("DRV_GUIACTION_SETMODAL 2"));
+  EXPECT_EQ(m_pdrvcommandfsm->GetCurrentState(), DRV_STATE_INITIALIZED);
 }
 
 }  // namespace
