@@ -172,6 +172,7 @@ def session_begin(front):
     next sessionbegin opens the interface again first."""
     front.interfaceopen()
     reply = front.send("sessionbegin")
+    assert "StartGui() called" not in front.log()
     if not built(front, "SessionBegin"):
         assert reply.status == "fail" and "Unable to open device..." in front.log(), reply.text
         reply = front.send("sessionbegin")
@@ -192,6 +193,18 @@ def session_begin(front):
         events += front.raw(text.encode()).text
         time.sleep(0.1)
     assert events.find("opencomplete") < events.find("reportinquiry"), events
+    front.send("interfaceclose", expect="success")
+
+
+@group
+def session_gui_delay(front):
+    """The driver's own configuration reaches its readers: ForceGuiDelay 1 starts the GUI at sessionbegin (there
+    is none here, which is logged)."""
+    front.configure({"dsIdentity": {"ForceGuiDelay": "1"}})
+    front.interfaceopen()
+    front.send("sessionbegin")
+    log = front.log()
+    assert "StartGui() called" in log and "Failed to launch the GUI..." in log and "StartGui failed..." in log
     front.send("interfaceclose", expect="success")
 
 

@@ -121,7 +121,7 @@ class Front:
 
     def configure(self, config):
         """The driver's constant file: {section: {key: value}}, read when the service layer starts."""
-        directory = os.path.join(self.root, "var", COMPANY, MODEL, "driver")
+        directory = os.path.join(self.root, "var", COMPANY, UNIQUE, UNIQUE)
         os.makedirs(directory, exist_ok=True)
         with open(os.path.join(directory, "const.ini"), "w") as f:
             for section, values in config.items():
