@@ -4,7 +4,7 @@ the simulated scanner staged beside it, a throwaway root.
     check_driver.py STAGE GROUP
 
 Groups: entry (tasks without a session), open (a session's interface: open, refusals, close, a new open),
-data (the data entry), badinput (texts and arguments a front end should not send), session and busy (the
+failedstart (a process whose first open failed), data (the data entry), badinput (texts and arguments a front end should not send), session and busy (the
 scanner's session and its busy answers: they need the engine's session opening and resource lock, and until
 those are built they check what the least engine gives and say so)."""
 import os
@@ -106,6 +106,28 @@ def open_again(front):
     front.send("interfaceclose", expect="success")
     text, _ = front.task("interfaceclose")
     fixed(front, text.encode(), "success")
+
+
+@group
+def open_junk_in_session(front):
+    """Texts that are no task, sent during a session: a status word each, and the session goes on."""
+    check_open(front, front.interfaceopen(callername="junk"), "junk")
+    for data in (b"", b"not xml at all", b"<task id='x'><get></task>"):
+        reply = front.raw(data)
+        assert reply.status in ("fail", "invalidstate"), reply.text
+    front.send("interfaceclose", expect="success")
+
+
+@group
+def failedstart_refuses(front):
+    """An interfaceopen whose device cannot open ends the session with its own reply; the process then refuses
+    every later task, a new interfaceopen too."""
+    os.remove(os.path.join(front.root, "opt", drvfront.COMPANY, drvfront.UNIQUE, "lib", "device.so"))
+    reply = front.interfaceopen(expect="fail")
+    assert reply.id == 1, reply.text
+    text, _ = front.task("interfaceopen", leaf("callername", "again"))
+    fixed(front, text.encode(), "fail")
+    fixed(front, front.task("get", leaf("id", "resolution"))[0].encode(), "fail")
 
 
 # -- the data entry --------------------------------------------------------------------------------------------
