@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "../db/mem_lines.h"
 #include "../os/log_capture.h"
 #include "db_cdatabase.h"
 #include "db_cdbdatum.h"
@@ -111,6 +112,30 @@ class DrvDriverTest : public ::testing::Test {
   std::unique_ptr<COsCfg> m_poscfg;
   std::unique_ptr<CDriver> m_pdriver;
 };
+
+// A part of the driver that cannot be made fails the creation, logged, with
+// everything made before it deleted; the next creation succeeds.
+TEST_F(DrvDriverTest, AFailedInitTearsDownWhatItBuilt) {
+  m_pdriver.reset();
+  const struct {
+    const char* szClass;
+    int iSkip;
+  } acase[] = {{"CDrvGuiInterfaceLock", 0}, {"CDrvGuiInterfaceUnlock", 0}, {"COsXmlTask", 0}, {"COsXmlTask", 1},
+               {"CDatabase", 0},            {"CDrvDispatch", 0},           {"CDev", 0},       {"CDrvGui", 0},
+               {"CDrvAssistant", 0},        {"CDrvCommandFsm", 0}};
+  for (const auto& c : acase) {
+    SCOPED_TRACE(std::string(c.szClass) + " " + std::to_string(c.iSkip));
+    const size_t sizetBefore = m_plog->Text().size();
+    OsMemSetNewFault(c.szClass, c.iSkip);
+    EXPECT_ANY_THROW({ CDriver driver; });
+    OsMemSetNewFault(nullptr, 0);
+    const std::string strLog = m_plog->Text().substr(sizetBefore);
+    EXPECT_NE(strLog.find("OsMemNew failed..."), std::string::npos);
+    dbtest::ExpectMemoryLinesPaired(strLog);
+  }
+  m_pdriver = std::make_unique<CDriver>();
+  EXPECT_NE(m_pdriver->GetDatabase(), nullptr);
+}
 
 // Off line, a session answers "disconnected" with the task's own id, but
 // lets the tasks through that end the session or report the device's
