@@ -85,6 +85,29 @@ const char* KeepReply(char* a_szBuffer, const char* a_szReply) {
   return a_szBuffer;
 }
 
+// The first task of a session: the service layer started, the object made
+// when it is an interfaceopen and no session is open; otherwise the layer
+// is stopped again and the caller answers the fixed failure.
+template <class T>
+bool OpenSession(const char* a_szTask, const char* a_szClass, T** a_pp, bool* a_pblInterfaceOpened,
+                 bool* a_pblServices) {
+  StartServices(a_szTask, a_pblServices);
+  if (!Holds(a_szTask, "<interfaceopen>")) {
+    OsLog(OS_LOG_ERROR, "expected <interfaceopen>, but got %s...", a_szTask);
+  } else if (*a_pblInterfaceOpened) {
+    OsLog(OS_LOG_ERROR, "attempt made to do multiple interface opens in one session...");
+  } else {
+    *a_pp = OsMemNewAt<T>(__FILE__, __LINE__, a_szClass);
+    if (*a_pp) {
+      *a_pblInterfaceOpened = true;
+      return true;
+    }
+    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
+  }
+  StopServices(a_pblServices);
+  return false;
+}
+
 // The first task of a driver session (under the task lock): true when the
 // driver object exists now; otherwise the reply is the fixed one.
 bool StartDriver(const char* a_szTask, const char** a_pszReply) {
@@ -98,22 +121,9 @@ bool StartDriver(const char* a_szTask, const char** a_pszReply) {
     *a_pszReply = COsXmlTask::ReportStatusSuccess();
     return false;
   }
-  StartServices(a_szTask, &s_blDriverServices);
-  if (!Holds(a_szTask, "<interfaceopen>")) {
-    OsLog(OS_LOG_ERROR, "expected <interfaceopen>, but got %s...", a_szTask);
-  } else if (s_blInterfaceOpened) {
-    OsLog(OS_LOG_ERROR, "attempt made to do multiple interface opens in one session...");
-  } else {
-    s_pdriver = OsMemNew(CDriver);
-    if (s_pdriver) {
-      s_blInterfaceOpened = true;
-      s_blDriverCreated = true;
-      return true;
-    }
-    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
-  }
-  StopServices(&s_blDriverServices);
-  return false;
+  if (!OpenSession(a_szTask, "CDriver", &s_pdriver, &s_blInterfaceOpened, &s_blDriverServices)) return false;
+  s_blDriverCreated = true;
+  return true;
 }
 
 // A task of the session (under the task lock). A session that ended with
@@ -141,7 +151,8 @@ bool AnswerEventList(const char* a_szTask, const char** a_pszReply) {
   return s_pdriver && s_pdriver->CheckForGetEvent(a_szTask, a_pszReply);
 }
 
-// The data entry's first task (under the data lock).
+// The data entry's first task (under the data lock). A data session may
+// follow any other.
 bool StartDevData(const char* a_szTask, const char** a_pszReply) {
   std::lock_guard<std::mutex> lock(s_mutexEntry);
   *a_pszReply = COsXmlTask::ReportStatusFail();
@@ -149,21 +160,7 @@ bool StartDevData(const char* a_szTask, const char** a_pszReply) {
     *a_pszReply = COsXmlTask::ReportStatusSuccess();
     return false;
   }
-  StartServices(a_szTask, &s_blDataServices);
-  if (!Holds(a_szTask, "<interfaceopen>")) {
-    OsLog(OS_LOG_ERROR, "expected <interfaceopen>, but got %s...", a_szTask);
-  } else if (s_blDataInterfaceOpened) {
-    OsLog(OS_LOG_ERROR, "attempt made to do multiple interface opens in one session...");
-  } else {
-    s_pdevdata = OsMemNew(CDevData);
-    if (s_pdevdata) {
-      s_blDataInterfaceOpened = true;
-      return true;
-    }
-    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
-  }
-  StopServices(&s_blDataServices);
-  return false;
+  return OpenSession(a_szTask, "CDevData", &s_pdevdata, &s_blDataInterfaceOpened, &s_blDataServices);
 }
 
 }  // namespace

@@ -325,6 +325,9 @@ class CDrvProcessCommands : public COverride {
   const char* DriverEventName(char* a_szName, size_t a_sizetName);
   // The device's status word as the whole reply; the handler's status.
   EOSSTS AnswerDevice(EOSSTS a_eossts);
+  // The device's interface opened with the kind interfaceopen chose; a
+  // failure has answered the device's status word.
+  EOSSTS OpenInterface();
   // The GUI stopped and the device's interface closed (a later sessionbegin
   // opens it again).
   void Cleanup();

@@ -229,6 +229,11 @@ EOSSTS CDrvProcessCommands::ExitInterfaceopen(OsXmlCallback*) {
     OsLog(OS_LOG_ERROR, "m_pdev is null...");
     return AnswerWord("fail");
   }
+  if (OpenInterface() != OS_STS_SUCCESS) return OS_STS_FAIL;
+  return AnswerInterfaceOpen();
+}
+
+EOSSTS CDrvProcessCommands::OpenInterface() {
   const EOSSTS eossts = m_pdev->InterfaceOpen(m_edevdriver);
   if (eossts != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "InterfaceOpen failed...%d", static_cast<int>(eossts));
@@ -236,7 +241,7 @@ EOSSTS CDrvProcessCommands::ExitInterfaceopen(OsXmlCallback*) {
     return OS_STS_FAIL;
   }
   m_blInterfaceClosed = false;
-  return AnswerInterfaceOpen();
+  return OS_STS_SUCCESS;
 }
 
 // An ISIS caller waits on the event in the global namespace.

@@ -18,10 +18,6 @@
 #include "os_cosstring.h"
 #include "os_cosxmltask.h"
 
-namespace {
-
-}  // namespace
-
 // ---------------------------------------------------------------------------
 // sessionbegin's arguments
 // ---------------------------------------------------------------------------
@@ -159,15 +155,7 @@ EOSSTS CDrvProcessCommands::OpenDevice() {
     OsLog(OS_LOG_ERROR, "m_pdev is null...");
     return AnswerWord("fail");
   }
-  if (m_blInterfaceClosed) {
-    const EOSSTS eossts = m_pdev->InterfaceOpen(m_edevdriver);
-    if (eossts != OS_STS_SUCCESS) {
-      OsLog(OS_LOG_ERROR, "InterfaceOpen failed...%d", static_cast<int>(eossts));
-      AnswerDevice(eossts);
-      return OS_STS_FAIL;
-    }
-    m_blInterfaceClosed = false;
-  }
+  if (m_blInterfaceClosed && OpenInterface() != OS_STS_SUCCESS) return OS_STS_FAIL;
   CDrvGuiBase drvguibase;
   drvguibase.edrvguiaction = DRV_GUIACTION_DISPLAYMESSAGEMANAGER;
   m_pdrvgui->Action(DRV_GUIACTION_DISPLAYMESSAGEMANAGER, &drvguibase);
