@@ -116,12 +116,6 @@ typedef bool (*PFNDBDATAFAIL)(size_t a_sizetBytes);
 // The attribute tasks: a callback hands the finished device task to a
 // library and answers 0 when the library took it.
 typedef EOSSTS (*PFNDBMAKEXMLCALLBACK)(void* a_pvUser);
-// State bits the attribute tasks test, set by the device engine: 8 only the
-// device-manager library is set up, 10 the image library takes no part, 12
-// a custom colour dropout is being learnt.
-constexpr EDBSTATE DB_STATE_DEVICEMANAGERONLY = static_cast<EDBSTATE>(8);
-constexpr EDBSTATE DB_STATE_NEXILOFF = static_cast<EDBSTATE>(10);
-constexpr EDBSTATE DB_STATE_ECDOCUSTOMLEARN = static_cast<EDBSTATE>(12);
 // What the learning of a custom colour dropout saves and restores (kept by
 // the device engine), then the name of the dropout it sends.
 struct DbEcdoCustomSettings {

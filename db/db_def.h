@@ -327,18 +327,22 @@ enum EDBSTS : int {
 };
 
 // Bit numbers (1..15) of the process-wide database state word; 6..15 belong
-// to the driver core, the device engine and the user-interface bridges: 6
-// the page comes from the flatbed, 9 a learning scan runs, 13 the user
-// asked for a preview scan again.
+// to the driver core, the device engine and the user-interface bridges.
 enum EDBSTATE : int {
-  DB_STATE_DEVICEUPDATE = 1,
+  DB_STATE_DEVICEUPDATE = 1,  // values arriving from the device
   DB_STATE_FIXUP = 2,
-  DB_STATE_LOADING = 3,
-  DB_STATE_APPLICATION = 4,
-  DB_STATE_GUI = 5,
-  DB_STATE_FLATBEDSCAN = 6,
-  DB_STATE_LEARNSCAN = 9,
-  DB_STATE_PREVIEWRESCAN = 13,
+  DB_STATE_LOADING = 3,            // profile or database load
+  DB_STATE_APPLICATION = 4,        // an application's set in progress
+  DB_STATE_GUI = 5,                // the GUI dispatcher runs a command
+  DB_STATE_FLATBEDSCAN = 6,        // the page comes from the flatbed
+  DB_STATE_DIAGNOSTIC = 7,         // a diagnostic session runs
+  DB_STATE_DEVICEMANAGERONLY = 8,  // only the device-manager library is set up
+  DB_STATE_LEARNSCAN = 9,          // a learning scan runs
+  DB_STATE_NEXILOFF = 10,          // the image library takes no part in the setup
+  DB_STATE_GUISETVALUE = 11,       // the GUI's setvalue in progress
+  DB_STATE_ECDOCUSTOMLEARN = 12,   // a custom colour dropout is being learnt
+  DB_STATE_PREVIEWRESCAN = 13,     // the user asked for a preview scan again
+  DB_STATE_REPORTREAD = 14,        // value reports are being read
 };
 
 // Kinds of change notification; a kind argument is a bit set.

@@ -1,20 +1,15 @@
 // The device's online status as the units report it, the entry points
 // through which the libraries call back, and the units' resource lock.
-#include <cstdint>
 #include <cstring>
 #include <mutex>
-#include <set>
 #include <shared_mutex>
-#include <string>
-#include <vector>
 
 #include "db_cdatabase.h"
 #include "db_cdblock.h"
+#include "dev_callbackmessage.h"
 #include "dev_cdev.h"
 #include "dev_cdevdevice.h"
 #include "os_coslog.h"
-#include "os_cosstring.h"
-#include "os_cosxml.h"
 #include "os_cosxmltask.h"
 
 namespace {
@@ -22,73 +17,23 @@ namespace {
 // database, the facade or the events are touched.
 std::mutex s_mutexDeviceStatus;
 
-// The adapters alive in the process; never destroyed, as library threads
-// may call back while the process exits.
-std::shared_mutex& AdaptersMutex() {
-  static auto* s_pmutex = new std::shared_mutex;
-  return *s_pmutex;
-}
-std::set<const CDevDevice*>& Adapters() {
-  static auto* s_pset = new std::set<const CDevDevice*>;
-  return *s_pset;
+// The adapters alive in the process, which the callbacks look up.
+CDevCallbackTargets& Adapters() {
+  static auto* s_pdevcallbacktargets = new CDevCallbackTargets;
+  return *s_pdevcallbacktargets;
 }
 
-// A callback message's contents are read into buffers of this size: a longer
-// one is cut, never dropped.
-constexpr size_t s_sizetContent = 128;
-
-// The content between the markers, cut to the buffer; empty when missing.
-void CallbackContent(const char* a_szMessage, const char* a_szElement, char (&a_szContent)[s_sizetContent]) {
-  a_szContent[0] = '\0';
-  std::string strStart = std::string("<") + a_szElement + ">";
-  std::string strEnd = std::string("</") + a_szElement + ">";
-  std::vector<char> vecc(std::strlen(a_szMessage) + 1);
-  if (COsXml::GetContent(a_szMessage, strStart.c_str(), strEnd.c_str(), vecc.data(), vecc.size()) != OS_STS_SUCCESS)
-    return;
-  const size_t sizetContent = strnlen(vecc.data(), sizeof a_szContent - 1);
-  std::memcpy(a_szContent, vecc.data(), sizetContent);
-  a_szContent[sizetContent] = '\0';
-}
-
-// The adapter a callback message names, or null (logged) when the message
-// is missing, names another callback or carries no adapter.
+// The adapter a callback message names, or null (logged).
 CDevDevice* CallbackAdapter(void* a_pvArg, const char* a_szName, const char* a_szWhat) {
-  if (!a_pvArg) {
-    OsLog(OS_LOG_ERROR, "a_pvArg is null...");
-    return nullptr;
-  }
-  const char* szMessage = static_cast<const char*>(a_pvArg);
-  OsLogDebug(OS_LOG_INFO, "callback>>> %s %s", a_szWhat, szMessage);
-  char szContent[s_sizetContent];
-  CallbackContent(szMessage, "callbackname", szContent);
-  if (std::strcmp(szContent, a_szName) != 0) {
-    OsLog(OS_LOG_ERROR, "Unknown callbackname <%s>...", szContent);
-    return nullptr;
-  }
-  CallbackContent(szMessage, "userargumentptr", szContent);
-  auto* pdevdevice = reinterpret_cast<CDevDevice*>(static_cast<uintptr_t>(COsString::StrToFastHex64(szContent)));
-  if (!pdevdevice) {
-    OsLog(OS_LOG_ERROR, "userargumentptr is null...");
-  } else if (!Adapters().count(pdevdevice)) {
-    OsLog(OS_LOG_ERROR, "userargumentptr names no adapter...<%s>", szContent);
-    pdevdevice = nullptr;
-  }
-  return pdevdevice;
+  const DevCallbackKind devcallbackkind = {a_szName, a_szWhat, "userargumentptr is null...", "adapter"};
+  return static_cast<CDevDevice*>(DevCallbackTarget(Adapters(), a_pvArg, devcallbackkind));
 }
 }  // namespace
 
-void CDevDevice::Enlist(CDevDevice* a_pdevdevice) {
-  std::unique_lock<std::shared_mutex> lock(AdaptersMutex());
-  Adapters().insert(a_pdevdevice);
-}
+void CDevDevice::Enlist(CDevDevice* a_pdevdevice) { Adapters().Enlist(a_pdevdevice); }
 
-// Waits for the callbacks running on any adapter: outside the database
-// lock, which they take.
-void CDevDevice::Delist(CDevDevice* a_pdevdevice) {
-  CDbLockRelease dbrelease;
-  std::unique_lock<std::shared_mutex> lock(AdaptersMutex());
-  Adapters().erase(a_pdevdevice);
-}
+// Waits for the callbacks running on any adapter.
+void CDevDevice::Delist(CDevDevice* a_pdevdevice) { Adapters().Delist(a_pdevdevice); }
 
 // ---------------------------------------------------------------------------
 // Device status
@@ -141,7 +86,7 @@ long CDevDevice::IsOnline(EDBID_FIRMWARE a_edbidfirmware) const {
 // The library hands back the adapter itself; one that is gone (the library
 // calling after its interface closed) is logged and ignored.
 EOSSTS CDevDevice::CompleteOpenCallback(void* a_pvArg, EDBID_FIRMWARE a_edbidfirmware) {
-  std::shared_lock<std::shared_mutex> lock(AdaptersMutex());
+  std::shared_lock<std::shared_mutex> lock(Adapters().Mutex());
   OsLogDebug(OS_LOG_INFO, "callback>>> interfaceopencomplete(%s) %p",
              a_edbidfirmware == DB_FIRMWARE_FLATBED ? "flatbed" : "adf", a_pvArg);
   auto* pdevdevice = static_cast<CDevDevice*>(a_pvArg);
@@ -149,7 +94,7 @@ EOSSTS CDevDevice::CompleteOpenCallback(void* a_pvArg, EDBID_FIRMWARE a_edbidfir
     OsLog(OS_LOG_ERROR, "a_pvArg is null...");
     return OS_STS_FAIL;
   }
-  if (!Adapters().count(pdevdevice)) {
+  if (!Adapters().Contains(pdevdevice)) {
     OsLog(OS_LOG_ERROR, "userargumentptr names no adapter...<%p>", a_pvArg);
     return OS_STS_FAIL;
   }
@@ -163,13 +108,13 @@ EOSSTS CDevDevice::CompleteOpenCallbackFlatbed(void* a_pvArg) {
 }
 
 EOSSTS CDevDevice::ConnectionChange(void* a_pvArg, EDBID_FIRMWARE a_edbidfirmware) {
-  std::shared_lock<std::shared_mutex> lock(AdaptersMutex());
+  std::shared_lock<std::shared_mutex> lock(Adapters().Mutex());
   const bool blFlatbed = a_edbidfirmware == DB_FIRMWARE_FLATBED;
   CDevDevice* pdevdevice =
       CallbackAdapter(a_pvArg, "connectionchange", blFlatbed ? "connectionchange(flatbed)" : "connectionchange(adf)");
   if (!pdevdevice) return OS_STS_FAIL;
-  char szOnline[s_sizetContent];
-  CallbackContent(static_cast<const char*>(a_pvArg), "deviceonline", szOnline);
+  char szOnline[DEV_CALLBACKCONTENT_SIZE];
+  DevCallbackContent(static_cast<const char*>(a_pvArg), "deviceonline", szOnline);
   pdevdevice->SetDeviceStatus(a_edbidfirmware, std::strcmp(szOnline, "true") == 0 ? 1 : 0);
   return OS_STS_SUCCESS;
 }
@@ -181,7 +126,7 @@ EOSSTS CDevDevice::CallBackSetDeviceStatusFlatbed(void* a_pvArg) {
 }
 
 EOSSTS CDevDevice::CallBackPnpChange(void* a_pvArg) {
-  std::shared_lock<std::shared_mutex> lock(AdaptersMutex());
+  std::shared_lock<std::shared_mutex> lock(Adapters().Mutex());
   CDevDevice* pdevdevice = CallbackAdapter(a_pvArg, "pnpchange", "pnpchange(adf)");
   if (!pdevdevice) return OS_STS_FAIL;
   if (!pdevdevice->m_pdev) {

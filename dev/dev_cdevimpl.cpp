@@ -73,12 +73,16 @@ CDevImpl::CDevImpl(CDatabase* a_pdatabase, CDev* a_pdev, CDriver* a_pdriver, EOS
   pod.m_lDevicePageImageCount = pod.m_lNexilPageImageCount = 1;
   pod.m_lDevicePageSideCount = pod.m_lNexilPageSideCount = 0;
   pod.m_lCacheSize = 1;
+  Enlist(this);
 }
 
 // The worker threads call the libraries, so they stop before the interface
 // closes and unloads them; every wait runs with the database lock given up.
 CDevImpl::~CDevImpl() {
   CDbLockRelease dblockrelease;
+  // No library or database callback reaches the object from here on.
+  Delist(this);
+  UnregisterDatabaseCallbacks();
   ScanEnd();
   OsMemDelete(pod.m_posimage);
   StopThread(pod.m_posthreadCalibrate);

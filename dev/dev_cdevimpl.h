@@ -5,18 +5,24 @@
 //
 // Built here: the object's life, the interface open and close, the status
 // words, the last-error text, the message and plug-and-play procedures and
-// the accessors. The session, events, scan, calibration, diagnostics, logs
-// and reports are declared with least bodies (dev_cdevimpl_least.cpp) that
-// log "not built yet" and answer the facade's failure value (a scan "runs"
-// from ScanBegin to ScanEnd without images), until their own units replace
-// them.
+// the accessors; the driver events and the device callbacks
+// (dev_cdevimpl_events.cpp, dev_cdevimpl_callback.cpp), the capability
+// callbacks (dev_cdevimpl_dbcallback.cpp), the scan counters
+// (dev_cdevimpl_counter.cpp), the resource lock and the operator-panel
+// button (dev_cdevimpl_session.cpp). The rest of the session, the scan,
+// calibration, diagnostics, logs and reports are declared with least bodies
+// (dev_cdevimpl_least.cpp) that log "not built yet" and answer the facade's
+// failure value (a scan "runs" from ScanBegin to ScanEnd without images),
+// until their own units replace them.
 //
 // Threads: the caller's thread opens and closes the interface and destroys
 // the object; the library callbacks, the scan and the worker threads read
-// the procedures, the status from the device-status callback, the flags and
-// the last-error text, which are atomic or under a mutex of their own. The
-// close and the destruction run with the database lock given up: they join
-// threads and unload libraries whose callbacks may wait for that lock.
+// the procedures, the status from the device-status callback, the flags,
+// the counters and the last-error text, which are atomic or under a mutex
+// of their own. The driver-event table is under one process-wide mutex, a
+// leaf lock. The close and the destruction run with the database lock given
+// up: they join threads and unload libraries whose callbacks may wait for
+// that lock.
 #pragma once
 
 #include <atomic>
@@ -28,6 +34,7 @@
 #include "os_def.h"
 
 class CDatabase;
+class CDbDatum;
 class CDev;
 class CDevData;
 class CDevDevice;
@@ -68,6 +75,18 @@ constexpr int DEV_QUEUE_DEVICEMANAGERSCANTHREAD = 8;
 constexpr size_t DEV_REPORTINQUIRY_SIZE = 0x10000;
 constexpr size_t DEV_EVENTNAME_SIZE = 512;
 constexpr size_t DEV_LASTERROR_SIZE = 512;
+// The driver-event table: its slots, and the size of a slot's value text
+// (with its terminator).
+constexpr int DEV_EVENT_SLOTS = 32;
+constexpr size_t DEV_EVENT_VALUE_SIZE = 4096;
+
+// One queued driver event; DEV_EVENT_UNDEFINED marks a free slot.
+struct DevEventSlot {
+  EDEVEVENT edevevent;
+  char szValue[DEV_EVENT_VALUE_SIZE];
+};
+
+struct DevCapabilityCallback;
 
 // The object's plain state, zero-filled at construction.
 struct DevImplPod {
@@ -102,16 +121,19 @@ struct DevImplPod {
   EDEVSTS m_edevstsCalibrate;
   COsXmlTask* m_posxmltaskDbMakeXml;  // the database's device-XML builder
   // Scan state set up here: feeder state (1 no paper, 2 paper), the
-  // counters of the device side and of the image library, the image cache.
+  // counters of the device side and of the image library and the printer
+  // index (set by the scan thread, read by the caller's: atomic), the image
+  // cache.
   long m_lFeederState;
-  long m_lDeviceImageCount;
-  long m_lDevicePageCount;
-  long m_lDevicePageImageCount;
-  long m_lDevicePageSideCount;
-  long m_lNexilImageCount;
-  long m_lNexilPageCount;
-  long m_lNexilPageImageCount;
-  long m_lNexilPageSideCount;
+  std::atomic<long> m_lDeviceImageCount;
+  std::atomic<long> m_lDevicePageCount;
+  std::atomic<long> m_lDevicePageImageCount;
+  std::atomic<long> m_lDevicePageSideCount;
+  std::atomic<long> m_lNexilImageCount;
+  std::atomic<long> m_lNexilPageCount;
+  std::atomic<long> m_lNexilPageImageCount;
+  std::atomic<long> m_lNexilPageSideCount;
+  std::atomic<long> m_lPrinterIndex;
   long m_lCacheSize;
 };
 
@@ -172,6 +194,9 @@ class CDevImpl {
                           void* a_pvArgument);
   // 2 online, 3 off line (also while no device-manager adapter exists).
   long GetDeviceStatus();
+  // The button pressed on the feeder's operator panel ("ocpbutton"), asked
+  // under the resource lock; 0 without a feeder or when it cannot be asked.
+  long GetOcpButton();
   EOSSTS SetOcpButtons(const char* a_szButtons);
   EOSSTS DownloadBegin(const char* a_szFilename, unsigned int a_uSize);
   EOSSTS DownloadRun();
@@ -184,15 +209,76 @@ class CDevImpl {
   EOSSTS GetCartridgeDetected();
   const char* PassThroughNexil(const char* a_szXml);
 
-  // Events.
+  // Driver events (dev_cdevimpl_events.cpp). SetDriverEvent answers 0
+  // queued or deliberately dropped, 1 refused (an event outside 1..11, a
+  // value the event list could not carry, a full table: what is queued
+  // stays). GetDriverEvent fills the builder with the queued events (as many
+  // as fit it; the rest stay queued, the named event signalled again) and
+  // removes them: 0, or 1 with a "fail" task when the table is empty.
   EOSSTS SetDriverEvent(EDEVEVENT a_edevevent, const char* a_szValue);
   EOSSTS GetDriverEvent(COsXmlTask* a_posxmltask);
   EOSSTS UserInput(const char* a_szText);
   EOSSTS ImageQueuePush(bool a_blToApplication, EDEVSTS a_edevsts, const char* a_szText);
+  // The events' names as the log writes them, by EDEVEVENT.
+  static const char* const s_aszEdevent[DEV_EVENT_LAST + 1];
+  // Set by the scan thread when a job ended without paper: the next
+  // imageavailable event goes to the driver's status callback instead.
+  void SetNoPaperAtEnd(bool a_blNoPaper) { m_blNoPaperAtEnd.store(a_blNoPaper); }
+  bool GetNoPaperAtEnd() const { return m_blNoPaperAtEnd.load(); }
+  // Set when an imageavailable event is queued; the scan thread clears it.
+  bool IsImageAvailableSignalled() const { return m_blImageAvailableSignalled.load(); }
+  void SetImageAvailableSignalled(bool a_blSignalled) { m_blImageAvailableSignalled.store(a_blSignalled); }
+
+  // The device managers' callbacks (dev_cdevimpl_callback.cpp), registered
+  // as "imageavailable" and "buttonevent" with this object as argument: each
+  // takes the callback message. A message that names another callback or no
+  // living device object is logged and ignored.
+  static EOSSTS CallBackImageAvailable(void* a_pvArg);
+  static EOSSTS CallBackButtonEventAdf(void* a_pvArg);
+  static EOSSTS CallBackButtonEventFlatbed(void* a_pvArg);
+
+  // The capability callbacks (dev_cdevimpl_dbcallback.cpp): registered with
+  // the database, in the order of their table, by the open's completion;
+  // taken back when the object goes. The first failed registration's status
+  // (the others are made all the same).
+  EOSSTS RegisterDatabaseCallbacks();
+  // The database's entry: the callback record of a capability's value.
+  static EOSSTS CallBackCapability(EDBCALLBACK a_edbcallback, void* a_pvDbCallbackRecord);
+
+  // Scan counters (dev_cdevimpl_counter.cpp).
+  long DeviceGetImageCount() const { return pod.m_lDeviceImageCount.load(); }
+  long DeviceGetPageCount() const { return pod.m_lDevicePageCount.load(); }
+  long DeviceGetPageImageCount() const { return pod.m_lDevicePageImageCount.load(); }
+  long DeviceGetPageSideCount() const { return pod.m_lDevicePageSideCount.load(); }
+  void DeviceSetImageCount(long a_l) { pod.m_lDeviceImageCount.store(a_l); }
+  void DeviceSetPageCount(long a_l) { pod.m_lDevicePageCount.store(a_l); }
+  void DeviceSetPageImageCount(long a_l) { pod.m_lDevicePageImageCount.store(a_l); }
+  void DeviceSetPageSideCount(long a_l) { pod.m_lDevicePageSideCount.store(a_l); }
+  long NexilGetImageCount() const { return pod.m_lNexilImageCount.load(); }
+  long NexilGetPageCount() const { return pod.m_lNexilPageCount.load(); }
+  long NexilGetPageImageCount() const { return pod.m_lNexilPageImageCount.load(); }
+  long NexilGetPageSideCount() const { return pod.m_lNexilPageSideCount.load(); }
+  void NexilSetImageCount(long a_l) { pod.m_lNexilImageCount.store(a_l); }
+  void NexilSetPageCount(long a_l) { pod.m_lNexilPageCount.store(a_l); }
+  void NexilSetPageImageCount(long a_l) { pod.m_lNexilPageImageCount.store(a_l); }
+  void NexilSetPageSideCount(long a_l) { pod.m_lNexilPageSideCount.store(a_l); }
+  long GetPrinterIndex() const { return pod.m_lPrinterIndex.load(); }
+  void SetPrinterIndex(long a_lPrinterIndex) { pod.m_lPrinterIndex.store(a_lPrinterIndex); }
+  // The images a scan is expected to deliver; -1 when open-ended.
+  long ImageCountCalculate();
+  // The stored printer index into PRINTERINDEX; 0 there when it does not
+  // fit the capability's digits or range (logged).
+  void SetPrinterIndex();
 
   // Scan and hand-off.
   EOSSTS ScanBegin();
   void ScanEnd();
+  // Wakes the scan thread. Until the scan thread exists it only counts, and
+  // the count is read back (tests).
+  void ScanThreadSetEvent();
+  long ScanThreadEventCount() const { return m_lScanThreadEventsLeast.load(); }
+  // 2 when the feeder holds paper (or it cannot tell), 1 when not.
+  long ScanIsFeederLoaded(bool a_blPreview);
   EOSSTS ScanRequestStop(EDEVSTOPACTION a_edevstopaction);
   bool ScanIsScanning();
   long ScanImageCountRemaining();
@@ -258,6 +344,18 @@ class CDevImpl {
   EOSSTS NexilOpenUnit(EDBID_FIRMWARE a_edbidfirmware, EDEVNEXILCALL a_edevnexilcall, bool a_blQuiet);
   EOSSTS OpenDriverEvent();
   EOSSTS ReopenUnits(EDEVDRIVER a_edevdriver);
+  // The event table (dev_cdevimpl_events.cpp), under the table's mutex.
+  int QueuedEvents() const;
+  bool BuildEventList(COsXmlTask* a_posxmltask, int a_iEvents, bool a_blInquiry, int* a_piFit);
+  // The device objects alive in the process, which the device managers'
+  // callbacks look up (dev_cdevimpl_callback.cpp).
+  static void Enlist(CDevImpl* a_pdevimpl);
+  static void Delist(CDevImpl* a_pdevimpl);
+  // A capability callback's work, its guards passed (dev_cdevimpl_dbcallback.cpp).
+  bool CapabilityAllowed(const DevCapabilityCallback& a_devcapabilitycallback, CDatabase& a_database);
+  EOSSTS RunCapability(const DevCapabilityCallback& a_devcapabilitycallback, CDatabase& a_database,
+                       CDbDatum* a_pdbdatum);
+  void UnregisterDatabaseCallbacks();
   void DeleteAdapters();
   // Halts and joins a worker thread, the database lock given up.
   static void StopThread(COsThread* a_posthread);
@@ -280,6 +378,12 @@ class CDevImpl {
   std::atomic<bool> m_blNexilActive{false};
   std::atomic<bool> m_blScanLeast{false};  // until the scan thread exists
   bool m_blInterfaceClosed = false;  // closed after an open: it may open again
+  std::atomic<long> m_lScanThreadEventsLeast{0};
+  std::atomic<bool> m_blNoPaperAtEnd{false};
+  std::atomic<bool> m_blImageAvailableSignalled{false};
+  std::atomic<bool> m_blDatabaseCallbacks{false};  // registered with the database
+  // Under the process-wide event-table mutex (dev_cdevimpl_events.cpp).
+  DevEventSlot m_adeveventslot[DEV_EVENT_SLOTS] = {};
   std::mutex m_mutexPnpchange;  // the procedure and its argument
   EOSSTS (*m_pfnPnpchangeProc)(void*) = nullptr;
   void* m_pvPnpchangeArgument = nullptr;

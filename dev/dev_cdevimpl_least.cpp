@@ -32,16 +32,11 @@ EOSSTS CDevImpl::SessionBegin(PFNDEVMESSAGEMANAGER a_pfnMessageManager, bool, CO
 }
 EOSSTS CDevImpl::ResourceBegin(bool) { return NotBuilt("ResourceBegin", s_eosstsFail); }
 EOSSTS CDevImpl::ResourceEnd() { return NotBuilt("ResourceEnd", s_eosstsFail); }
-EOSSTS CDevImpl::ResourceLock() { return NotBuilt("ResourceLock", s_eosstsFail); }
-void CDevImpl::ResourceUnlock() { NotBuilt("ResourceUnlock"); }
 void CDevImpl::NotifyDeviceStatusDeviceOnline(EDBID_FIRMWARE, bool) { NotBuilt("NotifyDeviceStatusDeviceOnline"); }
 void CDevImpl::NotifyDeviceStatusDeviceOnline(bool) { NotBuilt("NotifyDeviceStatusDeviceOnline"); }
 EOSSTS CDevImpl::SetAttributes(bool, bool) { return NotBuilt("SetAttributes", s_eosstsFail); }
 EOSSTS CDevImpl::SetupBegin(bool) { return NotBuilt("SetupBegin", s_eosstsFail); }
 EOSSTS CDevImpl::SetupEnd(bool) { return NotBuilt("SetupEnd", s_eosstsFail); }
-EOSSTS CDevImpl::RegisterCallback(EDBID_FIRMWARE, const char*, EOSSTS (*)(void*), void*) {
-  return NotBuilt("RegisterCallback", s_eosstsFail);
-}
 EOSSTS CDevImpl::SetOcpButtons(const char*) { return NotBuilt("SetOcpButtons", s_eosstsFail); }
 EOSSTS CDevImpl::DownloadBegin(const char*, unsigned int) { return NotBuilt("DownloadBegin", s_eosstsFail); }
 EOSSTS CDevImpl::DownloadRun() { return NotBuilt("DownloadRun", s_eosstsFail); }
@@ -53,16 +48,6 @@ EOSSTS CDevImpl::SetConsumableMeter(const char*) { return NotBuilt("SetConsumabl
 EOSSTS CDevImpl::ResetConsumableMeter(const char*) { return NotBuilt("ResetConsumableMeter", s_eosstsFail); }
 EOSSTS CDevImpl::GetCartridgeDetected() { return NotBuilt("GetCartridgeDetected", s_eosstsFail); }
 const char* CDevImpl::PassThroughNexil(const char*) { return NotBuilt("PassThroughNexil", s_szNone); }
-
-// Driver events and device callbacks.
-EOSSTS CDevImpl::SetDriverEvent(EDEVEVENT a_edevevent, const char* a_szValue) {
-  OsLogDebug(OS_LOG_INFO, "callback>>> SetDriverEvent(%d,%s)", static_cast<int>(a_edevevent),
-             a_szValue ? a_szValue : "null");
-  return NotBuilt("SetDriverEvent", s_eosstsFail);
-}
-EOSSTS CDevImpl::GetDriverEvent(COsXmlTask*) { return NotBuilt("GetDriverEvent", s_eosstsFail); }
-EOSSTS CDevImpl::UserInput(const char*) { return NotBuilt("UserInput", OS_STS_SUCCESS); }
-EOSSTS CDevImpl::ImageQueuePush(bool, EDEVSTS, const char*) { return NotBuilt("ImageQueuePush", OS_STS_SUCCESS); }
 
 // Scan pipeline and image hand-off. A scan "runs" from ScanBegin to ScanEnd
 // without a thread and delivers nothing, so that the device-manager
@@ -81,6 +66,9 @@ EOSSTS CDevImpl::ScanRequestStop(EDEVSTOPACTION a_edevstopaction) {
   return NotBuilt("ScanRequestStop", m_blScanLeast.load() ? OS_STS_SUCCESS : static_cast<EOSSTS>(5));
 }
 bool CDevImpl::ScanIsScanning() { return m_blScanLeast.load(); }
+// The scan thread's wake-ups are counted; the feeder holds paper.
+void CDevImpl::ScanThreadSetEvent() { m_lScanThreadEventsLeast.fetch_add(1); }
+long CDevImpl::ScanIsFeederLoaded(bool) { return NotBuilt("ScanIsFeederLoaded", 2L); }
 long CDevImpl::ScanImageCountRemaining() { return NotBuilt("ScanImageCountRemaining", 0L); }
 EOSSTS CDevImpl::ScanRegisterFirstImageCallback(EOSSTS (*)(void*), void*) {
   return NotBuilt("ScanRegisterFirstImageCallback", s_eosstsFail);

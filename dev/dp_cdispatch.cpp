@@ -118,11 +118,27 @@ void CDispatch::FreeDispatchOutput() {
   m_osxmlOutput.DispatchFree();
 }
 
+namespace {
+thread_local int t_iWalks = 0;
+
+// Marks this thread as walking a reply while it lives.
+class CWalkMark {
+ public:
+  CWalkMark() { ++t_iWalks; }
+  ~CWalkMark() { --t_iWalks; }
+  CWalkMark(const CWalkMark&) = delete;
+  CWalkMark& operator=(const CWalkMark&) = delete;
+};
+}  // namespace
+
+bool CDispatch::IsWalking() { return t_iWalks > 0; }
+
 // The status starts each walk as a failure, so that a reply without a known
 // status word never reads as the one before it.
 EDEVREPLY CDispatch::Walk(COsXml& a_osxml, CReportStatus& a_reportstatus, const char* a_szReply,
                           const DevDispatchTarget& a_devdispatchtarget) {
   a_reportstatus.Reset();
+  const CWalkMark walkmark;
   const EOSSTS eossts =
       a_osxml.DocumentLoadAndDispatch(a_szReply, const_cast<DevDispatchTarget*>(&a_devdispatchtarget));
   if (eossts != OS_STS_SUCCESS) {

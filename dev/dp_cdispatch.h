@@ -56,6 +56,11 @@ class CDispatch {
   EDEVREPLY GetStatus();
   EDEVREPLY GetOutputStatus();
 
+  // Whether this thread is inside a walk: what a reply writes into the
+  // database comes from the scanner and must not be sent back to it (a
+  // send from inside a walk would wait for the walk's own mutex).
+  static bool IsWalking();
+
   static const char s_szReplyGrammar[];
   static const char s_szOutputGrammar[];
   // Tests: the reply grammar of dispatchers made afterwards; null restores

@@ -11,6 +11,8 @@ CDrvProcessCommands::CDrvProcessCommands() = default;
 CDrvProcessCommands::~CDrvProcessCommands() {
   if (m_pvMemory) OsMemFree(m_pvMemory);
   m_pvMemory = nullptr;
+  if (m_devicelog.pcData) OsMemFree(m_devicelog.pcData);
+  m_devicelog.pcData = nullptr;
 }
 
 EOSSTS CDrvProcessCommands::Init(CDrvCommandFsm* a_pdrvcommandfsm, CDatabase* a_pdatabase, CDev* a_pdev,

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "db_cdatabase.h"
 #include "db_def.h"
 #include "dev_def.h"
 #include "drv_cdrvoverride.h"
@@ -67,6 +68,25 @@ constexpr uint64_t DRV_SETTYPE_SETPROFILEITEM = DRV_SETTYPE_ID | DRV_SETTYPE_PRO
 // cannot be written (read-only or hidden).
 constexpr EDBSTS DRV_SETSTS_READONLY = static_cast<EDBSTS>(12);
 
+// The bounds a range was given: the argument flags of a set's range, and the
+// range flags of a region field's range.
+constexpr uint64_t DRV_RANGEFLAG_MIN = 2;
+constexpr uint64_t DRV_RANGEFLAG_MAX = 4;
+constexpr uint64_t DRV_RANGEFLAG_STEP = 8;
+constexpr uint64_t DRV_RANGEFLAG_ALL = DRV_RANGEFLAG_MIN | DRV_RANGEFLAG_MAX | DRV_RANGEFLAG_STEP;
+
+// The fields of a region, in the order a region names them; 0 while no
+// field is current (a region's range applies to the field just given).
+enum EDRIVERREGIONRANGE : int32_t {
+  DRV_REGIONRANGE_NONE = 0,
+  DRV_REGIONRANGE_IMAGEOFFSETX = 1,
+  DRV_REGIONRANGE_IMAGEOFFSETY = 2,
+  DRV_REGIONRANGE_IMAGEWIDTH = 3,
+  DRV_REGIONRANGE_IMAGEHEIGHT = 4,
+  DRV_REGIONRANGE_IMAGESKEWANGLE = 5,
+};
+constexpr long DRV_REGION_FIELDS = 5;
+
 // The arguments of a set's subcommand: one form at a time, chosen by the
 // subcommand's elements.
 struct DrvRangeArguments {
@@ -81,10 +101,28 @@ struct DrvEnumArguments {
 struct DrvListArguments {
   char aszTag[DRV_SETREQUEST_TAGS][DRV_SETREQUEST_TAG];  // window tags, counted by the list count
 };
+struct DrvDataFileArguments {
+  char szFilename[DRV_SETREQUEST_TEXT];
+  int32_t i32DataSize;
+  int32_t i32DataOffset;  // given, never used: a data file is read from its start
+};
+// One field's range in a region: its bounds and which of them were given.
+struct DrvRegionRange {
+  uint64_t u64RangeFlags;
+  int32_t i32Min;
+  int32_t i32Max;
+  int32_t i32Step;
+};
+struct DrvRegionArguments {
+  int32_t ai32Field[DRV_REGION_FIELDS];  // by EDRIVERREGIONRANGE less 1
+  DrvRegionRange adrvregionrange[DRV_REGION_FIELDS];
+};
 union DrvSetArguments {
   DrvRangeArguments drvrangearguments;
   DrvEnumArguments drvenumarguments;
   DrvListArguments drvlistarguments;
+  DrvDataFileArguments drvdatafilearguments;
+  DrvRegionArguments drvregionarguments;
 };
 
 // The set request: what the enter handlers of set, setmany and get gather
@@ -99,6 +137,7 @@ struct DrvSetRequest {
   uint64_t u64ArgumentFlags;                // the subcommand's arguments given
   DrvSetArguments drvsetarguments;
   uint32_t u32ListCount;                    // window tags in the list
+  int32_t i32RegionField;                   // EDRIVERREGIONRANGE: the field a region's range applies to
 };
 
 // What the get reports ask of the device engine and the driver object: the
@@ -118,6 +157,18 @@ struct DrvEngineSeam {
   const char* (*pfnGetLexiconStatus)(void* a_pvUser, EDEVSTS a_edevsts);
   EOSSTS (*pfnResourceBegin)(void* a_pvUser, bool a_blDisconnectWontUnlock);
   void* pvUser;
+};
+
+// Where a set lands: the datum it sets, the other side's datum kept alike
+// with it, and the bins the camera and window types picked (when the datum
+// was found in one of them, the set is copied to each).
+constexpr long DRV_SETBINS = 4;
+struct DrvSetTarget {
+  CDbDatum* pdbdatum;
+  CDbDatum* pdbdatumLinked;
+  bool blFoundByBin;
+  long lBins;
+  EDBBIN aedbbin[DRV_SETBINS];
 };
 
 // A capability's current list or range in one bin, kept by a setmany.
@@ -309,9 +360,8 @@ class CDrvProcessCommands : public COverride {
   // (drv_cdrvprocesscommands_interface.cpp, _session.cpp, _ui.cpp). The
   // database is read and written under its lock; the device facade and the
   // GUI bridge are called without it, as they wait.
-  // An element's text ("" for none), and whether it is exactly "true"
-  // (another text than "true" or "false" is logged).
-  static const char* ElementText(const OsXmlCallback* a_posxmlcallback);
+  // Whether an element's text is exactly "true" (another text than "true"
+  // or "false" is logged).
   static bool ElementTrue(const OsXmlCallback* a_posxmlcallback);
   // A configuration key of the machine target, under the database lock.
   void ConfigText(const char* a_szKey, const char* a_szValue);
@@ -348,9 +398,15 @@ class CDrvProcessCommands : public COverride {
 
   // The set request cleared whole, its unions and padding too.
   void ClearSetRequest();
+  // An element's text, "" for none.
+  static const char* ElementText(const OsXmlCallback* a_posxmlcallback);
   // An element's text into a field of the request; a text that does not fit
   // is refused: logged, "badvalue", and the walk stops.
   EOSSTS TakeText(char* a_szField, size_t a_sizetField, const char* a_szData, const char* a_szElement);
+  // A number of an element into a field of the request, with its argument
+  // flag; a number beyond 32 bits is refused: "badvalue", and the walk stops.
+  EOSSTS TakeNumber(const OsXmlCallback* a_posxmlcallback, int32_t* a_pi32Field, uint64_t* a_pu64Flags,
+                    uint64_t a_u64Flag);
   // A status reply that ends the walk of the task.
   EOSSTS Refuse(EDBSTS a_edbsts);
   // The end of a subcommand: its argument flags must be exactly those
@@ -373,6 +429,43 @@ class CDrvProcessCommands : public COverride {
   EDBSTS SetCurrentLexicon(uint64_t a_u64SetType);
   EDBSTS SetCurrentLexiconEnum(CDbDatum* a_pdbdatum, uint64_t a_u64SetType);
   void CopyDataContainer(CDbDatum* a_pdbdatumDst, CDbDatum* a_pdbdatumSrc);
+  // The datum of a capability that a set of the request lands on: in the
+  // first of the picked bins that has it, else where the current window-bin
+  // finds it; while the sides are kept alike the front leads. False (logged)
+  // when the scanner lacks it.
+  bool FindSetTarget(EDBID a_edbid, DrvSetTarget* a_pdrvsettarget);
+
+  // The region set (drv_cdrvprocesscommands_setregion.cpp): one region
+  // field and one bound of its range gathered; the workers of the image
+  // cropping region (checked against the frame limits, with the ranges of
+  // its fields for type 97) and of the barcode search region, each
+  // answering 0, 1 failure or 4 bad value and building no reply; the
+  // reply of a region set.
+  EOSSTS TakeRegionField(OsXmlCallback* a_posxmlcallback, EDRIVERREGIONRANGE a_edriverregionrange);
+  EOSSTS TakeRegionRangeNumber(OsXmlCallback* a_posxmlcallback, uint64_t a_u64Flag, int32_t DrvRegionRange::*a_pi32);
+  bool IsBarcodeSearchRegion() const;
+  EDBSTS SetRegion(uint64_t a_u64SetType);
+  EDBSTS SetFrameLexicon(uint64_t a_u64SetType);
+  EDBSTS SetFrameContainer(EDBID a_edbid, EDRIVERREGIONRANGE a_edriverregionrange, const DrvSetTarget& a_drvsettarget);
+  EDBSTS SetBarcodeSearchRegionLexicon();
+  EDBSTS WriteRegion(EDBBIN a_edbbin, bool a_blBarcode);
+  EDBSTS CopyRegionToBins(const DrvSetTarget& a_drvsettarget, bool a_blBarcode);
+  // The region report of the region the request's id names (the image
+  // cropping region for any id but "barcodesearchregion").
+  EDBSTS CreateTaskReportSetRegion(bool a_blContinue);
+  void AnswerSetRegion(EDBSTS a_edbsts);
+
+  // Data files and profiles (drv_cdrvprocesscommands_setdatafile.cpp): the
+  // data-file set by its id (the override document, or a profile file),
+  // answering 0, 1 failure or 4 bad value and building no reply; the
+  // selection of a profile by name, which builds its whole reply.
+  EDBSTS SetDataFile();
+  EDBSTS SetProfile();
+  EDBSTS SetOverride();
+  EDBSTS SetProfileItem();
+  // The override document read whole into the log record's buffer and
+  // terminated; the file deleted once read. 0, 1 failure or 4 bad size.
+  EDBSTS ReadOverrideFile(DeviceLog* a_pdevicelog);
   // The window list (drv_cdrvprocesscommands_setlist.cpp): the set's whole
   // reply, and the work: the listed window-bins on, every other one of the
   // windows in use off. A refused tag changes nothing: 1.
@@ -418,7 +511,8 @@ class CDrvProcessCommands : public COverride {
   // with the failure text, when there is none).
   EDBSTS PassThroughReport(const char* a_szReport, const char* a_szFailure);
   // The engine's answers the special reports use
-  // (drv_cdrvprocesscommands_lists.cpp).
+  // (drv_cdrvprocesscommands_lists.cpp). The log record is the driver's;
+  // until the driver object offers it, these commands keep one of their own.
   DeviceLog* EngineGetDeviceLog();
   EDEVSTS EngineGetLog(DeviceLog* a_pdevicelog);
   bool EngineGetOutputImageCount(long* a_plCount);
@@ -448,8 +542,13 @@ class CDrvProcessCommands : public COverride {
   // setmany began.
   uint64_t m_u64SetmanyType = 0;
   bool m_blSetmanyBegun = false;
-  // The lists and ranges the setmany's sets replaced, as they were.
+  // The lists and ranges the setmany's sets replaced, as they were, and the
+  // override record before it.
   std::vector<DrvKeptConstraint> m_vecdrvkeptconstraint;
+  DbOverride m_dboverrideSetmany = {};
+  // The log record until the driver object's takes its place; its buffer
+  // is tracked memory, freed with the object.
+  DeviceLog m_devicelog = {};
 
   // Interface and session commands: the work text (the caller name as a
   // path element during interfaceopen, then the profile directory; the

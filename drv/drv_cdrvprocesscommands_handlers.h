@@ -143,27 +143,27 @@
   X(BUILT, EnterSetRangemin)                            \
   X(BUILT, EnterSetRangemax)                            \
   X(BUILT, EnterSetRangestep)                           \
-  X(ARG, ExitSetDatafile)                               \
-  X(ARG, EnterSetFilename)                              \
-  X(ARG, EnterSetDatasize)                              \
-  X(ARG, EnterSetDataoffset)                            \
-  X(ARG, ExitSetRegion)                                 \
-  X(ARG, EnterSetImageoffsetx)                          \
-  X(ARG, EnterSetImageoffsety)                          \
-  X(ARG, EnterSetImagewidth)                            \
-  X(ARG, EnterSetImageheight)                           \
-  X(ARG, EnterSetImageskewangle)                        \
-  X(ARG, EnterSetRegionRange)                           \
-  X(ARG, ExitSetRegionRange)                            \
-  X(ARG, EnterSetRegionRangemin)                        \
-  X(ARG, EnterSetRegionRangemax)                        \
-  X(ARG, EnterSetRegionRangestep)                       \
+  X(BUILT, ExitSetDatafile)                             \
+  X(BUILT, EnterSetFilename)                            \
+  X(BUILT, EnterSetDatasize)                            \
+  X(BUILT, EnterSetDataoffset)                          \
+  X(BUILT, ExitSetRegion)                               \
+  X(BUILT, EnterSetImageoffsetx)                        \
+  X(BUILT, EnterSetImageoffsety)                        \
+  X(BUILT, EnterSetImagewidth)                          \
+  X(BUILT, EnterSetImageheight)                         \
+  X(BUILT, EnterSetImageskewangle)                      \
+  X(BUILT, EnterSetRegionRange)                         \
+  X(BUILT, ExitSetRegionRange)                          \
+  X(BUILT, EnterSetRegionRangemin)                      \
+  X(BUILT, EnterSetRegionRangemax)                      \
+  X(BUILT, EnterSetRegionRangestep)                     \
   X(BUILT, EnterSetList)                                \
   X(BUILT, ExitSetList)                                 \
   X(BUILT, EnterSetListValue)                           \
-  X(ARG, EnterSetProfileitem)                           \
-  X(ARG, ExitSetProfileitem)                            \
-  X(ARG, EnterSetProfileitemValue)                      \
+  X(BUILT, EnterSetProfileitem)                         \
+  X(BUILT, ExitSetProfileitem)                          \
+  X(BUILT, EnterSetProfileitemValue)                    \
   X(BUILT, EnterSetmany)                                \
   X(BUILT, ExitSetmany)                                 \
   X(BUILT, EnterSetmanySet)                             \

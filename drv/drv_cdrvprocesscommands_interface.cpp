@@ -49,10 +49,6 @@ void ForceImages(char* a_szField, EDRVCFGTAG a_edrvcfgtag) {
 // ---------------------------------------------------------------------------
 // Shared by the interface, session and user-interface commands
 // ---------------------------------------------------------------------------
-const char* CDrvProcessCommands::ElementText(const OsXmlCallback* a_posxmlcallback) {
-  return a_posxmlcallback->szData ? a_posxmlcallback->szData : "";
-}
-
 // The words are compared exactly: "TRUE" is not "true".
 bool CDrvProcessCommands::ElementTrue(const OsXmlCallback* a_posxmlcallback) {
   const char* szText = ElementText(a_posxmlcallback);

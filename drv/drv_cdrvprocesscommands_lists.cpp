@@ -29,12 +29,14 @@ void CDrvProcessCommands::SetEngineSeam(const DrvEngineSeam* a_pdrvengineseam) {
 
 // ---------------------------------------------------------------------------
 // The engine's answers: the seam's when tests give one, else the device
-// facade's and the driver object's; without them, each answers its failure.
+// facade's and the driver object's (each answers its failure where it does
+// not offer the operation yet); the log record is the driver object's, or
+// the commands' own without one.
 // ---------------------------------------------------------------------------
 DeviceLog* CDrvProcessCommands::EngineGetDeviceLog() {
   if (s_pdrvengineseam && s_pdrvengineseam->pfnGetDeviceLog)
     return s_pdrvengineseam->pfnGetDeviceLog(s_pdrvengineseam->pvUser);
-  return m_pdriver ? m_pdriver->GetDeviceLog() : nullptr;
+  return m_pdriver ? m_pdriver->GetDeviceLog() : &m_devicelog;
 }
 
 // Fetching a log waits for the scanner: never under the database lock.

@@ -14,31 +14,25 @@
 
 namespace {
 
-// Argument flags: an enumeration value taken, a list tag taken, the three
-// numbers of a range.
+// Argument flags: an enumeration value taken, a list tag taken, a profile
+// named, the three parts of a data file (a range's are DRV_RANGEFLAG_*).
 constexpr uint64_t s_u64ArgEnumValue = 2;
 constexpr uint64_t s_u64ArgListValue = 1;
-constexpr uint64_t s_u64ArgRangeMin = 2;
-constexpr uint64_t s_u64ArgRangeMax = 4;
-constexpr uint64_t s_u64ArgRangeStep = 8;
-constexpr uint64_t s_u64ArgRange = s_u64ArgRangeMin | s_u64ArgRangeMax | s_u64ArgRangeStep;
-
-const char* Data(const OsXmlCallback* a_posxmlcallback) {
-  return a_posxmlcallback->szData ? a_posxmlcallback->szData : "";
-}
-
-// One number of a range with its flag; false for one beyond 32 bits.
-bool TakeRangeNumber(const char* a_szData, int32_t* a_pi32Field, uint64_t a_u64Flag, uint64_t* a_pu64Flags) {
-  if (!CDrvProcessCommands::ReadNumber(a_szData, a_pi32Field)) return false;
-  *a_pu64Flags |= a_u64Flag;
-  return true;
-}
+constexpr uint64_t s_u64ArgProfileValue = 1;
+constexpr uint64_t s_u64ArgFilename = 1;
+constexpr uint64_t s_u64ArgDataSize = 2;
+constexpr uint64_t s_u64ArgDataOffset = 4;
+constexpr uint64_t s_u64ArgDataFile = s_u64ArgFilename | s_u64ArgDataSize | s_u64ArgDataOffset;
 
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // Helpers
 // ---------------------------------------------------------------------------
+const char* CDrvProcessCommands::ElementText(const OsXmlCallback* a_posxmlcallback) {
+  return a_posxmlcallback->szData ? a_posxmlcallback->szData : "";
+}
+
 void CDrvProcessCommands::ClearSetRequest() { std::memset(&m_drvsetrequest, 0, sizeof m_drvsetrequest); }
 
 EOSSTS CDrvProcessCommands::TakeText(char* a_szField, size_t a_sizetField, const char* a_szData,
@@ -48,6 +42,13 @@ EOSSTS CDrvProcessCommands::TakeText(char* a_szField, size_t a_sizetField, const
     return Refuse(DB_STS_BADVALUE);
   }
   std::strcpy(a_szField, a_szData);
+  return OS_STS_SUCCESS;
+}
+
+EOSSTS CDrvProcessCommands::TakeNumber(const OsXmlCallback* a_posxmlcallback, int32_t* a_pi32Field,
+                                       uint64_t* a_pu64Flags, uint64_t a_u64Flag) {
+  if (!ReadNumber(ElementText(a_posxmlcallback), a_pi32Field)) return Refuse(DB_STS_BADVALUE);
+  *a_pu64Flags |= a_u64Flag;
   return OS_STS_SUCCESS;
 }
 
@@ -102,27 +103,29 @@ EOSSTS CDrvProcessCommands::EnterSet(OsXmlCallback*) {
 }
 
 // One capability has two names: the front ends' old one stands for the
-// capability's own.
+// capability's own. A region's range never reaches back past an id to the
+// field before it.
 EOSSTS CDrvProcessCommands::EnterSetId(OsXmlCallback* a_posxmlcallback) {
-  const char* szData = Data(a_posxmlcallback);
+  const char* szData = ElementText(a_posxmlcallback);
   if (std::strcmp(szData, "edgefillallsize") == 0) szData = "edgefillallsides";
   m_drvsetrequest.u64SetType |= DRV_SETTYPE_ID;
+  m_drvsetrequest.i32RegionField = DRV_REGIONRANGE_NONE;
   return TakeText(m_drvsetrequest.szId, sizeof m_drvsetrequest.szId, szData, "id");
 }
 
 EOSSTS CDrvProcessCommands::EnterSetCameratype(OsXmlCallback* a_posxmlcallback) {
-  return TakeText(m_drvsetrequest.szCameraType, sizeof m_drvsetrequest.szCameraType, Data(a_posxmlcallback),
+  return TakeText(m_drvsetrequest.szCameraType, sizeof m_drvsetrequest.szCameraType, ElementText(a_posxmlcallback),
                   "cameratype");
 }
 
 EOSSTS CDrvProcessCommands::EnterSetWindowtype(OsXmlCallback* a_posxmlcallback) {
-  return TakeText(m_drvsetrequest.szWindowType, sizeof m_drvsetrequest.szWindowType, Data(a_posxmlcallback),
+  return TakeText(m_drvsetrequest.szWindowType, sizeof m_drvsetrequest.szWindowType, ElementText(a_posxmlcallback),
                   "windowtype");
 }
 
 EOSSTS CDrvProcessCommands::EnterSetValuecurrent(OsXmlCallback* a_posxmlcallback) {
   m_drvsetrequest.u64SetType |= DRV_SETTYPE_VALUECURRENT;
-  return TakeText(m_drvsetrequest.szValue, sizeof m_drvsetrequest.szValue, Data(a_posxmlcallback),
+  return TakeText(m_drvsetrequest.szValue, sizeof m_drvsetrequest.szValue, ElementText(a_posxmlcallback),
                   "valuecurrent");
 }
 
@@ -130,7 +133,7 @@ EOSSTS CDrvProcessCommands::EnterSetValuecurrent(OsXmlCallback* a_posxmlcallback
 // first.
 EOSSTS CDrvProcessCommands::EnterSetEnumValue(OsXmlCallback* a_posxmlcallback) {
   if (NoDatabase()) return OS_STS_FAIL;
-  const char* szData = Data(a_posxmlcallback);
+  const char* szData = ElementText(a_posxmlcallback);
   DbLookup2* pdblookup2 = m_drvsetrequest.szId[0] ? m_pdatabase->LookupDriverLexicon(m_drvsetrequest.szId) : nullptr;
   if (!pdblookup2) {
     OsLog(OS_LOG_ERROR, "Unrecognized lexicon Id %s...", m_drvsetrequest.szId);
@@ -157,28 +160,22 @@ EOSSTS CDrvProcessCommands::ExitSetEnum(OsXmlCallback*) {
 }
 
 EOSSTS CDrvProcessCommands::EnterSetRangemin(OsXmlCallback* a_posxmlcallback) {
-  return TakeRangeNumber(Data(a_posxmlcallback), &m_drvsetrequest.drvsetarguments.drvrangearguments.i32Min,
-                         s_u64ArgRangeMin, &m_drvsetrequest.u64ArgumentFlags)
-             ? OS_STS_SUCCESS
-             : Refuse(DB_STS_BADVALUE);
+  return TakeNumber(a_posxmlcallback, &m_drvsetrequest.drvsetarguments.drvrangearguments.i32Min,
+                    &m_drvsetrequest.u64ArgumentFlags, DRV_RANGEFLAG_MIN);
 }
 
 EOSSTS CDrvProcessCommands::EnterSetRangemax(OsXmlCallback* a_posxmlcallback) {
-  return TakeRangeNumber(Data(a_posxmlcallback), &m_drvsetrequest.drvsetarguments.drvrangearguments.i32Max,
-                         s_u64ArgRangeMax, &m_drvsetrequest.u64ArgumentFlags)
-             ? OS_STS_SUCCESS
-             : Refuse(DB_STS_BADVALUE);
+  return TakeNumber(a_posxmlcallback, &m_drvsetrequest.drvsetarguments.drvrangearguments.i32Max,
+                    &m_drvsetrequest.u64ArgumentFlags, DRV_RANGEFLAG_MAX);
 }
 
 EOSSTS CDrvProcessCommands::EnterSetRangestep(OsXmlCallback* a_posxmlcallback) {
-  return TakeRangeNumber(Data(a_posxmlcallback), &m_drvsetrequest.drvsetarguments.drvrangearguments.i32Step,
-                         s_u64ArgRangeStep, &m_drvsetrequest.u64ArgumentFlags)
-             ? OS_STS_SUCCESS
-             : Refuse(DB_STS_BADVALUE);
+  return TakeNumber(a_posxmlcallback, &m_drvsetrequest.drvsetarguments.drvrangearguments.i32Step,
+                    &m_drvsetrequest.u64ArgumentFlags, DRV_RANGEFLAG_STEP);
 }
 
 EOSSTS CDrvProcessCommands::ExitSetRange(OsXmlCallback*) {
-  return EndSubcommand(s_u64ArgRange, DRV_SETTYPE_RANGE, DB_STS_BADVALUE,
+  return EndSubcommand(DRV_RANGEFLAG_ALL, DRV_SETTYPE_RANGE, DB_STS_BADVALUE,
                        "Missing argument(s) <rangemin>, <rangemax> or <rangestep> for <range> subcommand");
 }
 
@@ -191,7 +188,7 @@ EOSSTS CDrvProcessCommands::EnterSetList(OsXmlCallback*) {
 // the window map has rows of a full scanner and more, never beyond its slots.
 EOSSTS CDrvProcessCommands::EnterSetListValue(OsXmlCallback* a_posxmlcallback) {
   if (NoDatabase()) return OS_STS_FAIL;
-  const char* szData = Data(a_posxmlcallback);
+  const char* szData = ElementText(a_posxmlcallback);
   DbLookup2* pdblookup2 = m_pdatabase->LookupEdbid(DB_ID_WINDOWBIN);
   DbLookupEnum* pdblookupenum = pdblookup2 ? m_pdatabase->LookupLexiconEnum(pdblookup2, szData) : nullptr;
   if (!pdblookupenum || ::strnlen(szData, DRV_SETREQUEST_TAG) >= DRV_SETREQUEST_TAG) {
@@ -210,6 +207,55 @@ EOSSTS CDrvProcessCommands::EnterSetListValue(OsXmlCallback* a_posxmlcallback) {
 EOSSTS CDrvProcessCommands::ExitSetList(OsXmlCallback*) {
   return EndSubcommand(s_u64ArgListValue, DRV_SETTYPE_LIST, DB_STS_FAIL,
                        "The <value> argument is required for <list> subcommand");
+}
+
+// A file name that does not fit its field is refused whole: a cut name
+// could name another file, which an override would then delete.
+EOSSTS CDrvProcessCommands::EnterSetFilename(OsXmlCallback* a_posxmlcallback) {
+  DrvDataFileArguments& drvdatafilearguments = m_drvsetrequest.drvsetarguments.drvdatafilearguments;
+  if (TakeText(drvdatafilearguments.szFilename, sizeof drvdatafilearguments.szFilename, ElementText(a_posxmlcallback),
+               "filename") != OS_STS_SUCCESS)
+    return OS_STS_FAIL;
+  m_drvsetrequest.u64ArgumentFlags |= s_u64ArgFilename;
+  return OS_STS_SUCCESS;
+}
+
+EOSSTS CDrvProcessCommands::EnterSetDatasize(OsXmlCallback* a_posxmlcallback) {
+  return TakeNumber(a_posxmlcallback, &m_drvsetrequest.drvsetarguments.drvdatafilearguments.i32DataSize,
+                    &m_drvsetrequest.u64ArgumentFlags, s_u64ArgDataSize);
+}
+
+EOSSTS CDrvProcessCommands::EnterSetDataoffset(OsXmlCallback* a_posxmlcallback) {
+  return TakeNumber(a_posxmlcallback, &m_drvsetrequest.drvsetarguments.drvdatafilearguments.i32DataOffset,
+                    &m_drvsetrequest.u64ArgumentFlags, s_u64ArgDataOffset);
+}
+
+EOSSTS CDrvProcessCommands::ExitSetDatafile(OsXmlCallback*) {
+  return EndSubcommand(s_u64ArgDataFile, DRV_SETTYPE_DATAFILE, DB_STS_BADVALUE,
+                       "Missing argument(s) <filename>, <datasize>, or <dataoffset> for <datafile> subcommand");
+}
+
+EOSSTS CDrvProcessCommands::EnterSetProfileitem(OsXmlCallback*) { return OS_STS_SUCCESS; }
+
+// The profile's name stands in the request's value; like an id it marks the
+// set as naming something.
+EOSSTS CDrvProcessCommands::EnterSetProfileitemValue(OsXmlCallback* a_posxmlcallback) {
+  m_drvsetrequest.u64SetType |= DRV_SETTYPE_ID;
+  if (TakeText(m_drvsetrequest.szValue, sizeof m_drvsetrequest.szValue, ElementText(a_posxmlcallback), "value") !=
+      OS_STS_SUCCESS)
+    return OS_STS_FAIL;
+  m_drvsetrequest.u64ArgumentFlags |= s_u64ArgProfileValue;
+  return OS_STS_SUCCESS;
+}
+
+// A profile item stands alone beside the id, and names its profile.
+EOSSTS CDrvProcessCommands::ExitSetProfileitem(OsXmlCallback*) {
+  const char* szMissing = "The <value> argument is required for <profileitem> subcommand";
+  if (m_drvsetrequest.u64SetType != DRV_SETTYPE_ID) {
+    OsLog(OS_LOG_ERROR, "%s", szMissing);
+    return Refuse(DB_STS_FAIL);
+  }
+  return EndSubcommand(s_u64ArgProfileValue, DRV_SETTYPE_PROFILEITEM, DB_STS_FAIL, szMissing);
 }
 
 // ---------------------------------------------------------------------------
@@ -235,11 +281,16 @@ EOSSTS CDrvProcessCommands::ExitSet(OsXmlCallback*) {
       SetList();
       break;
     case DRV_SETTYPE_SETDATAFILE:
+      m_pdatabase->CreateTaskReportStatus(GetSetStatusWord(SetDataFile()), nullptr);
+      break;
     case DRV_SETTYPE_SETREGION:
     case DRV_SETTYPE_SETREGIONRANGES:
+      m_pdatabase->NotifyResetAll();
+      AnswerSetRegion(SetRegion(u64SetType));
+      break;
     case DRV_SETTYPE_SETPROFILEITEM:
-      OsLog(OS_LOG_ERROR, "set type not built yet...%" PRIu64, u64SetType);
-      AnswerStatus(DB_STS_FAIL);
+      m_pdatabase->NotifyResetAll();
+      SetProfileItem();
       break;
     default:
       OsLog(OS_LOG_ERROR, "Unrecognized edriversettype %" PRIu64 "...", u64SetType);

@@ -1,7 +1,8 @@
 // The setmany command: its sets as one transaction. The start remembers
-// every value; each set acts and stops the walk when it fails, and then the
-// dispatcher puts the remembered values back and answers "badvalue"; when
-// every set succeeded the reply reports all they changed together.
+// every value and the override record; each set acts and stops the walk
+// when it fails, and then the dispatcher puts the remembered values back and
+// answers "badvalue"; when every set succeeded the reply reports all they
+// changed together. A set answers only when it fails: its reply is replaced.
 //
 // The dispatcher holds the database lock from the start to the restore, so
 // the device engine's threads never change a value in between, where the
@@ -34,6 +35,7 @@ EOSSTS CDrvProcessCommands::EnterSetmany(OsXmlCallback*) {
     return OS_STS_FAIL;
   }
   m_pdatabase->RememberAll();
+  m_dboverrideSetmany = *m_pdatabase->GetOverride();
   m_vecdrvkeptconstraint.clear();
   m_pdatabase->NotifyResetAll();
   m_pdatabase->SetDbState(DB_STATE_APPLICATION);
@@ -70,9 +72,11 @@ EOSSTS CDrvProcessCommands::ExitSetmanySet(OsXmlCallback*) {
       }
       break;
     case DRV_SETTYPE_SETDATAFILE:
+      edbsts = SetDataFile();
+      break;
     case DRV_SETTYPE_SETREGION:
     case DRV_SETTYPE_SETREGIONRANGES:
-      OsLog(OS_LOG_ERROR, "set type not built yet...%" PRIu64, u64SetType);
+      edbsts = SetRegion(u64SetType);
       break;
     default:
       OsLog(OS_LOG_ERROR, "Unrecognized edriversettype %" PRIu64 "...", u64SetType);
@@ -90,12 +94,7 @@ EOSSTS CDrvProcessCommands::ExitSetmany(OsXmlCallback*) {
   if (m_u64SetmanyType & s_u64ValueReport) edbsts = CreateTaskReportGetSet(nullptr, true, false);
   if (edbsts == DB_STS_SUCCESS && (m_u64SetmanyType & s_u64RegionReport)) {
     // The last set's id is still in the request.
-    edbsts = std::strcmp(m_drvsetrequest.szId, "barcodesearchregion") == 0
-                 ? CreateTaskReportRegion("barcodesearchregion", DB_ID_BARCODESEARCHREGIONOFFSETX,
-                                          DB_ID_BARCODESEARCHREGIONOFFSETY, DB_ID_BARCODESEARCHREGIONWIDTH,
-                                          DB_ID_BARCODESEARCHREGIONHEIGHT, DB_ID_UNDEFINED, true)
-                 : CreateTaskReportRegion("imagecroppingregion", DB_ID_FRAMEXOFFSET, DB_ID_FRAMEYOFFSET,
-                                          DB_ID_FRAMEWIDTH, DB_ID_FRAMEHEIGHT, DB_ID_IMAGESKEWANGLE, true);
+    edbsts = CreateTaskReportSetRegion(true);
   }
   if (edbsts == DB_STS_SUCCESS) edbsts = FinishReply(DB_STS_SUCCESS, false);
   if (edbsts != DB_STS_SUCCESS) {
@@ -159,6 +158,7 @@ void CDrvProcessCommands::RestoreSetmany() {
     }
   }
   m_vecdrvkeptconstraint.clear();
+  *m_pdatabase->GetOverride() = m_dboverrideSetmany;
   m_pdatabase->RestoreAll();
   m_pdatabase->ClearDbState(DB_STATE_APPLICATION);
 }

@@ -13,12 +13,10 @@
 
 namespace {
 
-constexpr long s_lSetBins = 4;
-
 struct DrvSetBinRow {
   const char* szCameraType;
   const char* szWindowType;
-  EDBBIN aedbbin[s_lSetBins];  // ended by the first DB_BIN_SEARCH
+  EDBBIN aedbbin[DRV_SETBINS];  // ended by the first DB_BIN_SEARCH
 };
 
 // Colour before bitonal and the other side before the other image kind, so
@@ -60,7 +58,7 @@ long CDrvProcessCommands::GetDriverSetBin(const char* a_szCameraType, const char
         std::strcmp(drvsetbinrow.szWindowType, a_szWindowType) != 0)
       continue;
     long lCount = 0;
-    while (lCount < s_lSetBins && drvsetbinrow.aedbbin[lCount] != DB_BIN_SEARCH) {
+    while (lCount < DRV_SETBINS && drvsetbinrow.aedbbin[lCount] != DB_BIN_SEARCH) {
       a_aedbbin[lCount] = drvsetbinrow.aedbbin[lCount];
       ++lCount;
     }
@@ -83,21 +81,10 @@ EDBSTS CDrvProcessCommands::SetCurrentLexicon(uint64_t a_u64SetType) {
     return DB_STS_FAIL;
   }
   const EDBID edbid = pdblookup2->edbid;
-  EDBBIN aedbbin[s_lSetBins] = {};
-  const long lBins = GetDriverSetBin(m_drvsetrequest.szCameraType, m_drvsetrequest.szWindowType, aedbbin);
-  CDbDatum* pdbdatum = nullptr;
-  for (long l = 0; l < lBins && !pdbdatum; ++l) pdbdatum = m_pdatabase->FindInBin(aedbbin[l], edbid);
-  const bool blFoundByBin = pdbdatum != nullptr;
-  if (!pdbdatum) pdbdatum = m_pdatabase->Find(edbid);
-  if (!pdbdatum) {
-    OsLog(OS_LOG_ERROR, "capability not found...<%.64s>", szId);
-    return DB_STS_FAIL;
-  }
-  // While the sides are kept equal the front leads: a rear set goes to the
-  // front and is copied back.
-  CDbDatum* pdbdatumLinked = m_pdatabase->GetLinkedSide(pdbdatum);
-  if (pdbdatumLinked && IsOff(m_pdatabase, DB_ID_SIDESDIFFERENT) && IsRear(m_pdatabase->GetBin(pdbdatum)))
-    std::swap(pdbdatum, pdbdatumLinked);
+  DrvSetTarget drvsettarget = {};
+  if (!FindSetTarget(edbid, &drvsettarget)) return DB_STS_FAIL;
+  CDbDatum* pdbdatum = drvsettarget.pdbdatum;
+  CDbDatum* pdbdatumLinked = drvsettarget.pdbdatumLinked;
 
   const EDBACCESS edbaccess = m_pdatabase->GetAccess(pdbdatum);
   if (edbaccess == DB_ACCESS_DISABLED) {
@@ -142,8 +129,9 @@ EDBSTS CDrvProcessCommands::SetCurrentLexicon(uint64_t a_u64SetType) {
     m_pdatabase->CopySidesDifferent();
     return DB_STS_SUCCESS;
   }
-  if (blFoundByBin) {
-    for (long l = 0; l < lBins; ++l) CopyDataContainer(m_pdatabase->FindInBin(aedbbin[l], edbid), pdbdatum);
+  if (drvsettarget.blFoundByBin) {
+    for (long l = 0; l < drvsettarget.lBins; ++l)
+      CopyDataContainer(m_pdatabase->FindInBin(drvsettarget.aedbbin[l], edbid), pdbdatum);
     return DB_STS_SUCCESS;
   }
   if (pdbdatumLinked && IsOff(m_pdatabase, DB_ID_SIDESDIFFERENT))
@@ -153,6 +141,28 @@ EDBSTS CDrvProcessCommands::SetCurrentLexicon(uint64_t a_u64SetType) {
     if (pdbdatumLinked) m_pdatabase->CopyImageToImage(m_pdatabase->GetLinkedImage(pdbdatumLinked), pdbdatumLinked);
   }
   return DB_STS_SUCCESS;
+}
+
+// While the sides are kept equal the front leads: a rear set goes to the
+// front and is copied back.
+bool CDrvProcessCommands::FindSetTarget(EDBID a_edbid, DrvSetTarget* a_pdrvsettarget) {
+  DrvSetTarget& drvsettarget = *a_pdrvsettarget;
+  drvsettarget = {};
+  drvsettarget.lBins =
+      GetDriverSetBin(m_drvsetrequest.szCameraType, m_drvsetrequest.szWindowType, drvsettarget.aedbbin);
+  for (long l = 0; l < drvsettarget.lBins && !drvsettarget.pdbdatum; ++l)
+    drvsettarget.pdbdatum = m_pdatabase->FindInBin(drvsettarget.aedbbin[l], a_edbid);
+  drvsettarget.blFoundByBin = drvsettarget.pdbdatum != nullptr;
+  if (!drvsettarget.pdbdatum) drvsettarget.pdbdatum = m_pdatabase->Find(a_edbid);
+  if (!drvsettarget.pdbdatum) {
+    OsLog(OS_LOG_ERROR, "capability not found...<%d %.64s>", a_edbid, m_drvsetrequest.szId);
+    return false;
+  }
+  drvsettarget.pdbdatumLinked = m_pdatabase->GetLinkedSide(drvsettarget.pdbdatum);
+  if (drvsettarget.pdbdatumLinked && IsOff(m_pdatabase, DB_ID_SIDESDIFFERENT) &&
+      IsRear(m_pdatabase->GetBin(drvsettarget.pdbdatum)))
+    std::swap(drvsettarget.pdbdatum, drvsettarget.pdbdatumLinked);
+  return true;
 }
 
 // A new current list must come from the allowed (default) list. When the

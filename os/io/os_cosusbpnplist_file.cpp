@@ -312,15 +312,20 @@ uint64_t COsUsbPnpList::TakeFreeSlots(uint64_t a_u64Need) {
 // now (others may have added since this object last read it). The file
 // keeps whole every slot up to the last live one (a slot's text ends S + L
 // bytes into its stride), and the slot count read from that size reaches at
-// least so far.
+// least so far. Live slots are looked for as far as the file reaches at the
+// stride too: the count (size over S + 1) can stop short of a slot a peer
+// holds and has written, whose bytes must not be cut.
 EOSSTS COsUsbPnpList::TrimFile() {
   uint64_t u64Size = 0;
   if (m_osfile.Size64(&u64Size) != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "Size failed...");
     return OS_STS_FAIL;
   }
+  const uint64_t u64Stride = m_u32SlotSize + m_u32LockSize;
+  const uint64_t u64Counted = u64Size / (m_u32SlotSize + 1);
+  const uint64_t u64Begun = (u64Size + u64Stride - 1) / u64Stride;
   uint64_t u64Keep = 1;  // the header's slot
-  for (uint64_t u64Slot = u64Size / (m_u32SlotSize + 1); u64Slot-- > 1;) {
+  for (uint64_t u64Slot = u64Counted > u64Begun ? u64Counted : u64Begun; u64Slot-- > 1;) {
     if (m_osfile.TestLock(u64Slot * (m_u32SlotSize + m_u32LockSize), 1) != OS_STS_SUCCESS) {
       u64Keep = u64Slot + 1;
       break;

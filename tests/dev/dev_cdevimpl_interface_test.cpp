@@ -30,11 +30,7 @@ class DevInterface : public devtest::DeviceFixture {
   // The flatbed the feeder names (its staged copy), as the simflag does.
   static void NameFlatbed() { setenv("SIMSCAN_ADF_FLATBED", devtest::FlatbedDirectory().c_str(), 1); }
 
-  // The facade's one member is its device object.
-  static const DevImplPod& Pod(CDev& a_dev) {
-    static_assert(sizeof(CDev) == sizeof(CDevImpl*));
-    return (*reinterpret_cast<CDevImpl**>(&a_dev))->GetPod();
-  }
+  static const DevImplPod& Pod(CDev& a_dev) { return devtest::Impl(a_dev).GetPod(); }
 
   static std::vector<std::string> Brief(const std::vector<LoggedTask>& a_vecloggedtask) {
     std::vector<std::string> vec;

@@ -22,6 +22,7 @@
 
 #include "dev_cdev.h"
 #include "dev_cdevdevice.h"
+#include "dev_cdevimpl.h"
 #include "dev_tasklog.h"
 #include "dp_dispatch_fixture.h"
 #include "os_coscfg.h"
@@ -51,6 +52,12 @@ inline std::string Message(const std::string& a_strName, const std::string& a_st
 }
 inline std::string Online(const std::string& a_strOnline) {
   return "\t\t<deviceonline>" + a_strOnline + "</deviceonline>\n";
+}
+
+// The device object behind a facade (its one member).
+inline CDevImpl& Impl(CDev& a_dev) {
+  static_assert(sizeof(CDev) == sizeof(CDevImpl*));
+  return **reinterpret_cast<CDevImpl**>(&a_dev);
 }
 
 // Polls until the condition holds, at most five seconds.
@@ -177,7 +184,15 @@ class DeviceFixture : public dbtest::DbFixture {
   // in order, as the device object logs them.
   std::vector<EDEVEVENT> Events() const {
     std::vector<EDEVEVENT> vec;
-    for (long l : Numbers("callback>>> SetDriverEvent(")) vec.push_back(static_cast<EDEVEVENT>(l));
+    const std::string strMarker = "callback>>> SetDriverEvent(";
+    const std::string strLog = m_plog->Text();
+    for (size_t sizet = strLog.find(strMarker); sizet != std::string::npos; sizet = strLog.find(strMarker, sizet + 1)) {
+      const size_t sizetName = sizet + strMarker.size();
+      const std::string strName = strLog.substr(sizetName, strLog.find(',', sizetName) - sizetName);
+      for (int i = DEV_EVENT_UNDEFINED; i <= DEV_EVENT_LAST; ++i) {
+        if (strName == CDevImpl::s_aszEdevent[i]) vec.push_back(static_cast<EDEVEVENT>(i));
+      }
+    }
     return vec;
   }
   std::vector<EDEVSTOPACTION> Stops() const {

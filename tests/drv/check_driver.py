@@ -234,8 +234,9 @@ def busy_session(front, busy):
     """A session whose scanner turns busy after its opening; False (said) while the engine cannot open one."""
     front.interfaceopen(busyafter=2, busy=busy)
     reply = front.send("sessionbegin")
-    if not built(front, "SessionBegin") or not built(front, "ResourceLock"):
-        waits("SessionBegin and ResourceLock", "busy answers waited out, ten tries, the event list meanwhile")
+    missing = [operation for operation in ("SessionBegin", "ResourceLock") if not built(front, operation)]
+    if missing:
+        waits(" and ".join(missing), "busy answers waited out, ten tries, the event list meanwhile")
         front.send("interfaceclose", expect="success")
         return False
     assert reply.status == "success", reply.text

@@ -31,7 +31,18 @@ class DrvSetFixture : public DrvOpenedFixture {
     EXPECT_EQ(m_pdatabase->TestDbState(DB_STATE_APPLICATION), 0);
     return reply;
   }
-  static std::string Body(const std::string& a_strId, const std::string& a_strValue, const std::string& a_strMore = "") {
+  // A set that is refused: a whole reply of that status without reports,
+  // and its log line.
+  void ExpectRefused(const std::string& a_strBody, const std::string& a_strStatus, const std::string& a_strLog) {
+    SCOPED_TRACE(a_strBody.substr(0, 160));
+    const Reply reply = Set(a_strBody);
+    ExpectSound(reply);
+    EXPECT_EQ(reply.strStatus, a_strStatus);
+    EXPECT_TRUE(Reports(reply.strText).empty());
+    EXPECT_TRUE(m_plog->Contains(a_strLog)) << a_strLog;
+  }
+  static std::string Body(const std::string& a_strId, const std::string& a_strValue,
+                          const std::string& a_strMore = "") {
     return "<id>" + a_strId + "</id><valuecurrent>" + a_strValue + "</valuecurrent>" + a_strMore;
   }
   Reply SetValue(const std::string& a_strId, const std::string& a_strValue, const std::string& a_strMore = "") {

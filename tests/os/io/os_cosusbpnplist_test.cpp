@@ -571,6 +571,29 @@ TEST_F(PnpList, GrowingAFileOfManySlotsKeepsTheLastSlotWhole) {
   EXPECT_EQ(Available("/dev/new"), OS_STS_SUCCESS);
 }
 
+// A peer holds slot 2 and has written its entry there, but the file ends
+// before the slot count (size over 4097) reaches it. Entering an entry trims
+// the file behind the last live slot: the peer's bytes must survive.
+TEST_F(PnpList, TrimmingKeepsAHeldSlotThatTheCountDoesNotReach) {
+  const std::string one = Entry("M1", "adf", "/dev/one"), two = Entry("M2", "adf", "/dev/two");
+  std::string content = HeaderFile(kHeader, 2 * kStride + 8);
+  content.replace(kStride + 8, one.size(), one);
+  content += two;
+  testsupport::WriteFile(PnpPath(), content);
+  ASSERT_LT(content.size(), 3 * 4097u);
+  HeldBytes held1(PnpPath(), kStride, 1), held2(PnpPath(), 2 * kStride, 1);
+  ASSERT_TRUE(held1.Locked() && held2.Locked());
+  try {
+    NewList(Entry("MN", "adf", "/dev/new"));
+  } catch (const OsUsbPnpListFailure&) {
+    // Appending at the held slot is refused; what matters is the peer's entry.
+  }
+  const std::string after = testsupport::ReadFile(PnpPath());
+  ASSERT_GE(after.size(), content.size());
+  EXPECT_EQ(after.substr(2 * kStride + 8, two.size()), two);
+  EXPECT_EQ(after.substr(kStride + 8, one.size()), one);
+}
+
 // A file at the most slots the list reads, every one held by a live peer:
 // a further entry is refused before the file grows, so that the file stays
 // readable and the peers' entries listed.
