@@ -109,6 +109,14 @@ def open_again(front):
 
 
 @group
+def open_isis(front):
+    """An ISIS caller waits on the driver event in the global namespace."""
+    reply = front.interfaceopen(callername="isis")
+    assert re.fullmatch(r"Global\\DriverEvent_\d{17}", reply.find("reporteventname/eventname")), reply.text
+    front.send("interfaceclose", expect="success")
+
+
+@group
 def open_junk_in_session(front):
     """Texts that are no task, sent during a session: a status word each, and the session goes on."""
     check_open(front, front.interfaceopen(callername="junk"), "junk")
