@@ -19,20 +19,20 @@
 
 #define DB_CATALOGUE_ROWS(X) \
   X(ACDLEARNMODE, CDbEnum, MACHINE, NONE)                       \
-  X(ADDBORDER, CDbEnum, CAMERA, OWN)                            \
+  X(ADDBORDER, CDbEnum, CAMERA, UNIT)                           \
   X(ADFTIMEOUTENABLED, CDbEnum, MACHINE, NONE)                  \
   X(ADFUNIQUE, CDbEnum, MACHINE, NONE)                          \
   X(ALARMVOLUME, CDbRange, MACHINE, NONE)                       \
   X(AUTOCOLORAMOUNT, CDbRange, CAMERA, UNIT)                    \
   X(AUTOCOLORCONTENT, CDbEnum, CAMERA, UNIT)                    \
   X(AUTOCOLORTHRESHOLD, CDbRange, CAMERA, UNIT)                 \
-  X(AUTOMATICDESKEW, CDbEnum, CAMERA, OWN)                      \
+  X(AUTOMATICDESKEW, CDbEnum, CAMERA, UNIT)                     \
   X(AUTOSCAN, CDbEnum, MACHINE, UNIT)                           \
-  X(BACKGROUND, CDbEnum, CAMERA, OWN)                           \
-  X(BACKGROUNDADJUSTAGGRESSIVENESS, CDbRange, CAMERA, OWN)      \
-  X(BACKGROUNDADJUSTAPPLYTO, CDbEnum, CAMERA, OWN)              \
-  X(BACKGROUNDADJUSTMODE, CDbEnum, CAMERA, OWN)                 \
-  X(BACKGROUNDPLATEN, CDbEnum, MACHINE, OWN)                    \
+  X(BACKGROUND, CDbEnum, CAMERA, UNIT)                          \
+  X(BACKGROUNDADJUSTAGGRESSIVENESS, CDbRange, CAMERA, UNIT)     \
+  X(BACKGROUNDADJUSTAPPLYTO, CDbEnum, CAMERA, UNIT)             \
+  X(BACKGROUNDADJUSTMODE, CDbEnum, CAMERA, UNIT)                \
+  X(BACKGROUNDPLATEN, CDbEnum, MACHINE, UNIT)                   \
   X(BARCODECOUNT, CDbRange, CAMERA, UNIT)                       \
   X(BARCODEENABLE, CDbEnum, CAMERA, UNIT)                       \
   X(BARCODEENHANCEMENT, CDbEnum, CAMERA, UNIT)                  \
@@ -48,9 +48,9 @@
   X(BATCHENDFUNCTION, CDbEnum, MACHINE, UNIT)                   \
   X(BATCHLEVEL, CDbEnum, MACHINE, UNIT)                         \
   X(BATCHSTARTFUNCTION, CDbEnum, MACHINE, UNIT)                 \
-  X(BLANKPAGESIZE, CDbRange, CAMERA, OWN)                       \
-  X(BLANKPAGECONTENT, CDbRange, CAMERA, OWN)                    \
-  X(BLANKPAGEMODE, CDbEnum, CAMERA, OWN)                        \
+  X(BLANKPAGESIZE, CDbRange, CAMERA, UNIT)                      \
+  X(BLANKPAGECONTENT, CDbRange, CAMERA, UNIT)                   \
+  X(BLANKPAGEMODE, CDbEnum, CAMERA, UNIT)                       \
   X(BRIGHTNESS, CDbRange, CAMERA, UNIT)                         \
   X(CALIBRATEKEEPIMAGE, CDbEnum, MACHINE, OWN)                  \
   X(CALIBRATIONDIRECTORY, CDbString, MACHINE, NONE)             \
@@ -109,12 +109,12 @@
   X(ENERGYSTAR, CDbRange, MACHINE, NONE)                        \
   X(FEEDERLOADED, CDbEnum, MACHINE, NONE)                       \
   X(FEEDERMODE, CDbEnum, MACHINE, UNIT)                         \
-  X(FILTERBACKGROUND, CDbRange, CAMERA, OWN)                    \
-  X(FILTERPROCESSING, CDbEnum, CAMERA, OWN)                     \
-  X(FILTERTHRESHOLD, CDbRange, CAMERA, OWN)                     \
+  X(FILTERBACKGROUND, CDbRange, CAMERA, UNIT)                   \
+  X(FILTERPROCESSING, CDbEnum, CAMERA, UNIT)                    \
+  X(FILTERTHRESHOLD, CDbRange, CAMERA, UNIT)                    \
   X(FIRMWARE, CDbEnum, MACHINE, OWN)                            \
-  X(FOREGROUNDBOLDNESSAGGRESSIVENESS, CDbRange, CAMERA, OWN)    \
-  X(FOREGROUNDBOLDNESSMODE, CDbEnum, CAMERA, OWN)               \
+  X(FOREGROUNDBOLDNESSAGGRESSIVENESS, CDbRange, CAMERA, UNIT)   \
+  X(FOREGROUNDBOLDNESSMODE, CDbEnum, CAMERA, UNIT)              \
   X(FRAMEHEIGHT, CDbRange, WINDOW, UNIT)                        \
   X(FRAMEWIDTH, CDbRange, WINDOW, UNIT)                         \
   X(FRAMEXOFFSET, CDbRange, WINDOW, UNIT)                       \
@@ -122,7 +122,7 @@
   X(FUNCTIONKEY1, CDbEnum, MACHINE, NONE)                       \
   X(FUNCTIONKEY2, CDbEnum, MACHINE, NONE)                       \
   X(FUNCTIONKEY3, CDbEnum, MACHINE, NONE)                       \
-  X(HALFTONES, CDbEnum, CAMERA, OWN)                            \
+  X(HALFTONES, CDbEnum, CAMERA, UNIT)                           \
   X(NEXIL, CDbEnum, MACHINE, NONE)                              \
   X(HOLEFILLENABLED, CDbEnum, CAMERA, NONE)                     \
   X(IMAGEADDRESS, CDbString, MACHINE, UNIT)                     \
@@ -133,14 +133,14 @@
   X(IMAGEADDRESS_B, CDbString, MACHINE, UNIT)                   \
   X(IMAGEADDRESS_C, CDbString, MACHINE, UNIT)                   \
   X(IMAGEADDRESS_D, CDbString, MACHINE, UNIT)                   \
-  X(IMAGEEDGEBOTTOM, CDbRange, CAMERA, OWN)                     \
-  X(IMAGEEDGEFILL, CDbEnum, CAMERA, OWN)                        \
-  X(IMAGEEDGEFILLALLSIDES, CDbEnum, CAMERA, OWN)                \
-  X(IMAGEEDGEFILLALLSIZE, CDbEnum, CAMERA, OWN)                 \
-  X(IMAGEEDGELEFT, CDbRange, CAMERA, OWN)                       \
-  X(IMAGEEDGERIGHT, CDbRange, CAMERA, OWN)                      \
-  X(IMAGEEDGETOP, CDbRange, CAMERA, OWN)                        \
-  X(IMAGEFILTER, CDbEnum, CAMERA, OWN)                          \
+  X(IMAGEEDGEBOTTOM, CDbRange, CAMERA, UNIT)                    \
+  X(IMAGEEDGEFILL, CDbEnum, CAMERA, UNIT)                       \
+  X(IMAGEEDGEFILLALLSIDES, CDbEnum, CAMERA, UNIT)               \
+  X(IMAGEEDGEFILLALLSIZE, CDbEnum, CAMERA, UNIT)                \
+  X(IMAGEEDGELEFT, CDbRange, CAMERA, UNIT)                      \
+  X(IMAGEEDGERIGHT, CDbRange, CAMERA, UNIT)                     \
+  X(IMAGEEDGETOP, CDbRange, CAMERA, UNIT)                       \
+  X(IMAGEFILTER, CDbEnum, CAMERA, UNIT)                         \
   X(IMAGEFORMAT, CDbEnum, WINDOW, OWN)                          \
   X(IMAGEMERGE, CDbEnum, MACHINE, UNIT)                         \
   X(IMAGEPROCESSINGTEST, CDbRange, MACHINE, NONE)               \
@@ -178,9 +178,9 @@
   X(MULTIFEEDRESPONSE, CDbEnum, MACHINE, UNIT)                  \
   X(MULTIFEEDSOUND, CDbString, MACHINE, UNIT)                   \
   X(MULTIFEEDSOUNDENABLED, CDbEnum, MACHINE, UNIT)              \
-  X(NOISEFILTER, CDbEnum, CAMERA, OWN)                          \
+  X(NOISEFILTER, CDbEnum, CAMERA, UNIT)                         \
   X(ORIENTATION, CDbEnum, CAMERA, OWN)                          \
-  X(ORTHOGONALROTATE, CDbEnum, CAMERA, OWN)                     \
+  X(ORTHOGONALROTATE, CDbEnum, CAMERA, UNIT)                    \
   X(PAGECOUNT, CDbRange, MACHINE, UNIT)                         \
   X(PAGESIZELIMIT, CDbRange, MACHINE, OWN)                      \
   X(PAPERJAMRESPONSE, CDbEnum, MACHINE, UNIT)                   \
@@ -242,12 +242,12 @@
   X(PRINTONIMAGEREAR, CDbEnum, MACHINE, UNIT)                   \
   X(SERIALNUMBER, CDbString, MACHINE, OWN)                      \
   X(SIDESDIFFERENT, CDbEnum, MACHINE, UNIT)                     \
-  X(STREAKREMOVALAGGRESSIVENESS, CDbRange, CAMERA, OWN)         \
+  X(STREAKREMOVALAGGRESSIVENESS, CDbRange, CAMERA, UNIT)        \
   X(STREAKREMOVALENABLED, CDbEnum, CAMERA, NONE)                \
   X(SUPPORTEDSIZES, CDbEnum, MACHINE, OWN)                      \
-  X(TEXTENHANCEMENT, CDbEnum, CAMERA, OWN)                      \
-  X(THINTHICKENAMOUNT, CDbRange, CAMERA, OWN)                   \
-  X(THRESHOLD, CDbRange, CAMERA, OWN)                           \
+  X(TEXTENHANCEMENT, CDbEnum, CAMERA, UNIT)                     \
+  X(THINTHICKENAMOUNT, CDbRange, CAMERA, UNIT)                  \
+  X(THRESHOLD, CDbRange, CAMERA, UNIT)                          \
   X(TIMEDATE, CDbString, MACHINE, NONE)                         \
   X(TIMEDATEUTC, CDbString, MACHINE, NONE)                      \
   X(TOGGLEPATCH, CDbEnum, MACHINE, UNIT)                        \

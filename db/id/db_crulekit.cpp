@@ -2,6 +2,7 @@
 // cameras in use and reads of other capabilities.
 #include "db_crulekit.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "db_cdatabase.h"
@@ -55,6 +56,17 @@ long CRuleKit::ConfigNumber(unsigned a_uSection, unsigned a_uTag) {
 }
 
 long CRuleKit::DriverConfigNumber(EDRVCFGTAG a_edrvcfgtag) { return DevDriverConfigGetLong(a_edrvcfgtag); }
+
+// ---------------------------------------------------------------------------
+// Model configuration
+// ---------------------------------------------------------------------------
+long CRuleKit::ConfigRangeMin(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget) {
+  return static_cast<long>(static_cast<int64_t>(a_database.ConfigRangeGetMin(a_szKey, a_edbconfigtarget)));
+}
+
+long CRuleKit::ConfigRangeMax(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget) {
+  return static_cast<long>(static_cast<int64_t>(a_database.ConfigRangeGetMax(a_szKey, a_edbconfigtarget)));
+}
 
 // ---------------------------------------------------------------------------
 // The modified value

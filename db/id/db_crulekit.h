@@ -11,6 +11,7 @@
 
 #include <cstddef>
 
+#include "db_cdbconfig.h"
 #include "db_def.h"
 #include "dev_drvconfig.h"
 #include "os_coscfgtags.h"
@@ -64,6 +65,15 @@ class CRuleKit {
   // The same of one of the driver's own values (DRV_CFGTAG_*), whose table
   // default counts while the store holds none.
   static long DriverConfigNumber(EDRVCFGTAG a_edrvcfgtag);
+
+  // -------------------------------------------------------------------------
+  // Model configuration
+  // -------------------------------------------------------------------------
+  // A range bound of the model configuration as the signed number the
+  // scanner wrote (the store keeps the bits of the 64-bit number, so a
+  // bound below 0 would otherwise read as a huge one); 0 when it is missing.
+  static long ConfigRangeMin(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget);
+  static long ConfigRangeMax(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget);
 
   // -------------------------------------------------------------------------
   // The modified value
