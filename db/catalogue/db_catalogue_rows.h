@@ -52,9 +52,9 @@
   X(BLANKPAGECONTENT, CDbRange, CAMERA, UNIT)                   \
   X(BLANKPAGEMODE, CDbEnum, CAMERA, UNIT)                       \
   X(BRIGHTNESS, CDbRange, CAMERA, UNIT)                         \
-  X(CALIBRATEKEEPIMAGE, CDbEnum, MACHINE, OWN)                  \
+  X(CALIBRATEKEEPIMAGE, CDbEnum, MACHINE, UNIT)                 \
   X(CALIBRATIONDIRECTORY, CDbString, MACHINE, NONE)             \
-  X(CALIBRATIONTYPE, CDbEnum, MACHINE, OWN)                     \
+  X(CALIBRATIONTYPE, CDbEnum, MACHINE, UNIT)                    \
   X(CAMERAENABLE, CDbEnum, WINDOW, UNIT)                        \
   X(CARTRIDGEDETECTED, CDbEnum, MACHINE, UNIT)                  \
   X(CHECKDIGIT, CDbEnum, MACHINE, UNIT)                         \
@@ -74,19 +74,19 @@
   X(CROPPINGMODE, CDbEnum, CAMERA, OWN)                         \
   X(DEVICEDLL, CDbString, MACHINE, NONE)                        \
   X(DEVICEONLINE, CDbEnum, MACHINE, NONE)                       \
-  X(DIAGBACKGROUNDFRONT, CDbEnum, MACHINE, OWN)                 \
-  X(DIAGBACKGROUNDREAR, CDbEnum, MACHINE, OWN)                  \
-  X(DIAGCLEANMODE, CDbEnum, MACHINE, OWN)                       \
-  X(DIAGCOOLINGFAN, CDbEnum, MACHINE, OWN)                      \
-  X(DIAGELEVATOR, CDbEnum, MACHINE, OWN)                        \
-  X(DIAGFEEDERCLUTCH, CDbEnum, MACHINE, OWN)                    \
-  X(DIAGFLATBED, CDbEnum, MACHINE, OWN)                         \
-  X(DIAGFRONTLAMPS, CDbEnum, MACHINE, OWN)                      \
-  X(DIAGIMAGETEST, CDbEnum, MACHINE, OWN)                       \
-  X(DIAGLOCKCAMERA, CDbEnum, MACHINE, OWN)                      \
-  X(DIAGREAREXIT, CDbEnum, MACHINE, OWN)                        \
-  X(DIAGREARLAMPS, CDbEnum, MACHINE, OWN)                       \
-  X(DIAGTRANSPORTMOTOR, CDbEnum, MACHINE, OWN)                  \
+  X(DIAGBACKGROUNDFRONT, CDbEnum, MACHINE, UNIT)                \
+  X(DIAGBACKGROUNDREAR, CDbEnum, MACHINE, UNIT)                 \
+  X(DIAGCLEANMODE, CDbEnum, MACHINE, UNIT)                      \
+  X(DIAGCOOLINGFAN, CDbEnum, MACHINE, UNIT)                     \
+  X(DIAGELEVATOR, CDbEnum, MACHINE, UNIT)                       \
+  X(DIAGFEEDERCLUTCH, CDbEnum, MACHINE, UNIT)                   \
+  X(DIAGFLATBED, CDbEnum, MACHINE, UNIT)                        \
+  X(DIAGFRONTLAMPS, CDbEnum, MACHINE, UNIT)                     \
+  X(DIAGIMAGETEST, CDbEnum, MACHINE, UNIT)                      \
+  X(DIAGLOCKCAMERA, CDbEnum, MACHINE, UNIT)                     \
+  X(DIAGREAREXIT, CDbEnum, MACHINE, UNIT)                       \
+  X(DIAGREARLAMPS, CDbEnum, MACHINE, UNIT)                      \
+  X(DIAGTRANSPORTMOTOR, CDbEnum, MACHINE, UNIT)                 \
   X(DOCUMENTTYPE, CDbEnum, CAMERA, UNIT)                        \
   X(DUALSTACKINGENABLED, CDbEnum, MACHINE, UNIT)                \
   X(DUALSTACKINGLENGTH1, CDbRange, MACHINE, UNIT)               \
@@ -112,7 +112,7 @@
   X(FILTERBACKGROUND, CDbRange, CAMERA, UNIT)                   \
   X(FILTERPROCESSING, CDbEnum, CAMERA, UNIT)                    \
   X(FILTERTHRESHOLD, CDbRange, CAMERA, UNIT)                    \
-  X(FIRMWARE, CDbEnum, MACHINE, OWN)                            \
+  X(FIRMWARE, CDbEnum, MACHINE, UNIT)                           \
   X(FOREGROUNDBOLDNESSAGGRESSIVENESS, CDbRange, CAMERA, UNIT)   \
   X(FOREGROUNDBOLDNESSMODE, CDbEnum, CAMERA, UNIT)              \
   X(FRAMEHEIGHT, CDbRange, WINDOW, UNIT)                        \
@@ -147,31 +147,31 @@
   X(IMAGESDIFFERENT, CDbEnum, MACHINE, UNIT)                    \
   X(IMAGESKEWANGLE, CDbRange, WINDOW, OWN)                      \
   X(INDEXINGFORMAT, CDbEnum, MACHINE, UNIT)                     \
-  X(INDICATORS, CDbEnum, MACHINE, OWN)                          \
-  X(INDICATORSMODE, CDbEnum, MACHINE, OWN)                      \
-  X(INDICATORSWARMUP, CDbEnum, MACHINE, OWN)                    \
+  X(INDICATORS, CDbEnum, MACHINE, UNIT)                         \
+  X(INDICATORSMODE, CDbEnum, MACHINE, UNIT)                     \
+  X(INDICATORSWARMUP, CDbEnum, MACHINE, UNIT)                   \
   X(INPUTDOCUMENT, CDbEnum, MACHINE, UNIT)                      \
   X(INTELLIGENTDOCUMENTPROTECTION, CDbEnum, MACHINE, UNIT)      \
   X(JPEGQUALITY, CDbEnum, CAMERA, UNIT)                         \
-  X(LANGUAGE, CDbEnum, MACHINE, OWN)                            \
+  X(LANGUAGE, CDbEnum, MACHINE, UNIT)                           \
   X(LEVELTOFOLLOW1, CDbEnum, MACHINE, UNIT)                     \
   X(LEVELTOFOLLOW2, CDbEnum, MACHINE, UNIT)                     \
   X(LEVELTOFOLLOW3, CDbEnum, MACHINE, UNIT)                     \
-  X(LOG, CDbEnum, MACHINE, OWN)                                 \
+  X(LOG, CDbEnum, MACHINE, UNIT)                                \
   X(LOWPOWERMODEUNIQUE, CDbEnum, MACHINE, NONE)                 \
-  X(MAGNIFICATIONFRONTX, CDbRange, MACHINE, OWN)                \
-  X(MAGNIFICATIONFRONTY, CDbRange, MACHINE, OWN)                \
-  X(MAGNIFICATIONREARX, CDbRange, MACHINE, OWN)                 \
-  X(MAGNIFICATIONREARY, CDbRange, MACHINE, OWN)                 \
+  X(MAGNIFICATIONFRONTX, CDbRange, MACHINE, UNIT)               \
+  X(MAGNIFICATIONFRONTY, CDbRange, MACHINE, UNIT)               \
+  X(MAGNIFICATIONREARX, CDbRange, MACHINE, UNIT)                \
+  X(MAGNIFICATIONREARY, CDbRange, MACHINE, UNIT)                \
   X(MEDIATYPE, CDbEnum, CAMERA, UNIT)                           \
-  X(METERFIRSTSCAN, CDbString, MACHINE, OWN)                    \
+  X(METERFIRSTSCAN, CDbString, MACHINE, UNIT)                   \
   X(METERLAMP, CDbRange, CAMERA, NONE)                          \
-  X(METERLAMPFRONT, CDbRange, MACHINE, OWN)                     \
-  X(METERLAMPREAR, CDbRange, MACHINE, OWN)                      \
-  X(METERPAGECOUNT, CDbRange, MACHINE, OWN)                     \
+  X(METERLAMPFRONT, CDbRange, MACHINE, UNIT)                    \
+  X(METERLAMPREAR, CDbRange, MACHINE, UNIT)                     \
+  X(METERPAGECOUNT, CDbRange, MACHINE, UNIT)                    \
   X(METERPAGECOUNTPLATEN, CDbRange, MACHINE, NONE)              \
-  X(METERPOWER, CDbRange, MACHINE, OWN)                         \
-  X(METERTRANSPORT, CDbRange, MACHINE, OWN)                     \
+  X(METERPOWER, CDbRange, MACHINE, UNIT)                        \
+  X(METERTRANSPORT, CDbRange, MACHINE, UNIT)                    \
   X(MINIMUMHEIGHT, CDbRange, MACHINE, NONE)                     \
   X(MINIMUMWIDTH, CDbRange, MACHINE, NONE)                      \
   X(MULTIFEEDLENGTHENABLED, CDbEnum, MACHINE, UNIT)             \
@@ -201,13 +201,13 @@
   X(PHYSICALWIDTH, CDbRange, MACHINE, OWN)                      \
   X(PIXELFLAVOR, CDbEnum, CAMERA, UNIT)                         \
   X(PIXELFLAVORCODES, CDbEnum, CAMERA, UNIT)                    \
-  X(POWEROFFTIMEOUT, CDbRange, MACHINE, OWN)                    \
-  X(POWEROFFTIMEOUTENABLED, CDbEnum, MACHINE, OWN)              \
+  X(POWEROFFTIMEOUT, CDbRange, MACHINE, UNIT)                   \
+  X(POWEROFFTIMEOUTENABLED, CDbEnum, MACHINE, UNIT)             \
   X(PREVIEWIMAGEACQUIRE, CDbEnum, MACHINE, NONE)                \
   X(PREVIEWMODE, CDbEnum, MACHINE, NONE)                        \
   X(PREVIEWQUALITY, CDbEnum, MACHINE, NONE)                     \
   X(PREVIEWSTYLE, CDbEnum, MACHINE, NONE)                       \
-  X(PREVIEWUPDATE, CDbEnum, MACHINE, OWN)                       \
+  X(PREVIEWUPDATE, CDbEnum, MACHINE, UNIT)                      \
   X(PRINTER, CDbEnum, MACHINE, UNIT)                            \
   X(PRINTERDATE, CDbString, MACHINE, UNIT)                      \
   X(PRINTERDATEDELIMITER, CDbEnum, MACHINE, UNIT)               \
@@ -240,7 +240,7 @@
   X(PRINTONIMAGEPOSITIONX, CDbRange, MACHINE, UNIT)             \
   X(PRINTONIMAGEPOSITIONY, CDbRange, MACHINE, UNIT)             \
   X(PRINTONIMAGEREAR, CDbEnum, MACHINE, UNIT)                   \
-  X(SERIALNUMBER, CDbString, MACHINE, OWN)                      \
+  X(SERIALNUMBER, CDbString, MACHINE, UNIT)                     \
   X(SIDESDIFFERENT, CDbEnum, MACHINE, UNIT)                     \
   X(STREAKREMOVALAGGRESSIVENESS, CDbRange, CAMERA, UNIT)        \
   X(STREAKREMOVALENABLED, CDbEnum, CAMERA, NONE)                \

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "db_cdatabase.h"
+#include "db_cdbconfig.h"
 #include "db_cdbdatum.h"
 #include "db_cdbenum.h"
 #include "os_coscfg.h"
@@ -96,6 +97,11 @@ bool CRuleKit::IsCroppingChangeThatCounts(const DbRuleModified& a_dbrulemodified
          a_dbrulemodified.lPrevious == DB_ID_CROPPINGMODE_ENUM_LONGPAPER;
 }
 
+bool CRuleKit::ModifiedIs(EDBID a_edbid) {
+  const CDbDatum* pdbdatum = CDbDatum::GetModified();
+  return pdbdatum && pdbdatum->GetId() == a_edbid;
+}
+
 // ---------------------------------------------------------------------------
 // Cameras
 // ---------------------------------------------------------------------------
@@ -142,6 +148,11 @@ long CRuleKit::CroppingMode(EDBBIN a_edbbin) {
   return ValueOf(DB_ID_CROPPINGMODE, a_edbbin, DB_ID_CROPPINGMODE_ENUM_AUTOMATIC);
 }
 
+EDBCONFIGTARGET CRuleKit::UnitTarget() {
+  return ValueOf(DB_ID_FIRMWARE, DB_BIN_MACHINE, DB_FIRMWARE_ADF) == DB_FIRMWARE_FLATBED ? DB_CONFIGTARGET_FLATBED
+                                                                                          : DB_CONFIGTARGET_ADF;
+}
+
 // ---------------------------------------------------------------------------
 // Access
 // ---------------------------------------------------------------------------
@@ -152,6 +163,13 @@ bool CRuleKit::UnsupportIfEmpty(CDbEnum* a_pdbenum) {
           a_pdbenum->GetName() ? a_pdbenum->GetName() : "???", a_pdbenum->GetBin());
     a_pdbenum->SetAccess(DB_ACCESS_NOTSUPPORTED);
   }
+  return true;
+}
+
+bool CRuleKit::UnsupportWithoutKey(CDbDatum* a_pdbdatum, const char* a_szKey) {
+  CDatabase* pdatabase = Database();
+  if (!a_pdbdatum || !pdatabase || pdatabase->ConfigExists(a_szKey, DB_CONFIGTARGET_COMMON)) return false;
+  a_pdbdatum->SetAccess(DB_ACCESS_NOTSUPPORTED);
   return true;
 }
 
