@@ -30,22 +30,12 @@ EOSSTS CDevImpl::SessionBegin(PFNDEVMESSAGEMANAGER a_pfnMessageManager, bool, CO
   m_pfnMessageProc.store(a_pfnMessageManager);
   return NotBuilt("SessionBegin", s_eosstsFail);
 }
-EOSSTS CDevImpl::ResourceBegin(bool) { return NotBuilt("ResourceBegin", s_eosstsFail); }
-EOSSTS CDevImpl::ResourceEnd() { return NotBuilt("ResourceEnd", s_eosstsFail); }
 void CDevImpl::NotifyDeviceStatusDeviceOnline(EDBID_FIRMWARE, bool) { NotBuilt("NotifyDeviceStatusDeviceOnline"); }
 void CDevImpl::NotifyDeviceStatusDeviceOnline(bool) { NotBuilt("NotifyDeviceStatusDeviceOnline"); }
 EOSSTS CDevImpl::SetAttributes(bool, bool) { return NotBuilt("SetAttributes", s_eosstsFail); }
 EOSSTS CDevImpl::SetupBegin(bool) { return NotBuilt("SetupBegin", s_eosstsFail); }
 EOSSTS CDevImpl::SetupEnd(bool) { return NotBuilt("SetupEnd", s_eosstsFail); }
 EOSSTS CDevImpl::SetOcpButtons(const char*) { return NotBuilt("SetOcpButtons", s_eosstsFail); }
-EOSSTS CDevImpl::DownloadBegin(const char*, unsigned int) { return NotBuilt("DownloadBegin", s_eosstsFail); }
-EOSSTS CDevImpl::DownloadRun() { return NotBuilt("DownloadRun", s_eosstsFail); }
-EOSSTS CDevImpl::DownloadEnd() { return NotBuilt("DownloadEnd", s_eosstsFail); }
-EOSSTS CDevImpl::EcdoCustomBegin() { return NotBuilt("EcdoCustomBegin", s_eosstsFail); }
-EOSSTS CDevImpl::EcdoCustomEnd() { return NotBuilt("EcdoCustomEnd", s_eosstsFail); }
-EOSSTS CDevImpl::GetConsumableMeters(char**) { return NotBuilt("GetConsumableMeters", s_eosstsFail); }
-EOSSTS CDevImpl::SetConsumableMeter(const char*) { return NotBuilt("SetConsumableMeter", s_eosstsFail); }
-EOSSTS CDevImpl::ResetConsumableMeter(const char*) { return NotBuilt("ResetConsumableMeter", s_eosstsFail); }
 EOSSTS CDevImpl::GetCartridgeDetected() { return NotBuilt("GetCartridgeDetected", s_eosstsFail); }
 const char* CDevImpl::PassThroughNexil(const char*) { return NotBuilt("PassThroughNexil", s_szNone); }
 
@@ -84,16 +74,7 @@ long CDevImpl::ScanStatisticsGetImageCountFromZero() {
   return NotBuilt("ScanStatisticsGetImageCountFromZero", 0L);
 }
 
-// Calibration and diagnostics.
-EOSSTS CDevImpl::CalibrateBegin() { return NotBuilt("CalibrateBegin", s_eosstsFail); }
-EOSSTS CDevImpl::CalibrateRun() { return NotBuilt("CalibrateRun", s_eosstsFail); }
-EOSSTS CDevImpl::CalibrateEnd() { return NotBuilt("CalibrateEnd", s_eosstsFail); }
-EOSSTS CDevImpl::CalibrateReset() { return NotBuilt("CalibrateReset", s_eosstsFail); }
-EDEVSTS CDevImpl::GetCalibrateStatus() { return NotBuilt("GetCalibrateStatus", s_edevstsFail); }
-void CDevImpl::SetCalibrateStatus(EDEVSTS) { NotBuilt("SetCalibrateStatus"); }
-EOSSTS CDevImpl::DiagnosticBegin(bool) { return NotBuilt("DiagnosticBegin", s_eosstsFail); }
-EOSSTS CDevImpl::DiagnosticRun(const char*, const char*) { return NotBuilt("DiagnosticRun", s_eosstsFail); }
-EOSSTS CDevImpl::DiagnosticEnd() { return NotBuilt("DiagnosticEnd", s_eosstsFail); }
+// Diagnostic inputs.
 EOSSTS CDevImpl::DiagnosticGetInputResult(DeviceLog*) { return NotBuilt("DiagnosticGetInputResult", s_eosstsFail); }
 
 // ECDO lists and the model's report inquiry. The session's opening goes on
@@ -106,8 +87,6 @@ void CDevImpl::CreateReportInquiry() {
   pod.m_preportinquiry->StartNonTask("reportinquiry", 0);
   pod.m_preportinquiry->FinalizeNonTask("reportinquiry");
 }
-const char* CDevImpl::ScannerEntry(EDBID_FIRMWARE, COsXmlTask*) { return NotBuilt("ScannerEntry", s_szNone); }
-const char* CDevImpl::NexEntry(EDBID_FIRMWARE, COsXmlTask*) { return NotBuilt("NexEntry", s_szNone); }
 
 // Device text and version reports, log maintenance.
 EOSSTS CDevImpl::GetVersionInfo(DeviceLog*, bool) { return NotBuilt("GetVersionInfo", s_eosstsFail); }

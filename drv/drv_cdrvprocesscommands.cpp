@@ -39,6 +39,7 @@ const char* CDrvProcessCommands::GetLexiconStatusFromEdbsts(EDBSTS a_edbsts) {
 void CDrvProcessCommands::BeginTask() {
   m_blSetmanyBegun = false;
   m_blSetupFlag = false;
+  m_drvservicerequest = {};
 }
 
 EOSSTS CDrvProcessCommands::NotBuilt(OsXmlCallback* a_posxmlcallback) {
