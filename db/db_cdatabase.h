@@ -753,6 +753,7 @@ class CDatabase {
                                EDBID_FIRMWARE a_edbidfirmware);
   bool ConfigProcessReportInquiry(const char* a_szModel, CDev* a_pdev);
   bool ConfigProcessReportInquiryXml(const char* a_szPrefix, const char* a_szXml, EDBID_FIRMWARE a_edbidfirmware);
+  void ConfigForgetReportInquiries();
   const char* ConfigUseLanguage(bool a_blDevice, EDBID_FIRMWARE a_edbidfirmware);
   void ConfigDump();
   const DbConfigRecord* ConfigGetRecord(size_t a_sizetIndex);

@@ -181,6 +181,10 @@ bool CDatabase::ConfigProcessReportInquiry(const char* a_szModel, CDev* a_pdev) 
   return !NoConfig(m_pdbconfig) && m_pdbconfig->ProcessReportInquiry(a_szModel, a_pdev);
 }
 
+void CDatabase::ConfigForgetReportInquiries() {
+  if (!NoConfig(m_pdbconfig)) m_pdbconfig->ForgetReportInquiries();
+}
+
 bool CDatabase::ConfigProcessReportInquiryXml(const char* a_szPrefix, const char* a_szXml,
                                               EDBID_FIRMWARE a_edbidfirmware) {
   return !NoConfig(m_pdbconfig) && m_pdbconfig->ProcessReportInquiryXml(a_szPrefix, a_szXml, a_edbidfirmware);

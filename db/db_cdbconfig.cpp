@@ -109,6 +109,10 @@ bool CDbConfig::ProcessReportInquiry(const char* a_szModel, CDev* a_pdev) {
   return m_pdbconfig->ProcessReportInquiry(a_szModel, a_pdev);
 }
 
+void CDbConfig::ForgetReportInquiries() {
+  if (!Missing(m_pdbconfig)) m_pdbconfig->ReleaseTexts();
+}
+
 bool CDbConfig::ProcessReportInquiryXml(const char* a_szPrefix, const char* a_szXml, EDBID_FIRMWARE a_edbidfirmware) {
   if (Missing(m_pdbconfig)) return false;
   return m_pdbconfig->ProcessReportInquiryXml(a_szPrefix, a_szXml, a_edbidfirmware);

@@ -78,6 +78,8 @@ class CDbConfig {
   // for ProcessReportInquiry; false when that slot is taken.
   bool LoadReportInquiry(const char* a_szXml, size_t a_sizetXml, bool a_blInterfaceOpen, bool a_blNexil,
                          EDBID_FIRMWARE a_edbidfirmware);
+  // Drops every kept inquiry text: a unit opened again answers anew.
+  void ForgetReportInquiries();
   // Reads the model's DBCONFIG section (none: the model the device stored)
   // and every kept text, then derives the keys of the whole model.
   bool ProcessReportInquiry(const char* a_szModel, CDev* a_pdev);

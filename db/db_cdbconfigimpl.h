@@ -56,6 +56,8 @@ class CDbConfigImpl {
   // Inquiry texts (db_cdbconfigimpl_inquiry.cpp).
   bool LoadReportInquiry(const char* a_szXml, size_t a_sizetXml, bool a_blInterfaceOpen, bool a_blNexil,
                          EDBID_FIRMWARE a_edbidfirmware);
+  // Drops every kept inquiry text.
+  void ReleaseTexts();
   bool ProcessReportInquiry(const char* a_szModel, CDev* a_pdev);
   bool ProcessReportInquiryXml(const char* a_szPrefix, const char* a_szXml, EDBID_FIRMWARE a_edbidfirmware);
 
@@ -126,7 +128,6 @@ class CDbConfigImpl {
   bool ReadInquiryTexts(CDev* a_pdev);
   bool DeriveSheet(const char* a_szId);
   void DeriveKeys();
-  void ReleaseTexts();
 
   // The database's answers, or the ones a test put in.
   static const DbConfigDatabaseQueries& DatabaseQueries();

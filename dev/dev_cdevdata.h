@@ -1,8 +1,9 @@
 // The device data (scan history, accumulators, the online marker and the
-// device file), least: the operations the device engine calls answer 0
-// (UnpackScanHistory 1) without touching a file, log "not built yet" at
-// debug level, and keep the arguments of their last call for tests. The
-// unit that builds the data files replaces the bodies.
+// device file) and the data entry's task processor, least: the operations
+// the device engine calls answer 0 (UnpackScanHistory 1) without touching a
+// file, log "not built yet" at debug level, and keep the arguments of their
+// last call for tests. The units that build the data files and the data
+// entry's commands replace the bodies.
 #pragma once
 
 #include <mutex>
@@ -13,6 +14,7 @@
 
 class CDatabase;
 class CDev;
+class COsXmlTask;
 
 // The last call of each operation, and how many there were.
 struct DevDataCalls {
@@ -43,7 +45,7 @@ struct DevDataCalls {
 class CDevData {
  public:
   CDevData() = default;
-  ~CDevData() = default;
+  ~CDevData();
   CDevData(const CDevData&) = delete;
   CDevData& operator=(const CDevData&) = delete;
 
@@ -62,7 +64,22 @@ class CDevData {
 
   DevDataCalls GetCalls();
 
+  // One task of the data entry (dev_cdevdata_entry.cpp), least: an
+  // interfaceopen or interfaceclose answers "success", any other task
+  // "fail" (logged). The reply lives in this object's builder until the
+  // next call; true when the data session is over (after an interfaceclose,
+  // or an interfaceopen that failed).
+  bool DataEntry(const char* a_szTask, const char** a_pszReply);
+
  private:
+  // The command of a task: its name into a_szCommand; false when the text
+  // is no task of one command.
+  static bool ReadCommand(const char* a_szTask, char* a_szCommand, long a_lCommand);
+
   std::mutex m_mutex;  // the scan thread records while tests read
   DevDataCalls m_devdatacalls;
+  // The data entry's tasks run one at a time.
+  std::mutex m_mutexEntry;
+  COsXmlTask* m_posxmltaskReply = nullptr;
+  int m_iTaskCount = 0;
 };

@@ -149,7 +149,8 @@ class CDevImpl {
 
   // Interface (dev_cdevimpl_interface.cpp). InterfaceOpen answers the
   // status of the first step that failed (the objects made before it stay
-  // until destruction); a second open is refused.
+  // until destruction); a second open is refused, but for one after a
+  // close, which opens the units again and keeps the session's objects.
   EOSSTS InterfaceOpen(EDEVDRIVER a_edevdriver, CDev* a_pdev);
   void InterfaceClose();
   EOSSTS NexilInterfaceOpen(EDEVDRIVER a_edevdriver);
@@ -342,6 +343,7 @@ class CDevImpl {
   void DropFlatbed();
   EOSSTS NexilOpenUnit(EDBID_FIRMWARE a_edbidfirmware, EDEVNEXILCALL a_edevnexilcall, bool a_blQuiet);
   EOSSTS OpenDriverEvent();
+  EOSSTS ReopenUnits(EDEVDRIVER a_edevdriver);
   // The event table (dev_cdevimpl_events.cpp), under the table's mutex.
   int QueuedEvents() const;
   bool BuildEventList(COsXmlTask* a_posxmltask, int a_iEvents, bool a_blInquiry, int* a_piFit);
@@ -375,6 +377,7 @@ class CDevImpl {
   std::atomic<bool> m_blAllowImageAvailable{false};
   std::atomic<bool> m_blNexilActive{false};
   std::atomic<bool> m_blScanLeast{false};  // until the scan thread exists
+  bool m_blInterfaceClosed = false;  // closed after an open: it may open again
   std::atomic<long> m_lScanThreadEventsLeast{0};
   std::atomic<bool> m_blNoPaperAtEnd{false};
   std::atomic<bool> m_blImageAvailableSignalled{false};

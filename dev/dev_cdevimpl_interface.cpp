@@ -76,6 +76,7 @@ EOSSTS CDevImpl::InterfaceOpen(EDEVDRIVER a_edevdriver, CDev* a_pdev) {
     return OS_STS_FAIL;
   }
   if (pod.m_pdevdevice) {
+    if (m_blInterfaceClosed) return ReopenUnits(a_edevdriver);
     OsLog(OS_LOG_ERROR, "InterfaceOpen: the interface is open already...");
     return OS_STS_FAIL;
   }
@@ -111,6 +112,28 @@ EOSSTS CDevImpl::InterfaceOpen(EDEVDRIVER a_edevdriver, CDev* a_pdev) {
     if (eossts != OS_STS_SUCCESS) return eossts;
   }
   return OpenDriverEvent();
+}
+
+// The units chosen at the first open, loaded and opened again; the driver
+// event and the session's objects are those of the first open. What the
+// units answered to the first open is not read: they answer anew.
+EOSSTS CDevImpl::ReopenUnits(EDEVDRIVER a_edevdriver) {
+  {
+    CDbLockGuard dblockguard;
+    pod.m_pdatabase->ConfigForgetReportInquiries();
+  }
+  if (!pod.m_pdevnexil && !NexilOff(pod.m_pdatabase)) {
+    pod.m_pdevnexil = OsMemNew(CDevNexil, pod.m_pdatabase);
+    if (!pod.m_pdevnexil) return Failed("CDevNexil");
+  }
+  if (pod.m_edbidfirmware != DEV_FIRMWARE_NONE) {
+    EOSSTS eossts = OpenUnits();
+    if (eossts != OS_STS_SUCCESS) return eossts;
+    eossts = NexilInterfaceOpen(a_edevdriver);
+    if (eossts != OS_STS_SUCCESS) return eossts;
+  }
+  m_blInterfaceClosed = false;
+  return OS_STS_SUCCESS;
 }
 
 // The units and the adapter's mode by the interface kind: the front ends of
@@ -296,6 +319,7 @@ void CDevImpl::InterfaceClose() {
     StopThread(pod.m_posthreadOpenDevice);
     pod.m_pdevdevice->Unload(DB_FIRMWARE_BOTH, pod.m_pdevdata);
   }
+  m_blInterfaceClosed = true;
 }
 
 void CDevImpl::DeleteAdapters() {

@@ -9,7 +9,6 @@ enum EDRVCFGTAG : unsigned {
   DRV_CFGTAG_FORCEUNITS = 1001,
   DRV_CFGTAG_FORCEMETERSREAL = 1002,
   DRV_CFGTAG_FORCEOPENTIMEOUT = 1003,
-  DRV_CFGTAG_FORCEHISTORYOFF = 1003,  // the same slot as FORCEOPENTIMEOUT
   DRV_CFGTAG_FORCEGUIDELAY = 1004,
   DRV_CFGTAG_FORCEPROFILERESETALL = 1005,
   DRV_CFGTAG_FORCEGUIBOUNCE = 1006,
@@ -21,6 +20,9 @@ enum EDRVCFGTAG : unsigned {
   DRV_CFGTAG_FORCEIMAGECACHESIZE200 = 1012,
   DRV_CFGTAG_FORCEIMAGECACHESIZE300 = 1013,
   DRV_CFGTAG_FORCEINDICATORSWARMUPNOFIX = 1014,
+  // A tag of its own: on the open time-out's tag, setting that time-out
+  // switched the scan history off.
+  DRV_CFGTAG_FORCEHISTORYOFF = 1015,
   DRV_CFGTAG_FORCEDRIVERASSISTANTBOUNCE = 1016,
   DRV_CFGTAG_FORCETWAINGUI = 1017,
   DRV_CFGTAG_FORCEDRVASSISTUI = 1018,
@@ -42,8 +44,9 @@ struct DrvCfgValue {
   const char* szDefault;
 };
 
-// Every value, in tag order (the two names of tag 1003 both listed).
-extern const DrvCfgValue g_adrvcfgvalue[];
+// Every value, in tag order.
+constexpr unsigned DRV_CFG_VALUES = 21;
+extern const DrvCfgValue g_adrvcfgvalue[DRV_CFG_VALUES];
 extern const unsigned g_uDrvCfgValues;
 
 // The value's text: the store's when it holds one, else the default; ""

@@ -1,18 +1,135 @@
-// The driver object, least: what the device engine asks of it so far. The
-// driver's own unit replaces it.
+// The driver object: the one object behind the exported driver entry. It
+// owns every object of a driver session (the task builders, the capability
+// database, the command dispatcher and state machine, the device facade and
+// the two user-interface bridges) and runs one task at a time through its
+// gates: the event list answered at once, the GUI bridge's interface lock,
+// the offline gate, the resource-lock tasks it answers itself, and the
+// device's resource lock taken for the task.
+//
+// Threads: every task but the event list runs under the driver's task lock,
+// one recursive mutex for the process (first in the lock order of
+// db_cdblock.h), from the GUI bridge's interface lock to its unlock. The
+// event list takes only the lock of its own builder, so that it is
+// answered while another front-end thread waits in a long task; the entry
+// point keeps the object alive around it.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
+#include <mutex>
+
+#include "dev_def.h"
+#include "os_def.h"
+
+class CDatabase;
+class CDev;
 class CDrvAssistant;
+class CDrvCommandFsm;
+class CDrvDispatch;
+class CDrvGui;
+struct CDrvGuiInterfaceLock;
+struct CDrvGuiInterfaceUnlock;
+class COsThread;
+class COsXmlTask;
+
+// The kinds of scan the driver starts.
+enum EDRVSCANTYPE : int {
+  DRV_SCANTYPE_UNDEFINED = 0,
+  DRV_SCANTYPE_NORMAL = 1,
+  DRV_SCANTYPE_PREVIEW = 2,
+  DRV_SCANTYPE_AUTOCOLORLEARN = 3,
+};
+
+// The image buffer of the learning scans, and the sizes of the builders.
+constexpr size_t DRV_IMAGEBUFFER_SIZE = 0x10000;
+constexpr size_t DRV_TASKBUILDER_SIZE = 0x60000;
+constexpr size_t DRV_EVENTBUILDER_SIZE = 0x10000;
 
 class CDriver {
  public:
-  CDriver() = default;
+  // Zero-filled, then Init; a failed Init throws, which the creator reads
+  // as a failed creation (everything built is gone by then).
+  CDriver();
+  ~CDriver();
   CDriver(const CDriver&) = delete;
   CDriver& operator=(const CDriver&) = delete;
 
-  // The assistant bridge the driver owns; null without one.
+  // Builds the session's objects in order; 1 (logged "OsMemNew failed...",
+  // what was built torn down) when one cannot be made.
+  EOSSTS Init();
+  void Cleanup();
+
+  // Runs one task; the reply points into a builder of this object (valid
+  // until the calling thread's next call). True when the session must end
+  // now (the caller then destroys this object).
+  bool DriverEntry(const char* a_szTask, const char** a_pszReply);
+  // Answers a get of the event list (true) from the event-reply builder.
+  bool CheckForGetEvent(const char* a_szTask, const char** a_pszReply);
+  // Whether a task is a get of the event list.
+  static bool IsGetEvent(const char* a_szTask);
+  // The process's task lock.
+  static std::recursive_mutex& TaskMutex();
+
+  // Accessors.
   CDrvAssistant* GetDrvAssistant() { return m_pdrvassistant; }
+  DeviceLog* GetDeviceLog() { return &m_devicelog; }
+  bool GotImage() const { return m_blGotImage.load(); }
+  void SetGotImage(bool a_blGotImage) { m_blGotImage.store(a_blGotImage); }
+  CDatabase* GetDatabase() { return m_pdatabase; }
+  CDev* GetDev() { return m_pdev; }
+  CDrvCommandFsm* GetCommandFsm() { return m_pdrvcommandfsm; }
+
+  // Scan control, window list and plug-and-play (drv_cdriver_scan.cpp):
+  // not built yet, each logs "not built yet" and fails (1, false).
+  EOSSTS ScanBegin(EDRVSCANTYPE a_edrvscantype, bool a_blAttributes);
+  EOSSTS ScanEnd(bool a_blDeleteRescanThread);
+  EDEVSTS GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, int* a_piSheetCount,
+                    int* a_piSheetImageCount);
+  EOSSTS AutoColorLearn();
+  EOSSTS EcdoCustomLearn();
+  bool NeedRescanFromFlatbed();
+  EOSSTS ImageQueuePush(bool a_blToApplication, EDEVSTS a_edevsts, const char* a_szText);
+  EOSSTS CmdReportWindowList(bool a_blAsTask, COsXmlTask* a_posxmltask = nullptr);
+  void PnpChange(DevCallBackData* a_pdevcallbackdata);
+  static EOSSTS PnpChangeProc(void* a_pvDevCallBackData);
+  static EOSSTS AdfToFlatbedProc(void* a_pvDriver);
+  EOSSTS ScanBeginAdfToFlatbed();
 
  private:
+  // The gates and the dispatch of one task, under the task lock; the text
+  // the GUI bridge's unlock is given.
+  const char* RunTask(const char* a_szTask, const char** a_pszReply);
+  // The time-out of the per-task resource lock (0: none taken), or -1 when
+  // the offline gate answered the task.
+  long LockTimeout(const char* a_szTask, const char** a_pszReply);
+  // Takes the device's resource lock for the task: true when the task may
+  // go on (*a_pblLocked tells whether it holds the lock).
+  bool TakeResourceLock(const char* a_szTask, long a_lTimeout, bool* a_pblLocked);
+  void Dispatch(const char* a_szTask, const char** a_pszReply);
+  // A reply of the driver's own: this task's ids and the status word.
+  void Answer(const char* a_szTask, const char* a_szStatus, const char** a_pszReply);
+  // The GUI bridge's unlock with its text.
+  void Unlock(const char* a_szName);
+
+  COsXmlTask* m_posxmltask = nullptr;
+  COsXmlTask* m_posxmltaskEventReply = nullptr;
+  CDrvCommandFsm* m_pdrvcommandfsm = nullptr;
+  CDrvDispatch* m_pdrvdispatch = nullptr;
+  CDatabase* m_pdatabase = nullptr;
+  CDev* m_pdev = nullptr;
+  CDrvGui* m_pdrvgui = nullptr;
   CDrvAssistant* m_pdrvassistant = nullptr;
+  bool m_blDestroy = false;
+  DeviceLog m_devicelog = {};
+  char m_acImageBuffer[DRV_IMAGEBUFFER_SIZE] = {};
+  // Set by the first resourcelock task: from then on the front end alone
+  // takes and releases the device's lock.
+  bool m_blExplicitLock = false;
+  std::atomic<bool> m_blFlatbedRemoved{false};
+  CDrvGuiInterfaceLock* m_pdrvguiinterfacelock = nullptr;
+  CDrvGuiInterfaceUnlock* m_pdrvguiinterfaceunlock = nullptr;
+  std::atomic<bool> m_blGotImage{false};
+  COsThread* m_posthreadAdfToFlatbed = nullptr;
+  // Guards the event-reply builder.
+  std::mutex m_mutexEventReply;
 };

@@ -37,9 +37,9 @@ bool IsDatabaseCommand(const char* a_szCommand) {
   return false;
 }
 
-// The id of a task text that could not be read as XML: " id='...'" in its
-// task line.
-bool ReadRawTaskId(const char* a_szXml, int* a_piId) {
+}  // namespace
+
+bool CDrvDispatchImpl::ReadRawTaskId(const char* a_szXml, int* a_piId) {
   if (!a_szXml || std::strncmp(a_szXml, "<task ", 6) != 0) return false;
   const char* pc = COsString::StrNstr(a_szXml, " id='", s_sizetTaskHead);
   if (!pc) return false;
@@ -49,10 +49,14 @@ bool ReadRawTaskId(const char* a_szXml, int* a_piId) {
   if (!pcQuote) return false;
   char szId[s_sizetIdDigits + 1] = {};
   std::memcpy(szId, pc, static_cast<size_t>(pcQuote - pc));
-  return CDrvDispatchImpl::ReadTaskId(szId, a_piId);
+  return ReadTaskId(szId, a_piId);
 }
 
-}  // namespace
+void CDrvDispatchImpl::NextIds(CDatabase* a_pdatabase, int a_iReplyId) {
+  const int iTaskId = a_pdatabase->GetTaskId();
+  a_pdatabase->SetTaskId(iTaskId == INT_MAX ? 1 : iTaskId + 1);
+  a_pdatabase->SetReplyId(a_iReplyId);
+}
 
 // ---------------------------------------------------------------------------
 // CDrvDispatchImpl
@@ -166,9 +170,7 @@ bool CDrvDispatchImpl::FindCommand(char* a_szCommand, long a_lCommand) {
 }
 
 void CDrvDispatchImpl::TakeIds(int a_iReplyId) {
-  const int iTaskId = m_pdatabase->GetTaskId();
-  m_pdatabase->SetTaskId(iTaskId == INT_MAX ? 1 : iTaskId + 1);
-  m_pdatabase->SetReplyId(a_iReplyId);
+  NextIds(m_pdatabase, a_iReplyId);
   m_blIdsTaken = true;
 }
 

@@ -45,6 +45,11 @@ class CDrvDispatchImpl : public COsXml {
   // A task id: 1 to 20 decimal digits up to 2147483647; false for anything
   // else.
   static bool ReadTaskId(const char* a_szId, int* a_piId);
+  // The id of a task text that may not be XML: " id='...'" in its task
+  // line, read as ReadTaskId reads it.
+  static bool ReadRawTaskId(const char* a_szXml, int* a_piId);
+  // The ids of a reply: the database's task id one up, the reply id given.
+  static void NextIds(CDatabase* a_pdatabase, int a_iReplyId);
 
  private:
   // Loads, checks and walks the task; the handlers' status.

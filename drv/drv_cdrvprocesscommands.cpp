@@ -34,8 +34,11 @@ const char* CDrvProcessCommands::GetLexiconStatusFromEdbsts(EDBSTS a_edbsts) {
   }
 }
 
+// The flag of setupscan and cancel is the task's own: a setupbegin or
+// setupend without the element passes false, never an earlier task's value.
 void CDrvProcessCommands::BeginTask() {
   m_blSetmanyBegun = false;
+  m_blSetupFlag = false;
   m_drvservicerequest = {};
 }
 

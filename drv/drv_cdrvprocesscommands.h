@@ -25,6 +25,8 @@ class CDriver;
 class CDrvCommandFsm;
 class CDrvGui;
 class COsXmlTask;
+enum EDBRECORDFIELD : int;
+enum EDRVGUIACTION : int32_t;
 struct DbLookup2;
 
 // A value of the LOG capability: the log a log report asks the device for.
@@ -140,10 +142,10 @@ struct DrvSetRequest {
 
 // What the get reports ask of the device engine and the driver object: the
 // driver's log record, a log, the images expected per sheet, the printer
-// cartridge, the window list. Each function takes the seam's user value.
-// Where the device facade or the driver object does not offer an operation
-// yet, its answer is its failure; tests give their own answers through the
-// seam (a null function keeps that failure).
+// cartridge, the window list; and the device's resource for a front end's
+// own dialog. Each function takes the seam's user value.
+// Tests give their own answers through the seam; a null function leaves
+// the answer to the device facade and the driver object.
 struct DrvEngineSeam {
   DeviceLog* (*pfnGetDeviceLog)(void* a_pvUser);
   EDEVSTS (*pfnGetLog)(void* a_pvUser, DeviceLog* a_pdevicelog, bool a_blFlag);
@@ -153,6 +155,7 @@ struct DrvEngineSeam {
   EDEVSTS (*pfnSaveLog)(void* a_pvUser, const char* a_szFilename, const char* a_szText, bool a_blSaveImages,
                         bool a_blSession);
   const char* (*pfnGetLexiconStatus)(void* a_pvUser, EDEVSTS a_edevsts);
+  EOSSTS (*pfnResourceBegin)(void* a_pvUser, bool a_blDisconnectWontUnlock);
   // The driver's automatic colour learning scan: 0, 46 not enough colour,
   // 47 not enough pages, or another failure.
   long (*pfnAutoColorLearn)(void* a_pvUser);
@@ -214,6 +217,10 @@ struct DrvWindowRequest {
   char szText[DRV_WINDOWREQUEST_NAME];          // a profile's name
   uint32_t u32WindowTags;                       // window tags given
 };
+
+// The work text and the set-support key of the interface and session
+// commands, terminator included.
+constexpr size_t DRV_INTERFACE_TEXT = 1024;
 
 // The arguments of export, import and rename, and the flag of reset; the
 // file name is also the graphic file name of create. Each command clears
@@ -304,6 +311,9 @@ class CDrvProcessCommands : public COverride {
   // Tests: the engine's answers (null restores the built-in ones).
   static void SetEngineSeam(const DrvEngineSeam* a_pdrvengineseam);
 
+  // The device's first-image callback (its argument: this object).
+  static EOSSTS FirstImageCallbackProc(void* a_pvDrvProcessCommands);
+
   // -------------------------------------------------------------------------
   // Set and setmany (drv_cdrvprocesscommands_set.cpp, _setvalue.cpp,
   // _setlist.cpp, _setmany.cpp)
@@ -393,6 +403,46 @@ class CDrvProcessCommands : public COverride {
 
   // The get command's answer to the id (drv_cdrvprocesscommands_get.cpp).
   EDBSTS AnswerGet(const char* a_szId);
+
+  // Interface, session and user-interface commands
+  // (drv_cdrvprocesscommands_interface.cpp, _session.cpp, _ui.cpp). The
+  // database is read and written under its lock; the device facade and the
+  // GUI bridge are called without it, as they wait.
+  // Whether an element's text is exactly "true" (another text than "true"
+  // or "false" is logged).
+  static bool ElementTrue(const OsXmlCallback* a_posxmlcallback);
+  // A configuration key of the machine target, under the database lock.
+  void ConfigText(const char* a_szKey, const char* a_szValue);
+  void ConfigKey(const char* a_szKey);
+  void ConfigListAdd(const char* a_szKey, const char* a_szValue);
+  // A text field of the debug or simulation record, under the database lock.
+  void RecordText(EDBRECORDFIELD a_edbrecordfield, long a_lIndex, const OsXmlCallback* a_posxmlcallback);
+  // The reply of interfaceopen: the driver event's name and the profile
+  // directory (created).
+  EOSSTS AnswerInterfaceOpen();
+  const char* DriverEventName(char* a_szName, size_t a_sizetName);
+  // The device's status word as the whole reply; the handler's status.
+  EOSSTS AnswerDevice(EOSSTS a_eossts);
+  // The device's interface opened with the kind interfaceopen chose; a
+  // failure has answered the device's status word.
+  EOSSTS OpenInterface();
+  // The GUI stopped and the device's interface closed (a later sessionbegin
+  // opens it again).
+  void Cleanup();
+  bool ShouldStartGui();
+  EOSSTS StartGui();
+  // The device's session, with the GUI's message procedure; a failure has
+  // built its reply.
+  EOSSTS OpenDevice();
+  EOSSTS FirstImageCallback();
+  // A GUI action with a record holding one number.
+  EOSSTS GuiAction(EDRVGUIACTION a_edrvguiaction, int32_t a_i32Value);
+  EOSSTS GuiAction(EDRVGUIACTION a_edrvguiaction);
+  // The reply of uiend: the debug and simulation records as interfaceopen
+  // left them.
+  EOSSTS AnswerUiEnd();
+  void AddDebugRecord();
+  void AddSimulationRecord();
 
   // The set request cleared whole, its unions and padding too.
   void ClearSetRequest();
@@ -520,6 +570,7 @@ class CDrvProcessCommands : public COverride {
   // does), and the status word of a device status.
   EDEVSTS EngineSaveLog(const char* a_szFilename, const char* a_szText, bool a_blSaveImages);
   const char* EngineGetLexiconStatus(EDEVSTS a_edevsts);
+  EOSSTS EngineResourceBegin(bool a_blDisconnectWontUnlock);
   // The driver's colour learning scan; 1 while the driver object does not
   // offer it.
   long EngineAutoColorLearn();
@@ -553,4 +604,22 @@ class CDrvProcessCommands : public COverride {
   // The log record until the driver object's takes its place; its buffer
   // is tracked memory, freed with the object.
   DeviceLog m_devicelog = {};
+
+  // Interface and session commands: the work text (the caller name as a
+  // path element during interfaceopen, then the profile directory; the
+  // profile item during sessionbegin), the simflags taken, the set-support
+  // key, the interface kind opened and whether a failed sessionbegin closed
+  // the interface since.
+  char m_szWork[DRV_INTERFACE_TEXT] = {};
+  long m_lSimflags = 0;
+  char m_szSetSupportKey[DRV_INTERFACE_TEXT] = {};
+  EDEVDRIVER m_edevdriver = DEV_DRIVER_DEFAULT;
+  bool m_blInterfaceClosed = false;
+  // User-interface commands: uibegin's modal flag and dialog, the flag of
+  // setupscan and cancel (cleared at every task), notifydevicestatus's
+  // online flag.
+  bool m_blModal = false;
+  int32_t m_i32Dialog = 0;
+  bool m_blSetupFlag = false;
+  bool m_blDeviceOnline = false;
 };

@@ -26,40 +26,40 @@
   X(ARG, EnterScanbeginUseendofsheet)                   \
   X(WORK, ExitScanend)                                  \
   X(WORK, ExitScanrequeststop)                          \
-  X(ARG, EnterInterfaceopen)                            \
-  X(WORK, ExitInterfaceopen)                            \
-  X(ARG, EnterInterfaceopenCallername)                  \
-  X(ARG, EnterInterfaceopenVersioncallername)           \
-  X(ARG, EnterInterfaceopenDebugLogging)                \
-  X(ARG, EnterInterfaceopenDebugLogginglevel)           \
-  X(ARG, EnterInterfaceopenDebugImagesfromscanner)      \
-  X(ARG, EnterInterfaceopenDebugImagestoapp)            \
-  X(ARG, EnterInterfaceopenSimulateSimulation)          \
-  X(ARG, EnterInterfaceopenSimulateSimmodel)            \
-  X(ARG, EnterInterfaceopenSimulateSimflatbed)          \
-  X(ARG, ExitInterfaceopenSimulateSimflag)              \
-  X(ARG, EnterInterfaceopenSimulateSimflagId)           \
-  X(ARG, EnterInterfaceopenSimulateSimflagValue)        \
-  X(ARG, EnterInterfaceopenSimulateSimflagText)         \
-  X(ARG, EnterInterfaceopenUsenomedia)                  \
-  X(ARG, EnterInterfaceopenDevicefilename)              \
-  X(ARG, EnterInterfaceopenResourceDevicefilename)      \
-  X(ARG, EnterInterfaceopenResourceDevicefriendlyname)  \
-  X(ARG, EnterInterfaceopenResourceSerialnumber)        \
-  X(WORK, ExitSessionbegin)                             \
-  X(ARG, EnterSessionbeginMonitorbuttonevents)          \
-  X(ARG, EnterSessionbeginSkipresourceunlock)           \
-  X(ARG, EnterSessionbeginUsesheetheight)               \
-  X(ARG, EnterSessionbeginLanguage)                     \
-  X(ARG, EnterSessionbeginUi)                           \
-  X(ARG, EnterSessionbeginProfileitemValue)             \
-  X(ARG, EnterSessionbeginCompressionallowed)           \
-  X(ARG, EnterSessionbeginSetsupportEnumId)             \
-  X(ARG, EnterSessionbeginSetsupportEnumAction)         \
-  X(ARG, EnterSessionbeginSetsupportEnumValue)          \
-  X(WORK, ExitInterfaceclose)                           \
-  X(WORK, ExitSessionbounce)                            \
-  X(WORK, ExitSessionend)                               \
+  X(BUILT, EnterInterfaceopen)                          \
+  X(BUILT, ExitInterfaceopen)                           \
+  X(BUILT, EnterInterfaceopenCallername)                \
+  X(BUILT, EnterInterfaceopenVersioncallername)         \
+  X(BUILT, EnterInterfaceopenDebugLogging)              \
+  X(BUILT, EnterInterfaceopenDebugLogginglevel)         \
+  X(BUILT, EnterInterfaceopenDebugImagesfromscanner)    \
+  X(BUILT, EnterInterfaceopenDebugImagestoapp)          \
+  X(BUILT, EnterInterfaceopenSimulateSimulation)        \
+  X(BUILT, EnterInterfaceopenSimulateSimmodel)          \
+  X(BUILT, EnterInterfaceopenSimulateSimflatbed)        \
+  X(BUILT, ExitInterfaceopenSimulateSimflag)            \
+  X(BUILT, EnterInterfaceopenSimulateSimflagId)         \
+  X(BUILT, EnterInterfaceopenSimulateSimflagValue)      \
+  X(BUILT, EnterInterfaceopenSimulateSimflagText)       \
+  X(BUILT, EnterInterfaceopenUsenomedia)                \
+  X(BUILT, EnterInterfaceopenDevicefilename)            \
+  X(BUILT, EnterInterfaceopenResourceDevicefilename)    \
+  X(BUILT, EnterInterfaceopenResourceDevicefriendlyname)\
+  X(BUILT, EnterInterfaceopenResourceSerialnumber)      \
+  X(BUILT, ExitSessionbegin)                            \
+  X(BUILT, EnterSessionbeginMonitorbuttonevents)        \
+  X(BUILT, EnterSessionbeginSkipresourceunlock)         \
+  X(BUILT, EnterSessionbeginUsesheetheight)             \
+  X(BUILT, EnterSessionbeginLanguage)                   \
+  X(BUILT, EnterSessionbeginUi)                         \
+  X(BUILT, EnterSessionbeginProfileitemValue)           \
+  X(BUILT, EnterSessionbeginCompressionallowed)         \
+  X(BUILT, EnterSessionbeginSetsupportEnumId)           \
+  X(BUILT, EnterSessionbeginSetsupportEnumAction)       \
+  X(BUILT, EnterSessionbeginSetsupportEnumValue)        \
+  X(BUILT, ExitInterfaceclose)                          \
+  X(BUILT, ExitSessionbounce)                           \
+  X(BUILT, ExitSessionend)                              \
   X(BUILT, ExitAutocolorlearn)                          \
   X(BUILT, EnterCalibratebegin)                         \
   X(BUILT, ExitCalibratebegin)                          \
@@ -122,10 +122,10 @@
   X(BUILT, ExitImport)                                  \
   X(BUILT, EnterImportId)                               \
   X(BUILT, EnterImportFilename)                         \
-  X(ARG, EnterNotifydevicestatus)                       \
-  X(WORK, ExitNotifydevicestatus)                       \
-  X(ARG, EnterNotifydevicestatusDevicefilename)         \
-  X(ARG, EnterNotifydevicestatusDeviceonline)           \
+  X(BUILT, EnterNotifydevicestatus)                     \
+  X(BUILT, ExitNotifydevicestatus)                      \
+  X(BUILT, EnterNotifydevicestatusDevicefilename)       \
+  X(BUILT, EnterNotifydevicestatusDeviceonline)         \
   X(BUILT, EnterRename)                                 \
   X(BUILT, ExitRename)                                  \
   X(BUILT, EnterRenameId)                               \
@@ -168,12 +168,12 @@
   X(BUILT, ExitSetmany)                                 \
   X(BUILT, EnterSetmanySet)                             \
   X(BUILT, ExitSetmanySet)                              \
-  X(WORK, ExitSetocpbuttons)                            \
-  X(WORK, ExitSetupbegin)                               \
-  X(ARG, EnterSetupbeginSetupscan)                      \
-  X(WORK, ExitSetupend)                                 \
-  X(ARG, EnterSetupendCancel)                           \
-  X(WORK, ExitUibegin)                                  \
-  X(ARG, EnterUibeginModal)                             \
-  X(ARG, EnterUibeginUimode)                            \
-  X(WORK, ExitUiend)
+  X(BUILT, ExitSetocpbuttons)                           \
+  X(BUILT, ExitSetupbegin)                              \
+  X(BUILT, EnterSetupbeginSetupscan)                    \
+  X(BUILT, ExitSetupend)                                \
+  X(BUILT, EnterSetupendCancel)                         \
+  X(BUILT, ExitUibegin)                                 \
+  X(BUILT, EnterUibeginModal)                           \
+  X(BUILT, EnterUibeginUimode)                          \
+  X(BUILT, ExitUiend)

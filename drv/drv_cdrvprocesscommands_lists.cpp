@@ -11,6 +11,7 @@
 #include "db_cdbdatum.h"
 #include "db_cdblookup.h"
 #include "dev_cdev.h"
+#include "drv_cdriver.h"
 #include "drv_cdrvprocesscommands.h"
 #include "os_cosfile.h"
 #include "os_coslog.h"
@@ -27,14 +28,15 @@ void CDrvProcessCommands::SetEngineSeam(const DrvEngineSeam* a_pdrvengineseam) {
 }
 
 // ---------------------------------------------------------------------------
-// The engine's answers. The device facade and the driver object do not
-// offer these operations yet: until they do, each answers its failure, and
-// the log record is the commands' own.
+// The engine's answers: the seam's when tests give one, else the device
+// facade's and the driver object's (each answers its failure where it does
+// not offer the operation yet); the log record is the driver object's, or
+// the commands' own without one.
 // ---------------------------------------------------------------------------
 DeviceLog* CDrvProcessCommands::EngineGetDeviceLog() {
   if (s_pdrvengineseam && s_pdrvengineseam->pfnGetDeviceLog)
     return s_pdrvengineseam->pfnGetDeviceLog(s_pdrvengineseam->pvUser);
-  return &m_devicelog;
+  return m_pdriver ? m_pdriver->GetDeviceLog() : &m_devicelog;
 }
 
 // Fetching a log waits for the scanner: never under the database lock.
@@ -42,13 +44,15 @@ EDEVSTS CDrvProcessCommands::EngineGetLog(DeviceLog* a_pdevicelog) {
   CDbLockRelease dblockrelease;
   if (s_pdrvengineseam && s_pdrvengineseam->pfnGetLog)
     return s_pdrvengineseam->pfnGetLog(s_pdrvengineseam->pvUser, a_pdevicelog, true);
-  return DEV_STS_FAIL;
+  return m_pdev ? static_cast<EDEVSTS>(m_pdev->GetLog(a_pdevicelog, true)) : DEV_STS_FAIL;
 }
 
 bool CDrvProcessCommands::EngineGetOutputImageCount(long* a_plCount) {
   if (s_pdrvengineseam && s_pdrvengineseam->pfnGetOutputImageCount)
     return s_pdrvengineseam->pfnGetOutputImageCount(s_pdrvengineseam->pvUser, a_plCount);
-  return false;
+  if (!m_pdev) return false;
+  *a_plCount = m_pdev->GetOutputImageCount();
+  return true;
 }
 
 // The scanner is asked: never under the database lock.
@@ -56,13 +60,13 @@ EDEVSTS CDrvProcessCommands::EngineGetCartridgeDetected() {
   CDbLockRelease dblockrelease;
   if (s_pdrvengineseam && s_pdrvengineseam->pfnGetCartridgeDetected)
     return s_pdrvengineseam->pfnGetCartridgeDetected(s_pdrvengineseam->pvUser);
-  return DEV_STS_FAIL;
+  return m_pdev ? static_cast<EDEVSTS>(m_pdev->GetCartridgeDetected()) : DEV_STS_FAIL;
 }
 
 EOSSTS CDrvProcessCommands::EngineCmdReportWindowList() {
   if (s_pdrvengineseam && s_pdrvengineseam->pfnCmdReportWindowList)
     return s_pdrvengineseam->pfnCmdReportWindowList(s_pdrvengineseam->pvUser, true, nullptr);
-  return OS_STS_FAIL;
+  return m_pdriver ? m_pdriver->CmdReportWindowList(true, nullptr) : OS_STS_FAIL;
 }
 
 // Writing the archive waits for the scanner's logs: never under the
@@ -93,6 +97,15 @@ const char* CDrvProcessCommands::EngineGetLexiconStatus(EDEVSTS a_edevsts) {
   else if (m_pdev)
     szStatus = m_pdev->GetLexiconStatus(a_edevsts);
   return szStatus ? szStatus : "fail";
+}
+
+// Taking the device for a dialog waits for the scanner: never under the
+// database lock.
+EOSSTS CDrvProcessCommands::EngineResourceBegin(bool a_blDisconnectWontUnlock) {
+  CDbLockRelease dblockrelease;
+  if (s_pdrvengineseam && s_pdrvengineseam->pfnResourceBegin)
+    return s_pdrvengineseam->pfnResourceBegin(s_pdrvengineseam->pvUser, a_blDisconnectWontUnlock);
+  return m_pdev ? m_pdev->ResourceBegin(a_blDisconnectWontUnlock) : OS_STS_FAIL;
 }
 
 // ---------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 // share.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 
 #include "os_coscfg.h"
@@ -24,6 +25,10 @@ OS_EXPORT int OsServicesProcessInterfaceOpen(const char* a_szTask);
 
 // The module's settings XML; an entry may point it elsewhere before start.
 extern const char* g_szOsXml;
+
+// True while the service layer runs for an ISIS caller: the last
+// interfaceopen task named the caller "isis" (any case).
+extern std::atomic<bool> g_blIsISIS;
 
 // Reads inherited arguments; run by a static initialiser at library load.
 void OsCfgSharedLibraryMain();

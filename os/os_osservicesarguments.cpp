@@ -170,12 +170,17 @@ OS_EXPORT int OsServicesSetArguments(const char* a_szLogPath, const char* a_szLo
   return OS_STS_SUCCESS;
 }
 
+std::atomic<bool> g_blIsISIS{false};
+
 OS_EXPORT int OsServicesProcessInterfaceOpen(const char* a_szTask) {
   if (!a_szTask) {
     OsLog(OS_LOG_ERROR, "a_szTask is null...");
     return OS_STS_BAD_ARGUMENT;
   }
   if (!std::strstr(a_szTask, "<interfaceopen>")) return OS_STS_SUCCESS;
+  char szNamed[64];
+  g_blIsISIS = OsServicesGetElement(a_szTask, "callername", szNamed, sizeof szNamed) == OS_STS_SUCCESS &&
+               strcasecmp(szNamed, "isis") == 0;
 
   // Inherited arguments stand unless the task says not to inherit them.
   OsServicesHandleDisabled();

@@ -170,6 +170,7 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
     if (!ParseBool(strValue, blBusy)) return Bad("busy");
     m_lBusy = blBusy ? -1 : 0;
   }
+  if (!Number("busyafter", 1000000, m_lBusyAfter)) return false;
   for (int i = 0; i < SIM_FAULT_COUNT; ++i) {
     if (FlagValue(simnodeSimulate, s_aszFault[i], strValue) &&
         !CSimNode::Number(strValue, 1, s_lPagesMax, m_alFault[i])) {

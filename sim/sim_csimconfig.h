@@ -51,6 +51,9 @@ class CSimConfig {
   bool m_blAsyncOpen = true;  // a sessionbegin with a completion callback completes later
   long m_lOpenDelayMs = 0;    // how much later
   long m_lBusy = 0;           // busy answers still to give; -1 always busy
+  // Busy answers start after this many resourcelock and resourcebegin
+  // tasks (so that an opening goes through); -1 from the first attempt.
+  long m_lBusyAfter = -1;
   long m_alFault[SIM_FAULT_COUNT] = {};  // sheet (from 1) of each fault, 0 none
   std::set<long> m_setBlank;             // blank sheets
   std::map<long, std::string> m_mapPatch;  // patch sheets and their patch type

@@ -156,9 +156,11 @@ bool CSimScanner::EndActivity(ESIMACTIVITY a_esimactivity) {
   return true;
 }
 
-// A busy unit refuses the configured number of attempts to take it.
+// A busy unit refuses the configured number of attempts to take it, once
+// the configured number of lock tasks went through.
 bool CSimScanner::TakeBusy() {
   if (m_simconfig.m_lBusy == 0) return false;
+  if (m_simconfig.m_lBusyAfter >= 0 && m_lLockTasks <= m_simconfig.m_lBusyAfter) return false;
   if (m_simconfig.m_lBusy > 0) --m_simconfig.m_lBusy;
   return true;
 }
@@ -172,6 +174,7 @@ const char* CSimScanner::InterfaceOpen(const CSimNode& a_simnode, CSimNode& a_si
   }
   m_u32State = SIM_STATE_OPEN;
   m_blOffline = false;
+  m_lLockTasks = 0;
   m_mapCallback.clear();
   m_mapConfig.clear();
   m_mapMeter = {{"feedroller", 0}, {"separationpad", 0}};
@@ -249,7 +252,10 @@ void CSimScanner::EndSession() {
 
 const char* CSimScanner::Success(const CSimNode&, CSimNode&) { return "success"; }
 
-const char* CSimScanner::ResourceLock(const CSimNode&, CSimNode&) { return TakeBusy() ? "busy" : "success"; }
+const char* CSimScanner::ResourceLock(const CSimNode&, CSimNode&) {
+  ++m_lLockTasks;
+  return TakeBusy() ? "busy" : "success";
+}
 
 const char* CSimScanner::RegisterCallback(const CSimNode& a_simnode, CSimNode&) {
   static const char* const s_aszName[] = {"connectionchange", "pnpchange", "imageavailable", "buttonevent"};

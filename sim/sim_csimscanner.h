@@ -163,6 +163,7 @@ class CSimScanner {
   bool m_blOffline = false;
   bool m_blStopWorker = false;  // set by interfaceclose: the thread ends once the lock is released
   uint64_t m_u64Session = 0;    // changes at every session begin and end: older jobs see it
+  long m_lLockTasks = 0;        // resourcelock and resourcebegin tasks since interfaceopen
   uint64_t m_u64Job = 0;        // changes at every scan begin and end
   std::map<std::string, SimCallback> m_mapCallback;
   std::map<std::string, std::string> m_mapConfig;  // values set by setconfig

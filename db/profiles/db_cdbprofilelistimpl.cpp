@@ -3,6 +3,8 @@
 // the rest of the profiles subsystem.
 #include "db_cdbprofilelistimpl.h"
 
+#include <strings.h>
+
 #include "db_cdatabase.h"
 #include "db_cdbprofileitem.h"
 #include "os_coscfg.h"
@@ -15,6 +17,24 @@
 
 namespace {
 constexpr size_t s_sizetReport = 65536;
+
+// The profile directories of models that keep them in a subdirectory of
+// the PMX_PROFILESDIR directory, tried in this order.
+struct DbProfileSubdirectory {
+  const char* szModelDirectory;
+  const char* szSubdirectory;
+};
+constexpr DbProfileSubdirectory s_adbprofilesubdirectory[] = {
+    {"pmx_alder", "alderA"}, {"pmx_birch", "birchB"}, {"pmx_birch", "birchA"}, {"pmx_cedar", "cedarB"},
+    {"pmx_cedar", "cedarA"}, {"pmx_cedar", "rowanD"}, {"pmx_cedar", "rowanC"}, {"pmx_larch", "larchD"},
+    {"pmx_larch", "larchC"}, {"pmx_larch", "larchB"}, {"pmx_larch", "larchA"}, {"Vorlan_20", "20"},
+    {"Vorlan_30", "30"},
+};
+
+const char* Configured(unsigned a_uTag) {
+  const char* szValue = g_poscfg ? g_poscfg->Get(OS_CFGSECTION_MAIN, a_uTag) : nullptr;
+  return szValue ? szValue : "";
+}
 }  // namespace
 
 CDbProfileListImpl::CDbProfileListImpl(CDatabase* a_pdatabase, unsigned int a_uMax)
@@ -45,14 +65,31 @@ void CDbProfileListImpl::FindUserDirectory() {
   if (COsCfg::GetEnv("PMX_PROFILESDIR", nullptr, sizeof m_szUserDirectory, m_szUserDirectory) == OS_STS_SUCCESS &&
       m_szUserDirectory[0]) {
     OsLogDebug(OS_LOG_INFO, "PMX_PROFILES: %s", m_szUserDirectory);
+    FindModelSubdirectory();
+    OsLogDebug(OS_LOG_INFO, "Profile directory: %s", m_szUserDirectory);
     return;
   }
   m_szUserDirectory[0] = '\0';
-  const char* szRoot = g_poscfg ? g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_USERROOTDIRECTORY) : nullptr;
-  if (!szRoot || !*szRoot) return;
+  const char* szRoot = Configured(OS_CFGTAG_USERROOTDIRECTORY);
+  if (!*szRoot) return;
   if (!COsFile::PathJoin(m_szUserDirectory, sizeof m_szUserDirectory, szRoot, "profiles")) {
     OsLog(OS_LOG_ERROR, "profile directory does not fit...<%s>", szRoot);
     m_szUserDirectory[0] = '\0';
+  }
+}
+
+// Some models keep their profiles in a subdirectory of the PMX_PROFILESDIR
+// directory: the first of theirs that exists is taken.
+void CDbProfileListImpl::FindModelSubdirectory() {
+  for (const DbProfileSubdirectory& dbprofilesubdirectory : s_adbprofilesubdirectory) {
+    char szCandidate[s_sizetPath];
+    if (strcasecmp(dbprofilesubdirectory.szModelDirectory, Configured(OS_CFGTAG_MODELDIRECTORY)) != 0 ||
+        !COsFile::PathJoin(szCandidate, sizeof szCandidate, m_szUserDirectory, dbprofilesubdirectory.szSubdirectory) ||
+        !COsFile::Exists(szCandidate)) {
+      continue;
+    }
+    COsString::SStrCpy(m_szUserDirectory, sizeof m_szUserDirectory, szCandidate);
+    return;
   }
 }
 

@@ -31,8 +31,9 @@ class CDbProfileListImpl {
   void Restore();
   void Free();
   CDbProfileItem* GetCurrentProfile();
-  // The user's profile directory: PMX_PROFILESDIR, else UserRootDirectory
-  // and "profiles"; null when neither is known.
+  // The user's profile directory: PMX_PROFILESDIR (or the model's
+  // subdirectory in it), else UserRootDirectory and "profiles"; null when
+  // neither is known.
   const char* GetUserProfileDirectory() const;
   CDbProfileItem* GetDatabaseResourceProfile();
   uint32_t GetMax() const { return m_u32Max; }
@@ -44,6 +45,7 @@ class CDbProfileListImpl {
  private:
   void FreeItems();
   void FindUserDirectory();
+  void FindModelSubdirectory();
 
   CDatabase* m_pdatabase;  // not owned
   uint32_t m_u32Max;

@@ -20,16 +20,18 @@ TEST(DevDriverConfig, DefaultsWithoutTheStore) {
   for (const auto& c : acase) EXPECT_STREQ(DevDriverConfigGet(c.edrvcfgtag), c.szDefault) << c.edrvcfgtag;
   EXPECT_EQ(DevDriverConfigGetLong(DRV_CFGTAG_FORCENEXILUSEIMAGEEND), 1);
   EXPECT_EQ(DevDriverConfigGetLong(DRV_CFGTAG_FORCEUNITS), 0);
-  // The table: 21 names, tags 1001 to 1021 but 1015, 1003 twice.
+  // The table: 21 names, one tag each, 1001 to 1021 in order (the history
+  // switch no longer shares the open time-out's tag).
   ASSERT_EQ(g_uDrvCfgValues, 21u);
   std::set<unsigned> setTag;
-  for (unsigned i = 0; i < g_uDrvCfgValues; ++i) setTag.insert(g_adrvcfgvalue[i].edrvcfgtag);
-  EXPECT_EQ(setTag.size(), 20u);
-  EXPECT_EQ(setTag.count(1015), 0u);
-  EXPECT_EQ(*setTag.begin(), 1001u);
-  EXPECT_EQ(*setTag.rbegin(), 1021u);
+  for (unsigned i = 0; i < g_uDrvCfgValues; ++i) {
+    EXPECT_EQ(g_adrvcfgvalue[i].edrvcfgtag, 1001u + i) << g_adrvcfgvalue[i].szName;
+    setTag.insert(g_adrvcfgvalue[i].edrvcfgtag);
+  }
+  EXPECT_EQ(setTag.size(), 21u);
+  EXPECT_NE(DRV_CFGTAG_FORCEHISTORYOFF, DRV_CFGTAG_FORCEOPENTIMEOUT);
 
   testsupport::LogCapture log;
-  EXPECT_STREQ(DevDriverConfigGet(static_cast<EDRVCFGTAG>(1015)), "");
-  EXPECT_TRUE(log.Contains("unrecognized driver configuration tag...1015"));
+  EXPECT_STREQ(DevDriverConfigGet(static_cast<EDRVCFGTAG>(1022)), "");
+  EXPECT_TRUE(log.Contains("unrecognized driver configuration tag...1022"));
 }

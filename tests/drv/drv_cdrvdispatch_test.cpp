@@ -106,10 +106,11 @@ TEST_F(DrvDispatchTest, ReplyIdsFollowTheRequest) {
   Reply reply = Run(Task(Command("interfaceopen"), "00000000000000000042"));
   EXPECT_EQ(Number(reply.strReply), 42);
   EXPECT_EQ(Number(reply.strId), 7);
-  // Commands not built yet answer "fail" and stop the task.
+  // Without a device facade the interface cannot open: "fail", and the
+  // task stops.
   EXPECT_EQ(reply.strStatus, "fail");
   EXPECT_EQ(reply.eossts, OS_STS_FAIL);
-  EXPECT_TRUE(m_plog->Contains("command not built yet...<interfaceopen>"));
+  EXPECT_TRUE(m_plog->Contains("m_pdev is null..."));
   EXPECT_EQ(m_pdrvcommandfsm->GetCurrentState(), DRV_STATE_CLOSED);
 
   reply = Run(Task(Command("interfaceopen"), "2147483647"));

@@ -660,7 +660,8 @@ def badinput_gets_a_clear_status():
     # A configuration the unit cannot have is refused and leaves it loaded.
     for flags in ({"pages": 100001}, {"pages": 99999999999999999999}, {"pages": "-1"}, {"pages": "abc"},
                   {"simmodel": "oak"}, {"delay": ""}, {"paperjam": 0}, {"blank": "1,,2"}, {"patch": "2:staple"},
-                  {"busy": "maybe"}, {"getoutputword": "1:BUSY"}, {"getoutputword": "0:busy"},
+                  {"busy": "maybe"}, {"busyafter": "x"}, {"busyafter": "-2"}, {"getoutputword": "1:BUSY"},
+                  {"getoutputword": "0:busy"},
                   {"getoutputword": "2"}, {"padimage": "-1"}, {"padimage": 16777217}, {"imagedirectory": os.path.join(ROOT, "missing")}, {"duplex": "yes"},
                   {"inquiry": os.path.join(ROOT, "missing.inquiry")}, {"inquiry": not_xml()}):
         unit.send("interfaceopen", simulate(**flags), "fail")
@@ -693,6 +694,14 @@ def badinput_gets_a_clear_status():
     unit.send("resourcelock", "", "busy")
     unit.send("sessionbegin", "", "busy")
     unit.send("sessionbegin", "", "success")
+    unit.close()
+    # With busyafter the busy answers wait for that many lock tasks: an opening goes through first.
+    unit.send("interfaceopen", simulate(busy=2, busyafter=1), "success")
+    unit.send("resourcelock", "", "success")
+    unit.send("sessionbegin", "", "success")
+    unit.send("resourcebegin", "", "busy")
+    unit.send("resourcelock", "", "busy")
+    unit.send("resourcelock", "", "success")
     unit.close()
 
 

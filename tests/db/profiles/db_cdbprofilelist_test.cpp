@@ -3,6 +3,7 @@
 // operations still to come, and the objects it makes and deletes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "db_profile_fixture.h"
 #include "os_coscfg.h"
 #include "os_coscfgtags.h"
+#include "test_support.h"
 
 namespace {
 
@@ -159,6 +161,31 @@ TEST_F(DbProfileListTest, OperationsStillToComeLogAndFail) {
   dbprofilelist.Free();
   EXPECT_EQ(m_plog->Text(), strBefore);
   EXPECT_EQ(CDbDatum::DbDatumFind(0, DB_ID_THRESHOLD, DB_BIN_BITONAL_FRONT)->GetCurrentLongNoCallback(), 90);
+}
+
+// The user's directory: below the user root, or the PMX_PROFILESDIR
+// directory with the first existing subdirectory of the model's rows.
+TEST_F(DbProfileListTest, UserDirectoryFromTheRootOrTheEnvironment) {
+  const std::string strUser = testsupport::RootPath("user");
+  const std::string strShared = testsupport::RootPath("shared");
+  ASSERT_EQ(m_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_USERROOTDIRECTORY, strUser.c_str()), OS_STS_SUCCESS);
+  ASSERT_EQ(m_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_MODELDIRECTORY, "PMX_Cedar"), OS_STS_SUCCESS);
+  const auto Directory = [this] {
+    CDbProfileList dbprofilelist(m_pdatabase.get(), 64);
+    const char* sz = dbprofilelist.GetUserProfileDirectory();
+    return std::string(sz ? sz : "(null)");
+  };
+  EXPECT_EQ(Directory(), strUser + "/profiles");
+  setenv("PMX_PROFILESDIR", strShared.c_str(), 1);
+  EXPECT_EQ(Directory(), strShared);
+  // cedarB, cedarA, rowanD, rowanC in this order: the first that exists.
+  testsupport::RunProgram({"mkdir", "-p", strShared + "/rowanC", strShared + "/cedarA"});
+  EXPECT_EQ(Directory(), strShared + "/cedarA");
+  ASSERT_EQ(m_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_MODELDIRECTORY, "kv"), OS_STS_SUCCESS);
+  EXPECT_EQ(Directory(), strShared);
+  unsetenv("PMX_PROFILESDIR");
+  ASSERT_EQ(m_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_USERROOTDIRECTORY, ""), OS_STS_SUCCESS);
+  EXPECT_EQ(Directory(), "(null)");
 }
 
 TEST_F(DbProfileListTest, EveryObjectMadeIsDeleted) {

@@ -1,0 +1,296 @@
+"""The driver and data entries as a front end sees them: the staged library loaded through ctypes (drvfront),
+the simulated scanner staged beside it, a throwaway root.
+
+    check_driver.py STAGE GROUP
+
+Groups: entry (tasks without a session), open (a session's interface: open, refusals, close, a new open),
+failedstart (a process whose first open failed), data (the data entry), badinput (texts and arguments a front end should not send), session and busy (the
+scanner's session and its busy answers: they need the engine's session opening and resource lock, and until
+those are built they check what the least engine gives and say so)."""
+import os
+import re
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import drvfront  # noqa: E402
+from drvfront import group, leaf, task_text  # noqa: E402
+
+
+def built(front, operation):
+    """Whether the device engine's operation is built (a least one logs that it is not)."""
+    return ("CDevImpl::%s: not built yet" % operation) not in front.log()
+
+
+def waits(operation, what):
+    print("  (waits for the engine's %s: %s)" % (operation, what))
+
+
+def fixed(front, data, status, entry="DriverEntry"):
+    """The library's fixed reply (ids 0) with that status word."""
+    reply = front.raw(data, 0, entry)
+    assert reply.id == 0 and reply.status == status, reply.text
+    return reply
+
+
+# -- tasks without a session -----------------------------------------------------------------------------------
+@group
+def entry_close_first(front):
+    """An interfaceclose without a session changes nothing: fixed success, the service layer never starts."""
+    text, _ = front.task("interfaceclose")
+    fixed(front, text.encode(), "success")
+    assert front.logs() == [], front.logs()
+
+
+@group
+def entry_null_and_junk(front):
+    """Null, empty, non-XML, an interfaceopen too deep in the text: each a fixed failure, the reason logged."""
+    pointer = front.call(None)
+    assert pointer
+    front.check(drvfront.ctypes.string_at(pointer).decode(), 0)
+    for data in (b"", b"not xml at all", ("<task>" + " " * 300 + "<interfaceopen></interfaceopen></task>").encode()):
+        fixed(front, data, "fail")
+        # Each start writes its log anew.
+        assert "expected <interfaceopen>, but got %s..." % data.decode() in front.log(), data
+
+
+@group
+def entry_first_get(front):
+    """A get before any interfaceopen: fixed failure, and the log says what was expected."""
+    reply = front.get("resolution", fixed=True)
+    assert reply.status == "fail"
+    assert "expected <interfaceopen>, but got <task id='" in front.log()
+
+
+# -- the session's interface -----------------------------------------------------------------------------------
+def check_open(front, reply, callername="drvfront"):
+    """An interfaceopen's reply: the driver event's name, and a profile directory that exists."""
+    assert reply.status == "success" and reply.id == 1, reply.text
+    assert re.fullmatch(r"DriverEvent_\d{17}", reply.find("reporteventname/eventname")), reply.text
+    directory = reply.find("reportinterface/profiledirectory")
+    assert os.path.isdir(directory) and os.path.basename(directory) == callername, reply.text
+    assert os.path.realpath(directory).startswith(os.path.realpath(front.root) + os.sep), directory
+    return directory
+
+
+@group
+def open_first(front):
+    """interfaceopen answers success with the event name and the profile directory; a get then needs the device's
+    lock, and in Opened is refused by the state machine."""
+    check_open(front, front.interfaceopen())
+    reply = front.get("resolution")
+    if built(front, "ResourceLock"):
+        assert reply.status == "invalidstate", reply.text
+    else:
+        assert reply.status == "fail" and "ResourceLock failed..." in front.log(), reply.text
+        waits("ResourceLock", "a get in Opened reads invalidstate")
+
+
+@group
+def open_second_refused(front):
+    """A second interfaceopen is refused by the state machine and the session goes on: the event list is still
+    answered by the driver, and interfaceclose is the driver's own reply."""
+    reply = front.interfaceopen(expect="invalidstate")
+    assert reply.id != 0, reply.text
+    text, task_id = front.task("get", leaf("id", "eventlist"))
+    events = front.raw(text.encode())
+    assert events.id == task_id, events.text
+    front.send("interfaceclose", expect="success")
+
+
+@group
+def open_again(front):
+    """After a clean interfaceclose a new interfaceopen in the same process opens a new session."""
+    check_open(front, front.interfaceopen(callername="second"), "second")
+    front.send("interfaceclose", expect="success")
+    text, _ = front.task("interfaceclose")
+    fixed(front, text.encode(), "success")
+
+
+@group
+def open_isis(front):
+    """An ISIS caller waits on the driver event in the global namespace."""
+    reply = front.interfaceopen(callername="isis")
+    assert re.fullmatch(r"Global\\DriverEvent_\d{17}", reply.find("reporteventname/eventname")), reply.text
+    front.send("interfaceclose", expect="success")
+
+
+@group
+def open_junk_in_session(front):
+    """Texts that are no task, sent during a session: a status word each, and the session goes on."""
+    check_open(front, front.interfaceopen(callername="junk"), "junk")
+    for data in (b"", b"not xml at all", b"<task id='x'><get></task>"):
+        reply = front.raw(data)
+        assert reply.status in ("fail", "invalidstate"), reply.text
+    front.send("interfaceclose", expect="success")
+
+
+@group
+def failedstart_refuses(front):
+    """An interfaceopen whose device cannot open ends the session with its own reply; the process then refuses
+    every later task, a new interfaceopen too."""
+    os.remove(os.path.join(front.root, "opt", drvfront.COMPANY, drvfront.UNIQUE, "lib", "device.so"))
+    reply = front.interfaceopen(expect="fail")
+    assert reply.id == 1, reply.text
+    text, _ = front.task("interfaceopen", leaf("callername", "again"))
+    fixed(front, text.encode(), "fail")
+    fixed(front, front.task("get", leaf("id", "resolution"))[0].encode(), "fail")
+
+
+# -- the data entry --------------------------------------------------------------------------------------------
+@group
+def data_sessions(front):
+    """The data entry opens, answers what it has not built yet with fail, closes, and opens again."""
+    text, _ = front.task("get", leaf("id", "resolution"))
+    fixed(front, text.encode(), "fail", "DataEntry")
+    for _ in range(2):
+        front.interfaceopen(entry="DataEntry")
+        front.send("get", leaf("id", "resolution"), "fail", "DataEntry")
+        front.send("interfaceclose", expect="success", entry="DataEntry")
+    text, _ = front.task("interfaceclose")
+    fixed(front, text.encode(), "success", "DataEntry")
+
+
+@group
+def data_beside_driver(front):
+    """Both entries hold a session at once; each closes its own."""
+    check_open(front, front.interfaceopen())
+    front.interfaceopen(entry="DataEntry")
+    front.send("interfaceclose", expect="success", entry="DataEntry")
+    text, task_id = front.task("get", leaf("id", "eventlist"))
+    assert front.raw(text.encode()).id == task_id
+    front.send("interfaceclose", expect="success")
+
+
+# -- bad input -------------------------------------------------------------------------------------------------
+@group
+def badinput_callername(front):
+    """A caller name that climbs is one path element below the profile directory; nothing is made outside it."""
+    reply = front.interfaceopen(callername="../../x")
+    directory = check_open(front, reply, ".._.._x")
+    profiles = os.path.dirname(directory)
+    assert not os.path.exists(os.path.join(profiles, "..", "..", "x"))
+    for directory, names, _ in os.walk(front.root):
+        assert "x" not in names, directory
+    front.send("interfaceclose", expect="success")
+
+
+@group
+def badinput_words(front):
+    """"WIA" is not "wia" (kind 1), "TRUE" is not "true", a logging level before the logging, 1000 simflags:
+    each logged, the session opens."""
+    flags = "".join("<simflag>%s%s%s</simflag>" % (leaf("id", "f%d" % i), leaf("value", i), leaf("text", ""))
+                    for i in range(1000))
+    extra = leaf("usenomedia", "TRUE") + "<debug>%s%s</debug>" % (leaf("logginglevel", 5), leaf("logging", "custom"))
+    text, task_id = front.task("interfaceopen", leaf("callername", "WIA") + extra + leaf(
+        "simulate", leaf("simulation", "true") + "<simflag>%s%s%s</simflag>" % (
+            leaf("id", "imagedirectory"), leaf("value", front.images()), leaf("text", "")) + flags))
+    reply = front.raw(text.encode(), task_id)
+    check_open(front, reply, "WIA")
+    log = front.log()
+    assert "interface kind 1 for the caller <WIA>" in log
+    assert "<usenomedia> is not \"true\" nor \"false\"" in log
+    assert "Array overflow for <simflag/id>" in log
+    front.send("interfaceclose", expect="success")
+
+
+# -- the scanner's session -------------------------------------------------------------------------------------
+@group
+def session_begin(front):
+    """sessionbegin answers success with the report inquiry; a failed one leaves the session in Opened and the
+    next sessionbegin opens the interface again first."""
+    front.interfaceopen()
+    reply = front.send("sessionbegin")
+    assert "StartGui() called" not in front.log()
+    if not built(front, "SessionBegin"):
+        assert reply.status == "fail" and "Unable to open device..." in front.log(), reply.text
+        reply = front.send("sessionbegin")
+        assert reply.status == "fail" and "InterfaceOpen failed" not in front.log(), reply.text
+        tasks = [line.split("\t")[3] for line in front.tasklog()]
+        assert tasks == ["interfaceopen", "interfaceclose"] * 2, tasks
+        waits("SessionBegin", "success with the report inquiry, notcomplete with monitorbuttonevents")
+        front.send("interfaceclose", expect="success")
+        return
+    assert reply.status == "success" and reply.root.find("reportinquiry") is not None, reply.text
+    front.send("sessionend", expect="success")
+    reply = front.send("sessionbegin", leaf("monitorbuttonevents", "true"), "notcomplete")
+    assert len(reply.root) == 1, reply.text
+    deadline = time.time() + 10
+    events = ""
+    while "opencomplete" not in events and time.time() < deadline:
+        text, _ = front.task("get", leaf("id", "eventlist"))
+        events += front.raw(text.encode()).text
+        time.sleep(0.1)
+    assert events.find("opencomplete") < events.find("reportinquiry"), events
+    front.send("interfaceclose", expect="success")
+
+
+@group
+def session_gui_delay(front):
+    """The driver's own configuration reaches its readers: ForceGuiDelay 1 starts the GUI at sessionbegin (there
+    is none here, which is logged)."""
+    front.configure({"dsIdentity": {"ForceGuiDelay": "1"}})
+    front.interfaceopen()
+    front.send("sessionbegin")
+    log = front.log()
+    assert "StartGui() called" in log and "Failed to launch the GUI..." in log and "StartGui failed..." in log
+    front.send("interfaceclose", expect="success")
+
+
+def busy_session(front, busy):
+    """A session whose scanner turns busy after its opening; False (said) while the engine cannot open one."""
+    front.interfaceopen(busyafter=2, busy=busy)
+    reply = front.send("sessionbegin")
+    missing = [operation for operation in ("SessionBegin", "ResourceLock") if not built(front, operation)]
+    if missing:
+        waits(" and ".join(missing), "busy answers waited out, ten tries, the event list meanwhile")
+        front.send("interfaceclose", expect="success")
+        return False
+    assert reply.status == "success", reply.text
+    return True
+
+
+@group
+def busy_waited_out(front):
+    """Three busy answers are waited out (about 0.3 s); after a resourcelock task a get sends no resourcelock."""
+    if not busy_session(front, 3):
+        return
+    start = time.time()
+    reply = front.get("resolution")
+    assert reply.status != "fail" and 0.25 <= time.time() - start < 0.9, (reply.text, time.time() - start)
+    front.send("resourcelock", expect="success")
+    before = [line.split("\t")[3] for line in front.tasklog()].count("resourcelock")
+    front.get("resolution")
+    assert [line.split("\t")[3] for line in front.tasklog()].count("resourcelock") == before
+    front.send("interfaceclose", expect="success")
+
+
+@group
+def busy_ten_tries(front):
+    """A scanner that stays busy: a get fails after ten tries about 100 ms apart, while an event-list get from
+    another thread is answered at once, each reply whole."""
+    if not busy_session(front, 20):
+        return
+    answered = []
+
+    def events():
+        time.sleep(0.2)
+        start = time.time()
+        text, task_id = front.task("get", leaf("id", "eventlist"))
+        reply = drvfront.Reply(drvfront.ctypes.string_at(front.call(text.encode())).decode(), None)
+        answered.append((time.time() - start, reply.id == task_id))
+
+    thread = threading.Thread(target=events)
+    thread.start()
+    start = time.time()
+    front.get("resolution", expect="fail")
+    elapsed = time.time() - start
+    thread.join()
+    assert 0.9 <= elapsed <= 1.5, elapsed
+    assert answered and answered[0][0] < 0.5 and answered[0][1], answered
+    front.send("interfaceclose", expect="success")
+
+
+if __name__ == "__main__":
+    drvfront.main(sys.argv)
