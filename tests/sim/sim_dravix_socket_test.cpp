@@ -188,7 +188,10 @@ TEST_P(DravixSocketKinds, AScanCrossesAndInterfaceCloseEndsTheHost) {
 }
 
 TEST_P(DravixSocketKinds, LateRepliesInSmallPiecesArriveWhole) {
-  setenv("DRAVIX_PIECE", "61", 1);
+  // Pieces of a few bytes, a millisecond apart: the reply's pieces span tens
+  // of milliseconds, so that even a reader slowed by a loaded machine meets
+  // more than one read.
+  setenv("DRAVIX_PIECE", "5", 1);
   setenv("DRAVIX_DELAY", "30", 1);
   CHostPeer hostpeer;
   ASSERT_EQ(OS_STS_SUCCESS, hostpeer.Start(GetParam()));
