@@ -25,30 +25,6 @@ constexpr const char* s_szNone = nullptr;
 
 }  // namespace
 
-// Session opening and device state.
-EOSSTS CDevImpl::SessionBegin(PFNDEVMESSAGEMANAGER a_pfnMessageManager, bool, COsThread*) {
-  m_pfnMessageProc.store(a_pfnMessageManager);
-  return NotBuilt("SessionBegin", s_eosstsFail);
-}
-EOSSTS CDevImpl::ResourceBegin(bool) { return NotBuilt("ResourceBegin", s_eosstsFail); }
-EOSSTS CDevImpl::ResourceEnd() { return NotBuilt("ResourceEnd", s_eosstsFail); }
-void CDevImpl::NotifyDeviceStatusDeviceOnline(EDBID_FIRMWARE, bool) { NotBuilt("NotifyDeviceStatusDeviceOnline"); }
-void CDevImpl::NotifyDeviceStatusDeviceOnline(bool) { NotBuilt("NotifyDeviceStatusDeviceOnline"); }
-EOSSTS CDevImpl::SetAttributes(bool, bool) { return NotBuilt("SetAttributes", s_eosstsFail); }
-EOSSTS CDevImpl::SetupBegin(bool) { return NotBuilt("SetupBegin", s_eosstsFail); }
-EOSSTS CDevImpl::SetupEnd(bool) { return NotBuilt("SetupEnd", s_eosstsFail); }
-EOSSTS CDevImpl::SetOcpButtons(const char*) { return NotBuilt("SetOcpButtons", s_eosstsFail); }
-EOSSTS CDevImpl::DownloadBegin(const char*, unsigned int) { return NotBuilt("DownloadBegin", s_eosstsFail); }
-EOSSTS CDevImpl::DownloadRun() { return NotBuilt("DownloadRun", s_eosstsFail); }
-EOSSTS CDevImpl::DownloadEnd() { return NotBuilt("DownloadEnd", s_eosstsFail); }
-EOSSTS CDevImpl::EcdoCustomBegin() { return NotBuilt("EcdoCustomBegin", s_eosstsFail); }
-EOSSTS CDevImpl::EcdoCustomEnd() { return NotBuilt("EcdoCustomEnd", s_eosstsFail); }
-EOSSTS CDevImpl::GetConsumableMeters(char**) { return NotBuilt("GetConsumableMeters", s_eosstsFail); }
-EOSSTS CDevImpl::SetConsumableMeter(const char*) { return NotBuilt("SetConsumableMeter", s_eosstsFail); }
-EOSSTS CDevImpl::ResetConsumableMeter(const char*) { return NotBuilt("ResetConsumableMeter", s_eosstsFail); }
-EOSSTS CDevImpl::GetCartridgeDetected() { return NotBuilt("GetCartridgeDetected", s_eosstsFail); }
-const char* CDevImpl::PassThroughNexil(const char*) { return NotBuilt("PassThroughNexil", s_szNone); }
-
 // Scan pipeline and image hand-off. A scan "runs" from ScanBegin to ScanEnd
 // without a thread and delivers nothing, so that the device-manager
 // adapter's stop of a running scan can be seen: a stop request is answered

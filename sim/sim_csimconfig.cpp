@@ -170,6 +170,16 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
     if (!ParseBool(strValue, blBusy)) return Bad("busy");
     m_lBusy = blBusy ? -1 : 0;
   }
+  if (FlagValue(simnodeSimulate, "sessionbegin", strValue)) {
+    if (strValue.empty() || strValue.find_first_not_of("abcdefghijklmnopqrstuvwxyz") != std::string::npos)
+      return Bad("sessionbegin");
+    m_strSessionBegin = strValue;
+  }
+  // "relay": how many messagerelay tasks answer with a message, -1 all.
+  if (FlagValue(simnodeSimulate, "relay", strValue) && !CSimNode::Number(strValue, 0, 1000000, m_lRelay)) {
+    if (strValue != "-1") return Bad("relay");
+    m_lRelay = -1;
+  }
   for (int i = 0; i < SIM_FAULT_COUNT; ++i) {
     if (FlagValue(simnodeSimulate, s_aszFault[i], strValue) &&
         !CSimNode::Number(strValue, 1, s_lPagesMax, m_alFault[i])) {

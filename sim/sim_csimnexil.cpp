@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <stdexcept>
+#include <thread>
 
 #include "os_coslog.h"
 #include "sim_csimimage.h"
@@ -78,6 +80,7 @@ const char* CSimNexil::Entry(const char* a_szTask) {
   CSimNode simnodeCommand;
   CSimNode simnodeReply;
   std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_lDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(m_lDelayMs));
   const char* szStatus = Process(a_szTask, u64Id, simnodeCommand, simnodeReply);
   CSimTask::Log(m_strTaskLog, UnitName(), u64Id, simnodeCommand, szStatus ? szStatus : "throw");
   if (!szStatus) throw std::runtime_error("nexsim>>> NEXSIM_THROWAT");
@@ -175,6 +178,7 @@ bool CSimNexil::LoadTestKnobs(std::string& a_strError) {
       {"NEXSIM_THROWAT", 1, 1000000, &m_lThrowAt},
       {"NEXSIM_RELAY", 0, 1000000, &m_lRelays},
       {"NEXSIM_PADOUTPUT", 1, 16L << 20, &m_lPadOutput},
+      {"NEXSIM_DELAY", 0, 600000, &m_lDelayMs},
   };
   for (const auto& knob : aknob) {
     *knob.plValue = 0;

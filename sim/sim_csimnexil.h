@@ -27,7 +27,9 @@
 // after interfaceopen throws a C++ exception out of NexEntry instead of
 // being served), NEXSIM_RELAY (messagerelay answers "success" with a
 // reportmessage that many times, -1 for ever, before "endofmessages"),
-// NEXSIM_PADOUTPUT (each output's reportimage gets an element "nexsimpad"
+// NEXSIM_DELAY (milliseconds the library takes before each reply, from
+// the task after interfaceopen on), NEXSIM_PADOUTPUT (each output's
+// reportimage gets an element "nexsimpad"
 // of that many characters).
 #pragma once
 
@@ -138,6 +140,7 @@ class CSimNexil {
   std::map<long, std::string> m_mapGetOutputWord;  // by getoutput, counted from 1
   long m_lThrowAt = 0;
   long m_lRelays = 0;  // -1: without end
+  long m_lDelayMs = 0;  // before each reply (NEXSIM_DELAY)
   long m_lPadOutput = 0;
   long m_lTasksOpen = 0;  // tasks since interfaceopen
 

@@ -176,6 +176,7 @@ const char* CSimScanner::InterfaceOpen(const CSimNode& a_simnode, CSimNode& a_si
   m_mapConfig.clear();
   m_mapMeter = {{"feedroller", 0}, {"separationpad", 0}};
   m_lPageCount = 0;
+  m_lRelayed = 0;
   DefaultWindows();
   a_simnodeReply.Add(ReportConfig());
   a_simnodeReply.Add(ReportInquiry(true));
@@ -214,6 +215,7 @@ const char* CSimScanner::SessionBegin(const CSimNode& a_simnode, CSimNode&) {
     }
   }
   if (TakeBusy()) return "busy";
+  if (m_simconfig.m_strSessionBegin != "success") return m_simconfig.m_strSessionBegin.c_str();
   m_u32State = SIM_STATE_SESSION;
   m_esimactivity = SIM_ACTIVITY_NONE;
   m_blLampWarm = false;
