@@ -211,13 +211,16 @@ void CDevImpl::BeginFlatbed() {
 }
 
 // The flatbed's device manager and image library unloaded, the flatbed
-// left out of the configuration; the unloads wait for the libraries.
+// left out of the configuration; the unloads wait for the libraries. The
+// scanner's status is the feeder's from here on: a flatbed that went off
+// line would otherwise leave the whole scanner reported off line.
 void CDevImpl::DropFlatbedSession() {
   {
     CDbLockRelease dblockrelease;
     pod.m_pdevdevice->Unload(DB_FIRMWARE_FLATBED, pod.m_pdevdata);
   }
   DropFlatbed();
+  pod.m_pdevdevice->RefreshDeviceStatus();
 }
 
 EOSSTS CDevImpl::NexilSessionBegin() {

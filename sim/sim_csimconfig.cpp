@@ -152,7 +152,8 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
   if (!Number("pages", s_lPagesMax, m_lPages) || !Bool("duplex", m_blDuplex) ||
       !Number("delay", 60000, m_lDelayMs) || !Number("warmup", 600000, m_lWarmupMs) ||
       !Bool("asyncopen", m_blAsyncOpen) || !Number("opendelay", 60000, m_lOpenDelayMs) ||
-      !Number("offlineafter", 600000, m_lOfflineAfterMs) || !Number("onlineafter", 600000, m_lOnlineAfterMs)) {
+      !Number("offlineafter", 600000, m_lOfflineAfterMs) || !Number("onlineafter", 600000, m_lOnlineAfterMs) ||
+      !Number("sessionbegindelay", 60000, m_lSessionBeginDelayMs)) {
     return false;
   }
   if (FlagValue(simnodeSimulate, "button", strValue) && !ParseTimedText(strValue, m_lButtonMs, m_strButton)) {

@@ -52,6 +52,7 @@ class CSimConfig {
   long m_lOpenDelayMs = 0;    // how much later
   long m_lBusy = 0;           // busy answers still to give; -1 always busy
   std::string m_strSessionBegin = "success";  // the status word sessionbegin answers
+  long m_lSessionBeginDelayMs = 0;            // sessionbegin's time before it answers
   long m_lRelay = 0;          // messagerelay answers with a message this often; -1 for ever
   long m_alFault[SIM_FAULT_COUNT] = {};  // sheet (from 1) of each fault, 0 none
   std::set<long> m_setBlank;             // blank sheets

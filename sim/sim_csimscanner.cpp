@@ -4,6 +4,9 @@
 
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
 #include "os_coslog.h"
 #include "os_cosstring.h"
 #include "os_cosxmltask.h"
@@ -216,6 +219,8 @@ const char* CSimScanner::SessionBegin(const CSimNode& a_simnode, CSimNode&) {
   }
   if (TakeBusy()) return "busy";
   if (m_simconfig.m_strSessionBegin != "success") return m_simconfig.m_strSessionBegin.c_str();
+  if (m_simconfig.m_lSessionBeginDelayMs > 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(m_simconfig.m_lSessionBeginDelayMs));
   m_u32State = SIM_STATE_SESSION;
   m_esimactivity = SIM_ACTIVITY_NONE;
   m_blLampWarm = false;

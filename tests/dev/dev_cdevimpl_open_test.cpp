@@ -9,12 +9,14 @@
 #include <thread>
 #include <vector>
 
+#include "../os/io/os_cosusb_testutil.h"
 #include "dev_cdevimpl.h"
 #include "dev_cdevnexil.h"
 #include "dev_device_fixture.h"
 #include "dev_driverconfig.h"
 #include "dev_waits.h"
 #include "os_costhread.h"
+#include "db_cdblock.h"
 #include "os_cosxmltask.h"
 
 namespace {
@@ -31,6 +33,7 @@ class DevOpen : public devtest::DeviceFixture {
   void TearDown() override {
     DevSetWaitLimit(DEV_WAIT_OPENRETRY, -1);
     DevSetWaitLimit(DEV_WAIT_THREADSTOP, -1);
+    DevSetWaitLimit(DEV_WAIT_FLATBEDOPEN, -1);
     DeviceFixture::TearDown();
   }
 
@@ -102,6 +105,7 @@ TEST_F(DevOpen, SynchronousOpenSendsTheTasksInOrder) {
 // on the stand-in's thread when its open is asynchronous), and an
 // opencomplete event carries the report inquiry.
 class DevOpenThread : public DevOpen, public ::testing::WithParamInterface<bool> {};
+class DevOpenReadThread : public DevOpen {};
 
 TEST_P(DevOpenThread, CompletesOnTheThreadWithAnEvent) {
   const bool blAsync = GetParam();
@@ -207,12 +211,16 @@ TEST_F(DevOpen, AFlatbedThatFailsItsSessionIsDropped) {
 
 TEST_F(DevOpen, AFlatbedGoneWhileTheFeederOpensIsDropped) {
   NameFlatbed();
-  SetSimulation({{"flatbed.offlineafter", "0"}});
+  // The flatbed drops off line while the feeder's session begins.
+  SetSimulation({{"flatbed.offlineafter", "20"}, {"adf.sessionbegindelay", "300"}});
   DevSetWaitLimit(DEV_WAIT_FLATBEDOPEN, 300);
   CDev dev(m_pdatabase.get(), nullptr, nullptr);
   ASSERT_EQ(dev.InterfaceOpen(DEV_DRIVER_DEFAULT), OS_STS_SUCCESS) << m_plog->Text();
-  dev.SessionBegin(Message);
+  // The feeder opens alone, on line (the fault mended: the flatbed gone
+  // off line left the scanner reported off line, and the open answered 9).
+  EXPECT_EQ(dev.SessionBegin(Message), OS_STS_SUCCESS);
   DevSetWaitLimit(DEV_WAIT_FLATBEDOPEN, -1);
+  EXPECT_EQ(dev.GetDeviceStatus(), 2);
   EXPECT_TRUE(m_plog->Contains("Flatbed was removed while we were opening the adf...")) << m_plog->Text();
   EXPECT_FALSE(FlatbedConfigured());
   EXPECT_EQ(devtest::Impl(dev).GetPod().m_pdevdevice->GetFirmware(), DB_FIRMWARE_ADF);
@@ -233,6 +241,64 @@ TEST_F(DevOpen, WithoutAUnitTheScannerIsOnlyListed) {
   EXPECT_TRUE(m_plog->Contains("Can't find device.dll file, continuing anyways without registering in pnp.list..."));
   EXPECT_EQ(pod.m_posusb, nullptr);
   EXPECT_TRUE(Tasks().empty());
+}
+
+// With a "device" library whose DEVICECONFIG names the scanner, the scanner
+// is entered into "pnp.list" for the session.
+TEST_F(DevOpen, WithoutAUnitTheDeviceConfigListsTheScanner) {
+  SetConfigured(OS_CFGTAG_HOMEDIRECTORY, testsupport::RootPath("home"));
+  SetConfigured(OS_CFGTAG_ROOTCOMMONDIRECTORY, testsupport::RootPath("rootcommon"));
+  SetConfigured(OS_CFGTAG_LOGDIRECTORY, testsupport::RootPath("log"));
+  for (const char* szDirectory : {"home", "rootcommon", "log"})
+    std::filesystem::create_directories(testsupport::RootPath(szDirectory));
+  const std::string strLibrary = testsupport::RootPath("home/device.so");
+  testsupport::RunProgram({"touch", strLibrary});
+  int iStatus = -1;
+  testsupport::RunProgram({SCANDRV_PMXRES, "add", strLibrary,
+                           "DEVICECONFIG=<devices><device><devicefriendlyname>Sim Scanner</devicefriendlyname>"
+                           "<model>mapleB</model><devicetype>usb</devicetype></device></devices>"},
+                          &iStatus);
+  ASSERT_EQ(iStatus, 0);
+  Configure("devicefriendlyname", "Sim Scanner");
+  Configure("devicefilename", "/dev/usb/sim0");
+  m_pdatabase->FindDirect(DB_BIN_MACHINE, DB_ID_FIRMWARE)->SetDefaultLong(DB_FIRMWARE_FLATBED);
+  CDev dev(m_pdatabase.get(), nullptr, nullptr);
+  ASSERT_EQ(dev.InterfaceOpen(DEV_DRIVER_STI), OS_STS_SUCCESS) << m_plog->Text();
+  EXPECT_EQ(dev.SessionBegin(Message), OS_STS_SUCCESS);
+  EXPECT_NE(devtest::Impl(dev).GetPod().m_posusb, nullptr);
+  EXPECT_FALSE(m_plog->Contains("Can't find device.dll file"));
+  const usbtest::PnpFile pnpfile = usbtest::ReadPnpFile();
+  std::string strSlots;
+  for (const std::string& strSlot : pnpfile.slots) strSlots += strSlot + "\n";
+  EXPECT_NE(strSlots.find("Sim Scanner"), std::string::npos) << strSlots;
+  EXPECT_NE(strSlots.find("/dev/usb/sim0"), std::string::npos) << strSlots;
+  // The serial number the configuration lacks reads as zeros.
+  EXPECT_NE(strSlots.find("0000000000000000"), std::string::npos) << strSlots;
+}
+
+// An asynchronous open completing on the stand-in's thread while the
+// caller reads values and events: the completion's database work and the
+// caller's share the database lock.
+TEST_F(DevOpenReadThread, CompletionRacesTheCallersReads) {
+  Configure("monitorbuttonevents");
+  SetSimulation({{"asyncopen", "true"}, {"opendelay", "20"}});
+  CDev dev(m_pdatabase.get(), nullptr, nullptr);
+  ASSERT_EQ(dev.InterfaceOpen(DEV_DRIVER_DEFAULT), OS_STS_SUCCESS) << m_plog->Text();
+  ASSERT_EQ(dev.SessionBegin(Message), static_cast<EOSSTS>(DEV_STS_NOTCOMPLETE));
+  COsXmlTask osxmltask("", COsXmlTask::s_sizetMinimumCapacity);
+  bool blOpenComplete = false;
+  for (int i = 0; i < 2000 && !blOpenComplete; ++i) {
+    {
+      CDbLockGuard dblockguard;
+      m_pdatabase->GetCurrentLongFromId(DB_ID_XRESOLUTION);
+      m_pdatabase->GetCurrentStringFromId(DB_ID_SERIALNUMBER);
+    }
+    dev.GetDeviceStatus();
+    if (dev.GetDriverEvent(&osxmltask) == OS_STS_SUCCESS)
+      blOpenComplete = std::string(osxmltask.GetTaskBuffer()).find("opencomplete") != std::string::npos;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  EXPECT_TRUE(blOpenComplete) << m_plog->Text();
 }
 
 }  // namespace
