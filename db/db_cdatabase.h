@@ -81,6 +81,15 @@ struct DbEcdoCache {
   char aszName[4][sizeof DbEcdoRecord::szName];
 };
 
+// What the language rule keeps for its database: whether it has built the
+// list of languages, and whether a fix-up pass has applied the language yet
+// (the first pass does, whichever value started it). A database opened
+// again builds and applies both anew.
+struct DbLanguageState {
+  bool blListBuilt;
+  bool blApplied;
+};
+
 // The suffix of a configuration-record key, defined with the records.
 enum EDBCONFIGTARGET : int;
 // The target of the keys common to both scanner units.
@@ -685,6 +694,7 @@ class CDatabase {
   DbEcdoCustomHeader* DeviceGetEcdoCustomHeader() { return &m_dbecdocustomheader; }
   DbOverride* GetOverride() { return &m_dboverride; }
   DbEcdoCache* GetEcdoCache() { return &m_dbecdocache; }
+  DbLanguageState* GetLanguageState() { return &m_dblanguagestate; }
   COsXmlTask* GetXmlTask() { return m_posxmltask; }
   COsXmlTask* GetDbMakeXml();
 
@@ -823,6 +833,7 @@ class CDatabase {
   DbEcdoCustomHeader m_dbecdocustomheader = {};
   DbOverride m_dboverride = {};
   DbEcdoCache m_dbecdocache = {};
+  DbLanguageState m_dblanguagestate = {};
   DbEcdoCustomSettings m_dbecdocustomsettings = {};
   DbDebugRecord m_dbdebugrecord = {};
   DbSimulationRecord m_dbsimulationrecord = {};

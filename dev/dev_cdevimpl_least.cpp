@@ -60,16 +60,7 @@ long CDevImpl::ScanStatisticsGetImageCountFromZero() {
   return NotBuilt("ScanStatisticsGetImageCountFromZero", 0L);
 }
 
-// Calibration and diagnostics.
-EOSSTS CDevImpl::CalibrateBegin() { return NotBuilt("CalibrateBegin", s_eosstsFail); }
-EOSSTS CDevImpl::CalibrateRun() { return NotBuilt("CalibrateRun", s_eosstsFail); }
-EOSSTS CDevImpl::CalibrateEnd() { return NotBuilt("CalibrateEnd", s_eosstsFail); }
-EOSSTS CDevImpl::CalibrateReset() { return NotBuilt("CalibrateReset", s_eosstsFail); }
-EDEVSTS CDevImpl::GetCalibrateStatus() { return NotBuilt("GetCalibrateStatus", s_edevstsFail); }
-void CDevImpl::SetCalibrateStatus(EDEVSTS) { NotBuilt("SetCalibrateStatus"); }
-EOSSTS CDevImpl::DiagnosticBegin(bool) { return NotBuilt("DiagnosticBegin", s_eosstsFail); }
-EOSSTS CDevImpl::DiagnosticRun(const char*, const char*) { return NotBuilt("DiagnosticRun", s_eosstsFail); }
-EOSSTS CDevImpl::DiagnosticEnd() { return NotBuilt("DiagnosticEnd", s_eosstsFail); }
+// Diagnostic inputs.
 EOSSTS CDevImpl::DiagnosticGetInputResult(DeviceLog*) { return NotBuilt("DiagnosticGetInputResult", s_eosstsFail); }
 
 // ECDO lists and the model's report inquiry. The session's opening goes on
@@ -82,8 +73,6 @@ void CDevImpl::CreateReportInquiry() {
   pod.m_preportinquiry->StartNonTask("reportinquiry", 0);
   pod.m_preportinquiry->FinalizeNonTask("reportinquiry");
 }
-const char* CDevImpl::ScannerEntry(EDBID_FIRMWARE, COsXmlTask*) { return NotBuilt("ScannerEntry", s_szNone); }
-const char* CDevImpl::NexEntry(EDBID_FIRMWARE, COsXmlTask*) { return NotBuilt("NexEntry", s_szNone); }
 
 // Device text and version reports, log maintenance.
 EOSSTS CDevImpl::GetVersionInfo(DeviceLog*, bool) { return NotBuilt("GetVersionInfo", s_eosstsFail); }

@@ -14,9 +14,6 @@
 
 namespace {
 const char* const s_aszLibrary[DEV_LIBRARY_COUNT] = {"device-manager", "image"};
-// A library has no time limit of its own here: the adapters' exchanges
-// take none.
-constexpr long s_lTaskTimeout = 0;
 }  // namespace
 
 EOSSTS CDevImpl::ScannerEntryCallbackFriend(void* a_pvUser) {
@@ -51,9 +48,9 @@ EOSSTS CDevImpl::SendAttributeTask(EDEVLIBRARY a_edevlibrary) {
   const EDBID_FIRMWARE edbidfirmware = pod.m_pdatabase->NeedScanFromFlatbed() ? DB_FIRMWARE_FLATBED : DB_FIRMWARE_ADF;
   const char* szReply = nullptr;
   if (a_edevlibrary == DEV_LIBRARY_DEVICE && pod.m_pdevdevice) {
-    szReply = pod.m_pdevdevice->ScannerEntry(edbidfirmware, posxmltask, s_lTaskTimeout);
+    szReply = ScannerEntry(edbidfirmware, posxmltask);
   } else if (a_edevlibrary == DEV_LIBRARY_NEXIL && pod.m_pdevnexil) {
-    szReply = pod.m_pdevnexil->NexEntry(edbidfirmware, posxmltask);
+    szReply = NexEntry(edbidfirmware, posxmltask);
   } else {
     OsLog(OS_LOG_ERROR, "no %s library for unit %d...", s_aszLibrary[a_edevlibrary], edbidfirmware);
     return OS_STS_FAIL;

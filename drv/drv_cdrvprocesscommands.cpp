@@ -34,7 +34,10 @@ const char* CDrvProcessCommands::GetLexiconStatusFromEdbsts(EDBSTS a_edbsts) {
   }
 }
 
-void CDrvProcessCommands::BeginTask() { m_blSetmanyBegun = false; }
+void CDrvProcessCommands::BeginTask() {
+  m_blSetmanyBegun = false;
+  m_drvservicerequest = {};
+}
 
 EOSSTS CDrvProcessCommands::NotBuilt(OsXmlCallback* a_posxmlcallback) {
   OsLog(OS_LOG_ERROR, "command not built yet...<%s>", a_posxmlcallback->szName);

@@ -153,8 +153,27 @@ struct DrvEngineSeam {
   EDEVSTS (*pfnSaveLog)(void* a_pvUser, const char* a_szFilename, const char* a_szText, bool a_blSaveImages,
                         bool a_blSession);
   const char* (*pfnGetLexiconStatus)(void* a_pvUser, EDEVSTS a_edevsts);
+  // The driver's automatic colour learning scan: 0, 46 not enough colour,
+  // 47 not enough pages, or another failure.
+  long (*pfnAutoColorLearn)(void* a_pvUser);
   void* pvUser;
 };
+
+// The arguments of the service commands, cleared before each task. Texts
+// are bounded and terminated; one that does not fit is refused.
+constexpr size_t DRV_SERVICEREQUEST_TEXT = 1024;
+struct DrvServiceRequest {
+  // A diagnostic run's type and value, as the request gave them.
+  char szDiagnosticType[DRV_SERVICEREQUEST_TEXT];
+  char szDiagnosticValue[DRV_SERVICEREQUEST_TEXT];
+  char szFilename[DRV_SERVICEREQUEST_TEXT];
+  int32_t i32DataSize;
+  int32_t i32DataOffset;  // taken, not used: the download starts at the file's start
+};
+
+// The ecdocustom answers are rebuilt through a content buffer of this size;
+// an element that does not fit fails the request, it is never cut.
+constexpr size_t DRV_ECDOCUSTOM_CONTENT = 0x20000;
 
 // Where a set lands: the datum it sets, the other side's datum kept alike
 // with it, and the bins the camera and window types picked (when the datum
@@ -309,6 +328,35 @@ class CDrvProcessCommands : public COverride {
 
   // The body of a command whose work is not built yet.
   EOSSTS NotBuilt(OsXmlCallback* a_posxmlcallback);
+
+  // Service commands (drv_cdrvprocesscommands_service.cpp,
+  // drv_cdrvprocesscommands_ecdocustom.cpp).
+  // A whole status reply of a device status's word, with the handler's
+  // status given.
+  EOSSTS AnswerDevice(EOSSTS a_eosstsDevice, EOSSTS a_eosstsHandler);
+  // The calibration type the request names, set; false (logged, "fail")
+  // when it cannot be.
+  bool SetCalibrationType(const char* a_szValue);
+  // A download's number: decimal digits only, within 31 bits; anything else
+  // is refused ("badvalue") and the walk stops.
+  EOSSTS TakeDownloadNumber(const OsXmlCallback* a_posxmlcallback, int32_t* a_pi32Field, const char* a_szElement);
+  // A meter command's reply: "success" without content, or "fail" logged
+  // with its message.
+  EOSSTS AnswerMeter(EOSSTS a_eosstsDevice, const char* a_szFailure);
+  // The driver's colour learning run here, or by the GUI when one runs.
+  long RunAutoColorLearn();
+  // The ecdocustom request of a command to the current unit, or (begin
+  // and end) to the feeder and then the flatbed; its answer rebuilt as the
+  // reply. 0, or 1 with "fail" or the device's word in the reply.
+  EOSSTS EcdoCustomRequest(const OsXmlCallback* a_posxmlcallback, bool a_blBothUnits);
+  EOSSTS EcdoCustomRequestUnit(const OsXmlCallback* a_posxmlcallback, EDBID_FIRMWARE a_edbidfirmware);
+  // The device's answer read and rebuilt as the reply; 0, or 1 with the
+  // reply's status word ("fail" for an answer that cannot be read).
+  EOSSTS EcdoCustomAnswer(const char* a_szAnswer);
+  EOSSTS EcdoCustomCopyElements();
+  // The content buffer, allocated on first use; null (logged) when it
+  // cannot be.
+  char* EcdoCustomContent();
 
   // Window, profile and reset commands (drv_cdrvprocesscommands_create.cpp,
   // _destroy, _rename, _reset, _export, _import; their arguments in
@@ -472,6 +520,9 @@ class CDrvProcessCommands : public COverride {
   // does), and the status word of a device status.
   EDEVSTS EngineSaveLog(const char* a_szFilename, const char* a_szText, bool a_blSaveImages);
   const char* EngineGetLexiconStatus(EDEVSTS a_edevsts);
+  // The driver's colour learning scan; 1 while the driver object does not
+  // offer it.
+  long EngineAutoColorLearn();
 
   // Reads the answers of the ecdocustom requests.
   COsXml m_osxml;
@@ -485,6 +536,10 @@ class CDrvProcessCommands : public COverride {
   // The arguments of the window, profile and reset commands.
   DrvWindowRequest m_drvwindowrequest = {};
   DrvFileRequest m_drvfilerequest = {};
+  // The arguments of the service commands, and the name buffer of the
+  // ecdocustom answers.
+  DrvServiceRequest m_drvservicerequest = {};
+  char m_szName[DRV_SERVICEREQUEST_TEXT] = {};
 
   DrvSetRequest m_drvsetrequest = {};
   // Setmany: the set types of its completed sets, and whether this task's

@@ -60,16 +60,16 @@
   X(WORK, ExitInterfaceclose)                           \
   X(WORK, ExitSessionbounce)                            \
   X(WORK, ExitSessionend)                               \
-  X(WORK, ExitAutocolorlearn)                           \
-  X(ARG, EnterCalibratebegin)                           \
-  X(WORK, ExitCalibratebegin)                           \
-  X(ARG, EnterCalibratebeginCalibrationtype)            \
-  X(ARG, EnterCalibratebeginCalibrationsavedata)        \
-  X(ARG, EnterCalibratebeginCalibrationdirectory)       \
-  X(WORK, ExitCalibrateend)                             \
-  X(WORK, ExitCalibratereset)                           \
-  X(WORK, ExitCalibraterun)                             \
-  X(WORK, ExitCalibratestatus)                          \
+  X(BUILT, ExitAutocolorlearn)                          \
+  X(BUILT, EnterCalibratebegin)                         \
+  X(BUILT, ExitCalibratebegin)                          \
+  X(BUILT, EnterCalibratebeginCalibrationtype)          \
+  X(BUILT, EnterCalibratebeginCalibrationsavedata)      \
+  X(BUILT, EnterCalibratebeginCalibrationdirectory)     \
+  X(BUILT, ExitCalibrateend)                            \
+  X(BUILT, ExitCalibratereset)                          \
+  X(BUILT, ExitCalibraterun)                            \
+  X(BUILT, ExitCalibratestatus)                         \
   X(BUILT, EnterCreate)                                 \
   X(BUILT, ExitCreate)                                  \
   X(BUILT, EnterCreateId)                               \
@@ -85,39 +85,39 @@
   X(BUILT, EnterDestroyId)                              \
   X(BUILT, EnterDestroyWindowtag)                       \
   X(BUILT, EnterDestroyText)                            \
-  X(WORK, ExitDiagnosticbegin)                          \
-  X(WORK, ExitDiagnosticend)                            \
-  X(WORK, ExitDiagnosticrun)                            \
-  X(ARG, EnterDiagnosticrunDiagnostictype)              \
-  X(ARG, EnterDiagnosticrunDiagnosticvalue)             \
-  X(WORK, ExitDownloadbegin)                            \
-  X(ARG, EnterDownloadbeginDatafileFilename)            \
-  X(ARG, EnterDownloadbeginDatafileDatasize)            \
-  X(ARG, EnterDownloadbeginDatafileDataoffset)          \
-  X(WORK, ExitDownloadend)                              \
-  X(WORK, ExitDownloadrun)                              \
-  X(WORK, ExitEcdocustombegin)                          \
-  X(WORK, ExitEcdocustomdelete)                         \
-  X(WORK, ExitEcdocustomend)                            \
-  X(WORK, ExitEcdocustomexport)                         \
-  X(WORK, ExitEcdocustomimport)                         \
-  X(WORK, ExitEcdocustomlearnvariability)               \
-  X(WORK, ExitEcdocustomnew)                            \
-  X(WORK, ExitEcdocustomrename)                         \
-  X(WORK, ExitEcdocustomreset)                          \
-  X(WORK, ExitEcdocustomsave)                           \
-  X(WORK, ExitEcdocustomsettingsmultiple)               \
-  X(WORK, ExitEcdocustomsettingssingle)                 \
-  X(WORK, ExitGetecdocustom)                            \
+  X(BUILT, ExitDiagnosticbegin)                         \
+  X(BUILT, ExitDiagnosticend)                           \
+  X(BUILT, ExitDiagnosticrun)                           \
+  X(BUILT, EnterDiagnosticrunDiagnostictype)            \
+  X(BUILT, EnterDiagnosticrunDiagnosticvalue)           \
+  X(BUILT, ExitDownloadbegin)                           \
+  X(BUILT, EnterDownloadbeginDatafileFilename)          \
+  X(BUILT, EnterDownloadbeginDatafileDatasize)          \
+  X(BUILT, EnterDownloadbeginDatafileDataoffset)        \
+  X(BUILT, ExitDownloadend)                             \
+  X(BUILT, ExitDownloadrun)                             \
+  X(BUILT, ExitEcdocustombegin)                         \
+  X(BUILT, ExitEcdocustomdelete)                        \
+  X(BUILT, ExitEcdocustomend)                           \
+  X(BUILT, ExitEcdocustomexport)                        \
+  X(BUILT, ExitEcdocustomimport)                        \
+  X(BUILT, ExitEcdocustomlearnvariability)              \
+  X(BUILT, ExitEcdocustomnew)                           \
+  X(BUILT, ExitEcdocustomrename)                        \
+  X(BUILT, ExitEcdocustomreset)                         \
+  X(BUILT, ExitEcdocustomsave)                          \
+  X(BUILT, ExitEcdocustomsettingsmultiple)              \
+  X(BUILT, ExitEcdocustomsettingssingle)                \
+  X(BUILT, ExitGetecdocustom)                           \
   X(BUILT, EnterExport)                                 \
   X(BUILT, ExitExport)                                  \
   X(BUILT, EnterExportId)                               \
   X(BUILT, EnterExportFilename)                         \
   X(BUILT, EnterExportText)                             \
   X(BUILT, EnterExportSaveimages)                       \
-  X(WORK, ExitGetconsumablemeters)                      \
-  X(WORK, ExitResetconsumablemeter)                     \
-  X(WORK, ExitSetconsumablemeter)                       \
+  X(BUILT, ExitGetconsumablemeters)                     \
+  X(BUILT, ExitResetconsumablemeter)                    \
+  X(BUILT, ExitSetconsumablemeter)                      \
   X(BUILT, EnterImport)                                 \
   X(BUILT, ExitImport)                                  \
   X(BUILT, EnterImportId)                               \

@@ -78,6 +78,13 @@ EDEVSTS CDrvProcessCommands::EngineSaveLog(const char* a_szFilename, const char*
   return static_cast<EDEVSTS>(m_pdev->SaveLog(a_szFilename, a_szText, a_blSaveImages, true));
 }
 
+long CDrvProcessCommands::EngineAutoColorLearn() {
+  if (s_pdrvengineseam && s_pdrvengineseam->pfnAutoColorLearn)
+    return s_pdrvengineseam->pfnAutoColorLearn(s_pdrvengineseam->pvUser);
+  OsLog(OS_LOG_ERROR, "AutoColorLearn is not offered by the driver object...");
+  return 1;
+}
+
 // A facade without its device object names no word: that is a failure.
 const char* CDrvProcessCommands::EngineGetLexiconStatus(EDEVSTS a_edevsts) {
   const char* szStatus = nullptr;

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 #include <thread>
 
@@ -57,6 +58,18 @@ const CSimNexil::SimNexilCommand CSimNexil::s_asimnexilcommand[] = {
     {"getdebuglog", O | S | C, &CSimNexil::GetDebugLog},
     {"clearlog", O | S | C, &CSimNexil::ClearLog},
     {"getecdo", O | S | C, &CSimNexil::GetEcdo},
+    {"ecdocustombegin", S | C, &CSimNexil::EcdoCustom},
+    {"ecdocustomend", S | C, &CSimNexil::EcdoCustom},
+    {"ecdocustomdelete", S | C, &CSimNexil::EcdoCustom},
+    {"ecdocustomexport", S | C, &CSimNexil::EcdoCustom},
+    {"ecdocustomimport", S | C, &CSimNexil::EcdoCustom},
+    {"ecdocustomnew", S | C, &CSimNexil::EcdoCustom},
+    {"ecdocustomrename", S | C, &CSimNexil::EcdoCustom},
+    {"ecdocustomreset", S | C, &CSimNexil::EcdoCustom},
+    {"ecdocustomsave", S | C, &CSimNexil::EcdoCustom},
+    {"ecdocustomsettingsmultiple", S | C, &CSimNexil::EcdoCustom},
+    {"ecdocustomsettingssingle", S | C, &CSimNexil::EcdoCustom},
+    {"getecdocustom", S | C, &CSimNexil::EcdoCustom},
 };
 
 // Unloaded without interfaceclose: no file stays behind.
@@ -81,10 +94,17 @@ const char* CSimNexil::Entry(const char* a_szTask) {
   CSimNode simnodeReply;
   std::lock_guard<std::mutex> lock(m_mutex);
   if (m_lDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(m_lDelayMs));
+  m_blOmitStatus = false;
+  m_blCutReply = false;
   const char* szStatus = Process(a_szTask, u64Id, simnodeCommand, simnodeReply);
   CSimTask::Log(m_strTaskLog, UnitName(), u64Id, simnodeCommand, szStatus ? szStatus : "throw");
   if (!szStatus) throw std::runtime_error("nexsim>>> NEXSIM_THROWAT");
-  return CSimTask::Reply("nexsim", ++m_iReplyId, u64Id, szStatus, simnodeReply);
+  const char* szReply =
+      CSimTask::Reply("nexsim", ++m_iReplyId, u64Id, m_blOmitStatus ? nullptr : szStatus, simnodeReply);
+  if (!m_blCutReply) return szReply;
+  thread_local std::string t_strCut;
+  t_strCut.assign(szReply, std::strlen(szReply) / 2);
+  return t_strCut.c_str();
 }
 
 // The status word; null for the task that is to throw.
@@ -152,6 +172,13 @@ bool CSimNexil::LoadTestKnobs(std::string& a_strError) {
     return szValue ? std::string(szValue) : std::string();
   };
   m_strTaskLog = Knob("NEXSIM_TASKLOG");
+  m_strEcdoCustomWord = Knob("NEXSIM_ECDOCUSTOMWORD");
+  if (m_strEcdoCustomWord.find_first_not_of("abcdefghijklmnopqrstuvwxyz") != std::string::npos) {
+    a_strError = "bad NEXSIM_ECDOCUSTOMWORD <" + m_strEcdoCustomWord + ">";
+    return false;
+  }
+  m_blEcdoCustomNoStatus = !Knob("NEXSIM_ECDOCUSTOMNOSTATUS").empty();
+  m_blEcdoCustomCut = !Knob("NEXSIM_ECDOCUSTOMCUT").empty();
   m_mapGetOutputWord.clear();
   const std::string strWords = Knob("NEXSIM_GETOUTPUTWORD");
   for (size_t sizetStart = 0; sizetStart < strWords.size();) {
@@ -179,6 +206,7 @@ bool CSimNexil::LoadTestKnobs(std::string& a_strError) {
       {"NEXSIM_RELAY", 0, 1000000, &m_lRelays},
       {"NEXSIM_PADOUTPUT", 1, 16L << 20, &m_lPadOutput},
       {"NEXSIM_DELAY", 0, 600000, &m_lDelayMs},
+      {"NEXSIM_ECDOCUSTOMPAD", 1, 16L << 20, &m_lEcdoCustomPad},
   };
   for (const auto& knob : aknob) {
     *knob.plValue = 0;

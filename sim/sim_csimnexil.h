@@ -29,8 +29,12 @@
 // reportmessage that many times, -1 for ever, before "endofmessages"),
 // NEXSIM_DELAY (milliseconds the library takes before each reply, from
 // the task after interfaceopen on), NEXSIM_PADOUTPUT (each output's
-// reportimage gets an element "nexsimpad"
-// of that many characters).
+// reportimage gets an element "nexsimpad" of that many characters),
+// NEXSIM_ECDOCUSTOMWORD (the status word of every answer of the custom
+// colour-dropout family), NEXSIM_ECDOCUSTOMNOSTATUS (those answers begin
+// with their report, without reportstatus), NEXSIM_ECDOCUSTOMPAD (their
+// report gets an element "nexsimpad" of that many characters),
+// NEXSIM_ECDOCUSTOMCUT (those answers end halfway).
 #pragma once
 
 #include <cstdint>
@@ -121,6 +125,8 @@ class CSimNexil {
   const char* GetDebugLog(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
   const char* ClearLog(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
   const char* GetEcdo(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
+  // The custom colour-dropout family: the custom entries it holds.
+  const char* EcdoCustom(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
   CSimNode ReportInquiry(bool a_blInterfaceOpen) const;
   void RemoveLogFiles();
 
@@ -142,6 +148,12 @@ class CSimNexil {
   long m_lRelays = 0;  // -1: without end
   long m_lDelayMs = 0;  // before each reply (NEXSIM_DELAY)
   long m_lPadOutput = 0;
+  std::string m_strEcdoCustomWord;
+  bool m_blEcdoCustomNoStatus = false;
+  long m_lEcdoCustomPad = 0;
+  bool m_blEcdoCustomCut = false;
+  bool m_blOmitStatus = false;  // the reply being made goes without reportstatus
+  bool m_blCutReply = false;    // the reply being made ends halfway
   long m_lTasksOpen = 0;  // tasks since interfaceopen
 
   // The session.

@@ -1,6 +1,7 @@
 // What the image-library stand-in says about itself: its report inquiry
 // (languages, barcode reading, output formats), its version, its free
-// memory, its debug log and its colour-dropout choices.
+// memory, its debug log, its colour-dropout choices and the answers of the
+// custom colour-dropout family.
 #include <unistd.h>
 
 #include <cstdio>
@@ -155,4 +156,19 @@ const char* CSimNexil::GetEcdo(const CSimNode& a_simnode, CSimNode& a_simnodeRep
     simnodeEcdo.Add("algorithm", simnexilecdo.szAlgorithm);
   }
   return "success";
+}
+
+// Every command of the family answers the same small report: the custom
+// entries the library holds.
+const char* CSimNexil::EcdoCustom(const CSimNode&, CSimNode& a_simnodeReply) {
+  CSimNode& simnodeReport = a_simnodeReply.Add("reportecdocustom");
+  for (const SimNexilEcdo& simnexilecdo : s_asimnexilecdo) {
+    if (!simnexilecdo.blCustom) continue;
+    simnodeReport.Add("ecdo", simnexilecdo.szName);
+    simnodeReport.Add("text", simnexilecdo.szText);
+  }
+  if (m_lEcdoCustomPad > 0) simnodeReport.Add("nexsimpad", std::string(static_cast<size_t>(m_lEcdoCustomPad), 'x'));
+  m_blOmitStatus = m_blEcdoCustomNoStatus;
+  m_blCutReply = m_blEcdoCustomCut;
+  return m_strEcdoCustomWord.empty() ? "success" : m_strEcdoCustomWord.c_str();
 }

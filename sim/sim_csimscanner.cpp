@@ -223,6 +223,7 @@ const char* CSimScanner::SessionBegin(const CSimNode& a_simnode, CSimNode&) {
     std::this_thread::sleep_for(std::chrono::milliseconds(m_simconfig.m_lSessionBeginDelayMs));
   m_u32State = SIM_STATE_SESSION;
   m_esimactivity = SIM_ACTIVITY_NONE;
+  m_lDiagnosticDepth = 0;
   m_blLampWarm = false;
   const uint64_t u64Session = ++m_u64Session;
   PostOffline(u64Session);
@@ -249,6 +250,7 @@ const char* CSimScanner::SessionEnd(const CSimNode&, CSimNode&) {
 void CSimScanner::EndSession() {
   m_u32State = SIM_STATE_OPEN;
   m_esimactivity = SIM_ACTIVITY_NONE;
+  m_lDiagnosticDepth = 0;
   ++m_u64Session;
 }
 

@@ -158,6 +158,7 @@ class CSimScanner {
   std::mutex m_mutex;
   uint32_t m_u32State = SIM_STATE_LOADED;
   ESIMACTIVITY m_esimactivity = SIM_ACTIVITY_NONE;
+  long m_lDiagnosticDepth = 0;  // diagnostic begins not yet ended: they nest
   CSimConfig m_simconfig;
   bool m_blOffline = false;
   bool m_blStopWorker = false;  // set by interfaceclose: the thread ends once the lock is released

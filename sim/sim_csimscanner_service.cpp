@@ -1,7 +1,8 @@
 // The simulated scanner's reports and service tasks: support and version
 // queries, configuration values, meters, logs, firmware download,
 // diagnostics and calibration. Calibration, diagnostics and a download each
-// run between their begin and end tasks, one at a time.
+// run between their begin and end tasks, one at a time; diagnostic begins
+// nest, as a single diagnostic run inside the diagnostic mode has its own.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -138,9 +139,14 @@ const char* CSimScanner::Download(const CSimNode& a_simnode, CSimNode&) {
 }
 
 const char* CSimScanner::Diagnostic(const CSimNode& a_simnode, CSimNode& a_simnodeReply) {
-  if (a_simnode.Name() == "diagnosticbegin") return BeginActivity(SIM_ACTIVITY_DIAGNOSTIC) ? "success" : "invalidstate";
+  if (a_simnode.Name() == "diagnosticbegin") {
+    if (m_esimactivity != SIM_ACTIVITY_DIAGNOSTIC && !BeginActivity(SIM_ACTIVITY_DIAGNOSTIC)) return "invalidstate";
+    ++m_lDiagnosticDepth;
+    return "success";
+  }
   if (a_simnode.Name() == "diagnosticend") {
-    if (!EndActivity(SIM_ACTIVITY_DIAGNOSTIC)) return "invalidstate";
+    if (m_esimactivity != SIM_ACTIVITY_DIAGNOSTIC) return "invalidstate";
+    if (--m_lDiagnosticDepth == 0) EndActivity(SIM_ACTIVITY_DIAGNOSTIC);
     a_simnodeReply.Add("reportdiagnostic").Add("diagendtime", "0");
     return "success";
   }

@@ -19,20 +19,20 @@
 
 #define DB_CATALOGUE_ROWS(X) \
   X(ACDLEARNMODE, CDbEnum, MACHINE, NONE)                       \
-  X(ADDBORDER, CDbEnum, CAMERA, OWN)                            \
+  X(ADDBORDER, CDbEnum, CAMERA, UNIT)                           \
   X(ADFTIMEOUTENABLED, CDbEnum, MACHINE, NONE)                  \
   X(ADFUNIQUE, CDbEnum, MACHINE, NONE)                          \
   X(ALARMVOLUME, CDbRange, MACHINE, NONE)                       \
   X(AUTOCOLORAMOUNT, CDbRange, CAMERA, UNIT)                    \
   X(AUTOCOLORCONTENT, CDbEnum, CAMERA, UNIT)                    \
   X(AUTOCOLORTHRESHOLD, CDbRange, CAMERA, UNIT)                 \
-  X(AUTOMATICDESKEW, CDbEnum, CAMERA, OWN)                      \
+  X(AUTOMATICDESKEW, CDbEnum, CAMERA, UNIT)                     \
   X(AUTOSCAN, CDbEnum, MACHINE, UNIT)                           \
-  X(BACKGROUND, CDbEnum, CAMERA, OWN)                           \
-  X(BACKGROUNDADJUSTAGGRESSIVENESS, CDbRange, CAMERA, OWN)      \
-  X(BACKGROUNDADJUSTAPPLYTO, CDbEnum, CAMERA, OWN)              \
-  X(BACKGROUNDADJUSTMODE, CDbEnum, CAMERA, OWN)                 \
-  X(BACKGROUNDPLATEN, CDbEnum, MACHINE, OWN)                    \
+  X(BACKGROUND, CDbEnum, CAMERA, UNIT)                          \
+  X(BACKGROUNDADJUSTAGGRESSIVENESS, CDbRange, CAMERA, UNIT)     \
+  X(BACKGROUNDADJUSTAPPLYTO, CDbEnum, CAMERA, UNIT)             \
+  X(BACKGROUNDADJUSTMODE, CDbEnum, CAMERA, UNIT)                \
+  X(BACKGROUNDPLATEN, CDbEnum, MACHINE, UNIT)                   \
   X(BARCODECOUNT, CDbRange, CAMERA, UNIT)                       \
   X(BARCODEENABLE, CDbEnum, CAMERA, UNIT)                       \
   X(BARCODEENHANCEMENT, CDbEnum, CAMERA, UNIT)                  \
@@ -48,13 +48,13 @@
   X(BATCHENDFUNCTION, CDbEnum, MACHINE, UNIT)                   \
   X(BATCHLEVEL, CDbEnum, MACHINE, UNIT)                         \
   X(BATCHSTARTFUNCTION, CDbEnum, MACHINE, UNIT)                 \
-  X(BLANKPAGESIZE, CDbRange, CAMERA, OWN)                       \
-  X(BLANKPAGECONTENT, CDbRange, CAMERA, OWN)                    \
-  X(BLANKPAGEMODE, CDbEnum, CAMERA, OWN)                        \
+  X(BLANKPAGESIZE, CDbRange, CAMERA, UNIT)                      \
+  X(BLANKPAGECONTENT, CDbRange, CAMERA, UNIT)                   \
+  X(BLANKPAGEMODE, CDbEnum, CAMERA, UNIT)                       \
   X(BRIGHTNESS, CDbRange, CAMERA, UNIT)                         \
-  X(CALIBRATEKEEPIMAGE, CDbEnum, MACHINE, OWN)                  \
+  X(CALIBRATEKEEPIMAGE, CDbEnum, MACHINE, UNIT)                 \
   X(CALIBRATIONDIRECTORY, CDbString, MACHINE, NONE)             \
-  X(CALIBRATIONTYPE, CDbEnum, MACHINE, OWN)                     \
+  X(CALIBRATIONTYPE, CDbEnum, MACHINE, UNIT)                    \
   X(CAMERAENABLE, CDbEnum, WINDOW, UNIT)                        \
   X(CARTRIDGEDETECTED, CDbEnum, MACHINE, UNIT)                  \
   X(CHECKDIGIT, CDbEnum, MACHINE, UNIT)                         \
@@ -74,19 +74,19 @@
   X(CROPPINGMODE, CDbEnum, CAMERA, OWN)                         \
   X(DEVICEDLL, CDbString, MACHINE, NONE)                        \
   X(DEVICEONLINE, CDbEnum, MACHINE, NONE)                       \
-  X(DIAGBACKGROUNDFRONT, CDbEnum, MACHINE, OWN)                 \
-  X(DIAGBACKGROUNDREAR, CDbEnum, MACHINE, OWN)                  \
-  X(DIAGCLEANMODE, CDbEnum, MACHINE, OWN)                       \
-  X(DIAGCOOLINGFAN, CDbEnum, MACHINE, OWN)                      \
-  X(DIAGELEVATOR, CDbEnum, MACHINE, OWN)                        \
-  X(DIAGFEEDERCLUTCH, CDbEnum, MACHINE, OWN)                    \
-  X(DIAGFLATBED, CDbEnum, MACHINE, OWN)                         \
-  X(DIAGFRONTLAMPS, CDbEnum, MACHINE, OWN)                      \
-  X(DIAGIMAGETEST, CDbEnum, MACHINE, OWN)                       \
-  X(DIAGLOCKCAMERA, CDbEnum, MACHINE, OWN)                      \
-  X(DIAGREAREXIT, CDbEnum, MACHINE, OWN)                        \
-  X(DIAGREARLAMPS, CDbEnum, MACHINE, OWN)                       \
-  X(DIAGTRANSPORTMOTOR, CDbEnum, MACHINE, OWN)                  \
+  X(DIAGBACKGROUNDFRONT, CDbEnum, MACHINE, UNIT)                \
+  X(DIAGBACKGROUNDREAR, CDbEnum, MACHINE, UNIT)                 \
+  X(DIAGCLEANMODE, CDbEnum, MACHINE, UNIT)                      \
+  X(DIAGCOOLINGFAN, CDbEnum, MACHINE, UNIT)                     \
+  X(DIAGELEVATOR, CDbEnum, MACHINE, UNIT)                       \
+  X(DIAGFEEDERCLUTCH, CDbEnum, MACHINE, UNIT)                   \
+  X(DIAGFLATBED, CDbEnum, MACHINE, UNIT)                        \
+  X(DIAGFRONTLAMPS, CDbEnum, MACHINE, UNIT)                     \
+  X(DIAGIMAGETEST, CDbEnum, MACHINE, UNIT)                      \
+  X(DIAGLOCKCAMERA, CDbEnum, MACHINE, UNIT)                     \
+  X(DIAGREAREXIT, CDbEnum, MACHINE, UNIT)                       \
+  X(DIAGREARLAMPS, CDbEnum, MACHINE, UNIT)                      \
+  X(DIAGTRANSPORTMOTOR, CDbEnum, MACHINE, UNIT)                 \
   X(DOCUMENTTYPE, CDbEnum, CAMERA, UNIT)                        \
   X(DUALSTACKINGENABLED, CDbEnum, MACHINE, UNIT)                \
   X(DUALSTACKINGLENGTH1, CDbRange, MACHINE, UNIT)               \
@@ -109,12 +109,12 @@
   X(ENERGYSTAR, CDbRange, MACHINE, NONE)                        \
   X(FEEDERLOADED, CDbEnum, MACHINE, NONE)                       \
   X(FEEDERMODE, CDbEnum, MACHINE, UNIT)                         \
-  X(FILTERBACKGROUND, CDbRange, CAMERA, OWN)                    \
-  X(FILTERPROCESSING, CDbEnum, CAMERA, OWN)                     \
-  X(FILTERTHRESHOLD, CDbRange, CAMERA, OWN)                     \
-  X(FIRMWARE, CDbEnum, MACHINE, OWN)                            \
-  X(FOREGROUNDBOLDNESSAGGRESSIVENESS, CDbRange, CAMERA, OWN)    \
-  X(FOREGROUNDBOLDNESSMODE, CDbEnum, CAMERA, OWN)               \
+  X(FILTERBACKGROUND, CDbRange, CAMERA, UNIT)                   \
+  X(FILTERPROCESSING, CDbEnum, CAMERA, UNIT)                    \
+  X(FILTERTHRESHOLD, CDbRange, CAMERA, UNIT)                    \
+  X(FIRMWARE, CDbEnum, MACHINE, UNIT)                           \
+  X(FOREGROUNDBOLDNESSAGGRESSIVENESS, CDbRange, CAMERA, UNIT)   \
+  X(FOREGROUNDBOLDNESSMODE, CDbEnum, CAMERA, UNIT)              \
   X(FRAMEHEIGHT, CDbRange, WINDOW, UNIT)                        \
   X(FRAMEWIDTH, CDbRange, WINDOW, UNIT)                         \
   X(FRAMEXOFFSET, CDbRange, WINDOW, UNIT)                       \
@@ -122,7 +122,7 @@
   X(FUNCTIONKEY1, CDbEnum, MACHINE, NONE)                       \
   X(FUNCTIONKEY2, CDbEnum, MACHINE, NONE)                       \
   X(FUNCTIONKEY3, CDbEnum, MACHINE, NONE)                       \
-  X(HALFTONES, CDbEnum, CAMERA, OWN)                            \
+  X(HALFTONES, CDbEnum, CAMERA, UNIT)                           \
   X(NEXIL, CDbEnum, MACHINE, NONE)                              \
   X(HOLEFILLENABLED, CDbEnum, CAMERA, NONE)                     \
   X(IMAGEADDRESS, CDbString, MACHINE, UNIT)                     \
@@ -133,54 +133,54 @@
   X(IMAGEADDRESS_B, CDbString, MACHINE, UNIT)                   \
   X(IMAGEADDRESS_C, CDbString, MACHINE, UNIT)                   \
   X(IMAGEADDRESS_D, CDbString, MACHINE, UNIT)                   \
-  X(IMAGEEDGEBOTTOM, CDbRange, CAMERA, OWN)                     \
-  X(IMAGEEDGEFILL, CDbEnum, CAMERA, OWN)                        \
-  X(IMAGEEDGEFILLALLSIDES, CDbEnum, CAMERA, OWN)                \
-  X(IMAGEEDGEFILLALLSIZE, CDbEnum, CAMERA, OWN)                 \
-  X(IMAGEEDGELEFT, CDbRange, CAMERA, OWN)                       \
-  X(IMAGEEDGERIGHT, CDbRange, CAMERA, OWN)                      \
-  X(IMAGEEDGETOP, CDbRange, CAMERA, OWN)                        \
-  X(IMAGEFILTER, CDbEnum, CAMERA, OWN)                          \
+  X(IMAGEEDGEBOTTOM, CDbRange, CAMERA, UNIT)                    \
+  X(IMAGEEDGEFILL, CDbEnum, CAMERA, UNIT)                       \
+  X(IMAGEEDGEFILLALLSIDES, CDbEnum, CAMERA, UNIT)               \
+  X(IMAGEEDGEFILLALLSIZE, CDbEnum, CAMERA, UNIT)                \
+  X(IMAGEEDGELEFT, CDbRange, CAMERA, UNIT)                      \
+  X(IMAGEEDGERIGHT, CDbRange, CAMERA, UNIT)                     \
+  X(IMAGEEDGETOP, CDbRange, CAMERA, UNIT)                       \
+  X(IMAGEFILTER, CDbEnum, CAMERA, UNIT)                         \
   X(IMAGEFORMAT, CDbEnum, WINDOW, OWN)                          \
   X(IMAGEMERGE, CDbEnum, MACHINE, UNIT)                         \
   X(IMAGEPROCESSINGTEST, CDbRange, MACHINE, NONE)               \
   X(IMAGESDIFFERENT, CDbEnum, MACHINE, UNIT)                    \
   X(IMAGESKEWANGLE, CDbRange, WINDOW, OWN)                      \
   X(INDEXINGFORMAT, CDbEnum, MACHINE, UNIT)                     \
-  X(INDICATORS, CDbEnum, MACHINE, OWN)                          \
-  X(INDICATORSMODE, CDbEnum, MACHINE, OWN)                      \
-  X(INDICATORSWARMUP, CDbEnum, MACHINE, OWN)                    \
+  X(INDICATORS, CDbEnum, MACHINE, UNIT)                         \
+  X(INDICATORSMODE, CDbEnum, MACHINE, UNIT)                     \
+  X(INDICATORSWARMUP, CDbEnum, MACHINE, UNIT)                   \
   X(INPUTDOCUMENT, CDbEnum, MACHINE, UNIT)                      \
   X(INTELLIGENTDOCUMENTPROTECTION, CDbEnum, MACHINE, UNIT)      \
   X(JPEGQUALITY, CDbEnum, CAMERA, UNIT)                         \
-  X(LANGUAGE, CDbEnum, MACHINE, OWN)                            \
+  X(LANGUAGE, CDbEnum, MACHINE, UNIT)                           \
   X(LEVELTOFOLLOW1, CDbEnum, MACHINE, UNIT)                     \
   X(LEVELTOFOLLOW2, CDbEnum, MACHINE, UNIT)                     \
   X(LEVELTOFOLLOW3, CDbEnum, MACHINE, UNIT)                     \
-  X(LOG, CDbEnum, MACHINE, OWN)                                 \
+  X(LOG, CDbEnum, MACHINE, UNIT)                                \
   X(LOWPOWERMODEUNIQUE, CDbEnum, MACHINE, NONE)                 \
-  X(MAGNIFICATIONFRONTX, CDbRange, MACHINE, OWN)                \
-  X(MAGNIFICATIONFRONTY, CDbRange, MACHINE, OWN)                \
-  X(MAGNIFICATIONREARX, CDbRange, MACHINE, OWN)                 \
-  X(MAGNIFICATIONREARY, CDbRange, MACHINE, OWN)                 \
+  X(MAGNIFICATIONFRONTX, CDbRange, MACHINE, UNIT)               \
+  X(MAGNIFICATIONFRONTY, CDbRange, MACHINE, UNIT)               \
+  X(MAGNIFICATIONREARX, CDbRange, MACHINE, UNIT)                \
+  X(MAGNIFICATIONREARY, CDbRange, MACHINE, UNIT)                \
   X(MEDIATYPE, CDbEnum, CAMERA, UNIT)                           \
-  X(METERFIRSTSCAN, CDbString, MACHINE, OWN)                    \
+  X(METERFIRSTSCAN, CDbString, MACHINE, UNIT)                   \
   X(METERLAMP, CDbRange, CAMERA, NONE)                          \
-  X(METERLAMPFRONT, CDbRange, MACHINE, OWN)                     \
-  X(METERLAMPREAR, CDbRange, MACHINE, OWN)                      \
-  X(METERPAGECOUNT, CDbRange, MACHINE, OWN)                     \
+  X(METERLAMPFRONT, CDbRange, MACHINE, UNIT)                    \
+  X(METERLAMPREAR, CDbRange, MACHINE, UNIT)                     \
+  X(METERPAGECOUNT, CDbRange, MACHINE, UNIT)                    \
   X(METERPAGECOUNTPLATEN, CDbRange, MACHINE, NONE)              \
-  X(METERPOWER, CDbRange, MACHINE, OWN)                         \
-  X(METERTRANSPORT, CDbRange, MACHINE, OWN)                     \
+  X(METERPOWER, CDbRange, MACHINE, UNIT)                        \
+  X(METERTRANSPORT, CDbRange, MACHINE, UNIT)                    \
   X(MINIMUMHEIGHT, CDbRange, MACHINE, NONE)                     \
   X(MINIMUMWIDTH, CDbRange, MACHINE, NONE)                      \
   X(MULTIFEEDLENGTHENABLED, CDbEnum, MACHINE, UNIT)             \
   X(MULTIFEEDRESPONSE, CDbEnum, MACHINE, UNIT)                  \
   X(MULTIFEEDSOUND, CDbString, MACHINE, UNIT)                   \
   X(MULTIFEEDSOUNDENABLED, CDbEnum, MACHINE, UNIT)              \
-  X(NOISEFILTER, CDbEnum, CAMERA, OWN)                          \
+  X(NOISEFILTER, CDbEnum, CAMERA, UNIT)                         \
   X(ORIENTATION, CDbEnum, CAMERA, OWN)                          \
-  X(ORTHOGONALROTATE, CDbEnum, CAMERA, OWN)                     \
+  X(ORTHOGONALROTATE, CDbEnum, CAMERA, UNIT)                    \
   X(PAGECOUNT, CDbRange, MACHINE, UNIT)                         \
   X(PAGESIZELIMIT, CDbRange, MACHINE, OWN)                      \
   X(PAPERJAMRESPONSE, CDbEnum, MACHINE, UNIT)                   \
@@ -201,13 +201,13 @@
   X(PHYSICALWIDTH, CDbRange, MACHINE, OWN)                      \
   X(PIXELFLAVOR, CDbEnum, CAMERA, UNIT)                         \
   X(PIXELFLAVORCODES, CDbEnum, CAMERA, UNIT)                    \
-  X(POWEROFFTIMEOUT, CDbRange, MACHINE, OWN)                    \
-  X(POWEROFFTIMEOUTENABLED, CDbEnum, MACHINE, OWN)              \
+  X(POWEROFFTIMEOUT, CDbRange, MACHINE, UNIT)                   \
+  X(POWEROFFTIMEOUTENABLED, CDbEnum, MACHINE, UNIT)             \
   X(PREVIEWIMAGEACQUIRE, CDbEnum, MACHINE, NONE)                \
   X(PREVIEWMODE, CDbEnum, MACHINE, NONE)                        \
   X(PREVIEWQUALITY, CDbEnum, MACHINE, NONE)                     \
   X(PREVIEWSTYLE, CDbEnum, MACHINE, NONE)                       \
-  X(PREVIEWUPDATE, CDbEnum, MACHINE, OWN)                       \
+  X(PREVIEWUPDATE, CDbEnum, MACHINE, UNIT)                      \
   X(PRINTER, CDbEnum, MACHINE, UNIT)                            \
   X(PRINTERDATE, CDbString, MACHINE, UNIT)                      \
   X(PRINTERDATEDELIMITER, CDbEnum, MACHINE, UNIT)               \
@@ -240,14 +240,14 @@
   X(PRINTONIMAGEPOSITIONX, CDbRange, MACHINE, UNIT)             \
   X(PRINTONIMAGEPOSITIONY, CDbRange, MACHINE, UNIT)             \
   X(PRINTONIMAGEREAR, CDbEnum, MACHINE, UNIT)                   \
-  X(SERIALNUMBER, CDbString, MACHINE, OWN)                      \
+  X(SERIALNUMBER, CDbString, MACHINE, UNIT)                     \
   X(SIDESDIFFERENT, CDbEnum, MACHINE, UNIT)                     \
-  X(STREAKREMOVALAGGRESSIVENESS, CDbRange, CAMERA, OWN)         \
+  X(STREAKREMOVALAGGRESSIVENESS, CDbRange, CAMERA, UNIT)        \
   X(STREAKREMOVALENABLED, CDbEnum, CAMERA, NONE)                \
   X(SUPPORTEDSIZES, CDbEnum, MACHINE, OWN)                      \
-  X(TEXTENHANCEMENT, CDbEnum, CAMERA, OWN)                      \
-  X(THINTHICKENAMOUNT, CDbRange, CAMERA, OWN)                   \
-  X(THRESHOLD, CDbRange, CAMERA, OWN)                           \
+  X(TEXTENHANCEMENT, CDbEnum, CAMERA, UNIT)                     \
+  X(THINTHICKENAMOUNT, CDbRange, CAMERA, UNIT)                  \
+  X(THRESHOLD, CDbRange, CAMERA, UNIT)                          \
   X(TIMEDATE, CDbString, MACHINE, NONE)                         \
   X(TIMEDATEUTC, CDbString, MACHINE, NONE)                      \
   X(TOGGLEPATCH, CDbEnum, MACHINE, UNIT)                        \

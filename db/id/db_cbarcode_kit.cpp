@@ -3,7 +3,6 @@
 #include "db_cbarcode_kit.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 
 #include "db_cdatabase.h"
@@ -17,8 +16,6 @@ namespace {
 constexpr char s_szNone[] = "none";
 constexpr char s_szLibraryType[] = "nexil_barcodetype";
 constexpr char s_szFlatbedUnit[] = "modeldirectoryflatbed";
-
-long AsLong(uint64_t a_u64) { return a_u64 > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(a_u64); }
 
 }  // namespace
 
@@ -59,11 +56,11 @@ bool LibraryReads(CDatabase& a_database) {
 }
 
 long ConfigMin(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget) {
-  return AsLong(a_database.ConfigRangeGetMin(a_szKey, a_edbconfigtarget));
+  return CRuleKit::ConfigRangeMin(a_database, a_szKey, a_edbconfigtarget);
 }
 
 long ConfigMax(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget) {
-  return AsLong(a_database.ConfigRangeGetMax(a_szKey, a_edbconfigtarget));
+  return CRuleKit::ConfigRangeMax(a_database, a_szKey, a_edbconfigtarget);
 }
 
 bool ModifiedOf(CDbDatum& a_dbdatumOwn, std::initializer_list<EDBID> a_ilistedbid, DbRuleModified* a_pdbrulemodified) {

@@ -6,7 +6,6 @@
 #include "db_cframe.h"
 
 #include <algorithm>
-#include <climits>
 
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
@@ -40,8 +39,7 @@ const FrameSide& SideOf(const CDbRange& a_dbrangeOwn) {
 }
 
 long ConfigMax(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget) {
-  const uint64_t u64Max = a_database.ConfigRangeGetMax(a_szKey, a_edbconfigtarget);
-  return u64Max > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(u64Max);
+  return CRuleKit::ConfigRangeMax(a_database, a_szKey, a_edbconfigtarget);
 }
 
 // The physical size, else the sheet (read only then: a configuration read

@@ -2,7 +2,6 @@
 // ranges and lists its configuration gives, the items of the write sequence
 // and the size of the write-sequence string.
 #include <algorithm>
-#include <climits>
 
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
@@ -40,8 +39,6 @@ bool Has(CDatabase& a_database, const char* a_szKey) {
   return a_database.ConfigExists(a_szKey, DB_CONFIGTARGET_COMMON);
 }
 
-long AsLong(uint64_t a_u64) { return a_u64 > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(a_u64); }
-
 // A range the configuration gives whole (both bounds, the minimum not above
 // the maximum); false, logged, for any other.
 bool ConfiguredRange(CDatabase& a_database, const CDbDatum& a_dbdatumOwn, const char* a_szKey, long* a_plMin,
@@ -50,8 +47,8 @@ bool ConfiguredRange(CDatabase& a_database, const CDbDatum& a_dbdatumOwn, const 
     OsLog(OS_LOG_ERROR, "rules>>> %s has no range of its own, not supported...%d", a_szKey, a_dbdatumOwn.GetId());
     return false;
   }
-  *a_plMin = AsLong(a_database.ConfigRangeGetMin(a_szKey, DB_CONFIGTARGET_COMMON));
-  *a_plMax = AsLong(a_database.ConfigRangeGetMax(a_szKey, DB_CONFIGTARGET_COMMON));
+  *a_plMin = CRuleKit::ConfigRangeMin(a_database, a_szKey, DB_CONFIGTARGET_COMMON);
+  *a_plMax = CRuleKit::ConfigRangeMax(a_database, a_szKey, DB_CONFIGTARGET_COMMON);
   if (*a_plMin > *a_plMax) {
     OsLog(OS_LOG_ERROR, "rules>>> %s runs from %ld to %ld, not supported...%d", a_szKey, *a_plMin, *a_plMax,
           a_dbdatumOwn.GetId());

@@ -2,9 +2,11 @@
 // cameras in use and reads of other capabilities.
 #include "db_crulekit.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "db_cdatabase.h"
+#include "db_cdbconfig.h"
 #include "db_cdbdatum.h"
 #include "db_cdbenum.h"
 #include "os_coscfg.h"
@@ -57,6 +59,17 @@ long CRuleKit::ConfigNumber(unsigned a_uSection, unsigned a_uTag) {
 long CRuleKit::DriverConfigNumber(EDRVCFGTAG a_edrvcfgtag) { return DevDriverConfigGetLong(a_edrvcfgtag); }
 
 // ---------------------------------------------------------------------------
+// Model configuration
+// ---------------------------------------------------------------------------
+long CRuleKit::ConfigRangeMin(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget) {
+  return static_cast<long>(static_cast<int64_t>(a_database.ConfigRangeGetMin(a_szKey, a_edbconfigtarget)));
+}
+
+long CRuleKit::ConfigRangeMax(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget) {
+  return static_cast<long>(static_cast<int64_t>(a_database.ConfigRangeGetMax(a_szKey, a_edbconfigtarget)));
+}
+
+// ---------------------------------------------------------------------------
 // The modified value
 // ---------------------------------------------------------------------------
 bool CRuleKit::GetModified(CDbDatum* a_pdbdatumOwn, DbRuleModified* a_pdbrulemodified) {
@@ -82,6 +95,11 @@ bool CRuleKit::IsCroppingChangeThatCounts(const DbRuleModified& a_dbrulemodified
   if (a_dbrulemodified.edbid != DB_ID_CROPPINGMODE) return false;
   return a_dbrulemodified.blOwnCamera || a_dbrulemodified.lNew == DB_ID_CROPPINGMODE_ENUM_LONGPAPER ||
          a_dbrulemodified.lPrevious == DB_ID_CROPPINGMODE_ENUM_LONGPAPER;
+}
+
+bool CRuleKit::ModifiedIs(EDBID a_edbid) {
+  const CDbDatum* pdbdatum = CDbDatum::GetModified();
+  return pdbdatum && pdbdatum->GetId() == a_edbid;
 }
 
 // ---------------------------------------------------------------------------
@@ -130,6 +148,11 @@ long CRuleKit::CroppingMode(EDBBIN a_edbbin) {
   return ValueOf(DB_ID_CROPPINGMODE, a_edbbin, DB_ID_CROPPINGMODE_ENUM_AUTOMATIC);
 }
 
+EDBCONFIGTARGET CRuleKit::UnitTarget() {
+  return ValueOf(DB_ID_FIRMWARE, DB_BIN_MACHINE, DB_FIRMWARE_ADF) == DB_FIRMWARE_FLATBED ? DB_CONFIGTARGET_FLATBED
+                                                                                          : DB_CONFIGTARGET_ADF;
+}
+
 // ---------------------------------------------------------------------------
 // Access
 // ---------------------------------------------------------------------------
@@ -140,6 +163,13 @@ bool CRuleKit::UnsupportIfEmpty(CDbEnum* a_pdbenum) {
           a_pdbenum->GetName() ? a_pdbenum->GetName() : "???", a_pdbenum->GetBin());
     a_pdbenum->SetAccess(DB_ACCESS_NOTSUPPORTED);
   }
+  return true;
+}
+
+bool CRuleKit::UnsupportWithoutKey(CDbDatum* a_pdbdatum, const char* a_szKey) {
+  CDatabase* pdatabase = Database();
+  if (!a_pdbdatum || !pdatabase || pdatabase->ConfigExists(a_szKey, DB_CONFIGTARGET_COMMON)) return false;
+  a_pdbdatum->SetAccess(DB_ACCESS_NOTSUPPORTED);
   return true;
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 
+#include "db_cdbconfig.h"
 #include "db_def.h"
 #include "dev_drvconfig.h"
 #include "os_coscfgtags.h"
@@ -18,6 +19,7 @@
 class CDatabase;
 class CDbDatum;
 class CDbEnum;
+enum EDBCONFIGTARGET : int;
 
 // The value that started the running fix-up pass, as one rule object sees
 // it.
@@ -66,6 +68,15 @@ class CRuleKit {
   static long DriverConfigNumber(EDRVCFGTAG a_edrvcfgtag);
 
   // -------------------------------------------------------------------------
+  // Model configuration
+  // -------------------------------------------------------------------------
+  // A range bound of the model configuration as the signed number the
+  // scanner wrote (the store keeps the bits of the 64-bit number, so a
+  // bound below 0 would otherwise read as a huge one); 0 when it is missing.
+  static long ConfigRangeMin(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget);
+  static long ConfigRangeMax(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget);
+
+  // -------------------------------------------------------------------------
   // The modified value
   // -------------------------------------------------------------------------
   // M as the rule object sees it; false outside a pass.
@@ -73,6 +84,9 @@ class CRuleKit {
   // A CROPPINGMODE change a camera's frame follows: the camera's own, or one
   // to or from long paper (5), which every camera shares.
   static bool IsCroppingChangeThatCounts(const DbRuleModified& a_dbrulemodified);
+  // Whether a pass runs for a change of this capability (any bin); cheaper
+  // than GetModified for the rules that follow one capability.
+  static bool ModifiedIs(EDBID a_edbid);
 
   // -------------------------------------------------------------------------
   // Cameras
@@ -94,6 +108,9 @@ class CRuleKit {
   static long ValueIn(EDBID_WINDOW a_edbidwindow, EDBID a_edbid, EDBBIN a_edbbin, long a_lFallback);
   // The current cropping mode of a camera; automatic (1) without one.
   static long CroppingMode(EDBBIN a_edbbin);
+  // The configuration target of the scanner unit FIRMWARE names: the
+  // flatbed's (3) for 2, else the feeder's (2).
+  static EDBCONFIGTARGET UnitTarget();
 
   // -------------------------------------------------------------------------
   // Access
@@ -101,6 +118,9 @@ class CRuleKit {
   // An enumeration whose default list the scanner's configuration left empty
   // is not offered at all: access 0, logged. True when that happened.
   static bool UnsupportIfEmpty(CDbEnum* a_pdbenum);
+  // A capability the model's configuration does not name by the (common)
+  // key is not offered: access 0. True when that happened.
+  static bool UnsupportWithoutKey(CDbDatum* a_pdbdatum, const char* a_szKey);
 
   // -------------------------------------------------------------------------
   // Texts

@@ -2,12 +2,11 @@
 // only where the model has it, with the length ranges it gives; the sensors
 // and their ignore zone only with the ultrasonic sensitivity; and the lists
 // of responses, feeder modes and protection levels the model names.
-#include <climits>
-
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
 #include "db_cdbcontainer.h"
 #include "db_cdblookup.h"
+#include "db_crulekit.h"
 #include "db_ctransport_rows.h"
 #include "os_coslog.h"
 #include "os_cosstring.h"
@@ -24,10 +23,6 @@ constexpr char s_szRangeMax[] = "_rangemax";
 // passed over.
 constexpr long s_lFirstTimeoutResponse = 1;
 constexpr long s_lLastTimeoutResponse = 4;
-
-long ConfigLong(uint64_t a_u64) {
-  return a_u64 > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(a_u64);
-}
 
 bool HasRangeKey(CDatabase& a_database, const char* a_szKey, const char* a_szSuffix) {
   char szKey[64];
@@ -52,8 +47,8 @@ EOSSTS Length(CDatabase& a_database, CDbDatum& a_dbdatumOwn) {
   const char* szKey = a_dbdatumOwn.GetId() == DB_ID_DUALSTACKINGLENGTH1 ? "dualstackinglength1" : "dualstackinglength2";
   if (!pdbrange || !HasRangeKey(a_database, szKey, s_szRangeMax) || !HasRangeKey(a_database, szKey, s_szRangeMin))
     return OS_STS_SUCCESS;
-  const long lMin = ConfigLong(a_database.ConfigRangeGetMin(szKey, DB_CONFIGTARGET_COMMON));
-  const long lMax = ConfigLong(a_database.ConfigRangeGetMax(szKey, DB_CONFIGTARGET_COMMON));
+  const long lMin = CRuleKit::ConfigRangeMin(a_database, szKey, DB_CONFIGTARGET_COMMON);
+  const long lMax = CRuleKit::ConfigRangeMax(a_database, szKey, DB_CONFIGTARGET_COMMON);
   if (pdbrange->SetDefault(lMin, lMin, lMax, pdbrange->GetDefaultStep()) != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "transport>>> %s %ld..%ld refused, the bounds stay...", szKey, lMin, lMax);
     return OS_STS_SUCCESS;

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "../os/locale_service.h"
 #include "../os/log_capture.h"
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
@@ -138,6 +139,7 @@ class DbDefaultsTest : public ::testing::Test {
   std::unique_ptr<testsupport::LogCapture> m_plog;
   std::unique_ptr<COsMem> m_pmem;
   std::unique_ptr<COsCfg> m_poscfg;
+  testsupport::LocaleService m_localeservice;
   std::unique_ptr<CDatabase> m_pdatabase;
   const std::string m_strDumps = testsupport::RootPath("dumps");
   const std::string m_strState = testsupport::RootPath("state.txt");

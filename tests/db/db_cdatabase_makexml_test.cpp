@@ -425,6 +425,9 @@ TEST_F(DbMakeXmlTest, ArgumentsFollowTheListOrder) {
   support(vecedbidSetConfig, DB_BIN_MACHINE);
   support(vecedbidCreateCamera, DB_BIN_COLOR_FRONT);
   support(vecedbidWindowAdd, DB_BIN_COLOR_FRONT);
+  // The blank-page content goes out with blank pages found by content.
+  Support(DB_ID_BLANKPAGEMODE, DB_BIN_COLOR_FRONT, DB_ID_BLANKPAGEMODE_ENUM_CONTENT, {DB_ID_BLANKPAGEMODE_ENUM_CONTENT},
+          DB_DEVICEDATA_BOTH);
   // Values the setup itself reads, put back to a feeder scan of the
   // colour front camera.
   Set(0, DB_ID_PAPERSOURCE, DB_BIN_MACHINE, DB_ID_PAPERSOURCE_ENUM_ADF);

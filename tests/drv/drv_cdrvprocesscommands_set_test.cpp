@@ -389,12 +389,16 @@ TEST_F(DrvSetTest, RearSetWithSidesAlikeGoesThroughTheFront) {
   EXPECT_EQ(Current("imagedeskew"), "false");
 }
 
+// The sides' switches are the user's with a white or black fill.
 TEST_F(DrvSetTest, EdgeFillAllSizeIsEdgeFillAllSides) {
+  ASSERT_EQ(SetValue("edgefill", "white").strStatus, "success");
   ASSERT_EQ(Current("edgefillallsides"), "true");
   const Reply reply = SetValue("edgefillallsize", "false");
   ExpectSound(reply);
   EXPECT_EQ(reply.strStatus, "success");
-  EXPECT_EQ(ReportedIds(reply.strText)[1], "edgefillallsides");
+  const std::vector<std::string> vecstrIds = ReportedIds(reply.strText);
+  ASSERT_GE(vecstrIds.size(), 2u);
+  EXPECT_EQ(vecstrIds[1], "edgefillallsides");
   EXPECT_EQ(Current("edgefillallsides"), "false");
 }
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "../os/locale_service.h"
 #include "../sim/sim_task_testutil.h"
 #include "db_cdatabase.h"
 #include "dp_cdispatch.h"
@@ -136,6 +137,7 @@ class DrvOpenedFixture : public DrvFixture {
   const std::string m_strConfig = testsupport::RootPath("config.txt");
   const std::string m_strLookup = testsupport::RootPath("lookup.txt");
   std::unique_ptr<COsCfg> m_poscfg;
+  testsupport::LocaleService m_localeservice;
 
  private:
   void OpenScanner() {

@@ -28,6 +28,13 @@ class LogCapture {
 
   std::string Text() const { return ReadFile(m_path); }
   bool Contains(const std::string& a_text) const { return Text().find(a_text) != std::string::npos; }
+  // How often the text stands in the log.
+  size_t Count(const std::string& a_text) const {
+    const std::string text = Text();
+    size_t count = 0;
+    for (size_t at = text.find(a_text); at != std::string::npos; at = text.find(a_text, at + 1)) ++count;
+    return count;
+  }
 
  private:
   const std::string m_path = RootPath("log/test.log");

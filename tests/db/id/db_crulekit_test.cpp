@@ -1,5 +1,5 @@
 // The rule toolkit on an opened scanner's database: configuration numbers
-// read as C reads them, the states the rules test, the modified value seen
+// read as C reads them, range bounds read signed, the states the rules test, the modified value seen
 // from each camera, the cameras in use over the windows, reads with their
 // fallbacks, and an enumeration the scanner leaves empty.
 #include "db_crulekit.h"
@@ -32,6 +32,18 @@ TEST_F(RuleKitTest, ConfigurationNumbersAreReadAsCReadsThem) {
   g_poscfg = nullptr;
   EXPECT_EQ(CRuleKit::ConfigNumber(OS_CFGSECTION_MAIN, OS_CFGTAG_SKIPIAVALIDATION), 0);
   g_poscfg = poscfg;
+}
+
+// The store keeps a range bound as the bits of a 64-bit number: a bound
+// below 0 reads back as the negative number the scanner wrote, a missing one
+// as 0.
+TEST_F(RuleKitTest, ConfigurationRangesAreReadSigned) {
+  m_pdatabase->ConfigRangeSetMin("thinthickenamount", static_cast<uint64_t>(-2), DB_CONFIGTARGET_COMMON);
+  m_pdatabase->ConfigRangeSetMax("thinthickenamount", 2, DB_CONFIGTARGET_COMMON);
+  EXPECT_EQ(CRuleKit::ConfigRangeMin(*m_pdatabase, "thinthickenamount", DB_CONFIGTARGET_COMMON), -2);
+  EXPECT_EQ(CRuleKit::ConfigRangeMax(*m_pdatabase, "thinthickenamount", DB_CONFIGTARGET_COMMON), 2);
+  EXPECT_EQ(CRuleKit::ConfigRangeMax(*m_pdatabase, "sheetheight", DB_CONFIGTARGET_ADF), 33000);
+  EXPECT_EQ(CRuleKit::ConfigRangeMax(*m_pdatabase, "nosuchrange", DB_CONFIGTARGET_COMMON), 0);
 }
 
 // Relaxed checks: the configuration switch while a request of the

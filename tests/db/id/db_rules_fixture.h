@@ -11,6 +11,7 @@
 #include <string>
 
 #include "../../os/log_capture.h"
+#include "../../os/locale_service.h"
 #include "../db_cdbconfig_testutil.h"
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
@@ -37,6 +38,8 @@ class DbRulesFixture : public ::testing::Test {
   virtual void BeforeDatabase() {}
   // Once the scanner's inquiry is processed, before the default fix-up.
   virtual void BeforeFixDefault() {}
+  // The library whose resources the database is loaded from.
+  virtual const char* Library() { return SCANDRV_LIBRARY_PATH; }
 
   // A database of its own for the scanner (the one before it goes first),
   // its configuration read, before the default fix-up.
@@ -44,7 +47,7 @@ class DbRulesFixture : public ::testing::Test {
     m_pdatabase.reset();
     BeforeDatabase();
     m_pdatabase = std::make_unique<CDatabase>();
-    ASSERT_EQ(m_pdatabase->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, SCANDRV_LIBRARY_PATH, false), DB_STS_SUCCESS);
+    ASSERT_EQ(m_pdatabase->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, Library(), false), DB_STS_SUCCESS);
     m_pdatabase->ConfigSetString("model", "mapleB", DB_CONFIGTARGET_ADF);
     const std::string strInquiry =
         dbconfigtest::InquiryContent(dbconfigtest::Fixture("inquiry_mapleb_feeder.xml"));
@@ -82,6 +85,7 @@ class DbRulesFixture : public ::testing::Test {
   std::unique_ptr<testsupport::LogCapture> m_plog;
   std::unique_ptr<COsMem> m_pmem;
   std::unique_ptr<COsCfg> m_poscfg;
+  testsupport::LocaleService m_localeservice;
   std::unique_ptr<CDatabase> m_pdatabase;
   std::deque<std::string> m_dqstrConfig;
 };

@@ -11,6 +11,7 @@ import bisect
 
 from . import labels
 from .colourlists import ColourLists
+from .language import LanguageService
 from .names import (ADF, CAMERAS, COMMON, FLATBED, ID, MACHINE, PROFILE_GROUP, STATE_APPLICATION, STATE_FIXUP,
                     STATE_GUI, STATE_LOADING, SUFFIX, VALUE, WINDOWS, other_side, same_side)
 
@@ -142,6 +143,9 @@ class Database:
         self.state = 0
         self.errors = {"printer": "", "imageaddress": ""}
         self.labels_loaded = False  # the probe's "labels": until then every label is the fallback
+        self.labels_language = None  # the lexicon of the language whose labels are loaded
+        self.language = LanguageService()  # the process's, which the probe's one database drives
+        self.environment = {}  # what the probe's setenv gave
         self.notify_value, self.notify_profiles = set(), set()
         self.notify_access, self.notify_constraint = set(), set()
         self.notify_sides, self.notify_images = {}, {}
@@ -214,6 +218,15 @@ class Database:
         if not token:
             return ""
         return labels.label(token) if self.labels_loaded else "???"
+
+    def update_labels(self):
+        """CDatabase::UpdateLabels: the labels loaded again when the language in use is not the one loaded (the
+        labels resource holds English alone, which every language falls back to)."""
+        name = self.language.name()
+        if self.labels_language != name:
+            self.labels_language = name
+            self.labels_loaded = True
+            self.colour.relabel(self)
 
     def set_last_error(self, kind, token):
         self.errors[kind] = self.error_text(token)

@@ -112,6 +112,31 @@ def config_number(db, section, tag):
     return strtol(text)
 
 
+def _driver_defaults():
+    """{tag: default text} of the driver's own values (dev/dev_drvconfig.cpp)."""
+    tags = {}
+    for line in open(os.path.join(ROOT, "dev", "dev_drvconfig.h"), encoding="utf-8"):
+        match = re.match(r"\s*(DRV_CFGTAG_[A-Z0-9_]+) = (\d+),", line)
+        if match:
+            tags[match.group(1)] = int(match.group(2))
+    defaults = {}
+    for line in open(os.path.join(ROOT, "dev", "dev_drvconfig.cpp"), encoding="utf-8"):
+        match = re.match(r'\s*\{(DRV_CFGTAG_[A-Z0-9_]+), "[^"]*", (DRV_CFGSECTION_[A-Z]+), "((?:[^"\\]|\\.)*)"\}', line)
+        if match and match.group(1) in tags:
+            defaults[tags[match.group(1)]] = (1001 if match.group(2) == "DRV_CFGSECTION_DSIDENTITY" else 1002,
+                                              match.group(3))
+    return defaults
+
+
+DRIVER_DEFAULTS = _driver_defaults()
+
+
+def driver_config_number(db, tag):
+    """CRuleKit::DriverConfigNumber: the text cfgset gave the tag's section, else the driver's default."""
+    section, default = DRIVER_DEFAULTS.get(tag, (1001, ""))
+    return strtol(db.driver_config.get((section, tag)) or default)
+
+
 def is_relaxed(db):
     """Checks are relaxed: SkipIAValidation (section 1, tag 136) is not 0 while an application (4) or GUI (5)
     request is served."""

@@ -46,8 +46,9 @@ def run(paths, resources, commands):
     """The probe's output, one list of lines per command (comments and blank lines are not commands)."""
     commands = [command for command in commands if command.strip() and not command.lstrip().startswith("#")]
     environment = dict(os.environ)
+    # No PMX_ variable, and no locale: the operating system's language is English.
     for name in list(environment):
-        if name.startswith("PMX_"):
+        if name.startswith("PMX_") or name in ("LANG", "LC_ALL", "LC_MESSAGES"):
             del environment[name]
     environment.update({"LD_LIBRARY_PATH": paths.library(resources), "HOME": paths.root, "TMPDIR": paths.root,
                         "PMX_SHGETFOLDERPATH": paths.root})
@@ -139,9 +140,11 @@ class ModelCommands:
         elif name == "windows":
             self.windows(int(words[1]))
         elif name == "labels":
-            if not db.labels_loaded:
-                db.colour.relabel(db)
-            db.labels_loaded = True
+            db.update_labels()
+        elif name == "setenv":
+            db.environment[words[1]] = listing.unescape(words[2])
+        elif name == "unsetenv":
+            db.environment.pop(words[1], None)
         elif name == "fixdefaultall":
             db.fix_default_all()
         elif name == "fixaccessall":
@@ -160,7 +163,7 @@ class ModelCommands:
             return ["hash " + listing.state_hash(db)]
         elif name == "state":
             return listing.render_state(db).splitlines()
-        elif name not in ("setenv", "unsetenv"):
+        else:
             for module in rules.theme_modules():
                 handle = getattr(module, "probe_command", None)
                 output = handle(self, words) if handle else None
