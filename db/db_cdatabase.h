@@ -337,6 +337,8 @@ class CDatabase {
   // The lowest frame bottom the windows ask for, for the capabilities whose
   // change can move it; 0 for the others.
   long GetHeightMax(CDbDatum* a_pdbdatum);
+  // Whether a change of the capability can move that bottom.
+  static bool MovesFrameBottom(EDBID a_edbid);
 
   // -------------------------------------------------------------------------
   // Value shortcuts by capability number, through Find

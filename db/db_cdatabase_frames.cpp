@@ -192,6 +192,8 @@ void CDatabase::FixImagePresetFromPhysicalHeightAdjust(CDbDatum* a_pdbdatum) {
 // ---------------------------------------------------------------------------
 // The lowest frame bottom
 // ---------------------------------------------------------------------------
+bool CDatabase::MovesFrameBottom(EDBID a_edbid) { return HeightKind(a_edbid) != EHeight::NONE; }
+
 // Windows are walked whole (0 to the window count); which bins count is
 // asked in the current window.
 long CDatabase::GetHeightMax(CDbDatum* a_pdbdatum) {

@@ -195,7 +195,8 @@ class CDbDatum {
   void NotifyMark(EDBNOTIFY a_edbnotify, bool a_blJoin);
   // The side (other side) and image (other colour mode) comparisons of a store.
   void CompareAcrossBins(long a_lValue);
-  bool DiffersInWindows(EDBBIN a_edbbinOther, long a_lValue);
+  // Whether any window in use holds, in that bin, a value the new one changes.
+  bool DiffersInWindows(EDBBIN a_edbbin, long a_lValue);
   // Whether a consumer set and a target share a consumer group.
   static bool ConsumersMatch(EDBDEVICEDATA a_edbdevicedata, EDBDEVICEDATA a_edbdevicedataTarget);
   // One argument; with a_blMarkup a text holding markup goes into a CDATA

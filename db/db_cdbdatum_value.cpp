@@ -322,28 +322,36 @@ EOSSTS CDbDatum::UpdateProfilesString() {
 // ---------------------------------------------------------------------------
 // Side and image comparisons
 // ---------------------------------------------------------------------------
-// Whether, in any window, the datum of this bin or of the other bin holds a
-// value that the new one would change (asked of the master of that bin).
-bool CDbDatum::DiffersInWindows(EDBBIN a_edbbinOther, long a_lValue) {
+// Whether, in any window in use, the datum of a bin (this one's own datum
+// aside) holds a value that the new one would change, asked of the master
+// of that bin. A set in every window in use comes here once per window: the
+// master and its access (which a window copy without its own takes) are
+// read once.
+bool CDbDatum::DiffersInWindows(EDBBIN a_edbbin, long a_lValue) {
   const long lWindows = GetWindowMax();
-  if (m_edbidwindow >= lWindows) return false;
+  CDbDatum* pdbdatumMaster = SlotAt(0, m_edbid, a_edbbin);
+  if (m_edbidwindow >= lWindows || !pdbdatumMaster) return false;
   for (int iWindow = 0; iWindow < lWindows; ++iWindow) {
-    for (EDBBIN edbbin : {m_edbbin, a_edbbinOther}) {
-      if (edbbin == m_edbbin && iWindow == m_edbidwindow) continue;
-      CDbDatum* pdbdatum = SlotAt(iWindow, m_edbid, edbbin);
-      CDbDatum* pdbdatumMaster = SlotAt(0, m_edbid, edbbin);
-      if (!pdbdatum || !pdbdatumMaster || pdbdatum->GetAccess() == DB_ACCESS_NOTSUPPORTED) continue;
-      long lValue = m_edbdatatype == DB_DATATYPE_STRING ? reinterpret_cast<long>(pdbdatum->m_szCurrent)
-                                                         : pdbdatum->m_lCurrent;
-      if (pdbdatumMaster->Compare(lValue, a_lValue)) return true;
-    }
+    if (a_edbbin == m_edbbin && iWindow == m_edbidwindow) continue;
+    CDbDatum* pdbdatum = iWindow == 0 ? pdbdatumMaster : SlotAt(iWindow, m_edbid, a_edbbin);
+    if (!pdbdatum) continue;
+    const EDBACCESS edbaccess = pdbdatum->m_edbaccess != DB_ACCESS_NOTSUPPORTED || iWindow == 0
+                                    ? pdbdatum->m_edbaccess
+                                    : pdbdatumMaster->m_edbaccess;
+    if (edbaccess == DB_ACCESS_NOTSUPPORTED) continue;
+    long lValue = m_edbdatatype == DB_DATATYPE_STRING ? reinterpret_cast<long>(pdbdatum->m_szCurrent)
+                                                       : pdbdatum->m_lCurrent;
+    if (pdbdatumMaster->Compare(lValue, a_lValue)) return true;
   }
   return false;
 }
 
+// The sides differ where this bin or the other side differs, the images
+// where this bin or the other colour mode does: this bin is asked once.
 void CDbDatum::CompareAcrossBins(long a_lValue) {
-  NotifyMark(DB_NOTIFY_SIDES, DiffersInWindows(GetBinOtherSide(m_edbbin), a_lValue));
-  NotifyMark(DB_NOTIFY_IMAGES, DiffersInWindows(GetBinSameSide(m_edbbin), a_lValue));
+  const bool blOwn = DiffersInWindows(m_edbbin, a_lValue);
+  NotifyMark(DB_NOTIFY_SIDES, blOwn || DiffersInWindows(GetBinOtherSide(m_edbbin), a_lValue));
+  NotifyMark(DB_NOTIFY_IMAGES, blOwn || DiffersInWindows(GetBinSameSide(m_edbbin), a_lValue));
 }
 
 // ---------------------------------------------------------------------------

@@ -26,12 +26,12 @@ std::string InquiryContent() {
   return strReply.substr(sizetOpen + 15, sizetClose - sizetOpen - 15);
 }
 
-// The mapleB feeder opened as the device engine opens it; not Ready when
-// the library is not the fixture (long paper, cropping mode 5, is the
-// fixture's).
+// The mapleB feeder opened as the device engine opens it, with that many
+// windows in use; not Ready when the library is not the fixture (long
+// paper, cropping mode 5, is the fixture's).
 class OpenedScanner {
  public:
-  explicit OpenedScanner(benchmark::State& a_state) {
+  OpenedScanner(benchmark::State& a_state, long a_lWindows) : m_lWindows(a_lWindows) {
     if (!Open()) a_state.SkipWithError("not the rules fixture, or the scanner did not open");
   }
   bool Ready() const { return m_blReady; }
@@ -47,6 +47,18 @@ class OpenedScanner {
         !m_database.ConfigLoadReportInquiry(strInquiry.c_str(), 0, false, false, DB_FIRMWARE_ADF) ||
         !m_database.ConfigProcessReportInquiry(nullptr, nullptr))
       return false;
+    // What the stored reply lacks of the simulated scanner's: its cropping
+    // modes and multifeed lengths. The windows in use are those WINDOW
+    // lists, as the window commands add them.
+    for (const char* szMode : {"automatic", "fixed", "relative", "aggressive", "longpaper", "photo"})
+      m_database.ConfigEnumAdd("imagecroppingmode", szMode, DB_CONFIGTARGET_COMMON);
+    m_database.ConfigRangeSetMin("multifeedlength", 2400, DB_CONFIGTARGET_COMMON);
+    m_database.ConfigRangeSetMax("multifeedlength", 41400, DB_CONFIGTARGET_COMMON);
+    CDbDatum* pdbdatumWindow = m_database.FindDirect(DB_BIN_MACHINE, DB_ID_WINDOW);
+    for (long l = 1; l < m_lWindows; ++l) {
+      m_database.EnumAddItem(pdbdatumWindow, l);
+      m_database.EnumAddDefaultItem(pdbdatumWindow, l);
+    }
     // Barcodes read by the scanner itself, so that every barcode rule takes part.
     m_database.ConfigEnumAdd("barcodetype", "code128", DB_CONFIGTARGET_ADF);
     m_database.ConfigEnumAdd("barcodesearcharea", "partialdocument", DB_CONFIGTARGET_ADF);
@@ -80,16 +92,18 @@ class OpenedScanner {
     return m_blReady;
   }
 
+  long m_lWindows;
   COsMem m_osmem{OS_MEM_METHOD_GLOBALALLOC, 1};
   CDatabase m_database;
   bool m_blReady = false;
 };
 
-// Sets that the frames follow, one after the other: the paper size (every
-// camera in every window), then the cropping mode of one camera (long paper:
-// all cameras).
+// Sets that the frames and window sizes follow, one after the other: the
+// paper size (every camera in every window in use), then the cropping mode
+// of one camera (long paper: all cameras). The argument is the number of
+// windows in use: 1 as a scanner opens, 11 at most.
 void BM_RulesSetWithPass(benchmark::State& a_state) {
-  OpenedScanner openedscanner(a_state);
+  OpenedScanner openedscanner(a_state, a_state.range(0));
   if (!openedscanner.Ready()) return;
   CDatabase& database = openedscanner.Database();
   const struct {
@@ -110,10 +124,10 @@ void BM_RulesSetWithPass(benchmark::State& a_state) {
   }
   a_state.SetItemsProcessed(static_cast<int64_t>(a_state.iterations()));
 }
-BENCHMARK(BM_RulesSetWithPass);
+BENCHMARK(BM_RulesSetWithPass)->Arg(1)->Arg(DB_WINDOW_COUNT);
 
 void BM_RulesFixDefaultAll(benchmark::State& a_state) {
-  OpenedScanner openedscanner(a_state);
+  OpenedScanner openedscanner(a_state, 1);
   if (!openedscanner.Ready()) return;
   for (auto _ : a_state) openedscanner.Database().FixDefaultAll();
 }

@@ -39,6 +39,7 @@
 #include "db_cmeters.h"
 #include "db_cprinter.h"
 #include "db_ctransport.h"
+#include "db_cwindows.h"
 
 #define DB_CAPABILITY_CLASS_OWN(NAME, CONTAINER) \
   class C##NAME : public CONTAINER {};

@@ -71,7 +71,7 @@
   X(COMPRESSION, CDbEnum, CAMERA, UNIT)                         \
   X(CONTRAST, CDbRange, CAMERA, UNIT)                           \
   X(COUNTONLYMODE, CDbEnum, MACHINE, NONE)                      \
-  X(CROPPINGMODE, CDbEnum, CAMERA, OWN)                         \
+  X(CROPPINGMODE, CDbEnum, CAMERA, UNIT)                        \
   X(DEVICEDLL, CDbString, MACHINE, NONE)                        \
   X(DEVICEONLINE, CDbEnum, MACHINE, NONE)                       \
   X(DIAGBACKGROUNDFRONT, CDbEnum, MACHINE, UNIT)                \
@@ -141,11 +141,11 @@
   X(IMAGEEDGERIGHT, CDbRange, CAMERA, UNIT)                     \
   X(IMAGEEDGETOP, CDbRange, CAMERA, UNIT)                       \
   X(IMAGEFILTER, CDbEnum, CAMERA, UNIT)                         \
-  X(IMAGEFORMAT, CDbEnum, WINDOW, OWN)                          \
+  X(IMAGEFORMAT, CDbEnum, WINDOW, UNIT)                         \
   X(IMAGEMERGE, CDbEnum, MACHINE, UNIT)                         \
   X(IMAGEPROCESSINGTEST, CDbRange, MACHINE, NONE)               \
   X(IMAGESDIFFERENT, CDbEnum, MACHINE, UNIT)                    \
-  X(IMAGESKEWANGLE, CDbRange, WINDOW, OWN)                      \
+  X(IMAGESKEWANGLE, CDbRange, WINDOW, UNIT)                     \
   X(INDEXINGFORMAT, CDbEnum, MACHINE, UNIT)                     \
   X(INDICATORS, CDbEnum, MACHINE, UNIT)                         \
   X(INDICATORSMODE, CDbEnum, MACHINE, UNIT)                     \
@@ -179,10 +179,10 @@
   X(MULTIFEEDSOUND, CDbString, MACHINE, UNIT)                   \
   X(MULTIFEEDSOUNDENABLED, CDbEnum, MACHINE, UNIT)              \
   X(NOISEFILTER, CDbEnum, CAMERA, UNIT)                         \
-  X(ORIENTATION, CDbEnum, CAMERA, OWN)                          \
+  X(ORIENTATION, CDbEnum, CAMERA, UNIT)                         \
   X(ORTHOGONALROTATE, CDbEnum, CAMERA, UNIT)                    \
   X(PAGECOUNT, CDbRange, MACHINE, UNIT)                         \
-  X(PAGESIZELIMIT, CDbRange, MACHINE, OWN)                      \
+  X(PAGESIZELIMIT, CDbRange, MACHINE, UNIT)                     \
   X(PAPERJAMRESPONSE, CDbEnum, MACHINE, UNIT)                   \
   X(PAPERSOURCE, CDbEnum, MACHINE, UNIT)                        \
   X(PATCHALARM, CDbEnum, MACHINE, NONE)                         \
@@ -198,7 +198,7 @@
   X(PATCHLEVEL3, CDbEnum, MACHINE, UNIT)                        \
   X(PATCHTRANSFER, CDbEnum, MACHINE, UNIT)                      \
   X(PHYSICALHEIGHTADJUST, CDbRange, MACHINE, NONE)              \
-  X(PHYSICALWIDTH, CDbRange, MACHINE, OWN)                      \
+  X(PHYSICALWIDTH, CDbRange, MACHINE, UNIT)                     \
   X(PIXELFLAVOR, CDbEnum, CAMERA, UNIT)                         \
   X(PIXELFLAVORCODES, CDbEnum, CAMERA, UNIT)                    \
   X(POWEROFFTIMEOUT, CDbRange, MACHINE, UNIT)                   \
@@ -244,7 +244,7 @@
   X(SIDESDIFFERENT, CDbEnum, MACHINE, UNIT)                     \
   X(STREAKREMOVALAGGRESSIVENESS, CDbRange, CAMERA, UNIT)        \
   X(STREAKREMOVALENABLED, CDbEnum, CAMERA, NONE)                \
-  X(SUPPORTEDSIZES, CDbEnum, MACHINE, OWN)                      \
+  X(SUPPORTEDSIZES, CDbEnum, MACHINE, UNIT)                     \
   X(TEXTENHANCEMENT, CDbEnum, CAMERA, UNIT)                     \
   X(THINTHICKENAMOUNT, CDbRange, CAMERA, UNIT)                  \
   X(THRESHOLD, CDbRange, CAMERA, UNIT)                          \
@@ -261,10 +261,10 @@
   X(ULTRASONICSENSORRIGHT, CDbEnum, MACHINE, UNIT)              \
   X(ULTRASONICSENSORRIGHTCENTER, CDbEnum, MACHINE, UNIT)        \
   X(ULTRASONICSENSORZONEHEIGHT, CDbRange, MACHINE, UNIT)        \
-  X(UNITS, CDbEnum, MACHINE, OWN)                               \
-  X(WINDOW, CDbEnum, MACHINE, OWN)                              \
-  X(WINDOWBIN, CDbEnum, MACHINE, OWN)                           \
-  X(WINDOWSIZE, CDbEnum, WINDOW, OWN)                           \
+  X(UNITS, CDbEnum, MACHINE, UNIT)                              \
+  X(WINDOW, CDbEnum, MACHINE, UNIT)                             \
+  X(WINDOWBIN, CDbEnum, MACHINE, UNIT)                          \
+  X(WINDOWSIZE, CDbEnum, WINDOW, UNIT)                          \
   X(XFERCOUNT, CDbRange, MACHINE, UNIT)                         \
   X(XNATIVERESOLUTION, CDbEnum, CAMERA, NONE)                   \
   X(XRESOLUTION, CDbEnum, CAMERA, UNIT)

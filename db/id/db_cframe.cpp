@@ -38,22 +38,6 @@ const FrameSide& SideOf(const CDbRange& a_dbrangeOwn) {
   return s_aframeside[0];  // the catalogue makes these classes for the four sides only
 }
 
-long ConfigMax(CDatabase& a_database, const char* a_szKey, EDBCONFIGTARGET a_edbconfigtarget) {
-  return CRuleKit::ConfigRangeMax(a_database, a_szKey, a_edbconfigtarget);
-}
-
-// The physical size, else the sheet (read only then: a configuration read
-// costs more than the rest of a rule).
-long PhysicalWidth(CDatabase& a_database) {
-  CDbDatum* pdbdatum = CRuleKit::Supported(DB_ID_PHYSICALWIDTH, DB_BIN_MACHINE);
-  return pdbdatum ? pdbdatum->GetCurrentLong() : ConfigMax(a_database, s_szSheetWidth, DB_CONFIGTARGET_COMMON);
-}
-
-long PhysicalHeight(CDatabase& a_database) {
-  CDbDatum* pdbdatum = CRuleKit::Supported(DB_ID_PHYSICALHEIGHTADJUST, DB_BIN_MACHINE);
-  return pdbdatum ? pdbdatum->GetCurrentLong() : ConfigMax(a_database, s_szSheetHeight, DB_CONFIGTARGET_COMMON);
-}
-
 // The side's value for a paper size, centred as the cropping mode decides;
 // false (logged) for a size that converts to no paper, so that no frame of
 // width or height 0 is ever stored.
@@ -80,7 +64,7 @@ bool SizeValue(CDatabase& a_database, EDBID a_edbidSide, long a_lSize, long a_lM
 
 // S(size, mode) of the rules: with the current physical width and height.
 bool SizeValue(CDatabase& a_database, EDBID a_edbidSide, long a_lSize, long a_lMode, long* a_plValue) {
-  return SizeValue(a_database, a_edbidSide, a_lSize, a_lMode, PhysicalWidth(a_database), PhysicalHeight(a_database),
+  return SizeValue(a_database, a_edbidSide, a_lSize, a_lMode, CRuleKit::PhysicalWidth(), CRuleKit::PhysicalHeight(),
                    a_plValue);
 }
 
@@ -90,12 +74,6 @@ CDbDatum* SideIn(EDBID_WINDOW a_edbidwindow, EDBID a_edbid, EDBBIN a_edbbin) {
   return pdbdatum && pdbdatum->GetId() == a_edbid ? pdbdatum : nullptr;
 }
 
-bool OffersNoPaper() {
-  CDatabase* pdatabase = CRuleKit::Database();
-  CDbDatum* pdbdatum = CRuleKit::Supported(DB_ID_SUPPORTEDSIZES, DB_BIN_MACHINE);
-  return pdatabase && pdbdatum && pdatabase->EnumHasCurrentItem(pdbdatum, s_lSizeNone);
-}
-
 // ---------------------------------------------------------------------------
 // FixDefault
 // ---------------------------------------------------------------------------
@@ -103,8 +81,8 @@ void FrameFixDefault(CDbRange& a_dbrangeOwn) {
   CDatabase* pdatabase = CRuleKit::Database();
   if (!pdatabase) return;
   const FrameSide& frameside = SideOf(a_dbrangeOwn);
-  const long lSheetWidth = ConfigMax(*pdatabase, s_szSheetWidth, DB_CONFIGTARGET_COMMON);
-  const long lSheetHeight = ConfigMax(*pdatabase, s_szSheetHeight, DB_CONFIGTARGET_COMMON);
+  const long lSheetWidth = CRuleKit::SheetMax(s_szSheetWidth);
+  const long lSheetHeight = CRuleKit::SheetMax(s_szSheetHeight);
   const long lSheet = frameside.blVertical ? lSheetHeight : lSheetWidth;
   if (lSheet <= 0) {
     OsLog(OS_LOG_ERROR, "frame>>> no %s, the frame keeps its bounds...%d",
@@ -143,7 +121,7 @@ void FrameFixAccess(CDbRange& a_dbrangeOwn) {
   CDatabase* pdatabase = CRuleKit::Database();
   if (!pdatabase) return;
   const long lMode = CRuleKit::CroppingMode(a_dbrangeOwn.GetBin());
-  bool blOwn = OffersNoPaper() && pdatabase->IsCroppingBoxAllow(static_cast<EDBID_CROPPINGMODE>(lMode));
+  bool blOwn = CRuleKit::OffersNoPaper() && pdatabase->IsCroppingBoxAllow(static_cast<EDBID_CROPPINGMODE>(lMode));
   if (SideOf(a_dbrangeOwn).edbid == DB_ID_FRAMEYOFFSET && lMode == s_lLongPaper) blOwn = false;
   a_dbrangeOwn.SetAccess(blOwn ? DB_ACCESS_READWRITE : DB_ACCESS_READWRITEDISABLED);
 }
@@ -177,7 +155,7 @@ void FollowCropping(CDatabase& a_database, CDbRange& a_dbrangeOwn, const DbRuleM
   } else {
     a_dbrangeOwn.SetAccess(DB_ACCESS_READWRITEDISABLED);
   }
-  if (!OffersNoPaper()) a_dbrangeOwn.SetAccess(DB_ACCESS_READWRITEDISABLED);
+  if (!CRuleKit::OffersNoPaper()) a_dbrangeOwn.SetAccess(DB_ACCESS_READWRITEDISABLED);
 }
 
 // A change of the same side: long paper keeps the cameras alike (and the y
@@ -272,7 +250,7 @@ EOSSTS FrameValidate(CDbRange& a_dbrangeOwn, EDBID_WINDOW a_edbidwindow, long a_
   const long lMinHeight = pdbdatumHeight ? pdatabase->RangeGetCurrentMin(pdbdatumHeight) : 0;
   if (!pdatabase->IsValidFrame(side(DB_ID_FRAMEXOFFSET), side(DB_ID_FRAMEYOFFSET), side(DB_ID_FRAMEWIDTH),
                                side(DB_ID_FRAMEHEIGHT), CRuleKit::ValueIn(a_edbidwindow, DB_ID_IMAGESKEWANGLE, edbbin, 0),
-                               lMinWidth, lMinHeight, PhysicalWidth(*pdatabase), PhysicalHeight(*pdatabase))) {
+                               lMinWidth, lMinHeight, CRuleKit::PhysicalWidth(), CRuleKit::PhysicalHeight())) {
     return DB_EOSSTS_REFUSED;
   }
   return a_dbrangeOwn.CDbRange::Validate(a_edbidwindow, a_lValue);
@@ -293,8 +271,8 @@ long FrameValueForDevice(CDatabase& a_database, CDbRange& a_dbrangeOwn, EDBDEVIC
   if (frameside.blOffset) return 0;
   const bool blFlatbed = a_database.NeedScanFromFlatbed();
   if (!frameside.blVertical)
-    return ConfigMax(a_database, s_szSheetWidth, blFlatbed ? DB_CONFIGTARGET_FLATBED : DB_CONFIGTARGET_ADF);
-  return blFlatbed ? ConfigMax(a_database, s_szSheetHeight, DB_CONFIGTARGET_FLATBED) : PhysicalHeight(a_database);
+    return CRuleKit::ConfigRangeMax(a_database, s_szSheetWidth, blFlatbed ? DB_CONFIGTARGET_FLATBED : DB_CONFIGTARGET_ADF);
+  return blFlatbed ? CRuleKit::ConfigRangeMax(a_database, s_szSheetHeight, DB_CONFIGTARGET_FLATBED) : CRuleKit::PhysicalHeight();
 }
 
 void FrameMakeXml(CDbRange& a_dbrangeOwn, long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {

@@ -10,9 +10,12 @@
 #include "db_cdbdatum.h"
 #include "db_cdbenum.h"
 #include "os_coscfg.h"
+#include "os_coslocale.h"
 #include "os_coslog.h"
 
 namespace {
+
+constexpr int s_iMeasurementUs = 2;
 
 bool Accessible(CDbDatum* a_pdbdatum) { return a_pdbdatum && a_pdbdatum->GetAccess() != DB_ACCESS_NOTSUPPORTED; }
 
@@ -57,6 +60,8 @@ long CRuleKit::ConfigNumber(unsigned a_uSection, unsigned a_uTag) {
 }
 
 long CRuleKit::DriverConfigNumber(EDRVCFGTAG a_edrvcfgtag) { return DevDriverConfigGetLong(a_edrvcfgtag); }
+
+int CRuleKit::Measurement() { return g_poslocale ? g_poslocale->GetMeasurement() : s_iMeasurementUs; }
 
 // ---------------------------------------------------------------------------
 // Model configuration
@@ -146,6 +151,28 @@ long CRuleKit::ValueIn(EDBID_WINDOW a_edbidwindow, EDBID a_edbid, EDBBIN a_edbbi
 
 long CRuleKit::CroppingMode(EDBBIN a_edbbin) {
   return ValueOf(DB_ID_CROPPINGMODE, a_edbbin, DB_ID_CROPPINGMODE_ENUM_AUTOMATIC);
+}
+
+// The sheet's size named by the model, 0 without a database.
+long CRuleKit::SheetMax(const char* a_szKey) {
+  CDatabase* pdatabase = Database();
+  return pdatabase ? ConfigRangeMax(*pdatabase, a_szKey, DB_EDBCONFIGTARGET_COMMON) : 0;
+}
+
+long CRuleKit::PhysicalWidth() {
+  CDbDatum* pdbdatum = Supported(DB_ID_PHYSICALWIDTH, DB_BIN_MACHINE);
+  return pdbdatum ? pdbdatum->GetCurrentLong() : SheetMax("sheetwidth");
+}
+
+long CRuleKit::PhysicalHeight() {
+  CDbDatum* pdbdatum = Supported(DB_ID_PHYSICALHEIGHTADJUST, DB_BIN_MACHINE);
+  return pdbdatum ? pdbdatum->GetCurrentLong() : SheetMax("sheetheight");
+}
+
+bool CRuleKit::OffersNoPaper() {
+  CDatabase* pdatabase = Database();
+  CDbDatum* pdbdatum = Supported(DB_ID_SUPPORTEDSIZES, DB_BIN_MACHINE);
+  return pdatabase && pdbdatum && pdatabase->EnumHasCurrentItem(pdbdatum, DB_ID_SUPPORTEDSIZES_ENUM_NONE);
 }
 
 EDBCONFIGTARGET CRuleKit::UnitTarget() {

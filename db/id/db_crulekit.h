@@ -66,6 +66,8 @@ class CRuleKit {
   // The same of one of the driver's own values (DRV_CFGTAG_*), whose table
   // default counts while the store holds none.
   static long DriverConfigNumber(EDRVCFGTAG a_edrvcfgtag);
+  // The locale's measuring system: 1 metric, 2 US (US without a locale).
+  static int Measurement();
 
   // -------------------------------------------------------------------------
   // Model configuration
@@ -108,6 +110,16 @@ class CRuleKit {
   static long ValueIn(EDBID_WINDOW a_edbidwindow, EDBID a_edbid, EDBBIN a_edbbin, long a_lFallback);
   // The current cropping mode of a camera; automatic (1) without one.
   static long CroppingMode(EDBBIN a_edbbin);
+  // The sheet's width or height ("sheetwidth", "sheetheight") the model
+  // names for every feeder, as ConfigRangeMax reads it.
+  static long SheetMax(const char* a_szKey);
+  // PHYSICALWIDTH and PHYSICALHEIGHTADJUST, else the sheet's width and
+  // height (read only then: a configuration read costs more than the rest
+  // of a rule).
+  static long PhysicalWidth();
+  static long PhysicalHeight();
+  // SUPPORTEDSIZES offers none (1): a frame may be the user's own.
+  static bool OffersNoPaper();
   // The configuration target of the scanner unit FIRMWARE names: the
   // flatbed's (3) for 2, else the feeder's (2).
   static EDBCONFIGTARGET UnitTarget();

@@ -322,7 +322,8 @@ TEST_F(DbDatabaseWindowsTest, DeleteCurrentWindowMovesTheLaterWindowsDown) {
   NumberedWindows([](EDBID_WINDOW a_edbidwindow) { return a_edbidwindow % 2 ? ON : OFF; });
   // The bins of window 1 with a camera on, and of window 10.
   EXPECT_EQ(db.DeleteCurrentWindow(db.ComposeWindowBin(3, DB_BIN_COLOR_FRONT)), DB_STS_SUCCESS);
-  EXPECT_EQ(db.GetWindowBin(), db.ComposeWindowBin(3, DB_BIN_COLOR_FRONT));
+  // The window goes back by one; its window-bin follows in the same camera.
+  EXPECT_EQ(db.GetWindowBin(), db.ComposeWindowBin(2, DB_BIN_COLOR_FRONT));
   EXPECT_EQ(db.GetWindow(), 2);
   for (EDBID_WINDOW edbidwindow = 1; edbidwindow < DB_WINDOW_COUNT; ++edbidwindow) {
     for (int iBin = DB_BIN_BITONAL_FRONT; iBin <= DB_BIN_COLOR_REAR; ++iBin) {

@@ -26,11 +26,11 @@ constexpr long s_lWindows = 3;
 class DrvWindowTest : public drvtest::DrvSetFixture {
  protected:
   // A scanner with three windows in use, each with all its cameras listed,
-  // and the current window and window-bin kept in step, as the window rules
-  // do (two callbacks stand in for them here).
+  // as the window commands will list them: the default fix-up counts the
+  // windows and gives the new ones their values; the window rules keep the
+  // current window and window-bin in step.
   void SetUp() override {
     DrvSetFixture::SetUp();
-    CDbDatum::SetWindowMax(s_lWindows);
     auto* pdbenumWindowBin = static_cast<CDbEnum*>(Machine(DB_ID_WINDOWBIN));
     auto* pdbenumWindow = static_cast<CDbEnum*>(Machine(DB_ID_WINDOW));
     for (long l = 1; l < s_lWindows; ++l) {
@@ -41,31 +41,8 @@ class DrvWindowTest : public drvtest::DrvSetFixture {
       pdbenumWindowBin->AddDefaultItem(l);
       pdbenumWindowBin->AddCurrentItem(l);
     }
-    ASSERT_EQ(m_pdatabase->RegisterCallback(DB_CALLBACK_SETLONG, DB_ID_WINDOWBIN, DB_BIN_MACHINE, &FollowWindowBin,
-                                            nullptr),
-              OS_STS_SUCCESS);
-    ASSERT_EQ(
-        m_pdatabase->RegisterCallback(DB_CALLBACK_SETLONG, DB_ID_WINDOW, DB_BIN_MACHINE, &FollowWindow, nullptr),
-        OS_STS_SUCCESS);
-  }
-  static EOSSTS FollowWindowBin(void* a_pvRecord) {
-    auto* pdbcallbackrecord = static_cast<DbCallbackRecord*>(a_pvRecord);
-    CDbDatum* pdbdatumWindow = pdbcallbackrecord->pdatabase->FindDirect(DB_BIN_MACHINE, DB_ID_WINDOW);
-    const long lWindow = pdbcallbackrecord->pdbdatum->GetCurrentLongNoCallback() / 4;
-    if (pdbdatumWindow->GetCurrentLongNoCallback() != lWindow) pdbdatumWindow->ForceCurrentLong(lWindow);
-    return OS_STS_SUCCESS;
-  }
-  static EOSSTS FollowWindow(void* a_pvRecord) {
-    auto* pdbcallbackrecord = static_cast<DbCallbackRecord*>(a_pvRecord);
-    CDbDatum* pdbdatumWindowBin = pdbcallbackrecord->pdatabase->FindDirect(DB_BIN_MACHINE, DB_ID_WINDOWBIN);
-    const long lWindowBin =
-        pdbcallbackrecord->pdbdatum->GetCurrentLongNoCallback() * 4 + pdbdatumWindowBin->GetCurrentLongNoCallback() % 4;
-    if (pdbdatumWindowBin->GetCurrentLongNoCallback() != lWindowBin) pdbdatumWindowBin->ForceCurrentLong(lWindowBin);
-    return OS_STS_SUCCESS;
-  }
-  void TearDown() override {
-    CDbDatum::SetWindowMax(11);
-    DrvSetFixture::TearDown();
+    m_pdatabase->FixDefaultAll();
+    ASSERT_EQ(m_pdatabase->GetWindowMax(), s_lWindows);
   }
 
   Reply Create(const std::string& a_strBody) {

@@ -60,10 +60,14 @@ TEST_F(DrvResetTest, ASwitchResetsTheValueItEnables) {
     long lValue;
     EDBID edbidCompanion;
     long lCompanion;
+    long lOffering;  // the switch's value under which the rules offer the companion
   } acase[] = {
-      {DB_ID_MULTIFEEDSOUNDENABLED, DB_ID_MULTIFEEDSOUNDENABLED_ENUM_FALSE, DB_ID_MULTIFEEDSOUND, 0},
-      {DB_ID_ADFTIMEOUTENABLED, DB_ID_ADFTIMEOUTENABLED_ENUM_FALSE, DB_ID_TRANSPORTTIMEOUT, 30},
-      {DB_ID_MULTIFEEDLENGTHENABLED, DB_ID_MULTIFEEDLENGTHENABLED_ENUM_TRUE, DB_ID_PAGESIZELIMIT, 2400},
+      {DB_ID_MULTIFEEDSOUNDENABLED, DB_ID_MULTIFEEDSOUNDENABLED_ENUM_FALSE, DB_ID_MULTIFEEDSOUND, 0,
+       DB_ID_MULTIFEEDSOUNDENABLED_ENUM_TRUE},
+      {DB_ID_ADFTIMEOUTENABLED, DB_ID_ADFTIMEOUTENABLED_ENUM_FALSE, DB_ID_TRANSPORTTIMEOUT, 30,
+       DB_ID_ADFTIMEOUTENABLED_ENUM_TRUE},
+      {DB_ID_MULTIFEEDLENGTHENABLED, DB_ID_MULTIFEEDLENGTHENABLED_ENUM_TRUE, DB_ID_PAGESIZELIMIT, 6000,
+       DB_ID_MULTIFEEDLENGTHENABLED_ENUM_TRUE},
   };
   // The sound's switch is offered while multifeed detection is on.
   ASSERT_EQ(SetValue("multifeedlengthenabled", "true").strStatus, "success");
@@ -86,11 +90,13 @@ TEST_F(DrvResetTest, ASwitchResetsTheValueItEnables) {
     EXPECT_EQ(vecIds[0], "imageformat");
     EXPECT_TRUE(Has(vecIds, strId));
     EXPECT_TRUE(Has(vecIds, strCompanion));
-    // The companion on its own.
-    Move(pdbdatum, c.lValue);
+    // The companion on its own, its switch set (with the rules) where they
+    // offer the companion; the switch stays.
+    ASSERT_EQ(m_pdatabase->SetCurrentLong(pdbdatum, c.lOffering, false), DB_STS_SUCCESS);
     Move(pdbdatumCompanion, c.lCompanion);
+    ASSERT_FALSE(AtDefault(pdbdatumCompanion));
     EXPECT_EQ(ResetId(strCompanion).strStatus, "success");
-    EXPECT_FALSE(AtDefault(pdbdatum));
+    EXPECT_EQ(pdbdatum->GetCurrentLongNoCallback(), c.lOffering);
     EXPECT_TRUE(AtDefault(pdbdatumCompanion));
   }
 }

@@ -141,7 +141,7 @@ TEST_F(RuleKitTest, CamerasInUseOverTheWindows) {
 }
 
 TEST_F(RuleKitTest, ReadsFallBackWhereThereIsNothingToRead) {
-  EXPECT_EQ(CRuleKit::ValueOf(DB_ID_PHYSICALWIDTH, DB_BIN_MACHINE, -1), 14400);
+  EXPECT_EQ(CRuleKit::ValueOf(DB_ID_PHYSICALWIDTH, DB_BIN_MACHINE, -1), 10200);  // the sheet's
   EXPECT_EQ(CRuleKit::ValueOf(DB_ID_PHYSICALWIDTH, DB_BIN_BITONAL_FRONT, -1), -1);  // no such bin
   EXPECT_EQ(CRuleKit::ValueOf(DB_ID_ALARMVOLUME, DB_BIN_MACHINE, -2), -2);        // not supported
   EXPECT_EQ(CRuleKit::ValueOf(static_cast<EDBID>(253), DB_BIN_MACHINE, -3), -3);

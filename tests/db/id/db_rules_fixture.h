@@ -53,6 +53,10 @@ class DbRulesFixture : public ::testing::Test {
         dbconfigtest::InquiryContent(dbconfigtest::Fixture("inquiry_mapleb_feeder.xml"));
     ASSERT_TRUE(m_pdatabase->ConfigLoadReportInquiry(strInquiry.c_str(), 0, false, false, DB_FIRMWARE_ADF));
     ASSERT_TRUE(m_pdatabase->ConfigProcessReportInquiry(nullptr, nullptr)) << m_plog->Text();
+    // The cropping modes the simulated scanner lists (the stored reply has
+    // none, and a model without any has no cropping).
+    for (const char* szMode : {"automatic", "fixed", "relative", "aggressive", "longpaper", "photo"})
+      m_pdatabase->ConfigEnumAdd("imagecroppingmode", szMode, DB_CONFIGTARGET_COMMON);
   }
 
   void TearDown() override {

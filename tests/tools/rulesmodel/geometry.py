@@ -29,6 +29,12 @@ def _sizes():
 SIZES = _sizes()
 
 
+def clear_user_sizes():
+    """The user rows as a new process of the library has them: empty."""
+    for value in range(USER0, USER9 + 1):
+        SIZES[value] = (0, 0)
+
+
 def tdiv(a, b):
     """Division truncating toward zero, as C does."""
     q = abs(a) // abs(b)

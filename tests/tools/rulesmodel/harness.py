@@ -212,6 +212,7 @@ def check_tasks(paths, db, scanner_options, tasks, where):
             if arguments.get(name) != str(expected):
                 fail(where, "windowadd %d %d %s: the library sent %s, the model %s" % (
                     window, bin_, name, arguments.get(name), expected))
+        check_rule_arguments(db, window, bin_, arguments, where)
     check_setconfigs(db, parsed, where)
     for module in rules.theme_modules():
         check = getattr(module, "check_task", None)
@@ -220,6 +221,22 @@ def check_tasks(paths, db, scanner_options, tasks, where):
                 fail(where, problem)
     send_to_standins(paths, scanner_options, tasks, parsed, where)
     return parsed
+
+
+def check_rule_arguments(db, window, bin_, arguments, where):
+    """Each other argument of a windowadd that a model rule writes (an enumeration's as its lexicon value)
+    equals the model's value for that window."""
+    ids = {record.lexicon: id_ for id_, record in db.lookup.items()}
+    for name, text in arguments.items():
+        master = db.slot(0, ids[name], bin_) if name in ids and name not in FRAME_ARGUMENTS else None
+        rule = db.rule(master) if master is not None else None
+        if rule is None or rule.make_xml is None:
+            continue
+        expected = db.make_xml_value(window, master.id, bin_)
+        expected = db.lookup[master.id].lexicon_of(expected) if master.kind == "E" else str(expected)
+        if text != expected:
+            fail(where, "windowadd %d %d %s: the library sent %s, the model %s" % (window, bin_, name, text,
+                                                                                  expected))
 
 
 def check_setconfigs(db, parsed, where):

@@ -4,7 +4,7 @@ import os
 import subprocess
 import tempfile
 
-from . import listing, rules, standins
+from . import geometry, listing, rules, standins
 from .database import ADF, FLATBED
 from .names import ID, MACHINE
 
@@ -102,7 +102,9 @@ LISTINGS = ["state", "config", "lookup"]
 
 
 def model_after(outputs):
-    """The model of the database whose listings end the outputs."""
+    """The model of the database whose listings end the outputs, in a process of its own (no custom sizes
+    loaded yet)."""
+    geometry.clear_user_sizes()
     state, config, lookup = ("\n".join(output) for output in outputs[-3:])
     return listing.load(state, config, lookup, rules.load_themes())
 
@@ -197,8 +199,6 @@ class ModelCommands:
         for item in range(count):
             db.add_current_item(window, item)
             db.add_default_item(window, item)
-        if 1 <= count <= 11:
-            db.windows = count
 
 
 __all__ = ["ADF", "FLATBED", "Paths", "SCANNERS", "VARIANTS", "run", "opening", "model_after", "ModelCommands"]

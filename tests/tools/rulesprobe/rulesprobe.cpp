@@ -23,7 +23,9 @@
 //   cfgset SECTION TAG VALUE      a driver configuration text (VALUE percent-encoded)
 //   setenv NAME VALUE | unsetenv NAME
 //   stateset BIT | stateclear BIT a bit of the database state word
-//   windows N                     WINDOW lists windows 0..N-1, N in use
+//   windows N                     WINDOW lists windows 0..N-1, as the window
+//                                 commands add them (its default fix makes them
+//                                 the windows in use)
 //   fixdefaultall [dump]          the default fix-up; in dump mode prints
 //                                 "dumpfile PATH" for each dump written
 //   fixaccessall                  the access pass
@@ -257,7 +259,6 @@ bool Probe::Run(const std::vector<std::string>& a_vecstr) {
       m_pdatabase->EnumAddItem(pdbdatum, l);
       m_pdatabase->EnumAddDefaultItem(pdbdatum, l);
     }
-    CDbDatum::SetWindowMax(lWindows);
   } else if (strCommand == "fixdefaultall") {
     FixDefaultAll(sizetArguments == 1 && a_vecstr[1] == "dump");
   } else if (strCommand == "fixaccessall") {
