@@ -11,10 +11,13 @@
 
 namespace dbcontainer {
 
+// The object's own class decides, as a dynamic_cast would, at the cost of
+// a compare (the pass asks this of every datum).
 template <class T, EDBCONTAINERTYPE Type>
 T* As(CDbDatum* a_pdbdatum) {
-  if (!a_pdbdatum || a_pdbdatum->GetContainerType() != Type) return nullptr;
-  return dynamic_cast<T*>(a_pdbdatum);
+  if (!a_pdbdatum || a_pdbdatum->GetContainerType() != Type || a_pdbdatum->GetObjectContainerType() != Type)
+    return nullptr;
+  return static_cast<T*>(a_pdbdatum);
 }
 
 inline CDbEnum* AsEnum(CDbDatum* a_pdbdatum) { return As<CDbEnum, DB_CONTAINERTYPE_ENUM>(a_pdbdatum); }

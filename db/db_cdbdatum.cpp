@@ -54,15 +54,18 @@ CDbDatum* At(int a_iWindow, int a_iId, int a_iBin) {
 enum EWalk { WALK_ACCESSIBLE, WALK_ALL };
 
 CDbDatum* Walk(int a_iId, int a_iBin, int a_iBinFirst, int a_iBinLast, EWalk a_ewalk) {
-  if (!CDbDatum::ms_pdatumcommon) return nullptr;
+  DbDatumCommon* pdatumcommon = CDbDatum::ms_pdatumcommon;
+  if (!pdatumcommon) return nullptr;
   if (a_iId < DB_ID_FIRST) {
     a_iId = DB_ID_FIRST;
     a_iBin = a_iBinFirst;
   }
-  for (int iId = a_iId; iId <= DB_ID_FINAL; ++iId) {
-    for (int iBin = iId == a_iId ? a_iBin : a_iBinFirst; iBin <= a_iBinLast; ++iBin) {
-      if (iBin < a_iBinFirst) continue;
-      CDbDatum* pdbdatum = At(0, iId, iBin);
+  // Every pass steps through all of window 0 this way: one row per id.
+  int iBin = a_iBin < a_iBinFirst ? a_iBinFirst : a_iBin;
+  for (int iId = a_iId; iId <= DB_ID_FINAL; ++iId, iBin = a_iBinFirst) {
+    CDbDatum* const* ppdbdatumRow = pdatumcommon->apdbdatum[0][iId];
+    for (; iBin <= a_iBinLast; ++iBin) {
+      CDbDatum* pdbdatum = ppdbdatumRow[iBin];
       if (pdbdatum && (a_ewalk == WALK_ALL || pdbdatum->GetAccess() != DB_ACCESS_NOTSUPPORTED)) return pdbdatum;
     }
   }
@@ -93,6 +96,7 @@ CDbDatum::CDbDatum()
       m_szName(nullptr),
       m_edbdatatype(static_cast<EDBDATATYPE>(0)),
       m_edbcontainertype(static_cast<EDBCONTAINERTYPE>(0)),
+      m_edbcontainertypeObject(static_cast<EDBCONTAINERTYPE>(0)),
       m_edbdevicedata(DB_DEVICEDATA_NONE),
       m_edbaccess(DB_ACCESS_NOTSUPPORTED),
       m_pdblookup2(nullptr),
@@ -231,8 +235,7 @@ CDbDatum* CDbDatum::DbDatumFindNextInBin(CDbDatum* a_pdbdatum) { return WalkAfte
 // ---------------------------------------------------------------------------
 // Access and consumers
 // ---------------------------------------------------------------------------
-EDBACCESS CDbDatum::GetAccess() {
-  if (m_edbaccess != DB_ACCESS_NOTSUPPORTED || m_edbidwindow == 0 || !ms_pdatumcommon) return m_edbaccess;
+EDBACCESS CDbDatum::GetMasterAccess() {
   CDbDatum* pdbdatumMaster = At(0, m_edbid, m_edbbin);
   return pdbdatumMaster && pdbdatumMaster != this ? pdbdatumMaster->m_edbaccess : m_edbaccess;
 }
@@ -315,12 +318,6 @@ void CDbDatum::ClearDbState(EDBSTATE a_edbstate) {
   if (ms_pdatumcommon) std::atomic_ref<int64_t>(ms_pdatumcommon->lState).fetch_and(~(int64_t{1} << a_edbstate));
 }
 
-// Any bit of the word may be tested; one outside it is clear.
-bool CDbDatum::TestDbState(EDBSTATE a_edbstate) {
-  if (!ms_pdatumcommon || a_edbstate < 0 || a_edbstate > 63) return false;
-  return (static_cast<uint64_t>(std::atomic_ref<int64_t>(ms_pdatumcommon->lState).load()) >> a_edbstate) & 1;
-}
-
 void CDbDatum::SetModified() {
   if (ms_pdatumcommon) ms_pdatumcommon->pdbdatumModified = this;
 }
@@ -328,8 +325,6 @@ void CDbDatum::SetModified() {
 void CDbDatum::ClearModified() {
   if (ms_pdatumcommon) ms_pdatumcommon->pdbdatumModified = nullptr;
 }
-
-CDbDatum* CDbDatum::GetModified() { return ms_pdatumcommon ? ms_pdatumcommon->pdbdatumModified : nullptr; }
 
 bool CDbDatum::WasModified() { return ms_pdatumcommon && ms_pdatumcommon->pdbdatumModified == this; }
 
@@ -352,13 +347,7 @@ void CDbDatum::SetDatabase(CDatabase* a_pdatabase) {
   if (ms_pdatumcommon) ms_pdatumcommon->pdatabase = a_pdatabase;
 }
 
-CDatabase* CDbDatum::GetDatabase() { return ms_pdatumcommon ? ms_pdatumcommon->pdatabase : nullptr; }
-
-CDbNotify* CDbDatum::GetDbNotify() { return ms_pdatumcommon ? ms_pdatumcommon->pdbnotify : nullptr; }
-
 COsXmlTask* CDbDatum::GetDbMakeXml() { return ms_pdatumcommon ? ms_pdatumcommon->posxmltask : nullptr; }
-
-long CDbDatum::GetWindowMax() { return ms_pdatumcommon ? static_cast<long>(ms_pdatumcommon->lWindowCount) : 0; }
 
 void CDbDatum::SetWindowMax(long a_lWindows) {
   if (a_lWindows < 1 || a_lWindows > DB_WINDOW_COUNT) {

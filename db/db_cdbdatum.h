@@ -4,6 +4,7 @@
 // (the shared block) through its static operations.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -95,14 +96,23 @@ class CDbDatum {
   const char* GetName() const { return m_szName; }
   EDBDATATYPE GetDataType() const { return m_edbdatatype; }
   EDBCONTAINERTYPE GetContainerType() const { return m_edbcontainertype; }
+  // The container class this object was constructed as (0 for a plain
+  // datum, such as a per-window copy that carries its master's type): lets
+  // the pass reach a container without a dynamic_cast per datum.
+  EDBCONTAINERTYPE GetObjectContainerType() const { return m_edbcontainertypeObject; }
   void SetId(EDBID a_edbid) { m_edbid = a_edbid; }
   void SetBin(EDBBIN a_edbbin) { m_edbbin = a_edbbin; }
   void SetName(const char* a_szName) { m_szName = a_szName; }
   DbLookup2* GetLookup() const { return m_pdblookup2; }
   void SetLookup(DbLookup2* a_pdblookup2) { m_pdblookup2 = a_pdblookup2; }
 
-  // Access and consumers.
-  EDBACCESS GetAccess();
+  // Access and consumers. A copy without access of its own has its
+  // master's; the rest is answered here, since the pass and the rules ask it
+  // of every datum they reach.
+  EDBACCESS GetAccess() {
+    if (m_edbaccess != DB_ACCESS_NOTSUPPORTED || m_edbidwindow == 0 || !ms_pdatumcommon) return m_edbaccess;
+    return GetMasterAccess();
+  }
   EDBACCESS SetAccess(EDBACCESS a_edbaccess);
   bool IsModifiable();
   EDBDEVICEDATA GetDeviceData();
@@ -151,19 +161,23 @@ class CDbDatum {
   // State bits and the modified marker.
   static void SetDbState(EDBSTATE a_edbstate);
   static void ClearDbState(EDBSTATE a_edbstate);
-  static bool TestDbState(EDBSTATE a_edbstate);
+  // Any bit of the word may be tested; one outside it is clear.
+  static bool TestDbState(EDBSTATE a_edbstate) {
+    if (!ms_pdatumcommon || a_edbstate < 0 || a_edbstate > 63) return false;
+    return (static_cast<uint64_t>(std::atomic_ref<int64_t>(ms_pdatumcommon->lState).load()) >> a_edbstate) & 1;
+  }
   void SetModified();
   static void ClearModified();
-  static CDbDatum* GetModified();
+  static CDbDatum* GetModified() { return ms_pdatumcommon ? ms_pdatumcommon->pdbdatumModified : nullptr; }
   bool WasModified();
   bool WasModifiedWindow();
 
   // The block's shared objects.
   static void SetDatabase(CDatabase* a_pdatabase);
-  static CDatabase* GetDatabase();
-  static CDbNotify* GetDbNotify();
+  static CDatabase* GetDatabase() { return ms_pdatumcommon ? ms_pdatumcommon->pdatabase : nullptr; }
+  static CDbNotify* GetDbNotify() { return ms_pdatumcommon ? ms_pdatumcommon->pdbnotify : nullptr; }
   static COsXmlTask* GetDbMakeXml();
-  static long GetWindowMax();
+  static long GetWindowMax() { return ms_pdatumcommon ? static_cast<long>(ms_pdatumcommon->lWindowCount) : 0; }
   // The number of windows in use (1..11; others are refused, logged), set
   // by the window rule from its list.
   static void SetWindowMax(long a_lWindows);
@@ -188,6 +202,13 @@ class CDbDatum {
   // Whether a text fits the datum: characters within the maximum, bytes
   // within the buffer. Logs the refusal with the caller's message.
   EOSSTS CheckText(const char* a_szText, const char* a_szTooLarge);
+  // Whether a text may be stored as the current one: by default characters
+  // within the maximum and bytes within the buffer. A rule that brings an
+  // over-long text back within its maximum once stored may take more.
+  virtual bool TextFits(const char* a_szText);
+  // The access of the window-0 datum of this id and bin (this one's own
+  // when it is that datum or there is none).
+  EDBACCESS GetMasterAccess();
   void RunCallback(EDBCALLBACK a_edbcallback);
   void NotifySet(EDBNOTIFY a_edbnotify);
   void NotifyReset(EDBNOTIFY a_edbnotify);
@@ -216,6 +237,7 @@ class CDbDatum {
   const char* m_szName;
   EDBDATATYPE m_edbdatatype;
   EDBCONTAINERTYPE m_edbcontainertype;
+  EDBCONTAINERTYPE m_edbcontainertypeObject;  // set only by the container constructors
   EDBDEVICEDATA m_edbdevicedata;
   EDBACCESS m_edbaccess;
   DbLookup2* m_pdblookup2;

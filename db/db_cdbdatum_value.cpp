@@ -120,8 +120,12 @@ bool CDbDatum::IsString() {
 // Characters are limited by the datum's maximum, bytes by the buffer: a text
 // of the buffer's size or more could not be copied and would leave the old
 // value in place behind a success.
+bool CDbDatum::TextFits(const char* a_szText) {
+  return CountCharacters(a_szText) <= m_sizetMaxString && std::strlen(a_szText) < DB_STRING_SIZE;
+}
+
 EOSSTS CDbDatum::CheckText(const char* a_szText, const char* a_szTooLarge) {
-  if (CountCharacters(a_szText) > m_sizetMaxString || std::strlen(a_szText) >= DB_STRING_SIZE) {
+  if (!TextFits(a_szText)) {
     OsLog(OS_LOG_ERROR, a_szTooLarge, m_edbid, a_szText);
     return DB_EOSSTS_REFUSED;
   }

@@ -40,6 +40,7 @@ CDbEnum::CDbEnum(bool a_blSelectionList)
       m_alDefaultItems{},
       m_pdbenumProfile(nullptr),
       m_blSelectionList(a_blSelectionList) {
+  m_edbcontainertypeObject = DB_CONTAINERTYPE_ENUM;
   InitEnumLong(DB_ID_UNDEFINED, DB_BIN_SEARCH, DB_ACCESS_NOTSUPPORTED, DB_DEVICEDATA_NONE, 0, 0);
 }
 

@@ -24,6 +24,17 @@ bool PerWindow(int a_iKind) { return a_iKind == DB_NOTIFY_VALUE || a_iKind == DB
 bool PerBin(int a_iKind) { return PerWindow(a_iKind) || a_iKind == DB_NOTIFY_ACCESS || a_iKind == DB_NOTIFY_CONSTRAINT; }
 bool Counted(int a_iKind) { return a_iKind == DB_NOTIFY_SIDES || a_iKind == DB_NOTIFY_IMAGES; }
 
+constexpr int s_iAllKinds = DB_NOTIFY_VALUE | DB_NOTIFY_ACCESS | DB_NOTIFY_CONSTRAINT | DB_NOTIFY_PROFILES |
+                            DB_NOTIFY_SIDES | DB_NOTIFY_IMAGES;
+
+// Each kind bit of a set, lowest first (the order of s_aiKinds). Every
+// store of a value records at least one kind, so only the bits that are
+// set are visited.
+template <class Visit>
+void EachKind(EDBNOTIFY a_edbnotify, Visit a_visit) {
+  for (int iRest = a_edbnotify & s_iAllKinds; iRest; iRest &= iRest - 1) a_visit(iRest & -iRest);
+}
+
 // First bin of a window in the walks.
 int FirstBin(int a_iKind, int a_iWindow) {
   return PerWindow(a_iKind) && a_iWindow > 0 ? DB_BIN_BITONAL_FRONT : DB_BIN_MACHINE;
@@ -32,6 +43,11 @@ int FirstBin(int a_iKind, int a_iWindow) {
 }  // namespace
 
 CDbDatum** CDbNotifyImpl::Slot(int a_iKind, EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin, EDBID a_edbid) {
+  return SlotOf(a_iKind, a_edbidwindow, a_edbbin, a_edbid);
+}
+
+// Inline in Record, which every store of a value reaches.
+inline CDbDatum** CDbNotifyImpl::SlotOf(int a_iKind, EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin, EDBID a_edbid) {
   bool blWindowOk = !PerWindow(a_iKind) || (a_edbidwindow >= 0 && a_edbidwindow < DB_WINDOW_COUNT);
   bool blBinOk = !PerBin(a_iKind) || (a_edbbin >= 0 && a_edbbin < DB_BIN_COUNT);
   if (!blWindowOk || !blBinOk || a_edbid < 0 || a_edbid >= DB_NOTIFY_IDS) {
@@ -51,7 +67,7 @@ CDbDatum** CDbNotifyImpl::Slot(int a_iKind, EDBID_WINDOW a_edbidwindow, EDBBIN a
 
 // One kind for one datum; access and constraint hold the master.
 void CDbNotifyImpl::Record(int a_iKind, CDbDatum* a_pdbdatum, bool a_blSet) {
-  CDbDatum** ppdbdatum = Slot(a_iKind, a_pdbdatum->GetWindow(), a_pdbdatum->GetBin(), a_pdbdatum->GetId());
+  CDbDatum** ppdbdatum = SlotOf(a_iKind, a_pdbdatum->GetWindow(), a_pdbdatum->GetBin(), a_pdbdatum->GetId());
   if (!ppdbdatum) return;
   CDbDatum* pdbdatum = a_pdbdatum;
   if (a_blSet && (a_iKind == DB_NOTIFY_ACCESS || a_iKind == DB_NOTIFY_CONSTRAINT)) {
@@ -75,9 +91,7 @@ void CDbNotifyImpl::Set(EDBNOTIFY a_edbnotify, CDbDatum* a_pdbdatum) {
     OsLog(OS_LOG_ERROR, "access is undefined...");
     return;
   }
-  for (int iKind : s_aiKinds) {
-    if (a_edbnotify & iKind) Record(iKind, a_pdbdatum, true);
-  }
+  EachKind(a_edbnotify, [&](int a_iKind) { Record(a_iKind, a_pdbdatum, true); });
 }
 
 void CDbNotifyImpl::Reset(EDBNOTIFY a_edbnotify, CDbDatum* a_pdbdatum) {
@@ -85,16 +99,12 @@ void CDbNotifyImpl::Reset(EDBNOTIFY a_edbnotify, CDbDatum* a_pdbdatum) {
     OsLog(OS_LOG_ERROR, "a_hdbdatum is NULL...");
     return;
   }
-  for (int iKind : s_aiKinds) {
-    if (a_edbnotify & iKind) Record(iKind, a_pdbdatum, false);
-  }
+  EachKind(a_edbnotify, [&](int a_iKind) { Record(a_iKind, a_pdbdatum, false); });
 }
 
 void CDbNotifyImpl::SetAll(EDBNOTIFY a_edbnotify) {
   for (CDbDatum* pdbdatum = CDbDatum::DbDatumFindFirst(); pdbdatum; pdbdatum = CDbDatum::DbDatumFindNext(pdbdatum)) {
-    for (int iKind : s_aiKinds) {
-      if (a_edbnotify & iKind) Record(iKind, pdbdatum, true);
-    }
+    EachKind(a_edbnotify, [&](int a_iKind) { Record(a_iKind, pdbdatum, true); });
   }
 }
 

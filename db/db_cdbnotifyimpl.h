@@ -34,6 +34,7 @@ class CDbNotifyImpl {
   uint64_t m_u64ImagesCount;
 
  private:
+  CDbDatum** SlotOf(int a_iKind, EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin, EDBID a_edbid);
   void Record(int a_iKind, CDbDatum* a_pdbdatum, bool a_blSet);
   CDbDatum* WalkFrom(int a_iKind, EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin, EDBID a_edbid);
 };

@@ -42,6 +42,7 @@ bool StepRefused(long a_lMin, long a_lMax, long a_lStep) {
 }  // namespace
 
 CDbRange::CDbRange() : m_lMin(0), m_lMax(0), m_lStep(0), m_lDefaultMin(0), m_lDefaultMax(0), m_lDefaultStep(0) {
+  m_edbcontainertypeObject = DB_CONTAINERTYPE_RANGE;
   InitRangeLong(DB_ID_UNDEFINED, DB_BIN_SEARCH, DB_ACCESS_NOTSUPPORTED, DB_DEVICEDATA_NONE, 0, 0, 0, 0, 0, 0, 0, 0);
 }
 

@@ -16,6 +16,7 @@ CDbString::CDbString()
       m_szRestoreString{},
       m_szPreviousString{},
       m_szProfileString{} {
+  m_edbcontainertypeObject = DB_CONTAINERTYPE_STRING;
   InitString(DB_ID_UNDEFINED, DB_BIN_SEARCH, DB_ACCESS_NOTSUPPORTED, DB_DEVICEDATA_NONE, DB_STRING_SIZE, "", "", "",
              "");
 }

@@ -8,6 +8,7 @@
 #include "db_cdbconfig.h"
 #include "db_cprinter_kit.h"
 #include "os_cosstring.h"
+#include "os_cosxmltask.h"
 
 namespace dbprinter {
 
@@ -24,8 +25,8 @@ constexpr PrinterRow s_aprinterrow[] = {
     {DB_ID_CARTRIDGEDETECTED, D::Key, "cartridgedetect", 0, A::Container, 0, C::None, V::Container},
     {DB_ID_PRINTER, D::Key, "printer", 0, A::Container, 0, C::None, V::Container},
     {DB_ID_PRINTERDATE, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Date},
-    {DB_ID_PRINTERDATEDELIMITER, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Container},
-    {DB_ID_PRINTERDATEFORMAT, D::DateFormats, "printerdateformat", 10, A::Printer, s_uSet, C::None, V::Container},
+    {DB_ID_PRINTERDATEDELIMITER, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Composition},
+    {DB_ID_PRINTERDATEFORMAT, D::DateFormats, "printerdateformat", 10, A::Printer, s_uSet, C::None, V::Composition},
     {DB_ID_PRINTERENABLED, D::Key, "printer", 0, A::Enabled, s_uFollowPaperSource | s_uFollowTest, C::None,
      V::Container},
     {DB_ID_PRINTERFONT, D::Fonts, "printerfont", 0, A::Printer, s_uSet, C::None, V::Container},
@@ -34,7 +35,7 @@ constexpr PrinterRow s_aprinterrow[] = {
     {DB_ID_PRINTERIMAGEADDRESSLEVEL, D::ImageAddress, nullptr, 0, A::Level, s_uSet | s_uFollowIndexingFormat, C::None,
      V::Container},
     {DB_ID_PRINTERINDEX, D::Container, nullptr, 0, A::Container, 0, C::RevalidateIndex, V::Index},
-    {DB_ID_PRINTERINDEXDIGITS, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Container},
+    {DB_ID_PRINTERINDEXDIGITS, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Composition},
     {DB_ID_PRINTERINDEXFORMAT, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Container},
     {DB_ID_PRINTERINDEXINCREMENT, D::OrderedList, "printerindexincrement", 7, A::Printer, s_uSet, C::Exclusion,
      V::Container},
@@ -45,15 +46,16 @@ constexpr PrinterRow s_aprinterrow[] = {
      s_uFollowPaperSource | s_uFollowEnabled | s_uFollowTest, C::HeightCap, V::Container},
     {DB_ID_PRINTERTEST, D::Key, "printer", 0, A::Test, s_uFollowPaperSource, C::None, V::Container},
     {DB_ID_PRINTERTIME, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Time},
-    {DB_ID_PRINTERTIMEFORMAT, D::OrderedList, "printertimeformat", 10, A::Printer, s_uSet, C::None, V::Container},
+    {DB_ID_PRINTERTIMEFORMAT, D::OrderedList, "printertimeformat", 10, A::Printer, s_uSet, C::None,
+     V::Composition},
     {DB_ID_PRINTERWRITESEQUENCE, D::Items, nullptr, 0, A::Printer, s_uSet, C::None, V::Container},
-    {DB_ID_PRINTERWRITESEQUENCEMESSAGE1, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Container},
-    {DB_ID_PRINTERWRITESEQUENCEMESSAGE2, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Container},
-    {DB_ID_PRINTERWRITESEQUENCEMESSAGE3, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Container},
-    {DB_ID_PRINTERWRITESEQUENCEMESSAGE4, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Container},
-    {DB_ID_PRINTERWRITESEQUENCEMESSAGE5, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Container},
-    {DB_ID_PRINTERWRITESEQUENCEMESSAGE6, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Container},
-    {DB_ID_PRINTERWRITESEQUENCESTRING, D::SizeLimit, nullptr, 0, A::Printer, s_uSet, C::ImageAddress, V::Container},
+    {DB_ID_PRINTERWRITESEQUENCEMESSAGE1, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Message},
+    {DB_ID_PRINTERWRITESEQUENCEMESSAGE2, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Message},
+    {DB_ID_PRINTERWRITESEQUENCEMESSAGE3, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Message},
+    {DB_ID_PRINTERWRITESEQUENCEMESSAGE4, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Message},
+    {DB_ID_PRINTERWRITESEQUENCEMESSAGE5, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Message},
+    {DB_ID_PRINTERWRITESEQUENCEMESSAGE6, D::Support, nullptr, 0, A::Printer, s_uSet, C::None, V::Message},
+    {DB_ID_PRINTERWRITESEQUENCESTRING, D::SizeLimit, nullptr, 0, A::Printer, s_uSet, C::ImageAddress, V::Sequence},
     {DB_ID_PRINTONIMAGEFRONT, D::Key, "printonimage", 0, A::ImageFront, s_uFollowInputDocument, C::None, V::Container},
     {DB_ID_PRINTONIMAGEPOSITIONX, D::ImagePositionRange, "printonimagepositionx", 0, A::ImagePosition, s_uSet, C::None,
      V::Container},
@@ -160,3 +162,17 @@ DB_PRINTER_RULES(PRINTERWRITESEQUENCESTRING, CDbString)
 #undef DB_PRINTER_VALUE_CDbEnum
 #undef DB_PRINTER_VALUE_CDbRange
 #undef DB_PRINTER_VALUE_CDbString
+
+bool CPRINTERWRITESEQUENCESTRING::TextFits(const char* a_szText) { return dbprinter::SequenceFits(*this, a_szText); }
+
+// Each piece whole, a text holding markup in a CDATA section: a sequence a
+// profile gave was never checked against the printer's codes.
+void CPRINTERWRITESEQUENCESTRING::MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) {
+  const char* szText = reinterpret_cast<const char*>(a_lValue);
+  COsXmlTask* posxmltask = GetDbMakeXml();
+  if (!szText || !posxmltask || !ConsumersMatch(GetDeviceData(), a_edbdevicedataTarget)) return;
+  dbprinter::SequencePiece asequencepiece[dbprinter::s_sizetSequencePieces];
+  const size_t sizetPieces = dbprinter::SequencePieces(szText, asequencepiece);
+  for (size_t sizet = 0; sizet < sizetPieces; ++sizet)
+    WriteArgument(posxmltask, asequencepiece[sizet].szName, asequencepiece[sizet].szText, true);
+}

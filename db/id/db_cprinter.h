@@ -2,8 +2,10 @@
 // (a model with "printer") and the printing onto the image itself (a model
 // with "printonimage"). They decide which printer capabilities a model
 // offers, their access while either kind of printing is on, off or tested,
-// the dates, times and counters a set may store, and the counter's reset
-// values and patch events kept apart.
+// the dates, times and counters a set may store, the printed lines every
+// setting they print must fit, the write sequence's forms with and without
+// image addressing, and the counter's reset values and patch events kept
+// apart.
 //
 // All of them are machine capabilities (window 0, bin 1). What each class
 // rules is one row of the table in db_cprinter.cpp: its default, its
@@ -77,11 +79,17 @@ DB_PRINTER_CLASSES(DB_PRINTER_CLASS)
 // printer's write sequence, one code a character ("A" to "D" print the
 // image-address field of that letter). Its size limit depends on the model;
 // with image-address rules a sequence that prints a field no longer in use
-// is wiped.
+// is wiped. A sequence set longer than its limit by whole segments is
+// stored and cut back to its last segment at once; the scanner receives it
+// in pieces of a printed line.
 class CPRINTERWRITESEQUENCESTRING : public CDbString {
  public:
   DB_PRINTER_OPERATIONS
   DB_PRINTER_VALIDATE_CDbString
+  void MakeXml(long a_lValue, EDBDEVICEDATA a_edbdevicedataTarget) override;
+
+ protected:
+  bool TextFits(const char* a_szText) override;
 };
 
 static_assert(sizeof(CPRINTERWRITESEQUENCESTRING) == sizeof(CDbString));

@@ -81,6 +81,16 @@ EOSSTS ValidateIndex(CDbRange& a_dbrangeOwn, EDBID_WINDOW a_edbidwindow, long a_
   return a_dbrangeOwn.CDbRange::Validate(a_edbidwindow, a_lValue);
 }
 
+// A setting that changes the printed lines: the container's check between
+// the skip rules and the composition.
+template <class Container>
+EOSSTS ValidateComposed(Container& a_containerOwn, EDBID_WINDOW a_edbidwindow, long a_lValue) {
+  EOSSTS eossts = OS_STS_SUCCESS;
+  if (CompositionSettled(&eossts)) return eossts;
+  eossts = a_containerOwn.Container::Validate(a_edbidwindow, a_lValue);
+  return eossts != OS_STS_SUCCESS ? eossts : Compose(a_containerOwn.GetId(), a_lValue, nullptr);
+}
+
 }  // namespace
 
 bool IsPrinterDate(const char* a_szText) {
@@ -106,19 +116,30 @@ bool IsPrinterTime(const char* a_szText) {
   return lHours <= 23 && lMinutes <= 59;
 }
 
-EOSSTS ValidateOf(CDbEnum& a_dbenumOwn, const PrinterRow&, EDBID_WINDOW a_edbidwindow, long a_lValue) {
+EOSSTS ValidateOf(CDbEnum& a_dbenumOwn, const PrinterRow& a_printerrow, EDBID_WINDOW a_edbidwindow, long a_lValue) {
+  if (a_printerrow.printercheck == PrinterCheck::Composition)
+    return ValidateComposed(a_dbenumOwn, a_edbidwindow, a_lValue);
   return a_dbenumOwn.CDbEnum::Validate(a_edbidwindow, a_lValue);
 }
 
 EOSSTS ValidateOf(CDbRange& a_dbrangeOwn, const PrinterRow& a_printerrow, EDBID_WINDOW a_edbidwindow, long a_lValue) {
   if (a_printerrow.printercheck == PrinterCheck::Index) return ValidateIndex(a_dbrangeOwn, a_edbidwindow, a_lValue);
+  if (a_printerrow.printercheck == PrinterCheck::Composition)
+    return ValidateComposed(a_dbrangeOwn, a_edbidwindow, a_lValue);
   return a_dbrangeOwn.CDbRange::Validate(a_edbidwindow, a_lValue);
 }
 
-// A date or a time is taken as it comes while a profile or the resource
-// loads, whatever the application's relaxed checks.
+// The write sequence and the messages are judged by the lines they print
+// (db_cprinter_sequence.cpp). A date or a time is taken as it comes while a
+// profile or the resource loads, whatever the application's relaxed checks.
 EOSSTS ValidateOf(CDbString& a_dbstringOwn, const PrinterRow& a_printerrow, EDBID_WINDOW a_edbidwindow,
                   const char* a_szValue) {
+  if (a_printerrow.printercheck == PrinterCheck::Sequence) return ValidateSequence(a_dbstringOwn, a_szValue);
+  if (a_printerrow.printercheck == PrinterCheck::Message) {
+    EOSSTS eossts = OS_STS_SUCCESS;
+    if (CompositionSettled(&eossts)) return eossts;
+    return ValidateMessage(a_dbstringOwn, a_dbstringOwn.CDbString::Validate(a_edbidwindow, a_szValue), a_szValue);
+  }
   const bool blDate = a_printerrow.printercheck == PrinterCheck::Date;
   if (!blDate && a_printerrow.printercheck != PrinterCheck::Time)
     return a_dbstringOwn.CDbString::Validate(a_edbidwindow, a_szValue);
@@ -162,8 +183,11 @@ void FixCurrentOf(CDbEnum& a_dbenumOwn, const PrinterRow& a_printerrow, CDbDatum
     a_dbenumOwn.SetCurrentLong(s_lNoPatch);
 }
 
-void FixCurrentOf(CDbString& a_dbstringOwn, const PrinterRow& a_printerrow, CDbDatum&) {
+// The sequence set itself is converted before the image-address rules see
+// it.
+void FixCurrentOf(CDbString& a_dbstringOwn, const PrinterRow& a_printerrow, CDbDatum& a_dbdatumModified) {
   if (a_printerrow.printercurrent != PrinterCurrent::ImageAddress) return;
+  if (a_dbdatumModified.GetId() == a_dbstringOwn.GetId()) ConvertSequence(a_dbstringOwn);
   CDatabase* pdatabase = CRuleKit::Database();
   if (CDbIa* pdbia = pdatabase ? pdatabase->GetDbIa() : nullptr) pdbia->FixCurrent(&a_dbstringOwn);
 }

@@ -1,14 +1,15 @@
 // What the printer rules share: the row of the table each class is ruled
 // by, printer support, and the rule operations by kind (defaults in
 // db_cprinter_defaults.cpp, access in db_cprinter_access.cpp, checks and the
-// values that follow them in db_cprinter_checks.cpp).
+// values that follow them in db_cprinter_checks.cpp, the printed lines and
+// the write sequence in db_cprinter_sequence.cpp).
 #pragma once
 
+#include "db_cdbdatum.h"
 #include "db_def.h"
 #include "os_def.h"
 
 class CDatabase;
-class CDbDatum;
 class CDbEnum;
 class CDbRange;
 class CDbString;
@@ -58,9 +59,12 @@ enum class PrinterCurrent {
 // What a class's Validate checks.
 enum class PrinterCheck {
   Container,
-  Date,   // empty or YYYY/MM/DD
-  Time,   // empty or HH:MM
-  Index,  // no more digits than the printer prints
+  Date,         // empty or YYYY/MM/DD
+  Time,         // empty or HH:MM
+  Index,        // no more digits than the printer prints
+  Composition,  // the printed lines, composed with the value, fit the printer
+  Message,      // a message: the container's check, then the composition
+  Sequence,     // the write sequence: its length, then the composition
 };
 
 // The capabilities whose change reruns a class's FixAccess.
@@ -124,5 +128,37 @@ EOSSTS ValidateOf(CDbString& a_dbstringOwn, const PrinterRow& a_printerrow, EDBI
 // and a time.
 bool IsPrinterDate(const char* a_szText);
 bool IsPrinterTime(const char* a_szText);
+
+// The checks that compose the printed lines (db_cprinter_sequence.cpp).
+// Settled before the container's check: the skip rules accept (0), a model
+// without printer support refuses (1, logged); true when it did, with the
+// status in a_peossts.
+bool CompositionSettled(EOSSTS* a_peossts);
+// The lines composed from the current settings with the proposed value (a
+// number, or a text for a message or the write sequence) in place of the
+// capability's own: 0 when they fit, 4 (logged) otherwise.
+EOSSTS Compose(EDBID a_edbidProposed, long a_lValue, const char* a_szText);
+// A message after the container's check (a_eosstsBase).
+EOSSTS ValidateMessage(CDbString& a_dbstringOwn, EOSSTS a_eosstsBase, const char* a_szValue);
+// The write sequence, in its own order.
+EOSSTS ValidateSequence(CDbString& a_dbstringOwn, const char* a_szValue);
+// Whether the write sequence may hold a text: within its limits, or longer
+// by whole segments, which its conversion brings back within them.
+bool SequenceFits(CDbString& a_dbstringOwn, const char* a_szText);
+// The write sequence, when it was set itself, between its plain and its
+// image-address form.
+void ConvertSequence(CDbString& a_dbstringOwn);
+
+// The arguments the write sequence goes out in: with image addressing, 40
+// characters a level ("alllevels": the last 40 three times), none without
+// "iawritesequence160"; else the whole text.
+struct SequencePiece {
+  const char* szName;
+  char szText[DB_STRING_SIZE];
+};
+constexpr size_t s_sizetSequencePieces = 3;
+// The pieces of a text (cut on character boundaries, empty beyond its end);
+// their count, 0 for none (logged).
+size_t SequencePieces(const char* a_szText, SequencePiece (&a_asequencepiece)[s_sizetSequencePieces]);
 
 }  // namespace dbprinter

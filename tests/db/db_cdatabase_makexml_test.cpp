@@ -447,6 +447,12 @@ TEST_F(DbMakeXmlTest, ArgumentsFollowTheListOrder) {
   std::vector<std::string> vecSetConfig;
   for (const std::string& str : lexicons(vecedbidSetConfig)) {
     if (str == "imagecount") continue;
+    // The write sequence goes out in pieces of a printed line: whole without
+    // image addressing, not at all under it without the 160-code write.
+    if (str == "printerwritesequencestring") {
+      if (!m_pdatabase->IsIdSupported(DB_ID_IMAGEADDRESS)) vecSetConfig.push_back("printerwritesequence1");
+      continue;
+    }
     vecSetConfig.push_back(str == "sheetcount" ? "imagecount" : str);
     if (str == "adftimeout") vecSetConfig.push_back("adftimeoutfirstpage");
   }

@@ -227,3 +227,69 @@ TEST_F(DbPrinterRulesTest, TheCountersSignCountsAmongItsDigits) {
   ASSERT_EQ(Set(0, DB_ID_PRINTERENABLED, DB_BIN_MACHINE, DB_ID_PRINTERENABLED_ENUM_FALSE), DB_STS_SUCCESS);
   EXPECT_EQ(pdbrange->Validate(0, 123), OS_STS_SUCCESS) << "nothing prints: the range alone decides";
 }
+
+// The composition names what it refuses: a code outside the table, a line
+// longer than the printer prints (and the last printer error), a message the
+// scanner's task could not carry or longer than its limit; without printing
+// configured every check answers 1.
+TEST_F(DbPrinterRulesTest, TheCompositionLogsWhatItRefuses) {
+  ASSERT_EQ(Set(0, DB_ID_PRINTERENABLED, DB_BIN_MACHINE, DB_ID_PRINTERENABLED_ENUM_TRUE), DB_STS_SUCCESS);
+  auto* pdbstringSequence = dynamic_cast<CDbString*>(Machine(DB_ID_PRINTERWRITESEQUENCESTRING));
+  auto* pdbstringMessage = dynamic_cast<CDbString*>(Machine(DB_ID_PRINTERWRITESEQUENCEMESSAGE1));
+  auto* pdbenumDelimiter = dynamic_cast<CDbEnum*>(Machine(DB_ID_PRINTERDATEDELIMITER));
+  ASSERT_NE(pdbstringSequence, nullptr);
+  ASSERT_NE(pdbstringMessage, nullptr);
+  ASSERT_NE(pdbenumDelimiter, nullptr);
+  EXPECT_EQ(pdbstringSequence->Validate(0, "1 y t"), OS_STS_SUCCESS);
+  EXPECT_EQ(pdbstringSequence->Validate(0, "1X"), DB_EOSSTS_REFUSED);
+  EXPECT_TRUE(m_plog->Contains("Invalid template defined X"));
+
+  // 30 characters, a blank and a counter of 9 digits fill the 40 a line holds.
+  ASSERT_EQ(Set(0, DB_ID_PRINTERINDEXDIGITS, DB_BIN_MACHINE, 9), DB_STS_SUCCESS);
+  ASSERT_EQ(m_pdatabase->SetCurrentString(pdbstringMessage, std::string(30, 'M').c_str()), DB_STS_SUCCESS);
+  m_pdatabase->SetLastPrinterError(nullptr);
+  EXPECT_EQ(pdbstringSequence->Validate(0, "1 S"), OS_STS_SUCCESS);
+  EXPECT_STREQ(m_pdatabase->GetLastPrinterError(), "");
+  EXPECT_EQ(pdbstringSequence->Validate(0, "1  S"), DB_EOSSTS_REFUSED);
+  EXPECT_TRUE(m_plog->Contains("Print string exceeds maximum allowed 40."));
+  EXPECT_STREQ(m_pdatabase->GetLastPrinterError(), m_pdatabase->LabelGet("E_EXCEEDSMAXIMUM", "???", -1));
+
+  EXPECT_EQ(pdbstringMessage->Validate(0, "a]]>b"), DB_EOSSTS_REFUSED);
+  EXPECT_TRUE(m_plog->Contains("rules>>> a printer message cannot hold \"]]>\", refused...214"));
+  m_pdatabase->SetLastPrinterError(nullptr);
+  EXPECT_EQ(pdbstringMessage->Validate(0, std::string(41, 'M').c_str()), DB_EOSSTS_REFUSED);
+  EXPECT_TRUE(m_plog->Contains("Length would exceed maximum allowed 40 characters by message."));
+  EXPECT_STREQ(m_pdatabase->GetLastPrinterError(), m_pdatabase->LabelGet("E_EXCEEDSMAXIMUM", "???", -1));
+
+  for (const char* szKey : {"printer", "printonimage"}) m_pdatabase->ConfigDelete(szKey, DB_CONFIGTARGET_COMMON);
+  EXPECT_EQ(pdbstringSequence->Validate(0, "1"), OS_STS_FAIL);
+  EXPECT_EQ(pdbstringMessage->Validate(0, "M"), OS_STS_FAIL);
+  EXPECT_EQ(pdbenumDelimiter->Validate(0, DB_ID_PRINTERDATEDELIMITER_ENUM_HYPHEN), OS_STS_FAIL);
+  EXPECT_TRUE(m_plog->Contains("Printing is not supported"));
+}
+
+// A write sequence longer than its limit is stored only by whole lines,
+// which the conversion cuts to the last one at once (between characters,
+// as a "Z" line when it prints a field in either case), whether set or
+// loaded; any other over-long text is refused and the stored one kept.
+TEST_F(DbPrinterRulesTest, AnOverLongSequenceIsKeptOnlyWhenItsConversionCutsIt) {
+  ASSERT_EQ(Set(0, DB_ID_PRINTERENABLED, DB_BIN_MACHINE, DB_ID_PRINTERENABLED_ENUM_TRUE), DB_STS_SUCCESS);
+  CDbDatum* pdbdatum = Machine(DB_ID_PRINTERWRITESEQUENCESTRING);
+  const std::string strLast = "1 S" + std::string(37, 'Z');
+  EXPECT_EQ(m_pdatabase->SetCurrentString(pdbdatum, (std::string(120, 'Z') + strLast).c_str()), DB_STS_SUCCESS);
+  EXPECT_STREQ(pdbdatum->GetCurrentStringNoCallback(), strLast.c_str());
+  EXPECT_EQ(m_pdatabase->SetCurrentString(pdbdatum, std::string(100, 'Z').c_str()), DB_STS_BADVALUE);
+  EXPECT_STREQ(pdbdatum->GetCurrentStringNoCallback(), strLast.c_str());
+
+  m_pdatabase->SetDbState(DB_STATE_LOADING);
+  EXPECT_EQ(m_pdatabase->SetCurrentString(pdbdatum, std::string(100, 'Z').c_str()), DB_STS_BADVALUE);
+  EXPECT_EQ(m_pdatabase->SetCurrentString(pdbdatum, (std::string(80, 'Z') + "c" + std::string(39, 'Z')).c_str()),
+            DB_STS_SUCCESS);
+  EXPECT_STREQ(pdbdatum->GetCurrentStringNoCallback(), std::string(40, 'Z').c_str());
+  EXPECT_TRUE(m_plog->Contains("Printer string has IA fields, so it has been cleared"));
+  std::string strTwoByte;
+  for (int i = 0; i < 80; ++i) strTwoByte += i < 40 ? "\xC3\xA4" : "\xC3\xA9";
+  EXPECT_EQ(m_pdatabase->SetCurrentString(pdbdatum, strTwoByte.c_str()), DB_STS_SUCCESS);
+  EXPECT_EQ(pdbdatum->GetCurrentStringNoCallback(), strTwoByte.substr(80));
+  m_pdatabase->ClearDbState(DB_STATE_LOADING);
+}

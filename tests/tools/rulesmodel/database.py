@@ -339,7 +339,7 @@ class Database:
         """CDbDatum::SetCurrentString."""
         if self.test(STATE_APPLICATION) or self.test(STATE_GUI):
             return self.force_current_string(datum, text)
-        if not self._text_fits(datum, text):
+        if not self._store_fits(datum, text):
             return REFUSED
         if text == datum.scur:
             return SUCCESS
@@ -348,8 +348,14 @@ class Database:
     def _text_fits(self, datum, text):
         return count_characters(text) <= datum.maxlen and len(text.encode("utf-8", "surrogateescape")) < 1024
 
+    def _store_fits(self, datum, text):
+        """CDbDatum::TextFits: the container's limits, or its rule's."""
+        rule = self.rule(datum)
+        fits = rule.fits(self, datum, text) if rule is not None and rule.fits is not None else None
+        return self._text_fits(datum, text) if fits is None else fits
+
     def force_current_string(self, datum, text):
-        if not self._text_fits(datum, text):
+        if not self._store_fits(datum, text):
             return REFUSED
         self.notify_set(VALUE_KIND, datum)
         if self.in_profile(datum):

@@ -13,7 +13,7 @@ A rule class sets only the operations its capability overrides; the others stay 
 container's own (database.py). Each operation takes the database and the window-0 datum it runs on:
 fix_default(db, datum), fix_access(db, datum), fix_current(db, datum), validate(db, datum, window, value) ->
 status, make_xml(db, datum, value, consumer) -> the value written (None: nothing), compare(db, datum, a, b)
--> bool. A rule keeps nothing of its own: everything lives in the database.
+-> bool, fits(db, datum, text) -> whether a text may be stored (None: the container's limits decide). A rule keeps nothing of its own: everything lives in the database.
 
 A theme may also offer moves to the harness's random walk: walk_moves(db, rng) -> a list of probe commands
 (tests/tools/rulesprobe), chosen from the model's state; the walk picks one of all themes' moves a step. And
@@ -38,6 +38,7 @@ class Rule:
     validate = None
     make_xml = None
     compare = None
+    fits = None
 
 
 def rule(*capabilities):
