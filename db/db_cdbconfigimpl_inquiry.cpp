@@ -246,7 +246,9 @@ void CDbConfigImpl::DeriveKeys() {
 
 bool CDbConfigImpl::ProcessReportInquiry(const char* a_szModel, CDev* a_pdev) {
   OsLogDebug(OS_LOG_INFO, "cfg>>> process report inquiry begin");
-  if (!m_posxml) {
+  // The image library's inquiry, read first when the device manager
+  // completes its open later, has released the reader.
+  if (!m_posxml && !CreateReader()) {
     OsLog(OS_LOG_ERROR, "cfg>>> pod.m_posxml is NULL ...");
     return false;
   }

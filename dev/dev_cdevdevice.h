@@ -148,6 +148,9 @@ class CDevDevice {
                            void* a_pvArgument);
   EDEVSTS NotifyDeviceStatusDeviceOnline(EDBID_FIRMWARE a_edbidfirmware, bool a_blOnline);
   EDEVSTS SetDeviceStatus(EDBID_FIRMWARE a_edbidfirmware, long a_lOnline);
+  // The status of the feeder alone, once the flatbed is unloaded (a
+  // flatbed gone off line no longer counts).
+  EDEVSTS RefreshDeviceStatus();
 
   // The units' resource lock: locking goes feeder first, unlocking flatbed
   // first.

@@ -75,6 +75,11 @@ EDEVSTS CDevDevice::SetDeviceStatus(EDBID_FIRMWARE a_edbidfirmware, long a_lOnli
   return DEV_STS_SUCCESS;
 }
 
+EDEVSTS CDevDevice::RefreshDeviceStatus() {
+  if (!m_pfnScannerEntryAdf.load()) return DEV_STS_SUCCESS;
+  return SetDeviceStatus(DB_FIRMWARE_ADF, IsOnline(DB_FIRMWARE_ADF));
+}
+
 long CDevDevice::IsOnline(EDBID_FIRMWARE a_edbidfirmware) const {
   std::lock_guard<std::mutex> lock(s_mutexDeviceStatus);
   return a_edbidfirmware == DB_FIRMWARE_FLATBED ? m_lOnlineFlatbed : m_lOnlineAdf;

@@ -8,8 +8,10 @@
 // the accessors; the driver events and the device callbacks
 // (dev_cdevimpl_events.cpp, dev_cdevimpl_callback.cpp), the capability
 // callbacks (dev_cdevimpl_dbcallback.cpp), the scan counters
-// (dev_cdevimpl_counter.cpp), the resource lock and the operator-panel
-// button (dev_cdevimpl_session.cpp). The rest of the session, the scan,
+// (dev_cdevimpl_counter.cpp), the session's opening and completion
+// (dev_cdevimpl_open.cpp, dev_cdevimpl_complete.cpp), the device state
+// (dev_cdevimpl_session.cpp) and the settings transfer
+// (dev_cdevimpl_setup.cpp, dev_cdevimpl_tasks.cpp). The scan,
 // calibration, diagnostics, logs and reports are declared with least bodies
 // (dev_cdevimpl_least.cpp) that log "not built yet" and answer the facade's
 // failure value (a scan "runs" from ScanBegin to ScanEnd without images),
@@ -28,6 +30,7 @@
 #include <atomic>
 #include <cstddef>
 #include <mutex>
+#include <string>
 
 #include "db_def.h"
 #include "dev_def.h"
@@ -60,11 +63,6 @@ enum EDEVLIBRARY : int {
   DEV_LIBRARY_NEXIL = 1,   // the image library
   DEV_LIBRARY_COUNT = 2,
 };
-
-// Where a task for a unit's library goes until the libraries are loaded: the
-// sink stands for the library and answers its reply, or none when the
-// library cannot be reached.
-typedef const char* (*PFNDEVTASKSINK)(void* a_pvUser, EDBID_FIRMWARE a_edbidfirmware, const char* a_szTask);
 
 // The capacities of the four image queues.
 constexpr int DEV_QUEUE_APPLICATION = 96;
@@ -118,6 +116,7 @@ struct DevImplPod {
   EDEVDRIVER m_edevdriver;
   EDBID_FIRMWARE m_edbidfirmware;  // 0 no unit loaded, 1 feeder, 2 flatbed, 3 both
   bool m_blFlatbedSessionBegun;
+  EDBID_FIRMWARE m_edbidfirmwareSetup;  // the unit of the last setup, whose replies MakeXmlAll dispatches
   EDEVSTS m_edevstsCalibrate;
   COsXmlTask* m_posxmltaskDbMakeXml;  // the database's device-XML builder
   // Scan state set up here: feeder state (1 no paper, 2 paper), the
@@ -178,13 +177,29 @@ class CDevImpl {
   bool IsNexilLoaded() const { return m_blNexilActive.load(); }
   const DevImplPod& GetPod() const { return pod; }
 
-  // Session and device state (dev_cdevimpl_least.cpp until built).
+  // Opening the session (dev_cdevimpl_open.cpp). SessionBegin: 0 open (or
+  // completing later through CompleteOpenCallback), 19 opening on the
+  // "OpenDevice" thread, 5 that thread was told to stop, 3 busy, 9 the
+  // scanner went off line meanwhile, 1 failure, 15 no device-list entry.
+  // The resource lock is forbidden to others while it runs, allowed again
+  // on every return.
   EOSSTS SessionBegin(PFNDEVMESSAGEMANAGER a_pfnMessageManager, bool a_blOnThread, COsThread* a_posthread);
+  static void* OpenDeviceProc(void* a_pvThread);
+  // Runs on the caller's thread, "OpenDevice" or a library's callback
+  // thread: the database lock is taken for the database work only.
+  void CompleteOpen(bool a_blFromCallback);
+  static EOSSTS CompleteOpenCallback(void* a_pvArg);
+  EOSSTS NexilSessionBegin();
+  // Relays messages between a unit's device manager and its image library
+  // until both have nothing more to say; 1 when they never stop.
+  EOSSTS MessageRelay(EDBID_FIRMWARE a_edbidfirmware);
   void SessionBounce();
+  // Device state (dev_cdevimpl_session.cpp, dev_cdevimpl_setup.cpp).
   EOSSTS ResourceBegin(bool a_blDisconnectWontUnlock);
   EOSSTS ResourceEnd();
   EOSSTS ResourceLock();
   void ResourceUnlock();
+  void ResourceRemainLocked(bool a_blRemainLocked);
   void NotifyDeviceStatusDeviceOnline(EDBID_FIRMWARE a_edbidfirmware, bool a_blOnline);
   void NotifyDeviceStatusDeviceOnline(bool a_blOnline);
   EOSSTS SetAttributes(bool a_blDeviceManagerOnly, bool a_blFlatbed);
@@ -207,6 +222,7 @@ class CDevImpl {
   EOSSTS SetConsumableMeter(const char* a_szMeter);
   EOSSTS ResetConsumableMeter(const char* a_szMeter);
   EOSSTS GetCartridgeDetected();
+  EOSSTS ClearMeters();
   const char* PassThroughNexil(const char* a_szXml);
 
   // Driver events (dev_cdevimpl_events.cpp). SetDriverEvent answers 0
@@ -324,15 +340,13 @@ class CDevImpl {
   EOSSTS UnpackScanHistory(const char* a_szXmlFile, const char* a_szHistoryFile);
 
   // The callbacks of CDatabase::MakeXmlAll (user data: this object): each
-  // sends the database's finished device task to its library of the unit
-  // that NeedScanFromFlatbed names (feeder or flatbed) and answers 0 when
-  // the library's reply says success, 1 without user data. The image
-  // library's answers 0 at once while ForceNexilOff is set.
+  // sends the database's finished device task to its library (device
+  // manager or image library) of the unit that NeedScanFromFlatbed names
+  // (feeder or flatbed), dispatches the reply as the setup unit's and
+  // answers 0 when it says success, 1 without user data or library. The
+  // image library's answers 0 at once while ForceNexilOff is set.
   static EOSSTS ScannerEntryCallbackFriend(void* a_pvUser);
   static EOSSTS NexEntryCallbackFriend(void* a_pvUser);
-  // Set before the tasks are built (tests, and the engine until it loads
-  // the libraries); a null function removes the sink.
-  void SetTaskSink(EDEVLIBRARY a_edevlibrary, PFNDEVTASKSINK a_pfndevtasksink, void* a_pvUser);
 
  private:
   // InterfaceOpen's steps (dev_cdevimpl_interface.cpp).
@@ -341,6 +355,29 @@ class CDevImpl {
   EOSSTS OpenUnits();
   EOSSTS OpenUnit(EDBID_FIRMWARE a_edbidfirmware, bool a_blCheckLoaded, bool a_blQuiet);
   void DropFlatbed();
+  // SessionBegin's steps (dev_cdevimpl_open.cpp).
+  EOSSTS StartOpenDevice();
+  EOSSTS LockForOpening(bool a_blOnThread, COsThread* a_posthread);
+  EOSSTS BeginUnits(EDBID_FIRMWARE a_edbidfirmware, EDEVSTS* a_pedevsts, bool* a_pblBounced);
+  void BeginFlatbed();
+  void DropFlatbedSession();
+  EOSSTS RegisterInDeviceList();
+  // CompleteOpen's steps (dev_cdevimpl_complete.cpp).
+  bool CompleteOpenCalledBack();
+  EOSSTS RegisterUnitCallbacks();
+  void UpdateDatabase();
+  void SelectProfile();
+  void WriteDeviceFiles();
+  // The session's units (dev_cdevimpl_session.cpp): the current FIRMWARE
+  // value, and whether the flatbed is configured.
+  EDBID_FIRMWARE CurrentFirmware();
+  bool FlatbedInSession();
+  EOSSTS NexilResourceBegin();
+  // SetAttributes' paper path (dev_cdevimpl_setup.cpp).
+  bool SetPaperPath();
+  // A data buffer's text; TakeData empties the buffer.
+  std::string PeekData(bool a_blSecond);
+  std::string TakeData(bool a_blSecond);
   EOSSTS NexilOpenUnit(EDBID_FIRMWARE a_edbidfirmware, EDEVNEXILCALL a_edevnexilcall, bool a_blQuiet);
   EOSSTS OpenDriverEvent();
   EOSSTS ReopenUnits(EDEVDRIVER a_edevdriver);
@@ -362,11 +399,6 @@ class CDevImpl {
 
   // The attribute tasks' libraries, by EDEVLIBRARY (dev_cdevimpl_tasks.cpp).
   EOSSTS SendAttributeTask(EDEVLIBRARY a_edevlibrary);
-  struct TaskSink {
-    PFNDEVTASKSINK pfn = nullptr;
-    void* pvUser = nullptr;
-  };
-  TaskSink m_ataskSink[DEV_LIBRARY_COUNT];
 
   DevImplPod pod{};
 

@@ -25,20 +25,6 @@ constexpr const char* s_szNone = nullptr;
 
 }  // namespace
 
-// Session opening and device state.
-EOSSTS CDevImpl::SessionBegin(PFNDEVMESSAGEMANAGER a_pfnMessageManager, bool, COsThread*) {
-  m_pfnMessageProc.store(a_pfnMessageManager);
-  return NotBuilt("SessionBegin", s_eosstsFail);
-}
-void CDevImpl::NotifyDeviceStatusDeviceOnline(EDBID_FIRMWARE, bool) { NotBuilt("NotifyDeviceStatusDeviceOnline"); }
-void CDevImpl::NotifyDeviceStatusDeviceOnline(bool) { NotBuilt("NotifyDeviceStatusDeviceOnline"); }
-EOSSTS CDevImpl::SetAttributes(bool, bool) { return NotBuilt("SetAttributes", s_eosstsFail); }
-EOSSTS CDevImpl::SetupBegin(bool) { return NotBuilt("SetupBegin", s_eosstsFail); }
-EOSSTS CDevImpl::SetupEnd(bool) { return NotBuilt("SetupEnd", s_eosstsFail); }
-EOSSTS CDevImpl::SetOcpButtons(const char*) { return NotBuilt("SetOcpButtons", s_eosstsFail); }
-EOSSTS CDevImpl::GetCartridgeDetected() { return NotBuilt("GetCartridgeDetected", s_eosstsFail); }
-const char* CDevImpl::PassThroughNexil(const char*) { return NotBuilt("PassThroughNexil", s_szNone); }
-
 // Scan pipeline and image hand-off. A scan "runs" from ScanBegin to ScanEnd
 // without a thread and delivers nothing, so that the device-manager
 // adapter's stop of a running scan can be seen: a stop request is answered

@@ -1,8 +1,8 @@
 // The device object's service operations in their least form: calibration,
-// diagnostics, firmware download, meters, the scanner reservation and the
-// pass-through of a task to a unit's libraries. Each runs on the caller's
-// thread and sends its tasks through the device-manager adapter; no thread,
-// wait or message of the calibration and diagnostic dialogs yet.
+// diagnostics and the pass-through of a task to a unit's libraries. Each
+// runs on the caller's thread and sends its tasks through the
+// device-manager adapter; no thread, wait or message of the calibration and
+// diagnostic dialogs yet.
 #include "db_cdatabase.h"
 #include "db_cdblock.h"
 #include "dev_cdevdevice.h"
@@ -12,33 +12,9 @@
 
 namespace {
 
-// The scanner unit the services address: the current FIRMWARE value.
-EDBID_FIRMWARE CurrentUnit(CDatabase* a_pdatabase) {
-  if (!a_pdatabase) return DB_FIRMWARE_ADF;
-  CDbLockGuard dblockguard;
-  return static_cast<EDBID_FIRMWARE>(a_pdatabase->GetCurrentLongFromId(DB_ID_FIRMWARE));
-}
-
 EOSSTS Status(EDEVSTS a_edevsts) { return static_cast<EOSSTS>(a_edevsts); }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// The reservation of the scanner (the device manager's part)
-// ---------------------------------------------------------------------------
-EOSSTS CDevImpl::ResourceBegin(bool a_blDisconnectWontUnlock) {
-  OsLogDebug(OS_LOG_INFO, "ResourceBegin...");
-  if (!pod.m_pdevdevice) return OS_STS_FAIL;
-  const EDEVSTS edevsts = pod.m_pdevdevice->ResourceBegin(a_blDisconnectWontUnlock);
-  if (edevsts != DEV_STS_SUCCESS) OsLog(OS_LOG_ERROR, "ResourceBegin(devman) failed...%d", edevsts);
-  return Status(edevsts);
-}
-
-EOSSTS CDevImpl::ResourceEnd() {
-  OsLogDebug(OS_LOG_INFO, "ResourceEnd...");
-  if (!pod.m_pdevdevice) return OS_STS_FAIL;
-  return Status(pod.m_pdevdevice->ResourceEnd());
-}
 
 // ---------------------------------------------------------------------------
 // Calibration: begin, run and end each one task of the current unit. The
@@ -89,12 +65,12 @@ void CDevImpl::SetCalibrateStatus(EDEVSTS a_edevsts) { pod.m_edevstsCalibrate = 
 // ---------------------------------------------------------------------------
 EOSSTS CDevImpl::DiagnosticBegin(bool) {
   if (!pod.m_pdevdevice || GetDeviceStatus() != DEV_DEVICESTATUS_ONLINE) return OS_STS_FAIL;
-  return Status(pod.m_pdevdevice->DiagnosticBegin(CurrentUnit(pod.m_pdatabase)));
+  return Status(pod.m_pdevdevice->DiagnosticBegin(CurrentFirmware()));
 }
 
 EOSSTS CDevImpl::DiagnosticRun(const char* a_szCommand, const char* a_szArgument) {
   if (!pod.m_pdevdevice || GetDeviceStatus() != DEV_DEVICESTATUS_ONLINE) return OS_STS_FAIL;
-  const EDBID_FIRMWARE edbidfirmware = CurrentUnit(pod.m_pdatabase);
+  const EDBID_FIRMWARE edbidfirmware = CurrentFirmware();
   pod.m_pdevdevice->DiagnosticBegin(edbidfirmware);
   const EDEVSTS edevsts = pod.m_pdevdevice->DiagnosticRun(a_szCommand, a_szArgument, nullptr);
   pod.m_pdevdevice->DiagnosticEnd(edbidfirmware);
@@ -103,55 +79,7 @@ EOSSTS CDevImpl::DiagnosticRun(const char* a_szCommand, const char* a_szArgument
 
 EOSSTS CDevImpl::DiagnosticEnd() {
   if (!pod.m_pdevdevice || GetDeviceStatus() != DEV_DEVICESTATUS_ONLINE) return OS_STS_FAIL;
-  return Status(pod.m_pdevdevice->DiagnosticEnd(CurrentUnit(pod.m_pdatabase)));
-}
-
-// ---------------------------------------------------------------------------
-// Firmware download, to the current unit.
-// ---------------------------------------------------------------------------
-EOSSTS CDevImpl::DownloadBegin(const char* a_szFilename, unsigned int a_uSize) {
-  if (!pod.m_pdevdevice) return OS_STS_FAIL;
-  return Status(pod.m_pdevdevice->DownloadBegin(CurrentUnit(pod.m_pdatabase), a_szFilename, a_uSize));
-}
-
-EOSSTS CDevImpl::DownloadRun() {
-  if (!pod.m_pdevdevice) return OS_STS_FAIL;
-  return Status(pod.m_pdevdevice->DownloadRun(CurrentUnit(pod.m_pdatabase)));
-}
-
-EOSSTS CDevImpl::DownloadEnd() {
-  if (!pod.m_pdevdevice) return OS_STS_FAIL;
-  return Status(pod.m_pdevdevice->DownloadEnd(CurrentUnit(pod.m_pdatabase)));
-}
-
-// ---------------------------------------------------------------------------
-// Meters: only a scanner online is asked.
-// ---------------------------------------------------------------------------
-EOSSTS CDevImpl::GetConsumableMeters(char** a_ppszConsumableMeters) {
-  if (!pod.m_pdevdevice || GetDeviceStatus() != DEV_DEVICESTATUS_ONLINE) return OS_STS_FAIL;
-  return Status(pod.m_pdevdevice->GetConsumableMeters(a_ppszConsumableMeters));
-}
-
-EOSSTS CDevImpl::SetConsumableMeter(const char* a_szMeter) {
-  if (!pod.m_pdevdevice || GetDeviceStatus() != DEV_DEVICESTATUS_ONLINE) return OS_STS_FAIL;
-  return Status(pod.m_pdevdevice->SetConsumableMeter(a_szMeter));
-}
-
-EOSSTS CDevImpl::ResetConsumableMeter(const char* a_szMeter) {
-  if (!pod.m_pdevdevice || GetDeviceStatus() != DEV_DEVICESTATUS_ONLINE) return OS_STS_FAIL;
-  return Status(pod.m_pdevdevice->ResetConsumableMeter(a_szMeter));
-}
-
-// The learning session's settings (saved at the begin, put back at the end)
-// are not kept yet: both answer success so that the requests' answers stand.
-EOSSTS CDevImpl::EcdoCustomBegin() {
-  OsLogDebug(OS_LOG_INFO, "CDevImpl::EcdoCustomBegin: settings not saved yet");
-  return OS_STS_SUCCESS;
-}
-
-EOSSTS CDevImpl::EcdoCustomEnd() {
-  OsLogDebug(OS_LOG_INFO, "CDevImpl::EcdoCustomEnd: settings not restored yet");
-  return OS_STS_SUCCESS;
+  return Status(pod.m_pdevdevice->DiagnosticEnd(CurrentFirmware()));
 }
 
 // ---------------------------------------------------------------------------

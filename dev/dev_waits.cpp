@@ -14,10 +14,11 @@ constexpr long s_alDefault[DEV_WAIT_COUNT] = {
     10000,   // DEV_WAIT_DATALOCK
     10000,   // DEV_WAIT_DRAVIXACCEPT
     1000,    // DEV_WAIT_DRAVIXEXIT
+    1000,    // DEV_WAIT_OPENRETRY
 };
 std::atomic<long> s_alLimit[DEV_WAIT_COUNT] = {
     s_alDefault[0], s_alDefault[1], s_alDefault[2], s_alDefault[3],
-    s_alDefault[4], s_alDefault[5], s_alDefault[6], s_alDefault[7],
+    s_alDefault[4], s_alDefault[5], s_alDefault[6], s_alDefault[7], s_alDefault[8],
 };
 static_assert(sizeof(s_alDefault) / sizeof(s_alDefault[0]) == DEV_WAIT_COUNT, "one default per wait");
 bool Valid(EDEVWAIT a_edevwait) { return a_edevwait >= 0 && a_edevwait < DEV_WAIT_COUNT; }

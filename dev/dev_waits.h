@@ -12,6 +12,7 @@ enum EDEVWAIT : int {
   DEV_WAIT_DATALOCK,          // 10 s: the data directory's cross-process lock
   DEV_WAIT_DRAVIXACCEPT,      // 10 s: the Dravix process connects after its start
   DEV_WAIT_DRAVIXEXIT,        // 1 s: the Dravix process ends after interfaceclose
+  DEV_WAIT_OPENRETRY,         // 1 s: "OpenDevice" tries a busy scanner's resource lock again
   DEV_WAIT_COUNT
 };
 

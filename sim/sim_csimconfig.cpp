@@ -152,7 +152,8 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
   if (!Number("pages", s_lPagesMax, m_lPages) || !Bool("duplex", m_blDuplex) ||
       !Number("delay", 60000, m_lDelayMs) || !Number("warmup", 600000, m_lWarmupMs) ||
       !Bool("asyncopen", m_blAsyncOpen) || !Number("opendelay", 60000, m_lOpenDelayMs) ||
-      !Number("offlineafter", 600000, m_lOfflineAfterMs) || !Number("onlineafter", 600000, m_lOnlineAfterMs)) {
+      !Number("offlineafter", 600000, m_lOfflineAfterMs) || !Number("onlineafter", 600000, m_lOnlineAfterMs) ||
+      !Number("sessionbegindelay", 60000, m_lSessionBeginDelayMs)) {
     return false;
   }
   if (FlagValue(simnodeSimulate, "button", strValue) && !ParseTimedText(strValue, m_lButtonMs, m_strButton)) {
@@ -171,6 +172,16 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
     m_lBusy = blBusy ? -1 : 0;
   }
   if (!Number("busyafter", 1000000, m_lBusyAfter)) return false;
+  if (FlagValue(simnodeSimulate, "sessionbegin", strValue)) {
+    if (strValue.empty() || strValue.find_first_not_of("abcdefghijklmnopqrstuvwxyz") != std::string::npos)
+      return Bad("sessionbegin");
+    m_strSessionBegin = strValue;
+  }
+  // "relay": how many messagerelay tasks answer with a message, -1 all.
+  if (FlagValue(simnodeSimulate, "relay", strValue) && !CSimNode::Number(strValue, 0, 1000000, m_lRelay)) {
+    if (strValue != "-1") return Bad("relay");
+    m_lRelay = -1;
+  }
   for (int i = 0; i < SIM_FAULT_COUNT; ++i) {
     if (FlagValue(simnodeSimulate, s_aszFault[i], strValue) &&
         !CSimNode::Number(strValue, 1, s_lPagesMax, m_alFault[i])) {

@@ -54,6 +54,9 @@ class CSimConfig {
   // Busy answers start after this many resourcelock and resourcebegin
   // tasks (so that an opening goes through); -1 from the first attempt.
   long m_lBusyAfter = -1;
+  std::string m_strSessionBegin = "success";  // the status word sessionbegin answers
+  long m_lSessionBeginDelayMs = 0;            // sessionbegin's time before it answers
+  long m_lRelay = 0;          // messagerelay answers with a message this often; -1 for ever
   long m_alFault[SIM_FAULT_COUNT] = {};  // sheet (from 1) of each fault, 0 none
   std::set<long> m_setBlank;             // blank sheets
   std::map<long, std::string> m_mapPatch;  // patch sheets and their patch type

@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 
 #include "os_coslog.h"
 #include "sim_csimimage.h"
@@ -91,6 +93,7 @@ const char* CSimNexil::Entry(const char* a_szTask) {
   CSimNode simnodeCommand;
   CSimNode simnodeReply;
   std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_lDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(m_lDelayMs));
   m_blOmitStatus = false;
   m_blCutReply = false;
   const char* szStatus = Process(a_szTask, u64Id, simnodeCommand, simnodeReply);
@@ -202,6 +205,7 @@ bool CSimNexil::LoadTestKnobs(std::string& a_strError) {
       {"NEXSIM_THROWAT", 1, 1000000, &m_lThrowAt},
       {"NEXSIM_RELAY", 0, 1000000, &m_lRelays},
       {"NEXSIM_PADOUTPUT", 1, 16L << 20, &m_lPadOutput},
+      {"NEXSIM_DELAY", 0, 600000, &m_lDelayMs},
       {"NEXSIM_ECDOCUSTOMPAD", 1, 16L << 20, &m_lEcdoCustomPad},
   };
   for (const auto& knob : aknob) {

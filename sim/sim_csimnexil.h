@@ -27,12 +27,14 @@
 // after interfaceopen throws a C++ exception out of NexEntry instead of
 // being served), NEXSIM_RELAY (messagerelay answers "success" with a
 // reportmessage that many times, -1 for ever, before "endofmessages"),
-// NEXSIM_PADOUTPUT (each output's reportimage gets an element "nexsimpad"
-// of that many characters), NEXSIM_ECDOCUSTOMWORD (the status word of every
-// answer of the custom colour-dropout family), NEXSIM_ECDOCUSTOMNOSTATUS
-// (those answers begin with their report, without reportstatus),
-// NEXSIM_ECDOCUSTOMPAD (their report gets an element "nexsimpad" of that
-// many characters), NEXSIM_ECDOCUSTOMCUT (those answers end halfway).
+// NEXSIM_DELAY (milliseconds the library takes before each reply, from
+// the task after interfaceopen on), NEXSIM_PADOUTPUT (each output's
+// reportimage gets an element "nexsimpad" of that many characters),
+// NEXSIM_ECDOCUSTOMWORD (the status word of every answer of the custom
+// colour-dropout family), NEXSIM_ECDOCUSTOMNOSTATUS (those answers begin
+// with their report, without reportstatus), NEXSIM_ECDOCUSTOMPAD (their
+// report gets an element "nexsimpad" of that many characters),
+// NEXSIM_ECDOCUSTOMCUT (those answers end halfway).
 #pragma once
 
 #include <cstdint>
@@ -144,6 +146,7 @@ class CSimNexil {
   std::map<long, std::string> m_mapGetOutputWord;  // by getoutput, counted from 1
   long m_lThrowAt = 0;
   long m_lRelays = 0;  // -1: without end
+  long m_lDelayMs = 0;  // before each reply (NEXSIM_DELAY)
   long m_lPadOutput = 0;
   std::string m_strEcdoCustomWord;
   bool m_blEcdoCustomNoStatus = false;

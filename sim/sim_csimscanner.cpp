@@ -4,6 +4,9 @@
 
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
 #include "os_coslog.h"
 #include "os_cosstring.h"
 #include "os_cosxmltask.h"
@@ -179,6 +182,7 @@ const char* CSimScanner::InterfaceOpen(const CSimNode& a_simnode, CSimNode& a_si
   m_mapConfig.clear();
   m_mapMeter = {{"feedroller", 0}, {"separationpad", 0}};
   m_lPageCount = 0;
+  m_lRelayed = 0;
   DefaultWindows();
   a_simnodeReply.Add(ReportConfig());
   a_simnodeReply.Add(ReportInquiry(true));
@@ -217,6 +221,9 @@ const char* CSimScanner::SessionBegin(const CSimNode& a_simnode, CSimNode&) {
     }
   }
   if (TakeBusy()) return "busy";
+  if (m_simconfig.m_strSessionBegin != "success") return m_simconfig.m_strSessionBegin.c_str();
+  if (m_simconfig.m_lSessionBeginDelayMs > 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(m_simconfig.m_lSessionBeginDelayMs));
   m_u32State = SIM_STATE_SESSION;
   m_esimactivity = SIM_ACTIVITY_NONE;
   m_lDiagnosticDepth = 0;

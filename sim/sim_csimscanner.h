@@ -172,6 +172,7 @@ class CSimScanner {
   std::string m_strCalibrationType;
   uint64_t m_u64FileCounter = 0;
   long m_lPageCount = 0;  // sheets fed since the interface opened
+  long m_lRelayed = 0;    // messages relayed since the interface opened
 
   // Streams: those in force, and those of a setup that has not ended.
   CSimStreams m_simstreams;

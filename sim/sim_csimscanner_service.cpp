@@ -38,7 +38,13 @@ const char* CSimScanner::GetConfig(const CSimNode& a_simnode, CSimNode& a_simnod
 }
 
 // Nothing to pass on to the image library.
-const char* CSimScanner::MessageRelay(const CSimNode&, CSimNode&) { return "endofmessages"; }
+// A message for the image library while "relay" asks for more, then none.
+const char* CSimScanner::MessageRelay(const CSimNode&, CSimNode& a_simnodeReply) {
+  if (m_simconfig.m_lRelay >= 0 && m_lRelayed >= m_simconfig.m_lRelay) return "endofmessages";
+  ++m_lRelayed;
+  a_simnodeReply.Add("reportmessage").Add("message", "simscan message " + std::to_string(m_lRelayed));
+  return "success";
+}
 
 const char* CSimScanner::GetOcpButton(const CSimNode&, CSimNode& a_simnodeReply) {
   a_simnodeReply.Add("reportocpbutton").Add("ocpbutton", "1");

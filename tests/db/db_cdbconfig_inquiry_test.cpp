@@ -374,14 +374,17 @@ TEST_F(DbConfigInquiry, ProcessingNeedsTextsAModelAndOnlyOnce) {
   // Without a device object the flatbed is taken as present.
   ASSERT_TRUE(m_dbconfig.ProcessReportInquiry("mapleB", nullptr));
   EXPECT_FALSE(m_dbconfig.ProcessReportInquiry("mapleB", m_pdev));
-  EXPECT_TRUE(m_log.Contains("cfg>>> pod.m_posxml is NULL ..."));
+  EXPECT_TRUE(m_log.Contains("cfg>>> pod.m_szDbConfig is NULL ..."));
 }
 
-TEST_F(DbConfigInquiry, ProcessReportInquiryXmlFirstReleasesTheReader) {
+// The image library's reply read first (a device manager that completes
+// its open later) released the reader: the model's inquiry is still read,
+// with a reader made anew.
+TEST_F(DbConfigInquiry, ProcessReportInquiryXmlFirstStillLetsTheModelBeRead) {
   ASSERT_TRUE(m_dbconfig.ProcessReportInquiryXml("nexil", Fixture(s_strNexil).c_str(), DB_FIRMWARE_ADF));
   ASSERT_TRUE(Load(m_dbconfig, s_strMapleBFeeder, false, false, DB_FIRMWARE_ADF));
-  EXPECT_FALSE(m_dbconfig.ProcessReportInquiry("mapleB", m_pdev));
-  EXPECT_TRUE(m_log.Contains("cfg>>> pod.m_posxml is NULL ..."));
+  EXPECT_TRUE(m_dbconfig.ProcessReportInquiry("mapleB", m_pdev)) << m_log.Text();
+  EXPECT_FALSE(m_log.Contains("cfg>>> pod.m_posxml is NULL ..."));
   // A second reply is read with a reader made anew.
   EXPECT_TRUE(m_dbconfig.ProcessReportInquiryXml("nexil", Fixture(s_strNexil).c_str(), DB_FIRMWARE_ADF));
 }

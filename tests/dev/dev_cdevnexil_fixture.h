@@ -21,7 +21,7 @@
 #include "../sim/sim_task_testutil.h"
 #include "db_cdbconfig.h"
 #include "dev_cdevnexil.h"
-#include "dev_drvconfig.h"
+#include "dev_driverconfig.h"
 #include "dev_tasklog.h"
 #include "test_support.h"
 
@@ -133,24 +133,9 @@ class DevNexilFixture : public dbtest::DbMakeXmlFixture {
     m_pvScanner = nullptr;
   }
 
-  // The driver's own tables registered with the store, as the driver
-  // registers them, so that a test can set one of its values.
+  // One of the driver's own values, set in the store.
   void ConfigureDriver(EDRVCFGTAG a_edrvcfgtag, const char* a_szValue) {
-    if (m_vecszDriverData.empty()) {
-      m_vecoscfgnameSections = {{"dsIdentity", DRV_CFGSECTION_DSIDENTITY}, {"Images", DRV_CFGSECTION_IMAGES},
-                                {nullptr, 1000}};
-      for (unsigned i = 0; i < g_uDrvCfgValues; ++i)
-        m_vecoscfgnameTags.push_back({g_adrvcfgvalue[i].szName, g_adrvcfgvalue[i].edrvcfgtag});
-      m_vecoscfgnameTags.push_back({nullptr, 1000});
-      m_vecszDriverData.assign(m_vecoscfgnameSections.size() * m_vecoscfgnameTags.size(), nullptr);
-      ASSERT_EQ(m_poscfg->RegisterCaller(m_vecoscfgnameSections.data(), m_vecoscfgnameTags.data(),
-                                         m_vecszDriverData.data()),
-                OS_STS_SUCCESS);
-    }
-    const unsigned uSection = a_edrvcfgtag == DRV_CFGTAG_DEVSAVE || a_edrvcfgtag == DRV_CFGTAG_APPSAVE
-                                  ? DRV_CFGSECTION_IMAGES
-                                  : DRV_CFGSECTION_DSIDENTITY;
-    ASSERT_EQ(m_poscfg->Set(uSection, a_edrvcfgtag, a_szValue), OS_STS_SUCCESS);
+    m_driverconfig.Set(*m_poscfg, a_edrvcfgtag, a_szValue);
   }
 
   const std::string m_strSystem = SCANDRV_STAGE_MODELS;
@@ -161,9 +146,7 @@ class DevNexilFixture : public dbtest::DbMakeXmlFixture {
   void* m_pvScanner = nullptr;
   PFNNEXENTRY m_pfnScanner = nullptr;
   int m_iScannerId = 0;
-  std::vector<OsCfgName> m_vecoscfgnameSections;
-  std::vector<OsCfgName> m_vecoscfgnameTags;
-  std::vector<const char*> m_vecszDriverData;
+  devtest::DriverConfig m_driverconfig;
 };
 
 }  // namespace devtest

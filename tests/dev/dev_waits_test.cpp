@@ -10,7 +10,7 @@ TEST(DevWaits, DefaultsSeamAndReset) {
   } s_acase[] = {
       {DEV_WAIT_PAPER, 10000},          {DEV_WAIT_FLATBEDOPEN, 60000}, {DEV_WAIT_THREADSTOP, 70000},
       {DEV_WAIT_SCANTHREADSTOP, 30000}, {DEV_WAIT_DRAVIXREAD, 600000}, {DEV_WAIT_DATALOCK, 10000},
-      {DEV_WAIT_DRAVIXACCEPT, 10000},   {DEV_WAIT_DRAVIXEXIT, 1000},
+      {DEV_WAIT_DRAVIXACCEPT, 10000},   {DEV_WAIT_DRAVIXEXIT, 1000},      {DEV_WAIT_OPENRETRY, 1000},
   };
   for (const auto& c : s_acase) {
     EXPECT_EQ(DevWaitLimit(c.edevwait), c.lDefault) << c.edevwait;
