@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "os_coscfg.h"
 #include "os_cosfile.h"
@@ -46,6 +47,18 @@ bool DumpFilePath(const char* a_szName, char* a_szPath, size_t a_sizetPath) {
   return true;
 }
 
+// This process's environment without LD_PRELOAD: what is preloaded here
+// (a sanitizer runtime, say) is meaningless to a system tool and can stall it
+// at its start.
+std::vector<char*> ToolEnvironment() {
+  std::vector<char*> vecpsz;
+  for (char** ppsz = environ; ppsz && *ppsz; ++ppsz) {
+    if (std::strncmp(*ppsz, "LD_PRELOAD=", 11) != 0) vecpsz.push_back(*ppsz);
+  }
+  vecpsz.push_back(nullptr);
+  return vecpsz;
+}
+
 // Runs pmap on this process with its standard output on the descriptor; no
 // shell sees the path.
 bool RunPmap(int a_iFd, const char* a_szPath) {
@@ -57,7 +70,8 @@ bool RunPmap(int a_iFd, const char* a_szPath) {
   if (posix_spawn_file_actions_init(&fileactions) != 0) return false;
   posix_spawn_file_actions_adddup2(&fileactions, a_iFd, STDOUT_FILENO);
   pid_t pid = 0;
-  int iError = posix_spawnp(&pid, szProgram, &fileactions, nullptr, apszArgv, environ);
+  std::vector<char*> vecpszEnvironment = ToolEnvironment();
+  int iError = posix_spawnp(&pid, szProgram, &fileactions, nullptr, apszArgv, vecpszEnvironment.data());
   posix_spawn_file_actions_destroy(&fileactions);
   OsLogDebug(OS_LOG_INFO, "system: pmap %s (%s)", szPid, a_szPath);
   if (iError != 0) {
