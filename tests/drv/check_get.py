@@ -89,8 +89,9 @@ def check_pair(reply, name, values, labels):
 
 
 # -- the rules model's reading --------------------------------------------------------------------------------
-def model():
-    """The rules model's database once the probe opened the scanner, after the default fix-up."""
+def model(root):
+    """The rules model's database once the probe opened the scanner, after the default fix-up; the paths the
+    probe's root put in texts are moved to the front end's root."""
     paths = probe.Paths(*PROBE)
     try:
         opening = probe.opening(paths, SCANNER[0])
@@ -98,7 +99,16 @@ def model():
     finally:
         shutil.rmtree(paths.root, ignore_errors=True)
     db.fix_default_all()
+    for id_ in range(1, 253):
+        for datum in (db.find_current(id_),):
+            if datum is not None and isinstance(datum.scur, str):
+                datum.scur = datum.scur.replace(paths.root, root)
+                datum.sdef = datum.sdef.replace(paths.root, root)
     return db
+
+
+# Values the scanner reports at the opening, which the model of its inquiry does not know.
+FROM_SCANNER = {"deviceonline", "meterfirstscan", "serialnumber", "timedate", "timedateutc"}
 
 
 @group
@@ -106,22 +116,28 @@ def oracle_every_capability(front):
     """Every named capability's reply agrees with the model: status, both reports, values, labels, ranges; and
     idlist names exactly the supported ids with a name, in id order."""
     assert len(PROBE) == 7, "the oracle group needs the probe's paths"
-    db = model()
+    db = model(front.root)
     front.interfaceopen(simmodel=SCANNER[0], duplex=SCANNER[1])
     front.send("sessionbegin", expect="success")
+    skipped = set(FROM_SCANNER)
+    if "CDevImpl::GetEcdo: not built yet" in front.log():
+        # The dropout lists come from the image library at the opening.
+        skipped.add("ecdo")
+        print("  (waits for the engine's GetEcdo: ecdo left out until then)")
     records, labels = oracle.lexicons(), oracle.labels()
     camera = db.slot(0, ID["WINDOWBIN"], MACHINE).cur + 2
     directory = tempfile.mkdtemp(dir=front.root)
-    for name in sorted(name for name, _ in records.values() if name and name not in SPECIAL):
+    for name in sorted(name for name, _ in records.values() if name and name not in SPECIAL | skipped):
         with open(os.path.join(directory, "%d-%s.xml" % (camera, name)), "wb") as stream:
             stream.write(front.get(name).text.encode())
     faults = []
     for name in sorted(os.listdir(directory)):
         faults += oracle.judge(os.path.join(directory, name), db, records, labels)
-    assert not faults, "\n".join(faults[:20])
+    assert not faults, "\n".join(faults)
     listed = idlist(front)
     supported = [records[id_][0] for id_ in range(1, 253)
                  if records.get(id_, ("",))[0] and oracle.supported(db, id_)(range(1, 6))]
+    supported = [name for name in supported if name not in skipped - FROM_SCANNER]
     assert listed == supported, (listed, supported)
 
 
@@ -260,5 +276,5 @@ def badinput_ids(front):
 
 
 if __name__ == "__main__":
-    PROBE.extend(sys.argv[3:])
+    PROBE.extend(os.path.abspath(argument) for argument in sys.argv[3:])
     drvfront.main(sys.argv)
