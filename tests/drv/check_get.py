@@ -100,11 +100,9 @@ def model(root):
     finally:
         shutil.rmtree(paths.root, ignore_errors=True)
     db.fix_default_all()
-    for id_ in range(1, 253):
-        for datum in (db.find_current(id_),):
-            if datum is not None and isinstance(datum.scur, str):
-                datum.scur = datum.scur.replace(paths.root, root)
-                datum.sdef = datum.sdef.replace(paths.root, root)
+    for datum in filter(None, (db.find_current(id_) for id_ in range(1, 253))):
+        datum.scur = datum.scur.replace(paths.root, root)
+        datum.sdef = datum.sdef.replace(paths.root, root)
     return db
 
 
