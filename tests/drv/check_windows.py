@@ -159,6 +159,9 @@ def reset_sides(front):
             set_value(front, "windowtag", tag)
             set_value(front, "contrast", "40")
         set_value(front, "sidesdifferent", different)
+        set_value(front, "windowtag", "rearbitonal_00")
+        assert current(front, "contrast") == "40", different
+        set_value(front, "windowtag", "frontbitonal_00")
         reply = reset(front, "contrast", "success")
         tags = [tag for item, tag in reported(reply) if item == "contrast"]
         assert tags == ["frontbitonal_00"] + (["rearbitonal_00"] if different == "false" else []), reply.text
