@@ -63,8 +63,10 @@ class DrvDriverTest : public ::testing::Test {
     m_pmem = std::make_unique<COsMem>(OS_MEM_METHOD_GLOBALALLOC, 1);
     OsCfgVersion oscfgversion{"01", "00", "00", "00", "01", "01", "2024"};
     m_poscfg = std::make_unique<COsCfg>("driver", OS_CFGENTITY_UTILITY, nullptr, &oscfgversion, false, nullptr);
-    // No scanner to load: the device's interface cannot open.
-    ASSERT_EQ(m_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_SYSTEMDIRECTORY, testsupport::RootPath("none").c_str()),
+    // No scanner to load: the device's interface cannot open. (The
+    // configuration keeps the pointer it is given.)
+    m_strSystemDirectory = testsupport::RootPath("none");
+    ASSERT_EQ(m_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_SYSTEMDIRECTORY, m_strSystemDirectory.c_str()),
               OS_STS_SUCCESS);
     m_pdriver = std::make_unique<CDriver>();
     CDbLockGuard dblockguard;
@@ -113,6 +115,7 @@ class DrvDriverTest : public ::testing::Test {
 
   std::unique_ptr<testsupport::LogCapture> m_plog;
   std::unique_ptr<COsMem> m_pmem;
+  std::string m_strSystemDirectory;
   std::unique_ptr<COsCfg> m_poscfg;
   std::unique_ptr<CDriver> m_pdriver;
 };
