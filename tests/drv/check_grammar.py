@@ -5,7 +5,7 @@ library's symbols.
 
 - xmllint finds the grammar well-formed;
 - its elements are those of ELEMENTS (tests/data/drv/grammar_elements.txt,
-  typed from the specification), in that order, each with the handlers the
+  typed again by hand), in that order, each with the handlers the
   list marks;
 - every handler is named by its element path: Enter or Exit, then the
   element names below <task> with their first letter in capitals; but
