@@ -34,6 +34,7 @@
 
 #include "db_def.h"
 #include "dev_def.h"
+#include "dev_scanstate.h"
 #include "os_def.h"
 
 class CDatabase;
@@ -401,6 +402,9 @@ class CDevImpl {
   EOSSTS SendAttributeTask(EDEVLIBRARY a_edevlibrary);
 
   DevImplPod pod{};
+  // The scan in progress (dev_scanstate.h): shared by the caller and the
+  // scan thread.
+  DevScanState m_scanstate;
 
   // State the callback and worker threads share with the caller.
   std::atomic<EDEVSTS> m_edevstsDeviceStatusCallback{DEV_STS_SUCCESS};
