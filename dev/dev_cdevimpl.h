@@ -35,6 +35,7 @@
 #include "db_def.h"
 #include "dev_def.h"
 #include "dev_scanstate.h"
+#include "os_costhread.h"
 #include "os_def.h"
 
 class CDatabase;
@@ -308,6 +309,10 @@ class CDevImpl {
   const char* ScanStatisticsGetSheetCount();
   const char* ScanStatisticsGetPageCount();
   long ScanStatisticsGetImageCountFromZero();
+  // The feeder state refreshed from the device (1 no paper, 2 paper).
+  long ScanGetCurrentFeederLoaded();
+  EOSSTS ScanThreadSetCommand(EOSTHREADCMD a_eosthreadcmd);
+  EOSSTS ScanRegisterImageAvailableCallback(EOSSTS (*a_pfnCallback)(void*), void* a_pvArgument);
 
   // Calibration and diagnostics.
   EOSSTS CalibrateBegin();
@@ -395,6 +400,16 @@ class CDevImpl {
                        CDbDatum* a_pdbdatum);
   void UnregisterDatabaseCallbacks();
   void DeleteAdapters();
+  // The scan's statistics and image dump (caller's thread).
+  void StatisticsStart();
+  void StatisticsUpdate(const char* a_szText, int a_iImageCount, int a_iPageSideCount, int a_iPageCount);
+  void SaveImage(const char* a_szText);
+  // Scan thread: blank images, and one device image through the image
+  // library when processing is on.
+  bool DiscardBlankImage(const char* a_szText);
+  EDEVSTS ProcessImageInit();
+  EDEVSTS ProcessImage(COsThread* a_posthread, EDEVSTS a_edevsts, const char* a_szText);
+  void ProcessImageCleanup();
   // Halts and joins a worker thread, the database lock given up.
   static void StopThread(COsThread* a_posthread);
 

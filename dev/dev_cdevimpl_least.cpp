@@ -59,6 +59,18 @@ const char* CDevImpl::ScanStatisticsGetPageCount() { return NotBuilt("ScanStatis
 long CDevImpl::ScanStatisticsGetImageCountFromZero() {
   return NotBuilt("ScanStatisticsGetImageCountFromZero", 0L);
 }
+long CDevImpl::ScanGetCurrentFeederLoaded() { return NotBuilt("ScanGetCurrentFeederLoaded", 2L); }
+EOSSTS CDevImpl::ScanThreadSetCommand(EOSTHREADCMD) { return NotBuilt("ScanThreadSetCommand", OS_STS_SUCCESS); }
+EOSSTS CDevImpl::ScanRegisterImageAvailableCallback(EOSSTS (*)(void*), void*) {
+  return NotBuilt("ScanRegisterImageAvailableCallback", s_eosstsFail);
+}
+void CDevImpl::StatisticsStart() { NotBuilt("StatisticsStart"); }
+void CDevImpl::StatisticsUpdate(const char*, int, int, int) { NotBuilt("StatisticsUpdate"); }
+void CDevImpl::SaveImage(const char*) { NotBuilt("SaveImage"); }
+bool CDevImpl::DiscardBlankImage(const char*) { return NotBuilt("DiscardBlankImage", false); }
+EDEVSTS CDevImpl::ProcessImageInit() { return NotBuilt("ProcessImageInit", s_edevstsFail); }
+EDEVSTS CDevImpl::ProcessImage(COsThread*, EDEVSTS, const char*) { return NotBuilt("ProcessImage", s_edevstsFail); }
+void CDevImpl::ProcessImageCleanup() { NotBuilt("ProcessImageCleanup"); }
 
 // Diagnostic inputs.
 EOSSTS CDevImpl::DiagnosticGetInputResult(DeviceLog*) { return NotBuilt("DiagnosticGetInputResult", s_eosstsFail); }
