@@ -68,9 +68,6 @@ void CDevImpl::StatisticsStart() { NotBuilt("StatisticsStart"); }
 void CDevImpl::StatisticsUpdate(const char*, int, int, int) { NotBuilt("StatisticsUpdate"); }
 void CDevImpl::SaveImage(const char*) { NotBuilt("SaveImage"); }
 bool CDevImpl::DiscardBlankImage(const char*) { return NotBuilt("DiscardBlankImage", false); }
-EDEVSTS CDevImpl::ProcessImageInit() { return NotBuilt("ProcessImageInit", s_edevstsFail); }
-EDEVSTS CDevImpl::ProcessImage(COsThread*, EDEVSTS, const char*) { return NotBuilt("ProcessImage", s_edevstsFail); }
-void CDevImpl::ProcessImageCleanup() { NotBuilt("ProcessImageCleanup"); }
 
 // Diagnostic inputs.
 EOSSTS CDevImpl::DiagnosticGetInputResult(DeviceLog*) { return NotBuilt("DiagnosticGetInputResult", s_eosstsFail); }

@@ -54,6 +54,8 @@ struct DevScanState {
   std::atomic<bool> blNexilActive{false};
   std::atomic<bool> blProcessing{false};
   long lCountOnlyMode = 0;
+  // Preview mode, read for the image library before the first image.
+  std::atomic<bool> blPreview{false};
   bool blTogglePatch = false;
   // Paper on demand (AUTOSCAN 1): the mode, and the wait-for-caller flag the
   // caller's GetOutput clears and each end of sheet sets again.
