@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "db_cdbdatum.h"
 #include "dev_cdevimpl.h"
 #include "dev_cimgqueue.h"
 #include "dev_device_fixture.h"
@@ -287,7 +288,13 @@ class DevProcessPatch : public DevProcess, public ::testing::WithParamInterface<
 
 TEST_P(DevProcessPatch, SheetGoesToTheLibraryWithoutOutput) {
   ASSERT_NO_FATAL_FAILURE(OpenDualStream({{"pages", "3"}, {GetParam().szFlag, GetParam().szValue}}));
-  m_pdatabase->SetCurrentLongFromId(DB_ID_TOGGLEPATCH, DB_ID_TOGGLEPATCH_ENUM_BOTHSIDES, false);
+  // The stand-in's model keeps the toggle patch unsupported: it is offered
+  // and set as a model's reply would.
+  CDbDatum* pdbdatum = m_pdatabase->FindDirect(DB_BIN_MACHINE, DB_ID_TOGGLEPATCH);
+  ASSERT_NE(pdbdatum, nullptr);
+  pdbdatum->SetAccess(DB_ACCESS_READWRITE);
+  pdbdatum->ForceCurrentLong(DB_ID_TOGGLEPATCH_ENUM_BOTHSIDES);
+  ASSERT_EQ(m_pdatabase->GetCurrentLongFromId(DB_ID_TOGGLEPATCH), DB_ID_TOGGLEPATCH_ENUM_BOTHSIDES);
   const ScanResult scanresult = Scan();
   EXPECT_EQ(scanresult.vecedevstsFinal, std::vector<EDEVSTS>{DEV_STS_ENDOFJOB}) << m_plog->Text();
   EXPECT_EQ(scanresult.vecstrImage.size(), 2 * s_sizetOutputsPerSheet);
@@ -296,7 +303,7 @@ TEST_P(DevProcessPatch, SheetGoesToTheLibraryWithoutOutput) {
   for (const LoggedTask& loggedtask : NexilSince()) {
     if (loggedtask.strCommand == GetParam().szCommand) vecCameras.push_back(loggedtask.Arg("cameraid"));
   }
-  EXPECT_EQ(vecCameras, (std::vector<std::string>{"front", "rear", "front", "rear"}))
+  EXPECT_EQ(vecCameras, (std::vector<std::string>{"front", "front", "rear", "rear"}))
       << testing::PrintToString(NexilBrief());
   EXPECT_EQ(Count(NexilBrief(), "setinput success"), 2 * s_sizetImagesPerSheet);
   size_t sizetDeviceEnds = 0;
