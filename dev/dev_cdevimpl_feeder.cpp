@@ -3,8 +3,6 @@
 // sheet. The feeder state is read from the scanner only when the model has
 // a paper sensor; without one, or without a database, the answer is "paper
 // present" (2), so that a scan is tried rather than refused.
-#include <climits>
-
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
 #include "db_cdblock.h"
@@ -22,9 +20,6 @@ constexpr long s_lPaper = 2;
 // interface: without a scan, the feeder is reported empty to it.
 constexpr long s_lTwainUserInterface = 5;
 
-constexpr EDBBIN s_aedbbinCameras[] = {DB_BIN_BITONAL_FRONT, DB_BIN_BITONAL_REAR, DB_BIN_COLOR_FRONT,
-                                       DB_BIN_COLOR_REAR};
-
 // A capability's value; 0 when the model lacks it.
 long Value(CDatabase& a_database, EDBID a_edbid) {
   CDbDatum* pdbdatum = a_database.Find(a_edbid);
@@ -39,14 +34,6 @@ bool IsPreview(CDatabase& a_database) {
 // feeds no paper.
 bool IsPreviewWithoutFeeding(CDatabase& a_database) {
   return IsPreview(a_database) && Value(a_database, DB_ID_PREVIEWIMAGEACQUIRE) == 1;
-}
-
-// The enabled cameras of bins 2 to 5 (a camera the model lacks is never
-// enabled).
-long CamerasEnabled(CDatabase& a_database) {
-  long lCameras = 0;
-  for (EDBBIN edbbin : s_aedbbinCameras) lCameras += a_database.GetCameraEnable(edbbin) ? 1 : 0;
-  return lCameras;
 }
 
 }  // namespace
@@ -100,15 +87,8 @@ long CDevImpl::ScanGetOutputImageCount() {
   const bool blFlatbed = database.TestDbState(DB_STATE_FLATBEDSCAN) != 0;
   if (!blFlatbed && database.TestDbState(DB_STATE_LEARNSCAN)) return 0;
   const long lImages = Value(database, DB_ID_XFERCOUNT);
-  const long lSheets = blFlatbed ? 0 : Value(database, DB_ID_PAGECOUNT);
-  if (lImages == 0 && lSheets == 0) return 0;
-  if (lImages > 0) return lImages;
-  if (lSheets < 1) return -1;
-  const long lCameras = CamerasEnabled(database);
-  if (lCameras > 0 && lSheets > LONG_MAX / lCameras) {
-    OsLog(OS_LOG_ERROR, "ScanGetOutputImageCount: %ld sheets of %ld images overflow, counted open-ended...", lSheets,
-          lCameras);
-    return -1;
-  }
-  return lSheets * lCameras;
+  if (blFlatbed) return lImages == 0 ? 0 : lImages > 0 ? lImages : -1;
+  if (lImages == 0 && Value(database, DB_ID_PAGECOUNT) == 0) return 0;
+  // Otherwise as many as the job is expected to deliver.
+  return ImageCountCalculate();
 }

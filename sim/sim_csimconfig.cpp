@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <functional>
 
 #include "sim_csimimage.h"
 #include "sim_csimnode.h"
@@ -91,46 +92,49 @@ bool ParseBool(const std::string& a_strText, bool& a_blValue) {
   return true;
 }
 
-// "3,5:patchtype4": numbers from 1 (sheets, getoutputs), each with an optional
-// ":" and a text.
-bool ParseSheetList(const std::string& a_strText, std::map<long, std::string>& a_map) {
+// Calls a_fnItem with each comma-separated item of the text (an empty text
+// is one empty item); false as soon as one is refused.
+bool ForEachItem(const std::string& a_strText, const std::function<bool(const std::string&)>& a_fnItem) {
   size_t sizetStart = 0;
   while (sizetStart <= a_strText.size()) {
     size_t sizetEnd = a_strText.find(',', sizetStart);
     if (sizetEnd == std::string::npos) sizetEnd = a_strText.size();
-    const std::string strItem = a_strText.substr(sizetStart, sizetEnd - sizetStart);
-    const size_t sizetColon = strItem.find(':');
-    long lSheet = 0;
-    if (!CSimNode::Number(strItem.substr(0, sizetColon), 1, CSimConfig::s_lPagesMax, lSheet)) return false;
-    a_map[lSheet] = sizetColon == std::string::npos ? std::string() : strItem.substr(sizetColon + 1);
+    if (!a_fnItem(a_strText.substr(sizetStart, sizetEnd - sizetStart))) return false;
     sizetStart = sizetEnd + 1;
   }
   return true;
 }
 
+// "3,5:patchtype4": numbers from 1 (sheets, getoutputs), each with an optional
+// ":" and a text.
+bool ParseSheetList(const std::string& a_strText, std::map<long, std::string>& a_map) {
+  return ForEachItem(a_strText, [&](const std::string& a_strItem) {
+    const size_t sizetColon = a_strItem.find(':');
+    long lSheet = 0;
+    if (!CSimNode::Number(a_strItem.substr(0, sizetColon), 1, CSimConfig::s_lPagesMax, lSheet)) return false;
+    a_map[lSheet] = sizetColon == std::string::npos ? std::string() : a_strItem.substr(sizetColon + 1);
+    return true;
+  });
+}
+
 // "40/30,3:0/30": amount and threshold of automatic colour detection, for
 // every sheet, or ("n:") for sheet n. Sheet 0 stands for every sheet.
 bool ParseAutoColor(const std::string& a_strText, std::map<long, std::pair<long, long>>& a_map) {
-  size_t sizetStart = 0;
-  while (sizetStart <= a_strText.size()) {
-    size_t sizetEnd = a_strText.find(',', sizetStart);
-    if (sizetEnd == std::string::npos) sizetEnd = a_strText.size();
-    const std::string strItem = a_strText.substr(sizetStart, sizetEnd - sizetStart);
-    const size_t sizetColon = strItem.find(':');
+  return ForEachItem(a_strText, [&](const std::string& a_strItem) {
+    const size_t sizetColon = a_strItem.find(':');
     const size_t sizetFigures = sizetColon == std::string::npos ? 0 : sizetColon + 1;
-    const size_t sizetSlash = strItem.find('/', sizetFigures);
+    const size_t sizetSlash = a_strItem.find('/', sizetFigures);
     long lSheet = 0, lAmount = 0, lThreshold = 0;
     if ((sizetColon != std::string::npos &&
-         !CSimNode::Number(strItem.substr(0, sizetColon), 1, CSimConfig::s_lPagesMax, lSheet)) ||
+         !CSimNode::Number(a_strItem.substr(0, sizetColon), 1, CSimConfig::s_lPagesMax, lSheet)) ||
         sizetSlash == std::string::npos ||
-        !CSimNode::Number(strItem.substr(sizetFigures, sizetSlash - sizetFigures), 0, 1000000, lAmount) ||
-        !CSimNode::Number(strItem.substr(sizetSlash + 1), 0, 1000000, lThreshold)) {
+        !CSimNode::Number(a_strItem.substr(sizetFigures, sizetSlash - sizetFigures), 0, 1000000, lAmount) ||
+        !CSimNode::Number(a_strItem.substr(sizetSlash + 1), 0, 1000000, lThreshold)) {
       return false;
     }
     a_map[lSheet] = {lAmount, lThreshold};
-    sizetStart = sizetEnd + 1;
-  }
-  return true;
+    return true;
+  });
 }
 
 }  // namespace

@@ -27,8 +27,6 @@ namespace {
 
 using Access = DevImplScanAccess;
 
-constexpr EDBBIN s_aedbbinCameras[] = {DB_BIN_BITONAL_FRONT, DB_BIN_BITONAL_REAR, DB_BIN_COLOR_FRONT,
-                                       DB_BIN_COLOR_REAR};
 const std::vector<EDBBIN> s_vecedbbinBitonal = {DB_BIN_BITONAL_FRONT, DB_BIN_BITONAL_REAR};
 
 class DevScanQueries : public devtest::DeviceFixture {
@@ -48,15 +46,6 @@ class DevScanQueries : public devtest::DeviceFixture {
     CDbDatum* pdbdatum = m_pdatabase->Find(a_edbid);
     ASSERT_NE(pdbdatum, nullptr) << a_edbid;
     pdbdatum->ForceCurrentLong(a_lValue);
-  }
-  void Cameras(const std::vector<EDBBIN>& a_vecedbbin) {
-    for (EDBBIN edbbin : s_aedbbinCameras) {
-      bool blOn = false;
-      for (EDBBIN edbbinOn : a_vecedbbin) blOn = blOn || edbbinOn == edbbin;
-      CDbDatum* pdbdatum = m_pdatabase->FindInBin(edbbin, DB_ID_CAMERAENABLE);
-      ASSERT_NE(pdbdatum, nullptr) << edbbin;
-      pdbdatum->ForceCurrentLong(blOn ? DB_ID_CAMERAENABLE_ENUM_TRUE : DB_ID_CAMERAENABLE_ENUM_FALSE);
-    }
   }
   // The simulated feeder, opened with its flags, as the object's adapter.
   void OpenFeeder(const std::vector<std::pair<std::string, std::string>>& a_vecFlags) {
@@ -105,7 +94,7 @@ TEST_F(DevScanQueries, TheImagesToExpectPerSheet) {
     EXPECT_EQ(Impl().ScanGetOutputImageCount(), row.lExpected) << row.szCase;
     if (row.edbstate) m_pdatabase->ClearDbState(row.edbstate);
   }
-  EXPECT_TRUE(m_plog->Contains("ScanGetOutputImageCount: 9223372036854775807 sheets of 2 images overflow"));
+  EXPECT_TRUE(m_plog->Contains("ImageCountCalculate: 9223372036854775807 sheets of 2 images overflow"));
 }
 
 // The feeder state: a preview that feeds nothing follows the source; a
