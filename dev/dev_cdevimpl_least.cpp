@@ -25,34 +25,10 @@ constexpr const char* s_szNone = nullptr;
 
 }  // namespace
 
-// Scan pipeline and image hand-off. A scan "runs" from ScanBegin to ScanEnd
-// without a thread and delivers nothing, so that the device-manager
-// adapter's stop of a running scan can be seen: a stop request is answered
-// 0 while one runs, 5 when none does.
-EOSSTS CDevImpl::ScanBegin() {
-  m_blScanLeast.store(true);
-  return NotBuilt("ScanBegin", OS_STS_SUCCESS);
-}
-void CDevImpl::ScanEnd() {
-  m_blScanLeast.store(false);
-  NotBuilt("ScanEnd");
-}
-EOSSTS CDevImpl::ScanRequestStop(EDEVSTOPACTION a_edevstopaction) {
-  OsLogDebug(OS_LOG_INFO, "ScanRequestStop(%d)", static_cast<int>(a_edevstopaction));
-  return NotBuilt("ScanRequestStop", m_blScanLeast.load() ? OS_STS_SUCCESS : static_cast<EOSSTS>(5));
-}
-bool CDevImpl::ScanIsScanning() { return m_blScanLeast.load(); }
-// The scan thread's wake-ups are counted; the feeder holds paper.
-void CDevImpl::ScanThreadSetEvent() { m_lScanThreadEventsLeast.fetch_add(1); }
+// The feeder state, the statistics, the image dump and the image library's
+// part of a scan (the feeder holds paper; nothing is processed).
 long CDevImpl::ScanIsFeederLoaded(bool) { return NotBuilt("ScanIsFeederLoaded", 2L); }
-long CDevImpl::ScanImageCountRemaining() { return NotBuilt("ScanImageCountRemaining", 0L); }
-EOSSTS CDevImpl::ScanRegisterFirstImageCallback(EOSSTS (*)(void*), void*) {
-  return NotBuilt("ScanRegisterFirstImageCallback", s_eosstsFail);
-}
-bool CDevImpl::ScanIsDiscardBlankImage() { return NotBuilt("ScanIsDiscardBlankImage", false); }
 long CDevImpl::ScanGetOutputImageCount() { return NotBuilt("ScanGetOutputImageCount", 0L); }
-EDEVSTS CDevImpl::GetOutput(char*, int, int*, int*, int*) { return NotBuilt("GetOutput", s_edevstsFail); }
-EOSSTS CDevImpl::ImageEnd(const char*, bool) { return NotBuilt("ImageEnd", s_eosstsFail); }
 void CDevImpl::ScanStatisticsReset() { NotBuilt("ScanStatisticsReset"); }
 const char* CDevImpl::ScanStatisticsGetSheetCount() { return NotBuilt("ScanStatisticsGetSheetCount", s_szNone); }
 const char* CDevImpl::ScanStatisticsGetPageCount() { return NotBuilt("ScanStatisticsGetPageCount", s_szNone); }
@@ -60,14 +36,9 @@ long CDevImpl::ScanStatisticsGetImageCountFromZero() {
   return NotBuilt("ScanStatisticsGetImageCountFromZero", 0L);
 }
 long CDevImpl::ScanGetCurrentFeederLoaded() { return NotBuilt("ScanGetCurrentFeederLoaded", 2L); }
-EOSSTS CDevImpl::ScanThreadSetCommand(EOSTHREADCMD) { return NotBuilt("ScanThreadSetCommand", OS_STS_SUCCESS); }
-EOSSTS CDevImpl::ScanRegisterImageAvailableCallback(EOSSTS (*)(void*), void*) {
-  return NotBuilt("ScanRegisterImageAvailableCallback", s_eosstsFail);
-}
 void CDevImpl::StatisticsStart() { NotBuilt("StatisticsStart"); }
 void CDevImpl::StatisticsUpdate(const char*, int, int, int) { NotBuilt("StatisticsUpdate"); }
 void CDevImpl::SaveImage(const char*) { NotBuilt("SaveImage"); }
-bool CDevImpl::DiscardBlankImage(const char*) { return NotBuilt("DiscardBlankImage", false); }
 EDEVSTS CDevImpl::ProcessImageInit() { return NotBuilt("ProcessImageInit", s_edevstsFail); }
 EDEVSTS CDevImpl::ProcessImage(COsThread*, EDEVSTS, const char*) { return NotBuilt("ProcessImage", s_edevstsFail); }
 void CDevImpl::ProcessImageCleanup() { NotBuilt("ProcessImageCleanup"); }

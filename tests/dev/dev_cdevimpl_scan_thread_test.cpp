@@ -1,0 +1,301 @@
+// The scan pipeline on the staged simulated scanner, the image library off:
+// whole jobs through ScanBegin, the caller's GetOutput/ImageEnd and
+// ScanEnd; the stops, the faults, blank images, the cache size and the
+// scan thread's end under a caller that does not let go.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dev_scan_fixture.h"
+
+namespace {
+
+using devtest::ScanResult;
+
+class DevScanThread : public devtest::ScanFixture {};
+
+bool Has(const std::vector<std::string>& a_vec, const std::string& a_str) {
+  return std::find(a_vec.begin(), a_vec.end(), a_str) != a_vec.end();
+}
+
+// Ten two-sided sheets: twenty images in order with their counts, the end
+// of the job, the job counted; nothing of the stand-in's left behind.
+TEST_F(DevScanThread, TenDuplexSheetsDeliverTwentyImagesThenTheEndOfJob) {
+  OpenSession({{"pages", "10"}});
+  const int iDeviceXml = DataCalls().iUpdateDeviceXml;
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS) << m_plog->Text();
+  EXPECT_TRUE(m_pdevScan->ScanIsScanning());
+  const ScanResult scanresult = Drain();
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB) << m_plog->Text();
+  ASSERT_EQ(scanresult.vecstrImages.size(), 20u) << m_plog->Text();
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_EQ(scanresult.veciImageCount[i], i + 1) << i;
+    EXPECT_EQ(scanresult.veciPageCount[i], i / 2 + 1) << i;
+    // The caller gets the description inside its reportimage element.
+    EXPECT_EQ(scanresult.vecstrImages[i].find("<reportimage>"), std::string::npos);
+    EXPECT_NE(scanresult.vecstrImages[i].find("<cameratype>" + std::string(i % 2 ? "rear" : "front")),
+              std::string::npos);
+  }
+  EXPECT_TRUE(scanresult.vecedevstsOther.empty());
+  // The end of a job that delivered images raises no imageavailable.
+  EXPECT_TRUE(Queued().empty());
+  m_pdevScan->ScanEnd();
+  EXPECT_FALSE(m_pdevScan->ScanIsScanning());
+  EXPECT_EQ(ImageFiles(), 0u);
+  EXPECT_EQ(ScanBeginBuffers(), std::vector<std::string>{"6"});
+  const DevDataCalls devdatacalls = DataCalls();
+  EXPECT_EQ(devdatacalls.iCreateScanHistory, 1);
+  EXPECT_EQ(devdatacalls.edevstsHistory, DEV_STS_ENDOFJOB);
+  EXPECT_EQ(devdatacalls.uHistoryImages, 20u);
+  EXPECT_EQ(devdatacalls.uHistorySheets, 10u);
+  EXPECT_EQ(devdatacalls.iIncrementAccumulators, 1);
+  EXPECT_EQ(devdatacalls.uPaperJam + devdatacalls.uMultifeed + devdatacalls.uOtherError, 0u);
+  EXPECT_EQ(devdatacalls.iUpdateDeviceXml, iDeviceXml + 1);
+  EXPECT_EQ(m_pdevScan->ScanImageCountRemaining(), 0);
+  // Nothing is left for the caller.
+  char sz[64];
+  EXPECT_EQ(m_pdevScan->GetOutput(sz, sizeof sz, nullptr, nullptr, nullptr), DEV_STS_NOIMAGEAVAILABLE);
+  EXPECT_TRUE(m_plog->Contains("Exiting thread... edevsts=12"));
+}
+
+// A second scan of the same session numbers its images on.
+TEST_F(DevScanThread, ASecondScanGoesOnCounting) {
+  OpenSession({{"pages", "2"}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  EXPECT_EQ(m_pdevScan->ScanBegin(), OS_STS_FAIL);
+  EXPECT_TRUE(m_plog->Contains("ScanBegin: a scan is running, end it first..."));
+  EXPECT_EQ(Drain().vecstrImages.size(), 4u);
+  m_pdevScan->ScanEnd();
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  const ScanResult scanresult = Drain();
+  ASSERT_EQ(scanresult.vecstrImages.size(), 4u) << m_plog->Text();
+  EXPECT_EQ(scanresult.veciImageCount.front(), 5);
+  EXPECT_EQ(scanresult.veciPageCount.front(), 3);
+  m_pdevScan->ScanEnd();
+  EXPECT_EQ(DataCalls().iCreateScanHistory, 2);
+}
+
+// The stop requests: 1 lets the sheet being fed finish and the job end; 2
+// and 3 halt the thread with their statuses; an unknown action is refused;
+// without a scan there is nothing to stop.
+TEST_F(DevScanThread, ScanRequestStopByAction) {
+  EXPECT_EQ(devtest::Impl(*m_pdev).ScanRequestStop(DEV_STOPACTION_REQUEST), static_cast<EOSSTS>(DEV_STS_CANCEL));
+  const struct {
+    const char* szCase;
+    EDEVSTOPACTION edevstopaction;
+    EOSSTS eosstsStop;
+    size_t sizetImages;  // after the stop at the fifth image
+    EDEVSTS edevstsFinal;
+  } s_acase[] = {
+      {"request", DEV_STOPACTION_REQUEST, OS_STS_SUCCESS, 6, DEV_STS_ENDOFJOB},
+      {"cancel", DEV_STOPACTION_CANCEL, OS_STS_SUCCESS, 0, DEV_STS_CANCEL},
+      {"disconnected", DEV_STOPACTION_DISCONNECTED, OS_STS_SUCCESS, 0, DEV_STS_DISCONNECTED},
+      {"unknown", static_cast<EDEVSTOPACTION>(7), static_cast<EOSSTS>(DEV_STS_BADARG), 0, DEV_STS_LAST},
+  };
+  OpenSession({{"pages", "10"}, {"delay", "150"}});
+  for (const auto& c : s_acase) {
+    SCOPED_TRACE(c.szCase);
+    ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+    std::vector<char> vecc(DEV_SCAN_BUFFER_SIZE);
+    size_t sizetImages = 0;
+    while (sizetImages < 5) {
+      const EDEVSTS edevsts = m_pdevScan->GetOutput(vecc.data(), static_cast<int>(vecc.size()), nullptr, nullptr,
+                                                    nullptr);
+      ASSERT_TRUE(edevsts == DEV_STS_SUCCESS || edevsts == DEV_STS_NOIMAGEAVAILABLE) << edevsts;
+      if (edevsts == DEV_STS_SUCCESS) {
+        ++sizetImages;
+        m_pdevScan->ImageEnd(vecc.data());
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+    }
+    EXPECT_EQ(m_pdevScan->ScanRequestStop(c.edevstopaction), c.eosstsStop);
+    if (c.edevstsFinal == DEV_STS_LAST) {
+      m_pdevScan->ScanEnd();
+      continue;
+    }
+    const ScanResult scanresult = Drain();
+    EXPECT_EQ(scanresult.edevstsFinal, c.edevstsFinal) << m_plog->Text();
+    if (c.edevstopaction == DEV_STOPACTION_REQUEST) {
+      EXPECT_EQ(sizetImages + scanresult.vecstrImages.size(), 6u);
+    }
+    if (c.edevstopaction == DEV_STOPACTION_DISCONNECTED) {
+      // Once stopped for disconnection, an empty queue says so.
+      char sz[64];
+      EXPECT_EQ(m_pdevScan->GetOutput(sz, sizeof sz, nullptr, nullptr, nullptr), DEV_STS_DISCONNECTED);
+      EXPECT_TRUE(m_plog->Contains("GetOutput: DEV_STS_NOIMAGEAVAILABLE --> DEV_STS_DISCONNECTED"));
+    }
+    m_pdevScan->ScanEnd();
+    EXPECT_EQ(ImageFiles(), 0u);
+  }
+  EXPECT_TRUE(m_plog->Contains("Unrecognized a_escnstopaction...7"));
+}
+
+// The stand-in's faults end the job with their status, events, last error
+// and counts; the images before the fault reach the caller.
+struct ScanFault {
+  const char* szFlag;
+  const char* szValue;
+  size_t sizetImages;
+  EDEVSTS edevstsFinal;
+  const char* szEvent;
+  const char* szLastError;
+  unsigned int uPaperJam;
+  unsigned int uMultifeed;
+  unsigned int uOther;
+};
+class DevScanFaultThread : public devtest::ScanFixture, public ::testing::WithParamInterface<ScanFault> {};
+
+TEST_P(DevScanFaultThread, EndsTheJob) {
+  const ScanFault& c = GetParam();
+  OpenSession({{"pages", "10"}, {c.szFlag, c.szValue}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  const ScanResult scanresult = Drain();
+  EXPECT_EQ(scanresult.vecstrImages.size(), c.sizetImages);
+  EXPECT_EQ(scanresult.edevstsFinal, c.edevstsFinal) << m_plog->Text();
+  m_pdevScan->ScanEnd();
+  const std::vector<std::string> vecQueued = Queued();
+  EXPECT_TRUE(Has(vecQueued, c.szEvent)) << testing::PrintToString(vecQueued);
+  EXPECT_EQ(std::string(Scanner().GetLastErrorText()), c.szLastError);
+  const DevDataCalls devdatacalls = DataCalls();
+  EXPECT_EQ(devdatacalls.uPaperJam, c.uPaperJam);
+  EXPECT_EQ(devdatacalls.uMultifeed, c.uMultifeed);
+  EXPECT_EQ(devdatacalls.uOtherError, c.uOther);
+  EXPECT_EQ(devdatacalls.edevstsHistory, c.edevstsFinal);
+  EXPECT_EQ(ImageFiles(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, DevScanFaultThread,
+    ::testing::Values(ScanFault{"paperjam", "3", 4, DEV_STS_PAPERJAM, "paperjam=", "Paper Jam", 1, 0, 0},
+                      ScanFault{"multifeed", "2", 2, DEV_STS_DOUBLEDOCUMENT, "multifeed=",
+                                "Multi-Page Paper Feed Detected", 0, 1, 0},
+                      ScanFault{"coveropen", "2", 2, DEV_STS_COVEROPEN, "imageavailable=", "", 0, 0, 1},
+                      ScanFault{"disconnect", "4", 6, DEV_STS_DISCONNECTED, "deviceoffline=", "", 0, 0, 1}),
+    [](const ::testing::TestParamInfo<ScanFault>& a_info) { return std::string(a_info.param.szFlag); });
+
+// The lamps warm up: the event tells the seconds, the scan begins again
+// after the warm-up and the images follow.
+TEST_F(DevScanThread, WarmUpRaisesTheEventThenScans) {
+  OpenSession({{"pages", "1"}, {"warmup", "2000"}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  const ScanResult scanresult = Drain();
+  EXPECT_EQ(scanresult.vecstrImages.size(), 2u);
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB) << m_plog->Text();
+  EXPECT_TRUE(Has(Queued(), "lampswarming=2"));
+  EXPECT_GE(ScanBeginBuffers().size(), 2u);
+  bool blWarmup = false;
+  for (const auto& shownmessage : Messages()) blWarmup = blWarmup || shownmessage.edevmsg == DEV_MSG_WARMUP;
+  EXPECT_FALSE(blWarmup);  // a wait under three seconds shows no message
+}
+
+// A blank second sheet by content never reaches the caller and is ended
+// at the device; by size the threshold is inclusive.
+TEST_F(DevScanThread, BlankImagesAreDropped) {
+  OpenSession({{"pages", "3"}, {"blank", "2"}});
+  for (EDBBIN edbbin : {DB_BIN_BITONAL_FRONT, DB_BIN_BITONAL_REAR}) {
+    Force(edbbin, DB_ID_BLANKPAGEMODE, DB_ID_BLANKPAGEMODE_ENUM_CONTENT);
+    Force(edbbin, DB_ID_BLANKPAGECONTENT, 10);
+  }
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  ScanResult scanresult = Drain();
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB);
+  ASSERT_EQ(scanresult.vecstrImages.size(), 4u) << m_plog->Text();
+  for (const std::string& str : scanresult.vecstrImages) EXPECT_EQ(str.find("<sheetnumber>2<"), std::string::npos);
+  EXPECT_TRUE(m_pdevScan->IsDiscardBlankImage());
+  EXPECT_TRUE(m_plog->Contains("ScanThread: image end (blank)..."));
+  m_pdevScan->ScanEnd();
+  EXPECT_EQ(ImageFiles(), 0u);
+
+  // By size: the images' own size is kept at one byte less and dropped at
+  // that size.
+  const std::string strSize = scanresult.vecstrImages.front().substr(
+      scanresult.vecstrImages.front().find("<imagesize>") + 11);
+  const long lSize = std::stol(strSize);
+  for (long lThreshold : {lSize - 1, lSize}) {
+    SCOPED_TRACE(lThreshold);
+    for (EDBBIN edbbin : {DB_BIN_BITONAL_FRONT, DB_BIN_BITONAL_REAR}) {
+      Force(edbbin, DB_ID_BLANKPAGEMODE, DB_ID_BLANKPAGEMODE_ENUM_SIZE);
+      Force(edbbin, DB_ID_BLANKPAGESIZE, lThreshold);
+    }
+    ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+    EXPECT_FALSE(m_pdevScan->IsDiscardBlankImage());
+    scanresult = Drain();
+    EXPECT_EQ(scanresult.vecstrImages.size(), lThreshold < lSize ? 6u : 0u);
+    EXPECT_EQ(m_pdevScan->IsDiscardBlankImage(), lThreshold == lSize);
+    m_pdevScan->ScanEnd();
+  }
+}
+
+// ScanEnd while the thread waits for the next sheet: the halt wakes it.
+TEST_F(DevScanThread, ScanEndWakesAThreadWaitingForAnImage) {
+  OpenSession({{"pages", "3"}, {"delay", "5000"}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  ASSERT_TRUE(devtest::WaitFor([&] { return m_plog->Contains("ScanThread: getoutput (noimageavailable)..."); }))
+      << m_plog->Text();
+  const auto timepointStart = std::chrono::steady_clock::now();
+  m_pdevScan->ScanEnd();
+  EXPECT_LT(std::chrono::steady_clock::now() - timepointStart, std::chrono::seconds(1));
+  EXPECT_FALSE(m_pdevScan->ScanIsScanning());
+  EXPECT_TRUE(m_plog->Contains("Exiting thread... edevsts=5"));
+  EXPECT_EQ(DataCalls().edevstsHistory, DEV_STS_CANCEL);
+}
+
+// A first-image callback that does not return keeps the thread: ScanEnd
+// says so at the stop wait, asks the device again and waits on; once the
+// callback lets go the thread ends and ScanEnd finishes. Nothing the thread
+// uses is freed meanwhile.
+class Gate {
+ public:
+  void Enter() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_blEntered = true;
+    m_condition.notify_all();
+    m_condition.wait(lock, [&] { return m_blOpen; });
+  }
+  bool WaitEntered() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_condition.wait_for(lock, std::chrono::seconds(5), [&] { return m_blEntered; });
+  }
+  void Open() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_blOpen = true;
+    m_condition.notify_all();
+  }
+  static EOSSTS Callback(void* a_pv) {
+    static_cast<Gate*>(a_pv)->Enter();
+    return OS_STS_SUCCESS;
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_condition;
+  bool m_blEntered = false;
+  bool m_blOpen = false;
+};
+
+TEST_F(DevScanThread, ScanEndOutwaitsAThreadThatWontDie) {
+  DevSetWaitLimit(DEV_WAIT_SCANTHREADSTOP, 200);
+  OpenSession({{"pages", "3"}});
+  Gate gate;
+  ASSERT_EQ(m_pdevScan->RegisterFirstImageCallback(Gate::Callback, &gate), OS_STS_SUCCESS);
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  ASSERT_TRUE(gate.WaitEntered());
+  std::thread threadRelease([&] {
+    devtest::WaitFor([&] { return m_plog->Contains("scan thread won't die, exiting anyways..."); });
+    gate.Open();
+  });
+  m_pdevScan->ScanEnd();
+  threadRelease.join();
+  EXPECT_TRUE(m_plog->Contains("scan thread won't die, exiting anyways..."));
+  EXPECT_TRUE(m_plog->Contains("Exiting thread... edevsts="));
+  EXPECT_FALSE(m_pdevScan->ScanIsScanning());
+  EXPECT_EQ(ImageFiles(), 0u);
+}
+
+}  // namespace
