@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "dev_driverconfig.h"
 #include "dev_scan_fixture.h"
 
 namespace {
@@ -297,5 +298,60 @@ TEST_F(DevScanThread, ScanEndOutwaitsAThreadThatWontDie) {
   EXPECT_FALSE(m_pdevScan->ScanIsScanning());
   EXPECT_EQ(ImageFiles(), 0u);
 }
+
+// The image cache size by the kind of scan: the final size logged, and
+// what the feeder's scanbegin receives.
+struct ScanCache {
+  const char* szCase;
+  long lInputDocument;
+  long lPreview;
+  long lAutoScan;
+  bool blDualStream;
+  long lResolution;
+  const char* szForce;     // ForceImageCacheSize
+  const char* szForce200;  // ForceImageCacheSize200
+  long lExpected;
+};
+class DevScanCacheThread : public devtest::ScanFixture, public ::testing::WithParamInterface<ScanCache> {
+ protected:
+  devtest::DriverConfig m_driverconfig;
+};
+
+TEST_P(DevScanCacheThread, SizeByKindOfScan) {
+  const ScanCache& c = GetParam();
+  if (c.szForce) SetConfigured(OS_CFGTAG_FORCEIMAGECACHESIZE, c.szForce);
+  if (c.szForce200) m_driverconfig.Set(*m_pcfg, DRV_CFGTAG_FORCEIMAGECACHESIZE200, c.szForce200);
+  OpenSession({{"pages", "1"}});
+  Force(DB_BIN_MACHINE, DB_ID_INPUTDOCUMENT, c.lInputDocument);
+  Force(DB_BIN_MACHINE, DB_ID_PREVIEWMODE, c.lPreview);
+  Force(DB_BIN_MACHINE, DB_ID_AUTOSCAN, c.lAutoScan);
+  // The stand-in's window scans with the front colour camera; dual stream
+  // adds the front bitonal one.
+  if (c.blDualStream) Force(DB_BIN_BITONAL_FRONT, DB_ID_CAMERAENABLE, DB_ID_CAMERAENABLE_ENUM_TRUE);
+  Force(DB_BIN_COLOR_FRONT, DB_ID_XRESOLUTION, c.lResolution);
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  EXPECT_TRUE(m_plog->Contains("### lCacheSize final..." + std::to_string(c.lExpected) + "\n") ||
+              m_plog->Contains("### lCacheSize final..." + std::to_string(c.lExpected) + "\r"))
+      << m_plog->Text();
+  ASSERT_TRUE(devtest::WaitFor([&] { return !ScanBeginBuffers().empty(); })) << m_plog->Text();
+  EXPECT_EQ(ScanBeginBuffers().front(), std::to_string(c.lExpected));
+  m_pdevScan->ScanEnd();
+}
+
+constexpr long s_lTwoSided = DB_ID_INPUTDOCUMENT_ENUM_TWOSIDED;
+constexpr long s_lOneSided = DB_ID_INPUTDOCUMENT_ENUM_ONESIDEDFRONT;
+constexpr long s_l200 = DB_ID_XRESOLUTION_ENUM_200;
+constexpr long s_l300 = DB_ID_XRESOLUTION_ENUM_300;
+INSTANTIATE_TEST_SUITE_P(
+    Cache, DevScanCacheThread,
+    ::testing::Values(ScanCache{"duplex", s_lTwoSided, 1, 2, false, s_l200, nullptr, nullptr, 6},
+                      ScanCache{"simplex", s_lOneSided, 1, 2, false, s_l200, nullptr, nullptr, 3},
+                      ScanCache{"preview", s_lTwoSided, 2, 2, false, s_l200, "5", nullptr, 4},
+                      ScanCache{"autoscan", s_lTwoSided, 1, 1, false, s_l200, nullptr, nullptr, 2},
+                      ScanCache{"forced_dual_duplex", s_lTwoSided, 1, 2, true, s_l300, "5", nullptr, 20},
+                      ScanCache{"forced_simplex", s_lOneSided, 1, 2, false, s_l300, "5", nullptr, 5},
+                      ScanCache{"forced200_at_200", s_lOneSided, 1, 2, false, s_l200, "5", "7", 7},
+                      ScanCache{"forced200_at_300", s_lOneSided, 1, 2, false, s_l300, "5", "7", 5}),
+    [](const ::testing::TestParamInfo<ScanCache>& a_info) { return std::string(a_info.param.szCase); });
 
 }  // namespace
