@@ -2,10 +2,13 @@
 // whole jobs through ScanBegin, the caller's GetOutput/ImageEnd and
 // ScanEnd; the stops, the faults, blank images, the cache size and the
 // scan thread's end under a caller that does not let go.
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -296,6 +299,150 @@ TEST_F(DevScanThread, ScanEndOutwaitsAThreadThatWontDie) {
   EXPECT_TRUE(m_plog->Contains("scan thread won't die, exiting anyways..."));
   EXPECT_TRUE(m_plog->Contains("Exiting thread... edevsts="));
   EXPECT_FALSE(m_pdevScan->ScanIsScanning());
+  EXPECT_EQ(ImageFiles(), 0u);
+}
+
+// End-of-sheet records reach the caller only with "useendofsheet".
+TEST_F(DevScanThread, EndOfSheetRecordsFollowUseEndOfSheet) {
+  OpenSession({{"pages", "3"}});
+  for (long lUse : {0L, 1L}) {
+    SCOPED_TRACE(lUse);
+    m_pdatabase->ConfigSetNumber("useendofsheet", static_cast<uint64_t>(lUse), DB_CONFIGTARGET_COMMON);
+    ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+    const ScanResult scanresult = Drain();
+    EXPECT_EQ(scanresult.vecstrImages.size(), 6u);
+    EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB);
+    EXPECT_EQ(scanresult.vecedevstsOther, std::vector<EDEVSTS>(lUse ? 3 : 0, DEV_STS_ENDOFSHEET));
+    m_pdevScan->ScanEnd();
+  }
+}
+
+// Paper on demand (AUTOSCAN 1): the caller hears of images at once, and
+// the thread waits for the caller at each end of sheet before it feeds on.
+TEST_F(DevScanThread, PaperOnDemandWaitsForTheCallerAtEachSheet) {
+  OpenSession({{"pages", "3"}});
+  Force(DB_BIN_MACHINE, DB_ID_AUTOSCAN, DB_ID_AUTOSCAN_ENUM_TRUE);
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  ASSERT_TRUE(devtest::WaitFor([&] { return Has(Queued(), "imageavailable="); }));
+  auto fnDelivered = [] {
+    size_t sizet = 0;
+    for (const devtest::LoggedTask& loggedtask : Tasks())
+      sizet += loggedtask.strCommand == "getoutput" && loggedtask.strStatus == "success" ? 1 : 0;
+    return sizet;
+  };
+  // The caller's first GetOutput lets the first sheet come.
+  std::vector<char> vecc(DEV_SCAN_BUFFER_SIZE);
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(m_pdevScan->GetOutput(vecc.data(), static_cast<int>(vecc.size()), nullptr, nullptr, nullptr),
+              DEV_STS_SUCCESS)
+        << m_plog->Text();
+    m_pdevScan->ImageEnd(vecc.data());
+  }
+  ASSERT_TRUE(devtest::WaitFor([&] { return m_plog->Contains("ScanThread: image end (DEV_STS_ENDOFSHEET)..."); }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(fnDelivered(), 2u);
+  const ScanResult scanresult = Drain();
+  EXPECT_EQ(scanresult.vecstrImages.size(), 4u);
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB) << m_plog->Text();
+  EXPECT_EQ(fnDelivered(), 6u);
+  m_pdevScan->ScanEnd();
+  // No thread, no waiting: an empty queue answers at once.
+  EXPECT_EQ(m_pdevScan->GetOutput(vecc.data(), static_cast<int>(vecc.size()), nullptr, nullptr, nullptr),
+            DEV_STS_NOIMAGEAVAILABLE);
+}
+
+// ImageEnd of another image than the one expected says so and ends the
+// expected one; with nothing expected it does nothing.
+TEST_F(DevScanThread, ImageEndOfTheWrongImageEndsTheExpectedOne) {
+  OpenSession({{"pages", "2"}, {"delay", "300"}});
+  EXPECT_EQ(m_pdevScan->ImageEnd("<imagefilename>/nowhere</imagefilename>"), OS_STS_SUCCESS);
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  std::vector<char> vecc(DEV_SCAN_BUFFER_SIZE);
+  EDEVSTS edevsts = DEV_STS_NOIMAGEAVAILABLE;
+  ASSERT_TRUE(devtest::WaitFor([&] {
+    edevsts = m_pdevScan->GetOutput(vecc.data(), static_cast<int>(vecc.size()), nullptr, nullptr, nullptr);
+    return edevsts != DEV_STS_NOIMAGEAVAILABLE;
+  }));
+  ASSERT_EQ(edevsts, DEV_STS_SUCCESS);
+  const std::string strText = vecc.data();
+  const size_t sizetName = strText.find("<imagefilename>") + 15;
+  const std::string strFile = strText.substr(sizetName, strText.find("</imagefilename>") - sizetName);
+  ASSERT_EQ(access(strFile.c_str(), F_OK), 0) << strFile;
+  EXPECT_EQ(m_pdevScan->ImageEnd("<imagefilename>/nowhere</imagefilename>"), OS_STS_SUCCESS);
+  EXPECT_TRUE(m_plog->Contains("imgqueue: Got: /nowhere"));
+  EXPECT_TRUE(m_plog->Contains("imgqueue: Expected: " + strFile));
+  EXPECT_TRUE(m_plog->Contains("imgqueue: User called imageend for the wrong image..."));
+  EXPECT_TRUE(devtest::WaitFor([&] { return access(strFile.c_str(), F_OK) != 0; })) << m_plog->Text();
+  const ScanResult scanresult = Drain();
+  EXPECT_EQ(scanresult.vecstrImages.size(), 3u);
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB);
+  m_pdevScan->ScanEnd();
+  EXPECT_FALSE(m_plog->Contains("imageend for an image that is not out"));
+}
+
+// An image text longer than the caller's buffer: 1, nothing written, the
+// image ended at the device as the caller would have; the scan goes on.
+TEST_F(DevScanThread, AnImageLongerThanTheCallersBufferIsEnded) {
+  OpenSession({{"pages", "2"}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  char szSmall[64];
+  std::memset(szSmall, 'x', sizeof szSmall);
+  EDEVSTS edevsts = DEV_STS_NOIMAGEAVAILABLE;
+  ASSERT_TRUE(devtest::WaitFor([&] {
+    edevsts = m_pdevScan->GetOutput(szSmall, sizeof szSmall, nullptr, nullptr, nullptr);
+    return edevsts != DEV_STS_NOIMAGEAVAILABLE;
+  }));
+  EXPECT_EQ(edevsts, DEV_STS_FAIL);
+  EXPECT_EQ(szSmall[0], '\0');
+  EXPECT_TRUE(m_plog->Contains("GetOutput: the image does not fit 64 bytes, ending it..."));
+  EXPECT_EQ(m_pdevScan->GetOutput(nullptr, 0, nullptr, nullptr, nullptr), DEV_STS_BADARG);
+  const ScanResult scanresult = Drain();
+  EXPECT_EQ(scanresult.vecstrImages.size(), 3u);
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB) << m_plog->Text();
+  EXPECT_FALSE(m_plog->Contains("imgqueue: User called imageend for the wrong image..."));
+  m_pdevScan->ScanEnd();
+  EXPECT_EQ(ImageFiles(), 0u);
+}
+
+// Fifty sheets with the caller on a thread of its own while another asks
+// about the scan: every image arrives once, in order.
+class DevScanCallerThread : public devtest::ScanFixture {};
+
+TEST_F(DevScanCallerThread, FiftySheetsToACallerOnItsOwnThread) {
+  OpenSession({{"pages", "50"}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  ScanResult scanresult;
+  std::atomic<bool> blDone{false};
+  std::thread threadCaller([&] {
+    scanresult = Drain();
+    blDone.store(true);
+  });
+  while (!blDone.load()) {
+    EXPECT_TRUE(m_pdevScan->ScanIsScanning());
+    m_pdevScan->IsDiscardBlankImage();
+    m_pdevScan->ScanImageCountRemaining();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  threadCaller.join();
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB);
+  ASSERT_EQ(scanresult.vecstrImages.size(), 100u);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(scanresult.veciImageCount[i], i + 1);
+  m_pdevScan->ScanEnd();
+  EXPECT_EQ(ImageFiles(), 0u);
+}
+
+// A cancel and ScanEnd from another thread while the caller takes images.
+TEST_F(DevScanCallerThread, ScanEndWhileTheCallerTakesImages) {
+  OpenSession({{"pages", "50"}, {"delay", "5"}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  ScanResult scanresult;
+  std::thread threadCaller([&] { scanresult = Drain(true, 5000); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  EXPECT_EQ(m_pdevScan->ScanRequestStop(DEV_STOPACTION_CANCEL), OS_STS_SUCCESS);
+  m_pdevScan->ScanEnd();
+  threadCaller.join();
+  EXPECT_FALSE(m_pdevScan->ScanIsScanning());
+  EXPECT_LT(scanresult.vecstrImages.size(), 100u);
   EXPECT_EQ(ImageFiles(), 0u);
 }
 

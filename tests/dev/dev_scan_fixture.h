@@ -81,7 +81,8 @@ class ScanFixture : public DeviceFixture {
 
   // The caller's loop: each image is ended as it arrives (unless told
   // not to), until a status that is neither an image, an empty queue nor
-  // an end of sheet or user action, or the limit passed.
+  // an end of sheet or user action, an empty queue once the scan has
+  // ended, or the limit passed.
   ScanResult Drain(bool a_blImageEnd = true, long a_lLimitMs = 20000) {
     ScanResult scanresult;
     const auto timepointEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(a_lLimitMs);
@@ -93,6 +94,7 @@ class ScanFixture : public DeviceFixture {
       const EDEVSTS edevsts =
           m_pdevScan->GetOutput(vecc.data(), static_cast<int>(vecc.size()), &iImage, &iPage, &iPageImage);
       if (edevsts == DEV_STS_NOIMAGEAVAILABLE) {
+        if (!m_pdevScan->ScanIsScanning()) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         continue;
       }
