@@ -11,11 +11,14 @@
 // (dev_cdevimpl_counter.cpp), the session's opening and completion
 // (dev_cdevimpl_open.cpp, dev_cdevimpl_complete.cpp), the device state
 // (dev_cdevimpl_session.cpp) and the settings transfer
-// (dev_cdevimpl_setup.cpp, dev_cdevimpl_tasks.cpp). The scan,
-// calibration, diagnostics, logs and reports are declared with least bodies
-// (dev_cdevimpl_least.cpp) that log "not built yet" and answer the facade's
-// failure value (a scan "runs" from ScanBegin to ScanEnd without images),
-// until their own units replace them.
+// (dev_cdevimpl_setup.cpp, dev_cdevimpl_tasks.cpp), the scan pipeline
+// (dev_cdevimpl_scan.cpp ScanBegin, dev_cdevimpl_scanthread.cpp the scan
+// thread, dev_cdevimpl_scanstop.cpp the stop and ScanEnd,
+// dev_cdevimpl_output.cpp GetOutput and ImageEnd, dev_cdevimpl_blank.cpp
+// blank images). The scan's statistics, feeder state, image dump and image
+// processing, the calibration, diagnostics, logs and reports are declared
+// with least bodies (dev_cdevimpl_least.cpp) that log "not built yet" and
+// answer the facade's failure value, until their own units replace them.
 //
 // Threads: the caller's thread opens and closes the interface and destroys
 // the object; the library callbacks, the scan and the worker threads read
@@ -125,7 +128,7 @@ struct DevImplPod {
   // counters of the device side and of the image library and the printer
   // index (set by the scan thread, read by the caller's: atomic), the image
   // cache.
-  long m_lFeederState;
+  std::atomic<long> m_lFeederState;  // written by the scan thread
   std::atomic<long> m_lDeviceImageCount;
   std::atomic<long> m_lDevicePageCount;
   std::atomic<long> m_lDevicePageImageCount;

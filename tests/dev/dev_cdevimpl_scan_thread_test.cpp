@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -153,6 +154,7 @@ struct ScanFault {
   unsigned int uMultifeed;
   unsigned int uOther;
 };
+void PrintTo(const ScanFault& a_scanfault, std::ostream* a_postream) { *a_postream << a_scanfault.szFlag; }
 class DevScanFaultThread : public devtest::ScanFixture, public ::testing::WithParamInterface<ScanFault> {};
 
 TEST_P(DevScanFaultThread, EndsTheJob) {
@@ -459,6 +461,7 @@ struct ScanCache {
   const char* szForce200;  // ForceImageCacheSize200
   long lExpected;
 };
+void PrintTo(const ScanCache& a_scancache, std::ostream* a_postream) { *a_postream << a_scancache.szCase; }
 class DevScanCacheThread : public devtest::ScanFixture, public ::testing::WithParamInterface<ScanCache> {
  protected:
   devtest::DriverConfig m_driverconfig;
