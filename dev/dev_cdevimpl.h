@@ -15,10 +15,12 @@
 // (dev_cdevimpl_scan.cpp ScanBegin, dev_cdevimpl_scanthread.cpp the scan
 // thread, dev_cdevimpl_scanstop.cpp the stop and ScanEnd,
 // dev_cdevimpl_output.cpp GetOutput and ImageEnd, dev_cdevimpl_blank.cpp
-// blank images). The scan's statistics, feeder state, image dump and image
-// processing, the calibration, diagnostics, logs and reports are declared
-// with least bodies (dev_cdevimpl_least.cpp) that log "not built yet" and
-// answer the facade's failure value, until their own units replace them.
+// blank images), the scan statistics and image dump
+// (dev_cdevimpl_statistics.cpp) and the feeder state
+// (dev_cdevimpl_feeder.cpp). The image processing of a scan, the
+// calibration, diagnostics, logs and reports are declared with least bodies
+// (dev_cdevimpl_least.cpp) that log "not built yet" and answer the facade's
+// failure value, until their own units replace them.
 //
 // Threads: the caller's thread opens and closes the interface and destroys
 // the object; the library callbacks, the scan and the worker threads read
@@ -124,11 +126,11 @@ struct DevImplPod {
   EDBID_FIRMWARE m_edbidfirmwareSetup;  // the unit of the last setup, whose replies MakeXmlAll dispatches
   EDEVSTS m_edevstsCalibrate;
   COsXmlTask* m_posxmltaskDbMakeXml;  // the database's device-XML builder
-  // Scan state set up here: feeder state (1 no paper, 2 paper), the
-  // counters of the device side and of the image library and the printer
-  // index (set by the scan thread, read by the caller's: atomic), the image
-  // cache.
-  std::atomic<long> m_lFeederState;  // written by the scan thread
+  // Scan state set up here: feeder state (1 no paper, 2 paper; refreshed by
+  // the caller's and the scan thread: atomic), the counters of the device
+  // side and of the image library and the printer index (set by the scan
+  // thread, read by the caller's: atomic), the image cache.
+  std::atomic<long> m_lFeederState;
   std::atomic<long> m_lDeviceImageCount;
   std::atomic<long> m_lDevicePageCount;
   std::atomic<long> m_lDevicePageImageCount;
@@ -444,6 +446,8 @@ class CDevImpl {
   // The scan in progress (dev_scanstate.h): shared by the caller and the
   // scan thread.
   DevScanState m_scanstate;
+  // Tests reach the scan state and the caller-side helpers through it.
+  friend struct DevImplScanAccess;
 
   // State the callback and worker threads share with the caller.
   std::atomic<EDEVSTS> m_edevstsDeviceStatusCallback{DEV_STS_SUCCESS};

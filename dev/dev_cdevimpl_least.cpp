@@ -21,24 +21,10 @@ void NotBuilt(const char* a_szOperation) { OsLogDebug(OS_LOG_INFO, "CDevImpl::%s
 
 constexpr EOSSTS s_eosstsFail = OS_STS_FAIL;
 constexpr EDEVSTS s_edevstsFail = DEV_STS_FAIL;
-constexpr const char* s_szNone = nullptr;
 
 }  // namespace
 
-// The feeder state, the statistics, the image dump and the image library's
-// part of a scan (the feeder holds paper; nothing is processed).
-long CDevImpl::ScanIsFeederLoaded(bool) { return NotBuilt("ScanIsFeederLoaded", 2L); }
-long CDevImpl::ScanGetOutputImageCount() { return NotBuilt("ScanGetOutputImageCount", 0L); }
-void CDevImpl::ScanStatisticsReset() { NotBuilt("ScanStatisticsReset"); }
-const char* CDevImpl::ScanStatisticsGetSheetCount() { return NotBuilt("ScanStatisticsGetSheetCount", s_szNone); }
-const char* CDevImpl::ScanStatisticsGetPageCount() { return NotBuilt("ScanStatisticsGetPageCount", s_szNone); }
-long CDevImpl::ScanStatisticsGetImageCountFromZero() {
-  return NotBuilt("ScanStatisticsGetImageCountFromZero", 0L);
-}
-long CDevImpl::ScanGetCurrentFeederLoaded() { return NotBuilt("ScanGetCurrentFeederLoaded", 2L); }
-void CDevImpl::StatisticsStart() { NotBuilt("StatisticsStart"); }
-void CDevImpl::StatisticsUpdate(const char*, int, int, int) { NotBuilt("StatisticsUpdate"); }
-void CDevImpl::SaveImage(const char*) { NotBuilt("SaveImage"); }
+// The image library's part of a scan: nothing is processed.
 EDEVSTS CDevImpl::ProcessImageInit() { return NotBuilt("ProcessImageInit", s_edevstsFail); }
 EDEVSTS CDevImpl::ProcessImage(COsThread*, EDEVSTS, const char*) { return NotBuilt("ProcessImage", s_edevstsFail); }
 void CDevImpl::ProcessImageCleanup() { NotBuilt("ProcessImageCleanup"); }
