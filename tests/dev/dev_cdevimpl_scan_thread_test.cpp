@@ -174,6 +174,11 @@ TEST_P(DevScanFaultThread, EndsTheJob) {
   EXPECT_EQ(devdatacalls.uOtherError, c.uOther);
   EXPECT_EQ(devdatacalls.edevstsHistory, c.edevstsFinal);
   EXPECT_EQ(ImageFiles(), 0u);
+  // The unit's own word that it went off line stops the scan as
+  // disconnected: an empty queue says so from then on.
+  if (c.edevstsFinal == DEV_STS_DISCONNECTED) {
+    EXPECT_EQ(Stops(), std::vector<EDEVSTOPACTION>{DEV_STOPACTION_DISCONNECTED});
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -403,6 +408,116 @@ TEST_F(DevScanThread, AnImageLongerThanTheCallersBufferIsEnded) {
   EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB) << m_plog->Text();
   EXPECT_FALSE(m_plog->Contains("imgqueue: User called imageend for the wrong image..."));
   m_pdevScan->ScanEnd();
+  EXPECT_EQ(ImageFiles(), 0u);
+}
+
+// An empty feeder: the wait-for-paper message, then one no-media record
+// once the paper wait is over; nothing is scanned.
+TEST_F(DevScanThread, AnEmptyFeederEndsWithNoMediaAfterThePaperWait) {
+  DevSetWaitLimit(DEV_WAIT_PAPER, 300);
+  OpenSession({{"pages", "0"}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  const ScanResult scanresult = Drain();
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_NOMEDIA) << m_plog->Text();
+  EXPECT_TRUE(scanresult.vecstrImages.empty());
+  char sz[64];
+  EXPECT_EQ(m_pdevScan->GetOutput(sz, sizeof sz, nullptr, nullptr, nullptr), DEV_STS_NOIMAGEAVAILABLE);
+  EXPECT_TRUE(ScanBeginBuffers().empty());
+  std::vector<EDEVMSG> vecedevmsg;
+  for (const auto& shownmessage : Messages()) {
+    if (shownmessage.edevdlg == DEV_DLG_SCANNING) vecedevmsg.push_back(shownmessage.edevmsg);
+  }
+  EXPECT_EQ(vecedevmsg, (std::vector<EDEVMSG>{DEV_MSG_WAITPAPER, DEV_MSG_CLEARINFOOFF}));
+  EXPECT_EQ(Messages().front().lValue, 1);  // the shortened wait, in whole seconds
+  m_pdevScan->ScanEnd();
+}
+
+// Paper that comes during the wait: the message is cleared and the scan
+// goes on.
+TEST_F(DevScanThread, PaperDuringTheWaitLetsTheScanGoOn) {
+  OpenSession({{"pages", "2"}, {"paperafter", "1500"}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  const ScanResult scanresult = Drain();
+  EXPECT_EQ(scanresult.vecstrImages.size(), 4u);
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB) << m_plog->Text();
+  std::vector<EDEVMSG> vecedevmsg;
+  for (const auto& shownmessage : Messages()) vecedevmsg.push_back(shownmessage.edevmsg);
+  EXPECT_EQ(vecedevmsg,
+            (std::vector<EDEVMSG>{DEV_MSG_WAITPAPER, DEV_MSG_CLEARINFOOFF, DEV_MSG_SCANNING}));
+  m_pdevScan->ScanEnd();
+}
+
+// A feeder without a paper sensor that turned out empty, the paper source
+// "adf and flatbed": the driver's status callback hears of it in place of
+// the imageavailable event.
+std::atomic<int> s_iStatusCallbacks{0};
+EOSSTS StatusCallback(void*) {
+  ++s_iStatusCallbacks;
+  return OS_STS_SUCCESS;
+}
+
+TEST_F(DevScanThread, AnEmptyFeederWithoutSensorCallsTheDriverBack) {
+  OpenSession({{"pages", "0"}, {"paperdetectable", "false"}}, StatusCallback);
+  Force(DB_BIN_MACHINE, DB_ID_PAPERSOURCE, DB_ID_PAPERSOURCE_ENUM_ADFFLATBED);
+  s_iStatusCallbacks = 0;
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  const ScanResult scanresult = Drain();
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB) << m_plog->Text();
+  m_pdevScan->ScanEnd();
+  EXPECT_EQ(s_iStatusCallbacks.load(), 1);
+  EXPECT_FALSE(Has(Queued(), "imageavailable="));
+}
+
+// Lamps that warm up without telling for how long: scanbegin is asked
+// again at most once a second, not in a tight loop.
+TEST_F(DevScanThread, AWarmUpWithoutItsTimeIsAskedOncePerSecond) {
+  OpenSession({{"pages", "1"}, {"warmup", "2500"}, {"warmupreport", "false"}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+  EXPECT_LE(ScanBeginBuffers().size(), 4u);
+  EXPECT_GE(ScanBeginBuffers().size(), 2u);
+  const ScanResult scanresult = Drain();
+  EXPECT_EQ(scanresult.vecstrImages.size(), 2u);
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB) << m_plog->Text();
+  EXPECT_TRUE(Has(Queued(), "lampswarming=0"));
+  m_pdevScan->ScanEnd();
+}
+
+// A sheet whose two sides report a multifeed, the job going on: one
+// multifeed in the history.
+TEST_F(DevScanThread, AMultifeedFlagOnBothSidesCountsOnce) {
+  OpenSession({{"pages", "3"}, {"multifeedflag", "2"}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  const ScanResult scanresult = Drain();
+  EXPECT_EQ(scanresult.vecstrImages.size(), 6u);
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB);
+  m_pdevScan->ScanEnd();
+  EXPECT_EQ(DataCalls().uHistoryMultifeeds, 1u);
+  EXPECT_EQ(DataCalls().uMultifeed, 1u);
+}
+
+// A sheet that asks the user to act: GetOutput answers 29, the caller's
+// answer reaches the unit as userinput, the scan goes on.
+TEST_F(DevScanThread, AUserActionIsAnsweredThroughUserInput) {
+  OpenSession({{"pages", "3"}, {"useraction", "2:press"}, {"delay", "100"}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  const ScanResult scanresult = Drain(true, 20000, [&](EDEVSTS a_edevsts) {
+    if (a_edevsts == DEV_STS_USERACTION) {
+      EXPECT_EQ(m_pdevScan->UserInput("<userinput><answer>done</answer></userinput>"), OS_STS_SUCCESS);
+    }
+  });
+  EXPECT_EQ(scanresult.vecedevstsOther, std::vector<EDEVSTS>{DEV_STS_USERACTION});
+  EXPECT_EQ(scanresult.vecstrImages.size(), 4u);
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB) << m_plog->Text();
+  m_pdevScan->ScanEnd();
+  bool blUserInput = false;
+  for (const devtest::LoggedTask& loggedtask : Tasks()) {
+    if (loggedtask.strCommand == "userinput") {
+      blUserInput = true;
+      EXPECT_EQ(loggedtask.strStatus, "success");
+    }
+  }
+  EXPECT_TRUE(blUserInput) << m_plog->Text();
   EXPECT_EQ(ImageFiles(), 0u);
 }
 

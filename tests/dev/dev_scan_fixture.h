@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -54,9 +55,10 @@ class ScanFixture : public DeviceFixture {
 
   // The session opened with the stand-in's flags and its streams set up;
   // the events of the open are dropped.
-  void OpenSession(const std::vector<std::pair<std::string, std::string>>& a_vecFlags = {}) {
+  void OpenSession(const std::vector<std::pair<std::string, std::string>>& a_vecFlags = {},
+                   EOSSTS (*a_pfnStatusCallback)(void*) = nullptr) {
     SetSimulation(a_vecFlags);
-    m_pdevScan = std::make_unique<CDev>(m_pdatabase.get(), nullptr, nullptr);
+    m_pdevScan = std::make_unique<CDev>(m_pdatabase.get(), nullptr, a_pfnStatusCallback);
     ASSERT_EQ(m_pdevScan->InterfaceOpen(DEV_DRIVER_DEFAULT), OS_STS_SUCCESS) << m_plog->Text();
     ASSERT_EQ(m_pdevScan->SessionBegin(Message), OS_STS_SUCCESS) << m_plog->Text();
     SetUpStreams();
@@ -83,7 +85,8 @@ class ScanFixture : public DeviceFixture {
   // not to), until a status that is neither an image, an empty queue nor
   // an end of sheet or user action, an empty queue once the scan has
   // ended, or the limit passed.
-  ScanResult Drain(bool a_blImageEnd = true, long a_lLimitMs = 20000) {
+  ScanResult Drain(bool a_blImageEnd = true, long a_lLimitMs = 20000,
+                   const std::function<void(EDEVSTS)>& a_fnOther = nullptr) {
     ScanResult scanresult;
     const auto timepointEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(a_lLimitMs);
     std::vector<char> vecc(DEV_SCAN_BUFFER_SIZE);
@@ -107,6 +110,7 @@ class ScanFixture : public DeviceFixture {
       }
       if (edevsts == DEV_STS_ENDOFSHEET || edevsts == DEV_STS_USERACTION) {
         scanresult.vecedevstsOther.push_back(edevsts);
+        if (a_fnOther) a_fnOther(edevsts);
         continue;
       }
       scanresult.edevstsFinal = edevsts;
