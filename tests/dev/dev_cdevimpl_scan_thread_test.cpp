@@ -521,6 +521,33 @@ TEST_F(DevScanThread, AUserActionIsAnsweredThroughUserInput) {
   EXPECT_EQ(ImageFiles(), 0u);
 }
 
+// "imagestoapp" on: every image handed to the caller is written as a
+// TIFF into the log directory's "images", which libtiff reads back as the
+// scanned page (the stand-in's A4 bitonal pages at 200 dpi).
+TEST_F(DevScanThread, ImagesToTheApplicationAreDumpedAsTiff) {
+  SetConfigured(OS_CFGTAG_LOGDIRECTORY, testsupport::RootPath("log"));
+  OpenSession({{"pages", "1"}});
+  ASSERT_EQ(m_pdatabase->SetRecordText(DB_RECORD_IMAGESTOAPPLICATION, 0, "on"), OS_STS_SUCCESS);
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  const ScanResult scanresult = Drain();
+  ASSERT_EQ(scanresult.vecstrImages.size(), 2u) << m_plog->Text();
+  m_pdevScan->ScanEnd();
+  for (const std::string& strImage : scanresult.vecstrImages) {
+    ASSERT_NE(strImage.find("<imageformat>bw<"), std::string::npos) << strImage;
+    ASSERT_NE(strImage.find("<imageresolutionx>200_dpi<"), std::string::npos) << strImage;
+    const size_t sizetId = strImage.find("<imageid>") + 9;
+    const std::string strId = strImage.substr(sizetId, strImage.find("</imageid>") - sizetId);
+    const std::string strPath = testsupport::RootPath("log/images/app" + strId + ".tif");
+    int iStatus = -1;
+    const std::string strInfo = testsupport::RunProgram({"tiffinfo", strPath}, &iStatus);
+    EXPECT_EQ(iStatus, 0) << strPath << "\n" << strInfo;
+    EXPECT_NE(strInfo.find("Image Width: 1653 Image Length: 2338"), std::string::npos) << strInfo;
+    EXPECT_NE(strInfo.find("Bits/Sample: 1"), std::string::npos) << strInfo;
+    EXPECT_NE(strInfo.find("Samples/Pixel: 1"), std::string::npos) << strInfo;
+    EXPECT_NE(strInfo.find("Resolution: 200, 200 pixels/inch"), std::string::npos) << strInfo;
+  }
+}
+
 // Fifty sheets with the caller on a thread of its own while another asks
 // about the scan: every image arrives once, in order.
 class DevScanCallerThread : public devtest::ScanFixture {};
