@@ -47,6 +47,13 @@ TEST_F(DevScanThread, TenDuplexSheetsDeliverTwentyImagesThenTheEndOfJob) {
               std::string::npos);
   }
   EXPECT_TRUE(scanresult.vecedevstsOther.empty());
+  // The caller's statistics follow the last image: a rear one of sheet 10.
+  const std::string strPage = m_pdatabase->LabelGet("page", "???", -1);
+  const std::string strSheet = m_pdatabase->LabelGet("sheet", "???", -1);
+  const std::string strBack = m_pdatabase->LabelGet("images_back", "???", -1);
+  EXPECT_EQ(std::string(Scanner().ScanStatisticsGetPageCount()), strPage + " 20");
+  EXPECT_EQ(std::string(Scanner().ScanStatisticsGetSheetCount()), strSheet + " 10 : " + strBack);
+  EXPECT_EQ(Scanner().ScanStatisticsGetImageCountFromZero(), 20);
   // The end of a job that delivered images raises no imageavailable.
   EXPECT_TRUE(Queued().empty());
   m_pdevScan->ScanEnd();
