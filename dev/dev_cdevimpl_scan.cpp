@@ -8,6 +8,7 @@
 #include "db_cdbconfig.h"
 #include "db_cdblock.h"
 #include "dev_cdevimpl.h"
+#include "dev_dbvalue.h"
 #include "dev_cimgqueue.h"
 #include "dev_drvconfig.h"
 #include "os_coscfg.h"
@@ -28,12 +29,6 @@ constexpr long s_lCacheSimplex = 3;
 constexpr long s_lCacheFlatbed = 1;
 constexpr long s_lCachePaperOnDemand = 2;
 constexpr long s_lCachePreview = 4;
-
-// A capability's value in the machine bin; 0 when the model lacks it.
-long Value(CDatabase& a_database, EDBID a_edbid) {
-  CDbDatum* pdbdatum = a_database.Find(a_edbid);
-  return pdbdatum ? a_database.GetCurrentLong(pdbdatum) : 0;
-}
 
 // A capability's value in a camera bin of the current window; 0 when the
 // bin lacks it.
@@ -135,7 +130,7 @@ void CDevImpl::ScanReadSettings(CDatabase& a_database) {
 
   if (DeviceGetPageImageCount() > 1) DeviceSetPageCount(DeviceGetPageCount() + 1);
   if (NexilGetPageImageCount() > 1) NexilSetPageCount(NexilGetPageCount() + 1);
-  const bool blPaperOnDemand = Value(a_database, DB_ID_AUTOSCAN) == DB_ID_AUTOSCAN_ENUM_TRUE;
+  const bool blPaperOnDemand = DevValueOrZero(a_database, DB_ID_AUTOSCAN) == DB_ID_AUTOSCAN_ENUM_TRUE;
   s.blPaperOnDemand.store(blPaperOnDemand);
   s.blWaitForCaller.store(blPaperOnDemand);
   DeviceSetPageImageCount(1);
@@ -143,7 +138,7 @@ void CDevImpl::ScanReadSettings(CDatabase& a_database) {
   NexilSetPageImageCount(1);
   NexilSetPageSideCount(1);
 
-  s.blPreview = Value(a_database, DB_ID_PREVIEWMODE) == DB_ID_PREVIEWMODE_ENUM_TRUE;
+  s.blPreview = DevValueOrZero(a_database, DB_ID_PREVIEWMODE) == DB_ID_PREVIEWMODE_ENUM_TRUE;
   if (s.blPreview || a_database.TestDbState(DB_STATE_ECDOCUSTOMLEARN) || a_database.TestDbState(DB_STATE_LEARNSCAN)) {
     DeviceSetImageCount(1);
     DeviceSetPageCount(1);
@@ -154,12 +149,12 @@ void CDevImpl::ScanReadSettings(CDatabase& a_database) {
   s.lImagesRemaining.store(ImageCountCalculate());
   OsLogDebug(OS_LOG_INFO, "m_lImagesRemaining=%d", static_cast<int>(s.lImagesRemaining.load()));
 
-  s.lCountOnlyMode = Value(a_database, DB_ID_COUNTONLYMODE);
+  s.lCountOnlyMode = DevValueOrZero(a_database, DB_ID_COUNTONLYMODE);
   const bool blNexil = OsCfgGetLong(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCENEXILOFF, 0) == 0 && s.lCountOnlyMode != 2 &&
                        a_database.IsIdSupported(DB_ID_NEXIL);
   s.blNexilActive.store(blNexil);
   m_blNexilActive.store(blNexil);
-  const long lToggle = Value(a_database, DB_ID_TOGGLEPATCH);
+  const long lToggle = DevValueOrZero(a_database, DB_ID_TOGGLEPATCH);
   s.blTogglePatch = a_database.Find(DB_ID_TOGGLEPATCH) && lToggle != 0 && lToggle != 1 && lToggle != 5;
 
   if (a_database.NeedScanFromFlatbed()) {
@@ -184,8 +179,8 @@ void CDevImpl::ScanReadSettings(CDatabase& a_database) {
   CopyLabel(a_database, "images_back", s.szLabelImagesBack);
 
   // For the thread: what its end-of-job and feeder checks read.
-  s.lPreviewImageAcquire = Value(a_database, DB_ID_PREVIEWIMAGEACQUIRE);
-  s.lPaperSource = Value(a_database, DB_ID_PAPERSOURCE);
+  s.lPreviewImageAcquire = DevValueOrZero(a_database, DB_ID_PREVIEWIMAGEACQUIRE);
+  s.lPaperSource = DevValueOrZero(a_database, DB_ID_PAPERSOURCE);
   s.blPaperDetectable = a_database.ConfigExists("paperdetectable", DB_CONFIGTARGET_COMMON);
   const EDBID_FIRMWARE edbidfirmwareOther =
       s.edbidfirmwareUnit.load() == DB_FIRMWARE_FLATBED ? DB_FIRMWARE_ADF : DB_FIRMWARE_FLATBED;
@@ -199,7 +194,8 @@ void CDevImpl::ScanReadSettings(CDatabase& a_database) {
 long CDevImpl::ScanCacheSize(CDatabase& a_database) {
   const DevScanState& s = m_scanstate;
   const bool blFlatbed = s.lScanSource.load() == 3;
-  const bool blDuplex = Value(a_database, DB_ID_INPUTDOCUMENT) == DB_ID_INPUTDOCUMENT_ENUM_TWOSIDED && !blFlatbed;
+  const bool blDuplex =
+      DevValueOrZero(a_database, DB_ID_INPUTDOCUMENT) == DB_ID_INPUTDOCUMENT_ENUM_TWOSIDED && !blFlatbed;
   long lCacheSize = s_lCacheFlatbed;
   if (blDuplex) {
     lCacheSize = s_lCacheDuplex;
@@ -207,7 +203,7 @@ long CDevImpl::ScanCacheSize(CDatabase& a_database) {
     if (s.blPaperOnDemand.load()) {
       lCacheSize = s_lCachePaperOnDemand;
     } else if (szModel && (std::strcmp(szModel, "birchA") == 0 || std::strcmp(szModel, "birchB") == 0)) {
-      if (Value(a_database, DB_ID_IMAGEFORMAT) == DB_ID_IMAGEFORMAT_ENUM_RGB_24 &&
+      if (DevValueOrZero(a_database, DB_ID_IMAGEFORMAT) == DB_ID_IMAGEFORMAT_ENUM_RGB_24 &&
           ValueInBin(a_database, DB_ID_XRESOLUTION, DB_BIN_COLOR_FRONT) > 9) {
         lCacheSize = s_lCachePaperOnDemand;
         OsLog(OS_LOG_INFO, "### lCacheSize birch for color >= 600dpi...%d", static_cast<int>(lCacheSize));

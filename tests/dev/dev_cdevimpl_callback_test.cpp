@@ -44,20 +44,7 @@ class DevCallbacksThread : public devtest::DeviceFixture {
     return vecQueued;
   }
   // The queued events as "word=value", emptying the table.
-  std::vector<std::string> Queued() {
-    std::vector<std::string> vec;
-    COsXmlTask osxmltask("", COsXmlTask::s_sizetMinimumCapacity);
-    if (Impl().GetDriverEvent(&osxmltask) != OS_STS_SUCCESS) return vec;
-    const std::string strReply = osxmltask.GetTaskBuffer();
-    for (size_t sizet = strReply.find("<event>"); sizet != std::string::npos;
-         sizet = strReply.find("<event>", sizet + 1)) {
-      const size_t sizetEvent = sizet + 7;
-      const size_t sizetValue = strReply.find("<value>", sizetEvent) + 7;
-      vec.push_back(strReply.substr(sizetEvent, strReply.find("</event>", sizetEvent) - sizetEvent) + "=" +
-                    strReply.substr(sizetValue, strReply.find("</value>", sizetValue) - sizetValue));
-    }
-    return vec;
-  }
+  std::vector<std::string> Queued() { return devtest::QueuedEvents(Impl()); }
 };
 
 TEST_F(DevCallbacksThread, TheFeedersButtonIsQueuedByName) {

@@ -22,7 +22,6 @@
 #include "dev_cdevimpl.h"
 #include "dev_device_fixture.h"
 #include "dev_waits.h"
-#include "os_cosxmltask.h"
 
 namespace devtest {
 
@@ -132,20 +131,7 @@ class ScanFixture : public DeviceFixture {
   }
 
   // The queued events as "word=value", emptying the table.
-  std::vector<std::string> Queued() {
-    std::vector<std::string> vec;
-    COsXmlTask osxmltask("", COsXmlTask::s_sizetMinimumCapacity);
-    if (Scanner().GetDriverEvent(&osxmltask) != OS_STS_SUCCESS) return vec;
-    const std::string strReply = osxmltask.GetTaskBuffer();
-    for (size_t sizet = strReply.find("<event>"); sizet != std::string::npos;
-         sizet = strReply.find("<event>", sizet + 1)) {
-      const size_t sizetEvent = sizet + 7;
-      const size_t sizetValue = strReply.find("<value>", sizetEvent) + 7;
-      vec.push_back(strReply.substr(sizetEvent, strReply.find("</event>", sizetEvent) - sizetEvent) + "=" +
-                    strReply.substr(sizetValue, strReply.find("</value>", sizetValue) - sizetValue));
-    }
-    return vec;
-  }
+  std::vector<std::string> Queued() { return QueuedEvents(Scanner()); }
 
   // The imagebuffercount of each scanbegin the feeder received.
   static std::vector<std::string> ScanBeginBuffers() {
