@@ -250,6 +250,19 @@ TEST_F(DevScanThread, BlankImagesAreDropped) {
   }
 }
 
+// A sheet that shows the baffle background is ended at the device and
+// counts as no page.
+TEST_F(DevScanThread, BaffleSheetsAreEndedAndNotCounted) {
+  OpenSession({{"pages", "3"}, {"baffle", "2"}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  const ScanResult scanresult = Drain();
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB);
+  EXPECT_EQ(scanresult.veciPageCount, (std::vector<int>{1, 1, 2, 2})) << m_plog->Text();
+  EXPECT_TRUE(m_plog->Contains("ScanThread: image end (baffle)..."));
+  m_pdevScan->ScanEnd();
+  EXPECT_EQ(ImageFiles(), 0u);
+}
+
 // ScanEnd while the thread waits for the next sheet: the halt wakes it.
 TEST_F(DevScanThread, ScanEndWakesAThreadWaitingForAnImage) {
   OpenSession({{"pages", "3"}, {"delay", "5000"}});
