@@ -1,13 +1,11 @@
 // One device image through the image library on the scan thread: baffle and
 // toggle patches handed over, the page set as input, its outputs fetched
 // and queued for the caller. The library calls take only the adapter's own
-// mutex (it gives up the database lock); the database is read once, before
-// the first image.
+// mutex (it gives up the database lock); what they need of the database
+// ScanBegin read before the thread started.
 #include <cstdio>
 #include <cstring>
 
-#include "db_cdatabase.h"
-#include "db_cdblock.h"
 #include "dev_cdevimpl.h"
 #include "dev_cdevnexil.h"
 #include "dev_cimgqueue.h"
@@ -41,12 +39,6 @@ EDEVSTS CDevImpl::ProcessImageInit() {
   if (!pod.m_pdevnexil) {
     OsLog(OS_LOG_ERROR, "pod.m_pdevnexil is null...");
     return DEV_STS_FAIL;
-  }
-  if (pod.m_pdatabase) {
-    CDbLockGuard dblockguard;
-    CDbDatum* pdbdatum = pod.m_pdatabase->Find(DB_ID_PREVIEWMODE);
-    m_scanstate.blPreview.store(pdbdatum &&
-                                pod.m_pdatabase->GetCurrentLong(pdbdatum) == DB_ID_PREVIEWMODE_ENUM_TRUE);
   }
   const EOSSTS eossts = pod.m_pdevnexil->ScanBegin(m_scanstate.edbidfirmwareUnit.load(), pod.m_lCacheSize);
   if (eossts != OS_STS_SUCCESS) {
@@ -86,7 +78,7 @@ EDEVSTS CDevImpl::ProcessImage(COsThread* a_posthread, EDEVSTS a_edevsts, const 
     return DEV_STS_SUCCESS;
   }
   const bool blUserAction = Holds(a_szText, "<useraction>");
-  if (!blUserAction && !m_scanstate.blPreview.load()) {
+  if (!blUserAction && !m_scanstate.blPreview) {
     pod.m_lDeviceImageCount.fetch_add(1);
     pod.m_lDevicePageImageCount.fetch_add(1);
   }
@@ -155,8 +147,8 @@ EDEVSTS CDevImpl::QueueOutput(EDEVSTS a_edevsts, const char* a_szOutput, const c
     OsLog(OS_LOG_INFO, "imgqueue: ScanThread (ImageEnd)...");
     pod.m_pimgqueueExpectedImageEnd->Push(DEV_STS_ENDOFOUTPUT, a_szOutput, a_szText, 0, 0, 0, 0, 0, false);
   }
-  CallImageAvailable();
-  if (!blUserAction && !m_scanstate.blPreview.load()) {
+  ScanCallImageAvailable();
+  if (!blUserAction && !m_scanstate.blPreview) {
     pod.m_lNexilImageCount.fetch_add(1);
     pod.m_lNexilPageImageCount.fetch_add(1);
   }
@@ -176,15 +168,10 @@ void CDevImpl::EndOutput(const char* a_szOutput) {
 // The caller hears of the failure at once; the thread ends the scan with it.
 EDEVSTS CDevImpl::ProcessImageFailed(EDEVSTS a_edevsts) {
   pod.m_pimgqueueApplication->Push(a_edevsts, nullptr, nullptr, 0, 0, 0, 0, 0, false);
-  CallImageAvailable();
+  ScanCallImageAvailable();
   return a_edevsts;
 }
 
 void CDevImpl::ProcessImageCleanup() {
-  if (m_scanstate.blNexilActive.load() && m_scanstate.lCountOnlyMode != 2) CallImageAvailable();
-}
-
-void CDevImpl::CallImageAvailable() {
-  EOSSTS (*pfn)(void*) = m_scanstate.pfnImageAvailable.load();
-  if (pfn) pfn(m_scanstate.pvImageAvailable.load());
+  if (m_scanstate.blNexilActive.load() && m_scanstate.lCountOnlyMode != 2) ScanCallImageAvailable();
 }
