@@ -20,10 +20,8 @@ R NotBuilt(const char* a_szOperation, R a_rAnswer) {
 void NotBuilt(const char* a_szOperation) { OsLogDebug(OS_LOG_INFO, "CDevImpl::%s: not built yet", a_szOperation); }
 
 constexpr EOSSTS s_eosstsFail = OS_STS_FAIL;
-constexpr EDEVSTS s_edevstsFail = DEV_STS_FAIL;
 
 }  // namespace
-
 
 // Diagnostic inputs.
 EOSSTS CDevImpl::DiagnosticGetInputResult(DeviceLog*) { return NotBuilt("DiagnosticGetInputResult", s_eosstsFail); }
