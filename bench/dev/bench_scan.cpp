@@ -254,6 +254,8 @@ class CScanBench {
       dev.InterfaceClose();
       return false;
     }
+    std::printf("tracked memory blocks with the session open: %lld\n",
+                static_cast<long long>(g_posmem ? g_posmem->GetBlockCount() : -1));
     FirstImage firstimage;
     dev.RegisterFirstImageCallback(OnFirstImage, &firstimage);
     const double dEngineStart = EngineSeconds();
