@@ -173,7 +173,7 @@ OS_EXPORT const char* DriverEntry(const char* a_szTask) {
   }
   const char* szReply = nullptr;
   if (CDriver::IsGetEvent(a_szTask) && AnswerEventList(a_szTask, &szReply)) return szReply;
-  std::lock_guard<std::recursive_timed_mutex> lock(CDriver::TaskMutex());
+  std::lock_guard<std::recursive_mutex> lock(CDriver::TaskMutex());
   if (!s_pdriver && !StartDriver(a_szTask, &szReply)) return szReply;
   return RunDriverTask(a_szTask);
 }

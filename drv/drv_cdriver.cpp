@@ -58,8 +58,8 @@ struct DriverInitFailed : std::runtime_error {
 
 }  // namespace
 
-std::recursive_timed_mutex& CDriver::TaskMutex() {
-  static std::recursive_timed_mutex s_recursivemutexTask;
+std::recursive_mutex& CDriver::TaskMutex() {
+  static std::recursive_mutex s_recursivemutexTask;
   return s_recursivemutexTask;
 }
 
@@ -126,7 +126,7 @@ void CDriver::Cleanup() {
 bool CDriver::DriverEntry(const char* a_szTask, const char** a_pszReply) {
   *a_pszReply = nullptr;
   if (CheckForGetEvent(a_szTask, a_pszReply)) return m_blDestroy;
-  std::lock_guard<std::recursive_timed_mutex> lock(TaskMutex());
+  std::lock_guard<std::recursive_mutex> lock(TaskMutex());
   OsLogDebug(OS_LOG_INFO, "%s", "");
   OsLogDebug(OS_LOG_PROTOCOL, "<CALLER2DRV>%s</CALLER2DRV>", a_szTask);
   if (m_pdrvgui) m_pdrvgui->Action(DRV_GUIACTION_INTERFACELOCK, m_pdrvguiinterfacelock);

@@ -69,9 +69,8 @@ class CDriver {
   bool CheckForGetEvent(const char* a_szTask, const char** a_pszReply);
   // Whether a task is a get of the event list.
   static bool IsGetEvent(const char* a_szTask);
-  // The process's task lock; timed, so that the flatbed rescan thread can
-  // give up waiting for it when the scan is ended.
-  static std::recursive_timed_mutex& TaskMutex();
+  // The process's task lock.
+  static std::recursive_mutex& TaskMutex();
 
   // Accessors.
   CDrvAssistant* GetDrvAssistant() { return m_pdrvassistant; }

@@ -9,6 +9,8 @@
 // task to answer: a scan that cannot start goes into the application's
 // queue as its status, which the next getoutput answers.
 #include <chrono>
+#include <mutex>
+#include <thread>
 
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
@@ -22,10 +24,20 @@
 
 namespace {
 
-// One try for the task lock, and the longest join of the thread (its
-// ScanEnd may wait for the engine's scan thread).
-constexpr std::chrono::milliseconds s_msTaskLockTry{50};
+// One try for the task lock (about 50 ms, in short steps), and the longest
+// join of the thread (its ScanEnd may wait for the engine's scan thread).
+constexpr int s_iTaskLockSteps = 10;
+constexpr std::chrono::milliseconds s_msTaskLockStep{5};
 constexpr long s_lRescanJoinMs = 60000;
+
+// The task lock taken within one try; false when a task kept it.
+bool TryTaskLock(std::recursive_mutex& a_recursivemutex) {
+  for (int iStep = 0; iStep < s_iTaskLockSteps; ++iStep) {
+    if (a_recursivemutex.try_lock()) return true;
+    std::this_thread::sleep_for(s_msTaskLockStep);
+  }
+  return false;
+}
 
 // Capability values the rescan test reads.
 constexpr long s_lPaperSourceFeeder = 1;
@@ -82,10 +94,9 @@ void* CDriver::OsThreadProcScanBeginAdfToFlatbed(void* a_pvThread) {
 }
 
 void CDriver::RescanFromFlatbed() {
-  std::recursive_timed_mutex& recursivetimedmutex = TaskMutex();
   while (!m_blStopRescan.load()) {
-    if (!recursivetimedmutex.try_lock_for(s_msTaskLockTry)) continue;
-    std::lock_guard<std::recursive_timed_mutex> lock(recursivetimedmutex, std::adopt_lock);
+    if (!TryTaskLock(TaskMutex())) continue;
+    std::lock_guard<std::recursive_mutex> lock(TaskMutex(), std::adopt_lock);
     if (m_blStopRescan.load()) break;
     OsLogDebug(OS_LOG_INFO, "AdfToFlatbed: rescan from the flatbed...");
     ScanEnd(false);

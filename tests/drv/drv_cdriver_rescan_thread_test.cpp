@@ -63,7 +63,7 @@ TEST_F(DrvRescanThread, RescansOncePerScanAndScanendJoinsIt) {
 // A task holds the lock (a scanend about to join): the thread gives up.
 TEST_F(DrvRescanThread, AScanEndedWhileItWaitsStopsItWithoutARescan) {
   {
-    std::lock_guard<std::recursive_timed_mutex> lock(CDriver::TaskMutex());
+    std::lock_guard<std::recursive_mutex> lock(CDriver::TaskMutex());
     AskFromAnotherThread(1);
     std::this_thread::sleep_for(std::chrono::milliseconds(120));
     EXPECT_EQ(m_pdriver->ScanEnd(true), OS_STS_SUCCESS);

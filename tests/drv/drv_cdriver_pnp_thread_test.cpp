@@ -40,7 +40,7 @@ std::string ListText(const PnpList& a_list) {
   return str + "\t\t</pnpchange>\n";
 }
 
-class DrvPnpTest : public DrvScanFixture {
+class DrvPnpThread : public DrvScanFixture {
  protected:
   void SetUp() override {
     DrvScanFixture::SetUp();
@@ -123,7 +123,7 @@ class DrvPnpTest : public DrvScanFixture {
 const PnpDevice s_deviceIntegratedAdd = {"added", "kvflatbed", "flatbedintegrated", "usb:2"};
 const PnpDevice s_deviceIntegratedRemove = {"removed", "kvflatbed", "flatbedintegrated", "usb:2"};
 
-TEST_F(DrvPnpTest, AnIntegratedFlatbedIsFollowedAsItGoesAndComes) {
+TEST_F(DrvPnpThread, AnIntegratedFlatbedIsFollowedAsItGoesAndComes) {
   Expect("flatbedintegrated", "usb:2", "kvflatbed",
          {{s_deviceIntegratedAdd},
           {s_deviceIntegratedRemove, {"added", "kv", "scanner", "usb:3"}},
@@ -133,7 +133,7 @@ TEST_F(DrvPnpTest, AnIntegratedFlatbedIsFollowedAsItGoesAndComes) {
           {{"changed", "kv", "flatbedintegrated", "usb:6"}, {"changed", "kv", "scanner", "usb:7"}}});
 }
 
-TEST_F(DrvPnpTest, AnAccessoryFlatbedDropsIntegratedAndUnknownDevices) {
+TEST_F(DrvPnpThread, AnAccessoryFlatbedDropsIntegratedAndUnknownDevices) {
   Expect("flatbedaccessory", "", "kvflatbed",
          {{{"added", "kvflatbed", "flatbedaccessory", "usb:2"}, {"added", "kvflatbed", "flatbedintegrated", "usb:3"}},
           {{"added", "kvflatbed", "flatbedaccessory", "usb:2"}, {"changed", "kv", "scanner", "usb:4"}},
@@ -142,7 +142,7 @@ TEST_F(DrvPnpTest, AnAccessoryFlatbedDropsIntegratedAndUnknownDevices) {
 }
 
 // Without a flatbed type every device is kept; an unknown type keeps none.
-TEST_F(DrvPnpTest, TheConfiguredTypeDecidesForEveryDevice) {
+TEST_F(DrvPnpThread, TheConfiguredTypeDecidesForEveryDevice) {
   Expect("", "", "kvflatbed", {{s_deviceIntegratedAdd, {"changed", "kv", "scanner", "usb:3"}}});
   Expect("flatbedwireless", "usb:2", "kvflatbed", {{s_deviceIntegratedAdd, s_deviceIntegratedRemove}});
   EXPECT_EQ(Logged("pnp: unrecognized devicetype...<flatbedwireless>"), 2u);
@@ -150,7 +150,7 @@ TEST_F(DrvPnpTest, TheConfiguredTypeDecidesForEveryDevice) {
 
 // With button events monitored the session is bounced instead; a list the
 // rule empties bounces nothing.
-TEST_F(DrvPnpTest, MonitoredButtonEventsBounceTheSession) {
+TEST_F(DrvPnpThread, MonitoredButtonEventsBounceTheSession) {
   ConfigureFlatbed("flatbedintegrated", "usb:2", "kvflatbed");
   {
     CDbLockGuard dblockguard;
@@ -165,7 +165,7 @@ TEST_F(DrvPnpTest, MonitoredButtonEventsBounceTheSession) {
 }
 
 // Lists that are empty, broken or very long never fail the callback.
-TEST_F(DrvPnpTest, BadListsAreDroppedOrPassedWhole) {
+TEST_F(DrvPnpThread, BadListsAreDroppedOrPassedWhole) {
   ConfigureFlatbed("", "", "kvflatbed");
   for (const char* sz : {"<pnpchange></pnpchange>", "<pnpchange/>", "", "<pnpchange><device><pnp>added</pnp>",
                          "<pnpchange><device><pnp>added</pnp></pnpchange>", "no list at all"}) {
