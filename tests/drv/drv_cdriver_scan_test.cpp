@@ -127,3 +127,19 @@ TEST_F(DrvScanTest, TheWindowListNamesEachWindowInUse) {
 }
 
 }  // namespace
+
+// A window-bin outside the windows (no camera bin) fails the whole list.
+TEST_F(DrvScanTest, AWindowBinWithoutACameraFailsTheList) {
+  {
+    CDbLockGuard dblockguard;
+    CDatabase* pdatabase = m_pdriver->GetDatabase();
+    CDbDatum* pdbdatum = pdatabase->Find(DB_ID_WINDOWBIN);
+    ASSERT_NE(pdbdatum, nullptr);
+    ASSERT_EQ(pdatabase->EnumAddItem(pdbdatum, DB_WINDOWBIN_COUNT + 2), DB_STS_SUCCESS);
+  }
+  const std::string strReply = Run("<get><id>windowlist</id></get>");
+  EXPECT_EQ(Status(strReply), "fail") << strReply;
+  EXPECT_EQ(strReply.find("windowitem"), std::string::npos) << strReply;
+  EXPECT_EQ(XmlLint(strReply), 0) << strReply;
+  EXPECT_EQ(Logged("unrecognized edbbin...-1"), 1u);
+}
