@@ -3,8 +3,8 @@ on the simulated scanner with its image library in process, a throwaway root.
 
     check_scan.py STAGE GROUP
 
-Groups: states (the state machine and the reservation around a scan), badinput (commands out of place and
-repeated). What the scanner received is read from its task log."""
+Groups: states (the state machine and the reservation around a scan), windowlist (the window list report),
+badinput (commands out of place and repeated). What the scanner received is read from its task log."""
 import os
 import sys
 
@@ -60,6 +60,29 @@ def states_sessionend_ends_the_scan(front):
     names = commands(front)
     assert names.count("resourceend") == 1, names
     assert "sessionend" not in names or names.index("resourceend") < names.index("sessionend"), names
+    front.send("interfaceclose", expect="success")
+
+
+# -- window list -----------------------------------------------------------------------------------------------
+@group
+def windowlist_default(front):
+    """The default windows: one windowitem per window-bin in use, its camera named by its tag's side, enabled as
+    the window's camera is, its image format among the formats it allows, each allowed format with its label."""
+    begin(front)
+    reply = front.get("windowlist", expect="success")
+    items = reply.root.findall("reportwindowlist/windowitem")
+    assert items, reply.text
+    tags = [item.findtext("windowtag") for item in items]
+    assert len(set(tags)) == len(tags), reply.text
+    for item in items:
+        tag = item.findtext("windowtag")
+        assert item.findtext("cameratype") == ("rear" if tag.startswith("rear") else "front"), reply.text
+        assert item.findtext("windowenabled") in ("true", "false"), reply.text
+        assert item.find("link") is not None and item.find("override") is not None, reply.text
+        enum = item.find("enum")
+        assert enum.findtext("id") == "imageformat", reply.text
+        values = [element.text for element in enum.findall("value")]
+        assert len(values) == len(enum.findall("text")) and item.findtext("imageformat") in values, reply.text
     front.send("interfaceclose", expect="success")
 
 
