@@ -94,6 +94,7 @@ EOSSTS CDriver::LearnLoop(LearnResult* a_plearnresult) {
     const EDEVSTS edevsts = GetOutput(m_acImageBuffer, static_cast<int>(sizeof m_acImageBuffer), &iImages, &iSheets,
                                       &iSheetImages);
     if (edevsts == DEV_STS_SUCCESS) {
+      m_acImageBuffer[sizeof m_acImageBuffer - 1] = '\0';
       lWaitedMs = 0;
       a_plearnresult->iSheets = iSheets;
       long lValue = 0;

@@ -76,6 +76,19 @@ TEST_F(DrvRescanThread, AScanEndedWhileItWaitsStopsItWithoutARescan) {
   EXPECT_EQ(Status(Run("<scanend></scanend>")), "success");
 }
 
+// The session ends (the driver object goes) while a rescan waits: the
+// thread is stopped before the facade it would use.
+TEST_F(DrvRescanThread, TheDriverEndingStopsAWaitingRescan) {
+  {
+    std::lock_guard<std::recursive_mutex> lock(CDriver::TaskMutex());
+    AskFromAnotherThread(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(Status(Run("<interfaceclose></interfaceclose>")), "success");
+    m_pdriver.reset();
+  }
+  EXPECT_EQ(Logged(s_szRescan), 0u);
+}
+
 // On the rescan thread there is no task: a scan that cannot start goes to
 // the application's queue, and the task builder keeps the last reply.
 TEST_F(DrvRescanThread, ARescanThatCannotStartBuildsNoReply) {
