@@ -105,8 +105,9 @@ class CDriver {
   static void SetLearnWaitLimit(long a_lMilliseconds);
 
  private:
-  // The scan started as ScanBegin starts it: 0, or the device status that
-  // stopped it (nothing answered, nothing shown, the scan not ended).
+  // The scan of a known type started as ScanBegin starts it: 0, or the
+  // device status that stopped it (nothing answered, nothing shown, the
+  // scan not ended).
   EDEVSTS StartScan(EDRVSCANTYPE a_edrvscantype, bool a_blAttributes);
   // The GUI bridge's answer to an action (its record, when given, carries
   // the action); 49 (no GUI) without a bridge.

@@ -68,11 +68,14 @@ EOSSTS CDriver::ScanBegin(EDRVSCANTYPE a_edrvscantype, bool a_blAttributes) {
     OsLog(OS_LOG_ERROR, "ScanBegin without a device...");
     return OS_STS_FAIL;
   }
+  // A type the driver does not know changes nothing: there is no scan to end.
+  if (a_edrvscantype < DRV_SCANTYPE_NORMAL || a_edrvscantype > DRV_SCANTYPE_AUTOCOLORLEARN) {
+    OsLog(OS_LOG_ERROR, "Unrecognized scantype...%d", static_cast<int>(a_edrvscantype));
+    return OS_STS_FAIL;
+  }
   AllowRescan();
   const EDEVSTS edevsts = StartScan(a_edrvscantype, a_blAttributes);
   if (edevsts == DEV_STS_SUCCESS) return OS_STS_SUCCESS;
-  // A type the driver does not know changed nothing: there is no scan to end.
-  if (edevsts == DEV_STS_BADARG) return OS_STS_FAIL;
   {
     CDbLockGuard dblockguard;
     m_pdatabase->CreateTaskReportStatus(m_pdev->GetLexiconStatus(edevsts), nullptr);
@@ -93,10 +96,6 @@ EOSSTS CDriver::ScanBegin(EDRVSCANTYPE a_edrvscantype, bool a_blAttributes) {
 // The GUI's queries answer 0 for yes: a cancel was pressed when
 // REQUESTCANCELPRESSED answers 0.
 EDEVSTS CDriver::StartScan(EDRVSCANTYPE a_edrvscantype, bool a_blAttributes) {
-  if (a_edrvscantype < DRV_SCANTYPE_NORMAL || a_edrvscantype > DRV_SCANTYPE_AUTOCOLORLEARN) {
-    OsLog(OS_LOG_ERROR, "Unrecognized scantype...%d", static_cast<int>(a_edrvscantype));
-    return DEV_STS_BADARG;
-  }
   SetGotImage(false);
   {
     CDbLockGuard dblockguard;
