@@ -5,6 +5,9 @@
 // session is bounced when button events are monitored, or nothing happens.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <mutex>
 #include <regex>
 #include <string>
 #include <thread>
@@ -162,6 +165,21 @@ TEST_F(DrvPnpThread, MonitoredButtonEventsBounceTheSession) {
   m_pdriver->GetDev()->PnpChange(ListText({{"added", "kv", "scanner", "usb:3"}}).c_str());
   EXPECT_EQ(DeviceTasks("sessionbounce"), sizetBounces + 1) << m_plog->Text();
   EXPECT_EQ(EventFiles(), "-");
+}
+
+// The device library joins its callback thread inside interfaceclose,
+// under the task lock: a list is handled while a task holds that lock.
+TEST_F(DrvPnpThread, AListIsHandledWhileATaskHoldsTheTaskLock) {
+  ConfigureFlatbed("flatbedintegrated", "usb:2", "kvflatbed");
+  {
+    std::lock_guard<std::recursive_mutex> lock(CDriver::TaskMutex());
+    std::future<void> future = std::async(std::launch::async, [&] {
+      m_pdriver->GetDev()->PnpChange(ListText({s_deviceIntegratedRemove}).c_str());
+    });
+    ASSERT_EQ(future.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  }
+  EXPECT_EQ(EventFiles(), "kept usb:2");
+  EXPECT_EQ(FlatbedFile(), "");
 }
 
 // Lists that are empty, broken or very long never fail the callback.
