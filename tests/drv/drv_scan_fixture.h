@@ -70,6 +70,15 @@ class DrvScanFixture : public ::testing::Test {
     Configure(OS_CFGTAG_MODELDIRECTORY, SCANDRV_STAGE_MODEL);
     Configure(OS_CFGTAG_FORCENEXILCALL, "1");
     CDrvGui::SetActionSeam(&m_guiseam);
+    NewDriver();
+  }
+
+  // A driver object of its own for the next session: the last one closed
+  // and gone, as the entry point ends one after interfaceclose.
+  void NewDriver() {
+    if (m_pdriver) Run("<interfaceclose></interfaceclose>");
+    m_pdriver.reset();
+    if (g_poslog) g_poslog->SetDsState(0);
     m_pdriver = std::make_unique<CDriver>();
     CDbLockGuard dblockguard;
     ASSERT_EQ(m_pdriver->GetDatabase()->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, SCANDRV_LIBRARY_PATH, false),
