@@ -126,15 +126,16 @@ class CDriver {
   static void* OsThreadProcScanBeginAdfToFlatbed(void* a_pvThread);
   void RescanFromFlatbed();
   void AllowRescan();
+  void StopRescanThread();
   // One windowitem of the window list: 0, or 1 (logged) for a bin without
   // a camera or a value without its lookup entry.
   EOSSTS AddWindowItem(COsXmlTask* a_posxmltask, int a_iDepth, EDBID_WINDOWBIN a_edbidwindowbin,
                        DbLookup2* a_pdblookup2WindowBin, DbLookup2* a_pdblookup2Format);
   // Whether one device of a plug-and-play list is kept (the model's flatbed
-  // record, which a removal or an addition updates).
+  // as configured, which a removal or an addition updates).
+  struct PnpFlatbed;
   bool PnpKeep(const std::string& a_strPnp, const std::string& a_strModel, const std::string& a_strDeviceType,
-               const std::string& a_strDeviceFilename, void* a_pvFlatbed);
-  void StopRescanThread();
+               const std::string& a_strDeviceFilename, PnpFlatbed* a_ppnpflatbed);
   // A learning scan's loop over getoutput: the images and the end.
   struct LearnResult;
   EOSSTS LearnLoop(LearnResult* a_plearnresult);

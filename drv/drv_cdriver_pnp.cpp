@@ -45,14 +45,14 @@ struct PnpDevice {
   std::string strDeviceFilename;
 };
 
+}  // namespace
+
 // The model's flatbed as the configuration names it.
-struct PnpFlatbed {
+struct CDriver::PnpFlatbed {
   std::string strModel;
   std::string strType;
   std::string strFilename;
 };
-
-}  // namespace
 
 EOSSTS CDriver::PnpChangeProc(void* a_pvDevCallBackData) {
   auto* pdevcallbackdata = static_cast<DevCallBackData*>(a_pvDevCallBackData);
@@ -122,12 +122,11 @@ void CDriver::PnpChange(DevCallBackData* a_pdevcallbackdata) {
 // Whether one device of the list is kept; a flatbed removed or added again
 // updates the configured flatbed file.
 bool CDriver::PnpKeep(const std::string& a_strPnp, const std::string& a_strModel, const std::string& a_strDeviceType,
-                      const std::string& a_strDeviceFilename, void* a_pvFlatbed) {
-  auto* pflatbed = static_cast<PnpFlatbed*>(a_pvFlatbed);
-  if (pflatbed->strType.empty()) return true;
-  const bool blIntegrated = pflatbed->strType == "flatbedintegrated";
-  if (!blIntegrated && pflatbed->strType != "flatbedaccessory") {
-    OsLogDebug(OS_LOG_INFO, "pnp: unrecognized devicetype...<%s>", pflatbed->strType.c_str());
+                      const std::string& a_strDeviceFilename, PnpFlatbed* a_ppnpflatbed) {
+  if (a_ppnpflatbed->strType.empty()) return true;
+  const bool blIntegrated = a_ppnpflatbed->strType == "flatbedintegrated";
+  if (!blIntegrated && a_ppnpflatbed->strType != "flatbedaccessory") {
+    OsLogDebug(OS_LOG_INFO, "pnp: unrecognized devicetype...<%s>", a_ppnpflatbed->strType.c_str());
     return false;
   }
   if (!blIntegrated && a_strDeviceType == "flatbedintegrated") {
@@ -135,26 +134,26 @@ bool CDriver::PnpKeep(const std::string& a_strPnp, const std::string& a_strModel
     return false;
   }
   if (a_strPnp == "removed") {
-    if (!pflatbed->strFilename.empty() && a_strDeviceFilename == pflatbed->strFilename) {
+    if (!a_ppnpflatbed->strFilename.empty() && a_strDeviceFilename == a_ppnpflatbed->strFilename) {
       CDbLockGuard dblockguard;
       m_pdatabase->ConfigSetString("devicefilenameflatbed", "", DB_CONFIGTARGET_COMMON);
-      pflatbed->strFilename.clear();
+      a_ppnpflatbed->strFilename.clear();
       m_blFlatbedRemoved.store(true);
     }
     return true;
   }
   if (a_strPnp == "added") {
-    if (!m_blFlatbedRemoved.load() && !pflatbed->strFilename.empty() && a_strDeviceFilename == pflatbed->strFilename &&
-        a_strModel == pflatbed->strModel) {
+    if (!m_blFlatbedRemoved.load() && !a_ppnpflatbed->strFilename.empty() && a_strDeviceFilename == a_ppnpflatbed->strFilename &&
+        a_strModel == a_ppnpflatbed->strModel) {
       OsLogDebug(OS_LOG_INFO, blIntegrated ? "pnp: flatbed integrated, discard adding flatbed..."
                                            : "pnp: flatbed accessory, discard adding flatbed...");
       return false;
     }
     // Only a flatbed the driver does not follow yet takes the place.
-    if (pflatbed->strFilename.empty() && !pflatbed->strModel.empty() && a_strModel == pflatbed->strModel) {
+    if (a_ppnpflatbed->strFilename.empty() && !a_ppnpflatbed->strModel.empty() && a_strModel == a_ppnpflatbed->strModel) {
       CDbLockGuard dblockguard;
       m_pdatabase->ConfigSetString("devicefilenameflatbed", a_strDeviceFilename.c_str(), DB_CONFIGTARGET_COMMON);
-      pflatbed->strFilename = a_strDeviceFilename;
+      a_ppnpflatbed->strFilename = a_strDeviceFilename;
       m_blFlatbedRemoved.store(false);
     }
     return true;
