@@ -3,8 +3,8 @@ on the simulated scanner with its image library in process, a throwaway root.
 
     check_scan.py STAGE GROUP
 
-Groups: states (the state machine and the reservation around a scan), windowlist (the window list report),
-badinput (commands out of place and repeated). What the scanner received is read from its task log."""
+Groups: states (the state machine and the reservation around a scan), busy (a scanner that cannot be
+reserved), windowlist (the window list report), badinput (commands out of place and repeated). What the scanner received is read from its task log."""
 import os
 import sys
 
@@ -60,6 +60,19 @@ def states_sessionend_ends_the_scan(front):
     names = commands(front)
     assert names.count("resourceend") == 1, names
     assert "sessionend" not in names or names.index("resourceend") < names.index("sessionend"), names
+    front.send("interfaceclose", expect="success")
+
+
+# -- busy --------------------------------------------------------------------------------------------------------
+@group
+def busy_scanbegin(front):
+    """Under a resourcelock task, a scanner answering busy: scanbegin answers "busy" and starts no scan."""
+    # The opening takes the scanner's lock once and the front end once more; busy answers start after.
+    begin(front, busyafter=2, busy=20)
+    front.send("resourcelock", expect="success")
+    front.send("scanbegin", expect="busy")
+    assert "scanbegin" not in commands(front) and "setupbegin" not in commands(front), commands(front)
+    front.send("getoutput", expect="invalidstate")
     front.send("interfaceclose", expect="success")
 
 
