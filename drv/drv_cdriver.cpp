@@ -104,6 +104,8 @@ EOSSTS CDriver::Init() {
 }
 
 void CDriver::Cleanup() {
+  // The rescan thread works on the facade: it goes first.
+  StopRescanThread();
   OsMemDelete(m_pdev);
   OsMemDelete(m_pdrvdispatch);
   OsMemDelete(m_pdrvcommandfsm);

@@ -17,8 +17,11 @@
 #include <atomic>
 #include <cstddef>
 #include <mutex>
+#include <string>
 
+#include "db_def.h"
 #include "dev_def.h"
+#include "drv_cdrvgui.h"
 #include "os_def.h"
 
 class CDatabase;
@@ -27,10 +30,9 @@ class CDrvAssistant;
 class CDrvCommandFsm;
 class CDrvDispatch;
 class CDrvGui;
-struct CDrvGuiInterfaceLock;
-struct CDrvGuiInterfaceUnlock;
 class COsThread;
 class COsXmlTask;
+struct DbLookup2;
 
 // The kinds of scan the driver starts.
 enum EDRVSCANTYPE : int {
@@ -79,8 +81,11 @@ class CDriver {
   CDev* GetDev() { return m_pdev; }
   CDrvCommandFsm* GetCommandFsm() { return m_pdrvcommandfsm; }
 
-  // Scan control, window list and plug-and-play (drv_cdriver_scan.cpp):
-  // not built yet, each logs "not built yet" and fails (1, false).
+  // Scan control (drv_cdriver_scan.cpp, drv_cdriver_rescan.cpp), the
+  // learning scans (drv_cdriver_learn.cpp), the window list
+  // (drv_cdriver_windowlist.cpp) and plug-and-play (drv_cdriver_pnp.cpp).
+  // ScanBegin answers 0, or 1 with its status reply built and the scan
+  // ended; ScanEnd(true) also stops and joins the flatbed rescan thread.
   EOSSTS ScanBegin(EDRVSCANTYPE a_edrvscantype, bool a_blAttributes);
   EOSSTS ScanEnd(bool a_blDeleteRescanThread);
   EDEVSTS GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, int* a_piSheetCount,
@@ -95,7 +100,46 @@ class CDriver {
   static EOSSTS AdfToFlatbedProc(void* a_pvDriver);
   EOSSTS ScanBeginAdfToFlatbed();
 
+  // Tests: the learning scans' wait for an image or the end (120 s); a
+  // negative time restores it.
+  static void SetLearnWaitLimit(long a_lMilliseconds);
+
  private:
+  // The scan of a known type started as ScanBegin starts it: 0, or the
+  // device status that stopped it (nothing answered, nothing shown, the
+  // scan not ended).
+  EDEVSTS StartScan(EDRVSCANTYPE a_edrvscantype, bool a_blAttributes);
+  // The GUI bridge's answer to an action (its record, when given, carries
+  // the action); 49 (no GUI) without a bridge.
+  EOSSTS GuiAction(EDRVGUIACTION a_edrvguiaction, CDrvGuiBase* a_pdrvguibase = nullptr);
+  EOSSTS GuiMessage(EDRVGUIACTION a_edrvguiaction, int32_t a_i32Dialog, int32_t a_i32Message, const char* a_szText,
+                    long a_lFlag);
+  // Whether getoutput's statuses may be shown as messages in the GUI.
+  bool MessagesShown();
+  // The no-memory and image-library error messages of getoutput.
+  void ShowProcessError(const char* a_szLastError, const char* a_szLabel, const char* a_szDefault,
+                        bool a_blMessages);
+  EDEVSTS EndOfOutput(EDEVSTS a_edevsts, bool a_blMessages);
+  // A capability set under the database lock (logged when refused).
+  void SetLong(EDBID a_edbid, long a_lValue);
+  // The flatbed rescan thread's work, and its stop and join.
+  static void* OsThreadProcScanBeginAdfToFlatbed(void* a_pvThread);
+  void RescanFromFlatbed();
+  void AllowRescan();
+  void StopRescanThread();
+  // One windowitem of the window list: 0, or 1 (logged) for a bin without
+  // a camera or a value without its lookup entry.
+  EOSSTS AddWindowItem(COsXmlTask* a_posxmltask, int a_iDepth, EDBID_WINDOWBIN a_edbidwindowbin,
+                       DbLookup2* a_pdblookup2WindowBin, DbLookup2* a_pdblookup2Format);
+  // Whether one device of a plug-and-play list is kept (the model's flatbed
+  // as configured, which a removal or an addition updates).
+  struct PnpFlatbed;
+  bool PnpKeep(const std::string& a_strPnp, const std::string& a_strModel, const std::string& a_strDeviceType,
+               const std::string& a_strDeviceFilename, PnpFlatbed* a_ppnpflatbed);
+  // A learning scan's loop over getoutput: the images and the end.
+  struct LearnResult;
+  EOSSTS LearnLoop(LearnResult* a_plearnresult);
+  EOSSTS AutoColorResult(EOSSTS a_eosstsEnd, int a_iSheets, EDBBIN a_edbbin, long a_lAmount, long a_lThreshold);
   // The gates and the dispatch of one task, under the task lock; the text
   // the GUI bridge's unlock is given.
   const char* RunTask(const char* a_szTask, const char** a_pszReply);
@@ -129,7 +173,12 @@ class CDriver {
   CDrvGuiInterfaceLock* m_pdrvguiinterfacelock = nullptr;
   CDrvGuiInterfaceUnlock* m_pdrvguiinterfaceunlock = nullptr;
   std::atomic<bool> m_blGotImage{false};
+  // The flatbed rescan thread (one per scan) and its stop flag; the mutex
+  // guards the thread object between the scan thread that starts it and
+  // the task that ends the scan.
   COsThread* m_posthreadAdfToFlatbed = nullptr;
+  std::atomic<bool> m_blStopRescan{false};
+  std::mutex m_mutexRescan;
   // Guards the event-reply builder.
   std::mutex m_mutexEventReply;
 };

@@ -571,8 +571,7 @@ class CDrvProcessCommands : public COverride {
   EDEVSTS EngineSaveLog(const char* a_szFilename, const char* a_szText, bool a_blSaveImages);
   const char* EngineGetLexiconStatus(EDEVSTS a_edevsts);
   EOSSTS EngineResourceBegin(bool a_blDisconnectWontUnlock);
-  // The driver's colour learning scan; 1 while the driver object does not
-  // offer it.
+  // The driver object's colour learning scan; 1 without a driver object.
   long EngineAutoColorLearn();
 
   // Reads the answers of the ecdocustom requests.
@@ -622,4 +621,6 @@ class CDrvProcessCommands : public COverride {
   int32_t m_i32Dialog = 0;
   bool m_blSetupFlag = false;
   bool m_blDeviceOnline = false;
+  // Scan commands: the image description getoutput receives.
+  std::vector<char> m_vecchImage;
 };

@@ -11,9 +11,9 @@
 #pragma once
 
 #define DRV_PROCESSCOMMANDS_HANDLERS(X) \
-  X(WORK, ExitGetoutput)                                \
-  X(WORK, ExitImageend)                                 \
-  X(ARG, EnterImageendImagefilename)                    \
+  X(BUILT, ExitGetoutput)                                \
+  X(BUILT, ExitImageend)                                 \
+  X(BUILT, EnterImageendImagefilename)                    \
   X(BUILT, EnterGet)                                    \
   X(BUILT, ExitGet)                                     \
   X(BUILT, EnterGetId)                                  \
@@ -21,11 +21,11 @@
   X(BUILT, ExitReset)                                   \
   X(BUILT, EnterResetId)                                \
   X(BUILT, EnterResetSharedsettings)                    \
-  X(ARG, EnterScanbegin)                                \
-  X(WORK, ExitScanbegin)                                \
-  X(ARG, EnterScanbeginUseendofsheet)                   \
-  X(WORK, ExitScanend)                                  \
-  X(WORK, ExitScanrequeststop)                          \
+  X(BUILT, EnterScanbegin)                                \
+  X(BUILT, ExitScanbegin)                                \
+  X(BUILT, EnterScanbeginUseendofsheet)                   \
+  X(BUILT, ExitScanend)                                  \
+  X(BUILT, ExitScanrequeststop)                          \
   X(BUILT, EnterInterfaceopen)                          \
   X(BUILT, ExitInterfaceopen)                           \
   X(BUILT, EnterInterfaceopenCallername)                \

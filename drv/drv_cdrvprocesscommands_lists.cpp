@@ -85,7 +85,8 @@ EDEVSTS CDrvProcessCommands::EngineSaveLog(const char* a_szFilename, const char*
 long CDrvProcessCommands::EngineAutoColorLearn() {
   if (s_pdrvengineseam && s_pdrvengineseam->pfnAutoColorLearn)
     return s_pdrvengineseam->pfnAutoColorLearn(s_pdrvengineseam->pvUser);
-  OsLog(OS_LOG_ERROR, "AutoColorLearn is not offered by the driver object...");
+  if (m_pdriver) return m_pdriver->AutoColorLearn();
+  OsLog(OS_LOG_ERROR, "AutoColorLearn without the driver object...");
   return 1;
 }
 
