@@ -56,6 +56,17 @@ class DrvLearnTest : public DrvScanFixture {
     }
   }
 
+  // One colour pass over the sheets the scanner is given: its result and
+  // the amount and threshold the bin holds afterwards.
+  void ExpectAutoColorPass(const char* a_szPages, const char* a_szAutoColor, long a_lResult, long a_lAmount,
+                           long a_lThreshold) {
+    Open({{"pages", a_szPages}, {"autocolor", a_szAutoColor}});
+    SupportAutoColor();
+    EXPECT_EQ(Learn(&CDriver::AutoColorLearn), a_lResult) << m_plog->Text();
+    EXPECT_EQ(AutoColorCurrent(DB_ID_AUTOCOLORAMOUNT), a_lAmount);
+    EXPECT_EQ(AutoColorCurrent(DB_ID_AUTOCOLORTHRESHOLD), a_lThreshold);
+  }
+
   long AutoColorCurrent(EDBID a_edbid) {
     CDbLockGuard dblockguard;
     CDatabase* pdatabase = m_pdriver->GetDatabase();
@@ -72,30 +83,44 @@ TEST_F(DrvLearnTest, AutoColorLearnNeedsItsMode) {
   EXPECT_EQ(DeviceTasks("scanbegin"), 0u);
 }
 
-// Too few sheets (47), a sheet without colour (46), a whole pass (0): the
-// pass keeps the smallest amount and threshold seen and only a whole pass
-// sets them.
-TEST_F(DrvLearnTest, AutoColorLearnOverTheSheets) {
-  const struct {
-    const char* szPages;
-    const char* szAutoColor;
-    long lResult;
-    long lAmount;
-    long lThreshold;
-  } acase[] = {
-      {"4", "40/30", 47, 500, 500},
-      {"5", "40/30,3:0/30", 46, 500, 500},
-      {"5", "40/30,2:20/50,4:60/10", 0, 20, 10},
-  };
-  for (const auto& c : acase) {
-    SCOPED_TRACE(c.szAutoColor);
+// Too few sheets (47) and a sheet without colour (46) leave the bin as it
+// was; a whole pass (0) sets the smallest amount and threshold seen.
+TEST_F(DrvLearnTest, AutoColorLearnWantsFiveSheets) { ExpectAutoColorPass("4", "40/30", 47, 500, 500); }
+
+TEST_F(DrvLearnTest, AutoColorLearnWantsColourOnEverySheet) {
+  ExpectAutoColorPass("5", "40/30,3:0/30", 46, 500, 500);
+}
+
+TEST_F(DrvLearnTest, AutoColorLearnKeepsTheMinima) { ExpectAutoColorPass("5", "40/30,2:20/50,4:60/10", 0, 20, 10); }
+
+// The custom learning pass confirms every image and succeeds at the end.
+TEST_F(DrvLearnTest, EcdoCustomLearnRunsToTheEnd) {
+  Open({{"pages", "2"}});
+  EXPECT_EQ(Learn(&CDriver::EcdoCustomLearn), 0);
+  EXPECT_EQ(DeviceTasks("scanbegin"), 1u);
+  EXPECT_EQ(DeviceTasks("imageend"), 4u);  // two duplex sheets
+}
+
+// A scanner that neither delivers nor ends: both passes give up after the
+// wait limit with 1, the colour pass leaving "messageerror" for the front
+// end, and the scan is ended.
+TEST_F(DrvLearnTest, AStalledScannerEndsThePassAtTheLimit) {
+  CDriver::SetLearnWaitLimit(300);
+  size_t sizetPass = 0;
+  for (EOSSTS (CDriver::*pfnLearn)() : {&CDriver::AutoColorLearn, &CDriver::EcdoCustomLearn}) {
     NewDriver();
-    Open({{"pages", c.szPages}, {"autocolor", c.szAutoColor}, {"delay", "0"}});
+    Open({{"pages", "5"}, {"delay", "60000"}});
     SupportAutoColor();
-    EXPECT_EQ(Learn(&CDriver::AutoColorLearn), c.lResult) << m_plog->Text();
-    EXPECT_EQ(AutoColorCurrent(DB_ID_AUTOCOLORAMOUNT), c.lAmount);
-    EXPECT_EQ(AutoColorCurrent(DB_ID_AUTOCOLORTHRESHOLD), c.lThreshold);
+    m_pdriver->GetDev()->SetLastErrorText("");
+    EXPECT_EQ(Learn(pfnLearn), 1);
+    EXPECT_EQ(Logged("learning scan: no image and no end within"), ++sizetPass);
+    if (pfnLearn == &CDriver::AutoColorLearn) {
+      CDbLockGuard dblockguard;
+      EXPECT_STREQ(m_pdriver->GetDev()->GetLastErrorText(),
+                   m_pdriver->GetDatabase()->LabelGet("messageerror", "???", -1));
+    }
   }
+  EXPECT_EQ(DeviceTasks("scanend"), 2u);
 }
 
 }  // namespace
