@@ -223,6 +223,8 @@ void OsMemSetAllocFault(size_t a_sizetBytes);
 bool OsMemNewFails(const char* a_szClass);
 bool OsMemAllocFails(size_t a_sizetBytes);
 #define OsMemFree(p) OsMemFreeAt((p), __FILE__, __LINE__)
+// Test seam: how long DumpSystem waits for pmap (10 s); negative restores it.
+void OsMemSetPmapWaitLimit(long a_lMilliseconds);
 
 // Object creation and deletion with the debug lines every object gets. A
 // constructor that throws gives null (the caller logs its own failure).

@@ -1,10 +1,12 @@
 // Diagnostics of the memory service: the table dump in the log and the
 // process map written by pmap into a file of the log directory.
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -19,6 +21,12 @@
 extern char** environ;
 
 namespace {
+// How long pmap may take before it is killed: a stalled tool must not hang
+// the caller (a scan start writes this map at debug level).
+constexpr long s_lPmapWaitDefaultMs = 10000;
+constexpr long s_lPmapPollMs = 10;
+std::atomic<long> s_lPmapWaitMs{s_lPmapWaitDefaultMs};
+
 // The dump file's name: the time of day inserted before the extension of
 // the given name (appended when it has none), or "PmxMem" + time + ".txt".
 bool DumpFileName(const char* a_szName, char* a_szDst, size_t a_sizetDst) {
@@ -59,6 +67,23 @@ std::vector<char*> ToolEnvironment() {
   return vecpsz;
 }
 
+// Reaps pmap; past the limit it is killed (and reaped) and the dump fails.
+bool WaitForPmap(pid_t a_pid) {
+  int iStatus = 0;
+  for (long lWaited = 0;; lWaited += s_lPmapPollMs) {
+    pid_t pidDone = waitpid(a_pid, &iStatus, WNOHANG);
+    if (pidDone == a_pid) return true;
+    if (pidDone < 0 && errno != EINTR) return false;
+    if (lWaited >= s_lPmapWaitMs.load()) break;
+    COsTime::Sleep(s_lPmapPollMs);
+  }
+  OsLog(OS_LOG_ASSERT, "mem>>> pmap did not finish within %ld ms, killed...", s_lPmapWaitMs.load());
+  kill(a_pid, SIGKILL);
+  while (waitpid(a_pid, &iStatus, 0) < 0 && errno == EINTR) {
+  }
+  return false;
+}
+
 // Runs pmap on this process with its standard output on the descriptor; no
 // shell sees the path.
 bool RunPmap(int a_iFd, const char* a_szPath) {
@@ -78,10 +103,7 @@ bool RunPmap(int a_iFd, const char* a_szPath) {
     OsLog(OS_LOG_ASSERT, "mem>>> posix_spawnp failed...%d <%s>", iError, szProgram);
     return false;
   }
-  int iStatus = 0;
-  while (waitpid(pid, &iStatus, 0) < 0 && errno == EINTR) {
-  }
-  return true;
+  return WaitForPmap(pid);
 }
 }  // namespace
 
@@ -125,4 +147,8 @@ EOSSTS COsMemImpl::DumpSystem(const char* a_szName) {
   bool blRan = RunPmap(iFd, szPath);
   close(iFd);
   return blRan ? OS_STS_SUCCESS : OS_STS_FAIL;
+}
+
+void OsMemSetPmapWaitLimit(long a_lMilliseconds) {
+  s_lPmapWaitMs.store(a_lMilliseconds < 0 ? s_lPmapWaitDefaultMs : a_lMilliseconds);
 }

@@ -504,6 +504,21 @@ TEST_F(OsMemTest, DumpSystemPathIsNeverShellText) {
   EXPECT_EQ(OS_STS_FAIL, m_posmem->DumpSystem("missing/dir/x.txt"));
 }
 
+TEST_F(OsMemTest, DumpSystemKillsAPmapThatNeverFinishes) {
+  // A pmap that hangs: found first on PATH, it sleeps far past the limit.
+  std::filesystem::create_directory("bin");
+  testsupport::WriteFile("bin/pmap", "#!/bin/sh\nexec sleep 600\n");
+  std::filesystem::permissions("bin/pmap", std::filesystem::perms::owner_all);
+  std::string path = std::filesystem::absolute("bin").string() + ":" + getenv("PATH");
+  setenv("PATH", path.c_str(), 1);
+  OsMemSetPmapWaitLimit(200);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(OS_STS_FAIL, m_posmem->DumpSystem("hung.txt"));
+  // Only a bound against hanging, far above the limit.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+  OsMemSetPmapWaitLimit(-1);
+}
+
 TEST(OsMemWithoutService, HelpersWorkWhileNoServiceRuns) {
   ASSERT_EQ(nullptr, g_posmem);
   auto* pb = static_cast<unsigned char*>(OsMemAlloc(100));
