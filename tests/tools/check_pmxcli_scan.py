@@ -2,11 +2,13 @@
 the pages judged by independent tools (tiffinfo, djpeg, tifftopnm, pnmpsnr) against what the stand-in draws for
 the same sheet and side (simscan --out with the same format, resolution and flags).
 
-    check_pmxcli_scan.py PMXCLI SIMSCAN STAGE GROUP
+    check_pmxcli_scan.py PMXCLI SIMSCAN STAGE GROUP [SCRIPTED-DRIVER]
 
 Groups: formats (3 duplex sheets in bw, gray_8 and rgb_24 at 150 dpi), paperjam (a jam on sheet 2: the pages
 of sheet 1 written, the word printed, exit 2, and the driver still closed), badinput (options and places a
-user gets wrong, refused before any scan), endings (a batch of no sheets; a page that cannot be written)."""
+user gets wrong, refused before any scan), endings (a batch of no sheets; a page that cannot be written),
+scripted (the tool alone on a scripted DriverEntry, tests/tools/scriptdriver: pages as given, a description that
+does not fit its file skipped, every ending closing the driver)."""
 import glob
 import os
 import re
@@ -90,7 +92,13 @@ def netpbm(path):
             end += 1
         fields.append(data[at:end])
         at = end
-    return fields[0].decode(), int(fields[1]), int(fields[2]), data[at + 1:]
+    magic, width, height, raster = fields[0].decode(), int(fields[1]), int(fields[2]), data[at + 1:]
+    if magic == "P4" and width % 8:
+        # The bits past the width in each row's last byte carry nothing.
+        stride, mask = (width + 7) // 8, (0xff << (8 - width % 8)) & 0xff
+        raster = b"".join(raster[row * stride:(row + 1) * stride - 1] + bytes([raster[(row + 1) * stride - 1] & mask])
+                          for row in range(height))
+    return magic, width, height, raster
 
 
 def run(command, **options):
@@ -149,7 +157,7 @@ def check_pages(root, simscan, lines, fmt, resolution, sheets):
         reference = drawn[(sheet, side)]
         pnm = os.path.join(decoded, "page%s.pnm" % number)
         with open(pnm, "wb") as f:
-            f.write(run(["tifftopnm", files[0]], stderr=subprocess.DEVNULL))
+            f.write(run(["tifftopnm", files[0]]))
         got, want = netpbm(pnm), netpbm(reference)
         assert got[1:3] == want[1:3] == (width, height), (number, got[1:3], want[1:3])
         assert got[3] == want[3], "page %s: the pixels differ from the stand-in's drawing" % number
@@ -253,9 +261,126 @@ def group_endings(tool, simscan, stage):
         root.close()
 
 
-GROUPS = {"formats": group_formats, "paperjam": group_paperjam, "badinput": group_badinput, "endings": group_endings}
+# -- the tool alone, on a scripted DriverEntry ------------------------------------------------------------------
+class Script:
+    """Raw pages and a getoutput script for the scripted driver; its task log."""
+
+    def __init__(self, root, library):
+        self.root, self.library, self.lines, self.raws = root, library, [], {}
+        self.path = os.path.join(root.path, "script.txt")
+        self.tasklog = os.path.join(root.path, "scripttasks.log")
+
+    def word(self, word):
+        self.lines.append(word)
+
+    def page(self, name, fmt, width, height, pad, sheet, side, size=None):
+        """A raw page of a pattern; its description (size in 1/1200 inch at 150 dpi) says imagesize, or size."""
+        line = {"bw": (width + 7) // 8, "gray_8": width, "rgb_24": 3 * width}[fmt]
+        stride = (line + 3) // 4 * 4 if pad else line
+        rows = [bytes((x * 13 + y * 7) % 256 for x in range(line)) + b"\xee" * (stride - line) for y in range(height)]
+        path = os.path.join(self.root.path, name)
+        with open(path, "wb") as f:
+            f.write(b"".join(rows))
+        self.raws[name] = (fmt, width, height, [row[:line] for row in rows])
+        self.lines.append("image %s %d %d %d 150 %s %d %d" % (fmt, width * 8, height * 8, size or stride * height, path,
+                                                            sheet, 1 if side == "front" else 2))
+
+    def run(self, tool, *args, out=None):
+        with open(self.path, "w") as f:
+            f.write("\n".join(self.lines) + "\n")
+        env = dict(self.root.env, PMXCLI_SCRIPT=self.path, PMXCLI_TASKLOG=self.tasklog)
+        out = out or self.root.make("scripted")
+        done = subprocess.run([tool, "--scan", "--library", self.library, "--out", out] + list(args),
+                              capture_output=True, text=True, cwd=self.root.path, env=env, timeout=120)
+        with open(self.tasklog) as f:
+            tasks = f.read().splitlines()
+        os.remove(self.tasklog)
+        return done.returncode, done.stdout.splitlines(), tasks
+
+    def reference(self, name):
+        """The raw page as netpbm (what the TIFF must give back)."""
+        fmt, width, height, rows = self.raws[name]
+        magic = {"bw": "P4", "gray_8": "P5", "rgb_24": "P6"}[fmt]
+        path = os.path.join(self.root.path, name + ".pnm")
+        with open(path, "wb") as f:
+            f.write(("%s\n%d %d\n%s" % (magic, width, height, "" if fmt == "bw" else "255\n")).encode())
+            f.write(b"".join(rows))
+        return path
+
+
+CLOSING = ["scanend", "sessionend", "interfaceclose"]
+
+
+def group_scripted(tool, simscan, stage, library):
+    """The tool's pages, descriptions and endings on a scripted driver: waits on noimageready, writes each page
+    as it was given, skips (and confirms) a page whose description does not fit its file, and closes the driver
+    after every ending."""
+    root = Root(stage)
+    try:
+        script = Script(root, library)
+        script.word("noimageready")
+        script.page("gray.raw", "gray_8", 13, 5, True, 1, "front")
+        script.word("noimageready")
+        script.page("bw.raw", "bw", 81, 10, True, 1, "rear")
+        script.page("liar.raw", "gray_8", 13, 5, False, 2, "front", size=13 * 6)
+        script.page("rgb.raw", "rgb_24", 20, 4, False, 2, "rear")
+        status, lines, tasks = script.run(tool, "--pages", "2")
+        assert status == 2, (status, lines)
+        found = pages(lines)
+        assert [(sheet, side) for _, sheet, side, *_ in found] == [("1", "front"), ("1", "rear"), ("2", "rear")], lines
+        assert any(line.startswith("page 3: sheet 2 front skipped: file ") and line.endswith("holds 65 bytes, imagesize says 78") for line in lines), lines
+        assert tasks[:4] == ["interfaceopen", "sessionbegin", "setmany", "scanbegin"] and tasks[-3:] == CLOSING, tasks
+        ended = [task.split(" ", 1)[1] for task in tasks if task.startswith("imageend ")]
+        assert [os.path.basename(path) for path in ended] == ["gray.raw", "bw.raw", "liar.raw", "rgb.raw"], tasks
+        check_summary(lines, 3)
+        decoded = root.make("decoded")
+        for (number, _, _, width, height, fmt, _, files), name in zip(found, ("gray.raw", "bw.raw", "rgb.raw")):
+            files = files.split()
+            pnm = os.path.join(decoded, "page%s.pnm" % number)
+            with open(pnm, "wb") as f:
+                f.write(run(["tifftopnm", files[0]]))
+            assert netpbm(pnm)[1:] == netpbm(script.reference(name))[1:], (number, name)
+            assert tiffinfo(files[0])["photometric"] == PHOTOMETRIC[fmt], number
+            if fmt != "bw":
+                jpeg = os.path.join(decoded, "page%s-jpeg.pnm" % number)
+                with open(jpeg, "wb") as f:
+                    f.write(run(["djpeg", "-pnm", files[1]]))
+                assert netpbm(jpeg)[1:3] == (int(width), int(height)), number
+        # A status word ends the batch: printed, exit 2, the driver closed.
+        script = Script(root, library)
+        script.page("gray.raw", "gray_8", 13, 5, True, 1, "front")
+        script.word("paperjam")
+        status, lines, tasks = script.run(tool, out=root.make("jammed"))
+        assert status == 2 and "getoutput: paperjam" in lines and len(pages(lines)) == 1, (status, lines)
+        assert tasks[-3:] == CLOSING, tasks
+        # A page the tool cannot write ends the scan, its raw file still confirmed, the driver closed.
+        out = root.make("blocked")
+        os.makedirs(os.path.join(out, "page-0001-sheet1-front.tif"))
+        script = Script(root, library)
+        script.page("gray.raw", "gray_8", 13, 5, True, 1, "front")
+        script.page("rgb.raw", "rgb_24", 20, 4, False, 1, "rear")
+        status, lines, tasks = script.run(tool, out=out)
+        assert status == 2 and any("not written" in line for line in lines), (status, lines)
+        assert tasks.count("getoutput") == 1 and tasks[-4:] == ["imageend " + os.path.join(root.path, "gray.raw")] + \
+            CLOSING, tasks
+        assert sorted(os.listdir(out)) == ["page-0001-sheet1-front.tif"], os.listdir(out)
+        # No pages: endofoutput at once, exit 0, no files.
+        script = Script(root, library)
+        out = root.make("empty")
+        status, lines, tasks = script.run(tool, out=out)
+        assert status == 0 and pages(lines) == [] and os.listdir(out) == [] and tasks[-3:] == CLOSING, (status, lines)
+        check_summary(lines, 0)
+    finally:
+        root.close()
+
+
+GROUPS = {"formats": group_formats, "paperjam": group_paperjam, "badinput": group_badinput, "endings": group_endings,
+          "scripted": group_scripted}
 
 if __name__ == "__main__":
     tool, simscan, stage, name = sys.argv[1:5]
-    GROUPS[name](tool, simscan, stage)
+    if name == "scripted":
+        group_scripted(tool, simscan, stage, sys.argv[5])
+    else:
+        GROUPS[name](tool, simscan, stage)
     print("%s: passed" % name)
