@@ -58,7 +58,10 @@ class Root:
                 text += f.read()
         return text
 
-    def close(self):
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
         shutil.rmtree(self.path, ignore_errors=True)
 
 
@@ -196,33 +199,26 @@ def no_raw_left(root):
 
 def group_formats(tool, simscan, stage):
     for fmt in ("bw", "gray_8", "rgb_24"):
-        root = Root(stage)
-        try:
+        with Root(stage) as root:
             status, lines, err = scan(tool, root, "--pages", "3", "--duplex", "--format", fmt, "--resolution", "150")
             assert status == 0, (fmt, status, lines, err)
             check_pages(root, simscan, lines, fmt, 150, 3)
             check_summary(lines, 6)
             no_raw_left(root)
             check_closed(root)
-        finally:
-            root.close()
 
 
 def group_paperjam(tool, simscan, stage):
-    root = Root(stage)
-    try:
+    with Root(stage) as root:
         status, lines, err = scan(tool, root, "--pages", "3", "--format", "rgb_24", "--resolution", "150",
                                   "--flag", "paperjam=2")
         assert status == 2 and any("paperjam" in line for line in lines), (status, lines, err)
         assert [(sheet, side) for _, sheet, side, *_ in pages(lines)] == [("1", "front"), ("1", "rear")], lines
         check_closed(root)
-    finally:
-        root.close()
 
 
 def group_badinput(tool, simscan, stage):
-    root = Root(stage)
-    try:
+    with Root(stage) as root:
         # A format the scanner has not: usage, nothing loaded.
         status, lines, err = scan(tool, root, "--format", "cmyk")
         assert status == 1 and "usage" in err and root.log() == "", (status, err)
@@ -238,13 +234,10 @@ def group_badinput(tool, simscan, stage):
         open(blocker, "w").close()
         status, lines, err = scan(tool, root, out=os.path.join(blocker, "scans"))
         assert status == 1 and "cannot make" in err, (status, err)
-    finally:
-        root.close()
 
 
 def group_endings(tool, simscan, stage):
-    root = Root(stage)
-    try:
+    with Root(stage) as root:
         # No sheets: the batch ends at once, with no file.
         out = root.make("none")
         status, lines, err = scan(tool, root, "--pages", "0", out=out)
@@ -257,8 +250,6 @@ def group_endings(tool, simscan, stage):
         assert status == 2 and any("not written" in line for line in lines), (status, lines, err)
         check_closed(root)
         no_raw_left(root)
-    finally:
-        root.close()
 
 
 # -- the tool alone, on a scripted DriverEntry ------------------------------------------------------------------
@@ -315,8 +306,7 @@ def group_scripted(tool, simscan, stage, library):
     """The tool's pages, descriptions and endings on a scripted driver: waits on noimageready, writes each page
     as it was given, skips (and confirms) a page whose description does not fit its file, and closes the driver
     after every ending."""
-    root = Root(stage)
-    try:
+    with Root(stage) as root:
         script = Script(root, library)
         script.word("noimageready")
         script.page("gray.raw", "gray_8", 13, 5, True, 1, "front")
@@ -370,8 +360,6 @@ def group_scripted(tool, simscan, stage, library):
         status, lines, tasks = script.run(tool, out=out)
         assert status == 0 and pages(lines) == [] and os.listdir(out) == [] and tasks[-3:] == CLOSING, (status, lines)
         check_summary(lines, 0)
-    finally:
-        root.close()
 
 
 GROUPS = {"formats": group_formats, "paperjam": group_paperjam, "badinput": group_badinput, "endings": group_endings,
