@@ -11,7 +11,9 @@
 // (dev_cdevimpl_counter.cpp), the session's opening and completion
 // (dev_cdevimpl_open.cpp, dev_cdevimpl_complete.cpp), the device state
 // (dev_cdevimpl_session.cpp) and the settings transfer
-// (dev_cdevimpl_setup.cpp, dev_cdevimpl_tasks.cpp). The scan,
+// (dev_cdevimpl_setup.cpp, dev_cdevimpl_tasks.cpp), the scan statistics
+// and image dump (dev_cdevimpl_statistics.cpp) and the feeder state
+// (dev_cdevimpl_feeder.cpp). The scan,
 // calibration, diagnostics, logs and reports are declared with least bodies
 // (dev_cdevimpl_least.cpp) that log "not built yet" and answer the facade's
 // failure value (a scan "runs" from ScanBegin to ScanEnd without images),
@@ -121,11 +123,11 @@ struct DevImplPod {
   EDBID_FIRMWARE m_edbidfirmwareSetup;  // the unit of the last setup, whose replies MakeXmlAll dispatches
   EDEVSTS m_edevstsCalibrate;
   COsXmlTask* m_posxmltaskDbMakeXml;  // the database's device-XML builder
-  // Scan state set up here: feeder state (1 no paper, 2 paper), the
-  // counters of the device side and of the image library and the printer
-  // index (set by the scan thread, read by the caller's: atomic), the image
-  // cache.
-  long m_lFeederState;
+  // Scan state set up here: feeder state (1 no paper, 2 paper; refreshed by
+  // the caller's and the scan thread: atomic), the counters of the device
+  // side and of the image library and the printer index (set by the scan
+  // thread, read by the caller's: atomic), the image cache.
+  std::atomic<long> m_lFeederState;
   std::atomic<long> m_lDeviceImageCount;
   std::atomic<long> m_lDevicePageCount;
   std::atomic<long> m_lDevicePageImageCount;
@@ -420,6 +422,8 @@ class CDevImpl {
   // The scan in progress (dev_scanstate.h): shared by the caller and the
   // scan thread.
   DevScanState m_scanstate;
+  // Tests reach the scan state and the caller-side helpers through it.
+  friend struct DevImplScanAccess;
 
   // State the callback and worker threads share with the caller.
   std::atomic<EDEVSTS> m_edevstsDeviceStatusCallback{DEV_STS_SUCCESS};

@@ -21,7 +21,6 @@ void NotBuilt(const char* a_szOperation) { OsLogDebug(OS_LOG_INFO, "CDevImpl::%s
 
 constexpr EOSSTS s_eosstsFail = OS_STS_FAIL;
 constexpr EDEVSTS s_edevstsFail = DEV_STS_FAIL;
-constexpr const char* s_szNone = nullptr;
 
 }  // namespace
 
@@ -42,31 +41,19 @@ EOSSTS CDevImpl::ScanRequestStop(EDEVSTOPACTION a_edevstopaction) {
   return NotBuilt("ScanRequestStop", m_blScanLeast.load() ? OS_STS_SUCCESS : static_cast<EOSSTS>(5));
 }
 bool CDevImpl::ScanIsScanning() { return m_blScanLeast.load(); }
-// The scan thread's wake-ups are counted; the feeder holds paper.
+// The scan thread's wake-ups are counted.
 void CDevImpl::ScanThreadSetEvent() { m_lScanThreadEventsLeast.fetch_add(1); }
-long CDevImpl::ScanIsFeederLoaded(bool) { return NotBuilt("ScanIsFeederLoaded", 2L); }
 long CDevImpl::ScanImageCountRemaining() { return NotBuilt("ScanImageCountRemaining", 0L); }
 EOSSTS CDevImpl::ScanRegisterFirstImageCallback(EOSSTS (*)(void*), void*) {
   return NotBuilt("ScanRegisterFirstImageCallback", s_eosstsFail);
 }
 bool CDevImpl::ScanIsDiscardBlankImage() { return NotBuilt("ScanIsDiscardBlankImage", false); }
-long CDevImpl::ScanGetOutputImageCount() { return NotBuilt("ScanGetOutputImageCount", 0L); }
 EDEVSTS CDevImpl::GetOutput(char*, int, int*, int*, int*) { return NotBuilt("GetOutput", s_edevstsFail); }
 EOSSTS CDevImpl::ImageEnd(const char*, bool) { return NotBuilt("ImageEnd", s_eosstsFail); }
-void CDevImpl::ScanStatisticsReset() { NotBuilt("ScanStatisticsReset"); }
-const char* CDevImpl::ScanStatisticsGetSheetCount() { return NotBuilt("ScanStatisticsGetSheetCount", s_szNone); }
-const char* CDevImpl::ScanStatisticsGetPageCount() { return NotBuilt("ScanStatisticsGetPageCount", s_szNone); }
-long CDevImpl::ScanStatisticsGetImageCountFromZero() {
-  return NotBuilt("ScanStatisticsGetImageCountFromZero", 0L);
-}
-long CDevImpl::ScanGetCurrentFeederLoaded() { return NotBuilt("ScanGetCurrentFeederLoaded", 2L); }
 EOSSTS CDevImpl::ScanThreadSetCommand(EOSTHREADCMD) { return NotBuilt("ScanThreadSetCommand", OS_STS_SUCCESS); }
 EOSSTS CDevImpl::ScanRegisterImageAvailableCallback(EOSSTS (*)(void*), void*) {
   return NotBuilt("ScanRegisterImageAvailableCallback", s_eosstsFail);
 }
-void CDevImpl::StatisticsStart() { NotBuilt("StatisticsStart"); }
-void CDevImpl::StatisticsUpdate(const char*, int, int, int) { NotBuilt("StatisticsUpdate"); }
-void CDevImpl::SaveImage(const char*) { NotBuilt("SaveImage"); }
 bool CDevImpl::DiscardBlankImage(const char*) { return NotBuilt("DiscardBlankImage", false); }
 EDEVSTS CDevImpl::ProcessImageInit() { return NotBuilt("ProcessImageInit", s_edevstsFail); }
 EDEVSTS CDevImpl::ProcessImage(COsThread*, EDEVSTS, const char*) { return NotBuilt("ProcessImage", s_edevstsFail); }

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <functional>
 
 #include "sim_csimimage.h"
 #include "sim_csimnode.h"
@@ -59,6 +60,15 @@ bool FlagValue(const CSimNode& a_simnodeSimulate, const char* a_szId, std::strin
          Variable("SIMSCAN_" + Capitals(a_szId), a_strValue);
 }
 
+// A text of letters, digits and underscores.
+bool IsWord(const std::string& a_str) {
+  if (a_str.empty()) return false;
+  for (char c : a_str) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
+  }
+  return true;
+}
+
 // "ms:TEXT" with a time up to ten minutes and a text of letters, digits and
 // underscores.
 bool ParseTimedText(const std::string& a_strText, long& a_lMs, std::string& a_strWord) {
@@ -68,10 +78,7 @@ bool ParseTimedText(const std::string& a_strText, long& a_lMs, std::string& a_st
     return false;
   }
   a_strWord = a_strText.substr(sizetColon + 1);
-  for (char c : a_strWord) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
-  }
-  return true;
+  return IsWord(a_strWord);
 }
 
 bool ParseBool(const std::string& a_strText, bool& a_blValue) {
@@ -85,21 +92,49 @@ bool ParseBool(const std::string& a_strText, bool& a_blValue) {
   return true;
 }
 
-// "3,5:patchtype4": numbers from 1 (sheets, getoutputs), each with an optional
-// ":" and a text.
-bool ParseSheetList(const std::string& a_strText, std::map<long, std::string>& a_map) {
+// Calls a_fnItem with each comma-separated item of the text (an empty text
+// is one empty item); false as soon as one is refused.
+bool ForEachItem(const std::string& a_strText, const std::function<bool(const std::string&)>& a_fnItem) {
   size_t sizetStart = 0;
   while (sizetStart <= a_strText.size()) {
     size_t sizetEnd = a_strText.find(',', sizetStart);
     if (sizetEnd == std::string::npos) sizetEnd = a_strText.size();
-    const std::string strItem = a_strText.substr(sizetStart, sizetEnd - sizetStart);
-    const size_t sizetColon = strItem.find(':');
-    long lSheet = 0;
-    if (!CSimNode::Number(strItem.substr(0, sizetColon), 1, CSimConfig::s_lPagesMax, lSheet)) return false;
-    a_map[lSheet] = sizetColon == std::string::npos ? std::string() : strItem.substr(sizetColon + 1);
+    if (!a_fnItem(a_strText.substr(sizetStart, sizetEnd - sizetStart))) return false;
     sizetStart = sizetEnd + 1;
   }
   return true;
+}
+
+// "3,5:patchtype4": numbers from 1 (sheets, getoutputs), each with an optional
+// ":" and a text.
+bool ParseSheetList(const std::string& a_strText, std::map<long, std::string>& a_map) {
+  return ForEachItem(a_strText, [&](const std::string& a_strItem) {
+    const size_t sizetColon = a_strItem.find(':');
+    long lSheet = 0;
+    if (!CSimNode::Number(a_strItem.substr(0, sizetColon), 1, CSimConfig::s_lPagesMax, lSheet)) return false;
+    a_map[lSheet] = sizetColon == std::string::npos ? std::string() : a_strItem.substr(sizetColon + 1);
+    return true;
+  });
+}
+
+// "40/30,3:0/30": amount and threshold of automatic colour detection, for
+// every sheet, or ("n:") for sheet n. Sheet 0 stands for every sheet.
+bool ParseAutoColor(const std::string& a_strText, std::map<long, std::pair<long, long>>& a_map) {
+  return ForEachItem(a_strText, [&](const std::string& a_strItem) {
+    const size_t sizetColon = a_strItem.find(':');
+    const size_t sizetFigures = sizetColon == std::string::npos ? 0 : sizetColon + 1;
+    const size_t sizetSlash = a_strItem.find('/', sizetFigures);
+    long lSheet = 0, lAmount = 0, lThreshold = 0;
+    if ((sizetColon != std::string::npos &&
+         !CSimNode::Number(a_strItem.substr(0, sizetColon), 1, CSimConfig::s_lPagesMax, lSheet)) ||
+        sizetSlash == std::string::npos ||
+        !CSimNode::Number(a_strItem.substr(sizetFigures, sizetSlash - sizetFigures), 0, 1000000, lAmount) ||
+        !CSimNode::Number(a_strItem.substr(sizetSlash + 1), 0, 1000000, lThreshold)) {
+      return false;
+    }
+    a_map[lSheet] = {lAmount, lThreshold};
+    return true;
+  });
 }
 
 }  // namespace
@@ -153,7 +188,9 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
       !Number("delay", 60000, m_lDelayMs) || !Number("warmup", 600000, m_lWarmupMs) ||
       !Bool("asyncopen", m_blAsyncOpen) || !Number("opendelay", 60000, m_lOpenDelayMs) ||
       !Number("offlineafter", 600000, m_lOfflineAfterMs) || !Number("onlineafter", 600000, m_lOnlineAfterMs) ||
-      !Number("sessionbegindelay", 60000, m_lSessionBeginDelayMs)) {
+      !Number("sessionbegindelay", 60000, m_lSessionBeginDelayMs) || !Bool("warmupreport", m_blWarmupReport) ||
+      !Number("paperafter", 600000, m_lPaperAfterMs) || !Bool("paperdetectable", m_blPaperDetectable) ||
+      !Bool("pagepool", m_blPagePool)) {
     return false;
   }
   if (FlagValue(simnodeSimulate, "button", strValue) && !ParseTimedText(strValue, m_lButtonMs, m_strButton)) {
@@ -188,10 +225,27 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
       return Bad(s_aszFault[i]);
     }
   }
-  std::map<long, std::string> mapSheets;
-  if (FlagValue(simnodeSimulate, "blank", strValue)) {
-    if (!ParseSheetList(strValue, mapSheets)) return Bad("blank");
-    for (const auto& item : mapSheets) m_setBlank.insert(item.first);
+  // Sheet lists whose texts do not matter.
+  const auto Sheets = [&](const char* a_szId, std::set<long>& a_setSheets) {
+    std::map<long, std::string> mapSheets;
+    if (!FlagValue(simnodeSimulate, a_szId, strValue)) return true;
+    if (!ParseSheetList(strValue, mapSheets)) return Bad(a_szId);
+    for (const auto& item : mapSheets) a_setSheets.insert(item.first);
+    return true;
+  };
+  if (!Sheets("blank", m_setBlank) || !Sheets("baffle", m_setBaffle) ||
+      !Sheets("multifeedflag", m_setMultifeedFlag)) {
+    return false;
+  }
+  if (FlagValue(simnodeSimulate, "useraction", strValue)) {
+    if (!ParseSheetList(strValue, m_mapUserAction)) return Bad("useraction");
+    for (auto& item : m_mapUserAction) {
+      if (item.second.empty()) item.second = "show";
+      if (!IsWord(item.second)) return Bad("useraction");
+    }
+  }
+  if (FlagValue(simnodeSimulate, "autocolor", strValue) && !ParseAutoColor(strValue, m_mapAutoColor)) {
+    return Bad("autocolor");
   }
   if (FlagValue(simnodeSimulate, "patch", strValue)) {
     if (!ParseSheetList(strValue, m_mapPatch)) return Bad("patch");

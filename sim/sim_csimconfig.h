@@ -48,6 +48,12 @@ class CSimConfig {
   bool m_blDuplex = true;     // the feeder has a rear camera
   long m_lDelayMs = 0;        // time to feed one sheet
   long m_lWarmupMs = 0;       // lamp warm-up before the first scan of a session
+  bool m_blWarmupReport = true;  // lampswarming comes with its reportlampstatus
+  long m_lPaperAfterMs = 0;      // the feeder stays empty this long after sessionbegin
+  bool m_blPaperDetectable = true;  // the feeder has a paper sensor (paperdetectable, paperdetected)
+  // Each stream's page is written once per job and handed out as fresh
+  // hard links to it: the cost of a scan without the cost of the pages.
+  bool m_blPagePool = false;
   bool m_blAsyncOpen = true;  // a sessionbegin with a completion callback completes later
   long m_lOpenDelayMs = 0;    // how much later
   long m_lBusy = 0;           // busy answers still to give; -1 always busy
@@ -59,6 +65,14 @@ class CSimConfig {
   long m_lRelay = 0;          // messagerelay answers with a message this often; -1 for ever
   long m_alFault[SIM_FAULT_COUNT] = {};  // sheet (from 1) of each fault, 0 none
   std::set<long> m_setBlank;             // blank sheets
+  std::set<long> m_setBaffle;            // sheets whose images show the baffle background
+  std::set<long> m_setMultifeedFlag;     // sheets whose images report a multifeed, the job going on
+  // Sheets answered "useraction" in place of their images, with the text
+  // of their <useraction> element.
+  std::map<long, std::string> m_mapUserAction;
+  // Automatic colour detection figures per sheet (amount, threshold): the
+  // entry of sheet 0 applies to every sheet without one of its own.
+  std::map<long, std::pair<long, long>> m_mapAutoColor;
   std::map<long, std::string> m_mapPatch;  // patch sheets and their patch type
   // Status words answered in place of an image, by the number (from 1) of
   // the getoutput within its job ("getoutputword", "n:word,...").

@@ -179,6 +179,12 @@ bool CSimNexil::LoadTestKnobs(std::string& a_strError) {
   }
   m_blEcdoCustomNoStatus = !Knob("NEXSIM_ECDOCUSTOMNOSTATUS").empty();
   m_blEcdoCustomCut = !Knob("NEXSIM_ECDOCUSTOMCUT").empty();
+  const std::string strPagePool = Knob("NEXSIM_PAGEPOOL");
+  m_blPagePool = strPagePool == "1" || strPagePool == "true";
+  if (!m_blPagePool && !strPagePool.empty() && strPagePool != "0" && strPagePool != "false") {
+    a_strError = "bad NEXSIM_PAGEPOOL <" + strPagePool + ">";
+    return false;
+  }
   m_mapGetOutputWord.clear();
   const std::string strWords = Knob("NEXSIM_GETOUTPUTWORD");
   for (size_t sizetStart = 0; sizetStart < strWords.size();) {
@@ -207,6 +213,7 @@ bool CSimNexil::LoadTestKnobs(std::string& a_strError) {
       {"NEXSIM_PADOUTPUT", 1, 16L << 20, &m_lPadOutput},
       {"NEXSIM_DELAY", 0, 600000, &m_lDelayMs},
       {"NEXSIM_ECDOCUSTOMPAD", 1, 16L << 20, &m_lEcdoCustomPad},
+      {"NEXSIM_FAILSETINPUT", 1, 1000000, &m_lFailSetInputAt},
   };
   for (const auto& knob : aknob) {
     *knob.plValue = 0;
@@ -232,6 +239,8 @@ void CSimNexil::DropOutputs() {
   m_dqsimoutput.clear();
   for (const std::string& strPath : m_setOutstanding) unlink(strPath.c_str());
   m_setOutstanding.clear();
+  for (const auto& item : m_mapPagePool) unlink(item.second.first.c_str());
+  m_mapPagePool.clear();
 }
 
 const char* CSimNexil::InterfaceOpen(const CSimNode&, CSimNode& a_simnodeReply) {
@@ -243,6 +252,7 @@ const char* CSimNexil::InterfaceOpen(const CSimNode&, CSimNode& a_simnodeReply) 
   m_u32State = SIM_NEXILSTATE_OPEN;
   m_lGetOutputs = 0;
   m_lPages = 0;
+  m_lSetInputs = 0;
   m_lRelayed = 0;
   m_lTasksOpen = 0;
   m_simstreams.Set({});

@@ -9,7 +9,8 @@
 // It learns the output streams from the attribute tasks of a setup
 // (windowadd, setwindoworder). Each page that setinput hands over becomes
 // one output per stream of the page's side (the page as it is when no
-// stream was learned), each a new raw file converted from the page;
+// stream was learned), each a new raw file converted from the page (a user
+// action without a page passes through as its one output, without a file);
 // getoutput hands them out in stream order and answers "endofoutput" once
 // the page's outputs are out. An output handed out is removed by its
 // imageend, or by scanend (and sessionend and interfaceclose) with every
@@ -34,7 +35,12 @@
 // colour-dropout family), NEXSIM_ECDOCUSTOMNOSTATUS (those answers begin
 // with their report, without reportstatus), NEXSIM_ECDOCUSTOMPAD (their
 // report gets an element "nexsimpad" of that many characters),
-// NEXSIM_ECDOCUSTOMCUT (those answers end halfway).
+// NEXSIM_ECDOCUSTOMCUT (those answers end halfway), NEXSIM_FAILSETINPUT (the
+// n-th setinput since interfaceopen answers "fail" and makes no output),
+// NEXSIM_PAGEPOOL ("1" or "true": each stream's output is converted once
+// per scan, from the first page that needs it, and handed out as fresh hard
+// links to that copy, so that a benchmark measures the exchange rather than
+// the conversion).
 #pragma once
 
 #include <cstdint>
@@ -90,7 +96,7 @@ class CSimNexil {
   bool LoadKnobs(std::string& a_strError);
   bool LoadTestKnobs(std::string& a_strError);
   std::string NewFilePath(const char* a_szKind, const char* a_szExtension);
-  // Removes every output, handed out or not.
+  // Removes every output, handed out or not, and the pooled copies.
   void DropOutputs();
 
   // Interface, session and setup (sim_csimnexil.cpp).
@@ -115,6 +121,10 @@ class CSimNexil {
   const char* ImageEnd(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
   bool MakeOutput(const CSimNode& a_simnodePage, const CSimImage::SimRawPage& a_simrawpage,
                   const SimStream& a_simstream, SimOutput& a_simoutput);
+  // Writes the stream's converted page to the output's path, or links it to
+  // the scan's pooled copy; its size, 0 after a failure.
+  uint64_t WriteOutput(const CSimNode& a_simnodePage, const CSimImage::SimRawPage& a_simrawpage,
+                       const SimStream& a_simstream, long a_lWidth, long a_lHeight, const std::string& a_strPath);
 
   // Reports and service tasks (sim_csimnexil_service.cpp).
   const char* QuerySupport(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
@@ -148,6 +158,8 @@ class CSimNexil {
   long m_lRelays = 0;  // -1: without end
   long m_lDelayMs = 0;  // before each reply (NEXSIM_DELAY)
   long m_lPadOutput = 0;
+  long m_lFailSetInputAt = 0;
+  bool m_blPagePool = false;
   std::string m_strEcdoCustomWord;
   bool m_blEcdoCustomNoStatus = false;
   long m_lEcdoCustomPad = 0;
@@ -165,6 +177,10 @@ class CSimNexil {
   // The scan.
   long m_lGetOutputs = 0;  // getoutput tasks since interfaceopen
   long m_lPages = 0;       // pages set since interfaceopen
+  long m_lSetInputs = 0;   // setinput tasks since interfaceopen
+  // The scan's pooled outputs (NEXSIM_PAGEPOOL), by stream, side and page
+  // content: path and size.
+  std::map<std::string, std::pair<std::string, uint64_t>> m_mapPagePool;
   long m_lRelayed = 0;     // reportmessages relayed since interfaceopen
   std::deque<SimOutput> m_dqsimoutput;     // made and not yet handed out
   std::set<std::string> m_setOutstanding;  // handed out and not yet ended

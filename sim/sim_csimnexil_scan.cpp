@@ -90,6 +90,18 @@ const char* CSimNexil::SetInput(const CSimNode& a_simnode, CSimNode&) {
     unlink(simoutput.strPath.c_str());
   }
   m_dqsimoutput.clear();
+  if (++m_lSetInputs == m_lFailSetInputAt) {
+    OsLog(OS_LOG_INFO, "nexsim>>> setinput %ld fails as NEXSIM_FAILSETINPUT asks", m_lSetInputs);
+    return "fail";
+  }
+  // A user action without a page passes through as its one output.
+  if (a_simnode.Child("useraction") && !*a_simnode.ChildText("imagefilename")) {
+    SimOutput simoutput;
+    simoutput.simnodeImage = CSimNode("reportimage");
+    for (const CSimNode& simnode : a_simnode.Children()) simoutput.simnodeImage.Add(simnode);
+    m_dqsimoutput.push_back(std::move(simoutput));
+    return "success";
+  }
   CSimImage::SimRawPage simrawpage;
   long lResolution = 0;
   if (!ReadPage(a_simnode, simrawpage, lResolution)) return "fail";
@@ -127,7 +139,7 @@ bool CSimNexil::MakeOutput(const CSimNode& a_simnodePage, const CSimImage::SimRa
   a_simoutput.strPath = NewFilePath("output", ".raw");
   const uint64_t u64Size =
       lWidth > 0 && lHeight > 0
-          ? CSimImage::Convert(a_simrawpage, a_simoutput.strPath, a_simstream.iFormat, lWidth, lHeight)
+          ? WriteOutput(a_simnodePage, a_simrawpage, a_simstream, lWidth, lHeight, a_simoutput.strPath)
           : 0;
   if (u64Size == 0) return false;
   const std::string strResolution = std::to_string(a_simstream.lResolution) + "_dpi";
@@ -152,6 +164,29 @@ bool CSimNexil::MakeOutput(const CSimNode& a_simnodePage, const CSimImage::SimRa
   return true;
 }
 
+uint64_t CSimNexil::WriteOutput(const CSimNode& a_simnodePage, const CSimImage::SimRawPage& a_simrawpage,
+                                const SimStream& a_simstream, long a_lWidth, long a_lHeight,
+                                const std::string& a_strPath) {
+  if (!m_blPagePool) return CSimImage::Convert(a_simrawpage, a_strPath, a_simstream.iFormat, a_lWidth, a_lHeight);
+  // A blank page has a pooled copy of its own.
+  const std::string strKey = a_simstream.strWindowId + (a_simstream.blRear ? "/rear/" : "/front/") +
+                             a_simnodePage.ChildText("blankimagecontent");
+  std::pair<std::string, uint64_t>& pool = m_mapPagePool[strKey];
+  if (pool.second == 0) {
+    pool.first = NewFilePath("pool", ".raw");
+    pool.second = CSimImage::Convert(a_simrawpage, pool.first, a_simstream.iFormat, a_lWidth, a_lHeight);
+    if (pool.second == 0) {
+      m_mapPagePool.erase(strKey);
+      return 0;
+    }
+  }
+  if (link(pool.first.c_str(), a_strPath.c_str()) != 0) {
+    OsLog(OS_LOG_ERROR, "nexsim>>> cannot link <%s> to the pooled output <%s>", a_strPath.c_str(), pool.first.c_str());
+    return 0;
+  }
+  return pool.second;
+}
+
 // A baffle page makes no output; it only has to be a page.
 const char* CSimNexil::SetBaffle(const CSimNode& a_simnode, CSimNode&) {
   CSimImage::SimRawPage simrawpage;
@@ -169,7 +204,7 @@ const char* CSimNexil::GetOutput(const CSimNode&, CSimNode& a_simnodeReply) {
   if (itWord != m_mapGetOutputWord.end()) return itWord->second.c_str();
   if (m_dqsimoutput.empty()) return "endofoutput";
   SimOutput& simoutput = m_dqsimoutput.front();
-  m_setOutstanding.insert(simoutput.strPath);
+  if (!simoutput.strPath.empty()) m_setOutstanding.insert(simoutput.strPath);
   a_simnodeReply.Add(std::move(simoutput.simnodeImage));
   m_dqsimoutput.pop_front();
   return "success";

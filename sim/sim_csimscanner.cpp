@@ -58,6 +58,7 @@ const CSimScanner::SimCommand CSimScanner::s_asimcommand[] = {
     {"scanrequeststop", C, false, &CSimScanner::ScanRequestStop},
     {"getoutput", C, false, &CSimScanner::GetOutput},
     {"imageend", C, false, &CSimScanner::ImageEnd},
+    {"userinput", C, false, &CSimScanner::UserInput},
     {"messagerelay", S, false, &CSimScanner::MessageRelay},
     {"setupbegin", S, false, &CSimScanner::SetupBegin},
     {"setupend", S, false, &CSimScanner::SetupEnd},
@@ -91,6 +92,7 @@ const CSimScanner::SimCommand CSimScanner::s_asimcommand[] = {
 CSimScanner::~CSimScanner() {
   m_simworker.Stop();
   for (const std::string& strPath : m_setOutstanding) unlink(strPath.c_str());
+  DropPagePool();
   for (const std::string& strPath : m_vstrLogFile) unlink(strPath.c_str());
 }
 
@@ -228,6 +230,7 @@ const char* CSimScanner::SessionBegin(const CSimNode& a_simnode, CSimNode&) {
   m_esimactivity = SIM_ACTIVITY_NONE;
   m_lDiagnosticDepth = 0;
   m_blLampWarm = false;
+  m_i64PaperMs = CSimWorker::NowMs() + m_simconfig.m_lPaperAfterMs;
   const uint64_t u64Session = ++m_u64Session;
   PostOffline(u64Session);
   if (u64Function == 0 || !m_simconfig.m_blAsyncOpen) return "success";

@@ -95,10 +95,17 @@ class CSimScanner {
   const char* ScanRequestStop(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
   const char* GetOutput(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
   const char* ImageEnd(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
+  const char* UserInput(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
   void StartJob(long a_lSheets);
   void EndJob();
   const char* NextItem(CSimNode& a_simnodeReply);
   const char* DeliverImage(CSimNode& a_simnodeReply);
+  const char* DeliverUserAction(const std::string& a_strUserAction, CSimNode& a_simnodeReply);
+  // Writes the page of a stream (the index of the sheet's images) to a new
+  // file, or links it to the job's pooled copy; its size, 0 after a failure.
+  uint64_t WritePage(const std::string& a_strPath, size_t a_sizetStream, const SimStream& a_simstream, long a_lSheet,
+                     bool a_blBlank);
+  void DropPagePool();
   bool JobDone() const;
   int64_t SheetReadyMs() const;
   int FaultAtSheet() const;
@@ -197,6 +204,9 @@ class CSimScanner {
   bool m_blOwed = false;     // a "noimageready" was answered: imageavailable follows
   bool m_blOwedJob = false;  // the job that will call it is posted
   std::set<std::string> m_setOutstanding;  // image files handed out and not yet ended
+  // The job's pooled pages (pagepool) by stream and blankness: path and size.
+  std::map<std::pair<size_t, bool>, std::pair<std::string, uint64_t>> m_mapPagePool;
+  int64_t m_i64PaperMs = 0;  // when paper is in the feeder (paperafter)
 
   std::atomic<int> m_iReplyId{0};
   CSimWorker m_simworker;

@@ -4,6 +4,7 @@
 // configuration values and the names of the files it writes.
 #include <unistd.h>
 
+#include <cstring>
 #include <ctime>
 
 #include "sim_csimscanner.h"
@@ -43,6 +44,8 @@ constexpr SimInquiryRow s_asiminquiryrow[] = {
     {"supported", nullptr, "paperdetectable preview metertypeenabled calibrationtypeenabled",
      "preview metertypeenabled calibrationtypeenabled"},
 };
+
+constexpr const char* s_szPaperDetectable = "paperdetectable";
 
 // The elements of a model with an imprinter (feeder only).
 constexpr SimInquiryRow s_asiminquiryrowPrinter[] = {
@@ -93,7 +96,13 @@ CSimNode CSimScanner::ReportInquiry(bool a_blInterfaceOpen) const {
   simnodeInquiry.AddInquiry("range", "sheetheight", "1200 " + std::to_string(simmodel.lSheetHeightMax));
   for (const SimInquiryRow& row : s_asiminquiryrow) {
     const char* szValues = CSimConfig::IsFlatbed() ? row.szFlatbed : row.szAdf;
-    if (szValues) simnodeInquiry.AddInquiry(row.szKind, row.szId, szValues);
+    if (!szValues) continue;
+    // A feeder without a paper sensor does not claim one.
+    std::string strValues = szValues;
+    if (!row.szId && !m_simconfig.m_blPaperDetectable && IsListed(strValues, s_szPaperDetectable)) {
+      strValues.erase(strValues.find(s_szPaperDetectable), std::strlen(s_szPaperDetectable) + 1);
+    }
+    simnodeInquiry.AddInquiry(row.szKind, row.szId, strValues);
   }
   if (simmodel.szPrinter) {
     simnodeInquiry.AddInquiry("enum", "printer", std::string("none ") + simmodel.szPrinter);
@@ -125,6 +134,8 @@ std::string CSimScanner::ConfigValue(const std::string& a_strId) const {
   if (a_strId == "papersource") return CSimConfig::IsFlatbed() ? "flatbed" : "adf";
   if (a_strId == "paperdetected") {
     if (CSimConfig::IsFlatbed()) return "true";
+    if (!m_simconfig.m_blPaperDetectable) return std::string();
+    if (CSimWorker::NowMs() < m_i64PaperMs) return "false";
     return (m_u32State == SIM_STATE_SCANNING ? !JobDone() : m_simconfig.m_lPages > 0) ? "true" : "false";
   }
   if (a_strId == "meterpagecount" || a_strId == "metertransport") return std::to_string(m_lPageCount);

@@ -7,6 +7,7 @@
 // and called back through imageavailable once an image is there.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "os_coslog.h"
@@ -47,7 +48,9 @@ const char* CSimScanner::ScanBegin(const CSimNode& a_simnode, CSimNode& a_simnod
   if (m_blWarming) {
     const int64_t i64Left = m_i64WarmEndMs - CSimWorker::NowMs();
     if (i64Left > 0) {
-      a_simnodeReply.Add("reportlampstatus").Add("lampwarmuptime", std::to_string((i64Left + 999) / 1000));
+      if (m_simconfig.m_blWarmupReport) {
+        a_simnodeReply.Add("reportlampstatus").Add("lampwarmuptime", std::to_string((i64Left + 999) / 1000));
+      }
       return "lampswarming";
     }
     m_blWarming = false;
@@ -80,6 +83,7 @@ void CSimScanner::EndJob() {
   ++m_u64Job;
   for (const std::string& strPath : m_setOutstanding) unlink(strPath.c_str());
   m_setOutstanding.clear();
+  DropPagePool();
   m_blWarming = false;
   m_blOwed = false;
   m_u32State = SIM_STATE_SESSION;
@@ -130,6 +134,10 @@ const char* CSimScanner::NextItem(CSimNode& a_simnodeReply) {
     if (iFault == SIM_FAULT_DISCONNECT) Disconnect();
     return m_szFault;
   }
+  const auto itUserAction = m_simconfig.m_mapUserAction.find(m_lSheet + 1);
+  if (m_sizetImage == 0 && itUserAction != m_simconfig.m_mapUserAction.end()) {
+    return DeliverUserAction(itUserAction->second, a_simnodeReply);
+  }
   if (static_cast<long>(m_setOutstanding.size()) >= m_lBuffers) {
     // The next image end makes room and calls back.
     m_blOwed = true;
@@ -140,9 +148,10 @@ const char* CSimScanner::NextItem(CSimNode& a_simnodeReply) {
 
 bool CSimScanner::JobDone() const { return m_lSheet >= m_lSheets || (m_blStopRequested && m_sizetImage == 0); }
 
-// The sheet being fed is in when its delay has passed since the job began.
+// The sheet being fed is in when its delay has passed since the job began,
+// or since the paper came when the feeder was empty then.
 int64_t CSimScanner::SheetReadyMs() const {
-  return m_i64StartMs + static_cast<int64_t>(m_lSheet + 1) * m_simconfig.m_lDelayMs;
+  return std::max(m_i64StartMs, m_i64PaperMs) + static_cast<int64_t>(m_lSheet + 1) * m_simconfig.m_lDelayMs;
 }
 
 // The fault that stops the job at the sheet about to be fed, or -1.
@@ -164,15 +173,16 @@ const char* CSimScanner::DeliverImage(CSimNode& a_simnodeReply) {
   }
   const SimStream& simstream = *vpsimstream[m_sizetImage];
   const long lSheet = m_lSheet + 1;
-  const long lWidth = CSimImage::PixelsAt(CSimImage::s_lA4Width, simstream.lResolution);
-  const long lHeight = CSimImage::PixelsAt(CSimImage::s_lA4Height, simstream.lResolution);
   const bool blBlank = m_simconfig.m_setBlank.count(lSheet) > 0;
   const std::string strPath = NewFilePath("image", ".raw");
-  const uint64_t u64Size = CSimImage::Write(strPath, simstream.iFormat, lWidth, lHeight,
-                                            std::to_string(lSheet) + (simstream.blRear ? "R" : "F"), blBlank);
+  const uint64_t u64Size = WritePage(strPath, m_sizetImage, simstream, lSheet, blBlank);
   if (u64Size == 0) return "fail";
   m_setOutstanding.insert(strPath);
-  if (m_sizetImage == 0) ++m_lPageCount;
+  const bool blMultifeed = m_simconfig.m_setMultifeedFlag.count(lSheet) > 0;
+  if (m_sizetImage == 0) {
+    ++m_lPageCount;
+    if (blMultifeed) ++m_lMultifeeds;  // the device counts the sheet once and feeds on
+  }
   ++m_lImageCounter;
 
   auto itPatch = m_simconfig.m_mapPatch.find(lSheet);
@@ -184,7 +194,8 @@ const char* CSimScanner::DeliverImage(CSimNode& a_simnodeReply) {
   simnodeImage.Add("cameratype", simstream.blRear ? "rear" : "front");
   simnodeImage.Add("cameraid", simstream.strCameraId);
   simnodeImage.Add("windowid", simstream.strWindowId);
-  simnodeImage.Add("imagetype", blPatch ? itPatch->second : "document");
+  const bool blBaffle = m_simconfig.m_setBaffle.count(lSheet) > 0;
+  simnodeImage.Add("imagetype", blBaffle ? "bafflebackground" : blPatch ? itPatch->second : "document");
   simnodeImage.Add("compressionmode", "none");
   simnodeImage.Add("imagefilename", strPath);
   simnodeImage.Add("imageformat", simstream.strFormat);
@@ -193,10 +204,16 @@ const char* CSimScanner::DeliverImage(CSimNode& a_simnodeReply) {
   simnodeImage.Add("imagesize", std::to_string(u64Size));
   simnodeImage.Add("imageresolutionx", std::to_string(simstream.lResolution) + "_dpi");
   simnodeImage.Add("imageresolutiony", std::to_string(simstream.lResolution) + "_dpi");
-  simnodeImage.Add("multifeed", "false");
+  simnodeImage.Add("multifeed", blMultifeed ? "true" : "false");
   simnodeImage.Add("patchdetected", blPatch ? "true" : "false");
   if (blPatch) simnodeImage.Add("patchtype", itPatch->second);
   simnodeImage.Add("blankimagecontent", blBlank ? "0" : "25");
+  auto itAutoColor = m_simconfig.m_mapAutoColor.find(lSheet);
+  if (itAutoColor == m_simconfig.m_mapAutoColor.end()) itAutoColor = m_simconfig.m_mapAutoColor.find(0);
+  if (itAutoColor != m_simconfig.m_mapAutoColor.end()) {
+    simnodeImage.Add("autocoloramount", std::to_string(itAutoColor->second.first));
+    simnodeImage.Add("autocolorthreshold", std::to_string(itAutoColor->second.second));
+  }
   if (m_simconfig.m_lPadImage > 0) simnodeImage.Add("padding", std::string(m_simconfig.m_lPadImage, 'x'));
   if (m_simconfig.m_psimmodel->szPrinter) {
     const long lIndex = std::strtol(ConfigValue("printerindex").c_str(), nullptr, 10);
@@ -206,6 +223,51 @@ const char* CSimScanner::DeliverImage(CSimNode& a_simnodeReply) {
   if (++m_sizetImage == vpsimstream.size()) m_blSheetEnd = true;
   return "success";
 }
+
+uint64_t CSimScanner::WritePage(const std::string& a_strPath, size_t a_sizetStream, const SimStream& a_simstream,
+                                long a_lSheet, bool a_blBlank) {
+  const long lWidth = CSimImage::PixelsAt(CSimImage::s_lA4Width, a_simstream.lResolution);
+  const long lHeight = CSimImage::PixelsAt(CSimImage::s_lA4Height, a_simstream.lResolution);
+  const std::string strLabel = std::to_string(a_lSheet) + (a_simstream.blRear ? "R" : "F");
+  if (!m_simconfig.m_blPagePool) {
+    return CSimImage::Write(a_strPath, a_simstream.iFormat, lWidth, lHeight, strLabel, a_blBlank);
+  }
+  // The pooled page keeps the label of the first sheet that needed it.
+  std::pair<std::string, uint64_t>& pool = m_mapPagePool[{a_sizetStream, a_blBlank}];
+  if (pool.second == 0) {
+    pool.first = NewFilePath("pool", ".raw");
+    pool.second = CSimImage::Write(pool.first, a_simstream.iFormat, lWidth, lHeight, strLabel, a_blBlank);
+    if (pool.second == 0) {
+      m_mapPagePool.erase({a_sizetStream, a_blBlank});
+      return 0;
+    }
+  }
+  if (link(pool.first.c_str(), a_strPath.c_str()) != 0) {
+    OsLog(OS_LOG_ERROR, "simscan>>> cannot link <%s> to the pooled page <%s>", a_strPath.c_str(), pool.first.c_str());
+    return 0;
+  }
+  return pool.second;
+}
+
+void CSimScanner::DropPagePool() {
+  for (const auto& item : m_mapPagePool) unlink(item.second.first.c_str());
+  m_mapPagePool.clear();
+}
+
+// The sheet asks the user to act: one record without a file stands for its
+// images, and its sheet ends.
+const char* CSimScanner::DeliverUserAction(const std::string& a_strUserAction, CSimNode& a_simnodeReply) {
+  ++m_lPageCount;
+  CSimNode& simnodeImage = a_simnodeReply.Add("reportimage");
+  simnodeImage.Add("sheetnumber", std::to_string(m_lSheet + 1));
+  simnodeImage.Add("cameratype", "front");
+  simnodeImage.Add("useraction", a_strUserAction);
+  m_blSheetEnd = true;
+  return "useraction";
+}
+
+// What the user chose: the job goes on whatever it was.
+const char* CSimScanner::UserInput(const CSimNode&, CSimNode&) { return "success"; }
 
 const char* CSimScanner::ImageEnd(const CSimNode& a_simnode, CSimNode&) {
   const std::string strPath = a_simnode.ChildText("imagefilename");
@@ -242,8 +304,10 @@ void CSimScanner::ImageAvailable(uint64_t a_u64Job) {
         OweImageAvailable(i64ReadyMs);
         return;
       }
-      // Without room the next image end posts again.
-      if (FaultAtSheet() < 0 && static_cast<long>(m_setOutstanding.size()) >= m_lBuffers) return;
+      // Without room the next image end posts again (a fault or a user
+      // action needs none).
+      const bool blUserAction = m_sizetImage == 0 && m_simconfig.m_mapUserAction.count(m_lSheet + 1) > 0;
+      if (FaultAtSheet() < 0 && !blUserAction && static_cast<long>(m_setOutstanding.size()) >= m_lBuffers) return;
     }
     m_blOwed = false;
     u64Session = m_u64Session;

@@ -8,9 +8,6 @@
 
 namespace {
 
-constexpr EDBBIN s_aedbbinCameras[] = {DB_BIN_BITONAL_FRONT, DB_BIN_BITONAL_REAR, DB_BIN_COLOR_FRONT,
-                                       DB_BIN_COLOR_REAR};
-
 class DevCounters : public devtest::DeviceFixture {
  protected:
   void TearDown() override {
@@ -26,16 +23,6 @@ class DevCounters : public devtest::DeviceFixture {
   }
   // The value stored as it stands: no rule adjusts the others.
   void Force(EDBID a_edbid, long a_lValue) { Datum(a_edbid)->ForceCurrentLong(a_lValue); }
-  // The cameras of the bins given on, the others off.
-  void Cameras(const std::vector<EDBBIN>& a_vecedbbin) {
-    for (EDBBIN edbbin : s_aedbbinCameras) {
-      bool blOn = false;
-      for (EDBBIN edbbinOn : a_vecedbbin) blOn = blOn || edbbinOn == edbbin;
-      CDbDatum* pdbdatum = m_pdatabase->FindInBin(edbbin, DB_ID_CAMERAENABLE);
-      ASSERT_NE(pdbdatum, nullptr) << edbbin;
-      pdbdatum->ForceCurrentLong(blOn ? DB_ID_CAMERAENABLE_ENUM_TRUE : DB_ID_CAMERAENABLE_ENUM_FALSE);
-    }
-  }
 };
 
 TEST_F(DevCounters, TheExpectedImagesFollowCountsCamerasAndTheKindOfScan) {

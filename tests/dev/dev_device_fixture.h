@@ -98,6 +98,17 @@ class DeviceFixture : public dbtest::DbFixture {
     m_pdatabase->ConfigSetString("modeldirectoryflatbed", a_strDirectory.c_str(), DB_CONFIGTARGET_COMMON);
   }
 
+  // The cameras of the bins given on, those of the other bins 2..5 off.
+  void Cameras(const std::vector<EDBBIN>& a_vecedbbin) {
+    for (EDBBIN edbbin : {DB_BIN_BITONAL_FRONT, DB_BIN_BITONAL_REAR, DB_BIN_COLOR_FRONT, DB_BIN_COLOR_REAR}) {
+      bool blOn = false;
+      for (EDBBIN edbbinOn : a_vecedbbin) blOn = blOn || edbbinOn == edbbin;
+      CDbDatum* pdbdatum = m_pdatabase->FindInBin(edbbin, DB_ID_CAMERAENABLE);
+      ASSERT_NE(pdbdatum, nullptr) << edbbin;
+      pdbdatum->ForceCurrentLong(blOn ? DB_ID_CAMERAENABLE_ENUM_TRUE : DB_ID_CAMERAENABLE_ENUM_FALSE);
+    }
+  }
+
   // The simulate block of interfaceopen: simflags by id (images into the
   // test's root).
   static std::string Simulate(const std::vector<std::pair<std::string, std::string>>& a_vecFlags = {}) {

@@ -3,7 +3,7 @@ of the simulated scanner go in through setinput and come out as one file per str
 format and resolution of the stream, removed again at imageend or scanend. Every reply is checked for the
 task layout and, at the end, by xmllint. The host program's argument vector is checked here too.
 
-    check_nexil.py NEXIL_ADF NEXIL_FLATBED SCANNER_ADF DRAVIX GROUP
+    check_nexil.py NEXIL_ADF NEXIL_FLATBED SCANNER_ADF DRAVIX GROUP SIMSCAN_TOOL
 
 Each group runs in a process of its own (the library is one per loaded copy) inside a throwaway root."""
 import os
@@ -16,7 +16,7 @@ import xml.etree.ElementTree as ET
 import simtasks
 from simtasks import check_layout, group, leaf
 
-NEXIL, NEXIL_FLATBED, SCANNER, DRAVIX, GROUP = sys.argv[1:6]
+NEXIL, NEXIL_FLATBED, SCANNER, DRAVIX, GROUP, TOOL = sys.argv[1:7]
 A4 = (9921, 14031)  # 1/1200 inch
 
 for name in [n for n in os.environ if n.startswith(("SIMSCAN_", "NEXSIM_", "NEXIL_", "DRAVIX_"))]:
@@ -395,6 +395,99 @@ def knobs_the_adapter_tests_use():
     assert max(len(f) for line in lines for f in line[4:-1]) <= len("imagefilename=") + 200
     for name in ("NEXSIM_TASKLOG", "NEXSIM_GETOUTPUTWORD", "NEXSIM_RELAY", "NEXSIM_PADOUTPUT"):
         del os.environ[name]
+
+
+@group
+def knobs_failing_setinput_pooled_outputs_and_autocolor():
+    """NEXSIM_FAILSETINPUT: the n-th setinput since interfaceopen answers fail and makes no output, the next
+    ones go on. NEXSIM_PAGEPOOL: each stream's output is converted once per scan, from the first page that
+    needs it (a blank page has its own), and handed out as fresh hard links; imageend removes the link,
+    scanend the pooled copies. The page's autocolor figures reach its outputs."""
+    os.environ.update(NEXSIM_FAILSETINPUT="2", NEXSIM_PAGEPOOL="1")
+    scanner, nexil = Scanner(), Library(NEXIL, "NexEntry")
+    scanner.start(pages=4, blank=3, autocolor="40/30,2:7/9")
+    pages = scanner.pages()
+    nexil.open()
+    nexil.setup([("front", "color", "window_004", "gray_8", 100), ("rear", "color", "window_005", "gray_8", 100)])
+    nexil.send("scanbegin", leaf("imagebuffercount", 8), "success")
+    nexil.send("setinput", pages[0], "success")
+    nexil.send("setinput", pages[1], "fail")
+    nexil.send("getoutput", "", "endofoutput")
+    found = [outputs(nexil, page) for page in pages]
+    assert [len(f) for f in found] == [1] * 8
+    found = [f[0] for f in found]
+    paths = [o["imagefilename"] for o in found]
+    inodes = [os.stat(p).st_ino for p in paths]
+    # front and rear of sheets 1, 2, 4 share a copy each; the blank sheet 3 has copies of its own
+    assert len(set(paths)) == 8 and len(set(inodes)) == 4, inodes
+    assert inodes[0] == inodes[2] == inodes[6] and inodes[1] == inodes[3] == inodes[7], inodes
+    page_files = [re.search("<imagefilename>(.*?)<", p).group(1) for p in pages]
+    assert open(page_files[0], "rb").read() != open(page_files[2], "rb").read()  # the pages differ, not the copies
+    assert [(o["sheetnumber"], o["autocoloramount"], o["autocolorthreshold"]) for o in found[::2]] == \
+        [("1", "40", "30"), ("2", "7", "9"), ("3", "40", "30"), ("4", "40", "30")]
+    assert len(os.listdir(OUTPUTS)) == 8 + 4
+    for path in paths:
+        nexil.send("imageend", leaf("imagefilename", path), "success")
+    assert len(os.listdir(OUTPUTS)) == 4
+    nexil.send("scanend", "", "success")
+    assert os.listdir(OUTPUTS) == []
+    nexil.close()
+    scanner.stop()
+    for name in ("NEXSIM_FAILSETINPUT", "NEXSIM_PAGEPOOL"):
+        del os.environ[name]
+    # A user action without a page passes through as it is, with nothing to end.
+    nexil.open()
+    nexil.send("scanbegin", leaf("imagebuffercount", 2), "success")
+    action = leaf("sheetnumber", 2) + leaf("cameratype", "front") + leaf("useraction", "show")
+    nexil.send("setinput", action, "success")
+    status, root = nexil.send("getoutput", "", "success")
+    assert {e.tag: e.text for e in root.find("reportimage")} == {"sheetnumber": "2", "cameratype": "front",
+                                                                 "useraction": "show"}
+    nexil.send("getoutput", "", "endofoutput")
+    nexil.send("scanend", "", "success")
+    nexil.close()
+    for knob, value in (("NEXSIM_FAILSETINPUT", "0"), ("NEXSIM_FAILSETINPUT", "x"), ("NEXSIM_PAGEPOOL", "yes")):
+        os.environ[knob] = value
+        nexil.send("interfaceopen", "", "fail")
+        del os.environ[knob]
+
+
+# ---------------------------------------------------------------------------------------------------------------------
+# simscan with the library in process
+
+
+@group
+def tool_passes_each_page_through_the_library():
+    """simscan --nexil: per page setinput, getoutput until endofoutput, imageend of each output, then the page's
+    imageend; the saved images are the library's outputs; nothing is left in either directory."""
+    out = os.path.join(ROOT, "out")
+    os.mkdir(out)
+    log = os.path.join(ROOT, "tasks.log")
+    os.environ["NEXSIM_TASKLOG"] = log
+    run = subprocess.run([TOOL, "--quiet", "--nexil", NEXIL, "--out", out, "--flag", "imagedirectory=" + PAGES,
+                          "--flag", "pages=2", "--format", "gray_8", "--resolution", "100"],
+                         capture_output=True, text=True)
+    del os.environ["NEXSIM_TASKLOG"]
+    assert run.returncode == 0, run.stdout + run.stderr
+    lines = run.stdout.splitlines()
+    page = ["getoutput: success", "nexil/setinput: success", "nexil/getoutput: success",
+            "nexil/imageend: success", "nexil/getoutput: endofoutput", "imageend: success"]
+    first = lines.index("getoutput: success")
+    assert lines[first:first + 6] == page, lines
+    assert lines.count("nexil/setinput: success") == 4 and "images: 4" in lines, lines
+    assert [line.split("\t")[3] for line in open(log)][:2] == ["interfaceopen", "sessionbegin"]
+    assert sorted(os.listdir(out)) == ["image-0001-sheet1-front.pgm", "image-0002-sheet1-rear.pgm",
+                                       "image-0003-sheet2-front.pgm", "image-0004-sheet2-rear.pgm"]
+    assert os.listdir(PAGES) == [] and os.listdir(OUTPUTS) == []
+    # A setinput that fails ends the run with 1, and still nothing is left.
+    os.environ["NEXSIM_FAILSETINPUT"] = "2"
+    run = subprocess.run([TOOL, "--quiet", "--nexil", NEXIL, "--flag", "imagedirectory=" + PAGES],
+                         capture_output=True, text=True)
+    del os.environ["NEXSIM_FAILSETINPUT"]
+    assert run.returncode == 1 and "nexil/setinput: fail" in run.stdout, run.stdout
+    assert os.listdir(PAGES) == [] and os.listdir(OUTPUTS) == []
+    run = subprocess.run([TOOL, "--nexil", os.path.join(ROOT, "none.so")], capture_output=True, text=True)
+    assert run.returncode == 1 and "cannot load" in run.stderr, run.stderr
 
 
 # ---------------------------------------------------------------------------------------------------------------------

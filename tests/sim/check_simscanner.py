@@ -323,6 +323,74 @@ def batch_stop_and_paper():
 
 
 @group
+def batch_paper_after_warm_up_report_and_no_sensor():
+    """paperafter keeps the feeder empty for that long after sessionbegin: paperdetected answers false and the
+    first sheet of a job begun meanwhile comes once the paper is there. warmupreport=false answers lampswarming
+    without its reportlampstatus. paperdetectable=false leaves the sensor out of the inquiry and paperdetected
+    out of getconfig."""
+    unit = UNITS["adf"]
+    began = time.monotonic()
+    unit.open(pages=1, paperafter=1200)
+    unit.register("imageavailable")
+    status, root = unit.send("getconfig", leaf("id", "paperdetected"), "success")
+    assert root.find("reportconfig/paperdetected").text == "false"
+    unit.send("scanbegin", leaf("imagebuffercount", 4), "success")
+    unit.send("getoutput", "", "noimageready")
+    unit.wait(lambda calls: len(calls) == 1)
+    assert time.monotonic() - began >= 1.2
+    status, root = unit.send("getconfig", leaf("id", "paperdetected"), "success")
+    assert root.find("reportconfig/paperdetected").text == "true"
+    unit.send("getoutput", "", "success")
+    unit.send("scanend", "", "success")
+    unit.close()
+    unit.open(pages=1, warmup=600, warmupreport="false")
+    status, root = unit.send("scanbegin", leaf("imagebuffercount", 1), "lampswarming")
+    assert root.find("reportlampstatus") is None
+    unit.send("scanend", "", "success")
+    unit.close()
+    for detectable in ("true", "false"):
+        unit.open(pages=1, paperdetectable=detectable)
+        status, root = unit.send("querysupport", "", "success")
+        supported = [e.text for e in root.find("reportinquiry/supported")]
+        assert ("paperdetectable" in supported) == (detectable == "true") and "preview" in supported, supported
+        status, root = unit.send("getconfig", leaf("id", "paperdetected") + leaf("id", "model"), "success")
+        assert [e.tag for e in root.find("reportconfig")] == (["paperdetected", "model"] if detectable == "true"
+                                                              else ["model"])
+        unit.close()
+
+
+@group
+def batch_page_pool_links_one_file_per_stream():
+    """pagepool writes each stream's page once per job (a blank page once more) and hands out fresh hard links
+    to it; imageend removes the link, scanend the pooled pages."""
+    unit = UNITS["adf"]
+    unit.open(pages=3, blank="2", pagepool="true")
+    unit.send("scanbegin", leaf("imagebuffercount", 8), "success")
+    images = []
+    while True:
+        status, root = unit.send("getoutput")
+        if status == "endofoutput":
+            break
+        if status == "success":
+            images.append({e.tag: e.text for e in root.find("reportimage")})
+    paths = [i["imagefilename"] for i in images]
+    assert len(images) == 6 and len(set(paths)) == 6
+    inodes = [os.stat(p).st_ino for p in paths]
+    # front 1, rear 1, front 2 (blank), rear 2 (blank), front 3, rear 3
+    assert inodes[0] == inodes[4] and inodes[1] == inodes[5] and len(set(inodes)) == 4, inodes
+    for image, path in zip(images, paths):
+        assert os.path.getsize(path) == int(image["imagesize"]) and os.stat(path).st_nlink >= 2
+    assert len(os.listdir(IMAGES)) == 6 + 4
+    for path in paths:
+        unit.send("imageend", leaf("imagefilename", path), "success")
+        assert not os.path.exists(path)
+    assert len(os.listdir(IMAGES)) == 4
+    unit.send("scanend", "", "success")
+    assert os.listdir(IMAGES) == []
+    unit.close()
+
+
+@group
 def batch_inquiry_follows_the_grammar():
     """What the database reads: interfaceopen reports the model and serial number, querysupport a
     reportinquiry of range, enum, string and supported elements only, each with its id first, holding the
@@ -506,6 +574,56 @@ def faults_blank_and_patch_sheets():
 
 
 @group
+def faults_sheets_that_go_on():
+    """Sheets the job goes on after: a baffle sheet's images say bafflebackground, a multifeed-flag sheet's say
+    multifeed true (counted once in reportscanend), a user-action sheet answers useraction with a record
+    without a file in place of its images (a userinput is taken while scanning), and every image carries the
+    autocolor figures of its sheet."""
+    unit = UNITS["adf"]
+    unit.open(pages=4, baffle="1", multifeedflag="3", useraction="2:continue", autocolor="40/30,3:0/25")
+    unit.send("userinput", leaf("useraction", "continue"), "invalidstate")
+    unit.send("scanbegin", leaf("imagebuffercount", 8), "success")
+    statuses, records = [], []
+    while True:
+        status, root = unit.send("getoutput")
+        statuses.append(status)
+        if status in ("success", "useraction"):
+            records.append({e.tag: e.text for e in root.find("reportimage")})
+        if status == "useraction":
+            unit.send("userinput", leaf("useraction", records[-1]["useraction"]), "success")
+        if status not in ("success", "useraction", "endofsheet"):
+            break
+    assert statuses == ["success", "success", "endofsheet", "useraction", "endofsheet"] + \
+        ["success", "success", "endofsheet"] * 2 + ["endofoutput"], statuses
+    action = records[2]
+    assert action["useraction"] == "continue" and action["sheetnumber"] == "2" and "imagefilename" not in action
+    images = records[:2] + records[3:]
+    assert [i["sheetnumber"] for i in images] == ["1", "1", "3", "3", "4", "4"]
+    assert [i["imagetype"] for i in images] == ["bafflebackground"] * 2 + ["document"] * 4
+    assert [i["multifeed"] for i in images] == ["false", "false", "true", "true", "false", "false"]
+    assert [(i["autocoloramount"], i["autocolorthreshold"]) for i in images] == \
+        [("40", "30")] * 2 + [("0", "25")] * 2 + [("40", "30")] * 2
+    for image in images:
+        unit.send("imageend", leaf("imagefilename", image["imagefilename"]), "success")
+    status, root = unit.send("scanend", "", "success")
+    assert root.find("reportscanend/multifeedcount").text == "1"
+    unit.close()
+    # A user action without its own text asks to be shown; without autocolor no figures are told.
+    unit.open(pages=1, useraction="1")
+    images, sheet_ends, status = unit.scan()
+    assert (images, sheet_ends, status) == ([], 0, "useraction")
+    assert unit.last.count("<useraction>show</useraction>") == 1
+    assert [unit.send("getoutput")[0] for _ in range(2)] == ["endofsheet", "endofoutput"]
+    unit.send("scanend", "", "success")
+    unit.close()
+    unit.open(pages=1)
+    images, _, _ = unit.scan()
+    assert "autocoloramount" not in images[0]
+    unit.send("scanend", "", "success")
+    unit.close()
+
+
+@group
 def faults_getoutput_words_and_padded_images():
     """getoutputword answers the n-th getoutput of each job with a word and no image; padimage pads every image
     description."""
@@ -662,7 +780,10 @@ def badinput_gets_a_clear_status():
                   {"simmodel": "oak"}, {"delay": ""}, {"paperjam": 0}, {"blank": "1,,2"}, {"patch": "2:staple"},
                   {"busy": "maybe"}, {"busyafter": "x"}, {"busyafter": "-2"}, {"getoutputword": "1:BUSY"},
                   {"getoutputword": "0:busy"},
-                  {"getoutputword": "2"}, {"padimage": "-1"}, {"padimage": 16777217}, {"imagedirectory": os.path.join(ROOT, "missing")}, {"duplex": "yes"},
+                  {"getoutputword": "2"}, {"baffle": "0"}, {"multifeedflag": ""}, {"useraction": "1:two words"},
+                  {"useraction": "x:show"}, {"autocolor": "40"}, {"autocolor": "40/x"}, {"autocolor": "0:40/30"},
+                  {"autocolor": "2:40/30,"}, {"paperafter": "-1"}, {"warmupreport": "maybe"}, {"pagepool": "2"},
+                  {"paperdetectable": ""}, {"padimage": "-1"}, {"padimage": 16777217}, {"imagedirectory": os.path.join(ROOT, "missing")}, {"duplex": "yes"},
                   {"inquiry": os.path.join(ROOT, "missing.inquiry")}, {"inquiry": not_xml()}):
         unit.send("interfaceopen", simulate(**flags), "fail")
     unit.open(pages=1)
@@ -844,6 +965,10 @@ def tool_runs_a_batch():
     run = subprocess.run([TOOL, "--library", FLATBED, "--quiet", "--flag", "imagedirectory=" + IMAGES],
                          capture_output=True, text=True)
     assert run.returncode == 0 and "images: 1" in run.stdout, run.stdout + run.stderr
+    # A user action is answered with a userinput and the batch goes on; pooled pages change nothing for it.
+    run = subprocess.run([TOOL, "--quiet", "--flag", "imagedirectory=" + IMAGES, "--flag", "pages=3", "--flag",
+                          "useraction=2", "--flag", "pagepool=true"], capture_output=True, text=True)
+    assert run.returncode == 0 and "userinput: success" in run.stdout and "images: 4" in run.stdout, run.stdout
     run = subprocess.run([TOOL, "--library", os.path.join(ROOT, "none.so")], capture_output=True, text=True)
     assert run.returncode == 1 and "cannot load" in run.stderr, run.stderr
     assert os.listdir(IMAGES) == []
