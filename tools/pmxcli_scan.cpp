@@ -9,6 +9,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -123,8 +124,14 @@ class ScanSession {
 
   bool Open() {
     std::string simulate = Leaf("simulation", "true");
-    std::vector<std::pair<std::string, std::string>> flags = {
-        {"pages", std::to_string(options_.pages)}, {"duplex", options_.duplex ? "true" : "false"}};
+    // A --flag of the same id wins over what the options say.
+    std::vector<std::pair<std::string, std::string>> flags;
+    for (const auto& [id, value] : {std::pair<std::string, std::string>{"pages", std::to_string(options_.pages)},
+                                    {"duplex", options_.duplex ? "true" : "false"}}) {
+      const bool given = std::any_of(options_.flags.begin(), options_.flags.end(),
+                                     [&id](const auto& flag) { return flag.first == id; });
+      if (!given) flags.emplace_back(id, value);
+    }
     flags.insert(flags.end(), options_.flags.begin(), options_.flags.end());
     for (const auto& [id, value] : flags) {
       simulate += "<simflag>" + Leaf("id", id) + Leaf("value", value) + Leaf("text", "") + "</simflag>";
