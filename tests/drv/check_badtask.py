@@ -6,7 +6,7 @@ an open session of the simulated scanner.
 Groups: driver (DriverEntry after sessionbegin), data (DataEntry). For every row: a reply a front end can read
 (its layout and byte count checked as it arrives, xmllint at the end), a refusal word, no crash, nothing lost (a get
 of imageresolutionx answers as before, so the session stays where it was), the next task's reply carries its own
-id, and the log has grown by a line about the row."""
+id, and the log (without the debug log's copy of every task) has grown by a line about the row."""
 import os
 import sys
 
@@ -19,7 +19,7 @@ REFUSALS = {"fail", "invalidstate", "badvalue", "badid", "notsupported", "notava
             "nomemory", "badxml", "badtask"}
 
 
-# Rows whose text still asks for something harmless, answered as asked.
+# Rows whose text still asks for something harmless, answered as asked (and so not logged as a refusal).
 ANSWERED = {name: {"success"} for name in ("1 MiB attribute", "nested setmany", "resourceunlock with no lock")}
 
 
@@ -146,7 +146,7 @@ def driver_table(front):
             refused(front, name, data, "DriverEntry", REFUSALS | ANSWERED.get(name, set()))
             assert resolution(front) == before, name
             next_own_id(front, "DriverEntry")
-            assert len(front.log()) > mark, "no log line for " + name
+            assert name in ANSWERED or len(front.log()) > mark, "no log line for " + name
         except AssertionError as error:
             failures.append("%s: %s" % (name, str(error)[:300]))
     assert not any(name == "x" for _, names, _ in os.walk(front.root) for name in names)
@@ -184,4 +184,6 @@ def data_table(front):
 
 
 if __name__ == "__main__":
-    drvfront.main(sys.argv)
+    # Without the debug log every task's text is not logged: a row's line is the refusal's own.
+    stage, name = sys.argv[1], sys.argv[2]
+    drvfront.run_groups(stage, name, debug=False)
