@@ -6,7 +6,7 @@ the same sheet and side (simscan --out with the same format, resolution and flag
 
 Groups: formats (3 duplex sheets in bw, gray_8 and rgb_24 at 150 dpi), paperjam (a jam on sheet 2: the pages
 of sheet 1 written, the word printed, exit 2, and the driver still closed), badinput (options and places a
-user gets wrong, refused before any scan), endings (a batch of no sheets; a page that cannot be written),
+user gets wrong, refused before any scan), setup (each format and sides taken by the driver), endings (a batch of no sheets; a page that cannot be written),
 scripted (the tool alone on a scripted DriverEntry, tests/tools/scriptdriver: pages as given, a description that
 does not fit its file skipped, every ending closing the driver)."""
 import glob
@@ -236,6 +236,18 @@ def group_badinput(tool, simscan, stage):
         assert status == 1 and "cannot make" in err, (status, err)
 
 
+def group_setup(tool, simscan, stage):
+    """Every format with both sides and with the front alone: the driver takes the opening and the setmany, and
+    whatever the scan then does, the driver is closed."""
+    for fmt in ("bw", "gray_8", "rgb_24"):
+        for sides in ("--duplex", "--simplex"):
+            with Root(stage) as root:
+                status, lines, err = scan(tool, root, "--pages", "1", "--format", fmt, "--resolution", "150", sides)
+                refused = [line for line in lines if line.split(":")[0] in ("interfaceopen", "sessionbegin", "setmany")]
+                assert status in (0, 2) and not refused, (fmt, sides, status, lines, err)
+                check_closed(root, ("sessionend", "interfaceclose"))
+
+
 def group_endings(tool, simscan, stage):
     with Root(stage) as root:
         # No sheets: the batch ends at once, with no file.
@@ -362,8 +374,8 @@ def group_scripted(tool, simscan, stage, library):
         check_summary(lines, 0)
 
 
-GROUPS = {"formats": group_formats, "paperjam": group_paperjam, "badinput": group_badinput, "endings": group_endings,
-          "scripted": group_scripted}
+GROUPS = {"formats": group_formats, "paperjam": group_paperjam, "badinput": group_badinput, "setup": group_setup,
+          "endings": group_endings, "scripted": group_scripted}
 
 if __name__ == "__main__":
     tool, simscan, stage, name = sys.argv[1:5]
