@@ -221,7 +221,9 @@ bool DescribePage(const std::string& reply, PageImage* page, std::string* reason
     for (long width : Candidates(width1200, page->resolution)) {
       const uint64_t pixelBytes = PixelBytes(page->format, width);
       for (uint64_t lineBytes : {pixelBytes, (pixelBytes + 3) / 4 * 4}) {
-        if (height > 0 && width > 0 && lineBytes * static_cast<uint64_t>(height) == static_cast<uint64_t>(size)) {
+        // Divided, not multiplied: a description's sizes may be anything.
+        const uint64_t bytes = static_cast<uint64_t>(size);
+        if (height > 0 && width > 0 && bytes % lineBytes == 0 && bytes / lineBytes == static_cast<uint64_t>(height)) {
           page->width = width;
           page->height = height;
           page->pixelBytes = pixelBytes;

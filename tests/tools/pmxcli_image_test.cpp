@@ -65,6 +65,8 @@ TEST(PmxcliImage, DescribeChecksEverySizeAgainstTheFile) {
       {"compressed data", "gray_8", 13 * 8, 5 * 8, 13 * 5, 13 * 5, "jpeg", false, 0, 0, 0},
       {"no width", "gray_8", 0, 5 * 8, 13 * 5, 13 * 5, "none", false, 0, 0, 0},
       {"negative height", "gray_8", 13 * 8, -40, 13 * 5, 13 * 5, "none", false, 0, 0, 0},
+      // Lines times height past 2^64 must not wrap around to imagesize.
+      {"sizes that overflow", "rgb_24", 1000000000, 1000000000, 13 * 5, 13 * 5, "none", false, 0, 0, 0},
   };
   for (const auto& test : cases) {
     const std::string file = Raw("raw.bin", static_cast<size_t>(test.fileSize));
