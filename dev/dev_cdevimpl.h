@@ -11,13 +11,16 @@
 // (dev_cdevimpl_counter.cpp), the session's opening and completion
 // (dev_cdevimpl_open.cpp, dev_cdevimpl_complete.cpp), the device state
 // (dev_cdevimpl_session.cpp) and the settings transfer
-// (dev_cdevimpl_setup.cpp, dev_cdevimpl_tasks.cpp), the scan statistics
-// and image dump (dev_cdevimpl_statistics.cpp) and the feeder state
-// (dev_cdevimpl_feeder.cpp). The scan,
+// (dev_cdevimpl_setup.cpp, dev_cdevimpl_tasks.cpp), the scan pipeline
+// (dev_cdevimpl_scan.cpp ScanBegin, dev_cdevimpl_scanthread.cpp the scan
+// thread, dev_cdevimpl_scanstop.cpp the stop and ScanEnd,
+// dev_cdevimpl_output.cpp GetOutput and ImageEnd, dev_cdevimpl_blank.cpp
+// blank images), the scan statistics and image dump
+// (dev_cdevimpl_statistics.cpp) and the feeder state
+// (dev_cdevimpl_feeder.cpp). The image processing of a scan, the
 // calibration, diagnostics, logs and reports are declared with least bodies
 // (dev_cdevimpl_least.cpp) that log "not built yet" and answer the facade's
-// failure value (a scan "runs" from ScanBegin to ScanEnd without images),
-// until their own units replace them.
+// failure value, until their own units replace them.
 //
 // Threads: the caller's thread opens and closes the interface and destroys
 // the object; the library callbacks, the scan and the worker threads read
@@ -293,10 +296,8 @@ class CDevImpl {
   // Scan and hand-off.
   EOSSTS ScanBegin();
   void ScanEnd();
-  // Wakes the scan thread. Until the scan thread exists it only counts, and
-  // the count is read back (tests).
+  // Wakes the scan thread; nothing when there is none.
   void ScanThreadSetEvent();
-  long ScanThreadEventCount() const { return m_lScanThreadEventsLeast.load(); }
   // 2 when the feeder holds paper (or it cannot tell), 1 when not.
   long ScanIsFeederLoaded(bool a_blPreview);
   EOSSTS ScanRequestStop(EDEVSTOPACTION a_edevstopaction);
@@ -406,6 +407,29 @@ class CDevImpl {
   void StatisticsStart();
   void StatisticsUpdate(const char* a_szText, int a_iImageCount, int a_iPageSideCount, int a_iPageCount);
   void SaveImage(const char* a_szText);
+  // ScanBegin's steps (dev_cdevimpl_scan.cpp), on the caller's thread under
+  // the database lock.
+  void ScanReadSettings(CDatabase& a_database);
+  long ScanCacheSize(CDatabase& a_database);
+  void ScanDumpSetup(CDatabase& a_database);
+  // The scan thread (dev_cdevimpl_scanthread.cpp): its procedure, the job
+  // up to its final status, and the end whatever the path.
+  static void* ScanThreadProc(void* a_pvThread);
+  EDEVSTS ScanThreadRun(DevScanJob& a_devscanjob);
+  EDEVSTS ScanWaitForPaper(DevScanJob& a_devscanjob, bool* a_pblEnd);
+  EDEVSTS ScanWarmUp(DevScanJob& a_devscanjob, EDEVSTS a_edevsts, bool* a_pblEnd);
+  EDEVSTS ScanImageLoop(DevScanJob& a_devscanjob);
+  bool ScanImagePass(DevScanJob& a_devscanjob, EDEVSTS* a_pedevsts);
+  bool ScanHandleImage(DevScanJob& a_devscanjob, EDEVSTS a_edevsts, EDEVSTS* a_pedevstsEnd);
+  void ScanSendUserInput(bool* a_pblFail);
+  void ScanEndImages();
+  bool ScanBackPressure(DevScanJob& a_devscanjob);
+  void ScanThreadEnd(DevScanJob& a_devscanjob, EDEVSTS a_edevsts);
+  void ScanPushApplication(EDEVSTS a_edevsts);
+  void ScanCallImageAvailable();
+  void ScanMessage(EDEVMSG a_edevmsg, long a_lValue);
+  // GetOutput's image for the caller (dev_cdevimpl_output.cpp).
+  EDEVSTS HandOut(char* a_szBuffer, int a_iSize, int a_iImageCount, int a_iPageSideCount, int a_iPageCount);
   // Scan thread: blank images, and one device image through the image
   // library when processing is on.
   bool DiscardBlankImage(const char* a_szText);
@@ -431,10 +455,12 @@ class CDevImpl {
   std::atomic<bool> m_blSkipSendingEvent{false};
   std::atomic<bool> m_blAllowImageAvailable{false};
   std::atomic<bool> m_blNexilActive{false};
-  std::atomic<bool> m_blScanLeast{false};  // until the scan thread exists
   bool m_blInterfaceClosed = false;  // closed after an open: it may open again
-  std::atomic<long> m_lScanThreadEventsLeast{0};
   std::atomic<bool> m_blNoPaperAtEnd{false};
+  // The scan thread object, under its own mutex (ScanThreadSetCommand,
+  // ScanThreadSetEvent, ScanIsScanning, ScanBegin and ScanEnd).
+  std::mutex m_mutexScanThread;
+  COsThread* m_posthreadScan = nullptr;
   std::atomic<bool> m_blImageAvailableSignalled{false};
   std::atomic<bool> m_blDatabaseCallbacks{false};  // registered with the database
   // Under the process-wide event-table mutex (dev_cdevimpl_events.cpp).

@@ -7,6 +7,7 @@
 #include "db_cdatabase.h"
 #include "db_cdblock.h"
 #include "dev_cdevimpl.h"
+#include "dev_dbvalue.h"
 #include "os_coslog.h"
 
 namespace {
@@ -20,12 +21,6 @@ long CamerasEnabled(CDatabase& a_database) {
   return lCameras;
 }
 
-// A capability's value; 0 when the model lacks it.
-long ValueOrZero(CDatabase& a_database, EDBID a_edbid) {
-  CDbDatum* pdbdatum = a_database.Find(a_edbid);
-  return pdbdatum ? a_database.GetCurrentLong(pdbdatum) : 0;
-}
-
 }  // namespace
 
 // A preview delivers one image per camera; a flatbed or learning scan, or a
@@ -37,10 +32,10 @@ long CDevImpl::ImageCountCalculate() {
   }
   CDatabase& database = *pod.m_pdatabase;
   CDbLockGuard dblockguard;
-  if (ValueOrZero(database, DB_ID_PREVIEWMODE) == DB_ID_PREVIEWMODE_ENUM_TRUE) return CamerasEnabled(database);
+  if (DevValueOrZero(database, DB_ID_PREVIEWMODE) == DB_ID_PREVIEWMODE_ENUM_TRUE) return CamerasEnabled(database);
   if (database.TestDbState(DB_STATE_FLATBEDSCAN) || database.TestDbState(DB_STATE_LEARNSCAN)) return -1;
-  const long lImages = ValueOrZero(database, DB_ID_XFERCOUNT);
-  const long lSheets = ValueOrZero(database, DB_ID_PAGECOUNT);
+  const long lImages = DevValueOrZero(database, DB_ID_XFERCOUNT);
+  const long lSheets = DevValueOrZero(database, DB_ID_PAGECOUNT);
   if (lImages == 0 && lSheets == 0) return -1;
   if (lImages > 0) return lImages;
   if (lSheets < 1) return -1;

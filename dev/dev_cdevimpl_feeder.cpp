@@ -8,6 +8,7 @@
 #include "db_cdblock.h"
 #include "dev_cdevdevice.h"
 #include "dev_cdevimpl.h"
+#include "dev_dbvalue.h"
 #include "os_coscfg.h"
 #include "os_coscfgtags.h"
 #include "os_coslog.h"
@@ -20,20 +21,14 @@ constexpr long s_lPaper = 2;
 // interface: without a scan, the feeder is reported empty to it.
 constexpr long s_lTwainUserInterface = 5;
 
-// A capability's value; 0 when the model lacks it.
-long Value(CDatabase& a_database, EDBID a_edbid) {
-  CDbDatum* pdbdatum = a_database.Find(a_edbid);
-  return pdbdatum ? a_database.GetCurrentLong(pdbdatum) : 0;
-}
-
 bool IsPreview(CDatabase& a_database) {
-  return Value(a_database, DB_ID_PREVIEWMODE) == DB_ID_PREVIEWMODE_ENUM_TRUE;
+  return DevValueOrZero(a_database, DB_ID_PREVIEWMODE) == DB_ID_PREVIEWMODE_ENUM_TRUE;
 }
 
 // A preview that takes its image from what was scanned before (value 1)
 // feeds no paper.
 bool IsPreviewWithoutFeeding(CDatabase& a_database) {
-  return IsPreview(a_database) && Value(a_database, DB_ID_PREVIEWIMAGEACQUIRE) == 1;
+  return IsPreview(a_database) && DevValueOrZero(a_database, DB_ID_PREVIEWIMAGEACQUIRE) == 1;
 }
 
 }  // namespace
@@ -46,7 +41,7 @@ long CDevImpl::ScanGetCurrentFeederLoaded() {
     if (IsPreviewWithoutFeeding(database)) {
       lState = m_scanstate.lScanSource.load() == 3 ? s_lNoPaper : s_lPaper;
     } else if (database.ConfigExists("paperdetectable", DB_CONFIGTARGET_COMMON) &&
-               Value(database, DB_ID_TRANSPORTAUTOSTART) != 1 && pod.m_pdevdevice) {
+               DevValueOrZero(database, DB_ID_TRANSPORTAUTOSTART) != 1 && pod.m_pdevdevice) {
       lState = pod.m_pdevdevice->IsFeederLoaded();
     }
   }
@@ -80,15 +75,15 @@ long CDevImpl::ScanGetOutputImageCount() {
   CDatabase& database = *pod.m_pdatabase;
   CDbLockGuard dblockguard;
   if (IsPreview(database)) {
-    if (Value(database, DB_ID_PREVIEWIMAGEACQUIRE) == 1) return 2;
-    return Value(database, DB_ID_INPUTDOCUMENT) == DB_ID_INPUTDOCUMENT_ENUM_TWOSIDED ? 4 : 2;
+    if (DevValueOrZero(database, DB_ID_PREVIEWIMAGEACQUIRE) == 1) return 2;
+    return DevValueOrZero(database, DB_ID_INPUTDOCUMENT) == DB_ID_INPUTDOCUMENT_ENUM_TWOSIDED ? 4 : 2;
   }
   // A flatbed page counts its images only; a learning scan promises none.
   const bool blFlatbed = database.TestDbState(DB_STATE_FLATBEDSCAN) != 0;
   if (!blFlatbed && database.TestDbState(DB_STATE_LEARNSCAN)) return 0;
-  const long lImages = Value(database, DB_ID_XFERCOUNT);
+  const long lImages = DevValueOrZero(database, DB_ID_XFERCOUNT);
   if (blFlatbed) return lImages == 0 ? 0 : lImages > 0 ? lImages : -1;
-  if (lImages == 0 && Value(database, DB_ID_PAGECOUNT) == 0) return 0;
+  if (lImages == 0 && DevValueOrZero(database, DB_ID_PAGECOUNT) == 0) return 0;
   // Otherwise as many as the job is expected to deliver.
   return ImageCountCalculate();
 }

@@ -24,37 +24,7 @@ constexpr EDEVSTS s_edevstsFail = DEV_STS_FAIL;
 
 }  // namespace
 
-// Scan pipeline and image hand-off. A scan "runs" from ScanBegin to ScanEnd
-// without a thread and delivers nothing, so that the device-manager
-// adapter's stop of a running scan can be seen: a stop request is answered
-// 0 while one runs, 5 when none does.
-EOSSTS CDevImpl::ScanBegin() {
-  m_blScanLeast.store(true);
-  return NotBuilt("ScanBegin", OS_STS_SUCCESS);
-}
-void CDevImpl::ScanEnd() {
-  m_blScanLeast.store(false);
-  NotBuilt("ScanEnd");
-}
-EOSSTS CDevImpl::ScanRequestStop(EDEVSTOPACTION a_edevstopaction) {
-  OsLogDebug(OS_LOG_INFO, "ScanRequestStop(%d)", static_cast<int>(a_edevstopaction));
-  return NotBuilt("ScanRequestStop", m_blScanLeast.load() ? OS_STS_SUCCESS : static_cast<EOSSTS>(5));
-}
-bool CDevImpl::ScanIsScanning() { return m_blScanLeast.load(); }
-// The scan thread's wake-ups are counted.
-void CDevImpl::ScanThreadSetEvent() { m_lScanThreadEventsLeast.fetch_add(1); }
-long CDevImpl::ScanImageCountRemaining() { return NotBuilt("ScanImageCountRemaining", 0L); }
-EOSSTS CDevImpl::ScanRegisterFirstImageCallback(EOSSTS (*)(void*), void*) {
-  return NotBuilt("ScanRegisterFirstImageCallback", s_eosstsFail);
-}
-bool CDevImpl::ScanIsDiscardBlankImage() { return NotBuilt("ScanIsDiscardBlankImage", false); }
-EDEVSTS CDevImpl::GetOutput(char*, int, int*, int*, int*) { return NotBuilt("GetOutput", s_edevstsFail); }
-EOSSTS CDevImpl::ImageEnd(const char*, bool) { return NotBuilt("ImageEnd", s_eosstsFail); }
-EOSSTS CDevImpl::ScanThreadSetCommand(EOSTHREADCMD) { return NotBuilt("ScanThreadSetCommand", OS_STS_SUCCESS); }
-EOSSTS CDevImpl::ScanRegisterImageAvailableCallback(EOSSTS (*)(void*), void*) {
-  return NotBuilt("ScanRegisterImageAvailableCallback", s_eosstsFail);
-}
-bool CDevImpl::DiscardBlankImage(const char*) { return NotBuilt("DiscardBlankImage", false); }
+// The image library's part of a scan: nothing is processed.
 EDEVSTS CDevImpl::ProcessImageInit() { return NotBuilt("ProcessImageInit", s_edevstsFail); }
 EDEVSTS CDevImpl::ProcessImage(COsThread*, EDEVSTS, const char*) { return NotBuilt("ProcessImage", s_edevstsFail); }
 void CDevImpl::ProcessImageCleanup() { NotBuilt("ProcessImageCleanup"); }

@@ -12,7 +12,10 @@
 
 #include "db_def.h"
 #include "dev_def.h"
+#include "os_costime.h"
 #include "os_def.h"
+
+class COsThread;
 
 // The size of every work buffer of a scan.
 constexpr size_t DEV_SCAN_BUFFER_SIZE = 0x10000;
@@ -36,6 +39,22 @@ struct DevScanStatistics {
   unsigned long ulBytesPerImage;
   char szPage[DEV_SCAN_TEXT_SIZE];
   char szSheet[DEV_SCAN_TEXT_SIZE];
+};
+
+// What one run of the scan thread keeps for itself.
+struct DevScanJob {
+  COsThread* posthread = nullptr;
+  long lImageCountStart = 0;
+  long lPageCountStart = 0;
+  OsTimeRecord ostimerecordStart{};
+  unsigned int uMultifeeds = 0;
+  long lPrinterIndex = -1;
+  long lPrinterIndexPrevious = -1;
+  bool blStopSent = false;
+  bool blBaffleSeen = false;
+  bool blUserActionSeen = false;
+  bool blFullNoted = false;
+  bool blMessage = false;  // the wait-for-paper or warm-up message shows
 };
 
 struct DevScanState {
@@ -71,6 +90,20 @@ struct DevScanState {
   // ScanBegin.
   std::atomic<EOSSTS (*)(void*)> pfnImageAvailable{nullptr};
   std::atomic<void*> pvImageAvailable{nullptr};
+  // The first-image callback the caller registered.
+  std::atomic<EOSSTS (*)(void*)> pfnFirstImage{nullptr};
+  std::atomic<void*> pvFirstImage{nullptr};
+  // Set by the scan thread once it runs, cleared by ScanEnd.
+  std::atomic<bool> blThreadStarted{false};
+  // What ScanBegin read from the database for the thread, which does not
+  // take the database lock per image: preview mode and its image acquire
+  // value, PAPERSOURCE, whether the configuration has "paperdetectable",
+  // and whether the other unit is told of the scan ("usenotificationonly").
+  bool blPreview = false;
+  long lPreviewImageAcquire = 0;
+  long lPaperSource = 0;
+  bool blPaperDetectable = false;
+  bool blNotifyOtherUnit = false;
   // Image dump ("imagestoapp" on): the path prefix; the writer is the
   // object's m_posimage.
   std::atomic<bool> blDump{false};

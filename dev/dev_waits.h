@@ -13,6 +13,10 @@ enum EDEVWAIT : int {
   DEV_WAIT_DRAVIXACCEPT,      // 10 s: the Dravix process connects after its start
   DEV_WAIT_DRAVIXEXIT,        // 1 s: the Dravix process ends after interfaceclose
   DEV_WAIT_OPENRETRY,         // 1 s: "OpenDevice" tries a busy scanner's resource lock again
+  DEV_WAIT_PAPERPOLL,         // 250 ms: the scan thread looks for paper again
+  DEV_WAIT_SCANSTOPSTART,     // 5 s: ScanRequestStop waits for the scan thread to have started
+  DEV_WAIT_SCANENDSTART,      // 1 s: ScanEnd waits for the scan thread to have started
+  DEV_WAIT_WARMUPMIN,         // 1 s: the least wait between two scanbegin tasks while the lamps warm up
   DEV_WAIT_COUNT
 };
 

@@ -215,7 +215,7 @@ TEST(DevObject, DataOnlyUseAndTheStartingState) {
   CDevImpl devimpl(nullptr, nullptr, nullptr, nullptr);
   const DevImplPod& pod = devimpl.GetPod();
   ASSERT_NE(pod.m_pdevdata, nullptr);
-  EXPECT_EQ(pod.m_lFeederState, 1);
+  EXPECT_EQ(pod.m_lFeederState.load(), 1);
   EXPECT_EQ(pod.m_edbidfirmware, DEV_FIRMWARE_NONE);
   EXPECT_EQ((std::vector<long>{pod.m_lDeviceImageCount, pod.m_lDevicePageCount, pod.m_lDevicePageImageCount,
                                pod.m_lDevicePageSideCount}),

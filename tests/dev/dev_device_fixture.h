@@ -27,6 +27,7 @@
 #include "dp_dispatch_fixture.h"
 #include "os_coscfg.h"
 #include "os_coscfgtags.h"
+#include "os_cosxmltask.h"
 
 namespace devtest {
 
@@ -58,6 +59,23 @@ inline std::string Online(const std::string& a_strOnline) {
 inline CDevImpl& Impl(CDev& a_dev) {
   static_assert(sizeof(CDev) == sizeof(CDevImpl*));
   return **reinterpret_cast<CDevImpl**>(&a_dev);
+}
+
+// The device object's queued driver events as "word=value", emptying its
+// table.
+inline std::vector<std::string> QueuedEvents(CDevImpl& a_devimpl) {
+  std::vector<std::string> vec;
+  COsXmlTask osxmltask("", COsXmlTask::s_sizetMinimumCapacity);
+  if (a_devimpl.GetDriverEvent(&osxmltask) != OS_STS_SUCCESS) return vec;
+  const std::string strReply = osxmltask.GetTaskBuffer();
+  for (size_t sizet = strReply.find("<event>"); sizet != std::string::npos;
+       sizet = strReply.find("<event>", sizet + 1)) {
+    const size_t sizetEvent = sizet + 7;
+    const size_t sizetValue = strReply.find("<value>", sizetEvent) + 7;
+    vec.push_back(strReply.substr(sizetEvent, strReply.find("</event>", sizetEvent) - sizetEvent) + "=" +
+                  strReply.substr(sizetValue, strReply.find("</value>", sizetValue) - sizetValue));
+  }
+  return vec;
 }
 
 // Polls until the condition holds, at most five seconds.
