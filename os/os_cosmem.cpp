@@ -183,6 +183,11 @@ EOSSTS COsMem::Validate(const char* a_szFile, long a_lLine) {
   return OS_STS_FAIL;
 }
 
+int64_t COsMem::GetBlockCount() {
+  OSMEM_IMPL_OR(0);
+  return m_posmemimpl->BlockCount();
+}
+
 EOSSTS COsMem::GetFreeContiguousList(OsMemList* a_posmemlist) {
   OSMEM_IMPL_OR(OS_STS_FAIL);
   if (!a_posmemlist) {

@@ -185,6 +185,9 @@ class COsMem {
   EOSSTS DumpSystem(const char* a_szName);
   EOSSTS Validate(const char* a_szFile, long a_lLine);
   EOSSTS GetFreeContiguousList(OsMemList* a_posmemlist);
+  // The blocks held now, tracked or not: a run that gives back all it took
+  // ends with the count it began with.
+  int64_t GetBlockCount();
 
   // Bits are numbered from the most significant bit of each byte.
   static EOSSTS CpyBits(void* a_pvDst, size_t a_sizetDst, size_t a_sizetDstBit, const void* a_pvSrc,

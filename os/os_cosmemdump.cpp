@@ -114,6 +114,13 @@ EOSSTS COsMemImpl::Dump(const void* a_pvKey) {
   return OS_STS_SUCCESS;
 }
 
+int64_t COsMemImpl::BlockCount() {
+  TakeLock();
+  const int64_t i64Count = m_i64CurrentCount;
+  GiveLock();
+  return i64Count;
+}
+
 void COsMemImpl::DumpLocked(const void* a_pvKey) {
   OsLog(OS_LOG_INFO, "mem>>> OsMemDump begin...");
   for (int i = 0; i < kSlots; ++i) {

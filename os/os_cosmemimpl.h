@@ -49,6 +49,7 @@ class COsMemImpl {
 
   // Diagnostics (os_cosmemdump.cpp).
   EOSSTS Dump(const void* a_pvKey);
+  int64_t BlockCount();
   static EOSSTS DumpSystem(const char* a_szName);
 
   uint64_t PageSize() const { return m_u64PageSize; }

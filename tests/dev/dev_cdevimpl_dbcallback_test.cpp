@@ -3,6 +3,7 @@
 // a write sends (task logs), the guards that keep them quiet, the flatbed,
 // the diagnostics, the serial number, and bad callback records.
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -84,6 +85,15 @@ class DevCapabilityCallbacks : public devtest::DeviceFixture {
     }
     return vec;
   }
+  // Tasks sent so far other than a scan's own (the scan thread of the
+  // "scanning" condition asks for images meanwhile).
+  static size_t CallbackTasks() {
+    static const std::set<std::string> s_setScan = {"scanbegin", "getoutput", "imageend", "scanend",
+                                                     "scanrequeststop"};
+    size_t sizet = 0;
+    for (const LoggedTask& loggedtask : Tasks()) sizet += s_setScan.count(loggedtask.strCommand) ? 0 : 1;
+    return sizet;
+  }
 };
 
 // A read asks the scanner and keeps its answer; a write sends the new
@@ -163,9 +173,9 @@ TEST_F(DevCapabilityCallbacks, GuardsKeepThemQuiet) {
   for (const auto& row : s_arow) {
     row.fnCondition(true);
     for (int iColumn = 0; iColumn < COLUMNS; ++iColumn) {
-      const size_t sizetTasks = Tasks().size();
+      const size_t sizetTasks = CallbackTasks();
       afnColumn[iColumn]();
-      EXPECT_EQ(Tasks().size() > sizetTasks, row.ablSends[iColumn]) << row.szCase << " column " << iColumn;
+      EXPECT_EQ(CallbackTasks() > sizetTasks, row.ablSends[iColumn]) << row.szCase << " column " << iColumn;
     }
     row.fnCondition(false);
   }

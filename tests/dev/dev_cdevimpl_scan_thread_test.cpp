@@ -212,6 +212,27 @@ TEST_F(DevScanThread, WarmUpRaisesTheEventThenScans) {
   EXPECT_FALSE(blWarmup);  // a wait under three seconds shows no message
 }
 
+// ScanEnd while the lamps warm up: the halt wakes the warm-up wait, the
+// device is told to stop, and the thread ends with 0 (as a halt while
+// waiting for paper does).
+TEST_F(DevScanThread, ScanEndDuringTheWarmUp) {
+  OpenSession({{"pages", "1"}, {"warmup", "5000"}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  ASSERT_TRUE(devtest::WaitFor([&] { return Has(Queued(), "lampswarming=5"); })) << m_plog->Text();
+  const auto timepointStart = std::chrono::steady_clock::now();
+  m_pdevScan->ScanEnd();
+  EXPECT_LT(std::chrono::steady_clock::now() - timepointStart, std::chrono::seconds(1));
+  EXPECT_EQ(DataCalls().iCreateScanHistory, 1);
+  EXPECT_EQ(DataCalls().edevstsHistory, DEV_STS_SUCCESS);
+  bool blStop = false;
+  for (const devtest::LoggedTask& loggedtask : Tasks()) blStop = blStop || loggedtask.strCommand == "scanrequeststop";
+  EXPECT_TRUE(blStop);
+  // The warm-up message showed for the five seconds and was cleared.
+  std::vector<EDEVMSG> vecedevmsg;
+  for (const auto& shownmessage : Messages()) vecedevmsg.push_back(shownmessage.edevmsg);
+  EXPECT_EQ(vecedevmsg, (std::vector<EDEVMSG>{DEV_MSG_WARMUP, DEV_MSG_CLEARINFOOFF}));
+}
+
 // A blank second sheet by content never reaches the caller and is ended
 // at the device; by size the threshold is inclusive.
 TEST_F(DevScanThread, BlankImagesAreDropped) {

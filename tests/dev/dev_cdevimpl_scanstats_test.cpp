@@ -52,6 +52,8 @@ class DevScanQueries : public devtest::DeviceFixture {
     Open(DB_FIRMWARE_ADF, a_vecFlags);
     Access::Pod(Impl()).m_pdevdevice = m_pdevdevice.get();
   }
+  // The data-source state the log reads (it keeps the pointer).
+  long m_lDsState = 9;
   size_t PaperQueries() const {
     size_t sizet = 0;
     for (const devtest::LoggedTask& loggedtask : Tasks()) sizet += loggedtask.strCommand == "getconfig" ? 1 : 0;
@@ -147,13 +149,13 @@ TEST_F(DevScanQueries, TheCallersFeederQueryFollowsItsRules) {
   SetConfigured(OS_CFGTAG_FORCEFEEDERLOADED, "0");
   EXPECT_EQ(Impl().ScanIsFeederLoaded(false), 2);
   EXPECT_EQ(PaperQueries(), sizetQueries + 1);
-  long lDsState = 5;
-  g_poslog->Setup(nullptr, 1, nullptr, &lDsState);
+  m_lDsState = 5;
+  g_poslog->Setup(nullptr, 1, nullptr, &m_lDsState);
   EXPECT_EQ(Impl().ScanIsFeederLoaded(false), 1);
   EXPECT_EQ(Impl().ScanIsFeederLoaded(true), 2);
-  lDsState = 4;
+  m_lDsState = 4;
   EXPECT_EQ(Impl().ScanIsFeederLoaded(false), 2);
-  g_poslog->Setup(nullptr, 1, nullptr, nullptr);
+  m_lDsState = 9;  // no data source: the log keeps reading it till the end
   m_pdatabase->ConfigEnumDelete("papersource", "adf", DB_CONFIGTARGET_COMMON);
   EXPECT_EQ(Impl().ScanIsFeederLoaded(false), 1);
 }

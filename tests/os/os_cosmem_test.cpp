@@ -464,9 +464,12 @@ TEST_F(OsMemTest, SmallServices) {
   OsMemSettings settings;
   EXPECT_EQ(OS_STS_FAIL, m_posmem->GetSettings(static_cast<const void*>(nullptr), &settings));
   EXPECT_EQ(OS_STS_FAIL, m_posmem->GetSettings(static_cast<const char*>(nullptr), &settings));
+  const int64_t i64Blocks = m_posmem->GetBlockCount();
   void* pvBlock = m_posmem->Alloc(8, __FILE__, __LINE__);
+  EXPECT_EQ(i64Blocks + 1, m_posmem->GetBlockCount());
   EXPECT_EQ(OS_STS_FAIL, m_posmem->GetSettings(pvBlock, nullptr));
   m_posmem->Free(pvBlock, __FILE__, __LINE__);
+  EXPECT_EQ(i64Blocks, m_posmem->GetBlockCount());
 
   EXPECT_EQ(OS_SHAREDMODE_UNDEFINED, m_posmem->SetSharedMode(OS_SHAREDMODE_MAPFILEASNEEDED));
   EXPECT_EQ(OS_SHAREDMODE_MAPFILEASNEEDED, m_posmem->SetSharedMode(OS_SHAREDMODE_MAPFILEALL));
