@@ -436,6 +436,15 @@ class CDevImpl {
   EDEVSTS ProcessImageInit();
   EDEVSTS ProcessImage(COsThread* a_posthread, EDEVSTS a_edevsts, const char* a_szText);
   void ProcessImageCleanup();
+  // ProcessImage's steps (dev_cdevimpl_process.cpp): the page's outputs,
+  // one output queued for the caller or discarded as blank (0, or the
+  // status that ends the scan), an output let go at the library, a failure
+  // pushed to the caller.
+  EDEVSTS ProcessOutputs(COsThread* a_posthread, EDEVSTS a_edevsts, const char* a_szText);
+  EDEVSTS QueueOutput(EDEVSTS a_edevsts, const char* a_szOutput, const char* a_szText);
+  EDEVSTS DiscardOutput(const char* a_szOutput);
+  void EndOutput(const char* a_szOutput);
+  EDEVSTS ProcessImageFailed(EDEVSTS a_edevsts);
   // Halts and joins a worker thread, the database lock given up.
   static void StopThread(COsThread* a_posthread);
 

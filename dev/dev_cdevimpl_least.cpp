@@ -20,14 +20,8 @@ R NotBuilt(const char* a_szOperation, R a_rAnswer) {
 void NotBuilt(const char* a_szOperation) { OsLogDebug(OS_LOG_INFO, "CDevImpl::%s: not built yet", a_szOperation); }
 
 constexpr EOSSTS s_eosstsFail = OS_STS_FAIL;
-constexpr EDEVSTS s_edevstsFail = DEV_STS_FAIL;
 
 }  // namespace
-
-// The image library's part of a scan: nothing is processed.
-EDEVSTS CDevImpl::ProcessImageInit() { return NotBuilt("ProcessImageInit", s_edevstsFail); }
-EDEVSTS CDevImpl::ProcessImage(COsThread*, EDEVSTS, const char*) { return NotBuilt("ProcessImage", s_edevstsFail); }
-void CDevImpl::ProcessImageCleanup() { NotBuilt("ProcessImageCleanup"); }
 
 // Diagnostic inputs.
 EOSSTS CDevImpl::DiagnosticGetInputResult(DeviceLog*) { return NotBuilt("DiagnosticGetInputResult", s_eosstsFail); }

@@ -52,7 +52,9 @@ EDEVSTS CDevImpl::GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, 
     const bool blDump = g_poslog && g_poslog->GetDebugLevel();
     const EDEVSTS edevsts = pimgqueue->Pop(s.szOutput, sizeof s.szOutput, &iImageCount, &iPageCount,
                                            &iPageImageCount, &iPageSideCount, nullptr, 0, blDump);
-    if (edevsts == DEV_STS_LOWMEMORY) {
+    // Pop answers 15 also for a record of that status (the image library
+    // out of memory); a record too large is still at the head.
+    if (edevsts == DEV_STS_LOWMEMORY && !pimgqueue->HeadFits(sizeof s.szOutput)) {
       OsLog(OS_LOG_ERROR, "GetOutput: the record does not fit the output buffer...");
       return DEV_STS_FAIL;
     }

@@ -449,12 +449,11 @@ bool CDevImpl::ScanBackPressure(DevScanJob& a_devscanjob) {
   if (!m_scanstate.blProcessing.load() || !pimgqueue) return false;
   if (!pimgqueue->IsFull(static_cast<unsigned int>(std::max(1L, pod.m_lCacheSize)))) return false;
   if (!IsImageAvailableSignalled()) {
+    // Blank outputs were let go at the library when they were discarded;
+    // only their markers are left to drop.
     OsLog(OS_LOG_INFO, "The scan queue is full. Try to unplug the scan queue by sending imageends...");
-    char* szText = m_scanstate.szThreadNexil;
-    while (pimgqueue->PeekAtEdevsts() == DEV_STS_BLANKIMAGE) {
-      pimgqueue->Pop(szText, DEV_SCAN_BUFFER_SIZE, nullptr, nullptr, nullptr, nullptr, nullptr, 0, false);
-      ImageEnd(szText, true);
-    }
+    while (pimgqueue->PeekAtEdevsts() == DEV_STS_BLANKIMAGE)
+      pimgqueue->Pop(nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr, 0, false);
   }
   if (!a_devscanjob.blFullNoted) {
     OsLog(OS_LOG_INFO, "The scan queue is full, so we're doing some waits...%d", static_cast<int>(pod.m_lCacheSize));

@@ -205,6 +205,11 @@ EDEVSTS CImgQueue::PeekAtEdevsts() {
   return m_phead ? m_phead->edevsts : DEV_STS_NOIMAGEAVAILABLE;
 }
 
+bool CImgQueue::HeadFits(size_t a_sizetOutput) {
+  Hold hold(this);
+  return !m_phead || std::strlen(Text(m_phead->szText)) < a_sizetOutput;
+}
+
 bool CImgQueue::IsFull(unsigned int a_uLimit) {
   Hold hold(this);
   unsigned int uCount = 0;

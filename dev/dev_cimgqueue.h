@@ -63,6 +63,10 @@ class CImgQueue {
               int* a_piPageSideCount, char* a_szText2, int a_iSize2, bool a_blDump);
   // The oldest record's status; 17 when empty.
   EDEVSTS PeekAtEdevsts();
+  // Whether the oldest record's text fits an output of the size (it does
+  // when the queue is empty), so that a caller can tell a record of status
+  // 15 from one Pop kept for its size.
+  bool HeadFits(size_t a_sizetOutput);
   // True once a_uLimit queued records have a status other than end of
   // sheet (26).
   bool IsFull(unsigned int a_uLimit);

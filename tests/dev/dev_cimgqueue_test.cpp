@@ -264,6 +264,22 @@ const QueueCase s_aqueuecase[] = {
        EXPECT_STREQ(szText2, "abc");
        EXPECT_EQ(queue.PeekAtEdevsts(), DEV_STS_NOIMAGEAVAILABLE);
      }},
+    {"a record of status 15 is told from one kept for its size",
+     [](LogCapture&) {
+       CImgQueue queue(96, nullptr);
+       EXPECT_TRUE(queue.HeadFits(1));
+       ASSERT_EQ(Push(queue, DEV_STS_LOWMEMORY, "short"), OS_STS_SUCCESS);
+       ASSERT_EQ(Push(queue, DEV_STS_SUCCESS, "0123456789"), OS_STS_SUCCESS);
+       char szText[10] = {};
+       EXPECT_TRUE(queue.HeadFits(sizeof szText));
+       EXPECT_EQ(queue.Pop(szText, sizeof szText, nullptr, nullptr, nullptr, nullptr, nullptr, 0, false),
+                 DEV_STS_LOWMEMORY);
+       EXPECT_TRUE(queue.HeadFits(11));
+       EXPECT_FALSE(queue.HeadFits(sizeof szText));
+       EXPECT_EQ(queue.Pop(szText, sizeof szText, nullptr, nullptr, nullptr, nullptr, nullptr, 0, false),
+                 DEV_STS_LOWMEMORY);
+       EXPECT_FALSE(queue.HeadFits(sizeof szText));
+     }},
     {"a text that cannot be grown leaves its slot free",
      [](LogCapture& a_log) {
        CImgQueue queue(2, nullptr);

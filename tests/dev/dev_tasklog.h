@@ -16,6 +16,7 @@ namespace devtest {
 
 // One line of a stand-in's task log.
 struct LoggedTask {
+  unsigned long long ullMs = 0;  // when the task was served (ms since the epoch)
   std::string strUnit;
   unsigned long ulId = 0;
   std::string strCommand;
@@ -52,6 +53,7 @@ inline std::vector<LoggedTask> ReadTaskLog(const std::string& a_strPath) {
       continue;
     }
     LoggedTask loggedtask;
+    loggedtask.ullMs = std::strtoull(vecField[0].c_str(), nullptr, 10);
     loggedtask.strUnit = vecField[1];
     loggedtask.ulId = std::strtoul(vecField[2].c_str(), nullptr, 10);
     loggedtask.strCommand = vecField[3];
