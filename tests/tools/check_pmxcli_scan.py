@@ -250,10 +250,15 @@ def group_setup(tool, simscan, stage):
 
 def group_endings(tool, simscan, stage):
     with Root(stage) as root:
-        # No sheets: the batch ends at once, with no file.
+        # No sheets on a scanner that cannot sense paper: the job ends at once, with no file.
         out = root.make("none")
-        status, lines, err = scan(tool, root, "--pages", "0", out=out)
+        status, lines, err = scan(tool, root, "--pages", "0", "--flag", "paperdetectable=false", out=out)
         assert status == 0 and pages(lines) == [] and os.listdir(out) == [], (status, lines, err)
+        check_summary(lines, 0)
+        # One that senses an empty feeder waits for paper, then answers "nomedia": no file either.
+        out = root.make("empty")
+        status, lines, err = scan(tool, root, "--pages", "0", out=out)
+        assert status == 2 and "getoutput: nomedia" in lines and os.listdir(out) == [], (status, lines, err)
         check_summary(lines, 0)
         # A page that cannot be written ends the scan, and the driver is still closed.
         out = root.make("blocked")
