@@ -82,4 +82,5 @@ class CDevData {
   std::mutex m_mutexEntry;
   COsXmlTask* m_posxmltaskReply = nullptr;
   int m_iTaskCount = 0;
+  bool m_blOpened = false;  // the session's interfaceopen was answered
 };

@@ -28,20 +28,28 @@ bool CDevData::DataEntry(const char* a_szTask, const char** a_pszReply) {
   if (!m_posxmltaskReply) m_posxmltaskReply = OsMemNew(COsXmlTask, nullptr, s_sizetReplyBuilder);
   char szCommand[s_lCommand] = {};
   const bool blTask = ReadCommand(a_szTask, szCommand, sizeof szCommand);
-  const bool blSuccess =
-      blTask && (std::strcmp(szCommand, "interfaceopen") == 0 || std::strcmp(szCommand, "interfaceclose") == 0);
-  if (!blSuccess) OsLog(OS_LOG_ERROR, "data command not built yet...<%s>", szCommand);
+  // A second interfaceopen must not end the session it was sent into.
+  const bool blOpen = blTask && std::strcmp(szCommand, "interfaceopen") == 0;
+  const bool blReopen = blOpen && m_blOpened;
+  const bool blSuccess = !blReopen && blTask && (blOpen || std::strcmp(szCommand, "interfaceclose") == 0);
+  if (blReopen) {
+    OsLog(OS_LOG_ERROR, "interfaceopen refused, the data session is open already...");
+  } else if (!blSuccess) {
+    OsLog(OS_LOG_ERROR, "data command not built yet...<%s>", szCommand);
+  }
+  m_blOpened = m_blOpened || (blOpen && blSuccess);
   if (m_posxmltaskReply) {
     uint64_t u64Id = 0;
     if (!COsXml::GetTaskPropertyId(a_szTask, &u64Id) || u64Id > INT_MAX) u64Id = 0;
     m_iTaskCount = m_iTaskCount == INT_MAX ? 1 : m_iTaskCount + 1;
     m_posxmltaskReply->Clear();
-    m_posxmltaskReply->StartTask(m_iTaskCount, static_cast<int>(u64Id), blSuccess ? "success" : "fail");
+    m_posxmltaskReply->StartTask(m_iTaskCount, static_cast<int>(u64Id),
+                                 blSuccess ? "success" : blReopen ? "invalidstate" : "fail");
     m_posxmltaskReply->FinalizeTask();
     *a_pszReply = m_posxmltaskReply->GetTaskBuffer();
   }
   OsLogDebug(OS_LOG_PROTOCOL, "<DRV2CALLER>%s</DRV2CALLER>", *a_pszReply);
-  return (!blSuccess && COsXml::CheckForCommand(a_szTask, "<interfaceopen>", s_lTaskHead)) ||
+  return (!blSuccess && !blReopen && COsXml::CheckForCommand(a_szTask, "<interfaceopen>", s_lTaskHead)) ||
          COsXml::CheckForCommand(a_szTask, "<interfaceclose>", s_lTaskHead);
 }
 

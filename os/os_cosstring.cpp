@@ -391,11 +391,16 @@ const char* COsString::StrNstr(const char* a_szHaystack, const char* a_szNeedle,
     return nullptr;
   }
   if (!*a_szNeedle) return (!*a_szHaystack && a_sizetCount) ? a_szHaystack : nullptr;
-  size_t n = std::strlen(a_szNeedle);
-  if (n > a_sizetCount) return nullptr;
-  for (size_t i = 0; i + n <= a_sizetCount && a_szHaystack[i]; ++i) {
-    // strncmp stops at haystack's terminator, which never equals a needle byte.
-    if (std::strncmp(a_szHaystack + i, a_szNeedle, n) == 0) return a_szHaystack + i;
+  const size_t n = std::strlen(a_szNeedle);
+  // A match lies wholly before the haystack's terminator and its count;
+  // memchr finds each candidate start, as the gates test every task so.
+  const size_t sizetLength = strnlen(a_szHaystack, a_sizetCount);
+  if (n > sizetLength) return nullptr;
+  const char* pcEnd = a_szHaystack + (sizetLength - n + 1);  // one past the last start
+  for (const char* pc = a_szHaystack; pc < pcEnd; ++pc) {
+    pc = static_cast<const char*>(std::memchr(pc, a_szNeedle[0], static_cast<size_t>(pcEnd - pc)));
+    if (!pc) return nullptr;
+    if (std::memcmp(pc, a_szNeedle, n) == 0) return pc;
   }
   return nullptr;
 }

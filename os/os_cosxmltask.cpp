@@ -133,6 +133,7 @@ COsXmlTaskImpl::COsXmlTaskImpl(const char* a_szName, size_t a_sizetSize)
                                                                           : a_sizetSize;
   if (sizetCapacity > UINT32_MAX) sizetCapacity = UINT32_MAX;
   m_u32Capacity = static_cast<uint32_t>(sizetCapacity);
+  m_sizetHighWater = m_u32Capacity;  // contents unknown until the first clear
   // Per-thread blocks need the memory service; without it a named builder
   // keeps a private buffer like any other.
   if (a_szName && a_szName[0] && g_posmem) {
@@ -214,8 +215,11 @@ void COsXmlTaskImpl::Clear() {
   m_i32Depth = 0;
   m_i32NonTaskDepth = -1;
   m_blError = false;
+  // Only what was ever written needs zeroing (the high-water mark starts at
+  // the capacity, since a block may come with contents); the whole capacity
+  // on every task cost most of a small task's time.
   char* pszBuffer = Buffer();
-  if (pszBuffer) std::memset(pszBuffer, 0, m_u32Capacity);
+  if (pszBuffer) std::memset(pszBuffer, 0, m_sizetHighWater < m_u32Capacity ? m_sizetHighWater : m_u32Capacity);
   m_sizetHighWater = 0;
 }
 

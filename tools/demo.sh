@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job: builds the library, its staged copy and the front-end tool,
 # drives the library with the demo tasks (or the files given), lists the
-# resources appended to the library, scans a batch
-# on the simulated scanner into build/stage/scans, then starts
+# resources appended to the library, scans a batch of 10 duplex colour
+# sheets at 200 dpi on the simulated scanner through DriverEntry into TIFF
+# and JPEG files under build/stage/scans, then starts
 # and stops the service layer from the staged copy and shows where its
 # directories, its log and its configuration dump went. Everything the
 # service layer writes stays below build/stage.
@@ -10,7 +11,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
 cmake -S . -B build -G Ninja -DSCANDRV_TESTS=OFF -DSCANDRV_BENCH=OFF >/dev/null
-cmake --build build --target pmxcli scandrv scandrv_stage simscan
+cmake --build build --target pmxcli scandrv scandrv_stage simscanner_adf simscanner_flatbed nexsim_adf \
+  nexsim_flatbed dravix
 if (($#)); then
   build/tools/pmxcli "$@"
 else
@@ -23,9 +25,11 @@ build/tools/pmxres list build/libscandrv.so
 { build/tools/pmxres get build/libscandrv.so LOOKUP || true; } | head -c 480  # (head may close the pipe early)
 echo
 echo
-# A batch on the simulated scanner: every reply, and the images as netpbm files.
-rm -rf build/stage/scans && mkdir -p build/stage/scans
-build/sim/simscan --out build/stage/scans --flag pages=2
+# A batch on the simulated scanner, as a front end scans it: one line per page
+# and a summary, each page a TIFF and a JPEG.
+rm -rf build/stage/scans
+build/tools/pmxcli --scan --out build/stage/scans --pages 10 --duplex --format rgb_24 --resolution 200 ||
+  echo "(the scan ended with exit status $?)"
 ls -l build/stage/scans
 echo
 # PMX_DEBUG=1: a log at debug level and the configuration dump.

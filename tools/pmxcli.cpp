@@ -3,6 +3,7 @@
 //
 //   pmxcli [--library PATH] [--entry DriverEntry|DataEntry|DbcEntry] [FILE...]
 //   pmxcli --services [--library PATH] [--entity NAME] [--unique NAME]
+//   pmxcli --scan [--out DIR] [--pages N] [--format bw|gray_8|rgb_24] ...
 //
 // Each FILE (or standard input when none is given, or "-") holds one or more
 // task texts; a task runs from "<task" to its closing "</task>". A file whose
@@ -12,6 +13,9 @@
 // staged copy of the build, whose override ini keeps every write below the
 // build's stage directory) and shows where its directories, its log and its
 // configuration dump went.
+//
+// --scan scans a batch on the simulated scanner through the staged copy's
+// DriverEntry into TIFF and JPEG files (pmxcli_scan.h).
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -25,6 +29,8 @@
 #include <string>
 #include <vector>
 
+#include "pmxcli_scan.h"
+
 namespace {
 
 using EntryFunction = const char* (*)(const char*);
@@ -34,7 +40,9 @@ using StopFunction = int (*)();
 int Usage() {
   std::cerr << "usage: pmxcli [--library PATH] [--entry DriverEntry|DataEntry|DbcEntry] [FILE...]\n"
                "       pmxcli --services [--library PATH] [--entity driver|application|utility|apputility|dll]"
-               " [--unique NAME]\n";
+               " [--unique NAME]\n"
+               "       pmxcli --scan [--out DIR] [--pages N] [--format bw|gray_8|rgb_24] [--resolution DPI]\n"
+               "                     [--duplex|--simplex] [--flag ID=VALUE]... [--library PATH]\n";
   return 2;
 }
 
@@ -164,6 +172,11 @@ std::vector<std::string> SplitTasks(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (std::find(args.begin(), args.end(), "--scan") != args.end()) {
+    args.erase(std::find(args.begin(), args.end(), "--scan"));
+    return pmxcli::ScanMain(args, SCANDRV_STAGED_LIBRARY);
+  }
   std::string library;
   std::string entry = "DriverEntry";
   std::string entity = "driver";

@@ -29,16 +29,18 @@ fuzz() {
   rm -rf "$probe"
   cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
   cmake --build build-fuzz -j "$jobs"
-  local source name corpus seeds
+  local source name corpus seeds dict
   for source in fuzz/fuzz_*.cpp; do
     name=$(basename "$source" .cpp)
     corpus=build-fuzz/corpus-$name
     mkdir -p "$corpus"
     seeds=()
     [ -d "fuzz/corpus/${name#fuzz_}" ] && seeds=("fuzz/corpus/${name#fuzz_}")
+    dict=()
+    [ -f "fuzz/${name#fuzz_}.dict" ] && dict=("-dict=fuzz/${name#fuzz_}.dict")
     echo "fuzz: $name for ${FUZZ_SECONDS:-20} s"
     if ! "build-fuzz/$name" -max_total_time="${FUZZ_SECONDS:-20}" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
-         -artifact_prefix=build-fuzz/ "$corpus" "${seeds[@]}" >"build-fuzz/$name.log" 2>&1; then
+         -artifact_prefix=build-fuzz/ "${dict[@]}" "$corpus" "${seeds[@]}" >"build-fuzz/$name.log" 2>&1; then
       tail -n 60 "build-fuzz/$name.log"
       echo "fuzz: $name failed (input kept under build-fuzz/)"
       return 1
