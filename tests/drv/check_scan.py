@@ -145,7 +145,7 @@ BATCHES = [
 @group
 def images_batches(front):
     """Faults at the second sheet answer their status; a disconnected scanner keeps answering "disconnected" and
-    the session still ends; a stop asked after the first image ends the batch before its last sheet; a batch
+    the session still ends; the other scans leave the image directory empty; a stop asked after the first image ends the batch before its last sheet; a batch
     without an image is "nomedia" for a front end that asked for it, else "endofoutput"."""
     for flags, extra, stop, count, last in BATCHES:
         front.configure(IN_PROCESS)
@@ -169,7 +169,9 @@ def images_batches(front):
             front.send("sessionend", expect="success")
         else:
             front.send("scanend", expect="success")
+            assert os.listdir(front.images()) == [], (flags, os.listdir(front.images()))
         front.send("interfaceclose", expect="success")
+        # A scanner that went away could not take its files back.
         for name in os.listdir(front.images()):
             os.remove(os.path.join(front.images(), name))
 
