@@ -145,8 +145,9 @@ BATCHES = [
 @group
 def images_batches(front):
     """Faults at the second sheet answer their status; a disconnected scanner keeps answering "disconnected" and
-    the session still ends; the other scans leave the image directory empty; a stop asked after the first image ends the batch before its last sheet; a batch
-    without an image is "nomedia" for a front end that asked for it, else "endofoutput"."""
+    the session still ends; the other scans leave the image directory empty; a stop asked after the first image
+    ends the batch before its last sheet; a batch without an image is "nomedia" for a front end that asked for
+    it, else "endofoutput"."""
     for flags, extra, stop, count, last in BATCHES:
         front.configure(IN_PROCESS)
         front.interfaceopen(extra=extra, **flags)
