@@ -172,7 +172,9 @@ EOSSTS CDriver::AutoColorLearn() {
   } else {
     if (g_poslog) g_poslog->SetDsState(5);
     LearnResult learnresult = {&lAmount, &lThreshold, 0};
-    eossts = AutoColorResult(LearnLoop(&learnresult), learnresult.iSheets, edbbin, lAmount, lThreshold);
+    // The loop first: the sheets, amount and threshold are what it found.
+    const EOSSTS eosstsEnd = LearnLoop(&learnresult);
+    eossts = AutoColorResult(eosstsEnd, learnresult.iSheets, edbbin, lAmount, lThreshold);
   }
   ScanEnd(true);
   SetLong(DB_ID_ACDLEARNMODE, s_lLearnModeOff);

@@ -4,9 +4,11 @@ on the simulated scanner with its image library in process, a throwaway root.
     check_scan.py STAGE GROUP
 
 Groups: states (the state machine and the reservation around a scan), busy (a scanner that cannot be
-reserved), windowlist (the window list report), badinput (commands out of place and repeated). What the scanner received is read from its task log."""
+reserved), images (batches scanned to their end, stopped, failing or empty), windowlist (the window list report),
+badinput (commands out of place and repeated). What the scanner received is read from its task log."""
 import os
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import drvfront  # noqa: E402
@@ -74,6 +76,105 @@ def busy_scanbegin(front):
     assert "scanbegin" not in commands(front) and "setupbegin" not in commands(front), commands(front)
     front.send("getoutput", expect="invalidstate")
     front.send("interfaceclose", expect="success")
+
+
+# -- images ------------------------------------------------------------------------------------------------------
+def drain(front, until_first=False, limit=2000):
+    """getoutput until the batch ends (or its first image): the reportimage replies (each image ended once its
+    file was checked), the last status and how many times nothing was ready yet."""
+    images, waits = [], 0
+    for _ in range(limit):
+        reply = front.send("getoutput")
+        if reply.status == "noimageready":
+            waits += 1
+            time.sleep(0.01)
+            continue
+        if reply.status != "success":
+            return images, reply.status, waits
+        name = reply.find("reportimage/imagefilename")
+        assert name and os.path.isfile(name), reply.text
+        assert os.path.getsize(name) == int(reply.find("reportimage/imagesize")), (reply.text, os.path.getsize(name))
+        images.append(reply)
+        # The scanner may be gone before the image is ended: its end is then "disconnected".
+        ended = front.send("imageend", leaf("imagefilename", name))
+        assert ended.status in ("success", "disconnected"), ended.text
+        if until_first:
+            return images, reply.status, waits
+    raise AssertionError("the batch did not end")
+
+
+def counters(reply):
+    return [int(reply.find("reportimage/" + name))
+            for name in ("outputimagecount", "outputsheetcount", "outputsheetimagecount")]
+
+
+@group
+def images_three_duplex_sheets(front):
+    """Three duplex sheets: six images, each a file of its imagesize bytes, the counters rising; nothing ready
+    answers "noimageready"; the stand-in's image directory is empty once the scan ended."""
+    begin(front, pages=3, duplex="true", delay=30)
+    front.send("getoutput", expect="invalidstate")
+    reply = front.send("scanbegin", expect="success")
+    assert int(reply.find("reportscanbegin/outputimagecount")) >= 0, reply.text
+    images, status, waits = drain(front)
+    assert status == "endofoutput" and len(images) == 6, (status, len(images))
+    assert waits > 0, waits
+    assert [counters(image) for image in images] == [[1, 1, 1], [2, 1, 2], [3, 2, 1], [4, 2, 2], [5, 3, 1],
+                                                     [6, 3, 2]], [counters(image) for image in images]
+    reply = front.send("scanend", expect="success")
+    assert reply.find("reportscanend/multifeedcount") == "0", reply.text
+    assert os.listdir(front.images()) == [], os.listdir(front.images())
+    front.send("getoutput", expect="invalidstate")
+    front.send("interfaceclose", expect="success")
+
+
+# (simflags, interfaceopen's extra text, when the stop is asked, images expected, the batch's last status);
+# duplex sheets, so the first sheet gives two images. A batch stopped before its first image yields none: its
+# end is "nomedia" only for a front end that asked for it; an empty feeder is the scanner's own "nomedia".
+BATCHES = [
+    ({"pages": 3, "duplex": "true", "paperjam": 2}, "", None, 2, "paperjam"),
+    ({"pages": 3, "duplex": "true", "multifeed": 2}, "", None, 2, "multifeed"),
+    ({"pages": 3, "duplex": "true", "disconnect": 2}, "", None, None, "disconnected"),
+    ({"pages": 5, "duplex": "true", "delay": 50}, "", "first", None, "endofoutput"),
+    ({"pages": 3, "delay": 300}, leaf("usenomedia", "true"), "now", 0, "nomedia"),
+    ({"pages": 3, "delay": 300}, "", "now", 0, "endofoutput"),
+    ({"pages": 0}, leaf("usenomedia", "true"), None, 0, "nomedia"),
+]
+
+
+@group
+def images_batches(front):
+    """Faults at the second sheet answer their status; a disconnected scanner keeps answering "disconnected" and
+    the session still ends; the other scans leave the image directory empty; a stop asked after the first image
+    ends the batch before its last sheet; a batch without an image is "nomedia" for a front end that asked for
+    it, else "endofoutput"."""
+    for flags, extra, stop, count, last in BATCHES:
+        front.configure(IN_PROCESS)
+        front.interfaceopen(extra=extra, **flags)
+        front.send("sessionbegin", expect="success")
+        front.send("scanbegin", expect="success")
+        images = []
+        if stop == "first":
+            images, status, _ = drain(front, until_first=True)
+        if stop:
+            front.send("scanrequeststop", expect="success")
+        more, status, _ = drain(front)
+        images += more
+        assert status == last, (flags, extra, status, len(images))
+        if stop == "first":
+            assert 1 <= len(images) < 2 * flags["pages"] - 1, len(images)
+        elif count is not None:
+            assert len(images) == count, (flags, len(images))
+        if last == "disconnected":
+            front.send("getoutput", expect="disconnected")
+            front.send("sessionend", expect="success")
+        else:
+            front.send("scanend", expect="success")
+            assert os.listdir(front.images()) == [], (flags, os.listdir(front.images()))
+        front.send("interfaceclose", expect="success")
+        # A scanner that went away could not take its files back.
+        for name in os.listdir(front.images()):
+            os.remove(os.path.join(front.images(), name))
 
 
 # -- window list -----------------------------------------------------------------------------------------------
