@@ -1,5 +1,5 @@
 // scandrv_bench_scan: a front end on the device facade that scans a batch
-// from the staged simulated scanner (image library off): open, an A4
+// from the staged simulated scanner: open, an A4
 // duplex colour job at 300 dpi set in the database, N sheets of GetOutput
 // and ImageEnd (on "no image yet" a wait of at most 10 ms for the
 // first-image callback), close. It prints images per second, the CPU the
@@ -9,13 +9,17 @@
 // once and the tracked-memory blocks before the open and after the close.
 //
 //   scandrv_bench_scan [--sheets N] [--flag ID=VALUE]... [--debug]
-//                      [--simscan PATH]
+//                      [--simscan PATH] [--nexil process|dravix]
 //
 // --flag passes a simulation flag to the scanner (pagepool=true, say);
 // --debug runs with debug logging into the scratch root; --simscan first
 // runs that simscan on the same batch (rgb_24, 300 dpi, 6 buffers, the
 // same flags) as the bare reference and prints the ratio. Run both under
-// "taskset -c 0,1" to compare with the figures of the README.
+// "taskset -c 0,1" to compare with the figures of the README. --nexil
+// passes every page through the staged image-library stand-in, in this
+// process or hosted by Dravix (image library off without it); simscan then
+// runs with --nexil on the same stand-in as the bare reference, and the
+// most files count both directories (pages and outputs).
 //
 // Exit status: 0 every image arrived and the job ended well, 1 otherwise.
 #include <dirent.h>
@@ -61,7 +65,10 @@ struct BenchOptions {
   std::vector<std::pair<std::string, std::string>> vecFlags;
   bool blDebug = false;
   std::string strSimscan;
+  std::string strNexilCall;  // "" off, "1" in process, "2" hosted by Dravix
 };
+
+std::string StagedNexil() { return std::string(SCANDRV_STAGE_MODELS) + "/" + SCANDRV_STAGE_MODEL + "/lib/nexil.so"; }
 
 // The first-image callback's signal: GetOutput's "no image yet" waits on it.
 struct FirstImage {
@@ -171,6 +178,10 @@ class CScanBench {
       vecstrArgs.push_back("--flag");
       vecstrArgs.push_back(strId + "=" + strValue);
     }
+    if (!m_options.strNexilCall.empty()) {
+      vecstrArgs.push_back("--nexil");
+      vecstrArgs.push_back(StagedNexil());
+    }
     const Clock::time_point start = Clock::now();
     const int iStatus = Run(vecstrArgs);
     const double dSeconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -179,10 +190,12 @@ class CScanBench {
 
   // The batch through the facade; false when it did not end well.
   bool Scan() {
-    std::vector<std::string> vecstrValue = {SCANDRV_STAGE_MODELS, SCANDRV_STAGE_MODEL, "1", m_strRoot + "/common",
-                                            m_strRoot + "/log"};
-    const unsigned auTag[] = {OS_CFGTAG_SYSTEMDIRECTORY, OS_CFGTAG_MODELDIRECTORY, OS_CFGTAG_FORCENEXILOFF,
-                              OS_CFGTAG_ROOTCOMMONDIRECTORY, OS_CFGTAG_LOGDIRECTORY};
+    const bool blNexil = !m_options.strNexilCall.empty();
+    std::vector<std::string> vecstrValue = {SCANDRV_STAGE_MODELS,  SCANDRV_STAGE_MODEL,
+                                            blNexil ? "0" : "1",   m_strRoot + "/common",
+                                            m_strRoot + "/log",    blNexil ? m_options.strNexilCall : "0"};
+    const unsigned auTag[] = {OS_CFGTAG_SYSTEMDIRECTORY,     OS_CFGTAG_MODELDIRECTORY, OS_CFGTAG_FORCENEXILOFF,
+                              OS_CFGTAG_ROOTCOMMONDIRECTORY, OS_CFGTAG_LOGDIRECTORY,   OS_CFGTAG_FORCENEXILCALL};
     COsCfg oscfg("bench", OS_CFGENTITY_UTILITY, nullptr, nullptr, false, nullptr);
     for (size_t i = 0; i < vecstrValue.size(); ++i) oscfg.Set(OS_CFGSECTION_MAIN, auTag[i], vecstrValue[i].c_str());
     std::filesystem::create_directories(m_strRoot + "/log");
@@ -271,7 +284,9 @@ class CScanBench {
     dev.ScanEnd();
     dev.InterfaceClose();
     Report(edevstsEnd, dSeconds, dEngine);
-    return edevstsEnd == DEV_STS_ENDOFJOB && m_lImages == 2 * m_options.lSheets;
+    // The image library may make more than one output of a page.
+    return edevstsEnd == DEV_STS_ENDOFJOB &&
+           (m_options.strNexilCall.empty() ? m_lImages == 2 * m_options.lSheets : m_lImages >= 2 * m_options.lSheets);
   }
 
   // GetOutput and ImageEnd until the job's final status.
@@ -286,7 +301,7 @@ class CScanBench {
       }
       const EDEVSTS edevsts = a_dev.GetOutput(s_szBuffer, sizeof s_szBuffer, &iImage, &iPage, &iPageImage);
       if (edevsts == DEV_STS_SUCCESS) {
-        m_lMostFiles = std::max(m_lMostFiles, FilesIn(m_strImages));
+        m_lMostFiles = std::max(m_lMostFiles, FilesIn(m_strImages) + FilesIn(m_strRoot + "/nexil"));
         a_dev.ImageEnd(s_szBuffer);
         if (++m_lImages % kImagesPerReport == 0) {
           std::printf("image %ld: VmRSS %ld KiB\n", m_lImages, StatusKiB("VmRSS"));
@@ -324,7 +339,8 @@ class CScanBench {
 };
 
 int Usage() {
-  std::fprintf(stderr, "usage: scandrv_bench_scan [--sheets N] [--flag ID=VALUE]... [--debug] [--simscan PATH]\n");
+  std::fprintf(stderr, "usage: scandrv_bench_scan [--sheets N] [--flag ID=VALUE]... [--debug] [--simscan PATH] "
+               "[--nexil process|dravix]\n");
   return 1;
 }
 
@@ -344,6 +360,9 @@ int main(int argc, char** argv) {
       options.blDebug = true;
     } else if (strArg == "--simscan" && blValue) {
       options.strSimscan = argv[++i];
+    } else if (strArg == "--nexil" && blValue && (std::strcmp(argv[i + 1], "process") == 0 ||
+                                                  std::strcmp(argv[i + 1], "dravix") == 0)) {
+      options.strNexilCall = std::strcmp(argv[++i], "process") == 0 ? "1" : "2";
     } else {
       return Usage();
     }
@@ -355,7 +374,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::filesystem::create_directories(strRoot + "/images");
+  std::filesystem::create_directories(strRoot + "/nexil");
   setenv("HOME", strRoot.c_str(), 1);
+  // The image-library stand-in's outputs stay in the scratch root.
+  setenv("NEXSIM_IMAGEDIRECTORY", (strRoot + "/nexil").c_str(), 1);
   CScanBench scanbench(options, strRoot);
   double dSimscan = 0;
   if (!options.strSimscan.empty()) {
