@@ -15,10 +15,11 @@
 // (dev_cdevimpl_scan.cpp ScanBegin, dev_cdevimpl_scanthread.cpp the scan
 // thread, dev_cdevimpl_scanstop.cpp the stop and ScanEnd,
 // dev_cdevimpl_output.cpp GetOutput and ImageEnd, dev_cdevimpl_blank.cpp
-// blank images), the scan statistics and image dump
+// blank images), the image library's part in a scan
+// (dev_cdevimpl_process.cpp), the scan statistics and image dump
 // (dev_cdevimpl_statistics.cpp) and the feeder state
-// (dev_cdevimpl_feeder.cpp). The image processing of a scan, the
-// calibration, diagnostics, logs and reports are declared with least bodies
+// (dev_cdevimpl_feeder.cpp). The calibration, diagnostics, logs and
+// reports are declared with least bodies
 // (dev_cdevimpl_least.cpp) that log "not built yet" and answer the facade's
 // failure value, until their own units replace them.
 //
