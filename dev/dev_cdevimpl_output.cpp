@@ -11,6 +11,7 @@
 #include "dev_cdevdevice.h"
 #include "dev_cdevimpl.h"
 #include "dev_cimgqueue.h"
+#include "dev_waits.h"
 #include "os_coslog.h"
 #include "os_cosstring.h"
 #include "os_cosxml.h"
@@ -43,6 +44,7 @@ EDEVSTS CDevImpl::GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, 
     return DEV_STS_BADARG;
   }
   DevScanState& s = m_scanstate;
+  long lWaitedMs = 0;
   for (;;) {
     OsLogDebug(OS_LOG_INFO, "imgqueue: GetOutput...");
     int iImageCount = 0;
@@ -90,7 +92,14 @@ EDEVSTS CDevImpl::GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, 
         // Without a thread nothing more comes: polling on would never end.
         if (!s.blPaperOnDemand.load() || !ScanIsScanning()) return edevsts;
         if (s.blWaitForCaller.exchange(false)) ScanThreadSetEvent();
+        // A scanner that stalls must not hold the caller: "no image yet"
+        // after the wait, and the caller asks again.
+        if (lWaitedMs >= DevWaitLimit(DEV_WAIT_PAPERONDEMAND)) {
+          OsLog(OS_LOG_INFO, "GetOutput: no image within %ld ms on paperondemand mode...", lWaitedMs);
+          return edevsts;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(s_lPaperOnDemandPollMs));
+        lWaitedMs += s_lPaperOnDemandPollMs;
         continue;
       case DEV_STS_ENDOFSHEET:
         OsLog(OS_LOG_INFO, "Getoutput: DEV_STS_ENDOFSHEET");

@@ -19,11 +19,12 @@ constexpr long s_alDefault[DEV_WAIT_COUNT] = {
     5000,    // DEV_WAIT_SCANSTOPSTART
     1000,    // DEV_WAIT_SCANENDSTART
     1000,    // DEV_WAIT_WARMUPMIN
+    10000,   // DEV_WAIT_PAPERONDEMAND
 };
 std::atomic<long> s_alLimit[DEV_WAIT_COUNT] = {
     s_alDefault[0], s_alDefault[1], s_alDefault[2], s_alDefault[3],
     s_alDefault[4], s_alDefault[5], s_alDefault[6],  s_alDefault[7],  s_alDefault[8],
-    s_alDefault[9], s_alDefault[10], s_alDefault[11], s_alDefault[12],
+    s_alDefault[9], s_alDefault[10], s_alDefault[11], s_alDefault[12], s_alDefault[13],
 };
 static_assert(sizeof(s_alDefault) / sizeof(s_alDefault[0]) == DEV_WAIT_COUNT, "one default per wait");
 bool Valid(EDEVWAIT a_edevwait) { return a_edevwait >= 0 && a_edevwait < DEV_WAIT_COUNT; }

@@ -17,6 +17,7 @@ enum EDEVWAIT : int {
   DEV_WAIT_SCANSTOPSTART,     // 5 s: ScanRequestStop waits for the scan thread to have started
   DEV_WAIT_SCANENDSTART,      // 1 s: ScanEnd waits for the scan thread to have started
   DEV_WAIT_WARMUPMIN,         // 1 s: the least wait between two scanbegin tasks while the lamps warm up
+  DEV_WAIT_PAPERONDEMAND,     // 10 s: GetOutput waits for the next sheet of a paper-on-demand scan
   DEV_WAIT_COUNT
 };
 

@@ -399,6 +399,22 @@ TEST_F(DevScanThread, PaperOnDemandWaitsForTheCallerAtEachSheet) {
             DEV_STS_NOIMAGEAVAILABLE);
 }
 
+// Paper on demand with a scanner that stalls: GetOutput answers "no image
+// yet" after its wait instead of holding the caller, and the scan goes on.
+TEST_F(DevScanThread, PaperOnDemandGetOutputGivesUpOnAStalledScanner) {
+  OpenSession({{"pages", "2"}, {"delay", "60000"}});
+  Force(DB_BIN_MACHINE, DB_ID_AUTOSCAN, DB_ID_AUTOSCAN_ENUM_TRUE);
+  DevSetWaitLimit(DEV_WAIT_PAPERONDEMAND, 300);
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  std::vector<char> vecc(DEV_SCAN_BUFFER_SIZE);
+  EXPECT_EQ(m_pdevScan->GetOutput(vecc.data(), static_cast<int>(vecc.size()), nullptr, nullptr, nullptr),
+            DEV_STS_NOIMAGEAVAILABLE);
+  EXPECT_TRUE(m_plog->Contains("GetOutput: no image within"));
+  EXPECT_TRUE(m_pdevScan->ScanIsScanning());
+  m_pdevScan->ScanEnd();
+  DevSetWaitLimit(DEV_WAIT_PAPERONDEMAND, -1);
+}
+
 // ImageEnd of another image than the one expected says so and ends the
 // expected one; with nothing expected it does nothing.
 TEST_F(DevScanThread, ImageEndOfTheWrongImageEndsTheExpectedOne) {
