@@ -1,6 +1,7 @@
 #include "pmxcli_image.h"
 
 #include <jpeglib.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <tiffio.h>
 #include <unistd.h>
@@ -70,6 +71,16 @@ class RawLines {
 
 // The temporary name of a file being written, renamed into place when whole.
 std::string Partial(const std::string& path) { return path + ".part"; }
+
+// Opens a fresh partial file: a stale one, or a link someone planted under
+// that name, is removed first and never followed.
+int OpenPartial(const std::string& path, std::string* reason) {
+  const std::string partial = Partial(path);
+  unlink(partial.c_str());
+  const int fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) *reason = "cannot write " + partial + ": " + std::strerror(errno);
+  return fd;
+}
 
 bool Finish(bool written, const std::string& path, std::string* reason) {
   if (written && std::rename(Partial(path).c_str(), path.c_str()) == 0) return true;
@@ -243,8 +254,12 @@ bool WriteTiff(const PageImage& page, const std::string& path, std::string* reas
   g_tiffError.clear();
   TIFFSetErrorHandler(TiffError);
   TIFFSetWarningHandler(nullptr);
-  TIFF* tiff = TIFFOpen(Partial(path).c_str(), "w");
+  const int fd = OpenPartial(path, reason);
+  if (fd < 0) return false;
+  TIFF* tiff = TIFFFdOpen(fd, Partial(path).c_str(), "w");
   if (!tiff) {
+    close(fd);
+    unlink(Partial(path).c_str());
     *reason = "cannot write " + Partial(path) + (g_tiffError.empty() ? "" : ": " + g_tiffError);
     return false;
   }
@@ -256,9 +271,13 @@ bool WriteTiff(const PageImage& page, const std::string& path, std::string* reas
 }
 
 bool WriteJpeg(const PageImage& page, const std::string& path, std::string* reason) {
-  FILE* out = std::fopen(Partial(path).c_str(), "wb");
+  const int fd = OpenPartial(path, reason);
+  if (fd < 0) return false;
+  FILE* out = fdopen(fd, "wb");
   if (!out) {
     *reason = "cannot write " + Partial(path) + ": " + std::strerror(errno);
+    close(fd);
+    unlink(Partial(path).c_str());
     return false;
   }
   RawLines lines(page);

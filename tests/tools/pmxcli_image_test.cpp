@@ -151,4 +151,23 @@ TEST(PmxcliImage, AFailedWriteLeavesNoPartialFile) {
   EXPECT_FALSE(std::filesystem::exists(RootPath("short.jpg")));
 }
 
+// A link planted where a page's partial file goes is replaced, never
+// followed: the file it names stays as it was, the page is written.
+TEST(PmxcliImage, APlantedLinkAtThePartialNameIsNotFollowed) {
+  const std::string file = Raw("gray.raw", 13 * 5);
+  pmxcli::PageImage page;
+  std::string reason;
+  ASSERT_TRUE(pmxcli::DescribePage(Reply(file, "gray_8", 13 * 8, 5 * 8, 13 * 5), &page, &reason)) << reason;
+  WriteFile(RootPath("victim"), "keep");
+  for (const char* name : {"page.tif", "page.jpg"}) {
+    std::filesystem::create_symlink(RootPath("victim"), RootPath(std::string(name) + ".part"));
+    reason.clear();
+    const bool written = std::string(name) == "page.tif" ? pmxcli::WriteTiff(page, RootPath(name), &reason)
+                                                         : pmxcli::WriteJpeg(page, RootPath(name), &reason);
+    EXPECT_TRUE(written) << name << " " << reason;
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(RootPath(name)))) << name;
+    EXPECT_EQ(testsupport::ReadFile(RootPath("victim")), "keep") << name;
+  }
+}
+
 }  // namespace
