@@ -54,22 +54,6 @@ bool SameTime(const timespec& a_ts1, const timespec& a_ts2) {
   return a_ts1.tv_sec == a_ts2.tv_sec && a_ts1.tv_nsec == a_ts2.tv_nsec;
 }
 
-// The rename itself reaches the disk only with its directory.
-void SyncDirectory(const char* a_szFile) {
-  char szDirectory[PATH_MAX];
-  COsString::SStrCpy(szDirectory, sizeof szDirectory, a_szFile);
-  char* pszSlash = std::strrchr(szDirectory, '/');
-  if (!pszSlash) {
-    COsString::SStrCpy(szDirectory, sizeof szDirectory, ".");
-  } else {
-    pszSlash[pszSlash == szDirectory ? 1 : 0] = '\0';
-  }
-  int iFd = open(szDirectory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (iFd < 0) return;
-  fsync(iFd);
-  close(iFd);
-}
-
 }  // namespace
 
 COsCfgProfileFile::~COsCfgProfileFile() { Close(); }
@@ -185,36 +169,26 @@ EOSSTS COsCfgProfileFile::Replace(const char* a_pcText, size_t a_sizetText, unsi
   // The new file goes beside the real file, not beside a link to it.
   char szTarget[PATH_MAX];
   if (!realpath(m_szPath, szTarget)) COsString::SStrCpy(szTarget, sizeof szTarget, m_szPath);
-  char szTemp[PATH_MAX + 8];
-  COsString::SStrPrintf(szTemp, sizeof szTemp, "%s.XXXXXX", szTarget);
-  int iFdNew = mkostemp(szTemp, O_CLOEXEC);
-  if (iFdNew < 0) {
-    const int iErrno = errno;
-    OsLog(OS_LOG_ERROR, "profile could not be written beside its file...<%s> (%s)", szTarget, std::strerror(iErrno));
-    return iErrno == ENOENT ? OS_STS_IO_ERROR : StatusOf(iErrno);
+  char szTemp[PATH_MAX + 16];
+  int iFdNew = -1;
+  EOSSTS eossts = COsFileImpl::WriteTemporaryBeside(szTarget, a_pcText, a_sizetText, a_uMode, szTemp, sizeof szTemp,
+                                                    &iFdNew);
+  if (eossts != OS_STS_SUCCESS) {
+    OsLog(OS_LOG_ERROR, "profile could not be written, the file is unchanged...<%s>", szTarget);
+    return eossts == OS_STS_ACCESS_DENIED ? eossts : OS_STS_IO_ERROR;
   }
   // Locked before it takes the file's place: nobody can change the new file
   // before we have its stamp. Nobody else knows it yet, so this never waits.
   flock(iFdNew, LOCK_EX);
-  fchmod(iFdNew, a_uMode & 07777);
-  int iErrno = 0;
-  bool blWritten = COsFileImpl::WriteAll(iFdNew, a_pcText, a_sizetText, &iErrno) == a_sizetText;
-  if (blWritten && fsync(iFdNew) != 0) {
-    blWritten = false;
-    iErrno = errno;
-  }
-  if (blWritten && rename(szTemp, szTarget) != 0) {
-    blWritten = false;
-    iErrno = errno;
-  }
-  if (!blWritten) {
+  if (rename(szTemp, szTarget) != 0) {
+    const int iErrno = errno;
     unlink(szTemp);
     close(iFdNew);
     OsLog(OS_LOG_ERROR, "profile could not be written, the file is unchanged...<%s> (%s)", szTarget,
           std::strerror(iErrno));
     return iErrno == EACCES || iErrno == EPERM || iErrno == EROFS ? OS_STS_ACCESS_DENIED : OS_STS_IO_ERROR;
   }
-  SyncDirectory(szTarget);
+  COsFileImpl::SyncDirectoryOf(szTarget);
   struct stat st;
   *a_pstamp = fstat(iFdNew, &st) == 0 ? StampOf(st) : OsCfgProfileStamp{};
   close(m_iFd);

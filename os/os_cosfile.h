@@ -165,6 +165,16 @@ class COsFile {
   static EOSSTS Copy(const char* a_szFilename, const char* a_szNewFilename);
   static EOSSTS ProtectedModeCopy(const char* a_szFilename, const char* a_szNewFilename);
   static EOSSTS Move(const char* a_szFilename, const char* a_szNewFilename);
+  // Writes a whole file that readers see either as it was or as given: a
+  // temporary beside the name, synced, then renamed over it (a link at the
+  // name is replaced, never written through). With a_blNewOnly the name must
+  // not exist: 261 when it does, and nothing is replaced. On any failure the
+  // old file is untouched and no temporary is left. A replaced file keeps its
+  // permission bits.
+  static EOSSTS WriteAtomic(const char* a_szPath, const void* a_pvData, size_t a_sizetBytes, bool a_blNewOnly);
+  // Whether a directory entry is a temporary of WriteAtomic for the name
+  // a_szFor (a writer killed mid-write leaves one; its owner removes it).
+  static bool IsAtomicTemporary(const char* a_szName, const char* a_szFor);
   // Symbolic links are removed as links and never entered.
   static EOSSTS Delete(const char* a_szFilename, EOSFILETYPE a_eosfiletype, bool a_blRecursive);
   // Access 1: mode 0444, 3: 0770; links are neither entered nor changed.

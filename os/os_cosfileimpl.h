@@ -116,6 +116,15 @@ class COsFileImpl {
   static void BufferFree(void* a_pvBuffer);
   // Writes the whole buffer to a descriptor; the count of bytes written.
   static size_t WriteAll(int a_iFd, const void* a_pBuffer, size_t a_sizetBytes, int* a_piErrno);
+  // Whole-file writes (os_cosfile_atomic.cpp): a temporary "<target>.tmp"
+  // plus six random characters beside the target, written whole with the
+  // given permission bits and synced; its descriptor stays open for the
+  // caller. On failure nothing is left and the target is untouched.
+  static constexpr const char* s_szAtomicSuffix = ".tmpXXXXXX";
+  static EOSSTS WriteTemporaryBeside(const char* a_szTarget, const void* a_pvData, size_t a_sizetBytes,
+                                     unsigned a_uMode, char* a_szTemp, size_t a_sizetTemp, int* a_piFd);
+  // Syncs the directory holding a file, so a rename in it reaches the disk.
+  static void SyncDirectoryOf(const char* a_szFile);
   // Whether two names lead to one existing file (a link, another spelling).
   static bool SameFile(const char* a_szFirst, const char* a_szSecond);
   // The permission bits an access (1 to 4, as COsFile::SetAccess takes it)

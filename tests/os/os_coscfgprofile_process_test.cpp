@@ -291,7 +291,7 @@ TEST_F(OsCfgProfileProcess, AReadOnlyDirectoryFailsTheFlushAndKeepsTheChange) {
     return ReadFile(file) == "[s]\nk=new\n" ? 0 : 8;
   });
   EXPECT_EQ(result, 0);
-  EXPECT_TRUE(Logged("profile could not be written beside its file...<" + file + "> (Permission denied)"));
+  EXPECT_TRUE(Logged("temporary could not be made beside its file...<" + file + "> (Permission denied)"));
   EXPECT_TRUE(Logged("fwrite failed...<" + file + ">"));
 }
 
