@@ -11,7 +11,11 @@
 //   3. an adapter's builder mutex (dev/: the device-manager adapter's general
 //      builder, then the image-library adapter's mutex)
 //   4. the device-reply dispatcher's mutex (dev/)
-//   5. leaf locks: image queues, the driver event table, the device status
+//   5. leaf locks: image queues, the driver event table, the device status,
+//      the device data's online-marker mutex
+//   6. the device data's lock (dev/: the object's mutex, then the flock of
+//      "data.lock"): taken with this lock given up, since it waits up to
+//      10 s for other processes; this lock is never taken while it is held
 // A thread that holds a lock never takes one listed above it. An operation
 // whose reply is dispatched into the database takes this lock before the
 // adapter's mutex.

@@ -1,9 +1,17 @@
-// The device data (scan history, accumulators, the online marker and the
-// device file) and the data entry's task processor, least: the operations
-// the device engine calls answer 0 (UnpackScanHistory 1) without touching a
-// file, log "not built yet" at debug level, and keep the arguments of their
-// last call for tests. The units that build the data files and the data
-// entry's commands replace the bodies.
+// The device data of a driver session (one per device object) or of a data
+// session (the data entry's own): the online marker of each scanner unit,
+// the device file "device.xml" and the accumulators of each scanner, kept
+// below the model's data directory for other processes (dev_cdevdataxml.h
+// holds the layout, the data lock and its rules); the scan history and the
+// data entry's task processor, least: CreateScanHistory only records its
+// call, UnpackScanHistory answers 1 and the data entry opens and closes its
+// session. Without its CDevDataXml (logged at construction) every operation
+// answers 1 and touches no file. Each operation keeps its arguments for the
+// scan tests (GetCalls).
+//
+// The operations take the database lock themselves for what they read and
+// give it up around the data lock, so they may be called with it held or
+// not. Nothing is thrown.
 #pragma once
 
 #include <mutex>
@@ -14,7 +22,8 @@
 
 class CDatabase;
 class CDev;
-class COsXmlTask;
+class CDevDataXml;
+class COsFile;
 
 // The last call of each operation, and how many there were.
 struct DevDataCalls {
@@ -44,14 +53,34 @@ struct DevDataCalls {
 
 class CDevData {
  public:
-  CDevData() = default;
+  CDevData();
   ~CDevData();
   CDevData(const CDevData&) = delete;
   CDevData& operator=(const CDevData&) = delete;
 
+  // Whether the object is whole (its CDevDataXml was made).
+  bool IsValid() const { return m_pdevdataxml != nullptr; }
+  CDevDataXml* GetDevDataXml() { return m_pdevdataxml; }
+
+  // A unit's session is open (units 1 and 2; 3 on a logged refusal): its
+  // serial number, read from the device with FIRMWARE set to the unit, goes
+  // into the model configuration ("serialnumber" for the unit's target) and
+  // its scanner directory is made. With "monitorbuttonevents" configured,
+  // "online" in it is then held open under an exclusive lock until
+  // DestroyOnlineFile: other processes see the scanner in use. Another
+  // holder of "online" is logged ("Failed to create 'online' file...<%s>")
+  // and the open goes on.
   EOSSTS CreateOnlineFile(EDBID_FIRMWARE a_edbidfirmware, CDatabase* a_pdatabase);
+  // Closes the unit's "online", releasing its lock; the file stays.
   EOSSTS DestroyOnlineFile(EDBID_FIRMWARE a_edbidfirmware);
+  // Writes the scanner's "device.xml" whole (model, background, connection,
+  // meters, consumable meters), only while the device answers a meter
+  // request and is online; otherwise the old file stays ("Our device isn't
+  // online, so we're not going to write device.xml...").
   EOSSTS UpdateDeviceXml(EDBID_FIRMWARE a_edbidfirmware, CDatabase* a_pdatabase, CDev* a_pdev);
+  // Adds the flagged increments to the scanner's "accumulators.xml"
+  // (CDevDataXml::SetAccumulators in add mode, taking the data lock);
+  // nothing without a flagged nonzero increment.
   EOSSTS IncrementAccumulators(EDBID_FIRMWARE a_edbidfirmware, bool a_blMultifeed, unsigned int a_uMultifeed,
                                bool a_blPaperJam, unsigned int a_uPaperJam, bool a_blOtherError,
                                unsigned int a_uOtherError, CDatabase* a_pdatabase);
@@ -66,21 +95,35 @@ class CDevData {
 
   // One task of the data entry (dev_cdevdata_entry.cpp), least: an
   // interfaceopen or interfaceclose answers "success", any other task
-  // "fail" (logged). The reply lives in this object's builder until the
+  // "fail" (logged). The reply lives in the CDevDataXml's builder until the
   // next call; true when the data session is over (after an interfaceclose,
   // or an interfaceopen that failed).
   bool DataEntry(const char* a_szTask, const char** a_pszReply);
 
  private:
+  static constexpr int s_iUnits = 4;  // slots by EDBID_FIRMWARE value; 1 and 2 are used
+
+  // False (logged) without the CDevDataXml.
+  bool Whole(const char* a_szOperation) const;
+  // The unit's serial number read from the device and registered in the
+  // configuration, and whether its model monitors button events.
+  bool RegisterSerialNumber(EDBID_FIRMWARE a_edbidfirmware, CDatabase* a_pdatabase, char* a_szSerialNumber,
+                            size_t a_sizetSerialNumber, bool* a_pblMonitor);
+  // "online" of the directory opened into the unit's slot.
+  void HoldOnlineFile(EDBID_FIRMWARE a_edbidfirmware, const char* a_szDirectory);
   // The command of a task: its name into a_szCommand; false when the text
   // is no task of one command.
   static bool ReadCommand(const char* a_szTask, char* a_szCommand, long a_lCommand);
 
+  CDevDataXml* m_pdevdataxml = nullptr;
+  // The open "online" of each unit: opened on the thread that completes the
+  // open, closed on the task thread.
+  std::mutex m_mutexOnline;
+  COsFile* m_aposfileOnline[s_iUnits] = {};
   std::mutex m_mutex;  // the scan thread records while tests read
   DevDataCalls m_devdatacalls;
   // The data entry's tasks run one at a time.
   std::mutex m_mutexEntry;
-  COsXmlTask* m_posxmltaskReply = nullptr;
   int m_iTaskCount = 0;
   bool m_blOpened = false;  // the session's interfaceopen was answered
 };

@@ -6,18 +6,15 @@
 #include <mutex>
 
 #include "dev_cdevdata.h"
+#include "dev_cdevdataxml.h"
 #include "os_coslog.h"
-#include "os_cosmem.h"
 #include "os_cosxml.h"
 #include "os_cosxmltask.h"
 
 namespace {
 constexpr long s_lTaskHead = 256;
-constexpr size_t s_sizetReplyBuilder = 0x10000;
 constexpr long s_lCommand = 64;
 }  // namespace
-
-CDevData::~CDevData() { OsMemDelete(m_posxmltaskReply); }
 
 bool CDevData::DataEntry(const char* a_szTask, const char** a_pszReply) {
   OsLogDebug(OS_LOG_INFO, "%s", "");
@@ -25,7 +22,9 @@ bool CDevData::DataEntry(const char* a_szTask, const char** a_pszReply) {
   std::lock_guard<std::mutex> lock(m_mutexEntry);
   *a_pszReply = COsXmlTask::ReportStatusFail();
   if (!a_szTask) return false;
-  if (!m_posxmltaskReply) m_posxmltaskReply = OsMemNew(COsXmlTask, nullptr, s_sizetReplyBuilder);
+  // Without its builder the session cannot answer: it ends.
+  if (!Whole("DataEntry")) return true;
+  COsXmlTask* posxmltaskReply = m_pdevdataxml->GetOsXmlTask();
   char szCommand[s_lCommand] = {};
   const bool blTask = ReadCommand(a_szTask, szCommand, sizeof szCommand);
   // A second interfaceopen must not end the session it was sent into.
@@ -38,16 +37,14 @@ bool CDevData::DataEntry(const char* a_szTask, const char** a_pszReply) {
     OsLog(OS_LOG_ERROR, "data command not built yet...<%s>", szCommand);
   }
   m_blOpened = m_blOpened || (blOpen && blSuccess);
-  if (m_posxmltaskReply) {
-    uint64_t u64Id = 0;
-    if (!COsXml::GetTaskPropertyId(a_szTask, &u64Id) || u64Id > INT_MAX) u64Id = 0;
-    m_iTaskCount = m_iTaskCount == INT_MAX ? 1 : m_iTaskCount + 1;
-    m_posxmltaskReply->Clear();
-    m_posxmltaskReply->StartTask(m_iTaskCount, static_cast<int>(u64Id),
-                                 blSuccess ? "success" : blReopen ? "invalidstate" : "fail");
-    m_posxmltaskReply->FinalizeTask();
-    *a_pszReply = m_posxmltaskReply->GetTaskBuffer();
-  }
+  uint64_t u64Id = 0;
+  if (!COsXml::GetTaskPropertyId(a_szTask, &u64Id) || u64Id > INT_MAX) u64Id = 0;
+  m_iTaskCount = m_iTaskCount == INT_MAX ? 1 : m_iTaskCount + 1;
+  posxmltaskReply->Clear();
+  posxmltaskReply->StartTask(m_iTaskCount, static_cast<int>(u64Id),
+                             blSuccess ? "success" : blReopen ? "invalidstate" : "fail");
+  posxmltaskReply->FinalizeTask();
+  *a_pszReply = posxmltaskReply->GetTaskBuffer();
   OsLogDebug(OS_LOG_PROTOCOL, "<DRV2CALLER>%s</DRV2CALLER>", *a_pszReply);
   return (!blSuccess && !blReopen && COsXml::CheckForCommand(a_szTask, "<interfaceopen>", s_lTaskHead)) ||
          COsXml::CheckForCommand(a_szTask, "<interfaceclose>", s_lTaskHead);

@@ -7,6 +7,7 @@
 #include "db_cdbconfig.h"
 #include "db_cdblock.h"
 #include "db_cdblookup.h"
+#include "dev_cdevdata.h"
 #include "dev_cdevdevice.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
@@ -41,10 +42,13 @@ EDEVSTS CDevDevice::InterfaceClose(EDBID_FIRMWARE a_edbidfirmware) {
   return DEV_STS_SUCCESS;
 }
 
-// The online marker file of the device data goes with the device data's
-// own operations; the adapter only ends the open sessions.
-EDEVSTS CDevDevice::SessionEnd(EDBID_FIRMWARE a_edbidfirmware, CDevData*) {
+// Each unit's online marker goes first: other processes see the scanner
+// free from here on.
+EDEVSTS CDevDevice::SessionEnd(EDBID_FIRMWARE a_edbidfirmware, CDevData* a_pdevdata) {
   if (!IsUnitSet(a_edbidfirmware)) return DEV_STS_FAIL;
+  for (EDBID_FIRMWARE edbidfirmware : {DB_FIRMWARE_ADF, DB_FIRMWARE_FLATBED}) {
+    if (a_pdevdata && (a_edbidfirmware & edbidfirmware)) a_pdevdata->DestroyOnlineFile(edbidfirmware);
+  }
   if ((a_edbidfirmware & DB_FIRMWARE_ADF) && m_blSessionOpenAdf.load()) {
     Tell(DB_FIRMWARE_ADF, "sessionend");
     m_blSessionOpenAdf.store(false);

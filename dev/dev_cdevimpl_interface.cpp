@@ -195,6 +195,7 @@ EOSSTS CDevImpl::CreateSessionObjects() {
     if (!*queue.ppimgqueue || (*queue.ppimgqueue)->GetCapacity() != queue.iCapacity) return Failed("CImgQueue");
   }
   if (!(pod.m_pdevdata = OsMemNew(CDevData))) return Failed("CDevData");
+  if (!pod.m_pdevdata->IsValid()) return Failed("CDevDataXml");
   return OS_STS_SUCCESS;
 }
 

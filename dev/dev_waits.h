@@ -21,6 +21,10 @@ enum EDEVWAIT : int {
   DEV_WAIT_COUNT
 };
 
+// The step between two attempts at the data directory's lock while
+// DEV_WAIT_DATALOCK runs.
+constexpr long DEV_POLL_DATALOCK = 100;
+
 // The wait's limit in milliseconds.
 long DevWaitLimit(EDEVWAIT a_edevwait);
 // Tests: sets the wait's limit; a negative time restores the default.

@@ -36,6 +36,11 @@ EOSSTS COsFile::Open(const char* a_szFilename, EOSFILEOPEN a_eosfileopen, EOSFIL
   return m_posfileimpl->Open(a_szFilename, a_eosfileopen, a_eosfileaccess, a_eosfileshare);
 }
 
+EOSSTS COsFile::OpenLockFile(const char* a_szFilename) {
+  if (Missing(m_posfileimpl)) return OS_STS_FAIL;
+  return m_posfileimpl->OpenLockFile(a_szFilename);
+}
+
 EOSSTS COsFile::Close() { return m_posfileimpl ? m_posfileimpl->Close() : OS_STS_SUCCESS; }
 
 bool COsFile::IsOpen() { return !Missing(m_posfileimpl) && m_posfileimpl->IsOpen(); }

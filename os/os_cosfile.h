@@ -104,6 +104,12 @@ class COsFile {
   // An open file. Status 3 when no file is open.
   EOSSTS Open(const char* a_szFilename, EOSFILEOPEN a_eosfileopen, EOSFILEACCESS a_eosfileaccess,
               EOSFILESHARE a_eosfileshare);
+  // A lock file in a directory other users write too, held while open: read
+  // and write access, created when missing, never emptied and never opened
+  // through a symbolic link, with the whole-file exclusive lock (flock) taken
+  // without waiting. 260 while another open of it holds the lock (one of
+  // this process too), 258 for a link or anything but a regular file.
+  EOSSTS OpenLockFile(const char* a_szFilename);
   EOSSTS Close();  // 0 always
   bool IsOpen();
   EOSSTS GetName(char* a_szName, size_t a_sizetName);
@@ -183,6 +189,8 @@ class COsFile {
   static EOSSTS SetAccess(const char* a_szFilename, EOSFILEACCESS a_eosfileaccess);
 
   // Directories.
+  // Whether the name is a directory itself, not a symbolic link to one.
+  static bool IsRealDirectory(const char* a_szPath);
   // Recursive directory creation; 0, 261 when it exists, 257/258/1 on failure.
   static EOSSTS Create(const char* a_szDirectory, const void* a_pvAttributes = nullptr);
   static EOSSTS CopyDirectory(const char* a_szFrom, const char* a_szTo, bool a_blRecursive,

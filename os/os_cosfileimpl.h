@@ -27,6 +27,7 @@ class COsFileImpl {
 
   EOSSTS Open(const char* a_szFilename, EOSFILEOPEN a_eosfileopen, EOSFILEACCESS a_eosfileaccess,
               EOSFILESHARE a_eosfileshare);
+  EOSSTS OpenLockFile(const char* a_szFilename);  // os_cosfile_shared.cpp
   EOSSTS Close();
   bool IsOpen() const { return m_iFd >= 0; }
   EOSSTS GetName(char* a_szName, size_t a_sizetName);
