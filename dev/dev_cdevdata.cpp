@@ -32,14 +32,10 @@ bool IsUnit(EDBID_FIRMWARE a_edbidfirmware, const char* a_szOperation) {
   return false;
 }
 
-EDBCONFIGTARGET Target(EDBID_FIRMWARE a_edbidfirmware) {
-  return a_edbidfirmware == DB_FIRMWARE_FLATBED ? DB_CONFIGTARGET_FLATBED : DB_CONFIGTARGET_ADF;
-}
-
 // The unit's "serialnumber" holds the scanner open now, alone: a scanner
 // opened earlier in the same session must not lend its directory.
 void ReplaceSerialNumber(CDatabase& a_database, EDBID_FIRMWARE a_edbidfirmware, const char* a_szSerialNumber) {
-  const EDBCONFIGTARGET edbconfigtarget = Target(a_edbidfirmware);
+  const EDBCONFIGTARGET edbconfigtarget = CDevDataXml::UnitTarget(a_edbidfirmware);
   for (int i = 0; i < s_iSerialValuesMax; ++i) {
     const char* szFirst = a_database.ConfigEnumGetFirst("serialnumber", edbconfigtarget);
     if (!szFirst) break;

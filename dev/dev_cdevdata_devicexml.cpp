@@ -36,16 +36,12 @@ constexpr DevDataMeter s_adevdatameter[] = {
     {DB_ID_METERFIRSTSCAN, "meterfirstscan", true},  {DB_ID_METERPAGECOUNT, "meterpagecount", false},
 };
 
-EDBCONFIGTARGET Target(EDBID_FIRMWARE a_edbidfirmware) {
-  return a_edbidfirmware == DB_FIRMWARE_FLATBED ? DB_CONFIGTARGET_FLATBED : DB_CONFIGTARGET_ADF;
-}
-
 const char* BackgroundWord(long a_lValue) { return a_lValue == DB_ID_BACKGROUND_ENUM_WHITE ? "white" : "black"; }
 
 // Model and background lines, from the database.
 void AppendModel(CDevDataText& a_text, EDBID_FIRMWARE a_edbidfirmware, CDatabase& a_database) {
   CDbLockGuard dblockguard;
-  const char* szModel = a_database.ConfigGetString("model", Target(a_edbidfirmware));
+  const char* szModel = a_database.ConfigGetString("model", CDevDataXml::UnitTarget(a_edbidfirmware));
   a_text.AppendElement("model", szModel ? szModel : "");
   if (a_edbidfirmware == DB_FIRMWARE_FLATBED) {
     if (a_database.IsIdSupported(DB_ID_BACKGROUNDPLATEN)) {
@@ -95,7 +91,7 @@ void AppendConsumableMeters(CDevDataText& a_text, EDBID_FIRMWARE a_edbidfirmware
                             CDev& a_dev) {
   {
     CDbLockGuard dblockguard;
-    if (!a_database.ConfigEnumGetFirst("consumablemetertype", Target(a_edbidfirmware)) &&
+    if (!a_database.ConfigEnumGetFirst("consumablemetertype", CDevDataXml::UnitTarget(a_edbidfirmware)) &&
         !a_database.ConfigEnumGetFirst("consumablemetertype", DB_CONFIGTARGET_COMMON)) {
       return;
     }

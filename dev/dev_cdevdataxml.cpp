@@ -25,13 +25,6 @@ const char* Cfg(unsigned a_uTag) {
   return sz ? sz : "";
 }
 
-// The configuration target of a unit's keys.
-EDBCONFIGTARGET Target(EDBID_FIRMWARE a_edbidfirmware) {
-  if (a_edbidfirmware == DB_FIRMWARE_ADF) return DB_CONFIGTARGET_ADF;
-  if (a_edbidfirmware == DB_FIRMWARE_FLATBED) return DB_CONFIGTARGET_FLATBED;
-  return DB_CONFIGTARGET_NONE;
-}
-
 // Base joined with one plain name, then optionally a second; false without
 // a base (the files would land at the file system's root), for a name that
 // is no plain name, or when it does not fit.
@@ -156,12 +149,18 @@ bool CDevDataXml::UnitDataDirectory(EDBID_FIRMWARE a_edbidfirmware, CDatabase* a
   return true;
 }
 
+EDBCONFIGTARGET CDevDataXml::UnitTarget(EDBID_FIRMWARE a_edbidfirmware) {
+  if (a_edbidfirmware == DB_FIRMWARE_ADF) return DB_CONFIGTARGET_ADF;
+  if (a_edbidfirmware == DB_FIRMWARE_FLATBED) return DB_CONFIGTARGET_FLATBED;
+  return DB_CONFIGTARGET_NONE;
+}
+
 bool CDevDataXml::UnitSerialNumber(EDBID_FIRMWARE a_edbidfirmware, CDatabase* a_pdatabase, char* a_szSerialNumber,
                                    size_t a_sizetSerialNumber) {
   a_szSerialNumber[0] = '\0';
   if (!a_pdatabase) return false;
   CDbLockGuard dblockguard;
-  const char* sz = a_pdatabase->ConfigEnumGetFirst("serialnumber", Target(a_edbidfirmware));
+  const char* sz = a_pdatabase->ConfigEnumGetFirst("serialnumber", UnitTarget(a_edbidfirmware));
   COsString::SStrCpy(a_szSerialNumber, a_sizetSerialNumber, sz ? sz : "");
   return a_szSerialNumber[0] != '\0';
 }

@@ -28,6 +28,7 @@
 class CDatabase;
 class COsFile;
 class COsXmlTask;
+enum EDBCONFIGTARGET : int;
 
 class CDevDataXml {
  public:
@@ -67,6 +68,9 @@ class CDevDataXml {
   // range, a model directory that is no plain name, or a path too long.
   bool UnitDataDirectory(EDBID_FIRMWARE a_edbidfirmware, CDatabase* a_pdatabase, char* a_szPath,
                          size_t a_sizetPath) const;
+  // The configuration target of a unit's keys: 2 for the feeder, 3 for the
+  // flatbed, 0 for any other value.
+  static EDBCONFIGTARGET UnitTarget(EDBID_FIRMWARE a_edbidfirmware);
   // The unit's serial number as the model configuration keeps it (the
   // first value of the enumeration "serialnumber" for the unit's target);
   // false without one.
