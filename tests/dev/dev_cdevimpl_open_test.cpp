@@ -69,10 +69,12 @@ TEST_F(DevOpen, SynchronousOpenSendsTheTasksInOrder) {
   CDev dev(m_pdatabase.get(), nullptr, nullptr);
   ASSERT_EQ(dev.InterfaceOpen(DEV_DRIVER_DEFAULT), OS_STS_SUCCESS) << m_plog->Text();
   ASSERT_EQ(dev.SessionBegin(Message), OS_STS_SUCCESS) << m_plog->Text();
+  // device.xml asks for the consumable meters.
   EXPECT_EQ(DeviceCommands(),
             (std::vector<std::string>{"interfaceopen", "resourcelock", "sessionbegin", "getversionuser",
                                       "querysupport", "registercallback", "registercallback", "registercallback",
-                                      "registercallback", "messagerelay", "resourceunlock", "resourceunlock"}));
+                                      "registercallback", "messagerelay", "getconsumablemeters", "resourceunlock",
+                                      "resourceunlock"}));
   std::vector<std::string> vecCallbacks;
   for (const LoggedTask& loggedtask : Tasks()) {
     if (loggedtask.strCommand == "registercallback") vecCallbacks.push_back(loggedtask.Arg("callbackname"));
