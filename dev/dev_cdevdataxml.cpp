@@ -70,25 +70,32 @@ CDevDataXml::~CDevDataXml() {
 bool CDevDataXml::DataLock() {
   if (CDbLock::Depth() > 0) OsLog(OS_LOG_ASSERT, "DataLock: taken under the database lock...");
   const auto timepointEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(DevWaitLimit(DEV_WAIT_DATALOCK));
-  if (!m_mutexData.try_lock_until(timepointEnd)) {
-    OsLog(OS_LOG_ERROR, "DataLock: another thread holds the data lock...<%s>", m_szLockFile);
-    return false;
-  }
-  if (m_u32LockCount > 0) {
-    ++m_u32LockCount;
-    return true;
-  }
-  for (;;) {
-    if (OpenLockFile()) {
-      m_u32LockCount = 1;
-      m_threadidOwner.store(std::this_thread::get_id());
+  const std::thread::id threadid = std::this_thread::get_id();
+  {
+    std::unique_lock<std::mutex> lock(m_mutexData);
+    if (m_u32LockCount > 0 && m_threadidOwner == threadid) {
+      ++m_u32LockCount;
       return true;
     }
+    if (!m_condvarData.wait_until(lock, timepointEnd, [this] { return m_u32LockCount == 0; })) {
+      OsLog(OS_LOG_ERROR, "DataLock: another thread holds the data lock...<%s>", m_szLockFile);
+      return false;
+    }
+    // The first level is this thread's while it waits for the other
+    // processes.
+    m_threadidOwner = threadid;
+    m_u32LockCount = 1;
+  }
+  for (;;) {
+    if (OpenLockFile()) return true;
     // Only another holder is worth waiting for.
     if (!m_posfileLock || std::chrono::steady_clock::now() >= timepointEnd) break;
     COsTime::Sleep(DEV_POLL_DATALOCK);
   }
-  m_mutexData.unlock();
+  std::lock_guard<std::mutex> lock(m_mutexData);
+  m_threadidOwner = std::thread::id();
+  m_u32LockCount = 0;
+  m_condvarData.notify_all();
   return false;
 }
 
@@ -111,15 +118,13 @@ bool CDevDataXml::OpenLockFile() {
 }
 
 void CDevDataXml::DataUnlock(bool a_blForce) {
-  // Only the owner reads the count: it holds the mutex.
-  if (m_threadidOwner.load() != std::this_thread::get_id() || m_u32LockCount == 0) return;
-  uint32_t u32Levels = a_blForce ? m_u32LockCount : 1;
-  m_u32LockCount -= u32Levels;
-  if (m_u32LockCount == 0) {
-    m_threadidOwner.store(std::thread::id());
-    if (m_posfileLock) m_posfileLock->Close();
-  }
-  while (u32Levels-- > 0) m_mutexData.unlock();
+  std::lock_guard<std::mutex> lock(m_mutexData);
+  if (m_u32LockCount == 0 || m_threadidOwner != std::this_thread::get_id()) return;
+  m_u32LockCount = a_blForce ? 0 : m_u32LockCount - 1;
+  if (m_u32LockCount > 0) return;
+  m_threadidOwner = std::thread::id();
+  if (m_posfileLock) m_posfileLock->Close();
+  m_condvarData.notify_all();
 }
 
 bool CDevDataXml::UnitDataDirectory(EDBID_FIRMWARE a_edbidfirmware, CDatabase* a_pdatabase, char* a_szPath,

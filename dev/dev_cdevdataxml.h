@@ -16,8 +16,9 @@
 // written whole under the data lock (COsFile::WriteAtomic).
 #pragma once
 
-#include <atomic>
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <thread>
 
@@ -110,9 +111,12 @@ class CDevDataXml {
   char m_szModelDirectory[s_sizetPath] = {};
   char m_szDataDirectory[s_sizetPath] = {};
   char m_szLockFile[s_sizetPath] = {};
-  // The data lock: the mutex, its owner and depth; the open "data.lock".
-  std::recursive_timed_mutex m_mutexData;
-  std::atomic<std::thread::id> m_threadidOwner{};
+  // The data lock within the process: its owner and depth under the mutex
+  // (a thread waits on the condition until the depth is 0); the open
+  // "data.lock", used by the owner alone.
+  std::mutex m_mutexData;
+  std::condition_variable m_condvarData;
+  std::thread::id m_threadidOwner;
   uint32_t m_u32LockCount = 0;
   COsFile* m_posfileLock = nullptr;
 };
