@@ -182,27 +182,27 @@ def links_made_in_advance_are_never_used(front):
 
 
 # -- killed sessions ---------------------------------------------------------------------------------------------
-CHILD = r"""
-import ctypes, os, sys, time
+OPEN_ONCE = r"""
+import ctypes, sys, time
 sys.path.insert(0, %(here)r)
 import drvfront
 lib = ctypes.CDLL(%(library)r)
 lib.DriverEntry.restype = ctypes.c_void_p
 lib.DriverEntry.argtypes = [ctypes.c_char_p]
-body = drvfront.leaf("callername", "killed") + drvfront.simulate(imagedirectory=%(images)r)
-text = drvfront.task_text(1, "interfaceopen", body).encode()
-reply = ctypes.string_at(lib.DriverEntry(text)).decode()
-print("<status>success</status>" in reply, flush=True)
-time.sleep(60)
+body = drvfront.leaf("callername", "once") + drvfront.simulate(imagedirectory=%(images)r)
+reply = ctypes.string_at(lib.DriverEntry(drvfront.task_text(1, "interfaceopen", body).encode())).decode()
+print(drvfront.Reply(reply, 1).status, flush=True)
+time.sleep(%(linger)d)
 """
 
 
-def killed_session(front):
-    """A process that opens a session on the front's root and is killed with SIGKILL once it is open."""
-    code = CHILD % {"here": os.path.dirname(os.path.abspath(__file__)), "library": front.library(),
-                    "images": front.images()}
-    child = subprocess.Popen([sys.executable, "-c", code], stdout=subprocess.PIPE, text=True, cwd=front.root)
-    return child
+def open_once(front, linger=0, **options):
+    """A front end of its own (a process on the front's root) that opens a session once, prints the status
+    and lingers that many seconds."""
+    code = OPEN_ONCE % {"here": os.path.dirname(os.path.abspath(__file__)), "library": front.library(),
+                        "images": front.images(), "linger": linger}
+    return subprocess.Popen([sys.executable, "-c", code], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                            cwd=front.root, **options)
 
 
 @group
@@ -212,9 +212,9 @@ def killed_sessions_leave_nothing_behind(front):
     the session scans, and after its interfaceclose nothing of it is left."""
     front.configure(IN_PROCESS)
     for _ in range(4):
-        children = [killed_session(front) for _ in range(5)]
+        children = [open_once(front, linger=60) for _ in range(5)]
         for child in children:
-            assert child.stdout.readline().strip() == "True"
+            assert child.stdout.readline().strip() == "success"
         for child in children:
             child.send_signal(signal.SIGKILL)
             child.wait()
@@ -292,28 +292,12 @@ def fill(directory):
         os.close(fd)
 
 
-OPEN_ONCE = r"""
-import ctypes, sys
-sys.path.insert(0, %(here)r)
-import drvfront
-lib = ctypes.CDLL(%(library)r)
-lib.DriverEntry.restype = ctypes.c_void_p
-lib.DriverEntry.argtypes = [ctypes.c_char_p]
-body = drvfront.leaf("callername", "once") + drvfront.simulate(imagedirectory=%(images)r)
-reply = ctypes.string_at(lib.DriverEntry(drvfront.task_text(1, "interfaceopen", body).encode())).decode()
-print(drvfront.Reply(reply, 1).status, flush=True)
-"""
-
-
 def refused_in_child(front, logdir):
     """A front end of its own opens a session once: it must be refused and live on to exit by itself (a failed
     first open ends what a process may do with the driver). The text of its log, kept in logdir by PMX_LOGDIR."""
-    code = OPEN_ONCE % {"here": os.path.dirname(os.path.abspath(__file__)), "library": front.library(),
-                        "images": front.images()}
-    child = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, cwd=front.root,
-                           env=dict(os.environ, PMX_LOGDIR=logdir), timeout=120)
-    assert child.returncode == 0 and child.stdout.strip() not in ("", "success"), (child.returncode, child.stdout,
-                                                                                  child.stderr[-2000:])
+    child = open_once(front, env=dict(os.environ, PMX_LOGDIR=logdir))
+    out, err = child.communicate(timeout=120)
+    assert child.returncode == 0 and out.strip() not in ("", "success"), (child.returncode, out, err[-2000:])
     return "".join(open(path, errors="replace").read() for path in glob.glob(os.path.join(logdir, "*.log")))
 
 
