@@ -176,7 +176,13 @@ def links_made_in_advance_are_never_used(front):
         assert "SaveImage: COsImage::Create failed..." in front.log()
         canary.check()
         now = snapshot(directory)
-        assert {name: now.get(name) for name in planted} == planted
+        # The names made in advance are as they were, but for old log directories nobody holds, which the
+        # pruning of log directories may remove (as a whole, links as links).
+        changed = {name: (now.get(name), planted[name]) for name in planted
+                   if now.get(name) not in (planted[name], None)}
+        gone = {name.split(os.sep)[0] for name in planted if name not in now}
+        assert not changed and all(planted[name][0] == stat.S_IFDIR for name in gone), (sorted(changed.items())[:5],
+                                                                                         sorted(gone)[:5])
     finally:
         canary.remove()
 
