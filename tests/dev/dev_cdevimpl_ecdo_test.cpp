@@ -13,6 +13,7 @@
 #include "db_cdblock.h"
 #include "dev_cdevimpl.h"
 #include "dev_device_fixture.h"
+#include "os_coslocale.h"
 #include "os_cosmem.h"
 #include "rules_dropouts.h"
 
@@ -283,18 +284,37 @@ TEST_F(DevEcdo, TheGermanReplyListsAsTheProbeFillsIt) {
   ExpectAsTheProbe(SCANDRV_TEST_DATA "/db/rules/getecdo_de.xml");
 }
 
+// A unit without a flatbed offering a normal, a multiple-colour and a
+// custom choice, in this order.
+TEST_F(DevEcdo, ThreeChoicesOfOneUnit) {
+  setenv("NEXSIM_ADF_ECDOFILE",
+         ChoicesFile("three.txt", {"red\tRed\tnormal", "multi\tMulti\tpmcdo", "mine\tMine\tlearnt"}).c_str(), 1);
+  Open();
+  std::string strNone;
+  {
+    CDbLockGuard dblockguard;
+    strNone = m_pdatabase->LabelGet("enum_ecdo_(none)", "???", -1);
+  }
+  EXPECT_EQ(Lists(), "main\t(none)\t(none)\t" + strNone + "\tnormal\tnormal\n"
+                     "main\tmulti\tmulti\tMulti\tpmcdo\tpmcdo\n"
+                     "main\tred\tred\tRed\tnormal\tnormal\n"
+                     "custom\t(none)\t(none)\t" + strNone + "\tdiscovery\tdiscovery\n"
+                     "custom\tmine\tmine\tMine\tlearnt\tlearnt\n");
+}
+
 // The merge against the model: which units answer, and what each offers.
 struct MergeCase {
   const char* szName;
   bool blFlatbed;
-  bool blFlatbedFails;
+  bool blFlatbedFails;  // its reply says "fail"
   bool blNexilOff;
+  bool blFeederCut;  // its reply ends halfway
 };
 class DevEcdoMerge : public DevEcdo, public ::testing::WithParamInterface<MergeCase> {};
 
 TEST_P(DevEcdoMerge, ListsAsTheModelMergesThem) {
   const MergeCase& mergecase = GetParam();
-  // The Part's three choices and more: a second multiple-colour choice after
+  // A normal, a multiple-colour and a custom choice, and more: a second multiple-colour choice after
   // the others, a form-data one, one without an algorithm, two custom ones.
   const std::string strFeeder =
       ChoicesFile("feeder.txt", {"file01\tRed\tnormal", "file04\tPredominant\tpmcdo", "file09\tMine\tlearnt",
@@ -308,16 +328,22 @@ TEST_P(DevEcdoMerge, ListsAsTheModelMergesThem) {
   setenv("NEXSIM_FLATBED_ECDOFILE", strFlatbed.c_str(), 1);
   if (mergecase.blFlatbedFails) setenv("NEXSIM_FLATBED_ECDOWORD", "fail", 1);
   if (mergecase.blNexilOff) SetConfigured(OS_CFGTAG_FORCENEXILOFF, "1");
+  if (mergecase.blFeederCut) setenv("NEXSIM_ADF_ECDOCUT", "1", 1);
   Open(mergecase.blFlatbed);
-  std::vector<std::string> vecArguments = {"--feeder", strFeeder};
+  std::vector<std::string> vecArguments;
+  if (!mergecase.blFeederCut) vecArguments = {"--feeder", strFeeder};
   if (mergecase.blFlatbed && !mergecase.blFlatbedFails) vecArguments.insert(vecArguments.end(), {"--flatbed", strFlatbed});
   if (mergecase.blNexilOff) vecArguments.push_back("--nexil-off");
-  EXPECT_EQ(Lists(), Model(vecArguments));
+  const std::string strModel = Model(vecArguments);
+  EXPECT_EQ(Lists(), strModel);
   // Asked again, the lists are the same.
   ASSERT_EQ(Impl().GetEcdo(), OS_STS_SUCCESS);
-  EXPECT_EQ(Lists(), Model(vecArguments));
+  EXPECT_EQ(Lists(), strModel);
   if (mergecase.blFlatbedFails) {
     EXPECT_TRUE(m_plog->Contains("<reportstatus> from <getecdo> failed...<fail>"));
+  }
+  if (mergecase.blFeederCut) {
+    EXPECT_TRUE(m_plog->Contains("Fail to DocumentLoad..."));
   }
   // The image library is asked only when it is there.
   size_t sizetAsked = 0;
@@ -327,10 +353,11 @@ TEST_P(DevEcdoMerge, ListsAsTheModelMergesThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, DevEcdoMerge,
-                         ::testing::Values(MergeCase{"FeederOnly", false, false, false},
-                                           MergeCase{"FeederAndFlatbed", true, false, false},
-                                           MergeCase{"FlatbedFails", true, true, false},
-                                           MergeCase{"NexilOffWithoutEcdoKey", false, false, true}),
+                         ::testing::Values(MergeCase{"FeederOnly", false, false, false, false},
+                                           MergeCase{"FeederAndFlatbed", true, false, false, false},
+                                           MergeCase{"FlatbedFails", true, true, false, false},
+                                           MergeCase{"FeederNotXml", true, false, false, true},
+                                           MergeCase{"NexilOffWithoutEcdoKey", false, false, true, false}),
                          [](const ::testing::TestParamInfo<MergeCase>& a_info) { return a_info.param.szName; });
 
 // A model whose feeder knows its own choices ("ecdo"): they come from the
@@ -344,7 +371,8 @@ TEST_F(DevEcdo, TheDeviceManagersListUnderTheResourceLock) {
   SetConfigured(OS_CFGTAG_FORCENEXILOFF, "1");
   Open();
   ASSERT_TRUE(m_pdatabase->ConfigExists("ecdo", DB_CONFIGTARGET_ADF));
-  EXPECT_EQ(Lists(), Model({"--feeder", strChoices}));
+  const std::string strModel = Model({"--feeder", strChoices});
+  EXPECT_EQ(Lists(), strModel);
   const auto Locked = [](const std::vector<std::string>& a_vecCommands) {
     // Each getecdo has a resourcelock before it and a resourceunlock after it, with neither between.
     for (size_t i = 0; i < a_vecCommands.size(); ++i) {
@@ -371,7 +399,25 @@ TEST_F(DevEcdo, TheDeviceManagersListUnderTheResourceLock) {
   vecCommands = devtest::Commands(Tasks());
   EXPECT_EQ(std::vector<std::string>(vecCommands.begin() + static_cast<long>(sizetBefore), vecCommands.end()),
             (std::vector<std::string>{"resourcelock", "getecdo", "resourceunlock"}));
-  EXPECT_EQ(Lists(), Model({"--feeder", strChoices}));
+  EXPECT_EQ(Lists(), strModel);
+}
+
+// A language change has the lists fetched again through ECDO's load
+// callback, inside the database's pass and so under its lock: the image
+// library is asked in the new language and the lists come back whole.
+TEST_F(DevEcdo, ALanguageChangeFetchesTheListsAgain) {
+  Open();
+  const std::string strBefore = Lists();
+  {
+    CDbLockGuard dblockguard;
+    ASSERT_EQ(m_pdatabase->SetCurrentLongFromId(DB_ID_LANGUAGE, OS_LANGUAGE_DE_DEU, false), DB_STS_SUCCESS);
+  }
+  std::vector<std::string> vecLanguages;
+  for (const LoggedTask& loggedtask : devtest::ReadTaskLog(testsupport::RootPath("nexil.log"))) {
+    if (loggedtask.strCommand == "getecdo") vecLanguages.push_back(loggedtask.Arg("language"));
+  }
+  EXPECT_EQ(vecLanguages, (std::vector<std::string>{"en_usa", "de_deu"}));
+  EXPECT_EQ(Lists(), strBefore);
 }
 
 // Without the working lists: logged, 1, and both lists hold "(none)" alone.

@@ -73,7 +73,7 @@ def elements(inquiry):
 
 
 def expected(front, model):
-    """The inquiry written from the Part: the stand-ins' lists (the configuration keeps each key's values in
+    """The inquiry as the engine must write it: the stand-ins' lists (the configuration keeps each key's values in
     ascending order), the ids the database supports and its reports."""
     scanner = inquiry_lists(standins.querysupport(STANDINS["scanner"], "ScannerEntry", standins.simulate(model)))
     nexil = inquiry_lists(standins.querysupport(STANDINS["nexil"], "NexEntry"))
@@ -169,7 +169,7 @@ def check_inquiry(front, model):
 
 @group
 def mapleb_inquiry_without_an_imprinter(front):
-    """mapleB: the children in the Part's order, with the stand-ins' values and the database's ranges; no
+    """mapleB: the children in their order, with the stand-ins' values and the database's ranges; no
     printer enum, no printer font, no printer feature."""
     found = check_inquiry(front, "mapleB")
     ids = [identifier for _, identifier, _ in found]
