@@ -144,7 +144,8 @@ class CEcdoEntries {
       if (!m_devecdoentry.szName[0]) {
         OsLog(OS_LOG_ERROR, "ParseEcdo: an <ecdo> without a name, skipped...<%s>", m_devecdoentry.szText);
       } else {
-        if (!m_devecdoentry.szAlgorithm[0]) COsString::SStrCpy(m_devecdoentry.szAlgorithm, DEV_ECDO_ALGORITHM_SIZE, s_szNormal);
+        if (!m_devecdoentry.szAlgorithm[0])
+          COsString::SStrCpy(m_devecdoentry.szAlgorithm, sizeof m_devecdoentry.szAlgorithm, s_szNormal);
         if (IsMainAlgorithm(m_devecdoentry.szAlgorithm)) {
           Add(m_devecdomain);
         } else {
@@ -215,6 +216,26 @@ bool NexilForcedOff() { return OsCfgGetLong(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCEN
 std::optional<std::string> Copy(const char* a_szReply) {
   if (!a_szReply) return std::nullopt;
   return std::string(a_szReply);
+}
+
+// The unit's getecdo reply (none when it has no library to ask or its lock
+// is refused).
+std::optional<std::string> Ask(CDevImpl& a_devimpl, EDBID_FIRMWARE a_edbidfirmware, const EcdoRequest& a_ecdorequest) {
+  COsXmlTask osxmltask("", s_sizetTaskBuilder);
+  osxmltask.StartTask(0, 0, nullptr);
+  osxmltask.StartCommand("getecdo", 1);
+  osxmltask.AddArgument("language", a_ecdorequest.strLanguage.c_str());
+  osxmltask.AddArgument("ecdotype", a_ecdorequest.szEcdoType);
+  osxmltask.FinalizeCommand("getecdo");
+  osxmltask.FinalizeTask();
+  if (!a_ecdorequest.blDevice) return Copy(a_devimpl.NexEntry(a_edbidfirmware, &osxmltask));
+  if (a_devimpl.ResourceLock() != OS_STS_SUCCESS) {
+    OsLog(OS_LOG_ERROR, "GetEcdo: ResourceLock failed, unit %d not asked...", static_cast<int>(a_edbidfirmware));
+    return std::nullopt;
+  }
+  std::optional<std::string> optstrReply = Copy(a_devimpl.ScannerEntry(a_edbidfirmware, &osxmltask));
+  a_devimpl.ResourceUnlock();
+  return optstrReply;
 }
 
 // ---------------------------------------------------------------------------
@@ -335,24 +356,9 @@ EOSSTS CDevImpl::GetEcdo() {
       blNexilOff = true;
       break;
     }
-    COsXmlTask osxmltask("", s_sizetTaskBuilder);
-    osxmltask.StartTask(0, 0, nullptr);
-    osxmltask.StartCommand("getecdo", 1);
-    osxmltask.AddArgument("language", ecdorequest.strLanguage.c_str());
-    osxmltask.AddArgument("ecdotype", ecdorequest.szEcdoType);
-    osxmltask.FinalizeCommand("getecdo");
-    osxmltask.FinalizeTask();
-    std::optional<std::string> optstrReply;
-    if (!ecdorequest.blDevice) {
-      optstrReply = Copy(NexEntry(edbidfirmware, &osxmltask));
-    } else if (ResourceLock() == OS_STS_SUCCESS) {
-      optstrReply = Copy(ScannerEntry(edbidfirmware, &osxmltask));
-      ResourceUnlock();
-    } else {
-      OsLog(OS_LOG_ERROR, "GetEcdo: ResourceLock failed, unit %d not asked...", static_cast<int>(edbidfirmware));
-    }
-    ecdounit.blParsed = optstrReply &&
-                        ParseEcdo(optstrReply->c_str(), ecdounit.pdevecdomain, ecdounit.pdevecdocustom) == OS_STS_SUCCESS;
+    const std::optional<std::string> optstrReply = Ask(*this, edbidfirmware, ecdorequest);
+    ecdounit.blParsed = optstrReply && ParseEcdo(optstrReply->c_str(), ecdounit.pdevecdomain,
+                                                 ecdounit.pdevecdocustom) == OS_STS_SUCCESS;
     if (!ecdounit.blParsed) OsLog(OS_LOG_ERROR, "GetEcdo: no choices from unit %d...", static_cast<int>(edbidfirmware));
   }
   if (blNexilOff) {
@@ -400,7 +406,8 @@ EOSSTS CDevImpl::ParseEcdo(const char* a_szReply, DevEcdoMain* a_pdevecdomain, D
   }
   // Then the choices, each "ecdo" beginning one.
   bool blReport = false;
-  while (!blReport && osxml.NodeSibling() == OS_STS_SUCCESS) blReport = std::strcmp(ecdoreader.Name(), "reportecdo") == 0;
+  while (!blReport && osxml.NodeSibling() == OS_STS_SUCCESS)
+    blReport = std::strcmp(ecdoreader.Name(), "reportecdo") == 0;
   if (!blReport || osxml.NodeChild() != OS_STS_SUCCESS) return OS_STS_SUCCESS;
   CEcdoEntries ecdoentries(*a_pdevecdomain, *a_pdevecdocustom);
   bool blMore = true;

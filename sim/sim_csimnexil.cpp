@@ -181,7 +181,7 @@ bool CSimNexil::LoadTestKnobs(std::string& a_strError) {
   m_blEcdoCustomCut = !Knob("NEXSIM_ECDOCUSTOMCUT").empty();
   // The unit's own knob first.
   const auto UnitKnob = [&](const std::string& a_strName) {
-    const std::string strUnit = std::string("NEXSIM_") + (std::strcmp(UnitName(), "flatbed") == 0 ? "FLATBED_" : "ADF_");
+    const std::string strUnit = std::strcmp(UnitName(), "flatbed") == 0 ? "NEXSIM_FLATBED_" : "NEXSIM_ADF_";
     const char* szValue = std::getenv((strUnit + a_strName).c_str());
     return szValue ? std::string(szValue) : Knob(("NEXSIM_" + a_strName).c_str());
   };

@@ -74,7 +74,8 @@ std::vector<ParseCase> ParseCases() {
        Reply("success", "\n\n \t<reportecdo>  \n" +
                             std::regex_replace(strThree, std::regex("\n"), "\n \t\n") + "\n\n</reportecdo>  \n"),
        OS_STS_SUCCESS, {"file01|Red|normal", "file04|Predominant|pmcdo"}, {"file06|Mine|learnt"}, nullptr},
-      {"a choice without text", Reply("success", Ecdo(Choice("file04", nullptr, "pmcdo") + Choice("file05", "Form", "normalformdata"))),
+      {"a choice without text",
+       Reply("success", Ecdo(Choice("file04", nullptr, "pmcdo") + Choice("file05", "Form", "normalformdata"))),
        OS_STS_SUCCESS, {"file04||pmcdo", "file05|Form|normalformdata"}, {}, nullptr},
       {"a choice without a name is skipped",
        Reply("success", Ecdo(Choice("", "Lost", "learnt") + Choice("file01", "Red", nullptr))), OS_STS_SUCCESS,
@@ -332,7 +333,9 @@ TEST_P(DevEcdoMerge, ListsAsTheModelMergesThem) {
   Open(mergecase.blFlatbed);
   std::vector<std::string> vecArguments;
   if (!mergecase.blFeederCut) vecArguments = {"--feeder", strFeeder};
-  if (mergecase.blFlatbed && !mergecase.blFlatbedFails) vecArguments.insert(vecArguments.end(), {"--flatbed", strFlatbed});
+  if (mergecase.blFlatbed && !mergecase.blFlatbedFails) {
+    vecArguments.insert(vecArguments.end(), {"--flatbed", strFlatbed});
+  }
   if (mergecase.blNexilOff) vecArguments.push_back("--nexil-off");
   const std::string strModel = Model(vecArguments);
   EXPECT_EQ(Lists(), strModel);
@@ -374,12 +377,14 @@ TEST_F(DevEcdo, TheDeviceManagersListUnderTheResourceLock) {
   const std::string strModel = Model({"--feeder", strChoices});
   EXPECT_EQ(Lists(), strModel);
   const auto Locked = [](const std::vector<std::string>& a_vecCommands) {
-    // Each getecdo has a resourcelock before it and a resourceunlock after it, with neither between.
+    // Before each getecdo the nearest lock task is a resourcelock, and a resourceunlock follows it.
     for (size_t i = 0; i < a_vecCommands.size(); ++i) {
       if (a_vecCommands[i] != "getecdo") continue;
       size_t sizetLock = i, sizetUnlock = i;
-      while (sizetLock > 0 && a_vecCommands[sizetLock] != "resourcelock" && a_vecCommands[sizetLock] != "resourceunlock")
-        --sizetLock;
+      const auto Lock = [&](size_t a_sizet) {
+        return a_vecCommands[a_sizet] == "resourcelock" || a_vecCommands[a_sizet] == "resourceunlock";
+      };
+      while (sizetLock > 0 && !Lock(sizetLock)) --sizetLock;
       while (sizetUnlock + 1 < a_vecCommands.size() && a_vecCommands[sizetUnlock] != "resourceunlock") ++sizetUnlock;
       if (a_vecCommands[sizetLock] != "resourcelock" || a_vecCommands[sizetUnlock] != "resourceunlock") return false;
     }

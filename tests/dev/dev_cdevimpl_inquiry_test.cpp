@@ -87,7 +87,8 @@ TEST_F(DevInquiry, TheUnitWhoseKeysAreRead) {
 // "&", "<" and ">" go as CDATA; a value holding "]]>" drops its element
 // alone, logged.
 TEST_F(DevInquiry, ValuesTheDocumentMustProtect) {
-  for (const char* szValue : {"a&b", "<x>", "plain"}) m_pdatabase->ConfigEnumAdd("imageformat", szValue, DB_CONFIGTARGET_COMMON);
+  for (const char* szValue : {"a&b", "<x>", "plain"})
+    m_pdatabase->ConfigEnumAdd("imageformat", szValue, DB_CONFIGTARGET_COMMON);
   m_pdatabase->ConfigEnumAdd("consumablemetertype", "roller]]>pad", DB_CONFIGTARGET_COMMON);
   const std::string strInquiry = Inquiry();
   const std::string strFormats = Element(strInquiry, "imageformat");

@@ -123,7 +123,8 @@ def repointed(db, id_, name, values, texts):
     as the model's rules pointed them at the list's records; other ids keep the sources'."""
     if id_ not in REPOINTED or id_ not in db.colour.texts:
         return values, texts
-    entries = [(value, db.colour.text(lexicon), db.colour.text(label)) for value, lexicon, label in db.colour.texts[id_]]
+    entries = [(value, db.colour.text(lexicon), db.colour.text(label))
+               for value, lexicon, label in db.colour.texts[id_]]
     values = {**values, **{value: lexicon for value, lexicon, _ in entries}}
     return values, {**texts, **{"enum_%s_%s" % (name, lexicon): label for _, lexicon, label in entries}}
 
