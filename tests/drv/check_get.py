@@ -264,7 +264,7 @@ def special_fail(front):
 
 # -- profiles --------------------------------------------------------------------------------------------------
 # The group's front end runs in dump mode: the default fix-up leaves the database's dump in the log directory.
-DUMP_MODE = {"env": {"PMX_DEBUG": "0x101"}}
+DUMP_MODE = {"env": {"PMX_DEBUG": "257"}}  # the debug level and its dump switch, 0x100
 # The model directory of a library driven through tasks.
 FAMILY = "driver"
 

@@ -65,7 +65,7 @@ def lookup():
 
 def dump(path):
     """{(id, bin): (access, kind, current, current list)} of a dump."""
-    with open(path, encoding="utf-8", errors="surrogateescape") as stream:
+    with open(path, encoding="utf-8", errors="surrogateescape", newline="") as stream:
         lines = stream.read().split("\r\n")
     datums, bin_, index = {}, 0, 0
     while index < len(lines):
@@ -179,11 +179,9 @@ def judge(dump_path, document_path, group, family):
     wanted = expected(dump(dump_path), records, MASKS.get(group, 0x21FFFF))
     held = found(root.find("database"))
     if [name for name, _ in held] != [name for name, _ in wanted]:
-        names = set(name for name, _ in wanted)
-        faults.append("capabilities differ: extra %s, missing %s, order %s" % (
-            sorted(set(name for name, _ in held) - names), sorted(names - set(name for name, _ in held)),
-            [name for name, _ in held] == sorted([name for name, _ in held], key=lambda n: [
-                i for i, r in records.items() if r[0] == n][0])))
+        names, names_held = set(name for name, _ in wanted), set(name for name, _ in held)
+        faults.append("capabilities differ: extra %s, missing %s (held in this order: %s)" % (
+            sorted(names_held - names), sorted(names - names_held), [name for name, _ in held]))
     for (name, elements), (name_wanted, elements_wanted) in zip(held, wanted):
         if name == name_wanted and elements != elements_wanted:
             faults.append("%s holds %s, not %s" % (name, elements, elements_wanted))
