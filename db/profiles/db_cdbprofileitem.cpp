@@ -99,9 +99,7 @@ CDbProfileItem::~CDbProfileItem() {
 void CDbProfileItem::SetName(const char* a_szName) { CopyCut(m_szName, sizeof m_szName, a_szName, "name"); }
 void CDbProfileItem::SetId(const char* a_szId) { CopyCut(m_szId, sizeof m_szId, a_szId, "profileid"); }
 void CDbProfileItem::SetGroup(const char* a_szGroup) { CopyCut(m_szGroup, sizeof m_szGroup, a_szGroup, "group"); }
-void CDbProfileItem::SetFamily(const char* a_szFamily) {
-  CopyCut(m_szFamily, sizeof m_szFamily, a_szFamily, "family");
-}
+void CDbProfileItem::SetFamily(const char* a_szFamily) { CopyCut(m_szFamily, sizeof m_szFamily, a_szFamily, "family"); }
 void CDbProfileItem::SetDriverVersion(const char* a_szDriverVersion) {
   CopyCut(m_szVersion, sizeof m_szVersion, a_szDriverVersion, "driverversion");
 }
@@ -129,8 +127,8 @@ void CDbProfileItem::Dump() {
   for (const auto& field : afield) DumpLine(field.szField, field.szValue);
   if (!m_plocale) return;
   for (long l = 0; l < s_lLocales; ++l) {
-    if (m_plocale[l].szName[0]) OsLog(OS_LOG_ERROR, "dmp>>> %s........................<%s>", m_plocale[l].szName,
-                                      m_plocale[l].szText);
+    if (m_plocale[l].szName[0])
+      OsLog(OS_LOG_ERROR, "dmp>>> %s........................<%s>", m_plocale[l].szName, m_plocale[l].szText);
   }
 }
 
@@ -293,4 +291,3 @@ void CDbProfileItem::SetGraphic(const char* a_szName) {
     m_szGraphicFilename[0] = '\0';
   }
 }
-

@@ -246,10 +246,10 @@ class CDbProfileItem {
   bool m_blIsProfileInstalled;
   bool m_blIsProfileReadonly;
   bool m_blIsProfileUser;
-  CDatabase* m_pdatabase;     // not owned
-  Locale* m_plocale;          // owned, s_lLocales entries; null until the first text
-  int64_t* m_pi64Share;       // owned, s_iShareSlots values; null until the first LoadShare
-  COsXmlTask* m_posxmltask;   // the list's report builder, not owned
+  CDatabase* m_pdatabase;    // not owned
+  Locale* m_plocale;         // owned, s_lLocales entries; null until the first text
+  int64_t* m_pi64Share;      // owned, s_iShareSlots values; null until the first LoadShare
+  COsXmlTask* m_posxmltask;  // the list's report builder, not owned
   char m_szVersion[s_sizetVersion];
   char m_szFamily[s_sizetFamily];
   char m_szFilename[s_sizetPath];

@@ -34,8 +34,8 @@ struct GroupRow {
   EHEADER eheader;
 };
 constexpr GroupRow s_agrouprow[] = {
-    {"profilenormalsave", 0x21ffff, HEADER_SAVE}, {"profileall", 0x21ffff, HEADER_ALL},
-    {"profileshare", 0x800000, HEADER_SHARE},     {"profileiaprinter", 0x36, HEADER_SHORT},
+    {"profilenormalsave", 0x21ffff, HEADER_SAVE},   {"profileall", 0x21ffff, HEADER_ALL},
+    {"profileshare", 0x800000, HEADER_SHARE},       {"profileiaprinter", 0x36, HEADER_SHORT},
     {"profilenoiaprinter", 0x21ffc9, HEADER_SHORT},
 };
 constexpr GroupRow s_grouprowOther = {"", 0x21ffff, HEADER_ALL};
@@ -94,9 +94,7 @@ EVALUE ValueText(CDatabase* a_pdatabase, CDbDatum* a_pdbdatum, char* a_szText, s
       *a_pblCdata = true;
       return VALUE_TEXT;
     }
-    default:
-      OsLog(OS_LOG_ERROR, "unrecognized container...%d", a_pdbdatum->GetId());
-      return VALUE_BADCONTAINER;
+    default: OsLog(OS_LOG_ERROR, "unrecognized container...%d", a_pdbdatum->GetId()); return VALUE_BADCONTAINER;
   }
 }
 
@@ -185,7 +183,8 @@ EOSSTS CDbProfileItem::GenerateHeader(const char* a_szGroup, int a_iHeader, COsX
   if (blWritten && blFlags)
     blWritten = dbprofile::AddText(a_posxmltask, "graphicfilename", dbprofile::FileNamePart(m_szGraphicFilename), true);
   for (long l = 0; blWritten && a_iHeader == HEADER_SAVE && m_plocale && l < s_lLocales; ++l) {
-    if (m_plocale[l].szName[0]) blWritten = dbprofile::AddText(a_posxmltask, m_plocale[l].szName, m_plocale[l].szText, true);
+    if (m_plocale[l].szName[0])
+      blWritten = dbprofile::AddText(a_posxmltask, m_plocale[l].szName, m_plocale[l].szText, true);
   }
   a_posxmltask->FinalizeCommand("header");
   return blWritten ? OS_STS_SUCCESS : OS_STS_FAIL;
@@ -197,8 +196,8 @@ EOSSTS CDbProfileItem::GenerateDatabase(uint64_t a_u64Mask, COsXmlTask* a_posxml
   for (int iId = DB_ID_FIRST; iId <= DB_ID_FINAL; ++iId) {
     const EDBID edbid = static_cast<EDBID>(iId);
     const DbLookup2* pdblookup2 = m_pdatabase->LookupEdbid(edbid);
-    if (!pdblookup2 || !pdblookup2->szLexicon || !pdblookup2->szLexicon[0] ||
-        !(pdblookup2->lTwainGroup & a_u64Mask) || !m_pdatabase->IsIdSupported(edbid))
+    if (!pdblookup2 || !pdblookup2->szLexicon || !pdblookup2->szLexicon[0] || !(pdblookup2->lTwainGroup & a_u64Mask) ||
+        !m_pdatabase->IsIdSupported(edbid))
       continue;
     if (GenerateCapability(edbid, pdblookup2->szLexicon, a_posxmltask) != OS_STS_SUCCESS) return OS_STS_FAIL;
   }
@@ -249,9 +248,8 @@ EOSSTS CDbProfileItem::GenerateCameras(EDBID a_edbid, const char* a_szLexicon, C
         continue;
       char szText[DB_STRING_SIZE];
       bool blCdata = false;
-      const EVALUE evalue = a_edbid == DB_ID_BARCODETYPE
-                                ? VALUE_TEXT
-                                : ValueText(m_pdatabase, pdbdatum, szText, sizeof szText, &blCdata);
+      const EVALUE evalue =
+          a_edbid == DB_ID_BARCODETYPE ? VALUE_TEXT : ValueText(m_pdatabase, pdbdatum, szText, sizeof szText, &blCdata);
       if (evalue == VALUE_BADCONTAINER) eossts = OS_STS_FAIL;
       if (evalue != VALUE_TEXT) continue;
       if (!blOpen) StartCapability(a_szLexicon, a_posxmltask);

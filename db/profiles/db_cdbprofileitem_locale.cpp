@@ -65,8 +65,7 @@ EOSSTS CDbProfileItem::CopyDbProfileLocale(const CDbProfileItem* a_pdbprofileite
 // The user's copy shows the installed texts only while it shows what the
 // installed profile shows: a renamed copy shows its own name.
 EOSSTS CDbProfileItem::FixLocale(const CDbProfileItem* a_pdbprofileitemInstalled, bool a_blForce) {
-  if (!a_pdbprofileitemInstalled || !m_blIsProfileUser ||
-      std::strcmp(m_szId, a_pdbprofileitemInstalled->m_szId) != 0) {
+  if (!a_pdbprofileitemInstalled || !m_blIsProfileUser || std::strcmp(m_szId, a_pdbprofileitemInstalled->m_szId) != 0) {
     OsLog(OS_LOG_ERROR, "FixLocale wasn't called properly...");
     return OS_STS_FAIL;
   }

@@ -23,10 +23,8 @@ struct CameraTag {
   const char* szTag;
   EDBBIN edbbin;
 };
-constexpr CameraTag s_acameratag[] = {{"fb", DB_BIN_BITONAL_FRONT},
-                                      {"rb", DB_BIN_BITONAL_REAR},
-                                      {"fc", DB_BIN_COLOR_FRONT},
-                                      {"rc", DB_BIN_COLOR_REAR}};
+constexpr CameraTag s_acameratag[] = {
+    {"fb", DB_BIN_BITONAL_FRONT}, {"rb", DB_BIN_BITONAL_REAR}, {"fc", DB_BIN_COLOR_FRONT}, {"rc", DB_BIN_COLOR_REAR}};
 
 bool IsDigit(char a_c) { return a_c >= '0' && a_c <= '9'; }
 
@@ -136,8 +134,8 @@ int WindowsInUse(CDatabase* a_pdatabase) {
 
 CDbDatum* DatumAt(EDBID_WINDOW a_edbidwindow, EDBID a_edbid, EDBBIN a_edbbin) {
   const DbDatumCommon* pdatumcommon = CDbDatum::ms_pdatumcommon;
-  if (!pdatumcommon || a_edbidwindow < 0 || a_edbidwindow >= DB_WINDOW_COUNT || a_edbid < 0 ||
-      a_edbid >= DB_ID_COUNT || a_edbbin < 0 || a_edbbin >= DB_BIN_COUNT)
+  if (!pdatumcommon || a_edbidwindow < 0 || a_edbidwindow >= DB_WINDOW_COUNT || a_edbid < 0 || a_edbid >= DB_ID_COUNT ||
+      a_edbbin < 0 || a_edbbin >= DB_BIN_COUNT)
     return nullptr;
   CDbDatum* pdbdatum = pdatumcommon->apdbdatum[a_edbidwindow][a_edbid][a_edbbin];
   return pdbdatum == pdatumcommon->pdbdatumBlank ? nullptr : pdbdatum;

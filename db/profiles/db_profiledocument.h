@@ -28,10 +28,10 @@ struct ProfileText {
 
 enum EREADTEXT : int {
   READTEXT_OK,
-  READTEXT_NOFILE,   // missing, not a regular file, or not readable
-  READTEXT_SHORT,    // below s_sizetMinimum (the size is in the text's sizet)
-  READTEXT_LARGE,    // above s_sizetMaximum
-  READTEXT_FAILED,   // memory or a read that failed
+  READTEXT_NOFILE,  // missing, not a regular file, or not readable
+  READTEXT_SHORT,   // below s_sizetMinimum (the size is in the text's sizet)
+  READTEXT_LARGE,   // above s_sizetMaximum
+  READTEXT_FAILED,  // memory or a read that failed
 };
 EREADTEXT ReadText(const char* a_szPath, ProfileText* a_pprofiletext);
 void FreeText(ProfileText* a_pprofiletext);

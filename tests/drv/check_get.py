@@ -8,7 +8,8 @@ the same scanner through the probe and judges every reply with the rules model (
 
 Groups: oracle (every capability's reply and idlist against the rules model's database after the default
 fix-up), reports (every name of the lookup source: status and report pair judged against the lookup and label
-sources; the bins' tags and contexts; the scanner asked for its lock only), special (regions, idlist, outputimagecount, printer, ecdolist and the ids that answer "fail"),
+sources; the bins' tags and contexts; the scanner asked for its lock only), special (regions, idlist,
+outputimagecount, printer, ecdolist and the ids that answer "fail"),
 profiles (the profile groups' data files judged by tests/tools/profile_document.py against the database's dump,
 the current profile, the shared timeout response), badinput (ids a front end should not send). Every reply is
 checked by drvfront and read by xmllint."""

@@ -20,7 +20,8 @@ The document must be, exactly:
   without a machine datum holds one element per camera of window 0 whose access is not undefined or read-only
   ("fb00", "rb00", "fc00", "rc00", in that order; the barcode types an "enum" of "v" in each), and is left out
   when it has none;
-- every value the dump's (a value the lookup source has no name for left out): an enumeration's value by its name in the lookup source (only names the capability
+- every value the dump's (a value the lookup source has no name for left out): an enumeration's value by its
+  name in the lookup source (only names the capability
   has), a range's number, a string's text (the multifeed sound's file name alone).
 
 Prints one line per disagreement; exit status 1 when there is any. Standard library only."""

@@ -133,11 +133,13 @@ TEST_F(DbProfileCrashTest, AWriterKilledMidSaveLeavesAWholeDocument) {
     vecArgs.push_back(strRound);
   }
   int iStatus = -1;
-  const std::string strOut = testsupport::RunProgram([&] {
-    std::vector<std::string> vec = {SCANDRV_PYTHON};
-    vec.insert(vec.end(), vecArgs.begin(), vecArgs.end());
-    return vec;
-  }(), &iStatus);
+  const std::string strOut = testsupport::RunProgram(
+      [&] {
+        std::vector<std::string> vec = {SCANDRV_PYTHON};
+        vec.insert(vec.end(), vecArgs.begin(), vecArgs.end());
+        return vec;
+      }(),
+      &iStatus);
   EXPECT_EQ(iStatus, 0) << strOut;
 }
 

@@ -63,8 +63,8 @@ TEST_F(DbProfileDocumentTest, GroupsHoldTheCapabilitiesOfTheirMasks) {
   }
   std::unique_ptr<CDbProfileItem> pdbprofileitem = NewItem();
   const char* szFamily = g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_MODELDIRECTORY);
-  const std::vector<std::string> vecLong = {"id", "driverversion", "family", "group", "readonly",
-                                            "hidden", "profileid", "graphicfilename"};
+  const std::vector<std::string> vecLong = {"id",       "driverversion", "family",    "group",
+                                            "readonly", "hidden",        "profileid", "graphicfilename"};
   const std::vector<std::string> vecShort = {"id", "driverversion", "family", "group", "profileid"};
   const struct {
     const char* szGroup;
@@ -135,8 +135,8 @@ TEST_F(DbProfileDocumentTest, SharedValuesAreLeftOutWhileTheirSwitchIsOff) {
       const DbLookup2* pdblookup2 = m_pdatabase->LookupLexicon(str.c_str());
       ASSERT_NE(pdblookup2, nullptr);
       CDbDatum* pdbdatum = m_pdatabase->FindDirect(DB_BIN_MACHINE, pdblookup2->edbid);
-      const bool blWritten = pdbdatum && pdbdatum->GetAccess() != DB_ACCESS_NOTSUPPORTED &&
-                             pdbdatum->GetAccess() != DB_ACCESS_READONLY;
+      const bool blWritten =
+          pdbdatum && pdbdatum->GetAccess() != DB_ACCESS_NOTSUPPORTED && pdbdatum->GetAccess() != DB_ACCESS_READONLY;
       EXPECT_EQ(Holds(str), blWritten) << str;
     }
   }
@@ -277,7 +277,8 @@ TEST_F(DbProfileDocumentTest, ThePictureIsCopiedIntoTheGraphicsDirectory) {
 // are one; nothing is written.
 TEST_F(DbProfileDocumentTest, LoadRefusesWhatIsNoProfile) {
   std::string strLocales;
-  for (int i = 0; i < 33; ++i) strLocales += "<l_x" + std::to_string(100 + i) + "_x>t</l_x" + std::to_string(100 + i) + "_x>";
+  for (int i = 0; i < 33; ++i)
+    strLocales += "<l_x" + std::to_string(100 + i) + "_x>t</l_x" + std::to_string(100 + i) + "_x>";
   const struct {
     const char* szWhat;
     std::string strText;

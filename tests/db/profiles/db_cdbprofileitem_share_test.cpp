@@ -118,15 +118,15 @@ TEST_F(DbProfileShareTest, AShareFileThatCannotBeUsedIsTakenAsAbsent) {
       {"no database", "<profile><header></header></profile>", lDefault, "database tag not found..."},
       {"a capability not shared", strHead + "<d i='adftimeout'><m>9</m></d><d i='imageformat'><m>bw</m></d>" + strTail,
        lDefault, "unrecognized id...124"},
-      {"windows out of the table", strHead + "<d i='adftimeout'><fb99>5</fb99><fbx>5</fbx><fb-1>5</fb-1><m>9</m></d>" +
-                                       strTail,
-       9, "unrecognized tag...<fb-1>"},
+      {"windows out of the table",
+       strHead + "<d i='adftimeout'><fb99>5</fb99><fbx>5</fbx><fb-1>5</fb-1><m>9</m></d>" + strTail, 9,
+       "unrecognized tag...<fb-1>"},
       {"a value out of range", strHead + "<d i='adftimeout'><m>100000</m></d>" + strTail, lMax,
        "profile.share value outside its range, snapped...237 100000"},
       {"not a number", strHead + "<d i='adftimeout'><m>9x</m></d>" + strTail, lDefault,
        "profile.share value is not a number...237 <9x>"},
-      {"an unknown lexicon and no id", strHead + "<d i='nosuch'><m>1</m></d><d><m>1</m></d>" + strGood.substr(strHead.size()),
-       9, "missing id..."},
+      {"an unknown lexicon and no id",
+       strHead + "<d i='nosuch'><m>1</m></d><d><m>1</m></d>" + strGood.substr(strHead.size()), 9, "missing id..."},
   };
   for (const auto& c : acase) {
     SCOPED_TRACE(c.szWhat);
@@ -178,7 +178,8 @@ TEST_F(DbProfileShareTest, TheSharedTimeoutResponseIsGivenBackWhenOffered) {
     std::function<void()> fnBefore;
   } acase[] = {
       {"not offered", [&] { pdbenum->DeleteCurrentItem(DB_ID_TRANSPORTTIMEOUTRESPONSE_ENUM_STOPFEEDER); }},
-      {"a profile's own", [&] {
+      {"a profile's own",
+       [&] {
          pdbenum->AddCurrentItem(DB_ID_TRANSPORTTIMEOUTRESPONSE_ENUM_STOPFEEDER);
          Put(DB_ID_ADFUNIQUE, DB_BIN_MACHINE, DB_ID_ADFUNIQUE_ENUM_TRUE);
        }},
@@ -282,9 +283,9 @@ TEST_F(DbProfileShareTest, TheReportsOfAnItem) {
   // As a non-task element, at a depth of its own.
   pdbprofileitem->SetProfileHidden(false);
   ASSERT_EQ(pdbprofileitem->ProfileItem(false, 2, true), OS_STS_SUCCESS);
-  EXPECT_EQ(std::string(m_posxmltask->GetTaskBuffer()).substr(0, 42), "\t\t<profileitem>\n\t\t\t<value><![CDATA[Mine]]>");
-  EXPECT_NE(std::string(m_posxmltask->GetTaskBuffer()).find("<profilestate>normal</profilestate>"),
-            std::string::npos);
+  EXPECT_EQ(std::string(m_posxmltask->GetTaskBuffer()).substr(0, 42),
+            "\t\t<profileitem>\n\t\t\t<value><![CDATA[Mine]]>");
+  EXPECT_NE(std::string(m_posxmltask->GetTaskBuffer()).find("<profilestate>normal</profilestate>"), std::string::npos);
 }
 
 // The list answers for its current item: the data-file report names a new
@@ -315,7 +316,8 @@ TEST_F(DbProfileShareTest, TheListAnswersForItsCurrentItem) {
   EXPECT_NE(std::string(szItem).find("\t\t\t<value><![CDATA[Default]]></value>\n"), std::string::npos) << szItem;
   szItem = m_pdatabase->ProfileItem(2);
   ASSERT_NE(szItem, nullptr);
-  EXPECT_EQ(std::string(szItem).rfind("\t\t<profileitem>\n\t\t\t<value><![CDATA[Default]]></value>\n", 0), 0u) << szItem;
+  EXPECT_EQ(std::string(szItem).rfind("\t\t<profileitem>\n\t\t\t<value><![CDATA[Default]]></value>\n", 0), 0u)
+      << szItem;
 
   // The group document of a caller, with its checks.
   std::unique_ptr<CDbProfileItem> pdbprofileitem = NewItem();
@@ -352,7 +354,8 @@ TEST_F(DbProfileShareTest, AHiddenCurrentItemIsReportedEmpty) {
   CDbProfileListImpl dbprofilelistimpl(m_pdatabase.get(), 64);
   ASSERT_EQ(dbprofilelistimpl.Load(false), DB_STS_SUCCESS);
   dbprofilelistimpl.GetCurrentProfile()->SetProfileHidden(true);
-  EXPECT_STREQ(dbprofilelistimpl.ProfileItem(1), "\t<profileitem>\n\t\t<value><![CDATA[]]></value>\n\t</profileitem>\n");
+  EXPECT_STREQ(dbprofilelistimpl.ProfileItem(1),
+               "\t<profileitem>\n\t\t<value><![CDATA[]]></value>\n\t</profileitem>\n");
   EXPECT_STREQ(dbprofilelistimpl.ReportProfileItem(1), "\t<reportprofileitem>\n\t</reportprofileitem>\n");
 }
 

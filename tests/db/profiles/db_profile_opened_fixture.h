@@ -37,9 +37,9 @@ class DbProfileOpenedFixture : public DbRulesFixture {
   // An item of the test's directories; its file, if any, is a path below
   // the own directory.
   std::unique_ptr<CDbProfileItem> NewItem(const std::string& a_strFile = "") {
-    return std::make_unique<CDbProfileItem>(a_strFile.c_str(), nullptr, m_strInstalled.c_str(),
-                                            m_strInstalled.c_str(), m_strOwn.c_str(), m_strGraphics.c_str(),
-                                            m_pdatabase.get(), m_posxmltask.get());
+    return std::make_unique<CDbProfileItem>(a_strFile.c_str(), nullptr, m_strInstalled.c_str(), m_strInstalled.c_str(),
+                                            m_strOwn.c_str(), m_strGraphics.c_str(), m_pdatabase.get(),
+                                            m_posxmltask.get());
   }
 
   // A document of the group (empty when Generate fails).
