@@ -228,6 +228,7 @@ class CDbProfileItem {
   bool IsKeptShared(EDBID a_edbid);
 
   // Save's parts.
+  EOSSTS WriteDocument(const char* a_szGroup, const char* a_szPath);
   void SavePicture();
   EOSSTS WriteTemporary(const char* a_szPrefix, const char* a_szGroup, COsXmlTask* a_posxmltask, char* a_szPath,
                         size_t a_sizetPath, size_t* a_psizetLength);

@@ -68,16 +68,7 @@ EOSSTS CDbProfileItem::Save(CDbProfileItem* a_pdbprofileitemShare) {
     return OS_STS_FAIL;
   }
   SavePicture();
-  COsXmlTask osxmltask("", s_sizetDocument);
-  if (Generate("profilenormalsave", &osxmltask) != OS_STS_SUCCESS) {
-    OsLog(OS_LOG_ERROR, "Generate failed...");
-    return OS_STS_FAIL;
-  }
-  const char* szText = osxmltask.GetTaskBuffer();
-  if (COsFile::WriteAtomic(m_szFilename, szText, std::strlen(szText), false) != OS_STS_SUCCESS) {
-    OsLog(OS_LOG_ERROR, "Write failed...<%s>", m_szFilename);
-    return OS_STS_FAIL;
-  }
+  if (WriteDocument("profilenormalsave", m_szFilename) != OS_STS_SUCCESS) return OS_STS_FAIL;
   if (a_pdbprofileitemShare) {
     const EOSSTS eossts = a_pdbprofileitemShare->SaveShare();
     if (eossts != OS_STS_SUCCESS) {
@@ -91,6 +82,21 @@ EOSSTS CDbProfileItem::Save(CDbProfileItem* a_pdbprofileitemShare) {
     return eossts;
   }
   SetProfileContainer();
+  return OS_STS_SUCCESS;
+}
+
+// The group's document in a private builder, written whole over the path.
+EOSSTS CDbProfileItem::WriteDocument(const char* a_szGroup, const char* a_szPath) {
+  COsXmlTask osxmltask("", s_sizetDocument);
+  if (Generate(a_szGroup, &osxmltask) != OS_STS_SUCCESS) {
+    OsLog(OS_LOG_ERROR, "Generate failed...");
+    return OS_STS_FAIL;
+  }
+  const char* szText = osxmltask.GetTaskBuffer();
+  if (COsFile::WriteAtomic(a_szPath, szText, std::strlen(szText), false) != OS_STS_SUCCESS) {
+    OsLog(OS_LOG_ERROR, "Write failed...<%s>", a_szPath);
+    return OS_STS_FAIL;
+  }
   return OS_STS_SUCCESS;
 }
 

@@ -19,7 +19,6 @@
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosxml.h"
-#include "os_cosxmltask.h"
 
 namespace {
 
@@ -222,17 +221,7 @@ EOSSTS CDbProfileItem::SaveShare() {
     OsLog(OS_LOG_ERROR, "profile.share could not be removed...<%s>", szPath);
     return OS_STS_FAIL;
   }
-  COsXmlTask osxmltask("", s_sizetDocument);
-  if (Generate("profileshare", &osxmltask) != OS_STS_SUCCESS) {
-    OsLog(OS_LOG_ERROR, "Generate failed...");
-    return OS_STS_FAIL;
-  }
-  const char* szText = osxmltask.GetTaskBuffer();
-  if (COsFile::WriteAtomic(szPath, szText, std::strlen(szText), false) != OS_STS_SUCCESS) {
-    OsLog(OS_LOG_ERROR, "Write failed...<%s>", szPath);
-    return OS_STS_FAIL;
-  }
-  return OS_STS_SUCCESS;
+  return WriteDocument("profileshare", szPath);
 }
 
 // Written directly: no check, no rule, no notification; the value is the
