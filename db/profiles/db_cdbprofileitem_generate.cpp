@@ -3,8 +3,8 @@
 // ascending id order, each with its machine value ("m"), its cameras'
 // values ("fb00" ... "rc10") or, for the window tags and the barcode types,
 // their lists ("enum" of "v"). The shared-values document holds the shared
-// values that differ from their defaults.
-// A text that no element can hold (dbprofile::AddText) fails the document.
+// values that differ from their defaults. A text that no element can hold
+// (dbprofile::AddText) fails the document.
 #include <cstdio>
 #include <cstring>
 
@@ -157,7 +157,9 @@ EOSSTS CDbProfileItem::GenerateHeader(const char* a_szGroup, int a_iHeader, COsX
   char szTime[32] = {};
   COsTime::GetSystemTime(&ostimerecord);
   COsTime::GetStringTime(&ostimerecord, szTime, sizeof szTime);
-  char szName[s_sizetGroup + sizeof szTime + 2];
+  // A group name is a caller's id of a few hundred bytes at most: one longer
+  // leaves a name cut short.
+  char szName[1024];
   const char* szId = szName;
   const char* szProfileId = szTime;
   std::snprintf(szName, sizeof szName, "%s-%s", a_szGroup, szTime);
