@@ -65,8 +65,9 @@ TEST_F(DrvGetThread, AProfileDocumentNeverShowsHalfAnUpdate) {
   // The values start apart: the writer's first update makes them alike.
   while (lUpdates == 0) std::this_thread::yield();
   const std::regex regexFile("<filename>([^<]+)</filename>");
-  const std::regex regexValues("<d i='contrast'>\n\t\t\t<fb00>(-?[0-9]+)</fb00>\n[\\s\\S]*"
-                               "<d i='binarizationthreshold'>\n\t\t\t<fb00>([0-9]+)</fb00>");
+  const std::regex regexValues(
+      "<d i='contrast'>\n\t\t\t<fb00>(-?[0-9]+)</fb00>\n[\\s\\S]*"
+      "<d i='binarizationthreshold'>\n\t\t\t<fb00>([0-9]+)</fb00>");
   for (int i = 0; i < 50 || (lUpdates < 20 && i < 5000); ++i) {
     const drvtest::Reply reply = Get("profileall");
     std::smatch match;

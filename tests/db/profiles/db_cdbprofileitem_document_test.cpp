@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "db_cdbenum.h"
 #include "db_cdblookup.h"
 #include "db_profile_opened_fixture.h"
 #include "os_coscfg.h"
@@ -181,6 +183,44 @@ TEST_F(DbProfileDocumentTest, TextsAreWrittenSoThatTheyReadBack) {
   const size_t sizetAt = strDocument.find("<d i='mediatype'>\n\t\t\t<rb00>");
   EXPECT_NE(sizetAt, std::string::npos) << strDocument;
   EXPECT_TRUE(m_plog->Contains("Generate: value without a name, left out...148 2 77"));
+}
+
+// Lists are "enum" elements of "v": the window tags' in place of a machine
+// value, the barcode types' in each camera's element. Each window in use
+// has its cameras' elements, after window 0's.
+TEST_F(DbProfileDocumentTest, ListsAndWindowsHaveElementsOfTheirOwn) {
+  auto* pdbenumBarcode =
+      dynamic_cast<CDbEnum*>(m_pdatabase->FindInWindowBin(0, DB_BIN_BITONAL_FRONT, DB_ID_BARCODETYPE));
+  ASSERT_NE(pdbenumBarcode, nullptr);
+  pdbenumBarcode->SetAccess(DB_ACCESS_READWRITE);
+  pdbenumBarcode->DeleteAllCurrentItems();
+  std::string strValues;
+  for (long lValue : {2, 1}) {
+    pdbenumBarcode->AddCurrentItem(lValue);
+    const DbLookupEnum* pdblookupenum = m_pdatabase->LookupDbEnum(pdbenumBarcode->GetLookup(), lValue);
+    ASSERT_NE(pdblookupenum, nullptr);
+    strValues += std::string("\t\t\t\t\t<v>") + pdblookupenum->szLexiconEnum + "</v>\n";
+  }
+  auto* pdbenumWindow = dynamic_cast<CDbEnum*>(m_pdatabase->FindDirect(DB_BIN_MACHINE, DB_ID_WINDOW));
+  ASSERT_NE(pdbenumWindow, nullptr);
+  ASSERT_EQ(pdbenumWindow->GetDefaultItemCount(), 1);
+  pdbenumWindow->AddDefaultItem(pdbenumWindow->GetDefaultItem(0) + 1);
+  std::unique_ptr<CDbProfileItem> pdbprofileitem = NewItem();
+  const std::string strDocument = Document(*pdbprofileitem, "profileall");
+  EXPECT_NE(strDocument.find("\t\t<d i='barcodetype'>\n\t\t\t<fb00>\n\t\t\t\t<enum>\n" + strValues +
+                             "\t\t\t\t</enum>\n\t\t\t</fb00>\n\t\t</d>\n"),
+            std::string::npos)
+      << strDocument;
+  EXPECT_NE(strDocument.find("\t\t<d i='windowtag'>\n\t\t\t<enum>\n\t\t\t\t<v>"), std::string::npos);
+  std::smatch match;
+  ASSERT_TRUE(std::regex_search(strDocument, match, std::regex("<d i='imagewidth'>\n((\t\t\t<[a-z0-9]+>)[^\n]*\n)+")));
+  std::vector<std::string> vecTags;
+  static const std::regex s_regexTag("\t\t\t<([a-z0-9]+)>");
+  const std::string strElement = match[0].str();
+  for (auto it = std::sregex_iterator(strElement.begin(), strElement.end(), s_regexTag); it != std::sregex_iterator();
+       ++it)
+    vecTags.push_back((*it)[1].str());
+  EXPECT_EQ(vecTags, (std::vector<std::string>{"fb00", "rb00", "fc00", "rc00", "fb01", "rb01", "fc01", "rc01"}));
 }
 
 // A user profile saved and loaded again: header, flags and texts come back;
