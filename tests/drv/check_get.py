@@ -8,17 +8,24 @@ the same scanner through the probe and judges every reply with the rules model (
 
 Groups: oracle (every capability's reply and idlist against the rules model's database after the default
 fix-up), reports (every name of the lookup source: status and report pair judged against the lookup and label
-sources; the bins' tags and contexts; the scanner asked for its lock only), special (regions, idlist, outputimagecount, printer, ecdolist and the ids that answer "fail"),
-badinput (ids a front end should not send). Every reply is checked by drvfront and read by xmllint."""
+sources; the bins' tags and contexts; the scanner asked for its lock only), special (regions, idlist,
+outputimagecount, printer, ecdolist and the ids that answer "fail"),
+profiles (the profile groups' data files judged by tests/tools/profile_document.py against the database's dump,
+the current profile, the shared timeout response), badinput (ids a front end should not send). Every reply is
+checked by drvfront and read by xmllint."""
+import glob
 import os
 import shutil
+import subprocess
 import sys
 import tempfile
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "tools"))
 import drvfront  # noqa: E402
 import get_reports_oracle as oracle  # noqa: E402
+import profile_document  # noqa: E402
 from drvfront import group, leaf  # noqa: E402
 from rulesmodel import probe  # noqa: E402
 from rulesmodel.names import ID, MACHINE  # noqa: E402
@@ -258,11 +265,63 @@ def special_counts(front):
 def special_fail(front):
     """The ids whose reports are not built yet answer fail alone, each its own reply (not the previous one)."""
     opened(front)
-    for name in ("colortablelist", "customoverride", "logservice", "profile", "profilelist", "profileiaprinter",
-                 "profilenoiaprinter"):
+    for name in ("colortablelist", "customoverride", "logservice", "profilelist"):
         front.get("units", expect="success")
         reply = front.get(name, expect="fail")
         assert len(reply.root) == 1, (name, reply.text)
+
+
+# -- profiles --------------------------------------------------------------------------------------------------
+# The group's front end runs in dump mode: the default fix-up leaves the database's dump in the log directory.
+DUMP_MODE = {"env": {"PMX_DEBUG": "257"}}  # the debug level and its dump switch, 0x100
+# The model directory of a library driven through tasks.
+FAMILY = "driver"
+
+
+@group
+def profiles_datafiles(front):
+    """With the model's timeout responses in the scanner's inquiry, the shared response is applied without a
+    complaint. Each profile group answers reportdatafile naming a new file of the log directory (beside the
+    dump) whose size is its datasize, which xmllint reads and which holds exactly what the dump and the lookup
+    source call for; the caller removes it."""
+    inquiry = os.path.join(front.root, "responses.inquiry")
+    with open(inquiry, "w") as stream:
+        stream.write("<enum><id>adftimeoutresponse</id><value>stopfeeder</value><value>endofjob</value></enum>\n")
+    front.interfaceopen(inquiry=inquiry)
+    front.send("sessionbegin", expect="success")
+    assert "the shared timeout response is not applied" not in front.log()
+    reply = front.get("adftimeoutresponse", expect="success")
+    assert texts(reply.root.find("reportenum/enum"), "value") == ["stopfeeder", "endofjob"], reply.text
+    dumps = glob.glob(os.path.join(front.root, "var", "**", "PmxDbInitial_*.txt"), recursive=True)
+    assert len(dumps) == 1, dumps
+    for name in ("profileall", "profileiaprinter", "profilenoiaprinter", "profileblob"):
+        reply = front.get(name, expect="success")
+        assert reports(reply) == ["reportdatafile"] and reply.find("reportdatafile/id") == name, reply.text
+        path = reply.find("reportdatafile/filename")
+        assert os.path.dirname(path) == os.path.dirname(dumps[0]), (path, dumps)
+        assert os.path.basename(path).startswith("rdf") and len(os.path.basename(path)) == 9, path
+        assert os.path.getsize(path) == int(reply.find("reportdatafile/datasize")), reply.text
+        out = subprocess.run(["xmllint", "--noout", path], capture_output=True, text=True)
+        assert out.returncode == 0, out.stderr
+        faults = profile_document.judge(dumps[0], path, name, FAMILY)
+        assert not faults, "%s:\n%s" % (name, "\n".join(faults))
+        os.remove(path)
+    assert "unrecognized group...<profileblob>" in front.log()
+
+
+@group
+def profiles_current(front):
+    """get profile answers the current profile, and the sessionend reply carries it."""
+    reply = front.get("profile", expect="success")
+    assert reports(reply) == ["reportprofileitem"], reply.text
+    item = reply.root.find("reportprofileitem/profileitem")
+    assert [child.tag for child in item] == ["value", "text", "profilestate", "readonly", "default", "profileid",
+                                             "graphicfilename"], reply.text
+    assert item.findtext("value") == "Default" and item.findtext("profilestate") == "current", reply.text
+    assert item.findtext("default") == "true", reply.text
+    reply = front.send("sessionend", expect="success")
+    assert reply.find("reportsessionend/profileitem/value") == "Default", reply.text
+    front.send("interfaceclose", expect="success")
 
 
 # -- bad ids ---------------------------------------------------------------------------------------------------
@@ -284,4 +343,4 @@ def badinput_ids(front):
 
 if __name__ == "__main__":
     PROBE.extend(os.path.abspath(argument) for argument in sys.argv[3:])
-    drvfront.main(sys.argv)
+    drvfront.main(sys.argv, {"profiles": DUMP_MODE})

@@ -237,9 +237,9 @@ def run_groups(stage, name, **options):
     print("%s: %d passed" % (name, len(GROUPS[name])))
 
 
-def main(argv):
-    """check_*.py STAGE GROUP"""
+def main(argv, options=None):
+    """check_*.py STAGE GROUP; options gives a group's Front its own arguments ({group: {argument: value}})."""
     stage, name = argv[1], argv[2]
     if name not in GROUPS:
         sys.exit("unknown group %s (%s)" % (name, ", ".join(sorted(GROUPS))))
-    run_groups(stage, name)
+    run_groups(stage, name, **(options or {}).get(name, {}))
