@@ -133,12 +133,17 @@ void BM_UiLinkSpawnToConnected(benchmark::State& a_state) {
 }
 BENCHMARK(BM_UiLinkSpawnToConnected)->Arg(1)->Arg(5)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// A link whose child echoes every task; false (the benchmark skipped) when
+// it did not connect.
+bool StartEcho(CLinkBench& a_linkbench, benchmark::State& a_state) {
+  if (a_linkbench.Start("noready\necho")) return true;
+  a_state.SkipWithError("the link did not connect");
+  return false;
+}
+
 void BM_UiLinkRoundTrip(benchmark::State& a_state) {
   CLinkBench linkbench(static_cast<int>(a_state.range(0)));
-  if (!linkbench.Start("noready\necho")) {
-    a_state.SkipWithError("the link did not connect");
-    return;
-  }
+  if (!StartEcho(linkbench, a_state)) return;
   const std::string strTask = Task();
   long lExpected = 0;
   for (auto _ : a_state) {
@@ -154,10 +159,7 @@ BENCHMARK(BM_UiLinkRoundTrip)->Arg(1)->Arg(5)->Arg(8)->Unit(benchmark::kMicrosec
 
 void BM_UiLinkPipelined(benchmark::State& a_state) {
   CLinkBench linkbench(static_cast<int>(a_state.range(0)));
-  if (!linkbench.Start("noready\necho")) {
-    a_state.SkipWithError("the link did not connect");
-    return;
-  }
+  if (!StartEcho(linkbench, a_state)) return;
   const std::string strTask = Task();
   long lExpected = 0;
   for (auto _ : a_state) {

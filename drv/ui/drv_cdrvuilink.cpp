@@ -116,7 +116,7 @@ EOSSTS CDrvUiLink::Start(const char* a_szPath, const OsSpawnVariable* a_aosspawn
     std::lock_guard<std::mutex> lock(m_mutex);
     Reset();
   }
-  if (m_osthreadStart.Start(m_drvuilinknames.szStartThread, StartProc, this) != OS_STS_SUCCESS) {
+  if (m_osthreadStart.Start(m_drvuilinknames.szStartThread, ThreadProc<&CDrvUiLink::Starter>, this) != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "Failed to start the %s...", m_drvuilinknames.szStartThread);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_i32State.store(DRV_UILINKSTATE_ENDED);

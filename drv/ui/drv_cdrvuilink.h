@@ -46,6 +46,7 @@
 #include <string>
 #include <vector>
 
+#include "os_coslog.h"
 #include "os_cossocket.h"
 #include "os_costhread.h"
 #include "os_def.h"
@@ -165,8 +166,13 @@ class CDrvUiLink {
  private:
   enum EDRVUILINKSLOT : int { SLOT_FREE = 0, SLOT_LOADED = 1 };
 
+  // The entry of each thread of the link: the thread's argument is the
+  // link, whose member runs on it.
+  template <void (CDrvUiLink::*Body)()>
+  static void* ThreadProc(void* a_pvThread);
+
   // Start thread (drv_cdrvuilink_start.cpp).
-  static void* StartProc(void* a_pvThread);
+  void Starter();
   bool RunStart();
   bool CreateChannels();
   bool ComposeUiSockets();
@@ -179,7 +185,6 @@ class CDrvUiLink {
   void FinishLost();
 
   // Writer (drv_cdrvuilink_writer.cpp).
-  static void* WriterProc(void* a_pvThread);
   void Writer();
   bool WaitConnected(bool a_blWriter);
   bool WriteText(char* a_pcText, size_t a_sizetText);
@@ -187,8 +192,6 @@ class CDrvUiLink {
   bool GrowWriteBuffer(size_t a_sizetText);
 
   // Reader and dispatcher (drv_cdrvuilink_reader.cpp).
-  static void* ReaderProc(void* a_pvThread);
-  static void* DispatcherProc(void* a_pvThread);
   void Reader();
   void Dispatcher();
   int MakeRoom();
@@ -280,3 +283,14 @@ class CDrvUiLink {
   std::vector<DrvUiVariable> m_vecdrvuivariable;
   std::string m_strUiSockets;
 };
+
+template <void (CDrvUiLink::*Body)()>
+void* CDrvUiLink::ThreadProc(void* a_pvThread) {
+  CDrvUiLink* pdrvuilink = static_cast<CDrvUiLink*>(static_cast<COsThread*>(a_pvThread)->GetArg());
+  if (!pdrvuilink) {
+    OsLog(OS_LOG_ERROR, "a_pvArg is null...");
+    return nullptr;
+  }
+  (pdrvuilink->*Body)();
+  return nullptr;
+}

@@ -27,26 +27,6 @@ constexpr auto s_durationDispatcherPoll = std::chrono::milliseconds(1000);
 constexpr int s_iLoggedBytes = 4096;  // of a task that does not parse
 }  // namespace
 
-void* CDrvUiLink::ReaderProc(void* a_pvThread) {
-  CDrvUiLink* pdrvuilink = static_cast<CDrvUiLink*>(static_cast<COsThread*>(a_pvThread)->GetArg());
-  if (!pdrvuilink) {
-    OsLog(OS_LOG_ERROR, "g2drv>>> a_pvArg is null...");
-    return nullptr;
-  }
-  pdrvuilink->Reader();
-  return nullptr;
-}
-
-void* CDrvUiLink::DispatcherProc(void* a_pvThread) {
-  CDrvUiLink* pdrvuilink = static_cast<CDrvUiLink*>(static_cast<COsThread*>(a_pvThread)->GetArg());
-  if (!pdrvuilink) {
-    OsLog(OS_LOG_ERROR, "a_pvArg is null...");
-    return nullptr;
-  }
-  pdrvuilink->Dispatcher();
-  return nullptr;
-}
-
 void CDrvUiLink::Reader() {
   const char* szLog = m_drvuilinknames.szReaderLog;
   bool blReading = WaitConnected(false);

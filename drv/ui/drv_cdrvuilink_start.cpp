@@ -37,26 +37,20 @@ uint32_t Milliseconds(long a_lMilliseconds) {
 
 }  // namespace
 
-void* CDrvUiLink::StartProc(void* a_pvThread) {
-  CDrvUiLink* pdrvuilink = static_cast<CDrvUiLink*>(static_cast<COsThread*>(a_pvThread)->GetArg());
-  if (!pdrvuilink) {
-    OsLog(OS_LOG_ERROR, "a_pvArg is null...");
-    return nullptr;
-  }
-  if (!pdrvuilink->RunStart()) {
+void CDrvUiLink::Starter() {
+  if (!RunStart()) {
     bool blStopping;
     {
-      std::lock_guard<std::mutex> lock(pdrvuilink->m_mutex);
-      blStopping = pdrvuilink->m_blStopping;
+      std::lock_guard<std::mutex> lock(m_mutex);
+      blStopping = m_blStopping;
     }
     if (blStopping) {
       OsLogDebug(OS_LOG_INFO, "It looks like we're being asked to shutdown...");
     } else {
-      pdrvuilink->LinkLost("the start failed");
+      LinkLost("the start failed");
     }
   }
-  pdrvuilink->Keep();
-  return nullptr;
+  Keep();
 }
 
 bool CDrvUiLink::RunStart() {
@@ -207,9 +201,9 @@ bool CDrvUiLink::StartThreads() {
     COsThread* posthread;
     const char* szName;
     OsThreadProc osthreadproc;
-  } athread[] = {{&m_osthreadDispatcher, m_drvuilinknames.szDispatcherThread, DispatcherProc},
-                 {&m_osthreadWriter, m_drvuilinknames.szWriterThread, WriterProc},
-                 {&m_osthreadReader, m_drvuilinknames.szReaderThread, ReaderProc}};
+  } athread[] = {{&m_osthreadDispatcher, m_drvuilinknames.szDispatcherThread, ThreadProc<&CDrvUiLink::Dispatcher>},
+                 {&m_osthreadWriter, m_drvuilinknames.szWriterThread, ThreadProc<&CDrvUiLink::Writer>},
+                 {&m_osthreadReader, m_drvuilinknames.szReaderThread, ThreadProc<&CDrvUiLink::Reader>}};
   for (const auto& thread : athread) {
     if (thread.posthread->Start(thread.szName, thread.osthreadproc, this) != OS_STS_SUCCESS) {
       OsLog(OS_LOG_ERROR, "Failed to start %s...", thread.szName);

@@ -10,16 +10,6 @@
 #include "drv_uiwaits.h"
 #include "os_coslog.h"
 
-void* CDrvUiLink::WriterProc(void* a_pvThread) {
-  CDrvUiLink* pdrvuilink = static_cast<CDrvUiLink*>(static_cast<COsThread*>(a_pvThread)->GetArg());
-  if (!pdrvuilink) {
-    OsLog(OS_LOG_ERROR, "drv2g>>> a_pvArg is null...");
-    return nullptr;
-  }
-  pdrvuilink->Writer();
-  return nullptr;
-}
-
 // The writer and the reader start before their channel is accepted and
 // wait for it; false when the link ends first or the wait runs out.
 bool CDrvUiLink::WaitConnected(bool a_blWriter) {

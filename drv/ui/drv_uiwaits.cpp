@@ -1,11 +1,12 @@
-// The links' long waits (one table of defaults, atomically replaceable by
-// tests).
+// The links' long waits.
 #include "drv_uiwaits.h"
 
-#include <atomic>
+#include <iterator>
+
+#include "os_coswaitlimits.h"
 
 namespace {
-constexpr long s_alDefault[DRV_UIWAIT_COUNT] = {
+constexpr long s_alDefault[] = {
     60000,  // DRV_UIWAIT_MODEL
     60000,  // DRV_UIWAIT_ACCEPT
     60000,  // DRV_UIWAIT_FIRSTWRITE
@@ -15,17 +16,12 @@ constexpr long s_alDefault[DRV_UIWAIT_COUNT] = {
     1000,   // DRV_UIWAIT_CHILDGRACE
     30000,  // DRV_UIWAIT_HANDOFF
 };
-std::atomic<long> s_alLimit[DRV_UIWAIT_COUNT] = {s_alDefault[0], s_alDefault[1], s_alDefault[2], s_alDefault[3],
-                                                 s_alDefault[4], s_alDefault[5], s_alDefault[6], s_alDefault[7]};
-bool Known(EDRVUIWAIT a_edrvuiwait) { return a_edrvuiwait >= 0 && a_edrvuiwait < DRV_UIWAIT_COUNT; }
+static_assert(std::size(s_alDefault) == DRV_UIWAIT_COUNT, "one default per wait");
+constinit COsWaitLimits<DRV_UIWAIT_COUNT> s_oswaitlimits(s_alDefault);
 }  // namespace
 
-long DrvUiWaitLimit(EDRVUIWAIT a_edrvuiwait) {
-  return Known(a_edrvuiwait) ? s_alLimit[a_edrvuiwait].load(std::memory_order_relaxed) : 0;
-}
+long DrvUiWaitLimit(EDRVUIWAIT a_edrvuiwait) { return s_oswaitlimits.Get(a_edrvuiwait); }
 
 void DrvUiSetWaitLimit(EDRVUIWAIT a_edrvuiwait, long a_lMilliseconds) {
-  if (!Known(a_edrvuiwait)) return;
-  s_alLimit[a_edrvuiwait].store(a_lMilliseconds < 0 ? s_alDefault[a_edrvuiwait] : a_lMilliseconds,
-                                std::memory_order_relaxed);
+  s_oswaitlimits.Set(a_edrvuiwait, a_lMilliseconds);
 }

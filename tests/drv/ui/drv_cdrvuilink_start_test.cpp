@@ -46,7 +46,9 @@ class DrvUiLinkStart : public UiLinkFixture {
     ASSERT_EQ(m_plink->WaitStart(20000), DRV_UILINKSTATE_ENDED) << m_plog->Text();
     ASSERT_TRUE(m_owner.WaitFor([&] { return m_owner.m_iLost > 0; }));
     EXPECT_FALSE(m_owner.m_blLostConnected);
-    if (*a_szLogged) EXPECT_TRUE(m_plog->Contains(a_szLogged)) << m_plog->Text();
+    if (*a_szLogged) {
+      EXPECT_TRUE(m_plog->Contains(a_szLogged)) << m_plog->Text();
+    }
     EXPECT_EQ(m_plink->EventWait(0), OS_STS_SUCCESS);
     EXPECT_EQ(m_plink->Send(Command("late").c_str(), "late.cpp", 3), OS_STS_FAIL);
     EXPECT_TRUE(m_plog->Contains("Communication lost with GUI. GUI failed to load...late.cpp at 3"));
