@@ -55,6 +55,7 @@ class DrvUiLinkStart : public UiLinkFixture {
     m_plink->Stop();
     EXPECT_EQ(m_owner.m_iLost, 1);
     EXPECT_TRUE(LinkThreads().empty());
+    EXPECT_NE(m_plink->EventWait(0), OS_STS_FAIL);  // waiters' event outlives the start
   }
 };
 
