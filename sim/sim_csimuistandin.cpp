@@ -20,7 +20,7 @@ extern char** environ;
 
 namespace {
 
-constexpr size_t s_sizetReadBuffer = 65536;
+constexpr size_t s_sizetReadBuffer = 16384;  // a read zero-fills all of it first
 constexpr size_t s_sizetHeaderLimit = 1024;
 constexpr size_t s_sizetMaxTask = 16u << 20;
 constexpr uint32_t s_u32ReadMs = 1000;

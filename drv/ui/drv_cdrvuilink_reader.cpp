@@ -18,7 +18,7 @@
 namespace {
 constexpr size_t s_sizetMinRoom = 32769;   // a read gets at least this much room...
 constexpr size_t s_sizetGrowth = 524288;   // ...the buffer grows by this much at least...
-constexpr size_t s_sizetReadChunk = 65536;  // ...and a read gets at most this much (it zero-fills its room)
+constexpr size_t s_sizetReadChunk = 16384;  // ...and a read gets at most this much (it zero-fills its room)
 // The buffer's most: the largest task, the room of a read, the terminator.
 constexpr size_t s_sizetReadCap = CDrvUiFrame::s_sizetMaxTask + s_sizetMinRoom + 1;
 // While tasks wait for a document, the channel is looked at this often.
