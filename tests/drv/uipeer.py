@@ -98,8 +98,8 @@ class QueueChannel:
 
     def write(self, data):
         for at in range(0, len(data), self.size):
-            piece = data[at:at + self.size]
-            while QueueChannel.rt.mq_timedsend(self.mqd, piece, len(piece), 1, ctypes.byref(self.deadline())) != 0:
+            chunk = data[at:at + self.size]
+            while QueueChannel.rt.mq_timedsend(self.mqd, chunk, len(chunk), 1, ctypes.byref(self.deadline())) != 0:
                 if os.getppid() != self.parent:
                     raise OSError("the parent has ended")
 
@@ -210,11 +210,11 @@ class Peer:
         elif verb == "split":
             data = self.task(words[2])
             self.log.task("sent", data)
-            piece = -(-len(data) // int(words[1]))
-            for at in range(0, len(data), piece):
+            chunk = -(-len(data) // int(words[1]))
+            for at in range(0, len(data), chunk):
                 if at:
                     time.sleep(0.05)
-                self.write(data[at:at + piece], logged=False)
+                self.write(data[at:at + chunk], logged=False)
         elif verb == "big":
             self.write(self.task(words[2], int(words[1])))
         elif verb == "flood":
