@@ -26,6 +26,8 @@
 namespace {
 
 const char s_szModelDirectoryFlatbed[] = "modeldirectoryflatbed";
+// Milliseconds after the open time tried for a free driver event name.
+constexpr int s_iDriverEventTries = 1000;
 
 const char* Cfg(unsigned a_uTag) { return g_poscfg ? g_poscfg->Get(OS_CFGSECTION_MAIN, a_uTag) : ""; }
 
@@ -292,15 +294,29 @@ EOSSTS CDevImpl::NexilOpenUnit(EDBID_FIRMWARE a_edbidfirmware, EDEVNEXILCALL a_e
 }
 
 // "DriverEvent_" and the open time, so that the caller's side can wait on
-// it by name.
+// it by name. The events that killed sessions left are removed first: no
+// later open meets their names again. A name another live session took (an
+// open in the same millisecond) gives the next free millisecond.
 EOSSTS CDevImpl::OpenDriverEvent() {
+  COsSync::RemoveStaleEvents();
   OsTimeRecord ostimerecord = {};
   COsTime::GetSystemTime(&ostimerecord);
-  char szTime[32] = {};
-  COsTime::GetStringTime(&ostimerecord, szTime, sizeof szTime);
-  std::snprintf(pod.m_szDriverEventName, sizeof pod.m_szDriverEventName, "DriverEvent_%s", szTime);
-  if (pod.m_possyncDriverEvent->SimpleEventOpen(pod.m_szDriverEventName, true) != OS_STS_SUCCESS) {
+  time_t timet = 0;
+  COsTime::ConvertSystemToTimet(&ostimerecord, &timet);
+  const int64_t i64Now = static_cast<int64_t>(timet) * 1000 + ostimerecord.u16Milliseconds;
+  EOSSTS eossts = OS_STS_ALREADY_EXISTS;
+  for (int i = 0; i < s_iDriverEventTries && eossts == OS_STS_ALREADY_EXISTS; ++i) {
+    const int64_t i64Ms = i64Now + i;
+    COsTime::ConvertTimetToSystem(static_cast<time_t>(i64Ms / 1000), &ostimerecord);
+    ostimerecord.u16Milliseconds = static_cast<uint16_t>(i64Ms % 1000);
+    char szTime[32] = {};
+    COsTime::GetStringTime(&ostimerecord, szTime, sizeof szTime);
+    std::snprintf(pod.m_szDriverEventName, sizeof pod.m_szDriverEventName, "DriverEvent_%s", szTime);
+    eossts = pod.m_possyncDriverEvent->EventCreateNew(pod.m_szDriverEventName);
+  }
+  if (eossts != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "EventCreate failed...<%s>", pod.m_szDriverEventName);
+    pod.m_szDriverEventName[0] = '\0';
     return OS_STS_FAIL;
   }
   return OS_STS_SUCCESS;

@@ -262,8 +262,10 @@ void CDevImpl::ScanDumpSetup(CDatabase& a_database) {
     OsLog(OS_LOG_ERROR, "ScanBegin: no directory for the image dump...");
     return;
   }
-  const EOSSTS eossts = COsFile::Create(szDirectory);
-  if (eossts != OS_STS_SUCCESS && eossts != static_cast<EOSSTS>(261)) {
+  // The log directory is open to every user: the dump goes only into a
+  // directory of ours, never through a link made there in advance.
+  const EOSSTS eossts = COsFile::CreateFresh(szDirectory);
+  if (eossts != OS_STS_SUCCESS && (eossts != OS_STS_ALREADY_EXISTS || !COsFile::IsOwnDirectory(szDirectory))) {
     OsLog(OS_LOG_ERROR, "ScanBegin: cannot create <%s>...%d", szDirectory, static_cast<int>(eossts));
     return;
   }

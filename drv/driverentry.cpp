@@ -9,12 +9,17 @@
 // no task lock) while it uses the driver object, so that the object cannot
 // go under it. Data tasks run one at a time under a lock of their own.
 // Lock order: task lock (or data lock), then this unit's lock.
+// Every reply leaves as the calling thread's own copy, made while the lock
+// that guards its builder is still held: the next task of another thread
+// rewrites that builder as soon as the lock is released.
 #include "driverentry.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <new>
+#include <string>
 
 #include "dev_cdevdata.h"
 #include "dev_drvconfig.h"
@@ -51,6 +56,10 @@ CDevData* s_pdevdata = nullptr;
 bool s_blDataInterfaceOpened = false;
 bool s_blDataServices = false;
 
+// The reply each thread was last given, kept until its next call.
+thread_local std::string t_strDriverReply;
+thread_local std::string t_strDataReply;
+
 bool Holds(const char* a_szTask, const char* a_szTag) { return COsXml::CheckForCommand(a_szTask, a_szTag, s_lTaskHead); }
 
 void StartServices(const char* a_szTask, bool* a_pblStarted) {
@@ -83,6 +92,18 @@ const char* KeepReply(char* a_szBuffer, const char* a_szReply) {
   }
   COsString::SStrCpy(a_szBuffer, s_sizetReply, a_szReply);
   return a_szBuffer;
+}
+
+// The thread's own copy of a reply (called under the lock of its builder);
+// a copy that cannot be made answers the fixed reply of its status word.
+const char* ThreadCopy(std::string* a_pstrCopy, const char* a_szReply) {
+  try {
+    a_pstrCopy->assign(a_szReply);
+    return a_pstrCopy->c_str();
+  } catch (const std::bad_alloc&) {
+    OsLog(OS_LOG_ERROR, "reply not copied...%zu", std::strlen(a_szReply));
+    return FixedReply(a_szReply);
+  }
 }
 
 // The first task of a session: the service layer started, the object made
@@ -148,7 +169,9 @@ const char* RunDriverTask(const char* a_szTask) {
 // exists; false sends the task the ordinary way.
 bool AnswerEventList(const char* a_szTask, const char** a_pszReply) {
   std::lock_guard<std::mutex> lock(s_mutexEntry);
-  return s_pdriver && s_pdriver->CheckForGetEvent(a_szTask, a_pszReply);
+  if (!s_pdriver || !s_pdriver->CheckForGetEvent(a_szTask, a_pszReply)) return false;
+  *a_pszReply = ThreadCopy(&t_strDriverReply, *a_pszReply);
+  return true;
 }
 
 // The data entry's first task (under the data lock). A data session may
@@ -175,7 +198,7 @@ OS_EXPORT const char* DriverEntry(const char* a_szTask) {
   if (CDriver::IsGetEvent(a_szTask) && AnswerEventList(a_szTask, &szReply)) return szReply;
   std::lock_guard<std::recursive_mutex> lock(CDriver::TaskMutex());
   if (!s_pdriver && !StartDriver(a_szTask, &szReply)) return szReply;
-  return RunDriverTask(a_szTask);
+  return ThreadCopy(&t_strDriverReply, RunDriverTask(a_szTask));
 }
 
 OS_EXPORT const char* DataEntry(const char* a_szTask) {
@@ -189,13 +212,13 @@ OS_EXPORT const char* DataEntry(const char* a_szTask) {
   if (!s_pdevdata && !StartDevData(a_szTask, &szReply)) return szReply;
   if (s_pdevdata->DataEntry(a_szTask, &szReply)) {
     std::lock_guard<std::mutex> lock(s_mutexEntry);
-    return DestroyDevData(szReply, s_pdevdata, s_blDataInterfaceOpened);
+    return ThreadCopy(&t_strDataReply, DestroyDevData(szReply, s_pdevdata, s_blDataInterfaceOpened));
   }
   if (!szReply) {
     OsLog(OS_LOG_ERROR, "DataEntry returned null...");
     return COsXmlTask::ReportStatusFail();
   }
-  return szReply;
+  return ThreadCopy(&t_strDataReply, szReply);
 }
 
 const char* DestroyDriver(const char* a_szReply, CDriver** a_ppdriver, bool* a_pblInterfaceOpened) {

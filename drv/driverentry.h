@@ -1,7 +1,9 @@
 // The library's exported entries: the driver entry (a full driver session
 // through the driver object) and the data entry (device-data reports
 // without a session). Each takes one task text and returns one reply text,
-// owned by the library and valid until the calling thread's next call.
+// owned by the library: the calling thread's own copy, valid until that
+// thread's next call of the same entry. Several threads may call at once;
+// none sees another's reply or one being rewritten.
 // The first task of a session must be an interfaceopen: it starts the
 // service layer and creates the session's object; the task that ends the
 // session destroys it and stops the service layer.

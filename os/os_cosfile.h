@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <sys/types.h>
 
 #include "os_cosfilepackage.h"
 #include "os_def.h"
@@ -182,9 +183,22 @@ class COsFile {
                               int a_iDepth = 0);
   static EOSSTS SetAccess(const char* a_szFilename, EOSFILEACCESS a_eosfileaccess);
 
+  // Reserves the blocks of the first a_i64Size bytes of an open file that
+  // is written through a mapping: a store into a hole of a full file system
+  // raises SIGBUS, a failed reservation is a status (1, logged). The seam
+  // (null: posix_fallocate) lets tests make the reservation fail.
+  static EOSSTS Reserve(int a_iFd, int64_t a_i64Size, const char* a_szPath);
+  static void SetReserveSeam(int (*a_pfnReserve)(int, off_t, off_t));
+
   // Directories.
   // Recursive directory creation; 0, 261 when it exists, 257/258/1 on failure.
   static EOSSTS Create(const char* a_szDirectory, const void* a_pvAttributes = nullptr);
+  // The same, but the last component must be made by this call: 261 when
+  // anything (a directory, a file, a link, dangling or not) has the name.
+  // A directory made in a shared place that way is the caller's own.
+  static EOSSTS CreateFresh(const char* a_szDirectory);
+  // A directory (not a link to one) of this process's user.
+  static bool IsOwnDirectory(const char* a_szDirectory);
   static EOSSTS CopyDirectory(const char* a_szFrom, const char* a_szTo, bool a_blRecursive,
                               OsFileCopyDirectoryCallback a_pfnCallback = nullptr, void* a_pvUser = nullptr);
   static EOSSTS GetTempDir(char* a_szTempDir, size_t a_sizetTempDir);

@@ -146,6 +146,36 @@ EOSSTS COsFile::Create(const char* a_szDirectory, const void*) {
   return OS_STS_SUCCESS;
 }
 
+EOSSTS COsFile::CreateFresh(const char* a_szDirectory) {
+  char szPath[PATH_MAX];
+  if (!a_szDirectory || !CopyTrimmed(szPath, sizeof szPath, a_szDirectory) || !szPath[0]) {
+    OsLog(OS_LOG_ASSERT, "a_szDirectory is NULL or too long...");
+    return OS_STS_FAIL;
+  }
+  char* pszSlash = std::strrchr(szPath, '/');
+  if (pszSlash && pszSlash != szPath) {
+    *pszSlash = '\0';
+    const EOSSTS eosstsParent = Create(szPath);
+    *pszSlash = '/';
+    if (eosstsParent != OS_STS_SUCCESS && eosstsParent != OS_STS_ALREADY_EXISTS) return eosstsParent;
+  }
+  // mkdir fails on any existing name, a link included, and follows none.
+  if (mkdir(szPath, 0777) != 0) return errno == EEXIST ? OS_STS_ALREADY_EXISTS : COsFileImpl::StatusFromErrno(errno);
+  OsLogDebug(OS_LOG_INFO, "Created directory...<%s>", szPath);
+  const int iFd = open(szPath, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (iFd >= 0) {
+    fchmod(iFd, 0777);
+    close(iFd);
+  }
+  errno = 0;
+  return OS_STS_SUCCESS;
+}
+
+bool COsFile::IsOwnDirectory(const char* a_szDirectory) {
+  struct stat st;
+  return a_szDirectory && lstat(a_szDirectory, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid();
+}
+
 EOSSTS COsFile::Delete(const char* a_szFilename, EOSFILETYPE a_eosfiletype, bool a_blRecursive) {
   if (!a_szFilename) {
     OsLog(OS_LOG_ERROR, "a_szFilename is null...");

@@ -44,7 +44,7 @@ int FlagsOf(const char* a_szMode) {
 
 COsFileImpl::COsFileImpl()
     : m_szName{}, m_alockslot{}, m_lPrintfBuffer(s_lPrintfBufferDefault), m_pszPrintf(nullptr), m_iFd(-1),
-      m_eosfileopen(0), m_pvLibrary(nullptr), m_posfileeditline(nullptr),
+      m_eosfileopen(0), m_blCreated(false), m_pvLibrary(nullptr), m_posfileeditline(nullptr),
       m_posthreadSound(nullptr) {}
 
 COsFileImpl::~COsFileImpl() {
@@ -131,29 +131,44 @@ EOSSTS COsFileImpl::Open(const char* a_szFilename, EOSFILEOPEN a_eosfileopen, EO
   if (IsOpen() && szMode[0] == 'w' && ftruncate(m_iFd, 0) != 0) {
     OsLogDebug(OS_LOG_INFO, "ftruncate failed...%d <%s>", errno, a_szFilename);
   }
-  if (IsOpen()) ApplyCreationMask(m_iFd, a_szFilename);
+  // Only a file this open made gets the configured bits: an existing one
+  // may be anybody's (its name planted in a shared directory).
+  if (IsOpen() && m_blCreated) ApplyCreationMask(m_iFd, a_szFilename);
   COsString::SStrCpy(m_szName, sizeof m_szName, a_szFilename);
   return eosstatus;
 }
 
 // Opens the descriptor for a stdio mode; a directory is refused like the
-// system refuses writing to one. Sets errno on failure.
+// system refuses writing to one. Sets errno on failure. An open for writing
+// never follows a link at the name (ELOOP): a link planted in a shared
+// directory must not send the data elsewhere. Notes whether the file was
+// made by this open.
 EOSSTS COsFileImpl::OpenDescriptor(const char* a_szFilename, const char* a_szMode) {
+  m_blCreated = false;
   if (!a_szMode) {
     errno = EINVAL;
     return OS_STS_FAIL;
   }
   // Non-blocking only while opening, so that a pipe without writer cannot hang us.
-  int iFd = open(a_szFilename, FlagsOf(a_szMode) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+  const int iFlags = FlagsOf(a_szMode) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+  const bool blWrite = (iFlags & O_ACCMODE) != O_RDONLY;
+  const int iOpen = (iFlags & ~O_CREAT) | (blWrite ? O_NOFOLLOW : 0);
+  int iFd = -1;
+  if (iFlags & O_CREAT) {
+    iFd = open(a_szFilename, iOpen | O_CREAT | O_EXCL, 0666);
+    m_blCreated = iFd >= 0;
+  }
+  if (iFd < 0 && (!(iFlags & O_CREAT) || errno == EEXIST)) iFd = open(a_szFilename, iOpen);
   if (iFd < 0) return StatusFromErrno(errno);
   struct stat st;
   if (fstat(iFd, &st) != 0 || S_ISDIR(st.st_mode)) {
     close(iFd);
+    m_blCreated = false;
     errno = EISDIR;
     return OS_STS_FAIL;
   }
-  int iFlags = fcntl(iFd, F_GETFL);
-  if (iFlags >= 0) fcntl(iFd, F_SETFL, iFlags & ~O_NONBLOCK);
+  const int iStatusFlags = fcntl(iFd, F_GETFL);
+  if (iStatusFlags >= 0) fcntl(iFd, F_SETFL, iStatusFlags & ~O_NONBLOCK);
   m_iFd = iFd;
   return OS_STS_SUCCESS;
 }

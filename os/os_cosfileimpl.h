@@ -170,6 +170,7 @@ class COsFileImpl {
   char* m_pszPrintf;
   int m_iFd;
   int m_eosfileopen;
+  bool m_blCreated;  // the last open made the file
   void* m_pvLibrary;                   // from SharedLibraryLoad, or null
   OsFileEditLine* m_posfileeditline;  // between EditLineInit and EditLineCleanup
   COsThread* m_posthreadSound;         // runs the sound player; from the first Sound on

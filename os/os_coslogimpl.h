@@ -69,7 +69,7 @@ class COsLogImpl {
   bool LogDirectoryKnown();
   void ApplyDebugDirectory(OsLogSlot* a_pslot);
   int OpenLog(OsLogSlot* a_pslot);
-  int OpenWithDirectories(OsLogSlot* a_pslot, unsigned a_uMode);
+  int OpenWithDirectories(OsLogSlot* a_pslot, unsigned a_uMode, bool* a_pblCreated);
   void WriteHeader(OsLogSlot* a_pslot, int a_iFd);
   bool HeaderLine(OsLogSlot* a_pslot, int a_iFd, const char* a_szFormat, ...) __attribute__((format(printf, 4, 5)));
   bool PrintPrefix(OsLogSlot* a_pslot, char* a_szBuffer, size_t a_sizetBuffer, long a_lCounter);

@@ -35,32 +35,51 @@ void WriteAll(int a_iFd, const char* a_szData, size_t a_sizetData) {
   }
 }
 
+// A descriptor that is not a regular file is refused (closed, -1).
+int RegularOnly(int a_iFd) {
+  struct stat st;
+  if (a_iFd < 0 || (fstat(a_iFd, &st) == 0 && S_ISREG(st.st_mode))) return a_iFd;
+  close(a_iFd);
+  errno = EINVAL;
+  return -1;
+}
+
 // The normal open: append, creating the file with mode 0666 whatever the
 // process's creation mask (set on the new descriptor, never through umask).
-int OpenAppend(const char* a_szPath) {
-  int iFd = open(a_szPath, O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (iFd >= 0 || errno != ENOENT) return iFd;
-  iFd = open(a_szPath, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+// The log lies in a directory others may write to: a link at its name is
+// never followed, and only a plain file is written. Tells whether the file
+// was made here.
+int OpenAppend(const char* a_szPath, bool* a_pblCreated) {
+  constexpr int kFlags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  *a_pblCreated = false;
+  int iFd = open(a_szPath, kFlags);
+  if (iFd >= 0 || errno != ENOENT) return RegularOnly(iFd);
+  iFd = open(a_szPath, kFlags | O_CREAT | O_EXCL, 0666);
   if (iFd >= 0) {
     fchmod(iFd, 0666);
+    *a_pblCreated = true;
     return iFd;
   }
-  return errno == EEXIST ? open(a_szPath, O_WRONLY | O_APPEND | O_CLOEXEC) : -1;
+  return errno == EEXIST ? RegularOnly(open(a_szPath, kFlags)) : -1;
 }
 
 // The last resort lives in a shared directory: never follow a link, never
 // block on a fifo, accept nothing but a regular file.
-int OpenFallback(const char* a_szPath, unsigned a_uMode) {
+int OpenFallback(const char* a_szPath, unsigned a_uMode, bool* a_pblCreated) {
+  *a_pblCreated = false;
   if (!a_szPath[0]) return -1;
-  int iFd = open(a_szPath, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, a_uMode);
-  if (iFd < 0) return -1;
-  struct stat st;
-  if (fstat(iFd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(iFd);
-    return -1;
+  int iFd = open(a_szPath, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, a_uMode);
+  if (iFd >= 0) {
+    *a_pblCreated = true;
+    return iFd;
   }
-  fcntl(iFd, F_SETFL, fcntl(iFd, F_GETFL) & ~O_NONBLOCK);
-  return iFd;
+  return errno == EEXIST ? RegularOnly(open(a_szPath, O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)) : -1;
+}
+
+// Non-blocking was for the open only.
+int Blocking(int a_iFd) {
+  fcntl(a_iFd, F_SETFL, fcntl(a_iFd, F_GETFL) & ~O_NONBLOCK);
+  return a_iFd;
 }
 
 // The first 511 bytes of the own command line: the program path.
@@ -145,22 +164,25 @@ void COsLogImpl::ApplyDebugDirectory(OsLogSlot* a_pslot) {
 // Opens the log path; then the path again after creating its directories;
 // then the fallback file; then nothing any more.
 int COsLogImpl::OpenLog(OsLogSlot* a_pslot) {
-  int iFd = OpenAppend(m_szPath);
-  if (iFd >= 0) return iFd;
+  bool blCreated = false;
+  int iFd = OpenAppend(m_szPath, &blCreated);
+  if (iFd >= 0) return Blocking(iFd);
   const unsigned uMode = static_cast<unsigned>(OsCfgGetLong(1, 97, 511)) & 0777;  // ForceFileCreationMask
-  iFd = OpenWithDirectories(a_pslot, uMode);
-  if (iFd < 0) iFd = OpenFallback(s_szFallbackPath, uMode);
+  iFd = OpenWithDirectories(a_pslot, uMode, &blCreated);
+  if (iFd < 0) iFd = OpenFallback(s_szFallbackPath, uMode, &blCreated);
   if (iFd < 0) {
     m_iHopeless.store(1);
     return -1;
   }
-  fchmod(iFd, uMode);
-  return iFd;
+  // Only a file made here gets the mode: an existing one may be anybody's.
+  if (blCreated) fchmod(iFd, uMode);
+  return Blocking(iFd);
 }
 
 // Creates each directory along the path ("/" and "\" both separate, a
 // drive component such as "c:" is not created) and opens the joined path.
-int COsLogImpl::OpenWithDirectories(OsLogSlot* a_pslot, unsigned a_uMode) {
+int COsLogImpl::OpenWithDirectories(OsLogSlot* a_pslot, unsigned a_uMode, bool* a_pblCreated) {
+  *a_pblCreated = false;
   std::memcpy(a_pslot->szPathCopy, m_szPath, sizeof a_pslot->szPathCopy);
   char* apszComponent[32];
   int iComponents = 0;
@@ -182,7 +204,7 @@ int COsLogImpl::OpenWithDirectories(OsLogSlot* a_pslot, unsigned a_uMode) {
     size_t sizetComponent = std::strlen(apszComponent[i]);
     if (i + 1 < iComponents && apszComponent[i][sizetComponent - 1] != ':') mkdir(szBuild, a_uMode);
   }
-  return open(szBuild, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, a_uMode);
+  return OpenAppend(szBuild, a_pblCreated);
 }
 
 bool COsLogImpl::PrintPrefix(OsLogSlot* a_pslot, char* a_szBuffer, size_t a_sizetBuffer, long a_lCounter) {
@@ -292,6 +314,7 @@ void COsLogImpl::AssembleAndWrite(OsLogSlot* a_pslot, int a_iFd, const char* a_s
 void COsLogImpl::Flush() {
   COsLogLock lock(&s_pvFinalLock);
   if (!m_szPath[0]) return;
-  int iFd = OpenAppend(m_szPath);
+  bool blCreated = false;
+  int iFd = OpenAppend(m_szPath, &blCreated);
   if (iFd >= 0) close(iFd);
 }

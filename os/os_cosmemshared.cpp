@@ -13,9 +13,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "os_coscfg.h"
+#include "os_cosfile.h"
 #include "os_cosmemimpl.h"
 #include "os_cosstring.h"
 
@@ -73,6 +75,21 @@ struct SharedOpen {
     if (blCreated && blTemporary && szPath) unlink(szPath);
   }
 };
+// fopen of a mode ("re", "r+e", "w+e", "a+e"), except that a file opened
+// for writing is never reached through a link at its name: the name may lie
+// in a directory other users write to, and a link there would send the
+// mapped data into any file.
+FILE* OpenShared(const char* a_szPath, const char* a_szMode) {
+  if (a_szMode[0] == 'r' && a_szMode[1] != '+') return fopen(a_szPath, a_szMode);
+  int iFlags = O_RDWR | O_NOFOLLOW | O_CLOEXEC;
+  if (a_szMode[0] == 'w') iFlags |= O_CREAT | O_TRUNC;
+  if (a_szMode[0] == 'a') iFlags |= O_CREAT | O_APPEND;
+  const int iFd = open(a_szPath, iFlags, 0666);
+  if (iFd < 0) return nullptr;
+  FILE* pfile = fdopen(iFd, a_szMode);
+  if (!pfile) close(iFd);
+  return pfile;
+}
 }  // namespace
 
 EOSSHAREDMODE COsMemImpl::SetSharedMode(EOSSHAREDMODE a_eossharedmode) {
@@ -181,7 +198,7 @@ void* COsMemImpl::SharedAllocLocked(EOSSHAREDALLOC a_eossharedalloc, const char*
   SharedOpen sharedopen;
   sharedopen.szPath = a_szPath;
   sharedopen.blTemporary = a_eossharedalloc == OS_SHAREDALLOC_CREATETEMPORARY;
-  sharedopen.pfile = fopen(a_szPath, szMode);
+  sharedopen.pfile = OpenShared(a_szPath, szMode);
   if (!sharedopen.pfile) {
     OsLog(OS_LOG_ASSERT, "mem>>> fopen failed...<%s> <%s>", a_szPath, szMode);
     return nullptr;
@@ -209,6 +226,13 @@ void* COsMemImpl::SharedAllocLocked(EOSSHAREDALLOC a_eossharedalloc, const char*
   if ((blExact && i64FileSize != i64Size) || blExtend) {
     if (ftruncate(iFd, static_cast<off_t>(i64Size)) != 0) {
       OsLog(OS_LOG_ASSERT, "mem>>> ftruncate failed...<%s>", a_szPath);
+      sharedopen.Undo();
+      return nullptr;
+    }
+    // The view is written through the mapping: its blocks must exist, or
+    // the first store on a full file system raises SIGBUS.
+    if (!blReadOnly && COsFile::Reserve(iFd, i64Size, a_szPath) != OS_STS_SUCCESS) {
+      OsLog(OS_LOG_ERROR, "mem>>> no room for the file...<%s>", a_szPath);
       sharedopen.Undo();
       return nullptr;
     }

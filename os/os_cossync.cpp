@@ -61,6 +61,11 @@ EOSSTS COsSync::EventCreate(const char* a_szName, const char* a_szGroup, bool a_
   return m_possyncimpl->Create(OS_SYNCTYPE_EVENT, a_szName, a_szGroup, a_blFresh);
 }
 
+EOSSTS COsSync::EventCreateNew(const char* a_szName) {
+  SYNC_IMPL_OR(OS_STS_FAIL);
+  return m_possyncimpl->CreateNew(OS_SYNCTYPE_EVENT, a_szName);
+}
+
 EOSSTS COsSync::MutexCreate(const char* a_szName, const char* a_szGroup) {
   SYNC_IMPL_OR(OS_STS_FAIL);
   return m_possyncimpl->Create(OS_SYNCTYPE_MUTEX, a_szName, a_szGroup, false);
@@ -205,3 +210,4 @@ void COsSync::DumpShare(const char* a_szLabel) {
 }
 
 void COsSync::SetFallbackDirectory(const char* a_szDirectory) { COsSyncImpl::SetFallbackDirectory(a_szDirectory); }
+void COsSync::RemoveStaleEvents() { COsSyncImpl::RemoveStaleEvents(); }

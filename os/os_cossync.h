@@ -59,6 +59,9 @@ class COsSync {
   // Create: name and group may be null (an unnamed event is private to the
   // process); a_blFresh removes an existing named file first.
   EOSSTS EventCreate(const char* a_szName, const char* a_szGroup, bool a_blFresh);
+  // A named event whose file this call makes; 261 when the name is taken
+  // (by a live object or anything else), which is then left alone.
+  EOSSTS EventCreateNew(const char* a_szName);
   EOSSTS MutexCreate(const char* a_szName, const char* a_szGroup);
   EOSSTS EventOpen(const char* a_szName);
   EOSSTS MutexOpen(const char* a_szName);
@@ -95,6 +98,9 @@ class COsSync {
   // RootCommonDirectory (default: "$TMPDIR/scandrv-common", else under /tmp).
   // Null or empty restores the default.
   static void SetFallbackDirectory(const char* a_szDirectory);
+  // Removes the event files of the common directory whose users have all
+  // ended (killed processes never close theirs); events in use stay.
+  static void RemoveStaleEvents();
 
  private:
   COsSyncImpl* m_possyncimpl;

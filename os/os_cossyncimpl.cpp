@@ -18,6 +18,8 @@
 
 namespace {
 constexpr unsigned kSectionIdentity = 1;
+// The errno of an object file that is not a plain file.
+constexpr int kNotPlainFile = EINVAL;
 constexpr unsigned kTagRootCommonDirectory = 3;
 
 void volatile* s_pvFallbackWord = nullptr;
@@ -101,6 +103,7 @@ void COsSyncImpl::ResetFields() {
   m_u64WatchedProcessId = 0;
   m_eossynctype = OS_SYNCTYPE_UNDEFINED;
   m_blOwner = false;
+  m_blNewOnly = false;
   m_szObjectPath[0] = '\0';
   m_szLinkPath[0] = '\0';
   m_iFile = -1;
@@ -177,10 +180,19 @@ EOSSTS COsSyncImpl::Create(EOSSYNCTYPE a_eossynctype, const char* a_szName, cons
   }
   if (eossts != OS_STS_SUCCESS) {
     Close();
-    return OS_STS_FAIL;
+    return eossts == OS_STS_ALREADY_EXISTS ? eossts : OS_STS_FAIL;
   }
   m_blOwner = true;
   return OS_STS_SUCCESS;
+}
+
+EOSSTS COsSyncImpl::CreateNew(EOSSYNCTYPE a_eossynctype, const char* a_szName) {
+  if (!HasText(a_szName) || m_eossyncmode != OS_SYNCMODE_UNDEFINED) {
+    OsLog(OS_LOG_ASSERT, "sync>>> CreateNew needs a name and a free object...");
+    return OS_STS_FAIL;
+  }
+  m_blNewOnly = true;
+  return Create(a_eossynctype, a_szName, nullptr, false);
 }
 
 EOSSTS COsSyncImpl::InitBlockLocks() {
@@ -225,6 +237,21 @@ EOSSTS COsSyncImpl::CreateUnnamed() {
   return RegisterCreator();
 }
 
+// An existing object file, never through a link nor anything but a plain
+// file (errno ELOOP, or kNotPlainFile for any other kind of file).
+int COsSyncImpl::OpenExisting(const char* a_szPath) {
+  const int iFile = open(a_szPath, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (iFile < 0) return -1;
+  struct stat st;
+  if (fstat(iFile, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(iFile);
+    errno = kNotPlainFile;
+    return -1;
+  }
+  fcntl(iFile, F_SETFL, fcntl(iFile, F_GETFL) & ~O_NONBLOCK);
+  return iFile;
+}
+
 // Opens the file at the path, creating it (mode 0666 whatever the creation
 // mask) when it is missing.
 EOSSTS COsSyncImpl::OpenFile(const char* a_szPath, bool* a_pblExisted) {
@@ -237,10 +264,21 @@ EOSSTS COsSyncImpl::OpenFile(const char* a_szPath, bool* a_pblExisted) {
       return OS_STS_SUCCESS;
     }
     if (errno != EEXIST) break;
-    m_iFile = open(a_szPath, O_RDWR | O_CLOEXEC);
+    if (m_blNewOnly) {
+      OsLogDebug(OS_LOG_INFO, "sync>>> the name is taken...<%s>", a_szPath);
+      return OS_STS_ALREADY_EXISTS;
+    }
+    m_iFile = OpenExisting(a_szPath);
     if (m_iFile >= 0) {
       *a_pblExisted = true;
       return OS_STS_SUCCESS;
+    }
+    // Anything but a plain file at the name (a link planted in the shared
+    // directory) is no object of ours: it goes, and the name is made anew.
+    if (errno == ELOOP || errno == kNotPlainFile) {
+      OsLog(OS_LOG_ERROR, "sync>>> not a plain file, removed...<%s>", a_szPath);
+      if (unlink(a_szPath) != 0 && errno != ENOENT) break;
+      continue;
     }
     if (errno != ENOENT) break;  // removed meanwhile: try again
   }
@@ -268,7 +306,16 @@ EOSSTS COsSyncImpl::MapFile(bool a_blGrow) {
     }
     sizetFile = sizeof(OsSyncGroup);
   }
-  if (a_blGrow) sizetFile = sizeof(OsSyncGroup);
+  if (a_blGrow) {
+    // A block written into holes of a full file system would kill the
+    // process with SIGBUS: its blocks are reserved first (also those of a
+    // file whose creator died before it could reserve them).
+    sizetFile = sizeof(OsSyncGroup);
+    if (COsFile::Reserve(m_iFile, static_cast<int64_t>(sizetFile), m_szObjectPath) != OS_STS_SUCCESS) {
+      OsLog(OS_LOG_ERROR, "sync>>> no room for the block...<%s>", m_szObjectPath);
+      return OS_STS_FAIL;
+    }
+  }
   void* pvBlock = mmap(nullptr, sizetFile, PROT_READ | PROT_WRITE, MAP_SHARED, m_iFile, 0);
   if (pvBlock == MAP_FAILED) {
     OsLog(OS_LOG_ERROR, "sync>>> mmap failed...");
@@ -303,7 +350,9 @@ EOSSTS COsSyncImpl::CreateNamed(bool a_blFresh) {
   if (a_blFresh && !blGroup) unlink(m_szObjectPath);
   bool blExisted = false;
   for (int iTry = 0;; ++iTry) {
-    if (OpenFile(m_szObjectPath, &blExisted) != OS_STS_SUCCESS) {
+    const EOSSTS eosstsOpen = OpenFile(m_szObjectPath, &blExisted);
+    if (eosstsOpen == OS_STS_ALREADY_EXISTS) return eosstsOpen;
+    if (eosstsOpen != OS_STS_SUCCESS) {
       OsLog(OS_LOG_ERROR, "sync>>> Create failed...");
       return OS_STS_FAIL;
     }
@@ -316,6 +365,8 @@ EOSSTS COsSyncImpl::CreateNamed(bool a_blFresh) {
       continue;
     }
     if (MapFile(true) != OS_STS_SUCCESS) {
+      // A name this call made and could not fill goes again.
+      if (!blExisted) unlink(m_szObjectPath);
       OsLog(OS_LOG_ERROR, "sync>>> Create failed...");
       return OS_STS_FAIL;
     }
@@ -382,7 +433,7 @@ EOSSTS COsSyncImpl::OpenNamed() {
   // For a group member the name is the link to the group file.
   if (!BuildPath(m_szObjectPath, sizeof m_szObjectPath, FilePrefix(m_eossynctype), m_szName)) return OS_STS_FAIL;
   OsLogDebug(OS_LOG_INFO, "sync>>> opening %s", m_szObjectPath);
-  m_iFile = open(m_szObjectPath, O_RDWR | O_CLOEXEC);
+  m_iFile = OpenExisting(m_szObjectPath);
   if (m_iFile < 0) {
     OsLog(OS_LOG_ERROR, "sync>>> fopen failed...<%s>", m_szObjectPath);
     return OS_STS_FAIL;

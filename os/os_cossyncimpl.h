@@ -77,6 +77,8 @@ class COsSyncImpl {
   ~COsSyncImpl();
 
   EOSSTS Create(EOSSYNCTYPE a_eossynctype, const char* a_szName, const char* a_szGroup, bool a_blFresh);
+  // A named object whose file this call makes: 261 when the name exists.
+  EOSSTS CreateNew(EOSSYNCTYPE a_eossynctype, const char* a_szName);
   EOSSTS Open(EOSSYNCTYPE a_eossynctype, const char* a_szName);
   void Close();
 
@@ -99,6 +101,9 @@ class COsSyncImpl {
   // its close never ran) and of their group; only plain files of this user.
   // Processes that still map them keep their blocks.
   static void RemoveEventNames(const char* a_szGroup, const char* const* a_aszNames, size_t a_sizetNames);
+  // Removes every event file of the common directory that no live process
+  // uses (os_cossyncimpl_sweep.cpp).
+  static void RemoveStaleEvents();
 
  private:
   // Create and open (os_cossyncimpl.cpp).
@@ -108,6 +113,7 @@ class COsSyncImpl {
   EOSSTS CreateNamed(bool a_blFresh);
   EOSSTS RegisterCreator();
   EOSSTS OpenNamed();
+  static int OpenExisting(const char* a_szPath);
   EOSSTS OpenFile(const char* a_szPath, bool* a_pblExisted);
   EOSSTS MapFile(bool a_blGrow);
   EOSSTS JoinExisting();
@@ -116,6 +122,8 @@ class COsSyncImpl {
   static bool BuildPath(char* a_szPath, size_t a_sizetPath, const char* a_szPrefix, const char* a_szName);
   void Unregister(bool* a_pblNoCreatorLeft);
   void RemoveFiles(bool a_blNoCreatorLeft);
+
+  bool IsStaleFile(int a_iDirFd, const char* a_szName);
 
   // Registry (os_cossyncimpl_registry.cpp).
   EOSSTS Lock();
@@ -148,6 +156,7 @@ class COsSyncImpl {
   uint64_t m_u64WatchedProcessId;
   EOSSYNCTYPE m_eossynctype;
   bool m_blOwner;
+  bool m_blNewOnly;  // CreateNew: an existing name is refused, never joined
   char m_szObjectPath[OS_SYNC_NAME_SIZE];
   char m_szLinkPath[OS_SYNC_NAME_SIZE];
   int m_iFile;  // the object file, -1 when none

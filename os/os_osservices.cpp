@@ -141,6 +141,13 @@ EOSSTS PrepareUtility(const OsServicesSettings& a_osservicessettings, long* a_pl
     if (!COsFile::PathJoin(szDirectory, sizeof szDirectory, szLogPath, szUniqueName)) return OS_STS_FAIL;
     EOSSTS eosstsCreate = COsFile::Create(szDirectory);
     if (eosstsCreate != OS_STS_SUCCESS && eosstsCreate != OS_STS_ALREADY_EXISTS) return OS_STS_FAIL;
+    // The log directories lie where other users may write: one that was
+    // there already is used only when it is a directory of ours, not a link.
+    if (eosstsCreate == OS_STS_ALREADY_EXISTS &&
+        (!COsFile::IsOwnDirectory(szLogPath) || !COsFile::IsOwnDirectory(szDirectory))) {
+      OsLog(OS_LOG_ERROR, "the log directory is not our own...<%s>", szDirectory);
+      return OS_STS_FAIL;
+    }
     const char* szSuffix = *szModel ? szModel : szLogModel;
     char szName[kPath];
     COsString::SStrPrintf(szName, sizeof szName, "%s%s%s.log", szUniqueName, *szSuffix ? "_" : "", szSuffix);

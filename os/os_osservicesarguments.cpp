@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <new>
 
 #include "os_coscfg.h"
@@ -20,6 +21,8 @@
 namespace {
 
 constexpr size_t kPath = COsCfgImpl::kField;
+// Milliseconds after the start tried for a free log directory name.
+constexpr int64_t kLogDirectoryTries = 100000;
 
 constexpr const char kFormatWithModel[] =
     "<arguments>\n\t<rootpath>%s</rootpath>\n\t<logpath>%s</logpath>\n\t<logmodel>%s</logmodel>\n"
@@ -97,6 +100,37 @@ long ConstIniLevel(const char* a_szFile) {
   for (char* p = szText; *p; ++p) *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
   const char* szDebug = std::strstr(szText, "debug=");
   return szDebug ? std::strtol(szDebug + 6, nullptr, 0) : 0;
+}
+
+// The session's log directory "log.<time>" below the caller's directory,
+// made by this call: the caller's directory is open to every user, so a
+// name that exists (made in advance, a link, or another session's of the
+// same millisecond) is never used; the next free millisecond is taken.
+EOSSTS MakeLogDirectory(const char* a_szCallerDirectory, char* a_szLogPath, size_t a_sizetLogPath) {
+  struct timespec timespecNow;
+  clock_gettime(CLOCK_REALTIME, &timespecNow);
+  const int64_t i64Start = static_cast<int64_t>(timespecNow.tv_sec) * 1000 + timespecNow.tv_nsec / 1000000;
+  EOSSTS eossts = OS_STS_ALREADY_EXISTS;
+  for (int64_t i64Try = 0; i64Try < kLogDirectoryTries && eossts == OS_STS_ALREADY_EXISTS; ++i64Try) {
+    const int64_t i64Ms = i64Start + i64Try;
+    OsTimeRecord ostimerecord;
+    COsTime::GetLocalTime(&ostimerecord, static_cast<time_t>(i64Ms / 1000));
+    ostimerecord.u16Milliseconds = static_cast<uint16_t>(i64Ms % 1000);
+    char szTime[32];
+    char szLogName[48];
+    COsTime::GetStringTime(&ostimerecord, szTime, sizeof szTime);
+    COsString::SStrPrintf(szLogName, sizeof szLogName, "log.%s", szTime);
+    if (!COsFile::PathJoin(a_szLogPath, a_sizetLogPath, a_szCallerDirectory, szLogName)) {
+      OsLog(OS_LOG_ERROR, "log path too long...<%s>", a_szCallerDirectory);
+      return OS_STS_FAIL;
+    }
+    eossts = COsFile::CreateFresh(a_szLogPath);
+  }
+  if (eossts != OS_STS_SUCCESS) {
+    OsLog(OS_LOG_ERROR, "no log directory of our own...%d <%s>", static_cast<int>(eossts), a_szLogPath);
+    return OS_STS_FAIL;
+  }
+  return OS_STS_SUCCESS;
 }
 
 // The three argument variables and the inherited text are dropped.
@@ -227,20 +261,15 @@ OS_EXPORT int OsServicesProcessInterfaceOpen(const char* a_szTask) {
   char szCallerDirectory[kPath];
   char szLogPath[kPath];
   char szConstIni[kPath];
-  char szTime[32];
-  char szLogName[48];
-  OsTimeRecord ostimerecord;
-  COsTime::GetLocalTime(&ostimerecord);
-  COsTime::GetStringTime(&ostimerecord, szTime, sizeof szTime);
-  COsString::SStrPrintf(szLogName, sizeof szLogName, "log.%s", szTime);
   if (!COsFile::PathJoin(szCallerDirectory, sizeof szCallerDirectory, szRoot, szCompanyDirectory) ||
       !COsFile::PathJoin(szCallerDirectory, sizeof szCallerDirectory, szCallerDirectory, szModel) ||
       !COsFile::PathJoin(szCallerDirectory, sizeof szCallerDirectory, szCallerDirectory, szCaller) ||
-      !COsFile::PathJoin(szLogPath, sizeof szLogPath, szCallerDirectory, szLogName) ||
       !COsFile::PathJoin(szConstIni, sizeof szConstIni, szCallerDirectory, "const.ini")) {
     OsLog(OS_LOG_ERROR, "log path too long...<%s>", szRoot);
     return OS_STS_FAIL;
   }
+  const EOSSTS eosstsLog = MakeLogDirectory(szCallerDirectory, szLogPath, sizeof szLogPath);
+  if (eosstsLog != OS_STS_SUCCESS) return eosstsLog;
   long lConstLevel = ConstIniLevel(szConstIni);
   if (lConstLevel != 0) lLevel = lConstLevel;
 

@@ -280,6 +280,7 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
     if (strValue.empty() || stat(strValue.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return Bad("imagedirectory");
     m_strImageDirectory = strValue;
   }
+  CSimImage::RemoveOrphans(m_strImageDirectory, "simscan");
   return true;
 }
 

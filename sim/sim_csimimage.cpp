@@ -1,7 +1,9 @@
 // The simulated page images.
 #include "sim_csimimage.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -122,6 +124,31 @@ std::string CSimImage::DefaultDirectory() {
   if (stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) && access("/dev/shm", W_OK) == 0) return "/dev/shm";
   const char* szTmp = std::getenv("TMPDIR");
   return szTmp && *szTmp ? szTmp : "/tmp";
+}
+
+void CSimImage::RemoveOrphans(const std::string& a_strDirectory, const char* a_szKind) {
+  const int iDirFd = open(a_strDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* pdir = iDirFd < 0 ? nullptr : fdopendir(iDirFd);
+  if (!pdir) {
+    if (iDirFd >= 0) close(iDirFd);
+    return;
+  }
+  const std::string strPrefix = std::string(a_szKind) + "-";
+  while (const struct dirent* pdirent = readdir(pdir)) {
+    const char* szName = pdirent->d_name;
+    if (std::strncmp(szName, strPrefix.c_str(), strPrefix.size()) != 0) continue;
+    char* pszEnd = nullptr;
+    const long lPid = std::strtol(szName + strPrefix.size(), &pszEnd, 10);
+    if (lPid <= 0 || pszEnd == szName + strPrefix.size() || *pszEnd != '-') continue;
+    // Alive (or of another user, which may not be signalled): kept.
+    if (kill(static_cast<pid_t>(lPid), 0) == 0 || errno != ESRCH) continue;
+    struct stat st;
+    if (fstatat(iDirFd, szName, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
+      continue;
+    }
+    if (unlinkat(iDirFd, szName, 0) == 0) OsLog(OS_LOG_INFO, "simimage>>> removed a page of an ended process <%s>", szName);
+  }
+  closedir(pdir);
 }
 
 uint64_t CSimImage::Write(const std::string& a_strPath, int a_iFormat, long a_lWidth, long a_lHeight,

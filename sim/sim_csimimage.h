@@ -34,6 +34,10 @@ class CSimImage {
   // Where images go when no directory is configured: tmpfs when there is
   // one, else $TMPDIR or /tmp.
   static std::string DefaultDirectory();
+  // Removes the files "<kind>-<pid>-..." of the directory that a process of
+  // this user left when it ended without cleaning up (killed): plain files
+  // only, and only of processes that are gone.
+  static void RemoveOrphans(const std::string& a_strDirectory, const char* a_szKind);
 
   // Writes a new file (an existing one is not replaced); its size, or 0
   // after a failure (the partial file removed).

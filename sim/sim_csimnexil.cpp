@@ -140,6 +140,7 @@ bool CSimNexil::LoadKnobs(std::string& a_strError) {
     a_strError = "NEXSIM_IMAGEDIRECTORY is no directory <" + m_strImageDirectory + ">";
     return false;
   }
+  CSimImage::RemoveOrphans(m_strImageDirectory, "nexsim");
   m_lNoMemoryAt = 0;
   const std::string strNoMemory = Knob("NEXSIM_NOMEMORY");
   if (!strNoMemory.empty() && !CSimNode::Number(strNoMemory, 1, 1000000, m_lNoMemoryAt)) {

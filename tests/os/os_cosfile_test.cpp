@@ -100,6 +100,35 @@ TEST(COsFileOpen, RefusesBadArgumentsAndNames) {
             OS_STS_FILE_NOT_FOUND);
 }
 
+// A name in a shared directory may be a link another user made: an open
+// for writing never goes through it (nor empties or changes its target);
+// reading through a link stays as it was.
+TEST(COsFileOpen, WritingNeverGoesThroughALink) {
+  WriteFile("target", "hello");
+  chmod("target", 0640);
+  ASSERT_EQ(symlink("target", "link"), 0);
+  ASSERT_EQ(symlink("made-through-the-link", "dangling"), 0);
+  const int aiOpen[][2] = {{OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE},
+                           {OS_FILEOPEN_CREATE, OS_FILEACCESS_READWRITE},
+                           {OS_FILEOPEN_ALWAYS, OS_FILEACCESS_READWRITE},
+                           {OS_FILEOPEN_EXISTING, OS_FILEACCESS_WRITE}};
+  for (const char* szName : {"link", "dangling"}) {
+    for (const auto& aiCase : aiOpen) {
+      COsFile osfile;
+      EXPECT_NE(osfile.Open(szName, static_cast<EOSFILEOPEN>(aiCase[0]), static_cast<EOSFILEACCESS>(aiCase[1]),
+                            OS_FILESHARE_READWRITE),
+                OS_STS_SUCCESS)
+          << szName << " " << aiCase[0] << " " << aiCase[1];
+      EXPECT_FALSE(osfile.IsOpen());
+    }
+  }
+  EXPECT_EQ(ReadFile("target"), "hello");
+  EXPECT_EQ(filetest::ModeOf("target"), 0640u);
+  EXPECT_FALSE(FileExists("made-through-the-link"));
+  COsFile osfile;
+  EXPECT_EQ(osfile.Open("link", OS_FILEOPEN_EXISTING, OS_FILEACCESS_READ, OS_FILESHARE_READ), OS_STS_SUCCESS);
+}
+
 TEST(COsFileOpen, PipeWithoutWriterDoesNotHang) {
   ASSERT_EQ(mkfifo("fifo", 0644), 0);
   COsFile osfile;

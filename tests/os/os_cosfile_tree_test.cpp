@@ -43,6 +43,30 @@ TEST(COsFileCreate, MakesEveryLevelWithMode0777) {
   EXPECT_EQ(COsFile::Create(too_long.c_str()), OS_STS_FAIL);
 }
 
+// A directory made fresh is made by that very call: whatever has the name
+// already (made in advance by another user) answers 261 and stays as it was.
+TEST(COsFileCreate, FreshMakesOnlyANewNameAndFollowsNoLink) {
+  WriteFile("target", "x");
+  ASSERT_EQ(COsFile::Create("dir"), OS_STS_SUCCESS);
+  ASSERT_EQ(symlink("target", "to-file"), 0);
+  ASSERT_EQ(symlink("dir", "to-dir"), 0);
+  ASSERT_EQ(symlink("missing", "dangling"), 0);
+  ASSERT_EQ(symlink("loop", "loop"), 0);
+  WriteFile("file", "x");
+  for (const char* szName : {"dir", "to-file", "to-dir", "dangling", "loop", "file"}) {
+    EXPECT_EQ(COsFile::CreateFresh(szName), OS_STS_ALREADY_EXISTS) << szName;
+  }
+  EXPECT_FALSE(FileExists("missing"));
+  EXPECT_EQ(COsFile::CreateFresh("new/level/fresh/"), OS_STS_SUCCESS);
+  EXPECT_EQ(PythonModes({"new", "new/level", "new/level/fresh"}), "0o777\n0o777\n0o777\n");
+  EXPECT_EQ(COsFile::CreateFresh("new/level/fresh"), OS_STS_ALREADY_EXISTS);
+  EXPECT_EQ(COsFile::CreateFresh("file/sub"), OS_STS_FAIL);
+  EXPECT_EQ(COsFile::CreateFresh(nullptr), OS_STS_FAIL);
+  EXPECT_TRUE(COsFile::IsOwnDirectory("dir"));
+  EXPECT_FALSE(COsFile::IsOwnDirectory("to-dir"));
+  EXPECT_FALSE(COsFile::IsOwnDirectory("file"));
+}
+
 TEST(COsFileDelete, FilesDirectoriesAndRefusals) {
   MakeTree(Root() + "/t", {"f=1", "d/", "d/g=2", "d/e/", "d/e/h=3", "empty/", "a*b=4"});
   EXPECT_EQ(COsFile::Delete(nullptr, OS_FILETYPE_FILE, false), OS_STS_BAD_ARGUMENT);

@@ -796,7 +796,10 @@ TEST_F(LogTest, AnUnwritablePathFallsBackThenFallsSilent) {
       ASSERT_EQ(mkfifo(strFallback.c_str(), 0600), 0);
     }
     if (c.iKind == 3) std::filesystem::create_directories(strFallback);
-    if (c.iKind == 4) testsupport::WriteFile(strFallback, "");
+    if (c.iKind == 4) {
+      testsupport::WriteFile(strFallback, "");
+      chmod(strFallback.c_str(), 0640);
+    }
     COsLog::SetFallbackPath(strFallback.c_str());
     COsLog log("scandrv", strBlocked.c_str(), 1, nullptr);
     log.Message(__FILE__, __LINE__, OS_LOG_ERROR, "needs a fallback");
@@ -810,9 +813,31 @@ TEST_F(LogTest, AnUnwritablePathFallsBackThenFallsSilent) {
       EXPECT_EQ(CountContaining(vecLines, "and again"), 1) << c.szName;
       struct stat st;
       ASSERT_EQ(stat(strFallback.c_str(), &st), 0);
-      EXPECT_EQ(st.st_mode & 07777, 0777u) << "ForceFileCreationMask 511";
+      // Only a file the log made gets its mode; another's keeps its own.
+      EXPECT_EQ(st.st_mode & 07777, c.iKind == 0 ? 0777u : 0640u) << "ForceFileCreationMask 511";
     }
   }
+}
+
+// The log's directory is open to other users: a link made at the log's
+// name (to a file, dangling, or to a fifo) is never written through nor
+// has its target's mode changed; the lines go to the fallback.
+TEST_F(LogTest, ALinkAtTheLogsNameIsNeverWrittenThrough) {
+  const std::string strTarget = RootPath("victim");
+  testsupport::WriteFile(strTarget, "victim");
+  chmod(strTarget.c_str(), 0640);
+  for (const std::string& strTo : {strTarget, RootPath("made-through-the-link")}) {
+    std::filesystem::remove(m_strPath);
+    std::filesystem::create_symlink(strTo, m_strPath);
+    COsLog log("scandrv", m_strPath.c_str(), 1, nullptr);
+    log.Message(__FILE__, __LINE__, OS_LOG_ERROR, "not through the link");
+    EXPECT_EQ(ReadFile(strTarget), "victim") << strTo;
+    EXPECT_FALSE(FileExists(RootPath("made-through-the-link"))) << strTo;
+    EXPECT_EQ(CountContaining(ReadLog(m_strFallback), "not through the link"), 1) << strTo;
+  }
+  struct stat st;
+  ASSERT_EQ(stat(strTarget.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 TEST_F(LogTest, NewFilesGetTheirModesWithoutTouchingTheProcessUmask) {

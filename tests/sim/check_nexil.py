@@ -160,6 +160,17 @@ def scan_outputs_per_stream():
     assert os.listdir(PAGES) == []
 
 
+@group
+def scan_outputs_of_killed_processes_go_at_open():
+    """An interfaceopen removes the output files that ended (killed) processes of the stand-in left in its image
+    directory; files of live processes and links stay."""
+    nexil = Library(NEXIL, "NexEntry")
+    orphans = simtasks.plant_orphans(OUTPUTS, "nexsim")
+    nexil.open()
+    simtasks.check_orphans(*orphans)
+    nexil.close()
+
+
 def check_pixels(image, fmt, dpi, blank):
     """The page's black frame in the first line, white paper in the middle; a blank page white all over."""
     width = A4[0] * dpi // 1200

@@ -269,6 +269,17 @@ def batch_scanend_removes_images_not_ended():
 
 
 @group
+def batch_pages_of_killed_processes_go_at_open():
+    """An interfaceopen removes the page files that ended (killed) processes of the stand-in left in its image
+    directory; files of live processes and links stay."""
+    unit = UNITS["adf"]
+    orphans = simtasks.plant_orphans(IMAGES, "simscan")
+    unit.open(pages=1)
+    simtasks.check_orphans(*orphans)
+    unit.close()
+
+
+@group
 def batch_back_pressure_and_warm_up():
     """Never more images out than the image buffer count: the next getoutput answers noimageready and the
     imageend that makes room brings imageavailable. A cold lamp answers lampswarming with its time."""

@@ -35,6 +35,34 @@ def check_layout(text, task_id):
     return root
 
 
+def plant_orphans(directory, kind):
+    """Page files "<kind>-<pid>-..." as a killed process leaves them (its pid ended), one of this live process
+    and a link named like an orphan (to a file outside the directory): the paths that must go, those that
+    must stay, and the link's target."""
+    child = subprocess.Popen(["true"])
+    child.wait()
+    gone = [os.path.join(directory, "%s-%d-adf-%s-%d.raw" % (kind, child.pid, what, n))
+            for n, what in enumerate(("image", "pool", "output"), 1)]
+    kept = [os.path.join(directory, "%s-%d-adf-image-1.raw" % (kind, os.getpid()))]
+    target = os.path.join(os.path.dirname(directory), "%s-target" % kind)
+    for path in gone + kept + [target]:
+        with open(path, "wb") as f:
+            f.write(b"page")
+    link = os.path.join(directory, "%s-%d-adf-image-9.raw" % (kind, child.pid))
+    os.symlink(target, link)
+    return gone, kept + [link], target
+
+
+def check_orphans(gone, kept, target):
+    """After a start: the orphans removed, the rest (and the link's target) untouched."""
+    assert not any(os.path.exists(path) for path in gone), gone
+    assert all(os.path.lexists(path) for path in kept), kept
+    with open(target, "rb") as f:
+        assert f.read() == b"page"
+    for path in kept:
+        os.unlink(path)
+
+
 class Library:
     """One loaded copy of a library with a task entry (one text in, one reply text out)."""
 
