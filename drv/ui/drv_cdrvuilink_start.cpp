@@ -68,7 +68,6 @@ bool CDrvUiLink::RunStart() {
     m_ossocketWrite.MonitorChildProcess(u64Child);
     m_ossocketRead.MonitorChildProcess(u64Child);
   }
-  m_blConnected = true;
   m_i32State.store(DRV_UILINKSTATE_CONNECTED);
   WakeAll();
   return true;
@@ -229,6 +228,9 @@ bool CDrvUiLink::AcceptChannel(COsSocket& a_ossocket, const char* a_szChannel, b
   }
   std::lock_guard<std::mutex> lock(m_mutex);
   (a_blWriter ? m_blWriterAccepted : m_blReaderAccepted) = true;
+  // Connected from here: the reader may find the link lost before the
+  // start thread is back.
+  m_blConnected = m_blWriterAccepted && m_blReaderAccepted;
   (a_blWriter ? m_condWriter : m_condReader).notify_all();
   return true;
 }
