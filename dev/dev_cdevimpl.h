@@ -17,8 +17,10 @@
 // dev_cdevimpl_output.cpp GetOutput and ImageEnd, dev_cdevimpl_blank.cpp
 // blank images), the image library's part in a scan
 // (dev_cdevimpl_process.cpp), the scan statistics and image dump
-// (dev_cdevimpl_statistics.cpp) and the feeder state
-// (dev_cdevimpl_feeder.cpp). The calibration, diagnostics, logs and
+// (dev_cdevimpl_statistics.cpp), the feeder state
+// (dev_cdevimpl_feeder.cpp), the colour-dropout lists
+// (dev_cdevimpl_ecdo.cpp) and the report inquiry
+// (dev_cdevimpl_inquiry.cpp). The diagnostic inputs, logs and
 // reports are declared with least bodies
 // (dev_cdevimpl_least.cpp) that log "not built yet" and answer the facade's
 // failure value, until their own units replace them.
@@ -40,6 +42,7 @@
 
 #include "db_def.h"
 #include "dev_def.h"
+#include "dev_ecdolist.h"
 #include "dev_scanstate.h"
 #include "os_costhread.h"
 #include "os_def.h"
@@ -332,8 +335,18 @@ class CDevImpl {
   EOSSTS DiagnosticEnd();
   EOSSTS DiagnosticGetInputResult(DeviceLog* a_pdevicelog);
 
-  // ECDO lists, report inquiry, pass-through.
+  // ECDO lists (dev_cdevimpl_ecdo.cpp): GetEcdo asks the units for their
+  // colour-dropout choices and fills both database lists at once (those
+  // that both units offer when there is a flatbed): 0, or 1 when its
+  // working lists cannot be allocated (both lists then hold "(none)" only).
+  // ParseEcdo reads one getecdo reply: 0, or 1 for a reply that is not a
+  // document or does not report success.
   EOSSTS GetEcdo();
+  static EOSSTS ParseEcdo(const char* a_szReply, DevEcdoMain* a_pdevecdomain, DevEcdoCustom* a_pdevecdocustom);
+  static bool ItemExistsInEcdoList(const char* a_szName, const DevEcdoMain& a_devecdomain);
+  static bool ItemExistsInEcdoCustomList(const char* a_szName, const DevEcdoCustom& a_devecdocustom);
+  // The model's report inquiry (dev_cdevimpl_inquiry.cpp), built into the
+  // inquiry builder from the model configuration and the database.
   void CreateReportInquiry();
   // The text of the last report inquiry; null before the interface opens.
   const char* GetReportInquiry();

@@ -7,7 +7,6 @@
 #include "dev_cdevdata.h"
 #include "dev_cimgqueue.h"
 #include "os_coslog.h"
-#include "os_cosxmltask.h"
 
 namespace {
 
@@ -17,25 +16,12 @@ R NotBuilt(const char* a_szOperation, R a_rAnswer) {
   return a_rAnswer;
 }
 
-void NotBuilt(const char* a_szOperation) { OsLogDebug(OS_LOG_INFO, "CDevImpl::%s: not built yet", a_szOperation); }
-
 constexpr EOSSTS s_eosstsFail = OS_STS_FAIL;
 
 }  // namespace
 
 // Diagnostic inputs.
 EOSSTS CDevImpl::DiagnosticGetInputResult(DeviceLog*) { return NotBuilt("DiagnosticGetInputResult", s_eosstsFail); }
-
-// ECDO lists and the model's report inquiry. The session's opening goes on
-// with lists that hold only their "(none)" entry and an empty inquiry.
-EOSSTS CDevImpl::GetEcdo() { return NotBuilt("GetEcdo", OS_STS_SUCCESS); }
-void CDevImpl::CreateReportInquiry() {
-  NotBuilt("CreateReportInquiry");
-  if (!pod.m_preportinquiry) return;
-  pod.m_preportinquiry->Clear();
-  pod.m_preportinquiry->StartNonTask("reportinquiry", 0);
-  pod.m_preportinquiry->FinalizeNonTask("reportinquiry");
-}
 
 // Device text and version reports, log maintenance.
 EOSSTS CDevImpl::GetVersionInfo(DeviceLog*, bool) { return NotBuilt("GetVersionInfo", s_eosstsFail); }

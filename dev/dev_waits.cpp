@@ -2,10 +2,12 @@
 // replaceable by tests).
 #include "dev_waits.h"
 
-#include <atomic>
+#include <iterator>
+
+#include "os_coswaitlimits.h"
 
 namespace {
-constexpr long s_alDefault[DEV_WAIT_COUNT] = {
+constexpr long s_alDefault[] = {
     10000,   // DEV_WAIT_PAPER
     60000,   // DEV_WAIT_FLATBEDOPEN
     70000,   // DEV_WAIT_THREADSTOP
@@ -21,21 +23,10 @@ constexpr long s_alDefault[DEV_WAIT_COUNT] = {
     1000,    // DEV_WAIT_WARMUPMIN
     10000,   // DEV_WAIT_PAPERONDEMAND
 };
-std::atomic<long> s_alLimit[DEV_WAIT_COUNT] = {
-    s_alDefault[0], s_alDefault[1], s_alDefault[2], s_alDefault[3],
-    s_alDefault[4], s_alDefault[5], s_alDefault[6],  s_alDefault[7],  s_alDefault[8],
-    s_alDefault[9], s_alDefault[10], s_alDefault[11], s_alDefault[12], s_alDefault[13],
-};
-static_assert(sizeof(s_alDefault) / sizeof(s_alDefault[0]) == DEV_WAIT_COUNT, "one default per wait");
-bool Valid(EDEVWAIT a_edevwait) { return a_edevwait >= 0 && a_edevwait < DEV_WAIT_COUNT; }
+static_assert(std::size(s_alDefault) == DEV_WAIT_COUNT, "one default per wait");
+constinit COsWaitLimits<DEV_WAIT_COUNT> s_oswaitlimits(s_alDefault);
 }  // namespace
 
-long DevWaitLimit(EDEVWAIT a_edevwait) {
-  return Valid(a_edevwait) ? s_alLimit[a_edevwait].load(std::memory_order_relaxed) : 0;
-}
+long DevWaitLimit(EDEVWAIT a_edevwait) { return s_oswaitlimits.Get(a_edevwait); }
 
-void DevSetWaitLimit(EDEVWAIT a_edevwait, long a_lMilliseconds) {
-  if (!Valid(a_edevwait)) return;
-  s_alLimit[a_edevwait].store(a_lMilliseconds < 0 ? s_alDefault[a_edevwait] : a_lMilliseconds,
-                              std::memory_order_relaxed);
-}
+void DevSetWaitLimit(EDEVWAIT a_edevwait, long a_lMilliseconds) { s_oswaitlimits.Set(a_edevwait, a_lMilliseconds); }

@@ -230,6 +230,19 @@ EOSSTS COsThread::Spawn(int64_t a_i64SpawnFlags, const char* a_szProgram, const 
   return m_posthreadimpl->Spawn(a_i64SpawnFlags, a_szProgram, a_szArg0, aszArgs, sizetArgs);
 }
 
+EOSSTS COsThread::Spawn(int64_t a_i64SpawnFlags, const char* a_szProgram, const char* a_szArg0,
+                        const char* const* a_aszArgs, const OsSpawnVariable* a_aosspawnvariable,
+                        size_t a_sizetVariables) {
+  if (!m_posthreadimpl) {
+    OsLog(OS_LOG_ASSERT, "Spawn: m_posthreadimpl is NULL...");
+    return OS_STS_FAIL;
+  }
+  size_t sizetArgs = 0;
+  while (a_aszArgs && a_aszArgs[sizetArgs] && sizetArgs < kSpawnArgsRead) ++sizetArgs;
+  return m_posthreadimpl->Spawn(a_i64SpawnFlags, a_szProgram, a_szArg0, a_aszArgs, sizetArgs, a_aosspawnvariable,
+                                a_sizetVariables);
+}
+
 uint64_t COsThread::SpawnProcessId() { return m_posthreadimpl ? m_posthreadimpl->SpawnProcessId() : 0; }
 
 bool COsThread::IsSpawnRunning() { return m_posthreadimpl && m_posthreadimpl->IsSpawnRunning(); }

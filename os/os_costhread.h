@@ -44,6 +44,14 @@ typedef void* (*OsThreadProc)(void* a_pvThread);
 // null or an empty text publishes nothing.
 typedef const char* (*OsThreadArgumentsSource)();
 
+// A variable of one spawned child's own environment: the child gets it in
+// place of ours of that name (or beside ours); our environment is not
+// touched, so two spawns at once never see each other's values.
+struct OsSpawnVariable {
+  const char* szName;   // not empty, no "="
+  const char* szValue;  // null: the child does not get the variable at all
+};
+
 class COsSync;
 class COsThreadImpl;
 
@@ -55,7 +63,8 @@ class COsThread {
   COsThread& operator=(const COsThread&) = delete;
 
   // 0 started, 3 null procedure, 1 otherwise (already running, no event,
-  // the system refused, or the thread did not report itself in time).
+  // the system refused, or the thread did not report itself in time). The
+  // kernel thread takes the name's first 15 bytes (ps, /proc/.../comm).
   EOSSTS Start(const char* a_szName, OsThreadProc a_osthreadproc, void* a_pvArg);
   // Posts a halt, waits up to a_lMilliseconds (a negative time: up to
   // 999,999,999 ms) for the thread to end, cancels it when it does not, and
@@ -95,6 +104,10 @@ class COsThread {
   // the arguments that follow a_szArg0 come next, ended by a null pointer
   // or an empty text (which is passed on); at most 16 in all.
   EOSSTS Spawn(int64_t a_i64SpawnFlags, const char* a_szProgram, const char* a_szArg0, ...);
+  // The same with the arguments as a list (null, or ended by a null
+  // pointer) and the child's own variables (a_sizetVariables of them).
+  EOSSTS Spawn(int64_t a_i64SpawnFlags, const char* a_szProgram, const char* a_szArg0, const char* const* a_aszArgs,
+               const OsSpawnVariable* a_aosspawnvariable, size_t a_sizetVariables);
   // The child's id while it is alive and still the process we started.
   uint64_t SpawnProcessId();
   bool IsSpawnRunning();

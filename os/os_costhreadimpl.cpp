@@ -187,6 +187,10 @@ __attribute__((no_sanitize("null"))) void* COsThreadImpl::OsThreadStart(void* a_
     uint64_t u64Mask = posthreadimpl->AffinityGetMask() & u64Global;
     if (u64Mask != 0) posthreadimpl->AffinitySetMask(u64Mask);
   }
+  // The kernel keeps 15 bytes of a thread's name.
+  char szKernelName[16];
+  COsString::SStrPrintf(szKernelName, sizeof szKernelName, "%.15s", posthreadimpl->m_szName);
+  pthread_setname_np(pthread_self(), szKernelName);
   posthreadimpl->m_blStarted.store(true, std::memory_order_release);
   try {
     return posthreadimpl->m_osthreadproc(posthreadimpl->m_posthread);

@@ -45,7 +45,7 @@ class COsThreadImpl {
   EOSSTS AffinitySetMask(uint64_t a_u64Mask);
 
   EOSSTS Spawn(int64_t a_i64SpawnFlags, const char* a_szProgram, const char* a_szArg0, const char* const* a_aszArgs,
-               size_t a_sizetArgs);
+               size_t a_sizetArgs, const OsSpawnVariable* a_aosspawnvariable = nullptr, size_t a_sizetVariables = 0);
   uint64_t SpawnProcessId();
   bool IsSpawnRunning();
   bool SpawnEnded();

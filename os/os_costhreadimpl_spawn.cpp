@@ -65,15 +65,24 @@ bool NameIs(const char* a_szEntry, const std::string& a_strName) {
   return std::strncmp(a_szEntry, a_strName.c_str(), a_strName.size()) == 0 && a_szEntry[a_strName.size()] == '=';
 }
 
-// The child's environment: ours, with the given variables replaced.
-std::vector<std::string> ChildEnvironment(const std::vector<std::pair<std::string, std::string>>& a_vecSet) {
+// The child's environment: ours, with the given variables replaced and the
+// unset ones left out. A name given twice keeps its last value.
+std::vector<std::string> ChildEnvironment(const std::vector<std::pair<std::string, std::string>>& a_vecSet,
+                                          const std::vector<std::string>& a_vecUnset) {
   std::vector<std::string> vecEnv;
   for (char** ppsz = environ; ppsz && *ppsz; ppsz++) {
     bool blReplaced = false;
     for (const auto& pair : a_vecSet) blReplaced = blReplaced || NameIs(*ppsz, pair.first);
+    for (const std::string& str : a_vecUnset) blReplaced = blReplaced || NameIs(*ppsz, str);
     if (!blReplaced) vecEnv.emplace_back(*ppsz);
   }
-  for (const auto& pair : a_vecSet) vecEnv.push_back(pair.first + "=" + pair.second);
+  for (size_t sizet = 0; sizet < a_vecSet.size(); sizet++) {
+    bool blLater = false;
+    for (size_t sizetLater = sizet + 1; sizetLater < a_vecSet.size(); sizetLater++) {
+      blLater = blLater || a_vecSet[sizetLater].first == a_vecSet[sizet].first;
+    }
+    if (!blLater) vecEnv.push_back(a_vecSet[sizet].first + "=" + a_vecSet[sizet].second);
+  }
   return vecEnv;
 }
 
@@ -145,7 +154,8 @@ std::atomic<long> COsThreadImpl::s_lSpawnStopWait{1000};
 std::atomic<OsThreadArgumentsSource> COsThreadImpl::s_pfnArgumentsSource{nullptr};
 
 EOSSTS COsThreadImpl::Spawn(int64_t a_i64SpawnFlags, const char* a_szProgram, const char* a_szArg0,
-                            const char* const* a_aszArgs, size_t a_sizetArgs) {
+                            const char* const* a_aszArgs, size_t a_sizetArgs,
+                            const OsSpawnVariable* a_aosspawnvariable, size_t a_sizetVariables) {
   if (!a_szProgram) {
     OsLog(OS_LOG_ERROR, "Spawn: a_szProgram is NULL...");
     return OS_STS_FAIL;
@@ -195,9 +205,24 @@ EOSSTS COsThreadImpl::Spawn(int64_t a_i64SpawnFlags, const char* a_szProgram, co
     return OS_STS_FAIL;
   }
 
-  // The child's own environment: the published arguments and, with the
-  // alternative search, the library path; ours stays as it is.
+  // The child's own environment: the caller's variables, the published
+  // arguments and, with the alternative search, the library path; ours
+  // stays as it is.
   std::vector<std::pair<std::string, std::string>> vecSet;
+  std::vector<std::string> vecUnset;
+  for (size_t sizet = 0; sizet < a_sizetVariables; sizet++) {
+    const OsSpawnVariable& osspawnvariable = a_aosspawnvariable[sizet];
+    if (!osspawnvariable.szName || !*osspawnvariable.szName || std::strchr(osspawnvariable.szName, '=')) {
+      OsLog(OS_LOG_ERROR, "Spawn: bad variable name...<%s> <%s>",
+            osspawnvariable.szName ? osspawnvariable.szName : "(null)", a_szProgram);
+      return OS_STS_FAIL;
+    }
+    if (osspawnvariable.szValue) {
+      vecSet.emplace_back(osspawnvariable.szName, osspawnvariable.szValue);
+    } else {
+      vecUnset.emplace_back(osspawnvariable.szName);
+    }
+  }
   char szAltSearch[512] = "";
   char szAltPrev[1024] = "";
   const char* pszSlash = std::strrchr(szExecutable, '/');
@@ -219,7 +244,7 @@ EOSSTS COsThreadImpl::Spawn(int64_t a_i64SpawnFlags, const char* a_szProgram, co
     vecSet.emplace_back(kArgumentsVariable, pszArguments);
     vecSet.emplace_back(kArgumentsVariableUnicode, pszArguments);
   }
-  std::vector<std::string> vecEnv = ChildEnvironment(vecSet);
+  std::vector<std::string> vecEnv = ChildEnvironment(vecSet, vecUnset);
   std::vector<char*> vecEnvp;
   for (std::string& str : vecEnv) vecEnvp.push_back(str.data());
   vecEnvp.push_back(nullptr);

@@ -274,6 +274,9 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
       !CSimTask::ReadInquiryFile(strValue, m_simnodeInquiry, a_strError)) {
     return false;
   }
+  strValue.clear();
+  if (FlagValue(simnodeSimulate, "ecdofile", strValue) && strValue.empty()) return Bad("ecdofile");
+  if (!m_simecdo.Load(strValue, a_strError)) return false;
   m_strImageDirectory = CSimImage::DefaultDirectory();
   if (FlagValue(simnodeSimulate, "imagedirectory", strValue)) {
     struct stat st;

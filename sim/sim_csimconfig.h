@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 
+#include "sim_csimecdo.h"
 #include "sim_csimnode.h"
 
 // The faults a batch can meet, each at a configured sheet.
@@ -81,6 +82,9 @@ class CSimConfig {
   std::string m_strFlatbed;                // the flatbed's model directory (feeder only)
   std::string m_strImageDirectory;
   CSimNode m_simnodeInquiry;  // elements added to the report inquiry (flag "inquiry", a file)
+  // The colour-dropout choices of getecdo (flag "ecdofile", a file; the
+  // built-in ones without it), for a model whose inquiry supports "ecdo".
+  CSimEcdo m_simecdo;
   // Callback knobs, -1 when off: ms after a session begins until the unit
   // drops off line; ms off line until it is back; ms after buttonevent is
   // registered until the button is pressed; ms after pnpchange is

@@ -10,16 +10,14 @@
 #include <map>
 #include <vector>
 
-#include "os_coscfg.h"
 #include "os_cosfile.h"
 #include "os_cosmem.h"
 #include "os_cossocket.h"
-#include "os_cossync.h"
 #include "os_costhread.h"
 #include "os_costime.h"
 #include "os_cosxmltask.h"
-#include "os_osservices.h"
 #include "sim_csimnode.h"
+#include "sim_services.h"
 
 namespace {
 
@@ -149,14 +147,7 @@ int CSimDravix::Run() {
                  static_cast<unsigned long long>(m_u64Parent));
     return SIM_DRAVIXEXIT_PARENTGONE;
   }
-  // A parent that published its service arguments keeps its named objects
-  // (the events of a shared-memory channel) in its root's common directory.
-  char szArguments[8192];
-  char szRoot[1024];
-  if (COsCfg::OsCfgServicesArgumentsGet(szArguments, sizeof szArguments) == OS_STS_SUCCESS) {
-    OsServicesGetSetting(szArguments, "rootpath", szRoot, sizeof szRoot);
-    if (*szRoot) COsSync::SetFallbackDirectory((std::string(szRoot) + "/common").c_str());
-  }
+  SimUseParentCommonDirectory();
   if (m_blNoConnect) {
     while (Pause(s_lReadMs)) {
     }

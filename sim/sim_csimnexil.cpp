@@ -180,6 +180,19 @@ bool CSimNexil::LoadTestKnobs(std::string& a_strError) {
   }
   m_blEcdoCustomNoStatus = !Knob("NEXSIM_ECDOCUSTOMNOSTATUS").empty();
   m_blEcdoCustomCut = !Knob("NEXSIM_ECDOCUSTOMCUT").empty();
+  // The unit's own knob first.
+  const auto UnitKnob = [&](const std::string& a_strName) {
+    const std::string strUnit = std::strcmp(UnitName(), "flatbed") == 0 ? "NEXSIM_FLATBED_" : "NEXSIM_ADF_";
+    const char* szValue = std::getenv((strUnit + a_strName).c_str());
+    return szValue ? std::string(szValue) : Knob(("NEXSIM_" + a_strName).c_str());
+  };
+  if (!m_simecdo.Load(UnitKnob("ECDOFILE"), a_strError)) return false;
+  m_strEcdoWord = UnitKnob("ECDOWORD");
+  if (m_strEcdoWord.find_first_not_of("abcdefghijklmnopqrstuvwxyz") != std::string::npos) {
+    a_strError = "bad NEXSIM_ECDOWORD <" + m_strEcdoWord + ">";
+    return false;
+  }
+  m_blEcdoCut = !UnitKnob("ECDOCUT").empty();
   const std::string strPagePool = Knob("NEXSIM_PAGEPOOL");
   m_blPagePool = strPagePool == "1" || strPagePool == "true";
   if (!m_blPagePool && !strPagePool.empty() && strPagePool != "0" && strPagePool != "false") {

@@ -40,7 +40,11 @@
 // NEXSIM_PAGEPOOL ("1" or "true": each stream's output is converted once
 // per scan, from the first page that needs it, and handed out as fresh hard
 // links to that copy, so that a benchmark measures the exchange rather than
-// the conversion).
+// the conversion), NEXSIM_ECDOFILE (the choices getecdo answers, from a
+// file: CSimEcdo), NEXSIM_ECDOWORD (the status word getecdo answers, with
+// no choices), NEXSIM_ECDOCUT (getecdo's answer ends halfway). Each of the
+// last three is read as NEXSIM_ADF_<KNOB> or NEXSIM_FLATBED_<KNOB> first, by
+// the unit's own copy, so that feeder and flatbed may answer differently.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +55,7 @@
 #include <string>
 #include <vector>
 
+#include "sim_csimecdo.h"
 #include "sim_csimimage.h"
 #include "sim_csimnode.h"
 #include "sim_csimstreams.h"
@@ -164,6 +169,9 @@ class CSimNexil {
   bool m_blEcdoCustomNoStatus = false;
   long m_lEcdoCustomPad = 0;
   bool m_blEcdoCustomCut = false;
+  CSimEcdo m_simecdo;
+  std::string m_strEcdoWord;
+  bool m_blEcdoCut = false;
   bool m_blOmitStatus = false;  // the reply being made goes without reportstatus
   bool m_blCutReply = false;    // the reply being made ends halfway
   long m_lTasksOpen = 0;  // tasks since interfaceopen

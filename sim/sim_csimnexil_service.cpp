@@ -29,21 +29,6 @@ constexpr SimNexilInquiryRow s_asimnexilinquiryrow[] = {
     {"enum", "compressionmode", "none"},
 };
 
-// The colour-dropout choices: name, text and algorithm; the custom ones
-// only for "all".
-struct SimNexilEcdo {
-  const char* szName;
-  const char* szText;
-  const char* szAlgorithm;
-  bool blCustom;
-};
-
-constexpr SimNexilEcdo s_asimnexilecdo[] = {
-    {"file01", "Red", "normal", false},        {"file02", "Green", "normal", false},
-    {"file03", "Blue", "normal", false},       {"file04", "Predominant", "pmcdo", false},
-    {"file05", "Form data", "normalformdata", false}, {"file06", "Custom one", "custom", true},
-};
-
 // The memory the system could give now (MemAvailable), in bytes.
 uint64_t AvailableMemory() {
   std::ifstream ifstreamInfo("/proc/meminfo");
@@ -148,25 +133,16 @@ const char* CSimNexil::GetEcdo(const CSimNode& a_simnode, CSimNode& a_simnodeRep
     OsLog(OS_LOG_ERROR, "nexsim>>> getecdo of an unknown type <%s>", strType.c_str());
     return "fail";
   }
-  CSimNode& simnodeEcdo = a_simnodeReply.Add("reportecdo");
-  for (const SimNexilEcdo& simnexilecdo : s_asimnexilecdo) {
-    if (simnexilecdo.blCustom && strType != "all") continue;
-    simnodeEcdo.Add("ecdo", simnexilecdo.szName);
-    simnodeEcdo.Add("text", simnexilecdo.szText);
-    simnodeEcdo.Add("algorithm", simnexilecdo.szAlgorithm);
-  }
+  m_blCutReply = m_blEcdoCut;
+  if (!m_strEcdoWord.empty()) return m_strEcdoWord.c_str();
+  m_simecdo.Report(a_simnodeReply, strType == "all");
   return "success";
 }
 
 // Every command of the family answers the same small report: the custom
 // entries the library holds.
 const char* CSimNexil::EcdoCustom(const CSimNode&, CSimNode& a_simnodeReply) {
-  CSimNode& simnodeReport = a_simnodeReply.Add("reportecdocustom");
-  for (const SimNexilEcdo& simnexilecdo : s_asimnexilecdo) {
-    if (!simnexilecdo.blCustom) continue;
-    simnodeReport.Add("ecdo", simnexilecdo.szName);
-    simnodeReport.Add("text", simnexilecdo.szText);
-  }
+  CSimNode& simnodeReport = m_simecdo.ReportCustom(a_simnodeReply);
   if (m_lEcdoCustomPad > 0) simnodeReport.Add("nexsimpad", std::string(static_cast<size_t>(m_lEcdoCustomPad), 'x'));
   m_blOmitStatus = m_blEcdoCustomNoStatus;
   m_blCutReply = m_blEcdoCustomCut;

@@ -68,6 +68,7 @@ const CSimScanner::SimCommand CSimScanner::s_asimcommand[] = {
     {"setwindoworder", S, false, &CSimScanner::SetWindowOrder},
     {"setocpbuttons", S, false, &CSimScanner::Success},
     {"getocpbutton", S | C, false, &CSimScanner::GetOcpButton},
+    {"getecdo", S | C, false, &CSimScanner::GetEcdo},
     {"getconsumablemeters", S, false, &CSimScanner::GetConsumableMeters},
     {"setconsumablemeter", S, false, &CSimScanner::SetConsumableMeter},
     {"resetconsumablemeter", S, false, &CSimScanner::SetConsumableMeter},

@@ -142,6 +142,8 @@ class CSimScanner {
   const char* GetConfig(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
   const char* MessageRelay(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
   const char* GetOcpButton(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
+  // Only a model whose inquiry supports "ecdo" knows its choices.
+  const char* GetEcdo(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
   const char* GetConsumableMeters(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
   const char* SetConsumableMeter(const CSimNode& a_simnode, CSimNode& a_simnodeReply);
   const char* GetCartridgeDetected(const CSimNode& a_simnode, CSimNode& a_simnodeReply);

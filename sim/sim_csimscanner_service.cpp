@@ -51,6 +51,20 @@ const char* CSimScanner::GetOcpButton(const CSimNode&, CSimNode& a_simnodeReply)
   return "success";
 }
 
+const char* CSimScanner::GetEcdo(const CSimNode& a_simnode, CSimNode& a_simnodeReply) {
+  bool blEcdo = false;
+  for (const CSimNode& simnode : m_simconfig.m_simnodeInquiry.Children()) {
+    if (simnode.Name() != "supported") continue;
+    for (const CSimNode& simnodeId : simnode.Children()) blEcdo = blEcdo || simnodeId.Text() == "ecdo";
+  }
+  if (!blEcdo) {
+    OsLog(OS_LOG_ERROR, "simscan>>> getecdo: the model does not support ecdo");
+    return "fail";
+  }
+  m_simconfig.m_simecdo.Report(a_simnodeReply, std::string(a_simnode.ChildText("ecdotype")) == "all");
+  return "success";
+}
+
 // A consumable meter counts the sheets fed since it was last set.
 const char* CSimScanner::GetConsumableMeters(const CSimNode&, CSimNode& a_simnodeReply) {
   CSimNode& simnodeMeters = a_simnodeReply.Add("reportconsumablemeters");

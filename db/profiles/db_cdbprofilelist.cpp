@@ -46,6 +46,25 @@ void CDbProfileList::Free() {
 }
 
 // ---------------------------------------------------------------------------
+// The current item's reports, and the shared values of item 0
+// ---------------------------------------------------------------------------
+const char* CDbProfileList::ReportProfileItem(int a_iDepth) {
+  return NoImpl(m_pdbprofilelistimpl) ? nullptr : m_pdbprofilelistimpl->ReportProfileItem(a_iDepth);
+}
+
+const char* CDbProfileList::ProfileItem(int a_iDepth) {
+  return NoImpl(m_pdbprofilelistimpl) ? nullptr : m_pdbprofilelistimpl->ProfileItem(a_iDepth);
+}
+
+const char* CDbProfileList::ReportDataFile(const char* a_szGroup) {
+  return NoImpl(m_pdbprofilelistimpl) ? nullptr : m_pdbprofilelistimpl->ReportDataFile(a_szGroup);
+}
+
+EDBSTS CDbProfileList::UpdateShare(EDBID a_edbid) {
+  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->UpdateShare(a_edbid);
+}
+
+// ---------------------------------------------------------------------------
 // Still to come
 // ---------------------------------------------------------------------------
 EDBSTS CDbProfileList::Unsupported(const char* a_szOperation) {
@@ -60,12 +79,8 @@ const char* CDbProfileList::UnsupportedText(const char* a_szOperation) {
 EDBSTS CDbProfileList::SetCurrent(const char*) { return Unsupported("SetCurrent"); }
 EDBSTS CDbProfileList::SetCurrent(const char*, const char*, unsigned int) { return Unsupported("SetCurrent"); }
 EDBSTS CDbProfileList::RestoreInstalledProfiles(bool) { return Unsupported("RestoreInstalledProfiles"); }
-EDBSTS CDbProfileList::UpdateShare(EDBID) { return Unsupported("UpdateShare"); }
 EDBSTS CDbProfileList::Reset(bool) { return Unsupported("Reset"); }
 const char* CDbProfileList::ReportProfileList() { return UnsupportedText("ReportProfileList"); }
-const char* CDbProfileList::ProfileItem(int) { return UnsupportedText("ProfileItem"); }
-const char* CDbProfileList::ReportProfileItem(int) { return UnsupportedText("ReportProfileItem"); }
-const char* CDbProfileList::ReportDataFile(const char*) { return UnsupportedText("ReportDataFile"); }
 EDBSTS CDbProfileList::Rename(const char*, const char*) { return Unsupported("Rename"); }
 EDBSTS CDbProfileList::Import(const char*, bool) { return Unsupported("Import"); }
 EDBSTS CDbProfileList::Export(const char*) { return Unsupported("Export"); }

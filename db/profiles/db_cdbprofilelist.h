@@ -29,17 +29,24 @@ class CDbProfileList {
   const char* GetUserProfileDirectory();
   const char* GetCurrentProfileDirectory();
 
+  // The current profile's "reportprofileitem" and "profileitem" elements at
+  // an indentation level, and its document of a group written to a new file
+  // of the log directory ("reportdatafile"); the text lives in the list's
+  // report builder until Free. Null (logged) on failure.
+  const char* ReportProfileItem(int a_iDepth);
+  const char* ProfileItem(int a_iDepth);
+  const char* ReportDataFile(const char* a_szGroup);
+  // The shared value of a capability once its rule has rebuilt its list
+  // (item 0's UpdateShare).
+  EDBSTS UpdateShare(EDBID a_edbid);
+
   // Not available until the profiles subsystem is complete: each logs and
   // fails (1, or null).
   EDBSTS SetCurrent(const char* a_szName);
   EDBSTS SetCurrent(const char* a_szGroup, const char* a_szFilename, unsigned int a_uSize);
   EDBSTS RestoreInstalledProfiles(bool a_blShare);
-  EDBSTS UpdateShare(EDBID a_edbid);
   EDBSTS Reset(bool a_blAll);
   const char* ReportProfileList();
-  const char* ProfileItem(int a_iDepth);
-  const char* ReportProfileItem(int a_iDepth);
-  const char* ReportDataFile(const char* a_szGroup);
   EDBSTS Rename(const char* a_szName, const char* a_szGraphicFilename);
   EDBSTS Import(const char* a_szFilename, bool a_blFlag);
   EDBSTS Export(const char* a_szFilename);

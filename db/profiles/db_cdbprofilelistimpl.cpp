@@ -1,6 +1,7 @@
-// The profile list's implementation: construction, loading of item 0 and
-// the undo point. Profile files, selection, reports and editing belong to
-// the rest of the profiles subsystem.
+// The profile list's implementation: construction, loading of item 0, the
+// undo point, the current item's reports and the shared values. Profile
+// files, selection, the list's report and editing belong to the rest of the
+// profiles subsystem.
 #include "db_cdbprofilelistimpl.h"
 
 #include <strings.h>
@@ -146,6 +147,55 @@ const char* CDbProfileListImpl::GetUserProfileDirectory() const {
 }
 
 CDbProfileItem* CDbProfileListImpl::GetDatabaseResourceProfile() { return m_apdbprofilelist[0]; }
+
+// ---------------------------------------------------------------------------
+// Reports and the shared values
+// ---------------------------------------------------------------------------
+const char* CDbProfileListImpl::ReportProfileItem(int a_iDepth) {
+  CDbProfileItem* pdbprofileitem = GetCurrentProfile();
+  const char* szReport = pdbprofileitem ? pdbprofileitem->ReportProfileItem(a_iDepth) : nullptr;
+  if (!szReport) OsLog(OS_LOG_ERROR, "ReportProfileItem failed...");
+  return szReport;
+}
+
+const char* CDbProfileListImpl::ProfileItem(int a_iDepth) {
+  CDbProfileItem* pdbprofileitem = GetCurrentProfile();
+  if (!pdbprofileitem || !m_posxmltask) {
+    OsLog(OS_LOG_ERROR, "ProfileItem failed...");
+    return nullptr;
+  }
+  m_posxmltask->Clear();
+  if (pdbprofileitem->IsProfileHidden()) {
+    m_posxmltask->StartNonTask("profileitem", a_iDepth);
+    m_posxmltask->AddArgumentSafe("value", "");
+    m_posxmltask->FinalizeNonTask("profileitem");
+  } else if (pdbprofileitem->ProfileItem(true, a_iDepth, true) != OS_STS_SUCCESS) {
+    m_posxmltask->Clear();
+  }
+  if (m_posxmltask->IsError(false) || !m_posxmltask->Size()) {
+    OsLog(OS_LOG_ERROR, "ProfileItem failed...");
+    return nullptr;
+  }
+  return m_posxmltask->GetTaskBuffer();
+}
+
+const char* CDbProfileListImpl::ReportDataFile(const char* a_szGroup) {
+  if (!a_szGroup) {
+    OsLog(OS_LOG_ERROR, "a_szGroup is null...");
+    return nullptr;
+  }
+  CDbProfileItem* pdbprofileitem = GetCurrentProfile();
+  const char* szReport = pdbprofileitem ? pdbprofileitem->ReportDataFile(a_szGroup) : nullptr;
+  if (!szReport) OsLog(OS_LOG_ERROR, "ReportDataFile failed...");
+  return szReport;
+}
+
+EDBSTS CDbProfileListImpl::UpdateShare(EDBID a_edbid) {
+  CDbProfileItem* pdbprofileitem = GetDatabaseResourceProfile();
+  const EOSSTS eossts = pdbprofileitem ? pdbprofileitem->UpdateShare(a_edbid) : OS_STS_FAIL;
+  if (eossts != OS_STS_SUCCESS) OsLog(OS_LOG_ERROR, "UpdateShare failed...");
+  return eossts == OS_STS_SUCCESS ? DB_STS_SUCCESS : DB_STS_FAIL;
+}
 
 EDBSTS CDbProfileListImpl::Unsupported(const char* a_szOperation) {
   OsLog(OS_LOG_ERROR, "Unsupported profile operation...<%s>", a_szOperation);

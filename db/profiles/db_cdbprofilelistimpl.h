@@ -38,6 +38,15 @@ class CDbProfileListImpl {
   CDbProfileItem* GetDatabaseResourceProfile();
   uint32_t GetMax() const { return m_u32Max; }
 
+  // The current item's report elements and data-file report, in the report
+  // builder; null (logged) on failure. ProfileItem of a hidden current item
+  // holds an empty value only.
+  const char* ReportProfileItem(int a_iDepth);
+  const char* ProfileItem(int a_iDepth);
+  const char* ReportDataFile(const char* a_szGroup);
+  // Item 0 keeps the shared values.
+  EDBSTS UpdateShare(EDBID a_edbid);
+
   // Operations of the profiles subsystem still to come: each logs its name
   // and fails.
   EDBSTS Unsupported(const char* a_szOperation);

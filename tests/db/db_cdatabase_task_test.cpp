@@ -352,12 +352,8 @@ TEST_F(DbDatabaseTaskTest, ProfileAndFrameForwarders) {
       {"SetCurrent", [&] { return db.ProfileSetCurrent("Default") == DB_STS_FAIL; }},
       {"SetCurrent", [&] { return db.ProfileSetCurrent("group", "file", 4) == DB_STS_FAIL; }},
       {"RestoreInstalledProfiles", [&] { return db.ProfileRestoreInstalledProfiles(true) == DB_STS_FAIL; }},
-      {"UpdateShare", [&] { return db.ProfileUpdateShare(DB_ID_BRIGHTNESS) == DB_STS_FAIL; }},
       {"Reset", [&] { return db.ProfileReset(false) == DB_STS_FAIL; }},
       {"ReportProfileList", [&] { return db.ProfileReportProfileList() == nullptr; }},
-      {"ProfileItem", [&] { return db.ProfileItem(0) == nullptr; }},
-      {"ReportProfileItem", [&] { return db.ProfileReportProfileItem(0) == nullptr; }},
-      {"ReportDataFile", [&] { return db.ProfileReportDataFile("group") == nullptr; }},
       {"Rename", [&] { return db.ProfileRename("a", "b") == DB_STS_FAIL; }},
       {"Import", [&] { return db.ProfileImport("a", false) == DB_STS_FAIL; }},
       {"Export", [&] { return db.ProfileExport("a") == DB_STS_FAIL; }},
@@ -375,6 +371,22 @@ TEST_F(DbDatabaseTaskTest, ProfileAndFrameForwarders) {
     EXPECT_TRUE(c.fnFailed());
     EXPECT_NE(LogFrom(sizetFrom).find(std::string("Unsupported profile operation...<") + c.szOperation + ">"),
               std::string::npos);
+  }
+  // The current item's reports and item 0's shared values: without a
+  // loaded list there is no item to answer.
+  const struct {
+    const char* szLog;
+    std::function<bool()> fnFailed;
+  } acaseItem[] = {
+      {"UpdateShare failed...", [&] { return db.ProfileUpdateShare(DB_ID_TRANSPORTTIMEOUTRESPONSE) == DB_STS_FAIL; }},
+      {"ProfileItem failed...", [&] { return db.ProfileItem(0) == nullptr; }},
+      {"ReportProfileItem failed...", [&] { return db.ProfileReportProfileItem(0) == nullptr; }},
+      {"ReportDataFile failed...", [&] { return db.ProfileReportDataFile("group") == nullptr; }},
+  };
+  for (const auto& c : acaseItem) {
+    const size_t sizetFrom = LogSize();
+    EXPECT_TRUE(c.fnFailed()) << c.szLog;
+    EXPECT_NE(LogFrom(sizetFrom).find(c.szLog), std::string::npos) << c.szLog;
   }
   db.ProfileFree();
   // The user's profile directory is the list's (none without a

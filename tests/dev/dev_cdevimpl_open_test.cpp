@@ -81,8 +81,8 @@ TEST_F(DevOpen, SynchronousOpenSendsTheTasksInOrder) {
   }
   EXPECT_EQ(vecCallbacks,
             (std::vector<std::string>{"connectionchange", "pnpchange", "imageavailable", "buttonevent"}));
-  EXPECT_EQ(NexilCommands(), (std::vector<std::string>{"interfaceopen", "sessionbegin", "querysupport", "getversion",
-                                                       "getversionuser", "messagerelay"}));
+  EXPECT_EQ(NexilCommands(), (std::vector<std::string>{"interfaceopen", "sessionbegin", "querysupport", "getecdo",
+                                                       "getversion", "getversionuser", "messagerelay"}));
   EXPECT_TRUE(m_plog->Contains(">>> CDevImpl::CompleteOpen(0)"));
   // No profile list in the test's root: the whole chain is walked.
   EXPECT_TRUE(m_plog->Contains("profile: ProfileSetCurrent(Default) failed..."));

@@ -8,17 +8,24 @@ the same scanner through the probe and judges every reply with the rules model (
 
 Groups: oracle (every capability's reply and idlist against the rules model's database after the default
 fix-up), reports (every name of the lookup source: status and report pair judged against the lookup and label
-sources; the bins' tags and contexts; the scanner asked for its lock only), special (regions, idlist, outputimagecount, printer, ecdolist and the ids that answer "fail"),
-badinput (ids a front end should not send). Every reply is checked by drvfront and read by xmllint."""
+sources; the bins' tags and contexts; the scanner asked for its lock only), special (regions, idlist,
+outputimagecount, printer, ecdolist and the ids that answer "fail"),
+profiles (the profile groups' data files judged by tests/tools/profile_document.py against the database's dump,
+the current profile, the shared timeout response), badinput (ids a front end should not send). Every reply is
+checked by drvfront and read by xmllint."""
+import glob
 import os
 import shutil
+import subprocess
 import sys
 import tempfile
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "tools"))
 import drvfront  # noqa: E402
 import get_reports_oracle as oracle  # noqa: E402
+import profile_document  # noqa: E402
 from drvfront import group, leaf  # noqa: E402
 from rulesmodel import probe  # noqa: E402
 from rulesmodel.names import ID, MACHINE  # noqa: E402
@@ -59,9 +66,14 @@ def names():
     return {name: values for name, values in oracle.lexicons().values() if name}
 
 
+# Lists whose values take the scanner's names and texts (its colour dropouts): the oracle group judges them.
+SCANNER_NAMED = {"ecdo", "ecdocustom"}
+
+
 def check_pair(reply, name, values, labels):
     """A capability's two reports: one kind, the name, one windowtag and the context it implies, the enumeration's
-    values known to the lookup source with their English labels."""
+    values known to the lookup source with their English labels (those the scanner names: the current value one
+    of the list)."""
     tags = reports(reply)
     assert len(tags) == 2 and tags[0] in PAIRS and tags[1] == tags[0] + "default", (name, reply.text)
     current, default = reply.root[1], reply.root[2]
@@ -74,10 +86,14 @@ def check_pair(reply, name, values, labels):
             entries = report.find("enum")
             pairs = list(zip(texts(entries, "value"), texts(entries, "text")))
             assert pairs and len(pairs) * 2 == len(entries), (name, reply.text)
-            for value, label in pairs:
-                assert value in values.values(), (name, value, reply.text)
-                assert label == labels.get("enum_%s_%s" % (name, value), ""), (name, value, label)
-            assert report.findtext("valuecurrent") in values.values(), (name, reply.text)
+            if name in SCANNER_NAMED:
+                known = [value for value, _ in pairs]
+            else:
+                known = values.values()
+                for value, label in pairs:
+                    assert value in known, (name, value, reply.text)
+                    assert label == labels.get("enum_%s_%s" % (name, value), ""), (name, value, label)
+            assert report.findtext("valuecurrent") in known, (name, reply.text)
         elif tags[0] == "reportrange":
             low, high, step = (int(report.findtext("range/" + t)) for t in ("rangemin", "rangemax", "rangestep"))
             assert low <= high and step >= 0, (name, reply.text)
@@ -96,6 +112,10 @@ def model(root):
     paths = probe.Paths(*PROBE)
     try:
         opening = probe.opening(paths, SCANNER[0])
+        # The front end's interfaceopen has loaded the labels before the engine fills the dropout lists, whose
+        # "(none)" entries take the label then.
+        fill = next(index for index, command in enumerate(opening) if command.startswith("ecdofill "))
+        opening.insert(fill, "labels")
         db = probe.model_after(probe.run(paths, "shipped", opening + probe.LISTINGS))
     finally:
         shutil.rmtree(paths.root, ignore_errors=True)
@@ -118,15 +138,10 @@ def oracle_every_capability(front):
     db = model(front.root)
     front.interfaceopen(simmodel=SCANNER[0], duplex=SCANNER[1])
     front.send("sessionbegin", expect="success")
-    skipped = set(FROM_SCANNER)
-    if "CDevImpl::GetEcdo: not built yet" in front.log():
-        # The dropout lists come from the image library at the opening.
-        skipped.add("ecdo")
-        print("  (waits for the engine's GetEcdo: ecdo left out until then)")
     records, labels = oracle.lexicons(), oracle.labels()
     camera = db.slot(0, ID["WINDOWBIN"], MACHINE).cur + 2
     directory = tempfile.mkdtemp(dir=front.root)
-    for name in sorted(name for name, _ in records.values() if name and name not in SPECIAL | skipped):
+    for name in sorted(name for name, _ in records.values() if name and name not in SPECIAL | FROM_SCANNER):
         with open(os.path.join(directory, "%d-%s.xml" % (camera, name)), "wb") as stream:
             stream.write(front.get(name).text.encode())
     faults = []
@@ -136,7 +151,6 @@ def oracle_every_capability(front):
     listed = idlist(front)
     supported = [records[id_][0] for id_ in range(1, 253)
                  if records.get(id_, ("",))[0] and oracle.supported(db, id_)(range(1, 6))]
-    supported = [name for name in supported if name not in skipped - FROM_SCANNER]
     assert listed == supported, (listed, supported)
 
 
@@ -233,7 +247,7 @@ def special_idlist(front):
 @group
 def special_counts(front):
     """outputimagecount is a read-only range in "$configuration"; printer without "cartridgedetect" fails;
-    ecdolist holds no item while the database holds none."""
+    ecdolist begins with "(none)" and lists the image library's choices after it (which ones: check_inquiry.py)."""
     opened(front)
     reply = front.get("outputimagecount", expect="success")
     assert reports(reply) == ["reportrange", "reportrangedefault"], reply.text
@@ -243,18 +257,71 @@ def special_counts(front):
     assert front.get("printer").status == "fail"
     assert "GetCartridgeDetected not supported (no 'cartridgedetect')" in front.log()
     reply = front.get("ecdolist", expect="success")
-    assert reports(reply) == ["reportecdolist"] and not reply.root.findall(".//ecdoitem"), reply.text
+    names = [item.findtext("ecdo") for item in reply.root.iter("ecdoitem")]
+    assert reports(reply) == ["reportecdolist"] and names[0] == "(none)" and len(names) > 1, reply.text
 
 
 @group
 def special_fail(front):
     """The ids whose reports are not built yet answer fail alone, each its own reply (not the previous one)."""
     opened(front)
-    for name in ("colortablelist", "customoverride", "logservice", "profile", "profilelist", "profileiaprinter",
-                 "profilenoiaprinter"):
+    for name in ("colortablelist", "customoverride", "logservice", "profilelist"):
         front.get("units", expect="success")
         reply = front.get(name, expect="fail")
         assert len(reply.root) == 1, (name, reply.text)
+
+
+# -- profiles --------------------------------------------------------------------------------------------------
+# The group's front end runs in dump mode: the default fix-up leaves the database's dump in the log directory.
+DUMP_MODE = {"env": {"PMX_DEBUG": "257"}}  # the debug level and its dump switch, 0x100
+# The model directory of a library driven through tasks.
+FAMILY = "driver"
+
+
+@group
+def profiles_datafiles(front):
+    """With the model's timeout responses in the scanner's inquiry, the shared response is applied without a
+    complaint. Each profile group answers reportdatafile naming a new file of the log directory (beside the
+    dump) whose size is its datasize, which xmllint reads and which holds exactly what the dump and the lookup
+    source call for; the caller removes it."""
+    inquiry = os.path.join(front.root, "responses.inquiry")
+    with open(inquiry, "w") as stream:
+        stream.write("<enum><id>adftimeoutresponse</id><value>stopfeeder</value><value>endofjob</value></enum>\n")
+    front.interfaceopen(inquiry=inquiry)
+    front.send("sessionbegin", expect="success")
+    assert "the shared timeout response is not applied" not in front.log()
+    reply = front.get("adftimeoutresponse", expect="success")
+    assert texts(reply.root.find("reportenum/enum"), "value") == ["stopfeeder", "endofjob"], reply.text
+    dumps = glob.glob(os.path.join(front.root, "var", "**", "PmxDbInitial_*.txt"), recursive=True)
+    assert len(dumps) == 1, dumps
+    for name in ("profileall", "profileiaprinter", "profilenoiaprinter", "profileblob"):
+        reply = front.get(name, expect="success")
+        assert reports(reply) == ["reportdatafile"] and reply.find("reportdatafile/id") == name, reply.text
+        path = reply.find("reportdatafile/filename")
+        assert os.path.dirname(path) == os.path.dirname(dumps[0]), (path, dumps)
+        assert os.path.basename(path).startswith("rdf") and len(os.path.basename(path)) == 9, path
+        assert os.path.getsize(path) == int(reply.find("reportdatafile/datasize")), reply.text
+        out = subprocess.run(["xmllint", "--noout", path], capture_output=True, text=True)
+        assert out.returncode == 0, out.stderr
+        faults = profile_document.judge(dumps[0], path, name, FAMILY)
+        assert not faults, "%s:\n%s" % (name, "\n".join(faults))
+        os.remove(path)
+    assert "unrecognized group...<profileblob>" in front.log()
+
+
+@group
+def profiles_current(front):
+    """get profile answers the current profile, and the sessionend reply carries it."""
+    reply = front.get("profile", expect="success")
+    assert reports(reply) == ["reportprofileitem"], reply.text
+    item = reply.root.find("reportprofileitem/profileitem")
+    assert [child.tag for child in item] == ["value", "text", "profilestate", "readonly", "default", "profileid",
+                                             "graphicfilename"], reply.text
+    assert item.findtext("value") == "Default" and item.findtext("profilestate") == "current", reply.text
+    assert item.findtext("default") == "true", reply.text
+    reply = front.send("sessionend", expect="success")
+    assert reply.find("reportsessionend/profileitem/value") == "Default", reply.text
+    front.send("interfaceclose", expect="success")
 
 
 # -- bad ids ---------------------------------------------------------------------------------------------------
@@ -276,4 +343,4 @@ def badinput_ids(front):
 
 if __name__ == "__main__":
     PROBE.extend(os.path.abspath(argument) for argument in sys.argv[3:])
-    drvfront.main(sys.argv)
+    drvfront.main(sys.argv, {"profiles": DUMP_MODE})

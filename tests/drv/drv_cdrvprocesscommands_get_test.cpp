@@ -223,12 +223,7 @@ TEST_F(DrvGetTest, UnsupportedSpecialIdsAnswerFail) {
       {"logservice", "GetLog failed...1"},
       {"logversion", "GetLog failed...1"},
       {"logmeter", "GetLog failed...1"},
-      {"profileall", "ProfileReportDataFile failed..."},
-      {"profileiaprinter", "ProfileReportDataFile failed..."},
-      {"profilenoiaprinter", "ProfileReportDataFile failed..."},
-      {"profileblob", "ProfileReportDataFile failed..."},
       {"profilelist", "ProfileReportProfileList failed"},
-      {"profile", "ProfileReportProfileItem failed"},
       {"windowlist", "CmdReportWindowList failed..."},
       {"outputimagecount", "GetOutputImageCount failed..."},
       {"printer", "GetCartridgeDetected not supported (no 'cartridgedetect')"},
@@ -244,6 +239,37 @@ TEST_F(DrvGetTest, UnsupportedSpecialIdsAnswerFail) {
     EXPECT_TRUE(m_plog->Contains(c.szLog));
     EXPECT_EQ(m_pdrvcommandfsm->GetCurrentState(), DRV_STATE_INITIALIZED);
   }
+}
+
+// The profile groups answer a new file of the log directory holding the
+// current profile's document (the caller removes it), its size the
+// report's; "profile" answers the current profile.
+TEST_F(DrvGetTest, ProfileIdsAnswerTheCurrentProfile) {
+  std::vector<std::string> vecPaths;
+  for (const char* szId : {"profileall", "profileiaprinter", "profilenoiaprinter", "profileblob"}) {
+    SCOPED_TRACE(szId);
+    const Reply reply = Get(szId);
+    ExpectSound(reply);
+    EXPECT_EQ(reply.strStatus, "success");
+    EXPECT_EQ(Reports(reply.strText), std::vector<std::string>{"reportdatafile"});
+    EXPECT_EQ(All(reply.strText, "id"), std::vector<std::string>{szId});
+    const std::vector<std::string> vecFile = All(reply.strText, "filename");
+    const std::vector<std::string> vecSize = All(reply.strText, "datasize");
+    ASSERT_EQ(vecFile.size(), 1u);
+    ASSERT_EQ(vecSize.size(), 1u);
+    EXPECT_EQ(std::filesystem::path(vecFile[0]).parent_path(), std::filesystem::path(m_strLogs));
+    EXPECT_EQ(std::filesystem::path(vecFile[0]).filename().string().substr(0, 3), "rdf");
+    EXPECT_EQ(std::to_string(std::filesystem::file_size(vecFile[0])), vecSize[0]);
+    vecPaths.push_back(vecFile[0]);
+  }
+  EXPECT_EQ(XmlLint(vecPaths), 0);
+  const Reply reply = Get("profile");
+  ExpectSound(reply);
+  EXPECT_EQ(reply.strStatus, "success");
+  EXPECT_EQ(Reports(reply.strText), std::vector<std::string>{"reportprofileitem"});
+  EXPECT_NE(reply.strText.find("\t\t<profileitem>\n\t\t\t<value><![CDATA[Default]]></value>\n"), std::string::npos)
+      << reply.strText;
+  EXPECT_EQ(All(reply.strText, "profilestate"), std::vector<std::string>{"current"});
 }
 
 // ---------------------------------------------------------------------------

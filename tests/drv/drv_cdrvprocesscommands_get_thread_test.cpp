@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <regex>
 #include <string>
 #include <thread>
@@ -37,6 +38,44 @@ TEST_F(DrvGetThread, AReportNeverShowsHalfAnUpdate) {
     const drvtest::Reply reply = Get("imagecount");
     std::smatch match;
     ASSERT_TRUE(std::regex_search(reply.strText, match, regex)) << reply.strText;
+    EXPECT_EQ(match[1].str(), match[2].str());
+  }
+  blStop = true;
+  thread.join();
+}
+
+// The profile document is written under the database lock as well: two
+// values the writer changes together are alike in every data file.
+TEST_F(DrvGetThread, AProfileDocumentNeverShowsHalfAnUpdate) {
+  CDbDatum* pdbdatumThreshold = m_pdatabase->FindInWindowBin(0, DB_BIN_BITONAL_FRONT, DB_ID_THRESHOLD);
+  CDbDatum* pdbdatumContrast = m_pdatabase->FindInWindowBin(0, DB_BIN_BITONAL_FRONT, DB_ID_CONTRAST);
+  ASSERT_NE(pdbdatumThreshold, nullptr);
+  ASSERT_NE(pdbdatumContrast, nullptr);
+  std::atomic<bool> blStop{false};
+  std::atomic<long> lUpdates{0};
+  std::thread thread([&] {
+    for (long l = 0; !blStop; ++l) {
+      const long lValue = l % 2 ? 10 : 40;
+      CDbLockGuard dblockguard;
+      pdbdatumThreshold->CopyCurrentLong(lValue);
+      pdbdatumContrast->CopyCurrentLong(lValue);
+      ++lUpdates;
+    }
+  });
+  // The values start apart: the writer's first update makes them alike.
+  while (lUpdates == 0) std::this_thread::yield();
+  const std::regex regexFile("<filename>([^<]+)</filename>");
+  const std::regex regexValues(
+      "<d i='contrast'>\n\t\t\t<fb00>(-?[0-9]+)</fb00>\n[\\s\\S]*"
+      "<d i='binarizationthreshold'>\n\t\t\t<fb00>([0-9]+)</fb00>");
+  for (int i = 0; i < 50 || (lUpdates < 20 && i < 5000); ++i) {
+    const drvtest::Reply reply = Get("profileall");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(reply.strText, match, regexFile)) << reply.strText;
+    const std::string strPath = match[1].str();
+    const std::string strDocument = testsupport::ReadFile(strPath);
+    std::remove(strPath.c_str());
+    ASSERT_TRUE(std::regex_search(strDocument, match, regexValues)) << strDocument;
     EXPECT_EQ(match[1].str(), match[2].str());
   }
   blStop = true;

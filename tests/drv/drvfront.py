@@ -2,9 +2,10 @@
 and DataEntry of a copy of the staged library, in a throwaway root of its own.
 
 The root holds the staged model directories (the library with an override ini naming the root, the simulated
-scanner and image library beside it), the writable tree the service layer makes, the simulated scanner's task
-log ("tasks.log") and its images. The process's environment is made the root's: HOME, TMPDIR and the current
-directory, no PMX_ or SIMSCAN_ variables but those given. Nothing is written outside the root.
+scanner, image library and user-interface stand-in "twaingui" beside it), the writable tree the service layer
+makes, the simulated scanner's task log ("tasks.log") and its images. The process's environment is made the
+root's: HOME, TMPDIR and the current directory, no PMX_, SIMSCAN_, NEXSIM_ or UISTANDIN_ variables but those
+given. Nothing is written outside the root.
 
 Every reply is checked as a front end reads it: the 91-character task line, the reply id (the request's id; 0
 for the library's fixed replies), the byte count, a reportstatus first; and at the end xmllint reads them all.
@@ -77,7 +78,7 @@ class Front:
         self.stage(stage)
         if config:
             self.configure(config)
-        for name in [n for n in os.environ if n.startswith(("PMX_", "SIMSCAN_", "NEXSIM_"))]:
+        for name in [n for n in os.environ if n.startswith(("PMX_", "SIMSCAN_", "NEXSIM_", "UISTANDIN_"))]:
             del os.environ[name]
         os.environ.update(HOME=self.root, TMPDIR=self.root, SIMSCAN_TASKLOG=self.tasklog_path())
         if debug:
@@ -237,9 +238,9 @@ def run_groups(stage, name, **options):
     print("%s: %d passed" % (name, len(GROUPS[name])))
 
 
-def main(argv):
-    """check_*.py STAGE GROUP"""
+def main(argv, options=None):
+    """check_*.py STAGE GROUP; options gives a group's Front its own arguments ({group: {argument: value}})."""
     stage, name = argv[1], argv[2]
     if name not in GROUPS:
         sys.exit("unknown group %s (%s)" % (name, ", ".join(sorted(GROUPS))))
-    run_groups(stage, name)
+    run_groups(stage, name, **(options or {}).get(name, {}))

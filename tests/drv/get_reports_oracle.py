@@ -36,6 +36,7 @@ SOURCE_DIR = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__fil
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "tools"))
 
 from rulesmodel import listing, rules  # noqa: E402
+from rulesmodel.colourlists import REPOINTED  # noqa: E402
 from rulesmodel.names import ID, MACHINE, NAME  # noqa: E402
 
 KIND_REPORT = {"E": "reportenum", "R": "reportrange", "S": "reportstring"}
@@ -117,6 +118,17 @@ def expected_pair(db, datum, name, values, texts):
     return reports
 
 
+def repointed(db, id_, name, values, texts):
+    """The names and labels of a list the scanner names (colour dropouts, colour tables): the lookup's entries
+    as the model's rules pointed them at the list's records; other ids keep the sources'."""
+    if id_ not in REPOINTED or id_ not in db.colour.texts:
+        return values, texts
+    entries = [(value, db.colour.text(lexicon), db.colour.text(label))
+               for value, lexicon, label in db.colour.texts[id_]]
+    values = {**values, **{value: lexicon for value, lexicon, _ in entries}}
+    return values, {**texts, **{"enum_%s_%s" % (name, lexicon): label for _, lexicon, label in entries}}
+
+
 def shape(element):
     return [(child.tag, shape(child) if len(child) else (child.text or "")) for child in element]
 
@@ -139,7 +151,8 @@ def judge(path, db, records, texts):
         want_status, want_reports = "fail", []
     else:
         want_status = "notavailable" if db.access(datum) == 1 else "success"
-        want_reports = expected_pair(db, datum, identifier, records[id_][1], texts)
+        values, texts = repointed(db, id_, identifier, records[id_][1], texts)
+        want_reports = expected_pair(db, datum, identifier, values, texts)
     if status != want_status:
         faults.append("status %s, expected %s" % (status, want_status))
     if reports != want_reports:

@@ -379,6 +379,43 @@ TEST_F(Spawn, ChildSeesThePublishedServiceArguments) {
   }
 }
 
+// The argument list and the child's own variables: set, replaced, removed;
+// ours stay as they were, and a bad name starts nothing.
+TEST_F(Spawn, ChildGetsItsOwnVariables) {
+  testsupport::LogCapture logcapture;
+  setenv("SPAWN_REPLACED", "ours", 1);
+  setenv("SPAWN_REMOVED", "ours too", 1);
+  const OsSpawnVariable aosspawnvariable[] = {{"SPAWN_NEW", "<a>\n\tb</a>"},
+                                              {"SPAWN_REPLACED", "first"},
+                                              {"SPAWN_REPLACED", "the child's"},
+                                              {"SPAWN_REMOVED", nullptr}};
+  const char* aszArgs[] = {"one", "two", nullptr};
+  COsThread osthread;
+  ASSERT_EQ(osthread.Spawn(OS_SPAWNFLAGS_NEWSESSION, m_strChild.c_str(), "child", aszArgs, aosspawnvariable, 4),
+            OS_STS_SUCCESS);
+  const uint64_t u64Pid = osthread.SpawnProcessId();
+  std::map<std::string, std::string> mapEnv = ChildEnvironment(m_strDir, u64Pid);
+  ASSERT_FALSE(mapEnv.empty());
+  EXPECT_EQ(mapEnv["SPAWN_NEW"], "<a>\n\tb</a>");
+  EXPECT_EQ(mapEnv["SPAWN_REPLACED"], "the child's");
+  EXPECT_EQ(mapEnv.count("SPAWN_REMOVED"), 0u);
+  ProcessView view = View(u64Pid);
+  EXPECT_EQ(view.lSession, static_cast<long>(u64Pid));
+  EXPECT_EQ(view.vecArgs, (std::vector<std::string>{"/bin/sh", m_strChild, "one", "two"}));
+  EXPECT_EQ(getenv("SPAWN_NEW"), nullptr);
+  EXPECT_STREQ(getenv("SPAWN_REPLACED"), "ours");
+  EXPECT_STREQ(getenv("SPAWN_REMOVED"), "ours too");
+  osthread.SpawnStop();
+  for (const char* szName : {"", "A=B"}) {
+    const OsSpawnVariable osspawnvariable = {szName, "x"};
+    EXPECT_EQ(osthread.Spawn(0, m_strChild.c_str(), "child", nullptr, &osspawnvariable, 1), OS_STS_FAIL);
+    EXPECT_TRUE(logcapture.Contains(std::string("Spawn: bad variable name...<") + szName + ">"));
+  }
+  EXPECT_EQ(osthread.SpawnProcessId(), 0u);
+  unsetenv("SPAWN_REPLACED");
+  unsetenv("SPAWN_REMOVED");
+}
+
 // --- Following and stopping a child ---------------------------------------------
 
 TEST_F(Spawn, StopEndsTheChildCleanlyWithSigterm) {

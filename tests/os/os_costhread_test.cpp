@@ -538,6 +538,20 @@ void* ProcIdle(void* a_pvThread) {
   return nullptr;
 }
 
+// The kernel knows a thread by the first 15 bytes of its name (ps, top,
+// /proc/.../comm).
+TEST(ThreadValues, KernelNameIsTheThreadsName) {
+  for (const char* szName : {"Gui2Drv", "DriverGuiDispatcher", static_cast<const char*>(nullptr)}) {
+    SCOPED_TRACE(szName ? szName : "none");
+    COsThread osthread;
+    ASSERT_EQ(osthread.Start(szName, ProcIdle, nullptr), OS_STS_SUCCESS);
+    ASSERT_TRUE(Eventually([&] { return osthread.GetId() != 0; }));
+    std::string strComm = testsupport::ReadFile("/proc/self/task/" + std::to_string(osthread.GetId()) + "/comm");
+    EXPECT_EQ(strComm, std::string(szName ? szName : "noname").substr(0, 15) + "\n");
+    osthread.Stop(false, 70000);
+  }
+}
+
 class ThreadAffinity : public ::testing::Test {
  protected:
   void SetUp() override {

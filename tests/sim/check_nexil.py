@@ -409,6 +409,44 @@ def knobs_the_adapter_tests_use():
 
 
 @group
+def knobs_getecdo_choices_word_and_cut():
+    """NEXSIM_ECDOFILE: getecdo answers the file's choices as they stand, for either type (a line without text
+    or algorithm leaves the element out); NEXSIM_ECDOWORD: the status word alone; NEXSIM_ECDOCUT: the answer ends
+    halfway. The NEXSIM_FLATBED_ (or NEXSIM_ADF_) form wins over the plain one for that unit's copy; a file that
+    cannot be read keeps the interface closed."""
+    choices = os.path.join(ROOT, "choices.txt")
+    with open(choices, "w") as f:
+        f.write("# name, text, algorithm\ndev01\tRed & blue\tnormal\n\nmine\tMine\tlearnt\nbare\nnotext\t\t\n")
+    os.environ.update(NEXSIM_ECDOFILE=choices, NEXSIM_FLATBED_ECDOWORD="fail")
+    feeder, flatbed = Library(NEXIL, "NexEntry"), Library(NEXIL_FLATBED, "NexEntry")
+    feeder.open()
+    flatbed.open()
+    for kind in ("default", "all"):
+        status, root = feeder.send("getecdo", leaf("language", "en_usa") + leaf("ecdotype", kind), "success")
+        assert [(e.tag, e.text or "") for e in root.find("reportecdo")] == [
+            ("ecdo", "dev01"), ("text", "Red & blue"), ("algorithm", "normal"), ("ecdo", "mine"), ("text", "Mine"),
+            ("algorithm", "learnt"), ("ecdo", "bare"), ("ecdo", "notext"), ("text", "")], feeder.last
+    status, root = flatbed.send("getecdo", leaf("ecdotype", "all"), "fail")
+    assert root.find("reportecdo") is None, flatbed.last
+    feeder.close()
+    flatbed.close()
+    os.environ["NEXSIM_ADF_ECDOCUT"] = "1"
+    feeder.open()
+    text = feeder.raw(simtasks.task(99, "getecdo", leaf("ecdotype", "default")).encode())
+    assert text.startswith("<task id=") and not text.endswith("</task>\n"), text
+    try:
+        ET.fromstring(text)
+        raise AssertionError("a cut reply parsed: " + text)
+    except ET.ParseError:
+        pass
+    feeder.close()
+    os.environ["NEXSIM_ECDOFILE"] = os.path.join(ROOT, "missing.txt")
+    feeder.send("interfaceopen", "", "fail")
+    for name in ("NEXSIM_ECDOFILE", "NEXSIM_FLATBED_ECDOWORD", "NEXSIM_ADF_ECDOCUT"):
+        del os.environ[name]
+
+
+@group
 def knobs_failing_setinput_pooled_outputs_and_autocolor():
     """NEXSIM_FAILSETINPUT: the n-th setinput since interfaceopen answers fail and makes no output, the next
     ones go on. NEXSIM_PAGEPOOL: each stream's output is converted once per scan, from the first page that

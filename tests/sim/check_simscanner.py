@@ -459,6 +459,33 @@ def batch_inquiry_file_adds_its_elements():
         unit.close()
 
 
+@group
+def batch_getecdo_only_for_a_model_with_ecdo():
+    """getecdo answers the built-in choices (the custom one for "all" only), or the file the flag ecdofile
+    names, when the unit's inquiry supports "ecdo"; otherwise, or outside a session, it is refused."""
+    inquiry = os.path.join(ROOT, "ecdo.inquiry")
+    with open(inquiry, "w") as f:
+        f.write("<supported><id>ecdo</id></supported>\n")
+    choices = os.path.join(ROOT, "choices.txt")
+    with open(choices, "w") as f:
+        f.write("dev01\tRed\tnormal\ndev02\tMine\tlearnt\n")
+    unit = UNITS["adf"]
+    for flags, kind, names in (({}, "default", None), ({"inquiry": inquiry}, "default", ["file01", "file02", "file03",
+                                                                                            "file04", "file05"]),
+                               ({"inquiry": inquiry}, "all", ["file01", "file02", "file03", "file04", "file05",
+                                                              "file06"]),
+                               ({"inquiry": inquiry, "ecdofile": choices}, "default", ["dev01", "dev02"])):
+        unit.send("interfaceopen", simulate(**flags), "success")
+        unit.send("getecdo", leaf("ecdotype", kind), "invalidstate")
+        unit.send("sessionbegin", "", "success")
+        status, root = unit.send("getecdo", leaf("language", "en_usa") + leaf("ecdotype", kind))
+        assert status == ("fail" if names is None else "success"), unit.last
+        if names is not None:
+            assert [e.text for e in root.find("reportecdo").findall("ecdo")] == names, unit.last
+        unit.close()
+    unit.send("interfaceopen", simulate(ecdofile=os.path.join(ROOT, "missing.txt")), "fail")
+
+
 # ---------------------------------------------------------------------------------------------------------------------
 # The state machine
 

@@ -5,7 +5,7 @@
 // directory (judged by cmp and by Python's directory order), the checks of
 // a sound name, the last sensor kept on when the others are not supported,
 // one "imagecount" per setconfig, the fallbacks of missing capabilities and
-// the shared timeout response the profile list cannot give yet.
+// the shared timeout response of the user's "profile.share".
 #include "db_ctransport.h"
 
 #include <sys/stat.h>
@@ -266,10 +266,18 @@ TEST_F(DbTransportRulesTest, MissingCapabilitiesReadAsTheirFallbacks) {
   EXPECT_EQ(At(0, DB_ID_MULTIFEEDSOUNDENABLED, DB_BIN_MACHINE)->GetAccess(), DB_ACCESS_DISABLED);
 }
 
-// The profile list cannot give the shared response yet: the timeout
-// response keeps the list the model names and its value, and says so.
+// The shared timeout response, kept in the user's "profile.share", comes
+// into force once the rule has rebuilt the response's list from the names
+// the model gives: the resource's list does not offer it.
 class DbTransportTimeoutResponseTest : public DbTransportRulesTest {
  protected:
+  void BeforeDatabase() override {
+    DbTransportRulesTest::BeforeDatabase();
+    std::filesystem::create_directories(testsupport::RootPath("profiles"));
+    testsupport::WriteFile(testsupport::RootPath("profiles/profile.share"),
+                           "<profile><header><id>-*- profile share -*-</id></header><database>"
+                           "<d i='adftimeoutresponse'><m>stopfeeder</m></d></database></profile>");
+  }
   void BeforeFixDefault() override {
     DbTransportRulesTest::BeforeFixDefault();
     for (const char* sz : {"stopfeeder", "endofjob"})
@@ -277,12 +285,12 @@ class DbTransportTimeoutResponseTest : public DbTransportRulesTest {
   }
 };
 
-TEST_F(DbTransportTimeoutResponseTest, TheSharedResponseIsNotAppliedYet) {
+TEST_F(DbTransportTimeoutResponseTest, TheSharedResponseIsAppliedOnceOffered) {
   auto* pdbenum = dynamic_cast<CDbEnum*>(At(0, DB_ID_TRANSPORTTIMEOUTRESPONSE, DB_BIN_MACHINE));
   ASSERT_NE(pdbenum, nullptr);
   ASSERT_EQ(pdbenum->GetCurrentItemCount(), 2);
   EXPECT_EQ(pdbenum->GetCurrentItem(0), DB_ID_TRANSPORTTIMEOUTRESPONSE_ENUM_STOPFEEDER);
   EXPECT_EQ(pdbenum->GetCurrentItem(1), DB_ID_TRANSPORTTIMEOUTRESPONSE_ENUM_ENDOFJOB);
-  EXPECT_EQ(pdbenum->GetCurrentLong(), DB_ID_TRANSPORTTIMEOUTRESPONSE_ENUM_ENDOFJOB);
-  EXPECT_TRUE(m_plog->Contains("the shared timeout response is not applied...")) << m_plog->Text();
+  EXPECT_EQ(pdbenum->GetCurrentLong(), DB_ID_TRANSPORTTIMEOUTRESPONSE_ENUM_STOPFEEDER);
+  EXPECT_FALSE(m_plog->Contains("the shared timeout response is not applied...")) << m_plog->Text();
 }

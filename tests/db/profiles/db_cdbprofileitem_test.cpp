@@ -11,6 +11,7 @@
 #include "os_coslocale.h"
 #include "os_cosresource.h"
 #include "db_profile_fixture.h"
+#include "test_support.h"
 
 namespace {
 
@@ -401,6 +402,93 @@ TEST_F(DbProfileItemTest, TheHeaderKeepsWhatAProfileHeaderMeans) {
   ASSERT_EQ(oslocale.SetLanguage(OS_LANGUAGE_IT_ITA), OS_STS_SUCCESS);
   EXPECT_STREQ(m_pdbprofileitem->GetLocaleText(nullptr), "My <profile>");
   g_poslocale = nullptr;
+}
+
+// A user profile against the installed profile of its id: it shows the
+// installed texts while both show the same text (taking the installed table,
+// and its English name, when it has none), else its own name.
+TEST_F(DbProfileItemTest, FixLocaleReconcilesAUserCopyWithItsInstalledProfile) {
+  COsLocale oslocale;
+  g_poslocale = &oslocale;
+  ASSERT_EQ(oslocale.SetLanguage(OS_LANGUAGE_DE_DEU), OS_STS_SUCCESS);
+  const auto Item = [](const std::string& a_strName, const std::string& a_strHeader, bool a_blUser) {
+    const std::string strPath = testsupport::RootPath(a_strName + ".profile");
+    testsupport::WriteFile(strPath, "<profile><header>" + a_strHeader + "</header></profile>");
+    auto pdbprofileitem =
+        std::make_unique<CDbProfileItem>(strPath.c_str(), nullptr, "", "", "", "", nullptr, nullptr);
+    EXPECT_EQ(pdbprofileitem->Load(false, true, false, false), OS_STS_SUCCESS);
+    if (a_blUser) pdbprofileitem->SetProfileUser();
+    return pdbprofileitem;
+  };
+  const std::string strTexts = "<l_en_usa>Scan</l_en_usa><l_de_deu>Scannen</l_de_deu>";
+  auto pinstalled = Item("installed", "<id>Scan</id><profileid>p1</profileid>" + strTexts, false);
+  auto pbare = Item("bare", "<id>Scan</id><profileid>p1</profileid>", false);
+  const struct {
+    const char* szWhat;
+    std::string strHeader;
+    CDbProfileItem* pinstalled;
+    bool blForce;
+    EOSSTS eossts;
+    const char* szName;     // afterwards: the name
+    const char* szEnglish;  // its English text
+    const char* szGerman;   // its German text
+  } acase[] = {
+      {"a copy without texts", "<id>Scannen</id><profileid>p1</profileid>", pinstalled.get(), false, OS_STS_SUCCESS,
+       "Scan", "Scan", "Scannen"},
+      {"a copy with texts of its own", "<id>Mine</id><profileid>p1</profileid><l_de_deu>Scannen</l_de_deu>",
+       pinstalled.get(), false, OS_STS_SUCCESS, "Mine", "Mine", "Scannen"},
+      {"a renamed copy", "<id>Mine</id><profileid>p1</profileid><l_de_deu>Meins</l_de_deu>", pinstalled.get(), false,
+       OS_STS_SUCCESS, "Mine", "Mine", "Mine"},
+      {"forced", "<id>Scannen</id><profileid>p1</profileid>", pinstalled.get(), true, OS_STS_SUCCESS, "Scannen",
+       "Scannen", "Scannen"},
+      {"an installed profile without texts", "<id>Mine</id><profileid>p1</profileid>" + strTexts, pbare.get(), false,
+       OS_STS_SUCCESS, "Mine", "Mine", "Mine"},
+      {"another id", "<id>Mine</id><profileid>p2</profileid>" + strTexts, pinstalled.get(), false, OS_STS_FAIL, "Mine",
+       "Scan", "Scannen"},
+      {"no installed profile", "<id>Mine</id><profileid>p1</profileid>" + strTexts, nullptr, false, OS_STS_FAIL, "Mine",
+       "Scan", "Scannen"},
+  };
+  for (const auto& c : acase) {
+    SCOPED_TRACE(c.szWhat);
+    auto puser = Item("user", c.strHeader, true);
+    EXPECT_EQ(puser->FixLocale(c.pinstalled, c.blForce), c.eossts);
+    EXPECT_STREQ(puser->GetName(), c.szName);
+    EXPECT_STREQ(puser->GetLocaleText("en_usa"), c.szEnglish);
+    EXPECT_STREQ(puser->GetLocaleText("de_deu"), c.szGerman);
+  }
+  EXPECT_TRUE(m_plog->Contains("FixLocale wasn't called properly..."));
+  auto pnotuser = Item("notuser", "<id>Scannen</id><profileid>p1</profileid>", false);
+  EXPECT_EQ(pnotuser->FixLocale(pinstalled.get(), false), OS_STS_FAIL);
+  // A copy of another item's table, or of none.
+  EXPECT_EQ(pnotuser->CopyDbProfileLocale(pinstalled.get()), OS_STS_SUCCESS);
+  EXPECT_STREQ(pnotuser->GetLocaleText("en_usa"), "Scan");
+  EXPECT_EQ(pnotuser->CopyDbProfileLocale(pbare.get()), OS_STS_SUCCESS);
+  EXPECT_STREQ(pnotuser->GetLocaleText("en_usa"), "Scannen");
+  g_poslocale = nullptr;
+}
+
+// The dump: every field padded with dots, the flags, the texts.
+TEST_F(DbProfileItemTest, TheDumpNamesEveryField) {
+  const std::string strPath = testsupport::RootPath("d.profile");
+  testsupport::WriteFile(strPath, "<profile><header><id>Mine</id><profileid>p1</profileid><hidden>true</hidden>"
+                                  "<l_de_deu>Meins</l_de_deu></header></profile>");
+  CDbProfileItem dbprofileitem(strPath.c_str(), nullptr, "", "", "", "", nullptr, nullptr);
+  ASSERT_EQ(dbprofileitem.Load(false, false, false, false), OS_STS_SUCCESS);
+  dbprofileitem.SetProfileUser();
+  dbprofileitem.SetGroup("profilenoiaprinter");
+  dbprofileitem.Dump();
+  for (const std::string& str : std::vector<std::string>{
+           "dmp>>> m_szId..........................<p1>", "dmp>>> m_szName........................<Mine>",
+        "dmp>>> m_szGroup.......................<profilenoiaprinter>",
+        "dmp>>> m_szFilename....................<" + strPath + ">",
+        "dmp>>> m_blIsProfileHidden.............<true>", "dmp>>> m_blIsProfileUser...............<true>",
+        "dmp>>> m_blIsProfileDatabaseResource...<false>", "dmp>>> l_de_deu........................<Meins>"})
+    EXPECT_TRUE(m_plog->Contains(str)) << str;
+  // Texts too long for their fields are cut, a path is refused.
+  dbprofileitem.SetId(std::string(40, 'i').c_str());
+  EXPECT_EQ(std::string(dbprofileitem.GetId()), std::string(31, 'i'));
+  dbprofileitem.SetGraphicFilename(("/" + std::string(600, 'g')).c_str());
+  EXPECT_STREQ(dbprofileitem.GetGraphicFilename(), "");
 }
 
 }  // namespace

@@ -159,6 +159,9 @@ class Database:
         self.scan_source = 1
         self.colour = ColourLists()
         self.driver_config = {}  # {(section, tag): text} the probe's cfgset gave
+        # The shared timeout response the profile list's item 0 keeps: the response's default when the list was
+        # loaded (there is no "profile.share" in the probe's root), 0 when it was not supported then.
+        self.shared_response = 0
 
     # -- slots and access -------------------------------------------------------------------------------------
     def slot(self, w, id_, bin_):

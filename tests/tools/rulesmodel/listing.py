@@ -3,7 +3,7 @@ in the same form, and hashed as the probe hashes them."""
 import zlib
 
 from .database import Config, Database, Datum, Lookup
-from .names import WINDOWS
+from .names import ID, MACHINE, WINDOWS
 
 
 def escape(text):
@@ -125,6 +125,9 @@ def load(state, config, lookup, rules):
     for id_ in db.colour.texts:
         db.colour.sync(db, id_)
     db.rules = rules
+    response = db.slot(0, ID["TRANSPORTTIMEOUTRESPONSE"], MACHINE)
+    if response is not None and db.access(response) != 0:
+        db.shared_response = db.default_long(response)
     return db
 
 

@@ -311,7 +311,7 @@ class Transport(Rule):
             configlists.build_ordered_list_from_db_config(db, own, 1, 4, "adftimeoutresponse", COMMON)
             if self._unsupport_if_empty(db, own):
                 return
-            # The shared profile cannot be applied yet: the list and value stay.
+            self._update_share(db, own)
         elif own.def_items:
             db.set_access(own, 4)
             if own.cur not in own.cur_items:
@@ -321,6 +321,15 @@ class Transport(Rule):
         else:
             db.set_access(own, 0)
         db.base_fix_default(own)
+
+    @staticmethod
+    def _update_share(db, own):
+        """The profile list's UpdateShare: while the feeder values are shared (adfunique supported and 1) and the
+        list offers the shared response, it is written directly, as the profile's value too."""
+        unique = db.slot(0, ID["ADFUNIQUE"], MACHINE)
+        if unique is None or db.access(unique) == 0 or unique.cur != 1 or db.shared_response not in own.cur_items:
+            return
+        own.prev, own.cur, own.prof = own.cur, db.shared_response, db.shared_response
 
     @staticmethod
     def _sound_default(db, own):
