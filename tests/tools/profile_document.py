@@ -22,7 +22,8 @@ The document must be, exactly:
   when it has none;
 - every value the dump's (a value the lookup source has no name for left out): an enumeration's value by its
   name in the lookup source (only names the capability
-  has), a range's number, a string's text (the multifeed sound's file name alone).
+  has), a range's number, a string's text (the multifeed sound's file name alone); the colour dropouts take the
+  scanner's own names, so only their first record, "(none)" for 0, is known here and other values are not judged.
 
 Prints one line per disagreement; exit status 1 when there is any. Standard library only."""
 import os
@@ -43,6 +44,19 @@ NOT_WRITTEN = ("undefined", "readonly", "readonlyhidden")
 SHARED = {ID["POWEROFFTIMEOUT"]: ID["LOWPOWERMODEUNIQUE"], ID["POWEROFFTIMEOUTENABLED"]: ID["LOWPOWERMODEUNIQUE"],
           ID["ENERGYSTAR"]: ID["LOWPOWERMODEUNIQUE"], ID["ADFTIMEOUTENABLED"]: ID["ADFUNIQUE"],
           ID["TRANSPORTAUTOSTART"]: ID["ADFUNIQUE"], ID["TRANSPORTTIMEOUTRESPONSE"]: ID["ADFUNIQUE"]}
+# Capabilities whose values are named by the scanner's own lists (record 0 of each is "(none)").
+SCANNER_NAMED = {ID["ECDO"], ID["ECDOCUSTOM"]}
+
+
+class AnyName(str):
+    """A scanner-named value other than "(none)": any text in its place is taken."""
+    def __eq__(self, other):
+        return isinstance(other, str)
+
+    __hash__ = str.__hash__
+
+
+ANY_NAME = AnyName("<scanner's name>")
 LINE = re.compile(r"^\s*(\d+) (\S+)\s+(?:undefined|(range|enum|string)\((\w+),\w+,\w+\): (.*)) \(([A-Z_,]*)\)$")
 
 
@@ -98,6 +112,8 @@ def dump(path):
 def value_text(id_, kind, current, values):
     """The text the document holds for a value, or None when the lookup has no name for it."""
     if kind == "enum":
+        if id_ in SCANNER_NAMED:
+            return "(none)" if current == 0 else ANY_NAME
         return values.get(current) or None
     if kind == "string":
         return current.replace("\\", "/").rsplit("/", 1)[-1] if id_ == ID["MULTIFEEDSOUND"] else current
