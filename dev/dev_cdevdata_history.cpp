@@ -152,7 +152,9 @@ void ApplicationName(char* a_szName, size_t a_sizetName) {
   }
   const size_t sizetSlash = str.find_last_of("/\\");
   if (sizetSlash != std::string::npos) str.erase(0, sizetSlash + 1);
-  COsString::SStrCpy(a_szName, std::min(a_sizetName, s_sizetAppName + 1), str.c_str());
+  // A longer name is kept cut, and compared cut with the slots.
+  str.resize(std::min({str.size(), s_sizetAppName, a_sizetName - 1}));
+  COsString::SStrCpy(a_szName, a_sizetName, str.c_str());
 }
 
 // What a job records, read from the database and the configuration before

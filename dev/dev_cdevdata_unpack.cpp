@@ -591,7 +591,8 @@ bool OpenBeside(const char* a_szXmlFile, char* a_szTemp, size_t a_sizetTemp, COs
     OsLog(OS_LOG_ERROR, "Open failed...<%s>", a_szXmlFile);
     return false;
   }
-  if (a_osfile.Open(a_szTemp, OS_FILEOPEN_EXISTING, OS_FILEACCESS_WRITE, OS_FILESHARE_EXCLUSIVE) != OS_STS_SUCCESS) {
+  // The name is free (GetTempName gives it up again): made here.
+  if (a_osfile.Open(a_szTemp, OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_EXCLUSIVE) != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "Open failed...<%s>", a_szXmlFile);
     COsFile::Delete(a_szTemp, OS_FILETYPE_FILE, false);
     return false;

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -59,11 +60,19 @@ class DevHistory : public devtest::ScanFixture {
   void TearDown() override {
     DevHistorySetClock(nullptr);
     DevHistorySetDriverVersion(nullptr);
+    m_pdevdataOwn.reset();
     DevSetWaitLimit(DEV_WAIT_DATALOCK, -1);
     ScanFixture::TearDown();
   }
 
-  CDevData& Data() { return *Scanner().GetPod().m_pdevdata; }
+  CDevData& Data() { return m_pdevdataOwn ? *m_pdevdataOwn : *Scanner().GetPod().m_pdevdata; }
+  // Without a session (before forking writers): the scanner's serial
+  // number registered as an open would, and a device data of the test's.
+  void WithoutSession() {
+    m_pdatabase->ConfigEnumAdd("serialnumber", s_szSerial, DB_CONFIGTARGET_ADF);
+    m_pdevdataOwn = std::make_unique<CDevData>();
+  }
+  std::unique_ptr<CDevData> m_pdevdataOwn;
 
   // The history files of the scanner's directory, by name.
   static std::vector<std::string> Files() {
@@ -208,6 +217,263 @@ TEST_F(DevHistory, TimesAndCountsTakeTheirWidths) {
   // The raw widths: "O" two bytes, "V" four.
   EXPECT_EQ(Decoded("[(r[0], r[3]) for r in h['records'] if r[0] in 'NOPQRSTUV']"),
             "[('N', 1), ('Q', 1), ('O', 2), ('Q', 1), ('T', 1), ('N', 1), ('V', 4)]");
+}
+
+// Six slots filled by six names; a seventh goes inline with "G" every time
+// and the slots stay; a name over 31 characters takes one slot, cut.
+TEST_F(DevHistory, ApplicationsFillSixSlotsThenGoInline) {
+  OpenSession();
+  const std::string strLong(40, 'L');
+  for (const std::string& str : {std::string("a1"), std::string("a2"), std::string("a3"), std::string("a1"), strLong,
+                                 strLong, std::string("a5"), std::string("a6"), std::string("a7"), std::string("a7")}) {
+    SetConfigured(OS_CFGTAG_APPLICATION, "C:\\apps\\" + str + ".exe");
+    Job();
+  }
+  EXPECT_EQ(Decoded("h['global']['apps']"),
+            "['a1', 'a2', 'a3', '" + std::string(31, 'L') + "', 'a5', 'a6']");
+  EXPECT_EQ(Decoded("[s['app_tag'] for s in h['scans']]"), "['H', 'I', 'J', 'H', 'K', 'K', 'L', 'M', 'G', 'G']");
+  EXPECT_EQ(Decoded("[s['app'] for s in h['scans'][-2:]]"), "['a7', 'a7']");
+}
+
+// An imprinter message is kept as as many "X"; the XML export names it.
+TEST_F(DevHistory, ImprinterMessagesKeepOnlyTheirLength) {
+  OpenSession();
+  CDbDatum* pdbdatum = m_pdatabase->FindInBin(DB_BIN_MACHINE, DB_ID_PRINTERWRITESEQUENCEMESSAGE1);
+  if (!pdbdatum) {
+    pdbdatum = m_pdatabase->FindDirect(DB_BIN_MACHINE, DB_ID_PRINTERWRITESEQUENCEMESSAGE1);
+    ASSERT_NE(pdbdatum, nullptr);
+    m_pdatabase->SetAccess(pdbdatum, DB_ACCESS_READWRITE);
+  }
+  ASSERT_EQ(pdbdatum->ForceCurrentString("abc"), OS_STS_SUCCESS);
+  Job();
+  EXPECT_EQ(Decoded("h['scans'][-1]['settings'].get('214')"), "XXX");
+  EXPECT_EQ(ReadFile(HistoryFile()).find("abc"), std::string::npos);
+}
+
+// A new driver version rewrites "4" in place and puts a driver header
+// before the next record; the records before it stay.
+TEST_F(DevHistory, ANewDriverVersionWritesANewHeader) {
+  OpenSession();
+  DevHistorySetDriverVersion("4.10.2");
+  Job();
+  Job();
+  DevHistorySetDriverVersion("4.11");
+  Job();
+  Job();
+  const std::vector<std::string> vecstr =
+      Decoded(HistoryFile(), {"h['error']", "h['global']['version']", "[x['driver'] for x in h['headers']]",
+                              "''.join(r[0] for r in h['records'] if r[0] in 'abcdeAz')",
+                              "[s['settings_tag'] for s in h['scans']]"});
+  // The unchanged block stays "z" after the new header: its bytes are what
+  // the new table encodes.
+  EXPECT_EQ(vecstr, (std::vector<std::string>{"None", "4110000", "[4100200, 4110000]", "abcdeAAzabcdeAzAz",
+                                              "['X', 'z', 'z', 'z']"}));
+}
+
+// The export of two scans: well-formed, keys, times, scan time, ppm,
+// status, values named by the lookup table, and the rear repeating the
+// front while the sides may not differ.
+TEST_F(DevHistory, TheExportNamesEveryValue) {
+  OpenSession();
+  m_pdatabase->FindInBin(DB_BIN_MACHINE, DB_ID_SIDESDIFFERENT)->ForceCurrentLong(1);
+  Job(Time(2024, 5, 1, 10, 0, 0), Time(2024, 5, 1, 10, 0, 30), 10, 5);
+  Job(Time(2024, 5, 1, 10, 0, 0), Time(2024, 5, 1, 10, 0, 0), 2, 1, 1, DEV_STS_PAPERJAM);
+  const std::string strXml = testsupport::RootPath("history.xml");
+  ASSERT_EQ(Export(strXml), OS_STS_SUCCESS) << m_plog->Text();
+  EXPECT_TRUE(WellFormed(strXml));
+  const std::vector<std::string> vecstr = Xml(
+      strXml, {"[s.findtext('key') for s in root]", "[s.findtext('scanstart') + '|' + s.findtext('scanend') for s in root]",
+               "[s.findtext('scantime') for s in root]", "[s.findtext('ppm') for s in root]",
+               "[s.findtext('status') for s in root]", "[s.findtext('totalmultifeed') for s in root]",
+               "all(s.findtext(e.tag.replace('.rb00', '.fb00').replace('.rc00', '.fc00')) == e.text for s in root "
+               "for e in s if e.tag.endswith(('.rb00', '.rc00')))",
+               "len([e for e in root[0] if e.tag.endswith('.rc00')]) > 0", "root[0].findtext('sidesdifferent')",
+               "any(e.tag.startswith('edbid') for e in root[0])"});
+  ASSERT_EQ(vecstr.size(), 10u);
+  EXPECT_EQ(vecstr[0], "['mapleB_SIMA0001_20240501100000', 'mapleB_SIMA0001_20240501100000']");
+  EXPECT_EQ(vecstr[1], "['2024/05/01 10:00:00|2024/05/01 10:00:30', '2024/05/01 10:00:00|2024/05/01 10:00:00']");
+  EXPECT_EQ(vecstr[2], "['30', '1']");
+  EXPECT_EQ(vecstr[3], "['10', '60']");
+  EXPECT_EQ(vecstr[4], "['success', 'paperjam']");
+  EXPECT_EQ(vecstr[5], "[None, '1']");
+  EXPECT_EQ(vecstr[6], "True");
+  EXPECT_EQ(vecstr[7], "True");
+  EXPECT_NE(vecstr[8], "None");
+  EXPECT_EQ(vecstr[9], "False");
+}
+
+// A batch the stand-in ends with a paper jam shows "paperjam".
+TEST_F(DevHistory, ABatchEndedByAPaperJamShowsIt) {
+  OpenSession({{"pages", "3"}, {"paperjam", "2"}});
+  Batch();
+  const std::string strXml = testsupport::RootPath("jam.xml");
+  ASSERT_EQ(Export(strXml), OS_STS_SUCCESS) << m_plog->Text();
+  EXPECT_EQ(Xml(strXml, {"[s.findtext('status') for s in root]"}).front(), "['paperjam']");
+}
+
+// A record torn by a killed writer, or one written whole whose "2" was
+// never rewritten: the next job cuts the tear off, points "2" at the
+// newest block, and the file decodes whole.
+TEST_F(DevHistory, ATornTailIsCutAndTheLastBlockNamed) {
+  OpenSession();
+  Job();
+  const size_t sizetOne = ReadFile(HistoryFile()).size();
+  m_pdatabase->FindInBin(DB_BIN_MACHINE, DB_ID_SIDESDIFFERENT)->ForceCurrentLong(2);
+  Job();
+  const std::string strTwo = ReadFile(HistoryFile());
+  // "2" back to the first block, as if the writer died before naming it,
+  // then half a record.
+  Craft({"patch", HistoryFile(), "67", "0000000000000000"});
+  Craft({"append", HistoryFile(), "41" "7c0501"});
+  Job();
+  EXPECT_EQ(Decoded("h['error'], len(h['scans']), h['global']['lastdb'] == [h['scans'][2]['block_at'], "
+                    "h['scans'][2]['block_length']] if h['scans'][2]['settings_tag'] == 'X' else "
+                    "h['global']['lastdb'] == [h['scans'][1]['block_at'], h['scans'][1]['block_length']]"),
+            "None 3 True");
+  EXPECT_EQ(Decoded("[s['settings_tag'] for s in h['scans']]"), "['X', 'X', 'z']");
+  EXPECT_TRUE(m_plog->Contains("history: a torn record of 4 bytes was cut off..."));
+  EXPECT_TRUE(m_plog->Contains("history: the last settings block was not named"));
+  EXPECT_GT(strTwo.size(), sizetOne);
+}
+
+// Crafted files: the export answers, its output is well-formed (or absent
+// when it fails), and the writer's next job leaves a whole file.
+TEST_F(DevHistory, CraftedFilesNeverBreakTheExport) {
+  OpenSession();
+  Job();
+  Job();
+  const std::string strGood = ReadFile(HistoryFile());
+  const std::string strXml = testsupport::RootPath("crafted.xml");
+  struct {
+    const char* szName;
+    std::vector<std::vector<std::string>> vecvecstrCraft;  // history_decode.py commands after the file name
+    EOSSTS eossts;
+  } const acase[] = {
+      {"empty", {{"cut", "0"}}, OS_STS_SUCCESS},
+      {"cut in the global header", {{"cut", "100"}}, OS_STS_SUCCESS},
+      {"cut last record", {{"cut", std::to_string(strGood.size() - 1)}}, OS_STS_SUCCESS},
+      {"status 200", {{"append", "41" "7c05010a00000a" "57c8" "7a"}}, OS_STS_SUCCESS},
+      {"length 2^32-1", {{"append", "71ffffffff00"}}, OS_STS_SUCCESS},
+      {"z before any block", {{"cut", "273"}, {"append", "41" "7c05010a00000a" "570c" "7a"}}, OS_STS_SUCCESS},
+      {"settings before c", {{"cut", "273"}, {"append", "41" "7c05010a00000a" "570c" "5805" "000102fe01"}},
+       OS_STS_SUCCESS},
+      {"bad d and e", {{"cut", "273"}, {"append", "6403000000" "3c643e" "6502000000" "3c3c" "41" "7c05010a00000a"
+                                                   "570c" "5806" "00ff01020304"}},
+       OS_STS_SUCCESS},
+      {"attribute id 400", {{"cut", "273"}, {"append", "6422000000" "3c64623e3c693e3c693e3430303c2f693e3c6d3e313c2f6d3e"
+                                                          "3c2f693e3c2f64623e"}},
+       OS_STS_SUCCESS},
+      {"names of 32 characters",
+       {{"patch", "1", std::string(64, '4')}, {"patch", "34", "5d5d3e26" + std::string(56, '6')}},
+       OS_STS_SUCCESS},
+      {"bad c", {{"cut", "273"}, {"append", "6304000000" "3c613e3e"}}, OS_STS_FAIL},
+  };
+  for (const auto& c : acase) {
+    testsupport::WriteFile(HistoryFile(), strGood);
+    for (const std::vector<std::string>& vecstr : c.vecvecstrCraft) {
+      std::vector<std::string> vecstrArgs = {vecstr[0], HistoryFile()};
+      vecstrArgs.insert(vecstrArgs.end(), vecstr.begin() + 1, vecstr.end());
+      Craft(vecstrArgs);
+    }
+    unlink(strXml.c_str());
+    EXPECT_EQ(Export(strXml), c.eossts) << c.szName;
+    if (c.eossts == OS_STS_SUCCESS) {
+      EXPECT_TRUE(WellFormed(strXml)) << c.szName << "\n" << ReadFile(strXml);
+    } else {
+      EXPECT_FALSE(FileExists(strXml)) << c.szName;
+    }
+  }
+  // Status 200 has no name; the last record cut still closes the scan.
+  testsupport::WriteFile(HistoryFile(), strGood);
+  Craft({"append", HistoryFile(), "41" "7c05010a00000a" "57c8" "7a"});
+  ASSERT_EQ(Export(strXml), OS_STS_SUCCESS);
+  EXPECT_EQ(Xml(strXml, {"[s.findtext('status') for s in root]"}).front(), "['success', 'success', '']");
+  // A file cut inside the global header is moved aside; the next job
+  // starts a new one.
+  testsupport::WriteFile(HistoryFile(), strGood.substr(0, 100));
+  Job();
+  EXPECT_TRUE(m_plog->Contains("Bad history file..."));
+  EXPECT_EQ(Files().size(), 1u);
+  Job();
+  EXPECT_EQ(Files().size(), 2u);
+  EXPECT_EQ(Decoded("h['error'], len(h['scans'])"), "None 1");
+}
+
+// A child records jobs in a loop and reports each on a pipe; killed at
+// random moments and restarted, 30 times. The file decodes whole, holds
+// the reported jobs (and at most the one in flight), and "2" names the
+// newest full block.
+TEST_F(DevHistory, WritersKilledAtRandomLeaveAWholeFile) {
+  WithoutSession();
+  std::mt19937 mt19937(86);
+  size_t sizetReported = 0;
+  const auto timepointEnd = std::chrono::steady_clock::now() + std::chrono::seconds(100);
+  for (int iRound = 0; iRound < 30 && std::chrono::steady_clock::now() < timepointEnd; ++iRound) {
+    int aiPipe[2];
+    ASSERT_EQ(pipe(aiPipe), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      close(aiPipe[0]);
+      CDevData devdata;
+      for (unsigned u = 0;; ++u) {
+        OsTimeRecord ostimerecord = Time(2024, 5, 1, 10, 0, 0);
+        // Every few jobs a setting changes: full blocks and "z" alternate.
+        m_pdatabase->FindInBin(DB_BIN_MACHINE, DB_ID_SIDESDIFFERENT)->ForceCurrentLong(u % 3 == 0 ? 1 : 2);
+        devdata.CreateScanHistory(DB_FIRMWARE_ADF, m_pdatabase.get(), DEV_STS_ENDOFJOB, &ostimerecord, 0, 1, 1);
+        if (write(aiPipe[1], "j", 1) != 1) _exit(1);
+      }
+    }
+    close(aiPipe[1]);
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(5, 60)(mt19937)));
+    kill(pid, SIGKILL);
+    int iStatus = 0;
+    waitpid(pid, &iStatus, 0);
+    char ac[4096];
+    for (ssize_t ss; (ss = read(aiPipe[0], ac, sizeof ac)) > 0;) sizetReported += static_cast<size_t>(ss);
+    close(aiPipe[0]);
+  }
+  // One more job repairs what the last kill left.
+  Job();
+  const std::vector<std::string> vecstr = Decoded(
+      HistoryFile(), {"h['error']", "len(h['scans'])",
+                      "h['global']['lastdb'] == [[s for s in h['scans'] if 'block_at' in s][-1]['block_at'], "
+                      "[s for s in h['scans'] if 'block_at' in s][-1]['block_length']]",
+                      "all('settings_tag' in s for s in h['scans'])"});
+  ASSERT_EQ(vecstr.size(), 4u);
+  EXPECT_EQ(vecstr[0], "None");
+  const size_t sizetScans = std::stoul(vecstr[1]);
+  EXPECT_GE(sizetScans, sizetReported + 1);
+  EXPECT_LE(sizetScans, sizetReported + 1 + 30);  // at most the one in flight per kill
+  EXPECT_EQ(vecstr[2], "True");
+  EXPECT_EQ(vecstr[3], "True");
+  EXPECT_GT(sizetReported, 30u);
+}
+
+// Three processes, 100 jobs each, on one scanner: 300 whole records.
+TEST_F(DevHistory, ThreeWriterProcessesNeverInterleave) {
+  WithoutSession();
+  std::vector<pid_t> vecpid;
+  for (int iProcess = 0; iProcess < 3; ++iProcess) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      CDevData devdata;
+      for (unsigned u = 0; u < 100; ++u) {
+        OsTimeRecord ostimerecord = Time(2024, 5, 1, 10, 0, 0);
+        devdata.CreateScanHistory(DB_FIRMWARE_ADF, m_pdatabase.get(), DEV_STS_ENDOFJOB, &ostimerecord, 0,
+                                  static_cast<unsigned>(iProcess + 1), u + 1);
+      }
+      _exit(0);
+    }
+    vecpid.push_back(pid);
+  }
+  for (pid_t pid : vecpid) {
+    int iStatus = -1;
+    waitpid(pid, &iStatus, 0);
+    EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == 0);
+  }
+  EXPECT_EQ(Decoded("h['error'], len(h['scans']), sorted(sum(s['sheets'] for s in h['scans'] if s['images'] == p) "
+                    "for p in (1, 2, 3))"),
+            "None 300 [5050, 5050, 5050]");
 }
 
 }  // namespace
