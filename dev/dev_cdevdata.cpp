@@ -1,5 +1,5 @@
-// The device data: the online marker of each unit and the accumulators; the
-// scan history, least, only records its calls.
+// The device data: the online marker of each unit and the accumulators (the
+// scan history: dev_cdevdata_history.cpp and dev_cdevdata_unpack.cpp).
 #include "dev_cdevdata.h"
 
 #include <cstring>
@@ -23,8 +23,6 @@ constexpr int s_iOnlineAttempts = 10;
 constexpr size_t s_sizetSerialRead = 127;
 // Values of "serialnumber" a configuration could hold for one unit.
 constexpr int s_iSerialValuesMax = 64;
-
-void NotBuilt(const char* a_szOperation) { OsLogDebug(OS_LOG_INFO, "CDevData::%s: not built yet", a_szOperation); }
 
 bool IsUnit(EDBID_FIRMWARE a_edbidfirmware, const char* a_szOperation) {
   if (a_edbidfirmware == DB_FIRMWARE_ADF || a_edbidfirmware == DB_FIRMWARE_FLATBED) return true;
@@ -184,25 +182,6 @@ EOSSTS CDevData::IncrementAccumulators(EDBID_FIRMWARE a_edbidfirmware, bool a_bl
   }
   return m_pdevdataxml->SetAccumulators(a_edbidfirmware, a_pdatabase, true, szSerialNumber, true, a_blMultifeed,
                                         a_uMultifeed, a_blPaperJam, a_uPaperJam, a_blOtherError, a_uOtherError);
-}
-
-void CDevData::CreateScanHistory(EDBID_FIRMWARE a_edbidfirmware, CDatabase*, EDEVSTS a_edevsts,
-                                 OsTimeRecord* a_postimerecordStart, unsigned int a_uMultifeeds,
-                                 unsigned int a_uImages, unsigned int a_uSheets) {
-  NotBuilt("CreateScanHistory");
-  std::lock_guard<std::mutex> lock(m_mutex);
-  ++m_devdatacalls.iCreateScanHistory;
-  m_devdatacalls.edbidfirmwareHistory = a_edbidfirmware;
-  m_devdatacalls.edevstsHistory = a_edevsts;
-  m_devdatacalls.ostimerecordStart = a_postimerecordStart ? *a_postimerecordStart : OsTimeRecord{};
-  m_devdatacalls.uHistoryMultifeeds = a_uMultifeeds;
-  m_devdatacalls.uHistoryImages = a_uImages;
-  m_devdatacalls.uHistorySheets = a_uSheets;
-}
-
-EOSSTS CDevData::UnpackScanHistory(const char*, const char*) {
-  NotBuilt("UnpackScanHistory");
-  return OS_STS_FAIL;
 }
 
 DevDataCalls CDevData::GetCalls() {

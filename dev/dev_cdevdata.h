@@ -2,9 +2,9 @@
 // session (the data entry's own): the online marker of each scanner unit,
 // the device file "device.xml" and the accumulators of each scanner, kept
 // below the model's data directory for other processes (dev_cdevdataxml.h
-// holds the layout, the data lock and its rules); the scan history and the
-// data entry's task processor, least: CreateScanHistory only records its
-// call, UnpackScanHistory answers 1 and the data entry opens and closes its
+// holds the layout, the data lock and its rules); the scan history
+// "<model>_<serial>.hst" (dev_cdevhistory.h holds its format) and its XML
+// export; the data entry's task processor, least: it opens and closes its
 // session. Without its CDevDataXml (logged at construction) every operation
 // answers 1 and touches no file. Each operation keeps its arguments for the
 // scan tests (GetCalls).
@@ -84,11 +84,18 @@ class CDevData {
   EOSSTS IncrementAccumulators(EDBID_FIRMWARE a_edbidfirmware, bool a_blMultifeed, unsigned int a_uMultifeed,
                                bool a_blPaperJam, unsigned int a_uPaperJam, bool a_blOtherError,
                                unsigned int a_uOtherError, CDatabase* a_pdatabase);
-  // The job's unit, ending status, start time, multifeeds, images, sheets.
+  // Appends the job's scan record to the unit's history file: the job's
+  // unit, ending status, start time, multifeeds, images, sheets; the end is
+  // now. Off while ForceHistoryOff is nonzero. Every failure is logged,
+  // none reported; a file that is no history file is moved aside
+  // ("Bad history file...") and the next job starts a new one.
   void CreateScanHistory(EDBID_FIRMWARE a_edbidfirmware, CDatabase* a_pdatabase, EDEVSTS a_edevsts,
                          OsTimeRecord* a_postimerecordStart, unsigned int a_uMultifeeds, unsigned int a_uImages,
                          unsigned int a_uSheets);
-  // The XML file to write, the history file to read.
+  // The XML file to write, the history file to read. The history file is
+  // read as it stands, without a lock; the XML file appears whole at the
+  // end or not at all. 0, or 1 (logged) when nothing was written; a file
+  // that ends inside a record gives what came before (logged) and 0.
   EOSSTS UnpackScanHistory(const char* a_szXmlFile, const char* a_szHistoryFile);
 
   DevDataCalls GetCalls();

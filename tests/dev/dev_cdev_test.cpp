@@ -230,7 +230,7 @@ TEST(DevObject, DataOnlyUseAndTheStartingState) {
   EXPECT_EQ(devimpl.GetReportInquiry(), nullptr);
   EXPECT_STREQ(devimpl.GetDriverEventName(), "");
   EXPECT_EQ(devimpl.UnpackScanHistory("a.xml", "b.dat"), OS_STS_FAIL);
-  EXPECT_TRUE(log.Contains("CDevData::UnpackScanHistory: not built yet"));
+  EXPECT_TRUE(log.Contains("OsMemSharedAllocReadonly failed...<b.dat>"));
   // Without a database there are no dropout lists to fill, and no scan.
   EXPECT_EQ(devimpl.GetEcdo(), OS_STS_FAIL);
   EXPECT_EQ(devimpl.ScanRequestStop(DEV_STOPACTION_REQUEST), 5);
