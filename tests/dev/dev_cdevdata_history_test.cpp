@@ -424,6 +424,11 @@ TEST_F(DevHistory, WritersKilledAtRandomLeaveAWholeFile) {
       }
     }
     close(aiPipe[1]);
+    // The kill comes a random while after the child's first job, however
+    // slowly a loaded machine starts it.
+    char c = 0;
+    ASSERT_EQ(read(aiPipe[0], &c, 1), 1);
+    ++sizetReported;
     std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(5, 60)(mt19937)));
     kill(pid, SIGKILL);
     int iStatus = 0;
