@@ -48,7 +48,8 @@ fuzz() {
     grep -E '^Done [0-9]+ runs' "build-fuzz/$name.log" || true
   done
 }
-run build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# No stage runs the benchmarks, so none builds them.
+run build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCANDRV_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 fuzz
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run build-asan -DCMAKE_BUILD_TYPE=Debug -DSCANDRV_SANITIZE=ON -DSCANDRV_BENCH=OFF
