@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <future>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -28,8 +29,6 @@ class DevCalibrate : public devtest::ScanFixture {
   // and chosen.
   void Open(const std::vector<std::pair<std::string, std::string>>& a_vecFlags,
             long a_lType = DB_ID_CALIBRATIONTYPE_ENUM_IMAGE) {
-    m_pdevScan.reset();
-    s_vecMessages.clear();
     OpenSession(a_vecFlags);
     CDbDatum* pdbdatum = m_pdatabase->FindDirect(DB_BIN_MACHINE, DB_ID_CALIBRATIONTYPE);
     ASSERT_NE(pdbdatum, nullptr);
@@ -95,67 +94,75 @@ class DevCalibrate : public devtest::ScanFixture {
   }
 };
 
-// Lamps warming up for 3 s: the begin succeeds with the lamps event, the
-// thread tells the seconds left and calibrates once they have passed; 2 s
-// left is not worth telling.
-TEST_F(DevCalibrate, TheRunWaitsForTheLampsTheBeginReported) {
-  for (long lWarmup : {3L, 2L}) {
-    SCOPED_TRACE(lWarmup);
-    Open({{"calwarmup", std::to_string(lWarmup)}});
-    ASSERT_EQ(m_pdevScan->CalibrateBegin(), OS_STS_SUCCESS) << m_plog->Text();
-    EXPECT_EQ(m_pdevScan->GetCalibrateStatus(), DEV_STS_SUCCESS);
-    EXPECT_EQ(Queued(), std::vector<std::string>{"lampswarming=" + std::to_string(lWarmup)});
-    ASSERT_EQ(m_pdevScan->CalibrateRun(), OS_STS_SUCCESS);
-    EXPECT_EQ(Result(), DEV_STS_SUCCESS) << m_plog->Text();
-    EXPECT_EQ(m_pdevScan->CalibrateEnd(), OS_STS_SUCCESS);
-    if (lWarmup == 3) {
-      EXPECT_EQ(ValueOf(DEV_MSG_WARMUP), 3);
-    } else {
-      EXPECT_FALSE(Shown(DEV_MSG_WARMUP));
-    }
-    const std::vector<devtest::LoggedTask> vec = Calibrations();
-    ASSERT_EQ(devtest::Commands(vec), (std::vector<std::string>{"calibratebegin", "calibraterun", "calibrateend"}));
-    EXPECT_GE(vec[1].ullMs - vec[0].ullMs, static_cast<unsigned long long>(lWarmup) * 1000);
-    std::vector<long> vecMessages = {DEV_MSG_OPEN, DEV_MSG_WARMUP, DEV_MSG_CALIBRATING, DEV_MSG_SUCCESS, DEV_MSG_CLEAR};
-    if (lWarmup == 2) vecMessages.erase(vecMessages.begin() + 1);
-    EXPECT_EQ(CalibrateMessages(), vecMessages);
-    m_pdevScan->InterfaceClose();
-  }
+// Lamps warming up: the begin succeeds with the lamps event, the thread
+// tells the seconds left (more than 2) and calibrates once they have passed.
+class DevCalibrateWarmup : public DevCalibrate, public testing::WithParamInterface<long> {};
+
+TEST_P(DevCalibrateWarmup, TheRunWaitsForTheLampsTheBeginReported) {
+  const long lWarmup = GetParam();
+  Open({{"calwarmup", std::to_string(lWarmup)}});
+  ASSERT_EQ(m_pdevScan->CalibrateBegin(), OS_STS_SUCCESS) << m_plog->Text();
+  EXPECT_EQ(m_pdevScan->GetCalibrateStatus(), DEV_STS_SUCCESS);
+  EXPECT_EQ(Queued(), std::vector<std::string>{"lampswarming=" + std::to_string(lWarmup)});
+  ASSERT_EQ(m_pdevScan->CalibrateRun(), OS_STS_SUCCESS);
+  EXPECT_EQ(Result(), DEV_STS_SUCCESS) << m_plog->Text();
+  EXPECT_EQ(m_pdevScan->CalibrateEnd(), OS_STS_SUCCESS);
+  std::vector<long> vecMessages = {DEV_MSG_OPEN, DEV_MSG_WARMUP, DEV_MSG_CALIBRATING, DEV_MSG_SUCCESS, DEV_MSG_CLEAR};
+  if (lWarmup <= 2) vecMessages.erase(vecMessages.begin() + 1);
+  EXPECT_EQ(CalibrateMessages(), vecMessages);
+  if (lWarmup > 2) EXPECT_EQ(ValueOf(DEV_MSG_WARMUP), lWarmup);
+  const std::vector<devtest::LoggedTask> vec = Calibrations();
+  ASSERT_EQ(devtest::Commands(vec), (std::vector<std::string>{"calibratebegin", "calibraterun", "calibrateend"}));
+  EXPECT_GE(vec[1].ullMs - vec[0].ullMs, static_cast<unsigned long long>(lWarmup) * 1000);
 }
+
+INSTANTIATE_TEST_SUITE_P(Seconds, DevCalibrateWarmup, testing::Values(3L, 2L));
 
 // The run's result as the status and the message that tells it; a
 // magnification test says "testing" while it runs.
-TEST_F(DevCalibrate, EachRunResultHasItsStatusAndMessage) {
-  const struct {
-    const char* szResult;
-    long lType;
-    EDEVSTS edevsts;
-    EDEVMSG edevmsgRunning;
-    EDEVMSG edevmsgResult;
-  } s_acase[] = {
-      {"multifeed", DB_ID_CALIBRATIONTYPE_ENUM_IMAGE, DEV_STS_DOUBLEDOCUMENT, DEV_MSG_CALIBRATING, DEV_MSG_MULTIFEED},
-      {"paperjam", DB_ID_CALIBRATIONTYPE_ENUM_IMAGE, DEV_STS_PAPERJAM, DEV_MSG_CALIBRATING, DEV_MSG_JAM},
-      {"fail", DB_ID_CALIBRATIONTYPE_ENUM_IMAGE, DEV_STS_FAIL, DEV_MSG_CALIBRATING, DEV_MSG_ERROR},
-      {nullptr, DB_ID_CALIBRATIONTYPE_ENUM_IMAGE, DEV_STS_SUCCESS, DEV_MSG_CALIBRATING, DEV_MSG_SUCCESS},
-      {nullptr, DB_ID_CALIBRATIONTYPE_ENUM_MAGNIFICATIONTEST, DEV_STS_SUCCESS, DEV_MSG_TESTING, DEV_MSG_SUCCESS},
-  };
-  for (const auto& c : s_acase) {
-    SCOPED_TRACE(c.szResult ? c.szResult : "none");
-    // One flag each time: the record of the last is overwritten.
-    Open({c.szResult ? std::make_pair(std::string("calresult"), std::string(c.szResult))
-                     : std::make_pair(std::string("caldelay"), std::string("0"))},
-         c.lType);
-    ASSERT_EQ(m_pdevScan->CalibrateBegin(), OS_STS_SUCCESS) << m_plog->Text();
-    ASSERT_EQ(m_pdevScan->CalibrateRun(), OS_STS_SUCCESS);
-    EXPECT_EQ(Result(), c.edevsts) << m_plog->Text();
-    EXPECT_EQ(m_pdevScan->CalibrateEnd(), OS_STS_SUCCESS);
-    EXPECT_EQ(CalibrateMessages(),
-              (std::vector<long>{DEV_MSG_OPEN, c.edevmsgRunning, c.edevmsgResult, DEV_MSG_CLEAR}));
-    EXPECT_EQ(devtest::Commands(Calibrations()),
-              (std::vector<std::string>{"calibratebegin", "calibraterun", "calibrateend"}));
-    m_pdevScan->InterfaceClose();
-  }
+struct DevRunCase {
+  const char* szName;
+  const char* szResult;  // calresult, or null for none
+  long lType;
+  EDEVSTS edevsts;
+  EDEVMSG edevmsgRunning;
+  EDEVMSG edevmsgResult;
+};
+std::ostream& operator<<(std::ostream& a_ostream, const DevRunCase& a_devruncase) {
+  return a_ostream << a_devruncase.szName;
 }
+
+class DevCalibrateResult : public DevCalibrate, public testing::WithParamInterface<DevRunCase> {};
+
+TEST_P(DevCalibrateResult, EachRunResultHasItsStatusAndMessage) {
+  const DevRunCase& c = GetParam();
+  if (c.szResult) {
+    Open({{"calresult", c.szResult}}, c.lType);
+  } else {
+    Open({}, c.lType);
+  }
+  ASSERT_EQ(m_pdevScan->CalibrateBegin(), OS_STS_SUCCESS) << m_plog->Text();
+  ASSERT_EQ(m_pdevScan->CalibrateRun(), OS_STS_SUCCESS);
+  EXPECT_EQ(Result(), c.edevsts) << m_plog->Text();
+  EXPECT_EQ(m_pdevScan->CalibrateEnd(), OS_STS_SUCCESS);
+  EXPECT_EQ(CalibrateMessages(), (std::vector<long>{DEV_MSG_OPEN, c.edevmsgRunning, c.edevmsgResult, DEV_MSG_CLEAR}));
+  EXPECT_EQ(devtest::Commands(Calibrations()),
+            (std::vector<std::string>{"calibratebegin", "calibraterun", "calibrateend"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Results, DevCalibrateResult,
+    testing::Values(
+        DevRunCase{"multifeed", "multifeed", DB_ID_CALIBRATIONTYPE_ENUM_IMAGE, DEV_STS_DOUBLEDOCUMENT,
+                   DEV_MSG_CALIBRATING, DEV_MSG_MULTIFEED},
+        DevRunCase{"paperjam", "paperjam", DB_ID_CALIBRATIONTYPE_ENUM_IMAGE, DEV_STS_PAPERJAM, DEV_MSG_CALIBRATING,
+                   DEV_MSG_JAM},
+        DevRunCase{"fail", "fail", DB_ID_CALIBRATIONTYPE_ENUM_IMAGE, DEV_STS_FAIL, DEV_MSG_CALIBRATING, DEV_MSG_ERROR},
+        DevRunCase{"none", nullptr, DB_ID_CALIBRATIONTYPE_ENUM_IMAGE, DEV_STS_SUCCESS, DEV_MSG_CALIBRATING,
+                   DEV_MSG_SUCCESS},
+        DevRunCase{"magnificationtest", nullptr, DB_ID_CALIBRATIONTYPE_ENUM_MAGNIFICATIONTEST, DEV_STS_SUCCESS,
+                   DEV_MSG_TESTING, DEV_MSG_SUCCESS}),
+    [](const testing::TestParamInfo<DevRunCase>& a_info) { return std::string(a_info.param.szName); });
 
 // An empty feeder that starts by itself is waited for: the full ten
 // seconds end in "no paper" and status 1, nothing sent.
@@ -171,17 +178,19 @@ TEST_F(DevCalibrate, AnEmptyAutostartFeederFailsTheBeginAfterTenSeconds) {
   EXPECT_TRUE(Calibrations().empty());
 }
 
-// Through the seam: paper that arrives lets the begin go on; an end during
-// the wait cancels it; a calibration that feeds nothing does not wait.
-TEST_F(DevCalibrate, ThePaperWaitEndsWithPaperAnEndOrNotAtAll) {
+// Through the seam: paper that arrives lets the begin go on.
+TEST_F(DevCalibrate, PaperThatArrivesLetsTheBeginGoOn) {
   DevSetWaitLimit(DEV_WAIT_CALIBRATEPAPER, 5000);
   Open({{"paperafter", "1000"}});
   EmptyAutostartFeeder();
   EXPECT_EQ(m_pdevScan->CalibrateBegin(), OS_STS_SUCCESS) << m_plog->Text();
-  EXPECT_TRUE(Shown(DEV_MSG_WAITPAPER));
+  EXPECT_EQ(CalibrateMessages(), (std::vector<long>{DEV_MSG_OPEN, DEV_MSG_WAITPAPER}));
   EXPECT_EQ(devtest::Commands(Calibrations()), std::vector<std::string>{"calibratebegin"});
   EXPECT_EQ(m_pdevScan->CalibrateEnd(), OS_STS_SUCCESS);
+}
 
+// An end during the wait for paper cancels the begin.
+TEST_F(DevCalibrate, AnEndDuringThePaperWaitCancelsTheBegin) {
   Open({{"paperafter", "600000"}});
   EmptyAutostartFeeder();
   std::future<EOSSTS> futureBegin = std::async(std::launch::async, [&] { return m_pdevScan->CalibrateBegin(); });
@@ -189,21 +198,22 @@ TEST_F(DevCalibrate, ThePaperWaitEndsWithPaperAnEndOrNotAtAll) {
   m_pdevScan->CalibrateEnd();
   EXPECT_EQ(futureBegin.get(), static_cast<EOSSTS>(DEV_STS_CANCEL));
   EXPECT_EQ(m_pdevScan->GetCalibrateStatus(), DEV_STS_CANCEL);
-  EXPECT_TRUE(devtest::Commands(Calibrations()) == std::vector<std::string>{"calibrateend"});
+  EXPECT_EQ(devtest::Commands(Calibrations()), std::vector<std::string>{"calibrateend"});
+}
 
+// A calibration that feeds nothing does not wait for paper.
+TEST_F(DevCalibrate, AnLcdContrastCalibrationDoesNotWaitForPaper) {
   Open({{"paperafter", "600000"}}, DB_ID_CALIBRATIONTYPE_ENUM_LCDCONTRAST);
   EmptyAutostartFeeder();
   // The stand-in offers no such calibration: its refusal is the answer.
   EXPECT_EQ(m_pdevScan->CalibrateBegin(), OS_STS_FAIL);
-  EXPECT_FALSE(Shown(DEV_MSG_WAITPAPER));
   EXPECT_EQ(devtest::Commands(Calibrations()), std::vector<std::string>{"calibratebegin"});
   EXPECT_EQ(CalibrateMessages(), (std::vector<long>{DEV_MSG_OPEN, DEV_MSG_ERROR}));
 }
 
 // An end while the thread waits for the lamps cancels the run before it
-// starts; an end before any run only ends calibration at the device; an
-// end without a begin is the device's answer.
-TEST_F(DevCalibrate, AnEndAtAnyMomentEndsCalibrationOnce) {
+// starts; the device hears the end once.
+TEST_F(DevCalibrate, AnEndDuringTheLampWaitCancelsTheRun) {
   Open({{"calwarmup", "30"}});
   ASSERT_EQ(m_pdevScan->CalibrateBegin(), OS_STS_SUCCESS);
   ASSERT_EQ(m_pdevScan->CalibrateRun(), OS_STS_SUCCESS);
@@ -211,16 +221,18 @@ TEST_F(DevCalibrate, AnEndAtAnyMomentEndsCalibrationOnce) {
   EXPECT_EQ(m_pdevScan->CalibrateEnd(), OS_STS_SUCCESS);
   EXPECT_EQ(m_pdevScan->GetCalibrateStatus(), DEV_STS_CANCEL);
   EXPECT_EQ(devtest::Commands(Calibrations()), (std::vector<std::string>{"calibratebegin", "calibrateend"}));
+}
 
-  Open({});
-  ASSERT_EQ(m_pdevScan->CalibrateBegin(), OS_STS_SUCCESS);
-  EXPECT_EQ(m_pdevScan->CalibrateEnd(), OS_STS_SUCCESS);
-  EXPECT_EQ(m_pdevScan->CalibrateEnd(), static_cast<EOSSTS>(DEV_STS_SUCCESS));
-  EXPECT_EQ(devtest::Commands(Calibrations()), (std::vector<std::string>{"calibratebegin", "calibrateend"}));
-
+// An end before any run only ends calibration at the device, once; an end
+// without a begin is the device's answer.
+TEST_F(DevCalibrate, AnEndBeforeTheRunEndsCalibrationOnce) {
   Open({});
   EXPECT_NE(m_pdevScan->CalibrateEnd(), OS_STS_SUCCESS);
-  EXPECT_EQ(devtest::Commands(Calibrations()), std::vector<std::string>{"calibrateend"});
+  ASSERT_EQ(m_pdevScan->CalibrateBegin(), OS_STS_SUCCESS);
+  EXPECT_EQ(m_pdevScan->CalibrateEnd(), OS_STS_SUCCESS);
+  EXPECT_EQ(m_pdevScan->CalibrateEnd(), OS_STS_SUCCESS);
+  EXPECT_EQ(devtest::Commands(Calibrations()),
+            (std::vector<std::string>{"calibrateend", "calibratebegin", "calibrateend"}));
 }
 
 // The run's status is busy from CalibrateRun's return: an end that comes at

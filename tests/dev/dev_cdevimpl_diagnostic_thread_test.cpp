@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -187,10 +188,19 @@ TEST_F(DevDiagnostic, RunsInputsAndBadCommands) {
     EXPECT_EQ(m_pdevScan->DiagnosticRun(szType, "on"), OS_STS_FAIL);
   }
   EXPECT_TRUE(m_plog->Contains("DiagnosticRun: no diagnostic type, nothing sent..."));
+  // The stand-in does not offer the inputs: with the state, the adapter
+  // answers for it and makes the log's (empty) file.
   DeviceLog devicelog = {};
+  const std::string strInputs = testsupport::RootPath("inputs.txt");
+  std::snprintf(devicelog.szFilename, sizeof devicelog.szFilename, "%s", strInputs.c_str());
   EXPECT_EQ(m_pdevScan->DiagnosticGetInputResult(&devicelog), OS_STS_SUCCESS);
   ASSERT_EQ(m_pdevScan->DiagnosticBegin(true), OS_STS_SUCCESS);
   EXPECT_EQ(m_pdevScan->DiagnosticGetInputResult(&devicelog), OS_STS_SUCCESS);
+  EXPECT_FALSE(testsupport::FileExists(strInputs));
+  ASSERT_EQ(m_pdevScan->DiagnosticBegin(false), OS_STS_SUCCESS);
+  EXPECT_EQ(m_pdevScan->DiagnosticGetInputResult(&devicelog), OS_STS_SUCCESS);
+  EXPECT_TRUE(testsupport::FileExists(strInputs));
+  EXPECT_EQ(m_pdevScan->DiagnosticEnd(), OS_STS_SUCCESS);
   EXPECT_EQ(Count("diagnosticrun"), 1u);
   ASSERT_EQ(Thread().SetCommand(7, true), OS_STS_SUCCESS);
   EXPECT_TRUE(devtest::WaitFor([&] { return !ThreadRuns(); }));
@@ -204,7 +214,7 @@ TEST_F(DevDiagnostic, RunsInputsAndBadCommands) {
 
 // Off line, every operation answers 1 (the inputs 0) and nothing is sent.
 TEST_F(DevDiagnostic, AnOfflineScannerAnswersAtOnce) {
-  OpenSession({{"offlineafter", "0"}});
+  OpenSession({{"offlineafter", "1000"}});
   ASSERT_TRUE(devtest::WaitFor([&] { return Scanner().GetDeviceStatus() != DEV_DEVICESTATUS_ONLINE; }));
   const size_t sizetTasks = Tasks().size();
   EXPECT_EQ(m_pdevScan->DiagnosticBegin(false), OS_STS_FAIL);
