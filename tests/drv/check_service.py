@@ -147,8 +147,11 @@ def open_session(front, **flags):
     front.send("sessionbegin", expect="success")
 
 
-def set_value(front, item, value):
-    front.send("set", leaf("id", item) + leaf("valuecurrent", value), "success")
+def set_value(front, diagnostic_type, value):
+    """A diagnostic's value set through a run: the scanner reports it back into the database."""
+    reply = front.send("diagnosticrun", leaf("diagnostictype", diagnostic_type) + leaf("diagnosticvalue", value),
+                       "success")
+    assert reply.find("reportdiagnostic/diagnosticvalue") == value, reply.text
 
 
 def runs(front, diagnostic_type):
@@ -164,31 +167,38 @@ def runs(front, diagnostic_type):
     return found
 
 
-def check_cycle(front, diagnostic_type, period, seconds, back):
+def check_cycle(front, diagnostic_type, period, seconds):
     """Set to "cycle" inside the mode: the scanner hears the value toggle one period after the set, then every
-    period (within 300 ms); setting it back stops the toggling."""
+    period (within 300 ms), between the diagnostic's two values; the end of the mode stops it. (A run of
+    another value does not: what the scanner reports of a cycling diagnostic keeps it cycling.)"""
     front.send("diagnosticbegin", expect="success")
     set_value(front, diagnostic_type, "cycle")
     set_at = time.time() * 1000
     time.sleep(seconds)
-    set_value(front, diagnostic_type, back)
+    front.send("diagnosticend", expect="success")
     toggles = runs(front, diagnostic_type)
     time.sleep(period / 1000 + 0.5)
     assert runs(front, diagnostic_type) == toggles, (toggles, runs(front, diagnostic_type))
-    front.send("diagnosticend", expect="success")
+    assert toggles[0][1] == "cycle", toggles
+    toggles = toggles[1:]
     assert len(toggles) == int(seconds * 1000 // period), toggles
     for index, (stamp, _) in enumerate(toggles):
         assert abs(stamp - set_at - period * (index + 1)) <= 300, (index, stamp - set_at, toggles)
     values = [value for _, value in toggles]
     assert len(set(values)) == 2 and all(values[i] != values[i + 1] for i in range(len(values) - 1)), values
+    # A new mode begins with the diagnostic at its default: nothing cycles.
+    front.send("diagnosticbegin", expect="success")
+    time.sleep(period / 1000 + 0.5)
+    front.send("diagnosticend", expect="success")
+    assert len(runs(front, diagnostic_type)) == len(toggles) + 1, runs(front, diagnostic_type)
 
 
 @group
 def cycle_lamp_every_three_seconds(front):
     """diaglampfront, which the shipped database offers, toggles between off and on every 3 s."""
     open_session(front)
-    check_cycle(front, "diaglampfront", 3000, 9.5, "off")
-    assert {value for _, value in runs(front, "diaglampfront")} == {"on", "off"}
+    check_cycle(front, "diaglampfront", 3000, 9.5)
+    assert {value for _, value in runs(front, "diaglampfront")[1:]} == {"on", "off"}
     end(front)
 
 
@@ -217,7 +227,7 @@ def fixture_calibration_runs_on_its_thread(front):
 def fixture_elevator_every_six_seconds(front):
     """diagelevator, which the fixture's database offers, toggles every 6 s."""
     open_session(front)
-    check_cycle(front, "diagelevator", 6000, 12.5, "down")
+    check_cycle(front, "diagelevator", 6000, 12.5)
     end(front)
 
 
