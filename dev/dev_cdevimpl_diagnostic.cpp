@@ -5,6 +5,7 @@
 // caller may set those capabilities, and lets the adapter take the lock for
 // each run; it waits on its own event between passes, so a halt ends it at
 // once.
+#include <algorithm>
 #include <chrono>
 #include <iterator>
 
@@ -74,6 +75,44 @@ bool CycleValues(EDBID a_edbid, long* a_plCycle, long* a_plLow, long* a_plHigh) 
   *a_plLow = 1;
   *a_plHigh = blFlatbed ? DB_ID_DIAGFLATBED_ENUM_END : 2;
   return true;
+}
+
+// The pause before the next pass: the poll step, or less when a timed step
+// falls due sooner (one without a period steps once a pass).
+long DiagnosticPause(const DevDiagnosticStep (&a_adevdiagnosticstep)[s_sizetCycles]) {
+  int64_t i64Pause = DEV_POLL_WORKER;
+  const int64_t i64Now = NowMs();
+  for (size_t i = 0; i < s_sizetCycles; ++i) {
+    const DevDiagnosticStep& step = a_adevdiagnosticstep[i];
+    if (step.i64NextMs != 0 && s_adevdiagnosticcycle[i].i64PeriodMs > 0)
+      i64Pause = std::min(i64Pause, std::max<int64_t>(step.i64NextMs - i64Now, 1));
+  }
+  return static_cast<long>(i64Pause);
+}
+
+// One step of a cycled capability, its value read for this pass: while it
+// is "cycle", the device is switched one period after it became so, then
+// every period.
+void DiagnosticStep(CDevDevice& a_devdevice, const DevDiagnosticCycle& a_devdiagnosticcycle,
+                    DevDiagnosticStep& a_devdiagnosticstep) {
+  DevDiagnosticStep& step = a_devdiagnosticstep;
+  long lCycle = 0, lLow = 0, lHigh = 0;
+  if (!step.blSupported || !CycleValues(a_devdiagnosticcycle.edbid, &lCycle, &lLow, &lHigh) ||
+      step.lCurrent != lCycle) {
+    step.i64NextMs = 0;
+    return;
+  }
+  const int64_t i64Now = NowMs();
+  const int64_t i64Period = a_devdiagnosticcycle.i64PeriodMs;
+  if (step.i64NextMs == 0) step.i64NextMs = i64Now + i64Period;
+  if (i64Now < step.i64NextMs) return;
+  const long lValue = step.lSent == lLow ? lHigh : lLow;
+  a_devdevice.DiagnosticRun(a_devdiagnosticcycle.edbid, lValue);
+  step.lSent = lValue;
+  // The steps keep their beat whatever the runs take; a thread held up past
+  // a whole period starts a new one.
+  step.i64NextMs += i64Period;
+  if (step.i64NextMs <= i64Now) step.i64NextMs = i64Now + i64Period;
 }
 
 }  // namespace
@@ -174,23 +213,9 @@ void CDevImpl::DiagnosticThreadRun(COsThread& a_osthread) {
       }
     }
     for (size_t i = 0; i < s_sizetCycles; ++i) {
-      const EDBID edbid = s_adevdiagnosticcycle[i].edbid;
-      DevDiagnosticStep& step = adevdiagnosticstep[i];
-      long lCycle = 0, lLow = 0, lHigh = 0;
-      if (!step.blSupported || !CycleValues(edbid, &lCycle, &lLow, &lHigh)) continue;
-      if (step.lCurrent != lCycle) {
-        step.i64NextMs = 0;
-        continue;
-      }
-      const int64_t i64Now = NowMs();
-      if (step.i64NextMs == 0) step.i64NextMs = i64Now + s_adevdiagnosticcycle[i].i64PeriodMs;
-      if (i64Now < step.i64NextMs) continue;
-      const long lValue = step.lSent == lLow ? lHigh : lLow;
-      pod.m_pdevdevice->DiagnosticRun(edbid, lValue);
-      step.lSent = lValue;
-      step.i64NextMs = NowMs() + s_adevdiagnosticcycle[i].i64PeriodMs;
+      DiagnosticStep(*pod.m_pdevdevice, s_adevdiagnosticcycle[i], adevdiagnosticstep[i]);
     }
-    a_osthread.WaitForEvent(DEV_POLL_WORKER);
+    a_osthread.WaitForEvent(DiagnosticPause(adevdiagnosticstep));
   }
 }
 
