@@ -133,9 +133,10 @@ struct DevImplPod {
   // Calibration (dev_cdevimpl_calibrate.cpp), shared by the caller and the
   // calibrate thread: the status (3 while the thread runs), whether the
   // device's calibrate end was called, and when the lamps are ready
-  // (steady-clock milliseconds).
+  // (steady-clock milliseconds); whether the device took the last begin.
   std::atomic<EDEVSTS> m_edevstsCalibrate;
   std::atomic<bool> m_blCalibrateEnded;
+  std::atomic<bool> m_blCalibrateBegun;
   std::atomic<int64_t> m_i64LampReadyMs;
   // Nested DiagnosticBegin calls (dev_cdevimpl_diagnostic.cpp), under the
   // database lock.
@@ -488,7 +489,8 @@ class CDevImpl {
   void CalibrateThreadRun(COsThread& a_osthread);
   bool CalibrateWaitForLamps(COsThread& a_osthread);
   void CalibrateMessage(EDEVMSG a_edevmsg, long a_lValue);
-  // The close's end of the calibrate thread: told to stop, then joined.
+  // The close's end of calibration: the thread told to stop and joined, a
+  // calibration the device took and nobody ended ended there.
   void CalibrateStop();
   // Diagnostics' steps (dev_cdevimpl_diagnostic.cpp). DiagnosticLeave ends
   // the mode whatever the nesting: the thread halted and joined, the units'

@@ -47,6 +47,7 @@ EOSSTS CDevImpl::CalibrateBegin() {
   }
   CalibrateMessage(DEV_MSG_OPEN, 0);
   pod.m_blCalibrateEnded = false;
+  pod.m_blCalibrateBegun = false;
   pod.m_i64LampReadyMs = 0;
   pod.m_edevstsCalibrate = DEV_STS_SUCCESS;
   {
@@ -65,6 +66,7 @@ EOSSTS CDevImpl::CalibrateBegin() {
     lWarmupSeconds = static_cast<long>(pod.m_pdatabase->ConfigGetNumber("lampwarmuptime", DB_CONFIGTARGET_COMMON));
   }
   pod.m_i64LampReadyMs = NowMs() + static_cast<int64_t>(lWarmupSeconds) * 1000;
+  pod.m_blCalibrateBegun = edevsts == DEV_STS_SUCCESS || edevsts == DEV_STS_LAMPSWARMINGUP;
   if (edevsts == DEV_STS_LAMPSWARMINGUP) {
     char szSeconds[32];
     std::snprintf(szSeconds, sizeof szSeconds, "%ld", lWarmupSeconds);
@@ -232,9 +234,11 @@ EOSSTS CDevImpl::CalibrateEnd() {
 }
 
 void CDevImpl::CalibrateStop() {
-  if (!pod.m_posthreadCalibrate) return;
-  pod.m_posthreadCalibrate->SetCommand(s_u32Stop, true);
-  StopThread(pod.m_posthreadCalibrate);
+  if (pod.m_posthreadCalibrate) {
+    pod.m_posthreadCalibrate->SetCommand(s_u32Stop, true);
+    StopThread(pod.m_posthreadCalibrate);
+  }
+  if (pod.m_blCalibrateBegun && !pod.m_blCalibrateEnded.exchange(true)) pod.m_pdevdevice->CalibrateEnd();
 }
 
 EOSSTS CDevImpl::CalibrateReset() {

@@ -110,7 +110,9 @@ TEST_P(DevCalibrateWarmup, TheRunWaitsForTheLampsTheBeginReported) {
   std::vector<long> vecMessages = {DEV_MSG_OPEN, DEV_MSG_WARMUP, DEV_MSG_CALIBRATING, DEV_MSG_SUCCESS, DEV_MSG_CLEAR};
   if (lWarmup <= 2) vecMessages.erase(vecMessages.begin() + 1);
   EXPECT_EQ(CalibrateMessages(), vecMessages);
-  if (lWarmup > 2) EXPECT_EQ(ValueOf(DEV_MSG_WARMUP), lWarmup);
+  if (lWarmup > 2) {
+    EXPECT_EQ(ValueOf(DEV_MSG_WARMUP), lWarmup);
+  }
   const std::vector<devtest::LoggedTask> vec = Calibrations();
   ASSERT_EQ(devtest::Commands(vec), (std::vector<std::string>{"calibratebegin", "calibraterun", "calibrateend"}));
   EXPECT_GE(vec[1].ullMs - vec[0].ullMs, static_cast<unsigned long long>(lWarmup) * 1000);
@@ -315,3 +317,21 @@ TEST_F(DevCalibrate, TheCloseWaitsForTheRunAndItsEnd) {
 }
 
 }  // namespace
+
+// The close while the thread waits for the lamps: the thread stops, and the
+// calibration the unit took is ended there before interfaceclose; a begin
+// the unit refused, or one already ended, is not ended again.
+TEST_F(DevCalibrate, TheCloseEndsACalibrationTheUnitTook) {
+  Open({{"calwarmup", "30"}});
+  ASSERT_EQ(m_pdevScan->CalibrateBegin(), OS_STS_SUCCESS);
+  ASSERT_EQ(m_pdevScan->CalibrateRun(), OS_STS_SUCCESS);
+  ASSERT_TRUE(devtest::WaitFor([] { return Shown(DEV_MSG_WARMUP); }));
+  m_pdevScan->InterfaceClose();
+  EXPECT_EQ(m_pdevScan->GetCalibrateStatus(), DEV_STS_CANCEL);
+  std::vector<std::string> vec;
+  for (const devtest::LoggedTask& loggedtask : SinceOpen()) {
+    if (loggedtask.strCommand.compare(0, 9, "calibrate") == 0 || loggedtask.strCommand == "interfaceclose")
+      vec.push_back(loggedtask.strCommand);
+  }
+  EXPECT_EQ(vec, (std::vector<std::string>{"calibratebegin", "calibrateend", "interfaceclose"}));
+}
