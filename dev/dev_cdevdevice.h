@@ -76,7 +76,8 @@ enum EDEVBUILDER : int {
   DEV_BUILDER_IMAGEEND = 2,
   DEV_BUILDER_SCANEND = 3,
   DEV_BUILDER_SCANREQUESTSTOP = 4,
-  DEV_BUILDER_COUNT = 5,
+  DEV_BUILDER_CALIBRATERUN = 5,  // sent with the database lock given up
+  DEV_BUILDER_COUNT = 6,
 };
 
 // The device status the adapter keeps.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
 
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
@@ -266,8 +267,28 @@ EDEVSTS CDevDevice::CalibrateBegin() { return CalibrateType("calibratebegin", tr
 
 EDEVSTS CDevDevice::CalibrateReset() { return CalibrateType("calibratereset", false); }
 
+// A run may take minutes at the unit: it goes out on a builder of its own
+// with the database lock given up, so that the caller's tasks and the
+// unit's callbacks go on meanwhile; its reply is read into the database
+// once it is back.
 EDEVSTS CDevDevice::CalibrateRun() {
-  return Exchange(CurrentFirmware(), "calibraterun", nullptr, DevDispatchTarget::Database(m_pdatabase));
+  if (IsEmpty("calibraterun")) return DEV_STS_FAIL;
+  const EDBID_FIRMWARE edbidfirmware = CurrentFirmware();
+  std::string strReply;
+  bool blReply = false;
+  {
+    CDbLockRelease dblockrelease;
+    std::lock_guard<std::recursive_mutex> lock(m_amutexBuilder[DEV_BUILDER_CALIBRATERUN]);
+    if (!Build(DEV_BUILDER_CALIBRATERUN, "calibraterun", nullptr)) return DEV_STS_FAIL;
+    const char* szReply = ScannerEntry(edbidfirmware, m_aposxmltask[DEV_BUILDER_CALIBRATERUN], 0);
+    if (szReply) {
+      strReply = szReply;
+      blReply = true;
+    }
+  }
+  CDbLockGuard dblock;
+  return Dispatch(blReply ? strReply.c_str() : nullptr, DevDispatchTarget::Database(m_pdatabase), false,
+                  edbidfirmware);
 }
 
 EDEVSTS CDevDevice::CalibrateEnd() {

@@ -20,7 +20,8 @@
 // (dev_cdevimpl_statistics.cpp), the feeder state
 // (dev_cdevimpl_feeder.cpp), the colour-dropout lists
 // (dev_cdevimpl_ecdo.cpp) and the report inquiry
-// (dev_cdevimpl_inquiry.cpp). The diagnostic inputs, logs and
+// (dev_cdevimpl_inquiry.cpp), calibration and diagnostics
+// (dev_cdevimpl_calibrate.cpp, dev_cdevimpl_diagnostic.cpp). The logs and
 // reports are declared with least bodies
 // (dev_cdevimpl_least.cpp) that log "not built yet" and answer the facade's
 // failure value, until their own units replace them.
@@ -37,6 +38,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -128,7 +130,17 @@ struct DevImplPod {
   EDBID_FIRMWARE m_edbidfirmware;  // 0 no unit loaded, 1 feeder, 2 flatbed, 3 both
   bool m_blFlatbedSessionBegun;
   EDBID_FIRMWARE m_edbidfirmwareSetup;  // the unit of the last setup, whose replies MakeXmlAll dispatches
-  EDEVSTS m_edevstsCalibrate;
+  // Calibration (dev_cdevimpl_calibrate.cpp), shared by the caller and the
+  // calibrate thread: the status (3 while the thread runs), whether the
+  // device's calibrate end was called, and when the lamps are ready
+  // (steady-clock milliseconds); whether the device took the last begin.
+  std::atomic<EDEVSTS> m_edevstsCalibrate;
+  std::atomic<bool> m_blCalibrateEnded;
+  std::atomic<bool> m_blCalibrateBegun;
+  std::atomic<int64_t> m_i64LampReadyMs;
+  // Nested DiagnosticBegin calls (dev_cdevimpl_diagnostic.cpp), under the
+  // database lock.
+  long m_lDiagnosticBegins;
   COsXmlTask* m_posxmltaskDbMakeXml;  // the database's device-XML builder
   // Scan state set up here: feeder state (1 no paper, 2 paper; refreshed by
   // the caller's and the scan thread: atomic), the counters of the device
@@ -321,7 +333,16 @@ class CDevImpl {
   EOSSTS ScanThreadSetCommand(EOSTHREADCMD a_eosthreadcmd);
   EOSSTS ScanRegisterImageAvailableCallback(EOSSTS (*a_pfnCallback)(void*), void* a_pvArgument);
 
-  // Calibration and diagnostics.
+  // Calibration and diagnostics (dev_cdevimpl_calibrate.cpp,
+  // dev_cdevimpl_diagnostic.cpp). Each but the accessors and GetConfig
+  // answers 1 at once while the device is not open and online
+  // (DiagnosticGetInputResult 0). CalibrateRun starts "DriverCalibrate",
+  // which waits for the lamps, runs the calibration and its end, and leaves
+  // its result in the status; CalibrateEnd stops it and waits for it at
+  // most DEV_WAIT_CALIBRATEEND. DiagnosticBegin and DiagnosticEnd nest: the
+  // outermost pair enters and leaves the mode at the device and starts and
+  // stops "FwDiagnostic", which cycles the diagnostics set to "cycle". With
+  // a_blSkipState false the begin marks the database's diagnostic state.
   EOSSTS CalibrateBegin();
   EOSSTS CalibrateRun();
   EOSSTS CalibrateEnd();
@@ -461,6 +482,25 @@ class CDevImpl {
   EDEVSTS ProcessImageFailed(EDEVSTS a_edevsts);
   // Halts and joins a worker thread, the database lock given up.
   static void StopThread(COsThread* a_posthread);
+  // Calibration's steps (dev_cdevimpl_calibrate.cpp).
+  bool CalibrateNeedsPaper();
+  EDEVSTS CalibrateWaitForPaper();
+  static void* CalibrateThreadProc(void* a_pvThread);
+  void CalibrateThreadRun(COsThread& a_osthread);
+  bool CalibrateWaitForLamps(COsThread& a_osthread);
+  void CalibrateMessage(EDEVMSG a_edevmsg, long a_lValue);
+  // The close's end of calibration: the thread told to stop and joined, a
+  // calibration the device took and nobody ended ended there.
+  void CalibrateStop();
+  // Diagnostics' steps (dev_cdevimpl_diagnostic.cpp). DiagnosticLeave ends
+  // the mode whatever the nesting: the thread halted and joined, the units'
+  // diagnostic ends, the database's diagnostic state cleared; the last
+  // unit's result.
+  void DiagnosticForceDefaults(CDatabase& a_database);
+  static void* DiagnosticThreadProc(void* a_pvThread);
+  void DiagnosticThreadRun(COsThread& a_osthread);
+  EDEVSTS DiagnosticLeave();
+  void DiagnosticStop();
 
   // The attribute tasks' libraries, by EDEVLIBRARY (dev_cdevimpl_tasks.cpp).
   EOSSTS SendAttributeTask(EDEVLIBRARY a_edevlibrary);

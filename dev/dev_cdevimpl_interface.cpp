@@ -331,6 +331,12 @@ void CDevImpl::InterfaceClose() {
     OsLogDebug(OS_LOG_INFO, "InterfaceClose: the interface is not open");
     return;
   }
+  // The calibrate and diagnostic threads call into the libraries about to
+  // go: diagnostics end at the device, calibration is stopped and joined.
+  if (pod.m_pdevdevice) {
+    DiagnosticStop();
+    CalibrateStop();
+  }
   if (pod.m_pdevnexil) pod.m_pdevnexil->Unload(DB_FIRMWARE_BOTH);
   if (pod.m_pdevdevice) {
     StopThread(pod.m_posthreadOpenDevice);

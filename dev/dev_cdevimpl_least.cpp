@@ -20,9 +20,6 @@ constexpr EOSSTS s_eosstsFail = OS_STS_FAIL;
 
 }  // namespace
 
-// Diagnostic inputs.
-EOSSTS CDevImpl::DiagnosticGetInputResult(DeviceLog*) { return NotBuilt("DiagnosticGetInputResult", s_eosstsFail); }
-
 // Device text and version reports, log maintenance.
 EOSSTS CDevImpl::GetVersionInfo(DeviceLog*, bool) { return NotBuilt("GetVersionInfo", s_eosstsFail); }
 EOSSTS CDevImpl::GetLog(DeviceLog*, bool) { return NotBuilt("GetLog", s_eosstsFail); }

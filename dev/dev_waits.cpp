@@ -22,6 +22,8 @@ constexpr long s_alDefault[] = {
     1000,    // DEV_WAIT_SCANENDSTART
     1000,    // DEV_WAIT_WARMUPMIN
     10000,   // DEV_WAIT_PAPERONDEMAND
+    10000,   // DEV_WAIT_CALIBRATEPAPER
+    600000,  // DEV_WAIT_CALIBRATEEND
 };
 static_assert(std::size(s_alDefault) == DEV_WAIT_COUNT, "one default per wait");
 constinit COsWaitLimits<DEV_WAIT_COUNT> s_oswaitlimits(s_alDefault);

@@ -18,12 +18,21 @@ enum EDEVWAIT : int {
   DEV_WAIT_SCANENDSTART,      // 1 s: ScanEnd waits for the scan thread to have started
   DEV_WAIT_WARMUPMIN,         // 1 s: the least wait between two scanbegin tasks while the lamps warm up
   DEV_WAIT_PAPERONDEMAND,     // 10 s: GetOutput waits for the next sheet of a paper-on-demand scan
+  DEV_WAIT_CALIBRATEPAPER,    // 10 s: CalibrateBegin waits for paper in the feeder
+  DEV_WAIT_CALIBRATEEND,      // 600 s: CalibrateEnd waits for the calibrate thread to finish its run
   DEV_WAIT_COUNT
 };
 
 // The step between two attempts at the data directory's lock while
 // DEV_WAIT_DATALOCK runs.
 constexpr long DEV_POLL_DATALOCK = 100;
+// The step of CalibrateBegin's paper wait and of CalibrateEnd's wait for
+// the calibrate thread.
+constexpr long DEV_POLL_CALIBRATE = 250;
+// The step of the calibrate thread's lamp wait and of the diagnostic
+// thread's passes: each waits on its own thread event, so a stop ends it
+// at once.
+constexpr long DEV_POLL_WORKER = 100;
 
 // The wait's limit in milliseconds.
 long DevWaitLimit(EDEVWAIT a_edevwait);

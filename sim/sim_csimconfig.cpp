@@ -190,8 +190,13 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
       !Number("offlineafter", 600000, m_lOfflineAfterMs) || !Number("onlineafter", 600000, m_lOnlineAfterMs) ||
       !Number("sessionbegindelay", 60000, m_lSessionBeginDelayMs) || !Bool("warmupreport", m_blWarmupReport) ||
       !Number("paperafter", 600000, m_lPaperAfterMs) || !Bool("paperdetectable", m_blPaperDetectable) ||
-      !Bool("pagepool", m_blPagePool)) {
+      !Bool("pagepool", m_blPagePool) || !Number("calwarmup", 600, m_lCalWarmupS) ||
+      !Number("caldelay", 600000, m_lCalDelayMs)) {
     return false;
+  }
+  if (FlagValue(simnodeSimulate, "calresult", strValue)) {
+    if (strValue != "multifeed" && strValue != "paperjam" && strValue != "fail") return Bad("calresult");
+    m_strCalResult = strValue;
   }
   if (FlagValue(simnodeSimulate, "button", strValue) && !ParseTimedText(strValue, m_lButtonMs, m_strButton)) {
     return Bad("button");

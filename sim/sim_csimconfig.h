@@ -51,6 +51,13 @@ class CSimConfig {
   long m_lWarmupMs = 0;       // lamp warm-up before the first scan of a session
   bool m_blWarmupReport = true;  // lampswarming comes with its reportlampstatus
   long m_lPaperAfterMs = 0;      // the feeder stays empty this long after sessionbegin
+  // Calibration: seconds calibratebegin says the lamps still warm up
+  // ("lampswarming" with its reportlampstatus; 0 ready at once), the time a
+  // calibraterun takes, and the word it answers in place of success
+  // (multifeed, paperjam or fail; empty for success).
+  long m_lCalWarmupS = 0;
+  long m_lCalDelayMs = 0;
+  std::string m_strCalResult;
   bool m_blPaperDetectable = true;  // the feeder has a paper sensor (paperdetectable, paperdetected)
   // Each stream's page is written once per job and handed out as fresh
   // hard links to it: the cost of a scan without the cost of the pages.

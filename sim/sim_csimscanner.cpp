@@ -130,6 +130,16 @@ const char* CSimScanner::Process(const char* a_szTask, uint64_t& a_u64Id, CSimNo
   // the very reply to interfaceopen.
   if (psimcommand->pfn == &CSimScanner::InterfaceOpen && !m_simworker.Start()) return "fail";
 
+  // A calibration takes its time without holding the unit: its other
+  // tasks and its callbacks (going off line) go on meanwhile.
+  if (simnodeCommand.Name() == "calibraterun") {
+    long lDelayMs;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      lDelayMs = m_simconfig.m_lCalDelayMs;
+    }
+    if (lDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(lDelayMs));
+  }
   const char* szStatus;
   bool blStopWorker;
   {

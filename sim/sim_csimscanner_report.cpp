@@ -30,7 +30,7 @@ constexpr SimInquiryRow s_asiminquiryrow[] = {
     {"enum", "calibrationtype", "image mechanical udds magnification magnificationtest", "image mechanical"},
     {"enum", "diagnostictype",
      "diagclearflash diagimagetest diaglampfront diaglamprear diagadfmotor diagfeederclutch diagrearexit "
-     "diagcoolingfan diagcleanmode",
+     "diagcoolingfan diagcleanmode diagelevator",
      "diagclearflash diagimagetest diaglampfront diagflatbed"},
     {"enum", "metertype", "meterpagecount meterlampfront meterlamprear meterpower metertransport meterfirstscan",
      "meterpagecount meterlampfront meterpower"},

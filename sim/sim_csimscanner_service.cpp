@@ -190,12 +190,14 @@ const char* CSimScanner::Calibrate(const CSimNode& a_simnode, CSimNode& a_simnod
     if (strName == "calibratereset") return "success";
     if (!BeginActivity(SIM_ACTIVITY_CALIBRATE)) return "invalidstate";
     m_strCalibrationType = strType;
-    return "success";
+    if (m_simconfig.m_lCalWarmupS == 0) return "success";
+    a_simnodeReply.Add("reportlampstatus").Add("lampwarmuptime", std::to_string(m_simconfig.m_lCalWarmupS));
+    return "lampswarming";
   }
   if (strName == "calibraterun") {
     if (m_esimactivity != SIM_ACTIVITY_CALIBRATE) return "invalidstate";
     a_simnodeReply.Add("reportcalibrate").Add("calibrationtimeout", "30");
-    return "success";
+    return m_simconfig.m_strCalResult.empty() ? "success" : m_simconfig.m_strCalResult.c_str();
   }
   if (!EndActivity(SIM_ACTIVITY_CALIBRATE)) return "invalidstate";
   CSimNode& simnodeEnd = a_simnodeReply.Add("reportcalibrateend");

@@ -1,14 +1,18 @@
 """The service commands as a front end sends them: the staged library loaded through ctypes (drvfront), a
 session begun on the simulated scanner with its image library in process, a throwaway root.
 
-    check_service.py STAGE GROUP
+    check_service.py STAGE GROUP [RULES_FIXTURE_DIR]
 
 Groups: calibrate (what the default database offers: no calibration type, so the begin fails and gives the
 reservation back), diagnostic, download, meters, autocolor (custom colour content is not offered, so nothing
-is learnt), ecdocustom (the request family through the image library) and ecdoanswer (image-library answers
-that cannot be rebuilt whole). What a scanner received is counted in its task logs, never timed."""
+is learnt), ecdocustom (the request family through the image library), ecdoanswer (image-library answers
+that cannot be rebuilt whole), cycle (a diagnostic set to "cycle") and fixture (the rules fixture's library,
+whose database offers calibration types and more diagnostics; its directory follows the group). What a scanner
+received is read from its task log; the diagnostic thread's periods from the times it stamps."""
 import os
+import shutil
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import drvfront  # noqa: E402
@@ -16,6 +20,7 @@ from drvfront import group, leaf  # noqa: E402
 
 # The image library in process, as the driver loads it for a front end that asks for it.
 IN_PROCESS = {"dsIdentity": {"ForceNexilCall": "1"}}
+RULES_FIXTURE = []  # the rules fixture's directory, given after the group
 
 
 def nexil_log(front):
@@ -133,6 +138,105 @@ def diagnostic_without_type(front):
     assert count(front, "diagnosticrun") == 2, commands(front)
     front.send("diagnosticend", expect="success")
     end(front)
+
+
+def open_session(front, **flags):
+    """A session begun on the scanner with its simflags, the image library in process."""
+    front.configure(IN_PROCESS)
+    front.interfaceopen(**flags)
+    front.send("sessionbegin", expect="success")
+
+
+def set_value(front, diagnostic_type, value):
+    """A diagnostic's value set through a run: the scanner reports it back into the database."""
+    reply = front.send("diagnosticrun", leaf("diagnostictype", diagnostic_type) + leaf("diagnosticvalue", value),
+                       "success")
+    assert reply.find("reportdiagnostic/diagnosticvalue") == value, reply.text
+
+
+def runs(front, diagnostic_type):
+    """The diagnosticrun tasks of that type since the last interfaceopen: (ms since the epoch, value)."""
+    found = []
+    for line in front.tasklog():
+        fields = line.split("\t")
+        if fields[3] == "interfaceopen":
+            found = []
+        elif fields[3] == "diagnosticrun" and "diagnostictype=" + diagnostic_type in fields[4:-1]:
+            values = [field.split("=", 1)[1] for field in fields[4:-1] if field.startswith("diagnosticvalue=")]
+            found.append((int(fields[0]), values[0] if values else None))
+    return found
+
+
+def check_cycle(front, diagnostic_type, period, seconds):
+    """Set to "cycle" inside the mode: the scanner hears the value toggle one period after the set, then every
+    period (within 300 ms), between the diagnostic's two values; the end of the mode stops it. (A run of
+    another value does not: what the scanner reports of a cycling diagnostic keeps it cycling.)"""
+    front.send("diagnosticbegin", expect="success")
+    set_value(front, diagnostic_type, "cycle")
+    set_at = time.time() * 1000
+    time.sleep(seconds)
+    front.send("diagnosticend", expect="success")
+    toggles = runs(front, diagnostic_type)
+    time.sleep(period / 1000 + 0.5)
+    assert runs(front, diagnostic_type) == toggles, (toggles, runs(front, diagnostic_type))
+    assert toggles[0][1] == "cycle", toggles
+    toggles = toggles[1:]
+    assert len(toggles) == int(seconds * 1000 // period), toggles
+    for index, (stamp, _) in enumerate(toggles):
+        assert abs(stamp - set_at - period * (index + 1)) <= 300, (index, stamp - set_at, toggles)
+    values = [value for _, value in toggles]
+    assert len(set(values)) == 2 and all(values[i] != values[i + 1] for i in range(len(values) - 1)), values
+    # A new mode begins with the diagnostic at its default: nothing cycles.
+    front.send("diagnosticbegin", expect="success")
+    time.sleep(period / 1000 + 0.5)
+    front.send("diagnosticend", expect="success")
+    assert len(runs(front, diagnostic_type)) == len(toggles) + 1, runs(front, diagnostic_type)
+
+
+@group
+def cycle_lamp_every_three_seconds(front):
+    """diaglampfront, which the shipped database offers, toggles between off and on every 3 s."""
+    open_session(front)
+    check_cycle(front, "diaglampfront", 3000, 9.5)
+    assert {value for _, value in runs(front, "diaglampfront")[1:]} == {"on", "off"}
+    end(front)
+
+
+# -- the rules fixture's database: calibration types and the other diagnostics ---------------------------------
+@group
+def fixture_calibration_runs_on_its_thread(front):
+    """calibratebegin, calibraterun and calibrateend reach the scanner once each, in that order; calibratestatus
+    answers busy while the scanner calibrates, then success."""
+    open_session(front, caldelay="2000")
+    front.send("calibratebegin", leaf("calibrationtype", "image"), "success")
+    front.send("calibraterun", expect="success")
+    assert front.send("calibratestatus").status == "busy"
+    deadline = time.time() + 20
+    status = "busy"
+    while status == "busy" and time.time() < deadline:
+        time.sleep(0.1)
+        status = front.send("calibratestatus").status
+    assert status == "success", status
+    front.send("calibrateend", expect="success")
+    calibrations = [name for name, _, _ in commands(front) if name.startswith("calibrate")]
+    assert calibrations == ["calibratebegin", "calibraterun", "calibrateend"], calibrations
+    end(front)
+
+
+@group
+def fixture_elevator_every_six_seconds(front):
+    """diagelevator, which the fixture's database offers, toggles every 6 s."""
+    open_session(front)
+    check_cycle(front, "diagelevator", 6000, 12.5)
+    end(front)
+
+
+class RulesFront(drvfront.Front):
+    """The rules fixture's library staged in place of the shipped one."""
+
+    def stage(self, stage):
+        super().stage(stage)
+        shutil.copy2(os.path.join(RULES_FIXTURE[0], drvfront.LIBRARY), self.library())
 
 
 # -- firmware download -----------------------------------------------------------------------------------------
@@ -277,4 +381,7 @@ def ecdoanswer_unreadable(front):
 
 
 if __name__ == "__main__":
+    RULES_FIXTURE.extend(os.path.abspath(argument) for argument in sys.argv[3:])
+    if sys.argv[2] == "fixture":
+        drvfront.Front = RulesFront
     drvfront.main(sys.argv)

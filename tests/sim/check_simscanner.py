@@ -536,6 +536,43 @@ def states_out_of_order_tasks_are_refused():
 
 
 @group
+def states_calibration_knobs():
+    """calwarmup makes calibratebegin answer lampswarming with its warm-up seconds, caldelay makes calibraterun
+    take that long without holding the unit (another thread's task is served meanwhile), calresult is the run's
+    word; the feeder offers diagelevator; bad knob values are refused."""
+    unit = UNITS["adf"]
+    for result in ("multifeed", "paperjam", "fail"):
+        unit.send("interfaceopen", simulate(calwarmup=3, caldelay=600, calresult=result), "success")
+        unit.send("sessionbegin", "", "success")
+        status, root = unit.send("calibratebegin", leaf("calibrationtype", "image"), "lampswarming")
+        assert root.find("reportlampstatus/lampwarmuptime").text == "3"
+        served = []
+        other = threading.Thread(target=lambda: (time.sleep(0.2), served.append(
+            (time.monotonic(), unit.send("getconfig", leaf("id", "paperdetected"))[0]))))
+        start = time.monotonic()
+        other.start()
+        unit.send("calibraterun", "", result)
+        ended = time.monotonic()
+        other.join()
+        assert ended - start >= 0.6, ended - start
+        assert served and served[0][1] == "success" and served[0][0] < ended, (served, ended)
+        unit.send("calibrateend", "", "success")
+        unit.close()
+    unit.send("interfaceopen", simulate(), "success")
+    unit.send("sessionbegin", "", "success")
+    unit.send("calibratebegin", leaf("calibrationtype", "image"), "success")
+    unit.send("calibraterun", "", "success")
+    unit.send("calibrateend", "", "success")
+    unit.send("diagnosticbegin", "", "success")
+    unit.send("diagnosticrun", leaf("diagnostictype", "diagelevator") + leaf("diagnosticvalue", "up"), "success")
+    unit.send("diagnosticend", "", "success")
+    unit.close()
+    for flags in ({"calwarmup": "601"}, {"calwarmup": "-1"}, {"caldelay": "soon"}, {"calresult": "success"},
+                  {"calresult": ""}):
+        unit.send("interfaceopen", simulate(**flags), "fail")
+
+
+@group
 def states_setup_decides_the_streams():
     """A cancelled setup keeps the streams in force; setwindoworder orders them; streams the unit cannot
     produce are refused."""
