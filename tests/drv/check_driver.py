@@ -321,6 +321,28 @@ def session_gui_delay(front):
     front.send("interfaceclose", expect="success")
 
 
+# ([Images] devsave, appsave) and what uiend then reports for imagesfromscanner and imagestoapp, both asked "off".
+FORCED_IMAGES = [("false", "false", "off", "off"), ("true", "false", "on", "off"), ("false", "true", "off", "on"),
+                 ("true", "true", "on", "on")]
+
+
+@group
+def session_images_forced_on(front):
+    """imagesfromscanner and imagestoapp asked "off" are "on" where the configuration keeps the images
+    ([Images] devsave, appsave "true"), as uiend reports them."""
+    for devsave, appsave, fromscanner, toapp in FORCED_IMAGES:
+        front.configure({"Images": {"devsave": devsave, "appsave": appsave}})
+        debug = "<debug>%s%s</debug>" % (leaf("imagesfromscanner", "off"), leaf("imagestoapp", "off"))
+        text, task_id = front.task("interfaceopen", leaf("callername", "images") + debug + drvfront.simulate(
+            imagedirectory=front.images()))
+        assert front.raw(text.encode(), task_id).status == "success"
+        front.send("sessionbegin", expect="success")
+        reply = front.send("uiend", expect="success")
+        assert (reply.find("reportuiend/debug/imagesfromscanner"), reply.find("reportuiend/debug/imagestoapp")) == (
+            fromscanner, toapp), (devsave, appsave, reply.text)
+        front.send("interfaceclose", expect="success")
+
+
 def busy_session(front, busy):
     """A session whose scanner turns busy after its opening; False (said) while the engine cannot open one."""
     # The opening takes the scanner's lock once; busy answers start after it.

@@ -246,6 +246,23 @@ def images_batches(front):
             os.remove(os.path.join(front.images(), name))
 
 
+@group
+def images_scanend_after_disconnected(front):
+    """A scanner gone in the middle of a batch: getoutput answers "disconnected", and scanend still answers
+    "success" and reaches the scanner (scanend, then resourceend)."""
+    begin(front, pages=3, duplex="true", disconnect=2)
+    front.send("scanbegin", expect="success")
+    _, status, _ = drain(front)
+    assert status == "disconnected", status
+    front.send("scanend", expect="success")
+    names = commands(front)
+    after = names[len(names) - names[::-1].index("scanbegin"):]
+    assert "scanend" in after and "resourceend" in after[after.index("scanend"):], after
+    front.send("interfaceclose", expect="success")
+    for name in os.listdir(front.images()):
+        os.remove(os.path.join(front.images(), name))
+
+
 # -- window list -----------------------------------------------------------------------------------------------
 @group
 def windowlist_default(front):
