@@ -4,9 +4,12 @@
 // the window list.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db_cdatabase.h"
@@ -109,6 +112,35 @@ TEST_F(DrvScanTest, ScanendClearsTheScanningDialogOfAScannerOnLine) {
     if (eosstsVisible == OS_STS_SUCCESS) Run("<uiend></uiend>");
   }
 }
+
+// The GUI shows the scan's messages unless a custom dropout is being learnt
+// (ECDOCUSTOMLEARNPRESSED answers 0 for yes): a paper jam then shows none.
+class DrvScanMessages : public DrvScanFixture, public ::testing::WithParamInterface<EOSSTS> {};
+
+TEST_P(DrvScanMessages, APaperJamShowsItsMessageUnlessACustomDropoutIsLearnt) {
+  Open({{"pages", "2"}, {"paperjam", "1"}});
+  {
+    // Messages for a model whose indicators show errors.
+    CDbLockGuard dblockguard;
+    CDatabase* pdatabase = m_pdriver->GetDatabase();
+    if (CDbDatum* pdbdatum = pdatabase->Find(DB_ID_INDICATORSMODE))
+      pdatabase->EnumAddItem(pdbdatum, DB_ID_INDICATORSMODE_ENUM_ERROR);
+  }
+  m_guiseam.Answer(DRV_GUIACTION_GETSHOWUI, OS_STS_SUCCESS);
+  m_guiseam.Answer(DRV_GUIACTION_ECDOCUSTOMLEARNPRESSED, GetParam());
+  ASSERT_EQ(Status(Run("<scanbegin></scanbegin>")), "success");
+  std::string strStatus = "noimageready";
+  for (int i = 0; i < 2000 && strStatus == "noimageready"; ++i) {
+    strStatus = Status(Run("<getoutput></getoutput>"));
+    if (strStatus == "noimageready") std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(strStatus, "paperjam");
+  const std::vector<int32_t> vecShown = m_guiseam.Values(DRV_GUIACTION_MESSAGEMANAGER);
+  EXPECT_EQ(std::count(vecShown.begin(), vecShown.end(), 6), GetParam() == OS_STS_SUCCESS ? 0 : 1);
+  Run("<scanend></scanend>");
+}
+
+INSTANTIATE_TEST_SUITE_P(Learnt, DrvScanMessages, ::testing::Values(OS_STS_FAIL, OS_STS_SUCCESS));
 
 // A feeder that names its flatbed, opened.
 class DrvRescanTest : public DrvScanFixture {
