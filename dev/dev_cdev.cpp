@@ -46,8 +46,8 @@ CDev::~CDev() { OsMemDelete(m_pdevimpl); }
 EOSSTS CDev::InterfaceOpen(EDEVDRIVER a_edevdriver) {
   return Forward(m_pdevimpl, s_eosstsFail, [&](CDevImpl& d) { return d.InterfaceOpen(a_edevdriver, this); });
 }
-void CDev::InterfaceClose() {
-  Forward(m_pdevimpl, [](CDevImpl& d) { d.InterfaceClose(); });
+EOSSTS CDev::InterfaceClose() {
+  return Forward(m_pdevimpl, s_eosstsFail, [](CDevImpl& d) { return static_cast<EOSSTS>(d.InterfaceClose()); });
 }
 
 // Session.
@@ -55,8 +55,8 @@ EOSSTS CDev::SessionBegin(PFNDEVMESSAGEMANAGER a_pfnMessageManager) {
   return Forward(m_pdevimpl, s_eosstsFail,
                  [&](CDevImpl& d) { return d.SessionBegin(a_pfnMessageManager, false, nullptr); });
 }
-void CDev::SessionBounce() {
-  Forward(m_pdevimpl, [](CDevImpl& d) { d.SessionBounce(); });
+EOSSTS CDev::SessionBounce() {
+  return Forward(m_pdevimpl, s_eosstsFail, [](CDevImpl& d) { return static_cast<EOSSTS>(d.SessionBounce()); });
 }
 EOSSTS CDev::ResourceBegin(bool a_blDisconnectWontUnlock) {
   OsLogDebug(OS_LOG_INFO, "ResourceBegin...");

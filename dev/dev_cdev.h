@@ -22,14 +22,16 @@ class CDev {
   CDev(const CDev&) = delete;
   CDev& operator=(const CDev&) = delete;
 
-  // Interface: 1; nothing.
+  // Interface: 1; the scanner's first refusal of its sessionend or
+  // interfaceclose (the interface is closed all the same).
   EOSSTS InterfaceOpen(EDEVDRIVER a_edevdriver);
-  void InterfaceClose();
+  EOSSTS InterfaceClose();
 
   // Session: 1 for status results, 0 for GetDeviceStatus, 1 for
   // GetDeviceStatusCallback, nothing for the rest.
   EOSSTS SessionBegin(PFNDEVMESSAGEMANAGER a_pfnMessageManager);
-  void SessionBounce();
+  // The scanner's word on its sessionbounce.
+  EOSSTS SessionBounce();
   EOSSTS ResourceBegin(bool a_blDisconnectWontUnlock);
   EOSSTS ResourceEnd();
   EOSSTS ResourceLock();

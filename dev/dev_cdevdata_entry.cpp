@@ -12,7 +12,6 @@
 #include "os_cosxmltask.h"
 
 namespace {
-constexpr long s_lTaskHead = 256;
 constexpr long s_lCommand = 64;
 }  // namespace
 
@@ -46,8 +45,9 @@ bool CDevData::DataEntry(const char* a_szTask, const char** a_pszReply) {
   posxmltaskReply->FinalizeTask();
   *a_pszReply = posxmltaskReply->GetTaskBuffer();
   OsLogDebug(OS_LOG_PROTOCOL, "<DRV2CALLER>%s</DRV2CALLER>", *a_pszReply);
-  return (!blSuccess && !blReopen && COsXml::CheckForCommand(a_szTask, "<interfaceopen>", s_lTaskHead)) ||
-         COsXml::CheckForCommand(a_szTask, "<interfaceclose>", s_lTaskHead);
+  // The session ends with its interfaceclose, or at once when its opening
+  // failed; tags inside another task's arguments end nothing.
+  return !m_blOpened || (blTask && std::strcmp(szCommand, "interfaceclose") == 0);
 }
 
 bool CDevData::ReadCommand(const char* a_szTask, char* a_szCommand, long a_lCommand) {

@@ -10,10 +10,12 @@
 #include "db_cdblock.h"
 #include "db_cdbdatum.h"
 #include "dp_cdispatch.h"
+#include "dp_creportstatus.h"
 #include "os_cosfile.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosstring.h"
+#include "os_cosxml.h"
 #include "os_cosxmltask.h"
 
 namespace {
@@ -214,8 +216,26 @@ EDEVSTS CDevDevice::Tell(EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand
   return TellOn(DEV_BUILDER_GENERAL, a_edbidfirmware, a_szCommand, a_devchildren);
 }
 
+EDEVSTS CDevDevice::TellWord(EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand) {
+  EDEVSTS edevstsWord = DEV_STS_SUCCESS;
+  const EDEVSTS edevsts = TellOn(DEV_BUILDER_GENERAL, a_edbidfirmware, a_szCommand, nullptr, &edevstsWord);
+  return edevsts != DEV_STS_SUCCESS ? edevsts : edevstsWord;
+}
+
+EDEVSTS CDevDevice::ReplyWord(const char* a_szReply) {
+  char szWord[32] = {};
+  EDEVREPLY edevreply = DEV_REPLY_SUCCESS;
+  if (!a_szReply || COsXml::GetContent(a_szReply, "<status>", "</status>", szWord, sizeof szWord) != OS_STS_SUCCESS)
+    return DEV_STS_SUCCESS;
+  if (!CReportStatus::CodeFromWord(szWord, &edevreply)) {
+    OsLog(OS_LOG_ERROR, "Unrecognized status %s", szWord);
+    return DEV_STS_SUCCESS;
+  }
+  return MapReply(edevreply);
+}
+
 EDEVSTS CDevDevice::TellOn(EDEVBUILDER a_edevbuilder, EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand,
-                           const DevChildren& a_devchildren) {
+                           const DevChildren& a_devchildren, EDEVSTS* a_pedevstsWord) {
   if (IsEmpty(a_szCommand)) return DEV_STS_FAIL;
   const PFNSCANNERENTRY pfnscannerentry = Entry(a_edbidfirmware);
   if (!pfnscannerentry) return DEV_STS_SUCCESS;
@@ -226,7 +246,8 @@ EDEVSTS CDevDevice::TellOn(EDEVBUILDER a_edevbuilder, EDBID_FIRMWARE a_edbidfirm
     Stamp(a_edbidfirmware, m_aposxmltask[a_edevbuilder]);
     strTask = m_aposxmltask[a_edevbuilder]->GetTaskBuffer();
   }
-  Call(a_edbidfirmware, pfnscannerentry, strTask.c_str());
+  const char* szReply = Call(a_edbidfirmware, pfnscannerentry, strTask.c_str());
+  if (a_pedevstsWord) *a_pedevstsWord = ReplyWord(szReply);
   return DEV_STS_SUCCESS;
 }
 

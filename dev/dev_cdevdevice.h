@@ -115,7 +115,9 @@ class CDevDevice {
   // adapter), 1 failed, 3 the flatbed library is already loaded by someone
   // else in this process (with a_blCheckLoaded).
   EDEVSTS Load(EDBID_FIRMWARE a_edbidfirmware, bool a_blCheckLoaded);
-  // Ends the unit's session, closes its interface, then frees its library.
+  // Ends the unit's session, closes its interface, then frees its library;
+  // the scanner's first refusal of those tasks (the library goes all the
+  // same).
   EDEVSTS Unload(EDBID_FIRMWARE a_edbidfirmware, CDevData* a_pdevdata);
 
   // The round trip. The task gets the next id; the reply (null when the
@@ -139,7 +141,8 @@ class CDevDevice {
                        PFNDEVCALLBACK a_pfnOpenComplete, void* a_pvOpenComplete);
   EDEVSTS CompleteOpen(bool a_blFromCallback, EDBID_FIRMWARE a_edbidfirmware);
 
-  // Interface and session tasks whose reply is not examined.
+  // Interface and session tasks: only their replies' status words are
+  // read, the first refusal answered (every unit is told all the same).
   EDEVSTS InterfaceClose(EDBID_FIRMWARE a_edbidfirmware);
   EDEVSTS SessionEnd(EDBID_FIRMWARE a_edbidfirmware, CDevData* a_pdevdata);
   EDEVSTS SessionBounce();
@@ -263,7 +266,12 @@ class CDevDevice {
   // loaded.
   EDEVSTS Tell(EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand, const DevChildren& a_devchildren = nullptr);
   EDEVSTS TellOn(EDEVBUILDER a_edevbuilder, EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand,
-                 const DevChildren& a_devchildren = nullptr);
+                 const DevChildren& a_devchildren = nullptr, EDEVSTS* a_pedevstsWord = nullptr);
+  // The same, answering the reply's status word (success when the unit is
+  // not loaded or the reply tells none it knows, as Tell did).
+  EDEVSTS TellWord(EDBID_FIRMWARE a_edbidfirmware, const char* a_szCommand);
+  // A reply's status word as EDEVSTS; success for none.
+  static EDEVSTS ReplyWord(const char* a_szReply);
   // The two halves of the round trip.
   PFNSCANNERENTRY Entry(EDBID_FIRMWARE a_edbidfirmware) const;
   void Stamp(EDBID_FIRMWARE a_edbidfirmware, COsXmlTask* a_posxmltask);

@@ -107,11 +107,12 @@ EDEVSTS CDevDevice::Unload(EDBID_FIRMWARE a_edbidfirmware, CDevData* a_pdevdata)
     return DEV_STS_FAIL;
   }
   CDbLockRelease dbrelease;
-  SessionEnd(a_edbidfirmware, a_pdevdata);
-  InterfaceClose(a_edbidfirmware);
+  EDEVSTS edevsts = SessionEnd(a_edbidfirmware, a_pdevdata);
+  const EDEVSTS edevstsClose = InterfaceClose(a_edbidfirmware);
+  if (edevsts == DEV_STS_SUCCESS) edevsts = edevstsClose;
   if (a_edbidfirmware & DB_FIRMWARE_ADF) Free(DB_FIRMWARE_ADF);
   if (a_edbidfirmware & DB_FIRMWARE_FLATBED) Free(DB_FIRMWARE_FLATBED);
-  return DEV_STS_SUCCESS;
+  return edevsts;
 }
 
 void CDevDevice::Free(EDBID_FIRMWARE a_edbidfirmware) {

@@ -28,18 +28,26 @@ bool Missing(const void* a_pv, const char* a_szMessage) {
   OsLog(OS_LOG_ERROR, "%s", a_szMessage);
   return true;
 }
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // Interface and session
 // ---------------------------------------------------------------------------
+// The first refusal of the units' replies; success when none refused.
+EDEVSTS FirstRefusal(EDEVSTS a_edevstsSoFar, EDEVSTS a_edevsts) {
+  return a_edevstsSoFar != DEV_STS_SUCCESS ? a_edevstsSoFar : a_edevsts;
+}
+}  // namespace
+
 // A library joins its callback threads at interfaceclose: no lock held.
 EDEVSTS CDevDevice::InterfaceClose(EDBID_FIRMWARE a_edbidfirmware) {
   if (!IsUnitSet(a_edbidfirmware)) return DEV_STS_FAIL;
   CDbLockRelease dbrelease;
-  if (a_edbidfirmware & DB_FIRMWARE_ADF) Tell(DB_FIRMWARE_ADF, "interfaceclose");
-  if (a_edbidfirmware & DB_FIRMWARE_FLATBED) Tell(DB_FIRMWARE_FLATBED, "interfaceclose");
-  return DEV_STS_SUCCESS;
+  EDEVSTS edevsts = DEV_STS_SUCCESS;
+  if (a_edbidfirmware & DB_FIRMWARE_ADF) edevsts = TellWord(DB_FIRMWARE_ADF, "interfaceclose");
+  if (a_edbidfirmware & DB_FIRMWARE_FLATBED)
+    edevsts = FirstRefusal(edevsts, TellWord(DB_FIRMWARE_FLATBED, "interfaceclose"));
+  if (edevsts != DEV_STS_SUCCESS) OsLog(OS_LOG_ERROR, "interfaceclose refused by the scanner...%d", edevsts);
+  return edevsts;
 }
 
 // Each unit's online marker goes first: other processes see the scanner
@@ -49,15 +57,17 @@ EDEVSTS CDevDevice::SessionEnd(EDBID_FIRMWARE a_edbidfirmware, CDevData* a_pdevd
   for (EDBID_FIRMWARE edbidfirmware : {DB_FIRMWARE_ADF, DB_FIRMWARE_FLATBED}) {
     if (a_pdevdata && (a_edbidfirmware & edbidfirmware)) a_pdevdata->DestroyOnlineFile(edbidfirmware);
   }
+  EDEVSTS edevsts = DEV_STS_SUCCESS;
   if ((a_edbidfirmware & DB_FIRMWARE_ADF) && m_blSessionOpenAdf.load()) {
-    Tell(DB_FIRMWARE_ADF, "sessionend");
+    edevsts = TellWord(DB_FIRMWARE_ADF, "sessionend");
     m_blSessionOpenAdf.store(false);
   }
   if ((a_edbidfirmware & DB_FIRMWARE_FLATBED) && m_blSessionOpenFlatbed.load()) {
-    Tell(DB_FIRMWARE_FLATBED, "sessionend");
+    edevsts = FirstRefusal(edevsts, TellWord(DB_FIRMWARE_FLATBED, "sessionend"));
     m_blSessionOpenFlatbed.store(false);
   }
-  return DEV_STS_SUCCESS;
+  if (edevsts != DEV_STS_SUCCESS) OsLog(OS_LOG_ERROR, "sessionend refused by the scanner...%d", edevsts);
+  return edevsts;
 }
 
 // Only a scanner that offers its feeder bounces it.
@@ -72,7 +82,7 @@ EDEVSTS CDevDevice::SessionBounce() {
     }
     m_pdatabase->SetCurrentLong(pdbdatum, DB_FIRMWARE_ADF, false);
   }
-  return Tell(DB_FIRMWARE_ADF, "sessionbounce");
+  return TellWord(DB_FIRMWARE_ADF, "sessionbounce");
 }
 
 // ---------------------------------------------------------------------------

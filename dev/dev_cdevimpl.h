@@ -174,7 +174,8 @@ class CDevImpl {
   // until destruction); a second open is refused, but for one after a
   // close, which opens the units again and keeps the session's objects.
   EOSSTS InterfaceOpen(EDEVDRIVER a_edevdriver, CDev* a_pdev);
-  void InterfaceClose();
+  // The scanner's first refusal of its sessionend or interfaceclose.
+  EDEVSTS InterfaceClose();
   EOSSTS NexilInterfaceOpen(EDEVDRIVER a_edevdriver);
 
   // Status words and the last error.
@@ -216,7 +217,7 @@ class CDevImpl {
   // Relays messages between a unit's device manager and its image library
   // until both have nothing more to say; 1 when they never stop.
   EOSSTS MessageRelay(EDBID_FIRMWARE a_edbidfirmware);
-  void SessionBounce();
+  EDEVSTS SessionBounce();
   // Device state (dev_cdevimpl_session.cpp, dev_cdevimpl_setup.cpp).
   EOSSTS ResourceBegin(bool a_blDisconnectWontUnlock);
   EOSSTS ResourceEnd();

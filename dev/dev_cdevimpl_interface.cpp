@@ -325,12 +325,13 @@ EOSSTS CDevImpl::OpenDriverEvent() {
 
 // A library's callback may wait for the database lock while its
 // interfaceclose joins it, so the close runs with that lock given up.
-void CDevImpl::InterfaceClose() {
+EDEVSTS CDevImpl::InterfaceClose() {
   CDbLockRelease dblockrelease;
   if (!pod.m_pdevnexil && !pod.m_pdevdevice) {
     OsLogDebug(OS_LOG_INFO, "InterfaceClose: the interface is not open");
-    return;
+    return DEV_STS_SUCCESS;
   }
+  EDEVSTS edevsts = DEV_STS_SUCCESS;
   // The calibrate and diagnostic threads call into the libraries about to
   // go: diagnostics end at the device, calibration is stopped and joined.
   if (pod.m_pdevdevice) {
@@ -340,9 +341,10 @@ void CDevImpl::InterfaceClose() {
   if (pod.m_pdevnexil) pod.m_pdevnexil->Unload(DB_FIRMWARE_BOTH);
   if (pod.m_pdevdevice) {
     StopThread(pod.m_posthreadOpenDevice);
-    pod.m_pdevdevice->Unload(DB_FIRMWARE_BOTH, pod.m_pdevdata);
+    edevsts = pod.m_pdevdevice->Unload(DB_FIRMWARE_BOTH, pod.m_pdevdata);
   }
   m_blInterfaceClosed = true;
+  return edevsts;
 }
 
 void CDevImpl::DeleteAdapters() {
@@ -354,8 +356,8 @@ long CDevImpl::GetDeviceStatus() {
   return pod.m_pdevdevice ? pod.m_pdevdevice->GetDeviceStatus() : static_cast<long>(DEV_DEVICESTATUS_OFFLINE);
 }
 
-void CDevImpl::SessionBounce() {
-  if (pod.m_pdevdevice) pod.m_pdevdevice->SessionBounce();
+EDEVSTS CDevImpl::SessionBounce() {
+  return pod.m_pdevdevice ? pod.m_pdevdevice->SessionBounce() : DEV_STS_SUCCESS;
 }
 
 EDEVSTS CDevImpl::GetConfig(EDBID_FIRMWARE a_edbidfirmware, EDBID a_edbid) {

@@ -2,10 +2,15 @@
 // the service layer and creates the session's object, every task goes to
 // that object, and the task that ends the session destroys it.
 //
+// The service layer is one per process and both entries use it: it starts
+// with the first session of either entry and stops at the end of the last
+// one, so that a data session never takes it away from a driver session
+// (or the other way round).
+//
 // Threads: a front end may call from several threads. Ordinary driver
 // tasks run one at a time under the driver's task lock. One lock of this
-// unit guards the service layer's start and stop and the creation and
-// destruction of both entries' objects; the event-list path holds it (and
+// unit guards the service layer's start and stop, its count of users and
+// the creation and destruction of both entries' objects; the event-list path holds it (and
 // no task lock) while it uses the driver object, so that the object cannot
 // go under it. Data tasks run one at a time under a lock of their own.
 // Lock order: task lock (or data lock), then this unit's lock.
@@ -24,6 +29,7 @@
 #include "dev_cdevdata.h"
 #include "dev_drvconfig.h"
 #include "drv_cdriver.h"
+#include "drv_cdrvdispatch.h"
 #include "os_coscfg.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
@@ -47,7 +53,9 @@ bool s_blInterfaceOpened = false;
 // A driver object was created and its start failed: the process refuses
 // every later task.
 bool s_blDriverCreated = false;
-// Each entry stops only a service layer it started itself.
+// The entries' sessions that hold the service layer; each entry holds it
+// at most once.
+int s_iServiceUsers = 0;
 bool s_blDriverServices = false;
 
 // The data session.
@@ -62,14 +70,38 @@ thread_local std::string t_strDataReply;
 
 bool Holds(const char* a_szTask, const char* a_szTag) { return COsXml::CheckForCommand(a_szTask, a_szTag, s_lTaskHead); }
 
-void StartServices(const char* a_szTask, bool* a_pblStarted) {
-  OsServicesProcessInterfaceOpen(a_szTask);
-  *a_pblStarted = DrvOsServicesStart() == 0;
+// Whether the task's command, as parsed, is that one.
+bool IsCommand(const char* a_szTask, const char* a_szCommand) {
+  char szCommand[64];
+  return CDrvDispatchImpl::ReadTaskCommand(a_szTask, szCommand, sizeof szCommand) &&
+         std::strcmp(szCommand, a_szCommand) == 0;
 }
 
-void StopServices(bool* a_pblStarted) {
-  if (*a_pblStarted) OsServicesStop();
-  *a_pblStarted = false;
+// A session's first or last task: its command tag at the head of the text
+// (where front ends put it) and its command as parsed, so that a tag inside
+// another task's arguments opens or closes nothing.
+bool IsSessionTask(const char* a_szTask, const char* a_szTag, const char* a_szCommand) {
+  return Holds(a_szTask, a_szTag) && IsCommand(a_szTask, a_szCommand);
+}
+
+// Under the entry lock. The first user starts the layer (with the task's
+// settings); a later one only counts, leaving the running layer's settings
+// and configuration as they are. A layer that did not start has no user.
+void StartServices(const char* a_szTask, bool* a_pblHeld) {
+  if (*a_pblHeld) return;
+  if (s_iServiceUsers == 0) {
+    OsServicesProcessInterfaceOpen(a_szTask);
+    if (DrvOsServicesStart() != OS_STS_SUCCESS) return;
+  }
+  ++s_iServiceUsers;
+  *a_pblHeld = true;
+}
+
+// Under the entry lock: the last user stops the layer.
+void StopServices(bool* a_pblHeld) {
+  if (!*a_pblHeld) return;
+  *a_pblHeld = false;
+  if (--s_iServiceUsers == 0) OsServicesStop();
 }
 
 // The fixed reply of a reply's status word: success or fail.
@@ -113,7 +145,7 @@ template <class T>
 bool OpenSession(const char* a_szTask, const char* a_szClass, T** a_pp, bool* a_pblInterfaceOpened,
                  bool* a_pblServices) {
   StartServices(a_szTask, a_pblServices);
-  if (!Holds(a_szTask, "<interfaceopen>")) {
+  if (!IsSessionTask(a_szTask, "<interfaceopen>", "interfaceopen")) {
     OsLog(OS_LOG_ERROR, "expected <interfaceopen>, but got %s...", a_szTask);
   } else if (*a_pblInterfaceOpened) {
     OsLog(OS_LOG_ERROR, "attempt made to do multiple interface opens in one session...");
@@ -138,7 +170,7 @@ bool StartDriver(const char* a_szTask, const char** a_pszReply) {
     OsLog(OS_LOG_ERROR, "driver closed during startup...");
     return false;
   }
-  if (Holds(a_szTask, "<interfaceclose>")) {
+  if (IsSessionTask(a_szTask, "<interfaceclose>", "interfaceclose")) {
     *a_pszReply = COsXmlTask::ReportStatusSuccess();
     return false;
   }
@@ -154,9 +186,8 @@ const char* RunDriverTask(const char* a_szTask) {
   const char* szReply = nullptr;
   if (s_pdriver->DriverEntry(a_szTask, &szReply)) {
     std::lock_guard<std::mutex> lock(s_mutexEntry);
-    szReply = DestroyDriver(szReply, &s_pdriver, &s_blInterfaceOpened);
-    if (Holds(a_szTask, "<interfaceclose>")) s_blDriverCreated = false;
-    return szReply;
+    if (IsCommand(a_szTask, "interfaceclose")) s_blDriverCreated = false;
+    return DestroyDriver(szReply, &s_pdriver, &s_blInterfaceOpened);
   }
   if (!szReply) {
     OsLog(OS_LOG_ERROR, "DriverEntry returned null...");
@@ -179,7 +210,7 @@ bool AnswerEventList(const char* a_szTask, const char** a_pszReply) {
 bool StartDevData(const char* a_szTask, const char** a_pszReply) {
   std::lock_guard<std::mutex> lock(s_mutexEntry);
   *a_pszReply = COsXmlTask::ReportStatusFail();
-  if (Holds(a_szTask, "<interfaceclose>")) {
+  if (IsSessionTask(a_szTask, "<interfaceclose>", "interfaceclose")) {
     *a_pszReply = COsXmlTask::ReportStatusSuccess();
     return false;
   }
@@ -244,13 +275,19 @@ const char* DestroyDevData(const char* a_szReply, CDevData*& a_rpdevdata, bool& 
 // The store reads the default table row by row, one row per section id
 // minus 1000 and one column per tag id minus 1000, a row as wide as the tag
 // table's rows and one; it writes the values it loads into the same slots,
-// so the defaults are laid out again at every start.
+// so the defaults are laid out again at every start. While a layer runs,
+// those slots are its live values: they are left alone, and the start is
+// refused as OsServicesStart refuses it.
 int DrvOsServicesStart() {
   static const OsCfgName s_oscfglookuplocalSection[] = {
       {"dsIdentity", DRV_CFGSECTION_DSIDENTITY}, {"Images", DRV_CFGSECTION_IMAGES}, {nullptr, OS_CFG_CALLER_FIRST}};
   static OsCfgName s_oscfglookuplocalTag[DRV_CFG_VALUES + 1];
   static const char* s_oscfglookupLocal[s_sizetLocalSlots];
 
+  if (g_poscfg) {
+    OsLog(OS_LOG_ERROR, "OsServicesStart: the service layer is already started...");
+    return OS_STS_FAIL;
+  }
   constexpr size_t sizetColumns = DRV_CFG_VALUES + 1;
   static_assert(DRV_CFG_VALUES + (DRV_CFGSECTION_IMAGES - OS_CFG_CALLER_FIRST) * sizetColumns < s_sizetLocalSlots);
   std::memset(s_oscfglookupLocal, 0, sizeof s_oscfglookupLocal);

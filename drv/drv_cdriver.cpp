@@ -30,18 +30,6 @@ constexpr long s_lLockSleep = 100;
 
 bool Holds(const char* a_szTask, const char* a_szTag) { return COsXml::CheckForCommand(a_szTask, a_szTag, s_lTaskHead); }
 
-bool HoldsAny(const char* a_szTask, std::initializer_list<const char*> a_listTags) {
-  for (const char* szTag : a_listTags) {
-    if (Holds(a_szTask, szTag)) return true;
-  }
-  return false;
-}
-
-// The tasks that take no per-task resource lock.
-bool IsUnlockedTask(const char* a_szTask) {
-  return HoldsAny(a_szTask, {"<interfaceopen>", "<sessionbegin>", "<interfaceclose>", "<resourceunlock>", "<scanend>",
-                             "<sessionend>", "<uiend>"});
-}
 
 // What a creation left null fails Init.
 template <class T>
@@ -65,6 +53,15 @@ std::recursive_mutex& CDriver::TaskMutex() {
 
 bool CDriver::IsGetEvent(const char* a_szTask) {
   return Holds(a_szTask, "<get>") && Holds(a_szTask, "<id>eventlist</id>");
+}
+
+bool CDriver::IsCommand(const char* a_szCommand) const { return std::strcmp(m_szCommand, a_szCommand) == 0; }
+
+bool CDriver::IsAnyCommand(std::initializer_list<const char*> a_listCommands) const {
+  for (const char* szCommand : a_listCommands) {
+    if (IsCommand(szCommand)) return true;
+  }
+  return false;
 }
 
 // ---------------------------------------------------------------------------
@@ -129,11 +126,17 @@ bool CDriver::DriverEntry(const char* a_szTask, const char** a_pszReply) {
   *a_pszReply = nullptr;
   if (CheckForGetEvent(a_szTask, a_pszReply)) return m_blDestroy;
   std::lock_guard<std::recursive_mutex> lock(TaskMutex());
+  // A task sent from inside a task (the same thread holds the lock) leaves
+  // the outer task's command as it found it.
+  char szOuter[sizeof m_szCommand];
+  std::memcpy(szOuter, m_szCommand, sizeof szOuter);
+  CDrvDispatchImpl::ReadTaskCommand(a_szTask, m_szCommand, sizeof m_szCommand);
   OsLogDebug(OS_LOG_INFO, "%s", "");
   OsLogDebug(OS_LOG_PROTOCOL, "<CALLER2DRV>%s</CALLER2DRV>", a_szTask);
   if (m_pdrvgui) m_pdrvgui->Action(DRV_GUIACTION_INTERFACELOCK, m_pdrvguiinterfacelock);
   const char* szUnlock = RunTask(a_szTask, a_pszReply);
   if (szUnlock) Unlock(szUnlock);
+  std::memcpy(m_szCommand, szOuter, sizeof szOuter);
   return m_blDestroy;
 }
 
@@ -144,12 +147,12 @@ const char* CDriver::RunTask(const char* a_szTask, const char** a_pszReply) {
   }
   const long lTimeout = LockTimeout(a_szTask, a_pszReply);
   if (lTimeout < 0) return "DriverEntry.resourcelock";
-  if (Holds(a_szTask, "<resourcelock>")) {
+  if (IsCommand("resourcelock")) {
     m_blExplicitLock = true;
     Answer(a_szTask, m_pdev->ResourceLock() == OS_STS_SUCCESS ? "success" : "fail", a_pszReply);
     return "DriverEntry.resourcelock";
   }
-  if (Holds(a_szTask, "<resourceunlock>")) {
+  if (IsCommand("resourceunlock")) {
     m_pdev->ResourceUnlock();
     Answer(a_szTask, "success", a_pszReply);
     return "DriverEntry.resourcelock";
@@ -160,21 +163,23 @@ const char* CDriver::RunTask(const char* a_szTask, const char** a_pszReply) {
     return "DriverEntry.busy";
   }
   Dispatch(a_szTask, a_pszReply);
-  if (blLocked || (!m_blExplicitLock && Holds(a_szTask, "<scanend>"))) m_pdev->ResourceUnlock();
+  if (blLocked || (!m_blExplicitLock && IsCommand("scanend"))) m_pdev->ResourceUnlock();
   return m_pdrvgui ? "DriverEntry.normal" : nullptr;
 }
 
 // Once a session is up, a scanner that is off line answers every task but
 // those that end the session or report its status.
 long CDriver::LockTimeout(const char* a_szTask, const char** a_pszReply) {
-  if (IsUnlockedTask(a_szTask)) return 0;
+  if (IsAnyCommand({"interfaceopen", "sessionbegin", "interfaceclose", "resourceunlock", "scanend", "sessionend",
+                    "uiend"}))
+    return 0;
   bool blOffline = false;
   if (g_poslog && g_poslog->GetDsState() > 3) {
     CDbLockGuard dblockguard;
     blOffline = m_pdatabase->GetCurrentLongFromId(DB_ID_DEVICEONLINE) != DB_ID_DEVICEONLINE_ENUM_TRUE;
   }
   if (!blOffline) return s_lLockTimeout;
-  if (Holds(a_szTask, "<notifydevicestatus>")) return 0;
+  if (IsCommand("notifydevicestatus")) return 0;
   Answer(a_szTask, "disconnected", a_pszReply);
   return -1;
 }
@@ -200,7 +205,7 @@ bool CDriver::TakeResourceLock(const char* a_szTask, long a_lTimeout, bool* a_pb
   }
   OsLog(OS_LOG_ERROR, "Failed to lock the resource %d", static_cast<int>(eossts));
   OsLog(OS_LOG_PROTOCOL, "<CALLER2DRV>%s</CALLER2DRV>", a_szTask);
-  return HoldsAny(a_szTask, {"<sessionend>", "<interfaceclose>", "<notifydevicestatus>"});
+  return IsAnyCommand({"sessionend", "interfaceclose", "notifydevicestatus"});
 }
 
 // An interfaceopen refused after the session opened leaves the session as
@@ -211,9 +216,8 @@ void CDriver::Dispatch(const char* a_szTask, const char** a_pszReply) {
   m_pdrvcommandfsm->ChangeState(eossts);
   *a_pszReply = m_pdatabase ? m_pdatabase->GetXmlTask()->GetTaskBuffer() : COsXmlTask::ReportStatusSuccess();
   OsLogDebug(OS_LOG_PROTOCOL, "<DRV2CALLER>%s</DRV2CALLER>", *a_pszReply);
-  if (eossts == OS_STS_FAIL && Holds(a_szTask, "<interfaceopen>") && edrvstateBefore == DRV_STATE_CLOSED)
-    m_blDestroy = true;
-  if (Holds(a_szTask, "<interfaceclose>")) m_blDestroy = true;
+  if (eossts == OS_STS_FAIL && IsCommand("interfaceopen") && edrvstateBefore == DRV_STATE_CLOSED) m_blDestroy = true;
+  if (IsCommand("interfaceclose")) m_blDestroy = true;
 }
 
 // Gate replies answer this task, not the one before: its id is read first.
@@ -237,8 +241,13 @@ void CDriver::Unlock(const char* a_szName) {
 // ---------------------------------------------------------------------------
 // The events come back in the thread's own block of the named builder, so
 // a reply stays whole while another thread fetches the next list.
+// The quick look first: most tasks are no get of the event list. Parsing
+// needs the service layer, which this object's session holds.
 bool CDriver::CheckForGetEvent(const char* a_szTask, const char** a_pszReply) {
   if (!IsGetEvent(a_szTask)) return false;
+  char szCommand[sizeof m_szCommand];
+  if (!CDrvDispatchImpl::ReadTaskCommand(a_szTask, szCommand, sizeof szCommand) || std::strcmp(szCommand, "get") != 0)
+    return false;
   OsLogDebug(OS_LOG_INFO, "%s", "");
   OsLogDebug(OS_LOG_PROTOCOL, "<CALLER2DRV>%s</CALLER2DRV>", a_szTask);
   uint64_t u64Id = 0;

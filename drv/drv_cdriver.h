@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 
@@ -67,7 +68,8 @@ class CDriver {
   bool DriverEntry(const char* a_szTask, const char** a_pszReply);
   // Answers a get of the event list (true) from the event-reply builder.
   bool CheckForGetEvent(const char* a_szTask, const char** a_pszReply);
-  // Whether a task is a get of the event list.
+  // Whether a task may be a get of the event list (its tags at its head;
+  // CheckForGetEvent also reads its command). Reads no more than the text.
   static bool IsGetEvent(const char* a_szTask);
   // The process's task lock.
   static std::recursive_mutex& TaskMutex();
@@ -154,6 +156,9 @@ class CDriver {
   void Answer(const char* a_szTask, const char* a_szStatus, const char** a_pszReply);
   // The GUI bridge's unlock with its text.
   void Unlock(const char* a_szName);
+  // Whether the task under way is that command (its element's name).
+  bool IsCommand(const char* a_szCommand) const;
+  bool IsAnyCommand(std::initializer_list<const char*> a_listCommands) const;
 
   COsXmlTask* m_posxmltask = nullptr;
   COsXmlTask* m_posxmltaskEventReply = nullptr;
@@ -164,6 +169,10 @@ class CDriver {
   CDrvGui* m_pdrvgui = nullptr;
   CDrvAssistant* m_pdrvassistant = nullptr;
   bool m_blDestroy = false;
+  // The command of the task under way, as parsed (empty for a text that is
+  // no task of one command): the gates go by it, never by tags found in the
+  // task's arguments.
+  char m_szCommand[64] = {};
   DeviceLog m_devicelog = {};
   char m_acImageBuffer[DRV_IMAGEBUFFER_SIZE] = {};
   // Set by the first resourcelock task: from then on the front end alone

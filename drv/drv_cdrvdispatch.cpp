@@ -4,6 +4,7 @@
 #include "drv_cdrvdispatch.h"
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -134,10 +135,9 @@ EOSSTS CDrvDispatchImpl::Walk(const char* a_szXml) {
   }
   EOSSTS eossts = DocumentLoad(a_szXml);
   if (eossts != OS_STS_SUCCESS) return eossts;
-  char szCommand[s_lCommandName] = {};
-  if (!FindCommand(szCommand, sizeof szCommand)) return OS_STS_FAIL;
+  if (!FindCommand(m_szCommand, sizeof m_szCommand)) return OS_STS_FAIL;
   std::optional<CDbLockGuard> optionaldblockguard;
-  if (IsDatabaseCommand(szCommand)) optionaldblockguard.emplace();
+  if (IsDatabaseCommand(m_szCommand)) optionaldblockguard.emplace();
   eossts = Dispatch(nullptr);
   if (eossts != OS_STS_SUCCESS && m_pdrvprocesscommands->IsSetmanyBegun()) {
     m_pdrvprocesscommands->RestoreSetmany();
@@ -148,25 +148,48 @@ EOSSTS CDrvDispatchImpl::Walk(const char* a_szXml) {
 
 bool CDrvDispatchImpl::FindCommand(char* a_szCommand, long a_lCommand) {
   char szRoot[8] = {};
-  if (NodeGetName(szRoot, sizeof szRoot) != OS_STS_SUCCESS || std::strcmp(szRoot, "task") != 0) {
+  const long lCommands = CountCommands(this, szRoot, sizeof szRoot, a_szCommand, a_lCommand);
+  if (lCommands < 0) {
     OsLog(OS_LOG_ERROR, "Failure:  Not a task...<%s>", szRoot);
     return false;
-  }
-  long lCommands = 0;
-  if (NodePush() == OS_STS_SUCCESS) {
-    if (NodeChild() == OS_STS_SUCCESS) {
-      lCommands = 1;
-      // A name too long for the buffer is no command of the grammar.
-      if (NodeGetName(a_szCommand, a_lCommand) != OS_STS_SUCCESS) a_szCommand[0] = '\0';
-      while (NodeSibling() == OS_STS_SUCCESS) ++lCommands;
-    }
-    NodePop();
   }
   if (lCommands != 1) {
     OsLog(OS_LOG_ERROR, "Failure:  A task holds one command, this one %ld.", lCommands);
     return false;
   }
   return true;
+}
+
+long CDrvDispatchImpl::CountCommands(COsXml* a_posxml, char* a_szRoot, long a_lRoot, char* a_szCommand,
+                                     long a_lCommand) {
+  a_szCommand[0] = '\0';
+  if (a_posxml->NodeGetName(a_szRoot, a_lRoot) != OS_STS_SUCCESS || std::strcmp(a_szRoot, "task") != 0) return -1;
+  long lCommands = 0;
+  if (a_posxml->NodePush() == OS_STS_SUCCESS) {
+    if (a_posxml->NodeChild() == OS_STS_SUCCESS) {
+      lCommands = 1;
+      // A name too long for the buffer is no command of the grammar.
+      if (a_posxml->NodeGetName(a_szCommand, a_lCommand) != OS_STS_SUCCESS) a_szCommand[0] = '\0';
+      while (a_posxml->NodeSibling() == OS_STS_SUCCESS) ++lCommands;
+    }
+    a_posxml->NodePop();
+  }
+  return lCommands;
+}
+
+bool CDrvDispatchImpl::ReadTaskCommand(const char* a_szXml, char* a_szCommand, long a_lCommand) {
+  if (!a_szCommand || a_lCommand <= 0) return false;
+  a_szCommand[0] = '\0';
+  if (!a_szXml) return false;
+  COsXml osxml;
+  char szRoot[8] = {};
+  long lCommands = 0;
+  if (osxml.DocumentLoad(a_szXml) == OS_STS_SUCCESS)
+    lCommands = CountCommands(&osxml, szRoot, sizeof szRoot, a_szCommand, a_lCommand);
+  osxml.DocumentFree();
+  if (lCommands == 1) return a_szCommand[0] != '\0';
+  a_szCommand[0] = '\0';
+  return false;
 }
 
 void CDrvDispatchImpl::TakeIds(int a_iReplyId) {
@@ -212,7 +235,9 @@ EOSSTS CDrvDispatchImpl::EnterTask(OsXmlCallback* a_posxmlcallback) {
   }
   OsLogDebug(OS_LOG_INFO, "TaskId = %d, ReplyId = %d", m_pdatabase->GetTaskId(), iReplyId);
   TakeIds(iReplyId);
-  if (m_pdrvcommandfsm && !m_pdrvcommandfsm->CheckValidState(a_posxmlcallback->szData, nullptr)) {
+  char szJudged[sizeof m_szCommand + 2];
+  std::snprintf(szJudged, sizeof szJudged, "<%s>", std::strcmp(m_szCommand, "setmany") == 0 ? "set" : m_szCommand);
+  if (m_pdrvcommandfsm && !m_pdrvcommandfsm->CheckValidState(szJudged, nullptr)) {
     OsLog(OS_LOG_ERROR, "Failure:  Command not allowed in current state.");
     m_pdatabase->CreateTaskReportStatus("invalidstate", nullptr);
     return OS_STS_FAIL;

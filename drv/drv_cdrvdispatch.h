@@ -50,6 +50,11 @@ class CDrvDispatchImpl : public COsXml {
   static bool ReadRawTaskId(const char* a_szXml, int* a_piId);
   // The ids of a reply: the database's task id one up, the reply id given.
   static void NextIds(CDatabase* a_pdatabase, int a_iReplyId);
+  // The name of a task's command, its one element below <task>, read by a
+  // reader of its own (so from any thread, before the task is dispatched):
+  // tags inside ids, values, CDATA or comments are no command. False (the
+  // name empty) for a text that is no task of one command.
+  static bool ReadTaskCommand(const char* a_szXml, char* a_szCommand, long a_lCommand);
 
  private:
   // Loads, checks and walks the task; the handlers' status.
@@ -57,6 +62,10 @@ class CDrvDispatchImpl : public COsXml {
   // The task's one command element (its name into a_szCommand); false,
   // logged, for another shape.
   bool FindCommand(char* a_szCommand, long a_lCommand);
+  // The same on any loaded reader: the root's name, the first command's,
+  // and the number of elements below the task (-1 when the root is no
+  // task).
+  static long CountCommands(COsXml* a_posxml, char* a_szRoot, long a_lRoot, char* a_szCommand, long a_lCommand);
   // A fresh reply id pair for this task: the task id one up, the reply id
   // the request's.
   void TakeIds(int a_iReplyId);
@@ -68,6 +77,10 @@ class CDrvDispatchImpl : public COsXml {
   CDrvProcessCommands* m_pdrvprocesscommands = nullptr;
   CDatabase* m_pdatabase = nullptr;
   bool m_blIdsTaken = false;  // this task's ids are in the database
+  // The task's command element, which the state machine judges (as its
+  // tag; a setmany as the set it holds): tags inside the task's arguments
+  // never move the state.
+  char m_szCommand[64] = {};
 };
 
 class CDrvDispatch {

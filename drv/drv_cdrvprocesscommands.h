@@ -427,8 +427,13 @@ class CDrvProcessCommands : public COverride {
   // failure has answered the device's status word.
   EOSSTS OpenInterface();
   // The GUI stopped and the device's interface closed (a later sessionbegin
-  // opens it again).
-  void Cleanup();
+  // opens it again); the scanner's first refusal of its sessionend or
+  // interfaceclose.
+  EOSSTS Cleanup();
+  // A scan still running (or the state Scan) is ended as scanend ends it,
+  // before a command that ends the scanner's session; its reply is the
+  // command's to replace.
+  void EndRunningScan(OsXmlCallback* a_posxmlcallback);
   bool ShouldStartGui();
   EOSSTS StartGui();
   // The device's session, with the GUI's message procedure; a failure has
@@ -524,6 +529,7 @@ class CDrvProcessCommands : public COverride {
   // the capability's bins are kept for RestoreSetmany. False (logged) when
   // there is no room to keep them.
   bool KeepConstraints(const char* a_szId);
+  bool KeepConstraints(EDBID a_edbid);
 
   // True (logged) without a database or its builder: nothing can be
   // reported.

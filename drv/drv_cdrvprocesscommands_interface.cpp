@@ -283,13 +283,17 @@ EOSSTS CDrvProcessCommands::AnswerInterfaceOpen() {
 // ---------------------------------------------------------------------------
 // interfaceclose
 // ---------------------------------------------------------------------------
-EOSSTS CDrvProcessCommands::ExitInterfaceclose(OsXmlCallback*) {
-  Cleanup();
-  return AnswerWord("success");
+// The scanner refuses to end its session under a running scan: the scan
+// ends first. The interface closes whatever the scanner answers; a refusal
+// is answered with its word.
+EOSSTS CDrvProcessCommands::ExitInterfaceclose(OsXmlCallback* a_posxmlcallback) {
+  EndRunningScan(a_posxmlcallback);
+  return AnswerDevice(Cleanup());
 }
 
-void CDrvProcessCommands::Cleanup() {
+EOSSTS CDrvProcessCommands::Cleanup() {
   GuiAction(DRV_GUIACTION_STOP);
-  if (m_pdev) m_pdev->InterfaceClose();
+  const EOSSTS eossts = m_pdev ? m_pdev->InterfaceClose() : OS_STS_SUCCESS;
   m_blInterfaceClosed = true;
+  return eossts;
 }

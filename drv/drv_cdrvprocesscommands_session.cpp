@@ -9,6 +9,7 @@
 #include "db_cdblock.h"
 #include "dev_cdev.h"
 #include "dev_drvconfig.h"
+#include "drv_cdrvcommandfsm.h"
 #include "drv_cdrvgui.h"
 #include "drv_cdrvprocesscommands.h"
 #include "os_coscfg.h"
@@ -185,10 +186,16 @@ EOSSTS CDrvProcessCommands::FirstImageCallback() {
 // ---------------------------------------------------------------------------
 // sessionend and sessionbounce
 // ---------------------------------------------------------------------------
+void CDrvProcessCommands::EndRunningScan(OsXmlCallback* a_posxmlcallback) {
+  if (!m_pdev) return;
+  const bool blScanState = m_pdrvcommandfsm && m_pdrvcommandfsm->GetCurrentState() == DRV_STATE_SCAN;
+  if (blScanState || m_pdev->ScanIsScanning()) ExitScanend(a_posxmlcallback);
+}
+
 // A scan still running is ended first; its reply is replaced by this one.
 EOSSTS CDrvProcessCommands::ExitSessionend(OsXmlCallback* a_posxmlcallback) {
   if (NoDatabase()) return OS_STS_FAIL;
-  if (m_pdev && m_pdev->ScanIsScanning()) ExitScanend(a_posxmlcallback);
+  EndRunningScan(a_posxmlcallback);
   GuiAction(DRV_GUIACTION_STOP);
   // The item's text lives in the profile list's builder: kept under the
   // lock until it is copied into the reply.
@@ -202,7 +209,10 @@ EOSSTS CDrvProcessCommands::ExitSessionend(OsXmlCallback* a_posxmlcallback) {
   return FinishReply(DB_STS_SUCCESS, false) == DB_STS_SUCCESS ? OS_STS_SUCCESS : OS_STS_FAIL;
 }
 
-EOSSTS CDrvProcessCommands::ExitSessionbounce(OsXmlCallback*) {
-  if (m_pdev) m_pdev->SessionBounce();
-  return AnswerWord("success");
+// As interfaceclose: the scan ends first, a refusal answers the scanner's
+// word.
+EOSSTS CDrvProcessCommands::ExitSessionbounce(OsXmlCallback* a_posxmlcallback) {
+  if (NoDatabase()) return OS_STS_FAIL;
+  EndRunningScan(a_posxmlcallback);
+  return AnswerDevice(m_pdev ? m_pdev->SessionBounce() : OS_STS_SUCCESS);
 }

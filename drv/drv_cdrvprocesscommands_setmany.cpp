@@ -25,6 +25,18 @@ constexpr uint64_t s_u64ValueReport =
     DRV_SETTYPE_ID | DRV_SETTYPE_VALUECURRENT | DRV_SETTYPE_ENUM | DRV_SETTYPE_RANGE | DRV_SETTYPE_LIST;
 constexpr uint64_t s_u64RegionReport = DRV_SETTYPE_ID | DRV_SETTYPE_REGION | DRV_SETTYPE_REGIONRANGE;
 
+// The ranges a region set writes (and the rules move with the paper and
+// the windows): kept at the start, for any of the sets may change them.
+constexpr EDBID s_aedbidRegionRanges[] = {DB_ID_FRAMEXOFFSET,
+                                          DB_ID_FRAMEYOFFSET,
+                                          DB_ID_FRAMEWIDTH,
+                                          DB_ID_FRAMEHEIGHT,
+                                          DB_ID_IMAGESKEWANGLE,
+                                          DB_ID_BARCODESEARCHREGIONOFFSETX,
+                                          DB_ID_BARCODESEARCHREGIONOFFSETY,
+                                          DB_ID_BARCODESEARCHREGIONWIDTH,
+                                          DB_ID_BARCODESEARCHREGIONHEIGHT};
+
 }  // namespace
 
 // The mark tells the dispatcher that this task's values were remembered, and
@@ -37,6 +49,9 @@ EOSSTS CDrvProcessCommands::EnterSetmany(OsXmlCallback*) {
   m_pdatabase->RememberAll();
   m_dboverrideSetmany = *m_pdatabase->GetOverride();
   m_vecdrvkeptconstraint.clear();
+  for (EDBID edbid : s_aedbidRegionRanges) {
+    if (!KeepConstraints(edbid)) return Refuse(DB_STS_FAIL);
+  }
   m_pdatabase->NotifyResetAll();
   m_pdatabase->SetDbState(DB_STATE_APPLICATION);
   m_u64SetmanyType = 0;
@@ -114,8 +129,12 @@ EOSSTS CDrvProcessCommands::ExitSetmany(OsXmlCallback*) {
 bool CDrvProcessCommands::KeepConstraints(const char* a_szId) {
   DbLookup2* pdblookup2 = a_szId[0] ? m_pdatabase->LookupDriverLexicon(a_szId) : nullptr;
   if (!pdblookup2) return true;  // the set refuses it
+  return KeepConstraints(pdblookup2->edbid);
+}
+
+bool CDrvProcessCommands::KeepConstraints(EDBID a_edbid) {
   for (int iBin = DB_BIN_MACHINE; iBin <= DB_BIN_COLOR_REAR; ++iBin) {
-    CDbDatum* pdbdatum = m_pdatabase->FindDirect(static_cast<EDBBIN>(iBin), pdblookup2->edbid);
+    CDbDatum* pdbdatum = m_pdatabase->FindDirect(static_cast<EDBBIN>(iBin), a_edbid);
     if (!pdbdatum || m_pdatabase->GetAccess(pdbdatum) == DB_ACCESS_NOTSUPPORTED ||
         std::any_of(m_vecdrvkeptconstraint.begin(), m_vecdrvkeptconstraint.end(),
                     [&](const DrvKeptConstraint& a_kept) { return a_kept.pdbdatum == pdbdatum; }))

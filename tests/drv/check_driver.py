@@ -4,7 +4,8 @@ the simulated scanner staged beside it, a throwaway root.
     check_driver.py STAGE GROUP
 
 Groups: entry (tasks without a session), open (a session's interface: open, refusals, close, a new open),
-failedstart (a process whose first open failed), data (the data entry), badinput (texts and arguments a front end should not send), session and busy (the
+failedstart (a process whose first open failed), data (the data entry, alone and beside driver sessions), badinput
+(texts and arguments a front end should not send, command tags inside arguments), session and busy (the
 scanner's session and its busy answers: they need the engine's session opening and resource lock, and until
 those are built they check what the least engine gives and say so)."""
 import os
@@ -163,7 +164,86 @@ def data_beside_driver(front):
     front.send("interfaceclose", expect="success")
 
 
+def logged(front, task_id):
+    """Whether the log holds the task of that id (the debug log copies every task)."""
+    return "<task id='%020d'" % task_id in front.log()
+
+
+def driver_alive(front):
+    """The driver's session still has its service layer: a get answered and logged."""
+    reply = front.get("imageresolutionx", expect="success")
+    assert logged(front, reply.reply), "the driver's log stopped"
+
+
+# Orders of the two sessions' opens and closes: "D" the driver's (interfaceopen and sessionbegin; a get, then
+# interfaceclose), "X" the data entry's.
+SESSION_ORDERS = ["DdXx", "DXdx", "DXxd", "XDdx", "XDxd", "XxDd"]
+
+
+@group
+def data_sessions_in_every_order(front):
+    """Both entries' sessions opened and closed in every order: whichever ends first leaves the other's service
+    layer running (the driver goes on logging, scans and closes cleanly), and a new session opens after both."""
+    for order in SESSION_ORDERS:
+        for step in order:
+            if step == "D":
+                front.interfaceopen(pages=1)
+                front.send("sessionbegin", expect="success")
+            elif step == "X":
+                front.interfaceopen(entry="DataEntry")
+            elif step == "d":
+                driver_alive(front)
+                front.send("scanbegin", expect="success")
+                front.send("scanend", expect="success")
+                reply = front.send("interfaceclose", expect="success")
+                assert logged(front, reply.reply), (order, "interfaceclose not logged")
+            else:
+                front.send("interfaceclose", expect="success", entry="DataEntry")
+                assert logged(front, front.next_id - 1), (order, "data interfaceclose not logged")
+    check_open(front, front.interfaceopen(callername="after"), "after")
+    front.send("interfaceclose", expect="success")
+
+
+@group
+def data_open_keeps_driver_configuration(front):
+    """A data interfaceopen between the driver's interfaceopen and sessionbegin leaves the driver's configuration
+    as it was: ForceGuiDelay 1 still starts the GUI at sessionbegin."""
+    front.configure({"dsIdentity": {"ForceGuiDelay": "1"}})
+    front.interfaceopen()
+    front.interfaceopen(entry="DataEntry")
+    front.send("sessionbegin")
+    assert "StartGui() called" in front.log()
+    front.send("interfaceclose", expect="success", entry="DataEntry")
+    front.send("interfaceclose", expect="success")
+
+
 # -- bad input -------------------------------------------------------------------------------------------------
+def resourcelocks(front):
+    return [line.split("\t")[3] for line in front.tasklog()].count("resourcelock")
+
+
+@group
+def badinput_gate_tags_in_arguments(front):
+    """Gate commands' tags inside another task's id, value, CDATA or comment are no commands: the task is what its
+    element says (a get refused, not a close), the session goes on and the next task answers with its own id; a
+    resourcelock tag takes no lock, so the per-task lock still comes and goes."""
+    front.interfaceopen()
+    front.send("sessionbegin", expect="success")
+    for tag in ("interfaceclose", "resourcelock", "resourceunlock", "sessionend"):
+        for body in (leaf("id", "<![CDATA[<%s>]]>" % tag), leaf("id", "&lt;%s&gt;" % tag),
+                     "<!--<%s>-->" % tag + leaf("id", "nosuchcapability")):
+            reply = front.send("get", body)
+            assert reply.status in ("fail", "badvalue", "badid", "notsupported"), (tag, body, reply.text)
+            driver_alive(front)
+        reply = front.send("set", leaf("id", "imageresolutionx") + leaf("valuecurrent", "<![CDATA[<%s>]]>" % tag))
+        assert reply.status != "success", reply.text
+        driver_alive(front)
+    before = resourcelocks(front)
+    front.get("imageresolutionx", expect="success")
+    assert resourcelocks(front) == before + 1, front.tasklog()[-4:]
+    front.send("interfaceclose", expect="success")
+
+
 @group
 def badinput_callername(front):
     """A caller name that climbs is one path element below the profile directory; nothing is made outside it."""
@@ -239,6 +319,28 @@ def session_gui_delay(front):
     log = front.log()
     assert "StartGui() called" in log and "Failed to launch the GUI..." in log and "StartGui failed..." in log
     front.send("interfaceclose", expect="success")
+
+
+# ([Images] devsave, appsave) and what uiend then reports for imagesfromscanner and imagestoapp, both asked "off".
+FORCED_IMAGES = [("false", "false", "off", "off"), ("true", "false", "on", "off"), ("false", "true", "off", "on"),
+                 ("true", "true", "on", "on")]
+
+
+@group
+def session_images_forced_on(front):
+    """imagesfromscanner and imagestoapp asked "off" are "on" where the configuration keeps the images
+    ([Images] devsave, appsave "true"), as uiend reports them."""
+    for devsave, appsave, fromscanner, toapp in FORCED_IMAGES:
+        front.configure({"Images": {"devsave": devsave, "appsave": appsave}})
+        debug = "<debug>%s%s</debug>" % (leaf("imagesfromscanner", "off"), leaf("imagestoapp", "off"))
+        text, task_id = front.task("interfaceopen", leaf("callername", "images") + debug + drvfront.simulate(
+            imagedirectory=front.images()))
+        assert front.raw(text.encode(), task_id).status == "success"
+        front.send("sessionbegin", expect="success")
+        reply = front.send("uiend", expect="success")
+        assert (reply.find("reportuiend/debug/imagesfromscanner"), reply.find("reportuiend/debug/imagestoapp")) == (
+            fromscanner, toapp), (devsave, appsave, reply.text)
+        front.send("interfaceclose", expect="success")
 
 
 def busy_session(front, busy):

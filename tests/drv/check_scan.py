@@ -65,6 +65,63 @@ def states_sessionend_ends_the_scan(front):
     front.send("interfaceclose", expect="success")
 
 
+def ended_before(names, command=None):
+    """The scan the scanner began was ended (scanend) before the command that ends its session (when given)."""
+    if "scanbegin" not in names:
+        return
+    assert "scanend" in names[names.index("scanbegin"):], names
+    if command:
+        assert names.index("scanend") < names.index(command), (command, names)
+
+
+# The points of a scan at which its session is ended: before the first image (a slow sheet), between images,
+# after "endofoutput".
+SCAN_POINTS = ["before", "between", "after"]
+
+
+def scan_to(front, point):
+    """A duplex scan of two sheets brought to that point."""
+    begin(front, pages=2, duplex="true", delay=300 if point == "before" else 30)
+    front.send("scanbegin", expect="success")
+    if point == "between":
+        images, _, _ = drain(front, until_first=True)
+        assert len(images) == 1, images
+    elif point == "after":
+        images, status, _ = drain(front)
+        assert status == "endofoutput" and len(images) == 4, (status, len(images))
+
+
+@group
+def states_close_ends_the_scan(front):
+    """interfaceclose at each point of a scan ends the scan first: the scanner gets scanend before its sessionend
+    and interfaceclose, takes its pages back, and the next interfaceopen of the process opens a session."""
+    for point in SCAN_POINTS:
+        scan_to(front, point)
+        front.send("interfaceclose", expect="success")
+        names = commands(front)
+        ended_before(names, "sessionend")
+        assert names.index("sessionend") < names.index("interfaceclose"), names
+        assert os.listdir(front.images()) == [], (point, os.listdir(front.images()))
+    front.interfaceopen()
+    front.send("interfaceclose", expect="success")
+
+
+@group
+def states_bounce_ends_the_scan(front):
+    """sessionbounce at each point of a scan ends the scan first (scanend before the scanner's sessionbounce, the
+    pages taken back); the interface then closes cleanly and the next interfaceopen of the process opens a session
+    (the scanner, left scanning, used to refuse both). sessionend ends the scan likewise."""
+    for command in ("sessionbounce", "sessionend"):
+        for point in SCAN_POINTS:
+            scan_to(front, point)
+            front.send(command, expect="success")
+            names = commands(front)
+            ended_before(names, command if command in names else None)
+            assert os.listdir(front.images()) == [], (command, point, os.listdir(front.images()))
+            front.send("interfaceclose", expect="success")
+            assert commands(front)[-1] == "interfaceclose", commands(front)
+
+
 # -- busy --------------------------------------------------------------------------------------------------------
 @group
 def busy_scanbegin(front):
@@ -128,16 +185,26 @@ def images_three_duplex_sheets(front):
     front.send("interfaceclose", expect="success")
 
 
+def scanner_got(front, command, limit=30.0):
+    """Waits until the scanner's task log holds the command since the last interfaceopen."""
+    deadline = time.time() + limit
+    while command not in commands(front):
+        assert time.time() < deadline, (command, commands(front))
+        time.sleep(0.005)
+
+
 # (simflags, interfaceopen's extra text, when the stop is asked, images expected, the batch's last status);
-# duplex sheets, so the first sheet gives two images. A batch stopped before its first image yields none: its
+# duplex sheets, so the first sheet gives two images. A stop "now" is asked once the scanner has begun the scan
+# (a stop the scan thread sees before it begins at the scanner ends the batch as "cancel"), well before its
+# first sheet is in. A batch stopped before its first image yields none: its
 # end is "nomedia" only for a front end that asked for it; an empty feeder is the scanner's own "nomedia".
 BATCHES = [
     ({"pages": 3, "duplex": "true", "paperjam": 2}, "", None, 2, "paperjam"),
     ({"pages": 3, "duplex": "true", "multifeed": 2}, "", None, 2, "multifeed"),
     ({"pages": 3, "duplex": "true", "disconnect": 2}, "", None, None, "disconnected"),
     ({"pages": 5, "duplex": "true", "delay": 50}, "", "first", None, "endofoutput"),
-    ({"pages": 3, "delay": 300}, leaf("usenomedia", "true"), "now", 0, "nomedia"),
-    ({"pages": 3, "delay": 300}, "", "now", 0, "endofoutput"),
+    ({"pages": 3, "delay": 1000}, leaf("usenomedia", "true"), "now", 0, "nomedia"),
+    ({"pages": 3, "delay": 1000}, "", "now", 0, "endofoutput"),
     ({"pages": 0}, leaf("usenomedia", "true"), None, 0, "nomedia"),
 ]
 
@@ -156,6 +223,8 @@ def images_batches(front):
         images = []
         if stop == "first":
             images, status, _ = drain(front, until_first=True)
+        if stop == "now":
+            scanner_got(front, "scanbegin")
         if stop:
             front.send("scanrequeststop", expect="success")
         more, status, _ = drain(front)
@@ -175,6 +244,23 @@ def images_batches(front):
         # A scanner that went away could not take its files back.
         for name in os.listdir(front.images()):
             os.remove(os.path.join(front.images(), name))
+
+
+@group
+def images_scanend_after_disconnected(front):
+    """A scanner gone in the middle of a batch: getoutput answers "disconnected", and scanend still answers
+    "success" and reaches the scanner (scanend, then resourceend)."""
+    begin(front, pages=3, duplex="true", disconnect=2)
+    front.send("scanbegin", expect="success")
+    _, status, _ = drain(front)
+    assert status == "disconnected", status
+    front.send("scanend", expect="success")
+    names = commands(front)
+    after = names[len(names) - names[::-1].index("scanbegin"):]
+    assert "scanend" in after and "resourceend" in after[after.index("scanend"):], after
+    front.send("interfaceclose", expect="success")
+    for name in os.listdir(front.images()):
+        os.remove(os.path.join(front.images(), name))
 
 
 # -- window list -----------------------------------------------------------------------------------------------

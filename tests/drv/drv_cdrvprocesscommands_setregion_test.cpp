@@ -401,4 +401,50 @@ TEST_F(DrvSetRegionTest, RegionsInsideASetmany) {
   }
 }
 
+// A region set with a range after each field, then a set that fails: the
+// values and the ranges the region gave are both put back, in every bin,
+// so each value put back lies within its range (ranges narrower than the
+// values were left behind).
+TEST_F(DrvSetRegionTest, FailedSetmanyPutsBackTheRangesOfItsRegion) {
+  const std::vector<Bounds> vecNarrow = {
+      {"0", "9000", "12"}, {"0", "12000", "12"}, {"2400", "9000", "12"}, {"2400", "12000", "12"}, {"-900", "900", "1"}};
+  const std::vector<EDBBIN> vecBins = {DB_BIN_BITONAL_FRONT, DB_BIN_BITONAL_REAR, DB_BIN_COLOR_FRONT,
+                                       DB_BIN_COLOR_REAR};
+  const auto Ranges = [&] {
+    std::vector<std::string> vec;
+    for (EDBBIN edbbin : vecBins) {
+      for (const EDBID* aedbid : {s_aedbidFrame, s_aedbidBarcode}) {
+        for (size_t sizet = 0; sizet < (aedbid == s_aedbidFrame ? 5u : 4u); ++sizet) {
+          if (m_pdatabase->FindDirect(edbbin, aedbid[sizet])) vec.push_back(RangeIn(edbbin, aedbid[sizet]));
+        }
+      }
+    }
+    return vec;
+  };
+  const std::vector<std::string> vecRangesBefore = Ranges();
+  const std::vector<std::string> vecBefore = Values();
+  for (const auto& vecBodies :
+       {std::vector<std::string>{Cropping({"600", "1200", "4800", "6000", "0"}, vecNarrow), Body("units", "furlongs")},
+        std::vector<std::string>{Body("units", "pixels"), Cropping({"600", "1200", "4800", "6000", "0"}, vecNarrow),
+                                 Cropping({"0", "0", "99999", "3000", "0"})},
+        std::vector<std::string>{"<id>barcodesearchregion</id>" + Region({"0", "0", "1200", "1200"}),
+                                 Body("units", "furlongs")}}) {
+    SCOPED_TRACE(vecBodies[0].substr(0, 80));
+    const Reply reply = Setmany(vecBodies);
+    ExpectSound(reply);
+    EXPECT_EQ(reply.strStatus, "badvalue");
+    EXPECT_EQ(Values(), vecBefore);
+    EXPECT_EQ(Ranges(), vecRangesBefore);
+    for (EDBBIN edbbin : vecBins) {
+      for (size_t sizet = 0; sizet < 5; ++sizet) {
+        CDbDatum* pdbdatum = m_pdatabase->FindDirect(edbbin, s_aedbidFrame[sizet]);
+        if (!pdbdatum) continue;
+        const long lValue = Value(edbbin, s_aedbidFrame[sizet]);
+        EXPECT_GE(lValue, m_pdatabase->RangeGetCurrentMin(pdbdatum)) << edbbin << " " << sizet;
+        EXPECT_LE(lValue, m_pdatabase->RangeGetCurrentMax(pdbdatum)) << edbbin << " " << sizet;
+      }
+    }
+  }
+}
+
 }  // namespace

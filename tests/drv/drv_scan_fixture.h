@@ -34,9 +34,10 @@ namespace drvtest {
 // and counts every action asked.
 class ScanGuiSeam : public CDrvGuiActionSeam {
  public:
-  bool Action(EDRVGUIACTION a_edrvguiaction, CDrvGuiBase*, EOSSTS* a_peossts) override {
+  bool Action(EDRVGUIACTION a_edrvguiaction, CDrvGuiBase* a_pdrvguibase, EOSSTS* a_peossts) override {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_mapAsked[a_edrvguiaction];
+    if (a_pdrvguibase) m_mapvecValue[a_edrvguiaction].push_back(a_pdrvguibase->i32Value);
     const auto it = m_mapAnswer.find(a_edrvguiaction);
     if (it == m_mapAnswer.end()) return false;
     *a_peossts = it->second;
@@ -50,11 +51,17 @@ class ScanGuiSeam : public CDrvGuiActionSeam {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_mapAsked[a_edrvguiaction];
   }
+  // The values an action was asked with (when it came with a record).
+  std::vector<int32_t> Values(EDRVGUIACTION a_edrvguiaction) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_mapvecValue[a_edrvguiaction];
+  }
 
  private:
   std::mutex m_mutex;
   std::map<EDRVGUIACTION, EOSSTS> m_mapAnswer;
   std::map<EDRVGUIACTION, int> m_mapAsked;
+  std::map<EDRVGUIACTION, std::vector<int32_t>> m_mapvecValue;
 };
 
 class DrvScanFixture : public ::testing::Test {

@@ -10,15 +10,22 @@ given. Nothing is written outside the root.
 Every reply is checked as a front end reads it: the 91-character task line, the reply id (the request's id; 0
 for the library's fixed replies), the byte count, a reportstatus first; and at the end xmllint reads them all.
 The library keeps process-wide state, so one Front per process: each group of cases runs in a process of its
-own (run_groups)."""
+own (run_groups).
+
+The root goes when the group ends, whatever ended it: a failed check, SIGTERM, SIGINT or SIGHUP (a test driver
+stopping the group); the children the library started are stopped and reaped first, so that none writes into the
+root while it goes. Roots of groups killed outright (SIGKILL, a crash) carry their process's id in their name and
+are removed by the next Front once that process is gone."""
 import ctypes
 import glob
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 import xml.etree.ElementTree as ET
 
 LINE = 91
@@ -70,11 +77,81 @@ class Reply:
         return None if element is None else (element.text or "")
 
 
+ROOT_PREFIX = "drvfront-"
+# How long the children left running get to end after SIGTERM, before SIGKILL.
+CHILD_GRACE_SECONDS = 2.0
+
+
+def process_alive(pid):
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    except PermissionError:
+        return True
+    return True
+
+
+def remove_stale_roots(directory):
+    """The roots whose group's process is gone (killed before it could remove them)."""
+    for name in os.listdir(directory):
+        match = re.fullmatch(re.escape(ROOT_PREFIX) + r"(\d+)-.*", name)
+        path = os.path.join(directory, name)
+        if match and os.path.isdir(path) and not os.path.islink(path) and not process_alive(int(match.group(1))):
+            shutil.rmtree(path, ignore_errors=True)
+
+
+def children():
+    """The process ids of this process's children (live or not yet reaped)."""
+    found = []
+    for name in os.listdir("/proc"):
+        if not name.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % name) as f:
+                stat = f.read()
+        except OSError:
+            continue
+        # The command name may hold blanks and parentheses: the fields follow its last ")".
+        if int(stat[stat.rindex(")") + 2:].split()[1]) == os.getpid():
+            found.append(int(name))
+    return found
+
+
+def reap_children():
+    """Stops the children the library left running (SIGTERM, then SIGKILL after the grace) and reaps them all."""
+    pids = children()
+    for pid in pids:
+        try:
+            os.kill(pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+    deadline = time.time() + CHILD_GRACE_SECONDS
+    while pids:
+        for pid in list(pids):
+            try:
+                done, _ = os.waitpid(pid, os.WNOHANG)
+            except ChildProcessError:
+                done = pid
+            if done:
+                pids.remove(pid)
+        if pids and time.time() >= deadline:
+            for pid in pids:
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+            deadline = float("inf")
+        if pids:
+            time.sleep(0.01)
+
+
 class Front:
     """The library loaded from a throwaway root, with the simulated scanner staged beside it."""
 
     def __init__(self, stage, debug=True, env=None, config=None):
-        self.root = tempfile.mkdtemp(prefix="drvfront-")
+        remove_stale_roots(tempfile.gettempdir())
+        self.root = tempfile.mkdtemp(prefix="%s%d-" % (ROOT_PREFIX, os.getpid()))
         self.stage(stage)
         if config:
             self.configure(config)
@@ -213,8 +290,18 @@ class Front:
         shutil.rmtree(directory)
 
     def close(self):
+        """Ends what a stopped or failed group left open (the library's threads and children write into the root
+        while a session runs), then removes the root."""
+        for entry in ("DriverEntry", "DataEntry"):
+            self.call(task_text(self.next_id, "interfaceclose").encode(), entry)
+            self.next_id += 1
         os.chdir("/")
-        shutil.rmtree(self.root, ignore_errors=True)
+        reap_children()
+        for _ in range(10):
+            shutil.rmtree(self.root, ignore_errors=True)
+            if not os.path.exists(self.root):
+                break
+            time.sleep(0.1)
 
 
 GROUPS = {}
@@ -226,15 +313,24 @@ def group(function):
     return function
 
 
+def stop_on_signal(signum, _frame):
+    """A stopped group unwinds as a failed one does, so its root goes."""
+    raise SystemExit(128 + signum)
+
+
 def run_groups(stage, name, **options):
     """Runs a group's cases on one Front, then xmllint; the root goes in any case."""
-    front = Front(stage, **options)
+    for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(signum, stop_on_signal)
+    front = None
     try:
+        front = Front(stage, **options)
         for case in GROUPS[name]:
             case(front)
         front.xmllint()
     finally:
-        front.close()
+        if front is not None:
+            front.close()
     print("%s: %d passed" % (name, len(GROUPS[name])))
 
 
