@@ -291,7 +291,10 @@ void CDrvGuiMgr::CreateDrvGuiImpl() {
     return;
   }
   m_blCreatePending = false;
-  m_pdrvguiimpl = OsMemNew(CDrvGuiImpl, m_pdatabase, m_pdev, m_pdriver, osfileinfo.szPath);
+  char szFound[512];
+  if (COsFile::PathAbsolute(szFound, sizeof szFound, szPath) != OS_STS_SUCCESS || !*szFound)
+    COsString::SStrCpy(szFound, sizeof szFound, szPath);
+  m_pdrvguiimpl = OsMemNew(CDrvGuiImpl, m_pdatabase, m_pdev, m_pdriver, szFound);
   if (!m_pdrvguiimpl) OsLog(OS_LOG_ERROR, "OsMemNew failed...");
 }
 
