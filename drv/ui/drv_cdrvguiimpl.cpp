@@ -233,7 +233,13 @@ void CDrvGuiImpl::ResetFlags() {
 EOSSTS CDrvGuiImpl::Start() {
   const EDRVUILINKSTATE edrvuilinkstate = m_drvuilink.GetState();
   if (edrvuilinkstate != DRV_UILINKSTATE_NONE && edrvuilinkstate != DRV_UILINKSTATE_ENDED) return OS_STS_SUCCESS;
-  if (edrvuilinkstate == DRV_UILINKSTATE_ENDED) m_drvuilink.Stop();
+  if (edrvuilinkstate == DRV_UILINKSTATE_ENDED) {
+    // The dispatcher of the GUI that ended may wait for the interface lock
+    // this very task holds: it gives up before the link joins it.
+    m_blStopRequested = true;
+    WakeLockWaiters();
+    m_drvuilink.Stop();
+  }
   m_blNoGui = false;
   m_blStopRequested = false;
   m_blForcedEnded = false;

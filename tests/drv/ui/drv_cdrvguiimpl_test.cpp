@@ -10,9 +10,7 @@
 #include <fstream>
 #include <thread>
 
-#include "drv_cdrvgui.h"
-#include "drv_cdrvguiimpl.h"
-#include "drv_uilink_fixture.h"
+#include "drv_gui_fixture.h"
 
 namespace {
 
@@ -20,35 +18,7 @@ using uilinktest::Clock;
 using uilinktest::Eventually;
 using uilinktest::MillisecondsSince;
 
-class DrvGuiImplTest : public uilinktest::UiLinkFixture {
- protected:
-  void SetUp() override {
-    UiLinkFixture::SetUp();
-    m_strFlag = testsupport::RootPath("go");
-  }
-  void TearDown() override {
-    m_pdrvguiimpl.reset();
-    unsetenv("UISTANDIN_SCRIPT");
-    unsetenv("UISTANDIN_LOG");
-    unsetenv("PMX_FORCEGUI");
-    UiLinkFixture::TearDown();
-  }
-  // The bridge on the stand-in, started; the child reads its script and
-  // log from the environment it inherits.
-  void StartGui(const std::string& a_strScript) {
-    setenv("UISTANDIN_SCRIPT", a_strScript.c_str(), 1);
-    setenv("UISTANDIN_LOG", m_strStandinLog.c_str(), 1);
-    m_pdrvguiimpl = std::make_unique<CDrvGuiImpl>(nullptr, nullptr, nullptr, SCANDRV_UISTANDIN);
-    ASSERT_EQ(m_pdrvguiimpl->Action(DRV_GUIACTION_START, nullptr), OS_STS_SUCCESS);
-    ASSERT_EQ(m_pdrvguiimpl->GetLink().WaitStart(20000), DRV_UILINKSTATE_CONNECTED) << m_plog->Text();
-  }
-  void Go() { std::ofstream(m_strFlag) << "go"; }
-  size_t Replies() { return ChildLog("recv").size(); }
-  bool Visible() { return m_pdrvguiimpl->Action(DRV_GUIACTION_GETUIVISIBLE, nullptr) == OS_STS_SUCCESS; }
-
-  std::unique_ptr<CDrvGuiImpl> m_pdrvguiimpl;
-  std::string m_strFlag;
-};
+using guitest::DrvGuiImplTest;
 
 // 21 while the GUI is not ready, also for a limit between two slices; 0
 // once it is; 1 soon after the GUI dies.
@@ -96,13 +66,13 @@ TEST_F(DrvGuiImplTest, GuiInterfaceLockBeforeAndAfterReady) {
   m_pdrvguiimpl->InterfaceUnlock("DriverEntry.normal");
   EXPECT_TRUE(Eventually([&] { return Visible(); }));
 
-  std::ofstream(m_strFlag + "2") << "go";
+  Go("2");
   ASSERT_EQ(m_pdrvguiimpl->WaitForGui(20000), OS_STS_SUCCESS);
   CDrvGuiBase drvguibase;
   drvguibase.edrvguiaction = DRV_GUIACTION_SETUIVISIBLE;
   ASSERT_EQ(m_pdrvguiimpl->Action(DRV_GUIACTION_SETUIVISIBLE, &drvguibase), OS_STS_SUCCESS);
   EXPECT_FALSE(m_pdrvguiimpl->InterfaceLock("DriverEntry")) << "a ready GUI takes no lock";
-  std::ofstream(m_strFlag + "3") << "go";
+  Go("3");
   EXPECT_TRUE(Eventually([&] { return Visible(); }));
 }
 
