@@ -106,6 +106,55 @@ def badcmd_two_commands(front):
     front.send("interfaceclose", expect="success")
 
 
+# The simulated scanner's image library in process, as check_scan.py runs its scans.
+IN_PROCESS = {"dsIdentity": {"ForceNexilCall": "1"}}
+
+
+def scanner_commands(front):
+    """The scanner's tasks since the last interfaceopen, by command name."""
+    names = [line.split("\t")[3] for line in front.tasklog()]
+    opens = [index for index, name in enumerate(names) if name == "interfaceopen"]
+    return names[opens[-1] if opens else 0:]
+
+
+def scan_beside_the_gui(front, script):
+    """uibegin with the stand-in running the script, then a scan through to scanend; the scanner's tasks."""
+    front.configure(IN_PROCESS)
+    if os.path.exists(os.path.join(front.root, "standin.log")):
+        os.remove(os.path.join(front.root, "standin.log"))
+    watch(front)
+    os.environ["UISTANDIN_SCRIPT"] = script
+    session(front, STANDIN)
+    assert uibegin(front).status == "success"
+    assert wait_for(lambda: any(line[0] == "sent" and line[-1] == "uiready" for line in standin_log(front)))
+    if "uivisible" in script:
+        # Answered once the driver took it in: the reply to the stand-in's second task.
+        assert wait_for(lambda: any(line[0] == "recv" and line[3] == "%020d" % 2 for line in standin_log(front))), \
+            standin_log(front)
+    front.send("scanbegin", expect="success")
+    front.send("scanend", expect="success")
+    names = scanner_commands(front)
+    front.send("uiend", expect="success")
+    front.send("interfaceclose", expect="success")
+    assert wait_for(lambda: any(line[0] == "exit" for line in standin_log(front))), standin_log(front)
+    return names
+
+
+@group
+def visible_scanend_keeps_the_reservation(front):
+    """The GUI said uivisible: scanend leaves the device reserved for the GUI's dialog."""
+    names = scan_beside_the_gui(front, "send uivisible\n")
+    assert "resourcebegin" in names, names
+    assert "resourceend" not in names, names
+
+
+@group
+def visible_hidden_scanend_gives_it_back(front):
+    """Without uivisible scanend ends the reservation the scan took."""
+    names = scan_beside_the_gui(front, "")
+    assert names.count("resourceend") == 1 and names.index("resourceend") > names.index("scanend"), names
+
+
 def source_case(front, configure, expect):
     """One source table row: configure(front) sets the sources; expect is the winner's path, or the text the
     log must hold when no GUI starts."""

@@ -88,7 +88,7 @@ TEST_F(DrvGuiDispatcherTest, GuiAnswersToDialogsAndMessages) {
     EXPECT_TRUE(Eventually([&] { return RepliesTo(iTasks) == 1; })) << m_plog->Text();
     EXPECT_TRUE(Eventually([&] { return Buttons() == c.ablButton; }));
     for (int i = 1; i <= iTasks; ++i) EXPECT_EQ(StatusesTo(i), std::vector<std::string>{"success"}) << i;
-    EXPECT_EQ(m_pdrvguiimpl->GetLink().EventWait(0), OS_STS_SUCCESS) << "the answer sets the event";
+    EXPECT_EQ(m_pdrvguiimpl->GetLink().EventWait(5000), OS_STS_SUCCESS) << "the answer sets the event";
     EXPECT_TRUE(Logged(c.szLogged));
     m_pdrvguiimpl.reset();
   }
