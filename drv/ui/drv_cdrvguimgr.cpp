@@ -61,7 +61,8 @@ CDrvGuiMgr::~CDrvGuiMgr() {
     std::lock_guard<std::mutex> lock(s_mutexRefs);
     if (s_pdrvguimgr == this) s_pdrvguimgr = nullptr;
   }
-  OsMemDelete(m_pdrvguiimpl);
+  CDrvGuiImpl* pdrvguiimpl = m_pdrvguiimpl.exchange(nullptr);
+  OsMemDelete(pdrvguiimpl);
 }
 
 // ---------------------------------------------------------------------------
@@ -138,16 +139,14 @@ EOSSTS CDrvGuiMgr::Action(EDRVGUIACTION a_edrvguiaction, CDrvGuiBase* a_pdrvguib
     }
     const bool blCreates = Creates(a_edrvguiaction, a_pdrvguibase);
     if (DevDriverConfigGetLong(DRV_CFGTAG_FORCEGUIBOUNCE) != 1) m_blBouncePending = false;
-    if (blCreates) {
+    if (blCreates && m_blCreatePending.exchange(false)) {
       OsLogDebug(OS_LOG_INFO, "gui>>> CreateDrvGuiImpl triggered...%s", CDrvGui::GetActionName(a_edrvguiaction));
-      m_blCreatePending = false;
-      CreateDrvGuiImpl();
-      if (!m_pdrvguiimpl) return DRV_GUI_STS_NOGUI;
+      if (!CreateDrvGuiImpl(a_edrvguiaction != DRV_GUIACTION_START)) return DRV_GUI_STS_NOGUI;
       blCreated = true;
-      if (a_edrvguiaction != DRV_GUIACTION_START) m_pdrvguiimpl->Action(DRV_GUIACTION_START, nullptr);
     }
   }
-  if (!m_pdrvguiimpl) return DRV_GUI_STS_NOGUI;
+  CDrvGuiImpl* pdrvguiimpl = m_pdrvguiimpl.load();
+  if (!pdrvguiimpl) return DRV_GUI_STS_NOGUI;
   // A message shown by a GUI that only now starts loses the time it takes
   // to come up.
   if (blCreated && a_edrvguiaction == DRV_GUIACTION_MESSAGEMANAGER && a_pdrvguibase->lValue != 0 && g_poscfg) {
@@ -155,9 +154,8 @@ EOSSTS CDrvGuiMgr::Action(EDRVGUIACTION a_edrvguiaction, CDrvGuiBase* a_pdrvguib
     const long lDelay = DevDriverConfigGetLong(DRV_CFGTAG_FORCEGUIMSGDELAY);
     if ((i64Platform == 2 || i64Platform == 3) && lDelay < a_pdrvguibase->lValue) a_pdrvguibase->lValue -= lDelay;
   }
-  const EOSSTS eossts = m_pdrvguiimpl->Action(a_edrvguiaction, a_pdrvguibase);
-  if (m_blBouncePending && a_edrvguiaction == DRV_GUIACTION_MESSAGEMANAGERCLEAR) {
-    m_blBouncePending = false;
+  const EOSSTS eossts = pdrvguiimpl->Action(a_edrvguiaction, a_pdrvguibase);
+  if (a_edrvguiaction == DRV_GUIACTION_MESSAGEMANAGERCLEAR && m_blBouncePending.exchange(false)) {
     return DRV_GUI_STS_BOUNCE;
   }
   return eossts;
@@ -271,13 +269,13 @@ void CDrvGuiMgr::ChoosePath(char* a_szPath, size_t a_sizetPath) {
   }
 }
 
-void CDrvGuiMgr::CreateDrvGuiImpl() {
+bool CDrvGuiMgr::CreateDrvGuiImpl(bool a_blStart) {
   char szPath[512];
   ChoosePath(szPath, sizeof szPath);
   if (!*szPath || strcasecmp(szPath, "none") == 0) {
     OsLog(OS_LOG_INFO, "gui>>> TWAIN GUI set to 'none'...");
     m_blCreatePending = false;
-    return;
+    return false;
   }
   // The found file is kept as its full path: a bare name would run from
   // whatever the current directory is.
@@ -288,14 +286,20 @@ void CDrvGuiMgr::CreateDrvGuiImpl() {
   if (!blFound || osfileinfo.eosfiletype == OS_FILETYPE_DIRECTORY) {
     OsLog(OS_LOG_ERROR, "gui>>> TWAIN GUI executable (%s) not found! GUI will not be loaded", szPath);
     m_blCreatePending = false;
-    return;
+    return false;
   }
   m_blCreatePending = false;
   char szFound[512];
   if (COsFile::PathAbsolute(szFound, sizeof szFound, szPath) != OS_STS_SUCCESS || !*szFound)
     COsString::SStrCpy(szFound, sizeof szFound, szPath);
-  m_pdrvguiimpl = OsMemNew(CDrvGuiImpl, m_pdatabase, m_pdev, m_pdriver, szFound);
-  if (!m_pdrvguiimpl) OsLog(OS_LOG_ERROR, "OsMemNew failed...");
+  CDrvGuiImpl* pdrvguiimpl = OsMemNew(CDrvGuiImpl, m_pdatabase, m_pdev, m_pdriver, szFound);
+  if (!pdrvguiimpl) {
+    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
+    return false;
+  }
+  if (a_blStart) pdrvguiimpl->Action(DRV_GUIACTION_START, nullptr);
+  m_pdrvguiimpl.store(pdrvguiimpl);
+  return true;
 }
 
 // ---------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 // at once, so an action may call another.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "dev_def.h"
@@ -36,9 +37,10 @@ class CDrvGuiMgr {
   // The record checks are the facade's; this creates the GUI when the
   // action needs one, then runs it.
   EOSSTS Action(EDRVGUIACTION a_edrvguiaction, CDrvGuiBase* a_pdrvguibase);
-  // Chooses the executable and creates the bridge (none: "none", not found).
-  void CreateDrvGuiImpl();
-  CDrvGuiImpl* GetImpl() { return m_pdrvguiimpl; }
+  // Chooses the executable and creates the bridge (none: "none", not found,
+  // false); started first when asked, then published to other threads.
+  bool CreateDrvGuiImpl(bool a_blStart = false);
+  CDrvGuiImpl* GetImpl() { return m_pdrvguiimpl.load(); }
 
   // The message procedure handed to the device engine: action 12 on the
   // manager that lives; 49 when none does.
@@ -65,12 +67,15 @@ class CDrvGuiMgr {
   // The executable's path from the sources, first found first; empty for none.
   void ChoosePath(char* a_szPath, size_t a_sizetPath);
 
-  CDrvGuiImpl* m_pdrvguiimpl = nullptr;
+  // A front end's task and the engine's threads act at once: the first
+  // action that creates claims the creation, the bridge is published once
+  // started, and the flags are shared.
+  std::atomic<CDrvGuiImpl*> m_pdrvguiimpl{nullptr};
   CDatabase* m_pdatabase;
   CDev* m_pdev;
   CDriver* m_pdriver;
-  bool m_blCreatePending = true;
-  bool m_blBouncePending = false;
+  std::atomic<bool> m_blCreatePending{true};
+  std::atomic<bool> m_blBouncePending{false};
   int m_iRefs = 0;  // under the references' mutex
 };
 
