@@ -101,8 +101,15 @@ EOSSTS CDriver::Init() {
 }
 
 void CDriver::Cleanup() {
-  // The rescan thread works on the facade: it goes first.
+  // The rescan thread and the bridges' threads work on the device facade:
+  // they end first.
   StopRescanThread();
+  if (m_pdrvgui) m_pdrvgui->Action(DRV_GUIACTION_STOP, nullptr);
+  if (m_pdrvassistant) {
+    CDrvAssistantAction drvassistantaction;
+    drvassistantaction.edrvassistantaction = DRV_ASSISTANTACTION_SCANEND;
+    m_pdrvassistant->Action(DRV_ASSISTANTACTION_SCANEND, &drvassistantaction);
+  }
   OsMemDelete(m_pdev);
   OsMemDelete(m_pdrvdispatch);
   OsMemDelete(m_pdrvcommandfsm);

@@ -336,10 +336,8 @@ EOSSTS CDrvProcessCommands::ExitAutocolorlearn(OsXmlCallback*) {
 }
 
 long CDrvProcessCommands::RunAutoColorLearn() {
-  CDrvGuiBase drvguibase;
-  drvguibase.edrvguiaction = DRV_GUIACTION_NOGUI;
-  const EOSSTS eosstsNoGui = m_pdrvgui ? m_pdrvgui->Action(DRV_GUIACTION_NOGUI, &drvguibase) : DRV_GUI_STS_NOGUI;
+  // Both actions take no record.
+  const EOSSTS eosstsNoGui = m_pdrvgui ? m_pdrvgui->Action(DRV_GUIACTION_NOGUI, nullptr) : DRV_GUI_STS_NOGUI;
   if (eosstsNoGui == OS_STS_SUCCESS || eosstsNoGui == DRV_GUI_STS_NOGUI) return EngineAutoColorLearn();
-  drvguibase.edrvguiaction = DRV_GUIACTION_AUTOCOLORLEARN;
-  return m_pdrvgui->Action(DRV_GUIACTION_AUTOCOLORLEARN, &drvguibase);
+  return m_pdrvgui->Action(DRV_GUIACTION_AUTOCOLORLEARN, nullptr);
 }

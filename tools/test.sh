@@ -57,5 +57,5 @@ ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run build-asan -R '(^|/)(Catalogue|Db)' -- -DCMAKE_BUILD_TYPE=Debug -DSCANDRV_SANITIZE=ON -DSCANDRV_BENCH=OFF
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-  run build-tsan -R 'Thread|Sync|Spin|Log|Mem|Timer|Profile|Locale|Dispatch|Socket|RingBuffer|Usb|UiLink' -- \
+  run build-tsan -R 'Thread|Sync|Spin|Log|Mem|Timer|Profile|Locale|Dispatch|Socket|RingBuffer|Usb|UiLink|DrvGui' -- \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCANDRV_TSAN=ON -DSCANDRV_BENCH=OFF

@@ -5,21 +5,15 @@
 // dispatcher has it), to set beside the round trips of bench_cossocket.cpp; and 1,000 tasks handed over
 // back to back, each echoed, in tasks a second.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <chrono>
 #include <condition_variable>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <vector>
 
+#include "bench_uiservices.h"
 #include "drv_cdrvuilink.h"
-#include "os_coscfg.h"
-#include "os_cosmem.h"
-#include "os_cossync.h"
-#include "os_costhread.h"
 #include "os_cosxml.h"
 
 namespace {
@@ -32,12 +26,6 @@ const DrvUiLinkNames kNames = {
     "buttons_", "DRV2GUI", "GUI2DRV", "drv2gui", "gui2drv", "drv2g>>>", "g2drv>>>",
     "<task id='@1111111111111111111' reply='00000000000000000000' bytes='@2222222222222222222'>\n\t<uiexit>\n"
     "\t</uiexit>\n</task>"};
-
-std::string& Arguments() {
-  static std::string s_str;
-  return s_str;
-}
-const char* ArgumentsSource() { return Arguments().c_str(); }
 
 // Counts what the dispatcher is given.
 class CBenchOwner : public CDrvUiLinkOwner {
@@ -72,34 +60,13 @@ class CBenchOwner : public CDrvUiLinkOwner {
   std::chrono::steady_clock::time_point m_timepointLast;
 };
 
-// A scratch root with the services a link uses, the transport of the
-// benchmark's argument (1 TCP, 5 shared memory, 8 message queues).
-class CLinkBench {
+// The services and a link whose child is the staged stand-in.
+class CLinkBench : public CUiBenchServices {
  public:
-  explicit CLinkBench(int a_iTransport) {
-    char szTemplate[] = "/tmp/scandrv-bench-XXXXXX";
-    const char* szRoot = mkdtemp(szTemplate);
-    if (szRoot) m_strRoot = szRoot;
-    m_vecstrValue = {m_strRoot + "/log", std::to_string(a_iTransport), m_strRoot + "/common"};
-    m_poscfg = std::make_unique<COsCfg>("bench", OS_CFGENTITY_UTILITY, nullptr, nullptr, false, nullptr);
-    const unsigned auTag[] = {OS_CFGTAG_LOGDIRECTORY, OS_CFGTAG_FORCEGUISOCKETS, OS_CFGTAG_ROOTCOMMONDIRECTORY};
-    for (size_t i = 0; i < m_vecstrValue.size(); ++i)
-      m_poscfg->Set(OS_CFGSECTION_MAIN, auTag[i], m_vecstrValue[i].c_str());
-    m_posmem = std::make_unique<COsMem>(OS_MEM_METHOD_GLOBALALLOC, 0);
-    COsSync::SetFallbackDirectory((m_strRoot + "/common").c_str());
-    Arguments() = "<arguments><rootpath>" + m_strRoot + "</rootpath></arguments>";
-    COsThread::SetServicesArgumentsSource(ArgumentsSource);
+  explicit CLinkBench(int a_iTransport) : CUiBenchServices(a_iTransport) {
     m_plink = std::make_unique<CDrvUiLink>(&m_owner, kNames);
   }
-  ~CLinkBench() {
-    m_plink.reset();
-    COsThread::SetServicesArgumentsSource(nullptr);
-    COsSync::SetFallbackDirectory(nullptr);
-    m_posmem.reset();
-    m_poscfg.reset();
-    std::error_code errorcode;
-    if (!m_strRoot.empty()) std::filesystem::remove_all(m_strRoot, errorcode);
-  }
+  ~CLinkBench() { m_plink.reset(); }
 
   bool Start(const char* a_szScript) {
     const OsSpawnVariable osspawnvariable = {"UISTANDIN_SCRIPT", a_szScript};
@@ -109,12 +76,6 @@ class CLinkBench {
 
   CBenchOwner m_owner;
   std::unique_ptr<CDrvUiLink> m_plink;
-
- private:
-  std::string m_strRoot;
-  std::vector<std::string> m_vecstrValue;
-  std::unique_ptr<COsCfg> m_poscfg;
-  std::unique_ptr<COsMem> m_posmem;
 };
 
 // A task of the link of exactly kTask bytes once stamped.

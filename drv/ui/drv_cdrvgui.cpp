@@ -1,10 +1,13 @@
-// The GUI bridge without a GUI program: the action table, the record checks
-// and the answers every caller relies on when no GUI runs.
+// The GUI bridge's facade: the action table, the record checks, the test
+// seam, and the bounce that replaces the manager.
 #include "drv_cdrvgui.h"
 
 #include <iterator>
 
+#include "dev_drvconfig.h"
+#include "drv_cdrvguimgr.h"
 #include "os_coslog.h"
+#include "os_cosmem.h"
 
 namespace {
 
@@ -66,28 +69,18 @@ void CheckRecord(EDRVGUIACTION a_edrvguiaction, const CDrvGuiBase* a_pdrvguibase
   }
 }
 
-// The message procedure hands its record to the manager, which answers
-// without a GUI at once.
-EOSSTS DisplayMessageManager(CDrvGuiBase* a_pdrvguibase) {
-  if (!a_pdrvguibase) {
-    OsLog(OS_LOG_ERROR, "a_pdrvguibase is null...");
-    return DRV_GUI_STS_NOGUI;
-  }
-  if (a_pdrvguibase->edrvguiaction != DRV_GUIACTION_DISPLAYMESSAGEMANAGER) {
-    OsLog(OS_LOG_ERROR, "Bad CDrvGuiBase...%d != %d", static_cast<int>(a_pdrvguibase->edrvguiaction),
-          static_cast<int>(DRV_GUIACTION_DISPLAYMESSAGEMANAGER));
-    return OS_STS_FAIL;
-  }
-  a_pdrvguibase->pfnMessageManager = &CDrvGuiMgr::MessageManagerStatic;
-  return OS_STS_SUCCESS;
-}
-
 }  // namespace
 
 CDrvGui::CDrvGui(CDatabase* a_pdatabase, CDev* a_pdev, CDriver* a_pdriver)
-    : m_pdatabase(a_pdatabase), m_pdev(a_pdev), m_pdriver(a_pdriver) {}
+    : m_pdatabase(a_pdatabase), m_pdev(a_pdev), m_pdriver(a_pdriver) {
+  m_pdrvguimgr = OsMemNew(CDrvGuiMgr, m_pdatabase, m_pdev, m_pdriver);
+  if (!m_pdrvguimgr) OsLog(OS_LOG_ERROR, "OsMemNew failed...");
+}
 
-CDrvGui::~CDrvGui() = default;
+CDrvGui::~CDrvGui() {
+  CDrvGuiMgr::Replace(
+      &m_pdrvguimgr, &m_blBouncing, [](void*) -> CDrvGuiMgr* { return nullptr; }, nullptr);
+}
 
 EOSSTS CDrvGui::Action(EDRVGUIACTION a_edrvguiaction, CDrvGuiBase* a_pdrvguibase) {
   EOSSTS eossts = OS_STS_SUCCESS;
@@ -97,13 +90,41 @@ EOSSTS CDrvGui::Action(EDRVGUIACTION a_edrvguiaction, CDrvGuiBase* a_pdrvguibase
     return OS_STS_FAIL;
   }
   CheckRecord(a_edrvguiaction, a_pdrvguibase);
-  if (a_edrvguiaction == DRV_GUIACTION_DISPLAYMESSAGEMANAGER) return DisplayMessageManager(a_pdrvguibase);
-  return DRV_GUI_STS_NOGUI;
+  {
+    DrvGuiMgrRef drvguimgrref(&m_pdrvguimgr, &m_blBouncing);
+    if (!drvguimgrref.Get()) {
+      OsLog(OS_LOG_ERROR, "m_pdrvguiimpl is null...");
+      return OS_STS_FAIL;
+    }
+    eossts = drvguimgrref.Get()->Action(a_edrvguiaction, a_pdrvguibase);
+  }
+  if (eossts != DRV_GUI_STS_BOUNCE) return eossts;
+  Bounce();
+  return OS_STS_SUCCESS;
 }
 
-// Without a GUI program there is no link to restart.
+// The stop wakes every waiter of the old GUI, so that their references
+// end; a thread inside an action cannot wait for its own reference.
 void CDrvGui::Bounce() {
-  if (s_pdrvguiactionseam) s_pdrvguiactionseam->Bounce();
+  if (s_pdrvguiactionseam) {
+    s_pdrvguiactionseam->Bounce();
+    return;
+  }
+  if (DevDriverConfigGetLong(DRV_CFGTAG_FORCEGUIBOUNCE) != 1) return;
+  if (CDrvGuiMgr::Held()) {
+    OsLog(OS_LOG_ERROR, "Bounce from inside a GUI action, not done...");
+    return;
+  }
+  Action(DRV_GUIACTION_STOP, nullptr);
+  CDrvGuiMgr::Replace(
+      &m_pdrvguimgr, &m_blBouncing,
+      [](void* a_pvDrvGui) -> CDrvGuiMgr* {
+        CDrvGui* pdrvgui = static_cast<CDrvGui*>(a_pvDrvGui);
+        CDrvGuiMgr* pdrvguimgr = OsMemNew(CDrvGuiMgr, pdrvgui->m_pdatabase, pdrvgui->m_pdev, pdrvgui->m_pdriver);
+        if (!pdrvguimgr) OsLog(OS_LOG_ERROR, "OsMemNew failed...");
+        return pdrvguimgr;
+      },
+      this);
 }
 
 const char* CDrvGui::GetActionName(EDRVGUIACTION a_edrvguiaction) {
@@ -112,11 +133,3 @@ const char* CDrvGui::GetActionName(EDRVGUIACTION a_edrvguiaction) {
 }
 
 void CDrvGui::SetActionSeam(CDrvGuiActionSeam* a_pdrvguiactionseam) { s_pdrvguiactionseam = a_pdrvguiactionseam; }
-
-// No GUI shows the message: it is only logged.
-EOSSTS CDrvGuiMgr::MessageManagerStatic(EDEVDLG a_edevdlg, EDEVMSG a_edevmsg, const char* a_szText, long a_lValue,
-                                        EDEVBUTTONS a_edevbuttons) {
-  OsLogDebug(OS_LOG_INFO, ">>> MessageManager(%d,%d,%s,%ld,%d)", static_cast<int>(a_edevdlg),
-             static_cast<int>(a_edevmsg), a_szText ? a_szText : "(null)", a_lValue, static_cast<int>(a_edevbuttons));
-  return DRV_GUI_STS_NOGUI;
-}

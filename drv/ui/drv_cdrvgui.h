@@ -1,11 +1,17 @@
 // The bridge to the settings GUI: the one door (Action) through which the
 // driver asks things of the GUI, with the records the actions take.
 //
-// This bridge starts no GUI program: it answers every action the way the
-// bridge does when no GUI program exists (49, "there is no GUI"), but for
-// DISPLAYMESSAGEMANAGER, which hands out the message procedure and answers
-// 0. Query actions answer 0 for yes and non-zero for no, so a missing GUI
-// reads as "no" everywhere.
+// Three objects, each owning the next: the facade (CDrvGui), its manager
+// (CDrvGuiMgr, drv_cdrvguimgr.h: creates the GUI on demand) and the bridge
+// itself (CDrvGuiImpl, drv_cdrvguiimpl.h). Without a GUI program every
+// action but DISPLAYMESSAGEMANAGER answers 49 ("there is no GUI"). Query
+// actions answer 0 for yes and non-zero for no, so a missing GUI reads as
+// "no" everywhere.
+//
+// Lock order of the bridges: the driver's task lock, the interface lock,
+// the manager reference (taken by every action and by the message
+// procedure; a bounce waits until none is held), the database lock, then
+// the bridge's leaf locks. Nothing waits under the database lock.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +22,7 @@
 class CDatabase;
 class CDev;
 class CDriver;
+class CDrvGuiMgr;
 
 // Actions of CDrvGui::Action; the value is the index of its name.
 enum EDRVGUIACTION : int32_t {
@@ -121,8 +128,10 @@ class CDrvGui {
   CDrvGui(const CDrvGui&) = delete;
   CDrvGui& operator=(const CDrvGui&) = delete;
 
+  // 50 from the manager bounces the GUI and answers 0.
   EOSSTS Action(EDRVGUIACTION a_edrvguiaction, CDrvGuiBase* a_pdrvguibase);
-  // Restarts the GUI link after the front end's own dialog ended.
+  // With ForceGuiBounce 1: stops the GUI and builds a fresh manager, which
+  // creates a new GUI when one is next needed; otherwise nothing.
   void Bounce();
 
   // The action's name; "?" outside the table.
@@ -134,12 +143,8 @@ class CDrvGui {
   CDatabase* m_pdatabase;
   CDev* m_pdev;
   CDriver* m_pdriver;
+  CDrvGuiMgr* m_pdrvguimgr = nullptr;  // read and replaced under the manager references' mutex
+  bool m_blBouncing = false;
 };
 
-// The message procedure handed out by DISPLAYMESSAGEMANAGER and given to
-// the device engine.
-class CDrvGuiMgr {
- public:
-  static EOSSTS MessageManagerStatic(EDEVDLG a_edevdlg, EDEVMSG a_edevmsg, const char* a_szText, long a_lValue,
-                                     EDEVBUTTONS a_edevbuttons);
-};
+#include "drv_cdrvguimgr.h"

@@ -144,6 +144,36 @@ TEST_F(DrvDriverTest, AFailedInitTearsDownWhatItBuilt) {
   EXPECT_NE(m_pdriver->GetDatabase(), nullptr);
 }
 
+// The bridges' threads call the device facade: the GUI is stopped and the
+// assistant's scan ended while the facade still exists.
+TEST_F(DrvDriverTest, CleanupStopsTheBridgesBeforeTheDeviceGoes) {
+  struct StopSeam : CDrvGuiActionSeam {
+    bool Action(EDRVGUIACTION a_edrvguiaction, CDrvGuiBase*, EOSSTS*) override {
+      if (a_edrvguiaction == DRV_GUIACTION_STOP) {
+        ++iStops;
+        blDevice = pdriver->GetDev() != nullptr;
+      }
+      return false;
+    }
+    CDriver* pdriver = nullptr;
+    int iStops = 0;
+    bool blDevice = false;
+  } stopseam;
+  stopseam.pdriver = m_pdriver.get();
+  CDrvGui::SetActionSeam(&stopseam);
+  char szDevice[64];
+  std::snprintf(szDevice, sizeof szDevice, "mem>>> addr:%p delete-object", static_cast<void*>(m_pdriver->GetDev()));
+  const size_t sizetMark = m_plog->Text().size();
+  m_pdriver.reset();
+  EXPECT_EQ(stopseam.iStops, 1);
+  EXPECT_TRUE(stopseam.blDevice);
+  const std::string strLog = m_plog->Text().substr(sizetMark);
+  const size_t sizetScanEnd = strLog.find("DrvAssistant>>> action=DRV_ASSISTANTACTION_SCANEND");
+  ASSERT_NE(sizetScanEnd, std::string::npos) << strLog;
+  ASSERT_NE(strLog.find(szDevice), std::string::npos) << strLog;
+  EXPECT_LT(sizetScanEnd, strLog.find(szDevice));
+}
+
 // Off line, a session answers "disconnected" with the task's own id, but
 // lets the tasks through that end the session or report the device's
 // status; notifydevicestatus does not wait for the device's lock.

@@ -1,0 +1,166 @@
+// The GUI bridge itself: the settings GUI as a child process on a link
+// (CDrvUiLink), the actions the driver asks of it, the interface lock
+// shared with the driver's tasks, and the commands the GUI sends back
+// (drv_cdrvguidispatcher.cpp).
+//
+// GUI state: 0 none, 1 starting, 2 connected, 3 ready ("uiready"), 4 ended
+// or failed; the link keeps it, an action that needs a record and gets none
+// forces 4. The no-GUI flag is set from construction to the start action
+// and again after the stop action; while it is set, sending and waiting
+// return at once.
+//
+// The interface lock is counted and re-entrant, and does nothing once the
+// GUI is ready: before that it keeps the driver's tasks and the GUI's
+// commands apart. Only its owner releases it; the lock of a thread that
+// has ended is taken over; a stop wakes its waiters.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "drv_cdrvuilink.h"
+#include "os_def.h"
+
+class CDatabase;
+class CDev;
+class CDriver;
+class COsXml;
+struct CDrvGuiBase;
+enum EDRVGUIACTION : int32_t;
+
+// Status of a reply to the GUI: any other value is written "fail".
+enum EDRVSTS : int32_t {
+  DRV_STS_SUCCESS = 0,
+  DRV_STS_BADVALUE = 7,
+  DRV_STS_BADCMD = 22,
+};
+
+// The waits of the bridge's own, with a test seam (negative: the default).
+enum EDRVGUIWAIT : int {
+  DRV_GUIWAIT_IDLE,      // 7 s: a health check when nothing else was sent
+  DRV_GUIWAIT_BUSY,      // 1 s: the same while scanning or in diagnostics
+  DRV_GUIWAIT_RUNNING,   // 5 s: IsGuiRunning waits for a start in progress
+  DRV_GUIWAIT_LOCKSTEP,  // 100 ms: a waiter of the interface lock looks at its owner
+  DRV_GUIWAIT_COUNT
+};
+long DrvGuiWaitLimit(EDRVGUIWAIT a_edrvguiwait);
+void DrvGuiSetWaitLimit(EDRVGUIWAIT a_edrvguiwait, long a_lMilliseconds);
+
+// One reply to the GUI, composed on the calling thread.
+class CDrvGuiTask {
+ public:
+  // The header; the reply id is the GUI's task id, 0 for a task sent unasked.
+  void TaskBegin(uint64_t a_u64Reply);
+  void CmdStatus(int32_t a_i32Status);
+  void TaskEnd();
+  const char* Text() const { return m_str.c_str(); }
+
+ private:
+  std::string m_str;
+};
+
+class CDrvGuiImpl : public CDrvUiLinkOwner {
+ public:
+  CDrvGuiImpl(CDatabase* a_pdatabase, CDev* a_pdev, CDriver* a_pdriver, const char* a_szPath);
+  ~CDrvGuiImpl() override;
+  CDrvGuiImpl(const CDrvGuiImpl&) = delete;
+  CDrvGuiImpl& operator=(const CDrvGuiImpl&) = delete;
+
+  EOSSTS Action(EDRVGUIACTION a_edrvguiaction, CDrvGuiBase* a_pdrvguibase);
+
+  // 0 queued (or dropped: no GUI, halted, empty), 1 the link is lost.
+  EOSSTS SendToGui(const char* a_szText, const char* a_szFile, int a_iLine);
+  // 0 ready, 1 the GUI ended (or has no event), 21 not ready in time.
+  EOSSTS WaitForGui(long a_lMilliseconds);
+  // False when the lock was not taken (ready, WIA host, the bridge stopping).
+  bool InterfaceLock(const char* a_szName);
+  void InterfaceUnlock(const char* a_szName);
+  bool IsGuiRunning();
+  int32_t GetGuiState() const;
+  bool NoGui() const { return m_blNoGui.load(); }
+  const char* GetPath() const { return m_szPath; }
+  CDrvUiLink& GetLink() { return m_drvuilink; }
+
+  // A whole reply: header, status, end; sent.
+  EOSSTS CreateUiTaskReportStatus(uint64_t a_u64Reply, int32_t a_i32Status);
+
+  // The dispatcher (drv_cdrvguidispatcher.cpp): its table and handlers.
+  static void SortDispatcherTable();
+  EOSSTS DispatcherUiReady(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherUiVisible(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherDialogCleared(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherMessageCleared(COsXml* a_posxml, long long a_llId);
+  static EOSSTS DispatcherUiReadyDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml, long long a_llId);
+  static EOSSTS DispatcherUiVisibleDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml, long long a_llId);
+  static EOSSTS DispatcherDialogClearedDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml, long long a_llId);
+  static EOSSTS DispatcherMessageClearedDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml, long long a_llId);
+
+  // The info-box buttons the GUI answered (ok, cancel, yes, no).
+  enum EBUTTON : int { BUTTON_OK, BUTTON_CANCEL, BUTTON_YES, BUTTON_NO, BUTTON_COUNT };
+  bool GetButton(EBUTTON a_ebutton) const { return m_ablButton[a_ebutton].load(); }
+  // Dialog-shown flags by dialog kind (EDEVDLG 1 to 8; 4 and 7 have none).
+  bool GetDialogShown(int a_iDialog) const;
+  void SetDialogShown(int a_iDialog, bool a_blShown);
+
+  // The link's hooks.
+  bool UiModelReady() override;
+  long UiIdleWait() override;
+  bool UiHealthCheck(char* a_szTask, size_t a_sizetTask) override;
+  bool UiFastPath(const char* a_pcTask, size_t a_sizetTask, uint64_t a_u64Id) override;
+  void UiDispatch(COsXml* a_posxml) override;
+  void UiBadTask(uint64_t a_u64Id, bool a_blId) override;
+  void UiLinkLost(bool a_blConnected) override;
+
+ private:
+  EOSSTS RunAction(EDRVGUIACTION a_edrvguiaction, CDrvGuiBase* a_pdrvguibase);
+  EOSSTS Start();
+  EOSSTS Stop();
+  EOSSTS Query(bool a_blYes) const { return a_blYes ? OS_STS_SUCCESS : OS_STS_FAIL; }
+  void ResetFlags();
+  // Dispatcher: one task's commands.
+  void DispatchCommands(COsXml* a_posxml, uint64_t a_u64Id);
+  // The button a dialog or message answered.
+  void PressButton(const char* a_szButton);
+  void WakeLockWaiters();
+
+  CDriver* m_pdriver;
+  CDatabase* m_pdatabase;
+  CDev* m_pdev;
+  bool m_blWiaHost = false;
+  char m_szPath[512] = "";
+
+  std::atomic<bool> m_blNoGui{true};
+  std::atomic<bool> m_blStopRequested{false};
+  std::atomic<bool> m_blForcedEnded{false};  // an action without its record
+  std::atomic<bool> m_blReady{false};
+  std::atomic<bool> m_blReadyWaited{false};  // the first wait after "uiready" reset the event
+  std::atomic<bool> m_blVisible{false};
+  std::atomic<bool> m_blScanning{false};
+  std::atomic<bool> m_blHealthSuspended{false};
+  std::atomic<bool> m_blShowUi{false};
+  std::atomic<bool> m_blModalUi{false};
+  std::atomic<bool> m_blScanRequested{false};
+  std::atomic<bool> m_blOkPressed{false};
+  std::atomic<bool> m_blCancelRequested{false};
+  std::atomic<bool> m_blPreviewRunning{false};
+  std::atomic<bool> m_blPreviewTaken{true};
+  std::atomic<bool> m_blEcdoCustomLearnPressed{false};
+  std::atomic<bool> m_blMessageCount{false};
+  std::atomic<bool> m_ablButton[BUTTON_COUNT] = {};
+  std::atomic<bool> m_ablDialogShown[9] = {};
+
+  // The interface lock (a leaf: the memory service and the log only).
+  std::mutex m_mutexLock;
+  std::condition_variable m_condLock;
+  uint64_t m_u64LockOwner = 0;
+  uint32_t m_u32LockCount = 0;
+
+  // The reader thread's own document for the fast path.
+  COsXml* m_posxmlFast = nullptr;
+
+  // Last: it stops (and calls no hook) before the rest goes.
+  CDrvUiLink m_drvuilink;
+};
