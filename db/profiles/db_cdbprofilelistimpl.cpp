@@ -17,7 +17,10 @@
 #include "os_cosxmltask.h"
 
 namespace {
-constexpr size_t s_sizetReport = 65536;
+// The report builder holds the list's report of every slot: a
+// "profileitem" takes at most some 1.2 KB (name, display text, picture
+// path), so 64 KB would fail a list of some fifty long entries.
+constexpr size_t s_sizetReport = CDbProfileListImpl::s_u32Slots * 2048;
 
 // The profile directories of models that keep them in a subdirectory of
 // the PMX_PROFILESDIR directory, tried in this order.
