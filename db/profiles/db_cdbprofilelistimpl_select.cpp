@@ -51,6 +51,7 @@ EDBSTS CDbProfileListImpl::SetCurrent(const char* a_szName) {
       OsLog(OS_LOG_ERROR, "name not found...<%s>", a_szName);
       return DB_STS_FAIL;
     }
+    OsLogDebug(OS_LOG_INFO, "profile: SetCurrent <%s> slot %u, current %u", a_szName, u32Slot, m_u32Current);
     if (u32Slot == m_u32Current && !IsProfileModified()) {
       FinishSelection();
       return DB_STS_SUCCESS;
