@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -238,6 +241,58 @@ TEST_F(DbProfileListLoadTest, AGroupDocumentIsAppliedThroughTheCurrentProfile) {
   plist->Dump();
   EXPECT_TRUE(m_plog->Contains("dmp>>> *** BEGIN PROFILELIST ***"));
   EXPECT_TRUE(m_plog->Contains("dmp>>> #0"));
+}
+
+// Two processes load the user directory while a third keeps saving its
+// profiles into it (each save replaces the file whole): every load finds
+// every profile, none half-written or missing.
+TEST_F(DbProfileListLoadTest, LoadsWhileAnotherProcessSaves) {
+  constexpr int s_iProfiles = 5;
+  constexpr int s_iLoads = 40;
+  std::vector<std::unique_ptr<CDbProfileItem>> vecItem;
+  for (int i = 0; i < s_iProfiles; ++i) {
+    const std::string strPath = m_strUser + "/saved" + std::to_string(i) + ".profile";
+    Write(strPath, Profile("Saved " + std::to_string(i), "saved-" + std::to_string(i), i));
+    vecItem.push_back(std::make_unique<CDbProfileItem>(strPath.c_str(), nullptr, m_strInstalledList.c_str(),
+                                                      m_strInstalledList.c_str(), m_strUser.c_str(), "",
+                                                      m_pdatabase.get(), m_posxmltask.get()));
+    ASSERT_EQ(vecItem.back()->Load(false, true, false, false), OS_STS_SUCCESS);
+    vecItem.back()->SetProfileUser();
+  }
+  const pid_t pidSaver = fork();
+  ASSERT_GE(pidSaver, 0);
+  if (pidSaver == 0) {
+    for (;;) {
+      for (auto& pdbprofileitem : vecItem)
+        if (pdbprofileitem->Save(nullptr) != OS_STS_SUCCESS) _exit(3);
+    }
+  }
+  std::vector<pid_t> vecLoader;
+  for (int iLoader = 0; iLoader < 2; ++iLoader) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      for (int i = 0; i < s_iLoads; ++i) {
+        CDbProfileListImpl list(m_pdatabase.get(), 64);
+        if (list.Load(true) != DB_STS_SUCCESS) _exit(2);
+        const char* szReport = list.ReportProfileList();
+        if (!szReport) _exit(4);
+        const std::string strReport = szReport;
+        for (int iProfile = 0; iProfile < s_iProfiles; ++iProfile)
+          if (strReport.find("Saved " + std::to_string(iProfile)) == std::string::npos) _exit(5);
+      }
+      _exit(0);
+    }
+    vecLoader.push_back(pid);
+  }
+  for (pid_t pid : vecLoader) {
+    int iStatus = -1;
+    ASSERT_EQ(waitpid(pid, &iStatus, 0), pid);
+    EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == 0) << iStatus;
+  }
+  kill(pidSaver, SIGKILL);
+  int iStatus = -1;
+  waitpid(pidSaver, &iStatus, 0);
+  EXPECT_TRUE(WIFSIGNALED(iStatus)) << "the saver stopped on its own: " << iStatus;
 }
 
 }  // namespace
