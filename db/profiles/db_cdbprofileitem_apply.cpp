@@ -58,12 +58,15 @@ bool HasResetLookup(CDbDatum* a_pdbdatum) {
 // default.
 bool ResetDatum(CDbDatum* a_pdbdatum) {
   if (dbcontainer::ByContainer(a_pdbdatum, [](auto* a_pcontainer) { a_pcontainer->FixDefaultReset(); })) return true;
-  if (a_pdbdatum->GetWindow() > 0 && a_pdbdatum->GetDataType() == DB_DATATYPE_LONG) {
-    CDbDatum* pdbdatumMaster = dbcontainer::Master(a_pdbdatum);
-    if (pdbdatumMaster) {
-      a_pdbdatum->FixDefaultResetLong(pdbdatumMaster->GetDefaultLong());
-      return true;
-    }
+  CDbDatum* pdbdatumMaster = a_pdbdatum->GetWindow() > 0 ? dbcontainer::Master(a_pdbdatum) : nullptr;
+  if (pdbdatumMaster && a_pdbdatum->GetDataType() == DB_DATATYPE_LONG) {
+    a_pdbdatum->FixDefaultResetLong(pdbdatumMaster->GetDefaultLong());
+    return true;
+  }
+  // (A window's copy of a text capability may have no buffers of its own.)
+  if (pdbdatumMaster && a_pdbdatum->GetDataType() == DB_DATATYPE_STRING) {
+    if (a_pdbdatum->GetCurrentStringNoCallback()) a_pdbdatum->FixDefaultResetString(pdbdatumMaster->GetDefaultString());
+    return true;
   }
   OsLog(OS_LOG_ERROR, "Bad container...%d %d %d", a_pdbdatum->GetWindow(), a_pdbdatum->GetId(), a_pdbdatum->GetBin());
   return false;

@@ -34,7 +34,8 @@ class DbProfileApplyTest : public DbProfileOpenedFixture {
                const char* a_szGroup = "profileall", bool a_blUser = false) {
     std::string strText = testsupport::ReadFile(s_strDocuments + a_strDocument);
     for (const auto& [strFrom, strTo] : a_vecReplace) {
-      for (size_t sizet = strText.find(strFrom); sizet != std::string::npos; sizet = strText.find(strFrom))
+      for (size_t sizet = strText.find(strFrom); sizet != std::string::npos;
+           sizet = strText.find(strFrom, sizet + strTo.size()))
         strText.replace(sizet, strFrom.size(), strTo);
     }
     const std::string strPath = m_strOwn + "/applied.profile";
