@@ -22,10 +22,3 @@ constexpr EOSSTS s_eosstsFail = OS_STS_FAIL;
 
 // Diagnostic inputs.
 EOSSTS CDevImpl::DiagnosticGetInputResult(DeviceLog*) { return NotBuilt("DiagnosticGetInputResult", s_eosstsFail); }
-
-// Device text and version reports, log maintenance.
-EOSSTS CDevImpl::GetVersionInfo(DeviceLog*, bool) { return NotBuilt("GetVersionInfo", s_eosstsFail); }
-EOSSTS CDevImpl::GetLog(DeviceLog*, bool) { return NotBuilt("GetLog", s_eosstsFail); }
-EOSSTS CDevImpl::ClearLog(const char*) { return NotBuilt("ClearLog", s_eosstsFail); }
-EOSSTS CDevImpl::SaveLog(const char*, const char*, bool, bool) { return NotBuilt("SaveLog", s_eosstsFail); }
-EOSSTS CDevImpl::ResetScanner() { return NotBuilt("ResetScanner", s_eosstsFail); }
