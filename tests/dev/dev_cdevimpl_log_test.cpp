@@ -12,6 +12,7 @@
 #include "dev_cdevimpl.h"
 #include "dev_device_fixture.h"
 #include "dev_tasklog.h"
+#include "os_cosfile.h"
 #include "os_cosmem.h"
 
 namespace {
@@ -29,9 +30,11 @@ class DevLog : public devtest::DeviceFixture {
     setenv("NEXSIM_TASKLOG", m_strNexilTasks.c_str(), 1);
   }
   static EOSSTS Message(EDEVDLG, EDEVMSG, const char*, long, EDEVBUTTONS) { return OS_STS_SUCCESS; }
-  void Open(bool a_blNexil) {
+  void Open(bool a_blNexil, const std::vector<std::pair<std::string, std::string>>& a_vecFlags = {}) {
     if (!a_blNexil) SetConfigured(OS_CFGTAG_FORCENEXILOFF, "1");
-    SetSimulation({{"serialnumber", "SN4711"}});
+    auto vecFlags = a_vecFlags;
+    vecFlags.emplace_back("serialnumber", "SN4711");
+    SetSimulation(vecFlags);
     ASSERT_EQ(m_pdev->InterfaceOpen(DEV_DRIVER_DEFAULT), OS_STS_SUCCESS) << m_plog->Text();
     ASSERT_EQ(m_pdev->SessionBegin(Message), OS_STS_SUCCESS) << m_plog->Text();
   }
@@ -192,6 +195,119 @@ TEST_F(DevLog, ResetScannerWhenTheClearFails) {
   EXPECT_STREQ(m_pdev->GetLastErrorText(), "failed");
   EXPECT_EQ(PageCountNoCallback(), 1234);
   EXPECT_TRUE(testsupport::FileExists(testsupport::RootPath("user/SN4711.log")));
+}
+
+}  // namespace
+
+namespace {
+
+// Every regular file below a directory, relative to it.
+std::vector<std::string> Tree(const std::string& a_strDirectory) {
+  int iStatus = -1;
+  const std::string strOut =
+      testsupport::RunProgram({"find", a_strDirectory, "-type", "f", "-printf", "%P\n"}, &iStatus);
+  EXPECT_EQ(iStatus, 0);
+  return testsupport::Lines(strOut);
+}
+bool EndsWith(const std::string& a_str, const std::string& a_strEnd) {
+  return a_str.size() >= a_strEnd.size() && a_str.compare(a_str.size() - a_strEnd.size(), a_strEnd.size(), a_strEnd) == 0;
+}
+size_t CountEnding(const std::vector<std::string>& a_vec, const std::string& a_strEnd) {
+  size_t sizet = 0;
+  for (const std::string& str : a_vec) sizet += EndsWith(str, a_strEnd) ? 1 : 0;
+  return sizet;
+}
+
+// In a session: the user directory and the session's log directory (which
+// lies outside it) are packed with the caller's text and every fetched log;
+// afterwards the fetched logs of types that are not current items go.
+TEST_F(DevLog, SaveLogInASession) {
+  Open(false);
+  CDbDatum* pdbdatum = m_pdatabase->Find(DB_ID_LOG);
+  ASSERT_NE(pdbdatum, nullptr);
+  for (long l : {DB_ID_LOG_ENUM_ACTIVITY, DB_ID_LOG_ENUM_GENERAL_XML, DB_ID_LOG_ENUM_INFO})
+    if (!m_pdatabase->EnumHasDefaultItem(pdbdatum, l)) m_pdatabase->EnumAddDefaultItem(pdbdatum, l);
+  for (long l : {DB_ID_LOG_ENUM_ACTIVITY, DB_ID_LOG_ENUM_GENERAL_XML}) m_pdatabase->EnumDeleteItem(pdbdatum, l);
+  if (!m_pdatabase->EnumHasCurrentItem(pdbdatum, DB_ID_LOG_ENUM_INFO)) m_pdatabase->EnumAddItem(pdbdatum, DB_ID_LOG_ENUM_INFO);
+  testsupport::WriteFile(testsupport::RootPath("user/settings.txt"), "kept");
+  const std::string strArchive = testsupport::RootPath("qv.pkg");
+  ASSERT_EQ(m_pdev->SaveLog(strArchive.c_str(), "hello", false, true), OS_STS_SUCCESS) << m_plog->Text();
+  const std::string strRestored = testsupport::RootPath("restored");
+  testsupport::RunProgram({"mkdir", "-p", strRestored});
+  ASSERT_EQ(COsFile::Unpackage(strRestored.c_str(), strArchive.c_str(), false, nullptr, false), OS_STS_SUCCESS);
+  const std::vector<std::string> vecRestored = Tree(strRestored);
+  std::string strAll;
+  for (const std::string& str : vecRestored) strAll += str + "\n";
+  for (const char* sz : {"/text.log", "/info.log", "/general_xml.log", "/settings.txt"})
+    EXPECT_EQ(CountEnding(vecRestored, sz), 1u) << sz << "\n" << strAll;
+  for (const std::string& str : vecRestored) {
+    if (EndsWith(str, "/text.log")) EXPECT_EQ(testsupport::ReadFile(strRestored + "/" + str), "hello");
+  }
+  // Afterwards: the current type's log stays, the others' are gone.
+  EXPECT_EQ(testsupport::ReadFile(testsupport::RootPath("logs/text.log")), "hello");
+  EXPECT_TRUE(testsupport::FileExists(testsupport::RootPath("logs/info.log")));
+  EXPECT_FALSE(testsupport::FileExists(testsupport::RootPath("logs/general_xml.log")));
+  EXPECT_EQ(CountEnding(Tree(testsupport::RootPath("images")), ".txt"), 0u);
+  EXPECT_NE(m_plog->Text().find("DeleteLogFiles: deleted <" + testsupport::RootPath("logs/general_xml.log") + ">"),
+            std::string::npos);
+}
+
+// From the data entry: the library's directory must be a "lib"; the log
+// folder is the latest "log.*" of the model's "twain" folder.
+TEST_F(DevLog, SaveLogFromTheDataEntry) {
+  const std::string strArchive = testsupport::RootPath("eklog.pkg");
+  testsupport::RunProgram({"mkdir", "-p", testsupport::RootPath("opt/kv/bin"), testsupport::RootPath("opt/kv/lib"),
+                           testsupport::RootPath("var/kv/twain/log.20240101"),
+                           testsupport::RootPath("var/kv/twain/log.20240301"),
+                           testsupport::RootPath("var/kv/twain/log.20240201")});
+  SetConfigured(OS_CFGTAG_HOMEDIRECTORY, testsupport::RootPath("opt/kv/bin"));
+  SetConfigured(OS_CFGTAG_ROOTPATH, testsupport::RootPath("var"));
+  EXPECT_EQ(m_pdev->SaveLog(strArchive.c_str(), "hello", false, false), OS_STS_FAIL);
+  EXPECT_NE(m_plog->Text().find("SaveLog: we don't know where we are...<" + testsupport::RootPath("opt/kv/bin") + ">"),
+            std::string::npos);
+  EXPECT_FALSE(testsupport::FileExists(strArchive));
+  EXPECT_EQ(CountEnding(Tree(testsupport::RootPath("var")), "text.log"), 0u);
+  SetConfigured(OS_CFGTAG_HOMEDIRECTORY, testsupport::RootPath("opt/kv/lib"));
+  ASSERT_EQ(m_pdev->SaveLog(strArchive.c_str(), "hello", false, false), OS_STS_SUCCESS) << m_plog->Text();
+  EXPECT_EQ(testsupport::ReadFile(testsupport::RootPath("var/kv/twain/log.20240301/text.log")), "hello");
+  EXPECT_EQ(CountEnding(Tree(testsupport::RootPath("var")), "text.log"), 1u);
+  const std::string strRestored = testsupport::RootPath("restored");
+  testsupport::RunProgram({"mkdir", "-p", strRestored});
+  ASSERT_EQ(COsFile::Unpackage(strRestored.c_str(), strArchive.c_str(), false, nullptr, false), OS_STS_SUCCESS);
+  EXPECT_EQ(CountEnding(Tree(strRestored), "log.20240301/text.log"), 1u);
+}
+
+// The feeder's XML log; xmllint must read it.
+std::string XmlLog(CDev& a_dev) {
+  DeviceLog devicelog{};
+  devicelog.edbidfirmware = DB_FIRMWARE_ADF;
+  devicelog.u32LogType = DB_ID_LOG_ENUM_GENERAL_XML;
+  EXPECT_EQ(devtest::Impl(a_dev).GetVersionInfo(&devicelog, false), OS_STS_SUCCESS);
+  const std::string strXml = devicelog.pcData ? std::string(devicelog.pcData, devicelog.sizetData) : std::string();
+  if (devicelog.pcData) OsMemFree(devicelog.pcData);
+  const std::string strPath = testsupport::RootPath("general.xml");
+  testsupport::WriteFile(strPath, strXml);
+  int iStatus = -1;
+  const std::string strOut = testsupport::RunProgram({"xmllint", "--noout", strPath}, &iStatus);
+  EXPECT_EQ(iStatus, 0) << strOut;
+  EXPECT_TRUE(EndsWith(strXml, "</tw_log>\n")) << strXml.substr(0, 300);
+  return strXml;
+}
+
+// The device's consumable-meter text has no bound: 100 KiB of it cannot go
+// into the XML log, which is left without it, whole and readable.
+TEST_F(DevLog, ConsumableMetersTooLongForTheXmlLog) {
+  Open(false, {{"consumablemetersize", "102400"}});
+  const std::string strXml = XmlLog(*m_pdev);
+  EXPECT_EQ(strXml.find("<reportconsumablemeters>"), std::string::npos) << strXml.substr(0, 3000);
+  EXPECT_NE(m_plog->Text().find("no room in the log for reportconsumablemeters"), std::string::npos);
+}
+
+TEST_F(DevLog, ConsumableMetersInTheXmlLog) {
+  Open(false, {{"consumablemetersize", "10"}});
+  const std::string strXml = XmlLog(*m_pdev);
+  EXPECT_NE(strXml.find("\t<reportconsumablemeters>"), std::string::npos) << strXml;
+  EXPECT_NE(strXml.find("</reportconsumablemeters>\n</tw_log>\n"), std::string::npos) << strXml;
 }
 
 }  // namespace
