@@ -135,6 +135,16 @@ void PackageFurther(const char* a_szArchive, const std::string& a_strFolder, boo
   if (eossts != OS_STS_SUCCESS) OsLog(OS_LOG_ERROR, "%s%d", a_szFailure, static_cast<int>(eossts));
 }
 
+// A device's log names a regular file the caller can read; a missing name,
+// a directory or a special file is a failure.
+EOSSTS NamesLogFile(const DeviceLog& a_devicelog) {
+  struct stat st {};
+  if (a_devicelog.szFilename[0] && stat(a_devicelog.szFilename, &st) == 0 && S_ISREG(st.st_mode))
+    return OS_STS_SUCCESS;
+  OsLog(OS_LOG_ERROR, "GetLog: the log names no regular file...<%s>", a_devicelog.szFilename);
+  return OS_STS_FAIL;
+}
+
 std::string Join(const char* a_szBase, const char* a_szName) {
   char sz[s_sizetPath];
   return COsFile::PathJoin(sz, sizeof sz, a_szBase, a_szName) ? std::string(sz) : std::string();
@@ -175,7 +185,9 @@ EOSSTS CDevImpl::GetLog(DeviceLog* a_pdevicelog, bool a_blSave) {
     case DB_ID_LOG_ENUM_TRACE:
     case DB_ID_LOG_ENUM_VERSION:
     case DB_ID_LOG_ENUM_EOL:
-    case DB_ID_LOG_ENUM_METER: return static_cast<EOSSTS>(pod.m_pdevdevice->GetLog(a_pdevicelog));
+    case DB_ID_LOG_ENUM_METER:
+      if (pod.m_pdevdevice->GetLog(a_pdevicelog) != DEV_STS_SUCCESS) return OS_STS_FAIL;
+      return NamesLogFile(devicelog);
     case DB_ID_LOG_ENUM_INFO:
     case DB_ID_LOG_ENUM_GENERAL_XML: return GetVersionInfo(a_pdevicelog, a_blSave);
     case DB_ID_LOG_ENUM_DRIVERDEBUG:
@@ -192,7 +204,9 @@ EOSSTS CDevImpl::GetLog(DeviceLog* a_pdevicelog, bool a_blSave) {
       pod.m_pdevdevice->Dispatch(szReply, DevDispatchTarget::Log(a_pdevicelog), false, edbidfirmware);
       return OS_STS_SUCCESS;
     }
-    case DB_ID_LOG_ENUM_SCANNERDEBUG: return static_cast<EOSSTS>(pod.m_pdevdevice->GetDebugLog(a_pdevicelog));
+    case DB_ID_LOG_ENUM_SCANNERDEBUG:
+      if (pod.m_pdevdevice->GetDebugLog(a_pdevicelog) != DEV_STS_SUCCESS) return OS_STS_FAIL;
+      return NamesLogFile(devicelog);
     default:
       OsLog(OS_LOG_ERROR, "Unknown DB_ID_LOG enum %d...", static_cast<int>(devicelog.u32LogType));
       return OS_STS_FAIL;

@@ -117,8 +117,9 @@ TEST_F(DevLog, ClearDebugLogsWithoutTheImageLibrary) {
   EXPECT_TRUE(Clears(m_strNexilTasks, sizetNexil).empty());
 }
 
-// Off line nothing is asked: 1 and an empty text. On line an unknown type
-// fails; the about type is not one GetLog serves.
+// Off line nothing is asked: 1 and an empty text. On line a log that names
+// no regular file and an unknown type fail; the about type is not one
+// GetLog serves.
 TEST_F(DevLog, GetLogOfflineAndBadTypes) {
   DeviceLog devicelog{};
   devicelog.pcData = static_cast<char*>(OsMemAlloc(64));
@@ -132,6 +133,13 @@ TEST_F(DevLog, GetLogOfflineAndBadTypes) {
   EXPECT_EQ(devicelog.pcData[0], '\0');
   EXPECT_TRUE(devtest::ReadTaskLog(DeviceTasks()).empty());
   Open(false);
+  // A log whose name is no regular file (the stand-in writes its first log
+  // through a link to a device) fails.
+  const std::string strFirst = testsupport::RootPath("images/simscan-" + std::to_string(getpid()) + "-adf-log-1.txt");
+  ASSERT_EQ(symlink("/dev/null", strFirst.c_str()), 0);
+  devicelog.u32LogType = DB_ID_LOG_ENUM_SERVICE;
+  EXPECT_EQ(m_pdev->GetLog(&devicelog, true), OS_STS_FAIL);
+  EXPECT_NE(m_plog->Text().find("GetLog: the log names no regular file...<" + strFirst + ">"), std::string::npos);
   devicelog.u32LogType = DB_ID_LOG_ENUM_ABOUT;
   EXPECT_EQ(m_pdev->GetLog(&devicelog, true), OS_STS_FAIL);
   EXPECT_NE(m_plog->Text().find("Unknown DB_ID_LOG enum 12..."), std::string::npos);
