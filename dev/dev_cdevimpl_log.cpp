@@ -158,8 +158,12 @@ EOSSTS CDevImpl::GetLog(DeviceLog* a_pdevicelog, bool a_blSave) {
     return OS_STS_FAIL;
   }
   DeviceLog& devicelog = *a_pdevicelog;
+  // Nothing of an earlier log may stand for this one: a request reused
+  // without its file would report the earlier file.
   devicelog.sizetData = 0;
   if (devicelog.pcData) std::memset(devicelog.pcData, 0, devicelog.sizetCapacity);
+  devicelog.szFilename[0] = '\0';
+  for (long& lFileOffset : devicelog.alFileOffset) lFileOffset = -1;
   if (GetDeviceStatus() != DEV_DEVICESTATUS_ONLINE || !pod.m_pdatabase || !pod.m_pdevdevice) return OS_STS_FAIL;
   {
     CDbLockGuard dblockguard;
@@ -202,7 +206,7 @@ EOSSTS CDevImpl::GetLog(DeviceLog* a_pdevicelog, bool a_blSave) {
       const EDBID_FIRMWARE edbidfirmware = CurrentFirmware();
       const char* szReply = NexEntry(edbidfirmware, &osxmltask);
       pod.m_pdevdevice->Dispatch(szReply, DevDispatchTarget::Log(a_pdevicelog), false, edbidfirmware);
-      return OS_STS_SUCCESS;
+      return NamesLogFile(devicelog);
     }
     case DB_ID_LOG_ENUM_SCANNERDEBUG:
       if (pod.m_pdevdevice->GetDebugLog(a_pdevicelog) != DEV_STS_SUCCESS) return OS_STS_FAIL;
@@ -244,7 +248,8 @@ EOSSTS CDevImpl::ClearLog(const char* a_szLogType) {
   switch (lValue) {
     case DB_ID_LOG_ENUM_VERSION:
     case DB_ID_LOG_ENUM_INFO:
-    case DB_ID_LOG_ENUM_EOL: return OS_STS_SUCCESS;
+    case DB_ID_LOG_ENUM_EOL:
+    case DB_ID_LOG_ENUM_METER: return OS_STS_SUCCESS;
     case DB_ID_LOG_ENUM_ACTIVITY:
     case DB_ID_LOG_ENUM_OPERATOR:
     case DB_ID_LOG_ENUM_SERVICE:

@@ -724,6 +724,8 @@ EOSSTS CDevImpl::GetVersionInfo(DeviceLog* a_pdevicelog, bool a_blSave) {
   }
   std::memset(devicelog.pcData, 0, devicelog.sizetCapacity);
   devicelog.sizetData = 0;
+  // The buffer holds text now, no file names.
+  for (long& lFileOffset : devicelog.alFileOffset) lFileOffset = -1;
   auto* ploginfo = new (std::nothrow) LogInfo{};
   if (!ploginfo) {
     OsLog(OS_LOG_ERROR, "OsMemNew failed...");
@@ -745,7 +747,7 @@ EOSSTS CDevImpl::GetVersionInfo(DeviceLog* a_pdevicelog, bool a_blSave) {
   char szName[DEV_LOG_TEXT + 8];
   char szPath[DEV_LOG_TEXT];
   COsString::SStrPrintf(szName, sizeof szName, "%s.log", devicelog.szLogType);
-  if (!devicelog.szLogType[0] || std::strchr(devicelog.szLogType, '/') ||
+  if (!devicelog.szLogType[0] || std::strchr(devicelog.szLogType, '/') || !Cfg(OS_CFGTAG_LOGDIRECTORY)[0] ||
       !COsFile::PathJoin(szPath, sizeof szPath, Cfg(OS_CFGTAG_LOGDIRECTORY), szName)) {
     OsLog(OS_LOG_ERROR, "no file name for the log...<%s>", devicelog.szLogType);
     return OS_STS_FAIL;

@@ -81,11 +81,14 @@ TEST_F(DevLog, ClearLogByType) {
       {"service", OS_STS_SUCCESS, "activity", false, nullptr},
       {"version", OS_STS_SUCCESS, nullptr, false, nullptr},
       {"info", OS_STS_SUCCESS, nullptr, false, nullptr},
+      {"eol", OS_STS_SUCCESS, nullptr, false, nullptr},
+      {"meter", OS_STS_SUCCESS, nullptr, false, nullptr},
       {"driverdebug", OS_STS_SUCCESS, "debug", true, nullptr},
       {"imagingdebug", OS_STS_SUCCESS, "debug", true, nullptr},
       {"scannerdebug", OS_STS_SUCCESS, "debug", true, nullptr},
       {"trace", OS_STS_FAIL, nullptr, false, "Unknown DB_ID_LOG enum 4..."},
       {"general_xml", OS_STS_FAIL, nullptr, false, "Unknown DB_ID_LOG enum 11..."},
+      {"about", OS_STS_FAIL, nullptr, false, "Unknown DB_ID_LOG enum 12..."},
       {"bogus", OS_STS_FAIL, nullptr, false, "Unable to find the lookup for logtype bogus..."},
   };
   for (const auto& c : acase) {
@@ -153,6 +156,39 @@ TEST_F(DevLog, GetLogOfflineAndBadTypes) {
   EXPECT_EQ(m_pdev->GetLog(&devicelog, true), OS_STS_SUCCESS);
   EXPECT_EQ(std::string(devicelog.szFilename), testsupport::RootPath("log/test.log"));
   OsMemFree(devicelog.pcData);
+}
+
+// The debug logs name their files; a request used again keeps nothing of
+// its earlier file; without the image library its debug log fails.
+TEST_F(DevLog, GetLogDebugLogs) {
+  Open(true);
+  DeviceLog devicelog{};
+  devicelog.edbidfirmware = DB_FIRMWARE_ADF;
+  for (uint32_t u32 : {DB_ID_LOG_ENUM_IMAGINGDEBUG, DB_ID_LOG_ENUM_SCANNERDEBUG}) {
+    devicelog.u32LogType = u32;
+    ASSERT_EQ(m_pdev->GetLog(&devicelog, true), OS_STS_SUCCESS) << u32 << m_plog->Text();
+    EXPECT_TRUE(testsupport::FileExists(devicelog.szFilename)) << devicelog.szFilename;
+  }
+  EXPECT_NE(std::string(devicelog.szFilename).find("adf-debuglog"), std::string::npos) << devicelog.szFilename;
+  devicelog.u32LogType = DB_ID_LOG_ENUM_INFO;
+  ASSERT_EQ(m_pdev->GetLog(&devicelog, false), OS_STS_SUCCESS);
+  EXPECT_STREQ(devicelog.szFilename, "");
+  EXPECT_STREQ(devicelog.szLogType, "info");
+  EXPECT_GT(devicelog.sizetData, 0u);
+  for (long lFileOffset : devicelog.alFileOffset) EXPECT_EQ(lFileOffset, -1);
+  OsMemFree(devicelog.pcData);
+}
+
+TEST_F(DevLog, GetLogImagingDebugWithoutTheImageLibrary) {
+  Open(false);
+  DeviceLog devicelog{};
+  devicelog.edbidfirmware = DB_FIRMWARE_ADF;
+  devicelog.u32LogType = DB_ID_LOG_ENUM_SCANNERDEBUG;
+  ASSERT_EQ(m_pdev->GetLog(&devicelog, true), OS_STS_SUCCESS);
+  devicelog.u32LogType = DB_ID_LOG_ENUM_IMAGINGDEBUG;
+  EXPECT_EQ(m_pdev->GetLog(&devicelog, true), OS_STS_FAIL);
+  EXPECT_STREQ(devicelog.szFilename, "");
+  if (devicelog.pcData) OsMemFree(devicelog.pcData);
 }
 
 // The report names the serial number inside the user directory, holds its
