@@ -139,8 +139,7 @@ void PackageFurther(const char* a_szArchive, const std::string& a_strFolder, boo
 // a directory or a special file is a failure.
 EOSSTS NamesLogFile(const DeviceLog& a_devicelog) {
   struct stat st {};
-  if (a_devicelog.szFilename[0] && stat(a_devicelog.szFilename, &st) == 0 && S_ISREG(st.st_mode))
-    return OS_STS_SUCCESS;
+  if (a_devicelog.szFilename[0] && stat(a_devicelog.szFilename, &st) == 0 && S_ISREG(st.st_mode)) return OS_STS_SUCCESS;
   OsLog(OS_LOG_ERROR, "GetLog: the log names no regular file...<%s>", a_devicelog.szFilename);
   return OS_STS_FAIL;
 }
@@ -299,9 +298,10 @@ EOSSTS CDevImpl::ResetScanner() {
   }
   // The report goes into the user directory, named by the serial number.
   const std::string strName = strSerial + ".log";
-  const std::string strPath = IsComponent(strName.c_str()) ? Join(Cfg(OS_CFGTAG_USERROOTDIRECTORY), strName.c_str())
-                                                            : std::string();
-  const int iFd = strPath.empty() ? -1 : open(strPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  const std::string strPath =
+      IsComponent(strName.c_str()) ? Join(Cfg(OS_CFGTAG_USERROOTDIRECTORY), strName.c_str()) : std::string();
+  const int iFd =
+      strPath.empty() ? -1 : open(strPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (iFd < 0) {
     OsLog(OS_LOG_ERROR, "Fail to open file %s", strPath.empty() ? strName.c_str() : strPath.c_str());
     return OS_STS_FAIL;
@@ -321,8 +321,8 @@ EOSSTS CDevImpl::ResetScanner() {
   const time_t timet = time(nullptr);
   struct tm tmNow {};
   localtime_r(&timet, &tmNow);
-  COsString::SStrPrintf(sz, sizeof sz, "              Date:  %.4d/%.2d/%.2d %.2d:%.2d\r\n",
-                        tmNow.tm_year + 1900, tmNow.tm_mon + 1, tmNow.tm_mday, tmNow.tm_hour, tmNow.tm_min);
+  COsString::SStrPrintf(sz, sizeof sz, "              Date:  %.4d/%.2d/%.2d %.2d:%.2d\r\n", tmNow.tm_year + 1900,
+                        tmNow.tm_mon + 1, tmNow.tm_mday, tmNow.tm_hour, tmNow.tm_min);
   str += sz;
   str += "\r\n[General]\r\n";
   auto ploginfo = std::make_unique<LogInfo>();
@@ -461,8 +461,8 @@ EOSSTS CDevImpl::SaveLog(const char* a_szFilename, const char* a_szText, bool a_
   if (a_blSession && !Below(strLogFolder, strFolder)) {
     PackageFurther(a_szFilename, strLogFolder, a_blSaveImages, OS_FILEPACKAGE_APPEND, "Package failed...");
   }
-  PackageFurther(a_szFilename, Join(Cfg(OS_CFGTAG_ROOTCOMMONDIRECTORY), "nexil"), a_blSaveImages,
-                 OS_FILEPACKAGE_APPEND, "Package failed...");
+  PackageFurther(a_szFilename, Join(Cfg(OS_CFGTAG_ROOTCOMMONDIRECTORY), "nexil"), a_blSaveImages, OS_FILEPACKAGE_APPEND,
+                 "Package failed...");
   const std::string strModel = Join(Cfg(OS_CFGTAG_SYSTEMDIRECTORY), Cfg(OS_CFGTAG_MODELDIRECTORYREAL));
   PackageFurther(a_szFilename, strModel.empty() ? strModel : Join(strModel.c_str(), "install"), a_blSaveImages,
                  OS_FILEPACKAGE_APPEND, "Package failed (install logs)...");

@@ -102,8 +102,7 @@ std::string Label(CDatabase* a_pdatabase, const char* a_szKey, const char* a_szD
 std::string FormatLabel(CDatabase* a_pdatabase, const char* a_szKey, const char* a_szDefault) {
   std::string str = Label(a_pdatabase, a_szKey, a_szDefault);
   if (!DevSameConversions(str.c_str(), a_szDefault)) {
-    OsLog(OS_LOG_ERROR, "label %s does not convert as its default, the default is used...<%s>", a_szKey,
-          str.c_str());
+    OsLog(OS_LOG_ERROR, "label %s does not convert as its default, the default is used...<%s>", a_szKey, str.c_str());
     str = a_szDefault;
   }
   return str;
@@ -153,7 +152,9 @@ class LogText {
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
     switch (iCount) {
       case 1: i = std::snprintf(sz, sizeof sz, a_strFormat.c_str(), static_cast<int>(a_l1)); break;
-      case 2: i = std::snprintf(sz, sizeof sz, a_strFormat.c_str(), static_cast<int>(a_l1), static_cast<int>(a_l2)); break;
+      case 2:
+        i = std::snprintf(sz, sizeof sz, a_strFormat.c_str(), static_cast<int>(a_l1), static_cast<int>(a_l2));
+        break;
       case 4:
         i = std::snprintf(sz, sizeof sz, a_strFormat.c_str(), static_cast<int>(a_l1), static_cast<int>(a_l2),
                           static_cast<int>(a_l3), static_cast<int>(a_l4));
@@ -194,6 +195,17 @@ std::string ProgramName(CDatabase* a_pdatabase, const char* a_szKey, size_t a_si
   str = str.substr(0, a_sizetMax) + ":";
   str[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(str[0])));
   return str;
+}
+
+// A meter the reports show: supported and not hidden.
+bool IsShown(CDatabase& a_database, CDbDatum* a_pdbdatum) {
+  switch (a_database.GetAccess(a_pdbdatum)) {
+    case DB_ACCESS_NOTSUPPORTED:
+    case DB_ACCESS_HIDDEN:
+    case DB_ACCESS_READWRITEHIDDEN:
+    case DB_ACCESS_READONLYHIDDEN: return false;
+    default: return true;
+  }
 }
 
 // A tenths value as "%d.%1.1d" takes it.
@@ -334,7 +346,8 @@ EOSSTS CDevImpl::GetCdInfo(LogInfo* a_ploginfo) {
     Copy(szVersionAdf, sizeof szVersionAdf, s_szNoVersion);
   }
   if (GetCdInfoFromSetupTxt("CD", DB_FIRMWARE_FLATBED, szVersionFlatbed, sizeof szVersionFlatbed) != OS_STS_SUCCESS) {
-    OsLogDebug(OS_LOG_INFO, "CDev::GetCdInfo()- CD Version for Flatbed not found in setup.txt, defaulting to ADF version...");
+    OsLogDebug(OS_LOG_INFO,
+               "CDev::GetCdInfo()- CD Version for Flatbed not found in setup.txt, defaulting to ADF version...");
     Copy(szVersionFlatbed, sizeof szVersionFlatbed, szVersionAdf);
   }
   COsString::StrConvertVersionToUserFormat(l.szCdVersion[DEV_LOGUNIT_ADF], DEV_LOGINFO_VERSION, szVersionAdf);
@@ -350,7 +363,8 @@ EOSSTS CDevImpl::GetLampMeters(LogInfo* a_ploginfo, EDBID_FIRMWARE a_edbidfirmwa
     EDBID edbid;
     DevLogMeter devlogmeter;
     bool blAsk;
-  } ameter[] = {{DB_ID_METERLAMPFRONT, DEV_LOGMETER_LAMPFRONT, true}, {DB_ID_METERLAMPREAR, DEV_LOGMETER_LAMPREAR, false}};
+  } ameter[] = {{DB_ID_METERLAMPFRONT, DEV_LOGMETER_LAMPFRONT, true},
+                {DB_ID_METERLAMPREAR, DEV_LOGMETER_LAMPREAR, false}};
   for (const auto& meter : ameter) {
     bool blSupported = false;
     {
@@ -362,12 +376,8 @@ EOSSTS CDevImpl::GetLampMeters(LogInfo* a_ploginfo, EDBID_FIRMWARE a_edbidfirmwa
     CDbLockGuard dblockguard;
     CDbDatum* pdbdatum = pod.m_pdatabase->Find(meter.edbid);
     if (!pdbdatum) continue;
-    const EDBACCESS edbaccess = pod.m_pdatabase->GetAccess(pdbdatum);
     a_ploginfo->ai64Meter[meter.devlogmeter] = pdbdatum->GetCurrentLongNoCallback();
-    a_ploginfo->ablMeterShown[meter.devlogmeter] = edbaccess != DB_ACCESS_NOTSUPPORTED &&
-                                                   edbaccess != DB_ACCESS_HIDDEN &&
-                                                   edbaccess != DB_ACCESS_READWRITEHIDDEN &&
-                                                   edbaccess != DB_ACCESS_READONLYHIDDEN;
+    a_ploginfo->ablMeterShown[meter.devlogmeter] = IsShown(*pod.m_pdatabase, pdbdatum);
   }
   return OS_STS_SUCCESS;
 }
@@ -403,8 +413,10 @@ EOSSTS CDevImpl::GetAccessories(LogInfo* a_ploginfo, EDBID_FIRMWARE a_edbidfirmw
     if (White(database.Find(DB_ID_BACKGROUNDPLATEN))) a_ploginfo->i32BackgroundFront = s_lBackgroundWhite;
     return OS_STS_SUCCESS;
   }
-  if (White(database.FindInBin(DB_BIN_COLOR_FRONT, DB_ID_BACKGROUND))) a_ploginfo->i32BackgroundFront = s_lBackgroundWhite;
-  if (White(database.FindInBin(DB_BIN_COLOR_REAR, DB_ID_BACKGROUND))) a_ploginfo->i32BackgroundRear = s_lBackgroundWhite;
+  if (White(database.FindInBin(DB_BIN_COLOR_FRONT, DB_ID_BACKGROUND)))
+    a_ploginfo->i32BackgroundFront = s_lBackgroundWhite;
+  if (White(database.FindInBin(DB_BIN_COLOR_REAR, DB_ID_BACKGROUND)))
+    a_ploginfo->i32BackgroundRear = s_lBackgroundWhite;
   return OS_STS_SUCCESS;
 }
 
@@ -474,10 +486,7 @@ EOSSTS CDevImpl::FillInLogInfo(LogInfo* a_ploginfo, EDBID_FIRMWARE a_edbidfirmwa
     if (!database.IsIdSupported(meter.edbid)) continue;
     CDbDatum* pdbdatum = database.Find(meter.edbid);
     if (!pdbdatum) continue;
-    const EDBACCESS edbaccess = database.GetAccess(pdbdatum);
-    l.ablMeterShown[meter.devlogmeter] = edbaccess != DB_ACCESS_NOTSUPPORTED && edbaccess != DB_ACCESS_HIDDEN &&
-                                         edbaccess != DB_ACCESS_READWRITEHIDDEN &&
-                                         edbaccess != DB_ACCESS_READONLYHIDDEN;
+    l.ablMeterShown[meter.devlogmeter] = IsShown(database, pdbdatum);
     if (meter.devlogmeter == DEV_LOGMETER_FIRSTSCAN) {
       Copy(l.szMeterFirstScan, sizeof l.szMeterFirstScan, pdbdatum->GetCurrentStringNoCallback());
     } else {
@@ -485,9 +494,8 @@ EOSSTS CDevImpl::FillInLogInfo(LogInfo* a_ploginfo, EDBID_FIRMWARE a_edbidfirmwa
     }
   }
   l.i64MultifeedCount = database.ConfigGetNumber("multifeedcount", DB_CONFIGTARGET_COMMON);
-  l.blConsumableMeters =
-      database.ConfigEnumGetFirst("consumablemetertype", UnitTarget(UnitIndex(a_edbidfirmware))) ||
-      database.ConfigEnumGetFirst("consumablemetertype", DB_CONFIGTARGET_COMMON);
+  l.blConsumableMeters = database.ConfigEnumGetFirst("consumablemetertype", UnitTarget(UnitIndex(a_edbidfirmware))) ||
+                         database.ConfigEnumGetFirst("consumablemetertype", DB_CONFIGTARGET_COMMON);
   return OS_STS_SUCCESS;
 }
 
@@ -585,8 +593,8 @@ void CDevImpl::FormatGeneralLog(const LogInfo& a_loginfo, DeviceLog* a_pdevicelo
   if (blFeeder) {
     text.Numbers(F("about_multifeedcount", "\nmultifeed count: %d"), static_cast<long>(l.i64MultifeedCount));
     if (l.blPatchCounts && l.blDuplex) {
-      text.Numbers(F("about_patchcount", "\npatch count: %d Front / %d Rear"),
-                   static_cast<long>(l.i64PatchCountFront), static_cast<long>(l.i64PatchCountRear));
+      text.Numbers(F("about_patchcount", "\npatch count: %d Front / %d Rear"), static_cast<long>(l.i64PatchCountFront),
+                   static_cast<long>(l.i64PatchCountRear));
     } else if (l.blPatchCounts) {
       text.Numbers(F("about_patchcountfront", "\npatch count: %d Front"), static_cast<long>(l.i64PatchCountFront));
     }
@@ -645,11 +653,9 @@ void CDevImpl::FormatGeneralXmlLog(const LogInfo& a_loginfo, DeviceLog* a_pdevic
   if (blFeeder) {
     text.Printf(s_sizetXmlPiece, "\t<multifeedcount>%d</multifeedcount>\n", static_cast<int>(l.i64MultifeedCount));
     if (l.blPatchCounts) {
-      text.Printf(s_sizetXmlPiece, "\t<patchcountfront>%d</patchcountfront>\n",
-                  static_cast<int>(l.i64PatchCountFront));
+      text.Printf(s_sizetXmlPiece, "\t<patchcountfront>%d</patchcountfront>\n", static_cast<int>(l.i64PatchCountFront));
       if (l.blDuplex) {
-        text.Printf(s_sizetXmlPiece, "\t<patchcountrear>%d</patchcountrear>\n",
-                    static_cast<int>(l.i64PatchCountRear));
+        text.Printf(s_sizetXmlPiece, "\t<patchcountrear>%d</patchcountrear>\n", static_cast<int>(l.i64PatchCountRear));
       }
     }
     char* szMeters = nullptr;
@@ -768,7 +774,8 @@ bool IsPlainFile(const char* a_szPath) {
   if (a_szPath[0] != '/') return false;
   for (const char* pc = a_szPath; *pc; ++pc) {
     if (pc[0] != '/') continue;
-    if (pc[1] == '/' || (pc[1] == '.' && (pc[2] == '/' || pc[2] == '\0' || (pc[2] == '.' && (pc[3] == '/' || pc[3] == '\0'))))) {
+    if (pc[1] == '/' ||
+        (pc[1] == '.' && (pc[2] == '/' || pc[2] == '\0' || (pc[2] == '.' && (pc[3] == '/' || pc[3] == '\0'))))) {
       return false;
     }
   }

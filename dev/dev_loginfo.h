@@ -44,8 +44,8 @@ struct LogInfo {
   char szVersionDriverDravix[DEV_LOGINFO_VERSION];
   char szVersionDrvAssistUi[DEV_LOGINFO_VERSION];
   char szConnection[DEV_LOGUNIT_COUNT][DEV_LOGINFO_VERSION];
-  uint8_t u8Printer;  // the model has an imprinter
-  uint8_t u8Flatbed;  // the model has a flatbed
+  uint8_t u8Printer;           // the model has an imprinter
+  uint8_t u8Flatbed;           // the model has a flatbed
   int32_t i32BackgroundFront;  // 1 black, 2 white, 3 switchable
   int32_t i32BackgroundRear;
   char szTimeDate[DEV_LOGINFO_DATE];

@@ -104,7 +104,9 @@ TEST_F(DevLog, ClearLogByType) {
               c.blDebug ? std::vector<std::string>{"debug"} : std::vector<std::string>{});
     // The driver's log lost what it held before, and goes on growing.
     EXPECT_EQ(strLog.find("marker before") == std::string::npos, c.blDebug) << strLog.substr(0, 200);
-    if (c.szLogged) EXPECT_NE(strLog.find(c.szLogged), std::string::npos);
+    if (c.szLogged) {
+      EXPECT_NE(strLog.find(c.szLogged), std::string::npos);
+    }
   }
   OsLog(OS_LOG_ERROR, "after the clears");
   EXPECT_NE(m_plog->Text().find("after the clears"), std::string::npos);
@@ -254,7 +256,8 @@ std::vector<std::string> Tree(const std::string& a_strDirectory) {
   return testsupport::Lines(strOut);
 }
 bool EndsWith(const std::string& a_str, const std::string& a_strEnd) {
-  return a_str.size() >= a_strEnd.size() && a_str.compare(a_str.size() - a_strEnd.size(), a_strEnd.size(), a_strEnd) == 0;
+  return a_str.size() >= a_strEnd.size() &&
+         a_str.compare(a_str.size() - a_strEnd.size(), a_strEnd.size(), a_strEnd) == 0;
 }
 size_t CountEnding(const std::vector<std::string>& a_vec, const std::string& a_strEnd) {
   size_t sizet = 0;
@@ -272,7 +275,8 @@ TEST_F(DevLog, SaveLogInASession) {
   for (long l : {DB_ID_LOG_ENUM_ACTIVITY, DB_ID_LOG_ENUM_GENERAL_XML, DB_ID_LOG_ENUM_INFO})
     if (!m_pdatabase->EnumHasDefaultItem(pdbdatum, l)) m_pdatabase->EnumAddDefaultItem(pdbdatum, l);
   for (long l : {DB_ID_LOG_ENUM_ACTIVITY, DB_ID_LOG_ENUM_GENERAL_XML}) m_pdatabase->EnumDeleteItem(pdbdatum, l);
-  if (!m_pdatabase->EnumHasCurrentItem(pdbdatum, DB_ID_LOG_ENUM_INFO)) m_pdatabase->EnumAddItem(pdbdatum, DB_ID_LOG_ENUM_INFO);
+  if (!m_pdatabase->EnumHasCurrentItem(pdbdatum, DB_ID_LOG_ENUM_INFO))
+    m_pdatabase->EnumAddItem(pdbdatum, DB_ID_LOG_ENUM_INFO);
   testsupport::WriteFile(testsupport::RootPath("user/settings.txt"), "kept");
   const std::string strArchive = testsupport::RootPath("qv.pkg");
   ASSERT_EQ(m_pdev->SaveLog(strArchive.c_str(), "hello", false, true), OS_STS_SUCCESS) << m_plog->Text();
@@ -285,7 +289,9 @@ TEST_F(DevLog, SaveLogInASession) {
   for (const char* sz : {"/text.log", "/info.log", "/general_xml.log", "/settings.txt"})
     EXPECT_EQ(CountEnding(vecRestored, sz), 1u) << sz << "\n" << strAll;
   for (const std::string& str : vecRestored) {
-    if (EndsWith(str, "/text.log")) EXPECT_EQ(testsupport::ReadFile(strRestored + "/" + str), "hello");
+    if (EndsWith(str, "/text.log")) {
+      EXPECT_EQ(testsupport::ReadFile(strRestored + "/" + str), "hello");
+    }
   }
   // Afterwards: the current type's log stays, the others' are gone.
   EXPECT_EQ(testsupport::ReadFile(testsupport::RootPath("logs/text.log")), "hello");

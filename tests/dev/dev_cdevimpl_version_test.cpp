@@ -24,8 +24,8 @@ class DevVersion : public devtest::DeviceFixture {
  protected:
   void SetUp() override {
     DeviceFixture::SetUp();
-    testsupport::RunProgram({"mkdir", "-p", Home(), testsupport::RootPath("system/kvflatbed/lib"),
-                             testsupport::RootPath("logs")});
+    testsupport::RunProgram(
+        {"mkdir", "-p", Home(), testsupport::RootPath("system/kvflatbed/lib"), testsupport::RootPath("logs")});
     SetConfigured(OS_CFGTAG_HOMEDIRECTORY, Home());
     SetConfigured(OS_CFGTAG_SYSTEMDIRECTORY, testsupport::RootPath("system"));
     SetConfigured(OS_CFGTAG_MODELDIRECTORY, "pemra_kv_maple");
@@ -144,7 +144,8 @@ TEST_F(DevVersion, FeederWithFlatbedLayouts) {
   EXPECT_EQ(Layout(&CDevImpl::FormatGeneralLog, l, DB_FIRMWARE_ADF), Expected("loginfo_feeder_flatbed.txt"));
   for (EDBID_FIRMWARE edbidfirmware : {DB_FIRMWARE_ADF, DB_FIRMWARE_FLATBED}) {
     const std::string strXml = Layout(&CDevImpl::FormatGeneralXmlLog, l, edbidfirmware);
-    EXPECT_EQ(strXml, Expected(edbidfirmware == DB_FIRMWARE_ADF ? "loginfo_feeder_flatbed.xml" : "loginfo_flatbed.xml"));
+    EXPECT_EQ(strXml,
+              Expected(edbidfirmware == DB_FIRMWARE_ADF ? "loginfo_feeder_flatbed.xml" : "loginfo_flatbed.xml"));
     ExpectXmlReads(strXml);
   }
   EXPECT_EQ(Layout(&CDevImpl::FormatAboutWindow, l, DB_FIRMWARE_ADF), Expected("loginfo_feeder_flatbed_about.txt"));
@@ -266,8 +267,9 @@ TEST_F(DevVersion, DeleteLogFilesDeletesPlainFilesOnly) {
   ASSERT_EQ(symlink((strDir + "/target.log").c_str(), (strDir + "/link.log").c_str()), 0);
   ASSERT_EQ(symlink((strDir + "/real").c_str(), (strDir + "/linkdir").c_str()), 0);
   const std::vector<std::string> vecNames = {
-      strDir + "/b.log",         strDir + "/link.log", strDir + "/sub/../target.log", strDir + "/sub",
-      strDir + "/missing.log",   strDir + "/linkdir/d.log", "sub/c.log",
+      strDir + "/b.log", strDir + "/link.log",    strDir + "/sub/../target.log",
+      strDir + "/sub",   strDir + "/missing.log", strDir + "/linkdir/d.log",
+      "sub/c.log",
   };
   DeviceLog devicelog{};
   std::snprintf(devicelog.szFilename, sizeof devicelog.szFilename, "%s/a.log", strDir.c_str());
