@@ -19,12 +19,10 @@
 // (dev_cdevimpl_process.cpp), the scan statistics and image dump
 // (dev_cdevimpl_statistics.cpp), the feeder state
 // (dev_cdevimpl_feeder.cpp), the colour-dropout lists
-// (dev_cdevimpl_ecdo.cpp) and the report inquiry
-// (dev_cdevimpl_inquiry.cpp), calibration and diagnostics
-// (dev_cdevimpl_calibrate.cpp, dev_cdevimpl_diagnostic.cpp). The logs and
-// reports are declared with least bodies
-// (dev_cdevimpl_least.cpp) that log "not built yet" and answer the facade's
-// failure value, until their own units replace them.
+// (dev_cdevimpl_ecdo.cpp), the report inquiry (dev_cdevimpl_inquiry.cpp),
+// calibration and diagnostics (dev_cdevimpl_calibrate.cpp,
+// dev_cdevimpl_diagnostic.cpp), the device text and version reports
+// (dev_cdevimpl_version.cpp) and the log maintenance (dev_cdevimpl_log.cpp).
 //
 // Threads: the caller's thread opens and closes the interface and destroys
 // the object; the library callbacks, the scan and the worker threads read
@@ -98,6 +96,7 @@ struct DevEventSlot {
 };
 
 struct DevCapabilityCallback;
+struct LogInfo;
 
 // The object's plain state, zero-filled at construction.
 struct DevImplPod {
@@ -375,12 +374,34 @@ class CDevImpl {
   const char* ScannerEntry(EDBID_FIRMWARE a_edbidfirmware, COsXmlTask* a_posxmltask);
   const char* NexEntry(EDBID_FIRMWARE a_edbidfirmware, COsXmlTask* a_posxmltask);
 
-  // Logs and reports.
+  // Log maintenance (dev_cdevimpl_log.cpp). GetLog and SaveLog run with
+  // the database lock given up: the device requests take it as every
+  // adapter call does, the files are written without it.
   EOSSTS GetLog(DeviceLog* a_pdevicelog, bool a_blSave);
   EOSSTS ClearLog(const char* a_szLogType);
   EOSSTS SaveLog(const char* a_szFilename, const char* a_szText, bool a_blSaveImages, bool a_blSession);
   EOSSTS ResetScanner();
+  // Device text and version reports (dev_cdevimpl_version.cpp): log types
+  // 6 and 7 (general text), 11 (general XML) and 12 (about text) into the
+  // log's text; with a_blSave also into "<LogDirectory>/<name>.log".
   EOSSTS GetVersionInfo(DeviceLog* a_pdevicelog, bool a_blSave);
+  EOSSTS FillInLogInfo(LogInfo* a_ploginfo, EDBID_FIRMWARE a_edbidfirmware);
+  EOSSTS GetCdInfo(LogInfo* a_ploginfo);
+  // The value of a key of the unit's "setup.txt" into the output (left
+  // unchanged when the key is not there): 0 read, 1 missing or unreadable.
+  EOSSTS GetCdInfoFromSetupTxt(const char* a_szKey, EDBID_FIRMWARE a_edbidfirmware, char* a_szOutput,
+                               size_t a_sizetOutput);
+  EOSSTS GetLampMeters(LogInfo* a_ploginfo, EDBID_FIRMWARE a_edbidfirmware);
+  EOSSTS GetPatchCounts(LogInfo* a_ploginfo, EDBID_FIRMWARE a_edbidfirmware);
+  EOSSTS GetAccessories(LogInfo* a_ploginfo, EDBID_FIRMWARE a_edbidfirmware);
+  // The layouts, appended to the log's text (a piece that does not fit is
+  // left out whole, logged), which ends with a zero byte.
+  void FormatGeneralLog(const LogInfo& a_loginfo, DeviceLog* a_pdevicelog);
+  void FormatGeneralXmlLog(const LogInfo& a_loginfo, DeviceLog* a_pdevicelog);
+  void FormatAboutWindow(const LogInfo& a_loginfo, DeviceLog* a_pdevicelog);
+  // Deletes the log's file and the further files it names: regular files
+  // only, never through a symbolic link or a ".." component.
+  static void DeleteLogFiles(const DeviceLog* a_pdevicelog);
   // To the device data; 1 without it.
   EOSSTS UnpackScanHistory(const char* a_szXmlFile, const char* a_szHistoryFile);
 

@@ -267,6 +267,10 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
     }
   }
   if (!Number("padimage", s_lPadImageMax, m_lPadImage)) return false;
+  if (!Number("pagecount", s_lPageCountMax, m_lPageCount) ||
+      !Number("consumablemetersize", s_lPadImageMax, m_lConsumableMeterSize)) {
+    return false;
+  }
   if (FlagValue(simnodeSimulate, "flatbed", strValue)) m_strFlatbed = strValue;
   if (m_strFlatbed.empty() && !IsFlatbed()) m_strFlatbed = simnodeSimulate.ChildText("simflatbed");
   if (IsFlatbed()) m_strFlatbed.clear();

@@ -86,6 +86,10 @@ class CSimConfig {
   // the getoutput within its job ("getoutputword", "n:word,...").
   std::map<long, std::string> m_mapOutputWord;
   long m_lPadImage = 0;  // characters of an extra element in every reportimage
+  long m_lPageCount = 0;  // the count the meters start from ("pagecount")
+  // Characters of an extra element in the consumable-meter report
+  // ("consumablemetersize").
+  long m_lConsumableMeterSize = 0;
   std::string m_strFlatbed;                // the flatbed's model directory (feeder only)
   std::string m_strImageDirectory;
   CSimNode m_simnodeInquiry;  // elements added to the report inquiry (flag "inquiry", a file)
@@ -105,6 +109,7 @@ class CSimConfig {
 
   static constexpr long s_lPagesMax = 100000;
   static constexpr long s_lPadImageMax = 16 * 1024 * 1024;
+  static constexpr long s_lPageCountMax = 1000000000;
 
   // The file that takes one line per task: SIMSCAN_<UNIT>_TASKLOG, else
   // SIMSCAN_TASKLOG; null when neither is set.

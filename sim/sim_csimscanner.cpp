@@ -194,7 +194,7 @@ const char* CSimScanner::InterfaceOpen(const CSimNode& a_simnode, CSimNode& a_si
   m_mapCallback.clear();
   m_mapConfig.clear();
   m_mapMeter = {{"feedroller", 0}, {"separationpad", 0}};
-  m_lPageCount = 0;
+  m_lPageCount = m_simconfig.m_lPageCount;
   m_lRelayed = 0;
   DefaultWindows();
   a_simnodeReply.Add(ReportConfig());

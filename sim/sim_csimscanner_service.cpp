@@ -73,6 +73,9 @@ const char* CSimScanner::GetConsumableMeters(const CSimNode&, CSimNode& a_simnod
     simnodeMeter.Add("consumablemetertype", item.first);
     simnodeMeter.Add("value", std::to_string(m_lPageCount - item.second));
   }
+  if (m_simconfig.m_lConsumableMeterSize > 0) {
+    simnodeMeters.Add("padding", std::string(m_simconfig.m_lConsumableMeterSize, 'x'));
+  }
   return "success";
 }
 

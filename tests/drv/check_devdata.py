@@ -163,6 +163,28 @@ def rules_meters_of_the_fixture(front):
     front.send("interfaceclose", expect="success")
 
 
+@group
+def rules_meters_in_the_logs(front):
+    """With the stand-in's meters counted from 12340 pages, the general text log shows the power-on meter as 123.4
+    hours; the general XML log holds the raw 1234 tenths, and 123.4 once the driver's constant file sets
+    ForceMetersReal."""
+    def log_text(item):
+        reply = front.get(item, expect="success")
+        with open(reply.find("reportdatafile/filename")) as f:
+            return f.read()
+
+    for real in ("0", "1"):
+        front.configure({"dsIdentity": {"ForceMetersReal": real}})
+        front.interfaceopen(pagecount="12340")
+        front.send("sessionbegin", expect="success")
+        power = [line for line in log_text("loggeneral").splitlines() if "ower-on" in line]
+        assert len(power) == 1 and "123.4" in power[0], power
+        root = ET.fromstring(log_text("loggeneralxml"))
+        assert root.findtext("meterpower") == ("123.4" if real == "1" else "1234"), (real, ET.tostring(root))
+        assert root.findtext("meterpagecount") == "12340", ET.tostring(root)
+        front.send("interfaceclose", expect="success")
+
+
 # -- flatbed -----------------------------------------------------------------------------------------------------
 @group
 def flatbed_files_below_its_model(front):

@@ -9,7 +9,7 @@ the same scanner through the probe and judges every reply with the rules model (
 Groups: oracle (every capability's reply and idlist against the rules model's database after the default
 fix-up), reports (every name of the lookup source: status and report pair judged against the lookup and label
 sources; the bins' tags and contexts; the scanner asked for its lock only), special (regions, idlist,
-outputimagecount, printer, ecdolist and the ids that answer "fail"),
+outputimagecount, printer, ecdolist, the logs, export qvlog and the ids that answer "fail"),
 profiles (the profile groups' data files judged by tests/tools/profile_document.py against the database's dump,
 the current profile, the shared timeout response), badinput (ids a front end should not send). Every reply is
 checked by drvfront and read by xmllint."""
@@ -262,10 +262,56 @@ def special_counts(front):
 
 
 @group
+def special_logs(front):
+    """Each log answers reportdatafile naming a file whose size is its datasize; the general XML log is a document
+    xmllint reads, with the general text log's meters and versions beside it."""
+    opened(front)
+    for name in ("loggeneral", "loggeneralxml", "logactivity", "logversion", "logservice"):
+        reply = front.get(name, expect="success")
+        assert reports(reply) == ["reportdatafile"], (name, reply.text)
+        path = reply.find("reportdatafile/filename")
+        assert os.path.isfile(path), (name, reply.text)
+        assert int(reply.find("reportdatafile/datasize")) == os.stat(path).st_size, (name, reply.text)
+        if name == "loggeneralxml":
+            out = subprocess.run(["xmllint", "--noout", path], capture_output=True, text=True)
+            assert out.returncode == 0, out.stderr
+            with open(path) as f:
+                text = f.read()
+            assert text.startswith("<tw_log>\n") and text.endswith("</tw_log>\n"), text
+            assert "<model>mapleB</model>" in text and "<connection>USBSCAN/2.0</connection>" in text, text
+        if name == "loggeneral":
+            with open(path) as f:
+                text = f.read()
+            assert "Driver.dll:" in text and "USBSCAN/2.0" in text, text
+
+
+@group
+def special_qvlog(front):
+    """export qvlog packs the user directory with the caller's text and the fetched logs (the session's log
+    directory joins it); the fetched log of a current type stays. (Which logs go: dev_cdevimpl_log_test.cpp.)"""
+    opened(front)
+    target = os.path.join(front.root, "qv.pkg")
+    front.send("export", leaf("id", "qvlog") + leaf("filename", target) + leaf("text", "hello"), "success")
+    pmxpkg = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "data", "os", "formats",
+                          "pmxpkg.py")
+    listing = subprocess.run([sys.executable, pmxpkg, "list", target], capture_output=True, text=True, check=True)
+    names = [line.split(" ", 3)[3] for line in listing.stdout.splitlines()[1:]]
+    for packed in ("text.log", "info.log"):
+        assert any(name.endswith("/" + packed) for name in names), (packed, listing.stdout)
+    log_directory = [os.path.dirname(path) for path in front.logs() if path.endswith("text.log")]
+    assert log_directory, front.logs()
+    with open(os.path.join(log_directory[0], "text.log")) as f:
+        assert f.read() == "hello"
+    assert os.path.exists(os.path.join(log_directory[0], "info.log"))
+    assert "Package failed" not in front.log() and "but we'll keep going" not in front.log(), \
+        [line for line in front.log().splitlines() if "Open failed" in line or "Package failed" in line]
+
+
+@group
 def special_fail(front):
     """The ids whose reports are not built yet answer fail alone, each its own reply (not the previous one)."""
     opened(front)
-    for name in ("colortablelist", "customoverride", "logservice"):
+    for name in ("colortablelist", "customoverride"):
         front.get("units", expect="success")
         reply = front.get(name, expect="fail")
         assert len(reply.root) == 1, (name, reply.text)

@@ -858,7 +858,9 @@ def badinput_gets_a_clear_status():
                   {"getoutputword": "2"}, {"baffle": "0"}, {"multifeedflag": ""}, {"useraction": "1:two words"},
                   {"useraction": "x:show"}, {"autocolor": "40"}, {"autocolor": "40/x"}, {"autocolor": "0:40/30"},
                   {"autocolor": "2:40/30,"}, {"paperafter": "-1"}, {"warmupreport": "maybe"}, {"pagepool": "2"},
-                  {"paperdetectable": ""}, {"padimage": "-1"}, {"padimage": 16777217}, {"imagedirectory": os.path.join(ROOT, "missing")}, {"duplex": "yes"},
+                  {"paperdetectable": ""}, {"padimage": "-1"}, {"padimage": 16777217},
+                  {"pagecount": "-1"}, {"pagecount": 1000000001}, {"consumablemetersize": "x"},
+                  {"consumablemetersize": 16777217}, {"imagedirectory": os.path.join(ROOT, "missing")}, {"duplex": "yes"},
                   {"inquiry": os.path.join(ROOT, "missing.inquiry")}, {"inquiry": not_xml()}):
         unit.send("interfaceopen", simulate(**flags), "fail")
     unit.open(pages=1)
@@ -903,7 +905,7 @@ def badinput_gets_a_clear_status():
 
 @group
 def badinput_service_tasks_answer_what_they_know():
-    """Meters, logs and firmware download of an open session."""
+    """Meters, logs and firmware download of an open session; the meters' knobs."""
     unit = UNITS["adf"]
     unit.open(pages=2)
     unit.scan()
@@ -937,6 +939,15 @@ def badinput_service_tasks_answer_what_they_know():
     unit.send("messagerelay", "", "endofmessages")
     unit.close()
     assert not os.path.exists(log)
+    # The meters may start from a page count; the consumable-meter report may carry padding of a given size.
+    unit.open(pages=1, pagecount=12340, consumablemetersize=5000)
+    status, root = unit.send("getconfig", "".join(leaf("id", meter) for meter in (
+        "meterpagecount", "metertransport", "meterpower", "meterlampfront")), "success")
+    assert [root.find("reportconfig/" + meter).text for meter in (
+        "meterpagecount", "metertransport", "meterpower", "meterlampfront")] == ["12340", "12340", "1234", "1234"]
+    status, root = unit.send("getconsumablemeters", "", "success")
+    assert root.find("reportconsumablemeters/padding").text == "x" * 5000
+    unit.close()
 
 
 # ---------------------------------------------------------------------------------------------------------------------
