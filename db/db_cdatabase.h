@@ -841,5 +841,6 @@ class CDatabase {
   DbDebugRecord m_dbdebugrecord = {};
   DbSimulationRecord m_dbsimulationrecord = {};
   bool m_blOwner = false;                  // holds the process's one claim
+  bool m_blDefaultsFixed = false;          // a default fix-up ran since the resource was read
   DbDatumCommon* m_pdatumcommon = nullptr;  // the table, while owned
 };
