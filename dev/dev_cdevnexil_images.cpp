@@ -7,7 +7,6 @@
 
 #include "dev_cdevnexil.h"
 #include "dev_drvconfig.h"
-#include "dev_taskbody.h"
 #include "dp_creportimage.h"
 #include "os_coslog.h"
 #include "os_cosxml.h"
@@ -41,6 +40,31 @@ void CameraId(const char* a_szXml, char* a_szCameraId) {
     a_szCameraId[0] = '\0';
 }
 
+// The text between the task element's start tag and its end tag. The start
+// tag ends at its first '>' outside the attribute values, whatever their
+// quotes, as the device adapter reads it (DevTaskBody).
+bool Body(const char* a_szReply, const char** a_ppcBody, size_t* a_psizetBody) {
+  const char* pcTag = std::strstr(a_szReply, "<task");
+  if (!pcTag) return false;
+  char cQuote = '\0';
+  const char* pc = pcTag + 5;
+  for (; *pc; ++pc) {
+    if (cQuote) {
+      if (*pc == cQuote) cQuote = '\0';
+    } else if (*pc == '\'' || *pc == '"') {
+      cQuote = *pc;
+    } else if (*pc == '>') {
+      break;
+    }
+  }
+  if (*pc != '>') return false;
+  const char* pcEnd = std::strstr(pc + 1, "</task>");
+  if (!pcEnd) return false;
+  *a_ppcBody = pc + 1;
+  *a_psizetBody = static_cast<size_t>(pcEnd - *a_ppcBody);
+  return true;
+}
+
 }  // namespace
 
 // Only "flatbed" itself names the flatbed.
@@ -61,13 +85,17 @@ EDEVSTS CDevNexil::GetOutput(EDBID_FIRMWARE a_edbidfirmware, char* a_szOutput, s
     if (std::strcmp(szStatus, outputword.szWord) == 0) poutputword = &outputword;
   }
   if (!poutputword) return DEV_STS_FAIL;
-  if (!poutputword->blBody || !a_szOutput || !a_sizetOutput) return poutputword->edevsts;
-  // The body as the device adapter reads it: the start tag ends at its
-  // first '>' outside the attribute values, whatever their quotes.
-  if (DevTaskBody(szReply, a_szOutput, a_sizetOutput) != OS_STS_NOROOM_BUFFER) return poutputword->edevsts;
+  const char* pcBody = nullptr;
+  size_t sizetBody = 0;
+  if (!poutputword->blBody || !a_szOutput || !Body(szReply, &pcBody, &sizetBody)) return poutputword->edevsts;
+  if (sizetBody < a_sizetOutput) {
+    std::memcpy(a_szOutput, pcBody, sizetBody);
+    a_szOutput[sizetBody] = '\0';
+    return poutputword->edevsts;
+  }
   // The caller can never read this output: the library lets it go now
   // rather than keep its file until the scan ends.
-  OsLog(OS_LOG_ERROR, "GetOutput: the reply does not fit the output...%zu %zu", std::strlen(szReply), a_sizetOutput);
+  OsLog(OS_LOG_ERROR, "GetOutput: the reply does not fit the output...%zu %zu", sizetBody, a_sizetOutput);
   char szImageFilename[s_sizetImageFilename] = {};
   if (COsXml::GetContent(szReply, "<imagefilename>", "</imagefilename>", szImageFilename, sizeof szImageFilename) ==
           OS_STS_SUCCESS &&
