@@ -118,6 +118,7 @@ EDBSTS CDatabase::Load(EDBAPI a_edbapi, EDBLOADMETHOD a_edbloadmethod, const cha
   } else if (const EDBSTS edbstsProfiles = m_pdbprofilelist->Load(); edbstsProfiles != DB_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "Profile list load failed...%d", edbstsProfiles);
   } else {
+    m_blResourceLoaded = true;
     m_blDefaultsFixed = false;
   }
   return DB_STS_SUCCESS;
