@@ -321,6 +321,8 @@ class CDevImpl {
   long ScanImageCountRemaining();
   EOSSTS ScanRegisterFirstImageCallback(EOSSTS (*a_pfnCallback)(void*), void* a_pvArgument);
   bool ScanIsDiscardBlankImage();
+  // The rounds the last ScanEnd waited past its join limit (tests).
+  long ScanEndJoinRounds() const { return m_scanstate.lJoinRounds.load(); }
   long ScanGetOutputImageCount();
   EDEVSTS GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, int* a_piPageCount, int* a_piPageImageCount);
   EOSSTS ImageEnd(const char* a_szText, bool a_blFromDevice);

@@ -192,7 +192,8 @@ EOSSTS CDevImpl::CreateSessionObjects() {
       {&pod.m_pimgqueueDeviceManagerScanThread, DEV_QUEUE_DEVICEMANAGERSCANTHREAD, nullptr},
   };
   for (const auto& queue : aqueue) {
-    *queue.ppimgqueue = OsMemNew(CImgQueue, queue.iCapacity, queue.pdrvassistant);
+    // Every consumer reads into a scan work buffer.
+    *queue.ppimgqueue = OsMemNew(CImgQueue, queue.iCapacity, queue.pdrvassistant, DEV_SCAN_BUFFER_SIZE);
     // A queue whose records could not be allocated holds nothing.
     if (!*queue.ppimgqueue || (*queue.ppimgqueue)->GetCapacity() != queue.iCapacity) return Failed("CImgQueue");
   }

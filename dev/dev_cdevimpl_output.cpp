@@ -54,12 +54,8 @@ EDEVSTS CDevImpl::GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, 
     const bool blDump = g_poslog && g_poslog->GetDebugLevel();
     const EDEVSTS edevsts = pimgqueue->Pop(s.szOutput, sizeof s.szOutput, &iImageCount, &iPageCount,
                                            &iPageImageCount, &iPageSideCount, nullptr, 0, blDump);
-    // Pop answers 15 also for a record of that status (the image library
-    // out of memory); a record too large is still at the head.
-    if (edevsts == DEV_STS_LOWMEMORY && !pimgqueue->HeadFits(sizeof s.szOutput)) {
-      OsLog(OS_LOG_ERROR, "GetOutput: the record does not fit the output buffer...");
-      return DEV_STS_FAIL;
-    }
+    // 15 is also a record too large for the buffer: Pop dropped it (logged),
+    // and the caller hears of it; the records behind it follow.
     if (a_piImageCount) *a_piImageCount = iImageCount;
     if (a_piPageCount) *a_piPageCount = iPageCount;
     if (a_piPageImageCount) *a_piPageImageCount = iPageImageCount;
@@ -76,7 +72,9 @@ EDEVSTS CDevImpl::GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, 
       case DEV_STS_SUCCESS:
         return HandOut(a_szBuffer, a_iSize, iImageCount, iPageSideCount, iPageCount);
       case DEV_STS_DISCONNECTED:
+        // The images before it are still handed out; then 9 for good.
         OsLogDebug(OS_LOG_INFO, "Getoutput: DEV_STS_DISCONNECTED");
+        s.blEndedDisconnected.store(true);
         continue;
       case DEV_STS_ENDOFOUTPUT:
         OsLogDebug(OS_LOG_INFO, "Getoutput: DEV_STS_ENDOFOUTPUT");
@@ -85,7 +83,7 @@ EDEVSTS CDevImpl::GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, 
         OsLogDebug(OS_LOG_INFO, "Getoutput: DEV_STS_BLANKIMAGE");
         continue;
       case DEV_STS_NOIMAGEAVAILABLE:
-        if (s.edevstsStop.load() == DEV_STS_DISCONNECTED) {
+        if (s.edevstsStop.load() == DEV_STS_DISCONNECTED || s.blEndedDisconnected.load()) {
           OsLog(OS_LOG_INFO, "GetOutput: DEV_STS_NOIMAGEAVAILABLE --> DEV_STS_DISCONNECTED");
           return DEV_STS_DISCONNECTED;
         }
@@ -149,6 +147,16 @@ EOSSTS CDevImpl::ImageEnd(const char* a_szText, bool a_blFromDevice) {
   CImgQueue* pimgqueue = pod.m_pimgqueueExpectedImageEnd;
   if (!pimgqueue || !pod.m_pimgqueueImageEnd) return OS_STS_SUCCESS;
   DevScanState& s = m_scanstate;
+  // A caller may confirm its images out of order: the delivered image it
+  // names is the one ended. A name no delivered image has ends the oldest.
+  const auto fnNamed = [&szName](const char* a_szText) {
+    char szQueued[s_sizetName];
+    ImageFilename(a_szText, szQueued);
+    return strcasecmp(szName, szQueued) == 0;
+  };
+  bool blMoved = false;
+  if (pimgqueue->MoveToHead(fnNamed, &blMoved) && blMoved)
+    OsLog(OS_LOG_INFO, "imgqueue: ImageEnd out of order, ending the image named...%s", szName);
   const EDEVSTS edevsts = pimgqueue->Pop(s.szImageEndProcessed, sizeof s.szImageEndProcessed, nullptr, nullptr,
                                          nullptr, nullptr, s.szImageEndDevice, sizeof s.szImageEndDevice, false);
   if (edevsts == DEV_STS_NOIMAGEAVAILABLE) return OS_STS_SUCCESS;

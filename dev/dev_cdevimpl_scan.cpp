@@ -123,6 +123,7 @@ void CDevImpl::ScanReadSettings(CDatabase& a_database) {
   s.blBlankDiscarded.store(false);
   s.blStopRequested.store(false);
   s.edevstsStop.store(DEV_STS_CANCEL);
+  s.blEndedDisconnected.store(false);
   // A missing value reads as -1 from the store: off.
   s.lUseEndOfSheet.store(a_database.ConfigExists("useendofsheet", DB_CONFIGTARGET_COMMON)
                              ? static_cast<long>(a_database.ConfigGetNumber("useendofsheet", DB_CONFIGTARGET_COMMON))

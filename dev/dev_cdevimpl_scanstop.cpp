@@ -97,11 +97,13 @@ void CDevImpl::ScanEnd() {
       blStopped = true;
       m_scanstate.edevstsStop.store(DEV_STS_CANCEL);
       posthread->SetCommand(OS_THREADCMD_HALT, true);
+      m_scanstate.lJoinRounds.store(0);
       while (posthread->ThreadWait(DevWaitLimit(DEV_WAIT_SCANTHREADSTOP)) == OS_STS_TIMEOUT) {
-        OsLog(OS_LOG_ERROR, "scan thread won't die, exiting anyways...");
         // Freeing what the thread still uses would crash the caller later:
         // the device is told again and the join goes on.
-        OsLog(OS_LOG_ERROR, "ScanEnd: asking the device to stop again, still waiting for the scan thread...");
+        const long lRound = m_scanstate.lJoinRounds.fetch_add(1) + 1;
+        OsLog(OS_LOG_ERROR, "ScanEnd: the scan thread is still running (round %ld, last step <%s>), stopping again...",
+              lRound, m_scanstate.pszStep.load());
         if (pod.m_pdevdevice) pod.m_pdevdevice->ScanRequestStop(edbidfirmware);
         posthread->SetCommand(OS_THREADCMD_HALT, true);
         posthread->SetEvent(1);

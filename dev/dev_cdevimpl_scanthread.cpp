@@ -104,6 +104,7 @@ void CDevImpl::ScanMessage(EDEVMSG a_edevmsg, long a_lValue) {
 EDEVSTS CDevImpl::ScanThreadRun(DevScanJob& a_devscanjob) {
   DevScanState& s = m_scanstate;
   COsThread& osthread = *a_devscanjob.posthread;
+  s.pszStep.store("start");
   s.blImageProduced.store(false);
   s.blProcessing.store(s.blNexilActive.load() && s.lCountOnlyMode != 2);
   a_devscanjob.lImageCountStart = DeviceGetImageCount();
@@ -134,6 +135,7 @@ EDEVSTS CDevImpl::ScanThreadRun(DevScanJob& a_devscanjob) {
     pod.m_pdevdevice->ScanBegin(edbidfirmware == DB_FIRMWARE_FLATBED ? DB_FIRMWARE_ADF : DB_FIRMWARE_FLATBED,
                                 pod.m_lCacheSize, true);
   }
+  s.pszStep.store("scanbegin");
   EDEVSTS edevsts = pod.m_pdevdevice->ScanBegin(edbidfirmware, pod.m_lCacheSize, false);
   if (edevsts == DEV_STS_LAMPSWARMINGUP) {
     bool blEnd = false;
@@ -168,6 +170,7 @@ EDEVSTS CDevImpl::ScanWaitForPaper(DevScanJob& a_devscanjob, bool* a_pblEnd) {
   DevScanState& s = m_scanstate;
   COsThread& osthread = *a_devscanjob.posthread;
   *a_pblEnd = true;
+  s.pszStep.store("paper wait");
   const long lLimit = DevWaitLimit(DEV_WAIT_PAPER);
   // The message tells the time-out in seconds.
   ScanMessage(DEV_MSG_WAITPAPER, (lLimit + 999) / 1000);
@@ -224,6 +227,7 @@ EDEVSTS CDevImpl::ScanWarmUp(DevScanJob& a_devscanjob, EDEVSTS a_edevsts, bool* 
   const EDBID_FIRMWARE edbidfirmware = s.edbidfirmwareUnit.load();
   CDevDevice& devdevice = *pod.m_pdevdevice;
   *a_pblEnd = true;
+  s.pszStep.store("lamp warm-up");
   long lTimeout = devdevice.GetLampWarmupTimeout();
   char szSeconds[32];
   std::snprintf(szSeconds, sizeof szSeconds, "%ld", lTimeout / 1000);
@@ -332,6 +336,7 @@ bool CDevImpl::ScanImagePass(DevScanJob& a_devscanjob, EDEVSTS* a_pedevsts) {
     a_devscanjob.blStopSent = true;
   }
   bool blFail = false;
+  s.pszStep.store("user input");
   ScanSendUserInput(&blFail);
   if (blFail) return fnEnd(DEV_STS_FAIL, DEV_STS_FAIL, false, false);
   if (s.blWaitForCaller.load()) {
@@ -339,8 +344,10 @@ bool CDevImpl::ScanImagePass(DevScanJob& a_devscanjob, EDEVSTS* a_pedevsts) {
     osthread.WaitForEvent(-1);
     return false;
   }
+  s.pszStep.store("image ends");
   ScanEndImages();
   if (ScanBackPressure(a_devscanjob)) return false;
+  s.pszStep.store("getoutput");
 
   OsLogDebug(OS_LOG_INFO, "ScanThread: image begin...");
   char* szDevice = s.szThreadDevice;
@@ -408,8 +415,17 @@ void CDevImpl::ScanSendUserInput(bool* a_pblFail) {
   CImgQueue* pimgqueue = pod.m_pimgqueueDeviceManagerScanThread;
   if (!pimgqueue) return;
   char* szText = m_scanstate.szThreadNexil;
-  while (pimgqueue->Pop(szText, DEV_SCAN_BUFFER_SIZE, nullptr, nullptr, nullptr, nullptr, nullptr, 0, false) ==
-         DEV_STS_SUCCESS) {
+  for (;;) {
+    szText[0] = '\0';
+    const EDEVSTS edevsts =
+        pimgqueue->Pop(szText, DEV_SCAN_BUFFER_SIZE, nullptr, nullptr, nullptr, nullptr, nullptr, 0, false);
+    // A record Pop dropped (logged) leaves nothing to send: the inputs
+    // behind it go on the next pass.
+    if (edevsts != DEV_STS_SUCCESS && edevsts != DEV_STS_ENDOFOUTPUT) {
+      if (edevsts != DEV_STS_NOIMAGEAVAILABLE)
+        OsLog(OS_LOG_ERROR, "ScanThread: user input record not read...%d", static_cast<int>(edevsts));
+      return;
+    }
     COsXmlTask osxmltask("", DEV_SCAN_BUFFER_SIZE);
     osxmltask.StartTask(0, 0, nullptr);
     osxmltask.AddPassThrough(szText);
@@ -431,9 +447,16 @@ void CDevImpl::ScanEndImages() {
   char* szText = m_scanstate.szThreadNexil;
   const EDBID_FIRMWARE edbidfirmware = m_scanstate.edbidfirmwareUnit.load();
   for (;;) {
+    szText[0] = '\0';
     const EDEVSTS edevsts =
         pimgqueue->Pop(szText, DEV_SCAN_BUFFER_SIZE, nullptr, nullptr, nullptr, nullptr, nullptr, 0, false);
-    if (edevsts == DEV_STS_NOIMAGEAVAILABLE) return;
+    // Anything else (a record Pop dropped) leaves no name to end: the
+    // buffer would still hold the last one.
+    if (edevsts != DEV_STS_SUCCESS && edevsts != DEV_STS_ENDOFOUTPUT) {
+      if (edevsts != DEV_STS_NOIMAGEAVAILABLE)
+        OsLog(OS_LOG_ERROR, "ScanThread: image end record not read...%d", static_cast<int>(edevsts));
+      return;
+    }
     if (edevsts == DEV_STS_SUCCESS && pod.m_pdevnexil) {
       pod.m_pdevnexil->ImageEnd(edbidfirmware, szText);
     } else {
@@ -534,6 +557,7 @@ bool CDevImpl::ScanHandleImage(DevScanJob& a_devscanjob, EDEVSTS a_edevsts, EDEV
 void CDevImpl::ScanThreadEnd(DevScanJob& a_devscanjob, EDEVSTS a_edevsts) {
   DevScanState& s = m_scanstate;
   EDEVSTS edevsts = a_edevsts;
+  s.pszStep.store("end");
   OsLog(OS_LOG_INFO, "Exiting thread... edevsts=%d", static_cast<int>(edevsts));
   if (edevsts != DEV_STS_DISCONNECTED && a_devscanjob.blMessage) ScanMessage(DEV_MSG_CLEARINFOOFF, 0);
   if (edevsts != DEV_STS_ENDOFJOB) {
@@ -552,6 +576,7 @@ void CDevImpl::ScanThreadEnd(DevScanJob& a_devscanjob, EDEVSTS a_edevsts) {
       (pod.m_pdevdevice && pod.m_pdevdevice->GetDeviceStatus() == DEV_DEVICESTATUS_OFFLINE)) {
     SetDriverEvent(DEV_EVENT_DEVICEOFFLINE, nullptr);
     edevsts = DEV_STS_DISCONNECTED;
+    s.blEndedDisconnected.store(true);
   }
   if (s.blProcessing.load()) ProcessImageCleanup();
   const long lImages = DeviceGetImageCount() - a_devscanjob.lImageCountStart;

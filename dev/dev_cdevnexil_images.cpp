@@ -40,12 +40,27 @@ void CameraId(const char* a_szXml, char* a_szCameraId) {
     a_szCameraId[0] = '\0';
 }
 
-// The text between the task element's start tag and its end tag.
+// The text between the task element's start tag and its end tag. The start
+// tag ends at its first '>' outside the attribute values, whatever their
+// quotes, as the device adapter reads it (DevTaskBody).
 bool Body(const char* a_szReply, const char** a_ppcBody, size_t* a_psizetBody) {
-  const char* pcBody = std::strstr(a_szReply, "'>");
-  const char* pcEnd = pcBody ? std::strstr(pcBody + 2, "</task>") : nullptr;
+  const char* pcTag = std::strstr(a_szReply, "<task");
+  if (!pcTag) return false;
+  char cQuote = '\0';
+  const char* pc = pcTag + 5;
+  for (; *pc; ++pc) {
+    if (cQuote) {
+      if (*pc == cQuote) cQuote = '\0';
+    } else if (*pc == '\'' || *pc == '"') {
+      cQuote = *pc;
+    } else if (*pc == '>') {
+      break;
+    }
+  }
+  if (*pc != '>') return false;
+  const char* pcEnd = std::strstr(pc + 1, "</task>");
   if (!pcEnd) return false;
-  *a_ppcBody = pcBody + 2;
+  *a_ppcBody = pc + 1;
   *a_psizetBody = static_cast<size_t>(pcEnd - *a_ppcBody);
   return true;
 }

@@ -57,7 +57,8 @@ CImgQueue::Hold::Hold(CImgQueue* a_pimgqueue) {
   m_lock = std::unique_lock<std::recursive_mutex>(a_pimgqueue->m_mutex);
 }
 
-CImgQueue::CImgQueue(int a_iCapacity, CDrvAssistant* a_pdrvassistant) : m_pdrvassistant(a_pdrvassistant) {
+CImgQueue::CImgQueue(int a_iCapacity, CDrvAssistant* a_pdrvassistant, size_t a_sizetReader)
+    : m_sizetReader(a_sizetReader), m_pdrvassistant(a_pdrvassistant) {
   if (a_iCapacity < 1) {
     OsLog(OS_LOG_ERROR, "imgqueue: bad capacity...%d", a_iCapacity);
     return;
@@ -118,6 +119,14 @@ EOSSTS CImgQueue::PushHeld(EDEVSTS a_edevsts, const char* a_szText, const char* 
   if (m_pdrvassistant && a_edevsts != DEV_STS_USERINPUT && OfferToAssistant(a_edevsts, a_szText, a_szText2)) {
     return OS_STS_SUCCESS;
   }
+  const bool blText2 = a_szText && a_edevsts != DEV_STS_USERINPUT && a_szText2 && *a_szText2;
+  const size_t sizetText = a_szText ? std::strlen(a_szText) : 0;
+  const size_t sizetText2 = blText2 ? std::strlen(a_szText2) : 0;
+  if (m_sizetReader && (sizetText >= m_sizetReader || sizetText2 >= m_sizetReader)) {
+    OsLog(OS_LOG_ERROR, "imgqueue: record longer than its reader takes, refused...%d %zu %zu/%zu",
+          static_cast<int>(a_edevsts), sizetText, sizetText2, m_sizetReader);
+    return static_cast<EOSSTS>(DEV_STS_LOWMEMORY);
+  }
   ImgQueueRecord* precord = FreeSlot();
   if (!precord) {
     OsLog(OS_LOG_ERROR, "imgqueue: is full...");
@@ -126,9 +135,8 @@ EOSSTS CImgQueue::PushHeld(EDEVSTS a_edevsts, const char* a_szText, const char* 
   }
   // Both texts get their room before the slot is taken, so a failure leaves
   // it free.
-  const bool blText2 = a_szText && a_edevsts != DEV_STS_USERINPUT && a_szText2 && *a_szText2;
-  if ((a_szText && !Room(&precord->szText, &precord->sizetText, std::strlen(a_szText))) ||
-      (blText2 && !Room(&precord->szText2, &precord->sizetText2, std::strlen(a_szText2)))) {
+  if ((a_szText && !Room(&precord->szText, &precord->sizetText, sizetText)) ||
+      (blText2 && !Room(&precord->szText2, &precord->sizetText2, sizetText2))) {
     return static_cast<EOSSTS>(DEV_STS_LOWMEMORY);
   }
   precord->blInUse = true;
@@ -184,7 +192,10 @@ EDEVSTS CImgQueue::Pop(char* a_szText, int a_iSize, int* a_piImageCount, int* a_
   const size_t sizetText2 = std::strlen(Text(precord->szText2));
   if ((a_szText && (a_iSize < 1 || sizetText >= static_cast<size_t>(a_iSize))) ||
       (a_szText2 && (a_iSize2 < 1 || sizetText2 >= static_cast<size_t>(a_iSize2)))) {
-    OsLog(OS_LOG_ERROR, "imgqueue: output too small...%zu/%d %zu/%d", sizetText, a_iSize, sizetText2, a_iSize2);
+    OsLog(OS_LOG_ERROR, "imgqueue: output too small, record dropped...%d %zu/%d %zu/%d",
+          static_cast<int>(precord->edevsts), sizetText, a_iSize, sizetText2, a_iSize2);
+    m_phead = precord->pnext;
+    Clear(precord);
     return DEV_STS_LOWMEMORY;
   }
   if (a_blDump && g_poslog && g_poslog->GetDebugLevel()) DumpHeld(IMGQ_DUMP_ALL);
@@ -198,6 +209,23 @@ EDEVSTS CImgQueue::Pop(char* a_szText, int a_iSize, int* a_piImageCount, int* a_
   m_phead = precord->pnext;
   Clear(precord);
   return edevsts;
+}
+
+bool CImgQueue::MoveToHead(const std::function<bool(const char*)>& a_fnTest, bool* a_pblMoved) {
+  Hold hold(this);
+  if (a_pblMoved) *a_pblMoved = false;
+  ImgQueueRecord* pprevious = nullptr;
+  for (ImgQueueRecord* precord = m_phead; precord; pprevious = precord, precord = precord->pnext) {
+    if (!a_fnTest(Text(precord->szText))) continue;
+    if (pprevious) {
+      pprevious->pnext = precord->pnext;
+      precord->pnext = m_phead;
+      m_phead = precord;
+      if (a_pblMoved) *a_pblMoved = true;
+    }
+    return true;
+  }
+  return false;
 }
 
 EDEVSTS CImgQueue::PeekAtEdevsts() {

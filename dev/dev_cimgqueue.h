@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -44,23 +45,31 @@ class CImgQueue {
 
   // A capacity below 1 is refused (logged): the queue holds nothing. A
   // text that cannot be allocated is logged and leaves the remaining slots
-  // without texts (they get one when a push needs it).
-  CImgQueue(int a_iCapacity, CDrvAssistant* a_pdrvassistant);
+  // without texts (they get one when a push needs it). A reader size (the
+  // consumer's buffer, terminator included; 0 for none) refuses a push of a
+  // longer text, which its consumer could never take.
+  CImgQueue(int a_iCapacity, CDrvAssistant* a_pdrvassistant, size_t a_sizetReader = 0);
   ~CImgQueue();
   CImgQueue(const CImgQueue&) = delete;
   CImgQueue& operator=(const CImgQueue&) = delete;
 
   // 0 queued, taken by the assistant, or a repeated end of output (13)
-  // discarded; 15 full or a text that cannot be allocated (nothing queued).
-  // A null text queues the status alone.
+  // discarded; 15 full, a text that cannot be allocated or one longer than
+  // the reader takes (nothing queued, logged). A null text queues the
+  // status alone.
   EOSSTS Push(EDEVSTS a_edevsts, const char* a_szText, const char* a_szText2, int a_iImageCount, int a_iPageCount,
               int a_iPageImageCount, int a_iPageSideCount, int a_iDiscardRepeatedEndOfOutput, bool a_blDump);
   // Removes the oldest record and answers its status, copying its texts and
   // numbers into the outputs given (null outputs are skipped). 17 empty and
   // 15 when a given text output is too small for its text: the outputs are
-  // then untouched and the record stays.
+  // then untouched and the record is dropped (logged), so that it never
+  // blocks the records behind it.
   EDEVSTS Pop(char* a_szText, int a_iSize, int* a_piImageCount, int* a_piPageCount, int* a_piPageImageCount,
               int* a_piPageSideCount, char* a_szText2, int a_iSize2, bool a_blDump);
+  // Moves the oldest record whose text the test accepts to the head, the
+  // others keeping their order; false (nothing moved) when none does.
+  // *a_pblMoved, when given, tells whether it was not the head already.
+  bool MoveToHead(const std::function<bool(const char*)>& a_fnTest, bool* a_pblMoved = nullptr);
   // The oldest record's status; 17 when empty.
   EDEVSTS PeekAtEdevsts();
   // Whether the oldest record's text fits an output of the size (it does
@@ -122,6 +131,7 @@ class CImgQueue {
   std::recursive_mutex m_mutex;
   int m_iPushDepth = 0;  // pushes of the holding thread in progress
   int m_iCapacity = 0;
+  size_t m_sizetReader = 0;  // 0: no limit
   ImgQueueRecord* m_aimgqueuerecord = nullptr;
   ImgQueueRecord* m_phead = nullptr;
   CDrvAssistant* m_pdrvassistant = nullptr;

@@ -68,6 +68,9 @@ struct DevScanState {
   // pushes when it ends on a halt: 5, or 9 after a stop for disconnection.
   std::atomic<bool> blStopRequested{false};
   std::atomic<EDEVSTS> edevstsStop{DEV_STS_CANCEL};
+  // The job ended with the scanner gone (the thread's end, or its record 9
+  // seen by GetOutput): an empty queue then answers 9, not "no image yet".
+  std::atomic<bool> blEndedDisconnected{false};
   // Image library: active for this scan, processing on (active and the
   // count-only mode not 2), the count-only mode.
   std::atomic<bool> blNexilActive{false};
@@ -93,6 +96,10 @@ struct DevScanState {
   // The first-image callback the caller registered.
   std::atomic<EOSSTS (*)(void*)> pfnFirstImage{nullptr};
   std::atomic<void*> pvFirstImage{nullptr};
+  // The scan thread's last step (a constant text), told by ScanEnd while it
+  // waits for the thread; the rounds ScanEnd waited past its limit.
+  std::atomic<const char*> pszStep{"none"};
+  std::atomic<long> lJoinRounds{0};
   // Set by the scan thread once it runs, cleared by ScanEnd.
   std::atomic<bool> blThreadStarted{false};
   // What ScanBegin read from the database for the thread, which does not

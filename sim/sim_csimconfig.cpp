@@ -219,6 +219,12 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
       return Bad("sessionbegin");
     m_strSessionBegin = strValue;
   }
+  // "scanbegin": the word a scanbegin that would start a job answers.
+  if (FlagValue(simnodeSimulate, "scanbegin", strValue)) {
+    if (strValue.empty() || strValue.find_first_not_of("abcdefghijklmnopqrstuvwxyz") != std::string::npos)
+      return Bad("scanbegin");
+    m_strScanBegin = strValue;
+  }
   // "relay": how many messagerelay tasks answer with a message, -1 all.
   if (FlagValue(simnodeSimulate, "relay", strValue) && !CSimNode::Number(strValue, 0, 1000000, m_lRelay)) {
     if (strValue != "-1") return Bad("relay");

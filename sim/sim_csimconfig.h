@@ -70,6 +70,7 @@ class CSimConfig {
   long m_lBusyAfter = -1;
   std::string m_strSessionBegin = "success";  // the status word sessionbegin answers
   long m_lSessionBeginDelayMs = 0;            // sessionbegin's time before it answers
+  std::string m_strScanBegin;                 // a word a job's scanbegin answers in place of starting
   long m_lRelay = 0;          // messagerelay answers with a message this often; -1 for ever
   long m_alFault[SIM_FAULT_COUNT] = {};  // sheet (from 1) of each fault, 0 none
   std::set<long> m_setBlank;             // blank sheets

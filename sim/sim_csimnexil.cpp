@@ -86,6 +86,20 @@ const char* CSimNexil::UnitName() {
 #endif
 }
 
+// The reply with its start tag in double quotes and one more attribute whose
+// value holds "'>", as another writer of the format may send it.
+const char* CSimNexil::DoubleQuoted(const char* a_szReply) {
+  thread_local std::string t_strQuoted;
+  t_strQuoted = a_szReply;
+  const size_t sizetEnd = t_strQuoted.find('>');
+  if (sizetEnd == std::string::npos) return a_szReply;
+  for (size_t sizet = 0; sizet < sizetEnd; ++sizet) {
+    if (t_strQuoted[sizet] == '\'') t_strQuoted[sizet] = '"';
+  }
+  t_strQuoted.insert(sizetEnd, " note=\"it's'>here\"");
+  return t_strQuoted.c_str();
+}
+
 // A task that NEXSIM_THROWAT names throws instead of being served, as a
 // library that fails inside would.
 const char* CSimNexil::Entry(const char* a_szTask) {
@@ -101,6 +115,7 @@ const char* CSimNexil::Entry(const char* a_szTask) {
   if (!szStatus) throw std::runtime_error("nexsim>>> NEXSIM_THROWAT");
   const char* szReply =
       CSimTask::Reply("nexsim", ++m_iReplyId, u64Id, m_blOmitStatus ? nullptr : szStatus, simnodeReply);
+  if (m_blDoubleQuote && simnodeCommand.Name() == "getoutput") szReply = DoubleQuoted(szReply);
   if (!m_blCutReply) return szReply;
   thread_local std::string t_strCut;
   t_strCut.assign(szReply, std::strlen(szReply) / 2);
@@ -193,6 +208,8 @@ bool CSimNexil::LoadTestKnobs(std::string& a_strError) {
     return false;
   }
   m_blEcdoCut = !UnitKnob("ECDOCUT").empty();
+  const std::string strDoubleQuote = Knob("NEXSIM_DOUBLEQUOTE");
+  m_blDoubleQuote = strDoubleQuote == "1" || strDoubleQuote == "true";
   const std::string strPagePool = Knob("NEXSIM_PAGEPOOL");
   m_blPagePool = strPagePool == "1" || strPagePool == "true";
   if (!m_blPagePool && !strPagePool.empty() && strPagePool != "0" && strPagePool != "false") {

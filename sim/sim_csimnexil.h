@@ -96,6 +96,7 @@ class CSimNexil {
 
   static const SimNexilCommand s_asimnexilcommand[];
 
+  static const char* DoubleQuoted(const char* a_szReply);
   const char* Process(const char* a_szTask, uint64_t& a_u64Id, CSimNode& a_simnodeCommand,
                       CSimNode& a_simnodeReply);
   bool LoadKnobs(std::string& a_strError);
@@ -174,6 +175,7 @@ class CSimNexil {
   bool m_blEcdoCut = false;
   bool m_blOmitStatus = false;  // the reply being made goes without reportstatus
   bool m_blCutReply = false;    // the reply being made ends halfway
+  bool m_blDoubleQuote = false;  // NEXSIM_DOUBLEQUOTE: getoutput replies open with a double-quoted tag holding "'>"
   long m_lTasksOpen = 0;  // tasks since interfaceopen
 
   // The session.

@@ -33,10 +33,12 @@ const char* CSimScanner::ScanBegin(const CSimNode& a_simnode, CSimNode& a_simnod
       OsLog(OS_LOG_ERROR, "simscan>>> scanbegin with a bad imagebuffercount <%s>", strCount.c_str());
       return "fail";
     }
+    // Only told that the other unit scans: a job without sheets.
+    const bool blNotificationOnly = std::string(a_simnode.ChildText("notificationonly")) == "true";
+    if (!blNotificationOnly && !m_simconfig.m_strScanBegin.empty()) return m_simconfig.m_strScanBegin.c_str();
     m_lBuffers = lBuffers;
     m_u32State = SIM_STATE_SCANNING;
-    // Only told that the other unit scans: a job without sheets.
-    if (std::string(a_simnode.ChildText("notificationonly")) == "true") {
+    if (blNotificationOnly) {
       StartJob(0);
       return "success";
     }

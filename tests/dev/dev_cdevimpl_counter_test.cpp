@@ -100,3 +100,31 @@ TEST_F(DevCounters, ThePrinterIndexIsWrittenBackWhenItFits) {
 }
 
 }  // namespace
+
+namespace {
+
+using DevMeters = DevCounters;
+
+// ClearMeters zeroes the five meters (offered read-write, as the resource
+// offers the page count) and empties the first-scan text.
+TEST_F(DevMeters, ClearMetersZeroesTheFiveMetersAndTheFirstScan) {
+  const EDBID aedbid[] = {DB_ID_METERPAGECOUNT, DB_ID_METERLAMPFRONT, DB_ID_METERLAMPREAR, DB_ID_METERPOWER,
+                          DB_ID_METERTRANSPORT};
+  std::vector<CDbDatum*> vecpdbdatum;
+  for (EDBID edbid : aedbid) {
+    CDbDatum* pdbdatum = m_pdatabase->FindDirect(DB_BIN_MACHINE, edbid);
+    ASSERT_NE(pdbdatum, nullptr) << edbid;
+    m_pdatabase->SetAccess(pdbdatum, DB_ACCESS_READWRITE);
+    pdbdatum->ForceCurrentLong(1234);
+    vecpdbdatum.push_back(pdbdatum);
+  }
+  CDbDatum* pdbdatumFirst = m_pdatabase->FindDirect(DB_BIN_MACHINE, DB_ID_METERFIRSTSCAN);
+  ASSERT_NE(pdbdatumFirst, nullptr);
+  m_pdatabase->SetAccess(pdbdatumFirst, DB_ACCESS_READWRITE);
+  pdbdatumFirst->ForceCurrentString("2024/05/06");
+  EXPECT_EQ(Impl().ClearMeters(), OS_STS_SUCCESS);
+  for (CDbDatum* pdbdatum : vecpdbdatum) EXPECT_EQ(pdbdatum->GetCurrentLongNoCallback(), 0) << pdbdatum->GetId();
+  EXPECT_STREQ(pdbdatumFirst->GetCurrentStringNoCallback(), "");
+}
+
+}  // namespace

@@ -339,12 +339,16 @@ TEST_F(DevScanThread, ScanEndOutwaitsAThreadThatWontDie) {
   ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
   ASSERT_TRUE(gate.WaitEntered());
   std::thread threadRelease([&] {
-    devtest::WaitFor([&] { return m_plog->Contains("scan thread won't die, exiting anyways..."); });
+    devtest::WaitFor([&] { return Scanner().ScanEndJoinRounds() >= 2; });
     gate.Open();
   });
   m_pdevScan->ScanEnd();
   threadRelease.join();
-  EXPECT_TRUE(m_plog->Contains("scan thread won't die, exiting anyways..."));
+  // One line per round past the limit, with the step the thread is at.
+  EXPECT_GE(Scanner().ScanEndJoinRounds(), 2);
+  EXPECT_TRUE(m_plog->Contains("ScanEnd: the scan thread is still running (round 1, last step <getoutput>)"))
+      << m_plog->Text();
+  EXPECT_TRUE(m_plog->Contains("ScanEnd: the scan thread is still running (round 2, last step <getoutput>)"));
   EXPECT_TRUE(m_plog->Contains("Exiting thread... edevsts="));
   EXPECT_FALSE(m_pdevScan->ScanIsScanning());
   EXPECT_EQ(ImageFiles(), 0u);
@@ -704,3 +708,104 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ScanCache>& a_info) { return std::string(a_info.param.szCase); });
 
 }  // namespace
+
+// A job that ends "disconnected" ends the caller's loop with 9 within a
+// second, whatever told it: the device's getoutput, or its scanbegin; the
+// empty queue answers 9 from then on.
+using Flags = std::vector<std::pair<std::string, std::string>>;
+class DevScanDisconnectedThread : public devtest::ScanFixture, public ::testing::WithParamInterface<Flags> {};
+
+TEST_P(DevScanDisconnectedThread, EndsTheCallersLoopWithDisconnected) {
+  DevSetWaitLimit(DEV_WAIT_WARMUPMIN, 50);
+  DevSetWaitLimit(DEV_WAIT_PAPERPOLL, 50);
+  OpenSession(GetParam());
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  const auto timepointStart = std::chrono::steady_clock::now();
+  const ScanResult scanresult = Drain(true, 1000);
+  EXPECT_LT(std::chrono::steady_clock::now() - timepointStart, std::chrono::seconds(1));
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_DISCONNECTED) << m_plog->Text();
+  char sz[64];
+  EXPECT_EQ(m_pdevScan->GetOutput(sz, sizeof sz, nullptr, nullptr, nullptr), DEV_STS_DISCONNECTED);
+  m_pdevScan->ScanEnd();
+  EXPECT_EQ(DataCalls().edevstsHistory, DEV_STS_DISCONNECTED);
+}
+
+INSTANTIATE_TEST_SUITE_P(Disconnected, DevScanDisconnectedThread,
+                         ::testing::Values(Flags{{"pages", "3"}, {"getoutputword", "3:disconnected"}},
+                                           Flags{{"pages", "3"}, {"scanbegin", "disconnected"}},
+                                           // Off line while the lamps warm up, or while the
+                                           // feeder waits for paper.
+                                           Flags{{"pages", "1"}, {"warmup", "20000"}, {"warmupreport", "false"},
+                                                 {"offlineafter", "300"}},
+                                           Flags{{"pages", "1"}, {"paperafter", "20000"}, {"offlineafter", "300"}}),
+                         [](const ::testing::TestParamInfo<Flags>& a_info) { return a_info.param[1].first; });
+
+// Records longer than their consumer's buffer never block it: a long
+// image end and a long user input are refused at once (15, logged), those
+// after them still go, and ScanEnd returns; a long record for the
+// application is refused and the images behind it are handed out.
+constexpr EOSSTS s_eosstsRefused = static_cast<EOSSTS>(DEV_STS_LOWMEMORY);
+
+TEST_F(DevScanThread, RecordsLongerThanTheirReaderNeverBlockIt) {
+  OpenSession({{"pages", "2"}, {"useraction", "1:press"}, {"delay", "50"}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  const std::string strLong = "<imagefilename>" + std::string(70000, 'x') + "</imagefilename>";
+  const auto timepointStart = std::chrono::steady_clock::now();
+  EXPECT_EQ(m_pdevScan->ImageQueuePush(false, DEV_STS_ENDOFOUTPUT, strLong.c_str()), s_eosstsRefused);
+  EXPECT_EQ(m_pdevScan->ImageQueuePush(true, DEV_STS_SUCCESS, strLong.c_str()), s_eosstsRefused);
+  EXPECT_TRUE(m_plog->Contains("imgqueue: record longer than its reader takes, refused..."));
+  bool blAnswered = false;
+  const ScanResult scanresult = Drain(true, 5000, [&](EDEVSTS a_edevsts) {
+    if (a_edevsts != DEV_STS_USERACTION) return;
+    const std::string strInput = "<userinput><answer>" + std::string(70000, 'y') + "</answer></userinput>";
+    EXPECT_EQ(m_pdevScan->UserInput(strInput.c_str()), s_eosstsRefused);
+    EXPECT_EQ(m_pdevScan->UserInput("<userinput><answer>done</answer></userinput>"), OS_STS_SUCCESS);
+    blAnswered = true;
+  });
+  EXPECT_TRUE(blAnswered);
+  EXPECT_EQ(scanresult.vecstrImages.size(), 2u);  // the sheet that asks gives none
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB) << m_plog->Text();
+  m_pdevScan->ScanEnd();
+  EXPECT_LT(std::chrono::steady_clock::now() - timepointStart, std::chrono::seconds(3));
+  size_t sizetInputs = 0;
+  for (const devtest::LoggedTask& loggedtask : Tasks()) sizetInputs += loggedtask.strCommand == "userinput";
+  EXPECT_EQ(sizetInputs, 1u);
+  EXPECT_EQ(ImageFiles(), 0u);
+}
+
+// A caller that confirms its images out of order ends the ones it names:
+// each file stays whole until its own image end and goes after it.
+TEST_F(DevScanThread, ImageEndsOutOfOrderEndTheImagesNamed) {
+  // The second sheet keeps the scan thread at work while the first one's
+  // images are confirmed.
+  OpenSession({{"pages", "2"}, {"delay", "1500"}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
+  std::vector<std::string> vecstrImage;
+  std::vector<char> vecc(DEV_SCAN_BUFFER_SIZE);
+  ASSERT_TRUE(devtest::WaitFor([&] {
+    const EDEVSTS edevsts = m_pdevScan->GetOutput(vecc.data(), static_cast<int>(vecc.size()), nullptr, nullptr, nullptr);
+    if (edevsts == DEV_STS_SUCCESS) vecstrImage.emplace_back(vecc.data());
+    return vecstrImage.size() == 2;
+  })) << m_plog->Text();
+  ScanResult scanresult;
+  scanresult.vecstrImages = vecstrImage;
+  std::vector<std::string> vecstrFile;
+  for (const std::string& strText : scanresult.vecstrImages) {
+    const size_t sizetName = strText.find("<imagefilename>") + 15;
+    vecstrFile.push_back(strText.substr(sizetName, strText.find("</imagefilename>") - sizetName));
+    ASSERT_EQ(access(vecstrFile.back().c_str(), R_OK), 0) << vecstrFile.back();
+  }
+  EXPECT_EQ(m_pdevScan->ImageEnd(scanresult.vecstrImages[1].c_str()), OS_STS_SUCCESS);
+  EXPECT_TRUE(devtest::WaitFor([&] { return access(vecstrFile[1].c_str(), F_OK) != 0; })) << m_plog->Text();
+  EXPECT_EQ(access(vecstrFile[0].c_str(), R_OK), 0);
+  EXPECT_TRUE(m_plog->Contains("imgqueue: ImageEnd out of order, ending the image named..." + vecstrFile[1]));
+  EXPECT_FALSE(m_plog->Contains("imgqueue: User called imageend for the wrong image..."));
+  EXPECT_EQ(m_pdevScan->ImageEnd(scanresult.vecstrImages[0].c_str()), OS_STS_SUCCESS);
+  EXPECT_TRUE(devtest::WaitFor([&] { return access(vecstrFile[0].c_str(), F_OK) != 0; })) << m_plog->Text();
+  EXPECT_FALSE(m_plog->Contains("imgqueue: User called imageend for the wrong image..."));
+  const ScanResult scanresultRest = Drain();
+  EXPECT_EQ(scanresultRest.vecstrImages.size(), 2u);
+  EXPECT_EQ(scanresultRest.edevstsFinal, DEV_STS_ENDOFJOB);
+  m_pdevScan->ScanEnd();
+  EXPECT_EQ(ImageFiles(), 0u);
+}

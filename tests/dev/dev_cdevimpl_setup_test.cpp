@@ -140,6 +140,24 @@ TEST_F(DevSetup, SetAttributesSetsThePaperPath) {
   EXPECT_TRUE(DeviceSince().empty());
 }
 
+// A combined source (the feeder's or an elevator's with the flatbed) scans
+// from the flatbed while the feeder is empty; a feeder or elevator source
+// alone never does.
+TEST_F(DevSetup, ACombinedSourceWithAnEmptyFeederScansFromTheFlatbed) {
+  OpenSession({{"pages", "0"}});
+  const struct {
+    long lPaperSource;
+    bool blState;
+  } acase[] = {{1, true}, {8, true}, {9, true}, {10, true}, {11, true}, {2, false}, {4, false}, {7, false}};
+  for (const auto& c : acase) {
+    SCOPED_TRACE(c.lPaperSource);
+    Force(DB_ID_PAPERSOURCE, c.lPaperSource);
+    // This scanner has no flatbed unit: its setup fails once it is chosen.
+    EXPECT_EQ(m_pdevOpen->SetAttributes(true, false), c.blState ? OS_STS_FAIL : OS_STS_SUCCESS);
+    EXPECT_EQ(State(DB_STATE_FLATBEDSCAN), c.blState);
+  }
+}
+
 // The two libraries pass their messages back and forth until both are
 // done: every message of one side reaches the other once.
 TEST_F(DevSetup, MessageRelayPingPongsUntilBothEnd) {

@@ -80,7 +80,13 @@ inline bool Reaped(uint64_t a_u64ProcessId, int a_iMilliseconds) {
 }
 
 // Kills the child and waits until it has ended (a zombie, not yet reaped).
+// A pid of 0 or 1 (no child found) is refused: kill(0) would end the whole
+// process group, the test runner with it.
 inline bool KillChild(uint64_t a_u64ProcessId) {
+  if (a_u64ProcessId <= 1 || a_u64ProcessId == static_cast<uint64_t>(getpid())) {
+    ADD_FAILURE() << "no child to kill: " << a_u64ProcessId;
+    return false;
+  }
   if (kill(static_cast<pid_t>(a_u64ProcessId), SIGKILL) != 0) return false;
   const std::string strStat = "/proc/" + std::to_string(a_u64ProcessId) + "/stat";
   for (int i = 0; i < 500; ++i) {
@@ -112,7 +118,7 @@ class DevNexilDravixFixture : public DevNexilFixture {
     // Whatever a test did, no host stays behind.
     for (const ChildProcess& childprocess : Children("dravix")) {
       ADD_FAILURE() << "a host stayed behind " << childprocess.u64ProcessId;
-      kill(static_cast<pid_t>(childprocess.u64ProcessId), SIGKILL);
+      devtest::KillChild(childprocess.u64ProcessId);
     }
     for (EDEVWAIT edevwait : {DEV_WAIT_DRAVIXREAD, DEV_WAIT_DRAVIXACCEPT, DEV_WAIT_DRAVIXEXIT})
       DevSetWaitLimit(edevwait, -1);

@@ -261,9 +261,10 @@ TEST_P(DevNexilDravixSocket, AHostKilledDuringATask) {
   setenv("DRAVIX_DELAY", "3000", 1);
   ASSERT_EQ(m_pdevnexil->Load(DB_FIRMWARE_ADF, DEV_NEXILCALL_NONE), OS_STS_SUCCESS) << m_plog->Text();
   const uint64_t u64Host = Host();
+  ASSERT_GT(u64Host, 1u);
   std::thread threadKill([u64Host] {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    kill(static_cast<pid_t>(u64Host), SIGKILL);
+    kill(static_cast<pid_t>(u64Host), SIGKILL);  // a child's pid: checked above
   });
   const auto start = std::chrono::steady_clock::now();
   const char* szReply = m_pdevnexil->NexPassThrough(DB_FIRMWARE_ADF, "<getversion/>");

@@ -133,6 +133,22 @@ TEST_F(DevNexilScan, GetOutputWords) {
   EXPECT_EQ(reportimage.GetStatus(), DEV_STS_ENDOFJOB);
 }
 
+// A reply whose start tag is written in double quotes and holds "'>" in an
+// attribute value gives the same body: the tag ends at its own '>'.
+TEST_F(DevNexilScan, GetOutputReadsTheBodyAfterTheWholeStartTag) {
+  setenv("NEXSIM_GETOUTPUTWORD", "1:success,2:ecdocustomlearnfail", 1);
+  setenv("NEXSIM_DOUBLEQUOTE", "1", 1);
+  Open();
+  ASSERT_EQ(m_pdevnexil->ScanBegin(DB_FIRMWARE_ADF, 2), OS_STS_SUCCESS);
+  for (EDEVSTS edevsts : {DEV_STS_SUCCESS, DEV_STS_ECDOCUSTOMLEARNFAIL}) {
+    char szOutput[4096] = "stale";
+    EXPECT_EQ(m_pdevnexil->GetOutput(DB_FIRMWARE_ADF, szOutput, sizeof szOutput), edevsts);
+    EXPECT_EQ(std::string(szOutput).substr(0, 16), "\n\t<reportstatus>") << szOutput;
+    EXPECT_EQ(std::string(szOutput).find("here"), std::string::npos) << szOutput;
+    EXPECT_EQ(std::string(szOutput).find("</task>"), std::string::npos) << szOutput;
+  }
+}
+
 // An output whose description (100 KiB here) does not fit the 64 KiB the
 // scan thread passes: 1, a log line, and the library lets the output go;
 // with room enough it comes whole.

@@ -249,23 +249,25 @@ const QueueCase s_aqueuecase[] = {
          }
        }
      }},
-    {"an output too small keeps the record",
+    {"an output too small drops the record, and the next one follows",
      [](LogCapture& a_log) {
        CImgQueue queue(96, nullptr);
        ASSERT_EQ(Push(queue, DEV_STS_SUCCESS, "0123456789", "abc"), OS_STS_SUCCESS);
+       ASSERT_EQ(Push(queue, DEV_STS_ENDOFSHEET, "next", "n23"), OS_STS_SUCCESS);
+       ASSERT_EQ(Push(queue, DEV_STS_SUCCESS, "last", "abcd"), OS_STS_SUCCESS);
        char szText[10] = "keep";
        char szText2[4] = "k2";
        EXPECT_EQ(queue.Pop(szText, sizeof szText, nullptr, nullptr, nullptr, nullptr, nullptr, 0, false), 15);
-       EXPECT_EQ(queue.Pop(nullptr, 0, nullptr, nullptr, nullptr, nullptr, szText2, 3, false), 15);
        EXPECT_STREQ(szText, "keep");
+       EXPECT_TRUE(a_log.Contains("imgqueue: output too small, record dropped...0 10/10 3/0"));
+       EXPECT_EQ(queue.Pop(szText, sizeof szText, nullptr, nullptr, nullptr, nullptr, szText2, 3, false), 15);
        EXPECT_STREQ(szText2, "k2");
-       EXPECT_TRUE(a_log.Contains("imgqueue: output too small..."));
-       EXPECT_EQ(queue.Pop(nullptr, 0, nullptr, nullptr, nullptr, nullptr, szText2, 4, false), DEV_STS_SUCCESS);
-       EXPECT_STREQ(szText2, "abc");
+       EXPECT_EQ(queue.Pop(szText, sizeof szText, nullptr, nullptr, nullptr, nullptr, szText2, 4, false), 15);
        EXPECT_EQ(queue.PeekAtEdevsts(), DEV_STS_NOIMAGEAVAILABLE);
+       EXPECT_STREQ(szText, "keep");
      }},
-    {"a record of status 15 is told from one kept for its size",
-     [](LogCapture&) {
+    {"a record of status 15 is told from one too large only by the log",
+     [](LogCapture& a_log) {
        CImgQueue queue(96, nullptr);
        EXPECT_TRUE(queue.HeadFits(1));
        ASSERT_EQ(Push(queue, DEV_STS_LOWMEMORY, "short"), OS_STS_SUCCESS);
@@ -274,11 +276,44 @@ const QueueCase s_aqueuecase[] = {
        EXPECT_TRUE(queue.HeadFits(sizeof szText));
        EXPECT_EQ(queue.Pop(szText, sizeof szText, nullptr, nullptr, nullptr, nullptr, nullptr, 0, false),
                  DEV_STS_LOWMEMORY);
-       EXPECT_TRUE(queue.HeadFits(11));
+       EXPECT_STREQ(szText, "short");
+       EXPECT_FALSE(a_log.Contains("record dropped...15 5/10"));
        EXPECT_FALSE(queue.HeadFits(sizeof szText));
        EXPECT_EQ(queue.Pop(szText, sizeof szText, nullptr, nullptr, nullptr, nullptr, nullptr, 0, false),
                  DEV_STS_LOWMEMORY);
-       EXPECT_FALSE(queue.HeadFits(sizeof szText));
+       EXPECT_TRUE(a_log.Contains("record dropped...0 10/10"));
+       EXPECT_TRUE(queue.HeadFits(sizeof szText));
+     }},
+    {"a reader size refuses a longer text or second text, and takes one that fits",
+     [](LogCapture& a_log) {
+       CImgQueue queue(4, nullptr, 8);
+       EXPECT_EQ(Push(queue, DEV_STS_SUCCESS, "12345678"), 15);
+       EXPECT_EQ(Push(queue, DEV_STS_SUCCESS, "1", "12345678"), 15);
+       EXPECT_EQ(Push(queue, DEV_STS_USERINPUT, "123456789"), 15);
+       EXPECT_TRUE(a_log.Contains("imgqueue: record longer than its reader takes, refused...0 8 0/8"));
+       EXPECT_EQ(Push(queue, DEV_STS_SUCCESS, "1234567", "1234567"), OS_STS_SUCCESS);
+       EXPECT_EQ(Push(queue, DEV_STS_CANCEL, nullptr), OS_STS_SUCCESS);
+       EXPECT_EQ(Drain(queue), (std::vector<std::pair<int, std::string>>{{0, "1234567"}, {5, ""}}));
+     }},
+    {"a record moved to the head keeps the others in their order",
+     [](LogCapture&) {
+       CImgQueue queue(8, nullptr);
+       for (int i = 1; i <= 4; ++i) ASSERT_EQ(Push(queue, DEV_STS_ENDOFOUTPUT, Image(i).c_str()), OS_STS_SUCCESS);
+       bool blMoved = true;
+       auto named = [](int a_iImage) {
+         return [a_iImage](const char* a_szText) { return Image(a_iImage) == a_szText; };
+       };
+       EXPECT_FALSE(queue.MoveToHead(named(9), &blMoved));
+       EXPECT_FALSE(blMoved);
+       EXPECT_TRUE(queue.MoveToHead(named(1), &blMoved));
+       EXPECT_FALSE(blMoved);
+       EXPECT_TRUE(queue.MoveToHead(named(3), &blMoved));
+       EXPECT_TRUE(blMoved);
+       EXPECT_TRUE(queue.MoveToHead(named(4)));
+       ASSERT_EQ(Push(queue, DEV_STS_ENDOFOUTPUT, Image(5).c_str()), OS_STS_SUCCESS);
+       std::vector<std::string> vecstr;
+       for (const auto& record : Drain(queue)) vecstr.push_back(record.second);
+       EXPECT_EQ(vecstr, (std::vector<std::string>{Image(4), Image(3), Image(1), Image(2), Image(5)}));
      }},
     {"a text that cannot be grown leaves its slot free",
      [](LogCapture& a_log) {
