@@ -26,11 +26,14 @@ constexpr long s_lWindows = 3;
 class DrvWindowTest : public drvtest::DrvSetFixture {
  protected:
   // A scanner with three windows in use, each with all its cameras listed,
-  // as the window commands will list them: the default fix-up counts the
-  // windows and gives the new ones their values; the window rules keep the
-  // current window and window-bin in step.
+  // as the window commands will list them: the open's default fix-up counts
+  // the windows and gives the new ones their values; the window rules keep
+  // the current window and window-bin in step.
   void SetUp() override {
     DrvSetFixture::SetUp();
+    ASSERT_EQ(m_pdatabase->GetWindowMax(), s_lWindows);
+  }
+  void BeforeDefaultFixUp() override {
     auto* pdbenumWindowBin = static_cast<CDbEnum*>(Machine(DB_ID_WINDOWBIN));
     auto* pdbenumWindow = static_cast<CDbEnum*>(Machine(DB_ID_WINDOW));
     for (long l = 1; l < s_lWindows; ++l) {
@@ -41,8 +44,6 @@ class DrvWindowTest : public drvtest::DrvSetFixture {
       pdbenumWindowBin->AddDefaultItem(l);
       pdbenumWindowBin->AddCurrentItem(l);
     }
-    m_pdatabase->FixDefaultAll();
-    ASSERT_EQ(m_pdatabase->GetWindowMax(), s_lWindows);
   }
 
   Reply Create(const std::string& a_strBody) {

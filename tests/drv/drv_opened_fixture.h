@@ -139,6 +139,10 @@ class DrvOpenedFixture : public DrvFixture {
   std::unique_ptr<COsCfg> m_poscfg;
   testsupport::LocaleService m_localeservice;
 
+  // What a test lists before the open's default fix-up (which each later
+  // fix-up would start again from the resource).
+  virtual void BeforeDefaultFixUp() {}
+
  private:
   void OpenScanner() {
     m_pscannerlibrary = std::make_unique<simtest::ScannerLibrary>(SIMSCAN_ADF_LIBRARY);
@@ -159,6 +163,7 @@ class DrvOpenedFixture : public DrvFixture {
     testsupport::WriteFile(m_strState, ruleslisting::State(*m_pdatabase));
     testsupport::WriteFile(m_strConfig, ruleslisting::Config(*m_pdatabase));
     testsupport::WriteFile(m_strLookup, ruleslisting::Lookup(*m_pdatabase));
+    BeforeDefaultFixUp();
     m_pdatabase->FixDefaultAll();
     // The labels of the session's language (English).
     m_pdatabase->UpdateLabels();

@@ -118,4 +118,3 @@ TEST_F(DbCameraRulesTest, EachUnitIsSentASourceOfItsOwn) {
   pcpapersource->DeleteCurrentItem(DB_ID_PAPERSOURCE_ENUM_ELEVATOR100);
   EXPECT_EQ(sent(DB_ID_PAPERSOURCE_ENUM_FLATBED, DB_FIRMWARE_ADF), "adf");
 }
-
