@@ -1,3 +1,0 @@
-[profile]
-name=Old
-contrast=9

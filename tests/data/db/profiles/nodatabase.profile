@@ -1,3 +1,0 @@
-<profile>
-	<header><id>NoDatabase</id></header>
-</profile>
