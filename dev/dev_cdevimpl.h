@@ -473,6 +473,7 @@ class CDevImpl {
   void ScanDumpSetup(CDatabase& a_database);
   // The scan thread (dev_cdevimpl_scanthread.cpp): its procedure, the job
   // up to its final status, and the end whatever the path.
+  static CDevImpl* ThreadOwner(void* a_pvThread, COsThread*& a_posthread);
   static void* ScanThreadProc(void* a_pvThread);
   EDEVSTS ScanThreadRun(DevScanJob& a_devscanjob);
   EDEVSTS ScanWaitForPaper(DevScanJob& a_devscanjob, bool* a_pblEnd);
@@ -480,6 +481,7 @@ class CDevImpl {
   EDEVSTS ScanImageLoop(DevScanJob& a_devscanjob);
   bool ScanImagePass(DevScanJob& a_devscanjob, EDEVSTS* a_pedevsts);
   bool ScanHandleImage(DevScanJob& a_devscanjob, EDEVSTS a_edevsts, EDEVSTS* a_pedevstsEnd);
+  bool ScanPopRecord(CImgQueue* a_pimgqueue, const char* a_szWhat, EDEVSTS& a_edevsts);
   void ScanSendUserInput(bool* a_pblFail);
   void ScanEndImages();
   bool ScanBackPressure(DevScanJob& a_devscanjob);

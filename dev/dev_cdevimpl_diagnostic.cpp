@@ -170,16 +170,9 @@ void CDevImpl::DiagnosticForceDefaults(CDatabase& a_database) {
 }
 
 void* CDevImpl::DiagnosticThreadProc(void* a_pvThread) {
-  auto* posthread = static_cast<COsThread*>(a_pvThread);
-  if (!posthread) {
-    OsLog(OS_LOG_ERROR, "Thread arg is NULL...");
-    return nullptr;
-  }
-  auto* pdevimpl = static_cast<CDevImpl*>(posthread->GetArg());
-  if (!pdevimpl) {
-    OsLog(OS_LOG_ERROR, "a_pvArg is NULL...");
-    return nullptr;
-  }
+  COsThread* posthread = nullptr;
+  CDevImpl* pdevimpl = ThreadOwner(a_pvThread, posthread);
+  if (!pdevimpl) return nullptr;
   pdevimpl->DiagnosticThreadRun(*posthread);
   return nullptr;
 }

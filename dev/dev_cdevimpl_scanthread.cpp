@@ -69,17 +69,23 @@ constexpr DevScanError s_adevscanerror[] = {
 
 }  // namespace
 
-void* CDevImpl::ScanThreadProc(void* a_pvThread) {
-  auto* posthread = static_cast<COsThread*>(a_pvThread);
-  if (!posthread) {
+// The engine's threads are started with their COsThread as the argument and
+// this object as the thread's own argument.
+CDevImpl* CDevImpl::ThreadOwner(void* a_pvThread, COsThread*& a_posthread) {
+  a_posthread = static_cast<COsThread*>(a_pvThread);
+  if (!a_posthread) {
     OsLog(OS_LOG_ERROR, "Thread arg is NULL...");
     return nullptr;
   }
-  auto* pdevimpl = static_cast<CDevImpl*>(posthread->GetArg());
-  if (!pdevimpl) {
-    OsLog(OS_LOG_ERROR, "a_pvArg is NULL...");
-    return nullptr;
-  }
+  auto* pdevimpl = static_cast<CDevImpl*>(a_posthread->GetArg());
+  if (!pdevimpl) OsLog(OS_LOG_ERROR, "a_pvArg is NULL...");
+  return pdevimpl;
+}
+
+void* CDevImpl::ScanThreadProc(void* a_pvThread) {
+  COsThread* posthread = nullptr;
+  CDevImpl* pdevimpl = ThreadOwner(a_pvThread, posthread);
+  if (!pdevimpl) return nullptr;
   DevScanJob devscanjob;
   devscanjob.posthread = posthread;
   const EDEVSTS edevsts = pdevimpl->ScanThreadRun(devscanjob);
@@ -410,22 +416,26 @@ bool CDevImpl::ScanImagePass(DevScanJob& a_devscanjob, EDEVSTS* a_pedevsts) {
   }
 }
 
+// The next record of a_pimgqueue, in the thread's buffer. Anything but a
+// record (none left, or one Pop dropped, logged) ends the pass: the buffer
+// would still hold the last record, and what is behind goes on the next pass.
+bool CDevImpl::ScanPopRecord(CImgQueue* a_pimgqueue, const char* a_szWhat, EDEVSTS& a_edevsts) {
+  char* szText = m_scanstate.szThreadNexil;
+  szText[0] = '\0';
+  a_edevsts = a_pimgqueue->Pop(szText, DEV_SCAN_BUFFER_SIZE, nullptr, nullptr, nullptr, nullptr, nullptr, 0, false);
+  if (a_edevsts == DEV_STS_SUCCESS || a_edevsts == DEV_STS_ENDOFOUTPUT) return true;
+  if (a_edevsts != DEV_STS_NOIMAGEAVAILABLE)
+    OsLog(OS_LOG_ERROR, "ScanThread: %s record not read...%d", a_szWhat, static_cast<int>(a_edevsts));
+  return false;
+}
+
 // Step 11.4: the caller's user input, to the feeder's device manager.
 void CDevImpl::ScanSendUserInput(bool* a_pblFail) {
   CImgQueue* pimgqueue = pod.m_pimgqueueDeviceManagerScanThread;
   if (!pimgqueue) return;
   char* szText = m_scanstate.szThreadNexil;
-  for (;;) {
-    szText[0] = '\0';
-    const EDEVSTS edevsts =
-        pimgqueue->Pop(szText, DEV_SCAN_BUFFER_SIZE, nullptr, nullptr, nullptr, nullptr, nullptr, 0, false);
-    // A record Pop dropped (logged) leaves nothing to send: the inputs
-    // behind it go on the next pass.
-    if (edevsts != DEV_STS_SUCCESS && edevsts != DEV_STS_ENDOFOUTPUT) {
-      if (edevsts != DEV_STS_NOIMAGEAVAILABLE)
-        OsLog(OS_LOG_ERROR, "ScanThread: user input record not read...%d", static_cast<int>(edevsts));
-      return;
-    }
+  EDEVSTS edevsts;
+  while (ScanPopRecord(pimgqueue, "user input", edevsts)) {
     COsXmlTask osxmltask("", DEV_SCAN_BUFFER_SIZE);
     osxmltask.StartTask(0, 0, nullptr);
     osxmltask.AddPassThrough(szText);
@@ -446,17 +456,8 @@ void CDevImpl::ScanEndImages() {
   if (!pimgqueue) return;
   char* szText = m_scanstate.szThreadNexil;
   const EDBID_FIRMWARE edbidfirmware = m_scanstate.edbidfirmwareUnit.load();
-  for (;;) {
-    szText[0] = '\0';
-    const EDEVSTS edevsts =
-        pimgqueue->Pop(szText, DEV_SCAN_BUFFER_SIZE, nullptr, nullptr, nullptr, nullptr, nullptr, 0, false);
-    // Anything else (a record Pop dropped) leaves no name to end: the
-    // buffer would still hold the last one.
-    if (edevsts != DEV_STS_SUCCESS && edevsts != DEV_STS_ENDOFOUTPUT) {
-      if (edevsts != DEV_STS_NOIMAGEAVAILABLE)
-        OsLog(OS_LOG_ERROR, "ScanThread: image end record not read...%d", static_cast<int>(edevsts));
-      return;
-    }
+  EDEVSTS edevsts;
+  while (ScanPopRecord(pimgqueue, "image end", edevsts)) {
     if (edevsts == DEV_STS_SUCCESS && pod.m_pdevnexil) {
       pod.m_pdevnexil->ImageEnd(edbidfirmware, szText);
     } else {
