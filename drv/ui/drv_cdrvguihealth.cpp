@@ -10,12 +10,10 @@
 #include "db_cdblock.h"
 #include "dev_cdev.h"
 #include "drv_cdrvguiimpl.h"
+#include "drv_cdrvguitext.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosstring.h"
-
-std::string DrvGuiEscapeText(const char* a_szText);
-std::string DrvGuiCdata(const char* a_szText);
 
 namespace {
 

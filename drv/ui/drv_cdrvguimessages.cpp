@@ -20,6 +20,7 @@
 #include "dev_cdev.h"
 #include "drv_cdriver.h"
 #include "drv_cdrvguiimpl.h"
+#include "drv_cdrvguitext.h"
 #include "os_coscfg.h"
 #include "os_coslog.h"
 #include "os_cossync.h"
@@ -524,7 +525,7 @@ bool CDrvGuiImpl::ComposeMessage(EDEVDLG a_edevdlg, EDEVMSG a_edevmsg, const cha
              (row.blCdata ? DrvGuiCdata(strText.c_str()) : DrvGuiEscapeText(strText.c_str())) +
              "</text>\n\t\t<messagetimeout>" + (row.blTimeout ? std::to_string(a_lValue) : std::string()) +
              "</messagetimeout>\n\t\t<buttons>" + strButtons + "</buttons>\n\t</" + szElement + ">\n</task>";
-  if (a_edevmsg == DEV_MSG_OPEN) SetDialogShown(a_edevdlg, true);
+  if (a_edevmsg == DEV_MSG_OPEN && a_edevdlg != DEV_DLG_MESSAGE) SetDialogShown(a_edevdlg, true);
   if (!strButtons.empty()) m_blAwaiting = true;
   return true;
 }
