@@ -289,6 +289,7 @@ void CSimUiStandin::Handle(const std::string& a_strTask) {
       const char* szButton = std::getenv("UISTANDIN_BUTTON");
       m_strButton = szButton && *szButton ? szButton : "ok";
     }
+    if (strButton == "none") return;
     Send("dialogcleared", "\n\t\t<button>" + strButton + "</button>\n\t\t<dialogtype>" +
                               simnode.ChildText("dialogtype") + "</dialogtype>\n\t");
   }

@@ -29,7 +29,8 @@
 //                           10 s by default, then it goes on, logged)
 //   waitfile PATH [MS]      until the file exists
 //   sleep MS
-//   button WORD             the next dialog is answered with WORD
+//   button WORD             the next dialog is answered with WORD ("none":
+//                           not answered)
 //   deaf                    stops reading its channel
 //   exit [STATUS]           ends
 //   kill                    SIGKILL to itself

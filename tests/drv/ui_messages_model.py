@@ -293,7 +293,7 @@ def main(argv):
     for number, case in enumerate(cases):
         tasks, status = expected(labels, case)
         name = case.get("name", "case %d" % number)
-        wanted = answer(case, tasks, status)
+        wanted = answer(case, tasks, status) if "dialog" in case else None
         if (tasks != case.get("sent", []) or ("status" in case and status != case["status"]) or
                 ("answer" in case and case["answer"] != wanted)):
             failures += 1

@@ -133,8 +133,9 @@ class GuiMessagesTest : public guitest::DrvGuiImplTest {
   }
 
   // The tasks the stand-in kept, in the order it read them, from the
-  // given id on; waits until there are at least a_sizetAtLeast.
-  std::vector<std::string> Captured(size_t a_sizetFrom, size_t a_sizetAtLeast = 0) {
+  // given id on (health checks only when asked); waits until there are at
+  // least a_sizetAtLeast.
+  std::vector<std::string> Captured(size_t a_sizetFrom, size_t a_sizetAtLeast = 0, bool a_blHealth = false) {
     std::vector<std::string> vec;
     uilinktest::Eventually([&] {
       vec.clear();
@@ -145,7 +146,7 @@ class GuiMessagesTest : public guitest::DrvGuiImplTest {
       for (const std::string& strName : vecstrName) {
         if (std::stoull(strName) < a_sizetFrom) continue;
         const std::string strTask = testsupport::ReadFile(m_strCapture + "/" + strName);
-        if (strTask.find("<notifydevicestatus>") != std::string::npos) continue;  // health checks
+        if (!a_blHealth && strTask.find("<notifydevicestatus>") != std::string::npos) continue;
         vec.push_back(strTask);
       }
       return vec.size() >= a_sizetAtLeast;
