@@ -526,6 +526,10 @@ bool CDrvGuiImpl::ComposeMessage(EDEVDLG a_edevdlg, EDEVMSG a_edevmsg, const cha
              "</text>\n\t\t<messagetimeout>" + (row.blTimeout ? std::to_string(a_lValue) : std::string()) +
              "</messagetimeout>\n\t\t<buttons>" + strButtons + "</buttons>\n\t</" + szElement + ">\n</task>";
   if (a_edevmsg == DEV_MSG_OPEN && a_edevdlg != DEV_DLG_MESSAGE) SetDialogShown(a_edevdlg, true);
-  if (!strButtons.empty()) m_blAwaiting = true;
+  // A new question: an answer given to an earlier one is not its answer.
+  if (!strButtons.empty()) {
+    for (std::atomic<bool>& blButton : m_ablButton) blButton = false;
+    m_blAwaiting = true;
+  }
   return true;
 }
