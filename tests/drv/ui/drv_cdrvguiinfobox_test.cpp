@@ -9,6 +9,7 @@
 #include <future>
 #include <thread>
 
+#include "../../dev/dev_driverconfig.h"
 #include "drv_cdrvguitext.h"
 #include "drv_gui_messages_fixture.h"
 
@@ -289,6 +290,65 @@ TEST(GuiTexts, EscapesAndTemplates) {
   EXPECT_FALSE(DrvGuiMagnificationText("none", "1", nullptr, &str));
   EXPECT_FALSE(DrvGuiMagnificationText(("{0}" + std::string(65, 'x') + "{1}").c_str(), "1", "2", &str));
   EXPECT_FALSE(DrvGuiMagnificationText(("{0}" + std::string(600, 'x')).c_str(), "1", nullptr, &str));
+}
+
+}  // namespace
+
+namespace {
+
+// A record of another action, and none where one belongs: 1, logged; the
+// missing record forces the GUI state to ended.
+TEST_F(GuiInfoBoxTest, BadRecords) {
+  StartReady();
+  CDrvGuiBase drvguibase;
+  drvguibase.edrvguiaction = DRV_GUIACTION_SETSTATE;
+  EXPECT_EQ(m_pdrvguiimpl->Action(DRV_GUIACTION_MESSAGEMANAGER, &drvguibase), OS_STS_FAIL);
+  EXPECT_TRUE(m_plog->Contains("Bad CDrvGuiBase...24 != 12"));
+  EXPECT_EQ(m_pdrvguiimpl->Action(DRV_GUIACTION_TESTINFOBOX, nullptr), OS_STS_FAIL);
+  EXPECT_TRUE(m_plog->Contains("a_pdrvguibase is null..."));
+  EXPECT_EQ(m_pdrvguiimpl->GetGuiState(), DRV_UILINKSTATE_ENDED);
+  // A UI mode outside 22 to 33 is logged and passed on: the main window
+  // does not know it.
+  EXPECT_EQ(m_pdrvguiimpl->MessageManagerUiCreate(static_cast<EDEVMSG>(40)), OS_STS_FAIL);
+  EXPECT_TRUE(m_plog->Contains("Invalid message for UiCreate...40"));
+  EXPECT_TRUE(m_plog->Contains("unrecognized a_edevmsg...40"));
+}
+
+}  // namespace
+
+namespace {
+
+// ForceGuiBounce 1: the clear of the scanning dialog after a GUI the
+// indicators started bounces the GUI; asked for inside another action (a
+// manager reference held on this thread), it waits until that action is
+// done, then the next action bounces it.
+TEST_F(GuiInfoBoxTest, BounceAskedInsideAnActionWaitsForIt) {
+  devtest::DriverConfig driverconfig;
+  driverconfig.Set(*m_pcfg, DRV_CFGTAG_FORCEGUIBOUNCE, "1");
+  setenv("PMX_FORCEGUI", SCANDRV_UISTANDIN, 1);
+  setenv("UISTANDIN_LOG", m_strStandinLog.c_str(), 1);
+  setenv("UISTANDIN_SCRIPT", "", 1);
+  InfoOn();
+  CDrvGui drvgui(m_pdatabase.get(), nullptr, nullptr);
+  CDrvGuiBase drvguibase;
+  drvguibase.edrvguiaction = DRV_GUIACTION_MESSAGEMANAGER;
+  drvguibase.i32Value = DEV_DLG_SCANNING;
+  drvguibase.i32Message = DEV_MSG_INITIALIZING;
+  EXPECT_EQ(drvgui.Action(DRV_GUIACTION_MESSAGEMANAGER, &drvguibase), OS_STS_SUCCESS);
+  ASSERT_TRUE(uilinktest::Eventually([this] { return CountCaptured("<messagetype>initializing") == 1; }));
+  drvguibase.edrvguiaction = DRV_GUIACTION_MESSAGEMANAGERCLEAR;
+  {
+    DrvGuiMgrRef drvguimgrref(nullptr, nullptr);  // an action in progress
+    EXPECT_EQ(drvgui.Action(DRV_GUIACTION_MESSAGEMANAGERCLEAR, &drvguibase), OS_STS_SUCCESS);
+    EXPECT_FALSE(m_plog->Contains("Bounce from inside a GUI action, not done..."));
+    EXPECT_EQ(drvgui.Action(DRV_GUIACTION_NOGUI, nullptr), OS_STS_FAIL);  // the GUI still runs
+  }
+  EXPECT_EQ(drvgui.Action(DRV_GUIACTION_GETSHOWUI, nullptr), OS_STS_FAIL);
+  EXPECT_TRUE(uilinktest::Eventually([this] { return !ChildLog("exit").empty(); })) << m_plog->Text();
+  // A fresh manager: the next message starts a new GUI.
+  drvguibase.edrvguiaction = DRV_GUIACTION_MESSAGEMANAGER;
+  EXPECT_EQ(drvgui.Action(DRV_GUIACTION_MESSAGEMANAGER, &drvguibase), OS_STS_SUCCESS);
+  EXPECT_TRUE(uilinktest::Eventually([this] { return ChildLog("argv").size() >= 2; }));
 }
 
 }  // namespace
