@@ -281,6 +281,8 @@ EOSSTS CDrvGuiImpl::Stop() {
   m_drvuilink.Stop();
   m_blNoGui = true;
   WakeButtonWaiters();
+  // No answer to the info message being shown can come any more.
+  ClearCurrentMessage();
   return OS_STS_SUCCESS;
 }
 
@@ -313,6 +315,7 @@ void CDrvGuiImpl::UiLinkLost(bool a_blConnected) {
   OsLogDebug(OS_LOG_INFO, "The GUI is gone...%d", a_blConnected ? 1 : 0);
   WakeLockWaiters();
   WakeButtonWaiters();
+  ClearCurrentMessage();
   if (m_blVisible && m_pdev && g_poslog && g_poslog->GetDsState() > s_lDsStateEnabled)
     m_pdev->SetDriverEvent(DEV_EVENT_UIBUTTON, "cancel");
 }
