@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 #include "os_cosmem.h"
@@ -248,6 +249,10 @@ bool CSimUiStandin::Cut(std::string& a_strBuffer) {
 
 void CSimUiStandin::Handle(const std::string& a_strTask) {
   LogTask("recv", a_strTask);
+  const char* szCapture = std::getenv("UISTANDIN_CAPTURE");
+  if (szCapture && *szCapture) {
+    std::ofstream(std::string(szCapture) + "/" + Attribute(a_strTask, "id") + ".xml", std::ios::binary) << a_strTask;
+  }
   COsXml osxml;
   CSimNode simnodeTask;
   std::vector<char> vcBuffer(a_strTask.size() + 1);
@@ -256,7 +261,12 @@ void CSimUiStandin::Handle(const std::string& a_strTask) {
     Log("error\t" + std::to_string(NowMs()) + "\ta task that does not parse");
     return;
   }
-  const CSimNode& simnode = simnodeTask.Children()[0];
+  // A dialog may follow the labels it shows.
+  const CSimNode* psimnode = &simnodeTask.Children()[0];
+  for (const CSimNode& simnodeChild : simnodeTask.Children()) {
+    if (simnodeChild.Name() == "dialogupdate" || simnodeChild.Name() == "dialogshow") psimnode = &simnodeChild;
+  }
+  const CSimNode& simnode = *psimnode;
   const std::string& strCommand = simnode.Name();
   {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -279,6 +289,7 @@ void CSimUiStandin::Handle(const std::string& a_strTask) {
       const char* szButton = std::getenv("UISTANDIN_BUTTON");
       m_strButton = szButton && *szButton ? szButton : "ok";
     }
+    if (strButton == "none") return;
     Send("dialogcleared", "\n\t\t<button>" + strButton + "</button>\n\t\t<dialogtype>" +
                               simnode.ChildText("dialogtype") + "</dialogtype>\n\t");
   }

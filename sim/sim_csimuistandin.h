@@ -8,7 +8,8 @@
 // task ("uiexit"; "interfaceclose" of the driver assistant), at the end of
 // its channel (its parent's end ends it), or after UISTANDIN_LIFETIME ms
 // (default ten minutes). Every task it writes carries ids from 1, reply 0
-// and its exact length.
+// and its exact length. With UISTANDIN_CAPTURE (a directory) each task it
+// reads is kept whole there, named by its id ("ID.xml").
 //
 // UISTANDIN_SCRIPT: one step a line, run in order once connected (blank
 // lines and lines from "#" are skipped). Settings, wherever they stand:
@@ -28,7 +29,8 @@
 //                           10 s by default, then it goes on, logged)
 //   waitfile PATH [MS]      until the file exists
 //   sleep MS
-//   button WORD             the next dialog is answered with WORD
+//   button WORD             the next dialog is answered with WORD ("none":
+//                           not answered)
 //   deaf                    stops reading its channel
 //   exit [STATUS]           ends
 //   kill                    SIGKILL to itself

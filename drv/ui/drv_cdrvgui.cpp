@@ -98,9 +98,16 @@ EOSSTS CDrvGui::Action(EDRVGUIACTION a_edrvguiaction, CDrvGuiBase* a_pdrvguibase
     }
     eossts = drvguimgrref.Get()->Action(a_edrvguiaction, a_pdrvguibase);
   }
-  if (eossts != DRV_GUI_STS_BOUNCE) return eossts;
+  // A bounce asked for inside another action waits for the outermost one
+  // to give back its reference.
+  if (eossts == DRV_GUI_STS_BOUNCE && CDrvGuiMgr::Held()) {
+    m_blBounceDeferred = true;
+    return OS_STS_SUCCESS;
+  }
+  if (eossts != DRV_GUI_STS_BOUNCE && (CDrvGuiMgr::Held() || !m_blBounceDeferred.exchange(false))) return eossts;
+  m_blBounceDeferred = false;
   Bounce();
-  return OS_STS_SUCCESS;
+  return eossts == DRV_GUI_STS_BOUNCE ? OS_STS_SUCCESS : eossts;
 }
 
 // The stop wakes every waiter of the old GUI, so that their references

@@ -14,6 +14,7 @@
 // the bridge's leaf locks. Nothing waits under the database lock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "dev_def.h"
@@ -145,6 +146,7 @@ class CDrvGui {
   CDriver* m_pdriver;
   CDrvGuiMgr* m_pdrvguimgr = nullptr;  // read and replaced under the manager references' mutex
   bool m_blBouncing = false;
+  std::atomic<bool> m_blBounceDeferred{false};  // asked for inside another action
 };
 
 #include "drv_cdrvguimgr.h"

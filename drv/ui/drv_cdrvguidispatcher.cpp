@@ -11,6 +11,7 @@
 #include <string>
 
 #include "db_cdatabase.h"
+#include "dev_cdev.h"
 #include "drv_cdrvguiimpl.h"
 #include "os_coslog.h"
 #include "os_cosxml.h"
@@ -44,6 +45,7 @@ const DrvDispatcherRow* FindRow(const char* a_szName) {
                                                            sizeof s_drvdispatchertable[0], CompareRows));
 }
 
+constexpr long s_lDeviceOnline = 2;  // CDev::GetDeviceStatus
 constexpr long s_lName = 64;  // a command's name: 63 characters at most
 constexpr long s_lText = 512;
 
@@ -208,6 +210,8 @@ EOSSTS CDrvGuiImpl::DispatcherUiReady(COsXml*, long long a_llId) {
 EOSSTS CDrvGuiImpl::DispatcherUiVisible(COsXml*, long long a_llId) {
   CreateUiTaskReportStatus(static_cast<uint64_t>(a_llId), DRV_STS_SUCCESS);
   m_blVisible = true;
+  if (m_pdev && m_pdev->GetDeviceStatus() != s_lDeviceOnline)
+    MessageManager(DEV_DLG_SCANNING, DEV_MSG_DEVICEOFFLINE, nullptr, 0, DEV_BUTTONS_NONE, nullptr);
   return OS_STS_SUCCESS;
 }
 
@@ -242,10 +246,12 @@ EOSSTS CDrvGuiImpl::DispatcherDialogCleared(COsXml* a_posxml, long long a_llId) 
     if (std::strcmp(szDialog, drvdialogtype.szName) != 0) continue;
     blKnown = true;
     SetDialogShown(drvdialogtype.iDialog, false);
+    if (drvdialogtype.iDialog == 0) ClearCurrentMessage();
   }
   if (!blKnown) OsLog(OS_LOG_ERROR, "Unexpected dialog...<%s>", szDialog);
   PressButton(szButton);
   m_drvuilink.EventSet();
+  WakeButtonWaiters();
   return OS_STS_SUCCESS;
 }
 
@@ -259,7 +265,9 @@ EOSSTS CDrvGuiImpl::DispatcherMessageCleared(COsXml* a_posxml, long long a_llId)
     ChildText(a_posxml, "button", szButton, sizeof szButton);
     PressButton(szButton);
   }
+  ClearCurrentMessage();
   m_drvuilink.EventSet();
+  WakeButtonWaiters();
   return OS_STS_SUCCESS;
 }
 

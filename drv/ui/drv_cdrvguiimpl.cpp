@@ -26,6 +26,7 @@ constexpr long s_alDefault[] = {
     1000,  // DRV_GUIWAIT_BUSY
     5000,  // DRV_GUIWAIT_RUNNING
     100,   // DRV_GUIWAIT_LOCKSTEP
+    60000, // DRV_GUIWAIT_MESSAGE
 };
 static_assert(std::size(s_alDefault) == DRV_GUIWAIT_COUNT, "one default per wait");
 constinit COsWaitLimits<DRV_GUIWAIT_COUNT> s_oswaitlimits(s_alDefault);
@@ -33,11 +34,6 @@ constinit COsWaitLimits<DRV_GUIWAIT_COUNT> s_oswaitlimits(s_alDefault);
 const char s_szExitTask[] =
     "<task id='@1111111111111111111' reply='00000000000000000000' bytes='@2222222222222222222'>\n\t<uiexit>\n\t"
     "</uiexit>\n</task>";
-
-const char s_szHealthCheckTrue[] =
-    "<task id='@1111111111111111111' reply='00000000000000000000' bytes='@2222222222222222222'>\n"
-    "\t<notifydevicestatus>\n\t\t<id>deviceonline</id>\n\t\t<value>true</value>\n\t\t<text>true</text>\n"
-    "\t</notifydevicestatus>\n</task>";
 
 const DrvUiLinkNames s_drvuilinknames = {
     "GUI",     "GuiStart", "Drv2Gui", "Gui2Drv",  "DriverGuiDispatcher", "DrvGuiDriverToGui", "DrvGuiGuiToDriver",
@@ -132,6 +128,7 @@ CDrvGuiImpl::CDrvGuiImpl(CDatabase* a_pdatabase, CDev* a_pdev, CDriver* a_pdrive
 CDrvGuiImpl::~CDrvGuiImpl() {
   m_blStopRequested = true;
   WakeLockWaiters();
+  WakeButtonWaiters();
   m_drvuilink.Stop();
   OsMemDelete(m_posxmlFast);
 }
@@ -212,9 +209,7 @@ EOSSTS CDrvGuiImpl::RunAction(EDRVGUIACTION a_edrvguiaction, CDrvGuiBase* a_pdrv
       return OS_STS_SUCCESS;
     case DRV_GUIACTION_START: return Start();
     case DRV_GUIACTION_STOP: return Stop();
-    default:
-      OsLog(OS_LOG_ERROR, "gui>>> %s not built yet...", CDrvGui::GetActionName(a_edrvguiaction));
-      return OS_STS_FAIL;
+    default: return RunMessageAction(a_edrvguiaction, a_pdrvguibase);
   }
 }
 
@@ -285,6 +280,9 @@ EOSSTS CDrvGuiImpl::Stop() {
   m_drvuilink.EventSet();
   m_drvuilink.Stop();
   m_blNoGui = true;
+  WakeButtonWaiters();
+  // No answer to the info message being shown can come any more.
+  ClearCurrentMessage();
   return OS_STS_SUCCESS;
 }
 
@@ -299,18 +297,16 @@ bool CDrvGuiImpl::UiModelReady() {
   return szModel && *szModel;
 }
 
+// The scan source's countdown runs down one a pass while scanning and
+// starts again at 45 otherwise.
 long CDrvGuiImpl::UiIdleWait() {
-  const bool blBusy = m_blScanning || (m_pdatabase && m_pdatabase->TestDbState(DB_STATE_DIAGNOSTIC));
-  return DrvGuiWaitLimit(blBusy ? DRV_GUIWAIT_BUSY : DRV_GUIWAIT_IDLE);
-}
-
-bool CDrvGuiImpl::UiHealthCheck(char* a_szTask, size_t a_sizetTask) {
-  if (m_blHealthSuspended) {
-    OsLogDebug(OS_LOG_INFO, "drv2g>>> healthcheck is suspended...");
-    return false;
+  if (m_blScanning) {
+    if (m_lCountdown > 0) --m_lCountdown;
+    return DrvGuiWaitLimit(DRV_GUIWAIT_BUSY);
   }
-  COsString::SStrCpy(a_szTask, a_sizetTask, s_szHealthCheckTrue);
-  return true;
+  m_lCountdown = 45;
+  const bool blBusy = m_pdatabase && m_pdatabase->TestDbState(DB_STATE_DIAGNOSTIC);
+  return DrvGuiWaitLimit(blBusy ? DRV_GUIWAIT_BUSY : DRV_GUIWAIT_IDLE);
 }
 
 // The GUI's end while it shows a dialog of a running session cancels the
@@ -318,6 +314,8 @@ bool CDrvGuiImpl::UiHealthCheck(char* a_szTask, size_t a_sizetTask) {
 void CDrvGuiImpl::UiLinkLost(bool a_blConnected) {
   OsLogDebug(OS_LOG_INFO, "The GUI is gone...%d", a_blConnected ? 1 : 0);
   WakeLockWaiters();
+  WakeButtonWaiters();
+  ClearCurrentMessage();
   if (m_blVisible && m_pdev && g_poslog && g_poslog->GetDsState() > s_lDsStateEnabled)
     m_pdev->SetDriverEvent(DEV_EVENT_UIBUTTON, "cancel");
 }

@@ -21,6 +21,8 @@
 #include <mutex>
 #include <string>
 
+#include "dev_def.h"
+#include "drv_cdrvgui.h"
 #include "drv_cdrvuilink.h"
 #include "os_def.h"
 
@@ -44,6 +46,7 @@ enum EDRVGUIWAIT : int {
   DRV_GUIWAIT_BUSY,      // 1 s: the same while scanning or in diagnostics
   DRV_GUIWAIT_RUNNING,   // 5 s: IsGuiRunning waits for a start in progress
   DRV_GUIWAIT_LOCKSTEP,  // 100 ms: a waiter of the interface lock looks at its owner
+  DRV_GUIWAIT_MESSAGE,   // 60 s: a message waits for the GUI to be ready
   DRV_GUIWAIT_COUNT
 };
 long DrvGuiWaitLimit(EDRVGUIWAIT a_edrvguiwait);
@@ -105,6 +108,29 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   bool GetDialogShown(int a_iDialog) const;
   void SetDialogShown(int a_iDialog, bool a_blShown);
 
+  // The message manager and the info box (drv_cdrvguimessages.cpp). The
+  // answer goes to a_pedbinfobutton when it is a real pointer (above 1);
+  // 1 waits and stores nothing. 0 done, 1 failure, 21 another info
+  // message is shown.
+  EOSSTS MessageManager(EDEVDLG a_edevdlg, EDEVMSG a_edevmsg, const char* a_szText, long a_lValue,
+                        EDEVBUTTONS a_edevbuttons, EDBINFOBUTTON* a_pedbinfobutton);
+  EOSSTS MessageManagerAndWaitForOk(EDEVDLG a_edevdlg, EDEVMSG a_edevmsg, const char* a_szText);
+  EOSSTS MessageManagerClear(EDEVDLG a_edevdlg);
+  EOSSTS MessageManagerUiCreate(EDEVMSG a_edevmsg);
+  EOSSTS MessageManagerUiDestroy();
+  // The button of an info box: 1 ok or yes, 2 cancel (also when the GUI is
+  // gone or stopping), 4 no; 0 on time-out or when no answer can come
+  // (nothing with buttons awaits one); negative: no time-out.
+  EDBINFOBUTTON TestInfoBox(long a_lMilliseconds);
+  void ClearInfoBox(bool a_blClearDialog);
+  void GuiSetState(EGUISTATE a_eguistate);
+  // Health checks (drv_cdrvguihealth.cpp): one scanning check, "detecting"
+  // with the label of the key.
+  EOSSTS SendHealthCheck(const char* a_szLabelKey);
+  // The GUI answered the info message being shown.
+  static void ClearCurrentMessage();
+  bool GetScanning() const { return m_blScanning.load(); }
+
   // The link's hooks.
   bool UiModelReady() override;
   long UiIdleWait() override;
@@ -125,6 +151,22 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   // The button a dialog or message answered.
   void PressButton(const char* a_szButton);
   void WakeLockWaiters();
+  // Actions of the message manager, the learning commands, the main
+  // enable, the state and the info box (drv_cdrvguimessages.cpp).
+  EOSSTS RunMessageAction(EDRVGUIACTION a_edrvguiaction, CDrvGuiBase* a_pdrvguibase);
+  // Wakes every button wait: a button came, or the GUI is gone.
+  void WakeButtonWaiters();
+  // The indicator flags the message manager derives (a_blResult: the
+  // caller waits for an answer).
+  void MessageFlags(EDEVDLG a_edevdlg, bool a_blResult, bool* a_pblInfo, bool* a_pblWarning, bool* a_pblError,
+                    bool* a_pblWarmup);
+  bool ComposeMessage(EDEVDLG a_edevdlg, EDEVMSG a_edevmsg, const char* a_szText, long a_lValue,
+                      EDEVBUTTONS a_edevbuttons, bool a_blInfo, bool a_blWarning, bool a_blError, bool a_blWarmup,
+                      std::string* a_pstrTask);
+  // Health checks (drv_cdrvguihealth.cpp).
+  bool ComposeHealthCheck(std::string* a_pstrTask);
+  void ComposeScanning(const char* a_szValue, const char* a_szText, std::string* a_pstrTask);
+  void ComposeDiagnostics(std::string* a_pstrTask);
 
   CDriver* m_pdriver;
   CDatabase* m_pdatabase;
@@ -151,6 +193,16 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   std::atomic<bool> m_blMessageCount{false};
   std::atomic<bool> m_ablButton[BUTTON_COUNT] = {};
   std::atomic<bool> m_ablDialogShown[9] = {};
+  // A task with buttons went to the GUI and its answer is not taken yet.
+  std::atomic<bool> m_blAwaiting{false};
+  // The writer fetches the diagnostic input result.
+  std::atomic<bool> m_blDiagnosticInput{false};
+  // Passes of the writer's wait left while the scan source is detected.
+  std::atomic<long> m_lCountdown{0};
+
+  // The button waits (a leaf: nothing is called with it held).
+  std::mutex m_mutexButtons;
+  std::condition_variable m_condButtons;
 
   // The interface lock (a leaf: the memory service and the log only).
   std::mutex m_mutexLock;

@@ -298,5 +298,128 @@ def nobounce_child_stays(front):
     front.send("interfaceclose", expect="success")
 
 
+def captured(front):
+    """The tasks the stand-in read, in order (UISTANDIN_CAPTURE)."""
+    directory = os.path.join(front.root, "capture")
+    return [open(os.path.join(directory, name), encoding="utf-8").read() for name in sorted(os.listdir(directory))]
+
+
+def fresh_capture(front):
+    """The stand-in's log and kept tasks start empty; it keeps every task it reads."""
+    directory = os.path.join(front.root, "capture")
+    shutil.rmtree(directory, ignore_errors=True)
+    os.makedirs(directory)
+    os.environ["UISTANDIN_CAPTURE"] = directory
+    if os.path.exists(os.path.join(front.root, "standin.log")):
+        os.remove(os.path.join(front.root, "standin.log"))
+    watch(front)
+
+
+def commands(lines):
+    """The kind and command of each line of the stand-in's log (its environment left out)."""
+    return [(line[0], line[-1]) for line in lines if line[0] in ("recv", "sent", "exit", "argv")]
+
+
+def multifeed_scan(front, config=None):
+    """A scan with a multifeed at sheet 2, indicators on for info and error, no uibegin: the statuses getoutput
+    gave and the time it gave "multifeed"."""
+    front.configure(dict(IN_PROCESS, **(config or {})))
+    fresh_capture(front)
+    front.interfaceopen(pages=3, multifeed=2)
+    front.send("sessionbegin", leaf("ui", STANDIN), expect="success")
+    front.send("set", leaf("id", "indicators") + leaf("valuecurrent", "true"), expect="success")
+    front.send("set", leaf("id", "indicatorsmode") + leaf("valuecurrent", "info") +
+               "<enum>%s</enum>" % (leaf("value", "info") + leaf("value", "error")), expect="success")
+    front.send("scanbegin", expect="success")
+    statuses, when = [], None
+    for _ in range(2000):
+        reply = front.send("getoutput")
+        if reply.status == "noimageready":
+            time.sleep(0.01)
+            continue
+        statuses.append(reply.status)
+        if reply.status != "success":
+            when = time.time()
+            break
+        front.send("imageend", leaf("imagefilename", reply.find("reportimage/imagefilename")))
+    return statuses, when
+
+
+@group
+def messages_multifeed(front):
+    """The multifeed reaches the GUI the scan started for the indicators: the scanning dialog opens (dialogshow)
+    before the multifeed update with "ok"; getoutput answers "multifeed" only after the stand-in's button."""
+    statuses, when = multifeed_scan(front)
+    assert statuses[-1] == "multifeed", statuses
+    tasks = captured(front)
+    opened = [i for i, t in enumerate(tasks) if "<dialogshow>" in t and "<dialogtype>scanning</dialogtype>" in t]
+    update = [i for i, t in enumerate(tasks) if "<messagetype>multifeed</messagetype>" in t]
+    assert opened and update and opened[0] < update[0], [t[90:200] for t in tasks]
+    assert "<buttons>ok</buttons>" in tasks[update[0]], tasks[update[0]]
+    # The scan's start: the first message of the scanning dialog and one scanning check.
+    assert any("<messagetype>initializing</messagetype>" in t for t in tasks[:update[0]]), tasks
+    assert any("<id>scansource</id>" in t and "<id>imagestransferred</id>" in t for t in tasks), tasks
+    # The stand-in's answer to the multifeed came before getoutput's "multifeed".
+    names = sorted(os.listdir(os.path.join(front.root, "capture")))
+    multifeed_id = names[update[0]][:-len(".xml")]
+    lines = standin_log(front)
+    read = [i for i, line in enumerate(lines) if line[0] == "recv" and line[2] == multifeed_id]
+    answered = [line for line in lines[read[0]:] if line[0] == "sent" and line[-1] == "dialogcleared"]
+    assert answered, commands(lines)
+    assert int(answered[0][1]) <= when * 1000, (answered[0], when)
+    front.send("scanend", expect="success")
+    front.send("interfaceclose", expect="success")
+    assert wait_for(lambda: any(line[0] == "exit" for line in standin_log(front))), standin_log(front)
+
+
+@group
+def messages_warmup(front):
+    """The simulated scanner's lamp warm-up reaches the GUI through the engine's message procedure: the warm-up
+    update carries the seconds left (the GUI counts them down) and a cancel button."""
+    front.configure(IN_PROCESS)
+    fresh_capture(front)
+    front.interfaceopen(pages=1, warmup=4000)
+    front.send("sessionbegin", leaf("ui", STANDIN), expect="success")
+    front.send("set", leaf("id", "indicators") + leaf("valuecurrent", "true"), expect="success")
+    front.send("set", leaf("id", "indicatorsmode") + leaf("valuecurrent", "warmup") +
+               "<enum>%s</enum>" % leaf("value", "warmup"), expect="success")
+    front.send("scanbegin", expect="success")
+    for _ in range(2000):
+        reply = front.send("getoutput")
+        if reply.status == "success":
+            front.send("imageend", leaf("imagefilename", reply.find("reportimage/imagefilename")))
+        elif reply.status != "noimageready":
+            break
+        time.sleep(0.01)
+    timeouts = [int(t.split("<messagetimeout>")[1].split("<")[0]) for t in captured(front)
+                if "<messagetype>warmup</messagetype>" in t]
+    assert timeouts and 1 <= timeouts[0] <= 4, timeouts
+    assert all("<buttons>cancel</buttons>" in t for t in captured(front) if "<messagetype>warmup<" in t)
+    front.send("scanend", expect="success")
+    front.send("interfaceclose", expect="success")
+
+
+@group
+def messages_bounce(front):
+    """ForceGuiBounce 1: scanend's clearing of the scanning dialog stops the GUI the indicators started and
+    answers "success"; the next multifeed starts a new child."""
+    statuses, _ = multifeed_scan(front, {"dsIdentity": {"ForceGuiBounce": "1"}})
+    assert statuses[-1] == "multifeed", statuses
+    front.send("scanend", expect="success")
+    assert wait_for(lambda: any(line[0] == "exit" for line in standin_log(front))), commands(standin_log(front))
+    front.send("scanbegin", expect="success")
+    for _ in range(2000):
+        reply = front.send("getoutput")
+        if reply.status == "success":
+            front.send("imageend", leaf("imagefilename", reply.find("reportimage/imagefilename")))
+        elif reply.status != "noimageready":
+            break
+        time.sleep(0.01)
+    assert reply.status == "multifeed", reply.text
+    assert len(argv0(front)) == 2, commands(standin_log(front))
+    front.send("scanend", expect="success")
+    front.send("interfaceclose", expect="success")
+
+
 if __name__ == "__main__":
     drvfront.main(sys.argv)
