@@ -117,6 +117,9 @@ EDBSTS CDatabase::Load(EDBAPI a_edbapi, EDBLOADMETHOD a_edbloadmethod, const cha
     OsLog(OS_LOG_ERROR, "m_pdbprofilelist is null...");
   } else if (const EDBSTS edbstsProfiles = m_pdbprofilelist->Load(); edbstsProfiles != DB_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "Profile list load failed...%d", edbstsProfiles);
+  } else {
+    m_blResourceLoaded = true;
+    m_blDefaultsFixed = false;
   }
   return DB_STS_SUCCESS;
 }

@@ -841,5 +841,7 @@ class CDatabase {
   DbDebugRecord m_dbdebugrecord = {};
   DbSimulationRecord m_dbsimulationrecord = {};
   bool m_blOwner = false;                  // holds the process's one claim
+  bool m_blResourceLoaded = false;         // the values came from the DATABASE resource (Load)
+  bool m_blDefaultsFixed = false;          // a default fix-up ran since the resource was read
   DbDatumCommon* m_pdatumcommon = nullptr;  // the table, while owned
 };

@@ -18,9 +18,14 @@ bool NoDatum(const CDbDatum* a_pdbdatum) {
 }
 
 // The keys of the unit the firmware names: the flatbed's or the feeder's.
+// The firmware is a machine value of window 0, read there whatever window
+// is current (a current window outside the table must not turn a flatbed
+// into the feeder).
 EDBCONFIGTARGET UnitTarget(CDatabase& a_database) {
-  CDbDatum* pdbdatum = a_database.Find(DB_ID_FIRMWARE);
-  return pdbdatum && pdbdatum->GetCurrentLong() == DB_FIRMWARE_FLATBED ? DB_CONFIGTARGET_FLATBED : DB_CONFIGTARGET_ADF;
+  CDbDatum* pdbdatum = a_database.FindDirect(DB_BIN_MACHINE, DB_ID_FIRMWARE);
+  const bool blFlatbed = pdbdatum && pdbdatum->GetAccess() != DB_ACCESS_NOTSUPPORTED &&
+                         pdbdatum->GetCurrentLong() == DB_FIRMWARE_FLATBED;
+  return blFlatbed ? DB_CONFIGTARGET_FLATBED : DB_CONFIGTARGET_ADF;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "db_cdbcontainer.h"
 #include "db_cdbdatum.h"
 #include "db_cdbia.h"
+#include "db_cdbprofilelist.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 
@@ -67,13 +68,23 @@ void FixDefaultPhysicalHeightAdjust(CDatabase& a_database) {
 // ---------------------------------------------------------------------------
 // It runs once per opened scanner: the image-address rules are made by the
 // first run on a scanner with indexing, kept while the scanners have it, and
-// go with a scanner that has none.
+// go with a scanner that has none. On a database loaded from the resource
+// each run starts from the resource's lists and access: what one model took
+// away (a rear camera, two-sided input) is not left taken from the next.
 void CDatabase::FixDefaultAll() {
   if (!Table()) {
     OsLog(OS_LOG_ERROR, "No datum table to fix...");
     return;
   }
   OsLogDebug(OS_LOG_INFO, "db>>> fixdefaultall starting...");
+  // A database whose values were not loaded from the resource keeps them.
+  if (m_blDefaultsFixed && m_blResourceLoaded && m_pdbprofilelist) {
+    OsLogDebug(OS_LOG_INFO, "db>>> fixdefaultall reads the resource again...");
+    if (m_pdbprofilelist->Load() != DB_STS_SUCCESS) OsLog(OS_LOG_ERROR, "Profile list load failed...");
+    // The language list the resource gives back is built again.
+    m_dblanguagestate.blListBuilt = false;
+  }
+  m_blDefaultsFixed = true;
   if (!ConfigEnumExists("indexingformat", "none", DB_CONFIGTARGET_COMMON)) {
     OsMemDelete(m_pdbia);
   } else if (!m_pdbia) {

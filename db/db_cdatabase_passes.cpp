@@ -68,6 +68,10 @@ bool Restorable(const CDbDatum* a_pdbdatum) {
 // ---------------------------------------------------------------------------
 // Runs once, in id order: a capability that depends on a higher id sees that
 // id's value as it was before the pass reached it.
+//
+// A rule may change the paper source (long paper, patch toggling): the rules
+// of lower ids follow it at once, but those after it in the pass saw only the
+// change that started it, so every access is worked out once more.
 void CDatabase::FixCurrentAll(CDbDatum* a_pdbdatumChanged) {
   if (!Table() || CDbDatum::TestDbState(DB_STATE_FIXUP)) return;
   CDbDatum::SetDbState(DB_STATE_FIXUP);
@@ -76,8 +80,17 @@ void CDatabase::FixCurrentAll(CDbDatum* a_pdbdatumChanged) {
   } else {
     CDbDatum::ClearModified();
   }
+  CDbDatum* pdbdatumSource = FindDirect(DB_BIN_MACHINE, DB_ID_PAPERSOURCE);
+  if (pdbdatumSource && (pdbdatumSource == a_pdbdatumChanged || pdbdatumSource->GetAccess() == DB_ACCESS_NOTSUPPORTED))
+    pdbdatumSource = nullptr;
+  const long lSource = pdbdatumSource ? pdbdatumSource->GetCurrentLongNoCallback() : 0;
   EveryDatum(FixCurrentOf);
   CDbDatum::ClearModified();
+  if (pdbdatumSource && pdbdatumSource->GetCurrentLongNoCallback() != lSource) {
+    OsLogDebug(OS_LOG_INFO, "db>>> a rule changed the paper source, access follows...%ld %ld", lSource,
+               pdbdatumSource->GetCurrentLongNoCallback());
+    FixAccessAll();
+  }
   CDbDatum::ClearDbState(DB_STATE_FIXUP);
 }
 

@@ -80,13 +80,13 @@ EOSSTS CIMAGEFORMAT::FixDefault() {
   return CDbEnum::FixDefault();
 }
 
-// A format chosen for a camera in one window is the camera's in every
-// window; a camera whose list lacks it (the other colour mode) keeps its
-// own.
+// A format chosen for a camera in any window is that camera's in every
+// window after the first; the other cameras keep theirs, and a list that
+// lacks it keeps its own.
 EOSSTS CIMAGEFORMAT::FixCurrent() {
   DbRuleModified dbrulemodified;
   if (!CRuleKit::GetModified(this, &dbrulemodified) || dbrulemodified.edbid != DB_ID_IMAGEFORMAT ||
-      dbrulemodified.pdbdatum == this || !HasCurrentItem(dbrulemodified.lNew))
+      dbrulemodified.edbbin != GetBin() || !HasCurrentItem(dbrulemodified.lNew))
     return OS_STS_SUCCESS;
   CopyToWindows(*this, dbrulemodified.lNew);
   return OS_STS_SUCCESS;

@@ -35,10 +35,13 @@ EOSSTS CDbProfileItem::SetCurrent(CDbProfileItem* a_pdbprofileitemShare, const c
     OsLog(OS_LOG_ERROR, "Unsupported profile operation...<%s> <%s>", "SetCurrent", a_szGroup ? a_szGroup : "");
     return OS_STS_FAIL;
   }
+  // A caller that is loading already (a default fix-up reading the resource
+  // again) keeps its state after the apply.
+  const bool blLoading = m_pdatabase->TestDbState(DB_STATE_LOADING) != 0;
   m_pdatabase->SetDbState(DB_STATE_LOADING);
   if (a_pdbprofileitemShare) SetCurrentShare(a_pdbprofileitemShare);
   SetProfileContainer();
-  m_pdatabase->ClearDbState(DB_STATE_LOADING);
+  if (!blLoading) m_pdatabase->ClearDbState(DB_STATE_LOADING);
   return OS_STS_SUCCESS;
 }
 

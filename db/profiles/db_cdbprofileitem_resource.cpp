@@ -151,10 +151,12 @@ EOSSTS CDbProfileItem::LoadDatabaseResource(bool a_blHeaderOnly) {
   if (a_blHeaderOnly) {
     eossts = pdbresource->ReadDatabaseHeader(pvData, sizetData);
   } else {
-    // Read-only and disabled datums take values while state 3 is set.
+    // Read-only and disabled datums take values while state 3 is set; a
+    // caller that set it (a load under way) keeps it after the read.
+    const bool blLoading = m_pdatabase->TestDbState(DB_STATE_LOADING) != 0;
     m_pdatabase->SetDbState(DB_STATE_LOADING);
     eossts = pdbresource->ReadDatabase(pvData, sizetData, LoadRecordCallback, this);
-    m_pdatabase->ClearDbState(DB_STATE_LOADING);
+    if (!blLoading) m_pdatabase->ClearDbState(DB_STATE_LOADING);
   }
   osresource.Close();
   if (pdbresource->GetHeader()) {

@@ -124,6 +124,25 @@ TEST_F(DbAccessTest, MetersCalibrationsAndDiagnosticsShowWhatTheUnitLists) {
   EXPECT_TRUE(m_plog->Contains("a_hdbdatum is NULL..."));
 }
 
+// The firmware is a machine value of window 0: a current window outside
+// the table (a raw write of the window) leaves the flatbed the unit.
+TEST_F(DbAccessTest, TheUnitIsTheFirmwareOfWindowZeroWhateverWindowIsCurrent) {
+  CDatabase& db = *m_pdatabase;
+  CDbEnum* pdbenum = CatalogueEnum(DB_ID_ACDLEARNMODE, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 1, {1});
+  db.ConfigEnumAdd("diagnostictype", "diagflatbed", DB_CONFIGTARGET_FLATBED);
+  Firmware(2);
+  CDbEnum* pdbenumWindow = CatalogueEnum(DB_ID_WINDOW, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 0, {0});
+  for (long lWindow : {0L, -1L, static_cast<long>(DB_WINDOW_COUNT)}) {
+    SCOPED_TRACE(lWindow);
+    pdbenumWindow->SetCurrentLong(lWindow);
+    pdbenum->SetAccess(DB_ACCESS_DISABLED);
+    EXPECT_EQ(db.SetAccessDiag(pdbenum, "diagflatbed"), OS_STS_SUCCESS);
+    EXPECT_EQ(pdbenum->GetAccess(), DB_ACCESS_READWRITE);
+    EXPECT_EQ(db.SetAccessMeters(pdbenum, "metertransport", true), OS_STS_SUCCESS);
+    EXPECT_EQ(pdbenum->GetAccess(), DB_ACCESS_HIDDEN);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Edge fill
 // ---------------------------------------------------------------------------

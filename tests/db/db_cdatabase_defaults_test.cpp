@@ -17,6 +17,7 @@
 #include "../os/log_capture.h"
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
+#include "db_cdbdatum.h"
 #include "db_cdbconfig_testutil.h"
 #include "os_coscfg.h"
 #include "os_cosmem.h"
@@ -246,4 +247,77 @@ TEST_F(DbDefaultsTest, ADatabaseWithoutTheTableFixesNothing) {
   EXPECT_EQ(databaseSecond.GetDbIa(), nullptr);
   EXPECT_EQ(CountInLog("No datum table to fix..."), 1u);
   EXPECT_EQ(CountInLog("db>>> fixdefaultall starting..."), 0u);
+}
+
+// Each fix-up starts from the resource: a duplex scanner whose fix-up runs
+// after a simplex one's on the same database is offered its rear cameras and
+// two-sided input, exactly as on a fresh database. (The configuration store
+// reads one inquiry per database: the simplex scanner is the duplex one's
+// configuration without its rear camera.)
+TEST_F(DbDefaultsTest, AFixUpStartsFromTheResourceNotFromTheScannerBefore) {
+  const Scanner scannerDuplex{"duplex",
+                              {{DB_FIRMWARE_ADF, "mapleB", [] { return DataPath("inquiry_mapleb_feeder.xml"); }}}};
+  Start(1);
+  Configure(scannerDuplex);
+  m_pdatabase->FixDefaultAll();
+  const std::string strFresh = ruleslisting::State(*m_pdatabase);
+  m_pdatabase.reset();
+
+  m_pdatabase = std::make_unique<CDatabase>();
+  ASSERT_EQ(m_pdatabase->Load(DB_API_RESOURCE, DB_LOADMETHOD_RESOURCE, SCANDRV_LIBRARY_PATH, false), DB_STS_SUCCESS);
+  Configure(scannerDuplex);
+  m_pdatabase->ConfigDelete("duplex", DB_CONFIGTARGET_COMMON);
+  m_pdatabase->ConfigEnumDelete("cameratype", "rear", DB_CONFIGTARGET_COMMON);
+  m_pdatabase->FixDefaultAll();
+  CDbDatum* pdbdatumRear = m_pdatabase->FindInWindowBin(0, DB_BIN_COLOR_REAR, DB_ID_CAMERAENABLE);
+  ASSERT_NE(pdbdatumRear, nullptr);
+  ASSERT_EQ(pdbdatumRear->GetAccess(), DB_ACCESS_NOTSUPPORTED);
+  ASSERT_FALSE(m_pdatabase->EnumHasCurrentItem(m_pdatabase->Find(DB_ID_INPUTDOCUMENT),
+                                               DB_ID_INPUTDOCUMENT_ENUM_TWOSIDED));
+
+  m_pdatabase->ConfigAdd("duplex", DB_CONFIGTARGET_COMMON);
+  m_pdatabase->ConfigEnumAdd("cameratype", "rear", DB_CONFIGTARGET_COMMON);
+  m_pdatabase->FixDefaultAll();
+  EXPECT_NE(pdbdatumRear->GetAccess(), DB_ACCESS_NOTSUPPORTED);
+  EXPECT_TRUE(m_pdatabase->EnumHasCurrentItem(m_pdatabase->Find(DB_ID_INPUTDOCUMENT),
+                                              DB_ID_INPUTDOCUMENT_ENUM_TWOSIDED));
+  // Line by line: the lines of either state the other lacks.
+  const std::vector<std::string> vecstrFresh = testsupport::Lines(strFresh);
+  const std::vector<std::string> vecstrAgain = testsupport::Lines(ruleslisting::State(*m_pdatabase));
+  std::vector<std::string> vecstrDiffer;
+  for (size_t sizet = 0; sizet < std::max(vecstrFresh.size(), vecstrAgain.size()); ++sizet) {
+    const std::string strFreshLine = sizet < vecstrFresh.size() ? vecstrFresh[sizet] : "";
+    const std::string strAgainLine = sizet < vecstrAgain.size() ? vecstrAgain[sizet] : "";
+    if (strFreshLine != strAgainLine) vecstrDiffer.push_back(strFreshLine + " | " + strAgainLine);
+  }
+  EXPECT_TRUE(vecstrDiffer.empty()) << ::testing::PrintToString(vecstrDiffer);
+}
+
+// A fix-up run while the caller is loading (state 3) reads the resource
+// again without ending the load: the bit stays set, and a frame set after
+// each run is bounded by the sheet's longest height, as during a load.
+TEST_F(DbDefaultsTest, AFixUpDuringALoadKeepsTheLoadingState) {
+  Start(1);
+  Configure({"feeder_and_flatbed",
+             {{DB_FIRMWARE_FLATBED, "mapleC", [] { return DataPath("inquiry_maplec_flatbed.xml"); }},
+              {DB_FIRMWARE_ADF, "mapleC", [] { return DataPath("inquiry_maplec_feeder.xml"); }}}});
+  const auto lSheetMax = static_cast<long>(m_pdatabase->ConfigRangeGetMax("sheetheight", DB_CONFIGTARGET_COMMON));
+  ASSERT_GT(lSheetMax, 0);
+  m_pdatabase->SetDbState(DB_STATE_LOADING);
+  for (int iRun = 0; iRun < 3; ++iRun) {
+    SCOPED_TRACE(iRun);
+    m_pdatabase->FixDefaultAll();
+    EXPECT_NE(m_pdatabase->TestDbState(DB_STATE_LOADING), 0);
+    CDbDatum* pdbdatumHeight = m_pdatabase->FindInWindowBin(0, DB_BIN_COLOR_FRONT, DB_ID_FRAMEHEIGHT);
+    ASSERT_NE(pdbdatumHeight, nullptr);
+    ASSERT_EQ(m_pdatabase->SetCurrentLong(pdbdatumHeight, 6000, false), DB_STS_SUCCESS);
+    for (EDBID edbid : {DB_ID_FRAMEHEIGHT, DB_ID_FRAMEYOFFSET}) {
+      CDbDatum* pdbdatum = m_pdatabase->FindInWindowBin(0, DB_BIN_COLOR_FRONT, edbid);
+      ASSERT_NE(pdbdatum, nullptr);
+      EXPECT_EQ(m_pdatabase->RangeGetCurrentMax(pdbdatum), lSheetMax) << edbid;
+    }
+  }
+  m_pdatabase->ClearDbState(DB_STATE_LOADING);
+  m_pdatabase->FixDefaultAll();
+  EXPECT_EQ(m_pdatabase->TestDbState(DB_STATE_LOADING), 0);
 }

@@ -140,6 +140,31 @@ TEST_F(DevSetup, SetAttributesSetsThePaperPath) {
   EXPECT_TRUE(DeviceSince().empty());
 }
 
+// With the flatbed flag the setup is opened and closed on the flatbed unit
+// (whatever the paper source), without it on the feeder; the scanner
+// values go to every unit in between.
+TEST_F(DevSetup, SetAttributesWithTheFlatbedFlagReachesTheFlatbed) {
+  SetFlatbedDirectory();
+  OpenSession();
+  Force(DB_ID_PAPERSOURCE, 2);
+  const auto SetupsSince = [this] {
+    std::vector<std::string> vec;
+    const std::vector<LoggedTask> vecloggedtask = Tasks();
+    for (size_t i = m_sizetDevice; i < vecloggedtask.size(); ++i) {
+      if (vecloggedtask[i].strCommand == "setupbegin" || vecloggedtask[i].strCommand == "setupend")
+        vec.push_back(vecloggedtask[i].strUnit + " " + vecloggedtask[i].strCommand);
+    }
+    return vec;
+  };
+  ASSERT_EQ(m_pdevOpen->SetAttributes(true, true), OS_STS_SUCCESS) << m_plog->Text();
+  EXPECT_EQ(SetupsSince(), (std::vector<std::string>{"flatbed setupbegin", "flatbed setupend"}));
+  EXPECT_TRUE(State(DB_STATE_FLATBEDSCAN));
+  m_sizetDevice = Tasks().size();
+  ASSERT_EQ(m_pdevOpen->SetAttributes(true, false), OS_STS_SUCCESS) << m_plog->Text();
+  EXPECT_EQ(SetupsSince(), (std::vector<std::string>{"adf setupbegin", "adf setupend"}));
+  EXPECT_FALSE(State(DB_STATE_FLATBEDSCAN));
+}
+
 // A combined source (the feeder's or an elevator's with the flatbed) scans
 // from the flatbed while the feeder is empty; a feeder or elevator source
 // alone never does.

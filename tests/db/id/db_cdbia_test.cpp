@@ -308,6 +308,20 @@ TEST_F(DbIaTest, BadTextsAreRefusedWithTheirTokens) {
   EXPECT_EQ(m_pdatabase->GetLastImageAddressError(), strError);
 }
 
+// An empty field of the starting address, first or between others, stands
+// for zeros as wide as its template field: accepted and stored as given,
+// with no error token.
+TEST_F(DbIaTest, AnEmptyAddressFieldIsAccepted) {
+  ASSERT_EQ(Set(0, DB_ID_IMAGEADDRESSTEMPLATES, DB_BIN_MACHINE, DB_ID_IMAGEADDRESSTEMPLATES_ENUM_1), DB_STS_SUCCESS);
+  for (const char* szAddress : {"5..7", ".5.7", "5...", "..."}) {
+    const std::string strError = m_pdatabase->GetLastImageAddressError();
+    EXPECT_EQ(SetText(DB_ID_IMAGEADDRESS, szAddress), DB_STS_SUCCESS) << szAddress;
+    EXPECT_EQ(Text(DB_ID_IMAGEADDRESS), szAddress);
+    EXPECT_EQ(m_pdatabase->GetLastImageAddressError(), strError) << szAddress;
+  }
+  EXPECT_EQ(CountInLog("Length would exceed maximum allowed by template."), 0u);
+}
+
 // The lines of the write sequence: a quarter of its maximum length in codes
 // a line, the printer taking a quarter of that maximum in characters from
 // 80 to 249 and all of it otherwise; the field's code prints the proposed

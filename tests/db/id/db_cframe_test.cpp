@@ -62,8 +62,9 @@ TEST_F(DbFrameRulesThread, SetsUnderTheDatabaseLockSeeTheirOwnFrames) {
 }
 
 // A scanner that reports no sheet width leaves the width and x offset with
-// the bounds they had (logged once per side and camera); the height and y
-// offset still follow the sheet height.
+// the bounds they had (logged once per side and camera): the resource's,
+// which every fix-up starts from; the height and y offset still follow the
+// sheet height.
 TEST_F(DbFrameRulesTest, WithoutASheetWidthTheFrameKeepsItsBounds) {
   m_pdatabase->ConfigDelete("sheetwidth_rangemax", DB_CONFIGTARGET_COMMON);
   auto* pdbrangeWidth = dynamic_cast<CDbRange*>(At(0, DB_ID_FRAMEWIDTH, DB_BIN_COLOR_FRONT));
@@ -72,7 +73,7 @@ TEST_F(DbFrameRulesTest, WithoutASheetWidthTheFrameKeepsItsBounds) {
   ASSERT_NE(pdbrangeHeight, nullptr);
   pdbrangeHeight->SetDefault(1200, 1200, 40800, 12);
   m_pdatabase->FixDefaultAll();
-  EXPECT_EQ(pdbrangeWidth->GetDefaultMax(), 10200);
+  EXPECT_EQ(pdbrangeWidth->GetDefaultMax(), 14400);
   EXPECT_EQ(pdbrangeWidth->GetCurrentLong(), 10200);
   EXPECT_EQ(pdbrangeHeight->GetDefaultMax(), 33000);
   const std::string strLog = m_plog->Text();

@@ -173,3 +173,27 @@ TEST_F(DbWindowRulesTest, BadValuesAreLogged) {
   EXPECT_TRUE(m_plog->Contains("trouble...window 12 windowbin 0")) << m_plog->Text();
   EXPECT_EQ(Value(0, DB_ID_WINDOWBIN, DB_BIN_MACHINE), 44);
 }
+
+// A format chosen for a camera in window 0 reaches that camera in windows 1
+// and 2 and no other camera anywhere.
+TEST_F(DbWindowRulesTest, AnImageFormatStaysWithinItsOwnCamera) {
+  CDbDatum::SetWindowMax(3);
+  for (EDBID_WINDOW edbidwindow = 0; edbidwindow < 3; ++edbidwindow) {
+    for (EDBBIN edbbin : {DB_BIN_COLOR_FRONT, DB_BIN_COLOR_REAR}) {
+      CDbDatum* pdbdatum = At(edbidwindow, DB_ID_IMAGEFORMAT, edbbin);
+      ASSERT_NE(pdbdatum, nullptr);
+      pdbdatum->SetCurrentLong(DB_ID_IMAGEFORMAT_ENUM_RGB_24);
+    }
+  }
+  ASSERT_EQ(Set(0, DB_ID_IMAGEFORMAT, DB_BIN_COLOR_REAR, DB_ID_IMAGEFORMAT_ENUM_GRAY_8), DB_STS_SUCCESS);
+  for (EDBID_WINDOW edbidwindow = 0; edbidwindow < 3; ++edbidwindow) {
+    SCOPED_TRACE(edbidwindow);
+    EXPECT_EQ(Value(edbidwindow, DB_ID_IMAGEFORMAT, DB_BIN_COLOR_REAR), 2);
+    EXPECT_EQ(Value(edbidwindow, DB_ID_IMAGEFORMAT, DB_BIN_COLOR_FRONT), 3);
+  }
+  // From a later window: the camera's other windows follow it there.
+  ASSERT_EQ(Set(2, DB_ID_IMAGEFORMAT, DB_BIN_COLOR_FRONT, DB_ID_IMAGEFORMAT_ENUM_GRAY_8), DB_STS_SUCCESS);
+  EXPECT_EQ(Value(1, DB_ID_IMAGEFORMAT, DB_BIN_COLOR_FRONT), 2);
+  EXPECT_EQ(Value(2, DB_ID_IMAGEFORMAT, DB_BIN_COLOR_FRONT), 2);
+  EXPECT_EQ(Value(1, DB_ID_IMAGEFORMAT, DB_BIN_COLOR_REAR), 2);
+}

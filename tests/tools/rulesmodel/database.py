@@ -627,11 +627,18 @@ class Database:
             return
         self.set_state(STATE_FIXUP)
         self.modified = changed
+        # A rule that moves the paper source: every access is worked out again after the pass.
+        source = self.slot(0, ID["PAPERSOURCE"], MACHINE)
+        if source is not None and (source is changed or self.access(source) == 0):
+            source = None
+        before = source.cur if source is not None else 0
         for datum in self.pass_order():
             rule = self.rule(datum)
             if rule.fix_current is not None and self.access(datum) != 0:
                 rule.fix_current(self, datum)
         self.modified = None
+        if source is not None and source.cur != before:
+            self.fix_access_all()
         self.clear_state(STATE_FIXUP)
 
     def fix_access_all(self):
@@ -667,8 +674,28 @@ class Database:
             self.range_set_default(datum, value, minimum, maximum, datum.dstep)
         self.fix_default_reset(datum)
 
+    def resource_values(self):
+        """Every window-0 datum's fields, as a restore point for the default fix-ups after the first."""
+        return {key: tuple(list(v) if isinstance(v, list) else v for v in (getattr(datum, f) for f in Datum.__slots__))
+                for key, datum in self.datums.items() if datum.w == 0}
+
     def fix_default_all(self, dump=None):
-        """CDatabase::FixDefaultAll; dump(name) is called where the library writes its dumps."""
+        """CDatabase::FixDefaultAll; dump(name) is called where the library writes its dumps. Each run after the
+        first starts from the resource's values, lists and access again: the state right after the load (set by
+        whoever made the model; else the state before the first run)."""
+        if getattr(self, "resource_state", None) is None:
+            self.resource_state = self.resource_values()
+        elif getattr(self, "defaults_fixed", False):
+            for key, values in self.resource_state.items():
+                datum = self.datums.get(key)
+                if datum is None:
+                    continue
+                for field, value in zip(Datum.__slots__, values):
+                    setattr(datum, field, list(value) if isinstance(value, list) else value)
+            self.notify_profiles.clear()
+            if hasattr(self, "language_state"):
+                self.language_state["built"] = False
+        self.defaults_fixed = True
         self.dbia = self.config.enum_exists("indexingformat", "none", COMMON)
         self._fix_default_physical_height()
         window = self.slot(0, ID["WINDOW"], MACHINE)

@@ -5,7 +5,7 @@ import subprocess
 import tempfile
 
 from . import geometry, listing, rules, standins
-from .database import ADF, FLATBED
+from .database import ADF, FLATBED, Database
 from .names import ID, MACHINE
 
 # The scanners: (unit, model, duplex) per unit, in the order the device engine stores their replies.
@@ -71,8 +71,9 @@ def opening(paths, scanner, inquiry=None, windows=None, nexil_inquiry=None):
     """The commands that open a scanner as the device engine does: the services, the database loaded from the
     library's resources, each unit's querysupport reply (fetched from the stand-in now, with the elements of
     the file inquiry added), the processing of the replies, the image library's replies (with the elements of
-    the file nexil_inquiry added), the dropout lists from its getecdo replies; then the windows in use."""
-    commands = ["start", "load"]
+    the file nexil_inquiry added), the dropout lists from its getecdo replies; then the windows in use. The
+    state listed right after the load (output LOADED) is what each default fix-up after the first starts from."""
+    commands = ["start", "load", "state"]
     for unit, model, duplex in SCANNERS[scanner]:
         path = os.path.join(paths.root, "%s-%s-%s.xml" % (scanner, unit, model))
         reply = standins.querysupport(paths.device[unit], "ScannerEntry",
@@ -99,14 +100,17 @@ def opening(paths, scanner, inquiry=None, windows=None, nexil_inquiry=None):
 
 
 LISTINGS = ["state", "config", "lookup"]
+LOADED = 2  # the output of the opening's state listing right after the load
 
 
 def model_after(outputs):
-    """The model of the database whose listings end the outputs, in a process of its own (no custom sizes
-    loaded yet)."""
+    """The model of the database whose listings end the outputs (which begin with an opening's), in a process
+    of its own (no custom sizes loaded yet)."""
     geometry.clear_user_sizes()
     state, config, lookup = ("\n".join(output) for output in outputs[-3:])
-    return listing.load(state, config, lookup, rules.load_themes())
+    db = listing.load(state, config, lookup, rules.load_themes())
+    db.resource_state = listing.read_state(Database(), "\n".join(outputs[LOADED])).resource_values()
+    return db
 
 
 class ModelCommands:

@@ -520,7 +520,7 @@ class ImageFormat(Rule):
 
     def fix_current(self, db, own):
         m = kit.modified(db, own)
-        if m is not None and m.id == own.id and m.datum is not own and m.new in own.cur_items:
+        if m is not None and m.id == own.id and m.own_camera and m.new in own.cur_items:
             copy_format_to_windows(db, own, m.new)
 
     def make_xml(self, db, own, value, consumer):
