@@ -248,6 +248,7 @@ bool CSimUiStandin::Cut(std::string& a_strBuffer) {
 
 void CSimUiStandin::Handle(const std::string& a_strTask) {
   LogTask("recv", a_strTask);
+  Keep(a_strTask);
   COsXml osxml;
   CSimNode simnodeTask;
   std::vector<char> vcBuffer(a_strTask.size() + 1);
@@ -282,6 +283,21 @@ void CSimUiStandin::Handle(const std::string& a_strTask) {
     Send("dialogcleared", "\n\t\t<button>" + strButton + "</button>\n\t\t<dialogtype>" +
                               simnode.ChildText("dialogtype") + "</dialogtype>\n\t");
   }
+}
+
+// UISTANDIN_KEEP: each task read, whole, in "<dir>/recv-NNNNNN.xml" (in
+// the order read), written beside and renamed in.
+void CSimUiStandin::Keep(const std::string& a_strTask) {
+  const char* szKeep = std::getenv("UISTANDIN_KEEP");
+  if (!szKeep || !*szKeep) return;
+  char szName[32];
+  std::snprintf(szName, sizeof szName, "recv-%06u.xml", m_uKept++);
+  const std::string strPath = std::string(szKeep) + "/" + szName;
+  const std::string strPart = strPath + ".part";
+  FILE* pfile = std::fopen(strPart.c_str(), "wb");
+  if (!pfile) return;
+  const bool blWritten = std::fwrite(a_strTask.data(), 1, a_strTask.size(), pfile) == a_strTask.size();
+  if (std::fclose(pfile) == 0 && blWritten) std::rename(strPart.c_str(), strPath.c_str());
 }
 
 std::string CSimUiStandin::NextTask(const std::string& a_strName, const std::string& a_strText,
