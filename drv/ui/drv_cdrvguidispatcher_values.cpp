@@ -62,6 +62,9 @@ constexpr size_t s_sizetAllChildren = 65536;
 // A reply is sent whole or not at all: one that could not be composed, or
 // that is more than a task may hold, is answered "fail".
 EOSSTS CDrvGuiImpl::SendReply(uint64_t a_u64Reply, CDrvGuiTask& a_drvguitask, bool a_blBuilt) {
+  // The caller's hold of the database lock (a front-end task) is given up
+  // while the link takes the text: its writer may keep the hand-off waiting.
+  CDbLockRelease dblockrelease;
   if (!a_blBuilt || a_drvguitask.Size() > CDrvUiFrame::s_sizetMaxTask) {
     OsLog(OS_LOG_ERROR, "The reply could not be built whole, answering fail...%zu", a_drvguitask.Size());
     return CreateUiTaskReportStatus(a_u64Reply, OS_STS_FAIL);
@@ -220,8 +223,8 @@ EOSSTS CDrvGuiImpl::SendDispatcherSetValueReportsToGui(uint64_t a_u64Reply, EDRV
   return OS_STS_SUCCESS;
 }
 
-// Composed on the front-end thread under its hold of the database lock,
-// handed to the link after the hold ends.
+// Composed on the front-end thread (whose task may hold the database lock
+// already), handed to the link with the lock released.
 EOSSTS CDrvGuiImpl::UpdateValues() {
   if (!m_blVisible || !m_pdatabase) return OS_STS_SUCCESS;
   CDrvGuiTask drvguitask;
@@ -236,11 +239,7 @@ EOSSTS CDrvGuiImpl::UpdateValues() {
     drvguitask.TaskEnd();
   });
   if (blBuilt && !blPending) return OS_STS_SUCCESS;
-  if (!blBuilt) {
-    OsLog(OS_LOG_ERROR, "The value reports could not be built...");
-    return OS_STS_SUCCESS;
-  }
-  SendToGui(drvguitask.Text(), __FILE__, __LINE__);
+  SendReply(0, drvguitask, blBuilt);
   return OS_STS_SUCCESS;
 }
 

@@ -320,6 +320,8 @@ def badinput_every_reply_well_formed(front):
     assert "We have an empty id in the register list..." in log
     assert "does not fit 128 bytes, skipped..." in log
     assert "Unrecognized id...<nosuch>" in log
+    # The profile list reports nothing yet: the directories alone, logged.
+    assert "ProfileReportProfileList failed" in log and get.find("reportprofilesdirectory") is not None
     stop(front)
 
 
