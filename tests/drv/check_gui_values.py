@@ -291,8 +291,10 @@ def badinput_every_reply_well_formed(front):
     nothing. Every reply is well formed; the GUI keeps its answers."""
     long_name = "x" * 200
     many = ["unknown%03d" % index for index in range(300)]
-    no_reply = "<task id='00000000000000000042' bytes='@@@@@@@@@@@@@@@@@@@@'>\\n\\t<get>\\n\\t</get>\\n</task>"
+    text = "<task id='%020d' bytes='%%020d'>\n\t<get>\n\t</get>\n</task>" % 42
+    no_reply = text % (len(text) - len("%020d") + 20)
     steps = [
+        "raw " + no_reply.replace("\n", "\\n").replace("\t", "\\t"),
         "send %s" % ("n" * 64),
         "send notacommand",
         "send register %s" % ids(many + ["", long_name, "units"]),
@@ -310,6 +312,7 @@ def badinput_every_reply_well_formed(front):
     statuses = {task_id: status(replies_to(directory, task_id)[0]) for task_id in range(2, 11)}
     assert statuses == {2: "badcmd", 3: "badcmd", 4: "success", 5: "success", 6: "success", 7: "fail", 8: "fail",
                         9: "success", 10: "success"}, statuses
+    assert [status(text) for text in replies_to(directory, 42)] == ["badcmd"], "the task without reply="
     get = ElementTree.fromstring(replies_to(directory, 5)[0])
     undefined = texts_of(get.find("reportundefines"), "id")
     assert undefined == many[:254], undefined[250:]
