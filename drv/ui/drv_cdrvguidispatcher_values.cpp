@@ -39,7 +39,8 @@ std::vector<std::string> ChildTexts(COsXml* a_posxml, long a_lText, size_t a_siz
         continue;
       }
       vecc[0] = 0;
-      if (a_posxml->NodeGetContent(vecc.data(), a_lText) != OS_STS_SUCCESS || !std::memchr(vecc.data(), 0, vecc.size())) {
+      if (a_posxml->NodeGetContent(vecc.data(), a_lText) != OS_STS_SUCCESS ||
+          !std::memchr(vecc.data(), 0, vecc.size())) {
         OsLog(OS_LOG_ERROR, "The text of <%s> does not fit %ld bytes, skipped...", szName, a_lText);
         continue;
       }

@@ -545,7 +545,8 @@ void CDrvGuiReports::CmdReportProfiles(CDrvGuiTask& a_drvguitask) {
   if (!strDirectory.empty()) strDirectory += "ui";
   std::string strChildren;
   Child(strChildren, 2, "directory", Cdata(strDirectory.c_str()));
-  Child(strChildren, 2, "directoryinstalledgraphics", Cdata(m_pdatabase->ProfileGetInstalledProfileGraphicsDirectory()));
+  Child(strChildren, 2, "directoryinstalledgraphics",
+        Cdata(m_pdatabase->ProfileGetInstalledProfileGraphicsDirectory()));
   Child(strChildren, 2, "directoryusergraphics", Cdata(m_pdatabase->ProfileGetUserProfileGraphicsDirectory()));
   Element(a_drvguitask, "reportprofilesdirectory", strChildren);
   if (!m_blProfileListChanged) {

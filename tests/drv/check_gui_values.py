@@ -102,7 +102,8 @@ def lookup_names():
 
 
 # -- the full report ---------------------------------------------------------------------------------------------
-ORDER = ["reportstatus", "reportwindows", "reportundefines", "reportcontainer", "reportprofilesdirectory", "reportvalues", "reportaccesses", "reportdebug", "reportallcamerawindowvalues",
+ORDER = ["reportstatus", "reportwindows", "reportundefines", "reportcontainer", "reportprofilesdirectory",
+         "reportvalues", "reportaccesses", "reportdebug", "reportallcamerawindowvalues",
          "reportwindowlist"]
 
 
@@ -161,7 +162,8 @@ def five_names(db):
     from their identifier names first), in an order that is not the id order."""
     records, identifier_names = oracle.lexicons(), oracle.identifiers()
     picked = {"E": [], "R": [], "S": []}
-    by_kind = sorted(records.items(), key=lambda item: (identifier_names[item[0]][6:].lower() == item[1][0], item[1][0]))
+    by_kind = sorted(records.items(),
+                     key=lambda item: (identifier_names[item[0]][6:].lower() == item[1][0], item[1][0]))
     for id_, (name, _) in by_kind:
         datum = db.find_current(id_) if name and name not in check_get.FROM_SCANNER else None
         kind = db.container(datum) if datum else None
@@ -248,7 +250,8 @@ def windows_created_and_all_cameras(front):
     front ones, and nothing but "success" for autocolorcontent, which no camera of it has."""
     names = ["windowtag", "imagedeskew", "imageoffsetx", "imageoffsety", "imagewidth", "imageheight", "imageskewangle"]
     script = "send register %s\nsend get\n" % ids(names) + "".join(
-        "send getallcamerawindowvalues %s\n" % ids([name]) for name in ("imagedeskew", "background", "autocolorcontent"))
+        "send getallcamerawindowvalues %s\n" % ids([name])
+        for name in ("imagedeskew", "background", "autocolorcontent"))
     os.environ["UISTANDIN_SCRIPT"] = script
     directory = keep(front)
     front.interfaceopen(simmodel="mapleC", duplex="true")

@@ -63,7 +63,8 @@ TEST_F(DrvGuiReportsTest, DifferentOnlyLeavesOutListsEqualInAllCameras) {
   for (int iId = DB_ID_FIRST; iId <= DB_ID_FINAL && !pdbdatumAlike; ++iId) {
     CDbDatum* pdbdatum = m_pdatabase->FindInBin(DB_BIN_BITONAL_REAR, static_cast<EDBID>(iId));
     if (pdbdatum && m_pdatabase->GetBin(pdbdatum) == DB_BIN_BITONAL_REAR &&
-        m_pdatabase->GetContainerType(pdbdatum) == DB_CONTAINERTYPE_ENUM && m_pdatabase->EnumMatchAcrossBins(pdbdatum) &&
+        m_pdatabase->GetContainerType(pdbdatum) == DB_CONTAINERTYPE_ENUM &&
+        m_pdatabase->EnumMatchAcrossBins(pdbdatum) &&
         m_pdatabase->EnumGetItemCount(pdbdatum) > 1 && *m_pdatabase->LookupGet(pdbdatum)->szLexicon)
       pdbdatumAlike = pdbdatum;
   }
@@ -128,7 +129,8 @@ TEST_F(DrvGuiReportsTest, FrameHeightMaximumIsThePhysicalHeight) {
   const std::vector<std::string> vecstrMax = All(str, "rangemax");
   ASSERT_EQ(vecstrMax.size(), 2u) << str;
   EXPECT_EQ(vecstrMax[0], std::to_string(lPhysical));
-  EXPECT_EQ(vecstrMax[1], std::to_string(m_pdatabase->RangeGetCurrentMax(Datum(DB_BIN_BITONAL_FRONT, DB_ID_FRAMEWIDTH))));
+  EXPECT_EQ(vecstrMax[1],
+            std::to_string(m_pdatabase->RangeGetCurrentMax(Datum(DB_BIN_BITONAL_FRONT, DB_ID_FRAMEWIDTH))));
 }
 
 // The window of each camera carries its own tag and frame; the walk ends
@@ -204,8 +206,9 @@ TEST_F(DrvGuiReportsTest, SetValueReportsIntoABuffer) {
   m_pdatabase->NotifySet(DB_NOTIFY_VALUE, pdbdatumUnits);
   m_pdatabase->NotifySet(DB_NOTIFY_ACCESS, pdbdatumUnits);
   std::vector<char> vecc(1 << 20);
-  ASSERT_EQ(drvguiimpl.SendDispatcherSetValueReportsToGui(5, DRV_REPORT_PENDING, pdbdatumUnits, vecc.data(), vecc.size()),
-            OS_STS_SUCCESS);
+  ASSERT_EQ(
+      drvguiimpl.SendDispatcherSetValueReportsToGui(5, DRV_REPORT_PENDING, pdbdatumUnits, vecc.data(), vecc.size()),
+      OS_STS_SUCCESS);
   std::string str = vecc.data();
   EXPECT_EQ(dbtest::DbFixture::XmlLint(str), 0) << str;
   EXPECT_NE(str.find("reply='00000000000000000005'"), std::string::npos) << str;

@@ -30,7 +30,8 @@ TEST_F(DrvGuiReportsThreadTest, DispatcherAndFrontEndShareTheRegistration) {
   std::atomic<bool> blStop{false};
   std::thread threadDispatcher([&] {
     COsXml osxmlRegister, osxmlGet;
-    const std::string strRegister = "<register><id>units</id><id>imageformat</id><id>windowtag</id><id>nosuch</id></register>";
+    const std::string strRegister =
+        "<register><id>units</id><id>imageformat</id><id>windowtag</id><id>nosuch</id></register>";
     const std::string strGet = "<get><id>units</id><id>nosuch</id></get>";
     for (int i = 0; i < 50; ++i) {
       ASSERT_EQ(osxmlRegister.DocumentLoad(strRegister.c_str(), static_cast<long>(strRegister.size())), OS_STS_SUCCESS);
