@@ -603,7 +603,10 @@ void CDrvGuiReports::CmdReportWindowList(CDrvGuiTask& a_drvguitask) {
 }
 
 bool CDrvGuiReports::FetchLog() {
-  if (!m_pdev || !m_pdatabase) return false;
+  if (!m_pdev || !m_pdatabase) {
+    OsLog(OS_LOG_ERROR, "No device to read the log from, the log is left out...");
+    return false;
+  }
   {
     CDbLockGuard dblockguard;
     m_devicelog.u32LogType = static_cast<uint32_t>(m_pdatabase->GetCurrentLongFromId(DB_ID_LOG));

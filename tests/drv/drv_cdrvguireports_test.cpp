@@ -220,6 +220,14 @@ TEST_F(DrvGuiReportsTest, SetValueReportsIntoABuffer) {
   EXPECT_EQ(Reports(str), (std::vector<std::string>{"reportenum", "reportrange", "reportenum", "reportvalues",
                                                     "reportaccesses", "reportprofileitem"}))
       << str;
+  // The log a change of LOG reports needs the device: without one it is
+  // left out, logged, and the rest is reported as ever.
+  CDbDatum* pdbdatumLog = m_pdatabase->FindInBin(DB_BIN_MACHINE, DB_ID_LOG);
+  ASSERT_NE(pdbdatumLog, nullptr);
+  ASSERT_EQ(drvguiimpl.SendDispatcherSetValueReportsToGui(8, DRV_REPORT_ALL, pdbdatumLog, vecc.data(), vecc.size()),
+            OS_STS_SUCCESS);
+  EXPECT_EQ(Reports(vecc.data()).front(), "reportenum") << vecc.data();
+  EXPECT_TRUE(m_plog->Contains("No device to read the log from, the log is left out..."));
   char szSmall[64] = "untouched";
   drvguiimpl.SendDispatcherSetValueReportsToGui(7, DRV_REPORT_ALL, nullptr, szSmall, sizeof szSmall);
   EXPECT_STREQ(szSmall, "");
