@@ -249,10 +249,7 @@ bool CSimUiStandin::Cut(std::string& a_strBuffer) {
 
 void CSimUiStandin::Handle(const std::string& a_strTask) {
   LogTask("recv", a_strTask);
-  const char* szCapture = std::getenv("UISTANDIN_CAPTURE");
-  if (szCapture && *szCapture) {
-    std::ofstream(std::string(szCapture) + "/" + Attribute(a_strTask, "id") + ".xml", std::ios::binary) << a_strTask;
-  }
+  Keep(a_strTask);
   COsXml osxml;
   CSimNode simnodeTask;
   std::vector<char> vcBuffer(a_strTask.size() + 1);
@@ -293,6 +290,28 @@ void CSimUiStandin::Handle(const std::string& a_strTask) {
     Send("dialogcleared", "\n\t\t<button>" + strButton + "</button>\n\t\t<dialogtype>" +
                               simnode.ChildText("dialogtype") + "</dialogtype>\n\t");
   }
+}
+
+// UISTANDIN_KEEP: each task read, whole, in "<dir>/recv-NNNNNN.xml" (in
+// the order read), written beside and renamed in.
+// Both ways of keeping: by the task's id (UISTANDIN_CAPTURE) and in the
+// order read (UISTANDIN_KEEP); each file appears whole.
+void CSimUiStandin::Keep(const std::string& a_strTask) {
+  char szName[32];
+  std::snprintf(szName, sizeof szName, "recv-%06u.xml", m_uKept++);
+  KeepAs("UISTANDIN_CAPTURE", Attribute(a_strTask, "id") + ".xml", a_strTask);
+  KeepAs("UISTANDIN_KEEP", szName, a_strTask);
+}
+
+void CSimUiStandin::KeepAs(const char* a_szVariable, const std::string& a_strName, const std::string& a_strTask) {
+  const char* szKeep = std::getenv(a_szVariable);
+  if (!szKeep || !*szKeep) return;
+  const std::string strPath = std::string(szKeep) + "/" + a_strName;
+  const std::string strPart = strPath + ".part";
+  FILE* pfile = std::fopen(strPart.c_str(), "wb");
+  if (!pfile) return;
+  const bool blWritten = std::fwrite(a_strTask.data(), 1, a_strTask.size(), pfile) == a_strTask.size();
+  if (std::fclose(pfile) == 0 && blWritten) std::rename(strPart.c_str(), strPath.c_str());
 }
 
 std::string CSimUiStandin::NextTask(const std::string& a_strName, const std::string& a_strText,

@@ -36,6 +36,9 @@
 //   kill                    SIGKILL to itself
 //   sigstop                 SIGSTOP to itself
 //
+// UISTANDIN_KEEP: a directory that receives each task read, whole, as
+// "recv-NNNNNN.xml" numbered in the order read.
+//
 // UISTANDIN_LOG: a file of tab-separated lines (tab, line feed, backslash
 // and other control bytes escaped): "argv N VALUE", "env NAME VALUE",
 // "recv MS ID REPLY BYTES LENGTH COMMAND" for each task read and "sent ..."
@@ -88,6 +91,8 @@ class CSimUiStandin {
   void Reader();
   bool Cut(std::string& a_strBuffer);
   void Handle(const std::string& a_strTask);
+  void Keep(const std::string& a_strTask);
+  void KeepAs(const char* a_szVariable, const std::string& a_strName, const std::string& a_strTask);
   bool Send(const std::string& a_strName, const std::string& a_strText, size_t a_sizetLength = 0);
   bool Write(const std::string& a_strBytes, const char* a_szKind);
   std::string NextTask(const std::string& a_strName, const std::string& a_strText, size_t a_sizetLength = 0);
@@ -99,6 +104,7 @@ class CSimUiStandin {
 
   int m_iLog = -1;
   std::vector<Step> m_vecstep;
+  unsigned m_uKept = 0;  // the reader's alone
   bool m_blNoReady = false;
   bool m_blIgnoreExit = false;
   bool m_blEcho = false;

@@ -4,7 +4,10 @@
 // an explicit resourcelock and with the per-task lock, the resourcelock and
 // resourceunlock tasks alone, and interfaceopen plus sessionbegin with the
 // image library hosted in its own process (the staged default), in process
-// and switched off, the closing outside the timing.
+// and switched off, the closing outside the timing. With the staged GUI
+// stand-in: the GUI's full report ("get") with every capability registered,
+// composed and sent (aim under 5 ms each), and one-name "getvalues" round
+// trips (aim twice the bridge's badcmd round trip of bench_drvgui.cpp).
 //
 // The program does not link the library: a second copy in one process
 // would share nothing with the one the front end loads.
@@ -14,6 +17,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <thread>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -45,6 +49,7 @@ class CDriverBench {
     }
     const fs::path lib = own / SCANDRV_STAGE_MODEL / "lib";
     fs::copy_file(models / SCANDRV_STAGE_MODEL / "lib" / "libscandrv.so", lib / "libscandrv.so");
+    fs::copy_file(models / SCANDRV_STAGE_MODEL / "lib" / "twaingui", lib / "twaingui");
     std::ofstream(lib / "libscandrv_override.ini") << "[main]\nroot=" << m_root.string() << "\n";
     fs::create_directories(m_root / "images");
     setenv("HOME", m_root.c_str(), 1);
@@ -71,24 +76,31 @@ class CDriverBench {
 
   // One task; its status word ("" when the reply has none).
   std::string Send(const std::string& a_strCommand, const std::string& a_strBody = "") {
+    const std::string strReply = Reply(a_strCommand, a_strBody);
+    const size_t sizetStatus = strReply.find("<status>");
+    if (sizetStatus == std::string::npos) return "";
+    const size_t sizetEnd = strReply.find('<', sizetStatus + 8);
+    return sizetEnd == std::string::npos ? "" : strReply.substr(sizetStatus + 8, sizetEnd - sizetStatus - 8);
+  }
+
+  std::string Reply(const std::string& a_strCommand, const std::string& a_strBody = "") {
     const std::string strInner = "\t<" + a_strCommand + ">" + a_strBody + "</" + a_strCommand + ">\n";
     char szHead[128];
     std::snprintf(szHead, sizeof szHead, "<task id='%020ld' reply='%020d' bytes='%020zu'>\n", ++m_lId, 0,
                   91 + strInner.size() + 8);
     const char* szReply = m_entry((szHead + strInner + "</task>\n").c_str());
-    const char* szStatus = szReply ? std::strstr(szReply, "<status>") : nullptr;
-    if (!szStatus) return "";
-    szStatus += std::strlen("<status>");
-    const char* szEnd = std::strchr(szStatus, '<');
-    return szEnd ? std::string(szStatus, szEnd) : "";
+    return szReply ? szReply : "";
   }
 
-  bool Open() {
+  fs::path Root() const { return m_root; }
+
+  // With a_blGui the session's GUI is the staged stand-in.
+  bool Open(bool a_blGui = false) {
     return Send("interfaceopen", "<callername>bench</callername><simulate><simulation>true</simulation>"
                                  "<simflag><id>imagedirectory</id><value>" +
                                      (m_root / "images").string() + "</value><text></text></simflag></simulate>") ==
                "success" &&
-           Send("sessionbegin") == "success";
+           Send("sessionbegin", a_blGui ? "<ui>twaingui</ui>" : "") == "success";
   }
 
   void Close() { Send("interfaceclose"); }
@@ -171,5 +183,97 @@ void BM_OpenSession(benchmark::State& a_state) {
   Bench().Configure("");
 }
 BENCHMARK(BM_OpenSession)->ArgName("nexil")->Arg(0)->Arg(1)->Arg(2)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// -- the settings GUI ------------------------------------------------------------------------------------------
+// The replies the stand-in has read (its log's "recv" lines of tasks that
+// begin with a status).
+long GuiReplies(const fs::path& a_pathLog) {
+  std::ifstream ifstream(a_pathLog);
+  long lReplies = 0;
+  for (std::string strLine; std::getline(ifstream, strLine);) {
+    if (strLine.rfind("recv\t", 0) == 0 && strLine.size() > 13 &&
+        strLine.compare(strLine.size() - 13, 13, "\treportstatus") == 0)
+      ++lReplies;
+  }
+  return lReplies;
+}
+
+// Waits until the stand-in has read that many replies; false after 60 s.
+bool WaitReplies(const fs::path& a_pathLog, long a_lReplies) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (GuiReplies(a_pathLog) < a_lReplies) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+// One GUI session per iteration: the stand-in runs the script after
+// uiready; the time from its a_lFirst-th reply to the last, per task.
+void GuiRounds(benchmark::State& a_state, const std::string& a_strScript, long a_lFirst, long a_lTasks) {
+  if (!Session(a_state)) return;
+  Bench().Close();
+  const fs::path pathLog = Bench().Root() / "standin.log";
+  setenv("UISTANDIN_LOG", pathLog.c_str(), 1);
+  setenv("UISTANDIN_SCRIPT", a_strScript.c_str(), 1);
+  for (auto _ : a_state) {
+    std::error_code error;
+    fs::remove(pathLog, error);
+    if (!Bench().Open(true) || Bench().Send("uibegin", "<uimode>scan</uimode>") != "success") {
+      a_state.SkipWithError("the GUI did not start");
+      break;
+    }
+    if (!WaitReplies(pathLog, a_lFirst)) {
+      a_state.SkipWithError("the GUI's first replies did not come");
+      break;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const bool blDone = WaitReplies(pathLog, a_lFirst + a_lTasks);
+    const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    a_state.SetIterationTime(dSeconds / static_cast<double>(a_lTasks));
+    Bench().Send("uiend");
+    Bench().Close();
+    if (!blDone) {
+      a_state.SkipWithError("the GUI's replies stopped");
+      break;
+    }
+  }
+  unsetenv("UISTANDIN_SCRIPT");
+  unsetenv("UISTANDIN_LOG");
+}
+
+// Every name the scanner supports, as a register task's children.
+std::string AllNames() {
+  if (!Bench().Ready() || !Bench().Open()) return "";
+  const std::string strList = Bench().Reply("get", "<id>idlist</id>");
+  Bench().Close();
+  std::string strIds;
+  for (size_t sizet = strList.find("<id>"); sizet != std::string::npos; sizet = strList.find("<id>", sizet + 4)) {
+    const size_t sizetEnd = strList.find("</id>", sizet);
+    if (sizetEnd == std::string::npos) break;
+    const std::string strName = strList.substr(sizet + 4, sizetEnd - sizet - 4);
+    if (strName != "idlist") strIds += "\\n\\t\\t<id>" + strName + "</id>";
+  }
+  return strIds;
+}
+
+constexpr long kGuiTasks = 200;
+
+// uiready and register answered, then kGuiTasks gets sent at once.
+void BM_GuiGetAllRegistered(benchmark::State& a_state) {
+  const std::string strNames = AllNames();
+  GuiRounds(a_state, "send register " + strNames + "\\n\\t\nwait reportstatus\nwait reportstatus\nflood " +
+                         std::to_string(kGuiTasks) + " get\n",
+            2, kGuiTasks);
+}
+BENCHMARK(BM_GuiGetAllRegistered)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// One getvalues at a time, each waiting for its answer.
+void BM_GuiGetValuesRoundTrip(benchmark::State& a_state) {
+  std::string strScript = "wait reportstatus\n";
+  for (long l = 0; l < kGuiTasks; ++l) strScript += "send getvalues \\n\\t\\t<id>units</id>\\n\\t\nwait reportstatus\n";
+  GuiRounds(a_state, strScript, 1, kGuiTasks);
+}
+BENCHMARK(BM_GuiGetValuesRoundTrip)->Iterations(3)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace

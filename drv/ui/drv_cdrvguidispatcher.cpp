@@ -28,7 +28,13 @@ struct DrvDispatcherRow {
 // Sorted by name at each start of the GUI, searched by halves.
 DrvDispatcherRow s_drvdispatchertable[] = {
     {"dialogcleared", &CDrvGuiImpl::DispatcherDialogClearedDelegate},
+    {"get", &CDrvGuiImpl::DispatcherGetDelegate},
+    {"getallcamerawindowvalues", &CDrvGuiImpl::DispatcherGetAllCameraWindowValuesDelegate},
+    {"getregistered", &CDrvGuiImpl::DispatcherGetRegisteredDelegate},
+    {"getvalues", &CDrvGuiImpl::DispatcherGetValuesDelegate},
+    {"getvaluesregistered", &CDrvGuiImpl::DispatcherGetValuesRegisteredDelegate},
     {"messagecleared", &CDrvGuiImpl::DispatcherMessageClearedDelegate},
+    {"register", &CDrvGuiImpl::DispatcherRegisterDelegate},
     {"uiready", &CDrvGuiImpl::DispatcherUiReadyDelegate},
     {"uivisible", &CDrvGuiImpl::DispatcherUiVisibleDelegate},
 };

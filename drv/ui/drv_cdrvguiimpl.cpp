@@ -117,7 +117,11 @@ EOSSTS CDrvGuiImpl::CreateUiTaskReportStatus(uint64_t a_u64Reply, int32_t a_i32S
 // Life
 // ---------------------------------------------------------------------------
 CDrvGuiImpl::CDrvGuiImpl(CDatabase* a_pdatabase, CDev* a_pdev, CDriver* a_pdriver, const char* a_szPath)
-    : m_pdriver(a_pdriver), m_pdatabase(a_pdatabase), m_pdev(a_pdev), m_drvuilink(this, s_drvuilinknames) {
+    : m_pdriver(a_pdriver),
+      m_pdatabase(a_pdatabase),
+      m_pdev(a_pdev),
+      m_drvguireports(a_pdatabase, a_pdev, a_pdriver),
+      m_drvuilink(this, s_drvuilinknames) {
   m_blWiaHost = WiaHost();
   COsString::SStrCpy(m_szPath, sizeof m_szPath, a_szPath ? a_szPath : "");
   m_posxmlFast = OsMemNew(COsXml);
@@ -209,6 +213,7 @@ EOSSTS CDrvGuiImpl::RunAction(EDRVGUIACTION a_edrvguiaction, CDrvGuiBase* a_pdrv
       return OS_STS_SUCCESS;
     case DRV_GUIACTION_START: return Start();
     case DRV_GUIACTION_STOP: return Stop();
+    case DRV_GUIACTION_UPDATEVALUES: return UpdateValues();
     default: return RunMessageAction(a_edrvguiaction, a_pdrvguibase);
   }
 }

@@ -20,9 +20,11 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "dev_def.h"
 #include "drv_cdrvgui.h"
+#include "drv_cdrvguireports.h"
 #include "drv_cdrvuilink.h"
 #include "os_def.h"
 
@@ -59,6 +61,9 @@ class CDrvGuiTask {
   void TaskBegin(uint64_t a_u64Reply);
   void CmdStatus(int32_t a_i32Status);
   void TaskEnd();
+  // Report elements (drv_cdrvguireports.cpp); the text grows as needed.
+  void Append(std::string_view a_strv) { m_str.append(a_strv); }
+  size_t Size() const { return m_str.size(); }
   const char* Text() const { return m_str.c_str(); }
 
  private:
@@ -100,6 +105,28 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   static EOSSTS DispatcherUiVisibleDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml, long long a_llId);
   static EOSSTS DispatcherDialogClearedDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml, long long a_llId);
   static EOSSTS DispatcherMessageClearedDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml, long long a_llId);
+
+  // Value reads and registration (drv_cdrvguidispatcher_values.cpp).
+  EOSSTS DispatcherRegister(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherGet(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherGetRegistered(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherGetValues(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherGetValuesRegistered(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherGetValuesRegisteredCurrentBin(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherGetAllCameraWindowValues(COsXml* a_posxml, long long a_llId);
+  static EOSSTS DispatcherRegisterDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml, long long a_llId);
+  static EOSSTS DispatcherGetDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml, long long a_llId);
+  static EOSSTS DispatcherGetRegisteredDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml, long long a_llId);
+  static EOSSTS DispatcherGetValuesDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml, long long a_llId);
+  static EOSSTS DispatcherGetValuesRegisteredDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml,
+                                                      long long a_llId);
+  static EOSSTS DispatcherGetAllCameraWindowValuesDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml,
+                                                           long long a_llId);
+  // The reply to a value-setting command: the reports a change left, sent
+  // (or, with a buffer, copied into it). 0.
+  EOSSTS SendDispatcherSetValueReportsToGui(uint64_t a_u64Reply, EDRVREPORT a_edrvreport, CDbDatum* a_pdbdatum,
+                                            char* a_szBuffer, size_t a_sizetBuffer);
+  CDrvGuiReports& GetReports() { return m_drvguireports; }
 
   // The info-box buttons the GUI answered (ok, cancel, yes, no).
   enum EBUTTON : int { BUTTON_OK, BUTTON_CANCEL, BUTTON_YES, BUTTON_NO, BUTTON_COUNT };
@@ -167,6 +194,10 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   bool ComposeHealthCheck(std::string* a_pstrTask);
   void ComposeScanning(const char* a_szValue, const char* a_szText, std::string* a_pstrTask);
   void ComposeDiagnostics(std::string* a_pstrTask);
+  // Action 29: the pending value changes, unasked, to a visible GUI.
+  EOSSTS UpdateValues();
+  // A composed reply, sent whole; "fail" instead when it could not be built.
+  EOSSTS SendReply(uint64_t a_u64Reply, CDrvGuiTask& a_drvguitask, bool a_blBuilt);
 
   CDriver* m_pdriver;
   CDatabase* m_pdatabase;
@@ -209,6 +240,9 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   std::condition_variable m_condLock;
   uint64_t m_u64LockOwner = 0;
   uint32_t m_u32LockCount = 0;
+
+  // What the GUI registered and the report writers (under the database lock).
+  CDrvGuiReports m_drvguireports;
 
   // The reader thread's own document for the fast path.
   COsXml* m_posxmlFast = nullptr;

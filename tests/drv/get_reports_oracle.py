@@ -3,6 +3,7 @@
 
     get_reports_oracle.py reports STATE CONFIG LOOKUP REPLY_DIR
     get_reports_oracle.py idlist STATE CONFIG LOOKUP
+    get_reports_oracle.py gui STATE CONFIG LOOKUP REPLY NAME...
 
 STATE, CONFIG and LOOKUP are the listings of the database once its resources and the scanner's replies are
 loaded (tests/tools/rulesprobe/rules_listing.h), before the default fix-up; the rules model
@@ -24,6 +25,15 @@ count, and the capability the database finds (the machine's, else that camera's)
 Prints one line per disagreement and the count of replies judged; exit status 1 when there is any.
 
 idlist: the names of the supported capabilities, one a line, in id order.
+
+gui: REPLY is a settings GUI's full report (its "get") after it registered the NAMEs; each capability the
+database finds for the current camera (the machine's, else that camera's) must be reported: its container in
+"reportenum" (each item of its list with its English label; a selection list its default items), "reportrange"
+(current bounds; FRAMEHEIGHT's maximum is PHYSICALHEIGHTADJUST's value) or "reportstring" (maximum length), in id
+order; its value in the one "reportvalues" (a list item's name and label, a selection list's items in "enum", a
+range's number with the label of "<DB_ID name>_RANGE_<value>" or the number, a string twice); its access word in
+"reportaccesses"; and for AUTOCOLORCONTENT and BACKGROUND the value of each camera bin that has them. Values
+the scanner reports itself (FROM_SCANNER) are not judged.
 
 Standard library only.
 """
@@ -160,7 +170,130 @@ def judge(path, db, records, texts):
     return ["%s: %s" % (os.path.basename(path), fault) for fault in faults]
 
 
+# -- a settings GUI's full report ------------------------------------------------------------------------------
+ACCESS_WORD = {0: "undefined", 1: "disabled", 2: "hidden", 3: "readonly", 4: "readwrite", 5: "disabled",
+               6: "hidden", 7: "hidden"}
+CAMERAS = {2: ("front", "bitonal"), 3: ("rear", "bitonal"), 4: ("front", "color"), 5: ("rear", "color")}
+ALL_CAMERA = ("AUTOCOLORCONTENT", "BACKGROUND")
+FROM_SCANNER = {"deviceonline", "meterfirstscan", "serialnumber", "timedate", "timedateutc"}
+
+
+def identifiers():
+    """{id: identifier name ("DB_ID_...")} of the lookup source."""
+    root = ElementTree.fromstring(read(os.path.join(SOURCE_DIR, "db/sources/lookup.dbc")))
+    return {NAME[item.findtext("db/id")]: item.findtext("db/id") for item in root.iter("item")}
+
+
+def gui_value(db, datum, name, values, texts, identifier, selection):
+    """The children of a capability in "reportvalues"."""
+    kind = db.container(datum)
+    if kind == "E" and selection:
+        return [("id", name), ("enum", [("value", values.get(item)) for item in datum.cur_items])]
+    if kind == "E":
+        value = values.get(datum.cur)
+        return [("id", name), ("value", value), ("text", texts.get("enum_%s_%s" % (name, value), ""))]
+    if kind == "R":
+        return [("id", name), ("value", str(datum.cur)),
+                ("text", texts.get("%s_RANGE_%d" % (identifier, datum.cur), str(datum.cur)))]
+    return [("id", name), ("value", datum.scur), ("text", datum.scur)]
+
+
+def gui_container(db, datum, name, values, texts, selection):
+    kind = db.container(datum)
+    if kind == "E":
+        children = [("id", name)]
+        for item in datum.def_items if selection else datum.cur_items:
+            value = values.get(item, "???")
+            children += [("value", value), ("text", texts.get("enum_%s_%s" % (name, value), ""))]
+        return ("reportenum", children)
+    if kind == "R":
+        high = datum.max
+        if datum.id == ID["FRAMEHEIGHT"]:
+            high = db.find_current(ID["PHYSICALHEIGHTADJUST"]).cur
+        return ("reportrange", [("id", name), ("rangemin", str(datum.min)), ("rangemax", str(high)),
+                                ("rangestep", str(datum.step))])
+    return ("reportstring", [("id", name), ("stringmaxlength", str(datum.maxlen))])
+
+
+def judge_gui(text, db, records, texts, names):
+    """The faults of a GUI's full report, one line each."""
+    task = ElementTree.fromstring(text)
+    got_values = {}
+    element = task.find("reportvalues")
+    current = None
+    for child in element if element is not None else []:
+        if child.tag == "id":
+            current = child.text
+            got_values[current] = []
+        got_values[current].append((child.tag, shape(child) if len(child) else (child.text or "")))
+    got_containers = [(e.tag, shape(e)) for e in task if e.tag in ("reportenum", "reportrange", "reportstring")]
+    accesses = task.find("reportaccesses")
+    pairs = list(accesses) if accesses is not None else []
+    got_access = {pairs[i].text: pairs[i + 1].text for i in range(0, len(pairs) - 1, 2)}
+    named = set(names)
+    identifier_names = identifiers()
+    want_containers, faults = [], []
+    for id_ in range(1, 253):
+        name, values = records.get(id_, ("", {}))
+        datum = db.find_current(id_) if name in named else None
+        if datum is None:
+            if name in got_values or name in got_access:
+                faults.append("%s: reported, the model finds no datum" % name)
+            continue
+        values, labels = repointed(db, id_, name, values, texts)
+        selection = any(tag == "enum" for tag, _ in got_values.get(name, []))
+        want_containers.append(gui_container(db, datum, name, values, labels, selection))
+        want = gui_value(db, datum, name, values, labels, identifier_names.get(id_, ""), selection)
+        if name not in got_values:
+            faults.append("%s: no value reported" % name)
+        elif name not in FROM_SCANNER and got_values[name] != want:
+            faults.append("%s: value %s, expected %s" % (name, got_values[name], want))
+        if got_access.get(name) != ACCESS_WORD[db.access(datum)]:
+            faults.append("%s: access %s, expected %s" % (name, got_access.get(name), ACCESS_WORD[db.access(datum)]))
+    if got_containers != want_containers:
+        got, want = dict((c[1][0][1], c) for c in got_containers), dict((c[1][0][1], c) for c in want_containers)
+        for key in sorted(set(got) | set(want)):
+            if got.get(key) != want.get(key):
+                faults.append("container %s: %s, expected %s" % (key, got.get(key), want.get(key)))
+        if not faults:
+            faults.append("containers out of id order")
+    faults += judge_all_camera(task, db, records, texts)
+    return faults
+
+
+def judge_all_camera(task, db, records, texts):
+    faults = []
+    reports = {e.findtext("id"): shape(e) for e in task.findall("reportallcamerawindowvalues")}
+    for capability in ALL_CAMERA:
+        id_ = ID[capability]
+        name, values = records[id_]
+        values, labels = repointed(db, id_, name, values, texts)
+        want = []
+        for bin_, (camera, window) in CAMERAS.items():
+            datum = db.find_in_bin(bin_, id_)
+            if datum is None or datum.bin != bin_:
+                continue
+            if not want:
+                want.append(("id", name))
+            kind = db.container(datum)
+            if kind == "E":
+                value = values.get(datum.cur, "???")
+                text = texts.get("enum_%s_%s" % (name, value), "") if value != "???" else "???"
+            else:
+                value = text = datum.scur if kind == "S" else str(datum.cur)
+            want += [("cameratype", camera), ("windowtype", window), ("value", value), ("text", text)]
+        if reports.get(name if want else None, []) != want:
+            faults.append("%s in every camera: %s, expected %s" % (name, reports.get(name), want))
+    return faults
+
+
 def main(argv):
+    if argv[1:2] == ["gui"] and len(argv) >= 6:
+        db = opened(argv[2], argv[3], argv[4])
+        faults = judge_gui(read(argv[5]), db, lexicons(), labels(), argv[6:])
+        for fault in faults:
+            print(fault)
+        return 1 if faults else 0
     if len(argv) < 5 or argv[1] not in ("reports", "idlist") or (argv[1] == "reports") != (len(argv) == 6):
         sys.exit(__doc__)
     db = opened(argv[2], argv[3], argv[4])
