@@ -2,8 +2,8 @@
 (tests/drv/drvfront.py) with an installed profile "Office" placed in the installed directory of the layout
 (<root>/opt/scandrv/driver/lib/profiles). Groups: select (the session's profile choice, the list, selecting a
 profile, a group document written by get and set back, the reset of the profile, a session opened with a
-profile), undo (a setmany that fails puts the profile back), share (processes loading one user directory while
-another saves into it). Every reply is checked as a front end reads it, and xmllint reads them all."""
+profile), undo (a setmany that fails puts the profile back). Every reply is checked as a front end reads it, and
+xmllint reads them all."""
 import os
 import sys
 
@@ -90,7 +90,9 @@ def select_list(front):
         assert front.get(name, expect="success").text.split("<reportstatus>")[1] == text, name
     # The reset of the profile applies it again.
     front.send("set", leaf("id", "contrast") + leaf("valuecurrent", "-9"), "success")
-    front.send("reset", leaf("id", "profile"), "success")
+    reply = front.send("reset", leaf("id", "profile"), "success")
+    # It answers the report of the capabilities it changed.
+    assert any(child.tag.startswith("report") for child in reply.root), reply.text
     assert contrast(front) == OFFICE_CONTRAST
     front.send("set", leaf("id", "profile") + leaf("profileitem", leaf("value", "Default")), "success")
     assert contrast(front) == default_contrast

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "db_cdbprofileitem.h"
 #include "db_profile_opened_fixture.h"
 #include "db_profilesnapshot.h"
+#include "../../dev/dev_driverconfig.h"
 #include "os_coscfgtags.h"
 #include "test_support.h"
 
@@ -32,14 +34,8 @@ class DbProfileApplyTest : public DbProfileOpenedFixture {
   // installed item (or a user's) through its group; the status.
   EOSSTS Apply(const std::string& a_strDocument, const std::vector<std::pair<std::string, std::string>>& a_vecReplace = {},
                const char* a_szGroup = "profileall", bool a_blUser = false) {
-    std::string strText = testsupport::ReadFile(s_strDocuments + a_strDocument);
-    for (const auto& [strFrom, strTo] : a_vecReplace) {
-      for (size_t sizet = strText.find(strFrom); sizet != std::string::npos;
-           sizet = strText.find(strFrom, sizet + strTo.size()))
-        strText.replace(sizet, strFrom.size(), strTo);
-    }
-    const std::string strPath = m_strOwn + "/applied.profile";
-    testsupport::WriteFile(strPath, strText);
+    const std::string strPath = Write(a_strDocument, a_vecReplace);
+    const std::string strText = testsupport::ReadFile(strPath);
     std::unique_ptr<CDbProfileItem> pdbprofileitem = NewItem();
     if (a_blUser) pdbprofileitem->SetProfileUser();
     pdbprofileitem->SetProfileInstalled();
@@ -51,6 +47,54 @@ class DbProfileApplyTest : public DbProfileOpenedFixture {
       std::cerr << a_strDocument << ": " << strLog.substr(strLog.size() > 3000 ? strLog.size() - 3000 : 0) << "\n";
     }
     return eossts;
+  }
+
+  // The hand-written document with its placeholders replaced, beside the
+  // item's own directory; its path.
+  std::string Write(const std::string& a_strDocument,
+                    const std::vector<std::pair<std::string, std::string>>& a_vecReplace = {}) {
+    std::string strText = testsupport::ReadFile(s_strDocuments + a_strDocument);
+    for (const auto& [strFrom, strTo] : a_vecReplace) {
+      for (size_t sizet = strText.find(strFrom); sizet != std::string::npos;
+           sizet = strText.find(strFrom, sizet + strTo.size()))
+        strText.replace(sizet, strFrom.size(), strTo);
+    }
+    const std::string strPath = m_strOwn + "/applied.profile";
+    testsupport::WriteFile(strPath, strText);
+    return strPath;
+  }
+
+  // What the Python model (tests/tools/profile_apply_model.py) expects of
+  // the document, fed with the database's Dump as it stands: "ID BIN VALUE"
+  // or "ID BIN default" per window-0 value element.
+  std::vector<std::string> Model(const std::string& a_strDocument,
+                                 const std::vector<std::pair<std::string, std::string>>& a_vecReplace = {}) {
+    const std::string strDocument = Write(a_strDocument, a_vecReplace);
+    const std::string strLog = g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_LOGDIRECTORY);
+    std::filesystem::create_directories(strLog);
+    for (const auto& entry : std::filesystem::directory_iterator(strLog)) {
+      if (entry.path().filename().string().rfind("PmxDbApplyModel", 0) == 0) std::filesystem::remove(entry.path());
+    }
+    EXPECT_EQ(m_pdatabase->Dump("PmxDbApplyModel.txt"), DB_STS_SUCCESS);
+    std::string strDump;
+    for (const auto& entry : std::filesystem::directory_iterator(strLog)) {
+      if (entry.path().filename().string().rfind("PmxDbApplyModel", 0) == 0) strDump = entry.path().string();
+    }
+    int iStatus = -1;
+    const std::string strOut = testsupport::RunProgram(
+        {SCANDRV_PYTHON, std::string(SCANDRV_TEST_DATA) + "/../tools/profile_apply_model.py", strDump, strDocument},
+        &iStatus);
+    EXPECT_EQ(iStatus, 0) << strOut;
+    std::vector<std::string> vec;
+    std::istringstream istringstream(strOut);
+    for (std::string str; std::getline(istringstream, str);) {
+      if (!str.empty()) vec.push_back(str);
+    }
+    return vec;
+  }
+
+  static std::string Row(EDBID a_edbid, EDBBIN a_edbbin, const std::string& a_strValue) {
+    return std::to_string(a_edbid) + " " + std::to_string(a_edbbin) + " " + a_strValue;
   }
 
   CDbDatum* Datum(EDBID a_edbid, EDBBIN a_edbbin) { return m_pdatabase->FindInWindowBin(0, a_edbbin, a_edbid); }
@@ -117,6 +161,14 @@ TEST_F(DbProfileApplyTest, NumbersAreSnappedIntoTheirRange) {
     const long lMin = m_pdatabase->RangeGetCurrentMin(Datum(c.edbid, c.edbbin));
     vecExpected.push_back(c.lText > lMax ? lMax : c.lText < lMin ? lMin : c.lText);
   }
+  // The Python model, from the Dump, agrees row by row.
+  const std::vector<std::string> vecModel = Model("range.profile");
+  for (size_t i = 0; i < std::size(acase); ++i) {
+    EXPECT_NE(std::find(vecModel.begin(), vecModel.end(),
+                        Row(acase[i].edbid, acase[i].edbbin, std::to_string(vecExpected[i]))),
+              vecModel.end())
+        << acase[i].edbid << " " << acase[i].edbbin;
+  }
   ASSERT_EQ(Apply("range.profile"), OS_STS_SUCCESS) << m_plog->Text();
   for (size_t i = 0; i < std::size(acase); ++i) {
     EXPECT_EQ(Current(acase[i].edbid, acase[i].edbbin), vecExpected[i]) << acase[i].edbid << " " << acase[i].edbbin;
@@ -137,6 +189,8 @@ TEST_F(DbProfileApplyTest, UnofferedValuesLeaveTheDefault) {
   Set(0, DB_ID_XRESOLUTION, DB_BIN_BITONAL_FRONT, m_pdatabase->EnumGetCurrentItem(Datum(DB_ID_XRESOLUTION, DB_BIN_BITONAL_FRONT), 0) == lDefault
       ? m_pdatabase->EnumGetCurrentItem(Datum(DB_ID_XRESOLUTION, DB_BIN_BITONAL_FRONT), 1)
       : m_pdatabase->EnumGetCurrentItem(Datum(DB_ID_XRESOLUTION, DB_BIN_BITONAL_FRONT), 0));
+  EXPECT_EQ(Model("enum.profile", {{"UNOFFERED", strResolution}}),
+            std::vector<std::string>{Row(DB_ID_XRESOLUTION, DB_BIN_BITONAL_FRONT, "default")});
   ASSERT_EQ(Apply("enum.profile", {{"UNOFFERED", strResolution}}), OS_STS_SUCCESS) << m_plog->Text();
   EXPECT_EQ(Current(DB_ID_XRESOLUTION, DB_BIN_BITONAL_FRONT), lDefault);
   EXPECT_TRUE(m_plog->Contains("Discarding unsupported value from profile..." + std::to_string(DB_ID_XRESOLUTION) +
@@ -158,7 +212,9 @@ TEST_F(DbProfileApplyTest, UnofferedValuesLeaveTheDefault) {
   Offer({DB_ID_MULTIFEEDRESPONSE_ENUM_ENDOFJOB, DB_ID_MULTIFEEDRESPONSE_ENUM_STOPFEEDER});
   ASSERT_EQ(Apply("multifeed.profile", {{"UNOFFERED", strResponse}}, "profileiaprinter"), OS_STS_SUCCESS);
   EXPECT_TRUE(m_plog->Contains("(using 'Pause')...160 1 <" + strResponse + ">"));
-  if (blDetects) EXPECT_EQ(Current(DB_ID_MULTIFEEDRESPONSE, DB_BIN_MACHINE), DB_ID_MULTIFEEDRESPONSE_ENUM_STOPFEEDER);
+  if (blDetects) {
+    EXPECT_EQ(Current(DB_ID_MULTIFEEDRESPONSE, DB_BIN_MACHINE), DB_ID_MULTIFEEDRESPONSE_ENUM_STOPFEEDER);
+  }
   Offer({DB_ID_MULTIFEEDRESPONSE_ENUM_ENDOFJOB});
   ASSERT_EQ(Apply("multifeed.profile", {{"UNOFFERED", strResponse}}, "profileiaprinter"), OS_STS_SUCCESS);
   EXPECT_TRUE(m_plog->Contains("(using Default)...160 1 <" + strResponse + ">"));
@@ -240,6 +296,25 @@ TEST_F(DbProfileApplyTest, ThePrinterIndexSurvivesAProfile) {
   EXPECT_EQ(Current(DB_ID_PRINTERINDEX, DB_BIN_MACHINE), 42);
   ASSERT_EQ(NewItem()->ResetToDatabaseResource(true), OS_STS_SUCCESS);
   EXPECT_NE(Current(DB_ID_PRINTERINDEX, DB_BIN_MACHINE), 42);
+}
+
+// ForceProfileResetAll (a driver value) set to 1: a profile starts the
+// printer index from its default too. The indicators are read from the
+// scanner, no profile capability: they stay either way.
+TEST_F(DbProfileApplyTest, ForceProfileResetAllResetsThePrinterIndex) {
+  if (!Usable(DB_ID_PRINTERINDEX, DB_BIN_MACHINE)) GTEST_SKIP() << "the scanner has no printer";
+  ASSERT_TRUE(Usable(DB_ID_INDICATORS, DB_BIN_MACHINE));
+  const long lIndicators = Current(DB_ID_INDICATORS, DB_BIN_MACHINE) == DB_ID_INDICATORS_ENUM_TRUE
+                               ? DB_ID_INDICATORS_ENUM_FALSE
+                               : DB_ID_INDICATORS_ENUM_TRUE;
+  ASSERT_EQ(Set(0, DB_ID_INDICATORS, DB_BIN_MACHINE, lIndicators), DB_STS_SUCCESS);
+  ASSERT_EQ(Set(0, DB_ID_PRINTERINDEX, DB_BIN_MACHINE, 42), DB_STS_SUCCESS);
+  devtest::DriverConfig driverconfig;
+  driverconfig.Set(*g_poscfg, DRV_CFGTAG_FORCEPROFILERESETALL, "1");
+  ASSERT_FALSE(HasFatalFailure());
+  ASSERT_EQ(Apply("sound.profile"), OS_STS_SUCCESS);
+  EXPECT_EQ(Current(DB_ID_PRINTERINDEX, DB_BIN_MACHINE), Datum(DB_ID_PRINTERINDEX, DB_BIN_MACHINE)->GetDefaultLong());
+  EXPECT_EQ(Current(DB_ID_INDICATORS, DB_BIN_MACHINE), lIndicators);
 }
 
 // (The sound's rule clears a value that names no file.)
