@@ -26,6 +26,8 @@
 class CDatabase;
 class COsXml;
 class COsXmlTask;
+class CDbDatum;
+struct DbLookup2;
 struct DbResourceRecord;
 
 class CDbProfileItem {
@@ -161,14 +163,29 @@ class CDbProfileItem {
   // -------------------------------------------------------------------------
   // Applying values (db_cdbprofileitem_apply.cpp)
   // -------------------------------------------------------------------------
-  // Applies a profile. Built so far: the shared-values form (a_blShared,
-  // no file), which lays the share item's slots over the values in force and
-  // records the profile lists; any other form logs and answers 1 until
-  // applying a document is built (its reset, document and rule steps come
-  // between the reader and the shared values, its access pass and
-  // profile-change reset after the profile lists).
+  // Applies a profile: the profile capabilities back to the DATABASE
+  // resource (not for the shared values nor the partial printer groups),
+  // the document's values (the group document at a_szFilename of a_u32Size
+  // bytes, else the item's own file; item 0 has none), the share item's
+  // shared values, the profile lists, then the rules (not for the shared
+  // values). A failure puts every value back as it was before the call.
   EOSSTS SetCurrent(CDbProfileItem* a_pdbprofileitemShare, const char* a_szGroup, const char* a_szFilename,
                     uint32_t a_u32Size, bool a_blShared);
+  // The profile capabilities back to their defaults (the indicators and
+  // the printer index too only with a_blAll or ForceProfileResetAll), the
+  // rules rerun, and the values become the profile's.
+  EOSSTS ResetToDatabaseResource(bool a_blAll);
+  // The window tags of WINDOWBIN from an "enum" element: a first value
+  // "frontcolor..." puts the colour cameras first; 0.
+  EOSSTS SetCurrentWindowTag(COsXml* a_posxml);
+  // A list value ("enum" of "v") of a value element: the values the
+  // default list offers become the current list, the first one the value.
+  EOSSTS SetCurrentEnumList(DbLookup2* a_pdblookup2, CDbDatum* a_pdbdatum, COsXml* a_posxml);
+  // A timeout response the scanner does not offer: the default, and for an
+  // installed profile the shared feeder values take over; 0.
+  EOSSTS HandleUnsupportedAdfTimeoutResponse();
+  // A fix pass per capability, then every access.
+  void FixCurrentAccessAll();
   // The current lists of the profile enumerations become their profile
   // containers' lists.
   void SetProfileContainer();
@@ -240,6 +257,20 @@ class CDbProfileItem {
   EOSSTS ReadShareValue(COsXml* a_posxml, int a_iSlot, EDBID a_edbid);
   void ShareDefaults();
   void SetCurrentShare(const CDbProfileItem* a_pdbprofileitemShare);
+
+  // Applying a document's parts (db_cdbprofileitem_applydocument.cpp).
+  EOSSTS ReadSource(const char* a_szFilename, uint32_t a_u32Size, char** a_ppszText, size_t* a_psizetText,
+                    char* a_szConverted, size_t a_sizetConverted);
+  EOSSTS ConvertSource(const char* a_szText, size_t a_sizetText, char* a_szConverted, size_t a_sizetConverted);
+  EOSSTS ApplyDatabase(COsXml* a_posxml);
+  EOSSTS ApplyCapability(COsXml* a_posxml, DbLookup2* a_pdblookup2, bool* a_pblDiscardedTimeout);
+  EOSSTS ApplyValue(COsXml* a_posxml, DbLookup2* a_pdblookup2, CDbDatum* a_pdbdatum,
+                    bool* a_pblDiscardedTimeout);
+  void ApplyEnum(DbLookup2* a_pdblookup2, CDbDatum* a_pdbdatum, const char* a_szText,
+                 bool* a_pblDiscardedTimeout);
+  void ApplyString(CDbDatum* a_pdbdatum, const char* a_szText);
+  EOSSTS RecordProfileValues();
+  EOSSTS ParseDocument(COsXml* a_posxml, const char* a_pszText, size_t a_sizetText);
 
   bool m_blIsProfileDatabaseResource;
   bool m_blIsProfileHidden;

@@ -33,13 +33,53 @@ void CDbProfileList::Restore() {
   if (!NoImpl(m_pdbprofilelistimpl)) m_pdbprofilelistimpl->Restore();
 }
 
+EDBSTS CDbProfileList::SetCurrent(const char* a_szName) {
+  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->SetCurrent(a_szName);
+}
+
+EDBSTS CDbProfileList::SetCurrent(const char* a_szGroup, const char* a_szFilename, unsigned int a_uSize) {
+  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->SetCurrent(a_szGroup, a_szFilename, a_uSize);
+}
+
+EDBSTS CDbProfileList::Reset(bool a_blAll) {
+  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->Reset(a_blAll);
+}
+
+const char* CDbProfileList::ReportProfileList() {
+  return NoImpl(m_pdbprofilelistimpl) ? nullptr : m_pdbprofilelistimpl->ReportProfileList();
+}
+
+bool CDbProfileList::IsProfileModified() {
+  return !NoImpl(m_pdbprofilelistimpl) && m_pdbprofilelistimpl->IsProfileModified();
+}
+
+EDBSTS CDbProfileList::ResetAllProfileNotifications() {
+  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->ResetAllProfileNotifications();
+}
+
+void CDbProfileList::Dump() {
+  if (!NoImpl(m_pdbprofilelistimpl)) m_pdbprofilelistimpl->Dump();
+}
+
+void CDbProfileList::Test() {
+  if (!NoImpl(m_pdbprofilelistimpl)) m_pdbprofilelistimpl->Test();
+}
+
 const char* CDbProfileList::GetUserProfileDirectory() {
   return NoImpl(m_pdbprofilelistimpl) ? nullptr : m_pdbprofilelistimpl->GetUserProfileDirectory();
 }
 
-// Every profile the list holds so far is the user's or the resource's, and
-// neither keeps files of its own elsewhere.
-const char* CDbProfileList::GetCurrentProfileDirectory() { return GetUserProfileDirectory(); }
+const char* CDbProfileList::GetCurrentProfileDirectory() {
+  return NoImpl(m_pdbprofilelistimpl) ? nullptr : m_pdbprofilelistimpl->GetCurrentProfileDirectory();
+}
+
+const char* CDbProfileList::GetUserProfileGraphicsDirectory() {
+  return NoImpl(m_pdbprofilelistimpl) ? nullptr : m_pdbprofilelistimpl->GetUserProfileGraphicsDirectory();
+}
+
+const char* CDbProfileList::GetInstalledProfileGraphicsDirectory() {
+  return NoImpl(m_pdbprofilelistimpl) ? nullptr : m_pdbprofilelistimpl->GetInstalledProfileGraphicsDirectory();
+}
 
 void CDbProfileList::Free() {
   if (!NoImpl(m_pdbprofilelistimpl)) m_pdbprofilelistimpl->Free();
@@ -71,25 +111,10 @@ EDBSTS CDbProfileList::Unsupported(const char* a_szOperation) {
   return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->Unsupported(a_szOperation);
 }
 
-const char* CDbProfileList::UnsupportedText(const char* a_szOperation) {
-  Unsupported(a_szOperation);
-  return nullptr;
-}
-
-EDBSTS CDbProfileList::SetCurrent(const char*) { return Unsupported("SetCurrent"); }
-EDBSTS CDbProfileList::SetCurrent(const char*, const char*, unsigned int) { return Unsupported("SetCurrent"); }
 EDBSTS CDbProfileList::RestoreInstalledProfiles(bool) { return Unsupported("RestoreInstalledProfiles"); }
-EDBSTS CDbProfileList::Reset(bool) { return Unsupported("Reset"); }
-const char* CDbProfileList::ReportProfileList() { return UnsupportedText("ReportProfileList"); }
 EDBSTS CDbProfileList::Rename(const char*, const char*) { return Unsupported("Rename"); }
 EDBSTS CDbProfileList::Import(const char*, bool) { return Unsupported("Import"); }
 EDBSTS CDbProfileList::Export(const char*) { return Unsupported("Export"); }
 EDBSTS CDbProfileList::Delete(const char*) { return Unsupported("Delete"); }
 EDBSTS CDbProfileList::Create(const char*, const char*) { return Unsupported("Create"); }
 EDBSTS CDbProfileList::Save() { return Unsupported("Save"); }
-const char* CDbProfileList::GetUserProfileGraphicsDirectory() {
-  return UnsupportedText("GetUserProfileGraphicsDirectory");
-}
-const char* CDbProfileList::GetInstalledProfileGraphicsDirectory() {
-  return UnsupportedText("GetInstalledProfileGraphicsDirectory");
-}

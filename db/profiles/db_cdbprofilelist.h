@@ -17,17 +17,35 @@ class CDbProfileList {
   CDbProfileList(const CDbProfileList&) = delete;
   CDbProfileList& operator=(const CDbProfileList&) = delete;
 
-  // Item 0 from the DATABASE resource (defaults into the database), as the
-  // current profile; its status.
+  // The installed and user profiles after item 0 from the DATABASE resource
+  // (defaults into the database); the status of item 0's load.
   EDBSTS Load();
+  // Selects a profile by name and applies it (null or empty: re-applies
+  // the current one); the first call after Load takes a null name only.
+  EDBSTS SetCurrent(const char* a_szName);
+  // A group's document in a file laid over the values through the current
+  // profile.
+  EDBSTS SetCurrent(const char* a_szGroup, const char* a_szFilename, unsigned int a_uSize);
+  // false: re-applies the current profile; true: every value back to the
+  // DATABASE resource.
+  EDBSTS Reset(bool a_blAll);
+  // "reportprofilelist" of the visible profiles, in the report builder.
+  const char* ReportProfileList();
+  // The undo point: the current profile's name, and its selection again.
   void Remember();
   void Restore();
+  bool IsProfileModified();
+  EDBSTS ResetAllProfileNotifications();
+  void Dump();
+  void Test();
   // Clears the report builder once a caller has copied its report.
   void Free();
-  // The user's profile directory (null when unknown), and the current
-  // profile's directory.
+  // The profile directories (null when unknown); the current profile's is
+  // the user's for a user profile, else the installed one.
   const char* GetUserProfileDirectory();
   const char* GetCurrentProfileDirectory();
+  const char* GetUserProfileGraphicsDirectory();
+  const char* GetInstalledProfileGraphicsDirectory();
 
   // The current profile's "reportprofileitem" and "profileitem" elements at
   // an indentation level, and its document of a group written to a new file
@@ -42,23 +60,16 @@ class CDbProfileList {
 
   // Not available until the profiles subsystem is complete: each logs and
   // fails (1, or null).
-  EDBSTS SetCurrent(const char* a_szName);
-  EDBSTS SetCurrent(const char* a_szGroup, const char* a_szFilename, unsigned int a_uSize);
   EDBSTS RestoreInstalledProfiles(bool a_blShare);
-  EDBSTS Reset(bool a_blAll);
-  const char* ReportProfileList();
   EDBSTS Rename(const char* a_szName, const char* a_szGraphicFilename);
   EDBSTS Import(const char* a_szFilename, bool a_blFlag);
   EDBSTS Export(const char* a_szFilename);
   EDBSTS Delete(const char* a_szName);
   EDBSTS Create(const char* a_szName, const char* a_szGraphicFilename);
   EDBSTS Save();
-  const char* GetUserProfileGraphicsDirectory();
-  const char* GetInstalledProfileGraphicsDirectory();
 
  private:
   EDBSTS Unsupported(const char* a_szOperation);
-  const char* UnsupportedText(const char* a_szOperation);
 
   CDbProfileListImpl* m_pdbprofilelistimpl;
 };

@@ -1,7 +1,7 @@
-// The profile list's implementation: construction, loading of item 0, the
-// undo point, the current item's reports and the shared values. Profile
-// files, selection, the list's report and editing belong to the rest of the
-// profiles subsystem.
+// The profile list's implementation: construction, the directories, the
+// reports and the dump. Loading is in db_cdbprofilelistimpl_load.cpp,
+// selection in db_cdbprofilelistimpl_select.cpp; editing, packages and the
+// restore of installed profiles are still to come.
 #include "db_cdbprofilelistimpl.h"
 
 #include <strings.h>
@@ -17,7 +17,10 @@
 #include "os_cosxmltask.h"
 
 namespace {
-constexpr size_t s_sizetReport = 65536;
+// The report builder holds the list's report of every slot: a
+// "profileitem" takes at most some 1.2 KB (name, display text, picture
+// path), so 64 KB would fail a list of some fifty long entries.
+constexpr size_t s_sizetReport = CDbProfileListImpl::s_u32Slots * 2048;
 
 // The profile directories of models that keep them in a subdirectory of
 // the PMX_PROFILESDIR directory, tried in this order.
@@ -42,6 +45,7 @@ CDbProfileListImpl::CDbProfileListImpl(CDatabase* a_pdatabase, unsigned int a_uM
     : m_pdatabase(a_pdatabase),
       m_u32Max(a_uMax),
       m_u32Current(0),
+      m_u32Installed(0),
       m_apdbprofilelist{},
       m_posxmltask(OsMemNewAt<COsXmlTask>(__FILE__, __LINE__, "COsXmlTask", "", s_sizetReport)),
       m_szInstalledDirectory{},
@@ -51,13 +55,49 @@ CDbProfileListImpl::CDbProfileListImpl(CDatabase* a_pdatabase, unsigned int a_uM
       m_szSharedDirectory{},
       m_szSharedGraphicsDirectory{},
       m_blLoadedButNotSet(false),
+      m_blFromEnvironment(false),
       m_szRemembered{} {
   if (a_uMax >= s_u32Slots) {
     OsLog(OS_LOG_ERROR, "Increase the size of m_apdbprofilelist...");
     m_u32Max = s_u32Slots;
   }
   if (!m_posxmltask) OsLog(OS_LOG_ERROR, "OsMemNew failed...");
+  FindDirectories();
+}
+
+// Paths that do not fit are not cut (a cut path names another directory):
+// the directory is then unknown.
+void CDbProfileListImpl::FindDirectories() {
+  const char* szSystem = Configured(OS_CFGTAG_SYSTEMDIRECTORY);
+  const char* szModel = Configured(OS_CFGTAG_MODELDIRECTORY);
+  char szModelDirectory[s_sizetPath];
+  char szLib[s_sizetPath];
+  if (*szSystem && *szModel &&
+      !(COsFile::PathJoin(szModelDirectory, sizeof szModelDirectory, szSystem, szModel) &&
+        COsFile::PathJoin(szLib, sizeof szLib, szModelDirectory, "lib") &&
+        COsFile::PathJoin(m_szInstalledDirectory, sizeof m_szInstalledDirectory, szLib, "profiles"))) {
+    OsLog(OS_LOG_ERROR, "profile directory does not fit...<%s>", szSystem);
+    m_szInstalledDirectory[0] = '\0';
+  }
+  COsString::SStrCpy(m_szInstalledGraphicsDirectory, sizeof m_szInstalledGraphicsDirectory, m_szInstalledDirectory);
   FindUserDirectory();
+  const char* szShared = Configured(OS_CFGTAG_USERROOTDIRECTORYSHARED);
+  if (m_blFromEnvironment || !*szShared) {
+    // PMX_PROFILESDIR is both; without a shared root the user's serves.
+    COsString::SStrCpy(m_szSharedDirectory, sizeof m_szSharedDirectory, m_szUserDirectory);
+  } else if (!COsFile::PathJoin(m_szSharedDirectory, sizeof m_szSharedDirectory, szShared, "profiles")) {
+    OsLog(OS_LOG_ERROR, "profile directory does not fit...<%s>", szShared);
+    m_szSharedDirectory[0] = '\0';
+  }
+  const struct {
+    const char* szDirectory;
+    char* szGraphics;
+  } agraphics[] = {{m_szUserDirectory, m_szUserGraphicsDirectory}, {m_szSharedDirectory, m_szSharedGraphicsDirectory}};
+  for (const auto& graphics : agraphics) {
+    graphics.szGraphics[0] = '\0';
+    if (graphics.szDirectory[0] && !COsFile::PathJoin(graphics.szGraphics, s_sizetPath, graphics.szDirectory, "graphics"))
+      graphics.szGraphics[0] = '\0';
+  }
 }
 
 // A directory that does not fit is not cut (a cut path names another
@@ -66,10 +106,12 @@ void CDbProfileListImpl::FindUserDirectory() {
   if (COsCfg::GetEnv("PMX_PROFILESDIR", nullptr, sizeof m_szUserDirectory, m_szUserDirectory) == OS_STS_SUCCESS &&
       m_szUserDirectory[0]) {
     OsLogDebug(OS_LOG_INFO, "PMX_PROFILES: %s", m_szUserDirectory);
+    m_blFromEnvironment = true;
     FindModelSubdirectory();
     OsLogDebug(OS_LOG_INFO, "Profile directory: %s", m_szUserDirectory);
     return;
   }
+  m_blFromEnvironment = false;
   m_szUserDirectory[0] = '\0';
   const char* szRoot = Configured(OS_CFGTAG_USERROOTDIRECTORY);
   if (!*szRoot) return;
@@ -104,36 +146,6 @@ void CDbProfileListImpl::FreeItems() {
   m_u32Current = 0;
 }
 
-EDBSTS CDbProfileListImpl::Load(bool a_blHeaderOnly) {
-  FreeItems();
-  CDbProfileItem* pdbprofileitem =
-      OsMemNew(CDbProfileItem, nullptr, nullptr, m_szInstalledDirectory, m_szInstalledGraphicsDirectory,
-               m_szUserDirectory, m_szUserGraphicsDirectory, m_pdatabase, m_posxmltask);
-  if (!pdbprofileitem) {
-    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
-    return DB_STS_FAIL;
-  }
-  m_apdbprofilelist[0] = pdbprofileitem;
-  const EOSSTS eossts = pdbprofileitem->Load(a_blHeaderOnly, true, false, false);
-  if (eossts != OS_STS_SUCCESS) {
-    OsLog(OS_LOG_ERROR, "Load failed...");
-    OsMemDelete(m_apdbprofilelist[0]);
-    return static_cast<EDBSTS>(eossts);
-  }
-  // Item 0 is current: it is never hidden after its flags are reset.
-  m_u32Current = 0;
-  if (m_pdatabase) m_pdatabase->NotifyResetProfiles();
-  m_blLoadedButNotSet = true;
-  return DB_STS_SUCCESS;
-}
-
-void CDbProfileListImpl::Remember() {
-  CDbProfileItem* pdbprofileitem = GetCurrentProfile();
-  COsString::SStrCpy(m_szRemembered, sizeof m_szRemembered, pdbprofileitem ? pdbprofileitem->GetName() : "");
-}
-
-void CDbProfileListImpl::Restore() { Unsupported("Restore"); }
-
 void CDbProfileListImpl::Free() {
   if (m_posxmltask) m_posxmltask->Clear();
 }
@@ -142,11 +154,79 @@ CDbProfileItem* CDbProfileListImpl::GetCurrentProfile() {
   return m_u32Current < s_u32Slots ? m_apdbprofilelist[m_u32Current] : nullptr;
 }
 
-const char* CDbProfileListImpl::GetUserProfileDirectory() const {
-  return m_szUserDirectory[0] ? m_szUserDirectory : nullptr;
+namespace {
+const char* Known(const char* a_szDirectory) { return a_szDirectory[0] ? a_szDirectory : nullptr; }
+}  // namespace
+
+const char* CDbProfileListImpl::GetUserProfileDirectory() const { return Known(m_szUserDirectory); }
+const char* CDbProfileListImpl::GetUserProfileGraphicsDirectory() const { return Known(m_szUserGraphicsDirectory); }
+const char* CDbProfileListImpl::GetInstalledProfileGraphicsDirectory() const {
+  return Known(m_szInstalledGraphicsDirectory);
+}
+const char* CDbProfileListImpl::GetSharedProfileDirectory() const { return Known(m_szSharedDirectory); }
+const char* CDbProfileListImpl::GetInstalledProfileDirectory() const { return Known(m_szInstalledDirectory); }
+
+const char* CDbProfileListImpl::GetCurrentProfileDirectory() {
+  CDbProfileItem* pdbprofileitem = GetCurrentProfile();
+  return pdbprofileitem && pdbprofileitem->IsProfileUser() ? GetUserProfileDirectory()
+                                                            : GetInstalledProfileDirectory();
 }
 
 CDbProfileItem* CDbProfileListImpl::GetDatabaseResourceProfile() { return m_apdbprofilelist[0]; }
+
+bool CDbProfileListImpl::IsVisible(uint32_t a_u32Slot) const {
+  return a_u32Slot < s_u32Slots && m_apdbprofilelist[a_u32Slot] && !m_apdbprofilelist[a_u32Slot]->IsProfileHidden();
+}
+
+// ---------------------------------------------------------------------------
+// The list's report and dump
+// ---------------------------------------------------------------------------
+// "suppliedmodified": a supplied profile has a user copy, or the shared
+// values were saved.
+const char* CDbProfileListImpl::ReportProfileList() {
+  if (!m_posxmltask) {
+    OsLog(OS_LOG_ERROR, "ReportProfileList failed...");
+    return nullptr;
+  }
+  bool blModified = false;
+  for (const CDbProfileItem* pdbprofileitem : m_apdbprofilelist)
+    blModified = blModified || (pdbprofileitem && pdbprofileitem->IsProfileUser() && pdbprofileitem->IsProfileInstalled());
+  char szShare[s_sizetPath];
+  if (!blModified && m_szUserDirectory[0] &&
+      COsFile::PathJoin(szShare, sizeof szShare, m_szUserDirectory, CDbProfileItem::s_szShareFile))
+    blModified = COsFile::Exists(szShare);
+  m_posxmltask->Clear();
+  m_posxmltask->StartNonTask("reportprofilelist", 1);
+  m_posxmltask->AddArgument("suppliedmodified", blModified ? "true" : "false");
+  for (uint32_t u32Slot = 0; u32Slot < s_u32Slots; ++u32Slot) {
+    if (!IsVisible(u32Slot)) continue;
+    if (m_apdbprofilelist[u32Slot]->ProfileItem(u32Slot == m_u32Current, 2, false) != OS_STS_SUCCESS)
+      OsLog(OS_LOG_ERROR, "ProfileItem failed...%u", u32Slot);
+  }
+  m_posxmltask->FinalizeNonTask("reportprofilelist");
+  if (m_posxmltask->IsError(false)) {
+    OsLog(OS_LOG_ERROR, "ReportProfileList failed...");
+    return nullptr;
+  }
+  return m_posxmltask->GetTaskBuffer();
+}
+
+void CDbProfileListImpl::Dump() {
+  OsLog(OS_LOG_ERROR, "dmp>>>");
+  OsLog(OS_LOG_ERROR, "dmp>>> *** BEGIN PROFILELIST ***");
+  OsLog(OS_LOG_ERROR, "dmp>>>");
+  OsLog(OS_LOG_ERROR, "dmp>>> current:  %d", static_cast<int>(m_u32Current));
+  OsLog(OS_LOG_ERROR, "dmp>>> modified: %s", IsProfileModified() ? "true" : "false");
+  for (uint32_t u32Slot = 0; u32Slot < s_u32Slots; ++u32Slot) {
+    if (!m_apdbprofilelist[u32Slot]) continue;
+    OsLog(OS_LOG_ERROR, "dmp>>>");
+    OsLog(OS_LOG_ERROR, "dmp>>> #%u", u32Slot);
+    m_apdbprofilelist[u32Slot]->Dump();
+  }
+  OsLog(OS_LOG_ERROR, "dmp>>>");
+  OsLog(OS_LOG_ERROR, "dmp>>> *** END PROFILELIST ***");
+  OsLog(OS_LOG_ERROR, "dmp>>>");
+}
 
 // ---------------------------------------------------------------------------
 // Reports and the shared values

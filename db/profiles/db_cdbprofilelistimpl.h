@@ -22,22 +22,42 @@ class CDbProfileListImpl {
   CDbProfileListImpl(const CDbProfileListImpl&) = delete;
   CDbProfileListImpl& operator=(const CDbProfileListImpl&) = delete;
 
-  // Empties the list and loads item 0 (header and, unless header-only, the
-  // database's defaults) as the current profile.
+  // Builds the list: item 0 from the DATABASE resource (header-only with
+  // a_blHeaderOnly), the installed profiles, the user's (a user copy hides
+  // the installed profile of its id), "profile.shared"; then picks the
+  // current profile. Files are taken in name order; a file that fails to
+  // load is left out (and kept). The status of item 0's load.
   EDBSTS Load(bool a_blHeaderOnly);
-  // The current profile's name, as the undo point; the return to it selects
-  // a profile, which is not available yet.
+  // Selects the profile of that name and applies it; a null or empty name
+  // re-applies the current one. The first call after Load takes a null
+  // name only (it decides what the load left to apply).
+  EDBSTS SetCurrent(const char* a_szName);
+  // The group's document in that file laid over the values through the
+  // current item.
+  EDBSTS SetCurrent(const char* a_szGroup, const char* a_szFilename, unsigned int a_uSize);
+  // false: re-applies the current profile; true: every value back to the
+  // DATABASE resource.
+  EDBSTS Reset(bool a_blAll);
+  // The current profile's name, as the undo point, and the return to it.
   void Remember();
-  void Restore();
+  EDBSTS Restore();
+  bool IsProfileModified();
+  EDBSTS ResetAllProfileNotifications();
   void Free();
   CDbProfileItem* GetCurrentProfile();
-  // The user's profile directory: PMX_PROFILESDIR (or the model's
-  // subdirectory in it), else UserRootDirectory and "profiles"; null when
-  // neither is known.
-  const char* GetUserProfileDirectory() const;
   CDbProfileItem* GetDatabaseResourceProfile();
   uint32_t GetMax() const { return m_u32Max; }
+  // The directories; null when not known. The current profile's is the
+  // user's for a user profile, else the installed one.
+  const char* GetUserProfileDirectory() const;
+  const char* GetUserProfileGraphicsDirectory() const;
+  const char* GetInstalledProfileGraphicsDirectory() const;
+  const char* GetSharedProfileDirectory() const;
+  const char* GetInstalledProfileDirectory() const;
+  const char* GetCurrentProfileDirectory();
 
+  // "reportprofilelist" of the visible entries, in the report builder.
+  const char* ReportProfileList();
   // The current item's report elements and data-file report, in the report
   // builder; null (logged) on failure. ProfileItem of a hidden current item
   // holds an empty value only.
@@ -46,6 +66,11 @@ class CDbProfileListImpl {
   const char* ReportDataFile(const char* a_szGroup);
   // Item 0 keeps the shared values.
   EDBSTS UpdateShare(EDBID a_edbid);
+  void Dump();
+  void Test() {}
+  // Lowers the values of the capability's range datums of the current
+  // window that lie above their maximum, through the set path.
+  void FixCurrentValueRange(EDBID a_edbid);
 
   // Operations of the profiles subsystem still to come: each logs its name
   // and fails.
@@ -53,12 +78,27 @@ class CDbProfileListImpl {
 
  private:
   void FreeItems();
+  void FindDirectories();
   void FindUserDirectory();
   void FindModelSubdirectory();
+  // Load's passes (db_cdbprofilelistimpl_load.cpp).
+  CDbProfileItem* NewItem(const char* a_szFilename, bool a_blUser);
+  uint32_t FreeSlot(const char* a_szFilename);
+  void LoadInstalled();
+  void LoadSiblingModel();
+  void LoadUser();
+  void LoadSharedItem();
+  void ChooseCurrent();
+  // Selection (db_cdbprofilelistimpl_select.cpp).
+  EDBSTS ApplyCurrent();
+  EDBSTS SetCurrentFirst();
+  void FinishSelection();
+  bool IsVisible(uint32_t a_u32Slot) const;
 
   CDatabase* m_pdatabase;  // not owned
   uint32_t m_u32Max;
   uint32_t m_u32Current;
+  uint32_t m_u32Installed;  // the installed range: the slots below it
   CDbProfileItem* m_apdbprofilelist[s_u32Slots];
   COsXmlTask* m_posxmltask;  // the report builder
   char m_szInstalledDirectory[s_sizetPath];
@@ -68,5 +108,6 @@ class CDbProfileListImpl {
   char m_szSharedDirectory[s_sizetPath];
   char m_szSharedGraphicsDirectory[s_sizetPath];
   bool m_blLoadedButNotSet;
+  bool m_blFromEnvironment;  // PMX_PROFILESDIR names the user and shared directory
   char m_szRemembered[s_sizetPath];
 };

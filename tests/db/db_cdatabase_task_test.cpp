@@ -349,11 +349,7 @@ TEST_F(DbDatabaseTaskTest, ProfileAndFrameForwarders) {
     const char* szOperation;
     std::function<bool()> fnFailed;
   } acase[] = {
-      {"SetCurrent", [&] { return db.ProfileSetCurrent("Default") == DB_STS_FAIL; }},
-      {"SetCurrent", [&] { return db.ProfileSetCurrent("group", "file", 4) == DB_STS_FAIL; }},
       {"RestoreInstalledProfiles", [&] { return db.ProfileRestoreInstalledProfiles(true) == DB_STS_FAIL; }},
-      {"Reset", [&] { return db.ProfileReset(false) == DB_STS_FAIL; }},
-      {"ReportProfileList", [&] { return db.ProfileReportProfileList() == nullptr; }},
       {"Rename", [&] { return db.ProfileRename("a", "b") == DB_STS_FAIL; }},
       {"Import", [&] { return db.ProfileImport("a", false) == DB_STS_FAIL; }},
       {"Export", [&] { return db.ProfileExport("a") == DB_STS_FAIL; }},
@@ -361,9 +357,6 @@ TEST_F(DbDatabaseTaskTest, ProfileAndFrameForwarders) {
       {"Create", [&] { return db.ProfileCreate("mine", "mine.png") == DB_STS_FAIL; }},
       {"Save", [&] { return db.ProfileCreate("", "mine.png") == DB_STS_FAIL; }},
       {"Save", [&] { return db.ProfileCreate(nullptr, nullptr) == DB_STS_FAIL; }},
-      {"GetUserProfileGraphicsDirectory", [&] { return db.ProfileGetUserProfileGraphicsDirectory() == nullptr; }},
-      {"GetInstalledProfileGraphicsDirectory",
-       [&] { return db.ProfileGetInstalledProfileGraphicsDirectory() == nullptr; }},
   };
   for (const auto& c : acase) {
     SCOPED_TRACE(c.szOperation);
@@ -382,6 +375,9 @@ TEST_F(DbDatabaseTaskTest, ProfileAndFrameForwarders) {
       {"ProfileItem failed...", [&] { return db.ProfileItem(0) == nullptr; }},
       {"ReportProfileItem failed...", [&] { return db.ProfileReportProfileItem(0) == nullptr; }},
       {"ReportDataFile failed...", [&] { return db.ProfileReportDataFile("group") == nullptr; }},
+      {"name not found...<Default>", [&] { return db.ProfileSetCurrent("Default") == DB_STS_FAIL; }},
+      {"SetCurrent failed...", [&] { return db.ProfileSetCurrent("group", "file", 4) == DB_STS_FAIL; }},
+      {"no profile to apply...", [&] { return db.ProfileReset(false) == DB_STS_FAIL; }},
   };
   for (const auto& c : acaseItem) {
     const size_t sizetFrom = LogSize();

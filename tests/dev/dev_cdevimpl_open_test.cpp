@@ -84,8 +84,8 @@ TEST_F(DevOpen, SynchronousOpenSendsTheTasksInOrder) {
   EXPECT_EQ(NexilCommands(), (std::vector<std::string>{"interfaceopen", "sessionbegin", "querysupport", "getecdo",
                                                        "getversion", "getversionuser", "messagerelay"}));
   EXPECT_TRUE(m_plog->Contains(">>> CDevImpl::CompleteOpen(0)"));
-  // No profile list in the test's root: the whole chain is walked.
-  EXPECT_TRUE(m_plog->Contains("profile: ProfileSetCurrent(Default) failed..."));
+  // The session's profile is "Default", item 0 of the profile list.
+  EXPECT_FALSE(m_plog->Contains("profile: ProfileSetCurrent(Default) failed..."));
   EXPECT_FALSE(m_plog->Contains("We went offline during the startup..."));
   // The lock is allowed again: a task's lock reaches the scanner.
   const size_t sizetBefore = Tasks().size();

@@ -311,7 +311,7 @@ def special_qvlog(front):
 def special_fail(front):
     """The ids whose reports are not built yet answer fail alone, each its own reply (not the previous one)."""
     opened(front)
-    for name in ("colortablelist", "customoverride", "profilelist"):
+    for name in ("colortablelist", "customoverride"):
         front.get("units", expect="success")
         reply = front.get(name, expect="fail")
         assert len(reply.root) == 1, (name, reply.text)

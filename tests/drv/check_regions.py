@@ -231,15 +231,15 @@ def datafile_refused(front):
 
 @group
 def datafile_profiles(front):
-    """A profile file without a name or with a size of 0: "badvalue"; a complete one fails while there are no
-    profiles; a profile item without its value: "fail"."""
+    """A profile file without a name or with a size of 0: "badvalue"; one that is no profile document and an
+    unknown profile item: "fail"; a profile item without its value: "fail"."""
     session(front)
     profile = write(front, "profile.xml", "<profile/>")
     for body, status in ((datafile("profileall", "", "10"), "badvalue"),
                          (datafile("profileall", profile, "0"), "badvalue"),
                          (datafile("profileall", profile, "10"), "fail"),
                          (leaf("id", "profile") + leaf("profileitem", ""), "fail"),
-                         (leaf("id", "profile") + leaf("profileitem", leaf("value", "Default")), "fail")):
+                         (leaf("id", "profile") + leaf("profileitem", leaf("value", "Nobody")), "fail")):
         reply = front.send("set", body, status)
         assert reports(reply) == [], reply.text
     assert "The <value> argument is required for <profileitem> subcommand" in front.log()

@@ -206,8 +206,8 @@ TEST_F(DrvGetTest, RegionsReportTheirFieldsWithRanges) {
 // ---------------------------------------------------------------------------
 // Special ids
 // ---------------------------------------------------------------------------
-// Without the engine's operations, or the profile list's, these answer
-// "fail" with their reason in the log; colortablelist answers too.
+// Without the engine's operations these answer "fail" with their reason in
+// the log; colortablelist answers too.
 TEST_F(DrvGetTest, UnsupportedSpecialIdsAnswerFail) {
   const struct {
     const char* szId;
@@ -223,7 +223,6 @@ TEST_F(DrvGetTest, UnsupportedSpecialIdsAnswerFail) {
       {"logservice", "GetLog failed...1"},
       {"logversion", "GetLog failed...1"},
       {"logmeter", "GetLog failed...1"},
-      {"profilelist", "ProfileReportProfileList failed"},
       {"windowlist", "CmdReportWindowList failed..."},
       {"outputimagecount", "GetOutputImageCount failed..."},
       {"printer", "GetCartridgeDetected not supported (no 'cartridgedetect')"},
@@ -239,6 +238,16 @@ TEST_F(DrvGetTest, UnsupportedSpecialIdsAnswerFail) {
     EXPECT_TRUE(m_plog->Contains(c.szLog));
     EXPECT_EQ(m_pdrvcommandfsm->GetCurrentState(), DRV_STATE_INITIALIZED);
   }
+}
+
+// The profile list: "Default", current, alone in the test's root.
+TEST_F(DrvGetTest, TheProfileListAnswersItsReport) {
+  const Reply reply = Get("profilelist");
+  ExpectSound(reply);
+  EXPECT_EQ(reply.strStatus, "success");
+  EXPECT_EQ(Reports(reply.strText), std::vector<std::string>{"reportprofilelist"}) << reply.strText;
+  EXPECT_NE(reply.strText.find("<value><![CDATA[Default]]></value>"), std::string::npos) << reply.strText;
+  EXPECT_NE(reply.strText.find("<profilestate>current</profilestate>"), std::string::npos) << reply.strText;
 }
 
 // The profile groups answer a new file of the log directory holding the

@@ -339,7 +339,7 @@ TEST_F(DrvSetDataFileTest, ProfileFilesAndItems) {
       {DataFile("profileiaprinter", strProfile, "-10"), "badvalue", "Must specify file size...-10"},
       {DataFile("profilenoiaprinter", strProfile, "10"), "fail", "ProfileSetCurrent failed...1"},
       {DataFile("profileall", strProfile, "10"), "fail", "ProfileSetCurrent failed...1"},
-      {"<id>profile</id><profileitem><value>Default</value></profileitem>", "fail", "ProfileSetCurrent failed...1"},
+      {"<id>profile</id><profileitem><value>Nobody</value></profileitem>", "fail", "ProfileSetCurrent failed...1"},
       {"<id>profile</id><profileitem></profileitem>", "fail",
        "The <value> argument is required for <profileitem> subcommand"},
       {"<id>profile</id><valuecurrent>x</valuecurrent><profileitem><value>Default</value></profileitem>", "fail",
@@ -353,6 +353,12 @@ TEST_F(DrvSetDataFileTest, ProfileFilesAndItems) {
   for (const auto& c : acase) ExpectRefused(c.strBody, c.szStatus, c.szLog);
   EXPECT_EQ(Values(), vecBefore);
   EXPECT_TRUE(testsupport::FileExists(strProfile));
+  // The profile in force, selected again: the list of profiles, nothing
+  // changed.
+  const Reply reply = Run(Task("<set><id>profile</id><profileitem><value>Default</value></profileitem></set>"));
+  EXPECT_EQ(reply.strStatus, "success") << reply.strText;
+  EXPECT_NE(reply.strText.find("<reportprofilelist>"), std::string::npos) << reply.strText;
+  EXPECT_EQ(Values(), vecBefore);
   // A profile item is no part of a setmany's grammar: passed over, it
   // leaves a set of an id alone, which fails the setmany.
   EXPECT_EQ(Setmany({"<id>profile</id><profileitem><value>Default</value></profileitem>"}).strStatus, "badvalue");

@@ -9,7 +9,7 @@ of a theme (rules.py) replaces the five rule operations and the comparison of it
 """
 import bisect
 
-from . import labels
+from . import labels, profiles
 from .colourlists import ColourLists
 from .language import LanguageService
 from .names import (ADF, CAMERAS, COMMON, FLATBED, ID, MACHINE, PROFILE_GROUP, STATE_APPLICATION, STATE_FIXUP,
@@ -706,7 +706,7 @@ class Database:
                 self._fix_default_of(datum)
         if dump:
             dump("PmxDbFactoryDefaults")
-        # The profile list cannot apply a profile yet: nothing changes.
+        profiles.select_current(self)
         self.notify_profiles.clear()
         self.fix_access_all()
         if dump:

@@ -2,6 +2,7 @@
 in the same form, and hashed as the probe hashes them."""
 import zlib
 
+from . import profiles
 from .database import Config, Database, Datum, Lookup
 from .names import ID, MACHINE, WINDOWS
 
@@ -128,6 +129,7 @@ def load(state, config, lookup, rules):
     response = db.slot(0, ID["TRANSPORTTIMEOUTRESPONSE"], MACHINE)
     if response is not None and db.access(response) != 0:
         db.shared_response = db.default_long(response)
+    profiles.remember_shared(db)
     return db
 
 

@@ -1,0 +1,3 @@
+[profile]
+name=Old
+contrast=9

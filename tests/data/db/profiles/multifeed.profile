@@ -1,0 +1,12 @@
+<profile>
+	<header>
+		<id><![CDATA[Hand]]></id>
+		<driverversion>01000000</driverversion>
+		<family>kv</family>
+		<group>profileall</group>
+		<profileid>hand-00000000000000001</profileid>
+	</header>
+	<database>
+		<d i='multifeedresponse'><m>UNOFFERED</m></d>
+	</database>
+</profile>

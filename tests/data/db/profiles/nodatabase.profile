@@ -1,0 +1,3 @@
+<profile>
+	<header><id>NoDatabase</id></header>
+</profile>

@@ -1,0 +1,3 @@
+<settings>
+	<database><d i='contrast'><fb00>9</fb00></d></database>
+</settings>
