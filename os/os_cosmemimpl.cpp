@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstddef>
 #include <cstring>
 
 #include "os_cosstring.h"
@@ -216,9 +217,11 @@ void* COsMemImpl::ObtainBlock(size_t* a_psizetBytes, long a_eoslogflag, uint32_t
   }
   if (*a_psizetBytes > SIZE_MAX - 128) return nullptr;
   *a_psizetBytes += 64;
-  void* pv = nullptr;
-  if (posix_memalign(&pv, 16, *a_psizetBytes) != 0) return nullptr;
-  std::memset(pv, 0, *a_psizetBytes);
+  // calloc keeps the 16-byte alignment of the heap and skips the clearing
+  // for fresh pages, which the large blocks (buffers written at once) get.
+  static_assert(alignof(std::max_align_t) >= 16, "heap blocks must keep 16-byte alignment");
+  void* pv = std::calloc(1, *a_psizetBytes);
+  if (!pv) return nullptr;
   *a_pu32Type = static_cast<uint32_t>(m_eosmemmethod);
   return pv;
 }

@@ -24,7 +24,6 @@
 extern char** environ;
 
 namespace {
-constexpr size_t s_sizetTypeOutput = 512;
 constexpr size_t s_sizetAssemblyOutput = 1024;
 
 // Runs a program found in PATH with an argument vector, standard output and
@@ -73,6 +72,36 @@ bool ResolveFile(const char* a_szFile, char* a_szPath, size_t a_sizetPath) {
 }
 
 const char* Text(const char* a_sz) { return a_sz ? a_sz : ""; }
+
+uint32_t Le32(const unsigned char* a_pu8) {
+  return a_pu8[0] | a_pu8[1] << 8 | a_pu8[2] << 16 | static_cast<uint32_t>(a_pu8[3]) << 24;
+}
+
+// Whether the file is a .NET assembly, read from its own header (no program
+// is run): a PE image whose optional header holds a CLI runtime directory
+// (entry 14) of non-zero size. Anything short or malformed is not one.
+bool IsNetAssembly(const char* a_szPath) {
+  constexpr size_t sizetHeader = 4096;
+  constexpr uint32_t u32CliDirectory = 14;
+  unsigned char au8[sizetHeader];
+  const int iFd = open(a_szPath, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (iFd < 0) return false;
+  struct stat st;
+  ssize_t sszRead = fstat(iFd, &st) == 0 && S_ISREG(st.st_mode) ? pread(iFd, au8, sizeof au8, 0) : -1;
+  close(iFd);
+  if (sszRead < 0x40 || au8[0] != 'M' || au8[1] != 'Z') return false;
+  const size_t sizetRead = static_cast<size_t>(sszRead);
+  const uint32_t u32Pe = Le32(au8 + 0x3c);
+  // Signature (4) and file header (20), then the optional header's magic.
+  if (u32Pe > sizetRead || sizetRead - u32Pe < 26 || std::memcmp(au8 + u32Pe, "PE\0\0", 4) != 0) return false;
+  const size_t sizetOptional = u32Pe + 24;
+  const unsigned uMagic = au8[sizetOptional] | au8[sizetOptional + 1] << 8;
+  if (uMagic != 0x10b && uMagic != 0x20b) return false;
+  const size_t sizetCount = sizetOptional + (uMagic == 0x10b ? 92 : 108);
+  const size_t sizetEntry = sizetCount + 4 + u32CliDirectory * 8;
+  if (sizetEntry + 8 > sizetRead || Le32(au8 + sizetCount) <= u32CliDirectory) return false;
+  return Le32(au8 + sizetEntry) != 0 && Le32(au8 + sizetEntry + 4) != 0;
+}
 }  // namespace
 
 COsResourceImpl::COsResourceImpl()
@@ -95,13 +124,7 @@ bool COsResourceImpl::OwnPath(char* a_szPath, size_t a_sizetPath) {
 }
 
 EOSSTS COsResourceImpl::OpenAssemblyVersion(const char* a_szPath, const char* a_szName) {
-  char szType[s_sizetTypeOutput + 1];
-  const char* const apszType[] = {"file", a_szPath, nullptr};
-  if (!RunCapture(apszType, szType, s_sizetTypeOutput)) {
-    OsLogDebug(OS_LOG_INFO, "popen failed...<%s> <%s>", a_szName, a_szPath);
-    return OS_STS_FAIL;
-  }
-  if (!std::strstr(szType, ".Net assembly")) return OS_STS_END_OF_LIST;
+  if (!IsNetAssembly(a_szPath)) return OS_STS_END_OF_LIST;
   char szAssembly[s_sizetAssemblyOutput + 1];
   const char* const apszAssembly[] = {"monodis", "--assembly", a_szPath, nullptr};
   if (!RunCapture(apszAssembly, szAssembly, s_sizetAssemblyOutput)) {

@@ -2,6 +2,7 @@
 
 #include <jpeglib.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <tiffio.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace pmxcli {
@@ -48,23 +50,32 @@ std::vector<long> Candidates(long in1200, long resolution) {
   return {truncated, truncated + 1};
 }
 
-// Reads the raw lines one by one, dropping each line's padding.
+// The raw lines one by one, from the mapped file when the page has it, else
+// read from the file; each line's padding is not handed on.
 class RawLines {
  public:
-  explicit RawLines(const PageImage& page) : line_(page.lineBytes) {
-    file_ = std::fopen(page.rawFile.c_str(), "rb");
+  explicit RawLines(const PageImage& page) : raw_(page.raw), lines_(page.height), line_(page.lineBytes) {
+    if (!raw_) file_ = std::fopen(page.rawFile.c_str(), "rb");
   }
   ~RawLines() {
     if (file_) std::fclose(file_);
   }
-  bool Open() const { return file_ != nullptr; }
-  // The next line's pixels; null at a short read.
+  bool Open() const { return raw_ != nullptr || file_ != nullptr; }
+  // The next line's pixels; null at a short read. The writers only read
+  // them, as libtiff and libjpeg take rows without const.
   unsigned char* Next() {
+    if (raw_) {
+      if (row_ >= lines_) return nullptr;
+      return const_cast<unsigned char*>(raw_ + static_cast<size_t>(row_++) * line_.size());
+    }
     if (!file_ || std::fread(line_.data(), 1, line_.size(), file_) != line_.size()) return nullptr;
     return line_.data();
   }
 
  private:
+  const unsigned char* raw_;
+  long lines_;
+  long row_ = 0;
   std::vector<unsigned char> line_;
   FILE* file_ = nullptr;
 };
@@ -89,7 +100,8 @@ bool Finish(bool written, const std::string& path, std::string* reason) {
   return false;
 }
 
-std::string g_tiffError;
+// Each writer thread keeps its own last libtiff message.
+thread_local std::string g_tiffError;
 
 void TiffError(const char* module, const char* format, va_list args) {
   char text[512];
@@ -180,7 +192,41 @@ bool JpegLines(FILE* out, const PageImage& page, RawLines* lines, std::string* r
   return fine;
 }
 
+void InstallTiffHandlers() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    TIFFSetErrorHandler(TiffError);
+    TIFFSetWarningHandler(nullptr);
+  });
+}
+
 }  // namespace
+
+RawMap::~RawMap() {
+  if (data_) munmap(data_, size_);
+}
+
+// The description was checked against the file's size: the map holds every
+// line it names.
+bool RawMap::Map(PageImage* page, std::string* reason) {
+  const int fd = open(page->rawFile.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0 || static_cast<uint64_t>(st.st_size) < page->lineBytes * page->height) {
+    *reason = "cannot read " + page->rawFile + (fd < 0 ? std::string(": ") + std::strerror(errno) : "");
+    if (fd >= 0) close(fd);
+    return false;
+  }
+  size_ = static_cast<size_t>(st.st_size);
+  void* data = size_ ? mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0) : MAP_FAILED;
+  close(fd);
+  if (data == MAP_FAILED) {
+    *reason = "cannot map " + page->rawFile + ": " + std::strerror(errno);
+    return false;
+  }
+  data_ = data;
+  page->raw = static_cast<const unsigned char*>(data_);
+  return true;
+}
 
 std::string ReplyElement(const std::string& reply, const std::string& name) {
   const std::string open = "<" + name + ">";
@@ -252,8 +298,7 @@ bool DescribePage(const std::string& reply, PageImage* page, std::string* reason
 
 bool WriteTiff(const PageImage& page, const std::string& path, std::string* reason) {
   g_tiffError.clear();
-  TIFFSetErrorHandler(TiffError);
-  TIFFSetWarningHandler(nullptr);
+  InstallTiffHandlers();
   const int fd = OpenPartial(path, reason);
   if (fd < 0) return false;
   TIFF* tiff = TIFFFdOpen(fd, Partial(path).c_str(), "w");

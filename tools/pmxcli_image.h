@@ -22,6 +22,24 @@ struct PageImage {
   long resolution = 0;       // dots per inch
   uint64_t lineBytes = 0;    // bytes of one line in the file (padding included)
   uint64_t pixelBytes = 0;   // bytes of one line's pixels
+  // The raw file's lines in memory (MapRaw): both writers read them from
+  // there, so the file is read once. Null: each writer reads the file.
+  const unsigned char* raw = nullptr;
+};
+
+// The raw file of a page mapped for reading while it lives; the page's raw
+// pointer is set when the map succeeded.
+class RawMap {
+ public:
+  RawMap() = default;
+  RawMap(const RawMap&) = delete;
+  RawMap& operator=(const RawMap&) = delete;
+  ~RawMap();
+  bool Map(PageImage* page, std::string* reason);
+
+ private:
+  void* data_ = nullptr;
+  size_t size_ = 0;
 };
 
 // The text of the first element of that name in a reply ("" when absent).

@@ -5,16 +5,25 @@
 // interfaceclose, whatever happened before. It polls on "noimageready"
 // rather than waiting on the driver's event, so it needs nothing of the
 // library but DriverEntry.
+//
+// Pages are written on writer threads while the next ones are fetched; the
+// calling thread alone talks to the driver. A page is confirmed (imageend)
+// only once its files are whole, and pages are confirmed and printed in
+// the order they were fetched, so the output is that of one thread.
 #include "pmxcli_scan.h"
 
 #include <dlfcn.h>
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -29,6 +38,9 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kPollInterval = std::chrono::milliseconds(5);
 constexpr auto kImageWait = std::chrono::seconds(30);  // without a new image
 constexpr size_t kTaskLine = 91;                       // "<task id=... bytes='...'>\n"
+constexpr long kDefaultWriters = 2;
+constexpr long kMostWriters = 16;
+constexpr size_t kPagesPerWriter = 2;                  // fetched ahead of their confirmation
 
 struct ScanOptions {
   std::string library;
@@ -36,13 +48,14 @@ struct ScanOptions {
   std::string format = "rgb_24";
   long pages = 1;
   long resolution = 200;
+  long writers = kDefaultWriters;
   bool duplex = true;
   std::vector<std::pair<std::string, std::string>> flags;
 };
 
 int Usage() {
   std::cerr << "usage: pmxcli --scan [--out DIR] [--pages N] [--format bw|gray_8|rgb_24] [--resolution DPI]\n"
-               "                     [--duplex|--simplex] [--flag ID=VALUE]... [--library PATH]\n";
+               "                     [--duplex|--simplex] [--flag ID=VALUE]... [--writers N] [--library PATH]\n";
   return 1;
 }
 
@@ -73,6 +86,8 @@ bool ParseOptions(const std::vector<std::string>& args, ScanOptions* options) {
       if (!Count(args[++i], &options->pages)) return false;
     } else if (arg == "--resolution") {
       if (!Count(args[++i], &options->resolution) || options->resolution == 0) return false;
+    } else if (arg == "--writers") {
+      if (!Count(args[++i], &options->writers) || options->writers == 0 || options->writers > kMostWriters) return false;
     } else if (arg == "--flag") {
       const std::string& flag = args[++i];
       const size_t equals = flag.find('=');
@@ -88,6 +103,96 @@ bool ParseOptions(const std::vector<std::string>& args, ScanOptions* options) {
 std::string Leaf(const std::string& name, const std::string& value) {
   return "<" + name + ">" + value + "</" + name + ">";
 }
+
+// One fetched page: what its reply says, and once a writer is done with
+// it, whether its files are whole.
+struct PageJob {
+  int number = 0;
+  std::string sheet, side, rawName;
+  PageImage page;
+  bool described = false;  // false: skipped, with the reason
+  std::string base;        // output path without extension
+  std::string reason;
+  std::string files;
+  bool done = false;
+  bool written = false;
+};
+
+// Writes each page: its raw file mapped once, the TIFF, and for gray and
+// colour the JPEG. A failed page has no file left.
+void WritePage(PageJob* job) {
+  RawMap map;
+  std::string reason;
+  const std::string tiff = job->base + ".tif";
+  bool written = map.Map(&job->page, &reason) && WriteTiff(job->page, tiff, &reason);
+  job->files = tiff;
+  if (written && job->page.format != PixelFormat::kBitonal) {
+    written = WriteJpeg(job->page, job->base + ".jpg", &reason);
+    job->files += " " + job->base + ".jpg";
+    if (!written) std::filesystem::remove(tiff);
+  }
+  job->written = written;
+  job->reason = reason;
+}
+
+// The writer threads and the queue of pages they take in turn.
+class PageWriters {
+ public:
+  explicit PageWriters(long count) {
+    for (long i = 0; i < count; ++i) threads_.emplace_back([this] { Serve(); });
+  }
+  ~PageWriters() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    for (auto& thread : threads_) thread.join();
+  }
+  void Submit(std::shared_ptr<PageJob> job) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.push_back(std::move(job));
+    }
+    wake_.notify_one();
+  }
+  // Whether the page is done, waiting for it up to the time given.
+  bool Done(const PageJob& job, std::chrono::milliseconds wait) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return finished_.wait_for(lock, wait, [&job] { return job.done; });
+  }
+  void Finish(const PageJob& job) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    finished_.wait(lock, [&job] { return job.done; });
+  }
+
+ private:
+  void Serve() {
+    for (;;) {
+      std::shared_ptr<PageJob> job;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+        if (queue_.empty()) return;
+        job = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      WritePage(job.get());
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        job->done = true;
+      }
+      finished_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable finished_;
+  std::deque<std::shared_ptr<PageJob>> queue_;
+  std::vector<std::thread> threads_;
+  bool stop_ = false;
+};
 
 class ScanSession {
  public:
@@ -167,26 +272,9 @@ class ScanSession {
     if (!Expect("scanbegin")) return 2;
     scanning_ = true;
     int result = 2;
-    auto lastImage = Clock::now();
-    for (;;) {
-      const std::string status = Send("getoutput");
-      if (status == "success") {
-        const bool written = Page();
-        const std::string ended = Send("imageend", Leaf("imagefilename", ReplyElement(page_, "imagefilename")));
-        if (ended != "success") std::cout << "imageend: " << ended << "\n";
-        if (!written) break;  // the scan ends; what was written stays
-        lastImage = Clock::now();
-      } else if (status == "noimageready" || status == "endofsheet") {
-        if (Clock::now() - lastImage > kImageWait) {
-          std::cout << "getoutput: no image for " << kImageWait.count() << " s\n";
-          break;
-        }
-        std::this_thread::sleep_for(kPollInterval);
-      } else {
-        if (status != "endofoutput") std::cout << "getoutput: " << status << "\n";
-        result = status == "endofoutput" && skipped_ == 0 ? 0 : 2;
-        break;
-      }
+    {
+      PageWriters writers(options_.writers);
+      result = Fetch(&writers);
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     std::printf("pages: %d, seconds: %.3f, pages per second: %.3f\n", written_, seconds,
@@ -196,39 +284,114 @@ class ScanSession {
     return result;
   }
 
-  // The page of the last reply: checked, written, and its line printed.
-  // A page whose description does not fit its file is skipped (false only
-  // when the tool itself cannot write).
-  bool Page() {
-    page_ = reply_;
-    ++number_;
-    const std::string sheet = ReplyElement(reply_, "outputsheetcount");
-    const std::string side = ReplyElement(reply_, "outputsheetimagecount") == "2" ? "rear" : "front";
-    PageImage page;
-    std::string reason;
-    if (!DescribePage(reply_, &page, &reason)) {
-      std::printf("page %d: sheet %s %s skipped: %s\n", number_, sheet.c_str(), side.c_str(), reason.c_str());
-      ++skipped_;
-      return true;
+  // getoutput until the batch ends; each page goes to the writers, and the
+  // pages written are confirmed in fetch order whenever the driver is asked.
+  int Fetch(PageWriters* writers) {
+    const size_t ahead = static_cast<size_t>(options_.writers) * kPagesPerWriter;
+    auto lastImage = Clock::now();
+    for (;;) {
+      const std::string status = Send("getoutput");
+      if (status == "success") {
+        Take(writers);
+        lastImage = Clock::now();
+        // Never more pages in hand than the writers can take.
+        bool fine = Confirm(writers, std::chrono::milliseconds(0));
+        while (fine && pending_.size() >= ahead) fine = Confirm(writers, kImageWait);
+        if (!fine) return Abandon(writers);
+      } else if (status == "noimageready" || status == "endofsheet") {
+        if (Clock::now() - lastImage > kImageWait) {
+          std::cout << "getoutput: no image for " << kImageWait.count() << " s\n";
+          return Drain(writers) ? 2 : Abandon(writers);
+        }
+        // The poll's pause is spent waiting for a page to be written.
+        if (!Confirm(writers, pending_.empty() ? std::chrono::milliseconds(0) : kPollInterval)) {
+          return Abandon(writers);
+        }
+        if (pending_.empty()) std::this_thread::sleep_for(kPollInterval);
+      } else {
+        if (status != "endofoutput") std::cout << "getoutput: " << status << "\n";
+        if (!Drain(writers)) return Abandon(writers);
+        return status == "endofoutput" && skipped_ == 0 ? 0 : 2;
+      }
     }
-    char name[96];
-    std::snprintf(name, sizeof name, "page-%04d-sheet%s-%s", number_, sheet.c_str(), side.c_str());
-    const std::string base = (std::filesystem::path(options_.out) / name).string();
-    std::string files = base + ".tif";
-    bool written = WriteTiff(page, base + ".tif", &reason);
-    if (written && page.format != PixelFormat::kBitonal) {
-      written = WriteJpeg(page, base + ".jpg", &reason);
-      files += " " + base + ".jpg";
+  }
+
+  // The page of the last reply, checked and handed to a writer; a page
+  // whose description does not fit its file is kept only to be confirmed.
+  void Take(PageWriters* writers) {
+    auto job = std::make_shared<PageJob>();
+    job->number = ++number_;
+    job->sheet = ReplyElement(reply_, "outputsheetcount");
+    job->side = ReplyElement(reply_, "outputsheetimagecount") == "2" ? "rear" : "front";
+    job->rawName = ReplyElement(reply_, "imagefilename");
+    job->described = DescribePage(reply_, &job->page, &job->reason);
+    if (job->described) {
+      char name[96];
+      std::snprintf(name, sizeof name, "page-%04d-sheet%s-%s", job->number, job->sheet.c_str(), job->side.c_str());
+      job->base = (std::filesystem::path(options_.out) / name).string();
+      writers->Submit(job);
+    } else {
+      job->done = true;
     }
-    if (!written) {
-      std::printf("page %d: sheet %s %s not written: %s\n", number_, sheet.c_str(), side.c_str(), reason.c_str());
-      return false;
+    pending_.push_back(std::move(job));
+  }
+
+  // Confirms the pages at the head that are done, waiting up to the time
+  // given for the first. False when a page could not be written: it is
+  // not confirmed, and the batch ends.
+  bool Confirm(PageWriters* writers, std::chrono::milliseconds wait) {
+    while (!pending_.empty()) {
+      PageJob& job = *pending_.front();
+      if (!writers->Done(job, wait)) return true;
+      wait = std::chrono::milliseconds(0);
+      if (job.described && !job.written) return false;
+      Report(job);
+      const std::string ended = Send("imageend", Leaf("imagefilename", job.rawName));
+      if (ended != "success") std::cout << "imageend: " << ended << "\n";
+      pending_.pop_front();
     }
-    ++written_;
-    std::printf("page %d: sheet %s %s, %ldx%ld %s %ld dpi, %s\n", number_, sheet.c_str(), side.c_str(), page.width,
-                page.height, page.formatName.c_str(), page.resolution, files.c_str());
-    std::fflush(stdout);
     return true;
+  }
+
+  bool Drain(PageWriters* writers) {
+    while (!pending_.empty()) {
+      if (!Confirm(writers, kImageWait)) return false;
+    }
+    return true;
+  }
+
+  // A page that could not be written ends the batch as it did when pages
+  // were written one by one: the pages before it stay, and nothing fetched
+  // after it is kept or confirmed.
+  int Abandon(PageWriters* writers) {
+    for (const auto& job : pending_) writers->Finish(*job);
+    if (!pending_.empty()) {
+      const PageJob& failed = *pending_.front();
+      std::printf("page %d: sheet %s %s not written: %s\n", failed.number, failed.sheet.c_str(), failed.side.c_str(),
+                  failed.reason.c_str());
+      for (auto it = pending_.begin() + 1; it != pending_.end(); ++it) {
+        if (!(*it)->written) continue;
+        std::error_code error;
+        std::filesystem::remove((*it)->base + ".tif", error);
+        std::filesystem::remove((*it)->base + ".jpg", error);
+      }
+    }
+    pending_.clear();
+    return 2;
+  }
+
+  void Report(const PageJob& job) {
+    if (!job.described) {
+      std::printf("page %d: sheet %s %s skipped: %s\n", job.number, job.sheet.c_str(), job.side.c_str(),
+                  job.reason.c_str());
+      ++skipped_;
+    } else {
+      ++written_;
+      std::printf("page %d: sheet %s %s, %ldx%ld %s %ld dpi, %s\n", job.number, job.sheet.c_str(), job.side.c_str(),
+                  job.page.width, job.page.height, job.page.formatName.c_str(), job.page.resolution,
+                  job.files.c_str());
+    }
+    std::fflush(stdout);
   }
 
   void Close() {
@@ -240,7 +403,7 @@ class ScanSession {
   EntryFunction entry_;
   const ScanOptions& options_;
   std::string reply_;
-  std::string page_;  // the reply of the page in hand
+  std::deque<std::shared_ptr<PageJob>> pending_;  // fetched, not yet confirmed, in fetch order
   long taskId_ = 0;
   int number_ = 0;
   int written_ = 0;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -369,13 +370,38 @@ void FakeTools(const std::vector<std::pair<std::string, std::string>>& a_vecTool
   setenv("PATH", (RootPath("bin") + ":/usr/bin:/bin").c_str(), 1);
 }
 
+// Puts a PE header at the start of a file's own content: PE32 or PE32+,
+// with a CLI runtime directory of that size (0: none).
+void PeHeader(const std::string& a_strFile, bool a_blPe32Plus, uint32_t a_u32CliSize) {
+  std::string strData = ReadFile(a_strFile);
+  ASSERT_GE(strData.size(), 512u);
+  auto put32 = [&strData](size_t a_sizet, uint32_t a_u32) {
+    for (int i = 0; i < 4; ++i) strData[a_sizet + i] = static_cast<char>(a_u32 >> (8 * i));
+  };
+  std::fill(strData.begin(), strData.begin() + 512, '\0');
+  strData[0] = 'M';
+  strData[1] = 'Z';
+  put32(0x3c, 0x80);
+  std::memcpy(&strData[0x80], "PE\0\0", 4);
+  const size_t sizetOptional = 0x80 + 24;
+  strData[sizetOptional] = 0x0b;
+  strData[sizetOptional + 1] = a_blPe32Plus ? 0x02 : 0x01;
+  const size_t sizetCount = sizetOptional + (a_blPe32Plus ? 108 : 92);
+  put32(sizetCount, 16);
+  put32(sizetCount + 4 + 14 * 8, a_u32CliSize ? 0x2008 : 0);
+  put32(sizetCount + 4 + 14 * 8 + 4, a_u32CliSize);
+  WriteFile(a_strFile, strData);
+}
+
 TEST(Resource, VersionOfAnAssemblyComesFromItsMetadata) {
   Footer({"write", "asm.dll", "2000", "VERSION=01020304"});
-  FakeTools({{"file", "echo \"$#|$1\" > file.args\necho \"$1: PE32 executable (DLL) Mono/.Net assembly\"\n"},
+  PeHeader("asm.dll", false, 72);
+  // The type is read from the header: a "file" on the path is never run.
+  FakeTools({{"file", "touch file.ran\necho \"$1: ELF\"\n"},
              {"monodis", "echo \"$#|$1|$2\" > monodis.args\nprintf 'Name:     asm\\nVersion:  9.8.7.6 \\nCulture:\\n'\n"}});
   EXPECT_EQ(Read("asm.dll", "VERSION"), "9.8.7.6");
-  // Each program got the path as one argument.
-  EXPECT_EQ(ReadFile("file.args"), "1|" + RootPath("asm.dll") + "\n");
+  EXPECT_FALSE(testsupport::FileExists("file.ran"));
+  // The program got the path as one argument.
   EXPECT_EQ(ReadFile("monodis.args"), "2|--assembly|" + RootPath("asm.dll") + "\n");
   // Only the exact name "VERSION" asks the assembly.
   EXPECT_EQ(Read("asm.dll", "version"), "01020304");
@@ -389,14 +415,41 @@ TEST(Resource, VersionOfAnAssemblyComesFromItsMetadata) {
   EXPECT_EQ(Read("asm.dll", "VERSION"), "(failed)");
 }
 
-TEST(Resource, FileNamesReachTheTypeProbeAsText) {
-  if (!std::filesystem::exists("/usr/bin/file")) GTEST_SKIP() << "file is not installed";
+TEST(Resource, FileNamesReachTheAssemblyToolAsText) {
+  FakeTools({{"monodis", "printf 'Version:  1.2.3.4\\n'\n"}});
   for (const char* szName : {"v\";touch INJECTED;\".bin", "v$(touch INJECTED).bin", "v`touch INJECTED`.bin",
                              "v'; touch INJECTED; '.bin"}) {
     Footer({"write", szName, "2000", "VERSION=01020304"});
     EXPECT_EQ(Read(szName, "VERSION"), "01020304") << szName;
+    PeHeader(szName, true, 72);
+    EXPECT_EQ(Read(szName, "VERSION"), "1.2.3.4") << szName;
     EXPECT_FALSE(testsupport::FileExists("INJECTED")) << szName;
   }
+}
+
+// Only a PE image with a CLI directory asks the assembly tool; anything
+// else reads the footer's VERSION.
+TEST(Resource, OnlyAnAssemblyHeaderAsksTheAssemblyTool) {
+  FakeTools({{"monodis", "touch monodis.ran\nprintf 'Version:  9.9.9.9\\n'\n"}});
+  struct Case {
+    const char* szName;
+    bool blPe32Plus;
+    uint32_t u32CliSize;
+  };
+  for (const Case& c : {Case{"native32.dll", false, 0}, Case{"native64.dll", true, 0}}) {
+    Footer({"write", c.szName, "2000", "VERSION=01020304"});
+    PeHeader(c.szName, c.blPe32Plus, c.u32CliSize);
+    EXPECT_EQ(Read(c.szName, "VERSION"), "01020304") << c.szName;
+  }
+  // A header cut short, and a PE offset past the file's start.
+  Footer({"write", "short.dll", "2000", "VERSION=01020304"});
+  PeHeader("short.dll", false, 72);
+  std::string strData = ReadFile("short.dll");
+  strData[0x3c] = static_cast<char>(0xf0);
+  strData[0x3d] = static_cast<char>(0xff);
+  WriteFile("short.dll", strData);
+  EXPECT_EQ(Read("short.dll", "VERSION"), "01020304");
+  EXPECT_FALSE(testsupport::FileExists("monodis.ran"));
 }
 
 TEST(Resource, ToolAddsListsReadsAndRemoves) {

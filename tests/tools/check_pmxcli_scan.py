@@ -360,17 +360,35 @@ def group_scripted(tool, simscan, stage, library):
         status, lines, tasks = script.run(tool, out=root.make("jammed"))
         assert status == 2 and "getoutput: paperjam" in lines and len(pages(lines)) == 1, (status, lines)
         assert tasks[-3:] == CLOSING, tasks
-        # A page the tool cannot write ends the scan, its raw file still confirmed, the driver closed.
+        # A page the tool cannot write ends the scan, the driver closed: it is never confirmed, nor is a page
+        # fetched after it while it was being written, whose files are not kept.
         out = root.make("blocked")
         os.makedirs(os.path.join(out, "page-0001-sheet1-front.tif"))
         script = Script(root, library)
         script.page("gray.raw", "gray_8", 13, 5, True, 1, "front")
         script.page("rgb.raw", "rgb_24", 20, 4, False, 1, "rear")
         status, lines, tasks = script.run(tool, out=out)
-        assert status == 2 and any("not written" in line for line in lines), (status, lines)
-        assert tasks.count("getoutput") == 1 and tasks[-4:] == ["imageend " + os.path.join(root.path, "gray.raw")] + \
-            CLOSING, tasks
+        assert status == 2 and any(line.startswith("page 1: sheet 1 front not written") for line in lines), lines
+        assert not any(task.startswith("imageend") for task in tasks) and tasks[-3:] == CLOSING, tasks
         assert sorted(os.listdir(out)) == ["page-0001-sheet1-front.tif"], os.listdir(out)
+        # A later page that cannot be written: the pages before it written and confirmed in fetch order, on one
+        # writer and on several.
+        for writers in ("1", "3"):
+            out = root.make("blocked-later-" + writers)
+            os.makedirs(os.path.join(out, "page-0003-sheet2-front.tif"))
+            script = Script(root, library)
+            script.page("a.raw", "gray_8", 13, 5, True, 1, "front")
+            script.page("b.raw", "rgb_24", 20, 4, False, 1, "rear")
+            script.page("c.raw", "gray_8", 13, 5, True, 2, "front")
+            script.page("d.raw", "gray_8", 13, 5, True, 2, "rear")
+            status, lines, tasks = script.run(tool, "--writers", writers, out=out)
+            assert status == 2 and any(line.startswith("page 3: sheet 2 front not written") for line in lines), lines
+            assert [(sheet, side) for _, sheet, side, *_ in pages(lines)] == [("1", "front"), ("1", "rear")], lines
+            ended = [os.path.basename(task.split(" ", 1)[1]) for task in tasks if task.startswith("imageend ")]
+            assert ended == ["a.raw", "b.raw"] and tasks[-3:] == CLOSING, tasks
+            assert sorted(os.listdir(out)) == ["page-0001-sheet1-front.jpg", "page-0001-sheet1-front.tif",
+                                               "page-0002-sheet1-rear.jpg", "page-0002-sheet1-rear.tif",
+                                               "page-0003-sheet2-front.tif"], os.listdir(out)
         # No pages: endofoutput at once, exit 0, no files.
         script = Script(root, library)
         out = root.make("empty")
