@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <thread>
 
 #include "os_cosmem.h"
@@ -118,6 +119,10 @@ int CSimUiStandin::Run(int a_iArgs, char** a_aszArgs) {
   }
   const char* szButton = std::getenv("UISTANDIN_BUTTON");
   m_strButton = szButton && *szButton ? szButton : "ok";
+  const char* szSlash = a_iArgs > 0 ? std::strrchr(a_aszArgs[0], '/') : nullptr;
+  m_blAssistant = a_iArgs > 0 && std::strcmp(szSlash ? szSlash + 1 : a_aszArgs[0], "drvassistui") == 0;
+  const char* szTasks = std::getenv("UISTANDIN_TASKS");
+  m_strTaskDir = szTasks ? szTasks : "";
   long lLifetime = s_lLifetimeMs;
   const char* szLifetime = std::getenv("UISTANDIN_LIFETIME");
   std::string strError;
@@ -149,7 +154,7 @@ int CSimUiStandin::Run(int a_iArgs, char** a_aszArgs) {
     return SIM_UISTANDINEXIT_CONNECT;
   }
   std::thread(&CSimUiStandin::Reader, this).detach();
-  if (!m_blNoReady) Send("uiready", "\n\t");
+  if (!m_blNoReady && !m_blAssistant) Send("uiready", "\n\t");
   RunSteps();
   std::unique_lock<std::mutex> lock(m_mutex);
   if (!m_cond.wait_for(lock, std::chrono::milliseconds(lLifetime), [this] { return m_blEnded; })) {
@@ -258,6 +263,7 @@ void CSimUiStandin::Handle(const std::string& a_strTask) {
   }
   const CSimNode& simnode = simnodeTask.Children()[0];
   const std::string& strCommand = simnode.Name();
+  SaveTask(strCommand, a_strTask);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_mapReceived[strCommand];
@@ -269,6 +275,8 @@ void CSimUiStandin::Handle(const std::string& a_strTask) {
   }
   if (m_blEcho) {
     Send("echo", "", a_strTask.size());
+  } else if (m_blAssistant) {
+    HandleAssistant(strCommand, simnode);
   } else if (strCommand == "uicreate") {
     Send("uivisible", "\n\t");
   } else if ((strCommand == "dialogupdate" || strCommand == "dialogshow") && *simnode.ChildText("buttons")) {
@@ -282,6 +290,44 @@ void CSimUiStandin::Handle(const std::string& a_strTask) {
     Send("dialogcleared", "\n\t\t<button>" + strButton + "</button>\n\t\t<dialogtype>" +
                               simnode.ChildText("dialogtype") + "</dialogtype>\n\t");
   }
+}
+
+bool CSimUiStandin::HandleAssistant(const std::string& a_strCommand, const CSimNode& a_simnode) {
+  if (a_strCommand == "interfaceopen") {
+    const char* szLabels = std::getenv("UISTANDIN_GETLABELS");
+    std::string strText = "\n";
+    if (szLabels && std::strcmp(szLabels, "*") == 0) {
+      strText += "\t\t<getlabels></getlabels>\n";
+    } else if (szLabels && *szLabels) {
+      strText += "\t\t<getlabels>\n";
+      std::istringstream istringstream(szLabels);
+      for (std::string strKey; istringstream >> strKey;) strText += "\t\t\t<labels>" + strKey + "</labels>\n";
+      strText += "\t\t</getlabels>\n";
+    }
+    return Send("reportinterfaceopen", strText + "\t");
+  }
+  if (a_strCommand == "sessionbegin") return m_blNoReady || Send("reportsessionbegin", "\n\t");
+  if (a_strCommand == "showimage") {
+    const std::string strName = a_simnode.ChildText("imagefilename");
+    return strName.empty() || Send("imageend", "\n\t\t<imagefilename>" + strName + "</imagefilename>\n\t");
+  }
+  if (a_strCommand == "showend") {
+    const char* szDecision = std::getenv("UISTANDIN_DECISION");
+    return Send("userinput", "\n\t\t<useraction>" + std::string(szDecision && *szDecision ? szDecision : "continue") +
+                                 "</useraction>\n\t");
+  }
+  return false;
+}
+
+void CSimUiStandin::SaveTask(const std::string& a_strCommand, const std::string& a_strTask) {
+  if (m_strTaskDir.empty()) return;
+  char szName[32];
+  std::snprintf(szName, sizeof szName, "/%04d-", ++m_iTasks);
+  const std::string strPath = m_strTaskDir + szName + a_strCommand + ".xml";
+  const int iFile = open(strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (iFile < 0) return;
+  if (write(iFile, a_strTask.data(), a_strTask.size()) < 0) std::perror("uistandin: task");
+  close(iFile);
 }
 
 std::string CSimUiStandin::NextTask(const std::string& a_strName, const std::string& a_strText,
