@@ -15,6 +15,8 @@
 #include "drv_cdrvassistant.h"
 #include "drv_cdrvassistantimpl.h"
 #include "drv_cdrvassistantmgr.h"
+#include "drv_cdrvgui.h"
+#include "drv_cdrvguiimpl.h"
 #include "drv_uilink_fixture.h"
 
 namespace {
@@ -301,6 +303,58 @@ TEST_F(DrvAssistantImplTest, AssistantScanEndEndsUserActionWait) {
     }
     return true;
   }));
+}
+
+// The GUI and the assistant started at once, twenty times: each link gets
+// its own child, the GUI its "uiready", the assistant its session (over
+// TCP: the message queues of a busy machine may run out of the user's
+// share).
+TEST_F(DrvAssistantImplTest, AssistantAndGuiStartedAtOnce) {
+  Configure(OS_CFGTAG_FORCEGUISOCKETS, "1");
+  Environment("");
+  for (int i = 0; i < 20; ++i) {
+    CDrvGuiImpl drvguiimpl(nullptr, nullptr, nullptr, SCANDRV_UISTANDIN);
+    CDrvAssistantImpl drvassistantimpl(nullptr, nullptr, AssistantPath().c_str());
+    std::thread threadGui([&] { drvguiimpl.Action(DRV_GUIACTION_START, nullptr); });
+    ASSERT_EQ(drvassistantimpl.Action(DRV_ASSISTANTACTION_SCANBEGIN, nullptr), OS_STS_SUCCESS);
+    threadGui.join();
+    EXPECT_EQ(drvguiimpl.WaitForGui(20000), OS_STS_SUCCESS) << i << m_plog->Text();
+    EXPECT_EQ(drvassistantimpl.WaitForDrvAssistant(20000), OS_STS_SUCCESS) << i << m_plog->Text();
+    EXPECT_NE(drvguiimpl.GetLink().GetChildProcessId(), drvassistantimpl.GetLink().GetChildProcessId());
+    drvassistantimpl.Action(DRV_ASSISTANTACTION_SCANEND, nullptr);
+    drvguiimpl.Action(DRV_GUIACTION_STOP, nullptr);
+  }
+  size_t sizetGui = 0, sizetAssistant = 0;
+  for (const uilinktest::LogLine& logline : ChildLog("argv")) {
+    sizetGui += logline.vecstrField.at(1) == SCANDRV_UISTANDIN;
+    sizetAssistant += logline.vecstrField.at(1) == AssistantPath();
+  }
+  EXPECT_EQ(sizetGui, 20u);
+  EXPECT_EQ(sizetAssistant, 20u);
+  EXPECT_EQ(CountOf(ChildReceived(), "interfaceopen"), 20u);
+  EXPECT_EQ(CountOf(ChildReceived(), "sessionbegin"), 20u);
+}
+
+// Fixed TCP ports held by the GUI: the assistant's start fails, logged,
+// and a user action hands its record on at once.
+TEST_F(DrvAssistantImplTest, AssistantPortsHeldByGui) {
+  Configure(OS_CFGTAG_FORCEGUISOCKETS, "1");
+  const int iBase = 20000 + static_cast<int>(getpid() % 20000) * 2;
+  Configure(OS_CFGTAG_FORCEPORTTWAIN, std::to_string(iBase));
+  Configure(OS_CFGTAG_FORCEPORTGUI, std::to_string(iBase + 1));
+  Environment("");
+  CDrvGuiImpl drvguiimpl(nullptr, nullptr, nullptr, SCANDRV_UISTANDIN);
+  ASSERT_EQ(drvguiimpl.Action(DRV_GUIACTION_START, nullptr), OS_STS_SUCCESS);
+  ASSERT_EQ(drvguiimpl.WaitForGui(20000), OS_STS_SUCCESS) << m_plog->Text();
+  Start("");
+  const auto start = Clock::now();
+  EXPECT_NE(Offer(DEV_STS_USERACTION, ImageRecord("/r/2F.raw")), DRV_ASSISTANT_STS_TAKEN);
+  EXPECT_LT(MillisecondsSince(start), 10000);
+  EXPECT_TRUE(m_plog->Contains("Failed to create DRV2ASSISTANT socket..."));
+  EXPECT_EQ(m_pdrvassistantimpl->GetState(), DRV_UILINKSTATE_ENDED);
+  EXPECT_EQ(Offer(DEV_STS_ENDOFSHEET, ""), OS_STS_SUCCESS);
+  EXPECT_EQ(m_pdrvassistantimpl->Action(DRV_ASSISTANTACTION_SCANEND, nullptr), OS_STS_SUCCESS);
+  drvguiimpl.Action(DRV_GUIACTION_STOP, nullptr);
 }
 
 }  // namespace
