@@ -98,12 +98,13 @@ bool WiaHost() {
 // The text between the markers, or false (logged as the step's missing
 // text) when the record has none.
 bool Extract(const char* a_szText, const char* a_szStart, const char* a_szEnd, std::string& a_str) {
-  static thread_local char s_szWork[s_sizetText];
-  if (!a_szText || COsXml::GetContent(a_szText, a_szStart, a_szEnd, s_szWork, sizeof s_szWork) != OS_STS_SUCCESS) {
+  std::string strWork(s_sizetText, '\0');
+  if (!a_szText ||
+      COsXml::GetContent(a_szText, a_szStart, a_szEnd, strWork.data(), strWork.size()) != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "We shouldn't be here...");
     return false;
   }
-  a_str = s_szWork;
+  a_str = strWork.c_str();
   return true;
 }
 
