@@ -343,6 +343,7 @@ enum EDBSTATE : int {
   DB_STATE_ECDOCUSTOMLEARN = 12,   // a custom colour dropout is being learnt
   DB_STATE_PREVIEWRESCAN = 13,     // the user asked for a preview scan again
   DB_STATE_REPORTREAD = 14,        // value reports are being read
+  DB_STATE_USERACTION = 15,        // a user action is in progress (the driver assistant)
 };
 
 // Kinds of change notification; a kind argument is a bit set.

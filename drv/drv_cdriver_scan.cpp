@@ -18,7 +18,7 @@
 namespace {
 
 // Database state bit cleared at each scan's start.
-constexpr EDBSTATE s_edbstateScanStart = static_cast<EDBSTATE>(15);
+constexpr EDBSTATE s_edbstateScanStart = DB_STATE_USERACTION;
 
 // The GUI's dialogs and messages of a scan.
 constexpr int32_t s_i32DialogStartFailed = 4;

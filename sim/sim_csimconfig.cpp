@@ -190,7 +190,7 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
       !Number("offlineafter", 600000, m_lOfflineAfterMs) || !Number("onlineafter", 600000, m_lOnlineAfterMs) ||
       !Number("sessionbegindelay", 60000, m_lSessionBeginDelayMs) || !Bool("warmupreport", m_blWarmupReport) ||
       !Number("paperafter", 600000, m_lPaperAfterMs) || !Bool("paperdetectable", m_blPaperDetectable) ||
-      !Bool("pagepool", m_blPagePool) || !Number("calwarmup", 600, m_lCalWarmupS) ||
+      !Bool("pagepool", m_blPagePool) || !Bool("interactivemultifeed", m_blInteractiveMultifeed) || !Number("calwarmup", 600, m_lCalWarmupS) ||
       !Number("caldelay", 600000, m_lCalDelayMs)) {
     return false;
   }

@@ -59,6 +59,10 @@ class CSimConfig {
   long m_lCalDelayMs = 0;
   std::string m_strCalResult;
   bool m_blPaperDetectable = true;  // the feeder has a paper sensor (paperdetectable, paperdetected)
+  // The feeder lists the key "interactivemultifeed" and the multifeed
+  // response "interactiveholdpaperatexit", and its multifeed sheet is the
+  // user's to decide ("interactivemultifeed").
+  bool m_blInteractiveMultifeed = false;
   // Each stream's page is written once per job and handed out as fresh
   // hard links to it: the cost of a scan without the cost of the pages.
   bool m_blPagePool = false;

@@ -109,6 +109,8 @@ class CSimScanner {
   bool JobDone() const;
   int64_t SheetReadyMs() const;
   int FaultAtSheet() const;
+  bool InteractiveMultifeed() const;
+  const char* DeliverDecision(CSimNode& a_simnodeReply);
   void OweImageAvailable(int64_t a_i64DueMs);
   void ImageAvailable(uint64_t a_u64Job);
   void Disconnect();
@@ -196,6 +198,12 @@ class CSimScanner {
   size_t m_sizetImage = 0;  // next image of that sheet
   bool m_blSheetEnd = false;
   bool m_blStopRequested = false;
+  // An interactive multifeed: the sheet's images are shown to the user
+  // (user-action records), its end asks the user, and the job waits for
+  // the user's input.
+  bool m_blShowSheet = false;
+  bool m_blDecisionOwed = false;
+  bool m_blAwaitingInput = false;
   const char* m_szFault = nullptr;
   int64_t m_i64StartMs = 0;
   long m_lImageCounter = 0;

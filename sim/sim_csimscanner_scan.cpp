@@ -69,6 +69,9 @@ void CSimScanner::StartJob(long a_lSheets) {
   m_sizetImage = 0;
   m_blSheetEnd = false;
   m_blStopRequested = false;
+  m_blShowSheet = false;
+  m_blDecisionOwed = false;
+  m_blAwaitingInput = false;
   m_szFault = nullptr;
   m_i64StartMs = CSimWorker::NowMs();
   m_lImageCounter = 0;
@@ -116,10 +119,18 @@ const char* CSimScanner::GetOutput(const CSimNode&, CSimNode& a_simnodeReply) {
 
 const char* CSimScanner::NextItem(CSimNode& a_simnodeReply) {
   if (m_szFault) return m_szFault;
+  // The user decides first: nothing more comes until the user's input.
+  if (m_blAwaitingInput) {
+    m_blOwed = true;
+    return "noimageready";
+  }
+  if (m_blDecisionOwed) return DeliverDecision(a_simnodeReply);
   if (m_blSheetEnd) {
     m_blSheetEnd = false;
     ++m_lSheet;
     m_sizetImage = 0;
+    m_blDecisionOwed = m_blShowSheet;
+    m_blShowSheet = false;
     return "endofsheet";
   }
   if (JobDone()) return "endofoutput";
@@ -129,7 +140,11 @@ const char* CSimScanner::NextItem(CSimNode& a_simnodeReply) {
     return "noimageready";
   }
   const int iFault = FaultAtSheet();
-  if (iFault >= 0) {
+  if (iFault == SIM_FAULT_MULTIFEED && InteractiveMultifeed()) {
+    OsLog(OS_LOG_INFO, "simscan>>> interactive multifeed at sheet %ld", m_lSheet + 1);
+    ++m_lMultifeeds;
+    m_blShowSheet = true;
+  } else if (iFault >= 0) {
     OsLog(OS_LOG_INFO, "simscan>>> fault <%s> at sheet %ld", s_aszFaultStatus[iFault], m_lSheet + 1);
     m_szFault = s_aszFaultStatus[iFault];
     if (iFault == SIM_FAULT_MULTIFEED) ++m_lMultifeeds;
@@ -222,8 +237,9 @@ const char* CSimScanner::DeliverImage(CSimNode& a_simnodeReply) {
     simnodeImage.Add("printerindex", std::to_string(lIndex + m_lSheet));
   }
 
+  if (m_blShowSheet) simnodeImage.Add("useraction", "show");
   if (++m_sizetImage == vpsimstream.size()) m_blSheetEnd = true;
-  return "success";
+  return m_blShowSheet ? "useraction" : "success";
 }
 
 uint64_t CSimScanner::WritePage(const std::string& a_strPath, size_t a_sizetStream, const SimStream& a_simstream,
@@ -268,8 +284,34 @@ const char* CSimScanner::DeliverUserAction(const std::string& a_strUserAction, C
   return "useraction";
 }
 
-// What the user chose: the job goes on whatever it was.
-const char* CSimScanner::UserInput(const CSimNode&, CSimNode&) { return "success"; }
+// The multifeed sheet is fed (its images shown) and held for the user
+// whatever response was set: the driver's database offers the interactive
+// response to no model, so the knob alone decides.
+bool CSimScanner::InteractiveMultifeed() const {
+  return m_simconfig.m_blInteractiveMultifeed && !CSimConfig::IsFlatbed();
+}
+
+// After the shown sheet's end: the record that asks the user what to do,
+// offering to go on.
+const char* CSimScanner::DeliverDecision(CSimNode& a_simnodeReply) {
+  m_blDecisionOwed = false;
+  m_blAwaitingInput = true;
+  CSimNode& simnodeImage = a_simnodeReply.Add("reportimage");
+  simnodeImage.Add("sheetnumber", std::to_string(m_lSheet));
+  simnodeImage.Add("useraction", "continue");
+  return "useraction";
+}
+
+// What the user chose: while a multifeed waits for it, "endofjob" ends the
+// job after the held sheet and anything else goes on; otherwise the job
+// goes on whatever it was.
+const char* CSimScanner::UserInput(const CSimNode& a_simnode, CSimNode&) {
+  if (!m_blAwaitingInput) return "success";
+  m_blAwaitingInput = false;
+  if (std::string(a_simnode.ChildText("useraction")) == "endofjob") m_lSheets = m_lSheet;
+  OweImageAvailable(CSimWorker::NowMs());
+  return "success";
+}
 
 const char* CSimScanner::ImageEnd(const CSimNode& a_simnode, CSimNode&) {
   const std::string strPath = a_simnode.ChildText("imagefilename");
@@ -298,7 +340,7 @@ void CSimScanner::ImageAvailable(uint64_t a_u64Job) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (a_u64Job != m_u64Job) return;
     m_blOwedJob = false;
-    if (!m_blOwed || m_u32State != SIM_STATE_SCANNING) return;
+    if (!m_blOwed || m_u32State != SIM_STATE_SCANNING || m_blAwaitingInput) return;
     // What getoutput would answer now: still nothing means wait on.
     if (!m_szFault && !m_blSheetEnd && !JobDone()) {
       const int64_t i64ReadyMs = SheetReadyMs();

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "os_cosmem.h"
@@ -119,6 +120,10 @@ int CSimUiStandin::Run(int a_iArgs, char** a_aszArgs) {
   }
   const char* szButton = std::getenv("UISTANDIN_BUTTON");
   m_strButton = szButton && *szButton ? szButton : "ok";
+  const char* szSlash = a_iArgs > 0 ? std::strrchr(a_aszArgs[0], '/') : nullptr;
+  m_blAssistant = a_iArgs > 0 && std::strcmp(szSlash ? szSlash + 1 : a_aszArgs[0], "drvassistui") == 0;
+  const char* szTasks = std::getenv("UISTANDIN_TASKS");
+  m_strTaskDir = szTasks ? szTasks : "";
   long lLifetime = s_lLifetimeMs;
   const char* szLifetime = std::getenv("UISTANDIN_LIFETIME");
   std::string strError;
@@ -150,7 +155,7 @@ int CSimUiStandin::Run(int a_iArgs, char** a_aszArgs) {
     return SIM_UISTANDINEXIT_CONNECT;
   }
   std::thread(&CSimUiStandin::Reader, this).detach();
-  if (!m_blNoReady) Send("uiready", "\n\t");
+  if (!m_blNoReady && !m_blAssistant) Send("uiready", "\n\t");
   RunSteps();
   std::unique_lock<std::mutex> lock(m_mutex);
   if (!m_cond.wait_for(lock, std::chrono::milliseconds(lLifetime), [this] { return m_blEnded; })) {
@@ -265,6 +270,7 @@ void CSimUiStandin::Handle(const std::string& a_strTask) {
   }
   const CSimNode& simnode = *psimnode;
   const std::string& strCommand = simnode.Name();
+  SaveTask(strCommand, a_strTask);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_mapReceived[strCommand];
@@ -276,6 +282,8 @@ void CSimUiStandin::Handle(const std::string& a_strTask) {
   }
   if (m_blEcho) {
     Send("echo", "", a_strTask.size());
+  } else if (m_blAssistant) {
+    HandleAssistant(strCommand, simnode);
   } else if (strCommand == "uicreate") {
     Send("uivisible", "\n\t");
   } else if ((strCommand == "dialogupdate" || strCommand == "dialogshow") && *simnode.ChildText("buttons")) {
@@ -292,26 +300,58 @@ void CSimUiStandin::Handle(const std::string& a_strTask) {
   }
 }
 
-// UISTANDIN_KEEP: each task read, whole, in "<dir>/recv-NNNNNN.xml" (in
-// the order read), written beside and renamed in.
-// Both ways of keeping: by the task's id (UISTANDIN_CAPTURE) and in the
-// order read (UISTANDIN_KEEP); each file appears whole.
+// The ways of keeping what was read: by the task's id (UISTANDIN_CAPTURE),
+// in the order read (UISTANDIN_KEEP), and by order and command
+// (UISTANDIN_TASKS, SaveTask); each file appears whole.
 void CSimUiStandin::Keep(const std::string& a_strTask) {
   char szName[32];
   std::snprintf(szName, sizeof szName, "recv-%06u.xml", m_uKept++);
-  KeepAs("UISTANDIN_CAPTURE", Attribute(a_strTask, "id") + ".xml", a_strTask);
-  KeepAs("UISTANDIN_KEEP", szName, a_strTask);
+  KeepIn(std::getenv("UISTANDIN_CAPTURE"), Attribute(a_strTask, "id") + ".xml", a_strTask);
+  KeepIn(std::getenv("UISTANDIN_KEEP"), szName, a_strTask);
 }
 
-void CSimUiStandin::KeepAs(const char* a_szVariable, const std::string& a_strName, const std::string& a_strTask) {
-  const char* szKeep = std::getenv(a_szVariable);
-  if (!szKeep || !*szKeep) return;
-  const std::string strPath = std::string(szKeep) + "/" + a_strName;
+void CSimUiStandin::KeepIn(const char* a_szDir, const std::string& a_strName, const std::string& a_strTask) {
+  if (!a_szDir || !*a_szDir) return;
+  const std::string strPath = std::string(a_szDir) + "/" + a_strName;
   const std::string strPart = strPath + ".part";
   FILE* pfile = std::fopen(strPart.c_str(), "wb");
   if (!pfile) return;
   const bool blWritten = std::fwrite(a_strTask.data(), 1, a_strTask.size(), pfile) == a_strTask.size();
   if (std::fclose(pfile) == 0 && blWritten) std::rename(strPart.c_str(), strPath.c_str());
+}
+
+bool CSimUiStandin::HandleAssistant(const std::string& a_strCommand, const CSimNode& a_simnode) {
+  if (a_strCommand == "interfaceopen") {
+    const char* szLabels = std::getenv("UISTANDIN_GETLABELS");
+    std::string strText = "\n";
+    if (szLabels && std::strcmp(szLabels, "*") == 0) {
+      strText += "\t\t<getlabels></getlabels>\n";
+    } else if (szLabels && *szLabels) {
+      strText += "\t\t<getlabels>\n";
+      std::istringstream istringstream(szLabels);
+      for (std::string strKey; istringstream >> strKey;) strText += "\t\t\t<labels>" + strKey + "</labels>\n";
+      strText += "\t\t</getlabels>\n";
+    }
+    return Send("reportinterfaceopen", strText + "\t");
+  }
+  if (a_strCommand == "sessionbegin") return m_blNoReady || Send("reportsessionbegin", "\n\t");
+  if (a_strCommand == "showimage") {
+    const std::string strName = a_simnode.ChildText("imagefilename");
+    return strName.empty() || Send("imageend", "\n\t\t<imagefilename>" + strName + "</imagefilename>\n\t");
+  }
+  if (a_strCommand == "showend") {
+    const char* szDecision = std::getenv("UISTANDIN_DECISION");
+    return Send("userinput", "\n\t\t<useraction>" + std::string(szDecision && *szDecision ? szDecision : "continue") +
+                                 "</useraction>\n\t");
+  }
+  return false;
+}
+
+void CSimUiStandin::SaveTask(const std::string& a_strCommand, const std::string& a_strTask) {
+  if (m_strTaskDir.empty()) return;
+  char szName[32];
+  std::snprintf(szName, sizeof szName, "%04d-", ++m_iTasks);
+  KeepIn(m_strTaskDir.c_str(), szName + a_strCommand + ".xml", a_strTask);
 }
 
 std::string CSimUiStandin::NextTask(const std::string& a_strName, const std::string& a_strText,

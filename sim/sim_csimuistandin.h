@@ -46,6 +46,17 @@
 // header's texts, "-" when missing; LENGTH the task's real length),
 // "error MS TEXT", "exit MS STATUS REASON".
 //
+// Started as "drvassistui" (its second staged copy) it plays the driver
+// assistant: no uiready; interfaceopen is answered with reportinterfaceopen
+// (UISTANDIN_GETLABELS: unset no getlabels, "*" an empty getlabels, else
+// the label keys, blank-separated, each as a labels element), sessionbegin
+// with reportsessionbegin (not with noready), each showimage with the
+// imageend of its file, and showend with a userinput whose useraction is
+// UISTANDIN_DECISION (default "continue").
+//
+// UISTANDIN_TASKS: a directory that gets each task read, whole, as
+// "NNNN-COMMAND.xml" (NNNN from 0001).
+//
 // Exit status: 0 ended as asked, 1 a bad script, 2 no channels in the
 // environment, 3 a channel it cannot connect, 4 a frame it cannot cut.
 #pragma once
@@ -58,6 +69,8 @@
 #include <vector>
 
 #include "os_cossocket.h"
+
+class CSimNode;
 
 enum ESIMUISTANDINEXIT : int {
   SIM_UISTANDINEXIT_DONE = 0,
@@ -92,7 +105,10 @@ class CSimUiStandin {
   bool Cut(std::string& a_strBuffer);
   void Handle(const std::string& a_strTask);
   void Keep(const std::string& a_strTask);
-  void KeepAs(const char* a_szVariable, const std::string& a_strName, const std::string& a_strTask);
+  void KeepIn(const char* a_szDir, const std::string& a_strName, const std::string& a_strTask);
+  // The assistant's answers; false when the command is none of its.
+  bool HandleAssistant(const std::string& a_strCommand, const CSimNode& a_simnode);
+  void SaveTask(const std::string& a_strCommand, const std::string& a_strTask);
   bool Send(const std::string& a_strName, const std::string& a_strText, size_t a_sizetLength = 0);
   bool Write(const std::string& a_strBytes, const char* a_szKind);
   std::string NextTask(const std::string& a_strName, const std::string& a_strText, size_t a_sizetLength = 0);
@@ -108,6 +124,9 @@ class CSimUiStandin {
   bool m_blNoReady = false;
   bool m_blIgnoreExit = false;
   bool m_blEcho = false;
+  bool m_blAssistant = false;
+  std::string m_strTaskDir;
+  int m_iTasks = 0;
   std::string m_strAddress[2];  // read, write
   std::string m_strPort[2];
   COsSocket m_ossocketIn;

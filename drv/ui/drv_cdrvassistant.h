@@ -1,19 +1,26 @@
 // The bridge to the driver assistant, the program that shows a scan's images
 // and hands the user's decision after a multifeed back to the driver.
 //
-// This bridge starts no assistant: it takes no record (Action answers 0, so
-// every record goes to the application as usual) and its bounce does
-// nothing. Action and Bounce are virtual, so that tests can put a stub in
-// its place.
+// The facade owns a manager (drv_cdrvassistantmgr.h) per scan: after a
+// scan's end it is replaced, so that every scan decides afresh. One action
+// runs at a time (the user actions of the image queue, the bounce, the
+// manager's replacement); a scan's end first ends a user action's wait, and
+// stops the assistant without the action lock, whose holder may hold the
+// image queue the assistant's last reply is pushed into. The database lock
+// is given up before the action lock is taken. Action and Bounce are
+// virtual, so that tests can put a stub in their place; a null database
+// and driver stay valid until an action needs them.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
 #include "dev_def.h"
 #include "os_def.h"
 
 class CDatabase;
 class CDriver;
+class CDrvAssistantMgr;
 
 enum EDRVASSISTANTACTION : int32_t {
   DRV_ASSISTANTACTION_UNDEFINED = 0,
@@ -60,8 +67,21 @@ class CDrvAssistant {
 
   // The action's name; "?" outside the table.
   static const char* GetActionName(EDRVASSISTANTACTION a_edrvassistantaction);
+  // Tests: the manager of the scan in progress.
+  CDrvAssistantMgr* GetMgr();
 
  protected:
   CDatabase* m_pdatabase;
   CDriver* m_pdriver;
+
+ private:
+  // Ends the scan's assistant and puts a new manager in place.
+  EOSSTS EndScan(CDrvAssistantAction* a_pdrvassistantaction);
+  CDrvAssistantMgr* NewMgr();
+
+  // The actions, one at a time (held through a user action's waits).
+  std::mutex m_mutexAction;
+  // The manager pointer (held only to read, swap or interrupt it).
+  std::mutex m_mutexMgr;
+  CDrvAssistantMgr* m_pdrvassistantmgr = nullptr;
 };
