@@ -57,6 +57,10 @@ def copy_standin(front, name):
     path = os.path.join(front.root, "guis", name)
     os.makedirs(os.path.dirname(path), exist_ok=True)
     shutil.copy2(staged(front), path)
+    # The stand-in finds the library beside itself, as staged.
+    beside = os.path.join(os.path.dirname(path), drvfront.LIBRARY)
+    if not os.path.lexists(beside):
+        os.symlink(front.library(), beside)
     return path
 
 
