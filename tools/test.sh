@@ -7,6 +7,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
 jobs=$(nproc)
+# check DIR [CTEST-ARGS...]: the tests of a built tree.
+check() {
+  local dir=$1; shift
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300 "$@")
+}
 # run DIR [--target TARGET] [CTEST-ARGS --] CMAKE-ARGS...
 # Each stage builds only what it runs (no benchmarks; the ThreadSanitizer
 # stage only the test programs); the CMake defaults make a fresh build cheap
@@ -19,7 +24,7 @@ run() {
   if [ "${1:-}" = "-R" ]; then select=("$1" "$2"); shift 3; fi
   cmake -S . -B "$dir" -G Ninja -DSCANDRV_BENCH=OFF "$@" >/dev/null
   cmake --build "$dir" -j "$jobs" "${target[@]}"
-  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300 "${select[@]}")
+  check "$dir" "${select[@]}"
 }
 # Each target of fuzz/ for FUZZ_SECONDS (20 by default) under ASan and UBSan.
 fuzz() {
@@ -60,8 +65,9 @@ asan=(-DCMAKE_BUILD_TYPE=Debug -DSCANDRV_SANITIZE=ON "-DCMAKE_CXX_FLAGS_DEBUG=-O
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run build-asan "${asan[@]}"
 # The capability database owns every datum through its table: its tests again, with the leak checker on.
+# (The same tree: nothing to configure or build again.)
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  run build-asan -R '(^|/)(Catalogue|Db)' -- "${asan[@]}"
+  check build-asan -R '(^|/)(Catalogue|Db)'
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   run build-tsan --target scandrv_tests \
   -R 'Thread|Sync|Spin|Log|Mem|Timer|Profile|Locale|Dispatch|Socket|RingBuffer|Usb|UiLink|DrvGui' -- \

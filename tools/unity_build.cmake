@@ -48,17 +48,21 @@ set(SCANDRV_UNITY_SKIP
   db/profiles/db_cdbprofileitem.cpp
   db/profiles/db_cdbprofileitem_locale.cpp
   dev/dev_cdev.cpp
+  dev/dev_cdevdata_history.cpp
   dev/dev_cdevdevice_load.cpp
   dev/dev_cdevdevice_open.cpp
   dev/dev_cdevimpl_counter.cpp
+  dev/dev_cdevimpl_diagnostic.cpp
   dev/dev_cdevimpl_ecdo.cpp
   dev/dev_cdevimpl_interface.cpp
+  dev/dev_cdevimpl_log.cpp
   dev/dev_cdevimpl_open.cpp
   dev/dev_cdevimpl_process.cpp
   dev/dev_cdevimpl_scan.cpp
   dev/dev_cdevimpl_scanthread.cpp
   dev/dev_cdevimpl_session.cpp
   dev/dev_cdevimpl_setup.cpp
+  dev/dev_cdevimpl_version.cpp
   dev/dev_cdevnexil.cpp
   dev/dev_cdevnexil_dravix.cpp
   dev/dev_cdevnexil_images.cpp
@@ -75,12 +79,14 @@ set(SCANDRV_UNITY_SKIP
   drv/drv_cdrvprocesscommands_scan.cpp
   drv/drv_cdrvprocesscommands_setlist.cpp
   drv/drv_cdrvprocesscommands_setvalue.cpp
+  drv/ui/drv_cdrvguiimpl.cpp
   drv/ui/drv_cdrvuilink.cpp
   drv/ui/drv_uiwaits.cpp
   os/formats/os_cosfileimpl_compress.cpp
   os/formats/os_cosimageimpl_save.cpp
   os/formats/os_cosimageimpl_tiffpages.cpp
   os/formats/pg_cpackage_script.cpp
+  os/io/os_cossocketimpl_tcp.cpp
   os/io/os_cosusbimpl_init.cpp
   os/io/os_cosusbimpl_socket.cpp
   os/io/os_cosusbopenloader.cpp
@@ -116,6 +122,7 @@ set(SCANDRV_UNITY_SKIP
   tests/db/db_compiledresources_test.cpp
   tests/db/id/db_cdevice_test.cpp
   tests/db/id/db_cimageoptions_test.cpp
+  tests/dev/dev_cdevdata_history_test.cpp
   tests/dev/dev_cdevimpl_dbcallback_test.cpp
   tests/dev/dev_cdevimpl_scan_thread_test.cpp
   tests/dev/dev_cdevnexil_dravix_test.cpp
