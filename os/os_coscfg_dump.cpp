@@ -1,5 +1,7 @@
 // The configuration dump "pmxoscfg[_model].txt": the environment, the system
 // information, every built-in and caller value, and the directory layout.
+#include <unistd.h>
+
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>

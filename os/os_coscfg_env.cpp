@@ -1,4 +1,6 @@
 // A snapshot of the process environment as (name, value) pairs.
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 

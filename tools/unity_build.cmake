@@ -1,0 +1,158 @@
+# Units that keep a unit of their own in a unity build: each defines a name
+# of internal linkage (or a macro) that another unit defines too, so the two
+# cannot share a batch. A new unit that clashes with one in the build (a
+# "redefinition" in Unity/unity_N_cxx.cxx) joins this list, or takes a name
+# of its own.
+#
+# Included: scandrv_unity_skip() marks them in the calling directory (the
+# property is kept per directory), for the targets made there.
+set(SCANDRV_UNITY_SKIP
+  db/db_cdatabase_attributes.cpp
+  db/db_cdatabase_copies.cpp
+  db/db_cdatabase_defaults.cpp
+  db/db_cdatabase_find.cpp
+  db/db_cdatabase_frames.cpp
+  db/db_cdatabase_lists.cpp
+  db/db_cdatabase_makexml.cpp
+  db/db_cdatabase_makexml_barcode.cpp
+  db/db_cdatabase_makexml_streams.cpp
+  db/db_cdatabase_printer.cpp
+  db/db_cdatabase_slots.cpp
+  db/db_cdatabase_values.cpp
+  db/db_cdbenum_fix.cpp
+  db/db_cdblabelimpl.cpp
+  db/db_cdblabelimpl_lookup.cpp
+  db/db_cdblookupimpl.cpp
+  db/db_cdblookupimpl_dump.cpp
+  db/db_cdbresource.cpp
+  db/db_cdbversion.cpp
+  db/drv_dbcentry_source.cpp
+  db/id/db_cbackground.cpp
+  db/id/db_cbarcode.cpp
+  db/id/db_cbarcode_region.cpp
+  db/id/db_ccameras_cameraenable.cpp
+  db/id/db_ccameras_imagemerge.cpp
+  db/id/db_ccameras_papersource.cpp
+  db/id/db_ccolortable.cpp
+  db/id/db_cecdo.cpp
+  db/id/db_cecdooptions.cpp
+  db/id/db_cframe.cpp
+  db/id/db_cimageoptions.cpp
+  db/id/db_clanguage.cpp
+  db/id/db_cprinter.cpp
+  db/id/db_cprinter_sequence.cpp
+  db/id/db_crulekit.cpp
+  db/id/db_ctransport_access.cpp
+  db/id/db_cwindows_sizes.cpp
+  db/id/db_cwindows_windowbin.cpp
+  db/profiles/db_cdbprofileitem.cpp
+  db/profiles/db_cdbprofileitem_locale.cpp
+  dev/dev_cdev.cpp
+  dev/dev_cdevdata_history.cpp
+  dev/dev_cdevdevice_load.cpp
+  dev/dev_cdevdevice_open.cpp
+  dev/dev_cdevimpl_counter.cpp
+  dev/dev_cdevimpl_diagnostic.cpp
+  dev/dev_cdevimpl_ecdo.cpp
+  dev/dev_cdevimpl_interface.cpp
+  dev/dev_cdevimpl_log.cpp
+  dev/dev_cdevimpl_open.cpp
+  dev/dev_cdevimpl_process.cpp
+  dev/dev_cdevimpl_scan.cpp
+  dev/dev_cdevimpl_scanthread.cpp
+  dev/dev_cdevimpl_session.cpp
+  dev/dev_cdevimpl_setup.cpp
+  dev/dev_cdevimpl_version.cpp
+  dev/dev_cdevnexil.cpp
+  dev/dev_cdevnexil_dravix.cpp
+  dev/dev_cdevnexil_images.cpp
+  dev/dev_cimgqueue.cpp
+  dev/dp_cdispatch.cpp
+  dev/dp_cpassthroughdravix.cpp
+  dev/dp_creportcartridgedetected.cpp
+  dev/dp_creportimage.cpp
+  dev/dp_creportinquiry.cpp
+  dev/dp_target.cpp
+  drv/driverentry.cpp
+  drv/drv_cdriver.cpp
+  drv/drv_cdrvoverride.cpp
+  drv/drv_cdrvprocesscommands_scan.cpp
+  drv/drv_cdrvprocesscommands_setlist.cpp
+  drv/drv_cdrvprocesscommands_setvalue.cpp
+  drv/ui/drv_cdrvguiimpl.cpp
+  drv/ui/drv_cdrvuilink.cpp
+  drv/ui/drv_uiwaits.cpp
+  os/formats/os_cosfileimpl_compress.cpp
+  os/formats/os_cosimageimpl_save.cpp
+  os/formats/os_cosimageimpl_tiffpages.cpp
+  os/formats/pg_cpackage_script.cpp
+  os/io/os_cossocketimpl_tcp.cpp
+  os/io/os_cosusbimpl_init.cpp
+  os/io/os_cosusbimpl_socket.cpp
+  os/io/os_cosusbopenloader.cpp
+  os/io/os_cosusbpnplist_compare.cpp
+  os/io/os_cosusbprobe.cpp
+  os/os_coscfg_info.cpp
+  os/os_coscfgprofile_file.cpp
+  os/os_cosfile_atomic.cpp
+  os/os_cosfile_console.cpp
+  os/os_cosfile_library.cpp
+  os/os_cosfile_sound.cpp
+  os/os_cosresourcefooter.cpp
+  os/os_cosresourceimpl.cpp
+  os/os_cossyncimpl.cpp
+  os/os_cossyncimpl_dump.cpp
+  os/os_costhreadimpl.cpp
+  os/os_costhreadimpl_command.cpp
+  os/os_costhreadimpl_spawn.cpp
+  os/os_costime.cpp
+  os/os_costimeimpl.cpp
+  os/os_cosxml_dispatch.cpp
+  os/os_osservices.cpp
+  os/os_osservicesarguments.cpp
+  tests/db/db_cdatabase_printer_test.cpp
+  tests/db/db_cdatabase_test.cpp
+  tests/db/db_cdatabase_windows_test.cpp
+  tests/db/db_cdbenum_test.cpp
+  tests/db/db_cdblabel_test.cpp
+  tests/db/db_cdbnotify_test.cpp
+  tests/db/db_cdbrange_test.cpp
+  tests/db/db_cdbresource_test.cpp
+  tests/db/db_cdbstring_test.cpp
+  tests/db/db_compiledresources_test.cpp
+  tests/db/id/db_cdevice_test.cpp
+  tests/db/id/db_cimageoptions_test.cpp
+  tests/dev/dev_cdevdata_history_test.cpp
+  tests/dev/dev_cdevimpl_dbcallback_test.cpp
+  tests/dev/dev_cdevimpl_scan_thread_test.cpp
+  tests/dev/dev_cdevnexil_dravix_test.cpp
+  tests/dev/dev_cdevnexil_scan_test.cpp
+  tests/dev/dev_cdevnexil_thread_test.cpp
+  tests/dev/dev_cimgqueue_thread_test.cpp
+  tests/dev/dp_creportimage_test.cpp
+  tests/dev/dp_creports_test.cpp
+  tests/drv/drv_cdrvcommandfsm_test.cpp
+  tests/drv/drv_cdrvdispatch_test.cpp
+  tests/drv/drv_cdrvprocesscommands_create_test.cpp
+  tests/drv/drv_cdrvprocesscommands_export_test.cpp
+  tests/drv/drv_cdrvprocesscommands_get_test.cpp
+  tests/drv/drv_cdrvprocesscommands_interface_test.cpp
+  tests/drv/drv_cdrvprocesscommands_reset_test.cpp
+  tests/drv/drv_cdrvprocesscommands_set_test.cpp
+  tests/drv/drv_cdrvprocesscommands_setmany_test.cpp
+  tests/os/io/os_cosusbopenloader_test.cpp
+  tests/os/io/os_cosusbsim_test.cpp
+  tests/os/io/os_cosusbtransport_test.cpp
+  tests/os/os_cosresource_test.cpp
+  tests/os/os_cosstring_test.cpp
+  tests/os/os_costhread_test.cpp
+  tests/os/os_costime_timer_test.cpp
+  tests/os/os_cosxml_dispatch_test.cpp
+  tests/os/os_osservicesinterfaceopen_test.cpp
+  tests/sim/sim_simscanner_thread_test.cpp
+)
+function(scandrv_unity_skip)
+  get_filename_component(root ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/.. ABSOLUTE)
+  list(TRANSFORM SCANDRV_UNITY_SKIP PREPEND ${root}/ OUTPUT_VARIABLE units)
+  set_source_files_properties(${units} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+endfunction()
