@@ -682,7 +682,7 @@ class Database:
     def fix_default_all(self, dump=None):
         """CDatabase::FixDefaultAll; dump(name) is called where the library writes its dumps. Each run after the
         first starts from the resource's values, lists and access again: the state right after the load (set by
-        whoever made the model; else the state before the first run)."""
+        whoever made the model; else the state before the first run), with the profile list loaded again."""
         if getattr(self, "resource_state", None) is None:
             self.resource_state = self.resource_values()
         elif getattr(self, "defaults_fixed", False):
@@ -695,6 +695,8 @@ class Database:
             self.notify_profiles.clear()
             if hasattr(self, "language_state"):
                 self.language_state["built"] = False
+            # The restart loads the profile list again: its selection below is the first after a load.
+            self.profile_selected = False
         self.defaults_fixed = True
         self.dbia = self.config.enum_exists("indexingformat", "none", COMMON)
         self._fix_default_physical_height()

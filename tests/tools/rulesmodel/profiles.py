@@ -4,7 +4,8 @@ applies nothing (item 0, the DATABASE resource's defaults, is current as loaded)
 the profile capabilities back to their defaults (the indicators and the printer index kept unless
 ForceProfileResetAll), the rules rerun, the values recorded as the profile's, item 0's shared values laid over
 them, the rules rerun again and the profile-change set emptied, all in state 3. Both finish with the window-bin,
-the images-different switch and the physical height's range."""
+the images-different switch and the physical height's range. A fix-up that starts again from the resource loads
+the list again (database.fix_default_all), so its selection is a first one."""
 from . import kit
 from .names import CAMERAS, ID, MACHINE, STATE_LOADING, VALUE
 
