@@ -37,6 +37,14 @@ DrvDispatcherRow s_drvdispatchertable[] = {
     {"register", &CDrvGuiImpl::DispatcherRegisterDelegate},
     {"uiready", &CDrvGuiImpl::DispatcherUiReadyDelegate},
     {"uivisible", &CDrvGuiImpl::DispatcherUiVisibleDelegate},
+    {"getallversions", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherGetAllVersions>},
+    {"getlabels", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherGetLabels>},
+    {"getlogdirectory", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherGetLogDirectory>},
+    {"querysimulation", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherQuerySimulation>},
+    {"querysupport", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherQuerySupport>},
+    {"reportversionuser", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherReportVersionUser>},
+    {"setdebug", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherSetDebug>},
+    {"setsimulation", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherSetSimulation>},
 };
 
 int CompareRows(const void* a_pv1, const void* a_pv2) {

@@ -122,6 +122,21 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
                                                       long long a_llId);
   static EOSSTS DispatcherGetAllCameraWindowValuesDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml,
                                                            long long a_llId);
+  // Information, versions, labels, debug and simulation settings
+  // (drv_cdrvguidispatcher_info.cpp).
+  EOSSTS DispatcherQuerySupport(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherGetAllVersions(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherGetLabels(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherGetLogDirectory(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherReportVersionUser(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherSetDebug(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherSetSimulation(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherQuerySimulation(COsXml* a_posxml, long long a_llId);
+  // The table's forwarder to any handler.
+  template <EOSSTS (CDrvGuiImpl::*PFN)(COsXml*, long long)>
+  static EOSSTS DispatcherDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml, long long a_llId) {
+    return (a_pdrvguiimpl->*PFN)(a_posxml, a_llId);
+  }
   // The reply to a value-setting command: the reports a change left, sent
   // (or, with a buffer, copied into it). 0.
   EOSSTS SendDispatcherSetValueReportsToGui(uint64_t a_u64Reply, EDRVREPORT a_edrvreport, CDbDatum* a_pdbdatum,
