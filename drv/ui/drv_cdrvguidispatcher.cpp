@@ -45,6 +45,23 @@ DrvDispatcherRow s_drvdispatchertable[] = {
     {"reportversionuser", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherReportVersionUser>},
     {"setdebug", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherSetDebug>},
     {"setsimulation", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherSetSimulation>},
+    {"ecdocustombegin", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatchEcdoCustom>},
+    {"ecdocustomend", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatchEcdoCustom>},
+    {"getecdo", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatchEcdoCustom>},
+    {"getecdocustom", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatchEcdoCustom>},
+    {"ecdocustomsettingssingle", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatchEcdoCustom>},
+    {"ecdocustomsettingsmultiple", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatchEcdoCustom>},
+    {"ecdocustomsave", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatchEcdoCustom>},
+    {"ecdocustomreset", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatchEcdoCustom>},
+    {"ecdocustomrename", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatchEcdoCustom>},
+    {"ecdocustomnew", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatchEcdoCustom>},
+    {"ecdocustomimport", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatchEcdoCustom>},
+    {"ecdocustomexport", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatchEcdoCustom>},
+    {"ecdocustomdelete", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatchEcdoCustom>},
+    {"passthroughnexil", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherPassThroughNexil>},
+    {"autocolorlearn", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherAutoColorLearn>},
+    {"ecdocustomlearnvariability",
+     &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherEcdoCustomLearnVariability>},
 };
 
 int CompareRows(const void* a_pv1, const void* a_pv2) {

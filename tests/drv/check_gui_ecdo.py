@@ -1,0 +1,110 @@
+"""The settings GUI's colour-dropout requests and its pass-through to the image library: the staged stand-in
+"twaingui" started by uibegin on the simulated scanner (the image library loaded in process, its task log in the
+root) sends them; every task it reads is kept whole (UISTANDIN_KEEP), read by xmllint and judged.
+
+    check_gui_ecdo.py STAGE GROUP
+
+Groups: ecdo (getecdo relayed, begin with its unasked empty image and full report, a request in learning, end,
+requests the library refuses), passthrough (an answered request, one the library does not know, none, 200 KiB)."""
+import os
+import sys
+import xml.etree.ElementTree as ElementTree
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import check_gui_values as gv  # noqa: E402
+import drvfront  # noqa: E402
+from drvfront import group  # noqa: E402
+
+IN_PROCESS = {"dsIdentity": {"ForceNexilCall": "1"}}
+
+
+def nexil_log(front):
+    return os.path.join(front.root, "nexil.log")
+
+
+def nexil_requests(front, command):
+    """The image library's requests of that command, as "unit argument..." texts."""
+    if not os.path.exists(nexil_log(front)):
+        return []
+    with open(nexil_log(front), errors="replace") as f:
+        lines = [line.rstrip("\n").split("\t") for line in f]
+    return [" ".join([fields[1]] + fields[4:-1]) for fields in lines if len(fields) > 4 and fields[3] == command]
+
+
+def run(front, steps):
+    front.configure(IN_PROCESS)
+    os.environ["NEXSIM_TASKLOG"] = nexil_log(front)
+    last = len(steps) + 1
+    directory = gv.start(front, "\n".join(steps) + "\n")
+    assert gv.wait_for(lambda: len(gv.replies_to(directory, last)) == 1), gv.kept(directory)
+    texts = gv.kept(directory)
+    gv.xmllint(texts)
+    gv.stop(front)
+    return texts, {task_id: gv.replies_to(directory, task_id) for task_id in range(0, last + 1)}
+
+
+@group
+def ecdo_requests(front):
+    texts, replies = run(front, [
+        "send getecdo",
+        "send ecdocustombegin",
+        "send ecdocustomsave %s" % gv.body([("name", "longer")]),
+        "send getecdocustom",
+        "send ecdocustomend",
+    ])
+    (getecdo,) = replies[2]
+    assert gv.status(getecdo) == "success", getecdo
+    assert ElementTree.fromstring(getecdo).find("reportecdo") is not None, getecdo
+    # begin: the unasked empty image first, then the full report.
+    images = [text for text in replies[0] if "<reportimage>" in text]
+    assert len(images) == 1 and ElementTree.fromstring(images[0]).findtext("reportimage/imagesize") == "0"
+    assert texts.index(images[0]) < texts.index(replies[3][0])
+    for task_id in (3, 6):
+        (text,) = replies[task_id]
+        task = ElementTree.fromstring(text)
+        assert gv.status(text) == "success" and task.find("reportvalues") is not None, text[:400]
+    assert nexil_requests(front, "ecdocustombegin") == ["adf"], nexil_requests(front, "ecdocustombegin")
+    assert nexil_requests(front, "ecdocustomend") == ["adf"]
+    assert "adf name=longer" in nexil_requests(front, "ecdocustomsave"), nexil_requests(front, "ecdocustomsave")
+    assert gv.status(replies[4][0]) == "success" and gv.status(replies[5][0]) == "success"
+    assert ElementTree.fromstring(replies[5][0]).findtext("reportecdocustom/ecdo") == "file06", replies[5][0]
+
+
+@group
+def ecdo_unreadable(front):
+    """An answer without its status: "fail", logged; begin then sends no full report and reaches no flatbed."""
+    os.environ["NEXSIM_ECDOCUSTOMNOSTATUS"] = "1"
+    try:
+        _, replies = run(front, ["send getecdocustom", "send ecdocustombegin"])
+    finally:
+        del os.environ["NEXSIM_ECDOCUSTOMNOSTATUS"]
+    for task_id in (2, 3):
+        (text,) = replies[task_id]
+        assert gv.status(text) == "fail" and "<reportvalues>" not in text, text
+    assert "Fail to get the <reportstatus>..." in front.log()
+
+
+@group
+def passthrough_requests(front):
+    texts, replies = run(front, [
+        "send passthroughnexil <getversionuser></getversionuser>",
+        "send passthroughnexil <nosuchrequest></nosuchrequest>",
+        "send passthroughnexil",
+        "big 204800 passthroughnexil",
+    ])
+    (answered,) = replies[2]
+    task = ElementTree.fromstring(answered)
+    assert gv.status(answered) == "success" and "image library stand-in" in task.findtext(
+        "reportversionuser/versiontext"), answered
+    for task_id in (3, 4):
+        (text,) = replies[task_id]
+        assert gv.status(text) in ("fail", "badcmd"), text
+    # 200 KiB of content reach the library whole: an answer, well formed.
+    (big_reply,) = replies[5]
+    assert gv.status(big_reply) in ("success", "fail"), big_reply[:400]
+    assert "NodeGetContent failed..." not in front.log()
+
+
+if __name__ == "__main__":
+    drvfront.main(sys.argv)
