@@ -4,7 +4,7 @@ root) sends them; every task it reads is kept whole (UISTANDIN_KEEP), read by xm
 
     check_gui_ecdo.py STAGE GROUP
 
-Groups: ecdo (getecdo relayed, begin with its unasked empty image and full report, a request in learning, end,
+Groups: learn (the variability and auto-colour learning passes), ecdo (getecdo relayed, begin with its unasked empty image and full report, a request in learning, end,
 requests the library refuses), passthrough (an answered request, one the library does not know, none, 200 KiB)."""
 import os
 import sys
@@ -104,6 +104,33 @@ def passthrough_requests(front):
     (big_reply,) = replies[5]
     assert gv.status(big_reply) in ("success", "fail"), big_reply[:400]
     assert "NodeGetContent failed..." not in front.log()
+
+
+@group
+def learn_passes(front):
+    """ecdocustomlearnvariability runs the custom learning over the scanner's sheets: the success message with its
+    label in the scanning dialog (the stand-in answers it), then "success". autocolorlearn on a model without the
+    learning mode: "fail", then the error in the message dialog."""
+    front.configure(IN_PROCESS)
+    directory = gv.keep(front)
+    os.environ["UISTANDIN_SCRIPT"] = "send ecdocustomlearnvariability\nsend autocolorlearn\n"
+    front.interfaceopen(simmodel="mapleB", duplex="true", pages=2)
+    front.send("sessionbegin", drvfront.leaf("ui", gv.STANDIN), expect="success")
+    assert front.send("uibegin", drvfront.leaf("uimode", "scan")).status == "success"
+    assert gv.wait_for(lambda: len(gv.replies_to(directory, 3)) == 1, 60), gv.kept(directory)
+    texts = gv.kept(directory)
+    gv.xmllint(texts)
+    gv.stop(front)
+    (variability,) = gv.replies_to(directory, 2)
+    assert gv.status(variability) == "success", variability
+    label = "The documents have been processed and the dropout color has been updated."
+    shown = [text for text in texts if label in text]
+    assert shown and "<messagetype>success</messagetype>" in shown[0], [t[:300] for t in texts]
+    assert texts.index(shown[0]) < texts.index(variability)
+    (autocolor,) = gv.replies_to(directory, 3)
+    assert gv.status(autocolor) == "fail", autocolor
+    after = texts[texts.index(autocolor):]
+    assert any("<messagetype>error</messagetype>" in text for text in after), [t[:300] for t in after]
 
 
 if __name__ == "__main__":
