@@ -112,7 +112,8 @@ bool CDrvGuiImpl::SetContent(CDrvGuiTask& a_drvguitask, uint64_t a_u64Reply, con
 // The preview image must be taken back first: at most the named limit, and
 // not at all once the GUI is gone or the bridge stops.
 bool CDrvGuiImpl::WaitForPreviewTaken() {
-  const auto timepointEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(DrvUiWaitLimit(DRV_UIWAIT_ECDOPREVIEW));
+  const auto timepointEnd =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(DrvUiWaitLimit(DRV_UIWAIT_ECDOPREVIEW));
   while (!m_blPreviewTaken) {
     if (m_blStopRequested || m_blNoGui || GetGuiState() == DRV_UILINKSTATE_ENDED) {
       OsLog(OS_LOG_ERROR, "The GUI is gone while the preview is not taken back...");

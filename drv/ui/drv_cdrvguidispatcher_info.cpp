@@ -217,8 +217,8 @@ EOSSTS CDrvGuiImpl::DispatcherGetAllVersions(COsXml*, long long a_llId) {
     devicelog.szCdVersion[0] = 0;
     devicelog.sizetData = 0;
   }
-  const std::string strAll = devicelog.pcData ? std::string(devicelog.pcData, strnlen(devicelog.pcData, devicelog.sizetData))
-                                              : std::string();
+  const std::string strAll =
+      devicelog.pcData ? std::string(devicelog.pcData, strnlen(devicelog.pcData, devicelog.sizetData)) : std::string();
   if (devicelog.pcData) OsMemFree(devicelog.pcData);
   CDrvGuiTask drvguitask;
   const bool blBuilt = ComposeLocked([&] {

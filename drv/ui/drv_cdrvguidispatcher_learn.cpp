@@ -91,5 +91,6 @@ EOSSTS CDrvGuiImpl::DispatcherEcdoCustomLearnVariability(COsXml*, long long a_ll
     MessageManagerAndWaitForOk(DEV_DLG_SCANNING, DEV_MSG_SUCCESS, strText.c_str());
   }
   MessageManagerClear(DEV_DLG_SCANNING);
-  return CreateUiTaskReportStatus(u64Reply, eossts == OS_STS_SUCCESS ? static_cast<int32_t>(DRV_STS_SUCCESS) : static_cast<int32_t>(OS_STS_FAIL));
+  const int32_t i32Status = eossts == OS_STS_SUCCESS ? static_cast<int32_t>(DRV_STS_SUCCESS) : OS_STS_FAIL;
+  return CreateUiTaskReportStatus(u64Reply, i32Status);
 }

@@ -4,8 +4,8 @@ root) sends them; every task it reads is kept whole (UISTANDIN_KEEP), read by xm
 
     check_gui_ecdo.py STAGE GROUP
 
-Groups: learn (the variability and auto-colour learning passes), ecdo (getecdo relayed, begin with its unasked empty image and full report, a request in learning, end,
-requests the library refuses), passthrough (an answered request, one the library does not know, none, 200 KiB)."""
+Groups: learn (the variability and auto-colour learning passes), ecdo (getecdo relayed, begin with its unasked
+empty image and full report, a request in learning, end, answers without their status), passthrough (an answered request, one the library does not know, none, 200 KiB)."""
 import os
 import sys
 import xml.etree.ElementTree as ElementTree
