@@ -7,6 +7,7 @@ root) sends them; every task it reads is kept whole (UISTANDIN_KEEP), read by xm
 Groups: learn (the variability and auto-colour learning passes), ecdo (getecdo relayed, begin with its unasked
 empty image and full report, a request in learning, end, answers without their status), passthrough (an answered request, one the library does not know, none, 200 KiB)."""
 import os
+import shutil
 import sys
 import xml.etree.ElementTree as ElementTree
 
@@ -17,6 +18,15 @@ import drvfront  # noqa: E402
 from drvfront import group  # noqa: E402
 
 IN_PROCESS = {"dsIdentity": {"ForceNexilCall": "1"}}
+RULES_FIXTURE = []  # the rules fixture's directory: its database offers the auto-colour learning
+
+
+class RulesFront(drvfront.Front):
+    """The rules fixture's library staged in place of the shipped one."""
+
+    def stage(self, stage):
+        super().stage(stage)
+        shutil.copy2(os.path.join(RULES_FIXTURE[0], drvfront.LIBRARY), self.library())
 
 
 def nexil_log(front):
@@ -148,6 +158,7 @@ def learn_passes(front):
     front.send("sessionbegin", drvfront.leaf("ui", gv.STANDIN), expect="success")
     assert front.send("uibegin", drvfront.leaf("uimode", "scan")).status == "success"
     assert gv.wait_for(lambda: len(gv.replies_to(directory, 3)) == 1, 60), gv.kept(directory)
+    gv.wait_for(lambda: message_after(gv.kept(directory), gv.replies_to(directory, 3)[0]), 20)
     texts = gv.kept(directory)
     gv.xmllint(texts)
     gv.stop(front)
@@ -159,9 +170,53 @@ def learn_passes(front):
     assert texts.index(shown[0]) < texts.index(variability)
     (autocolor,) = gv.replies_to(directory, 3)
     assert gv.status(autocolor) == "fail", autocolor
-    after = texts[texts.index(autocolor):]
-    assert any("<messagetype>error</messagetype>" in text for text in after), [t[:300] for t in after]
+    assert "error" in message_after(texts, autocolor), texts[texts.index(autocolor):]
+
+
+def message_after(texts, reply):
+    """The message types the GUI was sent after the reply."""
+    return [text.split("<messagetype>")[1].split("<")[0] for text in texts[texts.index(reply):]
+            if "<messagetype>" in text]
+
+
+def autocolor_pass(front, pages):
+    """autocolorlearn over the sheets, custom colour content set by the front end; the GUI's tasks and reply."""
+    front.configure(IN_PROCESS)
+    directory = gv.keep(front)
+    os.environ["UISTANDIN_SCRIPT"] = "send register %s\nsend autocolorlearn\n" % gv.ids(
+        ["autocoloramount", "autocolorthreshold"])
+    front.interfaceopen(simmodel="mapleB", duplex="true", pages=pages, autocolor="40/30")
+    front.send("sessionbegin", drvfront.leaf("ui", gv.STANDIN), expect="success")
+    front.send("set", drvfront.leaf("id", "autocolorcontent") + drvfront.leaf("valuecurrent", "custom"),
+               expect="success")
+    assert front.send("uibegin", drvfront.leaf("uimode", "scan")).status == "success"
+    assert gv.wait_for(lambda: len(gv.replies_to(directory, 3)) == 1, 60), gv.kept(directory)
+    gv.wait_for(lambda: message_after(gv.kept(directory), gv.replies_to(directory, 3)[0]), 20)
+    texts = gv.kept(directory)
+    gv.xmllint(texts)
+    gv.stop(front)
+    (reply,) = gv.replies_to(directory, 3)
+    return texts, reply
+
+
+@group
+def autocolor_learn(front):
+    """Five sheets with colour: "success" with the changed values and the profile item, then the info message;
+    four: "fail", then the error message."""
+    texts, reply = autocolor_pass(front, 5)
+    assert gv.status(reply) == "success", reply
+    task = ElementTree.fromstring(reply)
+    ids = [element.text for element in task.iter("id")]
+    assert "autocoloramount" in ids and "autocolorthreshold" in ids, reply
+    assert task.find("reportprofileitem") is not None, reply
+    assert "info" in message_after(texts, reply), texts[texts.index(reply):]
+    texts, reply = autocolor_pass(front, 4)
+    assert gv.status(reply) == "fail", reply
+    assert "error" in message_after(texts, reply), texts[texts.index(reply):]
 
 
 if __name__ == "__main__":
+    RULES_FIXTURE.extend(os.path.abspath(argument) for argument in sys.argv[3:])
+    if sys.argv[2] == "autocolor":
+        drvfront.Front = RulesFront
     drvfront.main(sys.argv)
