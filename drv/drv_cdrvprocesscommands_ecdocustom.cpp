@@ -11,6 +11,7 @@
 #include "dev_cdev.h"
 #include "drv_cdrvgui.h"
 #include "drv_cdrvprocesscommands.h"
+#include "drv_ecdocustomroute.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosxml.h"
@@ -85,25 +86,16 @@ EOSSTS CDrvProcessCommands::ExitEcdocustomlearnvariability(OsXmlCallback*) {
 // ---------------------------------------------------------------------------
 // The request
 // ---------------------------------------------------------------------------
-// Begin and end reach the feeder, then the flatbed when the model has one;
-// the feeder's failure ends the command. The others reach the current unit.
+// The units and the target of each: drv_ecdocustomroute.h.
 EOSSTS CDrvProcessCommands::EcdoCustomRequest(const OsXmlCallback* a_posxmlcallback, bool a_blBothUnits) {
   if (NoDatabase()) return OS_STS_FAIL;
   if (!m_pdev) {
     OsLog(OS_LOG_ERROR, "m_pdev is null...");
     return AnswerWord("fail");
   }
-  EDBID_FIRMWARE edbidfirmware;
-  bool blFlatbed;
-  {
-    CDbLockGuard dblockguard;
-    edbidfirmware = static_cast<EDBID_FIRMWARE>(m_pdatabase->GetCurrentLongFromId(DB_ID_FIRMWARE));
-    blFlatbed = m_pdatabase->ConfigExists("modeldirectoryflatbed", DB_CONFIGTARGET_COMMON);
-  }
-  if (!a_blBothUnits) return EcdoCustomRequestUnit(a_posxmlcallback, edbidfirmware);
-  const EOSSTS eossts = EcdoCustomRequestUnit(a_posxmlcallback, DB_FIRMWARE_ADF);
-  if (eossts != OS_STS_SUCCESS || !blFlatbed) return eossts;
-  return EcdoCustomRequestUnit(a_posxmlcallback, DB_FIRMWARE_FLATBED);
+  return DrvEcdoCustomRoute(m_pdatabase, a_blBothUnits, [&](EDBID_FIRMWARE a_edbidfirmware) {
+    return EcdoCustomRequestUnit(a_posxmlcallback, a_edbidfirmware);
+  });
 }
 
 // The request is a task of its own (id 0, no status) holding the command's
@@ -122,13 +114,7 @@ EOSSTS CDrvProcessCommands::EcdoCustomRequestUnit(const OsXmlCallback* a_posxmlc
     OsLog(OS_LOG_ERROR, "Failed to build the request...<%s>", a_posxmlcallback->szName);
     return AnswerWord("fail");
   }
-  bool blDeviceManager;
-  {
-    CDbLockGuard dblockguard;
-    blDeviceManager = m_pdatabase->ConfigExists("ecdocustom", DB_CONFIGTARGET_COMMON);
-  }
-  const char* szAnswer = blDeviceManager ? m_pdev->ScannerEntry(a_edbidfirmware, &osxmltask)
-                                         : m_pdev->NexEntry(a_edbidfirmware, &osxmltask);
+  const char* szAnswer = DrvEcdoCustomSend(m_pdatabase, m_pdev, a_edbidfirmware, &osxmltask);
   if (!szAnswer) {
     OsLog(OS_LOG_ERROR, "No answer from unit %d...<%s>", static_cast<int>(a_edbidfirmware),
           a_posxmlcallback->szName);

@@ -21,6 +21,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dev_def.h"
 #include "drv_cdrvgui.h"
@@ -122,6 +123,28 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
                                                       long long a_llId);
   static EOSSTS DispatcherGetAllCameraWindowValuesDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml,
                                                            long long a_llId);
+  // Information, versions, labels, debug and simulation settings
+  // (drv_cdrvguidispatcher_info.cpp).
+  EOSSTS DispatcherQuerySupport(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherGetAllVersions(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherGetLabels(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherGetLogDirectory(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherReportVersionUser(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherSetDebug(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherSetSimulation(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherQuerySimulation(COsXml* a_posxml, long long a_llId);
+  // Colour-dropout requests and the image library's pass-through
+  // (drv_cdrvguidispatcher_ecdo.cpp); the learning passes
+  // (drv_cdrvguidispatcher_learn.cpp).
+  EOSSTS DispatchEcdoCustom(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherPassThroughNexil(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherAutoColorLearn(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherEcdoCustomLearnVariability(COsXml* a_posxml, long long a_llId);
+  // The table's forwarder to any handler.
+  template <EOSSTS (CDrvGuiImpl::*PFN)(COsXml*, long long)>
+  static EOSSTS DispatcherDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml, long long a_llId) {
+    return (a_pdrvguiimpl->*PFN)(a_posxml, a_llId);
+  }
   // The reply to a value-setting command: the reports a change left, sent
   // (or, with a buffer, copied into it). 0.
   EOSSTS SendDispatcherSetValueReportsToGui(uint64_t a_u64Reply, EDRVREPORT a_edrvreport, CDbDatum* a_pdbdatum,
@@ -199,6 +222,12 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   // A composed reply, sent whole; "fail" instead when it could not be built.
   EOSSTS SendReply(uint64_t a_u64Reply, CDrvGuiTask& a_drvguitask, bool a_blBuilt);
 
+  // Colour-dropout and pass-through (drv_cdrvguidispatcher_ecdo.cpp).
+  const char* ReadInner(COsXml* a_posxml);
+  bool CreateEcdoCustomTask(const char* a_szAnswer, uint64_t a_u64Reply, bool a_blStatus, CDrvGuiTask& a_drvguitask);
+  bool SetContent(CDrvGuiTask& a_drvguitask, uint64_t a_u64Reply, const std::string& a_strContent, bool a_blResult);
+  bool WaitForPreviewTaken();
+
   CDriver* m_pdriver;
   CDatabase* m_pdatabase;
   CDev* m_pdev;
@@ -222,6 +251,11 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   std::atomic<bool> m_blPreviewTaken{true};
   std::atomic<bool> m_blEcdoCustomLearnPressed{false};
   std::atomic<bool> m_blMessageCount{false};
+  std::atomic<bool> m_blAutoColorLearning{false};
+  std::atomic<bool> m_blVariabilityLearning{false};
+  // The dispatcher's work buffer for inner XML, grown as needed.
+  std::vector<char> m_veccWork;
+
   std::atomic<bool> m_ablButton[BUTTON_COUNT] = {};
   std::atomic<bool> m_ablDialogShown[9] = {};
   // A task with buttons went to the GUI and its answer is not taken yet.

@@ -15,6 +15,7 @@ constexpr long s_alDefault[] = {
     70000,  // DRV_UIWAIT_THREADSTOP
     1000,   // DRV_UIWAIT_CHILDGRACE
     30000,  // DRV_UIWAIT_HANDOFF
+    60000,  // DRV_UIWAIT_ECDOPREVIEW
 };
 static_assert(std::size(s_alDefault) == DRV_UIWAIT_COUNT, "one default per wait");
 constinit COsWaitLimits<DRV_UIWAIT_COUNT> s_oswaitlimits(s_alDefault);

@@ -12,6 +12,7 @@ enum EDRVUIWAIT : int {
   DRV_UIWAIT_THREADSTOP,  // 70 s: each thread of a link is stopped
   DRV_UIWAIT_CHILDGRACE,  // 1 s: the child ends by itself after its channels closed, before it is stopped
   DRV_UIWAIT_HANDOFF,     // 30 s: a text handed over waits for the text before it to be written
+  DRV_UIWAIT_ECDOPREVIEW, // 60 s: a colour-dropout request waits for the preview image to be taken back
   DRV_UIWAIT_COUNT
 };
 
