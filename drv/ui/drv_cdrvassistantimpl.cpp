@@ -19,6 +19,7 @@
 #include "os_cosstring.h"
 #include "os_coswaitlimits.h"
 #include "os_cosxml.h"
+#include "drv_uihost.h"
 
 namespace {
 
@@ -82,18 +83,9 @@ const DrvUiLinkNames s_drvuilinknames = {"Driver Assistant",
                                          "assistant2drv>>>",
                                          s_szInterfaceClose};
 
-constexpr long s_lPlatformWindows = 1;
 constexpr long s_lDeviceOnline = 2;
 // The texts are composed and extracted in buffers of this size.
 constexpr size_t s_sizetText = 65536;
-
-bool WiaHost() {
-  if (!g_poscfg || g_poscfg->InfoGetLong(OS_CFGINFO_OS_PLATFORM, 0) != s_lPlatformWindows) return false;
-  void* pvWia = dlopen("wiaentry.dll", RTLD_LAZY | RTLD_LOCAL);
-  if (!pvWia) return false;
-  dlclose(pvWia);
-  return true;
-}
 
 // The text between the markers, or false (logged as the step's missing
 // text) when the record has none.
@@ -121,7 +113,7 @@ void DrvAssistantSetWaitLimit(EDRVASSISTANTWAIT a_edrvassistantwait, long a_lMil
 // ---------------------------------------------------------------------------
 CDrvAssistantImpl::CDrvAssistantImpl(CDatabase* a_pdatabase, CDriver* a_pdriver, const char* a_szPath)
     : m_pdriver(a_pdriver), m_pdatabase(a_pdatabase), m_drvuilink(this, s_drvuilinknames) {
-  m_blWiaHost = WiaHost();
+  m_blWiaHost = DrvUiWiaHost();
   COsString::SStrCpy(m_szPath, sizeof m_szPath, a_szPath ? a_szPath : "");
 }
 

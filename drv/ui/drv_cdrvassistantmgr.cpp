@@ -22,24 +22,11 @@
 #include "os_cosmem.h"
 #include "os_cosstring.h"
 #include "os_cosxml.h"
+#include "drv_uihost.h"
 
 namespace {
 
-constexpr long s_lPlatformWindows = 1;
 constexpr size_t s_sizetUserInput = 512;
-
-bool WiaHost() {
-  if (!g_poscfg || g_poscfg->InfoGetLong(OS_CFGINFO_OS_PLATFORM, 0) != s_lPlatformWindows) return false;
-  void* pvWia = dlopen("wiaentry.dll", RTLD_LAZY | RTLD_LOCAL);
-  if (!pvWia) return false;
-  dlclose(pvWia);
-  return true;
-}
-
-const char* CfgText(unsigned a_uTag) {
-  const char* sz = g_poscfg ? g_poscfg->Get(OS_CFGSECTION_MAIN, a_uTag) : nullptr;
-  return sz ? sz : "";
-}
 
 }  // namespace
 
@@ -169,7 +156,7 @@ EOSSTS CDrvAssistantMgr::Unassisted(const CDrvAssistantAction* a_pdrvassistantac
 // ---------------------------------------------------------------------------
 void CDrvAssistantMgr::ChoosePath(char* a_szPath, size_t a_sizetPath) {
   *a_szPath = 0;
-  if (WiaHost()) {
+  if (DrvUiWiaHost()) {
     OsLog(OS_LOG_INFO, "assistant>>> WIA detected, turning the Driver Assistant off...");
     COsString::SStrCpy(a_szPath, a_sizetPath, "none");
     return;
@@ -189,12 +176,12 @@ void CDrvAssistantMgr::ChoosePath(char* a_szPath, size_t a_sizetPath) {
     OsLog(OS_LOG_INFO, "assistant>>> DRV_CFGTAGLOCAL_FORCE_DRVASSISTUI...<%s>", a_szPath);
     return;
   }
-  COsString::SStrCpy(a_szPath, a_sizetPath, CfgText(OS_CFGTAG_FORCEGUI));
+  COsString::SStrCpy(a_szPath, a_sizetPath, DrvUiCfgText(OS_CFGTAG_FORCEGUI));
   if (*a_szPath) {
     OsLog(OS_LOG_INFO, "assistant>>> OS_CFGTAG_FORCE_GUI...<%s>", a_szPath);
     return;
   }
-  if (!COsFile::PathJoin(a_szPath, a_sizetPath, CfgText(OS_CFGTAG_HOMEDIRECTORY), "drvassistui")) *a_szPath = 0;
+  if (!COsFile::PathJoin(a_szPath, a_sizetPath, DrvUiCfgText(OS_CFGTAG_HOMEDIRECTORY), "drvassistui")) *a_szPath = 0;
   if (*a_szPath) COsFile::PathAppendExe(a_szPath, a_sizetPath);
   OsLog(OS_LOG_INFO, "assistant>>> drvassistui --> <%s>", a_szPath);
 }

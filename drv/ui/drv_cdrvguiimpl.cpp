@@ -18,6 +18,7 @@
 #include "os_cosstring.h"
 #include "os_coswaitlimits.h"
 #include "os_cosxml.h"
+#include "drv_uihost.h"
 
 namespace {
 
@@ -40,16 +41,7 @@ const DrvUiLinkNames s_drvuilinknames = {
     "buttons_", "DRV2GUI", "GUI2DRV", "drv2gui", "gui2drv",              "drv2g>>>",          "g2drv>>>",
     s_szExitTask};
 
-constexpr long s_lPlatformWindows = 1;
 constexpr long s_lDsStateEnabled = 4;
-
-bool WiaHost() {
-  if (!g_poscfg || g_poscfg->InfoGetLong(OS_CFGINFO_OS_PLATFORM, 0) != s_lPlatformWindows) return false;
-  void* pvWia = dlopen("wiaentry.dll", RTLD_LAZY | RTLD_LOCAL);
-  if (!pvWia) return false;
-  dlclose(pvWia);
-  return true;
-}
 
 // Actions that take a record.
 bool TakesRecord(EDRVGUIACTION a_edrvguiaction) {
@@ -122,7 +114,7 @@ CDrvGuiImpl::CDrvGuiImpl(CDatabase* a_pdatabase, CDev* a_pdev, CDriver* a_pdrive
       m_pdev(a_pdev),
       m_drvguireports(a_pdatabase, a_pdev, a_pdriver),
       m_drvuilink(this, s_drvuilinknames) {
-  m_blWiaHost = WiaHost();
+  m_blWiaHost = DrvUiWiaHost();
   COsString::SStrCpy(m_szPath, sizeof m_szPath, a_szPath ? a_szPath : "");
   m_posxmlFast = OsMemNew(COsXml);
   if (!m_posxmlFast) OsLog(OS_LOG_ERROR, "OsMemNew failed...");

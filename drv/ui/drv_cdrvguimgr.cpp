@@ -22,6 +22,7 @@
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosstring.h"
+#include "drv_uihost.h"
 
 namespace {
 
@@ -32,21 +33,6 @@ std::condition_variable s_condRefs;
 CDrvGuiMgr* s_pdrvguimgr = nullptr;
 thread_local int t_iRefs = 0;
 
-constexpr long s_lPlatformWindows = 1;
-
-// The WIA host loads "wiaentry.dll"; only the Windows platform has one.
-bool WiaHost() {
-  if (!g_poscfg || g_poscfg->InfoGetLong(OS_CFGINFO_OS_PLATFORM, 0) != s_lPlatformWindows) return false;
-  void* pvWia = dlopen("wiaentry.dll", RTLD_LAZY | RTLD_LOCAL);
-  if (!pvWia) return false;
-  dlclose(pvWia);
-  return true;
-}
-
-const char* CfgText(unsigned a_uTag) {
-  const char* sz = g_poscfg ? g_poscfg->Get(OS_CFGSECTION_MAIN, a_uTag) : nullptr;
-  return sz ? sz : "";
-}
 
 }  // namespace
 
@@ -227,7 +213,7 @@ bool CDrvGuiMgr::Creates(EDRVGUIACTION a_edrvguiaction, const CDrvGuiBase* a_pdr
 // ---------------------------------------------------------------------------
 void CDrvGuiMgr::ChoosePath(char* a_szPath, size_t a_sizetPath) {
   *a_szPath = 0;
-  if (WiaHost()) {
+  if (DrvUiWiaHost()) {
     OsLog(OS_LOG_INFO, "gui>>> WIA detected, turning the GUI off...");
     COsString::SStrCpy(a_szPath, a_sizetPath, "none");
     return;
@@ -247,7 +233,7 @@ void CDrvGuiMgr::ChoosePath(char* a_szPath, size_t a_sizetPath) {
     OsLog(OS_LOG_INFO, "gui>>> DRV_CFGTAGLOCAL_FORCE_TWAINGUI...<%s>", a_szPath);
     return;
   }
-  COsString::SStrCpy(a_szPath, a_sizetPath, CfgText(OS_CFGTAG_FORCEGUI));
+  COsString::SStrCpy(a_szPath, a_sizetPath, DrvUiCfgText(OS_CFGTAG_FORCEGUI));
   if (*a_szPath) {
     OsLog(OS_LOG_INFO, "gui>>> OS_CFGTAG_FORCE_GUI...<%s>", a_szPath);
     return;
@@ -260,7 +246,7 @@ void CDrvGuiMgr::ChoosePath(char* a_szPath, size_t a_sizetPath) {
     if (szUi) strUi = szUi;
   }
   if (strUi == "twaingui") {
-    if (!COsFile::PathJoin(a_szPath, a_sizetPath, CfgText(OS_CFGTAG_HOMEDIRECTORY), "twaingui")) *a_szPath = 0;
+    if (!COsFile::PathJoin(a_szPath, a_sizetPath, DrvUiCfgText(OS_CFGTAG_HOMEDIRECTORY), "twaingui")) *a_szPath = 0;
     if (*a_szPath) COsFile::PathAppendExe(a_szPath, a_sizetPath);
     OsLog(OS_LOG_INFO, "gui>>> twaingui --> <%s>", a_szPath);
   } else if (!strUi.empty()) {
