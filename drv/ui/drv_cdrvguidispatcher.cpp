@@ -37,6 +37,25 @@ DrvDispatcherRow s_drvdispatchertable[] = {
     {"register", &CDrvGuiImpl::DispatcherRegisterDelegate},
     {"uiready", &CDrvGuiImpl::DispatcherUiReadyDelegate},
     {"uivisible", &CDrvGuiImpl::DispatcherUiVisibleDelegate},
+    // Scan, preview and service commands.
+    {"calibratebegin", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherCalibrateBegin>},
+    {"calibrateend", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherCalibrateEnd>},
+    {"calibratereset", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherCalibrateReset>},
+    {"calibraterun", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherCalibrateRun>},
+    {"clearlog", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherClearLog>},
+    {"diagnosticbegin", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherDiagnosticBegin>},
+    {"diagnosticend", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherDiagnosticEnd>},
+    {"diagnosticrun", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherDiagnosticRun>},
+    {"downloadbegin", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherDownloadBegin>},
+    {"downloadend", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherDownloadEnd>},
+    {"downloadrun", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherDownloadRun>},
+    {"imageend", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherImageEnd>},
+    {"requestcancel", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherRequestCancel>},
+    {"requestok", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherRequestOk>},
+    {"requestpreviewcancel", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherRequestPreviewCancel>},
+    {"requestscan", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherRequestScan>},
+    {"requestscancancel", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherRequestScanCancel>},
+    {"resetscanner", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherResetScanner>},
 };
 
 int CompareRows(const void* a_pv1, const void* a_pv2) {
@@ -167,6 +186,7 @@ void CDrvGuiImpl::UiDispatch(COsXml* a_posxml) {
 // The reader's thread: the answers to dialogs and messages, parsed in its
 // own document.
 bool CDrvGuiImpl::UiFastPath(const char* a_pcTask, size_t a_sizetTask, uint64_t a_u64Id) {
+  if (ScanFastPath(a_pcTask, a_sizetTask, a_u64Id)) return true;
   const std::string strHead(a_pcTask, std::min(a_sizetTask, CDrvUiLink::s_sizetFastPath));
   const bool blMessage = strHead.find("<messagecleared>") != std::string::npos;
   const bool blDialog = !blMessage && strHead.find("<dialogcleared>") != std::string::npos;
