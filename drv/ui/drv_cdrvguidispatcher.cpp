@@ -52,6 +52,7 @@ DrvDispatcherRow s_drvdispatchertable[] = {
     {"imageend", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherImageEnd>},
     {"requestcancel", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherRequestCancel>},
     {"requestok", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherRequestOk>},
+    {"requestpreview", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherRequestPreview>},
     {"requestpreviewcancel", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherRequestPreviewCancel>},
     {"requestscan", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherRequestScan>},
     {"requestscancancel", &CDrvGuiImpl::DispatcherCall<&CDrvGuiImpl::DispatcherRequestScanCancel>},

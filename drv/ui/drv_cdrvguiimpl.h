@@ -132,6 +132,8 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   // drv_cdrvguidispatcher_service.cpp); the table reaches them through
   // DispatcherCall.
   EOSSTS DispatcherRequestScan(COsXml* a_posxml, long long a_llId);
+  // Also run unasked (no command element, task id 0).
+  EOSSTS DispatcherRequestPreview(COsXml* a_posxml, long long a_llId);
   EOSSTS DispatcherRequestScanCancel(COsXml* a_posxml, long long a_llId);
   EOSSTS DispatcherRequestPreviewCancel(COsXml* a_posxml, long long a_llId);
   EOSSTS DispatcherRequestOk(COsXml* a_posxml, long long a_llId);
@@ -233,6 +235,11 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   long CalibrationType();
   void PreviewModeOff();
   EOSSTS SendEmptyImageReport();
+  // The preview (drv_cdrvguidispatcher_preview.cpp).
+  bool PreviewArguments(COsXml* a_posxml);
+  void PreviewAnswer(uint64_t a_u64Reply, int32_t a_i32Status, const char* a_szImage, bool a_blEmpty);
+  bool PreviewGone();
+  bool PreviewStopped();
   // Which commands the reader runs at once; false: the dispatcher's.
   bool ScanFastPath(const char* a_pcTask, size_t a_sizetTask, uint64_t a_u64Id);
 

@@ -111,6 +111,54 @@ def scan_request_ok_cancel(front):
     guivalues.stop(front)
 
 
+# -- the preview ------------------------------------------------------------------------------------------------
+@group
+def preview_image_then_imageend(front):
+    """requestpreview: success and a reportimage whose file exists with its imagesize bytes; imageend ends the
+    driver's scan, the front end's next scan starts normally and no image file is left."""
+    script = "send requestpreview\n" + waitfile(front, "go_image") + "send imageend\n"
+    directory = start(front, script, pages=2, duplex="true")
+    assert answer(directory, 2) == "success"
+    task = ElementTree.fromstring(replies_to(directory, 2)[0])
+    name, size = task.findtext("reportimage/imagefilename"), task.findtext("reportimage/imagesize")
+    assert name and os.path.isfile(name) and os.path.getsize(name) == int(size), (name, size)
+    go(front, "go_image")
+    assert answer(directory, 3) == "success"
+    assert wait_for(lambda: os.listdir(front.images()) == []), os.listdir(front.images())
+    front.send("scanbegin", expect="success")
+    images, last = [], "endofsheet"
+    while last == "endofsheet":
+        more, last, _ = check_scan.drain(front)
+        images += more
+    assert len(images) == 4 and last == "endofoutput", (len(images), last)
+    front.send("scanend", expect="success")
+    guivalues.stop(front)
+
+
+@group
+def preview_cancelled_while_busy(front):
+    """A preview kept busy: requestscancancel is answered while the preview runs, with one unasked empty image and
+    success; the preview answers success and the device scan is ended; a second cancel answers success only; a
+    preview while a scan is requested answers success and scans nothing."""
+    script = ("send requestpreview\nsleep 500\nsend requestscancancel\nsend requestscancancel\n" +
+              waitfile(front, "go_cancel") + "send requestscan\nsend requestpreview\n")
+    directory = start(front, script, pages=1, delay=3000)
+    assert answer(directory, 3) == "success"
+    assert answer(directory, 2) == "success"
+    assert answer(directory, 4) == "success"
+    assert unasked_images(directory) == ["0"], unasked_images(directory)
+    assert ElementTree.fromstring(replies_to(directory, 2)[0]).find("reportimage") is None
+    assert wait_for(lambda: "scanend" in scanner_commands(front)[scanner_commands(front).index("scanbegin"):]), \
+        scanner_commands(front)
+    begins = scanner_commands(front).count("scanbegin")
+    go(front, "go_cancel")
+    assert answer(directory, 5) == "success" and answer(directory, 6) == "success"
+    assert wait_for(lambda: scanner_commands(front).count("scanbegin") == begins + 1), (begins, scanner_commands(front))
+    time.sleep(0.3)
+    assert scanner_commands(front).count("scanbegin") == begins + 1, scanner_commands(front)
+    guivalues.stop(front)
+
+
 # -- cancels and ends without a scan ----------------------------------------------------------------------------
 @group
 def cancel_without_scan(front):
