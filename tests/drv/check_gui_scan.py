@@ -82,10 +82,11 @@ def scanner_commands(front):
 def scan_request_ok_cancel(front):
     """requestscan starts the driver's scan: the front end's event list shows the image available and getoutput
     fetches every page; a second requestscan answers success only. requestok twice queues one "ok" button;
-    requestcancel brings back the values of uibegin and queues "cancel"."""
+    requestcancel keeps the values of uibegin and queues "cancel"."""
     script = ("send requestscan\nsend requestscan\n" + waitfile(front, "go1") + "send requestok\nsend requestok\n" +
               waitfile(front, "go2") + "send requestcancel\n")
     directory = start(front, script, pages=2, duplex="true")
+    remembered = front.get("resolution").find(".//valuecurrent")
     assert answer(directory, 2) == "success" and answer(directory, 3) == "success"
     seen = ""
     end = time.time() + 20
@@ -108,6 +109,7 @@ def scan_request_ok_cancel(front):
     assert answer(directory, 6) == "success"
     seen = events(front, 0.5)
     assert "uibutton" in seen and "cancel" in seen, seen
+    assert front.get("resolution").find(".//valuecurrent") == remembered
     guivalues.stop(front)
 
 
@@ -157,6 +159,23 @@ def preview_cancelled_while_busy(front):
     time.sleep(0.3)
     assert scanner_commands(front).count("scanbegin") == begins + 1, scanner_commands(front)
     guivalues.stop(front)
+
+
+@group
+def preview_gui_killed(front):
+    """The GUI killed in the middle of a preview: the device scan ends, no thread is left waiting (uiend and
+    interfaceclose answer) and the front end's next scan works."""
+    directory = start(front, "send requestpreview\nsleep 500\nkill\n", pages=1, delay=3000)
+    assert wait_for(lambda: "scanbegin" in scanner_commands(front)), scanner_commands(front)
+    assert wait_for(lambda: "scanend" in scanner_commands(front)[scanner_commands(front).index("scanbegin"):]), \
+        scanner_commands(front)
+    assert not replies_to(directory, 2), kept(directory)
+    front.send("uiend")
+    front.send("scanbegin", expect="success")
+    images, last, _ = check_scan.drain(front)
+    assert images and last == "endofoutput", (len(images), last)
+    front.send("scanend", expect="success")
+    front.send("interfaceclose", expect="success")
 
 
 # -- cancels and ends without a scan ----------------------------------------------------------------------------
