@@ -162,6 +162,20 @@ def preview_cancelled_while_busy(front):
 
 
 @group
+def preview_disconnected(front):
+    """A preview asked with previewimageacquire on a scanner that goes off line at its first sheet: success and
+    one unasked empty image report, and no scan left open at the scanner."""
+    script = "send requestpreview \\n\\t\\t<previewimageacquire>true</previewimageacquire>\\n\\t\n"
+    directory = start(front, script, pages=2, disconnect=1)
+    assert answer(directory, 2) == "success"
+    assert ElementTree.fromstring(replies_to(directory, 2)[0]).find("reportimage") is None
+    assert unasked_images(directory) == ["0"], unasked_images(directory)
+    assert wait_for(lambda: "scanend" in scanner_commands(front)[scanner_commands(front).index("scanbegin"):]), \
+        scanner_commands(front)
+    guivalues.stop(front)
+
+
+@group
 def preview_gui_killed(front):
     """The GUI killed in the middle of a preview: the device scan ends, no thread is left waiting (uiend and
     interfaceclose answer) and the front end's next scan works."""
