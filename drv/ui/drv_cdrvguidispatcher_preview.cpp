@@ -220,8 +220,9 @@ EOSSTS CDrvGuiImpl::DispatcherRequestPreview(COsXml* a_posxml, long long a_llId)
     break;
   }
   if (!blAnswered && !PreviewGone()) PreviewAnswer(u64Reply, OS_STS_FAIL, nullptr, false);
-  if (!blSent) {
-    if (!blKeepMode) PreviewModeOff();
+  // The scan stays open for the GUI's imageend, unless the GUI is gone.
+  if (!blSent || PreviewGone()) {
+    if (!blSent && !blKeepMode) PreviewModeOff();
     m_pdriver->ScanEnd(true);
   }
   if (!blDisconnected) MessageManagerClear(DEV_DLG_SCANNING);
