@@ -162,6 +162,26 @@ def preview_cancelled_while_busy(front):
 
 
 @group
+def preview_acquire_current_bin(front):
+    """A duplex preview with previewimageacquire: the front image of the current window bin is reported, the
+    rear one is handed back to the scanner (its imageend), and imageend then leaves no file."""
+    script = ("send requestpreview \\n\\t\\t<previewimageacquire>true</previewimageacquire>\\n\\t\n" +
+              waitfile(front, "go_acquire") + "send imageend\n")
+    directory = start(front, script, pages=1, duplex="true")
+    assert answer(directory, 2) == "success"
+    task = ElementTree.fromstring(replies_to(directory, 2)[0])
+    # The first window's bin is a front camera's.
+    assert task.findtext("reportimage/cameratype") == "front", replies_to(directory, 2)
+    name = task.findtext("reportimage/imagefilename")
+    assert os.path.isfile(name) and os.path.getsize(name) == int(task.findtext("reportimage/imagesize")), name
+    assert wait_for(lambda: "imageend" in scanner_commands(front)), scanner_commands(front)
+    go(front, "go_acquire")
+    assert answer(directory, 3) == "success"
+    assert wait_for(lambda: os.listdir(front.images()) == []), os.listdir(front.images())
+    guivalues.stop(front)
+
+
+@group
 def preview_disconnected(front):
     """A preview asked with previewimageacquire on a scanner that goes off line at its first sheet: success and
     one unasked empty image report, and no scan left open at the scanner."""
