@@ -189,7 +189,7 @@ bool CSimConfig::Load(const CSimNode& a_simnodeInterfaceOpen, std::string& a_str
       !Bool("asyncopen", m_blAsyncOpen) || !Number("opendelay", 60000, m_lOpenDelayMs) ||
       !Number("offlineafter", 600000, m_lOfflineAfterMs) || !Number("onlineafter", 600000, m_lOnlineAfterMs) ||
       !Number("sessionbegindelay", 60000, m_lSessionBeginDelayMs) || !Bool("warmupreport", m_blWarmupReport) ||
-      !Number("paperafter", 600000, m_lPaperAfterMs) || !Bool("paperdetectable", m_blPaperDetectable) ||
+      !Number("paperafter", 600000, m_lPaperAfterMs) || !Bool("paperdetectable", m_blPaperDetectable) || !Bool("lcdcontrast", m_blLcdContrast) ||
       !Bool("pagepool", m_blPagePool) || !Bool("interactivemultifeed", m_blInteractiveMultifeed) || !Number("calwarmup", 600, m_lCalWarmupS) ||
       !Number("caldelay", 600000, m_lCalDelayMs)) {
     return false;

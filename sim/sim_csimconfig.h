@@ -59,6 +59,7 @@ class CSimConfig {
   long m_lCalDelayMs = 0;
   std::string m_strCalResult;
   bool m_blPaperDetectable = true;  // the feeder has a paper sensor (paperdetectable, paperdetected)
+  bool m_blLcdContrast = false;  // the feeder offers the calibration type "lcdcontrast"
   // The feeder lists the key "interactivemultifeed" and the multifeed
   // response "interactiveholdpaperatexit", and its multifeed sheet is the
   // user's to decide ("interactivemultifeed").

@@ -102,6 +102,9 @@ CSimNode CSimScanner::ReportInquiry(bool a_blInterfaceOpen) const {
     if (!row.szId && !m_simconfig.m_blPaperDetectable && IsListed(strValues, s_szPaperDetectable)) {
       strValues.erase(strValues.find(s_szPaperDetectable), std::strlen(s_szPaperDetectable) + 1);
     }
+    if (m_simconfig.m_blLcdContrast && !CSimConfig::IsFlatbed() && row.szId &&
+        std::strcmp(row.szId, "calibrationtype") == 0)
+      strValues += " lcdcontrast";
     if (m_simconfig.m_blInteractiveMultifeed && !CSimConfig::IsFlatbed()) {
       if (!row.szId) strValues += " interactivemultifeed";
       if (row.szId && std::strcmp(row.szId, "multifeedresponse") == 0) strValues += " interactiveholdpaperatexit";

@@ -62,6 +62,26 @@ DrvDispatcherRow s_drvdispatchertable[] = {
     {"autocolorlearn", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherAutoColorLearn>},
     {"ecdocustomlearnvariability",
      &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherEcdoCustomLearnVariability>},
+    // Scan, preview and service commands.
+    {"calibratebegin", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherCalibrateBegin>},
+    {"calibrateend", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherCalibrateEnd>},
+    {"calibratereset", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherCalibrateReset>},
+    {"calibraterun", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherCalibrateRun>},
+    {"clearlog", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherClearLog>},
+    {"diagnosticbegin", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherDiagnosticBegin>},
+    {"diagnosticend", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherDiagnosticEnd>},
+    {"diagnosticrun", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherDiagnosticRun>},
+    {"downloadbegin", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherDownloadBegin>},
+    {"downloadend", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherDownloadEnd>},
+    {"downloadrun", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherDownloadRun>},
+    {"imageend", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherImageEnd>},
+    {"requestcancel", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherRequestCancel>},
+    {"requestok", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherRequestOk>},
+    {"requestpreview", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherRequestPreview>},
+    {"requestpreviewcancel", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherRequestPreviewCancel>},
+    {"requestscan", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherRequestScan>},
+    {"requestscancancel", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherRequestScanCancel>},
+    {"resetscanner", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherResetScanner>},
 };
 
 int CompareRows(const void* a_pv1, const void* a_pv2) {
@@ -192,6 +212,7 @@ void CDrvGuiImpl::UiDispatch(COsXml* a_posxml) {
 // The reader's thread: the answers to dialogs and messages, parsed in its
 // own document.
 bool CDrvGuiImpl::UiFastPath(const char* a_pcTask, size_t a_sizetTask, uint64_t a_u64Id) {
+  if (ScanFastPath(a_pcTask, a_sizetTask, a_u64Id)) return true;
   const std::string strHead(a_pcTask, std::min(a_sizetTask, CDrvUiLink::s_sizetFastPath));
   const bool blMessage = strHead.find("<messagecleared>") != std::string::npos;
   const bool blDialog = !blMessage && strHead.find("<dialogcleared>") != std::string::npos;

@@ -151,6 +151,32 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
                                             char* a_szBuffer, size_t a_sizetBuffer);
   CDrvGuiReports& GetReports() { return m_drvguireports; }
 
+  // Scan, preview and service commands (drv_cdrvguidispatcher_scan.cpp,
+  // drv_cdrvguidispatcher_service.cpp); the table reaches them through
+  // DispatcherDelegate.
+  EOSSTS DispatcherRequestScan(COsXml* a_posxml, long long a_llId);
+  // Also run unasked (no command element, task id 0).
+  EOSSTS DispatcherRequestPreview(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherRequestScanCancel(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherRequestPreviewCancel(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherRequestOk(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherRequestCancel(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherImageEnd(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherCalibrateBegin(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherCalibrateRun(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherCalibrateEnd(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherCalibrateReset(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherDiagnosticBegin(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherDiagnosticRun(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherDiagnosticEnd(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherResetScanner(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherClearLog(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherDownloadBegin(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherDownloadRun(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherDownloadEnd(COsXml* a_posxml, long long a_llId);
+  // The image element of a reply: 0, or 3 (logged) for a null or empty text.
+  EOSSTS CmdReportImage(CDrvGuiTask& a_drvguitask, const char* a_szReportImage);
+
   // The info-box buttons the GUI answered (ok, cancel, yes, no).
   enum EBUTTON : int { BUTTON_OK, BUTTON_CANCEL, BUTTON_YES, BUTTON_NO, BUTTON_COUNT };
   bool GetButton(EBUTTON a_ebutton) const { return m_ablButton[a_ebutton].load(); }
@@ -221,6 +247,20 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   EOSSTS UpdateValues();
   // A composed reply, sent whole; "fail" instead when it could not be built.
   EOSSTS SendReply(uint64_t a_u64Reply, CDrvGuiTask& a_drvguitask, bool a_blBuilt);
+  // The scan and service commands' helpers.
+  enum EDRVSERVICEREPORT : int { DRV_SERVICEREPORT_NONE, DRV_SERVICEREPORT_MAG, DRV_SERVICEREPORT_ALL };
+  EOSSTS SendServiceReply(uint64_t a_u64Reply, int32_t a_i32Status, EDRVSERVICEREPORT a_edrvservicereport);
+  void CalibrateReplyTake();
+  long CalibrationType();
+  void PreviewModeOff();
+  EOSSTS SendEmptyImageReport();
+  // The preview (drv_cdrvguidispatcher_preview.cpp).
+  bool PreviewArguments(COsXml* a_posxml);
+  void PreviewAnswer(uint64_t a_u64Reply, int32_t a_i32Status, const char* a_szImage, bool a_blEmpty);
+  bool PreviewGone();
+  bool PreviewStopped();
+  // Which commands the reader runs at once; false: the dispatcher's.
+  bool ScanFastPath(const char* a_pcTask, size_t a_sizetTask, uint64_t a_u64Id);
 
   // Colour-dropout and pass-through (drv_cdrvguidispatcher_ecdo.cpp).
   const char* ReadInner(COsXml* a_posxml);
@@ -255,7 +295,10 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   std::atomic<bool> m_blVariabilityLearning{false};
   // The dispatcher's work buffer for inner XML, grown as needed.
   std::vector<char> m_veccWork;
-
+  // The calibration replies go out one at a time (begin or run, and end).
+  std::atomic<bool> m_blCalibrateReplyBusy{false};
+  // The preview's replies and the cancel's are sent one whole at a time.
+  std::mutex m_mutexPreview;
   std::atomic<bool> m_ablButton[BUTTON_COUNT] = {};
   std::atomic<bool> m_ablDialogShown[9] = {};
   // A task with buttons went to the GUI and its answer is not taken yet.

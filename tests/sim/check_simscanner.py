@@ -338,7 +338,7 @@ def batch_paper_after_warm_up_report_and_no_sensor():
     """paperafter keeps the feeder empty for that long after sessionbegin: paperdetected answers false and the
     first sheet of a job begun meanwhile comes once the paper is there. warmupreport=false answers lampswarming
     without its reportlampstatus. paperdetectable=false leaves the sensor out of the inquiry and paperdetected
-    out of getconfig."""
+    out of getconfig; lcdcontrast=true adds that calibration type."""
     unit = UNITS["adf"]
     began = time.monotonic()
     unit.open(pages=1, paperafter=1200)
@@ -367,6 +367,14 @@ def batch_paper_after_warm_up_report_and_no_sensor():
         status, root = unit.send("getconfig", leaf("id", "paperdetected") + leaf("id", "model"), "success")
         assert [e.tag for e in root.find("reportconfig")] == (["paperdetected", "model"] if detectable == "true"
                                                               else ["model"])
+        unit.close()
+    # lcdcontrast offers that calibration type beside the others.
+    for offered in ("true", "false"):
+        unit.open(pages=1, lcdcontrast=offered)
+        status, root = unit.send("querysupport", "", "success")
+        enums = {e[0].text: [v.text for v in e[1:]] for e in root.find("reportinquiry") if e.tag == "enum"}
+        types = enums["calibrationtype"]
+        assert ("lcdcontrast" in types) == (offered == "true") and "image" in types, types
         unit.close()
 
 

@@ -12,6 +12,8 @@ ERROR_TOKENS = (
     "E_EXCEEDSMAXIMUM", "E_EXCEEDSMAXIMUMDIGITS", "E_EXCEEDSMAXIMUMPRINTER", "E_IA_TOOMANYDOTS",
     "E_IA_LENGTHTOOLONG", "E_IA_NOTALPHANUMERIC", "E_IA_NOTDIGIT", "E_TOOLARGE9", "E_TOOLARGE27", "E_ONLY123F",
     "E_NOMIXING", "E_MUSTHAVE3", "E_ONLYONE123", "E_LEVELTOFOLLOW", "E_LEVELTOFOLLOWRESET")
+# Labels the driver shows by their tags.
+DRIVER_LABELS = ("messagecalibrating", "messagecalibratinglcdcontrast")
 # Labels used as print formats: their conversions, in order.
 FORMATS = {
     "autocolorlearn_messagesuccess": ["%d", "%d"],
@@ -63,7 +65,7 @@ def check(labels_text, lookup_text):
         if "@" in (text or "").replace("@n", "").replace("@r", "").replace("@t", ""):
             errors.append("%s holds an @ that the compiler drops" % tag)
         texts[tag] = text or ""
-    for tag in lookup_tags(lookup_text) + list(ERROR_TOKENS):
+    for tag in lookup_tags(lookup_text) + list(ERROR_TOKENS) + list(DRIVER_LABELS):
         if tag not in texts:
             errors.append("no label for %s" % tag)
     for tag, conversions in FORMATS.items():
@@ -79,6 +81,8 @@ def damaged_copies(labels_text, lookup_text):
     yield "a value without its label", re.sub(
         r"\s*<item>\s*<label>%s</label>.*?</item>" % re.escape(first_value), "", labels_text, count=1, flags=re.S)
     yield "an error token without its label", labels_text.replace("<label>E_NOMIXING</label>", "<label>E_X</label>")
+    yield "a driver's message without its label", labels_text.replace(
+        "<label>messagecalibratinglcdcontrast</label>", "<label>messagecalibratinglcd</label>")
     yield "a repeated tag", labels_text.replace("<label>E_NOMIXING</label>", "<label>E_MUSTHAVE3</label>")
     yield "a format that lost a conversion", labels_text.replace("%d.%1.1d hours", "%d hours", 1)
     yield "an empty text", re.sub(r"(<label>E_ONLY123F</label>\s*<en_usa>)[^<]*", r"\1", labels_text)
