@@ -203,6 +203,15 @@ TEST_F(DbProfileIniTest, UnwritablePlacesFail) {
   EXPECT_TRUE(std::filesystem::is_directory(m_strOwn + "/s.profile"));
   EXPECT_EQ(Entries(m_strOwn), std::vector<std::string>{"s.profile"});
   EXPECT_EQ(testsupport::ReadFile(strSibling + "/s.profile"), strIni);
+  // An own directory that does not exist.
+  const std::string strMissing = testsupport::RootPath("missing");
+  CDbProfileItem dbprofileitem((strSibling + "/s.profile").c_str(), nullptr, m_strInstalled.c_str(),
+                               m_strInstalled.c_str(), strMissing.c_str(), strMissing.c_str(), m_pdatabase.get(),
+                               m_posxmltask.get());
+  EXPECT_EQ(dbprofileitem.Load(false, true, true, true), OS_STS_FAIL);
+  EXPECT_TRUE(m_plog->Contains("ConvertIni2Xml failed...<" + strMissing + "/s.profile>"));
+  EXPECT_FALSE(std::filesystem::exists(strMissing));
+  EXPECT_EQ(Entries(strSibling), std::vector<std::string>{"s.profile"});
   // A directory that cannot be written (root writes anywhere).
   if (geteuid() == 0) return;
   std::filesystem::remove(m_strOwn + "/s.profile");
