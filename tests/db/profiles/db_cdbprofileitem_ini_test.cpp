@@ -296,7 +296,13 @@ TEST_F(DbProfileIniTest, TwoProcessesConvertEachFileOnce) {
     ASSERT_EQ(waitpid(pid, &iStatus, 0), pid);
     EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == 0) << iStatus;
   }
+  const std::string strLog = m_plog->Text();
   for (int i = 0; i < s_iFiles; ++i) {
+    const std::string strLine = "profile: converted...<" + vecPath[i] + ">";
+    size_t sizetCount = 0;
+    for (size_t sizet = strLog.find(strLine); sizet != std::string::npos; sizet = strLog.find(strLine, sizet + 1))
+      ++sizetCount;
+    EXPECT_EQ(sizetCount, 1u) << vecPath[i];
     EXPECT_EQ(testsupport::ReadFile(vecPath[i] + ".bck"), vecIni[i]);
     EXPECT_TRUE(XmllintReads(vecPath[i]));
   }
