@@ -5,12 +5,16 @@
 // renamed over it, and in place the INI text is first linked to
 // "<name>.bck". Any failure answers 1 with the source untouched and no
 // file of this attempt left behind.
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <string>
 
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
@@ -159,6 +163,30 @@ bool WriteDocumentBeside(const char* a_szTarget, const dbprofileini::IniText& a_
   return bl;
 }
 
+// Temporaries "<target>.XXXXXX" that a conversion killed midway left: in
+// place, whoever holds the source's lock is the only one converting it.
+void RemoveStaleTemporaries(const char* a_szTarget) {
+  char szDirectory[CDbProfileItem::s_sizetPath];
+  COsString::SStrCpy(szDirectory, sizeof szDirectory, a_szTarget);
+  char* pcSlash = std::strrchr(szDirectory, '/');
+  if (!pcSlash || pcSlash == szDirectory) return;
+  *pcSlash = '\0';
+  const char* szName = pcSlash + 1;
+  const size_t sizetName = std::strlen(szName);
+  DIR* pdir = opendir(szDirectory);
+  if (!pdir) return;
+  while (const dirent* pdirent = readdir(pdir)) {
+    const char* sz = pdirent->d_name;
+    if (std::strlen(sz) != sizetName + 7 || std::strncmp(sz, szName, sizetName) != 0 || sz[sizetName] != '.') continue;
+    bool blRandom = true;
+    for (const char* pc = sz + sizetName + 1; *pc; ++pc) blRandom = blRandom && std::isalnum(static_cast<unsigned char>(*pc));
+    if (!blRandom || std::strcmp(sz + sizetName, ".bck") == 0) continue;
+    std::string strPath = std::string(szDirectory) + "/" + sz;
+    if (unlinkat(dirfd(pdir), sz, 0) == 0) OsLog(OS_LOG_INFO, "stale temporary removed...<%s>", strPath.c_str());
+  }
+  closedir(pdir);
+}
+
 // In place: the INI text goes to "<source>.bck" (an older one replaced)
 // before the document takes the source's name.
 bool ReplaceSource(const char* a_szSource, const char* a_szTemporary) {
@@ -237,6 +265,7 @@ EOSSTS CDbProfileItem::ConvertIni2Xml(const char* a_szSource, bool a_blCheckConv
     OsLogDebug(OS_LOG_INFO, "profile: converted before...<%s>", szTarget);
     return OS_STS_SUCCESS;
   }
+  if (blInPlace) RemoveStaleTemporaries(szTarget);
   OsTimeRecord timerecordSource{};
   const bool blTime = !blInPlace && ModifiedTime(a_szSource, &timerecordSource);
   dbprofileini::IniText initext;

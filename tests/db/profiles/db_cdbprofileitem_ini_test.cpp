@@ -268,6 +268,16 @@ TEST_F(DbProfileIniTest, AKilledConversionLosesNothing) {
     ASSERT_EQ(waitpid(pid, &iStatus, 0), pid);
     for (int i = 0; i < s_iFiles; ++i) ExpectIniOrConverted(vecPath[i], vecIni[i]);
   }
+  // The next load finishes every conversion and removes what a killed one
+  // left behind.
+  for (const auto& entry : std::filesystem::directory_iterator(m_strOwn)) {
+    const std::string str = entry.path().string();
+    if (str.size() > 8 && str.substr(str.size() - 8) == ".profile") EXPECT_EQ(LoadInPlace(str), OS_STS_SUCCESS) << str;
+  }
+  for (const std::string& str : Entries(m_strOwn))
+    EXPECT_TRUE(str.size() > 8 && (str.substr(str.size() - 8) == ".profile" || str.substr(str.size() - 4) == ".bck"))
+        << str;
+  EXPECT_EQ(Entries(m_strOwn).size(), 2u * s_iRounds * s_iFiles);
 }
 
 // Two processes load one directory of INI profiles at once: each file is
