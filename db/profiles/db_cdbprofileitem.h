@@ -85,7 +85,7 @@ class CDbProfileItem {
   // Turns an INI profile of an earlier driver into a profile document: with
   // a_blCheckConverted the file is rewritten in place (a_szResult may be
   // null); otherwise a new file is written and its path given in a_szResult.
-  // 1 until the converter is built.
+  // 1 with the source untouched on any failure.
   EOSSTS ConvertIni2Xml(const char* a_szSource, bool a_blCheckConverted, char* a_szResult, size_t a_sizetResult);
 
   // -------------------------------------------------------------------------

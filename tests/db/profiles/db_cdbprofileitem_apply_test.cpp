@@ -365,7 +365,7 @@ TEST_F(DbProfileApplyTest, ADocumentThatCannotBeAppliedChangesNothing) {
     const char* szLine;
   } acase[] = {{"nodatabase.profile", "database tag not found..."},
                {"otherroot.profile", "profile tag not found..."},
-               {"ini.profile", "ConvertIni2Xml failed..."}};
+               {"badini.profile", "ConvertIni2Xml failed..."}};
   for (const auto& c : acase) {
     EXPECT_EQ(Apply(c.szDocument), OS_STS_FAIL) << c.szDocument;
     EXPECT_TRUE(m_plog->Contains(c.szLine)) << c.szDocument;

@@ -353,11 +353,14 @@ TEST_F(DbProfileDocumentTest, LoadRefusesWhatIsNoProfile) {
   EXPECT_STREQ(pdbprofileitem->GetLocaleText("x131_x"), "t");
   EXPECT_STREQ(pdbprofileitem->GetLocaleText("x132_x"), "");
   EXPECT_STREQ(LoadUser("a.profile", acase[9].strText)->GetName(), "\xff\xfe\x80");
-  // An INI profile goes to the converter when the load allows it.
+  // An INI profile is converted in place when the load allows it; the INI
+  // text stays beside it.
   std::unique_ptr<CDbProfileItem> pdbprofileitemIni = NewItem(m_strOwn + "/bad.profile");
   testsupport::WriteFile(m_strOwn + "/bad.profile", acase[5].strText);
-  EXPECT_EQ(pdbprofileitemIni->Load(false, true, true, false), OS_STS_FAIL);
-  EXPECT_TRUE(m_plog->Contains("Unsupported profile operation...<ConvertIni2Xml>"));
+  EXPECT_EQ(pdbprofileitemIni->Load(false, true, true, false), OS_STS_SUCCESS);
+  EXPECT_STREQ(pdbprofileitemIni->GetName(), "Old");
+  EXPECT_EQ(testsupport::ReadFile(m_strOwn + "/bad.profile.bck"), acase[5].strText);
+  EXPECT_EQ(testsupport::ReadFile(m_strOwn + "/bad.profile").rfind("<profile>", 0), 0u);
   // A file that is missing, or no file at all.
   EXPECT_EQ(NewItem(m_strOwn + "/missing.profile")->Load(false, true, false, false), OS_STS_FAIL);
   EXPECT_TRUE(m_plog->Contains("Failed to open profile...<" + m_strOwn + "/missing.profile>"));
