@@ -19,6 +19,7 @@ set(SCANDRV_UNITY_SKIP
   db/db_cdatabase_printer.cpp
   db/db_cdatabase_slots.cpp
   db/db_cdatabase_values.cpp
+  db/db_cdbconfigimpl.cpp
   db/db_cdbenum_fix.cpp
   db/db_cdblabelimpl.cpp
   db/db_cdblabelimpl_lookup.cpp
@@ -46,6 +47,7 @@ set(SCANDRV_UNITY_SKIP
   db/id/db_cwindows_sizes.cpp
   db/id/db_cwindows_windowbin.cpp
   db/profiles/db_cdbprofileitem.cpp
+  db/profiles/db_cdbprofileitem_applydocument.cpp
   db/profiles/db_cdbprofileitem_locale.cpp
   dev/dev_cdev.cpp
   dev/dev_cdevdata_history.cpp
@@ -79,7 +81,15 @@ set(SCANDRV_UNITY_SKIP
   drv/drv_cdrvprocesscommands_scan.cpp
   drv/drv_cdrvprocesscommands_setlist.cpp
   drv/drv_cdrvprocesscommands_setvalue.cpp
+  drv/ui/drv_cdrvassistantimpl.cpp
+  drv/ui/drv_cdrvguidispatcher.cpp
+  drv/ui/drv_cdrvguidispatcher_ecdo.cpp
+  drv/ui/drv_cdrvguidispatcher_info.cpp
+  drv/ui/drv_cdrvguidispatcher_preview.cpp
+  drv/ui/drv_cdrvguidispatcher_service.cpp
+  drv/ui/drv_cdrvguidispatcher_values.cpp
   drv/ui/drv_cdrvguiimpl.cpp
+  drv/ui/drv_cdrvguireports.cpp
   drv/ui/drv_cdrvuilink.cpp
   drv/ui/drv_uiwaits.cpp
   os/formats/os_cosfileimpl_compress.cpp
@@ -98,6 +108,7 @@ set(SCANDRV_UNITY_SKIP
   os/os_cosfile_console.cpp
   os/os_cosfile_library.cpp
   os/os_cosfile_sound.cpp
+  os/os_coslogimpl_write.cpp
   os/os_cosresourcefooter.cpp
   os/os_cosresourceimpl.cpp
   os/os_cossyncimpl.cpp
@@ -139,6 +150,7 @@ set(SCANDRV_UNITY_SKIP
   tests/drv/drv_cdrvprocesscommands_interface_test.cpp
   tests/drv/drv_cdrvprocesscommands_reset_test.cpp
   tests/drv/drv_cdrvprocesscommands_set_test.cpp
+  tests/drv/drv_cdrvprocesscommands_setdatafile_test.cpp
   tests/drv/drv_cdrvprocesscommands_setmany_test.cpp
   tests/os/io/os_cosusbopenloader_test.cpp
   tests/os/io/os_cosusbsim_test.cpp
