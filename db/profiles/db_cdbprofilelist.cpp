@@ -105,16 +105,34 @@ EDBSTS CDbProfileList::UpdateShare(EDBID a_edbid) {
 }
 
 // ---------------------------------------------------------------------------
+// Editing
+// ---------------------------------------------------------------------------
+EDBSTS CDbProfileList::Create(const char* a_szName, const char* a_szGraphicFilename) {
+  return NoImpl(m_pdbprofilelistimpl)
+             ? DB_STS_FAIL
+             : m_pdbprofilelistimpl->Create(a_szName, a_szGraphicFilename, nullptr, false, false, true);
+}
+
+EDBSTS CDbProfileList::Save() { return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->Save(); }
+
+EDBSTS CDbProfileList::Rename(const char* a_szName, const char* a_szGraphicFilename) {
+  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->Rename(a_szName, a_szGraphicFilename);
+}
+
+EDBSTS CDbProfileList::Delete(const char* a_szName) {
+  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->Delete(a_szName);
+}
+
+EDBSTS CDbProfileList::RestoreInstalledProfiles(bool a_blShare) {
+  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->RestoreInstalledProfiles(a_blShare);
+}
+
+// ---------------------------------------------------------------------------
 // Still to come
 // ---------------------------------------------------------------------------
 EDBSTS CDbProfileList::Unsupported(const char* a_szOperation) {
   return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->Unsupported(a_szOperation);
 }
 
-EDBSTS CDbProfileList::RestoreInstalledProfiles(bool) { return Unsupported("RestoreInstalledProfiles"); }
-EDBSTS CDbProfileList::Rename(const char*, const char*) { return Unsupported("Rename"); }
 EDBSTS CDbProfileList::Import(const char*, bool) { return Unsupported("Import"); }
 EDBSTS CDbProfileList::Export(const char*) { return Unsupported("Export"); }
-EDBSTS CDbProfileList::Delete(const char*) { return Unsupported("Delete"); }
-EDBSTS CDbProfileList::Create(const char*, const char*) { return Unsupported("Create"); }
-EDBSTS CDbProfileList::Save() { return Unsupported("Save"); }

@@ -176,9 +176,10 @@ TEST_F(DrvExportTest, OverLongTextsAreRefused) {
 // ---------------------------------------------------------------------------
 // Profiles and unsupported ids
 // ---------------------------------------------------------------------------
-// The profile list cannot export, import or rename yet: "fail", nothing
-// changed. Other ids are not supported.
-TEST_F(DrvExportTest, ProfileIdsFailUntilTheListCanAndOtherIdsAreUnsupported) {
+// The profile list cannot export or import yet: "fail"; a rename to a
+// graphic that does not exist answers "badvalue"; nothing changed. Other
+// ids are not supported.
+TEST_F(DrvExportTest, ProfileIdsThroughTheListAndOtherIdsAreUnsupported) {
   UseEngine();
   const std::vector<std::string> vecBefore = Values();
   const struct {
@@ -189,7 +190,7 @@ TEST_F(DrvExportTest, ProfileIdsFailUntilTheListCanAndOtherIdsAreUnsupported) {
       {"export", "<id>profilelist</id><filename>/tmp/p.pkg</filename>", "Export"},
       {"import", "<id>profilelist</id><filename>/tmp/p.pkg</filename>", "Import"},
       {"rename", "<id>profile</id><profileitem><text>new</text><graphicfilename>g.png</graphicfilename></profileitem>",
-       "Rename"},
+       "Rename failed, invalid graphic filename..."},
       {"export", "<id>profile</id>", "Unsupported id for export profile..."},
       {"export", "<id>QVLOG</id>", "Unsupported id for export QVLOG..."},
       {"export", "", "Unsupported id for export ..."},
@@ -199,7 +200,9 @@ TEST_F(DrvExportTest, ProfileIdsFailUntilTheListCanAndOtherIdsAreUnsupported) {
   for (const auto& c : acase) {
     SCOPED_TRACE(c.strBody);
     const Reply reply = Command(c.szCommand, c.strBody);
-    EXPECT_EQ(reply.strStatus, "fail");
+    EXPECT_EQ(reply.strStatus, c.strBody.starts_with("<id>profile</id>") && std::string(c.szCommand) == "rename"
+                                   ? "badvalue"
+                                   : "fail");
     EXPECT_TRUE(m_plog->Contains(c.szLog));
     EXPECT_EQ(m_pdrvcommandfsm->GetCurrentState(), DRV_STATE_INITIALIZED);
   }
