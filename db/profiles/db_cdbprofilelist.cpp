@@ -127,6 +127,10 @@ EDBSTS CDbProfileList::RestoreInstalledProfiles(bool a_blShare) {
   return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->RestoreInstalledProfiles(a_blShare);
 }
 
+EDBSTS CDbProfileList::Export(const char* a_szPackageFile) {
+  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->Export(a_szPackageFile);
+}
+
 // ---------------------------------------------------------------------------
 // Still to come
 // ---------------------------------------------------------------------------
@@ -135,4 +139,3 @@ EDBSTS CDbProfileList::Unsupported(const char* a_szOperation) {
 }
 
 EDBSTS CDbProfileList::Import(const char*, bool) { return Unsupported("Import"); }
-EDBSTS CDbProfileList::Export(const char*) { return Unsupported("Export"); }

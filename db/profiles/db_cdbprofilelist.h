@@ -66,10 +66,11 @@ class CDbProfileList {
   EDBSTS Rename(const char* a_szName, const char* a_szGraphicFilename);
   EDBSTS Delete(const char* a_szName);
   EDBSTS RestoreInstalledProfiles(bool a_blShare);
-  // Not available until the profiles subsystem is complete: each logs and
+  // The user directory into a package file.
+  EDBSTS Export(const char* a_szFilename);
+  // Not available until the profiles subsystem is complete: logs and
   // fails (1).
   EDBSTS Import(const char* a_szFilename, bool a_blFlag);
-  EDBSTS Export(const char* a_szFilename);
 
  private:
   EDBSTS Unsupported(const char* a_szOperation);

@@ -1,7 +1,8 @@
 // The profile list's implementation: construction, the directories, the
 // reports and the dump. Loading is in db_cdbprofilelistimpl_load.cpp,
-// selection in db_cdbprofilelistimpl_select.cpp; editing, packages and the
-// restore of installed profiles are still to come.
+// selection in db_cdbprofilelistimpl_select.cpp, editing and the restore of
+// installed profiles in db_cdbprofilelistimpl_edit.cpp, packages in
+// db_cdbprofilelistimpl_package.cpp (their import is still to come).
 #include "db_cdbprofilelistimpl.h"
 
 #include <strings.h>

@@ -83,6 +83,8 @@ class CDbProfileListImpl {
   // Selects the named profile afterwards (the first visible one without).
   EDBSTS Delete(const char* a_szName);
   EDBSTS RestoreInstalledProfiles(bool a_blShare);
+  // The user directory into a package file (db_cdbprofilelistimpl_package.cpp).
+  EDBSTS Export(const char* a_szPackageFile);
 
   // Operations of the profiles subsystem still to come: each logs its name
   // and fails.

@@ -28,7 +28,10 @@
 namespace {
 
 constexpr size_t s_sizetNameCharacters = 60;
+// A model's id is tried three times; a time id, which another process
+// creating profiles may keep taking first, until the pauses reach 200 ms.
 constexpr int s_iCreateAttempts = 3;
+constexpr int s_iTimeIdAttempts = 20;
 // The pause before the next id: ids are made of the time in milliseconds.
 constexpr std::chrono::milliseconds s_msIdPause{10};
 constexpr char s_szDriverVersion[] = "01000000";
@@ -233,7 +236,8 @@ EDBSTS CDbProfileListImpl::WriteNewProfile(uint32_t a_u32Slot, const char* a_szN
                                            bool a_blKeepNewName) {
   char szId[CDbProfileItem::s_sizetId];
   char szPath[s_sizetPath] = "";
-  for (int iAttempt = 0; iAttempt < s_iCreateAttempts; ++iAttempt) {
+  const int iAttempts = a_pdbprofileitemModel ? s_iCreateAttempts : s_iTimeIdAttempts;
+  for (int iAttempt = 0; iAttempt < iAttempts; ++iAttempt) {
     if (iAttempt > 0) std::this_thread::sleep_for(s_msIdPause);
     if (a_pdbprofileitemModel) {
       COsString::SStrCpy(szId, sizeof szId, a_pdbprofileitemModel->GetId());

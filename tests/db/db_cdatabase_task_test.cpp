@@ -344,8 +344,8 @@ TEST_F(DbDatabaseTaskTest, ConfigurationRecordsThroughTheDatabase) {
 
 TEST_F(DbDatabaseTaskTest, ProfileAndFrameForwarders) {
   CDatabase& db = *m_pdatabase;
-  // Without a loaded list the editing operations fail with their reasons;
-  // the package operations still to come answer their own failure.
+  // Without a loaded list the editing and export operations fail with
+  // their reasons; the import still to come answers its own failure.
   const struct {
     const char* szLog;
     std::function<bool()> fnFailed;
@@ -353,7 +353,7 @@ TEST_F(DbDatabaseTaskTest, ProfileAndFrameForwarders) {
       {"LoadShare failed...", [&] { return db.ProfileRestoreInstalledProfiles(true) == DB_STS_FAIL; }},
       {"profile list not loaded...", [&] { return db.ProfileRename("a", "b") == DB_STS_FAIL; }},
       {"Unsupported profile operation...<Import>", [&] { return db.ProfileImport("a", false) == DB_STS_FAIL; }},
-      {"Unsupported profile operation...<Export>", [&] { return db.ProfileExport("a") == DB_STS_FAIL; }},
+      {"profile list not loaded...", [&] { return db.ProfileExport("a") == DB_STS_FAIL; }},
       {"m_u32Current isn't pointing to a valid profile object...0", [&] { return db.ProfileDelete("a") == DB_STS_FAIL; }},
       {"profile list not loaded...", [&] { return db.ProfileCreate("mine", "mine.png") == DB_STS_FAIL; }},
       {"Save failed...", [&] { return db.ProfileCreate("", "mine.png") == DB_STS_FAIL; }},

@@ -176,7 +176,8 @@ TEST_F(DrvExportTest, OverLongTextsAreRefused) {
 // ---------------------------------------------------------------------------
 // Profiles and unsupported ids
 // ---------------------------------------------------------------------------
-// The profile list cannot export or import yet: "fail"; a rename to a
+// Without a user directory there is nothing to export: "fail"; the list
+// cannot import yet: "fail"; a rename to a
 // graphic that does not exist answers "badvalue"; nothing changed. Other
 // ids are not supported.
 TEST_F(DrvExportTest, ProfileIdsThroughTheListAndOtherIdsAreUnsupported) {
@@ -187,7 +188,7 @@ TEST_F(DrvExportTest, ProfileIdsThroughTheListAndOtherIdsAreUnsupported) {
     std::string strBody;
     const char* szLog;
   } acase[] = {
-      {"export", "<id>profilelist</id><filename>/tmp/p.pkg</filename>", "Export"},
+      {"export", "<id>profilelist</id><filename>/tmp/p.pkg</filename>", "Export failed, no user profile directory..."},
       {"import", "<id>profilelist</id><filename>/tmp/p.pkg</filename>", "Import"},
       {"rename", "<id>profile</id><profileitem><text>new</text><graphicfilename>g.png</graphicfilename></profileitem>",
        "Rename failed, invalid graphic filename..."},

@@ -350,3 +350,114 @@ TEST_F(DbProfileListEditTest, AKillMidSaveLeavesWholeProfiles) {
 }
 
 }  // namespace
+
+namespace {
+
+// The package read from its byte layout alone: the cookie, the footer
+// found backwards, and each item's type, offset, bytes and path.
+struct PackageItem {
+  std::string strType, strPath;
+  long long llOffset = -1, llBytes = -1;
+};
+
+std::vector<PackageItem> ReadPackage(const std::string& a_strPackage) {
+  std::vector<PackageItem> vec;
+  EXPECT_EQ(a_strPackage.substr(0, 16), "*PROFILEPACKAGE*");
+  const size_t sizetFooter = a_strPackage.rfind("<packagelist>");
+  EXPECT_NE(sizetFooter, std::string::npos);
+  if (sizetFooter == std::string::npos) return vec;
+  const std::string strFooter = a_strPackage.substr(sizetFooter);
+  static const std::regex s_regexItem("<packageitem>([\\s\\S]*?)</packageitem>");
+  for (auto it = std::sregex_iterator(strFooter.begin(), strFooter.end(), s_regexItem); it != std::sregex_iterator();
+       ++it) {
+    const std::string strItem = (*it)[1].str();
+    PackageItem item;
+    std::smatch match;
+    if (std::regex_search(strItem, match, std::regex("<type>([a-z]+)</type>"))) item.strType = match[1].str();
+    if (std::regex_search(strItem, match, std::regex("<offset>([0-9]+)</offset>"))) item.llOffset = std::stoll(match[1].str());
+    if (std::regex_search(strItem, match, std::regex("<bytes>([0-9]+)</bytes>"))) item.llBytes = std::stoll(match[1].str());
+    if (std::regex_search(strItem, match, std::regex("<path><!\\[CDATA\\[([\\s\\S]*?)\\]\\]></path>")))
+      item.strPath = match[1].str();
+    if (item.strType == "file") {
+      EXPECT_GE(item.llOffset, 16);
+      EXPECT_LE(item.llOffset + item.llBytes, static_cast<long long>(sizetFooter));
+    }
+    vec.push_back(item);
+  }
+  return vec;
+}
+
+// Export: an empty directory gives the cookie and the cookie item; files
+// (an empty one too) and "graphics" before its files come back byte for
+// byte; a package already at the name survives a failed export, and a
+// missing directory leaves nothing behind.
+TEST_F(DbProfileListEditTest, ExportPacksTheUserDirectory) {
+  auto plist = Loaded();
+  const std::string strPackage = testsupport::RootPath("p.pkg");
+  ASSERT_EQ(plist->Export(strPackage.c_str()), DB_STS_SUCCESS);
+  const std::string strEmpty = testsupport::ReadFile(strPackage);
+  EXPECT_EQ(strEmpty.find("<packagelist>"), 16u);
+  auto vec = ReadPackage(strEmpty);
+  ASSERT_EQ(vec.size(), 1u);
+  EXPECT_EQ(vec[0].strType, "cookie");
+  EXPECT_EQ(vec[0].llOffset, 0);
+  EXPECT_EQ(vec[0].llBytes, 16);
+  const std::string strFooter = testsupport::RootPath("footer.xml");
+  testsupport::WriteFile(strFooter, strEmpty.substr(16));
+  EXPECT_TRUE(XmllintReads(strFooter));
+
+  ASSERT_EQ(plist->Create("Mine", nullptr, nullptr, false, false, true), DB_STS_SUCCESS);
+  std::filesystem::create_directories(m_strUser + "/graphics");
+  testsupport::WriteFile(m_strUser + "/graphics/pic.png", std::string("\x89PNG\0\1\2", 7));
+  testsupport::WriteFile(m_strUser + "/empty.txt", "");
+  symlink("/etc/passwd", (m_strUser + "/link").c_str());
+  ASSERT_EQ(plist->Export(strPackage.c_str()), DB_STS_SUCCESS);
+  EXPECT_TRUE(m_plog->Contains("entry neither file nor directory, not packed..."));
+  const std::string strFull = testsupport::ReadFile(strPackage);
+  vec = ReadPackage(strFull);
+  std::set<std::string> setFiles;
+  bool blGraphicsDirectory = false;
+  for (const PackageItem& item : vec) {
+    if (item.strType == "directory") {
+      EXPECT_EQ(item.strPath, "graphics");
+      blGraphicsDirectory = true;
+    } else if (item.strType == "file") {
+      if (item.strPath.starts_with("graphics/")) EXPECT_TRUE(blGraphicsDirectory);
+      EXPECT_EQ(strFull.substr(item.llOffset, item.llBytes), testsupport::ReadFile(m_strUser + "/" + item.strPath))
+          << item.strPath;
+      setFiles.insert(item.strPath);
+    }
+  }
+  EXPECT_TRUE(blGraphicsDirectory);
+  EXPECT_EQ(setFiles.size(), 3u);
+  EXPECT_TRUE(setFiles.count("empty.txt") && setFiles.count("graphics/pic.png"));
+
+  // A package inside the user directory is not packed into itself.
+  const std::string strInside = m_strUser + "/self.pkg";
+  ASSERT_EQ(plist->Export(strInside.c_str()), DB_STS_SUCCESS);
+  for (const PackageItem& item : ReadPackage(testsupport::ReadFile(strInside))) EXPECT_NE(item.strPath, "self.pkg");
+  std::filesystem::remove(strInside);
+
+  // Failures: a missing directory leaves nothing; an unreadable entry fails
+  // the export and the package already there stays whole.
+  EXPECT_EQ(plist->Export(testsupport::RootPath("missing/p.pkg").c_str()), DB_STS_FAIL);
+  EXPECT_FALSE(std::filesystem::exists(testsupport::RootPath("missing")));
+  std::filesystem::create_directories(m_strUser + "/sub");
+  if (geteuid() != 0) {
+    std::filesystem::permissions(m_strUser + "/sub", std::filesystem::perms::none);
+    EXPECT_EQ(plist->Export(strPackage.c_str()), DB_STS_FAIL);
+    std::filesystem::permissions(m_strUser + "/sub", std::filesystem::perms::owner_all);
+    EXPECT_EQ(testsupport::ReadFile(strPackage), strFull);
+  }
+  size_t sizetEntries = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(testsupport::RootPath("")))
+    sizetEntries += entry.path().filename().string().starts_with("p.pkg.");
+  EXPECT_EQ(sizetEntries, 0u);
+
+  // A modified profile is not exported.
+  SetContrast(Contrast() + 1);
+  EXPECT_EQ(plist->Export(strPackage.c_str()), DB_STS_NOTAVAILABLE);
+  EXPECT_EQ(plist->Export(nullptr), DB_STS_FAIL);
+}
+
+}  // namespace
