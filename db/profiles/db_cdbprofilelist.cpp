@@ -131,11 +131,6 @@ EDBSTS CDbProfileList::Export(const char* a_szPackageFile) {
   return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->Export(a_szPackageFile);
 }
 
-// ---------------------------------------------------------------------------
-// Still to come
-// ---------------------------------------------------------------------------
-EDBSTS CDbProfileList::Unsupported(const char* a_szOperation) {
-  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->Unsupported(a_szOperation);
+EDBSTS CDbProfileList::Import(const char* a_szPackageFile, bool a_blKeepList) {
+  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->Import(a_szPackageFile, a_blKeepList);
 }
-
-EDBSTS CDbProfileList::Import(const char*, bool) { return Unsupported("Import"); }

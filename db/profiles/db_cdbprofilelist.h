@@ -66,14 +66,11 @@ class CDbProfileList {
   EDBSTS Rename(const char* a_szName, const char* a_szGraphicFilename);
   EDBSTS Delete(const char* a_szName);
   EDBSTS RestoreInstalledProfiles(bool a_blShare);
-  // The user directory into a package file.
+  // Profile packages: the user directory into a package file, and a
+  // package in its place (unless a_blFlag, the list loaded again).
   EDBSTS Export(const char* a_szFilename);
-  // Not available until the profiles subsystem is complete: logs and
-  // fails (1).
   EDBSTS Import(const char* a_szFilename, bool a_blFlag);
 
  private:
-  EDBSTS Unsupported(const char* a_szOperation);
-
   CDbProfileListImpl* m_pdbprofilelistimpl;
 };

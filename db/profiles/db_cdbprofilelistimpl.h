@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "db_def.h"
 #include "os_def.h"
@@ -85,10 +86,9 @@ class CDbProfileListImpl {
   EDBSTS RestoreInstalledProfiles(bool a_blShare);
   // The user directory into a package file (db_cdbprofilelistimpl_package.cpp).
   EDBSTS Export(const char* a_szPackageFile);
-
-  // Operations of the profiles subsystem still to come: each logs its name
-  // and fails.
-  EDBSTS Unsupported(const char* a_szOperation);
+  // A package in place of the user directory; unless a_blKeepList the list
+  // is loaded again and a profile selected.
+  EDBSTS Import(const char* a_szPackageFile, bool a_blKeepList);
 
  private:
   void FreeItems();
@@ -124,6 +124,10 @@ class CDbProfileListImpl {
   EDBSTS HideInstalled(CDbProfileItem* a_pdbprofileitem);
   bool RemoveSlot(uint32_t a_u32Slot);
   EDBSTS SelectAfterDelete(const CDbProfileItem* a_pdbprofileitemNext, bool a_blDeleted);
+  // Import's parts.
+  void RecoverImportBackup(const std::string& a_strDirectory);
+  EDBSTS ImportLocked(const char* a_szPackageFile, const std::string& a_strDirectory);
+  EDBSTS ReloadAfterImport();
 
   CDatabase* m_pdatabase;  // not owned
   uint32_t m_u32Max;

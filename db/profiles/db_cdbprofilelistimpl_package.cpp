@@ -7,9 +7,11 @@
 // never a part of one.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +21,7 @@
 #include "db_cdbprofileitem.h"
 #include "db_cdbprofilelistimpl.h"
 #include "os_cosfile.h"
+#include "os_cosxml.h"
 #include "os_coslog.h"
 #include "os_cosxmltask.h"
 
@@ -215,4 +218,282 @@ EDBSTS CDbProfileListImpl::Export(const char* a_szPackageFile) {
     return DB_STS_FAIL;
   }
   return DB_STS_SUCCESS;
+}
+
+// ---------------------------------------------------------------------------
+// Import
+// ---------------------------------------------------------------------------
+namespace {
+
+constexpr char s_szFooterTag[] = "<packagelist>";
+constexpr size_t s_sizetTooSmall = 26;
+
+// A decimal number without sign, exponent or overflow.
+bool ParseDecimal(const char* a_sz, uint64_t* a_pu64) {
+  if (!a_sz[0]) return false;
+  uint64_t u64 = 0;
+  for (const char* pc = a_sz; *pc; ++pc) {
+    if (*pc < '0' || *pc > '9' || u64 > (UINT64_MAX - static_cast<uint64_t>(*pc - '0')) / 10) return false;
+    u64 = u64 * 10 + static_cast<uint64_t>(*pc - '0');
+  }
+  *a_pu64 = u64;
+  return true;
+}
+
+// A relative path that stays below the directory it is joined to.
+bool IsContainedPath(const std::string& a_str) {
+  if (a_str.empty() || a_str[0] == '/' || a_str.find('\\') != std::string::npos) return false;
+  size_t sizetStart = 0;
+  while (sizetStart <= a_str.size()) {
+    const size_t sizetEnd = std::min(a_str.find('/', sizetStart), a_str.size());
+    const std::string strPart = a_str.substr(sizetStart, sizetEnd - sizetStart);
+    if (strPart.empty() || strPart == "." || strPart == "..") return false;
+    sizetStart = sizetEnd + 1;
+  }
+  return true;
+}
+
+std::string ChildText(COsXml* a_posxml) {
+  char sz[CDbProfileListImpl::s_sizetPath];
+  return a_posxml->NodeGetContent(sz, sizeof sz) == OS_STS_SUCCESS ? std::string(sz) : std::string("\x01");
+}
+
+// The footer's file and directory items, each checked: paths below the
+// import directory, once each; offsets and lengths inside the contents.
+bool ReadFooter(const char* a_pcFooter, size_t a_sizetFooterStart, size_t a_sizetFooter,
+                std::vector<PackageEntry>* a_pvec) {
+  COsXml osxml;
+  if (osxml.DocumentLoad(a_pcFooter, static_cast<long>(a_sizetFooter)) != OS_STS_SUCCESS ||
+      osxml.NodeRewind() != OS_STS_SUCCESS) {
+    OsLogDebug(OS_LOG_INFO, "Failed to load the footer...");
+    return false;
+  }
+  std::vector<std::string> vecSeen;
+  for (bool blMore = osxml.NodeChild() == OS_STS_SUCCESS; blMore; blMore = osxml.NodeSibling() == OS_STS_SUCCESS) {
+    char szName[32];
+    if (osxml.NodeGetName(szName, sizeof szName) != OS_STS_SUCCESS || std::strcmp(szName, "packageitem") != 0) continue;
+    std::string strType, strOffset, strBytes, strPath;
+    osxml.NodePush();
+    for (bool blChild = osxml.NodeChild() == OS_STS_SUCCESS; blChild; blChild = osxml.NodeSibling() == OS_STS_SUCCESS) {
+      if (osxml.NodeGetName(szName, sizeof szName) != OS_STS_SUCCESS) continue;
+      const std::string strName = szName;
+      if (strName == "type") strType = ChildText(&osxml);
+      if (strName == "offset") strOffset = ChildText(&osxml);
+      if (strName == "bytes") strBytes = ChildText(&osxml);
+      if (strName == "path") strPath = ChildText(&osxml);
+    }
+    osxml.NodePop();
+    if (strType == "cookie") continue;
+    PackageEntry entry{strType == "directory", "", strPath, 0, 0};
+    if (strType != "file" && strType != "directory") {
+      OsLogDebug(OS_LOG_INFO, "Bad package item type...<%s>", strType.c_str());
+      return false;
+    }
+    if (!IsContainedPath(strPath)) {
+      OsLog(OS_LOG_ERROR, "Package path leaves the import directory...<%s>", strPath.c_str());
+      return false;
+    }
+    for (const std::string& strSeen : vecSeen) {
+      if (strSeen == strPath) {
+        OsLog(OS_LOG_ERROR, "Package path given twice...<%s>", strPath.c_str());
+        return false;
+      }
+    }
+    vecSeen.push_back(strPath);
+    if (!entry.blDirectory &&
+        (!ParseDecimal(strOffset.c_str(), &entry.u64Offset) || !ParseDecimal(strBytes.c_str(), &entry.u64Bytes) ||
+         entry.u64Offset < s_sizetCookie || entry.u64Bytes > a_sizetFooterStart ||
+         entry.u64Offset > a_sizetFooterStart - entry.u64Bytes)) {
+      OsLog(OS_LOG_ERROR, "Package item outside the package...<%s> <%s> <%s>", strPath.c_str(), strOffset.c_str(),
+            strBytes.c_str());
+      return false;
+    }
+    a_pvec->push_back(entry);
+  }
+  return true;
+}
+
+// The entries into the fresh import directory; false (logged) at the first
+// that cannot be made.
+bool Unpack(const std::string& a_strDirectory, const std::string& a_strPackage, const std::vector<PackageEntry>& a_vec) {
+  for (const PackageEntry& entry : a_vec) {
+    const std::string strTarget = a_strDirectory + "/" + entry.strRelative;
+    if (entry.blDirectory) {
+      const EOSSTS eossts = COsFile::Create(strTarget.c_str());
+      if (eossts != OS_STS_SUCCESS && eossts != OS_STS_ALREADY_EXISTS) {
+        OsLogDebug(OS_LOG_INFO, "Failed to create directory...<%s>", strTarget.c_str());
+        return false;
+      }
+      continue;
+    }
+    const size_t sizetSlash = strTarget.rfind('/');
+    const EOSSTS eossts = COsFile::Create(strTarget.substr(0, sizetSlash).c_str());
+    const int iFd = (eossts == OS_STS_SUCCESS || eossts == OS_STS_ALREADY_EXISTS)
+                        ? open(strTarget.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)
+                        : -1;
+    if (iFd < 0) {
+      OsLogDebug(OS_LOG_INFO, "Open failed...<%s>", strTarget.c_str());
+      return false;
+    }
+    const bool blWritten = WriteAll(iFd, a_strPackage.data() + entry.u64Offset, entry.u64Bytes) && fsync(iFd) == 0;
+    close(iFd);
+    if (!blWritten) {
+      OsLogDebug(OS_LOG_INFO, "Write failed...<%s>", strTarget.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ReadWhole(const char* a_szPath, std::string* a_pstr) {
+  const int iFd = open(a_szPath, O_RDONLY | O_CLOEXEC);
+  if (iFd < 0) return false;
+  char ac[0x10000];
+  ssize_t ssizet;
+  while ((ssizet = read(iFd, ac, sizeof ac)) > 0) a_pstr->append(ac, static_cast<size_t>(ssizet));
+  close(iFd);
+  return ssizet == 0;
+}
+
+bool IsDirectoryPath(const std::string& a_str) {
+  struct stat st;
+  return stat(a_str.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+// A kill between the two moves of an import leaves the user directory
+// under its backup name: it is moved back.
+void CDbProfileListImpl::RecoverImportBackup(const std::string& a_strDirectory) {
+  const std::string strBackup = a_strDirectory + ".backup";
+  if (access(a_strDirectory.c_str(), F_OK) == 0 || !IsDirectoryPath(strBackup)) return;
+  if (rename(strBackup.c_str(), a_strDirectory.c_str()) == 0) {
+    OsLog(OS_LOG_ERROR, "profile directory moved back from its backup...<%s>", a_strDirectory.c_str());
+  } else {
+    OsLog(OS_LOG_ERROR, "OsFileMove failed...<%s> to <%s>", strBackup.c_str(), a_strDirectory.c_str());
+  }
+}
+
+EDBSTS CDbProfileListImpl::Import(const char* a_szPackageFile, bool a_blKeepList) {
+  if (!a_szPackageFile || !a_szPackageFile[0]) {
+    OsLog(OS_LOG_ASSERT, "a_szPackageFile is null...");
+    return DB_STS_FAIL;
+  }
+  if (!GetDatabaseResourceProfile()) {
+    OsLog(OS_LOG_ERROR, "profile list not loaded...");
+    return DB_STS_FAIL;
+  }
+  if (IsProfileModified()) {
+    OsLogDebug(OS_LOG_INFO, "Import denied, profile has been modified...");
+    return DB_STS_NOTAVAILABLE;
+  }
+  if (!COsFile::Exists(a_szPackageFile)) {
+    OsLog(OS_LOG_ERROR, "Import failed, file not found...");
+    return DB_STS_BADVALUE;
+  }
+  std::string strDirectory = m_szUserDirectory;
+  while (strDirectory.size() > 1 && strDirectory.back() == '/') strDirectory.pop_back();
+  if (strDirectory.empty()) {
+    OsLogDebug(OS_LOG_INFO, "Import failed, no user profile directory...");
+    return DB_STS_FAIL;
+  }
+  // Held for the whole import, tried once: the caller holds the database
+  // lock and must not wait for another process.
+  const std::string strLock = strDirectory + ".lock";
+  const int iFdLock = open(strLock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (iFdLock < 0 || flock(iFdLock, LOCK_EX | LOCK_NB) != 0) {
+    OsLog(OS_LOG_ERROR, "Import in progress...<%s>", strLock.c_str());
+    if (iFdLock >= 0) close(iFdLock);
+    return DB_STS_FAIL;
+  }
+  const EDBSTS edbsts = ImportLocked(a_szPackageFile, strDirectory);
+  close(iFdLock);
+  if (edbsts != DB_STS_SUCCESS || a_blKeepList) return edbsts;
+  return ReloadAfterImport();
+}
+
+EDBSTS CDbProfileListImpl::ImportLocked(const char* a_szPackageFile, const std::string& a_strDirectory) {
+  RecoverImportBackup(a_strDirectory);
+  std::string strPackage;
+  if (!ReadWhole(a_szPackageFile, &strPackage)) {
+    OsLogDebug(OS_LOG_INFO, "OsMemSharedAllocReadonly failed...");
+    return DB_STS_FAIL;
+  }
+  if (strPackage.size() <= s_sizetTooSmall) {
+    OsLogDebug(OS_LOG_INFO, "File is too small to be a profile package...");
+    return DB_STS_FAIL;
+  }
+  if (strPackage.compare(0, s_sizetCookie, s_szCookie) != 0) {
+    OsLog(OS_LOG_ERROR, "Not a profile package...<%s>", a_szPackageFile);
+    return DB_STS_FAIL;
+  }
+  const size_t sizetFooter = strPackage.rfind(s_szFooterTag, strPackage.size() - 14);
+  if (sizetFooter == std::string::npos || sizetFooter < s_sizetCookie) {
+    OsLogDebug(OS_LOG_INFO, "No footer in profile package...");
+    return DB_STS_FAIL;
+  }
+  std::vector<PackageEntry> vec;
+  if (!ReadFooter(strPackage.data() + sizetFooter, sizetFooter, strPackage.size() - sizetFooter, &vec)) {
+    OsLog(OS_LOG_ERROR, "Import failed, bad package...<%s>", a_szPackageFile);
+    return DB_STS_FAIL;
+  }
+  const std::string strImport = a_strDirectory + ".import";
+  const std::string strBackup = a_strDirectory + ".backup";
+  COsFile::Delete(strImport.c_str(), OS_FILETYPE_DIRECTORY, true);
+  if (access(strImport.c_str(), F_OK) == 0) {
+    OsLogDebug(OS_LOG_INFO, "Failed to delete old profile directory (have the customer do it manually)...<%s>",
+               strImport.c_str());
+    return DB_STS_FAIL;
+  }
+  const EOSSTS eosstsCreate = COsFile::Create(strImport.c_str());
+  if (eosstsCreate != OS_STS_SUCCESS) {
+    OsLogDebug(OS_LOG_INFO, "Failed to create new profile directory...%d <%s>", eosstsCreate, strImport.c_str());
+    return DB_STS_FAIL;
+  }
+  if (!Unpack(strImport, strPackage, vec)) {
+    COsFile::Delete(strImport.c_str(), OS_FILETYPE_DIRECTORY, true);
+    return DB_STS_FAIL;
+  }
+  COsFile::Delete(strBackup.c_str(), OS_FILETYPE_DIRECTORY, true);
+  const bool blHadDirectory = access(a_strDirectory.c_str(), F_OK) == 0;
+  if (blHadDirectory && rename(a_strDirectory.c_str(), strBackup.c_str()) != 0) {
+    OsLog(OS_LOG_ERROR, "OsFileMove failed...<%s> to <%s>", a_strDirectory.c_str(), strBackup.c_str());
+    COsFile::Delete(strImport.c_str(), OS_FILETYPE_DIRECTORY, true);
+    return DB_STS_FAIL;
+  }
+  if (rename(strImport.c_str(), a_strDirectory.c_str()) != 0) {
+    OsLog(OS_LOG_ERROR, "OsFileMove failed...<%s> to <%s>", strImport.c_str(), a_strDirectory.c_str());
+    if (blHadDirectory) rename(strBackup.c_str(), a_strDirectory.c_str());
+    COsFile::Delete(strImport.c_str(), OS_FILETYPE_DIRECTORY, true);
+    return DB_STS_FAIL;
+  }
+  if (blHadDirectory && COsFile::Delete(strBackup.c_str(), OS_FILETYPE_DIRECTORY, true) != OS_STS_SUCCESS)
+    OsLog(OS_LOG_ERROR, "OsFileDelete failed...<%s>", strBackup.c_str());
+  return DB_STS_SUCCESS;
+}
+
+// The list of the new directory, its current profile applied, then the
+// first visible default entry (else the first visible one) selected.
+EDBSTS CDbProfileListImpl::ReloadAfterImport() {
+  EDBSTS edbsts = Load(true);
+  if (edbsts != DB_STS_SUCCESS) {
+    OsLog(OS_LOG_ERROR, "Load failed...");
+    return edbsts;
+  }
+  m_blLoadedButNotSet = false;
+  edbsts = ApplyCurrent();
+  if (edbsts != DB_STS_SUCCESS) {
+    OsLog(OS_LOG_ERROR, "Set current failed...");
+    return edbsts;
+  }
+  uint32_t u32Slot = 0;
+  while (u32Slot < s_u32Slots && !(IsVisible(u32Slot) && m_apdbprofilelist[u32Slot]->IsProfileDefault())) ++u32Slot;
+  if (u32Slot >= s_u32Slots) {
+    u32Slot = 0;
+    while (u32Slot < s_u32Slots && !IsVisible(u32Slot)) ++u32Slot;
+  }
+  if (u32Slot >= s_u32Slots) return DB_STS_SUCCESS;
+  char szName[CDbProfileItem::s_sizetName];
+  std::snprintf(szName, sizeof szName, "%s", m_apdbprofilelist[u32Slot]->GetName());
+  return SetCurrent(szName);
 }

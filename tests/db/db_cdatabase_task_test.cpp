@@ -344,15 +344,15 @@ TEST_F(DbDatabaseTaskTest, ConfigurationRecordsThroughTheDatabase) {
 
 TEST_F(DbDatabaseTaskTest, ProfileAndFrameForwarders) {
   CDatabase& db = *m_pdatabase;
-  // Without a loaded list the editing and export operations fail with
-  // their reasons; the import still to come answers its own failure.
+  // Without a loaded list the editing and package operations fail with
+  // their reasons.
   const struct {
     const char* szLog;
     std::function<bool()> fnFailed;
   } acase[] = {
       {"LoadShare failed...", [&] { return db.ProfileRestoreInstalledProfiles(true) == DB_STS_FAIL; }},
       {"profile list not loaded...", [&] { return db.ProfileRename("a", "b") == DB_STS_FAIL; }},
-      {"Unsupported profile operation...<Import>", [&] { return db.ProfileImport("a", false) == DB_STS_FAIL; }},
+      {"profile list not loaded...", [&] { return db.ProfileImport("a", false) == DB_STS_FAIL; }},
       {"profile list not loaded...", [&] { return db.ProfileExport("a") == DB_STS_FAIL; }},
       {"m_u32Current isn't pointing to a valid profile object...0", [&] { return db.ProfileDelete("a") == DB_STS_FAIL; }},
       {"profile list not loaded...", [&] { return db.ProfileCreate("mine", "mine.png") == DB_STS_FAIL; }},

@@ -176,8 +176,8 @@ TEST_F(DrvExportTest, OverLongTextsAreRefused) {
 // ---------------------------------------------------------------------------
 // Profiles and unsupported ids
 // ---------------------------------------------------------------------------
-// Without a user directory there is nothing to export: "fail"; the list
-// cannot import yet: "fail"; a rename to a
+// Without a user directory there is nothing to export: "fail"; a package
+// that does not exist and a rename to a
 // graphic that does not exist answers "badvalue"; nothing changed. Other
 // ids are not supported.
 TEST_F(DrvExportTest, ProfileIdsThroughTheListAndOtherIdsAreUnsupported) {
@@ -189,7 +189,7 @@ TEST_F(DrvExportTest, ProfileIdsThroughTheListAndOtherIdsAreUnsupported) {
     const char* szLog;
   } acase[] = {
       {"export", "<id>profilelist</id><filename>/tmp/p.pkg</filename>", "Export failed, no user profile directory..."},
-      {"import", "<id>profilelist</id><filename>/tmp/p.pkg</filename>", "Import"},
+      {"import", "<id>profilelist</id><filename>/nonexistent/p.pkg</filename>", "Import failed, file not found..."},
       {"rename", "<id>profile</id><profileitem><text>new</text><graphicfilename>g.png</graphicfilename></profileitem>",
        "Rename failed, invalid graphic filename..."},
       {"export", "<id>profile</id>", "Unsupported id for export profile..."},
@@ -201,9 +201,9 @@ TEST_F(DrvExportTest, ProfileIdsThroughTheListAndOtherIdsAreUnsupported) {
   for (const auto& c : acase) {
     SCOPED_TRACE(c.strBody);
     const Reply reply = Command(c.szCommand, c.strBody);
-    EXPECT_EQ(reply.strStatus, c.strBody.starts_with("<id>profile</id>") && std::string(c.szCommand) == "rename"
-                                   ? "badvalue"
-                                   : "fail");
+    const bool blBadValue = (c.strBody.starts_with("<id>profile</id>") && std::string(c.szCommand) == "rename") ||
+                            (c.strBody.starts_with("<id>profilelist</id>") && std::string(c.szCommand) == "import");
+    EXPECT_EQ(reply.strStatus, blBadValue ? "badvalue" : "fail");
     EXPECT_TRUE(m_plog->Contains(c.szLog));
     EXPECT_EQ(m_pdrvcommandfsm->GetCurrentState(), DRV_STATE_INITIALIZED);
   }

@@ -5,10 +5,13 @@
 // processes, one of them killed mid-save.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <random>
 #include <regex>
 #include <set>
@@ -458,6 +461,128 @@ TEST_F(DbProfileListEditTest, ExportPacksTheUserDirectory) {
   SetContrast(Contrast() + 1);
   EXPECT_EQ(plist->Export(strPackage.c_str()), DB_STS_NOTAVAILABLE);
   EXPECT_EQ(plist->Export(nullptr), DB_STS_FAIL);
+}
+
+}  // namespace
+
+namespace {
+
+// Every entry below the directory with its content ("/" for directories).
+std::map<std::string, std::string> Tree(const std::string& a_strDirectory) {
+  std::map<std::string, std::string> map;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(a_strDirectory)) {
+    const std::string strRelative = entry.path().string().substr(a_strDirectory.size() + 1);
+    map[strRelative] = entry.is_directory() ? "/" : testsupport::ReadFile(entry.path().string());
+  }
+  return map;
+}
+
+std::string Item(const std::string& a_strType, const std::string& a_strOffset, const std::string& a_strBytes,
+                 const std::string& a_strPath) {
+  return "\t<packageitem>\n\t\t<type>" + a_strType + "</type>\n" +
+         (a_strOffset.empty() ? "" : "\t\t<offset>" + a_strOffset + "</offset>\n\t\t<bytes>" + a_strBytes + "</bytes>\n") +
+         "\t\t<path><![CDATA[" + a_strPath + "]]></path>\n\t</packageitem>\n";
+}
+
+std::string Package(const std::string& a_strContents, const std::string& a_strItems) {
+  return "*PROFILEPACKAGE*" + a_strContents + "<packagelist>\n" + a_strItems + "</packagelist>\n";
+}
+
+// Export then import gives the same directory; a package made by hand
+// (a file, "graphics" and its file) replaces it, and with keep-list the
+// list stays as it was.
+TEST_F(DbProfileListEditTest, ImportReplacesTheUserDirectory) {
+  auto plist = Loaded();
+  ASSERT_EQ(plist->Create("Mine", nullptr, nullptr, false, false, true), DB_STS_SUCCESS);
+  testsupport::WriteFile(m_strUser + "/empty.txt", "");
+  std::filesystem::create_directories(m_strUser + "/graphics");
+  testsupport::WriteFile(m_strUser + "/graphics/pic.png", "png");
+  const auto mapBefore = Tree(m_strUser);
+  const std::string strPackage = testsupport::RootPath("p.pkg");
+  ASSERT_EQ(plist->Export(strPackage.c_str()), DB_STS_SUCCESS);
+  testsupport::WriteFile(m_strUser + "/stray.txt", "stray");
+  ASSERT_EQ(plist->Import(strPackage.c_str(), false), DB_STS_SUCCESS);
+  EXPECT_EQ(Tree(m_strUser), mapBefore);
+  EXPECT_EQ(Names(*plist), (std::vector<std::string>{"Default*", "Mine"}));
+  EXPECT_FALSE(std::filesystem::exists(m_strUser + ".backup"));
+  EXPECT_FALSE(std::filesystem::exists(m_strUser + ".import"));
+
+  const std::string strHand = testsupport::RootPath("hand.pkg");
+  testsupport::WriteFile(strHand, Package("abcXY", Item("file", "16", "3", "a.txt") + Item("directory", "", "", "graphics") +
+                                                       Item("file", "19", "2", "graphics/b.txt")));
+  ASSERT_EQ(plist->Import(strHand.c_str(), true), DB_STS_SUCCESS);
+  EXPECT_EQ(Tree(m_strUser), (std::map<std::string, std::string>{{"a.txt", "abc"}, {"graphics", "/"}, {"graphics/b.txt", "XY"}}));
+  EXPECT_EQ(Names(*plist), (std::vector<std::string>{"Default*", "Mine"}));
+  // A package whose footer has no items leaves an empty directory.
+  testsupport::WriteFile(strHand, Package("", ""));
+  ASSERT_EQ(plist->Import(strHand.c_str(), false), DB_STS_SUCCESS);
+  EXPECT_TRUE(Tree(m_strUser).empty());
+  EXPECT_EQ(Names(*plist), std::vector<std::string>{"Default*"});
+}
+
+// Bad packages are refused with 1 (a missing one with 4) and leave the
+// user directory and everything outside it as they were.
+TEST_F(DbProfileListEditTest, BadPackagesChangeNothing) {
+  auto plist = Loaded();
+  ASSERT_EQ(plist->Create("Mine", nullptr, nullptr, false, false, true), DB_STS_SUCCESS);
+  const auto mapBefore = Tree(m_strUser);
+  const std::string strGood = Item("file", "16", "3", "a.txt");
+  const struct {
+    const char* szCase;
+    std::string strPackage;
+    const char* szLog;
+  } acase[] = {
+      {"26 bytes", std::string("*PROFILEPACKAGE*") + std::string(10, 'x'), "File is too small to be a profile package..."},
+      {"27 bytes without footer", std::string("*PROFILEPACKAGE*") + std::string(11, 'x'), "No footer in profile package..."},
+      {"wrong magic", "*PROFILEPACKAGX*abc<packagelist>\n" + strGood + "</packagelist>\n", "Not a profile package..."},
+      {"footer not XML", "*PROFILEPACKAGE*abc<packagelist><packageitem><type>file", "Failed to load the footer..."},
+      {"../evil", Package("abc", Item("file", "16", "3", "../evil")), "Package path leaves the import directory...<../evil>"},
+      {"/etc/x", Package("abc", Item("file", "16", "3", "/etc/x")), "Package path leaves the import directory...</etc/x>"},
+      {"a/../../b", Package("abc", Item("file", "16", "3", "a/../../b")), "Package path leaves the import directory..."},
+      {"empty path", Package("abc", Item("file", "16", "3", "")), "Package path leaves the import directory...<>"},
+      {"file then directory", Package("abc", strGood + Item("directory", "", "", "a.txt")), "Package path given twice..."},
+      {"duplicate", Package("abc", strGood + strGood), "Package path given twice...<a.txt>"},
+      {"offset -1", Package("abc", Item("file", "-1", "3", "a.txt")), "Package item outside the package..."},
+      {"offset 1e9", Package("abc", Item("file", "1e9", "3", "a.txt")), "Package item outside the package..."},
+      {"offset overflow", Package("abc", Item("file", "99999999999999999999", "3", "a.txt")),
+       "Package item outside the package..."},
+      {"bytes past the end", Package("abc", Item("file", "16", "4", "a.txt")), "Package item outside the package..."},
+      {"offset in the cookie", Package("abc", Item("file", "2", "3", "a.txt")), "Package item outside the package..."},
+      {"directory below a file", Package("abc", strGood + Item("file", "16", "1", "a.txt/b")), "Open failed..."},
+  };
+  const std::string strPackage = testsupport::RootPath("bad.pkg");
+  for (const auto& c : acase) {
+    SCOPED_TRACE(c.szCase);
+    testsupport::WriteFile(strPackage, c.strPackage);
+    EXPECT_EQ(plist->Import(strPackage.c_str(), false), DB_STS_FAIL);
+    EXPECT_TRUE(m_plog->Contains(c.szLog));
+    EXPECT_EQ(Tree(m_strUser), mapBefore);
+    EXPECT_FALSE(std::filesystem::exists(m_strUser + ".import"));
+    EXPECT_FALSE(std::filesystem::exists(testsupport::RootPath("evil")));
+  }
+  EXPECT_EQ(plist->Import(testsupport::RootPath("none.pkg").c_str(), false), DB_STS_BADVALUE);
+  EXPECT_TRUE(m_plog->Contains("Import failed, file not found..."));
+  EXPECT_EQ(Names(*plist), (std::vector<std::string>{"Default", "Mine*"}));
+}
+
+// A second import while one holds the lock answers at once; a user
+// directory left under its backup name by a kill is moved back.
+TEST_F(DbProfileListEditTest, ImportLockAndBackupRecovery) {
+  auto plist = Loaded();
+  const std::string strPackage = testsupport::RootPath("p.pkg");
+  ASSERT_EQ(plist->Export(strPackage.c_str()), DB_STS_SUCCESS);
+  const int iFd = open((m_strUser + ".lock").c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_GE(iFd, 0);
+  ASSERT_EQ(flock(iFd, LOCK_EX), 0);
+  EXPECT_EQ(plist->Import(strPackage.c_str(), false), DB_STS_FAIL);
+  EXPECT_TRUE(m_plog->Contains("Import in progress..."));
+  close(iFd);
+  testsupport::WriteFile(m_strUser + "/keep.txt", "keep");
+  std::filesystem::rename(m_strUser, m_strUser + ".backup");
+  testsupport::WriteFile(strPackage, "short");
+  EXPECT_EQ(plist->Import(strPackage.c_str(), false), DB_STS_FAIL);
+  EXPECT_TRUE(m_plog->Contains("profile directory moved back from its backup..."));
+  EXPECT_EQ(testsupport::ReadFile(m_strUser + "/keep.txt"), "keep");
 }
 
 }  // namespace
