@@ -125,7 +125,9 @@ class CDbProfileListImpl {
   bool RemoveSlot(uint32_t a_u32Slot);
   EDBSTS SelectAfterDelete(const CDbProfileItem* a_pdbprofileitemNext, bool a_blDeleted);
   // Import's parts.
-  void RecoverImportBackup(const std::string& a_strDirectory);
+  // A user directory missing beside its import backup (an import killed
+  // between its two moves) is moved back, logged.
+  void RecoverImportBackup(std::string a_strDirectory);
   EDBSTS ImportLocked(const char* a_szPackageFile, const std::string& a_strDirectory);
   EDBSTS ReloadAfterImport();
 

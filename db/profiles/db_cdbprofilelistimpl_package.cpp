@@ -364,7 +364,8 @@ bool IsDirectoryPath(const std::string& a_str) {
 
 // A kill between the two moves of an import leaves the user directory
 // under its backup name: it is moved back.
-void CDbProfileListImpl::RecoverImportBackup(const std::string& a_strDirectory) {
+void CDbProfileListImpl::RecoverImportBackup(std::string a_strDirectory) {
+  while (a_strDirectory.size() > 1 && a_strDirectory.back() == '/') a_strDirectory.pop_back();
   const std::string strBackup = a_strDirectory + ".backup";
   if (access(a_strDirectory.c_str(), F_OK) == 0 || !IsDirectoryPath(strBackup)) return;
   if (rename(strBackup.c_str(), a_strDirectory.c_str()) == 0) {

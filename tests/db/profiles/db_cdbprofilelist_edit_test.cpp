@@ -586,3 +586,46 @@ TEST_F(DbProfileListEditTest, ImportLockAndBackupRecovery) {
 }
 
 }  // namespace
+
+namespace {
+
+// A child importing two packages in turn is killed at random moments: the
+// next Load finds the user directory holding one set or the other, whole.
+TEST_F(DbProfileListEditTest, AKillMidImportLeavesOneWholeSet) {
+  const std::string strA = testsupport::RootPath("a.pkg");
+  const std::string strB = testsupport::RootPath("b.pkg");
+  testsupport::WriteFile(strA, Package("one1two2", Item("file", "16", "4", "one") + Item("file", "20", "4", "two")));
+  testsupport::WriteFile(strB, Package("3333", Item("directory", "", "", "graphics") + Item("file", "16", "4", "graphics/three")));
+  const std::map<std::string, std::string> mapA{{"one", "one1"}, {"two", "two2"}};
+  const std::map<std::string, std::string> mapB{{"graphics", "/"}, {"graphics/three", "3333"}};
+  std::mt19937 mt(104);
+  for (int iRound = 0; iRound < 20; ++iRound) {
+    int aiPipe[2];
+    ASSERT_EQ(pipe(aiPipe), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      auto plist = std::make_unique<CDbProfileListImpl>(m_pdatabase.get(), 64);
+      if (plist->Load(false) != DB_STS_SUCCESS) _exit(2);
+      if (write(aiPipe[1], "r", 1) != 1) _exit(5);
+      for (int i = 0;; ++i)
+        if (plist->Import((i % 2 ? strB : strA).c_str(), true) != DB_STS_SUCCESS) _exit(3);
+    }
+    char c = 0;
+    ASSERT_EQ(read(aiPipe[0], &c, 1), 1);
+    close(aiPipe[0]);
+    close(aiPipe[1]);
+    usleep(std::uniform_int_distribution<int>(0, 20000)(mt));
+    kill(pid, SIGKILL);
+    int iStatus = -1;
+    ASSERT_EQ(waitpid(pid, &iStatus, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(iStatus)) << "the child stopped on its own: " << iStatus;
+    CDbProfileListImpl list(m_pdatabase.get(), 64);
+    ASSERT_EQ(list.Load(true), DB_STS_SUCCESS);
+    ASSERT_TRUE(std::filesystem::is_directory(m_strUser));
+    const auto map = Tree(m_strUser);
+    EXPECT_TRUE(map == mapA || map == mapB || map.empty()) << iRound;
+  }
+}
+
+}  // namespace
