@@ -124,5 +124,67 @@ def undo_setmany(front):
     front.send("interfaceclose", expect="success")
 
 
+def user_tree(directory):
+    """Every entry below the directory with its content (None for directories)."""
+    tree = {}
+    for base, dirs, files in os.walk(directory):
+        for name in dirs:
+            tree[os.path.relpath(os.path.join(base, name), directory)] = None
+        for name in files:
+            with open(os.path.join(base, name), "rb") as stream:
+                tree[os.path.relpath(os.path.join(base, name), directory)] = stream.read()
+    return tree
+
+
+def profile_files(directory):
+    return sorted(name for name in os.listdir(directory) if name.endswith(".profile")) \
+        if os.path.isdir(directory) else []
+
+
+@group
+def edit_profiles(front):
+    """Create "Mine" (a 17-digit file, current in the list), rename it "Ours", destroy it; a package exported
+    and imported leaves the user directory as it was; the read-only "Office" is not destroyed; destroying the
+    installed "Default" hides it behind a user copy and the reset of the list brings it back."""
+    begin(front)
+    user = os.path.join(front.root, "var", drvfront.COMPANY, drvfront.UNIQUE, "profiles")
+    front.send("create", leaf("id", "profile") + leaf("profileitem", leaf("text", "Mine")), "success")
+    files = profile_files(user)
+    assert len(files) == 1 and len(files[0]) == len("12345678901234567.profile") and files[0][:17].isdigit(), files
+    assert names(front.get("profilelist", expect="success")) == ["Default", "Office", "Mine*"]
+    front.send("rename", leaf("id", "profile") + leaf("profileitem", leaf("text", "Ours")), "success")
+    assert names(front.get("profilelist", expect="success")) == ["Default", "Office", "Ours*"]
+    assert profile_files(user) == files
+    with open(os.path.join(user, files[0])) as stream:
+        assert "<![CDATA[Ours]]>" in stream.read()
+    front.send("create", leaf("id", "profile") + leaf("profileitem", leaf("text", "x" * 61)), "badvalue")
+    front.send("create", leaf("id", "profile") + leaf("profileitem", leaf("text", "Office")), "badvalue")
+    assert "Name is reserved, and can't be used...<Office>" in front.log()
+    before = user_tree(user)
+    package = os.path.join(front.root, "profiles.pkg")
+    front.send("export", leaf("id", "profilelist") + leaf("filename", package), "success")
+    with open(package, "rb") as stream:
+        data = stream.read()
+    assert data[:16] == b"*PROFILEPACKAGE*" and data.rfind(b"<packagelist>") > 16
+    front.send("import", leaf("id", "profilelist") + leaf("filename", package), "success")
+    assert user_tree(user) == before
+    front.send("import", leaf("id", "profilelist") + leaf("filename", package + ".none"), "badvalue")
+    front.send("set", leaf("id", "profile") + leaf("profileitem", leaf("value", "Ours")), "success")
+    front.send("destroy", leaf("id", "profile"), "success")
+    assert profile_files(user) == []
+    # "Office" is read-only: not destroyed. The installed "Default" hides behind a user copy until the reset
+    # of the list.
+    front.send("set", leaf("id", "profile") + leaf("profileitem", leaf("value", "Office")), "success")
+    front.send("destroy", leaf("id", "profile"), "notavailable")
+    front.send("set", leaf("id", "profile") + leaf("profileitem", leaf("value", "Default")), "success")
+    front.send("destroy", leaf("id", "profile"), "success")
+    assert names(front.get("profilelist", expect="success")) == ["Office*"]
+    assert len(profile_files(user)) == 1
+    front.send("reset", leaf("id", "profilelist") + leaf("sharedsettings", "false"), "success")
+    assert names(front.get("profilelist", expect="success")) == ["Default*", "Office"]
+    assert profile_files(user) == []
+    front.send("interfaceclose", expect="success")
+
+
 if __name__ == "__main__":
     drvfront.main(sys.argv)
