@@ -8,7 +8,9 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import drvfront  # noqa: E402
+import profile_package  # noqa: E402
 from drvfront import group, leaf  # noqa: E402
 
 OFFICE_CONTRAST = "23"
@@ -165,9 +167,18 @@ def edit_profiles(front):
     front.send("export", leaf("id", "profilelist") + leaf("filename", package), "success")
     with open(package, "rb") as stream:
         data = stream.read()
-    assert data[:16] == b"*PROFILEPACKAGE*" and data.rfind(b"<packagelist>") > 16
+    unpacked = os.path.join(front.root, "unpacked")
+    profile_package.unpack(profile_package.read(data), unpacked)
+    assert user_tree(unpacked) == before
     front.send("import", leaf("id", "profilelist") + leaf("filename", package), "success")
     assert user_tree(user) == before
+    # A package the python writer made, with a directory before its file and an empty file.
+    made = os.path.join(front.root, "made.pkg")
+    with open(made, "wb") as stream:
+        stream.write(profile_package.write(profile_package.walk(user) + [
+            ("directory", "graphics", None), ("file", "graphics/pic.png", b"png"), ("file", "empty", b"")]))
+    front.send("import", leaf("id", "profilelist") + leaf("filename", made), "success")
+    assert user_tree(user) == dict(before, **{"graphics": None, "graphics/pic.png": b"png", "empty": b""})
     front.send("import", leaf("id", "profilelist") + leaf("filename", package + ".none"), "badvalue")
     front.send("set", leaf("id", "profile") + leaf("profileitem", leaf("value", "Ours")), "success")
     front.send("destroy", leaf("id", "profile"), "success")
