@@ -5,6 +5,7 @@ profile, a group document written by get and set back, the reset of the profile,
 profile), undo (a setmany that fails puts the profile back). Every reply is checked as a front end reads it, and
 xmllint reads them all."""
 import os
+import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -153,6 +154,7 @@ def edit_profiles(front):
     front.send("create", leaf("id", "profile") + leaf("profileitem", leaf("text", "Mine")), "success")
     files = profile_files(user)
     assert len(files) == 1 and len(files[0]) == len("12345678901234567.profile") and files[0][:17].isdigit(), files
+    subprocess.run(["xmllint", "--noout", os.path.join(user, files[0])], check=True)
     assert names(front.get("profilelist", expect="success")) == ["Default", "Office", "Mine*"]
     front.send("rename", leaf("id", "profile") + leaf("profileitem", leaf("text", "Ours")), "success")
     assert names(front.get("profilelist", expect="success")) == ["Default", "Office", "Ours*"]
