@@ -105,16 +105,32 @@ EDBSTS CDbProfileList::UpdateShare(EDBID a_edbid) {
 }
 
 // ---------------------------------------------------------------------------
-// Still to come
+// Editing
 // ---------------------------------------------------------------------------
-EDBSTS CDbProfileList::Unsupported(const char* a_szOperation) {
-  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->Unsupported(a_szOperation);
+EDBSTS CDbProfileList::Create(const char* a_szName, const char* a_szGraphicFilename) {
+  return NoImpl(m_pdbprofilelistimpl)
+             ? DB_STS_FAIL
+             : m_pdbprofilelistimpl->Create(a_szName, a_szGraphicFilename, nullptr, false, false, true);
 }
 
-EDBSTS CDbProfileList::RestoreInstalledProfiles(bool) { return Unsupported("RestoreInstalledProfiles"); }
-EDBSTS CDbProfileList::Rename(const char*, const char*) { return Unsupported("Rename"); }
-EDBSTS CDbProfileList::Import(const char*, bool) { return Unsupported("Import"); }
-EDBSTS CDbProfileList::Export(const char*) { return Unsupported("Export"); }
-EDBSTS CDbProfileList::Delete(const char*) { return Unsupported("Delete"); }
-EDBSTS CDbProfileList::Create(const char*, const char*) { return Unsupported("Create"); }
-EDBSTS CDbProfileList::Save() { return Unsupported("Save"); }
+EDBSTS CDbProfileList::Save() { return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->Save(); }
+
+EDBSTS CDbProfileList::Rename(const char* a_szName, const char* a_szGraphicFilename) {
+  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->Rename(a_szName, a_szGraphicFilename);
+}
+
+EDBSTS CDbProfileList::Delete(const char* a_szName) {
+  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->Delete(a_szName);
+}
+
+EDBSTS CDbProfileList::RestoreInstalledProfiles(bool a_blShare) {
+  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->RestoreInstalledProfiles(a_blShare);
+}
+
+EDBSTS CDbProfileList::Export(const char* a_szPackageFile) {
+  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->Export(a_szPackageFile);
+}
+
+EDBSTS CDbProfileList::Import(const char* a_szPackageFile, bool a_blKeepList) {
+  return NoImpl(m_pdbprofilelistimpl) ? DB_STS_FAIL : m_pdbprofilelistimpl->Import(a_szPackageFile, a_blKeepList);
+}

@@ -58,18 +58,19 @@ class CDbProfileList {
   // (item 0's UpdateShare).
   EDBSTS UpdateShare(EDBID a_edbid);
 
-  // Not available until the profiles subsystem is complete: each logs and
-  // fails (1, or null).
-  EDBSTS RestoreInstalledProfiles(bool a_blShare);
-  EDBSTS Rename(const char* a_szName, const char* a_szGraphicFilename);
-  EDBSTS Import(const char* a_szFilename, bool a_blFlag);
-  EDBSTS Export(const char* a_szFilename);
-  EDBSTS Delete(const char* a_szName);
+  // Editing: a user profile from the current values; the current profile
+  // saved, renamed or deleted; the installed profiles brought back (with
+  // a_blShare the share file dropped too).
   EDBSTS Create(const char* a_szName, const char* a_szGraphicFilename);
   EDBSTS Save();
+  EDBSTS Rename(const char* a_szName, const char* a_szGraphicFilename);
+  EDBSTS Delete(const char* a_szName);
+  EDBSTS RestoreInstalledProfiles(bool a_blShare);
+  // Profile packages: the user directory into a package file, and a
+  // package in its place (unless a_blFlag, the list loaded again).
+  EDBSTS Export(const char* a_szFilename);
+  EDBSTS Import(const char* a_szFilename, bool a_blFlag);
 
  private:
-  EDBSTS Unsupported(const char* a_szOperation);
-
   CDbProfileListImpl* m_pdbprofilelistimpl;
 };

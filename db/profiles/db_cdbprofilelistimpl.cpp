@@ -1,7 +1,8 @@
 // The profile list's implementation: construction, the directories, the
 // reports and the dump. Loading is in db_cdbprofilelistimpl_load.cpp,
-// selection in db_cdbprofilelistimpl_select.cpp; editing, packages and the
-// restore of installed profiles are still to come.
+// selection in db_cdbprofilelistimpl_select.cpp, editing and the restore of
+// installed profiles in db_cdbprofilelistimpl_edit.cpp, packages in
+// db_cdbprofilelistimpl_package.cpp.
 #include "db_cdbprofilelistimpl.h"
 
 #include <strings.h>
@@ -275,9 +276,4 @@ EDBSTS CDbProfileListImpl::UpdateShare(EDBID a_edbid) {
   const EOSSTS eossts = pdbprofileitem ? pdbprofileitem->UpdateShare(a_edbid) : OS_STS_FAIL;
   if (eossts != OS_STS_SUCCESS) OsLog(OS_LOG_ERROR, "UpdateShare failed...");
   return eossts == OS_STS_SUCCESS ? DB_STS_SUCCESS : DB_STS_FAIL;
-}
-
-EDBSTS CDbProfileListImpl::Unsupported(const char* a_szOperation) {
-  OsLog(OS_LOG_ERROR, "Unsupported profile operation...<%s>", a_szOperation);
-  return DB_STS_FAIL;
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "db_def.h"
 #include "os_def.h"
@@ -72,9 +73,22 @@ class CDbProfileListImpl {
   // window that lie above their maximum, through the set path.
   void FixCurrentValueRange(EDBID a_edbid);
 
-  // Operations of the profiles subsystem still to come: each logs its name
-  // and fails.
-  EDBSTS Unsupported(const char* a_szOperation);
+  // Editing (db_cdbprofilelistimpl_edit.cpp). Create makes a user profile
+  // of the current values, modelled on the template (or on the current
+  // installed profile of that name); with force it makes one even when
+  // nothing changed.
+  EDBSTS Create(const char* a_szName, const char* a_szGraphicFilename, CDbProfileItem* a_pdbprofileitemTemplate,
+                bool a_blKeepOwnLocale, bool a_blForce, bool a_blKeepNewName);
+  EDBSTS Save();
+  EDBSTS Rename(const char* a_szName, const char* a_szGraphicFilename);
+  // Selects the named profile afterwards (the first visible one without).
+  EDBSTS Delete(const char* a_szName);
+  EDBSTS RestoreInstalledProfiles(bool a_blShare);
+  // The user directory into a package file (db_cdbprofilelistimpl_package.cpp).
+  EDBSTS Export(const char* a_szPackageFile);
+  // A package in place of the user directory; unless a_blKeepList the list
+  // is loaded again and a profile selected.
+  EDBSTS Import(const char* a_szPackageFile, bool a_blKeepList);
 
  private:
   void FreeItems();
@@ -94,6 +108,28 @@ class CDbProfileListImpl {
   EDBSTS SetCurrentFirst();
   void FinishSelection();
   bool IsVisible(uint32_t a_u32Slot) const;
+  // Editing's parts.
+  bool IsUnchanged(const char* a_szName, const char* a_szGraphicFilename);
+  EDBSTS CheckCreateName(const char* a_szName);
+  bool IsShareOnly(const char* a_szName);
+  EDBSTS SaveShareOnly();
+  EDBSTS FindModel(const char* a_szName, CDbProfileItem** a_ppdbprofileitemModel);
+  EDBSTS WriteNewProfile(uint32_t a_u32Slot, const char* a_szName, const char* a_szGraphicFilename,
+                         CDbProfileItem* a_pdbprofileitemModel, CDbProfileItem* a_pdbprofileitemTemplate,
+                         bool a_blKeepOwnLocale, bool a_blKeepNewName);
+  EOSSTS WriteNew(CDbProfileItem* a_pdbprofileitem, const char* a_szPath);
+  EDBSTS CheckRenameName(const char* a_szName);
+  EDBSTS RenameUser(const char* a_szName, const char* a_szGraphicFilename);
+  EDBSTS RenameInstalled(const char* a_szName, const char* a_szGraphicFilename);
+  EDBSTS HideInstalled(CDbProfileItem* a_pdbprofileitem);
+  bool RemoveSlot(uint32_t a_u32Slot);
+  EDBSTS SelectAfterDelete(const CDbProfileItem* a_pdbprofileitemNext, bool a_blDeleted);
+  // Import's parts.
+  // A user directory missing beside its import backup (an import killed
+  // between its two moves) is moved back, logged.
+  void RecoverImportBackup(std::string a_strDirectory);
+  EDBSTS ImportLocked(const char* a_szPackageFile, const std::string& a_strDirectory);
+  EDBSTS ReloadAfterImport();
 
   CDatabase* m_pdatabase;  // not owned
   uint32_t m_u32Max;

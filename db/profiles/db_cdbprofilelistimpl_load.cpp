@@ -97,6 +97,7 @@ std::string NewestProfileDirectory(const std::string& a_strBase) {
 }  // namespace
 
 EDBSTS CDbProfileListImpl::Load(bool a_blHeaderOnly) {
+  if (m_szUserDirectory[0]) RecoverImportBackup(m_szUserDirectory);
   FreeItems();
   m_u32Installed = 0;
   CDbProfileItem* pdbprofileitem = NewItem(nullptr, true);

@@ -344,26 +344,26 @@ TEST_F(DbDatabaseTaskTest, ConfigurationRecordsThroughTheDatabase) {
 
 TEST_F(DbDatabaseTaskTest, ProfileAndFrameForwarders) {
   CDatabase& db = *m_pdatabase;
-  // The profile operations still to come answer their own failure.
+  // Without a loaded list the editing and package operations fail with
+  // their reasons.
   const struct {
-    const char* szOperation;
+    const char* szLog;
     std::function<bool()> fnFailed;
   } acase[] = {
-      {"RestoreInstalledProfiles", [&] { return db.ProfileRestoreInstalledProfiles(true) == DB_STS_FAIL; }},
-      {"Rename", [&] { return db.ProfileRename("a", "b") == DB_STS_FAIL; }},
-      {"Import", [&] { return db.ProfileImport("a", false) == DB_STS_FAIL; }},
-      {"Export", [&] { return db.ProfileExport("a") == DB_STS_FAIL; }},
-      {"Delete", [&] { return db.ProfileDelete("a") == DB_STS_FAIL; }},
-      {"Create", [&] { return db.ProfileCreate("mine", "mine.png") == DB_STS_FAIL; }},
-      {"Save", [&] { return db.ProfileCreate("", "mine.png") == DB_STS_FAIL; }},
-      {"Save", [&] { return db.ProfileCreate(nullptr, nullptr) == DB_STS_FAIL; }},
+      {"LoadShare failed...", [&] { return db.ProfileRestoreInstalledProfiles(true) == DB_STS_FAIL; }},
+      {"profile list not loaded...", [&] { return db.ProfileRename("a", "b") == DB_STS_FAIL; }},
+      {"profile list not loaded...", [&] { return db.ProfileImport("a", false) == DB_STS_FAIL; }},
+      {"profile list not loaded...", [&] { return db.ProfileExport("a") == DB_STS_FAIL; }},
+      {"m_u32Current isn't pointing to a valid profile object...0", [&] { return db.ProfileDelete("a") == DB_STS_FAIL; }},
+      {"profile list not loaded...", [&] { return db.ProfileCreate("mine", "mine.png") == DB_STS_FAIL; }},
+      {"Save failed...", [&] { return db.ProfileCreate("", "mine.png") == DB_STS_FAIL; }},
+      {"Save failed...", [&] { return db.ProfileCreate(nullptr, nullptr) == DB_STS_FAIL; }},
   };
   for (const auto& c : acase) {
-    SCOPED_TRACE(c.szOperation);
+    SCOPED_TRACE(c.szLog);
     const size_t sizetFrom = LogSize();
     EXPECT_TRUE(c.fnFailed());
-    EXPECT_NE(LogFrom(sizetFrom).find(std::string("Unsupported profile operation...<") + c.szOperation + ">"),
-              std::string::npos);
+    EXPECT_NE(LogFrom(sizetFrom).find(c.szLog), std::string::npos);
   }
   // The current item's reports and item 0's shared values: without a
   // loaded list there is no item to answer.

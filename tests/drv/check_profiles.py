@@ -5,10 +5,13 @@ profile, a group document written by get and set back, the reset of the profile,
 profile), undo (a setmany that fails puts the profile back). Every reply is checked as a front end reads it, and
 xmllint reads them all."""
 import os
+import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import drvfront  # noqa: E402
+import profile_package  # noqa: E402
 from drvfront import group, leaf  # noqa: E402
 
 OFFICE_CONTRAST = "23"
@@ -121,6 +124,78 @@ def undo_setmany(front):
     assert contrast(front) == OFFICE_CONTRAST
     reply = front.get("profile", expect="success")
     assert reply.find("reportprofileitem/profileitem/value") == "Office", reply.text
+    front.send("interfaceclose", expect="success")
+
+
+def user_tree(directory):
+    """Every entry below the directory with its content (None for directories)."""
+    tree = {}
+    for base, dirs, files in os.walk(directory):
+        for name in dirs:
+            tree[os.path.relpath(os.path.join(base, name), directory)] = None
+        for name in files:
+            with open(os.path.join(base, name), "rb") as stream:
+                tree[os.path.relpath(os.path.join(base, name), directory)] = stream.read()
+    return tree
+
+
+def profile_files(directory):
+    return sorted(name for name in os.listdir(directory) if name.endswith(".profile")) \
+        if os.path.isdir(directory) else []
+
+
+@group
+def edit_profiles(front):
+    """Create "Mine" (a 17-digit file, current in the list), rename it "Ours", destroy it; a package exported
+    and imported leaves the user directory as it was; the read-only "Office" is not destroyed; destroying the
+    installed "Default" hides it behind a user copy and the reset of the list brings it back."""
+    begin(front)
+    user = os.path.join(front.root, "var", drvfront.COMPANY, drvfront.UNIQUE, "profiles")
+    front.send("create", leaf("id", "profile") + leaf("profileitem", leaf("text", "Mine")), "success")
+    files = profile_files(user)
+    assert len(files) == 1 and len(files[0]) == len("12345678901234567.profile") and files[0][:17].isdigit(), files
+    subprocess.run(["xmllint", "--noout", os.path.join(user, files[0])], check=True)
+    assert names(front.get("profilelist", expect="success")) == ["Default", "Office", "Mine*"]
+    front.send("rename", leaf("id", "profile") + leaf("profileitem", leaf("text", "Ours")), "success")
+    assert names(front.get("profilelist", expect="success")) == ["Default", "Office", "Ours*"]
+    assert profile_files(user) == files
+    with open(os.path.join(user, files[0])) as stream:
+        assert "<![CDATA[Ours]]>" in stream.read()
+    front.send("create", leaf("id", "profile") + leaf("profileitem", leaf("text", "x" * 61)), "badvalue")
+    front.send("create", leaf("id", "profile") + leaf("profileitem", leaf("text", "Office")), "badvalue")
+    assert "Name is reserved, and can't be used...<Office>" in front.log()
+    before = user_tree(user)
+    package = os.path.join(front.root, "profiles.pkg")
+    front.send("export", leaf("id", "profilelist") + leaf("filename", package), "success")
+    with open(package, "rb") as stream:
+        data = stream.read()
+    unpacked = os.path.join(front.root, "unpacked")
+    profile_package.unpack(profile_package.read(data), unpacked)
+    assert user_tree(unpacked) == before
+    front.send("import", leaf("id", "profilelist") + leaf("filename", package), "success")
+    assert user_tree(user) == before
+    # A package the python writer made, with a directory before its file and an empty file.
+    made = os.path.join(front.root, "made.pkg")
+    with open(made, "wb") as stream:
+        stream.write(profile_package.write(profile_package.walk(user) + [
+            ("directory", "graphics", None), ("file", "graphics/pic.png", b"png"), ("file", "empty", b"")]))
+    front.send("import", leaf("id", "profilelist") + leaf("filename", made), "success")
+    assert user_tree(user) == dict(before, **{"graphics": None, "graphics/pic.png": b"png", "empty": b""})
+    front.send("import", leaf("id", "profilelist") + leaf("filename", package + ".none"), "badvalue")
+    front.send("set", leaf("id", "profile") + leaf("profileitem", leaf("value", "Ours")), "success")
+    front.send("destroy", leaf("id", "profile"), "success")
+    assert profile_files(user) == []
+    # "Office" is read-only: not destroyed. The installed "Default" hides behind a user copy until the reset
+    # of the list.
+    front.send("set", leaf("id", "profile") + leaf("profileitem", leaf("value", "Office")), "success")
+    front.send("destroy", leaf("id", "profile"), "notavailable")
+    front.send("set", leaf("id", "profile") + leaf("profileitem", leaf("value", "Default")), "success")
+    front.send("destroy", leaf("id", "profile"), "success")
+    assert names(front.get("profilelist", expect="success")) == ["Office*"]
+    assert len(profile_files(user)) == 1
+    front.send("reset", leaf("id", "profilelist") + leaf("sharedsettings", "false"), "success")
+    assert names(front.get("profilelist", expect="success")) == ["Default*", "Office"]
+    assert profile_files(user) == []
     front.send("interfaceclose", expect="success")
 
 

@@ -2,7 +2,7 @@
 // scanner leaves, with three windows in use: scan windows made in the bin a
 // camera type and image format pick and read back with a get of the window
 // tag, windows destroyed with the window made current after, profiles
-// (which fail until the profile list can create and delete them), and bad
+// through the profile list, and bad
 // arguments, which change nothing. Every reply passes xmllint.
 #include <gtest/gtest.h>
 
@@ -296,27 +296,35 @@ TEST_F(DrvWindowTest, DestroyTagsAreCheckedFirst) {
 // ---------------------------------------------------------------------------
 // Profiles and other ids
 // ---------------------------------------------------------------------------
-// The profile list does not create or delete profiles yet: "fail", and
-// nothing changes. Ids of neither kind fail as well.
-TEST_F(DrvWindowTest, ProfilesAndUnknownIdsAnswerFail) {
+// Profiles through the profile list: a graphic that does not exist and a
+// name no profile has answer "badvalue" and change nothing. Ids of neither
+// kind fail.
+TEST_F(DrvWindowTest, ProfilesAndUnknownIdsThroughTheProfileList) {
   const std::vector<std::string> vecBefore = Values();
   const struct {
     const char* szCommand;
     std::string strBody;
+    const char* szStatus;
     const char* szLog;
   } acase[] = {
       {"create", "<id>profile</id><profileitem><text>mine</text><graphicfilename>g.png</graphicfilename></profileitem>",
-       "Create"},
-      {"destroy", "<id>profile</id><text>mine</text>", "Delete"},
-      {"create", "<id>Window</id>", "unrecognized id...<Window>"},
-      {"create", "", "unrecognized id...<>"},
-      {"destroy", "<id>windows</id><windowtag>frontbitonal_00</windowtag>", "unrecognized id...<windows>"},
+       "badvalue", "Invalid graphic filename..."},
+      {"destroy", "<id>profile</id><text>mine</text>", "badvalue", "profile not found...<mine>"},
+      {"create", "<id>Window</id>", "fail", "unrecognized id...<Window>"},
+      {"create", "", "fail", "unrecognized id...<>"},
+      {"destroy", "<id>windows</id><windowtag>frontbitonal_00</windowtag>", "fail", "unrecognized id...<windows>"},
   };
   for (const auto& c : acase) {
     SCOPED_TRACE(c.strBody);
-    EXPECT_EQ((std::string(c.szCommand) == "create" ? Create(c.strBody) : Destroy(c.strBody)).strStatus, "fail");
+    EXPECT_EQ((std::string(c.szCommand) == "create" ? Create(c.strBody) : Destroy(c.strBody)).strStatus, c.szStatus);
     EXPECT_TRUE(m_plog->Contains(c.szLog));
   }
+  EXPECT_EQ(Values(), vecBefore);
+  // This configuration names no user directory: a profile has nowhere to
+  // go, and nothing is written anywhere.
+  ASSERT_EQ(m_pdatabase->ProfileGetUserProfileDirectory(), nullptr);
+  EXPECT_EQ(Create("<id>profile</id><profileitem><text>mine</text></profileitem>").strStatus, "fail");
+  EXPECT_TRUE(m_plog->Contains("no user profile directory...<mine>"));
   EXPECT_EQ(Values(), vecBefore);
 }
 

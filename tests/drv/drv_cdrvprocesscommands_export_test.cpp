@@ -176,9 +176,11 @@ TEST_F(DrvExportTest, OverLongTextsAreRefused) {
 // ---------------------------------------------------------------------------
 // Profiles and unsupported ids
 // ---------------------------------------------------------------------------
-// The profile list cannot export, import or rename yet: "fail", nothing
-// changed. Other ids are not supported.
-TEST_F(DrvExportTest, ProfileIdsFailUntilTheListCanAndOtherIdsAreUnsupported) {
+// Without a user directory there is nothing to export: "fail"; a package
+// that does not exist and a rename to a
+// graphic that does not exist answers "badvalue"; nothing changed. Other
+// ids are not supported.
+TEST_F(DrvExportTest, ProfileIdsThroughTheListAndOtherIdsAreUnsupported) {
   UseEngine();
   const std::vector<std::string> vecBefore = Values();
   const struct {
@@ -186,10 +188,10 @@ TEST_F(DrvExportTest, ProfileIdsFailUntilTheListCanAndOtherIdsAreUnsupported) {
     std::string strBody;
     const char* szLog;
   } acase[] = {
-      {"export", "<id>profilelist</id><filename>/tmp/p.pkg</filename>", "Export"},
-      {"import", "<id>profilelist</id><filename>/tmp/p.pkg</filename>", "Import"},
+      {"export", "<id>profilelist</id><filename>/tmp/p.pkg</filename>", "Export failed, no user profile directory..."},
+      {"import", "<id>profilelist</id><filename>/nonexistent/p.pkg</filename>", "Import failed, file not found..."},
       {"rename", "<id>profile</id><profileitem><text>new</text><graphicfilename>g.png</graphicfilename></profileitem>",
-       "Rename"},
+       "Rename failed, invalid graphic filename..."},
       {"export", "<id>profile</id>", "Unsupported id for export profile..."},
       {"export", "<id>QVLOG</id>", "Unsupported id for export QVLOG..."},
       {"export", "", "Unsupported id for export ..."},
@@ -199,7 +201,9 @@ TEST_F(DrvExportTest, ProfileIdsFailUntilTheListCanAndOtherIdsAreUnsupported) {
   for (const auto& c : acase) {
     SCOPED_TRACE(c.strBody);
     const Reply reply = Command(c.szCommand, c.strBody);
-    EXPECT_EQ(reply.strStatus, "fail");
+    const bool blBadValue = (c.strBody.starts_with("<id>profile</id>") && std::string(c.szCommand) == "rename") ||
+                            (c.strBody.starts_with("<id>profilelist</id>") && std::string(c.szCommand) == "import");
+    EXPECT_EQ(reply.strStatus, blBadValue ? "badvalue" : "fail");
     EXPECT_TRUE(m_plog->Contains(c.szLog));
     EXPECT_EQ(m_pdrvcommandfsm->GetCurrentState(), DRV_STATE_INITIALIZED);
   }

@@ -202,18 +202,19 @@ TEST_F(DrvResetTest, CustomOverrideClearsTheRecord) {
   EXPECT_EQ(pdboverride->u32EcdoCustom, 0u);
 }
 
-// The profile list cannot reset yet: every value and the profile fail,
-// the database state of the device's values is clear afterwards, and the
-// override record stays (it goes only with a reset that succeeded).
+// The installed profiles are not restored over a modified profile
+// ("notavailable"), and are once it has been reset; the database state of
+// the device's values is clear afterwards, and the override record stays
+// (it goes only with a reset that succeeded).
 TEST_F(DrvResetTest, EverythingAndTheProfileGoThroughTheProfileList) {
   CDbDatum* pdbdatum = m_pdatabase->FindDirect(DB_BIN_BITONAL_FRONT, DB_ID_CONTRAST);
   ASSERT_EQ(SetValue("contrast", "12").strStatus, "success");
   const std::vector<std::string> vecMoved = Values();
-  // The restore of installed profiles is still to come.
   for (const std::string& strBody : {std::string("<id>profilelist</id><sharedsettings>TRUE</sharedsettings>"),
                                      std::string("<id>profilelist</id><sharedsettings>true</sharedsettings>")}) {
     SCOPED_TRACE(strBody);
-    EXPECT_EQ(Reset(strBody).strStatus, "fail");
+    EXPECT_EQ(Reset(strBody).strStatus, "notavailable");
+    EXPECT_TRUE(m_plog->Contains("RestoreInstalledProfiles denied, profile has been modified..."));
   }
   EXPECT_EQ(Values(), vecMoved);
   // The profile applied again, then everything back to the resource's
@@ -228,6 +229,8 @@ TEST_F(DrvResetTest, EverythingAndTheProfileGoThroughTheProfileList) {
     EXPECT_TRUE(AtDefault(pdbdatum));
   }
   EXPECT_EQ(m_pdatabase->GetOverride()->u32DocumentType, 0u);
+  EXPECT_EQ(Reset("<id>profilelist</id><sharedsettings>true</sharedsettings>").strStatus, "success");
+  EXPECT_TRUE(AtDefault(pdbdatum));
 }
 
 // ---------------------------------------------------------------------------
