@@ -25,6 +25,7 @@ set(SCANDRV_UNITY_SKIP
   db/db_cdblabelimpl_lookup.cpp
   db/db_cdblookupimpl.cpp
   db/db_cdblookupimpl_dump.cpp
+  db/db_cdblookupimpl_find.cpp
   db/db_cdbresource.cpp
   db/db_cdbversion.cpp
   db/drv_dbcentry_source.cpp
@@ -48,6 +49,7 @@ set(SCANDRV_UNITY_SKIP
   db/id/db_cwindows_windowbin.cpp
   db/profiles/db_cdbprofileitem.cpp
   db/profiles/db_cdbprofileitem_applydocument.cpp
+  db/profiles/db_cdbprofileitem_generate.cpp
   db/profiles/db_cdbprofileitem_locale.cpp
   dev/dev_cdev.cpp
   dev/dev_cdevdata_history.cpp
