@@ -13,13 +13,13 @@
 
 #include "db_cdatabase.h"
 #include "db_cdblock.h"
+#include "drv_uihost.h"
 #include "drv_uiwaits.h"
 #include "os_coscfg.h"
 #include "os_coslog.h"
 #include "os_cosstring.h"
 #include "os_coswaitlimits.h"
 #include "os_cosxml.h"
-#include "drv_uihost.h"
 
 namespace {
 

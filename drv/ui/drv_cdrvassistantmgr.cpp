@@ -16,13 +16,13 @@
 #include "dev_drvconfig.h"
 #include "drv_cdriver.h"
 #include "drv_cdrvassistantimpl.h"
+#include "drv_uihost.h"
 #include "os_coscfg.h"
 #include "os_cosfile.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosstring.h"
 #include "os_cosxml.h"
-#include "drv_uihost.h"
 
 namespace {
 
@@ -155,32 +155,9 @@ EOSSTS CDrvAssistantMgr::Unassisted(const CDrvAssistantAction* a_pdrvassistantac
 // The executable
 // ---------------------------------------------------------------------------
 void CDrvAssistantMgr::ChoosePath(char* a_szPath, size_t a_sizetPath) {
-  *a_szPath = 0;
-  if (DrvUiWiaHost()) {
-    OsLog(OS_LOG_INFO, "assistant>>> WIA detected, turning the Driver Assistant off...");
-    COsString::SStrCpy(a_szPath, a_sizetPath, "none");
-    return;
-  }
-  COsCfg::GetEnv("PMX_FORCEDRVASSISTUI", "", a_sizetPath, a_szPath);
-  if (*a_szPath) {
-    OsLog(OS_LOG_INFO, "assistant>>> PMX_FORCEDRVASSISTUI...<%s>", a_szPath);
-    return;
-  }
-  COsCfg::GetEnv("PMX_FORCEGUI", "", a_sizetPath, a_szPath);
-  if (*a_szPath) {
-    OsLog(OS_LOG_INFO, "assistant>>> PMX_FORCEGUI...<%s>", a_szPath);
-    return;
-  }
-  COsString::SStrCpy(a_szPath, a_sizetPath, DevDriverConfigGet(DRV_CFGTAG_FORCEDRVASSISTUI));
-  if (*a_szPath) {
-    OsLog(OS_LOG_INFO, "assistant>>> DRV_CFGTAGLOCAL_FORCE_DRVASSISTUI...<%s>", a_szPath);
-    return;
-  }
-  COsString::SStrCpy(a_szPath, a_sizetPath, DrvUiCfgText(OS_CFGTAG_FORCEGUI));
-  if (*a_szPath) {
-    OsLog(OS_LOG_INFO, "assistant>>> OS_CFGTAG_FORCE_GUI...<%s>", a_szPath);
-    return;
-  }
+  static constexpr DrvUiForce s_drvuiforce = {"assistant>>>", "WIA detected, turning the Driver Assistant off...",
+                                              "PMX_FORCEDRVASSISTUI", DRV_CFGTAG_FORCEDRVASSISTUI, "DRV_CFGTAGLOCAL_FORCE_DRVASSISTUI"};
+  if (DrvUiForcedPath(s_drvuiforce, a_szPath, a_sizetPath)) return;
   if (!COsFile::PathJoin(a_szPath, a_sizetPath, DrvUiCfgText(OS_CFGTAG_HOMEDIRECTORY), "drvassistui")) *a_szPath = 0;
   if (*a_szPath) COsFile::PathAppendExe(a_szPath, a_sizetPath);
   OsLog(OS_LOG_INFO, "assistant>>> drvassistui --> <%s>", a_szPath);

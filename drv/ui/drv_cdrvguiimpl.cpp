@@ -12,13 +12,13 @@
 #include "db_cdblock.h"
 #include "dev_cdev.h"
 #include "drv_cdrvgui.h"
+#include "drv_uihost.h"
 #include "os_coscfg.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosstring.h"
 #include "os_coswaitlimits.h"
 #include "os_cosxml.h"
-#include "drv_uihost.h"
 
 namespace {
 

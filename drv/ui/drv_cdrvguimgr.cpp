@@ -17,12 +17,12 @@
 #include "dev_drvconfig.h"
 #include "drv_cdrvgui.h"
 #include "drv_cdrvguiimpl.h"
+#include "drv_uihost.h"
 #include "os_coscfg.h"
 #include "os_cosfile.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
 #include "os_cosstring.h"
-#include "drv_uihost.h"
 
 namespace {
 
@@ -212,32 +212,9 @@ bool CDrvGuiMgr::Creates(EDRVGUIACTION a_edrvguiaction, const CDrvGuiBase* a_pdr
 // The executable
 // ---------------------------------------------------------------------------
 void CDrvGuiMgr::ChoosePath(char* a_szPath, size_t a_sizetPath) {
-  *a_szPath = 0;
-  if (DrvUiWiaHost()) {
-    OsLog(OS_LOG_INFO, "gui>>> WIA detected, turning the GUI off...");
-    COsString::SStrCpy(a_szPath, a_sizetPath, "none");
-    return;
-  }
-  COsCfg::GetEnv("PMX_FORCETWAINGUI", "", a_sizetPath, a_szPath);
-  if (*a_szPath) {
-    OsLog(OS_LOG_INFO, "gui>>> PMX_FORCETWAINGUI...<%s>", a_szPath);
-    return;
-  }
-  COsCfg::GetEnv("PMX_FORCEGUI", "", a_sizetPath, a_szPath);
-  if (*a_szPath) {
-    OsLog(OS_LOG_INFO, "gui>>> PMX_FORCEGUI...<%s>", a_szPath);
-    return;
-  }
-  COsString::SStrCpy(a_szPath, a_sizetPath, DevDriverConfigGet(DRV_CFGTAG_FORCETWAINGUI));
-  if (*a_szPath) {
-    OsLog(OS_LOG_INFO, "gui>>> DRV_CFGTAGLOCAL_FORCE_TWAINGUI...<%s>", a_szPath);
-    return;
-  }
-  COsString::SStrCpy(a_szPath, a_sizetPath, DrvUiCfgText(OS_CFGTAG_FORCEGUI));
-  if (*a_szPath) {
-    OsLog(OS_LOG_INFO, "gui>>> OS_CFGTAG_FORCE_GUI...<%s>", a_szPath);
-    return;
-  }
+  static constexpr DrvUiForce s_drvuiforce = {"gui>>>", "WIA detected, turning the GUI off...",
+                                              "PMX_FORCETWAINGUI", DRV_CFGTAG_FORCETWAINGUI, "DRV_CFGTAGLOCAL_FORCE_TWAINGUI"};
+  if (DrvUiForcedPath(s_drvuiforce, a_szPath, a_sizetPath)) return;
   if (!m_pdatabase) return;
   std::string strUi;
   {

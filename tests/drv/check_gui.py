@@ -305,7 +305,9 @@ def nobounce_child_stays(front):
 def captured(front):
     """The tasks the stand-in read, in order (UISTANDIN_CAPTURE)."""
     directory = os.path.join(front.root, "capture")
-    return [open(os.path.join(directory, name), encoding="utf-8").read() for name in sorted(os.listdir(directory))]
+    # A ".part" is a task still being written.
+    return [open(os.path.join(directory, name), encoding="utf-8").read()
+            for name in sorted(os.listdir(directory)) if name.endswith(".xml")]
 
 
 def fresh_capture(front):

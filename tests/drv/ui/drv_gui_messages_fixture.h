@@ -139,11 +139,7 @@ class GuiMessagesTest : public guitest::DrvGuiImplTest {
     std::vector<std::string> vec;
     uilinktest::Eventually([&] {
       vec.clear();
-      std::vector<std::string> vecstrName;
-      for (const auto& entry : std::filesystem::directory_iterator(m_strCapture))
-        vecstrName.push_back(entry.path().filename().string());
-      std::sort(vecstrName.begin(), vecstrName.end());
-      for (const std::string& strName : vecstrName) {
+      for (const std::string& strName : CapturedNames()) {
         if (std::stoull(strName) < a_sizetFrom) continue;
         const std::string strTask = testsupport::ReadFile(m_strCapture + "/" + strName);
         if (!a_blHealth && strTask.find("<notifydevicestatus>") != std::string::npos) continue;
@@ -153,11 +149,21 @@ class GuiMessagesTest : public guitest::DrvGuiImplTest {
     }, 5000);
     return vec;
   }
+  // The names of the whole tasks kept ("ID.xml"; a ".part" is still being
+  // written), in id order.
+  std::vector<std::string> CapturedNames() {
+    std::vector<std::string> vecstrName;
+    for (const auto& entry : std::filesystem::directory_iterator(m_strCapture)) {
+      const std::string strName = entry.path().filename().string();
+      if (strName.size() > 4 && strName.compare(strName.size() - 4, 4, ".xml") == 0) vecstrName.push_back(strName);
+    }
+    std::sort(vecstrName.begin(), vecstrName.end());
+    return vecstrName;
+  }
   // The next id the writer gives (every task counts).
   size_t NextId() {
     size_t sizet = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(m_strCapture))
-      sizet = std::max<size_t>(sizet, std::stoull(entry.path().filename().string()));
+    for (const std::string& strName : CapturedNames()) sizet = std::max<size_t>(sizet, std::stoull(strName));
     return sizet + 1;
   }
   // The tasks as the model reads them: the header's id and byte count
@@ -191,8 +197,8 @@ class GuiMessagesTest : public guitest::DrvGuiImplTest {
       EXPECT_EQ(iStatus, 0) << strOutput;
       vecstrArgument.resize(2);
     };
-    for (const auto& entry : std::filesystem::directory_iterator(m_strCapture)) {
-      vecstrArgument.push_back(entry.path().string());
+    for (const std::string& strName : CapturedNames()) {
+      vecstrArgument.push_back(m_strCapture + "/" + strName);
       if (vecstrArgument.size() >= 500) run();
     }
     if (vecstrArgument.size() > 2) run();
