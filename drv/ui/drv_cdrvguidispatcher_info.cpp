@@ -18,6 +18,7 @@
 #include "db_cdblock.h"
 #include "db_cdbversion.h"
 #include "dev_cdev.h"
+#include "drv_cdrvguichildren.h"
 #include "drv_cdrvguiimpl.h"
 #include "drv_cdrvguitext.h"
 #include "os_coscfg.h"
@@ -28,8 +29,7 @@
 
 namespace {
 
-constexpr long s_lName = 256;     // an element name: a simulation pair's name holds 254
-constexpr long s_lText = 1024;    // a child's text; longer ones are skipped, logged
+constexpr long s_lText = 1024;  // a child's text; longer ones are skipped, logged
 constexpr size_t s_sizetKey = 63;  // a label key
 constexpr size_t s_sizetVersionUi = 511;
 // A range label walks this many values at most: some ranges span a billion.
@@ -42,25 +42,10 @@ const char* Or(const char* a_sz) { return a_sz ? a_sz : ""; }
 // text cannot be read whole is skipped, logged.
 std::vector<std::pair<std::string, std::string>> Children(COsXml* a_posxml) {
   std::vector<std::pair<std::string, std::string>> vecpair;
-  if (a_posxml->NodePush() != OS_STS_SUCCESS) return vecpair;
-  if (a_posxml->NodeChild() == OS_STS_SUCCESS) {
-    std::vector<char> vecc(static_cast<size_t>(s_lText));
-    do {
-      char szName[s_lName] = "";
-      if (a_posxml->NodeGetName(szName, sizeof szName) != OS_STS_SUCCESS) {
-        OsLog(OS_LOG_ERROR, "NodeGetName failed...");
-        continue;
-      }
-      vecc[0] = 0;
-      if (a_posxml->NodeGetContent(vecc.data(), s_lText) != OS_STS_SUCCESS ||
-          !std::memchr(vecc.data(), 0, vecc.size())) {
-        OsLog(OS_LOG_ERROR, "The text of <%s> does not fit %ld bytes, skipped...", szName, s_lText);
-        continue;
-      }
-      vecpair.emplace_back(szName, vecc.data());
-    } while (a_posxml->NodeSibling() == OS_STS_SUCCESS);
-  }
-  a_posxml->NodePop();
+  DrvGuiEachChild(a_posxml, s_lText, [&](const char* a_szName, const char* a_szText) {
+    vecpair.emplace_back(a_szName, a_szText);
+    return true;
+  });
   return vecpair;
 }
 

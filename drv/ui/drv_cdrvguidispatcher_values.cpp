@@ -12,6 +12,7 @@
 #include "db_cdblock.h"
 #include "db_cdbdatum.h"
 #include "db_cdblookup.h"
+#include "drv_cdrvguichildren.h"
 #include "drv_cdrvguiimpl.h"
 #include "drv_cdrvuiframe.h"
 #include "os_coslog.h"
@@ -19,7 +20,6 @@
 
 namespace {
 
-constexpr long s_lName = 64;
 // A capability's name: 127 characters; getallcamerawindowvalues takes 511.
 constexpr long s_lId = static_cast<long>(CDrvGuiReports::s_sizetName);
 constexpr long s_lAllCameraId = 512;
@@ -29,29 +29,14 @@ constexpr long s_lAllCameraId = 512;
 // is logged and skipped.
 std::vector<std::string> ChildTexts(COsXml* a_posxml, long a_lText, size_t a_sizetMax) {
   std::vector<std::string> vecstr;
-  if (a_posxml->NodePush() != OS_STS_SUCCESS) return vecstr;
-  if (a_posxml->NodeChild() == OS_STS_SUCCESS) {
-    std::vector<char> vecc(static_cast<size_t>(a_lText));
-    do {
-      char szName[s_lName] = "";
-      if (a_posxml->NodeGetName(szName, sizeof szName) != OS_STS_SUCCESS) {
-        OsLog(OS_LOG_ERROR, "NodeGetName failed...");
-        continue;
-      }
-      vecc[0] = 0;
-      if (a_posxml->NodeGetContent(vecc.data(), a_lText) != OS_STS_SUCCESS ||
-          !std::memchr(vecc.data(), 0, vecc.size())) {
-        OsLog(OS_LOG_ERROR, "The text of <%s> does not fit %ld bytes, skipped...", szName, a_lText);
-        continue;
-      }
-      if (!vecc[0]) {
-        OsLog(OS_LOG_ERROR, "We have an empty id in the register list...");
-        continue;
-      }
-      vecstr.emplace_back(vecc.data());
-    } while (vecstr.size() < a_sizetMax && a_posxml->NodeSibling() == OS_STS_SUCCESS);
-  }
-  a_posxml->NodePop();
+  DrvGuiEachChild(a_posxml, a_lText, [&](const char*, const char* a_szText) {
+    if (!*a_szText) {
+      OsLog(OS_LOG_ERROR, "We have an empty id in the register list...");
+    } else {
+      vecstr.emplace_back(a_szText);
+    }
+    return vecstr.size() < a_sizetMax;
+  });
   return vecstr;
 }
 
