@@ -221,6 +221,7 @@ EOSSTS CDrvAssistantImpl::ScanBegin(const char* a_szLog) {
   m_blReady = false;
   m_blOpenSent = false;
   m_blHealthSuspended = false;
+  m_blQuestionOwed = false;
   SetShowState(DRVASSISTANT_SHOWSTATE_UNDEFINED);
   std::string strResource;
   if (g_poscfg) {
@@ -284,6 +285,14 @@ EOSSTS CDrvAssistantImpl::Show(CDrvAssistantAction* a_pdrvassistantaction) {
   const EDEVSTS edevsts = a_pdrvassistantaction->edevsts;
   const char* szXml = a_pdrvassistantaction->szXml;
   const char* szUserAction = a_pdrvassistantaction->szUserAction ? a_pdrvassistantaction->szUserAction : szXml;
+  const bool blQuestion = edevsts == DEV_STS_USERACTION && !(szXml && std::strstr(szXml, "<imagefilename>"));
+  // The user answered before the scanner asked: the answer is on its way
+  // to the scanner already, so the question is not the application's, and
+  // not a new show either when the show was hidden in the meantime.
+  if (m_blQuestionOwed.exchange(false) && blQuestion) {
+    OsLogDebug(OS_LOG_INFO, "DrvAssistant>>> user input already given");
+    return DRV_ASSISTANT_STS_TAKEN;
+  }
   const EDRVASSISTANTSHOWSTATE edrvassistantshowstate = GetShowState();
   if (edrvassistantshowstate == DRVASSISTANT_SHOWSTATE_SHOWBEGIN && edevsts == DEV_STS_USERACTION) {
     const EOSSTS eossts = ShowBegin(szUserAction);
@@ -303,13 +312,6 @@ EOSSTS CDrvAssistantImpl::Show(CDrvAssistantAction* a_pdrvassistantaction) {
        edrvassistantshowstateNow == DRVASSISTANT_SHOWSTATE_SHOWEND) &&
       edevsts == DEV_STS_USERACTION) {
     return ShowUserInput(szUserAction);
-  }
-  // The user answered before the scanner asked: the answer is on its way
-  // to the scanner already, so the question is not the application's.
-  if (edrvassistantshowstateNow == DRVASSISTANT_SHOWSTATE_USERACTION && edevsts == DEV_STS_USERACTION &&
-      !(szXml && std::strstr(szXml, "<imagefilename>"))) {
-    OsLogDebug(OS_LOG_INFO, "DrvAssistant>>> user input already given");
-    return DRV_ASSISTANT_STS_TAKEN;
   }
   OsLog(OS_LOG_INFO, "DrvAssistant>>> state error: %d %d %s", static_cast<int>(edevsts),
         static_cast<int>(edrvassistantshowstateNow), szXml ? szXml : "(null)");

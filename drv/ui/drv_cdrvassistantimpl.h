@@ -150,6 +150,10 @@ class CDrvAssistantImpl : public CDrvUiLinkOwner {
   std::atomic<bool> m_blShowUi{false};
   std::atomic<bool> m_blModalUi{false};
   std::atomic<int32_t> m_i32ShowState{DRVASSISTANT_SHOWSTATE_UNDEFINED};
+  // The user answered after the show's end but before the scanner's
+  // question came; the question, when it comes, is not the application's
+  // (nor a new show, should the front end have hidden the show already).
+  std::atomic<bool> m_blQuestionOwed{false};
 
   // Readiness and the scan's end wake the readiness wait.
   std::mutex m_mutexReady;

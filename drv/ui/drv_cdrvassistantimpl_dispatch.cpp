@@ -232,6 +232,7 @@ EOSSTS CDrvAssistantImpl::UserInputReply(const char* a_szContent) {
     ReportStatus(false);
     return OS_STS_SUCCESS;
   }
+  m_blQuestionOwed = edrvassistantshowstate == DRVASSISTANT_SHOWSTATE_SHOWEND;
   SetShowState(DRVASSISTANT_SHOWSTATE_USERACTION);
   ReportStatus(true);
   const std::string strInput = std::string("\t<userinput>") + a_szContent + "</userinput>\n";
