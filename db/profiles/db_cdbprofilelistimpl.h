@@ -124,6 +124,7 @@ class CDbProfileListImpl {
   EDBSTS HideInstalled(CDbProfileItem* a_pdbprofileitem);
   bool RemoveSlot(uint32_t a_u32Slot);
   EDBSTS SelectAfterDelete(const CDbProfileItem* a_pdbprofileitemNext, bool a_blDeleted);
+  EDBSTS PackageAllowed(const char* a_szPackageFile, const char* a_szWhat);
   // Import's parts.
   // A user directory missing beside its import backup (an import killed
   // between its two moves) is moved back, logged.

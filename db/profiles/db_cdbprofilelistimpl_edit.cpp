@@ -68,7 +68,7 @@ void TimeId(char* a_szId, size_t a_sizetId) {
   clock_gettime(CLOCK_REALTIME, &timespecNow);
   struct tm tmNow {};
   gmtime_r(&timespecNow.tv_sec, &tmNow);
-  COsString::SStrPrintf(a_szId, a_sizetId, "%0.4d%0.2d%0.2d%0.2d%0.2d%0.2d%0.3d", tmNow.tm_year + 1900,
+  COsString::SStrPrintf(a_szId, a_sizetId, "%04d%02d%02d%02d%02d%02d%03d", tmNow.tm_year + 1900,
                         tmNow.tm_mon + 1, tmNow.tm_mday, tmNow.tm_hour, tmNow.tm_min, tmNow.tm_sec,
                         static_cast<int>(timespecNow.tv_nsec / 1000000));
 }

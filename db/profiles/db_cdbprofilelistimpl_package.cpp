@@ -178,7 +178,9 @@ bool WritePackage(int a_iFd, const std::string& a_strDirectory, const std::vecto
 
 }  // namespace
 
-EDBSTS CDbProfileListImpl::Export(const char* a_szPackageFile) {
+// What export and import both need: a package name, a loaded list, and
+// no unsaved change to the profile in force.
+EDBSTS CDbProfileListImpl::PackageAllowed(const char* a_szPackageFile, const char* a_szWhat) {
   if (!a_szPackageFile || !a_szPackageFile[0]) {
     OsLog(OS_LOG_ASSERT, "a_szPackageFile is null...");
     return DB_STS_FAIL;
@@ -188,9 +190,15 @@ EDBSTS CDbProfileListImpl::Export(const char* a_szPackageFile) {
     return DB_STS_FAIL;
   }
   if (IsProfileModified()) {
-    OsLogDebug(OS_LOG_INFO, "Export denied, profile has been modified...");
+    OsLogDebug(OS_LOG_INFO, "%s denied, profile has been modified...", a_szWhat);
     return DB_STS_NOTAVAILABLE;
   }
+  return DB_STS_SUCCESS;
+}
+
+EDBSTS CDbProfileListImpl::Export(const char* a_szPackageFile) {
+  const EDBSTS edbstsAllowed = PackageAllowed(a_szPackageFile, "Export");
+  if (edbstsAllowed != DB_STS_SUCCESS) return edbstsAllowed;
   std::string strDirectory = m_szUserDirectory;
   while (strDirectory.size() > 1 && strDirectory.back() == '/') strDirectory.pop_back();
   if (strDirectory.empty()) {
@@ -376,18 +384,8 @@ void CDbProfileListImpl::RecoverImportBackup(std::string a_strDirectory) {
 }
 
 EDBSTS CDbProfileListImpl::Import(const char* a_szPackageFile, bool a_blKeepList) {
-  if (!a_szPackageFile || !a_szPackageFile[0]) {
-    OsLog(OS_LOG_ASSERT, "a_szPackageFile is null...");
-    return DB_STS_FAIL;
-  }
-  if (!GetDatabaseResourceProfile()) {
-    OsLog(OS_LOG_ERROR, "profile list not loaded...");
-    return DB_STS_FAIL;
-  }
-  if (IsProfileModified()) {
-    OsLogDebug(OS_LOG_INFO, "Import denied, profile has been modified...");
-    return DB_STS_NOTAVAILABLE;
-  }
+  const EDBSTS edbstsAllowed = PackageAllowed(a_szPackageFile, "Import");
+  if (edbstsAllowed != DB_STS_SUCCESS) return edbstsAllowed;
   if (!COsFile::Exists(a_szPackageFile)) {
     OsLog(OS_LOG_ERROR, "Import failed, file not found...");
     return DB_STS_BADVALUE;

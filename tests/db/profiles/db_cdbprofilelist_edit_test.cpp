@@ -425,7 +425,9 @@ TEST_F(DbProfileListEditTest, ExportPacksTheUserDirectory) {
       EXPECT_EQ(item.strPath, "graphics");
       blGraphicsDirectory = true;
     } else if (item.strType == "file") {
-      if (item.strPath.starts_with("graphics/")) EXPECT_TRUE(blGraphicsDirectory);
+      if (item.strPath.starts_with("graphics/")) {
+        EXPECT_TRUE(blGraphicsDirectory);
+      }
       EXPECT_EQ(strFull.substr(item.llOffset, item.llBytes), testsupport::ReadFile(m_strUser + "/" + item.strPath))
           << item.strPath;
       setFiles.insert(item.strPath);

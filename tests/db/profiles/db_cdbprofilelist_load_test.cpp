@@ -200,7 +200,9 @@ TEST_F(DbProfileListLoadTest, FilesThatCannotBeLoadedAreLeftOutAndKept) {
   std::filesystem::permissions(m_strUser, std::filesystem::perms::none);
   const bool blReadable = std::filesystem::exists(m_strUser + "/good.profile");  // as root it stays readable
   plist = Loaded();
-  if (!blReadable) EXPECT_EQ(Report(*plist).first, std::vector<std::string>{"Default*"});
+  if (!blReadable) {
+    EXPECT_EQ(Report(*plist).first, std::vector<std::string>{"Default*"});
+  }
   std::filesystem::permissions(m_strUser, std::filesystem::perms::owner_all);
 }
 
