@@ -148,7 +148,9 @@ def preview_cancelled_while_busy(front):
     assert answer(directory, 3) == "success"
     assert answer(directory, 2) == "success"
     assert answer(directory, 4) == "success"
-    assert unasked_images(directory) == ["0"], unasked_images(directory)
+    # A slow run may end the preview, and clear its flags, before the second cancel is read: that one then
+    # reports its own empty image.
+    assert unasked_images(directory) in (["0"], ["0", "0"]), unasked_images(directory)
     assert ElementTree.fromstring(replies_to(directory, 2)[0]).find("reportimage") is None
     assert wait_for(lambda: "scanend" in scanner_commands(front)[scanner_commands(front).index("scanbegin"):]), \
         scanner_commands(front)
