@@ -39,24 +39,31 @@ fuzz() {
   rm -rf "$probe"
   cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
   cmake --build build-fuzz -j "$jobs"
-  local source name corpus seeds dict
+  # One target per core at a time: each runs single-threaded for its own time.
+  local source failed=0
   for source in fuzz/fuzz_*.cpp; do
-    name=$(basename "$source" .cpp)
-    corpus=build-fuzz/corpus-$name
-    mkdir -p "$corpus"
-    seeds=()
-    [ -d "fuzz/corpus/${name#fuzz_}" ] && seeds=("fuzz/corpus/${name#fuzz_}")
-    dict=()
-    [ -f "fuzz/${name#fuzz_}.dict" ] && dict=("-dict=fuzz/${name#fuzz_}.dict")
-    echo "fuzz: $name for ${FUZZ_SECONDS:-20} s"
-    if ! "build-fuzz/$name" -max_total_time="${FUZZ_SECONDS:-20}" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
-         -artifact_prefix=build-fuzz/ "${dict[@]}" "$corpus" "${seeds[@]}" >"build-fuzz/$name.log" 2>&1; then
-      tail -n 60 "build-fuzz/$name.log"
-      echo "fuzz: $name failed (input kept under build-fuzz/)"
-      return 1
-    fi
-    grep -E '^Done [0-9]+ runs' "build-fuzz/$name.log" || true
+    while (($(jobs -rp | wc -l) >= jobs)); do wait -n || failed=1; done
+    fuzz_one "$(basename "$source" .cpp)" &
   done
+  while (($(jobs -rp | wc -l) > 0)); do wait -n || failed=1; done
+  return "$failed"
+}
+# fuzz_one NAME: one fuzz target for FUZZ_SECONDS; its input is kept when it fails.
+fuzz_one() {
+  local name=$1 corpus seeds dict
+  corpus=build-fuzz/corpus-$name
+  mkdir -p "$corpus"
+  seeds=()
+  [ -d "fuzz/corpus/${name#fuzz_}" ] && seeds=("fuzz/corpus/${name#fuzz_}")
+  dict=()
+  [ -f "fuzz/${name#fuzz_}.dict" ] && dict=("-dict=fuzz/${name#fuzz_}.dict")
+  if ! "build-fuzz/$name" -max_total_time="${FUZZ_SECONDS:-20}" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+       -artifact_prefix="build-fuzz/$name-" "${dict[@]}" "$corpus" "${seeds[@]}" >"build-fuzz/$name.log" 2>&1; then
+    tail -n 60 "build-fuzz/$name.log"
+    echo "fuzz: $name failed (input kept under build-fuzz/)"
+    return 1
+  fi
+  echo "fuzz: $name for ${FUZZ_SECONDS:-20} s: $(grep -E '^Done [0-9]+ runs' "build-fuzz/$name.log" || true)"
 }
 run build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 fuzz
