@@ -20,37 +20,17 @@
 
 #include "db_cdbprofileitem.h"
 #include "db_cdbprofilelistimpl.h"
-#include "db_profile_opened_fixture.h"
+#include "db_profile_list_fixture.h"
 #include "os_coscfg.h"
 #include "os_coscfgtags.h"
 #include "test_support.h"
 
 namespace {
 
-using dbtest::DbProfileOpenedFixture;
+using dbtest::DbProfileListFixture;
 
-class DbProfileListEditTest : public DbProfileOpenedFixture {
+class DbProfileListEditTest : public DbProfileListFixture {
  protected:
-  void SetUp() override {
-    DbProfileOpenedFixture::SetUp();
-    Configure(OS_CFGTAG_SYSTEMDIRECTORY, m_strSystem.c_str());
-    Configure(OS_CFGTAG_MODELDIRECTORY, "kv");
-    std::filesystem::create_directories(m_strInstalledList);
-    std::filesystem::create_directories(m_strUser);
-    setenv("PMX_PROFILESDIR", m_strUser.c_str(), 1);
-  }
-  void TearDown() override {
-    unsetenv("PMX_PROFILESDIR");
-    DbProfileOpenedFixture::TearDown();
-  }
-
-  static std::string Profile(const std::string& a_strName, const std::string& a_strId, int a_iContrast) {
-    return "<profile>\n\t<header>\n\t\t<id><![CDATA[" + a_strName + "]]></id>\n\t\t<driverversion>01000000</driverversion>"
-           "\n\t\t<family>kv</family>\n\t\t<group>profilenormalsave</group>\n\t\t<profileid>" + a_strId +
-           "</profileid>\n\t</header>\n\t<database>\n\t\t<d i='contrast'><fb00>" + std::to_string(a_iContrast) +
-           "</fb00></d>\n\t</database>\n</profile>\n";
-  }
-
   // A loaded list after its first selection.
   std::unique_ptr<CDbProfileListImpl> Loaded() {
     auto p = std::make_unique<CDbProfileListImpl>(m_pdatabase.get(), 64);
@@ -67,12 +47,7 @@ class DbProfileListEditTest : public DbProfileOpenedFixture {
   static std::vector<std::string> Names(CDbProfileListImpl& a_list) {
     const std::string strReport = a_list.ReportProfileList();
     a_list.Free();
-    std::vector<std::string> vec;
-    static const std::regex s_regex("<profileitem>\\s*<value><!\\[CDATA\\[([^\\]]*)\\]\\]></value>[\\s\\S]*?"
-                                    "<profilestate>([a-z]+)</profilestate>");
-    for (auto it = std::sregex_iterator(strReport.begin(), strReport.end(), s_regex); it != std::sregex_iterator(); ++it)
-      vec.push_back((*it)[1].str() + ((*it)[2].str() == "normal" ? "" : "*"));
-    return vec;
+    return Entries(strReport);
   }
 
   std::vector<std::string> UserFiles(const std::string& a_strSuffix = ".profile") const {
@@ -84,10 +59,6 @@ class DbProfileListEditTest : public DbProfileOpenedFixture {
     std::sort(vec.begin(), vec.end());
     return vec;
   }
-
-  const std::string m_strSystem = testsupport::RootPath("opt");
-  const std::string m_strInstalledList = testsupport::RootPath("opt/kv/lib/profiles");
-  const std::string m_strUser = testsupport::RootPath("userprofiles");
 };
 
 // A created profile is written under a 17-digit id (xmllint reads it),
