@@ -6,6 +6,7 @@
 // leaves no file behind and never touches an existing one.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <string>
@@ -144,6 +145,34 @@ TEST(SimImageConvert, EveryCaseGivesTheReferenceBytes) {
     // The page itself is left as it was.
     EXPECT_TRUE(testsupport::ReadFile(simrawpage.strPath) == Bytes(page.vu8));
     ++iCase;
+  }
+}
+
+// An output that would be the page byte for byte is the page's own file,
+// linked, and stays whole once the page is removed; a bitonal page whose
+// lines end within a byte is copied (the output's bits past the width are
+// cleared).
+TEST(SimImageConvert, AnOutputThatIsThePageIsALinkToIt) {
+  struct LinkCase {
+    int iFormat;
+    long lWidth;
+    bool blLinked;
+  };
+  for (const LinkCase& linkcase : {LinkCase{RGB, 61, true}, LinkCase{GRAY, 64, true}, LinkCase{BW, 64, true},
+                                   LinkCase{BW, 67, false}}) {
+    const std::string strName = std::to_string(linkcase.iFormat) + "-" + std::to_string(linkcase.lWidth);
+    SCOPED_TRACE(strName);
+    const Page page = MakePage(linkcase.iFormat, linkcase.lWidth, 20, false, 0, 9u);
+    const CSimImage::SimRawPage simrawpage = SavePage(page, "page-" + strName);
+    const std::string strOut = testsupport::RootPath("out-" + strName);
+    ASSERT_EQ(CSimImage::Convert(simrawpage, strOut, linkcase.iFormat, linkcase.lWidth, 20), page.vu8.size());
+    struct stat stPage, stOut;
+    ASSERT_EQ(stat(simrawpage.strPath.c_str(), &stPage), 0);
+    ASSERT_EQ(stat(strOut.c_str(), &stOut), 0);
+    EXPECT_EQ(stPage.st_ino == stOut.st_ino, linkcase.blLinked);
+    ASSERT_EQ(unlink(simrawpage.strPath.c_str()), 0);
+    EXPECT_TRUE(testsupport::ReadFile(strOut) ==
+                Bytes(ReferenceConvert(page, linkcase.iFormat, linkcase.lWidth, 20)));
   }
 }
 
