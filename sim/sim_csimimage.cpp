@@ -170,7 +170,7 @@ uint64_t CSimImage::WriteLines(const std::string& a_strPath, int a_iFormat, long
   const uint64_t u64Line = LineBytes(a_iFormat, a_lWidth);
   // Whole lines in pieces of about 256 KiB (the page cache copies them
   // while they are still in the processor cache).
-  const long lLines = std::max(1L, static_cast<long>((64 << 10) / u64Line));
+  const long lLines = std::max(1L, static_cast<long>((256 << 10) / u64Line));
   // Every byte of a line is written by its filler: no zero fill first.
   const std::unique_ptr<uint8_t[]> pu8(new uint8_t[static_cast<size_t>(u64Line * lLines)]);
   bool blOk = true;
