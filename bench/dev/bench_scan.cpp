@@ -350,8 +350,8 @@ class CScanBench {
 };
 
 int Usage() {
-  std::fprintf(stderr, "usage: scandrv_bench_scan [--sheets N] [--rounds N] [--flag ID=VALUE]... [--debug] [--simscan PATH] "
-               "[--nexil process|dravix]\n");
+  std::fprintf(stderr, "usage: scandrv_bench_scan [--sheets N] [--rounds N] [--flag ID=VALUE]... [--debug] "
+               "[--simscan PATH] [--nexil process|dravix]\n");
   return 1;
 }
 
