@@ -55,7 +55,9 @@ class CSimImage {
   };
   // Writes a new file with the page scaled to the size (each pixel takes
   // the nearest one of the page) in the format: colour from colour, gray as
-  // the luminance, bitonal black below half; the same rules as Write.
+  // the luminance, bitonal black below half; the same rules as Write. An
+  // output that would be the page byte for byte is a link to it instead
+  // (sim_csimimage_convert.cpp).
   static uint64_t Convert(const SimRawPage& a_simrawpage, const std::string& a_strPath, int a_iFormat, long a_lWidth,
                           long a_lHeight);
 
