@@ -306,9 +306,9 @@ EOSSTS CDevDataXml::EnterTaskInterfaceopenDebugImagestoapp(OsXmlCallback* a_posx
   return OS_STS_SUCCESS;
 }
 
-// An entry naming dll, section and tag is kept; any other is cleared and
-// its slot serves the next force element. A kept entry beyond the last slot
-// fails the task (it would be dropped unseen).
+// An entry naming dll, section and tag is kept; an empty one is cleared and
+// its slot serves the next force element. A part of an entry, or a kept
+// entry beyond the last slot, fails the task (it would be dropped unseen).
 EOSSTS CDevDataXml::ExitTaskInterfaceopenDebugForce(OsXmlCallback*) {
   DevDataOpenArgs& rargs = m_devdataopenargs;
   if (rargs.u32ForceIndex >= DevDataOpenArgs::s_u32Forces) {
@@ -319,9 +319,15 @@ EOSSTS CDevDataXml::ExitTaskInterfaceopenDebugForce(OsXmlCallback*) {
   DevDataForce& rforce = rargs.adevdataforce[rargs.u32ForceIndex];
   if (rforce.szDll[0] && rforce.szSection[0] && rforce.szTag[0]) {
     ++rargs.u32ForceIndex;
-  } else {
-    rforce = {};
+    return OS_STS_SUCCESS;
   }
+  // Half an entry would be dropped unseen: refused.
+  if (rforce.szDll[0] || rforce.szSection[0] || rforce.szTag[0] || rforce.blText) {
+    OsLog(OS_LOG_ERROR, "Force entry without dll, section or tag, refused...<%s> <%s> <%s>", rforce.szDll,
+          rforce.szSection, rforce.szTag);
+    m_blBadArgument = true;
+  }
+  rforce = {};
   return OS_STS_SUCCESS;
 }
 
