@@ -1,9 +1,11 @@
 // The data entry's task processor on the test's data directory: mixed tasks
 // from four threads (each reply read under the front end's own lock, as the
-// exported entry copies it), the log archive restored, and the persistent
+// exported entry copies it) beside a driver's device data writing the same
+// files, the log archive restored, and the persistent
 // debug settings of a caller directory.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "dev_cdevdata.h"
+#include "dev_cdevdataxml.h"
 #include "dev_devdata_fixture.h"
 #include "os_cosfile.h"
 #include "test_support.h"
@@ -109,11 +112,24 @@ TEST_F(DevDataEntry, FourThreadsOfMixedTasksEachGetTheirOwnReply) {
   };
   std::vector<std::thread> vecthread;
   for (int i = 0; i < 4; ++i) vecthread.emplace_back(Thread, i);
+  // A driver's device data beside them, counting multifeeds into the same
+  // directory under its own data lock.
+  CDevData devdataDriver;
+  std::atomic<int> iAdded{0};
+  vecthread.emplace_back([&] {
+    for (int i = 0; i < 100; ++i) {
+      if (devdataDriver.GetDevDataXml()->SetAccumulators(DEV_FIRMWARE_NONE, nullptr, true, "SN0", true, true, 1,
+                                                         false, 0, false, 0) == OS_STS_SUCCESS) {
+        ++iAdded;
+      }
+    }
+  });
   for (std::thread& thread : vecthread) thread.join();
+  EXPECT_EQ(iAdded.load(), 100);
   ASSERT_TRUE(vecstrFaults.empty()) << vecstrFaults.size() << " faults, first: " << vecstrFaults.front() << m_plog->Text();
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(devtest::AccumulatorsRead(devtest::ScannerFile("SN" + std::to_string(i), "accumulators.xml")),
-              "0 96 0");
+              i == 0 ? "100 96 0" : "0 96 0");
   }
   bool blClose = false;
   EXPECT_EQ(Status(Run(&devdata, Task(2, "interfaceclose", ""), &blClose)), "success");
