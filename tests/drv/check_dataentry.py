@@ -9,7 +9,6 @@ histories converted below a tree), accumulators (setaccumulators), debug (persis
 entries), profiles (profile list export and import, beside a driver session), eklog (the log archive), threads
 (four threads of mixed tasks), badinput (tasks and arguments a front end should not send)."""
 import configparser
-import fcntl
 import glob
 import os
 import shutil
@@ -98,11 +97,44 @@ def accumulators(front, serial=SERIAL):
     return [root.findtext(tag) for tag in ("multifeedcount", "paperjamcount", "othererrorcount")]
 
 
-def hold_lock(path):
-    """This process's own open of the file, holding its exclusive flock."""
-    stream = open(path, "a")
-    fcntl.flock(stream, fcntl.LOCK_EX | fcntl.LOCK_NB)
-    return stream
+def hold_lock(path, seconds=60):
+    """Another process holding the file's exclusive flock (until killed, or for the seconds)."""
+    script = ("import fcntl, sys, time\nf = open(sys.argv[1], 'a')\nfcntl.flock(f, fcntl.LOCK_EX)\n"
+              "print('held', flush=True)\ntime.sleep(float(sys.argv[2]))\n")
+    holder = subprocess.Popen([sys.executable, "-c", script, path, str(seconds)], stdout=subprocess.PIPE, text=True)
+    assert holder.stdout.readline().strip() == "held"
+    return holder
+
+
+def release(holder):
+    holder.kill()
+    holder.wait()
+
+
+# A batch in a process of its own on the front's root: the library loaded afresh reads the constant file.
+FRESH_BATCH = """
+import ctypes, sys, time
+sys.path.insert(0, sys.argv[1])
+from drvfront import leaf, simulate, task_text
+lib = ctypes.CDLL(sys.argv[2])
+lib.DriverEntry.restype = ctypes.c_char_p
+def send(number, command, body=""):
+    return lib.DriverEntry(task_text(number, command, body).encode()).decode()
+assert "success" in send(1, "interfaceopen", leaf("callername", "fresh") + simulate(imagedirectory=sys.argv[3]))
+assert "success" in send(2, "sessionbegin")
+assert "success" in send(3, "scanbegin")
+for number in range(4, 3000):
+    reply = send(number, "getoutput")
+    if "noimageready" in reply:
+        time.sleep(0.01)
+    elif "<status>success</status>" not in reply:
+        break
+    else:
+        name = reply.split("<imagefilename>")[1].split("</imagefilename>")[0]
+        send(number + 10000, "imageend", leaf("imagefilename", name))
+assert "success" in send(20000, "scanend")
+assert "success" in send(20001, "interfaceclose")
+"""
 
 
 # -- devicelist ------------------------------------------------------------------------------------------------
@@ -134,10 +166,11 @@ def devicelist_scanners_only(front):
     assert [sima.findtext("tw_log/accumulators/" + tag) for tag in
             ("multifeedcount", "paperjamcount", "othererrorcount")] == accumulators(front) == ["3", "4", "5"]
     online = scanner_file(front, "online")
-    open(online, "a").close()
-    held = hold_lock(online)
-    assert device_list(front)[SERIAL].findtext("deviceonline") == "true"
-    held.close()
+    holder = hold_lock(online)
+    try:
+        assert device_list(front)[SERIAL].findtext("deviceonline") == "true"
+    finally:
+        release(holder)
     assert device_list(front)[SERIAL].findtext("deviceonline") == "false"
     reply = export(front, leaf("id", "devicelist"))
     path = reply.find("reportdatafile/filename")
@@ -245,8 +278,9 @@ def debug_persistent(front):
     assert sections["dsidentity"].get("ForceHistoryOff") == "1"
     assert "ForceGuiDelay" not in sections["dsidentity"]
     assert sections["images"].get("devsave") == "false" and sections["images"].get("appsave") == "true"
-    # Both sessions are closed: the next driver session starts the service layer afresh and reads the file.
-    batch(front)
+    subprocess.run([sys.executable, "-c", FRESH_BATCH, HERE, front.library(), front.images()], check=True,
+                   timeout=60)
+    assert glob.glob(os.path.join(data_directory(front), "*")), "the fresh driver wrote no scanner directory"
     assert glob.glob(os.path.join(data_directory(front), "*", "*.hst")) == [], front.log()[-2000:]
 
 
@@ -424,19 +458,14 @@ def badinput_data_lock_held(front):
     os.makedirs(os.path.join(data_directory(front), SERIAL))
     front.interfaceopen(entry=DATA)
     set_accumulators(front, SERIAL, paperjamcount="2")
-    script = ("import fcntl, sys, time\nf = open(sys.argv[1], 'a')\nfcntl.flock(f, fcntl.LOCK_EX)\n"
-              "print('held', flush=True)\ntime.sleep(15)\n")
-    holder = subprocess.Popen([sys.executable, "-c", script, os.path.join(data_directory(front), "data.lock")],
-                              stdout=subprocess.PIPE, text=True)
+    holder = hold_lock(os.path.join(data_directory(front), "data.lock"), 15)
     try:
-        assert holder.stdout.readline().strip() == "held"
         start = time.monotonic()
         set_accumulators(front, SERIAL, "fail", paperjamcount="9")
         assert time.monotonic() - start < 11, time.monotonic() - start
         assert "DataLock failed..." in front.log()
     finally:
-        holder.kill()
-        holder.wait()
+        release(holder)
     assert accumulators(front)[1] == "2"
     set_accumulators(front, SERIAL, paperjamcount="9")
     front.send("interfaceclose", expect="success", entry=DATA)
