@@ -17,9 +17,9 @@
 
 namespace {
 
-constexpr const char* s_aszCallers[] = {"twain", "wia", "isis"};
+constexpr const char* s_aszDebugCallers[] = {"twain", "wia", "isis"};
 
-bool HasControl(const char* a_sz) {
+bool DebugHasControl(const char* a_sz) {
   for (const char* pc = a_sz; *pc; ++pc) {
     if (static_cast<unsigned char>(*pc) < 0x20 || *pc == 0x7f) return true;
   }
@@ -30,12 +30,12 @@ bool HasControl(const char* a_sz) {
 // key without "=", no line breaks anywhere.
 bool IsIniEntry(const char* a_szSection, const char* a_szKey, const char* a_szValue) {
   return *a_szSection && *a_szKey && !std::strpbrk(a_szSection, "[]") && !std::strchr(a_szKey, '=') &&
-         a_szKey[0] != '[' && a_szKey[0] != ';' && !HasControl(a_szSection) && !HasControl(a_szKey) &&
-         !HasControl(a_szValue);
+         a_szKey[0] != '[' && a_szKey[0] != ';' && !DebugHasControl(a_szSection) && !DebugHasControl(a_szKey) &&
+         !DebugHasControl(a_szValue);
 }
 
 // The constant file of a dll; empty for a dll that names none.
-std::string ConstFile(const char* a_szModelDirectory, const char* a_szDll) {
+std::string DebugConstFile(const char* a_szModelDirectory, const char* a_szDll) {
   if (std::strcmp(a_szDll, "driver") == 0) {
     const char* sz = g_poscfg ? g_poscfg->Get(OS_CFGSECTION_MAIN, OS_CFGTAG_CONST_INI) : nullptr;
     return sz ? sz : "";
@@ -46,7 +46,7 @@ std::string ConstFile(const char* a_szModelDirectory, const char* a_szDll) {
   return strDirectory + "/const.ini";
 }
 
-bool Set(const std::string& a_strFile, const char* a_szSection, const char* a_szKey, const char* a_szValue) {
+bool DebugSet(const std::string& a_strFile, const char* a_szSection, const char* a_szKey, const char* a_szValue) {
   const EOSSTS eossts = g_poscfg->ProfileSet(a_strFile.c_str(), a_szSection, a_szKey, a_szValue);
   if (eossts != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "ProfileSet failed...%d <%s> <%s> <%s>", static_cast<int>(eossts), a_strFile.c_str(),
@@ -55,7 +55,7 @@ bool Set(const std::string& a_strFile, const char* a_szSection, const char* a_sz
   return eossts == OS_STS_SUCCESS;
 }
 
-bool Flush(const std::string& a_strFile) {
+bool DebugFlush(const std::string& a_strFile) {
   const EOSSTS eossts = g_poscfg->ProfileFlush(a_strFile.c_str());
   if (eossts != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "ProfileFlush failed...%d <%s>", static_cast<int>(eossts), a_strFile.c_str());
@@ -74,7 +74,7 @@ EOSSTS CDevDataXml::WriteDebugSettings() {
   }
   for (uint32_t u = 0; u < rargs.u32ForceIndex; ++u) {
     const DevDataForce& rforce = rargs.adevdataforce[u];
-    if (ConstFile(m_szModelDirectory, rforce.szDll).empty() ||
+    if (DebugConstFile(m_szModelDirectory, rforce.szDll).empty() ||
         !IsIniEntry(rforce.szSection, rforce.szTag, rforce.szText)) {
       OsLog(OS_LOG_ERROR, "interfaceopen: force entry refused, nothing written...<%s> <%s> <%s>", rforce.szDll,
             rforce.szSection, rforce.szTag);
@@ -89,30 +89,30 @@ EOSSTS CDevDataXml::WriteDebugSettings() {
   COsString::SStrPrintf(szLevel, sizeof szLevel, "%u", rargs.u32LoggingLevel);
   const char* szDebug = std::strcmp(rargs.szLogging, "off") == 0 ? "0" : szLevel;
   bool blWritten = true;
-  std::string astrFile[1 + sizeof s_aszCallers / sizeof s_aszCallers[0]];
-  astrFile[0] = ConstFile(m_szModelDirectory, "driver");
-  for (size_t sizet = 0; sizet < sizeof s_aszCallers / sizeof s_aszCallers[0]; ++sizet) {
-    astrFile[sizet + 1] = ConstFile(m_szModelDirectory, s_aszCallers[sizet]);
+  std::string astrFile[1 + sizeof s_aszDebugCallers / sizeof s_aszDebugCallers[0]];
+  astrFile[0] = DebugConstFile(m_szModelDirectory, "driver");
+  for (size_t sizet = 0; sizet < sizeof s_aszDebugCallers / sizeof s_aszDebugCallers[0]; ++sizet) {
+    astrFile[sizet + 1] = DebugConstFile(m_szModelDirectory, s_aszDebugCallers[sizet]);
   }
   for (const std::string& strFile : astrFile) {
     if (strFile.empty()) continue;
-    blWritten = Set(strFile, "dsidentity", "debug", szDebug) && blWritten;
-    blWritten = Set(strFile, "images", "devsave", rargs.blImagesFromScanner ? "true" : "false") && blWritten;
-    blWritten = Set(strFile, "images", "appsave", rargs.blImagesToApp ? "true" : "false") && blWritten;
-    blWritten = Flush(strFile) && blWritten;
+    blWritten = DebugSet(strFile, "dsidentity", "debug", szDebug) && blWritten;
+    blWritten = DebugSet(strFile, "images", "devsave", rargs.blImagesFromScanner ? "true" : "false") && blWritten;
+    blWritten = DebugSet(strFile, "images", "appsave", rargs.blImagesToApp ? "true" : "false") && blWritten;
+    blWritten = DebugFlush(strFile) && blWritten;
   }
   for (uint32_t u = 0; u < rargs.u32ForceIndex; ++u) {
     const DevDataForce& rforce = rargs.adevdataforce[u];
-    const std::string strFile = ConstFile(m_szModelDirectory, rforce.szDll);
+    const std::string strFile = DebugConstFile(m_szModelDirectory, rforce.szDll);
     if (rforce.blText) {
-      blWritten = Set(strFile, rforce.szSection, rforce.szTag, rforce.szText) && blWritten;
+      blWritten = DebugSet(strFile, rforce.szSection, rforce.szTag, rforce.szText) && blWritten;
     } else if (const EOSSTS eossts = g_poscfg->ProfileDelete(strFile.c_str(), rforce.szSection, rforce.szTag);
                eossts != OS_STS_SUCCESS) {
       OsLog(OS_LOG_ERROR, "ProfileDelete failed...%d <%s> <%s> <%s>", static_cast<int>(eossts), strFile.c_str(),
             rforce.szSection, rforce.szTag);
       blWritten = false;
     }
-    blWritten = Flush(strFile) && blWritten;
+    blWritten = DebugFlush(strFile) && blWritten;
   }
   DataUnlock(false);
   return Answer(blWritten);

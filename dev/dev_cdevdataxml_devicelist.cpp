@@ -34,7 +34,7 @@ const char* DevListCfg(unsigned a_uTag) {
 
 // The first s_sizetListFileMax bytes of a regular file (not through a link);
 // empty when there is none.
-std::string ReadSmallFile(const std::string& a_strPath) {
+std::string ListReadFile(const std::string& a_strPath) {
   std::string str;
   const int iFd = open(a_strPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   if (iFd < 0) return str;
@@ -53,7 +53,7 @@ std::string ReadSmallFile(const std::string& a_strPath) {
 }
 
 // The text of an element of a data file as it stands there (escaped).
-bool Element(const std::string& a_strXml, const char* a_szName, std::string* a_pstr) {
+bool ListElement(const std::string& a_strXml, const char* a_szName, std::string* a_pstr) {
   const std::string strStart = std::string("<") + a_szName + ">";
   const std::string strEnd = std::string("</") + a_szName + ">";
   const size_t sizetStart = a_strXml.find(strStart);
@@ -64,12 +64,12 @@ bool Element(const std::string& a_strXml, const char* a_szName, std::string* a_p
   return true;
 }
 
-void Line(std::string* a_pstr, const char* a_szIndent, const char* a_szName, const std::string& a_strValue) {
+void ListLine(std::string* a_pstr, const char* a_szIndent, const char* a_szName, const std::string& a_strValue) {
   *a_pstr += std::string(a_szIndent) + "<" + a_szName + ">" + a_strValue + "</" + a_szName + ">\n";
 }
 
 // A text of ours in an element: escaped.
-std::string Escaped(const char* a_sz) {
+std::string ListEscaped(const char* a_sz) {
   std::string str;
   for (const char* pc = a_sz; *pc; ++pc) {
     if (*pc == '&') str += "&amp;";
@@ -90,11 +90,11 @@ bool ComponentVersion(const std::string& a_strFile, std::string* a_pstr) {
   std::string str(pc ? pc : "", sizet);
   osresource.Close();
   str.resize(std::strlen(str.c_str()));
-  *a_pstr = Escaped(str.c_str());
+  *a_pstr = ListEscaped(str.c_str());
   return !a_pstr->empty();
 }
 
-std::string Home(const char* a_szName, bool a_blLibrary) {
+std::string ListHome(const char* a_szName, bool a_blLibrary) {
   return std::string(DevListCfg(OS_CFGTAG_HOMEDIRECTORY)) + "/" + a_szName + (a_blLibrary ? ".so" : "");
 }
 
@@ -132,8 +132,8 @@ std::string TwainSource() {
 }
 
 // "setup.txt" of the home directory.
-std::string SetupValue(const char* a_szSection, const char* a_szKey) {
-  const std::string strSetup = Home("setup.txt", false);
+std::string ListSetupValue(const char* a_szSection, const char* a_szKey) {
+  const std::string strSetup = ListHome("setup.txt", false);
   char szValue[s_sizetValue] = {};
   if (!g_poscfg || !COsFile::Exists(strSetup.c_str()) ||
       g_poscfg->ProfileGet(strSetup.c_str(), a_szSection, a_szKey, szValue, sizeof szValue) != OS_STS_SUCCESS) {
@@ -143,7 +143,7 @@ std::string SetupValue(const char* a_szSection, const char* a_szKey) {
 }
 
 // "online" exists and another open of it holds its lock; it is never made.
-bool IsOnline(const std::string& a_strDirectory) {
+bool ListIsOnline(const std::string& a_strDirectory) {
   const int iFd = open((a_strDirectory + "/online").c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   if (iFd < 0) return false;
   const bool blHeld = flock(iFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
@@ -155,44 +155,45 @@ bool IsOnline(const std::string& a_strDirectory) {
 
 void CDevDataXml::GetTwLog(std::string* a_pstr, const char* a_szDirectory, const char* a_szSerialNumber) {
   std::string& rstr = *a_pstr;
-  const std::string strDevice = ReadSmallFile(std::string(a_szDirectory) + "/device.xml");
+  const std::string strDevice = ListReadFile(std::string(a_szDirectory) + "/device.xml");
   std::string strValue;
   rstr += "\t\t<tw_log>\n";
-  Line(&rstr, "\t\t\t", "cdname", Escaped(SetupValue("Info", "Dialog").c_str()));
-  if (Element(strDevice, "model", &strValue)) Line(&rstr, "\t\t\t", "model", strValue);
+  ListLine(&rstr, "\t\t\t", "cdname", ListEscaped(ListSetupValue("Info", "Dialog").c_str()));
+  if (ListElement(strDevice, "model", &strValue)) ListLine(&rstr, "\t\t\t", "model", strValue);
   char szVersion[s_sizetValue] = {};
-  COsString::StrConvertVersionToUserFormat(szVersion, sizeof szVersion, SetupValue("Versions", "CD").c_str());
-  Line(&rstr, "\t\t\t", "versioncd", Escaped(szVersion));
-  std::string strDravix = Home("driverdravix", false);
-  if (COsFile::Exists(Home("dravix", false).c_str())) strDravix = Home("dravix", false);
+  const std::string strCd = ListSetupValue("Versions", "CD");
+  if (!strCd.empty()) COsString::StrConvertVersionToUserFormat(szVersion, sizeof szVersion, strCd.c_str());
+  ListLine(&rstr, "\t\t\t", "versioncd", ListEscaped(szVersion));
+  std::string strDravix = ListHome("driverdravix", false);
+  if (COsFile::Exists(ListHome("dravix", false).c_str())) strDravix = ListHome("dravix", false);
   const struct {
     const char* szElement;
     std::string strFile;
   } acomponentBefore[] = {
-      {"versiontwain", TwainSource()},         {"versionwia", Home("wia", true)},
-      {"versionwiaentry", Home("wiaentry", true)}, {"versionui", Home("twaingui.exe", false)},
-      {"versionpelum", Home("pelum", true)},   {"versiondravix", strDravix},
+      {"versiontwain", TwainSource()},         {"versionwia", ListHome("wia", true)},
+      {"versionwiaentry", ListHome("wiaentry", true)}, {"versionui", ListHome("twaingui.exe", false)},
+      {"versionpelum", ListHome("pelum", true)},   {"versiondravix", strDravix},
       {"versionisis", IsisDriver()},
   };
   for (const auto& component : acomponentBefore) {
-    if (ComponentVersion(component.strFile, &strValue)) Line(&rstr, "\t\t\t", component.szElement, strValue);
+    if (ComponentVersion(component.strFile, &strValue)) ListLine(&rstr, "\t\t\t", component.szElement, strValue);
   }
   for (const char* szName : {"background", "backgroundrear", "connection"}) {
-    if (Element(strDevice, szName, &strValue)) Line(&rstr, "\t\t\t", szName, strValue);
+    if (ListElement(strDevice, szName, &strValue)) ListLine(&rstr, "\t\t\t", szName, strValue);
   }
-  Line(&rstr, "\t\t\t", "serialnumber", Escaped(a_szSerialNumber));
-  if (ComponentVersion(Home("nexil", true), &strValue)) Line(&rstr, "\t\t\t", "versionnexil", strValue);
-  Line(&rstr, "\t\t\t", "versiondriver", Escaped(g_poscfg ? g_poscfg->GetVersion(true) : ""));
-  if (ComponentVersion(Home("device", true), &strValue)) Line(&rstr, "\t\t\t", "versiondevice", strValue);
+  ListLine(&rstr, "\t\t\t", "serialnumber", ListEscaped(a_szSerialNumber));
+  if (ComponentVersion(ListHome("nexil", true), &strValue)) ListLine(&rstr, "\t\t\t", "versionnexil", strValue);
+  ListLine(&rstr, "\t\t\t", "versiondriver", ListEscaped(g_poscfg ? g_poscfg->GetVersion(true) : ""));
+  if (ComponentVersion(ListHome("device", true), &strValue)) ListLine(&rstr, "\t\t\t", "versiondevice", strValue);
   // The element's name is as readers know it.
-  if (ComponentVersion(Home("devicemanager", true), &strValue)) {
-    Line(&rstr, "\t\t\t", "versiondevicemananger", strValue);
+  if (ComponentVersion(ListHome("devicemanager", true), &strValue)) {
+    ListLine(&rstr, "\t\t\t", "versiondevicemananger", strValue);
   }
   for (const char* szName :
        {"meterpower", "metertransport", "meterlampfront", "meterlamprear", "meterfirstscan", "meterpagecount"}) {
-    if (Element(strDevice, szName, &strValue)) Line(&rstr, "\t\t\t", szName, strValue);
+    if (ListElement(strDevice, szName, &strValue)) ListLine(&rstr, "\t\t\t", szName, strValue);
   }
-  if (Element(strDevice, "reportconsumablemeters", &strValue)) {
+  if (ListElement(strDevice, "reportconsumablemeters", &strValue)) {
     std::string strWide;
     for (size_t sizet = 0; sizet < strValue.size(); ++sizet) {
       if (strValue.compare(sizet, 2, "\t\t") == 0) {
@@ -204,13 +205,13 @@ void CDevDataXml::GetTwLog(std::string* a_pstr, const char* a_szDirectory, const
     }
     rstr += "\t\t\t<reportconsumablemeters>" + strWide + "\t\t</reportconsumablemeters>\n";
   }
-  Line(&rstr, "\t\t\t", "multifeedcount", "0");
-  Line(&rstr, "\t\t\t", "patchcount", "0");
-  const std::string strAccumulators = ReadSmallFile(std::string(a_szDirectory) + "/accumulators.xml");
+  ListLine(&rstr, "\t\t\t", "multifeedcount", "0");
+  ListLine(&rstr, "\t\t\t", "patchcount", "0");
+  const std::string strAccumulators = ListReadFile(std::string(a_szDirectory) + "/accumulators.xml");
   if (strAccumulators.find("<accumulators>") != std::string::npos) {
     rstr += "\t\t\t<accumulators>\n";
     for (const char* szName : {"multifeedcount", "paperjamcount", "othererrorcount"}) {
-      if (Element(strAccumulators, szName, &strValue)) Line(&rstr, "\t\t\t\t", szName, strValue);
+      if (ListElement(strAccumulators, szName, &strValue)) ListLine(&rstr, "\t\t\t\t", szName, strValue);
     }
     rstr += "\t\t\t</accumulators>\n";
   }
@@ -233,7 +234,7 @@ EOSSTS CDevDataXml::ExportDeviceList() {
        eossts = COsFile::FindNext(&osfileinfo)) {
     if (!IsUsableName(osfileinfo.szName) || !COsFile::IsRealDirectory(osfileinfo.szPath)) continue;
     str += "\t<device>\n";
-    str += IsOnline(osfileinfo.szPath) ? "\t\t<deviceonline>true</deviceonline>\n"
+    str += ListIsOnline(osfileinfo.szPath) ? "\t\t<deviceonline>true</deviceonline>\n"
                                        : "\t\t<deviceonline>false</deviceonline>\n";
     GetTwLog(&str, osfileinfo.szPath, osfileinfo.szName);
     str += "\t</device>\n";

@@ -11,7 +11,7 @@
 
 namespace {
 
-const char s_szGrammar[] =
+const char s_szDataGrammar[] =
     "<task enter='this.EnterTask' exit='this.ExitTask'>"
     "<export enter='this.EnterTaskExport' exit='this.ExitTaskExport'>"
     "<id enter='this.EnterTaskExportId'></id>"
@@ -53,16 +53,16 @@ const char s_szGrammar[] =
     "</task>";
 
 // A front end's ids have at most 20 digits; the reply carries ids up to INT_MAX.
-constexpr size_t s_sizetId = 32;
+constexpr size_t s_sizetDataTaskId = 32;
 
-const char* Text(const OsXmlCallback* a_posxmlcallback) {
+const char* EntryText(const OsXmlCallback* a_posxmlcallback) {
   return a_posxmlcallback->szData ? a_posxmlcallback->szData : "";
 }
 
-bool IsOn(const char* a_sz) { return std::strcmp(a_sz, "on") == 0 || std::strcmp(a_sz, "true") == 0; }
+bool EntryIsOn(const char* a_sz) { return std::strcmp(a_sz, "on") == 0 || std::strcmp(a_sz, "true") == 0; }
 
 // A decimal id that fits an int; anything else is no id.
-bool ReadId(const char* a_szId, int* a_piId) {
+bool EntryReadId(const char* a_szId, int* a_piId) {
   if (!*a_szId) return false;
   long long ll = 0;
   for (const char* pc = a_szId; *pc; ++pc) {
@@ -78,7 +78,7 @@ bool ReadId(const char* a_szId, int* a_piId) {
 
 bool CDevDataXml::LoadGrammar() {
   EOSSTS eossts = m_osxml.DispatchAddObject("this", "CDevDataXml", this);
-  if (eossts == OS_STS_SUCCESS) eossts = m_osxml.DispatchLoad(s_szGrammar);
+  if (eossts == OS_STS_SUCCESS) eossts = m_osxml.DispatchLoad(s_szDataGrammar);
   if (eossts != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "DispatchLoad failed...<%d>", static_cast<int>(eossts));
     return false;
@@ -154,13 +154,13 @@ bool CDevDataXml::StartCommand(const char* a_szCommand) {
 }
 
 void CDevDataXml::StoreText(char* a_szField, size_t a_sizetField, const OsXmlCallback* a_posxmlcallback) {
-  if (COsString::SStrCpyCut(a_szField, a_sizetField, Text(a_posxmlcallback))) return;
+  if (COsString::SStrCpyCut(a_szField, a_sizetField, EntryText(a_posxmlcallback))) return;
   OsLog(OS_LOG_ERROR, "Argument too long, refused...<%s> <%.64s>", a_posxmlcallback->szName, a_szField);
   m_blBadArgument = true;
 }
 
 void CDevDataXml::StoreNumber(uint32_t* a_pu32, const OsXmlCallback* a_posxmlcallback) {
-  const char* sz = Text(a_posxmlcallback);
+  const char* sz = EntryText(a_posxmlcallback);
   char* pcEnd = nullptr;
   errno = 0;
   const unsigned long long ull = std::strtoull(sz, &pcEnd, 10);
@@ -178,9 +178,9 @@ void CDevDataXml::StoreNumber(uint32_t* a_pu32, const OsXmlCallback* a_posxmlcal
 EOSSTS CDevDataXml::EnterTask(OsXmlCallback* a_posxmlcallback) {
   m_posxmltask->Clear();
   m_iTaskCount = m_iTaskCount == INT_MAX ? 1 : m_iTaskCount + 1;
-  char szId[s_sizetId] = {};
+  char szId[s_sizetDataTaskId] = {};
   if (a_posxmlcallback->posxml->NodeGetProperty("id", szId, sizeof szId) != OS_STS_SUCCESS ||
-      !ReadId(szId, &m_iReplyId)) {
+      !EntryReadId(szId, &m_iReplyId)) {
     m_iReplyId = 0;
     OsLog(OS_LOG_ERROR, "Failure:  Unable to get Task Id from XML task.");
     return OS_STS_FAIL;
@@ -227,7 +227,7 @@ EOSSTS CDevDataXml::EnterTaskExportText(OsXmlCallback* a_posxmlcallback) {
 }
 
 EOSSTS CDevDataXml::EnterTaskExportSaveimages(OsXmlCallback* a_posxmlcallback) {
-  m_devdataexportargs.blSaveImages = std::strcmp(Text(a_posxmlcallback), "true") == 0;
+  m_devdataexportargs.blSaveImages = std::strcmp(EntryText(a_posxmlcallback), "true") == 0;
   return OS_STS_SUCCESS;
 }
 
@@ -282,7 +282,7 @@ EOSSTS CDevDataXml::EnterTaskInterfaceopenDebug(OsXmlCallback*) {
 EOSSTS CDevDataXml::ExitTaskInterfaceopenDebug(OsXmlCallback*) { return OS_STS_SUCCESS; }
 
 EOSSTS CDevDataXml::EnterTaskInterfaceopenDebugPersistent(OsXmlCallback* a_posxmlcallback) {
-  m_devdataopenargs.blPersistent = std::strcmp(Text(a_posxmlcallback), "true") == 0;
+  m_devdataopenargs.blPersistent = std::strcmp(EntryText(a_posxmlcallback), "true") == 0;
   return OS_STS_SUCCESS;
 }
 
@@ -297,12 +297,12 @@ EOSSTS CDevDataXml::EnterTaskInterfaceopenDebugLogginglevel(OsXmlCallback* a_pos
 }
 
 EOSSTS CDevDataXml::EnterTaskInterfaceopenDebugImagesfromscanner(OsXmlCallback* a_posxmlcallback) {
-  m_devdataopenargs.blImagesFromScanner = IsOn(Text(a_posxmlcallback));
+  m_devdataopenargs.blImagesFromScanner = EntryIsOn(EntryText(a_posxmlcallback));
   return OS_STS_SUCCESS;
 }
 
 EOSSTS CDevDataXml::EnterTaskInterfaceopenDebugImagestoapp(OsXmlCallback* a_posxmlcallback) {
-  m_devdataopenargs.blImagesToApp = IsOn(Text(a_posxmlcallback));
+  m_devdataopenargs.blImagesToApp = EntryIsOn(EntryText(a_posxmlcallback));
   return OS_STS_SUCCESS;
 }
 

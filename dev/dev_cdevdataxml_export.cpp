@@ -33,9 +33,9 @@ const char* DevExportCfg(unsigned a_uTag) {
 
 // The object frees itself at the end of the scope.
 template <typename T>
-struct Owned {
+struct ExportOwned {
   T* p;
-  ~Owned() { OsMemDelete(p); }
+  ~ExportOwned() { OsMemDelete(p); }
 };
 
 // The name's end where its first ".hst" ends it (letter case ignored);
@@ -46,7 +46,7 @@ size_t HistoryStem(const char* a_szNameLower) {
   return static_cast<size_t>(pc - a_szNameLower);
 }
 
-bool IsRegularFile(const char* a_szPath) {
+bool ExportIsRegularFile(const char* a_szPath) {
   struct stat st;
   return lstat(a_szPath, &st) == 0 && S_ISREG(st.st_mode);
 }
@@ -97,7 +97,7 @@ bool CDevDataXml::DefaultFilename() {
 EOSSTS CDevDataXml::ExportEklog() {
   DevDataExportArgs& rargs = m_devdataexportargs;
   if (!DefaultFilename()) return Answer(false);
-  Owned<CDev> dev{OsMemNew(CDev, nullptr, nullptr, nullptr)};
+  ExportOwned<CDev> dev{OsMemNew(CDev, nullptr, nullptr, nullptr)};
   if (!dev.p) {
     OsLog(OS_LOG_ERROR, "OsMemNew failed...");
     return Answer(false);
@@ -131,7 +131,7 @@ EOSSTS CDevDataXml::ExportHistoryToXml() {
       return Answer(false);
     }
   }
-  Owned<CDev> dev{OsMemNew(CDev, nullptr, nullptr, nullptr)};
+  ExportOwned<CDev> dev{OsMemNew(CDev, nullptr, nullptr, nullptr)};
   if (!dev.p) {
     OsLog(OS_LOG_ERROR, "OsMemNew failed...");
     return Answer(false);
@@ -161,7 +161,7 @@ EOSSTS CDevDataXml::ExportHistoryToXml() {
           continue;
         }
       } else if (const size_t sizetStem = HistoryStem(rosfileinfo.szNameLower);
-                 sizetStem != std::string::npos && IsRegularFile(rosfileinfo.szPath)) {
+                 sizetStem != std::string::npos && ExportIsRegularFile(rosfileinfo.szPath)) {
         std::string strOutput;
         if (HistoryOutput(rosfileinfo, sizetStem, rargs.szDestination, &strOutput) &&
             dev.p->UnpackScanHistory(strOutput.c_str(), rosfileinfo.szPath) == OS_STS_SUCCESS) {
@@ -187,7 +187,7 @@ EOSSTS CDevDataXml::ProfileList(bool a_blExport) {
     return Answer(false);
   }
   CDbLockGuard dblockguard;
-  Owned<CDatabase> database{nullptr};
+  ExportOwned<CDatabase> database{nullptr};
   CDatabase* pdatabase = CDbDatum::GetDatabase();
   if (!pdatabase) {
     database.p = OsMemNew(CDatabase);
