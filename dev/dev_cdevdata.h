@@ -4,8 +4,7 @@
 // below the model's data directory for other processes (dev_cdevdataxml.h
 // holds the layout, the data lock and its rules); the scan history
 // "<model>_<serial>.hst" (dev_cdevhistory.h holds its format) and its XML
-// export; the data entry's task processor, least: it opens and closes its
-// session. Without its CDevDataXml (logged at construction) every operation
+// export; the data entry's task processor. Without its CDevDataXml (logged at construction) every operation
 // answers 1 and touches no file. Each operation keeps its arguments for the
 // scan tests (GetCalls).
 //
@@ -100,9 +99,9 @@ class CDevData {
 
   DevDataCalls GetCalls();
 
-  // One task of the data entry (dev_cdevdata_entry.cpp), least: an
-  // interfaceopen or interfaceclose answers "success", any other task
-  // "fail" (logged). The reply lives in the CDevDataXml's builder until the
+  // One task of the data entry (dev_cdevdata_entry.cpp; the commands in
+  // CDevDataXml); a second interfaceopen answers "invalidstate" and the
+  // session goes on. The reply lives in the CDevDataXml's builder until the
   // next call; true when the data session is over (after an interfaceclose,
   // or an interfaceopen that failed).
   bool DataEntry(const char* a_szTask, const char** a_pszReply);
@@ -131,6 +130,5 @@ class CDevData {
   DevDataCalls m_devdatacalls;
   // The data entry's tasks run one at a time.
   std::mutex m_mutexEntry;
-  int m_iTaskCount = 0;
   bool m_blOpened = false;  // the session's interfaceopen was answered
 };

@@ -1,7 +1,6 @@
-// The data entry's task processor, least: a data session opens and closes,
-// and every other command answers "fail" until the data commands are built.
-// Each reply is a whole task echoing the front end's id.
-#include <climits>
+// The data entry's task processor: each task is walked against the data
+// grammar (dev_cdevdataxml_entry.cpp) and answered with a whole task that
+// echoes the front end's id, a failed one included.
 #include <cstring>
 #include <mutex>
 
@@ -23,28 +22,20 @@ bool CDevData::DataEntry(const char* a_szTask, const char** a_pszReply) {
   if (!a_szTask) return false;
   // Without its builder the session cannot answer: it ends.
   if (!Whole("DataEntry")) return true;
-  COsXmlTask* posxmltaskReply = m_pdevdataxml->GetOsXmlTask();
   char szCommand[s_lCommand] = {};
   const bool blTask = ReadCommand(a_szTask, szCommand, sizeof szCommand);
   // A second interfaceopen must not end the session it was sent into.
-  const bool blOpen = blTask && std::strcmp(szCommand, "interfaceopen") == 0;
-  const bool blReopen = blOpen && m_blOpened;
-  const bool blSuccess = !blReopen && blTask && (blOpen || std::strcmp(szCommand, "interfaceclose") == 0);
-  if (blReopen) {
+  if (blTask && m_blOpened && std::strcmp(szCommand, "interfaceopen") == 0) {
     OsLog(OS_LOG_ERROR, "interfaceopen refused, the data session is open already...");
-  } else if (!blSuccess) {
-    OsLog(OS_LOG_ERROR, "data command not built yet...<%s>", szCommand);
+    m_pdevdataxml->Refuse(a_szTask, "invalidstate", a_pszReply);
+    OsLogDebug(OS_LOG_PROTOCOL, "<DRV2CALLER>%s</DRV2CALLER>", *a_pszReply);
+    return false;
   }
-  m_blOpened = m_blOpened || (blOpen && blSuccess);
-  uint64_t u64Id = 0;
-  if (!COsXml::GetTaskPropertyId(a_szTask, &u64Id) || u64Id > INT_MAX) u64Id = 0;
-  m_iTaskCount = m_iTaskCount == INT_MAX ? 1 : m_iTaskCount + 1;
-  posxmltaskReply->Clear();
-  posxmltaskReply->StartTask(m_iTaskCount, static_cast<int>(u64Id),
-                             blSuccess ? "success" : blReopen ? "invalidstate" : "fail");
-  posxmltaskReply->FinalizeTask();
-  *a_pszReply = posxmltaskReply->GetTaskBuffer();
+  const bool blDispatched = m_pdevdataxml->RunTask(a_szTask, a_pszReply);
   OsLogDebug(OS_LOG_PROTOCOL, "<DRV2CALLER>%s</DRV2CALLER>", *a_pszReply);
+  const bool blOpen = blTask && std::strcmp(szCommand, "interfaceopen") == 0;
+  const bool blSuccess = std::strstr(*a_pszReply, "<status>success</status>") != nullptr;
+  m_blOpened = m_blOpened || (blOpen && blDispatched && blSuccess);
   // The session ends with its interfaceclose, or at once when its opening
   // failed; tags inside another task's arguments end nothing.
   return !m_blOpened || (blTask && std::strcmp(szCommand, "interfaceclose") == 0);

@@ -45,6 +45,7 @@ CDevDataXml::CDevDataXml() {
   // once), and freed for all when one goes.
   m_posxmltask = OsMemNew(COsXmlTask, nullptr, s_sizetReplyBuilder);
   if (!m_posxmltask) OsLog(OS_LOG_ERROR, "OsMemNew failed...");
+  m_blGrammar = LoadGrammar();
   if (!Join(m_szModelDirectory, sizeof m_szModelDirectory, Cfg(OS_CFGTAG_ROOTPATH),
             Cfg(OS_CFGTAG_MODELDIRECTORYREAL)) ||
       !Join(m_szDataDirectory, sizeof m_szDataDirectory, m_szModelDirectory, "data") ||

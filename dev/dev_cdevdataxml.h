@@ -7,6 +7,12 @@
 // Layout: <data directory>/data.lock, <data directory>/<serial>/online,
 // device.xml, accumulators.xml and the scan history.
 //
+// The data entry's tasks are walked against its own grammar
+// (dev_cdevdataxml_entry.cpp): the handlers store each command's arguments
+// in their area and run the command at its end (dev_cdevdataxml_export.cpp,
+// dev_cdevdataxml_devicelist.cpp, dev_cdevdataxml_debug.cpp); RunTask builds
+// the reply of every task, one that failed included.
+//
 // Locking (db/db_cdblock.h): the data lock waits up to DEV_WAIT_DATALOCK for
 // other processes, so it is taken with the database lock given up
 // (CDbLockRelease around the whole locked part), and the database lock is
@@ -20,16 +26,59 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "db_def.h"
 #include "dev_def.h"
+#include "os_cosxml.h"
 #include "os_def.h"
 
 class CDatabase;
 class COsFile;
 class COsXmlTask;
 enum EDBCONFIGTARGET : int;
+
+// The data entry's argument areas, each cleared when its command starts.
+// A text too long for its field, or a number that is no decimal u32, marks
+// the task bad: the command then answers "fail" and does nothing.
+struct DevDataExportArgs {
+  char szId[128];
+  char szFilename[512];
+  char szText[1024];
+  bool blSaveImages;
+  char szSource[512];
+  char szDestination[512];
+  uint64_t u64Size;  // of the produced file, for the reply
+};
+struct DevDataForce {
+  char szDll[32];
+  char szSection[64];
+  char szTag[64];
+  char szText[256];
+  bool blText;
+};
+struct DevDataOpenArgs {
+  static constexpr uint32_t s_u32Forces = 32;
+  bool blDebug;
+  bool blPersistent;
+  char szLogging[32];
+  uint32_t u32LoggingLevel;
+  bool blImagesFromScanner;
+  bool blImagesToApp;
+  uint32_t u32ForceIndex;
+  bool blForceOverflow;  // a kept entry beyond the last slot
+  DevDataForce adevdataforce[s_u32Forces];
+};
+struct DevDataAccumulatorsArgs {
+  char szSerialNumber[128];
+  bool blMultifeed;
+  uint32_t u32Multifeed;
+  bool blPaperJam;
+  uint32_t u32PaperJam;
+  bool blOtherError;
+  uint32_t u32OtherError;
+};
 
 class CDevDataXml {
  public:
@@ -104,8 +153,73 @@ class CDevDataXml {
                          bool a_blPaperJam, unsigned int a_uPaperJam, bool a_blOtherError,
                          unsigned int a_uOtherError);
 
+  // The data entry: walks one task and builds its reply (in this object's
+  // builder, valid until the next task). False when the walk failed (the
+  // reply then says "fail").
+  bool RunTask(const char* a_szTask, const char** a_pszReply);
+  // Answers the task with the status without running it.
+  void Refuse(const char* a_szTask, const char* a_szStatus, const char** a_pszReply);
+  // The tw_log section of one scanner directory of the data directory.
+  void GetTwLog(std::string* a_pstr, const char* a_szDirectory, const char* a_szSerialNumber);
+
+  // The grammar's handlers: each static one forwards to the member of its
+  // name; 0 goes on, 1 stops the walk (the task fails).
+#define DEV_DATAXML_HANDLERS(X)                                                                                   \
+  X(EnterTask) X(ExitTask) X(EnterTaskExport) X(ExitTaskExport) X(EnterTaskExportId) X(EnterTaskExportFilename) \
+  X(EnterTaskExportText) X(EnterTaskExportSaveimages) X(EnterTaskExportSource) X(EnterTaskExportDestination)     \
+  X(EnterTaskImport) X(ExitTaskImport) X(EnterTaskImportId) X(EnterTaskImportFilename)                            \
+  X(EnterTaskInterfaceclose) X(EnterTaskInterfaceopen) X(ExitTaskInterfaceopen) X(EnterTaskInterfaceopenDebug)    \
+  X(ExitTaskInterfaceopenDebug) X(EnterTaskInterfaceopenDebugPersistent) X(EnterTaskInterfaceopenDebugLogging)    \
+  X(EnterTaskInterfaceopenDebugLogginglevel) X(EnterTaskInterfaceopenDebugImagesfromscanner)                      \
+  X(EnterTaskInterfaceopenDebugImagestoapp) X(ExitTaskInterfaceopenDebugForce)                                    \
+  X(EnterTaskInterfaceopenDebugForceDll) X(EnterTaskInterfaceopenDebugForceSection)                               \
+  X(EnterTaskInterfaceopenDebugForceTag) X(EnterTaskInterfaceopenDebugForceText) X(EnterTaskSetaccumulators)      \
+  X(ExitTaskSetaccumulators) X(EnterTaskSetaccumulatorsSerialnumber) X(EnterTaskSetaccumulatorsAccumulators)      \
+  X(ExitTaskSetaccumulatorsAccumulators) X(EnterTaskSetaccumulatorsAccumulatorsMultifeedcount)                    \
+  X(EnterTaskSetaccumulatorsAccumulatorsPaperjamcount) X(EnterTaskSetaccumulatorsAccumulatorsOthererrorcount)
+#define DEV_DATAXML_DECLARE(name)                                       \
+  static EOSSTS CDevDataXml_##name(OsXmlCallback* a_posxmlcallback); \
+  EOSSTS name(OsXmlCallback* a_posxmlcallback);
+  DEV_DATAXML_HANDLERS(DEV_DATAXML_DECLARE)
+#undef DEV_DATAXML_DECLARE
+
  private:
   bool OpenLockFile();
+  // The grammar, loaded by the constructor; false (logged) when it failed.
+  bool LoadGrammar();
+  // A command's start: false (logged) when the task had one already.
+  bool StartCommand(const char* a_szCommand);
+  // A leaf's text into a field; a cut text marks the task bad (logged).
+  void StoreText(char* a_szField, size_t a_sizetField, const OsXmlCallback* a_posxmlcallback);
+  void StoreNumber(uint32_t* a_pu32, const OsXmlCallback* a_posxmlcallback);
+  // Counts a task the walk did not reach and takes its raw id.
+  void CountTask(const char* a_szTask);
+  // The reply of the task: its status, and the produced file on success.
+  const char* Reply(const char* a_szStatus);
+  // The command's answer for the reply.
+  EOSSTS Answer(bool a_blSuccess);
+  // The commands (each answers through Answer).
+  EOSSTS ExportDeviceList();
+  EOSSTS ExportEklog();
+  EOSSTS ExportHistoryToXml();
+  EOSSTS ProfileList(bool a_blExport);
+  EOSSTS WriteDebugSettings();
+  // A default export file: a new temporary name in LogDirectory/"tmp".
+  bool DefaultFilename();
+
+  // The data entry's state: the walk, the task counter, this task's id,
+  // command and outcome, and the argument areas.
+  COsXml m_osxml;
+  bool m_blGrammar = false;
+  int m_iTaskCount = 0;
+  int m_iReplyId = 0;
+  char m_szCommand[32] = {};
+  bool m_blBadArgument = false;
+  bool m_blSuccess = false;
+  bool m_blReportDataFile = false;
+  DevDataExportArgs m_devdataexportargs = {};
+  DevDataOpenArgs m_devdataopenargs = {};
+  DevDataAccumulatorsArgs m_devdataaccumulatorsargs = {};
 
   COsXmlTask* m_posxmltask = nullptr;
   char m_szModelDirectory[s_sizetPath] = {};

@@ -80,9 +80,14 @@ EOSSTS CDriver::Init() {
     m_posxmltask = OsMemNew(COsXmlTask, nullptr, DRV_TASKBUILDER_SIZE);
     m_posxmltaskEventReply = OsMemNew(COsXmlTask, "ReportEventReply", DRV_EVENTBUILDER_SIZE);
   }
-  if (Made(m_posxmltask) && Made(m_posxmltaskEventReply)) m_pdatabase = OsMemNew(CDatabase);
-  // A database made while another lives holds no datum table.
-  if (m_pdatabase && !m_pdatabase->IsValid()) OsMemDelete(m_pdatabase);
+  if (Made(m_posxmltask) && Made(m_posxmltaskEventReply)) {
+    // Made and freed under the database lock: the data entry borrows the
+    // process's database under it.
+    CDbLockGuard dblockguard;
+    m_pdatabase = OsMemNew(CDatabase);
+    // A database made while another lives holds no datum table.
+    if (m_pdatabase && !m_pdatabase->IsValid()) OsMemDelete(m_pdatabase);
+  }
   if (Made(m_pdatabase)) m_pdrvdispatch = OsMemNew(CDrvDispatch);
   if (Made(m_pdrvdispatch)) m_pdev = OsMemNew(CDev, m_pdatabase, this, &CDriver::AdfToFlatbedProc);
   if (Made(m_pdev)) m_pdrvgui = OsMemNew(CDrvGui, m_pdatabase, m_pdev, this);
@@ -115,7 +120,10 @@ void CDriver::Cleanup() {
   OsMemDelete(m_pdrvcommandfsm);
   OsMemDelete(m_pdrvassistant);
   OsMemDelete(m_pdrvgui);
-  OsMemDelete(m_pdatabase);
+  {
+    CDbLockGuard dblockguard;
+    OsMemDelete(m_pdatabase);
+  }
   OsMemDelete(m_posxmltaskEventReply);
   OsMemDelete(m_pdrvguiinterfacelock);
   OsMemDelete(m_pdrvguiinterfaceunlock);

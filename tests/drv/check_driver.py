@@ -142,12 +142,16 @@ def failedstart_refuses(front):
 # -- the data entry --------------------------------------------------------------------------------------------
 @group
 def data_sessions(front):
-    """The data entry opens, answers what it has not built yet with fail, closes, and opens again."""
+    """The data entry opens, answers a driver command (none of its own) with fail and its own commands, closes,
+    and opens again."""
     text, _ = front.task("get", leaf("id", "resolution"))
     fixed(front, text.encode(), "fail", "DataEntry")
     for _ in range(2):
         front.interfaceopen(entry="DataEntry")
         front.send("get", leaf("id", "resolution"), "fail", "DataEntry")
+        reply = front.send("export", leaf("id", "devicelist"), "success", "DataEntry")
+        assert reply.find("reportdatafile/id") == "devicelist", reply.text
+        front.send("export", leaf("id", "historytoxml") + leaf("source", front.root), "success", "DataEntry")
         front.send("interfaceclose", expect="success", entry="DataEntry")
     text, _ = front.task("interfaceclose")
     fixed(front, text.encode(), "success", "DataEntry")
