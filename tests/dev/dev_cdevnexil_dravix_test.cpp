@@ -1,14 +1,16 @@
 // The image library in the Dravix process: the host's start with its
 // arguments and its end at unload; a scan over each channel kind that gives
 // what it gives in process; replies in pieces; hosts that die, crash,
-// answer too much, twice, without an end or never connect, each leaving
-// the unit gone until it is loaded again; the limit of a task; and the
-// program missing or not executable.
+// answer too much, twice, without an end, never connect or end before
+// they connect, each leaving the unit gone until it is loaded again; the
+// first task waiting for the host loaded before it; the limit of a task;
+// and the program missing or not executable.
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 #include "dev_cdevnexil_dravix_fixture.h"
 #include "os_cosmem.h"
@@ -180,7 +182,8 @@ class DevNexilDravixSocket : public devtest::DevNexilDravixFixture,
     EXPECT_STREQ(m_pdevnexil->NexPassThrough(DB_FIRMWARE_ADF, "<getversion/>"), CDevNexil::s_szFailReply);
     EXPECT_NE(LogFrom(sizetFrom).find("dravix is gone..."), std::string::npos);
     EXPECT_EQ(LogFrom(sizetFrom).find("<DRV2NEX>"), std::string::npos) << LogFrom(sizetFrom);
-    for (const char* szKnob : {"DRAVIX_CRASHAFTER", "DRAVIX_DELAY", "DRAVIX_BIGREPLY", "DRAVIX_TWICE", "DRAVIX_NOEND"})
+    for (const char* szKnob :
+         {"DRAVIX_CRASHAFTER", "DRAVIX_DELAY", "DRAVIX_BIGREPLY", "DRAVIX_TWICE", "DRAVIX_NOEND", "DRAVIX_NOCONNECT"})
       unsetenv(szKnob);
     ASSERT_EQ(m_pdevnexil->Load(DB_FIRMWARE_ADF, DEV_NEXILCALL_NONE), OS_STS_SUCCESS) << m_plog->Text();
     EXPECT_TRUE(m_pdevnexil->CheckDravix(DB_FIRMWARE_ADF));
@@ -321,18 +324,69 @@ TEST_P(DevNexilDravixSocket, ATaskEndsAtItsLimit) {
   ExpectGone(u64Host);
 }
 
-// A host that never connects: the load fails at the accept limit, the host
-// is stopped and reaped, the unit stays empty.
+// Loading only starts the host: a host that never connects is loaded at
+// once, and the first task gives up at the accept limit (counted from the
+// start), stopping and reaping it; the unit is gone until loaded again.
 TEST_P(DevNexilDravixSocket, AHostThatNeverConnects) {
   setenv("DRAVIX_NOCONNECT", "1", 1);
   DevSetWaitLimit(DEV_WAIT_DRAVIXACCEPT, 500);
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(m_pdevnexil->Load(DB_FIRMWARE_ADF, DEV_NEXILCALL_NONE), OS_STS_FAIL);
+  ASSERT_EQ(m_pdevnexil->Load(DB_FIRMWARE_ADF, DEV_NEXILCALL_NONE), OS_STS_SUCCESS) << m_plog->Text();
+  const uint64_t u64Host = Host();
+  ASSERT_GT(u64Host, 1u);
+  EXPECT_TRUE(m_pdevnexil->CheckDravix(DB_FIRMWARE_ADF));
+  EXPECT_EQ(m_pdevnexil->InterfaceOpen(DB_FIRMWARE_ADF), OS_STS_FAIL);
   EXPECT_LT(MillisecondsSince(start), 3000);
   EXPECT_GE(MillisecondsSince(start), 450);
   EXPECT_TRUE(m_plog->Contains("Accept failed...5")) << m_plog->Text();
-  EXPECT_TRUE(Children("dravix").empty());
-  EXPECT_EQ(m_pdevnexil->GetUnitNexilCall(DB_FIRMWARE_ADF), DEV_NEXILCALL_NONE);
+  DevSetWaitLimit(DEV_WAIT_DRAVIXACCEPT, -1);
+  unsetenv("DRAVIX_NOCONNECT");
+  ExpectGone(u64Host);
+}
+
+// A host that ends before it connects (a knob it cannot read): the first
+// task fails as soon as that is seen, long before the accept limit.
+TEST_P(DevNexilDravixSocket, AHostThatDiesBeforeItConnects) {
+  setenv("DRAVIX_DELAY", "soon", 1);
+  DevSetWaitLimit(DEV_WAIT_DRAVIXACCEPT, 20000);
+  ASSERT_EQ(m_pdevnexil->Load(DB_FIRMWARE_ADF, DEV_NEXILCALL_NONE), OS_STS_SUCCESS) << m_plog->Text();
+  const uint64_t u64Host = Host();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(m_pdevnexil->InterfaceOpen(DB_FIRMWARE_ADF), OS_STS_FAIL);
+  EXPECT_LT(MillisecondsSince(start), 10000);
+  DevSetWaitLimit(DEV_WAIT_DRAVIXACCEPT, -1);
+  unsetenv("DRAVIX_DELAY");
+  if (u64Host > 1) {
+    EXPECT_TRUE(Reaped(u64Host, 2000));
+  }
+  EXPECT_FALSE(m_pdevnexil->CheckDravix(DB_FIRMWARE_ADF));
+}
+
+// The host started on one thread is waited for by the first task on
+// another while the first asks after the unit; a host started and never
+// given a task is stopped by unload without waiting for its second.
+TEST_P(DevNexilDravixSocket, TheFirstTaskOnAnotherThreadWaitsForTheHost) {
+  ASSERT_EQ(m_pdevnexil->Load(DB_FIRMWARE_ADF, DEV_NEXILCALL_NONE), OS_STS_SUCCESS) << m_plog->Text();
+  EOSSTS eosstsOpen = OS_STS_FAIL;
+  std::thread threadOpen([&] { eosstsOpen = m_pdevnexil->InterfaceOpen(DB_FIRMWARE_ADF); });
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_TRUE(m_pdevnexil->CheckDravix(DB_FIRMWARE_ADF));
+    EXPECT_EQ(m_pdevnexil->GetUnitNexilCall(DB_FIRMWARE_ADF), DEV_NEXILCALL_DRAVIXDEFAULT);
+  }
+  threadOpen.join();
+  EXPECT_EQ(eosstsOpen, OS_STS_SUCCESS) << m_plog->Text();
+  EXPECT_TRUE(m_pdevnexil->CheckDravix(DB_FIRMWARE_ADF));
+  EXPECT_EQ(m_pdevnexil->Unload(DB_FIRMWARE_ADF), OS_STS_SUCCESS);
+
+  setenv("DRAVIX_NOCONNECT", "1", 1);
+  ASSERT_EQ(m_pdevnexil->Load(DB_FIRMWARE_ADF, DEV_NEXILCALL_NONE), OS_STS_SUCCESS) << m_plog->Text();
+  const uint64_t u64Host = Host();
+  const size_t sizetFrom = LogSize();
+  EXPECT_EQ(m_pdevnexil->Unload(DB_FIRMWARE_ADF), OS_STS_SUCCESS);
+  EXPECT_EQ(LogFrom(sizetFrom).find("<DRV2NEX>"), std::string::npos) << LogFrom(sizetFrom);
+  EXPECT_EQ(LogFrom(sizetFrom).find("dravix did not end"), std::string::npos) << LogFrom(sizetFrom);
+  EXPECT_TRUE(Reaped(u64Host, 0));
+  unsetenv("DRAVIX_NOCONNECT");
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, DevNexilDravixSocket, ::testing::Values("", "1", "3"),
