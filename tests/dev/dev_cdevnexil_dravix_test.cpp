@@ -37,6 +37,12 @@ TEST_F(DevNexilDravix, StartsTheHostWithItsArgumentsAndEndsIt) {
   EXPECT_EQ(m_pdevnexil->GetUnitNexilCall(DB_FIRMWARE_ADF), DEV_NEXILCALL_DRAVIXDEFAULT);
   EXPECT_TRUE(m_pdevnexil->CheckDravix(DB_FIRMWARE_ADF));
   EXPECT_TRUE(m_plog->Contains("spawning " + strLib + "/dravix...")) << m_plog->Text();
+  EXPECT_EQ(m_pdevnexil->Load(DB_FIRMWARE_ADF, DEV_NEXILCALL_NONE), OS_STS_SUCCESS);
+  EXPECT_TRUE(m_plog->Contains("The library is already in use..."));
+  EXPECT_GT(Host(), 1u);  // one host
+
+  ASSERT_EQ(m_pdevnexil->InterfaceOpen(DB_FIRMWARE_ADF), OS_STS_SUCCESS) << m_plog->Text();
+  // Connected now: its arguments are in place.
   const std::vector<ChildProcess> vec = Children("dravix");
   ASSERT_EQ(vec.size(), 1u);
   const std::vector<std::string>& vecstrArgs = vec[0].vecstrArgs;
@@ -52,11 +58,6 @@ TEST_F(DevNexilDravix, StartsTheHostWithItsArgumentsAndEndsIt) {
   EXPECT_EQ(vecstrArgs[5], szPid);
   EXPECT_EQ(vecstrArgs[6], "maxmemory:1800000000");
 
-  EXPECT_EQ(m_pdevnexil->Load(DB_FIRMWARE_ADF, DEV_NEXILCALL_NONE), OS_STS_SUCCESS);
-  EXPECT_TRUE(m_plog->Contains("The library is already in use..."));
-  EXPECT_EQ(Children("dravix").size(), 1u);
-
-  ASSERT_EQ(m_pdevnexil->InterfaceOpen(DB_FIRMWARE_ADF), OS_STS_SUCCESS) << m_plog->Text();
   ASSERT_EQ(m_pdevnexil->SessionBegin(DB_FIRMWARE_ADF), OS_STS_SUCCESS) << m_plog->Text();
   EXPECT_TRUE(m_pdatabase->ConfigEnumExists("nexil_barcodetype", "code128", DB_CONFIGTARGET_ADF));
   // The library's free memory is held to the limit the host was given.
@@ -111,11 +112,11 @@ TEST_F(DevNexilDravix, AMemoryLimitTooLongIsCut) {
   ASSERT_EQ(m_pdevnexil->Load(DB_FIRMWARE_ADF, DEV_NEXILCALL_DRAVIX), OS_STS_SUCCESS) << m_plog->Text();
   EXPECT_EQ(m_pdevnexil->GetUnitNexilCall(DB_FIRMWARE_ADF), DEV_NEXILCALL_DRAVIX);
   EXPECT_TRUE(m_plog->Contains("ForceDravixMaxMemory is longer than 31 characters, cut...<" + strLimit + ">"));
+  EXPECT_EQ(m_pdevnexil->InterfaceOpen(DB_FIRMWARE_ADF), OS_STS_SUCCESS) << m_plog->Text();
   const std::vector<ChildProcess> vec = Children("dravix");
   ASSERT_EQ(vec.size(), 1u);
   ASSERT_EQ(vec[0].vecstrArgs.size(), 7u);
   EXPECT_EQ(vec[0].vecstrArgs[6], "maxmemory:" + strLimit.substr(0, 31));
-  EXPECT_EQ(m_pdevnexil->InterfaceOpen(DB_FIRMWARE_ADF), OS_STS_SUCCESS) << m_plog->Text();
 }
 
 // A host killed while idle: unload writes nothing to it and does not wait
@@ -258,8 +259,9 @@ TEST_P(DevNexilDravixSocket, RepliesInPiecesAreReturnedWhole) {
   }
 }
 
-// A host killed 200 ms into a task that it answers after three seconds:
-// the task gets the fixed fail reply at once, and the unit is gone.
+// A host killed 200 ms into its first task, which it answers after three
+// seconds: the task gets the fixed fail reply at once, and the unit is
+// gone.
 TEST_P(DevNexilDravixSocket, AHostKilledDuringATask) {
   setenv("DRAVIX_DELAY", "3000", 1);
   ASSERT_EQ(m_pdevnexil->Load(DB_FIRMWARE_ADF, DEV_NEXILCALL_NONE), OS_STS_SUCCESS) << m_plog->Text();
@@ -274,7 +276,9 @@ TEST_P(DevNexilDravixSocket, AHostKilledDuringATask) {
   threadKill.join();
   EXPECT_STREQ(szReply, CDevNexil::s_szFailReply);
   EXPECT_LT(MillisecondsSince(start), 2500);
-  EXPECT_TRUE(m_plog->Contains("NEXIL problem..."));
+  // A slow start (under a sanitizer) may be killed before it connected:
+  // the task's wait for the connection ends then.
+  EXPECT_TRUE(m_plog->Contains("NEXIL problem...") || m_plog->Contains("Accept failed...")) << m_plog->Text();
   ExpectGone(u64Host);
 }
 
