@@ -446,7 +446,14 @@ class CDevImpl {
   // A data buffer's text; TakeData empties the buffer.
   std::string PeekData(bool a_blSecond);
   std::string TakeData(bool a_blSecond);
-  EOSSTS NexilOpenUnit(EDBID_FIRMWARE a_edbidfirmware, EDEVNEXILCALL a_edevnexilcall, bool a_blQuiet);
+  // The image library's units: loaded early in the open (a host process
+  // started), opened after the device managers.
+  void NexilLoad(EDEVDRIVER a_edevdriver);
+  void NexilLoadUnit(EDBID_FIRMWARE a_edbidfirmware);
+  void NexilForgetLoads();
+  void NexilAbandon();
+  EDBID_FIRMWARE NexilFirstUnit() const;
+  EOSSTS NexilOpenUnit(EDBID_FIRMWARE a_edbidfirmware, bool a_blQuiet);
   EOSSTS OpenDriverEvent();
   EOSSTS ReopenUnits(EDEVDRIVER a_edevdriver);
   // The event table (dev_cdevimpl_events.cpp), under the table's mutex.
@@ -545,6 +552,12 @@ class CDevImpl {
   std::atomic<bool> m_blAllowImageAvailable{false};
   std::atomic<bool> m_blNexilActive{false};
   bool m_blInterfaceClosed = false;  // closed after an open: it may open again
+  // The image library's loads of the open under way, by unit (caller's
+  // thread only).
+  bool m_blNexilLoaded = false;
+  bool m_ablNexilLoadTried[3] = {};
+  EOSSTS m_aeosstsNexilLoad[3] = {};
+  EDEVNEXILCALL m_edevnexilcallLoad = DEV_NEXILCALL_NONE;
   std::atomic<bool> m_blNoPaperAtEnd{false};
   // The scan thread object, under its own mutex (ScanThreadSetCommand,
   // ScanThreadSetEvent, ScanIsScanning, ScanBegin and ScanEnd).

@@ -103,13 +103,19 @@ EOSSTS CDevImpl::InterfaceOpen(EDEVDRIVER a_edevdriver, CDev* a_pdev) {
   EDEVWIAMODE edevwiamode = DEV_WIAMODE_NONE;
   const bool blUnits = ChooseUnits(&edevwiamode);
   pod.m_pdevdevice->WIAMode(edevwiamode);
+  // The image library first: a host process starts now and its first task
+  // (interfaceopen, below) waits for it, so that its start overlaps the
+  // rest of the open.
+  if (blUnits) NexilLoad(a_edevdriver);
   // The session's objects are made even when no unit is loaded: every
   // later operation relies on them once the open succeeded.
   EOSSTS eossts = CreateSessionObjects();
-  if (eossts != OS_STS_SUCCESS) return eossts;
+  if (eossts == OS_STS_SUCCESS && blUnits) eossts = OpenUnits();
+  if (eossts != OS_STS_SUCCESS) {
+    NexilAbandon();
+    return eossts;
+  }
   if (blUnits) {
-    eossts = OpenUnits();
-    if (eossts != OS_STS_SUCCESS) return eossts;
     eossts = NexilInterfaceOpen(a_edevdriver);
     if (eossts != OS_STS_SUCCESS) return eossts;
   }
@@ -129,8 +135,12 @@ EOSSTS CDevImpl::ReopenUnits(EDEVDRIVER a_edevdriver) {
     if (!pod.m_pdevnexil) return Failed("CDevNexil");
   }
   if (pod.m_edbidfirmware != DEV_FIRMWARE_NONE) {
+    NexilLoad(a_edevdriver);
     EOSSTS eossts = OpenUnits();
-    if (eossts != OS_STS_SUCCESS) return eossts;
+    if (eossts != OS_STS_SUCCESS) {
+      NexilAbandon();
+      return eossts;
+    }
     eossts = NexilInterfaceOpen(a_edevdriver);
     if (eossts != OS_STS_SUCCESS) return eossts;
   }
@@ -246,11 +256,13 @@ void CDevImpl::DropFlatbed() {
   pod.m_pdatabase->ConfigDelete(s_szModelDirectoryFlatbed, DB_CONFIGTARGET_COMMON);
 }
 
-EOSSTS CDevImpl::NexilInterfaceOpen(EDEVDRIVER a_edevdriver) {
-  if (!pod.m_pdatabase || !pod.m_pdevnexil || NexilOff(pod.m_pdatabase)) {
-    OsLogDebug(OS_LOG_INFO, "Skip loading nexil");
-    return OS_STS_SUCCESS;
-  }
+// The image library's units of the session loaded: its library in
+// process, or its host process started. Their results wait for
+// NexilInterfaceOpen, which reports them where it always did.
+void CDevImpl::NexilLoad(EDEVDRIVER a_edevdriver) {
+  NexilForgetLoads();
+  m_blNexilLoaded = true;
+  if (!pod.m_pdatabase || !pod.m_pdevnexil || NexilOff(pod.m_pdatabase)) return;
   EDEVNEXILCALL edevnexilcall = pod.m_pdevnexil->GetEdevnexilcall();
   if (a_edevdriver == DEV_DRIVER_WIA) {
     char szPath[512];
@@ -258,34 +270,73 @@ EOSSTS CDevImpl::NexilInterfaceOpen(EDEVDRIVER a_edevdriver) {
       OsLogDebug(OS_LOG_INFO, "no nexil for this interface...<%s>", szPath);
       if (g_poscfg) g_poscfg->Set(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCENEXILOFF, "1");
       OsMemDelete(pod.m_pdevnexil);
-      return OS_STS_SUCCESS;
+      return;
     }
     const long lNexilCall = OsCfgGetLong(OS_CFGSECTION_MAIN, OS_CFGTAG_FORCENEXILCALL, 0);
     if (edevnexilcall != DEV_NEXILCALL_DRAVIXDEFAULT) {
       edevnexilcall = lNexilCall == 0 ? DEV_NEXILCALL_DRAVIXDEFAULT : static_cast<EDEVNEXILCALL>(lNexilCall);
     }
   }
-  const EDBID_FIRMWARE edbidfirmware =
-      pod.m_edbidfirmware == DB_FIRMWARE_FLATBED ? DB_FIRMWARE_FLATBED : DB_FIRMWARE_ADF;
-  const EOSSTS eossts = NexilOpenUnit(edbidfirmware, edevnexilcall, false);
+  m_edevnexilcallLoad = edevnexilcall;
+  NexilLoadUnit(NexilFirstUnit());
+  if (pod.m_edbidfirmware == DB_FIRMWARE_BOTH && FlatbedConfigured(pod.m_pdatabase)) {
+    NexilLoadUnit(DB_FIRMWARE_FLATBED);
+  }
+}
+
+void CDevImpl::NexilLoadUnit(EDBID_FIRMWARE a_edbidfirmware) {
+  m_aeosstsNexilLoad[a_edbidfirmware] = pod.m_pdevnexil->Load(a_edbidfirmware, m_edevnexilcallLoad);
+  m_ablNexilLoadTried[a_edbidfirmware] = true;
+}
+
+void CDevImpl::NexilForgetLoads() {
+  m_blNexilLoaded = false;
+  for (bool& blTried : m_ablNexilLoadTried) blTried = false;
+}
+
+// The open failed before the library's interface was opened: what was
+// loaded goes (a host process never reached is stopped at once).
+void CDevImpl::NexilAbandon() {
+  if (pod.m_pdevnexil) pod.m_pdevnexil->Unload(DB_FIRMWARE_BOTH);
+  NexilForgetLoads();
+}
+
+EDBID_FIRMWARE CDevImpl::NexilFirstUnit() const {
+  return pod.m_edbidfirmware == DB_FIRMWARE_FLATBED ? DB_FIRMWARE_FLATBED : DB_FIRMWARE_ADF;
+}
+
+EOSSTS CDevImpl::NexilInterfaceOpen(EDEVDRIVER a_edevdriver) {
+  if (!m_blNexilLoaded) NexilLoad(a_edevdriver);
+  if (!pod.m_pdatabase || !pod.m_pdevnexil || NexilOff(pod.m_pdatabase)) {
+    OsLogDebug(OS_LOG_INFO, "Skip loading nexil");
+    NexilForgetLoads();
+    return OS_STS_SUCCESS;
+  }
+  const EDBID_FIRMWARE edbidfirmware = NexilFirstUnit();
+  const EOSSTS eossts = NexilOpenUnit(edbidfirmware, false);
   if (eossts != OS_STS_SUCCESS) {
     pod.m_pdevnexil->Unload(edbidfirmware);
     pod.m_pdevdevice->Unload(DB_FIRMWARE_BOTH, pod.m_pdevdata);
     OsMemDelete(pod.m_pdevnexil);
+    NexilForgetLoads();
     return eossts;
   }
   // Like its device manager, a flatbed whose library cannot be opened is
   // dropped from the session.
   if (pod.m_edbidfirmware == DB_FIRMWARE_BOTH && FlatbedConfigured(pod.m_pdatabase) &&
-      NexilOpenUnit(DB_FIRMWARE_FLATBED, edevnexilcall, true) != OS_STS_SUCCESS) {
+      NexilOpenUnit(DB_FIRMWARE_FLATBED, true) != OS_STS_SUCCESS) {
     pod.m_pdevdevice->Unload(DB_FIRMWARE_FLATBED, pod.m_pdevdata);
     DropFlatbed();
   }
+  NexilForgetLoads();
   return OS_STS_SUCCESS;
 }
 
-EOSSTS CDevImpl::NexilOpenUnit(EDBID_FIRMWARE a_edbidfirmware, EDEVNEXILCALL a_edevnexilcall, bool a_blQuiet) {
-  EOSSTS eossts = pod.m_pdevnexil->Load(a_edbidfirmware, a_edevnexilcall);
+// The unit's load (made by NexilLoad, or now), then its interface: the
+// first task, which waits for a host process to connect.
+EOSSTS CDevImpl::NexilOpenUnit(EDBID_FIRMWARE a_edbidfirmware, bool a_blQuiet) {
+  if (!m_ablNexilLoadTried[a_edbidfirmware]) NexilLoadUnit(a_edbidfirmware);
+  EOSSTS eossts = m_aeosstsNexilLoad[a_edbidfirmware];
   if (eossts != OS_STS_SUCCESS) {
     LogFailure(a_blQuiet, "load library", a_edbidfirmware);
     return eossts;

@@ -270,9 +270,13 @@ EOSSTS CDevNexil::Unload(EDBID_FIRMWARE a_edbidfirmware) {
     SessionEndLocked(a_edbidfirmware);
     for (EDBID_FIRMWARE edbidfirmware : {DB_FIRMWARE_ADF, DB_FIRMWARE_FLATBED}) {
       if (a_edbidfirmware != edbidfirmware && a_edbidfirmware != DB_FIRMWARE_BOTH) continue;
-      if (m_adevnexilunit[edbidfirmware].edevnexilcall == DEV_NEXILCALL_NONE) continue;
-      InterfaceCloseLocked(edbidfirmware);
-      EndDravix(m_adevnexilunit[edbidfirmware], true);
+      DevNexilUnit& devnexilunit = m_adevnexilunit[edbidfirmware];
+      if (devnexilunit.edevnexilcall == DEV_NEXILCALL_NONE) continue;
+      // A Dravix process started but never reached (the open failed before
+      // its first task) has no interface to close: it is stopped at once.
+      const bool blReached = devnexilunit.edevnexilcall == DEV_NEXILCALL_INPROCESS || devnexilunit.blConnected;
+      if (blReached) InterfaceCloseLocked(edbidfirmware);
+      EndDravix(devnexilunit, blReached);
       aposfileGone[edbidfirmware] = ClearUnit(edbidfirmware);
       m_ablSessionBegun[edbidfirmware] = false;
       m_ablResourceBegun[edbidfirmware] = false;

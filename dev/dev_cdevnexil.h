@@ -11,7 +11,8 @@
 // library is loaded in process. A Dravix unit whose channel failed (a dead
 // child, a reply that timed out, did not fit or came twice) is gone: its
 // child is stopped, and until the owner loads it again every operation
-// fails without a word to it.
+// fails without a word to it. A process that was started but never given
+// a task is stopped at unload without one.
 //
 // Threads: the scan thread (setinput, getoutput, imageend) and the caller's
 // thread (pass-through, relay, logs) call the adapter at once, so one
@@ -67,7 +68,9 @@ class CDevNexil {
   CDevNexil& operator=(const CDevNexil&) = delete;
 
   // Loading. Load: 0 loaded (also when the unit's library is loaded
-  // already), 1 failed with the unit's record cleared. Unload (unit 1, 2 or
+  // already), 1 failed with the unit's record cleared. A Dravix process is
+  // only started: the unit's first task waits for it to connect, up to the
+  // accept limit (DEV_WAIT_DRAVIXACCEPT) from its start. Unload (unit 1, 2 or
   // 3): sessionend and interfaceclose to each loaded unit named, then the
   // library is freed, or the Dravix process is given a second to end and
   // then stopped; always 0.
@@ -152,6 +155,10 @@ class CDevNexil {
     COsSocket* possocket = nullptr;
     char* pcReply = nullptr;
     int iSocketType = 0;  // EOSSOCKETTYPE of the channel
+    // The child has connected (a reply came, or the accept found it); until
+    // then it must by i64AcceptBy (ms, steady clock).
+    bool blConnected = false;
+    int64_t i64AcceptBy = 0;
   };
   // The exchange gives up the database lock before the adapter's mutex, so
   // that no wait for the Dravix process runs under it.
@@ -191,10 +198,19 @@ class CDevNexil {
   // The Dravix process (dev_cdevnexil_dravix.cpp), under the mutex.
   EOSSTS LoadDravix(EDBID_FIRMWARE a_edbidfirmware, const char* a_szModel, const char* a_szExecutable,
                     EDEVNEXILCALL a_edevnexilcall);
-  // Its channel and buffer made, the child spawned and connected; false
-  // (logged) at the first step that fails.
+  // Its channel and buffer made and the child spawned (not waited for);
+  // false (logged) at the first step that fails.
   bool StartDravix(DevNexilUnit& a_devnexilunit, const char* a_szModel, const char* a_szExecutable);
   static bool DravixRunning(DevNexilUnit& a_devnexilunit);
+  // Before a task: the child connected, or it is waited for up to the
+  // accept limit (a message queue's first reply stands for that wait);
+  // false (logged) when it did not come.
+  static bool ConnectDravix(DevNexilUnit& a_devnexilunit);
+  static bool IsMessageQueue(const DevNexilUnit& a_devnexilunit);
+  static int64_t DravixDeadline(const DevNexilUnit& a_devnexilunit, int64_t a_i64Deadline);
+  // At the accept limit: whether the child has opened its queues after all
+  // (logged when not).
+  static bool ConnectedByNow(DevNexilUnit& a_devnexilunit);
   const char* ExchangeDravix(EDBID_FIRMWARE a_edbidfirmware, DevNexilUnit& a_devnexilunit,
                              COsXmlTask* a_posxmltask);
   // Whether the channel holds nothing of an earlier reply but white space.

@@ -1,8 +1,10 @@
 // The image library in the Dravix process: the adapter starts "dravix"
-// with the library's path and the address of a channel it created, waits
-// for the child to connect, and exchanges each task over that channel. A
-// channel that fails leaves the rest of a reply behind, or none at all:
-// the unit is gone then, its child stopped, until the owner loads it again.
+// with the library's path and the address of a channel it created, and
+// exchanges each task over that channel. Loading only starts the child:
+// the first task waits for it to connect, so that its start overlaps
+// whatever the owner does in between. A channel that fails leaves the rest
+// of a reply behind, or none at all: the unit is gone then, its child
+// stopped, until the owner loads it again.
 #include <cctype>
 #include <chrono>
 #include <climits>
@@ -74,12 +76,13 @@ EOSSTS CDevNexil::LoadDravix(EDBID_FIRMWARE a_edbidfirmware, const char* a_szMod
     return OS_STS_FAIL;
   }
   pdevnexilunit->edevnexilcall = a_edevnexilcall;
+  pdevnexilunit->i64AcceptBy = NowMs() + DevWaitLimit(DEV_WAIT_DRAVIXACCEPT);
   pdevnexilunit->possocket->MonitorChildProcess(pdevnexilunit->posthreadDravix->SpawnProcessId());
   return OS_STS_SUCCESS;
 }
 
-// The child learns where to connect from its arguments. A child that never
-// connects ends the wait at the accept limit; one that dies ends it at once.
+// The child learns where to connect from its arguments; the first task
+// waits for it (ConnectDravix).
 bool CDevNexil::StartDravix(DevNexilUnit& a_devnexilunit, const char* a_szModel, const char* a_szExecutable) {
   char szLibrary[s_sizetPath];
   if (!LibraryPath(a_szModel, "nexil", szLibrary, sizeof szLibrary)) return false;
@@ -125,12 +128,52 @@ bool CDevNexil::StartDravix(DevNexilUnit& a_devnexilunit, const char* a_szModel,
     OsLog(OS_LOG_ERROR, "Spawn failed...");
     return false;
   }
-  const EOSSTS eossts = ossocket.Accept(Milliseconds(DevWaitLimit(DEV_WAIT_DRAVIXACCEPT)),
-                                        a_devnexilunit.posthreadDravix, nullptr);
+  return true;
+}
+
+// A child that never connects is given up at the accept limit (counted
+// from its start); one that dies ends the wait at once. TCP and shared
+// memory wait for the peer here, on the listening socket or the ring's
+// event and the child's end. A message queue takes the first task before
+// the child has opened it, so its first reply is the connection: that read
+// ends at the accept limit unless the child has opened the queues by then
+// (ReadDravix).
+bool CDevNexil::ConnectDravix(DevNexilUnit& a_devnexilunit) {
+  if (a_devnexilunit.blConnected || IsMessageQueue(a_devnexilunit)) return true;
+  const int64_t i64Left = a_devnexilunit.i64AcceptBy - NowMs();
+  const EOSSTS eossts = a_devnexilunit.possocket->Accept(Milliseconds(i64Left > 0 ? i64Left : 0),
+                                                         a_devnexilunit.posthreadDravix, nullptr);
   if (eossts != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "Accept failed...%d", static_cast<int>(eossts));
     return false;
   }
+  a_devnexilunit.blConnected = true;
+  return true;
+}
+
+bool CDevNexil::IsMessageQueue(const DevNexilUnit& a_devnexilunit) {
+  return a_devnexilunit.iSocketType == OS_SOCKETTYPE_MESSAGEQUEUE_READONLY ||
+         a_devnexilunit.iSocketType == OS_SOCKETTYPE_MESSAGEQUEUE_WRITEONLY ||
+         a_devnexilunit.iSocketType == OS_SOCKETTYPE_MESSAGEQUEUE_READWRITE;
+}
+
+// The deadline of a read or write: the task's own, or the accept limit
+// while the child has not shown it connected.
+int64_t CDevNexil::DravixDeadline(const DevNexilUnit& a_devnexilunit, int64_t a_i64Deadline) {
+  if (a_devnexilunit.blConnected || a_devnexilunit.i64AcceptBy > a_i64Deadline) return a_i64Deadline;
+  return a_devnexilunit.i64AcceptBy;
+}
+
+// At the accept limit without a reply: a child that opened the queues is
+// connected and gets the rest of its task's time; one that did not is
+// given up.
+bool CDevNexil::ConnectedByNow(DevNexilUnit& a_devnexilunit) {
+  const EOSSTS eossts = a_devnexilunit.possocket->Accept(0, a_devnexilunit.posthreadDravix, nullptr);
+  if (eossts != OS_STS_SUCCESS) {
+    OsLog(OS_LOG_ERROR, "Accept failed...%d", static_cast<int>(eossts));
+    return false;
+  }
+  a_devnexilunit.blConnected = true;
   return true;
 }
 
@@ -150,13 +193,18 @@ const char* CDevNexil::ExchangeDravix(EDBID_FIRMWARE a_edbidfirmware, DevNexilUn
   const char* szTask = Stamp(a_edbidfirmware, a_posxmltask);
   const uint64_t u64Task = std::strlen(szTask);
   uint64_t u64Written = 0;
+  if (!ConnectDravix(a_devnexilunit)) {
+    DravixGone(a_devnexilunit);
+    return s_szFailReply;
+  }
   if (!DravixInStep(a_devnexilunit)) {
     OsLog(OS_LOG_ERROR, "NEXIL problem...the channel holds an earlier reply");
     DravixGone(a_devnexilunit);
     return s_szFailReply;
   }
-  const EOSSTS eossts = a_devnexilunit.possocket->Write(
-      szTask, u64Task, &u64Written, Milliseconds(DevWaitLimit(DEV_WAIT_DRAVIXREAD)), 0);
+  const int64_t i64WriteLeft = DravixDeadline(a_devnexilunit, i64Deadline) - NowMs();
+  const EOSSTS eossts = a_devnexilunit.possocket->Write(szTask, u64Task, &u64Written,
+                                                        Milliseconds(i64WriteLeft > 0 ? i64WriteLeft : 0), 0);
   if (eossts != OS_STS_SUCCESS || u64Written != u64Task) {
     OsLog(OS_LOG_ERROR, "NEXIL problem...%d %llu of %llu written", static_cast<int>(eossts),
           static_cast<unsigned long long>(u64Written), static_cast<unsigned long long>(u64Task));
@@ -167,6 +215,7 @@ const char* CDevNexil::ExchangeDravix(EDBID_FIRMWARE a_edbidfirmware, DevNexilUn
     DravixGone(a_devnexilunit);
     return s_szFailReply;
   }
+  a_devnexilunit.blConnected = true;
   const char* szTagReply = m_aszTagReply[a_edbidfirmware];
   OsLogDebug(OS_LOG_PROTOCOL, "<%s>%s</%s>", szTagReply, a_devnexilunit.pcReply, szTagReply);
   return a_devnexilunit.pcReply;
@@ -197,7 +246,12 @@ bool CDevNexil::ReadDravix(DevNexilUnit& a_devnexilunit, int64_t a_i64Deadline) 
   size_t sizetRead = 0;
   pcReply[0] = '\0';
   for (;;) {
-    const int64_t i64Left = a_i64Deadline - NowMs();
+    const int64_t i64Limit = DravixDeadline(a_devnexilunit, a_i64Deadline);
+    const int64_t i64Left = i64Limit - NowMs();
+    if (i64Left <= 0 && i64Limit < a_i64Deadline) {
+      if (!ConnectedByNow(a_devnexilunit)) return false;
+      continue;
+    }
     if (i64Left <= 0) {
       OsLog(OS_LOG_ERROR, "NEXIL problem...no reply in time, %zu bytes read", sizetRead);
       return false;
@@ -216,6 +270,11 @@ bool CDevNexil::ReadDravix(DevNexilUnit& a_devnexilunit, int64_t a_i64Deadline) 
       const size_t sizetRoom = s_sizetReply - 1 - sizetRead;
       eossts = ossocket.Read(pcReply + sizetRead, sizetRoom < s_sizetReadChunk ? sizetRoom : s_sizetReadChunk,
                              &u64Read, Milliseconds(i64Left), 0, nullptr, nullptr);
+    }
+    // A read that timed out at the accept limit: has the child connected?
+    if (eossts == OS_STS_TIMEOUT && i64Limit < a_i64Deadline) {
+      if (!ConnectedByNow(a_devnexilunit)) return false;
+      continue;
     }
     if (eossts != OS_STS_SUCCESS) {
       OsLog(OS_LOG_ERROR, "NEXIL problem...%d, %zu bytes read", static_cast<int>(eossts), sizetRead);

@@ -253,6 +253,8 @@ EOSSTS COsThread::SpawnWait(long a_lMilliseconds) {
   return m_posthreadimpl ? m_posthreadimpl->SpawnWait(a_lMilliseconds) : OS_STS_FAIL;
 }
 
+int COsThread::SpawnPidFd() { return m_posthreadimpl ? m_posthreadimpl->SpawnPidFd() : -1; }
+
 void COsThread::SpawnStop() {
   if (m_posthreadimpl) m_posthreadimpl->SpawnStop();
 }

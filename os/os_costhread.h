@@ -120,6 +120,9 @@ class COsThread {
   // Asks the child to end (SIGTERM), kills it when it has not within the
   // stop wait (one second).
   void SpawnStop();
+  // A descriptor of the child that poll reports readable once it has ended
+  // (owned here, valid until the child is reaped); -1 when there is none.
+  int SpawnPidFd();
 
   static uint64_t GetThreadId();   // the caller's kernel thread id
   static uint64_t GetProcessId();

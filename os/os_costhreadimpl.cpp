@@ -4,6 +4,7 @@
 
 #include <cxxabi.h>
 #include <pthread.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -56,6 +57,8 @@ COsThreadImpl::COsThreadImpl(COsThread* a_posthread) : m_posthread(a_posthread) 
 }
 
 COsThreadImpl::~COsThreadImpl() {
+  // A child still followed keeps running; only our descriptor of it goes.
+  if (m_iPidFd >= 0) close(m_iPidFd);
   if (!m_possync) return;
   OsLogDebug(OS_LOG_INFO, "mem>>> addr:%p delete-object", static_cast<void*>(m_possync));
   COsSync::SpinLock(&m_pvEventWord);

@@ -51,6 +51,7 @@ class COsThreadImpl {
   bool SpawnEnded();
   EOSSTS SpawnWait(long a_lMilliseconds);
   void SpawnStop();
+  int SpawnPidFd() const { return m_iPidFd; }
 
   // The thread entry: runs the procedure on the new thread.
   static void* OsThreadStart(void* a_pvArg);
@@ -86,6 +87,7 @@ class COsThreadImpl {
   // forgotten otherwise.
   bool IsOurChild();
   void ForgetChild();
+  void WaitForEnd(int64_t a_i64Milliseconds);
 
   COsThread* m_posthread;
   std::atomic<void*> m_pvArg{nullptr};
@@ -113,4 +115,5 @@ class COsThreadImpl {
   char m_szProcPid[512] = "";
   uint64_t m_u64ProcStart = 0;  // start time of the child, which identifies it
   bool m_blSpawnEnded = false;  // the last child has ended and been forgotten
+  int m_iPidFd = -1;  // the child's process descriptor, readable once it has ended; -1 for none
 };

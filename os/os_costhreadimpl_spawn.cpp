@@ -1,13 +1,21 @@
 // Starting one child process and following it: the argument vector, the
-// child's own environment, a close-on-exec pipe that reports a failed exec,
-// and the checks that the recorded id is still the child we started.
+// child's own environment, the start through posix_spawn, and the checks
+// that the recorded id is still the child we started. The child shares our
+// memory until its exec (vfork): a fork would mark every page of this
+// process copy-on-write, and each page the caller writes afterwards would
+// cost a fault. A process descriptor of the child (pidfd) lets waiters
+// wake when it ends instead of polling it.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -26,7 +34,6 @@ namespace {
 constexpr size_t kMaxArgs = 16;
 constexpr long kSpawnPollMs = 100;
 constexpr long kSpawnSeenMs = 1000;
-constexpr int kExecFailed = 127;
 constexpr const char* kArgumentsVariable = "PMX_OSSERVICESARGUMENTS";
 constexpr const char* kArgumentsVariableUnicode = "PMX_OSSERVICESARGUMENTSUNICODE";
 
@@ -134,19 +141,23 @@ void ForgetRecordedChild(uint64_t a_u64ProcessId) {
   }
 }
 
-// Runs in the forked child: only calls that are safe after a fork of a
-// process with several threads.
-[[noreturn]] void ExecChild(bool a_blNewSession, const char* a_szExecutable, char* const* a_apszArgv,
-                            char* const* a_apszEnv, int a_iReport) {
-  if (a_blNewSession) setsid();
+// posix_spawn: a child of its own session when asked, every signal
+// unblocked. 0, or the errno of the failed start (a failed exec included:
+// that child is reaped by posix_spawn).
+int StartChild(bool a_blNewSession, const char* a_szExecutable, char* const* a_apszArgv, char* const* a_apszEnv,
+               pid_t* a_ppid) {
+  posix_spawnattr_t posixspawnattr;
+  int iResult = posix_spawnattr_init(&posixspawnattr);
+  if (iResult != 0) return iResult;
   sigset_t sigset;
   sigemptyset(&sigset);
-  sigprocmask(SIG_SETMASK, &sigset, nullptr);
-  execve(a_szExecutable, a_apszArgv, a_apszEnv);
-  int iErrno = errno;
-  ssize_t sWritten = write(a_iReport, &iErrno, sizeof iErrno);
-  (void)sWritten;
-  _exit(kExecFailed);
+  short sFlags = POSIX_SPAWN_SETSIGMASK;
+  if (a_blNewSession) sFlags |= POSIX_SPAWN_SETSID;
+  iResult = posix_spawnattr_setflags(&posixspawnattr, sFlags);
+  if (iResult == 0) iResult = posix_spawnattr_setsigmask(&posixspawnattr, &sigset);
+  if (iResult == 0) iResult = posix_spawn(a_ppid, a_szExecutable, nullptr, &posixspawnattr, a_apszArgv, a_apszEnv);
+  posix_spawnattr_destroy(&posixspawnattr);
+  return iResult;
 }
 }  // namespace
 
@@ -263,39 +274,17 @@ EOSSTS COsThreadImpl::Spawn(int64_t a_i64SpawnFlags, const char* a_szProgram, co
                vecArgv[sizet] ? vecArgv[sizet] : "--");
   }
 
-  int aiReport[2];
-  if (pipe2(aiReport, O_CLOEXEC) != 0) {
-    OsLog(OS_LOG_ERROR, "Spawn: pipe failed...%d", errno);
-    return OS_STS_FAIL;
-  }
-  pid_t pid = fork();
-  if (pid < 0) {
-    OsLog(OS_LOG_ERROR, "Spawn: fork failed...%d", errno);
-    close(aiReport[0]);
-    close(aiReport[1]);
-    return OS_STS_FAIL;
-  }
-  if (pid == 0) {
-    ExecChild((a_i64SpawnFlags & OS_SPAWNFLAGS_NEWSESSION) != 0, szExecutable, vecArgv.data(), vecEnvp.data(),
-              aiReport[1]);
-  }
-  close(aiReport[1]);
-  // The pipe closes on a successful exec; a failed one sends its errno.
-  int iExecErrno = 0;
-  ssize_t sRead;
-  do {
-    sRead = read(aiReport[0], &iExecErrno, sizeof iExecErrno);
-  } while (sRead < 0 && errno == EINTR);
-  close(aiReport[0]);
-  if (sRead > 0) {
-    OsLog(OS_LOG_ERROR, "Spawn: exec failed...%d <%s> <%s>", iExecErrno, szExecutable, a_szProgram);
-    int iStatus = 0;
-    while (waitpid(pid, &iStatus, 0) < 0 && errno == EINTR) {
-    }
+  pid_t pid = 0;
+  const int iSpawn = StartChild((a_i64SpawnFlags & OS_SPAWNFLAGS_NEWSESSION) != 0, szExecutable, vecArgv.data(),
+                                vecEnvp.data(), &pid);
+  if (iSpawn != 0) {
+    OsLog(OS_LOG_ERROR, "Spawn: exec failed...%d <%s> <%s>", iSpawn, szExecutable, a_szProgram);
     return OS_STS_FAIL;
   }
   m_u64ProcessId = static_cast<uint64_t>(pid);
   m_blSpawnEnded = false;
+  // Our unreaped child keeps its id: the descriptor names no other process.
+  m_iPidFd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
 
   bool blSeen = false;
   const int64_t i64Begin = NowMs();
@@ -319,6 +308,8 @@ EOSSTS COsThreadImpl::Spawn(int64_t a_i64SpawnFlags, const char* a_szProgram, co
 
 void COsThreadImpl::ForgetChild() {
   if (m_u64ProcessId != 0) m_blSpawnEnded = true;
+  if (m_iPidFd >= 0) close(m_iPidFd);
+  m_iPidFd = -1;
   m_u64ProcessId = 0;
   m_u64ProcStart = 0;
   m_szProcPid[0] = '\0';
@@ -381,7 +372,21 @@ EOSSTS COsThreadImpl::SpawnWait(long a_lMilliseconds) {
     if (ReapChild("waitpid failed...%llu")) return OS_STS_SUCCESS;
     const int64_t i64Left = a_lMilliseconds - (NowMs() - i64Begin);
     if (i64Left <= 0) return OS_STS_TIMEOUT;
-    COsTime::Sleep(i64Left < kSpawnPollMs ? static_cast<long>(i64Left) : kSpawnPollMs);
+    WaitForEnd(i64Left);
+  }
+}
+
+// Until the child ends or the time is up: on its descriptor, or one poll
+// step without one.
+void COsThreadImpl::WaitForEnd(int64_t a_i64Milliseconds) {
+  if (m_iPidFd < 0) {
+    COsTime::Sleep(a_i64Milliseconds < kSpawnPollMs ? static_cast<long>(a_i64Milliseconds) : kSpawnPollMs);
+    return;
+  }
+  struct pollfd pollfd = {m_iPidFd, POLLIN, 0};
+  const int iMilliseconds = a_i64Milliseconds > INT_MAX ? INT_MAX : static_cast<int>(a_i64Milliseconds);
+  if (poll(&pollfd, 1, iMilliseconds) < 0 && errno != EINTR) {
+    COsTime::Sleep(a_i64Milliseconds < kSpawnPollMs ? static_cast<long>(a_i64Milliseconds) : kSpawnPollMs);
   }
 }
 

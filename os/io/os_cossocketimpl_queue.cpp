@@ -57,6 +57,27 @@ int64_t Budget(uint32_t a_u32Milliseconds) {
   long lFloor = OsSocketLimits::QueueTimeoutFloor();
   return a_u32Milliseconds > static_cast<uint64_t>(lFloor) ? a_u32Milliseconds : lFloor;
 }
+
+// Without a descriptor of the child its status is asked at every step;
+// with one, only once the descriptor says it ended.
+bool ChildMayHaveEnded(COsThread* a_posthread) {
+  const int iPidFd = a_posthread->SpawnPidFd();
+  if (iPidFd < 0) return true;
+  struct pollfd pollfd = {iPidFd, POLLIN, 0};
+  return poll(&pollfd, 1, 0) != 0;
+}
+
+// One step of the wait for the names to go: on the child's descriptor, so
+// that its end wakes the wait at once, or a plain pause without one.
+void WaitStep(COsThread* a_posthread, int64_t a_i64Milliseconds) {
+  const int iPidFd = a_posthread->SpawnPidFd();
+  if (iPidFd < 0) {
+    COsTime::Sleep(static_cast<long>(a_i64Milliseconds));
+    return;
+  }
+  struct pollfd pollfd = {iPidFd, POLLIN, 0};
+  poll(&pollfd, 1, static_cast<int>(a_i64Milliseconds));
+}
 }  // namespace
 
 EOSSTS COsSocketImpl::QueueCreate(const char* a_szAddress, const char* a_szPort, const char* a_szTag) {
@@ -138,7 +159,7 @@ EOSSTS COsSocketImpl::QueueAccept(uint32_t a_u32Milliseconds, COsThread* a_posth
       OsLog(OS_LOG_INFO, "Accept: cancelled...");
       return OS_STS_SOCKET_CANCELLED;
     }
-    if (a_posthread->SpawnEnded()) {
+    if (ChildMayHaveEnded(a_posthread) && a_posthread->SpawnEnded()) {
       OsLog(OS_LOG_ERROR, "Accept: the spawned process has ended...");
       return OS_STS_SOCKET_PEERGONE;
     }
@@ -151,7 +172,7 @@ EOSSTS COsSocketImpl::QueueAccept(uint32_t a_u32Milliseconds, COsThread* a_posth
       return OS_STS_TIMEOUT;
     }
     const int64_t i64Left = blForever ? kAcceptPollMs : a_u32Milliseconds - i64Spent;
-    COsTime::Sleep(static_cast<long>(i64Left < kAcceptPollMs ? i64Left : kAcceptPollMs));
+    WaitStep(a_posthread, i64Left < kAcceptPollMs ? i64Left : kAcceptPollMs);
   }
 }
 

@@ -218,9 +218,14 @@ EOSSTS COsSocketImpl::Select(int* a_piReadable, int* a_piWritable, int* a_piErro
     OsLog(OS_LOG_ERROR, "sock>>> select: must open a socket first...");
     return OS_STS_BAD_ARGUMENT;
   }
-  struct pollfd pollfd = {iFd, 0, 0};
+  // With a spawning thread, its child's descriptor is watched beside the
+  // socket: the child's end wakes the wait at once.
+  const int iPidFd = a_posthread ? a_posthread->SpawnPidFd() : -1;
+  struct pollfd apollfd[2] = {{iFd, 0, 0}, {iPidFd, POLLIN, 0}};
+  struct pollfd& pollfd = apollfd[0];
   if (a_piReadable) pollfd.events |= POLLIN;
   if (a_piWritable) pollfd.events |= POLLOUT;
+  const nfds_t nfds = iPidFd >= 0 ? 2 : 1;
   const bool blForever = a_u32Milliseconds == OS_SYNC_INFINITE;
   const int64_t i64End = NowMs() + a_u32Milliseconds;
   for (;;) {
@@ -230,14 +235,15 @@ EOSSTS COsSocketImpl::Select(int* a_piReadable, int* a_piWritable, int* a_piErro
       int64_t i64Left = i64End - NowMs();
       if (!blForever && i64Left < i64Slice) i64Slice = i64Left > 0 ? i64Left : 0;
     }
-    pollfd.revents = 0;
-    int iResult = poll(&pollfd, 1, static_cast<int>(i64Slice));
+    apollfd[0].revents = 0;
+    apollfd[1].revents = 0;
+    int iResult = poll(apollfd, nfds, static_cast<int>(i64Slice));
     if (iResult < 0 && errno == EINTR) continue;
     if (iResult < 0) {
       OsLog(OS_LOG_ERROR, "sock>>> select: select failed...%d", errno);
       return OS_STS_FAIL;
     }
-    if (iResult > 0) {
+    if (pollfd.revents != 0) {
       if (a_piReadable) *a_piReadable = (pollfd.revents & (POLLIN | POLLHUP | POLLERR)) ? 1 : 0;
       if (a_piWritable) *a_piWritable = (pollfd.revents & (POLLOUT | POLLERR)) ? 1 : 0;
       if (a_piError) *a_piError = (pollfd.revents & (POLLERR | POLLNVAL)) ? 1 : 0;
@@ -245,7 +251,7 @@ EOSSTS COsSocketImpl::Select(int* a_piReadable, int* a_piWritable, int* a_piErro
     }
     if (m_blCancel.exchange(false)) return OS_STS_SOCKET_CANCELLED;
     // The child the thread spawned to connect will never come.
-    if (a_posthread && a_posthread->SpawnEnded()) {
+    if (a_posthread && (iPidFd < 0 || apollfd[1].revents != 0) && a_posthread->SpawnEnded()) {
       OsLog(OS_LOG_ERROR, "sock>>> select: the spawned process has ended...");
       return OS_STS_SOCKET_PEERGONE;
     }

@@ -28,7 +28,24 @@ def trace_of(test_dev, directory):
         return None
     assert done.returncode == 0, done.stdout[-4000:] + done.stderr[-4000:]
     with open(trace, encoding="utf-8", errors="replace") as f:
-        return f.read().splitlines()
+        return joined(f.read().splitlines())
+
+
+def joined(lines):
+    """The lines with each call that strace cut in two ("<unfinished ...>", then "<... NAME resumed>") put together
+    again: a child started with vfork runs while its parent's call is still open."""
+    pending, whole = {}, []
+    for line in lines:
+        pid, _, rest = line.partition(" ")
+        if line.endswith(" <unfinished ...>"):
+            pending[pid] = line[: -len(" <unfinished ...>")]
+            continue
+        resumed = re.match(r"\s*<\.\.\. \w+ resumed>(.*)$", rest)
+        if resumed and pid in pending:
+            whole.append(pending.pop(pid) + re.sub(r"^\)\s+=", ") =", resumed.group(1)))
+            continue
+        whole.append(line)
+    return whole + list(pending.values())
 
 
 def main():

@@ -11,6 +11,8 @@
 #include "dev_cdevimpl.h"
 #include "dev_cimgqueue.h"
 #include "dev_cdevnexil.h"
+#include "dev_cdevnexil_dravix_fixture.h"
+#include "dev_waits.h"
 #include "dev_device_fixture.h"
 #include "os_cosmem.h"
 #include "os_costhread.h"
@@ -141,6 +143,71 @@ TEST_F(DevInterface, AMissingDeviceLibraryFailsTheOpen) {
   EXPECT_TRUE(NexilTasks().empty());
   dev.InterfaceClose();
 }
+
+// The image library in its host process: the host starts before the
+// device managers load, and the first task waits for it. An open that
+// fails leaves no host behind: one that never connects fails the open at
+// the accept limit, one that ends before it connects fails it at once, and
+// a device library that is missing stops the host started before it
+// without a task. One process per case: the database keeps a unit's first
+// inquiry.
+struct HostCase {
+  const char* szName;
+  const char* szKnob;  // of the host stand-in
+  const char* szValue;
+  const char* szDeviceDll;  // or the model's own
+  const char* szLogged;     // on failure; none: the open succeeds
+};
+
+class DevInterfaceHost : public DevInterface, public ::testing::WithParamInterface<HostCase> {};
+
+TEST_P(DevInterfaceHost, StartsFirstAndAFailedOpenLeavesNone) {
+  const HostCase& c = GetParam();
+  SetConfigured(OS_CFGTAG_FORCENEXILCALL, "0");
+  DevSetWaitLimit(DEV_WAIT_DRAVIXACCEPT, 500);
+  // Queue reads as short as the accept limit, and short passes.
+  COsSocket::SetQueueTimeoutFloor(300);
+  COsSocket::SetPassTime(50);
+  if (c.szKnob) setenv(c.szKnob, c.szValue, 1);
+  if (c.szDeviceDll) ASSERT_EQ(m_pdatabase->ForceCurrentStringFromId(DB_ID_DEVICEDLL, c.szDeviceDll), DB_STS_SUCCESS);
+  {
+    const auto start = std::chrono::steady_clock::now();
+    CDev dev(m_pdatabase.get(), nullptr, nullptr);
+    const EOSSTS eossts = dev.InterfaceOpen(DEV_DRIVER_DEFAULT);
+    EXPECT_LT(devtest::MillisecondsSince(start), 5000);
+    const std::string strLog = m_plog->Text();
+    const size_t sizetSpawn = strLog.find("spawning ");
+    ASSERT_NE(sizetSpawn, std::string::npos) << strLog;
+    EXPECT_LT(sizetSpawn, strLog.find("CDevDevice: loaded <")) << strLog;
+    if (c.szLogged) {
+      EXPECT_EQ(eossts, OS_STS_FAIL);
+      EXPECT_NE(strLog.find(c.szLogged), std::string::npos) << strLog;
+      EXPECT_TRUE(devtest::Children("dravix").empty());
+      const CDevNexil* pdevnexil = Pod(dev).m_pdevnexil;
+      EXPECT_TRUE(!pdevnexil || Pod(dev).m_pdevnexil->GetUnitNexilCall(DB_FIRMWARE_ADF) == DEV_NEXILCALL_NONE);
+    } else {
+      ASSERT_EQ(eossts, OS_STS_SUCCESS) << strLog;
+      EXPECT_EQ(Pod(dev).m_pdevnexil->GetUnitNexilCall(DB_FIRMWARE_ADF), DEV_NEXILCALL_DRAVIXDEFAULT);
+      EXPECT_EQ(NexilTasks(), std::vector<std::string>{"adf interfaceopen"});
+    }
+    dev.InterfaceClose();
+  }
+  EXPECT_TRUE(devtest::Children("dravix").empty());
+  EXPECT_FALSE(m_plog->Contains("dravix did not end"));
+  if (c.szKnob) unsetenv(c.szKnob);
+  DevSetWaitLimit(DEV_WAIT_DRAVIXACCEPT, -1);
+  COsSocket::SetQueueTimeoutFloor(-1);
+  COsSocket::SetPassTime(-1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DevInterfaceHost,
+    ::testing::Values(HostCase{"Connects", nullptr, nullptr, nullptr, nullptr},
+                      HostCase{"NeverConnects", "DRAVIX_NOCONNECT", "1", nullptr, "Accept failed...5"},
+                      HostCase{"EndsBeforeItConnects", "DRAVIX_DELAY", "soon", nullptr,
+                               "Failed to open interface 1..."},
+                      HostCase{"NoDeviceLibrary", nullptr, nullptr, "missing", "Failed to load library 1..."}),
+    [](const ::testing::TestParamInfo<HostCase>& a_info) { return std::string(a_info.param.szName); });
 
 // The interface kind picks the units: the front ends of one unit (2, 3)
 // find the model's own library or the second choice, and a flatbed with the

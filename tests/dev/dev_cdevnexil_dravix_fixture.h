@@ -139,9 +139,15 @@ class DevNexilDravixFixture : public DevNexilFixture {
     ASSERT_EQ(m_pdevnexil->SessionBegin(a_edbidfirmware), OS_STS_SUCCESS) << m_plog->Text();
   }
 
-  // The one host this process runs; 0 (a failure) for none or more.
+  // The one host this process runs; 0 (a failure) for none or more. A
+  // host just started may not carry its name yet (a load returns once its
+  // exec is under way): it is given a moment.
   uint64_t Host() {
-    const std::vector<ChildProcess> vec = Children("dravix");
+    std::vector<ChildProcess> vec = Children("dravix");
+    for (int i = 0; i < 200 && vec.size() != 1; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      vec = Children("dravix");
+    }
     EXPECT_EQ(vec.size(), 1u);
     return vec.size() == 1 ? vec[0].u64ProcessId : 0;
   }

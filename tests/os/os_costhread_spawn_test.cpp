@@ -3,7 +3,9 @@
 // while ours stays as it was, the refusals, exec failures, following and
 // stopping a child, a reused process id, finding a process by name, and the
 // power state through a fake rtcwake.
+#include <fcntl.h>
 #include <linux/sched.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -467,11 +469,19 @@ TEST_F(Spawn, FollowsAChildUntilItEnds) {
   ASSERT_EQ(osthread.Spawn(0, strQuick.c_str(), "quick", nullptr), OS_STS_SUCCESS);
   u64Pid = osthread.SpawnProcessId();
   ASSERT_NE(u64Pid, 0u);
+  // The child's descriptor turns readable when it ends, not before.
+  const int iPidFd = osthread.SpawnPidFd();
+  ASSERT_GE(iPidFd, 0);
+  struct pollfd pollfd = {iPidFd, POLLIN, 0};
+  EXPECT_EQ(poll(&pollfd, 1, 0), 0);
+  EXPECT_EQ(poll(&pollfd, 1, 10000), 1);
   // The ended child stays unreaped until the object looks at it.
   ASSERT_TRUE(Eventually([&] { return !COsThread::IsProcessRunning(u64Pid, false); }));
   EXPECT_TRUE(COsThread::IsProcessRunning(u64Pid, true));
   EXPECT_EQ(osthread.SpawnWait(5000), OS_STS_SUCCESS);
   EXPECT_EQ(osthread.SpawnProcessId(), 0u);
+  EXPECT_EQ(osthread.SpawnPidFd(), -1);
+  EXPECT_EQ(fcntl(iPidFd, F_GETFD), -1);  // closed with the reaping
   EXPECT_EQ(osthread.SpawnWait(10), OS_STS_FAIL);
   EXPECT_TRUE(NoChildLeft());
 }
