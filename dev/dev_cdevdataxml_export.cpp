@@ -16,6 +16,7 @@
 #include "os_cosfile.h"
 #include "os_coslog.h"
 #include "os_cosmem.h"
+#include "os_cosresource.h"
 #include "os_cosstring.h"
 
 namespace {
