@@ -62,4 +62,51 @@ TEST_F(DrvGuiReportsThreadTest, DispatcherAndFrontEndShareTheRegistration) {
   EXPECT_EQ(drvguiimpl.GetReports().Registered(DB_BIN_BITONAL_FRONT, DB_ID_UNITS), DB_BIN_MACHINE);
 }
 
+// The profile commands mark the list changed on the dispatcher, outside the
+// database lock, while the front-end thread's full reports take the mark.
+TEST_F(DrvGuiReportsThreadTest, ProfileCommandsMarkTheListWhileTheFrontEndReports) {
+  CDrvGuiImpl drvguiimpl(m_pdatabase.get(), nullptr, nullptr, "");
+  std::atomic<bool> blStop{false};
+  std::atomic<int> iCreated{0};
+  std::thread threadDispatcher([&] {
+    COsXml osxml;
+    for (int i = 0; i < 20; ++i) {
+      const std::string strCreate =
+          "<create><id>profile</id><profileitem><text>P" + std::to_string(i) + "</text></profileitem></create>";
+      ASSERT_EQ(osxml.DocumentLoad(strCreate.c_str(), static_cast<long>(strCreate.size())), OS_STS_SUCCESS);
+      osxml.NodeRewind();
+      if (drvguiimpl.DispatcherCreate(&osxml, i) == OS_STS_SUCCESS) ++iCreated;
+      osxml.DocumentFree();
+    }
+    blStop = true;
+  });
+  long lLists = 0;
+  while (!blStop) {
+    CDrvGuiTask drvguitask;
+    {
+      CDbLockGuard dblockguard;
+      drvguiimpl.GetReports().TaskGet(drvguitask, 0);
+    }
+    if (std::string(drvguitask.Text()).find("<reportprofilelist>") != std::string::npos) ++lLists;
+  }
+  threadDispatcher.join();
+  EXPECT_EQ(iCreated.load(), 20);
+  // The last mark is taken once: by a report already sent, or by the next.
+  CDrvGuiTask drvguitask;
+  {
+    CDbLockGuard dblockguard;
+    drvguiimpl.GetReports().TaskGet(drvguitask, 0);
+  }
+  const std::string strReport = drvguitask.Text();
+  EXPECT_NE(strReport.find("P19"), std::string::npos) << strReport.substr(0, 2000);
+  if (strReport.find("<reportprofilelist>") != std::string::npos) ++lLists;
+  EXPECT_GT(lLists, 0);
+  CDrvGuiTask drvguitaskAfter;
+  {
+    CDbLockGuard dblockguard;
+    drvguiimpl.GetReports().TaskGet(drvguitaskAfter, 0);
+  }
+  EXPECT_EQ(std::string(drvguitaskAfter.Text()).find("<reportprofilelist>"), std::string::npos);
+}
+
 }  // namespace
