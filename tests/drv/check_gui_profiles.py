@@ -313,12 +313,19 @@ WRONG_IDS = [("create", "window"), ("rename", "profilelist"), ("destroy", "windo
 def badinput_arguments(front):
     """Every command with an id it does not take answers "fail" with its log line; a name of 2,000 characters does
     not fit and is refused (not the previous text), one of 100 is refused by the list; names with markup, "/" and
-    ".." are names like any other and the replies stay well formed; "]]>" cannot be stored; an empty name saves
-    the current profile, which changes nothing; selections of nothing answer "badvalue" with the full report."""
+    ".." are names like any other and the replies stay well formed; an empty name saves the current profile, which
+    changes nothing; the graphic file of "profileitem" must exist; selections of nothing answer "badvalue" with the
+    full report as it stands; setvalue of anything but "profile" fails (for now)."""
     steps = ["send %s %s" % (command, gv.body([("id", id_)])) for command, id_ in WRONG_IDS]
     # Texts with markup come in CDATA sections (the reader takes a text as it is written).
     names = ["a&<c", "x/../y", "..", "y" * 100, "z" * 2000, "", "Keep"]
     steps += ["send create %s" % profile("<![CDATA[%s]]>" % name if "&" in name else name) for name in names]
+    picture = os.path.join(front.root, "picture.png")
+    with open(picture, "wb") as stream:
+        stream.write(b"png")
+    steps += ["send create %s" % gv.body([("id", "profile"), ("profileitem", "<text>Pic</text><graphicfilename>%s"
+                                                                          "</graphicfilename>" % path)])
+              for path in (picture + ".none", picture)]
     steps += ["send register %s" % gv.ids(["contrast"]),
               setvalue("nosuchprofile"),
               "send setvalue %s" % gv.body([("id", "profile")]),
@@ -336,16 +343,22 @@ def badinput_arguments(front):
     assert "The text of <text> does not fit 1024 bytes, the command is refused..." in front.log()
     keep = answer(directory, first + len(names) - 1)
     assert listed(keep) == ["Default", "Office", "a&<c", "x/../y", "..", "Keep*"], listed(keep)
-    assert sorted(profile_names(front).values()) == sorted(["a&<c", "x/../y", "..", "Keep"])
-    assert [name for name in os.listdir(user_directory(front)) if not name.endswith(".profile")] == [] or \
-        all(os.path.isdir(os.path.join(user_directory(front), name)) for name in os.listdir(user_directory(front))
-            if not name.endswith(".profile"))
-    first += len(names) + 1
+    assert sorted(name for name in profile_names(front).values() if name != "Pic") == \
+        sorted(["a&<c", "x/../y", "..", "Keep"])
+    # Names are no paths: every file the names made is a profile file of the user directory.
+    user = user_directory(front)
+    assert all(name.endswith(".profile") or os.path.isdir(os.path.join(user, name)) for name in os.listdir(user))
+    first += len(names)
+    assert status(answer(directory, first)) == "badvalue"
+    assert "Invalid graphic filename..." in front.log()
+    pictured = answer(directory, first + 1)
+    assert status(pictured) == "success" and listed(pictured)[-1] == "Pic*", listed(pictured)
+    first += 3
     unknown, empty, other = answer(directory, first), answer(directory, first + 1), answer(directory, first + 2)
-    assert status(unknown) == "badvalue" and current_item(unknown) == "Keep"
+    assert status(unknown) == "badvalue" and current_item(unknown) == "Pic"
     assert unknown.find("reportvalues") is not None
     assert "Fail to select profile 1 <nosuchprofile>..." in front.log()
-    assert status(empty) == "badvalue" and current_item(empty) == "Keep"
+    assert status(empty) == "badvalue" and current_item(empty) == "Pic"
     assert status(other) == "fail"
     gv.stop(front)
 
