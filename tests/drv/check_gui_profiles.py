@@ -322,7 +322,7 @@ def badinput_arguments(front):
     steps += ["send create %s" % profile("<![CDATA[%s]]>" % name if "&" in name else name) for name in names]
     picture = os.path.join(front.root, "picture.png")
     with open(picture, "wb") as stream:
-        stream.write(b"png")
+        stream.write(b"\x89PNG\r\n\x1a\n" + bytes(range(256)))
     steps += ["send create %s" % gv.body([("id", "profile"), ("profileitem", "<text>Pic</text><graphicfilename>%s"
                                                                           "</graphicfilename>" % path)])
               for path in (picture + ".none", picture)]
@@ -353,6 +353,11 @@ def badinput_arguments(front):
     assert "Invalid graphic filename..." in front.log()
     pictured = answer(directory, first + 1)
     assert status(pictured) == "success" and listed(pictured)[-1] == "Pic*", listed(pictured)
+    # The picture is kept as a copy in the user's graphics directory.
+    graphic = [item.findtext("graphicfilename") for item in pictured.iter("profileitem")][-1]
+    assert graphic == os.path.join(user_directory(front), "graphics", "picture.png"), graphic
+    with open(graphic, "rb") as copy, open(picture, "rb") as original:
+        assert copy.read() == original.read()
     first += 3
     unknown, empty, other = answer(directory, first), answer(directory, first + 1), answer(directory, first + 2)
     assert status(unknown) == "badvalue" and current_item(unknown) == "Pic"
