@@ -59,6 +59,12 @@ def start(front, script, **flags):
     return directory
 
 
+def stop(front, directory):
+    """Every task the stand-in read is well formed; the session ends."""
+    gv.xmllint(gv.kept(directory))
+    gv.stop(front)
+
+
 def answers(directory, task_id, count=1, seconds=30.0):
     """The replies to the task (count of them), read by xmllint, parsed."""
     assert gv.wait_for(lambda: len(gv.replies_to(directory, task_id)) >= count, seconds), \
@@ -190,7 +196,7 @@ def edit_profiles(front):
     reset = answer(directory, 13)
     assert status(reset) == "success" and listed(reset) == ["Default*", "Office"], listed(reset)
     assert reset.find("reportvalues") is not None and profile_names(front) == {}
-    gv.stop(front)
+    stop(front, directory)
 
 
 # -- packages -----------------------------------------------------------------------------------------------------
@@ -225,7 +231,7 @@ def packages_export_import(front):
     names = [line.split(" ", 3)[3] for line in listing.stdout.splitlines()[1:]]
     for name in ("text.log", "info.log"):
         assert any(path.endswith("/" + name) for path in names), (name, listing.stdout)
-    gv.stop(front)
+    stop(front, directory)
 
     # A fresh user directory: nothing but the installed profiles, then the package.
     shutil.rmtree(user_directory(front))
@@ -241,7 +247,7 @@ def packages_export_import(front):
     assert sorted(listed(imported)) == sorted(name.rstrip("*") for name in before) or \
         [name.rstrip("*") for name in listed(imported)] == [name.rstrip("*") for name in before], listed(imported)
     assert sorted(profile_names(front).values()) == ["Mine", "Ours"]
-    gv.stop(front)
+    stop(front, directory)
 
 
 # -- the selection ------------------------------------------------------------------------------------------------
@@ -281,7 +287,7 @@ def select_profiles(front):
         {"contrast": check_profiles.OFFICE_CONTRAST}
     assert contrast(front) == check_profiles.OFFICE_CONTRAST
     assert not questions(directory), "preview mode is off: no question"
-    gv.stop(front)
+    stop(front, directory)
 
     installed = os.path.join(front.root, "opt", drvfront.COMPANY, drvfront.UNIQUE, "lib", "profiles")
     with open(os.path.join(installed, "preview.profile"), "w") as stream:
@@ -296,7 +302,7 @@ def select_profiles(front):
     assert len(sizes) == 1 and sizes[0] > 0, sizes
     go(front, "go_imageend")
     assert status(answer(directory, 4)) == "success"
-    gv.stop(front)
+    stop(front, directory)
 
     script = setvalue("Office") + "\nbutton no\n" + setvalue("Preview") + "\n"
     directory = start(front, script, pages=2)
@@ -306,7 +312,7 @@ def select_profiles(front):
     assert len(questions(directory)) == 1
     assert preview_images(directory) == [0], "no: the empty image, no preview"
     assert front.get("previewmode", expect="success").find("reportenum/valuecurrent") == "false"
-    gv.stop(front)
+    stop(front, directory)
 
 
 # -- bad input ----------------------------------------------------------------------------------------------------
@@ -370,7 +376,7 @@ def badinput_arguments(front):
     assert "Fail to select profile 1 <nosuchprofile>..." in front.log()
     assert status(empty) == "badvalue" and current_item(empty) == "Pic"
     assert status(other) == "fail"
-    gv.stop(front)
+    stop(front, directory)
 
 
 @group
@@ -429,7 +435,7 @@ def badinput_files(front):
         assert profile_package.read(stream.read()), "the old file replaced whole by the package"
     assert status(answer(directory, 11)) == "fail"
     assert "Fail to save qvlog" in front.log()
-    gv.stop(front)
+    stop(front, directory)
 
 
 @group
@@ -454,7 +460,7 @@ def badinput_scanning(front):
     assert len(images) == 6 and last == "endofoutput", (len(images), last)  # three sheets, both sides
     front.send("scanend", expect="success")
     assert check_profiles.names(front.get("profilelist", expect="success"))[:2] == ["Default*", "Office"]
-    gv.stop(front)
+    stop(front, directory)
 
 
 if __name__ == "__main__":
