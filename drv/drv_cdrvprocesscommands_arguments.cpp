@@ -4,6 +4,7 @@
 
 #include "db_cdatabase.h"
 #include "drv_cdrvprocesscommands.h"
+#include "drv_profilecommand.h"
 #include "os_coslog.h"
 
 // A cut text could name another profile, file or window: it is refused.
@@ -20,7 +21,7 @@ EOSSTS CDrvProcessCommands::TakeArgument(char* a_szField, size_t a_sizetField, c
 }
 
 void CDrvProcessCommands::TakeFlag(const OsXmlCallback* a_posxmlcallback) {
-  m_drvfilerequest.blFlag = a_posxmlcallback->szData && std::strcmp(a_posxmlcallback->szData, "true") == 0;
+  m_drvfilerequest.blFlag = DrvProfileFlag(a_posxmlcallback->szData);
 }
 
 EOSSTS CDrvProcessCommands::AnswerCommand(EDBSTS a_edbsts) {

@@ -6,6 +6,7 @@
 #include "db_cdatabase.h"
 #include "db_cdbdatum.h"
 #include "drv_cdrvprocesscommands.h"
+#include "drv_profilecommand.h"
 #include "os_coslog.h"
 
 namespace {
@@ -82,7 +83,7 @@ EOSSTS CDrvProcessCommands::EnterCreateProfileitemGraphicfilename(OsXmlCallback*
 
 EOSSTS CDrvProcessCommands::ExitCreate(OsXmlCallback*) {
   if (NoDatabase()) return OS_STS_FAIL;
-  if (std::strcmp(m_drvwindowrequest.szId, "profile") == 0)
+  if (DrvProfileId(m_drvwindowrequest.szId) == DRV_PROFILEID_PROFILE)
     return AnswerCommand(m_pdatabase->ProfileCreate(m_drvwindowrequest.szText, m_drvfilerequest.szFilename));
   if (std::strcmp(m_drvwindowrequest.szId, "window") == 0) return CreateScanWindow();
   OsLog(OS_LOG_ERROR, "unrecognized id...<%s>", m_drvwindowrequest.szId);

@@ -6,6 +6,7 @@
 #include "db_cdatabase.h"
 #include "db_cdblookup.h"
 #include "drv_cdrvprocesscommands.h"
+#include "drv_profilecommand.h"
 #include "os_coslog.h"
 
 EOSSTS CDrvProcessCommands::EnterDestroy(OsXmlCallback*) {
@@ -42,7 +43,7 @@ EOSSTS CDrvProcessCommands::EnterDestroyText(OsXmlCallback* a_posxmlcallback) {
 
 EOSSTS CDrvProcessCommands::ExitDestroy(OsXmlCallback*) {
   if (NoDatabase()) return OS_STS_FAIL;
-  if (std::strcmp(m_drvwindowrequest.szId, "profile") == 0)
+  if (DrvProfileId(m_drvwindowrequest.szId) == DRV_PROFILEID_PROFILE)
     return AnswerCommand(m_pdatabase->ProfileDelete(m_drvwindowrequest.szText));
   if (std::strcmp(m_drvwindowrequest.szId, "window") == 0) return DestroyScanWindow();
   OsLog(OS_LOG_ERROR, "unrecognized id...<%s>", m_drvwindowrequest.szId);

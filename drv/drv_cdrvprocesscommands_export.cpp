@@ -1,9 +1,8 @@
 // The export command: the device engine's log archive, or the user's
 // settings profiles as one package.
-#include <cstring>
-
 #include "db_cdatabase.h"
 #include "drv_cdrvprocesscommands.h"
+#include "drv_profilecommand.h"
 #include "os_coslog.h"
 
 EOSSTS CDrvProcessCommands::EnterExport(OsXmlCallback*) {
@@ -30,12 +29,13 @@ EOSSTS CDrvProcessCommands::EnterExportSaveimages(OsXmlCallback* a_posxmlcallbac
 
 EOSSTS CDrvProcessCommands::ExitExport(OsXmlCallback*) {
   if (NoDatabase()) return OS_STS_FAIL;
-  if (std::strcmp(m_drvfilerequest.szId, "qvlog") == 0) {
+  const EDRVPROFILEID edrvprofileid = DrvProfileId(m_drvfilerequest.szId);
+  if (edrvprofileid == DRV_PROFILEID_QVLOG) {
     const EDEVSTS edevsts =
         EngineSaveLog(m_drvfilerequest.szFilename, m_drvfilerequest.szText, m_drvfilerequest.blFlag);
     return AnswerWord(EngineGetLexiconStatus(edevsts));
   }
-  if (std::strcmp(m_drvfilerequest.szId, "profilelist") == 0)
+  if (edrvprofileid == DRV_PROFILEID_PROFILELIST)
     return AnswerCommand(m_pdatabase->ProfileExport(m_drvfilerequest.szFilename));
   OsLog(OS_LOG_ERROR, "Unsupported id for export %s...", m_drvfilerequest.szId);
   return AnswerWord("fail");

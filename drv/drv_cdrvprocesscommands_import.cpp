@@ -1,9 +1,8 @@
 // The import command: a package of settings profiles in place of the
 // user's own.
-#include <cstring>
-
 #include "db_cdatabase.h"
 #include "drv_cdrvprocesscommands.h"
+#include "drv_profilecommand.h"
 #include "os_coslog.h"
 
 EOSSTS CDrvProcessCommands::EnterImport(OsXmlCallback*) {
@@ -24,7 +23,7 @@ EOSSTS CDrvProcessCommands::EnterImportFilename(OsXmlCallback* a_posxmlcallback)
 // data entry alone keeps the list it had).
 EOSSTS CDrvProcessCommands::ExitImport(OsXmlCallback*) {
   if (NoDatabase()) return OS_STS_FAIL;
-  if (std::strcmp(m_drvfilerequest.szId, "profilelist") == 0)
+  if (DrvProfileId(m_drvfilerequest.szId) == DRV_PROFILEID_PROFILELIST)
     return AnswerCommand(m_pdatabase->ProfileImport(m_drvfilerequest.szFilename, false));
   OsLog(OS_LOG_ERROR, "Unsupported id for import %s...", m_drvfilerequest.szId);
   return AnswerWord("fail");

@@ -1,9 +1,8 @@
 // The rename command: the current settings profile gets a new name and
 // graphic file.
-#include <cstring>
-
 #include "db_cdatabase.h"
 #include "drv_cdrvprocesscommands.h"
+#include "drv_profilecommand.h"
 #include "os_coslog.h"
 
 EOSSTS CDrvProcessCommands::EnterRename(OsXmlCallback*) {
@@ -28,7 +27,7 @@ EOSSTS CDrvProcessCommands::EnterRenameProfileitemGraphicfilename(OsXmlCallback*
 
 EOSSTS CDrvProcessCommands::ExitRename(OsXmlCallback*) {
   if (NoDatabase()) return OS_STS_FAIL;
-  if (std::strcmp(m_drvfilerequest.szId, "profile") == 0)
+  if (DrvProfileId(m_drvfilerequest.szId) == DRV_PROFILEID_PROFILE)
     return AnswerCommand(m_pdatabase->ProfileRename(m_drvfilerequest.szText, m_drvfilerequest.szFilename));
   OsLog(OS_LOG_ERROR, "Unsupported id for rename %s...", m_drvfilerequest.szId);
   return AnswerWord("fail");

@@ -9,6 +9,7 @@
 #include "db_cdatabase.h"
 #include "db_cdblookup.h"
 #include "drv_cdrvprocesscommands.h"
+#include "drv_profilecommand.h"
 #include "os_coslog.h"
 
 namespace {
@@ -71,7 +72,7 @@ EDBSTS CDrvProcessCommands::AnswerReset(const char* a_szId) {
     *m_pdatabase->GetOverride() = {};
     return AnswerStatus(DB_STS_SUCCESS);
   }
-  if (std::strcmp(a_szId, "profilelist") == 0)
+  if (DrvProfileId(a_szId) == DRV_PROFILEID_PROFILELIST)
     return AnswerStatus(m_pdatabase->ProfileRestoreInstalledProfiles(m_drvfilerequest.blFlag));
   if (std::strcmp(a_szId, "outputimagecount") == 0) {
     OsLog(OS_LOG_ERROR, "outputimagecount cannot be reset...");

@@ -82,6 +82,15 @@ DrvDispatcherRow s_drvdispatchertable[] = {
     {"requestscan", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherRequestScan>},
     {"requestscancancel", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherRequestScanCancel>},
     {"resetscanner", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherResetScanner>},
+    // Profiles.
+    {"create", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherCreate>},
+    {"destroy", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherDestroy>},
+    {"export", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherExport>},
+    {"import", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherImport>},
+    {"rename", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherRename>},
+    {"reset", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherReset>},
+    // Temporary: the profile selection alone, until the value changes' own row.
+    {"setvalue", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherSetValueProfileOnly>},
 };
 
 int CompareRows(const void* a_pv1, const void* a_pv2) {

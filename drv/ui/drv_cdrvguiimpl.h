@@ -140,6 +140,18 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   EOSSTS DispatcherPassThroughNexil(COsXml* a_posxml, long long a_llId);
   EOSSTS DispatcherAutoColorLearn(COsXml* a_posxml, long long a_llId);
   EOSSTS DispatcherEcdoCustomLearnVariability(COsXml* a_posxml, long long a_llId);
+  // Profiles (drv_cdrvguidispatcher_profile.cpp): the profile list's
+  // commands, and the "profile" selection of setvalue (the name its value).
+  EOSSTS DispatcherCreate(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherRename(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherDestroy(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherImport(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherExport(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherReset(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherSetValueProfile(COsXml* a_posxml, long long a_llId, const char* a_szName);
+  // Temporary: "setvalue" serving the "profile" selection alone
+  // (drv_cdrvguidispatcher_setvalueprofileonly.cpp).
+  EOSSTS DispatcherSetValueProfileOnly(COsXml* a_posxml, long long a_llId);
   // The table's forwarder to any handler.
   template <EOSSTS (CDrvGuiImpl::*PFN)(COsXml*, long long)>
   static EOSSTS DispatcherDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml, long long a_llId) {
@@ -261,6 +273,23 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   bool PreviewStopped();
   // Which commands the reader runs at once; false: the dispatcher's.
   bool ScanFastPath(const char* a_pcTask, size_t a_sizetTask, uint64_t a_u64Id);
+
+  // The profile commands' arguments, each text whole in a field sized for
+  // it; false (logged) when one does not fit.
+  struct DrvGuiProfileRequest {
+    char szId[512];
+    char szText[1024];
+    char szFilename[512];
+    bool blFlag;
+  };
+  bool DispatchProfile(COsXml* a_posxml, DrvGuiProfileRequest* a_pdrvguiprofilerequest, int a_iDepth);
+  // The answer to a profile command: the status alone, the status with the
+  // profile report, or the full report with the status.
+  EOSSTS SendProfileReport(uint64_t a_u64Reply);
+  EOSSTS SendFullReport(uint64_t a_u64Reply, int32_t a_i32Status);
+  // The question whether the preview is scanned again; true for "yes".
+  bool AskPreviewRescan();
+  EOSSTS ExportLog(uint64_t a_u64Reply, const DrvGuiProfileRequest& a_drvguiprofilerequest);
 
   // Colour-dropout and pass-through (drv_cdrvguidispatcher_ecdo.cpp).
   const char* ReadInner(COsXml* a_posxml);

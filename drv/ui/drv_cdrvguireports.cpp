@@ -184,11 +184,7 @@ EDBBIN CDrvGuiReports::Registered(EDBBIN a_edbbinCamera, EDBID a_edbid) const {
   return static_cast<EDBBIN>(m_au8Registered[a_edbbinCamera][a_edbid]);
 }
 
-bool CDrvGuiReports::TakeProfileListChanged() {
-  const bool blChanged = m_blProfileListChanged;
-  m_blProfileListChanged = false;
-  return blChanged;
-}
+bool CDrvGuiReports::TakeProfileListChanged() { return m_blProfileListChanged.exchange(false); }
 
 EDBBIN CDrvGuiReports::CurrentBin() { return m_pdatabase->GetBinFromWindowBin(m_pdatabase->GetWindowBin()); }
 
@@ -549,17 +545,19 @@ void CDrvGuiReports::CmdReportProfiles(CDrvGuiTask& a_drvguitask) {
         Cdata(m_pdatabase->ProfileGetInstalledProfileGraphicsDirectory()));
   Child(strChildren, 2, "directoryusergraphics", Cdata(m_pdatabase->ProfileGetUserProfileGraphicsDirectory()));
   Element(a_drvguitask, "reportprofilesdirectory", strChildren);
-  if (!m_blProfileListChanged) {
+  // Taken at once: a change a profile command marks meanwhile goes with
+  // the next report.
+  if (!m_blProfileListChanged.exchange(false)) {
     CmdReportProfileItem(a_drvguitask);
     return;
   }
   const char* szList = m_pdatabase->ProfileReportProfileList();
   if (!szList) {
     OsLog(OS_LOG_ERROR, "ProfileReportProfileList failed");
+    m_blProfileListChanged.store(true);
     return;
   }
   a_drvguitask.Append(szList);
-  m_blProfileListChanged = false;
 }
 
 void CDrvGuiReports::CmdReportProfileItem(CDrvGuiTask& a_drvguitask) {
@@ -623,9 +621,9 @@ bool CDrvGuiReports::FetchLog() {
 // ---------------------------------------------------------------------------
 // Tasks
 // ---------------------------------------------------------------------------
-void CDrvGuiReports::TaskGet(CDrvGuiTask& a_drvguitask, uint64_t a_u64Reply) {
+void CDrvGuiReports::TaskGet(CDrvGuiTask& a_drvguitask, uint64_t a_u64Reply, int32_t a_i32Status) {
   a_drvguitask.TaskBegin(a_u64Reply);
-  a_drvguitask.CmdStatus(DRV_STS_SUCCESS);
+  a_drvguitask.CmdStatus(a_i32Status);
   CmdReportWindows(a_drvguitask);
   CmdReportUndefines(a_drvguitask);
   CmdReportContainers(a_drvguitask, DRV_REPORT_ALL, nullptr);

@@ -7,9 +7,12 @@
 // lock, which also guards the registration: the dispatcher registers, the
 // front-end thread reads it for its unasked reports. A capability that
 // cannot be written whole (no lookup record, an item the lookup does not
-// know) is left out, logged; the element around it stays well formed.
+// know) is left out, logged; the element around it stays well formed. The
+// profile-list-changed flag is an atomic of its own: the profile commands
+// set it on the dispatcher, the front-end thread's reports take it.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -59,7 +62,7 @@ class CDrvGuiReports {
   // The bin a capability was registered in for a camera bin (0: none).
   EDBBIN Registered(EDBBIN a_edbbinCamera, EDBID a_edbid) const;
   bool TakeProfileListChanged();
-  void SetProfileListChanged() { m_blProfileListChanged = true; }
+  void SetProfileListChanged() { m_blProfileListChanged.store(true); }
 
   // The report elements.
   void CmdReportValues(CDrvGuiTask& a_drvguitask, EDRVREPORT a_edrvreport, CDbDatum* a_pdbdatum,
@@ -79,8 +82,9 @@ class CDrvGuiReports {
   // The window list the driver writes, copied in.
   void CmdReportWindowList(CDrvGuiTask& a_drvguitask);
 
-  // Whole tasks, not sent.
-  void TaskGet(CDrvGuiTask& a_drvguitask, uint64_t a_u64Reply);
+  // Whole tasks, not sent; the full report carries the status given (0
+  // success).
+  void TaskGet(CDrvGuiTask& a_drvguitask, uint64_t a_u64Reply, int32_t a_i32Status = 0);
   void TaskGetValues(CDrvGuiTask& a_drvguitask, uint64_t a_u64Reply);
   void TaskGetValuesCurrentBin(CDrvGuiTask& a_drvguitask, uint64_t a_u64Reply);
 
@@ -105,7 +109,7 @@ class CDrvGuiReports {
   std::vector<std::string> m_avecstrUndefined[6];
   bool m_ablUndefinedFull[6] = {};
   EDBID m_aedbidAllCamera[s_sizetAllCamera + 1] = {};
-  bool m_blProfileListChanged = false;
+  std::atomic<bool> m_blProfileListChanged{false};
   DeviceLog m_devicelog = {};
   COsXmlTask* m_posxmltaskWindowList = nullptr;
 };

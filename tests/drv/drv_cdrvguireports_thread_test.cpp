@@ -62,4 +62,31 @@ TEST_F(DrvGuiReportsThreadTest, DispatcherAndFrontEndShareTheRegistration) {
   EXPECT_EQ(drvguiimpl.GetReports().Registered(DB_BIN_BITONAL_FRONT, DB_ID_UNITS), DB_BIN_MACHINE);
 }
 
+// The profile commands mark the list changed on the dispatcher, outside the
+// database lock, while the front-end thread's full reports take the mark
+// under it (run under ThreadSanitizer in its tree).
+TEST_F(DrvGuiReportsThreadTest, ProfileCommandsMarkTheListWhileTheFrontEndReports) {
+  CDrvGuiImpl drvguiimpl(m_pdatabase.get(), nullptr, nullptr, "");
+  CDrvGuiReports& drvguireports = drvguiimpl.GetReports();
+  std::atomic<bool> blStop{false};
+  std::thread threadDispatcher([&] {
+    for (int i = 0; i < 2000; ++i) drvguireports.SetProfileListChanged();
+    blStop = true;
+  });
+  long lRounds = 0;
+  do {
+    CDrvGuiTask drvguitask;
+    CDbLockGuard dblockguard;
+    drvguireports.TaskGet(drvguitask, 0);
+    ++lRounds;
+  } while (!blStop);
+  threadDispatcher.join();
+  EXPECT_GT(lRounds, 0);
+  // A mark is taken once.
+  drvguireports.TakeProfileListChanged();
+  drvguireports.SetProfileListChanged();
+  EXPECT_TRUE(drvguireports.TakeProfileListChanged());
+  EXPECT_FALSE(drvguireports.TakeProfileListChanged());
+}
+
 }  // namespace
