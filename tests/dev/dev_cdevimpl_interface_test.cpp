@@ -169,7 +169,9 @@ TEST_P(DevInterfaceHost, StartsFirstAndAFailedOpenLeavesNone) {
   COsSocket::SetQueueTimeoutFloor(300);
   COsSocket::SetPassTime(50);
   if (c.szKnob) setenv(c.szKnob, c.szValue, 1);
-  if (c.szDeviceDll) ASSERT_EQ(m_pdatabase->ForceCurrentStringFromId(DB_ID_DEVICEDLL, c.szDeviceDll), DB_STS_SUCCESS);
+  if (c.szDeviceDll) {
+    ASSERT_EQ(m_pdatabase->ForceCurrentStringFromId(DB_ID_DEVICEDLL, c.szDeviceDll), DB_STS_SUCCESS);
+  }
   {
     const auto start = std::chrono::steady_clock::now();
     CDev dev(m_pdatabase.get(), nullptr, nullptr);
