@@ -82,6 +82,14 @@ DrvDispatcherRow s_drvdispatchertable[] = {
     {"requestscan", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherRequestScan>},
     {"requestscancancel", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherRequestScanCancel>},
     {"resetscanner", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherResetScanner>},
+    // Value changes and windows.
+    {"set", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherSet>},
+    {"setvalue", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherSetValue>},
+    {"setvaluelist", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherSetValueList>},
+    {"updateresume", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherUpdateResume>},
+    {"updatesuspend", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherUpdateSuspend>},
+    {"windowadd", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherWindowAdd>},
+    {"windowdelete", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherWindowDelete>},
 };
 
 int CompareRows(const void* a_pv1, const void* a_pv2) {
