@@ -1,0 +1,218 @@
+"""The settings GUI's value changes as a GUI sends them: the staged stand-in "twaingui" started by uibegin on the
+simulated scanner registers capabilities and changes them ("setvalue", "set", "setvaluelist", "updatesuspend",
+"updateresume", "windowadd", "windowdelete"); every task it reads is kept whole, read by xmllint and judged.
+
+    check_gui_set.py STAGE GROUP [PROBE SHIPPED FIXTURE SCANNER_ADF SCANNER_FLATBED NEXIL_ADF NEXIL_FLATBED]
+
+Groups: values (texts that are no value, the same value again, unknown names), rules (a value the rules refuse and
+one they accept for a list, a range and a string, judged by the rules model), frame (a frame narrower than its
+minimum), sides (a rear value with the sides kept alike), enum (the "enum" subcommand), setlist ("setvaluelist"
+all or nothing), suspend ("updatesuspend" and "updateresume"), windows ("windowadd" and "windowdelete" on mapleC),
+badinput (commands a GUI should not send), preview (the preview question and the preview it brings, judged by
+ui_preview_model.py)."""
+import os
+import sys
+import xml.etree.ElementTree as ElementTree
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "tools"))
+import check_get  # noqa: E402
+import check_gui_values as guivalues  # noqa: E402
+import drvfront  # noqa: E402
+import get_reports_oracle as oracle  # noqa: E402
+from drvfront import group  # noqa: E402
+from rulesmodel.names import ID, STATE_GUI  # noqa: E402
+
+kept, replies_to, xmllint, status, wait_for = (guivalues.kept, guivalues.replies_to, guivalues.xmllint,
+                                               guivalues.status, guivalues.wait_for)
+body, ids = guivalues.body, guivalues.ids
+
+
+def setvalue(name, value, extra=""):
+    return "send setvalue %s%s" % (body([("id", name), ("value", value)]), extra)
+
+
+def run(front, steps, simmodel="mapleB", register=()):
+    """The stand-in registers the names, then runs the steps (task ids from 3); every reply of each step's task
+    id, in order, once the last step is answered."""
+    script = ["send register %s" % ids(register)] + list(steps)
+    directory = guivalues.start(front, "\n".join(script) + "\n", simmodel)
+    last = len(script) + 1
+    assert wait_for(lambda: len(replies_to(directory, last)) >= 1), kept(directory)
+    xmllint(kept(directory))
+    return directory, [replies_to(directory, task_id) for task_id in range(3, last + 1)]
+
+
+def one(replies):
+    assert len(replies) == 1, replies
+    return replies[0]
+
+
+def tags(text):
+    return [element.tag for element in ElementTree.fromstring(text)]
+
+
+def reported(text):
+    """{name: value} of every reportvalues element of a reply."""
+    found = {}
+    for element in ElementTree.fromstring(text).findall("reportvalues"):
+        found[element.findtext("id")] = element.findtext("value")
+    return found
+
+
+def value_of(front, name):
+    """The value the front end's get shows."""
+    return front.get(name).find(".//valuecurrent")
+
+
+def enum_list(front, name):
+    return [value.text for value in front.get(name).root.findall("reportenum/enum/value")]
+
+
+# -- values -------------------------------------------------------------------------------------------------------
+BAD_TEXTS = ("300x", "", " 300", "+300", "3e2", "99999999999999999999", "0x12c", "300 ", "-")
+
+
+@group
+def values_not_values(front):
+    """A list item or a range number the text does not name: "badvalue" with the current value, nothing changed;
+    the current value again: "success" and its report alone; a range number within 32 bits that fills the text:
+    applied; an unknown name: "success" with reportundefines naming it."""
+    steps = [setvalue("imageresolutionx", text) for text in BAD_TEXTS]
+    steps += [setvalue("powerofftimeout", text) for text in BAD_TEXTS]
+    steps += [setvalue("imageresolutionx", "200_dpi"), setvalue("powerofftimeout", "-0"), setvalue("powerofftimeout", "30"),
+              setvalue("nosuchcapability", "1"), "send set %s" % body([("id", "units"), ("value", "centimeters")])]
+    front.interfaceopen()
+    front.send("sessionbegin", expect="success")
+    resolution, timeout = value_of(front, "imageresolutionx"), value_of(front, "powerofftimeout")
+    front.send("interfaceclose", expect="success")
+    assert resolution == "200_dpi", resolution
+    directory, replies = run(front, steps, register=["imageresolutionx", "powerofftimeout", "units"])
+    count = len(BAD_TEXTS)
+    for index, texts in enumerate(replies[:2 * count]):
+        text = one(texts)
+        name = "imageresolutionx" if index < count else "powerofftimeout"
+        assert status(text) == "badvalue", (index, text)
+        assert reported(text) == {name: resolution if index < count else timeout}, text
+    same = one(replies[2 * count])
+    assert status(same) == "success" and tags(same) == ["reportstatus", "reportvalues"], same
+    assert reported(same) == {"imageresolutionx": "200_dpi"}, same
+    # "-0" is a whole decimal text: zero, which the range may refuse or take; never the number read so far.
+    assert status(one(replies[2 * count + 1])) in ("success", "badvalue")
+    change = one(replies[2 * count + 2])
+    assert status(change) == "success" and reported(change).get("powerofftimeout") == "30", change
+    assert tags(change)[-1] == "reportprofileitem", change
+    undefined = one(replies[2 * count + 3])
+    assert status(undefined) == "success", undefined
+    assert [e.text for e in ElementTree.fromstring(undefined).find("reportundefines")] == ["nosuchcapability"]
+    assert status(one(replies[2 * count + 4])) == "success"
+    assert value_of(front, "units") == "centimeters"
+    assert value_of(front, "imageresolutionx") == "200_dpi" and value_of(front, "powerofftimeout") == "30"
+    log = front.log()
+    assert "Unrecognized item...<nosuchcapability>" in log and "number beyond 32 bits" in log
+    guivalues.stop(front)
+
+
+@group
+def values_meter_applied_again(front):
+    """A meter the scanner keeps counting is set again with its current value (the change answer); another range
+    with its current value is not (its report alone)."""
+    front.interfaceopen(simmodel="mapleC", duplex="true")
+    front.send("sessionbegin", expect="success")
+    meter = front.get("metertransport")
+    front.send("interfaceclose", expect="success")
+    if meter.status != "success":
+        print("metertransport: not on this scanner, skipped")
+        return
+    current = meter.find(".//valuecurrent")
+    directory, replies = run(front, [setvalue("metertransport", current)], "mapleC", register=["metertransport"])
+    text = one(replies[0])
+    assert status(text) in ("success", "badvalue"), text
+    if status(text) == "success":
+        assert tags(text)[-1] == "reportprofileitem", text
+    guivalues.stop(front)
+
+
+# -- the rules --------------------------------------------------------------------------------------------------
+def model(front):
+    check_get.SCANNER = ("mapleB", "true")
+    db = check_get.model(front.root)
+    db.set_state(STATE_GUI)
+    return db
+
+
+def pick_cases(db):
+    """(name, refused value text, accepted value text, kind) for a list, a range and a string the current camera
+    has, modifiable, chosen by the model."""
+    records = oracle.lexicons()
+    cases = {}
+    for id_, (name, values) in sorted(records.items(), key=lambda item: item[1][0] or ""):
+        datum = db.find_current(id_) if name and name not in check_get.FROM_SCANNER else None
+        if datum is None or not db.modifiable(datum) or id_ in (ID["WINDOWBIN"], ID["LOG"], ID["SERIALNUMBER"]):
+            continue
+        kind = db.container(datum)
+        if kind in cases:
+            continue
+        if kind == "E" and datum.cur in datum.cur_items:
+            others = [value for value in datum.cur_items if value != datum.cur and value in values]
+            missing = [value for value in values if value not in datum.cur_items]
+            if others and missing:
+                cases[kind] = (id_, name, values[missing[0]], values[others[0]])
+        elif kind == "R":
+            high = db.master(datum).max
+            if datum.cur != high and high < 2 ** 31 - 1 and db.master(datum).step == 1:
+                cases[kind] = (id_, name, str(high + 1), str(high))
+        elif kind == "S" and datum.maxlen < 1000:
+            cases[kind] = (id_, name, "x" * (datum.maxlen + 1), "ab")
+    return cases
+
+
+@group
+def rules_refused_and_accepted(front):
+    """For a list, a range and a string: a value the model refuses answers "badvalue" with the value unchanged, one
+    it accepts answers "success"; every registered value afterwards is the model's."""
+    db = model(front)
+    cases = pick_cases(db)
+    assert sorted(cases) == ["E", "R", "S"], cases
+    print("cases", cases)
+    names = sorted({name for _, name, _, _ in cases.values()} | {"units", "powerofftimeout", "imageresolutionx"})
+    steps = []
+    for kind in ("E", "R", "S"):
+        _, name, refused, accepted = cases[kind]
+        steps += [setvalue(name, refused), setvalue(name, accepted)]
+    steps.append("send getvalues %s" % ids(names))
+    directory, replies = run(front, steps, register=names)
+    records, labels, identifier_names = oracle.lexicons(), oracle.labels(), oracle.identifiers()
+    for index, kind in enumerate(("E", "R", "S")):
+        id_, name, refused, accepted = cases[kind]
+        datum = db.find_current(id_)
+        before = datum.cur if kind != "S" else datum.scur
+        if kind == "S":
+            want_refused = db.db_set_current_string(datum, refused)
+        else:
+            value = int(refused) if kind == "R" else {v: k for k, v in records[id_][1].items()}[refused]
+            want_refused = db.db_set_current_long(datum, value)
+        assert want_refused != 0, (name, refused, "the model takes it")
+        assert (datum.cur if kind != "S" else datum.scur) == before
+        text = one(replies[2 * index])
+        assert status(text) == "badvalue", (name, text)
+        if kind == "S":
+            want = db.db_set_current_string(datum, accepted)
+        else:
+            value = int(accepted) if kind == "R" else {v: k for k, v in records[id_][1].items()}[accepted]
+            want = db.db_set_current_long(datum, value)
+        text = one(replies[2 * index + 1])
+        assert status(text) == ("success" if want == 0 else "badvalue"), (name, accepted, want, text)
+    order, found = guivalues.values_by_name(one(replies[-1]))
+    for name in order:
+        id_ = next(i for i, (n, _) in records.items() if n == name)
+        values, texts = oracle.repointed(db, id_, name, records[id_][1], labels)
+        want = oracle.gui_value(db, db.find_current(id_), name, values, texts, identifier_names[id_], False)
+        assert found[name] == want, (name, found[name], want)
+    guivalues.stop(front)
+
+
+if __name__ == "__main__":
+    check_get.PROBE.extend(os.path.abspath(argument) for argument in sys.argv[3:])
+    drvfront.main(sys.argv)
