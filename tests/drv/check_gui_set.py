@@ -55,9 +55,13 @@ def tags(text):
 
 def reported(text):
     """{name: value} of every reportvalues element of a reply."""
-    found = {}
+    found, name = {}, None
     for element in ElementTree.fromstring(text).findall("reportvalues"):
-        found[element.findtext("id")] = element.findtext("value")
+        for child in element:
+            if child.tag == "id":
+                name = child.text
+            elif child.tag == "value":
+                found[name] = child.text
     return found
 
 
@@ -212,6 +216,189 @@ def rules_refused_and_accepted(front):
         assert found[name] == want, (name, found[name], want)
     guivalues.stop(front)
 
+
+# -- the frame ----------------------------------------------------------------------------------------------------
+@group
+def frame_too_narrow(front):
+    """With a cropping mode that allows no cropping box, a frame width below the range minimum answers "badvalue"
+    with the width unchanged, and the cropping mode this command switched to "fixed" is switched back; a width
+    that fits is applied and leaves "fixed"."""
+    names = ["imagewidth", "imagecroppingmode"]
+    steps = [setvalue("imagecroppingmode", "automatic"), "send getvalues %s" % ids(names), setvalue("imagewidth", "1"),
+             "send getvalues %s" % ids(names), setvalue("imagewidth", "2400"), "send getvalues %s" % ids(names)]
+    directory, replies = run(front, steps, register=names)
+    assert status(one(replies[0])) == "success"
+    before = reported(one(replies[1]))
+    assert before["imagecroppingmode"] == "automatic", before
+    narrow = one(replies[2])
+    assert status(narrow) == "badvalue" and reported(narrow) == {"imagewidth": before["imagewidth"]}, narrow
+    assert reported(one(replies[3])) == before
+    assert status(one(replies[4])) == "success"
+    assert reported(one(replies[5])) == {"imagewidth": "2400", "imagecroppingmode": "fixed"}, replies[5]
+    guivalues.stop(front)
+
+
+# -- the sides ---------------------------------------------------------------------------------------------------
+@group
+def sides_rear_goes_to_front(front):
+    """On the duplex mapleB with the sides kept alike, a rear camera's value is set on the front and copied to the
+    rear: getvalues of both cameras shows it."""
+    name = "imagedeskew"
+    steps = [setvalue("windowtag", "rearbitonal_00"), "send getvalues %s" % ids([name, "sidesdifferent"])]
+    directory, replies = run(front, steps, register=[name, "windowtag", "sidesdifferent"])
+    before = reported(one(replies[1]))
+    assert before["sidesdifferent"] == "false", before
+    guivalues.stop(front)
+    new = "false" if before[name] == "true" else "true"
+    steps = [setvalue("windowtag", "rearbitonal_00"), setvalue(name, new), "send getvalues %s" % ids([name]),
+             setvalue("windowtag", "frontbitonal_00"), "send getvalues %s" % ids([name])]
+    directory, replies = run(front, steps, register=[name, "windowtag"])
+    assert status(one(replies[1])) == "success", replies[1]
+    assert reported(one(replies[2])) == {name: new}, replies[2]
+    assert reported(one(replies[4])) == {name: new}, replies[4]
+    guivalues.stop(front)
+
+
+# -- the enum subcommand ------------------------------------------------------------------------------------------
+def enum(items):
+    return "<enum>%s</enum>" % "".join(drvfront.leaf("value", item) for item in items)
+
+
+@group
+def enum_lists(front):
+    """"enum" with 96 items all among the defaults is taken (repeats once each); 97 fail, the list unchanged; an
+    item outside the defaults or unknown fails, the list unchanged; an empty "enum" empties the list."""
+    front.interfaceopen()
+    front.send("sessionbegin", expect="success")
+    defaults = [value.text for value in front.get("imageresolutionx").root.findall("reportenumdefault/enum/value")]
+    front.send("interfaceclose", expect="success")
+    outside = [name for name in oracle.lexicons()[ID["XRESOLUTION"]][1].values() if name not in defaults]
+    assert outside and "200_dpi" in defaults and "300_dpi" in defaults, defaults
+    pair = ["200_dpi", "300_dpi"]
+    steps = [setvalue("imageresolutionx", "200_dpi", enum(pair * 48)),
+             setvalue("imageresolutionx", "200_dpi", enum(pair * 48 + ["200_dpi"])),
+             setvalue("imageresolutionx", "200_dpi", enum(["300_dpi", outside[0]])),
+             setvalue("imageresolutionx", "200_dpi", enum(["300_dpi", "nosuch_dpi"])),
+             "waitfile %s 60000" % os.path.join(front.root, "go_empty"),
+             setvalue("imageresolutionx", "200_dpi", "<enum></enum>")]
+    directory = guivalues.start(front, "send register %s\n" % ids(["imageresolutionx"]) + "\n".join(steps) + "\n")
+    assert wait_for(lambda: len(replies_to(directory, 6)) == 1), kept(directory)
+    statuses = [status(one(replies_to(directory, task_id))) for task_id in (3, 4, 5, 6)]
+    assert statuses == ["success", "fail", "fail", "fail"], statuses
+    assert enum_list(front, "imageresolutionx") == pair
+    open(os.path.join(front.root, "go_empty"), "w").close()
+    assert wait_for(lambda: len(replies_to(directory, 7)) == 1), kept(directory)
+    assert enum_list(front, "imageresolutionx") == []
+    xmllint(kept(directory))
+    log = front.log()
+    assert "Array overflow for the enumeration 252..." in log
+    assert "App asked to add unsupported enum..." in log and "Unrecognized lexicon enum nosuch_dpi..." in log
+    guivalues.stop(front)
+
+
+# -- setvaluelist ---------------------------------------------------------------------------------------------
+def setlist(triples):
+    return "send setvaluelist %s" % body([pair for name, tag, value in triples
+                                          for pair in (("id", name), ("windowtag", tag), ("value", value))])
+
+
+@group
+def setlist_all_or_nothing(front):
+    """Three values whose third names an unknown item: the first two restored, "fail"; the same list with a good
+    third: "success" with the changes."""
+    front.interfaceopen()
+    front.send("sessionbegin", expect="success")
+    units, timeout = (value_of(front, name) for name in ("units", "powerofftimeout"))
+    front.send("interfaceclose", expect="success")
+    new_units = "pixels" if units != "pixels" else "inches"
+    new_timeout = "45" if timeout != "45" else "50"
+    tag = "frontbitonal_00"
+    good = [("units", tag, new_units), ("powerofftimeout", tag, new_timeout)]
+    steps = [setlist(good + [("imageresolutionx", tag, "nosuch_dpi")]),
+             "send getvalues %s" % ids(["units", "powerofftimeout"]),
+             setlist(good + [("imageresolutionx", tag, "300_dpi")])]
+    directory, replies = run(front, steps, register=["units", "powerofftimeout", "imageresolutionx", "background"])
+    assert status(one(replies[0])) == "fail", replies[0]
+    assert reported(one(replies[1])) == {"units": units, "powerofftimeout": timeout}, replies[1]
+    text = one(replies[2])
+    assert status(text) == "success", text
+    assert reported(text).get("units") == new_units and reported(text).get("powerofftimeout") == new_timeout, text
+    assert value_of(front, "imageresolutionx") == "300_dpi"
+    guivalues.stop(front)
+
+
+# -- updates held back ------------------------------------------------------------------------------------------
+@group
+def suspend_then_resume(front):
+    """After updatesuspend, three changes are answered "success" alone; updateresume answers with one full report
+    (and, with preview off, no preview image)."""
+    steps = ["send updatesuspend", setvalue("units", "centimeters"), setvalue("powerofftimeout", "40"),
+             setvalue("units", "pixels"), "send updateresume", setvalue("units", "inches")]
+    directory, replies = run(front, steps, register=["units", "powerofftimeout"])
+    assert status(one(replies[0])) == "success"
+    for texts in replies[1:4]:
+        assert tags(one(texts)) == ["reportstatus"] and status(texts[0]) == "success", texts
+    full = one(replies[4])
+    assert status(full) == "success" and reported(full) == {"units": "pixels", "powerofftimeout": "40"}, full
+    assert "reportaccesses" in tags(full), full
+    assert reported(one(replies[5])) == {"units": "inches"}, replies[5]
+    assert not [text for text in kept(directory) if "<reportimage>" in text]
+    guivalues.stop(front)
+
+
+# -- windows ---------------------------------------------------------------------------------------------------
+WINDOW_NAMES = ["windowtag", "imageoffsetx", "imageoffsety", "imagewidth", "imageheight", "imageskewangle",
+                "windowenabled", "imagepreset", "physicalwidth", "sheetheight", "imagecroppingmode", "papersource"]
+
+
+@group
+def windows_one_window(front):
+    """The shipped database lists one window for every scanner: windowadd answers "fail" (a window count below
+    2) with nothing changed, windowdelete "success" alone (the database keeps window 0)."""
+    steps = ["send getvalues %s" % ids(WINDOW_NAMES), "send windowadd", "send windowdelete",
+             "send getvalues %s" % ids(WINDOW_NAMES)]
+    directory, replies = run(front, steps, "mapleC", register=WINDOW_NAMES)
+    assert status(one(replies[1])) == "fail" and tags(one(replies[1])) == ["reportstatus"], replies[1]
+    assert status(one(replies[2])) == "success" and tags(one(replies[2])) == ["reportstatus"], replies[2]
+    assert reported(one(replies[0])) == reported(one(replies[3]))
+    assert "windowadd: no window to add...1" in front.log()
+    guivalues.stop(front)
+
+
+# -- bad input ------------------------------------------------------------------------------------------------
+@group
+def badinput_answers(front):
+    """Commands a GUI should not send, each with a clear status and a well-formed reply, nothing changed."""
+    cases = [
+        ("send setvalue", "fail"),
+        ("send setvalue %s" % body([("id", "units")]), "fail"),
+        (setvalue("", "inches"), "badvalue"),
+        (setvalue("u" * 64, "inches"), "badvalue"),
+        (setvalue("units", "i" * 1024), "badvalue"),
+        ("send set", "fail"),
+        ("send set %s" % body([("id", "units")]), "fail"),
+        ("send set %s" % body([("id", "units"), ("value", "c" * 1024)]), "badvalue"),
+        (setvalue("powerofftimeout", "30", enum(["30"])), "fail"),
+        (setvalue("calibrationdirectory", "x", enum(["x"])), "fail"),
+        (setvalue("units", "inches", "<list>%s</list>" % drvfront.leaf("value", "inches")), "fail"),
+        (setvalue("profile", "nosuchprofile"), "fail"),
+        ("send setvaluelist %s" % body([("id", "units"), ("value", "pixels"), ("windowtag", "frontbitonal_00")]),
+         "fail"),
+        (setlist([("units", "frontbitonal_77", "pixels")]), "fail"),
+        (setlist([("nosuchcapability", "frontbitonal_00", "pixels")]), "fail"),
+        (setvalue("serialnumber", "x"), "badvalue"),
+    ]
+    directory, replies = run(front, [step for step, _ in cases], register=["units", "powerofftimeout"])
+    statuses = [status(one(texts)) for texts in replies]
+    assert statuses == [want for _, want in cases], list(zip(statuses, [want for _, want in cases]))
+    assert value_of(front, "units") == "inches" and value_of(front, "powerofftimeout") != "30"
+    log = front.log()
+    for line in ("Unsupported subcommand <range> for setvalue", "Unsupported subcommand <string> for setvalue",
+                 "Wrong subcomand <list> for the ID <units>", "setvalue of a profile is not supported",
+                 "The <id> and <windowtag> are required for every set value",
+                 "Unrecognized lexicon enum frontbitonal_77...", "pdblookup2 is NULL <nosuchcapability>"):
+        assert line in log, line
+    guivalues.stop(front)
 
 if __name__ == "__main__":
     check_get.PROBE.extend(os.path.abspath(argument) for argument in sys.argv[3:])
