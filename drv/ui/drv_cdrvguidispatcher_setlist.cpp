@@ -31,78 +31,59 @@ struct SetListState {
   std::vector<EDBID> vecedbidAllCamera;
 };
 
-} // namespace
+}  // namespace
 
-EDBSTS CDrvGuiImpl::SetValueLexicon(CDbDatum *a_pdbdatum,
-                                    const char *a_szText) {
-  if (!m_pdatabase || !a_pdbdatum)
-    return DB_STS_FAIL;
-  const bool blSidesAlike =
-      DrvGuiIsSwitchOff(m_pdatabase, DB_ID_SIDESDIFFERENT);
+EDBSTS CDrvGuiImpl::SetValueLexicon(CDbDatum *a_pdbdatum, const char *a_szText) {
+  if (!m_pdatabase || !a_pdbdatum) return DB_STS_FAIL;
+  const bool blSidesAlike = DrvGuiIsSwitchOff(m_pdatabase, DB_ID_SIDESDIFFERENT);
   CDbDatum *pdbdatum = a_pdbdatum;
   CDbDatum *pdbdatumSide = m_pdatabase->GetLinkedSide(pdbdatum);
-  if (blSidesAlike && pdbdatumSide &&
-      DrvGuiIsRearBin(m_pdatabase->GetBin(pdbdatum)))
-    std::swap(pdbdatum, pdbdatumSide);
+  if (blSidesAlike && pdbdatumSide && DrvGuiIsRearBin(m_pdatabase->GetBin(pdbdatum))) std::swap(pdbdatum, pdbdatumSide);
   EDBSTS edbsts = DB_STS_FAIL;
   switch (m_pdatabase->GetContainerType(pdbdatum)) {
-  case DB_CONTAINERTYPE_ENUM: {
-    DbLookup2 *pdblookup2 = m_pdatabase->LookupGet(pdbdatum);
-    if (!pdblookup2) {
-      OsLog(OS_LOG_ERROR, "pdblookup2 is NULL <%d>",
-            static_cast<int>(m_pdatabase->GetId(pdbdatum)));
-      return DB_STS_FAIL;
+    case DB_CONTAINERTYPE_ENUM: {
+      DbLookup2 *pdblookup2 = m_pdatabase->LookupGet(pdbdatum);
+      if (!pdblookup2) {
+        OsLog(OS_LOG_ERROR, "pdblookup2 is NULL <%d>", static_cast<int>(m_pdatabase->GetId(pdbdatum)));
+        return DB_STS_FAIL;
+      }
+      DbLookupEnum *pdblookupenum = m_pdatabase->LookupLexiconEnum(pdblookup2, a_szText);
+      if (!pdblookupenum) {
+        OsLog(OS_LOG_ERROR, "Unrecognized lexicon enum %s...", a_szText);
+        return DB_STS_BADVALUE;
+      }
+      edbsts = m_pdatabase->SetCurrentLong(pdbdatum, pdblookupenum->lValue, false);
+      break;
     }
-    DbLookupEnum *pdblookupenum =
-        m_pdatabase->LookupLexiconEnum(pdblookup2, a_szText);
-    if (!pdblookupenum) {
-      OsLog(OS_LOG_ERROR, "Unrecognized lexicon enum %s...", a_szText);
-      return DB_STS_BADVALUE;
+    case DB_CONTAINERTYPE_RANGE: {
+      long lValue = 0;
+      if (!DrvGuiReadRangeValue(a_szText, &lValue)) return DB_STS_BADVALUE;
+      edbsts = m_pdatabase->SetCurrentLong(pdbdatum, lValue, false);
+      break;
     }
-    edbsts =
-        m_pdatabase->SetCurrentLong(pdbdatum, pdblookupenum->lValue, false);
-    break;
-  }
-  case DB_CONTAINERTYPE_RANGE: {
-    long lValue = 0;
-    if (!DrvGuiReadRangeValue(a_szText, &lValue))
-      return DB_STS_BADVALUE;
-    edbsts = m_pdatabase->SetCurrentLong(pdbdatum, lValue, false);
-    break;
-  }
-  case DB_CONTAINERTYPE_STRING:
-    edbsts = m_pdatabase->SetCurrentString(pdbdatum, a_szText);
-    break;
-  default:
-    OsLog(OS_LOG_ERROR, "Unrecognized container...%s",
-          m_pdatabase->GetName(pdbdatum));
-    return DB_STS_FAIL;
+    case DB_CONTAINERTYPE_STRING: edbsts = m_pdatabase->SetCurrentString(pdbdatum, a_szText); break;
+    default: OsLog(OS_LOG_ERROR, "Unrecognized container...%s", m_pdatabase->GetName(pdbdatum)); return DB_STS_FAIL;
   }
   if (edbsts != DB_STS_SUCCESS) {
-    OsLog(OS_LOG_ERROR, "The value was refused...%s %d",
-          m_pdatabase->GetName(pdbdatum), static_cast<int>(edbsts));
+    OsLog(OS_LOG_ERROR, "The value was refused...%s %d", m_pdatabase->GetName(pdbdatum), static_cast<int>(edbsts));
     return edbsts;
   }
   if (m_pdatabase->GetId(pdbdatum) == DB_ID_SIDESDIFFERENT) {
     m_pdatabase->CopySidesDifferent();
     return DB_STS_SUCCESS;
   }
-  if (blSidesAlike && pdbdatumSide)
-    m_pdatabase->CopySideToSide(pdbdatumSide, pdbdatum);
+  if (blSidesAlike && pdbdatumSide) m_pdatabase->CopySideToSide(pdbdatumSide, pdbdatum);
   if (DrvGuiIsSwitchOff(m_pdatabase, DB_ID_IMAGESDIFFERENT)) {
-    m_pdatabase->CopyImageToImage(m_pdatabase->GetLinkedImage(pdbdatum),
-                                  pdbdatum);
+    m_pdatabase->CopyImageToImage(m_pdatabase->GetLinkedImage(pdbdatum), pdbdatum);
     if (blSidesAlike && pdbdatumSide)
-      m_pdatabase->CopyImageToImage(m_pdatabase->GetLinkedImage(pdbdatumSide),
-                                    pdbdatumSide);
+      m_pdatabase->CopyImageToImage(m_pdatabase->GetLinkedImage(pdbdatumSide), pdbdatumSide);
   }
   return DB_STS_SUCCESS;
 }
 
 EOSSTS CDrvGuiImpl::DispatcherSetValueList(COsXml *a_posxml, long long a_llId) {
   const uint64_t u64Reply = static_cast<uint64_t>(a_llId);
-  if (!m_pdatabase || !a_posxml)
-    return CreateUiTaskReportStatus(u64Reply, OS_STS_FAIL);
+  if (!m_pdatabase || !a_posxml) return CreateUiTaskReportStatus(u64Reply, OS_STS_FAIL);
   SetListState state;
   bool blGood = true;
   {
@@ -114,25 +95,19 @@ EOSSTS CDrvGuiImpl::DispatcherSetValueList(COsXml *a_posxml, long long a_llId) {
         std::vector<char> vecchText(s_lListText, 0);
         do {
           char szName[s_lListChildName] = "";
-          if (a_posxml->NodeGetName(szName, sizeof szName) != OS_STS_SUCCESS)
-            continue;
-          const bool blKnown = !std::strcmp(szName, "id") ||
-                               !std::strcmp(szName, "windowtag") ||
-                               !std::strcmp(szName, "value");
-          if (!blKnown)
-            continue;
+          if (a_posxml->NodeGetName(szName, sizeof szName) != OS_STS_SUCCESS) continue;
+          const bool blKnown =
+              !std::strcmp(szName, "id") || !std::strcmp(szName, "windowtag") || !std::strcmp(szName, "value");
+          if (!blKnown) continue;
           if (!DrvGuiNodeText(a_posxml, vecchText.data(), s_lListText)) {
-            OsLog(OS_LOG_ERROR, "The text of <%s> does not fit %ld bytes...",
-                  szName, s_lListText);
+            OsLog(OS_LOG_ERROR, "The text of <%s> does not fit %ld bytes...", szName, s_lListText);
             blGood = false;
             break;
           }
           const char *szText = vecchText.data();
           if (!std::strcmp(szName, "id")) {
-            DbLookup2 *pdblookup2 =
-                *szText ? m_pdatabase->LookupLexicon(szText) : nullptr;
-            if (!pdblookup2 || pdblookup2->edbid < DB_ID_FIRST ||
-                pdblookup2->edbid > DB_ID_FINAL) {
+            DbLookup2 *pdblookup2 = *szText ? m_pdatabase->LookupLexicon(szText) : nullptr;
+            if (!pdblookup2 || pdblookup2->edbid < DB_ID_FIRST || pdblookup2->edbid > DB_ID_FINAL) {
               OsLog(OS_LOG_ERROR, "pdblookup2 is NULL <%s>", szText);
               blGood = false;
               break;
@@ -142,8 +117,7 @@ EOSSTS CDrvGuiImpl::DispatcherSetValueList(COsXml *a_posxml, long long a_llId) {
             // Reported per camera afterwards: each once, ten at most.
             std::vector<EDBID> &vecedbid = state.vecedbidAllCamera;
             if (m_drvguireports.IsAllCamera(state.edbid) &&
-                std::find(vecedbid.begin(), vecedbid.end(), state.edbid) ==
-                    vecedbid.end() &&
+                std::find(vecedbid.begin(), vecedbid.end(), state.edbid) == vecedbid.end() &&
                 vecedbid.size() < CDrvGuiReports::s_sizetAllCamera)
               vecedbid.push_back(state.edbid);
           } else if (!std::strcmp(szName, "windowtag")) {
@@ -153,29 +127,23 @@ EOSSTS CDrvGuiImpl::DispatcherSetValueList(COsXml *a_posxml, long long a_llId) {
               blGood = false;
               break;
             }
-            DbLookupEnum *pdblookupenum =
-                m_pdatabase->LookupLexiconEnum(pdblookup2, szText);
+            DbLookupEnum *pdblookupenum = m_pdatabase->LookupLexiconEnum(pdblookup2, szText);
             if (!pdblookupenum) {
               OsLog(OS_LOG_ERROR, "Unrecognized lexicon enum %s...", szText);
               blGood = false;
               break;
             }
-            state.edbidwindowbin =
-                static_cast<EDBID_WINDOWBIN>(pdblookupenum->lValue);
+            state.edbidwindowbin = static_cast<EDBID_WINDOWBIN>(pdblookupenum->lValue);
             state.blWindowTag = true;
           } else {
             if (!state.blId || !state.blWindowTag) {
-              OsLog(
-                  OS_LOG_ERROR,
-                  "The <id> and <windowtag> are required for every set value");
+              OsLog(OS_LOG_ERROR, "The <id> and <windowtag> are required for every set value");
               blGood = false;
               break;
             }
-            CDbDatum *pdbdatum =
-                m_pdatabase->FindInWindowBin(state.edbidwindowbin, state.edbid);
+            CDbDatum *pdbdatum = m_pdatabase->FindInWindowBin(state.edbidwindowbin, state.edbid);
             if (!pdbdatum) {
-              OsLogDebug(OS_LOG_INFO, "hdbdatum is NULL <%d>",
-                         static_cast<int>(state.edbid));
+              OsLogDebug(OS_LOG_INFO, "hdbdatum is NULL <%d>", static_cast<int>(state.edbid));
             } else if (SetValueLexicon(pdbdatum, szText) != DB_STS_SUCCESS) {
               blGood = false;
               break;
@@ -193,12 +161,9 @@ EOSSTS CDrvGuiImpl::DispatcherSetValueList(COsXml *a_posxml, long long a_llId) {
       m_pdatabase->RestoreAll();
     }
   }
-  if (!blGood)
-    return CreateUiTaskReportStatus(u64Reply, OS_STS_FAIL);
-  if (state.blFull)
-    return DispatcherGetRegistered(nullptr, a_llId);
+  if (!blGood) return CreateUiTaskReportStatus(u64Reply, OS_STS_FAIL);
+  if (state.blFull) return DispatcherGetRegistered(nullptr, a_llId);
   CDrvGuiTask drvguitask;
-  const bool blBuilt = ComposeSetValueReports(drvguitask, u64Reply, nullptr,
-                                              &state.vecedbidAllCamera);
+  const bool blBuilt = ComposeSetValueReports(drvguitask, u64Reply, nullptr, &state.vecedbidAllCamera);
   return SendReply(u64Reply, drvguitask, blBuilt);
 }

@@ -11,9 +11,8 @@ inline bool DrvGuiIsRearBin(EDBBIN a_edbbin) {
 
 // Changes that reshape the GUI: answered with the full report.
 inline bool DrvGuiNeedsFullReport(EDBID a_edbid) {
-  return a_edbid == DB_ID_AUTOCOLORCONTENT || a_edbid == DB_ID_FIRMWARE ||
-         a_edbid == DB_ID_IMAGEFORMAT || a_edbid == DB_ID_IMAGEMERGE ||
-         a_edbid == DB_ID_INPUTDOCUMENT || a_edbid == DB_ID_WINDOWBIN;
+  return a_edbid == DB_ID_AUTOCOLORCONTENT || a_edbid == DB_ID_FIRMWARE || a_edbid == DB_ID_IMAGEFORMAT ||
+         a_edbid == DB_ID_IMAGEMERGE || a_edbid == DB_ID_INPUTDOCUMENT || a_edbid == DB_ID_WINDOWBIN;
 }
 
 // A switch of the current window is off (1); false when the scanner lacks it.

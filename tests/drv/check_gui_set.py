@@ -400,6 +400,193 @@ def badinput_answers(front):
         assert line in log, line
     guivalues.stop(front)
 
+# -- the preview ------------------------------------------------------------------------------------------------
+# Last: they change the preview settings the others are judged with.
+PREVIEW_LAST = ("previewquality", "previewupdate", "inputdocument", "windowtag")
+PREVIEW_SETTINGS = ("previewmode", "previewupdate", "previewquality")
+
+
+def number(id_, text):
+    """The database's number of a value text; None for a name the scanner gave (colour dropouts)."""
+    values = {name: value for value, name in oracle.lexicons()[id_][1].items()}
+    return values.get(text) if values else int(text)
+
+
+def new_value(db, id_, name):
+    """A value other than the opening one that the current camera's constraint holds, or None."""
+    datum = db.find_current(id_)
+    if datum is None or not db.modifiable(datum):
+        return None
+    names = oracle.lexicons()[id_][1]
+    kind = db.container(datum)
+    if kind == "E":
+        others = [item for item in datum.cur_items if item != datum.cur and item in names]
+        if name == "blankimagemode" and 3 in others:
+            return names[3]
+        if name == "windowtag":
+            others = [item for item in others if item % 4 == 2] or others
+        return names[others[0]] if others else None
+    if kind == "R":
+        master = db.master(datum)
+        step = max(master.step, 1)
+        value = datum.cur + step if datum.cur + step <= master.max else datum.cur - step
+        return str(value) if master.min <= value <= master.max else None
+    return None
+
+
+def preview_steps(front):
+    """(name, id, new value text) for every capability of the preview table the opening scanner can change."""
+    import ui_preview_model
+    db = model(front)
+    by_name = {name: id_ for id_, (name, _) in oracle.lexicons().items() if name}
+    steps = []
+    for name in sorted(ui_preview_model.TABLE, key=lambda n: (n in PREVIEW_LAST, PREVIEW_LAST.index(n)
+                                                                 if n in PREVIEW_LAST else 0, n)):
+        value = new_value(db, by_name[name], name)
+        if value is not None:
+            steps.append((name, by_name[name], value))
+    return steps
+
+
+def images(texts):
+    """The sizes of the unasked image reports among the texts."""
+    found = []
+    for text in texts:
+        if guivalues.reply_id(text) == 0 and "<reportimage>" in text:
+            found.append(int(ElementTree.fromstring(text).findtext("reportimage/imagesize")))
+    return found
+
+
+def previews(texts):
+    """The preview's own answers (unasked: the preview was not asked by a command of the GUI), with or without an
+    image: whether the scanner gives one for the current camera is the scanner's matter."""
+    return [text for text in texts if guivalues.reply_id(text) == 0 and tags(text)[0] == "reportstatus"]
+
+
+def questions(texts):
+    return [text for text in texts if "<dialogshow>" in text and "exclamation" in text]
+
+
+def sent_ids(front, command):
+    """The ids of the tasks of that command the stand-in wrote, in order (its log)."""
+    found = []
+    path = os.path.join(front.root, "standin.log")
+    for line in open(path, encoding="utf-8", errors="replace") if os.path.exists(path) else ():
+        fields = line.rstrip("\n").split("\t")
+        if len(fields) >= 7 and fields[0] == "sent" and fields[6] == command:
+            found.append(int(fields[2]))
+    return found
+
+
+def preview_case(front, update, quality, answer="yes"):
+    """Preview on with the settings given; each capability of the table changed in turn, the GUI answering the
+    question with the answer given and ending each preview image. Whether the question came and whether a new
+    preview image came are judged by ui_preview_model for each change the scanner applied."""
+    import ui_preview_model
+    os.environ["UISTANDIN_BUTTON"] = answer
+    table = preview_steps(front)
+    names = sorted({name for name, _, _ in table} | set(PREVIEW_SETTINGS))
+    setup = [("previewupdate", ID["PREVIEWUPDATE"], update), ("previewquality", ID["PREVIEWQUALITY"], quality),
+             ("previewmode", ID["PREVIEWMODE"], "true")]
+    # The preview settings change last, to the other value.
+    flip = {"previewupdate": {"true": "false", "false": "true"}[update],
+            "previewquality": {"high": "normal", "normal": "high"}[quality]}
+    steps = setup + [(name, id_, flip.get(name, value)) for name, id_, value in table]
+    script = ["send register %s" % ids(names), "send getvalues %s" % ids(names)]
+    for index, (name, _, value) in enumerate(steps):
+        script += [setvalue(name, value), "waitfile %s 60000" % os.path.join(front.root, "go%d" % index),
+                   "send imageend"]
+    directory = guivalues.start(front, "\n".join(script) + "\n")
+    assert wait_for(lambda: len(replies_to(directory, 3)) == 1), kept(directory)
+    current = reported(one(replies_to(directory, 3)))
+    judged = asked = previewed = 0
+    mark = len(kept(directory))
+    for index, (name, id_, value) in enumerate(steps):
+        # The stand-in's answers to the question take ids too: the step's ids are read from its log.
+        assert wait_for(lambda: len(sent_ids(front, "setvalue")) > index), (name, "not sent")
+        task_id = sent_ids(front, "setvalue")[index]
+        settings = {key: number(ID[key.upper()], current[key]) if key in current else None
+                    for key in ("previewupdate", "previewquality")}
+        settings["scansource"] = 0
+        preview_on = current.get("previewmode") == "true"
+        two = name == "windowtag" and preview_on
+        assert wait_for(lambda: len(replies_to(directory, task_id)) >= (2 if two else 1), 60), (name, kept(directory)[mark:])
+        replies = replies_to(directory, task_id)
+        new = kept(directory)[mark:]
+        # Whatever comes from now on is the next step's (and this imageend's answer).
+        mark = len(kept(directory))
+        open(os.path.join(front.root, "go%d" % index), "w").close()
+        assert wait_for(lambda: len(sent_ids(front, "imageend")) > index), (name, "imageend not sent")
+        end_id = sent_ids(front, "imageend")[index]
+        assert wait_for(lambda: len(replies_to(directory, end_id)) >= 1, 60), (name, "imageend")
+        if two:
+            # The current camera's values first, then the change answer, both to this task.
+            assert len(replies) == 2 and "reportprofileitem" not in tags(replies[0]), replies
+            assert tags(replies[1])[-1] == "reportprofileitem", replies[1]
+        last = replies[-1]
+        applied = status(last) == "success" and tags(last) not in (["reportstatus", "reportvalues"], ["reportstatus"])
+        seen = (bool(questions(new)), bool(previews(new)))
+        assert len(previews(new)) <= 1, (name, "one preview at most")
+        if applied and preview_on:
+            pending, question = ui_preview_model.decide(name, number(id_, current[name]), number(id_, value), settings)
+            want = ui_preview_model.outcome(name, pending, question, answer)
+            judged += 1
+            asked += want[0]
+            previewed += want[1]
+        else:
+            want = (False, False)
+        assert seen == want, (name, value, current.get(name), settings, applied, seen, want,
+                              [t[90:400] for t in new])
+        for text in replies + new:
+            if guivalues.reply_id(text) in (0, task_id):
+                current.update(reported(text))
+        # A preview that brought no image ends preview mode.
+        if previews(new) and not [text for text in previews(new) if "<reportimage>" in text]:
+            current["previewmode"] = "false"
+        if answer == "no" and want[0]:
+            # The GUI learns it from the empty image; the front end's get shows preview mode off.
+            assert images(new) == [0], (name, images(new))
+            assert value_of(front, "previewmode") == "false"
+            current["previewmode"] = "false"
+    xmllint(kept(directory))
+    print("preview update=%s quality=%s: %d changes judged, %d questions, %d previews" % (
+        update, quality, judged, asked, previewed))
+    guivalues.stop(front)
+    os.environ.pop("UISTANDIN_BUTTON", None)
+    return judged, asked, previewed
+
+
+@group
+def previewoffnormal_table(front):
+    judged, asked, _ = preview_case(front, "false", "normal")
+    assert judged >= 12 and asked > 0
+
+
+@group
+def previewoffhigh_table(front):
+    judged, asked, _ = preview_case(front, "false", "high")
+    assert judged >= 12 and asked > 0
+
+
+@group
+def previewonnormal_table(front):
+    judged, _, previewed = preview_case(front, "true", "normal")
+    assert judged >= 12 and previewed > 0
+
+
+@group
+def previewonhigh_table(front):
+    judged, _, previewed = preview_case(front, "true", "high")
+    assert judged >= 12 and previewed > 0
+
+
+@group
+def previewno_answer(front):
+    """The user answers "no": an unasked empty image report, preview mode off, no preview scanned; the changes
+    after are not questioned."""
+    judged, asked, previewed = preview_case(front, "false", "normal", answer="no")
+    assert judged >= 1 and asked >= 1 and previewed == 0
+
 if __name__ == "__main__":
     check_get.PROBE.extend(os.path.abspath(argument) for argument in sys.argv[3:])
     drvfront.main(sys.argv)
