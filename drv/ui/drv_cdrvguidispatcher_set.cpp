@@ -181,9 +181,16 @@ bool CDrvGuiImpl::SetValueApply(COsXml *a_posxml, const char *a_szName, const ch
   out.pdbdatum = pdbdatum;
   out.edbid = pdblookup2->edbid;
   CDbDatum *pdbdatumSide = m_pdatabase->GetLinkedSide(pdbdatum);
+  // A change that is not applied leaves the preview flags as they were.
+  const bool blPendingBefore = m_blPreviewPending;
+  const bool blQuestionBefore = m_blPreviewQuestion;
   m_pdatabase->SetDbState(DB_STATE_GUISETVALUE);
   bool blApplied = SetValueParse(pdbdatum, a_szName, a_szValue, &out) && SetValueStore(pdbdatum, pdbdatumSide, &out);
   m_pdatabase->ClearDbState(DB_STATE_GUISETVALUE);
+  if (!blApplied) {
+    m_blPreviewPending = blPendingBefore;
+    m_blPreviewQuestion = blQuestionBefore;
+  }
   if (!blApplied && out.blCroppingChanged) {
     OsLog(OS_LOG_INFO, "Restoring the cropping mode...%ld", out.lCropping);
     m_pdatabase->SetCurrentLongFromId(DB_ID_CROPPINGMODE, out.lCropping, false);

@@ -346,6 +346,31 @@ def suspend_then_resume(front):
     guivalues.stop(front)
 
 
+
+@group
+def suspend_with_preview(front):
+    """Preview on with automatic updates: three changes that each need a preview are answered "success" alone and
+    scan nothing; updateresume scans one preview (answered to its own task) and then sends the full report."""
+    names = ["contrast", "filternoise", "previewmode", "previewupdate"]
+    script = ["send register %s" % ids(names), setvalue("previewupdate", "true"), setvalue("previewmode", "true"),
+              "send updatesuspend", setvalue("contrast", "1"), setvalue("filternoise", "none"),
+              setvalue("contrast", "2"), "send updateresume",
+              "waitfile %s 60000" % os.path.join(front.root, "go_end"), "send imageend"]
+    directory = guivalues.start(front, "\n".join(script) + "\n")
+    resume = 9
+    assert wait_for(lambda: len(replies_to(directory, resume)) >= 2, 60), kept(directory)
+    open(os.path.join(front.root, "go_end"), "w").close()
+    assert wait_for(lambda: len(replies_to(directory, resume + 1)) == 1), kept(directory)
+    xmllint(kept(directory))
+    for task_id in (6, 7, 8):
+        assert tags(one(replies_to(directory, task_id))) == ["reportstatus"], replies_to(directory, task_id)
+    preview, full = replies_to(directory, resume)
+    assert tags(preview)[0] == "reportstatus" and "reportaccesses" in tags(full), (preview, full)
+    assert reported(full).get("contrast") == "2" and reported(full).get("filternoise") == "none", full
+    assert not previews(kept(directory)), "no preview but the one of updateresume"
+    assert not questions(kept(directory))
+    guivalues.stop(front)
+
 # -- windows ---------------------------------------------------------------------------------------------------
 WINDOW_NAMES = ["windowtag", "imageoffsetx", "imageoffsety", "imagewidth", "imageheight", "imageskewangle",
                 "windowenabled", "imagepreset", "physicalwidth", "sheetheight", "imagecroppingmode", "papersource"]
