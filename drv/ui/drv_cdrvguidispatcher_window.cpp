@@ -60,6 +60,12 @@ EOSSTS CDrvGuiImpl::DispatcherWindowAdd(COsXml *, long long a_llId) {
     SetCroppingFixed(m_pdatabase);
     const bool blCentered = m_pdatabase->IsCroppingBoxAlignmentCenter(
         static_cast<EDBID_CROPPINGMODE>(m_pdatabase->GetCurrentLongFromId(DB_ID_CROPPINGMODE)));
+    // The paper size as the user chose it: the one-inch frame below makes it
+    // "none" through the rules until the frame of the size is set.
+    const auto edbidsupportedsizes =
+        static_cast<EDBID_SUPPORTEDSIZES>(m_pdatabase->GetCurrentLongFromId(DB_ID_SUPPORTEDSIZES));
+    const long lWidth = m_pdatabase->GetCurrentLongFromId(DB_ID_PHYSICALWIDTH);
+    const long lHeight = m_pdatabase->GetCurrentLongFromId(DB_ID_PHYSICALHEIGHTADJUST);
     if (m_pdatabase->SetWindow(edbidwindow) != DB_STS_SUCCESS) {
       OsLog(OS_LOG_ERROR, "windowadd: SetWindow failed...%ld", static_cast<long>(edbidwindow));
       return CreateUiTaskReportStatus(u64Reply, OS_STS_FAIL);
@@ -70,10 +76,6 @@ EOSSTS CDrvGuiImpl::DispatcherWindowAdd(COsXml *, long long a_llId) {
     SetWindowValue(m_pdatabase, DB_ID_FRAMEYOFFSET, 0);
     SetWindowValue(m_pdatabase, DB_ID_FRAMEWIDTH, s_lWindowInch);
     SetWindowValue(m_pdatabase, DB_ID_FRAMEHEIGHT, s_lWindowInch);
-    const auto edbidsupportedsizes =
-        static_cast<EDBID_SUPPORTEDSIZES>(m_pdatabase->GetCurrentLongFromId(DB_ID_SUPPORTEDSIZES));
-    const long lWidth = m_pdatabase->GetCurrentLongFromId(DB_ID_PHYSICALWIDTH);
-    const long lHeight = m_pdatabase->GetCurrentLongFromId(DB_ID_PHYSICALHEIGHTADJUST);
     for (EDBID edbid : {DB_ID_FRAMEXOFFSET, DB_ID_FRAMEYOFFSET, DB_ID_FRAMEWIDTH, DB_ID_FRAMEHEIGHT}) {
       SetWindowValue(m_pdatabase, edbid,
                      static_cast<long>(m_pdatabase->Convert1200FromSupportedSizes(edbidsupportedsizes, blCentered,
