@@ -137,7 +137,7 @@ EOSSTS CDrvGuiImpl::DispatcherSetValue(COsXml *a_posxml, long long a_llId) {
   const bool blRead = ReadSetValueChildren(a_posxml, szName, vecchValue, &blSubCommand, &i32Status);
   if (blRead && std::strcmp(szName, "profile") == 0) {
     a_posxml->NodePop();
-    return SetValueProfile(u64Reply, vecchValue.data());
+    return SetValueProfile(a_posxml, a_llId, vecchValue.data());
   }
   SetValueOutcome out;
   if (!blRead) {
@@ -151,10 +151,10 @@ EOSSTS CDrvGuiImpl::DispatcherSetValue(COsXml *a_posxml, long long a_llId) {
 }
 
 // The selection of a profile by name is the profile commands' to build:
-// until then it is refused.
-EOSSTS CDrvGuiImpl::SetValueProfile(uint64_t a_u64Reply, const char *a_szName) {
+// until then it is refused. Its arguments are those of that selection.
+EOSSTS CDrvGuiImpl::SetValueProfile(COsXml*, long long a_llId, const char* a_szName) {
   OsLog(OS_LOG_ERROR, "setvalue of a profile is not supported...<%.64s>", a_szName);
-  return CreateUiTaskReportStatus(a_u64Reply, OS_STS_FAIL);
+  return CreateUiTaskReportStatus(static_cast<uint64_t>(a_llId), OS_STS_FAIL);
 }
 
 // Steps 1 to 8 under one hold of the database lock. False when the change

@@ -280,7 +280,9 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   bool SetValueParse(CDbDatum* a_pdbdatum, const char* a_szName, const char* a_szValue, SetValueOutcome* a_pout);
   bool SetValueStore(CDbDatum* a_pdbdatum, CDbDatum* a_pdbdatumSide, SetValueOutcome* a_pout);
   EOSSTS SetValueAnswer(uint64_t a_u64Reply, const SetValueOutcome& a_out);
-  EOSSTS SetValueProfile(uint64_t a_u64Reply, const char* a_szName);
+  // "profile" as the name: the profile of that name selected (a_posxml is
+  // the command element).
+  EOSSTS SetValueProfile(COsXml* a_posxml, long long a_llId, const char* a_szName);
   EOSSTS SendStatusAndValue(uint64_t a_u64Reply, int32_t a_i32Status, CDbDatum* a_pdbdatum);
   // The change answer: "success", the device log for LOG, the pending
   // changes, the per-camera values of the ids given, the profile item.

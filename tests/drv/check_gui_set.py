@@ -612,6 +612,26 @@ def previewno_answer(front):
     judged, asked, previewed = preview_case(front, "false", "normal", answer="no")
     assert judged >= 1 and asked >= 1 and previewed == 0
 
+
+@group
+def previewdeath_answers_cancel(front):
+    """While the question waits for the user, the database is free (the front end's get is answered); the GUI
+    killed then answers it "cancel": no preview, the change answered no more, and uiend and interfaceclose
+    answer."""
+    script = ["send register %s" % ids(["contrast", "previewmode"]), setvalue("previewupdate", "false"),
+              setvalue("previewmode", "true"), "button none", setvalue("contrast", "1"),
+              "waitfile %s 60000" % os.path.join(front.root, "go_kill"), "kill"]
+    directory = guivalues.start(front, "\n".join(script) + "\n")
+    assert wait_for(lambda: questions(kept(directory)), 30), kept(directory)
+    assert front.get("units").status == "success"
+    open(os.path.join(front.root, "go_kill"), "w").close()
+    assert wait_for(lambda: "Unexpected button pressed." in front.log(), 30)
+    assert "TestInfoBox: the GUI is gone, answering cancel..." in front.log()
+    assert not previews(kept(directory))
+    front.send("uiend")
+    assert value_of(front, "contrast") == "1", "the change stays"
+    front.send("interfaceclose", expect="success")
+
 if __name__ == "__main__":
     check_get.PROBE.extend(os.path.abspath(argument) for argument in sys.argv[3:])
     drvfront.main(sys.argv)
