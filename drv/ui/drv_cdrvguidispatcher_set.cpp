@@ -32,7 +32,7 @@ struct CDrvGuiImpl::SetValueOutcome {
   };
   EANSWER eanswer = ANSWER_STATUS;
   int32_t i32Status = DRV_STS_SUCCESS;
-  CDbDatum *pdbdatum = nullptr;
+  CDbDatum* pdbdatum = nullptr;
   EDBID edbid = static_cast<EDBID>(0);
   bool blSubCommand = false;
   EDBCONTAINERTYPE edbcontainertype = DB_CONTAINERTYPE_RANGE;
@@ -62,7 +62,7 @@ bool IsMeter(EDBID a_edbid) {
 }
 
 // The frame with the new value in its own place, the others current.
-bool IsValidNewFrame(CDatabase *a_pdatabase, EDBID a_edbid, long a_lValue) {
+bool IsValidNewFrame(CDatabase* a_pdatabase, EDBID a_edbid, long a_lValue) {
   auto value = [&](EDBID a_edbidPart) {
     return a_edbidPart == a_edbid ? a_lValue : a_pdatabase->GetCurrentLongFromId(a_edbidPart);
   };
@@ -77,8 +77,8 @@ bool IsValidNewFrame(CDatabase *a_pdatabase, EDBID a_edbid, long a_lValue) {
 // The command's children by position: the name, the value and the
 // subcommand element (the cursor is left on the third child when there is
 // one). False with the status to answer.
-bool ReadSetValueChildren(COsXml *a_posxml, char *a_szName, std::vector<char> &a_vecchValue, bool *a_pblSubCommand,
-                          int32_t *a_pi32Status) {
+bool ReadSetValueChildren(COsXml* a_posxml, char* a_szName, std::vector<char>& a_vecchValue, bool* a_pblSubCommand,
+                          int32_t* a_pi32Status) {
   *a_pblSubCommand = false;
   if (a_posxml->NodeChild() != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "setvalue needs a name and a value...");
@@ -116,7 +116,7 @@ bool ComposeSetAnswer(FN a_fn) {
     CDbLockGuard dblockguard;
     a_fn();
     return true;
-  } catch (const std::bad_alloc &) {
+  } catch (const std::bad_alloc&) {
     OsLog(OS_LOG_ERROR, "OsMemNew failed...");
     return false;
   }
@@ -124,9 +124,9 @@ bool ComposeSetAnswer(FN a_fn) {
 
 }  // namespace
 
-EOSSTS CDrvGuiImpl::DispatcherSet(COsXml *a_posxml, long long a_llId) { return DispatcherSetValue(a_posxml, a_llId); }
+EOSSTS CDrvGuiImpl::DispatcherSet(COsXml* a_posxml, long long a_llId) { return DispatcherSetValue(a_posxml, a_llId); }
 
-EOSSTS CDrvGuiImpl::DispatcherSetValue(COsXml *a_posxml, long long a_llId) {
+EOSSTS CDrvGuiImpl::DispatcherSetValue(COsXml* a_posxml, long long a_llId) {
   const uint64_t u64Reply = static_cast<uint64_t>(a_llId);
   if (!m_pdatabase || !a_posxml) return CreateUiTaskReportStatus(u64Reply, OS_STS_FAIL);
   char szName[s_lSetName] = "";
@@ -159,17 +159,17 @@ EOSSTS CDrvGuiImpl::SetValueProfile(COsXml*, long long a_llId, const char* a_szN
 
 // Steps 1 to 8 under one hold of the database lock. False when the change
 // was not applied; the outcome says what to answer either way.
-bool CDrvGuiImpl::SetValueApply(COsXml *a_posxml, const char *a_szName, const char *a_szValue,
-                                SetValueOutcome *a_pout) {
-  SetValueOutcome &out = *a_pout;
+bool CDrvGuiImpl::SetValueApply(COsXml* a_posxml, const char* a_szName, const char* a_szValue,
+                                SetValueOutcome* a_pout) {
+  SetValueOutcome& out = *a_pout;
   CDbLockGuard dblockguard;
   out.lCropping = m_pdatabase->GetCurrentLongFromId(DB_ID_CROPPINGMODE);
   if (a_posxml && DispatchSetValueSubCommand(a_posxml, a_szName) != OS_STS_SUCCESS) {
     out.i32Status = OS_STS_FAIL;
     return false;
   }
-  DbLookup2 *pdblookup2 = m_pdatabase->LookupLexicon(a_szName);
-  CDbDatum *pdbdatum = pdblookup2 && pdblookup2->edbid >= DB_ID_FIRST && pdblookup2->edbid <= DB_ID_FINAL
+  DbLookup2* pdblookup2 = m_pdatabase->LookupLexicon(a_szName);
+  CDbDatum* pdbdatum = pdblookup2 && pdblookup2->edbid >= DB_ID_FIRST && pdblookup2->edbid <= DB_ID_FINAL
                            ? m_pdatabase->Find(pdblookup2->edbid)
                            : nullptr;
   if (!pdbdatum) {
@@ -180,7 +180,7 @@ bool CDrvGuiImpl::SetValueApply(COsXml *a_posxml, const char *a_szName, const ch
   }
   out.pdbdatum = pdbdatum;
   out.edbid = pdblookup2->edbid;
-  CDbDatum *pdbdatumSide = m_pdatabase->GetLinkedSide(pdbdatum);
+  CDbDatum* pdbdatumSide = m_pdatabase->GetLinkedSide(pdbdatum);
   // A change that is not applied leaves the preview flags as they were.
   const bool blPendingBefore = m_blPreviewPending;
   const bool blQuestionBefore = m_blPreviewQuestion;
@@ -199,14 +199,14 @@ bool CDrvGuiImpl::SetValueApply(COsXml *a_posxml, const char *a_szName, const ch
 }
 
 // Step 6, and step 7's unchanged value. False when nothing is to be set.
-bool CDrvGuiImpl::SetValueParse(CDbDatum *a_pdbdatum, const char *a_szName, const char *a_szValue,
-                                SetValueOutcome *a_pout) {
-  SetValueOutcome &out = *a_pout;
+bool CDrvGuiImpl::SetValueParse(CDbDatum* a_pdbdatum, const char* a_szName, const char* a_szValue,
+                                SetValueOutcome* a_pout) {
+  SetValueOutcome& out = *a_pout;
   out.edbcontainertype = m_pdatabase->GetContainerType(a_pdbdatum);
   bool blUnchanged = false;
   switch (out.edbcontainertype) {
     case DB_CONTAINERTYPE_ENUM: {
-      DbLookupEnum *pdblookupenum = m_pdatabase->LookupLexiconEnum(m_pdatabase->LookupGet(a_pdbdatum), a_szValue);
+      DbLookupEnum* pdblookupenum = m_pdatabase->LookupLexiconEnum(m_pdatabase->LookupGet(a_pdbdatum), a_szValue);
       if (!pdblookupenum) {
         OsLogDebug(OS_LOG_INFO, "Unrecognized value...%s %s", a_szName, a_szValue);
         out.eanswer = SetValueOutcome::ANSWER_VALUE;
@@ -221,7 +221,7 @@ bool CDrvGuiImpl::SetValueParse(CDbDatum *a_pdbdatum, const char *a_szName, cons
     }
     case DB_CONTAINERTYPE_STRING: {
       out.strValue = a_szValue;
-      const char *szCurrent = m_pdatabase->GetCurrentString(a_pdbdatum);
+      const char* szCurrent = m_pdatabase->GetCurrentString(a_pdbdatum);
       blUnchanged = out.edbid != DB_ID_SERIALNUMBER && szCurrent && out.strValue == szCurrent;
       break;
     }
@@ -251,8 +251,8 @@ bool CDrvGuiImpl::SetValueParse(CDbDatum *a_pdbdatum, const char *a_szName, cons
 }
 
 // Step 8: the set and its copies. False with the failure to answer.
-bool CDrvGuiImpl::SetValueStore(CDbDatum *a_pdbdatum, CDbDatum *a_pdbdatumSide, SetValueOutcome *a_pout) {
-  SetValueOutcome &out = *a_pout;
+bool CDrvGuiImpl::SetValueStore(CDbDatum* a_pdbdatum, CDbDatum* a_pdbdatumSide, SetValueOutcome* a_pout) {
+  SetValueOutcome& out = *a_pout;
   m_pdatabase->NotifyResetAll();
   if (!m_blUpdatesSuspended) m_blPreviewPending = m_blPreviewQuestion = false;
   const bool blPreviewMode = m_pdatabase->GetCurrentLongFromId(DB_ID_PREVIEWMODE) == DB_ID_PREVIEWMODE_ENUM_TRUE;
@@ -269,8 +269,8 @@ bool CDrvGuiImpl::SetValueStore(CDbDatum *a_pdbdatum, CDbDatum *a_pdbdatumSide, 
     out.i32Status = DRV_STS_BADVALUE;
     return false;
   }
-  CDbDatum *pdbdatum = a_pdbdatum;
-  CDbDatum *pdbdatumSide = a_pdbdatumSide;
+  CDbDatum* pdbdatum = a_pdbdatum;
+  CDbDatum* pdbdatumSide = a_pdbdatumSide;
   if (pdbdatumSide && DrvGuiIsRearBin(m_pdatabase->GetBin(pdbdatum))) std::swap(pdbdatum, pdbdatumSide);
   EDBSTS edbsts = DB_STS_SUCCESS;
   switch (m_pdatabase->GetDataType(pdbdatum)) {
@@ -302,9 +302,9 @@ bool CDrvGuiImpl::SetValueStore(CDbDatum *a_pdbdatum, CDbDatum *a_pdbdatumSide, 
   if (out.blSubCommand && m_pdatabase->EnumIsSelectionList(pdbdatum))
     m_pdatabase->NotifySet(DB_NOTIFY_PROFILES, pdbdatum);
   if (pdbdatumSide) m_pdatabase->CopySideToSide(pdbdatumSide, pdbdatum);
-  if (CDbDatum *pdbdatumImage = m_pdatabase->GetLinkedImage(pdbdatum)) {
+  if (CDbDatum* pdbdatumImage = m_pdatabase->GetLinkedImage(pdbdatum)) {
     m_pdatabase->CopyImageToImage(pdbdatumImage, pdbdatum);
-    if (CDbDatum *pdbdatumImageSide = m_pdatabase->GetLinkedSide(pdbdatumImage))
+    if (CDbDatum* pdbdatumImageSide = m_pdatabase->GetLinkedSide(pdbdatumImage))
       m_pdatabase->CopySideToSide(pdbdatumImageSide, pdbdatumImage);
   }
   if (const uint64_t u64Sides = m_pdatabase->NotifyGetSidesCount())
@@ -334,7 +334,7 @@ bool CDrvGuiImpl::SetValueStore(CDbDatum *a_pdbdatum, CDbDatum *a_pdbdatumSide, 
 
 // Step 9, with the database lock released: the preview question (and the
 // preview a "yes" asks for), then the answer.
-EOSSTS CDrvGuiImpl::SetValueAnswer(uint64_t a_u64Reply, const SetValueOutcome &a_out) {
+EOSSTS CDrvGuiImpl::SetValueAnswer(uint64_t a_u64Reply, const SetValueOutcome& a_out) {
   switch (a_out.eanswer) {
     case SetValueOutcome::ANSWER_STATUS: return CreateUiTaskReportStatus(a_u64Reply, a_out.i32Status);
     case SetValueOutcome::ANSWER_VALUE: return SendStatusAndValue(a_u64Reply, a_out.i32Status, a_out.pdbdatum);
@@ -369,7 +369,7 @@ EOSSTS CDrvGuiImpl::SetValueAnswer(uint64_t a_u64Reply, const SetValueOutcome &a
 }
 
 // A status and the capability's value report (when registered).
-EOSSTS CDrvGuiImpl::SendStatusAndValue(uint64_t a_u64Reply, int32_t a_i32Status, CDbDatum *a_pdbdatum) {
+EOSSTS CDrvGuiImpl::SendStatusAndValue(uint64_t a_u64Reply, int32_t a_i32Status, CDbDatum* a_pdbdatum) {
   CDrvGuiTask drvguitask;
   const bool blBuilt = ComposeSetAnswer([&] {
     drvguitask.TaskBegin(a_u64Reply);

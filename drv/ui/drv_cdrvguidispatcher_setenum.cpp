@@ -19,7 +19,7 @@ constexpr size_t s_sizetEnumItems = 96;
 
 // The items named by the children of the subcommand element; false on the
 // first that cannot be used (logged).
-bool ReadEnumItems(CDatabase *a_pdatabase, COsXml *a_posxml, DbLookup2 *a_pdblookup2, std::vector<long> *a_pveclItem) {
+bool ReadEnumItems(CDatabase* a_pdatabase, COsXml* a_posxml, DbLookup2* a_pdblookup2, std::vector<long>* a_pveclItem) {
   if (a_posxml->NodePush() != OS_STS_SUCCESS) return false;
   bool blGood = true;
   if (a_posxml->NodeChild() == OS_STS_SUCCESS) {
@@ -30,7 +30,7 @@ bool ReadEnumItems(CDatabase *a_pdatabase, COsXml *a_posxml, DbLookup2 *a_pdbloo
         blGood = false;
         break;
       }
-      DbLookupEnum *pdblookupenum = a_pdatabase->LookupLexiconEnum(a_pdblookup2, vecchItem.data());
+      DbLookupEnum* pdblookupenum = a_pdatabase->LookupLexiconEnum(a_pdblookup2, vecchItem.data());
       if (!pdblookupenum) {
         OsLog(OS_LOG_ERROR, "Unrecognized lexicon enum %s...", vecchItem.data());
         blGood = false;
@@ -50,14 +50,14 @@ bool ReadEnumItems(CDatabase *a_pdatabase, COsXml *a_posxml, DbLookup2 *a_pdbloo
 
 }  // namespace
 
-EOSSTS CDrvGuiImpl::DispatchSetValueSubCommand(COsXml *a_posxml, const char *a_szName) {
+EOSSTS CDrvGuiImpl::DispatchSetValueSubCommand(COsXml* a_posxml, const char* a_szName) {
   if (!m_pdatabase || !a_posxml) return OS_STS_FAIL;
-  DbLookup2 *pdblookup2 = *a_szName ? m_pdatabase->LookupLexicon(a_szName) : nullptr;
+  DbLookup2* pdblookup2 = *a_szName ? m_pdatabase->LookupLexicon(a_szName) : nullptr;
   if (!pdblookup2) {
     OsLog(OS_LOG_ERROR, "pdblookup2 is NULL <%s>", a_szName);
     return OS_STS_FAIL;
   }
-  CDbDatum *pdbdatum = m_pdatabase->Find(pdblookup2->edbid);
+  CDbDatum* pdbdatum = m_pdatabase->Find(pdblookup2->edbid);
   if (!pdbdatum) {
     OsLog(OS_LOG_ERROR, "hdbdatum is NULL <%s>", a_szName);
     return OS_STS_FAIL;

@@ -33,21 +33,21 @@ struct SetListState {
 
 }  // namespace
 
-EDBSTS CDrvGuiImpl::SetValueLexicon(CDbDatum *a_pdbdatum, const char *a_szText) {
+EDBSTS CDrvGuiImpl::SetValueLexicon(CDbDatum* a_pdbdatum, const char* a_szText) {
   if (!m_pdatabase || !a_pdbdatum) return DB_STS_FAIL;
   const bool blSidesAlike = DrvGuiIsSwitchOff(m_pdatabase, DB_ID_SIDESDIFFERENT);
-  CDbDatum *pdbdatum = a_pdbdatum;
-  CDbDatum *pdbdatumSide = m_pdatabase->GetLinkedSide(pdbdatum);
+  CDbDatum* pdbdatum = a_pdbdatum;
+  CDbDatum* pdbdatumSide = m_pdatabase->GetLinkedSide(pdbdatum);
   if (blSidesAlike && pdbdatumSide && DrvGuiIsRearBin(m_pdatabase->GetBin(pdbdatum))) std::swap(pdbdatum, pdbdatumSide);
   EDBSTS edbsts = DB_STS_FAIL;
   switch (m_pdatabase->GetContainerType(pdbdatum)) {
     case DB_CONTAINERTYPE_ENUM: {
-      DbLookup2 *pdblookup2 = m_pdatabase->LookupGet(pdbdatum);
+      DbLookup2* pdblookup2 = m_pdatabase->LookupGet(pdbdatum);
       if (!pdblookup2) {
         OsLog(OS_LOG_ERROR, "pdblookup2 is NULL <%d>", static_cast<int>(m_pdatabase->GetId(pdbdatum)));
         return DB_STS_FAIL;
       }
-      DbLookupEnum *pdblookupenum = m_pdatabase->LookupLexiconEnum(pdblookup2, a_szText);
+      DbLookupEnum* pdblookupenum = m_pdatabase->LookupLexiconEnum(pdblookup2, a_szText);
       if (!pdblookupenum) {
         OsLog(OS_LOG_ERROR, "Unrecognized lexicon enum %s...", a_szText);
         return DB_STS_BADVALUE;
@@ -81,7 +81,7 @@ EDBSTS CDrvGuiImpl::SetValueLexicon(CDbDatum *a_pdbdatum, const char *a_szText) 
   return DB_STS_SUCCESS;
 }
 
-EOSSTS CDrvGuiImpl::DispatcherSetValueList(COsXml *a_posxml, long long a_llId) {
+EOSSTS CDrvGuiImpl::DispatcherSetValueList(COsXml* a_posxml, long long a_llId) {
   const uint64_t u64Reply = static_cast<uint64_t>(a_llId);
   if (!m_pdatabase || !a_posxml) return CreateUiTaskReportStatus(u64Reply, OS_STS_FAIL);
   SetListState state;
@@ -104,9 +104,9 @@ EOSSTS CDrvGuiImpl::DispatcherSetValueList(COsXml *a_posxml, long long a_llId) {
             blGood = false;
             break;
           }
-          const char *szText = vecchText.data();
+          const char* szText = vecchText.data();
           if (!std::strcmp(szName, "id")) {
-            DbLookup2 *pdblookup2 = *szText ? m_pdatabase->LookupLexicon(szText) : nullptr;
+            DbLookup2* pdblookup2 = *szText ? m_pdatabase->LookupLexicon(szText) : nullptr;
             if (!pdblookup2 || pdblookup2->edbid < DB_ID_FIRST || pdblookup2->edbid > DB_ID_FINAL) {
               OsLog(OS_LOG_ERROR, "pdblookup2 is NULL <%s>", szText);
               blGood = false;
@@ -115,19 +115,19 @@ EOSSTS CDrvGuiImpl::DispatcherSetValueList(COsXml *a_posxml, long long a_llId) {
             state.edbid = pdblookup2->edbid;
             state.blId = true;
             // Reported per camera afterwards: each once, ten at most.
-            std::vector<EDBID> &vecedbid = state.vecedbidAllCamera;
+            std::vector<EDBID>& vecedbid = state.vecedbidAllCamera;
             if (m_drvguireports.IsAllCamera(state.edbid) &&
                 std::find(vecedbid.begin(), vecedbid.end(), state.edbid) == vecedbid.end() &&
                 vecedbid.size() < CDrvGuiReports::s_sizetAllCamera)
               vecedbid.push_back(state.edbid);
           } else if (!std::strcmp(szName, "windowtag")) {
-            DbLookup2 *pdblookup2 = m_pdatabase->LookupEdbid(DB_ID_WINDOWBIN);
+            DbLookup2* pdblookup2 = m_pdatabase->LookupEdbid(DB_ID_WINDOWBIN);
             if (!pdblookup2) {
               OsLog(OS_LOG_ERROR, "pdblookup2 is NULL <windowtag>");
               blGood = false;
               break;
             }
-            DbLookupEnum *pdblookupenum = m_pdatabase->LookupLexiconEnum(pdblookup2, szText);
+            DbLookupEnum* pdblookupenum = m_pdatabase->LookupLexiconEnum(pdblookup2, szText);
             if (!pdblookupenum) {
               OsLog(OS_LOG_ERROR, "Unrecognized lexicon enum %s...", szText);
               blGood = false;
@@ -141,7 +141,7 @@ EOSSTS CDrvGuiImpl::DispatcherSetValueList(COsXml *a_posxml, long long a_llId) {
               blGood = false;
               break;
             }
-            CDbDatum *pdbdatum = m_pdatabase->FindInWindowBin(state.edbidwindowbin, state.edbid);
+            CDbDatum* pdbdatum = m_pdatabase->FindInWindowBin(state.edbidwindowbin, state.edbid);
             if (!pdbdatum) {
               OsLogDebug(OS_LOG_INFO, "hdbdatum is NULL <%d>", static_cast<int>(state.edbid));
             } else if (SetValueLexicon(pdbdatum, szText) != DB_STS_SUCCESS) {

@@ -84,8 +84,8 @@ constexpr DrvPreviewRow s_adrvpreviewrow[] = {
     {DB_ID_XRESOLUTION, PENDING_HIGHQUALITY, QUESTION_HIGHQUALITY},
 };
 
-const DrvPreviewRow *FindPreviewRow(EDBID a_edbid) {
-  for (const DrvPreviewRow &drvpreviewrow : s_adrvpreviewrow) {
+const DrvPreviewRow* FindPreviewRow(EDBID a_edbid) {
+  for (const DrvPreviewRow& drvpreviewrow : s_adrvpreviewrow) {
     if (drvpreviewrow.edbid == a_edbid) return &drvpreviewrow;
   }
   return nullptr;
@@ -98,9 +98,9 @@ constexpr long s_lPreviewFlatbed = 4;  // the scan source of the flatbed
 
 // The capability itself with its new value at 2, else its current value
 // when the scanner has it.
-bool IsPreviewSwitchOn(CDatabase *a_pdatabase, EDBID a_edbidSwitch, EDBID a_edbid, long a_lNew) {
+bool IsPreviewSwitchOn(CDatabase* a_pdatabase, EDBID a_edbidSwitch, EDBID a_edbid, long a_lNew) {
   if (a_edbid == a_edbidSwitch) return a_lNew == s_lPreviewOn;
-  CDbDatum *pdbdatum = a_pdatabase->Find(a_edbidSwitch);
+  CDbDatum* pdbdatum = a_pdatabase->Find(a_edbidSwitch);
   return pdbdatum && a_pdatabase->GetCurrentLong(pdbdatum) == s_lPreviewOn;
 }
 
@@ -112,7 +112,7 @@ bool IsRearWindowBin(long a_lWindowBin) {
 }  // namespace
 
 void CDrvGuiImpl::PreviewAfterChange(EDBID a_edbid, long a_lNew, long a_lOld) {
-  const DrvPreviewRow *pdrvpreviewrow = FindPreviewRow(a_edbid);
+  const DrvPreviewRow* pdrvpreviewrow = FindPreviewRow(a_edbid);
   if (!pdrvpreviewrow) return;
   const bool blHigh = IsPreviewSwitchOn(m_pdatabase, DB_ID_PREVIEWQUALITY, a_edbid, a_lNew);
   const bool blAuto = IsPreviewSwitchOn(m_pdatabase, DB_ID_PREVIEWUPDATE, a_edbid, a_lNew);
@@ -161,7 +161,7 @@ bool CDrvGuiImpl::ShowPreviewRescanMessage() {
   std::string strText;
   {
     CDbLockGuard dblockguard;
-    const char *szText = m_pdatabase->LabelGet("messagepreviewupdate", "messagepreviewupdate...", -1);
+    const char* szText = m_pdatabase->LabelGet("messagepreviewupdate", "messagepreviewupdate...", -1);
     strText = szText ? szText : "messagepreviewupdate...";
   }
   EDBINFOBUTTON edbinfobutton = DB_INFOBUTTON_NONE;
@@ -206,7 +206,7 @@ void CDrvGuiImpl::PreviewAskAndScan(bool a_blScanPending) {
   DispatcherRequestPreview(nullptr, 0);
 }
 
-EOSSTS CDrvGuiImpl::DispatcherUpdateSuspend(COsXml *, long long a_llId) {
+EOSSTS CDrvGuiImpl::DispatcherUpdateSuspend(COsXml*, long long a_llId) {
   m_blUpdatesSuspended = true;
   m_blPreviewPending = m_blPreviewQuestion = false;
   return CreateUiTaskReportStatus(static_cast<uint64_t>(a_llId), DRV_STS_SUCCESS);
@@ -214,7 +214,7 @@ EOSSTS CDrvGuiImpl::DispatcherUpdateSuspend(COsXml *, long long a_llId) {
 
 // The changes held back: the question, at most one preview, one full
 // report; then updates go on.
-EOSSTS CDrvGuiImpl::DispatcherUpdateResume(COsXml *, long long a_llId) {
+EOSSTS CDrvGuiImpl::DispatcherUpdateResume(COsXml*, long long a_llId) {
   bool blYes = false;
   if (m_blPreviewQuestion) {
     blYes = ShowPreviewRescanMessage();

@@ -16,9 +16,9 @@ constexpr long s_lWindowInch = 1200;
 constexpr EDBBIN s_aedbbinWindowCamera[] = {DB_BIN_BITONAL_FRONT, DB_BIN_BITONAL_REAR, DB_BIN_COLOR_FRONT,
                                             DB_BIN_COLOR_REAR};
 
-bool IsWindowInUse(CDatabase *a_pdatabase, EDBID_WINDOW a_edbidwindow) {
+bool IsWindowInUse(CDatabase* a_pdatabase, EDBID_WINDOW a_edbidwindow) {
   for (EDBBIN edbbin : s_aedbbinWindowCamera) {
-    CDbDatum *pdbdatum = a_pdatabase->FindInWindowBin(a_edbidwindow, edbbin, DB_ID_CAMERAENABLE);
+    CDbDatum* pdbdatum = a_pdatabase->FindInWindowBin(a_edbidwindow, edbbin, DB_ID_CAMERAENABLE);
     if (pdbdatum && a_pdatabase->GetAccess(pdbdatum) != DB_ACCESS_NOTSUPPORTED &&
         a_pdatabase->GetCurrentLong(pdbdatum) == s_lCameraOn)
       return true;
@@ -27,21 +27,21 @@ bool IsWindowInUse(CDatabase *a_pdatabase, EDBID_WINDOW a_edbidwindow) {
 }
 
 // A set the window's frame needs; a refusal is logged and the rest goes on.
-void SetWindowValue(CDatabase *a_pdatabase, EDBID a_edbid, long a_lValue) {
+void SetWindowValue(CDatabase* a_pdatabase, EDBID a_edbid, long a_lValue) {
   const EDBSTS edbsts = a_pdatabase->SetCurrentLongFromId(a_edbid, a_lValue, false);
   if (edbsts != DB_STS_SUCCESS)
     OsLog(OS_LOG_ERROR, "windowadd: %d refused %ld...%d", static_cast<int>(a_edbid), a_lValue,
           static_cast<int>(edbsts));
 }
 
-void SetCroppingFixed(CDatabase *a_pdatabase) {
+void SetCroppingFixed(CDatabase* a_pdatabase) {
   if (a_pdatabase->GetCurrentLongFromId(DB_ID_CROPPINGMODE) != s_lWindowFixed)
     SetWindowValue(a_pdatabase, DB_ID_CROPPINGMODE, s_lWindowFixed);
 }
 
 }  // namespace
 
-EOSSTS CDrvGuiImpl::DispatcherWindowAdd(COsXml *, long long a_llId) {
+EOSSTS CDrvGuiImpl::DispatcherWindowAdd(COsXml*, long long a_llId) {
   const uint64_t u64Reply = static_cast<uint64_t>(a_llId);
   if (!m_pdatabase) return CreateUiTaskReportStatus(u64Reply, OS_STS_FAIL);
   {
@@ -85,7 +85,7 @@ EOSSTS CDrvGuiImpl::DispatcherWindowAdd(COsXml *, long long a_llId) {
   return SendWindowReports(u64Reply);
 }
 
-EOSSTS CDrvGuiImpl::DispatcherWindowDelete(COsXml *, long long a_llId) {
+EOSSTS CDrvGuiImpl::DispatcherWindowDelete(COsXml*, long long a_llId) {
   const uint64_t u64Reply = static_cast<uint64_t>(a_llId);
   if (!m_pdatabase) return CreateUiTaskReportStatus(u64Reply, OS_STS_FAIL);
   {
@@ -113,7 +113,7 @@ EOSSTS CDrvGuiImpl::SendWindowReports(uint64_t a_u64Reply) {
     m_drvguireports.CmdReportValues(drvguitask, DRV_REPORT_ALL, nullptr, false);
     m_drvguireports.CmdReportAccesses(drvguitask, nullptr, false);
     drvguitask.TaskEnd();
-  } catch (const std::bad_alloc &) {
+  } catch (const std::bad_alloc&) {
     OsLog(OS_LOG_ERROR, "OsMemNew failed...");
     blBuilt = false;
   }

@@ -16,7 +16,7 @@ inline bool DrvGuiNeedsFullReport(EDBID a_edbid) {
 }
 
 // A switch of the current window is off (1); false when the scanner lacks it.
-inline bool DrvGuiIsSwitchOff(CDatabase *a_pdatabase, EDBID a_edbid) {
-  CDbDatum *pdbdatum = a_pdatabase->Find(a_edbid);
+inline bool DrvGuiIsSwitchOff(CDatabase* a_pdatabase, EDBID a_edbid) {
+  CDbDatum* pdbdatum = a_pdatabase->Find(a_edbid);
   return pdbdatum && a_pdatabase->GetCurrentLong(pdbdatum) == 1;
 }

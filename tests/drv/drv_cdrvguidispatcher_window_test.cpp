@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "db_cdatabase.h"
-#include "db_cdblock.h"
 #include "db_cdbdatum.h"
+#include "db_cdblock.h"
 #include "drv_cdrvguiimpl.h"
 #include "drv_opened_fixture.h"
 
