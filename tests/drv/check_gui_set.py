@@ -419,12 +419,15 @@ def badinput_answers(front):
          "fail"),
         (setlist([("units", "frontbitonal_77", "pixels")]), "fail"),
         (setlist([("nosuchcapability", "frontbitonal_00", "pixels")]), "fail"),
+        # setvaluelist reads a number as setvalue does: the whole text or nothing.
+        (setlist([("powerofftimeout", "frontbitonal_00", "12x")]), "fail"),
+        (setlist([("powerofftimeout", "frontbitonal_00", "v" * 1024)]), "fail"),
         (setvalue("serialnumber", "x"), "badvalue"),
     ]
     directory, replies = run(front, [step for step, _ in cases], register=["units", "powerofftimeout"])
     statuses = [status(one(texts)) for texts in replies]
     assert statuses == [want for _, want in cases], list(zip(statuses, [want for _, want in cases]))
-    assert value_of(front, "units") == "inches" and value_of(front, "powerofftimeout") != "30"
+    assert value_of(front, "units") == "inches" and value_of(front, "powerofftimeout") not in ("30", "12")
     log = front.log()
     for line in ("Unsupported subcommand <range> for setvalue", "Unsupported subcommand <string> for setvalue",
                  "Wrong subcomand <list> for the ID <units>", "setvalue of a profile is not supported",
