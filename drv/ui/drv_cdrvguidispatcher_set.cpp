@@ -358,11 +358,11 @@ EOSSTS CDrvGuiImpl::SetValueAnswer(uint64_t a_u64Reply, const SetValueOutcome& a
     PreviewAskAndScan(false);
     return DispatcherGetRegistered(nullptr, static_cast<long long>(a_u64Reply));
   }
-  if (a_out.eanswer == SetValueOutcome::ANSWER_WINDOWBIN)
-    DispatcherGetValuesRegisteredCurrentBin(nullptr, static_cast<long long>(a_u64Reply));
   // Composed before any preview: a scan starts the change lists afresh.
   CDrvGuiTask drvguitask;
   const bool blBuilt = ComposeSetValueReports(drvguitask, a_u64Reply, a_out.pdbdatum);
+  if (a_out.eanswer == SetValueOutcome::ANSWER_WINDOWBIN)
+    DispatcherGetValuesRegisteredCurrentBin(nullptr, static_cast<long long>(a_u64Reply));
   PreviewAskAndScan(false);
   PreviewAskAndScan(true);
   return SendReply(a_u64Reply, drvguitask, blBuilt);
