@@ -1,5 +1,6 @@
 #include "drv_cdrvguichildren.h"
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -34,4 +35,41 @@ void DrvGuiEachChild(COsXml* a_posxml, long a_lText,
     } while (blMore && a_posxml->NodeSibling() == OS_STS_SUCCESS);
   }
   a_posxml->NodePop();
+}
+
+bool DrvGuiNodeText(COsXml* a_posxml, char* a_szText, long a_lText) {
+  if (a_lText <= 0) return false;
+  std::memset(a_szText, 0, static_cast<size_t>(a_lText));
+  return a_posxml->NodeGetContent(a_szText, a_lText) == OS_STS_SUCCESS &&
+         std::memchr(a_szText, 0, static_cast<size_t>(a_lText)) && !a_szText[a_lText - 1];
+}
+
+bool DrvGuiReadRangeValue(const char* a_szText, long* a_plValue) {
+  *a_plValue = 0;
+  const char* pc = a_szText ? a_szText : "";
+  const bool blNegative = *pc == '-';
+  if (blNegative) ++pc;
+  if (!*pc) {
+    OsLog(OS_LOG_ERROR, "Not a number...<%.64s>", a_szText ? a_szText : "");
+    return false;
+  }
+  int64_t i64Value = 0;
+  for (; *pc; ++pc) {
+    if (*pc < '0' || *pc > '9') {
+      OsLog(OS_LOG_ERROR, "Not a number...<%.64s>", a_szText);
+      return false;
+    }
+    i64Value = i64Value * 10 + (*pc - '0');
+    if (i64Value > static_cast<int64_t>(INT32_MAX) + 1) {
+      OsLog(OS_LOG_ERROR, "number beyond 32 bits...<%.64s>", a_szText);
+      return false;
+    }
+  }
+  if (blNegative) i64Value = -i64Value;
+  if (i64Value > INT32_MAX || i64Value < INT32_MIN) {
+    OsLog(OS_LOG_ERROR, "number beyond 32 bits...<%.64s>", a_szText);
+    return false;
+  }
+  *a_plValue = static_cast<long>(i64Value);
+  return true;
 }

@@ -89,8 +89,14 @@ DrvDispatcherRow s_drvdispatchertable[] = {
     {"import", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherImport>},
     {"rename", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherRename>},
     {"reset", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherReset>},
-    // Temporary: the profile selection alone, until the value changes' own row.
-    {"setvalue", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherSetValueProfileOnly>},
+    // Value changes and windows.
+    {"set", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherSet>},
+    {"setvalue", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherSetValue>},
+    {"setvaluelist", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherSetValueList>},
+    {"updateresume", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherUpdateResume>},
+    {"updatesuspend", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherUpdateSuspend>},
+    {"windowadd", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherWindowAdd>},
+    {"windowdelete", &CDrvGuiImpl::DispatcherDelegate<&CDrvGuiImpl::DispatcherWindowDelete>},
 };
 
 int CompareRows(const void* a_pv1, const void* a_pv2) {

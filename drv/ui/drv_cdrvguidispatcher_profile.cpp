@@ -334,41 +334,11 @@ EOSSTS CDrvGuiImpl::DispatcherSetValueProfile(COsXml*, long long a_llId, const c
     const bool blNothing = edbsts == DB_STS_FAIL || edbsts == DB_STS_BADVALUE;
     return SendFullReport(u64Reply, blNothing ? DRV_STS_BADVALUE : static_cast<int32_t>(OS_STS_FAIL));
   }
-  if (blAsk && AskPreviewRescan()) DispatcherRequestPreview(nullptr, 0);
+  if (blAsk) {
+    m_blPreviewQuestion = true;
+    const bool blYes = ShowPreviewRescanMessage();
+    m_blPreviewPending = m_blPreviewQuestion = false;
+    if (blYes) DispatcherRequestPreview(nullptr, 0);
+  }
   return SendFullReport(u64Reply, DRV_STS_SUCCESS);
-}
-
-// "yes" (or "ok") keeps the preview pending and asks for the image of the
-// current window bin; "no" ends the preview mode and empties the GUI's
-// preview.
-bool CDrvGuiImpl::AskPreviewRescan() {
-  std::string strText;
-  {
-    CDbLockGuard dblockguard;
-    const char* sz = m_pdatabase->LabelGet("messagepreviewupdate", "messagepreviewupdate...", -1);
-    strText = sz ? sz : "";
-  }
-  EDBINFOBUTTON edbinfobutton = DB_INFOBUTTON_NONE;
-  MessageManager(DEV_DLG_MESSAGE, DEV_MSG_EXCLAMATION, strText.c_str(), 0, DEV_BUTTONS_YESNO, &edbinfobutton);
-  switch (edbinfobutton) {
-    case DB_INFOBUTTON_OKYES: {
-      CDbLockGuard dblockguard;
-      m_pdatabase->SetDbState(DB_STATE_PREVIEWRESCAN);
-      m_pdatabase->SetCurrentLongFromId(DB_ID_PREVIEWIMAGEACQUIRE, DB_ID_PREVIEWIMAGEACQUIRE_ENUM_TRUE, false);
-      return true;
-    }
-    case DB_INFOBUTTON_NO: {
-      {
-        CDbLockGuard dblockguard;
-        m_pdatabase->SetCurrentLongFromId(DB_ID_PREVIEWMODE, DB_ID_PREVIEWMODE_ENUM_FALSE, false);
-        m_pdatabase->SetCurrentLongFromId(DB_ID_PREVIEWIMAGEACQUIRE, DB_ID_PREVIEWIMAGEACQUIRE_ENUM_FALSE, false);
-      }
-      std::lock_guard<std::mutex> lock(m_mutexPreview);
-      SendEmptyImageReport();
-      return false;
-    }
-    default:
-      OsLog(OS_LOG_ERROR, "Unexpected button pressed.");
-      return false;
-  }
 }

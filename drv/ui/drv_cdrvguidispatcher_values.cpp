@@ -172,33 +172,29 @@ EOSSTS CDrvGuiImpl::SendDispatcherSetValueReportsToGui(uint64_t a_u64Reply, EDRV
                                                        CDbDatum* a_pdbdatum, char* a_szBuffer, size_t a_sizetBuffer) {
   OsLogDebug(OS_LOG_INFO, ">>> SendDispatcherSetValueReportsToGui...");
   if (!m_pdatabase) return OS_STS_SUCCESS;
-  bool blLog = false;
-  {
-    CDbLockGuard dblockguard;
-    blLog = a_pdbdatum && m_pdatabase->GetId(a_pdbdatum) == DB_ID_LOG;
-  }
-  // The device answers with the lock released.
-  const bool blLogFetched = blLog && m_drvguireports.FetchLog();
   CDrvGuiTask drvguitask;
-  const bool blBuilt = Compose([&] {
-    drvguitask.TaskBegin(a_u64Reply);
-    drvguitask.CmdStatus(DRV_STS_SUCCESS);
-    if (blLogFetched) m_drvguireports.CmdReportLog(drvguitask, m_drvguireports.GetLog());
-    if (a_edrvreport == DRV_REPORT_ALL) {
+  bool blBuilt = false;
+  if (a_edrvreport == DRV_REPORT_ALL) {
+    bool blLog = false;
+    {
+      CDbLockGuard dblockguard;
+      blLog = a_pdbdatum && m_pdatabase->GetId(a_pdbdatum) == DB_ID_LOG;
+    }
+    // The device answers with the lock released.
+    const bool blLogFetched = blLog && m_drvguireports.FetchLog();
+    blBuilt = Compose([&] {
+      drvguitask.TaskBegin(a_u64Reply);
+      drvguitask.CmdStatus(DRV_STS_SUCCESS);
+      if (blLogFetched) m_drvguireports.CmdReportLog(drvguitask, m_drvguireports.GetLog());
       m_drvguireports.CmdReportContainers(drvguitask, DRV_REPORT_ALL, nullptr);
       m_drvguireports.CmdReportValues(drvguitask, DRV_REPORT_ALL, nullptr, false);
       m_drvguireports.CmdReportAccesses(drvguitask, nullptr, false);
-    } else {
-      if (CDbDatum* pdbdatum = m_pdatabase->NotifyGetFirst(DB_NOTIFY_CONSTRAINT))
-        m_drvguireports.CmdReportContainers(drvguitask, DRV_REPORT_PENDING, pdbdatum);
-      if (CDbDatum* pdbdatum = m_pdatabase->NotifyGetFirst(DB_NOTIFY_VALUE))
-        m_drvguireports.CmdReportValues(drvguitask, DRV_REPORT_PENDING, pdbdatum, false);
-      if (CDbDatum* pdbdatum = m_pdatabase->NotifyGetFirst(DB_NOTIFY_ACCESS))
-        m_drvguireports.CmdReportAccesses(drvguitask, pdbdatum, false);
-    }
-    m_drvguireports.CmdReportProfileItem(drvguitask);
-    drvguitask.TaskEnd();
-  });
+      m_drvguireports.CmdReportProfileItem(drvguitask);
+      drvguitask.TaskEnd();
+    });
+  } else {
+    blBuilt = ComposeSetValueReports(drvguitask, a_u64Reply, a_pdbdatum);
+  }
   if (!a_szBuffer) return SendReply(a_u64Reply, drvguitask, blBuilt);
   if (!blBuilt || drvguitask.Size() >= a_sizetBuffer) {
     OsLog(OS_LOG_ERROR, "The reports do not fit the buffer...%zu", drvguitask.Size());
@@ -207,6 +203,34 @@ EOSSTS CDrvGuiImpl::SendDispatcherSetValueReportsToGui(uint64_t a_u64Reply, EDRV
   }
   std::memcpy(a_szBuffer, drvguitask.Text(), drvguitask.Size() + 1);
   return OS_STS_SUCCESS;
+}
+
+bool CDrvGuiImpl::ComposeSetValueReports(CDrvGuiTask& a_drvguitask, uint64_t a_u64Reply, CDbDatum* a_pdbdatum,
+                                         const std::vector<EDBID>* a_pvecedbidAllCamera) {
+  if (!m_pdatabase) return false;
+  bool blLog = false;
+  {
+    CDbLockGuard dblockguard;
+    blLog = a_pdbdatum && m_pdatabase->GetId(a_pdbdatum) == DB_ID_LOG;
+  }
+  // The device answers with the lock released.
+  const bool blLogFetched = blLog && m_drvguireports.FetchLog();
+  return Compose([&] {
+    a_drvguitask.TaskBegin(a_u64Reply);
+    a_drvguitask.CmdStatus(DRV_STS_SUCCESS);
+    if (blLogFetched) m_drvguireports.CmdReportLog(a_drvguitask, m_drvguireports.GetLog());
+    if (CDbDatum* pdbdatum = m_pdatabase->NotifyGetFirst(DB_NOTIFY_CONSTRAINT))
+      m_drvguireports.CmdReportContainers(a_drvguitask, DRV_REPORT_PENDING, pdbdatum);
+    if (CDbDatum* pdbdatum = m_pdatabase->NotifyGetFirst(DB_NOTIFY_VALUE))
+      m_drvguireports.CmdReportValues(a_drvguitask, DRV_REPORT_PENDING, pdbdatum, false);
+    if (CDbDatum* pdbdatum = m_pdatabase->NotifyGetFirst(DB_NOTIFY_ACCESS))
+      m_drvguireports.CmdReportAccesses(a_drvguitask, pdbdatum, false);
+    if (a_pvecedbidAllCamera) {
+      for (EDBID edbid : *a_pvecedbidAllCamera) m_drvguireports.CmdReportAllCameraWindowValues(a_drvguitask, edbid);
+    }
+    m_drvguireports.CmdReportProfileItem(a_drvguitask);
+    a_drvguitask.TaskEnd();
+  });
 }
 
 // Composed on the front-end thread (whose task may hold the database lock

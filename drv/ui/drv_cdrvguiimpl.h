@@ -149,14 +149,31 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   EOSSTS DispatcherExport(COsXml* a_posxml, long long a_llId);
   EOSSTS DispatcherReset(COsXml* a_posxml, long long a_llId);
   EOSSTS DispatcherSetValueProfile(COsXml* a_posxml, long long a_llId, const char* a_szName);
-  // Temporary: "setvalue" serving the "profile" selection alone
-  // (drv_cdrvguidispatcher_setvalueprofileonly.cpp).
-  EOSSTS DispatcherSetValueProfileOnly(COsXml* a_posxml, long long a_llId);
   // The table's forwarder to any handler.
   template <EOSSTS (CDrvGuiImpl::*PFN)(COsXml*, long long)>
   static EOSSTS DispatcherDelegate(CDrvGuiImpl* a_pdrvguiimpl, COsXml* a_posxml, long long a_llId) {
     return (a_pdrvguiimpl->*PFN)(a_posxml, a_llId);
   }
+  // Value changes (drv_cdrvguidispatcher_set.cpp, _setenum.cpp, _setlist.cpp),
+  // the preview they may ask for (drv_cdrvguidispatcher_setpreview.cpp) and
+  // the windows (drv_cdrvguidispatcher_window.cpp).
+  EOSSTS DispatcherSet(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherSetValue(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherSetValueList(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherUpdateSuspend(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherUpdateResume(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherWindowAdd(COsXml* a_posxml, long long a_llId);
+  EOSSTS DispatcherWindowDelete(COsXml* a_posxml, long long a_llId);
+  // The subcommand element a_posxml is on, for the capability named; under
+  // the database lock. 0, or 1 (logged) with the list as it was.
+  EOSSTS DispatchSetValueSubCommand(COsXml* a_posxml, const char* a_szName);
+  // One value of setvaluelist into a capability and its linked copies;
+  // under the database lock. 0, or the database's refusal (1 for a text
+  // that names nothing).
+  EDBSTS SetValueLexicon(CDbDatum* a_pdbdatum, const char* a_szText);
+  // The preview question, asked with the database lock released; true:
+  // the user wants the preview scanned again.
+  bool ShowPreviewRescanMessage();
   // The reply to a value-setting command: the reports a change left, sent
   // (or, with a buffer, copied into it). 0.
   EOSSTS SendDispatcherSetValueReportsToGui(uint64_t a_u64Reply, EDRVREPORT a_edrvreport, CDbDatum* a_pdbdatum,
@@ -266,6 +283,25 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   long CalibrationType();
   void PreviewModeOff();
   EOSSTS SendEmptyImageReport();
+  // The value changes' helpers.
+  struct SetValueOutcome;
+  bool SetValueApply(COsXml* a_posxml, const char* a_szName, const char* a_szValue, SetValueOutcome* a_pout);
+  bool SetValueParse(CDbDatum* a_pdbdatum, const char* a_szName, const char* a_szValue, SetValueOutcome* a_pout);
+  bool SetValueStore(CDbDatum* a_pdbdatum, CDbDatum* a_pdbdatumSide, SetValueOutcome* a_pout);
+  EOSSTS SetValueAnswer(uint64_t a_u64Reply, const SetValueOutcome& a_out);
+  EOSSTS SendStatusAndValue(uint64_t a_u64Reply, int32_t a_i32Status, CDbDatum* a_pdbdatum);
+  // The change answer: "success", the device log for LOG, the pending
+  // changes, the per-camera values of the ids given, the profile item.
+  // False when it could not be composed.
+  bool ComposeSetValueReports(CDrvGuiTask& a_drvguitask, uint64_t a_u64Reply, CDbDatum* a_pdbdatum,
+                              const std::vector<EDBID>* a_pvecedbidAllCamera = nullptr);
+  // The preview table: whether a change needs a new preview and whether
+  // the user is asked first (under the database lock, before the set).
+  void PreviewAfterChange(EDBID a_edbid, long a_lNew, long a_lOld);
+  // The question, and the preview a "yes" or the change asks for.
+  void PreviewAskAndScan(bool a_blScanPending);
+  EOSSTS SendWindowReports(uint64_t a_u64Reply);
+
   // The preview (drv_cdrvguidispatcher_preview.cpp).
   bool PreviewArguments(COsXml* a_posxml);
   void PreviewAnswer(uint64_t a_u64Reply, int32_t a_i32Status, const char* a_szImage, bool a_blEmpty);
@@ -287,8 +323,7 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   // profile report, or the full report with the status.
   EOSSTS SendProfileReport(uint64_t a_u64Reply);
   EOSSTS SendFullReport(uint64_t a_u64Reply, int32_t a_i32Status);
-  // The question whether the preview is scanned again; true for "yes".
-  bool AskPreviewRescan();
+
   EOSSTS ExportLog(uint64_t a_u64Reply, const DrvGuiProfileRequest& a_drvguiprofilerequest);
 
   // Colour-dropout and pass-through (drv_cdrvguidispatcher_ecdo.cpp).
@@ -322,6 +357,11 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   std::atomic<bool> m_blMessageCount{false};
   std::atomic<bool> m_blAutoColorLearning{false};
   std::atomic<bool> m_blVariabilityLearning{false};
+  // Value changes: updates held back by updatesuspend; a change needs a
+  // new preview; the user is asked before it is scanned. The dispatcher's.
+  std::atomic<bool> m_blUpdatesSuspended{false};
+  std::atomic<bool> m_blPreviewPending{false};
+  std::atomic<bool> m_blPreviewQuestion{false};
   // The dispatcher's work buffer for inner XML, grown as needed.
   std::vector<char> m_veccWork;
   // The calibration replies go out one at a time (begin or run, and end).

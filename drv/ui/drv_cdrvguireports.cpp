@@ -184,6 +184,13 @@ EDBBIN CDrvGuiReports::Registered(EDBBIN a_edbbinCamera, EDBID a_edbid) const {
   return static_cast<EDBBIN>(m_au8Registered[a_edbbinCamera][a_edbid]);
 }
 
+bool CDrvGuiReports::IsAllCamera(EDBID a_edbid) const {
+  for (size_t sizet = 0; sizet < s_sizetAllCamera && m_aedbidAllCamera[sizet]; ++sizet) {
+    if (m_aedbidAllCamera[sizet] == a_edbid) return true;
+  }
+  return false;
+}
+
 bool CDrvGuiReports::TakeProfileListChanged() { return m_blProfileListChanged.exchange(false); }
 
 EDBBIN CDrvGuiReports::CurrentBin() { return m_pdatabase->GetBinFromWindowBin(m_pdatabase->GetWindowBin()); }

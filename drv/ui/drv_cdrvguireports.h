@@ -61,6 +61,8 @@ class CDrvGuiReports {
   CDbDatum* FindGuiName(const char* a_szName);
   // The bin a capability was registered in for a camera bin (0: none).
   EDBBIN Registered(EDBBIN a_edbbinCamera, EDBID a_edbid) const;
+  // Whether the id is on the all-camera list.
+  bool IsAllCamera(EDBID a_edbid) const;
   bool TakeProfileListChanged();
   void SetProfileListChanged() { m_blProfileListChanged.store(true); }
 
