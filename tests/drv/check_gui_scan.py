@@ -224,7 +224,7 @@ def preview_acquire_current_bin(front):
     assert os.path.isfile(name) and os.path.getsize(name) == int(task.findtext("reportimage/imagesize")), name
     assert wait_for(lambda: "imageend" in scanner_commands(front)), scanner_commands(front)
     go(front, "go_acquire")
-    assert answer(directory, 3) == "success"
+    assert answer(directory, sent_id(front, "imageend")) == "success"
     assert wait_for(lambda: os.listdir(front.images()) == []), os.listdir(front.images())
     guivalues.stop(front)
 
