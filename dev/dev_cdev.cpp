@@ -119,9 +119,13 @@ void CDev::MessageProc(EDEVDLG a_edevdlg, EDEVMSG a_edevmsg, const char* a_szTex
 EOSSTS CDev::ScanBegin() {
   return Forward(m_pdevimpl, s_eosstsFail, [](CDevImpl& d) { return d.ScanBegin(); });
 }
-void CDev::ScanEnd() {
-  Forward(m_pdevimpl, [](CDevImpl& d) { d.ScanEnd(); });
+void CDev::ScanEnd(uint64_t a_u64Scan) {
+  Forward(m_pdevimpl, [&](CDevImpl& d) { d.ScanEnd(a_u64Scan); });
 }
+uint64_t CDev::ScanSerial() {
+  return Forward(m_pdevimpl, uint64_t{0}, [](CDevImpl& d) { return d.ScanSerial(); });
+}
+uint64_t CDev::ScanSerialBegun() { return CDevImpl::ScanSerialBegun(); }
 EOSSTS CDev::ScanRequestStop(EDEVSTOPACTION a_edevstopaction) {
   return Forward(m_pdevimpl, s_eosstsFail, [&](CDevImpl& d) { return d.ScanRequestStop(a_edevstopaction); });
 }
@@ -142,9 +146,9 @@ long CDev::GetOutputImageCount() {
   return Forward(m_pdevimpl, 0L, [](CDevImpl& d) { return d.ScanGetOutputImageCount(); });
 }
 EDEVSTS CDev::GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, int* a_piPageCount,
-                        int* a_piPageImageCount) {
+                        int* a_piPageImageCount, uint64_t a_u64Scan) {
   return Forward(m_pdevimpl, s_edevstsFail, [&](CDevImpl& d) {
-    return d.GetOutput(a_szBuffer, a_iSize, a_piImageCount, a_piPageCount, a_piPageImageCount);
+    return d.GetOutput(a_szBuffer, a_iSize, a_piImageCount, a_piPageCount, a_piPageImageCount, a_u64Scan);
   });
 }
 EOSSTS CDev::ImageEnd(const char* a_szText) {

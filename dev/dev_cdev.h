@@ -55,14 +55,19 @@ class CDev {
   // RegisterFirstImageCallback; 0 (false, null) for counts, flags, texts,
   // UserInput and ImageQueuePush; nothing for the rest.
   EOSSTS ScanBegin();
-  void ScanEnd();
+  void ScanEnd(uint64_t a_u64Scan = 0);
+  // The current scan's serial, and the serial of the scan the calling
+  // thread began last (CDevImpl::ScanSerial).
+  uint64_t ScanSerial();
+  uint64_t ScanSerialBegun();
   EOSSTS ScanRequestStop(EDEVSTOPACTION a_edevstopaction);
   bool ScanIsScanning();
   long ScanImageCountRemaining();
   EOSSTS RegisterFirstImageCallback(EOSSTS (*a_pfnCallback)(void*), void* a_pvArgument);
   bool IsDiscardBlankImage();
   long GetOutputImageCount();
-  EDEVSTS GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, int* a_piPageCount, int* a_piPageImageCount);
+  EDEVSTS GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, int* a_piPageCount, int* a_piPageImageCount,
+                    uint64_t a_u64Scan = 0);
   EOSSTS ImageEnd(const char* a_szText);
   EOSSTS UserInput(const char* a_szText);
   EOSSTS ImageQueuePush(bool a_blToApplication, EDEVSTS a_edevsts, const char* a_szText);

@@ -311,7 +311,13 @@ class CDevImpl {
 
   // Scan and hand-off.
   EOSSTS ScanBegin();
-  void ScanEnd();
+  // With a scan's serial, only that scan is ended (nothing when it is over).
+  void ScanEnd(uint64_t a_u64Scan = 0);
+  // Each scan begun and each scan ended makes a new serial: a caller that
+  // began a scan (the GUI's preview) fetches with the serial ScanBegin gave
+  // its thread, and never takes an image of a later scan.
+  uint64_t ScanSerial();
+  static uint64_t ScanSerialBegun();
   // Wakes the scan thread; nothing when there is none.
   void ScanThreadSetEvent();
   // 2 when the feeder holds paper (or it cannot tell), 1 when not.
@@ -324,7 +330,9 @@ class CDevImpl {
   // The rounds the last ScanEnd waited past its join limit (tests).
   long ScanEndJoinRounds() const { return m_scanstate.lJoinRounds.load(); }
   long ScanGetOutputImageCount();
-  EDEVSTS GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, int* a_piPageCount, int* a_piPageImageCount);
+  // With a scan's serial: DEV_STS_CANCEL once that scan is over.
+  EDEVSTS GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, int* a_piPageCount, int* a_piPageImageCount,
+                    uint64_t a_u64Scan = 0);
   EOSSTS ImageEnd(const char* a_szText, bool a_blFromDevice);
   void ScanStatisticsReset();
   const char* ScanStatisticsGetSheetCount();
@@ -563,6 +571,13 @@ class CDevImpl {
   // ScanThreadSetEvent, ScanIsScanning, ScanBegin and ScanEnd).
   std::mutex m_mutexScanThread;
   COsThread* m_posthreadScan = nullptr;
+  // The current scan's serial and the queues' reset at its start and end,
+  // under one mutex with GetOutput's take of a record.
+  std::mutex m_mutexScanSerial;
+  uint64_t m_u64ScanSerial = 0;
+  // A new serial, and the scan's queues emptied; the caller holds
+  // m_mutexScanSerial.
+  void ScanNewSerialLocked();
   std::atomic<bool> m_blImageAvailableSignalled{false};
   std::atomic<bool> m_blDatabaseCallbacks{false};  // registered with the database
   // Under the process-wide event-table mutex (dev_cdevimpl_events.cpp).

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "dev_cdevdevice.h"
@@ -32,7 +33,7 @@ void ImageFilename(const char* a_szText, char* a_szName) {
 }  // namespace
 
 EDEVSTS CDevImpl::GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, int* a_piPageCount,
-                            int* a_piPageImageCount) {
+                            int* a_piPageImageCount, uint64_t a_u64Scan) {
   CImgQueue* pimgqueue = pod.m_pimgqueueApplication;
   if (!pimgqueue) {
     OsLog(OS_LOG_ERROR, "pod.m_pimgqueueApplication is null...");
@@ -52,8 +53,17 @@ EDEVSTS CDevImpl::GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, 
     int iPageImageCount = 0;
     int iPageSideCount = 0;
     const bool blDump = g_poslog && g_poslog->GetDebugLevel();
-    const EDEVSTS edevsts = pimgqueue->Pop(s.szOutput, sizeof s.szOutput, &iImageCount, &iPageCount,
-                                           &iPageImageCount, &iPageSideCount, nullptr, 0, blDump);
+    EDEVSTS edevsts;
+    {
+      // A caller of an ended scan would take, and end, the next scan's images.
+      std::lock_guard<std::mutex> lock(m_mutexScanSerial);
+      if (a_u64Scan != 0 && a_u64Scan != m_u64ScanSerial) {
+        OsLog(OS_LOG_INFO, "GetOutput: scan %llu is over...", static_cast<unsigned long long>(a_u64Scan));
+        return DEV_STS_CANCEL;
+      }
+      edevsts = pimgqueue->Pop(s.szOutput, sizeof s.szOutput, &iImageCount, &iPageCount, &iPageImageCount,
+                               &iPageSideCount, nullptr, 0, blDump);
+    }
     // 15 is also a record too large for the buffer: Pop dropped it (logged),
     // and the caller hears of it; the records behind it follow.
     if (a_piImageCount) *a_piImageCount = iImageCount;

@@ -2,7 +2,9 @@
 // the scan thread need not take the database lock per image), the image
 // cache size with its configuration overrides, the image dump, and the
 // start of "ScanThread".
+#include <atomic>
 #include <cstring>
+#include <mutex>
 
 #include "db_cdatabase.h"
 #include "db_cdbconfig.h"
@@ -29,6 +31,12 @@ constexpr long s_lCacheSimplex = 3;
 constexpr long s_lCacheFlatbed = 1;
 constexpr long s_lCachePaperOnDemand = 2;
 constexpr long s_lCachePreview = 4;
+
+// Serials are unique in the process, so that one never names a scan of
+// another device.
+std::atomic<uint64_t> s_u64ScanSerials{0};
+// The serial of the scan the thread began last.
+thread_local uint64_t t_u64ScanSerialBegun = 0;
 
 // A capability's value in a camera bin of the current window; 0 when the
 // bin lacks it.
@@ -82,10 +90,11 @@ EOSSTS CDevImpl::ScanBegin() {
     CDbLockGuard dblockguard;
     ScanReadSettings(*pod.m_pdatabase);
     pod.m_lCacheSize = ScanCacheSize(*pod.m_pdatabase);
-    // Step 14: a scan starts with empty queues.
-    for (CImgQueue* pimgqueue : {pod.m_pimgqueueApplication, pod.m_pimgqueueExpectedImageEnd,
-                                 pod.m_pimgqueueImageEnd, pod.m_pimgqueueDeviceManagerScanThread}) {
-      if (pimgqueue) pimgqueue->ResetAll();
+    // Step 14: a scan starts with empty queues, and a serial of its own.
+    {
+      std::lock_guard<std::mutex> lock(m_mutexScanSerial);
+      ScanNewSerialLocked();
+      t_u64ScanSerialBegun = m_u64ScanSerial;
     }
     StatisticsStart();
     pod.m_pdatabase->ConfigSetNumber("multifeedcount", 0, DB_CONFIGTARGET_COMMON);
@@ -114,6 +123,21 @@ EOSSTS CDevImpl::ScanBegin() {
   }
   return OS_STS_SUCCESS;
 }
+
+void CDevImpl::ScanNewSerialLocked() {
+  m_u64ScanSerial = s_u64ScanSerials.fetch_add(1) + 1;
+  for (CImgQueue* pimgqueue : {pod.m_pimgqueueApplication, pod.m_pimgqueueExpectedImageEnd, pod.m_pimgqueueImageEnd,
+                               pod.m_pimgqueueDeviceManagerScanThread}) {
+    if (pimgqueue) pimgqueue->ResetAll();
+  }
+}
+
+uint64_t CDevImpl::ScanSerial() {
+  std::lock_guard<std::mutex> lock(m_mutexScanSerial);
+  return m_u64ScanSerial;
+}
+
+uint64_t CDevImpl::ScanSerialBegun() { return t_u64ScanSerialBegun; }
 
 // Steps 1 to 10 of ScanBegin.
 void CDevImpl::ScanReadSettings(CDatabase& a_database) {

@@ -80,12 +80,18 @@ EOSSTS CDevImpl::ScanRequestStop(EDEVSTOPACTION a_edevstopaction) {
   }
 }
 
-void CDevImpl::ScanEnd() {
+// A scan named by its serial is still the current one under the end's
+// mutex: another scan begins only once this one has been ended.
+void CDevImpl::ScanEnd(uint64_t a_u64Scan) {
   CDbLockRelease dblockrelease;
   bool blStopped = false;
   const EDBID_FIRMWARE edbidfirmware = m_scanstate.edbidfirmwareUnit.load();
   {
     std::lock_guard<std::mutex> lockEnd(s_mutexScanEnd);
+    if (a_u64Scan != 0 && ScanSerial() != a_u64Scan) {
+      OsLog(OS_LOG_INFO, "ScanEnd: scan %llu is over already...", static_cast<unsigned long long>(a_u64Scan));
+      return;
+    }
     COsThread* posthread = nullptr;
     if (ScanIsScanning()) {
       WaitStarted(m_scanstate.blThreadStarted, DevWaitLimit(DEV_WAIT_SCANENDSTART));
@@ -118,9 +124,15 @@ void CDevImpl::ScanEnd() {
     if (pod.m_pdevdevice) pod.m_pdevdevice->ScanEnd(edbidfirmware, blStopped, false);
     if (pod.m_pdevnexil) pod.m_pdevnexil->ScanEnd(edbidfirmware, blStopped);
     m_scanstate.lImagesRemaining.store(0);
-    for (CImgQueue* pimgqueue : {pod.m_pimgqueueApplication, pod.m_pimgqueueExpectedImageEnd,
-                                 pod.m_pimgqueueImageEnd, pod.m_pimgqueueDeviceManagerScanThread}) {
-      if (pimgqueue) pimgqueue->ResetAll();
+    std::lock_guard<std::mutex> lock(m_mutexScanSerial);
+    // The ended scan's caller takes nothing more, nor anything of the next.
+    if (blStopped) {
+      ScanNewSerialLocked();
+    } else {
+      for (CImgQueue* pimgqueue : {pod.m_pimgqueueApplication, pod.m_pimgqueueExpectedImageEnd,
+                                   pod.m_pimgqueueImageEnd, pod.m_pimgqueueDeviceManagerScanThread}) {
+        if (pimgqueue) pimgqueue->ResetAll();
+      }
     }
   }
   if (!blStopped || !pod.m_pdatabase) return;

@@ -88,10 +88,12 @@ class CDriver {
   // (drv_cdriver_windowlist.cpp) and plug-and-play (drv_cdriver_pnp.cpp).
   // ScanBegin answers 0, or 1 with its status reply built and the scan
   // ended; ScanEnd(true) also stops and joins the flatbed rescan thread.
+  // With a scan's serial (CDev::ScanSerialBegun), ScanEnd ends only that
+  // scan, and GetOutput answers DEV_STS_CANCEL once that scan is over.
   EOSSTS ScanBegin(EDRVSCANTYPE a_edrvscantype, bool a_blAttributes);
-  EOSSTS ScanEnd(bool a_blDeleteRescanThread);
+  EOSSTS ScanEnd(bool a_blDeleteRescanThread, uint64_t a_u64Scan = 0);
   EDEVSTS GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, int* a_piSheetCount,
-                    int* a_piSheetImageCount);
+                    int* a_piSheetImageCount, uint64_t a_u64Scan = 0);
   EOSSTS AutoColorLearn();
   EOSSTS EcdoCustomLearn();
   bool NeedRescanFromFlatbed();

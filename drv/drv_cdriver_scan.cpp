@@ -143,12 +143,17 @@ EDEVSTS CDriver::StartScan(EDRVSCANTYPE a_edrvscantype, bool a_blAttributes) {
   return DEV_STS_SUCCESS;
 }
 
-EOSSTS CDriver::ScanEnd(bool a_blDeleteRescanThread) {
+EOSSTS CDriver::ScanEnd(bool a_blDeleteRescanThread, uint64_t a_u64Scan) {
+  // Another's scan began since: it is not this caller's to end.
+  if (a_u64Scan != 0 && m_pdev) {
+    CDbLockRelease dblockrelease;
+    if (m_pdev->ScanSerial() != a_u64Scan) return OS_STS_SUCCESS;
+  }
   if (a_blDeleteRescanThread) StopRescanThread();
   if (m_pdrvassistant) m_pdrvassistant->Action(DRV_ASSISTANTACTION_SCANEND, nullptr);
   if (m_pdev) {
     CDbLockRelease dblockrelease;
-    m_pdev->ScanEnd();
+    m_pdev->ScanEnd(a_u64Scan);
   }
   if (m_pdatabase) SetLong(DB_ID_PREVIEWIMAGEACQUIRE, 1);
   GuiAction(DRV_GUIACTION_RESETFLAGS);
@@ -181,7 +186,7 @@ bool CDriver::MessagesShown() {
 }
 
 EDEVSTS CDriver::GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, int* a_piSheetCount,
-                           int* a_piSheetImageCount) {
+                           int* a_piSheetImageCount, uint64_t a_u64Scan) {
   if (!m_pdatabase || !m_pdev) {
     OsLog(OS_LOG_ERROR, "GetOutput without a device...");
     return DEV_STS_FAIL;
@@ -190,7 +195,7 @@ EDEVSTS CDriver::GetOutput(char* a_szBuffer, int a_iSize, int* a_piImageCount, i
   EDEVSTS edevsts;
   {
     CDbLockRelease dblockrelease;
-    edevsts = m_pdev->GetOutput(a_szBuffer, a_iSize, a_piImageCount, a_piSheetCount, a_piSheetImageCount);
+    edevsts = m_pdev->GetOutput(a_szBuffer, a_iSize, a_piImageCount, a_piSheetCount, a_piSheetImageCount, a_u64Scan);
   }
   const char* szLabel = nullptr;
   switch (edevsts) {

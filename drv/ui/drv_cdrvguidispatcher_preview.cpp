@@ -129,6 +129,9 @@ EOSSTS CDrvGuiImpl::DispatcherRequestPreview(COsXml* a_posxml, long long a_llId)
   bool blSent = false;
   bool blAnswered = false;
   bool blDisconnected = false;
+  // The preview's own scan: once another ended it, the output queue is not
+  // the preview's any more (a front end's next scan fills it).
+  uint64_t u64Scan = 0;
   for (;;) {
     {
       CDbLockGuard dblockguard;
@@ -140,11 +143,12 @@ EOSSTS CDrvGuiImpl::DispatcherRequestPreview(COsXml* a_posxml, long long a_llId)
       blAnswered = true;
       break;
     }
+    u64Scan = m_pdev->ScanSerialBegun();
     bool blEnded = false;  // the job is over (or stopped)
     while (!blEnded) {
       int iImages = 0, iSheets = 0, iSheetImages = 0;
       EDEVSTS edevsts = m_pdriver->GetOutput(vecchHeader.data(), static_cast<int>(vecchHeader.size()), &iImages,
-                                             &iSheets, &iSheetImages);
+                                             &iSheets, &iSheetImages, u64Scan);
       vecchHeader.back() = 0;
       if (edevsts == DEV_STS_SUCCESS && blSent) {
         m_pdev->ImageEnd(vecchHeader.data());
@@ -161,6 +165,7 @@ EOSSTS CDrvGuiImpl::DispatcherRequestPreview(COsXml* a_posxml, long long a_llId)
             m_pdev->ImageEnd(vecchHeader.data());
             break;
           }
+          m_u64PreviewScan = u64Scan;
           PreviewAnswer(u64Reply, DRV_STS_SUCCESS, vecchHeader.data(), false);
           m_blPreviewTaken = false;
           blSent = blAnswered = true;
@@ -223,7 +228,7 @@ EOSSTS CDrvGuiImpl::DispatcherRequestPreview(COsXml* a_posxml, long long a_llId)
   // The scan stays open for the GUI's imageend, unless the GUI is gone.
   if (!blSent || PreviewGone()) {
     if (!blSent && !blKeepMode) PreviewModeOff();
-    m_pdriver->ScanEnd(true);
+    m_pdriver->ScanEnd(true, u64Scan);
   }
   if (!blDisconnected) MessageManagerClear(DEV_DLG_SCANNING);
   m_blPreviewRunning = false;

@@ -121,10 +121,11 @@ EOSSTS CDrvGuiImpl::DispatcherRequestCancel(COsXml*, long long a_llId) {
 }
 
 // The preview's scan stays open until this: its end also ends the flatbed
-// scan a colour-dropout learning began.
+// scan a colour-dropout learning began. Only the preview's own scan is
+// ended: a front end may have ended it and begun its own meanwhile.
 EOSSTS CDrvGuiImpl::DispatcherImageEnd(COsXml*, long long a_llId) {
   MessageManagerClear(DEV_DLG_SCANNING);
-  if (m_pdriver) m_pdriver->ScanEnd(true);
+  if (m_pdriver) m_pdriver->ScanEnd(true, m_u64PreviewScan.load());
   if (m_pdatabase && m_pdatabase->TestDbState(DB_STATE_ECDOCUSTOMLEARN)) {
     CDbLockGuard dblockguard;
     if (m_pdatabase->GetCurrentLongFromId(DB_ID_FIRMWARE) == DB_ID_FIRMWARE_ENUM_FLATBED)

@@ -353,6 +353,9 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   std::atomic<bool> m_blCancelRequested{false};
   std::atomic<bool> m_blPreviewRunning{false};
   std::atomic<bool> m_blPreviewTaken{true};
+  // The serial of the scan the last preview left open for the GUI's
+  // "imageend", which ends only that scan; 0 before the first preview.
+  std::atomic<uint64_t> m_u64PreviewScan{0};
   std::atomic<bool> m_blEcdoCustomLearnPressed{false};
   std::atomic<bool> m_blMessageCount{false};
   std::atomic<bool> m_blAutoColorLearning{false};

@@ -92,6 +92,46 @@ TEST_F(DevScanThread, ASecondScanGoesOnCounting) {
   EXPECT_EQ(DataCalls().iCreateScanHistory, 2);
 }
 
+// A caller that fetches with its scan's serial (the GUI's preview) hears
+// "cancel" once another ended that scan, and never takes an image of the
+// scan begun next; ScanEnd with the old serial leaves that scan running.
+TEST_F(DevScanThread, TheSerialOfAnEndedScanTakesNothingOfTheNext) {
+  OpenSession({{"pages", "2"}});
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS) << m_plog->Text();
+  const uint64_t u64First = m_pdevScan->ScanSerialBegun();
+  EXPECT_NE(u64First, 0u);
+  EXPECT_EQ(m_pdevScan->ScanSerial(), u64First);
+  m_pdevScan->ScanEnd();
+  EXPECT_NE(m_pdevScan->ScanSerial(), u64First);
+  std::vector<char> vecc(DEV_SCAN_BUFFER_SIZE);
+  int iImage = 0, iPage = 0, iPageImage = 0;
+  EXPECT_EQ(m_pdevScan->GetOutput(vecc.data(), static_cast<int>(vecc.size()), &iImage, &iPage, &iPageImage, u64First),
+            DEV_STS_CANCEL);
+  const size_t sizetEnds = m_plog->Count("ScanThread: image end (DEV_STS_ENDOFJOB)...");
+  ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS) << m_plog->Text();
+  const uint64_t u64Second = m_pdevScan->ScanSerialBegun();
+  EXPECT_NE(u64Second, u64First);
+  // Every image of the second scan waits in the queue: the old serial gets none of them.
+  const auto start = std::chrono::steady_clock::now();
+  while (m_plog->Count("ScanThread: image end (DEV_STS_ENDOFJOB)...") == sizetEnds &&
+         std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(m_pdevScan->GetOutput(vecc.data(), static_cast<int>(vecc.size()), &iImage, &iPage, &iPageImage, u64First),
+            DEV_STS_CANCEL);
+  m_pdevScan->ScanEnd(u64First);
+  EXPECT_TRUE(m_pdevScan->ScanIsScanning());
+  EXPECT_EQ(m_pdevScan->ScanSerial(), u64Second);
+  EXPECT_EQ(m_pdevScan->GetOutput(vecc.data(), static_cast<int>(vecc.size()), &iImage, &iPage, &iPageImage, u64Second),
+            DEV_STS_SUCCESS);
+  m_pdevScan->ImageEnd(vecc.data());
+  const ScanResult scanresult = Drain();
+  EXPECT_EQ(scanresult.vecstrImages.size(), 3u) << m_plog->Text();
+  EXPECT_EQ(scanresult.edevstsFinal, DEV_STS_ENDOFJOB) << m_plog->Text();
+  m_pdevScan->ScanEnd(u64Second);
+  EXPECT_FALSE(m_pdevScan->ScanIsScanning());
+}
+
 // The stop requests: 1 lets the sheet being fed finish and the job end; 2
 // and 3 halt the thread with their statuses; an unknown action is refused;
 // without a scan there is nothing to stop.

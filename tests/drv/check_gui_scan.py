@@ -43,6 +43,20 @@ def answer(directory, task_id, seconds=20.0):
     return status(texts[0])
 
 
+def sent_id(front, command, seconds=20.0):
+    """The task id the stand-in gave the command it sent last (its ids also count the answers it gives by itself,
+    such as "dialogcleared" to the driver's scanning dialog)."""
+    def lines():
+        path = os.path.join(front.root, "standin.log")
+        if not os.path.exists(path):
+            return []
+        with open(path, errors="replace") as f:
+            return [line.split("\t") for line in f.read().splitlines()
+                    if line.startswith("sent\t") and line.split("\t")[-1] == command]
+    assert wait_for(lambda: lines(), seconds), command
+    return int(lines()[-1][2])
+
+
 def unasked_images(directory):
     """The unasked image reports (reply 0), their sizes."""
     found = []
@@ -125,7 +139,7 @@ def preview_image_then_imageend(front):
     name, size = task.findtext("reportimage/imagefilename"), task.findtext("reportimage/imagesize")
     assert name and os.path.isfile(name) and os.path.getsize(name) == int(size), (name, size)
     go(front, "go_image")
-    assert answer(directory, 3) == "success"
+    assert answer(directory, sent_id(front, "imageend")) == "success"
     assert wait_for(lambda: os.listdir(front.images()) == []), os.listdir(front.images())
     front.send("scanbegin", expect="success")
     images, last = [], "endofsheet"
@@ -133,6 +147,38 @@ def preview_image_then_imageend(front):
         more, last, _ = check_scan.drain(front)
         images += more
     assert len(images) == 4 and last == "endofoutput", (len(images), last)
+    front.send("scanend", expect="success")
+    guivalues.stop(front)
+
+
+def scanner_fed_all(front):
+    """The scanner answered "endofoutput" in the scan it began last: every image of it is with the driver."""
+    lines = [line.split("\t") for line in front.tasklog()]
+    begins = [index for index, fields in enumerate(lines) if fields[3] == "scanbegin"]
+    return bool(begins) and any(fields[3:5] == ["getoutput", "endofoutput"] for fields in lines[begins[-1]:])
+
+
+@group
+def preview_ended_by_the_front_end(front):
+    """The front end's scanbegin while the preview waits for its next sheet ends the preview's scan: the preview
+    stops, takes none of the front end's images (it used to take and end them) and the GUI's later imageend ends
+    only the preview's scan, not the front end's."""
+    script = "send requestpreview\n" + waitfile(front, "go_late") + "send imageend\n"
+    directory = start(front, script, pages=2, duplex="true", delay=600)
+    assert answer(directory, 2) == "success"
+    # The preview's second sheet comes 0.6 s after its first image.
+    front.send("scanbegin", expect="success")
+    go(front, "go_late")
+    assert wait_for(lambda: scanner_fed_all(front)), check_scan.commands(front)
+    time.sleep(0.3)  # the preview's every-tenth-of-a-second look at the output queue
+    images, last = [], "endofsheet"
+    while last == "endofsheet":
+        more, last, _ = check_scan.drain(front)
+        images += more
+    assert len(images) == 4 and last == "endofoutput", (len(images), last)
+    assert answer(directory, sent_id(front, "imageend")) == "success"
+    names = check_scan.commands(front)
+    assert names[names.index("scanbegin", names.index("scanbegin") + 1):].count("scanend") == 0, names
     front.send("scanend", expect="success")
     guivalues.stop(front)
 
@@ -178,7 +224,7 @@ def preview_acquire_current_bin(front):
     assert os.path.isfile(name) and os.path.getsize(name) == int(task.findtext("reportimage/imagesize")), name
     assert wait_for(lambda: "imageend" in scanner_commands(front)), scanner_commands(front)
     go(front, "go_acquire")
-    assert answer(directory, 3) == "success"
+    assert answer(directory, sent_id(front, "imageend")) == "success"
     assert wait_for(lambda: os.listdir(front.images()) == []), os.listdir(front.images())
     guivalues.stop(front)
 
