@@ -207,8 +207,8 @@ TEST_F(DrvRescanTest, NeedRescanFromFlatbedAsEachConditionSays) {
                           }));
   };
   const auto Long = [&](EDBID a_edbid, long a_lValue, long a_lBack) {
-    return std::make_pair(std::function<void()>([=] { SetLong(a_edbid, a_lValue); }),
-                          std::function<void()>([=] { SetLong(a_edbid, a_lBack); }));
+    return std::make_pair(std::function<void()>([=, this] { SetLong(a_edbid, a_lValue); }),
+                          std::function<void()>([=, this] { SetLong(a_edbid, a_lBack); }));
   };
   const struct {
     const char* szName;
