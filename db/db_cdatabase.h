@@ -435,6 +435,9 @@ class CDatabase {
   // changed datum as the modified marker and state bit 2 set; does nothing
   // while a pass runs.
   void FixCurrentAll(CDbDatum* a_pdbdatumChanged);
+  // Seam: true makes the fix-up step from datum to datum with the table
+  // walk of DbDatumFindNext (the reference its own loop must match).
+  static void SetFixUpWalkSeam(bool a_blTableWalk);
   void FixAccessAll();
   void FixDefaultReset(CDbDatum* a_pdbdatum);
   // The undo point of the GUI and the commands: every value, those of the

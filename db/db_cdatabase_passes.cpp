@@ -55,6 +55,22 @@ void EveryWindowCopy(const DbDatumCommon* a_ptable, Visit a_visit) {
   }
 }
 
+// The fix-up's walk: the rows of window 0 read in place, each slot when the
+// pass reaches it (a rule may change the access of a datum further on).
+// It visits what DbDatumFindFirst and DbDatumFindNext visit, without their
+// search from the last datum at every step: a set runs several passes.
+bool s_blFixUpTableWalk = false;
+
+void EveryDatumInRows(const DbDatumCommon* a_ptable, bool (*a_pfnVisit)(CDbDatum*)) {
+  for (int iId = DB_ID_FIRST; iId <= DB_ID_FINAL; ++iId) {
+    CDbDatum* const* ppdbdatumRow = a_ptable->apdbdatum[0][iId];
+    for (int iBin = DB_BIN_MACHINE; iBin <= DB_BIN_COLOR_REAR; ++iBin) {
+      CDbDatum* pdbdatum = ppdbdatumRow[iBin];
+      if (pdbdatum && pdbdatum->GetAccess() != DB_ACCESS_NOTSUPPORTED) a_pfnVisit(pdbdatum);
+    }
+  }
+}
+
 bool Restorable(const CDbDatum* a_pdbdatum) {
   const DbLookup2* pdblookup2 = a_pdbdatum->GetLookup();
   if (!pdblookup2 || pdblookup2->edbid == DB_ID_UNDEFINED) return false;
@@ -84,7 +100,11 @@ void CDatabase::FixCurrentAll(CDbDatum* a_pdbdatumChanged) {
   if (pdbdatumSource && (pdbdatumSource == a_pdbdatumChanged || pdbdatumSource->GetAccess() == DB_ACCESS_NOTSUPPORTED))
     pdbdatumSource = nullptr;
   const long lSource = pdbdatumSource ? pdbdatumSource->GetCurrentLongNoCallback() : 0;
-  EveryDatum(FixCurrentOf);
+  if (s_blFixUpTableWalk) {
+    EveryDatum(FixCurrentOf);
+  } else {
+    EveryDatumInRows(Table(), FixCurrentOf);
+  }
   CDbDatum::ClearModified();
   if (pdbdatumSource && pdbdatumSource->GetCurrentLongNoCallback() != lSource) {
     OsLogDebug(OS_LOG_INFO, "db>>> a rule changed the paper source, access follows...%ld %ld", lSource,
@@ -93,6 +113,8 @@ void CDatabase::FixCurrentAll(CDbDatum* a_pdbdatumChanged) {
   }
   CDbDatum::ClearDbState(DB_STATE_FIXUP);
 }
+
+void CDatabase::SetFixUpWalkSeam(bool a_blTableWalk) { s_blFixUpTableWalk = a_blTableWalk; }
 
 // A rule sees the same marker and state bit as in a pass. Inside a running
 // pass (a rule's own set), the pass's marker and bit are given back after.

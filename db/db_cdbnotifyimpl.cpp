@@ -139,9 +139,12 @@ CDbDatum* CDbNotifyImpl::WalkFrom(int a_iKind, EDBID_WINDOW a_edbidwindow, EDBBI
     int iBinStart = iWindow == a_edbidwindow && a_edbbin > iBinFirst ? a_edbbin : iBinFirst;
     for (int iBin = iBinStart; iBin <= iBinLast; ++iBin) {
       int iIdStart = iWindow == a_edbidwindow && iBin == a_edbbin && a_edbid > DB_ID_FIRST ? a_edbid : DB_ID_FIRST;
+      // The ids of a kind, window and bin lie side by side: one row read
+      // in place (a report walks every row of the kind).
+      CDbDatum* const* ppdbdatumRow = SlotOf(a_iKind, iWindow, static_cast<EDBBIN>(iBin), DB_ID_UNDEFINED);
+      if (!ppdbdatumRow) continue;
       for (int iId = iIdStart; iId <= DB_ID_FINAL; ++iId) {
-        CDbDatum* pdbdatum = *Slot(a_iKind, iWindow, static_cast<EDBBIN>(iBin), static_cast<EDBID>(iId));
-        if (pdbdatum) return pdbdatum;
+        if (CDbDatum* pdbdatum = ppdbdatumRow[iId]) return pdbdatum;
       }
     }
   }

@@ -145,11 +145,18 @@ bool CDriver::DriverEntry(const char* a_szTask, const char** a_pszReply) {
   // the outer task's command as it found it.
   char szOuter[sizeof m_szCommand];
   std::memcpy(szOuter, m_szCommand, sizeof szOuter);
-  CDrvDispatchImpl::ReadTaskCommand(a_szTask, m_szCommand, sizeof m_szCommand);
+  // The dispatcher reads the task once: here for its command, then walks
+  // what it read.
+  if (m_pdrvdispatch) {
+    m_pdrvdispatch->ReadCommand(a_szTask, m_szCommand, sizeof m_szCommand);
+  } else {
+    CDrvDispatchImpl::ReadTaskCommand(a_szTask, m_szCommand, sizeof m_szCommand);
+  }
   OsLogDebug(OS_LOG_INFO, "%s", "");
   OsLogDebug(OS_LOG_PROTOCOL, "<CALLER2DRV>%s</CALLER2DRV>", a_szTask);
   if (m_pdrvgui) m_pdrvgui->Action(DRV_GUIACTION_INTERFACELOCK, m_pdrvguiinterfacelock);
   const char* szUnlock = RunTask(a_szTask, a_pszReply);
+  if (m_pdrvdispatch) m_pdrvdispatch->EndTask();
   if (szUnlock) Unlock(szUnlock);
   std::memcpy(m_szCommand, szOuter, sizeof szOuter);
   return m_blDestroy;

@@ -108,7 +108,9 @@ EOSSTS CDrvDispatchImpl::Process(const char* a_szXml) {
   }
   posxmltask->Clear();
   m_blIdsTaken = false;
+  ++m_iWalks;
   EOSSTS eossts = Walk(a_szXml);
+  --m_iWalks;
   if (eossts != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "DocumentLoadAndDispatch failed...<%d>", static_cast<int>(eossts));
     OsLogDebug(OS_LOG_INFO, "a_szXml = %s", a_szXml ? a_szXml : "(null)");
@@ -133,7 +135,10 @@ EOSSTS CDrvDispatchImpl::Walk(const char* a_szXml) {
     OsLog(OS_LOG_ERROR, "a_szXml is null...");
     return OS_STS_FAIL;
   }
-  EOSSTS eossts = DocumentLoad(a_szXml);
+  // The text ReadCommand loaded is walked as it was read.
+  const bool blRead = a_szXml == m_szRead;
+  m_szRead = nullptr;
+  EOSSTS eossts = blRead ? OS_STS_SUCCESS : DocumentLoad(a_szXml);
   if (eossts != OS_STS_SUCCESS) return eossts;
   if (!FindCommand(m_szCommand, sizeof m_szCommand)) return OS_STS_FAIL;
   std::optional<CDbLockGuard> optionaldblockguard;
@@ -190,6 +195,30 @@ bool CDrvDispatchImpl::ReadTaskCommand(const char* a_szXml, char* a_szCommand, l
   if (lCommands == 1) return a_szCommand[0] != '\0';
   a_szCommand[0] = '\0';
   return false;
+}
+
+// A text that does not load is read again by Process, which logs why.
+bool CDrvDispatchImpl::ReadCommand(const char* a_szXml, char* a_szCommand, long a_lCommand) {
+  EndTask();
+  if (m_iWalks > 0) return ReadTaskCommand(a_szXml, a_szCommand, a_lCommand);
+  if (!a_szCommand || a_lCommand <= 0) return false;
+  a_szCommand[0] = '\0';
+  if (!a_szXml) return false;
+  if (DocumentLoad(a_szXml) != OS_STS_SUCCESS) {
+    DocumentFree();
+    return false;
+  }
+  m_szRead = a_szXml;
+  char szRoot[8] = {};
+  if (CountCommands(this, szRoot, sizeof szRoot, a_szCommand, a_lCommand) == 1) return a_szCommand[0] != '\0';
+  a_szCommand[0] = '\0';
+  return false;
+}
+
+void CDrvDispatchImpl::EndTask() {
+  if (!m_szRead) return;
+  m_szRead = nullptr;
+  if (m_iWalks == 0) DocumentFree();
 }
 
 void CDrvDispatchImpl::TakeIds(int a_iReplyId) {
@@ -271,4 +300,13 @@ EOSSTS CDrvDispatch::Process(const char* a_szXml) {
     return OS_STS_FAIL;
   }
   return m_pdrvdispatchimpl->Process(a_szXml);
+}
+
+bool CDrvDispatch::ReadCommand(const char* a_szXml, char* a_szCommand, long a_lCommand) {
+  if (!m_pdrvdispatchimpl) return CDrvDispatchImpl::ReadTaskCommand(a_szXml, a_szCommand, a_lCommand);
+  return m_pdrvdispatchimpl->ReadCommand(a_szXml, a_szCommand, a_lCommand);
+}
+
+void CDrvDispatch::EndTask() {
+  if (m_pdrvdispatchimpl) m_pdrvdispatchimpl->EndTask();
 }

@@ -33,6 +33,14 @@ class CDrvDispatchImpl : public COsXml {
   EOSSTS Init(CDrvCommandFsm* a_pdrvcommandfsm, CDatabase* a_pdatabase, CDev* a_pdev, CDrvGui* a_pdrvgui,
               CDriver* a_pdriver);
   EOSSTS Process(const char* a_szXml);
+  // The name of the task's command, as ReadTaskCommand reads it, from this
+  // reader: Process of the same text then walks the document read here
+  // instead of reading it again. Inside a walk (a task sent from a
+  // handler) the text is read by a reader of its own.
+  bool ReadCommand(const char* a_szXml, char* a_szCommand, long a_lCommand);
+  // The end of a task that ReadCommand read: a document Process did not
+  // take is let go.
+  void EndTask();
 
   // Enter handler of the task element, and its forwarder.
   EOSSTS EnterTask(OsXmlCallback* a_posxmlcallback);
@@ -77,6 +85,8 @@ class CDrvDispatchImpl : public COsXml {
   CDrvProcessCommands* m_pdrvprocesscommands = nullptr;
   CDatabase* m_pdatabase = nullptr;
   bool m_blIdsTaken = false;  // this task's ids are in the database
+  const char* m_szRead = nullptr;  // the text ReadCommand loaded, until Process takes it
+  int m_iWalks = 0;                // Process calls running (a task sent from a handler nests)
   // The task's command element, which the state machine judges (as its
   // tag; a setmany as the set it holds): tags inside the task's arguments
   // never move the state.
@@ -97,6 +107,10 @@ class CDrvDispatch {
   // Runs one task; 0 when its handlers succeeded. The reply is in the
   // database's task builder.
   EOSSTS Process(const char* a_szXml);
+  // CDrvDispatchImpl::ReadCommand and EndTask; without the implementation
+  // the command is read by a reader of its own.
+  bool ReadCommand(const char* a_szXml, char* a_szCommand, long a_lCommand);
+  void EndTask();
 
  private:
   CDrvDispatchImpl* m_pdrvdispatchimpl;

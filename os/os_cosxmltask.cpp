@@ -37,6 +37,16 @@ constexpr size_t s_sizetIdPos = 10;
 constexpr size_t s_sizetReplyPos = 39;
 constexpr size_t s_sizetBytesPos = 68;
 constexpr size_t s_sizetDigits = 20;
+
+// A non-negative number as the 20 zero-padded digits of the task line, as
+// "%020d" writes it (every task writes three).
+void WriteDigits(char* a_pc, int a_nValue) {
+  unsigned uValue = static_cast<unsigned>(a_nValue);
+  for (size_t sizet = s_sizetDigits; sizet > 0; --sizet) {
+    a_pc[sizet - 1] = static_cast<char>('0' + uValue % 10);
+    uValue /= 10;
+  }
+}
 constexpr char s_szTaskLine[] =
     "<task id='00000000000000000000' reply='00000000000000000000' bytes='####################'>\n";
 static_assert(sizeof(s_szTaskLine) - 1 == s_sizetTaskLine);
@@ -259,9 +269,7 @@ void COsXmlTaskImpl::SetDigits(size_t a_sizetPos, int a_nValue, const char* a_sz
     Fail("xmltask>>> out of order...");
     return;
   }
-  char szDigits[32];
-  std::snprintf(szDigits, sizeof(szDigits), "%020d", a_nValue);
-  std::memcpy(pszBuffer + a_sizetPos, szDigits, s_sizetDigits);
+  WriteDigits(pszBuffer + a_sizetPos, a_nValue);
 }
 
 void COsXmlTaskImpl::StartCommand(const char* a_pszName, int a_nDepth) {
@@ -388,9 +396,7 @@ void COsXmlTaskImpl::FinalizeTask() {
     return;
   }
   Append(pszBuffer, 0, {std::string_view(s_szTaskEnd, sizetEnd)});
-  char szDigits[32];
-  std::snprintf(szDigits, sizeof(szDigits), "%020d", static_cast<int>(m_sizetLength));
-  std::memcpy(pszBuffer + m_sizetBytesPos, szDigits, s_sizetDigits);
+  WriteDigits(pszBuffer + m_sizetBytesPos, static_cast<int>(m_sizetLength));
   m_blTaskOpen = false;
 }
 

@@ -1,7 +1,8 @@
 // DriverEntry as a front end meets it: the staged library loaded with
 // dlopen from a scratch root of its own (the simulated scanner staged
 // beside it), one task text in, one reply out. A get of a capability under
-// an explicit resourcelock and with the per-task lock, the resourcelock and
+// an explicit resourcelock and with the per-task lock, a set and a setmany
+// of ten values under the resourcelock, the resourcelock and
 // resourceunlock tasks alone, and interfaceopen plus sessionbegin with the
 // image library hosted in its own process (the staged default), in process
 // and switched off, the closing outside the timing. With the staged GUI
@@ -151,6 +152,55 @@ void BM_GetPerTaskLock(benchmark::State& a_state) {
   Bench().Close();
 }
 BENCHMARK(BM_GetPerTaskLock);
+
+// One value set, and a setmany of ten that touch one another's rules
+// (resolution, cropping, paper size, contrast, bitonal processing, edge fill,
+// units, a timeout, blank pages, noise): each round flips between two
+// choices, so every set changes its value and the rules follow. Both under
+// an explicit resourcelock, as the get above.
+std::string SetBody(const std::string& a_strId, const std::string& a_strValue) {
+  return "<id>" + a_strId + "</id><valuecurrent>" + a_strValue + "</valuecurrent>";
+}
+
+void BM_Set(benchmark::State& a_state) {
+  if (!Session(a_state)) return;
+  Bench().Send("resourcelock");
+  const std::string astrBody[] = {SetBody("imageresolutionx", "300_dpi"), SetBody("imageresolutionx", "200_dpi")};
+  long lRound = 0;
+  for (auto _ : a_state) {
+    if (Bench().Send("set", astrBody[lRound++ % 2]) != "success") a_state.SkipWithError("set failed");
+  }
+  Bench().Send("resourceunlock");
+  Bench().Close();
+}
+BENCHMARK(BM_Set);
+
+void BM_SetmanyOfTen(benchmark::State& a_state) {
+  if (!Session(a_state)) return;
+  Bench().Send("resourcelock");
+  static const char* const s_aszValue[][3] = {{"imageresolutionx", "300_dpi", "200_dpi"},
+                                               {"imagecroppingmode", "fixed", "automatic"},
+                                               {"windowsize", "a4", "usletter"},
+                                               {"contrast", "10", "0"},
+                                               {"binarizationmode", "atp", "ithresholding"},
+                                               {"edgefill", "white", "none"},
+                                               {"units", "centimeters", "inches"},
+                                               {"powerofftimeout", "30", "45"},
+                                               {"blankimagemode", "content", "size"},
+                                               {"filternoise", "majorityrule", "lonepixel"}};
+  std::string astrBody[2];
+  for (int iChoice = 0; iChoice < 2; ++iChoice) {
+    for (const auto& aszValue : s_aszValue)
+      astrBody[iChoice] += "<set>" + SetBody(aszValue[0], aszValue[1 + iChoice]) + "</set>";
+  }
+  long lRound = 0;
+  for (auto _ : a_state) {
+    if (Bench().Send("setmany", astrBody[lRound++ % 2]) != "success") a_state.SkipWithError("setmany failed");
+  }
+  Bench().Send("resourceunlock");
+  Bench().Close();
+}
+BENCHMARK(BM_SetmanyOfTen);
 
 void BM_ResourceLockUnlock(benchmark::State& a_state) {
   if (!Session(a_state)) return;

@@ -70,10 +70,13 @@ class DbFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     std::setlocale(LC_CTYPE, "C.UTF-8");
-    m_plog = std::make_unique<testsupport::LogCapture>(1);
+    m_plog = std::make_unique<testsupport::LogCapture>(LogLevel());
     m_pmem = std::make_unique<COsMem>(OS_MEM_METHOD_GLOBALALLOC, 1);
     m_pdatabase = std::make_unique<CDatabase>();
   }
+
+  // The debug level of the captured log (0: refusals and failures only).
+  virtual long LogLevel() const { return 1; }
 
   // The test's datums leave the table before they are deleted, so that the
   // database deletes only what its catalogue made.

@@ -120,6 +120,42 @@ TEST_F(DrvDispatchTest, ReplyIdsFollowTheRequest) {
             static_cast<long long>(reply.strText.size()));
 }
 
+// The command read for the driver's gates is the one the walk runs: the
+// document read then is walked as it stands. A text read but never walked
+// (a gate answered it) is let go at the task's end, so that a later task in
+// the same buffer is read anew; inside a walk the command is read by a
+// reader of its own.
+TEST_F(DrvDispatchTest, TaskReadForItsCommandIsWalkedOnce) {
+  char szCommand[64];
+  std::string strTask = Task(Command("interfaceopen"), "00000000000000000031");
+  ASSERT_TRUE(m_pdrvdispatch->ReadCommand(strTask.c_str(), szCommand, sizeof szCommand));
+  EXPECT_STREQ(szCommand, "interfaceopen");
+  Reply reply = Run(strTask);
+  m_pdrvdispatch->EndTask();
+  EXPECT_EQ(Number(reply.strReply), 31);
+  EXPECT_EQ(reply.strStatus, "fail");
+  EXPECT_TRUE(m_plog->Contains("m_pdev is null..."));
+
+  // Read, not walked; the buffer then holds another task.
+  ASSERT_TRUE(m_pdrvdispatch->ReadCommand(strTask.c_str(), szCommand, sizeof szCommand));
+  m_pdrvdispatch->EndTask();
+  const std::string strScan = Task(Command("scanbegin"), "00000000000000000032");
+  const char* pcBuffer = strTask.c_str();
+  strTask.assign(strScan);
+  ASSERT_EQ(strTask.c_str(), pcBuffer);
+  reply = Run(strTask);
+  EXPECT_EQ(Number(reply.strReply), 32);
+  EXPECT_EQ(reply.strStatus, "invalidstate");
+
+  // Texts that are no task of one command name none.
+  for (const std::string& strBad : {std::string("<task id='1'>"), Task(Command("get") + Command("set"), "3"),
+                                    std::string("<notask id='1'><get></get></notask>")}) {
+    EXPECT_FALSE(m_pdrvdispatch->ReadCommand(strBad.c_str(), szCommand, sizeof szCommand)) << strBad;
+    EXPECT_STREQ(szCommand, "");
+    m_pdrvdispatch->EndTask();
+  }
+}
+
 // A command the state does not allow is answered "invalidstate" and changes
 // neither the state nor the data-source state.
 TEST_F(DrvDispatchTest, CommandRefusedByStateAnswersInvalidstate) {

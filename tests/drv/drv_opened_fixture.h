@@ -142,6 +142,8 @@ class DrvOpenedFixture : public DrvFixture {
   // What a test lists before the open's default fix-up (which each later
   // fix-up would start again from the resource).
   virtual void BeforeDefaultFixUp() {}
+  // The simulated model opened (mapleC has an imprinter).
+  virtual const char* SimModel() const { return "mapleB"; }
 
  private:
   void OpenScanner() {
@@ -152,8 +154,9 @@ class DrvOpenedFixture : public DrvFixture {
     const std::string strImages = testsupport::RootPath("images");
     std::filesystem::create_directories(strImages);
     ASSERT_EQ(Dispatch(Send("interfaceopen",
-                            "\t\t<simulate><simulation>true</simulation><simmodel>mapleB</simmodel><simflag><id>"
-                            "imagedirectory</id><value>" + strImages + "</value><text></text></simflag></simulate>\n"),
+                            "\t\t<simulate><simulation>true</simulation><simmodel>" + std::string(SimModel()) +
+                                "</simmodel><simflag><id>imagedirectory</id><value>" + strImages +
+                                "</value><text></text></simflag></simulate>\n"),
                        true),
               DEV_REPLY_SUCCESS);
     ASSERT_EQ(Dispatch(Send("sessionbegin"), false), DEV_REPLY_SUCCESS);
