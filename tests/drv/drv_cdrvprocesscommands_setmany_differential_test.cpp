@@ -24,6 +24,8 @@
 
 namespace {
 
+using drvtest::Reply;
+
 // The capabilities the sets choose from; those the model lacks are left out.
 const char* const s_aszCapability[] = {
     "imagecroppingmode", "imageoffsetx",      "imageoffsety",     "imagewidth",          "imageheight",

@@ -186,7 +186,9 @@ TEST_F(DbProfileIniTest, AFileThatVanishesMidReadFails) {
     EXPECT_EQ(LoadInPlace(strPath), OS_STS_FAIL);
     EXPECT_TRUE(m_plog->Contains("profile changed while converting...<" + strPath + ">"));
     EXPECT_EQ(Entries(m_strOwn), blReplace ? std::vector<std::string>{"gone.profile"} : std::vector<std::string>{});
-    if (blReplace) EXPECT_EQ(testsupport::ReadFile(strPath), "[Header]\nl_en_usa=Other one\n");
+    if (blReplace) {
+      EXPECT_EQ(testsupport::ReadFile(strPath), "[Header]\nl_en_usa=Other one\n");
+    }
   }
 }
 
@@ -272,7 +274,9 @@ TEST_F(DbProfileIniTest, AKilledConversionLosesNothing) {
   // left behind.
   for (const auto& entry : std::filesystem::directory_iterator(m_strOwn)) {
     const std::string str = entry.path().string();
-    if (str.size() > 8 && str.substr(str.size() - 8) == ".profile") EXPECT_EQ(LoadInPlace(str), OS_STS_SUCCESS) << str;
+    if (str.size() > 8 && str.substr(str.size() - 8) == ".profile") {
+      EXPECT_EQ(LoadInPlace(str), OS_STS_SUCCESS) << str;
+    }
   }
   for (const std::string& str : Entries(m_strOwn))
     EXPECT_TRUE(str.size() > 8 && (str.substr(str.size() - 8) == ".profile" || str.substr(str.size() - 4) == ".bck"))
