@@ -44,15 +44,18 @@ def answer(directory, task_id, seconds=20.0):
 
 
 def sent_id(front, command, seconds=20.0):
-    """The task id the stand-in gave the command it sent last (its ids also count the answers it gives by itself,
-    such as "dialogcleared" to the driver's scanning dialog)."""
+    """The task id the stand-in of the current run gave the command it sent last (its ids also count the answers it
+    gives by itself, such as "dialogcleared" to the driver's scanning dialog). The log keeps earlier runs: only the
+    lines after the current run's environment count."""
     def lines():
         path = os.path.join(front.root, "standin.log")
         if not os.path.exists(path):
             return []
         with open(path, errors="replace") as f:
-            return [line.split("\t") for line in f.read().splitlines()
-                    if line.startswith("sent\t") and line.split("\t")[-1] == command]
+            all_lines = f.read().splitlines()
+        starts = [index for index, line in enumerate(all_lines) if line.startswith("env\t")]
+        return [line.split("\t") for line in all_lines[(starts[-1] + 1 if starts else 0):]
+                if line.startswith("sent\t") and line.split("\t")[-1] == command]
     assert wait_for(lambda: lines(), seconds), command
     return int(lines()[-1][2])
 

@@ -430,7 +430,7 @@ def badinput_answers(front):
     assert value_of(front, "units") == "inches" and value_of(front, "powerofftimeout") not in ("30", "12")
     log = front.log()
     for line in ("Unsupported subcommand <range> for setvalue", "Unsupported subcommand <string> for setvalue",
-                 "Wrong subcomand <list> for the ID <units>", "setvalue of a profile is not supported",
+                 "Wrong subcomand <list> for the ID <units>", "Fail to select profile 1 <nosuchprofile>...",
                  "The <id> and <windowtag> are required for every set value",
                  "Unrecognized lexicon enum frontbitonal_77...", "pdblookup2 is NULL <nosuchcapability>"):
         assert line in log, line
