@@ -19,6 +19,7 @@
 #include "db_cdbversion.h"
 #include "dev_cdev.h"
 #include "drv_cdrvguichildren.h"
+#include "drv_cdrvguicompose.h"
 #include "drv_cdrvguiimpl.h"
 #include "drv_cdrvguitext.h"
 #include "os_coscfg.h"
@@ -76,18 +77,6 @@ void LabelPair(std::string& a_str, const std::string& a_strKey, const std::strin
   Child(a_str, "text", DrvGuiCdata(a_strText.c_str()));
 }
 
-// Composes a reply under the database lock; false when memory ran out.
-template <typename FN>
-bool ComposeLocked(FN a_fn) {
-  try {
-    CDbLockGuard dblockguard;
-    a_fn();
-    return true;
-  } catch (const std::bad_alloc&) {
-    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
-    return false;
-  }
-}
 
 // One label pair per step of a capability's default range; the key's own
 // text stays empty. Walks at most s_lRangeLabels values.
@@ -132,7 +121,6 @@ void ReportSimulation(CDatabase* a_pdatabase, CDrvGuiTask& a_drvguitask) {
   Element(a_drvguitask, "reportsimulation", str);
 }
 
-
 }  // namespace
 
 std::string DrvGuiFillTemplate(const char* a_szTemplate, const char* a_szText) {
@@ -148,7 +136,7 @@ std::string DrvGuiFillTemplate(const char* a_szTemplate, const char* a_szText) {
 EOSSTS CDrvGuiImpl::DispatcherQuerySupport(COsXml*, long long a_llId) {
   if (!m_pdatabase) return CreateUiTaskReportStatus(static_cast<uint64_t>(a_llId), OS_STS_FAIL);
   CDrvGuiTask drvguitask;
-  const bool blBuilt = ComposeLocked([&] {
+  const bool blBuilt = DrvGuiComposeLocked([&] {
     CDatabase& db = *m_pdatabase;
     std::string str;
     Child(str, "processid", std::to_string(COsThread::GetProcessId()));
@@ -206,7 +194,7 @@ EOSSTS CDrvGuiImpl::DispatcherGetAllVersions(COsXml*, long long a_llId) {
       devicelog.pcData ? std::string(devicelog.pcData, strnlen(devicelog.pcData, devicelog.sizetData)) : std::string();
   if (devicelog.pcData) OsMemFree(devicelog.pcData);
   CDrvGuiTask drvguitask;
-  const bool blBuilt = ComposeLocked([&] {
+  const bool blBuilt = DrvGuiComposeLocked([&] {
     CDbVersion* pdbversion = m_pdatabase->GetDbVersion();
     auto version = [&](const char* (CDbVersion::*a_pfn)()) { return pdbversion ? Or((pdbversion->*a_pfn)()) : ""; };
     std::string str;
@@ -237,7 +225,7 @@ EOSSTS CDrvGuiImpl::DispatcherGetLabels(COsXml* a_posxml, long long a_llId) {
   if (!m_pdatabase) return CreateUiTaskReportStatus(static_cast<uint64_t>(a_llId), OS_STS_FAIL);
   const auto vecpair = Children(a_posxml);
   CDrvGuiTask drvguitask;
-  const bool blBuilt = ComposeLocked([&] {
+  const bool blBuilt = DrvGuiComposeLocked([&] {
     std::string str;
     for (const auto& pair : vecpair) {
       std::string strKey = pair.second;
@@ -298,7 +286,7 @@ EOSSTS CDrvGuiImpl::DispatcherSetDebug(COsXml* a_posxml, long long a_llId) {
   if (!m_pdatabase) return CreateUiTaskReportStatus(static_cast<uint64_t>(a_llId), OS_STS_FAIL);
   const auto vecpair = Children(a_posxml);
   CDrvGuiTask drvguitask;
-  const bool blBuilt = ComposeLocked([&] {
+  const bool blBuilt = DrvGuiComposeLocked([&] {
     for (const auto& pair : vecpair) {
       const char* szText = pair.second.c_str();
       if (pair.first == "logging") {
@@ -330,7 +318,7 @@ EOSSTS CDrvGuiImpl::DispatcherSetSimulation(COsXml* a_posxml, long long a_llId) 
   if (!m_pdatabase) return CreateUiTaskReportStatus(static_cast<uint64_t>(a_llId), OS_STS_FAIL);
   const auto vecpair = Children(a_posxml);
   CDrvGuiTask drvguitask;
-  const bool blBuilt = ComposeLocked([&] {
+  const bool blBuilt = DrvGuiComposeLocked([&] {
     for (long l = 0; l < DB_SIM_FLAGS; ++l) {
       m_pdatabase->SetRecordText(DB_RECORD_SIMFLAGID, l, "");
       m_pdatabase->SetRecordText(DB_RECORD_SIMFLAGVALUE, l, "");
@@ -367,7 +355,7 @@ EOSSTS CDrvGuiImpl::DispatcherSetSimulation(COsXml* a_posxml, long long a_llId) 
 EOSSTS CDrvGuiImpl::DispatcherQuerySimulation(COsXml*, long long a_llId) {
   if (!m_pdatabase) return CreateUiTaskReportStatus(static_cast<uint64_t>(a_llId), OS_STS_FAIL);
   CDrvGuiTask drvguitask;
-  const bool blBuilt = ComposeLocked([&] {
+  const bool blBuilt = DrvGuiComposeLocked([&] {
     const DbSimulationRecord* pdbsimulationrecord = m_pdatabase->GetSimulationRecord();
     drvguitask.TaskBegin(static_cast<uint64_t>(a_llId));
     drvguitask.CmdStatus(DRV_STS_SUCCESS);

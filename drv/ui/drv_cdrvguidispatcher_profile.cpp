@@ -13,6 +13,7 @@
 #include "db_cdatabase.h"
 #include "db_cdblock.h"
 #include "dev_cdev.h"
+#include "drv_cdrvguicompose.h"
 #include "drv_cdrvguiimpl.h"
 #include "drv_profilecommand.h"
 #include "os_coscfg.h"
@@ -41,19 +42,6 @@ bool ReadWholeText(COsXml* a_posxml, char* a_szText, long a_lText) {
 const char* ProfileFileNamePart(const char* a_szPath) {
   const char* sz = std::strrchr(a_szPath, '/');
   return sz ? sz + 1 : a_szPath;
-}
-
-// Composes a reply under the database lock; false when memory ran out.
-template <typename FN>
-bool ComposeProfileReply(FN a_fn) {
-  try {
-    CDbLockGuard dblockguard;
-    a_fn();
-    return true;
-  } catch (const std::bad_alloc&) {
-    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
-    return false;
-  }
 }
 
 }  // namespace
@@ -116,7 +104,7 @@ bool CDrvGuiImpl::DispatchProfile(COsXml* a_posxml, DrvGuiProfileRequest* a_pdrv
 // "success" with the profile report: the whole list once the flag is set.
 EOSSTS CDrvGuiImpl::SendProfileReport(uint64_t a_u64Reply) {
   CDrvGuiTask drvguitask;
-  const bool blBuilt = ComposeProfileReply([&] {
+  const bool blBuilt = DrvGuiComposeLocked([&] {
     drvguitask.TaskBegin(a_u64Reply);
     drvguitask.CmdStatus(DRV_STS_SUCCESS);
     m_drvguireports.CmdReportProfiles(drvguitask);
@@ -129,7 +117,7 @@ EOSSTS CDrvGuiImpl::SendFullReport(uint64_t a_u64Reply, int32_t a_i32Status) {
   if (a_i32Status == DRV_STS_SUCCESS) return DispatcherGetRegistered(nullptr, static_cast<long long>(a_u64Reply));
   if (m_blStopRequested) return CreateUiTaskReportStatus(a_u64Reply, a_i32Status);
   CDrvGuiTask drvguitask;
-  const bool blBuilt = ComposeProfileReply([&] { m_drvguireports.TaskGet(drvguitask, a_u64Reply, a_i32Status); });
+  const bool blBuilt = DrvGuiComposeLocked([&] { m_drvguireports.TaskGet(drvguitask, a_u64Reply, a_i32Status); });
   return SendReply(a_u64Reply, drvguitask, blBuilt);
 }
 

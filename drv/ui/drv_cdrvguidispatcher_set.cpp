@@ -15,6 +15,7 @@
 #include "db_cdblookup.h"
 #include "dev_cdev.h"
 #include "drv_cdrvguichildren.h"
+#include "drv_cdrvguicompose.h"
 #include "drv_cdrvguiimpl.h"
 #include "drv_cdrvguisetvalue.h"
 #include "os_coslog.h"
@@ -107,19 +108,6 @@ bool ReadSetValueChildren(COsXml* a_posxml, char* a_szName, std::vector<char>& a
   }
   *a_pblSubCommand = a_posxml->NodeSibling() == OS_STS_SUCCESS;
   return true;
-}
-
-// Composes under the database lock; false when memory ran out.
-template <typename FN>
-bool ComposeSetAnswer(FN a_fn) {
-  try {
-    CDbLockGuard dblockguard;
-    a_fn();
-    return true;
-  } catch (const std::bad_alloc&) {
-    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
-    return false;
-  }
 }
 
 }  // namespace
@@ -333,7 +321,7 @@ EOSSTS CDrvGuiImpl::SetValueAnswer(uint64_t a_u64Reply, const SetValueOutcome& a
     case SetValueOutcome::ANSWER_VALUE: return SendStatusAndValue(a_u64Reply, a_out.i32Status, a_out.pdbdatum);
     case SetValueOutcome::ANSWER_UNDEFINED: {
       CDrvGuiTask drvguitask;
-      const bool blBuilt = ComposeSetAnswer([&] {
+      const bool blBuilt = DrvGuiComposeLocked([&] {
         drvguitask.TaskBegin(a_u64Reply);
         drvguitask.CmdStatus(DRV_STS_SUCCESS);
         // The name alone: get's own list is not left holding it.
@@ -364,7 +352,7 @@ EOSSTS CDrvGuiImpl::SetValueAnswer(uint64_t a_u64Reply, const SetValueOutcome& a
 // A status and the capability's value report (when registered).
 EOSSTS CDrvGuiImpl::SendStatusAndValue(uint64_t a_u64Reply, int32_t a_i32Status, CDbDatum* a_pdbdatum) {
   CDrvGuiTask drvguitask;
-  const bool blBuilt = ComposeSetAnswer([&] {
+  const bool blBuilt = DrvGuiComposeLocked([&] {
     drvguitask.TaskBegin(a_u64Reply);
     drvguitask.CmdStatus(a_i32Status);
     if (a_pdbdatum) m_drvguireports.CmdReportValues(drvguitask, DRV_REPORT_ONE, a_pdbdatum, false);

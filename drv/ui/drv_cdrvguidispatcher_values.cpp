@@ -13,6 +13,7 @@
 #include "db_cdbdatum.h"
 #include "db_cdblookup.h"
 #include "drv_cdrvguichildren.h"
+#include "drv_cdrvguicompose.h"
 #include "drv_cdrvguiimpl.h"
 #include "drv_cdrvuiframe.h"
 #include "os_coslog.h"
@@ -60,19 +61,6 @@ EOSSTS CDrvGuiImpl::SendReply(uint64_t a_u64Reply, CDrvGuiTask& a_drvguitask, bo
 
 namespace {
 
-// Composes a reply under the database lock; false when memory ran out.
-template <typename FN>
-bool Compose(FN a_fn) {
-  try {
-    CDbLockGuard dblockguard;
-    a_fn();
-    return true;
-  } catch (const std::bad_alloc&) {
-    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
-    return false;
-  }
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -92,7 +80,7 @@ EOSSTS CDrvGuiImpl::DispatcherGet(COsXml* a_posxml, long long a_llId) {
   if (!m_pdatabase) return CreateUiTaskReportStatus(static_cast<uint64_t>(a_llId), OS_STS_FAIL);
   const std::vector<std::string> vecstrName = ChildTexts(a_posxml, s_lId, s_sizetAllChildren);
   CDrvGuiTask drvguitask;
-  const bool blBuilt = Compose([&] {
+  const bool blBuilt = DrvGuiComposeLocked([&] {
     m_drvguireports.UndefinedClear(DB_BIN_SEARCH);
     for (const std::string& strName : vecstrName) {
       if (!m_drvguireports.FindGuiName(strName.c_str())) m_drvguireports.UndefinedAdd(DB_BIN_SEARCH, strName.c_str());
@@ -109,7 +97,7 @@ EOSSTS CDrvGuiImpl::DispatcherGetRegistered(COsXml*, long long a_llId) {
   }
   if (!m_pdatabase) return CreateUiTaskReportStatus(static_cast<uint64_t>(a_llId), OS_STS_FAIL);
   CDrvGuiTask drvguitask;
-  const bool blBuilt = Compose([&] { m_drvguireports.TaskGet(drvguitask, static_cast<uint64_t>(a_llId)); });
+  const bool blBuilt = DrvGuiComposeLocked([&] { m_drvguireports.TaskGet(drvguitask, static_cast<uint64_t>(a_llId)); });
   return SendReply(static_cast<uint64_t>(a_llId), drvguitask, blBuilt);
 }
 
@@ -117,7 +105,7 @@ EOSSTS CDrvGuiImpl::DispatcherGetValues(COsXml* a_posxml, long long a_llId) {
   if (!m_pdatabase) return CreateUiTaskReportStatus(static_cast<uint64_t>(a_llId), OS_STS_FAIL);
   const std::vector<std::string> vecstrName = ChildTexts(a_posxml, s_lId, s_sizetAllChildren);
   CDrvGuiTask drvguitask;
-  const bool blBuilt = Compose([&] {
+  const bool blBuilt = DrvGuiComposeLocked([&] {
     drvguitask.TaskBegin(static_cast<uint64_t>(a_llId));
     drvguitask.CmdStatus(DRV_STS_SUCCESS);
     m_drvguireports.CmdReportValuesNamed(drvguitask, vecstrName);
@@ -129,7 +117,7 @@ EOSSTS CDrvGuiImpl::DispatcherGetValues(COsXml* a_posxml, long long a_llId) {
 EOSSTS CDrvGuiImpl::DispatcherGetValuesRegistered(COsXml*, long long a_llId) {
   if (!m_pdatabase) return CreateUiTaskReportStatus(static_cast<uint64_t>(a_llId), OS_STS_FAIL);
   CDrvGuiTask drvguitask;
-  const bool blBuilt = Compose([&] { m_drvguireports.TaskGetValues(drvguitask, static_cast<uint64_t>(a_llId)); });
+  const bool blBuilt = DrvGuiComposeLocked([&] { m_drvguireports.TaskGetValues(drvguitask, static_cast<uint64_t>(a_llId)); });
   return SendReply(static_cast<uint64_t>(a_llId), drvguitask, blBuilt);
 }
 
@@ -137,7 +125,7 @@ EOSSTS CDrvGuiImpl::DispatcherGetValuesRegisteredCurrentBin(COsXml*, long long a
   if (!m_pdatabase) return CreateUiTaskReportStatus(static_cast<uint64_t>(a_llId), OS_STS_FAIL);
   CDrvGuiTask drvguitask;
   const bool blBuilt =
-      Compose([&] { m_drvguireports.TaskGetValuesCurrentBin(drvguitask, static_cast<uint64_t>(a_llId)); });
+      DrvGuiComposeLocked([&] { m_drvguireports.TaskGetValuesCurrentBin(drvguitask, static_cast<uint64_t>(a_llId)); });
   return SendReply(static_cast<uint64_t>(a_llId), drvguitask, blBuilt);
 }
 
@@ -149,7 +137,7 @@ EOSSTS CDrvGuiImpl::DispatcherGetAllCameraWindowValues(COsXml* a_posxml, long lo
   }
   CDrvGuiTask drvguitask;
   bool blKnown = false;
-  const bool blBuilt = Compose([&] {
+  const bool blBuilt = DrvGuiComposeLocked([&] {
     DbLookup2* pdblookup2 = m_pdatabase->LookupLexicon(vecstrName[0].c_str());
     blKnown = pdblookup2 && pdblookup2->edbid >= DB_ID_FIRST && pdblookup2->edbid <= DB_ID_FINAL;
     if (!blKnown) return;
@@ -182,7 +170,7 @@ EOSSTS CDrvGuiImpl::SendDispatcherSetValueReportsToGui(uint64_t a_u64Reply, EDRV
     }
     // The device answers with the lock released.
     const bool blLogFetched = blLog && m_drvguireports.FetchLog();
-    blBuilt = Compose([&] {
+    blBuilt = DrvGuiComposeLocked([&] {
       drvguitask.TaskBegin(a_u64Reply);
       drvguitask.CmdStatus(DRV_STS_SUCCESS);
       if (blLogFetched) m_drvguireports.CmdReportLog(drvguitask, m_drvguireports.GetLog());
@@ -215,7 +203,7 @@ bool CDrvGuiImpl::ComposeSetValueReports(CDrvGuiTask& a_drvguitask, uint64_t a_u
   }
   // The device answers with the lock released.
   const bool blLogFetched = blLog && m_drvguireports.FetchLog();
-  return Compose([&] {
+  return DrvGuiComposeLocked([&] {
     a_drvguitask.TaskBegin(a_u64Reply);
     a_drvguitask.CmdStatus(DRV_STS_SUCCESS);
     if (blLogFetched) m_drvguireports.CmdReportLog(a_drvguitask, m_drvguireports.GetLog());
@@ -239,7 +227,7 @@ EOSSTS CDrvGuiImpl::UpdateValues() {
   if (!m_blVisible || !m_pdatabase) return OS_STS_SUCCESS;
   CDrvGuiTask drvguitask;
   bool blPending = false;
-  const bool blBuilt = Compose([&] {
+  const bool blBuilt = DrvGuiComposeLocked([&] {
     CDbDatum* pdbdatum = m_pdatabase->NotifyGetFirst(DB_NOTIFY_VALUE);
     blPending = pdbdatum != nullptr;
     if (!blPending) return;
