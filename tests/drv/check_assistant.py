@@ -110,7 +110,9 @@ def none_press_reaches_scanner(front):
     the user's input "press", and the batch ends "endofoutput"; no child was started."""
     front.configure({"dsIdentity": {"ForceDrvassistui": "none"}})
     watch(front)
-    statuses = scan_press(front)
+    # The simulated scanner goes on after a "press" without waiting for the input: the next sheet comes late
+    # enough for the user's input to reach it while the job runs.
+    statuses = scan_press(front, delay="300")
     assert "useraction" not in statuses and statuses[-1] == "endofoutput", statuses
     assert statuses.count("success") == 4, statuses
     inputs = userinputs(front)
