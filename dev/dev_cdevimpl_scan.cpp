@@ -91,7 +91,10 @@ EOSSTS CDevImpl::ScanBegin() {
     ScanReadSettings(*pod.m_pdatabase);
     pod.m_lCacheSize = ScanCacheSize(*pod.m_pdatabase);
     // Step 14: a scan starts with empty queues, and a serial of its own.
+    // The serial's mutex is never held while the database lock is taken
+    // (the queues' reset gives that lock up and takes it again).
     {
+      CDbLockRelease dblockrelease;
       std::lock_guard<std::mutex> lock(m_mutexScanSerial);
       ScanNewSerialLocked();
       t_u64ScanSerialBegun = m_u64ScanSerial;

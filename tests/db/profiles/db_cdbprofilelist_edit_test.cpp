@@ -298,10 +298,12 @@ TEST_F(DbProfileListEditTest, AKillMidSaveLeavesWholeProfiles) {
       auto plist = std::make_unique<CDbProfileListImpl>(m_pdatabase.get(), 64);
       if (plist->Load(false) != DB_STS_SUCCESS) _exit(2);
       plist->SetCurrent(nullptr);
-      if (write(aiPipe[1], "r", 1) != 1) _exit(5);
+      // Ready once one profile is whole, so that a slow child (a sanitizer
+      // build on a busy machine) is still killed mid-way through later saves.
       for (int i = 0;; ++i) {
         const std::string strName = "R" + std::to_string(iRound) + "-" + std::to_string(i);
         if (plist->Create(strName.c_str(), nullptr, nullptr, false, false, true) != DB_STS_SUCCESS) _exit(3);
+        if (i == 0 && write(aiPipe[1], "r", 1) != 1) _exit(5);
         m_pdatabase->SetCurrentLong(ContrastDatum(), 10 + i % 50, false);
         if (plist->Save() != DB_STS_SUCCESS) _exit(4);
       }
