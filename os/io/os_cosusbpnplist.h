@@ -72,7 +72,7 @@ class COsUsbPnpList {
   EOSSTS Open();
   EOSSTS FileRead();
   EOSSTS FileReadHeader();
-  EOSSTS FileCreateHeader();
+  EOSSTS FileCreateHeader(uint64_t a_u64Size);
   EOSSTS FileAddEntry(const char* a_szEntry);
   EOSSTS FileRemoveEntry();
   EOSSTS FileCompare(char* a_szReport, size_t a_sizetReport);

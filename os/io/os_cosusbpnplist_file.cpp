@@ -103,18 +103,16 @@ EOSSTS COsUsbPnpList::Reserve(uint64_t a_u64Slots) {
   return OS_STS_SUCCESS;
 }
 
-// A new file: sized to one slot and given the header with the defaults (or,
-// for a file cut to nothing since it was read, the sizes it had).
-EOSSTS COsUsbPnpList::FileCreateHeader() {
+// A new file, or one whose creator was killed before its header was
+// written: the header with the defaults (or, for a file cut to nothing
+// since it was read, the sizes it had), then the file grown to one slot.
+// The header goes first and the file is never cut here, so a creator
+// killed at any point leaves either a blank file or a readable one.
+EOSSTS COsUsbPnpList::FileCreateHeader(uint64_t a_u64Size) {
   if (m_u32SlotSize == 0) {
     m_u32Version = s_u32Version;
     m_u32SlotSize = s_u32SlotSize;
     m_u32LockSize = s_u32LockSize;
-  }
-  if (m_osfile.SetFilePointer64(OS_FILEPOINTER_BEGIN, m_u32SlotSize + 1) != OS_STS_SUCCESS ||
-      m_osfile.SetEndOfFile() != OS_STS_SUCCESS) {
-    OsLog(OS_LOG_ERROR, "SetEndOfFile failed...");
-    return OS_STS_FAIL;
   }
   char szHeader[256];
   COsString::SStrPrintf(szHeader, sizeof szHeader,
@@ -129,6 +127,12 @@ EOSSTS COsUsbPnpList::FileCreateHeader() {
   if (eossts != OS_STS_SUCCESS) {
     OsLog(OS_LOG_ERROR, "Write failed...");
     return eossts;
+  }
+  if (a_u64Size < m_u32SlotSize + 1ULL &&
+      (m_osfile.SetFilePointer64(OS_FILEPOINTER_BEGIN, m_u32SlotSize + 1) != OS_STS_SUCCESS ||
+       m_osfile.SetEndOfFile() != OS_STS_SUCCESS)) {
+    OsLog(OS_LOG_ERROR, "SetEndOfFile failed...");
+    return OS_STS_FAIL;
   }
   return m_osfile.Flush();
 }
@@ -145,6 +149,12 @@ EOSSTS COsUsbPnpList::FileReadHeader() {
   }
   char* szHeader = szRead;
   while (szHeader < szRead + sizetRead && !*szHeader) ++szHeader;
+  // Nothing but zeros where the header belongs: nobody could ever enter an
+  // entry in such a file, so it is taken as new.
+  if (szHeader == szRead + sizetRead) {
+    OsLogDebug(OS_LOG_INFO, "Blank header, writing it...");
+    return OS_STS_FILE_NOT_FOUND;
+  }
   if (szHeader - szRead > static_cast<long>(kMaxLockSize - kMinLockSize)) szHeader = szRead + sizetRead;
   if (std::strlen(szHeader) > kHeaderRead) szHeader[kHeaderRead] = '\0';
   if (!*szHeader) {
@@ -183,12 +193,15 @@ EOSSTS COsUsbPnpList::FileRead() {
   }
   if (m_u32SlotSize == 0 || u64Size == 0) {
     const uint32_t u32SlotSize = m_u32SlotSize;
-    EOSSTS eossts = u64Size == 0 ? FileCreateHeader() : FileReadHeader();
+    EOSSTS eossts = u64Size == 0 ? OS_STS_FILE_NOT_FOUND : FileReadHeader();
+    if (eossts == OS_STS_FILE_NOT_FOUND) {
+      eossts = FileCreateHeader(u64Size);
+      if (eossts == OS_STS_SUCCESS && u64Size < m_u32SlotSize + 1ULL) u64Size = m_u32SlotSize + 1;
+    }
     if (eossts != OS_STS_SUCCESS) {
       m_u32SlotSize = u32SlotSize;
       return OS_STS_FAIL;
     }
-    if (u64Size == 0) u64Size = m_u32SlotSize + 1;
   }
   // Slot 0 is the header's even when the file ends inside it, so that no
   // entry is ever written over the header.

@@ -508,7 +508,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "Bad locksize..."},
         BadFileCase{"Version0", HeaderFile("<header><version>0</version><slotsize>4096</slotsize><locksize>8</locksize></header>"),
                     "Bad version..."},
-        BadFileCase{"NoHeader", std::string(5000, '\0'), "Can't find the header..."},
+        // Text too far behind the lock bytes to be the header.
+        BadFileCase{"NoHeader", std::string(8 + 300, '\0') + kHeader + std::string(4000, '\0'),
+                    "Can't find the header..."},
+        // Blank where the header belongs, as a creator killed between sizing
+        // the file and writing the header left it: taken as new.
+        BadFileCase{"BlankOneSlot", std::string(4097, '\0'), nullptr},
+        BadFileCase{"BlankSlots", std::string(5000, '\0'), nullptr},
         // Far more slots than live entries could ever need: refused before
         // anything is read into memory.
         BadFileCase{"SparseTerabyte", HeaderFile(kHeader), "Too many slots...<268369935>", off_t{1} << 40},
