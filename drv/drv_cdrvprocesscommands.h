@@ -192,10 +192,15 @@ struct DrvSetTarget {
 
 // A capability's current list or range in one bin, kept by a setmany.
 struct DrvKeptConstraint {
-  CDbDatum* pdbdatum;  // the window-0 datum, which holds the constraint
-  long lCount;         // a list's entries
+  CDbDatum* pdbdatum;  // the window-0 datum, which holds the list
+  long lCount;
   long alItem[DRV_SETREQUEST_ENUMS];
-  long lMin;           // a range's bounds
+};
+
+// A range's bounds, kept by a setmany for its undo point.
+struct DrvKeptRange {
+  CDbDatum* pdbdatum;  // the window-0 datum, which holds the bounds
+  long lMin;
   long lMax;
   long lStep;
 };
@@ -524,10 +529,12 @@ class CDrvProcessCommands : public COverride {
   // windows in use off. A refused tag changes nothing: 1.
   EDBSTS SetList();
   EDBSTS SetWindowEnabledList();
-  // A setmany's undo point covers values only: before one of its sets
-  // replaces a capability's current list or range, the lists and ranges of
-  // the capability's bins are kept for RestoreSetmany. False (logged) when
-  // there is no room to keep them.
+  // A setmany's undo point covers values only: at its start the bounds of
+  // every range are kept, and before one of its sets replaces a
+  // capability's current list, the lists of the capability's bins, for
+  // RestoreSetmany. False (logged) when there is no room to keep them.
+  bool KeepRanges();
+  void RestoreRanges();
   bool KeepConstraints(const char* a_szId);
   bool KeepConstraints(EDBID a_edbid);
 
@@ -605,6 +612,7 @@ class CDrvProcessCommands : public COverride {
   // The lists and ranges the setmany's sets replaced, as they were, and the
   // override record before it.
   std::vector<DrvKeptConstraint> m_vecdrvkeptconstraint;
+  std::vector<DrvKeptRange> m_vecdrvkeptrange;
   DbOverride m_dboverrideSetmany = {};
   // The log record until the driver object's takes its place; its buffer
   // is tracked memory, freed with the object.

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "db_cdatabase.h"
+#include "db_cdbdatum.h"
 #include "db_cdblookup.h"
 #include "drv_cdrvprocesscommands.h"
 #include "os_coslog.h"
@@ -25,18 +26,6 @@ constexpr uint64_t s_u64ValueReport =
     DRV_SETTYPE_ID | DRV_SETTYPE_VALUECURRENT | DRV_SETTYPE_ENUM | DRV_SETTYPE_RANGE | DRV_SETTYPE_LIST;
 constexpr uint64_t s_u64RegionReport = DRV_SETTYPE_ID | DRV_SETTYPE_REGION | DRV_SETTYPE_REGIONRANGE;
 
-// The ranges a region set writes (and the rules move with the paper and
-// the windows): kept at the start, for any of the sets may change them.
-constexpr EDBID s_aedbidRegionRanges[] = {DB_ID_FRAMEXOFFSET,
-                                          DB_ID_FRAMEYOFFSET,
-                                          DB_ID_FRAMEWIDTH,
-                                          DB_ID_FRAMEHEIGHT,
-                                          DB_ID_IMAGESKEWANGLE,
-                                          DB_ID_BARCODESEARCHREGIONOFFSETX,
-                                          DB_ID_BARCODESEARCHREGIONOFFSETY,
-                                          DB_ID_BARCODESEARCHREGIONWIDTH,
-                                          DB_ID_BARCODESEARCHREGIONHEIGHT};
-
 }  // namespace
 
 // The mark tells the dispatcher that this task's values were remembered, and
@@ -49,9 +38,7 @@ EOSSTS CDrvProcessCommands::EnterSetmany(OsXmlCallback*) {
   m_pdatabase->RememberAll();
   m_dboverrideSetmany = *m_pdatabase->GetOverride();
   m_vecdrvkeptconstraint.clear();
-  for (EDBID edbid : s_aedbidRegionRanges) {
-    if (!KeepConstraints(edbid)) return Refuse(DB_STS_FAIL);
-  }
+  if (!KeepRanges()) return Refuse(DB_STS_FAIL);
   m_pdatabase->NotifyResetAll();
   m_pdatabase->SetDbState(DB_STATE_APPLICATION);
   m_u64SetmanyType = 0;
@@ -117,6 +104,7 @@ EOSSTS CDrvProcessCommands::ExitSetmany(OsXmlCallback*) {
     return OS_STS_FAIL;
   }
   m_vecdrvkeptconstraint.clear();
+  m_vecdrvkeptrange.clear();
   m_pdatabase->ClearDbState(DB_STATE_APPLICATION);
   return OS_STS_SUCCESS;
 }
@@ -124,8 +112,27 @@ EOSSTS CDrvProcessCommands::ExitSetmany(OsXmlCallback*) {
 // ---------------------------------------------------------------------------
 // The undo point's lists and ranges
 // ---------------------------------------------------------------------------
-// The constraints live on the window-0 datums; each is kept once, as it was
+// The constraints live on the window-0 datums. Every range is kept at the
+// start: the rules move the bounds of capabilities no set names (the image
+// height's maximum follows the paper size). A list is kept once, as it was
 // before the setmany's first set that could replace it. Strings have none.
+bool CDrvProcessCommands::KeepRanges() {
+  m_vecdrvkeptrange.clear();
+  try {
+    for (CDbDatum* pdbdatum = CDbDatum::DbDatumFindFirstIgnoreAccess(); pdbdatum;
+         pdbdatum = CDbDatum::DbDatumFindNextIgnoreAccess(pdbdatum)) {
+      if (m_pdatabase->GetContainerType(pdbdatum) != DB_CONTAINERTYPE_RANGE) continue;
+      m_vecdrvkeptrange.push_back({pdbdatum, m_pdatabase->RangeGetCurrentMin(pdbdatum),
+                                   m_pdatabase->RangeGetCurrentMax(pdbdatum),
+                                   m_pdatabase->RangeGetCurrentStep(pdbdatum)});
+    }
+  } catch (...) {
+    OsLog(OS_LOG_ERROR, "OsMemNew threw an exception...");
+    return false;
+  }
+  return true;
+}
+
 bool CDrvProcessCommands::KeepConstraints(const char* a_szId) {
   DbLookup2* pdblookup2 = a_szId[0] ? m_pdatabase->LookupDriverLexicon(a_szId) : nullptr;
   if (!pdblookup2) return true;  // the set refuses it
@@ -142,17 +149,9 @@ bool CDrvProcessCommands::KeepConstraints(EDBID a_edbid) {
     DrvKeptConstraint drvkeptconstraint = {};
     drvkeptconstraint.pdbdatum = pdbdatum;
     const EDBCONTAINERTYPE edbcontainertype = m_pdatabase->GetContainerType(pdbdatum);
-    if (edbcontainertype == DB_CONTAINERTYPE_ENUM) {
-      drvkeptconstraint.lCount = std::min(m_pdatabase->EnumGetItemCount(pdbdatum), DRV_SETREQUEST_ENUMS);
-      for (long l = 0; l < drvkeptconstraint.lCount; ++l)
-        drvkeptconstraint.alItem[l] = m_pdatabase->EnumGetItem(pdbdatum, l);
-    } else if (edbcontainertype == DB_CONTAINERTYPE_RANGE) {
-      drvkeptconstraint.lMin = m_pdatabase->RangeGetCurrentMin(pdbdatum);
-      drvkeptconstraint.lMax = m_pdatabase->RangeGetCurrentMax(pdbdatum);
-      drvkeptconstraint.lStep = m_pdatabase->RangeGetCurrentStep(pdbdatum);
-    } else {
-      continue;
-    }
+    if (edbcontainertype != DB_CONTAINERTYPE_ENUM) continue;
+    drvkeptconstraint.lCount = std::min(m_pdatabase->EnumGetItemCount(pdbdatum), DRV_SETREQUEST_ENUMS);
+    for (long l = 0; l < drvkeptconstraint.lCount; ++l) drvkeptconstraint.alItem[l] = m_pdatabase->EnumGetItem(pdbdatum, l);
     try {
       m_vecdrvkeptconstraint.push_back(drvkeptconstraint);
     } catch (...) {
@@ -164,20 +163,36 @@ bool CDrvProcessCommands::KeepConstraints(EDBID a_edbid) {
 }
 
 // The constraints first: the values the undo point puts back belong to them.
+// Putting values back runs their rules, which move bounds again: the kept
+// bounds are written once more afterwards.
 void CDrvProcessCommands::RestoreSetmany() {
   if (!m_pdatabase) return;
   for (const DrvKeptConstraint& drvkeptconstraint : m_vecdrvkeptconstraint) {
     CDbDatum* pdbdatum = drvkeptconstraint.pdbdatum;
-    if (m_pdatabase->GetContainerType(pdbdatum) == DB_CONTAINERTYPE_ENUM) {
-      m_pdatabase->EnumDeleteAllItems(pdbdatum);
-      for (long l = 0; l < drvkeptconstraint.lCount; ++l) m_pdatabase->EnumAddItem(pdbdatum, drvkeptconstraint.alItem[l]);
-    } else if (m_pdatabase->RangeSetCurrent(pdbdatum, m_pdatabase->GetRestoreLong(pdbdatum), drvkeptconstraint.lMin,
-                                            drvkeptconstraint.lMax, drvkeptconstraint.lStep) != DB_STS_SUCCESS) {
+    m_pdatabase->EnumDeleteAllItems(pdbdatum);
+    for (long l = 0; l < drvkeptconstraint.lCount; ++l) m_pdatabase->EnumAddItem(pdbdatum, drvkeptconstraint.alItem[l]);
+  }
+  RestoreRanges();
+  *m_pdatabase->GetOverride() = m_dboverrideSetmany;
+  m_pdatabase->RestoreAll();
+  RestoreRanges();
+  m_vecdrvkeptconstraint.clear();
+  m_vecdrvkeptrange.clear();
+  m_pdatabase->ClearDbState(DB_STATE_APPLICATION);
+}
+
+// Only bounds that moved are written again, with the value the undo point
+// holds.
+void CDrvProcessCommands::RestoreRanges() {
+  for (const DrvKeptRange& drvkeptrange : m_vecdrvkeptrange) {
+    CDbDatum* pdbdatum = drvkeptrange.pdbdatum;
+    if (m_pdatabase->RangeGetCurrentMin(pdbdatum) == drvkeptrange.lMin &&
+        m_pdatabase->RangeGetCurrentMax(pdbdatum) == drvkeptrange.lMax &&
+        m_pdatabase->RangeGetCurrentStep(pdbdatum) == drvkeptrange.lStep)
+      continue;
+    if (m_pdatabase->RangeSetCurrent(pdbdatum, m_pdatabase->GetRestoreLong(pdbdatum), drvkeptrange.lMin,
+                                     drvkeptrange.lMax, drvkeptrange.lStep) != DB_STS_SUCCESS) {
       OsLog(OS_LOG_ERROR, "range not put back...%s", m_pdatabase->GetName(pdbdatum));
     }
   }
-  m_vecdrvkeptconstraint.clear();
-  *m_pdatabase->GetOverride() = m_dboverrideSetmany;
-  m_pdatabase->RestoreAll();
-  m_pdatabase->ClearDbState(DB_STATE_APPLICATION);
 }
