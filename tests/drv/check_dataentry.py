@@ -47,30 +47,6 @@ def xmllint(path):
     assert out.returncode == 0, (path, out.stderr)
 
 
-def drain(front, limit=3000):
-    for _ in range(limit):
-        reply = front.send("getoutput")
-        if reply.status == "noimageready":
-            time.sleep(0.01)
-            continue
-        if reply.status != "success":
-            return reply.status
-        front.send("imageend", leaf("imagefilename", reply.find("reportimage/imagefilename")))
-    raise AssertionError("the batch did not end")
-
-
-def batch(front, **flags):
-    """One driver session with one batch to its end (the scanner's files are written)."""
-    front.interfaceopen(**flags)
-    front.send("sessionbegin", expect="success")
-    front.send("scanbegin", expect="success")
-    drain(front)
-    front.send("scanend", expect="success")
-    front.send("interfaceclose", expect="success")
-    for name in os.listdir(front.images()):
-        os.remove(os.path.join(front.images(), name))
-
-
 def export(front, body, expect="success"):
     return front.send("export", body, expect, DATA)
 
@@ -142,7 +118,7 @@ assert "success" in send(20001, "interfaceclose")
 def devicelist_scanners_only(front):
     """A scanner a driver ran, one made by hand without device.xml, "data.lock" and a stray file: two devices,
     each with its values; "deviceonline" follows another holder of "online", which is never made."""
-    batch(front)
+    front.batch()
     front.interfaceopen(entry=DATA)
     set_accumulators(front, SERIAL, multifeedcount="3", paperjamcount="4", othererrorcount="5")
     os.makedirs(os.path.join(data_directory(front), HAND))
@@ -184,7 +160,7 @@ def devicelist_scanners_only(front):
 def history_trees(front):
     """Two scanners' histories of one name into a destination that is made: ".000000.xml" and ".000001.xml";
     a history 40 levels down is converted beside itself; a link to a directory is not followed."""
-    batch(front)
+    front.batch()
     histories = glob.glob(os.path.join(data_directory(front), SERIAL, "*.hst"))
     assert len(histories) == 1, os.listdir(os.path.join(data_directory(front), SERIAL))
     tree = os.path.join(front.root, "tree")

@@ -82,32 +82,6 @@ def accumulators(front, serial=SERIAL):
     return [int(root.findtext(tag)) for tag in ("multifeedcount", "paperjamcount", "othererrorcount")]
 
 
-def drain(front, limit=3000):
-    """getoutput (each image ended) until the batch ends; its last status."""
-    for _ in range(limit):
-        reply = front.send("getoutput")
-        if reply.status == "noimageready":
-            time.sleep(0.01)
-            continue
-        if reply.status != "success":
-            return reply.status
-        front.send("imageend", leaf("imagefilename", reply.find("reportimage/imagefilename")))
-    raise AssertionError("the batch did not end")
-
-
-def batch(front, **flags):
-    """One session, one batch to its end, interfaceclose; the batch's last status."""
-    front.interfaceopen(**flags)
-    front.send("sessionbegin", expect="success")
-    front.send("scanbegin", expect="success")
-    status = drain(front)
-    front.send("scanend", expect="success")
-    front.send("interfaceclose", expect="success")
-    for name in os.listdir(front.images()):
-        os.remove(os.path.join(front.images(), name))
-    return status
-
-
 # -- online ------------------------------------------------------------------------------------------------------
 @group
 def online_marker_held_while_open(front):
@@ -143,7 +117,7 @@ def devicexml_after_open_and_batch(front):
             assert root.findtext(meter) == got(front, meter), (moment, meter, ET.tostring(root))
         if moment == "open":
             front.send("scanbegin", expect="success")
-            drain(front)
+            front.drain()
             front.send("scanend", expect="success")
     tags = [element.tag for element in root]
     assert tags[:3] == ["model", "background", "connection"] and tags[-1] == "reportconsumablemeters", tags
@@ -202,11 +176,11 @@ def flatbed_files_below_its_model(front):
 @group
 def accumulators_count_each_batch(front):
     """A paper jam at sheet 3 counts one paper jam; a multifeed at sheet 2 then one multifeed more."""
-    assert batch(front, pages=4, paperjam=3) == "paperjam"
+    assert front.batch(pages=4, paperjam=3) == "paperjam"
     assert accumulators(front) == [0, 1, 0], accumulators(front)
-    assert batch(front, pages=4, multifeed=2) == "multifeed"
+    assert front.batch(pages=4, multifeed=2) == "multifeed"
     assert accumulators(front) == [1, 1, 0], accumulators(front)
-    assert batch(front, pages=2) == "endofoutput"
+    assert front.batch(pages=2) == "endofoutput"
     assert accumulators(front) == [1, 1, 0], accumulators(front)
     leftovers = [name for name in os.listdir(os.path.dirname(scanner_file(front, "x"))) if ".tmp" in name]
     assert not leftovers, leftovers
@@ -221,7 +195,7 @@ def offline_keeps_device_xml(front):
     kept = os.path.join(front.root, "device.kept")
     shutil.copy(scanner_file(front, "device.xml"), kept)
     front.send("scanbegin", expect="success")
-    drain(front)
+    front.drain()
     deadline = time.time() + 10
     while "deviceoffline" not in front.log() and "Our device isn't online" not in front.log() and \
             time.time() < deadline:

@@ -113,24 +113,9 @@ def plant(directory, names, canary):
     return snapshot(directory)
 
 
-def drain(front):
-    """getoutput until the batch ends, each image ended: the image count and the last status."""
-    images = 0
-    for _ in range(4000):
-        reply = front.send("getoutput")
-        if reply.status == "noimageready":
-            time.sleep(0.005)
-            continue
-        if reply.status != "success":
-            return images, reply.status
-        images += 1
-        front.send("imageend", leaf("imagefilename", reply.find("reportimage/imagefilename")), "success")
-    raise AssertionError("the batch did not end")
-
-
 def scan(front, sheets):
     front.send("scanbegin", expect="success")
-    images, status = drain(front)
+    images, status = front.drain(pause=0.005)
     assert (images, status) == (2 * sheets, "endofoutput"), (images, status)
     front.send("scanend", expect="success")
 
@@ -234,7 +219,7 @@ def killed_sessions_leave_nothing_behind(front):
     front.send("sessionbegin", expect="success")
     scan_open = front.send("scanbegin", expect="success")
     assert scan_open.status == "success"
-    drain(front)
+    front.drain(pause=0.005)
     front.send("scanend", expect="success")
     front.send("interfaceclose", expect="success")
     assert os.listdir(common) == [], os.listdir(common)

@@ -275,6 +275,33 @@ class Front:
         body = leaf("callername", callername) + simulate(**flags) + extra
         return self.send("interfaceopen", body, expect, entry)
 
+    def drain(self, limit=4000, pause=0.01):
+        """getoutput until the batch ends, each image ended once handed out: the image count and the last status."""
+        images = 0
+        for _ in range(limit):
+            reply = self.send("getoutput")
+            if reply.status == "noimageready":
+                time.sleep(pause)
+                continue
+            if reply.status != "success":
+                return images, reply.status
+            images += 1
+            self.send("imageend", leaf("imagefilename", reply.find("reportimage/imagefilename")), "success")
+        raise AssertionError("the batch did not end")
+
+    def batch(self, **flags):
+        """One session with one batch to its end, then interfaceclose (the scanner's files are written) and the
+        images removed: the batch's last status."""
+        self.interfaceopen(**flags)
+        self.send("sessionbegin", expect="success")
+        self.send("scanbegin", expect="success")
+        _, status = self.drain()
+        self.send("scanend", expect="success")
+        self.send("interfaceclose", expect="success")
+        for name in os.listdir(self.images()):
+            os.remove(os.path.join(self.images(), name))
+        return status
+
     def xmllint(self):
         """xmllint reads every reply."""
         directory = tempfile.mkdtemp(dir=self.root)
