@@ -5,13 +5,13 @@
 // it for their own steps only).
 #include <atomic>
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "db_cdatabase.h"
 #include "db_cdblock.h"
 #include "dev_cdev.h"
 #include "drv_cdriver.h"
+#include "drv_cdrvguicompose.h"
 #include "drv_cdrvguiimpl.h"
 #include "os_coslog.h"
 
@@ -53,19 +53,14 @@ EOSSTS CDrvGuiImpl::DispatcherAutoColorLearn(COsXml*, long long a_llId) {
     return OS_STS_SUCCESS;
   }
   CDrvGuiTask drvguitask;
-  bool blBuilt = true;
-  try {
-    CDbLockGuard dblockguard;
+  const bool blBuilt = DrvGuiComposeLocked([&] {
     drvguitask.TaskBegin(u64Reply);
     drvguitask.CmdStatus(DRV_STS_SUCCESS);
     if (CDbDatum* pdbdatum = m_pdatabase->NotifyGetFirst(DB_NOTIFY_VALUE))
       m_drvguireports.CmdReportValues(drvguitask, DRV_REPORT_PENDING, pdbdatum, false);
     m_drvguireports.CmdReportProfileItem(drvguitask);
     drvguitask.TaskEnd();
-  } catch (const std::bad_alloc&) {
-    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
-    blBuilt = false;
-  }
+  });
   SendReply(u64Reply, drvguitask, blBuilt);
   MessageManagerAndWaitForOk(DEV_DLG_MESSAGE, DEV_MSG_INFO, strError.c_str());
   return OS_STS_SUCCESS;

@@ -4,13 +4,13 @@
 // the lock (and sent after it is released).
 #include <chrono>
 #include <cstring>
-#include <new>
 #include <string>
 #include <thread>
 
 #include "db_cdatabase.h"
 #include "db_cdblock.h"
 #include "dev_cdev.h"
+#include "drv_cdrvguicompose.h"
 #include "drv_cdrvguiimpl.h"
 #include "os_coslog.h"
 #include "os_cosxml.h"
@@ -104,24 +104,17 @@ long CDrvGuiImpl::CalibrationType() {
 // The status, and the magnification values when asked.
 EOSSTS CDrvGuiImpl::SendServiceReply(uint64_t a_u64Reply, int32_t a_i32Status, EDRVSERVICEREPORT a_edrvservicereport) {
   CDrvGuiTask drvguitask;
-  bool blBuilt = true;
-  try {
+  const bool blBuilt = DrvGuiComposeLocked([&] {
     drvguitask.TaskBegin(a_u64Reply);
     drvguitask.CmdStatus(a_i32Status);
-    if (m_pdatabase && a_edrvservicereport != DRV_SERVICEREPORT_NONE) {
-      CDbLockGuard dblockguard;
-      if (a_edrvservicereport == DRV_SERVICEREPORT_MAG) {
-        m_drvguireports.CmdReportValuesMag(drvguitask);
-      } else {
-        m_drvguireports.CmdReportValues(drvguitask, DRV_REPORT_ALL, nullptr, false);
-        m_drvguireports.CmdReportAccesses(drvguitask, nullptr, false);
-      }
+    if (m_pdatabase && a_edrvservicereport == DRV_SERVICEREPORT_MAG) {
+      m_drvguireports.CmdReportValuesMag(drvguitask);
+    } else if (m_pdatabase && a_edrvservicereport != DRV_SERVICEREPORT_NONE) {
+      m_drvguireports.CmdReportValues(drvguitask, DRV_REPORT_ALL, nullptr, false);
+      m_drvguireports.CmdReportAccesses(drvguitask, nullptr, false);
     }
     drvguitask.TaskEnd();
-  } catch (const std::bad_alloc&) {
-    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
-    blBuilt = false;
-  }
+  });
   return SendReply(a_u64Reply, drvguitask, blBuilt);
 }
 

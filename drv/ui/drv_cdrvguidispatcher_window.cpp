@@ -1,10 +1,10 @@
 // The GUI's windows: "windowadd" puts the first window not in use to work
 // with the frame of the supported size, "windowdelete" removes the current
 // one; both answer with the windows, the values and the accesses.
-#include <new>
 
 #include "db_cdatabase.h"
 #include "db_cdblock.h"
+#include "drv_cdrvguicompose.h"
 #include "drv_cdrvguiimpl.h"
 #include "os_coslog.h"
 
@@ -104,18 +104,13 @@ EOSSTS CDrvGuiImpl::DispatcherWindowDelete(COsXml*, long long a_llId) {
 // "success", the windows, every registered value and access.
 EOSSTS CDrvGuiImpl::SendWindowReports(uint64_t a_u64Reply) {
   CDrvGuiTask drvguitask;
-  bool blBuilt = true;
-  try {
-    CDbLockGuard dblockguard;
+  const bool blBuilt = DrvGuiComposeLocked([&] {
     drvguitask.TaskBegin(a_u64Reply);
     drvguitask.CmdStatus(DRV_STS_SUCCESS);
     m_drvguireports.CmdReportWindows(drvguitask);
     m_drvguireports.CmdReportValues(drvguitask, DRV_REPORT_ALL, nullptr, false);
     m_drvguireports.CmdReportAccesses(drvguitask, nullptr, false);
     drvguitask.TaskEnd();
-  } catch (const std::bad_alloc&) {
-    OsLog(OS_LOG_ERROR, "OsMemNew failed...");
-    blBuilt = false;
-  }
+  });
   return SendReply(a_u64Reply, drvguitask, blBuilt);
 }
