@@ -175,8 +175,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pu8Data, size_t a_sizetDa
     if ((u8Pick & (1u << (u64Slot - 1))) && peer.Hold(u64Slot * u64Stride)) vecHeld.push_back(u64Slot);
   }
   // What must not change: the header's bytes, and the held slots' texts
-  // when the list's slots lie where the peer's do.
+  // when the list's slots lie where the peer's do. A file blank where its
+  // header belongs (behind the 8 least lock bytes, as far as the list looks
+  // for it) is taken as new: it must get the default header.
   const size_t sizetHeader = a_sizetData < 8 + 511 ? a_sizetData : 8 + 511;
+  bool blBlank = true;
+  for (size_t sizet = 8; sizet < a_sizetData && sizet < 8 + 256 + 511; ++sizet) blBlank = blBlank && !a_pu8Data[sizet];
   // (Bytes beyond the end of the file read as the zeros they become when
   // the file grows.)
   auto heldText = [&](uint64_t a_u64Slot) {
@@ -187,7 +191,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pu8Data, size_t a_sizetDa
   std::vector<std::string> vecHeldText;
   for (uint64_t u64Slot : vecHeld) vecHeldText.push_back(heldText(u64Slot));
   auto checkPeers = [&]() {
-    if (sizetHeader) Check(ReadRange(0, sizetHeader) == strOriginal.substr(0, sizetHeader));
+    if (blBlank) {
+      const std::string strHeader = s_alayout[0].szHeader;
+      Check(ReadRange(8, strHeader.size() + 1) == strHeader + '\0');
+    } else if (sizetHeader) {
+      Check(ReadRange(0, sizetHeader) == strOriginal.substr(0, sizetHeader));
+    }
     if (!playout) return;
     for (size_t i = 0; i < vecHeld.size(); ++i) Check(heldText(vecHeld[i]) == vecHeldText[i]);
   };
