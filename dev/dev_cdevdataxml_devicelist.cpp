@@ -142,11 +142,13 @@ std::string ListSetupValue(const char* a_szSection, const char* a_szKey) {
   return szValue;
 }
 
-// "online" exists and another open of it holds its lock; it is never made.
+// "online" exists and a driver holds its exclusive lock; it is never made.
+// The probe's own lock is shared: another device list probing at once is
+// no driver.
 bool ListIsOnline(const std::string& a_strDirectory) {
   const int iFd = open((a_strDirectory + "/online").c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   if (iFd < 0) return false;
-  const bool blHeld = flock(iFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  const bool blHeld = flock(iFd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
   close(iFd);
   return blHeld;
 }

@@ -1,8 +1,10 @@
 // The data entry's exports and imports: the log archive ("eklog"), the scan
 // histories as XML ("historytoxml") and the profile list ("profilelist").
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -53,9 +55,12 @@ bool ExportIsRegularFile(const char* a_szPath) {
 }
 
 // The XML file of a history: beside it, or in the destination under the
-// first free number.
+// first free number. A number is claimed by making its file (another
+// export into the destination at once takes the next); *a_pblClaimed says
+// that file is ours to remove should the conversion fail.
 bool HistoryOutput(const OsFileInfo& a_osfileinfo, size_t a_sizetStem, const char* a_szDestination,
-                   std::string* a_pstr) {
+                   std::string* a_pstr, bool* a_pblClaimed) {
+  *a_pblClaimed = false;
   const std::string strStem(a_osfileinfo.szName, a_sizetStem);
   if (!*a_szDestination) {
     const std::string strPath = a_osfileinfo.szPath;
@@ -66,7 +71,16 @@ bool HistoryOutput(const OsFileInfo& a_osfileinfo, size_t a_sizetStem, const cha
     char szNumber[16];
     COsString::SStrPrintf(szNumber, sizeof szNumber, ".%06d.xml", i);
     *a_pstr = std::string(a_szDestination) + "/" + strStem + szNumber;
-    if (!COsFile::Exists(a_pstr->c_str())) return true;
+    const int iFd = open(a_pstr->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (iFd >= 0) {
+      close(iFd);
+      *a_pblClaimed = true;
+      return true;
+    }
+    if (errno != EEXIST) {
+      OsLog(OS_LOG_ERROR, "historytoxml: no file in the destination...%d <%s>", errno, a_pstr->c_str());
+      return false;
+    }
   }
   OsLog(OS_LOG_ERROR, "historytoxml: every number is taken...<%s>", strStem.c_str());
   return false;
@@ -164,11 +178,13 @@ EOSSTS CDevDataXml::ExportHistoryToXml() {
       } else if (const size_t sizetStem = HistoryStem(rosfileinfo.szNameLower);
                  sizetStem != std::string::npos && ExportIsRegularFile(rosfileinfo.szPath)) {
         std::string strOutput;
-        if (HistoryOutput(rosfileinfo, sizetStem, rargs.szDestination, &strOutput) &&
+        bool blClaimed = false;
+        if (HistoryOutput(rosfileinfo, sizetStem, rargs.szDestination, &strOutput, &blClaimed) &&
             dev.p->UnpackScanHistory(strOutput.c_str(), rosfileinfo.szPath) == OS_STS_SUCCESS) {
           ++iConverted;
         } else {
           OsLog(OS_LOG_ERROR, "historytoxml: not converted...<%s>", rosfileinfo.szPath);
+          if (blClaimed) unlink(strOutput.c_str());
         }
       }
     }

@@ -578,6 +578,8 @@ class CDevImpl {
   // A new serial, and the scan's queues emptied; the caller holds
   // m_mutexScanSerial.
   void ScanNewSerialLocked();
+  // The scan's queues emptied; the caller holds m_mutexScanSerial.
+  void ScanResetQueuesLocked();
   std::atomic<bool> m_blImageAvailableSignalled{false};
   std::atomic<bool> m_blDatabaseCallbacks{false};  // registered with the database
   // Under the process-wide event-table mutex (dev_cdevimpl_events.cpp).

@@ -129,6 +129,10 @@ EOSSTS CDevImpl::ScanBegin() {
 
 void CDevImpl::ScanNewSerialLocked() {
   m_u64ScanSerial = s_u64ScanSerials.fetch_add(1) + 1;
+  ScanResetQueuesLocked();
+}
+
+void CDevImpl::ScanResetQueuesLocked() {
   for (CImgQueue* pimgqueue : {pod.m_pimgqueueApplication, pod.m_pimgqueueExpectedImageEnd, pod.m_pimgqueueImageEnd,
                                pod.m_pimgqueueDeviceManagerScanThread}) {
     if (pimgqueue) pimgqueue->ResetAll();

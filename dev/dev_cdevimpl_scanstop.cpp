@@ -129,10 +129,7 @@ void CDevImpl::ScanEnd(uint64_t a_u64Scan) {
     if (blStopped) {
       ScanNewSerialLocked();
     } else {
-      for (CImgQueue* pimgqueue : {pod.m_pimgqueueApplication, pod.m_pimgqueueExpectedImageEnd,
-                                   pod.m_pimgqueueImageEnd, pod.m_pimgqueueDeviceManagerScanThread}) {
-        if (pimgqueue) pimgqueue->ResetAll();
-      }
+      ScanResetQueuesLocked();
     }
   }
   if (!blStopped || !pod.m_pdatabase) return;

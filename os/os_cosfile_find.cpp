@@ -13,8 +13,8 @@
 
 namespace {
 // Size, type, access and times of the record's path. An entry that cannot
-// be followed (a dangling link) is described as itself, so that one such
-// entry does not end a listing.
+// be followed (a dangling link) is described as itself; false for one that
+// is gone.
 bool FillStatus(OsFileInfo* a_posfileinfo) {
   struct stat st;
   if (stat(a_posfileinfo->szPath, &st) != 0 && lstat(a_posfileinfo->szPath, &st) != 0) {
@@ -66,7 +66,9 @@ EOSSTS ReadNext(OsFileInfo* a_posfileinfo, const char* a_szDirectory) {
     std::memcpy(a_posfileinfo->szPath + sizetDirectory, szName, std::strlen(szName) + 1);
     COsString::SStrCpy(a_posfileinfo->szName, sizeof a_posfileinfo->szName, szName);
     FillLower(a_posfileinfo);
-    if (!FillStatus(a_posfileinfo)) break;
+    // Gone since it was read (a writer's temporary renamed away): the
+    // entries behind it are still listed.
+    if (!FillStatus(a_posfileinfo)) continue;
     errno = 0;
     return OS_STS_SUCCESS;
   }

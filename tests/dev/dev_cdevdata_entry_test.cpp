@@ -192,4 +192,39 @@ TEST_F(DevDataEntry, DebugSettingsReachTheCallerDirectories) {
   EXPECT_FALSE(FileExists(RootPath("var/kv/wia")));
 }
 
+// Two front ends converting histories of the same names into one
+// destination at once: each history gets a number of its own, none is
+// written over another's.
+TEST_F(DevDataEntry, HistoriesOfTwoExportsIntoOneDestinationAllStay) {
+  constexpr int s_iHistories = 40;
+  for (int iSource = 0; iSource < 2; ++iSource) {
+    for (int i = 0; i < s_iHistories; ++i) {
+      WriteFileMade(RootPath("src" + std::to_string(iSource) + "/h" + std::to_string(i) + ".hst"), "");
+    }
+  }
+  const std::string strDestination = RootPath("converted");
+  std::vector<std::string> vecstrReply(2);
+  std::vector<std::thread> vecthread;
+  for (int iSource = 0; iSource < 2; ++iSource) {
+    vecthread.emplace_back([&, iSource] {
+      CDevData devdata;
+      const char* szReply = nullptr;
+      devdata.DataEntry(Task(1, "interfaceopen", "").c_str(), &szReply);
+      devdata.DataEntry(Task(2, "export",
+                             Leaf("id", "historytoxml") + Leaf("source", RootPath("src" + std::to_string(iSource))) +
+                                 Leaf("destination", strDestination))
+                            .c_str(),
+                        &szReply);
+      vecstrReply[iSource] = szReply ? szReply : "";
+    });
+  }
+  for (std::thread& thread : vecthread) thread.join();
+  for (const std::string& strReply : vecstrReply) EXPECT_EQ(Status(strReply), "success") << strReply;
+  size_t sizetXml = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(strDestination)) {
+    if (entry.path().extension() == ".xml") ++sizetXml;
+  }
+  EXPECT_EQ(sizetXml, 2u * s_iHistories) << m_plog->Text();
+}
+
 }  // namespace

@@ -73,11 +73,13 @@ def accumulators(front, serial=SERIAL):
     return [root.findtext(tag) for tag in ("multifeedcount", "paperjamcount", "othererrorcount")]
 
 
-def hold_lock(path, seconds=60):
-    """Another process holding the file's exclusive flock (until killed, or for the seconds)."""
-    script = ("import fcntl, sys, time\nf = open(sys.argv[1], 'a')\nfcntl.flock(f, fcntl.LOCK_EX)\n"
+def hold_lock(path, seconds=60, shared=False):
+    """Another process holding the file's exclusive (or shared) flock (until killed, or for the seconds)."""
+    script = ("import fcntl, sys, time\nf = open(sys.argv[1], 'a')\n"
+              "fcntl.flock(f, fcntl.LOCK_SH if sys.argv[3] == 'shared' else fcntl.LOCK_EX)\n"
               "print('held', flush=True)\ntime.sleep(float(sys.argv[2]))\n")
-    holder = subprocess.Popen([sys.executable, "-c", script, path, str(seconds)], stdout=subprocess.PIPE, text=True)
+    holder = subprocess.Popen([sys.executable, "-c", script, path, str(seconds), "shared" if shared else "exclusive"],
+                              stdout=subprocess.PIPE, text=True)
     assert holder.stdout.readline().strip() == "held"
     return holder
 
@@ -117,7 +119,8 @@ assert "success" in send(20001, "interfaceclose")
 @group
 def devicelist_scanners_only(front):
     """A scanner a driver ran, one made by hand without device.xml, "data.lock" and a stray file: two devices,
-    each with its values; "deviceonline" follows another holder of "online", which is never made."""
+    each with its values; "deviceonline" follows a driver holding "online", which is never made, and not another
+    device list probing it at once."""
     front.batch()
     front.interfaceopen(entry=DATA)
     set_accumulators(front, SERIAL, multifeedcount="3", paperjamcount="4", othererrorcount="5")
@@ -148,6 +151,12 @@ def devicelist_scanners_only(front):
     finally:
         release(holder)
     assert device_list(front)[SERIAL].findtext("deviceonline") == "false"
+    # Another device list looking at the same moment is no driver.
+    holder = hold_lock(online, shared=True)
+    try:
+        assert device_list(front)[SERIAL].findtext("deviceonline") == "false"
+    finally:
+        release(holder)
     reply = export(front, leaf("id", "devicelist"))
     path = reply.find("reportdatafile/filename")
     assert os.path.basename(path).startswith("exp") and os.path.getsize(path) == int(reply.find("reportdatafile/size"))

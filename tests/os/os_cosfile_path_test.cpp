@@ -271,6 +271,38 @@ TEST(COsFileFind, WildcardListingsAgreeWithPythonGlob) {
   }
 }
 
+// Entries that vanish while a directory is listed (a writer's temporaries,
+// renamed over their file) are passed over: every entry that stays is
+// still listed.
+TEST(COsFileFind, AnEntryGoneMidListingEndsNothing) {
+  const std::string strDirectory = Root() + "/busy";
+  std::vector<std::string> vecEntries;
+  for (int i = 0; i < 200; ++i) vecEntries.push_back("stay" + std::to_string(i) + "=x");
+  filetest::MakeTree(strDirectory, vecEntries);
+  std::atomic<bool> blDone{false};
+  std::thread threadWriter([&] {
+    for (long l = 0; !blDone.load(); ++l) {
+      const std::string strTemp = strDirectory + "/stay0.tmp" + std::to_string(l % 64);
+      testsupport::WriteFile(strTemp, "x");
+      unlink(strTemp.c_str());
+    }
+  });
+  int iShort = 0;
+  for (int iListing = 0; iListing < 300; ++iListing) {
+    int iStay = 0;
+    OsFileInfo osfileinfo;
+    for (EOSSTS s = COsFile::FindFirst((strDirectory + "/*").c_str(), &osfileinfo); s == OS_STS_SUCCESS;
+         s = COsFile::FindNext(&osfileinfo)) {
+      if (std::strncmp(osfileinfo.szName, "stay", 4) == 0 && !std::strstr(osfileinfo.szName, ".tmp")) ++iStay;
+    }
+    COsFile::FindClose(&osfileinfo);
+    if (iStay != 200) ++iShort;
+  }
+  blDone = true;
+  threadWriter.join();
+  EXPECT_EQ(iShort, 0);
+}
+
 TEST(COsFileFind, OneNameNoMatchAndBadArguments) {
   filetest::MakeTree(Root() + "/q", {"one.txt=1", "dir/"});
   OsFileInfo osfileinfo;
