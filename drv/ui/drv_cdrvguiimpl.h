@@ -300,6 +300,9 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   void PreviewAfterChange(EDBID a_edbid, long a_lNew, long a_lOld);
   // The question, and the preview a "yes" or the change asks for.
   void PreviewAskAndScan(bool a_blScanPending);
+  // The preview scan itself; the rescan a "yes" marked in the database is
+  // cleared after it, also when the preview could not run at all.
+  void PreviewScan(long long a_llId);
   EOSSTS SendWindowReports(uint64_t a_u64Reply);
 
   // The preview (drv_cdrvguidispatcher_preview.cpp).
