@@ -326,7 +326,7 @@ EOSSTS CDrvGuiImpl::DispatcherSetValueProfile(COsXml*, long long a_llId, const c
     m_blPreviewQuestion = true;
     const bool blYes = ShowPreviewRescanMessage();
     m_blPreviewPending = m_blPreviewQuestion = false;
-    if (blYes) DispatcherRequestPreview(nullptr, 0);
+    if (blYes) PreviewScan(0);
   }
   return SendFullReport(u64Reply, DRV_STS_SUCCESS);
 }

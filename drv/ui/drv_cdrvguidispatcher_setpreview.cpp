@@ -203,7 +203,16 @@ void CDrvGuiImpl::PreviewAskAndScan(bool a_blScanPending) {
     return;
   }
   m_blPreviewPending = m_blPreviewQuestion = false;
-  DispatcherRequestPreview(nullptr, 0);
+  PreviewScan(0);
+}
+
+// The preview clears the rescan mark at its end, but not when it returns
+// at once (a scan or preview already running, no driver).
+void CDrvGuiImpl::PreviewScan(long long a_llId) {
+  DispatcherRequestPreview(nullptr, a_llId);
+  if (!m_pdatabase) return;
+  CDbLockGuard dblockguard;
+  m_pdatabase->ClearDbState(DB_STATE_PREVIEWRESCAN);
 }
 
 EOSSTS CDrvGuiImpl::DispatcherUpdateSuspend(COsXml*, long long a_llId) {
@@ -220,12 +229,13 @@ EOSSTS CDrvGuiImpl::DispatcherUpdateResume(COsXml*, long long a_llId) {
     blYes = ShowPreviewRescanMessage();
     if (!blYes) m_blPreviewPending = false;
   }
-  if (m_blPreviewPending) DispatcherRequestPreview(nullptr, a_llId);
-  m_blPreviewPending = m_blPreviewQuestion = false;
-  if (blYes && m_pdatabase) {
+  if (m_blPreviewPending) {
+    PreviewScan(a_llId);
+  } else if (blYes && m_pdatabase) {
     CDbLockGuard dblockguard;
     m_pdatabase->ClearDbState(DB_STATE_PREVIEWRESCAN);
   }
+  m_blPreviewPending = m_blPreviewQuestion = false;
   const EOSSTS eossts = DispatcherGetRegistered(nullptr, a_llId);
   m_blUpdatesSuspended = false;
   return eossts;

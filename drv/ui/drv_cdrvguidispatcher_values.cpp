@@ -59,10 +59,6 @@ EOSSTS CDrvGuiImpl::SendReply(uint64_t a_u64Reply, CDrvGuiTask& a_drvguitask, bo
   return SendToGui(a_drvguitask.Text(), __FILE__, __LINE__);
 }
 
-namespace {
-
-}  // namespace
-
 // ---------------------------------------------------------------------------
 // Commands
 // ---------------------------------------------------------------------------
@@ -161,28 +157,7 @@ EOSSTS CDrvGuiImpl::SendDispatcherSetValueReportsToGui(uint64_t a_u64Reply, EDRV
   OsLogDebug(OS_LOG_INFO, ">>> SendDispatcherSetValueReportsToGui...");
   if (!m_pdatabase) return OS_STS_SUCCESS;
   CDrvGuiTask drvguitask;
-  bool blBuilt = false;
-  if (a_edrvreport == DRV_REPORT_ALL) {
-    bool blLog = false;
-    {
-      CDbLockGuard dblockguard;
-      blLog = a_pdbdatum && m_pdatabase->GetId(a_pdbdatum) == DB_ID_LOG;
-    }
-    // The device answers with the lock released.
-    const bool blLogFetched = blLog && m_drvguireports.FetchLog();
-    blBuilt = DrvGuiComposeLocked([&] {
-      drvguitask.TaskBegin(a_u64Reply);
-      drvguitask.CmdStatus(DRV_STS_SUCCESS);
-      if (blLogFetched) m_drvguireports.CmdReportLog(drvguitask, m_drvguireports.GetLog());
-      m_drvguireports.CmdReportContainers(drvguitask, DRV_REPORT_ALL, nullptr);
-      m_drvguireports.CmdReportValues(drvguitask, DRV_REPORT_ALL, nullptr, false);
-      m_drvguireports.CmdReportAccesses(drvguitask, nullptr, false);
-      m_drvguireports.CmdReportProfileItem(drvguitask);
-      drvguitask.TaskEnd();
-    });
-  } else {
-    blBuilt = ComposeSetValueReports(drvguitask, a_u64Reply, a_pdbdatum);
-  }
+  const bool blBuilt = ComposeSetValueReports(drvguitask, a_u64Reply, a_pdbdatum, nullptr, a_edrvreport);
   if (!a_szBuffer) return SendReply(a_u64Reply, drvguitask, blBuilt);
   if (!blBuilt || drvguitask.Size() >= a_sizetBuffer) {
     OsLog(OS_LOG_ERROR, "The reports do not fit the buffer...%zu", drvguitask.Size());
@@ -194,7 +169,7 @@ EOSSTS CDrvGuiImpl::SendDispatcherSetValueReportsToGui(uint64_t a_u64Reply, EDRV
 }
 
 bool CDrvGuiImpl::ComposeSetValueReports(CDrvGuiTask& a_drvguitask, uint64_t a_u64Reply, CDbDatum* a_pdbdatum,
-                                         const std::vector<EDBID>* a_pvecedbidAllCamera) {
+                                         const std::vector<EDBID>* a_pvecedbidAllCamera, EDRVREPORT a_edrvreport) {
   if (!m_pdatabase) return false;
   bool blLog = false;
   {
@@ -207,12 +182,18 @@ bool CDrvGuiImpl::ComposeSetValueReports(CDrvGuiTask& a_drvguitask, uint64_t a_u
     a_drvguitask.TaskBegin(a_u64Reply);
     a_drvguitask.CmdStatus(DRV_STS_SUCCESS);
     if (blLogFetched) m_drvguireports.CmdReportLog(a_drvguitask, m_drvguireports.GetLog());
-    if (CDbDatum* pdbdatum = m_pdatabase->NotifyGetFirst(DB_NOTIFY_CONSTRAINT))
-      m_drvguireports.CmdReportContainers(a_drvguitask, DRV_REPORT_PENDING, pdbdatum);
-    if (CDbDatum* pdbdatum = m_pdatabase->NotifyGetFirst(DB_NOTIFY_VALUE))
-      m_drvguireports.CmdReportValues(a_drvguitask, DRV_REPORT_PENDING, pdbdatum, false);
-    if (CDbDatum* pdbdatum = m_pdatabase->NotifyGetFirst(DB_NOTIFY_ACCESS))
-      m_drvguireports.CmdReportAccesses(a_drvguitask, pdbdatum, false);
+    if (a_edrvreport == DRV_REPORT_ALL) {
+      m_drvguireports.CmdReportContainers(a_drvguitask, DRV_REPORT_ALL, nullptr);
+      m_drvguireports.CmdReportValues(a_drvguitask, DRV_REPORT_ALL, nullptr, false);
+      m_drvguireports.CmdReportAccesses(a_drvguitask, nullptr, false);
+    } else {
+      if (CDbDatum* pdbdatum = m_pdatabase->NotifyGetFirst(DB_NOTIFY_CONSTRAINT))
+        m_drvguireports.CmdReportContainers(a_drvguitask, DRV_REPORT_PENDING, pdbdatum);
+      if (CDbDatum* pdbdatum = m_pdatabase->NotifyGetFirst(DB_NOTIFY_VALUE))
+        m_drvguireports.CmdReportValues(a_drvguitask, DRV_REPORT_PENDING, pdbdatum, false);
+      if (CDbDatum* pdbdatum = m_pdatabase->NotifyGetFirst(DB_NOTIFY_ACCESS))
+        m_drvguireports.CmdReportAccesses(a_drvguitask, pdbdatum, false);
+    }
     if (a_pvecedbidAllCamera) {
       for (EDBID edbid : *a_pvecedbidAllCamera) m_drvguireports.CmdReportAllCameraWindowValues(a_drvguitask, edbid);
     }

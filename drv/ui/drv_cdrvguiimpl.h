@@ -291,15 +291,20 @@ class CDrvGuiImpl : public CDrvUiLinkOwner {
   EOSSTS SetValueAnswer(uint64_t a_u64Reply, const SetValueOutcome& a_out);
   EOSSTS SendStatusAndValue(uint64_t a_u64Reply, int32_t a_i32Status, CDbDatum* a_pdbdatum);
   // The change answer: "success", the device log for LOG, the pending
-  // changes, the per-camera values of the ids given, the profile item.
-  // False when it could not be composed.
+  // changes (every registered value for DRV_REPORT_ALL), the per-camera
+  // values of the ids given, the profile item. False when it could not be
+  // composed.
   bool ComposeSetValueReports(CDrvGuiTask& a_drvguitask, uint64_t a_u64Reply, CDbDatum* a_pdbdatum,
-                              const std::vector<EDBID>* a_pvecedbidAllCamera = nullptr);
+                              const std::vector<EDBID>* a_pvecedbidAllCamera = nullptr,
+                              EDRVREPORT a_edrvreport = DRV_REPORT_PENDING);
   // The preview table: whether a change needs a new preview and whether
   // the user is asked first (under the database lock, before the set).
   void PreviewAfterChange(EDBID a_edbid, long a_lNew, long a_lOld);
   // The question, and the preview a "yes" or the change asks for.
   void PreviewAskAndScan(bool a_blScanPending);
+  // The preview scan itself; the rescan a "yes" marked in the database is
+  // cleared after it, also when the preview could not run at all.
+  void PreviewScan(long long a_llId);
   EOSSTS SendWindowReports(uint64_t a_u64Reply);
 
   // The preview (drv_cdrvguidispatcher_preview.cpp).
