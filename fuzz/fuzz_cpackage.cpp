@@ -81,8 +81,10 @@ void Packets(CPackage& a_cpackage, const std::string& a_strPackage, EPGDESTINATI
   std::vector<char> vec(a_sizetBuffer);
   size_t sizetDone = 0;
   int iPercentBefore = 0;
-  for (int iCall = 0;; ++iCall) {
-    Check(iCall < 100000);
+  // Each call hands out a byte at least, but at the ends of files.
+  const size_t sizetMostCalls = strExpected.size() + 2 * CPackage::s_sizetHeaders + 16;
+  for (size_t sizetCall = 0;; ++sizetCall) {
+    Check(sizetCall < sizetMostCalls);
     size_t sizetRead = 0;
     int iPercent = -1;
     bool blEndOfFile = false;
