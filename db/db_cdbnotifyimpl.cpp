@@ -65,6 +65,21 @@ inline CDbDatum** CDbNotifyImpl::SlotOf(int a_iKind, EDBID_WINDOW a_edbidwindow,
   }
 }
 
+// The fill count of the row a slot lies in; null outside the tables.
+uint16_t* CDbNotifyImpl::FilledOf(int a_iKind, EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin) {
+  if (PerWindow(a_iKind) && (a_edbidwindow < 0 || a_edbidwindow >= DB_WINDOW_COUNT)) return nullptr;
+  if (PerBin(a_iKind) && (a_edbbin < 0 || a_edbbin >= DB_BIN_COUNT)) return nullptr;
+  switch (a_iKind) {
+    case DB_NOTIFY_VALUE: return &m_au16FilledValue[a_edbidwindow][a_edbbin];
+    case DB_NOTIFY_ACCESS: return &m_au16FilledAccess[a_edbbin];
+    case DB_NOTIFY_CONSTRAINT: return &m_au16FilledConstraint[a_edbbin];
+    case DB_NOTIFY_PROFILES: return &m_au16FilledProfiles[a_edbidwindow][a_edbbin];
+    case DB_NOTIFY_SIDES: return &m_u16FilledSides;
+    case DB_NOTIFY_IMAGES: return &m_u16FilledImages;
+    default: return nullptr;
+  }
+}
+
 // One kind for one datum; access and constraint hold the master.
 void CDbNotifyImpl::Record(int a_iKind, CDbDatum* a_pdbdatum, bool a_blSet) {
   CDbDatum** ppdbdatum = SlotOf(a_iKind, a_pdbdatum->GetWindow(), a_pdbdatum->GetBin(), a_pdbdatum->GetId());
@@ -79,7 +94,12 @@ void CDbNotifyImpl::Record(int a_iKind, CDbDatum* a_pdbdatum, bool a_blSet) {
     if (a_blSet && !*ppdbdatum) ++*pu64Count;
     if (!a_blSet && *ppdbdatum) --*pu64Count;
   }
-  *ppdbdatum = a_blSet ? pdbdatum : nullptr;
+  CDbDatum* pdbdatumNew = a_blSet ? pdbdatum : nullptr;
+  if (!*ppdbdatum != !pdbdatumNew) {
+    uint16_t* pu16Filled = FilledOf(a_iKind, a_pdbdatum->GetWindow(), a_pdbdatum->GetBin());
+    if (pu16Filled) *pu16Filled = static_cast<uint16_t>(pdbdatumNew ? *pu16Filled + 1 : *pu16Filled - 1);
+  }
+  *ppdbdatum = pdbdatumNew;
 }
 
 void CDbNotifyImpl::Set(EDBNOTIFY a_edbnotify, CDbDatum* a_pdbdatum) {
@@ -108,17 +128,34 @@ void CDbNotifyImpl::SetAll(EDBNOTIFY a_edbnotify) {
   }
 }
 
+namespace {
+
+// Empties the rows of a table that hold anything (every task clears the
+// value and constraint tables, mostly empty, before it runs).
+template <size_t N>
+void ClearRows(CDbDatum* (*a_appdbdatum)[DB_NOTIFY_IDS], uint16_t* a_au16Filled) {
+  for (size_t sizet = 0; sizet < N; ++sizet) {
+    if (!a_au16Filled[sizet]) continue;
+    std::memset(a_appdbdatum[sizet], 0, sizeof a_appdbdatum[sizet]);
+    a_au16Filled[sizet] = 0;
+  }
+}
+
+}  // namespace
+
 void CDbNotifyImpl::ResetAll(EDBNOTIFY a_edbnotify) {
-  if (a_edbnotify & DB_NOTIFY_VALUE) std::memset(m_apdbdatumValue, 0, sizeof m_apdbdatumValue);
-  if (a_edbnotify & DB_NOTIFY_ACCESS) std::memset(m_apdbdatumAccess, 0, sizeof m_apdbdatumAccess);
-  if (a_edbnotify & DB_NOTIFY_CONSTRAINT) std::memset(m_apdbdatumConstraint, 0, sizeof m_apdbdatumConstraint);
-  if (a_edbnotify & DB_NOTIFY_PROFILES) std::memset(m_apdbdatumProfiles, 0, sizeof m_apdbdatumProfiles);
+  constexpr size_t s_sizetWindowRows = DB_WINDOW_COUNT * DB_BIN_COUNT;
+  if (a_edbnotify & DB_NOTIFY_VALUE) ClearRows<s_sizetWindowRows>(m_apdbdatumValue[0], m_au16FilledValue[0]);
+  if (a_edbnotify & DB_NOTIFY_ACCESS) ClearRows<DB_BIN_COUNT>(m_apdbdatumAccess, m_au16FilledAccess);
+  if (a_edbnotify & DB_NOTIFY_CONSTRAINT) ClearRows<DB_BIN_COUNT>(m_apdbdatumConstraint, m_au16FilledConstraint);
+  if (a_edbnotify & DB_NOTIFY_PROFILES)
+    ClearRows<s_sizetWindowRows>(m_apdbdatumProfiles[0], m_au16FilledProfiles[0]);
   if (a_edbnotify & DB_NOTIFY_SIDES) {
-    std::memset(m_apdbdatumSides, 0, sizeof m_apdbdatumSides);
+    ClearRows<1>(&m_apdbdatumSides, &m_u16FilledSides);
     m_u64SidesCount = 0;
   }
   if (a_edbnotify & DB_NOTIFY_IMAGES) {
-    std::memset(m_apdbdatumImages, 0, sizeof m_apdbdatumImages);
+    ClearRows<1>(&m_apdbdatumImages, &m_u16FilledImages);
     m_u64ImagesCount = 0;
   }
 }
@@ -141,6 +178,8 @@ CDbDatum* CDbNotifyImpl::WalkFrom(int a_iKind, EDBID_WINDOW a_edbidwindow, EDBBI
       int iIdStart = iWindow == a_edbidwindow && iBin == a_edbbin && a_edbid > DB_ID_FIRST ? a_edbid : DB_ID_FIRST;
       // The ids of a kind, window and bin lie side by side: one row read
       // in place (a report walks every row of the kind).
+      const uint16_t* pu16Filled = FilledOf(a_iKind, iWindow, static_cast<EDBBIN>(iBin));
+      if (pu16Filled && !*pu16Filled) continue;
       CDbDatum* const* ppdbdatumRow = SlotOf(a_iKind, iWindow, static_cast<EDBBIN>(iBin), DB_ID_UNDEFINED);
       if (!ppdbdatumRow) continue;
       for (int iId = iIdStart; iId <= DB_ID_FINAL; ++iId) {

@@ -34,6 +34,16 @@ class CDbNotifyImpl {
   uint64_t m_u64ImagesCount;
 
  private:
+  // Filled slots of each row of a kind, window and bin: the walks pass over
+  // empty rows and a clearing touches only filled ones.
+  uint16_t m_au16FilledValue[DB_WINDOW_COUNT][DB_BIN_COUNT];
+  uint16_t m_au16FilledAccess[DB_BIN_COUNT];
+  uint16_t m_au16FilledConstraint[DB_BIN_COUNT];
+  uint16_t m_au16FilledProfiles[DB_WINDOW_COUNT][DB_BIN_COUNT];
+  uint16_t m_u16FilledSides;
+  uint16_t m_u16FilledImages;
+
+  uint16_t* FilledOf(int a_iKind, EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin);
   CDbDatum** SlotOf(int a_iKind, EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin, EDBID a_edbid);
   void Record(int a_iKind, CDbDatum* a_pdbdatum, bool a_blSet);
   CDbDatum* WalkFrom(int a_iKind, EDBID_WINDOW a_edbidwindow, EDBBIN a_edbbin, EDBID a_edbid);

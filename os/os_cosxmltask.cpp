@@ -109,6 +109,8 @@ class COsXmlTaskImpl {
   // Writes tabs and the pieces as one unit, or nothing when they would not
   // fit below the capacity.
   bool Append(char* a_pszBuffer, int a_nTabs, std::initializer_list<std::string_view> a_listPieces);
+  bool AppendLeaf(char* a_pszBuffer, int a_nTabs, std::string_view a_svName, std::string_view a_svValue,
+                  bool a_blCdata);
 
   char* m_pszBuffer;  // private builders only
   size_t m_sizetLength;
@@ -299,20 +301,65 @@ void COsXmlTaskImpl::Leaf(const char* a_pszName, const char* a_pszValue, bool a_
     Fail("xmltask>>> out of order...");
     return;
   }
-  if (a_blCdata && std::strstr(a_pszValue, "]]>")) {
+  const std::string_view svValue(a_pszValue);
+  if (a_blCdata && svValue.find("]]>") != std::string_view::npos) {
     // It would end the section early and put the rest out as markup.
     FailFormat("xmltask>>> value of <%s> holds ']]>', refused...", a_pszName);
     return;
   }
-  if (!a_blCdata && std::strchr(a_pszValue, '<')) {
+  if (!a_blCdata && std::memchr(svValue.data(), '<', svValue.size())) {
     // Outside a CDATA section it would start markup: the reader loses the
     // value. "&" stays as written, as the readers take text as it stands.
     FailFormat("xmltask>>> value of <%s> holds '<', refused...", a_pszName);
     return;
   }
-  Append(Buffer(), a_blFlat ? 0 : m_i32Depth + 1,
-         {"<", a_pszName, ">", a_blCdata ? "<![CDATA[" : "", a_pszValue, a_blCdata ? "]]>" : "", "</", a_pszName,
-          ">\n"});
+  AppendLeaf(Buffer(), a_blFlat ? 0 : m_i32Depth + 1, a_pszName, svValue, a_blCdata);
+}
+
+// Append's result for the pieces of one leaf, each length taken once: every
+// reply is mostly leaves.
+bool COsXmlTaskImpl::AppendLeaf(char* a_pszBuffer, int a_nTabs, std::string_view a_svName, std::string_view a_svValue,
+                                bool a_blCdata) {
+  if (!a_pszBuffer) return false;
+  constexpr std::string_view svCdataOpen = "<![CDATA[";
+  constexpr std::string_view svCdataClose = "]]>";
+  if (a_nTabs < 0) a_nTabs = 0;
+  const size_t sizetName = a_svName.size();
+  const size_t sizetValue = a_svValue.size();
+  const size_t sizetCdata = a_blCdata ? svCdataOpen.size() + svCdataClose.size() : 0;
+  const size_t sizetTotal = static_cast<size_t>(a_nTabs) + 2 * sizetName + sizetValue + sizetCdata + 6;
+  if (m_sizetLength + sizetTotal >= m_u32Capacity) {
+    FailFormat("xmltask>>> overflow...%zu + %zu, capacity %u", m_sizetLength, sizetTotal,
+               static_cast<unsigned>(m_u32Capacity));
+    return false;
+  }
+  char* pc = a_pszBuffer + m_sizetLength;
+  std::memset(pc, '\t', static_cast<size_t>(a_nTabs));
+  pc += a_nTabs;
+  *pc++ = '<';
+  std::memcpy(pc, a_svName.data(), sizetName);
+  pc += sizetName;
+  *pc++ = '>';
+  if (a_blCdata) {
+    std::memcpy(pc, svCdataOpen.data(), svCdataOpen.size());
+    pc += svCdataOpen.size();
+  }
+  std::memcpy(pc, a_svValue.data(), sizetValue);
+  pc += sizetValue;
+  if (a_blCdata) {
+    std::memcpy(pc, svCdataClose.data(), svCdataClose.size());
+    pc += svCdataClose.size();
+  }
+  *pc++ = '<';
+  *pc++ = '/';
+  std::memcpy(pc, a_svName.data(), sizetName);
+  pc += sizetName;
+  *pc++ = '>';
+  *pc++ = '\n';
+  *pc = '\0';
+  m_sizetLength += sizetTotal;
+  if (m_sizetLength + 1 > m_sizetHighWater) m_sizetHighWater = m_sizetLength + 1;
+  return true;
 }
 
 // Numbers are formatted into a 32-character buffer first; one that does not

@@ -146,6 +146,42 @@ TEST_F(DbNotifyTest, SetAllAndResetAll) {
   EXPECT_EQ(Notify()->GetFirst(DB_NOTIFY_SIDES), nullptr);
 }
 
+// Random records and clearings on a few datums sharing rows: every walk
+// finds exactly the slots that Get finds filled (a row emptied and filled
+// again, a slot set twice or cleared when empty, must never be passed over).
+TEST_F(DbNotifyTest, WalksFindEveryFilledSlotAfterAnyRun) {
+  std::vector<CDbDatum*> vecDatums = {NewLong(ID_B, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, 0),
+                                      NewLong(ID_A, DB_BIN_BITONAL_FRONT, DB_ACCESS_READWRITE, 0),
+                                      NewLong(ID_A, DB_BIN_COLOR_REAR, DB_ACCESS_READWRITE, 0)};
+  vecDatums.push_back(NewWindowCopy(2, ID_A, DB_BIN_BITONAL_FRONT));
+  vecDatums.push_back(NewWindowCopy(2, ID_B, DB_BIN_BITONAL_FRONT));
+  std::mt19937 mt19937(11);
+  for (int iStep = 0; iStep < 400; ++iStep) {
+    const EDBNOTIFY edbnotify = static_cast<EDBNOTIFY>(1 + mt19937() % DB_NOTIFY_ALL);
+    CDbDatum* pdbdatum = vecDatums[mt19937() % vecDatums.size()];
+    switch (mt19937() % 8) {
+      case 0: Notify()->ResetAll(edbnotify); break;
+      case 1:
+      case 2:
+      case 3: Notify()->Reset(edbnotify, pdbdatum); break;
+      default: Notify()->Set(edbnotify, pdbdatum); break;
+    }
+    for (EDBNOTIFY edbnotifyKind : {DB_NOTIFY_VALUE, DB_NOTIFY_ACCESS, DB_NOTIFY_CONSTRAINT, DB_NOTIFY_PROFILES}) {
+      std::vector<CDbDatum*> vecFilled;
+      for (int iWindow = 0; iWindow < DB_WINDOW_COUNT; ++iWindow) {
+        for (int iBin = iWindow ? DB_BIN_BITONAL_FRONT : DB_BIN_MACHINE; iBin <= DB_BIN_COLOR_REAR; ++iBin) {
+          for (int iId = DB_ID_FIRST; iId <= DB_ID_FINAL; ++iId) {
+            CDbDatum* pdbdatumSlot = Notify()->Get(edbnotifyKind, iWindow, static_cast<EDBBIN>(iBin), static_cast<EDBID>(iId));
+            if (pdbdatumSlot && (iWindow == 0 || edbnotifyKind == DB_NOTIFY_VALUE || edbnotifyKind == DB_NOTIFY_PROFILES))
+              vecFilled.push_back(pdbdatumSlot);
+          }
+        }
+      }
+      ASSERT_EQ(Walk(edbnotifyKind), vecFilled) << "step " << iStep << " kind " << edbnotifyKind;
+    }
+  }
+}
+
 // A run of stores on a small population and the exact sets they leave.
 TEST_F(DbNotifyTest, StoresProduceExactlyTheirSets) {
   LongDatum* pwindowbin = NewLong(DB_ID_WINDOWBIN, DB_BIN_MACHINE, DB_ACCESS_READWRITE, 0);
