@@ -788,7 +788,10 @@ INSTANTIATE_TEST_SUITE_P(Disconnected, DevScanDisconnectedThread,
 constexpr EOSSTS s_eosstsRefused = static_cast<EOSSTS>(DEV_STS_LOWMEMORY);
 
 TEST_F(DevScanThread, RecordsLongerThanTheirReaderNeverBlockIt) {
-  OpenSession({{"pages", "2"}, {"useraction", "1:press"}, {"delay", "50"}});
+  // The simulated scanner does not wait for the input after its "press"
+  // sheet: the next sheet comes late enough for the input to reach it
+  // while it still scans, even on a loaded machine.
+  OpenSession({{"pages", "2"}, {"useraction", "1:press"}, {"delay", "300"}});
   ASSERT_EQ(m_pdevScan->ScanBegin(), OS_STS_SUCCESS);
   const std::string strLong = "<imagefilename>" + std::string(70000, 'x') + "</imagefilename>";
   const auto timepointStart = std::chrono::steady_clock::now();
