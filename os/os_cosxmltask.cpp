@@ -55,7 +55,6 @@ static_assert(s_szTaskLine[s_sizetReplyPos] == '0' && s_szTaskLine[s_sizetReplyP
 static_assert(s_szTaskLine[s_sizetBytesPos] == '#' && s_szTaskLine[s_sizetBytesPos - 1] == '\'');
 
 constexpr char s_szTaskEnd[] = "</task>\n";
-constexpr char s_szTabs[] = "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
 
 constexpr char s_szReportStatusSuccess[] =
     "<task id='00000000000000000000' reply='00000000000000000000' bytes='00000000000000000159'>\n"
@@ -109,6 +108,8 @@ class COsXmlTaskImpl {
   // Writes tabs and the pieces as one unit, or nothing when they would not
   // fit below the capacity.
   bool Append(char* a_pszBuffer, int a_nTabs, std::initializer_list<std::string_view> a_listPieces);
+  char* Room(char* a_pszBuffer, int a_nTabs, size_t a_sizetTotal);
+  void Commit(char* a_pcEnd, size_t a_sizetTotal);
   bool AppendLeaf(char* a_pszBuffer, int a_nTabs, std::string_view a_svName, std::string_view a_svValue,
                   bool a_blCdata);
 
@@ -187,30 +188,39 @@ char* COsXmlTaskImpl::Buffer() {
   return pszBuffer;
 }
 
+// Where a_sizetTotal more characters (after a_nTabs tabs, counted in it)
+// go, the tabs written; null, the builder failed, when they and the
+// terminator would not fit below the capacity.
+char* COsXmlTaskImpl::Room(char* a_pszBuffer, int a_nTabs, size_t a_sizetTotal) {
+  if (!a_pszBuffer) return nullptr;
+  if (m_sizetLength + a_sizetTotal >= m_u32Capacity) {
+    FailFormat("xmltask>>> overflow...%zu + %zu, capacity %u", m_sizetLength, a_sizetTotal,
+               static_cast<unsigned>(m_u32Capacity));
+    return nullptr;
+  }
+  char* pc = a_pszBuffer + m_sizetLength;
+  std::memset(pc, '\t', static_cast<size_t>(a_nTabs));
+  return pc + a_nTabs;
+}
+
+// Ends what Room made room for at a_pcEnd.
+void COsXmlTaskImpl::Commit(char* a_pcEnd, size_t a_sizetTotal) {
+  *a_pcEnd = '\0';
+  m_sizetLength += a_sizetTotal;
+  if (m_sizetLength + 1 > m_sizetHighWater) m_sizetHighWater = m_sizetLength + 1;
+}
+
 bool COsXmlTaskImpl::Append(char* a_pszBuffer, int a_nTabs, std::initializer_list<std::string_view> a_listPieces) {
-  if (!a_pszBuffer) return false;
   if (a_nTabs < 0) a_nTabs = 0;
   size_t sizetTotal = static_cast<size_t>(a_nTabs);
   for (std::string_view sv : a_listPieces) sizetTotal += sv.size();
-  if (m_sizetLength + sizetTotal >= m_u32Capacity) {
-    FailFormat("xmltask>>> overflow...%zu + %zu, capacity %u", m_sizetLength, sizetTotal,
-               static_cast<unsigned>(m_u32Capacity));
-    return false;
-  }
-  char* pc = a_pszBuffer + m_sizetLength;
-  for (int n = a_nTabs; n > 0;) {
-    int nChunk = n < static_cast<int>(sizeof(s_szTabs) - 1) ? n : static_cast<int>(sizeof(s_szTabs) - 1);
-    std::memcpy(pc, s_szTabs, static_cast<size_t>(nChunk));
-    pc += nChunk;
-    n -= nChunk;
-  }
+  char* pc = Room(a_pszBuffer, a_nTabs, sizetTotal);
+  if (!pc) return false;
   for (std::string_view sv : a_listPieces) {
     std::memcpy(pc, sv.data(), sv.size());
     pc += sv.size();
   }
-  *pc = '\0';
-  m_sizetLength += sizetTotal;
-  if (m_sizetLength + 1 > m_sizetHighWater) m_sizetHighWater = m_sizetLength + 1;
+  Commit(pc, sizetTotal);
   return true;
 }
 
@@ -320,7 +330,6 @@ void COsXmlTaskImpl::Leaf(const char* a_pszName, const char* a_pszValue, bool a_
 // reply is mostly leaves.
 bool COsXmlTaskImpl::AppendLeaf(char* a_pszBuffer, int a_nTabs, std::string_view a_svName, std::string_view a_svValue,
                                 bool a_blCdata) {
-  if (!a_pszBuffer) return false;
   constexpr std::string_view svCdataOpen = "<![CDATA[";
   constexpr std::string_view svCdataClose = "]]>";
   if (a_nTabs < 0) a_nTabs = 0;
@@ -328,14 +337,8 @@ bool COsXmlTaskImpl::AppendLeaf(char* a_pszBuffer, int a_nTabs, std::string_view
   const size_t sizetValue = a_svValue.size();
   const size_t sizetCdata = a_blCdata ? svCdataOpen.size() + svCdataClose.size() : 0;
   const size_t sizetTotal = static_cast<size_t>(a_nTabs) + 2 * sizetName + sizetValue + sizetCdata + 6;
-  if (m_sizetLength + sizetTotal >= m_u32Capacity) {
-    FailFormat("xmltask>>> overflow...%zu + %zu, capacity %u", m_sizetLength, sizetTotal,
-               static_cast<unsigned>(m_u32Capacity));
-    return false;
-  }
-  char* pc = a_pszBuffer + m_sizetLength;
-  std::memset(pc, '\t', static_cast<size_t>(a_nTabs));
-  pc += a_nTabs;
+  char* pc = Room(a_pszBuffer, a_nTabs, sizetTotal);
+  if (!pc) return false;
   *pc++ = '<';
   std::memcpy(pc, a_svName.data(), sizetName);
   pc += sizetName;
@@ -356,9 +359,7 @@ bool COsXmlTaskImpl::AppendLeaf(char* a_pszBuffer, int a_nTabs, std::string_view
   pc += sizetName;
   *pc++ = '>';
   *pc++ = '\n';
-  *pc = '\0';
-  m_sizetLength += sizetTotal;
-  if (m_sizetLength + 1 > m_sizetHighWater) m_sizetHighWater = m_sizetLength + 1;
+  Commit(pc, sizetTotal);
   return true;
 }
 
